@@ -1,0 +1,34 @@
+# Helpers shared by every folder's CMakeLists.
+
+# kv_module(<target> <folder>...): a static library of every .cpp below the
+# folders, except program entries (files ending in _main.cpp) and anything
+# under a folder named "drivers_so" (drivers built as shared objects).
+function(kv_module target)
+  set(srcs)
+  foreach(folder ${ARGN})
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS
+         ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.c)
+    list(APPEND srcs ${found})
+  endforeach()
+  list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
+  list(FILTER srcs EXCLUDE REGEX "/drivers_so/")
+  if(NOT srcs)
+    # An empty library still needs one translation unit.
+    set(srcs ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${target} STATIC ${srcs})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+endfunction()
+
+# kv_test(<source> <label>): one GoogleTest program per test source.
+function(kv_test src label)
+  get_filename_component(name ${src} NAME_WE)
+  set(target test_${label}_${name})
+  add_executable(${target} ${src})
+  target_link_libraries(${target} PRIVATE kvgame GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${target} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${target}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS ${label}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

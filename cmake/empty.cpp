@@ -1,0 +1,1 @@
+// Placeholder translation unit for a library folder that has no sources yet.

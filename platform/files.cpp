@@ -1,0 +1,167 @@
+// Data files on a case-sensitive file system: path translation and
+// case-insensitive lookup, plus the atomic whole-file write that every saver
+// uses. See files.h.
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualFolded(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    return true;
+}
+
+// Finds the entry of `folder` whose name equals `name` but for case. When
+// several do, the first in sorted order wins, so the choice never depends on
+// the order in which the file system lists them.
+bool FindFolded(const std::string& folder, std::string_view name, std::string& found)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return false;
+    bool any = false;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view candidate(entry->d_name);
+        if (EqualFolded(candidate, name) && (!any || candidate < found)) {
+            found.assign(candidate);
+            any = true;
+        }
+    }
+    ::closedir(dir);
+    return any;
+}
+
+std::string Translate(const char* path)
+{
+    std::string out(path);
+    for (char& c : out)
+        if (c == '\\')
+            c = '/';
+    return out;
+}
+
+} // namespace
+
+bool ResolveDataPath(const char* path, std::string& out)
+{
+    out = path ? Translate(path) : std::string();
+    if (out.empty())
+        return false;
+    if (Exists(out))
+        return true;
+
+    std::string resolved;
+    std::size_t pos = 0;
+    if (out[0] == '/') {
+        resolved = "/";
+        pos = 1;
+    }
+    while (pos <= out.size()) {
+        std::size_t end = out.find('/', pos);
+        if (end == std::string::npos)
+            end = out.size();
+        std::string_view part(out.data() + pos, end - pos);
+        if (!part.empty() && part != ".") {
+            std::string next = resolved;
+            if (!next.empty() && next.back() != '/')
+                next += '/';
+            next += part;
+            if (!Exists(next)) {
+                std::string match;
+                if (!FindFolded(resolved, part, match))
+                    return false;
+                next = resolved;
+                if (!next.empty() && next.back() != '/')
+                    next += '/';
+                next += match;
+            }
+            resolved = std::move(next);
+        }
+        pos = end + 1;
+    }
+    out = std::move(resolved);
+    return true;
+}
+
+std::FILE* OpenDataFile(const char* path, const char* mode)
+{
+    std::string real;
+    if (ResolveDataPath(path, real))
+        return std::fopen(real.c_str(), mode);
+    if (!mode || !(std::strchr(mode, 'w') || std::strchr(mode, 'a')))
+        return nullptr;
+    // A new file: resolve the folder, keep the caller's spelling of the name.
+    std::size_t slash = real.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        std::string folder;
+        if (!ResolveDataPath(real.substr(0, slash).c_str(), folder))
+            return nullptr;
+        real = folder + real.substr(slash);
+    }
+    return std::fopen(real.c_str(), mode);
+}
+
+bool DataFileExists(const char* path)
+{
+    std::string real;
+    struct stat st;
+    return ResolveDataPath(path, real) && ::stat(real.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RemoveDataFile(const char* path)
+{
+    std::string real;
+    return ResolveDataPath(path, real) && std::remove(real.c_str()) == 0;
+}
+
+bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
+{
+    std::string target;
+    if (!ResolveDataPath(path, target)) {
+        std::size_t slash = target.rfind('/');
+        if (slash != std::string::npos && slash > 0) {
+            std::string folder;
+            if (!ResolveDataPath(target.substr(0, slash).c_str(), folder))
+                return false;
+            target = folder + target.substr(slash);
+        }
+    }
+    std::string temp = target + ".tmp" + std::to_string(::getpid());
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(data, 1, size, f) == size;
+    ok = (std::fflush(f) == 0) && ok;
+    ok = (::fsync(::fileno(f)) == 0) && ok;
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace platform

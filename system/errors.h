@@ -1,0 +1,43 @@
+// Error and debug output: the only way game code reports.
+//
+// Message boxes for file and format errors, the fatal stop for exhausted
+// limits, the verification report for internal checks, debug text, the debug
+// log "debug.txt" and the console. Where output goes depends on the
+// debugger-output, demo and console settings and on whether the display is
+// full screen.
+#pragma once
+
+#include <cstdint>
+
+void DebugMessageBox(const char* text, const char* title);
+void DebugPrint(const char* text);
+void DebugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void FatalError(const char* text);
+void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned line);
+int AppendDebugLog(const char* text);
+void ConsolePrint(const char* text);
+void OpenConsole();
+void SetMainWindowCaption(const char* text);
+[[noreturn]] void QuitProgram();
+int CopyTextToClipboard(const char* text);
+void ShowWin32Error();
+void DiagWarning(const char* text);
+void DiagFailure(const char* text);
+void PollDevCommandFile();
+
+// Tests replace what the fatal stop does: the hook receives the text and may
+// record it and return (the caller then goes on with its failure result) or
+// throw. Returns the previous hook; null restores the standard behaviour.
+using FatalStopHook = void (*)(const char* text);
+FatalStopHook SetFatalStopHook(FatalStopHook hook);
+
+// Likewise for message boxes, so tests can see the title and text.
+using MessageBoxHook = void (*)(const char* text, const char* title);
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+
+// Internal consistency check: reports "file(line) : Verification Failure".
+#define KV_VERIFY(cond)                                                        \
+    do {                                                                       \
+        if (!(cond))                                                           \
+            ReportVerifyFailure(#cond, __FILE__, __LINE__);                    \
+    } while (0)

@@ -1,0 +1,5 @@
+// The frame clock's state. See frameclock.h.
+#include "system/frameclock.h"
+
+FrameClock gFrameClock;
+LoopFlags gLoopFlags;
