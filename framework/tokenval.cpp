@@ -136,11 +136,14 @@ hx_bool Resolve(hx_tv_template* tpl)
     return 1;
 }
 
-hx_tv_template_entry* Lookup(hx_tv_template* tpl, hx_tv_template_entry** map, hx_token t)
+enum class Map { Query, Set };
+
+// The template entry for a token, resolving the template on first use.
+hx_tv_template_entry* Lookup(hx_tv_template* tpl, Map map, hx_token t)
 {
     if (!tpl || !Resolve(tpl) || t < tpl->mapBase || t >= tpl->mapBase + hx_token(tpl->mapCount))
         return nullptr;
-    return map[t - tpl->mapBase];
+    return (map == Map::Query ? tpl->queryMap : tpl->setMap)[t - tpl->mapBase];
 }
 
 // One query; wide data is taken from the buffer, which advances.
@@ -609,7 +612,7 @@ void HxTVTemplateFree(hx_tv_template* tpl)
 hx_error HxTokenValueQuery(hx_value* value, void* buffer, size_t bufferSize, hx_token t, void* record,
                            hx_tv_template* tpl)
 {
-    hx_tv_template_entry* e = tpl ? Lookup(tpl, tpl->queryMap, t) : nullptr;
+    hx_tv_template_entry* e = Lookup(tpl, Map::Query, t);
     if (!e)
         return HXE_UNKNOWN_TOKEN;
     return QueryEntry(value, &buffer, &bufferSize, record, e);
@@ -620,7 +623,7 @@ hx_error HxTokenValueQueryMany(hx_token_value* tv, void* buffer, size_t bufferSi
 {
     int n = 0;
     for (; tv->t; ++tv) {
-        hx_tv_template_entry* e = tpl ? Lookup(tpl, tpl->queryMap, tv->t) : nullptr;
+        hx_tv_template_entry* e = Lookup(tpl, Map::Query, tv->t);
         if (e && QueryEntry(&tv->v, &buffer, &bufferSize, record, e) == HX_OK)
             ++n;
     }
@@ -633,7 +636,7 @@ hx_error HxTokenValueQueryManySize(size_t* size, hx_token_value* tv, void* recor
 {
     size_t total = 0;
     for (; tv->t; ++tv)
-        if (hx_tv_template_entry* e = tpl ? Lookup(tpl, tpl->queryMap, tv->t) : nullptr)
+        if (hx_tv_template_entry* e = Lookup(tpl, Map::Query, tv->t))
             total += EntrySize(record, e);
     *size = total;
     return HX_OK;
@@ -683,7 +686,7 @@ hx_error HxTokenValueQueryAll(hx_token_value* out, size_t bufferSize, void* reco
 
 hx_error HxTokenValueSet(void* record, uint32_t* changed, hx_token t, hx_value value, hx_tv_template* tpl)
 {
-    hx_tv_template_entry* e = tpl ? Lookup(tpl, tpl->setMap, t) : nullptr;
+    hx_tv_template_entry* e = Lookup(tpl, Map::Set, t);
     if (!e)
         return HXE_UNKNOWN_TOKEN;
     hx_error error = SetEntry(record, value, e);
