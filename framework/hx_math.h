@@ -56,20 +56,18 @@ struct hx_quat {
 
 // Euler order bits: the first axis (0 X, 1 Y, 2 Z) in bits 0-1, then odd
 // parity, repetition of the first axis as the third, and rotating frame.
-enum : uint8_t {
-    HX_EULER_PARITY_ODD = 4,
-    HX_EULER_REPEAT = 8,
-    HX_EULER_FRAME_ROTATING = 16,
-};
+inline constexpr uint8_t HX_EULER_PARITY_ODD = 4;
+inline constexpr uint8_t HX_EULER_REPEAT = 8;
+inline constexpr uint8_t HX_EULER_FRAME_ROTATING = 16;
 
-enum : uint8_t {
-    HX_EULER_XYZ_S = 0,  HX_EULER_XYX_S = 8,  HX_EULER_XZY_S = 4,  HX_EULER_XZX_S = 12,
-    HX_EULER_YZX_S = 1,  HX_EULER_YZY_S = 9,  HX_EULER_YXZ_S = 5,  HX_EULER_YXY_S = 13,
-    HX_EULER_ZXY_S = 2,  HX_EULER_ZXZ_S = 10, HX_EULER_ZYX_S = 6,  HX_EULER_ZYZ_S = 14,
-    HX_EULER_ZYX_R = 16, HX_EULER_XYX_R = 24, HX_EULER_YZX_R = 20, HX_EULER_XZX_R = 28,
-    HX_EULER_XZY_R = 17, HX_EULER_YZY_R = 25, HX_EULER_ZXY_R = 21, HX_EULER_YXY_R = 29,
-    HX_EULER_YXZ_R = 18, HX_EULER_ZXZ_R = 26, HX_EULER_XYZ_R = 22, HX_EULER_ZYZ_R = 30,
-};
+inline constexpr uint8_t HX_EULER_XYZ_S = 0, HX_EULER_XYX_S = 8, HX_EULER_XZY_S = 4,
+                         HX_EULER_XZX_S = 12, HX_EULER_YZX_S = 1, HX_EULER_YZY_S = 9,
+                         HX_EULER_YXZ_S = 5, HX_EULER_YXY_S = 13, HX_EULER_ZXY_S = 2,
+                         HX_EULER_ZXZ_S = 10, HX_EULER_ZYX_S = 6, HX_EULER_ZYZ_S = 14;
+inline constexpr uint8_t HX_EULER_ZYX_R = 16, HX_EULER_XYX_R = 24, HX_EULER_YZX_R = 20,
+                         HX_EULER_XZX_R = 28, HX_EULER_XZY_R = 17, HX_EULER_YZY_R = 25,
+                         HX_EULER_ZXY_R = 21, HX_EULER_YXY_R = 29, HX_EULER_YXZ_R = 18,
+                         HX_EULER_ZXZ_R = 26, HX_EULER_XYZ_R = 22, HX_EULER_ZYZ_R = 30;
 
 struct hx_euler_order_name {
     const char* name;
@@ -88,16 +86,14 @@ struct hx_euler {
 // A u16 type and a 48-byte body whose last three scalars are always the
 // translation, in the place of row 3 of a matrix.
 
-enum : uint16_t {
-    HX_TRANSFORM_MATRIX = 0,     // general 3x4 matrix
-    HX_TRANSFORM_MATRIX_LP = 1,  // length-preserving: orthonormal linear part
-    HX_TRANSFORM_QUAT = 2,
-    HX_TRANSFORM_EULER = 3,
-    HX_TRANSFORM_LOOK_UP = 4,
-    HX_TRANSFORM_TRANSLATE = 5,
-    HX_TRANSFORM_IDENTITY = 6,
-    HX_TRANSFORM_TYPE_COUNT = 7,
-};
+inline constexpr uint16_t HX_TRANSFORM_MATRIX = 0;     // general 3x4 matrix
+inline constexpr uint16_t HX_TRANSFORM_MATRIX_LP = 1;  // length-preserving: orthonormal linear part
+inline constexpr uint16_t HX_TRANSFORM_QUAT = 2;
+inline constexpr uint16_t HX_TRANSFORM_EULER = 3;
+inline constexpr uint16_t HX_TRANSFORM_LOOK_UP = 4;
+inline constexpr uint16_t HX_TRANSFORM_TRANSLATE = 5;
+inline constexpr uint16_t HX_TRANSFORM_IDENTITY = 6;
+inline constexpr uint16_t HX_TRANSFORM_TYPE_COUNT = 7;
 
 using hx_transform_matrix34 = hx_matrix34;
 struct hx_transform_quat {

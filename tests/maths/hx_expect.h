@@ -35,11 +35,16 @@ inline hx_matrix34 Filled34(float v) {
     return m;
 }
 
+// Irregular values in [-2, 2] (quadratic in i, so rows are not dependent).
+inline float SampleValue(float seed, int i) {
+    return 2.0f * std::sin(seed * 13.1f + static_cast<float>(i * i) * 1.7f + static_cast<float>(i) * 0.3f);
+}
+
 // A general (sheared, scaled, translated) 3x4 matrix for product tests.
 inline hx_matrix34 Sample34(float seed) {
     hx_matrix34 m;
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) m.m[r][c] = std::sin(seed + static_cast<float>(r * 3 + c) * 1.3f) * 2.0f;
+        for (int c = 0; c < 3; ++c) m.m[r][c] = SampleValue(seed, r * 3 + c);
     return m;
 }
 
