@@ -288,21 +288,14 @@ hx_angle HxFixedATan2Fast(hx_fixed y, hx_fixed x) {
 
 uint32_t HxSqrt(uint32_t a) { return static_cast<uint32_t>(HxSqrt64(a)); }
 
-// Digit by digit: two bits of the argument for each bit of the root, the
-// remainder kept exactly.
+// The floor of the root, exactly: the double root is within one of it, and
+// the integer checks settle the last step.
 uint32_t HxSqrt64(uint64_t a) {
-    uint64_t root = 0, bit = uint64_t{1} << 62;
-    while (bit > a) bit >>= 2;
-    while (bit != 0) {
-        if (a >= root + bit) {
-            a -= root + bit;
-            root = (root >> 1) + bit;
-        } else {
-            root >>= 1;
-        }
-        bit >>= 2;
-    }
-    return static_cast<uint32_t>(root);
+    uint64_t r = static_cast<uint64_t>(std::sqrt(static_cast<double>(a)));
+    if (r > 0xFFFFFFFFu) r = 0xFFFFFFFFu;
+    while (r * r > a) --r;
+    while (r < 0xFFFFFFFFu && (r + 1) * (r + 1) <= a) ++r;
+    return static_cast<uint32_t>(r);
 }
 
 uint32_t HxFastSqrt(uint32_t a) {

@@ -128,23 +128,39 @@ void InverseTranslation(M34& inv, const M34& src) {
     }
 }
 
-double Det3(double a, double b, double c, double d, double e, double f, double g, double h,
-            double i) {
-    return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-}
-
-// The cofactor of element (r, c) of a 4x4 matrix.
-double Cofactor4(const M4& m, int r, int c) {
-    double s[9];
-    int n = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (i == r) continue;
-        for (int j = 0; j < 4; ++j) {
-            if (j != c) s[n++] = m.m[i][j];
-        }
-    }
-    const double minor = Det3(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8]);
-    return (r + c) % 2 ? -minor : minor;
+// The adjoint (transposed cofactors) of a 4x4 matrix and its determinant,
+// from the twelve 2x2 minors of its top and bottom row pairs.
+double Adjoint4(const M4& m, double b[4][4]) {
+    const auto a = [&m](int r, int c) { return static_cast<double>(m.m[r][c]); };
+    const double s0 = a(0, 0) * a(1, 1) - a(1, 0) * a(0, 1);
+    const double s1 = a(0, 0) * a(1, 2) - a(1, 0) * a(0, 2);
+    const double s2 = a(0, 0) * a(1, 3) - a(1, 0) * a(0, 3);
+    const double s3 = a(0, 1) * a(1, 2) - a(1, 1) * a(0, 2);
+    const double s4 = a(0, 1) * a(1, 3) - a(1, 1) * a(0, 3);
+    const double s5 = a(0, 2) * a(1, 3) - a(1, 2) * a(0, 3);
+    const double c5 = a(2, 2) * a(3, 3) - a(3, 2) * a(2, 3);
+    const double c4 = a(2, 1) * a(3, 3) - a(3, 1) * a(2, 3);
+    const double c3 = a(2, 1) * a(3, 2) - a(3, 1) * a(2, 2);
+    const double c2 = a(2, 0) * a(3, 3) - a(3, 0) * a(2, 3);
+    const double c1 = a(2, 0) * a(3, 2) - a(3, 0) * a(2, 2);
+    const double c0 = a(2, 0) * a(3, 1) - a(3, 0) * a(2, 1);
+    b[0][0] = a(1, 1) * c5 - a(1, 2) * c4 + a(1, 3) * c3;
+    b[0][1] = -a(0, 1) * c5 + a(0, 2) * c4 - a(0, 3) * c3;
+    b[0][2] = a(3, 1) * s5 - a(3, 2) * s4 + a(3, 3) * s3;
+    b[0][3] = -a(2, 1) * s5 + a(2, 2) * s4 - a(2, 3) * s3;
+    b[1][0] = -a(1, 0) * c5 + a(1, 2) * c2 - a(1, 3) * c1;
+    b[1][1] = a(0, 0) * c5 - a(0, 2) * c2 + a(0, 3) * c1;
+    b[1][2] = -a(3, 0) * s5 + a(3, 2) * s2 - a(3, 3) * s1;
+    b[1][3] = a(2, 0) * s5 - a(2, 2) * s2 + a(2, 3) * s1;
+    b[2][0] = a(1, 0) * c4 - a(1, 1) * c2 + a(1, 3) * c0;
+    b[2][1] = -a(0, 0) * c4 + a(0, 1) * c2 - a(0, 3) * c0;
+    b[2][2] = a(3, 0) * s4 - a(3, 1) * s2 + a(3, 3) * s0;
+    b[2][3] = -a(2, 0) * s4 + a(2, 1) * s2 - a(2, 3) * s0;
+    b[3][0] = -a(1, 0) * c3 + a(1, 1) * c1 - a(1, 2) * c0;
+    b[3][1] = a(0, 0) * c3 - a(0, 1) * c1 + a(0, 2) * c0;
+    b[3][2] = -a(3, 0) * s3 + a(3, 1) * s1 - a(3, 2) * s0;
+    b[3][3] = a(2, 0) * s3 - a(2, 1) * s1 + a(2, 2) * s0;
+    return s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
 }
 
 }  // namespace
@@ -441,29 +457,24 @@ hx_matrix4* HxMatrix4ShearZ(hx_matrix4* dst, hx_scalar sx, hx_scalar sy) {
 }
 
 hx_matrix4* HxMatrix4Adjoint(hx_matrix4* dst, const hx_matrix4* m) {
-    M4 adj;
+    double adj[4][4];
+    Adjoint4(*m, adj);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) adj.m[c][r] = static_cast<float>(Cofactor4(*m, r, c));
-    *dst = adj;
+        for (int c = 0; c < 4; ++c) dst->m[r][c] = static_cast<float>(adj[r][c]);
     return dst;
 }
 
 hx_scalar HxMatrix4Determinant(const hx_matrix4* m) {
-    double det = 0;
-    for (int c = 0; c < 4; ++c) det += static_cast<double>(m->m[0][c]) * Cofactor4(*m, 0, c);
-    return static_cast<hx_scalar>(det);
+    double adj[4][4];
+    return static_cast<hx_scalar>(Adjoint4(*m, adj));
 }
 
 hx_scalar HxMatrix4Inverse(hx_matrix4* dst, const hx_matrix4* src) {
-    double cof[4][4];
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) cof[r][c] = Cofactor4(*src, r, c);
-    double det = 0;
-    for (int c = 0; c < 4; ++c) det += static_cast<double>(src->m[0][c]) * cof[0][c];
+    double adj[4][4];
+    const double det = Adjoint4(*src, adj);
     const bool singular = !(std::fabs(det) >= kEps22);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            dst->m[c][r] = static_cast<float>(singular ? cof[r][c] : cof[r][c] / det);
+        for (int c = 0; c < 4; ++c) dst->m[r][c] = static_cast<float>(singular ? adj[r][c] : adj[r][c] / det);
     return singular ? 0.0f : static_cast<hx_scalar>(det);
 }
 

@@ -4,6 +4,7 @@
 // result is stored as a 32-bit float.
 #include "system/gamemath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -140,15 +141,17 @@ float VecFastLength2(float x, float y) {
 }
 
 namespace {
-// Only the largest value moves to the front; the other two keep the order
-// the swaps leave them in, which decides which one weighs 0.34375.
+// Only the largest value moves to the front: a < b swaps a and b, then a < c
+// swaps a and c, so the one weighed 0.34375 is the smaller of the first two
+// and the one weighed 0.25 whatever the second swap leaves. Written as
+// min/max with the same comparisons, without branches.
 template <typename T>
 float FastLength3(T x, T y, T z) {
-    T a = std::fabs(x), b = std::fabs(y), c = std::fabs(z);
-    if (a < b) std::swap(a, b);
-    if (a < c) std::swap(a, c);
-    return static_cast<float>(a + static_cast<T>(kFastMinorWeight) * b +
-                              static_cast<T>(kFastLeastWeight) * c);
+    const T a = std::fabs(x), b = std::fabs(y), c = std::fabs(z);
+    const T first = std::max(a, b), second = std::min(b, a);
+    const T largest = std::max(first, c), last = std::min(c, first);
+    return static_cast<float>(largest + static_cast<T>(kFastMinorWeight) * second +
+                              static_cast<T>(kFastLeastWeight) * last);
 }
 }  // namespace
 
