@@ -58,6 +58,16 @@ hx_angle Negate(hx_angle a) { return static_cast<hx_angle>(0u - a); }
 
 hx_matrix34 Identity() { return hx_matrix34{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}}}; }
 
+// Sines and cosines of the three angles and the four products of the first
+// and third that both conversions use.
+struct Trig {
+    double ci, si, cj, sj, ch, sh, cc, cs, sc, ss;
+};
+Trig TrigOf(hx_angle a, hx_angle b, hx_angle c) {
+    const SinCos ti = AngleSinCos(a), tj = AngleSinCos(b), th = AngleSinCos(c);
+    return {ti.c, ti.s, tj.c, tj.s, th.c, th.s, ti.c * th.c, ti.c * th.s, ti.s * th.c, ti.s * th.s};
+}
+
 }  // namespace
 
 hx_matrix34* HxEulerToMatrix34(hx_matrix34* dst, const hx_euler* euler) {
@@ -67,9 +77,7 @@ hx_matrix34* HxEulerToMatrix34(hx_matrix34* dst, const hx_euler* euler) {
     hx_angle a = euler->a, b = euler->b, c = euler->c;
     if (o.rotating) std::swap(a, c);
     if (o.odd) a = Negate(a), b = Negate(b), c = Negate(c);
-    const SinCos ti = AngleSinCos(a), tj = AngleSinCos(b), th = AngleSinCos(c);
-    const double ci = ti.c, si = ti.s, cj = tj.c, sj = tj.s, ch = th.c, sh = th.s;
-    const double cc = ci * ch, cs = ci * sh, sc = si * ch, ss = si * sh;
+    const auto [ci, si, cj, sj, ch, sh, cc, cs, sc, ss] = TrigOf(a, b, c);
     const int i = o.i, j = o.j, k = o.k;
     double m[3][3];
     if (o.repeat) {
@@ -145,9 +153,7 @@ hx_quat* HxEulerToQuat(hx_quat* dst, const hx_euler* euler) {
     const hx_angle ha = static_cast<hx_angle>(a >> 1), hc = static_cast<hx_angle>(c >> 1);
     hx_angle hb = static_cast<hx_angle>(euler->b >> 1);
     if (o.odd) hb = Negate(hb);
-    const SinCos ti = AngleSinCos(ha), tj = AngleSinCos(hb), th = AngleSinCos(hc);
-    const double ci = ti.c, si = ti.s, cj = tj.c, sj = tj.s, ch = th.c, sh = th.s;
-    const double cc = ci * ch, cs = ci * sh, sc = si * ch, ss = si * sh;
+    const auto [ci, si, cj, sj, ch, sh, cc, cs, sc, ss] = TrigOf(ha, hb, hc);
     double q[3], w;
     if (o.repeat) {
         q[o.i] = cj * (cs + sc);

@@ -10,11 +10,6 @@
 
 namespace {
 
-hx_matrix34 Mul(const hx_matrix34& a, const hx_matrix34& b) {
-    hx_matrix34 r;
-    return *HxMatrix34Mul(&r, &a, &b);
-}
-
 hx_matrix34 AxisRotation(char axis, hx_angle a) {
     hx_matrix34 r;
     switch (axis) {

@@ -28,6 +28,16 @@ inline void ExpectNear3(const hx_vector3& v, float x, float y, float z, float ep
     EXPECT_NEAR(v.z, z, eps);
 }
 
+inline hx_matrix34 Mul(const hx_matrix34& a, const hx_matrix34& b) {
+    hx_matrix34 r;
+    return *HxMatrix34Mul(&r, &a, &b);
+}
+
+inline hx_matrix34 Identity34() {
+    hx_matrix34 r;
+    return *HxMatrix34Identity(&r);
+}
+
 inline hx_matrix34 Filled34(float v) {
     hx_matrix34 m;
     for (auto& row : m.m)

@@ -11,16 +11,6 @@ namespace {
 
 constexpr float kEps = 1e-5f;
 
-hx_matrix34 Mul(const hx_matrix34& a, const hx_matrix34& b) {
-    hx_matrix34 r;
-    return *HxMatrix34Mul(&r, &a, &b);
-}
-
-hx_matrix34 Identity() {
-    hx_matrix34 r;
-    return *HxMatrix34Identity(&r);
-}
-
 // A rigid transform: rotations about two axes and a translation.
 hx_matrix34 Rigid() {
     hx_matrix34 m;
@@ -119,13 +109,13 @@ TEST(Matrix34, InverseOfGeneralAndSingularMatrices) {
     hx_matrix34 inv;
     const hx_scalar det = HxMatrix34Inverse(&inv, &m);
     EXPECT_NE(det, 0.0f);
-    ExpectNear34(Mul(m, inv), Identity(), 1e-4f);
-    ExpectNear34(Mul(inv, m), Identity(), 1e-4f);
+    ExpectNear34(Mul(m, inv), Identity34(), 1e-4f);
+    ExpectNear34(Mul(inv, m), Identity34(), 1e-4f);
     hx_matrix34 s;
     EXPECT_FLOAT_EQ(HxMatrix34Inverse(&inv, HxMatrix34Scale(&s, 2, 3, -4)), -24.0f);
     hx_matrix34 self = m;
     EXPECT_EQ(HxMatrix34Inverse(&self, &self), det);  // in place
-    ExpectNear34(Mul(m, self), Identity(), 1e-4f);
+    ExpectNear34(Mul(m, self), Identity34(), 1e-4f);
 
     struct Singular {
         const char* name;
@@ -152,7 +142,7 @@ TEST(Matrix34, OrthonormalInverseAndNormalise) {
     HxMatrix34LPInverse(&lp, &m);
     HxMatrix34Inverse(&general, &m);
     ExpectNear34(lp, general, kEps);
-    ExpectNear34(Mul(m, lp), Identity(), kEps);
+    ExpectNear34(Mul(m, lp), Identity34(), kEps);
 
     // Normalising keeps row 2's direction and the translation.
     hx_matrix34 skew = {{{2, 0.3f, 0}, {0.2f, 3, 0.1f}, {0, 0, 5}, {1, 2, 3}}};
@@ -171,7 +161,7 @@ TEST(Matrix34, OrthonormalInverseAndNormalise) {
 
 TEST(Matrix34, RollingBallAndBounds) {
     hx_matrix34 m;
-    ExpectNear34(*HxMatrix34RollingBall(&m, 0, 0, 100), Identity(), 0);
+    ExpectNear34(*HxMatrix34RollingBall(&m, 0, 0, 100), Identity34(), 0);
     HxMatrix34RollingBall(&m, 30, 40, 120);
     ExpectRotation(m, kEps);
     // The axis (-dy, dx, 0)/f stays put; the angle's cosine is r / sqrt(f^2 + r^2).

@@ -12,16 +12,6 @@ namespace {
 
 constexpr float kEps = 1e-5f;
 
-hx_matrix34 Identity() {
-    hx_matrix34 r;
-    return *HxMatrix34Identity(&r);
-}
-
-hx_matrix34 Mul(const hx_matrix34& a, const hx_matrix34& b) {
-    hx_matrix34 r;
-    return *HxMatrix34Mul(&r, &a, &b);
-}
-
 // A rigid placement: a rotation and the translation (1, 2, 3).
 hx_matrix34 Placement() {
     const hx_euler e{4000, 9000, 50000, HX_EULER_XYZ_S};
@@ -83,7 +73,7 @@ TEST(Transform, EachFormToMatrix) {
     for (uint16_t type : {HX_TRANSFORM_IDENTITY, uint16_t{7}, uint16_t{999}}) {
         x = OfType(type);
         x.t.mat = Sample34(0.5f);
-        ExpectNear34(*HxTransformToMatrix34(&m, &x), Identity(), 0);
+        ExpectNear34(*HxTransformToMatrix34(&m, &x), Identity34(), 0);
     }
 }
 
