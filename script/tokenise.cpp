@@ -236,24 +236,30 @@ int ReadScriptLine(ScriptReader& reader, char* line)
 {
     if (reader.size - reader.bytesRead < 2)
         return kEndOfScript;
+    // Room for the longest line, a carriage return and the line feed.
     int length = 0;
     bool tooLong = false;
+    bool ended = false;
     while (reader.bytesRead < reader.size) {
         int c = getc_unlocked(reader.file);
         if (c == EOF)
             break;
         ++reader.bytesRead;
         if (c == '\n') {
-            line[length++] = '\n';
+            ended = true;
             break;
         }
-        if (length < kScriptLineMax)
+        if (length <= kScriptLineMax)
             line[length++] = static_cast<char>(c);
         else
             tooLong = true;
     }
+    if (length > kScriptLineMax && !(ended && line[kScriptLineMax] == '\r'))
+        tooLong = true;
     if (tooLong)
         return kLineTooLong;
+    if (ended)
+        line[length++] = '\n';
     line[length] = 0;
     return length ? length : kEndOfScript;
 }

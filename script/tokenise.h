@@ -16,7 +16,7 @@
 
 struct ScriptToken;
 
-constexpr int kScriptLineMax = 511;       // characters of a line, without its end
+constexpr int kScriptLineMax = 511;       // characters of a line, without "\n" or "\r\n"
 constexpr int kQuotedTextMax = 99;        // a quoted text that spans words, quotes included
 constexpr int kIncludeDepthMax = 16;
 
@@ -38,7 +38,7 @@ void TokeniseStream(ScriptReader& reader, int includeDepth);
 // and returns its length with its line end. The script ends (kEndOfScript)
 // when fewer than two bytes of its recorded size remain; a line longer than
 // kScriptLineMax is consumed whole and answered with kLineTooLong.
-constexpr int kScriptLineBuffer = kScriptLineMax + 2;
+constexpr int kScriptLineBuffer = kScriptLineMax + 3; // with "\r\n" and a zero
 constexpr int kEndOfScript = -1;
 constexpr int kLineTooLong = -2;
 int ReadScriptLine(ScriptReader& reader, char* line);
