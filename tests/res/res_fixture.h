@@ -89,3 +89,49 @@ inline std::string ReadAll(std::FILE* file, uint32_t size)
 }
 
 } // namespace restest
+
+namespace restest {
+
+// A PCX file built field by field from the format's header table: 8 bits,
+// one plane, window (0, 0)-(width-1, height-1), the given bytes per line and
+// body, then 12 and a palette where entry i is (i, 255 - i, i / 2).
+inline std::vector<uint8_t> PcxFile(int width, int height, int bytesPerLine, const std::vector<uint8_t>& body)
+{
+    std::vector<uint8_t> f(128, 0);
+    f[0] = 10;
+    f[1] = 5;
+    f[2] = 1;
+    f[3] = 8;
+    auto put16 = [&f](std::size_t at, int v) {
+        f[at] = static_cast<uint8_t>(v);
+        f[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    put16(8, width - 1);
+    put16(10, height - 1);
+    f[65] = 1;
+    put16(66, bytesPerLine);
+    f.insert(f.end(), body.begin(), body.end());
+    f.push_back(12);
+    for (int i = 0; i < 256; ++i) {
+        f.push_back(static_cast<uint8_t>(i));
+        f.push_back(static_cast<uint8_t>(255 - i));
+        f.push_back(static_cast<uint8_t>(i / 2));
+    }
+    return f;
+}
+
+// An uncompressed PCX body: every pixel below 0xC0 stands for itself.
+inline std::vector<uint8_t> PcxPlainBody(int width, int height, uint8_t (*pixel)(int x, int y))
+{
+    std::vector<uint8_t> body;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t v = pixel(x, y);
+            if (v >= 0xC0)
+                body.push_back(0xC1);
+            body.push_back(v);
+        }
+    return body;
+}
+
+} // namespace restest
