@@ -1,13 +1,9 @@
-// Stand-ins for two error routines whose home module has not landed yet:
-// weak definitions, so the real ones replace them as soon as they link.
+// Stand-in for the error routine that ends the process, whose home module
+// has not landed yet: a weak definition, replaced as soon as the real one
+// links.
 #include "system/errors.h"
 
 #include <cstdlib>
-
-__attribute__((weak)) void ConsolePrint(const char* text)
-{
-    (void)text;
-}
 
 __attribute__((weak)) void QuitProgram()
 {

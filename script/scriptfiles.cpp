@@ -1,7 +1,7 @@
 // Script files and the script name store. See scriptfiles.h.
 #include "script/scriptfiles.h"
 
-#include "platform/files.h"
+#include "system/res/slab.h"
 #include "system/errors.h"
 
 #include <cstring>
@@ -49,24 +49,6 @@ uint32_t RecordScriptName(std::string_view path)
     return at;
 }
 
-// Opens a script's bytes. Scripts are read as loose files until the slab
-// libraries can be searched; the size is the file's.
-std::FILE* OpenScriptBytes(const char* path, long* size)
-{
-    std::FILE* file = platform::OpenDataFile(path, "rb");
-    if (!file)
-        return nullptr;
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        std::fclose(file);
-        return nullptr;
-    }
-    *size = length;
-    return file;
-}
-
 } // namespace
 
 const char* ScriptNameAt(uint32_t offset)
@@ -91,7 +73,10 @@ std::FILE* OpenScriptFile(const char* name, long* size)
 {
     std::string path = ScriptFilePath(name);
     gScriptNames.current = RecordScriptName(path);
-    return OpenScriptBytes(path.c_str(), size);
+    uint32_t bytes = 0;
+    std::FILE* file = SlabOpen("scripts", path.c_str(), &bytes);
+    *size = file ? static_cast<long>(bytes) : 0;
+    return file;
 }
 
 void ResetScriptNameStore()

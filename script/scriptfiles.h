@@ -27,9 +27,9 @@ inline const char* CurrentScriptFileName() { return ScriptNameAt(gScriptNames.cu
 // The path a script name stands for: folder by extension, or the name itself.
 std::string ScriptFilePath(const char* name);
 
-// Records the full name, makes it the current file name and opens the file
-// at the script's first byte; its size in bytes goes to *size. Null when the
-// file cannot be opened.
+// Records the full name, makes it the current file name and opens the
+// script inside the "scripts" library, or else the loose file, at its first
+// byte; its size in bytes goes to *size. Null when neither opens.
 std::FILE* OpenScriptFile(const char* name, long* size);
 
 void ResetScriptNameStore();

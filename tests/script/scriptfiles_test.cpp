@@ -1,7 +1,9 @@
 // Script files: the folder chosen by extension, the name store, and opening.
 #include "script_test_support.h"
 
+#include "script/keywords.h"
 #include "script/scriptfiles.h"
+#include "system/res/slab.h"
 
 #include <memory>
 
@@ -61,4 +63,31 @@ TEST_F(ScriptTest, TheNameStoreKeepsOneCopyOfEachNameAndNeverOverflows)
     EXPECT_LE(gScriptNames.cursor, kScriptNameStoreSize);
     ResetMissionScript();
     EXPECT_EQ(gScriptNames.cursor, 1u);
+}
+
+TEST_F(ScriptTest, AScriptInsideTheLibraryEndsWhereItsEntryEnds)
+{
+    auto bytes = [](const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+    const SlabPackItem items[] = {
+        {"\\missions\\inlib.scr", bytes("SET a 1\nSET b 2\n")},
+        {"\\missions\\after.scr", bytes("SET c 3\n")},
+    };
+    std::vector<uint8_t> library;
+    ASSERT_TRUE(SlabBuild(items, library));
+    WriteFile("zqk/resource/scripts.slb", std::string(library.begin(), library.end()));
+    // A loose file of the same name is not used while the library holds it.
+    WriteMission("inlib.scr", "SET loose 1\n");
+
+    long size = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenScriptFile("inlib.scr", &size), std::fclose);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(size, 16);
+    file.reset();
+
+    ScriptToken* start = TokeniseScript("inlib.scr");
+    ASSERT_NE(start, nullptr);
+    EXPECT_NE(FindScriptSymbol("b"), nullptr);
+    EXPECT_EQ(FindScriptSymbol("c"), nullptr);
+    EXPECT_EQ(FindScriptSymbol("loose"), nullptr);
+    EXPECT_EQ(gScriptBuffers.tokens[gScriptBuffers.tokenCursor - 1].id, kw::END);
 }
