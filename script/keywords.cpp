@@ -548,16 +548,6 @@ constexpr KeywordRow kKeywords[] = {
 constexpr std::size_t kRowCount = std::size(kKeywords) - 1;
 static_assert(kRowCount == 497, "the vocabulary has 497 names");
 
-constexpr uint32_t HashName(std::string_view name)
-{
-    uint32_t h = 2166136261u; // FNV-1a
-    for (char c : name) {
-        h ^= static_cast<uint8_t>(c);
-        h *= 16777619u;
-    }
-    return h;
-}
-
 // Open addressing with linear probing; a slot holds row index + 1, 0 = empty.
 constexpr std::size_t kSlots = 1024;
 static_assert(kSlots > 2 * kRowCount);
@@ -566,7 +556,7 @@ constexpr std::array<uint16_t, kSlots> BuildIndex()
 {
     std::array<uint16_t, kSlots> slots{};
     for (std::size_t row = 0; row < kRowCount; ++row) {
-        std::size_t slot = HashName(kKeywords[row].name) & (kSlots - 1);
+        std::size_t slot = HashScriptName(kKeywords[row].name) & (kSlots - 1);
         while (slots[slot] != 0)
             slot = (slot + 1) & (kSlots - 1);
         slots[slot] = static_cast<uint16_t>(row + 1);
@@ -597,7 +587,7 @@ std::span<const KeywordRow> KeywordTable()
 
 uint32_t LookupKeyword(std::string_view word)
 {
-    std::size_t slot = HashName(word) & (kSlots - 1);
+    std::size_t slot = HashScriptName(word) & (kSlots - 1);
     while (uint16_t entry = kIndex[slot]) {
         const KeywordRow& row = kKeywords[entry - 1];
         if (word == row.name)

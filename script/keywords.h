@@ -566,6 +566,18 @@ struct KeywordRow {
 // The table in its fixed order, ended by {null, 0}.
 std::span<const KeywordRow> KeywordTable();
 
+// The hash of a name for the keyword and symbol indexes (FNV-1a over its
+// bytes: the same on every machine and every run).
+constexpr uint32_t HashScriptName(std::string_view name)
+{
+    uint32_t h = 2166136261u;
+    for (char c : name) {
+        h ^= static_cast<uint8_t>(c);
+        h *= 16777619u;
+    }
+    return h;
+}
+
 // Id of the keyword spelt exactly (with case) like the word, or 0.
 uint32_t LookupKeyword(std::string_view word);
 

@@ -2,9 +2,11 @@
 // See symbols.h.
 #include "script/symbols.h"
 
+#include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
 #include "system/errors.h"
+#include "system/res/resman.h"
 
 #include <cstring>
 
@@ -22,20 +24,10 @@ constexpr uint32_t kIndexSlots = 2048;
 static_assert(kIndexSlots > 2 * kSymbolCapacity);
 uint16_t gIndex[kIndexSlots];
 
-uint32_t HashName(std::string_view name)
-{
-    uint32_t h = 2166136261u; // FNV-1a
-    for (char c : name) {
-        h ^= static_cast<uint8_t>(c);
-        h *= 16777619u;
-    }
-    return h;
-}
-
 // The slot holding the name, or the empty slot where it would go.
 uint32_t IndexSlot(std::string_view name)
 {
-    uint32_t slot = HashName(name) & (kIndexSlots - 1);
+    uint32_t slot = HashScriptName(name) & (kIndexSlots - 1);
     while (uint16_t entry = gIndex[slot]) {
         if (name == gSymbols.records[entry - 1].name)
             break;
@@ -198,5 +190,18 @@ void ResetMissionScript()
     if (gSymbols.count != gMarkedSymbolCount) {
         gSymbols.count = gMarkedSymbolCount;
         RebuildIndex();
+    }
+}
+
+void ReleaseMissionResources()
+{
+    for (uint32_t i = gMarkedSymbolCount; i < gSymbols.count; ++i) {
+        const ScriptSymbol& symbol = gSymbols.records[i];
+        if (symbol.type != kSymbolResource || !symbol.value)
+            continue;
+        Resource* resource = static_cast<Resource*>(symbol.value);
+        ResDropData(resource);
+        if (!resource->data)
+            ResClearModelFlag(resource);
     }
 }

@@ -92,3 +92,7 @@ uint32_t MarkScriptBase();
 void ResetMissionScript();
 // The first symbol defined since the mark.
 uint32_t MarkedSymbolCount();
+
+// Mission end: the resources that the mission's own symbols (type exactly
+// resource) hold give up their data, so they are read again on next use.
+void ReleaseMissionResources();

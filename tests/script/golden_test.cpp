@@ -19,16 +19,13 @@ class GoldenTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        SetMessageBoxHook(ThrowScriptStop);
-        StartScriptSystemOnce();
-        ResetMissionScript();
+        BeginScriptTest();
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(kData);
     }
     void TearDown() override
     {
-        ResetMissionScript();
-        SetMessageBoxHook(nullptr);
+        EndScriptTest();
         std::filesystem::current_path(previous_);
     }
     std::filesystem::path previous_;

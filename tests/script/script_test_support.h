@@ -36,15 +36,28 @@ inline void StartScriptSystemOnce()
     (void)started;
 }
 
+// Every script test starts and ends with a fresh mission state and message
+// boxes that throw.
+inline void BeginScriptTest()
+{
+    SetMessageBoxHook(ThrowScriptStop);
+    StartScriptSystemOnce();
+    ResetMissionScript();
+}
+
+inline void EndScriptTest()
+{
+    ResetMissionScript();
+    SetMessageBoxHook(nullptr);
+}
+
 // The fixture: a fresh mission state, and a scratch data tree as the
 // current folder; missions go to zqk/resource/scripts/missions.
 class ScriptTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetMessageBoxHook(ThrowScriptStop);
-        StartScriptSystemOnce();
-        ResetMissionScript();
+        BeginScriptTest();
         previous_ = std::filesystem::current_path();
         root_ = std::filesystem::temp_directory_path() /
                 ("kv_script_" + std::to_string(::getpid()) + "_" +
@@ -56,8 +69,7 @@ protected:
 
     void TearDown() override
     {
-        ResetMissionScript();
-        SetMessageBoxHook(nullptr);
+        EndScriptTest();
         std::filesystem::current_path(previous_);
         std::filesystem::remove_all(root_);
     }

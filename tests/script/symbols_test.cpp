@@ -3,6 +3,7 @@
 #include "script_test_support.h"
 
 #include "script/scriptfiles.h"
+#include "system/res/resman.h"
 
 #include <cstring>
 
@@ -104,6 +105,33 @@ TEST_F(ScriptTest, ASecondStartIsRefused)
         EXPECT_EQ(stop.text, "You called me once - Don't call me again!");
     }
     EXPECT_NE(FindScriptSymbol("MISSTIME"), nullptr);
+}
+
+TEST_F(ScriptTest, AMissionsResourcesGiveUpTheirData)
+{
+    ASSERT_GT(ResInit(), 0u);
+    Resource* text = ResAllocSized(kResRowTexts, 16);
+    Resource* model = ResAllocSized(kResRowModels, 16);
+    Resource* other = ResAllocSized(kResRowTexts, 16);
+    ASSERT_TRUE(text && model && other);
+    const int32_t zero = 0;
+    auto add = [&](const char* name, uint32_t type, Resource* resource) {
+        ScriptSymbol* symbol = AddScriptSymbol(name, &zero, sizeof zero);
+        symbol->type = type;
+        symbol->value = resource;
+    };
+    add("briefingText", kSymbolResource, text);
+    add("shipModel", kSymbolResource, model);
+    add("defined", kSymbolResource | kSymbolData, other);
+    add("none", kSymbolResource, nullptr);
+
+    ReleaseMissionResources();
+    EXPECT_EQ(text->data, nullptr);
+    EXPECT_EQ(text->modelFlag, 0);
+    EXPECT_NE(model->data, nullptr); // models keep their data, and their flag
+    EXPECT_EQ(model->modelFlag, 255);
+    EXPECT_NE(other->data, nullptr); // not exactly a resource symbol
+    ResShutdown();
 }
 
 TEST_F(ScriptTest, MissionsRollBackToTheMark)
