@@ -216,7 +216,7 @@ intptr_t DispatchWindowMessage(const WindowMessage& message)
     return procedure(message);
 }
 
-bool PeekWindowMessage(WindowMessage& message)
+bool PeekMessage(WindowMessage& message)
 {
     return platform::PeekWindowMessage(message);
 }

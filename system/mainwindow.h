@@ -28,7 +28,7 @@ intptr_t MainWindowProc(const WindowMessage& message);
 intptr_t DispatchWindowMessage(const WindowMessage& message);
 
 // Takes the next waiting message; false when none waits.
-bool PeekWindowMessage(WindowMessage& message);
+bool PeekMessage(WindowMessage& message);
 
 // Cursors loaded with the window.
 enum class CursorShape : uint8_t { CrossHair, Hourglass, Arrow };
