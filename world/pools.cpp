@@ -159,6 +159,14 @@ ParticleEmitter* AllocSmallParticleEmitter() {
 }
 
 void ResetPools() {
+    // Attribute nodes hang from the TDPs in blocks of their own.
+    for (TDP& node : gTDPs.records) {
+        for (TDPAttribute* a = node.attributes; a;) {
+            TDPAttribute* next = a->next;
+            FreeMemory(a);
+            a = next;
+        }
+    }
     gSceneItems.Reset();
     gAvatars.Reset();
     gActions.Reset();
