@@ -5,6 +5,9 @@
 // the stored length stays body + 24 and the stride rounds it up.
 #include "world/messages.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "world/records.h"
@@ -20,6 +23,9 @@ uint8_t gReceiverInUse[kMaxReceivers];
 int16_t gPending[kMaxReceivers];
 int gReceiversInUse;
 uint32_t gMessagesPosted;
+// Per slot, an offset before which no live record to the slot lies (-1:
+// none is live), so a fetch need not walk the whole arena.
+int gFirstAt[kMaxReceivers];
 
 struct Header {
     uint32_t receiver;
@@ -47,6 +53,19 @@ bool IsCurrent(uint32_t id) {
     return (id & 0xFFFF0000u) == gReceiverGeneration && (id & 0xFFFF) < kMaxReceivers;
 }
 
+// A receiver that can take messages: current tag, allocated slot.
+bool IsLive(uint32_t id) { return IsCurrent(id) && gReceiverInUse[id & 0xFFFF]; }
+
+// Marks dead every record addressed to the id (no counts change).
+void KillRecordsTo(uint32_t id) {
+    for (int at = 0; at < gEnd;) {
+        Header h = ReadHeader(at);
+        if (h.receiver == id)
+            WriteReceiver(at, kNoReceiver);
+        at += Stride(h.length);
+    }
+}
+
 int32_t Clock() { return static_cast<int32_t>(gFrameClock.gameClock); }
 
 } // namespace
@@ -60,11 +79,16 @@ void ClearMessageBuffer() {
     gMessagesPosted = 0;
     std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
     std::memset(gPending, 0, sizeof gPending);
+    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
 }
 
 uint32_t AllocReceiver() {
     for (int slot = 0; slot < kMaxReceivers; ++slot) {
         if (!gReceiverInUse[slot]) {
+            // Messages posted to the slot while it was free were meant for
+            // its last owner.
+            uint32_t id = static_cast<uint32_t>(slot) | gReceiverGeneration;
+            KillRecordsTo(id);
             gReceiverInUse[slot] = 255;
             ++gReceiversInUse;
             return static_cast<uint32_t>(slot) | gReceiverGeneration;
@@ -80,6 +104,7 @@ void FreeReceiver(uint32_t id) {
     PurgeReceiverMessages(id);
     int slot = id & 0xFFFF;
     gPending[slot] = 0;
+    gFirstAt[slot] = -1;
     if (gReceiverInUse[slot]) {
         gReceiverInUse[slot] = 0;
         --gReceiversInUse;
@@ -96,6 +121,8 @@ void PurgeReceiverMessages(uint32_t id) {
         }
         at += Stride(h.length);
     }
+    if (IsCurrent(id))
+        gFirstAt[id & 0xFFFF] = -1;
 }
 
 bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t kind,
@@ -117,8 +144,12 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
     }
     // Counted only once it is sure to be stored, so the pending count never
     // names a message that is not there.
-    if (IsCurrent(receiver))
-        ++gPending[receiver & 0xFFFF];
+    if (IsLive(receiver)) {
+        int slot = receiver & 0xFFFF;
+        ++gPending[slot];
+        if (gFirstAt[slot] < 0)
+            gFirstAt[slot] = gEnd;
+    }
     std::memcpy(gBuffer + gEnd, &h, sizeof h);
     if (bodyLength > 0)
         std::memcpy(gBuffer + gEnd + kMessageHeaderBytes, body, bodyLength);
@@ -131,11 +162,14 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
     if (!IsCurrent(receiver) || gPending[receiver & 0xFFFF] <= 0)
         return nullptr;
     int32_t now = Clock();
-    for (int at = 0; at < gEnd;) {
+    int slot = receiver & 0xFFFF;
+    for (int at = gFirstAt[slot]; at >= 0 && at < gEnd;) {
         Header h = ReadHeader(at);
         if (h.receiver == receiver && h.due <= now) {
             WriteReceiver(at, kNoReceiver);
-            --gPending[receiver & 0xFFFF];
+            --gPending[slot];
+            if (gFirstAt[slot] == at)
+                gFirstAt[slot] = gPending[slot] > 0 ? at + Stride(h.length) : -1;
             std::memcpy(out, &h, sizeof h);
             std::memcpy(out->body, gBuffer + at + kMessageHeaderBytes,
                         h.length - kMessageHeaderBytes);
@@ -175,15 +209,22 @@ void BroadcastItemMessage(uint32_t sender, int32_t delay, uint16_t kind, int32_t
     }
 }
 
-// One pass: live records slide down over the dead ones, in order.
-void CompactMessageBuffer() {
+namespace {
+
+// One pass: the records that stay slide down over the others, in order,
+// and the fetch hints are rebuilt on the way.
+template <typename Stays>
+void Compact(Stays stays) {
+    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
     int write = 0;
     for (int read = 0; read < gEnd;) {
         Header h = ReadHeader(read);
         int stride = Stride(h.length);
-        if (h.receiver != kNoReceiver) {
+        if (stays(h.receiver)) {
             if (write != read)
                 std::memmove(gBuffer + write, gBuffer + read, stride);
+            if (IsCurrent(h.receiver) && gFirstAt[h.receiver & 0xFFFF] < 0)
+                gFirstAt[h.receiver & 0xFFFF] = write;
             write += stride;
         }
         read += stride;
@@ -192,14 +233,16 @@ void CompactMessageBuffer() {
     gEnd = write;
 }
 
+} // namespace
+
+void CompactMessageBuffer() {
+    Compact([](uint32_t receiver) { return receiver != kNoReceiver; });
+}
+
+// Consumed records carry -1, which has no current tag either. Records to
+// a freed slot go too: no one is there to fetch them.
 void PurgeStaleMessages() {
-    for (int at = 0; at < gEnd;) {
-        Header h = ReadHeader(at);
-        if ((h.receiver & 0xFFFF0000u) != gReceiverGeneration)
-            WriteReceiver(at, kNoReceiver);
-        at += Stride(h.length);
-    }
-    CompactMessageBuffer();
+    Compact([](uint32_t receiver) { return IsLive(receiver); });
 }
 
 MessageStats GetMessageStats() { return {gReceiversInUse, gMessagesPosted, gEnd}; }

@@ -3,8 +3,9 @@
 // Scene items and UI windows post time-stamped messages to RECEIVER ids;
 // each receiver's message function fetches those that are due. A RECEIVER
 // id is its slot (0..1023) ORed with the current generation tag; messages to
-// an id of another generation (0, -1, ...) are never counted and die at the
-// end of the frame. The buffer is one flat 64 KB arena of variable-length
+// an id of another generation (0, -1, ...), or to a slot that is not
+// allocated, are never counted and die at the end of the frame; a new owner
+// of a slot never sees messages meant for the last one. The buffer is one flat 64 KB arena of variable-length
 // records, compacted in place, so delivery keeps posting order.
 //
 // A fetched message is copied into the caller's ItemMessage: handlers may

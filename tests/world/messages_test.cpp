@@ -100,6 +100,23 @@ TEST_F(WorldTest, FreeingAReceiverPurgesItsMessages) {
     EXPECT_EQ(FetchItemMessage(again, &m), nullptr);
 }
 
+TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail) {
+    uint32_t r = AllocReceiver();
+    FreeReceiver(r);
+    Post(r, 0, 3, 1); // a sender still holding the old id
+    EXPECT_EQ(ReceiverPendingCount(r), 0);
+    ASSERT_EQ(AllocReceiver(), r);
+    Post(r, 0, 3, 2);
+    ItemMessage m;
+    ASSERT_NE(FetchItemMessage(r, &m), nullptr);
+    EXPECT_EQ(ValueOf(m), 2);
+    EXPECT_EQ(FetchItemMessage(r, &m), nullptr);
+    FreeReceiver(r);
+    Post(r, 0, 3, 3);
+    PurgeStaleMessages();
+    EXPECT_EQ(GetMessageStats().bytesUsed, 0);
+}
+
 TEST_F(WorldTest, DelayItemMessagesOnlyPushesOut) {
     SceneItem* item = worldtest::MakeItem(nullptr, nullptr, [](SceneItem*) {});
     gFrameClock.gameClock = 500;
