@@ -400,6 +400,11 @@ float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB
     return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
 }
 
+void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport) {
+    if (item && (item->flags & kItemInUse))
+        PrepareView(item, viewport);
+}
+
 SceneItem* DeleteSceneItem(SceneItem* item) {
     // Everything is checked before anything is touched: a second delete of
     // the same item, or of one that is not in the list, changes nothing.

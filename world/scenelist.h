@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "view/viewstart.h"
 #include "world/records.h"
 
 extern SceneItem gSceneList;      // sentinel head: next is the first item
@@ -53,6 +54,8 @@ TDPAttribute* AddTDPAttribute(TDP* node, uint8_t type, uint8_t valueNumber);
 TDP* FindTDPLink(SceneItem* item, TDP* node, TDP*** link);
 int CountTDPInTree(const TDP* subtree, const TDP* node);
 float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB);
+// Sets up the 3D view from the item, when the item is in use.
+void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport);
 
 // The TDP's own per-frame routine until the view layer sets another.
 void DefaultTDPStep(TDP* node);

@@ -168,10 +168,16 @@ TEST_F(WorldTest, MakersBuildCompleteRecords) {
     EXPECT_FLOAT_EQ(GetItemSeparation(other, item, &d), 5.0f);
     EXPECT_EQ(d.x, 3.0f);
 
+    ViewRect view{0, 0, 640, 480};
+    SetViewFromSceneItem(item, &view);
+    EXPECT_EQ(CountRecordedCalls("PrepareView"), 1u);
+
     DeleteSceneItem(item); // the tree and its attributes go with it
     EXPECT_EQ(c1->flags & kTdpInUse, 0u);
     EXPECT_EQ(s1->flags & kTdpInUse, 0u);
     EXPECT_EQ(c1->attributes, nullptr);
+    SetViewFromSceneItem(item, &view);
+    EXPECT_EQ(CountRecordedCalls("PrepareView"), 1u);
 }
 
 TEST_F(WorldTest, AMakerWithAnEmptyPoolReportsAndGivesNothing) {
