@@ -1,26 +1,23 @@
 // The frame clock's state and its update once per frame. See frameclock.h.
 #include "system/frameclock.h"
 
-#include <chrono>
 #include <cmath>
+
+#include "platform/host.h"
 
 FrameClock gFrameClock;
 LoopFlags gLoopFlags;
 
 namespace {
 
-uint64_t SteadyCounter()
-{
-    return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-}
-constexpr uint64_t kSteadyFrequency =
-    std::chrono::steady_clock::period::den / std::chrono::steady_clock::period::num;
-
-CounterRead gCounterRead = SteadyCounter;
-uint64_t gCounterFrequency = kSteadyFrequency;
+CounterRead gCounterRead = platform::PerformanceCounter;
+uint64_t gCounterFrequency = 0; // 0: the platform's, asked on first use
+bool gClockStarted = false;
 
 uint64_t CounterFrequency()
 {
+    if (gCounterFrequency == 0)
+        gCounterFrequency = platform::PerformanceFrequency();
     return gCounterFrequency;
 }
 
@@ -35,11 +32,11 @@ uint64_t CountToUnits(uint64_t count, uint64_t frequency, uint64_t unitsPerSecon
 
 void SetFrameCounterSource(CounterRead read, uint64_t frequency)
 {
-    gCounterRead = read ? read : SteadyCounter;
-    gCounterFrequency = read && frequency ? frequency : kSteadyFrequency;
+    gCounterRead = read ? read : platform::PerformanceCounter;
+    gCounterFrequency = read ? frequency : 0;
 }
 
-void StartFrameClock()
+void InitFrameClock()
 {
     const uint64_t frequency = CounterFrequency();
     gFrameClock.tickDivisor = static_cast<double>(frequency) / 100.0;
@@ -56,10 +53,13 @@ void StartFrameClock()
     gFrameClock.frameSeconds = 0.0f;
     gFrameClock.gameClock = 0;
     gFrameClock.compressionCarry = 0.0;
+    gClockStarted = true;
 }
 
 int32_t UpdateFrameTime()
 {
+    if (!gClockStarted)
+        InitFrameClock(); // the first frame then counts from here
     FrameClock& clock = gFrameClock;
     const uint64_t frequency = CounterFrequency();
     const uint64_t count = gCounterRead();

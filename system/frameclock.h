@@ -58,7 +58,7 @@ void SetFrameCounterSource(CounterRead read, uint64_t frequency);
 // Sets the divisors from the counter's frequency and takes the first tick
 // count; the frame ticks and the game clock start at 0. Run once when the
 // main window is created, before the first frame.
-void StartFrameClock();
+void InitFrameClock();
 
 // Reads the counter and advances the frame clock by one frame; returns the
 // frame ticks.

@@ -146,10 +146,10 @@ TEST_F(FrameClockTest, WrapOfTheLowThirtyTwoBitsDoesNotJump)
 {
     // A nanosecond counter passes 2^32 every 4.3 s.
     virtualclock::now = (uint64_t{1} << 32) - Milliseconds(15);
-    StartFrameClock();
+    InitFrameClock();
     EXPECT_EQ(Frame(30), 3);
     virtualclock::now = (uint64_t{7} << 32) - Milliseconds(5);
-    StartFrameClock();
+    InitFrameClock();
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Frame(10), 1);
 }
@@ -170,7 +170,7 @@ TEST_F(FrameClockTest, PreciseClockCountsHundredThousandths)
     SetFrameCounterSource(virtualclock::Read, 3'579'545);
     virtualclock::now = uint64_t{3'579'545} * 1'000'000'000;
     EXPECT_DOUBLE_EQ(ReadPreciseClock(), 1e14);
-    StartFrameClock();
+    InitFrameClock();
     EXPECT_EQ(gFrameClock.previousTicks, uint64_t{100'000'000'000});
 }
 

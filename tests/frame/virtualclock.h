@@ -12,16 +12,15 @@ namespace virtualclock {
 constexpr uint64_t kFrequency = 1'000'000'000; // counts per second
 
 inline uint64_t now = 0;
-inline uint64_t stepPerRead = 0;   // added after each read
+inline uint64_t stepPerRead = 0;   // time that passes before each read
 inline void (*onRead)() = nullptr; // runs before each read (frame scripts)
 
 inline uint64_t Read()
 {
     if (onRead)
         onRead();
-    const uint64_t value = now;
     now += stepPerRead;
-    return value;
+    return now;
 }
 
 inline constexpr uint64_t Milliseconds(uint64_t ms) { return ms * (kFrequency / 1000); }
@@ -35,7 +34,7 @@ inline void Install(uint64_t start = Milliseconds(1000))
     gFrameClock = FrameClock{};
     gLoopFlags = LoopFlags{};
     SetFrameCounterSource(Read, kFrequency);
-    StartFrameClock();
+    InitFrameClock();
 }
 
 inline void Remove()
