@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <iterator>
 
 #include "system/errors.h"
@@ -43,6 +44,9 @@ struct Header {
     int32_t length;
 };
 static_assert(sizeof(Header) == kMessageHeaderBytes);
+// A fetch copies the header straight into the reader's ItemMessage.
+static_assert(offsetof(ItemMessage, length) == offsetof(Header, length) &&
+              offsetof(ItemMessage, body) == kMessageHeaderBytes);
 
 int Stride(int32_t length) { return (length + 7) & ~7; }
 
