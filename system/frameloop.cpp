@@ -176,5 +176,6 @@ int RunFrameLoop()
     int exitCode = 0;
     while (RunFrameLoopPass(exitCode)) {
     }
+    ShutDown();
     return exitCode;
 }

@@ -39,12 +39,13 @@ void RecordingKeyHandler(uint16_t code)
 // A display back end that only records the frame's lock and present.
 int OpenNothing(DisplayMode&) { return 1; }
 void Nothing() {}
+void RecordClose() { RecordCall("DisplayClose"); }
 void NothingWithMode(DisplayMode&) {}
 void RecordLock(DisplayMode&) { RecordCall("DisplayLock"); }
 void RecordPresent(DisplayMode&) { RecordCall("DisplayPresent"); }
 void NoPaletteHandle(const SystemPalette*) {}
 void NoPalette(const PaletteColour*) {}
-const DisplayDriver kRecordingDisplay = {OpenNothing,   Nothing,       NothingWithMode,
+const DisplayDriver kRecordingDisplay = {OpenNothing,   RecordClose,   NothingWithMode,
                                          RecordPresent, RecordLock,    Nothing,
                                          NoPaletteHandle, NoPalette,   NoPalette};
 
@@ -284,10 +285,49 @@ TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
     EXPECT_EQ(gSettings.intro, 0);
 }
 
-TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCode)
+TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)
 {
     platform::PostQuit(7);
     EXPECT_EQ(RunFrameLoop(), 7);
+    EXPECT_EQ(RecordedCalls(), Calls{"DisplayClose"});
+}
+
+TEST_F(FrameLoopTest, PumpMessagesDispatchesOneMessage)
+{
+    platform::InjectKey(kHostScancodeA, true);
+    platform::InjectKey(kHostScancodeA, false);
+    PumpMessages();
+    EXPECT_EQ(KeyQueueCount(), 1);
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 255); // the key-up waits for the next step
+    PumpMessages();
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 0);
+    EXPECT_TRUE(RecordedCalls().empty()); // no frame runs
+}
+
+TEST_F(FrameLoopTest, PumpMessagesInIntroModeEndsOnAKey)
+{
+    gSettings.intro = 255;
+    PumpMessages();
+    EXPECT_EQ(gLoopFlags.quitRequest, 0);
+    KeyQueuePush(kKeyA);
+    PumpMessages();
+    EXPECT_EQ(gLoopFlags.quitRequest, 255);
+
+    gLoopFlags.quitRequest = 0;
+    gSettings.demo = 255;
+    PumpMessages();
+    EXPECT_EQ(gSettings.intro, 0);
+    EXPECT_EQ(gLoopFlags.quitRequest, 0);
+}
+
+TEST_F(FrameLoopTest, PumpMessagesEndsTheProcessOnQuit)
+{
+    EXPECT_EXIT(
+        {
+            platform::PostQuit(3);
+            PumpMessages();
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 // A headless run: N frames on a scripted clock with keys typed at given
@@ -320,6 +360,7 @@ TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
     EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 50u);
     EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 50u);
     EXPECT_EQ(gFrameClock.gameClock, 150u);
+    EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop
     ASSERT_EQ(gHandledKeys.size(), 1u); // typed at frame 3, handled by frame 4
     EXPECT_EQ(gHandledKeys[0] >> 8, 0x1E);
 }
