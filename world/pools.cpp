@@ -9,6 +9,7 @@
 
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/input.h"
 #include "world/scenelist.h"
 
 namespace {
@@ -182,6 +183,8 @@ void ResetPools() {
     std::memset(gSmallEmitterPoints, 0, sizeof(gSmallEmitterPoints));
     GivePointBuffers();
     gRandomState = gFrameClock.gameClock;
+    // No key counts as held over from before the reset.
+    GetPreviousKeyStateBlock().fill(0);
     FreeHullBoundsList();
     FreeFlightModels();
 }

@@ -40,8 +40,8 @@ HUD* AllocHUD();
 ParticleEmitter* AllocParticleEmitter();      // null, without a message, when full
 ParticleEmitter* AllocSmallParticleEmitter(); // likewise
 
-// Empties every pool, seeds the random source from the game clock and frees
-// every HullBounds record.
+// Empties every pool, seeds the random source from the game clock, clears
+// the previous frame's key states and frees every HullBounds record.
 void ResetPools();
 
 // The pools themselves, for code that walks them (spans of the whole pool).

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "system/frameclock.h"
+#include "system/input.h"
 #include "tests/support/world_fixture.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
@@ -187,8 +188,10 @@ TEST_F(WorldTest, ShiftRegisterRandomGivesThePinnedSequence) {
         ASSERT_EQ(ShiftRegisterRandom() & 1, 0u);
 }
 
-TEST_F(WorldTest, ResetPoolsSeedsTheRandomSourceFromTheGameClock) {
+TEST_F(WorldTest, ResetPoolsSeedsTheRandomSourceAndForgetsHeldKeys) {
     gFrameClock.gameClock = 0x12345678;
+    GetPreviousKeyStateBlock()[0x39] = 255;
     ResetPools();
     EXPECT_EQ(ShiftRegisterRandom(), 0x79A8B122u);
+    EXPECT_EQ(GetPreviousKeyStateBlock()[0x39], 0);
 }
