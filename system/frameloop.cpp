@@ -3,7 +3,6 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
-#include "screens/vesselorders.h"
 #include "system/display.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -13,6 +12,8 @@
 #include "ui/dialogue.h"
 #include "ui/windows.h"
 #include "view/planets.h"
+#include "world/profiler.h"
+#include "world/simframe.h"
 
 #include <cstdlib>
 
@@ -22,6 +23,9 @@ namespace {
 
 constexpr uint8_t kScanEscape = 0x01;
 constexpr uint8_t kScanP = 0x19;
+
+// The ships' shade table that the "display_shades" switch shows every frame.
+constexpr const char* kShadeTablePath = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
 
 uint8_t ScanCode(uint16_t keyCode)
 {
@@ -74,6 +78,13 @@ void DrainKeyQueue()
     }
 }
 
+// The simulation stands while the front end is up or a view that stops it
+// is open.
+bool SimulationRuns()
+{
+    return !gFrontEndActive && !gDocsViewOpen && !gObjectivesViewOpen;
+}
+
 } // namespace
 
 int RunFrame()
@@ -86,11 +97,19 @@ int RunFrame()
         gStartMissionRequest = 0;
     }
 
+    // The time of the profiler's frame start is kept so that "TOTAL" spans
+    // the whole frame.
+    FrameProfiler* const profiler = gFrameProfiler;
+    StartProfileFrame(profiler);
+    const double frameStart = profiler ? profiler->lastMark : 0.0;
+
     ++gFrameClock.frameCounter;
+
     if (gLoopFlags.filmMode)
         return 1;
 
-    if (!gFrontEndActive && !gDocsViewOpen && !gObjectivesViewOpen) {
+    if (SimulationRuns()) {
+        RunSimulationFrame();
         if (gLoopFlags.filmMode)
             return 1;
     }
@@ -100,6 +119,7 @@ int RunFrame()
     UpdateConversations();
     guiUpdateScreen();
     DrainKeyQueue();
+    MarkProfileSection(profiler, "OTHER");
 
     if (gSettings.displayShades)
         ShowShadeTable(kShadeTablePath);
@@ -107,6 +127,11 @@ int RunFrame()
     if (!gLoopFlags.skipPresent)
         DisplayPresent(gScreenMode);
     gLoopFlags.skipPresent = 0;
+
+    MarkProfileSection(profiler, "UPDATING");
+    if (profiler)
+        profiler->lastMark = frameStart;
+    MarkProfileSection(profiler, "TOTAL");
 
     CopyKeyStateBlock();
     return 1;
@@ -153,5 +178,6 @@ int RunFrameLoop()
     int exitCode = 0;
     while (RunFrameLoopPass(exitCode)) {
     }
+    ShutDown();
     return exitCode;
 }

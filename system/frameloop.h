@@ -14,9 +14,6 @@
 using KeyHandler = void (*)(uint16_t keyCode);
 extern KeyHandler gKeyHandler;
 
-// The shade table that the "display_shades" switch shows every frame.
-inline constexpr const char* kShadeTablePath = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
-
 // Runs one frame. Returns 0 when it did nothing (intro mode) or ended in the
 // end screen, else 1.
 int RunFrame();
@@ -32,6 +29,6 @@ void PumpMessages();
 bool RunFrameLoopPass(int& exitCode);
 
 // The loop at the end of the entry: runs until a quit message or the quit
-// request, then returns the last message's parameter (the quit message's
-// exit code, else 0). The caller shuts down afterwards.
+// request, shuts the program down (ShutDown) and returns the last message's
+// parameter: the quit message's exit code, else 0.
 int RunFrameLoop();
