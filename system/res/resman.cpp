@@ -112,11 +112,6 @@ void PoolGiveBack(uint8_t* block, std::size_t n, std::size_t takenBefore)
         gPool.taken = takenBefore;
 }
 
-const char* DropLeadingBackslash(const char* name)
-{
-    return (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
-}
-
 // Whether a resource's file can be found: in its library (when its row has
 // one and libraries are on) or as a loose file.
 bool ResourceFileFound(const Resource& r)
@@ -257,7 +252,7 @@ Resource* ResRegister(const char* name, ResType type)
 {
     if (!name)
         return nullptr;
-    name = DropLeadingBackslash(name);
+    name = res::SkipLeadingSeparator(name);
     if (std::strlen(name) >= kResNameSize) {
         char text[200];
         std::snprintf(text, sizeof text, "Resource name too long: '%.100s...'", name);
@@ -391,7 +386,7 @@ bool ResFileExists(const char* path)
 {
     if (!path)
         return false;
-    std::FILE* f = platform::OpenDataFile(DropLeadingBackslash(path), "rb");
+    std::FILE* f = platform::OpenDataFile(res::SkipLeadingSeparator(path), "rb");
     if (!f)
         return false;
     std::fclose(f);
