@@ -68,11 +68,23 @@ const hx_builtin_driver* FindBuiltInDriver(const char* name)
     return nullptr;
 }
 
-// The identifier of a loaded image: the name cut at its first '.', a copy
-// under the image.
+// The file name that ends a name that may carry folders.
+const char* Leaf(const char* name)
+{
+    const char* leaf = name;
+    for (const char* p = name; *p; ++p) {
+        if (*p == '/' || *p == '\\')
+            leaf = p + 1;
+    }
+    return leaf;
+}
+
+// The identifier of a loaded image: the file name cut at its first '.', a
+// copy under the image.
 bool SetIdentifier(hx_image* image, const char* name)
 {
-    std::string id(name, std::strcspn(name, "."));
+    const char* leaf = Leaf(name);
+    std::string id(leaf, std::strcspn(leaf, "."));
     image->identifier = HxResStrDup(image, id.c_str());
     return image->identifier != nullptr;
 }
@@ -260,7 +272,7 @@ hx_image* HxImageReference(const char* name)
         }
     }
 
-    if (hx_image* image = FindInList(base)) {
+    if (hx_image* image = FindInList(Leaf(base))) {
         ++image->references;
         return image;
     }
@@ -269,7 +281,7 @@ hx_image* HxImageReference(const char* name)
 
     hx_image* image = nullptr;
     ++loadDepth;
-    if (!std::strchr(base, '.')) {
+    if (!std::strchr(Leaf(base), '.')) {
         if (const hx_builtin_driver* driver = FindBuiltInDriver(base))
             image = MakeBuiltInImage(base, *driver);
         else
