@@ -32,8 +32,6 @@ hx_error HxSystemConfigBegin()
         HxFailure("System config associative array allocate failed.\n");
         return HXE_FAIL;
     }
-    HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, "dat;../dat;../../dat;../../../dat;../../../../dat");
-    HxSystemConfigSetString(HXT_DEFAULT_DEVICE_STR, "DDRAW");
     return HX_OK;
 }
 

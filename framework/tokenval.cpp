@@ -506,7 +506,9 @@ void DumpPair(int index, const hx_token_value& pair, const char* prefix, hx_tv_p
         }
         const hx_object_dispatch* d = v.o->dispatch;
         using DeviceMethod = hx_object* (*)(hx_object*);
-        hx_object* device = d && d->classMethods[1] ? reinterpret_cast<DeviceMethod>(d->classMethods[1])(v.o) : nullptr;
+        // Only device pixelmaps have the device method in slot 4.
+        bool pixelmap = d && d->type && d->type(v.o) == HXT_DEVICE_PIXELMAP && d->classMethods[1];
+        hx_object* device = pixelmap ? reinterpret_cast<DeviceMethod>(d->classMethods[1])(v.o) : nullptr;
         const char* deviceName = device && device->dispatch->identifier ? device->dispatch->identifier(device) : nullptr;
         const char* id = d && d->identifier ? d->identifier(v.o) : nullptr;
         const char* typeName = d && d->type ? HxTokenIdentifier(d->type(v.o)) : nullptr;

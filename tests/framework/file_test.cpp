@@ -115,16 +115,3 @@ TEST_F(HxFiles, FileSystemCanBeReplaced)
     HxFileClose(f);
     EXPECT_EQ(HxFilesystemSet(nullptr), &custom);
 }
-
-TEST_F(HxFiles, DefaultSearchPathLooksInDatFolders)
-{
-    std::filesystem::create_directories("a/b");
-    std::filesystem::create_directories("dat");
-    WriteText("dat/palette.txt", "p");
-    std::filesystem::current_path("a/b");
-    hx_file* f = HxFileOpenRead("palette.txt", 0, nullptr, nullptr);
-    EXPECT_NE(f, nullptr);
-    if (f)
-        HxFileClose(f);
-    std::filesystem::current_path(root);
-}
