@@ -9,73 +9,10 @@
 #include "framework/datafile.h"
 #include "framework/file.h"
 #include "framework/resource.h"
+#include "tests/framework/hx_every_record.h"
 #include "tests/framework/hx_tempdir.h"
 
 namespace {
-
-struct Inner {
-    int16_t a;
-    uint32_t colour;
-};
-
-// A record with every member type the format writes.
-struct Every {
-    int8_t i8;
-    uint8_t u8;
-    int16_t i16;
-    uint16_t u16;
-    int32_t i32;
-    uint32_t u32;
-    hx_fixed fixed;
-    uint16_t angle;
-    float f;
-    double d;
-    hx_fixed scalar;
-    int16_t fraction;
-    uint16_t ufraction;
-    uint8_t e8;
-    uint16_t e16;
-    int32_t e32;
-    Inner inner;
-    char* name;
-    char* none;
-    uint32_t colour;
-    hx_fixed v3[3];
-    float fv2[2];
-};
-
-constexpr hx_enum_value kKinds[] = {{0, "NO_KIND"}, {1, "SHIP"}, {2, "BASE"}, {0xFACE, "MODEL"}};
-constexpr hx_enum_table kKindEnum = {4, kKinds};
-constexpr hx_struct_member kInnerMembers[] = {
-    {HX_DF_INT_16, offsetof(Inner, a), "a", nullptr},
-    {HX_DF_COLOUR, offsetof(Inner, colour), "colour", nullptr},
-};
-constexpr hx_struct_template kInner = {"inner", 2, kInnerMembers, sizeof(Inner)};
-constexpr hx_struct_member kEveryMembers[] = {
-    {HX_DF_INT_8, offsetof(Every, i8), "i8", nullptr},
-    {HX_DF_UINT_8, offsetof(Every, u8), "u8", nullptr},
-    {HX_DF_INT_16, offsetof(Every, i16), "i16", nullptr},
-    {HX_DF_UINT_16, offsetof(Every, u16), "u16", nullptr},
-    {HX_DF_INT_32, offsetof(Every, i32), "i32", nullptr},
-    {HX_DF_UINT_32, offsetof(Every, u32), "u32", nullptr},
-    {HX_DF_FIXED, offsetof(Every, fixed), "fixed", nullptr},
-    {HX_DF_ANGLE, offsetof(Every, angle), "angle", nullptr},
-    {HX_DF_FLOAT, offsetof(Every, f), "f", nullptr},
-    {HX_DF_DOUBLE, offsetof(Every, d), "d", nullptr},
-    {HX_DF_SCALAR, offsetof(Every, scalar), "scalar", nullptr},
-    {HX_DF_FRACTION, offsetof(Every, fraction), "fraction", nullptr},
-    {HX_DF_UFRACTION, offsetof(Every, ufraction), "ufraction", nullptr},
-    {HX_DF_ENUM_8, offsetof(Every, e8), "e8", &kKindEnum},
-    {HX_DF_ENUM_16, offsetof(Every, e16), "e16", &kKindEnum},
-    {HX_DF_ENUM_32, offsetof(Every, e32), "e32", &kKindEnum},
-    {HX_DF_STRUCT, offsetof(Every, inner), "inner", &kInner},
-    {HX_DF_ASCIZ, offsetof(Every, name), "name", nullptr},
-    {HX_DF_ASCIZ, offsetof(Every, none), "none", nullptr},
-    {HX_DF_COLOUR, offsetof(Every, colour), "colour", nullptr},
-    {HX_DF_VECTOR3, offsetof(Every, v3), "v3", nullptr},
-    {HX_DF_FLOAT_VECTOR2, offsetof(Every, fv2), "fv2", nullptr},
-};
-constexpr hx_struct_template kEvery = {"every", uint32_t(std::size(kEveryMembers)), kEveryMembers, sizeof(Every)};
 
 char abText[] = "ab";
 
@@ -672,4 +609,21 @@ TEST_F(HxDatafile, AngleAndFixedConversionsRoundAndSaturate)
     EXPECT_EQ(record.every.fixed, INT32_MAX);
     EXPECT_EQ(record.every.angle, 49152); // -90 degrees is 270
     EXPECT_EQ(record.every.ufraction, 0);
+}
+
+// The fuzz target's seeds that describe whole files read without a failure.
+TEST_F(HxDatafile, FuzzSeedsAreValidFiles)
+{
+    const std::string corpus = std::string(KV_SOURCE_DIR) + "/fuzz/corpus/hx_datafile/";
+    for (const char* seed : {"binary_all_chunks.dat", "text_all_chunks.dat"}) {
+        record = {};
+        hx_datafile* df = DfOpen((corpus + seed).c_str(), 0, HX_DF_SCALAR_FIXED);
+        ASSERT_NE(df, nullptr) << seed;
+        EXPECT_EQ(DfChunksInterpret(df, &kTable), 0) << seed;
+        DfClose(df);
+        EXPECT_EQ(record.ids, (std::vector<uint32_t>{HX_CHUNK_FILE_INFO, kEveryChunk, HX_CHUNK_PIXELS, kNameChunk, 60}))
+            << seed;
+        ExpectSame(record.every, Sample(), seed[0] == 'b');
+        EXPECT_TRUE(HxDiagLog::Failures().empty()) << seed;
+    }
 }
