@@ -6,9 +6,10 @@
 // freed is recorded for the tests to check.
 #pragma once
 
-#include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstring>
+#include <utility>
 #include <map>
 #include <string>
 #include <vector>
