@@ -250,8 +250,6 @@ hx_error HostFarWordRead(uint16_t*, uint16_t, uint32_t) { return HXE_FAIL; }
 hx_error HostFarDWordWrite(uint16_t, uint32_t, uint32_t) { return HXE_FAIL; }
 hx_error HostFarDWordRead(uint32_t*, uint16_t, uint32_t) { return HXE_FAIL; }
 
-namespace {
-
 // Ascending byte order of the underscored names.
 #define HX_HOST1_EXPORTS(X) \
     X(HostDefaultDevice) \
@@ -313,14 +311,7 @@ namespace {
     X(HostSelectorSS) \
     X(HostUnlock)
 
-void* hostFunctions[] = {HX_HOST1_EXPORTS(HX_EXPORT_FUNCTION)};
-const char* hostNames[] = {HX_HOST1_EXPORTS(HX_EXPORT_NAME)};
-constexpr size_t kHostExports = sizeof hostNames / sizeof hostNames[0];
-hx_identity_ordinals<kHostExports> hostOrdinals;
-
-} // namespace
-
-hx_image HxImageHost1 = HxResidentImage("HXHOST1", int(kHostExports), hostFunctions, hostNames, hostOrdinals.v);
+HX_EXPORT_IMAGE(HxImageHost1, "HXHOST1", HX_HOST1_EXPORTS);
 
 hx_error HxHostBegin()
 {

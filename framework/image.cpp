@@ -243,6 +243,10 @@ void Release(hx_image* image)
 
 int HxImageAdd(hx_image* image)
 {
+    // A built-in image joins each framework session afresh: holds from an
+    // earlier session mean nothing now.
+    if (image->resident)
+        image->references = 0;
     HxAddHead(&fw.images, &image->node);
     return 1;
 }

@@ -90,13 +90,11 @@ bool HxImageBuiltInDriverAdd(const char* name, hx_drv1_begin_fn begin);
 void HxImageBuiltInDriverRemove(const char* name);
 
 // ---- built-in export images ------------------------------------------------
-// A built-in image is a static record over three static tables. Its
-// exports are given as an X-macro list in ascending byte order of their
-// underscored names, so the function table is in name order and the
-// ordinal table is the identity; a test checks the order.
-#define HX_EXPORT_NAME(fn) "_" #fn,
-#define HX_EXPORT_FUNCTION(fn) reinterpret_cast<void*>(&fn),
-
+// A built-in image is a static record over three static tables, defined by
+// HX_EXPORT_IMAGE(variable, "NAME", LIST) where LIST is an X-macro list of
+// the exported functions in ascending byte order of their underscored
+// names: the function table is then in name order and the ordinal table is
+// the identity. A test checks the order.
 template <size_t N>
 struct hx_identity_ordinals {
     uint16_t v[N];
@@ -122,3 +120,15 @@ constexpr hx_image HxResidentImage(const char* identifier, int n, void** functio
     image.resident = 1;
     return image;
 }
+
+#define HX_EXPORT_NAME(fn) "_" #fn,
+#define HX_EXPORT_FUNCTION(fn) reinterpret_cast<void*>(&fn),
+#define HX_EXPORT_IMAGE(variable, identifier, LIST)                                                    \
+    namespace {                                                                                        \
+    void* variable##Functions[] = {LIST(HX_EXPORT_FUNCTION)};                                          \
+    const char* variable##Names[] = {LIST(HX_EXPORT_NAME)};                                            \
+    constexpr size_t variable##Count = sizeof variable##Names / sizeof variable##Names[0];             \
+    hx_identity_ordinals<variable##Count> variable##Ordinals;                                          \
+    }                                                                                                  \
+    hx_image variable = HxResidentImage(identifier, int(variable##Count), variable##Functions,         \
+                                        variable##Names, variable##Ordinals.v)

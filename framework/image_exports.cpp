@@ -19,8 +19,6 @@
 #include "framework/token.h"
 #include "framework/tokenval.h"
 
-namespace {
-
 // Ascending byte order of the underscored names.
 #define HX_CORE1_EXPORTS(X) \
     X(DfBlockReadBinary) \
@@ -265,14 +263,7 @@ namespace {
     X(_M_hx_object_queryMany) \
     X(_M_hx_object_queryManySize)
 
-void* coreFunctions[] = {HX_CORE1_EXPORTS(HX_EXPORT_FUNCTION)};
-const char* coreNames[] = {HX_CORE1_EXPORTS(HX_EXPORT_NAME)};
-constexpr size_t kCoreExports = sizeof coreNames / sizeof coreNames[0];
-hx_identity_ordinals<kCoreExports> coreOrdinals;
-
-} // namespace
-
-hx_image HxImageCore1 = HxResidentImage("HXCORE1", int(kCoreExports), coreFunctions, coreNames, coreOrdinals.v);
+HX_EXPORT_IMAGE(HxImageCore1, "HXCORE1", HX_CORE1_EXPORTS);
 
 // The pixelmap module's exports join when that module publishes its front
 // end; until then the image is found but exports nothing.

@@ -9,27 +9,15 @@
 #include "framework/fw_state.h"
 #include "framework/image.h"
 #include "framework/sys_conf.h"
-#include "tests/framework/hx_fixture.h"
+#include "tests/fwhost/core_fixture.h"
 #include "tests/fwhost/stand_in_drivers.h"
 
 namespace {
 
 using standin::Seen;
 
-class HxDevices : public ::testing::Test {
+class HxDevices : public HxCore {
 protected:
-    void SetUp() override
-    {
-        HxDiagLog::Clear();
-        HxDiagHandlerSet(HxDiagLog::Handler());
-        ASSERT_EQ(HxCoreBegin(), HX_OK);
-    }
-    void TearDown() override
-    {
-        if (fw.coreBegun)
-            HxCoreEnd();
-        HxDiagHandlerSet(nullptr);
-    }
     static int Devices()
     {
         int n = -1;

@@ -12,27 +12,19 @@
 #include "framework/mem.h"
 #include "framework/resource.h"
 #include "framework/sys_conf.h"
-#include "tests/framework/hx_fixture.h"
+#include "tests/fwhost/core_fixture.h"
 
 namespace {
 
-class HxImages : public ::testing::Test {
+class HxImages : public HxCore {
 protected:
     void SetUp() override
     {
-        HxDiagLog::Clear();
-        HxDiagHandlerSet(HxDiagLog::Handler());
-        ASSERT_EQ(HxCoreBegin(), HX_OK);
+        HxCore::SetUp();
         // The loader tests' drivers are built beside the test programs.
         std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
         drivers = (self.parent_path() / "fwhost_drivers").string();
         HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, ("nowhere;" + drivers).c_str());
-    }
-    void TearDown() override
-    {
-        if (fw.coreBegun)
-            HxCoreEnd();
-        HxDiagHandlerSet(nullptr);
     }
     static bool Listed(const hx_image* image)
     {
