@@ -105,7 +105,8 @@ hx_error AddDevice(hx_object** out, hx_drv1_begin_fn begin, const char* argument
         return HXE_FAIL;
     }
     if (Enter(device, image) != HX_OK) {
-        device->dispatch->free(device);
+        if (device->dispatch->free)
+            device->dispatch->free(device);
         HxImageDereference(image);
         return HXE_NO_MEMORY;
     }
@@ -314,7 +315,8 @@ hx_error HxDevRemove(hx_object* device)
     }
     if (!held)
         return HX_OK;
-    device->dispatch->free(device);
+    if (device->dispatch->free)
+        device->dispatch->free(device);
     for (int i = 0; i < fw.deviceSlots; ++i) {
         if (fw.devices[i].device == device) {
             HxImageDereference(fw.devices[i].image);
