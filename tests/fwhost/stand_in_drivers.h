@@ -23,15 +23,15 @@
 
 namespace standin {
 
-struct FacilitySpec {
+struct FacilityPlan {
     const char* name;
     hx_token type;
     int32_t width;
 };
 
-struct DriverSpec {
+struct DriverPlan {
     const char* name;
-    FacilitySpec facilities[3];
+    FacilityPlan facilities[3];
 };
 
 // What the drivers saw.
@@ -52,7 +52,7 @@ struct Device;
 
 struct Facility {
     hx_object object;
-    const FacilitySpec* spec;
+    const FacilityPlan* plan;
     int32_t width;
     int32_t height;
     hx_tv_template* tpl;
@@ -60,7 +60,7 @@ struct Facility {
 
 struct Device {
     hx_object object;
-    const DriverSpec* spec;
+    const DriverPlan* plan;
     hx_slist* list;
 };
 
@@ -80,11 +80,11 @@ inline const hx_object_dispatch kPixelmapDispatch = {.free = PixelmapFree};
 
 inline const char* FacilityIdentifier(hx_object* self)
 {
-    return reinterpret_cast<Facility*>(self)->spec->name;
+    return reinterpret_cast<Facility*>(self)->plan->name;
 }
 inline hx_token FacilityType(hx_object* self)
 {
-    return reinterpret_cast<Facility*>(self)->spec->type;
+    return reinterpret_cast<Facility*>(self)->plan->type;
 }
 inline hx_tv_template* FacilityTemplate(hx_object* self)
 {
@@ -113,12 +113,12 @@ inline const hx_output_facility_dispatch kFacilityDispatch = {
 
 inline void DeviceFree(hx_object* self)
 {
-    ++Seen().freed[reinterpret_cast<Device*>(self)->spec->name];
+    ++Seen().freed[reinterpret_cast<Device*>(self)->plan->name];
     HxResFree(self); // its facilities and their list are below it
 }
 inline const char* DeviceIdentifier(hx_object* self)
 {
-    return reinterpret_cast<Device*>(self)->spec->name;
+    return reinterpret_cast<Device*>(self)->plan->name;
 }
 inline hx_slist* DeviceList(hx_object* self)
 {
@@ -135,15 +135,15 @@ inline const hx_container_dispatch kDeviceDispatch = {
     .count = _M_hx_object_container_count,
 };
 
-inline hx_object* MakeDevice(const DriverSpec& spec, const char* arguments)
+inline hx_object* MakeDevice(const DriverPlan& plan, const char* arguments)
 {
-    ++Seen().begun[spec.name];
-    Seen().args[spec.name] = arguments ? arguments : "(null)";
+    ++Seen().begun[plan.name];
+    Seen().args[plan.name] = arguments ? arguments : "(null)";
     auto* d = static_cast<Device*>(HxResAllocate(HxFwAnchor(), sizeof(Device), HX_RES_APPLICATION));
     d->object.dispatch = &kDeviceDispatch.object;
-    d->spec = &spec;
+    d->plan = &plan;
     d->list = HxObjectListAllocate(d);
-    for (const FacilitySpec& fs : spec.facilities) {
+    for (const FacilityPlan& fs : plan.facilities) {
         if (!fs.name)
             break;
         auto* f = static_cast<Facility*>(HxResAllocate(d, sizeof(Facility), HX_RES_APPLICATION));
@@ -160,7 +160,7 @@ inline hx_object* MakeDevice(const DriverSpec& spec, const char* arguments)
 }
 
 // The stand-ins, by name.
-inline constexpr DriverSpec kDrivers[] = {
+inline constexpr DriverPlan kDrivers[] = {
     {"DDRAW", {{"ddraw-screen", HXT_OUTPUT_FACILITY, 640}}},
     {"WIDE", {{"wide-screen", HXT_OUTPUT_FACILITY, 800}}},
     {"softrend",
