@@ -3,6 +3,8 @@
 // uses. See files.h.
 #include "platform/files.h"
 
+#include "platform/host.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -54,12 +56,21 @@ bool FindFolded(const std::string& folder, std::string_view name, std::string& f
     return any;
 }
 
+// Separators become '/', and a drive letter ("E:\video", or the
+// drive-relative "E:video") becomes the host folder that the drive maps to.
 std::string Translate(const char* path)
 {
     std::string out(path);
     for (char& c : out)
         if (c == '\\')
             c = '/';
+    std::string root;
+    if (out.size() >= 2 && out[1] == ':' && DriveRoot(out[0], root)) {
+        std::string rest = out.substr(out.size() > 2 && out[2] == '/' ? 3 : 2);
+        if (root.empty() || root.back() != '/')
+            root += '/';
+        out = root + rest;
+    }
     return out;
 }
 

@@ -4,7 +4,9 @@
 // separates folders with '\'. Every data file the system opens goes through
 // here: '\' becomes '/', and when a path component does not exist exactly,
 // the folder is searched for a name that differs only in the case of ASCII
-// letters. This module knows nothing of what the files contain.
+// letters. A leading drive letter ("E:\video") names the host folder that
+// the drive maps to (host.h). This module knows nothing of what the files
+// contain.
 #pragma once
 
 #include <cstdio>

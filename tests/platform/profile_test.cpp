@@ -1,0 +1,84 @@
+// Profile (ini) files: reading with the profile-string rules, and writing
+// that keeps every other line.
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProfileFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = fs::temp_directory_path() / ("kv_profile_" + std::to_string(::getpid()));
+        fs::create_directories(root);
+        file = (root / "Hexmire.ini").string();
+        std::ofstream(file) << "; settings\r\n"
+                               "stray=ignored\r\n"
+                               "[Hexmire]\r\n"
+                               "  HEXMIRE_PATH = dat;../dat  \r\n"
+                               "HX_DRIVERS=\"softrend\"\r\n"
+                               "hexmire_path=second\r\n"
+                               "[Empty]\r\n"
+                               "[Other]\r\n"
+                               "key=value\r\n";
+    }
+    void TearDown() override { fs::remove_all(root); }
+    std::string Text() const
+    {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+    fs::path root;
+    std::string file;
+};
+
+TEST_F(ProfileFiles, ReadsSectionsAndKeysWhateverTheirCase)
+{
+    std::string value;
+    EXPECT_TRUE(platform::ProfileSectionExists(file.c_str(), "hexmire"));
+    EXPECT_TRUE(platform::ProfileSectionExists(file.c_str(), "Empty"));
+    EXPECT_FALSE(platform::ProfileSectionExists(file.c_str(), "Missing"));
+    ASSERT_TRUE(platform::ProfileQuery(file.c_str(), "HEXMIRE", "hexmire_path", value));
+    EXPECT_EQ(value, "dat;../dat"); // trimmed; the first of repeated keys
+    ASSERT_TRUE(platform::ProfileQuery(file.c_str(), "Hexmire", "HX_DRIVERS", value));
+    EXPECT_EQ(value, "softrend");   // quotes removed
+    EXPECT_FALSE(platform::ProfileQuery(file.c_str(), "Hexmire", "stray", value));
+    EXPECT_FALSE(platform::ProfileQuery(file.c_str(), "Hexmire", "key", value));
+    EXPECT_EQ(platform::ProfileString(file.c_str(), "Other", "nothing", "fallback"), "fallback");
+    EXPECT_EQ(platform::ProfileString((root / "none.ini").c_str(), "Other", "key", ""), "");
+}
+
+TEST_F(ProfileFiles, WritingChangesOnlyItsOwnLine)
+{
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "hexmire", "HX_DRIVERS", "ddraw"));
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "Empty", "NEW", "1"));
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "Other", "key", nullptr));
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "Added", "a", "b"));
+    EXPECT_EQ(Text(), "; settings\r\n"
+                      "stray=ignored\r\n"
+                      "[Hexmire]\r\n"
+                      "  HEXMIRE_PATH = dat;../dat  \r\n"
+                      "HX_DRIVERS=ddraw\r\n"
+                      "hexmire_path=second\r\n"
+                      "[Empty]\r\n"
+                      "NEW=1\r\n"
+                      "[Other]\r\n"
+                      "[Added]\r\n"
+                      "a=b\r\n");
+}
+
+TEST_F(ProfileFiles, WritingCreatesAMissingFile)
+{
+    std::string fresh = (root / "fresh.ini").string();
+    ASSERT_TRUE(platform::WriteProfileString(fresh.c_str(), "S", "k", "v"));
+    EXPECT_EQ(platform::ProfileString(fresh.c_str(), "s", "K", ""), "v");
+    EXPECT_FALSE(platform::WriteProfileString((root / "no/such/dir.ini").c_str(), "S", "k", "v"));
+}
+
+} // namespace
