@@ -13,6 +13,8 @@
 #include "ui/dialogue.h"
 #include "ui/windows.h"
 #include "view/planets.h"
+#include "world/profiler.h"
+#include "world/simframe.h"
 
 #include <cstdlib>
 
@@ -74,6 +76,13 @@ void DrainKeyQueue()
     }
 }
 
+// The simulation stands while the front end is up or a view that stops it
+// is open.
+bool SimulationRuns()
+{
+    return !gFrontEndActive && !gDocsViewOpen && !gObjectivesViewOpen;
+}
+
 } // namespace
 
 int RunFrame()
@@ -86,11 +95,19 @@ int RunFrame()
         gStartMissionRequest = 0;
     }
 
+    // The time of the profiler's frame start is kept so that "TOTAL" spans
+    // the whole frame.
+    FrameProfiler* const profiler = gFrameProfiler;
+    StartProfileFrame(profiler);
+    const double frameStart = profiler ? profiler->lastMark : 0.0;
+
     ++gFrameClock.frameCounter;
+
     if (gLoopFlags.filmMode)
         return 1;
 
-    if (!gFrontEndActive && !gDocsViewOpen && !gObjectivesViewOpen) {
+    if (SimulationRuns()) {
+        RunSimulationFrame();
         if (gLoopFlags.filmMode)
             return 1;
     }
@@ -100,6 +117,7 @@ int RunFrame()
     UpdateConversations();
     guiUpdateScreen();
     DrainKeyQueue();
+    MarkProfileSection(profiler, "OTHER");
 
     if (gSettings.displayShades)
         ShowShadeTable(kShadeTablePath);
@@ -107,6 +125,11 @@ int RunFrame()
     if (!gLoopFlags.skipPresent)
         DisplayPresent(gScreenMode);
     gLoopFlags.skipPresent = 0;
+
+    MarkProfileSection(profiler, "UPDATING");
+    if (profiler)
+        profiler->lastMark = frameStart;
+    MarkProfileSection(profiler, "TOTAL");
 
     CopyKeyStateBlock();
     return 1;
@@ -153,5 +176,6 @@ int RunFrameLoop()
     int exitCode = 0;
     while (RunFrameLoopPass(exitCode)) {
     }
+    ShutDown();
     return exitCode;
 }

@@ -32,6 +32,6 @@ void PumpMessages();
 bool RunFrameLoopPass(int& exitCode);
 
 // The loop at the end of the entry: runs until a quit message or the quit
-// request, then returns the last message's parameter (the quit message's
-// exit code, else 0). The caller shuts down afterwards.
+// request, shuts the program down (ShutDown) and returns the last message's
+// parameter: the quit message's exit code, else 0.
 int RunFrameLoop();

@@ -3,10 +3,12 @@
 // of whole loops on a scripted clock and input timeline.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/window.h"
+#include "screens/bridge.h"
 #include "screens/frontend.h"
 #include "system/calltrace.h"
 #include "system/display.h"
@@ -15,6 +17,7 @@
 #include "system/input.h"
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
+#include "world/profiler.h"
 
 namespace {
 
@@ -36,12 +39,13 @@ void RecordingKeyHandler(uint16_t code)
 // A display back end that only records the frame's lock and present.
 int OpenNothing(DisplayMode&) { return 1; }
 void Nothing() {}
+void RecordClose() { RecordCall("DisplayClose"); }
 void NothingWithMode(DisplayMode&) {}
 void RecordLock(DisplayMode&) { RecordCall("DisplayLock"); }
 void RecordPresent(DisplayMode&) { RecordCall("DisplayPresent"); }
 void NoPaletteHandle(const SystemPalette*) {}
 void NoPalette(const PaletteColour*) {}
-const DisplayDriver kRecordingDisplay = {OpenNothing,   Nothing,       NothingWithMode,
+const DisplayDriver kRecordingDisplay = {OpenNothing,   RecordClose,   NothingWithMode,
                                          RecordPresent, RecordLock,    Nothing,
                                          NoPaletteHandle, NoPalette,   NoPalette};
 
@@ -97,6 +101,20 @@ protected:
     const DisplayDriver* savedDriver_ = nullptr;
 };
 
+// The recorded calls that are among `milestones`, in recorded order.
+Calls Milestones(const Calls& milestones)
+{
+    Calls found;
+    for (const std::string& call : RecordedCalls())
+        if (std::find(milestones.begin(), milestones.end(), call) != milestones.end())
+            found.push_back(call);
+    return found;
+}
+
+// The first call the simulation frame makes of the bridge code stands for
+// the whole simulation frame.
+constexpr const char* kSimulationFrame = "SelectCurrentObjective";
+
 TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 {
     gStartMissionRequest = 255;
@@ -108,14 +126,56 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 
     EXPECT_EQ(RunFrame(), 1);
 
-    const Calls expected = {"StartMission",         "DisplayLock", "TickCommsFilm", "UpdateConversations",
-                            "guiUpdateScreen",      "KeyHandler",  "KeyHandler",    "ShowShadeTable",
-                            "DisplayPresent"};
-    EXPECT_EQ(RecordedCalls(), expected);
+    const Calls expected = {"StartMission",    kSimulationFrame, "DisplayLock",    "TickCommsFilm",
+                            "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
+                            "ShowShadeTable",  "DisplayPresent"};
+    EXPECT_EQ(Milestones(expected), expected);
+    // Nothing of the UI, bridge or display runs inside the simulation frame.
+    const Calls calls = RecordedCalls();
+    const auto simulationEnd = std::find(calls.begin(), calls.end(), "DisplayLock");
+    EXPECT_EQ(std::count(calls.begin(), simulationEnd, "guiUpdateScreen"), 0);
     EXPECT_EQ(gHandledKeys, (std::vector<uint16_t>{kKeyA, kKeyP}));
     EXPECT_EQ(gStartMissionRequest, 0);
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
     EXPECT_EQ(GetPreviousKeyStateBlock()[0x1E], 255);
+}
+
+TEST_F(FrameLoopTest, SimulationStandsWhileTheFrontEndOrAStoppingViewIsUp)
+{
+    for (uint8_t* flag : {&gFrontEndActive, &gDocsViewOpen, &gObjectivesViewOpen}) {
+        ClearCallTrace();
+        *flag = 255;
+        EXPECT_EQ(RunFrame(), 1);
+        *flag = 0;
+        EXPECT_EQ(CountRecordedCalls(kSimulationFrame), 0u);
+        EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+    }
+}
+
+TEST_F(FrameLoopTest, ProfilerTotalSpansTheWholeFrame)
+{
+    gFrameProfiler = AllocFrameProfiler();
+    ASSERT_NE(gFrameProfiler, nullptr);
+    RunFrame();
+
+    const FrameProfiler& profiler = *gFrameProfiler;
+    std::vector<std::string> names;
+    double sections = 0.0, total = -1.0;
+    for (int slot = 0; slot <= profiler.highestSlot; ++slot) {
+        names.emplace_back(profiler.names[slot]);
+        if (names.back() == "TOTAL")
+            total = profiler.durations[slot];
+        else
+            sections += profiler.durations[slot];
+    }
+    gFrameProfiler = nullptr;
+    ResetValueRecorders();
+
+    EXPECT_EQ(names, (Calls{"COLLISIONS", "CONTROL", "SIMULATION", "OTHER", "UPDATING", "TOTAL"}));
+    // Every read of the virtual clock moves it 30 ms (3000 units): "TOTAL"
+    // runs from the frame's start to its own mark, one read after "UPDATING".
+    EXPECT_DOUBLE_EQ(sections, 5 * 3000.0);
+    EXPECT_DOUBLE_EQ(total, sections + 3000.0);
 }
 
 TEST_F(FrameLoopTest, SkipPresentRequestSkipsOnePresent)
@@ -225,10 +285,49 @@ TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
     EXPECT_EQ(gSettings.intro, 0);
 }
 
-TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCode)
+TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)
 {
     platform::PostQuit(7);
     EXPECT_EQ(RunFrameLoop(), 7);
+    EXPECT_EQ(RecordedCalls(), Calls{"DisplayClose"});
+}
+
+TEST_F(FrameLoopTest, PumpMessagesDispatchesOneMessage)
+{
+    platform::InjectKey(kHostScancodeA, true);
+    platform::InjectKey(kHostScancodeA, false);
+    PumpMessages();
+    EXPECT_EQ(KeyQueueCount(), 1);
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 255); // the key-up waits for the next step
+    PumpMessages();
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 0);
+    EXPECT_TRUE(RecordedCalls().empty()); // no frame runs
+}
+
+TEST_F(FrameLoopTest, PumpMessagesInIntroModeEndsOnAKey)
+{
+    gSettings.intro = 255;
+    PumpMessages();
+    EXPECT_EQ(gLoopFlags.quitRequest, 0);
+    KeyQueuePush(kKeyA);
+    PumpMessages();
+    EXPECT_EQ(gLoopFlags.quitRequest, 255);
+
+    gLoopFlags.quitRequest = 0;
+    gSettings.demo = 255;
+    PumpMessages();
+    EXPECT_EQ(gSettings.intro, 0);
+    EXPECT_EQ(gLoopFlags.quitRequest, 0);
+}
+
+TEST_F(FrameLoopTest, PumpMessagesEndsTheProcessOnQuit)
+{
+    EXPECT_EXIT(
+        {
+            platform::PostQuit(3);
+            PumpMessages();
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 // A headless run: N frames on a scripted clock with keys typed at given
@@ -261,6 +360,7 @@ TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
     EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 50u);
     EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 50u);
     EXPECT_EQ(gFrameClock.gameClock, 150u);
+    EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop
     ASSERT_EQ(gHandledKeys.size(), 1u); // typed at frame 3, handled by frame 4
     EXPECT_EQ(gHandledKeys[0] >> 8, 0x1E);
 }
