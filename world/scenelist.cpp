@@ -165,10 +165,8 @@ void MakePilotBody(SceneItem* ship) {
     Vector3& v = sim->velocity;
     if (std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z) < 2000.0f)
         v = {sim->matrix.m[8] * 2000.0f, sim->matrix.m[9] * 2000.0f, sim->matrix.m[10] * 2000.0f};
-    TDP* root = AttachRootTDP(body);
-    if (root) {
+    if (TDP* root = AttachRootTDP(body))
         root->flags = (root->flags | kTdpInScene) & ~kTdpNew;
-    }
     body->pitchDemand = static_cast<float>(CRand() % 50 - 25);
     body->yawDemand = static_cast<float>(CRand() % 50 - 25);
     sim->mass = 50.0f;
