@@ -16,7 +16,7 @@ void AssignHardPointTarget(SceneItem* ship, int32_t n, uint32_t includeMask, uin
     RecordCall("AssignHardPointTarget");
 }
 
-void PostImpactMessage(SceneItem* striker, SceneItem* struck, float penetration, float damage)
+void PostImpactMessage(SceneItem* striker, SceneItem* struck, int32_t penetration, int32_t damage)
 {
     RecordCall("PostImpactMessage");
 }

@@ -11,7 +11,7 @@ struct HitPayload;
 
 uint8_t AddHardPoint(SceneItem* item, int32_t chance);
 void AssignHardPointTarget(SceneItem* ship, int32_t n, uint32_t includeMask, uint32_t excludeMask);
-void PostImpactMessage(SceneItem* striker, SceneItem* struck, float penetration, float damage);
+void PostImpactMessage(SceneItem* striker, SceneItem* struck, int32_t penetration, int32_t damage);
 void ApplyHitDamage(SceneItem* item, ItemMessage* message);
 void ProjectileHit(SceneItem* self, TDP* selfPart, SceneItem* other, TDP* otherPart, int16_t* handled, const Vector3* contactPoint);
 void ApplyImpactTorque(SceneItem* item, const Vector3* impactPoint, const Vector3* relativeVelocity, float otherMass);

@@ -3,26 +3,9 @@
 
 #include "platform/files.h"
 
-#include <cstdio>
 
 namespace platform {
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 std::string_view Trim(std::string_view s)
 {
@@ -74,20 +57,6 @@ bool EntryLine(std::string_view line, std::string_view& key, std::string_view& v
     return !key.empty();
 }
 
-bool ReadWhole(const char* file, std::string& text)
-{
-    std::FILE* f = OpenDataFile(file, "rb");
-    if (!f)
-        return false;
-    char buffer[4096];
-    std::size_t n;
-    text.clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    std::fclose(f);
-    return true;
-}
-
 } // namespace
 
 Profile ParseProfile(std::string_view text)
@@ -111,10 +80,10 @@ Profile ParseProfile(std::string_view text)
 bool ProfileSectionExists(const char* file, const char* section)
 {
     std::string text;
-    if (!section || !ReadWhole(file, text))
+    if (!section || !ReadWholeFile(file, text))
         return false;
     for (const std::string& s : ParseProfile(text).sections)
-        if (EqualNoCase(s, section))
+        if (SameNameIgnoringCase(s, section))
             return true;
     return false;
 }
@@ -123,10 +92,10 @@ bool ProfileQuery(const char* file, const char* section, const char* key, std::s
 {
     value.clear();
     std::string text;
-    if (!section || !key || !ReadWhole(file, text))
+    if (!section || !key || !ReadWholeFile(file, text))
         return false;
     for (const ProfileEntry& e : ParseProfile(text).entries) {
-        if (EqualNoCase(e.section, section) && EqualNoCase(e.key, key)) {
+        if (SameNameIgnoringCase(e.section, section) && SameNameIgnoringCase(e.key, key)) {
             value = e.value;
             return true;
         }
@@ -147,7 +116,7 @@ bool WriteProfileString(const char* file, const char* section, const char* key, 
     if (!section || !key)
         return false;
     std::string text;
-    ReadWhole(file, text); // a missing file starts empty
+    ReadWholeFile(file, text); // a missing file starts empty
     std::vector<std::string_view> lines = Lines(text);
     std::string out;
     bool inTarget = false, done = false, sectionSeen = false;
@@ -159,9 +128,9 @@ bool WriteProfileString(const char* file, const char* section, const char* key, 
                 out += entry; // the key was not in its section: add it at the end
                 done = true;
             }
-            inTarget = EqualNoCase(name, section);
+            inTarget = SameNameIgnoringCase(name, section);
             sectionSeen = sectionSeen || inTarget;
-        } else if (inTarget && !done && EntryLine(line, k, v) && EqualNoCase(k, key)) {
+        } else if (inTarget && !done && EntryLine(line, k, v) && SameNameIgnoringCase(k, key)) {
             if (value)
                 out += entry;
             done = true;

@@ -30,16 +30,6 @@ char Lower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
-
 std::string FullKey(const char* root, const char* key)
 {
     std::string full = root && *root ? root : "HKEY_LOCAL_MACHINE";
@@ -135,19 +125,6 @@ std::string Escape(std::string_view text)
     return out + "\"";
 }
 
-bool ReadStore(std::string& text)
-{
-    std::FILE* f = std::fopen(StorePath().c_str(), "rb");
-    if (!f)
-        return false;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    std::fclose(f);
-    return true;
-}
-
 // Keys in the store, each with no values yet ("[key]" lines alone count).
 std::vector<std::string> StoreKeys(std::string_view text)
 {
@@ -205,12 +182,12 @@ RegistryResult RegistryQueryString(const char* root, const char* key, const char
 {
     value.clear();
     std::string text;
-    if (!ReadStore(text))
+    if (!ReadWholeFile(StorePath().c_str(), text))
         return RegistryResult::Missing;
     std::string full = FullKey(root, key);
     std::string_view wanted = name ? name : "";
     for (const RegistryValue& v : ParseRegistry(text)) {
-        if (EqualNoCase(v.key, full) && EqualNoCase(v.name, wanted)) {
+        if (SameNameIgnoringCase(v.key, full) && SameNameIgnoringCase(v.name, wanted)) {
             if (v.type != RegistryType::String)
                 return RegistryResult::NotString;
             value = v.data;
@@ -223,11 +200,11 @@ RegistryResult RegistryQueryString(const char* root, const char* key, const char
 bool RegistryKeyExists(const char* root, const char* key)
 {
     std::string text;
-    if (!ReadStore(text))
+    if (!ReadWholeFile(StorePath().c_str(), text))
         return false;
     std::string full = FullKey(root, key);
     for (const std::string& k : StoreKeys(text))
-        if (EqualNoCase(k, full))
+        if (SameNameIgnoringCase(k, full))
             return true;
     return false;
 }
@@ -235,14 +212,14 @@ bool RegistryKeyExists(const char* root, const char* key)
 bool RegistrySetString(const char* root, const char* key, const char* name, const char* value)
 {
     std::string text;
-    ReadStore(text);
+    ReadWholeFile(StorePath().c_str(), text);
     std::string full = FullKey(root, key);
     std::string_view wanted = name ? name : "";
     std::vector<RegistryValue> values = ParseRegistry(text);
     std::vector<std::string> keys = StoreKeys(text);
     bool replaced = false;
     for (RegistryValue& v : values) {
-        if (EqualNoCase(v.key, full) && EqualNoCase(v.name, wanted)) {
+        if (SameNameIgnoringCase(v.key, full) && SameNameIgnoringCase(v.name, wanted)) {
             v.type = RegistryType::String;
             v.data = value ? value : "";
             replaced = true;
@@ -252,7 +229,7 @@ bool RegistrySetString(const char* root, const char* key, const char* name, cons
         values.push_back({full, std::string(wanted), RegistryType::String, value ? value : ""});
     bool known = false;
     for (const std::string& k : keys)
-        known = known || EqualNoCase(k, full);
+        known = known || SameNameIgnoringCase(k, full);
     if (!known)
         keys.push_back(full);
 
@@ -261,7 +238,7 @@ bool RegistrySetString(const char* root, const char* key, const char* name, cons
     for (const std::string& k : keys) {
         out += "\r\n[" + k + "]\r\n";
         for (const RegistryValue& v : values) {
-            if (!EqualNoCase(v.key, k))
+            if (!SameNameIgnoringCase(v.key, k))
                 continue;
             out += v.name.empty() ? std::string("@") : Escape(v.name);
             out += '=';

@@ -22,35 +22,33 @@ void RememberPalette(const PaletteColour* palette)
 }
 } // namespace
 
+namespace {
+void SelectDisplay(const DisplayDriver& driver, FilmPlayer film, uint8_t fullScreen, uint8_t frameworkPalette)
+{
+    gDisplayDriver = &driver;
+    gFilmPlayer = film;
+    gSettings.fullScreen = fullScreen;
+    gSettings.exclusiveMode = fullScreen;
+    gFrameworkPalette = frameworkPalette;
+}
+} // namespace
+
 void UseFullScreenDisplay()
 {
-    if (!ProbeFullScreenDisplay()) {
+    if (ProbeFullScreenDisplay())
+        SelectDisplay(kFullScreenDisplay, FilmPlayer::Surface, 255, 0);
+    else
         UseWindowDisplay();
-        return;
-    }
-    gDisplayDriver = &kFullScreenDisplay;
-    gFilmPlayer = FilmPlayer::Surface;
-    gSettings.fullScreen = 255;
-    gSettings.exclusiveMode = 255;
-    gFrameworkPalette = 0;
 }
 
 void UseWindowDisplay()
 {
-    gDisplayDriver = &kWindowDisplay;
-    gFilmPlayer = FilmPlayer::Canvas;
-    gSettings.fullScreen = 0;
-    gSettings.exclusiveMode = 0;
-    gFrameworkPalette = 0;
+    SelectDisplay(kWindowDisplay, FilmPlayer::Canvas, 0, 0);
 }
 
 void UseFrameworkDisplay()
 {
-    gDisplayDriver = &kFrameworkDisplay;
-    gFilmPlayer = FilmPlayer::Canvas;
-    gSettings.fullScreen = 0;
-    gSettings.exclusiveMode = 0;
-    gFrameworkPalette = 255;
+    SelectDisplay(kFrameworkDisplay, FilmPlayer::Canvas, 0, 255);
 }
 
 int DisplayOpen(DisplayMode& mode)

@@ -1,19 +1,19 @@
 // Host services: the instance lock, drives, text conversion, modules.
 #include "platform/files.h"
 #include "platform/host.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
 TEST(InstanceLock, SecondHolderIsTurnedAway)
 {
-    fs::path dir = fs::temp_directory_path() / ("kv_lock_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    ScratchFolder scratch("lock");
+    const fs::path& dir = scratch.Path();
     ::setenv("KELVANDRIST_LOCK_DIR", dir.c_str(), 1);
     EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::Acquired);
     EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::AlreadyHeld);
@@ -21,14 +21,13 @@ TEST(InstanceLock, SecondHolderIsTurnedAway)
     ::setenv("KELVANDRIST_LOCK_DIR", (dir / "missing").c_str(), 1);
     EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::Failed);
     ::unsetenv("KELVANDRIST_LOCK_DIR");
-    fs::remove_all(dir);
 }
 
 TEST(Drives, LettersMapToHostFoldersAndDataPathsFollowThem)
 {
-    fs::path disc = fs::temp_directory_path() / ("kv_disc_" + std::to_string(::getpid()));
-    fs::create_directories(disc / "Video");
-    std::ofstream(disc / "Video" / "B01.SMK") << "film";
+    ScratchFolder scratch("disc");
+    scratch.Write("Video/B01.SMK", "film");
+    const fs::path& disc = scratch.Path();
     platform::SetDrive('e', platform::DriveType::CdRom, disc.c_str());
     EXPECT_EQ(platform::QueryDriveType('E'), platform::DriveType::CdRom);
     EXPECT_EQ(platform::QueryDriveType('Q'), platform::DriveType::NoRootDir);
@@ -39,7 +38,6 @@ TEST(Drives, LettersMapToHostFoldersAndDataPathsFollowThem)
     platform::SetDrive('E', platform::DriveType::CdRom, nullptr);
     EXPECT_FALSE(platform::DataFileExists("E:\\video\\b01.smk"));
     platform::ResetDrives();
-    fs::remove_all(disc);
 }
 
 TEST(Drives, EnvironmentListReplacesTheTable)

@@ -1,13 +1,9 @@
 // Profile (ini) files: reading with the profile-string rules, and writing
 // that keeps every other line.
 #include "platform/profile.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -15,10 +11,8 @@ class ProfileFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("kv_profile_" + std::to_string(::getpid()));
-        fs::create_directories(root);
         file = (root / "Hexmire.ini").string();
-        std::ofstream(file) << "; settings\r\n"
+        root.Write("Hexmire.ini", "; settings\r\n"
                                "stray=ignored\r\n"
                                "[Hexmire]\r\n"
                                "  HEXMIRE_PATH = dat;../dat  \r\n"
@@ -26,15 +20,10 @@ protected:
                                "hexmire_path=second\r\n"
                                "[Empty]\r\n"
                                "[Other]\r\n"
-                               "key=value\r\n";
+                               "key=value\r\n");
     }
-    void TearDown() override { fs::remove_all(root); }
-    std::string Text() const
-    {
-        std::ifstream in(file, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    }
-    fs::path root;
+    std::string Text() const { return root.Read("Hexmire.ini"); }
+    ScratchFolder root{"profile"};
     std::string file;
 };
 

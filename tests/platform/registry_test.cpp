@@ -1,43 +1,29 @@
 // The file-backed key store.
 #include "platform/registry.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        root = fs::temp_directory_path() / ("kv_registry_" + std::to_string(::getpid()));
-        fs::create_directories(root);
-        store = (root / "registry.reg").string();
-        platform::SetRegistryFile(store.c_str());
-    }
-    void TearDown() override
-    {
-        platform::SetRegistryFile(nullptr);
-        fs::remove_all(root);
-    }
-    fs::path root;
-    std::string store;
+    void SetUp() override { platform::SetRegistryFile(store.c_str()); }
+    void TearDown() override { platform::SetRegistryFile(nullptr); }
+    ScratchFolder root{"registry"};
+    std::string store = (root / "registry.reg").string();
 };
 
 TEST_F(Registry, ReadsStringsAndTellsOtherTypesApart)
 {
-    std::ofstream(store) << "Windows Registry Editor Version 5.00\r\n\r\n"
+    root.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Vorn]\r\n"
                             "@=\"F:\\\\\"\r\n"
                             "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
                             "\"Count\"=dword:00000010\r\n"
                             "\"Blob\"=hex:01,ff\r\n"
                             "\"Broken\"=dword:xyz\r\n"
-                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Hexmire\\1.3.0]\r\n";
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Hexmire\\1.3.0]\r\n");
     std::string value;
     EXPECT_EQ(platform::RegistryQueryString(nullptr, "software\\QUORVANE\\vorn", nullptr, value),
               platform::RegistryResult::Ok);
@@ -72,10 +58,7 @@ TEST_F(Registry, SettingAValueKeepsTheOthers)
     EXPECT_EQ(platform::RegistryQueryString(nullptr, "SOFTWARE\\Quorvane\\Vorn", "path", value),
               platform::RegistryResult::Ok);
     EXPECT_EQ(value, "a\"b");
-    EXPECT_EQ(platform::ParseRegistry([&] {
-                  std::ifstream in(store, std::ios::binary);
-                  return std::string((std::istreambuf_iterator<char>(in)), {});
-              }()).size(), 2u);
+    EXPECT_EQ(platform::ParseRegistry(root.Read("registry.reg")).size(), 2u);
 }
 
 TEST_F(Registry, NoStoreMeansNothingIsThere)

@@ -3,11 +3,9 @@
 #include "platform/host.h"
 #include "platform/registry.h"
 #include "system/datalocation.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -17,9 +15,7 @@ class DataLocation : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("kv_location_" + std::to_string(::getpid()));
-        fs::create_directories(root / "disc/video");
-        std::ofstream(root / "disc/video/b01.smk") << "film";
+        root.Write("disc/video/b01.smk", "film");
         for (char c = 'A'; c <= 'Z'; ++c)
             platform::SetDrive(c, platform::DriveType::NoRootDir, nullptr);
         platform::SetRegistryFile((root / "registry.reg").c_str());
@@ -30,9 +26,8 @@ protected:
     {
         platform::SetRegistryFile(nullptr);
         platform::ResetDrives();
-        fs::remove_all(root);
     }
-    fs::path root;
+    ScratchFolder root{"location"};
 };
 
 TEST_F(DataLocation, ListsCdDrivesInLetterOrder)
@@ -73,9 +68,9 @@ TEST_F(DataLocation, LeavesFoldersAloneOtherwise)
 TEST_F(DataLocation, DataDirectoryBecomesTheCurrentOne)
 {
     fs::path old = fs::current_path();
-    fs::create_directories(root / "Game");
+    fs::create_directories(root.Path() / "Game");
     ASSERT_TRUE(SetDataDirectory((root / "game").c_str()));
-    EXPECT_EQ(fs::current_path(), root / "Game");
+    EXPECT_EQ(fs::current_path(), root.Path() / "Game");
     EXPECT_GT(gDataFolder.volume.maxComponentLength, 0u);
     EXPECT_FALSE(SetDataDirectory((root / "missing").c_str()));
     fs::current_path(old);

@@ -2,6 +2,7 @@
 // lock and the exit codes of a run that cannot show a display.
 #include "platform/host.h"
 #include "system/entry.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -65,17 +66,11 @@ GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::str
 
 class Entry : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() / ("kv_entry_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-        lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
-        ASSERT_TRUE(fs::exists(GameProgram())) << GameProgram();
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    void SetUp() override { ASSERT_TRUE(fs::exists(GameProgram())) << GameProgram(); }
 
-    fs::path folder;
-    std::string lockDir;
+    ScratchFolder scratch{"entry"};
+    const fs::path& folder = scratch.Path();
+    std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
 };
 
 TEST_F(Entry, SecondInstanceEndsAtOnceWithZeroAndSaysNothing)

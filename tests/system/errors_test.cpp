@@ -3,11 +3,11 @@
 // the fatal stop.
 #include "system/errors.h"
 #include "system/settings.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -34,10 +34,6 @@ class Errors : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("kv_errors_" + std::to_string(::getpid()));
-        fs::create_directories(root);
-        old = fs::current_path();
-        fs::current_path(root);
         gSettings = Settings{};
         gBoxes.clear();
         gFatal.clear();
@@ -48,15 +44,9 @@ protected:
     {
         SetMessageBoxHook(nullptr);
         SetFatalStopHook(nullptr);
-        fs::current_path(old);
-        fs::remove_all(root);
     }
-    std::string Log() const
-    {
-        std::ifstream in(root / "debug.txt", std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    }
-    fs::path root, old;
+    std::string Log() const { return root.Read("debug.txt"); }
+    ScratchFolder root{"errors", true};
 };
 
 TEST_F(Errors, DebugLogLinesCarryVersionDateAndTime)
