@@ -2,6 +2,7 @@
 // See symbols.h.
 #include "script/symbols.h"
 
+#include "script/interpreter.h"
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
@@ -113,14 +114,15 @@ ScriptSymbol* ScriptSymbolAt(uint32_t index)
 int32_t ReadSymbolInt(const ScriptSymbol* symbol)
 {
     int32_t value = 0;
-    if (symbol->value && symbol->size >= 4)
+    // An object symbol's value is a scene-item handle, not a pointer.
+    if (symbol->value && symbol->size >= 4 && !(symbol->type & kSymbolSceneItem))
         std::memcpy(&value, symbol->value, sizeof value);
     return value;
 }
 
 void WriteSymbolInt(ScriptSymbol* symbol, int32_t value)
 {
-    if (symbol->value && symbol->size >= 4)
+    if (symbol->value && symbol->size >= 4 && !(symbol->type & kSymbolSceneItem))
         std::memcpy(symbol->value, &value, sizeof value);
 }
 
@@ -184,6 +186,7 @@ void ResetMissionScript()
     if (gBuiltinSymbols.lastWaypoint)
         gBuiltinSymbols.lastWaypoint->value = nullptr;
     ClearBriefingIndex();
+    ResetInterpreterState();
 
     RollBackScriptBuffers();
     RollBackScriptNameStore();
