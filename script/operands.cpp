@@ -73,13 +73,13 @@ const ScriptToken& ScriptTokenAt(uint32_t position)
     return position < gScriptBuffers.tokenCursor ? gScriptBuffers.tokens[position] : kPastEnd;
 }
 
-int32_t ScriptNumberToInt(float number)
+int32_t ScriptNumberToInt(double number)
 {
     if (std::isnan(number))
         return 0;
-    if (number >= 2147483647.0f)
+    if (number >= 2147483647.0)
         return INT32_MAX;
-    if (number <= -2147483648.0f)
+    if (number <= -2147483648.0)
         return INT32_MIN;
     return static_cast<int32_t>(number);
 }

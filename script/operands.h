@@ -20,9 +20,9 @@ struct SceneItem;
 // The pair at a position (END past the compiled stream).
 const ScriptToken& ScriptTokenAt(uint32_t position);
 
-// Float to integer as the scripts convert: toward zero, saturating at the
-// int32 range, NaN as 0.
-int32_t ScriptNumberToInt(float number);
+// A script number to an integer: toward zero, saturating at the int32
+// range, NaN as 0. (Doubles hold every float and every sum of two int32s.)
+int32_t ScriptNumberToInt(double number);
 
 // Object symbols: the handle in the value field, and the item it names.
 uint32_t SymbolObjectHandle(const ScriptSymbol* symbol);

@@ -21,17 +21,6 @@ namespace {
 
 constexpr double kDifficultyFactor = 0.5;
 
-int32_t SaturateToInt(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= 2147483647.0)
-        return INT32_MAX;
-    if (value <= -2147483648.0)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
 // A number operand as an exact integer: symbols give their integer (an
 // object its handle) without passing through a float.
 int32_t ReadExactInteger(uint32_t& position)
@@ -59,7 +48,7 @@ void SetByDifficulty(uint32_t& position, double factor)
     const float n = ReadNumberOperand(position);
     int32_t value = ScriptNumberToInt(n);
     if (n > 0.0f) {
-        value = SaturateToInt(static_cast<double>(n) * factor);
+        value = ScriptNumberToInt(static_cast<double>(n) * factor);
         if (value < 1)
             value = 1;
     }
@@ -94,7 +83,7 @@ void AddTo(uint32_t& position, double sign)
 {
     ScriptSymbol* target = ReadTypedSymbol(position, kSymbolNumber);
     const float n = ReadNumberOperand(position);
-    SetSymbolInteger(target, SaturateToInt(SymbolIntegerValue(target) + sign * static_cast<double>(n)));
+    SetSymbolInteger(target, ScriptNumberToInt(SymbolIntegerValue(target) + sign * static_cast<double>(n)));
 }
 
 void Add(uint32_t& position)
@@ -111,14 +100,14 @@ void Rand(uint32_t& position)
 {
     ScriptSymbol* target = ReadTypedSymbol(position, kSymbolNumber);
     const double n = ReadNumberOperand(position);
-    SetSymbolInteger(target, SaturateToInt(CRand() * n / kCRandMax));
+    SetSymbolInteger(target, ScriptNumberToInt(CRand() * n / kCRandMax));
 }
 
 void Rands(uint32_t& position)
 {
     ScriptSymbol* target = ReadTypedSymbol(position, kSymbolNumber);
     const double n = ReadNumberOperand(position);
-    SetSymbolInteger(target, SaturateToInt(CRand() * n * 2.0 / kCRandMax - n));
+    SetSymbolInteger(target, ScriptNumberToInt(CRand() * n * 2.0 / kCRandMax - n));
 }
 
 void FirstScn(uint32_t& position)
