@@ -35,7 +35,7 @@ void ReserveTokens(uint32_t pairs)
 void ReportScriptDrasticError(const char* text)
 {
     DebugMessageBox(text, "SCRIPT DRASTIC ERROR!!!");
-    QuitProgram();
+    QuitProgram(kExitFailure);
 }
 
 void EmitToken(uint32_t id, uint32_t value)

@@ -62,7 +62,7 @@ ScriptSymbol* AddScriptSymbol(std::string_view name, const void* bytes, int32_t 
 {
     if (gSymbols.count >= kSymbolCapacity) {
         DebugMessageBox("Symbol Table Full!", "SCRIPT DRASTIC ERROR!!!");
-        QuitProgram();
+        QuitProgram(kExitFailure);
     }
     if (count < 0)
         count = 0;
@@ -130,7 +130,7 @@ void InitializeScriptSystem()
 {
     if (gInitialized) {
         DebugMessageBox("You called me once - Don't call me again!", "InitializeScriptSystem says");
-        QuitProgram();
+        QuitProgram(kExitFailure);
     }
     gInitialized = true;
 

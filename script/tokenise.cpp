@@ -323,7 +323,7 @@ void ReportTokeniseError(const char* message, uint32_t position)
     char text[1024];
     std::snprintf(text, sizeof text, "%s(%u) : %s", CurrentScriptFileName(), line, message);
     DebugMessageBox(text, "SCRIPT Tokenize Error");
-    QuitProgram();
+    QuitProgram(kExitFailure);
 }
 
 bool ScanScriptNumber(const char* word, std::size_t length, float* number)

@@ -148,9 +148,9 @@ void SetMainWindowCaption(const char* text)
     platform::SetWindowTitle(text ? text : "");
 }
 
-void QuitProgram()
+void QuitProgram(int exitCode)
 {
-    std::exit(0);
+    std::exit(exitCode);
 }
 
 int CopyTextToClipboard(const char* text)

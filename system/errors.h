@@ -23,7 +23,9 @@ int AppendDebugLog(const char* text);
 void ConsolePrint(const char* text);
 void OpenConsole();
 void SetMainWindowCaption(const char* text);
-[[noreturn]] void QuitProgram();
+// Ends the process at once. Error paths pass kExitFailure, so that a run
+// ended by a script or data error is never reported as a success.
+[[noreturn]] void QuitProgram(int exitCode = 0);
 int CopyTextToClipboard(const char* text);
 void ShowWin32Error();
 void DiagWarning(const char* text);

@@ -1,6 +1,8 @@
 // The frame clock's state and its update once per frame. See frameclock.h.
 #include "system/frameclock.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/host.h"
@@ -81,8 +83,10 @@ int32_t UpdateFrameTime()
         // A film holds the game clock; nothing is owed for the time it plays.
         clock.frameTicks = 0;
     } else {
+        // No factor, however wild, can make a frame run backwards or
+        // overflow the tick count.
         const double compression = clock.timeCompression > 0.0f ? clock.timeCompression : 0.0;
-        const double scaled = step * compression + clock.compressionCarry;
+        const double scaled = std::min(step * compression + clock.compressionCarry, double{INT32_MAX});
         const double whole = std::floor(scaled);
         clock.frameTicks = static_cast<int32_t>(whole);
         clock.compressionCarry = scaled - whole;

@@ -3,7 +3,6 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
-#include "screens/vesselorders.h"
 #include "system/display.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -24,6 +23,9 @@ namespace {
 
 constexpr uint8_t kScanEscape = 0x01;
 constexpr uint8_t kScanP = 0x19;
+
+// The ships' shade table that the "display_shades" switch shows every frame.
+constexpr const char* kShadeTablePath = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
 
 uint8_t ScanCode(uint16_t keyCode)
 {

@@ -14,9 +14,6 @@
 using KeyHandler = void (*)(uint16_t keyCode);
 extern KeyHandler gKeyHandler;
 
-// The shade table that the "display_shades" switch shows every frame.
-inline constexpr const char* kShadeTablePath = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
-
 // Runs one frame. Returns 0 when it did nothing (intro mode) or ended in the
 // end screen, else 1.
 int RunFrame();

@@ -6,6 +6,8 @@
 #include "world/messages.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstddef>
 #include <iterator>
 
 #include "system/errors.h"
@@ -26,6 +28,11 @@ uint32_t gMessagesPosted;
 // Per slot, an offset before which no live record to the slot lies (-1:
 // none is live), so a fetch need not walk the whole arena.
 int gFirstAt[kMaxReceivers];
+// Per slot, a time at or before which no live record to the slot is due,
+// so polling a receiver whose messages all wait costs nothing. Until the
+// buffer is first cleared nothing is known.
+int32_t gEarliestDue[kMaxReceivers] = {};
+bool gEarliestDueKnown;
 
 struct Header {
     uint32_t receiver;
@@ -37,6 +44,9 @@ struct Header {
     int32_t length;
 };
 static_assert(sizeof(Header) == kMessageHeaderBytes);
+// A fetch copies the header straight into the reader's ItemMessage.
+static_assert(offsetof(ItemMessage, length) == offsetof(Header, length) &&
+              offsetof(ItemMessage, body) == kMessageHeaderBytes);
 
 int Stride(int32_t length) { return (length + 7) & ~7; }
 
@@ -80,6 +90,8 @@ void ClearMessageBuffer() {
     std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
     std::memset(gPending, 0, sizeof gPending);
     std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
+    std::fill(std::begin(gEarliestDue), std::end(gEarliestDue), INT32_MAX);
+    gEarliestDueKnown = true;
 }
 
 uint32_t AllocReceiver() {
@@ -105,6 +117,7 @@ void FreeReceiver(uint32_t id) {
     int slot = id & 0xFFFF;
     gPending[slot] = 0;
     gFirstAt[slot] = -1;
+    gEarliestDue[slot] = INT32_MAX;
     if (gReceiverInUse[slot]) {
         gReceiverInUse[slot] = 0;
         --gReceiversInUse;
@@ -121,8 +134,10 @@ void PurgeReceiverMessages(uint32_t id) {
         }
         at += Stride(h.length);
     }
-    if (IsCurrent(id))
+    if (IsCurrent(id)) {
         gFirstAt[id & 0xFFFF] = -1;
+        gEarliestDue[id & 0xFFFF] = INT32_MAX;
+    }
 }
 
 bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t kind,
@@ -149,6 +164,7 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
         ++gPending[slot];
         if (gFirstAt[slot] < 0)
             gFirstAt[slot] = gEnd;
+        gEarliestDue[slot] = std::min(gEarliestDue[slot], h.due);
     }
     std::memcpy(gBuffer + gEnd, &h, sizeof h);
     if (bodyLength > 0)
@@ -163,8 +179,13 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
         return nullptr;
     int32_t now = Clock();
     int slot = receiver & 0xFFFF;
+    if (gEarliestDueKnown && now < gEarliestDue[slot])
+        return nullptr;
+    int32_t earliest = INT32_MAX;
     for (int at = gFirstAt[slot]; at >= 0 && at < gEnd;) {
         Header h = ReadHeader(at);
+        if (h.receiver == receiver && h.due > now)
+            earliest = std::min(earliest, h.due);
         if (h.receiver == receiver && h.due <= now) {
             WriteReceiver(at, kNoReceiver);
             --gPending[slot];
@@ -177,6 +198,8 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
         }
         at += Stride(h.length);
     }
+    // Every live record to the slot was seen: none is due before this.
+    gEarliestDue[slot] = earliest;
     return nullptr;
 }
 

@@ -283,17 +283,46 @@ void ScaleFlightModelBySkill(SceneItem* item) {
     used->yawRate2 = base.yawRate2 * f;
 }
 
+// The register, one step at a time: add 1 to the state; then 32 times:
+// take bit 1 of the state into the result and shift the result left; shift
+// the state right, feeding bit 31 with the XOR of its bits 31, 6, 4, 2, 1
+// and 0. The 32 steps are computed here a word at a time:
+// - the result takes state bits 2..31 in reverse order into its bits 31..2,
+//   and the first feedback bit into bit 1 (bit 0 is always 0);
+// - the new state is the 32 feedback bits, bit k the k-th. Feedback k is
+//   feedback k-1 (state bit 31 for the first) XOR the five taps, which for
+//   k <= 25 are bits of the starting state and for k >= 26 partly feedback
+//   bits 0..5 fed back round; both parts are running XORs across the word.
+namespace {
+
+uint32_t ReverseBits(uint32_t x) {
+    x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
+    x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
+    x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
+    x = ((x >> 8) & 0x00FF00FFu) | ((x & 0x00FF00FFu) << 8);
+    return (x >> 16) | (x << 16);
+}
+
+// Bit k becomes the XOR of bits 0..k.
+uint32_t RunningXor(uint32_t x) {
+    x ^= x << 1;
+    x ^= x << 2;
+    x ^= x << 4;
+    x ^= x << 8;
+    x ^= x << 16;
+    return x;
+}
+
+} // namespace
+
 uint32_t ShiftRegisterRandom() {
-    uint32_t state = gRandomState + 1;
-    uint32_t result = 0;
-    for (int i = 0; i < 32; ++i) {
-        result = (result | ((state >> 1) & 1)) << 1;
-        uint32_t feedback = (state >> 31) ^ (state >> 6) ^ (state >> 4) ^ (state >> 2) ^
-                            (state >> 1) ^ state;
-        state = (state >> 1) | ((feedback & 1) << 31);
-    }
-    gRandomState = state;
-    return result;
+    uint32_t s = gRandomState + 1;
+    uint32_t taps = s ^ (s >> 1) ^ (s >> 2) ^ (s >> 4) ^ (s >> 6);
+    uint32_t feedback = RunningXor(taps) ^ (0u - (s >> 31));
+    uint32_t early = feedback & 0x3F;
+    feedback ^= RunningXor((early << 26) ^ (early << 28) ^ (early << 30) ^ (early << 31));
+    gRandomState = feedback;
+    return (ReverseBits(s) << 2) | ((feedback & 1) << 1);
 }
 
 void SeedShiftRegisterRandom(uint32_t state) { gRandomState = state; }

@@ -52,7 +52,6 @@ enum : uint16_t {
     kItemBeltShip = 0x4,       // respawned instead of deleted
     kItemLateControl = 0x8,    // control function runs after the simulation pass
     kItemNearPlanet = 0x80,
-    kItemBody = 0x200,
     kItemBeltAnchor = 0x400,
     kItemBeltAsteroid = 0x800,
     kItemTailGroup = 0x1000,

@@ -145,8 +145,13 @@ std::vector<uint8_t> FontFileBytes(const RasterFont& font, FontFile kind)
         res::AppendU16LE(out, static_cast<uint16_t>(g.height));
         res::AppendU16LE(out, static_cast<uint16_t>(g.xOffset));
         res::AppendU16LE(out, static_cast<uint16_t>(g.yOffset));
-        if (g.pixels && g.width > 0 && g.height > 0)
-            res::AppendBytes(out, g.pixels, static_cast<std::size_t>(g.width) * g.height);
+        if (g.width > 0 && g.height > 0) {
+            std::size_t n = static_cast<std::size_t>(g.width) * g.height;
+            if (g.pixels)
+                res::AppendBytes(out, g.pixels, n);
+            else
+                out.resize(out.size() + n, 0); // a glyph without pixels is blank
+        }
         return offset;
     };
     for (int i = 0; i < kFontChars; ++i) {

@@ -109,7 +109,7 @@ bool IffParse(std::span<const uint8_t> file, IffPicture* pic, std::span<uint8_t>
             return false;
         std::span<const uint8_t> body = file.subspan(p, length);
         if (IdIs(h, "BMHD")) {
-            if (length < 11)
+            if (length < 11 || pic->hasBody) // a picture decoded at one size is not resized
                 return false;
             pic->width = res::GetU16BE(body.data());
             pic->height = res::GetU16BE(body.data() + 2);
@@ -119,6 +119,12 @@ bool IffParse(std::span<const uint8_t> file, IffPicture* pic, std::span<uint8_t>
                 return false;
         } else if (IdIs(h, "BODY")) {
             if (!haveHeader)
+                return false;
+            // Two ByteRun1 bytes unpack to at most 128: a body that could
+            // never fill the picture is damaged (and must not size a block).
+            uint64_t rowBytes = (static_cast<uint64_t>(pic->width) + 1) & ~uint64_t{1};
+            uint64_t most = compressed ? length / 2 * 128 : length;
+            if (rowBytes * static_cast<uint64_t>(pic->height) > most)
                 return false;
             if (!pixels.empty()) {
                 if (static_cast<std::size_t>(pic->width) * pic->height > pixels.size())
@@ -151,8 +157,7 @@ bool IffParse(std::span<const uint8_t> file, IffPicture* pic, std::span<uint8_t>
 std::vector<uint8_t> IffBuildPbm(const uint8_t* pixels, int width, int height, int xOffset,
                                  int yOffset, const GamePalette* palette, bool compress)
 {
-    std::vector<uint8_t> out;
-    res::AppendBytes(out, "FORM\0\0\0\0PBM ", 12);
+    std::vector<uint8_t> out = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'P', 'B', 'M', ' '};
 
     std::vector<uint8_t> bmhd(20, 0);
     res::PutU16BE(&bmhd[0], static_cast<uint16_t>(width));

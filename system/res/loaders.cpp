@@ -18,9 +18,7 @@
 
 namespace {
 
-const char* SkipBackslash(const char* name) { return (name[0] == '\\' || name[0] == '/') ? name + 1 : name; }
-
-std::FILE* OpenLoose(const char* name) { return platform::OpenDataFile(SkipBackslash(name), "rb"); }
+std::FILE* OpenLoose(const char* name) { return platform::OpenDataFile(res::SkipLeadingSeparator(name), "rb"); }
 
 int32_t SizeOrZero(std::size_t size) { return size < INT32_MAX ? static_cast<int32_t>(size) : 0; }
 
@@ -237,7 +235,7 @@ void* FonFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSiz
     if (block.size() < kSpareRaster)
         return nullptr;
     RasterFont* font = FontLoad(name, FontFile::Fon, block.first(block.size() - kSpareRaster), resultSize);
-    if (font && res::NamesEqual(SkipBackslash(name), kSmallFont)) {
+    if (font && res::NamesEqual(res::SkipLeadingSeparator(name), kSmallFont)) {
         // The small font shows an icon for character 223: a copy of the
         // icon's header, so the shared picture itself is never changed.
         Resource* icon = ResRegisterLoad(kSmallFontIcon, ResType::LbmRaster);

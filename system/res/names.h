@@ -29,6 +29,13 @@ constexpr bool NamesEqualN(const char* a, const char* b, std::size_t n)
     return true;
 }
 
+// A name without its one leading '\' (registered names and loose files are
+// relative to the data folder either way).
+constexpr const char* SkipLeadingSeparator(const char* name)
+{
+    return (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
+}
+
 constexpr bool NamesEqual(const char* a, const char* b)
 {
     for (;; ++a, ++b) {

@@ -3,6 +3,7 @@
 #include "system/res/resman.h"
 
 #include "platform/files.h"
+#include "platform/host.h"
 #include "system/crand.h"
 #include "system/errors.h"
 #include "system/raster.h"
@@ -111,11 +112,6 @@ void PoolGiveBack(uint8_t* block, std::size_t n, std::size_t takenBefore)
         gPool.taken = takenBefore;
 }
 
-const char* DropLeadingBackslash(const char* name)
-{
-    return (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
-}
-
 // Whether a resource's file can be found: in its library (when its row has
 // one and libraries are on) or as a loose file.
 bool ResourceFileFound(const Resource& r)
@@ -214,15 +210,24 @@ std::size_t ResInit()
     for (uint32_t k = 0; k < 256; ++k)
         gWeights[k] = k + 256 * (static_cast<uint32_t>(CRand()) % 256);
 
-    gPool.base = static_cast<uint8_t*>(
-        ::operator new(kResPoolCap, std::align_val_t(kResPoolAlign), std::nothrow));
+    // The pool takes what memory is free, less a margin, up to its cap.
+    platform::MemoryStatus memory = platform::QueryMemoryStatus();
+    uint64_t available = memory.availablePhysical + memory.availablePageFile;
+    if (available < kResMemoryMargin) {
+        ReportVerifyFailure("No Available Memory for resource manager", kSourcePath, __LINE__);
+        return 0;
+    }
+    std::size_t size = available - kResMemoryMargin < kResPoolCap
+                           ? static_cast<std::size_t>(available - kResMemoryMargin)
+                           : kResPoolCap;
+    gPool.base = static_cast<uint8_t*>(::operator new(size, std::align_val_t(kResPoolAlign), std::nothrow));
     gBackdrop = new (std::nothrow) uint8_t[kBackdropWidth * kBackdropHeight];
     if (!gPool.base || !gBackdrop) {
         ReportVerifyFailure("No Available Memory for resource manager", kSourcePath, __LINE__);
         ResShutdown();
         return 0;
     }
-    gPool.size = kResPoolCap;
+    gPool.size = size;
     gPool.taken = 0;
     gMark = Mark{};
     gCount = 0;
@@ -247,7 +252,7 @@ Resource* ResRegister(const char* name, ResType type)
 {
     if (!name)
         return nullptr;
-    name = DropLeadingBackslash(name);
+    name = res::SkipLeadingSeparator(name);
     if (std::strlen(name) >= kResNameSize) {
         char text[200];
         std::snprintf(text, sizeof text, "Resource name too long: '%.100s...'", name);
@@ -381,7 +386,7 @@ bool ResFileExists(const char* path)
 {
     if (!path)
         return false;
-    std::FILE* f = platform::OpenDataFile(DropLeadingBackslash(path), "rb");
+    std::FILE* f = platform::OpenDataFile(res::SkipLeadingSeparator(path), "rb");
     if (!f)
         return false;
     std::fclose(f);

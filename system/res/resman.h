@@ -40,6 +40,7 @@ enum class ResType : int32_t {
 constexpr int kResRecords = 500;
 constexpr std::size_t kResNameSize = 128; // names of up to 127 characters
 constexpr std::size_t kResPoolCap = 4'100'000;
+constexpr uint64_t kResMemoryMargin = 1'000'000; // left to the rest of the system
 constexpr std::size_t kResPoolAlign = 16;
 constexpr int kBackdropWidth = 640;
 constexpr int kBackdropHeight = 480;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "system/frameclock.h"
 #include "tests/frame/virtualclock.h"
@@ -107,6 +108,20 @@ TEST_F(FrameClockTest, CompressionOfHalfAdvancesEveryOtherTickFrame)
     EXPECT_EQ(Frame(10), 1);
     EXPECT_EQ(Frame(10), 0);
     EXPECT_EQ(Frame(10), 1);
+}
+
+TEST_F(FrameClockTest, UnusableCompressionFactorsNeitherReverseNorOverflow)
+{
+    const float factors[] = {0.0f, -2.0f, std::nanf(""), INFINITY, 1e30f};
+    const int32_t ticks[] = {0, 0, 0, INT32_MAX, INT32_MAX};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(factors[i]);
+        virtualclock::Install();
+        gFrameClock.timeCompression = factors[i];
+        EXPECT_EQ(Frame(30), ticks[i]);
+        EXPECT_GE(gFrameClock.compressionCarry, 0.0);
+        EXPECT_LT(gFrameClock.compressionCarry, 1.0);
+    }
 }
 
 TEST_F(FrameClockTest, ScreenshotModeStepsSevenTicks)

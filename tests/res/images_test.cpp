@@ -237,6 +237,10 @@ TEST(Iff, MalformedFilesGiveNothing)
     fails(IffFile(3, 2, 0, {1, 2, 3}), "body shorter than the picture");
     fails(IffFile(3, 2, 1, {5, 1, 2}), "ByteRun1 literal past the body");
     fails(IffFile(0, 2, 0, {}), "zero width");
+    std::vector<uint8_t> resized = good;
+    const uint8_t bmhd[] = {'B', 'M', 'H', 'D', 0, 0, 0, 12, 0x7F, 0xFF, 0x7F, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
+    resized.insert(resized.end(), bmhd, bmhd + sizeof bmhd);
+    fails(resized, "a second header after the body");
     std::vector<uint8_t> tooSmall(5);
     EXPECT_FALSE(IffParse(good, &pic, tooSmall, nullptr));
 }

@@ -36,11 +36,8 @@ void Drift(SceneItem* item) {
 }
 
 SceneItem* RandomItem() {
-    int n = static_cast<int>(Draw(static_cast<uint32_t>(gWanted + 1)));
-    for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next)
-        if (n-- == 0)
-            return s;
-    return nullptr;
+    SceneItem* item = &SceneItemPool()[Draw(kMaxSceneItems)];
+    return (item->flags & kItemInUse) ? item : nullptr;
 }
 
 void Steer(SceneItem* item) {
@@ -106,13 +103,16 @@ void Build(uint32_t seed, int items) {
         Spawn(i % 5 == 4 ? kItemTailGroup : 0);
 }
 
+void Step(int32_t ticks) {
+    gFrameClock.frameTicks = ticks;
+    gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
+    gFrameClock.gameClock += static_cast<uint32_t>(ticks);
+    RunSimulationFrame();
+}
+
 uint64_t Run(int frames, int32_t ticks) {
-    for (int frame = 0; frame < frames; ++frame) {
-        gFrameClock.frameTicks = ticks;
-        gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
-        gFrameClock.gameClock += static_cast<uint32_t>(ticks);
-        RunSimulationFrame();
-    }
+    for (int frame = 0; frame < frames; ++frame)
+        Step(ticks);
     return WorldStateDigest();
 }
 

@@ -11,6 +11,9 @@ namespace worldscenario {
 // random source) and spawns `items` items besides the player's.
 void Build(uint32_t seed, int items);
 
+// Steps the world one frame of `ticks` hundredths.
+void Step(int32_t ticks);
+
 // Steps the world `frames` frames of `ticks` hundredths each and returns
 // the state digest.
 uint64_t Run(int frames, int32_t ticks);

@@ -188,6 +188,30 @@ TEST_F(WorldTest, ShiftRegisterRandomGivesThePinnedSequence) {
         ASSERT_EQ(ShiftRegisterRandom() & 1, 0u);
 }
 
+// The register stepped one bit at a time, as it is defined.
+TEST_F(WorldTest, ShiftRegisterRandomMatchesTheBitByBitRegister) {
+    auto reference = [](uint32_t& state) {
+        uint32_t s = state + 1, result = 0;
+        for (int i = 0; i < 32; ++i) {
+            result = (result | ((s >> 1) & 1)) << 1;
+            uint32_t f = (s >> 31) ^ (s >> 6) ^ (s >> 4) ^ (s >> 2) ^ (s >> 1) ^ s;
+            s = (s >> 1) | ((f & 1) << 31);
+        }
+        state = s;
+        return result;
+    };
+    for (uint32_t seed : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
+        uint32_t state = seed;
+        SeedShiftRegisterRandom(seed);
+        ASSERT_EQ(ShiftRegisterRandom(), reference(state)) << seed;
+        ASSERT_EQ(ShiftRegisterRandomState(), state) << seed;
+    }
+    uint32_t state = 0x2468ACE0;
+    SeedShiftRegisterRandom(state);
+    for (int i = 0; i < 100000; ++i)
+        ASSERT_EQ(ShiftRegisterRandom(), reference(state)) << i;
+}
+
 TEST_F(WorldTest, ResetPoolsSeedsTheRandomSourceAndForgetsHeldKeys) {
     gFrameClock.gameClock = 0x12345678;
     GetPreviousKeyStateBlock()[0x39] = 255;
