@@ -558,7 +558,7 @@ void ReportSyntaxError(const char* message, uint32_t position)
     char text[1024];
     std::snprintf(text, sizeof text, "%s(%u) : %s \n %s", ScriptNameAt(fileName), lineNumber, line, message);
     DebugMessageBox(text, "SCRIPT Syntax Error");
-    QuitProgram();
+    QuitProgram(kExitFailure);
 }
 
 void FailStatement(int32_t stopCode, const char* message, uint32_t position)
