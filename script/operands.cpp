@@ -20,6 +20,9 @@ constexpr ScriptToken kPastEnd = {kw::END, 0};
 constexpr uint32_t kThingTypes = kSymbolModel | kSymbol2dModel | kSymbol3dPart | kSymbolResource |
                                  kSymbolWindow | kSymbolOrderName | kSymbolShape;
 
+// Bits that change what a symbol's value field holds (a handle, a thing).
+constexpr uint32_t kValueKindTypes = kSymbolSceneItem | kThingTypes;
+
 bool IsSymbolToken(const ScriptToken& token)
 {
     return token.id == kw::SYMBOL || token.id == kw::NEW_SYMBOL;
@@ -210,7 +213,9 @@ ScriptSymbol* ReadTypedSymbol(uint32_t& position, uint32_t wantedType)
         return symbol;
     uint32_t type = symbol->type;
     if (token.id == kw::NEW_SYMBOL) {
-        type = wantedType;
+        // Run again (in a loop), the word that made the symbol keeps the
+        // bits that say what its value field holds.
+        type = wantedType | (symbol->type & kValueKindTypes);
     } else if (wantedType != 0 && !(type & wantedType)) {
         DebugPrint(("SCRIPT Error: Incorrect SYMBOL type: " + std::string(symbol->name)).c_str());
     }

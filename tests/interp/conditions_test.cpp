@@ -263,6 +263,18 @@ TEST_F(ConditionTest, SetCopiesObjectReferencesAndSaturatesNumbers)
     EXPECT_EQ(SymbolObject(gBuiltinSymbols.lastShip), nullptr);
 }
 
+TEST_F(ConditionTest, ASymbolThatHoldsAnObjectStaysAnObjectInALoop)
+{
+    // The first word makes s a number; FIRST_SCN makes it an object; the
+    // loop runs the first word again: s keeps holding a handle, and the
+    // number written to it is taken as one.
+    Run("loop:\nSET s 0\nFIRST_SCN s SN_STARSHIP\nSET s A\nADD n 1\nBNE loop n 3\n");
+    const ScriptSymbol* s = FindScriptSymbol("s");
+    EXPECT_TRUE(s->type & kSymbolSceneItem);
+    EXPECT_EQ(SymbolObject(s), a_);
+    EXPECT_EQ(ReadSymbolInt(s), 0); // never read as value bytes
+}
+
 TEST_F(ConditionTest, DifficultyScaling)
 {
     Run("SET_MORE_BY_DIFFICULTY m1 1\nSET_MORE_BY_DIFFICULTY m7 7\nSET_LESS_BY_DIFFICULTY l7 7\n"
