@@ -1,0 +1,45 @@
+// Named registries: lists of records found by name pattern, newest first.
+// Every registered record keeps a pointer to its name in its second
+// pointer-sized field; HX_REGISTRY_RECORD checks a record type for it.
+#pragma once
+
+#include <cstddef>
+
+#include "framework/hx_types.h"
+#include "framework/list.h"
+
+#define HX_REGISTRY_RECORD(type, nameField)                                    \
+    static_assert(offsetof(type, nameField) == sizeof(void*),                  \
+                  #type " must keep its name in its second pointer-sized field")
+
+using hx_find_failed_cbfn = void* (*)(const char* pattern);
+using hx_enum_cbfn = int (*)(void* record, void* arg);
+
+struct hx_registry {
+    hx_list list;
+    int count;
+    hx_find_failed_cbfn findFailedHook;
+};
+
+hx_registry* HxRegistryNew(hx_registry* registry);
+void HxRegistryClear(hx_registry* registry);
+void* HxRegistryAdd(hx_registry* registry, void* record);
+int HxRegistryAddMany(hx_registry* registry, void** records, int n);
+void* HxRegistryRemove(hx_registry* registry, void* record);
+int HxRegistryRemoveMany(hx_registry* registry, void** records, int n);
+void* HxRegistryFind(hx_registry* registry, const char* pattern);
+int HxRegistryFindMany(hx_registry* registry, const char* pattern, void** out, int max);
+int HxRegistryCount(hx_registry* registry, const char* pattern);
+int HxRegistryEnum(hx_registry* registry, const char* pattern, hx_enum_cbfn callback, void* arg);
+hx_find_failed_cbfn HxRegistryFindHook(hx_registry* registry, hx_find_failed_cbfn hook);
+
+// Registries of static records need no entries; these do nothing.
+void* HxRegistryNewStatic(hx_registry* registry);
+void* HxRegistryAddStatic(hx_registry* registry, void* record);
+void* HxRegistryRemoveStatic(hx_registry* registry, void* record);
+
+// The name a registered record carries.
+inline const char* HxRegistryItemName(const void* record)
+{
+    return static_cast<const char* const*>(record)[1];
+}
