@@ -218,9 +218,12 @@ bool VideoAvailable()
 {
     if (gVideo)
         return true;
+    // No display at all: run on the dummy driver unless one was asked for.
+    bool chosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
+    if (!chosen && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        // No display: run on the dummy driver unless one was asked for.
-        if (std::getenv("SDL_VIDEODRIVER"))
+        if (chosen)
             return false;
         SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
@@ -251,6 +254,7 @@ bool OpenWindow(const char* title, int width, int height)
         return false;
     gCursors = {SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW), SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_CROSSHAIR),
                 SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT)};
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE); // the window accepts dropped files
     gButtons = 0;
     gControl = false;
     return true;

@@ -182,6 +182,31 @@ TEST_F(Input, ActivationAndClosingReachTheLoop)
     EXPECT_EQ(m.exitCode, 0);
 }
 
+TEST_F(Input, CreatingTheWindowStartedTheFrameClock)
+{
+    EXPECT_DOUBLE_EQ(gFrameClock.tickDivisor, 10000.0); // a microsecond counter
+    EXPECT_DOUBLE_EQ(gFrameClock.millisecondDivisor, 1000.0);
+    EXPECT_DOUBLE_EQ(gFrameClock.preciseDivisor, 10.0);
+    EXPECT_EQ(gFrameClock.previousTickCount, gFrameClock.tickCount);
+    EXPECT_EQ(gWindowCreated, 255);
+}
+
+TEST_F(Input, EarlyProcedureTakesOnlyKeysUntilTheWindowIsMarkedCreated)
+{
+    gSettings.fullScreen = 0;
+    gWindowCreated = 0;
+    platform::InjectKey(SDL_SCANCODE_A, true);
+    platform::InjectText("a");
+    platform::InjectMouseButton(SDL_BUTTON_LEFT, true, 1, 3, 4);
+    Pump();
+    EXPECT_EQ(KeyQueuePop(), 0x1E00); // no character joined it
+    EXPECT_EQ(KeyQueueCount(), 0);    // nor a mouse code
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 255);
+    EXPECT_EQ(gMouse.events, 0u);
+    gWindowCreated = 255;
+    gSettings.fullScreen = 255;
+}
+
 TEST(KeyQueue, HoldsAtMost299Codes)
 {
     ResetInput();
