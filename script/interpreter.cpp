@@ -28,6 +28,7 @@ Interpreter gInterpreter = [] {
     return state;
 }();
 ScriptMissionState gScriptMission;
+uint32_t gMissionScriptPosition = kNoScriptPosition;
 
 namespace {
 

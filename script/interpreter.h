@@ -101,6 +101,10 @@ struct ScriptMissionState {
 };
 extern ScriptMissionState gScriptMission;
 
+// Where the running mission script stands: kNoScriptPosition while none
+// runs. Mission start sets it; every frame runs one step of it.
+extern uint32_t gMissionScriptPosition;
+
 // Runs the script at *position until it waits, ends or reaches END; with
 // perFrame the per-frame triggers run first. Returns the stop code: 0 at END
 // or when ended from outside, kStopWaiting when a statement waits. A null

@@ -5,6 +5,7 @@
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/frameloop.h"
 #include "system/mainwindow.h"
 #include "system/settings.h"
 #include "system/startup.h"
@@ -55,8 +56,5 @@ int WinMain(const char* commandLine, int showCommand)
         ShowMainCursor(true);
     }
 
-    // The message and frame loop runs here once it exists; until then the
-    // program ends after start-up.
-    ShutDown();
-    return 0;
+    return RunFrameLoop();
 }

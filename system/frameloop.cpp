@@ -2,6 +2,7 @@
 #include "system/frameloop.h"
 
 #include "screens/bridge.h"
+#include "script/interpreter.h"
 #include "screens/frontend.h"
 #include "system/display.h"
 #include "system/frameclock.h"
@@ -12,7 +13,10 @@
 #include "ui/dialogue.h"
 #include "ui/windows.h"
 #include "view/planets.h"
+#include "world/floatingorigin.h"
 #include "world/profiler.h"
+#include "world/records.h"
+#include "world/scenelist.h"
 #include "world/simframe.h"
 
 #include <cstdlib>
@@ -78,11 +82,17 @@ void DrainKeyQueue()
     }
 }
 
-// The simulation stands while the front end is up or a view that stops it
-// is open.
+// The simulation stands while the front end is up, a briefing runs or a view
+// that stops it is open.
 bool SimulationRuns()
 {
-    return !gFrontEndActive && !gDocsViewOpen && !gObjectivesViewOpen;
+    return !gFrontEndActive && !gScriptMission.briefingActive && !gDocsViewOpen && !gObjectivesViewOpen;
+}
+
+// The player's ship may hold the mission script (a flag of its class).
+bool MissionScriptSuspended()
+{
+    return gPlayerItem && gPlayerItem->avatar && (gPlayerItem->avatar->classFlags & kClassSuspendsScript);
 }
 
 } // namespace
@@ -105,6 +115,8 @@ int RunFrame()
 
     ++gFrameClock.frameCounter;
 
+    if (!MissionScriptSuspended())
+        RunScript(&gMissionScriptPosition, true);
     if (gLoopFlags.filmMode)
         return 1;
 
@@ -120,6 +132,7 @@ int RunFrame()
     guiUpdateScreen();
     DrainKeyQueue();
     MarkProfileSection(profiler, "OTHER");
+    UpdateFloatingOrigin();
 
     if (gSettings.displayShades)
         ShowShadeTable(kShadeTablePath);

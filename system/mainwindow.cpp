@@ -28,19 +28,6 @@ bool gClassesRegistered = false;
 constexpr uint8_t kScanUp = 0x48;
 constexpr uint8_t kScanDown = 0x50;
 
-void StartFrameClock()
-{
-    double frequency = static_cast<double>(platform::PerformanceFrequency());
-    gFrameClock.tickDivisor = frequency / 100.0;
-    gFrameClock.millisecondDivisor = frequency / 1000.0;
-    gFrameClock.preciseDivisor = frequency / 100000.0;
-    uint32_t low = static_cast<uint32_t>(platform::PerformanceCounter());
-    gFrameClock.tickCount = static_cast<uint32_t>(low / gFrameClock.tickDivisor);
-    gFrameClock.previousTickCount = gFrameClock.tickCount;
-    gFrameClock.frameTicks = 0;
-    gFrameClock.gameClock = 0;
-}
-
 void KeyDown(const WindowMessage& m)
 {
     GetKeyStateBlock()[m.scanCode] = kDown;
@@ -134,7 +121,7 @@ bool CreateMainWindow(int showCommand)
         return false;
     SelectCursor(CursorShape::CrossHair);
     ShowMainCursor(true);
-    StartFrameClock();
+    InitFrameClock();
     gMouse = MouseState{};
     WindowMessage create;
     create.kind = platform::Message::Create;

@@ -4,5 +4,6 @@
 
 #include "system/calltrace.h"
 
+void UpdateFloatingOrigin() { RecordCall("UpdateFloatingOrigin"); }
 void CopySimToAvatar(SceneItem*) { RecordCall("CopySimToAvatar"); }
 void AnimateTDPTree(int32_t*, TDP*) { RecordCall("AnimateTDPTree"); }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -27,8 +29,11 @@ fs::path GameProgram()
     return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "Kelvandrist";
 }
 
-// Runs the game with its arguments and extra environment, in `folder`.
-GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& folder)
+// Runs the game with its arguments and extra environment, in `folder`. With
+// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
+// window's quit) once that time has passed, as a player closing the window.
+GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& folder,
+                int stopAfterMs = 0)
 {
     int out[2];
     if (::pipe(out) != 0)
@@ -52,6 +57,10 @@ GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::str
         ::_exit(127);
     }
     ::close(out[1]);
+    if (stopAfterMs > 0) {
+        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
+        ::kill(pid, SIGTERM);
+    }
     GameRun run;
     char buffer[512];
     ssize_t n;
@@ -112,7 +121,9 @@ TEST_F(Entry, SecondInstanceEndsAtOnceWithZeroAndSaysNothing)
 
 TEST_F(Entry, RunsAndEndsCleanlyOnTheDummyDisplay)
 {
-    GameRun run = RunGame({"-w,-16", "mission01.scr"}, {lockDir, "SDL_VIDEODRIVER=dummy"}, folder);
+    // The frame loop runs until the window is closed; closing it ends the
+    // program through shut-down with exit code 0.
+    GameRun run = RunGame({"-w,-16", "mission01.scr"}, {lockDir, "SDL_VIDEODRIVER=dummy"}, folder, 1500);
     EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 
