@@ -1,6 +1,6 @@
-// The autopilot command that the script's AUTOPILOT condition compares:
-// a value of the bridge's order handling, which has not landed. This query
-// stands in for it here, on the script side, until the bridge offers it.
+// The autopilot command that the script's AUTOPILOT condition compares: a
+// value of the player's order handling on the bridge, which has not landed.
+// This query stands in for it on the script side until its owner offers it.
 #pragma once
 
 #include <cstdint>

@@ -22,8 +22,8 @@
 #include "ui/dialogue.h"
 #include "world/behaviours.h"
 #include "world/pools.h"
-#include "world/scenelist.h"
 #include "world/responses.h"
+#include "world/scenelist.h"
 #include "world/simframe.h"
 #include "world/universe.h"
 
