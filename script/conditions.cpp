@@ -10,19 +10,22 @@
 #include "ai/weapons.h"
 #include "screens/bridge.h"
 #include "screens/objectives.h"
+#include "script/autopilotquery.h"
 #include "script/interpreter.h"
 #include "script/keywords.h"
 #include "script/operands.h"
 #include "script/scriptbase.h"
 #include "script/symbols.h"
-#include "script/unlinkedservices.h"
 #include "system/gamemath.h"
 #include "system/settings.h"
 #include "ui/contacts.h"
 #include "ui/dialogue.h"
+#include "world/behaviours.h"
 #include "world/pools.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
+#include "world/universe.h"
 
 #include <cmath>
 
@@ -147,8 +150,10 @@ bool AltLower(uint32_t& position, bool evaluate)
 {
     SceneItem* a = ReadObject(position);
     const float n = ReadNumberOperand(position);
-    float altitude;
-    return evaluate && a && unlinked::ItemAltitude(a, &altitude) && altitude < n * 100000.0f;
+    // The altitude counts only once the planet response has noted one: an
+    // item that never came near a planet is not low.
+    return evaluate && a && (a->flags & kItemInUse) && (a->flags & kItemNearPlanet) && a->sim &&
+           a->sim->altitude < n * 100000.0f;
 }
 
 bool VelMatch(uint32_t& position, bool evaluate)
@@ -193,15 +198,13 @@ bool InSystem(uint32_t& position, bool evaluate)
         return false;
     if (a)
         return a->sceneGeneration == n;
-    int32_t current;
-    return unlinked::CurrentStarSystem(&current) && current == n;
+    return gCurrentSystemNumber == n;
 }
 
 bool ImpactsGt(uint32_t& position, bool evaluate)
 {
     const float n = ReadNumberOperand(position);
-    int32_t count;
-    return evaluate && unlinked::SurfaceImpactCount(&count) && static_cast<float>(count) > n;
+    return evaluate && static_cast<float>(gCrashCount) > n;
 }
 
 bool Autopilot(uint32_t& position, bool evaluate)
@@ -209,7 +212,7 @@ bool Autopilot(uint32_t& position, bool evaluate)
     const int32_t n = ScriptNumberToInt(ReadNumberOperand(position));
     int32_t code;
     return evaluate && gPlayerItem && gPlayerItem->sim && (gPlayerItem->sim->flags & kSimAiControl) &&
-           unlinked::AutopilotCommand(&code) && code == n + kAutopilotBase;
+           PlayerAutopilotCommand(&code) && code == n + kAutopilotBase;
 }
 
 bool IsTarget(uint32_t& position, bool evaluate)
@@ -263,9 +266,9 @@ bool SysOut(uint32_t& position, bool evaluate)
     static constexpr uint32_t kSystemMasks[] = {1, 2, 4, 0x18, 0x20, 0x40, 0x80, 0x100};
     SceneItem* a = ReadObject(position);
     const int32_t n = ScriptNumberToInt(ReadNumberOperand(position));
-    uint32_t bits;
-    return evaluate && a && n >= 0 && n < 8 && unlinked::OutOfActionSystems(a, &bits) &&
-           (bits & kSystemMasks[n]) != 0;
+    const ShipInfo* ship = evaluate && a ? Ship(a) : nullptr;
+    return ship && n >= 0 && n < 8 &&
+           (static_cast<uint16_t>(ship->damage.capabilities) & kSystemMasks[n]) != 0;
 }
 
 bool EmitGt(uint32_t& position, bool evaluate)
@@ -388,7 +391,7 @@ bool TowedBy(uint32_t& position, bool evaluate)
 {
     SceneItem* a = ReadObject(position);
     SceneItem* b = ReadObject(position);
-    return evaluate && a && b && a->avatar && unlinked::IsTetherRoutine(a->perFrame) &&
+    return evaluate && a && b && a->avatar && a->perFrame == KeepTetherDistance &&
            ItemFromHandle(static_cast<SceneItemHandle>(a->avatar->params[kTetherAnchorParameter])) == b;
 }
 

@@ -10,10 +10,13 @@
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
 #include "script/symbols.h"
-#include "script/unlinkedservices.h"
+#include "script/vitalobjects.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/sound.h"
+#include "system/startup.h"
 #include "world/scenelist.h"
+#include "world/starmap.h"
 
 #include <array>
 #include <cstdio>
@@ -226,7 +229,7 @@ void Wait(uint32_t&)
 bool TimedWaitsStand()
 {
     return gInterpreter.missionPause || gScriptMission.briefingActive || gLocalViewOpen ||
-           gObjectivesViewOpen || unlinked::StarMapOpen();
+           gObjectivesViewOpen || gStarMapOpen;
 }
 
 void WaitTime(uint32_t& position)
@@ -333,7 +336,7 @@ void StartRequestedBriefing(uint32_t* position)
     if (!gScriptMission.briefingRequested || number < 0 || number >= kMaxBriefings ||
         gBriefings.declare[number] == kNoScriptPosition)
         return;
-    unlinked::PauseAllSounds();
+    SoundPauseAll();
     gScriptMission.briefingRequested = 0;
     gScriptMission.briefingActive = 255;
     std::memset(gScriptMission.briefingSections, 0, sizeof gScriptMission.briefingSections);
@@ -422,7 +425,7 @@ void AdvanceMissionClocks()
     if (gScriptMission.vitalLossCountdown > 0) {
         gScriptMission.vitalLossCountdown -= gFrameClock.frameTicks;
         if (gScriptMission.vitalLossCountdown <= 0)
-            unlinked::EnterExternalCamera();
+            EnterExternalCamera();
     }
 }
 
@@ -504,8 +507,8 @@ int32_t RunScript(uint32_t* position, bool perFrame)
         CheckScriptTriggers(position);
 
     uint32_t cursor = *position;
-    if (unlinked::PollVitalObjects())
-        unlinked::FailMissionOnVitalLoss();
+    if (PollVitalObjects())
+        FailMissionOnVitalLoss();
 
     const HandlerTable& handlers = Handlers();
     uint32_t budget = kStatementBudget;

@@ -10,10 +10,10 @@
 #include "script/operands.h"
 #include "script/scriptbase.h"
 #include "script/symbols.h"
-#include "script/unlinkedservices.h"
 #include "system/crand.h"
 #include "world/pools.h"
 #include "world/simframe.h"
+#include "world/tally.h"
 
 #include <cmath>
 
@@ -139,10 +139,7 @@ void CountShootings(uint32_t& position)
         kind = 2;
         key = ReadKeywordOperand(position, kw::NEUTRAL, kw::ALLIANCE);
     }
-    int32_t count = 0;
-    if (!unlinked::QueryTally(kind, killed, key, &count))
-        count = 0;
-    SetSymbolInteger(target, count);
+    SetSymbolInteger(target, QueryTally(kind, killed, key));
 }
 
 void TimerSet(uint32_t& position)

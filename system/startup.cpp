@@ -2,6 +2,7 @@
 #include "system/startup.h"
 
 #include "platform/window.h"
+#include "system/calltrace.h"
 #include "system/display.h"
 
 uint8_t gLoadingScreenUp = 0;
@@ -21,4 +22,10 @@ void HandleDroppedFile(const char*)
 {
     // Models, films and scripts dropped on the window start once the
     // loaders they need exist.
+}
+
+void EnterExternalCamera()
+{
+    // Stand-in until the mission routines land: records the call.
+    RecordCall("EnterExternalCamera");
 }

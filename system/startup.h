@@ -1,6 +1,7 @@
 // Start-up and shutdown of the game: StartGame brings every subsystem up
 // once the main window exists; ShutDown releases the platform when the loop
-// ends; a file dropped on the window goes to HandleDroppedFile.
+// ends; a file dropped on the window goes to HandleDroppedFile; and the
+// mission routines that scripts use.
 //
 // Today only the shell exists: the subsystems that start-up brings up are
 // being built, and StartGame reports success without starting them.
@@ -12,5 +13,9 @@
 int StartGame();
 void ShutDown();
 void HandleDroppedFile(const char* path);
+
+// Ends the flight view for the mission's close: the external camera with
+// the director on the player's ship.
+void EnterExternalCamera();
 
 extern uint8_t gLoadingScreenUp; // on while start-up shows the loading screen

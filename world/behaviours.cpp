@@ -4,3 +4,4 @@
 #include "system/calltrace.h"
 
 void BallisticStep(SceneItem*) { RecordCall("BallisticStep"); }
+void KeepTetherDistance(SceneItem*) { RecordCall("KeepTetherDistance"); }

@@ -5,3 +5,6 @@
 struct SceneItem;
 
 void BallisticStep(SceneItem* item);
+// Holds a tethered item at the tether length (Avatar value 4) from its
+// anchor (Avatar value 3), on the line between them.
+void KeepTetherDistance(SceneItem* item);

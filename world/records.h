@@ -169,6 +169,11 @@ struct Sim {
     void* components;              // cleared on attach
     Action* actions;
     Matrix4 previousMatrix;        // orientation of the previous frame
+    // Noted by the planet response each frame the item is near a planet
+    // (the item then carries kItemNearPlanet).
+    float altitude;                // above the planet's surface
+    SceneItem* planet;
+    Vector3 planetDirection;       // unit vector from the item to the planet
 };
 
 // TDP flags (u32).
@@ -268,6 +273,20 @@ enum : uint32_t {
     kShipGroupLeader = 0x2,
 };
 
+// A ship's damage block: its hull points and damaged capabilities.
+struct DamageBlock {
+    int32_t armour;                // read by the hit code
+    int32_t maximumHull;
+    int32_t hullDamage;            // taken so far; 0 = intact
+    int16_t capabilities;          // damaged-capability bits: 1 turn thrusters,
+                                   //   2 main thrust, 4 weapons, 8 and 0x10 hard
+                                   //   points, 0x20 LDS drive, 0x40 capsule drive,
+                                   //   0x80 crew, 0x100 structure, 0x200 ring,
+                                   //   0x400 dock ports
+    int16_t level;                 // 1..7
+    int16_t collisionBonus;        // added to the damage its collisions deal
+};
+
 struct ShipInfo {
     const char* name;
     const char* shortName;
@@ -279,6 +298,7 @@ struct ShipInfo {
     int16_t rank;
     int16_t skill;                 // 50 = normal
     uint32_t flags;
+    DamageBlock damage;
     FlightModel flightModel;       // in use
     FlightModel baseFlightModel;   // the unscaled copy
     CouplingLink* couplings;

@@ -4,8 +4,12 @@
 
 #include "script/conditions.h"
 #include "script/keywords.h"
+#include "system/calltrace.h"
 #include "system/crand.h"
+#include "world/behaviours.h"
 #include "world/pools.h"
+#include "world/responses.h"
+#include "world/universe.h"
 
 #include <cmath>
 
@@ -310,10 +314,49 @@ TEST_F(ConditionTest, ArithmeticAndRandomNumbers)
     EXPECT_TRUE(Test("TIMER_LT 251"));
 }
 
+TEST_F(ConditionTest, WorldStateConditionsReadWhatTheWorldNotes)
+{
+    // Without an object, INSYSTEM asks the universe's current system.
+    gCurrentSystemNumber = 3;
+    EXPECT_TRUE(Test("INSYSTEM 3"));
+    EXPECT_FALSE(Test("INSYSTEM 0"));
+    EXPECT_TRUE(Test("INSYSTEM 1 C")); // an object's own system wins
+    gCurrentSystemNumber = 0;
+
+    gCrashCount = 2;
+    EXPECT_TRUE(Test("IMPACTS_GT 1"));
+    EXPECT_FALSE(Test("IMPACTS_GT 2"));
+    gCrashCount = 0;
+
+    // An altitude counts only once the planet response has noted one.
+    EXPECT_FALSE(Test("ALT_LOWER A 5"));
+    a_->flags |= kItemNearPlanet;
+    a_->sim->altitude = 300000.0f;
+    EXPECT_TRUE(Test("ALT_LOWER A 4"));
+    EXPECT_FALSE(Test("ALT_LOWER A 3"));
+    EXPECT_FALSE(Test("ALT_LOWER GONE 4"));
+
+    // SYS_OUT 3 is both hard points (0x18); 4 the LDS drive (0x20).
+    a_->sim->shipInfo->damage.capabilities = 0x10;
+    EXPECT_TRUE(Test("SYS_OUT A 3"));
+    EXPECT_FALSE(Test("SYS_OUT A 4"));
+    EXPECT_FALSE(Test("SYS_OUT B 3"));
+
+    a_->avatar->params[3] = static_cast<int32_t>(ItemHandle(b_));
+    EXPECT_FALSE(Test("TOWED_BY A B")); // not on a tether
+    a_->perFrame = KeepTetherDistance;
+    EXPECT_TRUE(Test("TOWED_BY A B"));
+    EXPECT_FALSE(Test("TOWED_BY A E"));
+}
+
 TEST_F(ConditionTest, CountsOfShootingsReadTheirOperandKinds)
 {
+    EnableCallTrace(true);
+    ClearCallTrace();
     Run("COUNT_SHOOTINGS k HIT A\nCOUNT_SHOOTINGS k KILLED CORVETTE\nCOUNT_SHOOTINGS k HIT ALLIANCE\n"
         "COUNT_SHOOTINGS k KILLED n\nADD after 1\n");
+    EnableCallTrace(false);
+    EXPECT_EQ(CountRecordedCalls("QueryTally"), 4u); // each form asks the tally
     EXPECT_EQ(Number("k"), 0);
     EXPECT_EQ(Number("after"), 1);
 }

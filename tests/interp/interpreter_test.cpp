@@ -4,6 +4,8 @@
 
 #include "script/conditions.h"
 #include "script/keywords.h"
+#include "system/calltrace.h"
+#include "world/starmap.h"
 
 namespace {
 
@@ -50,16 +52,18 @@ TEST_F(InterpreterTest, TimedWaitEndsOnTheNextRunForCountsThatTruncateToZeroOrBe
     }
 }
 
-TEST_F(InterpreterTest, TimedWaitStandsWhileTheMissionIsPaused)
+TEST_F(InterpreterTest, TimedWaitStandsWhileTheMissionIsPausedOrTheStarMapIsOpen)
 {
-    uint32_t position = Compile("WAIT_TIME 40\nADD a 1\nEND\n");
-    Frame(position);
-    gInterpreter.missionPause = 255;
-    for (int i = 0; i < 5; ++i)
+    for (uint8_t* flag : {&gInterpreter.missionPause, &gStarMapOpen}) {
+        uint32_t position = Compile("WAIT_TIME 40\nADD a 1\nEND\n");
+        Frame(position);
+        *flag = 255;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(Frame(position), kStopWaiting);
+        *flag = 0;
         EXPECT_EQ(Frame(position), kStopWaiting);
-    gInterpreter.missionPause = 0;
-    EXPECT_EQ(Frame(position), kStopWaiting);
-    EXPECT_EQ(Frame(position), 0);
+        EXPECT_EQ(Frame(position), 0);
+    }
 }
 
 TEST_F(InterpreterTest, SkipRequestEndsAWaitAndIsClearedAfterTheStatement)
@@ -279,11 +283,29 @@ TEST_F(InterpreterTest, BriefingStartPausesTheMissionAndJumpsToItsDeclaration)
     ASSERT_NE(gBriefings.declare[0], kNoScriptPosition);
     gScriptMission.briefingRequested = 255;
     gScriptMission.briefingNumber = 0;
+    EnableCallTrace(true);
+    ClearCallTrace();
     Frame(position);
+    EnableCallTrace(false);
+    EXPECT_EQ(CountRecordedCalls("SoundPauseAll"), 1u);
     EXPECT_EQ(Number("briefed"), 1);
     EXPECT_EQ(gInterpreter.missionPause, 255);
     EXPECT_EQ(gScriptMission.briefingActive, 255);
     EXPECT_EQ(gScriptMission.briefingRequested, 0);
+}
+
+TEST_F(InterpreterTest, EveryRunPollsTheVitalObjectsAndTheLossCountdownEndsOnTheExternalCamera)
+{
+    uint32_t position = Compile("WAIT\nWAIT\nEND\n");
+    gScriptMission.vitalLossCountdown = 30;
+    EnableCallTrace(true);
+    ClearCallTrace();
+    Frame(position);
+    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 0u);
+    Frame(position);
+    EnableCallTrace(false);
+    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 1u);
+    EXPECT_EQ(CountRecordedCalls("PollVitalObjects"), 2u);
 }
 
 TEST_F(InterpreterTest, MissionResetClearsTheInterpreterState)

@@ -1,0 +1,13 @@
+// Vital objects (stand-in until the vital slots land: records the calls,
+// watches nothing).
+#include "script/vitalobjects.h"
+
+#include "system/calltrace.h"
+
+ScriptSymbol* PollVitalObjects()
+{
+    RecordCall("PollVitalObjects");
+    return nullptr;
+}
+
+void FailMissionOnVitalLoss() { RecordCall("FailMissionOnVitalLoss"); }

@@ -1,0 +1,11 @@
+// Vital objects: the watched objects whose loss fails the mission.
+#pragma once
+
+struct ScriptSymbol;
+
+// Checks the watched objects once a poll interval has passed: the symbol of
+// the last one lost (or whose test came true), else null.
+ScriptSymbol* PollVitalObjects();
+// Fails the mission after a vital loss: the mission-failed line, the
+// failed flag, and the countdown to the external camera.
+void FailMissionOnVitalLoss();

@@ -1,0 +1,6 @@
+// Sound (stand-in until the sound slots land: records the call).
+#include "system/sound.h"
+
+#include "system/calltrace.h"
+
+void SoundPauseAll() { RecordCall("SoundPauseAll"); }

@@ -1,0 +1,5 @@
+// Sound: the loaded sound slots and the speech channel.
+#pragma once
+
+// Stops every playing sound and the speech channel, marking them paused.
+void SoundPauseAll();
