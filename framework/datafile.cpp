@@ -1,0 +1,1385 @@
+// The datafile format: the primitive tables of both encodings, struct
+// templates, blocks, the chunk loop and the typed value stack.
+//
+// Binary: chunks {id u32, length u32, body}, all big-endian, member by
+// member; the first chunk is FILE_INFO, so a file begins 00 00 00 12 00 00
+// 00 08. Text: one item a line; a chunk line "*NAME length" where the length
+// counts the lines that follow; struct, block and name lines as written
+// below. A text file begins "*FILE_IN".
+#include "framework/datafile.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "framework/bswap.h"
+#include "framework/diag.h"
+#include "framework/file.h"
+#include "framework/fw_state.h"
+#include "framework/lexer.h"
+#include "framework/mem.h"
+#include "framework/resource.h"
+
+namespace {
+
+constexpr const char* kChunkNames[] = {
+    "END", "IMAGE_PLANE", "RLE_IMAGE_PLANE", "PIXELMAP", "MATERIAL_OLD", "ADD_MATERIAL", "OLD_ACTOR",
+    "OLD_ADD_SIBLING", "OLD_ADD_CHILD", "OLD_MATERIAL_INDEX", "OLD_VERTICES", "OLD_VERTICES_UV", "OLD_FACES",
+    "OLD_MODEL", "ADD_MODEL", "ANIM", "ANIM_TRANSFORM", "ANIM_RATE", "FILE_INFO", "OLD_LIGHT", "OLD_CAMERA",
+    "PIVOT", "MATERIAL_INDEX", "VERTICES", "VERTEX_UV", "OLD_FACES_1", "FACE_MATERIAL", "OLD_MODEL_1",
+    "COLOUR_MAP_REF", "OPACITY_MAP_REF", "INDEX_BLEND_REF", "INDEX_SHADE_REF", "SCREENDOOR_REF", "PIXELS",
+    "ADD_MAP", "ACTOR", "ACTOR_MODEL", "ACTOR_TRANSFORM", "ACTOR_MATERIAL", "ACTOR_LIGHT", "ACTOR_CAMERA",
+    "ACTOR_BOUNDS", "ACTOR_ADD_CHILD", "TRANSFORM_MATRIX34", "TRANSFORM_MATRIX34_LP", "TRANSFORM_QUAT",
+    "TRANSFORM_EULER", "TRANSFORM_LOOK_UP", "TRANSFORM_TRANSLATION", "TRANSFORM_IDENTITY", "BOUNDS", "LIGHT",
+    "CAMERA", "FACES", "MODEL", "ACTOR_CLIP_PLANE", "PLANE", "SATURN_FACES", "SATURN_MODEL", "INDEX_FOG_REF",
+    "MATERIAL_OLD",
+};
+static_assert(std::size(kChunkNames) == 61);
+
+constexpr const char* kMemberTypeNames[] = {
+    "int_8", "uint_8", "int_16", "uint_16", "int_32", "uint_32", "fixed", "angle", "float", "double",
+    "scalar", "fraction", "ufraction", "enum_8", "enum_16", "enum_32", "struct", "asciz", "colour",
+    "vector2", "vector3", "vector4", "fixed_fraction", "fixed_ufraction", "float_fraction",
+    "float_ufraction", "fixed_vector2", "fixed_vector3", "fixed_vector4", "float_vector2",
+    "float_vector3", "float_vector4",
+};
+static_assert(std::size(kMemberTypeNames) == HX_DF_MEMBER_TYPES);
+
+constexpr uint32_t kNoType = 0xFFFFFFFF;
+
+// ---- value stack -----------------------------------------------------------
+
+struct StackEntry {
+    int type;
+    void* value;
+    int count;
+};
+StackEntry stack[kHxDfStackSize];
+int stackTop = 0;
+
+// ---- members ---------------------------------------------------------------
+
+// The stored member type for a declared one: scalars, fractions and vectors
+// take the handle's scalar type.
+uint32_t Resolve(hx_datafile* df, uint32_t type)
+{
+    uint32_t fixedForm, floatForm;
+    switch (type) {
+    case HX_DF_SCALAR: fixedForm = HX_DF_FIXED, floatForm = HX_DF_FLOAT; break;
+    case HX_DF_FRACTION: fixedForm = HX_DF_FIXED_FRACTION, floatForm = HX_DF_FLOAT_FRACTION; break;
+    case HX_DF_UFRACTION: fixedForm = HX_DF_FIXED_UFRACTION, floatForm = HX_DF_FLOAT_UFRACTION; break;
+    case HX_DF_VECTOR2: fixedForm = HX_DF_FIXED_VECTOR2, floatForm = HX_DF_FLOAT_VECTOR2; break;
+    case HX_DF_VECTOR3: fixedForm = HX_DF_FIXED_VECTOR3, floatForm = HX_DF_FLOAT_VECTOR3; break;
+    case HX_DF_VECTOR4: fixedForm = HX_DF_FIXED_VECTOR4, floatForm = HX_DF_FLOAT_VECTOR4; break;
+    default: return type < HX_DF_MEMBER_TYPES ? type : kNoType;
+    }
+    if (df->scalarType == HX_DF_SCALAR_FIXED)
+        return fixedForm;
+    if (df->scalarType == HX_DF_SCALAR_FLOAT)
+        return floatForm;
+    HxFailure("Incorrect scalar type");
+    return kNoType;
+}
+
+int VectorLength(uint32_t type)
+{
+    switch (type) {
+    case HX_DF_FIXED_VECTOR2: case HX_DF_FLOAT_VECTOR2: return 2;
+    case HX_DF_FIXED_VECTOR3: case HX_DF_FLOAT_VECTOR3: return 3;
+    case HX_DF_FIXED_VECTOR4: case HX_DF_FLOAT_VECTOR4: return 4;
+    default: return 0;
+    }
+}
+
+bool FixedVector(uint32_t type)
+{
+    return type >= HX_DF_FIXED_VECTOR2 && type <= HX_DF_FIXED_VECTOR4;
+}
+
+template <typename T>
+T Load(const void* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename T>
+void Store(void* p, T v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Float to an integer type: truncated toward zero, saturated, 0 for NaN.
+template <typename T>
+T Saturate(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    v = std::trunc(v);
+    if (v <= double(std::numeric_limits<T>::min()))
+        return std::numeric_limits<T>::min();
+    if (v >= double(std::numeric_limits<T>::max()))
+        return std::numeric_limits<T>::max();
+    return T(v);
+}
+
+// Degrees to the 65536-a-turn unit, rounded and taken round the circle.
+uint16_t DegreesToAngle(double degrees)
+{
+    if (!std::isfinite(degrees))
+        return 0;
+    double turns = std::fmod(std::round(degrees * 65536.0 / 360.0), 65536.0);
+    if (turns < 0)
+        turns += 65536.0;
+    return uint16_t(turns);
+}
+
+const hx_enum_table* EnumOf(const hx_struct_member& m)
+{
+    return static_cast<const hx_enum_table*>(m.extra);
+}
+
+const hx_struct_template* SubOf(const hx_struct_member& m)
+{
+    return static_cast<const hx_struct_template*>(m.extra);
+}
+
+int32_t LoadEnum(uint32_t type, const void* field)
+{
+    switch (type) {
+    case HX_DF_ENUM_8: return Load<uint8_t>(field);
+    case HX_DF_ENUM_16: return Load<uint16_t>(field);
+    default: return Load<int32_t>(field);
+    }
+}
+
+void StoreEnum(uint32_t type, void* field, int32_t v)
+{
+    switch (type) {
+    case HX_DF_ENUM_8: Store(field, uint8_t(v)); break;
+    case HX_DF_ENUM_16: Store(field, uint16_t(v)); break;
+    default: Store(field, v);
+    }
+}
+
+// A member's numeric value as a double, for the text writer.
+double Number(uint32_t type, const void* field)
+{
+    switch (type) {
+    case HX_DF_FIXED: return double(Load<hx_fixed>(field)) / 65536.0;
+    case HX_DF_ANGLE: return double(Load<uint16_t>(field)) * 360.0 / 65536.0;
+    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: return Load<float>(field);
+    case HX_DF_DOUBLE: return Load<double>(field);
+    case HX_DF_FIXED_FRACTION: return double(Load<int16_t>(field)) / 32768.0;
+    case HX_DF_FIXED_UFRACTION: return double(Load<uint16_t>(field)) / 65536.0;
+    default: return 0;
+    }
+}
+
+// Stores a decimal value into a numeric member.
+void StoreNumber(uint32_t type, void* field, double v)
+{
+    switch (type) {
+    case HX_DF_FIXED: Store(field, Saturate<int32_t>(v * 65536.0)); break;
+    case HX_DF_ANGLE: Store(field, DegreesToAngle(v)); break;
+    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: Store(field, float(v)); break;
+    case HX_DF_DOUBLE: Store(field, v); break;
+    case HX_DF_FIXED_FRACTION: Store(field, Saturate<int16_t>(v * 32768.0)); break;
+    case HX_DF_FIXED_UFRACTION: Store(field, Saturate<uint16_t>(v * 65536.0)); break;
+    default: break;
+    }
+}
+
+// ---- binary ----------------------------------------------------------------
+
+hx_error Put(hx_datafile* df, const void* bytes, size_t n)
+{
+    return n == 0 || HxFileWrite(bytes, 1, n, df->h) == n ? HX_OK : HXE_FAIL;
+}
+
+hx_error Get(hx_datafile* df, void* bytes, size_t n)
+{
+    return n == 0 || HxFileRead(bytes, 1, n, df->h) == n ? HX_OK : HXE_FAIL;
+}
+
+hx_error PutU32(hx_datafile* df, uint32_t v)
+{
+    uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+    return Put(df, b, 4);
+}
+
+hx_error GetU32(hx_datafile* df, uint32_t* v)
+{
+    uint8_t b[4];
+    if (Get(df, b, 4) != HX_OK)
+        return HXE_FAIL;
+    *v = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    return HX_OK;
+}
+
+hx_error PutU16(hx_datafile* df, uint16_t v)
+{
+    uint8_t b[2] = {uint8_t(v >> 8), uint8_t(v)};
+    return Put(df, b, 2);
+}
+
+hx_error GetU16(hx_datafile* df, uint16_t* v)
+{
+    uint8_t b[2];
+    if (Get(df, b, 2) != HX_OK)
+        return HXE_FAIL;
+    *v = uint16_t(b[0] << 8 | b[1]);
+    return HX_OK;
+}
+
+hx_error PutFloat(hx_datafile* df, float f)
+{
+    return PutU32(df, std::bit_cast<uint32_t>(f));
+}
+
+hx_error GetFloat(hx_datafile* df, float* f)
+{
+    uint32_t v;
+    if (GetU32(df, &v) != HX_OK)
+        return HXE_FAIL;
+    *f = std::bit_cast<float>(v);
+    return HX_OK;
+}
+
+void Invalid()
+{
+    HxFatal("datafile", 1824, "Invald file primitive call");
+}
+
+hx_error BinSkip(hx_datafile* df, uint32_t length)
+{
+    HxFileAdvance(long(length), df->h);
+    return HX_OK;
+}
+
+hx_error BinChunkWrite(hx_datafile* df, uint32_t id, uint32_t length)
+{
+    return PutU32(df, id) == HX_OK && PutU32(df, length) == HX_OK ? HX_OK : HXE_FAIL;
+}
+
+int BinChunkRead(hx_datafile* df, uint32_t* id, uint32_t* length)
+{
+    if (GetU32(df, id) != HX_OK || GetU32(df, length) != HX_OK)
+        return -1;
+    return 0;
+}
+
+hx_error BinCountWrite(hx_datafile* df, uint32_t n)
+{
+    return PutU32(df, n);
+}
+
+hx_error BinCountRead(hx_datafile* df, uint32_t* n)
+{
+    if (GetU32(df, n) != HX_OK) {
+        HxFailure("no element count for chunk");
+        return HXE_FAIL;
+    }
+    return HX_OK;
+}
+
+uint32_t BinCountSize(hx_datafile*)
+{
+    return 4;
+}
+
+hx_error BinMembersWrite(hx_datafile* df, const hx_struct_template* t, const uint8_t* record);
+
+hx_error BinMemberWrite(hx_datafile* df, const hx_struct_member& m, const uint8_t* record)
+{
+    uint32_t type = Resolve(df, m.type);
+    const uint8_t* field = record + m.offset;
+    switch (type) {
+    case kNoType: return HX_OK;
+    case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: return Put(df, field, 1);
+    case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE:
+        return PutU16(df, Load<uint16_t>(field));
+    case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: return PutU32(df, Load<uint32_t>(field));
+    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION:
+        return PutFloat(df, Load<float>(field));
+    case HX_DF_FIXED: case HX_DF_FIXED_FRACTION: case HX_DF_FIXED_UFRACTION:
+        return PutFloat(df, float(Number(type, field)));
+    case HX_DF_DOUBLE: {
+        uint64_t v = std::bit_cast<uint64_t>(Load<double>(field));
+        return PutU32(df, uint32_t(v >> 32)) == HX_OK && PutU32(df, uint32_t(v)) == HX_OK ? HX_OK : HXE_FAIL;
+    }
+    case HX_DF_STRUCT: return BinMembersWrite(df, SubOf(m), field);
+    case HX_DF_ASCIZ: {
+        const char* s = Load<const char*>(field);
+        return Put(df, s ? s : "", s ? std::strlen(s) + 1 : 1);
+    }
+    case HX_DF_COLOUR: {
+        uint32_t c = Load<uint32_t>(field);
+        uint8_t b[3] = {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
+        return Put(df, b, 3);
+    }
+    default: {
+        int n = VectorLength(type);
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* component = field + 4 * i;
+            float f = FixedVector(type) ? float(Load<hx_fixed>(component)) / 65536.0f : Load<float>(component);
+            if (PutFloat(df, f) != HX_OK)
+                return HXE_FAIL;
+        }
+        return HX_OK;
+    }
+    }
+}
+
+hx_error BinMembersWrite(hx_datafile* df, const hx_struct_template* t, const uint8_t* record)
+{
+    for (uint32_t i = 0; i < t->count; ++i)
+        if (BinMemberWrite(df, t->members[i], record) != HX_OK)
+            return HXE_FAIL;
+    return HX_OK;
+}
+
+hx_error BinStructWrite(hx_datafile* df, const hx_struct_template* t, const void* record)
+{
+    return BinMembersWrite(df, t, static_cast<const uint8_t*>(record));
+}
+
+// Reads a string of at most 255 characters up to its zero byte; a longer
+// one is cut, and the rest skipped so the stream stays in step.
+hx_error GetString(hx_datafile* df, char* buffer)
+{
+    uint32_t n = 0;
+    for (;;) {
+        int c = HxFileGetChar(df->h);
+        if (c == -1)
+            break;
+        if (c == 0)
+            break;
+        if (n < 255)
+            buffer[n++] = char(c);
+    }
+    buffer[n] = 0;
+    return HX_OK;
+}
+
+void* ResParent(hx_datafile* df)
+{
+    return df->res ? df->res : fw.anchor;
+}
+
+hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record);
+
+hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* record)
+{
+    uint32_t type = Resolve(df, m.type);
+    uint8_t* field = record + m.offset;
+    switch (type) {
+    case kNoType: return HX_OK;
+    case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: return Get(df, field, 1);
+    case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE: {
+        uint16_t v;
+        if (GetU16(df, &v) != HX_OK)
+            return HXE_FAIL;
+        Store(field, v);
+        return HX_OK;
+    }
+    case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: {
+        uint32_t v;
+        if (GetU32(df, &v) != HX_OK)
+            return HXE_FAIL;
+        Store(field, v);
+        return HX_OK;
+    }
+    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION:
+    case HX_DF_FIXED: case HX_DF_FIXED_FRACTION: case HX_DF_FIXED_UFRACTION: {
+        float f;
+        if (GetFloat(df, &f) != HX_OK)
+            return HXE_FAIL;
+        StoreNumber(type, field, f);
+        return HX_OK;
+    }
+    case HX_DF_DOUBLE: {
+        uint32_t high, low;
+        if (GetU32(df, &high) != HX_OK || GetU32(df, &low) != HX_OK)
+            return HXE_FAIL;
+        Store(field, std::bit_cast<double>(uint64_t(high) << 32 | low));
+        return HX_OK;
+    }
+    case HX_DF_STRUCT: return BinMembersRead(df, SubOf(m), field);
+    case HX_DF_ASCIZ: {
+        char text[256];
+        if (HxFileEof(df->h))
+            return HXE_FAIL;
+        GetString(df, text);
+        char* copy = HxResStrDup(ResParent(df), text);
+        Store(field, copy);
+        return copy ? HX_OK : HXE_NO_MEMORY;
+    }
+    case HX_DF_COLOUR: {
+        uint8_t b[3];
+        if (Get(df, b, 3) != HX_OK)
+            return HXE_FAIL;
+        Store(field, uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2]);
+        return HX_OK;
+    }
+    default: {
+        int n = VectorLength(type);
+        for (int i = 0; i < n; ++i) {
+            float f;
+            if (GetFloat(df, &f) != HX_OK)
+                return HXE_FAIL;
+            if (FixedVector(type))
+                Store(field + 4 * i, Saturate<int32_t>(double(f) * 65536.0));
+            else
+                Store(field + 4 * i, f);
+        }
+        return HX_OK;
+    }
+    }
+}
+
+hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record)
+{
+    for (uint32_t i = 0; i < t->count; ++i)
+        if (BinMemberRead(df, t->members[i], record) != HX_OK)
+            return HXE_FAIL;
+    return HX_OK;
+}
+
+hx_error BinStructRead(hx_datafile* df, const hx_struct_template* t, void* record)
+{
+    if (BinMembersRead(df, t, static_cast<uint8_t*>(record)) != HX_OK) {
+        HxFailure("Unexpected EOF in strructure");
+        return HXE_FAIL;
+    }
+    return HX_OK;
+}
+
+uint32_t BinMembersSize(hx_datafile* df, const hx_struct_template* t, const uint8_t* record)
+{
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < t->count; ++i) {
+        const hx_struct_member& m = t->members[i];
+        uint32_t type = Resolve(df, m.type);
+        const uint8_t* field = record + m.offset;
+        switch (type) {
+        case kNoType: break;
+        case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: total += 1; break;
+        case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE: total += 2; break;
+        case HX_DF_DOUBLE: total += 8; break;
+        case HX_DF_STRUCT: total += BinMembersSize(df, SubOf(m), field); break;
+        case HX_DF_ASCIZ: {
+            const char* s = Load<const char*>(field);
+            total += s ? uint32_t(std::strlen(s)) + 1 : 1;
+            break;
+        }
+        case HX_DF_COLOUR: total += 3; break;
+        default: total += VectorLength(type) ? 4 * VectorLength(type) : 4;
+        }
+    }
+    return total;
+}
+
+uint32_t BinStructSize(hx_datafile* df, const hx_struct_template* t, const void* record)
+{
+    return BinMembersSize(df, t, static_cast<const uint8_t*>(record));
+}
+
+// The elements of rows in big-endian order, gathered into one buffer.
+// Returns false when the block is too large to describe.
+bool BlockTotal(uint32_t rowLength, uint32_t rows, uint32_t size, uint32_t* count, uint32_t* bytes)
+{
+    uint64_t n = uint64_t(rowLength) * rows;
+    uint64_t b = n * size;
+    if (n > UINT32_MAX || b > UINT32_MAX)
+        return false;
+    *count = uint32_t(n);
+    *bytes = uint32_t(b);
+    return true;
+}
+
+// Hands `emit` the block's bytes in big-endian element order, in one piece.
+template <typename Emit>
+hx_error BlockBytes(const void* base, uint32_t rowLength, int32_t rowStride, uint32_t rows, uint32_t size,
+                    Emit emit)
+{
+    uint32_t count, bytes;
+    if (!BlockTotal(rowLength, rows, size, &count, &bytes)) {
+        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
+        return HXE_FAIL;
+    }
+    if (bytes == 0)
+        return emit(static_cast<const uint8_t*>(nullptr), 0u);
+    bool contiguous = rows == 1 || int64_t(rowLength) * size == rowStride;
+    if (contiguous && size == 1)
+        return emit(static_cast<const uint8_t*>(base), bytes);
+    auto* scratch = static_cast<uint8_t*>(HxScratchAllocate(bytes));
+    if (!scratch)
+        return HXE_NO_MEMORY;
+    const uint8_t* row = static_cast<const uint8_t*>(base);
+    uint32_t rowBytes = rowLength * size;
+    for (uint32_t r = 0; r < rows; ++r, row += (contiguous ? int64_t(rowBytes) : int64_t(rowStride)))
+        std::memcpy(scratch + size_t(r) * rowBytes, row, rowBytes);
+    HxSwapBlock(scratch, count, size);
+    hx_error error = emit(static_cast<const uint8_t*>(scratch), bytes);
+    HxScratchFree(scratch);
+    return error;
+}
+
+hx_error BinBlockWrite(hx_datafile* df, const void* base, uint32_t rowLength, int32_t rowStride, uint32_t rows,
+                       uint32_t size)
+{
+    uint32_t count, bytes;
+    if (!BlockTotal(rowLength, rows, size, &count, &bytes)) {
+        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
+        return HXE_FAIL;
+    }
+    if (PutU32(df, count) != HX_OK || PutU32(df, size) != HX_OK)
+        return HXE_FAIL;
+    return BlockBytes(base, rowLength, rowStride, rows, size,
+                      [&](const uint8_t* data, uint32_t n) { return Put(df, data, n); });
+}
+
+uint32_t BinBlockSize(hx_datafile*, uint32_t rowLength, uint32_t rows, uint32_t size)
+{
+    return rowLength * rows * size + 8;
+}
+
+// Checks a block's header against the caller's element size and capacity;
+// the bytes then arrive through `fill`, which reads them in pieces, so a
+// count that the file cannot back never allocates its full size.
+template <typename Fill>
+hx_error BlockRead(hx_datafile* df, const char* reader, void** block, uint32_t* count, uint32_t size, uint8_t cls,
+                   uint32_t n, uint32_t elementSize, Fill fill)
+{
+    if (elementSize != size) {
+        HxFailure("block size mismatch");
+        return HXE_FAIL;
+    }
+    uint64_t bytes = uint64_t(n) * size;
+    bool given = *block != nullptr;
+    if ((given && n > *count) || bytes > kHxResMaxStored) {
+        HxFailure("%s: block too long: %d", reader, int(n));
+        return HXE_FAIL;
+    }
+    std::vector<uint8_t> data;
+    uint8_t* to = static_cast<uint8_t*>(*block);
+    if (!given) {
+        data.reserve(std::min<uint64_t>(bytes, 1 << 16));
+    }
+    uint64_t done = 0;
+    while (done < bytes) {
+        uint32_t piece = uint32_t(std::min<uint64_t>(bytes - done, 1 << 16));
+        if (!given)
+            data.resize(size_t(done + piece));
+        uint8_t* target = given ? to + done : data.data() + done;
+        if (fill(target, piece) != HX_OK) {
+            HxFailure("%s: block too long: %d", reader, int(n));
+            return HXE_FAIL;
+        }
+        done += piece;
+    }
+    if (!given) {
+        to = static_cast<uint8_t*>(HxResAllocate(ResParent(df), uint32_t(bytes), cls));
+        if (!to)
+            return HXE_NO_MEMORY;
+        if (bytes)
+            std::memcpy(to, data.data(), size_t(bytes));
+        *block = to;
+    }
+    if (n > 0 && size > 1)
+        HxSwapBlock(to, n, size);
+    *count = n;
+    return HX_OK;
+}
+
+// ---- text ------------------------------------------------------------------
+
+// Reads the next non-blank line into the handle's buffer; returns its first
+// non-blank character, or null at the end of the file or on an over-long line
+// (reported).
+const char* NextLine(hx_datafile* df, bool* tooLong)
+{
+    *tooLong = false;
+    for (;;) {
+        int n = HxFileGetLine(df->line, sizeof df->line, df->h);
+        if (n == 0 && HxFileEof(df->h))
+            return nullptr;
+        df->lineNumber++;
+        if (uint32_t(n) > kHxDfLineMax) {
+            HxFailure("Text line %u too long", df->lineNumber);
+            *tooLong = true;
+            return nullptr;
+        }
+        const char* p = df->line;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p)
+            return p;
+    }
+}
+
+// Copies the word at p (up to a blank, tab or the end) into out; returns
+// the position after it and any blanks that follow.
+const char* Word(const char* p, char* out, size_t outSize)
+{
+    size_t n = 0;
+    while (*p && *p != ' ' && *p != '\t') {
+        if (n + 1 < outSize)
+            out[n++] = *p;
+        ++p;
+    }
+    out[n] = 0;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p;
+}
+
+hx_error TextSkip(hx_datafile* df, uint32_t length)
+{
+    bool tooLong;
+    for (uint32_t i = 0; i < length; ++i) {
+        if (!NextLine(df, &tooLong))
+            return tooLong ? HXE_FAIL : HX_OK;
+    }
+    return HX_OK;
+}
+
+hx_error TextChunkWrite(hx_datafile* df, uint32_t id, uint32_t length)
+{
+    // Id 60 repeats the name of id 4, so it is written as a number to read
+    // back as itself.
+    if (id < HX_CHUNK_NAMED)
+        HxFilePrintf(df->h, "*%-16s %d\n", kChunkNames[id], int(length));
+    else
+        HxFilePrintf(df->h, "*0x%08x %d\n", id, int(length));
+    return HX_OK;
+}
+
+int TextChunkRead(hx_datafile* df, uint32_t* id, uint32_t* length)
+{
+    bool tooLong;
+    const char* p = NextLine(df, &tooLong);
+    if (!p)
+        return tooLong ? int(HXE_FAIL) : -1;
+    if (*p != '*') {
+        HxFailure("Chunk ID not found");
+        return int(HXE_FAIL);
+    }
+    char name[kHxDfLineMax + 1];
+    p = Word(p + 1, name, sizeof name);
+    if (name[0] == '0') {
+        *id = uint32_t(HxStrToUL(name, nullptr, 0));
+    } else {
+        uint32_t i = 0;
+        while (i < std::size(kChunkNames) && std::strcmp(kChunkNames[i], name) != 0)
+            ++i;
+        if (i == std::size(kChunkNames)) {
+            HxFailure("Chunk ID not known: %s", name);
+            return int(HXE_FAIL);
+        }
+        *id = i;
+    }
+    *length = uint32_t(HxStrToUL(p, nullptr, 10));
+    return 0;
+}
+
+hx_error TextCountWrite(hx_datafile* df, uint32_t n)
+{
+    HxFilePrintf(df->h, " count %d\n", int(n));
+    return HX_OK;
+}
+
+hx_error TextCountRead(hx_datafile* df, uint32_t* n)
+{
+    bool tooLong;
+    const char* p = NextLine(df, &tooLong);
+    char word[kHxDfLineMax + 1];
+    if (p)
+        p = Word(p, word, sizeof word);
+    if (!p || std::strcmp(word, "count") != 0) {
+        if (!tooLong)
+            HxFailure("no element count for chunk");
+        return HXE_FAIL;
+    }
+    *n = uint32_t(HxStrToUL(p, nullptr, 0));
+    return HX_OK;
+}
+
+uint32_t TextCountSize(hx_datafile*)
+{
+    return 1;
+}
+
+// Formats a member's value as the text writer puts it.
+hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, const uint8_t* field,
+                     std::string& out)
+{
+    char text[512];
+    text[0] = 0;
+    switch (type) {
+    case HX_DF_INT_8: std::snprintf(text, sizeof text, "%d", int(Load<int8_t>(field))); break;
+    case HX_DF_UINT_8: std::snprintf(text, sizeof text, "%u", unsigned(Load<uint8_t>(field))); break;
+    case HX_DF_INT_16: std::snprintf(text, sizeof text, "%d", int(Load<int16_t>(field))); break;
+    case HX_DF_UINT_16: std::snprintf(text, sizeof text, "%u", unsigned(Load<uint16_t>(field))); break;
+    case HX_DF_INT_32: std::snprintf(text, sizeof text, "%d", Load<int32_t>(field)); break;
+    case HX_DF_UINT_32: std::snprintf(text, sizeof text, "%u", Load<uint32_t>(field)); break;
+    case HX_DF_ENUM_8: case HX_DF_ENUM_16: case HX_DF_ENUM_32: {
+        int32_t v = LoadEnum(type, field);
+        const hx_enum_table* e = EnumOf(m);
+        const char* name = nullptr;
+        for (uint32_t i = 0; e && i < e->count && !name; ++i)
+            if (e->values[i].value == v)
+                name = e->values[i].name;
+        if (!name) {
+            HxFailure("Unknown enum %d", int(v));
+            return HXE_FAIL;
+        }
+        std::snprintf(text, sizeof text, "%s", name);
+        break;
+    }
+    case HX_DF_STRUCT: std::snprintf(text, sizeof text, "%s", SubOf(m)->name); break;
+    case HX_DF_ASCIZ: {
+        const char* s = Load<const char*>(field);
+        if (s)
+            std::snprintf(text, sizeof text, "\"%s\"", s);
+        else
+            std::snprintf(text, sizeof text, "NULL");
+        break;
+    }
+    case HX_DF_COLOUR: {
+        uint32_t c = Load<uint32_t>(field);
+        std::snprintf(text, sizeof text, "%d,%d,%d", int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF));
+        break;
+    }
+    default:
+        if (int n = VectorLength(type)) {
+            size_t used = 0;
+            for (int i = 0; i < n; ++i) {
+                const uint8_t* component = field + 4 * i;
+                double v = FixedVector(type) ? double(Load<hx_fixed>(component)) / 65536.0 : Load<float>(component);
+                used += size_t(std::snprintf(text + used, sizeof text - used, i ? ",%g" : "%g", v));
+            }
+        } else {
+            std::snprintf(text, sizeof text, "%g", Number(type, field));
+        }
+    }
+    (void)df;
+    out = text;
+    return HX_OK;
+}
+
+hx_error TextMembersWrite(hx_datafile* df, const hx_struct_template* t, const uint8_t* record, int depth)
+{
+    for (uint32_t i = 0; i < t->count; ++i) {
+        const hx_struct_member& m = t->members[i];
+        uint32_t type = Resolve(df, m.type);
+        if (type == kNoType)
+            continue;
+        const uint8_t* field = record + m.offset;
+        std::string value;
+        if (FormatValue(df, m, type, field, value) != HX_OK)
+            return HXE_FAIL;
+        const char* typeName = kMemberTypeNames[m.type];
+        // The type name is padded to 10; a longer one still gets a blank
+        // before its value.
+        const char* gap = std::strlen(typeName) >= 10 ? " " : "";
+        if (m.name)
+            HxFilePrintf(df->h, "%*s%-10s%s%-40s # %s\n", 4 + 2 * depth, "", typeName, gap, value.c_str(), m.name);
+        else
+            HxFilePrintf(df->h, "%*s%-10s%s%s\n", 4 + 2 * depth, "", typeName, gap, value.c_str());
+        if (type == HX_DF_STRUCT && TextMembersWrite(df, SubOf(m), field, depth + 1) != HX_OK)
+            return HXE_FAIL;
+    }
+    return HX_OK;
+}
+
+hx_error TextStructWrite(hx_datafile* df, const hx_struct_template* t, const void* record)
+{
+    HxFilePrintf(df->h, "  struct    %s\n", t->name);
+    return TextMembersWrite(df, t, static_cast<const uint8_t*>(record), 0);
+}
+
+// Parses up to n comma-separated numbers; false when one is missing.
+bool ParseComponents(const char* p, int n, double* out)
+{
+    for (int i = 0; i < n; ++i) {
+        while (*p == ' ' || *p == '\t' || (i > 0 && *p == ','))
+            ++p;
+        char* end;
+        out[i] = HxStrToD(p, &end);
+        if (end == p)
+            return false;
+        p = end;
+    }
+    return true;
+}
+
+hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record);
+
+hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type, const char* p, uint8_t* field)
+{
+    char word[kHxDfLineMax + 1];
+    const char* rest = Word(p, word, sizeof word);
+    switch (type) {
+    case HX_DF_INT_8: case HX_DF_UINT_8: Store(field, uint8_t(HxStrToL(word, nullptr, 0))); break;
+    case HX_DF_INT_16: case HX_DF_UINT_16: Store(field, uint16_t(HxStrToL(word, nullptr, 0))); break;
+    case HX_DF_INT_32: Store(field, int32_t(HxStrToL(word, nullptr, 0))); break;
+    case HX_DF_UINT_32: Store(field, uint32_t(HxStrToUL(word, nullptr, 0))); break;
+    case HX_DF_ENUM_8: case HX_DF_ENUM_16: case HX_DF_ENUM_32: {
+        const hx_enum_table* e = EnumOf(m);
+        uint32_t i = 0;
+        while (e && i < e->count && std::strcmp(e->values[i].name, word) != 0)
+            ++i;
+        if (!e || i == e->count) {
+            HxFailure("Unknown enum string: %s", word);
+            StoreEnum(type, field, 0);
+            return HXE_FAIL;
+        }
+        StoreEnum(type, field, e->values[i].value);
+        break;
+    }
+    case HX_DF_STRUCT:
+        if (std::strcmp(word, SubOf(m)->name) != 0) {
+            HxFailure("Incorrect structure name \"%s\"", word);
+            return HXE_FAIL;
+        }
+        return TextMembersRead(df, SubOf(m), field);
+    case HX_DF_ASCIZ: {
+        if (std::strcmp(word, "NULL") == 0) {
+            Store(field, static_cast<char*>(nullptr));
+            break;
+        }
+        if (*p != '"') {
+            HxFailure("Incorrect string \"%s\"", word);
+            return HXE_FAIL;
+        }
+        const char* close = std::strchr(p + 1, '"');
+        std::string text(p + 1, close ? size_t(close - p - 1) : std::strlen(p + 1));
+        char* copy = HxResStrDup(ResParent(df), text.c_str());
+        Store(field, copy);
+        if (!copy)
+            return HXE_NO_MEMORY;
+        break;
+    }
+    case HX_DF_COLOUR: {
+        double c[3];
+        if (!ParseComponents(p, 3, c)) {
+            HxFailure("Incorrect colour");
+            return HXE_FAIL;
+        }
+        auto byte = [](double v) { return uint32_t(Saturate<uint8_t>(v)); };
+        Store(field, byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]));
+        break;
+    }
+    default:
+        if (int n = VectorLength(type)) {
+            double c[4];
+            if (!ParseComponents(p, n, c)) {
+                HxFailure("Incorrect vector");
+                return HXE_FAIL;
+            }
+            for (int i = 0; i < n; ++i) {
+                if (FixedVector(type))
+                    Store(field + 4 * i, Saturate<int32_t>(c[i] * 65536.0));
+                else
+                    Store(field + 4 * i, float(c[i]));
+            }
+        } else {
+            StoreNumber(type, field, HxStrToD(word, nullptr));
+        }
+    }
+    (void)rest;
+    return HX_OK;
+}
+
+hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record)
+{
+    for (uint32_t i = 0; i < t->count; ++i) {
+        const hx_struct_member& m = t->members[i];
+        uint32_t type = Resolve(df, m.type);
+        if (type == kNoType)
+            continue;
+        bool tooLong;
+        const char* p = NextLine(df, &tooLong);
+        if (!p) {
+            if (!tooLong)
+                HxFailure("Unexpected EOF in strructure");
+            return HXE_FAIL;
+        }
+        char word[kHxDfLineMax + 1];
+        p = Word(p, word, sizeof word);
+        if (std::strcmp(word, kMemberTypeNames[m.type]) != 0) {
+            HxFailure("Unknown member identifer \"%s\"", word);
+            return HXE_FAIL;
+        }
+        if (TextValueRead(df, m, type, p, record + m.offset) != HX_OK)
+            return HXE_FAIL;
+    }
+    return HX_OK;
+}
+
+hx_error TextStructRead(hx_datafile* df, const hx_struct_template* t, void* record)
+{
+    bool tooLong;
+    const char* p = NextLine(df, &tooLong);
+    if (!p) {
+        if (!tooLong)
+            HxFailure("Unexpected EOF in strructure");
+        return HXE_FAIL;
+    }
+    char word[kHxDfLineMax + 1];
+    p = Word(p, word, sizeof word);
+    if (std::strcmp(word, "struct") != 0) {
+        HxFailure("Unknown text identifer \"%s\"", word);
+        return HXE_FAIL;
+    }
+    Word(p, word, sizeof word);
+    if (std::strcmp(word, t->name) != 0) {
+        HxFailure("Incorrect structure name \"%s\"", word);
+        return HXE_FAIL;
+    }
+    return TextMembersRead(df, t, static_cast<uint8_t*>(record));
+}
+
+uint32_t TextMemberLines(hx_datafile* df, const hx_struct_template* t)
+{
+    uint32_t lines = 0;
+    for (uint32_t i = 0; i < t->count; ++i) {
+        uint32_t type = Resolve(df, t->members[i].type);
+        if (type == kNoType)
+            continue;
+        lines += 1;
+        if (type == HX_DF_STRUCT)
+            lines += TextMemberLines(df, SubOf(t->members[i]));
+    }
+    return lines;
+}
+
+uint32_t TextStructSize(hx_datafile* df, const hx_struct_template* t, const void*)
+{
+    return 1 + TextMemberLines(df, t);
+}
+
+hx_error TextBlockWrite(hx_datafile* df, const void* base, uint32_t rowLength, int32_t rowStride, uint32_t rows,
+                        uint32_t size)
+{
+    uint32_t count, bytes;
+    if (!BlockTotal(rowLength, rows, size, &count, &bytes)) {
+        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
+        return HXE_FAIL;
+    }
+    HxFilePrintf(df->h, "  block %d\n", int(count));
+    HxFilePrintf(df->h, "  size %d\n", int(size));
+    return BlockBytes(base, rowLength, rowStride, rows, size, [&](const uint8_t* data, uint32_t n) {
+        static const char kHex[] = "0123456789abcdef";
+        for (uint32_t at = 0; at < n; at += 32) {
+            char line[16 + 64 + 2];
+            int used = std::snprintf(line, sizeof line, "    %08x: ", at);
+            for (uint32_t i = at; i < n && i < at + 32; ++i) {
+                line[used++] = kHex[data[i] >> 4];
+                line[used++] = kHex[data[i] & 15];
+            }
+            line[used] = 0;
+            HxFilePutLine(line, df->h);
+        }
+        return HX_OK;
+    });
+}
+
+uint32_t TextBlockSize(hx_datafile*, uint32_t rowLength, uint32_t rows, uint32_t size)
+{
+    return (rowLength * rows * size + 31) / 32 + 2;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A line "<word> <number>"; false (reported) when the word differs.
+bool WordNumber(hx_datafile* df, const char* expected, const char* failure, uint32_t* n)
+{
+    bool tooLong;
+    const char* p = NextLine(df, &tooLong);
+    char word[kHxDfLineMax + 1];
+    if (p)
+        p = Word(p, word, sizeof word);
+    if (!p || std::strcmp(word, expected) != 0) {
+        if (!tooLong)
+            HxFailure("%s", failure);
+        return false;
+    }
+    *n = uint32_t(HxStrToUL(p, nullptr, 0));
+    return true;
+}
+
+hx_error NameWrite(hx_datafile* df, const char* name, bool text)
+{
+    if (text) {
+        HxFilePrintf(df->h, "  name \"%s\"\n", name ? name : "NULL");
+        return HX_OK;
+    }
+    return Put(df, name ? name : "", name ? std::strlen(name) + 1 : 1);
+}
+
+hx_error BinNameWrite(hx_datafile* df, const char* name)
+{
+    return NameWrite(df, name, false);
+}
+
+hx_error TextNameWrite(hx_datafile* df, const char* name)
+{
+    return NameWrite(df, name, true);
+}
+
+hx_error BinNameRead(hx_datafile* df, char* buffer)
+{
+    return GetString(df, buffer);
+}
+
+hx_error TextNameRead(hx_datafile* df, char* buffer)
+{
+    buffer[0] = 0;
+    bool tooLong;
+    const char* p = NextLine(df, &tooLong);
+    char word[kHxDfLineMax + 1];
+    if (p)
+        p = Word(p, word, sizeof word);
+    if (!p || std::strcmp(word, "name") != 0) {
+        if (!tooLong)
+            HxFailure("no name");
+        return HXE_FAIL;
+    }
+    if (*p != '"') {
+        HxFailure("no name string");
+        return HXE_FAIL;
+    }
+    ++p;
+    size_t n = 0;
+    while (p[n] && p[n] != '"' && n < 255) {
+        buffer[n] = p[n];
+        ++n;
+    }
+    buffer[n] = 0;
+    return HX_OK;
+}
+
+uint32_t BinNameSize(hx_datafile*, const char* name)
+{
+    return name ? uint32_t(std::strlen(name)) + 1 : 1;
+}
+
+uint32_t TextNameSize(hx_datafile*, const char*)
+{
+    return 1;
+}
+
+// ---- the invalid slots -----------------------------------------------------
+
+hx_error BadSkip(hx_datafile*, uint32_t) { return Invalid(), HXE_FAIL; }
+hx_error BadChunkWrite(hx_datafile*, uint32_t, uint32_t) { return Invalid(), HXE_FAIL; }
+int BadChunkRead(hx_datafile*, uint32_t*, uint32_t*) { return Invalid(), int(HXE_FAIL); }
+hx_error BadCountWrite(hx_datafile*, uint32_t) { return Invalid(), HXE_FAIL; }
+hx_error BadCountRead(hx_datafile*, uint32_t*) { return Invalid(), HXE_FAIL; }
+uint32_t BadCountSize(hx_datafile*) { return Invalid(), 0; }
+hx_error BadStructWrite(hx_datafile*, const hx_struct_template*, const void*) { return Invalid(), HXE_FAIL; }
+hx_error BadStructRead(hx_datafile*, const hx_struct_template*, void*) { return Invalid(), HXE_FAIL; }
+uint32_t BadStructSize(hx_datafile*, const hx_struct_template*, const void*) { return Invalid(), 0; }
+hx_error BadBlockWrite(hx_datafile*, const void*, uint32_t, int32_t, uint32_t, uint32_t) { return Invalid(), HXE_FAIL; }
+hx_error BadBlockRead(hx_datafile*, void**, uint32_t*, uint32_t, uint8_t) { return Invalid(), HXE_FAIL; }
+uint32_t BadBlockSize(hx_datafile*, uint32_t, uint32_t, uint32_t) { return Invalid(), 0; }
+hx_error BadNameWrite(hx_datafile*, const char*) { return Invalid(), HXE_FAIL; }
+hx_error BadNameRead(hx_datafile*, char*) { return Invalid(), HXE_FAIL; }
+uint32_t BadNameSize(hx_datafile*, const char*) { return Invalid(), 0; }
+
+int IdentifyForm(const uint8_t* bytes, uint32_t n)
+{
+    static const uint8_t kBinary[8] = {0, 0, 0, 0x12, 0, 0, 0, 8};
+    if (n >= 8 && std::memcmp(bytes, "*FILE_IN", 8) == 0)
+        return HX_FILE_MODE_TEXT;
+    if (n >= 8 && std::memcmp(bytes, kBinary, 8) == 0)
+        return HX_FILE_MODE_BINARY;
+    return HX_FILE_MODE_UNKNOWN;
+}
+
+constexpr hx_enum_value kFileTypes[] = {
+    {HX_FILE_TYPE_NONE, "FILE_TYPE_NONE"},
+    {HX_FILE_TYPE_ACTORS, "FILE_TYPE_ACTORS"},
+    {HX_FILE_TYPE_PIXELMAP, "FILE_TYPE_PIXELMAP"},
+    {HX_FILE_TYPE_LIGHT, "FILE_TYPE_LIGHT"},
+    {HX_FILE_TYPE_CAMERA, "FILE_TYPE_CAMERA"},
+    {HX_FILE_TYPE_MATERIAL_OLD, "FILE_TYPE_MATERIAL_OLD"},
+    {HX_FILE_TYPE_MATERIAL, "FILE_TYPE_MATERIAL"},
+    {HX_FILE_TYPE_MODEL, "FILE_TYPE_MODEL"},
+    {HX_FILE_TYPE_ANIMATION, "FILE_TYPE_ANIMATION"},
+    {HX_FILE_TYPE_TREE, "FILE_TYPE_TREE"},
+};
+constexpr hx_enum_table kFileTypeEnum = {uint32_t(std::size(kFileTypes)), kFileTypes};
+constexpr hx_struct_member kFileInfoMembers[] = {
+    {HX_DF_ENUM_32, offsetof(hx_file_info, type), "type", &kFileTypeEnum},
+    {HX_DF_UINT_32, offsetof(hx_file_info, version), "version", nullptr},
+};
+
+} // namespace
+
+const hx_struct_template HxFileInfoTemplate = {"file_info", 2, kFileInfoMembers, sizeof(hx_file_info)};
+
+const hx_file_primitives HxFilePrimitivesNull = {
+    "NULL", BadSkip, BadChunkWrite, BadChunkRead, BadCountWrite, BadCountRead, BadCountSize, BadStructWrite,
+    BadStructRead, BadStructSize, BadBlockWrite, BadBlockRead, BadBlockSize, BadNameWrite, BadNameRead, BadNameSize,
+};
+const hx_file_primitives HxFilePrimitivesReadBinary = {
+    "Read Binary", BinSkip, BadChunkWrite, BinChunkRead, BadCountWrite, BinCountRead, BinCountSize, BadStructWrite,
+    BinStructRead, BinStructSize, BadBlockWrite, DfBlockReadBinary, BinBlockSize, BadNameWrite, BinNameRead,
+    BinNameSize,
+};
+const hx_file_primitives HxFilePrimitivesWriteBinary = {
+    "Write Binary", BinSkip, BinChunkWrite, BadChunkRead, BinCountWrite, BadCountRead, BinCountSize,
+    BinStructWrite, BadStructRead, BinStructSize, BinBlockWrite, BadBlockRead, BinBlockSize, BinNameWrite,
+    BadNameRead, BinNameSize,
+};
+const hx_file_primitives HxFilePrimitivesReadText = {
+    "Read Text", TextSkip, BadChunkWrite, TextChunkRead, BadCountWrite, TextCountRead, TextCountSize,
+    BadStructWrite, TextStructRead, TextStructSize, BadBlockWrite, DfBlockReadText, TextBlockSize, BadNameWrite,
+    TextNameRead, TextNameSize,
+};
+const hx_file_primitives HxFilePrimitivesWriteText = {
+    "Write Text", TextSkip, TextChunkWrite, BadChunkRead, TextCountWrite, BadCountRead, TextCountSize,
+    TextStructWrite, BadStructRead, TextStructSize, TextBlockWrite, BadBlockRead, TextBlockSize, TextNameWrite,
+    BadNameRead, TextNameSize,
+};
+
+const char* HxDfChunkName(uint32_t id)
+{
+    return id < std::size(kChunkNames) ? kChunkNames[id] : nullptr;
+}
+
+const char* HxDfMemberTypeName(uint32_t type)
+{
+    return type < HX_DF_MEMBER_TYPES ? kMemberTypeNames[type] : nullptr;
+}
+
+hx_error DfBlockReadBinary(hx_datafile* df, void** block, uint32_t* count, uint32_t size, uint8_t cls)
+{
+    uint32_t n, elementSize;
+    if (GetU32(df, &n) != HX_OK || GetU32(df, &elementSize) != HX_OK) {
+        HxFailure("DfBlockReadBinary: block too long: %d", 0);
+        return HXE_FAIL;
+    }
+    return BlockRead(df, "DfBlockReadBinary", block, count, size, cls, n, elementSize,
+                     [&](uint8_t* to, uint32_t bytes) { return Get(df, to, bytes); });
+}
+
+hx_error DfBlockReadText(hx_datafile* df, void** block, uint32_t* count, uint32_t size, uint8_t cls)
+{
+    uint32_t n, elementSize;
+    if (!WordNumber(df, "block", "no block", &n) || !WordNumber(df, "size", "no size", &elementSize))
+        return HXE_FAIL;
+    // Bytes arrive 32 to a line; `fill` may ask for any run of them.
+    uint8_t pending[32];
+    uint32_t pendingAt = 0, pendingCount = 0, address = 0;
+    return BlockRead(df, "DfBlockReadText", block, count, size, cls, n, elementSize,
+                     [&](uint8_t* to, uint32_t bytes) -> hx_error {
+                         while (bytes > 0) {
+                             if (pendingAt == pendingCount) {
+                                 bool tooLong;
+                                 const char* p = NextLine(df, &tooLong);
+                                 if (!p)
+                                     return HXE_FAIL;
+                                 char word[kHxDfLineMax + 1];
+                                 p = Word(p, word, sizeof word);
+                                 char* end;
+                                 unsigned long at = HxStrToUL(word, &end, 16);
+                                 if (end == word || *end != ':' || at != address) {
+                                     HxFailure("block address mismatch");
+                                     return HXE_FAIL;
+                                 }
+                                 pendingAt = pendingCount = 0;
+                                 while (pendingCount < 32 && HexDigit(p[0]) >= 0 && HexDigit(p[1]) >= 0) {
+                                     pending[pendingCount++] = uint8_t(HexDigit(p[0]) << 4 | HexDigit(p[1]));
+                                     p += 2;
+                                 }
+                                 if (pendingCount == 0)
+                                     return HXE_FAIL;
+                                 address += pendingCount;
+                             }
+                             uint32_t take = std::min(bytes, pendingCount - pendingAt);
+                             std::memcpy(to, pending + pendingAt, take);
+                             to += take;
+                             pendingAt += take;
+                             bytes -= take;
+                         }
+                         return HX_OK;
+                     });
+}
+
+// ---- handles, the stack and the chunk loop -------------------------------
+
+hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType)
+{
+    int mode = fw.defaultFileMode;
+    hx_file* file = write ? HxFileOpenWrite(name, mode) : HxFileOpenRead(name, 8, IdentifyForm, &mode);
+    if (!file)
+        return nullptr;
+    auto* df = static_cast<hx_datafile*>(HxResAllocate(fw.anchor, sizeof(hx_datafile), HX_RES_DATAFILE));
+    if (!df) {
+        HxFileClose(file);
+        return nullptr;
+    }
+    HxResAdd(df, file); // closes with the handle
+    df->h = file;
+    df->scalarType = scalarType;
+    bool text = mode == HX_FILE_MODE_TEXT;
+    if (write)
+        df->prims = text ? &HxFilePrimitivesWriteText : &HxFilePrimitivesWriteBinary;
+    else
+        df->prims = text ? &HxFilePrimitivesReadText : &HxFilePrimitivesReadBinary;
+    DfPush(kHxDfStackDatafile, df, 1);
+    return df;
+}
+
+void DfClose(hx_datafile* df)
+{
+    for (;;) {
+        if (stackTop == 0) {
+            HxFailure("DatafileStack Underflow");
+            break;
+        }
+        StackEntry& top = stack[stackTop - 1];
+        if (top.type == kHxDfStackDatafile) {
+            if (top.value != df) {
+                _HxAssert("df == dfp", "datafile", 1607);
+                break;
+            }
+            --stackTop;
+            break;
+        }
+        --stackTop;
+    }
+    HxResFree(df);
+}
+
+void DfPush(int type, void* value, int count)
+{
+    HX_CHECK(type >= 1 && type <= 23, "datafile", 1520, );
+    HX_CHECK(value != NULL, "datafile", 1521, );
+    HX_CHECK(count >= 1, "datafile", 1522, );
+    if (stackTop >= kHxDfStackSize) {
+        HxFailure("DatafileStack Overflow");
+        return;
+    }
+    stack[stackTop++] = {type, value, count};
+}
+
+namespace {
+StackEntry* Inspect(int type)
+{
+    if (stackTop == 0) {
+        HxFailure("DatafileStack Underflow");
+        return nullptr;
+    }
+    StackEntry* top = &stack[stackTop - 1];
+    if (top->type != type) {
+        HxFailure("DatafileStack type mismatch, wanted %d, got %d", type, top->type);
+        return nullptr;
+    }
+    return top;
+}
+} // namespace
+
+void* DfPop(int type, int* count)
+{
+    StackEntry* top = Inspect(type);
+    if (!top)
+        return nullptr;
+    if (count)
+        *count = top->count;
+    --stackTop;
+    return top->value;
+}
+
+void* DfTop(int type, int* count)
+{
+    StackEntry* top = Inspect(type);
+    if (!top)
+        return nullptr;
+    if (count)
+        *count = top->count;
+    return top->value;
+}
+
+int DfTopType()
+{
+    return stackTop ? stack[stackTop - 1].type : 0;
+}
+
+int DfChunksInterpret(hx_datafile* df, const hx_chunk_table* table)
+{
+    for (;;) {
+        uint32_t id, length;
+        int r = df->prims->chunk_read(df, &id, &length);
+        if (r == -1)
+            return 0;
+        if (r != 0)
+            return r;
+        const hx_chunk_entry* entry = nullptr;
+        for (int i = 0; i < table->n && !entry; ++i)
+            if (table->entries[i].id == id)
+                entry = &table->entries[i];
+        if (!entry) {
+            if (hx_error e = df->prims->skip(df, length))
+                return int(e);
+            continue;
+        }
+        uint32_t count = 0;
+        if (entry->hasCount)
+            if (hx_error e = df->prims->count_read(df, &count))
+                return int(e);
+        if (int result = entry->handler(df, id, length, count))
+            return result;
+    }
+}
+
+hx_error DfFileInfoWrite(hx_datafile* df, uint32_t fileType)
+{
+    hx_file_info info = {fileType, 2};
+    hx_error e = df->prims->chunk_write(df, HX_CHUNK_FILE_INFO, df->prims->struct_size(df, &HxFileInfoTemplate, &info));
+    return e ? e : df->prims->struct_write(df, &HxFileInfoTemplate, &info);
+}
+
+hx_error DfEndWrite(hx_datafile* df)
+{
+    return df->prims->chunk_write(df, HX_CHUNK_END, 0);
+}
+
+int DfStructWriteArray(hx_datafile* df, const hx_struct_template* t, const void* first, int n)
+{
+    auto* record = static_cast<const uint8_t*>(first);
+    for (int i = 0; i < n; ++i, record += t->size)
+        if (df->prims->struct_write(df, t, record) != HX_OK)
+            return i;
+    return n;
+}
+
+int DfStructReadArray(hx_datafile* df, const hx_struct_template* t, void* first, int n)
+{
+    auto* record = static_cast<uint8_t*>(first);
+    for (int i = 0; i < n; ++i, record += t->size)
+        if (HxFileEof(df->h) || df->prims->struct_read(df, t, record) != HX_OK)
+            return i;
+    return n;
+}
