@@ -13,11 +13,13 @@
 #include "framework/pmline.h"
 #include "framework/resource.h"
 #include "framework/token_ids.h"
+#include "framework/tokenval.h"
 
 namespace {
 
 struct PixelmapModule {
     void* anchor;
+    hx_tv_template* objectTemplate; // made on first use, under the anchor
 };
 PixelmapModule pmod;
 
@@ -159,9 +161,18 @@ uint32_t MemSpace(hx_object* self)
     return HxResSizeTotal(self);
 }
 
+hx_tv_template_entry objectEntries[] = {
+    {0, "IDENTIFIER_CSTR", offsetof(hx_pixelmap, identifier), HX_TV_QUERY | HX_TV_ALL, HX_TVC_STRING, 0, 0},
+    {0, "WIDTH_I32", offsetof(hx_pixelmap, width), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_16, 0, 0},
+    {0, "HEIGHT_I32", offsetof(hx_pixelmap, height), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_16, 0, 0},
+    {0, "PIXEL_TYPE_U8", offsetof(hx_pixelmap, type), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_8, 0, 0},
+};
+
 hx_tv_template* MemTemplateQuery(hx_object*)
 {
-    return nullptr;
+    if (!pmod.objectTemplate && pmod.anchor)
+        pmod.objectTemplate = HxTVTemplateAllocate(pmod.anchor, objectEntries, int(std::size(objectEntries)));
+    return pmod.objectTemplate;
 }
 
 hx_error Unsupported()
