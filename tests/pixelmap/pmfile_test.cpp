@@ -302,3 +302,27 @@ TEST_F(PixelmapFiles, MalformedFilesAreRejectedWithAReport)
 }
 
 } // namespace
+
+namespace {
+
+// The fuzz seeds named valid_* must stay loadable, so the fuzzer starts from
+// real files; the bad_* ones must be refused without a crash.
+TEST_F(PixelmapFiles, FuzzSeedsStayMeaningful)
+{
+    const std::filesystem::path corpus = std::filesystem::path(KV_SOURCE_DIR) / "fuzz/corpus/pm_file";
+    int valid = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string();
+        hx_pixelmap* out[8] = {};
+        int n = HxPixelmapLoadMany(entry.path().string().c_str(), out, 8);
+        if (name.rfind("valid_", 0) == 0) {
+            EXPECT_GE(n, 1) << name;
+            ++valid;
+        } else {
+            EXPECT_EQ(n, 0) << name;
+        }
+    }
+    EXPECT_GE(valid, 6);
+}
+
+} // namespace
