@@ -11,25 +11,9 @@ namespace {
 
 constexpr uint32_t kFlatSegment = 0x2B;
 
-// Stores the low `bytes` bytes of the colour, least significant first.
 inline void StorePixel(uint8_t* p, int bytes, uint32_t colour)
 {
-    switch (bytes) {
-    case 4:
-        p[3] = uint8_t(colour >> 24);
-        [[fallthrough]];
-    case 3:
-        p[2] = uint8_t(colour >> 16);
-        [[fallthrough]];
-    case 2:
-        p[1] = uint8_t(colour >> 8);
-        [[fallthrough]];
-    case 1:
-        p[0] = uint8_t(colour);
-        break;
-    default:
-        break;
-    }
+    HxBlockPixelSet(p, bytes, colour);
 }
 
 inline void StoreQuad(uint8_t* p, uint64_t pattern)
@@ -127,11 +111,6 @@ void BitsRow(uint8_t* to, const uint8_t* bits, uint32_t first, uint32_t end, uin
 uint32_t HxBlockDataSegment()
 {
     return kFlatSegment;
-}
-
-void HxBlockPixelSet(void* address, int bytes, uint32_t colour)
-{
-    StorePixel(static_cast<uint8_t*>(address), bytes, colour);
 }
 
 uint32_t HxBlockPixelGet(const void* address, int bytes)

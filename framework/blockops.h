@@ -13,7 +13,27 @@
 // one constant and the loops need none.
 uint32_t HxBlockDataSegment();
 
-void HxBlockPixelSet(void* address, int bytes, uint32_t colour);
+// Writes the pixel (inline: the line and bit loops call it per pixel).
+inline void HxBlockPixelSet(void* address, int bytes, uint32_t colour)
+{
+    auto* p = static_cast<uint8_t*>(address);
+    switch (bytes) {
+    case 4:
+        p[3] = uint8_t(colour >> 24);
+        [[fallthrough]];
+    case 3:
+        p[2] = uint8_t(colour >> 16);
+        [[fallthrough]];
+    case 2:
+        p[1] = uint8_t(colour >> 8);
+        [[fallthrough]];
+    case 1:
+        p[0] = uint8_t(colour);
+        break;
+    default:
+        break;
+    }
+}
 // The pixel's value, zero-extended; 0 for a size outside 1-4.
 uint32_t HxBlockPixelGet(const void* address, int bytes);
 

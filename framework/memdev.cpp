@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 
 #include "framework/blockops.h"
 #include "framework/fw_state.h"
@@ -462,12 +463,21 @@ hx_error _M_hx_device_pixelmap_mem_line(hx_pixelmap* self, const hx_point* a, co
     hx_point s, e;
     if (!PixelmapLineClip(&s, &e, a, b, self))
         return HX_OK;
-    int bytes = HxPixelmapAddressBytes(self);
     uint8_t* origin = HxPixelmapPixelAddress(self, 0, 0);
-    ptrdiff_t rowBytes = self->row_bytes;
-    HxSymmetricLine(s.x, s.y, e.x, e.y, [=](int32_t x, int32_t y) {
-        HxBlockPixelSet(origin + y * rowBytes + ptrdiff_t(x) * bytes, bytes, colour);
-    });
+    const ptrdiff_t rowBytes = self->row_bytes;
+    // One loop per pixel size, so the store is not chosen per pixel.
+    auto draw = [&](auto bytes) {
+        HxSymmetricLine(s.x, s.y, e.x, e.y, [=](int32_t x, int32_t y) {
+            HxBlockPixelSet(origin + y * rowBytes + ptrdiff_t(x) * bytes(), bytes(), colour);
+        });
+    };
+    switch (HxPixelmapAddressBytes(self)) {
+    case 1: draw(std::integral_constant<int, 1>{}); break;
+    case 2: draw(std::integral_constant<int, 2>{}); break;
+    case 3: draw(std::integral_constant<int, 3>{}); break;
+    case 4: draw(std::integral_constant<int, 4>{}); break;
+    default: break;
+    }
     return HX_OK;
 }
 

@@ -229,6 +229,25 @@ TEST_F(PixelmapTest, ClassMethodsAnswerForMemoryPixelmaps)
     EXPECT_EQ(c->object.identifier(o), nullptr);
 }
 
+TEST_F(PixelmapTest, ObjectQueriesAnswerFromTheRecord)
+{
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_RGB_888, 21, 9, nullptr, 0);
+    char name[] = "panel";
+    pm->identifier = name;
+    const hx_object_dispatch& o = HxPixelmapEnsureClass(pm)->object;
+    hx_value v = {};
+    EXPECT_EQ(o.query(HxPixelmapObject(pm), &v, HXT_WIDTH_I32), HX_OK);
+    EXPECT_EQ(v.i, 21);
+    EXPECT_EQ(o.query(HxPixelmapObject(pm), &v, HXT_HEIGHT_I32), HX_OK);
+    EXPECT_EQ(v.i, 9);
+    EXPECT_EQ(o.query(HxPixelmapObject(pm), &v, HXT_PIXEL_TYPE_U8), HX_OK);
+    EXPECT_EQ(v.u, uintptr_t(HX_PMT_RGB_888));
+    char buffer[32];
+    EXPECT_EQ(o.queryBuffer(HxPixelmapObject(pm), &v, buffer, sizeof buffer, HXT_IDENTIFIER_CSTR), HX_OK);
+    EXPECT_STREQ(v.cstr, "panel");
+    EXPECT_EQ(o.query(HxPixelmapObject(pm), &v, HXT_CLUT_O), HXE_UNKNOWN_TOKEN);
+}
+
 // ---- matching ------------------------------------------------------------------------
 
 TEST_F(PixelmapTest, MatchMakesDepthBuffersThatStepWithTheColourRows)
