@@ -1,49 +1,36 @@
 // Pixelmap files: golden bytes from the format's tables, binary and text
 // round trips of every pixel size with a palette and a mip chain, and
 // malformed files.
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "framework/file.h"
 #include "framework/pmfile.h"
 #include "framework/resource.h"
+#include "tests/framework/hx_tempdir.h"
 #include "tests/pixelmap/pm_fixture.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class PixelmapFiles : public PixelmapTest {
+// Works in a temporary folder with the framework and the pixelmap module
+// begun (the core's file fixture plus the module).
+class PixelmapFiles : public HxFiles {
 protected:
     void SetUp() override
     {
-        dir = std::filesystem::temp_directory_path() /
-              ("pm_files_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-        PixelmapTest::SetUp();
+        HxFiles::SetUp();
+        ASSERT_EQ(HxPixelmapBegin(), HX_OK);
     }
     void TearDown() override
     {
-        PixelmapTest::TearDown();
-        std::filesystem::remove_all(dir);
+        HxPixelmapEnd();
+        HxFiles::TearDown();
     }
-    std::string Path(const char* name) const { return (dir / name).string(); }
-    static Bytes Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void Write(const std::string& path, const Bytes& bytes)
-    {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    std::streamsize(bytes.size()));
-    }
-    std::filesystem::path dir;
+    static std::string Path(const char* name) { return name; }
+    static Bytes Read(const std::string& path) { return ReadBytes(path); }
+    static void Write(const std::string& path, const Bytes& bytes) { WriteBytes(path, bytes); }
 };
 
 Bytes U32(uint32_t v)
