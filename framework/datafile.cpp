@@ -25,6 +25,7 @@
 #include "framework/lexer.h"
 #include "framework/mem.h"
 #include "framework/resource.h"
+#include "framework/unaligned.h"
 
 namespace {
 
@@ -102,20 +103,6 @@ bool FixedVector(uint32_t type)
     return type >= HX_DF_FIXED_VECTOR2 && type <= HX_DF_FIXED_VECTOR4;
 }
 
-template <typename T>
-T Load(const void* p)
-{
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void Store(void* p, T v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
 // Float to an integer type: truncated toward zero, saturated, 0 for NaN.
 template <typename T>
 T Saturate(double v)
@@ -154,18 +141,18 @@ const hx_struct_template* SubOf(const hx_struct_member& m)
 int32_t LoadEnum(uint32_t type, const void* field)
 {
     switch (type) {
-    case HX_DF_ENUM_8: return Load<uint8_t>(field);
-    case HX_DF_ENUM_16: return Load<uint16_t>(field);
-    default: return Load<int32_t>(field);
+    case HX_DF_ENUM_8: return HxLoad<uint8_t>(field);
+    case HX_DF_ENUM_16: return HxLoad<uint16_t>(field);
+    default: return HxLoad<int32_t>(field);
     }
 }
 
 void StoreEnum(uint32_t type, void* field, int32_t v)
 {
     switch (type) {
-    case HX_DF_ENUM_8: Store(field, uint8_t(v)); break;
-    case HX_DF_ENUM_16: Store(field, uint16_t(v)); break;
-    default: Store(field, v);
+    case HX_DF_ENUM_8: HxStore(field, uint8_t(v)); break;
+    case HX_DF_ENUM_16: HxStore(field, uint16_t(v)); break;
+    default: HxStore(field, v);
     }
 }
 
@@ -173,12 +160,12 @@ void StoreEnum(uint32_t type, void* field, int32_t v)
 double Number(uint32_t type, const void* field)
 {
     switch (type) {
-    case HX_DF_FIXED: return double(Load<hx_fixed>(field)) / 65536.0;
-    case HX_DF_ANGLE: return double(Load<uint16_t>(field)) * 360.0 / 65536.0;
-    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: return Load<float>(field);
-    case HX_DF_DOUBLE: return Load<double>(field);
-    case HX_DF_FIXED_FRACTION: return double(Load<int16_t>(field)) / 32768.0;
-    case HX_DF_FIXED_UFRACTION: return double(Load<uint16_t>(field)) / 65536.0;
+    case HX_DF_FIXED: return double(HxLoad<hx_fixed>(field)) / 65536.0;
+    case HX_DF_ANGLE: return double(HxLoad<uint16_t>(field)) * 360.0 / 65536.0;
+    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: return HxLoad<float>(field);
+    case HX_DF_DOUBLE: return HxLoad<double>(field);
+    case HX_DF_FIXED_FRACTION: return double(HxLoad<int16_t>(field)) / 32768.0;
+    case HX_DF_FIXED_UFRACTION: return double(HxLoad<uint16_t>(field)) / 65536.0;
     default: return 0;
     }
 }
@@ -187,12 +174,12 @@ double Number(uint32_t type, const void* field)
 void StoreNumber(uint32_t type, void* field, double v)
 {
     switch (type) {
-    case HX_DF_FIXED: Store(field, Saturate<int32_t>(v * 65536.0)); break;
-    case HX_DF_ANGLE: Store(field, DegreesToAngle(v)); break;
-    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: Store(field, float(v)); break;
-    case HX_DF_DOUBLE: Store(field, v); break;
-    case HX_DF_FIXED_FRACTION: Store(field, Saturate<int16_t>(v * 32768.0)); break;
-    case HX_DF_FIXED_UFRACTION: Store(field, Saturate<uint16_t>(v * 65536.0)); break;
+    case HX_DF_FIXED: HxStore(field, Saturate<int32_t>(v * 65536.0)); break;
+    case HX_DF_ANGLE: HxStore(field, DegreesToAngle(v)); break;
+    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: HxStore(field, float(v)); break;
+    case HX_DF_DOUBLE: HxStore(field, v); break;
+    case HX_DF_FIXED_FRACTION: HxStore(field, Saturate<int16_t>(v * 32768.0)); break;
+    case HX_DF_FIXED_UFRACTION: HxStore(field, Saturate<uint16_t>(v * 65536.0)); break;
     default: break;
     }
 }
@@ -209,34 +196,37 @@ hx_error Get(hx_datafile* df, void* bytes, size_t n)
     return n == 0 || HxFileRead(bytes, 1, n, df->h) == n ? HX_OK : HXE_FAIL;
 }
 
+// An unsigned value, most significant byte first.
+template <typename T>
+hx_error PutBig(hx_datafile* df, T v)
+{
+    uint8_t b[sizeof(T)];
+    for (size_t i = 0; i < sizeof(T); ++i)
+        b[i] = uint8_t(v >> (8 * (sizeof(T) - 1 - i)));
+    return Put(df, b, sizeof b);
+}
+
+template <typename T>
+hx_error GetBig(hx_datafile* df, T* v)
+{
+    uint8_t b[sizeof(T)];
+    if (Get(df, b, sizeof b) != HX_OK)
+        return HXE_FAIL;
+    T value = 0;
+    for (uint8_t byte : b)
+        value = T(value << 8 | byte);
+    *v = value;
+    return HX_OK;
+}
+
 hx_error PutU32(hx_datafile* df, uint32_t v)
 {
-    uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-    return Put(df, b, 4);
+    return PutBig(df, v);
 }
 
 hx_error GetU32(hx_datafile* df, uint32_t* v)
 {
-    uint8_t b[4];
-    if (Get(df, b, 4) != HX_OK)
-        return HXE_FAIL;
-    *v = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-    return HX_OK;
-}
-
-hx_error PutU16(hx_datafile* df, uint16_t v)
-{
-    uint8_t b[2] = {uint8_t(v >> 8), uint8_t(v)};
-    return Put(df, b, 2);
-}
-
-hx_error GetU16(hx_datafile* df, uint16_t* v)
-{
-    uint8_t b[2];
-    if (Get(df, b, 2) != HX_OK)
-        return HXE_FAIL;
-    *v = uint16_t(b[0] << 8 | b[1]);
-    return HX_OK;
+    return GetBig(df, v);
 }
 
 hx_error PutFloat(hx_datafile* df, float f)
@@ -305,23 +295,22 @@ hx_error BinMemberWrite(hx_datafile* df, const hx_struct_member& m, const uint8_
     case kNoType: return HX_OK;
     case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: return Put(df, field, 1);
     case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE:
-        return PutU16(df, Load<uint16_t>(field));
-    case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: return PutU32(df, Load<uint32_t>(field));
+        return PutBig(df, HxLoad<uint16_t>(field));
+    case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: return PutU32(df, HxLoad<uint32_t>(field));
     case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION:
-        return PutFloat(df, Load<float>(field));
+        return PutFloat(df, HxLoad<float>(field));
     case HX_DF_FIXED: case HX_DF_FIXED_FRACTION: case HX_DF_FIXED_UFRACTION:
         return PutFloat(df, float(Number(type, field)));
     case HX_DF_DOUBLE: {
-        uint64_t v = std::bit_cast<uint64_t>(Load<double>(field));
-        return PutU32(df, uint32_t(v >> 32)) == HX_OK && PutU32(df, uint32_t(v)) == HX_OK ? HX_OK : HXE_FAIL;
+        return PutBig(df, std::bit_cast<uint64_t>(HxLoad<double>(field)));
     }
     case HX_DF_STRUCT: return BinMembersWrite(df, SubOf(m), field);
     case HX_DF_ASCIZ: {
-        const char* s = Load<const char*>(field);
+        const char* s = HxLoad<const char*>(field);
         return Put(df, s ? s : "", s ? std::strlen(s) + 1 : 1);
     }
     case HX_DF_COLOUR: {
-        uint32_t c = Load<uint32_t>(field);
+        uint32_t c = HxLoad<uint32_t>(field);
         uint8_t b[3] = {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
         return Put(df, b, 3);
     }
@@ -329,7 +318,7 @@ hx_error BinMemberWrite(hx_datafile* df, const hx_struct_member& m, const uint8_
         int n = VectorLength(type);
         for (int i = 0; i < n; ++i) {
             const uint8_t* component = field + 4 * i;
-            float f = FixedVector(type) ? float(Load<hx_fixed>(component)) / 65536.0f : Load<float>(component);
+            float f = FixedVector(type) ? float(HxLoad<hx_fixed>(component)) / 65536.0f : HxLoad<float>(component);
             if (PutFloat(df, f) != HX_OK)
                 return HXE_FAIL;
         }
@@ -385,16 +374,16 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
     case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: return Get(df, field, 1);
     case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE: {
         uint16_t v;
-        if (GetU16(df, &v) != HX_OK)
+        if (GetBig(df, &v) != HX_OK)
             return HXE_FAIL;
-        Store(field, v);
+        HxStore(field, v);
         return HX_OK;
     }
     case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: {
         uint32_t v;
         if (GetU32(df, &v) != HX_OK)
             return HXE_FAIL;
-        Store(field, v);
+        HxStore(field, v);
         return HX_OK;
     }
     case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION:
@@ -406,10 +395,10 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
         return HX_OK;
     }
     case HX_DF_DOUBLE: {
-        uint32_t high, low;
-        if (GetU32(df, &high) != HX_OK || GetU32(df, &low) != HX_OK)
+        uint64_t v;
+        if (GetBig(df, &v) != HX_OK)
             return HXE_FAIL;
-        Store(field, std::bit_cast<double>(uint64_t(high) << 32 | low));
+        HxStore(field, std::bit_cast<double>(v));
         return HX_OK;
     }
     case HX_DF_STRUCT: return BinMembersRead(df, SubOf(m), field);
@@ -419,14 +408,14 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
             return HXE_FAIL;
         GetString(df, text);
         char* copy = HxResStrDup(ResParent(df), text);
-        Store(field, copy);
+        HxStore(field, copy);
         return copy ? HX_OK : HXE_NO_MEMORY;
     }
     case HX_DF_COLOUR: {
         uint8_t b[3];
         if (Get(df, b, 3) != HX_OK)
             return HXE_FAIL;
-        Store(field, uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2]);
+        HxStore(field, uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2]);
         return HX_OK;
     }
     default: {
@@ -436,9 +425,9 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
             if (GetFloat(df, &f) != HX_OK)
                 return HXE_FAIL;
             if (FixedVector(type))
-                Store(field + 4 * i, Saturate<int32_t>(double(f) * 65536.0));
+                HxStore(field + 4 * i, Saturate<int32_t>(double(f) * 65536.0));
             else
-                Store(field + 4 * i, f);
+                HxStore(field + 4 * i, f);
         }
         return HX_OK;
     }
@@ -476,7 +465,7 @@ uint32_t BinMembersSize(hx_datafile* df, const hx_struct_template* t, const uint
         case HX_DF_DOUBLE: total += 8; break;
         case HX_DF_STRUCT: total += BinMembersSize(df, SubOf(m), field); break;
         case HX_DF_ASCIZ: {
-            const char* s = Load<const char*>(field);
+            const char* s = HxLoad<const char*>(field);
             total += s ? uint32_t(std::strlen(s)) + 1 : 1;
             break;
         }
@@ -492,14 +481,16 @@ uint32_t BinStructSize(hx_datafile* df, const hx_struct_template* t, const void*
     return BinMembersSize(df, t, static_cast<const uint8_t*>(record));
 }
 
-// The elements of rows in big-endian order, gathered into one buffer.
-// Returns false when the block is too large to describe.
+// The elements and bytes of a block of rows; false (reported) when the
+// block is too large to describe.
 bool BlockTotal(uint32_t rowLength, uint32_t rows, uint32_t size, uint32_t* count, uint32_t* bytes)
 {
     uint64_t n = uint64_t(rowLength) * rows;
     uint64_t b = n * size;
-    if (n > UINT32_MAX || b > UINT32_MAX)
+    if (n > UINT32_MAX || b > UINT32_MAX) {
+        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
         return false;
+    }
     *count = uint32_t(n);
     *bytes = uint32_t(b);
     return true;
@@ -511,10 +502,8 @@ hx_error BlockBytes(const void* base, uint32_t rowLength, int32_t rowStride, uin
                     Emit emit)
 {
     uint32_t count, bytes;
-    if (!BlockTotal(rowLength, rows, size, &count, &bytes)) {
-        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
+    if (!BlockTotal(rowLength, rows, size, &count, &bytes))
         return HXE_FAIL;
-    }
     if (bytes == 0)
         return emit(static_cast<const uint8_t*>(nullptr), 0u);
     bool contiguous = rows == 1 || int64_t(rowLength) * size == rowStride;
@@ -537,10 +526,8 @@ hx_error BinBlockWrite(hx_datafile* df, const void* base, uint32_t rowLength, in
                        uint32_t size)
 {
     uint32_t count, bytes;
-    if (!BlockTotal(rowLength, rows, size, &count, &bytes)) {
-        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
+    if (!BlockTotal(rowLength, rows, size, &count, &bytes))
         return HXE_FAIL;
-    }
     if (PutU32(df, count) != HX_OK || PutU32(df, size) != HX_OK)
         return HXE_FAIL;
     return BlockBytes(base, rowLength, rowStride, rows, size,
@@ -697,20 +684,36 @@ hx_error TextCountWrite(hx_datafile* df, uint32_t n)
     return HX_OK;
 }
 
-hx_error TextCountRead(hx_datafile* df, uint32_t* n)
+// The next line when its first word is the keyword: what follows the
+// keyword; otherwise null, with the failure reported.
+const char* KeywordLine(hx_datafile* df, const char* keyword, const char* failure)
 {
     bool tooLong;
     const char* p = NextLine(df, &tooLong);
     char word[kHxDfLineMax + 1];
     if (p)
         p = Word(p, word, sizeof word);
-    if (!p || std::strcmp(word, "count") != 0) {
+    if (!p || std::strcmp(word, keyword) != 0) {
         if (!tooLong)
-            HxFailure("no element count for chunk");
-        return HXE_FAIL;
+            HxFailure("%s", failure);
+        return nullptr;
     }
+    return p;
+}
+
+// A line "<keyword> <number>".
+bool KeywordNumber(hx_datafile* df, const char* keyword, const char* failure, uint32_t* n)
+{
+    const char* p = KeywordLine(df, keyword, failure);
+    if (!p)
+        return false;
     *n = uint32_t(HxStrToUL(p, nullptr, 0));
-    return HX_OK;
+    return true;
+}
+
+hx_error TextCountRead(hx_datafile* df, uint32_t* n)
+{
+    return KeywordNumber(df, "count", "no element count for chunk", n) ? HX_OK : HXE_FAIL;
 }
 
 uint32_t TextCountSize(hx_datafile*)
@@ -725,12 +728,12 @@ hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, 
     char text[512];
     text[0] = 0;
     switch (type) {
-    case HX_DF_INT_8: std::snprintf(text, sizeof text, "%d", int(Load<int8_t>(field))); break;
-    case HX_DF_UINT_8: std::snprintf(text, sizeof text, "%u", unsigned(Load<uint8_t>(field))); break;
-    case HX_DF_INT_16: std::snprintf(text, sizeof text, "%d", int(Load<int16_t>(field))); break;
-    case HX_DF_UINT_16: std::snprintf(text, sizeof text, "%u", unsigned(Load<uint16_t>(field))); break;
-    case HX_DF_INT_32: std::snprintf(text, sizeof text, "%d", Load<int32_t>(field)); break;
-    case HX_DF_UINT_32: std::snprintf(text, sizeof text, "%u", Load<uint32_t>(field)); break;
+    case HX_DF_INT_8: std::snprintf(text, sizeof text, "%d", int(HxLoad<int8_t>(field))); break;
+    case HX_DF_UINT_8: std::snprintf(text, sizeof text, "%u", unsigned(HxLoad<uint8_t>(field))); break;
+    case HX_DF_INT_16: std::snprintf(text, sizeof text, "%d", int(HxLoad<int16_t>(field))); break;
+    case HX_DF_UINT_16: std::snprintf(text, sizeof text, "%u", unsigned(HxLoad<uint16_t>(field))); break;
+    case HX_DF_INT_32: std::snprintf(text, sizeof text, "%d", HxLoad<int32_t>(field)); break;
+    case HX_DF_UINT_32: std::snprintf(text, sizeof text, "%u", HxLoad<uint32_t>(field)); break;
     case HX_DF_ENUM_8: case HX_DF_ENUM_16: case HX_DF_ENUM_32: {
         int32_t v = LoadEnum(type, field);
         const hx_enum_table* e = EnumOf(m);
@@ -747,7 +750,7 @@ hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, 
     }
     case HX_DF_STRUCT: std::snprintf(text, sizeof text, "%s", SubOf(m)->name); break;
     case HX_DF_ASCIZ: {
-        const char* s = Load<const char*>(field);
+        const char* s = HxLoad<const char*>(field);
         if (s)
             std::snprintf(text, sizeof text, "\"%s\"", s);
         else
@@ -755,7 +758,7 @@ hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, 
         break;
     }
     case HX_DF_COLOUR: {
-        uint32_t c = Load<uint32_t>(field);
+        uint32_t c = HxLoad<uint32_t>(field);
         std::snprintf(text, sizeof text, "%d,%d,%d", int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF));
         break;
     }
@@ -764,7 +767,7 @@ hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, 
             size_t used = 0;
             for (int i = 0; i < n; ++i) {
                 const uint8_t* component = field + 4 * i;
-                double v = FixedVector(type) ? double(Load<hx_fixed>(component)) / 65536.0 : Load<float>(component);
+                double v = FixedVector(type) ? double(HxLoad<hx_fixed>(component)) / 65536.0 : HxLoad<float>(component);
                 used += size_t(std::snprintf(text + used, sizeof text - used, i ? ",%g" : "%g", v));
             }
         } else {
@@ -829,10 +832,10 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
     char word[kHxDfLineMax + 1];
     const char* rest = Word(p, word, sizeof word);
     switch (type) {
-    case HX_DF_INT_8: case HX_DF_UINT_8: Store(field, uint8_t(HxStrToL(word, nullptr, 0))); break;
-    case HX_DF_INT_16: case HX_DF_UINT_16: Store(field, uint16_t(HxStrToL(word, nullptr, 0))); break;
-    case HX_DF_INT_32: Store(field, int32_t(HxStrToL(word, nullptr, 0))); break;
-    case HX_DF_UINT_32: Store(field, uint32_t(HxStrToUL(word, nullptr, 0))); break;
+    case HX_DF_INT_8: case HX_DF_UINT_8: HxStore(field, uint8_t(HxStrToL(word, nullptr, 0))); break;
+    case HX_DF_INT_16: case HX_DF_UINT_16: HxStore(field, uint16_t(HxStrToL(word, nullptr, 0))); break;
+    case HX_DF_INT_32: HxStore(field, int32_t(HxStrToL(word, nullptr, 0))); break;
+    case HX_DF_UINT_32: HxStore(field, uint32_t(HxStrToUL(word, nullptr, 0))); break;
     case HX_DF_ENUM_8: case HX_DF_ENUM_16: case HX_DF_ENUM_32: {
         const hx_enum_table* e = EnumOf(m);
         uint32_t i = 0;
@@ -854,7 +857,7 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
         return TextMembersRead(df, SubOf(m), field);
     case HX_DF_ASCIZ: {
         if (std::strcmp(word, "NULL") == 0) {
-            Store(field, static_cast<char*>(nullptr));
+            HxStore(field, static_cast<char*>(nullptr));
             break;
         }
         if (*p != '"') {
@@ -864,7 +867,7 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
         const char* close = std::strchr(p + 1, '"');
         std::string text(p + 1, close ? size_t(close - p - 1) : std::strlen(p + 1));
         char* copy = HxResStrDup(ResParent(df), text.c_str());
-        Store(field, copy);
+        HxStore(field, copy);
         if (!copy)
             return HXE_NO_MEMORY;
         break;
@@ -876,7 +879,7 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             return HXE_FAIL;
         }
         auto byte = [](double v) { return uint32_t(Saturate<uint8_t>(v)); };
-        Store(field, byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]));
+        HxStore(field, byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]));
         break;
     }
     default:
@@ -888,9 +891,9 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             }
             for (int i = 0; i < n; ++i) {
                 if (FixedVector(type))
-                    Store(field + 4 * i, Saturate<int32_t>(c[i] * 65536.0));
+                    HxStore(field + 4 * i, Saturate<int32_t>(c[i] * 65536.0));
                 else
-                    Store(field + 4 * i, float(c[i]));
+                    HxStore(field + 4 * i, float(c[i]));
             }
         } else {
             StoreNumber(type, field, HxStrToD(word, nullptr));
@@ -900,6 +903,26 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
     return HX_OK;
 }
 
+// A line of a struct whose first word must be `expected`: what follows
+// it, or null with the failure reported (`mismatch` names the word found).
+const char* StructLine(hx_datafile* df, const char* expected, const char* mismatch)
+{
+    bool tooLong;
+    const char* p = NextLine(df, &tooLong);
+    if (!p) {
+        if (!tooLong)
+            HxFailure("Unexpected EOF in strructure");
+        return nullptr;
+    }
+    char word[kHxDfLineMax + 1];
+    p = Word(p, word, sizeof word);
+    if (std::strcmp(word, expected) != 0) {
+        HxFailure(mismatch, word);
+        return nullptr;
+    }
+    return p;
+}
+
 hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record)
 {
     for (uint32_t i = 0; i < t->count; ++i) {
@@ -907,19 +930,9 @@ hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* 
         uint32_t type = Resolve(df, m.type);
         if (type == kNoType)
             continue;
-        bool tooLong;
-        const char* p = NextLine(df, &tooLong);
-        if (!p) {
-            if (!tooLong)
-                HxFailure("Unexpected EOF in strructure");
+        const char* p = StructLine(df, kMemberTypeNames[m.type], "Unknown member identifer \"%s\"");
+        if (!p)
             return HXE_FAIL;
-        }
-        char word[kHxDfLineMax + 1];
-        p = Word(p, word, sizeof word);
-        if (std::strcmp(word, kMemberTypeNames[m.type]) != 0) {
-            HxFailure("Unknown member identifer \"%s\"", word);
-            return HXE_FAIL;
-        }
         if (TextValueRead(df, m, type, p, record + m.offset) != HX_OK)
             return HXE_FAIL;
     }
@@ -928,19 +941,10 @@ hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* 
 
 hx_error TextStructRead(hx_datafile* df, const hx_struct_template* t, void* record)
 {
-    bool tooLong;
-    const char* p = NextLine(df, &tooLong);
-    if (!p) {
-        if (!tooLong)
-            HxFailure("Unexpected EOF in strructure");
+    const char* p = StructLine(df, "struct", "Unknown text identifer \"%s\"");
+    if (!p)
         return HXE_FAIL;
-    }
     char word[kHxDfLineMax + 1];
-    p = Word(p, word, sizeof word);
-    if (std::strcmp(word, "struct") != 0) {
-        HxFailure("Unknown text identifer \"%s\"", word);
-        return HXE_FAIL;
-    }
     Word(p, word, sizeof word);
     if (std::strcmp(word, t->name) != 0) {
         HxFailure("Incorrect structure name \"%s\"", word);
@@ -972,10 +976,8 @@ hx_error TextBlockWrite(hx_datafile* df, const void* base, uint32_t rowLength, i
                         uint32_t size)
 {
     uint32_t count, bytes;
-    if (!BlockTotal(rowLength, rows, size, &count, &bytes)) {
-        HxFailure("block too large: %u x %u elements of %u bytes", rowLength, rows, size);
+    if (!BlockTotal(rowLength, rows, size, &count, &bytes))
         return HXE_FAIL;
-    }
     HxFilePrintf(df->h, "  block %d\n", int(count));
     HxFilePrintf(df->h, "  size %d\n", int(size));
     return BlockBytes(base, rowLength, rowStride, rows, size, [&](const uint8_t* data, uint32_t n) {
@@ -1010,23 +1012,6 @@ int HexDigit(char c)
     return -1;
 }
 
-// A line "<word> <number>"; false (reported) when the word differs.
-bool WordNumber(hx_datafile* df, const char* expected, const char* failure, uint32_t* n)
-{
-    bool tooLong;
-    const char* p = NextLine(df, &tooLong);
-    char word[kHxDfLineMax + 1];
-    if (p)
-        p = Word(p, word, sizeof word);
-    if (!p || std::strcmp(word, expected) != 0) {
-        if (!tooLong)
-            HxFailure("%s", failure);
-        return false;
-    }
-    *n = uint32_t(HxStrToUL(p, nullptr, 0));
-    return true;
-}
-
 hx_error NameWrite(hx_datafile* df, const char* name, bool text)
 {
     if (text) {
@@ -1054,16 +1039,9 @@ hx_error BinNameRead(hx_datafile* df, char* buffer)
 hx_error TextNameRead(hx_datafile* df, char* buffer)
 {
     buffer[0] = 0;
-    bool tooLong;
-    const char* p = NextLine(df, &tooLong);
-    char word[kHxDfLineMax + 1];
-    if (p)
-        p = Word(p, word, sizeof word);
-    if (!p || std::strcmp(word, "name") != 0) {
-        if (!tooLong)
-            HxFailure("no name");
+    const char* p = KeywordLine(df, "name", "no name");
+    if (!p)
         return HXE_FAIL;
-    }
     if (*p != '"') {
         HxFailure("no name string");
         return HXE_FAIL;
@@ -1187,7 +1165,7 @@ hx_error DfBlockReadBinary(hx_datafile* df, void** block, uint32_t* count, uint3
 hx_error DfBlockReadText(hx_datafile* df, void** block, uint32_t* count, uint32_t size, uint8_t cls)
 {
     uint32_t n, elementSize;
-    if (!WordNumber(df, "block", "no block", &n) || !WordNumber(df, "size", "no size", &elementSize))
+    if (!KeywordNumber(df, "block", "no block", &n) || !KeywordNumber(df, "size", "no size", &elementSize))
         return HXE_FAIL;
     // Bytes arrive 32 to a line; `fill` may ask for any run of them.
     uint8_t pending[32];

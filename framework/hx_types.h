@@ -1,9 +1,11 @@
-// Hexmire's basic types: error values, tokens, token-value pairs and the
-// scalar types that every framework module shares.
+// Hexmire's basic types: error values, tokens and token-value pairs that
+// every framework module shares (the scalar types come with the maths).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "framework/hx_math.h" // hx_fixed, hx_scalar, hx_angle
 
 // Error values that framework calls return (0 is success).
 using hx_error = uint32_t;
@@ -20,9 +22,6 @@ enum : hx_error {
 
 using hx_bool = int;
 using hx_token = uint32_t;
-using hx_fixed = int32_t;  // signed 16.16 fixed point
-using hx_scalar = float;
-using hx_angle = uint16_t; // 65536 to a full turn
 
 struct hx_object;
 

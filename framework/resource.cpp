@@ -204,16 +204,20 @@ void* HxResAllocate(void* parent, uint32_t size, uint8_t classId)
     }
     // The header holds pointers: it goes at the first pointer-aligned address
     // of the allocator's block (lead bytes in), the block after it at the
-    // class alignment (pad bytes of zeros at most).
+    // class alignment (pad bytes of zeros at most). Header + 48 is aligned to
+    // the header's own alignment, up to 16.
     constexpr uint32_t kPtrAlign = alignof(ResHeader);
     uint32_t stored = (size + kHxResHeaderSize + 3) & ~3u;
     uint32_t lead = malign >= kPtrAlign ? 0 : kPtrAlign - malign;
-    uint32_t pad = calign > kPtrAlign ? calign - kPtrAlign : 0;
+    uint32_t have = std::min(std::max(malign, kPtrAlign), 16u);
+    uint32_t pad = calign > have ? calign - have : 0;
     auto* base = static_cast<uint8_t*>(HxMemAllocate(lead + stored + pad, classId));
     if (!base)
         return nullptr;
     uint32_t actual_lead = uint32_t(-reinterpret_cast<uintptr_t>(base) & (kPtrAlign - 1));
-    if (actual_lead > lead) {
+    uintptr_t first = reinterpret_cast<uintptr_t>(base) + actual_lead + kHxResHeaderSize;
+    uint32_t actual_pad = uint32_t(-first & (calign - 1));
+    if (actual_lead > lead || actual_pad > pad) {
         _HxAssert("actual_pad <= pad", "resource", 183);
         HxFailure("Memory allocator broke alignment");
         HxMemFree(base);

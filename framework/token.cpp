@@ -64,9 +64,10 @@ hx_token_record* Next(hx_token_record* r)
     return reinterpret_cast<hx_token_record*>(r->node.next);
 }
 
+// False at the list's end, and for the empty list of an inactive framework.
 bool IsRecord(hx_token_record* r)
 {
-    return r->node.next != nullptr;
+    return r && r->node.next != nullptr;
 }
 
 hx_token_record* Lookup(hx_token t)
@@ -100,6 +101,8 @@ void HxTokenListBegin()
 
 hx_token HxTokenCreate(const char* name, hx_token type)
 {
+    if (!fw.active)
+        return 0;
     for (hx_token_record* r = First(); IsRecord(r); r = Next(r))
         if (std::strcmp(r->name, name) == 0)
             return r->number;

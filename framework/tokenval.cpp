@@ -12,6 +12,7 @@
 #include "framework/lexer.h"
 #include "framework/object.h"
 #include "framework/token.h"
+#include "framework/unaligned.h"
 
 namespace {
 
@@ -50,20 +51,6 @@ void* FieldOf(void* record, const hx_tv_template_entry* e)
     return static_cast<uint8_t*>(record) + e->offset;
 }
 
-template <typename T>
-T Load(const void* p)
-{
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void Store(void* p, T v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
 size_t ListBytes(const uint32_t* list)
 {
     size_t n = 0;
@@ -81,11 +68,11 @@ size_t EntrySize(void* record, const hx_tv_template_entry* e)
         return size_t(words) * 4;
     switch (e->conversion) {
     case HX_TVC_STRING: {
-        const char* s = Load<const char*>(field);
+        const char* s = HxLoad<const char*>(field);
         return s ? RoundUp4(std::strlen(s) + 1) : 0;
     }
     case HX_TVC_LIST:
-        return ListBytes(Load<const uint32_t*>(field));
+        return ListBytes(HxLoad<const uint32_t*>(field));
     case HX_TVC_CUSTOM: {
         auto* custom = reinterpret_cast<const hx_tv_custom*>(e->argument);
         return custom && custom->size ? custom->size(field, record, e) : 0;
@@ -169,51 +156,51 @@ hx_error QueryEntry(hx_value* value, void** buffer, size_t* bufferSize, void* re
         return custom->query(value, buffer, bufferSize, field, record, e);
     }
     case HX_TVC_DIRECT:
-        value->u = Load<uint32_t>(field);
+        value->u = HxLoad<uint32_t>(field);
         return HX_OK;
     case HX_TVC_DIRECT_PTR:
-        value->u = Load<uintptr_t>(field);
+        value->u = HxLoad<uintptr_t>(field);
         return HX_OK;
     case HX_TVC_INT_8:
-        value->i = Load<int8_t>(field);
+        value->i = HxLoad<int8_t>(field);
         return HX_OK;
     case HX_TVC_INT_16:
-        value->i = Load<int16_t>(field);
+        value->i = HxLoad<int16_t>(field);
         return HX_OK;
     case HX_TVC_UINT_8:
-        value->u = Load<uint8_t>(field);
+        value->u = HxLoad<uint8_t>(field);
         return HX_OK;
     case HX_TVC_UINT_16:
-        value->u = Load<uint16_t>(field);
+        value->u = HxLoad<uint16_t>(field);
         return HX_OK;
     case HX_TVC_FLOAT_AS_FIXED:
-        value->x = HxFloatToFixedSaturate(Load<float>(field));
+        value->x = HxFloatToFixedSaturate(HxLoad<float>(field));
         return HX_OK;
     case HX_TVC_FIXED_AS_FLOAT:
-        value->f = float(Load<hx_fixed>(field)) / 65536.0f;
+        value->f = float(HxLoad<hx_fixed>(field)) / 65536.0f;
         return HX_OK;
     case HX_TVC_STRING: {
-        const char* s = Load<const char*>(field);
+        const char* s = HxLoad<const char*>(field);
         if (s)
             std::memcpy(out, s, std::strlen(s) + 1);
         value->p = s ? out : nullptr;
         break;
     }
     case HX_TVC_LIST:
-        if (auto* list = Load<const uint32_t*>(field))
+        if (auto* list = HxLoad<const uint32_t*>(field))
             std::memcpy(out, list, need);
         else
             std::memset(out, 0, 4);
         value->p = out;
         break;
     case HX_TVC_BOOLEAN:
-        value->u = Load<uint32_t>(field) != 0;
+        value->u = HxLoad<uint32_t>(field) != 0;
         return HX_OK;
     case HX_TVC_MASK:
-        value->u = (Load<uint32_t>(field) & e->argument) != 0;
+        value->u = (HxLoad<uint32_t>(field) & e->argument) != 0;
         return HX_OK;
     case HX_TVC_MASK_NOT:
-        value->u = (Load<uint32_t>(field) & e->argument) == 0;
+        value->u = (HxLoad<uint32_t>(field) & e->argument) == 0;
         return HX_OK;
     default: {
         int words = WideWords(e->conversion);
@@ -222,9 +209,9 @@ hx_error QueryEntry(hx_value* value, void** buffer, size_t* bufferSize, void* re
         auto* from = static_cast<const uint8_t*>(field);
         for (int i = 0; i < words; ++i) {
             if (FloatsAsFixed(e->conversion))
-                Store(out + 4 * i, HxFloatToFixedSaturate(Load<float>(from + 4 * i)));
+                HxStore(out + 4 * i, HxFloatToFixedSaturate(HxLoad<float>(from + 4 * i)));
             else if (FixedAsFloats(e->conversion))
-                Store(out + 4 * i, float(Load<hx_fixed>(from + 4 * i)) / 65536.0f);
+                HxStore(out + 4 * i, float(HxLoad<hx_fixed>(from + 4 * i)) / 65536.0f);
             else
                 std::memcpy(out + 4 * i, from + 4 * i, 4);
         }
@@ -249,35 +236,35 @@ hx_error SetEntry(void* record, hx_value value, const hx_tv_template_entry* e)
         return custom->set(field, value, record, e);
     }
     case HX_TVC_DIRECT:
-        Store(field, uint32_t(value.u));
+        HxStore(field, uint32_t(value.u));
         return HX_OK;
     case HX_TVC_DIRECT_PTR:
     case HX_TVC_STRING:
     case HX_TVC_LIST:
-        Store(field, value.u);
+        HxStore(field, value.u);
         return HX_OK;
     case HX_TVC_INT_8:
     case HX_TVC_UINT_8:
-        Store(field, uint8_t(value.u));
+        HxStore(field, uint8_t(value.u));
         return HX_OK;
     case HX_TVC_INT_16:
     case HX_TVC_UINT_16:
-        Store(field, uint16_t(value.u));
+        HxStore(field, uint16_t(value.u));
         return HX_OK;
     case HX_TVC_FLOAT_AS_FIXED:
-        Store(field, float(value.x) / 65536.0f);
+        HxStore(field, float(value.x) / 65536.0f);
         return HX_OK;
     case HX_TVC_FIXED_AS_FLOAT:
-        Store(field, HxFloatToFixedSaturate(value.f));
+        HxStore(field, HxFloatToFixedSaturate(value.f));
         return HX_OK;
     case HX_TVC_BOOLEAN:
-        Store(field, uint32_t(value.u != 0));
+        HxStore(field, uint32_t(value.u != 0));
         return HX_OK;
     case HX_TVC_MASK:
     case HX_TVC_MASK_NOT: {
-        uint32_t v = Load<uint32_t>(field);
+        uint32_t v = HxLoad<uint32_t>(field);
         bool on = (value.u != 0) == (e->conversion == HX_TVC_MASK);
-        Store(field, on ? uint32_t(v | e->argument) : uint32_t(v & ~e->argument));
+        HxStore(field, on ? uint32_t(v | e->argument) : uint32_t(v & ~e->argument));
         return HX_OK;
     }
     default: {
@@ -290,9 +277,9 @@ hx_error SetEntry(void* record, hx_value value, const hx_tv_template_entry* e)
         auto* from = static_cast<const uint8_t*>(value.p);
         for (int i = 0; i < words; ++i) {
             if (FloatsAsFixed(e->conversion))
-                Store(to + 4 * i, float(Load<hx_fixed>(from + 4 * i)) / 65536.0f);
+                HxStore(to + 4 * i, float(HxLoad<hx_fixed>(from + 4 * i)) / 65536.0f);
             else if (FixedAsFloats(e->conversion))
-                Store(to + 4 * i, HxFloatToFixedSaturate(Load<float>(from + 4 * i)));
+                HxStore(to + 4 * i, HxFloatToFixedSaturate(HxLoad<float>(from + 4 * i)));
             else
                 std::memcpy(to + 4 * i, from + 4 * i, 4);
         }
@@ -425,11 +412,11 @@ void DumpWide(Line& line, const std::string& lead, const std::string& continuati
             if (c)
                 line.text += ',';
             if (integer)
-                line.Add("%d", Load<int32_t>(w));
+                line.Add("%d", HxLoad<int32_t>(w));
             else if (fixed)
-                line.Add("%f", double(Load<hx_fixed>(w)) / 65536.0);
+                line.Add("%f", double(HxLoad<hx_fixed>(w)) / 65536.0);
             else
-                line.Add("%f", double(Load<float>(w)));
+                line.Add("%f", double(HxLoad<float>(w)));
         }
         line.text += ']';
         callback(line.text.c_str(), arg);
@@ -519,7 +506,9 @@ void DumpPair(int index, const hx_token_value& pair, const char* prefix, hx_tv_p
         }
         const hx_object_dispatch* d = v.o->dispatch;
         using DeviceMethod = hx_object* (*)(hx_object*);
-        hx_object* device = d && d->classMethods[1] ? reinterpret_cast<DeviceMethod>(d->classMethods[1])(v.o) : nullptr;
+        // Only device pixelmaps have the device method in slot 4.
+        bool pixelmap = d && d->type && d->type(v.o) == HXT_DEVICE_PIXELMAP && d->classMethods[1];
+        hx_object* device = pixelmap ? reinterpret_cast<DeviceMethod>(d->classMethods[1])(v.o) : nullptr;
         const char* deviceName = device && device->dispatch->identifier ? device->dispatch->identifier(device) : nullptr;
         const char* id = d && d->identifier ? d->identifier(v.o) : nullptr;
         const char* typeName = d && d->type ? HxTokenIdentifier(d->type(v.o)) : nullptr;

@@ -3,6 +3,8 @@
 // uses. See files.h.
 #include "platform/files.h"
 
+#include "platform/host.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -19,21 +21,6 @@ bool Exists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
-char FoldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualFolded(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    return true;
-}
-
 // Finds the entry of `folder` whose name equals `name` but for case. When
 // several do, the first in sorted order wins, so the choice never depends on
 // the order in which the file system lists them.
@@ -45,7 +32,7 @@ bool FindFolded(const std::string& folder, std::string_view name, std::string& f
     bool any = false;
     while (dirent* entry = ::readdir(dir)) {
         std::string_view candidate(entry->d_name);
-        if (EqualFolded(candidate, name) && (!any || candidate < found)) {
+        if (SameNameIgnoringCase(candidate, name) && (!any || candidate < found)) {
             found.assign(candidate);
             any = true;
         }
@@ -54,16 +41,51 @@ bool FindFolded(const std::string& folder, std::string_view name, std::string& f
     return any;
 }
 
+// Separators become '/', and a drive letter ("E:\video", or the
+// drive-relative "E:video") becomes the host folder that the drive maps to.
 std::string Translate(const char* path)
 {
     std::string out(path);
     for (char& c : out)
         if (c == '\\')
             c = '/';
+    std::string root;
+    if (out.size() >= 2 && out[1] == ':' && DriveRoot(out[0], root)) {
+        std::string rest = out.substr(out.size() > 2 && out[2] == '/' ? 3 : 2);
+        if (root.empty() || root.back() != '/')
+            root += '/';
+        out = root + rest;
+    }
     return out;
 }
 
 } // namespace
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
+}
+
+bool ReadWholeFile(const char* path, std::string& out)
+{
+    out.clear();
+    std::FILE* f = OpenDataFile(path, "rb");
+    if (!f)
+        return false;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out.append(buffer, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
 
 bool ResolveDataPath(const char* path, std::string& out)
 {

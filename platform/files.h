@@ -4,11 +4,14 @@
 // separates folders with '\'. Every data file the system opens goes through
 // here: '\' becomes '/', and when a path component does not exist exactly,
 // the folder is searched for a name that differs only in the case of ASCII
-// letters. This module knows nothing of what the files contain.
+// letters. A leading drive letter ("E:\video") names the host folder that
+// the drive maps to (host.h). This module knows nothing of what the files
+// contain.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -32,5 +35,12 @@ bool RemoveDataFile(const char* path);
 // Writes a whole file so that a crash mid-write loses nothing: the bytes go
 // to a temporary file beside the target, which is then renamed over it.
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size);
+
+// Reads a whole file named by a data path; false when it cannot be opened.
+bool ReadWholeFile(const char* path, std::string& out);
+
+// True when two names differ at most in the case of ASCII letters, the rule
+// by which the game's names (files, sections, keys) are compared.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace platform

@@ -1,16 +1,39 @@
 // Error and debug output. See errors.h.
 #include "system/errors.h"
 
+#include "platform/files.h"
+#include "platform/host.h"
+#include "platform/window.h"
 #include "system/settings.h"
+#include "system/startup.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string>
 
 namespace {
+
+constexpr const char* kVersion = "0.901";
+constexpr const char* kDebugLog = "debug.txt";
+
 FatalStopHook gFatalHook = nullptr;
 MessageBoxHook gMessageBoxHook = nullptr;
+bool gConsoleExists = false;
+
+// A modal box, or what a test put in its place.
+void ShowBox(const char* text, const char* title, platform::MessageBoxIcon icon)
+{
+    if (gMessageBoxHook) {
+        gMessageBoxHook(text, title);
+        return;
+    }
+    platform::ShowMessageBox(text, title, icon);
+}
+
 } // namespace
 
 FatalStopHook SetFatalStopHook(FatalStopHook hook)
@@ -29,7 +52,7 @@ MessageBoxHook SetMessageBoxHook(MessageBoxHook hook)
 
 int AppendDebugLog(const char* text)
 {
-    std::FILE* f = std::fopen("debug.txt", "ab");
+    std::FILE* f = platform::OpenDataFile(kDebugLog, "ab");
     if (!f)
         return 0;
     std::time_t now = std::time(nullptr);
@@ -38,7 +61,7 @@ int AppendDebugLog(const char* text)
     char date[16], clock[16];
     std::strftime(date, sizeof date, "%m/%d/%y", &local);
     std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
-    std::fprintf(f, "Vorn %s %s %s %s\r\n", "0.901", date, clock, text);
+    std::fprintf(f, "Vorn %s %s %s %s\r\n", kVersion, date, clock, text ? text : "");
     std::fclose(f);
     return 1;
 }
@@ -49,7 +72,7 @@ void DebugPrint(const char* text)
         AppendDebugLog(text);
         return;
     }
-    std::fputs(text, stderr);
+    platform::DebuggerOutput(text ? text : "");
 }
 
 void DebugPrintf(const char* format, ...)
@@ -64,17 +87,18 @@ void DebugPrintf(const char* format, ...)
 
 void DebugMessageBox(const char* text, const char* title)
 {
-    if (gMessageBoxHook) {
-        gMessageBoxHook(text, title);
-        return;
-    }
     if (!gSettings.debuggerOutput) {
         AppendDebugLog(text);
         return;
     }
     if (gSettings.demo)
         return;
-    std::fprintf(stderr, "%s: %s\n", title, text);
+    if (gSettings.fullScreen) {
+        // A box would cover the exclusive display.
+        platform::DebuggerOutput(text ? text : "");
+        return;
+    }
+    ShowBox(text, title, platform::MessageBoxIcon::Information);
 }
 
 void FatalError(const char* text)
@@ -83,9 +107,16 @@ void FatalError(const char* text)
         gFatalHook(text);
         return;
     }
+    if (gSettings.debuggerOutput && platform::DebuggerAttached()) {
+        platform::DebuggerBreak();
+        return;
+    }
     AppendDebugLog(text);
-    std::fprintf(stderr, "%s\n", text);
-    std::exit(gSettings.debuggerOutput ? 1 : 0);
+    if (gSettings.debuggerOutput) {
+        std::string line = std::string("Fatal error: ") + (text ? text : "") + "\n";
+        platform::DebuggerOutput(line.c_str());
+    }
+    std::exit(kExitFailure);
 }
 
 void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned line)
@@ -94,4 +125,52 @@ void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned l
     std::snprintf(buffer, sizeof buffer, "\n%s(%u) : Verification Failure: ->%s\n", sourcePath, line, message);
     DebugPrint(buffer);
     FatalError("V");
+}
+
+void ConsolePrint(const char* text)
+{
+    // While the loading screen is up, start-up shows progress and log text
+    // on it.
+    if (gLoadingScreenUp || !gSettings.console)
+        return;
+    if (!gConsoleExists)
+        OpenConsole();
+    platform::ConsoleWrite(text ? text : "");
+}
+
+void OpenConsole()
+{
+    gConsoleExists = true;
+}
+
+void SetMainWindowCaption(const char* text)
+{
+    platform::SetWindowTitle(text ? text : "");
+}
+
+void QuitProgram(int exitCode)
+{
+    std::exit(exitCode);
+}
+
+int CopyTextToClipboard(const char* text)
+{
+    return platform::SetClipboardText(text ? text : "") ? 1 : 0;
+}
+
+void ShowWin32Error()
+{
+    ShowBox(std::strerror(errno), "Win32 Error", platform::MessageBoxIcon::Information);
+}
+
+void DiagWarning(const char* text)
+{
+    ShowBox(text, "WARNING", platform::MessageBoxIcon::Warning);
+    std::exit(kExitDiagnostic);
+}
+
+void DiagFailure(const char* text)
+{
+    ShowBox(text, "ERROR", platform::MessageBoxIcon::Error);
+    std::exit(kExitDiagnostic);
 }

@@ -9,6 +9,11 @@
 
 #include <cstdint>
 
+// Exit code of a run that ends in failure: a failure never ends with 0.
+constexpr int kExitFailure = 1;
+// Exit code after a diagnostic of the 3D framework.
+constexpr int kExitDiagnostic = 10;
+
 void DebugMessageBox(const char* text, const char* title);
 void DebugPrint(const char* text);
 void DebugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -18,20 +23,30 @@ int AppendDebugLog(const char* text);
 void ConsolePrint(const char* text);
 void OpenConsole();
 void SetMainWindowCaption(const char* text);
-[[noreturn]] void QuitProgram();
+// Ends the process at once. Error paths pass kExitFailure, so that a run
+// ended by a script or data error is never reported as a success.
+[[noreturn]] void QuitProgram(int exitCode = 0);
 int CopyTextToClipboard(const char* text);
 void ShowWin32Error();
 void DiagWarning(const char* text);
 void DiagFailure(const char* text);
+// The developer command file poll; it feeds the message log and is built
+// with it.
 void PollDevCommandFile();
 
+// The fatal stop: with "debugfile" the text goes to "debug.txt" and the
+// program ends; with a debugger attached it breaks and returns, so the caller
+// goes on with its failure result; with neither the text is logged and the
+// program ends. It ends with kExitFailure.
+//
 // Tests replace what the fatal stop does: the hook receives the text and may
 // record it and return (the caller then goes on with its failure result) or
 // throw. Returns the previous hook; null restores the standard behaviour.
 using FatalStopHook = void (*)(const char* text);
 FatalStopHook SetFatalStopHook(FatalStopHook hook);
 
-// Likewise for message boxes, so tests can see the title and text.
+// Likewise for message boxes, so tests can see the title and text. The hook
+// takes the place of the box itself: it sees only what would be shown.
 using MessageBoxHook = void (*)(const char* text, const char* title);
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 

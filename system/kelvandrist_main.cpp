@@ -1,5 +1,16 @@
-// The program's entry.
-int main()
+// The program's entry on the host: the arguments become one command line,
+// as the game's entry expects it.
+#include "system/entry.h"
+
+#include <string>
+
+int main(int argc, char** argv)
 {
-    return 0;
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            line += ' ';
+        line += argv[i];
+    }
+    return WinMain(line.c_str(), 1);
 }

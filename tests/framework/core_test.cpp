@@ -455,3 +455,29 @@ TEST_F(HxFramework, RegistryFindCountEnumerateAndHook)
     HxRegistryClear(&registry);
     EXPECT_EQ(HxRegistryCount(&registry, nullptr), 0);
 }
+
+TEST_F(HxFramework, WideClassAlignmentAndABrokenAllocator)
+{
+    static hx_resource_class wide = {nullptr, "WIDE", 201, nullptr, 64};
+    HxResClassAdd(&wide);
+    void* parent = HxResAllocate(nullptr, 0, HX_RES_POOL);
+    for (int i = 0; i < 8; ++i) {
+        void* block = HxResAllocate(parent, uint32_t(i * 13), wide.id);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 64, 0u);
+        EXPECT_EQ(HxResClass(block), wide.id);
+        EXPECT_TRUE(HxResCheck(block));
+    }
+    HxResFree(parent);
+    // An allocator that claims more alignment than it gives is caught.
+    hx_allocator liar = {"liar", [](uint32_t size, uint8_t) -> void* {
+                             static uint8_t arena[4096] alignas(16);
+                             return size + 1 <= sizeof arena ? arena + 1 : nullptr;
+                         },
+                         [](void*) {}, [](uint8_t) { return 0u; }, [](uint8_t) { return 16u; }};
+    hx_allocator* previous = HxAllocatorSet(&liar);
+    EXPECT_EQ(HxResAllocate(nullptr, 8, HX_RES_POOL), nullptr);
+    HxAllocatorSet(previous);
+    EXPECT_TRUE(HxDiagLog::Saw("Failure: Memory allocator broke alignment"));
+    EXPECT_TRUE(HxDiagLog::Saw("ASSERTION FAILED resource:183: \"actual_pad <= pad\""));
+}

@@ -13,6 +13,7 @@
 #include "framework/diag.h"
 #include "framework/fw.h"
 #include "framework/mem.h"
+#include "framework/object.h"
 
 struct HxDiagLog {
     static std::vector<std::string>& Failures()
@@ -89,3 +90,22 @@ protected:
         HxDiagHandlerSet(nullptr);
     }
 };
+
+// A container class whose methods are the framework's shared ones.
+inline hx_container_dispatch HxTestContainerClass(hx_slist* (*listQuery)(hx_object*),
+                                                  const char* (*identifier)(hx_object*))
+{
+    hx_container_dispatch d;
+    d.object.identifier = identifier;
+    d.listQuery = listQuery;
+    d.tokensMatchBegin = _M_hx_object_container_tokensMatchBegin;
+    d.tokensMatch = _M_hx_object_container_tokensMatch;
+    d.tokensMatchEnd = _M_hx_object_container_tokensMatchEnd;
+    d.addFront = _M_hx_object_container_addFront;
+    d.removeFront = _M_hx_object_container_removeFront;
+    d.remove = _M_hx_object_container_remove;
+    d.find = _M_hx_object_container_find;
+    d.findMany = _M_hx_object_container_findMany;
+    d.count = _M_hx_object_container_count;
+    return d;
+}

@@ -127,19 +127,7 @@ const char* BagIdentifier(hx_object*)
 {
     return "bag";
 }
-const hx_container_dispatch bagDispatch = {
-    .object = {.identifier = BagIdentifier},
-    .listQuery = BagList,
-    .tokensMatchBegin = _M_hx_object_container_tokensMatchBegin,
-    .tokensMatch = _M_hx_object_container_tokensMatch,
-    .tokensMatchEnd = _M_hx_object_container_tokensMatchEnd,
-    .addFront = _M_hx_object_container_addFront,
-    .removeFront = _M_hx_object_container_removeFront,
-    .remove = _M_hx_object_container_remove,
-    .find = _M_hx_object_container_find,
-    .findMany = _M_hx_object_container_findMany,
-    .count = _M_hx_object_container_count,
-};
+const hx_container_dispatch bagDispatch = HxTestContainerClass(BagList, BagIdentifier);
 
 class HxContainers : public HxFramework {
 protected:

@@ -397,19 +397,8 @@ struct Device {
     hx_slist* list;
 };
 
-const hx_container_dispatch deviceDispatch = {
-    .object = {.identifier = [](hx_object*) { return "DDRAW"; }},
-    .listQuery = [](hx_object* self) { return reinterpret_cast<Device*>(self)->list; },
-    .tokensMatchBegin = _M_hx_object_container_tokensMatchBegin,
-    .tokensMatch = _M_hx_object_container_tokensMatch,
-    .tokensMatchEnd = _M_hx_object_container_tokensMatchEnd,
-    .addFront = _M_hx_object_container_addFront,
-    .removeFront = _M_hx_object_container_removeFront,
-    .remove = _M_hx_object_container_remove,
-    .find = _M_hx_object_container_find,
-    .findMany = _M_hx_object_container_findMany,
-    .count = _M_hx_object_container_count,
-};
+const hx_container_dispatch deviceDispatch = HxTestContainerClass(
+    [](hx_object* self) { return reinterpret_cast<Device*>(self)->list; }, [](hx_object*) { return "DDRAW"; });
 
 } // namespace
 

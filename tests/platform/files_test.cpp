@@ -1,30 +1,18 @@
 // The case-insensitive data-file layer over a real temporary tree.
 #include "platform/files.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace fs = std::filesystem;
 
 class DataFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        root = fs::temp_directory_path() / ("kv_files_" + std::to_string(::getpid()));
-        fs::create_directories(root / "zqk/resource/scripts");
-        std::ofstream(root / "zqk/resource/scripts/init.scr") << "END\n";
-        old = fs::current_path();
-        fs::current_path(root);
-    }
-    void TearDown() override
-    {
-        fs::current_path(old);
-        fs::remove_all(root);
-    }
-    fs::path root, old;
+    void SetUp() override { root.Write("zqk/resource/scripts/init.scr", "END\n"); }
+    ScratchFolder root{"files", true};
 };
 
 TEST_F(DataFiles, OpensBackslashPathsWhateverTheCase)
@@ -53,9 +41,7 @@ TEST_F(DataFiles, AtomicWriteReplacesWholeFile)
 {
     ASSERT_TRUE(platform::WriteFileAtomically("ZQK\\slot0.sav", "abc", 3));
     ASSERT_TRUE(platform::WriteFileAtomically("zqk\\SLOT0.sav", "xy", 2));
-    std::ifstream in(root / "zqk/slot0.sav", std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(text, "xy");
+    EXPECT_EQ(root.Read("zqk/slot0.sav"), "xy");
     int files = 0;
     for (auto& e : fs::directory_iterator(root / "zqk"))
         files += e.is_regular_file();

@@ -1,0 +1,21 @@
+// Hits, impacts, hard points and the energy balance.
+#pragma once
+
+#include <cstdint>
+#include "system/gamemath.h"
+
+struct SceneItem;
+struct TDP;
+struct ItemMessage;
+struct HitPayload;
+
+uint8_t AddHardPoint(SceneItem* item, int32_t chance);
+void AssignHardPointTarget(SceneItem* ship, int32_t n, uint32_t includeMask, uint32_t excludeMask);
+void PostImpactMessage(SceneItem* striker, SceneItem* struck, int32_t penetration, int32_t damage);
+void ApplyHitDamage(SceneItem* item, ItemMessage* message);
+void ProjectileHit(SceneItem* self, TDP* selfPart, SceneItem* other, TDP* otherPart, int16_t* handled, const Vector3* contactPoint);
+void ApplyImpactTorque(SceneItem* item, const Vector3* impactPoint, const Vector3* relativeVelocity, float otherMass);
+void ApplyCollisionTorque(SceneItem* item, SceneItem* other, const Vector3* impactPoint);
+void ShiftEnergyShare(float amount, float* share, float* otherShare1, float* otherShare2);
+Vector3 RandomHitPointOnModel(SceneItem* item);
+void AnnounceDecoyToMissiles(SceneItem* flare, SceneItem* second);

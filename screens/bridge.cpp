@@ -1,0 +1,105 @@
+// The bridge: stations, key handler, message line, comms film and views.
+// Stand-in bodies: each only records its call (system/calltrace.h) until
+// the module itself is built; results are zero or null.
+#include "screens/bridge.h"
+
+#include "system/calltrace.h"
+
+int16_t CurrentStation = 0;
+int16_t MissionEndState = 0;
+uint8_t gDocsViewOpen = 0;
+uint8_t gObjectivesViewOpen = 0;
+uint8_t gLocalViewOpen = 0;
+uint8_t gScriptSkipRequest = 0;
+uint8_t gFullScreenView = 0;
+uint8_t gFreezeView = 0;
+uint8_t gExternalView = 0;
+uint8_t gPanelHold = 0;
+uint8_t gDockingAligned = 0;
+uint8_t gCollisionDamage = 0;
+SceneItem* gRemoteLinkItem = nullptr;
+
+void guiBridgeKeyHandler(uint16_t keyCode)
+{
+    RecordCall("guiBridgeKeyHandler");
+}
+
+void guiDisplayMessage(const char* text, int32_t time)
+{
+    RecordCall("guiDisplayMessage");
+}
+
+void EndRemoteLink(int32_t ignored)
+{
+    RecordCall("EndRemoteLink");
+}
+
+void CloseCommsFilms()
+{
+    RecordCall("CloseCommsFilms");
+}
+
+void TickCommsFilm()
+{
+    RecordCall("TickCommsFilm");
+}
+
+void ClearCommandOverlays()
+{
+    RecordCall("ClearCommandOverlays");
+}
+
+void BuildCockpitHud()
+{
+    RecordCall("BuildCockpitHud");
+}
+
+void guiToggleCommsArm()
+{
+    RecordCall("guiToggleCommsArm");
+}
+
+void guiToggleObjectivesView(WindowHandle* window)
+{
+    RecordCall("guiToggleObjectivesView");
+}
+
+void guiToggleLocalView(WindowHandle* window)
+{
+    RecordCall("guiToggleLocalView");
+}
+
+void guiToggleDocsView(WindowHandle* window)
+{
+    RecordCall("guiToggleDocsView");
+}
+
+void IncreaseSpeedSetpoint()
+{
+    RecordCall("IncreaseSpeedSetpoint");
+}
+
+void DecreaseSpeedSetpoint()
+{
+    RecordCall("DecreaseSpeedSetpoint");
+}
+
+void guiSelectNextGun(WindowHandle* window)
+{
+    RecordCall("guiSelectNextGun");
+}
+
+void guiSelectNextMissile(WindowHandle* window)
+{
+    RecordCall("guiSelectNextMissile");
+}
+
+void RepeatContactHatActions()
+{
+    RecordCall("RepeatContactHatActions");
+}
+
+void StartPlayerJump()
+{
+    RecordCall("StartPlayerJump");
+}

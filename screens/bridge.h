@@ -1,0 +1,39 @@
+// The bridge: stations, key handler, message line, comms film and views.
+#pragma once
+
+#include <cstdint>
+
+struct WindowHandle;
+struct SceneItem;
+
+extern int16_t CurrentStation; // 0 overview, 1 COM, 2 NAV, 3 WEP, 4 ENG, 5 options
+extern int16_t MissionEndState; // 0 in flight
+extern uint8_t gDocsViewOpen; // the documents, objectives and local views stop
+extern uint8_t gObjectivesViewOpen; // the simulation frame and the script's timed waits
+extern uint8_t gLocalViewOpen; // while open
+extern uint8_t gScriptSkipRequest; // skip request of the script waits
+extern uint8_t gFullScreenView;
+extern uint8_t gFreezeView;
+extern uint8_t gExternalView;
+extern uint8_t gPanelHold; // the bridge panels' hold
+extern uint8_t gDockingAligned; // raised by the docking alignment
+extern uint8_t gCollisionDamage; // the collision-damage option
+extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
+
+void guiBridgeKeyHandler(uint16_t keyCode);
+void guiDisplayMessage(const char* text, int32_t time);
+void EndRemoteLink(int32_t ignored);
+void CloseCommsFilms();
+void TickCommsFilm();
+void ClearCommandOverlays();
+void BuildCockpitHud();
+void guiToggleCommsArm();
+void guiToggleObjectivesView(WindowHandle* window);
+void guiToggleLocalView(WindowHandle* window);
+void guiToggleDocsView(WindowHandle* window);
+void IncreaseSpeedSetpoint();
+void DecreaseSpeedSetpoint();
+void guiSelectNextGun(WindowHandle* window);
+void guiSelectNextMissile(WindowHandle* window);
+void RepeatContactHatActions();
+void StartPlayerJump();

@@ -1,0 +1,92 @@
+// The display driver table and the choice of display back end.
+//
+// All drawing goes into one frame buffer of 640 x 480 that the screen canvas
+// describes. One of three back ends shows it: full screen, a window, or the
+// 3D framework's own output device. Each is a DisplayDriver table of nine
+// operations; callers never touch a back end directly but call the nine
+// wrappers, which dispatch through the current table. The choice is made
+// once, by the switches, before the main window exists, and fixes the film
+// player too.
+#pragma once
+
+#include "platform/display.h"
+
+#include <cstdint>
+
+using PaletteColour = platform::PaletteColour; // red, green, blue, unused
+
+// A palette of the host, as palette messages hand it over.
+struct SystemPalette {
+    PaletteColour entries[256];
+};
+
+struct DisplayMode;
+using PresentRoutine = void (*)(DisplayMode& mode);
+
+// The screen's mode: one static record shared with the screen canvas.
+struct DisplayMode {
+    int16_t width = 640;
+    int16_t height = 480;
+    int16_t depth = 8;
+    PresentRoutine present = nullptr;     // filled in by DisplayOpen
+    uint8_t** frameBuffer = nullptr;      // the variable holding the pixel address
+};
+
+// The nine operations of a back end, in slot order.
+struct DisplayDriver {
+    int (*open)(DisplayMode& mode);                        // non-zero on success
+    void (*close)();
+    void (*blit)(DisplayMode& mode);                       // copy to the window
+    void (*present)(DisplayMode& mode);                    // show the finished frame
+    void (*lock)(DisplayMode& mode);                       // writable frame buffer
+    void (*flush)();                                       // finish pending drawing
+    void (*paletteFromHandle)(const SystemPalette* palette);
+    void (*initPalette)(const PaletteColour* palette);     // 256 entries
+    void (*setPalette)(const PaletteColour* palette);      // 256 entries
+};
+
+// The film player that goes with a back end: decoding into the screen
+// canvas, or into the full-screen back end's own surface.
+enum class FilmPlayer : uint8_t { Canvas, Surface };
+
+// The back ends.
+extern const DisplayDriver kFullScreenDisplay;
+extern const DisplayDriver kWindowDisplay;
+extern const DisplayDriver kFrameworkDisplay;
+// True when the full-screen back end can run on this machine.
+bool ProbeFullScreenDisplay();
+
+// Back-end selection state. The full-screen and exclusive flags live in
+// gSettings.
+extern const DisplayDriver* gDisplayDriver;
+extern FilmPlayer gFilmPlayer;
+extern uint8_t gFrameworkPalette;  // palette messages reinstall the palette
+extern float gDisplayGamma;        // 1.0 at start; options and scripts change it
+extern DisplayMode gScreenMode;
+
+// Selection routines (also the switches "f", "w" and "b").
+void UseFullScreenDisplay();
+void UseWindowDisplay();
+void UseFrameworkDisplay();
+
+// The wrappers.
+int DisplayOpen(DisplayMode& mode);
+void DisplayClose();
+void DisplayBlit(DisplayMode& mode);
+void DisplayPresent(DisplayMode& mode);
+void DisplayLock(DisplayMode& mode);
+void DisplayFlush();
+void DisplayPaletteFromHandle(const SystemPalette* palette);
+void DisplayInitPalette(const PaletteColour* palette);
+void DisplaySetPalette(const PaletteColour* palette); // ignores null
+// The last palette given to DisplayInitPalette or DisplaySetPalette (all
+// black before the first).
+const PaletteColour* DisplayLastPalette();
+
+// Entries 0-9 and 246-255 belong to the system; the game's entries 10-245
+// are gamma-corrected by the back ends: c' = trunc(256 (c / 256)^(1/gamma)).
+constexpr int kFirstGameColour = 10;
+constexpr int kLastGameColour = 245;
+uint8_t GammaCorrect(uint8_t component, float gamma);
+// Copies 256 entries, gamma-correcting the game's entries.
+void GammaCorrectPalette(const PaletteColour* from, PaletteColour* to, float gamma);

@@ -1,0 +1,62 @@
+// The program's entry. See entry.h.
+#include "system/entry.h"
+
+#include "platform/host.h"
+#include "system/display.h"
+#include "system/errors.h"
+#include "system/frameclock.h"
+#include "system/mainwindow.h"
+#include "system/settings.h"
+#include "system/startup.h"
+#include "system/switches.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int Fail(const char* text)
+{
+    DebugPrint(text);
+    return kExitFailure;
+}
+
+} // namespace
+
+int WinMain(const char* commandLine, int showCommand)
+{
+    // A second instance leaves at once, silently: the first one is running.
+    platform::InstanceLock lock = platform::AcquireInstanceLock(kInstanceLockName);
+    if (lock == platform::InstanceLock::AlreadyHeld)
+        return 0;
+    if (lock == platform::InstanceLock::Failed)
+        return Fail("Kelvandrist: cannot create the single-instance lock\n");
+
+    std::vector<std::string> words = SplitCommandLine(commandLine ? commandLine : "");
+
+    UseFullScreenDisplay();
+    if (!gSettings.fullScreen)
+        return Fail("Kelvandrist: no display can be shown\n");
+
+    ApplyCommandLine(words);
+
+    gLoopFlags.quitRequest = 0;
+    gLoopFlags.filmMode = 0;
+    gLoopFlags.mciFilmPlaying = 0;
+
+    if (!RegisterWindowClasses())
+        return Fail("Kelvandrist: cannot register the window classes\n");
+    if (!CreateMainWindow(showCommand))
+        return Fail("Kelvandrist: cannot create the main window\n");
+    if (StartGame() == 0)
+        return Fail("Kelvandrist: start-up failed\n");
+    if (!gSettings.intro) {
+        SelectCursor(CursorShape::CrossHair);
+        ShowMainCursor(true);
+    }
+
+    // The message and frame loop runs here once it exists; until then the
+    // program ends after start-up.
+    ShutDown();
+    return 0;
+}

@@ -1,0 +1,183 @@
+// The frame loop, the frame body and the message pump. See frameloop.h.
+#include "system/frameloop.h"
+
+#include "screens/bridge.h"
+#include "screens/frontend.h"
+#include "system/display.h"
+#include "system/frameclock.h"
+#include "system/input.h"
+#include "system/mainwindow.h"
+#include "system/settings.h"
+#include "system/startup.h"
+#include "ui/dialogue.h"
+#include "ui/windows.h"
+#include "view/planets.h"
+#include "world/profiler.h"
+#include "world/simframe.h"
+
+#include <cstdlib>
+
+KeyHandler gKeyHandler = nullptr;
+
+namespace {
+
+constexpr uint8_t kScanEscape = 0x01;
+constexpr uint8_t kScanP = 0x19;
+
+// The ships' shade table that the "display_shades" switch shows every frame.
+constexpr const char* kShadeTablePath = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
+
+uint8_t ScanCode(uint16_t keyCode)
+{
+    return static_cast<uint8_t>(keyCode >> 8);
+}
+
+// While paused no frame runs and the clock is not read: only P or Esc,
+// taken one key a pass, end the pause.
+void PausedPass()
+{
+    const uint8_t scan = ScanCode(KeyQueuePop());
+    if (scan != kScanP && scan != kScanEscape)
+        return;
+    gLoopFlags.pause = 0;
+    guiRequestFullRedraw();
+}
+
+// One pass with no message waiting.
+void IdlePass()
+{
+    if (gLoopFlags.pause) {
+        PausedPass();
+    } else if (gLoopFlags.applicationActive || gSettings.runInBack || gSettings.console) {
+        UpdateFrameTime();
+        if (gLoopFlags.startupDelay > 0)
+            gLoopFlags.startupDelay -= gFrameClock.frameTicks;
+        else if (!gLoopFlags.filmMode)
+            RunFrame();
+    }
+
+    // The introduction films: Esc goes on to the next film, any other key
+    // ends them.
+    if (gSettings.intro && KeyQueueCount() > 0) {
+        if (ScanCode(KeyQueuePop()) != kScanEscape) {
+            if (gSettings.demo)
+                gSettings.intro = 0;
+            else
+                gLoopFlags.quitRequest = 255;
+        }
+    }
+}
+
+// Hands every queued key to the current screen's key handler.
+void DrainKeyQueue()
+{
+    while (KeyQueueCount() > 0) {
+        const uint16_t code = KeyQueuePop();
+        if (gKeyHandler)
+            gKeyHandler(code);
+    }
+}
+
+// The simulation stands while the front end is up or a view that stops it
+// is open.
+bool SimulationRuns()
+{
+    return !gFrontEndActive && !gDocsViewOpen && !gObjectivesViewOpen;
+}
+
+} // namespace
+
+int RunFrame()
+{
+    if (gSettings.intro)
+        return 0;
+
+    if (gStartMissionRequest) {
+        StartMission(0);
+        gStartMissionRequest = 0;
+    }
+
+    // The time of the profiler's frame start is kept so that "TOTAL" spans
+    // the whole frame.
+    FrameProfiler* const profiler = gFrameProfiler;
+    StartProfileFrame(profiler);
+    const double frameStart = profiler ? profiler->lastMark : 0.0;
+
+    ++gFrameClock.frameCounter;
+
+    if (gLoopFlags.filmMode)
+        return 1;
+
+    if (SimulationRuns()) {
+        RunSimulationFrame();
+        if (gLoopFlags.filmMode)
+            return 1;
+    }
+
+    DisplayLock(gScreenMode);
+    TickCommsFilm();
+    UpdateConversations();
+    guiUpdateScreen();
+    DrainKeyQueue();
+    MarkProfileSection(profiler, "OTHER");
+
+    if (gSettings.displayShades)
+        ShowShadeTable(kShadeTablePath);
+
+    if (!gLoopFlags.skipPresent)
+        DisplayPresent(gScreenMode);
+    gLoopFlags.skipPresent = 0;
+
+    MarkProfileSection(profiler, "UPDATING");
+    if (profiler)
+        profiler->lastMark = frameStart;
+    MarkProfileSection(profiler, "TOTAL");
+
+    CopyKeyStateBlock();
+    return 1;
+}
+
+void PumpMessages()
+{
+    WindowMessage message;
+    if (PeekWindowMessage(message)) {
+        if (message.kind == platform::Message::Quit) {
+            ShutDown();
+            std::exit(0);
+        }
+        DispatchWindowMessage(message);
+        return;
+    }
+    if (!gSettings.intro)
+        return;
+    if (KeyQueueCount() > 0) {
+        if (gSettings.demo)
+            gSettings.intro = 0;
+        else
+            gLoopFlags.quitRequest = 255;
+    }
+}
+
+bool RunFrameLoopPass(int& exitCode)
+{
+    WindowMessage message;
+    if (PeekWindowMessage(message)) {
+        if (message.kind == platform::Message::Quit) {
+            exitCode = message.exitCode;
+            return false;
+        }
+        DispatchWindowMessage(message);
+    } else {
+        IdlePass();
+    }
+    return !gLoopFlags.quitRequest;
+}
+
+int RunFrameLoop()
+{
+    int exitCode = 0;
+    while (RunFrameLoopPass(exitCode)) {
+    }
+    ShutDown();
+    return exitCode;
+}

@@ -1,0 +1,34 @@
+// The frame loop: the program's one loop, which takes and dispatches every
+// waiting window message and, whenever none waits, runs one frame; the frame
+// body, which drives the script, the simulation, the display and the UI in a
+// fixed order; and the one-step message pump for loading code and modal waits.
+//
+// The frame clock itself is frameclock.h.
+#pragma once
+
+#include <cstdint>
+
+// The global key handler: takes one key code (scan code in bits 8 to 15,
+// character in bits 0 to 7). The current screen sets it; the frame hands it
+// every queued key.
+using KeyHandler = void (*)(uint16_t keyCode);
+extern KeyHandler gKeyHandler;
+
+// Runs one frame. Returns 0 when it did nothing (intro mode) or ended in the
+// end screen, else 1.
+int RunFrame();
+
+// One step of message handling. A quit message shuts the program down and
+// ends the process with exit code 0.
+void PumpMessages();
+
+// One pass of the loop: takes and dispatches one waiting message, or, with
+// none waiting, runs the frame step (or, while paused, looks for the key that
+// ends the pause). Returns false when the loop is to end: a quit message
+// (its exit code is stored) or the quit request.
+bool RunFrameLoopPass(int& exitCode);
+
+// The loop at the end of the entry: runs until a quit message or the quit
+// request, shuts the program down (ShutDown) and returns the last message's
+// parameter: the quit message's exit code, else 0.
+int RunFrameLoop();

@@ -1,0 +1,22 @@
+// The game palette: 256 entries of red, green, blue and a spare byte.
+//
+// Entries 0 to 9 and 246 to 255 stay with the system when films and palettes
+// are set. Palette files (PCX, IFF CMAP) hold 768 bytes of red, green, blue
+// triples, which the loaders spread into these entries.
+#pragma once
+
+#include <cstdint>
+
+struct PaletteEntry {
+    uint8_t red;
+    uint8_t green;
+    uint8_t blue;
+    uint8_t spare;
+};
+
+constexpr int kPaletteEntries = 256;
+
+struct GamePalette {
+    PaletteEntry entries[kPaletteEntries];
+};
+static_assert(sizeof(GamePalette) == 1024);

@@ -1,0 +1,358 @@
+// The resource loaders: each reads its file, checks it, and fills the pool
+// block the resource manager hands it. See loaders.h.
+#include "system/res/loaders.h"
+
+#include "platform/files.h"
+#include "system/errors.h"
+#include "system/raster.h"
+#include "system/res/font.h"
+#include "system/res/iff.h"
+#include "system/res/names.h"
+#include "system/res/pcx.h"
+#include "system/res/resman.h"
+#include "system/settings.h"
+#include "system/wav.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::FILE* OpenLoose(const char* name) { return platform::OpenDataFile(res::SkipLeadingSeparator(name), "rb"); }
+
+int32_t SizeOrZero(std::size_t size) { return size < INT32_MAX ? static_cast<int32_t>(size) : 0; }
+
+// The palette read by the palette loaders goes into the block as a game palette.
+GamePalette* PaletteBlock(std::span<uint8_t> block)
+{
+    return block.size() >= sizeof(GamePalette) ? reinterpret_cast<GamePalette*>(block.data()) : nullptr;
+}
+
+Raster* RasterBlock(std::span<uint8_t> block, int width, int height)
+{
+    if (block.size() < RasterBlockSize(static_cast<std::size_t>(width), static_cast<std::size_t>(height)))
+        return nullptr;
+    auto* raster = reinterpret_cast<Raster*>(block.data());
+    raster->pixels = block.data() + sizeof(Raster);
+    raster->width = static_cast<int16_t>(width);
+    raster->height = static_cast<int16_t>(height);
+    raster->xOffset = 0;
+    raster->yOffset = 0;
+    return raster;
+}
+
+constexpr int kMaxRasterSide = 0x7FFF; // widths and heights are i16 in the header
+
+} // namespace
+
+bool ResReadFile(const char* name, std::vector<uint8_t>& out, std::size_t limit)
+{
+    out.clear();
+    std::FILE* f = name ? OpenLoose(name) : nullptr;
+    if (!f)
+        return false;
+    bool ok = std::fseek(f, 0, SEEK_END) == 0;
+    long length = ok ? std::ftell(f) : -1;
+    ok = ok && length >= 0 && static_cast<std::size_t>(length) <= limit && std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+        out.resize(static_cast<std::size_t>(length));
+        ok = std::fread(out.data(), 1, out.size(), f) == out.size();
+    }
+    std::fclose(f);
+    if (!ok)
+        out.clear();
+    return ok;
+}
+
+long ResFileLength(const char* name)
+{
+    std::FILE* f = name ? OpenLoose(name) : nullptr;
+    if (!f)
+        return -1;
+    long length = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+    std::fclose(f);
+    return length;
+}
+
+// --- IFF ------------------------------------------------------------------
+
+int32_t IffRasterSize(const char* name)
+{
+    std::vector<uint8_t> file;
+    IffPicture pic;
+    if (!ResReadFile(name, file) || !IffParse(file, &pic, {}, nullptr) || !pic.hasBody ||
+        pic.width > kMaxRasterSide || pic.height > kMaxRasterSide)
+        return 0;
+    return SizeOrZero(RasterBlockSize(static_cast<std::size_t>(pic.width), static_cast<std::size_t>(pic.height)));
+}
+
+void* IffRasterLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::vector<uint8_t> file;
+    IffPicture pic;
+    if (!ResReadFile(name, file) || !IffParse(file, &pic, {}, nullptr) || !pic.hasBody ||
+        pic.width > kMaxRasterSide || pic.height > kMaxRasterSide)
+        return nullptr;
+    Raster* raster = RasterBlock(block, pic.width, pic.height);
+    if (!raster)
+        return nullptr;
+    std::span<uint8_t> pixels(raster->pixels, static_cast<std::size_t>(pic.width) * pic.height);
+    if (!IffParse(file, &pic, pixels, nullptr))
+        return nullptr;
+    raster->xOffset = static_cast<int16_t>(pic.xOffset);
+    raster->yOffset = static_cast<int16_t>(pic.yOffset);
+    *resultSize = SizeOrZero(RasterBlockSize(static_cast<std::size_t>(pic.width), static_cast<std::size_t>(pic.height)));
+    return raster;
+}
+
+void* IffPaletteLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::vector<uint8_t> file;
+    GamePalette* palette = PaletteBlock(block);
+    IffPicture pic;
+    if (!palette || !ResReadFile(name, file) || !IffParse(file, &pic, {}, palette) || !pic.hasPalette)
+        return nullptr;
+    *resultSize = sizeof(GamePalette);
+    return palette;
+}
+
+// --- PCX ------------------------------------------------------------------
+
+int32_t PcxRasterSize(const char* name)
+{
+    std::vector<uint8_t> file;
+    PcxInfo info;
+    if (!ResReadFile(name, file) || !PcxReadInfo(file, &info) || info.width > kMaxRasterSide ||
+        info.height > kMaxRasterSide)
+        return 0;
+    return SizeOrZero(RasterBlockSize(static_cast<std::size_t>(info.width), static_cast<std::size_t>(info.height)));
+}
+
+void* PcxRasterLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::vector<uint8_t> file;
+    PcxInfo info;
+    if (!ResReadFile(name, file) || !PcxReadInfo(file, &info) || info.width > kMaxRasterSide ||
+        info.height > kMaxRasterSide)
+        return nullptr;
+    Raster* raster = RasterBlock(block, info.width, info.height);
+    if (!raster)
+        return nullptr;
+    PcxDecodeBody(file, info, raster->pixels, info.width, info.width, info.height);
+    *resultSize = SizeOrZero(RasterBlockSize(static_cast<std::size_t>(info.width), static_cast<std::size_t>(info.height)));
+    return raster;
+}
+
+void* PcxPaletteLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::vector<uint8_t> file;
+    GamePalette* palette = PaletteBlock(block);
+    if (!palette || !ResReadFile(name, file) || !PcxReadPalette(file, palette))
+        return nullptr;
+    *resultSize = sizeof(GamePalette);
+    return palette;
+}
+
+bool PcxDecodeFile(const char* name, uint8_t* pixels, int maxWidth, int maxHeight, GamePalette* palette,
+                   int* width, int* height)
+{
+    std::vector<uint8_t> file;
+    PcxInfo info;
+    if (!ResReadFile(name, file) || !PcxReadInfo(file, &info))
+        return false;
+    *width = info.width < maxWidth ? info.width : maxWidth;
+    *height = info.height < maxHeight ? info.height : maxHeight;
+    PcxDecodeBody(file, info, pixels, *width, *width, *height);
+    if (palette)
+        PcxReadPalette(file, palette);
+    return true;
+}
+
+// --- Colour maps ----------------------------------------------------------
+
+void* ColourMapLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::FILE* f = block.size() >= kColourMapSize ? OpenLoose(name) : nullptr;
+    if (!f)
+        return nullptr;
+    bool ok = std::fread(block.data(), 1, kColourMapSize, f) == kColourMapSize;
+    std::fclose(f);
+    if (!ok)
+        return nullptr;
+    *resultSize = static_cast<int32_t>(kColourMapSize);
+    return block.data();
+}
+
+bool ColourMapSave(const char* name, std::span<const uint8_t> map)
+{
+    return map.size() == kColourMapSize && platform::WriteFileAtomically(name, map.data(), map.size());
+}
+
+// --- Fonts ----------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kSmallFont = "zqk\\resource\\fonts\\fsmall.fon";
+constexpr const char* kSmallFontIcon = "zqk\\resource\\art\\icons\\b.bbm";
+constexpr unsigned kSmallFontIconChar = 223;
+constexpr std::size_t kSpareRaster = (sizeof(Raster) + 7) & ~std::size_t{7};
+
+int32_t FontSizeOf(const char* name, FontFile kind)
+{
+    std::vector<uint8_t> file;
+    if (!ResReadFile(name, file))
+        return 0;
+    std::size_t size = FontBuildSize(file, kind);
+    // A ".fon" block keeps room for one glyph header of its own (the icon
+    // that the small font shows for character 223).
+    return size ? SizeOrZero(size + (kind == FontFile::Fon ? kSpareRaster : 0)) : 0;
+}
+
+RasterFont* FontLoad(const char* name, FontFile kind, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::vector<uint8_t> file;
+    if (!ResReadFile(name, file))
+        return nullptr;
+    RasterFont* font = FontBuild(file, kind, block);
+    if (font)
+        *resultSize = SizeOrZero(FontBuildSize(file, kind));
+    return font;
+}
+
+} // namespace
+
+int32_t FntFontSize(const char* name) { return FontSizeOf(name, FontFile::Fnt); }
+
+void* FntFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    return FontLoad(name, FontFile::Fnt, block, resultSize);
+}
+
+int32_t FonFontSize(const char* name) { return FontSizeOf(name, FontFile::Fon); }
+
+void* FonFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    if (block.size() < kSpareRaster)
+        return nullptr;
+    RasterFont* font = FontLoad(name, FontFile::Fon, block.first(block.size() - kSpareRaster), resultSize);
+    if (font && res::NamesEqual(res::SkipLeadingSeparator(name), kSmallFont)) {
+        // The small font shows an icon for character 223: a copy of the
+        // icon's header, so the shared picture itself is never changed.
+        Resource* icon = ResRegisterLoad(kSmallFontIcon, ResType::LbmRaster);
+        if (const auto* picture = static_cast<const Raster*>(ResGet(icon))) {
+            auto* glyph = reinterpret_cast<Raster*>(block.data() + block.size() - kSpareRaster);
+            *glyph = *picture;
+            glyph->yOffset = static_cast<int16_t>(glyph->yOffset - 1);
+            font->glyphs[kSmallFontIconChar] = glyph;
+            font->widths[kSmallFontIconChar] = static_cast<int16_t>(glyph->width + 1);
+        }
+    }
+    return font;
+}
+
+int32_t VectorFontSize(const char* name) { return static_cast<int32_t>(kVectorFontBlockSize); }
+
+void* VectorFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::vector<uint8_t> text;
+    if (!ResReadFile(name, text, 1u << 20))
+        return nullptr;
+    StrokeFont* font = VectorFontBuild(text, block);
+    if (font)
+        *resultSize = static_cast<int32_t>(block.size());
+    return font;
+}
+
+// --- Texts ----------------------------------------------------------------
+
+int32_t TextFileSize(const char* name)
+{
+    long length = ResFileLength(name);
+    return length >= 0 && length < INT32_MAX ? static_cast<int32_t>(length) + 1 : 1;
+}
+
+void* TextLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    std::FILE* f = block.empty() ? nullptr : OpenLoose(name);
+    if (!f)
+        return nullptr;
+    std::size_t n = std::fread(block.data(), 1, block.size() - 1, f);
+    std::fclose(f);
+    block[n] = 0;
+    *resultSize = static_cast<int32_t>(n + 1);
+    return block.data();
+}
+
+// --- Sounds ---------------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t Align16(std::size_t n) { return (n + 15) & ~std::size_t{15}; }
+
+// Opens a WAV file and finds its data; the layout of the sound in its block
+// follows from the format's extra size and the data size.
+struct SoundLayout {
+    std::size_t formatAt, samplesAt, total;
+};
+
+SoundLayout LayoutOf(const WaveFormat* format, uint32_t dataSize)
+{
+    SoundLayout l;
+    l.formatAt = Align16(sizeof(WaveSound));
+    l.samplesAt = Align16(l.formatAt + sizeof(WaveFormat) + format->extraSize);
+    l.total = l.samplesAt + dataSize;
+    return l;
+}
+
+} // namespace
+
+int32_t SoundSize(const char* name)
+{
+    WavFile* file;
+    WaveFormat* format;
+    RiffChunk riff, data;
+    if (WavOpen(name, &file, &format, &riff) != kWavOk)
+        return 0;
+    int32_t size = 0;
+    if (WavFindData(file, &data, &riff) == kWavOk)
+        size = SizeOrZero(LayoutOf(format, data.size).total);
+    WavClose(file, format);
+    return size;
+}
+
+void* SoundLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    if (!gSettings.sound)
+        return nullptr;
+    WavFile* file;
+    WaveFormat* format;
+    RiffChunk riff, data;
+    if (WavOpen(name, &file, &format, &riff) != kWavOk)
+        return nullptr;
+    WaveSound* sound = nullptr;
+    if (WavFindData(file, &data, &riff) == kWavOk) {
+        SoundLayout l = LayoutOf(format, data.size);
+        uint32_t length = data.size, read = 0;
+        if (l.total <= block.size() &&
+            WavRead(file, length, block.data() + l.samplesAt, &data, &read) == kWavOk) {
+            sound = reinterpret_cast<WaveSound*>(block.data());
+            sound->format = reinterpret_cast<WaveFormat*>(block.data() + l.formatAt);
+            std::memcpy(sound->format, format, sizeof(WaveFormat) + format->extraSize);
+            sound->samples = block.data() + l.samplesAt;
+            sound->length = length;
+            *resultSize = SizeOrZero(l.total);
+        }
+    }
+    WavClose(file, format);
+    return sound;
+}
+
+// --- 3D models ------------------------------------------------------------
+
+void* ModelLoadUnavailable(const char* name, std::span<uint8_t> block, int32_t* resultSize)
+{
+    char text[kResNameSize + 64];
+    std::snprintf(text, sizeof text, "No 3D model loader for resource '%s'", name);
+    DebugMessageBox(text, "RESMAN error");
+    return nullptr;
+}

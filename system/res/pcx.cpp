@@ -1,0 +1,268 @@
+// PCX pictures: header, body decoding, palette, and the in-memory PcxImage
+// with its run-length writer. See pcx.h.
+#include "system/res/pcx.h"
+
+#include "platform/files.h"
+#include "system/errors.h"
+#include "system/res/bytes.h"
+#include "system/res/loaders.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+bool PcxReadInfo(std::span<const uint8_t> file, PcxInfo* info)
+{
+    if (file.size() < kPcxHeaderSize)
+        return false;
+    const uint8_t* h = file.data();
+    int width = res::GetI16LE(h + 8) - res::GetI16LE(h + 4) + 1;
+    int height = res::GetI16LE(h + 10) - res::GetI16LE(h + 6) + 1;
+    if (width <= 0 || height <= 0)
+        return false;
+    int bytesPerLine = std::max<int>(res::GetU16LE(h + 66), width);
+    // Two body bytes give at most 63 pixels: a header asking for more than
+    // the body could ever hold is not a picture (and must not size a block).
+    uint64_t body = file.size() - kPcxHeaderSize;
+    if (static_cast<uint64_t>(bytesPerLine) * static_cast<uint64_t>(height) > body / 2 * 63 + body % 2)
+        return false;
+    *info = {width, height, bytesPerLine};
+    return true;
+}
+
+namespace {
+
+// Decodes bytesPerLine x height body bytes. With runsCrossRows a run left
+// over at the end of a row continues on the next; otherwise it is cut at the
+// row's end.
+std::size_t DecodeBody(std::span<const uint8_t> file, const PcxInfo& info, uint8_t* pixels,
+                       int stride, int dstWidth, int dstHeight, bool runsCrossRows)
+{
+    const uint8_t* in = file.data();
+    std::size_t p = kPcxHeaderSize;
+    const std::size_t end = file.size();
+    const int cols = std::min(info.width, dstWidth);
+    const int rows = std::min(info.height, dstHeight);
+    const int line = info.bytesPerLine;
+    int pending = 0;
+    uint8_t value = 0;
+    for (int row = 0; row < info.height; ++row) {
+        uint8_t* dst = row < rows ? pixels + static_cast<std::size_t>(row) * stride : nullptr;
+        int col = 0;
+        if (!runsCrossRows)
+            pending = 0;
+        while (col < line) {
+            if (pending == 0) {
+                if (p >= end)
+                    return p;
+                uint8_t b = in[p++];
+                if ((b & 0xC0) == 0xC0) {
+                    if (p >= end)
+                        return p;
+                    pending = b & 0x3F;
+                    value = in[p++];
+                    continue;
+                }
+                pending = 1;
+                value = b;
+            }
+            int n = std::min(pending, line - col);
+            if (dst && col < cols)
+                std::memset(dst + col, value, static_cast<std::size_t>(std::min(col + n, cols) - col));
+            col += n;
+            pending -= n;
+        }
+    }
+    return p;
+}
+
+} // namespace
+
+std::size_t PcxDecodeBody(std::span<const uint8_t> file, const PcxInfo& info, uint8_t* pixels,
+                          int stride, int dstWidth, int dstHeight)
+{
+    return DecodeBody(file, info, pixels, stride, dstWidth, dstHeight, false);
+}
+
+bool PcxReadPalette(std::span<const uint8_t> file, GamePalette* palette)
+{
+    if (file.size() < kPcxHeaderSize + kPcxPaletteSize)
+        return false;
+    const uint8_t* rgb = file.data() + file.size() - kPcxPaletteSize;
+    for (int i = 0; i < kPaletteEntries; ++i) {
+        palette->entries[i].red = rgb[3 * i];
+        palette->entries[i].green = rgb[3 * i + 1];
+        palette->entries[i].blue = rgb[3 * i + 2];
+    }
+    return true;
+}
+
+void PcxPackRow(const uint8_t* row, int width, std::vector<uint8_t>& out)
+{
+    int x = 0;
+    while (x < width) {
+        uint8_t v = row[x];
+        int run = 1;
+        while (x + run < width && run < 63 && row[x + run] == v)
+            ++run;
+        if (run >= 2) {
+            out.push_back(static_cast<uint8_t>(0xC0 | run));
+            out.push_back(v);
+        } else if (v >= 64) {
+            out.push_back(0xC1);
+            out.push_back(v);
+        } else {
+            out.push_back(v);
+        }
+        x += run;
+    }
+}
+
+// --- PcxImage -------------------------------------------------------------
+
+namespace {
+
+PcxImage* NewImage()
+{
+    auto* image = static_cast<PcxImage*>(std::calloc(1, sizeof(PcxImage)));
+    return image;
+}
+
+void SetWindow(uint8_t* header, int width, int height)
+{
+    res::PutU16LE(header + 4, 0);
+    res::PutU16LE(header + 6, 0);
+    res::PutU16LE(header + 8, static_cast<uint16_t>(width - 1));
+    res::PutU16LE(header + 10, static_cast<uint16_t>(height - 1));
+    res::PutU16LE(header + 66, static_cast<uint16_t>(width));
+}
+
+} // namespace
+
+PcxImage* PcxLoad(const char* path)
+{
+    std::vector<uint8_t> file;
+    if (!ResReadFile(path, file)) {
+        DebugPrintf("Unable to open file %s \n", path);
+        return nullptr;
+    }
+    DebugPrintf("Loading %s ... \n", path);
+    PcxInfo info;
+    if (!PcxReadInfo(file, &info) || file.size() < kPcxHeaderSize + kPcxPaletteSize)
+        return nullptr;
+    PcxImage* image = NewImage();
+    std::size_t pixelCount = static_cast<std::size_t>(info.width) * info.height;
+    uint8_t* pixels = static_cast<uint8_t*>(std::calloc(pixelCount, 1));
+    uint8_t* palette = static_cast<uint8_t*>(std::malloc(kPcxPaletteSize));
+    if (!image || !pixels || !palette) {
+        std::free(image);
+        std::free(pixels);
+        std::free(palette);
+        return nullptr;
+    }
+    std::memcpy(image->header, file.data(), kPcxHeaderSize);
+    image->width = info.width;
+    image->height = info.height;
+    image->bodySize = static_cast<int32_t>(pixelCount);
+    image->pixels = pixels;
+    std::size_t end = DecodeBody(file, info, pixels, info.width, info.width, info.height, true);
+    image->keptByte = end < file.size() ? file[end] : 12;
+    image->palette = palette;
+    std::memcpy(palette, file.data() + file.size() - kPcxPaletteSize, kPcxPaletteSize);
+    return image;
+}
+
+bool PcxSave(const char* path, const PcxImage* image)
+{
+    if (!image || !image->pixels || !image->palette)
+        return false;
+    std::vector<uint8_t> out(image->header, image->header + kPcxHeaderSize);
+    if (image->flags & kPcxPacked) {
+        res::AppendBytes(out, image->pixels, static_cast<std::size_t>(image->bodySize));
+    } else {
+        // The rows are packed at the image's width, so the header says so.
+        SetWindow(out.data(), image->width, image->height);
+        for (int y = 0; y < image->height; ++y)
+            PcxPackRow(image->pixels + static_cast<std::size_t>(y) * image->width, image->width, out);
+    }
+    out.push_back(image->keptByte);
+    res::AppendBytes(out, image->palette, kPcxPaletteSize);
+    return platform::WriteFileAtomically(path, out.data(), out.size());
+}
+
+PcxImage* PcxCopy(const PcxImage* image)
+{
+    if (!image)
+        return nullptr;
+    PcxImage* copy = NewImage();
+    uint8_t* pixels = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(image->bodySize) + 1));
+    uint8_t* palette = static_cast<uint8_t*>(std::malloc(kPcxPaletteSize));
+    if (!copy || !pixels || !palette) {
+        std::free(copy);
+        std::free(pixels);
+        std::free(palette);
+        return nullptr;
+    }
+    *copy = *image;
+    copy->flags &= ~static_cast<uint32_t>(kPcxCallerPalette);
+    copy->pixels = pixels;
+    std::memcpy(pixels, image->pixels, static_cast<std::size_t>(image->bodySize));
+    copy->palette = palette;
+    std::memcpy(palette, image->palette, kPcxPaletteSize);
+    return copy;
+}
+
+PcxImage* PcxFromPixels(const PcxImage* templ, uint32_t flags, const uint8_t* pixels, int width,
+                        int height, uint8_t* palette)
+{
+    if (!pixels || width <= 0 || height <= 0 || width > 0x8000 || height > 0x8000)
+        return nullptr;
+    PcxImage* image = NewImage();
+    if (!image)
+        return nullptr;
+    if (templ) {
+        std::memcpy(image->header, templ->header, kPcxHeaderSize);
+    } else {
+        uint8_t* h = image->header;
+        h[0] = 10;
+        h[1] = 5;
+        h[2] = 1;
+        h[3] = 8;
+        res::PutU16LE(h + 12, 640);
+        res::PutU16LE(h + 14, 480);
+        h[65] = 1;
+    }
+    SetWindow(image->header, width, height);
+    image->flags = flags | kPcxFromPixels | kPcxCallerPalette;
+    image->width = width;
+    image->height = height;
+    image->palette = palette;
+    image->keptByte = 12;
+
+    std::vector<uint8_t> body;
+    std::size_t pixelCount = static_cast<std::size_t>(width) * height;
+    if (flags & kPcxPacked) {
+        for (int y = 0; y < height; ++y)
+            PcxPackRow(pixels + static_cast<std::size_t>(y) * width, width, body);
+    } else {
+        body.assign(pixels, pixels + pixelCount);
+    }
+    image->pixels = static_cast<uint8_t*>(std::malloc(body.size() + 1));
+    if (!image->pixels) {
+        std::free(image);
+        return nullptr;
+    }
+    std::memcpy(image->pixels, body.data(), body.size());
+    image->bodySize = static_cast<int32_t>(body.size());
+    return image;
+}
+
+void PcxFree(PcxImage* image)
+{
+    if (!image)
+        return;
+    std::free(image->pixels);
+    if (!(image->flags & kPcxCallerPalette))
+        std::free(image->palette);
+    std::free(image);
+}

@@ -1,0 +1,435 @@
+// RESMAN: the resource records, the name hash, the pool with its mark, and
+// the shared backdrop. See resman.h; the loaders are in loaders.h.
+#include "system/res/resman.h"
+
+#include "platform/files.h"
+#include "platform/host.h"
+#include "system/crand.h"
+#include "system/errors.h"
+#include "system/raster.h"
+#include "system/res/loaders.h"
+#include "system/res/names.h"
+#include "system/res/slab.h"
+#include "system/settings.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr const char* kSourcePath = "C:\\zqk\\ZQSYS\\RES\\RESMAN";
+constexpr const char* kErrorTitle = "RESMAN error";
+
+// How each conversion type is sized, where it may live and how it loads.
+// A type with a size query takes its size from the file at registration;
+// otherwise fixedSize is reserved.
+struct TypeInfo {
+    bool valid;
+    int32_t fixedSize;
+    ResSizeQuery sizeQuery;
+    int32_t libraryRow;
+    ResLoader loader; // null: the block itself is the data (or nothing)
+    bool reload;      // run the loader on every request
+    bool model;       // set the model flag after loading
+};
+
+constexpr int32_t kHeaderSize = static_cast<int32_t>(sizeof(Raster));
+constexpr int32_t kPaletteSize = static_cast<int32_t>(sizeof(GamePalette));
+
+constexpr TypeInfo kTypes[] = {
+    /* 0 Sized        */ {false, 0, nullptr, 0, nullptr, false, false},
+    /* 1 LbmPalette   */ {true, kPaletteSize, nullptr, 0, IffPaletteLoad, false, false},
+    /* 2 LbmRaster    */ {true, 0, IffRasterSize, 1, IffRasterLoad, false, false},
+    /* 3 RasterHeader */ {true, kHeaderSize, nullptr, 2, nullptr, true, false},
+    /* 4 PcxPalette   */ {true, kPaletteSize, nullptr, 0, PcxPaletteLoad, false, false},
+    /* 5 PcxRaster    */ {true, 0, PcxRasterSize, 1, PcxRasterLoad, false, false},
+    /* 6 PcxBackdrop  */ {true, kHeaderSize, nullptr, 2, nullptr, true, false},
+    /* 7 ColourMap    */ {true, static_cast<int32_t>(kColourMapSize), nullptr, 3, ColourMapLoad, false, false},
+    /* 8 FntFont      */ {true, 0, FntFontSize, 4, FntFontLoad, false, false},
+    /* 9 FonFont      */ {true, 0, FonFontSize, 4, FonFontLoad, false, false},
+    /* 10 VectorFont  */ {true, 0, VectorFontSize, 5, VectorFontLoad, false, false},
+    /* 11 AscModel    */ {true, 0, nullptr, 6, ModelLoadUnavailable, false, true},
+    /* 12 DatModel    */ {true, 0, nullptr, 6, ModelLoadUnavailable, false, true},
+    /* 13 Avatar      */ {false, 0, nullptr, 0, nullptr, false, false},
+    /* 14 Text        */ {true, 0, TextFileSize, 9, TextLoad, false, false},
+    /* 15 LwoModel    */ {true, 0, nullptr, 6, ModelLoadUnavailable, false, true},
+    /* 16 LwoWire     */ {true, 0, nullptr, 7, ModelLoadUnavailable, false, true},
+    /* 17 Video       */ {true, 0, nullptr, 11, nullptr, false, false},
+    /* 18 Avi         */ {true, 0, nullptr, 12, nullptr, false, false},
+    /* 19 Sound       */ {true, 0, SoundSize, 13, SoundLoad, false, false},
+};
+constexpr int kTypeCount = static_cast<int>(sizeof kTypes / sizeof kTypes[0]);
+
+struct Pool {
+    uint8_t* base = nullptr;
+    std::size_t size = 0;
+    std::size_t taken = 0; // the top is base + taken; alignment padding counts
+};
+
+struct Mark {
+    std::size_t taken = 0;
+    int count = 0;
+};
+
+Resource gRecords[kResRecords];
+int gCount = 0;
+Pool gPool;
+Mark gMark;
+uint32_t gWeights[256];
+
+// The shared backdrop and the record whose picture it holds.
+uint8_t* gBackdrop = nullptr;
+GamePalette gBackdropPalette;
+const Resource* gBackdropOwner = nullptr;
+int gBackdropWidth = 0;
+int gBackdropHeight = 0;
+
+const TypeInfo* InfoOf(ResType type)
+{
+    int t = static_cast<int>(type);
+    if (t < 0 || t >= kTypeCount || !kTypes[t].valid)
+        return nullptr;
+    return &kTypes[t];
+}
+
+// A pool block of n bytes, 16-byte aligned, or null when the pool cannot
+// hold it. Nothing is given back before ResReleaseToMark.
+uint8_t* PoolTake(std::size_t n)
+{
+    std::size_t start = (gPool.taken + kResPoolAlign - 1) & ~(kResPoolAlign - 1);
+    if (!gPool.base || start > gPool.size || n >= gPool.size - start)
+        return nullptr;
+    gPool.taken = start + n;
+    return gPool.base + start;
+}
+
+// Gives a block back when nothing was taken after it, so a load that failed
+// leaves the pool as it found it.
+void PoolGiveBack(uint8_t* block, std::size_t n, std::size_t takenBefore)
+{
+    if (block && block + n == gPool.base + gPool.taken)
+        gPool.taken = takenBefore;
+}
+
+// Whether a resource's file can be found: in its library (when its row has
+// one and libraries are on) or as a loose file.
+bool ResourceFileFound(const Resource& r)
+{
+    if (r.libraryRow == kResRowVideo)
+        return true;
+    const char* library = SlabLibraryForRow(r.libraryRow);
+    if (library && !gSettings.noSlab) {
+        if (r.libraryRow == kResRowTexts)
+            return SlabFindSize(library, r.name) > 0 || ResFileExists(r.name);
+        uint32_t size;
+        std::FILE* f = SlabOpen(library, r.name, &size);
+        if (f)
+            std::fclose(f);
+        return f != nullptr;
+    }
+    return ResFileExists(r.name);
+}
+
+void ReportMissing(const char* name)
+{
+    char text[kResNameSize + 64];
+    std::snprintf(text, sizeof text, "Could not find resource '%s'", name);
+    DebugMessageBox(text, kErrorTitle);
+}
+
+int32_t SizeAtRegistration(const Resource& r, const TypeInfo& info)
+{
+    if (r.type == ResType::Text) {
+        const char* library = SlabLibraryForRow(kResRowTexts);
+        if (!gSettings.noSlab && SlabLibraryExists(library)) {
+            uint32_t size = SlabFindSize(library, r.name);
+            if (size > 0 && size < INT32_MAX)
+                return static_cast<int32_t>(size) + 1;
+        }
+    }
+    return info.sizeQuery ? info.sizeQuery(r.name) : info.fixedSize;
+}
+
+// The backdrop picture: decoded once per record into the shared backdrop,
+// its header (in the record's block) pointing there.
+void* LoadBackdrop(const Resource* r, std::span<uint8_t> block)
+{
+    if (!gBackdrop || block.size() < sizeof(Raster))
+        return nullptr;
+    if (r != gBackdropOwner) {
+        gBackdropOwner = nullptr;
+        if (!PcxDecodeFile(r->name, gBackdrop, kBackdropWidth, kBackdropHeight, &gBackdropPalette,
+                           &gBackdropWidth, &gBackdropHeight))
+            return nullptr;
+        gBackdropOwner = r;
+    }
+    Raster* raster = reinterpret_cast<Raster*>(block.data());
+    raster->pixels = gBackdrop;
+    raster->width = static_cast<int16_t>(gBackdropWidth);
+    raster->height = static_cast<int16_t>(gBackdropHeight);
+    raster->xOffset = 0;
+    raster->yOffset = 0;
+    return raster;
+}
+
+// Texts come from the language's text library when it exists and holds them,
+// else from the loose file.
+void* LoadText(const Resource* r, std::span<uint8_t> block, int32_t* resultSize)
+{
+    const char* library = SlabLibraryForRow(kResRowTexts);
+    if (!gSettings.noSlab && SlabLibraryExists(library) && !block.empty()) {
+        uint32_t read = 0;
+        if (SlabReadInto(library, r->name, block.first(block.size() - 1), &read) && read > 0) {
+            block[read] = 0;
+            *resultSize = static_cast<int32_t>(read) + 1;
+            return block.data();
+        }
+    }
+    return TextLoad(r->name, block, resultSize);
+}
+
+} // namespace
+
+uint32_t ResNameHash(const char* name)
+{
+    uint32_t sum = 0;
+    uint32_t pairs = 0;
+    for (const char* p = name; *p; ++p) {
+        uint32_t w = gWeights[static_cast<uint8_t>(res::FoldNameChar(*p))];
+        sum += w;
+        if (p[1])
+            pairs += w * gWeights[static_cast<uint8_t>(res::FoldNameChar(p[1]))];
+    }
+    return ((pairs >> 8) & 0xFF) << 24 | sum;
+}
+
+std::size_t ResInit()
+{
+    ResShutdown();
+    for (uint32_t k = 0; k < 256; ++k)
+        gWeights[k] = k + 256 * (static_cast<uint32_t>(CRand()) % 256);
+
+    // The pool takes what memory is free, less a margin, up to its cap.
+    platform::MemoryStatus memory = platform::QueryMemoryStatus();
+    uint64_t available = memory.availablePhysical + memory.availablePageFile;
+    if (available < kResMemoryMargin) {
+        ReportVerifyFailure("No Available Memory for resource manager", kSourcePath, __LINE__);
+        return 0;
+    }
+    std::size_t size = available - kResMemoryMargin < kResPoolCap
+                           ? static_cast<std::size_t>(available - kResMemoryMargin)
+                           : kResPoolCap;
+    gPool.base = static_cast<uint8_t*>(::operator new(size, std::align_val_t(kResPoolAlign), std::nothrow));
+    gBackdrop = new (std::nothrow) uint8_t[kBackdropWidth * kBackdropHeight];
+    if (!gPool.base || !gBackdrop) {
+        ReportVerifyFailure("No Available Memory for resource manager", kSourcePath, __LINE__);
+        ResShutdown();
+        return 0;
+    }
+    gPool.size = size;
+    gPool.taken = 0;
+    gMark = Mark{};
+    gCount = 0;
+    for (Resource& r : gRecords)
+        r.data = nullptr;
+    gBackdropOwner = nullptr;
+    return gPool.size;
+}
+
+void ResShutdown()
+{
+    ::operator delete(gPool.base, std::align_val_t(kResPoolAlign), std::nothrow);
+    delete[] gBackdrop;
+    gPool = Pool{};
+    gBackdrop = nullptr;
+    gBackdropOwner = nullptr;
+    gMark = Mark{};
+    gCount = 0;
+}
+
+Resource* ResRegister(const char* name, ResType type)
+{
+    if (!name)
+        return nullptr;
+    name = res::SkipLeadingSeparator(name);
+    if (std::strlen(name) >= kResNameSize) {
+        char text[200];
+        std::snprintf(text, sizeof text, "Resource name too long: '%.100s...'", name);
+        DebugMessageBox(text, kErrorTitle);
+        return nullptr;
+    }
+    const TypeInfo* info = InfoOf(type);
+    if (!info) {
+        ReportVerifyFailure("Unidentfied Resource type", kSourcePath, __LINE__);
+        return nullptr;
+    }
+
+    uint32_t hash = ResNameHash(name);
+    if (type != ResType::FntFont && type != ResType::FonFont)
+        for (int i = 0; i < gCount; ++i) {
+            Resource& r = gRecords[i];
+            if (r.hash == hash && r.type == type && res::NamesEqual(r.name, name))
+                return &r;
+        }
+
+    if (gCount >= kResRecords) {
+        ReportVerifyFailure("Out of Resource Handles", kSourcePath, __LINE__);
+        return nullptr;
+    }
+    Resource& r = gRecords[gCount++];
+    std::memset(r.name, 0, sizeof r.name);
+    std::strcpy(r.name, name);
+    r.data = nullptr;
+    r.type = type;
+    r.modelFlag = 0;
+    r.reloadFlag = info->reload ? 255 : 0;
+    r.hash = hash;
+    r.libraryRow = info->libraryRow;
+    r.size = SizeAtRegistration(r, *info);
+    return &r;
+}
+
+void* ResGet(Resource* r)
+{
+    if (!r)
+        return nullptr;
+    if (r->data && !r->reloadFlag)
+        return r->data;
+    const TypeInfo* info = InfoOf(r->type);
+    if (!info)
+        return r->data; // sized blocks are their own data
+
+    if (!ResourceFileFound(*r)) {
+        ReportMissing(r->name);
+        return nullptr;
+    }
+    if (r->libraryRow != kResRowTexts && r->type != ResType::LbmRaster) {
+        char line[kResNameSize + 64];
+        std::snprintf(line, sizeof line, "RESMAN - Loading: '%s' Size: %d\n", r->name, r->size);
+        ConsolePrint(line);
+    }
+
+    std::span<uint8_t> block;
+    uint8_t* fresh = nullptr;
+    std::size_t takenBefore = gPool.taken;
+    if (r->data) {
+        block = {static_cast<uint8_t*>(r->data), static_cast<std::size_t>(r->size)};
+    } else if (r->size > 0) {
+        fresh = PoolTake(static_cast<std::size_t>(r->size));
+        if (!fresh)
+            return nullptr;
+        std::memset(fresh, 0, static_cast<std::size_t>(r->size));
+        block = {fresh, static_cast<std::size_t>(r->size)};
+    }
+
+    int32_t resultSize = 0;
+    void* data = nullptr;
+    switch (r->type) {
+    case ResType::RasterHeader:
+        data = block.empty() ? nullptr : block.data();
+        break;
+    case ResType::PcxBackdrop:
+        data = LoadBackdrop(r, block);
+        break;
+    case ResType::Text:
+        data = LoadText(r, block, &resultSize);
+        break;
+    default:
+        data = info->loader ? info->loader(r->name, block, &resultSize) : nullptr;
+        break;
+    }
+    if (!data)
+        PoolGiveBack(fresh, block.size(), takenBefore);
+    r->data = data;
+    r->reloadFlag = info->reload ? 255 : 0;
+    if (data && info->model)
+        r->modelFlag = 255;
+    return data;
+}
+
+Resource* ResRegisterLoad(const char* name, ResType type)
+{
+    Resource* r = ResRegister(name, type);
+    ResGet(r);
+    return r;
+}
+
+Resource* ResLoadNamed(const char* name, ResType type) { return ResRegisterLoad(name, type); }
+
+Resource* ResAllocSized(int libraryRow, int32_t size)
+{
+    if (size < 0)
+        return nullptr;
+    if (gCount >= kResRecords) {
+        ReportVerifyFailure("Out of Resource Handles", kSourcePath, __LINE__);
+        return nullptr;
+    }
+    uint8_t* block = PoolTake(static_cast<std::size_t>(size));
+    if (!block)
+        return nullptr;
+    std::memset(block, 0, static_cast<std::size_t>(size));
+    Resource& r = gRecords[gCount++];
+    std::memset(r.name, 0, sizeof r.name);
+    std::strcpy(r.name, "Sized");
+    r.hash = ResNameHash(r.name);
+    r.data = block;
+    r.size = size;
+    r.type = ResType::Sized;
+    r.libraryRow = libraryRow;
+    r.modelFlag = 255;
+    r.reloadFlag = 0;
+    return &r;
+}
+
+bool ResFileExists(const char* path)
+{
+    if (!path)
+        return false;
+    std::FILE* f = platform::OpenDataFile(res::SkipLeadingSeparator(path), "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+void ResMark()
+{
+    gMark.taken = gPool.taken;
+    gMark.count = gCount;
+}
+
+void ResReleaseToMark()
+{
+    gPool.taken = gMark.taken;
+    for (int i = gMark.count; i < gCount; ++i) {
+        if (gBackdropOwner == &gRecords[i])
+            gBackdropOwner = nullptr;
+        gRecords[i].data = nullptr;
+    }
+    gCount = gMark.count;
+}
+
+void ResDropData(Resource* r)
+{
+    if (r && r->libraryRow != kResRowModels && r->libraryRow != kResRowSounds)
+        r->data = nullptr;
+}
+
+void ResSetModelFlag(Resource* r)
+{
+    if (r)
+        r->modelFlag = 255;
+}
+
+void ResClearModelFlag(Resource* r)
+{
+    if (r)
+        r->modelFlag = 0;
+}
+
+int ResRecordCount() { return gCount; }
+std::size_t ResPoolUsed() { return gPool.taken; }
+std::size_t ResPoolSize() { return gPool.size; }
+uint8_t* ResBackdropPixels() { return gBackdrop; }
+const GamePalette& ResBackdropPalette() { return gBackdropPalette; }

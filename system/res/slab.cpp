@@ -1,0 +1,245 @@
+// Slab libraries: directory search, the three readers and the library
+// builder used by the pack tool. See slab.h.
+#include "system/res/slab.h"
+
+#include "platform/files.h"
+#include "system/res/bytes.h"
+#include "system/res/names.h"
+#include "system/settings.h"
+
+#include <cstring>
+
+namespace {
+
+// Library names by resource library row and language (English, French,
+// German); rows not listed have no library.
+struct RowLibraries {
+    int row;
+    const char* names[3];
+};
+constexpr RowLibraries kRowLibraries[] = {
+    {6, {"shapes", "shapes", "shapes"}},
+    {7, {"shapes", "shapes", "shapes"}},
+    {9, {"text", "frn_", "ger_"}},
+    {10, {"shapes", "shapes", "shapes"}},
+};
+
+// Where the first four characters of the library name first occur in the
+// path (ignoring case), or null.
+const char* FindLibraryPrefix(const char* library, const char* path)
+{
+    std::size_t n = std::strlen(library);
+    if (n > 4)
+        n = 4;
+    if (n == 0)
+        return nullptr;
+    for (const char* p = path; *p; ++p)
+        if (res::NamesEqualN(p, library, n))
+            return p;
+    return nullptr;
+}
+
+// The key of a path inside a library for SlabOpen: from the first '\' at or
+// after the library prefix; the last three characters when the prefix does
+// not occur; null when no '\' follows it.
+const char* OpenKey(const char* library, const char* path)
+{
+    const char* at = FindLibraryPrefix(library, path);
+    if (!at) {
+        std::size_t n = std::strlen(path);
+        return n >= 3 ? path + n - 3 : path;
+    }
+    for (; *at; ++at)
+        if (*at == '\\' || *at == '/')
+            return at;
+    return nullptr;
+}
+
+// The key of a text path: right after the library prefix, or null.
+const char* TextKey(const char* library, const char* path)
+{
+    const char* at = FindLibraryPrefix(library, path);
+    if (!at)
+        return nullptr;
+    std::size_t n = std::strlen(library);
+    return at + (n > 4 ? 4 : n);
+}
+
+long FileLength(std::FILE* file)
+{
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    long length = std::ftell(file);
+    return length;
+}
+
+std::FILE* OpenLibrary(const char* library)
+{
+    return platform::OpenDataFile(SlabLibraryPath(library).c_str(), "rb");
+}
+
+// Finds a text entry in its library: 1 found, 0 not found, -1 no key or the
+// library does not open.
+int FindTextEntry(const char* library, const char* path, std::FILE** file, SlabEntry* entry)
+{
+    *file = nullptr;
+    const char* key = library && path ? TextKey(library, path) : nullptr;
+    if (!key)
+        return -1;
+    *file = OpenLibrary(library);
+    if (!*file)
+        return -1;
+    return SlabFindEntry(*file, key, entry) ? 1 : 0;
+}
+
+} // namespace
+
+std::string SlabLibraryPath(const char* library)
+{
+    return std::string("zqk\\resource\\") + library + ".slb";
+}
+
+const char* SlabLibraryForRow(int row)
+{
+    unsigned language = gSettings.language < 3 ? gSettings.language : 0;
+    for (const RowLibraries& r : kRowLibraries)
+        if (r.row == row)
+            return r.names[language];
+    return nullptr;
+}
+
+bool SlabLibraryExists(const char* library)
+{
+    return library && platform::DataFileExists(SlabLibraryPath(library).c_str());
+}
+
+bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
+{
+    long length = FileLength(file);
+    if (length < static_cast<long>(kSlabHeaderSize) || std::fseek(file, 0, SEEK_SET) != 0)
+        return false;
+    uint8_t header[kSlabHeaderSize];
+    if (std::fread(header, 1, sizeof header, file) != sizeof header)
+        return false;
+    uint64_t count = res::GetU32LE(header + 4);
+    uint64_t directory = res::GetU32LE(header + 8);
+    uint64_t fileSize = static_cast<uint64_t>(length);
+    if (directory > fileSize || count > (fileSize - directory) / kSlabEntrySize)
+        return false;
+    if (std::fseek(file, static_cast<long>(directory), SEEK_SET) != 0)
+        return false;
+
+    // The directory is read a few dozen entries at a time and searched in
+    // order: the first equal name wins.
+    constexpr std::size_t kBatch = 64;
+    uint8_t batch[kBatch * kSlabEntrySize];
+    for (uint64_t done = 0; done < count;) {
+        std::size_t n = static_cast<std::size_t>(count - done < kBatch ? count - done : kBatch);
+        if (std::fread(batch, kSlabEntrySize, n, file) != n)
+            return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const uint8_t* e = batch + i * kSlabEntrySize;
+            const char* name = reinterpret_cast<const char*>(e);
+            if (!std::memchr(name, 0, kSlabNameSize))
+                continue; // an unterminated name matches nothing
+            if (!res::NamesEqual(name, key))
+                continue;
+            uint64_t offset = res::GetU32LE(e + 64);
+            uint64_t size = res::GetU32LE(e + 68);
+            if (offset > fileSize || size > fileSize - offset)
+                return false;
+            if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0)
+                return false;
+            entry->offset = static_cast<uint32_t>(offset);
+            entry->size = static_cast<uint32_t>(size);
+            return true;
+        }
+        done += n;
+    }
+    return false;
+}
+
+std::FILE* SlabOpen(const char* library, const char* path, uint32_t* size)
+{
+    if (!path)
+        return nullptr;
+    if (library && !gSettings.noSlab) {
+        const char* key = OpenKey(library, path);
+        std::FILE* file = key ? OpenLibrary(library) : nullptr;
+        if (file) {
+            SlabEntry entry;
+            if (SlabFindEntry(file, key, &entry)) {
+                if (size)
+                    *size = entry.size;
+                return file;
+            }
+            std::fclose(file);
+        }
+    }
+    std::FILE* file = platform::OpenDataFile(path, "rb");
+    if (file && size) {
+        long length = FileLength(file);
+        *size = length > 0 ? static_cast<uint32_t>(length) : 0;
+        std::fseek(file, 0, SEEK_SET);
+    }
+    return file;
+}
+
+uint32_t SlabFindSize(const char* library, const char* path)
+{
+    std::FILE* file;
+    SlabEntry entry;
+    int found = FindTextEntry(library, path, &file, &entry);
+    if (file)
+        std::fclose(file);
+    return found == 1 ? entry.size : 0;
+}
+
+uint8_t* SlabReadInto(const char* library, const char* path, std::span<uint8_t> buffer,
+                      uint32_t* bytesRead)
+{
+    *bytesRead = 0;
+    std::FILE* file;
+    SlabEntry entry;
+    int found = FindTextEntry(library, path, &file, &entry);
+    if (found < 0) {
+        if (file)
+            std::fclose(file);
+        return nullptr;
+    }
+    if (found == 1 && entry.size <= buffer.size() &&
+        std::fread(buffer.data(), 1, entry.size, file) == entry.size)
+        *bytesRead = entry.size;
+    std::fclose(file);
+    return buffer.data();
+}
+
+bool SlabBuild(std::span<const SlabPackItem> items, std::vector<uint8_t>& out)
+{
+    uint64_t total = kSlabHeaderSize + items.size() * kSlabEntrySize;
+    for (const SlabPackItem& item : items) {
+        if (item.name.size() >= kSlabNameSize)
+            return false;
+        total += item.data.size();
+    }
+    if (total > UINT32_MAX)
+        return false;
+
+    out.assign(kSlabHeaderSize, 0);
+    out.reserve(static_cast<std::size_t>(total));
+    std::vector<uint32_t> offsets;
+    for (const SlabPackItem& item : items) {
+        offsets.push_back(static_cast<uint32_t>(out.size()));
+        res::AppendBytes(out, item.data.data(), item.data.size());
+    }
+    res::PutU32LE(&out[4], static_cast<uint32_t>(items.size()));
+    res::PutU32LE(&out[8], static_cast<uint32_t>(out.size()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        uint8_t name[kSlabNameSize] = {};
+        std::memcpy(name, items[i].name.data(), items[i].name.size());
+        res::AppendBytes(out, name, sizeof name);
+        res::AppendU32LE(out, offsets[i]);
+        res::AppendU32LE(out, static_cast<uint32_t>(items[i].data.size()));
+    }
+    return true;
+}

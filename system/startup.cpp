@@ -1,0 +1,24 @@
+// Start-up and shutdown. See startup.h.
+#include "system/startup.h"
+
+#include "platform/window.h"
+#include "system/display.h"
+
+uint8_t gLoadingScreenUp = 0;
+
+int StartGame()
+{
+    return -1;
+}
+
+void ShutDown()
+{
+    DisplayClose();
+    platform::CloseWindow();
+}
+
+void HandleDroppedFile(const char*)
+{
+    // Models, films and scripts dropped on the window start once the
+    // loaders they need exist.
+}

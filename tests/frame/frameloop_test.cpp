@@ -1,0 +1,368 @@
+// The frame loop: the order of a frame's calls, the skip-present and film
+// cases, pause, inactivity, the start-up delay, intro mode, and headless runs
+// of whole loops on a scripted clock and input timeline.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+#include "screens/bridge.h"
+#include "screens/frontend.h"
+#include "system/calltrace.h"
+#include "system/display.h"
+#include "system/frameclock.h"
+#include "system/frameloop.h"
+#include "system/input.h"
+#include "system/settings.h"
+#include "tests/frame/virtualclock.h"
+#include "world/profiler.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+constexpr uint16_t kKeyA = 0x1E61;   // scan code of A, character 'a'
+constexpr uint16_t kKeyP = 0x1900;
+constexpr uint16_t kKeyEscape = 0x0100;
+constexpr int kHostScancodeA = 4; // the host keyboard's code of A, as the window injects it
+
+std::vector<uint16_t> gHandledKeys;
+
+void RecordingKeyHandler(uint16_t code)
+{
+    RecordCall("KeyHandler");
+    gHandledKeys.push_back(code);
+}
+
+// A display back end that only records the frame's lock and present.
+int OpenNothing(DisplayMode&) { return 1; }
+void Nothing() {}
+void RecordClose() { RecordCall("DisplayClose"); }
+void NothingWithMode(DisplayMode&) {}
+void RecordLock(DisplayMode&) { RecordCall("DisplayLock"); }
+void RecordPresent(DisplayMode&) { RecordCall("DisplayPresent"); }
+void NoPaletteHandle(const SystemPalette*) {}
+void NoPalette(const PaletteColour*) {}
+const DisplayDriver kRecordingDisplay = {OpenNothing,   RecordClose,   NothingWithMode,
+                                         RecordPresent, RecordLock,    Nothing,
+                                         NoPaletteHandle, NoPalette,   NoPalette};
+
+class FrameLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(platform::VideoAvailable());
+        DrainMessages();
+        virtualclock::Install();
+        virtualclock::stepPerRead = virtualclock::Milliseconds(30); // 3-tick frames
+        savedSettings_ = gSettings;
+        savedDriver_ = gDisplayDriver;
+        gDisplayDriver = &kRecordingDisplay;
+        gLoopFlags.applicationActive = 1;
+        gKeyHandler = RecordingKeyHandler;
+        gHandledKeys.clear();
+        ResetInput();
+        EnableCallTrace(true);
+        ClearCallTrace();
+    }
+
+    void TearDown() override
+    {
+        EnableCallTrace(false);
+        ClearCallTrace();
+        gKeyHandler = nullptr;
+        gDisplayDriver = savedDriver_;
+        gSettings = savedSettings_;
+        gStartMissionRequest = 0;
+        virtualclock::Remove();
+        DrainMessages();
+    }
+
+    static void DrainMessages()
+    {
+        platform::WindowMessage message;
+        while (platform::PeekWindowMessage(message)) {
+        }
+    }
+
+    // Runs passes of the loop; returns false when the loop ended.
+    static bool Passes(int count)
+    {
+        int exitCode = 0;
+        for (int i = 0; i < count; ++i)
+            if (!RunFrameLoopPass(exitCode))
+                return false;
+        return true;
+    }
+
+    Settings savedSettings_;
+    const DisplayDriver* savedDriver_ = nullptr;
+};
+
+// The recorded calls that are among `milestones`, in recorded order.
+Calls Milestones(const Calls& milestones)
+{
+    Calls found;
+    for (const std::string& call : RecordedCalls())
+        if (std::find(milestones.begin(), milestones.end(), call) != milestones.end())
+            found.push_back(call);
+    return found;
+}
+
+// The first call the simulation frame makes of the bridge code stands for
+// the whole simulation frame.
+constexpr const char* kSimulationFrame = "SelectCurrentObjective";
+
+TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
+{
+    gStartMissionRequest = 255;
+    gSettings.displayShades = 255;
+    KeyQueuePush(kKeyA);
+    KeyQueuePush(kKeyP);
+    GetKeyStateBlock()[0x1E] = 255;
+    const uint16_t frames = gFrameClock.frameCounter;
+
+    EXPECT_EQ(RunFrame(), 1);
+
+    const Calls expected = {"StartMission",    kSimulationFrame, "DisplayLock",    "TickCommsFilm",
+                            "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
+                            "ShowShadeTable",  "DisplayPresent"};
+    EXPECT_EQ(Milestones(expected), expected);
+    // Nothing of the UI, bridge or display runs inside the simulation frame.
+    const Calls calls = RecordedCalls();
+    const auto simulationEnd = std::find(calls.begin(), calls.end(), "DisplayLock");
+    EXPECT_EQ(std::count(calls.begin(), simulationEnd, "guiUpdateScreen"), 0);
+    EXPECT_EQ(gHandledKeys, (std::vector<uint16_t>{kKeyA, kKeyP}));
+    EXPECT_EQ(gStartMissionRequest, 0);
+    EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
+    EXPECT_EQ(GetPreviousKeyStateBlock()[0x1E], 255);
+}
+
+TEST_F(FrameLoopTest, SimulationStandsWhileTheFrontEndOrAStoppingViewIsUp)
+{
+    for (uint8_t* flag : {&gFrontEndActive, &gDocsViewOpen, &gObjectivesViewOpen}) {
+        ClearCallTrace();
+        *flag = 255;
+        EXPECT_EQ(RunFrame(), 1);
+        *flag = 0;
+        EXPECT_EQ(CountRecordedCalls(kSimulationFrame), 0u);
+        EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+    }
+}
+
+TEST_F(FrameLoopTest, ProfilerTotalSpansTheWholeFrame)
+{
+    gFrameProfiler = AllocFrameProfiler();
+    ASSERT_NE(gFrameProfiler, nullptr);
+    RunFrame();
+
+    const FrameProfiler& profiler = *gFrameProfiler;
+    std::vector<std::string> names;
+    double sections = 0.0, total = -1.0;
+    for (int slot = 0; slot <= profiler.highestSlot; ++slot) {
+        names.emplace_back(profiler.names[slot]);
+        if (names.back() == "TOTAL")
+            total = profiler.durations[slot];
+        else
+            sections += profiler.durations[slot];
+    }
+    gFrameProfiler = nullptr;
+    ResetValueRecorders();
+
+    EXPECT_EQ(names, (Calls{"COLLISIONS", "CONTROL", "SIMULATION", "OTHER", "UPDATING", "TOTAL"}));
+    // Every read of the virtual clock moves it 30 ms (3000 units): "TOTAL"
+    // runs from the frame's start to its own mark, one read after "UPDATING".
+    EXPECT_DOUBLE_EQ(sections, 5 * 3000.0);
+    EXPECT_DOUBLE_EQ(total, sections + 3000.0);
+}
+
+TEST_F(FrameLoopTest, SkipPresentRequestSkipsOnePresent)
+{
+    gLoopFlags.skipPresent = 255;
+    EXPECT_EQ(RunFrame(), 1);
+    EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 0u);
+    EXPECT_EQ(gLoopFlags.skipPresent, 0);
+    RunFrame();
+    EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 1u);
+}
+
+TEST_F(FrameLoopTest, IntroModeRunsNoFrame)
+{
+    gSettings.intro = 255;
+    const uint16_t frames = gFrameClock.frameCounter;
+    EXPECT_EQ(RunFrame(), 0);
+    EXPECT_TRUE(RecordedCalls().empty());
+    EXPECT_EQ(gFrameClock.frameCounter, frames);
+}
+
+TEST_F(FrameLoopTest, FilmModeStopsTheFrameBeforeDrawing)
+{
+    gLoopFlags.filmMode = 255;
+    const uint16_t frames = gFrameClock.frameCounter;
+    EXPECT_EQ(RunFrame(), 1);
+    EXPECT_TRUE(RecordedCalls().empty());
+    EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
+}
+
+TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
+{
+    for (const uint16_t endKey : {kKeyP, kKeyEscape}) {
+        SCOPED_TRACE(endKey);
+        ClearCallTrace();
+        gLoopFlags.pause = 255;
+        KeyQueuePush(kKeyA);
+        KeyQueuePush(endKey);
+        const uint32_t ticks = gFrameClock.tickCount;
+
+        ASSERT_TRUE(Passes(1)); // takes A: still paused
+        EXPECT_EQ(gLoopFlags.pause, 255);
+        EXPECT_EQ(KeyQueueCount(), 1);
+        ASSERT_TRUE(Passes(1)); // takes the end key
+        EXPECT_EQ(gLoopFlags.pause, 0);
+        EXPECT_EQ(RecordedCalls(), Calls{"guiRequestFullRedraw"});
+        EXPECT_EQ(gFrameClock.tickCount, ticks); // the clock was not read
+        EXPECT_TRUE(gHandledKeys.empty());
+
+        ASSERT_TRUE(Passes(1));
+        EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+    }
+}
+
+TEST_F(FrameLoopTest, InactiveWindowRunsFramesOnlyWithRunInBackOrConsole)
+{
+    gLoopFlags.applicationActive = 0;
+    ASSERT_TRUE(Passes(5));
+    EXPECT_TRUE(RecordedCalls().empty());
+    EXPECT_EQ(gFrameClock.gameClock, 0u);
+
+    gSettings.runInBack = 255;
+    ASSERT_TRUE(Passes(2));
+    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 2u);
+    EXPECT_EQ(gFrameClock.gameClock, 6u);
+
+    gSettings.runInBack = 0;
+    gSettings.console = 255;
+    ASSERT_TRUE(Passes(2));
+    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 4u);
+}
+
+TEST_F(FrameLoopTest, StartupDelayHoldsFramesBack)
+{
+    gLoopFlags.startupDelay = 10;
+    ASSERT_TRUE(Passes(4)); // 10 - 3 x 4 = -2
+    EXPECT_EQ(gLoopFlags.startupDelay, -2);
+    EXPECT_TRUE(RecordedCalls().empty());
+    EXPECT_EQ(gFrameClock.gameClock, 12u); // the clock runs meanwhile
+    ASSERT_TRUE(Passes(1));
+    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+}
+
+TEST_F(FrameLoopTest, FilmModeRunsNoFramesFromTheLoop)
+{
+    gLoopFlags.filmMode = 255;
+    ASSERT_TRUE(Passes(3));
+    EXPECT_TRUE(RecordedCalls().empty());
+    EXPECT_EQ(gFrameClock.gameClock, 0u);
+}
+
+TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
+{
+    gSettings.intro = 255;
+    KeyQueuePush(kKeyEscape); // next film: the intro goes on
+    ASSERT_TRUE(Passes(1));
+    EXPECT_EQ(gSettings.intro, 255);
+
+    KeyQueuePush(kKeyA);
+    EXPECT_FALSE(Passes(1)); // any other key ends the program
+    EXPECT_EQ(gLoopFlags.quitRequest, 255);
+
+    gLoopFlags.quitRequest = 0;
+    gSettings.demo = 255;
+    KeyQueuePush(kKeyA);
+    ASSERT_TRUE(Passes(1)); // the demo goes on into the game
+    EXPECT_EQ(gSettings.intro, 0);
+}
+
+TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)
+{
+    platform::PostQuit(7);
+    EXPECT_EQ(RunFrameLoop(), 7);
+    EXPECT_EQ(RecordedCalls(), Calls{"DisplayClose"});
+}
+
+TEST_F(FrameLoopTest, PumpMessagesDispatchesOneMessage)
+{
+    platform::InjectKey(kHostScancodeA, true);
+    platform::InjectKey(kHostScancodeA, false);
+    PumpMessages();
+    EXPECT_EQ(KeyQueueCount(), 1);
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 255); // the key-up waits for the next step
+    PumpMessages();
+    EXPECT_EQ(GetKeyStateBlock()[0x1E], 0);
+    EXPECT_TRUE(RecordedCalls().empty()); // no frame runs
+}
+
+TEST_F(FrameLoopTest, PumpMessagesInIntroModeEndsOnAKey)
+{
+    gSettings.intro = 255;
+    PumpMessages();
+    EXPECT_EQ(gLoopFlags.quitRequest, 0);
+    KeyQueuePush(kKeyA);
+    PumpMessages();
+    EXPECT_EQ(gLoopFlags.quitRequest, 255);
+
+    gLoopFlags.quitRequest = 0;
+    gSettings.demo = 255;
+    PumpMessages();
+    EXPECT_EQ(gSettings.intro, 0);
+    EXPECT_EQ(gLoopFlags.quitRequest, 0);
+}
+
+TEST_F(FrameLoopTest, PumpMessagesEndsTheProcessOnQuit)
+{
+    EXPECT_EXIT(
+        {
+            platform::PostQuit(3);
+            PumpMessages();
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// A headless run: N frames on a scripted clock with keys typed at given
+// frames; the run stops through the quit request.
+struct Timeline {
+    int frames = 0;
+    int reads = 0;
+};
+Timeline gTimeline;
+
+void TimelineStep()
+{
+    ++gTimeline.reads;
+    if (gTimeline.reads == 3)
+        platform::InjectKey(kHostScancodeA, true);
+    if (gTimeline.reads == 4)
+        platform::InjectKey(kHostScancodeA, false);
+    if (gTimeline.reads == gTimeline.frames)
+        gLoopFlags.quitRequest = 255;
+}
+
+TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
+{
+    gTimeline = Timeline{.frames = 50};
+    virtualclock::onRead = TimelineStep;
+
+    EXPECT_EQ(RunFrameLoop(), 0);
+
+    EXPECT_EQ(gTimeline.reads, 50);
+    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 50u);
+    EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 50u);
+    EXPECT_EQ(gFrameClock.gameClock, 150u);
+    EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop
+    ASSERT_EQ(gHandledKeys.size(), 1u); // typed at frame 3, handled by frame 4
+    EXPECT_EQ(gHandledKeys[0] >> 8, 0x1E);
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+// Host services: the instance lock, drives, text conversion, modules.
+#include "platform/files.h"
+#include "platform/host.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+TEST(InstanceLock, SecondHolderIsTurnedAway)
+{
+    ScratchFolder scratch("lock");
+    const fs::path& dir = scratch.Path();
+    ::setenv("KELVANDRIST_LOCK_DIR", dir.c_str(), 1);
+    EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::Acquired);
+    EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::AlreadyHeld);
+    EXPECT_EQ(platform::AcquireInstanceLock("OtherMutex"), platform::InstanceLock::Acquired);
+    ::setenv("KELVANDRIST_LOCK_DIR", (dir / "missing").c_str(), 1);
+    EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::Failed);
+    ::unsetenv("KELVANDRIST_LOCK_DIR");
+}
+
+TEST(Drives, LettersMapToHostFoldersAndDataPathsFollowThem)
+{
+    ScratchFolder scratch("disc");
+    scratch.Write("Video/B01.SMK", "film");
+    const fs::path& disc = scratch.Path();
+    platform::SetDrive('e', platform::DriveType::CdRom, disc.c_str());
+    EXPECT_EQ(platform::QueryDriveType('E'), platform::DriveType::CdRom);
+    EXPECT_EQ(platform::QueryDriveType('Q'), platform::DriveType::NoRootDir);
+    EXPECT_EQ(platform::QueryDriveType('?'), platform::DriveType::NoRootDir);
+    EXPECT_TRUE(platform::DataFileExists("E:\\video\\b01.smk"));
+    EXPECT_TRUE(platform::DataFileExists("e:video\\B01.smk")); // drive-relative
+    EXPECT_FALSE(platform::DataFileExists("Q:\\video\\b01.smk"));
+    platform::SetDrive('E', platform::DriveType::CdRom, nullptr);
+    EXPECT_FALSE(platform::DataFileExists("E:\\video\\b01.smk"));
+    platform::ResetDrives();
+}
+
+TEST(Drives, EnvironmentListReplacesTheTable)
+{
+    ::setenv("KELVANDRIST_DRIVES", "E=/media/cd:cdrom;h=/srv/h;bad;Z;G=/mnt/g:cdrom", 1);
+    platform::ResetDrives();
+    std::string root;
+    EXPECT_EQ(platform::QueryDriveType('E'), platform::DriveType::CdRom);
+    EXPECT_EQ(platform::QueryDriveType('G'), platform::DriveType::CdRom);
+    EXPECT_EQ(platform::QueryDriveType('H'), platform::DriveType::Fixed);
+    EXPECT_EQ(platform::QueryDriveType('C'), platform::DriveType::NoRootDir);
+    ASSERT_TRUE(platform::DriveRoot('e', root));
+    EXPECT_EQ(root, "/media/cd");
+    ::unsetenv("KELVANDRIST_DRIVES");
+    platform::ResetDrives();
+    EXPECT_EQ(platform::QueryDriveType('C'), platform::DriveType::Fixed);
+}
+
+TEST(HostText, Cp1252AndUtf8RoundTrip)
+{
+    const char cp1252[] = "Vorn \x80 \xE9t\xE9 \x9C \xFF";
+    std::string utf8 = platform::Cp1252ToUtf8(cp1252);
+    EXPECT_EQ(utf8, "Vorn \xE2\x82\xAC \xC3\xA9t\xC3\xA9 \xC5\x93 \xC3\xBF");
+    EXPECT_EQ(platform::Utf8ToCp1252(utf8.c_str()), cp1252);
+    EXPECT_EQ(platform::Utf8ToCp1252("\xE4\xB8\xAD|\xC3"), "?|?"); // no such character; cut short
+    EXPECT_EQ(platform::Cp1252ToUtf8("\x81"), "?");
+}
+
+TEST(HostServices, CounterMemoryVolumeAndModules)
+{
+    uint64_t a = platform::PerformanceCounter();
+    uint64_t b = platform::PerformanceCounter();
+    EXPECT_LE(a, b);
+    EXPECT_EQ(platform::PerformanceFrequency(), 1000000u);
+    EXPECT_GT(platform::QueryMemoryStatus().availablePhysical, 0u);
+
+    platform::VolumeInfo info;
+    ASSERT_TRUE(platform::QueryVolumeInfo("/", info));
+    EXPECT_EQ(info.name, "/");
+    EXPECT_GT(info.maxComponentLength, 0u);
+    EXPECT_FALSE(platform::QueryVolumeInfo("/no/such/folder", info));
+
+    void* libc = platform::LoadModule("libc.so.6");
+    ASSERT_NE(libc, nullptr);
+    auto length = reinterpret_cast<std::size_t (*)(const char*)>(platform::ModuleSymbol(libc, "strlen"));
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length("Vorn"), 4u);
+    EXPECT_EQ(platform::ModuleSymbol(libc, "NoSuchSymbolAnywhere"), nullptr);
+    platform::UnloadModule(libc);
+    EXPECT_EQ(platform::LoadModule("no_such_module.so"), nullptr);
+}

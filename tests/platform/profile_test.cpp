@@ -1,0 +1,73 @@
+// Profile (ini) files: reading with the profile-string rules, and writing
+// that keeps every other line.
+#include "platform/profile.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProfileFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        file = (root / "Hexmire.ini").string();
+        root.Write("Hexmire.ini", "; settings\r\n"
+                               "stray=ignored\r\n"
+                               "[Hexmire]\r\n"
+                               "  HEXMIRE_PATH = dat;../dat  \r\n"
+                               "HX_DRIVERS=\"softrend\"\r\n"
+                               "hexmire_path=second\r\n"
+                               "[Empty]\r\n"
+                               "[Other]\r\n"
+                               "key=value\r\n");
+    }
+    std::string Text() const { return root.Read("Hexmire.ini"); }
+    ScratchFolder root{"profile"};
+    std::string file;
+};
+
+TEST_F(ProfileFiles, ReadsSectionsAndKeysWhateverTheirCase)
+{
+    std::string value;
+    EXPECT_TRUE(platform::ProfileSectionExists(file.c_str(), "hexmire"));
+    EXPECT_TRUE(platform::ProfileSectionExists(file.c_str(), "Empty"));
+    EXPECT_FALSE(platform::ProfileSectionExists(file.c_str(), "Missing"));
+    ASSERT_TRUE(platform::ProfileQuery(file.c_str(), "HEXMIRE", "hexmire_path", value));
+    EXPECT_EQ(value, "dat;../dat"); // trimmed; the first of repeated keys
+    ASSERT_TRUE(platform::ProfileQuery(file.c_str(), "Hexmire", "HX_DRIVERS", value));
+    EXPECT_EQ(value, "softrend");   // quotes removed
+    EXPECT_FALSE(platform::ProfileQuery(file.c_str(), "Hexmire", "stray", value));
+    EXPECT_FALSE(platform::ProfileQuery(file.c_str(), "Hexmire", "key", value));
+    EXPECT_EQ(platform::ProfileString(file.c_str(), "Other", "nothing", "fallback"), "fallback");
+    EXPECT_EQ(platform::ProfileString((root / "none.ini").c_str(), "Other", "key", ""), "");
+}
+
+TEST_F(ProfileFiles, WritingChangesOnlyItsOwnLine)
+{
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "hexmire", "HX_DRIVERS", "ddraw"));
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "Empty", "NEW", "1"));
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "Other", "key", nullptr));
+    ASSERT_TRUE(platform::WriteProfileString(file.c_str(), "Added", "a", "b"));
+    EXPECT_EQ(Text(), "; settings\r\n"
+                      "stray=ignored\r\n"
+                      "[Hexmire]\r\n"
+                      "  HEXMIRE_PATH = dat;../dat  \r\n"
+                      "HX_DRIVERS=ddraw\r\n"
+                      "hexmire_path=second\r\n"
+                      "[Empty]\r\n"
+                      "NEW=1\r\n"
+                      "[Other]\r\n"
+                      "[Added]\r\n"
+                      "a=b\r\n");
+}
+
+TEST_F(ProfileFiles, WritingCreatesAMissingFile)
+{
+    std::string fresh = (root / "fresh.ini").string();
+    ASSERT_TRUE(platform::WriteProfileString(fresh.c_str(), "S", "k", "v"));
+    EXPECT_EQ(platform::ProfileString(fresh.c_str(), "s", "K", ""), "v");
+    EXPECT_FALSE(platform::WriteProfileString((root / "no/such/dir.ini").c_str(), "S", "k", "v"));
+}
+
+} // namespace

@@ -1,0 +1,263 @@
+// Pictures and palettes: PCX and IFF PBM decoding from hand-made files,
+// clipping of hostile runs, the PcxImage writer and colour maps.
+#include "tests/res/res_fixture.h"
+
+#include "system/res/iff.h"
+#include "system/res/loaders.h"
+#include "system/res/pcx.h"
+
+#include <cstring>
+
+using restest::PcxFile;
+
+namespace {
+
+std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, int width, int height)
+{
+    PcxInfo info;
+    EXPECT_TRUE(PcxReadInfo(file, &info));
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * height, 0xEE);
+    PcxDecodeBody(file, info, pixels.data(), width, width, height);
+    return pixels;
+}
+
+} // namespace
+
+TEST(Pcx, DecodesRunsLiteralsAndThePalette)
+{
+    // 4 x 2: row 0 = run of 3 x 5 then 0xC7 escaped; row 1 = 1, 2, run of 2 x 9.
+    std::vector<uint8_t> file = PcxFile(4, 2, 4, {0xC3, 5, 0xC1, 0xC7, 1, 2, 0xC2, 9});
+    PcxInfo info;
+    ASSERT_TRUE(PcxReadInfo(file, &info));
+    EXPECT_EQ(info.width, 4);
+    EXPECT_EQ(info.height, 2);
+    EXPECT_EQ(Decode(file, 4, 2), (std::vector<uint8_t>{5, 5, 5, 0xC7, 1, 2, 9, 9}));
+    GamePalette palette{};
+    ASSERT_TRUE(PcxReadPalette(file, &palette));
+    EXPECT_EQ(palette.entries[10].red, 10);
+    EXPECT_EQ(palette.entries[10].green, 245);
+    EXPECT_EQ(palette.entries[10].blue, 5);
+}
+
+TEST(Pcx, WindowSizesAndBytesPerLine)
+{
+    // xmin 0 and xmax 639 make 640 pixels.
+    std::vector<uint8_t> wide = PcxFile(640, 1, 640, std::vector<uint8_t>(22, 0xFF));
+    PcxInfo info;
+    ASSERT_TRUE(PcxReadInfo(wide, &info));
+    EXPECT_EQ(info.width, 640);
+
+    // Width 3 stored with 4 bytes a line: the pad byte of each row is dropped.
+    std::vector<uint8_t> odd = PcxFile(3, 2, 4, {1, 2, 3, 0x3F, 4, 5, 6, 0x3F});
+    EXPECT_EQ(Decode(odd, 3, 2), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+
+    // Empty window, short header, or a body that could not hold the picture.
+    std::vector<uint8_t> empty = PcxFile(1, 1, 1, {1});
+    empty[8] = 0xFF;
+    empty[9] = 0xFF; // xmax = -1
+    EXPECT_FALSE(PcxReadInfo(empty, &info));
+    EXPECT_FALSE(PcxReadInfo(std::vector<uint8_t>(100, 0), &info));
+    std::vector<uint8_t> huge = PcxFile(1, 1, 1, {});
+    huge[8] = 0xFF;
+    huge[9] = 0x7F;
+    huge[10] = 0xFF;
+    huge[11] = 0x7F;
+    EXPECT_FALSE(PcxReadInfo(huge, &info));
+}
+
+TEST(Pcx, RunsAreCutAtTheRowAndTheDestination)
+{
+    // A run of 6 in a 4-wide row: the extra two never reach row 1.
+    std::vector<uint8_t> file = PcxFile(4, 2, 4, {0xC6, 3, 0xC4, 8});
+    EXPECT_EQ(Decode(file, 4, 2), (std::vector<uint8_t>{3, 3, 3, 3, 8, 8, 8, 8}));
+
+    // Into a 2 x 1 destination with rows 2 apart: nothing outside it changes.
+    PcxInfo info;
+    ASSERT_TRUE(PcxReadInfo(file, &info));
+    std::vector<uint8_t> small(4, 0xEE);
+    PcxDecodeBody(file, info, small.data(), 2, 2, 1);
+    EXPECT_EQ(small, (std::vector<uint8_t>{3, 3, 0xEE, 0xEE}));
+}
+
+TEST(Pcx, SavePacksRowsAsSpecifiedAndLoadsBack)
+{
+    uint8_t palette[768];
+    for (int i = 0; i < 768; ++i)
+        palette[i] = static_cast<uint8_t>(i * 7);
+    const uint8_t pixels[] = {200, 1, 1, 1, 2, 70, 70, 70};
+    PcxImage* image = PcxFromPixels(nullptr, 0, pixels, 4, 2, palette);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->flags, static_cast<uint32_t>(kPcxFromPixels | kPcxCallerPalette));
+    EXPECT_EQ(image->header[0], 10);
+    EXPECT_EQ(image->header[3], 8);
+    EXPECT_EQ(image->header[65], 1);
+    ASSERT_TRUE(PcxSave("kv_res_pcx.pcx", image));
+
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(ResReadFile("kv_res_pcx.pcx", file));
+    // Single 200 -> C1 C8; run of three 1s -> C3 01; single 2 -> 02; run of 70s -> C3 46.
+    const std::vector<uint8_t> body = {0xC1, 200, 0xC3, 1, 2, 0xC3, 70, 12};
+    ASSERT_EQ(file.size(), 128 + body.size() + 768);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 128, file.begin() + 128 + body.size()), body);
+    EXPECT_EQ(file[8], 3); // xmax
+    EXPECT_EQ(file[66], 4); // bytes per line
+
+    PcxImage* loaded = PcxLoad("kv_res_pcx.pcx");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->width, 4);
+    EXPECT_EQ(loaded->height, 2);
+    EXPECT_EQ(std::memcmp(loaded->pixels, pixels, sizeof pixels), 0);
+    EXPECT_EQ(std::memcmp(loaded->palette, palette, 768), 0);
+    EXPECT_EQ(loaded->keptByte, 12);
+
+    PcxImage* copy = PcxCopy(loaded);
+    PcxFree(loaded);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::memcmp(copy->pixels, pixels, sizeof pixels), 0);
+
+    // Packed at once: the same body, saved as stored.
+    PcxImage* packed = PcxFromPixels(copy, kPcxPacked, pixels, 4, 2, palette);
+    ASSERT_NE(packed, nullptr);
+    EXPECT_EQ(packed->bodySize, 7);
+    ASSERT_TRUE(PcxSave("kv_res_pcx2.pcx", packed));
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(ResReadFile("kv_res_pcx2.pcx", again));
+    EXPECT_EQ(again, file);
+    PcxFree(copy);
+    PcxFree(packed);
+    PcxFree(image);
+    std::remove("kv_res_pcx.pcx");
+    std::remove("kv_res_pcx2.pcx");
+    EXPECT_EQ(PcxLoad("kv_res_missing.pcx"), nullptr);
+}
+
+TEST(Pcx, LongRunsSplitAtSixtyThree)
+{
+    std::vector<uint8_t> row(130, 5), out;
+    PcxPackRow(row.data(), 130, out);
+    EXPECT_EQ(out, (std::vector<uint8_t>{0xFF, 5, 0xFF, 5, 0xC4, 5}));
+}
+
+namespace {
+
+// An IFF PBM file made by hand: FORM, PBM , BMHD, GRAB, CMAP, BODY.
+std::vector<uint8_t> IffFile(int width, int height, uint8_t compression, const std::vector<uint8_t>& body)
+{
+    std::vector<uint8_t> f = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'P', 'B', 'M', ' '};
+    auto chunk = [&f](const char* id, const std::vector<uint8_t>& data) {
+        f.insert(f.end(), id, id + 4);
+        uint32_t n = static_cast<uint32_t>(data.size());
+        f.push_back(0x55); // byte 4 of the header is ignored
+        f.push_back(static_cast<uint8_t>(n >> 16));
+        f.push_back(static_cast<uint8_t>(n >> 8));
+        f.push_back(static_cast<uint8_t>(n));
+        f.insert(f.end(), data.begin(), data.end());
+        if (n & 1)
+            f.push_back(0);
+    };
+    std::vector<uint8_t> bmhd(20, 0);
+    bmhd[0] = static_cast<uint8_t>(width >> 8);
+    bmhd[1] = static_cast<uint8_t>(width);
+    bmhd[2] = static_cast<uint8_t>(height >> 8);
+    bmhd[3] = static_cast<uint8_t>(height);
+    bmhd[10] = compression;
+    chunk("BMHD", bmhd);
+    chunk("ANNO", {'h', 'i', '!'});
+    chunk("GRAB", {0, 3, 0xFF, 0xFE});
+    std::vector<uint8_t> cmap;
+    for (int i = 0; i < 256; ++i)
+        cmap.insert(cmap.end(), {static_cast<uint8_t>(i), static_cast<uint8_t>(i ^ 0xFF), 7});
+    chunk("CMAP", cmap);
+    chunk("BODY", body);
+    return f;
+}
+
+} // namespace
+
+TEST(Iff, ByteRun1BodyDropsThePadByteOfOddRows)
+{
+    // Width 13: each row is 14 bytes in the file. Row 0: literal 0..12 plus
+    // pad 99; row 1: a run of 14 x 4 (-13), preceded by a no-op -128.
+    std::vector<uint8_t> body = {13};
+    for (uint8_t i = 0; i < 13; ++i)
+        body.push_back(i);
+    body.push_back(99);
+    body.insert(body.end(), {0x80, static_cast<uint8_t>(-13), 4});
+    std::vector<uint8_t> file = IffFile(13, 2, 1, body);
+
+    IffPicture pic;
+    std::vector<uint8_t> pixels(26, 0xEE);
+    GamePalette palette{};
+    ASSERT_TRUE(IffParse(file, &pic, pixels, &palette));
+    EXPECT_EQ(pic.width, 13);
+    EXPECT_EQ(pic.height, 2);
+    EXPECT_EQ(pic.xOffset, 3);
+    EXPECT_EQ(pic.yOffset, -2);
+    for (int i = 0; i < 13; ++i) {
+        EXPECT_EQ(pixels[i], i);
+        EXPECT_EQ(pixels[13 + i], 4);
+    }
+    EXPECT_EQ(palette.entries[1].green, 0xFE);
+    EXPECT_EQ(palette.entries[255].blue, 7);
+}
+
+TEST(Iff, UncompressedBodyAndOurWriterAgree)
+{
+    std::vector<uint8_t> body = {1, 2, 3, 0, 4, 5, 6, 0};
+    IffPicture pic;
+    std::vector<uint8_t> pixels(6);
+    ASSERT_TRUE(IffParse(IffFile(3, 2, 0, body), &pic, pixels, nullptr));
+    EXPECT_EQ(pixels, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+
+    std::vector<uint8_t> picture(37 * 5);
+    for (std::size_t i = 0; i < picture.size(); ++i)
+        picture[i] = static_cast<uint8_t>(i % 11 < 6 ? 3 : i);
+    for (bool compress : {false, true}) {
+        std::vector<uint8_t> file = IffBuildPbm(picture.data(), 37, 5, -1, 2, nullptr, compress);
+        std::vector<uint8_t> back(picture.size());
+        ASSERT_TRUE(IffParse(file, &pic, back, nullptr));
+        EXPECT_EQ(back, picture);
+        EXPECT_EQ(pic.xOffset, -1);
+        EXPECT_FALSE(pic.hasPalette);
+    }
+}
+
+TEST(Iff, MalformedFilesGiveNothing)
+{
+    std::vector<uint8_t> good = IffFile(3, 2, 0, {1, 2, 3, 0, 4, 5, 6, 0});
+    IffPicture pic;
+    std::vector<uint8_t> pixels(6);
+    auto fails = [&](std::vector<uint8_t> file, const char* what) {
+        EXPECT_FALSE(IffParse(file, &pic, pixels, nullptr)) << what;
+    };
+    std::vector<uint8_t> bad = good;
+    bad[8] = 'I'; // "ILBM" is not read
+    fails(bad, "form type");
+    fails(std::vector<uint8_t>(good.begin(), good.end() - 3), "body past the end of the file");
+    fails(IffFile(3, 2, 0, {1, 2, 3}), "body shorter than the picture");
+    fails(IffFile(3, 2, 1, {5, 1, 2}), "ByteRun1 literal past the body");
+    fails(IffFile(0, 2, 0, {}), "zero width");
+    std::vector<uint8_t> resized = good;
+    const uint8_t bmhd[] = {'B', 'M', 'H', 'D', 0, 0, 0, 12, 0x7F, 0xFF, 0x7F, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
+    resized.insert(resized.end(), bmhd, bmhd + sizeof bmhd);
+    fails(resized, "a second header after the body");
+    std::vector<uint8_t> tooSmall(5);
+    EXPECT_FALSE(IffParse(good, &pic, tooSmall, nullptr));
+}
+
+class ColourMaps : public restest::DataTree {};
+
+TEST_F(ColourMaps, SaveAndLoadAllBytes)
+{
+    std::vector<uint8_t> map(kColourMapSize);
+    for (std::size_t i = 0; i < map.size(); ++i)
+        map[i] = static_cast<uint8_t>(i * 31);
+    ASSERT_TRUE(ColourMapSave("zqk\\c.cm", map));
+    EXPECT_FALSE(ColourMapSave("zqk\\short.cm", std::span(map).first(10)));
+    std::vector<uint8_t> block(kColourMapSize);
+    int32_t size = 0;
+    ASSERT_EQ(ColourMapLoad("zqk\\c.cm", block, &size), block.data());
+    EXPECT_EQ(block, map);
+    Write("zqk\\short.cm", std::vector<uint8_t>(100));
+    EXPECT_EQ(ColourMapLoad("zqk\\short.cm", block, &size), nullptr);
+}

@@ -1,0 +1,119 @@
+// The headless world scenario.
+#include "tests/support/world_scenario.h"
+
+#include "system/frameclock.h"
+#include "world/digest.h"
+#include "world/messages.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+#include "world/simframe.h"
+
+namespace worldscenario {
+
+namespace {
+
+constexpr uint16_t kShot = 12;
+constexpr uint16_t kDie = 0;
+int gWanted; // items the scenario keeps alive
+
+struct ShotBody {
+    SceneItemHandle shooter;
+    int32_t damage;
+};
+
+uint32_t Draw(uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; }
+
+void Drift(SceneItem* item) {
+    Sim* sim = item->sim;
+    float dt = gFrameClock.frameSeconds;
+    sim->position.x += sim->velocity.x * dt;
+    sim->position.y += sim->velocity.y * dt;
+    sim->position.z += sim->velocity.z * dt;
+    sim->matrix.m[12] = static_cast<float>(sim->position.x);
+    sim->matrix.m[13] = static_cast<float>(sim->position.y);
+    sim->matrix.m[14] = static_cast<float>(sim->position.z);
+    sim->startTime = gFrameClock.gameClock;
+}
+
+SceneItem* RandomItem() {
+    SceneItem* item = &SceneItemPool()[Draw(kMaxSceneItems)];
+    return (item->flags & kItemInUse) ? item : nullptr;
+}
+
+void Steer(SceneItem* item) {
+    item->pitchDemand = static_cast<float>(Draw(201)) - 100.0f;
+    item->sim->velocity.x += static_cast<float>(Draw(21)) - 10.0f;
+    if (Draw(8) == 0) {
+        SceneItem* target = RandomItem();
+        if (target && target != item) {
+            ShotBody shot{ItemHandle(item), static_cast<int32_t>(Draw(30))};
+            PostItemMessage(item->receiver, target->receiver, static_cast<int32_t>(Draw(40)),
+                            kShot, shot);
+        }
+    }
+}
+
+void Spawn(int16_t flags);
+
+void Messages(SceneItem* item) {
+    ItemMessage m;
+    while (FetchItemMessage(item->receiver, &m)) {
+        if (m.kind == kDie) {
+            DeleteSceneItem(item);
+            Spawn(Draw(4) == 0 ? kItemTailGroup : 0);
+            return;
+        }
+        if (m.kind == kShot) {
+            ShotBody shot = MessageBody<ShotBody>(m);
+            item->sim->hull -= shot.damage;
+            if (SceneItem* shooter = ItemFromHandle(shot.shooter))
+                shooter->avatar->params[0] += 1;
+            if (item->sim->hull < 0 && item != gPlayerItem)
+                PostItemMessage(item->receiver, item->receiver, 10, kDie, 0, nullptr);
+        }
+    }
+}
+
+void Spawn(int16_t flags) {
+    SceneItem* item = NewSceneItem();
+    if (!item)
+        return;
+    InsertSceneItem(item, flags);
+    Sim* sim = AttachSim(item, Drift);
+    SetControlFunction(item, Steer);
+    SetMessageFunction(item, Messages);
+    AttachRootTDP(item);
+    sim->position = {static_cast<double>(Draw(100000)), static_cast<double>(Draw(100000)),
+                     static_cast<double>(Draw(100000))};
+    sim->velocity = {static_cast<float>(Draw(2001)) - 1000.0f, static_cast<float>(Draw(2001)) - 1000.0f,
+                     static_cast<float>(Draw(2001)) - 1000.0f};
+    sim->mass = 100.0f + static_cast<float>(Draw(900));
+}
+
+} // namespace
+
+void Build(uint32_t seed, int items) {
+    gFrameClock = FrameClock{};
+    gFrameClock.gameClock = seed;
+    ResetSimulation();
+    gWanted = items;
+    Spawn(0);
+    gPlayerItem = gControlledItem = gSceneList.next;
+    for (int i = 0; i < items; ++i)
+        Spawn(i % 5 == 4 ? kItemTailGroup : 0);
+}
+
+void Step(int32_t ticks) {
+    gFrameClock.frameTicks = ticks;
+    gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
+    gFrameClock.gameClock += static_cast<uint32_t>(ticks);
+    RunSimulationFrame();
+}
+
+uint64_t Run(int frames, int32_t ticks) {
+    for (int frame = 0; frame < frames; ++frame)
+        Step(ticks);
+    return WorldStateDigest();
+}
+
+} // namespace worldscenario

@@ -1,0 +1,21 @@
+// A busy, deterministic world for headless runs, tests and benchmarks:
+// drifting items that steer at random, shoot messages at each other, take
+// damage, die and are replaced, some of them in the tail group.
+#pragma once
+
+#include <cstdint>
+
+namespace worldscenario {
+
+// Resets the world with the game clock at `seed` (which seeds the world's
+// random source) and spawns `items` items besides the player's.
+void Build(uint32_t seed, int items);
+
+// Steps the world one frame of `ticks` hundredths.
+void Step(int32_t ticks);
+
+// Steps the world `frames` frames of `ticks` hundredths each and returns
+// the state digest.
+uint64_t Run(int frames, int32_t ticks);
+
+} // namespace worldscenario

@@ -1,0 +1,287 @@
+// The scene list: insertion and the tail group, moving, parking and
+// restoring, TDP trees, and taking items out of the world.
+#include "system/calltrace.h"
+#include "system/frameclock.h"
+#include "tests/support/world_fixture.h"
+#include "world/itemmessages.h"
+#include "world/messages.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+
+using worldtest::FatalStops;
+using worldtest::MakeItem;
+using worldtest::WorldTest;
+
+namespace {
+
+std::vector<SceneItem*> ListOrder(SceneItem* head = &gSceneList) {
+    std::vector<SceneItem*> order;
+    for (SceneItem* s = head->next; s != head; s = s->next)
+        order.push_back(s);
+    return order;
+}
+
+SceneItem* Bare() { // an item not yet in the list
+    SceneItem* item = NewSceneItem();
+    AttachSim(item, nullptr);
+    return item;
+}
+
+void NoMessages(SceneItem*) {}
+
+} // namespace
+
+TEST_F(WorldTest, OrdinaryItemsStandBeforeTheTailGroup) {
+    SceneItem* a = Bare();
+    SceneItem* t1 = Bare();
+    SceneItem* b = Bare();
+    SceneItem* t2 = Bare();
+    InsertSceneItem(a, 0);
+    InsertSceneItem(t1, kItemTailGroup);
+    EXPECT_EQ(gTailGroup, t1);
+    InsertSceneItem(b, 0x20);
+    InsertSceneItem(t2, kItemTailGroup);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{a, b, t1, t2}));
+    EXPECT_EQ(b->flags, 1 | 0x20);
+
+    // Inserting again changes neither the place nor the flags.
+    InsertSceneItem(a, kItemTailGroup);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{a, b, t1, t2}));
+    EXPECT_EQ(a->flags, 1);
+
+    // Into a group with members: second place, behind the marker.
+    MoveSceneItemToTailGroup(a);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{b, t1, a, t2}));
+    EXPECT_EQ(gTailGroup, t1);
+    // Neither a tail-group item nor the first item moves to the front.
+    MoveSceneItemToFront(t2);
+    MoveSceneItemToFront(b);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{b, t1, a, t2}));
+    SceneItem* c = Bare();
+    InsertSceneItem(c, 0);
+    MoveSceneItemToFront(c);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{c, b, t1, a, t2}));
+
+    // Deleting the marker hands the marker to the next member.
+    DeleteSceneItem(t1);
+    EXPECT_EQ(gTailGroup, a);
+    DeleteSceneItem(a);
+    DeleteSceneItem(t2);
+    EXPECT_EQ(gTailGroup, &gSceneList);
+    SceneItem* d = Bare();
+    InsertSceneItem(d, 0);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{c, b, d}));
+    EXPECT_TRUE(FatalStops().empty());
+}
+
+TEST_F(WorldTest, MovingTheOnlyTailItemKeepsItTheMarker) {
+    SceneItem* a = MakeItem();
+    SceneItem* t = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
+    MoveSceneItemToTailGroup(t);
+    EXPECT_EQ(gTailGroup, t);
+    MoveSceneItemToTailGroup(a);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{t, a}));
+}
+
+TEST_F(WorldTest, ABrokenListIsReported) {
+    SceneItem* a = MakeItem();
+    MakeItem();
+    EXPECT_TRUE(CheckSceneListIntegrity());
+    SceneItem* saved = a->next;
+    a->next = nullptr;
+    EXPECT_FALSE(CheckSceneListIntegrity());
+    a->next = a; // a loop that misses the head
+    EXPECT_FALSE(CheckSceneListIntegrity());
+    a->next = saved;
+    EXPECT_EQ(FatalStops(), (std::vector<std::string>{"SceneList has lost its integrity",
+                                                      "SceneList has lost its integrity"}));
+}
+
+TEST_F(WorldTest, ParkedItemsKeepTheirOrderAndComeBackShifted) {
+    SceneItem* a = MakeItem();
+    SceneItem* b = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
+    SceneItem* c = MakeItem();
+    a->sim->position = {100, 200, 300};
+    ParkSceneItem(a, 10, 20, 30);
+    ParkSceneItem(b, 0, 0, 0);
+    EXPECT_EQ(gTailGroup, &gSceneList);
+    EXPECT_EQ(ListOrder(), std::vector<SceneItem*>{c});
+    EXPECT_EQ(ListOrder(&gParkedList), (std::vector<SceneItem*>{a, b}));
+    EXPECT_EQ(gParkedLast, b);
+    EXPECT_EQ(a->sim->position.x, 90);
+
+    ShiftSceneItem(b, 1, 1, 1);
+    EXPECT_EQ(gParkedLast, a);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{c, b}));
+    EXPECT_EQ(gTailGroup, b); // back with its own flags
+    ShiftSceneItem(a, 1000, 0, 0);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{c, a, b}));
+    EXPECT_EQ(ListOrder(&gParkedList), std::vector<SceneItem*>{});
+    EXPECT_EQ(a->sim->position.x, 1090);
+    EXPECT_EQ(a->sim->matrix.m[12], 1090.0f);
+    EXPECT_EQ(a->sim->matrix.m[14], 270.0f);
+}
+
+TEST_F(WorldTest, MakersBuildCompleteRecords) {
+    gFrameClock.gameClock = 777;
+    SceneItem* item = MakeItem(nullptr, nullptr, NoMessages);
+    EXPECT_EQ(item->avatar->flags, 1);
+    EXPECT_EQ(item->sim->startTime, 777u);
+    EXPECT_EQ(item->sim->matrix.m[0], 1.0f);
+    EXPECT_EQ(item->sim->matrix.m[15], 1.0f);
+    EXPECT_EQ(item->receiver & 0xFFFF0000u, 0x10000u);
+    uint32_t receiver = item->receiver;
+    SetMessageFunction(item, NoMessages); // keeps the receiver it has
+    EXPECT_EQ(item->receiver, receiver);
+
+    TDP* root = item->avatar->root;
+    EXPECT_EQ(root->owner, item);
+    EXPECT_EQ(root->flags, kTdpInUse | kTdpNew);
+    EXPECT_EQ(root->colour[1], 255);
+    TDP* c1 = AddChildTDP(root, nullptr, 1, 2, 3);
+    TDP* c2 = AddChildTDP(root, nullptr, 0, 0, 0);
+    TDP* g1 = AppendChildTDP(c1, nullptr, 0, 0, 0);
+    TDP* s1 = AddSiblingTDP(c2, nullptr, 0, 0, 0);
+    EXPECT_EQ(c1->local.m[13], 2.0f);
+    EXPECT_EQ(c1->offset.z, 3.0f);
+    EXPECT_EQ(g1->owner, item);
+    TDP** link = nullptr;
+    EXPECT_EQ(FindTDPLink(item, root, &link), nullptr);
+    EXPECT_EQ(link, nullptr);
+    EXPECT_EQ(FindTDPLink(item, c1, &link), root);
+    EXPECT_EQ(link, &root->firstChild);
+    EXPECT_EQ(FindTDPLink(item, g1, &link), c1);
+    EXPECT_EQ(FindTDPLink(item, s1, &link), c2);
+    EXPECT_EQ(link, &c2->nextSibling);
+    EXPECT_EQ(CountTDPInTree(root, s1), 1);
+    EXPECT_EQ(CountTDPInTree(c1, root), 0);
+
+    AddTDPAttribute(c1, 3, 2);
+    AddTDPAttribute(c1, 4, 9);
+    ASSERT_NE(c1->attributes, nullptr);
+    EXPECT_EQ(c1->attributes->next->valueNumber, 9);
+
+    SceneItem* other = MakeItem();
+    other->sim->matrix.m[12] = 3;
+    other->sim->matrix.m[13] = 4;
+    Vector3 d;
+    EXPECT_FLOAT_EQ(GetItemSeparation(other, item, &d), 5.0f);
+    EXPECT_EQ(d.x, 3.0f);
+
+    ViewRect view{0, 0, 640, 480};
+    SetViewFromSceneItem(item, &view);
+    EXPECT_EQ(CountRecordedCalls("PrepareView"), 1u);
+
+    DeleteSceneItem(item); // the tree and its attributes go with it
+    EXPECT_EQ(c1->flags & kTdpInUse, 0u);
+    EXPECT_EQ(s1->flags & kTdpInUse, 0u);
+    EXPECT_EQ(c1->attributes, nullptr);
+    SetViewFromSceneItem(item, &view);
+    EXPECT_EQ(CountRecordedCalls("PrepareView"), 1u);
+}
+
+TEST_F(WorldTest, AMakerWithAnEmptyPoolReportsAndGivesNothing) {
+    for (int i = 0; i < kMaxAvatars; ++i)
+        AllocAvatar();
+    EXPECT_EQ(NewSceneItem(), nullptr);
+    EXPECT_EQ(FatalStops(), (std::vector<std::string>{"Exceeded max Avatars", "No more Avatars left"}));
+    // The SceneItem went back to the pool.
+    int inUse = 0;
+    for (int i = 0; i < kMaxSceneItems; ++i)
+        inUse += SceneItemPool()[i].flags & 1;
+    EXPECT_EQ(inUse, 0);
+}
+
+TEST_F(WorldTest, DeletingTwiceIsReportedAndHarmless) {
+    SceneItem* a = MakeItem(nullptr, nullptr, NoMessages);
+    SceneItem* t = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
+    EXPECT_EQ(DeleteSceneItem(t), t);
+    EXPECT_EQ(DeleteSceneItem(t), nullptr);
+    EXPECT_EQ(FatalStops(), std::vector<std::string>{"Can't delete non-current SceneItem"});
+    EXPECT_EQ(gTailGroup, &gSceneList);
+    EXPECT_EQ(ListOrder(), std::vector<SceneItem*>{a});
+    EXPECT_EQ(GetMessageStats().receiversInUse, 1);
+    EXPECT_EQ(DeleteSceneItem(a), a);
+    EXPECT_EQ(GetMessageStats().receiversInUse, 0);
+    EXPECT_EQ(ListOrder(), std::vector<SceneItem*>{});
+}
+
+TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies) {
+    SceneItem* leader = MakeItem(nullptr, nullptr, NoMessages);
+    SceneItem* wing = MakeItem(nullptr, nullptr, NoMessages);
+    SceneItem* rock = MakeItem(nullptr, nullptr, NoMessages, kItemCounted);
+    gCountedItems = 1;
+    ShipInfo* info = worldtest::MakeShip(leader);
+    info->flags |= kShipGroupLeader;
+    worldtest::MakeShip(wing);
+    leader->avatar->params[10] = 1234;
+    wing->avatar->lockedOn = leader;
+    wing->avatar->lockedAmount = 9;
+    Action* hook = AllocAction();
+    leader->sim->actions = hook;
+
+    DeleteSceneItem(leader);
+    EXPECT_EQ(wing->avatar->lockedOn, nullptr);
+    EXPECT_EQ(wing->avatar->lockedAmount, 0);
+    EXPECT_EQ(info->flags & kShipInUse, 0u);
+    EXPECT_EQ(hook->flags & kActionInUse, 0u);
+    ItemMessage m;
+    ASSERT_NE(FetchItemMessage(wing->receiver, &m), nullptr);
+    EXPECT_EQ(m.kind, kMsgShipDied);
+    EXPECT_EQ(MessageBody<ShipDiedBody>(m).tallySerial, 1234);
+    EXPECT_EQ(FetchItemMessage(rock->receiver, &m), nullptr);
+    EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
+    EXPECT_EQ(CountRecordedCalls("FreeItemWeapons"), 1u);
+    EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
+    EXPECT_EQ(CountRecordedCalls("EndSceneItemConversations"), 1u);
+
+    DeleteSceneItem(rock);
+    EXPECT_EQ(gCountedItems, 0);
+}
+
+TEST_F(WorldTest, ABeltShipOfThePlayersSystemIsRespawnedNotDeleted) {
+    SceneItem* player = MakeItem();
+    gPlayerItem = player;
+    SceneItem* ship = MakeItem(nullptr, nullptr, nullptr, kItemBeltShip);
+    worldtest::MakeShip(ship);
+    EXPECT_EQ(DeleteSceneItem(ship), nullptr);
+    EXPECT_EQ(CountRecordedCalls("RespawnBeltShip"), 1u);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{player, ship}));
+    EXPECT_TRUE(ship->flags & kItemInUse);
+    // Of another system it goes.
+    ship->sceneGeneration = 4;
+    EXPECT_EQ(DeleteSceneItem(ship), ship);
+}
+
+TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody) {
+    SceneItem* player = MakeItem();
+    worldtest::MakeShip(player);
+    gPlayerItem = gControlledItem = player;
+    Matrix4& m = player->sim->matrix;
+    m.m[8] = 0;
+    m.m[9] = 0.6f;
+    m.m[10] = 0.8f;
+    player->sim->velocity = {10, 0, 0};
+    player->sim->position = {5, 6, 7};
+
+    DeleteSceneItem(player);
+    SceneItem* body = gPlayerItem;
+    ASSERT_NE(body, player);
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(gControlledItem, body);
+    EXPECT_EQ(ListOrder(), std::vector<SceneItem*>{body});
+    EXPECT_FLOAT_EQ(body->sim->velocity.y, 1200.0f);
+    EXPECT_FLOAT_EQ(body->sim->velocity.z, 1600.0f);
+    EXPECT_EQ(body->sim->position.z, 7.0);
+    EXPECT_EQ(body->sim->mass, 50.0f);
+    EXPECT_GE(body->pitchDemand, -25.0f);
+    EXPECT_LE(body->pitchDemand, 24.0f);
+    ASSERT_NE(body->sim->shipInfo, nullptr);
+    EXPECT_EQ(body->sim->shipInfo->kind, 4);
+    EXPECT_STREQ(body->sim->shipInfo->shortName, "CNV-301");
+    EXPECT_NE(body->receiver & 0xFFFF0000u, 0u);
+    EXPECT_TRUE(body->avatar->root->flags & kTdpInScene);
+    EXPECT_TRUE(gPlayerShipLost);
+    EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
+    EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
+}

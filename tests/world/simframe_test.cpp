@@ -1,0 +1,295 @@
+// The simulation frame: the order of its steps and passes, seen through the
+// recorded calls, and the filters that hold items still.
+#include <algorithm>
+#include <cstring>
+
+#include "ai/docking.h"
+#include "screens/bridge.h"
+#include "screens/frontend.h"
+#include "system/calltrace.h"
+#include "system/frameclock.h"
+#include "tests/support/world_fixture.h"
+#include "view/cameras.h"
+#include "view/viewstart.h"
+#include "world/messages.h"
+#include "world/pools.h"
+#include "world/profiler.h"
+#include "world/scenelist.h"
+#include "world/simframe.h"
+
+using worldtest::MakeItem;
+using worldtest::WorldTest;
+
+namespace {
+
+// Routines of test items A and B that record themselves.
+template <char Id>
+struct Recorder {
+    static constexpr char kMessage[] = {'m', 's', 'g', ' ', Id, 0};
+    static constexpr char kControl[] = {'c', 't', 'l', ' ', Id, 0};
+    static constexpr char kSim[] = {'s', 'i', 'm', ' ', Id, 0};
+    static constexpr char kSync[] = {'s', 'y', 'n', 'c', ' ', Id, 0};
+    static void Message(SceneItem*) { RecordCall(kMessage); }
+    static void Control(SceneItem*) { RecordCall(kControl); }
+    static void Sim(SceneItem*) { RecordCall(kSim); }
+    static void Sync(SceneItem*) { RecordCall(kSync); }
+};
+
+template <char Id>
+SceneItem* Recorded(int16_t flags = 0) {
+    using R = Recorder<Id>;
+    SceneItem* item = MakeItem(R::Sim, R::Control, R::Message, flags);
+    item->avatar->renderSync = R::Sync;
+    return item;
+}
+
+std::vector<std::string> Trace() {
+    std::vector<std::string> calls = RecordedCalls();
+    std::erase(calls, "CheckFloatSanity");
+    return calls;
+}
+
+// The calls of the test items only.
+std::vector<std::string> ItemTrace() {
+    std::vector<std::string> calls = Trace();
+    std::erase_if(calls, [](const std::string& c) { return c.size() < 2 || c[c.size() - 2] != ' '; });
+    return calls;
+}
+
+using Calls = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
+    SceneItem* a = Recorded<'A'>();
+    Recorded<'B'>();
+    gPlayerItem = gControlledItem = a;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "EncounterStep",
+                              "UpdateSceneLights", "DirectorUpdate", "UpdateShipSystems",
+                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
+                              "TestAllCollisions", "ReadPlayerInput",
+                              "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
+                              "sync A", "AnimateTDPTree", "sync B", "AnimateTDPTree",
+                              "sync A", "sync B"}));
+}
+
+TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
+    RunSimulationFrame();
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "DirectorUpdate", "CountShipsByType",
+                              "UpdateContactList", "PrepareCollisionFrame", "TestAllCollisions",
+                              "ReadPlayerInput"}));
+}
+
+TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {
+    Recorded<'A'>();
+    gMissionTimeLimit = {255, 3, 0};
+    gScriptWaitCountdown = 50;
+    PostItemMessage(0x10000, 7, 0, 1, 0, nullptr); // stale: would die at the frame end
+    gFreezeView = 255;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(Trace(), Calls{});
+    EXPECT_EQ(gMissionTimeLimit.countdown, -2);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
+    EXPECT_EQ(gScriptWaitCountdown, 50);
+    EXPECT_EQ(GetMessageStats().bytesUsed, 24);
+}
+
+TEST_F(WorldTest, TheTimeLimitOfAFrontEndMissionRequestsTheNextMission) {
+    gMissionTimeLimit = {255, 5, 255};
+    gStartMissionRequest = 0;
+    RunSimulationFrame();
+    EXPECT_EQ(gStartMissionRequest, 0); // at 0, not yet below
+    RunSimulationFrame();
+    EXPECT_EQ(gStartMissionRequest, 255);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+    gStartMissionRequest = 0;
+}
+
+TEST_F(WorldTest, TimersOfTheScriptAndTheStockDialogue) {
+    gScriptWaitCountdown = 3;
+    gScriptCountdown = 1003;
+    gStockDialogueTimer = 4;
+    RunSimulationFrame();
+    EXPECT_EQ(gScriptWaitCountdown, -2);
+    EXPECT_EQ(gScriptCountdown, 998);
+    EXPECT_EQ(gScriptCountdownSeconds, 9);
+    EXPECT_EQ(gStockDialogueRequest, 255);
+    EXPECT_TRUE(gStockDialogueNumber == 5 || gStockDialogueNumber == 6);
+    EXPECT_EQ(gStockDialogueTimer, 0);
+    gSimHold = 255; // the hold stops the script countdown
+    RunSimulationFrame();
+    EXPECT_EQ(gScriptCountdown, 998);
+    gSimHold = 0;
+    gScriptCountdown = 0;
+    gScriptCountdownSeconds = 4;
+    RunSimulationFrame();
+    EXPECT_EQ(gScriptCountdownSeconds, 0);
+}
+
+TEST_F(WorldTest, OnTheEngineeringStationItemsMoveHalfAsFar) {
+    static int32_t seenTicks;
+    static float seenSeconds;
+    SceneItem* a = MakeItem([](SceneItem*) {
+        seenTicks = gFrameClock.frameTicks;
+        seenSeconds = gFrameClock.frameSeconds;
+    });
+    a->sim->countdown = 100;
+    gFrameClock.frameTicks = 11;
+    gFrameClock.frameSeconds = 0.11f;
+    gFrameClock.gameClock = 500;
+    CurrentStation = 4;
+    RunSimulationFrame();
+    EXPECT_EQ(seenTicks, 5);
+    EXPECT_FLOAT_EQ(seenSeconds, 0.055f);
+    EXPECT_EQ(a->sim->countdown, 95);
+    EXPECT_EQ(gFrameClock.frameTicks, 11);
+    EXPECT_FLOAT_EQ(gFrameClock.frameSeconds, 0.11f);
+    EXPECT_EQ(gFrameClock.gameClock, 500u);
+    gDirectorOn = 255; // with the director running, full steps
+    RunSimulationFrame();
+    EXPECT_EQ(seenTicks, 11);
+}
+
+TEST_F(WorldTest, TheHoldMovesOnlyTheControlledItemAndRunsNoMessages) {
+    Recorded<'A'>();
+    SceneItem* b = Recorded<'B'>();
+    gControlledItem = b;
+    gSimHold = 255;
+    gSimHoldException = 255;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(ItemTrace(), (Calls{"ctl B", "sim B", "sync B", "sync A", "sync B"}));
+
+    gSimHoldException = 0;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(ItemTrace(), (Calls{"sync A", "sync B"})); // only the late pass
+}
+
+TEST_F(WorldTest, ViewFiltersStopControlSimulationAndRenderSync) {
+    Recorded<'A'>();
+    struct Filter {
+        const char* name;
+        void (*set)(bool on);
+    } const filters[] = {
+        {"full-screen view", [](bool on) { gFullScreenView = on ? 255 : 0; }},
+        {"suspend", [](bool on) { gSimSuspend = on ? 255 : 0; }},
+        {"director hold", [](bool on) { gDirectorHold = on ? 1 : 0; }},
+    };
+    for (const Filter& f : filters) {
+        SCOPED_TRACE(f.name);
+        f.set(true);
+        ClearCallTrace();
+        RunSimulationFrame();
+        EXPECT_EQ(ItemTrace(), (Calls{"msg A", "sync A"}));
+        f.set(false);
+    }
+}
+
+TEST_F(WorldTest, ACoupledShipMovesAfterEveryOtherItem) {
+    MakeItem(UpdateCoupledShip);
+    Recorded<'A'>();
+    ClearCallTrace();
+    RunSimulationFrame();
+    Calls calls = Trace();
+    auto coupled = std::find(calls.begin(), calls.end(), "UpdateCoupledShip");
+    auto simA = std::find(calls.begin(), calls.end(), "sim A");
+    ASSERT_NE(coupled, calls.end());
+    EXPECT_LT(simA, coupled);
+    EXPECT_EQ(CountRecordedCalls("UpdateCoupledShip"), 1u);
+    // It follows its carrier even while the filters hold everything else.
+    gFullScreenView = 255;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(CountRecordedCalls("UpdateCoupledShip"), 1u);
+}
+
+TEST_F(WorldTest, ACoupledLighterShipFliesOnThePartnersLimits) {
+    static FlightModel* seen;
+    SceneItem* light = MakeItem(nullptr, [](SceneItem* s) { seen = s->sim->flightModel; });
+    SceneItem* heavy = MakeItem();
+    ShipInfo* info = worldtest::MakeShip(light);
+    worldtest::MakeShip(heavy);
+    light->sim->mass = 10;
+    heavy->sim->mass = 1000;
+    CouplingPartner partner{heavy};
+    CouplingLink loose{0, nullptr, nullptr};
+    CouplingLink link{2, nullptr, &partner};
+    loose.next = &link;
+    info->couplings = &loose;
+    RunSimulationFrame();
+    EXPECT_EQ(seen, heavy->sim->flightModel);
+    EXPECT_EQ(light->sim->flightModel, &info->flightModel);
+    light->sim->mass = 5000; // the heavier side keeps its own
+    RunSimulationFrame();
+    EXPECT_EQ(seen, &info->flightModel);
+    info->couplings = nullptr;
+}
+
+TEST_F(WorldTest, TheStopFlagAbandonsTheSimulationPass) {
+    MakeItem([](SceneItem*) { gStopSimulationPass = 255; });
+    SceneItem* b = Recorded<'B'>();
+    b->sim->matrix.m[12] = 42;
+    RunSimulationFrame();
+    EXPECT_EQ(gStopSimulationPass, 0);
+    EXPECT_EQ(gSimulationPassCount, 1);
+    EXPECT_EQ(CountRecordedCalls("sim B"), 0u);
+    EXPECT_EQ(b->sim->previousMatrix.m[12], 0.0f); // not visited at all
+}
+
+TEST_F(WorldTest, AMessageFunctionMayDeleteItsOwnItem) {
+    MakeItem(nullptr, nullptr, [](SceneItem* self) { DeleteSceneItem(self); });
+    Recorded<'B'>();
+    RunSimulationFrame();
+    EXPECT_EQ(ItemTrace(), (Calls{"msg B", "ctl B", "sim B", "sync B", "sync B"}));
+    EXPECT_EQ(gSceneList.next, gSceneList.prev);
+}
+
+TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
+    SceneItem* late = Recorded<'A'>(kItemLateControl);
+    Recorded<'B'>();
+    late->sim->flags |= kSimPlaceNearL4;
+    late->sim->matrix.m[13] = 9;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(ItemTrace(), (Calls{"msg A", "msg B", "ctl B", "sim A", "sim B", "sync B",
+                                  "ctl A", "sync A", "sync B"}));
+    EXPECT_EQ(CountRecordedCalls("PlaceItemNearL4"), 1u);
+    EXPECT_EQ(late->sim->flags & kSimPlaceNearL4, 0u);
+    EXPECT_EQ(late->sim->previousMatrix.m[13], 9.0f);
+}
+
+TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl) {
+    Recorded<'A'>();
+    gRebuild3D = 255;
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(CountRecordedCalls("TestAllCollisions"), 0u);
+    EXPECT_EQ(CountRecordedCalls("ReadPlayerInput"), 0u);
+    EXPECT_EQ(ItemTrace(), (Calls{"sim A", "sync A", "sync A"}));
+}
+
+TEST_F(WorldTest, TheFrameMarksItsPhasesInTheProfiler) {
+    FrameProfiler* profiler = AllocFrameProfiler();
+    ASSERT_EQ(profiler, gFrameProfiler);
+    StartProfileFrame(profiler);
+    RunSimulationFrame();
+    EXPECT_STREQ(profiler->names[0], "COLLISIONS");
+    EXPECT_STREQ(profiler->names[1], "CONTROL");
+    EXPECT_STREQ(profiler->names[2], "SIMULATION");
+    EXPECT_EQ(profiler->currentSlot, 3);
+}
+
+TEST_F(WorldTest, TheFrameClearsTheCouplingMarkersAndPurgesStaleMessages) {
+    int marker;
+    gCoupledShipMarker = &marker;
+    gRemoteLinkMarker = &marker;
+    PostItemMessage(0x10000, 0, 0, 1, 0, nullptr);
+    RunSimulationFrame();
+    EXPECT_EQ(gCoupledShipMarker, nullptr);
+    EXPECT_EQ(gRemoteLinkMarker, nullptr);
+    EXPECT_EQ(GetMessageStats().bytesUsed, 0);
+}

@@ -1,0 +1,17 @@
+// The message log and its typing, and the UI's font slots.
+#pragma once
+
+#include <cstdint>
+
+struct RasterFont;
+
+extern int16_t gMessageLogTypingPosition; // all typed when equal to the text length
+extern int16_t gMessageLogTextLength;
+extern int32_t gSpeechCountdown; // ticks of speech still to play
+extern uint8_t gCommsArmRequest; // a conversation needs the comms panel
+extern RasterFont* gMessageLogFont; // callers may switch and restore it
+
+void guiClearMessageLog();
+int32_t guiAddMessageLogText(const char* text, int32_t style);
+uint8_t guiTypeMessageLogChar();
+void guiDrawMessageLog(int32_t x, int32_t y, int32_t w, int32_t h);

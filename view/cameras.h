@@ -1,0 +1,35 @@
+// The director (automatic camera), camera behaviours and remote links.
+#pragma once
+
+#include <cstdint>
+
+struct SceneItem;
+
+using CameraRoutine = void (*)(SceneItem* camera);
+
+// One row of the director's event table.
+struct DirectorEventRow {
+    CameraRoutine camera;
+    int32_t priority;
+    int32_t mode;      // 0 never starts the director, 1 may, 2 may and holds
+    int32_t holdTicks;
+};
+constexpr int kDirectorEventCount = 13;
+
+extern DirectorEventRow DirectorEvent[kDirectorEventCount];
+extern uint8_t gDirectorOn; // the automatic camera runs
+
+void DirectorOfferShot(SceneItem* subject, SceneItem* second, int32_t event);
+void DirectorUpdate();
+void StartDirector();
+void StopDirector();
+void StartDirectorOnPlayer();
+void EnterExternalView();
+void ReleaseRemoteLink(SceneItem* controller);
+void CAM_TRACK(SceneItem* camera);
+void CAM_CHASE(SceneItem* camera);
+void CAM_PLAYER(SceneItem* camera);
+void CAM_CONTACT(SceneItem* camera);
+void TargetCamera(SceneItem* camera);
+void WeaponCameraStep(SceneItem* camera);
+void NullCameraStep(SceneItem* camera);

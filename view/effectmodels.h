@@ -1,0 +1,14 @@
+// Models changed in place by scripts, and the plasma shimmer.
+#pragma once
+
+#include <cstdint>
+
+struct SceneItem;
+struct hx_model;
+
+void InitPlasmaShimmer(SceneItem* item, int32_t base, int32_t top, const char* materialName);
+void AnimatePlasmaShimmer(SceneItem* item, int32_t intensity);
+void FlipModelFaces(hx_model* model);
+void SetModelMaterial(hx_model* model, const char* materialName);
+void ClearModelMaterials(hx_model* model);
+int32_t SaveModelFile(const char* fileName, hx_model* model);

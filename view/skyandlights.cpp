@@ -1,0 +1,54 @@
+// Sky palette, celestial sphere, star field, dummy models and scene lights.
+// Stand-in bodies: each only records its call (system/calltrace.h) until
+// the module itself is built; results are zero or null.
+#include "view/skyandlights.h"
+
+#include "system/calltrace.h"
+
+uint8_t gNebulaOn = 0;
+
+void SetSkyPaletteForSystem(int32_t systemType)
+{
+    RecordCall("SetSkyPaletteForSystem");
+}
+
+void SetSkyPaletteRow(int16_t row)
+{
+    RecordCall("SetSkyPaletteRow");
+}
+
+void SetStarGateTexture(SceneItem* gate, int32_t setting)
+{
+    RecordCall("SetStarGateTexture");
+}
+
+void UpdateSceneLights()
+{
+    RecordCall("UpdateSceneLights");
+}
+
+void CreateStarDummyModel()
+{
+    RecordCall("CreateStarDummyModel");
+}
+
+hx_model* LoadAntiMatterModel()
+{
+    RecordCall("LoadAntiMatterModel");
+    return {};
+}
+
+void SetNebulaModel(hx_model* model)
+{
+    RecordCall("SetNebulaModel");
+}
+
+void CreateCelestialSphere()
+{
+    RecordCall("CreateCelestialSphere");
+}
+
+void BuildStarCatalogue()
+{
+    RecordCall("BuildStarCatalogue");
+}

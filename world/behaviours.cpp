@@ -1,0 +1,6 @@
+// Object behaviours (stand-in until the behaviours land: records the call).
+#include "world/behaviours.h"
+
+#include "system/calltrace.h"
+
+void BallisticStep(SceneItem*) { RecordCall("BallisticStep"); }

@@ -1,0 +1,7 @@
+// Object behaviours: the per-frame routines of free bodies, rocks,
+// flares, plasma balls and the like.
+#pragma once
+
+struct SceneItem;
+
+void BallisticStep(SceneItem* item);

@@ -1,0 +1,7 @@
+// Collision detection (stand-in until it lands: records the call).
+#include "world/collisions.h"
+
+#include "system/calltrace.h"
+
+void PrepareCollisionFrame() { RecordCall("PrepareCollisionFrame"); }
+void TestAllCollisions() { RecordCall("TestAllCollisions"); }

@@ -1,0 +1,6 @@
+// The default message handler of scene items.
+#pragma once
+
+struct SceneItem;
+
+void HandleItemMessages(SceneItem* item);

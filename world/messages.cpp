@@ -1,0 +1,273 @@
+// RECEIVER slots and the message arena.
+//
+// Arena records: the 24-byte header (receiver, sender, unused, due, kind,
+// unused, length) then the body. Each record starts on an 8-byte boundary;
+// the stored length stays body + 24 and the stride rounds it up.
+#include "world/messages.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <iterator>
+
+#include "system/errors.h"
+#include "system/frameclock.h"
+#include "world/records.h"
+#include "world/scenelist.h"
+
+uint32_t gReceiverGeneration = 0x10000;
+
+namespace {
+
+alignas(8) uint8_t gBuffer[kMessageBufferBytes];
+int gEnd;                        // next free byte
+uint8_t gReceiverInUse[kMaxReceivers];
+int16_t gPending[kMaxReceivers];
+int gReceiversInUse;
+uint32_t gMessagesPosted;
+// Per slot, an offset before which no live record to the slot lies (-1:
+// none is live), so a fetch need not walk the whole arena.
+int gFirstAt[kMaxReceivers];
+// Per slot, a time at or before which no live record to the slot is due,
+// so polling a receiver whose messages all wait costs nothing. Until the
+// buffer is first cleared nothing is known.
+int32_t gEarliestDue[kMaxReceivers] = {};
+bool gEarliestDueKnown;
+
+struct Header {
+    uint32_t receiver;
+    uint32_t sender;
+    uint32_t unused;
+    int32_t due;
+    uint16_t kind;
+    uint16_t unused2;
+    int32_t length;
+};
+static_assert(sizeof(Header) == kMessageHeaderBytes);
+// A fetch copies the header straight into the reader's ItemMessage.
+static_assert(offsetof(ItemMessage, length) == offsetof(Header, length) &&
+              offsetof(ItemMessage, body) == kMessageHeaderBytes);
+
+int Stride(int32_t length) { return (length + 7) & ~7; }
+
+Header ReadHeader(int at) {
+    Header h;
+    std::memcpy(&h, gBuffer + at, sizeof h);
+    return h;
+}
+
+void WriteReceiver(int at, uint32_t id) { std::memcpy(gBuffer + at, &id, sizeof id); }
+void WriteDue(int at, int32_t due) { std::memcpy(gBuffer + at + 12, &due, sizeof due); }
+
+bool IsCurrent(uint32_t id) {
+    return (id & 0xFFFF0000u) == gReceiverGeneration && (id & 0xFFFF) < kMaxReceivers;
+}
+
+// A receiver that can take messages: current tag, allocated slot.
+bool IsLive(uint32_t id) { return IsCurrent(id) && gReceiverInUse[id & 0xFFFF]; }
+
+// Marks dead every record addressed to the id (no counts change).
+void KillRecordsTo(uint32_t id) {
+    for (int at = 0; at < gEnd;) {
+        Header h = ReadHeader(at);
+        if (h.receiver == id)
+            WriteReceiver(at, kNoReceiver);
+        at += Stride(h.length);
+    }
+}
+
+int32_t Clock() { return static_cast<int32_t>(gFrameClock.gameClock); }
+
+} // namespace
+
+void InitMessageBuffer() { ClearMessageBuffer(); }
+
+void ClearMessageBuffer() {
+    std::memset(gBuffer, 0, sizeof gBuffer);
+    gEnd = 0;
+    gReceiversInUse = 0;
+    gMessagesPosted = 0;
+    std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
+    std::memset(gPending, 0, sizeof gPending);
+    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
+    std::fill(std::begin(gEarliestDue), std::end(gEarliestDue), INT32_MAX);
+    gEarliestDueKnown = true;
+}
+
+uint32_t AllocReceiver() {
+    for (int slot = 0; slot < kMaxReceivers; ++slot) {
+        if (!gReceiverInUse[slot]) {
+            // Messages posted to the slot while it was free were meant for
+            // its last owner.
+            uint32_t id = static_cast<uint32_t>(slot) | gReceiverGeneration;
+            KillRecordsTo(id);
+            gReceiverInUse[slot] = 255;
+            ++gReceiversInUse;
+            return static_cast<uint32_t>(slot) | gReceiverGeneration;
+        }
+    }
+    FatalError("Exceeded max RECEIVERs");
+    return kNoReceiver;
+}
+
+void FreeReceiver(uint32_t id) {
+    if (!IsCurrent(id))
+        return;
+    PurgeReceiverMessages(id);
+    int slot = id & 0xFFFF;
+    gPending[slot] = 0;
+    gFirstAt[slot] = -1;
+    gEarliestDue[slot] = INT32_MAX;
+    if (gReceiverInUse[slot]) {
+        gReceiverInUse[slot] = 0;
+        --gReceiversInUse;
+    }
+}
+
+void PurgeReceiverMessages(uint32_t id) {
+    for (int at = 0; at < gEnd;) {
+        Header h = ReadHeader(at);
+        if (h.receiver == id) {
+            WriteReceiver(at, kNoReceiver);
+            if (IsCurrent(id))
+                --gPending[id & 0xFFFF];
+        }
+        at += Stride(h.length);
+    }
+    if (IsCurrent(id)) {
+        gFirstAt[id & 0xFFFF] = -1;
+        gEarliestDue[id & 0xFFFF] = INT32_MAX;
+    }
+}
+
+bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t kind,
+                     int32_t bodyLength, const void* body) {
+    if (bodyLength < 0 || bodyLength > kMaxMessageBody) {
+        FatalError("Message Buffer Overflow");
+        return false;
+    }
+    ++gMessagesPosted;
+    Header h{receiver, sender, 0, static_cast<int32_t>(Clock() + delay), kind, 0,
+             bodyLength + kMessageHeaderBytes};
+    int stride = Stride(h.length);
+    if (gEnd + stride > kMessageBufferBytes) {
+        CompactMessageBuffer();
+        if (gEnd + stride > kMessageBufferBytes) {
+            FatalError("Message Buffer Overflow");
+            return false;
+        }
+    }
+    // Counted only once it is sure to be stored, so the pending count never
+    // names a message that is not there.
+    if (IsLive(receiver)) {
+        int slot = receiver & 0xFFFF;
+        ++gPending[slot];
+        if (gFirstAt[slot] < 0)
+            gFirstAt[slot] = gEnd;
+        gEarliestDue[slot] = std::min(gEarliestDue[slot], h.due);
+    }
+    std::memcpy(gBuffer + gEnd, &h, sizeof h);
+    if (bodyLength > 0)
+        std::memcpy(gBuffer + gEnd + kMessageHeaderBytes, body, bodyLength);
+    std::memset(gBuffer + gEnd + h.length, 0, stride - h.length);
+    gEnd += stride;
+    return true;
+}
+
+ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
+    if (!IsCurrent(receiver) || gPending[receiver & 0xFFFF] <= 0)
+        return nullptr;
+    int32_t now = Clock();
+    int slot = receiver & 0xFFFF;
+    if (gEarliestDueKnown && now < gEarliestDue[slot])
+        return nullptr;
+    int32_t earliest = INT32_MAX;
+    for (int at = gFirstAt[slot]; at >= 0 && at < gEnd;) {
+        Header h = ReadHeader(at);
+        if (h.receiver == receiver && h.due > now)
+            earliest = std::min(earliest, h.due);
+        if (h.receiver == receiver && h.due <= now) {
+            WriteReceiver(at, kNoReceiver);
+            --gPending[slot];
+            if (gFirstAt[slot] == at)
+                gFirstAt[slot] = gPending[slot] > 0 ? at + Stride(h.length) : -1;
+            std::memcpy(out, &h, sizeof h);
+            std::memcpy(out->body, gBuffer + at + kMessageHeaderBytes,
+                        h.length - kMessageHeaderBytes);
+            return out;
+        }
+        at += Stride(h.length);
+    }
+    // Every live record to the slot was seen: none is due before this.
+    gEarliestDue[slot] = earliest;
+    return nullptr;
+}
+
+int32_t CopyMessageBody(const ItemMessage* message, void* destination) {
+    int32_t n = message->BodyLength();
+    std::memcpy(destination, message->body, n);
+    return n;
+}
+
+int16_t DelayItemMessages(const SceneItem* item, int32_t delay, uint16_t kind) {
+    int16_t count = 0;
+    int32_t now = Clock();
+    for (int at = 0; at < gEnd;) {
+        Header h = ReadHeader(at);
+        if (h.receiver == item->receiver && h.kind == kind) {
+            ++count;
+            if (h.due - now < delay)
+                WriteDue(at, now + delay);
+        }
+        at += Stride(h.length);
+    }
+    return count;
+}
+
+void BroadcastItemMessage(uint32_t sender, int32_t delay, uint16_t kind, int32_t bodyLength,
+                          const void* body) {
+    for (SceneItem* item = gSceneList.next; item && item != &gSceneList; item = item->next) {
+        if (item->sim && item->sim->shipInfo && item->receiver != sender)
+            PostItemMessage(sender, item->receiver, delay, kind, bodyLength, body);
+    }
+}
+
+namespace {
+
+// One pass: the records that stay slide down over the others, in order,
+// and the fetch hints are rebuilt on the way.
+template <typename Stays>
+void Compact(Stays stays) {
+    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
+    int write = 0;
+    for (int read = 0; read < gEnd;) {
+        Header h = ReadHeader(read);
+        int stride = Stride(h.length);
+        if (stays(h.receiver)) {
+            if (write != read)
+                std::memmove(gBuffer + write, gBuffer + read, stride);
+            if (IsCurrent(h.receiver) && gFirstAt[h.receiver & 0xFFFF] < 0)
+                gFirstAt[h.receiver & 0xFFFF] = write;
+            write += stride;
+        }
+        read += stride;
+    }
+    std::memset(gBuffer + write, 0, gEnd - write);
+    gEnd = write;
+}
+
+} // namespace
+
+void CompactMessageBuffer() {
+    Compact([](uint32_t receiver) { return receiver != kNoReceiver; });
+}
+
+// Consumed records carry -1, which has no current tag either. Records to
+// a freed slot go too: no one is there to fetch them.
+void PurgeStaleMessages() {
+    Compact([](uint32_t receiver) { return IsLive(receiver); });
+}
+
+MessageStats GetMessageStats() { return {gReceiversInUse, gMessagesPosted, gEnd}; }
+
+int16_t ReceiverPendingCount(uint32_t id) { return IsCurrent(id) ? gPending[id & 0xFFFF] : 0; }

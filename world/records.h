@@ -1,0 +1,329 @@
+// The records of the world: every object is a SceneItem with its Avatar
+// (presentation side) and Sim (simulation side), a tree of TDP part nodes,
+// and for ships a ShipInfo, Weapon mounts and Action hooks.
+//
+// These records are plain data that every subsystem reads and writes
+// directly; the pools that hand them out live in world/pools.h. Fields are
+// in the order the game has always kept them. A scene item referred to
+// from a 32-bit word (a message body, a parameter value, a tally row) is a
+// SceneItemHandle, never a pointer: see world/pools.h.
+#pragma once
+
+#include <cstdint>
+
+#include "system/gamemath.h"
+
+struct SceneItem;
+struct Avatar;
+struct Sim;
+struct TDP;
+struct Action;
+struct ShipInfo;
+struct Weapon;
+struct HullBounds;
+struct ParticleEmitter;
+struct ScriptSymbol; // script system
+struct SoundSlot;    // sound layer: positional sound slot
+struct Contact;      // UI: contact list row
+struct hx_actor;     // 3D framework
+struct hx_model;     // 3D framework
+
+// A world position: doubles, so that a whole star system stays exact.
+struct WorldPosition {
+    double x, y, z;
+};
+
+// Per-item routines: simulation step, control step, message function,
+// render sync and TDP sync all take the item.
+using ItemFunction = void (*)(SceneItem* item);
+using TdpFunction = void (*)(TDP* node);
+// Collision response: (own item, own part, other item, other part, the
+// handled word shared by the touching pair, contact point).
+using CollisionResponse = void (*)(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
+                                   int16_t* handled, const Vector3* contact);
+// Hit response: (item, the hit record).
+using HitResponse = void (*)(SceneItem* item, const void* hitRecord);
+// Built-in Action callback: (item, event argument).
+using ActionCallback = void (*)(SceneItem* item, const void* argument);
+
+// SceneItem flags (int16).
+enum : uint16_t {
+    kItemInUse = 0x1,
+    kItemBeltShip = 0x4,       // respawned instead of deleted
+    kItemLateControl = 0x8,    // control function runs after the simulation pass
+    kItemNearPlanet = 0x80,
+    kItemBeltAnchor = 0x400,
+    kItemBeltAsteroid = 0x800,
+    kItemTailGroup = 0x1000,
+    kItemCounted = 0x2000,     // counted in the global count of such items
+    kItemEncounterSource = 0x4000,
+};
+
+struct SceneItem {
+    SceneItem* next;
+    SceneItem* prev;
+    Sim* sim;
+    ScriptSymbol* symbol;    // the script symbol naming the item, or null
+    Avatar* avatar;
+    float pitchDemand;       // percent of the ship's rate, -100..100;
+    float yawDemand;         //   free bodies keep their two spin rates here
+    float rollDemand;
+    float pitchRemaining;    // degrees left of a steering manoeuvre
+    float yawRemaining;
+    float rollRemaining;
+    int32_t ownerWord;       // belongs to the AI, view, UI and bridge code
+    uint32_t receiver;       // RECEIVER id, 0 until one is allocated
+    ItemFunction perFrame;   // simulation routine
+    ItemFunction control;    // control routine
+    ItemFunction message;    // message function (HandleItemMessages)
+    uint32_t callbackWord;
+    int16_t flags;
+    int16_t sceneGeneration; // the star-system group the item belongs to
+};
+
+// Avatar flags (int16) and class flags (u32) named by the world.
+enum : uint16_t {
+    kAvatarInUse = 0x1,
+    kAvatarLongTrail = 0x20,
+};
+enum : uint32_t {
+    kClassArmed = 0x4000,
+    kClassSparksWhenDamaged = 0x4000000,
+    kClassSuspendsScript = 0x40000000,
+};
+
+constexpr int kAvatarParameterCount = 11;
+
+struct Avatar {
+    WorldPosition position;        // last copied from the Sim for drawing
+    Matrix4 matrix;                // ditto, translation in elements 12-14
+    TDP* root;
+    ItemFunction renderSync;       // CopySimToAvatar for almost every object
+    ItemFunction tdpSync;          // the view layer's routine
+    CollisionResponse collision;   // the pair of response hooks that
+    HitResponse hitResponse;       //   message kind 2 overwrites
+    uint8_t colour;                // marker colour 9, 10 or 12
+    int8_t responseOrder;          // the higher order responds first
+    uint8_t spareBytes[2];
+    Vector3 velocity;              // last copied for drawing
+    SceneItem* linkItem;           // cleared by kind 8 when it names the sender
+    SceneItem* lockedOn;           // the item this one is locked on (last attacker)
+    int32_t lockedAmount;          //   and the attack amount that goes with it
+    SceneItem* obstacle;           // nearest obstacle, set by collision detection
+    SceneItem* escort;             // set by message kind 14
+    float range;
+    float obstacleCloseness;
+    int16_t flags;
+    uint32_t classFlags;
+    SoundSlot* soundSlot;          // positional sound, or null
+    int32_t params[kAvatarParameterCount]; // read by number by TDP attributes
+};
+
+// Sim flags (u32) named by the world core.
+enum : uint32_t {
+    kSimInUse = 0x1,
+    kSimLdsEngaged = 0x2,
+    kSimAiControl = 0x4,
+    kSimNoMinimumEngine = 0x20,
+    kSimLdsBarred = 0x100,
+    kSimTurnOncePerFrame = 0x2000,
+    kSimTurnsWithoutBookkeeping = 0x20000,
+    kSimPlaceNearL4 = 0x80000,
+    kSimTowed = 0x100000,
+    kSimInhibited = 0x200000,
+};
+
+struct FlightModel;
+
+struct Sim {
+    ShipInfo* shipInfo;            // null for objects that are not ships
+    Matrix4 matrix;                // rows 0-2 the axes (z forward), 12-14 position
+    SceneItem* target;             // selected target / the target of its orders
+    SceneItem* secondTarget;       // whose velocity it takes when the LDS winds down
+    FlightModel* flightModel;      // the motion limits in use
+    int16_t weaponWord;            // cleared on attach
+    Weapon* weapons;               // cleared on attach
+    Weapon* currentWeapon;
+    Contact* contact;
+    float mass;
+    int32_t word0;
+    WorldPosition position;
+    Vector3 velocity;              // world axes
+    Vector3 localVelocity;         // ship axes
+    float speed;
+    Vector3 thrust;                // ship axes; z is also the LDS speed in LDS
+    float ldsTargetSpeed;
+    int32_t word1;
+    void* towLink;                 // used with kSimTowed
+    int32_t words2[3];
+    uint32_t startTime;            // game clock of the last simulation step
+    Vector3 turnRates;             // pitch, yaw, roll in degrees per second
+    float radius;
+    uint32_t flags;
+    int32_t word3;
+    int32_t ldsSpool;              // hundredths; missiles: fuel
+    float engineValue;
+    int32_t hull;                  // percent, 100 when new
+    int16_t countdown;             // hundredths, counted down in the control pass
+    int16_t componentWord;         // cleared on attach
+    void* components;              // cleared on attach
+    Action* actions;
+    Matrix4 previousMatrix;        // orientation of the previous frame
+};
+
+// TDP flags (u32).
+enum : uint32_t {
+    kTdpInUse = 0x1,
+    kTdpVisibleToggle = 0x2,
+    kTdpInScene = 0x4,
+    kTdpEmitter = 0x8,
+    kTdpNew = 0x10,
+    kTdpOwnsModels = 0x80,
+    kTdpNegatedAttributes = 0x4000,
+};
+
+// One attribute of a TDP: the animation step reads Avatar parameter
+// `valueNumber` and applies it as attribute `type`.
+struct TDPAttribute {
+    TDPAttribute* next;
+    uint8_t type;
+    uint8_t valueNumber;
+};
+
+struct TDP {
+    TDP* firstChild;
+    TDP* nextSibling;
+    SceneItem* owner;
+    TdpFunction perFrame;
+    uint8_t colour[3];
+    uint8_t colourSpare;
+    int32_t word0;
+    const char* materialName;
+    uint32_t flags;
+    TDPAttribute* attributes;
+    Vector3 offset;                // from the parent
+    Vector3 offsetVelocity;        // per second
+    float extra[6];
+    Matrix4 local;
+    float radius;
+    HullBounds* hullBounds;
+    int16_t shorts[4];
+    hx_actor* actor;               // framework actor, or null
+    ParticleEmitter* emitter;      // or other type data
+    hx_model* model;
+    hx_model* lod[3];              // full, reduced, one point
+};
+
+// Action flags (u32).
+enum : uint32_t {
+    kActionInUse = 0x1,
+    kActionFilm = 0x2,             // payload is a script record naming a film
+    kActionCallback = 0x4,         // call the built-in callback
+};
+
+struct Action {
+    Action* next;
+    uint32_t key;                  // event key, compared for equality
+    uint32_t flags;
+    ActionCallback callback;
+    const void* scriptRecord;
+};
+
+// The motion limits of a ship or a munition (filled by InitFlightModel).
+struct FlightModel {
+    float acceleration;
+    float secondThrust;
+    float ldsGrowth;               // the LDS speed grows by value/100 a second
+    float ldsTopSpeed;
+    float spoolTime;               // 300
+    float rollRate, pitchRate, yawRate;          // degrees per second
+    float rollRate2, pitchRate2, yawRate2;       // the same three again
+    float topSpeed;
+    float turnTime;
+    float stopping;
+    float turnRatio;
+    float lateral;
+    float zero0, zero1;
+    float value01;                 // 0.1
+    float value03;                 // 0.3
+    float value100;                // 100
+    float unset;
+};
+static_assert(sizeof(FlightModel) == 22 * 4);
+
+// A coupling link of a ship (docking, towing): flags, next, and the link
+// record that names the partner item.
+struct CouplingLink {
+    uint32_t flags;                // 2: coupled
+    CouplingLink* next;
+    struct CouplingPartner* partner;
+};
+struct CouplingPartner {
+    SceneItem* item;
+};
+
+// ShipInfo flags (u32).
+enum : uint32_t {
+    kShipInUse = 0x1,
+    kShipGroupLeader = 0x2,
+};
+
+struct ShipInfo {
+    const char* name;
+    const char* shortName;
+    int16_t kind;                  // the ship type
+    int16_t side;
+    int16_t group;
+    int16_t word0;
+    SceneItem* leader;
+    int16_t rank;
+    int16_t skill;                 // 50 = normal
+    uint32_t flags;
+    FlightModel flightModel;       // in use
+    FlightModel baseFlightModel;   // the unscaled copy
+    CouplingLink* couplings;
+};
+
+// A collision shape of a model: radius, up to 16 points, boxes.
+constexpr int kHullBoundsPoints = 16;
+struct HullBox {
+    Vector3 minimum;
+    Vector3 maximum;
+    HullBox* next;
+    uint32_t flags;
+};
+struct HullBounds {
+    float radius;
+    Vector3 points[kHullBoundsPoints];
+    int32_t pointCount;
+    uint8_t pointFlags[kHullBoundsPoints];
+    HullBox* boxes;
+    hx_model* model;
+    HullBounds* next;
+};
+
+// Weapon mount (contents are the weapons code's; the world only pools it).
+struct Weapon {
+    Weapon* next;
+    uint32_t flags;
+};
+
+// HUD element record (contents are the HUD's; the world only pools it).
+struct HUD {
+    uint32_t flags;
+};
+
+// Particle emitter header and its points (contents are the view layer's;
+// the world pools them and gives each header its point buffer).
+struct EmitterPoint {
+    float size;
+    int16_t state;
+    uint8_t data[54];
+};
+static_assert(sizeof(EmitterPoint) == 60);
+
+struct ParticleEmitter {
+    EmitterPoint* points;
+    int16_t pointCount;
+    uint32_t flags;
+};

@@ -1,0 +1,267 @@
+// The simulation frame and its passes over the scene list.
+#include "world/simframe.h"
+
+#include <cstring>
+
+#include "ai/combathelpers.h"
+#include "ai/docking.h"
+#include "screens/bridge.h"
+#include "screens/frontend.h"
+#include "screens/objectives.h"
+#include "system/crand.h"
+#include "system/frameclock.h"
+#include "ui/contacts.h"
+#include "view/asteroids.h"
+#include "view/cameras.h"
+#include "view/skyandlights.h"
+#include "view/viewstart.h"
+#include "world/collisions.h"
+#include "world/encounters.h"
+#include "world/floatingorigin.h"
+#include "world/messages.h"
+#include "world/physics.h"
+#include "world/playerinput.h"
+#include "world/profiler.h"
+#include "world/records.h"
+#include "world/scenelist.h"
+#include "world/shipsystems.h"
+
+MissionTimeLimit gMissionTimeLimit;
+int32_t gScriptWaitCountdown;
+int32_t gScriptCountdown;
+int32_t gScriptCountdownSeconds;
+int32_t gStockDialogueTimer;
+uint8_t gStockDialogueRequest;
+int32_t gStockDialogueNumber;
+uint8_t gSimHold;
+uint8_t gSimHoldException;
+uint8_t gSimSuspend;
+int32_t gDirectorHold;
+uint8_t gStopSimulationPass;
+int32_t gSimulationPassCount;
+
+namespace {
+
+uint32_t FloatBits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+void CheckTranslation(const SceneItem* item) {
+    if (item->sim)
+        CheckFloatSanity(FloatBits(item->sim->matrix.m[12]));
+}
+
+// A ship coupled to a heavier partner flies on the partner's limits for its
+// own turn; the guard puts its own back afterwards.
+class CoupledFlightModel {
+public:
+    explicit CoupledFlightModel(SceneItem* item) {
+        Sim* sim = item->sim;
+        if (!sim || !sim->shipInfo)
+            return;
+        for (CouplingLink* link = sim->shipInfo->couplings; link; link = link->next) {
+            if (!(link->flags & 2))
+                continue;
+            SceneItem* partner = link->partner ? link->partner->item : nullptr;
+            if (partner && partner->sim && sim->mass < partner->sim->mass) {
+                sim_ = sim;
+                saved_ = sim->flightModel;
+                sim->flightModel = partner->sim->flightModel;
+            }
+            break;
+        }
+    }
+    ~CoupledFlightModel() {
+        if (sim_)
+            sim_->flightModel = saved_;
+    }
+    CoupledFlightModel(const CoupledFlightModel&) = delete;
+    CoupledFlightModel& operator=(const CoupledFlightModel&) = delete;
+
+private:
+    Sim* sim_ = nullptr;
+    FlightModel* saved_ = nullptr;
+};
+
+// Walks the scene list, reading each item's next link before the item is
+// visited, so the visit may delete or park its own item. A visit that
+// takes the following item out of the list ends the walk.
+template <typename Visit>
+void ForEachItem(Visit visit) {
+    for (SceneItem* item = gSceneList.next; item && item != &gSceneList;) {
+        SceneItem* next = item->next;
+        if (!visit(item))
+            return;
+        if (!next->next)
+            return;
+        item = next;
+    }
+}
+
+void MessagePass() {
+    ForEachItem([](SceneItem* item) {
+        if (!gSimHold && item->message)
+            item->message(item);
+        return true;
+    });
+}
+
+void ControlPass() {
+    ForEachItem([](SceneItem* item) {
+        if (!IsItemEligible(item))
+            return true;
+        if (item->sim && item->sim->countdown > 0)
+            item->sim->countdown = static_cast<int16_t>(item->sim->countdown - gFrameClock.frameTicks);
+        CoupledFlightModel coupled(item);
+        if (!(item->flags & kItemLateControl) && item->control)
+            item->control(item);
+        CheckTranslation(item);
+        return true;
+    });
+}
+
+void SimulationPass() {
+    gSimulationPassCount = 0;
+    ForEachItem([](SceneItem* item) {
+        if (gStopSimulationPass)
+            return false;
+        ++gSimulationPassCount;
+        Sim* sim = item->sim;
+        if (sim) {
+            sim->previousMatrix = sim->matrix;
+            if (sim->flags & kSimPlaceNearL4) {
+                float radius = 100000.0f;
+                PlaceItemNearL4(item, &radius, 255);
+                sim->flags &= ~kSimPlaceNearL4;
+            }
+        }
+        if (IsItemEligible(item)) {
+            CoupledFlightModel coupled(item);
+            if (item->perFrame && item->perFrame != UpdateCoupledShip)
+                item->perFrame(item);
+            CheckTranslation(item);
+        }
+        return true;
+    });
+    gStopSimulationPass = 0;
+    // Coupled ships follow their carriers after everything else has moved.
+    ForEachItem([](SceneItem* item) {
+        if (item->perFrame == UpdateCoupledShip) {
+            UpdateCoupledShip(item);
+            CheckTranslation(item);
+        }
+        return true;
+    });
+}
+
+void RenderSyncPass() {
+    ForEachItem([](SceneItem* item) {
+        if (!IsItemEligible(item) || (item->flags & kItemLateControl))
+            return true;
+        Avatar* avatar = item->avatar;
+        if (avatar->renderSync)
+            avatar->renderSync(item);
+        AnimateTDPTree(avatar->params, avatar->root);
+        return true;
+    });
+}
+
+void LatePass() {
+    ForEachItem([](SceneItem* item) {
+        if ((item->flags & kItemLateControl) && item->control)
+            item->control(item);
+        if (item->avatar->renderSync)
+            item->avatar->renderSync(item);
+        return true;
+    });
+}
+
+void CountDown(int32_t& counter, int32_t step) {
+    if (counter > 0)
+        counter -= step;
+}
+
+} // namespace
+
+bool IsItemEligible(const SceneItem* item) {
+    bool held = gSimHold && !(item == gControlledItem && gSimHoldException);
+    return !held && !gSimSuspend && !gFullScreenView && gDirectorHold == 0;
+}
+
+int32_t RunSimulationFrame() {
+    const int32_t step = gFrameClock.frameTicks;
+
+    if (gMissionTimeLimit.running) {
+        gMissionTimeLimit.countdown -= step;
+        if (gMissionTimeLimit.countdown < 0) {
+            if (gMissionTimeLimit.frontEnd)
+                gStartMissionRequest = 255;
+            else
+                gLoopFlags.endOfMissionRequest = 255;
+        }
+    }
+    if (gFreezeView)
+        return 0;
+
+    CountDown(gScriptWaitCountdown, step);
+    SelectCurrentObjective();
+
+    if (gStockDialogueTimer > 0 && !gFullScreenView) {
+        gStockDialogueTimer -= step;
+        if (gStockDialogueTimer < 1) {
+            gStockDialogueRequest = 255;
+            gStockDialogueNumber = 5 + (CRand() & 1);
+            gStockDialogueTimer = 0;
+        }
+    }
+
+    if (gScriptCountdown < 1) {
+        gScriptCountdown = 0;
+        gScriptCountdownSeconds = 0;
+    } else if (!gSimHold) {
+        gScriptCountdown -= step;
+        gScriptCountdownSeconds = gScriptCountdown / 100;
+    }
+
+    gRemoteLinkMarker = nullptr;
+    gCoupledShipMarker = nullptr;
+
+    if (gSceneList.next != &gSceneList) {
+        UpdateBeltMembership();
+        EncounterStep();
+        UpdateSceneLights();
+    }
+    DirectorUpdate();
+    if (gPlayerItem)
+        UpdateShipSystems(gPlayerItem);
+
+    const int32_t savedTicks = gFrameClock.frameTicks;
+    const float savedSeconds = gFrameClock.frameSeconds;
+    if (!gDirectorOn && CurrentStation == 4) {
+        gFrameClock.frameTicks /= 2;
+        gFrameClock.frameSeconds /= 2;
+    }
+
+    if (!gRebuild3D) {
+        CountShipsByType();
+        UpdateContactList();
+        PrepareCollisionFrame();
+        TestAllCollisions();
+        MarkProfileSection(gFrameProfiler, "COLLISIONS");
+        ReadPlayerInput();
+        MessagePass();
+        ControlPass();
+        MarkProfileSection(gFrameProfiler, "CONTROL");
+    }
+    SimulationPass();
+    MarkProfileSection(gFrameProfiler, "SIMULATION");
+    RenderSyncPass();
+    LatePass();
+
+    gFrameClock.frameTicks = savedTicks;
+    gFrameClock.frameSeconds = savedSeconds;
+    PurgeStaleMessages();
+    return 0;
+}

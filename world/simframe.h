@@ -1,0 +1,49 @@
+// The simulation frame: one step of the whole world.
+//
+// RunSimulationFrame runs the frame's timers and the per-frame services of
+// the other subsystems, the collisions and the player's input, then a fixed
+// sequence of passes over the scene list: messages, control, simulation
+// (coupled ships last), render sync and the late pass; and it ends with the
+// purge of dead messages.
+#pragma once
+
+#include <cstdint>
+
+struct SceneItem;
+
+// The mission's time limit.
+struct MissionTimeLimit {
+    uint8_t running;        // set when a mission starts
+    int32_t countdown;      // hundredths, set when the flight starts
+    uint8_t frontEnd;       // on expiry: start-mission request, else end screen
+};
+extern MissionTimeLimit gMissionTimeLimit;
+
+// Timers the script system sets and its conditions read.
+extern int32_t gScriptWaitCountdown;   // hundredths
+extern int32_t gScriptCountdown;       // hundredths
+extern int32_t gScriptCountdownSeconds;
+
+// The stock dialogue: when the timer runs out a request is raised with
+// dialogue number 5 or 6.
+extern int32_t gStockDialogueTimer;
+extern uint8_t gStockDialogueRequest;
+extern int32_t gStockDialogueNumber;
+
+// Filters of the passes (set by the bridge, the UI and the scripts).
+extern uint8_t gSimHold;               // only the controlled item moves...
+extern uint8_t gSimHoldException;      // ...and only when this is set
+extern uint8_t gSimSuspend;            // the second suspend flag
+extern int32_t gDirectorHold;          // 0 off; 1 or 2 (2 also silences)
+
+// Set by code that rebuilds the scene in the middle of the simulation pass:
+// the rest of the pass is abandoned.
+extern uint8_t gStopSimulationPass;
+// Items visited by the last simulation pass.
+extern int32_t gSimulationPassCount;
+
+int32_t RunSimulationFrame();
+
+// True when the item takes part in the control, simulation and render-sync
+// passes under the current filters.
+bool IsItemEligible(const SceneItem* item);
