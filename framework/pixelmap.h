@@ -6,7 +6,6 @@
 // memory device class lives in memdev.h, pixelmap files in pmfile.h.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 

@@ -142,6 +142,10 @@ int ReadRecord(hx_datafile* df, const hx_struct_template* t)
     if ((fileRow * 8) % kHxPixelTypes[pm->type].bits == 0)
         pm->flags |= HX_PMF_ROW_WHOLE;
     DfPush(kStackPixelmap, pm, 1);
+    if (TopPixelmap() != pm) { // the stack is full (reported)
+        HxResFree(pm);
+        return int(HXE_FAIL);
+    }
     return 0;
 }
 
