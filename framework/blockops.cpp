@@ -126,6 +126,8 @@ uint32_t HxBlockPixelGet(const void* address, int bytes)
 
 void HxBlockFillRun(void* address, size_t n, int bytes, uint32_t colour)
 {
+    if (n == 0)
+        return;
     auto* p = static_cast<uint8_t*>(address);
     switch (bytes) {
     case 1:
@@ -153,14 +155,14 @@ void HxBlockFillRect(void* address, uint32_t width, uint32_t height, ptrdiff_t s
 
 void HxBlockCopyRun(void* to, const void* from, size_t n, int bytes)
 {
-    if (bytes >= 1 && bytes <= 4)
+    if (n > 0 && bytes >= 1 && bytes <= 4)
         std::memmove(to, from, n * size_t(bytes));
 }
 
 void HxBlockCopyRect(void* to, const void* from, uint32_t width, uint32_t height, ptrdiff_t toStride,
                      ptrdiff_t fromStride, int bytes)
 {
-    if (bytes < 1 || bytes > 4 || height == 0)
+    if (bytes < 1 || bytes > 4 || height == 0 || width == 0)
         return;
     auto* dst = static_cast<uint8_t*>(to);
     const auto* src = static_cast<const uint8_t*>(from);

@@ -201,6 +201,11 @@ int OnAddMap(hx_datafile*, uint32_t, uint32_t, uint32_t)
         return int(HXE_FAIL);
     }
     DfPop(kStackPixelmap, nullptr);
+    if (!palette->pixels) {
+        HxFailure("HxPixelmapLoad: palette without pixels");
+        HxResFree(palette);
+        return int(HXE_FAIL);
+    }
     hx_pixelmap* owner = TopPixelmap();
     if (!owner || owner->map) {
         HxFailure("HxPixelmapLoad: ADD_MAP without a pixelmap to take the palette");
