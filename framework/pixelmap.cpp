@@ -322,6 +322,8 @@ hx_error HxPixelmapCopyBits(hx_pixelmap* pm, int32_t x, int32_t y, const uint8_t
                             int32_t firstBit, int32_t endBit, int32_t rows, uint32_t colour)
 {
     hx_point p = {x, y};
+    if (endBit <= firstBit)
+        return HX_OK;
     hx_rectangle r = {firstBit, 0, endBit - firstBit, rows};
     return C(pm)->copyBits(pm, &p, bits, stride, &r, colour);
 }

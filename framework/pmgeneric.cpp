@@ -3,6 +3,8 @@
 // it into its table; a null method does nothing and succeeds.
 #include "framework/memdev.h"
 
+#include <algorithm>
+
 #include "framework/pmline.h"
 
 namespace {
@@ -15,6 +17,12 @@ const hx_device_pixelmap_dispatch* Class(hx_pixelmap* pm)
 bool SameSize(const hx_pixelmap* a, const hx_pixelmap* b)
 {
     return a->width == b->width && a->height == b->height;
+}
+
+// Far-away coordinates stay far away instead of wrapping round.
+int32_t Saturate(int64_t v)
+{
+    return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 // Runs `each` over the rectangles in order; the first error ends it.
@@ -120,7 +128,7 @@ hx_error _M_hx_device_pixelmap_gen_rectangle2(hx_pixelmap* self, const hx_rectan
                                               uint32_t colourBr)
 {
     const hx_device_pixelmap_dispatch* c = Class(self);
-    const int32_t right = r->x + r->w - 1, bottom = r->y + r->h - 1;
+    const int32_t right = Saturate(int64_t(r->x) + r->w - 1), bottom = Saturate(int64_t(r->y) + r->h - 1);
     const struct {
         hx_point a, b;
         uint32_t colour;
@@ -167,7 +175,7 @@ hx_error _M_hx_device_pixelmap_gen_copyBits(hx_pixelmap* self, const hx_point* p
         for (int32_t column = 0; column < r->w; ++column) {
             int32_t bit = r->x + column;
             if (line[bit >> 3] & (0x80u >> (bit & 7))) {
-                hx_point at = {p->x + column, p->y + row};
+                hx_point at = {Saturate(int64_t(p->x) + column), Saturate(int64_t(p->y) + row)};
                 if (hx_error error = c->pixelSet(self, &at, colour))
                     return error;
             }
@@ -184,8 +192,8 @@ hx_error _M_hx_device_pixelmap_gen_text(hx_pixelmap* self, const hx_point* p, co
     if (!text)
         return HX_OK;
     const int32_t height = font->glyph_y;
-    const int32_t top = p->y + self->origin_y;
-    int32_t left = p->x + self->origin_x;
+    const int64_t top = int64_t(p->y) + self->origin_y;
+    int64_t left = int64_t(p->x) + self->origin_x;
     if (top <= -height || top >= self->height || left >= self->width)
         return HX_OK;
     const hx_device_pixelmap_dispatch* c = Class(self);

@@ -360,6 +360,46 @@ TEST_P(RandomBlocks, SubPixelmapOperationsStayInsideTheirRectangle)
     }
 }
 
+TEST_P(RandomBlocks, DrawingOnASubPixelmapNeverLeavesIt)
+{
+    const int bytes = GetParam();
+    std::mt19937 rng(3000 + bytes);
+    hx_pixelmap* parent = HxPixelmapAllocate(kTypesByBytes[bytes], 40, 40, nullptr, rng() & 1 ? HX_PMAF_INVERTED : 0u);
+    HxPixelmapFill(parent, 0);
+    hx_pixelmap* sub = HxPixelmapAllocateSub(parent, 10, 12, 13, 9);
+    sub->origin_x = 4;
+    sub->origin_y = -3;
+    const uint8_t glyphBits[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    std::uniform_int_distribution<int> far(-100000, 100000), near(-20, 30);
+    const int extremes[] = {INT32_MIN, INT32_MIN + 1, INT32_MAX - 1, INT32_MAX};
+    for (int i = 0; i < 800; ++i) {
+        auto c = [&] {
+            uint32_t pick = rng() % 10;
+            return pick < 6 ? near(rng) : pick < 9 ? far(rng) : extremes[rng() % 4];
+        };
+        const uint32_t colour = 1 + rng() % 200;
+        switch (rng() % 6) {
+        case 0: HxPixelmapLine(sub, c(), c(), c(), c(), colour); break;
+        case 1: HxPixelmapRectangle(sub, c(), c(), c(), c(), colour); break;
+        case 2: HxPixelmapRectangleFill(sub, c(), c(), c(), c(), colour); break;
+        case 3: HxPixelmapText(sub, c(), c(), colour, nullptr, "Wide text \xFF"); break;
+        case 4: HxPixelmapCopyBits(sub, c(), c(), glyphBits, 2, int(rng() % 16), int(rng() % 17), 2, colour); break;
+        default: HxPixelmapPixelSet(sub, c(), c(), colour); break;
+        }
+    }
+    int inked = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            bool inside = x >= 10 && x < 23 && y >= 12 && y < 21;
+            uint32_t v = HxPixelmapPixelQuery(parent, x, y);
+            if (!inside) {
+                ASSERT_EQ(v, 0u) << x << "," << y;
+            }
+            inked += v != 0;
+        }
+    EXPECT_GT(inked, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(PixelBytes, RandomBlocks, ::testing::Values(1, 2, 3, 4));
 
 } // namespace
