@@ -118,6 +118,15 @@ const ScriptToken* FindLineMarker(uint32_t position)
     return &gScriptBuffers.tokens[after[-1]];
 }
 
+const ScriptToken* FindLineEndMarker(uint32_t position)
+{
+    const uint32_t* end = gLineMarkers + gLineMarkerCount;
+    const uint32_t* at = std::lower_bound(static_cast<const uint32_t*>(gLineMarkers), end, position);
+    if (at == end)
+        return nullptr;
+    return &gScriptBuffers.tokens[*at];
+}
+
 void ClearBriefingIndex()
 {
     for (int i = 0; i < kMaxBriefings; ++i) {

@@ -56,6 +56,9 @@ const char* ScriptDataText(uint32_t value);  // text of a text data token
 void EmitLineMarker(uint32_t lineIndex, uint32_t nextLineOffset, uint32_t fileName);
 // The marker that starts last before the position (null when none does).
 const ScriptToken* FindLineMarker(uint32_t position);
+// The marker that starts at or after the position: the one that ends the
+// position's line (null when none does).
+const ScriptToken* FindLineEndMarker(uint32_t position);
 
 // Where the briefings of the compiled mission stand (filled by the
 // tokeniser at BRF_DECLARE, BRF_BEGIN and BRF_END).

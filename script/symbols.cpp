@@ -2,6 +2,7 @@
 // See symbols.h.
 #include "script/symbols.h"
 
+#include "script/interpreter.h"
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
@@ -110,17 +111,34 @@ ScriptSymbol* ScriptSymbolAt(uint32_t index)
     return index < gSymbols.count ? &gSymbols.records[index] : nullptr;
 }
 
+namespace {
+
+// True when the value field points at 4 value bytes of its own: in the data
+// buffer or at a game variable (not a handle or a thing of another type).
+bool HoldsValueBytes(const ScriptSymbol* symbol)
+{
+    if (symbol->size < 4 || (symbol->type & kSymbolSceneItem))
+        return false;
+    const auto at = reinterpret_cast<uintptr_t>(symbol->value);
+    const auto data = reinterpret_cast<uintptr_t>(gScriptBuffers.data);
+    const auto variables = reinterpret_cast<uintptr_t>(&gScriptVars);
+    return (at >= data && at <= data + kDataCapacity - 4) ||
+           (at >= variables && at <= variables + sizeof gScriptVars - 4);
+}
+
+} // namespace
+
 int32_t ReadSymbolInt(const ScriptSymbol* symbol)
 {
     int32_t value = 0;
-    if (symbol->value && symbol->size >= 4)
+    if (HoldsValueBytes(symbol))
         std::memcpy(&value, symbol->value, sizeof value);
     return value;
 }
 
 void WriteSymbolInt(ScriptSymbol* symbol, int32_t value)
 {
-    if (symbol->value && symbol->size >= 4)
+    if (HoldsValueBytes(symbol))
         std::memcpy(symbol->value, &value, sizeof value);
 }
 
@@ -184,6 +202,7 @@ void ResetMissionScript()
     if (gBuiltinSymbols.lastWaypoint)
         gBuiltinSymbols.lastWaypoint->value = nullptr;
     ClearBriefingIndex();
+    ResetInterpreterState();
 
     RollBackScriptBuffers();
     RollBackScriptNameStore();

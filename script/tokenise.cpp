@@ -1,6 +1,7 @@
 // The script tokeniser. See tokenise.h.
 #include "script/tokenise.h"
 
+#include "script/interpreter.h"
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
@@ -302,6 +303,7 @@ void TokeniseStream(ScriptReader& reader, int includeDepth)
 
 ScriptToken* TokeniseScript(const char* name)
 {
+    gInterpreter.stopCode = 0;
     ScriptReader reader{nullptr, 0, 0};
     ScriptFileHandle file(OpenScriptFile(name, &reader.size));
     if (!file)

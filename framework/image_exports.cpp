@@ -1,0 +1,270 @@
+// The built-in export images of the framework core ("HXCORE1") and of the
+// pixelmap module ("HXPMAP1"): what drivers may call of the framework.
+#include <cstddef>
+
+#include "framework/bswap.h"
+#include "framework/datafile.h"
+#include "framework/devlist.h"
+#include "framework/diag.h"
+#include "framework/file.h"
+#include "framework/fw.h"
+#include "framework/image.h"
+#include "framework/lexer.h"
+#include "framework/list.h"
+#include "framework/mem.h"
+#include "framework/object.h"
+#include "framework/registry.h"
+#include "framework/resource.h"
+#include "framework/sys_conf.h"
+#include "framework/token.h"
+#include "framework/tokenval.h"
+
+// Ascending byte order of the underscored names.
+#define HX_CORE1_EXPORTS(X) \
+    X(DfBlockReadBinary) \
+    X(DfBlockReadText) \
+    X(DfChunksInterpret) \
+    X(DfClose) \
+    X(DfEndWrite) \
+    X(DfFileInfoWrite) \
+    X(DfOpen) \
+    X(DfPop) \
+    X(DfPush) \
+    X(DfStructReadArray) \
+    X(DfStructWriteArray) \
+    X(DfTop) \
+    X(DfTopType) \
+    X(HxAbort) \
+    X(HxAddHead) \
+    X(HxAddTail) \
+    X(HxAllocatorSet) \
+    X(HxAssocArrayAllocate) \
+    X(HxAssocArrayQuery) \
+    X(HxAssocArrayRemoveEntry) \
+    X(HxAssocArraySetEntry) \
+    X(HxAtan2F) \
+    X(HxCeilF) \
+    X(HxCoreBegin) \
+    X(HxCoreEnd) \
+    X(HxDevAdd) \
+    X(HxDevAddStatic) \
+    X(HxDevBegin) \
+    X(HxDevBeginOld) \
+    X(HxDevBeginVar) \
+    X(HxDevCheckAdd) \
+    X(HxDevContainedCount) \
+    X(HxDevContainedFind) \
+    X(HxDevContainedFindMany) \
+    X(HxDevCount) \
+    X(HxDevEndOld) \
+    X(HxDevFind) \
+    X(HxDevFindMany) \
+    X(HxDevLastBeginQuery) \
+    X(HxDevLastBeginSet) \
+    X(HxDevRemove) \
+    X(HxDfChunkName) \
+    X(HxDfMemberTypeName) \
+    X(HxDiagHandlerSet) \
+    X(HxFailure) \
+    X(HxFatal) \
+    X(HxFileAdvance) \
+    X(HxFileAttributes) \
+    X(HxFileClose) \
+    X(HxFileEof) \
+    X(HxFileGetChar) \
+    X(HxFileGetLine) \
+    X(HxFileModeSet) \
+    X(HxFileOpenRead) \
+    X(HxFileOpenWrite) \
+    X(HxFilePrintf) \
+    X(HxFilePutChar) \
+    X(HxFilePutLine) \
+    X(HxFileRead) \
+    X(HxFileWrite) \
+    X(HxFilesystemSet) \
+    X(HxFloatToFixedSaturate) \
+    X(HxFloorF) \
+    X(HxFormatFacilityFind) \
+    X(HxFwActive) \
+    X(HxFwAnchor) \
+    X(HxFwBegin) \
+    X(HxFwEnd) \
+    X(HxGetEnv) \
+    X(HxImageAdd) \
+    X(HxImageDereference) \
+    X(HxImageLookupName) \
+    X(HxImageLookupOrdinal) \
+    X(HxImageReference) \
+    X(HxImageRemove) \
+    X(HxInsert) \
+    X(HxIsAlpha) \
+    X(HxIsDigit) \
+    X(HxIsPrint) \
+    X(HxIsSpace) \
+    X(HxLastErrorGet) \
+    X(HxLastErrorSet) \
+    X(HxLexerAdvance) \
+    X(HxLexerAllocate) \
+    X(HxLexerCommentSet) \
+    X(HxLexerDumpSet) \
+    X(HxLexerErrorSet) \
+    X(HxLexerFree) \
+    X(HxLexerPop) \
+    X(HxLexerPosition) \
+    X(HxLexerPushFile) \
+    X(HxLexerPushString) \
+    X(HxLexerTokenError) \
+    X(HxLogPrintf) \
+    X(HxMemAlign) \
+    X(HxMemAllocate) \
+    X(HxMemCalloc) \
+    X(HxMemCmp) \
+    X(HxMemCpy) \
+    X(HxMemFree) \
+    X(HxMemInquire) \
+    X(HxMemSet) \
+    X(HxMemStrDup) \
+    X(HxNamePatternMatch) \
+    X(HxNewList) \
+    X(HxObjectContainerFree) \
+    X(HxObjectListAllocate) \
+    X(HxParseFixed) \
+    X(HxParseFloat) \
+    X(HxParseInteger) \
+    X(HxParseMatrixFixed) \
+    X(HxParseMatrixFloat) \
+    X(HxParseVectorFixed) \
+    X(HxParseVectorFloat) \
+    X(HxPowF) \
+    X(HxPrimitiveLibraryFind) \
+    X(HxQsort) \
+    X(HxRegistryAdd) \
+    X(HxRegistryAddMany) \
+    X(HxRegistryAddStatic) \
+    X(HxRegistryClear) \
+    X(HxRegistryCount) \
+    X(HxRegistryEnum) \
+    X(HxRegistryFind) \
+    X(HxRegistryFindHook) \
+    X(HxRegistryFindMany) \
+    X(HxRegistryItemName) \
+    X(HxRegistryNew) \
+    X(HxRegistryNewStatic) \
+    X(HxRegistryRemove) \
+    X(HxRegistryRemoveMany) \
+    X(HxRegistryRemoveStatic) \
+    X(HxRemHead) \
+    X(HxRemTail) \
+    X(HxRemove) \
+    X(HxRendererFacilityFind) \
+    X(HxResAdd) \
+    X(HxResAllocate) \
+    X(HxResCheck) \
+    X(HxResChildEnum) \
+    X(HxResClass) \
+    X(HxResClassAdd) \
+    X(HxResClassAddMany) \
+    X(HxResClassCount) \
+    X(HxResClassEnum) \
+    X(HxResClassFind) \
+    X(HxResClassFindHook) \
+    X(HxResClassFindMany) \
+    X(HxResClassName) \
+    X(HxResClassRemove) \
+    X(HxResClassRemoveMany) \
+    X(HxResDump) \
+    X(HxResFree) \
+    X(HxResFreeNoCallback) \
+    X(HxResIsChild) \
+    X(HxResRemove) \
+    X(HxResSize) \
+    X(HxResSizeTotal) \
+    X(HxResStrDup) \
+    X(HxSScanf) \
+    X(HxScratchAllocate) \
+    X(HxScratchFlush) \
+    X(HxScratchFree) \
+    X(HxScratchInquire) \
+    X(HxScratchString) \
+    X(HxScratchStringSize) \
+    X(HxSimpleAddHead) \
+    X(HxSimpleInsert) \
+    X(HxSimpleNewList) \
+    X(HxSimpleRemHead) \
+    X(HxSimpleRemove) \
+    X(HxSprintf) \
+    X(HxSprintfN) \
+    X(HxSqrtF) \
+    X(HxStrCat) \
+    X(HxStrCmp) \
+    X(HxStrCpy) \
+    X(HxStrICmp) \
+    X(HxStrLen) \
+    X(HxStrNCmp) \
+    X(HxStrNCpy) \
+    X(HxStrNICmp) \
+    X(HxStrRChr) \
+    X(HxStrToD) \
+    X(HxStrToF) \
+    X(HxStrToL) \
+    X(HxStrToUL) \
+    X(HxStringToTokenValue) \
+    X(HxSwap16) \
+    X(HxSwap32) \
+    X(HxSwapBlock) \
+    X(HxSwapFloat) \
+    X(HxSystemConfigBegin) \
+    X(HxSystemConfigLoad) \
+    X(HxSystemConfigQueryString) \
+    X(HxSystemConfigSetString) \
+    X(HxTVTemplateAllocate) \
+    X(HxTVTemplateFree) \
+    X(HxTokenCount) \
+    X(HxTokenCreate) \
+    X(HxTokenFind) \
+    X(HxTokenFindMany) \
+    X(HxTokenIdentifier) \
+    X(HxTokenMatchBase) \
+    X(HxTokenType) \
+    X(HxTokenTypeSuffix) \
+    X(HxTokenValueCompare) \
+    X(HxTokenValueDump) \
+    X(HxTokenValueQuery) \
+    X(HxTokenValueQueryAll) \
+    X(HxTokenValueQueryAllSize) \
+    X(HxTokenValueQueryMany) \
+    X(HxTokenValueQueryManySize) \
+    X(HxTokenValueSet) \
+    X(HxTokenValueSetMany) \
+    X(HxVSScanf) \
+    X(HxVSprintf) \
+    X(HxVSprintfN) \
+    X(HxWarning) \
+    X(_HxAssert) \
+    X(_HxExceptionBegin) \
+    X(_HxExceptionEnd) \
+    X(_HxExceptionResource) \
+    X(_HxExceptionThrow) \
+    X(_HxExceptionValueFetch) \
+    X(_HxUAssert) \
+    X(_M_hx_object_container_addFront) \
+    X(_M_hx_object_container_count) \
+    X(_M_hx_object_container_find) \
+    X(_M_hx_object_container_findMany) \
+    X(_M_hx_object_container_remove) \
+    X(_M_hx_object_container_removeFront) \
+    X(_M_hx_object_container_tokensMatch) \
+    X(_M_hx_object_container_tokensMatchBegin) \
+    X(_M_hx_object_container_tokensMatchEnd) \
+    X(_M_hx_object_query) \
+    X(_M_hx_object_queryAll) \
+    X(_M_hx_object_queryAllSize) \
+    X(_M_hx_object_queryBuffer) \
+    X(_M_hx_object_queryMany) \
+    X(_M_hx_object_queryManySize)
+
+HX_EXPORT_IMAGE(HxImageCore1, "HXCORE1", HX_CORE1_EXPORTS);
+
+// The pixelmap module's exports join when that module publishes its front
+// end; until then the image is found but exports nothing.
+hx_image HxImagePmap1 = HxResidentImage("HXPMAP1", 0, nullptr, nullptr, nullptr);

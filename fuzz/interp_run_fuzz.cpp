@@ -1,0 +1,109 @@
+// Fuzz target: the interpreter running arbitrary scripts.
+//
+// The input becomes the mission script "fuzz.scr", compiled and run as the
+// per-frame mission script for a few frames over a small world (symbols A
+// and B name two ships). Script faults end in a message box, which here
+// throws; whatever the script does, the run must stay inside the token and
+// data buffers, the subroutine stack and the CALL_WHEN table, and a mission
+// reset must bring the interpreter back to rest.
+#include "script/interpreter.h"
+#include "script/operands.h"
+#include "script/scriptbase.h"
+#include "script/symbols.h"
+#include "script/tokenise.h"
+#include "system/errors.h"
+#include "system/frameclock.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+struct Stopped {};
+
+void ThrowOnMessageBox(const char*, const char*)
+{
+    throw Stopped{};
+}
+
+void ThrowOnFatalStop(const char*)
+{
+    throw Stopped{};
+}
+
+std::filesystem::path gRoot;
+
+void RemoveScratch()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(gRoot, ignored);
+}
+
+void AddShip(const char* name, float x)
+{
+    SceneItem* item = NewSceneItem();
+    InsertSceneItem(item, 0);
+    AttachSim(item, nullptr);
+    item->sim->radius = 100.0f;
+    item->avatar->matrix.m[12] = x;
+    item->avatar->matrix.m[10] = 1.0f;
+    ScriptSymbol* symbol = AddScriptSymbol(name, nullptr, 0);
+    symbol->type = kSymbolSceneItem;
+    SetSymbolObject(symbol, item);
+}
+
+bool Start()
+{
+    char pattern[] = "/tmp/kv_interp_fuzz_XXXXXX";
+    if (!mkdtemp(pattern))
+        std::abort();
+    gRoot = pattern;
+    std::atexit(RemoveScratch);
+    std::filesystem::create_directories(gRoot / "zqk/resource/scripts/missions");
+    std::filesystem::current_path(gRoot);
+    SetMessageBoxHook(ThrowOnMessageBox);
+    SetFatalStopHook(ThrowOnFatalStop);
+    InitializeScriptSystem();
+    ResetSimulation();
+    AddShip("A", 0.0f);
+    AddShip("B", 1000.0f);
+    MarkScriptBase();
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const bool started = Start();
+    (void)started;
+    std::ofstream("zqk/resource/scripts/missions/fuzz.scr", std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+
+    try {
+        const ScriptToken* start = TokeniseScript("fuzz.scr");
+        if (start) {
+            uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+            for (int frame = 0; frame < 8; ++frame) {
+                ++gFrameClock.frameCounter;
+                gFrameClock.frameTicks = 40;
+                RunScript(&position, true);
+                if (position > gScriptBuffers.tokenCursor)
+                    std::abort();
+            }
+        }
+    } catch (const Stopped&) {
+    }
+    if (gInterpreter.depth < -1 || gInterpreter.depth >= kSubroutineDepth ||
+        gInterpreter.callWhenCount > kCallWhenRows || gScriptBuffers.dataCursor > kDataCapacity)
+        std::abort();
+    gLoopFlags = LoopFlags{};
+    ResetMissionScript();
+    if (gInterpreter.depth != -1 || gInterpreter.callWhenCount != 0)
+        std::abort();
+    return 0;
+}

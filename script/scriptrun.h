@@ -1,0 +1,26 @@
+// Headless runs of a script for developers: compile a script, run it as the
+// game's per-frame mission script for a number of frames at a fixed tick
+// step, and write a trace of the statements each frame ran.
+//
+// The trace has one line per statement: "<frame> <file>(<line>) <keyword>",
+// with " (no handler)" for a keyword that the interpreter passes over, and
+// one closing line "end <frame> stop <code> depth <depth>". Script faults go
+// through the message box as in the game; the caller's hook decides.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScriptRunOptions {
+    const char* name = nullptr;      // script name, looked up like the game's
+    int frames = 100;
+    int32_t ticks = 20;              // ticks per frame
+    std::vector<int> skipFrames;     // frames that start with a skip request
+    int arrivalFrame = -1;           // frame that starts with an arrival...
+    int32_t arrivalSystem = 0;       //   in this star system
+};
+
+// Appends the trace to `trace` as it goes (so a fault keeps what ran before
+// it). False when the script cannot be opened.
+bool TraceScriptRun(const ScriptRunOptions& options, std::string& trace);

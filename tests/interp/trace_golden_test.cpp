@@ -1,0 +1,95 @@
+// Golden statement traces of headless script runs: each case runs a script
+// under data/ as the per-frame mission script for a number of frames at 20
+// ticks a frame and compares the trace (and the syntax-error box a faulty
+// script ends with) with golden/<case>.trace. Run with KV_UPDATE_GOLDEN=1 to
+// rewrite the traces after a deliberate change, then read the diff.
+#include "../script/script_test_support.h"
+
+#include "script/scriptrun.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+const std::filesystem::path kData = std::filesystem::path(KV_SOURCE_DIR) / "tests/interp/data";
+const std::filesystem::path kGolden = std::filesystem::path(KV_SOURCE_DIR) / "tests/interp/golden";
+
+struct TraceCase {
+    const char* name;   // golden file name
+    const char* script;
+    int frames;
+    std::vector<int> skipFrames;
+    int arrivalFrame;
+    int32_t arrivalSystem;
+};
+
+const TraceCase kCases[] = {
+    {"wait", "wait.scr", 4, {}, -1, 0},
+    {"wait_time", "wait_time.scr", 12, {}, -1, 0},
+    {"wait_time_skip", "wait_time.scr", 6, {2}, -1, 0},
+    {"wait_until", "wait_until.scr", 10, {}, -1, 0},
+    {"nested_calls", "nested_calls.scr", 2, {}, -1, 0},
+    {"call_once", "call_once.scr", 2, {}, -1, 0},
+    {"call_when", "call_when.scr", 22, {}, -1, 0},
+    {"starsystem", "starsystem.scr", 14, {}, 3, 3},
+    {"starsystem_unknown", "starsystem.scr", 6, {}, 1, 4},
+    {"bad_label", "bad_label.scr", 2, {}, -1, 0},
+    {"bad_condition", "bad_condition.scr", 2, {}, -1, 0},
+    {"underflow", "underflow.scr", 3, {}, -1, 0},
+};
+
+class TraceGoldenTest : public ::testing::TestWithParam<TraceCase> {
+protected:
+    void SetUp() override
+    {
+        BeginScriptTest();
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(kData);
+    }
+    void TearDown() override
+    {
+        EndScriptTest();
+        std::filesystem::current_path(previous_);
+    }
+    std::filesystem::path previous_;
+};
+
+std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_P(TraceGoldenTest, MatchesGolden)
+{
+    const TraceCase& c = GetParam();
+    ScriptRunOptions options;
+    options.name = c.script;
+    options.frames = c.frames;
+    options.ticks = 20;
+    options.skipFrames = c.skipFrames;
+    options.arrivalFrame = c.arrivalFrame;
+    options.arrivalSystem = c.arrivalSystem;
+
+    std::string trace;
+    try {
+        ASSERT_TRUE(TraceScriptRun(options, trace));
+    } catch (const ScriptStop& stop) {
+        trace += stop.title + ": " + stop.text + "\n";
+    }
+
+    const std::filesystem::path golden = kGolden / (std::string(c.name) + ".trace");
+    if (std::getenv("KV_UPDATE_GOLDEN")) {
+        std::ofstream(golden, std::ios::binary) << trace;
+        return;
+    }
+    EXPECT_EQ(trace, ReadText(golden)) << "golden: " << golden;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, TraceGoldenTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<TraceCase>& info) { return std::string(info.param.name); });
+
+} // namespace

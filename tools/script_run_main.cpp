@@ -1,0 +1,95 @@
+// script_run: runs a script headless as the per-frame mission script and
+// prints the statements that each frame ran.
+//
+//   script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]...
+//              [-a frame:system] name
+//
+// -n frames to run (default 100), -t ticks per frame (default 20), -s a
+// frame that starts with a skip request (repeatable), -a the frame at which
+// the player arrives in a star system. The name is looked up like the
+// game's (a bare "m01.scr" is read from zqk\resource\scripts\missions).
+// A script fault prints the game's message box text and exits 1.
+#include "script/scriptrun.h"
+#include "script/symbols.h"
+#include "system/errors.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace {
+
+std::string gTrace;
+
+void PrintAndStop(const char* text, const char* title)
+{
+    std::fputs(gTrace.c_str(), stdout);
+    std::printf("%s: %s\n", title, text);
+    std::exit(1);
+}
+
+[[noreturn]] void Usage()
+{
+    std::fprintf(stderr, "usage: script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]... "
+                         "[-a frame:system] name\n");
+    std::exit(2);
+}
+
+long Number(const char* text)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!end || *end || value < 0 || value > 1000000)
+        Usage();
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ScriptRunOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argument, "-C") == 0 && hasValue) {
+            std::error_code error;
+            std::filesystem::current_path(argv[++i], error);
+            if (error) {
+                std::fprintf(stderr, "script_run: cannot enter %s\n", argv[i]);
+                return 2;
+            }
+        } else if (std::strcmp(argument, "-n") == 0 && hasValue) {
+            options.frames = static_cast<int>(Number(argv[++i]));
+        } else if (std::strcmp(argument, "-t") == 0 && hasValue) {
+            options.ticks = static_cast<int32_t>(Number(argv[++i]));
+        } else if (std::strcmp(argument, "-s") == 0 && hasValue) {
+            options.skipFrames.push_back(static_cast<int>(Number(argv[++i])));
+        } else if (std::strcmp(argument, "-a") == 0 && hasValue) {
+            std::string value = argv[++i];
+            const size_t colon = value.find(':');
+            if (colon == std::string::npos)
+                Usage();
+            options.arrivalFrame = static_cast<int>(Number(value.substr(0, colon).c_str()));
+            options.arrivalSystem = static_cast<int32_t>(Number(value.substr(colon + 1).c_str()));
+        } else if (argument[0] != '-' && !options.name) {
+            options.name = argument;
+        } else {
+            Usage();
+        }
+    }
+    if (!options.name)
+        Usage();
+
+    SetMessageBoxHook(PrintAndStop);
+    InitializeScriptSystem();
+    if (!TraceScriptRun(options, gTrace)) {
+        std::fprintf(stderr, "script_run: cannot open %s\n", options.name);
+        return 1;
+    }
+    std::fputs(gTrace.c_str(), stdout);
+    return 0;
+}
