@@ -11,6 +11,7 @@
 #include "framework/blockops.h"
 #include "framework/fw_state.h"
 #include "framework/image.h"
+#include "framework/pmexports.h"
 #include "framework/pmline.h"
 #include "framework/resource.h"
 #include "framework/token_ids.h"
@@ -671,121 +672,21 @@ hx_pixelmap* HxPixelmapAllocate(uint8_t type, uint16_t width, uint16_t height, v
 
 namespace {
 
-#define HX_PMAP_ENTRY(name) {#name, reinterpret_cast<void*>(name)}
-struct ExportEntry {
-    const char* name;
-    void* function;
-};
-
-// The image's entries: memory, generic and null methods, and the clipping
-// functions, in one table; the name list is sorted for lookup at begin.
-const ExportEntry kExports[] = {
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_validSource),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_resize),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_match),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_allocateSub),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_copyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_copyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_fill),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_doubleBuffer),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_copyDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_copyToDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_copyFromDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_fillDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_doubleBufferDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rectangleCopyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rectangleCopyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rectangleStretchCopyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rectangleStretchCopyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rectangleFill),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_pixelSet),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_line),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_copyBits),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rowSize),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rowQuery),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_rowSet),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_pixelQuery),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_pixelAddressQuery),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_pixelAddressSet),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_originSet),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_flush),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_synchronise),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_directLock),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_mem_directUnlock),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copy),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_fill),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_doubleBuffer),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copyDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copyToDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copyFromDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_fillDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_doubleBufferDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_rectangle),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_rectangle2),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_line),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_copyBits),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_text),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_textBounds),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_flush),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_synchronise),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_directLock),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_gen_directUnlock),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_resize),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_copyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_copyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_fill),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_doubleBuffer),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_copyDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_copyToDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_copyFromDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_fillDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_doubleBufferDirty),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_rectangleCopyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_rectangleCopyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_rectangleStretchCopyTo),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_rectangleStretchCopyFrom),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_rectangleFill),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_pixelSet),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_copyBits),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_pixelQuery),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_pixelAddressQuery),
-    HX_PMAP_ENTRY(_M_hx_device_pixelmap_null_pixelAddressSet),
-    HX_PMAP_ENTRY(PixelmapPointClip),
-    HX_PMAP_ENTRY(PixelmapLineClip),
-    HX_PMAP_ENTRY(PixelmapRectangleClip),
-    HX_PMAP_ENTRY(PixelmapRectangleClipTwo),
-    HX_PMAP_ENTRY(PixelmapCopyBitsClip),
-};
-#undef HX_PMAP_ENTRY
-constexpr int kExportCount = int(std::size(kExports));
+// The image's tables, built from the export list as the core builds its
+// own images; the module hands them to the image record at begin.
+void* exportFunctions[] = {HX_PMAP1_EXPORTS(HX_EXPORT_FUNCTION)};
+const char* exportNames[] = {HX_PMAP1_EXPORTS(HX_EXPORT_NAME)};
+constexpr int kExportCount = int(std::size(exportNames));
 static_assert(kExportCount == 77);
+hx_identity_ordinals<kExportCount> exportOrdinals;
 
-void* exportFunctions[kExportCount];
-const char* exportNames[kExportCount];
-uint16_t exportOrdinals[kExportCount];
-
-// Fills the image's tables: functions in entry order, names sorted with the
-// ordinal of each.
-void BuildImage()
+void PublishImage()
 {
-    int order[kExportCount];
-    for (int i = 0; i < kExportCount; ++i) {
-        exportFunctions[i] = kExports[i].function;
-        order[i] = i;
-    }
-    std::sort(std::begin(order), std::end(order),
-              [](int a, int b) { return std::strcmp(kExports[a].name, kExports[b].name) < 0; });
-    for (int i = 0; i < kExportCount; ++i) {
-        exportNames[i] = kExports[order[i]].name;
-        exportOrdinals[i] = uint16_t(order[i]);
-    }
     HxImagePmap1.nFunctions = kExportCount;
     HxImagePmap1.functions = exportFunctions;
     HxImagePmap1.nNames = kExportCount;
     HxImagePmap1.names = exportNames;
-    HxImagePmap1.ordinals = exportOrdinals;
+    HxImagePmap1.ordinals = exportOrdinals.v;
 }
 
 } // namespace
@@ -799,7 +700,7 @@ hx_error HxPixelmapBegin()
     if (!pmod.anchor)
         return HXE_NO_MEMORY;
     HxResClassAddMany(pixelmapClasses, int(std::size(pixelmapClasses)));
-    BuildImage();
+    PublishImage();
     HxImageAdd(&HxImagePmap1);
     return HX_OK;
 }

@@ -587,18 +587,17 @@ TEST_F(PixelmapTest, ImageExportsTheMethodsByName)
     EXPECT_EQ(HxImagePmap1.nFunctions, 77);
     ASSERT_EQ(HxImagePmap1.nNames, 77);
     for (int i = 1; i < HxImagePmap1.nNames; ++i)
-        EXPECT_LT(std::strcmp(HxImagePmap1.names[i - 1], HxImagePmap1.names[i]), 0);
-    auto find = [](const char* name) -> void* {
-        for (int i = 0; i < HxImagePmap1.nNames; ++i)
-            if (std::strcmp(HxImagePmap1.names[i], name) == 0)
-                return HxImagePmap1.functions[HxImagePmap1.ordinals[i]];
-        return nullptr;
-    };
-    EXPECT_EQ(find("PixelmapLineClip"), reinterpret_cast<void*>(PixelmapLineClip));
-    EXPECT_EQ(find("_M_hx_device_pixelmap_gen_text"), reinterpret_cast<void*>(_M_hx_device_pixelmap_gen_text));
-    EXPECT_EQ(find("_M_hx_device_pixelmap_null_pixelQuery"),
+        EXPECT_LT(std::strcmp(HxImagePmap1.names[i - 1], HxImagePmap1.names[i]), 0) << HxImagePmap1.names[i];
+    hx_image* image = HxImageReference("HXPMAP1");
+    ASSERT_EQ(image, &HxImagePmap1);
+    EXPECT_EQ(HxImageLookupName(image, "PixelmapLineClip", -1), reinterpret_cast<void*>(PixelmapLineClip));
+    EXPECT_EQ(HxImageLookupName(image, "_PixelmapLineClip", -1), reinterpret_cast<void*>(PixelmapLineClip));
+    EXPECT_EQ(HxImageLookupName(image, "_M_hx_device_pixelmap_gen_text", -1),
+              reinterpret_cast<void*>(_M_hx_device_pixelmap_gen_text));
+    EXPECT_EQ(HxImageLookupName(image, "_M_hx_device_pixelmap_null_pixelQuery", -1),
               reinterpret_cast<void*>(_M_hx_device_pixelmap_null_pixelQuery));
-    EXPECT_EQ(find("_M_hx_device_pixelmap_mem_free"), nullptr);
+    EXPECT_EQ(HxImageLookupName(image, "_M_hx_device_pixelmap_mem_free", -1), nullptr);
+    HxImageDereference(image);
 }
 
 TEST_F(PixelmapTest, EndFreesEveryPixelmapAndBeginsAgain)
