@@ -233,7 +233,10 @@ hx_error _M_hx_device_pixelmap_mem_resize(hx_pixelmap* self, int32_t width, int3
 {
     if (width < 0 || height < 0 || width > UINT16_MAX || height > UINT16_MAX)
         return HXE_FAIL;
-    if (HxPixelmapRowBytesFor(self->type, uint32_t(width)) == 0 && width)
+    // A size that cannot be met leaves the pixelmap as it was.
+    uint32_t size;
+    int32_t rowBytes = HxPixelmapRowBytesFor(self->type, uint32_t(width));
+    if ((width && !rowBytes) || !PixelBytes(rowBytes, uint32_t(height), &size))
         return HXE_FAIL;
     bool inverted = self->row_bytes < 0;
     // Pixel memory of the record's own goes; a parent's or the caller's stays.

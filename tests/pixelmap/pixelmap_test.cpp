@@ -201,6 +201,7 @@ TEST_F(PixelmapTest, ResizeKeepsBottomUpAndRefusesOversize)
     EXPECT_EQ(PmRead(PmSnapshot(pm), PmOffset(pm, 6, 0, 2), 2), 0x1234u);
     EXPECT_EQ(HxPixelmapResize(pm, 20000, 3), nullptr);
     EXPECT_EQ(HxPixelmapResize(pm, -1, 3), nullptr);
+    EXPECT_EQ(HxPixelmapPixelQuery(pm, 6, 0), 0x1234u); // a refused size keeps the pixels
 }
 
 TEST_F(PixelmapTest, FreeingTheLastBegunDevicePixelmapClearsTheRecord)
