@@ -1,6 +1,6 @@
 // Shared fixture for pixelmap tests: the framework core begun with the
-// pixelmap module, a recording diagnostic handler, and helpers that read a
-// pixelmap's block independently of the module's own addressing.
+// pixelmap module, and helpers that read a pixelmap's block independently of
+// the module's own addressing.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,22 +12,10 @@
 #include "framework/fw.h"
 #include "framework/memdev.h"
 #include "framework/pixelmap.h"
-#include "tests/framework/hx_fixture.h"
+#include "tests/fwhost/core_fixture.h"
 
-class PixelmapTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        HxDiagLog::Clear();
-        HxDiagHandlerSet(HxDiagLog::Handler());
-        ASSERT_EQ(HxCoreBegin(), HX_OK);
-    }
-    void TearDown() override
-    {
-        HxCoreEnd();
-        HxDiagHandlerSet(nullptr);
-    }
-};
+// The core begun with the pixelmap module, under a recording handler.
+class PixelmapTest : public HxCore {};
 
 // The lowest address of a whole pixelmap's block (its first row in memory).
 inline uint8_t* PmBlock(const hx_pixelmap* pm)
