@@ -1,0 +1,197 @@
+// Block fill and copy loops. Fills build an 8-byte pattern of the pixel and
+// store it as aligned quadwords between a pixel-by-pixel head and tail;
+// 3-byte pixels use the 24-byte pattern that repeats every eight pixels.
+// Copies are byte moves (memmove), which the C library already does with the
+// widest stores the processor has.
+#include "framework/blockops.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kFlatSegment = 0x2B;
+
+inline void StorePixel(uint8_t* p, int bytes, uint32_t colour)
+{
+    HxBlockPixelSet(p, bytes, colour);
+}
+
+inline void StoreQuad(uint8_t* p, uint64_t pattern)
+{
+    std::memcpy(p, &pattern, sizeof pattern);
+}
+
+// Pixels needed from p to reach an 8-byte boundary (whole pixels of size
+// 2 or 4 only reach one when p is pixel-aligned, which pixelmap rows are).
+inline size_t HeadPixels(const uint8_t* p, int bytes)
+{
+    size_t toBoundary = (8 - (reinterpret_cast<uintptr_t>(p) & 7)) & 7;
+    return toBoundary / size_t(bytes);
+}
+
+// The pixel repeated to fill a quadword (sizes 1, 2 and 4).
+inline uint64_t Pattern(int bytes, uint32_t colour)
+{
+    uint64_t pattern = 0;
+    for (int shift = 0; shift < 64; shift += bytes * 8)
+        pattern |= uint64_t(colour & (bytes == 4 ? 0xFFFFFFFFu : (1u << (bytes * 8)) - 1)) << shift;
+    return pattern;
+}
+
+void FillPow2(uint8_t* p, size_t n, int bytes, uint64_t pattern, uint32_t colour)
+{
+    size_t head = HeadPixels(p, bytes);
+    if (head >= n || (reinterpret_cast<uintptr_t>(p) & (bytes - 1)) != 0) {
+        for (size_t i = 0; i < n; ++i, p += bytes)
+            StorePixel(p, bytes, colour);
+        return;
+    }
+    for (size_t i = 0; i < head; ++i, p += bytes)
+        StorePixel(p, bytes, colour);
+    n -= head;
+    size_t quads = n * size_t(bytes) / 8;
+    for (size_t i = 0; i < quads; ++i, p += 8)
+        StoreQuad(p, pattern);
+    for (size_t i = quads * 8 / size_t(bytes); i < n; ++i, p += bytes)
+        StorePixel(p, bytes, colour);
+}
+
+void Fill24(uint8_t* p, size_t n, uint32_t colour)
+{
+    uint8_t b0 = uint8_t(colour), b1 = uint8_t(colour >> 8), b2 = uint8_t(colour >> 16);
+    if (b0 == b1 && b1 == b2) {
+        std::memset(p, b0, n * 3);
+        return;
+    }
+    // Pixels of 3 bytes that bring p to an 8-byte boundary.
+    static constexpr uint8_t kHead[8] = {0, 3, 6, 1, 4, 7, 2, 5};
+    size_t head = kHead[(8 - (reinterpret_cast<uintptr_t>(p) & 7)) & 7];
+    if (head > n)
+        head = n;
+    for (size_t i = 0; i < head; ++i, p += 3)
+        StorePixel(p, 3, colour);
+    n -= head;
+    uint8_t block[24];
+    for (int i = 0; i < 24; i += 3) {
+        block[i] = b0;
+        block[i + 1] = b1;
+        block[i + 2] = b2;
+    }
+    uint64_t q[3];
+    std::memcpy(q, block, sizeof q);
+    for (; n >= 8; n -= 8, p += 24) {
+        StoreQuad(p, q[0]);
+        StoreQuad(p + 8, q[1]);
+        StoreQuad(p + 16, q[2]);
+    }
+    for (; n > 0; --n, p += 3)
+        StorePixel(p, 3, colour);
+}
+
+// Expands one row of bits into pixels of a fixed size.
+template <int Bytes>
+void BitsRow(uint8_t* to, const uint8_t* bits, uint32_t first, uint32_t end, uint32_t colour)
+{
+    for (uint32_t bit = first; bit < end;) {
+        uint32_t byte = bits[bit >> 3];
+        uint32_t stop = (bit | 7) + 1 < end ? (bit | 7) + 1 : end;
+        if (byte == 0) {
+            to += (stop - bit) * Bytes;
+            bit = stop;
+            continue;
+        }
+        for (; bit < stop; ++bit, to += Bytes)
+            if (byte & (0x80u >> (bit & 7)))
+                StorePixel(to, Bytes, colour);
+    }
+}
+
+} // namespace
+
+uint32_t HxBlockDataSegment()
+{
+    return kFlatSegment;
+}
+
+uint32_t HxBlockPixelGet(const void* address, int bytes)
+{
+    if (bytes < 1 || bytes > 4)
+        return 0;
+    const auto* p = static_cast<const uint8_t*>(address);
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+void HxBlockFillRun(void* address, size_t n, int bytes, uint32_t colour)
+{
+    if (n == 0)
+        return;
+    auto* p = static_cast<uint8_t*>(address);
+    switch (bytes) {
+    case 1:
+        std::memset(p, int(colour & 0xFF), n);
+        break;
+    case 2:
+    case 4:
+        FillPow2(p, n, bytes, Pattern(bytes, colour), colour);
+        break;
+    case 3:
+        Fill24(p, n, colour);
+        break;
+    default:
+        break;
+    }
+}
+
+void HxBlockFillRect(void* address, uint32_t width, uint32_t height, ptrdiff_t stride, int bytes,
+                     uint32_t colour)
+{
+    auto* row = static_cast<uint8_t*>(address);
+    for (uint32_t y = 0; y < height; ++y, row += stride)
+        HxBlockFillRun(row, width, bytes, colour);
+}
+
+void HxBlockCopyRun(void* to, const void* from, size_t n, int bytes)
+{
+    if (n > 0 && bytes >= 1 && bytes <= 4)
+        std::memmove(to, from, n * size_t(bytes));
+}
+
+void HxBlockCopyRect(void* to, const void* from, uint32_t width, uint32_t height, ptrdiff_t toStride,
+                     ptrdiff_t fromStride, int bytes)
+{
+    if (bytes < 1 || bytes > 4 || height == 0 || width == 0)
+        return;
+    auto* dst = static_cast<uint8_t*>(to);
+    const auto* src = static_cast<const uint8_t*>(from);
+    size_t run = size_t(width) * size_t(bytes);
+    // Within one block, a destination that lies further along the rows than
+    // its source would overwrite source rows not yet read: go backwards.
+    uintptr_t d = reinterpret_cast<uintptr_t>(dst), s = reinterpret_cast<uintptr_t>(src);
+    bool backwards = toStride == fromStride && d != s && ((d > s) == (toStride > 0));
+    if (backwards) {
+        dst += toStride * ptrdiff_t(height - 1);
+        src += fromStride * ptrdiff_t(height - 1);
+        toStride = -toStride;
+        fromStride = -fromStride;
+    }
+    for (uint32_t y = 0; y < height; ++y, dst += toStride, src += fromStride)
+        std::memmove(dst, src, run);
+}
+
+void HxBlockCopyBits(void* to, ptrdiff_t toStride, const uint8_t* bits, ptrdiff_t bitsStride, uint32_t firstBit,
+                     uint32_t endBit, uint32_t rows, int bytes, uint32_t colour)
+{
+    if (endBit <= firstBit)
+        return;
+    using RowFn = void (*)(uint8_t*, const uint8_t*, uint32_t, uint32_t, uint32_t);
+    static constexpr RowFn kRows[5] = {nullptr, BitsRow<1>, BitsRow<2>, BitsRow<3>, BitsRow<4>};
+    if (bytes < 1 || bytes > 4)
+        return;
+    RowFn row = kRows[bytes];
+    auto* dst = static_cast<uint8_t*>(to);
+    for (uint32_t y = 0; y < rows; ++y, dst += toStride, bits += bitsStride)
+        row(dst, bits, firstBit, endBit, colour);
+}
