@@ -13,6 +13,7 @@
 #include "framework/list.h"
 #include "framework/mem.h"
 #include "framework/object.h"
+#include "framework/pmexports.h"
 #include "framework/registry.h"
 #include "framework/resource.h"
 #include "framework/sys_conf.h"
@@ -265,6 +266,4 @@
 
 HX_EXPORT_IMAGE(HxImageCore1, "HXCORE1", HX_CORE1_EXPORTS);
 
-// The pixelmap module's exports join when that module publishes its front
-// end; until then the image is found but exports nothing.
-hx_image HxImagePmap1 = HxResidentImage("HXPMAP1", 0, nullptr, nullptr, nullptr);
+HX_EXPORT_IMAGE(HxImagePmap1, "HXPMAP1", HX_PMAP1_EXPORTS);

@@ -1,6 +1,6 @@
 // The memory device class: its methods and class table, and the pixelmap
-// module's begin and end (anchor, resource classes, the export image
-// "HXPMAP1"). Pixel work is left to the block loops.
+// module's begin and end (anchor, resource classes, listing the export
+// image "HXPMAP1"). Pixel work is left to the block loops.
 #include "framework/memdev.h"
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include "framework/blockops.h"
 #include "framework/fw_state.h"
 #include "framework/image.h"
-#include "framework/pmexports.h"
 #include "framework/pmline.h"
 #include "framework/resource.h"
 #include "framework/token_ids.h"
@@ -673,27 +672,6 @@ hx_pixelmap* HxPixelmapAllocate(uint8_t type, uint16_t width, uint16_t height, v
 
 // ---- the module --------------------------------------------------------------------
 
-namespace {
-
-// The image's tables, built from the export list as the core builds its
-// own images; the module hands them to the image record at begin.
-void* exportFunctions[] = {HX_PMAP1_EXPORTS(HX_EXPORT_FUNCTION)};
-const char* exportNames[] = {HX_PMAP1_EXPORTS(HX_EXPORT_NAME)};
-constexpr int kExportCount = int(std::size(exportNames));
-static_assert(kExportCount == 77);
-hx_identity_ordinals<kExportCount> exportOrdinals;
-
-void PublishImage()
-{
-    HxImagePmap1.nFunctions = kExportCount;
-    HxImagePmap1.functions = exportFunctions;
-    HxImagePmap1.nNames = kExportCount;
-    HxImagePmap1.names = exportNames;
-    HxImagePmap1.ordinals = exportOrdinals.v;
-}
-
-} // namespace
-
 hx_error HxPixelmapBegin()
 {
     if (pmod.anchor)
@@ -703,7 +681,6 @@ hx_error HxPixelmapBegin()
     if (!pmod.anchor)
         return HXE_NO_MEMORY;
     HxResClassAddMany(pixelmapClasses, int(std::size(pixelmapClasses)));
-    PublishImage();
     HxImageAdd(&HxImagePmap1);
     return HX_OK;
 }

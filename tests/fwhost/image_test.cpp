@@ -46,7 +46,7 @@ hx_object* NullDriver(const char*)
 
 TEST(HxExportImages, NamesAreSortedAndEveryNameHasAFunction)
 {
-    for (const hx_image* image : {&HxImageCore1, &HxImageHost1}) {
+    for (const hx_image* image : {&HxImageCore1, &HxImagePmap1, &HxImageHost1}) {
         ASSERT_GT(image->nNames, 0) << image->identifier;
         EXPECT_EQ(image->type, HX_IMAGE_BUILT_IN);
         EXPECT_EQ(image->ordinalBase, 1);

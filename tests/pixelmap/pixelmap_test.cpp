@@ -598,6 +598,21 @@ TEST_F(PixelmapTest, ImageExportsTheMethodsByName)
     EXPECT_EQ(HxImageLookupName(image, "_M_hx_device_pixelmap_null_pixelQuery", -1),
               reinterpret_cast<void*>(_M_hx_device_pixelmap_null_pixelQuery));
     EXPECT_EQ(HxImageLookupName(image, "_M_hx_device_pixelmap_mem_free", -1), nullptr);
+
+    // By ordinal: the name's index plus the image's base, and the name's
+    // index as a hint.
+    int index = -1;
+    for (int i = 0; i < image->nNames; ++i) {
+        if (std::strcmp(image->names[i], "__M_hx_device_pixelmap_mem_fill") == 0)
+            index = i;
+    }
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(HxImageLookupOrdinal(image, image->ordinalBase + index),
+              reinterpret_cast<void*>(_M_hx_device_pixelmap_mem_fill));
+    EXPECT_EQ(HxImageLookupName(image, "_M_hx_device_pixelmap_mem_fill", index),
+              reinterpret_cast<void*>(_M_hx_device_pixelmap_mem_fill));
+    EXPECT_EQ(HxImageLookupOrdinal(image, image->ordinalBase), reinterpret_cast<void*>(PixelmapCopyBitsClip));
+    EXPECT_EQ(HxImageLookupOrdinal(image, image->ordinalBase + 77), nullptr);
     HxImageDereference(image);
 }
 
