@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/diag.h"
+#include "framework/drivers/memory_device.h"
 #include "framework/fw_state.h"
 #include "framework/host.h"
 #include "framework/list.h"
@@ -28,7 +29,10 @@ constexpr int kMaxBuiltInDrivers = 32;
 // extension and the driver-image extensions that files may still carry.
 constexpr const char* kCutExtensions[] = {".dll", ".so", ".bdd", ".bed"};
 
-hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers];
+// The standard drivers linked into the framework; the rest is room for more.
+hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers] = {
+    {kHxMemoryDeviceName, HxMemoryDriverBegin},
+};
 int loadDepth;
 
 // A built-in driver's image: the record and its one export.

@@ -8,6 +8,7 @@
 #include "framework/devlist.h"
 #include "framework/fw_state.h"
 #include "framework/image.h"
+#include "framework/pixelmap.h"
 #include "framework/sys_conf.h"
 #include "tests/fwhost/core_fixture.h"
 #include "tests/fwhost/stand_in_drivers.h"
@@ -36,11 +37,6 @@ protected:
     standin::Registered drivers;
 };
 
-int32_t WidthOf(hx_pixelmap* pm)
-{
-    return reinterpret_cast<standin::Pixelmap*>(pm)->width;
-}
-
 } // namespace
 
 TEST_F(HxDevices, BeginByNameAddsTheDriverOnceAndReturnsItsOutputPixelmap)
@@ -48,7 +44,7 @@ TEST_F(HxDevices, BeginByNameAddsTheDriverOnceAndReturnsItsOutputPixelmap)
     hx_pixelmap* pm = nullptr;
     ASSERT_EQ(HxDevBeginVar(&pm, "DDRAW", hx_token(0)), HX_OK);
     ASSERT_NE(pm, nullptr);
-    EXPECT_EQ(WidthOf(pm), 640);
+    EXPECT_EQ(pm->width, 640);
     EXPECT_EQ(HxDevLastBeginQuery(), pm);
     EXPECT_EQ(Seen().args["DDRAW"], "");
     EXPECT_TRUE(Seen().lastPairs.empty());
@@ -62,7 +58,7 @@ TEST_F(HxDevices, BeginByNameAddsTheDriverOnceAndReturnsItsOutputPixelmap)
     HxDevEndOld();
     EXPECT_EQ(HxDevLastBeginQuery(), nullptr);
     EXPECT_EQ(Seen().pixelmapsFreed, 1);
-    HxResFree(pm);
+    HxPixelmapFree(pm);
 }
 
 TEST_F(HxDevices, NullTextTakesTheDefaultDeviceSetting)
@@ -70,7 +66,7 @@ TEST_F(HxDevices, NullTextTakesTheDefaultDeviceSetting)
     hx_pixelmap* pm = nullptr;
     ASSERT_EQ(HxSystemConfigSetString(HXT_DEFAULT_DEVICE_STR, "WIDE"), HX_OK);
     ASSERT_EQ(HxDevBegin(&pm, nullptr), HX_OK);
-    EXPECT_EQ(WidthOf(pm), 800);
+    EXPECT_EQ(pm->width, 800);
 }
 
 TEST_F(HxDevices, AnyDeviceIsMatchedByTheArgumentPairs)
@@ -87,8 +83,8 @@ TEST_F(HxDevices, AnyDeviceIsMatchedByTheArgumentPairs)
         hx_pixelmap* pm = nullptr;
         EXPECT_EQ(HxDevBegin(&pm, c.text), c.result) << c.text;
         if (pm) {
-            EXPECT_EQ(WidthOf(pm), c.width) << c.text;
-            HxResFree(pm);
+            EXPECT_EQ(pm->width, c.width) << c.text;
+            HxPixelmapFree(pm);
         }
     }
     // A named device is asked alone: its facility does not match 800.
@@ -121,7 +117,7 @@ TEST_F(HxDevices, TooManyPairsFail)
         text += ",w=640";
     hx_pixelmap* pm = nullptr;
     ASSERT_EQ(HxDevBegin(&pm, text.c_str()), HX_OK);
-    HxResFree(pm);
+    HxPixelmapFree(pm);
     EXPECT_EQ(HxDevBegin(&pm, (text + ",h=480").c_str()), HXE_NO_ROOM);
     EXPECT_EQ(pm, nullptr);
     EXPECT_TRUE(HxDiagLog::Saw("Too many token value pairs"));

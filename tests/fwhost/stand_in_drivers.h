@@ -1,22 +1,23 @@
 // Stand-in drivers for the device-list tests: linked into the test program
 // and entered in the built-in driver table under the standard names. Each
 // device holds facilities (output, renderer, primitives) with a width and
-// height that token-value lists can match; output facilities make small
-// stand-in device pixelmaps. What the drivers were given and what they
+// height that token-value lists can match; output facilities make memory
+// pixelmaps of that size. What the drivers were given and what they
 // freed is recorded for the tests to check.
 #pragma once
 
-
 #include <cstddef>
 #include <cstring>
-#include <utility>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/devlist.h"
 #include "framework/image.h"
+#include "framework/memdev.h"
 #include "framework/object.h"
+#include "framework/pixelmap.h"
 #include "framework/resource.h"
 #include "framework/token_ids.h"
 #include "framework/tokenval.h"
@@ -64,19 +65,22 @@ struct Device {
     hx_slist* list;
 };
 
-// A device pixelmap of the stand-in output facilities.
-struct Pixelmap {
-    hx_object object;
-    int32_t width;
-    int32_t height;
-};
-
+// The stand-in output facilities' device pixelmaps: memory pixelmaps of the
+// facility's size, of a class that counts frees.
 inline void PixelmapFree(hx_object* self)
 {
     ++Seen().pixelmapsFreed;
-    HxResFree(self);
+    HxMemoryPixelmapClass.object.free(self);
 }
-inline const hx_object_dispatch kPixelmapDispatch = {.free = PixelmapFree};
+inline const hx_device_pixelmap_dispatch& PixelmapClass()
+{
+    static const hx_device_pixelmap_dispatch table = [] {
+        hx_device_pixelmap_dispatch t = HxMemoryPixelmapClass;
+        t.object.free = PixelmapFree;
+        return t;
+    }();
+    return table;
+}
 
 inline const char* FacilityIdentifier(hx_object* self)
 {
@@ -96,9 +100,11 @@ inline hx_error FacilityPixelmapNew(hx_object* self, hx_pixelmap** out, hx_token
     Seen().lastPairs.clear();
     for (int i = 0; tv && tv[i].t; ++i)
         Seen().lastPairs.push_back(tv[i]);
-    auto* pm = static_cast<Pixelmap*>(HxResAllocate(HxFwAnchor(), sizeof(Pixelmap), HX_RES_APPLICATION));
-    *pm = {{&kPixelmapDispatch}, f->width, f->height};
-    *out = reinterpret_cast<hx_pixelmap*>(pm);
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_INDEX_8, uint16_t(f->width), uint16_t(f->height), nullptr, 0);
+    if (!pm)
+        return HXE_NO_MEMORY;
+    pm->dispatch = &PixelmapClass().object;
+    *out = pm;
     return HX_OK;
 }
 inline const hx_output_facility_dispatch kFacilityDispatch = {

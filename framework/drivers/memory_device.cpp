@@ -1,0 +1,339 @@
+// The headless memory output device: the device object, its one output
+// facility, the screens it makes (memory pixelmaps of a class that answers
+// CLUT_O) and their colour tables.
+#include "framework/drivers/memory_device.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "framework/devlist.h"
+#include "framework/fw.h"
+#include "framework/memdev.h"
+#include "framework/pixelmap.h"
+#include "framework/resource.h"
+#include "framework/token_ids.h"
+#include "framework/tokenval.h"
+
+namespace {
+
+// The pixel types a screen may have, by the pixel bits that ask for them.
+struct ScreenType {
+    intptr_t bits;
+    uint8_t type;
+};
+constexpr ScreenType kScreenTypes[] = {
+    {8, HX_PMT_INDEX_8}, {15, HX_PMT_RGB_555}, {16, HX_PMT_RGB_565}, {24, HX_PMT_RGB_888}, {32, HX_PMT_RGBX_888},
+};
+constexpr int32_t kDefaultWidth = 640;
+constexpr int32_t kDefaultHeight = 480;
+constexpr int kMaxPaletteEntries = 256;
+// Driver arguments: a few pairs and their strings.
+constexpr size_t kArgumentBufferSize = 16 * sizeof(hx_token_value) + 512;
+
+// What a screen is to be: the facility keeps the defaults, and each begin's
+// pairs are read over a copy of them.
+struct ScreenRequest {
+    int32_t width;
+    int32_t height;
+    uint8_t type;
+};
+
+// Reads the pairs this device understands into the request; false when one
+// asks for a screen it cannot make.
+bool ReadRequest(ScreenRequest* request, const hx_token_value* tv)
+{
+    for (; tv && tv->t; ++tv) {
+        const ScreenType* found = std::end(kScreenTypes);
+        switch (tv->t) {
+        case HXT_WIDTH_I32:
+        case HXT_HEIGHT_I32:
+            if (tv->v.i < 1 || tv->v.i > UINT16_MAX)
+                return false;
+            (tv->t == HXT_WIDTH_I32 ? request->width : request->height) = int32_t(tv->v.i);
+            break;
+        case HXT_PIXEL_BITS_I32:
+            found = std::find_if(std::begin(kScreenTypes), std::end(kScreenTypes),
+                                 [&](const ScreenType& s) { return s.bits == tv->v.i; });
+            break;
+        case HXT_PIXEL_TYPE_U8:
+            found = std::find_if(std::begin(kScreenTypes), std::end(kScreenTypes),
+                                 [&](const ScreenType& s) { return s.type == tv->v.u; });
+            break;
+        default:
+            continue; // window handles and the like: nothing to a memory screen
+        }
+        if (tv->t == HXT_PIXEL_BITS_I32 || tv->t == HXT_PIXEL_TYPE_U8) {
+            if (found == std::end(kScreenTypes))
+                return false;
+            request->type = found->type;
+        }
+    }
+    return true;
+}
+
+// ---- screens and their colour tables ------------------------------------------------
+
+// A screen's device data, a child of its record: the colour table object
+// and its entries.
+struct ScreenData {
+    hx_object clut;
+    int entries;
+    uint32_t palette[kMaxPaletteEntries];
+};
+
+ScreenData* DataOf(hx_object* clut)
+{
+    return reinterpret_cast<ScreenData*>(clut);
+}
+
+const char* ClutIdentifier(hx_object*)
+{
+    return "Memory-Palette";
+}
+
+hx_token ClutType(hx_object*)
+{
+    return HXT_DEVICE_CLUT;
+}
+
+hx_error ClutEntrySet(hx_object* self, int32_t index, uint32_t colour)
+{
+    ScreenData* data = DataOf(self);
+    if (index < 0 || index >= data->entries)
+        return HXE_FAIL;
+    data->palette[index] = colour;
+    return HX_OK;
+}
+
+// Entries past the end of the table are left out.
+hx_error ClutEntriesSet(hx_object* self, int32_t first, int32_t count, const uint32_t* entries)
+{
+    ScreenData* data = DataOf(self);
+    if (first < 0 || count < 0 || first > data->entries || (count && !entries))
+        return HXE_FAIL;
+    int n = std::min(count, data->entries - first);
+    std::memcpy(data->palette + first, entries, size_t(n) * sizeof(uint32_t));
+    return HX_OK;
+}
+
+const hx_clut_dispatch kClutClass = {
+    .object = {.identifier = ClutIdentifier, .type = ClutType},
+    .entrySet = ClutEntrySet,
+    .entriesSet = ClutEntriesSet,
+};
+
+hx_error ScreenQuery(hx_object* self, hx_value* value, hx_token t);
+
+// The screens' class: the memory class, answering CLUT_O as well.
+const hx_device_pixelmap_dispatch& ScreenClass()
+{
+    static const hx_device_pixelmap_dispatch table = [] {
+        hx_device_pixelmap_dispatch t = HxMemoryPixelmapClass;
+        t.object.query = ScreenQuery;
+        return t;
+    }();
+    return table;
+}
+
+// A screen without indexed pixels answers CLUT_O with no table, so that
+// palette changes leave it alone.
+hx_error ScreenQuery(hx_object* self, hx_value* value, hx_token t)
+{
+    if (t != HXT_CLUT_O)
+        return HxMemoryPixelmapClass.object.query(self, value, t);
+    auto* data = static_cast<ScreenData*>(HxPixelmapOf(self)->device_data);
+    value->o = data ? &data->clut : nullptr;
+    return HX_OK;
+}
+
+hx_error MakeScreen(hx_pixelmap** out, const ScreenRequest& request)
+{
+    hx_pixelmap* pm = HxPixelmapAllocate(request.type, uint16_t(request.width), uint16_t(request.height), nullptr, 0);
+    if (!pm)
+        return HXE_NO_MEMORY;
+    const hx_pixel_type_info& info = kHxPixelTypes[request.type];
+    if (info.channels & 1) {
+        auto* data = static_cast<ScreenData*>(HxResAllocate(pm, sizeof(ScreenData), HX_RES_OBJECT_DATA));
+        if (!data) {
+            HxPixelmapFree(pm);
+            return HXE_NO_MEMORY;
+        }
+        std::memset(static_cast<void*>(data), 0, sizeof *data);
+        data->clut.dispatch = &kClutClass.object;
+        data->entries = 1 << std::min<int>(info.bits, 8);
+        pm->device_data = data;
+    }
+    pm->dispatch = &ScreenClass().object;
+    HxPixelmapFill(pm, 0);
+    *out = pm;
+    return HX_OK;
+}
+
+// ---- the output facility ---------------------------------------------------------------
+
+struct OutputFacility {
+    hx_object object;
+    int32_t width; // the defaults of its screens
+    int32_t height;
+    uint8_t type;
+    hx_tv_template* tpl;
+};
+
+OutputFacility* FacilityOf(hx_object* self)
+{
+    return reinterpret_cast<OutputFacility*>(self);
+}
+
+ScreenRequest DefaultsOf(const OutputFacility* f)
+{
+    return {f->width, f->height, f->type};
+}
+
+hx_tv_template_entry outputEntries[] = {
+    {0, "WIDTH_I32", offsetof(OutputFacility, width), HX_TV_QUERY | HX_TV_ALL, HX_TVC_DIRECT, 0, 0},
+    {0, "HEIGHT_I32", offsetof(OutputFacility, height), HX_TV_QUERY | HX_TV_ALL, HX_TVC_DIRECT, 0, 0},
+    {0, "PIXEL_TYPE_U8", offsetof(OutputFacility, type), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_8, 0, 0},
+};
+
+const char* OutputIdentifier(hx_object*)
+{
+    return kHxMemoryOutputName;
+}
+
+hx_token OutputType(hx_object*)
+{
+    return HXT_OUTPUT_FACILITY;
+}
+
+hx_tv_template* OutputTemplate(hx_object* self)
+{
+    return FacilityOf(self)->tpl;
+}
+
+hx_error OutputPixelmapNew(hx_object* self, hx_pixelmap** out, hx_token_value* tv)
+{
+    *out = nullptr;
+    ScreenRequest request = DefaultsOf(FacilityOf(self));
+    if (!ReadRequest(&request, tv))
+        return HXE_FAIL;
+    return MakeScreen(out, request);
+}
+
+const hx_output_facility_dispatch kOutputClass = {
+    .container = {.object = {.identifier = OutputIdentifier,
+                             .type = OutputType,
+                             .templateQuery = OutputTemplate,
+                             .query = _M_hx_object_query,
+                             .queryBuffer = _M_hx_object_queryBuffer,
+                             .queryMany = _M_hx_object_queryMany,
+                             .queryManySize = _M_hx_object_queryManySize,
+                             .queryAll = _M_hx_object_queryAll,
+                             .queryAllSize = _M_hx_object_queryAllSize}},
+    .pixelmapNew = OutputPixelmapNew,
+};
+
+// ---- the device ---------------------------------------------------------------------
+
+struct MemoryDevice {
+    hx_object object;
+    hx_slist* list;
+    OutputFacility output;
+};
+
+MemoryDevice* DeviceOf(hx_object* self)
+{
+    return reinterpret_cast<MemoryDevice*>(self);
+}
+
+void DeviceFree(hx_object* self)
+{
+    HxResFree(self); // its list and the facility's template are below it
+}
+
+const char* DeviceIdentifier(hx_object*)
+{
+    return kHxMemoryDeviceName;
+}
+
+hx_token DeviceType(hx_object*)
+{
+    return HXT_DEVICE;
+}
+
+hx_slist* DeviceList(hx_object* self)
+{
+    return DeviceOf(self)->list;
+}
+
+// The facility makes a screen of any size and type it knows, so a list
+// matches when it asks for one it can make, not only for its defaults.
+void* DeviceMatchBegin(hx_object*, hx_token, hx_token_value* tv)
+{
+    return tv;
+}
+
+hx_bool DeviceMatch(hx_object*, hx_object* candidate, void* context)
+{
+    if (candidate->dispatch != &kOutputClass.container.object)
+        return 0;
+    ScreenRequest request = DefaultsOf(FacilityOf(candidate));
+    return ReadRequest(&request, static_cast<const hx_token_value*>(context));
+}
+
+void DeviceMatchEnd(hx_object*, void*)
+{
+}
+
+const hx_container_dispatch kDeviceClass = {
+    .object = {.free = DeviceFree, .identifier = DeviceIdentifier, .type = DeviceType},
+    .listQuery = DeviceList,
+    .tokensMatchBegin = DeviceMatchBegin,
+    .tokensMatch = DeviceMatch,
+    .tokensMatchEnd = DeviceMatchEnd,
+    .find = _M_hx_object_container_find,
+    .findMany = _M_hx_object_container_findMany,
+    .count = _M_hx_object_container_count,
+};
+
+bool ReadDriverArguments(ScreenRequest* request, const char* arguments)
+{
+    if (!arguments || !arguments[std::strspn(arguments, " \t")])
+        return true;
+    alignas(hx_token_value) unsigned char buffer[kArgumentBufferSize];
+    if (HxStringToTokenValue(buffer, sizeof buffer, arguments) != HX_OK)
+        return false;
+    return ReadRequest(request, reinterpret_cast<const hx_token_value*>(buffer));
+}
+
+} // namespace
+
+hx_object* HxMemoryDriverBegin(const char* arguments)
+{
+    ScreenRequest defaults = {kDefaultWidth, kDefaultHeight, HX_PMT_INDEX_8};
+    if (!ReadDriverArguments(&defaults, arguments))
+        return nullptr;
+    auto* d = static_cast<MemoryDevice*>(HxResAllocate(HxFwAnchor(), sizeof(MemoryDevice), HX_RES_OBJECT_DATA));
+    if (!d)
+        return nullptr;
+    std::memset(static_cast<void*>(d), 0, sizeof *d);
+    d->object.dispatch = &kDeviceClass.object;
+    d->list = HxObjectListAllocate(d);
+    d->output = {{&kOutputClass.container.object}, defaults.width, defaults.height, defaults.type,
+                 HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries)))};
+    if (!d->list || !d->output.tpl || _M_hx_object_container_addFront(&d->object, &d->output.object) != HX_OK) {
+        HxResFree(d);
+        return nullptr;
+    }
+    return &d->object;
+}
+
+const uint32_t* HxMemoryScreenPalette(hx_pixelmap* screen, int* entries)
+{
+    *entries = 0;
+    if (!screen || screen->dispatch != &ScreenClass().object || !screen->device_data)
+        return nullptr;
+    auto* data = static_cast<const ScreenData*>(screen->device_data);
+    *entries = data->entries;
+    return data->palette;
+}
