@@ -9,6 +9,7 @@
 #include "framework/diag.h"
 #include "framework/fw_state.h"
 #include "framework/mem.h"
+#include "framework/pixelmap.h"
 #include "framework/resource.h"
 #include "framework/sys_conf.h"
 #include "framework/token_ids.h"
@@ -526,13 +527,20 @@ hx_pixelmap* HxDevBeginOld(const char* text)
 
 void HxDevEndOld()
 {
-    if (!fw.lastBegun)
-        return;
-    // A device pixelmap is an object of its device's class: its own free
-    // method gives it back.
-    auto* pm = reinterpret_cast<hx_object*>(fw.lastBegun);
-    fw.lastBegun = nullptr;
-    pm->dispatch->free(pm);
+    if (fw.lastBegun)
+        HxPixelmapFree(fw.lastBegun); // which clears the record first
+}
+
+void HxDevPaletteSetOld(hx_pixelmap* palette)
+{
+    if (fw.lastBegun && palette)
+        HxPixelmapPaletteSet(fw.lastBegun, palette);
+}
+
+void HxDevPaletteSetEntryOld(int32_t index, uint32_t colour)
+{
+    if (fw.lastBegun)
+        HxPixelmapPaletteEntrySet(fw.lastBegun, index, colour);
 }
 
 hx_error HxRendererFacilityFind(hx_object** out, hx_pixelmap* destination, hx_token scalarType)

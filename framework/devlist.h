@@ -55,8 +55,13 @@ hx_error HxDevBeginTokenValue(hx_pixelmap** out, const char* text, const hx_toke
 hx_error HxDevBeginVar(hx_pixelmap** out, const char* text, ...);
 hx_pixelmap* HxDevLastBeginQuery();
 void HxDevLastBeginSet(hx_pixelmap* pm);
+// The older single-screen calls, on the last-begun device pixelmap: begin
+// (failing while one is active), end (frees it), and its palette (nothing
+// happens when none is begun).
 hx_pixelmap* HxDevBeginOld(const char* text);
 void HxDevEndOld();
+void HxDevPaletteSetOld(hx_pixelmap* palette);
+void HxDevPaletteSetEntryOld(int32_t index, uint32_t colour);
 
 // Scalar types of the typed facilities.
 enum : hx_token {

@@ -62,6 +62,8 @@
     X(HxDevFindMany) \
     X(HxDevLastBeginQuery) \
     X(HxDevLastBeginSet) \
+    X(HxDevPaletteSetEntryOld) \
+    X(HxDevPaletteSetOld) \
     X(HxDevRemove) \
     X(HxDfChunkName) \
     X(HxDfMemberTypeName) \

@@ -10,7 +10,9 @@
 #include "framework/drivers/memory_device.h"
 #include "framework/fw_state.h"
 #include "framework/mem.h"
+#include "framework/memdev.h"
 #include "framework/pixelmap.h"
+#include "framework/resource.h"
 #include "framework/sys_conf.h"
 #include "framework/token_ids.h"
 #include "tests/fwhost/core_fixture.h"
@@ -170,6 +172,35 @@ TEST_F(MemoryDevice, PaletteOperationsReachTheScreensColourTable)
     // Nor has a plain memory pixelmap, or a back buffer matched to a screen.
     EXPECT_TRUE(Palette(palette).empty());
     EXPECT_TRUE(Palette(HxPixelmapMatch(screen, HX_PMMATCH_OFFSCREEN)).empty());
+}
+
+TEST_F(MemoryDevice, TheOlderCallsWorkOnTheLastBegunScreen)
+{
+    hx_pixelmap* palette = HxPixelmapAllocate(HX_PMT_RGBX_888, 1, 2, nullptr, 0);
+    HxPixelmapPixelSet(palette, 0, 0, 0x112233);
+    HxPixelmapPixelSet(palette, 0, 1, 0x445566);
+    // Nothing begun: nothing to change, and nothing breaks.
+    HxDevPaletteSetOld(palette);
+    HxDevPaletteSetEntryOld(3, 0x778899);
+    HxDevEndOld();
+
+    hx_pixelmap* screen = HxDevBeginOld("MEMORY");
+    ASSERT_NE(screen, nullptr);
+    HxDevPaletteSetOld(palette);
+    HxDevPaletteSetEntryOld(3, 0x778899);
+    HxDevPaletteSetOld(nullptr);
+    std::vector<uint32_t> expected(256, 0);
+    expected[0] = 0x112233;
+    expected[1] = 0x445566;
+    expected[3] = 0x778899;
+    EXPECT_EQ(Palette(screen), expected);
+
+    // The end frees the screen: the pixelmap module lets go of its block.
+    uint32_t live = HxResSizeTotal(HxPixelmapAnchor());
+    HxDevEndOld();
+    EXPECT_EQ(HxDevLastBeginQuery(), nullptr);
+    EXPECT_LT(HxResSizeTotal(HxPixelmapAnchor()) + 640u * 480u, live);
+    ASSERT_NE(HxDevBeginOld("MEMORY,w=8,h=8"), nullptr);
 }
 
 TEST_F(MemoryDevice, ABackBufferIsShownByDoubleBuffering)
