@@ -79,6 +79,17 @@ void HxFileClose(hx_file* file)
     HxResFree(file);
 }
 
+void HxFileAbandon(hx_file* file)
+{
+    if (!file)
+        return;
+    if (file->raw_file && file->writing && Fsys()->abandon) {
+        Fsys()->abandon(file->raw_file);
+        file->raw_file = nullptr;
+    }
+    HxResFree(file);
+}
+
 void HxFileResourceFree(void* block, uint8_t, uint32_t)
 {
     auto* file = static_cast<hx_file*>(block);

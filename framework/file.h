@@ -28,10 +28,14 @@ struct hx_filesystem {
     int (*getline)(char* buffer, size_t size, void* handle);                         // 10
     void (*putline)(const char* text, void* handle);                                 // 11
     void (*advance)(long count, void* handle);                                       // 12
+    // Ends a write without keeping it: what was written is discarded and
+    // the target is left as it was. A file system without it closes.
+    void (*abandon)(void* handle);                                                   // 13
 };
 
 // The standard file system "Standard IO": C buffered files through the
-// platform's data-file layer, with the configured search path.
+// platform's data-file layer, with the configured search path. Writes go
+// to a temporary file that replaces the target when closed without error.
 extern hx_filesystem HxStdFilesystem;
 
 struct hx_file {
@@ -48,6 +52,9 @@ uint32_t HxFileAttributes();
 hx_file* HxFileOpenRead(const char* name, uint32_t n, hx_mode_test_cbfn identify, int* mode);
 hx_file* HxFileOpenWrite(const char* name, int mode);
 void HxFileClose(hx_file* file);
+// Closes a file being written without keeping what was written: a save that
+// fails partway leaves the file it was replacing as it was.
+void HxFileAbandon(hx_file* file);
 int HxFileEof(hx_file* file);
 int HxFileGetChar(hx_file* file);
 void HxFilePutChar(int c, hx_file* file);

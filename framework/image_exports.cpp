@@ -70,6 +70,7 @@
     X(HxDiagHandlerSet) \
     X(HxFailure) \
     X(HxFatal) \
+    X(HxFileAbandon) \
     X(HxFileAdvance) \
     X(HxFileAttributes) \
     X(HxFileClose) \

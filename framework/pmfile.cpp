@@ -11,6 +11,7 @@
 
 #include "framework/datafile.h"
 #include "framework/diag.h"
+#include "framework/file.h"
 #include "framework/memdev.h"
 #include "framework/resource.h"
 
@@ -312,6 +313,11 @@ int HxPixelmapSaveMany(const char* name, hx_pixelmap** pixelmaps, int n)
         error = WriteOne(df, pixelmaps[i]);
         if (error == HX_OK)
             error = DfEndWrite(df);
+    }
+    if (error != HX_OK) {
+        // The file being replaced is left as it was.
+        HxFileAbandon(df->h);
+        df->h = nullptr;
     }
     DfClose(df);
     return error == HX_OK ? n : 0;

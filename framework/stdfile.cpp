@@ -1,7 +1,8 @@
 // The standard file system "Standard IO": C buffered files through the
 // platform's data-file layer ('\' separators, names matched without regard
 // to case), the configured search path for bare names, and writes that go to
-// a temporary file renamed over the target at close.
+// a temporary file renamed over the target at close, or removed when the
+// write failed or was abandoned.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -125,14 +126,26 @@ std::FILE* F(void* handle)
     return static_cast<StdFile*>(handle)->f;
 }
 
+// A write lands only when every byte reached the temporary file: after a
+// write error the target is left as it was.
 void StdClose(void* handle)
 {
     auto* file = static_cast<StdFile*>(handle);
-    bool written = std::fclose(file->f) == 0;
+    bool written = !std::ferror(file->f);
+    written = std::fclose(file->f) == 0 && written;
     if (!file->tempPath.empty()) {
         if (!written || std::rename(file->tempPath.c_str(), file->finalPath.c_str()) != 0)
             std::remove(file->tempPath.c_str());
     }
+    delete file;
+}
+
+void StdAbandon(void* handle)
+{
+    auto* file = static_cast<StdFile*>(handle);
+    std::fclose(file->f);
+    if (!file->tempPath.empty())
+        std::remove(file->tempPath.c_str());
     delete file;
 }
 
@@ -197,5 +210,5 @@ void StdAdvance(long count, void* handle)
 
 hx_filesystem HxStdFilesystem = {
     "Standard IO", StdAttributes, StdOpenRead, StdOpenWrite, StdClose, StdEof, StdGetChr,
-    StdPutChr, StdRead, StdWrite, StdGetLine, StdPutLine, StdAdvance,
+    StdPutChr, StdRead, StdWrite, StdGetLine, StdPutLine, StdAdvance, StdAbandon,
 };

@@ -1,6 +1,7 @@
 // Framework files and the standard file system.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "framework/file.h"
@@ -90,6 +91,45 @@ TEST_F(HxFiles, WritesLandWhenClosedOrWhenTheFrameworkEnds)
     EXPECT_EQ(ReadText("out.txt"), "new");
     HxFwBegin();
     EXPECT_EQ(HxFileOpenWrite("no_such_dir/out.txt", 0), nullptr);
+}
+
+TEST_F(HxFiles, AnAbandonedWriteLeavesTheTargetAsItWas)
+{
+    WriteText("out.txt", "old");
+    hx_file* f = HxFileOpenWrite("out.txt", HX_FILE_MODE_BINARY);
+    ASSERT_NE(f, nullptr);
+    HxFileWrite("partial", 1, 7, f);
+    HxFileAbandon(f);
+    EXPECT_EQ(ReadText("out.txt"), "old");
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        EXPECT_EQ(entry.path().filename(), "out.txt"); // the temporary is gone
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+
+    // With nothing there before, nothing is there after.
+    f = HxFileOpenWrite("new.txt", HX_FILE_MODE_TEXT);
+    HxFilePutLine("partial", f);
+    HxFileAbandon(f);
+    EXPECT_FALSE(std::filesystem::exists("new.txt"));
+
+    // A file being read is simply closed; no file at all is nothing to do.
+    f = HxFileOpenRead("out.txt", 0, nullptr, nullptr);
+    ASSERT_NE(f, nullptr);
+    HxFileAbandon(f);
+    HxFileAbandon(nullptr);
+    EXPECT_EQ(ReadText("out.txt"), "old");
+
+    // A file system that cannot abandon a write closes it.
+    hx_filesystem plain = HxStdFilesystem;
+    plain.abandon = nullptr;
+    HxFilesystemSet(&plain);
+    f = HxFileOpenWrite("out.txt", HX_FILE_MODE_BINARY);
+    HxFileWrite("new", 1, 3, f);
+    HxFileAbandon(f);
+    HxFilesystemSet(nullptr);
+    EXPECT_EQ(ReadText("out.txt"), "new");
 }
 
 TEST_F(HxFiles, FileSystemCanBeReplaced)

@@ -1,6 +1,7 @@
 // Pixelmap files: golden bytes from the format's tables, binary and text
 // round trips of every pixel size with a palette and a mip chain, and
 // malformed files.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -247,6 +248,43 @@ TEST_F(PixelmapFiles, MissingFilesAndUnsavablePixelmaps)
     EXPECT_EQ(Read(Path("keep.pix")), (Bytes{1, 2, 3}));
     EXPECT_EQ(HxPixelmapSaveMany(nullptr, &bare, 1), 0);
     EXPECT_TRUE(HxDiagLog::Saw("filename != NULL"));
+}
+
+// A file system whose writes stop after a budget of bytes, as a full disk
+// would.
+size_t gWriteBudget;
+size_t BudgetedWrite(const void* buffer, size_t size, size_t count, void* handle)
+{
+    size_t n = std::min(count, gWriteBudget / size);
+    gWriteBudget -= n * size;
+    return HxStdFilesystem.write(buffer, size, n, handle);
+}
+
+TEST_F(PixelmapFiles, ASaveThatFailsPartwayLeavesTheOldFileByteForByte)
+{
+    ASSERT_EQ(HxPixelmapSave(Path("keep.pix").c_str(), Ramp(HX_PMT_INDEX_8, 8, 8)), 1);
+    const Bytes old = Read(Path("keep.pix"));
+    hx_pixelmap* bigger = Ramp(HX_PMT_RGB_565, 16, 16);
+
+    hx_filesystem failing = HxStdFilesystem;
+    failing.write = BudgetedWrite;
+    HxFilesystemSet(&failing);
+    // Stopped in the header, in the record and in the pixels.
+    for (size_t budget : {size_t(4), size_t(40), old.size() + 100}) {
+        gWriteBudget = budget;
+        EXPECT_EQ(HxPixelmapSave(Path("keep.pix").c_str(), bigger), 0) << budget;
+        EXPECT_EQ(Read(Path("keep.pix")), old) << budget;
+    }
+    HxFilesystemSet(nullptr);
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        EXPECT_EQ(entry.path().filename(), "keep.pix"); // no temporary left behind
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+
+    ASSERT_EQ(HxPixelmapSave(Path("keep.pix").c_str(), bigger), 1);
+    EXPECT_GT(Read(Path("keep.pix")).size(), old.size());
 }
 
 TEST_F(PixelmapFiles, MalformedFilesAreRejectedWithAReport)
