@@ -143,7 +143,9 @@ bool WriteProfileString(const char* file, const char* section, const char* key, 
         if (!sectionSeen) {
             if (!out.empty() && out.back() != '\n')
                 out += "\r\n";
-            out += "[" + std::string(section) + "]\r\n";
+            out += '[';
+            out += section;
+            out += "]\r\n";
         }
         out += entry;
     }

@@ -38,8 +38,10 @@ std::string FullKey(const char* root, const char* key)
         rest.remove_prefix(1);
     while (!rest.empty() && rest.back() == '\\')
         rest.remove_suffix(1);
-    if (!rest.empty())
-        full += "\\" + std::string(rest);
+    if (!rest.empty()) {
+        full += '\\';
+        full += rest;
+    }
     return full;
 }
 

@@ -18,6 +18,7 @@
 #include "world/records.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
+#include "world/starmap.h"
 
 #include <cstdlib>
 
@@ -83,10 +84,11 @@ void DrainKeyQueue()
 }
 
 // The simulation stands while the front end is up, a briefing runs or a view
-// that stops it is open.
+// that stops it (documents, objectives, the star map) is open.
 bool SimulationRuns()
 {
-    return !gFrontEndActive && !gScriptMission.briefingActive && !gDocsViewOpen && !gObjectivesViewOpen;
+    return !gFrontEndActive && !gScriptMission.briefingActive && !gDocsViewOpen && !gObjectivesViewOpen &&
+           !gStarMapOpen;
 }
 
 // The player's ship may hold the mission script (a flag of its class).

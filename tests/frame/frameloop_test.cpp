@@ -128,7 +128,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 
     const Calls expected = {"StartMission",    kSimulationFrame, "DisplayLock",    "TickCommsFilm",
                             "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
-                            "ShowShadeTable",  "DisplayPresent"};
+                            "UpdateFloatingOrigin", "ShowShadeTable",  "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     // Nothing of the UI, bridge or display runs inside the simulation frame.
     const Calls calls = RecordedCalls();

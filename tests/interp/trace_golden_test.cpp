@@ -39,29 +39,10 @@ const TraceCase kCases[] = {
     {"underflow", "underflow.scr", 3, {}, -1, 0},
 };
 
-class TraceGoldenTest : public ::testing::TestWithParam<TraceCase> {
+class TraceGoldenTest : public ScriptGoldenTest<TraceCase> {
 protected:
-    void SetUp() override
-    {
-        BeginScriptTest();
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(kData);
-    }
-    void TearDown() override
-    {
-        EndScriptTest();
-        std::filesystem::current_path(previous_);
-    }
-    std::filesystem::path previous_;
+    TraceGoldenTest() : ScriptGoldenTest(kData) {}
 };
-
-std::string ReadText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST_P(TraceGoldenTest, MatchesGolden)
 {
@@ -86,7 +67,7 @@ TEST_P(TraceGoldenTest, MatchesGolden)
         std::ofstream(golden, std::ios::binary) << trace;
         return;
     }
-    EXPECT_EQ(trace, ReadText(golden)) << "golden: " << golden;
+    EXPECT_EQ(trace, ReadFileBytes(golden)) << "golden: " << golden;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, TraceGoldenTest, ::testing::ValuesIn(kCases),

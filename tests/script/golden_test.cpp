@@ -15,29 +15,10 @@ namespace {
 const std::filesystem::path kData = std::filesystem::path(KV_SOURCE_DIR) / "tests/script/data";
 const std::filesystem::path kGolden = std::filesystem::path(KV_SOURCE_DIR) / "tests/script/golden";
 
-class GoldenTest : public ::testing::TestWithParam<const char*> {
+class GoldenTest : public ScriptGoldenTest<const char*> {
 protected:
-    void SetUp() override
-    {
-        BeginScriptTest();
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(kData);
-    }
-    void TearDown() override
-    {
-        EndScriptTest();
-        std::filesystem::current_path(previous_);
-    }
-    std::filesystem::path previous_;
+    GoldenTest() : ScriptGoldenTest(kData) {}
 };
-
-std::string ReadText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 } // namespace
 
@@ -55,7 +36,7 @@ TEST_P(GoldenTest, ListingMatches)
     const std::filesystem::path golden = kGolden / (name + ".dump");
     if (std::getenv("KV_UPDATE_GOLDEN"))
         std::ofstream(golden, std::ios::binary) << listing;
-    EXPECT_EQ(listing, ReadText(golden));
+    EXPECT_EQ(listing, ReadFileBytes(golden));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, GoldenTest,

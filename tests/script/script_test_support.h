@@ -51,6 +51,33 @@ inline void EndScriptTest()
     SetMessageBoxHook(nullptr);
 }
 
+// Golden-file fixtures: a fresh mission state, with a checked-in data folder
+// as the current folder for the test's duration.
+template <class Param>
+class ScriptGoldenTest : public ::testing::TestWithParam<Param> {
+protected:
+    explicit ScriptGoldenTest(std::filesystem::path data) : data_(std::move(data)) {}
+    void SetUp() override
+    {
+        BeginScriptTest();
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(data_);
+    }
+    void TearDown() override
+    {
+        EndScriptTest();
+        std::filesystem::current_path(previous_);
+    }
+    std::filesystem::path data_, previous_;
+};
+
+// A whole file's bytes.
+inline std::string ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // The fixture: a fresh mission state, and a scratch data tree as the
 // current folder; missions go to zqk/resource/scripts/missions.
 class ScriptTest : public ::testing::Test {
