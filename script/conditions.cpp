@@ -40,16 +40,6 @@ constexpr uint32_t kWeaponEmpty = 0x100;
 constexpr int kAutopilotBase = 55;
 constexpr int kTetherAnchorParameter = 3;
 
-// The period each Sim's clock restarts from, by Sim slot.
-int16_t gShipClockPeriods[kMaxSims];
-
-// The slot of a Sim in its pool, or -1 for one that is not pooled.
-int32_t SimSlot(const Sim* sim)
-{
-    const Sim* pool = SimPool();
-    return sim >= pool && sim < pool + kMaxSims ? static_cast<int32_t>(sim - pool) : -1;
-}
-
 // ---- Items -------------------------------------------------------------------
 
 SceneItem* ReadObject(uint32_t& position)
@@ -417,8 +407,7 @@ bool ShipClock(uint32_t& position, bool evaluate)
     SceneItem* a = ReadObject(position);
     if (!evaluate || !a || !a->sim || a->sim->countdown >= 1)
         return false;
-    const int32_t slot = SimSlot(a->sim);
-    a->sim->countdown = slot >= 0 ? gShipClockPeriods[slot] : 0;
+    a->sim->countdown = a->sim->componentWord; // the period stored beside the countdown
     return true;
 }
 
@@ -567,6 +556,5 @@ void SetShipClock(SceneItem* item, int16_t countdown, int16_t period)
     if (!item || !item->sim)
         return;
     item->sim->countdown = countdown;
-    if (const int32_t slot = SimSlot(item->sim); slot >= 0)
-        gShipClockPeriods[slot] = period;
+    item->sim->componentWord = period; // the int16 after the countdown: the clock's period
 }

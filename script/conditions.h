@@ -26,6 +26,6 @@ float GetCentreDistance(const SceneItem* a, const SceneItem* b);
 // and in directions within x percent of half a turn.
 bool TestVelocityMatch(const SceneItem* a, const SceneItem* b, float x);
 
-// The ship clock that SHIP_CLOCK tests: the Sim countdown, and the period
-// it restarts from.
+// The ship clock that SHIP_CLOCK tests: the Sim's countdown, and the period
+// it restarts from, kept in the Sim's int16 that follows the countdown.
 void SetShipClock(SceneItem* item, int16_t countdown, int16_t period);
