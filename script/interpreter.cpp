@@ -361,6 +361,11 @@ bool HandleArrival(uint32_t* position)
     if (system < 0 || system >= kMaxStarSystems || gScriptMission.visited[system])
         return true;
     gScriptMission.visited[system] = 255;
+    // The system's ships form a group of their own, until the next RETURN
+    // brings the saved number back.
+    gInterpreter.savedGroup = gInterpreter.currentGroup;
+    gInterpreter.savedGroupFlag = 255;
+    gInterpreter.currentGroup = gInterpreter.groupCounter++;
     char name[32];
     std::snprintf(name, sizeof name, "STARSYSTEM_%i", static_cast<int>(system));
     const ScriptSymbol* label = FindScriptSymbol(name);
@@ -369,10 +374,6 @@ bool HandleArrival(uint32_t* position)
     const auto target = static_cast<uint32_t>(ReadSymbolInt(label));
     if (target >= gScriptBuffers.tokenCursor)
         return true;
-    // The system's ships form a group of their own until the handler returns.
-    gInterpreter.savedGroup = gInterpreter.currentGroup;
-    gInterpreter.savedGroupFlag = 255;
-    gInterpreter.currentGroup = gInterpreter.groupCounter++;
     PushFrame(*position);
     *position = target;
     gInterpreter.currentLabel = label->name;

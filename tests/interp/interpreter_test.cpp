@@ -275,6 +275,25 @@ TEST_F(InterpreterTest, ArrivalCallsTheSystemLabelOnceAndRestoresTheGroup)
     Frame(position);
     EXPECT_EQ(Number("arrived"), 1); // visited already
     EXPECT_EQ(gScriptMission.arrivalPending, 0);
+    EXPECT_EQ(gInterpreter.groupCounter, counter + 1);
+}
+
+TEST_F(InterpreterTest, ArrivalWithoutASystemLabelStillStartsANewGroup)
+{
+    gPlayerItem = worldtest::MakeItem();
+    uint32_t position = Compile("WAIT\nCALL sub\nWAIT\nEND\nsub:\nRETURN\n");
+    gInterpreter.currentGroup = 5;
+    const int16_t counter = gInterpreter.groupCounter;
+    gScriptMission.arrivalPending = 255;
+    gScriptMission.arrivalSystem = 2;
+    Frame(position);
+    EXPECT_EQ(gScriptMission.arrivalPending, 0);
+    EXPECT_EQ(gInterpreter.depth, -1); // nothing was called
+    EXPECT_EQ(gInterpreter.currentGroup, counter);
+    EXPECT_EQ(gInterpreter.groupCounter, counter + 1);
+    Frame(position); // the next RETURN brings the saved group back
+    EXPECT_EQ(gInterpreter.currentGroup, 5);
+    EXPECT_EQ(gInterpreter.savedGroupFlag, 0);
 }
 
 TEST_F(InterpreterTest, BriefingStartPausesTheMissionAndJumpsToItsDeclaration)
