@@ -132,6 +132,9 @@ void CountShootings(uint32_t& position)
         const bool object = (what->type & kSymbolSceneItem) != 0;
         kind = object ? 0 : 3;
         key = SymbolIntegerValue(what);
+    } else if (ScriptTokenAt(position).id == kw::DATA) {
+        kind = 3;
+        key = ReadIntegerOperand(position);
     } else if (int32_t type = ReadOptionalKeyword(position, kw::CORVETTE, kw::RING); type >= 0) {
         kind = 1;
         key = type;

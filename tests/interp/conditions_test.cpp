@@ -360,9 +360,9 @@ TEST_F(ConditionTest, CountsOfShootingsReadTheirOperandKinds)
     EnableCallTrace(true);
     ClearCallTrace();
     Run("COUNT_SHOOTINGS k HIT A\nCOUNT_SHOOTINGS k KILLED CORVETTE\nCOUNT_SHOOTINGS k HIT ALLIANCE\n"
-        "COUNT_SHOOTINGS k KILLED n\nADD after 1\n");
+        "COUNT_SHOOTINGS k KILLED n\nCOUNT_SHOOTINGS k HIT 3\nADD after 1\n");
     EnableCallTrace(false);
-    EXPECT_EQ(CountRecordedCalls("QueryTally"), 4u); // each form asks the tally
+    EXPECT_EQ(CountRecordedCalls("QueryTally"), 5u); // each form asks the tally
     EXPECT_EQ(Number("k"), 0);
     EXPECT_EQ(Number("after"), 1);
 }
