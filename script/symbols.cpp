@@ -6,9 +6,12 @@
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
+#include "screens/bridge.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
+#include "ui/dialogue.h"
 
+#include <cstdio>
 #include <cstring>
 
 SymbolTable gSymbols;
@@ -19,6 +22,7 @@ namespace {
 
 bool gInitialized = false;
 uint32_t gMarkedSymbolCount = 0;
+const Resource* gLastReplayedDialogue = nullptr;
 
 // Hash index over the names: a slot holds record index + 1, 0 = empty.
 constexpr uint32_t kIndexSlots = 2048;
@@ -223,4 +227,47 @@ void ReleaseMissionResources()
         if (!resource->data)
             ResClearModelFlag(resource);
     }
+}
+
+namespace {
+
+// A resource symbol of the mission (type exactly resource) holding a loaded text.
+Resource* LoadedMissionText(const ScriptSymbol& symbol)
+{
+    if (symbol.type != kSymbolResource || !symbol.value)
+        return nullptr;
+    Resource* resource = static_cast<Resource*>(symbol.value);
+    return resource->libraryRow == kResRowTexts && resource->data ? resource : nullptr;
+}
+
+} // namespace
+
+Resource* ReplayNextDialogue()
+{
+    Resource* first = nullptr;
+    Resource* next = nullptr;
+    bool passedLast = false;
+    for (uint32_t i = gMarkedSymbolCount; i < gSymbols.count && !next; ++i) {
+        Resource* text = LoadedMissionText(gSymbols.records[i]);
+        if (!text)
+            continue;
+        if (!first)
+            first = text;
+        if (passedLast)
+            next = text;
+        else if (text == gLastReplayedDialogue)
+            passedLast = true;
+    }
+    Resource* chosen = next ? next : first;
+    if (!chosen)
+        return nullptr;
+    gLastReplayedDialogue = chosen;
+    PlayDialogue(chosen, nullptr, nullptr, nullptr);
+    // The message line takes at most 256 characters; a longer text (a
+    // conversation script) is shown cut rather than ending the game.
+    char line[257];
+    std::snprintf(line, sizeof line, "%s", static_cast<const char*>(chosen->data));
+    const int32_t countdown = gScriptMission.dialogueCountdown;
+    guiDisplayMessage(line, countdown > 500 ? countdown : 1000);
+    return chosen;
 }

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string_view>
 
+struct Resource;
+
 // Type bits. The operand readers take kSymbolAnyType as "any type".
 enum SymbolType : uint32_t {
     kSymbolData = 0x1,        // value points at a data token's bytes (DEFINE)
@@ -96,3 +98,7 @@ uint32_t MarkedSymbolCount();
 // Mission end: the resources that the mission's own symbols (type exactly
 // resource) hold give up their data, so they are read again on next use.
 void ReleaseMissionResources();
+// A bridge key: plays again the mission's next loaded dialogue text (after
+// the one replayed last, round to the first) and shows it on the bridge
+// message line. Returns the text's resource, null when the mission has none.
+Resource* ReplayNextDialogue();

@@ -3,9 +3,12 @@
 #include "script_test_support.h"
 
 #include "script/scriptfiles.h"
+#include "system/calltrace.h"
 #include "system/res/resman.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 TEST_F(ScriptTest, BuiltinsComeFirstWithTheirTypes)
 {
@@ -131,6 +134,44 @@ TEST_F(ScriptTest, AMissionsResourcesGiveUpTheirData)
     EXPECT_NE(model->data, nullptr); // models keep their data, and their flag
     EXPECT_EQ(model->modelFlag, 255);
     EXPECT_NE(other->data, nullptr); // not exactly a resource symbol
+    ResShutdown();
+}
+
+TEST_F(ScriptTest, ReplayingDialoguesWalksTheMissionsLoadedTextsInTurn)
+{
+    ASSERT_GT(ResInit(), 0u);
+    const int32_t zero = 0;
+    auto add = [&](const char* name, uint32_t type, Resource* resource) {
+        ScriptSymbol* symbol = AddScriptSymbol(name, &zero, sizeof zero);
+        symbol->type = type;
+        symbol->value = resource;
+        return resource;
+    };
+    auto text = [](const char* words) {
+        Resource* resource = ResAllocSized(kResRowTexts, 300);
+        std::snprintf(static_cast<char*>(resource->data), 300, "%s", words);
+        return resource;
+    };
+    // Defined before the mark: not the mission's.
+    add("iniText", kSymbolResource, text("from the ini"));
+    MarkScriptBase();
+    EXPECT_EQ(ReplayNextDialogue(), nullptr);
+
+    Resource* first = add("first", kSymbolResource, text("one"));
+    add("model", kSymbolResource, ResAllocSized(kResRowModels, 16));
+    Resource* unloaded = add("unloaded", kSymbolResource, text("gone"));
+    ResDropData(unloaded);
+    add("defined", kSymbolResource | kSymbolData, text("not exactly a resource"));
+    Resource* second = add("second", kSymbolResource, text(std::string(290, 'x').c_str()));
+
+    EnableCallTrace(true);
+    ClearCallTrace();
+    EXPECT_EQ(ReplayNextDialogue(), first);
+    EXPECT_EQ(ReplayNextDialogue(), second); // a long text is shown cut, never fatally
+    EXPECT_EQ(ReplayNextDialogue(), first);  // past the last: the first again
+    EnableCallTrace(false);
+    EXPECT_EQ(CountRecordedCalls("PlayDialogue"), 3u);
+    EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 3u);
     ResShutdown();
 }
 
