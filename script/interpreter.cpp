@@ -2,7 +2,6 @@
 // report. See interpreter.h.
 #include "script/interpreter.h"
 
-#include "platform/files.h"
 #include "screens/bridge.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
@@ -13,11 +12,13 @@
 #include "script/vitalobjects.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/res/slab.h"
 #include "system/sound.h"
 #include "system/startup.h"
 #include "world/scenelist.h"
 #include "world/starmap.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -432,17 +433,19 @@ void AdvanceMissionClocks()
 
 // ---- Line text ----------------------------------------------------------------
 
-// Reads the line at the offset of the named file: at most 255 characters,
-// tabs as blanks, empty when the file cannot be read.
+// Reads the line at the offset of the named script, where the game reads
+// the script itself (inside the "scripts" library or loose): at most 255
+// characters, tabs as blanks, empty when the script cannot be read.
 void ReadLineText(uint32_t fileName, uint32_t offset, char (&text)[256])
 {
     text[0] = 0;
-    std::FILE* file = platform::OpenDataFile(ScriptNameAt(fileName), "rb");
+    uint32_t size = 0;
+    std::FILE* file = SlabOpen("scripts", ScriptNameAt(fileName), &size);
     if (!file)
         return;
     size_t length = 0;
-    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0)
-        length = std::fread(text, 1, sizeof text - 1, file);
+    if (offset < size && std::fseek(file, static_cast<long>(offset), SEEK_CUR) == 0)
+        length = std::fread(text, 1, std::min<size_t>(sizeof text - 1, size - offset), file);
     std::fclose(file);
     text[length] = 0;
     for (size_t i = 0; i < length; ++i) {

@@ -5,6 +5,7 @@
 #include "script/conditions.h"
 #include "script/keywords.h"
 #include "system/calltrace.h"
+#include "system/res/slab.h"
 #include "world/starmap.h"
 
 namespace {
@@ -198,6 +199,21 @@ TEST_F(InterpreterTest, ConditionalCallsAndBranches)
     EXPECT_EQ(Number("calls"), 3);
     EXPECT_EQ(Number("reached"), 1);
     EXPECT_EQ(Number("loops"), 2);
+}
+
+TEST_F(InterpreterTest, ASyntaxErrorInAScriptInsideTheLibraryShowsItsLine)
+{
+    const std::string text = "ADD a 1\n\tRETURN\nADD b 2\n";
+    const SlabPackItem items[] = {{"\\missions\\packed.scr", std::vector<uint8_t>(text.begin(), text.end())}};
+    std::vector<uint8_t> library;
+    ASSERT_TRUE(SlabBuild(items, library));
+    WriteFile("zqk/resource/scripts.slb", std::string(library.begin(), library.end()));
+    ScriptToken* start = TokeniseScript("packed.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    const ScriptStop stop = FramesUntilStop(position, 1);
+    EXPECT_EQ(stop.title, "SCRIPT Syntax Error");
+    EXPECT_EQ(stop.text, "zqk\\resource\\scripts\\missions\\packed.scr(2) :  RETURN \n Underflow of subroutine stack.");
 }
 
 TEST_F(InterpreterTest, LoopWithoutAWaitIsAScriptErrorNamingItsLine)
