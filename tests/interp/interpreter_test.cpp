@@ -274,14 +274,21 @@ TEST_F(InterpreterTest, LineMarkersSetTheLineRecordForTheDebugView)
     EXPECT_STREQ(text, "END");
 }
 
-TEST_F(InterpreterTest, ArrivalCallsTheSystemLabelOnceAndRestoresTheGroup)
+// The player's ship arrives in a star system before the next frame, with
+// group 5 current; returns the group counter before the arrival.
+int16_t ArriveBeforeTheNextFrame(int32_t system)
 {
     gPlayerItem = worldtest::MakeItem();
-    uint32_t position = Compile("WAIT\nWAIT\nWAIT\nEND\nSTARSYSTEM_7:\nADD arrived 1\nRETURN\n");
     gInterpreter.currentGroup = 5;
-    const int16_t counter = gInterpreter.groupCounter;
     gScriptMission.arrivalPending = 255;
-    gScriptMission.arrivalSystem = 7;
+    gScriptMission.arrivalSystem = system;
+    return gInterpreter.groupCounter;
+}
+
+TEST_F(InterpreterTest, ArrivalCallsTheSystemLabelOnceAndRestoresTheGroup)
+{
+    uint32_t position = Compile("WAIT\nWAIT\nWAIT\nEND\nSTARSYSTEM_7:\nADD arrived 1\nRETURN\n");
+    const int16_t counter = ArriveBeforeTheNextFrame(7);
     Frame(position);
     EXPECT_EQ(Number("arrived"), 1);
     EXPECT_EQ(gInterpreter.currentGroup, 5); // restored by the handler's RETURN
@@ -296,12 +303,8 @@ TEST_F(InterpreterTest, ArrivalCallsTheSystemLabelOnceAndRestoresTheGroup)
 
 TEST_F(InterpreterTest, ArrivalWithoutASystemLabelStillStartsANewGroup)
 {
-    gPlayerItem = worldtest::MakeItem();
     uint32_t position = Compile("WAIT\nCALL sub\nWAIT\nEND\nsub:\nRETURN\n");
-    gInterpreter.currentGroup = 5;
-    const int16_t counter = gInterpreter.groupCounter;
-    gScriptMission.arrivalPending = 255;
-    gScriptMission.arrivalSystem = 2;
+    const int16_t counter = ArriveBeforeTheNextFrame(2);
     Frame(position);
     EXPECT_EQ(gScriptMission.arrivalPending, 0);
     EXPECT_EQ(gInterpreter.depth, -1); // nothing was called
