@@ -32,7 +32,8 @@ enum SymbolType : uint32_t {
 
 struct ScriptSymbol {
     const char* name;  // zero-terminated, in the data buffer
-    void* value;       // value bytes (data, numbers, labels) or the thing itself
+    void* value;       // value bytes (data, numbers, labels), the thing itself,
+                       // or for an object symbol its scene-item handle
     int32_t size;      // value bytes copied at creation
     uint32_t type;     // SymbolType bits, 0 at creation
     bool labelDefined; // a definition "name:" has been compiled
@@ -75,6 +76,8 @@ extern BuiltinSymbols gBuiltinSymbols;
 // next record (size = count, type = 0). "Symbol Table Full!" past 750.
 ScriptSymbol* AddScriptSymbol(std::string_view name, const void* bytes, int32_t count);
 ScriptSymbol* FindScriptSymbol(std::string_view name);
+// The value field of the named symbol, null when there is none. An object
+// symbol's value is a handle: read its item with SymbolObject (operands.h).
 void* GetScriptSymbolValue(const char* name);
 
 uint32_t ScriptSymbolIndex(const ScriptSymbol* symbol);
