@@ -2,11 +2,11 @@
 // See symbols.h.
 #include "script/symbols.h"
 
+#include "screens/bridge.h"
 #include "script/interpreter.h"
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
-#include "screens/bridge.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
 #include "ui/dialogue.h"
