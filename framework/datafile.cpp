@@ -341,21 +341,17 @@ hx_error BinStructWrite(hx_datafile* df, const hx_struct_template* t, const void
 }
 
 // Reads a string of at most 255 characters up to its zero byte; a longer
-// one is cut, and the rest skipped so the stream stays in step.
-hx_error GetString(hx_datafile* df, char* buffer)
+// one is cut, and the rest skipped so the stream stays in step. False when
+// the file ended before the zero byte.
+bool GetString(hx_datafile* df, char* buffer)
 {
     uint32_t n = 0;
-    for (;;) {
-        int c = HxFileGetChar(df->h);
-        if (c == -1)
-            break;
-        if (c == 0)
-            break;
+    int c;
+    while ((c = HxFileGetChar(df->h)) > 0)
         if (n < 255)
             buffer[n++] = char(c);
-    }
     buffer[n] = 0;
-    return HX_OK;
+    return c == 0;
 }
 
 void* ResParent(hx_datafile* df)
@@ -403,10 +399,11 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
     }
     case HX_DF_STRUCT: return BinMembersRead(df, SubOf(m), field);
     case HX_DF_ASCIZ: {
+        // A string member ends with its zero byte: a file that stops before
+        // it is cut short, not a shorter string.
         char text[256];
-        if (HxFileEof(df->h))
+        if (!GetString(df, text))
             return HXE_FAIL;
-        GetString(df, text);
         char* copy = HxResStrDup(ResParent(df), text);
         HxStore(field, copy);
         return copy ? HX_OK : HXE_NO_MEMORY;
@@ -1031,9 +1028,11 @@ hx_error TextNameWrite(hx_datafile* df, const char* name)
     return NameWrite(df, name, true);
 }
 
+// A name may also end with the file.
 hx_error BinNameRead(hx_datafile* df, char* buffer)
 {
-    return GetString(df, buffer);
+    GetString(df, buffer);
+    return HX_OK;
 }
 
 hx_error TextNameRead(hx_datafile* df, char* buffer)
