@@ -174,7 +174,7 @@ double Number(uint32_t type, const void* field)
 void StoreNumber(uint32_t type, void* field, double v)
 {
     switch (type) {
-    case HX_DF_FIXED: HxStore(field, Saturate<int32_t>(v * 65536.0)); break;
+    case HX_DF_FIXED: HxStore(field, HxFloatToFixedSaturate(v)); break;
     case HX_DF_ANGLE: HxStore(field, DegreesToAngle(v)); break;
     case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: HxStore(field, float(v)); break;
     case HX_DF_DOUBLE: HxStore(field, v); break;
@@ -422,7 +422,7 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
             if (GetFloat(df, &f) != HX_OK)
                 return HXE_FAIL;
             if (FixedVector(type))
-                HxStore(field + 4 * i, Saturate<int32_t>(double(f) * 65536.0));
+                HxStore(field + 4 * i, HxFloatToFixedSaturate(f));
             else
                 HxStore(field + 4 * i, f);
         }
@@ -888,7 +888,7 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             }
             for (int i = 0; i < n; ++i) {
                 if (FixedVector(type))
-                    HxStore(field + 4 * i, Saturate<int32_t>(c[i] * 65536.0));
+                    HxStore(field + 4 * i, HxFloatToFixedSaturate(c[i]));
                 else
                     HxStore(field + 4 * i, float(c[i]));
             }
