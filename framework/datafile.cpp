@@ -719,8 +719,7 @@ uint32_t TextCountSize(hx_datafile*)
 }
 
 // Formats a member's value as the text writer puts it.
-hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, const uint8_t* field,
-                     std::string& out)
+hx_error FormatValue(const hx_struct_member& m, uint32_t type, const uint8_t* field, std::string& out)
 {
     char text[512];
     text[0] = 0;
@@ -771,7 +770,6 @@ hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, 
             std::snprintf(text, sizeof text, "%g", Number(type, field));
         }
     }
-    (void)df;
     out = text;
     return HX_OK;
 }
@@ -785,7 +783,7 @@ hx_error TextMembersWrite(hx_datafile* df, const hx_struct_template* t, const ui
             continue;
         const uint8_t* field = record + m.offset;
         std::string value;
-        if (FormatValue(df, m, type, field, value) != HX_OK)
+        if (FormatValue(m, type, field, value) != HX_OK)
             return HXE_FAIL;
         const char* typeName = kMemberTypeNames[m.type];
         // The type name is padded to 10; a longer one still gets a blank
@@ -827,7 +825,7 @@ hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* 
 hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type, const char* p, uint8_t* field)
 {
     char word[kHxDfLineMax + 1];
-    const char* rest = Word(p, word, sizeof word);
+    Word(p, word, sizeof word);
     switch (type) {
     case HX_DF_INT_8: case HX_DF_UINT_8: HxStore(field, uint8_t(HxStrToL(word, nullptr, 0))); break;
     case HX_DF_INT_16: case HX_DF_UINT_16: HxStore(field, uint16_t(HxStrToL(word, nullptr, 0))); break;
@@ -896,7 +894,6 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             StoreNumber(type, field, HxStrToD(word, nullptr));
         }
     }
-    (void)rest;
     return HX_OK;
 }
 
