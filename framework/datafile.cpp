@@ -61,8 +61,9 @@ struct StackEntry {
     void* value;
     int count;
 };
+// The entries; how many are in use is fw.datafileStackTop, so the framework's
+// end empties the stack together with the handles it frees.
 StackEntry stack[kHxDfStackSize];
-int stackTop = 0;
 
 // ---- members ---------------------------------------------------------------
 
@@ -1229,20 +1230,20 @@ hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType)
 void DfClose(hx_datafile* df)
 {
     for (;;) {
-        if (stackTop == 0) {
+        if (fw.datafileStackTop == 0) {
             HxFailure("DatafileStack Underflow");
             break;
         }
-        StackEntry& top = stack[stackTop - 1];
+        StackEntry& top = stack[fw.datafileStackTop - 1];
         if (top.type == kHxDfStackDatafile) {
             if (top.value != df) {
                 _HxAssert("df == dfp", "datafile", 1607);
                 break;
             }
-            --stackTop;
+            --fw.datafileStackTop;
             break;
         }
-        --stackTop;
+        --fw.datafileStackTop;
     }
     HxResFree(df);
 }
@@ -1252,21 +1253,21 @@ void DfPush(int type, void* value, int count)
     HX_CHECK(type >= 1 && type <= 23, "datafile", 1520, );
     HX_CHECK(value != NULL, "datafile", 1521, );
     HX_CHECK(count >= 1, "datafile", 1522, );
-    if (stackTop >= kHxDfStackSize) {
+    if (fw.datafileStackTop >= kHxDfStackSize) {
         HxFailure("DatafileStack Overflow");
         return;
     }
-    stack[stackTop++] = {type, value, count};
+    stack[fw.datafileStackTop++] = {type, value, count};
 }
 
 namespace {
 StackEntry* Inspect(int type)
 {
-    if (stackTop == 0) {
+    if (fw.datafileStackTop == 0) {
         HxFailure("DatafileStack Underflow");
         return nullptr;
     }
-    StackEntry* top = &stack[stackTop - 1];
+    StackEntry* top = &stack[fw.datafileStackTop - 1];
     if (top->type != type) {
         HxFailure("DatafileStack type mismatch, wanted %d, got %d", type, top->type);
         return nullptr;
@@ -1282,7 +1283,7 @@ void* DfPop(int type, int* count)
         return nullptr;
     if (count)
         *count = top->count;
-    --stackTop;
+    --fw.datafileStackTop;
     return top->value;
 }
 
@@ -1298,7 +1299,7 @@ void* DfTop(int type, int* count)
 
 int DfTopType()
 {
-    return stackTop ? stack[stackTop - 1].type : 0;
+    return fw.datafileStackTop ? stack[fw.datafileStackTop - 1].type : 0;
 }
 
 int DfChunksInterpret(hx_datafile* df, const hx_chunk_table* table)

@@ -592,6 +592,15 @@ TEST_F(HxDatafile, ValueStack)
     EXPECT_TRUE(HxDiagLog::Saw("Failure: DatafileStack Overflow"));
     while (DfTopType())
         DfPop(1, nullptr);
+
+    // The framework's end frees every open handle and empties the stack: no
+    // entry of a freed handle is left for the next begin.
+    df = DfOpen("s.bin", 0, HX_DF_SCALAR_FIXED);
+    DfPush(7, &b, 1);
+    HxFwEnd();
+    HxDiagHandlerSet(HxDiagLog::Handler());
+    ASSERT_EQ(HxFwBegin(), HX_OK);
+    EXPECT_EQ(DfTopType(), 0);
 }
 
 TEST_F(HxDatafile, InvalidPrimitiveCallIsFatal)
