@@ -6,9 +6,9 @@
 #include "world/messages.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstddef>
-#include <iterator>
 
 #include "system/errors.h"
 #include "system/frameclock.h"
@@ -25,14 +25,18 @@ uint8_t gReceiverInUse[kMaxReceivers];
 int16_t gPending[kMaxReceivers];
 int gReceiversInUse;
 uint32_t gMessagesPosted;
+template <typename T, T Value>
+constexpr std::array<T, kMaxReceivers> Filled() {
+    std::array<T, kMaxReceivers> a{};
+    a.fill(Value);
+    return a;
+}
 // Per slot, an offset before which no live record to the slot lies (-1:
 // none is live), so a fetch need not walk the whole arena.
-int gFirstAt[kMaxReceivers];
-// Per slot, a time at or before which no live record to the slot is due,
-// so polling a receiver whose messages all wait costs nothing. Until the
-// buffer is first cleared nothing is known.
-int32_t gEarliestDue[kMaxReceivers] = {};
-bool gEarliestDueKnown;
+std::array<int, kMaxReceivers> gFirstAt = Filled<int, -1>();
+// Per slot, a time before which no live record to the slot is due, so
+// polling a receiver whose messages all wait costs nothing.
+std::array<int32_t, kMaxReceivers> gEarliestDue = Filled<int32_t, INT32_MAX>();
 
 struct Header {
     uint32_t receiver;
@@ -96,9 +100,8 @@ void ClearMessageBuffer() {
     gMessagesPosted = 0;
     std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
     std::memset(gPending, 0, sizeof gPending);
-    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
-    std::fill(std::begin(gEarliestDue), std::end(gEarliestDue), INT32_MAX);
-    gEarliestDueKnown = true;
+    gFirstAt.fill(-1);
+    gEarliestDue.fill(INT32_MAX);
 }
 
 uint32_t AllocReceiver() {
@@ -110,7 +113,7 @@ uint32_t AllocReceiver() {
             KillRecordsTo(id);
             gReceiverInUse[slot] = 255;
             ++gReceiversInUse;
-            return static_cast<uint32_t>(slot) | gReceiverGeneration;
+            return id;
         }
     }
     FatalError("Exceeded max RECEIVERs");
@@ -186,7 +189,7 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
         return nullptr;
     int32_t now = Clock();
     int slot = receiver & 0xFFFF;
-    if (gEarliestDueKnown && now < gEarliestDue[slot])
+    if (now < gEarliestDue[slot])
         return nullptr;
     int32_t earliest = INT32_MAX;
     for (int at = gFirstAt[slot]; at >= 0 && at < gEnd;) {
@@ -245,7 +248,7 @@ namespace {
 // and the fetch hints are rebuilt on the way.
 template <typename Stays>
 void Compact(Stays stays) {
-    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
+    gFirstAt.fill(-1);
     int write = 0;
     for (int read = 0; read < gEnd;) {
         Header h = ReadHeader(read);
