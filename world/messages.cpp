@@ -226,8 +226,15 @@ int16_t DelayItemMessages(const SceneItem* item, int32_t delay, uint16_t kind) {
         Header h = ReadHeader(at);
         if (h.receiver == item->receiver && h.kind == kind) {
             ++count;
-            if (TicksUntil(h.due, now) < delay)
-                WriteDue(at, ClockPlus(delay));
+            if (TicksUntil(h.due, now) < delay) {
+                int32_t due = ClockPlus(delay);
+                WriteDue(at, due);
+                // A due time that wraps past the clock's range comes out
+                // earlier: the fetch hint must stay at or before it.
+                if (IsCurrent(h.receiver))
+                    gEarliestDue[h.receiver & 0xFFFF] =
+                        std::min(gEarliestDue[h.receiver & 0xFFFF], due);
+            }
         }
         at += h.length;
     }
