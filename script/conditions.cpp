@@ -234,7 +234,7 @@ bool Undocked(uint32_t& position, bool evaluate)
 bool PlayerLinked(uint32_t&, bool evaluate)
 {
     // The link count is the int16 that follows the flight model in the Sim.
-    return evaluate && gPlayerItem && gPlayerItem->sim && gPlayerItem->sim->weaponWord > 1;
+    return evaluate && gPlayerItem && gPlayerItem->sim && gPlayerItem->sim->linkCount > 1;
 }
 
 bool DamageLt(uint32_t& position, bool evaluate)
@@ -407,7 +407,7 @@ bool ShipClock(uint32_t& position, bool evaluate)
     SceneItem* a = ReadObject(position);
     if (!evaluate || !a || !a->sim || a->sim->countdown >= 1)
         return false;
-    a->sim->countdown = a->sim->componentWord; // the period stored beside the countdown
+    a->sim->countdown = a->sim->clockPeriod;
     return true;
 }
 
@@ -556,5 +556,5 @@ void SetShipClock(SceneItem* item, int16_t countdown, int16_t period)
     if (!item || !item->sim)
         return;
     item->sim->countdown = countdown;
-    item->sim->componentWord = period; // the int16 after the countdown: the clock's period
+    item->sim->clockPeriod = period;
 }

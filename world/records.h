@@ -141,7 +141,7 @@ struct Sim {
     SceneItem* target;             // selected target / the target of its orders
     SceneItem* secondTarget;       // whose velocity it takes when the LDS winds down
     FlightModel* flightModel;      // the motion limits in use
-    int16_t weaponWord;            // cleared on attach
+    int16_t linkCount;             // ships linked to this one; cleared on attach
     Weapon* weapons;               // cleared on attach
     Weapon* currentWeapon;
     Contact* contact;
@@ -165,7 +165,7 @@ struct Sim {
     float engineValue;
     int32_t hull;                  // percent, 100 when new
     int16_t countdown;             // hundredths, counted down in the control pass
-    int16_t componentWord;         // cleared on attach
+    int16_t clockPeriod;           // restart value of the countdown (SET_SHIP_CLOCK); cleared on attach
     void* components;              // cleared on attach
     Action* actions;
     Matrix4 previousMatrix;        // orientation of the previous frame

@@ -187,13 +187,13 @@ TEST_F(ConditionTest, EveryPartOfAChainIsEvaluated)
 TEST_F(ConditionTest, ShipClockRestartsFromItsPeriod)
 {
     SetShipClock(a_, 0, 300);
-    EXPECT_EQ(a_->sim->componentWord, 300); // the period lives in the Sim itself
+    EXPECT_EQ(a_->sim->clockPeriod, 300); // the period lives in the Sim itself
     EXPECT_TRUE(Test("SHIP_CLOCK A"));
     EXPECT_EQ(a_->sim->countdown, 300);
     EXPECT_FALSE(Test("SHIP_CLOCK A"));
     // Whoever sets the Sim's pair (countdown, period) sets the clock.
     b_->sim->countdown = 0;
-    b_->sim->componentWord = 450;
+    b_->sim->clockPeriod = 450;
     EXPECT_TRUE(Test("SHIP_CLOCK B"));
     EXPECT_EQ(b_->sim->countdown, 450);
 }
