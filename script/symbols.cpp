@@ -7,9 +7,11 @@
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
+#include "script/vitalobjects.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
 #include "ui/dialogue.h"
+#include "world/tally.h"
 
 #include <cstdio>
 #include <cstring>
@@ -205,8 +207,10 @@ void ResetMissionScript()
     gScriptVars.waypointCount = -1;
     if (gBuiltinSymbols.lastWaypoint)
         gBuiltinSymbols.lastWaypoint->value = nullptr;
+    ClearVitalObjects();
     ClearBriefingIndex();
     ResetInterpreterState();
+    ClearTally();
 
     RollBackScriptBuffers();
     RollBackScriptNameStore();

@@ -4,6 +4,8 @@
 
 #include "system/calltrace.h"
 
+void ClearVitalObjects() { RecordCall("ClearVitalObjects"); }
+
 ScriptSymbol* PollVitalObjects()
 {
     RecordCall("PollVitalObjects");

@@ -3,6 +3,9 @@
 
 struct ScriptSymbol;
 
+// Frees every slot and restarts the poll interval (each mission starts with
+// nothing watched).
+void ClearVitalObjects();
 // Checks the watched objects once a poll interval has passed: the symbol of
 // the last one lost (or whose test came true), else null.
 ScriptSymbol* PollVitalObjects();

@@ -4,6 +4,8 @@
 
 #include "system/calltrace.h"
 
+void ClearTally() { RecordCall("ClearTally"); }
+
 int32_t QueryTally(int16_t, uint8_t, int32_t)
 {
     RecordCall("QueryTally");

@@ -208,3 +208,13 @@ TEST_F(ScriptTest, MissionsRollBackToTheMark)
     ASSERT_NE(marker, nullptr);
     EXPECT_STREQ(ScriptNameAt(marker[1].value), "zqk\\resource\\scripts\\missions\\ini.scr");
 }
+
+TEST_F(ScriptTest, MissionResetEmptiesTheVitalSlotsAndTheTally)
+{
+    EnableCallTrace(true);
+    ClearCallTrace();
+    ResetMissionScript();
+    EXPECT_EQ(CountRecordedCalls("ClearVitalObjects"), 1u);
+    EXPECT_EQ(CountRecordedCalls("ClearTally"), 1u);
+    EnableCallTrace(false);
+}
