@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,18 +62,8 @@ std::string Translate(const char* path)
 
 } // namespace
 
-bool SameNameIgnoringCase(std::string_view a, std::string_view b)
-{
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
-}
-
-bool ReadWholeFile(const char* path, std::string& out)
+template <class Bytes>
+bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit)
 {
     out.clear();
     std::FILE* f = OpenDataFile(path, "rb");
@@ -80,12 +71,21 @@ bool ReadWholeFile(const char* path, std::string& out)
         return false;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    bool ok = !std::ferror(f);
+    bool ok = true;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        ok = n <= limit - out.size();
+        if (ok)
+            out.insert(out.end(), buffer, buffer + n);
+    }
+    ok = ok && !std::ferror(f);
     std::fclose(f);
+    if (!ok)
+        out.clear();
     return ok;
 }
+
+template bool ReadWholeFile(const char*, std::string&, std::size_t);
+template bool ReadWholeFile(const char*, std::vector<uint8_t>&, std::size_t);
 
 bool ResolveDataPath(const char* path, std::string& out)
 {

@@ -4,7 +4,6 @@
 
 #include "platform/files.h"
 #include "system/res/bytes.h"
-#include "system/res/names.h"
 #include "system/settings.h"
 
 #include <cstring>
@@ -34,7 +33,7 @@ const char* FindLibraryPrefix(const char* library, const char* path)
     if (n == 0)
         return nullptr;
     for (const char* p = path; *p; ++p)
-        if (res::NamesEqualN(p, library, n))
+        if (platform::SameDataPathPrefix(p, library, n))
             return p;
     return nullptr;
 }
@@ -142,7 +141,7 @@ bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
             const char* name = reinterpret_cast<const char*>(e);
             if (!std::memchr(name, 0, kSlabNameSize))
                 continue; // an unterminated name matches nothing
-            if (!res::NamesEqual(name, key))
+            if (!platform::SameDataPath(name, key))
                 continue;
             uint64_t offset = res::GetU32LE(e + 64);
             uint64_t size = res::GetU32LE(e + 68);
