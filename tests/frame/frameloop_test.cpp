@@ -44,7 +44,7 @@ void NothingWithMode(DisplayMode&) {}
 void RecordLock(DisplayMode&) { RecordCall("DisplayLock"); }
 void RecordPresent(DisplayMode&) { RecordCall("DisplayPresent"); }
 void NoPaletteHandle(const SystemPalette*) {}
-void NoPalette(const PaletteColour*) {}
+void NoPalette(const PaletteEntry*) {}
 const DisplayDriver kRecordingDisplay = {OpenNothing,   RecordClose,   NothingWithMode,
                                          RecordPresent, RecordLock,    Nothing,
                                          NoPaletteHandle, NoPalette,   NoPalette};

@@ -9,7 +9,7 @@
 namespace {
 
 std::string gCalls;
-const PaletteColour* gPaletteSeen = nullptr;
+const PaletteEntry* gPaletteSeen = nullptr;
 
 int RecordOpen(DisplayMode&) { gCalls += "open "; return 1; }
 void RecordClose() { gCalls += "close "; }
@@ -18,8 +18,8 @@ void RecordPresent(DisplayMode&) { gCalls += "present "; }
 void RecordLock(DisplayMode&) { gCalls += "lock "; }
 void RecordFlush() { gCalls += "flush "; }
 void RecordHandle(const SystemPalette*) { gCalls += "handle "; }
-void RecordInit(const PaletteColour* p) { gCalls += "init "; gPaletteSeen = p; }
-void RecordSet(const PaletteColour* p) { gCalls += "set "; gPaletteSeen = p; }
+void RecordInit(const PaletteEntry* p) { gCalls += "init "; gPaletteSeen = p; }
+void RecordSet(const PaletteEntry* p) { gCalls += "set "; gPaletteSeen = p; }
 
 constexpr DisplayDriver kRecorder = {RecordOpen, RecordClose, RecordBlit, RecordPresent, RecordLock,
                                      RecordFlush, RecordHandle, RecordInit, RecordSet};
@@ -30,7 +30,7 @@ TEST(DisplayWrappers, DispatchThroughTheCurrentTableAndIgnoreANullPalette)
     gDisplayDriver = &kRecorder;
     gCalls.clear();
     DisplayMode mode;
-    PaletteColour palette[256] = {};
+    PaletteEntry palette[256] = {};
     palette[20] = {1, 2, 3, 0};
     EXPECT_EQ(DisplayOpen(mode), 1);
     DisplayLock(mode);
@@ -73,7 +73,7 @@ TEST(DisplayChoice, EachRoutineSetsTableFilmPlayerAndFlags)
 
 TEST(Gamma, OneLeavesEveryEntryUnchanged)
 {
-    PaletteColour in[256], out[256];
+    PaletteEntry in[256], out[256];
     for (int i = 0; i < 256; ++i)
         in[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), uint8_t(i)};
     GammaCorrectPalette(in, out, 1.0f);
@@ -86,7 +86,7 @@ TEST(Gamma, OneLeavesEveryEntryUnchanged)
 
 TEST(Gamma, CorrectsOnlyTheGamesEntries)
 {
-    PaletteColour in[256], out[256];
+    PaletteEntry in[256], out[256];
     for (int i = 0; i < 256; ++i)
         in[i] = {64, 128, 255, 9};
     GammaCorrectPalette(in, out, 2.0f);
