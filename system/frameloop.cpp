@@ -9,6 +9,7 @@
 #include "system/input.h"
 #include "system/mainwindow.h"
 #include "system/settings.h"
+#include "system/sound.h"
 #include "system/startup.h"
 #include "ui/dialogue.h"
 #include "ui/windows.h"
@@ -38,13 +39,14 @@ uint8_t ScanCode(uint16_t keyCode)
 }
 
 // While paused no frame runs and the clock is not read: only P or Esc,
-// taken one key a pass, end the pause.
+// taken one key a pass, end the pause; the sounds the pause stopped play on.
 void PausedPass()
 {
     const uint8_t scan = ScanCode(KeyQueuePop());
     if (scan != kScanP && scan != kScanEscape)
         return;
     gLoopFlags.pause = 0;
+    SoundResumeAll();
     guiRequestFullRedraw();
 }
 

@@ -221,7 +221,7 @@ TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
         EXPECT_EQ(KeyQueueCount(), 1);
         ASSERT_TRUE(Passes(1)); // takes the end key
         EXPECT_EQ(gLoopFlags.pause, 0);
-        EXPECT_EQ(RecordedCalls(), Calls{"guiRequestFullRedraw"});
+        EXPECT_EQ(RecordedCalls(), (Calls{"SoundResumeAll", "guiRequestFullRedraw"}));
         EXPECT_EQ(gFrameClock.tickCount, ticks); // the clock was not read
         EXPECT_TRUE(gHandledKeys.empty());
 
