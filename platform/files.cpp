@@ -128,21 +128,36 @@ bool ResolveDataPath(const char* path, std::string& out)
     return true;
 }
 
+namespace {
+
+// The real path of a file that may not exist yet: an existing file as it is
+// spelled on disk, else its folder resolved and the caller's spelling of the
+// last component. False when the folder does not exist either.
+bool ResolveTargetPath(const char* path, std::string& out)
+{
+    if (ResolveDataPath(path, out))
+        return true;
+    std::size_t slash = out.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return !out.empty();
+    std::string folder;
+    if (!ResolveDataPath(out.substr(0, slash).c_str(), folder))
+        return false;
+    out = folder + out.substr(slash);
+    return true;
+}
+
+} // namespace
+
 std::FILE* OpenDataFile(const char* path, const char* mode)
 {
-    std::string real;
-    if (ResolveDataPath(path, real))
-        return std::fopen(real.c_str(), mode);
-    if (!mode || !(std::strchr(mode, 'w') || std::strchr(mode, 'a')))
+    if (!mode)
         return nullptr;
-    // A new file: resolve the folder, keep the caller's spelling of the name.
-    std::size_t slash = real.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        std::string folder;
-        if (!ResolveDataPath(real.substr(0, slash).c_str(), folder))
-            return nullptr;
-        real = folder + real.substr(slash);
-    }
+    // A mode that creates a file may name one that does not exist yet.
+    const bool creates = std::strchr(mode, 'w') || std::strchr(mode, 'a');
+    std::string real;
+    if (!(creates ? ResolveTargetPath(path, real) : ResolveDataPath(path, real)))
+        return nullptr;
     return std::fopen(real.c_str(), mode);
 }
 
@@ -162,15 +177,8 @@ bool RemoveDataFile(const char* path)
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
 {
     std::string target;
-    if (!ResolveDataPath(path, target)) {
-        std::size_t slash = target.rfind('/');
-        if (slash != std::string::npos && slash > 0) {
-            std::string folder;
-            if (!ResolveDataPath(target.substr(0, slash).c_str(), folder))
-                return false;
-            target = folder + target.substr(slash);
-        }
-    }
+    if (!ResolveTargetPath(path, target))
+        return false;
     std::string temp = target + ".tmp" + std::to_string(::getpid());
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f)
