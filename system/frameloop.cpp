@@ -110,6 +110,10 @@ int RunFrame()
         StartMission(0);
         gStartMissionRequest = 0;
     }
+    if (gLoopFlags.endOfMissionRequest) {
+        ShowEndScreen();
+        return 0;
+    }
 
     // The time of the profiler's frame start is kept so that "TOTAL" spans
     // the whole frame.
@@ -150,6 +154,9 @@ int RunFrame()
         profiler->lastMark = frameStart;
     MarkProfileSection(profiler, "TOTAL");
 
+    // A mission that ended during this frame leaves for the end screen now.
+    if (gLoopFlags.endOfMissionRequest)
+        ShowEndScreen();
     CopyKeyStateBlock();
     return 1;
 }

@@ -4,6 +4,7 @@
 #include "platform/window.h"
 #include "system/calltrace.h"
 #include "system/display.h"
+#include "system/frameclock.h"
 
 uint8_t gLoadingScreenUp = 0;
 
@@ -22,6 +23,12 @@ void HandleDroppedFile(const char*)
 {
     // Models, films and scripts dropped on the window start once the
     // loaders they need exist.
+}
+
+void ShowEndScreen()
+{
+    gLoopFlags.endOfMissionRequest = 0;
+    RecordCall("ShowEndScreen");
 }
 
 void EnterExternalCamera()

@@ -206,6 +206,23 @@ TEST_F(FrameLoopTest, FilmModeStopsTheFrameBeforeDrawing)
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
 }
 
+TEST_F(FrameLoopTest, EndOfMissionRequestRunsTheEndScreen)
+{
+    // Raised before the frame: the end screen instead of the frame.
+    gLoopFlags.endOfMissionRequest = 255;
+    EXPECT_EQ(RunFrame(), 0);
+    EXPECT_EQ(RecordedCalls(), Calls{"ShowEndScreen"});
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+
+    // Raised during the frame (here by a key): the end screen after the present.
+    ClearCallTrace();
+    gKeyHandler = [](uint16_t) { gLoopFlags.endOfMissionRequest = 255; };
+    KeyQueuePush(kKeyA);
+    EXPECT_EQ(RunFrame(), 1);
+    EXPECT_EQ(Milestones({"DisplayPresent", "ShowEndScreen"}), (Calls{"DisplayPresent", "ShowEndScreen"}));
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+}
+
 TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
 {
     for (const uint16_t endKey : {kKeyP, kKeyEscape}) {
