@@ -17,7 +17,7 @@ namespace {
 void Pump()
 {
     WindowMessage m;
-    while (PeekMessage(m))
+    while (platform::PeekWindowMessage(m))
         DispatchWindowMessage(m);
 }
 
@@ -172,7 +172,7 @@ TEST_F(Input, ActivationAndClosingReachTheLoop)
     platform::InjectClose();
     WindowMessage m;
     bool quit = false;
-    while (!quit && PeekMessage(m)) {
+    while (!quit && platform::PeekWindowMessage(m)) {
         if (m.kind == platform::Message::Quit)
             quit = true;
         else
