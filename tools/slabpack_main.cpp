@@ -27,8 +27,11 @@ namespace {
 
 int List(const char* path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> file;
+    if (!platform::ReadWholeFile(path, file)) {
+        std::fprintf(stderr, "slabpack: cannot read %s\n", path);
+        return 1;
+    }
     if (file.size() < kSlabHeaderSize) {
         std::fprintf(stderr, "slabpack: %s is not a slab library\n", path);
         return 1;
