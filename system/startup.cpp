@@ -22,7 +22,8 @@ void ShutDown()
 void HandleDroppedFile(const char*)
 {
     // Models, films and scripts dropped on the window start once the
-    // loaders they need exist.
+    // loaders they need exist; until then the call is recorded.
+    RecordCall("HandleDroppedFile");
 }
 
 void ShowEndScreen()
