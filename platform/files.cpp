@@ -62,6 +62,11 @@ std::string Translate(const char* path)
 
 } // namespace
 
+long FileLength(std::FILE* file)
+{
+    return file && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+}
+
 template <class Bytes>
 bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit)
 {

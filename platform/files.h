@@ -37,6 +37,10 @@ bool RemoveDataFile(const char* path);
 // to a temporary file beside the target, which is then renamed over it.
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size);
 
+// The length in bytes of an open file, whose position is left at its end;
+// -1 when it cannot be told.
+long FileLength(std::FILE* file);
+
 // Reads a whole file named by a data path into a std::string or a byte
 // vector. False when it does not open, cannot be read, or holds more than
 // `limit` bytes; `out` is then empty.

@@ -55,7 +55,7 @@ long ResFileLength(const char* name)
     std::FILE* f = name ? OpenLoose(name) : nullptr;
     if (!f)
         return -1;
-    long length = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+    long length = platform::FileLength(f);
     std::fclose(f);
     return length;
 }

@@ -64,14 +64,6 @@ const char* TextKey(const char* library, const char* path)
     return at + (n > 4 ? 4 : n);
 }
 
-long FileLength(std::FILE* file)
-{
-    if (std::fseek(file, 0, SEEK_END) != 0)
-        return -1;
-    long length = std::ftell(file);
-    return length;
-}
-
 std::FILE* OpenLibrary(const char* library)
 {
     return platform::OpenDataFile(SlabLibraryPath(library).c_str(), "rb");
@@ -114,7 +106,7 @@ bool SlabLibraryExists(const char* library)
 
 bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
 {
-    long length = FileLength(file);
+    long length = platform::FileLength(file);
     if (length < static_cast<long>(kSlabHeaderSize) || std::fseek(file, 0, SEEK_SET) != 0)
         return false;
     uint8_t header[kSlabHeaderSize];
@@ -177,7 +169,7 @@ std::FILE* SlabOpen(const char* library, const char* path, uint32_t* size)
     }
     std::FILE* file = platform::OpenDataFile(path, "rb");
     if (file && size) {
-        long length = FileLength(file);
+        long length = platform::FileLength(file);
         *size = length > 0 ? static_cast<uint32_t>(length) : 0;
         std::fseek(file, 0, SEEK_SET);
     }
