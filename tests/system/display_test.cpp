@@ -1,5 +1,7 @@
 // The display wrappers, the back-end choice and the gamma rule.
 #include "system/display.h"
+#include "system/frameclock.h"
+#include "system/mainwindow.h"
 #include "system/settings.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +71,40 @@ TEST(DisplayChoice, EachRoutineSetsTableFilmPlayerAndFlags)
     EXPECT_EQ(gFilmPlayer, FilmPlayer::Canvas);
     EXPECT_EQ(gSettings.fullScreen, 0);
     EXPECT_EQ(gSettings.exclusiveMode, 0);
+}
+
+TEST(PaletteMessages, TheFrameworkBackEndReinstallsTheLastPaletteUnlessAFilmPlays)
+{
+    const DisplayDriver* saved = gDisplayDriver;
+    gDisplayDriver = &kRecorder;
+    PaletteEntry palette[256] = {};
+    DisplaySetPalette(palette);
+
+    struct Case {
+        uint8_t frameworkPalette, filmPlaying;
+        platform::Message kind;
+        const char* calls;
+    };
+    const Case cases[] = {
+        {255, 0, platform::Message::QueryNewPalette, "init "},
+        {255, 0, platform::Message::PaletteChanged, "init "},
+        {255, 255, platform::Message::PaletteChanged, ""},
+        {0, 0, platform::Message::QueryNewPalette, ""},
+    };
+    for (const Case& c : cases) {
+        gCalls.clear();
+        gPaletteSeen = nullptr;
+        gFrameworkPalette = c.frameworkPalette;
+        gLoopFlags.mciFilmPlaying = c.filmPlaying;
+        WindowMessage message;
+        message.kind = c.kind;
+        MainWindowProc(message);
+        EXPECT_EQ(gCalls, c.calls);
+        EXPECT_EQ(gPaletteSeen, *c.calls ? DisplayLastPalette() : nullptr);
+    }
+    gFrameworkPalette = 0;
+    gLoopFlags.mciFilmPlaying = 0;
+    gDisplayDriver = saved;
 }
 
 TEST(Gamma, OneLeavesEveryEntryUnchanged)
