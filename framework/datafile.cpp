@@ -61,8 +61,9 @@ struct StackEntry {
     void* value;
     int count;
 };
+// The entries; how many are in use is fw.datafileStackTop, so the framework's
+// end empties the stack together with the handles it frees.
 StackEntry stack[kHxDfStackSize];
-int stackTop = 0;
 
 // ---- members ---------------------------------------------------------------
 
@@ -174,7 +175,7 @@ double Number(uint32_t type, const void* field)
 void StoreNumber(uint32_t type, void* field, double v)
 {
     switch (type) {
-    case HX_DF_FIXED: HxStore(field, Saturate<int32_t>(v * 65536.0)); break;
+    case HX_DF_FIXED: HxStore(field, HxFloatToFixedSaturate(v)); break;
     case HX_DF_ANGLE: HxStore(field, DegreesToAngle(v)); break;
     case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: HxStore(field, float(v)); break;
     case HX_DF_DOUBLE: HxStore(field, v); break;
@@ -341,21 +342,17 @@ hx_error BinStructWrite(hx_datafile* df, const hx_struct_template* t, const void
 }
 
 // Reads a string of at most 255 characters up to its zero byte; a longer
-// one is cut, and the rest skipped so the stream stays in step.
-hx_error GetString(hx_datafile* df, char* buffer)
+// one is cut, and the rest skipped so the stream stays in step. False when
+// the file ended before the zero byte.
+bool GetString(hx_datafile* df, char* buffer)
 {
     uint32_t n = 0;
-    for (;;) {
-        int c = HxFileGetChar(df->h);
-        if (c == -1)
-            break;
-        if (c == 0)
-            break;
+    int c;
+    while ((c = HxFileGetChar(df->h)) > 0)
         if (n < 255)
             buffer[n++] = char(c);
-    }
     buffer[n] = 0;
-    return HX_OK;
+    return c == 0;
 }
 
 void* ResParent(hx_datafile* df)
@@ -403,10 +400,11 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
     }
     case HX_DF_STRUCT: return BinMembersRead(df, SubOf(m), field);
     case HX_DF_ASCIZ: {
+        // A string member ends with its zero byte: a file that stops before
+        // it is cut short, not a shorter string.
         char text[256];
-        if (HxFileEof(df->h))
+        if (!GetString(df, text))
             return HXE_FAIL;
-        GetString(df, text);
         char* copy = HxResStrDup(ResParent(df), text);
         HxStore(field, copy);
         return copy ? HX_OK : HXE_NO_MEMORY;
@@ -425,7 +423,7 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
             if (GetFloat(df, &f) != HX_OK)
                 return HXE_FAIL;
             if (FixedVector(type))
-                HxStore(field + 4 * i, Saturate<int32_t>(double(f) * 65536.0));
+                HxStore(field + 4 * i, HxFloatToFixedSaturate(f));
             else
                 HxStore(field + 4 * i, f);
         }
@@ -722,8 +720,7 @@ uint32_t TextCountSize(hx_datafile*)
 }
 
 // Formats a member's value as the text writer puts it.
-hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, const uint8_t* field,
-                     std::string& out)
+hx_error FormatValue(const hx_struct_member& m, uint32_t type, const uint8_t* field, std::string& out)
 {
     char text[512];
     text[0] = 0;
@@ -774,7 +771,6 @@ hx_error FormatValue(hx_datafile* df, const hx_struct_member& m, uint32_t type, 
             std::snprintf(text, sizeof text, "%g", Number(type, field));
         }
     }
-    (void)df;
     out = text;
     return HX_OK;
 }
@@ -788,7 +784,7 @@ hx_error TextMembersWrite(hx_datafile* df, const hx_struct_template* t, const ui
             continue;
         const uint8_t* field = record + m.offset;
         std::string value;
-        if (FormatValue(df, m, type, field, value) != HX_OK)
+        if (FormatValue(m, type, field, value) != HX_OK)
             return HXE_FAIL;
         const char* typeName = kMemberTypeNames[m.type];
         // The type name is padded to 10; a longer one still gets a blank
@@ -830,7 +826,7 @@ hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* 
 hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type, const char* p, uint8_t* field)
 {
     char word[kHxDfLineMax + 1];
-    const char* rest = Word(p, word, sizeof word);
+    Word(p, word, sizeof word);
     switch (type) {
     case HX_DF_INT_8: case HX_DF_UINT_8: HxStore(field, uint8_t(HxStrToL(word, nullptr, 0))); break;
     case HX_DF_INT_16: case HX_DF_UINT_16: HxStore(field, uint16_t(HxStrToL(word, nullptr, 0))); break;
@@ -891,7 +887,7 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             }
             for (int i = 0; i < n; ++i) {
                 if (FixedVector(type))
-                    HxStore(field + 4 * i, Saturate<int32_t>(c[i] * 65536.0));
+                    HxStore(field + 4 * i, HxFloatToFixedSaturate(c[i]));
                 else
                     HxStore(field + 4 * i, float(c[i]));
             }
@@ -899,7 +895,6 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             StoreNumber(type, field, HxStrToD(word, nullptr));
         }
     }
-    (void)rest;
     return HX_OK;
 }
 
@@ -1031,9 +1026,11 @@ hx_error TextNameWrite(hx_datafile* df, const char* name)
     return NameWrite(df, name, true);
 }
 
+// A name may also end with the file.
 hx_error BinNameRead(hx_datafile* df, char* buffer)
 {
-    return GetString(df, buffer);
+    GetString(df, buffer);
+    return HX_OK;
 }
 
 hx_error TextNameRead(hx_datafile* df, char* buffer)
@@ -1233,20 +1230,20 @@ hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType)
 void DfClose(hx_datafile* df)
 {
     for (;;) {
-        if (stackTop == 0) {
+        if (fw.datafileStackTop == 0) {
             HxFailure("DatafileStack Underflow");
             break;
         }
-        StackEntry& top = stack[stackTop - 1];
+        StackEntry& top = stack[fw.datafileStackTop - 1];
         if (top.type == kHxDfStackDatafile) {
             if (top.value != df) {
                 _HxAssert("df == dfp", "datafile", 1607);
                 break;
             }
-            --stackTop;
+            --fw.datafileStackTop;
             break;
         }
-        --stackTop;
+        --fw.datafileStackTop;
     }
     HxResFree(df);
 }
@@ -1256,21 +1253,21 @@ void DfPush(int type, void* value, int count)
     HX_CHECK(type >= 1 && type <= 23, "datafile", 1520, );
     HX_CHECK(value != NULL, "datafile", 1521, );
     HX_CHECK(count >= 1, "datafile", 1522, );
-    if (stackTop >= kHxDfStackSize) {
+    if (fw.datafileStackTop >= kHxDfStackSize) {
         HxFailure("DatafileStack Overflow");
         return;
     }
-    stack[stackTop++] = {type, value, count};
+    stack[fw.datafileStackTop++] = {type, value, count};
 }
 
 namespace {
 StackEntry* Inspect(int type)
 {
-    if (stackTop == 0) {
+    if (fw.datafileStackTop == 0) {
         HxFailure("DatafileStack Underflow");
         return nullptr;
     }
-    StackEntry* top = &stack[stackTop - 1];
+    StackEntry* top = &stack[fw.datafileStackTop - 1];
     if (top->type != type) {
         HxFailure("DatafileStack type mismatch, wanted %d, got %d", type, top->type);
         return nullptr;
@@ -1286,7 +1283,7 @@ void* DfPop(int type, int* count)
         return nullptr;
     if (count)
         *count = top->count;
-    --stackTop;
+    --fw.datafileStackTop;
     return top->value;
 }
 
@@ -1302,7 +1299,7 @@ void* DfTop(int type, int* count)
 
 int DfTopType()
 {
-    return stackTop ? stack[stackTop - 1].type : 0;
+    return fw.datafileStackTop ? stack[fw.datafileStackTop - 1].type : 0;
 }
 
 int DfChunksInterpret(hx_datafile* df, const hx_chunk_table* table)

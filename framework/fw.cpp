@@ -62,6 +62,9 @@ hx_error HxFwEnd()
     if (!fw.active)
         return HXE_NOT_ACTIVE;
     HxImageRemove(&HxImageCore1);
+    // Exception frames hang under no parent: free those still pushed.
+    while (fw.exceptionTop)
+        _HxExceptionEnd();
     HxResFree(fw.anchor);
     std::memset(static_cast<void*>(&fw), 0, sizeof fw);
     return HX_OK;

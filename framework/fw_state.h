@@ -47,6 +47,8 @@ struct hx_fw {
     uintptr_t exceptionValue;
 
     int defaultFileMode;
+
+    int datafileStackTop;     // entries in use on the datafile value stack
 };
 
 extern hx_fw fw;

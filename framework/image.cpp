@@ -179,10 +179,16 @@ bool ResolveImports(hx_image* image, const hx_driver_import* table)
             }
             image->imports[image->nImports++] = from;
         }
-        void* function = entry.name ? HxImageLookupName(from, entry.name, entry.hint) : nullptr;
-        if (!function || !entry.slot) {
-            HxFailure("Could not resolve imported symbol %s:%s (%d)", entry.image,
-                      entry.name ? entry.name : "(null)", entry.hint);
+        // An entry without a name imports by ordinal, its hint the ordinal.
+        void* function = nullptr;
+        if (entry.slot)
+            function = entry.name ? HxImageLookupName(from, entry.name, entry.hint)
+                                  : HxImageLookupOrdinal(from, entry.hint);
+        if (!function) {
+            if (entry.name)
+                HxFailure("Could not resolve imported symbol %s:%s (%d)", entry.image, entry.name, entry.hint);
+            else
+                HxFailure("Could not resolve imported ordinal %s:%d", entry.image, entry.hint);
             return false;
         }
         *entry.slot = function;

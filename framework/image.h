@@ -60,6 +60,7 @@ void HxImageResourceFree(void* block, uint8_t classId, uint32_t size);
 // the driver runs, the loader references each named image (a hold kept
 // until the driver's image is released) and stores the function's address
 // in the entry's slot; a name is found with or without its leading '_'.
+// An entry whose name is null imports by ordinal: its hint is the ordinal.
 extern "C" {
 
 struct hx_object;
@@ -69,7 +70,8 @@ using hx_drv1_begin_fn = hx_object* (*)(const char* arguments);
 struct hx_driver_import {
     const char* image; // "HXCORE1", "HXPMAP1" or "HXHOST1"
     const char* name;  // e.g. "HxResAllocate"
-    int hint;          // index into the image's name table to try first, or -1
+    int hint;          // index into the image's name table to try first, or -1;
+                       // the ordinal when name is null
     void** slot;       // filled with the function's address
 };
 

@@ -301,7 +301,7 @@ int HxSprintf(char* buffer, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    int n = std::vsprintf(buffer, format, args);
+    int n = HxVSprintf(buffer, format, args);
     va_end(args);
     return n;
 }
@@ -319,7 +319,7 @@ int HxSScanf(const char* text, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    int n = std::vsscanf(text, format, args);
+    int n = HxVSScanf(text, format, args);
     va_end(args);
     return n;
 }

@@ -244,9 +244,10 @@ hx_error _M_hx_device_pixelmap_mem_resize(hx_pixelmap* self, int32_t width, int3
     self->width = uint16_t(width);
     self->height = uint16_t(height);
     // The new memory is this pixelmap's own: a sub-pixelmap's position in
-    // its parent's block no longer applies.
+    // its parent's block no longer applies, and it holds no mip chain.
     self->base_x = 0;
     self->base_y = 0;
+    self->mip_offset = 0;
     return AttachPixels(self, inverted);
 }
 
@@ -361,6 +362,7 @@ hx_error _M_hx_device_pixelmap_mem_allocateSub(hx_pixelmap* self, hx_pixelmap** 
     pm->origin_x = 0;
     pm->origin_y = 0;
     pm->device_data = nullptr;
+    pm->mip_offset = 0; // a rectangle of the top level, not a chain of levels
     if (c.w != self->width)
         pm->flags &= uint8_t(~HX_PMF_LINEAR);
     *out = pm;

@@ -4,7 +4,9 @@
 #include "framework/pixelmap.h"
 
 #include <iterator>
+#include <vector>
 
+#include "framework/blockops.h"
 #include "framework/fw_state.h"
 #include "framework/memdev.h"
 #include "framework/mem.h"
@@ -384,10 +386,15 @@ uint16_t HxPixelmapChannels(hx_pixelmap* pm)
 void HxPixelmapPaletteSet(hx_pixelmap* pm, hx_pixelmap* palette)
 {
     hx_object* clut = ColourTable(pm);
-    if (!clut || !palette->pixels)
+    if (!clut || !palette->pixels || !palette->width)
         return;
-    auto* entries = reinterpret_cast<const uint32_t*>(HxPixelmapPixelAddress(palette, 0, 0));
-    ClutClass(clut)->entriesSet(clut, 0, palette->height, entries);
+    // One entry a row, read as a pixel of the palette's own type: its rows
+    // may be padded (a 24-bit palette), packed as loaded, or bottom-up.
+    std::vector<uint32_t> entries(palette->height);
+    const int bytes = HxPixelmapAddressBytes(palette);
+    for (uint32_t i = 0; i < palette->height; ++i)
+        entries[i] = HxBlockPixelGet(HxPixelmapPixelAddress(palette, 0, int32_t(i)), bytes);
+    ClutClass(clut)->entriesSet(clut, 0, palette->height, entries.data());
 }
 
 void HxPixelmapPaletteEntrySet(hx_pixelmap* pm, int32_t index, uint32_t colour)

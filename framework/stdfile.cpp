@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "framework/diag.h"
@@ -126,12 +127,15 @@ std::FILE* F(void* handle)
     return static_cast<StdFile*>(handle)->f;
 }
 
-// A write lands only when every byte reached the temporary file: after a
+// A write lands only when every byte reached the temporary file and the
+// disk (as platform::WriteFileAtomically does for whole buffers): after a
 // write error the target is left as it was.
 void StdClose(void* handle)
 {
     auto* file = static_cast<StdFile*>(handle);
     bool written = !std::ferror(file->f);
+    if (!file->tempPath.empty())
+        written = std::fflush(file->f) == 0 && ::fsync(::fileno(file->f)) == 0 && written;
     written = std::fclose(file->f) == 0 && written;
     if (!file->tempPath.empty()) {
         if (!written || std::rename(file->tempPath.c_str(), file->finalPath.c_str()) != 0)

@@ -1,14 +1,14 @@
 // RECEIVER slots and the message arena.
 //
 // Arena records: the 24-byte header (receiver, sender, unused, due, kind,
-// unused, length) then the body. Each record starts on an 8-byte boundary;
-// the stored length stays body + 24 and the stride rounds it up.
+// unused, length) then the body, back to back with no padding; headers are
+// read and written with memcpy, so no record needs alignment.
 #include "world/messages.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstddef>
-#include <iterator>
 
 #include "system/errors.h"
 #include "system/frameclock.h"
@@ -19,20 +19,24 @@ uint32_t gReceiverGeneration = 0x10000;
 
 namespace {
 
-alignas(8) uint8_t gBuffer[kMessageBufferBytes];
+uint8_t gBuffer[kMessageBufferBytes];
 int gEnd;                        // next free byte
 uint8_t gReceiverInUse[kMaxReceivers];
 int16_t gPending[kMaxReceivers];
 int gReceiversInUse;
 uint32_t gMessagesPosted;
+template <typename T, T Value>
+constexpr std::array<T, kMaxReceivers> Filled() {
+    std::array<T, kMaxReceivers> a{};
+    a.fill(Value);
+    return a;
+}
 // Per slot, an offset before which no live record to the slot lies (-1:
 // none is live), so a fetch need not walk the whole arena.
-int gFirstAt[kMaxReceivers];
-// Per slot, a time at or before which no live record to the slot is due,
-// so polling a receiver whose messages all wait costs nothing. Until the
-// buffer is first cleared nothing is known.
-int32_t gEarliestDue[kMaxReceivers] = {};
-bool gEarliestDueKnown;
+std::array<int, kMaxReceivers> gFirstAt = Filled<int, -1>();
+// Per slot, a time before which no live record to the slot is due, so
+// polling a receiver whose messages all wait costs nothing.
+std::array<int32_t, kMaxReceivers> gEarliestDue = Filled<int32_t, INT32_MAX>();
 
 struct Header {
     uint32_t receiver;
@@ -47,8 +51,6 @@ static_assert(sizeof(Header) == kMessageHeaderBytes);
 // A fetch copies the header straight into the reader's ItemMessage.
 static_assert(offsetof(ItemMessage, length) == offsetof(Header, length) &&
               offsetof(ItemMessage, body) == kMessageHeaderBytes);
-
-int Stride(int32_t length) { return (length + 7) & ~7; }
 
 Header ReadHeader(int at) {
     Header h;
@@ -72,11 +74,20 @@ void KillRecordsTo(uint32_t id) {
         Header h = ReadHeader(at);
         if (h.receiver == id)
             WriteReceiver(at, kNoReceiver);
-        at += Stride(h.length);
+        at += h.length;
     }
 }
 
 int32_t Clock() { return static_cast<int32_t>(gFrameClock.gameClock); }
+
+// Due times wrap like the game clock they count from: a delay of any size
+// never overflows.
+int32_t ClockPlus(int32_t delay) {
+    return static_cast<int32_t>(gFrameClock.gameClock + static_cast<uint32_t>(delay));
+}
+int32_t TicksUntil(int32_t due, int32_t now) {
+    return static_cast<int32_t>(static_cast<uint32_t>(due) - static_cast<uint32_t>(now));
+}
 
 } // namespace
 
@@ -89,9 +100,8 @@ void ClearMessageBuffer() {
     gMessagesPosted = 0;
     std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
     std::memset(gPending, 0, sizeof gPending);
-    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
-    std::fill(std::begin(gEarliestDue), std::end(gEarliestDue), INT32_MAX);
-    gEarliestDueKnown = true;
+    gFirstAt.fill(-1);
+    gEarliestDue.fill(INT32_MAX);
 }
 
 uint32_t AllocReceiver() {
@@ -103,7 +113,7 @@ uint32_t AllocReceiver() {
             KillRecordsTo(id);
             gReceiverInUse[slot] = 255;
             ++gReceiversInUse;
-            return static_cast<uint32_t>(slot) | gReceiverGeneration;
+            return id;
         }
     }
     FatalError("Exceeded max RECEIVERs");
@@ -125,14 +135,16 @@ void FreeReceiver(uint32_t id) {
 }
 
 void PurgeReceiverMessages(uint32_t id) {
+    // Only messages posted while the slot was allocated were counted.
+    bool counted = IsLive(id);
     for (int at = 0; at < gEnd;) {
         Header h = ReadHeader(at);
         if (h.receiver == id) {
             WriteReceiver(at, kNoReceiver);
-            if (IsCurrent(id))
+            if (counted)
                 --gPending[id & 0xFFFF];
         }
-        at += Stride(h.length);
+        at += h.length;
     }
     if (IsCurrent(id)) {
         gFirstAt[id & 0xFFFF] = -1;
@@ -147,12 +159,11 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
         return false;
     }
     ++gMessagesPosted;
-    Header h{receiver, sender, 0, static_cast<int32_t>(Clock() + delay), kind, 0,
+    Header h{receiver, sender, 0, ClockPlus(delay), kind, 0,
              bodyLength + kMessageHeaderBytes};
-    int stride = Stride(h.length);
-    if (gEnd + stride > kMessageBufferBytes) {
+    if (gEnd + h.length > kMessageBufferBytes) {
         CompactMessageBuffer();
-        if (gEnd + stride > kMessageBufferBytes) {
+        if (gEnd + h.length > kMessageBufferBytes) {
             FatalError("Message Buffer Overflow");
             return false;
         }
@@ -169,8 +180,7 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
     std::memcpy(gBuffer + gEnd, &h, sizeof h);
     if (bodyLength > 0)
         std::memcpy(gBuffer + gEnd + kMessageHeaderBytes, body, bodyLength);
-    std::memset(gBuffer + gEnd + h.length, 0, stride - h.length);
-    gEnd += stride;
+    gEnd += h.length;
     return true;
 }
 
@@ -179,7 +189,7 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
         return nullptr;
     int32_t now = Clock();
     int slot = receiver & 0xFFFF;
-    if (gEarliestDueKnown && now < gEarliestDue[slot])
+    if (now < gEarliestDue[slot])
         return nullptr;
     int32_t earliest = INT32_MAX;
     for (int at = gFirstAt[slot]; at >= 0 && at < gEnd;) {
@@ -190,13 +200,13 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
             WriteReceiver(at, kNoReceiver);
             --gPending[slot];
             if (gFirstAt[slot] == at)
-                gFirstAt[slot] = gPending[slot] > 0 ? at + Stride(h.length) : -1;
+                gFirstAt[slot] = gPending[slot] > 0 ? at + h.length : -1;
             std::memcpy(out, &h, sizeof h);
             std::memcpy(out->body, gBuffer + at + kMessageHeaderBytes,
                         h.length - kMessageHeaderBytes);
             return out;
         }
-        at += Stride(h.length);
+        at += h.length;
     }
     // Every live record to the slot was seen: none is due before this.
     gEarliestDue[slot] = earliest;
@@ -216,10 +226,17 @@ int16_t DelayItemMessages(const SceneItem* item, int32_t delay, uint16_t kind) {
         Header h = ReadHeader(at);
         if (h.receiver == item->receiver && h.kind == kind) {
             ++count;
-            if (h.due - now < delay)
-                WriteDue(at, now + delay);
+            if (TicksUntil(h.due, now) < delay) {
+                int32_t due = ClockPlus(delay);
+                WriteDue(at, due);
+                // A due time that wraps past the clock's range comes out
+                // earlier: the fetch hint must stay at or before it.
+                if (IsCurrent(h.receiver))
+                    gEarliestDue[h.receiver & 0xFFFF] =
+                        std::min(gEarliestDue[h.receiver & 0xFFFF], due);
+            }
         }
-        at += Stride(h.length);
+        at += h.length;
     }
     return count;
 }
@@ -238,19 +255,18 @@ namespace {
 // and the fetch hints are rebuilt on the way.
 template <typename Stays>
 void Compact(Stays stays) {
-    std::fill(std::begin(gFirstAt), std::end(gFirstAt), -1);
+    gFirstAt.fill(-1);
     int write = 0;
     for (int read = 0; read < gEnd;) {
         Header h = ReadHeader(read);
-        int stride = Stride(h.length);
         if (stays(h.receiver)) {
             if (write != read)
-                std::memmove(gBuffer + write, gBuffer + read, stride);
+                std::memmove(gBuffer + write, gBuffer + read, h.length);
             if (IsCurrent(h.receiver) && gFirstAt[h.receiver & 0xFFFF] < 0)
                 gFirstAt[h.receiver & 0xFFFF] = write;
-            write += stride;
+            write += h.length;
         }
-        read += stride;
+        read += h.length;
     }
     std::memset(gBuffer + write, 0, gEnd - write);
     gEnd = write;

@@ -5,8 +5,9 @@
 // id is its slot (0..1023) ORed with the current generation tag; messages to
 // an id of another generation (0, -1, ...), or to a slot that is not
 // allocated, are never counted and die at the end of the frame; a new owner
-// of a slot never sees messages meant for the last one. The buffer is one flat 64 KB arena of variable-length
-// records, compacted in place, so delivery keeps posting order.
+// of a slot never sees messages meant for the last one. The buffer is one
+// flat 64 KB arena of variable-length records lying back to back,
+// compacted in place, so delivery keeps posting order.
 //
 // A fetched message is copied into the caller's ItemMessage: handlers may
 // post while they read it, which moves the records of the arena.

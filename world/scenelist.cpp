@@ -41,7 +41,6 @@ SceneItem* gPlayerItem;
 SceneItem* gControlledItem;
 int16_t gCurrentSceneGeneration;
 int32_t gCountedItems;
-uint8_t gPlayerShipLost;
 uint8_t gEngineSoundBarred;
 
 namespace {
@@ -191,7 +190,6 @@ void MakePilotBody(SceneItem* ship) {
     StopAllConversations();
     gFrameClock.timeCompression = 1.0f;
     gEngineSoundBarred = 255;
-    gPlayerShipLost = 255;
 }
 
 } // namespace
@@ -219,6 +217,9 @@ SceneItem* InsertSceneItem(SceneItem* item, int16_t flags) {
 }
 
 void MoveSceneItemToTailGroup(SceneItem* item) {
+    // A parked item, or one not yet inserted, has no place to move from.
+    if (!IsInSceneList(item))
+        return;
     UnlinkFromScene(item);
     item->flags |= kItemTailGroup;
     if (gTailGroup == &gSceneList) {
@@ -257,7 +258,6 @@ void ResetSceneList() {
     gPlayerItem = nullptr;
     gControlledItem = nullptr;
     gCountedItems = 0;
-    gPlayerShipLost = 0;
     gEngineSoundBarred = 0;
     gFrameClock.timeCompression = 1.0f;
     ResetConversationLists();

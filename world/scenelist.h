@@ -24,8 +24,7 @@ extern SceneItem* gPlayerItem;    // the item the player flies
 extern SceneItem* gControlledItem;// the item the player's input drives
 extern int16_t gCurrentSceneGeneration;
 extern int32_t gCountedItems;     // items with flag 0x2000
-extern uint8_t gPlayerShipLost;   // set when the player's item is deleted
-extern uint8_t gEngineSoundBarred;
+extern uint8_t gEngineSoundBarred;// set when the player's ship is gone
 
 // List operations.
 SceneItem* InsertSceneItem(SceneItem* item, int16_t flags);

@@ -86,16 +86,20 @@ private:
 };
 
 // Walks the scene list, reading each item's next link before the item is
-// visited, so the visit may delete or park its own item. A visit that
-// takes the following item out of the list ends the walk.
+// visited, so the visit may delete or park its own item. When the visit
+// takes the following item out instead, the walk goes on from the visited
+// item's new successor; when both are gone it ends.
 template <typename Visit>
 void ForEachItem(Visit visit) {
     for (SceneItem* item = gSceneList.next; item && item != &gSceneList;) {
         SceneItem* next = item->next;
         if (!visit(item))
             return;
-        if (!next->next)
-            return;
+        if (!next->next) {
+            if (!item->next)
+                return;
+            next = item->next;
+        }
         item = next;
     }
 }

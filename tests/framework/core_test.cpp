@@ -332,6 +332,7 @@ TEST(HxBegin, BeginEndBeginCycleLeaksNothing)
         HxScratchFree(HxScratchAllocate(1000));
         void* pool = HxResAllocate(HxFwAnchor(), 100, HX_RES_POOL);
         HxResStrDup(pool, "kept until the end");
+        _HxExceptionBegin(); // left pushed
         ASSERT_EQ(HxCoreEnd(), 0u);
         EXPECT_EQ(HxCountingAllocator::Live(), 0);
         // The end cleared every handler: the next begin starts standard.

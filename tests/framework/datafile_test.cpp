@@ -501,6 +501,52 @@ TEST_F(HxDatafile, MalformedBinaryGivesTheFailureAndStops)
     EXPECT_TRUE(record.block.empty());
 }
 
+// A binary string member ends with its zero byte; a file that stops
+// before it is cut short, whether or not characters came first.
+TEST_F(HxDatafile, BinaryStringCutByTheEndOfTheFileIsNotAString)
+{
+    struct Tail {
+        int16_t a;
+        char* name;
+    };
+    static constexpr hx_struct_member members[] = {
+        {HX_DF_INT_16, offsetof(Tail, a), "a", nullptr},
+        {HX_DF_ASCIZ, offsetof(Tail, name), "name", nullptr},
+    };
+    static constexpr hx_struct_template tail = {"tail", 2, members, sizeof(Tail)};
+    const std::vector<uint8_t> info = {0, 0, 0, 0x12, 0, 0, 0, 8, 0, 0, 0xFA, 0xCE, 0, 0, 0, 2};
+    struct Case {
+        std::vector<uint8_t> body;
+        bool whole;
+    } cases[] = {
+        {{0, 7, 'a', 'b', 0}, true},
+        {{0, 7, 0}, true},
+        {{0, 7, 'a', 'b'}, false},
+        {{0, 7}, false},
+    };
+    for (const Case& c : cases) {
+        HxDiagLog::Clear();
+        std::vector<uint8_t> bytes = info;
+        bytes.insert(bytes.end(), c.body.begin(), c.body.end());
+        WriteBytes("tail.bin", bytes);
+        hx_datafile* df = DfOpen("tail.bin", 0, HX_DF_SCALAR_FIXED);
+        ASSERT_NE(df, nullptr);
+        HxFileAdvance(long(info.size()), df->h);
+        Tail t = {};
+        hx_error e = df->prims->struct_read(df, &tail, &t);
+        DfClose(df);
+        EXPECT_EQ(t.a, 7);
+        if (c.whole) {
+            EXPECT_EQ(e, HX_OK);
+            EXPECT_STREQ(t.name, c.body.size() > 3 ? "ab" : "");
+            EXPECT_TRUE(HxDiagLog::Failures().empty());
+        } else {
+            EXPECT_NE(e, HX_OK) << c.body.size();
+            EXPECT_TRUE(HxDiagLog::Saw("Failure: Unexpected EOF in strructure")) << c.body.size();
+        }
+    }
+}
+
 TEST_F(HxDatafile, UnknownEnumValueIsRefusedOnWriting)
 {
     HxFileModeSet(HX_FILE_MODE_TEXT);
@@ -546,6 +592,15 @@ TEST_F(HxDatafile, ValueStack)
     EXPECT_TRUE(HxDiagLog::Saw("Failure: DatafileStack Overflow"));
     while (DfTopType())
         DfPop(1, nullptr);
+
+    // The framework's end frees every open handle and empties the stack: no
+    // entry of a freed handle is left for the next begin.
+    df = DfOpen("s.bin", 0, HX_DF_SCALAR_FIXED);
+    DfPush(7, &b, 1);
+    HxFwEnd();
+    HxDiagHandlerSet(HxDiagLog::Handler());
+    ASSERT_EQ(HxFwBegin(), HX_OK);
+    EXPECT_EQ(DfTopType(), 0);
 }
 
 TEST_F(HxDatafile, InvalidPrimitiveCallIsFatal)

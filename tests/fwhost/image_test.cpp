@@ -154,6 +154,9 @@ TEST_F(HxImages, ASharedObjectDriverHasItsImportsFilledBeforeItBegins)
     auto* imports = static_cast<hx_driver_import*>(HxImageLookupName(image, "HxDrv1Imports", 0));
     ASSERT_NE(imports, nullptr);
     EXPECT_EQ(*imports[3].slot, reinterpret_cast<void*>(&HxAbort));
+    EXPECT_EQ(imports[5].name, nullptr);
+    EXPECT_EQ(*imports[5].slot, HxImageLookupOrdinal(&HxImageHost1, 1));
+    EXPECT_EQ(*imports[5].slot, reinterpret_cast<void*>(&HostDefaultDevice));
     EXPECT_EQ(HxImageLookupOrdinal(image, 1), nullptr);
 
     // Found again by its file name, with or without the folder.
@@ -189,6 +192,11 @@ TEST_F(HxImages, AnUnresolvableImportFailsTheLoad)
     EXPECT_TRUE(HxDiagLog::Saw("Could not resolve imported symbol HXCORE1:HxNoSuchFunction (7)"));
     EXPECT_EQ(HxImageCore1.references, coreHolds);
     EXPECT_EQ(HxDevAdd(nullptr, "fwtest_badimport", nullptr), HXE_FAIL);
+    int pmapHolds = HxImagePmap1.references;
+    EXPECT_EQ(HxImageReference("fwtest_badordinal"), nullptr);
+    EXPECT_TRUE(HxDiagLog::Saw("Could not resolve imported ordinal HXPMAP1:500"));
+    EXPECT_EQ(HxImageCore1.references, coreHolds);
+    EXPECT_EQ(HxImagePmap1.references, pmapHolds);
 
     // Not on the search path: nothing is loaded.
     HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, "nowhere");

@@ -568,6 +568,13 @@ TEST_F(PixelmapTest, PaletteGoesToTheDevicesColourTable)
     HxPixelmapPaletteSet(screen, palette);
     EXPECT_EQ(gClut.first, 0);
     EXPECT_EQ(gClut.entries, (std::vector<uint32_t>{0x10101, 0x20202, 0x30303}));
+    // Entries are the palette's rows whatever its layout: 24-bit rows are
+    // padded to 12 bytes, and a bottom-up palette's rows run backwards.
+    hx_pixelmap* wide = HxPixelmapAllocate(HX_PMT_RGB_888, 1, 3, nullptr, HX_PMAF_INVERTED);
+    for (int i = 0; i < 3; ++i)
+        HxPixelmapPixelSet(wide, 0, i, 0xA0B0C0u + uint32_t(i));
+    HxPixelmapPaletteSet(screen, wide);
+    EXPECT_EQ(gClut.entries, (std::vector<uint32_t>{0xA0B0C0, 0xA0B0C1, 0xA0B0C2}));
     HxPixelmapPaletteEntrySet(screen, 7, 0xABCDEF);
     EXPECT_EQ(gClut.first, 7);
     uint32_t two[2] = {1, 2};

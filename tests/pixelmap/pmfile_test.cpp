@@ -151,6 +151,29 @@ void ExpectSamePixels(hx_pixelmap* a, hx_pixelmap* b)
             ASSERT_EQ(HxPixelmapPixelQuery(a, x, y), HxPixelmapPixelQuery(b, x, y)) << x << "," << y;
 }
 
+TEST_F(PixelmapFiles, PartsAndResizedCopiesOfAMipChainSaveAsPlainRows)
+{
+    // An 8 x 8 chain in caller memory holds exactly 64 + 16 + 4 + 1 bytes: a
+    // part or a resized pixelmap saved as a chain would read past them.
+    uint8_t chain[85];
+    for (int i = 0; i < 85; ++i)
+        chain[i] = uint8_t(i);
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_INDEX_8, 8, 8, chain, 0);
+    pm->mip_offset = 64;
+    hx_pixelmap* lower = HxPixelmapAllocateSub(pm, 0, 4, 8, 4);
+    ASSERT_NE(lower, nullptr);
+    EXPECT_EQ(lower->mip_offset, 0);
+    ASSERT_EQ(HxPixelmapSave(Path("part.pix").c_str(), lower), 1);
+    hx_pixelmap* back = HxPixelmapLoad(Path("part.pix").c_str());
+    ASSERT_NE(back, nullptr);
+    ExpectSamePixels(back, lower);
+
+    ASSERT_EQ(HxPixelmapResize(pm, 4, 4), pm);
+    EXPECT_EQ(pm->mip_offset, 0);
+    ASSERT_EQ(HxPixelmapSave(Path("small.pix").c_str(), pm), 1);
+    EXPECT_EQ(Read(Path("small.pix")).size(), kFileInfo.size() + Record(3, 4, 4, 4, "").size() + 16 + 16 + kEnd.size());
+}
+
 class PixelmapRoundTrip : public PixelmapFiles, public ::testing::WithParamInterface<std::tuple<uint8_t, int>> {};
 
 TEST_P(PixelmapRoundTrip, PixelsPaletteOriginAndNameComeBack)

@@ -80,7 +80,7 @@ TEST_F(WorldTest, MessagesToOtherGenerationsAreNeverCountedAndDieAtTheFrameEnd) 
     Post(r, 0, 3, 0);
     EXPECT_EQ(ReceiverPendingCount(r), 1);
     PurgeStaleMessages();
-    EXPECT_EQ(GetMessageStats().bytesUsed, 32); // only the live one is left
+    EXPECT_EQ(GetMessageStats().bytesUsed, 28); // only the live one is left
     ItemMessage m;
     ASSERT_NE(FetchItemMessage(r, &m), nullptr);
     PurgeStaleMessages(); // consumed records go too
@@ -105,6 +105,8 @@ TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail) {
     FreeReceiver(r);
     Post(r, 0, 3, 1); // a sender still holding the old id
     EXPECT_EQ(ReceiverPendingCount(r), 0);
+    PurgeReceiverMessages(r); // counts nothing down: nothing was counted
+    EXPECT_EQ(ReceiverPendingCount(r), 0);
     ASSERT_EQ(AllocReceiver(), r);
     Post(r, 0, 3, 2);
     ItemMessage m;
@@ -115,6 +117,25 @@ TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail) {
     Post(r, 0, 3, 3);
     PurgeStaleMessages();
     EXPECT_EQ(GetMessageStats().bytesUsed, 0);
+}
+
+// Due times count like the game clock, modulo 2^32, whatever the delay.
+TEST_F(WorldTest, HugeDelaysWrapInsteadOfOverflowing) {
+    uint32_t r = AllocReceiver();
+    gFrameClock.gameClock = 1000;
+    const int32_t wrapped = static_cast<int32_t>(1000u + 0x7FFFFFFFu);
+    ItemMessage m;
+    Post(r, 100, 3, 1);
+    EXPECT_EQ(FetchItemMessage(r, &m), nullptr);
+    SceneItem probe{};
+    probe.receiver = r;
+    EXPECT_EQ(DelayItemMessages(&probe, 0x7FFFFFFF, 3), 1);
+    ASSERT_NE(FetchItemMessage(r, &m), nullptr);
+    EXPECT_EQ(m.due, wrapped);
+    Post(r, 0x7FFFFFFF, 3, 2);
+    ASSERT_NE(FetchItemMessage(r, &m), nullptr);
+    EXPECT_EQ(m.due, wrapped);
+    EXPECT_EQ(ValueOf(m), 2);
 }
 
 TEST_F(WorldTest, DelayItemMessagesOnlyPushesOut) {

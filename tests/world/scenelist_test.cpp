@@ -81,6 +81,12 @@ TEST_F(WorldTest, MovingTheOnlyTailItemKeepsItTheMarker) {
     EXPECT_EQ(gTailGroup, t);
     MoveSceneItemToTailGroup(a);
     EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{t, a}));
+    // A parked item stays parked.
+    ParkSceneItem(a, 0, 0, 0);
+    MoveSceneItemToTailGroup(a);
+    EXPECT_EQ(ListOrder(), std::vector<SceneItem*>{t});
+    EXPECT_EQ(ListOrder(&gParkedList), std::vector<SceneItem*>{a});
+    EXPECT_EQ(gParkedLast, a);
 }
 
 TEST_F(WorldTest, ABrokenListIsReported) {
@@ -281,7 +287,7 @@ TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody) {
     EXPECT_STREQ(body->sim->shipInfo->shortName, "CNV-301");
     EXPECT_NE(body->receiver & 0xFFFF0000u, 0u);
     EXPECT_TRUE(body->avatar->root->flags & kTdpInScene);
-    EXPECT_TRUE(gPlayerShipLost);
+    EXPECT_TRUE(gEngineSoundBarred);
     EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
     EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
 }

@@ -248,6 +248,20 @@ TEST_F(WorldTest, AMessageFunctionMayDeleteItsOwnItem) {
     EXPECT_EQ(gSceneList.next, gSceneList.prev);
 }
 
+TEST_F(WorldTest, AMessageFunctionMayDeleteTheFollowingItem) {
+    static SceneItem* victim;
+    MakeItem(nullptr, nullptr, [](SceneItem*) {
+        if (victim)
+            DeleteSceneItem(victim);
+        victim = nullptr;
+    });
+    victim = Recorded<'B'>();
+    Recorded<'C'>();
+    ClearCallTrace();
+    RunSimulationFrame();
+    EXPECT_EQ(ItemTrace(), (Calls{"msg C", "ctl C", "sim C", "sync C", "sync C"}));
+}
+
 TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
     SceneItem* late = Recorded<'A'>(kItemLateControl);
     Recorded<'B'>();

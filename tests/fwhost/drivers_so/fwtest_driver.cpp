@@ -2,7 +2,8 @@
 // of the framework: everything it calls comes through its import table,
 // which the loader fills before HxDrv1Begin runs. Built three times: as
 // "fwtest_good", as "fwtest_noentry" without an entry point, and as
-// "fwtest_badimport" with an import that no image exports.
+// "fwtest_badimport" and "fwtest_badordinal" with an import, by name or by
+// ordinal, that no image exports.
 #include <cstdint>
 
 #include "framework/image.h"
@@ -12,7 +13,7 @@
 namespace {
 
 // The import slots, in the order of the table below.
-enum Import { kResAllocate, kResFree, kFwAnchor, kAbort, kDefaultDevice, kMissing, kImports };
+enum Import { kResAllocate, kResFree, kFwAnchor, kAbort, kDefaultDevice, kFirstHost, kMissing, kImports };
 void* slots[kImports];
 
 template <typename Fn>
@@ -54,15 +55,19 @@ const hx_container_dispatch kDeviceDispatch = {
 extern "C" {
 
 // Names with and without the leading underscore, and in another case for
-// the image, all resolve.
+// the image, all resolve; so does an ordinal.
 __attribute__((visibility("default"))) hx_driver_import HxDrv1Imports[] = {
     {"HXCORE1", "HxResAllocate", -1, &slots[kResAllocate]},
     {"HXCORE1", "_HxResFree", -1, &slots[kResFree]},
     {"hxcore1", "HxFwAnchor", 0, &slots[kFwAnchor]},
     {"HXCORE1", "HxAbort", -1, &slots[kAbort]},
     {"HXHOST1", "HostDefaultDevice", -1, &slots[kDefaultDevice]},
+    {"HXHOST1", nullptr, 1, &slots[kFirstHost]}, // by ordinal: the first of the image
 #ifdef FWTEST_BAD_IMPORT
     {"HXCORE1", "HxNoSuchFunction", 7, &slots[kMissing]},
+#endif
+#ifdef FWTEST_BAD_ORDINAL
+    {"HXPMAP1", nullptr, 500, &slots[kMissing]},
 #endif
     {nullptr, nullptr, 0, nullptr},
 };
