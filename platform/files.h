@@ -5,8 +5,9 @@
 // here: '\' becomes '/', and when a path component does not exist exactly,
 // the folder is searched for a name that differs only in the case of ASCII
 // letters. A leading drive letter ("E:\video") names the host folder that
-// the drive maps to (host.h). This module knows nothing of what the files
-// contain.
+// the drive maps to (host.h). The same rule compares the names the game
+// keeps (resource names, library entries, profile sections and keys), so it
+// lives here too. This module knows nothing of what the files contain.
 #pragma once
 
 #include <cstdint>
