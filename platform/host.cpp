@@ -1,6 +1,8 @@
 // Host services on POSIX and SDL2. See host.h.
 #include "platform/host.h"
 
+#include "platform/files.h"
+
 #include <SDL.h>
 
 #include <array>
@@ -76,13 +78,7 @@ void ParseDriveList(std::string_view list)
 void ScanMountedDiscs()
 {
     std::string table;
-    if (std::FILE* mounts = std::fopen("/proc/mounts", "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, mounts)) > 0)
-            table.append(buffer, n);
-        std::fclose(mounts);
-    }
+    ReadWholeFile("/proc/mounts", table);
     int next = 'D' - 'A';
     for (std::string& folder : DiscMountFolders(table)) {
         if (next >= 26)
