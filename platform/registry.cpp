@@ -25,7 +25,6 @@ std::string StorePath()
     return std::string(home ? home : ".") + "/.config/kelvandrist/registry.reg";
 }
 
-
 std::string FullKey(const char* root, const char* key)
 {
     std::string full = root && *root ? root : "HKEY_LOCAL_MACHINE";

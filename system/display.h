@@ -39,8 +39,8 @@ struct DisplayDriver {
     void (*lock)(DisplayMode& mode);                       // writable frame buffer
     void (*flush)();                                       // finish pending drawing
     void (*paletteFromHandle)(const SystemPalette* palette);
-    void (*initPalette)(const PaletteEntry* palette);     // 256 entries
-    void (*setPalette)(const PaletteEntry* palette);      // 256 entries
+    void (*initPalette)(const PaletteEntry* palette);      // 256 entries
+    void (*setPalette)(const PaletteEntry* palette);       // 256 entries
 };
 
 // The film player that goes with a back end: decoding into the screen
