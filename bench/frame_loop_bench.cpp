@@ -13,7 +13,7 @@ int OpenNothing(DisplayMode&) { return 1; }
 void Nothing() {}
 void NothingWithMode(DisplayMode&) {}
 void NoPaletteHandle(const SystemPalette*) {}
-void NoPalette(const PaletteColour*) {}
+void NoPalette(const PaletteEntry*) {}
 const DisplayDriver kNullDisplay = {OpenNothing,     Nothing,         NothingWithMode,
                                     NothingWithMode, NothingWithMode, Nothing,
                                     NoPaletteHandle, NoPalette,       NoPalette};

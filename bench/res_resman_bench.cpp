@@ -4,13 +4,12 @@
 #include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/res/slab.h"
+#include "tests/support/scratch_folder.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -87,20 +86,13 @@ BENCHMARK(BM_PcxDecode640x480);
 
 void BM_SlabOpen2000(benchmark::State& state)
 {
-    namespace fs = std::filesystem;
-    fs::path root = fs::temp_directory_path() / ("kv_res_bench_" + std::to_string(::getpid()));
-    fs::create_directories(root / "zqk/resource");
-    fs::path old = fs::current_path();
-    fs::current_path(root);
-
+    ScratchFolder root{"res_bench", true};
     std::vector<SlabPackItem> items;
     for (int i = 0; i < 2000; ++i)
         items.push_back({"\\ship" + std::to_string(i) + ".lwo", std::vector<uint8_t>(64, static_cast<uint8_t>(i))});
     std::vector<uint8_t> bytes;
     SlabBuild(items, bytes);
-    std::FILE* f = std::fopen("zqk/resource/shapes.slb", "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    root.Write("zqk/resource/shapes.slb", std::string(bytes.begin(), bytes.end()));
 
     for (auto _ : state) {
         uint32_t size = 0;
@@ -111,8 +103,6 @@ void BM_SlabOpen2000(benchmark::State& state)
         }
         std::fclose(entry);
     }
-    fs::current_path(old);
-    fs::remove_all(root);
 }
 BENCHMARK(BM_SlabOpen2000);
 

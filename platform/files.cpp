@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,18 +62,13 @@ std::string Translate(const char* path)
 
 } // namespace
 
-bool SameNameIgnoringCase(std::string_view a, std::string_view b)
+long FileLength(std::FILE* file)
 {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
+    return file && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
 }
 
-bool ReadWholeFile(const char* path, std::string& out)
+template <class Bytes>
+bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit)
 {
     out.clear();
     std::FILE* f = OpenDataFile(path, "rb");
@@ -80,12 +76,21 @@ bool ReadWholeFile(const char* path, std::string& out)
         return false;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    bool ok = !std::ferror(f);
+    bool ok = true;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        ok = n <= limit - out.size();
+        if (ok)
+            out.insert(out.end(), buffer, buffer + n);
+    }
+    ok = ok && !std::ferror(f);
     std::fclose(f);
+    if (!ok)
+        out.clear();
     return ok;
 }
+
+template bool ReadWholeFile(const char*, std::string&, std::size_t);
+template bool ReadWholeFile(const char*, std::vector<uint8_t>&, std::size_t);
 
 bool ResolveDataPath(const char* path, std::string& out)
 {
@@ -128,21 +133,36 @@ bool ResolveDataPath(const char* path, std::string& out)
     return true;
 }
 
+namespace {
+
+// The real path of a file that may not exist yet: an existing file as it is
+// spelled on disk, else its folder resolved and the caller's spelling of the
+// last component. False when the folder does not exist either.
+bool ResolveTargetPath(const char* path, std::string& out)
+{
+    if (ResolveDataPath(path, out))
+        return true;
+    std::size_t slash = out.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return !out.empty();
+    std::string folder;
+    if (!ResolveDataPath(out.substr(0, slash).c_str(), folder))
+        return false;
+    out = folder + out.substr(slash);
+    return true;
+}
+
+} // namespace
+
 std::FILE* OpenDataFile(const char* path, const char* mode)
 {
-    std::string real;
-    if (ResolveDataPath(path, real))
-        return std::fopen(real.c_str(), mode);
-    if (!mode || !(std::strchr(mode, 'w') || std::strchr(mode, 'a')))
+    if (!mode)
         return nullptr;
-    // A new file: resolve the folder, keep the caller's spelling of the name.
-    std::size_t slash = real.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        std::string folder;
-        if (!ResolveDataPath(real.substr(0, slash).c_str(), folder))
-            return nullptr;
-        real = folder + real.substr(slash);
-    }
+    // A mode that creates a file may name one that does not exist yet.
+    const bool creates = std::strchr(mode, 'w') || std::strchr(mode, 'a');
+    std::string real;
+    if (!(creates ? ResolveTargetPath(path, real) : ResolveDataPath(path, real)))
+        return nullptr;
     return std::fopen(real.c_str(), mode);
 }
 
@@ -162,15 +182,8 @@ bool RemoveDataFile(const char* path)
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
 {
     std::string target;
-    if (!ResolveDataPath(path, target)) {
-        std::size_t slash = target.rfind('/');
-        if (slash != std::string::npos && slash > 0) {
-            std::string folder;
-            if (!ResolveDataPath(target.substr(0, slash).c_str(), folder))
-                return false;
-            target = folder + target.substr(slash);
-        }
-    }
+    if (!ResolveTargetPath(path, target))
+        return false;
     std::string temp = target + ".tmp" + std::to_string(::getpid());
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f)

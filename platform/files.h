@@ -5,10 +5,12 @@
 // here: '\' becomes '/', and when a path component does not exist exactly,
 // the folder is searched for a name that differs only in the case of ASCII
 // letters. A leading drive letter ("E:\video") names the host folder that
-// the drive maps to (host.h). This module knows nothing of what the files
-// contain.
+// the drive maps to (host.h). The same rule compares the names the game
+// keeps (resource names, library entries, profile sections and keys), so it
+// lives here too. This module knows nothing of what the files contain.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -36,11 +38,70 @@ bool RemoveDataFile(const char* path);
 // to a temporary file beside the target, which is then renamed over it.
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size);
 
-// Reads a whole file named by a data path; false when it cannot be opened.
-bool ReadWholeFile(const char* path, std::string& out);
+// The length in bytes of an open file, whose position is left at its end;
+// -1 when it cannot be told.
+long FileLength(std::FILE* file);
 
-// True when two names differ at most in the case of ASCII letters, the rule
-// by which the game's names (files, sections, keys) are compared.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+// Reads a whole file named by a data path into a std::string or a byte
+// vector. False when it does not open, cannot be read, or holds more than
+// `limit` bytes; `out` is then empty.
+template <class Bytes>
+bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit = SIZE_MAX);
+
+// The game's names (files, sections, keys) compare as the file system they
+// were written for compared them: ASCII letters without case, every other
+// byte (code page 1252 above 127) as it is.
+constexpr char FoldNameCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True when two names differ at most in the case of ASCII letters.
+constexpr bool SameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldNameCase(a[i]) != FoldNameCase(b[i]))
+            return false;
+    return true;
+}
+
+// Data paths compare by the same rule, with '/' taken as '\'.
+constexpr char FoldDataPathChar(char c)
+{
+    return c == '/' ? '\\' : FoldNameCase(c);
+}
+
+// True when two zero-terminated data paths are the same path.
+constexpr bool SameDataPath(const char* a, const char* b)
+{
+    for (;; ++a, ++b) {
+        if (FoldDataPathChar(*a) != FoldDataPathChar(*b))
+            return false;
+        if (*a == '\0')
+            return true;
+    }
+}
+
+// True when the first `n` characters of two data paths are the same (both
+// may end early, in which case they must end at the same place).
+constexpr bool SameDataPathPrefix(const char* a, const char* b, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        if (FoldDataPathChar(a[i]) != FoldDataPathChar(b[i]))
+            return false;
+        if (a[i] == '\0')
+            return true;
+    }
+    return true;
+}
+
+// A data path without its one leading separator: registered names and loose
+// files are relative to the data folder either way.
+constexpr const char* SkipLeadingSeparator(const char* path)
+{
+    return (path[0] == '\\' || path[0] == '/') ? path + 1 : path;
+}
 
 } // namespace platform

@@ -1,6 +1,8 @@
 // Host services on POSIX and SDL2. See host.h.
 #include "platform/host.h"
 
+#include "platform/files.h"
+
 #include <SDL.h>
 
 #include <array>
@@ -75,19 +77,14 @@ void ParseDriveList(std::string_view list)
 // Mounted disc file systems become CD-ROM drives D, E, ... in mount order.
 void ScanMountedDiscs()
 {
-    std::FILE* mounts = std::fopen("/proc/mounts", "r");
-    if (!mounts)
-        return;
-    char line[1024];
+    std::string table;
+    ReadWholeFile("/proc/mounts", table);
     int next = 'D' - 'A';
-    while (next < 26 && std::fgets(line, sizeof line, mounts)) {
-        char device[256], folder[512], kind[64];
-        if (std::sscanf(line, "%255s %511s %63s", device, folder, kind) != 3)
-            continue;
-        if (std::strcmp(kind, "iso9660") == 0 || std::strcmp(kind, "udf") == 0)
-            gDrives[next++] = {DriveType::CdRom, folder};
+    for (std::string& folder : DiscMountFolders(table)) {
+        if (next >= 26)
+            break;
+        gDrives[next++] = {DriveType::CdRom, std::move(folder)};
     }
-    std::fclose(mounts);
 }
 
 void EnsureDrives()
@@ -119,6 +116,45 @@ constexpr uint16_t kCp1252High[32] = {
 };
 
 } // namespace
+
+std::vector<std::string> DiscMountFolders(std::string_view table)
+{
+    // Each line: device, folder, file system, options ...; blanks, tabs,
+    // newlines and backslashes in the fields are written as \ooo.
+    auto field = [](std::string_view& line) {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        std::size_t end = line.find_first_of(" \t");
+        std::string_view f = line.substr(0, end);
+        line = end == std::string_view::npos ? std::string_view() : line.substr(end);
+        return f;
+    };
+    auto unescape = [](std::string_view f) {
+        std::string out;
+        for (std::size_t i = 0; i < f.size(); ++i) {
+            if (f[i] == '\\' && i + 3 < f.size() && f[i + 1] >= '0' && f[i + 1] <= '3' && f[i + 2] >= '0' &&
+                f[i + 2] <= '7' && f[i + 3] >= '0' && f[i + 3] <= '7') {
+                out += static_cast<char>((f[i + 1] - '0') * 64 + (f[i + 2] - '0') * 8 + (f[i + 3] - '0'));
+                i += 3;
+            } else {
+                out += f[i];
+            }
+        }
+        return out;
+    };
+    std::vector<std::string> folders;
+    while (!table.empty()) {
+        std::size_t end = table.find('\n');
+        std::string_view line = table.substr(0, end);
+        table = end == std::string_view::npos ? std::string_view() : table.substr(end + 1);
+        field(line); // the device
+        std::string_view folder = field(line);
+        std::string_view kind = field(line);
+        if (!folder.empty() && (kind == "iso9660" || kind == "udf"))
+            folders.push_back(unescape(folder));
+    }
+    return folders;
+}
 
 InstanceLock AcquireInstanceLock(const char* name)
 {

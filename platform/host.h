@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -39,6 +41,10 @@ DriveType QueryDriveType(char letter);
 // The host folder of a drive letter; false when the letter is not mapped.
 bool DriveRoot(char letter, std::string& root);
 void SetDrive(char letter, DriveType type, const char* root); // root null unmaps
+// The folders of the disc file systems (ISO 9660, UDF) in a mount table of
+// the form of /proc/mounts, in table order, with the table's octal escapes
+// ("\040" for a blank) decoded.
+std::vector<std::string> DiscMountFolders(std::string_view mountTable);
 void ResetDrives(); // back to the default table
 
 struct VolumeInfo {

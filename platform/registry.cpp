@@ -25,11 +25,6 @@ std::string StorePath()
     return std::string(home ? home : ".") + "/.config/kelvandrist/registry.reg";
 }
 
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string FullKey(const char* root, const char* key)
 {
     std::string full = root && *root ? root : "HKEY_LOCAL_MACHINE";
@@ -69,7 +64,7 @@ int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
-    c = Lower(c);
+    c = FoldNameCase(c);
     return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
 }
 

@@ -13,9 +13,9 @@ float gDisplayGamma = 1.0f;
 DisplayMode gScreenMode;
 
 namespace {
-PaletteColour gLastPalette[256];
+PaletteEntry gLastPalette[256];
 
-void RememberPalette(const PaletteColour* palette)
+void RememberPalette(const PaletteEntry* palette)
 {
     if (palette && palette != gLastPalette)
         std::copy(palette, palette + 256, gLastPalette);
@@ -86,13 +86,13 @@ void DisplayPaletteFromHandle(const SystemPalette* palette)
     gDisplayDriver->paletteFromHandle(palette);
 }
 
-void DisplayInitPalette(const PaletteColour* palette)
+void DisplayInitPalette(const PaletteEntry* palette)
 {
     RememberPalette(palette);
     gDisplayDriver->initPalette(palette);
 }
 
-void DisplaySetPalette(const PaletteColour* palette)
+void DisplaySetPalette(const PaletteEntry* palette)
 {
     if (!palette)
         return;
@@ -100,7 +100,7 @@ void DisplaySetPalette(const PaletteColour* palette)
     gDisplayDriver->setPalette(palette);
 }
 
-const PaletteColour* DisplayLastPalette()
+const PaletteEntry* DisplayLastPalette()
 {
     return gLastPalette;
 }
@@ -113,7 +113,7 @@ uint8_t GammaCorrect(uint8_t component, float gamma)
     return corrected >= 255.0 ? 255 : static_cast<uint8_t>(corrected);
 }
 
-void GammaCorrectPalette(const PaletteColour* from, PaletteColour* to, float gamma)
+void GammaCorrectPalette(const PaletteEntry* from, PaletteEntry* to, float gamma)
 {
     for (int i = 0; i < 256; ++i) {
         to[i] = from[i];

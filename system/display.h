@@ -9,15 +9,13 @@
 // player too.
 #pragma once
 
-#include "platform/display.h"
+#include "system/palette.h"
 
 #include <cstdint>
 
-using PaletteColour = platform::PaletteColour; // red, green, blue, unused
-
 // A palette of the host, as palette messages hand it over.
 struct SystemPalette {
-    PaletteColour entries[256];
+    PaletteEntry entries[256];
 };
 
 struct DisplayMode;
@@ -41,8 +39,8 @@ struct DisplayDriver {
     void (*lock)(DisplayMode& mode);                       // writable frame buffer
     void (*flush)();                                       // finish pending drawing
     void (*paletteFromHandle)(const SystemPalette* palette);
-    void (*initPalette)(const PaletteColour* palette);     // 256 entries
-    void (*setPalette)(const PaletteColour* palette);      // 256 entries
+    void (*initPalette)(const PaletteEntry* palette);      // 256 entries
+    void (*setPalette)(const PaletteEntry* palette);       // 256 entries
 };
 
 // The film player that goes with a back end: decoding into the screen
@@ -77,11 +75,11 @@ void DisplayPresent(DisplayMode& mode);
 void DisplayLock(DisplayMode& mode);
 void DisplayFlush();
 void DisplayPaletteFromHandle(const SystemPalette* palette);
-void DisplayInitPalette(const PaletteColour* palette);
-void DisplaySetPalette(const PaletteColour* palette); // ignores null
+void DisplayInitPalette(const PaletteEntry* palette);
+void DisplaySetPalette(const PaletteEntry* palette); // ignores null
 // The last palette given to DisplayInitPalette or DisplaySetPalette (all
 // black before the first).
-const PaletteColour* DisplayLastPalette();
+const PaletteEntry* DisplayLastPalette();
 
 // Entries 0-9 and 246-255 belong to the system; the game's entries 10-245
 // are gamma-corrected by the back ends: c' = trunc(256 (c / 256)^(1/gamma)).
@@ -89,4 +87,4 @@ constexpr int kFirstGameColour = 10;
 constexpr int kLastGameColour = 245;
 uint8_t GammaCorrect(uint8_t component, float gamma);
 // Copies 256 entries, gamma-correcting the game's entries.
-void GammaCorrectPalette(const PaletteColour* from, PaletteColour* to, float gamma);
+void GammaCorrectPalette(const PaletteEntry* from, PaletteEntry* to, float gamma);

@@ -15,7 +15,7 @@ int OpenUnavailable(DisplayMode&)
 void NoModeOperation(DisplayMode&) {}
 void NoOperation() {}
 void NoSystemPalette(const SystemPalette*) {}
-void NoPalette(const PaletteColour*) {}
+void NoPalette(const PaletteEntry*) {}
 
 constexpr DisplayDriver kUnavailable = {
     OpenUnavailable, NoOperation, NoModeOperation, NoModeOperation, NoModeOperation,

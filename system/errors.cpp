@@ -4,8 +4,10 @@
 #include "platform/files.h"
 #include "platform/host.h"
 #include "platform/window.h"
+#include "system/frameclock.h"
 #include "system/settings.h"
 #include "system/startup.h"
+#include "ui/messagelog.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -23,6 +25,12 @@ constexpr const char* kDebugLog = "debug.txt";
 FatalStopHook gFatalHook = nullptr;
 MessageBoxHook gMessageBoxHook = nullptr;
 bool gConsoleExists = false;
+
+// The developer command file: its text joins the message log, once a second.
+constexpr const char* kDevCommandFile = "h:\\zqk\\resource\\text\\test\\out.txt";
+constexpr std::size_t kDevCommandMaxBytes = 999;
+constexpr int32_t kDevCommandPeriod = 100; // ticks
+int32_t gDevCommandCountdown = 0;
 
 // A modal box, or what a test put in its place.
 void ShowBox(const char* text, const char* title, platform::MessageBoxIcon icon)
@@ -173,4 +181,17 @@ void DiagFailure(const char* text)
 {
     ShowBox(text, "ERROR", platform::MessageBoxIcon::Error);
     std::exit(kExitDiagnostic);
+}
+
+void PollDevCommandFile()
+{
+    gDevCommandCountdown -= gFrameClock.frameTicks;
+    if (gDevCommandCountdown > 0)
+        return;
+    std::string text;
+    if (platform::ReadWholeFile(kDevCommandFile, text, kDevCommandMaxBytes)) {
+        guiAddMessageLogText(text.c_str(), 1);
+        platform::RemoveDataFile(kDevCommandFile);
+    }
+    gDevCommandCountdown = kDevCommandPeriod;
 }

@@ -30,8 +30,10 @@ int CopyTextToClipboard(const char* text);
 void ShowWin32Error();
 void DiagWarning(const char* text);
 void DiagFailure(const char* text);
-// The developer command file poll; it feeds the message log and is built
-// with it.
+// The developer command file poll: each call counts the frame's ticks off a
+// one-second countdown; when it runs out, the text of
+// "h:\zqk\resource\text\test\out.txt" (when it holds fewer than 1,000
+// bytes) joins the message log and the file is deleted.
 void PollDevCommandFile();
 
 // The fatal stop: with "debugfile" the text goes to "debug.txt" and the

@@ -9,6 +9,7 @@
 #include "system/input.h"
 #include "system/mainwindow.h"
 #include "system/settings.h"
+#include "system/sound.h"
 #include "system/startup.h"
 #include "ui/dialogue.h"
 #include "ui/windows.h"
@@ -38,13 +39,14 @@ uint8_t ScanCode(uint16_t keyCode)
 }
 
 // While paused no frame runs and the clock is not read: only P or Esc,
-// taken one key a pass, end the pause.
+// taken one key a pass, end the pause; the sounds the pause stopped play on.
 void PausedPass()
 {
     const uint8_t scan = ScanCode(KeyQueuePop());
     if (scan != kScanP && scan != kScanEscape)
         return;
     gLoopFlags.pause = 0;
+    SoundResumeAll();
     guiRequestFullRedraw();
 }
 
@@ -108,6 +110,10 @@ int RunFrame()
         StartMission(0);
         gStartMissionRequest = 0;
     }
+    if (gLoopFlags.endOfMissionRequest) {
+        ShowEndScreen();
+        return 0;
+    }
 
     // The time of the profiler's frame start is kept so that "TOTAL" spans
     // the whole frame.
@@ -148,6 +154,9 @@ int RunFrame()
         profiler->lastMark = frameStart;
     MarkProfileSection(profiler, "TOTAL");
 
+    // A mission that ended during this frame leaves for the end screen now.
+    if (gLoopFlags.endOfMissionRequest)
+        ShowEndScreen();
     CopyKeyStateBlock();
     return 1;
 }

@@ -203,11 +203,6 @@ intptr_t DispatchWindowMessage(const WindowMessage& message)
     return procedure(message);
 }
 
-bool PeekMessage(WindowMessage& message)
-{
-    return platform::PeekWindowMessage(message);
-}
-
 void SelectCursor(CursorShape shape)
 {
     constexpr platform::Cursor kShapes[] = {platform::Cursor::CrossHair, platform::Cursor::Hourglass,

@@ -27,9 +27,6 @@ intptr_t MainWindowProc(const WindowMessage& message);
 // Runs a message through the main window's class procedure.
 intptr_t DispatchWindowMessage(const WindowMessage& message);
 
-// Takes the next waiting message; false when none waits.
-bool PeekMessage(WindowMessage& message);
-
 // Cursors loaded with the window.
 enum class CursorShape : uint8_t { CrossHair, Hourglass, Arrow };
 void SelectCursor(CursorShape shape);

@@ -5,14 +5,12 @@
 // triples, which the loaders spread into these entries.
 #pragma once
 
+#include "platform/display.h"
+
 #include <cstdint>
 
-struct PaletteEntry {
-    uint8_t red;
-    uint8_t green;
-    uint8_t blue;
-    uint8_t spare;
-};
+// One entry: red, green, blue and a spare byte, the layout the screen takes.
+using PaletteEntry = platform::PaletteColour;
 
 constexpr int kPaletteEntries = 256;
 

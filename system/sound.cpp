@@ -4,3 +4,4 @@
 #include "system/calltrace.h"
 
 void SoundPauseAll() { RecordCall("SoundPauseAll"); }
+void SoundResumeAll() { RecordCall("SoundResumeAll"); }

@@ -3,3 +3,5 @@
 
 // Stops every playing sound and the speech channel, marking them paused.
 void SoundPauseAll();
+// Plays on every sound that SoundPauseAll paused.
+void SoundResumeAll();

@@ -4,6 +4,7 @@
 #include "platform/window.h"
 #include "system/calltrace.h"
 #include "system/display.h"
+#include "system/frameclock.h"
 
 uint8_t gLoadingScreenUp = 0;
 
@@ -21,7 +22,14 @@ void ShutDown()
 void HandleDroppedFile(const char*)
 {
     // Models, films and scripts dropped on the window start once the
-    // loaders they need exist.
+    // loaders they need exist; until then the call is recorded.
+    RecordCall("HandleDroppedFile");
+}
+
+void ShowEndScreen()
+{
+    gLoopFlags.endOfMissionRequest = 0;
+    RecordCall("ShowEndScreen");
 }
 
 void EnterExternalCamera()

@@ -14,6 +14,11 @@ int StartGame();
 void ShutDown();
 void HandleDroppedFile(const char* path);
 
+// Ends a mission and returns to the front end; the frame runs it when the
+// end-of-mission request is on. Until the mission routines land, it clears
+// the request (its first step) and records the call.
+void ShowEndScreen();
+
 // Ends the flight view for the mission's close: the external camera with
 // the director on the player's ship.
 void EnterExternalCamera();

@@ -107,7 +107,7 @@ int WavOpenStream(std::FILE* stream, WavFile** out, WaveFormat** formatOut, Riff
         return kWavNoMemory;
     }
     file->file = stream;
-    long length = std::fseek(stream, 0, SEEK_END) == 0 ? std::ftell(stream) : -1;
+    long length = platform::FileLength(stream);
     file->length = length > 0 ? static_cast<uint64_t>(length) : 0;
 
     uint8_t header[12];
@@ -268,7 +268,7 @@ int WavWrite(WavFile* file, uint32_t count, const uint8_t* bytes, uint32_t* writ
 
 int WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sampleCount)
 {
-    long end = std::fseek(file->file, 0, SEEK_END) == 0 ? std::ftell(file->file) : -1;
+    long end = platform::FileLength(file->file);
     bool ok = end >= static_cast<long>(data->dataOffset);
     if (ok) {
         data->size = static_cast<uint32_t>(end - data->dataOffset);

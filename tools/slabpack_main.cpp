@@ -18,8 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -27,8 +26,11 @@ namespace {
 
 int List(const char* path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> file;
+    if (!platform::ReadWholeFile(path, file)) {
+        std::fprintf(stderr, "slabpack: cannot read %s\n", path);
+        return 1;
+    }
     if (file.size() < kSlabHeaderSize) {
         std::fprintf(stderr, "slabpack: %s is not a slab library\n", path);
         return 1;
@@ -57,8 +59,12 @@ int Pack(const char* out, const char* folder, const char* prefix)
             continue;
         std::string name = prefix + fs::relative(entry.path(), folder).generic_string();
         std::replace(name.begin(), name.end(), '/', '\\');
-        std::ifstream in(entry.path(), std::ios::binary);
-        items.push_back({name, {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}});
+        SlabPackItem item{name, {}};
+        if (!platform::ReadWholeFile(entry.path().c_str(), item.data)) {
+            std::fprintf(stderr, "slabpack: cannot read %s\n", entry.path().c_str());
+            return 1;
+        }
+        items.push_back(std::move(item));
     }
     if (error) {
         std::fprintf(stderr, "slabpack: cannot read %s\n", folder);

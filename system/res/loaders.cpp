@@ -7,7 +7,6 @@
 #include "system/raster.h"
 #include "system/res/font.h"
 #include "system/res/iff.h"
-#include "system/res/names.h"
 #include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
@@ -18,7 +17,7 @@
 
 namespace {
 
-std::FILE* OpenLoose(const char* name) { return platform::OpenDataFile(res::SkipLeadingSeparator(name), "rb"); }
+std::FILE* OpenLoose(const char* name) { return platform::OpenDataFile(platform::SkipLeadingSeparator(name), "rb"); }
 
 int32_t SizeOrZero(std::size_t size) { return size < INT32_MAX ? static_cast<int32_t>(size) : 0; }
 
@@ -48,20 +47,7 @@ constexpr int kMaxRasterSide = 0x7FFF; // widths and heights are i16 in the head
 bool ResReadFile(const char* name, std::vector<uint8_t>& out, std::size_t limit)
 {
     out.clear();
-    std::FILE* f = name ? OpenLoose(name) : nullptr;
-    if (!f)
-        return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long length = ok ? std::ftell(f) : -1;
-    ok = ok && length >= 0 && static_cast<std::size_t>(length) <= limit && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        out.resize(static_cast<std::size_t>(length));
-        ok = std::fread(out.data(), 1, out.size(), f) == out.size();
-    }
-    std::fclose(f);
-    if (!ok)
-        out.clear();
-    return ok;
+    return name && platform::ReadWholeFile(platform::SkipLeadingSeparator(name), out, limit);
 }
 
 long ResFileLength(const char* name)
@@ -69,7 +55,7 @@ long ResFileLength(const char* name)
     std::FILE* f = name ? OpenLoose(name) : nullptr;
     if (!f)
         return -1;
-    long length = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+    long length = platform::FileLength(f);
     std::fclose(f);
     return length;
 }
@@ -235,7 +221,7 @@ void* FonFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSiz
     if (block.size() < kSpareRaster)
         return nullptr;
     RasterFont* font = FontLoad(name, FontFile::Fon, block.first(block.size() - kSpareRaster), resultSize);
-    if (font && res::NamesEqual(res::SkipLeadingSeparator(name), kSmallFont)) {
+    if (font && platform::SameDataPath(platform::SkipLeadingSeparator(name), kSmallFont)) {
         // The small font shows an icon for character 223: a copy of the
         // icon's header, so the shared picture itself is never changed.
         Resource* icon = ResRegisterLoad(kSmallFontIcon, ResType::LbmRaster);

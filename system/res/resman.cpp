@@ -8,7 +8,6 @@
 #include "system/errors.h"
 #include "system/raster.h"
 #include "system/res/loaders.h"
-#include "system/res/names.h"
 #include "system/res/slab.h"
 #include "system/settings.h"
 
@@ -196,10 +195,10 @@ uint32_t ResNameHash(const char* name)
     uint32_t sum = 0;
     uint32_t pairs = 0;
     for (const char* p = name; *p; ++p) {
-        uint32_t w = gWeights[static_cast<uint8_t>(res::FoldNameChar(*p))];
+        uint32_t w = gWeights[static_cast<uint8_t>(platform::FoldDataPathChar(*p))];
         sum += w;
         if (p[1])
-            pairs += w * gWeights[static_cast<uint8_t>(res::FoldNameChar(p[1]))];
+            pairs += w * gWeights[static_cast<uint8_t>(platform::FoldDataPathChar(p[1]))];
     }
     return ((pairs >> 8) & 0xFF) << 24 | sum;
 }
@@ -252,7 +251,7 @@ Resource* ResRegister(const char* name, ResType type)
 {
     if (!name)
         return nullptr;
-    name = res::SkipLeadingSeparator(name);
+    name = platform::SkipLeadingSeparator(name);
     if (std::strlen(name) >= kResNameSize) {
         char text[200];
         std::snprintf(text, sizeof text, "Resource name too long: '%.100s...'", name);
@@ -269,7 +268,7 @@ Resource* ResRegister(const char* name, ResType type)
     if (type != ResType::FntFont && type != ResType::FonFont)
         for (int i = 0; i < gCount; ++i) {
             Resource& r = gRecords[i];
-            if (r.hash == hash && r.type == type && res::NamesEqual(r.name, name))
+            if (r.hash == hash && r.type == type && platform::SameDataPath(r.name, name))
                 return &r;
         }
 
@@ -386,7 +385,7 @@ bool ResFileExists(const char* path)
 {
     if (!path)
         return false;
-    std::FILE* f = platform::OpenDataFile(res::SkipLeadingSeparator(path), "rb");
+    std::FILE* f = platform::OpenDataFile(platform::SkipLeadingSeparator(path), "rb");
     if (!f)
         return false;
     std::fclose(f);

@@ -4,7 +4,6 @@
 
 #include "platform/files.h"
 #include "system/res/bytes.h"
-#include "system/res/names.h"
 #include "system/settings.h"
 
 #include <cstring>
@@ -34,7 +33,7 @@ const char* FindLibraryPrefix(const char* library, const char* path)
     if (n == 0)
         return nullptr;
     for (const char* p = path; *p; ++p)
-        if (res::NamesEqualN(p, library, n))
+        if (platform::SameDataPathPrefix(p, library, n))
             return p;
     return nullptr;
 }
@@ -63,14 +62,6 @@ const char* TextKey(const char* library, const char* path)
         return nullptr;
     std::size_t n = std::strlen(library);
     return at + (n > 4 ? 4 : n);
-}
-
-long FileLength(std::FILE* file)
-{
-    if (std::fseek(file, 0, SEEK_END) != 0)
-        return -1;
-    long length = std::ftell(file);
-    return length;
 }
 
 std::FILE* OpenLibrary(const char* library)
@@ -115,7 +106,7 @@ bool SlabLibraryExists(const char* library)
 
 bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
 {
-    long length = FileLength(file);
+    long length = platform::FileLength(file);
     if (length < static_cast<long>(kSlabHeaderSize) || std::fseek(file, 0, SEEK_SET) != 0)
         return false;
     uint8_t header[kSlabHeaderSize];
@@ -142,7 +133,7 @@ bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
             const char* name = reinterpret_cast<const char*>(e);
             if (!std::memchr(name, 0, kSlabNameSize))
                 continue; // an unterminated name matches nothing
-            if (!res::NamesEqual(name, key))
+            if (!platform::SameDataPath(name, key))
                 continue;
             uint64_t offset = res::GetU32LE(e + 64);
             uint64_t size = res::GetU32LE(e + 68);
@@ -178,7 +169,7 @@ std::FILE* SlabOpen(const char* library, const char* path, uint32_t* size)
     }
     std::FILE* file = platform::OpenDataFile(path, "rb");
     if (file && size) {
-        long length = FileLength(file);
+        long length = platform::FileLength(file);
         *size = length > 0 ? static_cast<uint32_t>(length) : 0;
         std::fseek(file, 0, SEEK_SET);
     }

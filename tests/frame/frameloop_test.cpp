@@ -44,7 +44,7 @@ void NothingWithMode(DisplayMode&) {}
 void RecordLock(DisplayMode&) { RecordCall("DisplayLock"); }
 void RecordPresent(DisplayMode&) { RecordCall("DisplayPresent"); }
 void NoPaletteHandle(const SystemPalette*) {}
-void NoPalette(const PaletteColour*) {}
+void NoPalette(const PaletteEntry*) {}
 const DisplayDriver kRecordingDisplay = {OpenNothing,   RecordClose,   NothingWithMode,
                                          RecordPresent, RecordLock,    Nothing,
                                          NoPaletteHandle, NoPalette,   NoPalette};
@@ -206,6 +206,23 @@ TEST_F(FrameLoopTest, FilmModeStopsTheFrameBeforeDrawing)
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
 }
 
+TEST_F(FrameLoopTest, EndOfMissionRequestRunsTheEndScreen)
+{
+    // Raised before the frame: the end screen instead of the frame.
+    gLoopFlags.endOfMissionRequest = 255;
+    EXPECT_EQ(RunFrame(), 0);
+    EXPECT_EQ(RecordedCalls(), Calls{"ShowEndScreen"});
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+
+    // Raised during the frame (here by a key): the end screen after the present.
+    ClearCallTrace();
+    gKeyHandler = [](uint16_t) { gLoopFlags.endOfMissionRequest = 255; };
+    KeyQueuePush(kKeyA);
+    EXPECT_EQ(RunFrame(), 1);
+    EXPECT_EQ(Milestones({"DisplayPresent", "ShowEndScreen"}), (Calls{"DisplayPresent", "ShowEndScreen"}));
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+}
+
 TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
 {
     for (const uint16_t endKey : {kKeyP, kKeyEscape}) {
@@ -221,7 +238,7 @@ TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
         EXPECT_EQ(KeyQueueCount(), 1);
         ASSERT_TRUE(Passes(1)); // takes the end key
         EXPECT_EQ(gLoopFlags.pause, 0);
-        EXPECT_EQ(RecordedCalls(), Calls{"guiRequestFullRedraw"});
+        EXPECT_EQ(RecordedCalls(), (Calls{"SoundResumeAll", "guiRequestFullRedraw"}));
         EXPECT_EQ(gFrameClock.tickCount, ticks); // the clock was not read
         EXPECT_TRUE(gHandledKeys.empty());
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -46,4 +47,32 @@ TEST_F(DataFiles, AtomicWriteReplacesWholeFile)
     for (auto& e : fs::directory_iterator(root / "zqk"))
         files += e.is_regular_file();
     EXPECT_EQ(files, 1); // no temporary left behind
+}
+
+TEST_F(DataFiles, ReadsWholeFilesUpToALimit)
+{
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile("ZQK\\RESOURCE\\scripts\\init.SCR", text));
+    EXPECT_EQ(text, "END\n");
+
+    std::vector<uint8_t> bytes{1, 2};
+    EXPECT_TRUE(platform::ReadWholeFile("zqk\\resource\\scripts\\init.scr", bytes, 4));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{'E', 'N', 'D', '\n'}));
+    EXPECT_FALSE(platform::ReadWholeFile("zqk\\resource\\scripts\\init.scr", bytes, 3));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(platform::ReadWholeFile("zqk\\resource\\scripts\\missing.scr", text));
+    EXPECT_TRUE(text.empty());
+}
+
+TEST(DataNames, CompareWithoutCaseAndWithEitherSeparator)
+{
+    static_assert(platform::SameNameIgnoringCase("Options", "OPTIONS"));
+    static_assert(!platform::SameNameIgnoringCase("a\\b", "a/b"));
+    static_assert(!platform::SameNameIgnoringCase("\xc9t\xe9", "\xe9t\xe9")); // bytes above 127 as they are
+    static_assert(platform::SameDataPath("ZQK\\Art\\A.PCX", "zqk/art/a.pcx"));
+    static_assert(!platform::SameDataPath("zqk\\a.pcx", "zqk\\a.pcx2"));
+    static_assert(platform::SameDataPathPrefix("TEXT\\a", "text", 4));
+    static_assert(!platform::SameDataPathPrefix("te", "text", 4));
+    static_assert(*platform::SkipLeadingSeparator("\\zqk") == 'z');
+    static_assert(*platform::SkipLeadingSeparator("zqk") == 'z');
 }

@@ -56,6 +56,19 @@ TEST(Drives, EnvironmentListReplacesTheTable)
     EXPECT_EQ(platform::QueryDriveType('C'), platform::DriveType::Fixed);
 }
 
+TEST(Drives, DiscMountsAreTakenInTableOrderWithTheirEscapesDecoded)
+{
+    const char* table = "sysfs /sys sysfs rw 0 0\n"
+                        "/dev/sr0 /media/user/VORN\\040DISC\\0401 iso9660 ro 0 0\n"
+                        "/dev/sda1 / ext4 rw 0 0\n"
+                        "/dev/sr1 /mnt/dvd\\134b udf ro 0 0\n"
+                        "/dev/sr2 /mnt/short\\04 iso9660 ro 0 0\n"
+                        "broken-line-without-fields";
+    EXPECT_EQ(platform::DiscMountFolders(table),
+              (std::vector<std::string>{"/media/user/VORN DISC 1", "/mnt/dvd\\b", "/mnt/short\\04"}));
+    EXPECT_TRUE(platform::DiscMountFolders("").empty());
+}
+
 TEST(HostText, Cp1252AndUtf8RoundTrip)
 {
     const char cp1252[] = "Vorn \x80 \xE9t\xE9 \x9C \xFF";

@@ -7,13 +7,13 @@
 #include "system/errors.h"
 #include "system/res/slab.h"
 #include "system/settings.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace restest {
@@ -33,12 +33,7 @@ class DataTree : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int serial = 0;
-        root = std::filesystem::temp_directory_path() /
-               ("kv_res_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
         std::filesystem::create_directories(root / "zqk/resource");
-        old = std::filesystem::current_path();
-        std::filesystem::current_path(root);
         savedSettings = gSettings;
         gMessages.clear();
         gFatals.clear();
@@ -50,8 +45,6 @@ protected:
         SetMessageBoxHook(oldBox);
         SetFatalStopHook(oldFatal);
         gSettings = savedSettings;
-        std::filesystem::current_path(old);
-        std::filesystem::remove_all(root);
     }
 
     // Writes a file below the data root; `path` uses '\' like the game's names.
@@ -75,7 +68,8 @@ protected:
         Write(SlabLibraryPath(library), bytes);
     }
 
-    std::filesystem::path root, old;
+    ScratchFolder scratch{"res", true}; // the working folder while the test runs
+    const std::filesystem::path& root = scratch.Path();
     Settings savedSettings;
     MessageBoxHook oldBox = nullptr;
     FatalStopHook oldFatal = nullptr;

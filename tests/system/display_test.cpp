@@ -1,5 +1,7 @@
 // The display wrappers, the back-end choice and the gamma rule.
 #include "system/display.h"
+#include "system/frameclock.h"
+#include "system/mainwindow.h"
 #include "system/settings.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,7 @@
 namespace {
 
 std::string gCalls;
-const PaletteColour* gPaletteSeen = nullptr;
+const PaletteEntry* gPaletteSeen = nullptr;
 
 int RecordOpen(DisplayMode&) { gCalls += "open "; return 1; }
 void RecordClose() { gCalls += "close "; }
@@ -18,8 +20,8 @@ void RecordPresent(DisplayMode&) { gCalls += "present "; }
 void RecordLock(DisplayMode&) { gCalls += "lock "; }
 void RecordFlush() { gCalls += "flush "; }
 void RecordHandle(const SystemPalette*) { gCalls += "handle "; }
-void RecordInit(const PaletteColour* p) { gCalls += "init "; gPaletteSeen = p; }
-void RecordSet(const PaletteColour* p) { gCalls += "set "; gPaletteSeen = p; }
+void RecordInit(const PaletteEntry* p) { gCalls += "init "; gPaletteSeen = p; }
+void RecordSet(const PaletteEntry* p) { gCalls += "set "; gPaletteSeen = p; }
 
 constexpr DisplayDriver kRecorder = {RecordOpen, RecordClose, RecordBlit, RecordPresent, RecordLock,
                                      RecordFlush, RecordHandle, RecordInit, RecordSet};
@@ -30,7 +32,7 @@ TEST(DisplayWrappers, DispatchThroughTheCurrentTableAndIgnoreANullPalette)
     gDisplayDriver = &kRecorder;
     gCalls.clear();
     DisplayMode mode;
-    PaletteColour palette[256] = {};
+    PaletteEntry palette[256] = {};
     palette[20] = {1, 2, 3, 0};
     EXPECT_EQ(DisplayOpen(mode), 1);
     DisplayLock(mode);
@@ -71,9 +73,43 @@ TEST(DisplayChoice, EachRoutineSetsTableFilmPlayerAndFlags)
     EXPECT_EQ(gSettings.exclusiveMode, 0);
 }
 
+TEST(PaletteMessages, TheFrameworkBackEndReinstallsTheLastPaletteUnlessAFilmPlays)
+{
+    const DisplayDriver* saved = gDisplayDriver;
+    gDisplayDriver = &kRecorder;
+    PaletteEntry palette[256] = {};
+    DisplaySetPalette(palette);
+
+    struct Case {
+        uint8_t frameworkPalette, filmPlaying;
+        platform::Message kind;
+        const char* calls;
+    };
+    const Case cases[] = {
+        {255, 0, platform::Message::QueryNewPalette, "init "},
+        {255, 0, platform::Message::PaletteChanged, "init "},
+        {255, 255, platform::Message::PaletteChanged, ""},
+        {0, 0, platform::Message::QueryNewPalette, ""},
+    };
+    for (const Case& c : cases) {
+        gCalls.clear();
+        gPaletteSeen = nullptr;
+        gFrameworkPalette = c.frameworkPalette;
+        gLoopFlags.mciFilmPlaying = c.filmPlaying;
+        WindowMessage message;
+        message.kind = c.kind;
+        MainWindowProc(message);
+        EXPECT_EQ(gCalls, c.calls);
+        EXPECT_EQ(gPaletteSeen, *c.calls ? DisplayLastPalette() : nullptr);
+    }
+    gFrameworkPalette = 0;
+    gLoopFlags.mciFilmPlaying = 0;
+    gDisplayDriver = saved;
+}
+
 TEST(Gamma, OneLeavesEveryEntryUnchanged)
 {
-    PaletteColour in[256], out[256];
+    PaletteEntry in[256], out[256];
     for (int i = 0; i < 256; ++i)
         in[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), uint8_t(i)};
     GammaCorrectPalette(in, out, 1.0f);
@@ -86,7 +122,7 @@ TEST(Gamma, OneLeavesEveryEntryUnchanged)
 
 TEST(Gamma, CorrectsOnlyTheGamesEntries)
 {
-    PaletteColour in[256], out[256];
+    PaletteEntry in[256], out[256];
     for (int i = 0; i < 256; ++i)
         in[i] = {64, 128, 255, 9};
     GammaCorrectPalette(in, out, 2.0f);

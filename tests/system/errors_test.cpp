@@ -1,7 +1,10 @@
 // Error and debug output: where each routine's text goes under the
 // debugger-output, demo and full-screen settings, the debug log's lines, and
 // the fatal stop.
+#include "platform/host.h"
+#include "system/calltrace.h"
 #include "system/errors.h"
+#include "system/frameclock.h"
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"
 
@@ -157,6 +160,36 @@ TEST_F(Errors, Win32ErrorShowsItsTitle)
     ShowWin32Error();
     ASSERT_EQ(gBoxes.size(), 1u);
     EXPECT_EQ(gBoxes[0].rfind("Win32 Error|", 0), 0u);
+}
+
+TEST_F(Errors, DevCommandFileJoinsTheMessageLogOnceASecond)
+{
+    platform::SetDrive('H', platform::DriveType::Fixed, root.Path().c_str());
+    EnableCallTrace(true);
+    ClearCallTrace();
+    const std::string file = "zqk/resource/text/test/out.txt";
+    const int32_t savedTicks = gFrameClock.frameTicks;
+
+    gFrameClock.frameTicks = 100;
+    PollDevCommandFile(); // the countdown runs out: nothing waits yet
+    root.Write(file, "ADD SHIP\r\n");
+    gFrameClock.frameTicks = 60;
+    PollDevCommandFile(); // 40 ticks to go
+    EXPECT_TRUE(fs::exists(root / file));
+    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 0u);
+    PollDevCommandFile();
+    EXPECT_FALSE(fs::exists(root / file));
+    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+
+    root.Write(file, std::string(1000, 'x')); // too long: left alone
+    gFrameClock.frameTicks = 100;
+    PollDevCommandFile();
+    EXPECT_TRUE(fs::exists(root / file));
+    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+
+    gFrameClock.frameTicks = savedTicks;
+    EnableCallTrace(false);
+    platform::ResetDrives();
 }
 
 using ErrorsDeathTest = Errors;

@@ -2,6 +2,7 @@
 // KeyStateBlock and the mouse state, through the platform's injection hook
 // and the main window's procedure.
 #include "platform/window.h"
+#include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/mainwindow.h"
@@ -17,7 +18,7 @@ namespace {
 void Pump()
 {
     WindowMessage m;
-    while (PeekMessage(m))
+    while (platform::PeekWindowMessage(m))
         DispatchWindowMessage(m);
 }
 
@@ -172,7 +173,7 @@ TEST_F(Input, ActivationAndClosingReachTheLoop)
     platform::InjectClose();
     WindowMessage m;
     bool quit = false;
-    while (!quit && PeekMessage(m)) {
+    while (!quit && platform::PeekWindowMessage(m)) {
         if (m.kind == platform::Message::Quit)
             quit = true;
         else
@@ -180,6 +181,19 @@ TEST_F(Input, ActivationAndClosingReachTheLoop)
     }
     EXPECT_TRUE(quit);
     EXPECT_EQ(m.exitCode, 0);
+}
+
+TEST_F(Input, OnlyASingleDroppedFileIsTaken)
+{
+    EnableCallTrace(true);
+    ClearCallTrace();
+    platform::InjectDrop({"a.scr", "b.scr"});
+    Pump();
+    EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 0u);
+    platform::InjectDrop({"mission01.scr"});
+    Pump();
+    EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 1u);
+    EnableCallTrace(false);
 }
 
 TEST_F(Input, CreatingTheWindowStartedTheFrameClock)
