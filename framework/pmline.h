@@ -68,6 +68,19 @@ void HxSymmetricLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Plot&& plot
         put(--ae, be -= step);
     };
 
+    // The one to three pixels left after the double steps: two from the start
+    // and, with three, one from the end; each says whether it takes a minor
+    // step.
+    auto finish = [&](bool firstStep, bool secondStep, bool endStep) {
+        if (left == 0)
+            return;
+        put(++a, firstStep ? b += step : b);
+        if (left > 1)
+            put(++a, secondStep ? b += step : b);
+        if (left > 2)
+            put(--ae, endStep ? be -= step : be);
+    };
+
     // Shallow and steep lines get a loop each (measured twice as fast as one
     // loop that tests the kind on every step).
     if (4 * dy - 2 * dx < 0) {
@@ -86,27 +99,12 @@ void HxSymmetricLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Plot&& plot
                 d += 4 * dy - 2 * dx;
             }
         }
-        if (left > 0) {
-            if (d < 0) {
-                put(++a, b);
-                if (left > 1)
-                    put(++a, b);
-                if (left > 2)
-                    put(--ae, be);
-            } else if (d < c) {
-                put(++a, b);
-                if (left > 1)
-                    put(++a, b += step);
-                if (left > 2)
-                    put(--ae, be);
-            } else {
-                put(++a, b += step);
-                if (left > 1)
-                    put(++a, b);
-                if (left > 2)
-                    put(--ae, be -= step);
-            }
-        }
+        if (d < 0)
+            finish(false, false, false);
+        else if (d < c)
+            finish(false, true, false);
+        else
+            finish(true, false, true);
     } else {
         // Steep: at least one minor step in two pixels.
         int32_t c = 2 * (dy - dx);
@@ -123,26 +121,11 @@ void HxSymmetricLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Plot&& plot
                 d += 4 * dy - 2 * dx;
             }
         }
-        if (left > 0) {
-            if (d > 0) {
-                put(++a, b += step);
-                if (left > 1)
-                    put(++a, b += step);
-                if (left > 2)
-                    put(--ae, be -= step);
-            } else if (d < c) {
-                put(++a, b);
-                if (left > 1)
-                    put(++a, b += step);
-                if (left > 2)
-                    put(--ae, be);
-            } else {
-                put(++a, b += step);
-                if (left > 1)
-                    put(++a, b);
-                if (left > 2)
-                    put(--ae, be -= step);
-            }
-        }
+        if (d > 0)
+            finish(true, true, true);
+        else if (d < c)
+            finish(false, true, false);
+        else
+            finish(true, false, true);
     }
 }
