@@ -264,7 +264,7 @@ WavResult WavCreate(const char* path, WavFile** out, const WaveFormat* format, R
     if (!platform::ResolveDataPath(path, file->path))
         file->path = file->tempPath.substr(0, file->tempPath.size() - 4);
 
-    uint32_t fmtSize = format->formatTag == 1 ? 16u : 18u + format->extraSize;
+    uint32_t fmtSize = format->formatTag == kWaveFormatPcm ? 16u : 18u + format->extraSize;
     uint8_t bytes[18];
     res::PutU16LE(bytes, format->formatTag);
     res::PutU16LE(bytes + 2, format->channels);

@@ -158,8 +158,11 @@ PcxImage* PcxLoad(const char* path)
         return nullptr;
     }
     DebugPrintf("Loading %s ... \n", path);
+    // A picture wider or higher than a saved header can say is refused, so
+    // what loads can always be saved and loaded again.
     PcxInfo info;
-    if (!PcxReadInfo(file, &info) || !PcxHasPalette(file))
+    if (!PcxReadInfo(file, &info) || !PcxHasPalette(file) || info.width > kPcxImageMaxSide ||
+        info.height > kPcxImageMaxSide)
         return nullptr;
     PcxImage* image = NewImage();
     std::size_t pixelCount = static_cast<std::size_t>(info.width) * info.height;
@@ -229,7 +232,7 @@ PcxImage* PcxCopy(const PcxImage* image)
 PcxImage* PcxFromPixels(const PcxImage* templ, uint32_t flags, const uint8_t* pixels, int width,
                         int height, uint8_t* palette)
 {
-    if (!pixels || width <= 0 || height <= 0 || width > 0x8000 || height > 0x8000)
+    if (!pixels || width <= 0 || height <= 0 || width > kPcxImageMaxSide || height > kPcxImageMaxSide)
         return nullptr;
     PcxImage* image = NewImage();
     if (!image)

@@ -69,6 +69,10 @@ struct PcxImage {
     uint8_t keptByte; // the byte before the palette in the file (12); saves write 12
 };
 
+// The largest side a PcxImage may have: its window is saved as 16-bit
+// signed words from 0.
+constexpr int kPcxImageMaxSide = 0x8000;
+
 PcxImage* PcxLoad(const char* path);
 bool PcxSave(const char* path, const PcxImage* image);
 PcxImage* PcxCopy(const PcxImage* image);
