@@ -26,7 +26,7 @@ namespace {
 using fuzz::Stopped;
 
 constexpr int kFrames = 4;
-constexpr uint32_t kStatementsPerInput = 20000;
+constexpr uint32_t kStatementsPerInput = 2000;
 uint32_t gStatements = 0;
 
 void CountStatement(uint32_t, uint32_t)
