@@ -6,9 +6,9 @@
 #include "platform/host.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string_view>
 #include <vector>
 #include <sys/stat.h>

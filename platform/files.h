@@ -53,7 +53,7 @@ bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit = SIZE_MAX);
 // that the user controls: only a regular file of at most this size is read.
 constexpr std::size_t kConfigFileMaxBytes = 1 << 20;
 enum class ConfigRead { Ok, Missing, Refused };
-// Reads a configuration file whole, with the stamp of what was read. A file
+// Reads a configuration file whole: Missing when there is none. A file
 // that exists but is refused (not a regular file, too large, unreadable) is
 // reported on the debugger output with its path and the reason.
 ConfigRead ReadConfigFile(const char* path, std::string& text);
