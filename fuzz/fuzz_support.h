@@ -1,7 +1,11 @@
 // What several fuzz targets share: a scratch data folder of their own made
-// the working folder, a file written from the input, and the game's message
-// box and fatal stop turned into an exception that ends the input's run.
+// the working folder, a file written from the input, the game's message box
+// and fatal stop turned into an exception that ends the input's run, and the
+// start of the targets that compile scripts.
 #pragma once
+
+#include "script/symbols.h"
+#include "system/errors.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +54,16 @@ inline void EnterScratchFolder(std::initializer_list<const char*> folders)
 inline void WriteFile(const std::filesystem::path& path, const uint8_t* data, size_t size)
 {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// The start of the targets that compile scripts: a scratch data tree with
+// `folders`, message boxes that end the input's run, the script system up.
+inline bool StartScriptScratch(std::initializer_list<const char*> folders)
+{
+    EnterScratchFolder(folders);
+    SetMessageBoxHook(ThrowOnMessageBox);
+    InitializeScriptSystem();
+    return true;
 }
 
 } // namespace fuzz

@@ -50,11 +50,9 @@ void AddShip(const char* name, float x)
 
 bool Start()
 {
-    fuzz::EnterScratchFolder({"zqk/resource/scripts/missions"});
-    SetMessageBoxHook(fuzz::ThrowOnMessageBox);
+    fuzz::StartScriptScratch({"zqk/resource/scripts/missions"});
     SetFatalStopHook(fuzz::ThrowOnFatalStop);
     SetStatementTraceHook(CountStatement);
-    InitializeScriptSystem();
     ResetSimulation();
     AddShip("A", 0.0f);
     AddShip("B", 1000.0f);

@@ -7,7 +7,6 @@
 #include "script/scriptbase.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
-#include "system/errors.h"
 #include "system/res/slab.h"
 
 #include <cstdint>
@@ -18,19 +17,11 @@ namespace {
 
 constexpr const char* kScriptPath = "zqk\\resource\\scripts\\missions\\fuzz.scr";
 
-bool Start()
-{
-    fuzz::EnterScratchFolder({"zqk/resource/scripts/missions"});
-    SetMessageBoxHook(fuzz::ThrowOnMessageBox);
-    InitializeScriptSystem();
-    return true;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool started = Start();
+    static const bool started = fuzz::StartScriptScratch({"zqk/resource/scripts/missions"});
     (void)started;
     fuzz::WriteFile("zqk/resource/scripts.slb", data, size);
 

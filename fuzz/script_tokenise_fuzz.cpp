@@ -9,27 +9,13 @@
 #include "script/scriptbase.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
-#include "system/errors.h"
 
 #include <cstdint>
 
-namespace {
-
-using fuzz::Stopped;
-
-bool Start()
-{
-    fuzz::EnterScratchFolder({"zqk/resource/scripts/missions", "zqk/resource/scripts/ships"});
-    SetMessageBoxHook(fuzz::ThrowOnMessageBox);
-    InitializeScriptSystem();
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool started = Start();
+    static const bool started =
+        fuzz::StartScriptScratch({"zqk/resource/scripts/missions", "zqk/resource/scripts/ships"});
     (void)started;
     fuzz::WriteFile("zqk/resource/scripts/missions/fuzz.scr", data, size);
     fuzz::WriteFile("zqk/resource/scripts/ships/other.shp", data, size);
@@ -38,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t symbols = gSymbols.count;
     try {
         TokeniseScript("fuzz.scr");
-    } catch (const Stopped&) {
+    } catch (const fuzz::Stopped&) {
     }
     if (gScriptBuffers.tokenCursor > kTokenCapacity || gScriptBuffers.dataCursor > kDataCapacity ||
         gSymbols.count > kSymbolCapacity)
