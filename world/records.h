@@ -136,6 +136,7 @@ enum : uint32_t {
     kSimNoMinimumEngine = 0x20,
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
+    kSimNoDamage = 0x4000,         // takes no damage
     kSimTurnsWithoutBookkeeping = 0x20000,
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,

@@ -9,6 +9,7 @@
 #include "world/behaviours.h"
 #include "world/pools.h"
 #include "world/responses.h"
+#include "world/shipsystems.h"
 #include "world/tally.h"
 #include "world/universe.h"
 
@@ -379,6 +380,29 @@ TEST_F(ConditionTest, CountsOfShootingsAnswerFromTheTally)
     EXPECT_EQ(Number("byNumber"), 0);
     EXPECT_EQ(Number("after"), 1);
     ClearTally();
+}
+
+TEST_F(ConditionTest, DamageStatementsReachTheShipAndTheConditionsSeeIt)
+{
+    a_->sim->shipInfo->damage.maximumHull = 400;
+    EXPECT_FALSE(Test("SYS_OUT A 1"));
+    Run("SHIP_SYSKILL A 1 50\nSHIP_SYSKILL A -1 25\n");
+    EXPECT_TRUE(Test("SYS_OUT A 1"));   // main thrust
+    EXPECT_EQ(a_->sim->shipInfo->flightModel.acceleration, 50.0f);
+    EXPECT_EQ(a_->sim->shipInfo->damage.hullDamage, 100);
+    EXPECT_TRUE(Test("DAMAGE_GT A 24"));
+    Run("SHIP_SYSKILL A 1 -1\n");
+    EXPECT_FALSE(Test("SYS_OUT A 1"));
+
+    InitShipSystems();
+    ResetShipSystems(a_);
+    gPlayerItem = a_;
+    Run("PLAYER_DAMAGE \"LDS DRIVE\" 10 OFF\n");
+    EXPECT_EQ(FindShipSystem("LDS DRIVE")->health, 0.1f);
+    EXPECT_EQ(FindShipSystem("LDS DRIVE")->noRepair, 255);
+    EXPECT_TRUE(Test("SYS_OUT A 4"));   // the LDS drive
+    gPlayerItem = nullptr;
+    InitShipSystems();
 }
 
 } // namespace
