@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "system/crand.h"
 #include "system/sound.h"
@@ -331,25 +332,23 @@ bool RunHitEffects(Ship& ship, int32_t amount, const Vector3* hitPoint)
     const auto size = static_cast<int32_t>(
         std::clamp<int64_t>(int64_t{amount} * 1250 / ship.info->damage.maximumHull, 1, 32767));
     const int32_t effect = CRand() % size;
+    // The nine effects in the order of their bits, from 0x001.
+    using Effect = bool (*)(Ship& ship, int32_t amount, const Vector3* hitPoint);
+    static constexpr Effect kEffects[] = {
+        [](Ship& s, int32_t, const Vector3* p) { return DisableWeaponNearHit(s, p); },
+        [](Ship& s, int32_t n, const Vector3*) { return DamageHardPoints(s, n); },
+        [](Ship& s, int32_t n, const Vector3*) { return DamageTurnThrusters(s, n); },
+        [](Ship& s, int32_t n, const Vector3*) { return DamageMainThrust(s, n); },
+        [](Ship& s, int32_t n, const Vector3*) { return DamageLdsDrive(s, n); },
+        [](Ship& s, int32_t n, const Vector3*) { return DamageCapsuleDrive(s, n); },
+        [](Ship& s, int32_t, const Vector3*) { return AddCrewCasualty(s); },
+        [](Ship& s, int32_t, const Vector3*) { return MarkStructuralDamage(s); },
+        [](Ship& s, int32_t, const Vector3*) { return AddStructuralDamage(s); },
+    };
     bool marked = false;
-    if (effects & kEffectWeaponNearHit)
-        marked |= DisableWeaponNearHit(ship, hitPoint);
-    if (effects & kEffectHardPoints)
-        marked |= DamageHardPoints(ship, effect);
-    if (effects & kEffectTurnThrusters)
-        marked |= DamageTurnThrusters(ship, effect);
-    if (effects & kEffectMainThrust)
-        marked |= DamageMainThrust(ship, effect);
-    if (effects & kEffectLdsDrive)
-        marked |= DamageLdsDrive(ship, effect);
-    if (effects & kEffectCapsuleDrive)
-        marked |= DamageCapsuleDrive(ship, effect);
-    if (effects & kEffectCrewCasualty)
-        marked |= AddCrewCasualty(ship);
-    if (effects & kEffectMarkStructure)
-        marked |= MarkStructuralDamage(ship);
-    if (effects & kEffectAddStructure)
-        marked |= AddStructuralDamage(ship);
+    for (uint32_t bit = 0; bit < std::size(kEffects); ++bit)
+        if (effects & (1u << bit))
+            marked |= kEffects[bit](ship, effect, hitPoint);
     return marked;
 }
 
@@ -389,15 +388,14 @@ bool DamageShipRandomly(Ship& ship, int32_t passes, int32_t limit, const Vector3
         if (level < 5 && CRand() % 2 == 0)
             level = static_cast<int16_t>(std::min(5, level + 1 + CRand() % 2));
         const int32_t size = CRand() % limit;
-        bool newly = false;
-        switch (CRand() % (level + 1)) {
-        case 0: newly = DamageRandomWeapon(ship, size); break;
-        case 1: newly = DamageHardPoints(ship, size); break;
-        case 2: newly = DamageTurnThrusters(ship, size); break;
-        case 3: newly = DamageMainThrust(ship, size); break;
-        case 4: newly = DamageLdsDrive(ship, size); break;
-        default: newly = DamageCapsuleDrive(ship, size); break;
-        }
+        // The level says how deep the damage reaches: weapons first, the
+        // capsule drive last.
+        static constexpr bool (*kReach[])(Ship&, int32_t) = {
+            DamageRandomWeapon, DamageHardPoints, DamageTurnThrusters,
+            DamageMainThrust,   DamageLdsDrive,   DamageCapsuleDrive,
+        };
+        const int32_t reach = CRand() % (level + 1);
+        const bool newly = kReach[std::min<int32_t>(reach, std::size(kReach) - 1)](ship, size);
         if (newly && !marked) {
             MarkHit(ship, hitPoint, 12, 4);
             marked = true;
