@@ -282,14 +282,15 @@ void RepairCapability(Ship& ship, uint16_t bit)
     }
 }
 
-// Above a quarter damaged, the hull mends by a twentieth of what the hull
-// has left to a 200 % mark.
+// Above a quarter damaged, the hull mends by a twentieth of the distance
+// from its damage to 200 %.
 void RepairHullStep(DamageBlock& d)
 {
     const int32_t percent = static_cast<int32_t>(int64_t{d.hullDamage} * 100 / d.maximumHull);
     if (percent <= 24)
         return;
-    const auto next = static_cast<int32_t>(static_cast<float>(percent) - (200.0f - static_cast<float>(percent)) * 0.05f);
+    const auto p = static_cast<float>(percent);
+    const auto next = static_cast<int32_t>(p - (200.0f - p) * 0.05f);
     d.hullDamage = static_cast<int32_t>(static_cast<float>(next) * 0.01f * static_cast<float>(d.maximumHull));
 }
 
@@ -394,7 +395,7 @@ bool DamageShipRandomly(Ship& ship, int32_t passes, int32_t limit, const Vector3
             DamageRandomWeapon, DamageHardPoints, DamageTurnThrusters,
             DamageMainThrust,   DamageLdsDrive,   DamageCapsuleDrive,
         };
-        const int32_t reach = CRand() % (level + 1);
+        const int32_t reach = CRand() % (std::max<int32_t>(level, 0) + 1);
         const bool newly = kReach[std::min<int32_t>(reach, std::size(kReach) - 1)](ship, size);
         if (newly && !marked) {
             MarkHit(ship, hitPoint, 12, 4);

@@ -567,8 +567,11 @@ void DriveFlightModel(SceneItem* ship)
 {
     ShipInfo* info = ShipOf(ship);
     const FlightModel& c = gShipSystems.classModel;
-    if (info) {
-        FlightModel& f = info->flightModel;
+    FlightModel* inUse = ship->sim->flightModel;
+    if (!inUse && info)
+        inUse = &info->flightModel;
+    if (inUse) {
+        FlightModel& f = *inUse;
         f.acceleration = c.acceleration * Out(kMainThrs);
         f.secondThrust = c.secondThrust * Out(kTransThrs);
         f.yawRate = c.yawRate * Out(kYawThrs);
@@ -580,15 +583,15 @@ void DriveFlightModel(SceneItem* ship)
     for (int i = kPowerGrid0; i <= kPowerGrid5; ++i)
         grids += Out(i);
     gTable[kSupply].output = grids / 6.0f;
-    if (!info)
+    if (!inUse)
         return;
     // The LDS top speed falls off geometrically with the drive's output,
     // down to 1e5 at no output. A class without an LDS drive keeps none.
     const float lds = Out(kLdsDrive);
     if (lds >= 1.0f || c.ldsTopSpeed <= 0.0f)
-        info->flightModel.ldsTopSpeed = c.ldsTopSpeed;
+        inUse->ldsTopSpeed = c.ldsTopSpeed;
     else
-        info->flightModel.ldsTopSpeed =
+        inUse->ldsTopSpeed =
             std::pow(10.0f, (std::log10(c.ldsTopSpeed) - 5.0f) * lds + 5.0f);
 }
 
