@@ -131,7 +131,8 @@ void TemperatureWarnings(const ShipSystem* s, float before, float after)
     bool crossed = false;
     for (const auto& warning : kWarnings) {
         if (before < warning.threshold && after >= warning.threshold) {
-            std::snprintf(gMessage, sizeof gMessage, warning.format, Name(s), static_cast<int>(after));
+            const int kelvin = static_cast<int>(std::min(after, 2.0e9f)); // a runaway stays printable
+            std::snprintf(gMessage, sizeof gMessage, warning.format, Name(s), kelvin);
             crossed = true;
             if (warning.threshold == 10000.0f)
                 SoundPlay(kSoundCritical, 0, 0, 0, 0);
@@ -217,7 +218,7 @@ void EmergencyRule(ShipSystem* s, SceneItem*)
         else
             s->level += s->level * m * 0.01f * Dt();
     } else {
-        s->level = s->level > 0.0f ? s->level - Dt() / 30.0f : 0.0f;
+        s->level = std::max(0.0f, s->level - Dt() / 30.0f);
         gShipSystems.emergencyPower = 255;
     }
     s->output = s->level;

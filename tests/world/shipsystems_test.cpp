@@ -276,6 +276,24 @@ TEST_F(ShipSystemsTest, DisplayColoursFollowHealth)
     EXPECT_EQ(S("RING")->health, 1.0f);
 }
 
+TEST_F(ShipSystemsTest, TheEmergencyAccumulatorsHoldUpAStarvingThrusterUntilTheyAreEmpty)
+{
+    Frames(1);
+    EXPECT_EQ(gShipSystems.emergencyPower, 0);
+    ShipSystem* accumulators = S("EMERG ACC");
+    EXPECT_EQ(accumulators->output, 1.0f);
+    gShipSystems.repairsEnabled = 0;
+    S("MAIN THRS")->health = 0.0f;
+    gFrameClock.frameSeconds = 1.0f;
+    Frames(2);
+    EXPECT_EQ(S("MAIN THRS")->output, 0.499f);
+    EXPECT_EQ(gShipSystems.emergencyPower, 255);
+    EXPECT_NEAR(accumulators->level, 1.0f - 2.0f / 30.0f, 1e-5f);
+    Frames(40);
+    EXPECT_EQ(accumulators->output, 0.0f);
+    EXPECT_EQ(S("MAIN THRS")->output, 0.0f);
+}
+
 TEST_F(ShipSystemsTest, OutputsScaleTheFlightModel)
 {
     const FlightModel base = gShipSystems.classModel;
