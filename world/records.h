@@ -285,6 +285,7 @@ struct CouplingPartner {
 enum : uint32_t {
     kShipInUse = 0x1,
     kShipGroupLeader = 0x2,
+    kShipRepairPending = 0x4,      // a repair message is on its way
 };
 
 // A ship's damage block: its hull points and damaged capabilities.
@@ -307,11 +308,6 @@ constexpr int kHardPoints = 4;
 struct HardPoint {
     int8_t condition;
     SceneItem* target;
-};
-
-// ShipInfo flags (u32) of damage and repair.
-enum : uint32_t {
-    kShipRepairPending = 0x4,      // a repair message is on its way
 };
 
 struct ShipInfo {
