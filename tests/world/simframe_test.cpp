@@ -67,8 +67,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "EncounterStep",
-                              "UpdateSceneLights", "DirectorUpdate", "UpdateShipSystems",
-                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
+                              "UpdateSceneLights", "DirectorUpdate", "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
                               "TestAllCollisions", "ReadPlayerInput",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "AnimateTDPTree", "sync B", "AnimateTDPTree",
