@@ -6,6 +6,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "world/floatingorigin.h"
 #include "world/lds.h"
 #include "world/physics.h"
 #include "world/pools.h"
@@ -308,4 +309,82 @@ TEST_F(WorldTest, WhenTheAiWantsTheDrive) {
         EXPECT_EQ(WantsLdsToTarget(ship, target), c.wants);
     }
     gLdsSwitchedOff = 0;
+}
+
+namespace {
+constexpr double kDestination = 5e9;
+constexpr double kArrival = 200000;
+// The autopilot's part: the LDS target speed is the speed for the distance
+// left, and the drive is left within the arrival distance.
+void CruiseToDestination(SceneItem* item) {
+    Sim* sim = item->sim;
+    const double left = kDestination - (sim->position.z + gWorldOriginOffset.z);
+    if (!(sim->flags & kSimLdsEngaged))
+        return;
+    if (left < kArrival)
+        DisengageLds(item);
+    else
+        sim->ldsTargetSpeed = LdsSpeedForDistance(static_cast<float>(left), sim->flightModel);
+}
+} // namespace
+
+TEST_F(WorldTest, AnLdsLegSlowsGeometricallyAndArrivesAcrossOriginShifts) {
+    // Reference in doubles: spool 300 at 100,000; then the speed moves to
+    // the target (b - 1) x left, never above the growth ln(b) v dt a frame
+    // and never below 100,000; the leg ends within 200,000 of the goal.
+    const int32_t ticks = 5;
+    const double dt = ticks / 100.0f;
+    for (float growth : {200.0f, 150.0f}) {
+        SCOPED_TRACE(growth);
+        ResetSimulation();
+        gWorldOriginOffset = {};
+        SceneItem* ship = MakeLdsShip(growth, 1e12f);
+        SetControlFunction(ship, CruiseToDestination);
+        gPlayerItem = gControlledItem = ship;
+        ship->sim->flags |= kSimAiControl;
+        ASSERT_EQ(EngageLds(ship), 255);
+
+        const double b = growth / 100.0;
+        double z = 0, v = 1e5;
+        int32_t spool = 300;
+        int referenceFrames = 0;
+        for (bool engaged = true; engaged; ++referenceFrames) {
+            const double left = kDestination - z;
+            if (left < kArrival) {
+                engaged = false;
+                break;
+            }
+            const double target = std::max((b - 1) * static_cast<float>(left), 1e5);
+            if (spool > 0) {
+                spool = std::max(spool - ticks, 0);
+            } else {
+                v += std::min(target - v, std::log(b) * v * dt);
+                v = std::max(v, 1e5);
+            }
+            const double share = spool > 0 && spool < 100 ? (100 - spool) / 100.0 : spool == 0 ? 1 : 0;
+            z += v * dt * share;
+        }
+
+        float fastest = 1;
+        int frames = 0;
+        while ((ship->sim->flags & kSimLdsEngaged) && frames < 20000) {
+            Frame(ticks);
+            UpdateFloatingOrigin();
+            fastest = std::max(fastest, gFrameClock.timeCompression);
+            ++frames;
+        }
+        // The frame that disengages comes one after the reference's last move.
+        EXPECT_NEAR(frames - 1, referenceFrames, 2);
+        const double absolute = ship->sim->position.z + gWorldOriginOffset.z;
+        EXPECT_LE(kDestination - absolute, kArrival);
+        // The last move is at most the speed for the distance left, or the floor.
+        EXPECT_GT(kDestination - absolute, kArrival - std::max((b - 1) * 2 * kArrival, 1e5) * dt);
+        EXPECT_NEAR(absolute, z, 1e-6 * z);
+        EXPECT_LT(std::fabs(ship->sim->position.z), 1e9); // the origin followed
+        EXPECT_NE(gWorldOriginOffset.z, 0.0);
+        EXPECT_GT(fastest, 3.0f); // the autopilot compressed time on the way
+        EXPECT_EQ(gFrameClock.timeCompression, 1.0f);
+        EXPECT_EQ(ship->sim->velocity.z, 0.0f);
+    }
+    gWorldOriginOffset = {};
 }
