@@ -258,6 +258,8 @@ float SteerToMatchFrame(SceneItem* item, float x, float y, float z, const Flight
     if (TurningDone(item))
         return 0.0f;
     const Vector3 d = Normalised({x, y, z});
+    if (d.x == 0.0f && d.y == 0.0f && d.z == 0.0f)
+        return 0.0f; // no direction to match
     const float factor = SteerYaw(item, -AimAngleToAxis(d.x, d.z), model, 1.0f);
     const float alignment = SteerPitch(item, AimAngleToAxis(d.y, d.z), model, factor);
     CheckFloatSanity(alignment);

@@ -70,6 +70,7 @@ float TurnTowardVector(SceneItem* item, float x, float y, float z, const FlightM
 // Yaws and pitches the nose onto a direction in ship axes (the forward axis
 // of a reference frame): yaw by AimAngleToAxis(x, z) with factor 1, then
 // pitch by AimAngleToAxis(y, z) with the yaw's factor; answers the pitch's.
+// A zero direction steers nothing and answers 0.
 float SteerToMatchFrame(SceneItem* item, float x, float y, float z, const FlightModel* model);
 // The same with a reference frame given in ship axes (its row Z is the
 // forward axis to match), on the item's own flight model.

@@ -251,6 +251,11 @@ TEST_F(WorldTest, SteerToMatchFrameYawsThenPitchesOntoTheForwardAxis) {
     SteerToMatchFrame(ship, frame);
     EXPECT_NEAR(ship->yawRemaining, -20, 1e-3);
     EXPECT_NEAR(ship->pitchRemaining, 0, 1e-3);
+    // A zero direction asks for no turn at all.
+    ClearControlDemands(ship);
+    EXPECT_EQ(SteerToMatchFrame(ship, 0, 0, 0, nullptr), 0.0f);
+    EXPECT_EQ(ship->yawDemand, 0.0f);
+    EXPECT_EQ(ship->pitchDemand, 0.0f);
 }
 
 TEST_F(WorldTest, EstimateTurnTimeTakesTheQuickerWay) {
