@@ -159,22 +159,24 @@ float SmallAimAngle(float s, float c) {
 
 // ---- Per-axis steering -----------------------------------------------------------
 
-float SteerPitch(SceneItem* item, float angle, const FlightModel*, float factor) {
+namespace {
+// Pitch and yaw: the demand goes halfway to +-100, times f^2.
+float SteerAxis(SceneItem* item, float& demand, float& remaining, float angle, float factor) {
     if (TurningDone(item))
         return 0.0f;
-    item->pitchRemaining = angle;
-    item->pitchDemand = (item->pitchDemand + Sign100(angle)) / 2 * factor * factor;
+    remaining = angle;
+    demand = (demand + Sign100(angle)) / 2 * factor * factor;
     const float share = 1.0f - std::fabs(angle) / 90.0f;
     return share * share * factor;
 }
+} // namespace
+
+float SteerPitch(SceneItem* item, float angle, const FlightModel*, float factor) {
+    return SteerAxis(item, item->pitchDemand, item->pitchRemaining, angle, factor);
+}
 
 float SteerYaw(SceneItem* item, float angle, const FlightModel*, float factor) {
-    if (TurningDone(item))
-        return 0.0f;
-    item->yawRemaining = angle;
-    item->yawDemand = (item->yawDemand + Sign100(angle)) / 2 * factor * factor;
-    const float share = 1.0f - std::fabs(angle) / 90.0f;
-    return share * share * factor;
+    return SteerAxis(item, item->yawDemand, item->yawRemaining, angle, factor);
 }
 
 float SteerRoll(SceneItem* item, float angle, const FlightModel*) {

@@ -15,14 +15,11 @@
 
 using worldtest::MakeItem;
 using worldtest::MakeShip;
+using worldtest::RunFrame;
+using worldtest::SetFrameStep;
 using worldtest::WorldTest;
 
 namespace {
-
-void SetStep(int32_t ticks) {
-    gFrameClock.frameTicks = ticks;
-    gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
-}
 
 FlightModel ModelWithGrowth(float growth, float top = 1e12f) {
     FlightModel m{};
@@ -37,12 +34,6 @@ SceneItem* MakeLdsShip(float growth = 200, float top = 1e12f) {
     info->name = "Tern";
     info->flightModel = ModelWithGrowth(growth, top);
     return item;
-}
-
-void Frame(int32_t ticks) {
-    SetStep(ticks);
-    gFrameClock.gameClock += static_cast<uint32_t>(ticks);
-    RunSimulationFrame();
 }
 
 } // namespace
@@ -155,7 +146,7 @@ TEST_F(WorldTest, AnLdsFlightFollowsTheSpoolAndTheGeometricLaw) {
         double v = 1e5, z = 0;
         int32_t spool = 300;
         for (int f = 0; f < c.frames; ++f) {
-            Frame(c.ticks);
+            RunFrame(c.ticks);
             if (spool > 0) {
                 spool = std::max(spool - c.ticks, 0);
             } else {
@@ -176,7 +167,7 @@ TEST_F(WorldTest, WithGrowth200TheSpeedAboutDoublesEverySecond) {
     SceneItem* ship = MakeLdsShip(200);
     EngageLds(ship);
     ship->sim->ldsSpool = 0;
-    SetStep(1);
+    SetFrameStep(1);
     for (int second = 1; second <= 5; ++second) {
         for (int f = 0; f < 100; ++f)
             LdsStep(ship);
@@ -232,23 +223,23 @@ TEST_F(WorldTest, InterdictionWindsTheDriveDownToTheSecondTargetsVelocity) {
     ship->sim->ldsTargetSpeed = 5e6f;
     ship->sim->velocity = {100, 0, 0};
     ship->sim->secondTarget = carrier;
-    Frame(5);
+    RunFrame(5);
     EXPECT_GT(gFrameClock.timeCompression, 1.0f);
     ship->sim->flags |= kSimLdsBarred;
-    Frame(5);
+    RunFrame(5);
     EXPECT_EQ(ship->sim->ldsSpool, -100);
     EXPECT_EQ(gFrameClock.timeCompression, 1.0f);
     for (int f = 0; f < 19; ++f)
-        Frame(5);
+        RunFrame(5);
     EXPECT_TRUE(ship->sim->flags & kSimLdsEngaged);
-    Frame(5); // 100 hundredths later
+    RunFrame(5); // 100 hundredths later
     EXPECT_FALSE(ship->sim->flags & kSimLdsEngaged);
     EXPECT_EQ(ship->sim->thrust.z, 0.0f);
     EXPECT_EQ(ship->sim->ldsTargetSpeed, 0.0f);
     EXPECT_EQ(ship->sim->velocity.y, 250.0f);
     // From now on it moves purely by its velocity.
     const WorldPosition before = ship->sim->position;
-    Frame(5);
+    RunFrame(5);
     EXPECT_EQ(ship->sim->position.z, before.z);
     EXPECT_NEAR(ship->sim->position.y - before.y, 12.5, 1e-6);
     // A second target that is gone leaves the velocity as it was.
@@ -368,7 +359,7 @@ TEST_F(WorldTest, AnLdsLegSlowsGeometricallyAndArrivesAcrossOriginShifts) {
         float fastest = 1;
         int frames = 0;
         while ((ship->sim->flags & kSimLdsEngaged) && frames < 20000) {
-            Frame(ticks);
+            RunFrame(ticks);
             UpdateFloatingOrigin();
             fastest = std::max(fastest, gFrameClock.timeCompression);
             ++frames;

@@ -15,14 +15,10 @@
 using worldtest::FatalStops;
 using worldtest::MakeItem;
 using worldtest::MakeShip;
+using worldtest::SetFrameStep;
 using worldtest::WorldTest;
 
 namespace {
-
-void SetStep(int32_t ticks) {
-    gFrameClock.frameTicks = ticks;
-    gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
-}
 
 // A ship flown by SIM_MAIN with acceleration a, turn rates r and speed
 // factor e (top speed 100 e).
@@ -45,7 +41,7 @@ TEST_F(WorldTest, ConstantThrustReachesTopSpeedInTopSpeedOverAcceleration) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.acceleration);
         ResetSimulation();
-        SetStep(c.ticks);
+        SetFrameStep(c.ticks);
         SceneItem* ship = MakeFlyer(c.acceleration, 30, c.speedFactor);
         const float top = ship->sim->flightModel->topSpeed;
         ASSERT_FLOAT_EQ(top, 100 * c.speedFactor);
@@ -69,7 +65,7 @@ TEST_F(WorldTest, ConstantThrustReachesTopSpeedInTopSpeedOverAcceleration) {
 }
 
 TEST_F(WorldTest, ThrustActsAlongTheShipsOwnAxes) {
-    SetStep(10);
+    SetFrameStep(10);
     SceneItem* ship = MakeFlyer();
     MatRotY(90, ship->sim->matrix); // nose along world x
     ship->sim->thrust = {0, 20, 50};
@@ -88,7 +84,7 @@ TEST_F(WorldTest, ATurnDemandRampsToItsRateAtTheModelsRatePerSecond) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         ResetSimulation();
-        SetStep(c.ticks);
+        SetFrameStep(c.ticks);
         SceneItem* ship = MakeFlyer(100, c.rate);
         const float dt = c.ticks / 100.0f;
         const float wanted = c.rate * c.demand * 0.01f;
@@ -116,7 +112,7 @@ TEST_F(WorldTest, ATurnDemandRampsToItsRateAtTheModelsRatePerSecond) {
 }
 
 TEST_F(WorldTest, UnderLdsTheTurnRateJumpsToTheDemand) {
-    SetStep(5);
+    SetFrameStep(5);
     SceneItem* ship = MakeFlyer(100, 40);
     ship->sim->flags |= kSimLdsEngaged;
     ship->pitchDemand = 75;
@@ -126,7 +122,7 @@ TEST_F(WorldTest, UnderLdsTheTurnRateJumpsToTheDemand) {
 }
 
 TEST_F(WorldTest, TheDemandIsCutSoTheTurnEndsOnTheRemainingAngle) {
-    SetStep(20);
+    SetFrameStep(20);
     SceneItem* ship = MakeFlyer(100, 90);
     ship->sim->flags |= kSimLdsEngaged; // the rate follows at once
     ship->yawDemand = 100;
@@ -141,7 +137,7 @@ TEST_F(WorldTest, TheDemandIsCutSoTheTurnEndsOnTheRemainingAngle) {
 }
 
 TEST_F(WorldTest, TurningWithoutBookkeepingKeepsTheRemainingAngles) {
-    SetStep(10);
+    SetFrameStep(10);
     SceneItem* ship = MakeFlyer(100, 60);
     ship->sim->flags |= kSimTurnsWithoutBookkeeping | kSimLdsEngaged;
     ship->rollDemand = 100;
@@ -162,7 +158,7 @@ TEST_F(WorldTest, TheSpoolCounterBlendsLdsAndOrdinaryMotion) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.spool);
         ResetSimulation();
-        SetStep(10);
+        SetFrameStep(10);
         SceneItem* ship = MakeFlyer();
         Sim* sim = ship->sim;
         sim->flags |= kSimLdsEngaged | kSimLdsBarred; // barred: LdsStep keeps the speed
@@ -180,7 +176,7 @@ TEST_F(WorldTest, TheSpoolCounterBlendsLdsAndOrdinaryMotion) {
 }
 
 TEST_F(WorldTest, AtFullLdsTheShipFliesAlongItsNose) {
-    SetStep(5);
+    SetFrameStep(5);
     SceneItem* ship = MakeFlyer();
     MatRotX(-90, ship->sim->matrix); // nose up
     ship->sim->flags |= kSimLdsEngaged;
@@ -273,7 +269,7 @@ TEST_F(WorldTest, TheControlledItemSetsTheEngineVolume) {
 }
 
 TEST_F(WorldTest, ATowedItemMovesWithItsTower) {
-    SetStep(10);
+    SetFrameStep(10);
     SceneItem* tower = MakeFlyer();
     SceneItem* towed = MakeItem(SIM_MAIN);
     tower->sim->velocity = {0, 300, 0};
@@ -345,7 +341,7 @@ TEST_F(WorldTest, CheckFloatSanityReportsEveryNonFiniteValue) {
 }
 
 TEST_F(WorldTest, AFrameOfNoTicksMovesNothingAndMakesNoNaN) {
-    SetStep(0);
+    SetFrameStep(0);
     SceneItem* ship = MakeFlyer();
     FlightModel* model = ship->sim->flightModel; // and a model without acceleration or rates
     model->acceleration = model->rollRate = model->pitchRate = model->yawRate = 0;

@@ -14,6 +14,7 @@
 
 using worldtest::MakeItem;
 using worldtest::MakeShip;
+using worldtest::RunFrame;
 using worldtest::WorldTest;
 
 namespace {
@@ -27,6 +28,16 @@ SceneItem* MakeFlyer(float a = 100, float rate = 30, float e = 100, ItemFunction
     return item;
 }
 
+// A ship whose flight model turns at these rates.
+SceneItem* MakeTurner(float pitchRate, float yawRate, float rollRate) {
+    SceneItem* ship = MakeFlyer();
+    FlightModel* m = ship->sim->flightModel;
+    m->pitchRate = pitchRate;
+    m->yawRate = yawRate;
+    m->rollRate = rollRate;
+    return ship;
+}
+
 Vector3 Nose(const SceneItem* item) {
     const float* m = item->sim->matrix.m;
     return {m[8], m[9], m[10]};
@@ -38,12 +49,6 @@ float AngleBetween(Vector3 a, Vector3 b) {
     return std::acos(std::fmax(-1.0f, std::fmin(1.0f, VecDot(a, b)))) * kDeg;
 }
 
-void Frame(int32_t ticks = 5) {
-    gFrameClock.frameTicks = ticks;
-    gFrameClock.frameSeconds = ticks / 100.0f;
-    gFrameClock.gameClock += static_cast<uint32_t>(ticks);
-    RunSimulationFrame();
-}
 
 } // namespace
 
@@ -138,11 +143,7 @@ TEST_F(WorldTest, TurnTowardDirectionChoosesTheQuickerWay) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetSimulation();
-        SceneItem* ship = MakeFlyer();
-        FlightModel* m = ship->sim->flightModel;
-        m->pitchRate = c.pitchRate;
-        m->yawRate = c.yawRate;
-        m->rollRate = c.rollRate;
+        SceneItem* ship = MakeTurner(c.pitchRate, c.yawRate, c.rollRate);
         TurnTowardDirection(ship, c.direction, nullptr);
         EXPECT_NEAR(ship->pitchRemaining, c.pitch, 0.05);
         EXPECT_NEAR(ship->yawRemaining, c.yaw, 0.05);
@@ -175,7 +176,7 @@ TEST_F(WorldTest, AShipTurnedEachFrameBringsItsNoseOntoTheDirection) {
         const float done = 4.1f;
         int frames = 0;
         while (AngleBetween(Nose(ship), goal) > done && frames < 2000) {
-            Frame();
+            RunFrame(5);
             ++frames;
         }
         EXPECT_LT(frames, 2000);
@@ -184,7 +185,7 @@ TEST_F(WorldTest, AShipTurnedEachFrameBringsItsNoseOntoTheDirection) {
         EXPECT_GE(frames * 0.05f + 0.05f, estimate);
         EXPECT_LT(frames * 0.05f, estimate * 4 + 3);
         for (int f = 0; f < 100; ++f)
-            Frame();
+            RunFrame(5);
         EXPECT_LT(AngleBetween(Nose(ship), goal), done);
         EXPECT_TRUE(std::isfinite(ship->sim->matrix.m[0]));
     }
@@ -272,11 +273,7 @@ TEST_F(WorldTest, EstimateTurnTimeTakesTheQuickerWay) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         ResetSimulation();
-        SceneItem* ship = MakeFlyer();
-        FlightModel* m = ship->sim->flightModel;
-        m->pitchRate = c.pitchRate;
-        m->yawRate = c.yawRate;
-        m->rollRate = c.rollRate;
+        SceneItem* ship = MakeTurner(c.pitchRate, c.yawRate, c.rollRate);
         EXPECT_NEAR(EstimateTurnTime(ship, c.point), c.seconds, 2e-3);
     }
 }
@@ -452,7 +449,7 @@ TEST_F(WorldTest, AnApproachStopsAtTheStandOff) {
         ship->avatar->params[5] = static_cast<int32_t>(c.standOff);
         ship->sim->position = c.start;
         for (int f = 0; f < 4000; ++f)
-            Frame(5);
+            RunFrame(5);
         const WorldPosition& p = ship->sim->position;
         const double distance = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
         EXPECT_NEAR(distance, c.standOff, 0.01 * c.standOff);
