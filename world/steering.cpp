@@ -79,7 +79,7 @@ TurnPlan PlanTurn(const Vector3& direction) {
 
 float TurnTime(float angle, float rate) { return rate > 0.0f ? std::fabs(angle) / rate : kNoRateTurnTime; }
 
-// The thrust that `direction` (world axes, any length) gives in ship axes.
+// A vector in world axes, turned into the ship's axes.
 Vector3 IntoShipAxes(const Vector3& v, const Matrix4& m) {
     Vector3 out;
     VecMulMat3T(out, v, m);
