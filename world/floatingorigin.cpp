@@ -178,7 +178,8 @@ uint8_t FindHitFace(SceneItem* item, const Vector3& point, Vector3* centre, Vect
         }
     } else {
         // A random face; a degenerate one passes the choice to the next.
-        const int32_t start = static_cast<int32_t>((ShiftRegisterRandom() >> 1) % static_cast<uint32_t>(mesh.faceCount));
+        const uint32_t draw = (ShiftRegisterRandom() >> 1) % static_cast<uint32_t>(mesh.faceCount);
+        const int32_t start = static_cast<int32_t>(draw);
         for (int32_t i = 0; i < mesh.faceCount && chosen < 0; ++i) {
             const int32_t f = (start + i) % mesh.faceCount;
             if (FaceNormal(mesh, mesh.faces[f], chosenNormal))
