@@ -220,6 +220,56 @@ TEST_F(WorldTest, SteerToDirectionYawsFirstAndScalesTheRest) {
     }
 }
 
+namespace {
+Matrix4 gGoalFrame;
+// The target orientation's rows in the ship's own axes.
+Matrix4 GoalInShipAxes(const SceneItem* item) {
+    Matrix4 local;
+    MatIdentity(local);
+    for (int row = 0; row < 3; ++row) {
+        const float* g = &gGoalFrame.m[row * 4];
+        Vector3 v;
+        VecMulMat3T(v, Vector3{g[0], g[1], g[2]}, item->sim->matrix);
+        local.m[row * 4] = v.x;
+        local.m[row * 4 + 1] = v.y;
+        local.m[row * 4 + 2] = v.z;
+    }
+    return local;
+}
+void SteerToGoalFrame(SceneItem* item) { SteerToDirection(item, GoalInShipAxes(item)); }
+void MatchGoalFrame(SceneItem* item) { SteerToMatchFrame(item, GoalInShipAxes(item)); }
+} // namespace
+
+TEST_F(WorldTest, FlownEachFrameTheShipTakesTheOrientationAsked) {
+    struct Case {
+        ItemFunction control;
+        float yaw, pitch, roll;
+        bool upMatters;
+    } const cases[] = {
+        {SteerToGoalFrame, 60, 0, 0, true},    {SteerToGoalFrame, -30, 20, 40, true},
+        {SteerToGoalFrame, 0, -50, -70, true}, {MatchGoalFrame, 50, 30, 0, false},
+        {MatchGoalFrame, -70, -20, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.yaw << " " << c.pitch << " " << c.roll);
+        ResetSimulation();
+        MatIdentity(gGoalFrame);
+        MatRotZ(c.roll, gGoalFrame);
+        MatRotX(c.pitch, gGoalFrame);
+        MatRotY(c.yaw, gGoalFrame);
+        SceneItem* ship = MakeFlyer(100, 60, 100, c.control);
+        for (int f = 0; f < 600; ++f)
+            RunFrame(5);
+        const Vector3 nose{gGoalFrame.m[8], gGoalFrame.m[9], gGoalFrame.m[10]};
+        EXPECT_LT(AngleBetween(Nose(ship), nose), 6.0f); // within the dead zones
+        if (c.upMatters) {
+            const float* m = ship->sim->matrix.m;
+            const float* g = gGoalFrame.m;
+            EXPECT_LT(AngleBetween(Vector3{m[4], m[5], m[6]}, Vector3{g[4], g[5], g[6]}), 6.0f);
+        }
+    }
+}
+
 TEST_F(WorldTest, TurnTowardVectorRollsFirstThenYaws) {
     SceneItem* ship = MakeFlyer();
     // Up and to the right: 45 degrees of roll first, no yaw yet.
