@@ -65,7 +65,7 @@ int32_t EngineVolume(const Sim* sim, const FlightModel& model) {
         (std::fabs(gTurnInputs.roll) + std::fabs(gTurnInputs.pitch) + std::fabs(gTurnInputs.yaw)) /
         981.0f;
     float v = (0.7f * thrustShare + 0.3f * inputShare) * 5000.0f + 5000.0f;
-    if (v > 10000.0f)
+    if (!(v <= 10000.0f)) // also a thrust that is no number: never an undefined cast
         v = 10000.0f;
     return static_cast<int32_t>(v - 10000.0f);
 }
