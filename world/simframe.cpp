@@ -1,8 +1,6 @@
 // The simulation frame and its passes over the scene list.
 #include "world/simframe.h"
 
-#include <cstring>
-
 #include "ai/combathelpers.h"
 #include "ai/docking.h"
 #include "screens/bridge.h"
@@ -42,15 +40,9 @@ int32_t gSimulationPassCount;
 
 namespace {
 
-uint32_t FloatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 void CheckTranslation(const SceneItem* item) {
     if (item->sim)
-        CheckFloatSanity(FloatBits(item->sim->matrix.m[12]));
+        CheckPositionSanity(item->sim->matrix);
 }
 
 // A ship coupled to a heavier partner flies on the partner's limits for its

@@ -2,6 +2,7 @@
 // recorded calls, and the filters that hold items still.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "ai/docking.h"
 #include "screens/bridge.h"
@@ -44,9 +45,7 @@ SceneItem* Recorded(int16_t flags = 0) {
 }
 
 std::vector<std::string> Trace() {
-    std::vector<std::string> calls = RecordedCalls();
-    std::erase(calls, "CheckFloatSanity");
-    return calls;
+    return RecordedCalls();
 }
 
 // The calls of the test items only.
@@ -70,8 +69,23 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
                               "UpdateSceneLights", "DirectorUpdate", "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
                               "TestAllCollisions", "ReadPlayerInput",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
-                              "sync A", "AnimateTDPTree", "sync B", "AnimateTDPTree",
-                              "sync A", "sync B"}));
+                              "sync A", "sync B", "sync A", "sync B"}));
+}
+
+TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
+    SceneItem* a = Recorded<'A'>();
+    SceneItem* late = Recorded<'B'>(kItemLateControl);
+    for (SceneItem* item : {a, late}) {
+        AddTDPAttribute(item->avatar->root, 3, 0);
+        item->avatar->params[0] = 12;
+    }
+    RunSimulationFrame();
+    EXPECT_EQ(a->avatar->root->local.m[12], 12.0f);
+    EXPECT_EQ(late->avatar->root->local.m[12], 0.0f); // late items are not animated
+    gFullScreenView = 255;
+    a->avatar->params[0] = 20;
+    RunSimulationFrame();
+    EXPECT_EQ(a->avatar->root->local.m[12], 12.0f);
 }
 
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
@@ -305,4 +319,13 @@ TEST_F(WorldTest, TheFrameClearsTheCouplingMarkersAndPurgesStaleMessages) {
     EXPECT_EQ(gCoupledShipMarker, nullptr);
     EXPECT_EQ(gRemoteLinkMarker, nullptr);
     EXPECT_EQ(GetMessageStats().bytesUsed, 0);
+}
+
+TEST_F(WorldTest, TheControlAndSimulationPassesCheckPositionsForNaN) {
+    MakeItem([](SceneItem* s) { s->sim->matrix.m[13] = -std::numeric_limits<float>::quiet_NaN(); });
+    MakeItem(nullptr, [](SceneItem* s) { s->sim->matrix.m[14] = std::numeric_limits<float>::infinity(); });
+    RunSimulationFrame();
+    // The control pass finds the second item; the simulation pass both.
+    EXPECT_EQ(worldtest::FatalStops(),
+              (std::vector<std::string>{"Infinity Error +", "Infinity Error -", "Infinity Error +"}));
 }
