@@ -251,7 +251,8 @@ TEST_F(WorldTest, FindHitFacePicksTheNearestRealFace) {
 TEST_F(WorldTest, TheWeaponViewFlagNeedsTheWepStationAndAWeaponViewMount) {
     SceneItem* ship = MakeItem();
     gControlledItem = ship;
-    Weapon weapon{nullptr, 0x200};
+    Weapon weapon{};
+    weapon.flags = 0x200;
     ship->sim->currentWeapon = &weapon;
     CurrentStation = 3;
     UpdateViewModeFlag();
