@@ -319,8 +319,11 @@ hx_object* HxMemoryDriverBegin(const char* arguments)
     std::memset(static_cast<void*>(d), 0, sizeof *d);
     d->object.dispatch = &kDeviceClass.object;
     d->list = HxObjectListAllocate(d);
-    d->output = {{&kOutputClass.container.object}, defaults.width, defaults.height, defaults.type,
-                 HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries)))};
+    d->output = {.object = {&kOutputClass.container.object},
+                 .width = defaults.width,
+                 .height = defaults.height,
+                 .type = defaults.type,
+                 .tpl = HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries)))};
     if (!d->list || !d->output.tpl || _M_hx_object_container_addFront(&d->object, &d->output.object) != HX_OK) {
         HxResFree(d);
         return nullptr;
