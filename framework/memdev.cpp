@@ -25,8 +25,8 @@ struct PixelmapModule {
 PixelmapModule pmod;
 
 hx_resource_class pixelmapClasses[] = {
-    {nullptr, "PIXELMAP", HX_RES_PIXELMAP, nullptr, 0},
-    {nullptr, "PIXELS", HX_RES_PIXELS, nullptr, 32},
+    {.identifier = "PIXELMAP", .id = HX_RES_PIXELMAP},
+    {.identifier = "PIXELS", .id = HX_RES_PIXELS, .alignment = 32},
 };
 
 hx_pixelmap* Self(hx_object* o)
@@ -163,10 +163,14 @@ uint32_t MemSpace(hx_object* self)
 }
 
 hx_tv_template_entry objectEntries[] = {
-    {0, "IDENTIFIER_CSTR", offsetof(hx_pixelmap, identifier), HX_TV_QUERY | HX_TV_ALL, HX_TVC_STRING, 0, 0},
-    {0, "WIDTH_I32", offsetof(hx_pixelmap, width), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_16, 0, 0},
-    {0, "HEIGHT_I32", offsetof(hx_pixelmap, height), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_16, 0, 0},
-    {0, "PIXEL_TYPE_U8", offsetof(hx_pixelmap, type), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_8, 0, 0},
+    {.name = "IDENTIFIER_CSTR", .offset = offsetof(hx_pixelmap, identifier),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_STRING},
+    {.name = "WIDTH_I32", .offset = offsetof(hx_pixelmap, width),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_16},
+    {.name = "HEIGHT_I32", .offset = offsetof(hx_pixelmap, height),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_16},
+    {.name = "PIXEL_TYPE_U8", .offset = offsetof(hx_pixelmap, type),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
 };
 
 hx_tv_template* MemTemplateQuery(hx_object*)
