@@ -14,7 +14,8 @@ namespace {
 // drops the K_ that makes it a name.
 constexpr const char* Spelling(const char* idName)
 {
-    return idName[0] == 'K' && idName[1] == '_' ? idName + 2 : idName;
+    const bool digitWord = idName[0] == 'K' && idName[1] == '_' && idName[2] >= '0' && idName[2] <= '9';
+    return digitWord ? idName + 2 : idName;
 }
 
 constexpr KeywordRow kKeywords[] = {

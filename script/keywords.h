@@ -12,7 +12,8 @@
 #include <string_view>
 
 // Every keyword id under the script word that names it (names that start with
-// a digit get the prefix K_), and the ids that only the tokeniser writes.
+// a digit get the prefix K_), from the one list in keyword_list.inc, and the
+// ids that only the tokeniser writes.
 namespace kw {
 enum : uint32_t {
 #define KV_KEYWORD(word, id) word = id,

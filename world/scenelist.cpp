@@ -275,10 +275,12 @@ bool CheckSceneListIntegrity() {
 }
 
 void ResetSceneList() {
-    // Whatever the lists held is in no list now.
+    // Whatever the lists held is in no list now, and no walk goes on.
     SceneItem* pool = SceneItemPool();
     for (int i = 0; i < kMaxSceneItems; ++i)
         pool[i].linked = kInNoList;
+    for (SceneListWalk* walk = gWalks; walk; walk = walk->outer)
+        walk->next = &gSceneList;
     gSceneList.next = gSceneList.prev = &gSceneList;
     gParkedList.next = gParkedList.prev = &gParkedList;
     gParkedLast = &gParkedList;

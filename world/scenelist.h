@@ -62,6 +62,9 @@ void ForEachSceneItem(Visit visit) {
             return;
     }
 }
+
+// Empties both lists (ending any walk in progress) and resets the scene
+// globals; ResetSimulation also empties the pools and the message buffer.
 void ResetSceneList();
 void ResetSimulation();
 
