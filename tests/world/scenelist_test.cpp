@@ -130,6 +130,33 @@ TEST_F(WorldTest, AResetListHoldsNoItemAnyMore) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
+TEST_F(WorldTest, AnInnerWalkThatTakesOutTheOuterWalksNextItemMovesBothOn) {
+    SceneItem* a = MakeItem();
+    SceneItem* b = MakeItem();
+    SceneItem* c = MakeItem();
+    std::vector<SceneItem*> outer, inner;
+    ForEachSceneItem([&](SceneItem* item) {
+        outer.push_back(item);
+        if (item == a)
+            ForEachSceneItem([&](SceneItem* visited) {
+                inner.push_back(visited);
+                if (visited == b)
+                    DeleteSceneItem(b);
+                return true;
+            });
+        return true;
+    });
+    EXPECT_EQ(inner, (std::vector<SceneItem*>{a, b, c}));
+    EXPECT_EQ(outer, (std::vector<SceneItem*>{a, c}));
+    // A visit that answers false ends its walk.
+    outer.clear();
+    ForEachSceneItem([&](SceneItem* item) {
+        outer.push_back(item);
+        return false;
+    });
+    EXPECT_EQ(outer, std::vector<SceneItem*>{a});
+}
+
 TEST_F(WorldTest, ParkedItemsKeepTheirOrderAndComeBackShifted) {
     SceneItem* a = MakeItem();
     SceneItem* b = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
