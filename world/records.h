@@ -79,6 +79,15 @@ struct SceneItem {
     uint32_t callbackWord;
     int16_t flags;
     int16_t sceneGeneration; // the star-system group the item belongs to
+    uint8_t linked;          // the list next and prev run through (ItemList);
+                             //   kept by the scene list's link and unlink only
+};
+
+// Which list holds a scene item. A record fresh from the pool is in none.
+enum ItemList : uint8_t {
+    kInNoList = 0,
+    kInSceneList = 1,
+    kInParkedList = 2,
 };
 
 // Avatar flags (int16) and class flags (u32) named by the world.
@@ -99,6 +108,20 @@ enum : uint32_t {
 };
 
 constexpr int kAvatarParameterCount = 11;
+
+// The Avatar's numbered parameter slots: TDP attributes read them by
+// number, and each kind of item gives a slot its own meaning.
+enum AvatarParameter : int {
+    kParamEngineCountdown = 1, // ships: engine-glow countdown; waypoints: the previous one
+    kParamEngineGlow = 2,      // ships: engine-glow level 0..32; waypoints: the next one
+    kParamTetherAnchor = 3,    // tethered items: the anchor; munitions: the launching item
+                               //   (SceneItemHandle both)
+    kParamSize = 5,            // bodies: drawn size x 1000; gates: state; stand-off distance
+    kParamName = 8,            // named items: the name; plasma balls: growth
+    kParamBeltAnchor = 9,      // belt members: the belt's anchor item (SceneItemHandle)
+    kParamTallySerial = 10,    // ships: tally serial, the body of the group leader's death
+};
+static_assert(kParamTallySerial < kAvatarParameterCount);
 
 struct Avatar {
     WorldPosition position;        // last copied from the Sim for drawing

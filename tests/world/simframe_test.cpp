@@ -275,6 +275,67 @@ TEST_F(WorldTest, AMessageFunctionMayDeleteTheFollowingItem) {
     EXPECT_EQ(ItemTrace(), (Calls{"msg C", "ctl C", "sim C", "sync C", "sync C"}));
 }
 
+// The first item's message function takes out items around it, once; every
+// other item still gets its turn, once, and the frame ends.
+TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem) {
+    using Visit = void (*)(SceneItem* self, SceneItem* next);
+    static Visit visit;
+    static SceneItem* next;
+    const struct {
+        const char* what;
+        Visit visit;
+        Calls calls;
+    } cases[] = {
+        {"parks the next", [](SceneItem*, SceneItem* n) { ParkSceneItem(n, 0, 0, 0); },
+         {"msg C", "msg D"}},
+        {"deletes itself and the next",
+         [](SceneItem* self, SceneItem* n) {
+             DeleteSceneItem(self);
+             DeleteSceneItem(n);
+         },
+         {"msg C", "msg D"}},
+        {"deletes the next and itself",
+         [](SceneItem* self, SceneItem* n) {
+             DeleteSceneItem(n);
+             DeleteSceneItem(self);
+         },
+         {"msg C", "msg D"}},
+        {"parks itself and the next",
+         [](SceneItem* self, SceneItem* n) {
+             ParkSceneItem(self, 0, 0, 0);
+             ParkSceneItem(n, 0, 0, 0);
+         },
+         {"msg C", "msg D"}},
+        {"deletes the next and the one after it",
+         [](SceneItem*, SceneItem* n) {
+             SceneItem* after = n->next;
+             DeleteSceneItem(n);
+             DeleteSceneItem(after);
+         },
+         {"msg D"}},
+        {"moves the next to the tail group", [](SceneItem*, SceneItem* n) { MoveSceneItemToTailGroup(n); },
+         {"msg C", "msg D", "msg B"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetSimulation();
+        visit = c.visit;
+        MakeItem(nullptr, nullptr, [](SceneItem* self) {
+            if (visit)
+                visit(self, next);
+            visit = nullptr;
+        });
+        next = Recorded<'B'>();
+        Recorded<'C'>();
+        Recorded<'D'>();
+        ClearCallTrace();
+        RunSimulationFrame();
+        Calls messages = ItemTrace();
+        std::erase_if(messages, [](const std::string& call) { return call.rfind("msg ", 0) != 0; });
+        EXPECT_EQ(messages, c.calls);
+    }
+}
+
 TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
     SceneItem* late = Recorded<'A'>(kItemLateControl);
     Recorded<'B'>();
