@@ -5,16 +5,23 @@
 #include "system/calltrace.h"
 #include "system/display.h"
 #include "system/frameclock.h"
+#include "system/sound.h"
 
 uint8_t gLoadingScreenUp = 0;
 
 int StartGame()
 {
+    // Of the subsystems, sound is brought up so far: the device, the
+    // slots that load at start-up, then every later load is a mission's.
+    SoundInit();
+    SoundPreload();
+    gSoundMissionMarker = 255;
     return -1;
 }
 
 void ShutDown()
 {
+    SoundShutdown();
     DisplayClose();
     platform::CloseWindow();
 }
@@ -30,6 +37,7 @@ void ShowEndScreen()
 {
     gLoopFlags.endOfMissionRequest = 0;
     RecordCall("ShowEndScreen");
+    SoundReleaseMission();
 }
 
 void EnterExternalCamera()
