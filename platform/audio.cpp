@@ -1,7 +1,8 @@
 // Sound output and our mixer. See audio.h.
 //
 // Every buffer is a Voice in one fixed table. Samples are converted to
-// signed 16-bit when a buffer is made, so the mixing loops read one layout;
+// floats in 16-bit units when a buffer is made, so the mixing loops read one
+// layout and convert nothing;
 // positions are 32.32 fixed-point frames, and a voice advances by its step
 // (source frames per output frame) whether or not it is heard, so a silent
 // looping sound stays in time. The voices are summed into a float
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int kChunkFrames = 1024;
 constexpr float kFractionScale = 1.0f / 4294967296.0f;
+constexpr float kHalfFractionScale = 1.0f / 2147483648.0f;
 
 struct Voice {
     uint32_t serial = 0;       // bumped when released: old handles go stale
@@ -33,7 +35,7 @@ struct Voice {
     uint16_t channels = 1;
     uint16_t bytesPerFrame = 1; // of the source format, for byte positions
     uint32_t rate = 0;          // the source's own rate
-    std::vector<int16_t> samples; // interleaved, converted to 16-bit
+    std::vector<float> samples; // interleaved, in 16-bit units
     uint32_t frames = 0;        // frames held (static) or ring capacity (stream)
     uint64_t position = 0;      // 32.32 frames from the start (static)
     uint32_t readFrame = 0;     // stream: ring index of the next frame
@@ -91,12 +93,12 @@ bool FormatSupported(const AudioFormat& f)
 }
 
 // Converts whole frames of source bytes to 16-bit samples.
-void Convert(const AudioFormat& f, const uint8_t* bytes, uint32_t frames, int16_t* out)
+void Convert(const AudioFormat& f, const uint8_t* bytes, uint32_t frames, float* out)
 {
     const uint32_t count = frames * f.channels;
     if (f.bitsPerSample == 8) {
         for (uint32_t i = 0; i < count; ++i)
-            out[i] = static_cast<int16_t>((bytes[i] - 128) * 256);
+            out[i] = static_cast<float>((bytes[i] - 128) * 256);
     } else {
         for (uint32_t i = 0; i < count; ++i)
             out[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -130,19 +132,21 @@ AudioBuffer Allocate(const AudioFormat& f, bool stream, uint32_t frames)
 // Mixes frames [0, n) of a static voice's stretch that needs no seam:
 // every index + 1 lies inside the samples.
 template <int Channels>
-void MixSpan(const int16_t* s, uint64_t& position, uint64_t step, float gl, float gr, float* acc, int n)
+void MixSpan(const float* __restrict s, uint64_t& position, uint64_t step, float gl, float gr,
+             float* __restrict acc, int n)
 {
     uint64_t p = position;
     for (int k = 0; k < n; ++k) {
         const uint32_t index = static_cast<uint32_t>(p >> 32);
-        const float t = static_cast<float>(static_cast<uint32_t>(p)) * kFractionScale;
+        // The top 31 bits of the fraction convert as a signed int: cheaper.
+        const float t = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(p) >> 1)) * kHalfFractionScale;
         if constexpr (Channels == 1) {
             const float a = s[index], b = s[index + 1];
             const float x = a + (b - a) * t;
             acc[2 * k] += x * gl;
             acc[2 * k + 1] += x * gr;
         } else {
-            const int16_t* f = s + 2 * index;
+            const float* f = s + 2 * index;
             const float l = f[0] + (f[2] - f[0]) * t;
             const float r = f[1] + (f[3] - f[1]) * t;
             acc[2 * k] += l * gl;
@@ -157,7 +161,7 @@ void MixSpan(const int16_t* s, uint64_t& position, uint64_t step, float gl, floa
 void MixOne(const Voice& v, uint32_t index, uint32_t next, uint32_t fraction, float* acc)
 {
     const float t = static_cast<float>(fraction) * kFractionScale;
-    const int16_t* s = v.samples.data();
+    const float* s = v.samples.data();
     const int c = v.channels;
     const float l0 = s[index * c], l1 = s[next * c];
     const float r0 = s[index * c + c - 1], r1 = s[next * c + c - 1];
