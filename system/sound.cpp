@@ -187,6 +187,7 @@ SoundSlot gSoundSlots[kSoundSlotCount] = {
 SoundSlot gSpeechChannel = {};
 float gSoundMasterVolume = 100.0f;
 uint8_t gSoundMissionMarker = 0;
+int32_t gSoundMuteCount = 0;
 
 void SoundInit()
 {

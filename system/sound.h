@@ -55,6 +55,7 @@ extern SoundSlot gSoundSlots[kSoundSlotCount];
 extern SoundSlot gSpeechChannel;
 extern float gSoundMasterVolume;   // 100 = full; the options screen sets it
 extern uint8_t gSoundMissionMarker; // on after start-up's preloads
+extern int32_t gSoundMuteCount;     // above 0: positional sounds are silent
 
 // Opens the audio output; without one the sound setting goes off, silently.
 void SoundInit();
