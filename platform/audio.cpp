@@ -92,7 +92,13 @@ bool FormatSupported(const AudioFormat& f)
            f.samplesPerSec >= kAudioMinFrequency && f.samplesPerSec <= kAudioMaxFrequency;
 }
 
-// Converts whole frames of source bytes to 16-bit samples.
+// Bytes of one frame of a supported format.
+uint32_t BytesPerFrame(const AudioFormat& f)
+{
+    return static_cast<uint32_t>(f.channels) * f.bitsPerSample / 8u;
+}
+
+// Converts whole frames of source bytes to samples in 16-bit units.
 void Convert(const AudioFormat& f, const uint8_t* bytes, uint32_t frames, float* out)
 {
     const uint32_t count = frames * f.channels;
@@ -119,7 +125,7 @@ AudioBuffer Allocate(const AudioFormat& f, bool stream, uint32_t frames)
         v.used = true;
         v.stream = stream;
         v.channels = f.channels;
-        v.bytesPerFrame = static_cast<uint16_t>(f.channels * f.bitsPerSample / 8);
+        v.bytesPerFrame = static_cast<uint16_t>(BytesPerFrame(f));
         v.rate = f.samplesPerSec;
         v.frames = frames;
         v.samples.resize(static_cast<std::size_t>(frames) * f.channels);
@@ -176,6 +182,15 @@ void MixStatic(Voice& v, float* acc, int frames)
     const bool heard = v.gainLeft != 0.0f || v.gainRight != 0.0f;
     int i = 0;
     while (i < frames && v.playing) {
+        // A step of several frames can carry the position past the end.
+        if (v.position >= end) {
+            if (!v.looping) {
+                v.playing = false;
+                v.position = 0;
+                break;
+            }
+            v.position %= end;
+        }
         if (v.position < seam) {
             const uint64_t before = (seam - v.position + v.step - 1) / v.step;
             const int n = static_cast<int>(std::min<uint64_t>(before, static_cast<uint64_t>(frames - i)));
@@ -194,14 +209,12 @@ void MixStatic(Voice& v, float* acc, int frames)
             MixOne(v, index, v.looping ? 0 : index, static_cast<uint32_t>(v.position), acc + 2 * i);
         v.position += v.step;
         ++i;
-        if (v.position >= end) {
-            if (v.looping) {
-                v.position %= end;
-            } else {
-                v.playing = false;
-                v.position = 0;
-            }
-        }
+    }
+    if (v.position >= end && !v.looping) {
+        v.playing = false;
+        v.position = 0;
+    } else if (v.position >= end) {
+        v.position %= end;
     }
 }
 
@@ -327,10 +340,9 @@ void AudioRender(int16_t* out, int frames)
 AudioBuffer AudioCreateBuffer(const AudioFormat& format, const uint8_t* data, uint32_t bytes)
 {
     std::lock_guard<std::mutex> hold(gMixer.lock);
-    const uint32_t bytesPerFrame = format.channels * format.bitsPerSample / 8u;
-    const uint32_t frames = bytesPerFrame ? bytes / bytesPerFrame : 0;
-    if (!data)
+    if (!data || !FormatSupported(format))
         return 0;
+    const uint32_t frames = bytes / BytesPerFrame(format);
     AudioBuffer handle = Allocate(format, false, frames);
     if (handle)
         Convert(format, data, frames, Find(handle)->samples.data());
@@ -340,8 +352,9 @@ AudioBuffer AudioCreateBuffer(const AudioFormat& format, const uint8_t* data, ui
 AudioBuffer AudioCreateStream(const AudioFormat& format, uint32_t capacityBytes)
 {
     std::lock_guard<std::mutex> hold(gMixer.lock);
-    const uint32_t bytesPerFrame = format.channels * format.bitsPerSample / 8u;
-    return Allocate(format, true, bytesPerFrame ? capacityBytes / bytesPerFrame : 0);
+    if (!FormatSupported(format))
+        return 0;
+    return Allocate(format, true, capacityBytes / BytesPerFrame(format));
 }
 
 void AudioRelease(AudioBuffer buffer)
