@@ -230,6 +230,20 @@ void MixStream(Voice& v, float* acc, int frames)
     }
 }
 
+// Applies a change to a valid buffer under the lock, then brings its
+// gains and step up to date; false for an invalid handle.
+template <typename Change>
+bool ChangeVoice(AudioBuffer buffer, Change change)
+{
+    std::lock_guard<std::mutex> hold(gMixer.lock);
+    Voice* v = Find(buffer);
+    if (!v)
+        return false;
+    change(*v);
+    UpdateVoice(*v);
+    return true;
+}
+
 void Callback(void*, Uint8* stream, int length)
 {
     AudioRender(reinterpret_cast<int16_t*>(stream), length / 4);
@@ -369,67 +383,40 @@ void AudioRelease(AudioBuffer buffer)
 
 bool AudioPlay(AudioBuffer buffer, bool loop)
 {
-    std::lock_guard<std::mutex> hold(gMixer.lock);
-    Voice* v = Find(buffer);
-    if (!v)
-        return false;
-    v->looping = loop;
-    v->playing = true;
-    return true;
+    return ChangeVoice(buffer, [loop](Voice& v) {
+        v.looping = loop;
+        v.playing = true;
+    });
 }
 
 bool AudioStop(AudioBuffer buffer)
 {
-    std::lock_guard<std::mutex> hold(gMixer.lock);
-    Voice* v = Find(buffer);
-    if (!v)
-        return false;
-    v->playing = false;
-    return true;
+    return ChangeVoice(buffer, [](Voice& v) { v.playing = false; });
 }
 
 bool AudioSetPosition(AudioBuffer buffer, uint32_t byteOffset)
 {
-    std::lock_guard<std::mutex> hold(gMixer.lock);
-    Voice* v = Find(buffer);
-    if (!v)
-        return false;
-    if (!v->stream)
-        v->position = static_cast<uint64_t>(std::min(byteOffset / v->bytesPerFrame, v->frames - 1)) << 32;
-    return true;
+    return ChangeVoice(buffer, [byteOffset](Voice& v) {
+        if (!v.stream)
+            v.position = static_cast<uint64_t>(std::min(byteOffset / v.bytesPerFrame, v.frames - 1)) << 32;
+    });
 }
 
 bool AudioSetVolume(AudioBuffer buffer, int32_t volume)
 {
-    std::lock_guard<std::mutex> hold(gMixer.lock);
-    Voice* v = Find(buffer);
-    if (!v)
-        return false;
-    v->volume = std::clamp(volume, kAudioSilent, 0);
-    UpdateVoice(*v);
-    return true;
+    return ChangeVoice(buffer, [volume](Voice& v) { v.volume = std::clamp(volume, kAudioSilent, 0); });
 }
 
 bool AudioSetPan(AudioBuffer buffer, int32_t pan)
 {
-    std::lock_guard<std::mutex> hold(gMixer.lock);
-    Voice* v = Find(buffer);
-    if (!v)
-        return false;
-    v->pan = std::clamp(pan, -10000, 10000);
-    UpdateVoice(*v);
-    return true;
+    return ChangeVoice(buffer, [pan](Voice& v) { v.pan = std::clamp(pan, -10000, 10000); });
 }
 
 bool AudioSetFrequency(AudioBuffer buffer, uint32_t frequency)
 {
-    std::lock_guard<std::mutex> hold(gMixer.lock);
-    Voice* v = Find(buffer);
-    if (!v)
-        return false;
-    v->frequency = frequency == 0 ? 0 : std::clamp(frequency, kAudioMinFrequency, kAudioMaxFrequency);
-    UpdateVoice(*v);
-    return true;
+    return ChangeVoice(buffer, [frequency](Voice& v) {
+        v.frequency = frequency == 0 ? 0 : std::clamp(frequency, kAudioMinFrequency, kAudioMaxFrequency);
+    });
 }
 
 bool AudioGetStatus(AudioBuffer buffer, AudioStatus* status)
