@@ -29,9 +29,10 @@ bool SoundOn()
     return gSettings.sound != 0;
 }
 
+// A number with bit 0x8000 set (a "no sound" mark) lies above the table.
 SoundSlot* SlotOf(int32_t number)
 {
-    if (number < 0 || number >= kSoundSlotCount || (number & 0x8000))
+    if (number < 0 || number >= kSoundSlotCount)
         return nullptr;
     return &gSoundSlots[number];
 }

@@ -42,7 +42,7 @@ uint8_t gSimSuspend;
 int32_t gDirectorHold;
 uint8_t gStopSimulationPass;
 int32_t gSimulationPassCount;
-uint8_t gEngineSoundEnabled;
+uint8_t gEngineSoundEnabled = 255;
 int32_t gEngineVolume = platform::kAudioSilent;
 ProximityThreat gProximityThreats[kProximityThreats];
 int32_t gProximityAlarmCountdown;

@@ -36,7 +36,7 @@ protected:
     void TearDown() override
     {
         gPlayerCamera = nullptr;
-        gEngineSoundEnabled = 0;
+        gEngineSoundEnabled = 255;
         gEngineVolume = -10000;
         gSoundMuteCount = 0;
         gProximityAlarmCountdown = 0;

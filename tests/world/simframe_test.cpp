@@ -66,8 +66,8 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     gPlayerItem = gControlledItem = a;
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "EncounterStep",
-                              "UpdateSceneLights", "DirectorUpdate", "UpdateShipSystems",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
+                              "EncounterStep", "UpdateSceneLights", "DirectorUpdate", "UpdateShipSystems",
                               "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
                               "TestAllCollisions", "ReadPlayerInput",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
@@ -77,9 +77,9 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
 
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "DirectorUpdate", "CountShipsByType",
-                              "UpdateContactList", "PrepareCollisionFrame", "TestAllCollisions",
-                              "ReadPlayerInput"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
+                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
+                              "TestAllCollisions", "ReadPlayerInput"}));
 }
 
 TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {
