@@ -44,6 +44,7 @@ StatementTraceHook gTraceHook = nullptr;
 std::span<const StatementRow> (*const kStatementModules[])() = {
     FlowStatementRows,
     VariableStatementRows,
+    DamageStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

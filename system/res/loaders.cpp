@@ -277,9 +277,19 @@ void* TextLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 // slot, whose buffer the sound module loads from the file. The sound module
 // releases the buffer (a mission's sounds at the end screen) before the
 // resource manager takes the block back.
-int32_t SoundSize(const char*)
+int32_t SoundSize(const char* name)
 {
-    return static_cast<int32_t>(sizeof(SoundSlot));
+    WavFile* file;
+    WaveFormat* format;
+    RiffChunk riff, data;
+    if (WavOpen(name, &file, &format, &riff) != kWavOk)
+        return 0;
+    // A file whose data ends early has nothing to load.
+    int32_t size = 0;
+    if (WavFindData(file, &data, &riff) == kWavOk && WavDataInFile(file, &data))
+        size = static_cast<int32_t>(sizeof(SoundSlot));
+    WavClose(file, format);
+    return size;
 }
 
 void* SoundLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)

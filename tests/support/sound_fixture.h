@@ -8,6 +8,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tone.h"
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,23 @@ public:
         platform::AudioStatus status{};
         platform::AudioGetStatus(slot.buffer, &status);
         return status;
+    }
+
+    // Loads numbered slots with the tone, so that plays of them are heard.
+    void LoadSlots(std::initializer_list<int> slots) const
+    {
+        for (int slot : slots)
+            SoundLoadFile(&gSoundSlots[slot], tonePath.c_str());
+    }
+
+    // True when the slot was started since the last call (it is playing):
+    // stops it, so that each start counts once.
+    static bool TakePlay(int slot)
+    {
+        if (!SoundIsPlaying(&gSoundSlots[slot]))
+            return false;
+        SoundStop(&gSoundSlots[slot]);
+        return true;
     }
 
     const ScratchFolder& Folder() const { return folder_; }
