@@ -170,7 +170,7 @@ bool PositionalSoundSilenced() {
 // Each item with a sound slot is heard at its place; a slot shared by
 // several items belongs to the nearest.
 void PositionalSoundPass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         SoundSlot* slot = item->avatar ? item->avatar->soundSlot : nullptr;
         if (!slot)
             return true;

@@ -9,6 +9,7 @@
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "world/scenelist.h"
+#include "world/physics.h"
 #include "world/simframe.h"
 
 #include <filesystem>
