@@ -25,6 +25,7 @@
 #include "world/lds.h"
 #include "world/messages.h"
 #include "world/physics.h"
+#include "world/playerinput.h"
 #include "world/pools.h"
 #include "world/records.h"
 #include "world/scenelist.h"
@@ -199,11 +200,11 @@ void EcmFlareBehaviour(SceneItem* item) {
     Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     const float dt = gFrameClock.frameSeconds;
-    avatar->params[kParamAge] += gFrameClock.frameTicks;
     if (avatar->params[kParamAge] < kFlareGrowTicks)
         sim->radius += kFlareGrowth * dt;
     else
         sim->radius = std::max(sim->radius - kFlareGrowth * dt, 0.0f);
+    avatar->params[kParamAge] += gFrameClock.frameTicks;
     if (avatar->root)
         avatar->root->radius = sim->radius;
     BallisticStep(item);
@@ -480,6 +481,7 @@ void NearPlayerMark(SceneItem* item) {
     if (VecLength(Between(item->sim->position, gPlayerItem->sim->position)) >= kMarkRange)
         return;
     item->flags = static_cast<int16_t>(item->flags | kItemJumpCheck);
+    gPlayerInput.jumpTarget = item;
     gPlayerItem->flags = static_cast<int16_t>(gPlayerItem->flags | kItemJumpCheck);
 }
 
