@@ -15,7 +15,10 @@
 #include "system/joystick.h"
 #include "system/mainwindow.h"
 #include "system/settings.h"
+#include "script/symbols.h"
 #include "tests/support/world_fixture.h"
+#include "world/behaviours.h"
+#include "world/digest.h"
 #include "world/floatingorigin.h"
 #include "world/physics.h"
 #include "world/playerinput.h"
@@ -474,4 +477,75 @@ TEST_F(PlayerInputTest, RotationDampingToggles) {
     ship_->sim->thrust = {1, 2, 3};
     ClearThrustDemand(ship_);
     EXPECT_EQ(ship_->sim->thrust.z, 0.0f);
+}
+
+namespace {
+
+// The course of the headless flight: keys held over frame ranges (frames
+// of 5 hundredths).
+struct Hold {
+    SDL_Scancode key;
+    int from, to; // down at frame `from`, up at frame `to`
+};
+const Hold kCourse[] = {
+    {SDL_SCANCODE_SPACE, 0, 80},   {SDL_SCANCODE_KP_3, 140, 160}, {SDL_SCANCODE_SPACE, 160, 200},
+    {SDL_SCANCODE_KP_8, 300, 315}, {SDL_SCANCODE_SPACE, 315, 340},
+};
+constexpr int kCourseFrames = 460;
+
+} // namespace
+
+TEST_F(PlayerInputTest, InjectedKeysFlyTheShipThroughThreeWaypointsTheSameWayTwice) {
+    auto fly = [this](uint64_t* digest) {
+        WorldTest::TearDown();
+        WorldTest::SetUp();
+        ResetInput();
+        gPlayerInput = PlayerInput{};
+        ResetPlayerInput();
+        ship_ = MakeItem(SIM_MAIN, CONTROL_MAIN);
+        MakeShip(ship_);
+        InitFlightModel(ship_->sim->flightModel, 2000, 10, 200, 1e8f, 60, 60, 60, 100);
+        gPlayerItem = gControlledItem = ship_;
+        SceneItem* waypoints[3];
+        // On the course the keys fly: the last one only after the turn and
+        // the climb.
+        const Vector3 places[3] = {{0, 0, 70000}, {21500, 0, 114000}, {59900, 9700, 187500}};
+        for (int i = 0; i < 3; ++i) {
+            SceneItem* w = waypoints[i] = MakeItem(nullptr, RunWaypoint);
+            w->sim->position = {places[i].x, places[i].y, places[i].z};
+            w->avatar->root->model = reinterpret_cast<hx_model*>(AllocHUD());
+            if (i > 0)
+                waypoints[i - 1]->avatar->params[2] = static_cast<int32_t>(ItemHandle(w));
+        }
+        gScriptVars.waypointCount = gScriptVars.waypointStartCount = 3;
+        int reachedAt[3] = {-1, -1, -1};
+        for (int frame = 0; frame < kCourseFrames; ++frame) {
+            for (const Hold& h : kCourse) {
+                if (frame == h.from)
+                    Key(h.key, true);
+                if (frame == h.to)
+                    Key(h.key, false);
+            }
+            Frame();
+            for (int i = 0; i < 3; ++i)
+                if (reachedAt[i] < 0 && gScriptVars.waypointCount == 2 - i)
+                    reachedAt[i] = frame;
+        }
+        // The chain's links are handles, whose allocation serials differ
+        // from one run to the next within one process.
+        for (SceneItem* w : waypoints)
+            w->avatar->params[2] = 0;
+        *digest = WorldStateDigest();
+        const int left = gScriptVars.waypointCount;
+        gScriptVars = ScriptVariables{};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_GE(reachedAt[i], 0) << "waypoint " << i;
+        EXPECT_LT(reachedAt[0], reachedAt[1]);
+        EXPECT_LT(reachedAt[1], reachedAt[2]);
+        return left;
+    };
+    uint64_t first = 0, second = 0;
+    EXPECT_EQ(fly(&first), 0);
+    EXPECT_EQ(fly(&second), 0);
+    EXPECT_EQ(first, second);
 }
