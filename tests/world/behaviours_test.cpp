@@ -160,6 +160,30 @@ TEST_F(WorldTest, TheInterdictionJoltStaysWithinFiveTimesItsDraws) {
     EXPECT_LE(std::fabs(ship->sim->turnRates.x), 10.0f);
 }
 
+TEST_F(WorldTest, AnLdsInterdictorMissileChasesInLdsAndBecomesAnInhibitor) {
+    SceneItem* missile = MakeItem(SIM_MAIN, SteerLdsiMissile);
+    InitFlightModel(&MakeShip(missile)->flightModel, 100, 10, 200, 1e8f, 30, 30, 30, 100);
+    SceneItem* target = MakeItem();
+    target->sim->position = {0, 0, 5e6};
+    missile->sim->target = target;
+    missile->sim->ldsSpool = 50;
+    SteerLdsiMissile(missile);
+    EXPECT_EQ(missile->sim->flags & kSimLdsEngaged, 0u); // spooling: nothing yet
+    missile->sim->ldsSpool = 0;
+    SteerLdsiMissile(missile);
+    EXPECT_NE(missile->sim->flags & kSimLdsEngaged, 0u);
+    EXPECT_GT(missile->sim->ldsTargetSpeed, 0.0f);
+    EXPECT_EQ(missile->control, SteerLdsiMissile);
+    EXPECT_GT(missile->sim->ldsSpool, 0); // engaging spools the drive up
+    SteerLdsiMissile(missile);
+    EXPECT_EQ(missile->control, SteerLdsiMissile);
+    missile->sim->ldsSpool = 0;
+    target->sim->position = {0, 0, 9e5}; // within 1,000,000
+    SteerLdsiMissile(missile);
+    EXPECT_EQ(missile->control, LdsInhibitorBehaviour);
+    EXPECT_GE(missile->avatar->params[9], 2500000);
+}
+
 TEST_F(WorldTest, TheMissileFuseBurstsOnlyArmedAndClose) {
     struct Case {
         bool armed;

@@ -549,3 +549,40 @@ TEST_F(PlayerInputTest, InjectedKeysFlyTheShipThroughThreeWaypointsTheSameWayTwi
     EXPECT_EQ(fly(&second), 0);
     EXPECT_EQ(first, second);
 }
+
+TEST_F(PlayerInputTest, TheSpeedSetPointKeysRepeatOnlyWhileASetPointIsOn) {
+    Key(SDL_SCANCODE_EQUALS, true);
+    Frames(4);
+    EXPECT_EQ(CountRecordedCalls("IncreaseSpeedSetpoint"), 1u); // held, set-point 0: once
+    Key(SDL_SCANCODE_EQUALS, false);
+    Frame();
+    ship_->sim->ldsTargetSpeed = 500;
+    ClearCallTrace();
+    Key(SDL_SCANCODE_KP_MINUS, true);
+    Frames(4, 1); // every 3 hundredths: frames 1 and 4
+    EXPECT_EQ(CountRecordedCalls("DecreaseSpeedSetpoint"), 2u);
+    Frames(2, 5);
+    EXPECT_EQ(CountRecordedCalls("DecreaseSpeedSetpoint"), 4u);
+    Key(SDL_SCANCODE_KP_MINUS, false);
+}
+
+TEST_F(PlayerInputTest, InTheWeaponViewButtonTwoAimsAndOtherwiseTheDemandsSettle) {
+    CurrentStation = 3;
+    ship_->rollDemand = ship_->pitchDemand = ship_->yawDemand = 80;
+    Frame();
+    EXPECT_EQ(ship_->rollDemand, 70.0f); // x 7/8
+    EXPECT_EQ(ship_->yawDemand, 70.0f);
+    gTurnInputs = {-40, 24, 0};
+    gPlayerInput.rotationDamping = 255;
+    platform::VirtualJoystickSetButton(1, true);
+    ship_->yawDemand = ship_->pitchDemand = 0;
+    SteerFromInput(ship_); // button 2 read by the last frame's poll
+    Frame();
+    EXPECT_GT(ship_->yawDemand, 0.0f); // toward -A
+    gPlayerInput.viewLocked = 255; // a locked view is no weapon view
+    ship_->rollDemand = 80;
+    Frame();
+    EXPECT_NE(ship_->rollDemand, 70.0f);
+    platform::VirtualJoystickSetButton(1, false);
+    CurrentStation = 0;
+}
