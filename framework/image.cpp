@@ -9,6 +9,7 @@
 
 #include "framework/diag.h"
 #include "framework/drivers/memory_device.h"
+#include "framework/drivers/recording_renderer.h"
 #include "framework/fw_state.h"
 #include "framework/host.h"
 #include "framework/list.h"
@@ -32,6 +33,7 @@ constexpr const char* kCutExtensions[] = {".dll", ".so", ".bdd", ".bed"};
 // The standard drivers linked into the framework; the rest is room for more.
 hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers] = {
     {kHxMemoryDeviceName, HxMemoryDriverBegin},
+    {kHxRecordingDeviceName, HxRecordingDriverBegin},
 };
 int loadDepth;
 
