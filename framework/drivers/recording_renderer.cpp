@@ -29,11 +29,9 @@ struct Controls {
 };
 Controls controls;
 
-void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Log(const char* format, ...)
+void Write(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Write(const char* format, ...)
 {
-    if (!controls.logging)
-        return;
     char line[1024];
     va_list args;
     va_start(args, format);
@@ -41,6 +39,13 @@ void Log(const char* format, ...)
     va_end(args);
     controls.log.emplace_back(line);
 }
+
+// The arguments are only worked out when the log is on.
+#define Log(...)                                                               \
+    do {                                                                       \
+        if (controls.logging)                                                  \
+            Write(__VA_ARGS__);                                                \
+    } while (0)
 
 const char* TokenName(hx_token t)
 {
