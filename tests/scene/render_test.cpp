@@ -345,3 +345,89 @@ TEST_F(HxRender, OutcodesMarkEachClipPlaneAndScreenPositionsComeOnlyForPointsOnS
     HxModelToScreenQuery(&m);
     EXPECT_TRUE(Log({"query"}).empty());
 }
+
+TEST_F(HxRender, ClipPlanesGoToTheRendererInScreenSpaceAndTheEnvironmentAsAMatrix)
+{
+    hx_actor* plane = Child(world, HX_ACTOR_CLIP_PLANE, "clip", 0, 0, 0);
+    EXPECT_EQ(HxClipPlaneEnable(plane), 1);
+    EXPECT_EQ(HxEnvironmentSet(world), nullptr);
+    HxZbSceneRender(world, camera, colour, depth);
+    std::vector<std::string> clip = Log({"parts CLIP", "part CLIP", "part MATRIX 0 VIEW_TO_ENV"});
+    ASSERT_EQ(clip.size(), 3u);
+    // The plane z = 0 of the world, 10 in front of the camera: in screen
+    // space a plane of constant z.
+    EXPECT_EQ(clip[0].rfind("parts CLIP 0 TYPE_T=PLANE PLANE_V4_F=(0 0 ", 0), 0u) << clip[0];
+    EXPECT_EQ(clip[1], "part MATRIX 0 VIEW_TO_ENVIRONMENT_M34_F=(1 -0 0 -0 1 -0 0 -0 1 -0 -0 10)");
+    EXPECT_EQ(clip[2], "part MATRIX 0 VIEW_TO_ENVIRONMENT_HINT_T=NONE");
+    HxClipPlaneDisable(plane);
+    HxEnvironmentSet(HxActorAllocate(HX_ACTOR_NONE, nullptr)); // not under the world
+    HxZbSceneRender(world, camera, colour, depth);
+    EXPECT_EQ(Log({"parts CLIP", "part CLIP", "part MATRIX 0 VIEW_TO_ENV"}),
+              (std::vector<std::string>{"part CLIP 0 TYPE_T=NONE", "part MATRIX 0 VIEW_TO_ENVIRONMENT_HINT_T=DONT_CARE"}));
+}
+
+TEST_F(HxRender, MoreEnabledLightsThanSlotsAreReported)
+{
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(HxLightEnable(HxActorAllocate(HX_ACTOR_LIGHT, nullptr)), i + 1);
+    EXPECT_EQ(HxLightEnable(HxActorAllocate(HX_ACTOR_LIGHT, nullptr)), 0);
+    EXPECT_TRUE(HxDiagLog::Saw("too many enabled lights"));
+    hx_actor* horizon = HxActorAllocate(HX_ACTOR_HORIZON_PLANE, nullptr);
+    EXPECT_EQ(HxHorizonPlaneEnable(horizon), 1);
+    HxHorizonPlaneDisable(horizon);
+    EXPECT_EQ(v1db.enabled_horizon_planes.count, 0);
+}
+
+TEST_F(HxRender, AZSortRenderWithoutBucketSupportIsReported)
+{
+    HxZbEnd();
+    HxRecordingBucketsSet(false);
+    char heap[64];
+    ASSERT_EQ(HxZsBegin(0, heap, sizeof heap), heap);
+    Child(world, HX_ACTOR_MODEL, "m", 0, 0, 0);
+    HxZsSceneRender(world, camera, colour);
+    EXPECT_TRUE(HxDiagLog::Saw("Renderer does not support buckets"));
+    HxZsEnd();
+}
+
+TEST_F(HxRender, ATableTakingItsRangeFromOneModelTakesItAtItsFirstVisit)
+{
+    char heap[64];
+    ASSERT_EQ(HxZsBegin(0, heap, sizeof heap), heap);
+    hx_order_table* table = HxOrderTableAllocate(8, HX_OTF_DEPTH_SECOND | HX_OTF_SORT_NEAR, HX_OTS_AVERAGE);
+    hx_actor* near = Child(world, HX_ACTOR_MODEL, "near", 0, 0, 0);
+    hx_actor* far = Child(world, HX_ACTOR_MODEL, "far", 0, 0, -5);
+    near->render_data = table;
+    far->render_data = table;
+    HxZsSceneRender(world, camera, colour);
+    // The first model drawn is "far" (children in list order): the default
+    // cube 15 in front, so w runs from 14 to 16.
+    EXPECT_NEAR(table->min_z, 14, 1e-4);
+    EXPECT_NEAR(table->max_z, 16, 1e-4);
+    EXPECT_NEAR(table->sort_z, 14, 1e-4);
+    HxZsEnd();
+}
+
+TEST_F(HxRender, ThePrimaryTableInterleavesItsBucketsWithTheOtherTables)
+{
+    hx_order_table* primary = HxOrderTableAllocate(4, 0, 1);
+    primary->min_z = 0, primary->max_z = 8;
+    hx_order_table* beyond = HxOrderTableAllocate(2, 0, 1);
+    hx_order_table* middle = HxOrderTableAllocate(3, 0, 1);
+    beyond->sort_z = 9, middle->sort_z = 5;
+    void* primitive[1] = {};
+    HxOrderTablePrimitiveInsert(primary, primitive, 3);
+    HxOrderTablePrimitiveInsert(primary, primitive, 0);
+    primary->visits = 1;
+    HxPrimaryOrderTableSet(primary);
+    HxOrderTableListInsert(primary); // never part of the list
+    HxOrderTableListInsert(middle);
+    HxOrderTableListInsert(beyond);
+    Log();
+    HxOrderTablesRender();
+    // beyond (9 >= 8); bucket 3; z 6; bucket 2 empty, z 4: middle; ... bucket 0.
+    EXPECT_EQ(Log(), (std::vector<std::string>{"buckets 2 used=0", "buckets 1 used=1", "buckets 3 used=0",
+                                               "buckets 1 used=1"}));
+    EXPECT_EQ(primary->visits, 0);
+    HxPrimaryOrderTableClear();
+}
