@@ -732,6 +732,16 @@ int OnActorTypeData(hx_datafile*, uint32_t id, uint32_t, uint32_t)
         HxResFree(record);
         return Missing(HxDfChunkName(id), "actor");
     }
+    // Everything that reads type data reads it as the actor's type says.
+    const bool fits = id == kActorLight    ? a->type == HX_ACTOR_LIGHT
+                      : id == kActorCamera ? a->type == HX_ACTOR_CAMERA
+                      : id == kActorBounds ? a->type == HX_ACTOR_BOUNDS || a->type == HX_ACTOR_BOUNDS_CORRECT
+                                           : a->type == HX_ACTOR_CLIP_PLANE;
+    if (!fits) {
+        HxFailure("%s: an actor of type %u cannot take it", HxDfChunkName(id), a->type);
+        HxResFree(record);
+        return int(HXE_FAIL);
+    }
     // The record goes with its actor.
     HxResAdd(a, record);
     a->type_data = record;
