@@ -36,8 +36,11 @@ struct Scene {
 
 // A grid of 26 x 40 vertices bent into a tube: 2,000 faces in 4 materials,
 // with shared smoothing so corners weld.
-hx_model* Tube(hx_material** materials)
+hx_model* Tube()
 {
+    hx_material* materials[4];
+    for (auto& material : materials)
+        material = HxMaterialAdd(HxMaterialAllocate(nullptr));
     constexpr int kRings = 26, kAround = 40;
     hx_model* m = HxModelAllocate("tube", kRings * kAround, (kRings - 1) * kAround * 2);
     m->flags = HX_MODF_UPDATEABLE;
@@ -68,10 +71,7 @@ hx_model* Tube(hx_material** materials)
 void BM_PrepareModel2000Faces(benchmark::State& state)
 {
     Scene scene;
-    hx_material* materials[4];
-    for (auto& m : materials)
-        m = HxMaterialAdd(HxMaterialAllocate(nullptr));
-    hx_model* m = Tube(materials);
+    hx_model* m = Tube();
     for (auto _ : state) {
         HxModelUpdate(m, HX_MODU_ALL);
         benchmark::DoNotOptimize(m->prepared);
@@ -83,10 +83,7 @@ BENCHMARK(BM_PrepareModel2000Faces);
 void BM_QuickUpdatePositions2000Faces(benchmark::State& state)
 {
     Scene scene;
-    hx_material* materials[4];
-    for (auto& m : materials)
-        m = HxMaterialAdd(HxMaterialAllocate(nullptr));
-    hx_model* m = Tube(materials);
+    hx_model* m = Tube();
     HxModelUpdate(m, HX_MODU_ALL);
     for (auto _ : state) {
         m->vertices[0].p.x += 0.001f;

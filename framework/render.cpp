@@ -389,6 +389,17 @@ hx_render_bounds_cbfn InstallBoundsCallback(hx_render_bounds_cbfn callback)
     return previous;
 }
 
+// The callback, once the renderer of the mode has begun.
+hx_render_bounds_cbfn CheckedBoundsCallback(hx_render_bounds_cbfn callback, hx_bool begun, const char* early)
+{
+    HX_CHECK_AS(callback != nullptr, "new_cbfn != NULL", "render", 600, nullptr);
+    if (!begun) {
+        HxFailure("%s", early);
+        return nullptr;
+    }
+    return InstallBoundsCallback(callback);
+}
+
 } // namespace
 
 hx_error HxZbSceneRender(hx_actor* world, hx_actor* camera, hx_pixelmap* colour, hx_pixelmap* depth)
@@ -425,22 +436,12 @@ hx_error HxZsSceneRenderEnd()
 
 hx_render_bounds_cbfn HxZbSetRenderBoundsCallback(hx_render_bounds_cbfn callback)
 {
-    HX_CHECK_AS(callback != nullptr, "new_cbfn != NULL", "render", 600, nullptr);
-    if (!v1db.zb_active) {
-        HxFailure("HxZbSetRenderBoundsCallback called before HxZbBegin");
-        return nullptr;
-    }
-    return InstallBoundsCallback(callback);
+    return CheckedBoundsCallback(callback, v1db.zb_active, "HxZbSetRenderBoundsCallback called before HxZbBegin");
 }
 
 hx_render_bounds_cbfn HxZsSetRenderBoundsCallback(hx_render_bounds_cbfn callback)
 {
-    HX_CHECK_AS(callback != nullptr, "new_cbfn != NULL", "render", 610, nullptr);
-    if (!v1db.zs_active) {
-        HxFailure("HxZsSetRenderBoundsCallback called before HxZsBegin");
-        return nullptr;
-    }
-    return InstallBoundsCallback(callback);
+    return CheckedBoundsCallback(callback, v1db.zs_active, "HxZsSetRenderBoundsCallback called before HxZsBegin");
 }
 
 hx_render_bounds_cbfn HxRenderBoundsCallbackSet(hx_render_bounds_cbfn callback)

@@ -1059,27 +1059,55 @@ int Save(const char* name, uint32_t fileType, T** items, int n, WriteOne write)
     return w.error ? 0 : 1;
 }
 
-template <typename T>
-std::vector<T*> Registered(int (*enumerate)(const char*, hx_enum_cbfn, void*))
+// The items, or with null every registered one (oldest first) when the
+// kind has a registry; each checked, then written.
+template <typename T, typename WriteOne>
+int SaveMany(const char* name, T** items, int n, int (*enumerate)(const char*, hx_enum_cbfn, void*),
+             bool (*check)(T*), uint32_t fileType, WriteOne write)
 {
     std::vector<T*> all;
-    enumerate(
-        nullptr,
-        [](void* record, void* arg) {
-            static_cast<std::vector<T*>*>(arg)->push_back(static_cast<T*>(record));
+    if (!items && enumerate) {
+        enumerate(
+            nullptr,
+            [](void* record, void* arg) {
+                static_cast<std::vector<T*>*>(arg)->push_back(static_cast<T*>(record));
+                return 0;
+            },
+            &all);
+        std::reverse(all.begin(), all.end());
+        items = all.data();
+        n = int(all.size());
+    }
+    for (int i = 0; i < n; ++i)
+        if (!items || !check(items[i]))
             return 0;
-        },
-        &all);
-    std::reverse(all.begin(), all.end()); // oldest first
-    return all;
+    return Save(name, fileType, items, n, write) ? n : 0;
+}
+
+template <typename T>
+T* LoadOne(const char* name, int type)
+{
+    void* found = nullptr;
+    return LoadMany(name, type, &found, 1) == 1 ? static_cast<T*>(found) : nullptr;
+}
+
+template <typename T>
+bool Present(T* item)
+{
+    return item != nullptr;
+}
+
+void WriteActorTree(Writer& w, hx_actor* a)
+{
+    WriteActor(w, a);
+    w.End();
 }
 
 } // namespace
 
 hx_model* HxModelLoad(const char* name)
 {
-    hx_model* m = nullptr;
-    return HxModelLoadMany(name, &m, 1) == 1 ? m : nullptr;
+    return LoadOne<hx_model>(name, kStackModel);
 }
 
 int HxModelLoadMany(const char* name, hx_model** out, int max)
@@ -1094,22 +1122,12 @@ int HxModelSave(const char* name, hx_model* model)
 
 int HxModelSaveMany(const char* name, hx_model** models, int n)
 {
-    std::vector<hx_model*> all;
-    if (!models) {
-        all = Registered<hx_model>(HxModelEnum);
-        models = all.data();
-        n = int(all.size());
-    }
-    for (int i = 0; i < n; ++i)
-        if (!Writable(models[i]))
-            return 0;
-    return Save(name, HX_FILE_TYPE_MODEL, models, n, WriteModel) ? n : 0;
+    return SaveMany(name, models, n, HxModelEnum, Writable, HX_FILE_TYPE_MODEL, WriteModel);
 }
 
 hx_material* HxMaterialLoad(const char* name)
 {
-    hx_material* m = nullptr;
-    return HxMaterialLoadMany(name, &m, 1) == 1 ? m : nullptr;
+    return LoadOne<hx_material>(name, kStackMaterial);
 }
 
 int HxMaterialLoadMany(const char* name, hx_material** out, int max)
@@ -1124,22 +1142,13 @@ int HxMaterialSave(const char* name, hx_material* material)
 
 int HxMaterialSaveMany(const char* name, hx_material** materials, int n)
 {
-    std::vector<hx_material*> all;
-    if (!materials) {
-        all = Registered<hx_material>(HxMaterialEnum);
-        materials = all.data();
-        n = int(all.size());
-    }
-    for (int i = 0; i < n; ++i)
-        if (!materials[i])
-            return 0;
-    return Save(name, HX_FILE_TYPE_MATERIAL_OLD, materials, n, WriteMaterial) ? n : 0;
+    return SaveMany(name, materials, n, HxMaterialEnum, Present<hx_material>, HX_FILE_TYPE_MATERIAL_OLD,
+                    WriteMaterial);
 }
 
 hx_actor* HxActorLoad(const char* name)
 {
-    hx_actor* a = nullptr;
-    return HxActorLoadMany(name, &a, 1) == 1 ? a : nullptr;
+    return LoadOne<hx_actor>(name, kStackActor);
 }
 
 int HxActorLoadMany(const char* name, hx_actor** out, int max)
@@ -1154,15 +1163,7 @@ int HxActorSave(const char* name, hx_actor* actor)
 
 int HxActorSaveMany(const char* name, hx_actor** actors, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!actors || !actors[i])
-            return 0;
-    return Save(name, HX_FILE_TYPE_ACTORS, actors, n, [](Writer& w, hx_actor* a) {
-               WriteActor(w, a);
-               w.End();
-           })
-               ? n
-               : 0;
+    return SaveMany(name, actors, n, nullptr, Present<hx_actor>, HX_FILE_TYPE_ACTORS, WriteActorTree);
 }
 
 hx_error HxModelFileCount(const char* name, uint16_t* count)

@@ -1,46 +1,22 @@
 // Fuzz target: model, material and actor files in both encodings. Whatever
 // the bytes, loading gives records that preparation, rendering and saving
 // can use: faces naming missing vertices are reported, never read.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
 #include "framework/devlist.h"
-#include "framework/diag.h"
 #include "framework/drivers/recording_renderer.h"
-#include "framework/fw.h"
 #include "framework/pixelmap.h"
 #include "framework/scene.h"
-
-namespace {
-
-void Quiet(const char*) {}
-hx_diaghandler quiet = {"fuzz", Quiet, Quiet};
-
-} // namespace
+#include "fuzz/hx_scene_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = "/tmp/hx_scenefile_fuzz_" + std::to_string(::getpid()) + ".dat";
-    static const std::string out = path + ".out";
-    static bool begun = [] {
-        HxDiagHandlerSet(&quiet);
-        if (HxCoreBegin() != HX_OK || HxDevAdd(nullptr, kHxRecordingDeviceName, nullptr) != HX_OK)
-            return false;
-        HxRecordingLogEnable(false);
-        std::atexit([] { HxCoreEnd(); });
-        return true;
-    }();
-    if (!begun)
+    static const bool ready = HxFuzzCoreBegun() && HxDevAdd(nullptr, kHxRecordingDeviceName, nullptr) == HX_OK;
+    if (!ready)
         return 0;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    HxRecordingLogEnable(false);
+    const std::string path = HxFuzzInputFile("hx_scenefile_fuzz", data, size);
+    if (path.empty())
         return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    const std::string out = path + ".out";
 
     // A fresh scene for every input: whatever a file leaves allocated goes
     // with the scene's end.
