@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "framework/diag.h"
@@ -43,6 +44,7 @@ struct Scratch {
         bool used;
     };
     std::vector<Edge> edges;
+    std::map<uint32_t, hx_material*> keys; // material by key, to find shared keys
 };
 Scratch scratch;
 
@@ -156,6 +158,20 @@ bool PrepareFull(hx_model* model)
             model->flags |= HX_MODF_UNMATERIALED;
         if (face.smoothing == 0)
             face.smoothing = 0xFFFF;
+    }
+
+    // Keys must tell materials apart: one whose record was copied from
+    // another's shares its number and takes a fresh one here.
+    scratch.keys.clear();
+    for (int f = 0; f < nf; ++f) {
+        hx_material* m = faces[f].material;
+        if (!m)
+            continue;
+        auto [it, fresh] = scratch.keys.emplace(MaterialKey(m), m);
+        if (!fresh && it->second != m) {
+            m->sequence = ++v1db.material_sequence;
+            scratch.keys.emplace(m->sequence, m);
+        }
     }
 
     // Corners and the faces in material order.

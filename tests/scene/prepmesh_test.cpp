@@ -151,6 +151,19 @@ TEST_F(HxScene, TwoMaterialsGiveTwoGroupsEachWithItsOwnCopyOfASharedVertexInAllo
     EXPECT_EQ(m->prepared->groups[0].face_user[0], 1);
     EXPECT_EQ(m->flags & HX_MODF_UNMATERIALED, 0);
 
+    // A material copied from another shares its key until preparation
+    // tells them apart.
+    hx_material* copy = HxMaterialAllocate("copy");
+    *copy = *first;
+    SetFace(&m->faces[0], 0, 1, 2, 1, copy);
+    HxModelUpdate(m, HX_MODU_ALL);
+    EXPECT_NE(copy->sequence, first->sequence);
+    ASSERT_EQ(m->prepared->ngroups, 2);
+    EXPECT_NE(m->prepared->groups[0].material, m->prepared->groups[1].material);
+    first->sequence = 1;
+    SetFace(&m->faces[0], 0, 1, 2, 1, second);
+    HxModelUpdate(m, HX_MODU_ALL);
+
     // The block: header, groups, faces, vertices, colours, users, in the
     // sizes and roundings of the layout.
     const hx_prepared_model* pm = m->prepared;
