@@ -5,6 +5,7 @@
 // a palette change alone shows the last frame again. Screenshots of the
 // screen canvas load back equal.
 #include "system/display.h"
+#include "system/mainwindow.h"
 
 #include "framework/fw.h"
 #include "platform/display.h"
@@ -198,14 +199,26 @@ TEST_F(DisplayBackEnds, FullScreenWithoutTheSystemBufferAndInSixteenBits)
     EXPECT_EQ(gCaptured.pixels, expected);
     EXPECT_EQ(gSettings.fullScreen, 255);
 
+    // Switching back to the game restores the surfaces and redraws every window.
     EnableCallTrace(true);
     ClearCallTrace();
-    EXPECT_EQ(DisplayRestoreSurfaces(), 1);
+    WindowMessage activate;
+    activate.kind = platform::Message::ActivateApp;
+    activate.active = true;
+    MainWindowProc(activate);
     EXPECT_EQ(CountRecordedCalls("guiRequestFullRedraw"), 1u);
     EXPECT_EQ(gCaptured.frames, 2); // shown again
+    EXPECT_EQ(DisplayRestoreSurfaces(), 1);
     EnableCallTrace(false);
     DisplayClose();
     EXPECT_EQ(DisplayRestoreSurfaces(), 0);
+
+    // With "slave" the desktop's mode is kept and the frame shown in it.
+    gSettings.slave = 255;
+    gCaptured = {};
+    OpenAndPresent("-f", TestPalette());
+    EXPECT_EQ(gCaptured.pixels, expected);
+    DisplayClose();
 
     gSettings.colourDepth = 16;
     ApplyCommandLine({"-w"});
@@ -257,11 +270,32 @@ TEST_F(DisplayBackEnds, ScreenshotsAreNumberedAfterTheHighestAndLoadBackEqual)
     EXPECT_EQ(shot->palette[3 * 100 + 1], shown[100].green);
     PcxFree(shot);
 
+    // A canvas saved by name takes the palette of the game's standard picture.
+    uint8_t standard[768];
+    for (int i = 0; i < 768; ++i)
+        standard[i] = uint8_t(i * 3);
+    PcxImage* klv = PcxFromPixels(nullptr, 0, &one, 1, 1, standard);
+    ASSERT_TRUE(PcxSave("zqk\\resource\\art\\klvstd.pcx", klv));
+    PcxFree(klv);
+    std::vector<uint8_t> panelPixels(30 * 20);
+    for (std::size_t i = 0; i < panelPixels.size(); ++i)
+        panelPixels[i] = uint8_t(i % 7 == 0 ? 200 : i / 30);
+    const Canvas panel = {panelPixels.data(), 30, 20};
+    ASSERT_TRUE(CanvasSavePcx(panel, "panel.pcx"));
+    PcxImage* saved = PcxLoad("panel.pcx");
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->width, 30);
+    EXPECT_EQ(std::vector<uint8_t>(saved->pixels, saved->pixels + 600), panelPixels);
+    EXPECT_EQ(std::vector<uint8_t>(saved->palette, saved->palette + 768), std::vector<uint8_t>(standard, standard + 768));
+    PcxFree(saved);
+
     // Without its header picture a save writes nothing.
     ResetCanvasSaving();
     std::filesystem::remove("zqk/resource/art/screens/header.pcx");
+    std::filesystem::remove("zqk/resource/art/klvstd.pcx");
     EXPECT_FALSE(SaveScreenshot(ScreenCanvas()));
     EXPECT_FALSE(CanvasSavePcx(ScreenCanvas(), "x.pcx"));
+    EXPECT_FALSE(std::filesystem::exists("x.pcx"));
     ResetCanvasSaving();
 }
 
