@@ -300,7 +300,7 @@ int32_t SoundSize(const char* name)
     if (WavOpen(name, &file, &format, &riff) != kWavOk)
         return 0;
     int32_t size = 0;
-    if (WavFindData(file, &data, &riff) == kWavOk)
+    if (WavFindData(file, &data, &riff) == kWavOk && WavDataInFile(file, &data))
         size = SizeOrZero(LayoutOf(format, data.size).total);
     WavClose(file, format);
     return size;

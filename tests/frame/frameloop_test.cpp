@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -380,6 +383,41 @@ TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
     EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop
     ASSERT_EQ(gHandledKeys.size(), 1u); // typed at frame 3, handled by frame 4
     EXPECT_EQ(gHandledKeys[0] >> 8, 0x1E);
+}
+
+// Left to itself on the dummy drivers, the loop waits between idle passes
+// instead of spinning: over two seconds it runs about as many frames as the
+// display shows and uses a small share of one core. The game advances by
+// the frame clock as before. (The exact share is in the frame-loop benchmark.)
+TEST_F(FrameLoopTest, AnIdleLoopDoesNotSpin)
+{
+    const char* lifted = std::getenv(kUnpacedVariable);
+    const std::string saved = lifted ? lifted : "";
+    ::unsetenv(kUnpacedVariable);
+    EnableCallTrace(false);
+
+    auto cpuSeconds = [] {
+        timespec t;
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    };
+    const double cpuStart = cpuSeconds();
+    const auto wallStart = std::chrono::steady_clock::now();
+    int passes = 0;
+    const uint16_t framesBefore = gFrameClock.frameCounter;
+    while (std::chrono::steady_clock::now() - wallStart < std::chrono::seconds(2)) {
+        ASSERT_TRUE(Passes(1));
+        ++passes;
+    }
+    const double cpu = cpuSeconds() - cpuStart;
+    if (lifted)
+        ::setenv(kUnpacedVariable, saved.c_str(), 1);
+
+    EXPECT_LT(passes, 2 * 70); // 60 a second, with room for a late start
+    EXPECT_GT(passes, 2 * 20);
+    EXPECT_EQ(static_cast<uint16_t>(gFrameClock.frameCounter - framesBefore), passes);
+    EXPECT_LT(cpu, 0.5) << "seconds of CPU time in 2 s of idle loop";
+    EXPECT_EQ(gFrameClock.gameClock, 3u * passes); // 3 ticks a frame, as the frame clock says
 }
 
 } // namespace
