@@ -34,6 +34,16 @@ uint8_t* PixelAt(const Canvas& canvas, int x, int y)
     return canvas.pixels + static_cast<std::ptrdiff_t>(y) * canvas.rowLength + x;
 }
 
+// The part of the rectangle with corners in either order that lies on the
+// canvas; false when none does.
+bool RectOnCanvas(const Canvas& canvas, int16_t x1, int16_t y1, int16_t x2, int16_t y2,
+                  canvas_internal::Block& b)
+{
+    Order(x1, x2);
+    Order(y1, y2);
+    return canvas.pixels && canvas_internal::PlaceBlock(x1, y1, x2 - x1 + 1, y2 - y1 + 1, CanvasBounds(canvas), b);
+}
+
 } // namespace
 
 namespace canvas_internal {
@@ -163,10 +173,8 @@ void CanvasClear(const Canvas& canvas, uint8_t colour)
 
 void CanvasFillRect(const Canvas& canvas, uint8_t colour, int16_t x1, int16_t y1, int16_t x2, int16_t y2)
 {
-    Order(x1, x2);
-    Order(y1, y2);
     Block b;
-    if (!canvas.pixels || !PlaceBlock(x1, y1, x2 - x1 + 1, y2 - y1 + 1, CanvasBounds(canvas), b))
+    if (!RectOnCanvas(canvas, x1, y1, x2, y2, b))
         return;
     for (int y = b.y; y < b.y + b.height; ++y)
         std::memset(PixelAt(canvas, b.x, y), colour, static_cast<std::size_t>(b.width));
@@ -186,10 +194,8 @@ void CanvasFillRectClipped(const Canvas& canvas, uint8_t colour, const ClipRect&
 void CanvasFillNoise(const Canvas& canvas, uint8_t colour, int16_t x1, int16_t y1, int16_t x2, int16_t y2)
 {
     const uint32_t mask = CRand() % 7 == 6 ? 31 : 15;
-    Order(x1, x2);
-    Order(y1, y2);
     Block b;
-    if (!canvas.pixels || !PlaceBlock(x1, y1, x2 - x1 + 1, y2 - y1 + 1, CanvasBounds(canvas), b))
+    if (!RectOnCanvas(canvas, x1, y1, x2, y2, b))
         return;
     const uint32_t band = (colour + 16u) & 0xE0;
     for (int y = b.y; y < b.y + b.height; ++y) {
@@ -201,10 +207,8 @@ void CanvasFillNoise(const Canvas& canvas, uint8_t colour, int16_t x1, int16_t y
 
 void CanvasScramble(const Canvas& canvas, int32_t count, int16_t x1, int16_t y1, int16_t x2, int16_t y2)
 {
-    Order(x1, x2);
-    Order(y1, y2);
     Block b;
-    if (!canvas.pixels || !PlaceBlock(x1, y1, x2 - x1 + 1, y2 - y1 + 1, CanvasBounds(canvas), b))
+    if (!RectOnCanvas(canvas, x1, y1, x2, y2, b))
         return;
     for (int32_t i = 0; i < count; ++i) {
         int ax = b.x + CRand() % b.width, ay = b.y + CRand() % b.height;

@@ -71,6 +71,13 @@ void UseFullScreenDisplay();
 void UseWindowDisplay();
 void UseFrameworkDisplay();
 
+// Slot bodies the back ends share: present runs the mode's present routine;
+// the others do nothing.
+void DisplayRunPresentRoutine(DisplayMode& mode);
+void DisplayNoModeOperation(DisplayMode& mode);
+void DisplayNoOperation();
+void DisplayNoSystemPalette(const SystemPalette* palette);
+
 // The wrappers.
 int DisplayOpen(DisplayMode& mode);
 void DisplayClose();

@@ -79,12 +79,6 @@ int Open(DisplayMode& mode)
     return 1;
 }
 
-void RunPresent(DisplayMode& mode)
-{
-    if (mode.present)
-        mode.present(mode);
-}
-
 // The device's colour table takes (blue, green, red, 0) entries, one a row
 // of a 256-row palette pixelmap.
 void InstallPalette(const PaletteEntry* palette)
@@ -101,20 +95,16 @@ void InstallPalette(const PaletteEntry* palette)
     HxPixelmapFree(map);
 }
 
-void NoModeOperation(DisplayMode&) {}
-void NoOperation() {}
-void NoSystemPalette(const SystemPalette*) {}
-
 } // namespace
 
 const DisplayDriver kFrameworkDisplay = {
     .open = Open,
-    .close = NoOperation,
-    .blit = NoModeOperation,
-    .present = RunPresent,
-    .lock = NoModeOperation,
-    .flush = NoOperation,
-    .paletteFromHandle = NoSystemPalette,
+    .close = DisplayNoOperation,
+    .blit = DisplayNoModeOperation,
+    .present = DisplayRunPresentRoutine,
+    .lock = DisplayNoModeOperation,
+    .flush = DisplayNoOperation,
+    .paletteFromHandle = DisplayNoSystemPalette,
     .initPalette = InstallPalette,
     .setPalette = InstallPalette,
 };

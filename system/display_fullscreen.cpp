@@ -24,13 +24,11 @@ namespace {
 constexpr const char* kBoxTitle = "KELVANDRIST";
 
 struct FullScreenState {
-    bool open = false;
     int16_t width = 0;
     int16_t height = 0;
     bool systemBuffer = true; // draw off screen, copy at present
     bool flip = false;        // the exclusive flag: present flips
     FrameSurface surface;     // the drawing surface
-    uint8_t* frameBuffer = nullptr;
     PaletteEntry shown[kPaletteEntries] = {};
 } gFull;
 
@@ -41,8 +39,7 @@ bool PaletteMode()
 
 void Present(DisplayMode&)
 {
-    if (gFull.open)
-        gFull.surface.Present(gFull.shown);
+    gFull.surface.Present(gFull.shown);
 }
 
 // Primary and back buffer are the platform's screen; the drawing surface is
@@ -85,31 +82,19 @@ int Open(DisplayMode& mode)
         platform::CloseScreen();
         return 0;
     }
-    gFull.open = true;
-    gFull.frameBuffer = gFull.surface.Pixels();
-    mode.frameBuffer = &gFull.frameBuffer;
-    mode.present = Present;
+    gFull.surface.Attach(mode, Present);
     return 1;
 }
 
 void Close()
 {
-    platform::CloseScreen();
-    gFull.surface.Free();
-    gFull.frameBuffer = nullptr;
-    gFull.open = false;
+    gFull.surface.Release();
 }
 
 void Lock(DisplayMode& mode)
 {
     // The flip is done when present returns, so there is nothing to wait for.
-    gFull.frameBuffer = gFull.surface.Pixels();
-}
-
-void RunPresent(DisplayMode& mode)
-{
-    if (mode.present)
-        mode.present(mode);
+    gFull.surface.frameBuffer = gFull.surface.Pixels();
 }
 
 void ShowPalette(const PaletteEntry* palette, bool gamma)
@@ -141,18 +126,15 @@ void PaletteFromHandle(const SystemPalette* palette)
         ShowPalette(palette->entries, false);
 }
 
-void NoModeOperation(DisplayMode&) {}
-void NoOperation() {}
-
 } // namespace
 
 const DisplayDriver kFullScreenDisplay = {
     .open = Open,
     .close = Close,
-    .blit = NoModeOperation,
-    .present = RunPresent,
+    .blit = DisplayNoModeOperation,
+    .present = DisplayRunPresentRoutine,
     .lock = Lock,
-    .flush = NoOperation,
+    .flush = DisplayNoOperation,
     .paletteFromHandle = PaletteFromHandle,
     .initPalette = InitPalette,
     .setPalette = SetPalette,
@@ -165,7 +147,7 @@ bool ProbeFullScreenDisplay()
 
 int DisplayRestoreSurfaces()
 {
-    if (!gFull.open)
+    if (!gFull.surface.IsOpen())
         return 0;
     // Our surfaces live in memory and survive a switch away; the screen is
     // shown again with every window redrawn.

@@ -22,10 +22,19 @@ bool FrameSurface::Allocate(int frameWidth, int frameHeight, int colourDepth)
     return true;
 }
 
-void FrameSurface::Free()
+void FrameSurface::Attach(DisplayMode& mode, PresentRoutine present)
 {
+    frameBuffer = Pixels();
+    mode.frameBuffer = &frameBuffer;
+    mode.present = present;
+}
+
+void FrameSurface::Release()
+{
+    platform::CloseScreen();
     memory.clear();
     memory.shrink_to_fit();
+    frameBuffer = nullptr;
 }
 
 void FrameSurface::Present(const PaletteEntry* palette) const

@@ -5,6 +5,7 @@
 // ends include this.
 #pragma once
 
+#include "system/display.h"
 #include "system/palette.h"
 
 #include <cstdint>
@@ -17,10 +18,16 @@ struct FrameSurface {
     int depth = 8;
     int pitch = 0; // bytes a row
 
+    uint8_t* frameBuffer = nullptr; // the variable the mode's pixel reference names
+
     // False when the memory cannot be had.
     bool Allocate(int frameWidth, int frameHeight, int colourDepth);
-    void Free();
+    bool IsOpen() const { return !memory.empty(); }
     uint8_t* Pixels() { return memory.empty() ? nullptr : memory.data(); }
+    // Points the mode at the frame buffer and installs its present routine.
+    void Attach(DisplayMode& mode, PresentRoutine present);
+    // Closes the platform's screen and gives the memory back.
+    void Release();
     // Shows the frame; an 8-bit frame through the palette.
     void Present(const PaletteEntry* palette) const;
 };

@@ -17,16 +17,13 @@
 namespace {
 
 struct WindowState {
-    bool open = false;
     FrameSurface bitmap;
-    uint8_t* frameBuffer = nullptr;
     PaletteEntry shown[kPaletteEntries] = {}; // the logical palette
 } gWin;
 
 void Draw(DisplayMode&)
 {
-    if (gWin.open)
-        gWin.bitmap.Present(gWin.shown);
+    gWin.bitmap.Present(gWin.shown);
 }
 
 int Open(DisplayMode& mode)
@@ -38,25 +35,13 @@ int Open(DisplayMode& mode)
         platform::CloseScreen();
         return 0;
     }
-    gWin.open = true;
-    gWin.frameBuffer = gWin.bitmap.Pixels();
-    mode.frameBuffer = &gWin.frameBuffer;
-    mode.present = Draw;
+    gWin.bitmap.Attach(mode, Draw);
     return 1;
 }
 
 void Close()
 {
-    platform::CloseScreen();
-    gWin.bitmap.Free();
-    gWin.frameBuffer = nullptr;
-    gWin.open = false;
-}
-
-void RunPresent(DisplayMode& mode)
-{
-    if (mode.present)
-        mode.present(mode);
+    gWin.bitmap.Release();
 }
 
 // The game's entries 10-245, gamma-corrected, into the colours shown.
@@ -89,20 +74,16 @@ void SetPalette(const PaletteEntry* palette)
     platform::PresentPalette(gWin.shown);
 }
 
-void NoModeOperation(DisplayMode&) {}
-void NoOperation() {}
-void NoSystemPalette(const SystemPalette*) {}
-
 } // namespace
 
 const DisplayDriver kWindowDisplay = {
     .open = Open,
     .close = Close,
     .blit = Draw,
-    .present = RunPresent,
-    .lock = NoModeOperation,
-    .flush = NoOperation,
-    .paletteFromHandle = NoSystemPalette,
+    .present = DisplayRunPresentRoutine,
+    .lock = DisplayNoModeOperation,
+    .flush = DisplayNoOperation,
+    .paletteFromHandle = DisplayNoSystemPalette,
     .initPalette = InitPalette,
     .setPalette = SetPalette,
 };
