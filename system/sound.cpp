@@ -5,3 +5,4 @@
 
 void SoundPauseAll() { RecordCall("SoundPauseAll"); }
 void SoundResumeAll() { RecordCall("SoundResumeAll"); }
+void SoundPlay(int32_t, int32_t, int32_t, int32_t, int32_t) { RecordCall("SoundPlay"); }

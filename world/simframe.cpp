@@ -1,8 +1,6 @@
 // The simulation frame and its passes over the scene list.
 #include "world/simframe.h"
 
-#include <cstring>
-
 #include "ai/combathelpers.h"
 #include "ai/docking.h"
 #include "screens/bridge.h"
@@ -42,15 +40,9 @@ int32_t gSimulationPassCount;
 
 namespace {
 
-uint32_t FloatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 void CheckTranslation(const SceneItem* item) {
     if (item->sim)
-        CheckFloatSanity(FloatBits(item->sim->matrix.m[12]));
+        CheckPositionSanity(item->sim->matrix);
 }
 
 // A ship coupled to a heavier partner flies on the partner's limits for its
@@ -85,27 +77,8 @@ private:
     FlightModel* saved_ = nullptr;
 };
 
-// Walks the scene list, reading each item's next link before the item is
-// visited, so the visit may delete or park its own item. When the visit
-// takes the following item out instead, the walk goes on from the visited
-// item's new successor; when both are gone it ends.
-template <typename Visit>
-void ForEachItem(Visit visit) {
-    for (SceneItem* item = gSceneList.next; item && item != &gSceneList;) {
-        SceneItem* next = item->next;
-        if (!visit(item))
-            return;
-        if (!next->next) {
-            if (!item->next)
-                return;
-            next = item->next;
-        }
-        item = next;
-    }
-}
-
 void MessagePass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (!gSimHold && item->message)
             item->message(item);
         return true;
@@ -113,7 +86,7 @@ void MessagePass() {
 }
 
 void ControlPass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (!IsItemEligible(item))
             return true;
         if (item->sim && item->sim->countdown > 0)
@@ -128,7 +101,7 @@ void ControlPass() {
 
 void SimulationPass() {
     gSimulationPassCount = 0;
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (gStopSimulationPass)
             return false;
         ++gSimulationPassCount;
@@ -151,7 +124,7 @@ void SimulationPass() {
     });
     gStopSimulationPass = 0;
     // Coupled ships follow their carriers after everything else has moved.
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (item->perFrame == UpdateCoupledShip) {
             UpdateCoupledShip(item);
             CheckTranslation(item);
@@ -161,7 +134,7 @@ void SimulationPass() {
 }
 
 void RenderSyncPass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (!IsItemEligible(item) || (item->flags & kItemLateControl))
             return true;
         Avatar* avatar = item->avatar;
@@ -173,7 +146,7 @@ void RenderSyncPass() {
 }
 
 void LatePass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if ((item->flags & kItemLateControl) && item->control)
             item->control(item);
         if (item->avatar->renderSync)
@@ -196,6 +169,8 @@ bool IsItemEligible(const SceneItem* item) {
 
 int32_t RunSimulationFrame() {
     const int32_t step = gFrameClock.frameTicks;
+    // Once a frame, whatever changed the list since the last one.
+    CheckSceneListIntegrity();
 
     if (gMissionTimeLimit.running) {
         gMissionTimeLimit.countdown -= step;

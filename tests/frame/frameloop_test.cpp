@@ -20,6 +20,8 @@
 #include "system/input.h"
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
+#include "world/floatingorigin.h"
+#include "world/scenelist.h"
 #include "world/profiler.h"
 
 namespace {
@@ -126,13 +128,21 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     KeyQueuePush(kKeyP);
     GetKeyStateBlock()[0x1E] = 255;
     const uint16_t frames = gFrameClock.frameCounter;
+    // A player far out: the floating origin brings it back and shifts the
+    // trail HUDs with it.
+    ResetSimulation();
+    gPlayerItem = InsertSceneItem(NewSceneItem(), 0);
+    AttachSim(gPlayerItem, nullptr)->position.x = 2.5e8;
+    gWorldOriginOffset = {};
 
     EXPECT_EQ(RunFrame(), 1);
 
     const Calls expected = {"StartMission",    kSimulationFrame, "DisplayLock",    "TickCommsFilm",
                             "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
-                            "UpdateFloatingOrigin", "ShowShadeTable",  "DisplayPresent"};
+                            "OffsetTrailHuds", "ShowShadeTable",  "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
+    EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
+    EXPECT_EQ(gWorldOriginOffset.x, 2e8);
     // Nothing of the UI, bridge or display runs inside the simulation frame.
     const Calls calls = RecordedCalls();
     const auto simulationEnd = std::find(calls.begin(), calls.end(), "DisplayLock");
@@ -141,6 +151,8 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     EXPECT_EQ(gStartMissionRequest, 0);
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
     EXPECT_EQ(GetPreviousKeyStateBlock()[0x1E], 255);
+    ResetSimulation();
+    gWorldOriginOffset = {};
 }
 
 TEST_F(FrameLoopTest, SimulationStandsWhileTheFrontEndOrAStoppingViewIsUp)
