@@ -137,8 +137,11 @@ void BuildRowTable()
 void ScreenPlot(uint8_t colour, int16_t x, int16_t y)
 {
     Canvas screen = ScreenCanvas();
-    if (OnCanvas(screen, x, y) && y < kRowTableRows && gRowTable[1] == screen.rowLength)
-        screen.pixels[gRowTable[y] + x] = colour;
+    if (!OnCanvas(screen, x, y) || y >= kRowTableRows)
+        return;
+    if (gRowTable[1] != screen.rowLength) // built for another screen, or not yet
+        BuildRowTable();
+    screen.pixels[gRowTable[y] + x] = colour;
 }
 
 void CanvasPlot(const Canvas& canvas, uint8_t colour, int16_t x, int16_t y)

@@ -190,6 +190,16 @@ TEST_F(DisplayBackEnds, TheWindowShowsTheFrameOneToOne)
         const platform::PaletteColour& c = gCaptured.palette[expected[i]];
         ASSERT_EQ(shown[i], uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue) << i;
     }
+
+    // The screen's row table addresses the frame buffer; off the screen nothing is written.
+    BuildRowTable();
+    const Canvas screen = ScreenCanvas();
+    ScreenPlot(77, 5, 7);
+    ScreenPlot(78, 640, 0);
+    ScreenPlot(78, -1, 1);
+    EXPECT_EQ(screen.pixels[7 * 640 + 5], 77);
+    EXPECT_EQ(screen.pixels[640], expected[640]);
+    EXPECT_EQ(screen.pixels[639], expected[639]);
 }
 
 TEST_F(DisplayBackEnds, FullScreenWithoutTheSystemBufferAndInSixteenBits)
