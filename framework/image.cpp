@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/diag.h"
+#include "framework/drivers/ddraw_device.h"
 #include "framework/drivers/memory_device.h"
 #include "framework/drivers/recording_renderer.h"
 #include "framework/fw_state.h"
@@ -34,6 +35,7 @@ constexpr const char* kCutExtensions[] = {".dll", ".so", ".bdd", ".bed"};
 hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers] = {
     {kHxMemoryDeviceName, HxMemoryDriverBegin},
     {kHxRecordingDeviceName, HxRecordingDriverBegin},
+    {kHxDdrawDeviceName, HxDdrawDriverBegin},
 };
 int loadDepth;
 
