@@ -39,8 +39,6 @@ constexpr int kParamPulseTimer = 4;   // inhibitors: hundredths since the last p
                                       //   tethered items: the tether length
 constexpr int kParamGrowth = kParamName;
 
-constexpr uint32_t kSideClasses = 0x1FC0;
-constexpr uint32_t kClassMarked = 0x4;
 constexpr uint32_t kMineIgnores = 0x40011;
 
 constexpr int32_t kPulsePeriod = 200;
@@ -133,7 +131,7 @@ Vector3 RandomDirection() {
 // The enemy ship nearest to the item within the range: a ship that shares
 // none of the item's side bits and is not the item that launched it.
 SceneItem* NearestEnemyShip(SceneItem* item, SceneItem* launcher, float range) {
-    const uint32_t side = item->avatar->classFlags & kSideClasses;
+    const uint32_t side = item->avatar->classFlags & kClassSides;
     SceneItem* best = nullptr;
     float bestDistance = range;
     ForEachSceneItem([&](SceneItem* other) {
@@ -367,7 +365,7 @@ void RunProximityMine(SceneItem* item) {
     if (!coupled)
         CONTROL_AI(item);
     if (layer) {
-        avatar->classFlags = (avatar->classFlags & ~kSideClasses) | (layer->avatar->classFlags & kSideClasses);
+        avatar->classFlags = (avatar->classFlags & ~kClassSides) | (layer->avatar->classFlags & kClassSides);
         if (sim->shipInfo && layer->sim->shipInfo)
             sim->shipInfo->kind = layer->sim->shipInfo->kind;
     }
@@ -552,24 +550,34 @@ void KeepTetherDistance(SceneItem* item) {
 
 // ---- Placement --------------------------------------------------------------
 
-void PlaceOnLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d) {
+namespace {
+
+// The unit line from A to B and the distance to place at (a random one
+// between the radii for 0); false when an item or its Sim is missing.
+bool LineBetween(const SceneItem* item, SceneItem* a, SceneItem* b, Vector3& line, float& d) {
     if (!item || !a || !b || !item->sim || !a->sim || !b->sim)
-        return;
-    Vector3 line = Between(a->sim->position, b->sim->position);
+        return false;
+    line = Between(a->sim->position, b->sim->position);
     const float length = VecNormalise(line);
     if (d == 0.0f)
         d = RandomLineDistance(a, b, length);
+    return true;
+}
+
+} // namespace
+
+void PlaceOnLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d) {
+    Vector3 line{};
+    if (!LineBetween(item, a, b, line, d))
+        return;
     PlaceAt(item->sim, Offset(a->sim->position, line, d));
     FaceAlong(item, line);
 }
 
 void PlaceAcrossLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d) {
-    if (!item || !a || !b || !item->sim || !a->sim || !b->sim)
+    Vector3 line{};
+    if (!LineBetween(item, a, b, line, d))
         return;
-    Vector3 line = Between(a->sim->position, b->sim->position);
-    const float length = VecNormalise(line);
-    if (d == 0.0f)
-        d = RandomLineDistance(a, b, length);
     Vector3 across{};
     do {
         const Vector3 r = RandomDirection();

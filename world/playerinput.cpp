@@ -52,8 +52,6 @@ constexpr int32_t kSetpointRepeat = 3;
 constexpr int32_t kReminderPeriod = 300;
 constexpr int32_t kBrakeDisplay = 250;
 constexpr int32_t kResultTextTime = 200;
-constexpr uint32_t kMissileClass = 0x10;
-constexpr uint32_t kSideClasses = 0x1FC0;
 constexpr uint32_t kWeaponEdgeFire = 0x40; // fires once per press
 
 // Sound numbers.
@@ -531,8 +529,8 @@ void CONTROL_MAIN(SceneItem* item) {
             }
         }
     }
-    const uint32_t side = item->avatar ? item->avatar->classFlags & kSideClasses : 0;
-    const uint32_t enemies = (kSideClasses & ~side) | kMissileClass;
+    const uint32_t side = item->avatar ? item->avatar->classFlags & kClassSides : 0;
+    const uint32_t enemies = (kClassSides & ~side) | kClassMissile;
     AssignHardPointTarget(item, 0, enemies, side | 0x20);
     AssignHardPointTarget(item, 1, enemies, side | 0x20);
     TickWeaponReloads(sim->weapons);

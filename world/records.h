@@ -97,6 +97,9 @@ enum : uint16_t {
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
+    kClassMarked = 0x4,
+    kClassMissile = 0x10,
+    kClassSides = 0x1FC0,              // the side classes
     kClassArmed = 0x4000,
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged

@@ -67,7 +67,6 @@ void Step(SceneItem* item, ItemFunction routine, int frames, int32_t ticks) {
 }
 
 constexpr float kDegree = 3.14159265f / 180;
-constexpr uint32_t kClassMarked = 0x4;
 
 } // namespace
 
