@@ -5,6 +5,7 @@
 // the bridge are called through their own headers.
 #include "world/playerinput.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "ai/aistate.h"
@@ -108,7 +109,7 @@ uint8_t HatDirections(uint16_t hat) {
 void ReadHat(PlayerInput& in, int32_t step) {
     in.hat = in.stick.hat;
     if (in.hat == in.previousHat)
-        in.hatSteadyTicks += step;
+        in.hatSteadyTicks = std::min(in.hatSteadyTicks + step, kHatSettleTicks); // no overflow
     else
         in.hatSteadyTicks = 0;
     in.previousHat = in.hat;
@@ -501,7 +502,7 @@ void CONTROL_MAIN(SceneItem* item) {
     }
 
     if (ButtonDown(kStickButton2)) {
-        in.button2Held += step;
+        in.button2Held = std::min(in.button2Held + step, kButton2TapTicks); // no overflow
     } else {
         if ((gJoystick.previousButtons & kStickButton2) && in.button2Held < kButton2TapTicks)
             SelectTargetOrComponent();
