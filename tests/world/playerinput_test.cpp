@@ -586,3 +586,28 @@ TEST_F(PlayerInputTest, InTheWeaponViewButtonTwoAimsAndOtherwiseTheDemandsSettle
     platform::VirtualJoystickSetButton(1, false);
     CurrentStation = 0;
 }
+
+TEST_F(PlayerInputTest, TheStickSpringFollowsTheAssistThrustAndTheTurnRates) {
+    platform::HapticCapture(true);
+    gForceFeedbackEnabled = 1;
+    ASSERT_EQ(FFStart(), 1);
+    Sim* sim = ship_->sim;
+    sim->assistMode = 1;
+    sim->velocity = {75, 0, 0}; // full sideways assist: |thrust x| = 0.75 a
+    struct Case {
+        float rate; // of each axis, against the nominal 30
+        int32_t x, y;
+    } const cases[] = {{30, 10000, 5000}, {60, 10000, 5000}, {15, 2500, 2500}, {0, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        sim->turnRates = {c.rate, c.rate, c.rate};
+        platform::CapturedHapticEffects().clear();
+        ApplyFlightAssist(ship_);
+        ASSERT_FALSE(platform::CapturedHapticEffects().empty());
+        const platform::HapticEffect& spring = platform::CapturedHapticEffects().back().effect;
+        EXPECT_EQ(spring.coefficientX, c.x);
+        EXPECT_EQ(spring.coefficientY, c.y);
+    }
+    FFRelease();
+    platform::HapticCapture(false);
+}
