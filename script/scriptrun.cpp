@@ -10,6 +10,7 @@
 #include "script/operands.h"
 #include "script/shiptypes.h"
 #include "script/scriptbase.h"
+#include "script/scriptdump.h"
 #include "script/scriptfiles.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
@@ -19,7 +20,6 @@
 #include "world/scenelist.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -111,17 +111,6 @@ const char* SymbolName(const SceneItem* item)
     return item && item->symbol && item->symbol->name ? item->symbol->name : "-";
 }
 
-void Appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void Appendf(std::string& out, const char* format, ...)
-{
-    char text[512];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    out += text;
-}
-
 } // namespace
 
 void AppendShipDump(std::string& out)
@@ -133,34 +122,34 @@ void AppendShipDump(std::string& out)
         const Sim& sim = *item->sim;
         const Avatar& avatar = *item->avatar;
         const char* row = info->kind >= 0 && info->kind < kShipTypeCount ? kShipTypes[info->kind].displayName : "?";
-        Appendf(out, "ship %s kind %d (%s) name \"%s\" short \"%s\"\n", SymbolName(item), info->kind, row,
+        AppendListing(out, "ship %s kind %d (%s) name \"%s\" short \"%s\"\n", SymbolName(item), info->kind, row,
                 info->name ? info->name : "", info->shortName ? info->shortName : "");
-        Appendf(out, "  side %d group %d leader %s leaderflag %d rank %d skill %d\n", info->side, info->group,
+        AppendListing(out, "  side %d group %d leader %s leaderflag %d rank %d skill %d\n", info->side, info->group,
                 SymbolName(info->leader), (info->flags & kShipGroupLeader) ? 1 : 0, info->rank, info->skill);
-        Appendf(out, "  sense 0x%08x item 0x%04x sim 0x%08x tail %d control %s collision %s byte %d\n",
+        AppendListing(out, "  sense 0x%08x item 0x%04x sim 0x%08x tail %d control %s collision %s byte %d\n",
                 avatar.classFlags, static_cast<uint16_t>(item->flags), sim.flags,
                 (item->flags & kItemTailGroup) ? 1 : 0, RoutineName(item->control, kControlRoutines),
                 RoutineName(avatar.collision, kResponses), avatar.colour);
-        Appendf(out, "  position %.1f %.1f %.1f drift %.1f %.1f spool %d clock %d %d\n", sim.position.x,
+        AppendListing(out, "  position %.1f %.1f %.1f drift %.1f %.1f spool %d clock %d %d\n", sim.position.x,
                 sim.position.y, sim.position.z, static_cast<double>(item->pitchDemand),
                 static_cast<double>(item->yawDemand), sim.ldsSpool, sim.countdown, sim.clockPeriod);
-        Appendf(out, "  axes %.3f %.3f %.3f / %.3f %.3f %.3f / %.3f %.3f %.3f\n", sim.matrix.m[0], sim.matrix.m[1],
+        AppendListing(out, "  axes %.3f %.3f %.3f / %.3f %.3f %.3f / %.3f %.3f %.3f\n", sim.matrix.m[0], sim.matrix.m[1],
                 sim.matrix.m[2], sim.matrix.m[4], sim.matrix.m[5], sim.matrix.m[6], sim.matrix.m[8],
                 sim.matrix.m[9], sim.matrix.m[10]);
-        Appendf(out, "  armour %d hull %d mass %.1f lds %.0f %.0f\n", info->damage.armour,
+        AppendListing(out, "  armour %d hull %d mass %.1f lds %.0f %.0f\n", info->damage.armour,
                 info->damage.maximumHull, static_cast<double>(sim.mass), static_cast<double>(info->ldsReach[0]),
                 static_cast<double>(info->ldsReach[1]));
         const FlightModel& flight = sim.flightModel ? *sim.flightModel : info->flightModel;
-        Appendf(out, "  flight %s accel %.3f rates %.3f %.3f %.3f\n",
+        AppendListing(out, "  flight %s accel %.3f rates %.3f %.3f %.3f\n",
                 sim.flightModel == &info->flightModel ? "own" : "other", static_cast<double>(flight.acceleration),
                 static_cast<double>(flight.rollRate), static_cast<double>(flight.pitchRate),
                 static_cast<double>(flight.yawRate));
-        Appendf(out, "  orders current %d\n", info->currentOrder);
+        AppendListing(out, "  orders current %d\n", info->currentOrder);
         for (int i = 0; i < kOrderSlots; ++i) {
             const OrderSlot& slot = info->orders[i];
             if (!slot.name && !slot.evaluator)
                 continue;
-            Appendf(out, "    slot %d \"%s\" weight %d %s %d %d state %d %d %d %d\n", i, slot.name ? slot.name : "",
+            AppendListing(out, "    slot %d \"%s\" weight %d %s %d %d state %d %d %d %d\n", i, slot.name ? slot.name : "",
                     slot.weight, RoutineName(slot.evaluator, kEvaluators), slot.parameter1, slot.parameter2,
                     slot.stateId, slot.stateParameters[0], slot.stateParameters[1], slot.stateParameters[2]);
         }

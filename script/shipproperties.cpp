@@ -33,11 +33,6 @@ constexpr uint32_t kSimRemoteOk = 0x10000000;
 // Sim flags of a group leader.
 constexpr uint32_t kSimLeaderFlags = 0x1400;
 
-ShipInfo* ShipInfoOf(SceneItem* item)
-{
-    return item && item->sim ? item->sim->shipInfo : nullptr;
-}
-
 // An object operand that must be a live ship (see LiveObjectOrReport).
 ShipInfo* ReadShip(uint32_t& position, const char* statement, SceneItem** item = nullptr)
 {

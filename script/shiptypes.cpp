@@ -39,11 +39,6 @@ constexpr float kHeadlessDrift[2] = {120.0f, 40.0f};
 constexpr int32_t kMineFuel = 5000;
 constexpr uint8_t kMineResponseByte = 40;
 
-ShipInfo* ShipInfoOf(SceneItem* item)
-{
-    return item && item->sim ? item->sim->shipInfo : nullptr;
-}
-
 void SetupDefault(SceneItem* item, const char* displayName)
 {
     SetupShipDefaults(item, displayName);
@@ -115,6 +110,11 @@ static_assert(kw::GUNBASE - kw::CORVETTE + 1 == kShipTypeCount);
 
 const uint32_t kTacticFlags[6] = {0x400, 0x800, 0xC00, 0x1000, 0x1400, 0x20000000};
 static_assert(kw::RESUPPLY - kw::COMBAT + 1 == 6);
+
+ShipInfo* ShipInfoOf(SceneItem* item)
+{
+    return item && item->sim ? item->sim->shipInfo : nullptr;
+}
 
 Sim* SetupShipDefaults(SceneItem* item, const char* displayName)
 {

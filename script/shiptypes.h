@@ -37,6 +37,9 @@ constexpr uint32_t kSenseSides = 0x1FC0;
 // The Sim flags of the tactic keywords COMBAT .. RESUPPLY, by index.
 extern const uint32_t kTacticFlags[6];
 
+// The item's ShipInfo, or null for none (or no item).
+ShipInfo* ShipInfoOf(SceneItem* item);
+
 // The common set-up: the two default orders ("SelfPreservation" in slot 0,
 // "NO PROGRAM" in slot 1, which becomes current), the damage block, the
 // ShipInfo name, the ship's sense flags and collision response, and its
