@@ -421,6 +421,24 @@ TEST_F(ShipStatementTest, PlaceIncPicksTheTripleOfTheCounter)
     }
 }
 
+TEST_F(ShipStatementTest, ThePilotsBodyGetsTheShipSetUp)
+{
+    InitShipSystems();
+    Run("CREATE_SHIP Hero Md \"Hero\" CORVETTE NAVY 0 0 0\nPLAYER Hero");
+    DeleteSceneItem(Object("Hero"));
+    ASSERT_NE(gPlayerItem, nullptr);
+    const ShipInfo* body = gPlayerItem->sim->shipInfo;
+    ASSERT_NE(body, nullptr);
+    EXPECT_STREQ(body->name, "Body");
+    EXPECT_STREQ(body->shortName, "CNV-301");
+    EXPECT_EQ(body->kind, 4);
+    EXPECT_STREQ(body->orders[1].name, "NO PROGRAM");
+    EXPECT_EQ(body->damage.maximumHull, 250);
+    EXPECT_EQ(gPlayerItem->avatar->classFlags, kManufactured | kStarship);
+    EXPECT_EQ(gPlayerItem->avatar->collision, CollideShips);
+    InitShipSystems();
+}
+
 TEST_F(ShipStatementTest, SyntaxErrorsNameTheLine)
 {
     const struct {
