@@ -73,6 +73,37 @@ struct Mark {
 
 Resource gRecords[kResRecords];
 int gCount = 0;
+
+// The name index: records in use chained by their name hash, newest first,
+// so a lookup looks at the few records of one bucket, not at all of them.
+// Links hold a record's index + 1; 0 ends a chain.
+constexpr uint32_t kBuckets = 1024;
+uint16_t gBucketHead[kBuckets];
+uint16_t gChainNext[kResRecords]; // the next older record of the bucket
+
+void IndexClear()
+{
+    std::memset(gBucketHead, 0, sizeof gBucketHead);
+}
+
+void IndexAdd(int i)
+{
+    uint16_t& head = gBucketHead[gRecords[i].hash & (kBuckets - 1)];
+    gChainNext[i] = head;
+    head = static_cast<uint16_t>(i + 1);
+}
+
+// The first record in table order with that name and type, or null.
+Resource* IndexFind(const char* name, uint32_t hash, ResType type)
+{
+    Resource* found = nullptr;
+    for (int link = gBucketHead[hash & (kBuckets - 1)]; link; link = gChainNext[link - 1]) {
+        Resource& r = gRecords[link - 1];
+        if (r.hash == hash && r.type == type && platform::SameDataPath(r.name, name))
+            found = &r; // the chain runs newest first: the last match is the first in the table
+    }
+    return found;
+}
 Pool gPool;
 Mark gMark;
 uint32_t gWeights[256];
@@ -230,6 +261,7 @@ std::size_t ResInit()
     gPool.taken = 0;
     gMark = Mark{};
     gCount = 0;
+    IndexClear();
     for (Resource& r : gRecords)
         r.data = nullptr;
     gBackdropOwner = nullptr;
@@ -245,6 +277,7 @@ void ResShutdown()
     gBackdropOwner = nullptr;
     gMark = Mark{};
     gCount = 0;
+    IndexClear();
 }
 
 Resource* ResRegister(const char* name, ResType type)
@@ -266,11 +299,8 @@ Resource* ResRegister(const char* name, ResType type)
 
     uint32_t hash = ResNameHash(name);
     if (type != ResType::FntFont && type != ResType::FonFont)
-        for (int i = 0; i < gCount; ++i) {
-            Resource& r = gRecords[i];
-            if (r.hash == hash && r.type == type && platform::SameDataPath(r.name, name))
-                return &r;
-        }
+        if (Resource* r = IndexFind(name, hash, type))
+            return r;
 
     if (gCount >= kResRecords) {
         ReportVerifyFailure("Out of Resource Handles", kSourcePath, __LINE__);
@@ -284,6 +314,7 @@ Resource* ResRegister(const char* name, ResType type)
     r.modelFlag = 0;
     r.reloadFlag = info->reload ? 255 : 0;
     r.hash = hash;
+    IndexAdd(static_cast<int>(&r - gRecords));
     r.libraryRow = info->libraryRow;
     r.size = SizeAtRegistration(r, *info);
     return &r;
@@ -372,6 +403,7 @@ Resource* ResAllocSized(int libraryRow, int32_t size)
     std::memset(r.name, 0, sizeof r.name);
     std::strcpy(r.name, "Sized");
     r.hash = ResNameHash(r.name);
+    IndexAdd(static_cast<int>(&r - gRecords));
     r.data = block;
     r.size = size;
     r.type = ResType::Sized;
@@ -407,6 +439,9 @@ void ResReleaseToMark()
         gRecords[i].data = nullptr;
     }
     gCount = gMark.count;
+    IndexClear();
+    for (int i = 0; i < gCount; ++i)
+        IndexAdd(i);
 }
 
 void ResDropData(Resource* r)
