@@ -67,6 +67,25 @@ long FileLength(std::FILE* file)
     return file && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
 }
 
+bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size)
+{
+    if (!file)
+        return false;
+    int fd = ::fileno(file);
+    auto* to = static_cast<uint8_t*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::pread(fd, to, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        to += n;
+        offset += static_cast<uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 template <class Bytes>
 bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit)
 {

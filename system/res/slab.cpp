@@ -7,6 +7,7 @@
 #include "system/settings.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -107,29 +108,31 @@ bool SlabLibraryExists(const char* library)
 bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
 {
     long length = platform::FileLength(file);
-    if (length < static_cast<long>(kSlabHeaderSize) || std::fseek(file, 0, SEEK_SET) != 0)
+    if (length < static_cast<long>(kSlabHeaderSize))
         return false;
     uint8_t header[kSlabHeaderSize];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header)
+    if (!platform::ReadFileAt(file, 0, header, sizeof header))
         return false;
     uint64_t count = res::GetU32LE(header + 4);
     uint64_t directory = res::GetU32LE(header + 8);
     uint64_t fileSize = static_cast<uint64_t>(length);
     if (directory > fileSize || count > (fileSize - directory) / kSlabEntrySize)
         return false;
-    if (std::fseek(file, static_cast<long>(directory), SEEK_SET) != 0)
-        return false;
 
-    // The directory is read a few dozen entries at a time and searched in
-    // order: the first equal name wins.
-    constexpr std::size_t kBatch = 64;
-    uint8_t batch[kBatch * kSlabEntrySize];
+    // The directory comes in one read (in pieces of up to 16,384 entries for
+    // a giant one) and is searched in order: the first equal name wins. The
+    // buffer stays for the next search.
+    constexpr uint64_t kPieceEntries = 16384;
+    thread_local std::vector<uint8_t> entries;
     for (uint64_t done = 0; done < count;) {
-        std::size_t n = static_cast<std::size_t>(count - done < kBatch ? count - done : kBatch);
-        if (std::fread(batch, kSlabEntrySize, n, file) != n)
+        uint64_t n = count - done < kPieceEntries ? count - done : kPieceEntries;
+        std::size_t bytes = static_cast<std::size_t>(n * kSlabEntrySize);
+        if (entries.size() < bytes)
+            entries.resize(bytes);
+        if (!platform::ReadFileAt(file, directory + done * kSlabEntrySize, entries.data(), bytes))
             return false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const uint8_t* e = batch + i * kSlabEntrySize;
+        for (std::size_t at = 0; at < bytes; at += kSlabEntrySize) {
+            const uint8_t* e = entries.data() + at;
             const char* name = reinterpret_cast<const char*>(e);
             if (!std::memchr(name, 0, kSlabNameSize))
                 continue; // an unterminated name matches nothing
