@@ -120,6 +120,11 @@ struct hx_datafile {
     void* res;      // parent of strings and blocks read; null: the anchor
     char line[kHxDfLineMax + 2]; // this handle's current text line
     uint32_t lineNumber;
+    // Binary reading: bytes read ahead of the decoder (a child resource,
+    // made at the first read), the unread ones at readAt .. readEnd.
+    uint8_t* readAhead;
+    uint32_t readAt, readEnd;
+    int readEof; // a read has met the end of the file
 };
 
 // Chunk ids (the text names are in the chunk table).
@@ -163,6 +168,11 @@ struct hx_chunk_table {
 // Entry types of the value stack; 21 marks an open datafile.
 inline constexpr int kHxDfStackDatafile = 21;
 inline constexpr int kHxDfStackSize = 1024;
+struct hx_df_stack_entry {
+    int type;
+    void* value;
+    int count;
+};
 
 hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType);
 void DfClose(hx_datafile* df);

@@ -262,6 +262,11 @@ hx_matrix23* HxMatrix23PostShearY(hx_matrix23* m, hx_scalar sx);
 // towards minus infinity). Divisions truncate towards zero; a zero divisor or
 // a quotient too large for 32 bits saturates instead of trapping.
 
+// Conversions to and from floating point: to a double exactly; from one
+// truncated toward zero, saturated out of range, 0 for NaN.
+inline constexpr double HxFixedToDouble(hx_fixed a) { return double(a) / 65536.0; }
+hx_fixed HxFloatToFixedSaturate(double value);
+
 hx_fixed HxFixedAbs(hx_fixed a);
 hx_fixed HxFixedMul(hx_fixed a, hx_fixed b);
 hx_fixed HxFixedMac2(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d);
