@@ -395,15 +395,6 @@ hx_error PutFloat(hx_datafile* df, float f)
     return PutU32(df, std::bit_cast<uint32_t>(f));
 }
 
-hx_error GetFloat(hx_datafile* df, float* f)
-{
-    uint32_t v;
-    if (GetU32(df, &v) != HX_OK)
-        return HXE_FAIL;
-    *f = std::bit_cast<float>(v);
-    return HX_OK;
-}
-
 void Invalid()
 {
     HxFatal("datafile", 1824, "Invald file primitive call");
@@ -513,6 +504,16 @@ hx_error BinStructWrite(hx_datafile* df, const hx_struct_template* t, const void
 bool GetString(hx_datafile* df, char* buffer)
 {
     uint32_t n = 0;
+    // Whole strings usually lie in the read-ahead block.
+    if (const void* end = Buffered(df) ? std::memchr(df->readAhead + df->readAt, 0, Buffered(df)) : nullptr) {
+        const uint8_t* from = df->readAhead + df->readAt;
+        uint32_t length = uint32_t(static_cast<const uint8_t*>(end) - from);
+        n = std::min<uint32_t>(length, 255);
+        std::memcpy(buffer, from, n);
+        buffer[n] = 0;
+        df->readAt += length + 1;
+        return true;
+    }
     int c;
     while ((c = GetByte(df)) > 0)
         if (n < 255)
@@ -528,46 +529,36 @@ void* ResParent(hx_datafile* df)
 
 hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record);
 
+// A big-endian value of n (1 to 4) bytes.
+uint32_t BigEndian(const uint8_t* b, uint8_t n)
+{
+    switch (n) {
+    case 1: return b[0];
+    case 2: return uint32_t(b[0]) << 8 | b[1];
+    case 3: return uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2];
+    default: return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+    }
+}
+
+// The member's file bytes: straight from the read-ahead block when they are
+// all there, else gathered into `spare`; null when the file ends first.
+const uint8_t* Take(hx_datafile* df, uint8_t n, uint8_t* spare)
+{
+    if (n <= Buffered(df)) {
+        const uint8_t* at = df->readAhead + df->readAt;
+        df->readAt += n;
+        return at;
+    }
+    return Get(df, spare, n) == HX_OK ? spare : nullptr;
+}
+
 hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* record)
 {
     const MemberType* type = Resolve(df, m.type);
     uint8_t* field = record + m.offset;
     if (!type)
         return HX_OK;
-    switch (type->kind) {
-    case Kind::Integer: case Kind::Enum: case Kind::Angle: {
-        uint8_t b[4];
-        if (Get(df, b, type->fileBytes) != HX_OK)
-            return HXE_FAIL;
-        uint32_t v = 0;
-        for (int i = 0; i < type->fileBytes; ++i)
-            v = v << 8 | b[i];
-        StoreInteger(field, type->fileBytes, v);
-        return HX_OK;
-    }
-    case Kind::Number: case Kind::Vector:
-        for (int i = 0; i < type->components; ++i) {
-            float f;
-            if (GetFloat(df, &f) != HX_OK)
-                return HXE_FAIL;
-            StoreNumber(type->form, field + kComponentBytes * i, f);
-        }
-        return HX_OK;
-    case Kind::Double: {
-        uint64_t v;
-        if (GetBig(df, &v) != HX_OK)
-            return HXE_FAIL;
-        HxStore(field, std::bit_cast<double>(v));
-        return HX_OK;
-    }
-    case Kind::Colour: {
-        uint8_t b[3];
-        if (Get(df, b, 3) != HX_OK)
-            return HXE_FAIL;
-        HxStore(field, uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2]);
-        return HX_OK;
-    }
-    case Kind::Asciz: {
+    if (type->kind == Kind::Asciz) {
         // A string member ends with its zero byte: a file that stops before
         // it is cut short, not a shorter string.
         char text[256];
@@ -577,8 +568,25 @@ hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* reco
         HxStore(field, copy);
         return copy ? HX_OK : HXE_NO_MEMORY;
     }
-    case Kind::Struct: return BinMembersRead(df, SubOf(m), field);
-    case Kind::Scaled: break;
+    if (type->kind == Kind::Struct)
+        return BinMembersRead(df, SubOf(m), field);
+    uint8_t spare[16];
+    const uint8_t* b = Take(df, type->fileBytes, spare);
+    if (!b)
+        return HXE_FAIL;
+    switch (type->kind) {
+    case Kind::Integer: case Kind::Enum: case Kind::Angle:
+        StoreInteger(field, type->fileBytes, BigEndian(b, type->fileBytes));
+        break;
+    case Kind::Number: case Kind::Vector:
+        for (int i = 0; i < type->components; ++i)
+            StoreNumber(type->form, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Kind::Double:
+        HxStore(field, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4)));
+        break;
+    case Kind::Colour: HxStore(field, BigEndian(b, 3)); break;
+    default: break;
     }
     return HX_OK;
 }
@@ -685,8 +693,12 @@ uint32_t BinBlockSize(hx_datafile*, uint32_t rowLength, uint32_t rows, uint32_t 
 }
 
 // Checks a block's header against the caller's element size and capacity;
-// the bytes then arrive through `fill`, which reads them in pieces, so a
-// count that the file cannot back never allocates its full size.
+// the bytes then arrive through `fill`, which reads them in pieces. A new
+// block of up to kInPlaceBlock bytes is allocated first and read into its
+// final place; a larger one is gathered in pieces before it is allocated,
+// so a count that the file cannot back never allocates its full size.
+constexpr uint64_t kInPlaceBlock = 8u << 20;
+
 template <typename Fill>
 hx_error BlockRead(hx_datafile* df, const char* reader, void** block, uint32_t* count, uint32_t size, uint8_t cls,
                    uint32_t n, uint32_t elementSize, Fill fill)
@@ -701,31 +713,37 @@ hx_error BlockRead(hx_datafile* df, const char* reader, void** block, uint32_t* 
         HxFailure("%s: block too long: %d", reader, int(n));
         return HXE_FAIL;
     }
-    std::vector<uint8_t> data;
     uint8_t* to = static_cast<uint8_t*>(*block);
-    if (!given) {
-        data.reserve(std::min<uint64_t>(bytes, 1 << 16));
+    bool inPlace = given || bytes <= kInPlaceBlock;
+    if (!given && inPlace) {
+        to = static_cast<uint8_t*>(HxResAllocate(ResParent(df), uint32_t(bytes), cls));
+        if (!to)
+            return HXE_NO_MEMORY;
     }
+    std::vector<uint8_t> data;
+    if (!inPlace)
+        data.reserve(1 << 16);
     uint64_t done = 0;
     while (done < bytes) {
-        uint32_t piece = uint32_t(std::min<uint64_t>(bytes - done, 1 << 16));
-        if (!given)
+        uint32_t piece = uint32_t(std::min<uint64_t>(bytes - done, inPlace ? bytes : 1 << 16));
+        if (!inPlace)
             data.resize(size_t(done + piece));
-        uint8_t* target = given ? to + done : data.data() + done;
+        uint8_t* target = inPlace ? to + done : data.data() + done;
         if (fill(target, piece) != HX_OK) {
             HxFailure("%s: block too long: %d", reader, int(n));
+            if (!given && inPlace)
+                HxResFree(to);
             return HXE_FAIL;
         }
         done += piece;
     }
-    if (!given) {
+    if (!inPlace) {
         to = static_cast<uint8_t*>(HxResAllocate(ResParent(df), uint32_t(bytes), cls));
         if (!to)
             return HXE_NO_MEMORY;
-        if (bytes)
-            std::memcpy(to, data.data(), size_t(bytes));
-        *block = to;
+        std::memcpy(to, data.data(), size_t(bytes));
     }
+    *block = to;
     if (n > 0 && size > 1)
         HxSwapBlock(to, n, size);
     *count = n;

@@ -202,18 +202,6 @@ hx_fixed HxFixedRLength4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d) {
     return ClampToFixed(HxFastRSqrt64(SumOfSquares({a, b, c, d})));
 }
 
-hx_fixed HxFloatToFixedSaturate(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    double scaled = std::trunc(value * 65536.0);
-    if (scaled >= 2147483647.0)
-        return INT32_MAX;
-    if (scaled <= -2147483648.0)
-        return INT32_MIN;
-    return hx_fixed(scaled);
-}
-
 hx_fixed HxFixedDiv(hx_fixed a, hx_fixed b) { return Divide(static_cast<int64_t>(a) * 65536, b); }
 
 hx_fixed HxFixedDivR(hx_fixed a, hx_fixed b) {

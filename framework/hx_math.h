@@ -9,6 +9,7 @@
 // nothing else of the framework; the game has its own separate maths.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 using hx_scalar = float;
@@ -265,7 +266,17 @@ hx_matrix23* HxMatrix23PostShearY(hx_matrix23* m, hx_scalar sx);
 // Conversions to and from floating point: to a double exactly; from one
 // truncated toward zero, saturated out of range, 0 for NaN.
 inline constexpr double HxFixedToDouble(hx_fixed a) { return double(a) / 65536.0; }
-hx_fixed HxFloatToFixedSaturate(double value);
+inline hx_fixed HxFloatToFixedSaturate(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    double scaled = std::trunc(value * 65536.0);
+    if (scaled >= 2147483647.0)
+        return INT32_MAX;
+    if (scaled <= -2147483648.0)
+        return INT32_MIN;
+    return hx_fixed(scaled);
+}
 
 hx_fixed HxFixedAbs(hx_fixed a);
 hx_fixed HxFixedMul(hx_fixed a, hx_fixed b);

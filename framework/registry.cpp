@@ -3,7 +3,6 @@
 // names are also found through a hash index of chained entries.
 #include "framework/registry.h"
 
-#include <cstdint>
 #include <cstring>
 
 #include "framework/fw_state.h"
@@ -27,26 +26,19 @@ constexpr char Fold(char c)
     return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
 }
 
-// FNV-1a over the folded characters of the first n bytes (n = SIZE_MAX:
-// up to the zero byte).
-uint32_t FoldedHash(const char* s, size_t n)
+// Hashes the folded characters up to the end, or for a pattern up to a
+// '/' (a pattern's key). The one pass also tells whether there is a
+// wildcard: false then.
+bool FoldedHash(const char* s, bool stopAtSlash, uint32_t* hash, size_t* length)
 {
-    uint32_t h = 2166136261u;
-    for (size_t i = 0; i < n && s[i]; ++i)
-        h = (h ^ uint8_t(Fold(s[i]))) * 16777619u;
-    return h;
-}
-
-// A pattern without wildcards matches exactly one folded name: the pattern
-// up to its end or its first '/'. False when the pattern has a wildcard.
-bool ExactKey(const char* pattern, size_t* length)
-{
-    if (!pattern)
-        return false;
+    uint32_t h = 5381;
     size_t n = 0;
-    for (; pattern[n] && pattern[n] != '/'; ++n)
-        if (pattern[n] == '*' || pattern[n] == '?')
+    for (char c; (c = s[n]) != 0 && !(stopAtSlash && c == '/'); ++n) {
+        if (c == '*' || c == '?')
             return false;
+        h = h * 33 + uint8_t(Fold(c));
+    }
+    *hash = h ^ (h >> 15);
     *length = n;
     return true;
 }
@@ -127,9 +119,8 @@ void IndexRemove(hx_registry* registry, Entry* e)
 }
 
 // The first entry in list order whose name is exactly the key.
-Entry* IndexFind(hx_registry* registry, const char* key, size_t length)
+Entry* IndexFind(hx_registry* registry, const char* key, size_t length, uint32_t hash)
 {
-    uint32_t hash = FoldedHash(key, length);
     for (Entry* e = *Bucket(registry, hash); e; e = e->hashNext) {
         const char* name = HxRegistryItemName(e->record);
         if (e->hash == hash && name && SameFoldedName(name, key, length))
@@ -163,8 +154,11 @@ void* HxRegistryAdd(hx_registry* registry, void* record)
     if (!e)
         return nullptr;
     e->record = record;
+    // A name with a wildcard in it is never an exact key: its hash is left 0.
     const char* name = HxRegistryItemName(record);
-    e->hash = name ? FoldedHash(name, SIZE_MAX) : 0;
+    size_t length;
+    if (!name || !FoldedHash(name, false, &e->hash, &length))
+        e->hash = 0;
     e->hashNext = nullptr;
     HxAddHead(&registry->list, &e->node);
     registry->count++;
@@ -210,8 +204,9 @@ int HxRegistryRemoveMany(hx_registry* registry, void** records, int n)
 void* HxRegistryFind(hx_registry* registry, const char* pattern)
 {
     size_t length;
-    if (registry->buckets && ExactKey(pattern, &length)) {
-        Entry* found = IndexFind(registry, pattern, length);
+    uint32_t hash;
+    if (registry->buckets && pattern && FoldedHash(pattern, true, &hash, &length)) {
+        Entry* found = IndexFind(registry, pattern, length, hash);
 #ifndef NDEBUG
         // Debug builds check the index against the list it stands for.
         Entry* walked = First(registry);

@@ -67,6 +67,14 @@ long FileLength(std::FILE* file)
     return file && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
 }
 
+long FileSize(std::FILE* file)
+{
+    struct stat st;
+    if (!file || ::fstat(::fileno(file), &st) != 0)
+        return -1;
+    return static_cast<long>(st.st_size);
+}
+
 bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size)
 {
     if (!file)
