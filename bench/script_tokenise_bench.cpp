@@ -89,9 +89,16 @@ struct Scratch {
     std::string script;
 };
 
-void BM_TokeniseFullScript(benchmark::State& state)
+// One scratch folder and script system for both benchmarks.
+Scratch& TheScratch()
 {
     static Scratch scratch;
+    return scratch;
+}
+
+void BM_TokeniseFullScript(benchmark::State& state)
+{
+    Scratch& scratch = TheScratch();
     uint32_t pairs = 0;
     for (auto _ : state) {
         ResetMissionScript();
@@ -207,7 +214,7 @@ private:
 
 void BM_PlainTokeniseFullScript(benchmark::State& state)
 {
-    static Scratch scratch;
+    Scratch& scratch = TheScratch();
     PlainTokeniser plain;
     size_t pairs = 0;
     for (auto _ : state)
