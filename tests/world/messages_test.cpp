@@ -289,3 +289,84 @@ TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue) {
     }
     EXPECT_TRUE(FatalStops().empty());
 }
+
+// The purge works only above the first record that died. Receivers freed
+// and taken again, messages to ids no one holds, and an arena kept near full
+// (so posting compacts too) must still agree with the plain reference.
+TEST_F(WorldTest, PurgesFromTheFirstDeadRecordAgreeWithAReferenceQueue) {
+    struct Pending {
+        uint32_t receiver;
+        int32_t due;
+        int32_t value;
+    };
+    std::deque<Pending> reference;
+    uint32_t ids[6];
+    for (uint32_t& id : ids)
+        id = AllocReceiver();
+    SeedShiftRegisterRandom(7);
+    auto draw = [](uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; };
+    uint8_t filler[200] = {};
+    int32_t serial = 0;
+    int compactedOnPost = 0;
+    for (int step = 0; step < 20000; ++step) {
+        uint32_t& id = ids[draw(6)];
+        int32_t clock = static_cast<int32_t>(gFrameClock.gameClock);
+        switch (draw(12)) {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+            int32_t delay = static_cast<int32_t>(draw(30));
+            ASSERT_TRUE(Post(id, delay, 1, serial));
+            reference.push_back({id, clock + delay, serial++});
+            break;
+        }
+        case 4: {
+            // Large messages to no one: they die at once and fill the arena.
+            int before = GetMessageStats().bytesUsed;
+            ASSERT_TRUE(PostItemMessage(0x10000, draw(2) ? kNoReceiver : 0x20000u | draw(8), 0, 2,
+                                        sizeof filler, filler));
+            compactedOnPost += GetMessageStats().bytesUsed < before;
+            break;
+        }
+        case 5:
+        case 6:
+        case 7: {
+            ItemMessage m;
+            ItemMessage* got = FetchItemMessage(id, &m);
+            auto it = reference.begin();
+            while (it != reference.end() && !(it->receiver == id && it->due <= clock))
+                ++it;
+            if (it == reference.end()) {
+                ASSERT_EQ(got, nullptr) << "step " << step;
+            } else {
+                ASSERT_NE(got, nullptr) << "step " << step;
+                ASSERT_EQ(ValueOf(m), it->value) << "step " << step;
+                reference.erase(it);
+            }
+            break;
+        }
+        case 8:
+            if (draw(10) == 0) {
+                uint32_t old = id;
+                FreeReceiver(old);
+                std::erase_if(reference, [old](const Pending& p) { return p.receiver == old; });
+                id = AllocReceiver();
+            }
+            break;
+        default:
+            gFrameClock.gameClock += draw(4);
+            if (draw(300) == 0)
+                PurgeStaleMessages();
+            break;
+        }
+        for (uint32_t each : ids) {
+            int16_t pending = 0;
+            for (const Pending& p : reference)
+                pending += p.receiver == each;
+            ASSERT_EQ(ReceiverPendingCount(each), pending) << "step " << step;
+        }
+    }
+    EXPECT_GT(compactedOnPost, 0);
+    EXPECT_TRUE(FatalStops().empty());
+}
