@@ -3,10 +3,6 @@
 
 #include <cstdint>
 #include "system/gamemath.h"
-
-struct SceneItem;
-struct FlightModel;
-
-using SpeedProfile = float (*)(SceneItem* item, FlightModel* model, float distance);
+#include "world/steering.h"
 
 float SteerToPoint(SceneItem* ship, float x, float y, float z, const Vector3* referenceVelocity, const Vector3* heading, SpeedProfile profile);

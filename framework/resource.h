@@ -45,11 +45,11 @@ using hx_res_free_cbfn = void (*)(void* block, uint8_t classId, uint32_t size);
 // A resource class. Registered in the class registry, which reads the name
 // from the second pointer-sized field.
 struct hx_resource_class {
-    void* reserved;
-    const char* identifier;
-    uint8_t id;
-    hx_res_free_cbfn freeCallback; // null: none
-    int32_t alignment;             // 0 or negative: 4
+    void* reserved = nullptr;
+    const char* identifier = nullptr;
+    uint8_t id = 0;
+    hx_res_free_cbfn freeCallback = nullptr; // null: none
+    int32_t alignment = 0;                   // 0 or negative: 4
 };
 
 // The hidden header: 48 bytes in front of the block (after any zero

@@ -9,6 +9,7 @@
 #include "framework/host.h"
 #include "framework/mem.h"
 #include "framework/token.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -180,6 +181,8 @@ hx_error HxSystemConfigBegin()
         HxFailure("System config associative array allocate failed.\n");
         return HXE_FAIL;
     }
+    // The key store and "Hexmire.ini" are each read once for all the names.
+    platform::ConfigReadBatch batch;
     char value[kHxConfigValueMax + 1];
     for (const ConfigSource& source : kBeginSources) {
         for (const char* name : source.names) {
@@ -196,6 +199,7 @@ hx_error HxSystemConfigBegin()
 
 hx_error HxSystemConfigLoad(hx_token source, const char* where, const char* within)
 {
+    platform::ConfigReadBatch batch;
     char value[kHxConfigValueMax + 1];
     size_t length = 0;
     switch (source) {

@@ -70,13 +70,13 @@ struct hx_tv_custom {
 };
 
 struct hx_tv_template_entry {
-    hx_token token;      // 0 until resolved from the name
-    const char* name;
-    uintptr_t offset;    // field offset, or an absolute address (HX_TV_ABSOLUTE)
-    uint32_t flags;
-    uint32_t conversion;
-    uintptr_t argument;  // a constant, a mask, or an hx_tv_custom*
-    uint32_t changeMask; // reported to the caller by a successful set
+    hx_token token = 0;          // 0 until resolved from the name
+    const char* name = nullptr;
+    uintptr_t offset = 0;        // field offset, or an absolute address (HX_TV_ABSOLUTE)
+    uint32_t flags = 0;
+    uint32_t conversion = 0;
+    uintptr_t argument = 0;      // a constant, a mask, or an hx_tv_custom*
+    uint32_t changeMask = 0;     // reported to the caller by a successful set
 };
 
 struct hx_tv_template {

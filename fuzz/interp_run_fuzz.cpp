@@ -2,10 +2,13 @@
 //
 // The input becomes the mission script "fuzz.scr", compiled and run as the
 // per-frame mission script for a few frames over a small world (symbols A
-// and B name two ships). Script faults end in a message box, which here
-// throws; whatever the script does, the run must stay inside the token and
+// and B name two ships). A run stops after a few thousand statements (the
+// game's own budget is far larger), so that a loop without a wait costs
+// little and the target keeps its pace. Script faults end in a message box,
+// which here throws; whatever the script does, the run must stay inside the token and
 // data buffers, the subroutine stack and the CALL_WHEN table, and a mission
 // reset must bring the interpreter back to rest.
+#include "fuzz/fuzz_support.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/scriptbase.h"
@@ -17,30 +20,19 @@
 #include "world/scenelist.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
-struct Stopped {};
+using fuzz::Stopped;
 
-void ThrowOnMessageBox(const char*, const char*)
+constexpr int kFrames = 4;
+constexpr uint32_t kStatementsPerInput = 2000;
+uint32_t gStatements = 0;
+
+void CountStatement(uint32_t, uint32_t)
 {
-    throw Stopped{};
-}
-
-void ThrowOnFatalStop(const char*)
-{
-    throw Stopped{};
-}
-
-std::filesystem::path gRoot;
-
-void RemoveScratch()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(gRoot, ignored);
+    if (++gStatements > kStatementsPerInput)
+        throw Stopped{};
 }
 
 void AddShip(const char* name, float x)
@@ -58,16 +50,9 @@ void AddShip(const char* name, float x)
 
 bool Start()
 {
-    char pattern[] = "/tmp/kv_interp_fuzz_XXXXXX";
-    if (!mkdtemp(pattern))
-        std::abort();
-    gRoot = pattern;
-    std::atexit(RemoveScratch);
-    std::filesystem::create_directories(gRoot / "zqk/resource/scripts/missions");
-    std::filesystem::current_path(gRoot);
-    SetMessageBoxHook(ThrowOnMessageBox);
-    SetFatalStopHook(ThrowOnFatalStop);
-    InitializeScriptSystem();
+    fuzz::StartScriptScratch({"zqk/resource/scripts/missions"});
+    SetFatalStopHook(fuzz::ThrowOnFatalStop);
+    SetStatementTraceHook(CountStatement);
     ResetSimulation();
     AddShip("A", 0.0f);
     AddShip("B", 1000.0f);
@@ -81,14 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const bool started = Start();
     (void)started;
-    std::ofstream("zqk/resource/scripts/missions/fuzz.scr", std::ios::binary)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    fuzz::WriteFile("zqk/resource/scripts/missions/fuzz.scr", data, size);
 
+    gStatements = 0;
     try {
         const ScriptToken* start = TokeniseScript("fuzz.scr");
         if (start) {
             uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-            for (int frame = 0; frame < 8; ++frame) {
+            for (int frame = 0; frame < kFrames; ++frame) {
                 ++gFrameClock.frameCounter;
                 gFrameClock.frameTicks = 40;
                 RunScript(&position, true);

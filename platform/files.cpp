@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string_view>
 #include <vector>
 #include <sys/stat.h>
@@ -94,26 +95,73 @@ bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size
     return true;
 }
 
+namespace {
+
+// Why a file was not opened: the system's error number, or 0 with a reason.
+struct OpenRefusal {
+    int error = 0;
+    const char* reason = nullptr;
+};
+
+// Opens an existing regular file for reading without waiting: a FIFO, a
+// device or a folder is refused before a byte is read, and so is a file
+// larger than `limit`. Returns the descriptor, or -1 and why.
+int OpenRegularFile(const std::string& real, std::size_t limit, OpenRefusal* refusal)
+{
+    int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *refusal = {errno, std::strerror(errno)};
+        return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *refusal = {0, "not a regular file"};
+    } else if (static_cast<uint64_t>(st.st_size) > limit) {
+        *refusal = {0, "larger than the size allowed"};
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+// Reads what the descriptor holds, at most `limit` bytes (files of the
+// process folder report a size of 0 and are read to their end); closes it.
+template <class Bytes>
+bool ReadDescriptor(int fd, Bytes& out, std::size_t limit)
+{
+    char buffer[4096];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (static_cast<std::size_t>(n) > limit - out.size()) {
+            ok = false;
+            break;
+        }
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    if (!ok)
+        out.clear();
+    return ok;
+}
+
+} // namespace
+
 template <class Bytes>
 bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit)
 {
     out.clear();
-    std::FILE* f = OpenDataFile(path, "rb");
-    if (!f)
-        return false;
-    char buffer[4096];
-    std::size_t n;
-    bool ok = true;
-    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        ok = n <= limit - out.size();
-        if (ok)
-            out.insert(out.end(), buffer, buffer + n);
-    }
-    ok = ok && !std::ferror(f);
-    std::fclose(f);
-    if (!ok)
-        out.clear();
-    return ok;
+    std::string real;
+    OpenRefusal refusal;
+    int fd = ResolveDataPath(path, real) ? OpenRegularFile(real, limit, &refusal) : -1;
+    return fd >= 0 && ReadDescriptor(fd, out, limit);
 }
 
 template bool ReadWholeFile(const char*, std::string&, std::size_t);
@@ -224,6 +272,49 @@ bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
         return false;
     }
     return true;
+}
+
+ConfigRead ReadConfigFile(const char* path, std::string& text)
+{
+    text.clear();
+    std::string real;
+    if (!ResolveDataPath(path, real))
+        return ConfigRead::Missing;
+    OpenRefusal refusal;
+    int fd = OpenRegularFile(real, kConfigFileMaxBytes, &refusal);
+    if (fd < 0 && refusal.error == ENOENT)
+        return ConfigRead::Missing;
+    if (fd >= 0) {
+        if (ReadDescriptor(fd, text, kConfigFileMaxBytes))
+            return ConfigRead::Ok;
+        refusal.reason = "cannot be read whole";
+    }
+    std::string message = "Kelvandrist: the configuration file " + real + " is not read: " + refusal.reason + "\n";
+    DebuggerOutput(message.c_str());
+    return ConfigRead::Refused;
+}
+
+namespace {
+int gBatchDepth = 0;
+uint64_t gBatchCount = 0;
+uint64_t gOpenBatch = 0;
+} // namespace
+
+ConfigReadBatch::ConfigReadBatch()
+{
+    if (gBatchDepth++ == 0)
+        gOpenBatch = ++gBatchCount;
+}
+
+ConfigReadBatch::~ConfigReadBatch()
+{
+    if (--gBatchDepth == 0)
+        gOpenBatch = 0;
+}
+
+uint64_t CurrentConfigBatch()
+{
+    return gOpenBatch;
 }
 
 } // namespace platform

@@ -50,11 +50,37 @@ long FileSize(std::FILE* file);
 // or moving the file's position or its buffer. False on a short read.
 bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size);
 
-// Reads a whole file named by a data path into a std::string or a byte
-// vector. False when it does not open, cannot be read, or holds more than
-// `limit` bytes; `out` is then empty.
+// Reads a whole regular file named by a data path into a std::string or a
+// byte vector. False when it does not open, is not a regular file (a FIFO,
+// a device or a folder is never waited on or read), cannot be read, or holds
+// more than `limit` bytes; `out` is then empty.
 template <class Bytes>
 bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit = SIZE_MAX);
+
+// Configuration files (the key store, profile files) are small text files
+// that the user controls: only a regular file of at most this size is read.
+constexpr std::size_t kConfigFileMaxBytes = 1 << 20;
+enum class ConfigRead { Ok, Missing, Refused };
+// Reads a configuration file whole: Missing when there is none. A file
+// that exists but is refused (not a regular file, too large, unreadable) is
+// reported on the debugger output with its path and the reason.
+ConfigRead ReadConfigFile(const char* path, std::string& text);
+
+// A reading batch: while one is open, the key store and each profile file
+// are read and parsed once, at their first query, and every later query of
+// the batch is answered from that reading (a write through this layer reads
+// anew). Gathering a configuration of many values opens one; outside a
+// batch every query reads the file.
+class ConfigReadBatch {
+public:
+    ConfigReadBatch();
+    ~ConfigReadBatch();
+    ConfigReadBatch(const ConfigReadBatch&) = delete;
+    ConfigReadBatch& operator=(const ConfigReadBatch&) = delete;
+};
+// The number of the open batch, 0 when none is open: a module keeps what it
+// parsed for that number only.
+uint64_t CurrentConfigBatch();
 
 // The game's names (files, sections, keys) compare as the file system they
 // were written for compared them: ASCII letters without case, every other

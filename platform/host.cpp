@@ -13,9 +13,11 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
@@ -23,13 +25,68 @@
 namespace platform {
 namespace {
 
-std::string LockFolder()
+// The lock's folder: $KELVANDRIST_LOCK_DIR as given, else the user's
+// private runtime folder, else a folder of our own under the user's cache
+// folder, made private (0700) and refused when it belongs to someone else.
+// Never a folder that every user may write to, where another user's file
+// could stand in the lock's place.
+bool LockFolder(std::string& folder, std::string& problem)
 {
-    if (const char* dir = std::getenv("KELVANDRIST_LOCK_DIR"); dir && *dir)
-        return dir;
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir)
-        return dir;
-    return "/tmp";
+    if (const char* dir = std::getenv("KELVANDRIST_LOCK_DIR"); dir && *dir) {
+        folder = dir;
+        return true;
+    }
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir == '/') {
+        folder = dir;
+        return true;
+    }
+    std::string cache;
+    if (const char* dir = std::getenv("XDG_CACHE_HOME"); dir && *dir == '/')
+        cache = dir;
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        cache = std::string(home) + "/.cache";
+    else {
+        problem = "$HOME: not set";
+        return false;
+    }
+    folder = cache + "/kelvandrist";
+    std::error_code ignored;
+    std::filesystem::create_directories(cache, ignored);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+        problem = folder + ": not a folder of this user";
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) {
+        problem = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// Opens the lock file without following a link; whatever else stands in
+// its place (a link, another user's file, a FIFO) is removed once and the
+// file made anew. Returns the descriptor, or -1 with errno set.
+int OpenLockFile(const std::string& path)
+{
+    for (int attempt = 0;; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            struct stat st;
+            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+                return fd;
+            ::close(fd);
+            errno = EPERM;
+        }
+        if (attempt > 0 || (errno != ELOOP && errno != EACCES && errno != EPERM))
+            return -1;
+        if (::unlink(path.c_str()) != 0)
+            return -1;
+    }
 }
 
 struct Drive {
@@ -156,16 +213,29 @@ std::vector<std::string> DiscMountFolders(std::string_view table)
     return folders;
 }
 
-InstanceLock AcquireInstanceLock(const char* name)
+InstanceLock AcquireInstanceLock(const char* name, std::string* problem)
 {
-    std::string path = LockFolder() + "/" + name + "." + std::to_string(::getuid()) + ".lock";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    std::string folder, why;
+    if (!LockFolder(folder, why)) {
+        if (problem)
+            *problem = why;
         return InstanceLock::Failed;
+    }
+    std::string path = folder + "/" + name + "." + std::to_string(::geteuid()) + ".lock";
+    int fd = OpenLockFile(path);
+    if (fd < 0) {
+        if (problem)
+            *problem = path + ": " + std::strerror(errno);
+        return InstanceLock::Failed;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         ::close(fd);
-        return error == EWOULDBLOCK ? InstanceLock::AlreadyHeld : InstanceLock::Failed;
+        if (error == EWOULDBLOCK)
+            return InstanceLock::AlreadyHeld;
+        if (problem)
+            *problem = path + ": " + std::strerror(error);
+        return InstanceLock::Failed;
     }
     // The descriptor stays open: the lock lives as long as the process.
     return InstanceLock::Acquired;

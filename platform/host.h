@@ -14,11 +14,14 @@
 
 namespace platform {
 
-// The single-instance lock: a lock file named after `name` in the lock
-// folder ($KELVANDRIST_LOCK_DIR, else $XDG_RUNTIME_DIR, else /tmp). Once
-// acquired it is held until the process ends.
+// The single-instance lock: a lock file named after `name` and the user in
+// a folder private to the user ($KELVANDRIST_LOCK_DIR when set, else
+// $XDG_RUNTIME_DIR, else kelvandrist/ under the user's cache folder, made
+// 0700). The file is opened without following links. Once acquired it is
+// held until the process ends. When it fails, `problem` says which path
+// and why.
 enum class InstanceLock { Acquired, AlreadyHeld, Failed };
-InstanceLock AcquireInstanceLock(const char* name);
+InstanceLock AcquireInstanceLock(const char* name, std::string* problem = nullptr);
 
 // A monotonic counter and its frequency in counts per second.
 uint64_t PerformanceCounter();

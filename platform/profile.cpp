@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 
+#include <map>
 
 namespace platform {
 namespace {
@@ -57,6 +58,34 @@ bool EntryLine(std::string_view line, std::string_view& key, std::string_view& v
     return !key.empty();
 }
 
+// The profiles read during the open reading batch (files.h), by file name as
+// the caller spelled it: gathering a configuration parses each file once.
+struct ParsedProfiles {
+    uint64_t batch = 0;
+    std::map<std::string, Profile> files;
+};
+ParsedProfiles gParsed;
+
+const Profile& Parsed(const char* file)
+{
+    uint64_t batch = CurrentConfigBatch();
+    if (gParsed.batch != batch || batch == 0) {
+        gParsed.files.clear();
+        gParsed.batch = batch;
+    }
+    auto found = gParsed.files.find(file);
+    if (found != gParsed.files.end())
+        return found->second;
+    std::string text;
+    ReadConfigFile(file, text);
+    return gParsed.files[file] = ParseProfile(text);
+}
+
+void ForgetParsed(const char* file)
+{
+    gParsed.files.erase(file);
+}
+
 } // namespace
 
 Profile ParseProfile(std::string_view text)
@@ -79,10 +108,9 @@ Profile ParseProfile(std::string_view text)
 
 bool ProfileSectionExists(const char* file, const char* section)
 {
-    std::string text;
-    if (!section || !ReadWholeFile(file, text))
+    if (!file || !section)
         return false;
-    for (const std::string& s : ParseProfile(text).sections)
+    for (const std::string& s : Parsed(file).sections)
         if (SameNameIgnoringCase(s, section))
             return true;
     return false;
@@ -91,10 +119,9 @@ bool ProfileSectionExists(const char* file, const char* section)
 bool ProfileQuery(const char* file, const char* section, const char* key, std::string& value)
 {
     value.clear();
-    std::string text;
-    if (!section || !key || !ReadWholeFile(file, text))
+    if (!file || !section || !key)
         return false;
-    for (const ProfileEntry& e : ParseProfile(text).entries) {
+    for (const ProfileEntry& e : Parsed(file).entries) {
         if (SameNameIgnoringCase(e.section, section) && SameNameIgnoringCase(e.key, key)) {
             value = e.value;
             return true;
@@ -115,8 +142,10 @@ bool WriteProfileString(const char* file, const char* section, const char* key, 
 {
     if (!section || !key)
         return false;
-    std::string text;
-    ReadWholeFile(file, text); // a missing file starts empty
+    std::string text; // a missing file starts empty
+    ForgetParsed(file);
+    if (ReadConfigFile(file, text) == ConfigRead::Refused)
+        return false; // a file that exists but cannot be read is left as it is
     std::vector<std::string_view> lines = Lines(text);
     std::string out;
     bool inTarget = false, done = false, sectionSeen = false;

@@ -138,6 +138,33 @@ std::vector<std::string> StoreKeys(std::string_view text)
     return keys;
 }
 
+// The store as read: its values and its keys. Kept for the open reading
+// batch (files.h), so that gathering a configuration reads it once.
+struct ParsedStore {
+    uint64_t batch = 0;
+    std::string path;
+    ConfigRead state = ConfigRead::Missing;
+    std::vector<RegistryValue> values;
+    std::vector<std::string> keys;
+};
+ParsedStore gStore;
+
+const ParsedStore& Store()
+{
+    std::string path = StorePath();
+    uint64_t batch = CurrentConfigBatch();
+    if (batch != 0 && gStore.batch == batch && gStore.path == path)
+        return gStore;
+    gStore = {};
+    gStore.batch = batch;
+    gStore.path = path;
+    std::string text;
+    gStore.state = ReadConfigFile(path.c_str(), text);
+    gStore.values = ParseRegistry(text);
+    gStore.keys = StoreKeys(text);
+    return gStore;
+}
+
 } // namespace
 
 std::vector<RegistryValue> ParseRegistry(std::string_view text)
@@ -178,12 +205,10 @@ std::vector<RegistryValue> ParseRegistry(std::string_view text)
 RegistryResult RegistryQueryString(const char* root, const char* key, const char* name, std::string& value)
 {
     value.clear();
-    std::string text;
-    if (!ReadWholeFile(StorePath().c_str(), text))
-        return RegistryResult::Missing;
+    const ParsedStore& store = Store();
     std::string full = FullKey(root, key);
     std::string_view wanted = name ? name : "";
-    for (const RegistryValue& v : ParseRegistry(text)) {
+    for (const RegistryValue& v : store.values) {
         if (SameNameIgnoringCase(v.key, full) && SameNameIgnoringCase(v.name, wanted)) {
             if (v.type != RegistryType::String)
                 return RegistryResult::NotString;
@@ -196,11 +221,8 @@ RegistryResult RegistryQueryString(const char* root, const char* key, const char
 
 bool RegistryKeyExists(const char* root, const char* key)
 {
-    std::string text;
-    if (!ReadWholeFile(StorePath().c_str(), text))
-        return false;
     std::string full = FullKey(root, key);
-    for (const std::string& k : StoreKeys(text))
+    for (const std::string& k : Store().keys)
         if (SameNameIgnoringCase(k, full))
             return true;
     return false;
@@ -208,12 +230,15 @@ bool RegistryKeyExists(const char* root, const char* key)
 
 bool RegistrySetString(const char* root, const char* key, const char* name, const char* value)
 {
-    std::string text;
-    ReadWholeFile(StorePath().c_str(), text);
+    // A store that exists but cannot be read is left as it is, not replaced.
+    ParsedStore store = Store();
+    gStore.batch = 0; // the next query reads what is written here
+    if (store.state == ConfigRead::Refused)
+        return false;
     std::string full = FullKey(root, key);
     std::string_view wanted = name ? name : "";
-    std::vector<RegistryValue> values = ParseRegistry(text);
-    std::vector<std::string> keys = StoreKeys(text);
+    std::vector<RegistryValue>& values = store.values;
+    std::vector<std::string>& keys = store.keys;
     bool replaced = false;
     for (RegistryValue& v : values) {
         if (SameNameIgnoringCase(v.key, full) && SameNameIgnoringCase(v.name, wanted)) {

@@ -5,6 +5,9 @@
 
 #include "system/calltrace.h"
 
+int32_t gMissionScore = 0;
+int32_t gMissionMaxScore = 0;
+
 bool ParseObjectives(const char* text)
 {
     RecordCall("ParseObjectives");

@@ -38,7 +38,6 @@ constexpr uint32_t kSimHasFired = 0x10000;
 constexpr int16_t kAvatarProbed = 0x20;
 constexpr uint32_t kWeaponEmpty = 0x100;
 constexpr int kAutopilotBase = 55;
-constexpr int kTetherAnchorParameter = 3;
 
 // ---- Items -------------------------------------------------------------------
 
@@ -382,7 +381,7 @@ bool TowedBy(uint32_t& position, bool evaluate)
     SceneItem* a = ReadObject(position);
     SceneItem* b = ReadObject(position);
     return evaluate && a && b && a->avatar && a->perFrame == KeepTetherDistance &&
-           ItemFromHandle(static_cast<SceneItemHandle>(a->avatar->params[kTetherAnchorParameter])) == b;
+           ItemFromHandle(static_cast<SceneItemHandle>(a->avatar->params[kParamTetherAnchor])) == b;
 }
 
 bool ContactCondition(uint32_t& position, bool evaluate)
@@ -481,17 +480,64 @@ bool WeaponEmpty(uint32_t& position, bool evaluate)
     return !mount || (mount->flags & kWeaponEmpty);
 }
 
-// By id, from NEARTO.
-constexpr ConditionHandler kConditions[] = {
-    NearTo,       FarFrom,     AltLower,      VelMatch,      Destroyed,    Attacked,
-    InSystem,     ImpactsGt,   Autopilot,     IsTarget,      WaypointCountEq, Docked,
-    Undocked,     PlayerLinked, DamageLt,     DamageGt,      SysOut,       EmitGt,
-    LookingAt,    DialogueOver, ShipCountLt,  SenseCountLt,  GroupCountLt, NoShips,
-    NoneToBringIn, ValidScn,   ScnSense,      TowedBy,       ContactCondition, TimerOut,
-    TimerLt,      ShipClock,   ShipType,      InGroup,       HasFired,     Equal,
-    Greater,      InLdsCondition, Probed,     Objective,     RemoteLinked, WeaponEmpty,
+// One row per condition id; ConditionChain indexes the rows by id minus
+// NEARTO, so the ids must run on without a gap.
+struct ConditionRow {
+    uint32_t id;
+    ConditionHandler handler;
 };
-static_assert(std::size(kConditions) == kw::WEAPON_EMPTY - kw::NEARTO + 1);
+constexpr ConditionRow kConditions[] = {
+    {kw::NEARTO,        NearTo},
+    {kw::FARFROM,       FarFrom},
+    {kw::ALT_LOWER,     AltLower},
+    {kw::VELMATCH,      VelMatch},
+    {kw::DESTROYED,     Destroyed},
+    {kw::ATTACKED,      Attacked},
+    {kw::INSYSTEM,      InSystem},
+    {kw::IMPACTS_GT,    ImpactsGt},
+    {kw::AUTOPILOT,     Autopilot},
+    {kw::IS_TARGET,     IsTarget},
+    {kw::WAYPTCOUNT_EQ, WaypointCountEq},
+    {kw::DOCKED,        Docked},
+    {kw::UNDOCKED,      Undocked},
+    {kw::PLAYER_LINKED, PlayerLinked},
+    {kw::DAMAGE_LT,     DamageLt},
+    {kw::DAMAGE_GT,     DamageGt},
+    {kw::SYS_OUT,       SysOut},
+    {kw::EMIT_GT,       EmitGt},
+    {kw::LOOKING_AT,    LookingAt},
+    {kw::DIALOGUE_OVER, DialogueOver},
+    {kw::SHIPCOUNT_LT,  ShipCountLt},
+    {kw::SENSECOUNT_LT, SenseCountLt},
+    {kw::GROUPCOUNT_LT, GroupCountLt},
+    {kw::NOSHIPS,       NoShips},
+    {kw::NONETOBRINGIN, NoneToBringIn},
+    {kw::VALID_SCN,     ValidScn},
+    {kw::SCN_SENSE,     ScnSense},
+    {kw::TOWED_BY,      TowedBy},
+    {kw::CONTACT,       ContactCondition},
+    {kw::TIMER_OUT,     TimerOut},
+    {kw::TIMER_LT,      TimerLt},
+    {kw::SHIP_CLOCK,    ShipClock},
+    {kw::SHIP_TYPE,     ShipType},
+    {kw::IN_GROUP,      InGroup},
+    {kw::HASFIRED,      HasFired},
+    {kw::EQUAL,         Equal},
+    {kw::GT,            Greater},
+    {kw::IN_LDS,        InLdsCondition},
+    {kw::PROBED,        Probed},
+    {kw::OBJV,          Objective},
+    {kw::REMLINK,       RemoteLinked},
+    {kw::WEAPON_EMPTY,  WeaponEmpty},
+};
+constexpr bool RowsRunOnFrom(uint32_t first)
+{
+    for (const ConditionRow& row : kConditions)
+        if (row.id != first++)
+            return false;
+    return true;
+}
+static_assert(RowsRunOnFrom(kw::NEARTO) && std::size(kConditions) == kw::WEAPON_EMPTY - kw::NEARTO + 1);
 
 bool ConditionChain(uint32_t& position, bool evaluate)
 {
@@ -499,7 +545,7 @@ bool ConditionChain(uint32_t& position, bool evaluate)
     if (id < kw::NEARTO || id > kw::WEAPON_EMPTY)
         FailStatement(kStopBadCondition, "Unrecognized CONDITIONAL", position);
     ++position;
-    const bool result = kConditions[id - kw::NEARTO](position, evaluate);
+    const bool result = kConditions[id - kw::NEARTO].handler(position, evaluate);
     const uint32_t joiner = ScriptTokenAt(position).id;
     if (joiner != kw::AND && joiner != kw::OR)
         return result;

@@ -44,6 +44,7 @@ StatementTraceHook gTraceHook = nullptr;
 std::span<const StatementRow> (*const kStatementModules[])() = {
     FlowStatementRows,
     VariableStatementRows,
+    DamageStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -68,8 +69,10 @@ bool StackHasRoom()
     return gInterpreter.depth + 1 < kSubroutineDepth;
 }
 
+// The caller has made sure of StackHasRoom.
 void PushFrame(uint32_t returnPosition)
 {
+    KV_DEBUG_VERIFY(StackHasRoom());
     ++gInterpreter.depth;
     gInterpreter.frames[gInterpreter.depth] = {gInterpreter.placementMode, gInterpreter.waitCountdown,
                                                returnPosition};
@@ -211,6 +214,7 @@ void Return(uint32_t& position)
         gInterpreter.savedGroupFlag = 0;
         gInterpreter.currentGroup = gInterpreter.savedGroup;
     }
+    KV_DEBUG_VERIFY(gInterpreter.depth >= 0 && gInterpreter.depth < kSubroutineDepth);
     const SubroutineFrame& frame = gInterpreter.frames[gInterpreter.depth];
     gInterpreter.placementMode = frame.placementMode;
     gInterpreter.waitCountdown = frame.waitCountdown;
@@ -536,7 +540,9 @@ int32_t RunScript(uint32_t* position, bool perFrame)
 
     *position = cursor;
     gScriptSkipRequest = 0;
-    CheckSceneListIntegrity();
+    // Release builds walk the list once a frame, in the simulation frame.
+    if constexpr (kDebugChecks)
+        CheckSceneListIntegrity();
     return gInterpreter.stopCode;
 }
 

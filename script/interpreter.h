@@ -132,6 +132,7 @@ void ResetInterpreterState();
 // The rows of each statement module, added to the dispatch table.
 std::span<const StatementRow> FlowStatementRows();
 std::span<const StatementRow> VariableStatementRows();
+std::span<const StatementRow> DamageStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

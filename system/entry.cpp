@@ -27,11 +27,12 @@ int Fail(const char* text)
 int WinMain(const char* commandLine, int showCommand)
 {
     // A second instance leaves at once, silently: the first one is running.
-    platform::InstanceLock lock = platform::AcquireInstanceLock(kInstanceLockName);
+    std::string problem;
+    platform::InstanceLock lock = platform::AcquireInstanceLock(kInstanceLockName, &problem);
     if (lock == platform::InstanceLock::AlreadyHeld)
         return 0;
     if (lock == platform::InstanceLock::Failed)
-        return Fail("Kelvandrist: cannot create the single-instance lock\n");
+        return Fail(("Kelvandrist: cannot create the single-instance lock " + problem + "\n").c_str());
 
     std::vector<std::string> words = SplitCommandLine(commandLine ? commandLine : "");
 

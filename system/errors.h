@@ -58,3 +58,18 @@ MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
         if (!(cond))                                                           \
             ReportVerifyFailure(#cond, __FILE__, __LINE__);                    \
     } while (0)
+
+// Debug builds check the invariants that the code relies on but that cost
+// too much to check on every call in a release build (a whole-list walk, a
+// whole-arena scan). The condition is compiled in both, evaluated in debug
+// builds only.
+#ifdef NDEBUG
+constexpr bool kDebugChecks = false;
+#else
+constexpr bool kDebugChecks = true;
+#endif
+#define KV_DEBUG_VERIFY(cond)                                                  \
+    do {                                                                       \
+        if constexpr (kDebugChecks)                                            \
+            KV_VERIFY(cond);                                                   \
+    } while (0)

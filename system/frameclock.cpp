@@ -2,6 +2,7 @@
 #include "system/frameclock.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 
@@ -84,8 +85,12 @@ int32_t UpdateFrameTime()
         clock.frameTicks = 0;
     } else {
         // No factor, however wild, can make a frame run backwards or
-        // overflow the tick count.
-        const double compression = clock.timeCompression > 0.0f ? clock.timeCompression : 0.0;
+        // overflow the tick count: below 0 and NaN stop the clock, +infinity
+        // is the largest finite factor (0 x infinity would be NaN), so the
+        // carried fraction is always a finite number in [0, 1).
+        const double compression =
+            std::clamp(std::isnan(clock.timeCompression) ? 0.0 : double{clock.timeCompression}, 0.0,
+                       double{FLT_MAX});
         const double scaled = std::min(step * compression + clock.compressionCarry, double{INT32_MAX});
         const double whole = std::floor(scaled);
         clock.frameTicks = static_cast<int32_t>(whole);

@@ -21,7 +21,10 @@
 #include "world/simframe.h"
 #include "world/starmap.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <string_view>
+#include <thread>
 
 KeyHandler gKeyHandler = nullptr;
 
@@ -72,6 +75,37 @@ void IdlePass()
             else
                 gLoopFlags.quitRequest = 255;
         }
+    }
+}
+
+// Idle passes are paced so that the loop, with nothing to wait on (the dummy
+// drivers, a window without vertical sync), does not run faster than the
+// display can show and burn a whole core doing it. A pass that took longer
+// than the period waits for nothing. Game time comes from the frame clock
+// alone, so pacing changes how often frames run, never what they do.
+// $KELVANDRIST_UNPACED (any value but "0") lifts it for tests and benchmarks.
+constexpr double kPacedPassesPerSecond = 60.0; // the display's rate when it is not known
+
+bool PacingLifted()
+{
+    const char* value = std::getenv(kUnpacedVariable);
+    return value && *value && std::string_view(value) != "0";
+}
+
+void PaceIdlePass()
+{
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point due;
+    if (PacingLifted())
+        return;
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / kPacedPassesPerSecond));
+    const Clock::time_point now = Clock::now();
+    if (now < due) {
+        std::this_thread::sleep_until(due);
+        due += period;
+    } else {
+        due = now + period; // late (or the first pass): start the beat afresh
     }
 }
 
@@ -193,6 +227,7 @@ bool RunFrameLoopPass(int& exitCode)
         DispatchWindowMessage(message);
     } else {
         IdlePass();
+        PaceIdlePass();
     }
     return !gLoopFlags.quitRequest;
 }

@@ -22,9 +22,14 @@ int RunFrame();
 // ends the process with exit code 0.
 void PumpMessages();
 
+// The environment variable that lifts the pacing of idle passes (any value
+// but "0"): tests and benchmarks run passes back to back.
+constexpr const char* kUnpacedVariable = "KELVANDRIST_UNPACED";
+
 // One pass of the loop: takes and dispatches one waiting message, or, with
 // none waiting, runs the frame step (or, while paused, looks for the key that
-// ends the pause). Returns false when the loop is to end: a quit message
+// ends the pause) and then waits out the rest of the pass's share of the
+// display's rate (60 passes a second), unless the pacing is lifted. Returns false when the loop is to end: a quit message
 // (its exit code is stored) or the quit request.
 bool RunFrameLoopPass(int& exitCode);
 

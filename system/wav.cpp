@@ -25,6 +25,8 @@ constexpr uint32_t kData = FourCC("data");
 constexpr uint32_t kDisp = FourCC("DISP");
 constexpr uint32_t kPlst = FourCC("plst");
 constexpr std::size_t kFormatBytes = 16;
+// Chunk bodies of odd length are followed by this one pad byte.
+constexpr uint8_t kPadByte = 0;
 
 bool Seek(std::FILE* f, uint64_t offset)
 {
@@ -38,9 +40,12 @@ uint64_t RiffEnd(const WavFile* file, const RiffChunk* riff)
 }
 
 // Walks the chunks between `start` and `end` for the first with id `want`
-// (any id when want is 0). On success the file is at the chunk's body and the
-// chunk's size is capped at `end`.
-int FindChunk(WavFile* file, uint64_t start, uint64_t end, uint32_t want, RiffChunk* chunk)
+// (any id when want is 0). On success the file is at the chunk's body; the
+// chunk's size is capped at `end` unless `declared` asks for the size its
+// header claims.
+enum class ChunkSize { Capped, Declared };
+WavResult FindChunk(WavFile* file, uint64_t start, uint64_t end, uint32_t want, RiffChunk* chunk,
+                    ChunkSize sizing = ChunkSize::Capped)
 {
     uint64_t pos = start;
     while (pos + 8 <= end) {
@@ -52,7 +57,7 @@ int FindChunk(WavFile* file, uint64_t start, uint64_t end, uint32_t want, RiffCh
         uint64_t body = pos + 8;
         if (want == 0 || id == want) {
             chunk->id = id;
-            chunk->size = static_cast<uint32_t>(size < end - body ? size : end - body);
+            chunk->size = static_cast<uint32_t>(sizing == ChunkSize::Declared || size < end - body ? size : end - body);
             chunk->form = 0;
             chunk->dataOffset = static_cast<uint32_t>(body);
             return kWavOk;
@@ -82,6 +87,21 @@ bool PatchU32(WavFile* file, uint64_t offset, uint32_t value)
     return Seek(file->file, offset) && WriteBytes(file, bytes, 4);
 }
 
+// Every block this module hands out or keeps (the open file's record, the
+// format, the loaded data) comes from one allocator, the C heap, so that a
+// caller frees any of them with std::free and this module never mixes
+// families.
+void* Allocate(std::size_t size)
+{
+    return std::calloc(1, size ? size : 1);
+}
+
+WavFile* NewWavFile()
+{
+    void* block = Allocate(sizeof(WavFile));
+    return block ? new (block) WavFile : nullptr;
+}
+
 void Discard(WavFile* file)
 {
     if (!file)
@@ -90,32 +110,31 @@ void Discard(WavFile* file)
         std::fclose(file->file);
     if (file->writing && !file->tempPath.empty())
         std::remove(file->tempPath.c_str());
-    delete file;
+    file->~WavFile();
+    std::free(file);
 }
 
-} // namespace
-
-int WavOpenStream(std::FILE* stream, WavFile** out, WaveFormat** formatOut, RiffChunk* riff)
+// The format record's fields that no sound can have: no channels, no rate,
+// no block; for the plain sample formats (integer PCM, float, extensible)
+// also no bits, or a block that is not one sample of every channel.
+bool PossibleFormat(const WaveFormat& f)
 {
-    *out = nullptr;
-    *formatOut = nullptr;
-    if (!stream)
-        return kWavCannotOpen;
-    auto* file = new (std::nothrow) WavFile;
-    if (!file) {
-        std::fclose(stream);
-        return kWavNoMemory;
-    }
-    file->file = stream;
-    long length = platform::FileLength(stream);
-    file->length = length > 0 ? static_cast<uint64_t>(length) : 0;
+    if (f.channels == 0 || f.samplesPerSec == 0 || f.blockAlign == 0)
+        return false;
+    const bool plain = f.formatTag == kWaveFormatPcm || f.formatTag == kWaveFormatFloat ||
+                       f.formatTag == kWaveFormatExtensible;
+    return !plain || (f.bitsPerSample != 0 && f.blockAlign == f.channels * ((f.bitsPerSample + 7) / 8));
+}
 
+// Reads the "RIFF" header and the format of an open file. On success the
+// format is in `*formatOut`; on failure nothing is left to free.
+WavResult ReadHeaderAndFormat(WavFile* file, WaveFormat** formatOut, RiffChunk* riff)
+{
+    std::FILE* stream = file->file;
     uint8_t header[12];
     if (!Seek(stream, 0) || std::fread(header, 1, 12, stream) != 12 || res::GetU32LE(header) != kRiff ||
-        res::GetU32LE(header + 8) != kWave) {
-        Discard(file);
+        res::GetU32LE(header + 8) != kWave)
         return kWavNotWave;
-    }
     uint64_t size = res::GetU32LE(header + 4);
     riff->id = kRiff;
     riff->size = static_cast<uint32_t>(size < file->length - 8 ? size : file->length - 8);
@@ -123,56 +142,70 @@ int WavOpenStream(std::FILE* stream, WavFile** out, WaveFormat** formatOut, Riff
     riff->dataOffset = 8;
 
     RiffChunk fmt;
-    int result = FindChunk(file, 12, RiffEnd(file, riff), kFmt, &fmt);
-    if (result != kWavOk) {
-        Discard(file);
+    WavResult result = FindChunk(file, 12, RiffEnd(file, riff), kFmt, &fmt);
+    if (result != kWavOk)
         return result;
-    }
-    if (fmt.size < kFormatBytes) {
-        Discard(file);
+    if (fmt.size < kFormatBytes)
         return kWavNotWave;
-    }
     uint8_t bytes[kFormatBytes + 2];
-    if (std::fread(bytes, 1, kFormatBytes, stream) != kFormatBytes) {
-        Discard(file);
+    if (std::fread(bytes, 1, kFormatBytes, stream) != kFormatBytes)
         return kWavReadError;
-    }
-    uint16_t tag = res::GetU16LE(bytes);
-    uint16_t extra = 0;
-    if (tag != 1 && fmt.size >= kFormatBytes + 2) {
-        if (std::fread(bytes + kFormatBytes, 1, 2, stream) != 2) {
-            Discard(file);
+    WaveFormat f = {};
+    f.formatTag = res::GetU16LE(bytes);
+    f.channels = res::GetU16LE(bytes + 2);
+    f.samplesPerSec = res::GetU32LE(bytes + 4);
+    f.avgBytesPerSec = res::GetU32LE(bytes + 8);
+    f.blockAlign = res::GetU16LE(bytes + 12);
+    f.bitsPerSample = res::GetU16LE(bytes + 14);
+    // A 16-byte chunk has no extra size, whatever its format tag says.
+    if (f.formatTag != kWaveFormatPcm && fmt.size >= kFormatBytes + 2) {
+        if (std::fread(bytes + kFormatBytes, 1, 2, stream) != 2)
             return kWavReadError;
-        }
-        extra = res::GetU16LE(bytes + kFormatBytes);
-        if (kFormatBytes + 2 + extra > fmt.size) {
-            Discard(file);
+        f.extraSize = res::GetU16LE(bytes + kFormatBytes);
+        if (kFormatBytes + 2 + f.extraSize > fmt.size)
             return kWavNotWave;
-        }
     }
-    auto* format = static_cast<WaveFormat*>(std::calloc(1, sizeof(WaveFormat) + extra));
-    if (!format) {
-        Discard(file);
+    if (!PossibleFormat(f))
+        return kWavNotWave;
+    auto* format = static_cast<WaveFormat*>(Allocate(sizeof(WaveFormat) + f.extraSize));
+    if (!format)
         return kWavNoMemory;
-    }
-    format->formatTag = tag;
-    format->channels = res::GetU16LE(bytes + 2);
-    format->samplesPerSec = res::GetU32LE(bytes + 4);
-    format->avgBytesPerSec = res::GetU32LE(bytes + 8);
-    format->blockAlign = res::GetU16LE(bytes + 12);
-    format->bitsPerSample = res::GetU16LE(bytes + 14);
-    format->extraSize = extra;
-    if (extra && std::fread(WaveFormatExtra(format), 1, extra, stream) != extra) {
+    *format = f;
+    if (f.extraSize && std::fread(WaveFormatExtra(format), 1, f.extraSize, stream) != f.extraSize) {
         std::free(format);
-        Discard(file);
         return kWavNotWave;
     }
-    *out = file;
     *formatOut = format;
     return kWavOk;
 }
 
-int WavOpen(const char* path, WavFile** file, WaveFormat** format, RiffChunk* riff)
+} // namespace
+
+WavResult WavOpenStream(std::FILE* stream, WavFile** out, WaveFormat** formatOut, RiffChunk* riff)
+{
+    *out = nullptr;
+    *formatOut = nullptr;
+    if (!stream)
+        return kWavCannotOpen;
+    WavResult result = kWavNoMemory;
+    WavFile* file = NewWavFile();
+    if (file) {
+        file->file = stream;
+        long length = platform::FileLength(stream);
+        file->length = length > 0 ? static_cast<uint64_t>(length) : 0;
+        result = ReadHeaderAndFormat(file, formatOut, riff);
+    }
+    if (result == kWavOk) {
+        *out = file;
+    } else if (file) {
+        Discard(file); // closes the stream
+    } else {
+        std::fclose(stream);
+    }
+    return result;
+}
+
+WavResult WavOpen(const char* path, WavFile** file, WaveFormat** format, RiffChunk* riff)
 {
     *file = nullptr;
     *format = nullptr;
@@ -182,12 +215,20 @@ int WavOpen(const char* path, WavFile** file, WaveFormat** format, RiffChunk* ri
     return WavOpenStream(stream, file, format, riff);
 }
 
-int WavFindData(WavFile* file, RiffChunk* data, const RiffChunk* riff)
+WavResult WavFindData(WavFile* file, RiffChunk* data, const RiffChunk* riff)
 {
-    return FindChunk(file, static_cast<uint64_t>(riff->dataOffset) + 4, RiffEnd(file, riff), kData, data);
+    // The size the chunk claims: reading past what the file holds is then
+    // reported by WavRead rather than silently giving a shorter sound.
+    return FindChunk(file, static_cast<uint64_t>(riff->dataOffset) + 4, RiffEnd(file, riff), kData, data,
+                     ChunkSize::Declared);
 }
 
-int WavRead(WavFile* file, uint32_t count, uint8_t* buffer, RiffChunk* data, uint32_t* bytesRead)
+bool WavDataInFile(const WavFile* file, const RiffChunk* data)
+{
+    return static_cast<uint64_t>(data->dataOffset) + data->size <= file->length;
+}
+
+WavResult WavRead(WavFile* file, uint32_t count, uint8_t* buffer, RiffChunk* data, uint32_t* bytesRead)
 {
     *bytesRead = 0;
     uint32_t n = count < data->size ? count : data->size;
@@ -197,19 +238,19 @@ int WavRead(WavFile* file, uint32_t count, uint8_t* buffer, RiffChunk* data, uin
     return got == n ? kWavOk : kWavDataEnded;
 }
 
-int WavClose(WavFile* file, WaveFormat* format)
+WavResult WavClose(WavFile* file, WaveFormat* format)
 {
     WavFreeFormat(format);
     Discard(file);
     return kWavOk;
 }
 
-int WavCreate(const char* path, WavFile** out, const WaveFormat* format, RiffChunk* fmt, RiffChunk* riff)
+WavResult WavCreate(const char* path, WavFile** out, const WaveFormat* format, RiffChunk* fmt, RiffChunk* riff)
 {
     *out = nullptr;
     if (!path || !format)
         return kWavCannotWrite;
-    auto* file = new (std::nothrow) WavFile;
+    WavFile* file = NewWavFile();
     if (!file)
         return kWavNoMemory;
     file->writing = true;
@@ -223,7 +264,7 @@ int WavCreate(const char* path, WavFile** out, const WaveFormat* format, RiffChu
     if (!platform::ResolveDataPath(path, file->path))
         file->path = file->tempPath.substr(0, file->tempPath.size() - 4);
 
-    uint32_t fmtSize = format->formatTag == 1 ? 16u : 18u + format->extraSize;
+    uint32_t fmtSize = format->formatTag == kWaveFormatPcm ? 16u : 18u + format->extraSize;
     uint8_t bytes[18];
     res::PutU16LE(bytes, format->formatTag);
     res::PutU16LE(bytes + 2, format->channels);
@@ -232,12 +273,11 @@ int WavCreate(const char* path, WavFile** out, const WaveFormat* format, RiffChu
     res::PutU16LE(bytes + 12, format->blockAlign);
     res::PutU16LE(bytes + 14, format->bitsPerSample);
     res::PutU16LE(bytes + 16, format->extraSize);
-    static const uint8_t kPad = 0;
     uint8_t fact[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     bool ok = WriteChunkHeader(file, kRiff, 0) && WriteBytes(file, "WAVE", 4) &&
               WriteChunkHeader(file, kFmt, fmtSize) && WriteBytes(file, bytes, fmtSize < 18 ? fmtSize : 18) &&
               (fmtSize <= 18 || WriteBytes(file, WaveFormatExtra(format), format->extraSize)) &&
-              (!(fmtSize & 1) || WriteBytes(file, &kPad, 1)) && WriteChunkHeader(file, kFact, 4) &&
+              (!(fmtSize & 1) || WriteBytes(file, &kPadByte, 1)) && WriteChunkHeader(file, kFact, 4) &&
               WriteBytes(file, fact, 4);
     if (!ok) {
         Discard(file);
@@ -250,7 +290,7 @@ int WavCreate(const char* path, WavFile** out, const WaveFormat* format, RiffChu
     return kWavOk;
 }
 
-int WavStartData(WavFile* file, RiffChunk* data)
+WavResult WavStartData(WavFile* file, RiffChunk* data)
 {
     if (!WriteChunkHeader(file, kData, 0))
         return kWavCannotWrite;
@@ -259,22 +299,21 @@ int WavStartData(WavFile* file, RiffChunk* data)
     return pos > 0 ? kWavOk : kWavCannotWrite;
 }
 
-int WavWrite(WavFile* file, uint32_t count, const uint8_t* bytes, uint32_t* written)
+WavResult WavWrite(WavFile* file, uint32_t count, const uint8_t* bytes, uint32_t* written)
 {
     std::size_t n = std::fwrite(bytes, 1, count, file->file);
     *written = static_cast<uint32_t>(n);
     return n == count ? kWavOk : kWavCannotWrite;
 }
 
-int WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sampleCount)
+WavResult WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sampleCount)
 {
     long end = platform::FileLength(file->file);
     bool ok = end >= static_cast<long>(data->dataOffset);
     if (ok) {
         data->size = static_cast<uint32_t>(end - data->dataOffset);
-        static const uint8_t kPad = 0;
         if (data->size & 1) {
-            ok = WriteBytes(file, &kPad, 1);
+            ok = WriteBytes(file, &kPadByte, 1);
             ++end;
         }
         riff->size = static_cast<uint32_t>(end - 8);
@@ -289,7 +328,7 @@ int WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sampleCo
     return ok ? kWavOk : kWavCannotWrite;
 }
 
-int WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFile* destination)
+WavResult WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFile* destination)
 {
     uint64_t start = static_cast<uint64_t>(sourceRiff->dataOffset) + 4;
     if (!Seek(source->file, start))
@@ -305,14 +344,13 @@ int WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFile* de
         if (declared > chunk.size)
             break; // only chunks that lie wholly inside the file
         if (chunk.id == kDisp || chunk.id == kPlst) {
-            auto* body = static_cast<uint8_t*>(std::calloc(chunk.size ? chunk.size : 1, 1));
+            auto* body = static_cast<uint8_t*>(Allocate(chunk.size));
             if (!body)
                 return kWavNoMemory;
-            static const uint8_t kPad = 0;
             bool ok = std::fread(body, 1, chunk.size, source->file) == chunk.size &&
                       WriteChunkHeader(destination, chunk.id, chunk.size) &&
                       WriteBytes(destination, body, chunk.size) &&
-                      (!(chunk.size & 1) || WriteBytes(destination, &kPad, 1));
+                      (!(chunk.size & 1) || WriteBytes(destination, &kPadByte, 1));
             std::free(body);
             if (!ok)
                 break;
@@ -323,7 +361,7 @@ int WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFile* de
     return kWavOk;
 }
 
-int WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, uint8_t** dataOut)
+WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, uint8_t** dataOut)
 {
     *length = 0;
     *formatOut = nullptr;
@@ -331,13 +369,16 @@ int WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, uint8_t*
     WavFile* file;
     WaveFormat* format;
     RiffChunk riff, data;
-    int result = WavOpen(path, &file, &format, &riff);
+    WavResult result = WavOpen(path, &file, &format, &riff);
     if (result != kWavOk)
         return result;
     result = WavFindData(file, &data, &riff);
+    // A claim past the end of the file is refused before it sizes a block.
+    if (result == kWavOk && !WavDataInFile(file, &data))
+        result = kWavDataEnded;
     uint8_t* bytes = nullptr;
     if (result == kWavOk) {
-        bytes = static_cast<uint8_t*>(std::malloc(data.size ? data.size : 1));
+        bytes = static_cast<uint8_t*>(Allocate(data.size));
         if (!bytes)
             result = kWavNoMemory;
     }
@@ -356,12 +397,12 @@ int WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, uint8_t*
     return kWavOk;
 }
 
-int WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
+WavResult WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
             const uint8_t* bytes)
 {
     WavFile* file;
     RiffChunk fmt, riff, data;
-    int result = WavCreate(path, &file, format, &fmt, &riff);
+    WavResult result = WavCreate(path, &file, format, &fmt, &riff);
     if (result != kWavOk)
         return result;
     uint32_t written;

@@ -7,8 +7,11 @@
 // else 18 + extra size), "fact" (the sample count, -1 until the file is
 // finished), "data".
 //
-// Every routine returns 0 on success or one of the result codes below. Data
-// sizes are capped at their chunk and at the end of the file. Files are
+// Every routine returns 0 on success or one of the result codes below. A
+// format record that no sound can have (no channels, rate or block; for the
+// plain sample formats no bits, or a block that is not one sample of every
+// channel) is a damaged format chunk. A "data" chunk that claims more bytes
+// than the file holds ends early: reading it gives kWavDataEnded. Files are
 // written to a temporary file that replaces the target only when finished.
 #pragma once
 
@@ -26,6 +29,11 @@ enum WavResult : int {
     kWavCannotWrite = 0xE104,
     kWavChunkNotFound = 265,   // the multimedia file layer's "chunk not found"
 };
+
+// Format tags whose block is one sample of every channel.
+constexpr uint16_t kWaveFormatPcm = 1;
+constexpr uint16_t kWaveFormatFloat = 3;
+constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
 
 // The format: the 16 bytes of "fmt ", the extra size, then the extra bytes
 // (WaveFormatExtra). One block of sizeof(WaveFormat) + extraSize bytes.
@@ -64,34 +72,32 @@ struct WavFile {
     std::string tempPath;    // where the bytes go until WavFinish
 };
 
-int WavOpen(const char* path, WavFile** file, WaveFormat** format, RiffChunk* riff);
+WavResult WavOpen(const char* path, WavFile** file, WaveFormat** format, RiffChunk* riff);
 // As WavOpen, over a file already open for reading; takes ownership of it.
-int WavOpenStream(std::FILE* stream, WavFile** file, WaveFormat** format, RiffChunk* riff);
-int WavFindData(WavFile* file, RiffChunk* data, const RiffChunk* riff);
-int WavRead(WavFile* file, uint32_t count, uint8_t* buffer, RiffChunk* data, uint32_t* bytesRead);
+WavResult WavOpenStream(std::FILE* stream, WavFile** file, WaveFormat** format, RiffChunk* riff);
+WavResult WavFindData(WavFile* file, RiffChunk* data, const RiffChunk* riff);
+// True when the file holds every byte the data chunk claims.
+bool WavDataInFile(const WavFile* file, const RiffChunk* data);
+// Reads min(count, what the chunk has left); the chunk's size goes down by
+// what was read. kWavDataEnded when the file ends first.
+WavResult WavRead(WavFile* file, uint32_t count, uint8_t* buffer, RiffChunk* data, uint32_t* bytesRead);
 // Frees the format and closes the file; an unfinished written file is dropped.
-int WavClose(WavFile* file, WaveFormat* format);
+WavResult WavClose(WavFile* file, WaveFormat* format);
 
-int WavCreate(const char* path, WavFile** file, const WaveFormat* format, RiffChunk* fmt,
+WavResult WavCreate(const char* path, WavFile** file, const WaveFormat* format, RiffChunk* fmt,
               RiffChunk* riff);
-int WavStartData(WavFile* file, RiffChunk* data);
-int WavWrite(WavFile* file, uint32_t count, const uint8_t* bytes, uint32_t* written);
+WavResult WavStartData(WavFile* file, RiffChunk* data);
+WavResult WavWrite(WavFile* file, uint32_t count, const uint8_t* bytes, uint32_t* written);
 // Closes the chunks, writes the sample count into "fact", and puts the file
 // in place. The file is closed either way.
-int WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sampleCount);
+WavResult WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sampleCount);
 // Copies the "DISP" and "plst" chunks of a file being read into one being written.
-int WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFile* destination);
+WavResult WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFile* destination);
 
 // Reads a whole file: the data (free with std::free) and its format (free
-// with WavFreeFormat).
-int WavLoad(const char* path, uint32_t* length, WaveFormat** format, uint8_t** data);
-int WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
+// with WavFreeFormat). A data chunk that runs past the end of the file gives
+// kWavDataEnded before anything is allocated for it.
+WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** format, uint8_t** data);
+WavResult WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
             const uint8_t* bytes);
 void WavFreeFormat(WaveFormat* format);
-
-// A whole sound held in memory: what the sound resources load.
-struct WaveSound {
-    WaveFormat* format;
-    uint8_t* samples;
-    uint32_t length; // bytes of samples
-};

@@ -1,11 +1,15 @@
 // world_run: steps the world headless and prints its state digest.
 //
-//   world_run [frames] [ticks per frame] [seed] [items]
+//   world_run [frames] [ticks per frame] [seed] [items] [flight]
 //
+// With "flight" the items are ships flown by the ship physics toward
+// waypoints of their own; without it, the busy scenario of drifting items
+// that message and destroy each other.
 // The same arguments always print the same digest; a changed digest after a
 // change to the world code means the simulation changed.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "system/errors.h"
 #include "tests/support/world_scenario.h"
@@ -38,13 +42,24 @@ int main(int argc, char** argv) {
     long ticks = Argument(argc, argv, 2, 5);
     long seed = Argument(argc, argv, 3, 1);
     long items = Argument(argc, argv, 4, 300);
+    bool flight = false;
+    if (argc > 5) {
+        if (std::strcmp(argv[5], "flight") != 0) {
+            std::fprintf(stderr, "world_run: unknown scenario '%s'\n", argv[5]);
+            return 2;
+        }
+        flight = true;
+    }
     if (items > 399) {
         std::fprintf(stderr, "world_run: at most 399 items besides the player's\n");
         return 2;
     }
     SetFatalStopHook(StopOnFatal);
     InitMessageBuffer();
-    worldscenario::Build(static_cast<uint32_t>(seed), static_cast<int>(items));
+    if (flight)
+        worldscenario::BuildFlight(static_cast<uint32_t>(seed), static_cast<int>(items));
+    else
+        worldscenario::Build(static_cast<uint32_t>(seed), static_cast<int>(items));
     uint64_t digest = worldscenario::Run(static_cast<int>(frames), static_cast<int32_t>(ticks));
     int alive = 0;
     for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next)

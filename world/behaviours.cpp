@@ -5,3 +5,5 @@
 
 void BallisticStep(SceneItem*) { RecordCall("BallisticStep"); }
 void KeepTetherDistance(SceneItem*) { RecordCall("KeepTetherDistance"); }
+void EmitLdsInhibitorPulse(SceneItem*, float) { RecordCall("EmitLdsInhibitorPulse"); }
+void SparkStep(SceneItem*) { RecordCall("SparkStep"); }

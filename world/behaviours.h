@@ -8,3 +8,8 @@ void BallisticStep(SceneItem* item);
 // Holds a tethered item at the tether length (Avatar value 4) from its
 // anchor (Avatar value 3), on the line between them.
 void KeepTetherDistance(SceneItem* item);
+// Sends LDS interdiction to every item within the radius, every 200
+// hundredths (counted in Avatar value 4).
+void EmitLdsInhibitorPulse(SceneItem* item, float radius);
+// Sparks at random hull points of a damaged ship.
+void SparkStep(SceneItem* item);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "system/frameclock.h"
+#include "world/floatingorigin.h"
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
@@ -40,6 +41,9 @@ void AddItem(Digest& d, const SceneItem* item) {
         d.Add(sim->velocity.x);
         d.Add(sim->velocity.y);
         d.Add(sim->velocity.z);
+        d.Add(sim->thrust.x);
+        d.Add(sim->thrust.y);
+        d.Add(sim->thrust.z);
         for (float m : sim->matrix.m)
             d.Add(m);
         d.Add(sim->hull);
@@ -69,5 +73,8 @@ uint64_t WorldStateDigest() {
     d.Add(stats.messagesPosted);
     d.Add(stats.bytesUsed);
     d.Add(gFrameClock.gameClock);
+    d.Add(gWorldOriginOffset.x);
+    d.Add(gWorldOriginOffset.y);
+    d.Add(gWorldOriginOffset.z);
     return d.Value();
 }

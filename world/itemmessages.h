@@ -31,6 +31,18 @@ enum ItemMessageKind : uint16_t {
     kMsgUnscatter = 27,
 };
 
+// Kinds 6 and 7: the hit record (48 bytes) that the weapons code fills
+// and the handler passes on to the hit response and the combat code.
+struct HitPayload {
+    int32_t word0;
+    float point[3];           // the impact point, from the item's centre in world axes
+    int32_t words1[3];
+    int32_t amount;           // the damage amount
+    int32_t words2[3];
+    uint32_t attacker;        // SceneItemHandle of the attacking item
+};
+static_assert(sizeof(HitPayload) == 48);
+
 // Kind 24: a group leader died; its tally serial (Avatar parameter 10).
 struct ShipDiedBody {
     int32_t tallySerial;

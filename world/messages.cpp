@@ -111,6 +111,20 @@ void KillRecordsTo(uint32_t id) {
     }
 }
 
+// The fetch hints of a receiver hold: no record to it lies before its
+// first-at offset or is due before its earliest due time.
+bool FetchHintsHold(uint32_t receiver) {
+    const int slot = receiver & 0xFFFF;
+    for (int at = 0; at < gEnd;) {
+        Header h = ReadHeader(at);
+        if (h.receiver == receiver &&
+            (gFirstAt[slot] < 0 || at < gFirstAt[slot] || h.due < gEarliestDue[slot]))
+            return false;
+        at += h.length;
+    }
+    return true;
+}
+
 int32_t Clock() { return static_cast<int32_t>(gFrameClock.gameClock); }
 
 // Due times wrap like the game clock they count from: a delay of any size
@@ -224,6 +238,7 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
 ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
     if (!IsCurrent(receiver) || gPending[receiver & 0xFFFF] <= 0)
         return nullptr;
+    KV_DEBUG_VERIFY(FetchHintsHold(receiver));
     int32_t now = Clock();
     int slot = receiver & 0xFFFF;
     if (now < gEarliestDue[slot])
@@ -342,3 +357,5 @@ void PurgeStaleMessages() {
 MessageStats GetMessageStats() { return {gReceiversInUse, gMessagesPosted, gEnd}; }
 
 int16_t ReceiverPendingCount(uint32_t id) { return IsCurrent(id) ? gPending[id & 0xFFFF] : 0; }
+
+bool IsReceiverCurrent(uint32_t id) { return IsCurrent(id); }

@@ -54,6 +54,9 @@ Body MessageBody(const ItemMessage& message) {
 void InitMessageBuffer();
 void ClearMessageBuffer();
 
+// True when the id carries the current generation tag and names a slot:
+// the test of whether an id may still belong to a receiver of this run.
+bool IsReceiverCurrent(uint32_t id);
 uint32_t AllocReceiver();            // kNoReceiver after "Exceeded max RECEIVERs"
 void FreeReceiver(uint32_t id);
 void PurgeReceiverMessages(uint32_t id);

@@ -4,3 +4,5 @@
 #include "system/calltrace.h"
 
 void ReadPlayerInput() { RecordCall("ReadPlayerInput"); }
+
+TurnInputs gTurnInputs;

@@ -79,6 +79,15 @@ struct SceneItem {
     uint32_t callbackWord;
     int16_t flags;
     int16_t sceneGeneration; // the star-system group the item belongs to
+    uint8_t linked;          // the list next and prev run through (ItemList);
+                             //   kept by the scene list's link and unlink only
+};
+
+// Which list holds a scene item. A record fresh from the pool is in none.
+enum ItemList : uint8_t {
+    kInNoList = 0,
+    kInSceneList = 1,
+    kInParkedList = 2,
 };
 
 // Avatar flags (int16) and class flags (u32) named by the world.
@@ -89,10 +98,30 @@ enum : uint16_t {
 enum : uint32_t {
     kClassArmed = 0x4000,
     kClassSparksWhenDamaged = 0x4000000,
-    kClassSuspendsScript = 0x40000000,
+    kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
+    kSenseSidesAndFactions = 0x30001FC0,
+    kSenseLeper = 0x40000000,          // SN_LEPER: hostile to all
+    // On the player's item: the mission script waits. A bit of its own,
+    // apart from the sense flags, so that a leper player is not also a
+    // player whose mission stands still.
+    kClassSuspendsScript = 0x80000000,
 };
 
 constexpr int kAvatarParameterCount = 11;
+
+// The Avatar's numbered parameter slots: TDP attributes read them by
+// number, and each kind of item gives a slot its own meaning.
+enum AvatarParameter : int {
+    kParamEngineCountdown = 1, // ships: engine-glow countdown; waypoints: the previous one
+    kParamEngineGlow = 2,      // ships: engine-glow level 0..32; waypoints: the next one
+    kParamTetherAnchor = 3,    // tethered items: the anchor; munitions: the launching item
+                               //   (SceneItemHandle both)
+    kParamSize = 5,            // bodies: drawn size x 1000; gates: state; stand-off distance
+    kParamName = 8,            // named items: the name; plasma balls: growth
+    kParamBeltAnchor = 9,      // belt members: the belt's anchor item (SceneItemHandle)
+    kParamTallySerial = 10,    // ships: tally serial, the body of the group leader's death
+};
+static_assert(kParamTallySerial < kAvatarParameterCount);
 
 struct Avatar {
     WorldPosition position;        // last copied from the Sim for drawing
@@ -117,6 +146,9 @@ struct Avatar {
     uint32_t classFlags;
     SoundSlot* soundSlot;          // positional sound, or null
     int32_t params[kAvatarParameterCount]; // read by number by TDP attributes
+    // Written by the weapon that hit, taken by the hull damage: 0x10 says
+    // effects are present, bits 8..16 the nine effects (world/damage.h).
+    uint32_t pendingHitEffects;
 };
 
 // Sim flags (u32) named by the world core.
@@ -127,6 +159,7 @@ enum : uint32_t {
     kSimNoMinimumEngine = 0x20,
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
+    kSimNoDamage = 0x4000,         // takes no damage
     kSimTurnsWithoutBookkeeping = 0x20000,
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
@@ -134,6 +167,7 @@ enum : uint32_t {
 };
 
 struct FlightModel;
+struct ShipSystem;
 
 struct Sim {
     ShipInfo* shipInfo;            // null for objects that are not ships
@@ -174,6 +208,9 @@ struct Sim {
     float altitude;                // above the planet's surface
     SceneItem* planet;
     Vector3 planetDirection;       // unit vector from the item to the planet
+    // The player's ship: its ship-systems list (world/shipsystems.h).
+    ShipSystem* systems;
+    int16_t systemCount;
 };
 
 // TDP flags (u32).
@@ -271,6 +308,7 @@ struct CouplingPartner {
 enum : uint32_t {
     kShipInUse = 0x1,
     kShipGroupLeader = 0x2,
+    kShipRepairPending = 0x4,      // a repair message is on its way
 };
 
 // A ship's damage block: its hull points and damaged capabilities.
@@ -285,6 +323,14 @@ struct DamageBlock {
                                    //   0x400 dock ports
     int16_t level;                 // 1..7
     int16_t collisionBonus;        // added to the damage its collisions deal
+};
+
+// A hard point: its condition in percent (90 when restored) and the enemy
+// it is set on.
+constexpr int kHardPoints = 4;
+struct HardPoint {
+    int8_t condition;
+    SceneItem* target;
 };
 
 struct ShipInfo {
@@ -302,6 +348,8 @@ struct ShipInfo {
     FlightModel flightModel;       // in use
     FlightModel baseFlightModel;   // the unscaled copy
     CouplingLink* couplings;
+    int8_t hardPointCount;
+    HardPoint hardPoints[kHardPoints];
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.
@@ -322,10 +370,26 @@ struct HullBounds {
     HullBounds* next;
 };
 
-// Weapon mount (contents are the weapons code's; the world only pools it).
+// Weapon flags (u32) that damage and the ship systems use.
+enum : uint32_t {
+    kWeaponDisabled = 0x8,
+    kWeaponReady = 0x10,
+    kWeaponBeam = 0x20,
+    kWeaponOwnPower = 0x1000,      // keeps its power when its system changes
+};
+
+// Weapon mount (the weapons code owns most of it; the world pools it, damage
+// disables it and the ship systems power it).
 struct Weapon {
     Weapon* next;
     uint32_t flags;
+    int16_t kind;
+    int16_t directionCode;
+    Vector3 mountPosition;         // ship axes
+    ShipSystem* system;            // the player's system it follows (WEPSYSLINK)
+    int32_t damageCounter;         // hits near it; disabled at 100
+    int32_t charge;                // from its system's output
+    float power;
 };
 
 // HUD element record (contents are the HUD's; the world only pools it).

@@ -10,6 +10,7 @@
 #include "system/crand.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/sound.h"
 #include "ui/contacts.h"
 #include "ui/dialogue.h"
 #include "ui/hud.h"
@@ -47,25 +48,45 @@ namespace {
 
 constexpr Matrix4 kIdentity{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 
+// The walks in progress over the scene list, innermost first.
+SceneListWalk* gWalks;
+
+// These four are the only places that link and unlink items, so the
+// item's list mark is kept here and nowhere else.
 void Unlink(SceneItem* item) {
     item->prev->next = item->next;
     item->next->prev = item->prev;
     item->next = item->prev = nullptr;
+    item->linked = kInNoList;
 }
 
-void LinkBefore(SceneItem* item, SceneItem* position) {
+void LinkBefore(SceneItem* item, SceneItem* position, ItemList list) {
     item->next = position;
     item->prev = position->prev;
     position->prev->next = item;
     position->prev = item;
+    item->linked = list;
 }
 
 // Unlinks an item of the scene list, keeping the tail-group marker on the
-// group's first member.
+// group's first member and every walk's next item in the list.
 void UnlinkFromScene(SceneItem* item) {
+    KV_DEBUG_VERIFY(item->linked == kInSceneList);
     if (item == gTailGroup)
         gTailGroup = item->next;
+    for (SceneListWalk* walk = gWalks; walk; walk = walk->outer)
+        if (walk->next == item)
+            walk->next = item->next;
     Unlink(item);
+}
+
+void LinkIntoScene(SceneItem* item, SceneItem* position) { LinkBefore(item, position, kInSceneList); }
+
+// The full walk after each change of the list, in debug builds; release
+// builds walk once per frame, from the simulation frame.
+void CheckSceneListAfterChange() {
+    if constexpr (kDebugChecks)
+        CheckSceneListIntegrity();
 }
 
 void FreeAttributes(TDP* node) {
@@ -194,25 +215,27 @@ void MakePilotBody(SceneItem* ship) {
 
 } // namespace
 
-bool IsInSceneList(const SceneItem* item) {
-    for (const SceneItem* s = gSceneList.next; s && s != &gSceneList; s = s->next)
-        if (s == item)
-            return true;
-    return false;
+SceneListWalk::SceneListWalk() : next(gSceneList.next), outer(gWalks) { gWalks = this; }
+
+SceneListWalk::~SceneListWalk() {
+    KV_DEBUG_VERIFY(gWalks == this);
+    gWalks = outer;
 }
+
+bool IsInSceneList(const SceneItem* item) { return item->linked == kInSceneList; }
 
 SceneItem* InsertSceneItem(SceneItem* item, int16_t flags) {
     if (IsInSceneList(item))
         return item;
     if (flags & kItemTailGroup) {
-        LinkBefore(item, &gSceneList);
+        LinkIntoScene(item, &gSceneList);
         if (gTailGroup == &gSceneList)
             gTailGroup = item;
     } else {
-        LinkBefore(item, gTailGroup);
+        LinkIntoScene(item, gTailGroup);
     }
     item->flags |= flags;
-    CheckSceneListIntegrity();
+    CheckSceneListAfterChange();
     return item;
 }
 
@@ -223,27 +246,29 @@ void MoveSceneItemToTailGroup(SceneItem* item) {
     UnlinkFromScene(item);
     item->flags |= kItemTailGroup;
     if (gTailGroup == &gSceneList) {
-        LinkBefore(item, &gSceneList);
+        LinkIntoScene(item, &gSceneList);
         gTailGroup = item;
     } else {
-        LinkBefore(item, gTailGroup->next);
+        LinkIntoScene(item, gTailGroup->next);
     }
-    CheckSceneListIntegrity();
+    CheckSceneListAfterChange();
 }
 
 void MoveSceneItemToFront(SceneItem* item) {
     if ((item->flags & kItemTailGroup) || gSceneList.next == item || !IsInSceneList(item))
         return;
-    Unlink(item);
-    LinkBefore(item, gSceneList.next);
-    CheckSceneListIntegrity();
+    UnlinkFromScene(item);
+    LinkIntoScene(item, gSceneList.next);
+    CheckSceneListAfterChange();
 }
 
 bool CheckSceneListIntegrity() {
     const SceneItem* s = gSceneList.next;
     // A list longer than the pool can only be a loop that misses the head.
-    for (int steps = 0; s && s != &gSceneList && steps <= kMaxSceneItems; ++steps)
+    for (int steps = 0; s && s != &gSceneList && steps <= kMaxSceneItems; ++steps) {
+        KV_DEBUG_VERIFY(s->linked == kInSceneList);
         s = s->next;
+    }
     if (s == &gSceneList || gSceneList.next == nullptr)
         return true;
     FatalError("SceneList has lost its integrity");
@@ -251,6 +276,12 @@ bool CheckSceneListIntegrity() {
 }
 
 void ResetSceneList() {
+    // Whatever the lists held is in no list now, and no walk goes on.
+    SceneItem* pool = SceneItemPool();
+    for (int i = 0; i < kMaxSceneItems; ++i)
+        pool[i].linked = kInNoList;
+    for (SceneListWalk* walk = gWalks; walk; walk = walk->outer)
+        walk->next = &gSceneList;
     gSceneList.next = gSceneList.prev = &gSceneList;
     gParkedList.next = gParkedList.prev = &gParkedList;
     gParkedLast = &gParkedList;
@@ -310,7 +341,7 @@ void SetAvatarCallbacks(SceneItem* item, ItemFunction renderSync, ItemFunction t
 void SetMessageFunction(SceneItem* item, ItemFunction function) {
     item->message = function;
     // An item keeps the receiver it has; a second one would never be freed.
-    if ((item->receiver & 0xFFFF0000u) != gReceiverGeneration)
+    if (!IsReceiverCurrent(item->receiver))
         item->receiver = AllocReceiver();
 }
 
@@ -420,7 +451,8 @@ SceneItem* DeleteSceneItem(SceneItem* item) {
             return nullptr;
         }
         if (item->flags & kItemBeltAsteroid)
-            SpawnBeltAsteroid(ItemFromHandle(static_cast<SceneItemHandle>(item->avatar->params[9])));
+            SpawnBeltAsteroid(
+                ItemFromHandle(static_cast<SceneItemHandle>(item->avatar->params[kParamBeltAnchor])));
     }
 
     if (item == gPlayerItem)
@@ -455,7 +487,7 @@ SceneItem* DeleteSceneItem(SceneItem* item) {
             ShipInfo* info = sim->shipInfo;
             info->flags &= ~kShipInUse;
             if (info->flags & kShipGroupLeader) {
-                ShipDiedBody body{avatar->params[10]};
+                ShipDiedBody body{avatar->params[kParamTallySerial]};
                 BroadcastItemMessage(item->receiver, 0, kMsgShipDied, sizeof body, &body);
             }
         }
@@ -463,6 +495,12 @@ SceneItem* DeleteSceneItem(SceneItem* item) {
     FreeTDPTree(avatar->root);
     FreeReceiver(item->receiver);
     EndSceneItemConversations(item);
+    if (SoundSlot* slot = avatar->soundSlot) {
+        // Its sound falls silent; another item sharing the slot takes it.
+        slot->owner = nullptr;
+        slot->ownerDistance = 1e24f;
+        SoundSetVolume(slot, platform::kAudioSilent);
+    }
     if (item == gControlledItem)
         gControlledItem = gPlayerItem;
     return item;
@@ -485,7 +523,7 @@ void ParkSceneItem(SceneItem* item, double dx, double dy, double dz) {
     }
     UnlinkFromScene(item);
     DetachTDPTree(item->avatar->root);
-    LinkBefore(item, &gParkedList);
+    LinkBefore(item, &gParkedList, kInParkedList);
     gParkedLast = item;
 }
 
@@ -499,7 +537,7 @@ void ShiftSceneItem(SceneItem* item, double dx, double dy, double dz) {
         item->sim->matrix.m[13] = static_cast<float>(p.y);
         item->sim->matrix.m[14] = static_cast<float>(p.z);
     }
-    if (item->next && !IsInSceneList(item)) {
+    if (item->linked == kInParkedList) {
         if (item == gParkedLast)
             gParkedLast = item->prev;
         Unlink(item);

@@ -26,12 +26,45 @@ extern int16_t gCurrentSceneGeneration;
 extern int32_t gCountedItems;     // items with flag 0x2000
 extern uint8_t gEngineSoundBarred;// set when the player's ship is gone
 
-// List operations.
+// List operations. Each item carries the mark of the list that holds it
+// (SceneItem::linked), so membership costs nothing. The full integrity
+// walk runs after every change in debug builds; release builds run it once
+// per frame, at the start of the simulation frame.
 SceneItem* InsertSceneItem(SceneItem* item, int16_t flags);
 void MoveSceneItemToTailGroup(SceneItem* item);
 void MoveSceneItemToFront(SceneItem* item);
 bool CheckSceneListIntegrity();
 bool IsInSceneList(const SceneItem* item);
+
+// A walk over the scene list in list order that survives its visits: while
+// a walk lives, taking an item out of the scene list (deleting, parking or
+// moving it) moves the walk's next item on to that item's successor. So a
+// visit may delete or park its own item, the next one, or both, and the
+// walk still visits every other item once. Walks may nest.
+struct SceneListWalk {
+    SceneItem* next;       // the item the walk visits next, or &gSceneList
+    SceneListWalk* outer;  // the walk this one runs inside, or null
+    SceneListWalk();
+    ~SceneListWalk();
+    SceneListWalk(const SceneListWalk&) = delete;
+    SceneListWalk& operator=(const SceneListWalk&) = delete;
+};
+
+// Calls visit(item) for each item of the scene list until a visit returns
+// false.
+template <typename Visit>
+void ForEachSceneItem(Visit visit) {
+    SceneListWalk walk;
+    while (walk.next && walk.next != &gSceneList) {
+        SceneItem* item = walk.next;
+        walk.next = item->next;
+        if (!visit(item))
+            return;
+    }
+}
+
+// Empties both lists (ending any walk in progress) and resets the scene
+// globals; ResetSimulation also empties the pools and the message buffer.
 void ResetSceneList();
 void ResetSimulation();
 

@@ -1,6 +1,7 @@
 // The simulation frame and its passes over the scene list.
 #include "world/simframe.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ai/combathelpers.h"
@@ -10,6 +11,8 @@
 #include "screens/objectives.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
+#include "system/sound.h"
+#include "ui/dialogue.h"
 #include "ui/contacts.h"
 #include "view/asteroids.h"
 #include "view/cameras.h"
@@ -39,18 +42,15 @@ uint8_t gSimSuspend;
 int32_t gDirectorHold;
 uint8_t gStopSimulationPass;
 int32_t gSimulationPassCount;
+uint8_t gEngineSoundEnabled = 255;
+ProximityThreat gProximityThreats[kProximityThreats];
+int32_t gProximityAlarmCountdown;
 
 namespace {
 
-uint32_t FloatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 void CheckTranslation(const SceneItem* item) {
     if (item->sim)
-        CheckFloatSanity(FloatBits(item->sim->matrix.m[12]));
+        CheckPositionSanity(item->sim->matrix);
 }
 
 // A ship coupled to a heavier partner flies on the partner's limits for its
@@ -85,27 +85,8 @@ private:
     FlightModel* saved_ = nullptr;
 };
 
-// Walks the scene list, reading each item's next link before the item is
-// visited, so the visit may delete or park its own item. When the visit
-// takes the following item out instead, the walk goes on from the visited
-// item's new successor; when both are gone it ends.
-template <typename Visit>
-void ForEachItem(Visit visit) {
-    for (SceneItem* item = gSceneList.next; item && item != &gSceneList;) {
-        SceneItem* next = item->next;
-        if (!visit(item))
-            return;
-        if (!next->next) {
-            if (!item->next)
-                return;
-            next = item->next;
-        }
-        item = next;
-    }
-}
-
 void MessagePass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (!gSimHold && item->message)
             item->message(item);
         return true;
@@ -113,7 +94,7 @@ void MessagePass() {
 }
 
 void ControlPass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (!IsItemEligible(item))
             return true;
         if (item->sim && item->sim->countdown > 0)
@@ -128,7 +109,7 @@ void ControlPass() {
 
 void SimulationPass() {
     gSimulationPassCount = 0;
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (gStopSimulationPass)
             return false;
         ++gSimulationPassCount;
@@ -151,7 +132,7 @@ void SimulationPass() {
     });
     gStopSimulationPass = 0;
     // Coupled ships follow their carriers after everything else has moved.
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (item->perFrame == UpdateCoupledShip) {
             UpdateCoupledShip(item);
             CheckTranslation(item);
@@ -161,7 +142,7 @@ void SimulationPass() {
 }
 
 void RenderSyncPass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if (!IsItemEligible(item) || (item->flags & kItemLateControl))
             return true;
         Avatar* avatar = item->avatar;
@@ -173,13 +154,74 @@ void RenderSyncPass() {
 }
 
 void LatePass() {
-    ForEachItem([](SceneItem* item) {
+    ForEachSceneItem([](SceneItem* item) {
         if ((item->flags & kItemLateControl) && item->control)
             item->control(item);
         if (item->avatar->renderSync)
             item->avatar->renderSync(item);
         return true;
     });
+}
+
+bool PositionalSoundSilenced() {
+    return gFullScreenView || gDirectorHold == 2 || gSoundMuteCount > 0 || IsInConversation(nullptr);
+}
+
+// Each item with a sound slot is heard at its place; a slot shared by
+// several items belongs to the nearest.
+void PositionalSoundPass() {
+    ForEachSceneItem([](SceneItem* item) {
+        SoundSlot* slot = item->avatar ? item->avatar->soundSlot : nullptr;
+        if (!slot)
+            return true;
+        int32_t volume = platform::kAudioSilent;
+        int32_t pan = 0;
+        const float distance = SoundPlaceObject(item, &volume, &pan);
+        if (slot->owner && slot->owner != item && distance >= slot->ownerDistance)
+            return true;
+        slot->owner = item;
+        slot->ownerDistance = distance;
+        volume = std::max(volume * 2, platform::kAudioSilent);
+        if (PositionalSoundSilenced()) {
+            SoundSetVolume(slot, platform::kAudioSilent);
+            return true;
+        }
+        SoundSetVolume(slot, volume);
+        if (volume > platform::kAudioSilent) {
+            SoundSetPan(slot, pan);
+            int32_t frequency = slot->frequency;
+            SoundDoppler(item, &frequency, 0.5f);
+            SoundSetFrequency(slot, frequency);
+        }
+        return true;
+    });
+}
+
+// The alarm sounds when its countdown runs out; the nearest threat within
+// 1,000,000 sets the countdown to its distance in hundredths.
+void ProximityAlarm(int32_t step) {
+    if (gProximityAlarmCountdown > 0) {
+        gProximityAlarmCountdown -= step;
+        // A step past 0 counts as reaching it: the alarm must not fall
+        // silent for good because the frame step jumped over 0.
+        if (gProximityAlarmCountdown <= 0) {
+            gProximityAlarmCountdown = 0;
+            SoundPlay(44, 0, 0, 0, 0);
+        }
+    }
+    float nearest = 1000000.0f;
+    bool found = false;
+    for (const ProximityThreat& t : gProximityThreats) {
+        if (t.item && t.distance < nearest) {
+            nearest = t.distance;
+            found = true;
+        }
+    }
+    if (!found)
+        return;
+    const int32_t countdown = static_cast<int32_t>(nearest / 100.0f);
+    if (gProximityAlarmCountdown == 0 || gProximityAlarmCountdown > countdown)
+        gProximityAlarmCountdown = countdown;
 }
 
 void CountDown(int32_t& counter, int32_t step) {
@@ -196,6 +238,8 @@ bool IsItemEligible(const SceneItem* item) {
 
 int32_t RunSimulationFrame() {
     const int32_t step = gFrameClock.frameTicks;
+    // Once a frame, whatever changed the list since the last one.
+    CheckSceneListIntegrity();
 
     if (gMissionTimeLimit.running) {
         gMissionTimeLimit.countdown -= step;
@@ -206,6 +250,8 @@ int32_t RunSimulationFrame() {
                 gLoopFlags.endOfMissionRequest = 255;
         }
     }
+    SoundSetVolume(&gSoundSlots[kEngineSoundSlot], platform::kAudioSilent);
+    SoundSetVolume(&gSoundSlots[kAmbientSoundSlot], -3000);
     if (gFreezeView)
         return 0;
 
@@ -220,6 +266,10 @@ int32_t RunSimulationFrame() {
             gStockDialogueTimer = 0;
         }
     }
+
+    if (gEngineSoundEnabled && !gEngineSoundBarred && !gFullScreenView && gDirectorHold != 2 &&
+        !IsInConversation(nullptr))
+        SoundSetVolume(&gSoundSlots[kEngineSoundSlot], gEngineVolume);
 
     if (gScriptCountdown < 1) {
         gScriptCountdown = 0;
@@ -263,6 +313,8 @@ int32_t RunSimulationFrame() {
     MarkProfileSection(gFrameProfiler, "SIMULATION");
     RenderSyncPass();
     LatePass();
+    PositionalSoundPass();
+    ProximityAlarm(gFrameClock.frameTicks);
 
     gFrameClock.frameTicks = savedTicks;
     gFrameClock.frameSeconds = savedSeconds;

@@ -23,7 +23,9 @@ struct ScreenType {
     uint8_t type;
 };
 constexpr ScreenType kScreenTypes[] = {
-    {8, HX_PMT_INDEX_8}, {15, HX_PMT_RGB_555}, {16, HX_PMT_RGB_565}, {24, HX_PMT_RGB_888}, {32, HX_PMT_RGBX_888},
+    {.bits = 8, .type = HX_PMT_INDEX_8},   {.bits = 15, .type = HX_PMT_RGB_555},
+    {.bits = 16, .type = HX_PMT_RGB_565},  {.bits = 24, .type = HX_PMT_RGB_888},
+    {.bits = 32, .type = HX_PMT_RGBX_888},
 };
 constexpr int32_t kDefaultWidth = 640;
 constexpr int32_t kDefaultHeight = 480;
@@ -191,9 +193,12 @@ ScreenRequest DefaultsOf(const OutputFacility* f)
 }
 
 hx_tv_template_entry outputEntries[] = {
-    {0, "WIDTH_I32", offsetof(OutputFacility, width), HX_TV_QUERY | HX_TV_ALL, HX_TVC_DIRECT, 0, 0},
-    {0, "HEIGHT_I32", offsetof(OutputFacility, height), HX_TV_QUERY | HX_TV_ALL, HX_TVC_DIRECT, 0, 0},
-    {0, "PIXEL_TYPE_U8", offsetof(OutputFacility, type), HX_TV_QUERY | HX_TV_ALL, HX_TVC_UINT_8, 0, 0},
+    {.name = "WIDTH_I32", .offset = offsetof(OutputFacility, width),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_DIRECT},
+    {.name = "HEIGHT_I32", .offset = offsetof(OutputFacility, height),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_DIRECT},
+    {.name = "PIXEL_TYPE_U8", .offset = offsetof(OutputFacility, type),
+     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
 };
 
 const char* OutputIdentifier(hx_object*)
@@ -319,8 +324,11 @@ hx_object* HxMemoryDriverBegin(const char* arguments)
     std::memset(static_cast<void*>(d), 0, sizeof *d);
     d->object.dispatch = &kDeviceClass.object;
     d->list = HxObjectListAllocate(d);
-    d->output = {{&kOutputClass.container.object}, defaults.width, defaults.height, defaults.type,
-                 HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries)))};
+    d->output = {.object = {&kOutputClass.container.object},
+                 .width = defaults.width,
+                 .height = defaults.height,
+                 .type = defaults.type,
+                 .tpl = HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries)))};
     if (!d->list || !d->output.tpl || _M_hx_object_container_addFront(&d->object, &d->output.object) != HX_OK) {
         HxResFree(d);
         return nullptr;

@@ -16,11 +16,16 @@ bool PcxReadInfo(std::span<const uint8_t> file, PcxInfo* info)
     if (file.size() < kPcxHeaderSize)
         return false;
     const uint8_t* h = file.data();
+    // Only what the decoder reads: one plane of 8-bit pixels, run-length
+    // coded, in the version that carries a 256-colour palette. Fewer bits,
+    // more planes or another coding would decode as garbage.
+    if (h[0] != kPcxManufacturer || h[1] != kPcxVersion || h[2] != kPcxEncodingRle || h[3] != 8 || h[65] != 1)
+        return false;
     int width = res::GetI16LE(h + 8) - res::GetI16LE(h + 4) + 1;
     int height = res::GetI16LE(h + 10) - res::GetI16LE(h + 6) + 1;
-    if (width <= 0 || height <= 0)
+    int bytesPerLine = res::GetU16LE(h + 66);
+    if (width <= 0 || height <= 0 || bytesPerLine < width)
         return false;
-    int bytesPerLine = std::max<int>(res::GetU16LE(h + 66), width);
     // Two body bytes give at most 63 pixels: a header asking for more than
     // the body could ever hold is not a picture (and must not size a block).
     uint64_t body = file.size() - kPcxHeaderSize;
@@ -84,9 +89,15 @@ std::size_t PcxDecodeBody(std::span<const uint8_t> file, const PcxInfo& info, ui
     return DecodeBody(file, info, pixels, stride, dstWidth, dstHeight, false);
 }
 
+bool PcxHasPalette(std::span<const uint8_t> file)
+{
+    return file.size() >= kPcxHeaderSize + 1 + kPcxPaletteSize &&
+           file[file.size() - kPcxPaletteSize - 1] == kPcxPaletteMarker;
+}
+
 bool PcxReadPalette(std::span<const uint8_t> file, GamePalette* palette)
 {
-    if (file.size() < kPcxHeaderSize + kPcxPaletteSize)
+    if (!PcxHasPalette(file))
         return false;
     const uint8_t* rgb = file.data() + file.size() - kPcxPaletteSize;
     for (int i = 0; i < kPaletteEntries; ++i) {
@@ -147,8 +158,11 @@ PcxImage* PcxLoad(const char* path)
         return nullptr;
     }
     DebugPrintf("Loading %s ... \n", path);
+    // A picture wider or higher than a saved header can say is refused, so
+    // what loads can always be saved and loaded again.
     PcxInfo info;
-    if (!PcxReadInfo(file, &info) || file.size() < kPcxHeaderSize + kPcxPaletteSize)
+    if (!PcxReadInfo(file, &info) || !PcxHasPalette(file) || info.width > kPcxImageMaxSide ||
+        info.height > kPcxImageMaxSide)
         return nullptr;
     PcxImage* image = NewImage();
     std::size_t pixelCount = static_cast<std::size_t>(info.width) * info.height;
@@ -165,8 +179,10 @@ PcxImage* PcxLoad(const char* path)
     image->height = info.height;
     image->bodySize = static_cast<int32_t>(pixelCount);
     image->pixels = pixels;
-    std::size_t end = DecodeBody(file, info, pixels, info.width, info.width, info.height, true);
-    image->keptByte = end < file.size() ? file[end] : 12;
+    DecodeBody(file, info, pixels, info.width, info.width, info.height, true);
+    // The byte before the palette (its marker), not the byte after the body:
+    // a file may hold padding between the two.
+    image->keptByte = file[file.size() - kPcxPaletteSize - 1];
     image->palette = palette;
     std::memcpy(palette, file.data() + file.size() - kPcxPaletteSize, kPcxPaletteSize);
     return image;
@@ -185,7 +201,8 @@ bool PcxSave(const char* path, const PcxImage* image)
         for (int y = 0; y < image->height; ++y)
             PcxPackRow(image->pixels + static_cast<std::size_t>(y) * image->width, image->width, out);
     }
-    out.push_back(image->keptByte);
+    // The palette always follows its marker, or no reader would find it.
+    out.push_back(kPcxPaletteMarker);
     res::AppendBytes(out, image->palette, kPcxPaletteSize);
     return platform::WriteFileAtomically(path, out.data(), out.size());
 }
@@ -215,7 +232,7 @@ PcxImage* PcxCopy(const PcxImage* image)
 PcxImage* PcxFromPixels(const PcxImage* templ, uint32_t flags, const uint8_t* pixels, int width,
                         int height, uint8_t* palette)
 {
-    if (!pixels || width <= 0 || height <= 0 || width > 0x8000 || height > 0x8000)
+    if (!pixels || width <= 0 || height <= 0 || width > kPcxImageMaxSide || height > kPcxImageMaxSide)
         return nullptr;
     PcxImage* image = NewImage();
     if (!image)
@@ -224,9 +241,9 @@ PcxImage* PcxFromPixels(const PcxImage* templ, uint32_t flags, const uint8_t* pi
         std::memcpy(image->header, templ->header, kPcxHeaderSize);
     } else {
         uint8_t* h = image->header;
-        h[0] = 10;
-        h[1] = 5;
-        h[2] = 1;
+        h[0] = kPcxManufacturer;
+        h[1] = kPcxVersion;
+        h[2] = kPcxEncodingRle;
         h[3] = 8;
         res::PutU16LE(h + 12, 640);
         res::PutU16LE(h + 14, 480);
@@ -237,7 +254,7 @@ PcxImage* PcxFromPixels(const PcxImage* templ, uint32_t flags, const uint8_t* pi
     image->width = width;
     image->height = height;
     image->palette = palette;
-    image->keptByte = 12;
+    image->keptByte = kPcxPaletteMarker;
 
     std::vector<uint8_t> body;
     std::size_t pixelCount = static_cast<std::size_t>(width) * height;

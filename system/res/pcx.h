@@ -1,5 +1,5 @@
 // PCX pictures: 8-bit, one plane, run-length coded, with a 256-colour
-// palette in the last 768 bytes of the file.
+// palette in the last 768 bytes of the file behind the marker byte 12.
 //
 // Header (128 bytes, little-endian): 0 manufacturer (10), 1 version,
 // 2 encoding (1), 3 bits per pixel, 4/6/8/10 window xmin, ymin, xmax, ymax,
@@ -18,6 +18,10 @@
 
 constexpr std::size_t kPcxHeaderSize = 128;
 constexpr std::size_t kPcxPaletteSize = 768;
+constexpr uint8_t kPcxManufacturer = 10;
+constexpr uint8_t kPcxVersion = 5;       // the version with a 256-colour palette
+constexpr uint8_t kPcxEncodingRle = 1;
+constexpr uint8_t kPcxPaletteMarker = 12; // the byte just before the palette
 
 struct PcxInfo {
     int width;
@@ -26,7 +30,9 @@ struct PcxInfo {
 };
 
 // Reads the picture size from a file's header; false when the header is
-// short or the window is empty.
+// short, the window is empty, or the picture is not what the decoder reads
+// (manufacturer 10, version 5, encoding 1, 8 bits, 1 plane, bytes per line
+// at least the width).
 bool PcxReadInfo(std::span<const uint8_t> file, PcxInfo* info);
 
 // Decodes the body into `pixels`, clipped to dstWidth x dstHeight with rows
@@ -35,8 +41,11 @@ bool PcxReadInfo(std::span<const uint8_t> file, PcxInfo* info);
 std::size_t PcxDecodeBody(std::span<const uint8_t> file, const PcxInfo& info, uint8_t* pixels,
                           int stride, int dstWidth, int dstHeight);
 
+// True when the file ends in a palette: 768 bytes behind the marker byte 12.
+bool PcxHasPalette(std::span<const uint8_t> file);
+
 // Copies the palette at the end of the file into a game palette (red, green,
-// blue; the spare byte is left). False when the file is too short to hold one.
+// blue; the spare byte is left). False when the file has none.
 bool PcxReadPalette(std::span<const uint8_t> file, GamePalette* palette);
 
 // Appends one row packed with the PCX run-length coding.
@@ -57,8 +66,12 @@ struct PcxImage {
     int32_t bodySize; // bytes in `pixels`
     uint8_t* pixels;
     uint8_t* palette; // 768 bytes of red, green, blue
-    uint8_t keptByte; // the byte before the palette in the file (12)
+    uint8_t keptByte; // the byte before the palette in the file (12); saves write 12
 };
+
+// The largest side a PcxImage may have: its window is saved as 16-bit
+// signed words from 0.
+constexpr int kPcxImageMaxSide = 0x8000;
 
 PcxImage* PcxLoad(const char* path);
 bool PcxSave(const char* path, const PcxImage* image);

@@ -23,43 +23,69 @@ constexpr const char* kErrorTitle = "RESMAN error";
 
 // How each conversion type is sized, where it may live and how it loads.
 // A type with a size query takes its size from the file at registration;
-// otherwise fixedSize is reserved.
+// otherwise fixedSize is reserved. One row per type, in type order: InfoOf
+// indexes the rows by type.
 struct TypeInfo {
-    bool valid;
-    int32_t fixedSize;
-    ResSizeQuery sizeQuery;
-    int32_t libraryRow;
-    ResLoader loader; // null: the block itself is the data (or nothing)
-    bool reload;      // run the loader on every request
-    bool model;       // set the model flag after loading
+    ResType type;
+    bool valid = false;
+    int32_t fixedSize = 0;
+    ResSizeQuery sizeQuery = nullptr;
+    int32_t libraryRow = 0;
+    ResLoader loader = nullptr; // null: the block itself is the data (or nothing)
+    bool reload = false;        // run the loader on every request
+    bool model = false;         // set the model flag after loading
 };
 
 constexpr int32_t kHeaderSize = static_cast<int32_t>(sizeof(Raster));
 constexpr int32_t kPaletteSize = static_cast<int32_t>(sizeof(GamePalette));
 
 constexpr TypeInfo kTypes[] = {
-    /* 0 Sized        */ {false, 0, nullptr, 0, nullptr, false, false},
-    /* 1 LbmPalette   */ {true, kPaletteSize, nullptr, 0, IffPaletteLoad, false, false},
-    /* 2 LbmRaster    */ {true, 0, IffRasterSize, 1, IffRasterLoad, false, false},
-    /* 3 RasterHeader */ {true, kHeaderSize, nullptr, 2, nullptr, true, false},
-    /* 4 PcxPalette   */ {true, kPaletteSize, nullptr, 0, PcxPaletteLoad, false, false},
-    /* 5 PcxRaster    */ {true, 0, PcxRasterSize, 1, PcxRasterLoad, false, false},
-    /* 6 PcxBackdrop  */ {true, kHeaderSize, nullptr, 2, nullptr, true, false},
-    /* 7 ColourMap    */ {true, static_cast<int32_t>(kColourMapSize), nullptr, 3, ColourMapLoad, false, false},
-    /* 8 FntFont      */ {true, 0, FntFontSize, 4, FntFontLoad, false, false},
-    /* 9 FonFont      */ {true, 0, FonFontSize, 4, FonFontLoad, false, false},
-    /* 10 VectorFont  */ {true, 0, VectorFontSize, 5, VectorFontLoad, false, false},
-    /* 11 AscModel    */ {true, 0, nullptr, 6, ModelLoadUnavailable, false, true},
-    /* 12 DatModel    */ {true, 0, nullptr, 6, ModelLoadUnavailable, false, true},
-    /* 13 Avatar      */ {false, 0, nullptr, 0, nullptr, false, false},
-    /* 14 Text        */ {true, 0, TextFileSize, 9, TextLoad, false, false},
-    /* 15 LwoModel    */ {true, 0, nullptr, 6, ModelLoadUnavailable, false, true},
-    /* 16 LwoWire     */ {true, 0, nullptr, 7, ModelLoadUnavailable, false, true},
-    /* 17 Video       */ {true, 0, nullptr, 11, nullptr, false, false},
-    /* 18 Avi         */ {true, 0, nullptr, 12, nullptr, false, false},
-    /* 19 Sound       */ {true, 0, SoundSize, 13, SoundLoad, false, false},
+    {.type = ResType::Sized},
+    {.type = ResType::LbmPalette, .valid = true,
+     .fixedSize = kPaletteSize, .libraryRow = 0, .loader = IffPaletteLoad},
+    {.type = ResType::LbmRaster, .valid = true,
+     .sizeQuery = IffRasterSize, .libraryRow = 1, .loader = IffRasterLoad},
+    {.type = ResType::RasterHeader, .valid = true,
+     .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
+    {.type = ResType::PcxPalette, .valid = true,
+     .fixedSize = kPaletteSize, .libraryRow = 0, .loader = PcxPaletteLoad},
+    {.type = ResType::PcxRaster, .valid = true,
+     .sizeQuery = PcxRasterSize, .libraryRow = 1, .loader = PcxRasterLoad},
+    {.type = ResType::PcxBackdrop, .valid = true,
+     .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
+    {.type = ResType::ColourMap, .valid = true,
+     .fixedSize = static_cast<int32_t>(kColourMapSize), .libraryRow = 3, .loader = ColourMapLoad},
+    {.type = ResType::FntFont, .valid = true,
+     .sizeQuery = FntFontSize, .libraryRow = 4, .loader = FntFontLoad},
+    {.type = ResType::FonFont, .valid = true,
+     .sizeQuery = FonFontSize, .libraryRow = 4, .loader = FonFontLoad},
+    {.type = ResType::VectorFont, .valid = true,
+     .sizeQuery = VectorFontSize, .libraryRow = 5, .loader = VectorFontLoad},
+    {.type = ResType::AscModel, .valid = true,
+     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+    {.type = ResType::DatModel, .valid = true,
+     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+    {.type = ResType::Avatar},
+    {.type = ResType::Text, .valid = true,
+     .sizeQuery = TextFileSize, .libraryRow = 9, .loader = TextLoad},
+    {.type = ResType::LwoModel, .valid = true,
+     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+    {.type = ResType::LwoWire, .valid = true,
+     .libraryRow = 7, .loader = ModelLoadUnavailable, .model = true},
+    {.type = ResType::Video, .valid = true, .libraryRow = 11},
+    {.type = ResType::Avi, .valid = true, .libraryRow = 12},
+    {.type = ResType::Sound, .valid = true,
+     .sizeQuery = SoundSize, .libraryRow = 13, .loader = SoundLoad},
 };
 constexpr int kTypeCount = static_cast<int>(sizeof kTypes / sizeof kTypes[0]);
+constexpr bool RowsInTypeOrder()
+{
+    for (int t = 0; t < kTypeCount; ++t)
+        if (kTypes[t].type != static_cast<ResType>(t))
+            return false;
+    return true;
+}
+static_assert(RowsInTypeOrder() && kTypes[kTypeCount - 1].type == ResType::Sound);
 
 struct Pool {
     uint8_t* base = nullptr;
@@ -170,6 +196,7 @@ uint8_t* PoolTake(std::size_t n)
     if (!gPool.base || start > gPool.size || n >= gPool.size - start)
         return nullptr;
     gPool.taken = start + n;
+    KV_DEBUG_VERIFY(reinterpret_cast<uintptr_t>(gPool.base + start) % kResPoolAlign == 0);
     return gPool.base + start;
 }
 

@@ -124,6 +124,24 @@ TEST_F(FrameClockTest, UnusableCompressionFactorsNeitherReverseNorOverflow)
     }
 }
 
+TEST_F(FrameClockTest, AnUnusableFactorInAShortFrameLeavesNoDebtForLaterFrames)
+{
+    // A frame shorter than one tick under +infinity asks for 0 x infinity.
+    const float factors[] = {INFINITY, 0.0f, std::nanf(""), -INFINITY};
+    for (float factor : factors) {
+        SCOPED_TRACE(factor);
+        virtualclock::Install();
+        gFrameClock.timeCompression = factor;
+        EXPECT_EQ(Frame(5), 0);
+        EXPECT_TRUE(std::isfinite(gFrameClock.compressionCarry));
+        gFrameClock.timeCompression = 1.0f;
+        const uint32_t before = gFrameClock.gameClock;
+        EXPECT_EQ(Frame(30), 3);
+        EXPECT_EQ(Frame(20), 2);
+        EXPECT_EQ(gFrameClock.gameClock - before, 5u);
+    }
+}
+
 TEST_F(FrameClockTest, ScreenshotModeStepsSevenTicks)
 {
     gLoopFlags.screenshotRequest = 255;

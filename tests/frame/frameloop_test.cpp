@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,9 @@
 #include "system/input.h"
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
+#include "world/floatingorigin.h"
+#include "world/scenelist.h"
+#include "tests/support/sound_fixture.h"
 #include "world/profiler.h"
 
 namespace {
@@ -123,13 +129,21 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     KeyQueuePush(kKeyP);
     GetKeyStateBlock()[0x1E] = 255;
     const uint16_t frames = gFrameClock.frameCounter;
+    // A player far out: the floating origin brings it back and shifts the
+    // trail HUDs with it.
+    ResetSimulation();
+    gPlayerItem = InsertSceneItem(NewSceneItem(), 0);
+    AttachSim(gPlayerItem, nullptr)->position.x = 2.5e8;
+    gWorldOriginOffset = {};
 
     EXPECT_EQ(RunFrame(), 1);
 
     const Calls expected = {"StartMission",    kSimulationFrame, "DisplayLock",    "TickCommsFilm",
                             "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
-                            "UpdateFloatingOrigin", "ShowShadeTable",  "DisplayPresent"};
+                            "OffsetTrailHuds", "ShowShadeTable",  "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
+    EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
+    EXPECT_EQ(gWorldOriginOffset.x, 2e8);
     // Nothing of the UI, bridge or display runs inside the simulation frame.
     const Calls calls = RecordedCalls();
     const auto simulationEnd = std::find(calls.begin(), calls.end(), "DisplayLock");
@@ -138,6 +152,8 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     EXPECT_EQ(gStartMissionRequest, 0);
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
     EXPECT_EQ(GetPreviousKeyStateBlock()[0x1E], 255);
+    ResetSimulation();
+    gWorldOriginOffset = {};
 }
 
 TEST_F(FrameLoopTest, SimulationStandsWhileTheFrontEndOrAStoppingViewIsUp)
@@ -225,9 +241,12 @@ TEST_F(FrameLoopTest, EndOfMissionRequestRunsTheEndScreen)
 
 TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
 {
+    CapturedSound sound;
     for (const uint16_t endKey : {kKeyP, kKeyEscape}) {
         SCOPED_TRACE(endKey);
         ClearCallTrace();
+        ASSERT_NE(SpeechPlay(sound.tonePath.c_str()), nullptr);
+        SoundPauseAll(); // what paused the game paused its sounds
         gLoopFlags.pause = 255;
         KeyQueuePush(kKeyA);
         KeyQueuePush(endKey);
@@ -236,9 +255,11 @@ TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
         ASSERT_TRUE(Passes(1)); // takes A: still paused
         EXPECT_EQ(gLoopFlags.pause, 255);
         EXPECT_EQ(KeyQueueCount(), 1);
+        EXPECT_FALSE(SoundIsPlaying(&gSpeechChannel));
         ASSERT_TRUE(Passes(1)); // takes the end key
         EXPECT_EQ(gLoopFlags.pause, 0);
-        EXPECT_EQ(RecordedCalls(), (Calls{"SoundResumeAll", "guiRequestFullRedraw"}));
+        EXPECT_TRUE(SoundIsPlaying(&gSpeechChannel)); // the paused sounds play on
+        EXPECT_EQ(RecordedCalls(), (Calls{"guiRequestFullRedraw"}));
         EXPECT_EQ(gFrameClock.tickCount, ticks); // the clock was not read
         EXPECT_TRUE(gHandledKeys.empty());
 
@@ -380,6 +401,41 @@ TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
     EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop
     ASSERT_EQ(gHandledKeys.size(), 1u); // typed at frame 3, handled by frame 4
     EXPECT_EQ(gHandledKeys[0] >> 8, 0x1E);
+}
+
+// Left to itself on the dummy drivers, the loop waits between idle passes
+// instead of spinning: over two seconds it runs about as many frames as the
+// display shows and uses a small share of one core. The game advances by
+// the frame clock as before. (The exact share is in the frame-loop benchmark.)
+TEST_F(FrameLoopTest, AnIdleLoopDoesNotSpin)
+{
+    const char* lifted = std::getenv(kUnpacedVariable);
+    const std::string saved = lifted ? lifted : "";
+    ::unsetenv(kUnpacedVariable);
+    EnableCallTrace(false);
+
+    auto cpuSeconds = [] {
+        timespec t;
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    };
+    const double cpuStart = cpuSeconds();
+    const auto wallStart = std::chrono::steady_clock::now();
+    int passes = 0;
+    const uint16_t framesBefore = gFrameClock.frameCounter;
+    while (std::chrono::steady_clock::now() - wallStart < std::chrono::seconds(2)) {
+        ASSERT_TRUE(Passes(1));
+        ++passes;
+    }
+    const double cpu = cpuSeconds() - cpuStart;
+    if (lifted)
+        ::setenv(kUnpacedVariable, saved.c_str(), 1);
+
+    EXPECT_LT(passes, 2 * 70); // 60 a second, with room for a late start
+    EXPECT_GT(passes, 2 * 20);
+    EXPECT_EQ(static_cast<uint16_t>(gFrameClock.frameCounter - framesBefore), passes);
+    EXPECT_LT(cpu, 0.5) << "seconds of CPU time in 2 s of idle loop";
+    EXPECT_EQ(gFrameClock.gameClock, 3u * passes); // 3 ticks a frame, as the frame clock says
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include "world/behaviours.h"
 #include "world/pools.h"
 #include "world/responses.h"
+#include "world/shipsystems.h"
+#include "world/tally.h"
 #include "world/universe.h"
 
 #include <cmath>
@@ -355,15 +357,52 @@ TEST_F(ConditionTest, WorldStateConditionsReadWhatTheWorldNotes)
     EXPECT_FALSE(Test("TOWED_BY A E"));
 }
 
-TEST_F(ConditionTest, CountsOfShootingsReadTheirOperandKinds)
+TEST_F(ConditionTest, CountsOfShootingsAnswerFromTheTally)
 {
-    EnableCallTrace(true);
-    ClearCallTrace();
-    Run("COUNT_SHOOTINGS k HIT A\nCOUNT_SHOOTINGS k KILLED CORVETTE\nCOUNT_SHOOTINGS k HIT ALLIANCE\n"
-        "COUNT_SHOOTINGS k KILLED n\nCOUNT_SHOOTINGS k HIT 3\nADD after 1\n");
-    EnableCallTrace(false);
-    EXPECT_EQ(CountRecordedCalls("QueryTally"), 5u); // each form asks the tally
+    // A hit and B destroyed: A is a corvette of side NEUTRAL in group 5, B a
+    // freighter of side ALLIANCE. A number symbol is read as a group, so
+    // HANDLE_OF_A (a number that holds A's handle) does not name A.
+    ClearTally();
+    AddTallyItem(a_);
+    AddTallyItem(b_);
+    RecordTallyHit(a_->avatar->params[kAvatarTallySerial], 0);
+    RecordTallyKill(b_->avatar->params[kAvatarTallySerial]);
+    Run("COUNT_SHOOTINGS hitA HIT A\nCOUNT_SHOOTINGS killedA KILLED A\n"
+        "COUNT_SHOOTINGS corvettes HIT CORVETTE\nCOUNT_SHOOTINGS freighters KILLED FREIGHTER\n"
+        "COUNT_SHOOTINGS allied KILLED ALLIANCE\nCOUNT_SHOOTINGS group HIT 5\n"
+        "COUNT_SHOOTINGS byNumber HIT HANDLE_OF_A\nADD after 1\n");
+    EXPECT_EQ(Number("hitA"), 1);
+    EXPECT_EQ(Number("killedA"), 0);
+    EXPECT_EQ(Number("corvettes"), 1);
+    EXPECT_EQ(Number("freighters"), 1);
+    EXPECT_EQ(Number("allied"), 1);
+    EXPECT_EQ(Number("group"), 1);
+    EXPECT_EQ(Number("byNumber"), 0);
     EXPECT_EQ(Number("after"), 1);
+    ClearTally();
+}
+
+TEST_F(ConditionTest, DamageStatementsReachTheShipAndTheConditionsSeeIt)
+{
+    a_->sim->shipInfo->damage.maximumHull = 400;
+    EXPECT_FALSE(Test("SYS_OUT A 1"));
+    Run("SHIP_SYSKILL A 1 50\nSHIP_SYSKILL A -1 25\n");
+    EXPECT_TRUE(Test("SYS_OUT A 1"));   // main thrust
+    EXPECT_EQ(a_->sim->shipInfo->flightModel.acceleration, 50.0f);
+    EXPECT_EQ(a_->sim->shipInfo->damage.hullDamage, 100);
+    EXPECT_TRUE(Test("DAMAGE_GT A 24"));
+    Run("SHIP_SYSKILL A 1 -1\n");
+    EXPECT_FALSE(Test("SYS_OUT A 1"));
+
+    InitShipSystems();
+    ResetShipSystems(a_);
+    gPlayerItem = a_;
+    Run("PLAYER_DAMAGE \"LDS DRIVE\" 10 OFF\n");
+    EXPECT_EQ(FindShipSystem("LDS DRIVE")->health, 0.1f);
+    EXPECT_EQ(FindShipSystem("LDS DRIVE")->noRepair, 255);
+    EXPECT_TRUE(Test("SYS_OUT A 4"));   // the LDS drive
+    gPlayerItem = nullptr;
+    InitShipSystems();
 }
 
 } // namespace

@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -19,8 +25,78 @@ TEST(InstanceLock, SecondHolderIsTurnedAway)
     EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::AlreadyHeld);
     EXPECT_EQ(platform::AcquireInstanceLock("OtherMutex"), platform::InstanceLock::Acquired);
     ::setenv("KELVANDRIST_LOCK_DIR", (dir / "missing").c_str(), 1);
-    EXPECT_EQ(platform::AcquireInstanceLock("TestMutex"), platform::InstanceLock::Failed);
+    std::string problem;
+    EXPECT_EQ(platform::AcquireInstanceLock("TestMutex", &problem), platform::InstanceLock::Failed);
+    EXPECT_NE(problem.find((dir / "missing").string()), std::string::npos) << problem;
+    EXPECT_NE(problem.find("No such file"), std::string::npos) << problem;
     ::unsetenv("KELVANDRIST_LOCK_DIR");
+}
+
+// Without a lock folder given, the lock lives in a private folder under the
+// user's cache folder; what another user or a link put in the lock's place
+// neither stops the game nor sends its writes elsewhere.
+class PrivateLock : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"KELVANDRIST_LOCK_DIR", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"}) {
+            const char* value = std::getenv(name);
+            saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            ::unsetenv(name);
+        }
+        ::setenv("HOME", scratch.Path().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        for (auto& [name, value] : saved) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+    fs::path LockFile(const char* name) const
+    {
+        return folder / (std::string(name) + "." + std::to_string(::geteuid()) + ".lock");
+    }
+    ScratchFolder scratch{"privlock"};
+    fs::path folder = scratch.Path() / ".cache" / "kelvandrist";
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+TEST_F(PrivateLock, LivesInAFolderOnlyTheUserCanEnter)
+{
+    EXPECT_EQ(platform::AcquireInstanceLock("PrivA"), platform::InstanceLock::Acquired);
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(fs::is_regular_file(LockFile("PrivA")));
+    EXPECT_EQ(platform::AcquireInstanceLock("PrivA"), platform::InstanceLock::AlreadyHeld);
+}
+
+TEST_F(PrivateLock, ALinkOrAStrangersFileInItsPlaceIsReplaced)
+{
+    fs::create_directories(folder);
+    const fs::path target = scratch.Path() / "victim";
+    fs::create_symlink(target, LockFile("PrivLink"));
+    EXPECT_EQ(platform::AcquireInstanceLock("PrivLink"), platform::InstanceLock::Acquired);
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::is_symlink(LockFile("PrivLink")));
+
+    scratch.Write(".cache/kelvandrist/" + LockFile("PrivOther").filename().string(), "");
+    if (::chown(LockFile("PrivOther").c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "cannot give a file to another user here";
+    EXPECT_EQ(platform::AcquireInstanceLock("PrivOther"), platform::InstanceLock::Acquired);
+    struct stat st;
+    ASSERT_EQ(::stat(LockFile("PrivOther").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+}
+
+TEST_F(PrivateLock, AFolderThatCannotBeMadeIsNamedWithTheReason)
+{
+    scratch.Write(".cache", "a file where the cache folder belongs");
+    std::string problem;
+    EXPECT_EQ(platform::AcquireInstanceLock("PrivFail", &problem), platform::InstanceLock::Failed);
+    EXPECT_NE(problem.find(folder.string()), std::string::npos) << problem;
+    EXPECT_NE(problem.find("Not a directory"), std::string::npos) << problem;
 }
 
 TEST(Drives, LettersMapToHostFoldersAndDataPathsFollowThem)

@@ -1,9 +1,12 @@
 // Profile (ini) files: reading with the profile-string rules, and writing
 // that keeps every other line.
+#include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -68,6 +71,28 @@ TEST_F(ProfileFiles, WritingCreatesAMissingFile)
     ASSERT_TRUE(platform::WriteProfileString(fresh.c_str(), "S", "k", "v"));
     EXPECT_EQ(platform::ProfileString(fresh.c_str(), "s", "K", ""), "v");
     EXPECT_FALSE(platform::WriteProfileString((root / "no/such/dir.ini").c_str(), "S", "k", "v"));
+}
+
+// A profile that is not a small regular file is refused with a message and
+// left as it is; within a batch each file is parsed once.
+TEST_F(ProfileFiles, OversizedOrSpecialFilesAreRefusedAndBatchesReadOnce)
+{
+    const std::string big = (root / "big.ini").string();
+    root.Write("big.ini", "[S]\nk=v\n");
+    std::filesystem::resize_file(big, (1u << 20) + 1);
+    for (const std::string& path : {big, (root / ".").string(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(platform::ProfileSectionExists(path.c_str(), "S"));
+        EXPECT_FALSE(platform::WriteProfileString(path.c_str(), "S", "k", "w"));
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find("not read"), std::string::npos);
+    }
+    EXPECT_EQ(std::filesystem::file_size(big), (1u << 20) + 1);
+
+    platform::ConfigReadBatch batch;
+    EXPECT_EQ(platform::ProfileString(file.c_str(), "Other", "key", ""), "value");
+    root.Write("Hexmire.ini", "[Other]\nkey=changed\n");
+    EXPECT_EQ(platform::ProfileString(file.c_str(), "Other", "key", ""), "value");
 }
 
 } // namespace

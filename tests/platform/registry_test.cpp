@@ -2,7 +2,15 @@
 #include "platform/registry.h"
 #include "tests/support/scratch_folder.h"
 
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +76,54 @@ TEST_F(Registry, NoStoreMeansNothingIsThere)
               platform::RegistryResult::Missing);
     EXPECT_EQ(value, "");
     EXPECT_FALSE(platform::RegistryKeyExists(nullptr, "SOFTWARE\\Quorvane\\Vorn"));
+}
+
+// A store that is not a small regular file is refused at once, named in a
+// message, and never waited on, read without end or written over.
+TEST_F(Registry, StoresThatAreNotSmallRegularFilesAreRefusedAtOnce)
+{
+    const std::string fifo = (root / "fifo.reg").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directories(root / "folder.reg");
+    const std::string big = (root / "big.reg").string();
+    std::filesystem::resize_file((root.Write("big.reg", "[K]\n"), root / "big.reg"), 100u << 20);
+
+    for (const std::string& path : {fifo, (root / "folder.reg").string(), std::string("/dev/zero"), big}) {
+        SCOPED_TRACE(path);
+        platform::SetRegistryFile(path.c_str());
+        auto start = std::chrono::steady_clock::now();
+        ::testing::internal::CaptureStderr();
+        std::string value;
+        EXPECT_EQ(platform::RegistryQueryString(nullptr, "K", "v", value), platform::RegistryResult::Missing);
+        EXPECT_FALSE(platform::RegistrySetString(nullptr, "K", "v", "x"));
+        std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_NE(said.find("not read"), std::string::npos) << said;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
+    EXPECT_EQ(std::filesystem::file_size(big), 100u << 20);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+// Within a reading batch the store is read once: a change made behind the
+// batch's back shows only after it.
+TEST_F(Registry, ABatchReadsTheStoreOnce)
+{
+    root.Write("registry.reg", "[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"one\"\n");
+    std::string value;
+    {
+        platform::ConfigReadBatch batch;
+        EXPECT_EQ(platform::RegistryQueryString(nullptr, "K", "v", value), platform::RegistryResult::Ok);
+        root.Write("registry.reg", "[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"two\"\n");
+        EXPECT_EQ(platform::RegistryQueryString(nullptr, "K", "v", value), platform::RegistryResult::Ok);
+        EXPECT_EQ(value, "one");
+        ASSERT_TRUE(platform::RegistrySetString(nullptr, "K", "w", "three"));
+        EXPECT_EQ(platform::RegistryQueryString(nullptr, "K", "w", value), platform::RegistryResult::Ok);
+        EXPECT_EQ(value, "three"); // its own write is seen at once
+    }
+    root.Write("registry.reg", "[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"four\"\n");
+    EXPECT_EQ(platform::RegistryQueryString(nullptr, "K", "v", value), platform::RegistryResult::Ok);
+    EXPECT_EQ(value, "four");
 }
 
 } // namespace

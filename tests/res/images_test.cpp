@@ -7,6 +7,7 @@
 #include "system/res/pcx.h"
 
 #include <cstring>
+#include <fstream>
 
 using restest::PcxFile;
 
@@ -19,6 +20,12 @@ std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, int width, int hei
     std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * height, 0xEE);
     PcxDecodeBody(file, info, pixels.data(), width, width, height);
     return pixels;
+}
+
+void WriteFile(const char* path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace
@@ -129,6 +136,75 @@ TEST(Pcx, SavePacksRowsAsSpecifiedAndLoadsBack)
     std::remove("kv_res_pcx.pcx");
     std::remove("kv_res_pcx2.pcx");
     EXPECT_EQ(PcxLoad("kv_res_missing.pcx"), nullptr);
+}
+
+// Only what the decoder reads is a picture: every other header is refused
+// rather than decoded as garbage of the header's size.
+TEST(Pcx, HeadersTheDecoderCannotReadAreRefused)
+{
+    struct Case {
+        const char* what;
+        std::size_t at;
+        uint8_t value;
+    };
+    const Case cases[] = {
+        {"1 bit per pixel", 3, 1},   {"2 bits per pixel", 3, 2}, {"4 bits per pixel", 3, 4},
+        {"24-bit as 3 planes", 65, 3}, {"4 planes", 65, 4},       {"version 0", 1, 0},
+        {"version 3", 1, 3},          {"encoding 0", 2, 0},      {"encoding 32", 2, 32},
+        {"manufacturer 0", 0, 0},
+    };
+    PcxInfo info;
+    const std::vector<uint8_t> good = PcxFile(4, 2, 4, {0xC8, 7});
+    ASSERT_TRUE(PcxReadInfo(good, &info));
+    for (const Case& c : cases) {
+        std::vector<uint8_t> file = good;
+        file[c.at] = c.value;
+        EXPECT_FALSE(PcxReadInfo(file, &info)) << c.what;
+    }
+    // Bytes per line below the width.
+    EXPECT_FALSE(PcxReadInfo(PcxFile(4, 2, 3, {0xC8, 7}), &info));
+}
+
+TEST(Pcx, APaletteIsReadOnlyBehindItsMarker)
+{
+    GamePalette palette{};
+    std::vector<uint8_t> file = PcxFile(4, 2, 4, {0xC8, 7});
+    EXPECT_TRUE(PcxReadPalette(file, &palette));
+    file[file.size() - 769] = 0; // no marker
+    palette.entries[10].red = 99;
+    EXPECT_FALSE(PcxReadPalette(file, &palette));
+    EXPECT_EQ(palette.entries[10].red, 99);
+    // Files of other kinds that are long enough are no palettes either.
+    std::vector<uint8_t> wav = restest::Bytes("RIFF");
+    wav.resize(2000, 0x55);
+    EXPECT_FALSE(PcxReadPalette(wav, &palette));
+
+    WriteFile("kv_res_nopal.pcx", file);
+    EXPECT_EQ(PcxLoad("kv_res_nopal.pcx"), nullptr);
+    std::remove("kv_res_nopal.pcx");
+}
+
+// A file with padding between the pixels and the palette marker saves with
+// the marker in place and reloads equal.
+TEST(Pcx, APaddedFileSurvivesLoadThenSave)
+{
+    std::vector<uint8_t> body = {0xC3, 5, 0xC1, 0xC7, 1, 2, 0xC2, 9};
+    body.insert(body.end(), {0, 0, 0}); // padding some writers leave
+    WriteFile("kv_res_pad.pcx", PcxFile(4, 2, 4, body));
+    PcxImage* loaded = PcxLoad("kv_res_pad.pcx");
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_TRUE(PcxSave("kv_res_pad2.pcx", loaded));
+    PcxImage* again = PcxLoad("kv_res_pad2.pcx");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->width, 4);
+    EXPECT_EQ(again->height, 2);
+    EXPECT_EQ(std::vector<uint8_t>(again->pixels, again->pixels + 8), (std::vector<uint8_t>{5, 5, 5, 0xC7, 1, 2, 9, 9}));
+    EXPECT_EQ(std::memcmp(again->palette, loaded->palette, 768), 0);
+    EXPECT_EQ(again->palette[30], 10);
+    PcxFree(loaded);
+    PcxFree(again);
+    std::remove("kv_res_pad.pcx");
+    std::remove("kv_res_pad2.pcx");
 }
 
 TEST(Pcx, LongRunsSplitAtSixtyThree)

@@ -1,5 +1,6 @@
 // WAV files: the layout we write, reading it back, result codes for broken
-// files, capped data sizes and the copied extra chunks.
+// files and impossible formats, data that ends early and the copied extra
+// chunks.
 #include "tests/res/res_fixture.h"
 
 #include "system/res/bytes.h"
@@ -165,18 +166,35 @@ TEST_F(Wav, ResultCodesForBrokenFiles)
     EXPECT_EQ(WavSave("nowhere\\x.wav", 4, 4, &pcm, data4.data()), kWavCannotWrite);
 }
 
-TEST_F(Wav, A16ByteFormatHasNoExtraSizeAndDataIsCappedAtTheFile)
+TEST_F(Wav, A16ByteFormatHasNoExtraSizeAndDataPastTheFileIsReported)
 {
-    // A non-PCM format of exactly 16 bytes, and a data chunk claiming more
-    // bytes than the file holds.
-    std::vector<uint8_t> file = Riff("WAVE", {{"fmt ", Fmt(3, 16)}, {"data", {9, 8, 7}, 1000}});
+    // A non-PCM format of exactly 16 bytes reads no extra size.
     std::vector<uint8_t> data;
     WaveFormat* format = nullptr;
-    ASSERT_EQ(Load(file, &data, &format), kWavOk);
+    ASSERT_EQ(Load(Riff("WAVE", {{"fmt ", Fmt(3, 16)}, {"data", {9, 8, 7}}}), &data, &format), kWavOk);
     EXPECT_EQ(format->formatTag, 3);
     EXPECT_EQ(format->extraSize, 0);
-    EXPECT_EQ(data, (std::vector<uint8_t>{9, 8, 7, 0}));
+    EXPECT_EQ(data, (std::vector<uint8_t>{9, 8, 7}));
     WavFreeFormat(format);
+
+    // A data chunk claiming more bytes than the file holds: the data ended
+    // before the requested length, whether loaded whole or read in pieces.
+    std::vector<uint8_t> truncated = Riff("WAVE", {{"fmt ", Fmt(1, 16)}, {"data", {9, 8, 7}, 1000}});
+    EXPECT_EQ(Load(truncated), kWavDataEnded);
+    EXPECT_EQ(Load(Riff("WAVE", {{"fmt ", Fmt(1, 16)}, {"data", {9, 8, 7}, 0xFFFFFFF0}})), kWavDataEnded);
+    Write("zqk\\cut.wav", truncated);
+    WavFile* cut;
+    RiffChunk cutRiff, cutData;
+    ASSERT_EQ(WavOpen("zqk\\cut.wav", &cut, &format, &cutRiff), kWavOk);
+    ASSERT_EQ(WavFindData(cut, &cutData, &cutRiff), kWavOk);
+    EXPECT_EQ(cutData.size, 1000u);
+    EXPECT_FALSE(WavDataInFile(cut, &cutData));
+    uint8_t piece[600];
+    uint32_t got = 0;
+    EXPECT_EQ(WavRead(cut, sizeof piece, piece, &cutData, &got), kWavDataEnded);
+    EXPECT_EQ(got, 4u); // the three samples and the pad byte
+    WavClose(cut, format);
+    EXPECT_EQ(SoundSize("zqk\\cut.wav"), 0);
 
     // Reading more than the chunk holds stops at the chunk.
     Write("zqk\\r.wav", Riff("WAVE", {{"LIST", {1, 2}}, {"fmt ", Fmt(1, 16)}, {"data", {5, 6}}}));
@@ -191,6 +209,42 @@ TEST_F(Wav, A16ByteFormatHasNoExtraSizeAndDataIsCappedAtTheFile)
     EXPECT_EQ(chunk.size, 0u);
     EXPECT_EQ(buffer[1], 6);
     WavClose(wav, format);
+}
+
+// Format records no sound can have are damaged format chunks.
+TEST_F(Wav, ImpossibleFormatRecordsAreRefused)
+{
+    struct Case {
+        const char* what;
+        uint16_t tag, channels;
+        uint32_t rate;
+        uint16_t blockAlign, bits;
+        int result;
+    };
+    const Case cases[] = {
+        {"8-bit mono", 1, 1, 22050, 1, 8, kWavOk},
+        {"16-bit stereo", 1, 2, 44100, 4, 16, kWavOk},
+        {"24-bit mono", 1, 1, 48000, 3, 24, kWavOk},
+        {"float stereo", 3, 2, 48000, 8, 32, kWavOk},
+        {"ADPCM, its own block", 2, 1, 8000, 256, 4, kWavOk},
+        {"0 bits", 1, 1, 22050, 1, 0, kWavNotWave},
+        {"0 channels", 1, 0, 22050, 1, 8, kWavNotWave},
+        {"0 channels, ADPCM", 2, 0, 8000, 256, 4, kWavNotWave},
+        {"0 block align", 1, 1, 22050, 0, 8, kWavNotWave},
+        {"block align not channels x bits", 1, 2, 22050, 2, 16, kWavNotWave},
+        {"float block align wrong", 3, 1, 22050, 2, 32, kWavNotWave},
+        {"0 samples a second", 1, 1, 0, 1, 8, kWavNotWave},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> fmt;
+        res::AppendU16LE(fmt, c.tag);
+        res::AppendU16LE(fmt, c.channels);
+        res::AppendU32LE(fmt, c.rate);
+        res::AppendU32LE(fmt, c.rate * c.blockAlign);
+        res::AppendU16LE(fmt, c.blockAlign);
+        res::AppendU16LE(fmt, c.bits);
+        EXPECT_EQ(Load(Riff("WAVE", {{"fmt ", fmt}, {"data", {1, 2, 3, 4}}})), c.result) << c.what;
+    }
 }
 
 TEST_F(Wav, ExtraChunksAreCopiedIntoANewFile)

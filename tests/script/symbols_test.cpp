@@ -5,6 +5,9 @@
 #include "script/scriptfiles.h"
 #include "system/calltrace.h"
 #include "system/res/resman.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+#include "world/tally.h"
 
 #include <cstdio>
 #include <cstring>
@@ -213,8 +216,15 @@ TEST_F(ScriptTest, MissionResetEmptiesTheVitalSlotsAndTheTally)
 {
     EnableCallTrace(true);
     ClearCallTrace();
+    ResetSimulation();
+    SceneItem* ship = NewSceneItem();
+    AttachSim(ship, nullptr);
+    ship->sim->shipInfo = AllocShipInfo();
+    AddTallyItem(ship);
+    ASSERT_EQ(TallyEntryCount(), 1);
     ResetMissionScript();
     EXPECT_EQ(CountRecordedCalls("ClearVitalObjects"), 1u);
-    EXPECT_EQ(CountRecordedCalls("ClearTally"), 1u);
+    EXPECT_EQ(TallyEntryCount(), 0);
     EnableCallTrace(false);
+    ResetSimulation();
 }

@@ -47,6 +47,17 @@ ShipInfo* MakeShip(SceneItem* item) {
     return info;
 }
 
+void SetFrameStep(int32_t ticks) {
+    gFrameClock.frameTicks = ticks;
+    gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
+}
+
+void RunFrame(int32_t ticks) {
+    SetFrameStep(ticks);
+    gFrameClock.gameClock += static_cast<uint32_t>(ticks);
+    RunSimulationFrame();
+}
+
 void WorldTest::SetUp() {
     SetFatalStopHook(RecordStop);
     gStops.clear();

@@ -23,6 +23,12 @@ SceneItem* MakeItem(ItemFunction perFrame = nullptr, ItemFunction control = null
 // Gives the item a ShipInfo with a flight model.
 ShipInfo* MakeShip(SceneItem* item);
 
+// Sets the frame step (ticks and seconds) without running a frame.
+void SetFrameStep(int32_t ticks);
+// Advances the game clock by one frame of `ticks` and runs the simulation
+// frame.
+void RunFrame(int32_t ticks);
+
 class WorldTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -3,10 +3,13 @@
 
 #include "system/frameclock.h"
 #include "world/digest.h"
+#include "world/floatingorigin.h"
 #include "world/messages.h"
+#include "world/physics.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
+#include "world/steering.h"
 
 namespace worldscenario {
 
@@ -90,7 +93,67 @@ void Spawn(int16_t flags) {
     sim->mass = 100.0f + static_cast<float>(Draw(900));
 }
 
+// The flight scenario: one waypoint and one flight model per pool slot.
+Vector3 gWaypoints[kMaxSceneItems];
+FlightModel gModels[kMaxSceneItems];
+constexpr float kArrival = 2000.0f;
+
+Vector3 RandomPoint() {
+    return {static_cast<float>(Draw(200001)) - 100000.0f, static_cast<float>(Draw(200001)) - 100000.0f,
+            static_cast<float>(Draw(200001)) - 100000.0f};
+}
+
+int Slot(const SceneItem* item) { return static_cast<int>(item - SceneItemPool()); }
+
+// The AI's part: turning starts afresh each frame; fly at the approach
+// speed toward the waypoint, facing along the wanted velocity.
+void FlyToWaypoint(SceneItem* item) {
+    Sim* sim = item->sim;
+    sim->flags &= ~kSimTurnOncePerFrame;
+    Vector3& goal = gWaypoints[Slot(item)];
+    Vector3 d{static_cast<float>(goal.x - sim->position.x), static_cast<float>(goal.y - sim->position.y),
+              static_cast<float>(goal.z - sim->position.z)};
+    const float distance = VecNormalise(d);
+    if (distance < kArrival)
+        goal = RandomPoint();
+    const float speed = ApproachSpeed(item, sim->flightModel, distance);
+    SteerToVelocity(item, Vector3{d.x * speed, d.y * speed, d.z * speed}, sim->flightModel);
+}
+
+void SpawnShip() {
+    SceneItem* item = NewSceneItem();
+    if (!item)
+        return;
+    InsertSceneItem(item, 0);
+    Sim* sim = AttachSim(item, SIM_MAIN);
+    SetControlFunction(item, FlyToWaypoint);
+    SetAvatarCallbacks(item, CopySimToAvatar, nullptr);
+    AttachRootTDP(item);
+    const int slot = Slot(item);
+    const float rate = 20.0f + static_cast<float>(Draw(70));
+    InitFlightModel(&gModels[slot], 50.0f + static_cast<float>(Draw(400)), 10, 200, 1e8f, rate,
+                    rate * 0.8f, rate * 0.6f, 20.0f + static_cast<float>(Draw(60)));
+    sim->flightModel = &gModels[slot];
+    const Vector3 start = RandomPoint();
+    sim->position = {start.x, start.y, start.z};
+    sim->matrix.m[12] = start.x;
+    sim->matrix.m[13] = start.y;
+    sim->matrix.m[14] = start.z;
+    sim->mass = 100.0f + static_cast<float>(Draw(900));
+    gWaypoints[slot] = RandomPoint();
+}
+
 } // namespace
+
+void BuildFlight(uint32_t seed, int ships) {
+    gFrameClock = FrameClock{};
+    gFrameClock.gameClock = seed;
+    ResetSimulation();
+    gWorldOriginOffset = {};
+    for (int i = 0; i <= ships; ++i)
+        SpawnShip();
+    gPlayerItem = gControlledItem = gSceneList.next;
+}
 
 void Build(uint32_t seed, int items) {
     gFrameClock = FrameClock{};
@@ -108,6 +171,7 @@ void Step(int32_t ticks) {
     gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
     gFrameClock.gameClock += static_cast<uint32_t>(ticks);
     RunSimulationFrame();
+    UpdateFloatingOrigin();
 }
 
 uint64_t Run(int frames, int32_t ticks) {

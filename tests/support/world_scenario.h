@@ -11,7 +11,15 @@ namespace worldscenario {
 // random source) and spawns `items` items besides the player's.
 void Build(uint32_t seed, int items);
 
-// Steps the world one frame of `ticks` hundredths.
+// Resets the world the same way and spawns `ships` ships besides the
+// player's, all flown by the ship physics: each steers toward a waypoint of
+// its own at its approach speed (turning and thrusting through the steering
+// routines) and takes a new waypoint when it arrives. No collisions, no
+// messages.
+void BuildFlight(uint32_t seed, int ships);
+
+// Steps the world one frame of `ticks` hundredths (the floating origin
+// follows, as in the frame loop).
 void Step(int32_t ticks);
 
 // Steps the world `frames` frames of `ticks` hundredths each and returns

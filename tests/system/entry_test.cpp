@@ -119,6 +119,16 @@ TEST_F(Entry, SecondInstanceEndsAtOnceWithZeroAndSaysNothing)
     EXPECT_NE(first.output.find("no display"), std::string::npos) << first.output;
 }
 
+TEST_F(Entry, ALockThatCannotBeMadeIsNamedWithTheReason)
+{
+    const fs::path missing = folder / "no" / "such" / "folder";
+    GameRun run = RunGame({"-w"}, {"KELVANDRIST_LOCK_DIR=" + missing.string()}, folder);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("cannot create the single-instance lock " + missing.string()), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("No such file or directory"), std::string::npos) << run.output;
+}
+
 TEST_F(Entry, RunsAndEndsCleanlyOnTheDummyDisplay)
 {
     // The frame loop runs until the window is closed; closing it ends the

@@ -18,3 +18,13 @@ TEST_F(WorldTest, TheSameSeedAndStepGiveTheSameDigest) {
     EXPECT_NE(worldscenario::Run(400, 4), first);
     EXPECT_TRUE(FatalStops().empty());
 }
+
+TEST_F(WorldTest, ShipsFlownByThePhysicsGiveTheSameDigestTwice) {
+    worldscenario::BuildFlight(77, 399);
+    const uint64_t first = worldscenario::Run(300, 5);
+    worldscenario::BuildFlight(77, 399);
+    EXPECT_EQ(worldscenario::Run(300, 5), first);
+    worldscenario::BuildFlight(78, 399);
+    EXPECT_NE(worldscenario::Run(300, 5), first);
+    EXPECT_TRUE(FatalStops().empty());
+}

@@ -1,5 +1,6 @@
 // The scene list: insertion and the tail group, moving, parking and
 // restoring, TDP trees, and taking items out of the world.
+#include "screens/bridge.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
@@ -7,6 +8,7 @@
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "world/simframe.h"
 
 using worldtest::FatalStops;
 using worldtest::MakeItem;
@@ -101,6 +103,58 @@ TEST_F(WorldTest, ABrokenListIsReported) {
     a->next = saved;
     EXPECT_EQ(FatalStops(), (std::vector<std::string>{"SceneList has lost its integrity",
                                                       "SceneList has lost its integrity"}));
+}
+
+TEST_F(WorldTest, AFrameWalksTheWholeListOnce) {
+    SceneItem* a = MakeItem();
+    MakeItem();
+    SceneItem* saved = a->next;
+    a->next = nullptr; // a break that no insert sees
+    gFreezeView = 255; // the walk comes first, before anything else reads the list
+    RunSimulationFrame();
+    a->next = saved;
+    EXPECT_EQ(FatalStops(), std::vector<std::string>{"SceneList has lost its integrity"});
+}
+
+TEST_F(WorldTest, AResetListHoldsNoItemAnyMore) {
+    SceneItem* a = MakeItem();
+    SceneItem* b = MakeItem();
+    ParkSceneItem(b, 0, 0, 0);
+    ResetSceneList();
+    EXPECT_FALSE(IsInSceneList(a));
+    // Both records are still live: each goes back in as a new member.
+    InsertSceneItem(b, 0);
+    InsertSceneItem(a, 0);
+    EXPECT_EQ(ListOrder(), (std::vector<SceneItem*>{b, a}));
+    EXPECT_EQ(ListOrder(&gParkedList), std::vector<SceneItem*>{});
+    EXPECT_TRUE(FatalStops().empty());
+}
+
+TEST_F(WorldTest, AnInnerWalkThatTakesOutTheOuterWalksNextItemMovesBothOn) {
+    SceneItem* a = MakeItem();
+    SceneItem* b = MakeItem();
+    SceneItem* c = MakeItem();
+    std::vector<SceneItem*> outer, inner;
+    ForEachSceneItem([&](SceneItem* item) {
+        outer.push_back(item);
+        if (item == a)
+            ForEachSceneItem([&](SceneItem* visited) {
+                inner.push_back(visited);
+                if (visited == b)
+                    DeleteSceneItem(b);
+                return true;
+            });
+        return true;
+    });
+    EXPECT_EQ(inner, (std::vector<SceneItem*>{a, b, c}));
+    EXPECT_EQ(outer, (std::vector<SceneItem*>{a, c}));
+    // A visit that answers false ends its walk.
+    outer.clear();
+    ForEachSceneItem([&](SceneItem* item) {
+        outer.push_back(item);
+        return false;
+    });
+    EXPECT_EQ(outer, std::vector<SceneItem*>{a});
 }
 
 TEST_F(WorldTest, ParkedItemsKeepTheirOrderAndComeBackShifted) {

@@ -2,6 +2,7 @@
 // recorded calls, and the filters that hold items still.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "ai/docking.h"
 #include "screens/bridge.h"
@@ -44,9 +45,7 @@ SceneItem* Recorded(int16_t flags = 0) {
 }
 
 std::vector<std::string> Trace() {
-    std::vector<std::string> calls = RecordedCalls();
-    std::erase(calls, "CheckFloatSanity");
-    return calls;
+    return RecordedCalls();
 }
 
 // The calls of the test items only.
@@ -66,20 +65,35 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     gPlayerItem = gControlledItem = a;
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "EncounterStep",
-                              "UpdateSceneLights", "DirectorUpdate", "UpdateShipSystems",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
+                              "EncounterStep", "UpdateSceneLights", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
                               "TestAllCollisions", "ReadPlayerInput",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
-                              "sync A", "AnimateTDPTree", "sync B", "AnimateTDPTree",
-                              "sync A", "sync B"}));
+                              "sync A", "sync B", "sync A", "sync B"}));
+}
+
+TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
+    SceneItem* a = Recorded<'A'>();
+    SceneItem* late = Recorded<'B'>(kItemLateControl);
+    for (SceneItem* item : {a, late}) {
+        AddTDPAttribute(item->avatar->root, 3, 0);
+        item->avatar->params[0] = 12;
+    }
+    RunSimulationFrame();
+    EXPECT_EQ(a->avatar->root->local.m[12], 12.0f);
+    EXPECT_EQ(late->avatar->root->local.m[12], 0.0f); // late items are not animated
+    gFullScreenView = 255;
+    a->avatar->params[0] = 20;
+    RunSimulationFrame();
+    EXPECT_EQ(a->avatar->root->local.m[12], 12.0f);
 }
 
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "DirectorUpdate", "CountShipsByType",
-                              "UpdateContactList", "PrepareCollisionFrame", "TestAllCollisions",
-                              "ReadPlayerInput"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
+                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
+                              "TestAllCollisions", "ReadPlayerInput"}));
 }
 
 TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {
@@ -262,6 +276,67 @@ TEST_F(WorldTest, AMessageFunctionMayDeleteTheFollowingItem) {
     EXPECT_EQ(ItemTrace(), (Calls{"msg C", "ctl C", "sim C", "sync C", "sync C"}));
 }
 
+// The first item's message function takes out items around it, once; every
+// other item still gets its turn, once, and the frame ends.
+TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem) {
+    using Visit = void (*)(SceneItem* self, SceneItem* next);
+    static Visit visit;
+    static SceneItem* next;
+    const struct {
+        const char* what;
+        Visit visit;
+        Calls calls;
+    } cases[] = {
+        {"parks the next", [](SceneItem*, SceneItem* n) { ParkSceneItem(n, 0, 0, 0); },
+         {"msg C", "msg D"}},
+        {"deletes itself and the next",
+         [](SceneItem* self, SceneItem* n) {
+             DeleteSceneItem(self);
+             DeleteSceneItem(n);
+         },
+         {"msg C", "msg D"}},
+        {"deletes the next and itself",
+         [](SceneItem* self, SceneItem* n) {
+             DeleteSceneItem(n);
+             DeleteSceneItem(self);
+         },
+         {"msg C", "msg D"}},
+        {"parks itself and the next",
+         [](SceneItem* self, SceneItem* n) {
+             ParkSceneItem(self, 0, 0, 0);
+             ParkSceneItem(n, 0, 0, 0);
+         },
+         {"msg C", "msg D"}},
+        {"deletes the next and the one after it",
+         [](SceneItem*, SceneItem* n) {
+             SceneItem* after = n->next;
+             DeleteSceneItem(n);
+             DeleteSceneItem(after);
+         },
+         {"msg D"}},
+        {"moves the next to the tail group", [](SceneItem*, SceneItem* n) { MoveSceneItemToTailGroup(n); },
+         {"msg C", "msg D", "msg B"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetSimulation();
+        visit = c.visit;
+        MakeItem(nullptr, nullptr, [](SceneItem* self) {
+            if (visit)
+                visit(self, next);
+            visit = nullptr;
+        });
+        next = Recorded<'B'>();
+        Recorded<'C'>();
+        Recorded<'D'>();
+        ClearCallTrace();
+        RunSimulationFrame();
+        Calls messages = ItemTrace();
+        std::erase_if(messages, [](const std::string& call) { return call.rfind("msg ", 0) != 0; });
+        EXPECT_EQ(messages, c.calls);
+    }
+}
+
 TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
     SceneItem* late = Recorded<'A'>(kItemLateControl);
     Recorded<'B'>();
@@ -306,4 +381,13 @@ TEST_F(WorldTest, TheFrameClearsTheCouplingMarkersAndPurgesStaleMessages) {
     EXPECT_EQ(gCoupledShipMarker, nullptr);
     EXPECT_EQ(gRemoteLinkMarker, nullptr);
     EXPECT_EQ(GetMessageStats().bytesUsed, 0);
+}
+
+TEST_F(WorldTest, TheControlAndSimulationPassesCheckPositionsForNaN) {
+    MakeItem([](SceneItem* s) { s->sim->matrix.m[13] = -std::numeric_limits<float>::quiet_NaN(); });
+    MakeItem(nullptr, [](SceneItem* s) { s->sim->matrix.m[14] = std::numeric_limits<float>::infinity(); });
+    RunSimulationFrame();
+    // The control pass finds the second item; the simulation pass both.
+    EXPECT_EQ(worldtest::FatalStops(),
+              (std::vector<std::string>{"Infinity Error +", "Infinity Error -", "Infinity Error +"}));
 }
