@@ -921,7 +921,7 @@ hx_error FormatValue(const hx_struct_member& m, const MemberType& type, const ui
         std::snprintf(text, sizeof text, "%s", name);
         break;
     }
-    case Kind::Angle: std::snprintf(text, sizeof text, "%g", double(HxLoad<uint16_t>(field)) * 360.0 / 65536.0); break;
+    case Kind::Angle: std::snprintf(text, sizeof text, "%g", HxAngleToDegrees(HxLoad<hx_angle>(field))); break;
     case Kind::Number: std::snprintf(text, sizeof text, "%g", LoadNumber(type.form, field)); break;
     case Kind::Double: std::snprintf(text, sizeof text, "%g", HxLoad<double>(field)); break;
     case Kind::Vector: {

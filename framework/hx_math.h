@@ -266,6 +266,10 @@ hx_matrix23* HxMatrix23PostShearY(hx_matrix23* m, hx_scalar sx);
 // Conversions to and from floating point: to a double exactly; from one
 // truncated toward zero, saturated out of range, 0 for NaN.
 inline constexpr double HxFixedToDouble(hx_fixed a) { return double(a) / 65536.0; }
+// The nearest float (the same as float(a) / 65536.0f: the scale is exact).
+inline constexpr float HxFixedToFloat(hx_fixed a) { return float(HxFixedToDouble(a)); }
+// An angle in degrees, exactly.
+inline constexpr double HxAngleToDegrees(hx_angle a) { return double(a) * 360.0 / 65536.0; }
 inline hx_fixed HxFloatToFixedSaturate(double value)
 {
     if (std::isnan(value))
