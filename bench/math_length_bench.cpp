@@ -20,45 +20,25 @@ std::vector<Vector3> Vectors() {
 
 // Each length goes to its own slot, so the lengths are independent of one
 // another: the loop measures the length itself, not a chain of adds.
-void BM_VecLength(benchmark::State& state) {
+template <float (*Length)(const Vector3&)>
+void Lengths(benchmark::State& state) {
     const std::vector<Vector3> v = Vectors();
     std::vector<float> out(v.size());
     for (auto _ : state) {
-        for (size_t i = 0; i < v.size(); ++i) out[i] = VecLength(v[i]);
+        for (size_t i = 0; i < v.size(); ++i) out[i] = Length(v[i]);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
 }
-BENCHMARK(BM_VecLength);
-
-void BM_VecFastLength(benchmark::State& state) {
-    const std::vector<Vector3> v = Vectors();
-    std::vector<float> out(v.size());
-    for (auto _ : state) {
-        for (size_t i = 0; i < v.size(); ++i) out[i] = VecFastLength(v[i]);
-        benchmark::DoNotOptimize(out.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
-}
-BENCHMARK(BM_VecFastLength);
 
 // The loop and the call alone: a function of the same signature that does
-// no arithmetic, the floor under the two above.
+// no arithmetic, the floor under the two lengths.
 [[gnu::noinline]] float VecFirst(const Vector3& v) { return v.x; }
 
-void BM_VecCallOnly(benchmark::State& state) {
-    const std::vector<Vector3> v = Vectors();
-    std::vector<float> out(v.size());
-    for (auto _ : state) {
-        for (size_t i = 0; i < v.size(); ++i) out[i] = VecFirst(v[i]);
-        benchmark::DoNotOptimize(out.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
-}
-BENCHMARK(BM_VecCallOnly);
+BENCHMARK_TEMPLATE(Lengths, VecLength)->Name("BM_VecLength");
+BENCHMARK_TEMPLATE(Lengths, VecFastLength)->Name("BM_VecFastLength");
+BENCHMARK_TEMPLATE(Lengths, VecFirst)->Name("BM_VecCallOnly");
 
 void BM_HxFixedLength3(benchmark::State& state) {
     hx_fixed a = 3 << 16;
