@@ -254,7 +254,7 @@ double LoadNumber(Form form, const uint8_t* field)
     }
 }
 
-void StoreNumber(Form form, uint8_t* field, double v)
+inline void StoreNumber(Form form, uint8_t* field, double v)
 {
     switch (form) {
     case Form::Fixed: HxStore(field, HxFloatToFixedSaturate(v)); break;
