@@ -6,6 +6,10 @@
 // 00 08. Text: one item a line; a chunk line "*NAME length" where the length
 // counts the lines that follow; struct, block and name lines as written
 // below. A text file begins "*FILE_IN".
+//
+// Each member type is described once (kMemberTypes: its name, its bytes in
+// a binary file, its kind); the readers and writers switch on the kind.
+// Binary reading decodes from a read-ahead block of the file.
 #include "framework/datafile.h"
 
 #include <algorithm>
@@ -1291,29 +1295,97 @@ constexpr hx_struct_member kFileInfoMembers[] = {
 
 const hx_struct_template HxFileInfoTemplate = {"file_info", 2, kFileInfoMembers, sizeof(hx_file_info)};
 
+// The five tables, filled by name: a slot that a direction does not have
+// holds the routine that reports an invalid call.
 const hx_file_primitives HxFilePrimitivesNull = {
-    "NULL", BadSkip, BadChunkWrite, BadChunkRead, BadCountWrite, BadCountRead, BadCountSize, BadStructWrite,
-    BadStructRead, BadStructSize, BadBlockWrite, BadBlockRead, BadBlockSize, BadNameWrite, BadNameRead, BadNameSize,
+    .identifier = "NULL",
+    .skip = BadSkip,
+    .chunk_write = BadChunkWrite,
+    .chunk_read = BadChunkRead,
+    .count_write = BadCountWrite,
+    .count_read = BadCountRead,
+    .count_size = BadCountSize,
+    .struct_write = BadStructWrite,
+    .struct_read = BadStructRead,
+    .struct_size = BadStructSize,
+    .block_write = BadBlockWrite,
+    .block_read = BadBlockRead,
+    .block_size = BadBlockSize,
+    .name_write = BadNameWrite,
+    .name_read = BadNameRead,
+    .name_size = BadNameSize,
 };
 const hx_file_primitives HxFilePrimitivesReadBinary = {
-    "Read Binary", BinSkip, BadChunkWrite, BinChunkRead, BadCountWrite, BinCountRead, BinCountSize, BadStructWrite,
-    BinStructRead, BinStructSize, BadBlockWrite, DfBlockReadBinary, BinBlockSize, BadNameWrite, BinNameRead,
-    BinNameSize,
+    .identifier = "Read Binary",
+    .skip = BinSkip,
+    .chunk_write = BadChunkWrite,
+    .chunk_read = BinChunkRead,
+    .count_write = BadCountWrite,
+    .count_read = BinCountRead,
+    .count_size = BinCountSize,
+    .struct_write = BadStructWrite,
+    .struct_read = BinStructRead,
+    .struct_size = BinStructSize,
+    .block_write = BadBlockWrite,
+    .block_read = DfBlockReadBinary,
+    .block_size = BinBlockSize,
+    .name_write = BadNameWrite,
+    .name_read = BinNameRead,
+    .name_size = BinNameSize,
 };
 const hx_file_primitives HxFilePrimitivesWriteBinary = {
-    "Write Binary", BinSkip, BinChunkWrite, BadChunkRead, BinCountWrite, BadCountRead, BinCountSize,
-    BinStructWrite, BadStructRead, BinStructSize, BinBlockWrite, BadBlockRead, BinBlockSize, BinNameWrite,
-    BadNameRead, BinNameSize,
+    .identifier = "Write Binary",
+    .skip = BinSkip,
+    .chunk_write = BinChunkWrite,
+    .chunk_read = BadChunkRead,
+    .count_write = BinCountWrite,
+    .count_read = BadCountRead,
+    .count_size = BinCountSize,
+    .struct_write = BinStructWrite,
+    .struct_read = BadStructRead,
+    .struct_size = BinStructSize,
+    .block_write = BinBlockWrite,
+    .block_read = BadBlockRead,
+    .block_size = BinBlockSize,
+    .name_write = BinNameWrite,
+    .name_read = BadNameRead,
+    .name_size = BinNameSize,
 };
 const hx_file_primitives HxFilePrimitivesReadText = {
-    "Read Text", TextSkip, BadChunkWrite, TextChunkRead, BadCountWrite, TextCountRead, TextCountSize,
-    BadStructWrite, TextStructRead, TextStructSize, BadBlockWrite, DfBlockReadText, TextBlockSize, BadNameWrite,
-    TextNameRead, TextNameSize,
+    .identifier = "Read Text",
+    .skip = TextSkip,
+    .chunk_write = BadChunkWrite,
+    .chunk_read = TextChunkRead,
+    .count_write = BadCountWrite,
+    .count_read = TextCountRead,
+    .count_size = TextCountSize,
+    .struct_write = BadStructWrite,
+    .struct_read = TextStructRead,
+    .struct_size = TextStructSize,
+    .block_write = BadBlockWrite,
+    .block_read = DfBlockReadText,
+    .block_size = TextBlockSize,
+    .name_write = BadNameWrite,
+    .name_read = TextNameRead,
+    .name_size = TextNameSize,
 };
 const hx_file_primitives HxFilePrimitivesWriteText = {
-    "Write Text", TextSkip, TextChunkWrite, BadChunkRead, TextCountWrite, BadCountRead, TextCountSize,
-    TextStructWrite, BadStructRead, TextStructSize, TextBlockWrite, BadBlockRead, TextBlockSize, TextNameWrite,
-    BadNameRead, TextNameSize,
+    .identifier = "Write Text",
+    .skip = TextSkip,
+    .chunk_write = TextChunkWrite,
+    .chunk_read = BadChunkRead,
+    .count_write = TextCountWrite,
+    .count_read = BadCountRead,
+    .count_size = TextCountSize,
+    .struct_write = TextStructWrite,
+    .struct_read = BadStructRead,
+    .struct_size = TextStructSize,
+    .block_write = TextBlockWrite,
+    .block_read = BadBlockRead,
+    .block_size = TextBlockSize,
+    .name_write = TextNameWrite,
+    .name_read = BadNameRead,
+    .name_size = TextNameSize,
 };
 
 const char* HxDfChunkName(uint32_t id)
