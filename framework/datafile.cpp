@@ -279,11 +279,13 @@ hx_error Put(hx_datafile* df, const void* bytes, size_t n)
     return n == 0 || HxFileWrite(bytes, 1, n, df->h) == n ? HX_OK : HXE_FAIL;
 }
 
-// Binary reading goes through the handle's read-ahead block: the file is
-// read kReadAhead bytes at a time and fields are decoded from memory. The
-// block is allocated at the first read, so a caller may still position the
-// file itself before that. Large reads past the buffered bytes go straight
-// to their destination.
+// Binary reading goes through the handle's read-ahead block, and fields
+// are decoded from memory. The block never reaches past the end of the
+// chunk being read (a read that needs more takes just what it needs), so
+// the file meets its end exactly when an unbuffered reader's would: code
+// that reads a handle may still ask HxFileEof of its file, and may position
+// the file itself before the first chunk header is read. Large reads past
+// the buffered bytes go straight to their destination.
 constexpr uint32_t kReadAhead = 1 << 16;
 
 uint32_t Buffered(const hx_datafile* df)
@@ -291,9 +293,16 @@ uint32_t Buffered(const hx_datafile* df)
     return df->readEnd - df->readAt;
 }
 
-// Moves what is left to the front of the block and fills the rest; false
-// when there is no block (without memory the handle reads unbuffered).
-bool Refill(hx_datafile* df)
+// Bytes of the file handed to the decoder so far.
+uint64_t Consumed(const hx_datafile* df)
+{
+    return df->pulled - Buffered(df);
+}
+
+// Keeps what is left at the front of the block and reads what is needed
+// beyond it and, up to the chunk's end, what lies ahead. False without a
+// block (no memory): the handle then reads unbuffered.
+bool Refill(hx_datafile* df, uint32_t need)
 {
     if (!df->readAhead) {
         df->readAhead = static_cast<uint8_t*>(HxResAllocate(df, kReadAhead, HX_RES_DATAFILE));
@@ -305,16 +314,22 @@ bool Refill(hx_datafile* df)
     if (left && df->readAt)
         std::memmove(df->readAhead, df->readAhead + df->readAt, left);
     df->readAt = 0;
-    df->readEnd = left + uint32_t(HxFileRead(df->readAhead + left, 1, kReadAhead - left, df->h));
+    df->readEnd = left;
+    uint64_t room = kReadAhead - left;
+    uint64_t ahead = df->chunkEnd > df->pulled ? df->chunkEnd - df->pulled : 0;
+    uint64_t want = std::min(room, std::max<uint64_t>(need > left ? need - left : 0, ahead));
+    size_t got = want ? HxFileRead(df->readAhead + left, 1, size_t(want), df->h) : 0;
+    df->readEnd += uint32_t(got);
+    df->pulled += got;
     return true;
 }
 
-// The reader asked for bytes the file did not have: from here on the handle
-// is at its end, as the file itself would be after a short read.
-hx_error ShortRead(hx_datafile* df)
+// Reads straight from the file.
+hx_error GetDirect(hx_datafile* df, uint8_t* to, size_t n)
 {
-    df->readEof = 1;
-    return HXE_FAIL;
+    size_t got = HxFileRead(to, 1, n, df->h);
+    df->pulled += got;
+    return got == n ? HX_OK : HXE_FAIL;
 }
 
 hx_error Get(hx_datafile* df, void* bytes, size_t n)
@@ -332,11 +347,11 @@ hx_error Get(hx_datafile* df, void* bytes, size_t n)
     df->readAt = df->readEnd;
     to += have;
     n -= have;
-    if (n >= kReadAhead / 2 || !Refill(df))
-        return HxFileRead(to, 1, n, df->h) == n ? HX_OK : ShortRead(df);
+    if (n >= kReadAhead / 2 || !Refill(df, uint32_t(n)))
+        return GetDirect(df, to, n);
     if (n > Buffered(df)) {
-        df->readAt = df->readEnd;
-        return ShortRead(df);
+        df->readAt = df->readEnd; // what there was is consumed, as a short read would
+        return HXE_FAIL;
     }
     std::memcpy(to, df->readAhead + df->readAt, n);
     df->readAt += uint32_t(n);
@@ -346,19 +361,22 @@ hx_error Get(hx_datafile* df, void* bytes, size_t n)
 // The next byte, or -1 at the end of the file.
 int GetByte(hx_datafile* df)
 {
-    if (!Buffered(df) && (!Refill(df) || !Buffered(df))) {
-        if (!df->readAhead)
-            return HxFileGetChar(df->h);
-        df->readEof = 1;
-        return -1;
+    if (!Buffered(df)) {
+        if (!Refill(df, 1)) {
+            int c = HxFileGetChar(df->h);
+            df->pulled += c >= 0;
+            return c;
+        }
+        if (!Buffered(df))
+            return -1;
     }
     return df->readAhead[df->readAt++];
 }
 
-// Whether a read has met the end of the file.
+// Whether the reader has met the end of the file.
 bool AtEnd(hx_datafile* df)
 {
-    return df->readAhead ? df->readEof != 0 : HxFileEof(df->h) != 0;
+    return Buffered(df) == 0 && HxFileEof(df->h);
 }
 
 // An unsigned value, most significant byte first.
@@ -413,6 +431,7 @@ hx_error BinSkip(hx_datafile* df, uint32_t length)
     }
     df->readAt = df->readEnd;
     HxFileAdvance(long(length - have), df->h);
+    df->pulled += length - have;
     return HX_OK;
 }
 
@@ -425,6 +444,7 @@ int BinChunkRead(hx_datafile* df, uint32_t* id, uint32_t* length)
 {
     if (GetU32(df, id) != HX_OK || GetU32(df, length) != HX_OK)
         return -1;
+    df->chunkEnd = Consumed(df) + *length; // the read-ahead stops there
     return 0;
 }
 
@@ -1469,7 +1489,7 @@ hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType)
     df->h = file;
     df->readAhead = nullptr;
     df->readAt = df->readEnd = 0;
-    df->readEof = 0;
+    df->pulled = df->chunkEnd = 0;
     df->scalarType = scalarType;
     bool text = mode == HX_FILE_MODE_TEXT;
     if (write)

@@ -130,10 +130,13 @@ struct hx_datafile {
     char line[kHxDfLineMax + 2]; // this handle's current text line
     uint32_t lineNumber;
     // Binary reading: bytes read ahead of the decoder (a child resource,
-    // made at the first read), the unread ones at readAt .. readEnd.
+    // made at the first read), the unread ones at readAt .. readEnd; never
+    // past the end of the current chunk, so the file's end-of-file mark is
+    // set exactly when an unbuffered reader's would be.
     uint8_t* readAhead;
     uint32_t readAt, readEnd;
-    int readEof; // a read has met the end of the file
+    uint64_t pulled;   // bytes taken from the file (read or passed over)
+    uint64_t chunkEnd; // where the current chunk ends, counted as `pulled`
 };
 
 // Chunk ids (the text names are in the chunk table).
