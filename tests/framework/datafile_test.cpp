@@ -782,3 +782,37 @@ TEST_F(HxDatafile, BinaryFilesLargerThanTheReadAheadReadBackWhole)
     EXPECT_EQ(largeAllocated, file.pixels);
     EXPECT_TRUE(HxDiagLog::Failures().empty());
 }
+
+// Code that reads a handle may ask its file whether it has ended: reading
+// ahead must not make the file meet its end before the reader does.
+TEST_F(HxDatafile, TheFileMeetsItsEndOnlyWhenTheReaderDoes)
+{
+    hx_datafile* df = DfOpen("ends.bin", 1, HX_DF_SCALAR_FIXED);
+    ASSERT_NE(df, nullptr);
+    const hx_file_primitives* p = df->prims;
+    Every records[3] = {Sample(), Sample(), Sample()};
+    DfFileInfoWrite(df, HX_FILE_TYPE_MODEL);
+    p->chunk_write(df, kEveryChunk, 3 * p->struct_size(df, &kEvery, &records[0]));
+    DfStructWriteArray(df, &kEvery, records, 3);
+    DfClose(df); // no END chunk: the records run to the end of the file
+
+    df = DfOpen("ends.bin", 0, HX_DF_SCALAR_FIXED);
+    ASSERT_NE(df, nullptr);
+    p = df->prims;
+    uint32_t id, length;
+    ASSERT_EQ(p->chunk_read(df, &id, &length), 0);
+    hx_file_info info;
+    ASSERT_EQ(p->struct_read(df, &HxFileInfoTemplate, &info), HX_OK);
+    ASSERT_EQ(p->chunk_read(df, &id, &length), 0);
+    EXPECT_EQ(id, kEveryChunk);
+    Every read[3] = {};
+    for (Every& e : read) {
+        EXPECT_FALSE(HxFileEof(df->h));
+        ASSERT_EQ(p->struct_read(df, &kEvery, &e), HX_OK);
+    }
+    EXPECT_FALSE(HxFileEof(df->h)); // every byte read, none past the end
+    EXPECT_EQ(p->chunk_read(df, &id, &length), -1);
+    EXPECT_TRUE(HxFileEof(df->h));
+    DfClose(df);
+    ExpectSame(read[2], Sample(), true);
+}
