@@ -2,10 +2,20 @@
 // starmap.h. Drawing waits for the canvas of the display layer.
 #include "world/starmap.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "screens/vesselorders.h"
+#include "script/symbols.h"
+#include "system/canvas.h"
 #include "system/crand.h"
+#include "system/frameclock.h"
+#include "system/res/resman.h"
+#include "system/text.h"
+#include "ui/windows.h"
 #include "world/universe.h"
 
 uint8_t gStarMapOpen = 0;
@@ -406,4 +416,279 @@ void UpdateStarMapCamera(float ticks) {
     VecMulMat3(turned, local, m.matrix);
     const Vector3 focus = Focus();
     m.camera = {focus.x + turned.x, focus.y + turned.y, focus.z + turned.z};
+}
+
+// ---- Drawing ---------------------------------------------------------------------------
+
+namespace {
+
+OrbitOutline gOutlines[kBodiesPerSystem];
+
+constexpr int kGlobePoints = 32;
+
+struct Projected {
+    float x, y, depth;
+    bool front;
+};
+
+Projected ProjectInto(const Vector3& p, const ClipRect& rect) {
+    Projected out{};
+    const int width = rect.right - rect.left + 1, height = rect.bottom - rect.top + 1;
+    out.front = ProjectMapPoint(p, width, height, &out.x, &out.y, &out.depth);
+    out.x += rect.left;
+    out.y += rect.top;
+    return out;
+}
+
+int16_t Clamp16(float v) { return static_cast<int16_t>(v < -30000 ? -30000 : v > 30000 ? 30000 : v); }
+
+uint32_t Grey(float brightness) {
+    const uint32_t v = static_cast<uint32_t>(std::clamp(brightness, 0.0f, 1.0f) * 255);
+    return v | v << 8 | v << 16;
+}
+
+uint32_t Scale(uint32_t rgb, float s) {
+    const auto c = [&](int shift) { return static_cast<uint32_t>(((rgb >> shift) & 0xFF) * s) << shift; };
+    return c(0) | c(8) | c(16);
+}
+
+// One closed ring of points drawn with anti-aliased segments, the near side brighter.
+void DrawRing(const Canvas& canvas, const ClipRect& rect, const Vector3* points, int count, int strength,
+              uint32_t rgb, const uint8_t* table) {
+    if (!table || strength <= 0)
+        return;
+    Projected p[kGlobePoints];
+    float nearest = 1e38f, farthest = -1e38f;
+    for (int i = 0; i < count; ++i) {
+        p[i] = ProjectInto(points[i], rect);
+        nearest = std::min(nearest, p[i].depth);
+        farthest = std::max(farthest, p[i].depth);
+    }
+    const float span = farthest > nearest ? 2 * (farthest - nearest) : 1;
+    for (int i = 0; i < count; ++i) {
+        const Projected& a = p[i];
+        const Projected& b = p[(i + 1) % count];
+        if (!a.front || !b.front)
+            continue;
+        const float brightness = (1 - (a.depth - nearest) / span) * strength / 100.0f;
+        CanvasLineAAClipped(canvas, Clamp16(a.x), Clamp16(a.y), Clamp16(b.x), Clamp16(b.y), rect,
+                            rgb ? Scale(rgb, brightness) : Grey(brightness), table);
+    }
+}
+
+// The 24 globe circles around the focus: 12 through the poles, 12 parallels.
+void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const uint8_t* table) {
+    const Vector3 focus = Focus();
+    const float radius = static_cast<float>(gStarMap.distance * 0.5);
+    Vector3 ring[kGlobePoints];
+    for (int c = 0; c < 12; ++c) {
+        const double meridian = c * 15 * 0.017453292;
+        for (int k = 0; k < kGlobePoints; ++k) {
+            const double a = k * 6.28318530718 / kGlobePoints;
+            ring[k] = {static_cast<float>(focus.x + std::cos(a) * std::cos(meridian) * radius),
+                       static_cast<float>(focus.y + std::sin(a) * radius),
+                       static_cast<float>(focus.z + std::cos(a) * std::sin(meridian) * radius)};
+        }
+        DrawRing(canvas, rect, ring, kGlobePoints, strength, 0, table);
+    }
+    for (int c = 0; c < 12; ++c) {
+        const double latitude = (c - 5.5) / 6.5 * 1.5707963;
+        for (int k = 0; k < kGlobePoints; ++k) {
+            const double a = k * 6.28318530718 / kGlobePoints;
+            ring[k] = {static_cast<float>(focus.x + std::cos(a) * std::cos(latitude) * radius),
+                       static_cast<float>(focus.y + std::sin(latitude) * radius),
+                       static_cast<float>(focus.z + std::sin(a) * std::cos(latitude) * radius)};
+        }
+        DrawRing(canvas, rect, ring, kGlobePoints, strength, 0, table);
+    }
+}
+
+void DrawIcon(const Canvas& canvas, const ClipRect& rect, int icon, const Projected& at) {
+    Resource* r = gStarMapIcons[icon];
+    const Bitmap* bitmap = r ? static_cast<const Bitmap*>(r->data) : nullptr;
+    if (!bitmap || !bitmap->pixels || !at.front)
+        return;
+    static std::vector<uint8_t> runs[kStarMapIcons];
+    if (runs[icon].empty()) {
+        runs[icon].resize(SpriteRunsSize(*bitmap, 0));
+        if (SpriteBuildRuns(*bitmap, runs[icon], 0) == 0)
+            return;
+    }
+    SpriteDrawClipped(canvas, *bitmap, Clamp16(at.x), Clamp16(at.y), runs[icon].data(), rect);
+}
+
+void DrawGalaxyStars(const Canvas& canvas, const ClipRect& rect, int strength, const StarMapDrawing& d) {
+    StarMapState& m = gStarMap;
+    for (int i = 0; i < gStarsLoaded; ++i) {
+        Star& s = gStars[i];
+        if (!s.name[0])
+            continue;
+        const Projected p = ProjectInto(s.position, rect);
+        s.map[0] = p.x;
+        s.map[1] = p.y;
+        s.map[2] = p.depth;
+        if (!p.front)
+            continue;
+        const uint8_t colour = static_cast<uint8_t>(std::clamp(static_cast<int>(s.catalogueValue + 26), 26, 47));
+        const int16_t x = Clamp16(p.x), y = Clamp16(p.y);
+        CanvasPlotClipped(canvas, colour, x, y, rect);
+        if (s.flags & kStarNear) {
+            CanvasPlotClipped(canvas, colour, x + 1, y, rect);
+            CanvasPlotClipped(canvas, colour, x, y + 1, rect);
+            CanvasPlotClipped(canvas, colour, x + 1, y + 1, rect);
+        }
+        if ((m.mode == 'G' && StarSelectable(&s)) || &s == m.selectedStar || &s == m.mapStar) {
+            int16_t tx = static_cast<int16_t>(x + 5), ty = y;
+            CanvasTextWrap(canvas, tx, ty, s.namePointer, d.font, rect);
+        }
+    }
+    for (const StarLink& link : m.links) {
+        if (!link.a || !link.b || !link.marked || !d.inverseTable)
+            continue;
+        const Projected a = ProjectInto(link.a->position, rect), b = ProjectInto(link.b->position, rect);
+        if (!a.front && !b.front)
+            continue;
+        CanvasLineAAClipped(canvas, Clamp16(a.x), Clamp16(a.y), Clamp16(b.x), Clamp16(b.y), rect,
+                            Grey(strength / 255.0f), d.inverseTable);
+    }
+    if (m.mode == 'G') {
+        if (m.selectedStar)
+            DrawIcon(canvas, rect, 3, ProjectInto(m.selectedStar->position, rect));
+        if (m.mapStar)
+            DrawIcon(canvas, rect, 2, ProjectInto(m.mapStar->position, rect));
+    }
+}
+
+void DrawSystemBodies(const Canvas& canvas, const ClipRect& rect, const StarMapDrawing& d) {
+    for (int i = 0; i < gSystemBodyCount; ++i) {
+        SystemBody* b = gSystemBodyList[i].body;
+        const WorldPosition& w = gSystemBodyList[i].position;
+        const Projected p = ProjectInto({static_cast<float>(w.x), static_cast<float>(w.y), static_cast<float>(w.z)}, rect);
+        if (!p.front)
+            continue;
+        const int16_t x = Clamp16(p.x), y = Clamp16(p.y);
+        CanvasFillRectClipped(canvas, 160, rect, x, y, static_cast<int16_t>(x + 1), static_cast<int16_t>(y + 1));
+        if (b->classFlags & kBodyLagrange)
+            DrawIcon(canvas, rect, b == gStarMap.focusedBody ? 1 : 0, p);
+        else if (b->firstChild && b->largestChildOrbit * 460 < p.depth)
+            DrawIcon(canvas, rect, 4, p);
+        bool named = !b->parent || b->parent == b;
+        if (!named && BodySelectable(b) && b->parent->position) {
+            const WorldPosition& q = *b->parent->position;
+            const Projected pp =
+                ProjectInto({static_cast<float>(q.x), static_cast<float>(q.y), static_cast<float>(q.z)}, rect);
+            named = std::fabs(pp.x - p.x) > 50 || std::fabs(pp.y - p.y) > 12;
+        }
+        if (named) {
+            int16_t tx = static_cast<int16_t>(x + 5), ty = y;
+            CanvasTextWrap(canvas, tx, ty, b->name, d.font, rect);
+        }
+    }
+}
+
+} // namespace
+
+void StarMapStatusLine(int line, int language, char* out, int size) {
+    const StarMapState& m = gStarMap;
+    const auto name = [](const Star* s) { return s ? s->namePointer : ""; };
+    static const char* const kDestination[3][2] = {
+        {"JUMP DESTINATION: %s (%s)", "NO JUMP DESTINATION"},
+        {"DESTINATION DU SAUT: %s (%s)", "PAS DE DESTINATION DE SAUT"},
+        {"SPRUNGZIEL: %s (%s)", "KEIN SPRUNGZIEL"},
+    };
+    const int l = language >= 0 && language < 3 ? language : 0;
+    switch (line) {
+    case 0: std::snprintf(out, size, "CURRENT STAR SYSTEM: %s", name(m.mapStar)); break;
+    case 1: std::snprintf(out, size, "SELECTED STAR: %s", name(m.selectedStar)); break;
+    case 2:
+        if (m.focusedBody)
+            std::snprintf(out, size, "FOCUS: %s", m.focusedBody->name);
+        else
+            std::snprintf(out, size, "NO FOCUS");
+        break;
+    default:
+        if (m.destination)
+            std::snprintf(out, size, kDestination[l][0], m.destination->name,
+                          m.destinationStar ? m.destinationStar : "");
+        else
+            std::snprintf(out, size, "%s", kDestination[l][1]);
+        break;
+    }
+}
+
+void DrawStarMap(const Canvas& canvas, const ClipRect& rect, const StarMapDrawing& d) {
+    StarMapState& m = gStarMap;
+    CanvasFillRectClipped(canvas, 0, rect, rect.left, rect.top, rect.right, rect.bottom);
+    const int t = static_cast<int>(m.transitTime);
+    int globe = 100, stars = 255;
+    if (m.mode == 'I') {
+        globe = 100 - t / 8;
+        stars = std::max(0, 256 - t / 2);
+    } else if (m.mode == 'T') {
+        globe = t / 8;
+        stars = std::min(255, t / 2);
+    } else if (m.mode == 'S') {
+        globe = 0;
+        stars = 0;
+    }
+    if (m.mode != 'S')
+        DrawGlobe(canvas, rect, globe, d.inverseTable);
+    DrawGalaxyStars(canvas, rect, stars, d);
+    if (m.mode == 'S' || m.mode == 'T') {
+        const int count = BuildSystemBodyList(m.mapStar ? m.mapStar->system : 0, gOutlines);
+        for (int i = 0; i < count; ++i) {
+            const uint32_t rgb = BodySelectable(gOutlines[i].entry->body) ? 0x50FF50 : 0xA0A0A0;
+            DrawRing(canvas, rect, gOutlines[i].points, kOutlinePoints, 100, rgb, d.inverseTable);
+        }
+        if (m.mode == 'S')
+            DrawSystemBodies(canvas, rect, d);
+    }
+    char line[128];
+    for (int i = 0; i < 4; ++i) {
+        StarMapStatusLine(i, d.language, line, sizeof line);
+        int16_t x = static_cast<int16_t>(rect.left + 24), y = static_cast<int16_t>(rect.top + 18 + 10 * i);
+        CanvasTextWrap(canvas, x, y, line, d.font, rect);
+    }
+    if (m.transit && d.frameCount % 100 > 50) {
+        int16_t x = static_cast<int16_t>((rect.left + rect.right) / 2 - 40), y = static_cast<int16_t>(rect.bottom - 20);
+        CanvasTextWrap(canvas, x, y, "TRANSITING", d.font, rect);
+    }
+}
+
+namespace {
+
+void ToggleStarFilter(int32_t bit) { gStarMap.starFilter ^= bit; }
+void ToggleBodyFilter(int32_t bit) { gStarMap.bodyFilter ^= bit; }
+
+} // namespace
+
+void CreateSolarMapWindow() {
+    struct Button {
+        const char* name;
+        WindowRoutine action;
+    };
+    static const Button kButtons[] = {
+        {"BtNavSolar", [](WindowHandle*) { StarMapEnterSystem(); }},
+        {"BtNavGalaxy", [](WindowHandle*) { StarMapLeaveSystem(); }},
+        {"BtNavZoomin", [](WindowHandle*) { StarMapZoomIn(); }},
+        {"BtNavZoomout", [](WindowHandle*) { StarMapZoomOut(); }},
+        {"BtNavSelect", [](WindowHandle*) { StarMapSelectDestination(); }},
+        {"BtCapsule", [](WindowHandle* w) { ExecutePendingJump(w); }},
+        {"BtNavStarSystem", [](WindowHandle*) { ToggleStarFilter(0x10); }},
+        {"BtNavStarCapsule", [](WindowHandle*) { ToggleStarFilter(0x80); }},
+        {"BtNavStarOuter", [](WindowHandle*) { ToggleStarFilter(0x8); }},
+        {"BtNavPlanetStar", [](WindowHandle*) { ToggleBodyFilter(1); }},
+        {"BtNavPlanetMoon", [](WindowHandle*) { ToggleBodyFilter(4); }},
+        {"BtNavPlanetPlanet", [](WindowHandle*) { ToggleBodyFilter(2); }},
+    };
+    for (const Button& b : kButtons)
+        guiBindClick(b.name, b.action);
+    guiBindDraw("SolarMap", [](WindowHandle*) {
+        StarMapDrawing d{};
+        d.font = static_cast<const RasterFont*>(GetScriptSymbolValue("VFont"));
+        d.frameCount = gFrameClock.gameClock;
+        const Canvas screen = ScreenCanvas();
+        if (screen.pixels)
+            DrawStarMap(screen, CanvasBounds(screen), d);
+    });
 }

@@ -96,3 +96,24 @@ void StarMapClick(int x, int y, int width, int height);
 void UpdateStarMapCamera(float ticks);
 // Projects a point into the map rectangle: false when it lies behind the camera.
 bool ProjectMapPoint(const Vector3& point, int width, int height, float* sx, float* sy, float* depth);
+
+// ---- Drawing ---------------------------------------------------------------------
+
+// What a frame of the map draws with: the map's font (script symbol
+// "VFont"), the inverse colour table of the palette in use (null: no
+// anti-aliased lines), the language of the status lines (0 English,
+// 1 French, 2 German) and the frame count (the blinking "TRANSITING").
+struct StarMapDrawing {
+    const struct RasterFont* font;
+    const uint8_t* inverseTable;
+    int language;
+    uint32_t frameCount;
+};
+
+// Draws the map into the rectangle of the canvas.
+void DrawStarMap(const Canvas& canvas, const struct ClipRect& rect, const StarMapDrawing& drawing);
+// The status lines as drawn (for the panel and for tests): line 0 to 3.
+void StarMapStatusLine(int line, int language, char* out, int size);
+
+// The panel: binds the "SolarMap" window's callbacks and the buttons.
+void CreateSolarMapWindow();
