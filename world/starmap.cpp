@@ -397,7 +397,14 @@ void UpdateStarMapCamera(float ticks) {
         }
         return;
     }
-    if (!m.dragging) {
+    if (m.dragging) {
+        // The cursor's offset from where the button went down turns the
+        // camera; the speeds follow it smoothly.
+        const float azimuth = m.pressX * 70 * ticks * 0.01f;
+        const float height = static_cast<float>(m.pressY * m.distance * 0.005 * ticks);
+        m.azimuthSpeed = 0.4f * azimuth + 0.6f * m.azimuthSpeed;
+        m.heightSpeed = 0.4f * height + 0.6f * m.heightSpeed;
+    } else {
         const float decay = 0.985f * 5 * ticks * 0.01f;
         m.azimuthSpeed *= decay < 1 ? decay : 1;
         m.heightSpeed *= decay < 1 ? decay : 1;

@@ -63,9 +63,10 @@ struct StarMapState {
     // System number -> the star that represents it (null for none).
     Star* systemStars[kMapSystems + 1];
     StarLink links[kStarLinkCount];
-    // Mouse drag.
+    // Mouse drag: while the button is held, the cursor's offset from where
+    // it went down, as a fraction of the map rectangle (-0.5 .. 0.5).
     uint8_t dragging;
-    float pressX, pressY;        // where the button went down (map fraction)
+    float pressX, pressY;
 };
 extern StarMapState gStarMap;
 

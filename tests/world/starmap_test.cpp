@@ -1,5 +1,6 @@
 // The star map: modes, selection by letter and by click, filters, zoom,
 // transits, the jump destination and drawing on a canvas.
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -221,4 +222,24 @@ TEST_F(StarMapTest, TheGalaxyIsDrawnOnTheCanvas) {
     EXPECT_EQ(pixels[y * 320 + x], 29);      // catalogue value + 26
     EXPECT_EQ(pixels[(y + 1) * 320 + x + 1], 29); // a near star is 2 x 2
     EXPECT_EQ(pixels[15 * 320 + 15], 0);     // the map is cleared
+}
+
+TEST_F(StarMapTest, DraggingTurnsTheCameraAndReleasingLetsItSettle) {
+    gStarMap.moveTime = 0;
+    gStarMap.dragging = 1;
+    gStarMap.pressX = 0.25f;
+    for (int i = 0; i < 10; ++i)
+        UpdateStarMapCamera(2);
+    EXPECT_GT(gStarMap.azimuth, 0);
+    gStarMap.dragging = 0;
+    for (int i = 0; i < 20; ++i)
+        UpdateStarMapCamera(2);
+    const float settled = gStarMap.azimuth;
+    UpdateStarMapCamera(2);
+    EXPECT_NEAR(gStarMap.azimuth, settled, 1e-3);
+    // The camera orbits the focus at the orbit distance.
+    const double r = std::sqrt(double(gStarMap.camera.x) * gStarMap.camera.x +
+                               double(gStarMap.camera.y) * gStarMap.camera.y +
+                               double(gStarMap.camera.z) * gStarMap.camera.z);
+    EXPECT_NEAR(r, gStarMap.distance, gStarMap.distance * 1e-3);
 }
