@@ -488,23 +488,17 @@ void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const u
     const Vector3 focus = Focus();
     const float radius = static_cast<float>(gStarMap.distance * 0.5);
     Vector3 ring[kGlobePoints];
-    for (int c = 0; c < 12; ++c) {
-        const double meridian = c * 15 * 0.017453292;
+    for (int c = 0; c < kGlobeCircles; ++c) {
+        // Circles 0-11 pass through the poles 15 degrees apart; 12-23 are parallels.
+        const bool meridian = c < kGlobeCircles / 2;
+        const double angle = meridian ? c * 15 * 0.017453292 : (c - 12 - 5.5) / 6.5 * 1.5707963;
         for (int k = 0; k < kGlobePoints; ++k) {
             const double a = k * 6.28318530718 / kGlobePoints;
-            ring[k] = {static_cast<float>(focus.x + std::cos(a) * std::cos(meridian) * radius),
-                       static_cast<float>(focus.y + std::sin(a) * radius),
-                       static_cast<float>(focus.z + std::cos(a) * std::sin(meridian) * radius)};
-        }
-        DrawRing(canvas, rect, ring, kGlobePoints, strength, 0, table);
-    }
-    for (int c = 0; c < 12; ++c) {
-        const double latitude = (c - 5.5) / 6.5 * 1.5707963;
-        for (int k = 0; k < kGlobePoints; ++k) {
-            const double a = k * 6.28318530718 / kGlobePoints;
-            ring[k] = {static_cast<float>(focus.x + std::cos(a) * std::cos(latitude) * radius),
-                       static_cast<float>(focus.y + std::sin(latitude) * radius),
-                       static_cast<float>(focus.z + std::sin(a) * std::cos(latitude) * radius)};
+            const double x = std::cos(a) * std::cos(angle);
+            const double y = meridian ? std::sin(a) : std::sin(angle);
+            const double z = meridian ? std::cos(a) * std::sin(angle) : std::sin(a) * std::cos(angle);
+            ring[k] = {static_cast<float>(focus.x + x * radius), static_cast<float>(focus.y + y * radius),
+                       static_cast<float>(focus.z + z * radius)};
         }
         DrawRing(canvas, rect, ring, kGlobePoints, strength, 0, table);
     }

@@ -299,16 +299,22 @@ void FinishBodies() {
     }
 }
 
+namespace {
+
+SystemBody* BodyById(int id) {
+    for (int i = 0; i < gBodyCount; ++i)
+        if (gBodies[i].id == id)
+            return &gBodies[i];
+    return nullptr;
+}
+
+} // namespace
+
 SystemBody* FindBody(int system, const char* text) {
     if (!text)
         return nullptr;
-    if (*text >= '0' && *text <= '9') {
-        const int id = ReadInteger(text);
-        for (int i = 0; i < gBodyCount; ++i)
-            if (gBodies[i].id == id)
-                return &gBodies[i];
-        return nullptr;
-    }
+    if (*text >= '0' && *text <= '9')
+        return BodyById(ReadInteger(text));
     const int low = system * kBodiesPerSystem - kBodiesPerSystem;
     const int high = system * kBodiesPerSystem - 1;
     for (int i = 0; i < gBodyCount; ++i)
@@ -318,13 +324,8 @@ SystemBody* FindBody(int system, const char* text) {
 }
 
 const char* LookUpBodyName(const char* text) {
-    if (!text)
-        return nullptr;
-    const int id = ReadInteger(text);
-    for (int i = 0; i < gBodyCount; ++i)
-        if (gBodies[i].id == id)
-            return gBodies[i].name;
-    return nullptr;
+    SystemBody* body = text ? BodyById(ReadInteger(text)) : nullptr;
+    return body ? body->name : nullptr;
 }
 
 WorldPosition BodyOrbitalPosition(const SystemBody* body, double t, double s) {

@@ -8,6 +8,7 @@
 
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/encounters.h"
 #include "world/pools.h"
@@ -33,18 +34,8 @@ class EncounterTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        ResetUniverse();
         ClearEncounterSources();
-        ParsePlanetarySystems(kSystems, std::strlen(kSystems));
-        FinishBodies();
-        std::strcpy(gStars[0].name, "Sol");
-        gStars[0].system = 1;
-        std::strcpy(gStars[1].name, "Corvane");
-        gStars[1].system = 21;
-        gStarsLoaded = kStarCount;
-        gNamedStarCount = 2;
-        SetUpStarMap();
-        gUniverseCreated = 255;
+        LoadTestUniverse(kSystems, {{"Sol", 1, 0, {0, 0, 0}}, {"Corvane", 21, 0, {0, 0, 0}}});
         player = MakeItem();
         gPlayerItem = gControlledItem = player;
         EnableCallTrace(true);

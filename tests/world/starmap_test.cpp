@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "system/canvas.h"
+#include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/starmap.h"
 #include "world/universe.h"
@@ -32,34 +33,11 @@ class StarMapTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        ResetUniverse();
-        ParsePlanetarySystems(kSystems, std::strlen(kSystems));
-        FinishBodies();
-        const struct {
-            const char* name;
-            uint8_t system;
-            int32_t flags;
-            Vector3 at;
-        } stars[] = {
-            {"Sol", 1, kStarHasSystem, {0, 0, 0}},
-            {"Tarsis", 2, kStarHasSystem | kStarNear, {1e16f, 0, 0}},
-            {"Sirrah", 0, kStarMission, {0, 1e16f, 0}},
-            {"Tiber", 0, 0, {0, 0, 1e16f}},
-            {"Spica", 0, kStarMission, {-1e16f, 0, 0}},
-        };
-        int i = 0;
-        for (const auto& s : stars) {
-            std::strcpy(gStars[i].name, s.name);
-            gStars[i].namePointer = gStars[i].name;
-            gStars[i].system = s.system;
-            gStars[i].flags = s.flags;
-            gStars[i].position = s.at;
-            ++i;
-        }
-        gStarsLoaded = kStarCount;
-        gNamedStarCount = i;
-        SetUpStarMap();
-        gUniverseCreated = 255;
+        LoadTestUniverse(kSystems, {{"Sol", 1, kStarHasSystem, {0, 0, 0}},
+                                    {"Tarsis", 2, kStarHasSystem | kStarNear, {1e16f, 0, 0}},
+                                    {"Sirrah", 0, kStarMission, {0, 1e16f, 0}},
+                                    {"Tiber", 0, 0, {0, 0, 1e16f}},
+                                    {"Spica", 0, kStarMission, {-1e16f, 0, 0}}});
     }
     void TearDown() override {
         ResetUniverse();

@@ -8,6 +8,7 @@
 
 #include "system/calltrace.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/floatingorigin.h"
 #include "world/pools.h"
@@ -34,20 +35,9 @@ class StarSystemTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        ResetUniverse();
-        ParsePlanetarySystems(kSystems, std::strlen(kSystems));
-        FinishBodies();
-        std::strcpy(gStars[0].name, "Sol");
-        gStars[0].system = 1;
-        std::strcpy(gStars[1].name, "Tarsis");
-        gStars[1].system = 2;
-        gStars[1].position = {5e16f, 0, 0};
-        std::strcpy(gStars[2].name, "Empty");
-        gStars[2].system = 9;
-        gStarsLoaded = kStarCount;
-        gNamedStarCount = 3;
-        SetUpStarMap();
-        gUniverseCreated = 255;
+        LoadTestUniverse(kSystems, {{"Sol", 1, 0, {0, 0, 0}},
+                                    {"Tarsis", 2, 0, {5e16f, 0, 0}},
+                                    {"Empty", 9, 0, {0, 0, 0}}});
         player = MakeItem();
         gPlayerItem = gControlledItem = player;
     }
