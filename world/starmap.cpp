@@ -12,6 +12,8 @@
 #include "script/symbols.h"
 #include "system/canvas.h"
 #include "system/crand.h"
+#include "system/display.h"
+#include "system/input.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
 #include "system/text.h"
@@ -658,6 +660,8 @@ void DrawStarMap(const Canvas& canvas, const ClipRect& rect, const StarMapDrawin
 
 namespace {
 
+ClipRect gStarMapRect{0, 0, 639, 479}; // where the panel last drew the map
+
 void ToggleStarFilter(int32_t bit) { gStarMap.starFilter ^= bit; }
 void ToggleBodyFilter(int32_t bit) { gStarMap.bodyFilter ^= bit; }
 
@@ -685,11 +689,29 @@ void CreateSolarMapWindow() {
     for (const Button& b : kButtons)
         guiBindClick(b.name, b.action);
     guiBindDraw("SolarMap", [](WindowHandle*) {
+        const Canvas screen = ScreenCanvas();
+        if (!screen.pixels)
+            return;
+        // The anti-aliased lines need the inverse table of the palette in
+        // use: rebuilt when the palette changes.
+        static std::vector<uint8_t> table(kInverseColourTableSize);
+        static PaletteEntry tablePalette[256];
+        static bool tableBuilt = false;
+        const PaletteEntry* palette = DisplayLastPalette();
+        if (!tableBuilt || std::memcmp(palette, tablePalette, sizeof tablePalette) != 0) {
+            std::memcpy(tablePalette, palette, sizeof tablePalette);
+            BuildInverseColourTable(tablePalette, table.data());
+            tableBuilt = true;
+        }
         StarMapDrawing d{};
         d.font = static_cast<const RasterFont*>(GetScriptSymbolValue("VFont"));
+        d.inverseTable = table.data();
         d.frameCount = gFrameClock.gameClock;
-        const Canvas screen = ScreenCanvas();
-        if (screen.pixels)
-            DrawStarMap(screen, CanvasBounds(screen), d);
+        gStarMapRect = CanvasBounds(screen);
+        DrawStarMap(screen, gStarMapRect, d);
+    });
+    guiBindClick("SolarMap", [](WindowHandle*) {
+        const ClipRect& r = gStarMapRect;
+        StarMapClick(gMouse.x - r.left, gMouse.y - r.top, r.right - r.left + 1, r.bottom - r.top + 1);
     });
 }

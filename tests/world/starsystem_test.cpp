@@ -2,6 +2,7 @@
 // moving between systems, purging other systems, the planet model pool.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -221,4 +222,42 @@ TEST_F(StarSystemTest, TheOutlinesExportAsA3dsAsciiFile) {
     EXPECT_NE(text.find("Face 29: A:0 B:30 C:31 AB:0 BC:1 CA:1\n"), std::string::npos);
     EXPECT_NE(text.find("Face 30: A:32 B:33 C:34 AB:1 BC:1 CA:0\n"), std::string::npos);
     EXPECT_NE(text.find("Vertex 0: X: "), std::string::npos);
+}
+
+TEST(DemoUniverse, HoldsTheSystemsTheMissionsAndTheGatesTravelTo) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(KV_SOURCE_DIR) / "data");
+    ResetUniverse();
+    CreateUniverse();
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(gUniverseCreated, 255);
+    EXPECT_EQ(gStarsLoaded, kStarCount);
+    for (const char* system : {"1", "2", "21", "26"}) {
+        SCOPED_TRACE(system);
+        Star* star = FindStar(system, gNamedStarCount);
+        ASSERT_NE(star, nullptr);
+        EXPECT_STRNE(LookUpStarName(star->system), "");
+        const char* arrival = std::strcmp(system, "21") == 0 ? "WeakL4" : "L4";
+        SystemBody* l4 = FindBody(star->system, arrival);
+        ASSERT_NE(l4, nullptr);
+        EXPECT_TRUE(l4->classFlags & kBodyL4);
+        EXPECT_TRUE(l4->parent && (l4->parent->classFlags & kBodyStar));
+        EXPECT_GT(l4->orbitRadius, 0);
+    }
+    // Every body has its values: masses, radii and orbits are made up.
+    for (int i = 0; i < gBodyCount; ++i) {
+        EXPECT_GE(gBodies[i].mass, 1) << gBodies[i].name;
+        if (gBodies[i].parent && !(gBodies[i].classFlags & kBodyBelt)) {
+            EXPECT_GE(gBodies[i].period, 1) << gBodies[i].name;
+        }
+    }
+    ResetUniverse();
+}
+
+TEST_F(StarSystemTest, ThePanelBindsItsButtonsAndTheMap) {
+    EnableCallTrace(true);
+    ClearCallTrace();
+    CreateSolarMapWindow();
+    EXPECT_EQ(CountRecordedCalls("guiBindClick"), 13u);
+    EXPECT_EQ(CountRecordedCalls("guiBindDraw"), 1u);
 }
