@@ -1,5 +1,5 @@
-// The star map: its state, selection, zoom, camera and transits. See
-// starmap.h. Drawing waits for the canvas of the display layer.
+// The star map: its state, selection, zoom, camera and transits, drawing
+// on the canvas, and the panel's bindings. See starmap.h.
 #include "world/starmap.h"
 
 #include <algorithm>

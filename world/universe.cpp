@@ -430,7 +430,7 @@ bool LoadStars(const char* path) {
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(path, bytes, kStarFileSize * 2)) {
         ClearStars();
-        DebugPrintf("No star catalogue %s: the sky is empty\n", path);
+        DebugPrintf("Star catalogue %s is missing or unreadable: the sky is empty\n", path);
         return false;
     }
     if (!ParseStars(bytes.data(), bytes.size())) {

@@ -261,3 +261,15 @@ TEST_F(StarSystemTest, ThePanelBindsItsButtonsAndTheMap) {
     EXPECT_EQ(CountRecordedCalls("guiBindClick"), 13u);
     EXPECT_EQ(CountRecordedCalls("guiBindDraw"), 1u);
 }
+
+TEST_F(StarSystemTest, MovingToTheCurrentStarLeavesTheMapButBuildsAgain) {
+    ASSERT_EQ(MoveToSystem("Tarsis", "Ferro"), 255);
+    SceneItem* firstFerro = gBodies[5].sceneItem;
+    gStarMap.moveTime = 0;
+    const Vector3 camera = gStarMap.camera;
+    ASSERT_EQ(MoveToSystem("Tarsis", "L4"), 255);
+    EXPECT_EQ(gStarMap.moveTime, 0); // the galaxy view was not refocused
+    EXPECT_FLOAT_EQ(gStarMap.camera.x, camera.x);
+    EXPECT_NE(gBodies[5].sceneItem, firstFerro); // the bodies were made again
+    EXPECT_DOUBLE_EQ(player->sim->position.x, 0); // placed at the arrival point
+}
