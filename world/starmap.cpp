@@ -80,6 +80,7 @@ void SetUpStarMap() {
     m.outlineCount = kGlobeCircles;
     MatIdentity(m.matrix);
     MatRotX(-12, m.matrix);
+    MatIdentity(m.globeTilt);
     m.distance = 4e12;
     m.camera = {0, 6e9f, -9e18f};
     m.zoomSpeed = 1;
@@ -246,10 +247,10 @@ void StarMapEnterSystem() {
             if (gSystemBodyList[i].body->largestChildOrbit * 10.0 > largest)
                 largest = gSystemBodyList[i].body->largestChildOrbit * 10.0;
     }
-    Matrix4 tilt;
-    MatIdentity(tilt);
-    MatRotX(static_cast<float>(CRand() % 90), tilt);
-    MatRotY(static_cast<float>(CRand() % 90), tilt);
+    // The globe is drawn again around the star, tilted at random.
+    MatIdentity(gStarMap.globeTilt);
+    MatRotX(static_cast<float>(CRand() % 91), gStarMap.globeTilt);
+    MatRotY(static_cast<float>(CRand() % 91), gStarMap.globeTilt);
     gStarMap.transit = 1;
     gStarMap.transitTime = 0;
     Vector3 dir = gStarMap.camera;
@@ -385,6 +386,7 @@ void UpdateStarMapCamera(float ticks) {
             m.mode = 'G';
             m.transit = 0;
             m.outlineCount = kGlobeCircles;
+            MatIdentity(m.globeTilt);
             if (m.mapStar) {
                 // Back to galaxy coordinates: star 0 sits at the origin.
                 const Vector3 back = gStars[0].position;
@@ -499,8 +501,11 @@ void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const u
             const double x = std::cos(a) * std::cos(angle);
             const double y = meridian ? std::sin(a) : std::sin(angle);
             const double z = meridian ? std::cos(a) * std::sin(angle) : std::sin(a) * std::cos(angle);
-            ring[k] = {static_cast<float>(focus.x + x * radius), static_cast<float>(focus.y + y * radius),
-                       static_cast<float>(focus.z + z * radius)};
+            const Vector3 local{static_cast<float>(x * radius), static_cast<float>(y * radius),
+                                static_cast<float>(z * radius)};
+            Vector3 turned;
+            VecMulMat3(turned, local, gStarMap.globeTilt);
+            ring[k] = {focus.x + turned.x, focus.y + turned.y, focus.z + turned.z};
         }
         DrawRing(canvas, rect, ring, kGlobePoints, strength, 0, table);
     }

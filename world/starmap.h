@@ -44,6 +44,7 @@ struct StarMapState {
     uint8_t redraw;
     uint8_t zoom;
     int32_t outlineCount;        // globe circles and orbit outlines
+    Matrix4 globeTilt;           // the globe's turn around its focus
     // The camera: the map matrix's translation is the focus point.
     Matrix4 matrix;
     double distance;
