@@ -240,12 +240,11 @@ void StarMapEnterSystem() {
     gStarMap.camera = {gStarMap.camera.x - origin.x, gStarMap.camera.y - origin.y,
                        gStarMap.camera.z - origin.z};
     SetFocus({0, 0, 0});
-    double largest = 1e9;
+    double largest = 1e8;
     if (star->system) {
         gStarMap.outlineCount = 48 + BuildSystemBodyList(star->system, nullptr);
         for (int i = 0; i < gSystemBodyCount; ++i)
-            if (gSystemBodyList[i].body->largestChildOrbit * 10.0 > largest)
-                largest = gSystemBodyList[i].body->largestChildOrbit * 10.0;
+            largest = std::max<double>(largest, gSystemBodyList[i].body->largestChildOrbit);
     }
     // The globe is drawn again around the star, tilted at random.
     MatIdentity(gStarMap.globeTilt);
@@ -377,6 +376,18 @@ void UpdateStarMapCamera(float ticks) {
         m.moveTime -= step;
         if (m.moveTime > 0)
             return;
+        // The orbit goes on from where the move left the camera.
+        const Vector3 focus = Focus();
+        const Vector3 offset{m.camera.x - focus.x, m.camera.y - focus.y, m.camera.z - focus.z};
+        Vector3 local;
+        VecMulMat3T(local, offset, m.matrix);
+        const double length = std::sqrt(double(local.x) * local.x + double(local.y) * local.y +
+                                        double(local.z) * local.z);
+        if (length > 0) {
+            m.distance = length;
+            m.height = local.y;
+            m.azimuth = static_cast<float>(std::atan2(local.z, local.x) / 0.017453292);
+        }
         if (m.mode == 'T') {
             m.mode = 'S';
             m.transit = 0;
