@@ -51,6 +51,8 @@ enum : uint16_t {
     kItemInUse = 0x1,
     kItemBeltShip = 0x4,       // respawned instead of deleted
     kItemLateControl = 0x8,    // control function runs after the simulation pass
+    kItemParkedWithSystem = 0x10, // parked, not deleted, when its star system is left
+    kItemKeptAcrossSystems = 0x20, // stays in the scene whatever the star system
     kItemJumpCheck = 0x40,     // the player's item: measure the jump readiness
     kItemNearPlanet = 0x80,
     kItemBeltAnchor = 0x400,
@@ -94,6 +96,7 @@ enum ItemList : uint8_t {
 // Avatar flags (int16) and class flags (u32) named by the world.
 enum : uint16_t {
     kAvatarInUse = 0x1,
+    kAvatarBody = 0x4,           // a planet or moon: placement and the LDS keep clear
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
@@ -101,6 +104,7 @@ enum : uint32_t {
     kClassMissile = 0x10,
     kClassSides = 0x1FC0,              // the side classes
     kClassArmed = 0x4000,
+    kClassNamedBody = 0x400000,        // a body of the star system, found by its name
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
     kSenseSidesAndFactions = 0x30001FC0,
@@ -121,6 +125,8 @@ enum AvatarParameter : int {
     kParamTetherAnchor = 3,    // tethered items: the anchor; munitions: the launching item
                                //   (SceneItemHandle both)
     kParamSize = 5,            // bodies: drawn size x 1000; gates: state; stand-off distance
+    kParamSurfaceKind = 6,     // bodies with a generated surface: its kind
+    kParamSurfaceSeed = 7,     //   and its seed
     kParamName = 8,            // named items: the name; plasma balls: growth
     kParamBeltAnchor = 9,      // belt members: the belt's anchor item (SceneItemHandle)
     kParamTallySerial = 10,    // ships: tally serial, the body of the group leader's death
