@@ -7,3 +7,5 @@ void BallisticStep(SceneItem*) { RecordCall("BallisticStep"); }
 void KeepTetherDistance(SceneItem*) { RecordCall("KeepTetherDistance"); }
 void EmitLdsInhibitorPulse(SceneItem*, float) { RecordCall("EmitLdsInhibitorPulse"); }
 void SparkStep(SceneItem*) { RecordCall("SparkStep"); }
+void InterdictionJolt(SceneItem*) { RecordCall("InterdictionJolt"); }
+void PlasmaBallStep(SceneItem*) { RecordCall("PlasmaBallStep"); }

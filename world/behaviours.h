@@ -13,3 +13,9 @@ void KeepTetherDistance(SceneItem* item);
 void EmitLdsInhibitorPulse(SceneItem* item, float radius);
 // Sparks at random hull points of a damaged ship.
 void SparkStep(SceneItem* item);
+// A ship interdicted in LDS (message kind 18): random kicks to its turn
+// rates, harder the faster it flew.
+void InterdictionJolt(SceneItem* item);
+// The per-frame routine of a plasma ball: it grows, shimmers and lives out
+// its countdown.
+void PlasmaBallStep(SceneItem* item);

@@ -99,6 +99,8 @@ enum : uint32_t {
     kClassArmed = 0x4000,
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
+    kSenseMissile = 0x10,              // SN_MISSILE
+    kSenseProjectile = 0x20,           // SN_PROJECTILE
     kSenseSidesAndFactions = 0x30001FC0,
     kSenseLeper = 0x40000000,          // SN_LEPER: hostile to all
     // On the player's item: the mission script waits. A bit of its own,
@@ -157,6 +159,7 @@ enum : uint32_t {
     kSimLdsEngaged = 0x2,
     kSimAiControl = 0x4,
     kSimNoMinimumEngine = 0x20,
+    kSimKeepsTarget = 0x40,        // message kind 5 leaves the target alone
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
     kSimNoDamage = 0x4000,         // takes no damage
@@ -164,6 +167,11 @@ enum : uint32_t {
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
+    // Timed flags that messages set and clear (world/messagehandler.h).
+    kSimHardBounce = 0x400000,     // kinds 22 and 23: collisions bounce hard
+    kSimJumping = 0x1000000,       // a capsule jump is under way (kinds 15, 16)
+    kSimBraked = 0x2000000,        // braked by a disruptor; cleared by kind 26
+    kSimScattering = 0x4000000,    // cleared by kind 27
 };
 
 struct FlightModel;
@@ -220,6 +228,7 @@ enum : uint32_t {
     kTdpInScene = 0x4,
     kTdpEmitter = 0x8,
     kTdpNew = 0x10,
+    kTdpBreakable = 0x10,          // the same bit: a hit may break the part off
     kTdpOwnsModels = 0x80,
     kTdpNegatedAttributes = 0x4000,
 };
@@ -350,6 +359,7 @@ struct ShipInfo {
     CouplingLink* couplings;
     int8_t hardPointCount;
     HardPoint hardPoints[kHardPoints];
+    SceneItem* orderTarget;        // the item its current order is aimed at
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.
@@ -402,7 +412,9 @@ struct HUD {
 struct EmitterPoint {
     float size;
     int16_t state;
-    uint8_t data[54];
+    int16_t colour;                // colour kind of the drawing pass
+    int16_t brightness;
+    uint8_t data[50];
 };
 static_assert(sizeof(EmitterPoint) == 60);
 
