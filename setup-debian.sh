@@ -3,7 +3,8 @@
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache
-          libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev)
+          libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
+          xvfb x11-apps)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/diag.h"
+#include "framework/drivers/ddraw_device.h"
 #include "framework/drivers/memory_device.h"
 #include "framework/fw_state.h"
 #include "framework/host.h"
@@ -32,6 +33,7 @@ constexpr const char* kCutExtensions[] = {".dll", ".so", ".bdd", ".bed"};
 // The standard drivers linked into the framework; the rest is room for more.
 hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers] = {
     {kHxMemoryDeviceName, HxMemoryDriverBegin},
+    {kHxDdrawDeviceName, HxDdrawDriverBegin},
 };
 int loadDepth;
 

@@ -2,14 +2,20 @@
 //
 // The game draws 8-bit palette-indexed frames (or 16-bit 565 frames) of a
 // fixed size. Here they are expanded to true colour at present time and
-// shown through the main window, scaled to fit when the window is larger.
-// The display back ends of the game decide when frames are locked and
-// presented and what the palette holds; this module only shows them.
+// shown through the main window: in a window at 1:1 (scaled by whole
+// factors only when the desktop's pixels are denser), or full screen, either
+// in a display mode of the frame's size or in the desktop's own mode with
+// the frame scaled to fit. The display back ends of the game decide when
+// frames are locked and presented and what the palette holds; this module
+// only shows them. It keeps the last 8-bit frame, so that a change of
+// palette alone shows again without a new frame.
 //
-// Tests capture each presented frame through the present hook.
+// Tests capture each presented frame through the present hook, and can read
+// back the pixels the screen shows.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -18,19 +24,43 @@ struct PaletteColour {
     uint8_t red, green, blue, unused;
 };
 
-// Opens the screen on the main window (which must be open): width x height
-// frames, shown full screen (the desktop's mode, scaled) or in the window.
-bool OpenScreen(int width, int height, bool fullScreen);
+enum class ScreenKind : uint8_t {
+    Window,            // the main window, 1:1
+    FullScreen,        // a display mode of the frame's size
+    FullScreenDesktop, // the desktop's mode kept, the frame scaled to fit
+};
+
+// Opens the screen on the main window (which must be open) for frames of
+// width x height. False when the window is missing, the display mode cannot
+// be set, or no renderer can be made.
+bool OpenScreen(int width, int height, ScreenKind kind);
 void CloseScreen();
 bool ScreenIsOpen();
 
 // Shows an 8-bit frame through a 256-entry palette.
 bool PresentIndexed(const uint8_t* pixels, int pitch, const PaletteColour* palette);
+// Shows the last 8-bit frame again through another palette; false when no
+// 8-bit frame has been shown since the screen opened.
+bool PresentPalette(const PaletteColour* palette);
 // Shows a 16-bit frame of 5-6-5 pixels.
 bool Present565(const uint16_t* pixels, int pitch);
 
-// Called with every presented 8-bit frame (palette may be null for 16-bit
-// frames, whose pixels are then 16-bit). Returns the previous hook.
+// Expands 8-bit rows through a palette into 0xAARRGGBB pixels (the work of
+// every 8-bit present, apart for measuring).
+void ExpandIndexed(const uint8_t* pixels, int pitch, const PaletteColour* palette, int width, int height,
+                   uint32_t* out, int outPitch);
+
+// The colours the host keeps for itself in palette modes, in the entries
+// 0-9 and 246-255 of a 256-entry palette (the others are black): the 20
+// static colours of the classic desktop palette.
+const PaletteColour* SystemPaletteColours();
+
+// The pixels of the last frame as the screen shows them (0x00RRGGBB, the
+// renderer's output at its own size). False when nothing can be read.
+bool ReadScreenPixels(std::vector<uint32_t>& out, int& width, int& height);
+
+// Called with every presented frame (palette null for 16-bit frames, whose
+// pixels are then 16-bit). Returns the previous hook.
 using PresentHook = void (*)(const void* pixels, int width, int height, int pitch, int depth,
                              const PaletteColour* palette);
 PresentHook SetPresentHook(PresentHook hook);

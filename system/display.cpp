@@ -51,6 +51,16 @@ void UseFrameworkDisplay()
     SelectDisplay(kFrameworkDisplay, FilmPlayer::Canvas, 0, 255);
 }
 
+void DisplayRunPresentRoutine(DisplayMode& mode)
+{
+    if (mode.present)
+        mode.present(mode);
+}
+
+void DisplayNoModeOperation(DisplayMode&) {}
+void DisplayNoOperation() {}
+void DisplayNoSystemPalette(const SystemPalette*) {}
+
 int DisplayOpen(DisplayMode& mode)
 {
     return gDisplayDriver->open(mode);

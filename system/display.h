@@ -53,6 +53,10 @@ extern const DisplayDriver kWindowDisplay;
 extern const DisplayDriver kFrameworkDisplay;
 // True when the full-screen back end can run on this machine.
 bool ProbeFullScreenDisplay();
+// On activation in full screen: the full-screen back end's surfaces are
+// restored and every window redrawn. Non-zero when both worked (0 when the
+// full-screen back end is not open).
+int DisplayRestoreSurfaces();
 
 // Back-end selection state. The full-screen and exclusive flags live in
 // gSettings.
@@ -66,6 +70,13 @@ extern DisplayMode gScreenMode;
 void UseFullScreenDisplay();
 void UseWindowDisplay();
 void UseFrameworkDisplay();
+
+// Slot bodies the back ends share: present runs the mode's present routine;
+// the others do nothing.
+void DisplayRunPresentRoutine(DisplayMode& mode);
+void DisplayNoModeOperation(DisplayMode& mode);
+void DisplayNoOperation();
+void DisplayNoSystemPalette(const SystemPalette* palette);
 
 // The wrappers.
 int DisplayOpen(DisplayMode& mode);

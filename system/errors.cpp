@@ -4,7 +4,10 @@
 #include "platform/files.h"
 #include "platform/host.h"
 #include "platform/window.h"
+#include "system/canvas.h"
+#include "system/display.h"
 #include "system/frameclock.h"
+#include "system/frameloop.h"
 #include "system/settings.h"
 #include "system/startup.h"
 #include "ui/messagelog.h"
@@ -25,6 +28,53 @@ constexpr const char* kDebugLog = "debug.txt";
 FatalStopHook gFatalHook = nullptr;
 MessageBoxHook gMessageBoxHook = nullptr;
 bool gConsoleExists = false;
+
+// The loading screen's progress dots: a row at y 8 from x 20, 4 apart; the
+// 155th dot clears the row and the next starts again at the left.
+constexpr int16_t kDotRowY = 8;
+constexpr int16_t kDotFirstX = 20;
+constexpr int16_t kDotStep = 4;
+constexpr uint16_t kDotsInRow = 154;
+constexpr uint8_t kDotColour = 255;
+uint16_t gProgressDots = 0;
+
+// The loading screen's log: the message log drawn at the top of the screen
+// (x, y, width, height), over a cleared band.
+constexpr int32_t kLogArea[4] = {20, 8, 600, 82};
+constexpr ClipRect kLogClear = {20, 8, 620, 82};
+
+void DrawProgressDot()
+{
+    DisplayLock(gScreenMode);
+    const Canvas screen = ScreenCanvas();
+    CanvasPlot(screen, kDotColour, static_cast<int16_t>(kDotFirstX + kDotStep * gProgressDots), kDotRowY);
+    if (++gProgressDots > kDotsInRow) {
+        gProgressDots = 0;
+        CanvasLine(screen, kDotFirstX, kDotRowY, static_cast<int16_t>(screen.rowLength - 1), kDotRowY, 0);
+    }
+    DisplayPresent(gScreenMode);
+    PumpMessages();
+}
+
+void ShowOnLoadingLog(const char* text)
+{
+    std::string line = text;
+    if (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    RasterFont* previous = gMessageLogFont;
+    gMessageLogFont = gFontB;
+    guiAddMessageLogText(line.c_str(), 0);
+    // All of it typed at once; each call types one character or stops at a
+    // pause, so the text's length bounds the calls.
+    for (std::size_t i = 0; i <= line.size() && gMessageLogTypingPosition < gMessageLogTextLength; ++i)
+        guiTypeMessageLogChar();
+    DisplayLock(gScreenMode);
+    CanvasFillRect(ScreenCanvas(), 0, kLogClear.left, kLogClear.top, kLogClear.right, kLogClear.bottom);
+    guiDrawMessageLog(kLogArea[0], kLogArea[1], kLogArea[2], kLogArea[3]);
+    DisplayPresent(gScreenMode);
+    PumpMessages();
+    gMessageLogFont = previous;
+}
 
 // The developer command file: its text joins the message log, once a second.
 constexpr const char* kDevCommandFile = "h:\\zqk\\resource\\text\\test\\out.txt";
@@ -137,9 +187,17 @@ void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned l
 
 void ConsolePrint(const char* text)
 {
-    // While the loading screen is up, start-up shows progress and log text
-    // on it.
-    if (gLoadingScreenUp || !gSettings.console)
+    // While the loading screen is up, start-up shows progress on it (when
+    // it runs the front end) or the text in its log.
+    if (gLoadingScreenUp && (gSettings.noCommandLineMission || gSettings.demo)) {
+        DrawProgressDot();
+        return;
+    }
+    if (gLoadingScreenUp) {
+        ShowOnLoadingLog(text ? text : "");
+        return;
+    }
+    if (!gSettings.console)
         return;
     if (!gConsoleExists)
         OpenConsole();

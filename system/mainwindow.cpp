@@ -43,8 +43,8 @@ void KeyUp(const WindowMessage& m)
 void Activate(const WindowMessage& m)
 {
     gLoopFlags.applicationActive = m.active ? 1 : 0;
-    // Restoring the full-screen surfaces on activation belongs to the
-    // full-screen back end.
+    if (m.active && gSettings.fullScreen)
+        DisplayRestoreSurfaces();
 }
 
 void Mouse(const WindowMessage& m)

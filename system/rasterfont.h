@@ -4,9 +4,11 @@
 // line height, and 256 glyph pointers (characters without a glyph of their
 // own point at the space glyph). Glyph pixels 0 to 16 are background.
 //
-// StrokeFont: for each character a zero-terminated string of points on a grid
-// 16 units wide; each byte is y x 16 + x x 2 (mod 16) + 1 for a pen-up move.
-// Vector font files describe the first 128 characters; the others are empty.
+// StrokeFont: for each character a string of points on a grid 16 units wide
+// and its length; each byte is y x 16 + x x 2 (mod 16) + 1 for a pen-up
+// move. The strings are zero-terminated too, but the length is what counts:
+// a line to the grid's corner (0, 0) packs to a zero byte. Vector font files
+// describe the first 128 characters; the others are empty (a blank advance).
 #pragma once
 
 #include "system/raster.h"
@@ -24,6 +26,7 @@ struct RasterFont {
 
 struct StrokeFont {
     const uint8_t* strokes[kFontChars];
+    uint16_t lengths[kFontChars];
 };
 
 constexpr int kVectorFontFileChars = 128;

@@ -3,8 +3,8 @@
 // ends; a file dropped on the window goes to HandleDroppedFile; and the
 // mission routines that scripts use.
 //
-// Today only the shell exists: the subsystems that start-up brings up are
-// being built, and StartGame reports success without starting them.
+// Today only the shell exists: of the subsystems that start-up brings up,
+// StartGame starts sound (and the joystick); the rest are being built.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,8 @@ void HandleDroppedFile(const char* path);
 
 // Ends a mission and returns to the front end; the frame runs it when the
 // end-of-mission request is on. Until the mission routines land, it clears
-// the request (its first step) and records the call.
+// the request (its first step), records the call and releases the
+// mission's sounds.
 void ShowEndScreen();
 
 // Ends the flight view for the mission's close: the external camera with

@@ -101,10 +101,3 @@ WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** format, uint8
 WavResult WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
             const uint8_t* bytes);
 void WavFreeFormat(WaveFormat* format);
-
-// A whole sound held in memory: what the sound resources load.
-struct WaveSound {
-    WaveFormat* format;
-    uint8_t* samples;
-    uint32_t length; // bytes of samples
-};

@@ -10,6 +10,7 @@ int16_t gMessageLogTextLength = 0;
 int32_t gSpeechCountdown = 0;
 uint8_t gCommsArmRequest = 0;
 RasterFont* gMessageLogFont = nullptr;
+RasterFont* gFontB = nullptr;
 
 void guiClearMessageLog()
 {

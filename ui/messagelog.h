@@ -10,6 +10,7 @@ extern int16_t gMessageLogTextLength;
 extern int32_t gSpeechCountdown; // ticks of speech still to play
 extern uint8_t gCommsArmRequest; // a conversation needs the comms panel
 extern RasterFont* gMessageLogFont; // callers may switch and restore it
+extern RasterFont* gFontB;          // the "BFont" slot, the message log's own font
 
 void guiClearMessageLog();
 int32_t guiAddMessageLogText(const char* text, int32_t style);

@@ -21,6 +21,7 @@ DirectorEventRow DirectorEvent[kDirectorEventCount] = {
     {CAM_TRACK, 8, 1, 500},
 };
 uint8_t gDirectorOn = 0;
+SceneItem* gPlayerCamera = nullptr;
 
 void DirectorOfferShot(SceneItem* subject, SceneItem* second, int32_t event)
 {

@@ -18,6 +18,9 @@ constexpr int kDirectorEventCount = 13;
 
 extern DirectorEventRow DirectorEvent[kDirectorEventCount];
 extern uint8_t gDirectorOn; // the automatic camera runs
+// The player camera slot: the eye of the flight view and the listener of
+// positional sound.
+extern SceneItem* gPlayerCamera;
 
 void DirectorOfferShot(SceneItem* subject, SceneItem* second, int32_t event);
 void DirectorUpdate();

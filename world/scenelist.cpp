@@ -10,6 +10,7 @@
 #include "system/crand.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/sound.h"
 #include "ui/contacts.h"
 #include "ui/dialogue.h"
 #include "ui/hud.h"
@@ -494,6 +495,12 @@ SceneItem* DeleteSceneItem(SceneItem* item) {
     FreeTDPTree(avatar->root);
     FreeReceiver(item->receiver);
     EndSceneItemConversations(item);
+    if (SoundSlot* slot = avatar->soundSlot) {
+        // Its sound falls silent; another item sharing the slot takes it.
+        slot->owner = nullptr;
+        slot->ownerDistance = 1e24f;
+        SoundSetVolume(slot, platform::kAudioSilent);
+    }
     if (item == gControlledItem)
         gControlledItem = gPlayerItem;
     return item;

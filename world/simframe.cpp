@@ -1,6 +1,9 @@
 // The simulation frame and its passes over the scene list.
 #include "world/simframe.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "ai/combathelpers.h"
 #include "ai/docking.h"
 #include "screens/bridge.h"
@@ -8,6 +11,8 @@
 #include "screens/objectives.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
+#include "system/sound.h"
+#include "ui/dialogue.h"
 #include "ui/contacts.h"
 #include "view/asteroids.h"
 #include "view/cameras.h"
@@ -37,6 +42,9 @@ uint8_t gSimSuspend;
 int32_t gDirectorHold;
 uint8_t gStopSimulationPass;
 int32_t gSimulationPassCount;
+uint8_t gEngineSoundEnabled = 255;
+ProximityThreat gProximityThreats[kProximityThreats];
+int32_t gProximityAlarmCountdown;
 
 namespace {
 
@@ -155,6 +163,67 @@ void LatePass() {
     });
 }
 
+bool PositionalSoundSilenced() {
+    return gFullScreenView || gDirectorHold == 2 || gSoundMuteCount > 0 || IsInConversation(nullptr);
+}
+
+// Each item with a sound slot is heard at its place; a slot shared by
+// several items belongs to the nearest.
+void PositionalSoundPass() {
+    ForEachSceneItem([](SceneItem* item) {
+        SoundSlot* slot = item->avatar ? item->avatar->soundSlot : nullptr;
+        if (!slot)
+            return true;
+        int32_t volume = platform::kAudioSilent;
+        int32_t pan = 0;
+        const float distance = SoundPlaceObject(item, &volume, &pan);
+        if (slot->owner && slot->owner != item && distance >= slot->ownerDistance)
+            return true;
+        slot->owner = item;
+        slot->ownerDistance = distance;
+        volume = std::max(volume * 2, platform::kAudioSilent);
+        if (PositionalSoundSilenced()) {
+            SoundSetVolume(slot, platform::kAudioSilent);
+            return true;
+        }
+        SoundSetVolume(slot, volume);
+        if (volume > platform::kAudioSilent) {
+            SoundSetPan(slot, pan);
+            int32_t frequency = slot->frequency;
+            SoundDoppler(item, &frequency, 0.5f);
+            SoundSetFrequency(slot, frequency);
+        }
+        return true;
+    });
+}
+
+// The alarm sounds when its countdown runs out; the nearest threat within
+// 1,000,000 sets the countdown to its distance in hundredths.
+void ProximityAlarm(int32_t step) {
+    if (gProximityAlarmCountdown > 0) {
+        gProximityAlarmCountdown -= step;
+        // A step past 0 counts as reaching it: the alarm must not fall
+        // silent for good because the frame step jumped over 0.
+        if (gProximityAlarmCountdown <= 0) {
+            gProximityAlarmCountdown = 0;
+            SoundPlay(44, 0, 0, 0, 0);
+        }
+    }
+    float nearest = 1000000.0f;
+    bool found = false;
+    for (const ProximityThreat& t : gProximityThreats) {
+        if (t.item && t.distance < nearest) {
+            nearest = t.distance;
+            found = true;
+        }
+    }
+    if (!found)
+        return;
+    const int32_t countdown = static_cast<int32_t>(nearest / 100.0f);
+    if (gProximityAlarmCountdown == 0 || gProximityAlarmCountdown > countdown)
+        gProximityAlarmCountdown = countdown;
+}
+
 void CountDown(int32_t& counter, int32_t step) {
     if (counter > 0)
         counter -= step;
@@ -181,6 +250,8 @@ int32_t RunSimulationFrame() {
                 gLoopFlags.endOfMissionRequest = 255;
         }
     }
+    SoundSetVolume(&gSoundSlots[kEngineSoundSlot], platform::kAudioSilent);
+    SoundSetVolume(&gSoundSlots[kAmbientSoundSlot], -3000);
     if (gFreezeView)
         return 0;
 
@@ -195,6 +266,10 @@ int32_t RunSimulationFrame() {
             gStockDialogueTimer = 0;
         }
     }
+
+    if (gEngineSoundEnabled && !gEngineSoundBarred && !gFullScreenView && gDirectorHold != 2 &&
+        !IsInConversation(nullptr))
+        SoundSetVolume(&gSoundSlots[kEngineSoundSlot], gEngineVolume);
 
     if (gScriptCountdown < 1) {
         gScriptCountdown = 0;
@@ -238,6 +313,8 @@ int32_t RunSimulationFrame() {
     MarkProfileSection(gFrameProfiler, "SIMULATION");
     RenderSyncPass();
     LatePass();
+    PositionalSoundPass();
+    ProximityAlarm(gFrameClock.frameTicks);
 
     gFrameClock.frameTicks = savedTicks;
     gFrameClock.frameSeconds = savedSeconds;

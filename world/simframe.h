@@ -3,8 +3,8 @@
 // RunSimulationFrame runs the frame's timers and the per-frame services of
 // the other subsystems, the collisions and the player's input, then a fixed
 // sequence of passes over the scene list: messages, control, simulation
-// (coupled ships last), render sync and the late pass; and it ends with the
-// purge of dead messages.
+// (coupled ships last), render sync and the late pass; and it ends with
+// positional sound, the proximity alarm and the purge of dead messages.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +35,24 @@ extern uint8_t gSimHold;               // only the controlled item moves...
 extern uint8_t gSimHoldException;      // ...and only when this is set
 extern uint8_t gSimSuspend;            // the second suspend flag
 extern int32_t gDirectorHold;          // 0 off; 1 or 2 (2 also silences)
+
+// Engine sound: the engine slot plays the engine volume that the ship
+// physics computes for the controlled item (gEngineVolume, world/physics.h,
+// hundredths of a decibel), the ambient slot a steady -3000; the barred flag
+// is gEngineSoundBarred.
+extern uint8_t gEngineSoundEnabled;   // on unless switched off
+constexpr int32_t kEngineSoundSlot = 2;
+constexpr int32_t kAmbientSoundSlot = 0;
+
+// The proximity alarm: sound 44 repeats faster as the nearest tracked
+// threat closes in. Other subsystems fill the threat table.
+struct ProximityThreat {
+    SceneItem* item; // null for an empty entry
+    float distance;
+};
+constexpr int kProximityThreats = 4;
+extern ProximityThreat gProximityThreats[kProximityThreats];
+extern int32_t gProximityAlarmCountdown; // hundredths
 
 // Set by code that rebuilds the scene in the middle of the simulation pass:
 // the rest of the pass is abandoned.

@@ -77,12 +77,21 @@ bool ReadRequest(ScreenRequest* request, const hx_token_value* tv)
 // ---- screens and their colour tables ------------------------------------------------
 
 // A screen's device data, a child of its record: the colour table object
-// and its entries.
+// and its entries (none for a screen without indexed pixels), and what shows
+// the screen, if anything does.
 struct ScreenData {
     hx_object clut;
     int entries;
     uint32_t palette[kMaxPaletteEntries];
+    hx_pixelmap* screen;
+    const hx_screen_presenter* presenter;
 };
+
+void ShowScreen(const ScreenData* data, bool paletteOnly)
+{
+    if (data->presenter)
+        data->presenter->show(data->screen, paletteOnly);
+}
 
 ScreenData* DataOf(hx_object* clut)
 {
@@ -105,6 +114,7 @@ hx_error ClutEntrySet(hx_object* self, int32_t index, uint32_t colour)
     if (index < 0 || index >= data->entries)
         return HXE_FAIL;
     data->palette[index] = colour;
+    ShowScreen(data, true);
     return HX_OK;
 }
 
@@ -116,6 +126,7 @@ hx_error ClutEntriesSet(hx_object* self, int32_t first, int32_t count, const uin
         return HXE_FAIL;
     int n = std::min(count, data->entries - first);
     std::memcpy(data->palette + first, entries, size_t(n) * sizeof(uint32_t));
+    ShowScreen(data, true);
     return HX_OK;
 }
 
@@ -126,13 +137,16 @@ const hx_clut_dispatch kClutClass = {
 };
 
 hx_error ScreenQuery(hx_object* self, hx_value* value, hx_token t);
+hx_error ScreenDoubleBuffer(hx_pixelmap* self, hx_pixelmap* back);
 
-// The screens' class: the memory class, answering CLUT_O as well.
+// The screens' class: the memory class, answering CLUT_O as well, and
+// showing a back buffer once it is copied.
 const hx_device_pixelmap_dispatch& ScreenClass()
 {
     static const hx_device_pixelmap_dispatch table = [] {
         hx_device_pixelmap_dispatch t = HxMemoryPixelmapClass;
         t.object.query = ScreenQuery;
+        t.doubleBuffer = ScreenDoubleBuffer;
         return t;
     }();
     return table;
@@ -145,29 +159,42 @@ hx_error ScreenQuery(hx_object* self, hx_value* value, hx_token t)
     if (t != HXT_CLUT_O)
         return HxMemoryPixelmapClass.object.query(self, value, t);
     auto* data = static_cast<ScreenData*>(HxPixelmapOf(self)->device_data);
-    value->o = data ? &data->clut : nullptr;
+    value->o = data && data->entries ? &data->clut : nullptr;
     return HX_OK;
 }
 
-hx_error MakeScreen(hx_pixelmap** out, const ScreenRequest& request)
+hx_error ScreenDoubleBuffer(hx_pixelmap* self, hx_pixelmap* back)
+{
+    hx_error error = HxMemoryPixelmapClass.doubleBuffer(self, back);
+    if (error == HX_OK && self->device_data)
+        ShowScreen(static_cast<ScreenData*>(self->device_data), false);
+    return error;
+}
+
+hx_error MakeScreen(hx_pixelmap** out, const ScreenRequest& request, const hx_screen_presenter* presenter,
+                    const hx_token_value* tv)
 {
     hx_pixelmap* pm = HxPixelmapAllocate(request.type, uint16_t(request.width), uint16_t(request.height), nullptr, 0);
     if (!pm)
         return HXE_NO_MEMORY;
     const hx_pixel_type_info& info = kHxPixelTypes[request.type];
-    if (info.channels & 1) {
-        auto* data = static_cast<ScreenData*>(HxResAllocate(pm, sizeof(ScreenData), HX_RES_OBJECT_DATA));
-        if (!data) {
-            HxPixelmapFree(pm);
-            return HXE_NO_MEMORY;
-        }
-        std::memset(static_cast<void*>(data), 0, sizeof *data);
-        data->clut.dispatch = &kClutClass.object;
-        data->entries = 1 << std::min<int>(info.bits, 8);
-        pm->device_data = data;
+    auto* data = static_cast<ScreenData*>(HxResAllocate(pm, sizeof(ScreenData), HX_RES_OBJECT_DATA));
+    if (!data) {
+        HxPixelmapFree(pm);
+        return HXE_NO_MEMORY;
     }
+    std::memset(static_cast<void*>(data), 0, sizeof *data);
+    data->clut.dispatch = &kClutClass.object;
+    data->entries = (info.channels & 1) ? 1 << std::min<int>(info.bits, 8) : 0;
+    data->screen = pm;
+    data->presenter = presenter;
+    pm->device_data = data;
     pm->dispatch = &ScreenClass().object;
     HxPixelmapFill(pm, 0);
+    if (presenter && !presenter->screenMade(pm, tv)) {
+        HxPixelmapFree(pm);
+        return HXE_FAIL;
+    }
     *out = pm;
     return HX_OK;
 }
@@ -180,6 +207,7 @@ struct OutputFacility {
     int32_t height;
     uint8_t type;
     hx_tv_template* tpl;
+    const hx_screen_presenter* presenter;
 };
 
 OutputFacility* FacilityOf(hx_object* self)
@@ -201,9 +229,10 @@ hx_tv_template_entry outputEntries[] = {
      .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
 };
 
-const char* OutputIdentifier(hx_object*)
+const char* OutputIdentifier(hx_object* self)
 {
-    return kHxMemoryOutputName;
+    const hx_screen_presenter* presenter = FacilityOf(self)->presenter;
+    return presenter ? presenter->outputName : kHxMemoryOutputName;
 }
 
 hx_token OutputType(hx_object*)
@@ -222,7 +251,7 @@ hx_error OutputPixelmapNew(hx_object* self, hx_pixelmap** out, hx_token_value* t
     ScreenRequest request = DefaultsOf(FacilityOf(self));
     if (!ReadRequest(&request, tv))
         return HXE_FAIL;
-    return MakeScreen(out, request);
+    return MakeScreen(out, request, FacilityOf(self)->presenter, tv);
 }
 
 const hx_output_facility_dispatch kOutputClass = {
@@ -253,12 +282,15 @@ MemoryDevice* DeviceOf(hx_object* self)
 
 void DeviceFree(hx_object* self)
 {
+    if (const hx_screen_presenter* presenter = DeviceOf(self)->output.presenter)
+        presenter->deviceEnded();
     HxResFree(self); // its list and the facility's template are below it
 }
 
-const char* DeviceIdentifier(hx_object*)
+const char* DeviceIdentifier(hx_object* self)
 {
-    return kHxMemoryDeviceName;
+    const hx_screen_presenter* presenter = DeviceOf(self)->output.presenter;
+    return presenter ? presenter->deviceName : kHxMemoryDeviceName;
 }
 
 hx_token DeviceType(hx_object*)
@@ -315,6 +347,11 @@ bool ReadDriverArguments(ScreenRequest* request, const char* arguments)
 
 hx_object* HxMemoryDriverBegin(const char* arguments)
 {
+    return HxMemoryDeviceBegin(arguments, nullptr);
+}
+
+hx_object* HxMemoryDeviceBegin(const char* arguments, const hx_screen_presenter* presenter)
+{
     ScreenRequest defaults = {kDefaultWidth, kDefaultHeight, HX_PMT_INDEX_8};
     if (!ReadDriverArguments(&defaults, arguments))
         return nullptr;
@@ -328,7 +365,8 @@ hx_object* HxMemoryDriverBegin(const char* arguments)
                  .width = defaults.width,
                  .height = defaults.height,
                  .type = defaults.type,
-                 .tpl = HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries)))};
+                 .tpl = HxTVTemplateAllocate(d, outputEntries, int(std::size(outputEntries))),
+                 .presenter = presenter};
     if (!d->list || !d->output.tpl || _M_hx_object_container_addFront(&d->object, &d->output.object) != HX_OK) {
         HxResFree(d);
         return nullptr;
@@ -342,6 +380,8 @@ const uint32_t* HxMemoryScreenPalette(hx_pixelmap* screen, int* entries)
     if (!screen || screen->dispatch != &ScreenClass().object || !screen->device_data)
         return nullptr;
     auto* data = static_cast<const ScreenData*>(screen->device_data);
+    if (!data->entries)
+        return nullptr;
     *entries = data->entries;
     return data->palette;
 }

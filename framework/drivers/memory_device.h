@@ -23,6 +23,20 @@ inline constexpr const char* kHxMemoryOutputName = "Memory-Output";
 // cannot be read or ask for a screen the device cannot make.
 hx_object* HxMemoryDriverBegin(const char* arguments);
 
+// A device that shows its screens somewhere is the memory device with a
+// presenter: its screens are memory pixelmaps as above, and the presenter
+// hears when one is made (and may refuse it), when a back buffer is shown on
+// one (show it) or its colour table changes (show what was last shown in
+// the new colours), and when the device ends.
+struct hx_screen_presenter {
+    const char* deviceName;
+    const char* outputName;
+    bool (*screenMade)(hx_pixelmap* screen, const hx_token_value* tv);
+    void (*show)(hx_pixelmap* screen, bool paletteOnly);
+    void (*deviceEnded)();
+};
+hx_object* HxMemoryDeviceBegin(const char* arguments, const hx_screen_presenter* presenter);
+
 // The colour table of a screen that the memory device made: as many
 // entries as the screen's index type addresses (at most 256), each as the
 // palette pixelmap gave it (blue, green, red, 0 in memory). Null for any

@@ -283,10 +283,13 @@ StrokeFont* VectorFontBuild(std::span<const uint8_t> text, std::span<uint8_t> bl
                 return nullptr;
             strings[used++] = packed;
         }
+        font->lengths[i] = static_cast<uint16_t>(count);
         strings[used++] = 0;
     }
-    for (int i = kVectorFontFileChars; i < kFontChars; ++i)
+    for (int i = kVectorFontFileChars; i < kFontChars; ++i) {
         font->strokes[i] = empty;
+        font->lengths[i] = 0;
+    }
     return font;
 }
 

@@ -10,10 +10,12 @@
 #include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
+#include "system/sound.h"
 #include "system/wav.h"
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -271,27 +273,10 @@ void* TextLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 
 // --- Sounds ---------------------------------------------------------------
 
-namespace {
-
-constexpr std::size_t Align16(std::size_t n) { return (n + 15) & ~std::size_t{15}; }
-
-// Opens a WAV file and finds its data; the layout of the sound in its block
-// follows from the format's extra size and the data size.
-struct SoundLayout {
-    std::size_t formatAt, samplesAt, total;
-};
-
-SoundLayout LayoutOf(const WaveFormat* format, uint32_t dataSize)
-{
-    SoundLayout l;
-    l.formatAt = Align16(sizeof(WaveSound));
-    l.samplesAt = Align16(l.formatAt + sizeof(WaveFormat) + format->extraSize);
-    l.total = l.samplesAt + dataSize;
-    return l;
-}
-
-} // namespace
-
+// A sound resource is one sound slot (system/sound.h): the block holds the
+// slot, whose buffer the sound module loads from the file. The sound module
+// releases the buffer (a mission's sounds at the end screen) before the
+// resource manager takes the block back.
 int32_t SoundSize(const char* name)
 {
     WavFile* file;
@@ -299,38 +284,23 @@ int32_t SoundSize(const char* name)
     RiffChunk riff, data;
     if (WavOpen(name, &file, &format, &riff) != kWavOk)
         return 0;
+    // A file whose data ends early has nothing to load.
     int32_t size = 0;
     if (WavFindData(file, &data, &riff) == kWavOk && WavDataInFile(file, &data))
-        size = SizeOrZero(LayoutOf(format, data.size).total);
+        size = static_cast<int32_t>(sizeof(SoundSlot));
     WavClose(file, format);
     return size;
 }
 
 void* SoundLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 {
-    if (!gSettings.sound)
+    if (!gSettings.sound || block.size() < sizeof(SoundSlot))
         return nullptr;
-    WavFile* file;
-    WaveFormat* format;
-    RiffChunk riff, data;
-    if (WavOpen(name, &file, &format, &riff) != kWavOk)
+    SoundSlot* slot = new (block.data()) SoundSlot{};
+    if (!SoundLoadFile(slot, name))
         return nullptr;
-    WaveSound* sound = nullptr;
-    if (WavFindData(file, &data, &riff) == kWavOk) {
-        SoundLayout l = LayoutOf(format, data.size);
-        uint32_t length = data.size, read = 0;
-        if (l.total <= block.size() &&
-            WavRead(file, length, block.data() + l.samplesAt, &data, &read) == kWavOk) {
-            sound = reinterpret_cast<WaveSound*>(block.data());
-            sound->format = reinterpret_cast<WaveFormat*>(block.data() + l.formatAt);
-            std::memcpy(sound->format, format, sizeof(WaveFormat) + format->extraSize);
-            sound->samples = block.data() + l.samplesAt;
-            sound->length = length;
-            *resultSize = SizeOrZero(l.total);
-        }
-    }
-    WavClose(file, format);
-    return sound;
+    *resultSize = static_cast<int32_t>(sizeof(SoundSlot));
+    return slot;
 }
 
 // --- 3D models ------------------------------------------------------------

@@ -50,7 +50,7 @@ void* VectorFontLoad(const char* name, std::span<uint8_t> block, int32_t* result
 int32_t TextFileSize(const char* name);
 void* TextLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 
-// Sounds: the whole WAV file decoded into a WaveSound (see system/wav.h).
+// Sounds: one sound slot holding the WAV file (see system/sound.h).
 int32_t SoundSize(const char* name);
 void* SoundLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 

@@ -26,6 +26,7 @@
 #include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/scenelist.h"
+#include "tests/support/sound_fixture.h"
 #include "world/profiler.h"
 
 namespace {
@@ -300,9 +301,12 @@ TEST_F(FrameLoopTest, EndOfMissionRequestRunsTheEndScreen)
 
 TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
 {
+    CapturedSound sound;
     for (const uint16_t endKey : {kKeyP, kKeyEscape}) {
         SCOPED_TRACE(endKey);
         ClearCallTrace();
+        ASSERT_NE(SpeechPlay(sound.tonePath.c_str()), nullptr);
+        SoundPauseAll(); // what paused the game paused its sounds
         gLoopFlags.pause = 255;
         KeyQueuePush(kKeyA);
         KeyQueuePush(endKey);
@@ -311,9 +315,11 @@ TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
         ASSERT_TRUE(Passes(1)); // takes A: still paused
         EXPECT_EQ(gLoopFlags.pause, 255);
         EXPECT_EQ(KeyQueueCount(), 1);
+        EXPECT_FALSE(SoundIsPlaying(&gSpeechChannel));
         ASSERT_TRUE(Passes(1)); // takes the end key
         EXPECT_EQ(gLoopFlags.pause, 0);
-        EXPECT_EQ(RecordedCalls(), (Calls{"SoundResumeAll", "guiRequestFullRedraw"}));
+        EXPECT_TRUE(SoundIsPlaying(&gSpeechChannel)); // the paused sounds play on
+        EXPECT_EQ(RecordedCalls(), (Calls{"guiRequestFullRedraw"}));
         EXPECT_EQ(gFrameClock.tickCount, ticks); // the clock was not read
         EXPECT_TRUE(gHandledKeys.empty());
 

@@ -42,17 +42,17 @@ protected:
 TEST_F(HxDevices, BeginByNameAddsTheDriverOnceAndReturnsItsOutputPixelmap)
 {
     hx_pixelmap* pm = nullptr;
-    ASSERT_EQ(HxDevBeginVar(&pm, "DDRAW", hx_token(0)), HX_OK);
+    ASSERT_EQ(HxDevBeginVar(&pm, "SCREEN", hx_token(0)), HX_OK);
     ASSERT_NE(pm, nullptr);
     EXPECT_EQ(pm->width, 640);
     EXPECT_EQ(HxDevLastBeginQuery(), pm);
-    EXPECT_EQ(Seen().args["DDRAW"], "");
+    EXPECT_EQ(Seen().args["SCREEN"], "");
     EXPECT_TRUE(Seen().lastPairs.empty());
 
     // The device's identifier is its image's name: a second begin finds it.
     hx_pixelmap* again = nullptr;
-    ASSERT_EQ(HxDevBegin(&again, " ddraw "), HX_OK);
-    EXPECT_EQ(Seen().begun["DDRAW"], 1);
+    ASSERT_EQ(HxDevBegin(&again, " screen "), HX_OK);
+    EXPECT_EQ(Seen().begun["SCREEN"], 1);
     EXPECT_EQ(Devices(), 1);
     EXPECT_EQ(HxDevLastBeginQuery(), again);
     HxDevEndOld();
@@ -72,7 +72,7 @@ TEST_F(HxDevices, NullTextTakesTheDefaultDeviceSetting)
 TEST_F(HxDevices, AnyDeviceIsMatchedByTheArgumentPairs)
 {
     ASSERT_EQ(HxDevAdd(nullptr, "WIDE", nullptr), HX_OK);
-    ASSERT_EQ(HxDevAdd(nullptr, "DDRAW", nullptr), HX_OK);
+    ASSERT_EQ(HxDevAdd(nullptr, "SCREEN", nullptr), HX_OK);
     struct Case {
         const char* text;
         hx_error result;
@@ -89,20 +89,20 @@ TEST_F(HxDevices, AnyDeviceIsMatchedByTheArgumentPairs)
     }
     // A named device is asked alone: its facility does not match 800.
     hx_pixelmap* pm = nullptr;
-    EXPECT_EQ(HxDevBegin(&pm, "DDRAW,w=800"), HXE_FAIL);
+    EXPECT_EQ(HxDevBegin(&pm, "SCREEN,w=800"), HXE_FAIL);
     EXPECT_EQ(pm, nullptr);
 }
 
 TEST_F(HxDevices, ConfiguredDeviceArgumentsAreGivenToTheDriverAndMergedWithTheCallersPairs)
 {
-    HxSystemConfigSetString(HXT_HEXMIRE_DEVICES_STR, "WIDE,mode=2; DDRAW , w=640,h=480");
+    HxSystemConfigSetString(HXT_HEXMIRE_DEVICES_STR, "WIDE,mode=2; SCREEN , w=640,h=480");
     hx_pixelmap* pm = nullptr;
     // The text's height is replaced by the caller's (else the facility, 480
     // high, would not match), the caller's width is appended.
-    ASSERT_EQ(HxDevBeginVar(&pm, "DDRAW,h=999", hx_token(HXT_WIDTH_I32), uintptr_t(640), hx_token(HXT_HEIGHT_I32),
+    ASSERT_EQ(HxDevBeginVar(&pm, "SCREEN,h=999", hx_token(HXT_WIDTH_I32), uintptr_t(640), hx_token(HXT_HEIGHT_I32),
                             uintptr_t(480), hx_token(0)),
               HX_OK);
-    EXPECT_EQ(Seen().args["DDRAW"], " w=640,h=480");
+    EXPECT_EQ(Seen().args["SCREEN"], " w=640,h=480");
     ASSERT_EQ(Seen().lastPairs.size(), 2u);
     EXPECT_EQ(Seen().lastPairs[0].t, HXT_HEIGHT_I32);
     EXPECT_EQ(Seen().lastPairs[0].v.i, 480);
@@ -112,7 +112,7 @@ TEST_F(HxDevices, ConfiguredDeviceArgumentsAreGivenToTheDriverAndMergedWithTheCa
 
 TEST_F(HxDevices, TooManyPairsFail)
 {
-    std::string text = "DDRAW";
+    std::string text = "SCREEN";
     for (int i = 0; i < 63; ++i)
         text += ",w=640";
     hx_pixelmap* pm = nullptr;
@@ -152,20 +152,20 @@ TEST_F(HxDevices, TheTableGrowsPastSixteenAndStaysValidAfterARemove)
 
     EXPECT_EQ(HxDevRemove(devices[16]), HX_OK);
     EXPECT_EQ(Devices(), 17);
-    ASSERT_EQ(HxDevAdd(nullptr, "DDRAW", nullptr), HX_OK);
-    ASSERT_EQ(HxDevFind(&found, "DDRAW"), HX_OK);
+    ASSERT_EQ(HxDevAdd(nullptr, "SCREEN", nullptr), HX_OK);
+    ASSERT_EQ(HxDevFind(&found, "SCREEN"), HX_OK);
     EXPECT_EQ(Devices(), 18);
 }
 
 TEST_F(HxDevices, ContainedSearchesAskEveryDeviceInSlotOrder)
 {
-    ASSERT_EQ(HxDevAdd(nullptr, "DDRAW", nullptr), HX_OK);
+    ASSERT_EQ(HxDevAdd(nullptr, "SCREEN", nullptr), HX_OK);
     ASSERT_EQ(HxDevAdd(nullptr, "WIDE", nullptr), HX_OK);
     hx_object* found[2] = {};
     int count = 0;
     EXPECT_EQ(HxDevContainedFindMany(found, 2, &count, HXT_OUTPUT_FACILITY, nullptr, nullptr), HX_OK);
     ASSERT_EQ(count, 2);
-    EXPECT_STREQ(found[0]->dispatch->identifier(found[0]), "ddraw-screen");
+    EXPECT_STREQ(found[0]->dispatch->identifier(found[0]), "main-screen");
     EXPECT_EQ(HxDevContainedFindMany(found, 1, &count, HXT_OUTPUT_FACILITY, nullptr, nullptr), HXE_NO_ROOM);
     EXPECT_EQ(count, 1);
     EXPECT_EQ(HxDevContainedCount(&count, HXT_OUTPUT_FACILITY, "*screen", nullptr), HX_OK);
@@ -184,8 +184,8 @@ TEST_F(HxDevices, MissingDriversAndEntryPointsFail)
     EXPECT_EQ(HxDevBegin(&pm, "NOSUCH"), HXE_FAIL);
     EXPECT_EQ(HxDevBeginOld("NOSUCH"), nullptr);
     EXPECT_TRUE(HxDiagLog::Saw("Could not start driver"));
-    ASSERT_NE(HxDevBeginOld("DDRAW"), nullptr);
-    EXPECT_EQ(HxDevBeginOld("DDRAW"), nullptr);
+    ASSERT_NE(HxDevBeginOld("SCREEN"), nullptr);
+    EXPECT_EQ(HxDevBeginOld("SCREEN"), nullptr);
     EXPECT_TRUE(HxDiagLog::Saw("Device already active"));
     HxDevEndOld();
 }
@@ -252,10 +252,10 @@ TEST_F(HxDevices, CoreEndFreesADeviceHeldInTwoSlotsOnce)
 {
     hx_object* device = nullptr;
     ASSERT_EQ(HxDevAdd(&device, "WIDE", nullptr), HX_OK);
-    ASSERT_EQ(HxDevAdd(nullptr, "DDRAW", nullptr), HX_OK);
+    ASSERT_EQ(HxDevAdd(nullptr, "SCREEN", nullptr), HX_OK);
     // The same device entered again, with a second hold on its image.
     fw.devices[2] = {device, HxImageReference("WIDE")};
     HxCoreEnd();
     EXPECT_EQ(Seen().freed["WIDE"], 1);
-    EXPECT_EQ(Seen().freed["DDRAW"], 1);
+    EXPECT_EQ(Seen().freed["SCREEN"], 1);
 }

@@ -167,7 +167,7 @@ inline hx_object* MakeDevice(const DriverPlan& plan, const char* arguments)
 
 // The stand-ins, by name.
 inline constexpr DriverPlan kDrivers[] = {
-    {"DDRAW", {{"ddraw-screen", HXT_OUTPUT_FACILITY, 640}}},
+    {"SCREEN", {{"main-screen", HXT_OUTPUT_FACILITY, 640}}},
     {"WIDE", {{"wide-screen", HXT_OUTPUT_FACILITY, 800}}},
     {"softrend",
      {{"Default-Renderer", HXT_RENDERER_FACILITY, 0},

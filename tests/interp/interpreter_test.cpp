@@ -6,6 +6,7 @@
 #include "script/keywords.h"
 #include "system/calltrace.h"
 #include "system/res/slab.h"
+#include "tests/support/sound_fixture.h"
 #include "world/starmap.h"
 
 namespace {
@@ -321,11 +322,11 @@ TEST_F(InterpreterTest, BriefingStartPausesTheMissionAndJumpsToItsDeclaration)
     ASSERT_NE(gBriefings.declare[0], kNoScriptPosition);
     gScriptMission.briefingRequested = 255;
     gScriptMission.briefingNumber = 0;
-    EnableCallTrace(true);
-    ClearCallTrace();
+    CapturedSound sound;
+    ASSERT_NE(SpeechPlay(sound.tonePath.c_str()), nullptr);
     Frame(position);
-    EnableCallTrace(false);
-    EXPECT_EQ(CountRecordedCalls("SoundPauseAll"), 1u);
+    EXPECT_FALSE(SoundIsPlaying(&gSpeechChannel)); // the briefing paused the sounds
+    EXPECT_NE(gSpeechChannel.paused, 0);
     EXPECT_EQ(Number("briefed"), 1);
     EXPECT_EQ(gInterpreter.missionPause, 255);
     EXPECT_EQ(gScriptMission.briefingActive, 255);

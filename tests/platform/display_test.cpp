@@ -31,7 +31,7 @@ TEST(Screen, PresentsIndexedAnd565FramesThroughTheHook)
     palette[7] = {200, 100, 50, 0};
     EXPECT_FALSE(platform::PresentIndexed(frame.data(), 640, palette)); // no screen yet
 
-    ASSERT_TRUE(platform::OpenScreen(640, 480, false));
+    ASSERT_TRUE(platform::OpenScreen(640, 480, platform::ScreenKind::Window));
     platform::SetPresentHook(Capture);
     frame[641] = 7;
     EXPECT_TRUE(platform::PresentIndexed(frame.data(), 640, palette));

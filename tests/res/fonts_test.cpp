@@ -176,7 +176,18 @@ TEST(VectorFonts, EntriesMustBeNumberedInOrder)
     EXPECT_STREQ(reinterpret_cast<const char*>(font->strokes[0]), "");
     EXPECT_EQ(std::vector<uint8_t>(font->strokes[2], font->strokes[2] + 3),
               (std::vector<uint8_t>{16 + 2, 3 * 16 + 4 + 1, 0}));
+    EXPECT_EQ(font->lengths[2], 2);
     EXPECT_STREQ(reinterpret_cast<const char*>(font->strokes[200]), "");
+    EXPECT_EQ(font->lengths[200], 0);
+
+    // A line to the grid's corner packs to a zero byte; the length keeps it.
+    std::string corner = "0,2\nU4,4\nD0,0\n";
+    for (int i = 1; i < 128; ++i)
+        corner += std::to_string(i) + ",0\n";
+    font = VectorFontBuild({reinterpret_cast<const uint8_t*>(corner.data()), corner.size()}, block);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->lengths[0], 2);
+    EXPECT_EQ(font->strokes[0][1], 0);
 
     std::string fifthWrong = text(4);
     EXPECT_EQ(VectorFontBuild({reinterpret_cast<const uint8_t*>(fifthWrong.data()), fifthWrong.size()}, block),

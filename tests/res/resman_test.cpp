@@ -8,7 +8,9 @@
 #include "system/res/iff.h"
 #include "system/res/loaders.h"
 #include "system/res/resman.h"
+#include "system/sound.h"
 #include "system/wav.h"
+#include "tests/support/sound_fixture.h"
 
 #include <cstring>
 
@@ -228,11 +230,16 @@ TEST_F(Resman, EachConversionTypeLoadsFromALooseFile)
     Resource* text = ResRegister("zqk\\text\\t.txt", ResType::Text);
     EXPECT_EQ(text->size, 5);
     EXPECT_STREQ(static_cast<const char*>(ResGet(text)), "text");
-    auto* sound = static_cast<WaveSound*>(ResGet(ResRegister("zqk\\s.wav", ResType::Sound)));
-    ASSERT_NE(sound, nullptr);
-    EXPECT_EQ(sound->length, 3u);
-    EXPECT_EQ(sound->format->samplesPerSec, 11025u);
-    EXPECT_EQ(sound->samples[2], 3);
+    {
+        CapturedSound output;
+        auto* sound = static_cast<SoundSlot*>(ResGet(ResRegister("zqk\\s.wav", ResType::Sound)));
+        ASSERT_NE(sound, nullptr);
+        EXPECT_EQ(sound->length, 3u);
+        EXPECT_EQ(sound->format->samplesPerSec, 11025u);
+        EXPECT_EQ(sound->data[2], 3);
+        SoundStart(sound, 0, 0, 0, 0);
+        EXPECT_TRUE(SoundIsPlaying(sound));
+    }
     EXPECT_TRUE(gMessages.empty());
 
     // Films are registered but never loaded.

@@ -7,6 +7,7 @@
 #include "system/calltrace.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
+#include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
 #include "world/damage.h"
@@ -286,10 +287,16 @@ TEST_F(DamageTest, SystemHealthNotesLossesAndFullRepairs)
         {0.5f, 0.9f, 0, kCapDockPorts},
         {0.9f, 1.0f, 1, 0},              // fully repaired
     };
+    CapturedSound sound;
+    sound.LoadSlots({15, 18});
     for (const Case& c : cases) {
-        ClearCallTrace();
         NotifySystemHealth(c.before, c.after, dock);
-        EXPECT_EQ(CountRecordedCalls("SoundPlay"), c.sounds) << c.before << " " << c.after;
+        const int32_t lostVolume = gSoundSlots[15].volume;
+        const size_t sounds = CapturedSound::TakePlay(15) + CapturedSound::TakePlay(18);
+        EXPECT_EQ(sounds, c.sounds) << c.before << " " << c.after;
+        if (c.after == 0.0f && c.sounds) {
+            EXPECT_EQ(lostVolume, -6000);
+        }
         EXPECT_EQ(Bits(player_), c.bitsAfter) << c.before << " " << c.after;
     }
 }

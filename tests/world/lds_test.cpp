@@ -5,6 +5,7 @@
 
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/floatingorigin.h"
 #include "world/lds.h"
@@ -67,6 +68,8 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt) {
     gControlledItem = ship;
     Sim* sim = ship->sim;
     sim->thrust = {5, 6, 7};
+    CapturedSound sound;
+    sound.LoadSlots({31});
     ClearCallTrace();
     EXPECT_EQ(EngageLds(ship), 255);
     EXPECT_EQ(sim->ldsSpool, 300);
@@ -75,7 +78,8 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt) {
     EXPECT_EQ(sim->thrust.y, 0.0f);
     EXPECT_EQ(sim->thrust.z, 100000.0f);
     EXPECT_EQ(sim->ldsTargetSpeed, 1e10f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot", "SoundPlay"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot"}));
+    EXPECT_TRUE(CapturedSound::TakePlay(31));
     // Engaged already: nothing changes, and it answers yes.
     sim->ldsSpool = 17;
     ClearCallTrace();
@@ -85,7 +89,7 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt) {
     // Only the controlled item hears it.
     ClearCallTrace();
     EXPECT_EQ(EngageLds(other), 255);
-    EXPECT_EQ(CountRecordedCalls("SoundPlay"), 0u);
+    EXPECT_FALSE(CapturedSound::TakePlay(31));
 }
 
 TEST_F(WorldTest, ABarredDriveOrNoDriveDoesNotEngage) {
@@ -102,8 +106,11 @@ TEST_F(WorldTest, ABarredDriveOrNoDriveDoesNotEngage) {
 TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething) {
     SceneItem* ship = MakeLdsShip();
     gPlayerItem = gControlledItem = ship;
+    CapturedSound sound;
+    sound.LoadSlots({31, 33});
     EXPECT_EQ(DisengageLds(ship), 0);
     EngageLds(ship);
+    CapturedSound::TakePlay(31);
     ship->sim->velocity = {10, 20, 30};
     gFrameClock.timeCompression = 4;
     ClearCallTrace();
@@ -114,7 +121,8 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething) {
     EXPECT_EQ(ship->sim->ldsSpool, 0);
     EXPECT_EQ(ship->sim->velocity.x, 0.0f);
     EXPECT_EQ(gFrameClock.timeCompression, 1.0f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot", "SoundPlay"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot"}));
+    EXPECT_TRUE(CapturedSound::TakePlay(33));
     // Near a planet the ship keeps its velocity.
     ship->flags |= kItemNearPlanet;
     EngageLds(ship);

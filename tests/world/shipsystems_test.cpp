@@ -9,6 +9,7 @@
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "system/settings.h"
+#include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/damage.h"
 #include "world/messages.h"
@@ -165,11 +166,13 @@ TEST_F(ShipSystemsTest, TemperatureWarningsShowTheHighestCrossingInTheLanguage)
     coolant->level = 0.0f; // no cooling: the reactor's heat alone counts
     coolant->temperature = 1999.0f;
     S("REACTOR")->output = 250.0f; // x 2.5625 at 0.05 s
+    CapturedSound sound;
+    sound.LoadSlots({16});
     ClearCallTrace();
     Frames(1);
     EXPECT_STREQ(ShipSystemsMessage(), "ENG: COOLANT SYS TEMP URGENT WARNING 5122K");
     EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u);
-    EXPECT_EQ(CountRecordedCalls("SoundPlay"), 0u);
+    EXPECT_FALSE(CapturedSound::TakePlay(16));
 
     gSettings.language = 2;
     coolant->temperature = 4000.0f;
@@ -177,7 +180,7 @@ TEST_F(ShipSystemsTest, TemperatureWarningsShowTheHighestCrossingInTheLanguage)
     ClearCallTrace();
     Frames(1);
     EXPECT_STREQ(ShipSystemsMessage(), "ENG: K\xDC" "HL SYS TEMP CRITICAL WARNING 14000K");
-    EXPECT_EQ(CountRecordedCalls("SoundPlay"), 1u);
+    EXPECT_TRUE(CapturedSound::TakePlay(16)); // the critical warning's sound
 }
 
 TEST_F(ShipSystemsTest, AMeltdownHitsTheShipEveryFrameAndIsLoggedOnce)
@@ -357,8 +360,11 @@ TEST_F(ShipSystemsTest, RepairTeamsMendOverTheRepairTimeAndClearTheBit)
     ring->health = 0.5f;
     info_->damage.capabilities = kCapRing;
     gFrameClock.frameSeconds = 0.1f;
+    CapturedSound sound;
+    sound.LoadSlots({18});
     ClearCallTrace();
     Frames(1);
+    int repairedSounds = CapturedSound::TakePlay(18);
     // One team takes it, a second doubles up on it in the same frame.
     EXPECT_EQ(gShipSystems.teams[0].system, ring);
     EXPECT_EQ(gShipSystems.teams[1].system, ring);
@@ -368,13 +374,14 @@ TEST_F(ShipSystemsTest, RepairTeamsMendOverTheRepairTimeAndClearTheBit)
     int frames = 1;
     while (ring->health < 1.0f && frames < 2000) {
         Frames(1);
+        repairedSounds += CapturedSound::TakePlay(18);
         ++frames;
     }
     // Four teams at most: about 60 x 0.5 / 4 seconds.
     EXPECT_GT(frames, 70);
     EXPECT_LT(frames, 90);
     EXPECT_EQ(info_->damage.capabilities, 0);
-    EXPECT_EQ(CountRecordedCalls("SoundPlay"), 1u);
+    EXPECT_EQ(repairedSounds, 1); // the repaired system's sound, once
     Frames(1);
     for (const RepairTeam& team : gShipSystems.teams)
         EXPECT_EQ(team.system, nullptr);

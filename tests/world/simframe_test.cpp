@@ -65,8 +65,9 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     gPlayerItem = gControlledItem = a;
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "EncounterStep",
-                              "UpdateSceneLights", "DirectorUpdate", "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
+                              "EncounterStep", "UpdateSceneLights", "DirectorUpdate",
+                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
                               "TestAllCollisions", "ReadPlayerInput",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
@@ -90,9 +91,9 @@ TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
 
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "DirectorUpdate", "CountShipsByType",
-                              "UpdateContactList", "PrepareCollisionFrame", "TestAllCollisions",
-                              "ReadPlayerInput"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
+                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
+                              "TestAllCollisions", "ReadPlayerInput"}));
 }
 
 TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {

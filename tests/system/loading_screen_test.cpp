@@ -1,0 +1,98 @@
+// ConsolePrint while the loading screen is up: progress dots for the front
+// end's start-up, the on-screen log otherwise; both drawn on the screen
+// canvas and presented through the window back end.
+#include "system/canvas.h"
+#include "system/calltrace.h"
+#include "system/display.h"
+#include "system/errors.h"
+#include "system/rasterfont.h"
+#include "system/settings.h"
+#include "system/startup.h"
+#include "platform/display.h"
+#include "platform/window.h"
+#include "ui/messagelog.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int gPresented = 0;
+void CountFrames(const void*, int, int, int, int, const platform::PaletteColour*)
+{
+    ++gPresented;
+}
+
+class LoadingScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = gSettings;
+        ASSERT_TRUE(platform::VideoAvailable());
+        ASSERT_TRUE(platform::OpenWindow("Vorn", 640, 480));
+        UseWindowDisplay();
+        gScreenMode = DisplayMode{};
+        ASSERT_EQ(DisplayOpen(gScreenMode), 1);
+        PaletteEntry palette[256] = {};
+        DisplayInitPalette(palette);
+        platform::SetPresentHook(CountFrames);
+        gPresented = 0;
+        gLoadingScreenUp = 255;
+    }
+    void TearDown() override
+    {
+        gLoadingScreenUp = 0;
+        platform::SetPresentHook(nullptr);
+        DisplayClose();
+        platform::CloseWindow();
+        platform::VideoShutdown();
+        gSettings = saved;
+    }
+    Settings saved;
+};
+
+TEST_F(LoadingScreen, DotsRunAlongTheTopAndThe155thClearsTheRow)
+{
+    gSettings.noCommandLineMission = 255;
+    const Canvas screen = ScreenCanvas();
+    for (int i = 0; i < 154; ++i)
+        ConsolePrint("Loading x ... \n");
+    EXPECT_EQ(gPresented, 154);
+    EXPECT_EQ(screen.pixels[8 * 640 + 20], 255);
+    EXPECT_EQ(screen.pixels[8 * 640 + 21], 0);
+    EXPECT_EQ(screen.pixels[8 * 640 + 20 + 4 * 153], 255);
+    ConsolePrint("155\n"); // at x 636, then the row is cleared
+    for (int x = 20; x < 640; ++x)
+        ASSERT_EQ(screen.pixels[8 * 640 + x], 0) << x;
+    ConsolePrint("156\n");
+    EXPECT_EQ(screen.pixels[8 * 640 + 20], 255);
+    EXPECT_EQ(gPresented, 156);
+}
+
+TEST_F(LoadingScreen, OtherwiseTheTextGoesToTheLogInTheLogsOwnFont)
+{
+    const Canvas screen = ScreenCanvas();
+    CanvasClear(screen, 9);
+    RasterFont own{}, logFont{};
+    gMessageLogFont = &own;
+    gFontB = &logFont;
+    EnableCallTrace(true);
+    ClearCallTrace();
+    ConsolePrint("Loading y ... \n");
+    EnableCallTrace(false);
+    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_EQ(CountRecordedCalls("guiDrawMessageLog"), 1u);
+    EXPECT_EQ(gMessageLogFont, &own); // restored
+    EXPECT_EQ(gPresented, 1);
+    EXPECT_EQ(screen.pixels[8 * 640 + 20], 0);   // the log's band is cleared
+    EXPECT_EQ(screen.pixels[82 * 640 + 620], 0);
+    EXPECT_EQ(screen.pixels[83 * 640 + 620], 9);
+    EXPECT_EQ(screen.pixels[8 * 640 + 19], 9);
+    gMessageLogFont = nullptr;
+    gFontB = nullptr;
+
+    gLoadingScreenUp = 0; // and once the loading screen is gone, nowhere
+    ConsolePrint("later\n");
+    EXPECT_EQ(gPresented, 1);
+}
+
+} // namespace
