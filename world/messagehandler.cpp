@@ -50,10 +50,18 @@ constexpr int32_t kInterdictionRelease = 250;
 constexpr int32_t kHardBounceTime = 200;
 constexpr int16_t kLogDestroyed = 2;
 
-// Plays one of the handler's sounds at the item's place.
-void PlayItemSound(const SceneItem*, int32_t slot)
+// Frequency spreads of the handler's sounds.
+constexpr int32_t kSpreadHit = 8000;
+constexpr int32_t kSpreadNarrow = 2000;
+
+// Plays one of the handler's sounds at the item's place, heard from the
+// player's camera (full and centred while there is no camera).
+void PlayItemSound(const SceneItem* item, int32_t slot, int32_t spread)
 {
-    SoundPlay(slot, 0, 0, 0, 0);
+    int32_t volume = 0;
+    int32_t pan = 0;
+    SoundPlaceObject(item, &volume, &pan);
+    SoundPlayVaried(slot, volume, 0, pan, 0, spread);
 }
 
 void PostToSelf(const SceneItem* item, int32_t delay, uint16_t kind, int32_t length = 0,
@@ -126,7 +134,7 @@ void Hit(SceneItem* item, const ItemMessage& message)
     if (gPlayerItem && (attacker == gPlayerItem || item->avatar->lockedOn == gPlayerItem))
         RecordTallyKill(item->avatar->params[kParamTallySerial]);
     FireActions(item, kEventHit, &record);
-    PlayItemSound(item, kSoundHit);
+    PlayItemSound(item, kSoundHit, kSpreadHit);
     RespondToHit(item, record);
     CheckSceneListIntegrity();
 }
@@ -143,11 +151,11 @@ void Impact(SceneItem* item, const ItemMessage& message)
         if (item == gPlayerItem) {
             PostItemMessage(message.sender, item->receiver, 0, kMsgHit, record);
         } else {
-            PlayItemSound(item, kSoundHit);
+            PlayItemSound(item, kSoundHit, kSpreadHit);
             PostToSelf(item, 0, kMsgDelete);
         }
     }
-    PlayItemSound(item, kSoundImpact);
+    PlayItemSound(item, kSoundImpact, kSpreadNarrow);
     if (sim && !sim->shipInfo) {
         const Vector3 point{record.point[0], record.point[1], record.point[2]};
         AddMinorExplosion(item, 14, 0, &point);
@@ -184,7 +192,7 @@ void Blast(SceneItem* item, const ItemMessage&)
     SceneItem* target = item->sim ? item->sim->target : nullptr;
     if (target && GetSurfaceDistance(item, target) < kBlastIgnoredWithin)
         return;
-    PlayItemSound(item, kSoundHit);
+    PlayItemSound(item, kSoundHit, kSpreadHit);
     HitPayload record{};
     record.attacker = ItemHandle(item);
     RespondToHit(item, record);
@@ -202,7 +210,7 @@ void Dock(SceneItem* item, const ItemMessage& message)
         return;
     CoupleFirstDockPoints(item, other);
     FireActions(item, kEventDocked, other);
-    PlayItemSound(item, kSoundDocked);
+    PlayItemSound(item, kSoundDocked, kSpreadNarrow);
     DirectorOfferShot(item, other, kShotDocking);
 }
 

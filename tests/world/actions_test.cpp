@@ -8,6 +8,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
 #include "world/actions.h"
@@ -154,6 +155,8 @@ TEST_F(ActionsTest, APlasmaBallGrowsAtTheItemThatFiredIt)
         int16_t index;
         int32_t growth;
     };
+    CapturedSound sound;
+    sound.LoadSlots({38});
     for (const Case c : {Case{kActionPlasmaBall, 120000}, Case{kActionLongPlasmaBall, 1800000}}) {
         SCOPED_TRACE(c.index);
         SceneItem* source = MakeItem(nullptr, nullptr, HandleItemMessages);
@@ -166,6 +169,7 @@ TEST_F(ActionsTest, APlasmaBallGrowsAtTheItemThatFiredIt)
         EXPECT_EQ(source->avatar->collision, DeleteSelfOnContact);
         EXPECT_EQ(source->avatar->root->radius, 100000.0f);
         EXPECT_EQ(gScreenFlash, 175);
+        EXPECT_TRUE(CapturedSound::TakePlay(38));
         SceneItem* ball = nullptr;
         for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next)
             if (s->perFrame == PlasmaBallStep)

@@ -13,6 +13,7 @@
 #include "system/calltrace.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
+#include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "view/cameras.h"
 #include "world/actions.h"
@@ -136,11 +137,15 @@ struct KindCase {
     std::function<void(Scene&, SceneItem* target)> check;
 };
 
+// The handler's sounds: hit, impact, docked.
+bool Heard(int slot) { return CapturedSound::TakePlay(slot); }
+
 class HandlerTest : public WorldTest {
 protected:
     void SetUp() override
     {
         WorldTest::SetUp();
+        sound_.LoadSlots({10, 20, 30});
         CRandSeed(11);
         ClearTally();
         gHitResponses = 0;
@@ -167,6 +172,7 @@ protected:
             ClearTally();
             ClearCallTrace();
             gLoopFlags = LoopFlags{};
+            SoundStopAll();
             gHitResponses = 0;
             gLastHit = {};
             gFrameClock.gameClock = 1000;
@@ -177,6 +183,8 @@ protected:
             c.check(scene, target);
         }
     }
+
+    CapturedSound sound_;
 };
 
 Bytes None(Scene&, SceneItem*&) { return {}; }
@@ -266,6 +274,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(gHitResponses, 1);
              EXPECT_EQ(gLastHit.amount, 40);
              EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+             EXPECT_TRUE(Heard(10));
          }},
         {"6 from another ship counts no kill and breaks off by default", kMsgHit,
          [](Scene& s, SceneItem*&) {
@@ -281,6 +290,8 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(CountRecordedCalls("ApplyHitDamage"), 1u);
              EXPECT_EQ(CountRecordedCalls("AddMinorExplosion"), 0u);
+             EXPECT_TRUE(Heard(20));
+             EXPECT_FALSE(Heard(10));
              EXPECT_TRUE(Queued(s.ship->receiver).empty());
          }},
         {"7 on an object wears its hull down", kMsgImpact,
@@ -330,7 +341,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene&, SceneItem*) {
              gDirectorOn = 0;
              EXPECT_EQ(CountRecordedCalls("ApplyHitDamage"), 0u);
-             EXPECT_EQ(CountRecordedCalls("SoundPlay"), 0u);
+             EXPECT_FALSE(Heard(20));
          }},
         {"8 clears the link that names the sender's item", kMsgUnlink,
          [](Scene& s, SceneItem*&) {
@@ -357,6 +368,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(gHitResponses, 1);
              EXPECT_EQ(gLastHit.attacker, ItemHandle(s.ship));
              EXPECT_EQ(gLastHit.amount, 0);
+             EXPECT_TRUE(Heard(10));
          }},
         {"10 within 300,000 of its target's surface: nothing", kMsgBlast,
          [](Scene& s, SceneItem*&) {
@@ -367,7 +379,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene&, SceneItem*) {
              EXPECT_EQ(gHitResponses, 0);
-             EXPECT_EQ(CountRecordedCalls("SoundPlay"), 0u);
+             EXPECT_FALSE(Heard(10));
          }},
         {"11 enables the dock point", kMsgEnableDockPoint,
          [](Scene&, SceneItem*&) { return BodyBytes(DockPointBody{2}); },
@@ -383,6 +395,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(CountRecordedCalls("CoupleAtDockPoints"), 1u);
              EXPECT_EQ(s.ship->avatar->colour, 9);
              EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 1u);
+             EXPECT_TRUE(Heard(30));
          }},
         {"14 a ship without a side takes any escort", kMsgEscort,
          [](Scene& s, SceneItem*&) {
@@ -673,6 +686,8 @@ TEST_F(HandlerTest, APlasmaBallDestroysAnObjectButOnlyDamagesThePlayersShip)
     // The rock's own delete is due at once: it goes in the same handling.
     Deliver(s.rock, kMsgImpact, hit, ball);
     EXPECT_FALSE(s.rock->flags & kItemInUse);
+    EXPECT_TRUE(Heard(10));
+    EXPECT_TRUE(Heard(20));
 
     // The player's ship gets the hit from the ball instead: handled in the
     // same pass, it only goes to the hit response.
@@ -683,6 +698,7 @@ TEST_F(HandlerTest, APlasmaBallDestroysAnObjectButOnlyDamagesThePlayersShip)
     EXPECT_EQ(gHitResponses, 1);
     EXPECT_EQ(gLastHit.attacker, ItemHandle(ball));
     EXPECT_TRUE(s.player->flags & kItemInUse);
+    EXPECT_TRUE(Heard(10)); // the hit that followed, not the impact itself
 }
 
 TEST_F(HandlerTest, TheRepairChainRunsOnItsOwnMessagesUntilTheShipIsWhole)
