@@ -16,6 +16,7 @@
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "system/settings.h"
 #include "world/actions.h"
 #include "world/itemmessages.h"
 #include "world/messagehandler.h"
@@ -87,6 +88,7 @@ const ResponseHooksBody kHooks[] = {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     SetFatalStopHook(Quiet);
+    gSettings.sound = 0; // no sound files here: the sounds' placement still runs
     gFrameClock = FrameClock{};
     gFrameClock.frameTicks = 5;
     gFrameClock.frameSeconds = 0.05f;

@@ -2,6 +2,8 @@
 // by kind, and the bookkeeping of a destruction. See messagehandler.h.
 #include "world/messagehandler.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "ai/combat.h"
@@ -160,7 +162,9 @@ void Impact(SceneItem* item, const ItemMessage& message)
         const Vector3 point{record.point[0], record.point[1], record.point[2]};
         AddMinorExplosion(item, 14, 0, &point);
         if (takesDamage) {
-            sim->hull -= record.amount > 1 ? record.amount : 1;
+            // Held within the int range: a hull far below 0 hit again stays there.
+            const int64_t hull = int64_t{sim->hull} - (record.amount > 1 ? record.amount : 1);
+            sim->hull = static_cast<int32_t>(std::max<int64_t>(hull, INT32_MIN));
             if (sim->hull < 0) {
                 NoteItemDestroyed(item, &record);
                 PostToSelf(item, 0, kMsgHit, sizeof record, &record);

@@ -322,6 +322,13 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);
              EXPECT_TRUE(Queued(s.rock->receiver).empty());
          }},
+        {"7 never wraps the hull around", kMsgImpact,
+         [](Scene& s, SceneItem*& target) {
+             target = s.rock;
+             s.rock->sim->hull = -2000000000;
+             return BodyBytes(HitFrom(s.other, 2000000000));
+         },
+         [](Scene& s, SceneItem*) { EXPECT_EQ(s.rock->sim->hull, INT32_MIN); }},
         {"7 on an object that takes no damage only flashes", kMsgImpact,
          [](Scene& s, SceneItem*& target) {
              target = s.rock;
