@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/combat.h"
 #include "ai/combathelpers.h"
 #include "screens/bridge.h"
 #include "screens/vesselorders.h"
@@ -792,4 +793,34 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
     EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 0u); // the target was another
     s.other->sim->shipInfo->couplings = nullptr;
+}
+
+TEST_F(HandlerTest, AnEcmFlareDivertsTheMissilesAimedAtTheShipItProtects)
+{
+    Scene s = BuildScene();
+    SceneItem* flare = MakeItem(nullptr, nullptr, HandleItemMessages);
+    SceneItem* missiles[2];
+    for (SceneItem*& m : missiles) {
+        m = MakeItem(nullptr, nullptr, HandleItemMessages);
+        m->avatar->classFlags |= kSenseMissile;
+    }
+    missiles[0]->sim->target = s.player;
+    missiles[1]->sim->target = s.other;
+    s.player->sim->radius = 1000.0f;
+
+    // Far beyond 12 x (radius + 10,000) the flare never speaks.
+    flare->sim->position = {12.5 * 11000.0, 0.0, 0.0};
+    AnnounceDecoyToMissiles(flare, s.player);
+    for (SceneItem* m : missiles)
+        EXPECT_EQ(ReceiverPendingCount(m->receiver), 0);
+    EXPECT_EQ(ReceiverPendingCount(s.ship->receiver), 0);
+
+    flare->sim->position = {3.0 * 11000.0, 0.0, 0.0};
+    AnnounceDecoyToMissiles(flare, s.player);
+    for (SceneItem* m : missiles)
+        HandleItemMessages(m);
+    EXPECT_EQ(missiles[0]->sim->target, flare);
+    EXPECT_EQ(missiles[0]->sim->secondTarget, flare);
+    EXPECT_EQ(missiles[1]->sim->target, s.other);
+    EXPECT_EQ(ReceiverPendingCount(s.ship->receiver), 0); // ships are not told
 }
