@@ -482,7 +482,8 @@ void HandleItemMessages(SceneItem* item)
             continue;
         const KindRow& row = kKinds[message.kind];
         row.routine(item, message);
-        if (row.endsFrame)
+        // A response may have deleted the item: its messages died with it.
+        if (row.endsFrame || !(item->flags & kItemInUse))
             return;
     }
     CheckTranslation(item);

@@ -824,3 +824,14 @@ TEST_F(HandlerTest, AnEcmFlareDivertsTheMissilesAimedAtTheShipItProtects)
     EXPECT_EQ(missiles[1]->sim->target, s.other);
     EXPECT_EQ(ReceiverPendingCount(s.ship->receiver), 0); // ships are not told
 }
+
+TEST_F(HandlerTest, HandlingStopsWhenAResponseDeletedTheItem)
+{
+    Scene s = BuildScene();
+    s.ship->avatar->hitResponse = [](SceneItem* item, const void*) { DeleteSceneItem(item); };
+    PostItemMessage(s.ship->receiver, s.ship->receiver, 0, kMsgHit, HitFrom(s.other, 1));
+    PostItemMessage(s.ship->receiver, s.ship->receiver, 0, kMsgDelete, 0, nullptr);
+    HandleItemMessages(s.ship);
+    EXPECT_FALSE(s.ship->flags & kItemInUse);
+    EXPECT_TRUE(FatalStops().empty());
+}
