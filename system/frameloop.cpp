@@ -136,7 +136,6 @@ bool SimulationRuns()
 // ship is no longer marked as jumping, or it could never jump again.
 void ServeJumpArrival()
 {
-    constexpr int32_t kShotArrival = 11;
     gLoopFlags.jumpArrivalRequest = 0;
     if (gPendingJumpSystem != 0 && gPendingJumpBody) {
         ExecutePendingJump(nullptr);

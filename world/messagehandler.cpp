@@ -39,11 +39,6 @@ constexpr int32_t kSoundHit = 10;
 constexpr int32_t kSoundImpact = 20;
 constexpr int32_t kSoundDocked = 30;
 
-// Director events.
-constexpr int32_t kShotDocking = 0;
-constexpr int32_t kShotJumpStart = 10;
-constexpr int32_t kShotArrival = 11;
-
 constexpr const char* kJumpFilm = "zqk\\resource\\video\\hyper.smk";
 constexpr int32_t kJumpWait = 70;             // hundredths from the jump start to the jump
 constexpr float kBlastIgnoredWithin = 300000.0f;
