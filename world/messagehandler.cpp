@@ -157,10 +157,13 @@ void Impact(SceneItem* item, const ItemMessage& message)
         const Vector3 point{record.point[0], record.point[1], record.point[2]};
         AddMinorExplosion(item, 14, 0, &point);
         if (takesDamage) {
-            // Held within the int range: a hull far below 0 hit again stays there.
+            // Held within the int range: a hull far below 0 hit again stays
+            // there. An object is destroyed once: more hits on the wreck
+            // before it goes log and count nothing more.
+            const bool intact = sim->hull >= 0;
             const int64_t hull = int64_t{sim->hull} - (record.amount > 1 ? record.amount : 1);
             sim->hull = static_cast<int32_t>(std::max<int64_t>(hull, INT32_MIN));
-            if (sim->hull < 0) {
+            if (intact && sim->hull < 0) {
                 NoteItemDestroyed(item, &record);
                 PostToSelf(item, 0, kMsgHit, sizeof record, &record);
             }

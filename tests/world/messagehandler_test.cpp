@@ -323,6 +323,17 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);
              EXPECT_TRUE(Queued(s.rock->receiver).empty());
          }},
+        {"7 on an object already destroyed destroys nothing more", kMsgImpact,
+         [](Scene& s, SceneItem*& target) {
+             target = s.rock;
+             s.rock->sim->hull = -5;
+             return BodyBytes(HitFrom(s.other, 10));
+         },
+         [](Scene& s, SceneItem*) {
+             EXPECT_EQ(s.rock->sim->hull, -15);
+             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+             EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 0u);
+         }},
         {"7 never wraps the hull around", kMsgImpact,
          [](Scene& s, SceneItem*& target) {
              target = s.rock;
