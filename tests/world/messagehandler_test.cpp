@@ -846,3 +846,24 @@ TEST_F(HandlerTest, HandlingStopsWhenAResponseDeletedTheItem)
     EXPECT_FALSE(s.ship->flags & kItemInUse);
     EXPECT_TRUE(FatalStops().empty());
 }
+
+TEST_F(HandlerTest, AShipsJumpRunsOnTheWorldClockFrameByFrame)
+{
+    Scene s = BuildScene();
+    gFrameClock.gameClock = 1000;
+    PostItemMessage(s.ship->receiver, s.ship->receiver, 0, kMsgJumpStart, JumpStartBody{6});
+    worldtest::RunFrame(10);
+    EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
+    EXPECT_TRUE(s.ship->sim->flags & kSimJumping);
+    // The start was handled at 1010; the jump comes 70 later.
+    for (int frame = 0; frame < 6; ++frame) {
+        worldtest::RunFrame(10);
+        ASSERT_TRUE(IsInSceneList(s.ship)) << gFrameClock.gameClock;
+    }
+    worldtest::RunFrame(10);
+    EXPECT_EQ(gFrameClock.gameClock, 1080u);
+    EXPECT_FALSE(IsInSceneList(s.ship));
+    EXPECT_EQ(s.ship->sceneGeneration, 6);
+    EXPECT_TRUE(s.ship->sim->flags & kSimPlaceNearL4);
+    EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 0); // only the player's jump asks the frame
+}
