@@ -439,6 +439,10 @@ void ForgetItemInList(SceneItem& head, const SceneItem* gone)
             clear(info->orderTarget);
             for (HardPoint& point : info->hardPoints)
                 clear(point.target);
+            for (OrderSlot& order : info->orders) {
+                clear(order.savedTarget);
+                clear(order.savedLeader);
+            }
             for (CouplingLink* link = info->couplings; link; link = link->next)
                 if (link->partner)
                     clear(link->partner->item);

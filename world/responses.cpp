@@ -8,6 +8,11 @@
 
 int32_t gCrashCount = 0;
 
+void CollideShips(SceneItem*, TDP*, SceneItem*, TDP*, int16_t*, const Vector3*)
+{
+    RecordCall("CollideShips");
+}
+
 // Stand-in until the break-up lands: records the call.
 void BreakOffOnHit(SceneItem*, const void*) { RecordCall("BreakOffOnHit"); }
 

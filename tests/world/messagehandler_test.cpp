@@ -782,6 +782,8 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     s.other->avatar->lockedOn = s.ship;
     s.other->avatar->lockedAmount = 9;
     s.other->sim->shipInfo->hardPoints[1].target = s.ship;
+    s.other->sim->shipInfo->orders[3].savedTarget = s.ship;
+    s.other->sim->shipInfo->orders[7].savedLeader = s.ship;
     s.rock->sim->target = s.ship;
     ParkSceneItem(s.rock, 0, 0, 0);
     s.player->sim->secondTarget = s.ship;
@@ -797,6 +799,8 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     EXPECT_EQ(s.other->avatar->lockedOn, nullptr);
     EXPECT_EQ(s.other->avatar->lockedAmount, 0);
     EXPECT_EQ(s.other->sim->shipInfo->hardPoints[1].target, nullptr);
+    EXPECT_EQ(s.other->sim->shipInfo->orders[3].savedTarget, nullptr);
+    EXPECT_EQ(s.other->sim->shipInfo->orders[7].savedLeader, nullptr);
     EXPECT_EQ(s.rock->sim->target, nullptr); // parked items too
     EXPECT_EQ(s.player->sim->secondTarget, nullptr);
     EXPECT_EQ(gRemoteLinkItem, nullptr);
