@@ -145,7 +145,7 @@ void ServeJumpArrival()
         }
     }
     if (gPlayerItem && gPlayerItem->sim)
-        gPlayerItem->sim->flags &= ~kSimJumping;
+        gPlayerItem->sim->flags &= ~kSimJumpUnderWay;
 }
 
 // The player's ship may hold the mission script (a flag of its class).

@@ -243,7 +243,7 @@ void JumpStart(SceneItem* item, const ItemMessage& message)
     const CapsuleJumpBody jump{static_cast<int16_t>(system)};
     PostToSelf(item, kJumpWait, kMsgCapsuleJump, sizeof jump, &jump);
     if (item->sim)
-        item->sim->flags |= kSimJumping;
+        item->sim->flags |= kSimJumpUnderWay;
     AddDepartureFlash(item);
     DirectorOfferShot(item, nullptr, kShotJumpStart);
 }
@@ -267,7 +267,7 @@ void CapsuleJump(SceneItem* item, const ItemMessage& message)
         }
     } else if (system != item->sceneGeneration) {
         if (item->sim)
-            item->sim->flags &= ~kSimJumping;
+            item->sim->flags &= ~kSimJumpUnderWay;
         FlashNearObject(item);
         item->sceneGeneration = system;
         ParkSceneItem(item, 0.0, 0.0, 0.0);
@@ -313,7 +313,9 @@ void LdsRelease(SceneItem* item, const ItemMessage&)
 void ImpactTorque(SceneItem* item, const ItemMessage& message)
 {
     const ImpactTorqueBody impact = MessageBody<ImpactTorqueBody>(message);
-    ApplyImpactTorque(item, &impact.point, &impact.velocity, impact.mass);
+    const Vector3 point{impact.point[0], impact.point[1], impact.point[2]};
+    const Vector3 velocity{impact.velocity[0], impact.velocity[1], impact.velocity[2]};
+    ApplyImpactTorque(item, &point, &velocity, impact.mass);
 }
 
 void Repair(SceneItem* item, const ItemMessage&)

@@ -236,7 +236,7 @@ TEST_F(FrameLoopTest, APlayersJumpArrivesTheFrameAfterTheCapsuleJump)
 
         ASSERT_TRUE(Passes(1));
         EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
-        EXPECT_TRUE(gPlayerItem->sim->flags & kSimJumping);
+        EXPECT_TRUE(gPlayerItem->sim->flags & kSimJumpUnderWay);
 
         // Frames of 3 hundredths until the capsule jump, 70 after the start.
         while (gLoopFlags.jumpArrivalRequest == 0 && gFrameClock.gameClock < started + 200) {
@@ -257,7 +257,7 @@ TEST_F(FrameLoopTest, APlayersJumpArrivesTheFrameAfterTheCapsuleJump)
         EXPECT_EQ(CountRecordedCalls("ExecutePendingJump"), c.bodyFound ? 1u : 0u);
         EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), c.bodyFound ? 1u : 0u);
         // The jump is over either way: the ship may jump again.
-        EXPECT_FALSE(gPlayerItem->sim->flags & kSimJumping);
+        EXPECT_FALSE(gPlayerItem->sim->flags & kSimJumpUnderWay);
     }
     gPendingJumpSystem = 0;
     gPendingJumpBody = nullptr;

@@ -439,7 +439,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene&, SceneItem*&) { return BodyBytes(JumpStartBody{4}); },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(CountRecordedCalls("JumpDockedItems"), 1u);
-             EXPECT_TRUE(s.ship->sim->flags & kSimJumping);
+             EXPECT_TRUE(s.ship->sim->flags & kSimJumpUnderWay);
              EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
              const std::vector<Pending> expected = {{kMsgCapsuleJump, 70, BodyBytes(CapsuleJumpBody{4})}};
              EXPECT_EQ(Queued(s.ship->receiver), expected);
@@ -453,7 +453,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          }},
         {"16 parks another ship in the destination's group", kMsgCapsuleJump,
          [](Scene& s, SceneItem*&) {
-             s.ship->sim->flags |= kSimJumping;
+             s.ship->sim->flags |= kSimJumpUnderWay;
              s.player->sim->target = s.ship;
              return BodyBytes(CapsuleJumpBody{4});
          },
@@ -461,7 +461,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_FALSE(IsInSceneList(s.ship));
              EXPECT_TRUE(s.ship->flags & kItemInUse);
              EXPECT_EQ(s.ship->sceneGeneration, 4);
-             EXPECT_FALSE(s.ship->sim->flags & kSimJumping);
+             EXPECT_FALSE(s.ship->sim->flags & kSimJumpUnderWay);
              EXPECT_TRUE(s.ship->sim->flags & kSimPlaceNearL4);
              EXPECT_EQ(s.player->sim->target, nullptr);
              EXPECT_EQ(CountRecordedCalls("FlashNearObject"), 1u);
@@ -493,7 +493,8 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              return Bytes{};
          },
          [](Scene& s, SceneItem*) {
-             EXPECT_EQ(CountRecordedCalls("InterdictionJolt"), 1u);
+             const Vector3 kick = s.ship->sim->turnRates; // the jolt
+             EXPECT_NE(kick.x * kick.x + kick.y * kick.y + kick.z * kick.z, 0.0f);
              EXPECT_TRUE(s.ship->sim->flags & kSimLdsBarred);
              const std::vector<Pending> expected = {{kMsgLdsRelease, 250, {}}};
              EXPECT_EQ(Queued(s.ship->receiver), expected);
@@ -503,7 +504,10 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              s.ship->sim->flags |= kSimLdsEngaged | kSimLdsBarred;
              return Bytes{};
          },
-         [](Scene&, SceneItem*) { EXPECT_EQ(CountRecordedCalls("InterdictionJolt"), 0u); }},
+         [](Scene& s, SceneItem*) {
+             const Vector3 rates = s.ship->sim->turnRates;
+             EXPECT_EQ(rates.x * rates.x + rates.y * rates.y + rates.z * rates.z, 0.0f);
+         }},
         {"18 on a projectile posts no release", kMsgInterdiction,
          [](Scene& s, SceneItem*&) {
              s.ship->avatar->classFlags |= kSenseProjectile;
@@ -858,7 +862,7 @@ TEST_F(HandlerTest, AShipsJumpRunsOnTheWorldClockFrameByFrame)
     PostItemMessage(s.ship->receiver, s.ship->receiver, 0, kMsgJumpStart, JumpStartBody{6});
     worldtest::RunFrame(10);
     EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
-    EXPECT_TRUE(s.ship->sim->flags & kSimJumping);
+    EXPECT_TRUE(s.ship->sim->flags & kSimJumpUnderWay);
     // The start was handled at 1010; the jump comes 70 later.
     for (int frame = 0; frame < 6; ++frame) {
         worldtest::RunFrame(10);
