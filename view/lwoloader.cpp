@@ -868,8 +868,8 @@ void ReadHullBoxes(const char* boxName, HullBounds* bounds)
                 surface = surfaceOf[i];
         }
         if (members.size() != 8) {
-            DebugPrint("Unexpected corner count - do some boxes share vertices?");
-            DebugPrint(boxName);
+            DebugPrint("Unexpected corner count - do some boxes share vertices?\n");
+            DebugPrintf("%s\n", boxName);
         }
         if (surface > 0 && surface <= static_cast<int>(names.size()))
             box->flags = BoxFlags(names[static_cast<std::size_t>(surface - 1)]);

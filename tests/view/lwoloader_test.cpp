@@ -643,3 +643,36 @@ TEST_F(LwoTest, BadSurfacesAreCutNeverOverrun)
     EXPECT_EQ(HxMaterialCount(nullptr), 255);
     EXPECT_EQ(HxMaterialCount(std::string(255, 'n').c_str()), 1) << "the long name is cut to 255";
 }
+
+TEST_F(LwoTest, TheDemoShapesLoadWithTheirBoxes)
+{
+    // Copied first: loading writes each shape's cache beside it.
+    const std::filesystem::path shapes = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/shapes";
+    std::filesystem::create_directories(scratch / "zqk/resource");
+    std::filesystem::copy(shapes, scratch / "zqk/resource/shapes");
+    const struct {
+        const char* name;
+        int boxes;
+    } expected[] = {
+        {"CorvAsm.lwo", 6},          {"CorvAsm_WEP.lwo", 0}, {"corvasm_sanshead.lwo", 1}, {"command_rto.lwo", 1},
+        {"WEP_RtPBC.lwo", 0},        {"WEP_LfMAGR.lwo", 0},  {"fighter.lwo", 2},          {"freighter.lwo", 2},
+        {"station.lwo", 2},          {"missile.lwo", 0},     {"SmallAsteroidBumpy.lwo", 0},
+        {"MediumAsteroidBumpy.lwo", 0}, {"LargeAsteroid_RTO.lwo", 0},
+    };
+    for (const auto& e : expected) {
+        std::string name = std::string("zqk\\resource\\shapes\\") + e.name;
+        hx_model* m = Load(name.c_str());
+        ASSERT_NE(m, nullptr) << e.name;
+        EXPECT_GT(m->nfaces, 0) << e.name;
+        int boxes = 0;
+        for (HullBox* b = FindHullBounds(m)->boxes; b; b = b->next, ++boxes)
+            EXPECT_TRUE(b->minimum.x < b->maximum.x && b->minimum.y < b->maximum.y && b->minimum.z < b->maximum.z)
+                << e.name;
+        EXPECT_EQ(boxes, e.boxes) << e.name;
+    }
+    uint32_t systems = 0;
+    for (HullBox* b = FindHullBounds(HxModelFind("zqk\\resource\\shapes\\CorvAsm.lwo"))->boxes; b; b = b->next)
+        systems |= b->flags;
+    EXPECT_EQ(systems, 0x10u | 0x100u | 0x200u | 0x300u | 0x400u | 0x4u);
+    EXPECT_TRUE(gBoxes.empty());
+}
