@@ -538,6 +538,34 @@ void BuildSurfaceMaterial(Load& load, int i)
 
 // ---- smoothing -------------------------------------------------------------------------
 
+// Face i's edge ki is face j's edge kj walked the other way (i < j).
+struct EdgePair {
+    int32_t i, j;
+    uint8_t ki, kj;
+};
+
+// Faces sharing an edge: neighbours within the smoothing angle, the edge
+// hidden on both when they are nearly flat.
+void LinkPairs(Load& load, const std::vector<EdgePair>& pairs)
+{
+    for (const EdgePair& p : pairs) {
+        Face& a = load.faces[static_cast<std::size_t>(p.i)];
+        Face& b = load.faces[static_cast<std::size_t>(p.j)];
+        float angle = std::fabs(std::acos(std::clamp(Dot(a.normal, b.normal), -1.0f, 1.0f)));
+        float limit = a.surface > 0 && a.surface < static_cast<int>(load.surfaces.size())
+                          ? load.surfaces[static_cast<std::size_t>(a.surface)].smoothingAngle
+                          : kDefaultSmoothingAngle;
+        if (angle <= limit) {
+            a.neighbour[p.ki] = p.j;
+            b.neighbour[p.kj] = p.i;
+        }
+        if (angle <= kHiddenEdgeAngle) {
+            a.edges |= static_cast<uint8_t>(1 << p.ki);
+            b.edges |= static_cast<uint8_t>(1 << p.kj);
+        }
+    }
+}
+
 // Faces of one surface that share an edge walked the other way become
 // neighbours across it when the angle between them is within the surface's
 // smoothing angle; nearly flat shared edges are hidden on both. Pairs are
@@ -557,39 +585,24 @@ void LinkNeighbours(Load& load)
     auto key = [](const EdgeRef& e) { return std::tuple(e.a, e.b, e.face, e.k); };
     std::sort(edges.begin(), edges.end(), [&](const EdgeRef& x, const EdgeRef& y) { return key(x) < key(y); });
 
-    struct Pair {
-        int32_t i, j;
-        uint8_t ki, kj;
-    };
-    std::vector<Pair> pairs;
-    for (const EdgeRef& e : edges) {
-        auto first = std::lower_bound(edges.begin(), edges.end(), e, [&](const EdgeRef& x, const EdgeRef& y) {
-            return std::tuple(x.a, x.b) < std::tuple(y.b, y.a);
+    // For each face, its later partners in (face, edge, edge) order.
+    std::vector<EdgePair> pairs;
+    for (std::size_t i = 0; i < load.faces.size(); ++i) {
+        const Face& f = load.faces[i];
+        pairs.clear();
+        for (uint8_t k = 0; k < 3; ++k) {
+            EdgeRef back{f.point[(k + 1) % 3], f.point[k], 0, 0};
+            auto it = std::lower_bound(edges.begin(), edges.end(), back, [](const EdgeRef& x, const EdgeRef& y) {
+                return std::tuple(x.a, x.b) < std::tuple(y.a, y.b);
+            });
+            for (; it != edges.end() && it->a == back.a && it->b == back.b; ++it)
+                if (it->face > static_cast<int32_t>(i) && load.faces[static_cast<std::size_t>(it->face)].surface == f.surface)
+                    pairs.push_back({static_cast<int32_t>(i), it->face, k, it->k});
+        }
+        std::sort(pairs.begin(), pairs.end(), [](const EdgePair& x, const EdgePair& y) {
+            return std::tuple(x.j, x.ki, x.kj) < std::tuple(y.j, y.ki, y.kj);
         });
-        for (auto it = first; it != edges.end() && it->a == e.b && it->b == e.a; ++it)
-            if (it->face > e.face && load.faces[static_cast<std::size_t>(it->face)].surface ==
-                                         load.faces[static_cast<std::size_t>(e.face)].surface)
-                pairs.push_back({e.face, it->face, e.k, it->k});
-    }
-    std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) {
-        return std::tuple(x.i, x.j, x.ki, x.kj) < std::tuple(y.i, y.j, y.ki, y.kj);
-    });
-
-    for (const Pair& p : pairs) {
-        Face& a = load.faces[static_cast<std::size_t>(p.i)];
-        Face& b = load.faces[static_cast<std::size_t>(p.j)];
-        float angle = std::fabs(std::acos(std::clamp(Dot(a.normal, b.normal), -1.0f, 1.0f)));
-        float limit = a.surface > 0 && a.surface < static_cast<int>(load.surfaces.size())
-                          ? load.surfaces[static_cast<std::size_t>(a.surface)].smoothingAngle
-                          : kDefaultSmoothingAngle;
-        if (angle <= limit) {
-            a.neighbour[p.ki] = p.j;
-            b.neighbour[p.kj] = p.i;
-        }
-        if (angle <= kHiddenEdgeAngle) {
-            a.edges |= static_cast<uint8_t>(1 << p.ki);
-            b.edges |= static_cast<uint8_t>(1 << p.kj);
-        }
+        LinkPairs(load, pairs);
     }
 }
 
@@ -849,14 +862,15 @@ void ReadHullBoxes(const char* boxName, HullBounds* bounds)
     HullBox** tail = &bounds->boxes;
     while (*tail)
         tail = &(*tail)->next;
-    std::vector<uint32_t> members;
+    // A group's root is its first point, so boxes come in the order of
+    // their first points.
+    std::vector<std::vector<uint32_t>> byRoot(count);
+    for (uint32_t i = 0; i < count; ++i)
+        byRoot[groups.Root(i)].push_back(i);
     for (uint32_t root = 0; root < count; ++root) {
-        if (groups.Root(root) != root)
+        const std::vector<uint32_t>& members = byRoot[root];
+        if (members.empty())
             continue;
-        members.clear();
-        for (uint32_t i = root; i < count; ++i)
-            if (groups.Root(i) == root)
-                members.push_back(i);
         auto* box = static_cast<HullBox*>(AllocMemory(sizeof(HullBox)));
         box->minimum = box->maximum = {points[root].x, points[root].y, points[root].z};
         int16_t surface = 0;
@@ -963,11 +977,14 @@ WireShape* LWO2WRI(const char* name, Resource*, int32_t* sizeOut)
     uint32_t count = std::min<uint32_t>(LwoPointCount(pnts), 0x10000);
     std::vector<uint16_t> edges;
     int badIndex = 0;
+    bool singleSaid = false;
     LwoPolygonReader reader(pols);
     LwoPolygon p;
     while (reader.Next(&p)) {
         if (p.count == 1) {
-            DebugMessageBox("Single point polygon in WRI object.", kTitle);
+            if (!singleSaid)
+                DebugMessageBox("Single point polygon in WRI object.", kTitle);
+            singleSaid = true;
             continue;
         }
         bool inRange = true;

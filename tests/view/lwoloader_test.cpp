@@ -485,6 +485,7 @@ TEST_F(LwoTest, WireframesHaveOneEdgePerSideAndPointsTurnedFlat)
     o.polygons.push_back({{0, 1, 2, 3}, 1});
     o.polygons.push_back({{2}, 1});
     o.polygons.push_back({{1, 3}, 1});
+    o.polygons.push_back({{0}, 1}); // said once for the object
     o.polygons.push_back({{0, 9}, 1}); // a point that does not exist
     WriteObject("wire.lwo", o);
     int32_t size = -1;
