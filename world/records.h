@@ -51,6 +51,9 @@ enum : uint16_t {
     kItemInUse = 0x1,
     kItemBeltShip = 0x4,       // respawned instead of deleted
     kItemLateControl = 0x8,    // control function runs after the simulation pass
+    kItemParkedWithSystem = 0x10, // parked, not deleted, when its star system is left
+    kItemKeptAcrossSystems = 0x20, // stays in the scene whatever the star system
+    kItemJumpCheck = 0x40,     // the player's item: measure the jump readiness
     kItemNearPlanet = 0x80,
     kItemBeltAnchor = 0x400,
     kItemBeltAsteroid = 0x800,
@@ -93,10 +96,15 @@ enum ItemList : uint8_t {
 // Avatar flags (int16) and class flags (u32) named by the world.
 enum : uint16_t {
     kAvatarInUse = 0x1,
+    kAvatarBody = 0x4,           // a planet or moon: placement and the LDS keep clear
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
+    kClassMarked = 0x4,
+    kClassMissile = 0x10,
+    kClassSides = 0x1FC0,              // the side classes
     kClassArmed = 0x4000,
+    kClassNamedBody = 0x400000,        // a body of the star system, found by its name
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
     kSenseSidesAndFactions = 0x30001FC0,
@@ -117,6 +125,8 @@ enum AvatarParameter : int {
     kParamTetherAnchor = 3,    // tethered items: the anchor; munitions: the launching item
                                //   (SceneItemHandle both)
     kParamSize = 5,            // bodies: drawn size x 1000; gates: state; stand-off distance
+    kParamSurfaceKind = 6,     // bodies with a generated surface: its kind
+    kParamSurfaceSeed = 7,     //   and its seed
     kParamName = 8,            // named items: the name; plasma balls: growth
     kParamBeltAnchor = 9,      // belt members: the belt's anchor item (SceneItemHandle)
     kParamTallySerial = 10,    // ships: tally serial, the body of the group leader's death
@@ -157,13 +167,20 @@ enum : uint32_t {
     kSimLdsEngaged = 0x2,
     kSimAiControl = 0x4,
     kSimNoMinimumEngine = 0x20,
+    kSimNoLateralAssist = 0x8,     // flight assist leaves sideways drift alone
+    kSimJumpReady = 0x80,          // the player's item stands ready to jump
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
     kSimNoDamage = 0x4000,         // takes no damage
     kSimTurnsWithoutBookkeeping = 0x20000,
+    kSimStunned = 0x20000,         // the player's item: no input is read
+    kSimAiSteersWithInput = 0x40000,
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
+    kSimJumpUnderWay = 0x1000000,
+    kSimBraked = 0x2000000,
+    kSimScattering = 0x4000000,    // a belt rock just re-placed
 };
 
 struct FlightModel;
@@ -194,7 +211,9 @@ struct Sim {
     Vector3 turnRates;             // pitch, yaw, roll in degrees per second
     float radius;
     uint32_t flags;
-    int32_t word3;
+    // Flight assist: 0 none, 1 and 2 hold the set-point speed (the LDS
+    // target field) and cancel sideways drift; PLAYER sets 1.
+    int32_t assistMode;
     int32_t ldsSpool;              // hundredths; missiles: fuel
     float engineValue;
     int32_t hull;                  // percent, 100 when new
@@ -333,6 +352,27 @@ struct HardPoint {
     SceneItem* target;
 };
 
+// One of a ship's eight orders (the AI's): the evaluator that scores it,
+// the AI state that carries it out, and what it remembers between turns.
+using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, SceneItem* second);
+constexpr int kOrderSlots = 8;
+struct OrderSlot {
+    const char* name;              // null for a slot never used
+    uint32_t flags;                // 1 blocked, 2 finished
+    int8_t prerequisite;           // slot that must finish first; 0 none
+    int32_t startDelay;            // hundredths
+    int32_t timeLimit;             // hundredths; 0 none
+    int32_t weight;                // multiplies the evaluator's score
+    OrderEvaluator evaluator;      // null: unused slot
+    int32_t parameter1;
+    int32_t parameter2;            // a number or a SceneItemHandle
+    int32_t lastScore;
+    int32_t stateId;               // the AI state the order starts
+    int32_t stateParameters[3];
+    SceneItem* savedTarget;
+    SceneItem* savedLeader;
+};
+
 struct ShipInfo {
     const char* name;
     const char* shortName;
@@ -350,6 +390,11 @@ struct ShipInfo {
     CouplingLink* couplings;
     int8_t hardPointCount;
     HardPoint hardPoints[kHardPoints];
+    OrderSlot orders[kOrderSlots];
+    int16_t currentOrder;
+    int16_t roundRobin;            // the next slot to score
+    int32_t tickAccumulator;       // ticks toward the next scoring
+    float ldsReach[2];             // the pair of distances the LDS code reads
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.
