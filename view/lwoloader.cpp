@@ -156,6 +156,8 @@ std::string BaseName(const char* path)
 
 hx_pixelmap* FindTextureInFolders(const std::string& base)
 {
+    if (!HxDefaultMaterial())
+        return nullptr; // the map registry lives in the running scene layer
     for (const char* folder : kTextureFolders) {
         char path[400];
         std::snprintf(path, sizeof path, folder, base.c_str());
