@@ -17,6 +17,7 @@
 #include "view/renderpasses.h"
 #include "world/itemmessages.h"
 #include "world/lds.h"
+#include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
@@ -97,8 +98,8 @@ void Spawn(uint32_t& position)
 
     if (keyword != 1) {
         item->avatar->linkItem = spawner;
-        const uint32_t handle = ItemHandle(spawner);
-        PostToItem(item, kSpawnLinkTicks, kMsgUnlink, sizeof handle, &handle);
+        const ItemBody body{ItemHandle(spawner)};
+        PostToItem(item, kSpawnLinkTicks, kMsgUnlink, sizeof body, &body);
     }
 }
 
@@ -140,7 +141,11 @@ void Destroy(uint32_t& position)
         PostToItem(item, 0, kMsgDelete);
         return;
     }
+    // The hit names the item's last attacker, so a ship the player fought
+    // counts as the player's kill.
     HitPayload record{};
+    record.attacker = ItemHandle(item->avatar->lockedOn);
+    NoteItemDestroyed(item, &record);
     PostToItem(item, delay > 0 ? delay : 0, kMsgHit, sizeof record, &record);
 }
 

@@ -11,11 +11,13 @@
 #include "system/res/resman.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
+#include "world/actions.h"
 #include "world/behaviours.h"
 #include "world/encounters.h"
 #include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/lds.h"
+#include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/physics.h"
 #include "world/playerinput.h"
@@ -436,7 +438,23 @@ TEST_F(ObjectStatementTest, SpawnLaunchesAlongTheSpawnersAxesAndLinksForFiveSeco
     gFrameClock.gameClock += 500;
     const ItemMessage unlink = NextMessage(fighter);
     EXPECT_EQ(unlink.kind, kMsgUnlink);
-    EXPECT_EQ(ItemFromHandle(MessageBody<uint32_t>(unlink)), carrier);
+    EXPECT_EQ(ItemFromHandle(MessageBody<ItemBody>(unlink).item), carrier);
+}
+
+TEST_F(ObjectStatementTest, SpawnLinkClearsFiveSecondsOnInTheMessagePass)
+{
+    SceneItem* carrier = Named("Carrier");
+    SceneItem* fighter = Named("Fighter", 0, 0, 0, SIM_MAIN);
+    fighter->receiver = AllocReceiver();
+    SetMessageFunction(fighter, HandleItemMessages);
+    Run("SPAWN Fighter Carrier 0 0 10");
+    EXPECT_EQ(fighter->avatar->linkItem, carrier);
+    for (int frame = 0; frame < 49; ++frame)
+        worldtest::RunFrame(10);
+    EXPECT_EQ(fighter->avatar->linkItem, carrier);
+    worldtest::RunFrame(10);
+    worldtest::RunFrame(10);
+    EXPECT_EQ(fighter->avatar->linkItem, nullptr);
 }
 
 TEST_F(ObjectStatementTest, SpawnWithoutSpawnerOrWithOffLinksNothing)
@@ -463,6 +481,28 @@ TEST_F(ObjectStatementTest, DestroyIsAHitAfterTheDelayOrAQuietDelete)
     const ItemMessage hit = NextMessage(a);
     EXPECT_EQ(hit.kind, kMsgHit);
     EXPECT_EQ(hit.BodyLength(), static_cast<int32_t>(sizeof(HitPayload)));
+}
+
+TEST_F(ObjectStatementTest, DestroyedShipExplodesCountsAndFiresItsActions)
+{
+    Run("CREATE_SHIP Hero Md \"Hero\" CORVETTE NAVY 0 0 0\nPLAYER Hero\n"
+        "CREATE_SHIP Foe Md \"Foe\" TUG BLACK 5000 0 0");
+    SceneItem* foe = Object("Foe");
+    ASSERT_NE(foe, nullptr);
+    foe->avatar->lockedOn = Object("Hero");
+    const int16_t colourCycle = kActionColourCycle;
+    ASSERT_TRUE(AddAction(foe, kEventHit, kActionCallback, &colourCycle));
+    foe->avatar->colour = 0;
+    Run("DESTROY Foe 30");
+    const TallyEntry* row = FindTallyEntry(foe->avatar->params[kParamTallySerial]);
+    ASSERT_NE(row, nullptr);
+    worldtest::RunFrame(20);
+    EXPECT_EQ(row->destroyed, 0);
+    EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+    worldtest::RunFrame(20);
+    EXPECT_EQ(row->destroyed, 255);                        // the tally counts the kill
+    EXPECT_EQ(foe->avatar->colour, 9);                     // the hit Action fired
+    EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);    // the hit response breaks it up
 }
 
 TEST_F(ObjectStatementTest, DisruptBrakesForTheDurationOrUntilCleared)
