@@ -28,7 +28,6 @@ uint8_t gFixedAsteroids = 0;
 
 namespace {
 
-constexpr double kSpawnScale = 100.0;
 // The launch link holds this long (hundredths of a second).
 constexpr int32_t kSpawnLinkTicks = 500;
 // DISRUPT's emitter: the sparks that crawl over a braked ship.
@@ -72,12 +71,12 @@ void Spawn(uint32_t& position)
     SceneItem* item = SymbolObject(ReadTypedSymbol(position, kSymbolSceneItem));
     SceneItem* spawner = SymbolObject(ReadTypedSymbol(position, kSymbolSceneItem));
     Vector3 offset, velocity;
-    offset.x = static_cast<float>(ReadNumberOperand(position) * kSpawnScale);
-    offset.y = static_cast<float>(ReadNumberOperand(position) * kSpawnScale);
-    offset.z = static_cast<float>(ReadNumberOperand(position) * kSpawnScale);
-    velocity.x = static_cast<float>(ReadOptionalNumber(position) * kSpawnScale);
-    velocity.y = static_cast<float>(ReadOptionalNumber(position) * kSpawnScale);
-    velocity.z = static_cast<float>(ReadOptionalNumber(position) * kSpawnScale);
+    offset.x = static_cast<float>(ReadNumberOperand(position) * kPlacementScale);
+    offset.y = static_cast<float>(ReadNumberOperand(position) * kPlacementScale);
+    offset.z = static_cast<float>(ReadNumberOperand(position) * kPlacementScale);
+    velocity.x = static_cast<float>(ReadOptionalNumber(position) * kPlacementScale);
+    velocity.y = static_cast<float>(ReadOptionalNumber(position) * kPlacementScale);
+    velocity.z = static_cast<float>(ReadOptionalNumber(position) * kPlacementScale);
     const int32_t keyword = ReadOptionalKeyword(position, kw::ON, kw::OFF);
     if (!item)
         return;

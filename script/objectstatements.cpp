@@ -178,8 +178,10 @@ void VelTowards(uint32_t& position)
     const WorldPosition& to = b->sim->position;
     Vector3 d = {static_cast<float>(to.x - from.x), static_cast<float>(to.y - from.y),
                  static_cast<float>(to.z - from.z)};
-    VecNormalise(d);
-    MatLookDir(d, nullptr, sim.matrix);
+    // On top of B there is no direction: A keeps its heading (and, without
+    // the drive, stops).
+    if (VecNormalise(d) != 0.0f)
+        MatLookDir(d, nullptr, sim.matrix);
     if (keyword == 0) {
         sim.thrust.z = speed;
         sim.ldsTargetSpeed = speed;

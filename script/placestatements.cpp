@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr double kPlacementScale = 100.0;
 constexpr double kOrbitAltitudeUnit = 100000.0;
 // A planet's collision radius is this many times its surface radius.
 constexpr float kPlanetRadiusDivisor = 2.0f;

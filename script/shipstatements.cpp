@@ -38,8 +38,6 @@ constexpr int16_t kStandardSkill = 50;
 // ANNOUNCE shows the arrival when the ship is this close to the camera.
 constexpr float kArrivalFlashRange = 2500000.0f;
 constexpr int32_t kDirectorArrival = 11;
-// PLACE_INC positions are in hundredths.
-constexpr double kPlacementScale = 100.0;
 
 int32_t ReadShipType(uint32_t& position)
 {

@@ -321,6 +321,13 @@ TEST_F(ObjectStatementTest, VelTowardsOnHandsTheSpeedToTheLdsDrive)
     EXPECT_EQ(item->sim->velocity.z, 3.0f);
     // It faces T: its forward axis is +x.
     EXPECT_NEAR(item->sim->matrix.m[8], 1.0f, 1e-5);
+
+    // On top of its goal it keeps its heading and, without the drive, stops.
+    Named("Here", 0, 0, 0);
+    Run("VEL_TOWARDS O Here 10");
+    EXPECT_NEAR(item->sim->matrix.m[8], 1.0f, 1e-5);
+    EXPECT_EQ(item->sim->velocity.x, 0.0f);
+    EXPECT_EQ(item->sim->speed, 0.0f);
 }
 
 TEST_F(ObjectStatementTest, RotTurnsAndSetsTheSpinInPitchYawRollOrder)
