@@ -187,6 +187,14 @@ TEST_F(ObjectStatementTest, OrientTurnsPositionAndVelocityAboutTheTrueOrigin)
     EXPECT_EQ(a->sim->matrix.m[8], 1.0f);
 }
 
+TEST_F(ObjectStatementTest, PlaceBehindTakesASlotOnEveryPassAndNeedsALeader)
+{
+    Named("O");
+    Named("Leader");
+    Run("SET k 3\nagain:\nPLACE_BEHIND O Leader 5 0\nPLACE_BEHIND O Nobody 5 0\nDECBNE k again");
+    EXPECT_EQ(CountRecordedCalls("FormationSlotPosition"), 3u);
+}
+
 TEST_F(ObjectStatementTest, NoContactHidesAndShowsAgain)
 {
     SceneItem* item = Named("O");
