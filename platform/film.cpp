@@ -440,7 +440,7 @@ bool FilmNext(Film* film)
 
 bool FilmWaiting(const Film* film)
 {
-    return film->timedFrame == film->current && Now() < film->dueAt;
+    return film->timedFrame >= 0 && Now() < film->dueAt;
 }
 
 bool FilmGoTo(Film* f, int frame)

@@ -67,7 +67,8 @@ bool FilmCopyFrame565(Film* film, uint16_t* dest, int width, int height, int pit
 // Decodes the next frame; false after the last frame or when the film
 // cannot be decoded further (the current frame stays).
 bool FilmNext(Film* film);
-// True while the next frame is not yet due.
+// True while the frame after the one last copied is not yet due (false
+// before the first copy).
 bool FilmWaiting(const Film* film);
 // Makes `frame` the current frame (rewinding to 0 and decoding forward);
 // false when it cannot be reached.

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/film.h"
 #include "platform/window.h"
 #include "screens/bridge.h"
 #include "screens/frontend.h"
 #include "system/calltrace.h"
 #include "system/display.h"
+#include "system/film.h"
 #include "system/frameclock.h"
 #include "system/frameloop.h"
 #include "system/input.h"
@@ -22,6 +24,7 @@
 #include "tests/frame/virtualclock.h"
 #include "world/floatingorigin.h"
 #include "world/scenelist.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/sound_fixture.h"
 #include "world/profiler.h"
 
@@ -307,20 +310,40 @@ TEST_F(FrameLoopTest, FilmModeRunsNoFramesFromTheLoop)
 
 TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
 {
+    // Two films in the film window's list, written by FFmpeg itself.
+    ScratchFolder scratch{"intro_keys"};
+    const std::string first = (scratch / "one.avi").string(), second = (scratch / "two.avi").string();
+    const std::vector<std::vector<uint8_t>> frames(3, std::vector<uint8_t>(32 * 16 * 3, 40));
+    ASSERT_TRUE(platform::WriteAviFile(first.c_str(), 32, 16, 10, frames));
+    ASSERT_TRUE(platform::WriteAviFile(second.c_str(), 32, 16, 10, frames));
+    const char* list[] = {first.c_str(), second.c_str(), nullptr};
+
     gSettings.intro = 255;
+    ASSERT_EQ(PlayFilmList(list), 1);
+    EXPECT_EQ(gLoopFlags.mciFilmPlaying, 255);
     KeyQueuePush(kKeyEscape); // next film: the intro goes on
     ASSERT_TRUE(Passes(1));
     EXPECT_EQ(gSettings.intro, 255);
+    EXPECT_TRUE(FilmWindowVisible());
+    KeyQueuePush(kKeyEscape); // past the last film: the program ends
+    EXPECT_FALSE(Passes(1));
+    EXPECT_EQ(gSettings.intro, 0);
+    EXPECT_EQ(gLoopFlags.mciFilmPlaying, 0);
 
+    gLoopFlags.quitRequest = 0;
+    gSettings.intro = 255;
+    ASSERT_EQ(PlayFilmList(list), 1);
     KeyQueuePush(kKeyA);
-    EXPECT_FALSE(Passes(1)); // any other key ends the program
+    EXPECT_FALSE(Passes(1)); // any other key closes the window and ends the program
     EXPECT_EQ(gLoopFlags.quitRequest, 255);
+    EXPECT_FALSE(FilmWindowVisible());
 
     gLoopFlags.quitRequest = 0;
     gSettings.demo = 255;
     KeyQueuePush(kKeyA);
     ASSERT_TRUE(Passes(1)); // the demo goes on into the game
     EXPECT_EQ(gSettings.intro, 0);
+    gLoopFlags.mciFilmPlaying = 0;
 }
 
 TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)
