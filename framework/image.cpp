@@ -10,6 +10,7 @@
 #include "framework/diag.h"
 #include "framework/drivers/ddraw_device.h"
 #include "framework/drivers/memory_device.h"
+#include "framework/drivers/recording_renderer.h"
 #include "framework/fw_state.h"
 #include "framework/host.h"
 #include "framework/list.h"
@@ -33,6 +34,7 @@ constexpr const char* kCutExtensions[] = {".dll", ".so", ".bdd", ".bed"};
 // The standard drivers linked into the framework; the rest is room for more.
 hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers] = {
     {kHxMemoryDeviceName, HxMemoryDriverBegin},
+    {kHxRecordingDeviceName, HxRecordingDriverBegin},
     {kHxDdrawDeviceName, HxDdrawDriverBegin},
 };
 int loadDepth;

@@ -83,6 +83,10 @@ void* GetScriptSymbolValue(const char* name);
 uint32_t ScriptSymbolIndex(const ScriptSymbol* symbol);
 ScriptSymbol* ScriptSymbolAt(uint32_t index); // null past the count
 
+// True when the value field points at 4 value bytes of its own (in the
+// data buffer or at a game variable), not at a thing such as a resource.
+bool SymbolHoldsValueBytes(const ScriptSymbol* symbol);
+
 // The 4 value bytes of a tokeniser-made symbol (numbers, labels).
 int32_t ReadSymbolInt(const ScriptSymbol* symbol);
 void WriteSymbolInt(ScriptSymbol* symbol, int32_t value);

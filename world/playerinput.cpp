@@ -4,5 +4,7 @@
 #include "system/calltrace.h"
 
 void ReadPlayerInput() { RecordCall("ReadPlayerInput"); }
+void CONTROL_MAIN(SceneItem*) { RecordCall("CONTROL_MAIN"); }
+void CONTROL_FREE(SceneItem*) { RecordCall("CONTROL_FREE"); }
 
 TurnInputs gTurnInputs;

@@ -333,6 +333,27 @@ struct HardPoint {
     SceneItem* target;
 };
 
+// One of a ship's eight orders (the AI's): the evaluator that scores it,
+// the AI state that carries it out, and what it remembers between turns.
+using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, SceneItem* second);
+constexpr int kOrderSlots = 8;
+struct OrderSlot {
+    const char* name;              // null for a slot never used
+    uint32_t flags;                // 1 blocked, 2 finished
+    int8_t prerequisite;           // slot that must finish first; 0 none
+    int32_t startDelay;            // hundredths
+    int32_t timeLimit;             // hundredths; 0 none
+    int32_t weight;                // multiplies the evaluator's score
+    OrderEvaluator evaluator;      // null: unused slot
+    int32_t parameter1;
+    int32_t parameter2;            // a number or a SceneItemHandle
+    int32_t lastScore;
+    int32_t stateId;               // the AI state the order starts
+    int32_t stateParameters[3];
+    SceneItem* savedTarget;
+    SceneItem* savedLeader;
+};
+
 struct ShipInfo {
     const char* name;
     const char* shortName;
@@ -350,6 +371,11 @@ struct ShipInfo {
     CouplingLink* couplings;
     int8_t hardPointCount;
     HardPoint hardPoints[kHardPoints];
+    OrderSlot orders[kOrderSlots];
+    int16_t currentOrder;
+    int16_t roundRobin;            // the next slot to score
+    int32_t tickAccumulator;       // ticks toward the next scoring
+    float ldsReach[2];             // the pair of distances the LDS code reads
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.

@@ -10,7 +10,9 @@
 
 #include "tests/framework/hx_fixture.h"
 
-class HxFiles : public HxFramework {
+// Any framework fixture, run in a folder of its own that goes afterwards.
+template <typename Base>
+class HxInTempFolder : public Base {
 protected:
     void SetUp() override
     {
@@ -20,11 +22,11 @@ protected:
         std::filesystem::create_directories(root);
         old = std::filesystem::current_path();
         std::filesystem::current_path(root);
-        HxFramework::SetUp();
+        Base::SetUp();
     }
     void TearDown() override
     {
-        HxFramework::TearDown();
+        Base::TearDown();
         std::filesystem::current_path(old);
         std::filesystem::remove_all(root);
     }
@@ -46,3 +48,5 @@ protected:
     }
     std::filesystem::path root, old;
 };
+
+using HxFiles = HxInTempFolder<HxFramework>;
