@@ -1,6 +1,7 @@
 // Start-up and shutdown. See startup.h.
 #include "system/startup.h"
 
+#include "platform/files.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "system/calltrace.h"
@@ -12,8 +13,6 @@
 #include "system/joystick.h"
 #include "system/settings.h"
 #include "system/sound.h"
-
-#include "platform/files.h"
 
 uint8_t gLoadingScreenUp = 0;
 
