@@ -16,6 +16,7 @@
 #include "system/input.h"
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/sound_fixture.h"
 #include "tools/film_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -278,6 +279,20 @@ TEST_F(FilmPlayer_, TheFrameLoopStepsTheFilmAndTheGameClockStands)
     EXPECT_FALSE(FullScreenFilmOpen());
     EXPECT_EQ(gFrameClock.gameClock, clock);
     EXPECT_EQ(gDumps.size(), 2u + 3u + 2u); // clear, palette, frames, clear, palette
+}
+
+TEST_F(FilmPlayer_, TheGamesSoundsPauseWhileAFullScreenFilmPlays)
+{
+    CapturedSound sound;
+    sound.LoadSlots({3});
+    SoundPlay(3, 0, 0, 0, 1);
+    ASSERT_TRUE(CapturedSound::Status(gSoundSlots[3]).playing);
+    WriteFilm("quiet.smk", {64, 32, 2});
+    ASSERT_EQ(PlayFilm("quiet.smk"), 1);
+    gLoopFlags.filmMode = 255;
+    EXPECT_FALSE(CapturedSound::Status(gSoundSlots[3]).playing);
+    PlayToTheEnd();
+    EXPECT_TRUE(CapturedSound::Status(gSoundSlots[3]).playing);
 }
 
 TEST_F(FilmPlayer_, ABlockingFilmPlaysToItsEndAndHandsAQuitOn)
