@@ -41,6 +41,8 @@ void ApplyCollisionTorque(SceneItem* item, SceneItem* other, const Vector3* impa
     RecordCall("ApplyCollisionTorque");
 }
 
+float gEnergyShares[3];
+
 void ShiftEnergyShare(float amount, float* share, float* otherShare1, float* otherShare2)
 {
     RecordCall("ShiftEnergyShare");

@@ -42,6 +42,14 @@ bool WriteFileAtomically(const char* path, const void* data, std::size_t size);
 // -1 when it cannot be told.
 long FileLength(std::FILE* file);
 
+// The length in bytes of an open file, its position left where it was; -1
+// when it cannot be told.
+long FileSize(std::FILE* file);
+
+// Reads `size` bytes at `offset` of an open file in one call, without using
+// or moving the file's position or its buffer. False on a short read.
+bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size);
+
 // Reads a whole regular file named by a data path into a std::string or a
 // byte vector. False when it does not open, is not a regular file (a FIFO,
 // a device or a folder is never waited on or read), cannot be read, or holds

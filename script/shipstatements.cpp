@@ -164,7 +164,7 @@ void Player(uint32_t& position)
         return;
     gPlayerItem = item;
     gControlledItem = item;
-    item->sim->word3 = 1;
+    item->sim->assistMode = 1;
     SetControlFunction(item, CONTROL_MAIN);
     ResetShipSystems(item);
     gScriptVars.score = 0;

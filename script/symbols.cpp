@@ -200,6 +200,7 @@ void ResetMissionScript()
     gScriptVars.targetTime = 0;
     gScriptVars.timeScore = 0;
     gScriptVars.waypointCount = -1;
+    gScriptVars.waypointStartCount = -1;
     if (gBuiltinSymbols.lastWaypoint)
         gBuiltinSymbols.lastWaypoint->value = nullptr;
     ClearVitalObjects();

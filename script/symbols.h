@@ -53,6 +53,7 @@ struct ScriptVariables {
     int32_t timer = 0;          // TIMER: the script timer
     int32_t vitalHits = 0;      // XHITS: hits on vital objects
     int32_t waypointCount = -1; // NWAYPTS: waypoints still to reach
+    int32_t waypointStartCount = -1; // the course's starting count (COUNT_WAYPTS)
     int32_t missionClock = 0;   // MISSTIME: ticks since the mission started
     int32_t stopClock = 0;      // STOPCLOCK: non-zero stops the mission clock
     int32_t targetTime = 0;     // TGTTIME

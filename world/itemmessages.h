@@ -43,6 +43,16 @@ struct HitPayload {
 };
 static_assert(sizeof(HitPayload) == 48);
 
+// Kind 20: an impact that turns the item (a missile's blast): the point,
+// the striker's velocity and a mass value, then two words of the striker's.
+struct ImpactTorqueBody {
+    float point[3];
+    float velocity[3];
+    float mass;
+    int32_t words[2];
+};
+static_assert(sizeof(ImpactTorqueBody) == 36);
+
 // Kind 24: a group leader died; its tally serial (Avatar parameter 10).
 struct ShipDiedBody {
     int32_t tallySerial;

@@ -51,6 +51,7 @@ enum : uint16_t {
     kItemInUse = 0x1,
     kItemBeltShip = 0x4,       // respawned instead of deleted
     kItemLateControl = 0x8,    // control function runs after the simulation pass
+    kItemJumpCheck = 0x40,     // the player's item: measure the jump readiness
     kItemNearPlanet = 0x80,
     kItemBeltAnchor = 0x400,
     kItemBeltAsteroid = 0x800,
@@ -96,6 +97,9 @@ enum : uint16_t {
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
+    kClassMarked = 0x4,
+    kClassMissile = 0x10,
+    kClassSides = 0x1FC0,              // the side classes
     kClassArmed = 0x4000,
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
@@ -157,13 +161,20 @@ enum : uint32_t {
     kSimLdsEngaged = 0x2,
     kSimAiControl = 0x4,
     kSimNoMinimumEngine = 0x20,
+    kSimNoLateralAssist = 0x8,     // flight assist leaves sideways drift alone
+    kSimJumpReady = 0x80,          // the player's item stands ready to jump
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
     kSimNoDamage = 0x4000,         // takes no damage
     kSimTurnsWithoutBookkeeping = 0x20000,
+    kSimStunned = 0x20000,         // the player's item: no input is read
+    kSimAiSteersWithInput = 0x40000,
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
+    kSimJumpUnderWay = 0x1000000,
+    kSimBraked = 0x2000000,
+    kSimScattering = 0x4000000,    // a belt rock just re-placed
 };
 
 struct FlightModel;
@@ -194,7 +205,9 @@ struct Sim {
     Vector3 turnRates;             // pitch, yaw, roll in degrees per second
     float radius;
     uint32_t flags;
-    int32_t word3;
+    // Flight assist: 0 none, 1 and 2 hold the set-point speed (the LDS
+    // target field) and cancel sideways drift; PLAYER sets 1.
+    int32_t assistMode;
     int32_t ldsSpool;              // hundredths; missiles: fuel
     float engineValue;
     int32_t hull;                  // percent, 100 when new

@@ -325,7 +325,7 @@ TEST_F(ShipStatementTest, PlayerTakesTheShipOverWithItsFilmAndSkill)
     EXPECT_EQ(gPlayerItem, hero);
     EXPECT_EQ(gControlledItem, hero);
     EXPECT_EQ(hero->control, CONTROL_MAIN);
-    EXPECT_EQ(hero->sim->word3, 1);
+    EXPECT_EQ(hero->sim->assistMode, 1);
     EXPECT_EQ(hero->sim->shipInfo->skill, 75);
     EXPECT_EQ(gScriptVars.score, 0);
     ASSERT_NE(hero->sim->actions, nullptr);

@@ -75,6 +75,24 @@ TEST_F(Resman, NamesWithEqualHashesGetTheirOwnRecords)
     EXPECT_EQ(ResRegister(reversed, ResType::PcxRaster), b);
 }
 
+// The lookup index hashes the ends of names: names alike there but not
+// before, and names alike only without case, must still be told apart.
+TEST_F(Resman, NamesThatDifferOnlyFarFromTheirEndsGetTheirOwnRecords)
+{
+    const std::string tail = "\\missions\\briefings\\pictures\\first_contact.pcx";
+    std::vector<Resource*> records;
+    for (const char* folder : {"zqk\\a", "zqk\\b", "zqk\\aa", "zqk\\ab"}) {
+        records.push_back(ResRegister((folder + tail).c_str(), ResType::Video));
+        ASSERT_NE(records.back(), nullptr);
+    }
+    EXPECT_EQ(ResRecordCount(), 4);
+    EXPECT_EQ(ResRegister(("ZQK/A" + tail).c_str(), ResType::Video), records[0]);
+    EXPECT_EQ(ResRegister(("zqk\\B" + tail).c_str(), ResType::Video), records[1]);
+    EXPECT_EQ(ResRegister(("\\zqk\\AB" + tail).c_str(), ResType::Video), records[3]);
+    EXPECT_EQ(ResRegister(("zqk\\aa" + tail).c_str(), ResType::Video), records[2]);
+    EXPECT_EQ(ResRecordCount(), 4);
+}
+
 TEST_F(Resman, NameLengthAndTypeLimitsAreReportedNotOverrun)
 {
     std::string longest(127, 'n');
