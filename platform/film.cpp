@@ -3,6 +3,7 @@
 
 #include "platform/audio.h"
 #include "platform/files.h"
+#include "platform/host.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,7 +13,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -33,8 +33,7 @@ double Now()
 {
     if (gClock)
         return gClock();
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
+    return static_cast<double>(PerformanceCounter()) / static_cast<double>(PerformanceFrequency());
 }
 
 void QuietLog()

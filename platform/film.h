@@ -6,8 +6,8 @@
 // changed with it. FilmCopyFrame copies that frame into a caller's buffer at
 // an offset and pitch, clipped to the buffer; FilmNext decodes the next one.
 // Going to a frame rewinds to frame 0 and decodes forward. The wait between
-// frames comes from the film's own rate on a monotonic clock (tests replace
-// the clock). Films with sound stream it through a stream voice of the
+// frames comes from the film's own rate on the host's performance counter
+// (tests replace the clock). Films with sound stream it through a stream voice of the
 // mixer (audio.h) when the audio output is open.
 //
 // What the game does with films (full-screen films, clips, the introduction
@@ -79,7 +79,8 @@ bool FilmGoTo(Film* film, int frame);
 // (null palette).
 void FilmSetRemap(Film* film, const PaletteColour* palette, int first = 0, int last = 255);
 
-// The clock that times frames (seconds); null restores the monotonic clock.
+// The clock that times frames (seconds); null restores the performance
+// counter.
 using FilmClock = double (*)();
 void SetFilmClock(FilmClock clock);
 
