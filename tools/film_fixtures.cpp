@@ -37,24 +37,24 @@ int16_t FixtureSample(int n)
     return (n / 20) % 2 ? 8000 : -8000;
 }
 
-Film MakeFixtureFilm(const FixtureSpec& spec)
+Film MakeFixtureFilm(const FixtureShape& shape)
 {
     Film film;
-    film.width = spec.width;
-    film.height = spec.height;
-    film.frameTime = spec.frameTime;
-    film.audioRate = spec.audioRate;
-    const int samplesPerFrame = static_cast<int>(spec.audioRate / 10);
-    for (int n = 0; n < spec.frames; ++n) {
+    film.width = shape.width;
+    film.height = shape.height;
+    film.frameTime = shape.frameTime;
+    film.audioRate = shape.audioRate;
+    const int samplesPerFrame = static_cast<int>(shape.audioRate / 10);
+    for (int n = 0; n < shape.frames; ++n) {
         Frame f;
-        f.pixels.resize(static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height));
-        for (int y = 0; y < spec.height; ++y)
-            for (int x = 0; x < spec.width; ++x)
-                f.pixels[static_cast<size_t>(y * spec.width + x)] =
-                    FixturePixel(n, x, y, spec.width, spec.height, spec.holes);
+        f.pixels.resize(static_cast<size_t>(shape.width) * static_cast<size_t>(shape.height));
+        for (int y = 0; y < shape.height; ++y)
+            for (int x = 0; x < shape.width; ++x)
+                f.pixels[static_cast<size_t>(y * shape.width + x)] =
+                    FixturePixel(n, x, y, shape.width, shape.height, shape.holes);
         if (n == 0)
             f.palette = FixturePalette(0);
-        else if (n == spec.paletteChangeFrame)
+        else if (n == shape.paletteChangeFrame)
             f.palette = FixturePalette(1);
         for (int s = 0; s < samplesPerFrame; ++s)
             f.audio.push_back(FixtureSample(n * samplesPerFrame + s));

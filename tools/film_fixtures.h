@@ -15,7 +15,7 @@ namespace smk {
 Palette FixturePalette(int variant);
 uint8_t FixturePixel(int frame, int x, int y, int width, int height, bool holes);
 
-struct FixtureSpec {
+struct FixtureShape {
     int width = 64;
     int height = 32;
     int frames = 4;
@@ -24,7 +24,7 @@ struct FixtureSpec {
     bool holes = false;
     int32_t frameTime = 10000;   // 10 us units
 };
-Film MakeFixtureFilm(const FixtureSpec& spec);
+Film MakeFixtureFilm(const FixtureShape& shape);
 // The audio sample n of a fixture film (a square wave).
 int16_t FixtureSample(int n);
 

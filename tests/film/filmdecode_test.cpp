@@ -19,21 +19,21 @@ struct FilmDeleter {
 };
 using FilmPtr = std::unique_ptr<Film, FilmDeleter>;
 
-FilmPtr OpenFixture(const smk::FixtureSpec& spec, platform::FilmSound sound = platform::FilmSound::Off)
+FilmPtr OpenFixture(const smk::FixtureShape& shape, platform::FilmSound sound = platform::FilmSound::Off)
 {
-    return FilmPtr(platform::FilmOpenBytes(smk::Write(smk::MakeFixtureFilm(spec)), sound));
+    return FilmPtr(platform::FilmOpenBytes(smk::Write(smk::MakeFixtureFilm(shape)), sound));
 }
 
 // Checks the current frame against the fixture's pattern.
-void ExpectFrame(Film* film, const smk::FixtureSpec& spec, int frame)
+void ExpectFrame(Film* film, const smk::FixtureShape& shape, int frame)
 {
-    std::vector<uint8_t> pixels(static_cast<size_t>(spec.width * spec.height), 0xEE);
-    ASSERT_TRUE(platform::FilmCopyFrame(film, pixels.data(), spec.width, spec.height, spec.width, 0, 0));
+    std::vector<uint8_t> pixels(static_cast<size_t>(shape.width * shape.height), 0xEE);
+    ASSERT_TRUE(platform::FilmCopyFrame(film, pixels.data(), shape.width, shape.height, shape.width, 0, 0));
     int wrong = 0;
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x)
-            if (pixels[static_cast<size_t>(y * spec.width + x)] !=
-                smk::FixturePixel(frame, x, y, spec.width, spec.height, spec.holes))
+    for (int y = 0; y < shape.height; ++y)
+        for (int x = 0; x < shape.width; ++x)
+            if (pixels[static_cast<size_t>(y * shape.width + x)] !=
+                smk::FixturePixel(frame, x, y, shape.width, shape.height, shape.holes))
                 ++wrong;
     EXPECT_EQ(wrong, 0) << "frame " << frame;
 }
@@ -51,25 +51,25 @@ void ExpectPalette(const Film* film, int variant)
 
 TEST(SmackerRoundTrip, EveryFixtureDecodesBackPixelForPixel)
 {
-    const smk::FixtureSpec specs[] = {
+    const smk::FixtureShape shapes[] = {
         {640, 480, 3},
         {320, 200, 3},
         {368, 168, 4, -1, 0, true},
         {64, 32, 6, 3},
         {16, 8, 2},
     };
-    for (const smk::FixtureSpec& spec : specs) {
-        SCOPED_TRACE(std::to_string(spec.width) + "x" + std::to_string(spec.height));
-        FilmPtr film = OpenFixture(spec);
+    for (const smk::FixtureShape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height));
+        FilmPtr film = OpenFixture(shape);
         ASSERT_TRUE(film);
-        EXPECT_EQ(platform::FilmWidth(film.get()), spec.width);
-        EXPECT_EQ(platform::FilmHeight(film.get()), spec.height);
-        EXPECT_EQ(platform::FilmFrameCount(film.get()), spec.frames);
+        EXPECT_EQ(platform::FilmWidth(film.get()), shape.width);
+        EXPECT_EQ(platform::FilmHeight(film.get()), shape.height);
+        EXPECT_EQ(platform::FilmFrameCount(film.get()), shape.frames);
         EXPECT_DOUBLE_EQ(platform::FilmFrameSeconds(film.get()), 0.1);
-        for (int n = 0; n < spec.frames; ++n) {
+        for (int n = 0; n < shape.frames; ++n) {
             EXPECT_EQ(platform::FilmCurrentFrame(film.get()), n);
-            ExpectFrame(film.get(), spec, n);
-            if (n + 1 < spec.frames) {
+            ExpectFrame(film.get(), shape, n);
+            if (n + 1 < shape.frames) {
                 ASSERT_TRUE(platform::FilmNext(film.get()));
             }
         }
@@ -79,10 +79,10 @@ TEST(SmackerRoundTrip, EveryFixtureDecodesBackPixelForPixel)
 
 TEST(SmackerRoundTrip, APaletteChunkChangesThePaletteAtItsFrameOnly)
 {
-    const smk::FixtureSpec spec{64, 32, 6, 3};
-    FilmPtr film = OpenFixture(spec);
+    const smk::FixtureShape shape{64, 32, 6, 3};
+    FilmPtr film = OpenFixture(shape);
     ASSERT_TRUE(film);
-    for (int n = 0; n < spec.frames; ++n) {
+    for (int n = 0; n < shape.frames; ++n) {
         EXPECT_EQ(platform::FilmPaletteChanged(film.get()), n == 0 || n == 3) << n;
         ExpectPalette(film.get(), n < 3 ? 0 : 1);
         platform::FilmNext(film.get());
@@ -91,23 +91,23 @@ TEST(SmackerRoundTrip, APaletteChunkChangesThePaletteAtItsFrameOnly)
 
 TEST(SmackerRoundTrip, GoingToAFrameRewindsAndDecodesForward)
 {
-    const smk::FixtureSpec spec{64, 32, 6, 3};
-    FilmPtr film = OpenFixture(spec);
+    const smk::FixtureShape shape{64, 32, 6, 3};
+    FilmPtr film = OpenFixture(shape);
     ASSERT_TRUE(film);
     ASSERT_TRUE(platform::FilmGoTo(film.get(), 4));
-    ExpectFrame(film.get(), spec, 4);
+    ExpectFrame(film.get(), shape, 4);
     ExpectPalette(film.get(), 1);
     ASSERT_TRUE(platform::FilmGoTo(film.get(), 1));
     EXPECT_EQ(platform::FilmCurrentFrame(film.get()), 1);
-    ExpectFrame(film.get(), spec, 1);
+    ExpectFrame(film.get(), shape, 1);
     ExpectPalette(film.get(), 0);
     EXPECT_FALSE(platform::FilmGoTo(film.get(), 6));
 }
 
 TEST(SmackerRoundTrip, CopiesAreClippedToTheDestinationAndCanSkipColourZero)
 {
-    const smk::FixtureSpec spec{368, 168, 2, -1, 0, true};
-    FilmPtr film = OpenFixture(spec);
+    const smk::FixtureShape shape{368, 168, 2, -1, 0, true};
+    FilmPtr film = OpenFixture(shape);
     ASSERT_TRUE(film);
     // A 100 x 50 destination with the film's top left at (-10, -20).
     std::vector<uint8_t> dest(100 * 50, 0xEE);

@@ -96,9 +96,9 @@ protected:
         ResetInput();
     }
 
-    void WriteFilm(const char* name, const smk::FixtureSpec& spec)
+    void WriteFilm(const char* name, const smk::FixtureShape& shape)
     {
-        const std::vector<uint8_t> bytes = smk::Write(smk::MakeFixtureFilm(spec));
+        const std::vector<uint8_t> bytes = smk::Write(smk::MakeFixtureFilm(shape));
         std::ofstream(scratch / name, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
@@ -124,13 +124,13 @@ protected:
 };
 
 // Checks that a dump shows fixture frame `frame` at (x0, y0), scaled by `scale`.
-void ExpectShows(const Dump& d, const smk::FixtureSpec& spec, int frame, int x0, int y0, int scale = 1)
+void ExpectShows(const Dump& d, const smk::FixtureShape& shape, int frame, int x0, int y0, int scale = 1)
 {
     int wrong = 0;
-    for (int y = 0; y < spec.height * scale && y0 + y < 480; ++y)
-        for (int x = 0; x < spec.width * scale && x0 + x < 640; ++x)
+    for (int y = 0; y < shape.height * scale && y0 + y < 480; ++y)
+        for (int x = 0; x < shape.width * scale && x0 + x < 640; ++x)
             if (d.pixels[static_cast<size_t>((y0 + y) * 640 + x0 + x)] !=
-                smk::FixturePixel(frame, x / scale, y / scale, spec.width, spec.height, spec.holes))
+                smk::FixturePixel(frame, x / scale, y / scale, shape.width, shape.height, shape.holes))
                 ++wrong;
     EXPECT_EQ(wrong, 0) << "frame " << frame;
 }
@@ -156,8 +156,8 @@ TEST(FilmPath, ShortNamesGoBehindTheFolderAndLongOnesKeepTheirFileName)
 
 TEST_F(FilmPlayer_, AFullScreenFilmShowsEveryFrameWithItsPaletteAndPutsTheGamePaletteBack)
 {
-    const smk::FixtureSpec spec{640, 480, 5, 2};
-    WriteFilm("wide.smk", spec);
+    const smk::FixtureShape shape{640, 480, 5, 2};
+    WriteFilm("wide.smk", shape);
     EXPECT_EQ(PlayFilm(nullptr), 0);
     EXPECT_EQ(PlayFilm("nosuch.smk"), 0);
     ASSERT_EQ(PlayFilm("wide.smk"), 1);
@@ -171,7 +171,7 @@ TEST_F(FilmPlayer_, AFullScreenFilmShowsEveryFrameWithItsPaletteAndPutsTheGamePa
             EXPECT_EQ(std::count(gDumps[0].pixels.begin(), gDumps[0].pixels.end(), 0), 640 * 480);
         }
         const Dump& d = n < 4 ? gDumps.back() : gDumps[gDumps.size() - 3];
-        ExpectShows(d, spec, n, 0, 0);
+        ExpectShows(d, shape, n, 0, 0);
         const smk::Palette film = smk::FixturePalette(n < 2 ? 0 : 1);
         // The window back end shows the system's own colours in 0-9 and 246-255.
         for (int i : {10, 100, 245})
@@ -201,8 +201,8 @@ TEST_F(FilmPlayer_, TheFilmPaletteKeepsTheSystemEntriesOfTheGamePalette)
 
 TEST_F(FilmPlayer_, A320WideFilmFillsTwiceItsSizeOnBothTables)
 {
-    const smk::FixtureSpec spec{320, 200, 2};
-    WriteFilm("small.smk", spec);
+    const smk::FixtureShape shape{320, 200, 2};
+    WriteFilm("small.smk", shape);
     for (FilmPlayer player : {FilmPlayer::Canvas, FilmPlayer::Surface}) {
         gFilmPlayer = player;
         gDumps.clear();
@@ -212,7 +212,7 @@ TEST_F(FilmPlayer_, A320WideFilmFillsTwiceItsSizeOnBothTables)
         gLoopFlags.filmMode = 255;
         ASSERT_EQ(StepFilm(), 1);
         const Dump& d = gDumps.back();
-        ExpectShows(d, spec, 0, 0, 0, 2);
+        ExpectShows(d, shape, 0, 0, 0, 2);
         // Below the doubled picture the screen is as it was (table A) or
         // cleared before the first frame (table B).
         EXPECT_EQ(d.pixels[static_cast<size_t>(450 * 640 + 5)], player == FilmPlayer::Canvas ? 99 : 0);
@@ -222,8 +222,8 @@ TEST_F(FilmPlayer_, A320WideFilmFillsTwiceItsSizeOnBothTables)
 
 TEST_F(FilmPlayer_, SmallerFilmsAreCentredAndLargerOnesCutOnBothTables)
 {
-    const smk::FixtureSpec centred{368, 168, 2};
-    const smk::FixtureSpec large{704, 488, 1};
+    const smk::FixtureShape centred{368, 168, 2};
+    const smk::FixtureShape large{704, 488, 1};
     WriteFilm("centre.smk", centred);
     WriteFilm("large.smk", large);
     for (FilmPlayer player : {FilmPlayer::Canvas, FilmPlayer::Surface}) {
@@ -370,8 +370,8 @@ protected:
 
 TEST_F(Clips, AClipIsCentredInItsRectangleAndColourZeroIsTransparent)
 {
-    const smk::FixtureSpec spec{368, 168, 3, -1, 0, true};
-    WriteFilm("face.smk", spec);
+    const smk::FixtureShape shape{368, 168, 3, -1, 0, true};
+    WriteFilm("face.smk", shape);
     FilmClip* slot = nullptr;
     EXPECT_EQ(OpenClip(&slot, nullptr, 0, 0, 255, 0), 0);
     ASSERT_EQ(OpenClip(&slot, "face.smk", 0, 0, 255, 42), 1);
@@ -416,8 +416,8 @@ TEST_F(Clips, AClipIsCentredInItsRectangleAndColourZeroIsTransparent)
 
 TEST_F(Clips, ALargerClipIsCutEvenlyAndTheLastFrameHolds)
 {
-    const smk::FixtureSpec spec{64, 32, 5};
-    WriteFilm("cut.smk", spec);
+    const smk::FixtureShape shape{64, 32, 5};
+    WriteFilm("cut.smk", shape);
     UseFilmColours();
     FilmClip* slot = nullptr;
     ASSERT_EQ(OpenClip(&slot, "cut.smk", 0, 2, 0, 0), 1);
@@ -450,8 +450,8 @@ TEST_F(Clips, ALargerClipIsCutEvenlyAndTheLastFrameHolds)
 
 TEST_F(Clips, ALoopClipStartsAgainAfterItsFinalFrame)
 {
-    const smk::FixtureSpec spec{16, 8, 3};
-    WriteFilm("loop.smk", spec);
+    const smk::FixtureShape shape{16, 8, 3};
+    WriteFilm("loop.smk", shape);
     EXPECT_EQ(OpenLoopClip("missing.smk"), nullptr);
     LoopClip* clip = OpenLoopClip("loop.smk");
     ASSERT_NE(clip, nullptr);
