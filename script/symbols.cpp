@@ -12,6 +12,7 @@
 #include "system/res/resman.h"
 #include "ui/dialogue.h"
 #include "world/tally.h"
+#include "world/encounters.h"
 
 #include <cstdio>
 #include <cstring>
@@ -207,6 +208,7 @@ void ResetMissionScript()
     ClearBriefingIndex();
     ResetInterpreterState();
     ClearTally();
+    ClearEncounterSources();
 
     RollBackScriptBuffers();
     RollBackScriptNameStore();

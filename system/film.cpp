@@ -32,7 +32,6 @@ constexpr int kFilmStopKeys[] = {1, 59, 60, 61, 62, 16};
 // The full-screen film.
 struct FullScreenFilm {
     platform::Film* film = nullptr;
-    std::string name;             // the name last asked for
     uint8_t fullScreen = 0;       // this film owns the screen
     uint8_t firstFrame = 0;       // clear the screen before the first frame
     uint8_t pixelDouble = 0;      // 320 wide: shown at twice the size
@@ -434,6 +433,8 @@ const FilmDriver kSurfaceFilmDriver = {
     .takePalette = TakeSurfacePalette,
 };
 
+std::string gFilmName;
+
 const char* MakeFilmPath(const char* name)
 {
     const std::string_view text(name);
@@ -452,7 +453,7 @@ int PlayFilm(const char* name)
 {
     if (!name)
         return 0;
-    gFull.name = name;
+    gFilmName = name;
     if (!Driver().play(MakeFilmPath(name)))
         return 0;
     SoundPauseAll();
@@ -499,7 +500,7 @@ int PlayFilmBlocking(const char* name)
 {
     if (!name)
         return 0;
-    gFull.name = name;
+    gFilmName = name;
     SoundPauseAll();
     const int played = Driver().playBlocking(MakeFilmPath(name));
     if (!played)

@@ -62,6 +62,9 @@ struct FilmDriver {
 extern const FilmDriver kCanvasFilmDriver;  // table A
 extern const FilmDriver kSurfaceFilmDriver; // table B
 
+// The name PlayFilm or PlayFilmBlocking was last asked for.
+extern std::string gFilmName;
+
 // The video folder is gVideoFolder (datalocation.h). A name longer than 12
 // characters keeps its part from the last '\' behind the folder; a shorter
 // one becomes folder '\' name. Returns a buffer rewritten on every call.

@@ -68,7 +68,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
-                              "EncounterStep", "UpdateSceneLights", "DirectorUpdate",
+                              "UpdateSceneLights", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
                               "TestAllCollisions",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
