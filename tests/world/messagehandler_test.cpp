@@ -26,6 +26,7 @@
 #include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/tally.h"
+#include "world/universe.h"
 
 using worldtest::FatalStops;
 using worldtest::MakeItem;
@@ -482,7 +483,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 1);
              EXPECT_EQ(gPendingJumpSystem, 4);
              EXPECT_EQ(CountRecordedCalls("PlayFilm"), 1u);
-             EXPECT_EQ(CountRecordedCalls("FindBody"), 1u);
+             EXPECT_EQ(gPendingJumpBody, FindBody(4, "L4"));
              EXPECT_EQ(CountRecordedCalls("StopAllConversations"), 1u);
          }},
         {"17 elects a leader", kMsgElectLeader, None,
