@@ -16,6 +16,7 @@
 #include "world/pools.h"
 #include "world/universe.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -218,6 +219,9 @@ TEST_F(WorldLinkTest, FightersBecomeCargoOutsideTheFightingMissions)
         LaunchEncounter(gEncounterSources);
         EXPECT_EQ(Number("ran"), c.ran) << c.mission;
         EXPECT_EQ(Number("order"), c.order) << c.mission;
+        // Attacking ships get the source as their second order's parameter.
+        const ShipInfo* info = Object("STOCKSHIP")->sim->shipInfo;
+        EXPECT_EQ(info->orders[1].parameter2 == static_cast<int32_t>(ItemHandle(base)), c.order == 1) << c.mission;
     }
     EXPECT_EQ(gEncounterCounts.launched, 4);
 }
@@ -304,6 +308,20 @@ TEST_F(StarSystemStatementTest, TheLagrangeDestinationAndTheExport)
     gExportSystemOutlines = 0;
 }
 
+TEST_F(StarSystemStatementTest, LocationMarksTheStarAndTheNamedBodies)
+{
+    Star* tarsis = FindStar("Tarsis", gNamedStarCount);
+    ASSERT_NE(tarsis, nullptr);
+    Run("LOCATION \"Tarsis\" 0\nSET after 1");
+    EXPECT_NE(tarsis->flags & kStarMission, 0);
+    EXPECT_EQ(FindBody(2, "Ferro")->classFlags & kBodyMission, 0u);
+    EXPECT_EQ(Number("after"), 1);
+    // A fractional count reads one more name; an unknown body is skipped.
+    Run("LOCATION \"2\" 1.5 \"Nowhere\" \"Ferro\"\nSET after 2");
+    EXPECT_NE(FindBody(2, "Ferro")->classFlags & kBodyMission, 0u);
+    EXPECT_EQ(Number("after"), 2);
+}
+
 // ---- Waypoints ---------------------------------------------------------------------------
 
 TEST_F(WorldLinkTest, ACourseOfChainedWaypointsReportsItsTimeOnce)
@@ -371,6 +389,21 @@ TEST_F(WorldLinkTest, ACourseOfOneKeepsTheClockAndAnAttachedWaypointFollowsItsSy
     SetSymbolObject(FindScriptSymbol("escort"), second);
     PlaceWaypoint(w);
     EXPECT_NEAR(w->sim->position.z, -510.0, 1e-6);
+}
+
+TEST_F(WorldLinkTest, LanguageFoldersReplaceTextBeforeTheExtension)
+{
+    struct Case {
+        const char* path;
+        const char* result;
+    };
+    for (const Case c : {Case{"zqk\\text\\brief.text", "zqk\\frn_\\brief.text"},
+                         Case{"text_text.txt", "frn__frn_.txt"}, Case{"text", "text"}, Case{"", ""}}) {
+        char path[64];
+        std::snprintf(path, sizeof path, "%s", c.path);
+        ReplaceTextFolder(path, "frn_");
+        EXPECT_STREQ(path, c.result) << c.path;
+    }
 }
 
 // ---- Table of the small statements --------------------------------------------------------
