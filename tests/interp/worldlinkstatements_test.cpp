@@ -272,6 +272,11 @@ protected:
     {
         WorldLinkTest::SetUp();
         worldtest::LoadTestUniverse(kSystems, {{"Sol", 1, 0, {0, 0, 0}}, {"Tarsis", 2, 0, {5e16f, 0, 0}}});
+        // The planet textures are not in the scratch tree: their messages
+        // only print while the planet pool is first made.
+        SetMessageBoxHook(nullptr);
+        InitPlanetModelPool();
+        SetMessageBoxHook(ThrowScriptStop);
     }
     void TearDown() override
     {
