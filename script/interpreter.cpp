@@ -48,6 +48,11 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     DamageStatementRows,
     ShipStatementRows,
     ShipPropertyRows,
+    PlacementStatementRows,
+    ObjectStatementRows,
+    ModelStatementRows,
+    FateStatementRows,
+    SpecialObjectStatementRows,
     WorldLinkStatementRows,
 };
 
