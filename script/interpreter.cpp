@@ -32,6 +32,7 @@ Interpreter gInterpreter = [] {
     return state;
 }();
 ScriptMissionState gScriptMission;
+const char* gScriptTexts[kScriptTextEntries];
 uint32_t gMissionScriptPosition = kNoScriptPosition;
 
 namespace {
@@ -52,6 +53,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     ModelStatementRows,
     FateStatementRows,
     SpecialObjectStatementRows,
+    WorldLinkStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -624,4 +626,6 @@ void ResetInterpreterState()
     gScriptMission.arrivalPending = 0;
     std::memset(gScriptMission.visited, 0, sizeof gScriptMission.visited);
     gScriptMission.vitalLossCountdown = 0;
+    gScriptMission.missionSucceeded = 0;
+    gScriptMission.missionFailed = 0;
 }
