@@ -325,7 +325,9 @@ hx_model* BreakableModel(SceneItem* item, TDP* tdp, const char* who, bool makeCu
 
 int ClampPieces(int32_t pieces) {
     if (pieces > kMaxShrapnelPieces) {
-        DebugPrint("Too many shrapnel pieces: cut back to 32\n");
+        char text[64];
+        std::snprintf(text, sizeof text, "Too many shrapnel pieces: cut back to %d\n", kMaxShrapnelPieces);
+        DebugPrint(text);
         return kMaxShrapnelPieces;
     }
     return std::max(pieces, 1);
@@ -475,8 +477,9 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request) {
     if (request->split) {
         // The plane through the model's origin, the direction of the
         // centre and the model's y axis.
-        Vector3 c;
-        VecMulMat3T(c, {request->x, request->y, request->z}, item->sim->matrix);
+        Vector3 c{request->x, request->y, request->z};
+        if (item->sim)
+            VecMulMat3T(c, {request->x, request->y, request->z}, item->sim->matrix);
         VecCross(c, {0.0f, -1.0f, 0.0f}, normal);
         VecNormalise(normal);
         AssignFacesToPlane(model, normal, VecDot(c, normal), &assignment);
@@ -497,6 +500,10 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request) {
         if (!piece)
             continue;
         SceneItem* out = NewSceneItem();
+        if (out) {
+            InsertSceneItem(out, kItemShrapnel);
+            MoveSceneItemToTailGroup(out);
+        }
         Sim* sim = out ? AttachSim(out, BallisticStep) : nullptr;
         TDP* root = sim ? AttachRootTDP(out) : nullptr;
         if (!root) {
@@ -506,8 +513,6 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request) {
                 DeleteSceneItem(out);
             break;
         }
-        InsertSceneItem(out, kItemShrapnel);
-        MoveSceneItemToTailGroup(out);
         SetNewItemLinks(out);
         SetAvatarCallbacks(out, CopySimToAvatar, SyncAvatarTdps);
         out->avatar->collision = CollideShips;

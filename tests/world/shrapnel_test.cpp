@@ -9,6 +9,7 @@
 
 #include "framework/scene.h"
 #include "system/crand.h"
+#include "tools/gridbox.h"
 #include "tests/framework/hx_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/behaviours.h"
@@ -24,45 +25,6 @@ using worldtest::MakeShip;
 using worldtest::WorldTest;
 
 namespace {
-
-// A box of half size `half` whose six sides are each cut into n x n
-// squares of two triangles (12 n^2 faces), wound outward.
-hx_model* Box(const char* name, int n, float half = 10.0f) {
-    hx_model* m = HxModelAllocate(name, 6 * (n + 1) * (n + 1), 12 * n * n);
-    m->flags = HX_MODF_KEEP_ORIGINAL; // a breakable model keeps its arrays
-    int v = 0, f = 0;
-    for (int side = 0; side < 6; ++side) {
-        const int axis = side / 2;
-        const float sign = side % 2 ? -1.0f : 1.0f;
-        const int u = (axis + 1) % 3, w = (axis + 2) % 3;
-        const int base = v;
-        for (int i = 0; i <= n; ++i)
-            for (int j = 0; j <= n; ++j) {
-                float p[3];
-                p[axis] = sign * half;
-                p[u] = -half + 2 * half * static_cast<float>(i) / static_cast<float>(n);
-                p[w] = -half + 2 * half * static_cast<float>(j) / static_cast<float>(n);
-                m->vertices[v++].p = {p[0], p[1], p[2]};
-            }
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                uint16_t a = static_cast<uint16_t>(base + i * (n + 1) + j);
-                uint16_t b = static_cast<uint16_t>(a + n + 1);
-                uint16_t c = static_cast<uint16_t>(a + 1), d = static_cast<uint16_t>(b + 1);
-                hx_face* quad = &m->faces[f];
-                if (sign > 0) {
-                    quad[0].vertices[0] = a, quad[0].vertices[1] = b, quad[0].vertices[2] = d;
-                    quad[1].vertices[0] = a, quad[1].vertices[1] = d, quad[1].vertices[2] = c;
-                } else {
-                    quad[0].vertices[0] = a, quad[0].vertices[1] = d, quad[0].vertices[2] = b;
-                    quad[1].vertices[0] = a, quad[1].vertices[1] = c, quad[1].vertices[2] = d;
-                }
-                quad[0].smoothing = quad[1].smoothing = 3;
-                f += 2;
-            }
-    }
-    return m;
-}
 
 float FaceArea(const hx_model* m, const hx_face& face) {
     const hx_vector3& a = m->vertices[face.vertices[0]].p;
@@ -164,7 +126,7 @@ protected:
 };
 
 TEST_F(Shrapnel, NearestSeedsSendEveryVertexToItsNearestSeedAndEveryFaceToOnePiece) {
-    hx_model* box = Box("box", 2);
+    hx_model* box = GridBox("box", 2);
     const Vector3 seeds[2] = {{5, 0, 0}, {-5, 0, 0}};
     ShrapnelAssignment a;
     AssignFacesToNearestSeeds(box, 2, seeds, &a);
@@ -188,7 +150,7 @@ TEST_F(Shrapnel, NearestSeedsSendEveryVertexToItsNearestSeedAndEveryFaceToOnePie
 }
 
 TEST_F(Shrapnel, ThePlaneSplitsAboveFromBelow) {
-    hx_model* box = Box("box", 1);
+    hx_model* box = GridBox("box", 1);
     ShrapnelAssignment a;
     AssignFacesToPlane(box, {0, 0, 1}, 0, &a);
     EXPECT_EQ(a.pieces, 2);
@@ -198,7 +160,7 @@ TEST_F(Shrapnel, ThePlaneSplitsAboveFromBelow) {
 }
 
 TEST_F(Shrapnel, BreakNearestHangsEveryFaceOfTheModelInExactlyOnePieceWithItsInnerSkin) {
-    hx_model* box = HxModelAdd(Box("ship", 3));
+    hx_model* box = HxModelAdd(GridBox("ship", 3));
     const float sourceArea = OuterArea(box, box->nfaces);
     SceneItem* ship = Ship(box);
     SceneItem* holder = kqzBreakNearest(ship, ship->avatar->root, 9, 0, 0, 0, 3.0f);
@@ -252,7 +214,7 @@ TEST_F(Shrapnel, BreakNearestHangsEveryFaceOfTheModelInExactlyOnePieceWithItsInn
 }
 
 TEST_F(Shrapnel, TheSameSeedGivesTheSamePieces) {
-    hx_model* box = HxModelAdd(Box("ship", 3));
+    hx_model* box = HxModelAdd(GridBox("ship", 3));
     auto shape = [&] {
         CRandSeed(77);
         SceneItem* holder = kqzBreakNearest(Ship(box), nullptr, 9, 0, 0, 0, 3.0f);
@@ -305,7 +267,7 @@ TEST_F(Shrapnel, AModelWithFewerFacesThanSeedsGivesOnlyPiecesWithFacesAndDegener
 }
 
 TEST_F(Shrapnel, AMissingItemOrAPartOutsideItsTreeBreaksNothing) {
-    hx_model* box = HxModelAdd(Box("ship", 1));
+    hx_model* box = HxModelAdd(GridBox("ship", 1));
     SceneItem* ship = Ship(box);
     SceneItem* other = Ship(box);
     EXPECT_EQ(kqzBreakNearest(ship, other->avatar->root, 3, 0, 0, 0, 3.0f), nullptr);
@@ -321,7 +283,7 @@ TEST_F(Shrapnel, AMissingItemOrAPartOutsideItsTreeBreaksNothing) {
 }
 
 TEST_F(Shrapnel, PieceCountsAreCutBackToTheLimit) {
-    hx_model* box = HxModelAdd(Box("ship", 6)); // 432 faces
+    hx_model* box = HxModelAdd(GridBox("ship", 6)); // 432 faces
     SceneItem* ship = Ship(box);
     SceneItem* holder = kqzBreakNearest(ship, ship->avatar->root, 500, 0, 0, 0, 1.0f);
     ASSERT_NE(holder, nullptr);
@@ -329,7 +291,7 @@ TEST_F(Shrapnel, PieceCountsAreCutBackToTheLimit) {
 }
 
 TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn) {
-    hx_model* box = HxModelAdd(Box("ship", 3));
+    hx_model* box = HxModelAdd(GridBox("ship", 3));
     SceneItem* ship = Ship(box);
     ship->avatar->breakDepth = 2;
     ship->pitchDemand = 7;
@@ -370,7 +332,7 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn) {
 }
 
 TEST_F(Shrapnel, ASplitGivesTwoHalvesWithClosedCutsThatPointAtEachOther) {
-    hx_model* box = HxModelAdd(Box("ship", 2));
+    hx_model* box = HxModelAdd(GridBox("ship", 2));
     SceneItem* ship = Ship(box);
     ShrapnelBreak request{ship, ship->avatar->root, 5, 0, 0, 10, 3.0f, 1, 0};
     ASSERT_EQ(kqzBreakNearestIntoSceneItems(&request), 2);
@@ -399,7 +361,7 @@ TEST_F(Shrapnel, ASplitGivesTwoHalvesWithClosedCutsThatPointAtEachOther) {
 }
 
 TEST_F(Shrapnel, ColourJitterLeavesShrapnelAloneAndMovesOthersByMinusThreeToFour) {
-    hx_model* box = HxModelAdd(Box("ship", 2));
+    hx_model* box = HxModelAdd(GridBox("ship", 2));
     for (int v = 0; v < box->nvertices; ++v)
         box->vertices[v].index = 100;
     JitterModelColours(box);
@@ -422,7 +384,7 @@ TEST_F(Shrapnel, ColourJitterLeavesShrapnelAloneAndMovesOthersByMinusThreeToFour
 }
 
 TEST_F(Shrapnel, FiftyShipsBrokenOverAMissionLeaveNoModelsBehind) {
-    hx_model* box = HxModelAdd(Box("ship", 2));
+    hx_model* box = HxModelAdd(GridBox("ship", 2));
     const int models = HxModelCount("*");
     for (int round = 0; round < 50; ++round) {
         SceneItem* ship = Ship(box);
