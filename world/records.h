@@ -107,6 +107,8 @@ enum : uint32_t {
     kClassNamedBody = 0x400000,        // a body of the star system, found by its name
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
+    kSenseMissile = 0x10,              // SN_MISSILE
+    kSenseProjectile = 0x20,           // SN_PROJECTILE
     kSenseSidesAndFactions = 0x30001FC0,
     kSenseLeper = 0x40000000,          // SN_LEPER: hostile to all
     // On the player's item: the mission script waits. A bit of its own,
@@ -175,6 +177,7 @@ enum : uint32_t {
     kSimAiControl = 0x4,
     kSimNoMinimumEngine = 0x20,
     kSimNoLateralAssist = 0x8,     // flight assist leaves sideways drift alone
+    kSimKeepsTarget = 0x40,        // message kind 5 leaves the target alone
     kSimJumpReady = 0x80,          // the player's item stands ready to jump
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
@@ -185,9 +188,11 @@ enum : uint32_t {
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
-    kSimJumpUnderWay = 0x1000000,
-    kSimBraked = 0x2000000,
-    kSimScattering = 0x4000000,    // a belt rock just re-placed
+    // Timed flags that messages set and clear (world/messagehandler.h).
+    kSimHardBounce = 0x400000,     // kinds 22 and 23: collisions bounce hard
+    kSimJumpUnderWay = 0x1000000,  // a capsule jump is under way (kinds 15, 16)
+    kSimBraked = 0x2000000,        // braked by a disruptor; cleared by kind 26
+    kSimScattering = 0x4000000,    // a belt rock just re-placed; cleared by kind 27
 };
 
 struct FlightModel;
@@ -246,6 +251,7 @@ enum : uint32_t {
     kTdpInScene = 0x4,
     kTdpEmitter = 0x8,
     kTdpNew = 0x10,
+    kTdpBreakable = 0x10,          // the same bit: a hit may break the part off
     kTdpOwnsModels = 0x80,
     kTdpNegatedAttributes = 0x4000,
 };
@@ -402,6 +408,7 @@ struct ShipInfo {
     int16_t roundRobin;            // the next slot to score
     int32_t tickAccumulator;       // ticks toward the next scoring
     float ldsReach[2];             // the pair of distances the LDS code reads
+    SceneItem* orderTarget;        // the item its current order is aimed at
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.
@@ -454,7 +461,9 @@ struct HUD {
 struct EmitterPoint {
     float size;
     int16_t state;
-    uint8_t data[54];
+    int16_t colour;                // colour kind of the drawing pass
+    int16_t brightness;
+    uint8_t data[50];
 };
 static_assert(sizeof(EmitterPoint) == 60);
 

@@ -108,10 +108,19 @@ TEST_F(WorldTest, AnEcmFlareGrowsForFifteenSecondsThenShrinksToNothing) {
     Step(flare, EcmFlareBehaviour, 400, 5);
     EXPECT_EQ(flare->sim->radius, 0.0f);
 
-    // With frames of 4 seconds the chance step / 400 is a certainty.
-    ClearCallTrace();
+    // With frames of 4 seconds the chance step / 400 is a certainty: each
+    // frame the flare tells the missiles that it stands for its shooter
+    // (close by), naming the shooter first.
+    SceneItem* shooter = At(1000, 0, 0);
+    flare->avatar->params[3] = Handle(shooter);
+    SceneItem* missile = At(50000, 0, 0);
+    missile->avatar->classFlags |= 0x10; // a missile
     Step(flare, EcmFlareBehaviour, 2, 400);
-    EXPECT_EQ(CountRecordedCalls("AnnounceDecoyToMissiles"), 2u);
+    ItemMessage last{};
+    EXPECT_EQ(Kinds(missile, &last), (std::vector<int>{kMsgDecoy, kMsgDecoy}));
+    const DecoyBody decoy = MessageBody<DecoyBody>(last);
+    EXPECT_EQ(decoy.protectedShip, ItemHandle(shooter));
+    EXPECT_EQ(decoy.flare, ItemHandle(flare));
 }
 
 TEST_F(WorldTest, APlasmaBallGrowsByItsGrowingGrowthAndIsSmallAtTheEnd) {
