@@ -143,7 +143,11 @@ void MakeSeeds(const hx_model* model, int pieces, const Vector3& centre, float e
                 r = std::pow(CRandUnit(), exponent);
                 axis[a] = r > 0 ? c[a] + r * (maxs[a] - c[a]) : c[a] + r * (c[a] - mins[a]);
             } else {
-                r = std::pow(2.0f * CRandUnit() - 1.0f, exponent);
+                // A negative base to a fractional power has no real value:
+                // such an exponent keeps the sign instead.
+                const float base = 2.0f * CRandUnit() - 1.0f;
+                r = base < 0 && exponent != std::floor(exponent) ? -std::pow(-base, exponent)
+                                                                  : std::pow(base, exponent);
                 axis[a] = r > 0 ? c[a] + r * (maxs[a] - c[a]) : c[a] + r * (mins[a] - c[a]);
             }
         }

@@ -290,6 +290,13 @@ TEST_F(Shrapnel, PieceCountsAreCutBackToTheLimit) {
     EXPECT_LE(Pieces(holder).size(), static_cast<size_t>(kMaxShrapnelPieces));
 }
 
+TEST_F(Shrapnel, AFractionalExponentStillSpreadsTheSeedsOfPieceItems) {
+    hx_model* box = HxModelAdd(GridBox("ship", 4));
+    SceneItem* ship = Ship(box);
+    ShrapnelBreak request{ship, ship->avatar->root, 5, -5, -5, -5, 2.5f, 0, 0};
+    EXPECT_GE(kqzBreakNearestIntoSceneItems(&request), 2);
+}
+
 TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn) {
     hx_model* box = HxModelAdd(GridBox("ship", 3));
     SceneItem* ship = Ship(box);
