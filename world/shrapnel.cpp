@@ -337,9 +337,10 @@ int ClampPieces(int32_t pieces) {
     return std::max(pieces, 1);
 }
 
+// A new item of the break-up: messages through the default handler, no
+// control routine.
 void SetNewItemLinks(SceneItem* piece) {
-    piece->receiver = AllocReceiver();
-    piece->message = HandleItemMessages;
+    SetMessageFunction(piece, HandleItemMessages);
     SetControlFunction(piece, nullptr);
 }
 
