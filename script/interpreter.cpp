@@ -47,6 +47,11 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     DamageStatementRows,
     ShipStatementRows,
     ShipPropertyRows,
+    PlacementStatementRows,
+    ObjectStatementRows,
+    ModelStatementRows,
+    FateStatementRows,
+    SpecialObjectStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

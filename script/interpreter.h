@@ -135,6 +135,11 @@ std::span<const StatementRow> VariableStatementRows();
 std::span<const StatementRow> DamageStatementRows();
 std::span<const StatementRow> ShipStatementRows();
 std::span<const StatementRow> ShipPropertyRows();
+std::span<const StatementRow> PlacementStatementRows();
+std::span<const StatementRow> ObjectStatementRows();
+std::span<const StatementRow> ModelStatementRows();
+std::span<const StatementRow> FateStatementRows();
+std::span<const StatementRow> SpecialObjectStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 
