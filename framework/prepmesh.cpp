@@ -36,8 +36,10 @@ struct Corner {
 // Vertices sorted by position and mapping, to class them without comparing
 // corners against each other.
 struct VertexKey {
-    uint32_t k[5]; // p.x, p.y, p.z, map.x, map.y as ordered words
-    uint16_t vertex;
+    uint64_t xy;     // p.x and p.y as ordered words, x high
+    uint64_t zu;     // p.z and map.x
+    uint32_t v;      // map.y
+    uint32_t vertex;
 };
 
 // Keys seen this preparation, by key: open addressing over a power-of-two
@@ -267,15 +269,17 @@ void ClassVertices(const hx_model* model, uint32_t* positions, uint32_t* welds)
     keys.resize(size_t(nv));
     for (int i = 0; i < nv; ++i) {
         const hx_vertex& v = verts[i];
-        keys[size_t(i)] = {{OrderedBits(v.p.x), OrderedBits(v.p.y), OrderedBits(v.p.z), OrderedBits(v.map.x),
-                            OrderedBits(v.map.y)},
-                           uint16_t(i)};
+        keys[size_t(i)] = {uint64_t(OrderedBits(v.p.x)) << 32 | OrderedBits(v.p.y),
+                           uint64_t(OrderedBits(v.p.z)) << 32 | OrderedBits(v.map.x), OrderedBits(v.map.y),
+                           uint32_t(i)};
     }
+    // Equal keys are one class whatever their order, so no tie-break.
     std::sort(keys.begin(), keys.end(), [](const VertexKey& a, const VertexKey& b) {
-        for (int i = 0; i < 5; ++i)
-            if (a.k[i] != b.k[i])
-                return a.k[i] < b.k[i];
-        return a.vertex < b.vertex;
+        if (a.xy != b.xy)
+            return a.xy < b.xy;
+        if (a.zu != b.zu)
+            return a.zu < b.zu;
+        return a.v < b.v;
     });
     scratch.positionClass.resize(size_t(nv));
     scratch.weldClass.resize(size_t(nv));
@@ -284,10 +288,10 @@ void ClassVertices(const hx_model* model, uint32_t* positions, uint32_t* welds)
         if (i > 0) {
             const VertexKey& a = keys[i - 1];
             const VertexKey& b = keys[i];
-            const bool samePosition = a.k[0] == b.k[0] && a.k[1] == b.k[1] && a.k[2] == b.k[2];
+            const bool samePosition = a.xy == b.xy && (a.zu >> 32) == (b.zu >> 32);
             if (!samePosition)
                 ++p;
-            if (!samePosition || a.k[3] != b.k[3] || a.k[4] != b.k[4])
+            if (!samePosition || a.zu != b.zu || a.v != b.v)
                 ++w;
         }
         scratch.positionClass[keys[i].vertex] = p;
