@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache
           libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb x11-apps)
+          xvfb x11-apps libosmesa6-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,0 +1,415 @@
+// The rasteriser: triangle set-up (snapping, attribute planes, exact edge
+// walking under the top-left rule), the span loops generated from one
+// template for every state combination, and lines and points.
+#include "framework/drivers/softrend/sr_raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+namespace softrend {
+
+namespace {
+
+constexpr int kSubPixel = 16; // vertex positions snap to 1/16 pixel
+constexpr int kPerspectiveRun = 16; // pixels between perspective divisions
+
+int64_t FloorDiv(int64_t a, int64_t b) // b > 0
+{
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+int64_t CeilDiv(int64_t a, int64_t b) // b > 0
+{
+    return -FloorDiv(-a, b);
+}
+
+// The clamp a double needs before it becomes a 32-bit fixed-point value.
+int32_t Fixed16(double v)
+{
+    v = v * 65536.0;
+    v = std::min(std::max(v, -2147483647.0), 2147483647.0);
+    return int32_t(std::lround(v));
+}
+uint32_t DepthValue(double z)
+{
+    z = std::min(std::max(z, 0.0), 4294967295.0);
+    return uint32_t(std::llround(z));
+}
+
+inline uint16_t Pack(OutKind o, uint32_t r, uint32_t g, uint32_t b)
+{
+    return o == OutKind::Rgb565 ? uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3))
+                                : uint16_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+}
+inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
+{
+    if (o == OutKind::Rgb565) {
+        *r = (p >> 11) << 3, *g = ((p >> 5) & 63) << 2, *b = (p & 31) << 3;
+    } else {
+        *r = ((p >> 10) & 31) << 3, *g = ((p >> 5) & 31) << 3, *b = (p & 31) << 3;
+    }
+}
+
+// One span: pixels x0 .. x1-1 of row y. Every branch on the template
+// arguments is decided at compile time; the only per-pixel branches are the
+// depth test, the screen door and z-transparency, which are per-pixel facts.
+template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
+void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
+{
+    using Pixel = std::conditional_t<O == OutKind::Index8, uint8_t, uint16_t>;
+    Pixel* out = reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride);
+    [[maybe_unused]] uint16_t* depth16 = nullptr;
+    [[maybe_unused]] uint32_t* depth32 = nullptr;
+    if constexpr (D == DepthKind::D16)
+        depth16 = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride);
+    if constexpr (D == DepthKind::D32)
+        depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
+
+    uint32_t z = DepthValue(t.z.At(x0, y));
+    const int32_t dz = int32_t(std::lround(t.z.dx));
+    constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
+    int32_t c[3], dc[3] = {0, 0, 0};
+    for (int i = 0; i < kChannels; ++i) {
+        c[i] = Fixed16(t.c[i].At(x0, y));
+        if constexpr (SMOOTH)
+            dc[i] = Fixed16(t.c[i].dx);
+    }
+    [[maybe_unused]] int32_t f = 0, df = 0;
+    if constexpr ((FX & kFxFog) != 0) {
+        f = Fixed16(t.fog.At(x0, y));
+        df = Fixed16(t.fog.dx);
+    }
+    [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0, uEnd = 0, vEnd = 0;
+    [[maybe_unused]] double uq = 0, vq = 0, q = 0;
+    if constexpr (T == TexKind::Affine) {
+        u = Fixed16(t.u.At(x0, y)), du = Fixed16(t.u.dx);
+        v = Fixed16(t.v.At(x0, y)), dv = Fixed16(t.v.dx);
+    }
+    if constexpr (T == TexKind::Perspective) {
+        uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
+        u = Fixed16(uq / q), v = Fixed16(vq / q);
+    }
+    [[maybe_unused]] const int32_t uMask = (1 << s.texWidthShift) - 1, vMask = (1 << s.texHeightShift) - 1;
+    [[maybe_unused]] const uint32_t fogR = s.fogColour >> 16, fogG = (s.fogColour >> 8) & 255,
+                                    fogB = s.fogColour & 255;
+    [[maybe_unused]] const uint8_t* doorRow =
+        (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
+
+    for (int x = x0; x < x1;) {
+        int end = x1;
+        if constexpr (T == TexKind::Perspective) {
+            end = std::min(x + kPerspectiveRun, x1);
+            const int n = end - x;
+            uq += t.u.dx * n, vq += t.v.dx * n, q += t.q.dx * n;
+            uEnd = Fixed16(uq / q), vEnd = Fixed16(vq / q);
+            du = (uEnd - u) / n, dv = (vEnd - v) / n;
+        }
+        for (; x < end; ++x) {
+            do {
+                if constexpr ((FX & kFxDoor) != 0) {
+                    if (!doorRow[x % s.doorWidth])
+                        break;
+                }
+                if constexpr (D == DepthKind::D16) {
+                    if (!(uint16_t(z >> 16) < depth16[x]))
+                        break;
+                }
+                if constexpr (D == DepthKind::D32) {
+                    if (!(z < depth32[x]))
+                        break;
+                }
+                [[maybe_unused]] uint32_t texel = 0;
+                if constexpr (T != TexKind::None) {
+                    const int32_t tu = (std::min(std::max(u, s.uLo), s.uHi) >> 16) & uMask;
+                    const int32_t tv = (std::min(std::max(v, s.vLo), s.vHi) >> 16) & vMask;
+                    const int32_t at = (tv << s.texWidthShift) + tu;
+                    if constexpr (O == OutKind::Index8) {
+                        texel = s.texIndex[at];
+                        if constexpr (ZT) {
+                            if (texel == 0)
+                                break;
+                        }
+                    } else {
+                        texel = s.texRgb[at];
+                        if constexpr (ZT) {
+                            if (texel & 0x1000000)
+                                break;
+                        }
+                    }
+                }
+                if constexpr (O == OutKind::Index8) {
+                    uint32_t index;
+                    if constexpr (T == TexKind::None)
+                        index = uint32_t(s.indexBase + (c[0] >> 16)) & 255;
+                    else
+                        index = s.shade[((c[0] >> 16) << 8) + texel];
+                    if constexpr ((FX & kFxFog) != 0)
+                        index = s.fogTable[((f >> 16) << 8) + index];
+                    if constexpr ((FX & kFxBlend) != 0)
+                        index = s.blend[(index << 8) + out[x]];
+                    out[x] = uint8_t(index);
+                } else {
+                    uint32_t r, g, b;
+                    if constexpr (T == TexKind::None) {
+                        r = uint32_t(c[0] >> 16), g = uint32_t(c[1] >> 16), b = uint32_t(c[2] >> 16);
+                    } else {
+                        r = (((texel >> 16) & 255) * uint32_t(c[0] >> 16)) >> 8;
+                        g = (((texel >> 8) & 255) * uint32_t(c[1] >> 16)) >> 8;
+                        b = ((texel & 255) * uint32_t(c[2] >> 16)) >> 8;
+                    }
+                    if constexpr ((FX & kFxFog) != 0) {
+                        const int32_t w = f >> 16; // 0-256
+                        r = uint32_t(int32_t(r) + (((int32_t(fogR) - int32_t(r)) * w) >> 8));
+                        g = uint32_t(int32_t(g) + (((int32_t(fogG) - int32_t(g)) * w) >> 8));
+                        b = uint32_t(int32_t(b) + (((int32_t(fogB) - int32_t(b)) * w) >> 8));
+                    }
+                    if constexpr ((FX & kFxBlend) != 0) {
+                        uint32_t dr, dg, db;
+                        Unpack(O, out[x], &dr, &dg, &db);
+                        const uint32_t a = uint32_t(s.alpha), ia = 256 - a;
+                        r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
+                    }
+                    out[x] = Pack(O, r, g, b);
+                }
+                if constexpr (D == DepthKind::D16)
+                    depth16[x] = uint16_t(z >> 16);
+                if constexpr (D == DepthKind::D32)
+                    depth32[x] = z;
+            } while (false);
+            z += uint32_t(dz);
+            if constexpr (SMOOTH) {
+                for (int i = 0; i < kChannels; ++i)
+                    c[i] += dc[i];
+            }
+            if constexpr ((FX & kFxFog) != 0)
+                f += df;
+            if constexpr (T != TexKind::None)
+                u += du, v += dv;
+        }
+        if constexpr (T == TexKind::Perspective)
+            u = uEnd, v = vEnd; // no drift from the divided steps
+    }
+}
+
+// ---- the table of span loops ----------------------------------------------------
+
+constexpr int kOuts = 3, kDepths = 3, kTexes = 3, kEffects = 8;
+constexpr int kSpanCount = kOuts * kDepths * 2 * kTexes * 2 * kEffects;
+
+constexpr int SpanIndex(int out, int depth, int smooth, int tex, int zt, int fx)
+{
+    return ((((out * kDepths + depth) * 2 + smooth) * kTexes + tex) * 2 + zt) * kEffects + fx;
+}
+
+template <int I>
+constexpr SpanFn MakeSpan()
+{
+    constexpr int fx = I % kEffects;
+    constexpr int zt = (I / kEffects) % 2;
+    constexpr int tex = (I / (kEffects * 2)) % kTexes;
+    constexpr int smooth = (I / (kEffects * 2 * kTexes)) % 2;
+    constexpr int depth = (I / (kEffects * 2 * kTexes * 2)) % kDepths;
+    constexpr int out = I / (kEffects * 2 * kTexes * 2 * kDepths);
+    static_assert(SpanIndex(out, depth, smooth, tex, zt, fx) == I);
+    return &Span<OutKind(out), DepthKind(depth), smooth != 0, TexKind(tex), zt != 0 && tex != 0, uint8_t(fx)>;
+}
+
+template <size_t... I>
+constexpr std::array<SpanFn, sizeof...(I)> MakeSpans(std::index_sequence<I...>)
+{
+    return {MakeSpan<int(I)>()...};
+}
+
+const std::array<SpanFn, kSpanCount> kSpans = MakeSpans(std::make_index_sequence<kSpanCount>());
+
+// ---- edges ----------------------------------------------------------------------------
+
+// The first pixel at or right of an edge on successive rows: x = ceil of
+// the edge's crossing, kept exactly as x - err / D.
+struct Edge {
+    int64_t x, err, d, q, r;
+    void Init(int64_t xa, int64_t ya, int64_t xb, int64_t yb, int row)
+    {
+        const int64_t dy = yb - ya, dx = xb - xa;
+        const int64_t num = xa * dy + (int64_t(row) * kSubPixel - ya) * dx;
+        d = int64_t(kSubPixel) * dy;
+        x = CeilDiv(num, d);
+        err = x * d - num;
+        const int64_t step = int64_t(kSubPixel) * dx;
+        q = FloorDiv(step, d);
+        r = step - q * d;
+    }
+    void Step()
+    {
+        x += q;
+        err -= r;
+        if (err < 0) {
+            x += 1;
+            err += d;
+        }
+    }
+};
+
+struct Snapped {
+    int64_t x, y;
+    const ScreenVertex* v;
+};
+
+void SetPlane(Plane* p, double a0, double a1, double a2, const double* xs, const double* ys, double area)
+{
+    const double e1 = a1 - a0, e2 = a2 - a0;
+    p->dx = (e1 * (ys[2] - ys[0]) - e2 * (ys[1] - ys[0])) / area;
+    p->dy = (e2 * (xs[1] - xs[0]) - e1 * (xs[2] - xs[0])) / area;
+    p->a = a0 - p->dx * xs[0] - p->dy * ys[0];
+}
+
+void AddBounds(BoundsPart* b, int y, int x0, int x1)
+{
+    b->minX = std::min(b->minX, float(x0));
+    b->maxX = std::max(b->maxX, float(x1 - 1));
+    b->minY = std::min(b->minY, float(y));
+    b->maxY = std::max(b->maxY, float(y));
+}
+
+} // namespace
+
+SpanFn SpanFunction(const SpanKey& k)
+{
+    const int tex = int(k.tex);
+    return kSpans[size_t(SpanIndex(int(k.out), int(k.depth), k.smooth ? 1 : 0, tex, k.ztransparency && tex ? 1 : 0,
+                                   k.effects & 7))];
+}
+
+void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
+{
+    Snapped p[3] = {{std::llround((double(a.x) - 0.5) * kSubPixel), std::llround((double(a.y) - 0.5) * kSubPixel), &a},
+                    {std::llround((double(b.x) - 0.5) * kSubPixel), std::llround((double(b.y) - 0.5) * kSubPixel), &b},
+                    {std::llround((double(c.x) - 0.5) * kSubPixel), std::llround((double(c.y) - 0.5) * kSubPixel), &c}};
+    const int64_t area2 = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
+    if (area2 == 0)
+        return;
+
+    // Attribute planes over pixel centres, from the snapped positions.
+    Triangle t;
+    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
+    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
+    const double area = double(area2) / (kSubPixel * kSubPixel);
+    SetPlane(&t.z, a.z, b.z, c.z, xs, ys, area);
+    const int channels = s.key.out == OutKind::Index8 ? 1 : 3;
+    for (int i = 0; i < channels; ++i) {
+        if (s.key.smooth)
+            SetPlane(&t.c[i], a.c[i], b.c[i], c.c[i], xs, ys, area);
+        else
+            t.c[i] = {a.c[i], 0, 0};
+    }
+    if (s.key.tex != TexKind::None) {
+        SetPlane(&t.u, a.u, b.u, c.u, xs, ys, area);
+        SetPlane(&t.v, a.v, b.v, c.v, xs, ys, area);
+        if (s.key.tex == TexKind::Perspective)
+            SetPlane(&t.q, a.q, b.q, c.q, xs, ys, area);
+    }
+    if (s.key.effects & kFxFog)
+        SetPlane(&t.fog, a.fog, b.fog, c.fog, xs, ys, area);
+
+    // Top to bottom; the long edge runs from the top to the bottom vertex.
+    std::sort(p, p + 3, [](const Snapped& l, const Snapped& r) { return l.y < r.y; });
+    const int64_t side = (p[2].x - p[0].x) * (p[1].y - p[0].y) - (p[2].y - p[0].y) * (p[1].x - p[0].x);
+    const bool longIsLeft = side < 0;
+    const int yTop = int(CeilDiv(p[0].y, kSubPixel));
+    const int yMid = int(CeilDiv(p[1].y, kSubPixel));
+    const int yBottom = int(CeilDiv(p[2].y, kSubPixel));
+    const int first = std::max(yTop, 0);
+    const int last = std::min(yBottom, s.height); // exclusive
+    if (first >= last)
+        return;
+    Edge longEdge, shortEdge;
+    longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);
+    const bool upperHalf = first < yMid;
+    if (upperHalf)
+        shortEdge.Init(p[0].x, p[0].y, p[1].x, p[1].y, first);
+    else
+        shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, first);
+    bool upper = upperHalf;
+    for (int y = first; y < last; ++y) {
+        if (upper && y >= yMid) {
+            shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, y);
+            upper = false;
+        }
+        const Edge& left = longIsLeft ? longEdge : shortEdge;
+        const Edge& right = longIsLeft ? shortEdge : longEdge;
+        const int x0 = int(std::max<int64_t>(left.x, 0));
+        const int x1 = int(std::min<int64_t>(right.x, s.width));
+        if (x0 < x1) {
+            if (s.bounds)
+                AddBounds(s.bounds, y, x0, x1);
+            s.span(s, t, y, x0, x1);
+        }
+        longEdge.Step();
+        shortEdge.Step();
+    }
+}
+
+namespace {
+
+// One pixel of a line or point: depth-tested, in the vertex's colour.
+void Plot(const DrawSetup& s, int x, int y, double zValue, const float* colour)
+{
+    if (x < 0 || y < 0 || x >= s.width || y >= s.height)
+        return;
+    const uint32_t z = DepthValue(zValue);
+    if (s.key.depth == DepthKind::D16) {
+        auto* d = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride) + x;
+        if (!(uint16_t(z >> 16) < *d))
+            return;
+        *d = uint16_t(z >> 16);
+    } else if (s.key.depth == DepthKind::D32) {
+        auto* d = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride) + x;
+        if (!(z < *d))
+            return;
+        *d = z;
+    }
+    if (s.bounds)
+        AddBounds(s.bounds, y, x, x + 1);
+    uint8_t* row = s.colour + intptr_t(y) * s.colourStride;
+    auto channel = [&](int i) { return uint32_t(std::min(std::max(colour[i], 0.0f), 255.0f)); };
+    if (s.key.out == OutKind::Index8) {
+        // Untextured: the ramp; textured: the shade table's row for the
+        // intensity at the texture's first texel.
+        const int level = int(std::max(colour[0], 0.0f));
+        row[x] = s.key.tex == TexKind::None ? uint8_t(s.indexBase + level)
+                                            : s.shade[(std::min(level, s.shadeRows - 1) << 8) + s.texIndex[0]];
+    } else {
+        uint32_t r = channel(0), g = channel(1), b = channel(2);
+        if (s.key.tex != TexKind::None) {
+            const uint32_t texel = s.texRgb[0];
+            r = (((texel >> 16) & 255) * r) >> 8, g = (((texel >> 8) & 255) * g) >> 8, b = ((texel & 255) * b) >> 8;
+        }
+        reinterpret_cast<uint16_t*>(row)[x] = Pack(s.key.out, r, g, b);
+    }
+}
+
+} // namespace
+
+void DrawLine(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b)
+{
+    const double ax = std::floor(a.x), ay = std::floor(a.y), bx = std::floor(b.x), by = std::floor(b.y);
+    const int n = int(std::max(std::fabs(bx - ax), std::fabs(by - ay)));
+    float colour[3];
+    for (int i = 0; i <= n; ++i) {
+        const double t = n ? double(i) / n : 0.0;
+        for (int k = 0; k < 3; ++k)
+            colour[k] = float(a.c[k] + (b.c[k] - a.c[k]) * t);
+        Plot(s, int(std::lround(ax + (bx - ax) * t)), int(std::lround(ay + (by - ay) * t)), a.z + (b.z - a.z) * t,
+             colour);
+    }
+}
+
+void DrawPoint(const DrawSetup& s, const ScreenVertex& a)
+{
+    Plot(s, int(std::floor(a.x)), int(std::floor(a.y)), a.z, a.c);
+}
+
+} // namespace softrend
