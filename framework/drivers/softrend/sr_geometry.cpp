@@ -366,12 +366,43 @@ struct Rgb {
     float r, g, b;
 };
 
-Rgb Light(const State& s, const SurfacePart& sf, const hx_vector3& p, hx_vector3 n)
+// A light as the vertex loop reads it: its colour as fractions.
+struct ActiveLight {
+    hx_token type;
+    hx_vector3 position, direction;
+    float r, g, b;
+    float attenuationC, attenuationL, attenuationQ;
+    float spotOuter, spotInner;
+};
+
+struct LightSet {
+    ActiveLight lights[kMaxLights];
+    int n = 0;
+    explicit LightSet(const State& s)
+    {
+        for (const LightEntry& l : s.lights) {
+            if (l.type != HXT_DIRECT && l.type != HXT_POINT && l.type != HXT_SPOT)
+                continue;
+            lights[n++] = {l.type,
+                           l.position,
+                           l.direction,
+                           float((l.colour >> 16) & 255) / 255.0f,
+                           float((l.colour >> 8) & 255) / 255.0f,
+                           float(l.colour & 255) / 255.0f,
+                           l.attenuationC,
+                           l.attenuationL,
+                           l.attenuationQ,
+                           l.spotOuter,
+                           l.spotInner};
+        }
+    }
+};
+
+Rgb Light(const LightSet& set, const SurfacePart& sf, const hx_vector3& p, hx_vector3 n)
 {
     Rgb out = {sf.ka, sf.ka, sf.ka};
-    for (const LightEntry& l : s.lights) {
-        if (l.type != HXT_DIRECT && l.type != HXT_POINT && l.type != HXT_SPOT)
-            continue;
+    for (int i = 0; i < set.n; ++i) {
+        const ActiveLight& l = set.lights[i];
         hx_vector3 toLight;
         float attenuation = 1;
         if (l.type == HXT_DIRECT) {
@@ -404,9 +435,9 @@ Rgb Light(const State& s, const SurfacePart& sf, const hx_vector3& p, hx_vector3
                 k += sf.ks * std::pow(ndoth, sf.power);
         }
         k *= attenuation;
-        out.r += k * float((l.colour >> 16) & 255) / 255.0f;
-        out.g += k * float((l.colour >> 8) & 255) / 255.0f;
-        out.b += k * float(l.colour & 255) / 255.0f;
+        out.r += k * l.r;
+        out.g += k * l.g;
+        out.b += k * l.b;
     }
     return out;
 }
@@ -488,6 +519,7 @@ struct ModelPass {
     bool parallel;
     hx_vector3 eye; // the eye in model space (perspective), or the view direction (parallel)
     float halfW, halfH;
+    const LightSet* lights;
 };
 
 ScreenVertex Project(const ModelPass& mp, const ClipVertex& v, const GroupSetup& g)
@@ -671,6 +703,8 @@ void RebaseWrapped(ScreenVertex* v, int n, const GroupSetup& g)
         for (int i = 0; i < n; ++i)
             lo = std::min(lo, perspective ? v[i].*coordinate / v[i].q : v[i].*coordinate);
         const float period = float(1 << shift);
+        if (lo >= 0 && lo < period)
+            return; // already within the first repeat
         const float by = std::floor(lo / period) * period;
         if (by == 0)
             return;
@@ -725,7 +759,7 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         o.wView = -(q.x * mv.m[0][2] + q.y * mv.m[1][2] + q.z * mv.m[2][2] + mv.m[3][2]);
         Rgb light = {1, 1, 1};
         if (g.lit && !flatLit)
-            light = Light(s, sf, view, normal);
+            light = Light(*mp.lights, sf, view, normal);
         const uint32_t word = group.vertex_colours ? group.vertex_colours[i] : 0;
         ShadeVertex(g, light, word, o.c);
         if (g.textured) {
@@ -830,7 +864,7 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
             hx_vector3 n = TransformNormal(mv, face.n);
             if (!FacesEye(mp, face))
                 n = {-n.x, -n.y, -n.z}; // a two-sided face seen from behind
-            ShadeVertex(g, Light(s, sf, centre, n), 0, flat);
+            ShadeVertex(g, Light(*mp.lights, sf, centre, n), 0, flat);
             isFlat = true;
         } else if (!p.smooth && g.prelit && group.face_colours) {
             ShadeVertex(g, {1, 1, 1}, group.face_colours[f], flat);
@@ -887,6 +921,8 @@ void RenderModel(Renderer* r, const hx_prepared_model* model, hx_object* stored,
     for (int i = 0; i < kMaxClipPlanes; ++i)
         if (s.clips[i].type == HXT_PLANE)
             mp.userPlanes = i + 1;
+    const LightSet lights(s);
+    mp.lights = &lights;
     mp.halfW = float(mp.target.width / 2);
     mp.halfH = float(mp.target.height / 2);
     if (s.output.colour) {

@@ -16,27 +16,40 @@ namespace {
 constexpr int kSubPixel = 16; // vertex positions snap to 1/16 pixel
 constexpr int kPerspectiveRun = 16; // pixels between perspective divisions
 
-int64_t FloorDiv(int64_t a, int64_t b) // b > 0
+// Floor and ceiling of a / b (b > 0) through one double division: for the
+// magnitudes of 28.4 screen coordinates (|a| < 2^40, b < 2^24) the
+// correctly rounded quotient never crosses an integer it should not, and
+// it is several times quicker than a 64-bit integer division.
+inline int64_t FloorDiv(int64_t a, int64_t b)
 {
-    int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
+    const double q = double(a) / double(b);
+    int64_t f = int64_t(q);
+    return double(f) > q ? f - 1 : f;
 }
-int64_t CeilDiv(int64_t a, int64_t b) // b > 0
+inline int64_t CeilDiv(int64_t a, int64_t b)
 {
-    return -FloorDiv(-a, b);
+    const double q = double(a) / double(b);
+    int64_t c = int64_t(q);
+    return double(c) < q ? c + 1 : c;
 }
 
-// The clamp a double needs before it becomes a 32-bit fixed-point value.
-int32_t Fixed16(double v)
+// Rounding to the nearest integer without a library call.
+inline int64_t Round(double v)
+{
+    return v >= 0 ? int64_t(v + 0.5) : -int64_t(0.5 - v);
+}
+
+// A 16.16 fixed-point value, clamped to what 32 bits hold.
+inline int32_t Fixed16(double v)
 {
     v = v * 65536.0;
     v = std::min(std::max(v, -2147483647.0), 2147483647.0);
-    return int32_t(std::lround(v));
+    return int32_t(Round(v));
 }
-uint32_t DepthValue(double z)
+inline uint32_t DepthValue(double z)
 {
     z = std::min(std::max(z, 0.0), 4294967295.0);
-    return uint32_t(std::llround(z));
+    return uint32_t(int64_t(z + 0.5));
 }
 
 inline uint16_t Pack(OutKind o, uint32_t r, uint32_t g, uint32_t b)
@@ -69,7 +82,7 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
         depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
 
     uint32_t z = DepthValue(t.z.At(x0, y));
-    const int32_t dz = int32_t(std::lround(t.z.dx));
+    const int32_t dz = int32_t(Round(t.z.dx));
     constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
     int32_t c[3], dc[3] = {0, 0, 0};
     for (int i = 0; i < kChannels; ++i) {
@@ -258,11 +271,11 @@ struct Snapped {
     const ScreenVertex* v;
 };
 
-void SetPlane(Plane* p, double a0, double a1, double a2, const double* xs, const double* ys, double area)
+void SetPlane(Plane* p, double a0, double a1, double a2, const double* xs, const double* ys, double inverseArea)
 {
     const double e1 = a1 - a0, e2 = a2 - a0;
-    p->dx = (e1 * (ys[2] - ys[0]) - e2 * (ys[1] - ys[0])) / area;
-    p->dy = (e2 * (xs[1] - xs[0]) - e1 * (xs[2] - xs[0])) / area;
+    p->dx = (e1 * (ys[2] - ys[0]) - e2 * (ys[1] - ys[0])) * inverseArea;
+    p->dy = (e2 * (xs[1] - xs[0]) - e1 * (xs[2] - xs[0])) * inverseArea;
     p->a = a0 - p->dx * xs[0] - p->dy * ys[0];
 }
 
@@ -285,46 +298,55 @@ SpanFn SpanFunction(const SpanKey& k)
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
 {
-    Snapped p[3] = {{std::llround((double(a.x) - 0.5) * kSubPixel), std::llround((double(a.y) - 0.5) * kSubPixel), &a},
-                    {std::llround((double(b.x) - 0.5) * kSubPixel), std::llround((double(b.y) - 0.5) * kSubPixel), &b},
-                    {std::llround((double(c.x) - 0.5) * kSubPixel), std::llround((double(c.y) - 0.5) * kSubPixel), &c}};
-    const int64_t area2 = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
-    if (area2 == 0)
-        return;
-
-    // Attribute planes over pixel centres, from the snapped positions.
-    Triangle t;
-    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
-    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
-    const double area = double(area2) / (kSubPixel * kSubPixel);
-    SetPlane(&t.z, a.z, b.z, c.z, xs, ys, area);
-    const int channels = s.key.out == OutKind::Index8 ? 1 : 3;
-    for (int i = 0; i < channels; ++i) {
-        if (s.key.smooth)
-            SetPlane(&t.c[i], a.c[i], b.c[i], c.c[i], xs, ys, area);
-        else
-            t.c[i] = {a.c[i], 0, 0};
-    }
-    if (s.key.tex != TexKind::None) {
-        SetPlane(&t.u, a.u, b.u, c.u, xs, ys, area);
-        SetPlane(&t.v, a.v, b.v, c.v, xs, ys, area);
-        if (s.key.tex == TexKind::Perspective)
-            SetPlane(&t.q, a.q, b.q, c.q, xs, ys, area);
-    }
-    if (s.key.effects & kFxFog)
-        SetPlane(&t.fog, a.fog, b.fog, c.fog, xs, ys, area);
-
+    auto snap = [](float v) { return Round((double(v) - 0.5) * kSubPixel); };
+    Snapped p[3] = {{snap(a.x), snap(a.y), &a}, {snap(b.x), snap(b.y), &b}, {snap(c.x), snap(c.y), &c}};
     // Top to bottom; the long edge runs from the top to the bottom vertex.
-    std::sort(p, p + 3, [](const Snapped& l, const Snapped& r) { return l.y < r.y; });
-    const int64_t side = (p[2].x - p[0].x) * (p[1].y - p[0].y) - (p[2].y - p[0].y) * (p[1].x - p[0].x);
-    const bool longIsLeft = side < 0;
-    const int yTop = int(CeilDiv(p[0].y, kSubPixel));
-    const int yMid = int(CeilDiv(p[1].y, kSubPixel));
-    const int yBottom = int(CeilDiv(p[2].y, kSubPixel));
+    if (p[1].y < p[0].y)
+        std::swap(p[0], p[1]);
+    if (p[2].y < p[1].y)
+        std::swap(p[1], p[2]);
+    if (p[1].y < p[0].y)
+        std::swap(p[0], p[1]);
+    // Rows and columns of sample points the triangle's box holds: most
+    // triangles of a distant model hold none and end here, before any
+    // set-up.
+    auto ceil16 = [](int64_t v) { return int((v + kSubPixel - 1) >> 4); };
+    const int yTop = ceil16(p[0].y), yMid = ceil16(p[1].y), yBottom = ceil16(p[2].y);
     const int first = std::max(yTop, 0);
     const int last = std::min(yBottom, s.height); // exclusive
     if (first >= last)
         return;
+    const int64_t xMin = std::min({p[0].x, p[1].x, p[2].x}), xMax = std::max({p[0].x, p[1].x, p[2].x});
+    if (ceil16(xMin) >= std::min(ceil16(xMax), s.width) || ceil16(xMax) <= 0)
+        return;
+    const int64_t side = (p[2].x - p[0].x) * (p[1].y - p[0].y) - (p[2].y - p[0].y) * (p[1].x - p[0].x);
+    if (side == 0)
+        return;
+    const bool longIsLeft = side < 0;
+
+    // Attribute planes over pixel centres, from the snapped positions.
+    Triangle t;
+    const ScreenVertex &va = *p[0].v, &vb = *p[1].v, &vc = *p[2].v;
+    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
+    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
+    const double inverseArea = double(kSubPixel * kSubPixel) / double(-side);
+    SetPlane(&t.z, va.z, vb.z, vc.z, xs, ys, inverseArea);
+    const int channels = s.key.out == OutKind::Index8 ? 1 : 3;
+    for (int i = 0; i < channels; ++i) {
+        if (s.key.smooth)
+            SetPlane(&t.c[i], va.c[i], vb.c[i], vc.c[i], xs, ys, inverseArea);
+        else
+            t.c[i] = {a.c[i], 0, 0};
+    }
+    if (s.key.tex != TexKind::None) {
+        SetPlane(&t.u, va.u, vb.u, vc.u, xs, ys, inverseArea);
+        SetPlane(&t.v, va.v, vb.v, vc.v, xs, ys, inverseArea);
+        if (s.key.tex == TexKind::Perspective)
+            SetPlane(&t.q, va.q, vb.q, vc.q, xs, ys, inverseArea);
+    }
+    if (s.key.effects & kFxFog)
+        SetPlane(&t.fog, va.fog, vb.fog, vc.fog, xs, ys, inverseArea);
+
     Edge longEdge, shortEdge;
     longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);
     const bool upperHalf = first < yMid;
