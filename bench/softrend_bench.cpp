@@ -28,7 +28,9 @@ namespace {
 void Quiet(const char*) {}
 hx_diaghandler quiet = {"bench", Quiet, Quiet};
 
-constexpr int kFrames = 200, kWarmUp = 10;
+// Each side's figure is the best of three runs' medians: the machine may be
+// shared, and the best run is the one least disturbed, on either side.
+constexpr int kFrames = 200, kWarmUp = 10, kTrials = 3;
 
 struct World {
     World()
@@ -85,9 +87,21 @@ double Covered(hx_pixelmap* pm)
     return 100.0 * double(n) / double(pm->width * pm->height);
 }
 
-// The peer's median for one driver and format, or a negative value when
-// it cannot run.
+// The peer's median for one driver and format (best of the runs), or a
+// negative value when it cannot run.
+double PeerRunMs(const char* driver, bool rgb565);
 double PeerMs(const char* driver, bool rgb565)
+{
+    double best = -1;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const double ms = PeerRunMs(driver, rgb565);
+        if (ms > 0 && (best < 0 || ms < best))
+            best = ms;
+    }
+    return best;
+}
+
+double PeerRunMs(const char* driver, bool rgb565)
 {
 #ifdef KV_OSMESA_PEER
     const std::string command = std::string("LP_NUM_THREADS=0 GALLIUM_DRIVER=") + driver + " " + KV_OSMESA_PEER +
@@ -115,10 +129,13 @@ void CompareWithPeer()
 {
     hx_pixelmap* shown8;
     hx_pixelmap* shown16;
-    const double ours8 = SceneFrameMs(HX_PMT_INDEX_8, &shown8);
-    const double ours16 = SceneFrameMs(HX_PMT_RGB_565, &shown16);
-    std::printf("\nreference combat scene, %d triangles, %dx%d, median of %d frames with clears\n",
-                TheWorld().scene.triangles, scene_bench::kWidth, scene_bench::kHeight, kFrames);
+    double ours8 = 1e30, ours16 = 1e30;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        ours8 = std::min(ours8, SceneFrameMs(HX_PMT_INDEX_8, &shown8));
+        ours16 = std::min(ours16, SceneFrameMs(HX_PMT_RGB_565, &shown16));
+    }
+    std::printf("\nreference combat scene, %d triangles, %dx%d, median of %d frames with clears, best of %d runs\n",
+                TheWorld().scene.triangles, scene_bench::kWidth, scene_bench::kHeight, kFrames, kTrials);
     std::printf("softrend 8-bit  : %8.3f ms/frame (covered %.0f%%)\n", ours8, Covered(shown8));
     std::printf("softrend 16-bit : %8.3f ms/frame (covered %.0f%%)\n", ours16, Covered(shown16));
 #ifndef KV_OSMESA_PEER

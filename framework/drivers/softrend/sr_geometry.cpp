@@ -454,9 +454,11 @@ hx_vector3 TransformNormal(const hx_matrix34& m, const hx_vector3& n)
     hx_vector3 o = {n.x * m.m[0][0] + n.y * m.m[1][0] + n.z * m.m[2][0],
                     n.x * m.m[0][1] + n.y * m.m[1][1] + n.z * m.m[2][1],
                     n.x * m.m[0][2] + n.y * m.m[1][2] + n.z * m.m[2][2]};
-    const float len = std::sqrt(o.x * o.x + o.y * o.y + o.z * o.z);
-    if (len > 0)
-        o = {o.x / len, o.y / len, o.z / len};
+    const float len2 = o.x * o.x + o.y * o.y + o.z * o.z;
+    if (len2 > 0) {
+        const float k = 1.0f / std::sqrt(len2);
+        o = {o.x * k, o.y * k, o.z * k};
+    }
     return o;
 }
 

@@ -82,30 +82,43 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
         depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
 
     uint32_t z = DepthValue(t.z.At(x0, y));
-    const int32_t dz = int32_t(Round(t.z.dx));
+    const int32_t dz = t.dz;
     constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
     int32_t c[3], dc[3] = {0, 0, 0};
     for (int i = 0; i < kChannels; ++i) {
         c[i] = Fixed16(t.c[i].At(x0, y));
         if constexpr (SMOOTH)
-            dc[i] = Fixed16(t.c[i].dx);
+            dc[i] = t.dc[i];
     }
     [[maybe_unused]] int32_t f = 0, df = 0;
     if constexpr ((FX & kFxFog) != 0) {
         f = Fixed16(t.fog.At(x0, y));
-        df = Fixed16(t.fog.dx);
+        df = t.dfog;
     }
     [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0, uEnd = 0, vEnd = 0;
     [[maybe_unused]] double uq = 0, vq = 0, q = 0;
     if constexpr (T == TexKind::Affine) {
-        u = Fixed16(t.u.At(x0, y)), du = Fixed16(t.u.dx);
-        v = Fixed16(t.v.At(x0, y)), dv = Fixed16(t.v.dx);
+        u = Fixed16(t.u.At(x0, y)), du = t.du;
+        v = Fixed16(t.v.At(x0, y)), dv = t.dv;
     }
     if constexpr (T == TexKind::Perspective) {
         uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
         u = Fixed16(uq / q), v = Fixed16(vq / q);
     }
+    // The set-up's fields in locals: the pixel writes (bytes, which may
+    // alias anything) would otherwise make the compiler reload them at
+    // every pixel.
+    [[maybe_unused]] const int wShift = s.texWidthShift;
     [[maybe_unused]] const int32_t uMask = (1 << s.texWidthShift) - 1, vMask = (1 << s.texHeightShift) - 1;
+    [[maybe_unused]] const int32_t uLo = s.uLo, uHi = s.uHi, vLo = s.vLo, vHi = s.vHi;
+    [[maybe_unused]] const uint8_t* const texIndex = s.texIndex;
+    [[maybe_unused]] const uint32_t* const texRgb = s.texRgb;
+    [[maybe_unused]] const uint8_t* const shade = s.shade;
+    [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
+    [[maybe_unused]] const uint8_t* const blend = s.blend;
+    [[maybe_unused]] const int indexBase = s.indexBase;
+    [[maybe_unused]] const uint32_t alpha = uint32_t(s.alpha);
+    [[maybe_unused]] const int doorWidth = s.doorWidth;
     [[maybe_unused]] const uint32_t fogR = s.fogColour >> 16, fogG = (s.fogColour >> 8) & 255,
                                     fogB = s.fogColour & 255;
     [[maybe_unused]] const uint8_t* doorRow =
@@ -123,7 +136,7 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
         for (; x < end; ++x) {
             do {
                 if constexpr ((FX & kFxDoor) != 0) {
-                    if (!doorRow[x % s.doorWidth])
+                    if (!doorRow[x % doorWidth])
                         break;
                 }
                 if constexpr (D == DepthKind::D16) {
@@ -136,17 +149,17 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
                 }
                 [[maybe_unused]] uint32_t texel = 0;
                 if constexpr (T != TexKind::None) {
-                    const int32_t tu = (std::min(std::max(u, s.uLo), s.uHi) >> 16) & uMask;
-                    const int32_t tv = (std::min(std::max(v, s.vLo), s.vHi) >> 16) & vMask;
-                    const int32_t at = (tv << s.texWidthShift) + tu;
+                    const int32_t tu = (std::min(std::max(u, uLo), uHi) >> 16) & uMask;
+                    const int32_t tv = (std::min(std::max(v, vLo), vHi) >> 16) & vMask;
+                    const int32_t at = (tv << wShift) + tu;
                     if constexpr (O == OutKind::Index8) {
-                        texel = s.texIndex[at];
+                        texel = texIndex[at];
                         if constexpr (ZT) {
                             if (texel == 0)
                                 break;
                         }
                     } else {
-                        texel = s.texRgb[at];
+                        texel = texRgb[at];
                         if constexpr (ZT) {
                             if (texel & 0x1000000)
                                 break;
@@ -156,13 +169,13 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
                 if constexpr (O == OutKind::Index8) {
                     uint32_t index;
                     if constexpr (T == TexKind::None)
-                        index = uint32_t(s.indexBase + (c[0] >> 16)) & 255;
+                        index = uint32_t(indexBase + (c[0] >> 16)) & 255;
                     else
-                        index = s.shade[((c[0] >> 16) << 8) + texel];
+                        index = shade[((c[0] >> 16) << 8) + texel];
                     if constexpr ((FX & kFxFog) != 0)
-                        index = s.fogTable[((f >> 16) << 8) + index];
+                        index = fogTable[((f >> 16) << 8) + index];
                     if constexpr ((FX & kFxBlend) != 0)
-                        index = s.blend[(index << 8) + out[x]];
+                        index = blend[(index << 8) + out[x]];
                     out[x] = uint8_t(index);
                 } else {
                     uint32_t r, g, b;
@@ -182,7 +195,7 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
                     if constexpr ((FX & kFxBlend) != 0) {
                         uint32_t dr, dg, db;
                         Unpack(O, out[x], &dr, &dg, &db);
-                        const uint32_t a = uint32_t(s.alpha), ia = 256 - a;
+                        const uint32_t a = alpha, ia = 256 - a;
                         r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
                     }
                     out[x] = Pack(O, r, g, b);
@@ -346,6 +359,12 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
     }
     if (s.key.effects & kFxFog)
         SetPlane(&t.fog, va.fog, vb.fog, vc.fog, xs, ys, inverseArea);
+    t.dz = int32_t(Round(t.z.dx));
+    for (int i = 0; i < channels; ++i)
+        t.dc[i] = s.key.smooth ? Fixed16(t.c[i].dx) : 0;
+    t.du = s.key.tex == TexKind::Affine ? Fixed16(t.u.dx) : 0;
+    t.dv = s.key.tex == TexKind::Affine ? Fixed16(t.v.dx) : 0;
+    t.dfog = (s.key.effects & kFxFog) ? Fixed16(t.fog.dx) : 0;
 
     Edge longEdge, shortEdge;
     longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);

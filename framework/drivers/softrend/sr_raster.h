@@ -91,6 +91,8 @@ struct Plane {
 };
 struct Triangle {
     Plane z, c[3], u, v, q, fog;
+    // The planes' steps along x in the spans' fixed point, once a triangle.
+    int32_t dz, dc[3], du, dv, dfog;
 };
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
