@@ -33,10 +33,13 @@ inline int64_t CeilDiv(int64_t a, int64_t b)
     return double(c) < q ? c + 1 : c;
 }
 
-// Rounding to the nearest integer without a library call.
+// Rounding to the nearest integer (ties to even) without a library call
+// or a branch: adding 1.5 x 2^52 leaves no fraction bits, so the sum is
+// the rounded value; exact for |v| < 2^51, which every caller keeps to.
 inline int64_t Round(double v)
 {
-    return v >= 0 ? int64_t(v + 0.5) : -int64_t(0.5 - v);
+    constexpr double kMagic = 6755399441055744.0;
+    return int64_t((v + kMagic) - kMagic);
 }
 
 // A 16.16 fixed-point value, clamped to what 32 bits hold.
@@ -70,7 +73,7 @@ inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
 // arguments is decided at compile time; the only per-pixel branches are the
 // depth test, the screen door and z-transparency, which are per-pixel facts.
 template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
-void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
+void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at)
 {
     using Pixel = std::conditional_t<O == OutKind::Index8, uint8_t, uint16_t>;
     Pixel* out = reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride);
@@ -81,25 +84,25 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1)
     if constexpr (D == DepthKind::D32)
         depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
 
-    uint32_t z = DepthValue(t.z.At(x0, y));
+    uint32_t z = at.z;
     const int32_t dz = t.dz;
     constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
     int32_t c[3], dc[3] = {0, 0, 0};
     for (int i = 0; i < kChannels; ++i) {
-        c[i] = Fixed16(t.c[i].At(x0, y));
+        c[i] = at.c[i];
         if constexpr (SMOOTH)
             dc[i] = t.dc[i];
     }
     [[maybe_unused]] int32_t f = 0, df = 0;
     if constexpr ((FX & kFxFog) != 0) {
-        f = Fixed16(t.fog.At(x0, y));
+        f = at.fog;
         df = t.dfog;
     }
     [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0, uEnd = 0, vEnd = 0;
     [[maybe_unused]] double uq = 0, vq = 0, q = 0;
     if constexpr (T == TexKind::Affine) {
-        u = Fixed16(t.u.At(x0, y)), du = t.du;
-        v = Fixed16(t.v.At(x0, y)), dv = t.dv;
+        u = at.u, du = t.du;
+        v = at.v, dv = t.dv;
     }
     if constexpr (T == TexKind::Perspective) {
         uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
@@ -268,16 +271,37 @@ struct Edge {
         q = FloorDiv(step, d);
         r = step - q * d;
     }
-    void Step()
+    // One row down; true when the edge moved one pixel more than q.
+    bool Step()
     {
         x += q;
         err -= r;
         if (err < 0) {
             x += 1;
             err += d;
+            return true;
         }
+        return false;
     }
 };
+
+// An attribute followed down the left edge in 64-bit fixed point (16
+// fractional bits for depth, 32 for the others), so that each span starts
+// from a sum rather than from the plane: a row adds the step for the
+// edge's q pixels across, or q + 1.
+struct Walk {
+    int64_t value, dx, base, extra;
+    void Init(const Plane& p, int x, int y, int64_t q, double scale)
+    {
+        value = int64_t(Round(p.At(x, y) * scale));
+        dx = int64_t(Round(p.dx * scale));
+        base = int64_t(Round(p.dy * scale)) + q * dx;
+        extra = base + dx;
+    }
+    int64_t At(int64_t offset) const { return value + dx * offset; }
+    void Step(bool carry) { value += carry ? extra : base; }
+};
+constexpr double kDepthScale = 65536.0, kValueScale = 4294967296.0;
 
 struct Snapped {
     int64_t x, y;
@@ -374,22 +398,54 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
     else
         shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, first);
     bool upper = upperHalf;
+    const bool textured = s.key.tex == TexKind::Affine, fog = (s.key.effects & kFxFog) != 0;
+    Walk wz{}, wc[3]{}, wu{}, wv{}, wf{};
+    auto startWalks = [&](const Edge& left, int y) {
+        wz.Init(t.z, int(left.x), y, left.q, kDepthScale);
+        for (int i = 0; i < channels; ++i)
+            wc[i].Init(t.c[i], int(left.x), y, left.q, kValueScale);
+        if (textured) {
+            wu.Init(t.u, int(left.x), y, left.q, kValueScale);
+            wv.Init(t.v, int(left.x), y, left.q, kValueScale);
+        }
+        if (fog)
+            wf.Init(t.fog, int(left.x), y, left.q, kValueScale);
+    };
+    startWalks(longIsLeft ? longEdge : shortEdge, first);
+    SpanStart at = {};
     for (int y = first; y < last; ++y) {
         if (upper && y >= yMid) {
             shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, y);
             upper = false;
+            if (!longIsLeft)
+                startWalks(shortEdge, y);
         }
-        const Edge& left = longIsLeft ? longEdge : shortEdge;
-        const Edge& right = longIsLeft ? shortEdge : longEdge;
+        Edge& left = longIsLeft ? longEdge : shortEdge;
+        Edge& right = longIsLeft ? shortEdge : longEdge;
         const int x0 = int(std::max<int64_t>(left.x, 0));
         const int x1 = int(std::min<int64_t>(right.x, s.width));
         if (x0 < x1) {
             if (s.bounds)
                 AddBounds(s.bounds, y, x0, x1);
-            s.span(s, t, y, x0, x1);
+            const int64_t in = x0 - left.x; // pixels cut off at the screen's left
+            at.z = uint32_t(std::min<int64_t>(std::max<int64_t>(wz.At(in) >> 16, 0), 0xFFFFFFFF));
+            for (int i = 0; i < channels; ++i)
+                at.c[i] = int32_t(wc[i].At(in) >> 16);
+            if (textured)
+                at.u = int32_t(wu.At(in) >> 16), at.v = int32_t(wv.At(in) >> 16);
+            if (fog)
+                at.fog = int32_t(wf.At(in) >> 16);
+            s.span(s, t, y, x0, x1, at);
         }
-        longEdge.Step();
-        shortEdge.Step();
+        const bool carry = left.Step();
+        right.Step();
+        wz.Step(carry);
+        for (int i = 0; i < channels; ++i)
+            wc[i].Step(carry);
+        if (textured)
+            wu.Step(carry), wv.Step(carry);
+        if (fog)
+            wf.Step(carry);
     }
 }
 

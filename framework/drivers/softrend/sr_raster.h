@@ -50,7 +50,14 @@ struct SpanKey {
 
 struct DrawSetup;
 struct Triangle;
-using SpanFn = void (*)(const DrawSetup& s, const Triangle& t, int y, int x0, int x1);
+// The values at a span's first pixel: depth, colour, texture (affine) and
+// fog in the spans' fixed point (16.16; depth as the buffer value).
+struct SpanStart {
+    uint32_t z;
+    int32_t c[3];
+    int32_t u, v, fog;
+};
+using SpanFn = void (*)(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at);
 SpanFn SpanFunction(const SpanKey& key);
 
 // Everything the span loops read, fixed for a group of faces.
