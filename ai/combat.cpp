@@ -1,9 +1,17 @@
 // Hits, impacts, hard points and the energy balance.
 // Stand-in bodies: each only records its call (system/calltrace.h) until
-// the module itself is built; results are zero or null.
+// the module itself is built; results are zero or null. The decoy's
+// announcement is built (it is what message kind 25 answers).
 #include "ai/combat.h"
 
+#include <cmath>
+
 #include "system/calltrace.h"
+#include "system/crand.h"
+#include "world/itemmessages.h"
+#include "world/messages.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
 
 uint8_t AddHardPoint(SceneItem* item, int32_t chance)
 {
@@ -41,6 +49,8 @@ void ApplyCollisionTorque(SceneItem* item, SceneItem* other, const Vector3* impa
     RecordCall("ApplyCollisionTorque");
 }
 
+float gEnergyShares[3];
+
 void ShiftEnergyShare(float amount, float* share, float* otherShare1, float* otherShare2)
 {
     RecordCall("ShiftEnergyShare");
@@ -52,7 +62,21 @@ Vector3 RandomHitPointOnModel(SceneItem* item)
     return {};
 }
 
+// The flare tells every missile that it stands for the ship it protects:
+// the further the ship, the rarer the announcement. The body names the
+// protected ship first, so a missile aimed at it turns to the flare.
 void AnnounceDecoyToMissiles(SceneItem* flare, SceneItem* second)
 {
-    RecordCall("AnnounceDecoyToMissiles");
+    if (!flare || !second || !flare->sim || !second->sim)
+        return;
+    const WorldPosition& a = flare->sim->position;
+    const WorldPosition& b = second->sim->position;
+    const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    const double x = std::sqrt(dx * dx + dy * dy + dz * dz) / (static_cast<double>(second->sim->radius) + 10000.0);
+    if (x > 5.0 && x - 5.0 > CRand() % 7)
+        return;
+    const DecoyBody body{ItemHandle(second), ItemHandle(flare)};
+    for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next)
+        if (item->avatar && (item->avatar->classFlags & kSenseMissile))
+            PostItemMessage(flare->receiver, item->receiver, 0, kMsgDecoy, body);
 }

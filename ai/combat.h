@@ -16,6 +16,8 @@ void ApplyHitDamage(SceneItem* item, ItemMessage* message);
 void ProjectileHit(SceneItem* self, TDP* selfPart, SceneItem* other, TDP* otherPart, int16_t* handled, const Vector3* contactPoint);
 void ApplyImpactTorque(SceneItem* item, const Vector3* impactPoint, const Vector3* relativeVelocity, float otherMass);
 void ApplyCollisionTorque(SceneItem* item, SceneItem* other, const Vector3* impactPoint);
+// The player's ship's three energy shares (0..1 each).
+extern float gEnergyShares[3];
 void ShiftEnergyShare(float amount, float* share, float* otherShare1, float* otherShare2);
 Vector3 RandomHitPointOnModel(SceneItem* item);
 void AnnounceDecoyToMissiles(SceneItem* flare, SceneItem* second);

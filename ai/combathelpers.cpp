@@ -5,6 +5,8 @@
 
 #include "system/calltrace.h"
 
+SceneItem* gTargetSearchIgnoredItem = nullptr;
+
 SceneItem* FindNearestItemByFlags(const float* limits, uint32_t include, uint32_t exclude, SceneItem* item, float range)
 {
     RecordCall("FindNearestItemByFlags");

@@ -5,6 +5,9 @@
 
 struct SceneItem;
 
+// The item that target searches skip (a script names it), or null.
+extern SceneItem* gTargetSearchIgnoredItem;
+
 SceneItem* FindNearestItemByFlags(const float* limits, uint32_t include, uint32_t exclude, SceneItem* item, float range);
 SceneItem* FindFirstItemWithFlags(uint32_t mask);
 SceneItem* FindNextItemWithFlags(SceneItem* position, uint32_t mask);

@@ -4,10 +4,7 @@
 
 #include <cstdint>
 
-struct SceneItem;
-struct ShipInfo;
-
-using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, SceneItem* second);
+#include "world/records.h"
 
 // One row of the static order table; the table ends with a null name.
 struct OrderProgram {

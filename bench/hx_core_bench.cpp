@@ -1,10 +1,14 @@
-// The framework core's hot paths: registry lookups by name and pattern, and
-// resource allocation and release of many mixed blocks.
+// The framework core's hot paths: registry lookups by name and pattern
+// (exact names against a plain hash map of the same names), and resource
+// allocation and release of many mixed blocks.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "bench/paired.h"
 #include "framework/fw.h"
 #include "framework/registry.h"
 #include "framework/resource.h"
@@ -51,6 +55,26 @@ void BM_RegistryFindExact(benchmark::State& state)
 }
 BENCHMARK(BM_RegistryFindExact);
 
+// The reference: the same names in a std::unordered_map, looked up in the
+// same order.
+void BM_UnorderedMapFindExact(benchmark::State& state)
+{
+    Registry1000 r;
+    std::unordered_map<std::string, Named*> map;
+    for (Named& n : r.records)
+        map.emplace(n.name, &n);
+    std::vector<std::string> keys;
+    for (auto& n : r.names)
+        keys.emplace_back(n.text);
+    int i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(map.find(keys[size_t(i)]));
+        i = (i + 37) % 1000;
+    }
+}
+BENCHMARK(BM_UnorderedMapFindExact);
+KV_BENCH_PAIR("BM_RegistryFindExact", "BM_UnorderedMapFindExact");
+
 void BM_RegistryFindWildcard(benchmark::State& state)
 {
     Registry1000 r;
@@ -90,3 +114,5 @@ void BM_ResourceAllocateFree100k(benchmark::State& state)
 BENCHMARK(BM_ResourceAllocateFree100k)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+KV_BENCH_MAIN()

@@ -1,6 +1,8 @@
 // Block fill and copy loops. Fills build an 8-byte pattern of the pixel and
-// store it as aligned quadwords between a pixel-by-pixel head and tail;
-// 3-byte pixels use the 24-byte pattern that repeats every eight pixels.
+// store it 64 bytes at a time (the compiler's widest stores) between a
+// pixel-by-pixel head and tail; a pixel whose bytes are all equal is a
+// memset; 3-byte pixels use the 24-byte pattern that repeats every eight
+// pixels.
 // Copies are byte moves (memmove), which the C library already does with the
 // widest stores the processor has.
 #include "framework/blockops.h"
@@ -38,6 +40,37 @@ inline uint64_t Pattern(int bytes, uint32_t colour)
     return pattern;
 }
 
+// `lines` runs of 64 bytes of the pattern from p: 32-byte stores where the
+// processor has them (chosen once, at the first fill), else 16-byte ones.
+using Bytes32 = uint8_t __attribute__((vector_size(32)));
+
+[[gnu::target("avx2")]] void StoreLinesWide(uint8_t* p, size_t lines, uint64_t pattern)
+{
+    const uint64_t quads[4] = {pattern, pattern, pattern, pattern};
+    Bytes32 v;
+    std::memcpy(&v, quads, sizeof v);
+    for (size_t i = 0; i < lines; ++i, p += 64) {
+        std::memcpy(p, &v, sizeof v);
+        std::memcpy(p + 32, &v, sizeof v);
+    }
+}
+
+void StoreLinesNarrow(uint8_t* p, size_t lines, uint64_t pattern)
+{
+    const uint64_t line[8] = {pattern, pattern, pattern, pattern, pattern, pattern, pattern, pattern};
+    for (size_t i = 0; i < lines; ++i, p += sizeof line)
+        std::memcpy(p, line, sizeof line);
+}
+
+void StoreLines(uint8_t* p, size_t lines, uint64_t pattern)
+{
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide)
+        StoreLinesWide(p, lines, pattern);
+    else
+        StoreLinesNarrow(p, lines, pattern);
+}
+
 void FillPow2(uint8_t* p, size_t n, int bytes, uint64_t pattern, uint32_t colour)
 {
     size_t head = HeadPixels(p, bytes);
@@ -50,7 +83,10 @@ void FillPow2(uint8_t* p, size_t n, int bytes, uint64_t pattern, uint32_t colour
         StorePixel(p, bytes, colour);
     n -= head;
     size_t quads = n * size_t(bytes) / 8;
-    for (size_t i = 0; i < quads; ++i, p += 8)
+    size_t lines = quads / 8;
+    StoreLines(p, lines, pattern);
+    p += lines * 64;
+    for (size_t q = lines * 8; q < quads; ++q, p += 8)
         StoreQuad(p, pattern);
     for (size_t i = quads * 8 / size_t(bytes); i < n; ++i, p += bytes)
         StorePixel(p, bytes, colour);
@@ -134,9 +170,14 @@ void HxBlockFillRun(void* address, size_t n, int bytes, uint32_t colour)
         std::memset(p, int(colour & 0xFF), n);
         break;
     case 2:
-    case 4:
-        FillPow2(p, n, bytes, Pattern(bytes, colour), colour);
+    case 4: {
+        uint64_t pattern = Pattern(bytes, colour);
+        if (pattern == (pattern & 0xFF) * 0x0101010101010101ull)
+            std::memset(p, int(pattern & 0xFF), n * size_t(bytes));
+        else
+            FillPow2(p, n, bytes, pattern, colour);
         break;
+    }
     case 3:
         Fill24(p, n, colour);
         break;

@@ -6,6 +6,10 @@
 // 00 08. Text: one item a line; a chunk line "*NAME length" where the length
 // counts the lines that follow; struct, block and name lines as written
 // below. A text file begins "*FILE_IN".
+//
+// Each member type is described once (kMemberTypes: its name, its bytes in
+// a binary file, its kind); the readers and writers switch on the kind.
+// Binary reading decodes from a read-ahead block of the file.
 #include "framework/datafile.h"
 
 #include <algorithm>
@@ -43,65 +47,139 @@ constexpr const char* kChunkNames[] = {
 };
 static_assert(std::size(kChunkNames) == 61);
 
-constexpr const char* kMemberTypeNames[] = {
-    "int_8", "uint_8", "int_16", "uint_16", "int_32", "uint_32", "fixed", "angle", "float", "double",
-    "scalar", "fraction", "ufraction", "enum_8", "enum_16", "enum_32", "struct", "asciz", "colour",
-    "vector2", "vector3", "vector4", "fixed_fraction", "fixed_ufraction", "float_fraction",
-    "float_ufraction", "fixed_vector2", "fixed_vector3", "fixed_vector4", "float_vector2",
-    "float_vector3", "float_vector4",
+// ---- member types ----------------------------------------------------------
+
+// What the readers and writers do with a member: they switch on its kind;
+// the rest of a type's character is in its descriptor.
+enum class Kind : uint8_t {
+    Scaled,  // declared only: held as its fixed or its float form, by the handle's scalar type
+    Integer, // `fileBytes` bytes, signed or not: big-endian in binary, a decimal number in text
+    Enum,    // an integer of `fileBytes` bytes: its name from the member's enum table in text
+    Angle,   // u16, 65536 a turn: big-endian in binary, degrees in text
+    Number,  // a `form` value: a 4-byte float in binary, %g in text
+    Double,  // 8 bytes big-endian in binary, %g in text
+    Vector,  // `components` values of `form`: 4-byte floats in binary, "a,b" in text
+    Colour,  // u32 red << 16 | green << 8 | blue: three bytes in binary, "r,g,b" in text
+    Asciz,   // char*: up to its zero byte in binary, quoted or NULL in text
+    Struct,  // the member's own template, member by member
 };
-static_assert(std::size(kMemberTypeNames) == HX_DF_MEMBER_TYPES);
 
-constexpr uint32_t kNoType = 0xFFFFFFFF;
-
-// ---- value stack -----------------------------------------------------------
-
-struct StackEntry {
-    int type;
-    void* value;
-    int count;
+// How a number or a vector component is held in memory.
+enum class Form : uint8_t {
+    None,
+    Fixed,     // 16.16 in an int32
+    Fraction,  // int16: value / 32768
+    UFraction, // uint16: value / 65536
+    Float,
 };
-// The entries; how many are in use is fw.datafileStackTop, so the framework's
-// end empties the stack together with the handles it frees.
-StackEntry stack[kHxDfStackSize];
+
+struct MemberType {
+    uint32_t id = 0;             // the HX_DF_ value: the row's own index
+    const char* name = nullptr;  // the text keyword
+    Kind kind = Kind::Scaled;
+    uint8_t fileBytes = 0;       // in a binary file; 0 where it varies (asciz, struct) or for scaled types
+    uint8_t components = 1;      // a vector's values; 1 otherwise
+    bool isSigned = false;       // integers
+    Form form = Form::None;      // numbers and vectors
+    uint32_t fixedType = 0;      // scaled: the type held with fixed scalars
+    uint32_t floatType = 0;      // scaled: the type held with float scalars
+};
+
+constexpr MemberType Integer(uint32_t id, const char* name, uint8_t bytes, bool isSigned)
+{
+    return {.id = id, .name = name, .kind = Kind::Integer, .fileBytes = bytes, .components = 1, .isSigned = isSigned};
+}
+constexpr MemberType Enum(uint32_t id, const char* name, uint8_t bytes)
+{
+    return {.id = id, .name = name, .kind = Kind::Enum, .fileBytes = bytes, .components = 1};
+}
+constexpr MemberType Number(uint32_t id, const char* name, Form form)
+{
+    return {.id = id, .name = name, .kind = Kind::Number, .fileBytes = 4, .components = 1, .form = form};
+}
+constexpr MemberType Vector(uint32_t id, const char* name, uint8_t n, Form form)
+{
+    return {.id = id, .name = name, .kind = Kind::Vector, .fileBytes = uint8_t(4 * n), .components = n, .form = form};
+}
+constexpr MemberType Scaled(uint32_t id, const char* name, uint32_t fixedType, uint32_t floatType)
+{
+    return {.id = id, .name = name, .kind = Kind::Scaled, .components = 1, .fixedType = fixedType, .floatType = floatType};
+}
+constexpr MemberType Other(uint32_t id, const char* name, Kind kind, uint8_t fileBytes)
+{
+    return {.id = id, .name = name, .kind = kind, .fileBytes = fileBytes, .components = 1};
+}
+
+constexpr MemberType kMemberTypes[] = {
+    Integer(HX_DF_INT_8, "int_8", 1, true),
+    Integer(HX_DF_UINT_8, "uint_8", 1, false),
+    Integer(HX_DF_INT_16, "int_16", 2, true),
+    Integer(HX_DF_UINT_16, "uint_16", 2, false),
+    Integer(HX_DF_INT_32, "int_32", 4, true),
+    Integer(HX_DF_UINT_32, "uint_32", 4, false),
+    Number(HX_DF_FIXED, "fixed", Form::Fixed),
+    Other(HX_DF_ANGLE, "angle", Kind::Angle, 2),
+    Number(HX_DF_FLOAT, "float", Form::Float),
+    Other(HX_DF_DOUBLE, "double", Kind::Double, 8),
+    Scaled(HX_DF_SCALAR, "scalar", HX_DF_FIXED, HX_DF_FLOAT),
+    Scaled(HX_DF_FRACTION, "fraction", HX_DF_FIXED_FRACTION, HX_DF_FLOAT_FRACTION),
+    Scaled(HX_DF_UFRACTION, "ufraction", HX_DF_FIXED_UFRACTION, HX_DF_FLOAT_UFRACTION),
+    Enum(HX_DF_ENUM_8, "enum_8", 1),
+    Enum(HX_DF_ENUM_16, "enum_16", 2),
+    Enum(HX_DF_ENUM_32, "enum_32", 4),
+    Other(HX_DF_STRUCT, "struct", Kind::Struct, 0),
+    Other(HX_DF_ASCIZ, "asciz", Kind::Asciz, 0),
+    Other(HX_DF_COLOUR, "colour", Kind::Colour, 3),
+    Scaled(HX_DF_VECTOR2, "vector2", HX_DF_FIXED_VECTOR2, HX_DF_FLOAT_VECTOR2),
+    Scaled(HX_DF_VECTOR3, "vector3", HX_DF_FIXED_VECTOR3, HX_DF_FLOAT_VECTOR3),
+    Scaled(HX_DF_VECTOR4, "vector4", HX_DF_FIXED_VECTOR4, HX_DF_FLOAT_VECTOR4),
+    Number(HX_DF_FIXED_FRACTION, "fixed_fraction", Form::Fraction),
+    Number(HX_DF_FIXED_UFRACTION, "fixed_ufraction", Form::UFraction),
+    Number(HX_DF_FLOAT_FRACTION, "float_fraction", Form::Float),
+    Number(HX_DF_FLOAT_UFRACTION, "float_ufraction", Form::Float),
+    Vector(HX_DF_FIXED_VECTOR2, "fixed_vector2", 2, Form::Fixed),
+    Vector(HX_DF_FIXED_VECTOR3, "fixed_vector3", 3, Form::Fixed),
+    Vector(HX_DF_FIXED_VECTOR4, "fixed_vector4", 4, Form::Fixed),
+    Vector(HX_DF_FLOAT_VECTOR2, "float_vector2", 2, Form::Float),
+    Vector(HX_DF_FLOAT_VECTOR3, "float_vector3", 3, Form::Float),
+    Vector(HX_DF_FLOAT_VECTOR4, "float_vector4", 4, Form::Float),
+};
+static_assert(std::size(kMemberTypes) == HX_DF_MEMBER_TYPES);
+
+// The table is indexed by type: each row must sit at its own id, and a
+// scaled type must name two stored types that are not scaled themselves.
+constexpr bool RowsInPlace()
+{
+    for (uint32_t i = 0; i < std::size(kMemberTypes); ++i) {
+        const MemberType& t = kMemberTypes[i];
+        if (t.id != i)
+            return false;
+        if (t.kind == Kind::Scaled && (kMemberTypes[t.fixedType].kind == Kind::Scaled ||
+                                       kMemberTypes[t.floatType].kind == Kind::Scaled))
+            return false;
+    }
+    return true;
+}
+static_assert(RowsInPlace());
 
 // ---- members ---------------------------------------------------------------
 
-// The stored member type for a declared one: scalars, fractions and vectors
-// take the handle's scalar type.
-uint32_t Resolve(hx_datafile* df, uint32_t type)
+// The descriptor of the stored member type for a declared one (scalars,
+// fractions and vectors take the handle's scalar type), or null when the
+// member is not stored.
+const MemberType* Resolve(hx_datafile* df, uint32_t type)
 {
-    uint32_t fixedForm, floatForm;
-    switch (type) {
-    case HX_DF_SCALAR: fixedForm = HX_DF_FIXED, floatForm = HX_DF_FLOAT; break;
-    case HX_DF_FRACTION: fixedForm = HX_DF_FIXED_FRACTION, floatForm = HX_DF_FLOAT_FRACTION; break;
-    case HX_DF_UFRACTION: fixedForm = HX_DF_FIXED_UFRACTION, floatForm = HX_DF_FLOAT_UFRACTION; break;
-    case HX_DF_VECTOR2: fixedForm = HX_DF_FIXED_VECTOR2, floatForm = HX_DF_FLOAT_VECTOR2; break;
-    case HX_DF_VECTOR3: fixedForm = HX_DF_FIXED_VECTOR3, floatForm = HX_DF_FLOAT_VECTOR3; break;
-    case HX_DF_VECTOR4: fixedForm = HX_DF_FIXED_VECTOR4, floatForm = HX_DF_FLOAT_VECTOR4; break;
-    default: return type < HX_DF_MEMBER_TYPES ? type : kNoType;
-    }
+    if (type >= HX_DF_MEMBER_TYPES)
+        return nullptr;
+    const MemberType& t = kMemberTypes[type];
+    if (t.kind != Kind::Scaled)
+        return &t;
     if (df->scalarType == HX_DF_SCALAR_FIXED)
-        return fixedForm;
+        return &kMemberTypes[t.fixedType];
     if (df->scalarType == HX_DF_SCALAR_FLOAT)
-        return floatForm;
+        return &kMemberTypes[t.floatType];
     HxFailure("Incorrect scalar type");
-    return kNoType;
-}
-
-int VectorLength(uint32_t type)
-{
-    switch (type) {
-    case HX_DF_FIXED_VECTOR2: case HX_DF_FLOAT_VECTOR2: return 2;
-    case HX_DF_FIXED_VECTOR3: case HX_DF_FLOAT_VECTOR3: return 3;
-    case HX_DF_FIXED_VECTOR4: case HX_DF_FLOAT_VECTOR4: return 4;
-    default: return 0;
-    }
-}
-
-bool FixedVector(uint32_t type)
-{
-    return type >= HX_DF_FIXED_VECTOR2 && type <= HX_DF_FIXED_VECTOR4;
+    return nullptr;
 }
 
 // Float to an integer type: truncated toward zero, saturated, 0 for NaN.
@@ -139,51 +217,60 @@ const hx_struct_template* SubOf(const hx_struct_member& m)
     return static_cast<const hx_struct_template*>(m.extra);
 }
 
-int32_t LoadEnum(uint32_t type, const void* field)
+// An integer or enum member of 1, 2 or 4 bytes, zero-extended (4: as is).
+uint32_t LoadUnsigned(const uint8_t* field, uint8_t bytes)
 {
-    switch (type) {
-    case HX_DF_ENUM_8: return HxLoad<uint8_t>(field);
-    case HX_DF_ENUM_16: return HxLoad<uint16_t>(field);
+    switch (bytes) {
+    case 1: return HxLoad<uint8_t>(field);
+    case 2: return HxLoad<uint16_t>(field);
+    default: return HxLoad<uint32_t>(field);
+    }
+}
+
+int32_t LoadSigned(const uint8_t* field, uint8_t bytes)
+{
+    switch (bytes) {
+    case 1: return HxLoad<int8_t>(field);
+    case 2: return HxLoad<int16_t>(field);
     default: return HxLoad<int32_t>(field);
     }
 }
 
-void StoreEnum(uint32_t type, void* field, int32_t v)
+// Keeps the low `bytes` bytes of v.
+void StoreInteger(uint8_t* field, uint8_t bytes, uint32_t v)
 {
-    switch (type) {
-    case HX_DF_ENUM_8: HxStore(field, uint8_t(v)); break;
-    case HX_DF_ENUM_16: HxStore(field, uint16_t(v)); break;
+    switch (bytes) {
+    case 1: HxStore(field, uint8_t(v)); break;
+    case 2: HxStore(field, uint16_t(v)); break;
     default: HxStore(field, v);
     }
 }
 
-// A member's numeric value as a double, for the text writer.
-double Number(uint32_t type, const void* field)
+// A number or vector component as a double.
+double LoadNumber(Form form, const uint8_t* field)
 {
-    switch (type) {
-    case HX_DF_FIXED: return double(HxLoad<hx_fixed>(field)) / 65536.0;
-    case HX_DF_ANGLE: return double(HxLoad<uint16_t>(field)) * 360.0 / 65536.0;
-    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: return HxLoad<float>(field);
-    case HX_DF_DOUBLE: return HxLoad<double>(field);
-    case HX_DF_FIXED_FRACTION: return double(HxLoad<int16_t>(field)) / 32768.0;
-    case HX_DF_FIXED_UFRACTION: return double(HxLoad<uint16_t>(field)) / 65536.0;
+    switch (form) {
+    case Form::Fixed: return HxFixedToDouble(HxLoad<hx_fixed>(field));
+    case Form::Fraction: return double(HxLoad<int16_t>(field)) / 32768.0;
+    case Form::UFraction: return double(HxLoad<uint16_t>(field)) / 65536.0;
+    case Form::Float: return HxLoad<float>(field);
     default: return 0;
     }
 }
 
-// Stores a decimal value into a numeric member.
-void StoreNumber(uint32_t type, void* field, double v)
+inline void StoreNumber(Form form, uint8_t* field, double v)
 {
-    switch (type) {
-    case HX_DF_FIXED: HxStore(field, HxFloatToFixedSaturate(v)); break;
-    case HX_DF_ANGLE: HxStore(field, DegreesToAngle(v)); break;
-    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION: HxStore(field, float(v)); break;
-    case HX_DF_DOUBLE: HxStore(field, v); break;
-    case HX_DF_FIXED_FRACTION: HxStore(field, Saturate<int16_t>(v * 32768.0)); break;
-    case HX_DF_FIXED_UFRACTION: HxStore(field, Saturate<uint16_t>(v * 65536.0)); break;
+    switch (form) {
+    case Form::Fixed: HxStore(field, HxFloatToFixedSaturate(v)); break;
+    case Form::Fraction: HxStore(field, Saturate<int16_t>(v * 32768.0)); break;
+    case Form::UFraction: HxStore(field, Saturate<uint16_t>(v * 65536.0)); break;
+    case Form::Float: HxStore(field, float(v)); break;
     default: break;
     }
 }
+
+// The bytes a component of a vector takes in memory.
+constexpr size_t kComponentBytes = 4;
 
 // ---- binary ----------------------------------------------------------------
 
@@ -192,9 +279,104 @@ hx_error Put(hx_datafile* df, const void* bytes, size_t n)
     return n == 0 || HxFileWrite(bytes, 1, n, df->h) == n ? HX_OK : HXE_FAIL;
 }
 
+// Binary reading goes through the handle's read-ahead block, and fields
+// are decoded from memory. The block never reaches past the end of the
+// chunk being read (a read that needs more takes just what it needs), so
+// the file meets its end exactly when an unbuffered reader's would: code
+// that reads a handle may still ask HxFileEof of its file, and may position
+// the file itself before the first chunk header is read. Large reads past
+// the buffered bytes go straight to their destination.
+constexpr uint32_t kReadAhead = 1 << 16;
+
+uint32_t Buffered(const hx_datafile* df)
+{
+    return df->readEnd - df->readAt;
+}
+
+// Bytes of the file handed to the decoder so far.
+uint64_t Consumed(const hx_datafile* df)
+{
+    return df->pulled - Buffered(df);
+}
+
+// Keeps what is left at the front of the block and reads what is needed
+// beyond it and, up to the chunk's end, what lies ahead. False without a
+// block (no memory): the handle then reads unbuffered.
+bool Refill(hx_datafile* df, uint32_t need)
+{
+    if (!df->readAhead) {
+        df->readAhead = static_cast<uint8_t*>(HxResAllocate(df, kReadAhead, HX_RES_DATAFILE));
+        if (!df->readAhead)
+            return false;
+        df->readAt = df->readEnd = 0;
+    }
+    uint32_t left = Buffered(df);
+    if (left && df->readAt)
+        std::memmove(df->readAhead, df->readAhead + df->readAt, left);
+    df->readAt = 0;
+    df->readEnd = left;
+    uint64_t room = kReadAhead - left;
+    uint64_t ahead = df->chunkEnd > df->pulled ? df->chunkEnd - df->pulled : 0;
+    uint64_t want = std::min(room, std::max<uint64_t>(need > left ? need - left : 0, ahead));
+    size_t got = want ? HxFileRead(df->readAhead + left, 1, size_t(want), df->h) : 0;
+    df->readEnd += uint32_t(got);
+    df->pulled += got;
+    return true;
+}
+
+// Reads straight from the file.
+hx_error GetDirect(hx_datafile* df, uint8_t* to, size_t n)
+{
+    size_t got = HxFileRead(to, 1, n, df->h);
+    df->pulled += got;
+    return got == n ? HX_OK : HXE_FAIL;
+}
+
 hx_error Get(hx_datafile* df, void* bytes, size_t n)
 {
-    return n == 0 || HxFileRead(bytes, 1, n, df->h) == n ? HX_OK : HXE_FAIL;
+    auto* to = static_cast<uint8_t*>(bytes);
+    if (n <= Buffered(df)) {
+        if (n)
+            std::memcpy(to, df->readAhead + df->readAt, n);
+        df->readAt += uint32_t(n);
+        return HX_OK;
+    }
+    uint32_t have = Buffered(df);
+    if (have)
+        std::memcpy(to, df->readAhead + df->readAt, have);
+    df->readAt = df->readEnd;
+    to += have;
+    n -= have;
+    if (n >= kReadAhead / 2 || !Refill(df, uint32_t(n)))
+        return GetDirect(df, to, n);
+    if (n > Buffered(df)) {
+        df->readAt = df->readEnd; // what there was is consumed, as a short read would
+        return HXE_FAIL;
+    }
+    std::memcpy(to, df->readAhead + df->readAt, n);
+    df->readAt += uint32_t(n);
+    return HX_OK;
+}
+
+// The next byte, or -1 at the end of the file.
+int GetByte(hx_datafile* df)
+{
+    if (!Buffered(df)) {
+        if (!Refill(df, 1)) {
+            int c = HxFileGetChar(df->h);
+            df->pulled += c >= 0;
+            return c;
+        }
+        if (!Buffered(df))
+            return -1;
+    }
+    return df->readAhead[df->readAt++];
+}
+
+// Whether the reader has met the end of the file.
+bool AtEnd(hx_datafile* df)
+{
+    return Buffered(df) == 0 && HxFileEof(df->h);
 }
 
 // An unsigned value, most significant byte first.
@@ -235,15 +417,6 @@ hx_error PutFloat(hx_datafile* df, float f)
     return PutU32(df, std::bit_cast<uint32_t>(f));
 }
 
-hx_error GetFloat(hx_datafile* df, float* f)
-{
-    uint32_t v;
-    if (GetU32(df, &v) != HX_OK)
-        return HXE_FAIL;
-    *f = std::bit_cast<float>(v);
-    return HX_OK;
-}
-
 void Invalid()
 {
     HxFatal("datafile", 1824, "Invald file primitive call");
@@ -251,7 +424,14 @@ void Invalid()
 
 hx_error BinSkip(hx_datafile* df, uint32_t length)
 {
-    HxFileAdvance(long(length), df->h);
+    uint32_t have = Buffered(df);
+    if (length <= have) {
+        df->readAt += length;
+        return HX_OK;
+    }
+    df->readAt = df->readEnd;
+    HxFileAdvance(long(length - have), df->h);
+    df->pulled += length - have;
     return HX_OK;
 }
 
@@ -264,6 +444,7 @@ int BinChunkRead(hx_datafile* df, uint32_t* id, uint32_t* length)
 {
     if (GetU32(df, id) != HX_OK || GetU32(df, length) != HX_OK)
         return -1;
+    df->chunkEnd = Consumed(df) + *length; // the read-ahead stops there
     return 0;
 }
 
@@ -288,44 +469,44 @@ uint32_t BinCountSize(hx_datafile*)
 
 hx_error BinMembersWrite(hx_datafile* df, const hx_struct_template* t, const uint8_t* record);
 
+// Puts an integer of 1, 2 or 4 bytes, most significant first.
+hx_error PutInteger(hx_datafile* df, uint32_t v, uint8_t bytes)
+{
+    switch (bytes) {
+    case 1: return PutBig(df, uint8_t(v));
+    case 2: return PutBig(df, uint16_t(v));
+    default: return PutU32(df, v);
+    }
+}
+
 hx_error BinMemberWrite(hx_datafile* df, const hx_struct_member& m, const uint8_t* record)
 {
-    uint32_t type = Resolve(df, m.type);
+    const MemberType* type = Resolve(df, m.type);
     const uint8_t* field = record + m.offset;
-    switch (type) {
-    case kNoType: return HX_OK;
-    case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: return Put(df, field, 1);
-    case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE:
-        return PutBig(df, HxLoad<uint16_t>(field));
-    case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: return PutU32(df, HxLoad<uint32_t>(field));
-    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION:
-        return PutFloat(df, HxLoad<float>(field));
-    case HX_DF_FIXED: case HX_DF_FIXED_FRACTION: case HX_DF_FIXED_UFRACTION:
-        return PutFloat(df, float(Number(type, field)));
-    case HX_DF_DOUBLE: {
-        return PutBig(df, std::bit_cast<uint64_t>(HxLoad<double>(field)));
-    }
-    case HX_DF_STRUCT: return BinMembersWrite(df, SubOf(m), field);
-    case HX_DF_ASCIZ: {
-        const char* s = HxLoad<const char*>(field);
-        return Put(df, s ? s : "", s ? std::strlen(s) + 1 : 1);
-    }
-    case HX_DF_COLOUR: {
+    if (!type)
+        return HX_OK;
+    switch (type->kind) {
+    case Kind::Integer: case Kind::Enum: return PutInteger(df, LoadUnsigned(field, type->fileBytes), type->fileBytes);
+    case Kind::Angle: return PutBig(df, HxLoad<uint16_t>(field));
+    case Kind::Number: case Kind::Vector:
+        for (int i = 0; i < type->components; ++i)
+            if (PutFloat(df, float(LoadNumber(type->form, field + kComponentBytes * i))) != HX_OK)
+                return HXE_FAIL;
+        return HX_OK;
+    case Kind::Double: return PutBig(df, std::bit_cast<uint64_t>(HxLoad<double>(field)));
+    case Kind::Colour: {
         uint32_t c = HxLoad<uint32_t>(field);
         uint8_t b[3] = {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
         return Put(df, b, 3);
     }
-    default: {
-        int n = VectorLength(type);
-        for (int i = 0; i < n; ++i) {
-            const uint8_t* component = field + 4 * i;
-            float f = FixedVector(type) ? float(HxLoad<hx_fixed>(component)) / 65536.0f : HxLoad<float>(component);
-            if (PutFloat(df, f) != HX_OK)
-                return HXE_FAIL;
-        }
-        return HX_OK;
+    case Kind::Asciz: {
+        const char* s = HxLoad<const char*>(field);
+        return Put(df, s ? s : "", s ? std::strlen(s) + 1 : 1);
     }
+    case Kind::Struct: return BinMembersWrite(df, SubOf(m), field);
+    case Kind::Scaled: break;
     }
+    return HX_OK;
 }
 
 hx_error BinMembersWrite(hx_datafile* df, const hx_struct_template* t, const uint8_t* record)
@@ -347,8 +528,24 @@ hx_error BinStructWrite(hx_datafile* df, const hx_struct_template* t, const void
 bool GetString(hx_datafile* df, char* buffer)
 {
     uint32_t n = 0;
+    // Whole strings usually lie in the read-ahead block.
+    if (const void* end = Buffered(df) ? std::memchr(df->readAhead + df->readAt, 0, Buffered(df)) : nullptr) {
+        const uint8_t* from = df->readAhead + df->readAt;
+        uint32_t length = uint32_t(static_cast<const uint8_t*>(end) - from);
+        n = std::min<uint32_t>(length, 255);
+        // Eight bytes at a time: for a copy this short the string move the
+        // compiler would choose for a bounded memcpy costs more.
+        uint32_t i = 0;
+        for (; i + 8 <= n; i += 8)
+            std::memcpy(buffer + i, from + i, 8);
+        for (; i < n; ++i)
+            buffer[i] = char(from[i]);
+        buffer[n] = 0;
+        df->readAt += length + 1;
+        return true;
+    }
     int c;
-    while ((c = HxFileGetChar(df->h)) > 0)
+    while ((c = GetByte(df)) > 0)
         if (n < 255)
             buffer[n++] = char(c);
     buffer[n] = 0;
@@ -360,83 +557,79 @@ void* ResParent(hx_datafile* df)
     return df->res ? df->res : fw.anchor;
 }
 
-hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record);
-
-hx_error BinMemberRead(hx_datafile* df, const hx_struct_member& m, uint8_t* record)
+// A big-endian value of n (1 to 4) bytes.
+uint32_t BigEndian(const uint8_t* b, uint8_t n)
 {
-    uint32_t type = Resolve(df, m.type);
-    uint8_t* field = record + m.offset;
-    switch (type) {
-    case kNoType: return HX_OK;
-    case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: return Get(df, field, 1);
-    case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE: {
-        uint16_t v;
-        if (GetBig(df, &v) != HX_OK)
-            return HXE_FAIL;
-        HxStore(field, v);
-        return HX_OK;
+    switch (n) {
+    case 1: return b[0];
+    case 2: return uint32_t(b[0]) << 8 | b[1];
+    case 3: return uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2];
+    default: return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
     }
-    case HX_DF_INT_32: case HX_DF_UINT_32: case HX_DF_ENUM_32: {
-        uint32_t v;
-        if (GetU32(df, &v) != HX_OK)
-            return HXE_FAIL;
-        HxStore(field, v);
-        return HX_OK;
+}
+
+// The member's file bytes: straight from the read-ahead block when they are
+// all there, else gathered into `spare`; null when the file ends first.
+const uint8_t* Take(hx_datafile* df, uint8_t n, uint8_t* spare)
+{
+    if (n <= Buffered(df)) {
+        const uint8_t* at = df->readAhead + df->readAt;
+        df->readAt += n;
+        return at;
     }
-    case HX_DF_FLOAT: case HX_DF_FLOAT_FRACTION: case HX_DF_FLOAT_UFRACTION:
-    case HX_DF_FIXED: case HX_DF_FIXED_FRACTION: case HX_DF_FIXED_UFRACTION: {
-        float f;
-        if (GetFloat(df, &f) != HX_OK)
-            return HXE_FAIL;
-        StoreNumber(type, field, f);
-        return HX_OK;
+    return Get(df, spare, n) == HX_OK ? spare : nullptr;
+}
+
+// A member of fixed size in the file, decoded from its bytes.
+[[gnu::always_inline]] inline hx_error ReadFixedMember(hx_datafile* df, const MemberType& type, uint8_t* field)
+{
+    uint8_t spare[16];
+    const uint8_t* b = Take(df, type.fileBytes, spare);
+    if (!b)
+        return HXE_FAIL;
+    switch (type.kind) {
+    case Kind::Integer: case Kind::Enum: case Kind::Angle:
+        StoreInteger(field, type.fileBytes, BigEndian(b, type.fileBytes));
+        break;
+    case Kind::Number: case Kind::Vector:
+        for (int i = 0; i < type.components; ++i)
+            StoreNumber(type.form, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Kind::Double:
+        HxStore(field, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4)));
+        break;
+    case Kind::Colour: HxStore(field, BigEndian(b, 3)); break;
+    default: break;
     }
-    case HX_DF_DOUBLE: {
-        uint64_t v;
-        if (GetBig(df, &v) != HX_OK)
-            return HXE_FAIL;
-        HxStore(field, std::bit_cast<double>(v));
-        return HX_OK;
-    }
-    case HX_DF_STRUCT: return BinMembersRead(df, SubOf(m), field);
-    case HX_DF_ASCIZ: {
-        // A string member ends with its zero byte: a file that stops before
-        // it is cut short, not a shorter string.
-        char text[256];
-        if (!GetString(df, text))
-            return HXE_FAIL;
-        char* copy = HxResStrDup(ResParent(df), text);
-        HxStore(field, copy);
-        return copy ? HX_OK : HXE_NO_MEMORY;
-    }
-    case HX_DF_COLOUR: {
-        uint8_t b[3];
-        if (Get(df, b, 3) != HX_OK)
-            return HXE_FAIL;
-        HxStore(field, uint32_t(b[0]) << 16 | uint32_t(b[1]) << 8 | b[2]);
-        return HX_OK;
-    }
-    default: {
-        int n = VectorLength(type);
-        for (int i = 0; i < n; ++i) {
-            float f;
-            if (GetFloat(df, &f) != HX_OK)
-                return HXE_FAIL;
-            if (FixedVector(type))
-                HxStore(field + 4 * i, HxFloatToFixedSaturate(f));
-            else
-                HxStore(field + 4 * i, f);
-        }
-        return HX_OK;
-    }
-    }
+    return HX_OK;
 }
 
 hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record)
 {
-    for (uint32_t i = 0; i < t->count; ++i)
-        if (BinMemberRead(df, t->members[i], record) != HX_OK)
+    for (uint32_t i = 0; i < t->count; ++i) {
+        const hx_struct_member& m = t->members[i];
+        const MemberType* type = Resolve(df, m.type);
+        if (!type)
+            continue;
+        uint8_t* field = record + m.offset;
+        hx_error e;
+        if (type->kind == Kind::Asciz) {
+            // A string member ends with its zero byte: a file that stops
+            // before it is cut short, not a shorter string.
+            char text[256];
+            if (!GetString(df, text))
+                return HXE_FAIL;
+            char* copy = HxResStrDup(ResParent(df), text);
+            HxStore(field, copy);
+            e = copy ? HX_OK : HXE_NO_MEMORY;
+        } else if (type->kind == Kind::Struct) {
+            e = BinMembersRead(df, SubOf(m), field);
+        } else {
+            e = ReadFixedMember(df, *type, field);
+        }
+        if (e != HX_OK)
             return HXE_FAIL;
+    }
     return HX_OK;
 }
 
@@ -454,21 +647,17 @@ uint32_t BinMembersSize(hx_datafile* df, const hx_struct_template* t, const uint
     uint32_t total = 0;
     for (uint32_t i = 0; i < t->count; ++i) {
         const hx_struct_member& m = t->members[i];
-        uint32_t type = Resolve(df, m.type);
+        const MemberType* type = Resolve(df, m.type);
         const uint8_t* field = record + m.offset;
-        switch (type) {
-        case kNoType: break;
-        case HX_DF_INT_8: case HX_DF_UINT_8: case HX_DF_ENUM_8: total += 1; break;
-        case HX_DF_INT_16: case HX_DF_UINT_16: case HX_DF_ENUM_16: case HX_DF_ANGLE: total += 2; break;
-        case HX_DF_DOUBLE: total += 8; break;
-        case HX_DF_STRUCT: total += BinMembersSize(df, SubOf(m), field); break;
-        case HX_DF_ASCIZ: {
+        if (!type)
+            continue;
+        if (type->kind == Kind::Struct) {
+            total += BinMembersSize(df, SubOf(m), field);
+        } else if (type->kind == Kind::Asciz) {
             const char* s = HxLoad<const char*>(field);
             total += s ? uint32_t(std::strlen(s)) + 1 : 1;
-            break;
-        }
-        case HX_DF_COLOUR: total += 3; break;
-        default: total += VectorLength(type) ? 4 * VectorLength(type) : 4;
+        } else {
+            total += type->fileBytes;
         }
     }
     return total;
@@ -538,8 +727,12 @@ uint32_t BinBlockSize(hx_datafile*, uint32_t rowLength, uint32_t rows, uint32_t 
 }
 
 // Checks a block's header against the caller's element size and capacity;
-// the bytes then arrive through `fill`, which reads them in pieces, so a
-// count that the file cannot back never allocates its full size.
+// the bytes then arrive through `fill`, which reads them in pieces. A new
+// block of up to kInPlaceBlock bytes is allocated first and read into its
+// final place; a larger one is gathered in pieces before it is allocated,
+// so a count that the file cannot back never allocates its full size.
+constexpr uint64_t kInPlaceBlock = 8u << 20;
+
 template <typename Fill>
 hx_error BlockRead(hx_datafile* df, const char* reader, void** block, uint32_t* count, uint32_t size, uint8_t cls,
                    uint32_t n, uint32_t elementSize, Fill fill)
@@ -554,31 +747,37 @@ hx_error BlockRead(hx_datafile* df, const char* reader, void** block, uint32_t* 
         HxFailure("%s: block too long: %d", reader, int(n));
         return HXE_FAIL;
     }
-    std::vector<uint8_t> data;
     uint8_t* to = static_cast<uint8_t*>(*block);
-    if (!given) {
-        data.reserve(std::min<uint64_t>(bytes, 1 << 16));
+    bool inPlace = given || bytes <= kInPlaceBlock;
+    if (!given && inPlace) {
+        to = static_cast<uint8_t*>(HxResAllocate(ResParent(df), uint32_t(bytes), cls));
+        if (!to)
+            return HXE_NO_MEMORY;
     }
+    std::vector<uint8_t> data;
+    if (!inPlace)
+        data.reserve(1 << 16);
     uint64_t done = 0;
     while (done < bytes) {
-        uint32_t piece = uint32_t(std::min<uint64_t>(bytes - done, 1 << 16));
-        if (!given)
+        uint32_t piece = uint32_t(std::min<uint64_t>(bytes - done, inPlace ? bytes : 1 << 16));
+        if (!inPlace)
             data.resize(size_t(done + piece));
-        uint8_t* target = given ? to + done : data.data() + done;
+        uint8_t* target = inPlace ? to + done : data.data() + done;
         if (fill(target, piece) != HX_OK) {
             HxFailure("%s: block too long: %d", reader, int(n));
+            if (!given && inPlace)
+                HxResFree(to);
             return HXE_FAIL;
         }
         done += piece;
     }
-    if (!given) {
+    if (!inPlace) {
         to = static_cast<uint8_t*>(HxResAllocate(ResParent(df), uint32_t(bytes), cls));
         if (!to)
             return HXE_NO_MEMORY;
-        if (bytes)
-            std::memcpy(to, data.data(), size_t(bytes));
-        *block = to;
+        std::memcpy(to, data.data(), size_t(bytes));
     }
+    *block = to;
     if (n > 0 && size > 1)
         HxSwapBlock(to, n, size);
     *count = n;
@@ -720,19 +919,20 @@ uint32_t TextCountSize(hx_datafile*)
 }
 
 // Formats a member's value as the text writer puts it.
-hx_error FormatValue(const hx_struct_member& m, uint32_t type, const uint8_t* field, std::string& out)
+hx_error FormatValue(const hx_struct_member& m, const MemberType& type, const uint8_t* field, std::string& out)
 {
     char text[512];
     text[0] = 0;
-    switch (type) {
-    case HX_DF_INT_8: std::snprintf(text, sizeof text, "%d", int(HxLoad<int8_t>(field))); break;
-    case HX_DF_UINT_8: std::snprintf(text, sizeof text, "%u", unsigned(HxLoad<uint8_t>(field))); break;
-    case HX_DF_INT_16: std::snprintf(text, sizeof text, "%d", int(HxLoad<int16_t>(field))); break;
-    case HX_DF_UINT_16: std::snprintf(text, sizeof text, "%u", unsigned(HxLoad<uint16_t>(field))); break;
-    case HX_DF_INT_32: std::snprintf(text, sizeof text, "%d", HxLoad<int32_t>(field)); break;
-    case HX_DF_UINT_32: std::snprintf(text, sizeof text, "%u", HxLoad<uint32_t>(field)); break;
-    case HX_DF_ENUM_8: case HX_DF_ENUM_16: case HX_DF_ENUM_32: {
-        int32_t v = LoadEnum(type, field);
+    switch (type.kind) {
+    case Kind::Integer:
+        if (type.isSigned)
+            std::snprintf(text, sizeof text, "%d", int(LoadSigned(field, type.fileBytes)));
+        else
+            std::snprintf(text, sizeof text, "%u", unsigned(LoadUnsigned(field, type.fileBytes)));
+        break;
+    case Kind::Enum: {
+        // Enums of 1 and 2 bytes are unsigned, those of 4 signed.
+        int32_t v = type.fileBytes == 4 ? LoadSigned(field, 4) : int32_t(LoadUnsigned(field, type.fileBytes));
         const hx_enum_table* e = EnumOf(m);
         const char* name = nullptr;
         for (uint32_t i = 0; e && i < e->count && !name; ++i)
@@ -745,8 +945,23 @@ hx_error FormatValue(const hx_struct_member& m, uint32_t type, const uint8_t* fi
         std::snprintf(text, sizeof text, "%s", name);
         break;
     }
-    case HX_DF_STRUCT: std::snprintf(text, sizeof text, "%s", SubOf(m)->name); break;
-    case HX_DF_ASCIZ: {
+    case Kind::Angle: std::snprintf(text, sizeof text, "%g", HxAngleToDegrees(HxLoad<hx_angle>(field))); break;
+    case Kind::Number: std::snprintf(text, sizeof text, "%g", LoadNumber(type.form, field)); break;
+    case Kind::Double: std::snprintf(text, sizeof text, "%g", HxLoad<double>(field)); break;
+    case Kind::Vector: {
+        size_t used = 0;
+        for (int i = 0; i < type.components; ++i) {
+            double v = LoadNumber(type.form, field + kComponentBytes * i);
+            used += size_t(std::snprintf(text + used, sizeof text - used, i ? ",%g" : "%g", v));
+        }
+        break;
+    }
+    case Kind::Colour: {
+        uint32_t c = HxLoad<uint32_t>(field);
+        std::snprintf(text, sizeof text, "%d,%d,%d", int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF));
+        break;
+    }
+    case Kind::Asciz: {
         const char* s = HxLoad<const char*>(field);
         if (s)
             std::snprintf(text, sizeof text, "\"%s\"", s);
@@ -754,22 +969,8 @@ hx_error FormatValue(const hx_struct_member& m, uint32_t type, const uint8_t* fi
             std::snprintf(text, sizeof text, "NULL");
         break;
     }
-    case HX_DF_COLOUR: {
-        uint32_t c = HxLoad<uint32_t>(field);
-        std::snprintf(text, sizeof text, "%d,%d,%d", int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF));
-        break;
-    }
-    default:
-        if (int n = VectorLength(type)) {
-            size_t used = 0;
-            for (int i = 0; i < n; ++i) {
-                const uint8_t* component = field + 4 * i;
-                double v = FixedVector(type) ? double(HxLoad<hx_fixed>(component)) / 65536.0 : HxLoad<float>(component);
-                used += size_t(std::snprintf(text + used, sizeof text - used, i ? ",%g" : "%g", v));
-            }
-        } else {
-            std::snprintf(text, sizeof text, "%g", Number(type, field));
-        }
+    case Kind::Struct: std::snprintf(text, sizeof text, "%s", SubOf(m)->name); break;
+    case Kind::Scaled: break;
     }
     out = text;
     return HX_OK;
@@ -779,14 +980,14 @@ hx_error TextMembersWrite(hx_datafile* df, const hx_struct_template* t, const ui
 {
     for (uint32_t i = 0; i < t->count; ++i) {
         const hx_struct_member& m = t->members[i];
-        uint32_t type = Resolve(df, m.type);
-        if (type == kNoType)
+        const MemberType* type = Resolve(df, m.type);
+        if (!type)
             continue;
         const uint8_t* field = record + m.offset;
         std::string value;
-        if (FormatValue(m, type, field, value) != HX_OK)
+        if (FormatValue(m, *type, field, value) != HX_OK)
             return HXE_FAIL;
-        const char* typeName = kMemberTypeNames[m.type];
+        const char* typeName = kMemberTypes[m.type].name;
         // The type name is padded to 10; a longer one still gets a blank
         // before its value.
         const char* gap = std::strlen(typeName) >= 10 ? " " : "";
@@ -794,7 +995,7 @@ hx_error TextMembersWrite(hx_datafile* df, const hx_struct_template* t, const ui
             HxFilePrintf(df->h, "%*s%-10s%s%-40s # %s\n", 4 + 2 * depth, "", typeName, gap, value.c_str(), m.name);
         else
             HxFilePrintf(df->h, "%*s%-10s%s%s\n", 4 + 2 * depth, "", typeName, gap, value.c_str());
-        if (type == HX_DF_STRUCT && TextMembersWrite(df, SubOf(m), field, depth + 1) != HX_OK)
+        if (type->kind == Kind::Struct && TextMembersWrite(df, SubOf(m), field, depth + 1) != HX_OK)
             return HXE_FAIL;
     }
     return HX_OK;
@@ -823,35 +1024,55 @@ bool ParseComponents(const char* p, int n, double* out)
 
 hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record);
 
-hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type, const char* p, uint8_t* field)
+hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, const MemberType& type, const char* p,
+                       uint8_t* field)
 {
     char word[kHxDfLineMax + 1];
     Word(p, word, sizeof word);
-    switch (type) {
-    case HX_DF_INT_8: case HX_DF_UINT_8: HxStore(field, uint8_t(HxStrToL(word, nullptr, 0))); break;
-    case HX_DF_INT_16: case HX_DF_UINT_16: HxStore(field, uint16_t(HxStrToL(word, nullptr, 0))); break;
-    case HX_DF_INT_32: HxStore(field, int32_t(HxStrToL(word, nullptr, 0))); break;
-    case HX_DF_UINT_32: HxStore(field, uint32_t(HxStrToUL(word, nullptr, 0))); break;
-    case HX_DF_ENUM_8: case HX_DF_ENUM_16: case HX_DF_ENUM_32: {
+    switch (type.kind) {
+    case Kind::Integer:
+        if (type.fileBytes == 4 && !type.isSigned)
+            HxStore(field, uint32_t(HxStrToUL(word, nullptr, 0)));
+        else
+            StoreInteger(field, type.fileBytes, uint32_t(HxStrToL(word, nullptr, 0)));
+        break;
+    case Kind::Enum: {
         const hx_enum_table* e = EnumOf(m);
         uint32_t i = 0;
         while (e && i < e->count && std::strcmp(e->values[i].name, word) != 0)
             ++i;
         if (!e || i == e->count) {
             HxFailure("Unknown enum string: %s", word);
-            StoreEnum(type, field, 0);
+            StoreInteger(field, type.fileBytes, 0);
             return HXE_FAIL;
         }
-        StoreEnum(type, field, e->values[i].value);
+        StoreInteger(field, type.fileBytes, uint32_t(e->values[i].value));
         break;
     }
-    case HX_DF_STRUCT:
-        if (std::strcmp(word, SubOf(m)->name) != 0) {
-            HxFailure("Incorrect structure name \"%s\"", word);
+    case Kind::Angle: HxStore(field, DegreesToAngle(HxStrToD(word, nullptr))); break;
+    case Kind::Number: StoreNumber(type.form, field, HxStrToD(word, nullptr)); break;
+    case Kind::Double: HxStore(field, HxStrToD(word, nullptr)); break;
+    case Kind::Vector: {
+        double c[4];
+        if (!ParseComponents(p, type.components, c)) {
+            HxFailure("Incorrect vector");
             return HXE_FAIL;
         }
-        return TextMembersRead(df, SubOf(m), field);
-    case HX_DF_ASCIZ: {
+        for (int i = 0; i < type.components; ++i)
+            StoreNumber(type.form, field + kComponentBytes * i, c[i]);
+        break;
+    }
+    case Kind::Colour: {
+        double c[3];
+        if (!ParseComponents(p, 3, c)) {
+            HxFailure("Incorrect colour");
+            return HXE_FAIL;
+        }
+        auto byte = [](double v) { return uint32_t(Saturate<uint8_t>(v)); };
+        HxStore(field, byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]));
+        break;
+    }
+    case Kind::Asciz: {
         if (std::strcmp(word, "NULL") == 0) {
             HxStore(field, static_cast<char*>(nullptr));
             break;
@@ -868,32 +1089,13 @@ hx_error TextValueRead(hx_datafile* df, const hx_struct_member& m, uint32_t type
             return HXE_NO_MEMORY;
         break;
     }
-    case HX_DF_COLOUR: {
-        double c[3];
-        if (!ParseComponents(p, 3, c)) {
-            HxFailure("Incorrect colour");
+    case Kind::Struct:
+        if (std::strcmp(word, SubOf(m)->name) != 0) {
+            HxFailure("Incorrect structure name \"%s\"", word);
             return HXE_FAIL;
         }
-        auto byte = [](double v) { return uint32_t(Saturate<uint8_t>(v)); };
-        HxStore(field, byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]));
-        break;
-    }
-    default:
-        if (int n = VectorLength(type)) {
-            double c[4];
-            if (!ParseComponents(p, n, c)) {
-                HxFailure("Incorrect vector");
-                return HXE_FAIL;
-            }
-            for (int i = 0; i < n; ++i) {
-                if (FixedVector(type))
-                    HxStore(field + 4 * i, HxFloatToFixedSaturate(c[i]));
-                else
-                    HxStore(field + 4 * i, float(c[i]));
-            }
-        } else {
-            StoreNumber(type, field, HxStrToD(word, nullptr));
-        }
+        return TextMembersRead(df, SubOf(m), field);
+    case Kind::Scaled: break;
     }
     return HX_OK;
 }
@@ -922,13 +1124,13 @@ hx_error TextMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* 
 {
     for (uint32_t i = 0; i < t->count; ++i) {
         const hx_struct_member& m = t->members[i];
-        uint32_t type = Resolve(df, m.type);
-        if (type == kNoType)
+        const MemberType* type = Resolve(df, m.type);
+        if (!type)
             continue;
-        const char* p = StructLine(df, kMemberTypeNames[m.type], "Unknown member identifer \"%s\"");
+        const char* p = StructLine(df, kMemberTypes[m.type].name, "Unknown member identifer \"%s\"");
         if (!p)
             return HXE_FAIL;
-        if (TextValueRead(df, m, type, p, record + m.offset) != HX_OK)
+        if (TextValueRead(df, m, *type, p, record + m.offset) != HX_OK)
             return HXE_FAIL;
     }
     return HX_OK;
@@ -952,11 +1154,11 @@ uint32_t TextMemberLines(hx_datafile* df, const hx_struct_template* t)
 {
     uint32_t lines = 0;
     for (uint32_t i = 0; i < t->count; ++i) {
-        uint32_t type = Resolve(df, t->members[i].type);
-        if (type == kNoType)
+        const MemberType* type = Resolve(df, t->members[i].type);
+        if (!type)
             continue;
         lines += 1;
-        if (type == HX_DF_STRUCT)
+        if (type->kind == Kind::Struct)
             lines += TextMemberLines(df, SubOf(t->members[i]));
     }
     return lines;
@@ -1113,29 +1315,97 @@ constexpr hx_struct_member kFileInfoMembers[] = {
 
 const hx_struct_template HxFileInfoTemplate = {"file_info", 2, kFileInfoMembers, sizeof(hx_file_info)};
 
+// The five tables, filled by name: a slot that a direction does not have
+// holds the routine that reports an invalid call.
 const hx_file_primitives HxFilePrimitivesNull = {
-    "NULL", BadSkip, BadChunkWrite, BadChunkRead, BadCountWrite, BadCountRead, BadCountSize, BadStructWrite,
-    BadStructRead, BadStructSize, BadBlockWrite, BadBlockRead, BadBlockSize, BadNameWrite, BadNameRead, BadNameSize,
+    .identifier = "NULL",
+    .skip = BadSkip,
+    .chunk_write = BadChunkWrite,
+    .chunk_read = BadChunkRead,
+    .count_write = BadCountWrite,
+    .count_read = BadCountRead,
+    .count_size = BadCountSize,
+    .struct_write = BadStructWrite,
+    .struct_read = BadStructRead,
+    .struct_size = BadStructSize,
+    .block_write = BadBlockWrite,
+    .block_read = BadBlockRead,
+    .block_size = BadBlockSize,
+    .name_write = BadNameWrite,
+    .name_read = BadNameRead,
+    .name_size = BadNameSize,
 };
 const hx_file_primitives HxFilePrimitivesReadBinary = {
-    "Read Binary", BinSkip, BadChunkWrite, BinChunkRead, BadCountWrite, BinCountRead, BinCountSize, BadStructWrite,
-    BinStructRead, BinStructSize, BadBlockWrite, DfBlockReadBinary, BinBlockSize, BadNameWrite, BinNameRead,
-    BinNameSize,
+    .identifier = "Read Binary",
+    .skip = BinSkip,
+    .chunk_write = BadChunkWrite,
+    .chunk_read = BinChunkRead,
+    .count_write = BadCountWrite,
+    .count_read = BinCountRead,
+    .count_size = BinCountSize,
+    .struct_write = BadStructWrite,
+    .struct_read = BinStructRead,
+    .struct_size = BinStructSize,
+    .block_write = BadBlockWrite,
+    .block_read = DfBlockReadBinary,
+    .block_size = BinBlockSize,
+    .name_write = BadNameWrite,
+    .name_read = BinNameRead,
+    .name_size = BinNameSize,
 };
 const hx_file_primitives HxFilePrimitivesWriteBinary = {
-    "Write Binary", BinSkip, BinChunkWrite, BadChunkRead, BinCountWrite, BadCountRead, BinCountSize,
-    BinStructWrite, BadStructRead, BinStructSize, BinBlockWrite, BadBlockRead, BinBlockSize, BinNameWrite,
-    BadNameRead, BinNameSize,
+    .identifier = "Write Binary",
+    .skip = BinSkip,
+    .chunk_write = BinChunkWrite,
+    .chunk_read = BadChunkRead,
+    .count_write = BinCountWrite,
+    .count_read = BadCountRead,
+    .count_size = BinCountSize,
+    .struct_write = BinStructWrite,
+    .struct_read = BadStructRead,
+    .struct_size = BinStructSize,
+    .block_write = BinBlockWrite,
+    .block_read = BadBlockRead,
+    .block_size = BinBlockSize,
+    .name_write = BinNameWrite,
+    .name_read = BadNameRead,
+    .name_size = BinNameSize,
 };
 const hx_file_primitives HxFilePrimitivesReadText = {
-    "Read Text", TextSkip, BadChunkWrite, TextChunkRead, BadCountWrite, TextCountRead, TextCountSize,
-    BadStructWrite, TextStructRead, TextStructSize, BadBlockWrite, DfBlockReadText, TextBlockSize, BadNameWrite,
-    TextNameRead, TextNameSize,
+    .identifier = "Read Text",
+    .skip = TextSkip,
+    .chunk_write = BadChunkWrite,
+    .chunk_read = TextChunkRead,
+    .count_write = BadCountWrite,
+    .count_read = TextCountRead,
+    .count_size = TextCountSize,
+    .struct_write = BadStructWrite,
+    .struct_read = TextStructRead,
+    .struct_size = TextStructSize,
+    .block_write = BadBlockWrite,
+    .block_read = DfBlockReadText,
+    .block_size = TextBlockSize,
+    .name_write = BadNameWrite,
+    .name_read = TextNameRead,
+    .name_size = TextNameSize,
 };
 const hx_file_primitives HxFilePrimitivesWriteText = {
-    "Write Text", TextSkip, TextChunkWrite, BadChunkRead, TextCountWrite, BadCountRead, TextCountSize,
-    TextStructWrite, BadStructRead, TextStructSize, TextBlockWrite, BadBlockRead, TextBlockSize, TextNameWrite,
-    BadNameRead, TextNameSize,
+    .identifier = "Write Text",
+    .skip = TextSkip,
+    .chunk_write = TextChunkWrite,
+    .chunk_read = BadChunkRead,
+    .count_write = TextCountWrite,
+    .count_read = BadCountRead,
+    .count_size = TextCountSize,
+    .struct_write = TextStructWrite,
+    .struct_read = BadStructRead,
+    .struct_size = TextStructSize,
+    .block_write = TextBlockWrite,
+    .block_read = BadBlockRead,
+    .block_size = TextBlockSize,
+    .name_write = TextNameWrite,
+    .name_read = BadNameRead,
+    .name_size = TextNameSize,
 };
 
 const char* HxDfChunkName(uint32_t id)
@@ -1145,7 +1415,7 @@ const char* HxDfChunkName(uint32_t id)
 
 const char* HxDfMemberTypeName(uint32_t type)
 {
-    return type < HX_DF_MEMBER_TYPES ? kMemberTypeNames[type] : nullptr;
+    return type < HX_DF_MEMBER_TYPES ? kMemberTypes[type].name : nullptr;
 }
 
 hx_error DfBlockReadBinary(hx_datafile* df, void** block, uint32_t* count, uint32_t size, uint8_t cls)
@@ -1217,6 +1487,9 @@ hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType)
     }
     HxResAdd(df, file); // closes with the handle
     df->h = file;
+    df->readAhead = nullptr;
+    df->readAt = df->readEnd = 0;
+    df->pulled = df->chunkEnd = 0;
     df->scalarType = scalarType;
     bool text = mode == HX_FILE_MODE_TEXT;
     if (write)
@@ -1234,7 +1507,7 @@ void DfClose(hx_datafile* df)
             HxFailure("DatafileStack Underflow");
             break;
         }
-        StackEntry& top = stack[fw.datafileStackTop - 1];
+        hx_df_stack_entry& top = fw.datafileStack[fw.datafileStackTop - 1];
         if (top.type == kHxDfStackDatafile) {
             if (top.value != df) {
                 _HxAssert("df == dfp", "datafile", 1607);
@@ -1257,17 +1530,17 @@ void DfPush(int type, void* value, int count)
         HxFailure("DatafileStack Overflow");
         return;
     }
-    stack[fw.datafileStackTop++] = {type, value, count};
+    fw.datafileStack[fw.datafileStackTop++] = {type, value, count};
 }
 
 namespace {
-StackEntry* Inspect(int type)
+hx_df_stack_entry* Inspect(int type)
 {
     if (fw.datafileStackTop == 0) {
         HxFailure("DatafileStack Underflow");
         return nullptr;
     }
-    StackEntry* top = &stack[fw.datafileStackTop - 1];
+    hx_df_stack_entry* top = &fw.datafileStack[fw.datafileStackTop - 1];
     if (top->type != type) {
         HxFailure("DatafileStack type mismatch, wanted %d, got %d", type, top->type);
         return nullptr;
@@ -1278,7 +1551,7 @@ StackEntry* Inspect(int type)
 
 void* DfPop(int type, int* count)
 {
-    StackEntry* top = Inspect(type);
+    hx_df_stack_entry* top = Inspect(type);
     if (!top)
         return nullptr;
     if (count)
@@ -1289,7 +1562,7 @@ void* DfPop(int type, int* count)
 
 void* DfTop(int type, int* count)
 {
-    StackEntry* top = Inspect(type);
+    hx_df_stack_entry* top = Inspect(type);
     if (!top)
         return nullptr;
     if (count)
@@ -1299,7 +1572,7 @@ void* DfTop(int type, int* count)
 
 int DfTopType()
 {
-    return fw.datafileStackTop ? stack[fw.datafileStackTop - 1].type : 0;
+    return fw.datafileStackTop ? fw.datafileStack[fw.datafileStackTop - 1].type : 0;
 }
 
 int DfChunksInterpret(hx_datafile* df, const hx_chunk_table* table)
@@ -1354,7 +1627,7 @@ int DfStructReadArray(hx_datafile* df, const hx_struct_template* t, void* first,
 {
     auto* record = static_cast<uint8_t*>(first);
     for (int i = 0; i < n; ++i, record += t->size)
-        if (HxFileEof(df->h) || df->prims->struct_read(df, t, record) != HX_OK)
+        if (AtEnd(df) || df->prims->struct_read(df, t, record) != HX_OK)
             return i;
     return n;
 }

@@ -79,29 +79,38 @@ struct hx_struct_template {
 };
 
 // The 15 primitives of an encoding and direction. Every operation returns
-// 0 or an error; chunk read returns -1 at the end of the file.
+// 0 or an error; a slot that the direction does not have reports "Invald
+// file primitive call" as a fatal failure.
 struct hx_file_primitives {
     const char* identifier;
-    hx_error (*skip)(hx_datafile* df, uint32_t length);                                   // 0
-    hx_error (*chunk_write)(hx_datafile* df, uint32_t id, uint32_t length);               // 1
-    int (*chunk_read)(hx_datafile* df, uint32_t* id, uint32_t* length);                   // 2
-    hx_error (*count_write)(hx_datafile* df, uint32_t n);                                 // 3
-    hx_error (*count_read)(hx_datafile* df, uint32_t* n);                                 // 4
-    uint32_t (*count_size)(hx_datafile* df);                                              // 5
-    hx_error (*struct_write)(hx_datafile* df, const hx_struct_template* t, const void* record); // 6
-    hx_error (*struct_read)(hx_datafile* df, const hx_struct_template* t, void* record);  // 7
-    uint32_t (*struct_size)(hx_datafile* df, const hx_struct_template* t, const void* record); // 8
+    // Passes over `length` (bytes, or text lines) of a chunk not handled.
+    hx_error (*skip)(hx_datafile* df, uint32_t length);
+    // A chunk header: its id and the length that count/struct/block/name
+    // sizes of its body add up to.
+    hx_error (*chunk_write)(hx_datafile* df, uint32_t id, uint32_t length);
+    // The next chunk header; -1 at the end of the file.
+    int (*chunk_read)(hx_datafile* df, uint32_t* id, uint32_t* length);
+    // The element count that opens a chunk of records.
+    hx_error (*count_write)(hx_datafile* df, uint32_t n);
+    hx_error (*count_read)(hx_datafile* df, uint32_t* n);
+    uint32_t (*count_size)(hx_datafile* df);
+    // One record, member by member as its template describes it; strings
+    // read are allocated under the handle's resource parent.
+    hx_error (*struct_write)(hx_datafile* df, const hx_struct_template* t, const void* record);
+    hx_error (*struct_read)(hx_datafile* df, const hx_struct_template* t, void* record);
+    uint32_t (*struct_size)(hx_datafile* df, const hx_struct_template* t, const void* record);
     // Rows of row length elements, row stride bytes apart (negative for
     // bottom-up pictures).
     hx_error (*block_write)(hx_datafile* df, const void* base, uint32_t rowLength, int32_t rowStride,
-                            uint32_t rows, uint32_t size);                                // 9
+                            uint32_t rows, uint32_t size);
     // *block: the destination (capacity *count elements) or null for a new
     // resource of the class; *count: the elements read.
-    hx_error (*block_read)(hx_datafile* df, void** block, uint32_t* count, uint32_t size, uint8_t cls); // 10
-    uint32_t (*block_size)(hx_datafile* df, uint32_t rowLength, uint32_t rows, uint32_t size); // 11
-    hx_error (*name_write)(hx_datafile* df, const char* name);                            // 12
-    hx_error (*name_read)(hx_datafile* df, char* buffer);                                 // 13: 256 bytes
-    uint32_t (*name_size)(hx_datafile* df, const char* name);                             // 14
+    hx_error (*block_read)(hx_datafile* df, void** block, uint32_t* count, uint32_t size, uint8_t cls);
+    uint32_t (*block_size)(hx_datafile* df, uint32_t rowLength, uint32_t rows, uint32_t size);
+    // A name of up to 255 characters; name_read fills a 256-byte buffer.
+    hx_error (*name_write)(hx_datafile* df, const char* name);
+    hx_error (*name_read)(hx_datafile* df, char* buffer);
+    uint32_t (*name_size)(hx_datafile* df, const char* name);
 };
 
 extern const hx_file_primitives HxFilePrimitivesNull;
@@ -120,6 +129,14 @@ struct hx_datafile {
     void* res;      // parent of strings and blocks read; null: the anchor
     char line[kHxDfLineMax + 2]; // this handle's current text line
     uint32_t lineNumber;
+    // Binary reading: bytes read ahead of the decoder (a child resource,
+    // made at the first read), the unread ones at readAt .. readEnd; never
+    // past the end of the current chunk, so the file's end-of-file mark is
+    // set exactly when an unbuffered reader's would be.
+    uint8_t* readAhead;
+    uint32_t readAt, readEnd;
+    uint64_t pulled;   // bytes taken from the file (read or passed over)
+    uint64_t chunkEnd; // where the current chunk ends, counted as `pulled`
 };
 
 // Chunk ids (the text names are in the chunk table).
@@ -163,6 +180,11 @@ struct hx_chunk_table {
 // Entry types of the value stack; 21 marks an open datafile.
 inline constexpr int kHxDfStackDatafile = 21;
 inline constexpr int kHxDfStackSize = 1024;
+struct hx_df_stack_entry {
+    int type;
+    void* value;
+    int count;
+};
 
 hx_datafile* DfOpen(const char* name, hx_bool write, int scalarType);
 void DfClose(hx_datafile* df);

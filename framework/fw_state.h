@@ -3,6 +3,7 @@
 // set before the next begin take effect and unset ones return to standard.
 #pragma once
 
+#include "framework/datafile.h"
 #include "framework/diag.h"
 #include "framework/file.h"
 #include "framework/list.h"
@@ -48,7 +49,10 @@ struct hx_fw {
 
     int defaultFileMode;
 
-    int datafileStackTop;     // entries in use on the datafile value stack
+    // The datafile value stack: typed entries pushed while a file is read or
+    // written (21 marks an open datafile), and how many are in use.
+    hx_df_stack_entry datafileStack[kHxDfStackSize];
+    int datafileStackTop;
 };
 
 extern hx_fw fw;

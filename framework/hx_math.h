@@ -9,6 +9,7 @@
 // nothing else of the framework; the game has its own separate maths.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 using hx_scalar = float;
@@ -261,6 +262,25 @@ hx_matrix23* HxMatrix23PostShearY(hx_matrix23* m, hx_scalar sx);
 // Products are formed in 64 bits and shifted right arithmetically (rounding
 // towards minus infinity). Divisions truncate towards zero; a zero divisor or
 // a quotient too large for 32 bits saturates instead of trapping.
+
+// Conversions to and from floating point: to a double exactly; from one
+// truncated toward zero, saturated out of range, 0 for NaN.
+inline constexpr double HxFixedToDouble(hx_fixed a) { return double(a) / 65536.0; }
+// The nearest float (the same as float(a) / 65536.0f: the scale is exact).
+inline constexpr float HxFixedToFloat(hx_fixed a) { return float(HxFixedToDouble(a)); }
+// An angle in degrees, exactly.
+inline constexpr double HxAngleToDegrees(hx_angle a) { return double(a) * 360.0 / 65536.0; }
+inline hx_fixed HxFloatToFixedSaturate(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    double scaled = std::trunc(value * 65536.0);
+    if (scaled >= 2147483647.0)
+        return INT32_MAX;
+    if (scaled <= -2147483648.0)
+        return INT32_MIN;
+    return hx_fixed(scaled);
+}
 
 hx_fixed HxFixedAbs(hx_fixed a);
 hx_fixed HxFixedMul(hx_fixed a, hx_fixed b);

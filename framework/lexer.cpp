@@ -252,18 +252,6 @@ int ParseBracketed(hx_lexer* lexer, int count, Item item)
 
 } // namespace
 
-hx_fixed HxFloatToFixedSaturate(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    double scaled = std::trunc(value * 65536.0);
-    if (scaled >= 2147483647.0)
-        return INT32_MAX;
-    if (scaled <= -2147483648.0)
-        return INT32_MIN;
-    return hx_fixed(scaled);
-}
-
 hx_lexer* HxLexerAllocate(const hx_lexer_keyword* keywords, int nKeywords)
 {
     auto* lexer = static_cast<hx_lexer*>(HxResAllocate(fw.anchor, sizeof(hx_lexer), HX_RES_LEXER));

@@ -83,6 +83,3 @@ int HxParseVectorFixed(hx_lexer* lexer, hx_fixed* values, int count);
 int HxParseVectorFloat(hx_lexer* lexer, float* values, int count);
 int HxParseMatrixFixed(hx_lexer* lexer, hx_fixed* values, int rowStride, int rows);
 int HxParseMatrixFloat(hx_lexer* lexer, float* values, int rowStride, int rows);
-
-// Float to 16.16 fixed: truncated toward zero, saturated out of range, 0 for NaN.
-hx_fixed HxFloatToFixedSaturate(double value);

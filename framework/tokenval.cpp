@@ -177,7 +177,7 @@ hx_error QueryEntry(hx_value* value, void** buffer, size_t* bufferSize, void* re
         value->x = HxFloatToFixedSaturate(HxLoad<float>(field));
         return HX_OK;
     case HX_TVC_FIXED_AS_FLOAT:
-        value->f = float(HxLoad<hx_fixed>(field)) / 65536.0f;
+        value->f = HxFixedToFloat(HxLoad<hx_fixed>(field));
         return HX_OK;
     case HX_TVC_STRING: {
         const char* s = HxLoad<const char*>(field);
@@ -211,7 +211,7 @@ hx_error QueryEntry(hx_value* value, void** buffer, size_t* bufferSize, void* re
             if (FloatsAsFixed(e->conversion))
                 HxStore(out + 4 * i, HxFloatToFixedSaturate(HxLoad<float>(from + 4 * i)));
             else if (FixedAsFloats(e->conversion))
-                HxStore(out + 4 * i, float(HxLoad<hx_fixed>(from + 4 * i)) / 65536.0f);
+                HxStore(out + 4 * i, HxFixedToFloat(HxLoad<hx_fixed>(from + 4 * i)));
             else
                 std::memcpy(out + 4 * i, from + 4 * i, 4);
         }
@@ -252,7 +252,7 @@ hx_error SetEntry(void* record, hx_value value, const hx_tv_template_entry* e)
         HxStore(field, uint16_t(value.u));
         return HX_OK;
     case HX_TVC_FLOAT_AS_FIXED:
-        HxStore(field, float(value.x) / 65536.0f);
+        HxStore(field, HxFixedToFloat(value.x));
         return HX_OK;
     case HX_TVC_FIXED_AS_FLOAT:
         HxStore(field, HxFloatToFixedSaturate(value.f));
@@ -277,7 +277,7 @@ hx_error SetEntry(void* record, hx_value value, const hx_tv_template_entry* e)
         auto* from = static_cast<const uint8_t*>(value.p);
         for (int i = 0; i < words; ++i) {
             if (FloatsAsFixed(e->conversion))
-                HxStore(to + 4 * i, float(HxLoad<hx_fixed>(from + 4 * i)) / 65536.0f);
+                HxStore(to + 4 * i, HxFixedToFloat(HxLoad<hx_fixed>(from + 4 * i)));
             else if (FixedAsFloats(e->conversion))
                 HxStore(to + 4 * i, HxFloatToFixedSaturate(HxLoad<float>(from + 4 * i)));
             else
@@ -414,7 +414,7 @@ void DumpWide(Line& line, const std::string& lead, const std::string& continuati
             if (integer)
                 line.Add("%d", HxLoad<int32_t>(w));
             else if (fixed)
-                line.Add("%f", double(HxLoad<hx_fixed>(w)) / 65536.0);
+                line.Add("%f", HxFixedToDouble(HxLoad<hx_fixed>(w)));
             else
                 line.Add("%f", double(HxLoad<float>(w)));
         }
@@ -483,13 +483,13 @@ void DumpPair(int index, const hx_token_value& pair, const char* prefix, hx_tv_p
         line.Add("%u (0x%08x)", uint32_t(v.u), uint32_t(v.u));
         break;
     case HXT_FIXED:
-        line.Add("%f", double(v.x) / 65536.0);
+        line.Add("%f", HxFixedToDouble(v.x));
         break;
     case HXT_FLOAT:
         line.Add("%f", double(v.f));
         break;
     case HXT_ANGLE:
-        line.Add("%f", double(uint16_t(v.u)) * 360.0 / 65536.0);
+        line.Add("%f", HxAngleToDegrees(hx_angle(v.u)));
         break;
     case HXT_COLOUR_RGB:
         line.Add("(%d,%d,%d)", int((v.u >> 16) & 0xFF), int((v.u >> 8) & 0xFF), int(v.u & 0xFF));

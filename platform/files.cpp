@@ -68,6 +68,33 @@ long FileLength(std::FILE* file)
     return file && std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
 }
 
+long FileSize(std::FILE* file)
+{
+    struct stat st;
+    if (!file || ::fstat(::fileno(file), &st) != 0)
+        return -1;
+    return static_cast<long>(st.st_size);
+}
+
+bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size)
+{
+    if (!file)
+        return false;
+    int fd = ::fileno(file);
+    auto* to = static_cast<uint8_t*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::pread(fd, to, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        to += n;
+        offset += static_cast<uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 namespace {
 
 // Why a file was not opened: the system's error number, or 0 with a reason.
@@ -212,6 +239,20 @@ std::FILE* OpenDataFile(const char* path, const char* mode)
     if (!(creates ? ResolveTargetPath(path, real) : ResolveDataPath(path, real)))
         return nullptr;
     return std::fopen(real.c_str(), mode);
+}
+
+std::string DataPathOfHostFile(const char* hostPath)
+{
+    std::string path = hostPath ? hostPath : "";
+    char here[4096];
+    if (path.empty() || path[0] != '/' || !::getcwd(here, sizeof here))
+        return path;
+    std::string folder = here;
+    if (folder.back() != '/')
+        folder += '/';
+    if (path.compare(0, folder.size(), folder) == 0)
+        return path.substr(folder.size());
+    return path;
 }
 
 bool DataFileExists(const char* path)

@@ -28,6 +28,11 @@ bool ResolveDataPath(const char* path, std::string& out);
 // keeps the caller's spelling.
 std::FILE* OpenDataFile(const char* path, const char* mode);
 
+// A host file's path (a file dropped on the window) as a data path: the
+// part below the data folder (the working folder) when it lies there; the
+// path unchanged otherwise.
+std::string DataPathOfHostFile(const char* hostPath);
+
 // True when the path names an existing regular file.
 bool DataFileExists(const char* path);
 
@@ -41,6 +46,14 @@ bool WriteFileAtomically(const char* path, const void* data, std::size_t size);
 // The length in bytes of an open file, whose position is left at its end;
 // -1 when it cannot be told.
 long FileLength(std::FILE* file);
+
+// The length in bytes of an open file, its position left where it was; -1
+// when it cannot be told.
+long FileSize(std::FILE* file);
+
+// Reads `size` bytes at `offset` of an open file in one call, without using
+// or moving the file's position or its buffer. False on a short read.
+bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size);
 
 // Reads a whole regular file named by a data path into a std::string or a
 // byte vector. False when it does not open, is not a regular file (a FIFO,

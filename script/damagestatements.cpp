@@ -22,11 +22,7 @@ void ShipSysKill(uint32_t& position)
 // PLAYER_DAMAGE "name" percent [ON | OFF]
 void PlayerDamage(uint32_t& position)
 {
-    const ScriptToken& token = ScriptTokenAt(position);
-    if (token.id != kw::DATA || DataTokenIsNumber(token.value))
-        ReportSyntaxError("Quoted text needed in this context", position);
-    const char* name = ScriptDataText(token.value);
-    ++position;
+    const char* name = ReadTextOperand(position);
     const float percent = ReadNumberOperand(position);
     const int32_t keyword = ReadOptionalKeyword(position, kw::ON, kw::OFF);
     DamagePlayerSystem(name, percent, keyword);

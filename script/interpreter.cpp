@@ -45,6 +45,8 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     FlowStatementRows,
     VariableStatementRows,
     DamageStatementRows,
+    ShipStatementRows,
+    ShipPropertyRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -604,6 +606,10 @@ void ResetInterpreterState()
     gInterpreter.relativeOrigin = nullptr;
     gInterpreter.waitCountdown = 0;
     gInterpreter.savedGroupFlag = 0;
+    // Each mission starts without a group and numbers its groups from 1000,
+    // so one mission's groups never carry into the next.
+    gInterpreter.currentGroup = 0;
+    gInterpreter.groupCounter = 1000;
     gInterpreter.currentLabel = nullptr;
     gInterpreter.clockAdvanced = 0;
     gScriptMission.briefingRequested = 0;

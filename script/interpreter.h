@@ -133,6 +133,8 @@ void ResetInterpreterState();
 std::span<const StatementRow> FlowStatementRows();
 std::span<const StatementRow> VariableStatementRows();
 std::span<const StatementRow> DamageStatementRows();
+std::span<const StatementRow> ShipStatementRows();
+std::span<const StatementRow> ShipPropertyRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

@@ -7,6 +7,7 @@
 #include "script/keywords.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -46,6 +47,17 @@ constexpr std::array<uint16_t, kSlots> BuildIndex()
 
 constexpr std::array<uint16_t, kSlots> kIndex = BuildIndex();
 
+// Each row's name length, measured once here rather than on every probe.
+constexpr std::array<uint8_t, kRowCount> BuildLengths()
+{
+    std::array<uint8_t, kRowCount> lengths{};
+    for (std::size_t row = 0; row < kRowCount; ++row)
+        lengths[row] = static_cast<uint8_t>(std::string_view(kKeywords[row].name).size());
+    return lengths;
+}
+
+constexpr std::array<uint8_t, kRowCount> kLengths = BuildLengths();
+
 // Name of each id (first row wins), for the error reporters.
 constexpr std::array<const char*, kw::kLastId + 1> BuildNames()
 {
@@ -70,7 +82,7 @@ uint32_t LookupKeyword(std::string_view word)
     std::size_t slot = HashScriptName(word) & (kSlots - 1);
     while (uint16_t entry = kIndex[slot]) {
         const KeywordRow& row = kKeywords[entry - 1];
-        if (word == row.name)
+        if (word.size() == kLengths[entry - 1] && std::memcmp(word.data(), row.name, word.size()) == 0)
             return row.id;
         slot = (slot + 1) & (kSlots - 1);
     }

@@ -87,6 +87,12 @@ int32_t ScriptNumberToInt(double number)
     return static_cast<int32_t>(number);
 }
 
+int16_t ScriptNumberToInt16(double number)
+{
+    const int32_t value = ScriptNumberToInt(number);
+    return static_cast<int16_t>(value < INT16_MIN ? INT16_MIN : value > INT16_MAX ? INT16_MAX : value);
+}
+
 uint32_t SymbolObjectHandle(const ScriptSymbol* symbol)
 {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(symbol->value));
@@ -248,6 +254,25 @@ int32_t ReadKeywordOperand(uint32_t& position, uint32_t first, uint32_t last)
     if (index < 0)
         FailStatement(kStopBadToken, "Unrecognized Token", position);
     return index;
+}
+
+bool IsTextOperand(uint32_t position)
+{
+    const ScriptToken& token = ScriptTokenAt(position);
+    return token.id == kw::DATA && !DataTokenIsNumber(token.value);
+}
+
+bool IsNumberOperand(uint32_t position)
+{
+    const ScriptToken& token = ScriptTokenAt(position);
+    return IsSymbolToken(token) || (token.id == kw::DATA && DataTokenIsNumber(token.value));
+}
+
+const char* ReadTextOperand(uint32_t& position)
+{
+    if (!IsTextOperand(position))
+        FailStatement(kStopBadSymbol, "Quoted text needed in this context", position);
+    return ScriptDataText(ScriptTokenAt(position++).value);
 }
 
 uint32_t ReadSenseMask(uint32_t& position, bool ignoreDebris)

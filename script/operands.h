@@ -24,6 +24,9 @@ const ScriptToken& ScriptTokenAt(uint32_t position);
 // range, NaN as 0. (Doubles hold every float and every sum of two int32s.)
 int32_t ScriptNumberToInt(double number);
 
+// The same into an int16 field: saturating at the int16 range, NaN as 0.
+int16_t ScriptNumberToInt16(double number);
+
 // Object symbols: the handle in the value field, and the item it names.
 uint32_t SymbolObjectHandle(const ScriptSymbol* symbol);
 SceneItem* SymbolObject(const ScriptSymbol* symbol);
@@ -60,6 +63,13 @@ ScriptSymbol* ReadOptionalSymbol(uint32_t& position);
 ScriptSymbol* ReadTypedSymbol(uint32_t& position, uint32_t wantedType);
 int32_t ReadIntegerOperand(uint32_t& position);
 int32_t ReadKeywordOperand(uint32_t& position, uint32_t first, uint32_t last);
+// Quoted text: the text of a text data token; a number, symbol or keyword
+// is the error "Quoted text needed in this context".
+const char* ReadTextOperand(uint32_t& position);
+// Whether the token at the position is quoted text / a number operand
+// (number data or a symbol): the look-ahead of operand lists.
+bool IsTextOperand(uint32_t position);
+bool IsNumberOperand(uint32_t position);
 // Reads a list of sense keywords (SN_DEBRIS .. SN_LEPER) into a mask of
 // Avatar class bits; with `ignoreDebris` SN_DEBRIS adds nothing.
 uint32_t ReadSenseMask(uint32_t& position, bool ignoreDebris);

@@ -11,18 +11,6 @@
 
 namespace {
 
-void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void Append(std::string& out, const char* format, ...)
-{
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    out += buffer;
-}
-
 // Text with anything unprintable (and the quote and backslash) escaped.
 std::string Printable(const char* text)
 {
@@ -47,6 +35,16 @@ const char* SymbolName(uint32_t index)
 
 } // namespace
 
+void AppendListing(std::string& out, const char* format, ...)
+{
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    out += buffer;
+}
+
 std::string DumpScriptTokens(uint32_t first, uint32_t end)
 {
     std::string out;
@@ -54,36 +52,36 @@ std::string DumpScriptTokens(uint32_t first, uint32_t end)
         end = kTokenCapacity;
     for (uint32_t at = first; at < end; ++at) {
         const ScriptToken& token = gScriptBuffers.tokens[at];
-        Append(out, "%5u  ", at);
+        AppendListing(out, "%5u  ", at);
         switch (token.id) {
         case kw::LINE:
             if (at + 1 < end) {
                 const ScriptToken& next = gScriptBuffers.tokens[++at];
-                Append(out, "LINE     %u  next %u  %s\n", token.value, next.id, ScriptNameAt(next.value));
+                AppendListing(out, "LINE     %u  next %u  %s\n", token.value, next.id, ScriptNameAt(next.value));
             } else {
-                Append(out, "LINE     %u  (cut)\n", token.value);
+                AppendListing(out, "LINE     %u  (cut)\n", token.value);
             }
             break;
         case kw::NEW_SYMBOL:
-            Append(out, "SYMBOL+  %s\n", SymbolName(token.value));
+            AppendListing(out, "SYMBOL+  %s\n", SymbolName(token.value));
             break;
         case kw::SYMBOL:
-            Append(out, "SYMBOL   %s\n", SymbolName(token.value));
+            AppendListing(out, "SYMBOL   %s\n", SymbolName(token.value));
             break;
         case kw::DATA:
             if (DataTokenIsNumber(token.value))
-                Append(out, "NUMBER   %.9g\n", static_cast<double>(ScriptDataNumber(token.value)));
+                AppendListing(out, "NUMBER   %.9g\n", static_cast<double>(ScriptDataNumber(token.value)));
             else
-                Append(out, "TEXT     \"%s\"\n", Printable(ScriptDataText(token.value)).c_str());
+                AppendListing(out, "TEXT     \"%s\"\n", Printable(ScriptDataText(token.value)).c_str());
             break;
         case kw::COMMENT:
-            Append(out, "COMMENT\n");
+            AppendListing(out, "COMMENT\n");
             break;
         default:
             if (const char* name = KeywordName(token.id))
-                Append(out, "KEYWORD  %s\n", name);
+                AppendListing(out, "KEYWORD  %s\n", name);
             else
-                Append(out, "?        %u %u\n", token.id, token.value);
+                AppendListing(out, "?        %u %u\n", token.id, token.value);
             break;
         }
     }
@@ -95,7 +93,7 @@ std::string DumpScriptSymbols(uint32_t first)
     std::string out;
     for (uint32_t i = first; i < gSymbols.count; ++i) {
         const ScriptSymbol& symbol = gSymbols.records[i];
-        Append(out, "%-16s type 0x%X  size %d  value %d%s\n", symbol.name, symbol.type, symbol.size,
+        AppendListing(out, "%-16s type 0x%X  size %d  value %d%s\n", symbol.name, symbol.type, symbol.size,
                ReadSymbolInt(&symbol), symbol.labelDefined ? "  label" : "");
     }
     return out;
@@ -108,10 +106,10 @@ std::string DumpBriefingIndex()
         if (gBriefings.declare[i] == kNoScriptPosition && gBriefings.begin[i] == kNoScriptPosition &&
             gBriefings.end[i] == kNoScriptPosition)
             continue;
-        Append(out, "briefing %d: declare %d  begin %d  end %d\n", i, static_cast<int>(gBriefings.declare[i]),
+        AppendListing(out, "briefing %d: declare %d  begin %d  end %d\n", i, static_cast<int>(gBriefings.declare[i]),
                static_cast<int>(gBriefings.begin[i]), static_cast<int>(gBriefings.end[i]));
     }
     if (gBriefings.count)
-        Append(out, "briefings ended: %u\n", gBriefings.count);
+        AppendListing(out, "briefings ended: %u\n", gBriefings.count);
     return out;
 }

@@ -14,3 +14,6 @@ std::string DumpScriptSymbols(uint32_t first);
 
 // The briefing index, when any briefing was compiled.
 std::string DumpBriefingIndex();
+
+// Appends printf-style text (at most 1023 characters a call) to a listing.
+void AppendListing(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));

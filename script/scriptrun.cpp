@@ -1,14 +1,22 @@
 // Headless traced script runs. See scriptrun.h.
 #include "script/scriptrun.h"
 
+#include "ai/aistate.h"
+#include "ai/combat.h"
+#include "ai/orders.h"
 #include "screens/bridge.h"
 #include "script/interpreter.h"
 #include "script/keywords.h"
+#include "script/operands.h"
+#include "script/shiptypes.h"
 #include "script/scriptbase.h"
+#include "script/scriptdump.h"
 #include "script/scriptfiles.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
 #include "system/frameclock.h"
+#include "world/playerinput.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
 
 #include <algorithm>
@@ -66,7 +74,88 @@ void StartFrame(int32_t ticks)
     gFrameClock.gameClock += static_cast<uint32_t>(ticks);
 }
 
+// Names of the routines a ship can hold, for the dump.
+template <typename Function>
+struct NamedRoutine {
+    Function function;
+    const char* name;
+};
+
+template <typename Function, size_t N>
+const char* RoutineName(Function function, const NamedRoutine<Function> (&table)[N])
+{
+    if (!function)
+        return "none";
+    for (const auto& row : table)
+        if (row.function == function)
+            return row.name;
+    return "other";
+}
+
+const NamedRoutine<ItemFunction> kControlRoutines[] = {
+    {CONTROL_AI, "CONTROL_AI"},
+    {CONTROL_MAIN, "CONTROL_MAIN"},
+    {CONTROL_FREE, "CONTROL_FREE"},
+};
+const NamedRoutine<CollisionResponse> kResponses[] = {
+    {CollideShips, "CollideShips"},
+    {ProjectileHit, "ProjectileHit"},
+};
+const NamedRoutine<OrderEvaluator> kEvaluators[] = {
+    {EvalDefault, "EvalDefault"},
+    {EvalSelfPreservation, "EvalSelfPreservation"},
+};
+
+const char* SymbolName(const SceneItem* item)
+{
+    return item && item->symbol && item->symbol->name ? item->symbol->name : "-";
+}
+
 } // namespace
+
+void AppendShipDump(std::string& out)
+{
+    ForEachSceneItem([&](SceneItem* item) {
+        const ShipInfo* info = item->sim ? item->sim->shipInfo : nullptr;
+        if (!info)
+            return true;
+        const Sim& sim = *item->sim;
+        const Avatar& avatar = *item->avatar;
+        const char* row = info->kind >= 0 && info->kind < kShipTypeCount ? kShipTypes[info->kind].displayName : "?";
+        AppendListing(out, "ship %s kind %d (%s) name \"%s\" short \"%s\"\n", SymbolName(item), info->kind, row,
+                info->name ? info->name : "", info->shortName ? info->shortName : "");
+        AppendListing(out, "  side %d group %d leader %s leaderflag %d rank %d skill %d\n", info->side, info->group,
+                SymbolName(info->leader), (info->flags & kShipGroupLeader) ? 1 : 0, info->rank, info->skill);
+        AppendListing(out, "  sense 0x%08x item 0x%04x sim 0x%08x tail %d control %s collision %s byte %d\n",
+                avatar.classFlags, static_cast<uint16_t>(item->flags), sim.flags,
+                (item->flags & kItemTailGroup) ? 1 : 0, RoutineName(item->control, kControlRoutines),
+                RoutineName(avatar.collision, kResponses), avatar.colour);
+        AppendListing(out, "  position %.1f %.1f %.1f drift %.1f %.1f spool %d clock %d %d\n", sim.position.x,
+                sim.position.y, sim.position.z, static_cast<double>(item->pitchDemand),
+                static_cast<double>(item->yawDemand), sim.ldsSpool, sim.countdown, sim.clockPeriod);
+        AppendListing(out, "  axes %.3f %.3f %.3f / %.3f %.3f %.3f / %.3f %.3f %.3f\n", sim.matrix.m[0], sim.matrix.m[1],
+                sim.matrix.m[2], sim.matrix.m[4], sim.matrix.m[5], sim.matrix.m[6], sim.matrix.m[8],
+                sim.matrix.m[9], sim.matrix.m[10]);
+        AppendListing(out, "  armour %d hull %d mass %.1f lds %.0f %.0f\n", info->damage.armour,
+                info->damage.maximumHull, static_cast<double>(sim.mass), static_cast<double>(info->ldsReach[0]),
+                static_cast<double>(info->ldsReach[1]));
+        const FlightModel& flight = sim.flightModel ? *sim.flightModel : info->flightModel;
+        AppendListing(out, "  flight %s accel %.3f rates %.3f %.3f %.3f\n",
+                sim.flightModel == &info->flightModel ? "own" : "other", static_cast<double>(flight.acceleration),
+                static_cast<double>(flight.rollRate), static_cast<double>(flight.pitchRate),
+                static_cast<double>(flight.yawRate));
+        AppendListing(out, "  orders current %d\n", info->currentOrder);
+        for (int i = 0; i < kOrderSlots; ++i) {
+            const OrderSlot& slot = info->orders[i];
+            if (!slot.name && !slot.evaluator)
+                continue;
+            AppendListing(out, "    slot %d \"%s\" weight %d %s %d %d state %d %d %d %d\n", i, slot.name ? slot.name : "",
+                    slot.weight, RoutineName(slot.evaluator, kEvaluators), slot.parameter1, slot.parameter2,
+                    slot.stateId, slot.stateParameters[0], slot.stateParameters[1], slot.stateParameters[2]);
+        }
+        return true;
+    });
+}
 
 bool TraceScriptRun(const ScriptRunOptions& options, std::string& trace)
 {
@@ -107,5 +196,7 @@ bool TraceScriptRun(const ScriptRunOptions& options, std::string& trace)
     std::snprintf(text, sizeof text, "end %d stop %d depth %d\n", gFrame, static_cast<int>(stop),
                   static_cast<int>(gInterpreter.depth));
     trace += text;
+    if (options.dumpShips)
+        AppendShipDump(trace);
     return true;
 }

@@ -4,8 +4,10 @@
 //
 // The trace has one line per statement: "<frame> <file>(<line>) <keyword>",
 // with " (no handler)" for a keyword that the interpreter passes over, and
-// one closing line "end <frame> stop <code> depth <depth>". Script faults go
-// through the message box as in the game; the caller's hook decides.
+// one closing line "end <frame> stop <code> depth <depth>". With dumpShips a
+// field dump of every ship in scene-list order follows (AppendShipDump).
+// Script faults go through the message box as in the game; the caller's
+// hook decides.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +21,14 @@ struct ScriptRunOptions {
     std::vector<int> skipFrames;     // frames that start with a skip request
     int arrivalFrame = -1;           // frame that starts with an arrival...
     int32_t arrivalSystem = 0;       //   in this star system
+    bool dumpShips = false;          // the ships' fields after the run
 };
+
+// One block per scene item with a ShipInfo, in list order: its symbol, type
+// row, names, side, group and leader, rank and skill, sense, item and Sim
+// flags, control routine and collision response, position, damage block,
+// mass, flight model and its order slots.
+void AppendShipDump(std::string& out);
 
 // Appends the trace to `trace` as it goes (so a fault keeps what ran before
 // it). False when the script cannot be opened.

@@ -12,6 +12,7 @@
 #include "system/res/resman.h"
 #include "ui/dialogue.h"
 #include "world/tally.h"
+#include "world/encounters.h"
 
 #include <cstdio>
 #include <cstring>
@@ -117,11 +118,8 @@ ScriptSymbol* ScriptSymbolAt(uint32_t index)
     return index < gSymbols.count ? &gSymbols.records[index] : nullptr;
 }
 
-namespace {
-
-// True when the value field points at 4 value bytes of its own: in the data
-// buffer or at a game variable (not a handle or a thing of another type).
-bool HoldsValueBytes(const ScriptSymbol* symbol)
+// A handle or a thing of another type holds no value bytes.
+bool SymbolHoldsValueBytes(const ScriptSymbol* symbol)
 {
     if (symbol->size < 4 || (symbol->type & kSymbolSceneItem))
         return false;
@@ -132,19 +130,17 @@ bool HoldsValueBytes(const ScriptSymbol* symbol)
            (at >= variables && at <= variables + sizeof gScriptVars - 4);
 }
 
-} // namespace
-
 int32_t ReadSymbolInt(const ScriptSymbol* symbol)
 {
     int32_t value = 0;
-    if (HoldsValueBytes(symbol))
+    if (SymbolHoldsValueBytes(symbol))
         std::memcpy(&value, symbol->value, sizeof value);
     return value;
 }
 
 void WriteSymbolInt(ScriptSymbol* symbol, int32_t value)
 {
-    if (HoldsValueBytes(symbol))
+    if (SymbolHoldsValueBytes(symbol))
         std::memcpy(symbol->value, &value, sizeof value);
 }
 
@@ -205,12 +201,14 @@ void ResetMissionScript()
     gScriptVars.targetTime = 0;
     gScriptVars.timeScore = 0;
     gScriptVars.waypointCount = -1;
+    gScriptVars.waypointStartCount = -1;
     if (gBuiltinSymbols.lastWaypoint)
         gBuiltinSymbols.lastWaypoint->value = nullptr;
     ClearVitalObjects();
     ClearBriefingIndex();
     ResetInterpreterState();
     ClearTally();
+    ClearEncounterSources();
 
     RollBackScriptBuffers();
     RollBackScriptNameStore();

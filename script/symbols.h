@@ -53,6 +53,7 @@ struct ScriptVariables {
     int32_t timer = 0;          // TIMER: the script timer
     int32_t vitalHits = 0;      // XHITS: hits on vital objects
     int32_t waypointCount = -1; // NWAYPTS: waypoints still to reach
+    int32_t waypointStartCount = -1; // the course's starting count (COUNT_WAYPTS)
     int32_t missionClock = 0;   // MISSTIME: ticks since the mission started
     int32_t stopClock = 0;      // STOPCLOCK: non-zero stops the mission clock
     int32_t targetTime = 0;     // TGTTIME
@@ -82,6 +83,10 @@ void* GetScriptSymbolValue(const char* name);
 
 uint32_t ScriptSymbolIndex(const ScriptSymbol* symbol);
 ScriptSymbol* ScriptSymbolAt(uint32_t index); // null past the count
+
+// True when the value field points at 4 value bytes of its own (in the
+// data buffer or at a game variable), not at a thing such as a resource.
+bool SymbolHoldsValueBytes(const ScriptSymbol* symbol);
 
 // The 4 value bytes of a tokeniser-made symbol (numbers, labels).
 int32_t ReadSymbolInt(const ScriptSymbol* symbol);

@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -238,22 +239,33 @@ int ReadScriptLine(ScriptReader& reader, char* line)
     if (reader.size - reader.bytesRead < 2)
         return kEndOfScript;
     // Room for the longest line, a carriage return and the line feed.
+    constexpr int kRoom = kScriptLineMax + 1;
     int length = 0;
     bool tooLong = false;
     bool ended = false;
-    while (reader.bytesRead < reader.size) {
-        int c = getc_unlocked(reader.file);
-        if (c == EOF)
-            break;
-        ++reader.bytesRead;
-        if (c == '\n') {
-            ended = true;
-            break;
+    while (!ended && reader.bytesRead < reader.size) {
+        if (reader.blockAt == reader.blockFilled) {
+            // Never past the recorded size: the block holds no byte that the
+            // script does not own.
+            long left = reader.size - reader.bytesRead;
+            std::size_t want = left < long(sizeof reader.block) ? std::size_t(left) : sizeof reader.block;
+            reader.blockAt = 0;
+            reader.blockFilled = static_cast<int>(std::fread(reader.block, 1, want, reader.file));
+            if (reader.blockFilled == 0)
+                break;
         }
-        if (length <= kScriptLineMax)
-            line[length++] = static_cast<char>(c);
-        else
-            tooLong = true;
+        const char* from = reader.block + reader.blockAt;
+        int available = reader.blockFilled - reader.blockAt;
+        const void* feed = std::memchr(from, '\n', std::size_t(available));
+        int take = feed ? int(static_cast<const char*>(feed) - from) : available;
+        int copy = take < kRoom - length ? take : kRoom - length;
+        std::memcpy(line + length, from, std::size_t(copy));
+        length += copy;
+        tooLong = tooLong || copy < take;
+        ended = feed != nullptr;
+        int used = take + (ended ? 1 : 0);
+        reader.blockAt += used;
+        reader.bytesRead += used;
     }
     if (length > kScriptLineMax && !(ended && line[kScriptLineMax] == '\r'))
         tooLong = true;

@@ -13,3 +13,9 @@ ScriptSymbol* PollVitalObjects()
 }
 
 void FailMissionOnVitalLoss() { RecordCall("FailMissionOnVitalLoss"); }
+
+int LaunchEncounter(EncounterSource*)
+{
+    RecordCall("LaunchEncounter");
+    return 0;
+}

@@ -12,3 +12,8 @@ ScriptSymbol* PollVitalObjects();
 // Fails the mission after a vital loss: the mission-failed line, the
 // failed flag, and the countdown to the external camera.
 void FailMissionOnVitalLoss();
+
+struct EncounterSource;
+// Launches an encounter from the source (one of its kinds, a stock script);
+// returns the number of encounters launched in this mission.
+int LaunchEncounter(EncounterSource* source);

@@ -40,6 +40,7 @@ struct LoopFlags {
     uint8_t skipPresent = 0;
     uint8_t screenshotRequest = 0;
     uint8_t endOfMissionRequest = 0;
+    uint8_t jumpArrivalRequest = 0;  // 1: the capsule film has run, the jump is due
 };
 
 extern FrameClock gFrameClock;

@@ -4,6 +4,7 @@
 #include "screens/bridge.h"
 #include "script/interpreter.h"
 #include "screens/frontend.h"
+#include "screens/vesselorders.h"
 #include "system/display.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -13,6 +14,8 @@
 #include "system/startup.h"
 #include "ui/dialogue.h"
 #include "ui/windows.h"
+#include "view/cameras.h"
+#include "view/explosions.h"
 #include "view/planets.h"
 #include "world/floatingorigin.h"
 #include "world/profiler.h"
@@ -127,6 +130,24 @@ bool SimulationRuns()
            !gStarMapOpen;
 }
 
+// The capsule film of a jump has run (the message handler raised the
+// request): a pending destination is carried out and the player's ship
+// appears there with its arrival flash. The jump is over either way, so the
+// ship is no longer marked as jumping, or it could never jump again.
+void ServeJumpArrival()
+{
+    gLoopFlags.jumpArrivalRequest = 0;
+    if (gPendingJumpSystem != 0 && gPendingJumpBody) {
+        ExecutePendingJump(nullptr);
+        if (gPlayerItem) {
+            AddArrivalFlash(gPlayerItem);
+            DirectorOfferShot(gPlayerItem, nullptr, kShotArrival);
+        }
+    }
+    if (gPlayerItem && gPlayerItem->sim)
+        gPlayerItem->sim->flags &= ~kSimJumpUnderWay;
+}
+
 // The player's ship may hold the mission script (a flag of its class).
 bool MissionScriptSuspended()
 {
@@ -154,6 +175,9 @@ int RunFrame()
     FrameProfiler* const profiler = gFrameProfiler;
     StartProfileFrame(profiler);
     const double frameStart = profiler ? profiler->lastMark : 0.0;
+
+    if (gLoopFlags.jumpArrivalRequest == 1)
+        ServeJumpArrival();
 
     ++gFrameClock.frameCounter;
 

@@ -2,11 +2,12 @@
 // prints the statements that each frame ran.
 //
 //   script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]...
-//              [-a frame:system] name
+//              [-a frame:system] [-d] name
 //
 // -n frames to run (default 100), -t ticks per frame (default 20), -s a
 // frame that starts with a skip request (repeatable), -a the frame at which
-// the player arrives in a star system. The name is looked up like the
+// the player arrives in a star system, -d a field dump of every ship after
+// the run. The name is looked up like the
 // game's (a bare "m01.scr" is read from zqk\resource\scripts\missions).
 // A script fault prints the game's message box text and exits 1.
 #include "script/scriptrun.h"
@@ -34,7 +35,7 @@ void PrintAndStop(const char* text, const char* title)
 [[noreturn]] void Usage()
 {
     std::fprintf(stderr, "usage: script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]... "
-                         "[-a frame:system] name\n");
+                         "[-a frame:system] [-d] name\n");
     std::exit(2);
 }
 
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
                 Usage();
             options.arrivalFrame = static_cast<int>(Number(value.substr(0, colon).c_str()));
             options.arrivalSystem = static_cast<int32_t>(Number(value.substr(colon + 1).c_str()));
+        } else if (std::strcmp(argument, "-d") == 0) {
+            options.dumpShips = true;
         } else if (argument[0] != '-' && !options.name) {
             options.name = argument;
         } else {

@@ -16,6 +16,18 @@ struct DirectorEventRow {
 };
 constexpr int kDirectorEventCount = 13;
 
+// Director events offered by the world.
+enum DirectorEventNumber : int32_t {
+    kShotDocking = 0,
+    kShotUndocking = 1,
+    kShotPlayerShip = 5,       // death, external camera, a broken-off piece
+    kShotNewOrder = 6,
+    kShotLdsEngaged = 8,
+    kShotLdsDisengaged = 9,
+    kShotJumpStart = 10,
+    kShotArrival = 11,         // after a jump or through a gate
+};
+
 extern DirectorEventRow DirectorEvent[kDirectorEventCount];
 extern uint8_t gDirectorOn; // the automatic camera runs
 // The player camera slot: the eye of the flight view and the listener of

@@ -5,3 +5,6 @@
 
 void PrepareCollisionFrame() { RecordCall("PrepareCollisionFrame"); }
 void TestAllCollisions() { RecordCall("TestAllCollisions"); }
+void InitTDPRadius(TDP*) { RecordCall("InitTDPRadius"); }
+void UpdateTDPWorldCentres(SceneItem*) { RecordCall("UpdateTDPWorldCentres"); }
+void SetSceneItemRadius(SceneItem*) { RecordCall("SetSceneItemRadius"); }

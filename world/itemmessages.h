@@ -5,10 +5,14 @@
 
 #include <cstdint>
 
+#include "world/records.h"
+
 enum ItemMessageKind : uint16_t {
     kMsgDelete = 0,
     kMsgMarkBreakable = 1,
     kMsgSetResponses = 2,
+    kMsgNothing3 = 3,
+    kMsgNothing4 = 4,
     kMsgSetTarget = 5,
     kMsgHit = 6,
     kMsgImpact = 7,
@@ -16,6 +20,7 @@ enum ItemMessageKind : uint16_t {
     kMsgUndock = 9,
     kMsgBlast = 10,
     kMsgEnableDockPoint = 11,
+    kMsgReadNumber = 12,
     kMsgDock = 13,
     kMsgEscort = 14,
     kMsgJumpStart = 15,
@@ -25,10 +30,13 @@ enum ItemMessageKind : uint16_t {
     kMsgLdsRelease = 19,
     kMsgImpactTorque = 20,
     kMsgRepair = 21,
+    kMsgHardBounce = 22,
+    kMsgHardBounceEnd = 23,
     kMsgShipDied = 24,
     kMsgDecoy = 25,
     kMsgUnbrake = 26,
     kMsgUnscatter = 27,
+    kItemMessageKinds = 28,   // higher kinds are ignored
 };
 
 // Kinds 6 and 7: the hit record (48 bytes) that the weapons code fills
@@ -43,7 +51,52 @@ struct HitPayload {
 };
 static_assert(sizeof(HitPayload) == 48);
 
+// Kind 20: an impact that turns the item (a missile's blast): the point,
+// the striker's velocity and a mass value, then two words of the striker's.
+struct ImpactTorqueBody {
+    float point[3];
+    float velocity[3];
+    float mass;
+    int32_t words[2];
+};
+static_assert(sizeof(ImpactTorqueBody) == 36);
+
 // Kind 24: a group leader died; its tally serial (Avatar parameter 10).
 struct ShipDiedBody {
     int32_t tallySerial;
+};
+
+// Kinds 5, 8, 13 and 14: an item (SceneItemHandle).
+struct ItemBody {
+    uint32_t item;
+};
+
+// Kind 2: the Avatar's pair of response hooks, copied over them. Only a
+// body of exactly this size is taken.
+struct ResponseHooksBody {
+    CollisionResponse collision;
+    HitResponse hitResponse;
+};
+
+// Kind 11: the dock point to enable.
+struct DockPointBody {
+    int16_t number;
+};
+
+// Kind 15: the destination star system; positive sends the docked ships
+// along, the docked ships themselves get it negated.
+struct JumpStartBody {
+    int32_t system;
+};
+
+// Kind 16: the destination star system.
+struct CapsuleJumpBody {
+    int16_t system;
+};
+
+// Kind 25: an ECM decoy. Missiles aimed at the protected ship turn to the
+// flare (both SceneItemHandles).
+struct DecoyBody {
+    uint32_t protectedShip;
+    uint32_t flare;
 };

@@ -21,6 +21,10 @@ namespace {
 
 uint8_t gBuffer[kMessageBufferBytes];
 int gEnd;                        // next free byte
+// No record before this offset has died: every record below it is to a live
+// receiver, so a purge leaves that part of the arena as it is and works
+// only on what lies above (kMessageBufferBytes: nothing has died).
+int gDeadFrom = kMessageBufferBytes;
 uint8_t gReceiverInUse[kMaxReceivers];
 int16_t gPending[kMaxReceivers];
 int gReceiversInUse;
@@ -58,7 +62,36 @@ Header ReadHeader(int at) {
     return h;
 }
 
-void WriteReceiver(int at, uint32_t id) { std::memcpy(gBuffer + at, &id, sizeof id); }
+void NoteDeath(int at) { gDeadFrom = std::min(gDeadFrom, at); }
+
+// Consumed and dropped records carry kNoReceiver.
+// Field by field: a header built on the stack and copied whole would be
+// read back before its parts have left the store buffer.
+void WriteHeader(int at, const Header& h) {
+    uint8_t* p = gBuffer + at;
+    std::memcpy(p + offsetof(Header, receiver), &h.receiver, 4);
+    std::memcpy(p + offsetof(Header, sender), &h.sender, 4);
+    std::memcpy(p + offsetof(Header, unused), &h.unused, 4);
+    std::memcpy(p + offsetof(Header, due), &h.due, 4);
+    std::memcpy(p + offsetof(Header, kind), &h.kind, 2);
+    std::memcpy(p + offsetof(Header, unused2), &h.unused2, 2);
+    std::memcpy(p + offsetof(Header, length), &h.length, 4);
+}
+
+// Bodies are short: eight bytes at a time, then the rest, which costs less
+// than the string move the compiler picks for a bounded copy.
+void CopyBody(uint8_t* to, const uint8_t* from, int32_t n) {
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        std::memcpy(to + i, from + i, 8);
+    for (; i < n; ++i)
+        to[i] = from[i];
+}
+
+void WriteReceiver(int at, uint32_t id) {
+    std::memcpy(gBuffer + at, &id, sizeof id);
+    NoteDeath(at);
+}
 void WriteDue(int at, int32_t due) { std::memcpy(gBuffer + at + 12, &due, sizeof due); }
 
 bool IsCurrent(uint32_t id) {
@@ -110,6 +143,7 @@ void InitMessageBuffer() { ClearMessageBuffer(); }
 void ClearMessageBuffer() {
     std::memset(gBuffer, 0, sizeof gBuffer);
     gEnd = 0;
+    gDeadFrom = kMessageBufferBytes;
     gReceiversInUse = 0;
     gMessagesPosted = 0;
     std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
@@ -125,6 +159,8 @@ uint32_t AllocReceiver() {
             // its last owner.
             uint32_t id = static_cast<uint32_t>(slot) | gReceiverGeneration;
             KillRecordsTo(id);
+            gFirstAt[slot] = -1;
+            gEarliestDue[slot] = INT32_MAX;
             gReceiverInUse[slot] = 255;
             ++gReceiversInUse;
             return id;
@@ -190,10 +226,11 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
         if (gFirstAt[slot] < 0)
             gFirstAt[slot] = gEnd;
         gEarliestDue[slot] = std::min(gEarliestDue[slot], h.due);
+    } else {
+        NoteDeath(gEnd); // no one will fetch it: it goes at the next purge
     }
-    std::memcpy(gBuffer + gEnd, &h, sizeof h);
-    if (bodyLength > 0)
-        std::memcpy(gBuffer + gEnd + kMessageHeaderBytes, body, bodyLength);
+    WriteHeader(gEnd, h);
+    CopyBody(gBuffer + gEnd + kMessageHeaderBytes, static_cast<const uint8_t*>(body), bodyLength);
     gEnd += h.length;
     return true;
 }
@@ -214,8 +251,10 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
         if (h.receiver == receiver && h.due <= now) {
             WriteReceiver(at, kNoReceiver);
             --gPending[slot];
-            if (gFirstAt[slot] == at)
-                gFirstAt[slot] = gPending[slot] > 0 ? at + h.length : -1;
+            if (gPending[slot] <= 0)
+                gFirstAt[slot] = -1; // a hint is kept only while records are pending
+            else if (gFirstAt[slot] == at)
+                gFirstAt[slot] = at + h.length;
             std::memcpy(out, &h, sizeof h);
             std::memcpy(out->body, gBuffer + at + kMessageHeaderBytes,
                         h.length - kMessageHeaderBytes);
@@ -266,25 +305,41 @@ void BroadcastItemMessage(uint32_t sender, int32_t delay, uint16_t kind, int32_t
 
 namespace {
 
-// One pass: the records that stay slide down over the others, in order,
-// and the fetch hints are rebuilt on the way.
+// The records that stay slide down over the others, in order. Below
+// gDeadFrom nothing has died, so the pass starts there. The fetch hints of
+// live receivers whose first record lay above it are set again on the way:
+// a slot with pending records always has a hint at or before its first
+// one, and a hint below gDeadFrom stays true because nothing there moves.
+uint32_t gPass;
+std::array<uint32_t, kMaxReceivers> gHintPass{};
+
 template <typename Stays>
 void Compact(Stays stays) {
-    gFirstAt.fill(-1);
-    int write = 0;
-    for (int read = 0; read < gEnd;) {
+    const int from = std::min(gDeadFrom, gEnd);
+    ++gPass;
+    int write = from;
+    int firstKeptDead = kMessageBufferBytes;
+    for (int read = from; read < gEnd;) {
         Header h = ReadHeader(read);
         if (stays(h.receiver)) {
             if (write != read)
                 std::memmove(gBuffer + write, gBuffer + read, h.length);
-            if (IsCurrent(h.receiver) && gFirstAt[h.receiver & 0xFFFF] < 0)
-                gFirstAt[h.receiver & 0xFFFF] = write;
+            if (IsLive(h.receiver)) {
+                int slot = h.receiver & 0xFFFF;
+                if (gFirstAt[slot] >= from && gHintPass[slot] != gPass) {
+                    gFirstAt[slot] = write;
+                    gHintPass[slot] = gPass;
+                }
+            } else {
+                firstKeptDead = std::min(firstKeptDead, write);
+            }
             write += h.length;
         }
         read += h.length;
     }
     std::memset(gBuffer + write, 0, gEnd - write);
     gEnd = write;
+    gDeadFrom = firstKeptDead;
 }
 
 } // namespace

@@ -51,6 +51,9 @@ enum : uint16_t {
     kItemInUse = 0x1,
     kItemBeltShip = 0x4,       // respawned instead of deleted
     kItemLateControl = 0x8,    // control function runs after the simulation pass
+    kItemParkedWithSystem = 0x10, // parked, not deleted, when its star system is left
+    kItemKeptAcrossSystems = 0x20, // stays in the scene whatever the star system
+    kItemJumpCheck = 0x40,     // the player's item: measure the jump readiness
     kItemNearPlanet = 0x80,
     kItemBeltAnchor = 0x400,
     kItemBeltAsteroid = 0x800,
@@ -93,12 +96,19 @@ enum ItemList : uint8_t {
 // Avatar flags (int16) and class flags (u32) named by the world.
 enum : uint16_t {
     kAvatarInUse = 0x1,
+    kAvatarBody = 0x4,           // a planet or moon: placement and the LDS keep clear
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
+    kClassMarked = 0x4,
+    kClassMissile = 0x10,
+    kClassSides = 0x1FC0,              // the side classes
     kClassArmed = 0x4000,
+    kClassNamedBody = 0x400000,        // a body of the star system, found by its name
     kClassSparksWhenDamaged = 0x4000000,
     kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
+    kSenseMissile = 0x10,              // SN_MISSILE
+    kSenseProjectile = 0x20,           // SN_PROJECTILE
     kSenseSidesAndFactions = 0x30001FC0,
     kSenseLeper = 0x40000000,          // SN_LEPER: hostile to all
     // On the player's item: the mission script waits. A bit of its own,
@@ -117,6 +127,8 @@ enum AvatarParameter : int {
     kParamTetherAnchor = 3,    // tethered items: the anchor; munitions: the launching item
                                //   (SceneItemHandle both)
     kParamSize = 5,            // bodies: drawn size x 1000; gates: state; stand-off distance
+    kParamSurfaceKind = 6,     // bodies with a generated surface: its kind
+    kParamSurfaceSeed = 7,     //   and its seed
     kParamName = 8,            // named items: the name; plasma balls: growth
     kParamBeltAnchor = 9,      // belt members: the belt's anchor item (SceneItemHandle)
     kParamTallySerial = 10,    // ships: tally serial, the body of the group leader's death
@@ -157,13 +169,23 @@ enum : uint32_t {
     kSimLdsEngaged = 0x2,
     kSimAiControl = 0x4,
     kSimNoMinimumEngine = 0x20,
+    kSimNoLateralAssist = 0x8,     // flight assist leaves sideways drift alone
+    kSimKeepsTarget = 0x40,        // message kind 5 leaves the target alone
+    kSimJumpReady = 0x80,          // the player's item stands ready to jump
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
     kSimNoDamage = 0x4000,         // takes no damage
     kSimTurnsWithoutBookkeeping = 0x20000,
+    kSimStunned = 0x20000,         // the player's item: no input is read
+    kSimAiSteersWithInput = 0x40000,
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
+    // Timed flags that messages set and clear (world/messagehandler.h).
+    kSimHardBounce = 0x400000,     // kinds 22 and 23: collisions bounce hard
+    kSimJumpUnderWay = 0x1000000,  // a capsule jump is under way (kinds 15, 16)
+    kSimBraked = 0x2000000,        // braked by a disruptor; cleared by kind 26
+    kSimScattering = 0x4000000,    // a belt rock just re-placed; cleared by kind 27
 };
 
 struct FlightModel;
@@ -194,7 +216,9 @@ struct Sim {
     Vector3 turnRates;             // pitch, yaw, roll in degrees per second
     float radius;
     uint32_t flags;
-    int32_t word3;
+    // Flight assist: 0 none, 1 and 2 hold the set-point speed (the LDS
+    // target field) and cancel sideways drift; PLAYER sets 1.
+    int32_t assistMode;
     int32_t ldsSpool;              // hundredths; missiles: fuel
     float engineValue;
     int32_t hull;                  // percent, 100 when new
@@ -220,6 +244,7 @@ enum : uint32_t {
     kTdpInScene = 0x4,
     kTdpEmitter = 0x8,
     kTdpNew = 0x10,
+    kTdpBreakable = 0x10,          // the same bit: a hit may break the part off
     kTdpOwnsModels = 0x80,
     kTdpNegatedAttributes = 0x4000,
 };
@@ -333,6 +358,27 @@ struct HardPoint {
     SceneItem* target;
 };
 
+// One of a ship's eight orders (the AI's): the evaluator that scores it,
+// the AI state that carries it out, and what it remembers between turns.
+using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, SceneItem* second);
+constexpr int kOrderSlots = 8;
+struct OrderSlot {
+    const char* name;              // null for a slot never used
+    uint32_t flags;                // 1 blocked, 2 finished
+    int8_t prerequisite;           // slot that must finish first; 0 none
+    int32_t startDelay;            // hundredths
+    int32_t timeLimit;             // hundredths; 0 none
+    int32_t weight;                // multiplies the evaluator's score
+    OrderEvaluator evaluator;      // null: unused slot
+    int32_t parameter1;
+    int32_t parameter2;            // a number or a SceneItemHandle
+    int32_t lastScore;
+    int32_t stateId;               // the AI state the order starts
+    int32_t stateParameters[3];
+    SceneItem* savedTarget;
+    SceneItem* savedLeader;
+};
+
 struct ShipInfo {
     const char* name;
     const char* shortName;
@@ -350,6 +396,12 @@ struct ShipInfo {
     CouplingLink* couplings;
     int8_t hardPointCount;
     HardPoint hardPoints[kHardPoints];
+    OrderSlot orders[kOrderSlots];
+    int16_t currentOrder;
+    int16_t roundRobin;            // the next slot to score
+    int32_t tickAccumulator;       // ticks toward the next scoring
+    float ldsReach[2];             // the pair of distances the LDS code reads
+    SceneItem* orderTarget;        // the item its current order is aimed at
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.
@@ -402,7 +454,9 @@ struct HUD {
 struct EmitterPoint {
     float size;
     int16_t state;
-    uint8_t data[54];
+    int16_t colour;                // colour kind of the drawing pass
+    int16_t brightness;
+    uint8_t data[50];
 };
 static_assert(sizeof(EmitterPoint) == 60);
 

@@ -17,6 +17,7 @@
 #include "ui/screens.h"
 #include "view/asteroids.h"
 #include "view/cameras.h"
+#include "script/shiptypes.h"
 #include "view/renderpasses.h"
 #include "world/behaviours.h"
 #include "world/encounters.h"
@@ -197,6 +198,7 @@ void MakePilotBody(SceneItem* ship) {
         info->kind = 4;
         info->rank = 3;
         info->group = 0;
+        SetupShipDefaults(body, "Debris");
         info->name = "Body";
         info->shortName = "CNV-301";
         InitFlightModel(&info->flightModel, 10, 10, 0, 0, 0, 0, 0, 200000);

@@ -9,13 +9,24 @@
 #include "world/scenelist.h"
 #include "world/simframe.h"
 
+#include <algorithm>
+#include <iterator>
+
 TallyCounters gTallyCounters;
 
 const int32_t kTallyKillScore[kShipCategories] = {
     200, 50, 25, 5, 50, 500, 150, 50, 50, 100, 10, 10, 10, 800, 400, 350, 90, 100, 10,
 };
 
+int32_t gTallyKillScore[kShipCategories];
+
 namespace {
+
+// The table in use starts as the standard one before any mission clears it.
+[[maybe_unused]] const bool kKillScoresSet = [] {
+    std::copy(std::begin(kTallyKillScore), std::end(kTallyKillScore), std::begin(gTallyKillScore));
+    return true;
+}();
 
 // The friendly total above which the player is hostile to all.
 constexpr int32_t kFriendlyLimit = 100;
@@ -50,7 +61,7 @@ int32_t CountKill(const TallyEntry& row, int16_t side)
     const int32_t category = row.category;
     if (category < 0 || category >= kShipCategories)
         return 0;
-    const int32_t score = kTallyKillScore[category];
+    const int32_t score = gTallyKillScore[category];
     const ShipInfo* player = ShipOf(gPlayerItem);
     if (!player || side != player->side) {
         ++gTallyCounters.enemyKills[category];
@@ -74,6 +85,7 @@ void ClearTally()
     gTally = Tally{};
     gTally.nextSerial = 1;
     gTallyCounters = TallyCounters{};
+    std::copy(std::begin(kTallyKillScore), std::end(kTallyKillScore), std::begin(gTallyKillScore));
 }
 
 void AddTallyItem(SceneItem* item)

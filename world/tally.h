@@ -45,8 +45,11 @@ struct TallyCounters {
 };
 extern TallyCounters gTallyCounters;
 
-// The score of a kill by ship category.
+// The score of a kill by ship category: the standard table, and the one in
+// use, which scripts change (SHIP_SCORE) and every mission starts again
+// from the standard one (ClearTally).
 extern const int32_t kTallyKillScore[kShipCategories];
+extern int32_t gTallyKillScore[kShipCategories];
 
 // Empties the rows, zeroes the counters and restarts the serials at 1.
 void ClearTally();

@@ -10,7 +10,9 @@
 #include "system/res/loaders.h"
 #include "system/res/slab.h"
 #include "system/settings.h"
+#include "view/lwoloader.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -49,7 +51,7 @@ constexpr TypeInfo kTypes[] = {
     {.type = ResType::PcxPalette, .valid = true,
      .fixedSize = kPaletteSize, .libraryRow = 0, .loader = PcxPaletteLoad},
     {.type = ResType::PcxRaster, .valid = true,
-     .sizeQuery = PcxRasterSize, .libraryRow = 1, .loader = PcxRasterLoad},
+     .sizeQuery = PcxRasterResourceSize, .libraryRow = 1, .loader = PcxRasterLoad},
     {.type = ResType::PcxBackdrop, .valid = true,
      .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
     {.type = ResType::ColourMap, .valid = true,
@@ -68,9 +70,9 @@ constexpr TypeInfo kTypes[] = {
     {.type = ResType::Text, .valid = true,
      .sizeQuery = TextFileSize, .libraryRow = 9, .loader = TextLoad},
     {.type = ResType::LwoModel, .valid = true,
-     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+     .sizeQuery = LwoModelResourceSize, .libraryRow = 6, .loader = LwoModelLoad, .model = true},
     {.type = ResType::LwoWire, .valid = true,
-     .libraryRow = 7, .loader = ModelLoadUnavailable, .model = true},
+     .sizeQuery = LwoWireResourceSize, .libraryRow = 7, .loader = LwoWireLoad, .model = true},
     {.type = ResType::Video, .valid = true, .libraryRow = 11},
     {.type = ResType::Avi, .valid = true, .libraryRow = 12},
     {.type = ResType::Sound, .valid = true,
@@ -99,6 +101,75 @@ struct Mark {
 
 Resource gRecords[kResRecords];
 int gCount = 0;
+
+// The name index: records in use chained by a hash of their folded names,
+// newest first, so a lookup looks at the few records of one bucket, not at
+// all of them. The index hash reads the length and the last 32 characters
+// only (names share long folder prefixes and differ at their ends); names
+// that are the same path always get the same one. Links hold a record's
+// index + 1; 0 ends a chain.
+constexpr uint32_t kBuckets = 1024;
+uint16_t gBucketHead[kBuckets];
+uint16_t gChainNext[kResRecords];  // the next older record of the bucket
+uint32_t gIndexHash[kResRecords];
+uint8_t gNameLength[kResRecords];
+
+constexpr std::array<uint8_t, 256> kFold = [] {
+    std::array<uint8_t, 256> fold{};
+    for (int c = 0; c < 256; ++c)
+        fold[c] = static_cast<uint8_t>(platform::FoldDataPathChar(static_cast<char>(c)));
+    return fold;
+}();
+
+// Four interleaved sums, so the characters do not wait on one another.
+uint32_t IndexHash(const char* name, std::size_t length)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(name);
+    std::size_t i = length > 32 ? length - 32 : 0;
+    uint32_t a = static_cast<uint32_t>(length), b = 0x9E3779B9u, c = 0x85EBCA6Bu, d = 0xC2B2AE35u;
+    for (; i + 4 <= length; i += 4) {
+        a = a * 31 + kFold[p[i]];
+        b = b * 31 + kFold[p[i + 1]];
+        c = c * 31 + kFold[p[i + 2]];
+        d = d * 31 + kFold[p[i + 3]];
+    }
+    for (; i < length; ++i)
+        a = a * 37 + kFold[p[i]];
+    uint32_t h = ((a * 31 + b) * 31 + c) * 31 + d;
+    return h ^ (h >> 16);
+}
+
+void IndexClear()
+{
+    std::memset(gBucketHead, 0, sizeof gBucketHead);
+}
+
+void IndexAdd(int i)
+{
+    std::size_t length = std::strlen(gRecords[i].name);
+    gIndexHash[i] = IndexHash(gRecords[i].name, length);
+    gNameLength[i] = static_cast<uint8_t>(length);
+    uint16_t& head = gBucketHead[gIndexHash[i] & (kBuckets - 1)];
+    gChainNext[i] = head;
+    head = static_cast<uint16_t>(i + 1);
+}
+
+// The first record in table order with that name (of `length` characters)
+// and type, or null.
+Resource* IndexFind(const char* name, std::size_t length, ResType type)
+{
+    uint32_t hash = IndexHash(name, length);
+    Resource* found = nullptr;
+    for (int link = gBucketHead[hash & (kBuckets - 1)]; link; link = gChainNext[link - 1]) {
+        int i = link - 1;
+        Resource& r = gRecords[i];
+        if (gIndexHash[i] == hash && gNameLength[i] == length && r.type == type &&
+            (std::memcmp(r.name, name, length) == 0 || platform::SameDataPath(r.name, name)))
+            found = &r; // the chain runs newest first: the last match is the first in the table
+    }
+    return found;
+}
+
 Pool gPool;
 Mark gMark;
 uint32_t gWeights[256];
@@ -257,6 +328,7 @@ std::size_t ResInit()
     gPool.taken = 0;
     gMark = Mark{};
     gCount = 0;
+    IndexClear();
     for (Resource& r : gRecords)
         r.data = nullptr;
     gBackdropOwner = nullptr;
@@ -272,6 +344,7 @@ void ResShutdown()
     gBackdropOwner = nullptr;
     gMark = Mark{};
     gCount = 0;
+    IndexClear();
 }
 
 Resource* ResRegister(const char* name, ResType type)
@@ -279,7 +352,8 @@ Resource* ResRegister(const char* name, ResType type)
     if (!name)
         return nullptr;
     name = platform::SkipLeadingSeparator(name);
-    if (std::strlen(name) >= kResNameSize) {
+    const std::size_t length = std::strlen(name);
+    if (length >= kResNameSize) {
         char text[200];
         std::snprintf(text, sizeof text, "Resource name too long: '%.100s...'", name);
         DebugMessageBox(text, kErrorTitle);
@@ -291,13 +365,9 @@ Resource* ResRegister(const char* name, ResType type)
         return nullptr;
     }
 
-    uint32_t hash = ResNameHash(name);
     if (type != ResType::FntFont && type != ResType::FonFont)
-        for (int i = 0; i < gCount; ++i) {
-            Resource& r = gRecords[i];
-            if (r.hash == hash && r.type == type && platform::SameDataPath(r.name, name))
-                return &r;
-        }
+        if (Resource* r = IndexFind(name, length, type))
+            return r;
 
     if (gCount >= kResRecords) {
         ReportVerifyFailure("Out of Resource Handles", kSourcePath, __LINE__);
@@ -310,7 +380,8 @@ Resource* ResRegister(const char* name, ResType type)
     r.type = type;
     r.modelFlag = 0;
     r.reloadFlag = info->reload ? 255 : 0;
-    r.hash = hash;
+    r.hash = ResNameHash(name);
+    IndexAdd(static_cast<int>(&r - gRecords));
     r.libraryRow = info->libraryRow;
     r.size = SizeAtRegistration(r, *info);
     return &r;
@@ -399,6 +470,7 @@ Resource* ResAllocSized(int libraryRow, int32_t size)
     std::memset(r.name, 0, sizeof r.name);
     std::strcpy(r.name, "Sized");
     r.hash = ResNameHash(r.name);
+    IndexAdd(static_cast<int>(&r - gRecords));
     r.data = block;
     r.size = size;
     r.type = ResType::Sized;
@@ -434,6 +506,9 @@ void ResReleaseToMark()
         gRecords[i].data = nullptr;
     }
     gCount = gMark.count;
+    IndexClear();
+    for (int i = 0; i < gCount; ++i)
+        IndexAdd(i);
 }
 
 void ResDropData(Resource* r)

@@ -7,6 +7,7 @@
 #include "system/settings.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -64,6 +65,76 @@ const char* TextKey(const char* library, const char* path)
     return at + (n > 4 ? 4 : n);
 }
 
+// Entry names compare eight bytes at a time: each word folded the way
+// platform::FoldDataPathChar folds a character (ASCII capitals to small
+// letters, '/' to '\\', every other byte as it is).
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHigh = 0x8080808080808080ull;
+
+uint64_t FoldWord(uint64_t x)
+{
+    uint64_t low = x & ~kHigh;
+    uint64_t atLeastA = low + (0x80 - 'A') * kOnes; // high bit set where low >= 'A'
+    uint64_t pastZ = low + (0x7F - 'Z') * kOnes;    // high bit set where low > 'Z'
+    uint64_t capital = (atLeastA ^ pastZ) & ~x & kHigh;
+    x |= capital >> 2; // + 0x20
+    uint64_t v = x ^ ('/' * kOnes);
+    uint64_t slash = ~(((v & ~kHigh) + ~kHigh) | v) & kHigh; // high bit set where the byte is '/'
+    return x ^ ((slash >> 7) * ('/' ^ '\\'));
+}
+
+uint64_t LoadWord(const uint8_t* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// A key folded and zero-padded to a whole entry name, with its length.
+struct FoldedKey {
+    uint8_t bytes[kSlabNameSize + 8] = {};
+    std::size_t length = 0; // characters before the zero byte
+};
+
+// False when the key cannot be an entry name (64 characters or more).
+bool FoldKey(const char* key, FoldedKey* out)
+{
+    std::size_t n = std::strlen(key);
+    if (n >= kSlabNameSize)
+        return false;
+    for (std::size_t i = 0; i < n; ++i)
+        out->bytes[i] = static_cast<uint8_t>(platform::FoldDataPathChar(key[i]));
+    out->length = n;
+    return true;
+}
+
+// The entry's name is the key: the same folded characters and then its zero
+// byte (which the name must have within its 64 bytes).
+bool SameName(const uint8_t* name, const FoldedKey& key)
+{
+    if (name[key.length] != 0)
+        return false; // a name of another length
+    std::size_t bytes = key.length + 1;
+    std::size_t at = 0;
+    for (; at + 8 <= bytes; at += 8) {
+        uint64_t word = LoadWord(name + at);
+        // Quick refusal: bytes that differ other than in the case bit, in a
+        // word without a '/' (the test may see a '/' where there is none,
+        // never the other way).
+        uint64_t differ = (word ^ LoadWord(key.bytes + at)) & ~(0x20 * kOnes);
+        uint64_t v = word ^ ('/' * kOnes);
+        if (differ && !((v - kOnes) & ~v & kHigh))
+            return false;
+        if (FoldWord(word) != LoadWord(key.bytes + at))
+            return false;
+    }
+    if (at == bytes)
+        return true;
+    uint64_t mask = (uint64_t(1) << (8 * (bytes - at))) - 1;
+    // The last word may reach past the name into the entry's offset: masked.
+    return ((FoldWord(LoadWord(name + at)) ^ LoadWord(key.bytes + at)) & mask) == 0;
+}
+
 std::FILE* OpenLibrary(const char* library)
 {
     return platform::OpenDataFile(SlabLibraryPath(library).c_str(), "rb");
@@ -106,34 +177,38 @@ bool SlabLibraryExists(const char* library)
 
 bool SlabFindEntry(std::FILE* file, const char* key, SlabEntry* entry)
 {
-    long length = platform::FileLength(file);
-    if (length < static_cast<long>(kSlabHeaderSize) || std::fseek(file, 0, SEEK_SET) != 0)
+    long length = platform::FileSize(file);
+    if (length < static_cast<long>(kSlabHeaderSize))
         return false;
     uint8_t header[kSlabHeaderSize];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header)
+    if (!platform::ReadFileAt(file, 0, header, sizeof header))
         return false;
     uint64_t count = res::GetU32LE(header + 4);
     uint64_t directory = res::GetU32LE(header + 8);
     uint64_t fileSize = static_cast<uint64_t>(length);
     if (directory > fileSize || count > (fileSize - directory) / kSlabEntrySize)
         return false;
-    if (std::fseek(file, static_cast<long>(directory), SEEK_SET) != 0)
+    // A key of 64 characters or more names no entry: entry names end within
+    // their 64 bytes.
+    FoldedKey folded;
+    if (!FoldKey(key, &folded))
         return false;
 
-    // The directory is read a few dozen entries at a time and searched in
-    // order: the first equal name wins.
-    constexpr std::size_t kBatch = 64;
-    uint8_t batch[kBatch * kSlabEntrySize];
+    // The directory comes in one read (in pieces of up to 16,384 entries for
+    // a giant one) and is searched in order: the first equal name wins. The
+    // buffer stays for the next search.
+    constexpr uint64_t kPieceEntries = 16384;
+    thread_local std::vector<uint8_t> entries;
     for (uint64_t done = 0; done < count;) {
-        std::size_t n = static_cast<std::size_t>(count - done < kBatch ? count - done : kBatch);
-        if (std::fread(batch, kSlabEntrySize, n, file) != n)
+        uint64_t n = count - done < kPieceEntries ? count - done : kPieceEntries;
+        std::size_t bytes = static_cast<std::size_t>(n * kSlabEntrySize);
+        if (entries.size() < bytes)
+            entries.resize(bytes);
+        if (!platform::ReadFileAt(file, directory + done * kSlabEntrySize, entries.data(), bytes))
             return false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const uint8_t* e = batch + i * kSlabEntrySize;
-            const char* name = reinterpret_cast<const char*>(e);
-            if (!std::memchr(name, 0, kSlabNameSize))
-                continue; // an unterminated name matches nothing
-            if (!platform::SameDataPath(name, key))
+        for (std::size_t at = 0; at < bytes; at += kSlabEntrySize) {
+            const uint8_t* e = entries.data() + at;
+            if (!SameName(e, folded))
                 continue;
             uint64_t offset = res::GetU32LE(e + 64);
             uint64_t size = res::GetU32LE(e + 68);

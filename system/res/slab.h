@@ -66,7 +66,8 @@ struct SlabEntry {
 };
 
 // Searches an open library file for `key`, ignoring case. The file may be
-// positioned anywhere; on success it is left at the entry's data. False when
+// positioned anywhere; on success it is left at the entry's data. The header
+// and directory are read from the file itself, past its stream buffer. False when
 // the key is absent or the library is damaged.
 bool SlabFindEntry(std::FILE* library, const char* key, SlabEntry* entry);
 

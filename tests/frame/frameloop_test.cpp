@@ -13,6 +13,7 @@
 #include "platform/window.h"
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "screens/vesselorders.h"
 #include "system/calltrace.h"
 #include "system/display.h"
 #include "system/frameclock.h"
@@ -21,6 +22,9 @@
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
 #include "world/floatingorigin.h"
+#include "world/itemmessages.h"
+#include "world/messagehandler.h"
+#include "world/messages.h"
 #include "world/scenelist.h"
 #include "tests/support/sound_fixture.h"
 #include "world/profiler.h"
@@ -202,6 +206,62 @@ TEST_F(FrameLoopTest, SkipPresentRequestSkipsOnePresent)
     EXPECT_EQ(gLoopFlags.skipPresent, 0);
     RunFrame();
     EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 1u);
+}
+
+// The jump sequence through the real message handler, headless: the jump
+// start flashes the departure, 70 hundredths later the capsule jump asks
+// for the arrival, and the frame after that carries the jump out.
+TEST_F(FrameLoopTest, APlayersJumpArrivesTheFrameAfterTheCapsuleJump)
+{
+    ResetSimulation();
+    gPlayerItem = gControlledItem = InsertSceneItem(NewSceneItem(), 0);
+    AttachSim(gPlayerItem, nullptr);
+    SetMessageFunction(gPlayerItem, HandleItemMessages);
+    // The universe is not built here: this stands for the "L4" body that
+    // finding the destination's body gives.
+    alignas(8) static unsigned char l4Body[64];
+
+    struct Case {
+        const char* name;
+        bool bodyFound;
+    };
+    for (const Case c : {Case{"a destination with its body", true}, Case{"no body found", false}}) {
+        SCOPED_TRACE(c.name);
+        gPendingJumpSystem = 0;
+        gPendingJumpBody = nullptr;
+        ClearCallTrace();
+        const JumpStartBody start{3};
+        ASSERT_TRUE(PostItemMessage(gPlayerItem->receiver, gPlayerItem->receiver, 0, kMsgJumpStart, start));
+        const uint32_t started = gFrameClock.gameClock;
+
+        ASSERT_TRUE(Passes(1));
+        EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
+        EXPECT_TRUE(gPlayerItem->sim->flags & kSimJumpUnderWay);
+
+        // Frames of 3 hundredths until the capsule jump, 70 after the start.
+        while (gLoopFlags.jumpArrivalRequest == 0 && gFrameClock.gameClock < started + 200) {
+            EXPECT_EQ(CountRecordedCalls("PlayFilm"), 0u);
+            ASSERT_TRUE(Passes(1));
+        }
+        EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 1);
+        EXPECT_GE(gFrameClock.gameClock, started + 70);
+        EXPECT_LT(gFrameClock.gameClock, started + 70 + 2 * 3);
+        EXPECT_EQ(CountRecordedCalls("PlayFilm"), 1u);
+        EXPECT_EQ(gPendingJumpSystem, 3);
+        EXPECT_EQ(CountRecordedCalls("ExecutePendingJump"), 0u);
+        if (c.bodyFound)
+            gPendingJumpBody = reinterpret_cast<SystemBody*>(l4Body);
+
+        ASSERT_TRUE(Passes(1));
+        EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 0);
+        EXPECT_EQ(CountRecordedCalls("ExecutePendingJump"), c.bodyFound ? 1u : 0u);
+        EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), c.bodyFound ? 1u : 0u);
+        // The jump is over either way: the ship may jump again.
+        EXPECT_FALSE(gPlayerItem->sim->flags & kSimJumpUnderWay);
+    }
+    gPendingJumpSystem = 0;
+    gPendingJumpBody = nullptr;
+    ResetSimulation();
 }
 
 TEST_F(FrameLoopTest, IntroModeRunsNoFrame)

@@ -459,6 +459,54 @@ TEST_F(HxFramework, RegistryFindCountEnumerateAndHook)
     EXPECT_EQ(HxRegistryCount(&registry, nullptr), 0);
 }
 
+// Large registries find exact names through an index: every find, by exact
+// name or pattern, must give what a walk of the list from its head gives,
+// through adds, duplicates, removals and a clear.
+TEST_F(HxFramework, LargeRegistryFindsAgreeWithAWalkOfTheList)
+{
+    hx_registry registry = {};
+    HxRegistryNew(&registry);
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i)
+        names.push_back("Ship_" + std::to_string(i % 250)); // fifty names twice
+    names.push_back("abc/rest");
+    names.push_back("wild*card");
+    std::vector<Named> records(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        records[i] = {nullptr, names[i].c_str()};
+        HxRegistryAdd(&registry, &records[i]);
+    }
+    auto walk = [&](const char* pattern) -> void* {
+        std::vector<void*> all(registry.count + 1);
+        int n = HxRegistryFindMany(&registry, pattern, all.data(), int(all.size()));
+        return n ? all[0] : nullptr;
+    };
+    const char* patterns[] = {"ship_7", "SHIP_249", "Ship_12/ignored", "ship_300", "abc", "abc/rest",
+                              "ABC/REST/x", "wild*card", "Ship_1?", "*_99", "", "ship_"};
+    auto check = [&](const char* when) {
+        for (const char* pattern : patterns)
+            EXPECT_EQ(HxRegistryFind(&registry, pattern), walk(pattern)) << pattern << " " << when;
+    };
+    check("after the adds");
+    EXPECT_EQ(HxRegistryFind(&registry, "ship_7"), &records[257]); // the newer of two
+    EXPECT_EQ(HxRegistryFind(&registry, "ship_12"), &records[262]);
+
+    HxRegistryRemove(&registry, &records[257]);
+    EXPECT_EQ(HxRegistryFind(&registry, "ship_7"), &records[7]);
+    for (size_t i = 0; i < 200; i += 3)
+        HxRegistryRemove(&registry, &records[i]);
+    check("after the removals");
+    EXPECT_EQ(HxRegistryFind(&registry, "ship_150"), nullptr);
+
+    HxRegistryClear(&registry);
+    EXPECT_EQ(HxRegistryFind(&registry, "ship_7"), nullptr);
+    for (size_t i = 0; i < 40; ++i)
+        HxRegistryAdd(&registry, &records[i]);
+    check("after a clear and new adds");
+    EXPECT_EQ(HxRegistryFind(&registry, "SHIP_39"), &records[39]);
+    EXPECT_TRUE(HxDiagLog::Failures().empty());
+}
+
 TEST_F(HxFramework, WideClassAlignmentAndABrokenAllocator)
 {
     static hx_resource_class wide = {nullptr, "WIDE", 201, nullptr, 64};

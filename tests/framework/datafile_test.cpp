@@ -682,3 +682,137 @@ TEST_F(HxDatafile, FuzzSeedsAreValidFiles)
         EXPECT_TRUE(HxDiagLog::Failures().empty()) << seed;
     }
 }
+
+namespace {
+
+// A file larger than many read-ahead blocks: records whose strings (some
+// longer than 255 characters) fall across block edges, a large chunk that
+// is skipped, and blocks both read into a caller's buffer and allocated.
+struct LargeFile {
+    static constexpr int kRecords = 3000;
+    static constexpr uint32_t kBlockElements = 70000;
+    std::vector<std::string> names;
+    std::vector<Every> records;
+    std::vector<uint16_t> pixels;
+
+    LargeFile() : records(kRecords), pixels(kBlockElements)
+    {
+        for (int i = 0; i < kRecords; ++i)
+            names.push_back(std::string(size_t(i * 7 % 300), char('a' + i % 26)));
+        for (int i = 0; i < kRecords; ++i) {
+            records[size_t(i)] = Sample();
+            records[size_t(i)].i32 = i;
+            records[size_t(i)].name = names[size_t(i)].data();
+        }
+        for (uint32_t i = 0; i < kBlockElements; ++i)
+            pixels[i] = uint16_t(i * 31 + 7);
+    }
+};
+std::vector<Every> largeRead;
+std::vector<uint16_t> largeGiven, largeAllocated;
+
+int OnLargeRecords(hx_datafile* df, uint32_t, uint32_t, uint32_t count)
+{
+    largeRead.assign(count, Every{});
+    return DfStructReadArray(df, &kEvery, largeRead.data(), int(count)) == int(count) ? 0 : 1;
+}
+
+int OnLargeBlock(hx_datafile* df, uint32_t, uint32_t, uint32_t)
+{
+    // The first block goes into the caller's buffer, the second is allocated.
+    if (largeGiven.empty()) {
+        largeGiven.resize(LargeFile::kBlockElements);
+        void* to = largeGiven.data();
+        uint32_t count = uint32_t(largeGiven.size());
+        return df->prims->block_read(df, &to, &count, 2, HX_RES_APPLICATION) == HX_OK && to == largeGiven.data()
+                   ? 0
+                   : 1;
+    }
+    void* block = nullptr;
+    uint32_t count = 0;
+    if (df->prims->block_read(df, &block, &count, 2, HX_RES_APPLICATION) != HX_OK)
+        return 1;
+    largeAllocated.assign(static_cast<uint16_t*>(block), static_cast<uint16_t*>(block) + count);
+    HxResFree(block);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(HxDatafile, BinaryFilesLargerThanTheReadAheadReadBackWhole)
+{
+    LargeFile file;
+    largeGiven.clear();
+    hx_datafile* df = DfOpen("large.bin", 1, HX_DF_SCALAR_FIXED);
+    ASSERT_NE(df, nullptr);
+    const hx_file_primitives* p = df->prims;
+    DfFileInfoWrite(df, HX_FILE_TYPE_MODEL);
+    uint32_t length = p->count_size(df);
+    for (const Every& e : file.records)
+        length += p->struct_size(df, &kEvery, &e);
+    p->chunk_write(df, kEveryChunk, length);
+    p->count_write(df, LargeFile::kRecords);
+    EXPECT_EQ(DfStructWriteArray(df, &kEvery, file.records.data(), LargeFile::kRecords), LargeFile::kRecords);
+    std::vector<uint8_t> skipped(100000, 0x5A);
+    p->chunk_write(df, 50, p->block_size(df, uint32_t(skipped.size()), 1, 1));
+    p->block_write(df, skipped.data(), uint32_t(skipped.size()), int32_t(skipped.size()), 1, 1);
+    for (int i = 0; i < 2; ++i) {
+        p->chunk_write(df, HX_CHUNK_PIXELS, p->block_size(df, LargeFile::kBlockElements, 1, 2));
+        p->block_write(df, file.pixels.data(), LargeFile::kBlockElements, int32_t(LargeFile::kBlockElements * 2), 1, 2);
+    }
+    DfEndWrite(df);
+    DfClose(df);
+
+    static constexpr hx_chunk_entry entries[] = {{kEveryChunk, 1, OnLargeRecords}, {HX_CHUNK_PIXELS, 0, OnLargeBlock}};
+    static constexpr hx_chunk_table table = {2, entries};
+    df = DfOpen("large.bin", 0, HX_DF_SCALAR_FIXED);
+    ASSERT_NE(df, nullptr);
+    EXPECT_EQ(DfChunksInterpret(df, &table), 0);
+    DfClose(df);
+    ASSERT_EQ(largeRead.size(), size_t(LargeFile::kRecords));
+    for (int i = 0; i < LargeFile::kRecords; ++i) {
+        Every expected = file.records[size_t(i)];
+        std::string cut = file.names[size_t(i)].substr(0, 255); // longer strings are cut
+        expected.name = cut.data();
+        ExpectSame(largeRead[size_t(i)], expected, true);
+        if (::testing::Test::HasFailure())
+            FAIL() << "record " << i;
+    }
+    EXPECT_EQ(largeGiven, file.pixels);
+    EXPECT_EQ(largeAllocated, file.pixels);
+    EXPECT_TRUE(HxDiagLog::Failures().empty());
+}
+
+// Code that reads a handle may ask its file whether it has ended: reading
+// ahead must not make the file meet its end before the reader does.
+TEST_F(HxDatafile, TheFileMeetsItsEndOnlyWhenTheReaderDoes)
+{
+    hx_datafile* df = DfOpen("ends.bin", 1, HX_DF_SCALAR_FIXED);
+    ASSERT_NE(df, nullptr);
+    const hx_file_primitives* p = df->prims;
+    Every records[3] = {Sample(), Sample(), Sample()};
+    DfFileInfoWrite(df, HX_FILE_TYPE_MODEL);
+    p->chunk_write(df, kEveryChunk, 3 * p->struct_size(df, &kEvery, &records[0]));
+    DfStructWriteArray(df, &kEvery, records, 3);
+    DfClose(df); // no END chunk: the records run to the end of the file
+
+    df = DfOpen("ends.bin", 0, HX_DF_SCALAR_FIXED);
+    ASSERT_NE(df, nullptr);
+    p = df->prims;
+    uint32_t id, length;
+    ASSERT_EQ(p->chunk_read(df, &id, &length), 0);
+    hx_file_info info;
+    ASSERT_EQ(p->struct_read(df, &HxFileInfoTemplate, &info), HX_OK);
+    ASSERT_EQ(p->chunk_read(df, &id, &length), 0);
+    EXPECT_EQ(id, kEveryChunk);
+    Every read[3] = {};
+    for (Every& e : read) {
+        EXPECT_FALSE(HxFileEof(df->h));
+        ASSERT_EQ(p->struct_read(df, &kEvery, &e), HX_OK);
+    }
+    EXPECT_FALSE(HxFileEof(df->h)); // every byte read, none past the end
+    EXPECT_EQ(p->chunk_read(df, &id, &length), -1);
+    EXPECT_TRUE(HxFileEof(df->h));
+    DfClose(df);
+    ExpectSame(read[2], Sample(), true);
+}

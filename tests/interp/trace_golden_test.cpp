@@ -1,7 +1,7 @@
 // Golden statement traces of headless script runs: each case runs a script
 // under data/ as the per-frame mission script for a number of frames at 20
 // ticks a frame and compares the trace (and the syntax-error box a faulty
-// script ends with) with golden/<case>.trace. Run with KV_UPDATE_GOLDEN=1 to
+// script ends with, or the ships' field dump) with golden/<case>.trace. Run with KV_UPDATE_GOLDEN=1 to
 // rewrite the traces after a deliberate change, then read the diff.
 #include "../script/script_test_support.h"
 
@@ -22,21 +22,24 @@ struct TraceCase {
     std::vector<int> skipFrames;
     int arrivalFrame;
     int32_t arrivalSystem;
+    bool dumpShips; // the ships' field dump after the trace
 };
 
 const TraceCase kCases[] = {
-    {"wait", "wait.scr", 4, {}, -1, 0},
-    {"wait_time", "wait_time.scr", 12, {}, -1, 0},
-    {"wait_time_skip", "wait_time.scr", 6, {2}, -1, 0},
-    {"wait_until", "wait_until.scr", 10, {}, -1, 0},
-    {"nested_calls", "nested_calls.scr", 2, {}, -1, 0},
-    {"call_once", "call_once.scr", 2, {}, -1, 0},
-    {"call_when", "call_when.scr", 22, {}, -1, 0},
-    {"starsystem", "starsystem.scr", 14, {}, 3, 3},
-    {"starsystem_unknown", "starsystem.scr", 6, {}, 1, 4},
-    {"bad_label", "bad_label.scr", 2, {}, -1, 0},
-    {"bad_condition", "bad_condition.scr", 2, {}, -1, 0},
-    {"underflow", "underflow.scr", 3, {}, -1, 0},
+    {"wait", "wait.scr", 4, {}, -1, 0, false},
+    {"wait_time", "wait_time.scr", 12, {}, -1, 0, false},
+    {"wait_time_skip", "wait_time.scr", 6, {2}, -1, 0, false},
+    {"wait_until", "wait_until.scr", 10, {}, -1, 0, false},
+    {"nested_calls", "nested_calls.scr", 2, {}, -1, 0, false},
+    {"call_once", "call_once.scr", 2, {}, -1, 0, false},
+    {"call_when", "call_when.scr", 22, {}, -1, 0, false},
+    {"starsystem", "starsystem.scr", 14, {}, 3, 3, false},
+    {"starsystem_unknown", "starsystem.scr", 6, {}, 1, 4, false},
+    {"bad_label", "bad_label.scr", 2, {}, -1, 0, false},
+    {"bad_condition", "bad_condition.scr", 2, {}, -1, 0, false},
+    {"underflow", "underflow.scr", 3, {}, -1, 0, false},
+    {"ships", "ships.scr", 2, {}, -1, 0, true},
+    {"ring", "ring.scr", 1, {}, -1, 0, false},
 };
 
 class TraceGoldenTest : public ScriptGoldenTest<TraceCase> {
@@ -54,6 +57,7 @@ TEST_P(TraceGoldenTest, MatchesGolden)
     options.skipFrames = c.skipFrames;
     options.arrivalFrame = c.arrivalFrame;
     options.arrivalSystem = c.arrivalSystem;
+    options.dumpShips = c.dumpShips;
 
     std::string trace;
     try {

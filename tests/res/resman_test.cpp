@@ -75,6 +75,24 @@ TEST_F(Resman, NamesWithEqualHashesGetTheirOwnRecords)
     EXPECT_EQ(ResRegister(reversed, ResType::PcxRaster), b);
 }
 
+// The lookup index hashes the ends of names: names alike there but not
+// before, and names alike only without case, must still be told apart.
+TEST_F(Resman, NamesThatDifferOnlyFarFromTheirEndsGetTheirOwnRecords)
+{
+    const std::string tail = "\\missions\\briefings\\pictures\\first_contact.pcx";
+    std::vector<Resource*> records;
+    for (const char* folder : {"zqk\\a", "zqk\\b", "zqk\\aa", "zqk\\ab"}) {
+        records.push_back(ResRegister((folder + tail).c_str(), ResType::Video));
+        ASSERT_NE(records.back(), nullptr);
+    }
+    EXPECT_EQ(ResRecordCount(), 4);
+    EXPECT_EQ(ResRegister(("ZQK/A" + tail).c_str(), ResType::Video), records[0]);
+    EXPECT_EQ(ResRegister(("zqk\\B" + tail).c_str(), ResType::Video), records[1]);
+    EXPECT_EQ(ResRegister(("\\zqk\\AB" + tail).c_str(), ResType::Video), records[3]);
+    EXPECT_EQ(ResRegister(("zqk\\aa" + tail).c_str(), ResType::Video), records[2]);
+    EXPECT_EQ(ResRecordCount(), 4);
+}
+
 TEST_F(Resman, NameLengthAndTypeLimitsAreReportedNotOverrun)
 {
     std::string longest(127, 'n');
@@ -262,7 +280,7 @@ TEST_F(Resman, SoundsGiveNullWithSoundOffAndLeaveThePoolAsItWas)
 TEST_F(Resman, ModelTypesRegisterButReportThatTheyCannotLoadYet)
 {
     Write("zqk\\resource\\shapes\\ship.lwo", "FORM");
-    for (ResType type : {ResType::AscModel, ResType::DatModel, ResType::LwoModel, ResType::LwoWire}) {
+    for (ResType type : {ResType::AscModel, ResType::DatModel}) {
         gMessages.clear();
         Resource* r = ResRegister("zqk\\resource\\shapes\\ship.lwo", type);
         ASSERT_NE(r, nullptr);
@@ -273,6 +291,15 @@ TEST_F(Resman, ModelTypesRegisterButReportThatTheyCannotLoadYet)
         ResSetModelFlag(r);
         EXPECT_EQ(r->modelFlag, 255);
         ResClearModelFlag(r);
+        EXPECT_EQ(r->modelFlag, 0);
+    }
+    // LightWave shapes load through their own loader (tests/view): a file
+    // shorter than its header is no shape, and no model flag is set.
+    for (ResType type : {ResType::LwoModel, ResType::LwoWire}) {
+        Resource* r = ResRegister("zqk\\resource\\shapes\\ship.lwo", type);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->size, 0);
+        EXPECT_EQ(ResGet(r), nullptr);
         EXPECT_EQ(r->modelFlag, 0);
     }
 }

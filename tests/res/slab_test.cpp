@@ -125,3 +125,49 @@ TEST_F(Slab, DamagedLibrariesHoldNothing)
     expectLoose(bad, "unterminated entry name");
     expectLoose(std::vector<uint8_t>(good.begin(), good.begin() + 7), "short header");
 }
+
+// Entry names compare a word at a time: case only for ASCII letters, '/'
+// as '\', the terminator included, and the first equal name wins.
+TEST(SlabNames, CompareByTheDataPathRuleAtEveryPosition)
+{
+    const std::string long63 = "\\" + std::string(58, 'q') + ".lwo";
+    const std::vector<std::string> names = {
+        "\\a.lwo",          "/dir/x.lwo",         "\\abcdefghijklmno1", "\\abcdefghijklmno2",
+        "\\caf\xe9.lwo",    "\\@at.lwo",          "\\[b].lwo",          long63,
+        "\\A.LWO",          "\\abcdefgh",         "\\abcdefg",
+    };
+    std::vector<SlabPackItem> items;
+    for (const std::string& n : names)
+        items.push_back({n, Bytes(n)});
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(SlabBuild(items, bytes));
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    ASSERT_EQ(std::fflush(file), 0);
+
+    struct Case {
+        std::string key;
+        int entry; // index into names, -1 when none matches
+    } cases[] = {
+        {"\\A.LWO", 0},          // the first of two equal names
+        {"\\DIR\\X.LWO", 1},     {"/dir/x.lwo", 1},       {"\\ABCDEFGHIJKLMNO2", 3},
+        {"\\abcdefghijklmno", -1}, {"\\abcdefghijklmno12", -1},
+        {"\\CAF\xe9.LWO", 4},    {"\\CAF\xc9.LWO", -1},   // only ASCII letters fold
+        {"\\`at.lwo", -1},       {"\\{b}.lwo", -1},       // '@' and '[' are no capitals
+        {"\\@AT.LWO", 5},        {long63, 7},             {long63 + "x", -1},
+        {"\\ABCDEFGH", 9},       {"\\abcdefg", 10},       {"\\abcdef", -1},
+    };
+    for (const Case& c : cases) {
+        SlabEntry entry;
+        bool found = SlabFindEntry(file, c.key.c_str(), &entry);
+        ASSERT_EQ(found, c.entry >= 0) << c.key;
+        if (!found)
+            continue;
+        EXPECT_EQ(entry.size, names[size_t(c.entry)].size()) << c.key;
+        std::string data(entry.size, '\0');
+        ASSERT_EQ(std::fread(data.data(), 1, entry.size, file), entry.size);
+        EXPECT_EQ(data, names[size_t(c.entry)]) << c.key;
+    }
+    std::fclose(file);
+}

@@ -223,3 +223,29 @@ TEST_F(ScriptTest, AMarkerValueEqualToTheMarkerIdDoesNotMisleadTheLineLookup)
     ScriptStop stop = CompileExpectingStop(text);
     EXPECT_EQ(stop.text, "zqk\\resource\\scripts\\missions\\stop.scr(408) : Branch has no label");
 }
+
+// The file is read a block at a time: lines of every length around the block
+// edges keep their words, and each marker the offset of the line after it.
+TEST_F(ScriptTest, LinesAcrossReadBlocksKeepTheirWordsAndOffsets)
+{
+    std::string text;
+    std::vector<uint32_t> nextLine;
+    for (int i = 0; text.size() < 3 * 4096 + 700; ++i) {
+        std::string name = "v" + std::to_string(i) + std::string(size_t(i * 37 % 300), 'q');
+        text += "SET " + name + (i % 3 ? " 1\n" : " 1\r\n");
+        nextLine.push_back(uint32_t(text.size()));
+    }
+    WriteMission("long.scr", text);
+    ScriptToken* start = TokeniseScript("long.scr");
+    ASSERT_NE(start, nullptr);
+    std::vector<uint32_t> offsets;
+    const ScriptToken* end = gScriptBuffers.tokens + gScriptBuffers.tokenCursor;
+    for (const ScriptToken* t = start; t < end; ++t)
+        if (t->id == kw::LINE)
+            offsets.push_back((++t)->id);
+    EXPECT_EQ(offsets, nextLine);
+    for (size_t i = 0; i < nextLine.size(); ++i) {
+        std::string name = "v" + std::to_string(i) + std::string(i * 37 % 300, 'q');
+        EXPECT_NE(FindScriptSymbol(name.c_str()), nullptr) << i;
+    }
+}

@@ -1,6 +1,7 @@
 // Messages and receivers: ids, delivery times and order, purges and the
 // compaction of the arena, checked against a plain reference queue.
 #include <deque>
+#include <span>
 
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
@@ -19,6 +20,42 @@ bool Post(uint32_t to, int32_t delay, uint16_t kind, int32_t value) {
 }
 
 int32_t ValueOf(const ItemMessage& m) { return MessageBody<int32_t>(m); }
+
+// The plain model the randomised traffic is checked against: the pending
+// messages in posting order.
+struct Pending {
+    uint32_t receiver;
+    int32_t due;
+    uint16_t kind;
+    int32_t value;
+};
+
+// A fetch for `id` gives the first message to it that is due in the model,
+// which is then gone from the model, or nothing when there is none.
+void FetchAgreesWithTheModel(std::deque<Pending>& reference, uint32_t id, int32_t clock) {
+    ItemMessage m;
+    ItemMessage* got = FetchItemMessage(id, &m);
+    auto it = reference.begin();
+    while (it != reference.end() && !(it->receiver == id && it->due <= clock))
+        ++it;
+    if (it == reference.end()) {
+        ASSERT_EQ(got, nullptr);
+    } else {
+        ASSERT_NE(got, nullptr);
+        ASSERT_EQ(ValueOf(m), it->value);
+        ASSERT_EQ(m.kind, it->kind);
+        reference.erase(it);
+    }
+}
+
+void PendingCountsAgreeWithTheModel(const std::deque<Pending>& reference, std::span<const uint32_t> ids) {
+    for (uint32_t each : ids) {
+        int16_t pending = 0;
+        for (const Pending& p : reference)
+            pending += p.receiver == each;
+        ASSERT_EQ(ReceiverPendingCount(each), pending);
+    }
+}
 
 } // namespace
 
@@ -209,12 +246,6 @@ TEST_F(WorldTest, AFullBufferIsCompactedAndOverflowDropsTheMessage) {
 // Posting, delays, fetching, receiver purges and frame-end purges in a
 // random mix, compared with a list of pending messages kept the plain way.
 TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue) {
-    struct Pending {
-        uint32_t receiver;
-        int32_t due;
-        uint16_t kind;
-        int32_t value;
-    };
     std::deque<Pending> reference;
     uint32_t ids[8];
     for (uint32_t& id : ids)
@@ -237,22 +268,9 @@ TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue) {
             break;
         }
         case 4:
-        case 5: {
-            ItemMessage m;
-            ItemMessage* got = FetchItemMessage(id, &m);
-            auto it = reference.begin();
-            while (it != reference.end() && !(it->receiver == id && it->due <= clock))
-                ++it;
-            if (it == reference.end()) {
-                ASSERT_EQ(got, nullptr);
-            } else {
-                ASSERT_NE(got, nullptr);
-                ASSERT_EQ(ValueOf(m), it->value);
-                ASSERT_EQ(m.kind, it->kind);
-                reference.erase(it);
-            }
+        case 5:
+            ASSERT_NO_FATAL_FAILURE(FetchAgreesWithTheModel(reference, id, clock)) << "step " << step;
             break;
-        }
         case 6: {
             uint16_t kind = static_cast<uint16_t>(draw(4));
             int32_t delay = static_cast<int32_t>(draw(40));
@@ -280,12 +298,66 @@ TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue) {
             PurgeStaleMessages();
             break;
         }
-        for (uint32_t each : ids) {
-            int16_t pending = 0;
-            for (const Pending& p : reference)
-                pending += p.receiver == each;
-            ASSERT_EQ(ReceiverPendingCount(each), pending) << "step " << step;
-        }
+        ASSERT_NO_FATAL_FAILURE(PendingCountsAgreeWithTheModel(reference, ids)) << "step " << step;
     }
+    EXPECT_TRUE(FatalStops().empty());
+}
+
+// The purge works only above the first record that died. Receivers freed
+// and taken again, messages to ids no one holds, and an arena kept near full
+// (so posting compacts too) must still agree with the plain reference.
+TEST_F(WorldTest, PurgesFromTheFirstDeadRecordAgreeWithAReferenceQueue) {
+    std::deque<Pending> reference;
+    uint32_t ids[6];
+    for (uint32_t& id : ids)
+        id = AllocReceiver();
+    SeedShiftRegisterRandom(7);
+    auto draw = [](uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; };
+    uint8_t filler[200] = {};
+    int32_t serial = 0;
+    int compactedOnPost = 0;
+    for (int step = 0; step < 20000; ++step) {
+        uint32_t& id = ids[draw(6)];
+        int32_t clock = static_cast<int32_t>(gFrameClock.gameClock);
+        switch (draw(12)) {
+        case 0:
+        case 1:
+        case 2:
+        case 3: {
+            int32_t delay = static_cast<int32_t>(draw(30));
+            ASSERT_TRUE(Post(id, delay, 1, serial));
+            reference.push_back({id, clock + delay, 1, serial++});
+            break;
+        }
+        case 4: {
+            // Large messages to no one: they die at once and fill the arena.
+            int before = GetMessageStats().bytesUsed;
+            ASSERT_TRUE(PostItemMessage(0x10000, draw(2) ? kNoReceiver : 0x20000u | draw(8), 0, 2,
+                                        sizeof filler, filler));
+            compactedOnPost += GetMessageStats().bytesUsed < before;
+            break;
+        }
+        case 5:
+        case 6:
+        case 7:
+            ASSERT_NO_FATAL_FAILURE(FetchAgreesWithTheModel(reference, id, clock)) << "step " << step;
+            break;
+        case 8:
+            if (draw(10) == 0) {
+                uint32_t old = id;
+                FreeReceiver(old);
+                std::erase_if(reference, [old](const Pending& p) { return p.receiver == old; });
+                id = AllocReceiver();
+            }
+            break;
+        default:
+            gFrameClock.gameClock += draw(4);
+            if (draw(300) == 0)
+                PurgeStaleMessages();
+            break;
+        }
+        ASSERT_NO_FATAL_FAILURE(PendingCountsAgreeWithTheModel(reference, ids)) << "step " << step;
+    }
+    EXPECT_GT(compactedOnPost, 0);
     EXPECT_TRUE(FatalStops().empty());
 }

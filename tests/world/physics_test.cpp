@@ -289,19 +289,20 @@ TEST_F(WorldTest, ATowedItemMovesWithItsTower) {
 
 TEST_F(WorldTest, SimMainRunsTheInhibitorPulseAndSparksWhenAsked) {
     SceneItem* ship = MakeFlyer();
+    SetFrameStep(20); // a spark every frame of 20 hundredths
     ClearCallTrace();
     SIM_MAIN(ship);
-    EXPECT_EQ(CountRecordedCalls("EmitLdsInhibitorPulse"), 0u);
-    EXPECT_EQ(CountRecordedCalls("SparkStep"), 0u);
+    EXPECT_EQ(ship->avatar->params[4], 0);
+    EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 0u);
     ship->sim->flags |= kSimInhibited;
     ship->avatar->classFlags |= kClassSparksWhenDamaged;
     ship->sim->hull = 45;
     SIM_MAIN(ship);
-    EXPECT_EQ(CountRecordedCalls("EmitLdsInhibitorPulse"), 1u);
-    EXPECT_EQ(CountRecordedCalls("SparkStep"), 0u);
+    EXPECT_EQ(ship->avatar->params[4], 20); // the inhibitor pulse counts toward its period
+    EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 0u);
     ship->sim->hull = 44;
     SIM_MAIN(ship);
-    EXPECT_EQ(CountRecordedCalls("SparkStep"), 1u);
+    EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 1u); // a spark at a hull point
 }
 
 TEST_F(WorldTest, SimNullOnlyStampsTheTime) {

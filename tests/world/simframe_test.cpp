@@ -9,10 +9,12 @@
 #include "screens/frontend.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "system/input.h"
 #include "tests/support/world_fixture.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "world/messages.h"
+#include "world/playerinput.h"
 #include "world/pools.h"
 #include "world/profiler.h"
 #include "world/scenelist.h"
@@ -66,9 +68,9 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
-                              "EncounterStep", "UpdateSceneLights", "DirectorUpdate",
+                              "UpdateSceneLights", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
-                              "TestAllCollisions", "ReadPlayerInput",
+                              "TestAllCollisions",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
 }
@@ -93,7 +95,25 @@ TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
-                              "TestAllCollisions", "ReadPlayerInput"}));
+                              "TestAllCollisions"}));
+}
+
+// The control routine of the input test: the roll input as the control
+// pass saw it.
+float gRollSeenByControl;
+void NoteRollInput(SceneItem*) { gRollSeenByControl = gTurnInputs.roll; }
+
+TEST_F(WorldTest, ThePlayersInputIsReadBeforeTheControlPass) {
+    SceneItem* player = MakeItem(nullptr, NoteRollInput);
+    gPlayerItem = gControlledItem = player;
+    gTurnInputs = {};
+    gRollSeenByControl = 0;
+    GetKeyStateBlock()[0x4D] = 255; // keypad 6 pushes the roll input down
+    RunSimulationFrame();
+    EXPECT_LT(gRollSeenByControl, 0.0f);
+    EXPECT_EQ(gRollSeenByControl, gTurnInputs.roll);
+    GetKeyStateBlock()[0x4D] = 0;
+    gTurnInputs = {};
 }
 
 TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {
@@ -352,13 +372,16 @@ TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
 }
 
 TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl) {
-    Recorded<'A'>();
+    gPlayerItem = gControlledItem = Recorded<'A'>();
+    gTurnInputs = {};
+    GetKeyStateBlock()[0x4D] = 255; // would push the roll input
     gRebuild3D = 255;
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(CountRecordedCalls("TestAllCollisions"), 0u);
-    EXPECT_EQ(CountRecordedCalls("ReadPlayerInput"), 0u);
     EXPECT_EQ(ItemTrace(), (Calls{"sim A", "sync A", "sync A"}));
+    EXPECT_EQ(gTurnInputs.roll, 0.0f);
+    GetKeyStateBlock()[0x4D] = 0;
 }
 
 TEST_F(WorldTest, TheFrameMarksItsPhasesInTheProfiler) {
