@@ -274,7 +274,7 @@ struct GroupSetup {
     float mapScaleU, mapScaleV;
 };
 
-bool ResolveSetup(Renderer* r, const Target& t, const Material& m, bool zsort, GroupSetup* g)
+bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g)
 {
     const PrimitivePart& p = *m.prim;
     const SurfacePart& sf = *m.surf;
@@ -292,7 +292,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, bool zsort, G
     g->prelit = sf.colourSource == HXT_GEOMETRY;
     g->lit = sf.lighting && !g->prelit;
     g->textured = IsLive(p.colourMap) && !p.colourMap->indices.empty();
-    g->modulate = p.modulate;
+    g->modulate = p.modulate && !p.decal; // a decal shows its texels as they are
     g->fog = p.fog == HXT_LINEAR && p.fogMax > p.fogMin;
     g->clampU = p.widthLimit == HXT_CLAMP;
     g->clampV = p.heightLimit == HXT_CLAMP;
@@ -302,8 +302,9 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, bool zsort, G
     k.out = t.out;
     k.depth = t.depth;
     k.smooth = p.smooth;
-    k.tex = g->textured ? (p.perspective || p.subdivideTolerance ? TexKind::Perspective : TexKind::Affine)
-                        : TexKind::None;
+    // Subdivision is perspective correction by runs of pixels, which is
+    // what the perspective spans do whatever the tolerance.
+    k.tex = g->textured ? (p.perspective ? TexKind::Perspective : TexKind::Affine) : TexKind::None;
     k.ztransparency = g->textured && p.ztransparency;
     k.effects = 0;
     d.indexBase = p.indexBase;
@@ -356,7 +357,6 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, bool zsort, G
         }
     }
     d.span = SpanFunction(k);
-    (void)zsort;
     return true;
 }
 
@@ -543,37 +543,16 @@ ScreenVertex Project(const ModelPass& mp, const ClipVertex& v, const GroupSetup&
     return o;
 }
 
-// Inverse of the model-to-view matrix applied to the view's origin or -z.
+// The eye in model space (the view's origin taken back through the
+// model-to-view matrix), or for a parallel view the direction towards the
+// viewer (view +z taken back).
 bool EyeInModel(const hx_matrix34& m, bool parallel, hx_vector3* out)
 {
-    // Solve p x A + t = target for the 3x3 A.
-    const double a[3][3] = {{m.m[0][0], m.m[0][1], m.m[0][2]},
-                            {m.m[1][0], m.m[1][1], m.m[1][2]},
-                            {m.m[2][0], m.m[2][1], m.m[2][2]}};
-    const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-                       a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-                       a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-    if (std::fabs(det) < 1e-30)
+    hx_matrix34 inverse;
+    if (!InvertMatrix34(&inverse, m))
         return false;
-    double inv[3][3];
-    inv[0][0] = (a[1][1] * a[2][2] - a[1][2] * a[2][1]) / det;
-    inv[0][1] = (a[0][2] * a[2][1] - a[0][1] * a[2][2]) / det;
-    inv[0][2] = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) / det;
-    inv[1][0] = (a[1][2] * a[2][0] - a[1][0] * a[2][2]) / det;
-    inv[1][1] = (a[0][0] * a[2][2] - a[0][2] * a[2][0]) / det;
-    inv[1][2] = (a[0][2] * a[1][0] - a[0][0] * a[1][2]) / det;
-    inv[2][0] = (a[1][0] * a[2][1] - a[1][1] * a[2][0]) / det;
-    inv[2][1] = (a[0][1] * a[2][0] - a[0][0] * a[2][1]) / det;
-    inv[2][2] = (a[0][0] * a[1][1] - a[0][1] * a[1][0]) / det;
-    // Row vector: model = (view - t) x inv. The eye at view origin; the
-    // parallel view's direction toward the viewer is +z.
-    double v[3] = {-m.m[3][0], -m.m[3][1], -m.m[3][2]};
-    if (parallel)
-        v[0] = 0, v[1] = 0, v[2] = 1;
-    double o[3];
-    for (int j = 0; j < 3; ++j)
-        o[j] = v[0] * inv[0][j] + v[1] * inv[1][j] + v[2] * inv[2][j];
-    *out = {float(o[0]), float(o[1]), float(o[2])};
+    const int row = parallel ? 2 : 3;
+    *out = {inverse.m[row][0], inverse.m[row][1], inverse.m[row][2]};
     return true;
 }
 
@@ -904,6 +883,35 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
 
 } // namespace
 
+bool InvertMatrix34(hx_matrix34* out, const hx_matrix34& m)
+{
+    double a[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            a[i][j] = m.m[i][j];
+    const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                       a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                       a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    if (std::fabs(det) < 1e-30)
+        return false;
+    double inv[3][3];
+    inv[0][0] = (a[1][1] * a[2][2] - a[1][2] * a[2][1]) / det;
+    inv[0][1] = (a[0][2] * a[2][1] - a[0][1] * a[2][2]) / det;
+    inv[0][2] = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) / det;
+    inv[1][0] = (a[1][2] * a[2][0] - a[1][0] * a[2][2]) / det;
+    inv[1][1] = (a[0][0] * a[2][2] - a[0][2] * a[2][0]) / det;
+    inv[1][2] = (a[0][2] * a[1][0] - a[0][0] * a[1][2]) / det;
+    inv[2][0] = (a[1][0] * a[2][1] - a[1][1] * a[2][0]) / det;
+    inv[2][1] = (a[0][1] * a[2][0] - a[0][0] * a[2][1]) / det;
+    inv[2][2] = (a[0][0] * a[1][1] - a[0][1] * a[1][0]) / det;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out->m[i][j] = float(inv[i][j]);
+    for (int j = 0; j < 3; ++j)
+        out->m[3][j] = float(-(m.m[3][0] * inv[0][j] + m.m[3][1] * inv[1][j] + m.m[3][2] * inv[2][j]));
+    return true;
+}
+
 void RenderModel(Renderer* r, const hx_prepared_model* model, hx_object* stored, hx_token primitive)
 {
     if (!model || !model->groups)
@@ -937,7 +945,7 @@ void RenderModel(Renderer* r, const hx_prepared_model* model, hx_object* stored,
             continue;
         const hx_object* state = group.material && group.material->stored ? group.material->stored : stored;
         GroupSetup g;
-        if (!ResolveSetup(r, mp.target, MaterialOf(r, state), mp.zsort, &g))
+        if (!ResolveSetup(r, mp.target, MaterialOf(r, state), &g))
             continue;
         DrawGroup(mp, group, g, primitive, r->scratch);
     }

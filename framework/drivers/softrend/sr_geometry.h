@@ -26,6 +26,8 @@ extern Host host;
 void RenderModel(Renderer* r, const hx_prepared_model* model, hx_object* stored, hx_token primitive);
 void RenderBuckets(Renderer* r, void** buckets, uint16_t size);
 hx_token BoundsTest(Renderer* r, const hx_bounds3* box);
+// The inverse of an affine matrix (row vectors); false when singular.
+bool InvertMatrix34(hx_matrix34* out, const hx_matrix34& m);
 
 // The device with its renderer facility (sr_renderer.cpp); null when
 // memory runs out.

@@ -603,32 +603,10 @@ hx_error ModelMul(hx_object* self, const hx_matrix34* m)
 hx_error ModelInvert(hx_object* self)
 {
     hx_matrix34& m = RendererOf(self)->current.matrix.modelToView;
-    double a[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            a[i][j] = m.m[i][j];
-    const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-                       a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-                       a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-    if (std::fabs(det) < 1e-30)
+    hx_matrix34 inverse;
+    if (!InvertMatrix34(&inverse, m))
         return HXE_FAIL;
-    double inv[3][3];
-    inv[0][0] = (a[1][1] * a[2][2] - a[1][2] * a[2][1]) / det;
-    inv[0][1] = (a[0][2] * a[2][1] - a[0][1] * a[2][2]) / det;
-    inv[0][2] = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) / det;
-    inv[1][0] = (a[1][2] * a[2][0] - a[1][0] * a[2][2]) / det;
-    inv[1][1] = (a[0][0] * a[2][2] - a[0][2] * a[2][0]) / det;
-    inv[1][2] = (a[0][2] * a[1][0] - a[0][0] * a[1][2]) / det;
-    inv[2][0] = (a[1][0] * a[2][1] - a[1][1] * a[2][0]) / det;
-    inv[2][1] = (a[0][1] * a[2][0] - a[0][0] * a[2][1]) / det;
-    inv[2][2] = (a[0][0] * a[1][1] - a[0][1] * a[1][0]) / det;
-    hx_matrix34 out;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            out.m[i][j] = float(inv[i][j]);
-    for (int j = 0; j < 3; ++j)
-        out.m[3][j] = float(-(m.m[3][0] * inv[0][j] + m.m[3][1] * inv[1][j] + m.m[3][2] * inv[2][j]));
-    m = out;
+    m = inverse;
     return HX_OK;
 }
 
