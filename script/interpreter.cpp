@@ -47,6 +47,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     DamageStatementRows,
     ShipStatementRows,
     ShipPropertyRows,
+    ConfigStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

@@ -135,6 +135,7 @@ std::span<const StatementRow> VariableStatementRows();
 std::span<const StatementRow> DamageStatementRows();
 std::span<const StatementRow> ShipStatementRows();
 std::span<const StatementRow> ShipPropertyRows();
+std::span<const StatementRow> ConfigStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 
