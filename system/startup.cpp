@@ -33,16 +33,18 @@
 #include "ui/shiplog.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
+#include "view/renderpasses.h"
 #include "view/viewstart.h"
 #include "world/messages.h"
+#include "world/records.h"
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
-#include <string>
 
 uint8_t gLoadingScreenUp = 0;
 
@@ -289,6 +291,21 @@ void ShutDown()
 
 namespace {
 
+constexpr uint32_t kSimFlagModelChanged = 0x20;
+
+// A LightWave object dropped on the window becomes the model of the
+// player's ship.
+void DropModel(const char* path)
+{
+    Resource* r = ResRegisterLoad(platform::DataPathOfHostFile(path).c_str(), ResType::LwoModel);
+    auto* model = static_cast<hx_model*>(r ? r->data : nullptr);
+    if (!model || !gPlayerItem)
+        return;
+    SetItemModel(gPlayerItem, model);
+    if (gPlayerItem->sim)
+        gPlayerItem->sim->flags |= kSimFlagModelChanged;
+}
+
 // The mission's teardown that the end screen and a dropped script share:
 // conversations, sounds, the world, the contacts, the mission's script and
 // resources and the 3D worlds.
@@ -357,13 +374,13 @@ void HandleDroppedFile(const char* path)
     if (!path)
         return;
     if (EndsWith(path, "LWO")) {
-        ResRegisterLoad(path, ResType::LwoModel);
+        DropModel(path);
     } else if (EndsWith(path, "SMK")) {
-        if (PlayFilm(path))
+        if (PlayFilm(platform::DataPathOfHostFile(path).c_str()))
             gLoopFlags.filmMode = 1;
     } else if (EndsWith(path, "SCR")) {
         TearDownMission();
-        if (ScriptToken* start = TokeniseScript(path)) {
+        if (ScriptToken* start = TokeniseScript(platform::DataPathOfHostFile(path).c_str())) {
             gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
             RunScript(&gMissionScriptPosition, false);
         }
