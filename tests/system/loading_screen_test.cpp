@@ -112,6 +112,7 @@ TEST_F(LoadingScreen, OtherwiseTheTextGoesToTheLogInTheLogsOwnFont)
 
 TEST_F(LoadingScreen, TheDemoLoadingScreenIsPresentedWithItsPaletteAndTheBuildDate)
 {
+    gLoadingScreenUp = 0; // start-up shows the picture before the flag goes on
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(std::filesystem::path(KV_SOURCE_DIR) / "data");
     ResInit();
