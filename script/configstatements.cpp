@@ -13,6 +13,7 @@
 #include "script/operands.h"
 #include "script/scriptbase.h"
 #include "script/symbols.h"
+#include "script/vitalobjects.h"
 #include "screens/frontend.h"
 #include "system/datalocation.h"
 #include "system/display.h"
@@ -29,7 +30,6 @@
 #include "world/scenelist.h"
 #include "world/universe.h"
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -52,22 +52,6 @@ int SetVideoMode(const PaletteEntry* palette, int16_t width, int16_t height)
     }
     DisplayInitPalette(palette);
     return DisplayOpen(gScreenMode);
-}
-
-void ReplaceTextFolder(char* name, uint16_t language)
-{
-    const char* word = language == 1 ? "frn_" : language == 2 ? "ger_" : nullptr;
-    if (!word || !name)
-        return;
-    for (char* at = name; at[0] && at[1] && at[2] && at[3]; ++at) {
-        if (std::tolower(static_cast<unsigned char>(at[0])) == 't' &&
-            std::tolower(static_cast<unsigned char>(at[1])) == 'e' &&
-            std::tolower(static_cast<unsigned char>(at[2])) == 'x' &&
-            std::tolower(static_cast<unsigned char>(at[3])) == 't') {
-            std::memcpy(at, word, 4);
-            at += 3;
-        }
-    }
 }
 
 namespace {
@@ -172,8 +156,8 @@ bool LanguageName(const char* name, bool substitute, char (&out)[kResNameSize])
     if (std::strlen(name) >= kResNameSize)
         return false;
     std::strcpy(out, name);
-    if (substitute)
-        ReplaceTextFolder(out, gSettings.language);
+    if (substitute && (gSettings.language == 1 || gSettings.language == 2))
+        ReplaceTextFolder(out, gSettings.language == 1 ? "frn_" : "ger_");
     return true;
 }
 

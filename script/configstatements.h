@@ -28,7 +28,3 @@ extern const uint8_t* gCurrentColourMap;
 // windowed and framework back ends open first, the others take the
 // palette first). The display's open result: 0 on failure.
 int SetVideoMode(const PaletteEntry* palette, int16_t width, int16_t height);
-
-// Every "text" in a resource name becomes "frn_" (French) or "ger_"
-// (German); other languages leave it. Case is ignored.
-void ReplaceTextFolder(char* name, uint16_t language);

@@ -149,6 +149,33 @@ bool ShowPicture(const char* name, const Canvas& screen)
     return true;
 }
 
+// The introduction's film list: "D:\intro.avi" with the letter of the
+// first CD-ROM drive that holds it.
+char gIntroFilm[] = "D:\\intro.avi";
+const char* gIntroFilms[] = {gIntroFilm, nullptr};
+
+// The display opens for the introduction alone; the films play in the film
+// window. 0 when no drive holds the film (the program ends).
+int StartIntro()
+{
+    gScreenMode.depth = static_cast<int16_t>(gSettings.colourDepth);
+    DisplayOpen(gScreenMode);
+    DisplayLock(gScreenMode);
+    CanvasClear(ScreenCanvas(), 0);
+    DisplayPresent(gScreenMode);
+    DisplayLock(gScreenMode);
+    FindCdDrives();
+    for (int i = 0; i < gCdDrives.count; ++i) {
+        gIntroFilm[0] = gCdDrives.letters[static_cast<size_t>(i)];
+        if (platform::DataFileExists(gIntroFilm)) {
+            PlayFilmList(gIntroFilms);
+            gLoopFlags.filmMode = 255;
+            return -1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 void ShowLoadingScreen()
@@ -194,12 +221,8 @@ int StartGame()
     InitializeScriptSystem();
     FindCdDrives();
 
-    if (gSettings.intro) {
-        // The introduction film lies on the game's disc, which no drive of
-        // this machine holds: the program ends, as without the disc.
-        DebugPrint("Kelvandrist: no drive holds the introduction film\n");
-        return 0;
-    }
+    if (gSettings.intro)
+        return StartIntro();
 
     ReadOptionTable();
     LocateVideoFolder();

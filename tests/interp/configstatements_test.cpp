@@ -197,25 +197,4 @@ TEST_F(ConfigStatementTest, PlacementModeWords)
     EXPECT_EQ(gInterpreter.placementMode, 255);
 }
 
-TEST(ReplaceTextFolder, EveryTextWordOfTheNameInItsLanguage)
-{
-    const struct {
-        const char* name;
-        uint16_t language;
-        const char* expected;
-    } rows[] = {
-        {"zqk\\resource\\text\\a.txt", 2, "zqk\\resource\\ger_\\a.txt"},
-        {"zqk\\resource\\text\\a.txt", 1, "zqk\\resource\\frn_\\a.txt"},
-        {"zqk\\resource\\text\\a.txt", 0, "zqk\\resource\\text\\a.txt"},
-        {"TEXT\\context.txt", 2, "ger_\\conger_.txt"},
-        {"tex", 2, "tex"},
-    };
-    for (const auto& row : rows) {
-        char name[64];
-        std::strcpy(name, row.name);
-        ReplaceTextFolder(name, row.language);
-        EXPECT_STREQ(name, row.expected) << row.name;
-    }
-}
-
 } // namespace
