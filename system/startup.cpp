@@ -178,6 +178,20 @@ int StartIntro()
 
 } // namespace
 
+void CheckVideoFolder()
+{
+    if (platform::DataFileExists((gVideoFolder + "\\navarmin.smk").c_str()))
+        return;
+    // Only a drive that exists can hold the films.
+    const char letter = gCdDrives.first;
+    if (!letter)
+        return;
+    if (gVideoFolder.size() >= 2 && gVideoFolder[1] == ':')
+        gVideoFolder[0] = letter;
+    else
+        gVideoFolder = std::string(1, letter) + ":" + gVideoFolder;
+}
+
 void ShowLoadingScreen()
 {
     // In full screen the picture goes into both buffers of the flip chain.
@@ -227,6 +241,7 @@ int StartGame()
     ReadOptionTable();
     LocateVideoFolder();
     RunScriptFile(kConfigScript);
+    CheckVideoFolder();
 
     if (Resource* palette = ResRegisterLoad(kGamePalette, ResType::PcxPalette); palette && !gCurrentPalette)
         gCurrentPalette = static_cast<const PaletteEntry*>(palette->data);

@@ -38,6 +38,11 @@ void EnterExternalCamera();
 // before its end, 0 when they are no number in 0..99.
 int32_t StartupMissionNumber(const char* name);
 
+// When the video folder lacks "navarmin.smk", it moves to the first CD-ROM
+// drive (its letter replaced, or the letter and ':' put in front); with no
+// drive it stays.
+void CheckVideoFolder();
+
 // The loading screen: "loadscrn.pcx" with its palette and the build date,
 // presented (into both buffers in full screen).
 void ShowLoadingScreen();

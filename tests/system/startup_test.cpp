@@ -1,5 +1,6 @@
 // The start-up routines that stand alone: the mission number of a script's
 // name and the look-at matrix.
+#include "system/datalocation.h"
 #include "system/gamemath.h"
 #include "system/startup.h"
 
@@ -23,6 +24,31 @@ TEST(StartupMissionNumber, TwoDigitsSixBeforeTheEndOrZero)
     };
     for (const auto& row : rows)
         EXPECT_EQ(StartupMissionNumber(row.name), row.number) << row.name;
+}
+
+TEST(CheckVideoFolder, MovesToTheFirstDriveOnlyWhenOneExists)
+{
+    const CdDriveList savedDrives = gCdDrives;
+    const std::string savedFolder = gVideoFolder;
+    const struct {
+        const char* folder;
+        char drive;
+        const char* expected;
+    } rows[] = {
+        {"zqk\\resource\\video", 'E', "E:zqk\\resource\\video"},
+        {"D:\\zqk\\resource\\video", 'E', "E:\\zqk\\resource\\video"},
+        {"E:zqk\\resource\\video", 'E', "E:zqk\\resource\\video"},
+        {"zqk\\resource\\video", 0, "zqk\\resource\\video"}, // no drive: it stays
+    };
+    for (const auto& row : rows) {
+        gCdDrives = CdDriveList{};
+        gCdDrives.first = row.drive;
+        gVideoFolder = row.folder;
+        CheckVideoFolder();
+        EXPECT_EQ(gVideoFolder, row.expected) << row.folder;
+    }
+    gCdDrives = savedDrives;
+    gVideoFolder = savedFolder;
 }
 
 void ExpectOrthonormal(const Matrix4& m)
