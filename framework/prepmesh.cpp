@@ -85,6 +85,7 @@ struct Scratch {
     std::vector<VertexKey> vertexKeys;
     std::vector<uint32_t> positionClass; // per model vertex
     std::vector<uint32_t> weldClass;     // per model vertex
+    std::vector<uint64_t> classAt;       // per sorted corner: rank, weld class
     std::vector<int32_t> chainHead;      // edge numbering: per group vertex
     struct Edge {
         int32_t next;
@@ -421,9 +422,12 @@ bool PrepareFull(hx_model* model)
     CountingSort(other, order, weld ? nWelds : uint32_t(nv), [&](uint32_t c) { return corners[c].share; });
     CountingSort(order, other, nRanks, [&](uint32_t c) { return scratch.faceRank[c / 3]; });
     order.swap(other);
-    auto sameClass = [&](uint32_t a, uint32_t b) {
-        return corners[a].rank == corners[b].rank && corners[a].share == corners[b].share;
-    };
+    // Each place's (material, weld class), gathered once so the passes
+    // below read them in order.
+    std::vector<uint64_t>& classAt = scratch.classAt;
+    classAt.resize(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        classAt[i] = uint64_t(corners[order[i]].rank) << 32 | corners[order[i]].share;
     auto before = [&](uint32_t a, uint32_t b) {
         if (!SameNormal(corners[a], corners[b]))
             return NormalBefore(corners[a], corners[b]);
@@ -431,16 +435,19 @@ bool PrepareFull(hx_model* model)
     };
     for (size_t start = 0; start < order.size();) {
         size_t end = start + 1;
-        while (end < order.size() && sameClass(order[start], order[end]))
+        while (end < order.size() && classAt[end] == classAt[start])
             ++end;
         if (end - start > 1)
             std::sort(order.begin() + std::ptrdiff_t(start), order.begin() + std::ptrdiff_t(end), before);
         start = end;
     }
-    auto sameShare = [&](uint32_t a, uint32_t b) { return sameClass(a, b) && SameNormal(corners[a], corners[b]); };
+    // Sorting within a run keeps each place's class.
+    auto sameShare = [&](size_t i) {
+        return classAt[i - 1] == classAt[i] && SameNormal(corners[order[i - 1]], corners[order[i]]);
+    };
     uint32_t nPrepared = order.empty() ? 0 : 1;
     for (size_t i = 1; i < order.size(); ++i)
-        if (!sameShare(order[i - 1], order[i]))
+        if (!sameShare(i))
             ++nPrepared;
 
     // Groups: one per run of faces of one material.
@@ -515,9 +522,9 @@ bool PrepareFull(hx_model* model)
     g = -1;
     for (size_t i = 0; i < order.size(); ++i) {
         Corner& c = corners[order[i]];
-        if (i == 0 || !sameShare(order[i - 1], order[i])) {
+        if (i == 0 || !sameShare(i)) {
             ++v;
-            if (i == 0 || c.rank != corners[order[i - 1]].rank) {
+            if (i == 0 || (classAt[i] >> 32) != (classAt[i - 1] >> 32)) {
                 ++g;
                 pm->groups[g].vertices = allVertices + v;
                 pm->groups[g].vertex_colours = vertexColours + v;
