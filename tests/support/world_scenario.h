@@ -18,6 +18,12 @@ void Build(uint32_t seed, int items);
 // messages.
 void BuildFlight(uint32_t seed, int ships);
 
+// BuildFlight's ships crowded into a cube 60,000 across, with collision
+// shapes (a box and six points), the ship bounce as their response and a
+// message function that takes the impacts off their hulls; every tenth is
+// an obstacle for the others, every fifth stands in the tail group.
+void BuildCollisionFlight(uint32_t seed, int ships);
+
 // Steps the world one frame of `ticks` hundredths (the floating origin
 // follows, as in the frame loop).
 void Step(int32_t ticks);

@@ -26,6 +26,7 @@
 #include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/tally.h"
+#include "world/universe.h"
 
 using worldtest::FatalStops;
 using worldtest::MakeItem;
@@ -274,7 +275,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(s.ship->avatar->colour, 9); // the Action fired
              EXPECT_EQ(gHitResponses, 1);
              EXPECT_EQ(gLastHit.amount, 40);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+             EXPECT_EQ(CountRecordedCalls("kqzBreakNearest"), 0u);
              EXPECT_TRUE(Heard(10));
          }},
         {"6 from another ship counts no kill and breaks off by default", kMsgHit,
@@ -284,7 +285,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(FindTallyEntry(s.ship->avatar->params[kParamTallySerial])->destroyed, 0);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);
+             EXPECT_EQ(CountRecordedCalls("kqzBreakNearest"), 1u);
          }},
         {"7 on a ship goes to the combat code", kMsgImpact,
          [](Scene& s, SceneItem*&) { return BodyBytes(HitFrom(s.other, 40)); },
@@ -320,7 +321,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -50);
              EXPECT_EQ(s.other->sim->target, nullptr);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);
+             EXPECT_EQ(CountRecordedCalls("kqzBreakNearest"), 1u);
              EXPECT_TRUE(Queued(s.rock->receiver).empty());
          }},
         {"7 on an object already destroyed destroys nothing more", kMsgImpact,
@@ -331,7 +332,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -15);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+             EXPECT_EQ(CountRecordedCalls("kqzBreakNearest"), 0u);
              EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 0u);
          }},
         {"7 never wraps the hull around", kMsgImpact,
@@ -482,7 +483,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 1);
              EXPECT_EQ(gPendingJumpSystem, 4);
              EXPECT_EQ(CountRecordedCalls("PlayFilm"), 1u);
-             EXPECT_EQ(CountRecordedCalls("FindBody"), 1u);
+             EXPECT_EQ(gPendingJumpBody, FindBody(4, "L4")); // the arrival body of the jump
              EXPECT_EQ(CountRecordedCalls("StopAllConversations"), 1u);
          }},
         {"17 elects a leader", kMsgElectLeader, None,
