@@ -1,7 +1,6 @@
 // Helpers of the collision tests.
 #include "tests/support/collision_fixture.h"
 
-#include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
 #include "world/pools.h"
 
@@ -51,17 +50,6 @@ HullBox* AddBox(HullBounds* bounds, const Vector3& minimum, const Vector3& maxim
         slot = &(*slot)->next;
     *slot = box;
     return box;
-}
-
-void Glide(SceneItem* item) {
-    Sim* sim = item->sim;
-    const float dt = gFrameClock.frameSeconds;
-    sim->position.x += sim->velocity.x * dt;
-    sim->position.y += sim->velocity.y * dt;
-    sim->position.z += sim->velocity.z * dt;
-    sim->matrix.m[12] = static_cast<float>(sim->position.x);
-    sim->matrix.m[13] = static_cast<float>(sim->position.y);
-    sim->matrix.m[14] = static_cast<float>(sim->position.z);
 }
 
 } // namespace collisiontest

@@ -1,6 +1,5 @@
 // Helpers of the collision tests: bodies with a part and a radius,
-// collision shapes made by hand, a gliding per-frame routine, and a
-// response that records every call.
+// collision shapes made by hand, and a response that records every call.
 #pragma once
 
 #include <vector>
@@ -36,8 +35,5 @@ SceneItem* Body(const Vector3d& at, float r, uint32_t partFlags = kSolidPart, in
 HullBounds* Shape(SceneItem* item, float radius);
 // Appends a box to the shape.
 HullBox* AddBox(HullBounds* bounds, const Vector3& minimum, const Vector3& maximum, uint32_t flags);
-
-// Per-frame routine: moves the item by its velocity.
-void Glide(SceneItem* item);
 
 } // namespace collisiontest

@@ -30,6 +30,8 @@ struct ShotBody {
 
 uint32_t Draw(uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; }
 
+} // namespace
+
 void Drift(SceneItem* item) {
     Sim* sim = item->sim;
     float dt = gFrameClock.frameSeconds;
@@ -41,6 +43,8 @@ void Drift(SceneItem* item) {
     sim->matrix.m[14] = static_cast<float>(sim->position.z);
     sim->startTime = gFrameClock.gameClock;
 }
+
+namespace {
 
 SceneItem* RandomItem() {
     SceneItem* item = &SceneItemPool()[Draw(kMaxSceneItems)];
@@ -181,13 +185,18 @@ void GiveCollisionShape(SceneItem* item, float radius) {
     SetSceneItemRadius(item);
 }
 
-} // namespace
-
-void BuildFlight(uint32_t seed, int ships) {
+// A fresh world whose game clock (and so its random source) starts at the seed.
+void ResetWorld(uint32_t seed) {
     gFrameClock = FrameClock{};
     gFrameClock.gameClock = seed;
     ResetSimulation();
     gWorldOriginOffset = {};
+}
+
+} // namespace
+
+void BuildFlight(uint32_t seed, int ships) {
+    ResetWorld(seed);
     gSpread = 100000.0f;
     for (int i = 0; i <= ships; ++i)
         SpawnShip();
@@ -195,10 +204,7 @@ void BuildFlight(uint32_t seed, int ships) {
 }
 
 void BuildCollisionFlight(uint32_t seed, int ships) {
-    gFrameClock = FrameClock{};
-    gFrameClock.gameClock = seed;
-    ResetSimulation();
-    gWorldOriginOffset = {};
+    ResetWorld(seed);
     gCollisionDamage = 255;
     gSpread = 30000.0f;
     for (int i = 0; i <= ships; ++i) {

@@ -256,12 +256,12 @@ TEST_F(CollisionTest, AProjectileAtTheFastestMissileSpeedDoesNotTunnelThroughAMo
             HullBounds* shape = Shape(hull, 20000);
             AddBox(shape, {-30000, -15000, -15000}, {30000, 15000, 15000}, 0x200);
             hull->sim->velocity = {0, 4000, 0};
-            hull->perFrame = Glide;
+            hull->perFrame = worldscenario::Drift;
             // The projectile flies along its z axis toward the hull from far off.
             SceneItem* shot = Body({miss * 20000.0, 0, -40000000.0}, kMissileSpeed / 6.0f,
                                    kTdpCollides | kTdpMovingPoint);
             shot->sim->velocity = {0, 0, kMissileSpeed};
-            shot->perFrame = Glide;
+            shot->perFrame = worldscenario::Drift;
             int hits = 0;
             for (int frame = 0; frame < 40 && hits == 0; ++frame) {
                 worldtest::RunFrame(ticks);
