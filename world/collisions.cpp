@@ -284,12 +284,18 @@ struct SweepEntry {
     bool obstacle;
 };
 
+struct Centre {
+    double x;
+    uint16_t index;
+};
+
 struct Prefilter {
     ItemState items[kMaxSceneItems];
     int count = 0;
     int ordinary = 0;                 // items before the tail group
     SceneItem* tailGroup = nullptr;
     SweepEntry entries[kMaxSceneItems];
+    Centre centres[kMaxSceneItems];
     std::vector<uint32_t> pairs;      // (lower index << 16) | higher index, sorted
     bool dirty[kMaxSceneItems];       // changed by a response: tested with everything
     std::vector<int> dirtyList;       // the same, sorted
@@ -312,35 +318,55 @@ bool SameState(const ItemState& a, const ItemState& b) {
            a.testable == b.testable;
 }
 
-// Takes the list as it stands and sweeps along x: every pair whose
-// intervals overlap is a candidate. The reach covers the obstacle test
-// (five times the radii) whenever any item is an obstacle.
+// The cut of the broad phase, a little wide so that rounding never drops a
+// pair the loop would keep: the two centres lie within f x the summed radii
+// on each axis (f = 5 when either is an obstacle).
+bool WithinReach(const ItemState& a, const ItemState& b, double f) {
+    const double limit =
+        f * (std::fabs(static_cast<double>(a.radius)) + std::fabs(static_cast<double>(b.radius))) *
+            1.000001 + 0.002;
+    return std::fabs(a.position.x - b.position.x) <= limit &&
+           std::fabs(a.position.y - b.position.y) <= limit &&
+           std::fabs(a.position.z - b.position.z) <= limit;
+}
+
+void AddCandidate(Prefilter& p, uint32_t i, uint32_t j) {
+    const uint32_t lo = std::min(i, j);
+    const uint32_t hi = std::max(i, j);
+    if (static_cast<int>(lo) < p.ordinary)
+        p.pairs.push_back((lo << 16) | hi);
+}
+
+// Takes the list as it stands and picks the candidate pairs: a sweep along
+// x over intervals of each item's radius finds the pairs that may touch;
+// each obstacle then looks along x, within five times its radius and the
+// largest, for the items it is to be noted by.
 bool SnapshotAndSweep() {
     Prefilter& p = gSweep;
     p.count = 0;
     p.ordinary = -1;
     p.tailGroup = gTailGroup;
-    bool obstacles = false;
     for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next) {
         if (p.count == kMaxSceneItems)
             return false; // never, with the pool's size; the plain loop copes
         if (s == gTailGroup)
             p.ordinary = p.count;
         p.items[p.count] = StateOf(s);
-        obstacles = obstacles || (s->flags & kItemObstacle);
         p.dirty[p.count] = false;
         ++p.count;
     }
     if (p.ordinary < 0)
         p.ordinary = p.count;
     p.dirtyList.clear();
-    const double reach = obstacles ? kObstacleReach : 1.0;
     int n = 0;
+    double largest = 0.0;
     for (int i = 0; i < p.count; ++i) {
         const ItemState& s = p.items[i];
         if (!s.testable)
             continue;
-        const double e = reach * std::fabs(static_cast<double>(s.radius)) * 1.000001 + 0.001;
+        const double r = std::fabs(static_cast<double>(s.radius));
+        largest = std::max(largest, r);
+        const double e = r * 1.000001 + 0.001;
         p.entries[n++] = {s.position.x - e, s.position.x + e, static_cast<uint16_t>(i),
                           (s.flags & kItemObstacle) != 0};
     }
@@ -350,25 +376,41 @@ bool SnapshotAndSweep() {
     p.pairs.clear();
     for (int i = 0; i < n; ++i) {
         const SweepEntry& a = p.entries[i];
-        const ItemState& sa = p.items[a.index];
         for (int j = i + 1; j < n && p.entries[j].low <= a.high; ++j) {
             const SweepEntry& b = p.entries[j];
-            const uint32_t lo = std::min(a.index, b.index);
-            const uint32_t hi = std::max(a.index, b.index);
-            if (static_cast<int>(lo) >= p.ordinary)
-                continue;
-            // The same cut on all three axes, with this pair's own reach.
-            const ItemState& sb = p.items[b.index];
             const double f = (a.obstacle || b.obstacle) ? kObstacleReach : 1.0;
-            const double limit = f * (std::fabs(static_cast<double>(sa.radius)) +
-                                      std::fabs(static_cast<double>(sb.radius))) * 1.000001 + 0.002;
-            if (std::fabs(sa.position.x - sb.position.x) <= limit &&
-                std::fabs(sa.position.y - sb.position.y) <= limit &&
-                std::fabs(sa.position.z - sb.position.z) <= limit)
-                p.pairs.push_back((lo << 16) | hi);
+            if (WithinReach(p.items[a.index], p.items[b.index], f))
+                AddCandidate(p, a.index, b.index);
+        }
+    }
+    // The obstacles' wider reach, by the centres sorted along x.
+    int obstacles = 0;
+    for (int i = 0; i < n; ++i) {
+        const ItemState& s = p.items[p.entries[i].index];
+        p.centres[i] = {s.position.x, p.entries[i].index};
+        obstacles += p.entries[i].obstacle;
+    }
+    if (obstacles > 0) {
+        std::sort(p.centres, p.centres + n, [](const Centre& a, const Centre& b) {
+            return a.x < b.x || (a.x == b.x && a.index < b.index);
+        });
+        for (int i = 0; i < n; ++i) {
+            if (!p.entries[i].obstacle)
+                continue;
+            const uint16_t o = p.entries[i].index;
+            const ItemState& so = p.items[o];
+            const double window =
+                kObstacleReach * (std::fabs(static_cast<double>(so.radius)) + largest) * 1.000001 + 0.002;
+            const Centre* c = std::lower_bound(
+                p.centres, p.centres + n, so.position.x - window,
+                [](const Centre& a, double x) { return a.x < x; });
+            for (; c != p.centres + n && c->x <= so.position.x + window; ++c)
+                if (c->index != o && WithinReach(so, p.items[c->index], kObstacleReach))
+                    AddCandidate(p, o, c->index);
         }
     }
     std::sort(p.pairs.begin(), p.pairs.end());
+    p.pairs.erase(std::unique(p.pairs.begin(), p.pairs.end()), p.pairs.end());
     return true;
 }
 
