@@ -241,6 +241,20 @@ std::FILE* OpenDataFile(const char* path, const char* mode)
     return std::fopen(real.c_str(), mode);
 }
 
+std::string DataPathOfHostFile(const char* hostPath)
+{
+    std::string path = hostPath ? hostPath : "";
+    char here[4096];
+    if (path.empty() || path[0] != '/' || !::getcwd(here, sizeof here))
+        return path;
+    std::string folder = here;
+    if (folder.back() != '/')
+        folder += '/';
+    if (path.compare(0, folder.size(), folder) == 0)
+        return path.substr(folder.size());
+    return path;
+}
+
 bool DataFileExists(const char* path)
 {
     std::string real;

@@ -28,6 +28,11 @@ bool ResolveDataPath(const char* path, std::string& out);
 // keeps the caller's spelling.
 std::FILE* OpenDataFile(const char* path, const char* mode);
 
+// A host file's path (a file dropped on the window) as a data path: the
+// part below the data folder (the working folder) when it lies there; the
+// path unchanged otherwise.
+std::string DataPathOfHostFile(const char* hostPath);
+
 // True when the path names an existing regular file.
 bool DataFileExists(const char* path);
 

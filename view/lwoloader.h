@@ -1,15 +1,63 @@
-// The LightWave object loader and the resource manager's shape size queries.
+// The LightWave object loader: shapes into framework models (LWO2HXM) with
+// one material per surface, textures, smoothing groups and hidden edges
+// (kept in a ".smg" cache beside the object) and collision boxes from the
+// companion "_BOX.lwo"; shapes into flat wireframes (LWO2WRI); an object's
+// points as text (ConvertLwoPoints); remembered textures (LoadTexturePixelmap);
+// and the resource manager's size queries of the shape and PCX types.
+//
+// Failures are message boxes titled "LWOB Loader Error" and a null result;
+// the caller decides what a missing model means.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct hx_model;
+struct hx_pixelmap;
 struct Resource;
+struct HullBounds;
 
+// The framework model of that name: the registered one when the model
+// registry has it, else read from the object file. Null when the file is
+// missing (*sizeOut then 0), unreadable or holds no face.
 hx_model* LWO2HXM(const char* name, Resource* resource, int32_t* sizeOut);
-void* LWO2WRI(const char* name, Resource* resource, int32_t* sizeOut);
+
+// A flat wireframe of an object: its points as (-z, x, 0) and one edge per
+// polygon side. One block of the general allocator (FreeMemory frees it).
+struct WireShape {
+    int32_t pointCount;
+    float (*points)[3];
+    int32_t edgeCount;
+    uint16_t (*edges)[2];
+};
+WireShape* LWO2WRI(const char* name, Resource* resource, int32_t* sizeOut);
+
+// Size queries at registration: the shapes live outside the resource pool.
 int32_t LwoModelResourceSize(const char* name);
 int32_t LwoWireResourceSize(const char* name);
+// The pool bytes of a "PCX2RAST" picture: the raster header and width x
+// height pixels, from the 128-byte header; 0 when it cannot be read.
 int32_t PcxRasterResourceSize(const char* path);
+
+// Writes the object's points as "%.0f,%.0f,%.0f, " (x, -y, z), then "\r\n".
 void ConvertLwoPoints(const char* path, const char* outputPath);
+
+// Remembers the texture of that name (the map "<base>.pix" of the file's
+// base name, from the first of the five texture folders that holds it); a
+// surface of that name takes it. ClearTexturePixelmaps forgets them all.
 void LoadTexturePixelmap(const char* name, const char* fileName);
+void ClearTexturePixelmaps();
+hx_pixelmap* FindTexturePixelmap(const char* name);
+
+// The collision boxes of a model, read once per model from the companion
+// "<name up to .lwo>_BOX.lwo" (an empty record when there is none).
+HullBounds* GetModelHullBounds(const char* name, hx_model* model);
+
+// The ".smg" cache of an object: its name with the first ".lwo" (any case)
+// and what follows replaced by ".smg" (".smg" appended when it has none).
+void LwoCachePath(const char* name, char* out, std::size_t size);
+// The "_BOX.lwo" companion of an object, formed the same way.
+void LwoBoxPath(const char* name, char* out, std::size_t size);
+
+// Off: every load computes the smoothing itself and writes no cache.
+void SetLwoSmoothingCache(bool on);

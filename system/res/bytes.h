@@ -17,6 +17,11 @@ inline uint32_t GetU32LE(const uint8_t* p)
 }
 inline uint16_t GetU16BE(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 inline int16_t GetI16BE(const uint8_t* p) { return static_cast<int16_t>(GetU16BE(p)); }
+inline uint32_t GetU32BE(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}
 
 inline void PutU16LE(uint8_t* p, uint16_t v)
 {

@@ -12,6 +12,7 @@
 #include "system/settings.h"
 #include "system/sound.h"
 #include "system/wav.h"
+#include "view/lwoloader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -105,16 +106,6 @@ void* IffPaletteLoad(const char* name, std::span<uint8_t> block, int32_t* result
 }
 
 // --- PCX ------------------------------------------------------------------
-
-int32_t PcxRasterSize(const char* name)
-{
-    std::vector<uint8_t> file;
-    PcxInfo info;
-    if (!ResReadFile(name, file) || !PcxReadInfo(file, &info) || info.width > kMaxRasterSide ||
-        info.height > kMaxRasterSide)
-        return 0;
-    return SizeOrZero(RasterBlockSize(static_cast<std::size_t>(info.width), static_cast<std::size_t>(info.height)));
-}
 
 void* PcxRasterLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 {
@@ -311,4 +302,14 @@ void* ModelLoadUnavailable(const char* name, std::span<uint8_t> block, int32_t* 
     std::snprintf(text, sizeof text, "No 3D model loader for resource '%s'", name);
     DebugMessageBox(text, "RESMAN error");
     return nullptr;
+}
+
+void* LwoModelLoad(const char* name, std::span<uint8_t>, int32_t* resultSize)
+{
+    return LWO2HXM(name, nullptr, resultSize);
+}
+
+void* LwoWireLoad(const char* name, std::span<uint8_t>, int32_t* resultSize)
+{
+    return LWO2WRI(name, nullptr, resultSize);
 }

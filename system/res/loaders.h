@@ -26,7 +26,6 @@ long ResFileLength(const char* name);
 int32_t IffRasterSize(const char* name);
 void* IffRasterLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 void* IffPaletteLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
-int32_t PcxRasterSize(const char* name);
 void* PcxRasterLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 void* PcxPaletteLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 void* ColourMapLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
@@ -57,3 +56,6 @@ void* SoundLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 // 3D models: read through the 3D framework's model loaders, which are not part
 // of this build yet; until they are, these report and return null.
 void* ModelLoadUnavailable(const char* name, std::span<uint8_t> block, int32_t* resultSize);
+// LightWave shapes (view/lwoloader.h): models and wireframes, kept outside the pool.
+void* LwoModelLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
+void* LwoWireLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);

@@ -10,6 +10,7 @@
 #include "system/res/loaders.h"
 #include "system/res/slab.h"
 #include "system/settings.h"
+#include "view/lwoloader.h"
 
 #include <array>
 #include <cstdio>
@@ -50,7 +51,7 @@ constexpr TypeInfo kTypes[] = {
     {.type = ResType::PcxPalette, .valid = true,
      .fixedSize = kPaletteSize, .libraryRow = 0, .loader = PcxPaletteLoad},
     {.type = ResType::PcxRaster, .valid = true,
-     .sizeQuery = PcxRasterSize, .libraryRow = 1, .loader = PcxRasterLoad},
+     .sizeQuery = PcxRasterResourceSize, .libraryRow = 1, .loader = PcxRasterLoad},
     {.type = ResType::PcxBackdrop, .valid = true,
      .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
     {.type = ResType::ColourMap, .valid = true,
@@ -69,9 +70,9 @@ constexpr TypeInfo kTypes[] = {
     {.type = ResType::Text, .valid = true,
      .sizeQuery = TextFileSize, .libraryRow = 9, .loader = TextLoad},
     {.type = ResType::LwoModel, .valid = true,
-     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+     .sizeQuery = LwoModelResourceSize, .libraryRow = 6, .loader = LwoModelLoad, .model = true},
     {.type = ResType::LwoWire, .valid = true,
-     .libraryRow = 7, .loader = ModelLoadUnavailable, .model = true},
+     .sizeQuery = LwoWireResourceSize, .libraryRow = 7, .loader = LwoWireLoad, .model = true},
     {.type = ResType::Video, .valid = true, .libraryRow = 11},
     {.type = ResType::Avi, .valid = true, .libraryRow = 12},
     {.type = ResType::Sound, .valid = true,

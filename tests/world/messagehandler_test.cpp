@@ -15,6 +15,7 @@
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "tests/support/sound_fixture.h"
+#include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "view/cameras.h"
 #include "world/actions.h"
@@ -476,6 +477,10 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
         {"16 on the player plays the capsule film and asks the frame for the jump", kMsgCapsuleJump,
          [](Scene& s, SceneItem*& target) {
              target = s.player;
+             worldtest::LoadTestUniverse("id,name,parent,class,number,value,mass,radius,orbit,period,longitude,ecc,incl\n"
+                                         "300,Vessa,300,S,0,0,0,0,0,0,0,0,0\n"
+                                         "301,L4,300,L4,0,0,0,0,0,0,0,0,0\n",
+                                         {{"Vessa", 4, 0, {0, 0, 0}}});
              return BodyBytes(CapsuleJumpBody{4});
          },
          [](Scene& s, SceneItem*) {
@@ -483,7 +488,10 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 1);
              EXPECT_EQ(gPendingJumpSystem, 4);
              EXPECT_EQ(CountRecordedCalls("PlayFilm"), 1u);
-             EXPECT_EQ(gPendingJumpBody, FindBody(4, "L4")); // the arrival body of the jump
+             ASSERT_NE(gPendingJumpBody, nullptr); // system 4's L4, where the ship arrives
+             EXPECT_STREQ(gPendingJumpBody->name, "L4");
+             EXPECT_EQ(gPendingJumpBody->id, 301);
+             ResetUniverse();
              EXPECT_EQ(CountRecordedCalls("StopAllConversations"), 1u);
          }},
         {"17 elects a leader", kMsgElectLeader, None,
