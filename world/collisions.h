@@ -40,8 +40,9 @@ void TestAllCollisions();
 // The broad phase's form: true (the default) sweeps first, false runs the
 // plain pair loop. Both give the same world.
 void SetCollisionPrefilter(bool on);
-// Pair tests the last TestAllCollisions made past the broad phase's first
-// cut (for the benchmark and the tests of the prefilter).
+// The pairs the last TestAllCollisions looked at: every pair in the plain
+// form, the candidates (and the pairs of items that a response moved) with
+// the sweep. For the benchmark and the tests of the sweep.
 int32_t CollisionPairTests();
 
 // Radii and centres at the start of flight: every item's tree placed, its

@@ -33,7 +33,11 @@ TDP* RayPickScene(uint32_t include, uint32_t exclude, const Vector3& point, floa
 
 // The item nearest the line of sight of `item` (from `part` when given):
 // never the item itself or `excluded`; only items whose Avatar class flags
-// share a bit with `include` and none with `exclude`. `offset` receives the
-// winner's lateral distance. Null when there is none.
+// share a bit with `include` and none with `exclude`, nor items docked to
+// it or marked no-contact. The measure is the distance from the centre of
+// the view in screen pixels, (|x| + |y|) x the projection distance / z, the
+// smallest in front winning. `offset` receives the winner's |x| + |y|, or,
+// with none in front, the measure of the best behind (negative). Null when
+// there is none in front.
 SceneItem* FindNearestItemOnRay(SceneItem* item, TDP* part, uint32_t include, uint32_t exclude,
                                 float* offset, SceneItem* excluded);
