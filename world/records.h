@@ -165,6 +165,8 @@ struct Avatar {
     // Written by the weapon that hit, taken by the hull damage: 0x10 says
     // effects are present, bits 8..16 the nine effects (world/damage.h).
     uint32_t pendingHitEffects;
+    // An alien Lagrange device: the star system it sends ships to (0 none).
+    int16_t deviceSystem;
 };
 
 // Sim flags (u32) named by the world core.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "ai/combat.h"
@@ -17,14 +18,19 @@
 #include "view/particles.h"
 #include "view/viewstart.h"
 #include "world/breakup.h"
+#include "world/damage.h"
 #include "world/collisions.h"
 #include "world/itemmessages.h"
 #include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "world/starmap.h"
+#include "world/universe.h"
 
 int32_t gCrashCount = 0;
+uint8_t gAlienDevicesEnabled;
+SceneItem* gCurrentLagrangeDevice;
 
 namespace {
 
@@ -238,6 +244,30 @@ void ForwardContactAsHit(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* o
     record.attacker = ItemHandle(other);
     PostItemMessage(self->receiver, self->receiver, 0, kMsgHit, record);
     self->avatar->collision = nullptr;
+}
+
+void CollideLagrangeDevice(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled,
+                           const Vector3*) {
+    if (other == gPlayerItem) {
+        gCurrentLagrangeDevice = self;
+        const int16_t system = self->avatar->deviceSystem;
+        if (gAlienDevicesEnabled && system != 0 && system != gStarMap.destinationSystem) {
+            gStarMap.destinationSystem = system;
+            gStarMap.destination = FindBody(system, "L4");
+            char text[160];
+            std::snprintf(text, sizeof text, "Alien device has selected %.60s as destination system.",
+                          LookUpStarName(system));
+            AddShipLogText(static_cast<int32_t>(gFrameClock.gameClock), text);
+        }
+    }
+    *handled = 1;
+    if (gStarMap.destinationSystem == 0 || !gStarMap.destination)
+        return;
+    const ShipInfo* info = other->sim->shipInfo;
+    const bool drive = !info || (CapsuleRating(info->flightModel) != 0.0f &&
+                                 !(info->damage.capabilities & kCapCapsuleDrive));
+    if (drive && self->ownerWord != 21 && self->ownerWord != 26)
+        other->flags |= kItemJumpCheck;
 }
 
 void CollidePlanet(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*) {

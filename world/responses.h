@@ -23,6 +23,11 @@ struct HitPayload;
 // The crash counter: how many items have hit a planet's surface.
 extern int32_t gCrashCount;
 
+// Alien Lagrange devices: whether they choose destinations (toggled on the
+// bridge), and the device the player's ship touched last.
+extern uint8_t gAlienDevicesEnabled;
+extern SceneItem* gCurrentLagrangeDevice;
+
 // Pending hit-effect bit that arms an LDS field or a sink.
 constexpr uint32_t kArmedByHit = 0x1000;
 
@@ -43,6 +48,11 @@ void DeleteSelfOnContact(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* o
 // the other's mass, the parts' offset and the other's velocity, once.
 void ForwardContactAsHit(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
                          int16_t* handled, const Vector3* contact);
+// Lagrange devices: the player's ship touching one makes it the current
+// device and, with alien devices enabled, takes its system as the jump
+// destination; whatever touches it may then jump.
+void CollideLagrangeDevice(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
+                           int16_t* handled, const Vector3* contact);
 // Planets: an item within the radius has its altitude above the surface
 // (half the radius) noted; near the surface it is flagged, below it
 // crashes.

@@ -1,5 +1,5 @@
 // Collision responses, each with its effect: the ship bounce's push, bounce
-// and mass-weighted damage, planets, LDS fields, sinks, probes, flares,
+// and mass-weighted damage, planets, alien devices, LDS fields, sinks, probes, flares,
 // disruptors, debris pieces, the plasma ball's pair, and the hit responses
 // that break pieces off or shatter rocks.
 #include <cmath>
@@ -9,17 +9,21 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/collision_fixture.h"
+#include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "world/collisions.h"
+#include "world/damage.h"
 #include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/responses.h"
 #include "world/scenelist.h"
+#include "world/starmap.h"
+#include "world/universe.h"
 
 using namespace collisiontest;
 using worldtest::WorldTest;
@@ -444,4 +448,56 @@ TEST_F(ResponseTest, TouchingShipsRunTheirResponsesThroughTheFrame) {
     EXPECT_NEAR(a->sim->position.x, -60.0, 1e-4);
     EXPECT_EQ(Impact(b).kind, kMsgImpact);
     EXPECT_EQ(Impact(b).kind, 0xFFFF);
+}
+
+TEST_F(ResponseTest, AnAlienDeviceChoosesTheJumpDestinationAndLetsShipsJump) {
+    worldtest::LoadTestUniverse("id,name,parent,class,number,value,mass,radius,orbit,period,longitude,ecc,incl\n"
+                                "300,Vessa,300,S,0,0,0,0,0,0,0,0,0\n"
+                                "301,L4,300,L4,0,0,0,0,0,0,0,0,0\n",
+                                {{"Vessa", 4, 0, {0, 0, 0}}});
+    SceneItem* device = Receiving({0, 0, 0}, 600000, 1);
+    device->avatar->deviceSystem = 4;
+    SceneItem* player = Receiving({100, 0, 0}, 100, 1);
+    Hull(player, 100, 0, 0);
+    CapsuleRating(player->sim->shipInfo->flightModel) = 100;
+    SceneItem* rock = Receiving({-100, 0, 0}, 10, 1);
+    gPlayerItem = player;
+    gStarMap.destinationSystem = 0;
+    gStarMap.destination = nullptr;
+    struct Case {
+        const char* what;
+        uint8_t enabled;
+        uint16_t damaged;
+        int32_t system;
+        bool canJump;
+    } cases[] = {
+        {"disabled: nothing chosen", 0, 0, 0, false},
+        {"enabled: system 4's L4", 255, 0, 4, true},
+        {"a broken capsule drive", 255, kCapCapsuleDrive, 4, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        gAlienDevicesEnabled = c.enabled;
+        player->sim->shipInfo->damage.capabilities = c.damaged;
+        player->flags &= ~kItemJumpCheck;
+        int16_t handled = 0;
+        CollideLagrangeDevice(device, nullptr, player, nullptr, &handled, nullptr);
+        EXPECT_EQ(handled, 1);
+        EXPECT_EQ(gCurrentLagrangeDevice, device);
+        EXPECT_EQ(gStarMap.destinationSystem, c.system);
+        EXPECT_EQ((player->flags & kItemJumpCheck) != 0, c.canJump);
+    }
+    ASSERT_NE(gStarMap.destination, nullptr);
+    EXPECT_STREQ(gStarMap.destination->name, "L4");
+    // What has no ShipInfo may always go; a device of code word 21 lets none.
+    int16_t handled = 0;
+    CollideLagrangeDevice(device, nullptr, rock, nullptr, &handled, nullptr);
+    EXPECT_TRUE(rock->flags & kItemJumpCheck);
+    rock->flags &= ~kItemJumpCheck;
+    device->ownerWord = 21;
+    CollideLagrangeDevice(device, nullptr, rock, nullptr, &handled, nullptr);
+    EXPECT_FALSE(rock->flags & kItemJumpCheck);
+    gAlienDevicesEnabled = 0;
+    gCurrentLagrangeDevice = nullptr;
+    ResetUniverse();
 }
