@@ -4,6 +4,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache
           libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
+          libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+          libfreetype-dev fonts-dejavu-core
           xvfb x11-apps)
 missing=()
 for p in "${packages[@]}"; do

@@ -60,6 +60,7 @@ enum class Message : uint8_t {
     DropFiles,        // `files`, every name of one drop
     PaletteChanged,
     QueryNewPalette,
+    FilmStopped,      // the film window's film stopped (sent by the film player)
 };
 
 // Button-state word of mouse messages.

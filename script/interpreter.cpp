@@ -32,6 +32,7 @@ Interpreter gInterpreter = [] {
     return state;
 }();
 ScriptMissionState gScriptMission;
+const char* gScriptTexts[kScriptTextEntries];
 uint32_t gMissionScriptPosition = kNoScriptPosition;
 
 namespace {
@@ -47,6 +48,12 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     DamageStatementRows,
     ShipStatementRows,
     ShipPropertyRows,
+    PlacementStatementRows,
+    ObjectStatementRows,
+    ModelStatementRows,
+    FateStatementRows,
+    SpecialObjectStatementRows,
+    WorldLinkStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -619,4 +626,6 @@ void ResetInterpreterState()
     gScriptMission.arrivalPending = 0;
     std::memset(gScriptMission.visited, 0, sizeof gScriptMission.visited);
     gScriptMission.vitalLossCountdown = 0;
+    gScriptMission.missionSucceeded = 0;
+    gScriptMission.missionFailed = 0;
 }

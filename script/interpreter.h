@@ -98,8 +98,15 @@ struct ScriptMissionState {
     int32_t vitalLossCountdown; // ticks until the external camera, when > 0
     int32_t dialogueCountdown;  // ticks the current dialogue line still shows
     int32_t cameraViewState;    // 0 in flight
+    uint8_t missionSucceeded;   // 255 once the mission has been won
+    uint8_t missionFailed;      // 255 once the mission has failed
 };
 extern ScriptMissionState gScriptMission;
+
+// The text table that STRING statements fill: lines the game shows by
+// number (entry 209 is the mission-failed line); null where none was set.
+constexpr int kScriptTextEntries = 256;
+extern const char* gScriptTexts[kScriptTextEntries];
 
 // Where the running mission script stands: kNoScriptPosition while none
 // runs. Mission start sets it; every frame runs one step of it.
@@ -135,6 +142,12 @@ std::span<const StatementRow> VariableStatementRows();
 std::span<const StatementRow> DamageStatementRows();
 std::span<const StatementRow> ShipStatementRows();
 std::span<const StatementRow> ShipPropertyRows();
+std::span<const StatementRow> PlacementStatementRows();
+std::span<const StatementRow> ObjectStatementRows();
+std::span<const StatementRow> ModelStatementRows();
+std::span<const StatementRow> FateStatementRows();
+std::span<const StatementRow> SpecialObjectStatementRows();
+std::span<const StatementRow> WorldLinkStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

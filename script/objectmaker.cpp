@@ -1,6 +1,9 @@
 // The interpreter's object maker. See objectmaker.h.
 #include "script/objectmaker.h"
 
+#include "script/operands.h"
+#include "script/symbols.h"
+#include "system/res/resman.h"
 #include "view/renderpasses.h"
 #include "world/collisions.h"
 #include "world/floatingorigin.h"
@@ -41,4 +44,30 @@ SceneItem* CreateScriptItem(hx_model* model, ItemFunction control, ItemFunction 
     UpdateTDPWorldCentres(item);
     SetSceneItemRadius(item);
     return item;
+}
+
+Resource* ReadModelResourceOperand(uint32_t& position)
+{
+    constexpr uint32_t kOtherThings = kSymbolSceneItem | kSymbol2dModel | kSymbol3dPart | kSymbolWindow |
+                                      kSymbolOrderName | kSymbolShape;
+    const ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbolResource);
+    if (!symbol->value || (symbol->type & kOtherThings) || SymbolHoldsValueBytes(symbol))
+        return nullptr;
+    return static_cast<Resource*>(symbol->value);
+}
+
+hx_model* ReadModelOperand(uint32_t& position)
+{
+    return static_cast<hx_model*>(ResGet(ReadModelResourceOperand(position)));
+}
+
+TDP* ReadPartOperand(uint32_t& position)
+{
+    constexpr uint32_t kOtherThings = kSymbolData | kSymbolModel | kSymbol2dModel | kSymbolSceneItem |
+                                      kSymbolNumber | kSymbolResource | kSymbolWindow | kSymbolOrderName |
+                                      kSymbolShape;
+    const ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbol3dPart);
+    if (!symbol->value || (symbol->type & kOtherThings) || SymbolHoldsValueBytes(symbol))
+        return nullptr;
+    return static_cast<TDP*>(symbol->value);
 }

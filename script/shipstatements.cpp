@@ -38,22 +38,6 @@ constexpr int16_t kStandardSkill = 50;
 // ANNOUNCE shows the arrival when the ship is this close to the camera.
 constexpr float kArrivalFlashRange = 2500000.0f;
 constexpr int32_t kDirectorArrival = 11;
-// PLACE_INC positions are in hundredths.
-constexpr double kPlacementScale = 100.0;
-
-// The model of a resource operand. Only a symbol that a resource or model
-// statement gave a resource names one; a symbol that still holds its own
-// value bytes (new here, or a number) or a thing of another kind (an
-// object's handle, a window ...) gives no model.
-hx_model* ReadModelOperand(uint32_t& position)
-{
-    constexpr uint32_t kOtherThings = kSymbolSceneItem | kSymbol2dModel | kSymbol3dPart | kSymbolWindow |
-                                      kSymbolOrderName | kSymbolShape;
-    const ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbolResource);
-    if (!symbol->value || (symbol->type & kOtherThings) || SymbolHoldsValueBytes(symbol))
-        return nullptr;
-    return static_cast<hx_model*>(ResGet(static_cast<Resource*>(symbol->value)));
-}
 
 int32_t ReadShipType(uint32_t& position)
 {

@@ -14,3 +14,8 @@ extern const char* gLastDebugText;
 // Group numbers a script may name: 0 (no group) up to one below the largest
 // the next-free counter can reach.
 constexpr int32_t kMaxScriptGroup = 32766;
+
+// SET_MAX_EXTRAS: the most extra ships a random encounter brings.
+extern int32_t gMaxEncounterExtras;
+// FIXED_AST: 255 while asteroids stay where the script put them, 0 off.
+extern uint8_t gFixedAsteroids;

@@ -69,6 +69,10 @@ void SetShipNames(ShipInfo* info, const char* name);
 // result is null, so the statement does nothing and the mission goes on.
 SceneItem* LiveObjectOrReport(const ScriptSymbol* symbol, const char* statement, bool needShip);
 
+// Script distances of the placement statements are in hundredths of world
+// units: the number times this.
+constexpr double kPlacementScale = 100.0;
+
 // A script position into a world position: in absolute mode less the
 // floating-origin offset, in relative mode plus the relative object's
 // position.

@@ -8,6 +8,7 @@
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
 #include "script/vitalobjects.h"
+#include "script/worldlink.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
 #include "ui/dialogue.h"
@@ -205,6 +206,7 @@ void ResetMissionScript()
     if (gBuiltinSymbols.lastWaypoint)
         gBuiltinSymbols.lastWaypoint->value = nullptr;
     ClearVitalObjects();
+    ResetWorldLinkState();
     ClearBriefingIndex();
     ResetInterpreterState();
     ClearTally();

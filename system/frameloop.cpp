@@ -6,6 +6,7 @@
 #include "screens/frontend.h"
 #include "screens/vesselorders.h"
 #include "system/display.h"
+#include "system/film.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/mainwindow.h"
@@ -67,12 +68,20 @@ void IdlePass()
             gLoopFlags.startupDelay -= gFrameClock.frameTicks;
         else if (!gLoopFlags.filmMode)
             RunFrame();
+        else if (!gLoopFlags.mciFilmPlaying)
+            StepFilm();
     }
+    // The film window plays on by itself, as a window of its own would.
+    if (gLoopFlags.mciFilmPlaying)
+        ServiceFilmWindow();
 
     // The introduction films: Esc goes on to the next film, any other key
     // ends them.
     if (gSettings.intro && KeyQueueCount() > 0) {
-        if (ScanCode(KeyQueuePop()) != kScanEscape) {
+        if (ScanCode(KeyQueuePop()) == kScanEscape) {
+            PlayNextListedFilm();
+        } else {
+            CloseFilmWindow();
             if (gSettings.demo)
                 gSettings.intro = 0;
             else
@@ -233,10 +242,18 @@ void PumpMessages()
     if (!gSettings.intro)
         return;
     if (KeyQueueCount() > 0) {
+        CloseFilmWindow();
         if (gSettings.demo)
             gSettings.intro = 0;
         else
             gLoopFlags.quitRequest = 255;
+    }
+    if (!FilmWindowVisible()) {
+        CloseFilmWindow();
+        if (gSettings.demo)
+            gSettings.intro = 0;
+        gLoopFlags.filmMode = 0;
+        gLoopFlags.mciFilmPlaying = 0;
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/host.h"
 #include "system/display.h"
+#include "system/film.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/settings.h"
@@ -157,8 +158,13 @@ intptr_t MainWindowProc(const WindowMessage& m)
         platform::PostQuit(0);
         return 0;
     case platform::Message::Paint:
-        // A full-screen film clears the canvas area black; the film player
-        // does that when it is built.
+        // While a full-screen film plays the canvas area is black between
+        // its frames.
+        if (gLoopFlags.filmMode && FullScreenFilmOpen()) {
+            const Canvas screen = ScreenCanvas();
+            if (screen.pixels)
+                CanvasClear(screen, 0);
+        }
         return 0;
     case platform::Message::ActivateApp:
         Activate(m);
@@ -192,6 +198,9 @@ intptr_t MainWindowProc(const WindowMessage& m)
     case platform::Message::PaletteChanged:
     case platform::Message::QueryNewPalette:
         return PaletteMessage();
+    case platform::Message::FilmStopped:
+        FilmWindowStopped();
+        return 0;
     default:
         return 0;
     }

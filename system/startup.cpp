@@ -5,10 +5,14 @@
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "system/calltrace.h"
+#include "system/canvas.h"
+#include "system/datalocation.h"
+#include "system/film.h"
 #include "system/display.h"
 #include "system/frameclock.h"
 #include "system/joystick.h"
 #include "system/res/resman.h"
+#include "system/settings.h"
 #include "system/sound.h"
 #include "view/renderpasses.h"
 #include "world/records.h"
@@ -19,6 +23,37 @@
 
 uint8_t gLoadingScreenUp = 0;
 
+namespace {
+
+// The introduction's film list: "D:\intro.avi" with the letter of the
+// first CD-ROM drive that holds it.
+char gIntroFilm[] = "D:\\intro.avi";
+const char* gIntroFilms[] = {gIntroFilm, nullptr};
+
+// The display opens for the introduction alone; the films play in the film
+// window. 0 when no drive holds the film (the program ends).
+int StartIntro()
+{
+    gScreenMode.depth = static_cast<int16_t>(gSettings.colourDepth);
+    DisplayOpen(gScreenMode);
+    DisplayLock(gScreenMode);
+    CanvasClear(ScreenCanvas(), 0);
+    DisplayPresent(gScreenMode);
+    DisplayLock(gScreenMode);
+    FindCdDrives();
+    for (int i = 0; i < gCdDrives.count; ++i) {
+        gIntroFilm[0] = gCdDrives.letters[static_cast<size_t>(i)];
+        if (platform::DataFileExists(gIntroFilm)) {
+            PlayFilmList(gIntroFilms);
+            gLoopFlags.filmMode = 255;
+            return -1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int StartGame()
 {
     // Of the subsystems, the joystick and sound are brought up so far: the
@@ -26,6 +61,8 @@ int StartGame()
     // is a mission's.
     InitJoystick();
     SoundInit();
+    if (gSettings.intro)
+        return StartIntro();
     SoundPreload();
     gSoundMissionMarker = 255;
     return -1;

@@ -10,16 +10,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "ai/aistate.h"
 #include "ai/combat.h"
 #include "ai/steering.h"
+#include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
 #include "system/frameclock.h"
 #include "system/sound.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
+#include "ui/messagelog.h"
 #include "view/explosions.h"
 #include "world/itemmessages.h"
 #include "world/lds.h"
@@ -450,6 +455,48 @@ void PlaceWaypoint(SceneItem* item) {
     sim->radius = r->radius;
 }
 
+namespace {
+
+// Text-table entry of the course's time: minutes and seconds.
+constexpr int kTextCourseTime = 90;
+
+// The course time in the modder's text. Only whole-number conversions
+// (d, i, u with flags and width) take the two values; any other conversion
+// is kept as written, so a stray "%s" in the text cannot read what is not
+// there.
+std::string FormatCourseTime(const char* text, int minutes, int seconds) {
+    const int values[2] = {minutes, seconds};
+    int used = 0;
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        if (*p != '%') {
+            out += *p;
+            continue;
+        }
+        const char* q = p + 1;
+        while (*q && std::strchr("-+ 0#", *q))
+            ++q;
+        while (*q >= '0' && *q <= '9')
+            ++q;
+        if (*q == '%' && q == p + 1) {
+            out += '%';
+            p = q;
+        } else if (*q && std::strchr("diu", *q) && used < 2 && q - p < 16) {
+            char spec[20];
+            std::snprintf(spec, sizeof spec, "%.*sd", static_cast<int>(q - p), p);
+            char number[48];
+            std::snprintf(number, sizeof number, spec, values[used++]);
+            out += number;
+            p = q;
+        } else {
+            out += '%';
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 void RunWaypoint(SceneItem* item) {
     Sim* sim = item->sim;
     const float dt = gFrameClock.frameSeconds;
@@ -471,6 +518,13 @@ void RunWaypoint(SceneItem* item) {
     if (vars.waypointCount == vars.waypointStartCount && vars.waypointStartCount != 1)
         vars.missionClock = 0;
     --vars.waypointCount;
+    // The course is complete: its time, once, in the message log.
+    if (vars.waypointCount == 0 && gScriptTexts[kTextCourseTime]) {
+        const int32_t seconds = vars.missionClock / 100;
+        const std::string line = FormatCourseTime(gScriptTexts[kTextCourseTime], static_cast<int16_t>(seconds / 60),
+                                                  static_cast<int16_t>(seconds % 60));
+        guiAddMessageLogText(line.c_str(), 0);
+    }
 }
 
 void NearPlayerMark(SceneItem* item) {

@@ -213,9 +213,15 @@ void FindClearPosition(SceneItem* reference, SceneItem* item) {
         } while (length == 0);
         return WorldPosition{v[0] / length, v[1] / length, v[2] / length};
     };
-    double distance = reference->sim->radius + item->sim->radius;
-    const WorldPosition out = randomDirection();
-    WorldPosition place{origin.x + out.x * distance, origin.y + out.y * distance, origin.z + out.z * distance};
+    // The ship stays where its placement put it when that is clear;
+    // otherwise it moves out along the line from the reference.
+    WorldPosition place = item->sim->position;
+    double distance = Distance(origin, place);
+    WorldPosition out = randomDirection();
+    if (distance > 0)
+        out = {(place.x - origin.x) / distance, (place.y - origin.y) / distance, (place.z - origin.z) / distance};
+    else
+        distance = reference->sim->radius + item->sim->radius;
     for (int tries = 0; tries < kClearPositionTries; ++tries) {
         bool clear = true;
         for (SceneItem* other = gSceneList.next; other != &gSceneList; other = other->next) {

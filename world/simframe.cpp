@@ -9,6 +9,7 @@
 #include "screens/bridge.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
+#include "script/vitalobjects.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "system/sound.h"
@@ -285,6 +286,10 @@ int32_t RunSimulationFrame() {
     if (gSceneList.next != &gSceneList) {
         UpdateBeltMembership();
         EncounterStep();
+        if (gStockDialogueRequest) {
+            RunStockDialogue(gStockDialogueNumber);
+            gStockDialogueRequest = 0;
+        }
         UpdateSceneLights();
     }
     DirectorUpdate();

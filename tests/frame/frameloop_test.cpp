@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/film.h"
 #include "platform/window.h"
 #include "screens/bridge.h"
 #include "screens/frontend.h"
 #include "screens/vesselorders.h"
 #include "system/calltrace.h"
 #include "system/display.h"
+#include "system/film.h"
 #include "system/frameclock.h"
 #include "system/frameloop.h"
 #include "system/input.h"
@@ -26,6 +28,7 @@
 #include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/scenelist.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/sound_fixture.h"
 #include "world/profiler.h"
 
@@ -229,6 +232,7 @@ TEST_F(FrameLoopTest, APlayersJumpArrivesTheFrameAfterTheCapsuleJump)
         SCOPED_TRACE(c.name);
         gPendingJumpSystem = 0;
         gPendingJumpBody = nullptr;
+        gFilmName.clear();
         ClearCallTrace();
         const JumpStartBody start{3};
         ASSERT_TRUE(PostItemMessage(gPlayerItem->receiver, gPlayerItem->receiver, 0, kMsgJumpStart, start));
@@ -240,13 +244,13 @@ TEST_F(FrameLoopTest, APlayersJumpArrivesTheFrameAfterTheCapsuleJump)
 
         // Frames of 3 hundredths until the capsule jump, 70 after the start.
         while (gLoopFlags.jumpArrivalRequest == 0 && gFrameClock.gameClock < started + 200) {
-            EXPECT_EQ(CountRecordedCalls("PlayFilm"), 0u);
+            EXPECT_EQ(gFilmName, "");
             ASSERT_TRUE(Passes(1));
         }
         EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 1);
         EXPECT_GE(gFrameClock.gameClock, started + 70);
         EXPECT_LT(gFrameClock.gameClock, started + 70 + 2 * 3);
-        EXPECT_EQ(CountRecordedCalls("PlayFilm"), 1u);
+        EXPECT_EQ(gFilmName, "zqk\\resource\\video\\hyper.smk"); // the capsule film (not on disc here)
         EXPECT_EQ(gPendingJumpSystem, 3);
         EXPECT_EQ(CountRecordedCalls("ExecutePendingJump"), 0u);
         if (c.bodyFound)
@@ -367,20 +371,40 @@ TEST_F(FrameLoopTest, FilmModeRunsNoFramesFromTheLoop)
 
 TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
 {
+    // Two films in the film window's list, written by FFmpeg itself.
+    ScratchFolder scratch{"intro_keys"};
+    const std::string first = (scratch / "one.avi").string(), second = (scratch / "two.avi").string();
+    const std::vector<std::vector<uint8_t>> frames(3, std::vector<uint8_t>(32 * 16 * 3, 40));
+    ASSERT_TRUE(platform::WriteAviFile(first.c_str(), 32, 16, 10, frames));
+    ASSERT_TRUE(platform::WriteAviFile(second.c_str(), 32, 16, 10, frames));
+    const char* list[] = {first.c_str(), second.c_str(), nullptr};
+
     gSettings.intro = 255;
+    ASSERT_EQ(PlayFilmList(list), 1);
+    EXPECT_EQ(gLoopFlags.mciFilmPlaying, 255);
     KeyQueuePush(kKeyEscape); // next film: the intro goes on
     ASSERT_TRUE(Passes(1));
     EXPECT_EQ(gSettings.intro, 255);
+    EXPECT_TRUE(FilmWindowVisible());
+    KeyQueuePush(kKeyEscape); // past the last film: the program ends
+    EXPECT_FALSE(Passes(1));
+    EXPECT_EQ(gSettings.intro, 0);
+    EXPECT_EQ(gLoopFlags.mciFilmPlaying, 0);
 
+    gLoopFlags.quitRequest = 0;
+    gSettings.intro = 255;
+    ASSERT_EQ(PlayFilmList(list), 1);
     KeyQueuePush(kKeyA);
-    EXPECT_FALSE(Passes(1)); // any other key ends the program
+    EXPECT_FALSE(Passes(1)); // any other key closes the window and ends the program
     EXPECT_EQ(gLoopFlags.quitRequest, 255);
+    EXPECT_FALSE(FilmWindowVisible());
 
     gLoopFlags.quitRequest = 0;
     gSettings.demo = 255;
     KeyQueuePush(kKeyA);
     ASSERT_TRUE(Passes(1)); // the demo goes on into the game
     EXPECT_EQ(gSettings.intro, 0);
+    gLoopFlags.mciFilmPlaying = 0;
 }
 
 TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)

@@ -333,7 +333,7 @@ TEST_F(InterpreterTest, BriefingStartPausesTheMissionAndJumpsToItsDeclaration)
     EXPECT_EQ(gScriptMission.briefingRequested, 0);
 }
 
-TEST_F(InterpreterTest, EveryRunPollsTheVitalObjectsAndTheLossCountdownEndsOnTheExternalCamera)
+TEST_F(InterpreterTest, TheLossCountdownEndsOnTheExternalCamera)
 {
     uint32_t position = Compile("WAIT\nWAIT\nEND\n");
     gScriptMission.vitalLossCountdown = 30;
@@ -344,7 +344,6 @@ TEST_F(InterpreterTest, EveryRunPollsTheVitalObjectsAndTheLossCountdownEndsOnThe
     Frame(position);
     EnableCallTrace(false);
     EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 1u);
-    EXPECT_EQ(CountRecordedCalls("PollVitalObjects"), 2u);
 }
 
 TEST_F(InterpreterTest, MissionResetClearsTheInterpreterState)

@@ -1,5 +1,6 @@
 // The program entry as a whole, run as real processes: the single-instance
 // lock and the exit codes of a run that cannot show a display.
+#include "platform/film.h"
 #include "platform/host.h"
 #include "system/entry.h"
 #include "tests/support/scratch_folder.h"
@@ -135,6 +136,27 @@ TEST_F(Entry, RunsAndEndsCleanlyOnTheDummyDisplay)
     // program through shut-down with exit code 0.
     GameRun run = RunGame({"-w,-16", "mission01.scr"}, {lockDir, "SDL_VIDEODRIVER=dummy"}, folder, 1500);
     EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+TEST_F(Entry, IntroPlaysTheFilmFromTheCdDriveToTheEndAndExitsZero)
+{
+    const fs::path disc = folder / "disc";
+    fs::create_directories(disc);
+    const std::vector<std::vector<uint8_t>> frames(5, std::vector<uint8_t>(64 * 32 * 3, 200));
+    ASSERT_TRUE(platform::WriteAviFile((disc / "intro.avi").c_str(), 64, 32, 10, frames));
+    const std::vector<std::string> env{lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+                                       "KELVANDRIST_DRIVES=E=" + disc.string() + ":cdrom"};
+    const auto start = std::chrono::steady_clock::now();
+    GameRun run = RunGame({"-w,-intro"}, env, folder);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // Five frames at ten a second: it played, and ended by itself.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+
+    // No drive holds the film: start-up ends the program at once (the
+    // entry reports every start-up that ends the program as a failure).
+    fs::remove(disc / "intro.avi");
+    run = RunGame({"-w,-intro"}, env, folder);
+    EXPECT_NE(run.exitCode, 0) << run.output;
 }
 
 } // namespace

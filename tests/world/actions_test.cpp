@@ -3,13 +3,18 @@
 // events that fire them, and the Actions of a destroyed item going back to
 // their pool.
 #include <cstring>
+#include <fstream>
 
 #include "screens/bridge.h"
 #include "system/calltrace.h"
+#include "system/datalocation.h"
+#include "system/film.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "tools/film_fixtures.h"
 #include "ui/hud.h"
 #include "world/actions.h"
 #include "world/behaviours.h"
@@ -247,14 +252,31 @@ TEST_F(ActionsTest, TheColourCycleStepsTheMarkerAndTheRootsEmitter)
 
 TEST_F(ActionsTest, AFilmActionPlaysItsFilmWhenItsEventFires)
 {
+    // The film in a video folder of the test's own, written by our Smacker writer.
+    ScratchFolder video{"actions_video"};
+    const std::vector<uint8_t> bytes = smk::Write(smk::MakeFixtureFilm({64, 32, 2}));
+    std::ofstream(video / "dock.smk", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const std::string savedFolder = gVideoFolder;
+    gVideoFolder = video.Path().string();
+
     Resource film{};
     std::strcpy(film.name, "zqk\\resource\\video\\dock.smk");
     ASSERT_TRUE(AddAction(ship_, kEventDocked, kActionFilm, &film));
     EXPECT_EQ(ship_->sim->actions->scriptRecord, &film);
+    PostItemMessage(ship_->receiver, ship_->receiver, 0, kMsgDock, ItemBody{ItemHandle(player_)});
+    HandleItemMessages(ship_);
+    EXPECT_TRUE(FullScreenFilmOpen());
+    EXPECT_EQ(gLoopFlags.filmMode, 255);
+    StopFilm();
+    EXPECT_EQ(gLoopFlags.filmMode, 0);
+
+    // A film that is not there starts nothing: film mode stays off.
+    std::strcpy(film.name, "zqk\\resource\\video\\gone.smk");
     gLoopFlags.filmMode = 255;
     PostItemMessage(ship_->receiver, ship_->receiver, 0, kMsgDock, ItemBody{ItemHandle(player_)});
     HandleItemMessages(ship_);
-    EXPECT_EQ(CountRecordedCalls("PlayFilm"), 1u);
-    // The player started nothing: film mode is off.
+    EXPECT_FALSE(FullScreenFilmOpen());
     EXPECT_EQ(gLoopFlags.filmMode, 0);
+    gVideoFolder = savedFolder;
 }

@@ -1,0 +1,63 @@
+// filmfixtures: writes the test and demo films made by our own Smacker
+// writer (and an AVI that FFmpeg writes) into a folder:
+//   wide.smk     640 x 480, palette change at frame 3
+//   small.smk    320 x 200 (shown doubled)
+//   sound.smk    64 x 32 with a 22050 Hz audio track
+//   clip.smk     368 x 168 with colour 0 holes (transparent clips)
+//   loop.smk     32 x 16, a short loop
+//   intro.avi    64 x 32 raw frames for the introduction list
+// With "seeds", damaged variants for the fuzz corpus are written too.
+//
+//   filmfixtures FOLDER [seeds]
+#include "platform/files.h"
+#include "platform/film.h"
+#include "tools/film_fixtures.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool Save(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    if (platform::WriteFileAtomically(path.c_str(), bytes.data(), bytes.size()))
+        return true;
+    std::fprintf(stderr, "filmfixtures: cannot write %s\n", path.c_str());
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: filmfixtures FOLDER [seeds]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const bool seeds = argc > 2 && std::strcmp(argv[2], "seeds") == 0;
+    bool ok = true;
+    if (seeds) {
+        const std::vector<uint8_t> film = smk::Write(smk::MakeFixtureFilm({64, 32, 6, 3, 22050}));
+        ok &= Save(folder + "/sound.smk", film);
+        ok &= Save(folder + "/holes.smk", smk::Write(smk::MakeFixtureFilm({16, 8, 3, 1, 0, true})));
+        ok &= Save(folder + "/cut.smk", std::vector<uint8_t>(film.begin(), film.begin() + film.size() / 2));
+        ok &= Save(folder + "/header.smk", std::vector<uint8_t>(film.begin(), film.begin() + 104));
+        std::vector<uint8_t> flipped = film;
+        for (size_t i = 104; i < flipped.size(); i += 97)
+            flipped[i] ^= 0x21;
+        ok &= Save(folder + "/flipped.smk", flipped);
+        return ok ? 0 : 1;
+    }
+    ok &= Save(folder + "/wide.smk", smk::Write(smk::MakeFixtureFilm({640, 480, 6, 3})));
+    ok &= Save(folder + "/small.smk", smk::Write(smk::MakeFixtureFilm({320, 200, 6})));
+    ok &= Save(folder + "/sound.smk", smk::Write(smk::MakeFixtureFilm({64, 32, 10, -1, 22050})));
+    ok &= Save(folder + "/clip.smk", smk::Write(smk::MakeFixtureFilm({368, 168, 8, -1, 0, true})));
+    ok &= Save(folder + "/loop.smk", smk::Write(smk::MakeFixtureFilm({32, 16, 4})));
+    std::vector<std::vector<uint8_t>> frames;
+    for (int n = 0; n < 10; ++n)
+        frames.emplace_back(static_cast<size_t>(64 * 32 * 3), static_cast<uint8_t>(n * 25));
+    ok &= platform::WriteAviFile((folder + "/intro.avi").c_str(), 64, 32, 10, frames);
+    return ok ? 0 : 1;
+}
