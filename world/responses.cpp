@@ -8,6 +8,7 @@
 
 #include "ai/combat.h"
 #include "screens/bridge.h"
+#include "script/worldlink.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "system/sound.h"
@@ -25,11 +26,9 @@
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
-#include "world/starmap.h"
 #include "world/universe.h"
 
 int32_t gCrashCount = 0;
-uint8_t gAlienDevicesEnabled;
 SceneItem* gCurrentLagrangeDevice;
 
 namespace {
@@ -251,9 +250,9 @@ void CollideLagrangeDevice(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_
     if (other == gPlayerItem) {
         gCurrentLagrangeDevice = self;
         const int16_t system = self->avatar->deviceSystem;
-        if (gAlienDevicesEnabled && system != 0 && system != gStarMap.destinationSystem) {
-            gStarMap.destinationSystem = system;
-            gStarMap.destination = FindBody(system, "L4");
+        if (gAlienDevicesEnabled && system != 0 && system != gLagrangeDestination.system) {
+            gLagrangeDestination.system = system;
+            gLagrangeDestination.body = FindBody(system, "L4");
             char text[160];
             std::snprintf(text, sizeof text, "Alien device has selected %.60s as destination system.",
                           LookUpStarName(system));
@@ -261,7 +260,7 @@ void CollideLagrangeDevice(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_
         }
     }
     *handled = 1;
-    if (gStarMap.destinationSystem == 0 || !gStarMap.destination)
+    if (gLagrangeDestination.system == 0 || !gLagrangeDestination.body)
         return;
     const ShipInfo* info = other->sim->shipInfo;
     const bool drive = !info || (CapsuleRating(info->flightModel) != 0.0f &&

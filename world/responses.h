@@ -23,9 +23,7 @@ struct HitPayload;
 // The crash counter: how many items have hit a planet's surface.
 extern int32_t gCrashCount;
 
-// Alien Lagrange devices: whether they choose destinations (toggled on the
-// bridge), and the device the player's ship touched last.
-extern uint8_t gAlienDevicesEnabled;
+// The alien Lagrange device the player's ship touched last.
 extern SceneItem* gCurrentLagrangeDevice;
 
 // Pending hit-effect bit that arms an LDS field or a sink.
@@ -49,8 +47,8 @@ void DeleteSelfOnContact(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* o
 void ForwardContactAsHit(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
                          int16_t* handled, const Vector3* contact);
 // Lagrange devices: the player's ship touching one makes it the current
-// device and, with alien devices enabled, takes its system as the jump
-// destination; whatever touches it may then jump.
+// device and, with alien devices enabled (script/worldlink.h), takes its
+// system as the Lagrange destination; whatever touches it may then jump.
 void CollideLagrangeDevice(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
                            int16_t* handled, const Vector3* contact);
 // Planets: an item within the radius has its altitude above the surface

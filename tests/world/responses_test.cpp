@@ -9,6 +9,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/collision_fixture.h"
+#include "script/worldlink.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
@@ -22,7 +23,6 @@
 #include "world/pools.h"
 #include "world/responses.h"
 #include "world/scenelist.h"
-#include "world/starmap.h"
 #include "world/universe.h"
 
 using namespace collisiontest;
@@ -462,8 +462,7 @@ TEST_F(ResponseTest, AnAlienDeviceChoosesTheJumpDestinationAndLetsShipsJump) {
     CapsuleRating(player->sim->shipInfo->flightModel) = 100;
     SceneItem* rock = Receiving({-100, 0, 0}, 10, 1);
     gPlayerItem = player;
-    gStarMap.destinationSystem = 0;
-    gStarMap.destination = nullptr;
+    gLagrangeDestination = {};
     struct Case {
         const char* what;
         uint8_t enabled;
@@ -484,11 +483,11 @@ TEST_F(ResponseTest, AnAlienDeviceChoosesTheJumpDestinationAndLetsShipsJump) {
         CollideLagrangeDevice(device, nullptr, player, nullptr, &handled, nullptr);
         EXPECT_EQ(handled, 1);
         EXPECT_EQ(gCurrentLagrangeDevice, device);
-        EXPECT_EQ(gStarMap.destinationSystem, c.system);
+        EXPECT_EQ(gLagrangeDestination.system, c.system);
         EXPECT_EQ((player->flags & kItemJumpCheck) != 0, c.canJump);
     }
-    ASSERT_NE(gStarMap.destination, nullptr);
-    EXPECT_STREQ(gStarMap.destination->name, "L4");
+    ASSERT_NE(gLagrangeDestination.body, nullptr);
+    EXPECT_STREQ(gLagrangeDestination.body->name, "L4");
     // What has no ShipInfo may always go; a device of code word 21 lets none.
     int16_t handled = 0;
     CollideLagrangeDevice(device, nullptr, rock, nullptr, &handled, nullptr);
@@ -499,5 +498,6 @@ TEST_F(ResponseTest, AnAlienDeviceChoosesTheJumpDestinationAndLetsShipsJump) {
     EXPECT_FALSE(rock->flags & kItemJumpCheck);
     gAlienDevicesEnabled = 0;
     gCurrentLagrangeDevice = nullptr;
+    gLagrangeDestination = {};
     ResetUniverse();
 }
