@@ -165,6 +165,13 @@ struct Avatar {
     // Written by the weapon that hit, taken by the hull damage: 0x10 says
     // effects are present, bits 8..16 the nine effects (world/damage.h).
     uint32_t pendingHitEffects;
+    // Shrapnel: the spin scale and break depth of a broken item's pieces
+    // (each break-up goes one level deeper), the face count of the model a
+    // debris holder came from, and the other half of a split item.
+    int32_t spinScale;
+    int32_t breakDepth;
+    int32_t debrisFaceCount;
+    SceneItem* otherHalf;
     // An alien Lagrange device: the star system it sends ships to (0 none).
     int16_t deviceSystem;
 };

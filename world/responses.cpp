@@ -18,7 +18,6 @@
 #include "view/explosions.h"
 #include "view/particles.h"
 #include "view/viewstart.h"
-#include "world/breakup.h"
 #include "world/damage.h"
 #include "world/collisions.h"
 #include "world/itemmessages.h"
@@ -26,6 +25,7 @@
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "world/shrapnel.h"
 #include "world/universe.h"
 
 int32_t gCrashCount = 0;
@@ -429,7 +429,7 @@ void BreakOffOnHit(SceneItem* item, const void* hitRecord) {
     VecNormalise(direction);
     const float reach = 0.75f * root->radius;
     const Vector3 at{direction.x * reach, direction.y * reach, direction.z * reach};
-    if (SceneItem* piece = kqzBreakNearest(item, root, 9, at, 3.0f)) {
+    if (SceneItem* piece = kqzBreakNearest(item, root, 9, at.x, at.y, at.z, 3.0f)) {
         float hitMass = HitMass(record);
         if (hitMass == 0.0f)
             hitMass = 1.0f;
@@ -463,7 +463,7 @@ void ShatterSceneItem(SceneItem* item, const Vector3& hitPoint, uint8_t split) {
         return;
     item->pitchDemand = static_cast<float>(CRand() % 50 - 25);
     item->yawDemand = static_cast<float>(CRand() % 50 - 25);
-    const BreakRequest request{item, root, 5, hitPoint, 3.0f, split, 0};
+    const ShrapnelBreak request{item, root, 5, hitPoint.x, hitPoint.y, hitPoint.z, 3.0f, split, 0};
     kqzBreakNearestIntoSceneItems(&request);
     item->avatar->collision = nullptr;
 }

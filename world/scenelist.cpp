@@ -26,6 +26,7 @@
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/floatingorigin.h"
+#include "world/shrapnel.h"
 
 SceneItem gSceneList = [] {
     SceneItem head{};
@@ -108,6 +109,7 @@ void FreeTDPTree(TDP* node) {
     if ((node->flags & kTdpEmitter) && node->emitter)
         node->emitter->flags &= ~1u;
     RemoveTDPFromRenderer(node);
+    FreeOwnedTDPModels(node);
     FreeAttributes(node);
     node->flags &= ~kTdpInUse;
 }
@@ -298,6 +300,11 @@ void ResetSceneList() {
 }
 
 void ResetSimulation() {
+    // Models that parts own (shrapnel pieces) go with the world.
+    TDP* tdps = TDPPool();
+    for (int i = 0; i < kMaxTDPs; ++i)
+        if (tdps[i].flags & kTdpInUse)
+            FreeOwnedTDPModels(&tdps[i]);
     ResetPools();
     ResetSceneList();
     ClearMessageBuffer();
