@@ -50,8 +50,15 @@ int WinMain(const char* commandLine, int showCommand)
         return Fail("Kelvandrist: cannot register the window classes\n");
     if (!CreateMainWindow(showCommand))
         return Fail("Kelvandrist: cannot create the main window\n");
-    if (StartGame() == 0)
-        return Fail("Kelvandrist: start-up failed\n");
+    if (StartGame() == 0) {
+        if (!gSettings.intro)
+            return Fail("Kelvandrist: start-up failed\n");
+        // The introduction was asked for and no disc holds its film: there
+        // is nothing to play, and the program ends silently, as it does
+        // when the film has run.
+        ShutDown();
+        return 0;
+    }
     if (!gSettings.intro) {
         SelectCursor(CursorShape::CrossHair);
         ShowMainCursor(true);
