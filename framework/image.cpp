@@ -11,6 +11,7 @@
 #include "framework/drivers/ddraw_device.h"
 #include "framework/drivers/memory_device.h"
 #include "framework/drivers/recording_renderer.h"
+#include "framework/drivers/softrend/softrend.h"
 #include "framework/fw_state.h"
 #include "framework/host.h"
 #include "framework/list.h"
@@ -36,6 +37,7 @@ hx_builtin_driver builtInDrivers[kMaxBuiltInDrivers] = {
     {kHxMemoryDeviceName, HxMemoryDriverBegin},
     {kHxRecordingDeviceName, HxRecordingDriverBegin},
     {kHxDdrawDeviceName, HxDdrawDriverBegin},
+    {kHxSoftrendDeviceName, HxSoftrendDriverBegin},
 };
 int loadDepth;
 

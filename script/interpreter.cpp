@@ -54,6 +54,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     FateStatementRows,
     SpecialObjectStatementRows,
     WorldLinkStatementRows,
+    ConfigStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

@@ -148,6 +148,7 @@ std::span<const StatementRow> ModelStatementRows();
 std::span<const StatementRow> FateStatementRows();
 std::span<const StatementRow> SpecialObjectStatementRows();
 std::span<const StatementRow> WorldLinkStatementRows();
+std::span<const StatementRow> ConfigStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

@@ -4,26 +4,150 @@
 #include "platform/files.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
+#include "screens/frontend.h"
+#include "script/configstatements.h"
+#include "script/interpreter.h"
+#include "script/scriptbase.h"
+#include "script/symbols.h"
+#include "script/tokenise.h"
 #include "system/calltrace.h"
 #include "system/canvas.h"
 #include "system/datalocation.h"
-#include "system/film.h"
 #include "system/display.h"
+#include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/frameloop.h"
+#include "system/input.h"
 #include "system/joystick.h"
+#include "system/res/pcx.h"
 #include "system/res/resman.h"
+#include "system/res/slab.h"
 #include "system/settings.h"
 #include "system/sound.h"
+#include "system/text.h"
+#include "screens/bridge.h"
+#include "system/film.h"
+#include "system/gamemath.h"
+#include "ui/contacts.h"
+#include "ui/dialogue.h"
+#include "ui/shiplog.h"
+#include "ui/messagelog.h"
+#include "ui/screens.h"
 #include "view/renderpasses.h"
+#include "view/viewstart.h"
+#include "world/messages.h"
 #include "world/records.h"
 #include "world/scenelist.h"
+#include "world/shipsystems.h"
 
+#include <cstdio>
 #include <cstring>
-#include <strings.h>
+#include <string>
+#include <string_view>
+#include <vector>
 
 uint8_t gLoadingScreenUp = 0;
 
 namespace {
+
+constexpr const char* kDemoMission = "zqk\\resource\\scripts\\missions\\demo00.scr";
+constexpr const char* kConfigScript = "Kelvandrist.ini";
+constexpr const char* kInitScripts[] = {
+    "zqk\\resource\\scripts\\init\\init.scr",
+    "zqk\\resource\\scripts\\init\\init_frn.scr",
+    "zqk\\resource\\scripts\\init\\init_ger.scr",
+};
+constexpr const char* kLayoutScripts[] = {
+    "zqk\\resource\\scripts\\gui\\test0_x.gui",
+    "zqk\\resource\\scripts\\gui\\test0_x_frn.gui",
+    "zqk\\resource\\scripts\\gui\\test0_x_ger.gui",
+};
+constexpr const char* kOldKeyScript = "zqk\\resource\\scripts\\init\\keybind.scr";
+constexpr const char* kKeyScript = "zqk\\resource\\scripts\\init\\keybind2.scr";
+constexpr const char* kGamePalette = "zqk\\resource\\art\\klvstd.pcx";
+constexpr const char* kStockScript = "zqk\\resource\\scripts\\init\\stock.scr";
+constexpr const char* kLoadingScreen = "zqk\\resource\\art\\loadscrn.pcx";
+constexpr const char* kEndScreen = "zqk\\resource\\art\\endscrn.pcx";
+constexpr const char* kBuildDate = "Mon Oct 20 14:02:32 1997";
+constexpr uint8_t kBuildDateColour = 247;
+constexpr int16_t kBuildDateX = 20;
+constexpr int16_t kBuildDateY = 470;
+constexpr int32_t kEngineLoopVolume = -3000;
+
+// The language's index into the per-language tables: any other value is
+// English.
+int LanguageIndex()
+{
+    return gSettings.language <= 2 ? gSettings.language : 0;
+}
+
+// Compiles the named script and runs it whole; false when it cannot be
+// opened.
+bool RunScriptFile(const char* name)
+{
+    ScriptToken* start = TokeniseScript(name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    return true;
+}
+
+// A start-up script that must exist: its absence ends the program with a
+// message rather than silently.
+bool RunRequiredScript(const char* name)
+{
+    if (RunScriptFile(name))
+        return true;
+    DebugPrintf("Kelvandrist: cannot find the script %s\n", name);
+    return false;
+}
+
+// The scripts may open the display with the video-mode statement; when
+// none did, the default mode opens here, so that nothing draws into an
+// unopened display.
+bool EnsureDisplayOpen()
+{
+    if (ScreenCanvas().pixels)
+        return true;
+    gScreenMode.width = 640;
+    gScreenMode.height = 480;
+    gScreenMode.depth = static_cast<int16_t>(gSettings.colourDepth);
+    if (DisplayOpen(gScreenMode)) {
+        DisplayInitPalette(gCurrentPalette);
+        return true;
+    }
+    DebugMessageBox("Could not open the default video mode", "STARTUP ERROR!!!");
+    return false;
+}
+
+// The mission number: the two characters six before the end of the name
+// ("%2d"), read from the start of a shorter name; 0 when none is read or
+// the number lies outside 0..99.
+int32_t MissionNumberOf(const std::string& name)
+{
+    const size_t at = name.size() >= 6 ? name.size() - 6 : 0;
+    int number = 0;
+    if (std::sscanf(name.c_str() + at, "%2d", &number) != 1 || number < 0 || number > 99)
+        return 0;
+    return number;
+}
+
+// Decodes a PCX picture into the screen canvas (cleared to 0 first) and
+// makes its palette the display's. False when the picture cannot be read.
+bool ShowPicture(const char* name, const Canvas& screen)
+{
+    CanvasClear(screen, 0);
+    std::vector<uint8_t> file;
+    PcxInfo info{};
+    if (!platform::ReadWholeFile(name, file) || !PcxReadInfo(file, &info))
+        return false;
+    PcxDecodeBody(file, info, screen.pixels, screen.rowLength, screen.rowLength, screen.height);
+    static GamePalette palette;
+    if (PcxReadPalette(file, &palette))
+        DisplaySetPalette(palette.entries);
+    return true;
+}
 
 // The introduction's film list: "D:\intro.avi" with the letter of the
 // first CD-ROM drive that holds it.
@@ -54,22 +178,148 @@ int StartIntro()
 
 } // namespace
 
+void CheckVideoFolder()
+{
+    if (platform::DataFileExists((gVideoFolder + "\\navarmin.smk").c_str()))
+        return;
+    // Only a drive that exists can hold the films.
+    const char letter = gCdDrives.first;
+    if (!letter)
+        return;
+    if (gVideoFolder.size() >= 2 && gVideoFolder[1] == ':')
+        gVideoFolder[0] = letter;
+    else
+        gVideoFolder = std::string(1, letter) + ":" + gVideoFolder;
+}
+
+void ShowLoadingScreen()
+{
+    // In full screen the picture goes into both buffers of the flip chain.
+    const int buffers = gDisplayDriver == &kFullScreenDisplay ? 2 : 1;
+    for (int i = 0; i < buffers; ++i) {
+        if (i > 0)
+            DisplayLock(gScreenMode);
+        const Canvas screen = ScreenCanvas();
+        if (!screen.pixels)
+            return;
+        ShowPicture(kLoadingScreen, screen);
+        if (gFontB) {
+            const std::string text = std::string("Build Date ") + kBuildDate;
+            int16_t x = kBuildDateX, y = kBuildDateY;
+            CanvasDrawText(screen, x, y, text.c_str(), gFontB, kBuildDateColour, CanvasBounds(screen));
+        }
+        DisplayPresent(gScreenMode);
+        PumpMessages();
+    }
+}
+
+int32_t StartupMissionNumber(const char* name)
+{
+    return MissionNumberOf(name ? name : "");
+}
+
 int StartGame()
 {
-    // Of the subsystems, the joystick and sound are brought up so far: the
-    // sound device, the slots that load at start-up, then every later load
-    // is a mission's.
+    if (gSettings.demo) {
+        gSettings.noCommandLineMission = 0;
+        gSettings.missionName = kDemoMission;
+    }
+
     InitJoystick();
+    if (!ResInit()) {
+        DebugPrint("Kelvandrist: no memory for the resource pool\n");
+        return 0;
+    }
     SoundInit();
+    InitMessageBuffer();
+    InitializeScriptSystem();
+    FindCdDrives();
+
     if (gSettings.intro)
         return StartIntro();
+
+    ReadOptionTable();
+    LocateVideoFolder();
+    RunScriptFile(kConfigScript);
+    CheckVideoFolder();
+
+    if (Resource* palette = ResRegisterLoad(kGamePalette, ResType::PcxPalette); palette && !gCurrentPalette)
+        gCurrentPalette = static_cast<const PaletteEntry*>(palette->data);
+
+    if (!RunRequiredScript(kInitScripts[LanguageIndex()]))
+        return 0;
+    if (!RunRequiredScript(gSettings.oldKeys ? kOldKeyScript : kKeyScript))
+        return 0;
+    if (!EnsureDisplayOpen())
+        return 0;
+
+    if (auto* font = static_cast<Resource*>(GetScriptSymbolValue("BFont")))
+        gFontB = static_cast<RasterFont*>(ResGet(font));
+
+    ShowLoadingScreen();
+    gLoadingScreenUp = 1;
+    BuildRowTable();
+
+    ResetSceneList();
+    InitScreensAndIcons();
+    InitShipSystems();
+    ResetContactList();
     SoundPreload();
     gSoundMissionMarker = 255;
+    ReadStateFile();
+    ReadCaptainSlot();
+
+    RunScriptFile(kLayoutScripts[LanguageIndex()]);
+
+    MarkScriptBase();
+    ResetMissionScript();
+    ResMark();
+    ResReleaseToMark();
+    gMissionScriptPosition = kNoScriptPosition;
+
+    if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission) {
+        uint32_t size = 0;
+        if (std::FILE* file = SlabOpen("scripts", gSettings.missionName.c_str(), &size))
+            std::fclose(file);
+        else
+            gSettings.noCommandLineMission = 255;
+    }
+
+    if (gSettings.missionName.empty() || gSettings.noCommandLineMission) {
+        gFrontEndActive = 255;
+    } else {
+        InitializeP3D();
+        RunScriptFile(kStockScript);
+        ScriptToken* start = TokeniseScript(gSettings.missionName.c_str());
+        if (!start) {
+            DebugMessageBox("Can't find your command-line script", "STARTUP ERROR!!!");
+            QuitProgram(kExitFailure);
+        }
+        gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+        gScriptVars.missionNumber = MissionNumberOf(gSettings.missionName);
+        SetMainWindowCaption(("Vorn - Mission " + std::to_string(gScriptVars.missionNumber)).c_str());
+        RunScript(&gMissionScriptPosition, false);
+        if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
+            gLoopFlags.filmMode = 1;
+        guiGotoScreen("NAV");
+        StartFlight();
+    }
+
+    if (const Canvas screen = ScreenCanvas(); screen.pixels) {
+        CanvasClear(screen, 0);
+        DisplayPresent(gScreenMode);
+    }
+    gLoadingScreenUp = 0;
+    guiClearMessageLog();
     return -1;
 }
 
 void ShutDown()
 {
+    if (!gSettings.intro) {
+        WriteCaptainSlot();
+        WriteStateFile();
+    }
     SoundShutdown();
     FFRelease();
     platform::JoystickClose();
@@ -94,27 +344,109 @@ void DropModel(const char* path)
         gPlayerItem->sim->flags |= kSimFlagModelChanged;
 }
 
-} // namespace
-
-void HandleDroppedFile(const char* path)
+// The mission's teardown that the end screen and a dropped script share:
+// conversations, sounds, the world, the contacts, the mission's script and
+// resources and the 3D worlds.
+void TearDownMission()
 {
-    // The last three characters choose: "LWO" a model for the player's
-    // ship, "SMK" a film, "SCR" a mission script.
-    std::size_t n = std::strlen(path);
-    if (n >= 3 && strcasecmp(path + n - 3, "LWO") == 0) {
-        DropModel(path);
-        return;
-    }
-    // Films and scripts dropped on the window start once the loaders they
-    // need exist; until then the call is recorded.
-    RecordCall("HandleDroppedFile");
+    StopAllConversations();
+    SoundReleaseMission();
+    ResetSimulation();
+    ResetContactList();
+    ReleaseMissionResources();
+    ResetMissionScript();
+    ResReleaseToMark();
+    gMissionScriptPosition = kNoScriptPosition;
+    FreeP3DWorlds();
 }
+
+// Whether the path ends in the three letters, ignoring case.
+bool EndsWith(const char* path, const char* ending)
+{
+    const size_t length = std::strlen(path);
+    return length >= 3 && platform::SameNameIgnoringCase(std::string_view(path + length - 3, 3), ending);
+}
+
+} // namespace
 
 void ShowEndScreen()
 {
     gLoopFlags.endOfMissionRequest = 0;
     RecordCall("ShowEndScreen");
-    SoundReleaseMission();
+    // A mission named on the command line ends the program at its end.
+    if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
+        gLoopFlags.quitRequest = 1;
+    gFrontEndActive = 255;
+    RecordMissionResult();
+    CloseCommsFilms();
+    ReturnToFrontEnd();
+    TearDownMission();
+    ResetShipLog();
+    if (gSettings.demo) {
+        if (const Canvas screen = ScreenCanvas(); screen.pixels) {
+            CanvasClear(screen, 0);
+            DisplayPresent(gScreenMode);
+            DisplayLock(gScreenMode);
+            ShowPicture(kEndScreen, ScreenCanvas());
+            DisplayPresent(gScreenMode);
+            while (KeyQueueCount() == 0 && !gLoopFlags.quitRequest)
+                PumpMessages();
+            DisplayLock(gScreenMode);
+            CanvasClear(ScreenCanvas(), 0);
+            DisplayPresent(gScreenMode);
+        }
+    }
+}
+
+void StartFlight()
+{
+    gInterpreter.missionPause = 0;
+    BuildCockpitHud();
+    guiClearMessageLog();
+    SoundPlay(0, kEngineLoopVolume, 0, 0, 1);
+    SoundPlay(2, platform::kAudioSilent, 0, 0, 1);
+}
+
+void HandleDroppedFile(const char* path)
+{
+    if (!path)
+        return;
+    if (EndsWith(path, "LWO")) {
+        DropModel(path);
+    } else if (EndsWith(path, "SMK")) {
+        if (PlayFilm(platform::DataPathOfHostFile(path).c_str()))
+            gLoopFlags.filmMode = 1;
+    } else if (EndsWith(path, "SCR")) {
+        TearDownMission();
+        if (ScriptToken* start = TokeniseScript(platform::DataPathOfHostFile(path).c_str())) {
+            gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+            RunScript(&gMissionScriptPosition, false);
+        }
+        StartFlight();
+    }
+}
+
+bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target)
+{
+    Vector3 forward{target.x - own.x, target.y - own.y, target.z - own.z};
+    if (VecNormalise(forward) == 0.0f)
+        return false; // on the target: no direction to face
+    Vector3 side{};
+    VecCross(forward, Vector3{0.0f, -1.0f, 0.0f}, side);
+    if (VecNormalise(side) == 0.0f) {
+        // Straight up or down: the side axis is taken from world X instead.
+        VecCross(forward, Vector3{1.0f, 0.0f, 0.0f}, side);
+        VecNormalise(side);
+    }
+    Vector3 up{};
+    VecCross(forward, side, up);
+    const Vector3 rows[3] = {side, up, forward};
+    for (int r = 0; r < 3; ++r) {
+        matrix.m[r * 4] = rows[r].x;
+        matrix.m[r * 4 + 1] = rows[r].y;
+        matrix.m[r * 4 + 2] = rows[r].z;
+    }
+    return true;
 }
 
 void EnterExternalCamera()

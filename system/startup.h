@@ -3,11 +3,12 @@
 // ends; a file dropped on the window goes to HandleDroppedFile; and the
 // mission routines that scripts use.
 //
-// Today only the shell exists: of the subsystems that start-up brings up,
-// StartGame starts sound (and the joystick); the rest are being built.
 #pragma once
 
 #include <cstdint>
+
+struct Matrix4;
+struct Vector3;
 
 // 0 when the program must end, -1 otherwise.
 int StartGame();
@@ -15,13 +16,35 @@ void ShutDown();
 void HandleDroppedFile(const char* path);
 
 // Ends a mission and returns to the front end; the frame runs it when the
-// end-of-mission request is on. Until the mission routines land, it clears
-// the request (its first step), records the call and releases the
-// mission's sounds.
+// end-of-mission request is on. A mission named on the command line ends
+// the program after it; in demo mode the end picture waits for a key.
 void ShowEndScreen();
+
+// The common set-up at the start of flight in a mission: the mission runs,
+// the cockpit HUD is built, the log cleared and the engine sounds started.
+void StartFlight();
+
+// Turns the matrix's axes to face the target: row 2 forward, row 0 forward
+// x (0, -1, 0), row 1 forward x row 0. Facing straight up or down the side
+// axis comes from world X instead; on the target itself the matrix is kept
+// and the result is false.
+bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target);
 
 // Ends the flight view for the mission's close: the external camera with
 // the director on the player's ship.
 void EnterExternalCamera();
+
+// The mission number of a mission script's name: the two characters six
+// before its end, 0 when they are no number in 0..99.
+int32_t StartupMissionNumber(const char* name);
+
+// When the video folder lacks "navarmin.smk", it moves to the first CD-ROM
+// drive (its letter replaced, or the letter and ':' put in front); with no
+// drive it stays.
+void CheckVideoFolder();
+
+// The loading screen: "loadscrn.pcx" with its palette and the build date,
+// presented (into both buffers in full screen).
+void ShowLoadingScreen();
 
 extern uint8_t gLoadingScreenUp; // on while start-up shows the loading screen

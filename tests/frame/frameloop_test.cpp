@@ -336,7 +336,7 @@ TEST_F(FrameLoopTest, EndOfMissionRequestRunsTheEndScreen)
     // Raised before the frame: the end screen instead of the frame.
     gLoopFlags.endOfMissionRequest = 255;
     EXPECT_EQ(RunFrame(), 0);
-    EXPECT_EQ(RecordedCalls(), Calls{"ShowEndScreen"});
+    EXPECT_EQ(Milestones({"DisplayPresent", "ShowEndScreen"}), Calls{"ShowEndScreen"});
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
 
     // Raised during the frame (here by a key): the end screen after the present.
@@ -456,7 +456,8 @@ TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)
 {
     platform::PostQuit(7);
     EXPECT_EQ(RunFrameLoop(), 7);
-    EXPECT_EQ(RecordedCalls(), Calls{"DisplayClose"});
+    // Outside intro mode the career is saved before the display closes.
+    EXPECT_EQ(RecordedCalls(), (Calls{"WriteCaptainSlot", "WriteStateFile", "DisplayClose"}));
 }
 
 TEST_F(FrameLoopTest, PumpMessagesDispatchesOneMessage)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/devlist.h"
+#include "framework/drivers/softrend/softrend.h"
 #include "framework/image.h"
 #include "framework/memdev.h"
 #include "framework/object.h"
@@ -193,16 +194,22 @@ void RegisterAll(std::index_sequence<I...>, bool add)
         (HxImageBuiltInDriverRemove(kDrivers[I].name), ...);
 }
 
-// Enters the stand-ins (all, or all but the named ones) for one test.
+// Enters the stand-ins (all, or all but the named ones) for one test, in
+// place of the real built-in renderer, which comes back afterwards.
 struct Registered {
     explicit Registered(std::vector<std::string> without = {})
     {
         Seen() = {};
+        RegisterAll(std::make_index_sequence<std::size(kDrivers)>(), false);
         RegisterAll(std::make_index_sequence<std::size(kDrivers)>(), true);
         for (const std::string& name : without)
             HxImageBuiltInDriverRemove(name.c_str());
     }
-    ~Registered() { RegisterAll(std::make_index_sequence<std::size(kDrivers)>(), false); }
+    ~Registered()
+    {
+        RegisterAll(std::make_index_sequence<std::size(kDrivers)>(), false);
+        HxImageBuiltInDriverAdd(kHxSoftrendDeviceName, HxSoftrendDriverBegin);
+    }
 };
 
 } // namespace standin

@@ -1,5 +1,7 @@
 // Scene begin and end, the renderer's start and stop as the recording
 // renderer sees them, and the four registries.
+#include "framework/drivers/softrend/softrend.h"
+#include "framework/image.h"
 #include "framework/pixelmap.h"
 #include "framework/resource.h"
 #include "framework/scene_state.h"
@@ -132,7 +134,9 @@ TEST_F(HxScene, ARendererThatCannotBeFoundIsReported)
     hx_object* device = nullptr;
     ASSERT_EQ(HxDevFind(&device, kHxRecordingDeviceName), HX_OK);
     HxDevRemove(device);
+    HxImageBuiltInDriverRemove(kHxSoftrendDeviceName); // nor the standard one
     EXPECT_EQ(HxZbBegin(0, 0), HXE_FAIL);
+    HxImageBuiltInDriverAdd(kHxSoftrendDeviceName, HxSoftrendDriverBegin);
     EXPECT_TRUE(HxDiagLog::Saw("Failed to load renderer\n"));
     EXPECT_EQ(HxRendererQuery(), nullptr);
 }

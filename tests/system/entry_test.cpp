@@ -3,6 +3,7 @@
 #include "platform/film.h"
 #include "platform/host.h"
 #include "system/entry.h"
+#include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -18,61 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct GameRun {
-    int exitCode = -1;
-    std::string output; // standard output and error together
-};
-
-fs::path GameProgram()
-{
-    // Test programs sit in tests/ of the build folder, the game beside it.
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "Kelvandrist";
-}
-
-// Runs the game with its arguments and extra environment, in `folder`. With
-// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
-// window's quit) once that time has passed, as a player closing the window.
-GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& folder,
-                int stopAfterMs = 0)
-{
-    int out[2];
-    if (::pipe(out) != 0)
-        return {};
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::dup2(out[1], 2);
-        ::close(out[0]);
-        ::close(out[1]);
-        if (::chdir(folder.c_str()) != 0)
-            ::_exit(127);
-        for (const std::string& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        std::string program = GameProgram().string();
-        std::vector<char*> argv{program.data()};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    if (stopAfterMs > 0) {
-        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
-        ::kill(pid, SIGTERM);
-    }
-    GameRun run;
-    char buffer[512];
-    ssize_t n;
-    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
-        run.output.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
 
 class Entry : public ::testing::Test {
 protected:
@@ -132,9 +78,10 @@ TEST_F(Entry, ALockThatCannotBeMadeIsNamedWithTheReason)
 
 TEST_F(Entry, RunsAndEndsCleanlyOnTheDummyDisplay)
 {
-    // The frame loop runs until the window is closed; closing it ends the
-    // program through shut-down with exit code 0.
-    GameRun run = RunGame({"-w,-16", "mission01.scr"}, {lockDir, "SDL_VIDEODRIVER=dummy"}, folder, 1500);
+    // On the demo data the frame loop runs until the window is closed;
+    // closing it ends the program through shut-down with exit code 0.
+    GameRun run = RunGame({"-w,-16"}, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"},
+                          CopyDemoData(folder), 1500);
     EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 

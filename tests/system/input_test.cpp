@@ -187,12 +187,13 @@ TEST_F(Input, OnlyASingleDroppedFileIsTaken)
 {
     EnableCallTrace(true);
     ClearCallTrace();
+    // A dropped script starts flight, which builds the cockpit HUD.
     platform::InjectDrop({"a.scr", "b.scr"});
     Pump();
-    EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 0u);
+    EXPECT_EQ(CountRecordedCalls("BuildCockpitHud"), 0u);
     platform::InjectDrop({"mission01.scr"});
     Pump();
-    EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 1u);
+    EXPECT_EQ(CountRecordedCalls("BuildCockpitHud"), 1u);
     EnableCallTrace(false);
 }
 

@@ -11,15 +11,30 @@
 #include "platform/display.h"
 #include "platform/window.h"
 #include "ui/messagelog.h"
+#include "platform/files.h"
+#include "system/res/pcx.h"
+#include "system/res/resman.h"
+
+#include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace {
 
 int gPresented = 0;
-void CountFrames(const void*, int, int, int, int, const platform::PaletteColour*)
+std::vector<uint8_t> gFrame; // the last frame presented, 8 bits a pixel
+void CountFrames(const void* pixels, int width, int height, int pitch, int depth, const platform::PaletteColour*)
 {
     ++gPresented;
+    if (depth != 8)
+        return;
+    gFrame.assign(static_cast<std::size_t>(width) * height, 0);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(gFrame.data() + static_cast<std::size_t>(y) * width,
+                    static_cast<const uint8_t*>(pixels) + static_cast<std::size_t>(y) * pitch, width);
 }
 
 class LoadingScreen : public ::testing::Test {
@@ -93,6 +108,43 @@ TEST_F(LoadingScreen, OtherwiseTheTextGoesToTheLogInTheLogsOwnFont)
     gLoadingScreenUp = 0; // and once the loading screen is gone, nowhere
     ConsolePrint("later\n");
     EXPECT_EQ(gPresented, 1);
+}
+
+TEST_F(LoadingScreen, TheDemoLoadingScreenIsPresentedWithItsPaletteAndTheBuildDate)
+{
+    gLoadingScreenUp = 0; // start-up shows the picture before the flag goes on
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(KV_SOURCE_DIR) / "data");
+    ResInit();
+    gFontB = static_cast<RasterFont*>(ResGet(ResRegister("zqk\\resource\\fonts\\demo.fnt", ResType::FntFont)));
+    ASSERT_NE(gFontB, nullptr);
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(platform::ReadWholeFile("zqk\\resource\\art\\loadscrn.pcx", file));
+
+    ShowLoadingScreen();
+    gFontB = nullptr;
+    ResShutdown();
+    std::filesystem::current_path(previous);
+
+    ASSERT_EQ(gPresented, 1);
+    ASSERT_EQ(gFrame.size(), 640u * 480u);
+    PcxInfo info{};
+    ASSERT_TRUE(PcxReadInfo(file, &info));
+    std::vector<uint8_t> picture(640 * 480);
+    PcxDecodeBody(file, info, picture.data(), 640, 640, 480);
+    GamePalette palette{};
+    ASSERT_TRUE(PcxReadPalette(file, &palette));
+    // The picture everywhere above the text line, the text in colour 247.
+    for (int y = 0; y < 455; ++y)
+        for (int x = 0; x < 640; x += 7)
+            ASSERT_EQ(gFrame[y * 640 + x], picture[y * 640 + x]) << x << "," << y;
+    int textPixels = 0;
+    for (int y = 455; y < 480; ++y)
+        for (int x = 20; x < 640; ++x)
+            textPixels += gFrame[y * 640 + x] == 247;
+    EXPECT_GT(textPixels, 100);
+    EXPECT_EQ(DisplayLastPalette()[100].red, palette.entries[100].red);
+    EXPECT_EQ(DisplayLastPalette()[100].blue, palette.entries[100].blue);
 }
 
 } // namespace

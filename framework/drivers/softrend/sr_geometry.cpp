@@ -1,0 +1,996 @@
+// The geometry stage of the software renderer. Per group of faces: the
+// draw set-up is resolved once from the group's material state (span loop,
+// texture, tables); every vertex is transformed to clip space with its
+// outcodes, lit and mapped; every face is culled against the eye before
+// any set-up, rejected when all its corners lie outside one plane, clipped
+// (Sutherland-Hodgman in homogeneous space) only when it crosses the near,
+// far or a user plane or leaves the guard band, and then drawn or, in a
+// Z-sort render, stored in the primitive heap and put into a bucket.
+#include "framework/drivers/softrend/sr_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "framework/drivers/softrend/sr_raster.h"
+#include "framework/pixelmap.h"
+#include "framework/scene.h"
+#include "framework/scene_state.h"
+#include "framework/token_ids.h"
+
+namespace softrend {
+
+namespace {
+
+// Outcode bits. The viewport's six planes decide rejection and the bounds
+// test; clipping needs only near, far, the user planes and the guard band
+// (beyond it the rasteriser's fixed-point range would not hold).
+enum : uint32_t {
+    kOutLeft = 1,
+    kOutRight = 2,
+    kOutTop = 4,
+    kOutBottom = 8,
+    kOutNear = 16,
+    kOutFar = 32,
+    kOutUser = 64, // 6 bits from here
+    kGuardLeft = 1u << 12,
+    kGuardRight = 1u << 13,
+    kGuardTop = 1u << 14,
+    kGuardBottom = 1u << 15,
+};
+constexpr uint32_t kViewportBits = 0xFFF;
+constexpr uint32_t kClipBits = kOutNear | kOutFar | (0x3Fu * kOutUser) | kGuardLeft | kGuardRight | kGuardTop |
+                               kGuardBottom;
+constexpr float kGuard = 8.0f; // the guard band, in viewport half-widths
+
+struct alignas(8) ClipVertex {
+    float x, y, z, w;
+    float c[3];
+    float u, v;
+    float fog;
+    float wView; // view distance, for the order tables
+};
+
+struct Matrix4 {
+    float m[4][4];
+};
+
+Matrix4 ModelToScreen(const State& s)
+{
+    const hx_matrix34& a = s.matrix.modelToView;
+    const hx_matrix4& b = s.matrix.viewToScreen;
+    Matrix4 out;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            double v = i == 3 ? b.m[3][j] : 0.0;
+            for (int k = 0; k < 3; ++k)
+                v += double(a.m[i][k]) * b.m[k][j];
+            out.m[i][j] = float(v);
+        }
+    return out;
+}
+
+uint32_t Outcode(const ClipVertex& v, const State& s, int userPlanes)
+{
+    uint32_t code = 0;
+    if (v.x < -v.w)
+        code |= kOutLeft;
+    if (v.x > v.w)
+        code |= kOutRight;
+    if (v.y > v.w)
+        code |= kOutTop;
+    if (v.y < -v.w)
+        code |= kOutBottom;
+    if (v.z > v.w)
+        code |= kOutNear;
+    if (v.z < -v.w)
+        code |= kOutFar;
+    const float g = kGuard * v.w;
+    if (v.x < -g)
+        code |= kGuardLeft;
+    if (v.x > g)
+        code |= kGuardRight;
+    if (v.y > g)
+        code |= kGuardTop;
+    if (v.y < -g)
+        code |= kGuardBottom;
+    for (int i = 0; i < userPlanes; ++i) {
+        const hx_vector4& p = s.clips[i].plane;
+        if (s.clips[i].type == HXT_PLANE && p.x * v.x + p.y * v.y + p.z * v.z + p.w * v.w < 0)
+            code |= kOutUser << i;
+    }
+    return code;
+}
+
+// Signed distance to the plane of one clip bit; inside is >= 0.
+float PlaneDistance(uint32_t bit, const ClipVertex& v, const State& s)
+{
+    const float g = kGuard * v.w;
+    switch (bit) {
+    case kOutNear: return v.w - v.z;
+    case kOutFar: return v.z + v.w;
+    case kGuardLeft: return v.x + g;
+    case kGuardRight: return g - v.x;
+    case kGuardTop: return g - v.y;
+    case kGuardBottom: return v.y + g;
+    default: {
+        int i = 0;
+        while ((kOutUser << i) != bit)
+            ++i;
+        const hx_vector4& p = s.clips[i].plane;
+        return p.x * v.x + p.y * v.y + p.z * v.z + p.w * v.w;
+    }
+    }
+}
+
+ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t)
+{
+    ClipVertex o;
+    auto mix = [t](float p, float q) { return p + (q - p) * t; };
+    o.x = mix(a.x, b.x), o.y = mix(a.y, b.y), o.z = mix(a.z, b.z), o.w = mix(a.w, b.w);
+    for (int i = 0; i < 3; ++i)
+        o.c[i] = mix(a.c[i], b.c[i]);
+    o.u = mix(a.u, b.u), o.v = mix(a.v, b.v), o.fog = mix(a.fog, b.fog), o.wView = mix(a.wView, b.wView);
+    return o;
+}
+
+// Clips a polygon against every plane of the mask; returns the count.
+int ClipPolygon(ClipVertex* poly, int n, uint32_t planes, const State& s, ClipVertex* scratch)
+{
+    for (uint32_t bit = 1; bit && n >= 3; bit <<= 1) {
+        if (!(planes & bit))
+            continue;
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const ClipVertex& a = poly[i];
+            const ClipVertex& b = poly[(i + 1) % n];
+            const float da = PlaneDistance(bit, a, s), db = PlaneDistance(bit, b, s);
+            if (da >= 0)
+                scratch[m++] = a;
+            if ((da >= 0) != (db >= 0))
+                scratch[m++] = Lerp(a, b, da / (da - db));
+        }
+        std::copy(scratch, scratch + m, poly);
+        n = m;
+    }
+    return n;
+}
+
+// ---- draw set-up -----------------------------------------------------------------
+
+bool IsLive(const Buffer* b)
+{
+    return b && b->live;
+}
+
+// Identity shade row: an 8-bit texel drawn as it is.
+struct IdentityRow {
+    uint8_t v[256];
+    IdentityRow()
+    {
+        for (int i = 0; i < 256; ++i)
+            v[i] = uint8_t(i);
+    }
+};
+const IdentityRow kIdentityRow;
+
+struct Material {
+    const PrimitivePart* prim;
+    const SurfacePart* surf;
+    hx_token cull;
+};
+
+Material MaterialOf(Renderer* r, const hx_object* stored)
+{
+    const State& s = stored ? reinterpret_cast<const StoredState*>(stored)->state : r->current;
+    return {&s.primitive, &s.surface, s.cull};
+}
+
+struct Target {
+    OutKind out;
+    DepthKind depth;
+    uint8_t* colour;
+    intptr_t colourStride;
+    uint8_t* depthPixels;
+    intptr_t depthStride;
+    int width, height;
+};
+
+uint8_t* PixelZero(hx_pixelmap* pm, int bytes)
+{
+    return static_cast<uint8_t*>(pm->pixels) + intptr_t(pm->base_y) * pm->row_bytes + intptr_t(pm->base_x) * bytes;
+}
+
+bool TargetOf(const State& s, bool zsort, Target* t)
+{
+    hx_pixelmap* c = s.output.colour;
+    if (!c || !c->pixels || c->width == 0 || c->height == 0)
+        return false;
+    switch (c->type) {
+    case HX_PMT_INDEX_8: t->out = OutKind::Index8; break;
+    case HX_PMT_RGB_565: t->out = OutKind::Rgb565; break;
+    case HX_PMT_RGB_555: t->out = OutKind::Rgb555; break;
+    default: return false;
+    }
+    t->colour = PixelZero(c, t->out == OutKind::Index8 ? 1 : 2);
+    t->colourStride = c->row_bytes;
+    t->width = c->width;
+    t->height = c->height;
+    t->depth = DepthKind::None;
+    t->depthPixels = nullptr;
+    t->depthStride = 0;
+    hx_pixelmap* d = s.output.depth;
+    if (!zsort && d && d->pixels && (d->type == HX_PMT_DEPTH_16 || d->type == HX_PMT_DEPTH_32)) {
+        t->depth = d->type == HX_PMT_DEPTH_16 ? DepthKind::D16 : DepthKind::D32;
+        t->depthPixels = PixelZero(d, d->type == HX_PMT_DEPTH_16 ? 2 : 4);
+        t->depthStride = d->row_bytes;
+        t->width = std::min<int>(t->width, d->width);
+        t->height = std::min<int>(t->height, d->height);
+    }
+    return true;
+}
+
+// A texture as the spans read it: the buffer's texels, mirrored as the
+// material asks (a mirrored side is stored twice as long, then wrapped).
+struct TextureView {
+    const uint8_t* index;
+    const uint32_t* rgb;
+    int widthShift, heightShift;
+    int width, height; // texels per map unit
+};
+
+TextureView MirroredView(Buffer* b, bool mirrorU, bool mirrorV)
+{
+    TextureView t{b->indices.data(), b->rgb.data(), b->widthShift, b->heightShift, b->width, b->height};
+    if (!mirrorU && !mirrorV)
+        return t;
+    const int key = (mirrorU ? 1 : 0) | (mirrorV ? 2 : 0);
+    auto& variant = b->mirrored[key];
+    const int w = b->width * (mirrorU ? 2 : 1), h = b->height * (mirrorV ? 2 : 1);
+    if (variant.indices.empty()) {
+        variant.indices.resize(size_t(w) * h);
+        variant.rgb.resize(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int sx = x < b->width ? x : 2 * b->width - 1 - x;
+                const int sy = y < b->height ? y : 2 * b->height - 1 - y;
+                variant.indices[size_t(y) * w + x] = b->indices[size_t(sy) * b->width + sx];
+                variant.rgb[size_t(y) * w + x] = b->rgb[size_t(sy) * b->width + sx];
+            }
+    }
+    t.index = variant.indices.data();
+    t.rgb = variant.rgb.data();
+    t.widthShift += mirrorU ? 1 : 0;
+    t.heightShift += mirrorV ? 1 : 0;
+    return t;
+}
+
+struct GroupSetup {
+    DrawSetup draw;
+    Material mat;
+    bool lit, prelit, textured, modulate, fog, clampU, clampV;
+    int ramp;       // 8-bit untextured: the ramp's range
+    int shadeRows;  // 8-bit textured and modulated: rows of the shade table
+    float mapScaleU, mapScaleV;
+};
+
+bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g)
+{
+    const PrimitivePart& p = *m.prim;
+    const SurfacePart& sf = *m.surf;
+    DrawSetup& d = g->draw;
+    d = {};
+    g->mat = m;
+    d.colour = t.colour;
+    d.colourStride = t.colourStride;
+    d.depth = t.depthPixels;
+    d.depthStride = t.depthStride;
+    d.width = t.width;
+    d.height = t.height;
+    d.bounds = r->current.boundsEnabled ? &r->current.bounds : nullptr;
+
+    g->prelit = sf.colourSource == HXT_GEOMETRY;
+    g->lit = sf.lighting && !g->prelit;
+    g->textured = IsLive(p.colourMap) && !p.colourMap->indices.empty();
+    g->modulate = p.modulate && !p.decal; // a decal shows its texels as they are
+    g->fog = p.fog == HXT_LINEAR && p.fogMax > p.fogMin;
+    g->clampU = p.widthLimit == HXT_CLAMP;
+    g->clampV = p.heightLimit == HXT_CLAMP;
+    g->ramp = std::max(0, p.indexRange);
+    g->shadeRows = 1;
+    SpanKey& k = d.key;
+    k.out = t.out;
+    k.depth = t.depth;
+    k.smooth = p.smooth;
+    // Subdivision is perspective correction by runs of pixels, which is
+    // what the perspective spans do whatever the tolerance.
+    k.tex = g->textured ? (p.perspective ? TexKind::Perspective : TexKind::Affine) : TexKind::None;
+    k.ztransparency = g->textured && p.ztransparency;
+    k.effects = 0;
+    d.indexBase = p.indexBase;
+    if (g->textured) {
+        const TextureView v = MirroredView(p.colourMap, p.widthLimit == HXT_MIRROR && !g->clampU,
+                                           p.heightLimit == HXT_MIRROR && !g->clampV);
+        d.texIndex = v.index;
+        d.texRgb = v.rgb;
+        d.texWidthShift = v.widthShift;
+        d.texHeightShift = v.heightShift;
+        g->mapScaleU = float(v.width);
+        g->mapScaleV = float(v.height);
+        d.uLo = g->clampU ? 0 : INT32_MIN;
+        d.uHi = g->clampU ? (v.width << 16) - 1 : INT32_MAX;
+        d.vLo = g->clampV ? 0 : INT32_MIN;
+        d.vHi = g->clampV ? (v.height << 16) - 1 : INT32_MAX;
+        d.shade = kIdentityRow.v;
+        if (t.out == OutKind::Index8 && g->modulate && IsLive(p.shade) && p.shade->width >= 256 &&
+            p.shade->height > 0) {
+            d.shade = p.shade->indices.data();
+            g->shadeRows = p.shade->height;
+        }
+        d.shadeRows = g->shadeRows;
+    }
+    if (g->fog) {
+        if (t.out != OutKind::Index8 || (IsLive(p.fogTable) && p.fogTable->width >= 256 && p.fogTable->height > 0)) {
+            k.effects |= kFxFog;
+            d.fogColour = p.fogColour & 0xFFFFFF;
+            if (t.out == OutKind::Index8) {
+                d.fogTable = p.fogTable->indices.data();
+                d.fogRows = p.fogTable->height;
+            }
+        } else {
+            g->fog = false;
+        }
+    }
+    if (IsLive(p.screenDoor) && p.screenDoor->width > 0 && p.screenDoor->height > 0) {
+        k.effects |= kFxDoor;
+        d.door = p.screenDoor->indices.data();
+        d.doorWidth = p.screenDoor->width;
+        d.doorHeight = p.screenDoor->height;
+    }
+    if (p.blend) {
+        if (t.out != OutKind::Index8) {
+            k.effects |= kFxBlend;
+            d.alpha = std::clamp(int(std::lround(p.opacity * 256.0f)), 0, 256);
+        } else if (IsLive(p.blendTable) && p.blendTable->width >= 256 && p.blendTable->height >= 256) {
+            k.effects |= kFxBlend;
+            d.blend = p.blendTable->indices.data();
+        }
+    }
+    d.span = SpanFunction(k);
+    return true;
+}
+
+// ---- lighting ------------------------------------------------------------------------
+
+struct Rgb {
+    float r, g, b;
+};
+
+// A light as the vertex loop reads it: its colour as fractions.
+struct ActiveLight {
+    hx_token type;
+    hx_vector3 position, direction;
+    float r, g, b;
+    float attenuationC, attenuationL, attenuationQ;
+    float spotOuter, spotInner;
+};
+
+struct LightSet {
+    ActiveLight lights[kMaxLights];
+    int n = 0;
+    explicit LightSet(const State& s)
+    {
+        for (const LightEntry& l : s.lights) {
+            if (l.type != HXT_DIRECT && l.type != HXT_POINT && l.type != HXT_SPOT)
+                continue;
+            lights[n++] = {l.type,
+                           l.position,
+                           l.direction,
+                           float((l.colour >> 16) & 255) / 255.0f,
+                           float((l.colour >> 8) & 255) / 255.0f,
+                           float(l.colour & 255) / 255.0f,
+                           l.attenuationC,
+                           l.attenuationL,
+                           l.attenuationQ,
+                           l.spotOuter,
+                           l.spotInner};
+        }
+    }
+};
+
+Rgb Light(const LightSet& set, const SurfacePart& sf, const hx_vector3& p, hx_vector3 n)
+{
+    Rgb out = {sf.ka, sf.ka, sf.ka};
+    for (int i = 0; i < set.n; ++i) {
+        const ActiveLight& l = set.lights[i];
+        hx_vector3 toLight;
+        float attenuation = 1;
+        if (l.type == HXT_DIRECT) {
+            toLight = l.direction;
+        } else {
+            toLight = {l.position.x - p.x, l.position.y - p.y, l.position.z - p.z};
+            const float dist = std::sqrt(toLight.x * toLight.x + toLight.y * toLight.y + toLight.z * toLight.z);
+            if (dist > 0)
+                toLight = {toLight.x / dist, toLight.y / dist, toLight.z / dist};
+            const float a = l.attenuationC + l.attenuationL * dist + l.attenuationQ * dist * dist;
+            attenuation = a > 0 ? 1 / a : 1;
+            if (l.type == HXT_SPOT) {
+                // The spot points along its direction; cosines between inner and outer fade.
+                const float c = -(toLight.x * l.direction.x + toLight.y * l.direction.y + toLight.z * l.direction.z);
+                if (c < l.spotOuter)
+                    continue;
+                if (c < l.spotInner && l.spotInner > l.spotOuter)
+                    attenuation *= (c - l.spotOuter) / (l.spotInner - l.spotOuter);
+            }
+        }
+        const float ndotl = n.x * toLight.x + n.y * toLight.y + n.z * toLight.z;
+        if (ndotl <= 0)
+            continue;
+        float k = sf.kd * ndotl;
+        if (sf.ks > 0) {
+            hx_vector3 h = {toLight.x, toLight.y, toLight.z + 1};
+            const float len = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
+            const float ndoth = len > 0 ? (n.x * h.x + n.y * h.y + n.z * h.z) / len : 0;
+            if (ndoth > 0)
+                k += sf.ks * std::pow(ndoth, sf.power);
+        }
+        k *= attenuation;
+        out.r += k * l.r;
+        out.g += k * l.g;
+        out.b += k * l.b;
+    }
+    return out;
+}
+
+hx_vector3 TransformPoint(const hx_matrix34& m, const hx_vector3& p)
+{
+    return {p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0],
+            p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1],
+            p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2]};
+}
+
+hx_vector3 TransformNormal(const hx_matrix34& m, const hx_vector3& n)
+{
+    hx_vector3 o = {n.x * m.m[0][0] + n.y * m.m[1][0] + n.z * m.m[2][0],
+                    n.x * m.m[0][1] + n.y * m.m[1][1] + n.z * m.m[2][1],
+                    n.x * m.m[0][2] + n.y * m.m[1][2] + n.z * m.m[2][2]};
+    const float len2 = o.x * o.x + o.y * o.y + o.z * o.z;
+    if (len2 > 0) {
+        const float k = 1.0f / std::sqrt(len2);
+        o = {o.x * k, o.y * k, o.z * k};
+    }
+    return o;
+}
+
+// The colour values of the span units from a light level (or a prelit
+// colour word).
+void ShadeVertex(const GroupSetup& g, const Rgb& light, uint32_t word, float* c)
+{
+    const PrimitivePart& p = *g.mat.prim;
+    if (g.draw.key.out == OutKind::Index8) {
+        float level;
+        if (g.prelit && !g.textured) {
+            c[0] = float(int(word >> 24) - p.indexBase) + 0.5f;
+            return;
+        }
+        if (g.prelit)
+            level = (0.299f * float((word >> 16) & 255) + 0.587f * float((word >> 8) & 255) +
+                     0.114f * float(word & 255)) / 255.0f;
+        else if (g.lit)
+            level = 0.299f * light.r + 0.587f * light.g + 0.114f * light.b;
+        else
+            level = 1;
+        level = std::clamp(level, 0.0f, 1.0f);
+        if (g.textured)
+            c[0] = g.shadeRows > 1 ? std::min(level * float(g.shadeRows - 1) + 0.5f, float(g.shadeRows) - 0.5f)
+                                   : 0.0f;
+        else
+            c[0] = level * float(g.ramp) + 0.5f; // the nearest ramp entry
+        return;
+    }
+    float r = 1, gr = 1, b = 1;
+    if (g.prelit) {
+        r = float((word >> 16) & 255) / 255.0f, gr = float((word >> 8) & 255) / 255.0f, b = float(word & 255) / 255.0f;
+    } else if (g.lit) {
+        r = light.r, gr = light.g, b = light.b;
+    }
+    if (g.textured) {
+        if (!g.modulate)
+            r = gr = b = 1;
+        c[0] = std::clamp(r * 256.0f, 0.0f, 256.0f);
+        c[1] = std::clamp(gr * 256.0f, 0.0f, 256.0f);
+        c[2] = std::clamp(b * 256.0f, 0.0f, 256.0f);
+    } else {
+        const uint32_t colour = g.prelit ? 0xFFFFFF : p.colour;
+        c[0] = std::clamp(r * float((colour >> 16) & 255), 0.0f, 255.0f) + 0.5f;
+        c[1] = std::clamp(gr * float((colour >> 8) & 255), 0.0f, 255.0f) + 0.5f;
+        c[2] = std::clamp(b * float(colour & 255), 0.0f, 255.0f) + 0.5f;
+        c[0] = std::min(c[0], 255.5f), c[1] = std::min(c[1], 255.5f), c[2] = std::min(c[2], 255.5f);
+    }
+}
+
+// ---- per model ---------------------------------------------------------------------------
+
+struct ModelPass {
+    Renderer* r;
+    const State* s;
+    Matrix4 toScreen;
+    Target target;
+    bool zsort;
+    int userPlanes;
+    bool parallel;
+    hx_vector3 eye; // the eye in model space (perspective), or the view direction (parallel)
+    float halfW, halfH;
+    const LightSet* lights;
+};
+
+ScreenVertex Project(const ModelPass& mp, const ClipVertex& v, const GroupSetup& g)
+{
+    ScreenVertex o;
+    const float q = 1.0f / v.w;
+    o.x = v.x * q * mp.halfW + mp.halfW + 0.5f;
+    o.y = -v.y * q * mp.halfH + mp.halfH + 0.5f;
+    o.z = -32767.0 * double(v.z) * double(q) * 65536.0 + 2147483648.0;
+    o.q = q;
+    for (int i = 0; i < 3; ++i)
+        o.c[i] = v.c[i];
+    if (g.draw.key.tex == TexKind::Perspective) {
+        o.u = v.u * q, o.v = v.v * q;
+    } else {
+        o.u = v.u, o.v = v.v;
+    }
+    o.fog = v.fog;
+    return o;
+}
+
+// The eye in model space (the view's origin taken back through the
+// model-to-view matrix), or for a parallel view the direction towards the
+// viewer (view +z taken back).
+bool EyeInModel(const hx_matrix34& m, bool parallel, hx_vector3* out)
+{
+    hx_matrix34 inverse;
+    if (!InvertMatrix34(&inverse, m))
+        return false;
+    const int row = parallel ? 2 : 3;
+    *out = {inverse.m[row][0], inverse.m[row][1], inverse.m[row][2]};
+    return true;
+}
+
+// Front-facing: the eye lies on the side of the face's plane (n.p = d)
+// that its normal points to.
+bool FacesEye(const ModelPass& mp, const hx_prepared_face& f)
+{
+    const float along = f.n.x * mp.eye.x + f.n.y * mp.eye.y + f.n.z * mp.eye.z;
+    return mp.parallel ? along > 0 : along - f.d > 0;
+}
+
+// ---- Z-sort primitives in the heap --------------------------------------------------
+
+enum class PrimKind : uint8_t { Triangle, Line, Point };
+struct Primitive {
+    void* next; // the order table's chain
+    const DrawSetup* setup;
+    PrimKind kind;
+    ScreenVertex v[3];
+};
+
+void* HeapTake(const State& s, size_t bytes)
+{
+    auto* heap = static_cast<hx_primitive_heap*>(s.hidden.heap);
+    if (!heap || !heap->start || !heap->current)
+        return nullptr;
+    auto* start = static_cast<uint8_t*>(heap->start);
+    auto at = reinterpret_cast<uintptr_t>(heap->current);
+    at = (at + 15) & ~uintptr_t(15);
+    if (at + bytes > reinterpret_cast<uintptr_t>(start) + heap->size)
+        return nullptr;
+    heap->current = reinterpret_cast<void*>(at + bytes);
+    return reinterpret_cast<void*>(at);
+}
+
+struct Emitter {
+    const ModelPass* mp;
+    const GroupSetup* g;
+    const DrawSetup* heapSetup = nullptr; // the group's set-up copied into the heap (Z-sort)
+    bool heapFull = false;
+
+    void Bucket(PrimKind kind, const ScreenVertex* v, int n, const float* w)
+    {
+        const State& s = *mp->s;
+        hx_order_table* table = s.hidden.table;
+        if (!table || !table->buckets || table->size == 0 || !host.bucketSelect || !host.primitiveInsert ||
+            heapFull)
+            return;
+        if (!heapSetup) {
+            auto* copy = static_cast<DrawSetup*>(HeapTake(s, sizeof(DrawSetup)));
+            if (!copy) {
+                heapFull = true;
+                return;
+            }
+            *copy = g->draw;
+            copy->bounds = nullptr;
+            heapSetup = copy;
+        }
+        auto* p = static_cast<Primitive*>(HeapTake(s, sizeof(Primitive)));
+        if (!p) {
+            heapFull = true;
+            return;
+        }
+        p->next = nullptr;
+        p->setup = heapSetup;
+        p->kind = kind;
+        for (int i = 0; i < n; ++i)
+            p->v[i] = v[i];
+        const hx_token type = kind == PrimKind::Triangle ? HXT_TRIANGLE : kind == PrimKind::Line ? HXT_LINE : HXT_POINT;
+        const uint16_t bucket = g->mat.surf->forceFront
+                                    ? 0
+                                    : host.bucketSelect(w, type, table->min_z, table->max_z, table->size, table->type);
+        host.primitiveInsert(table, p, bucket);
+        if (s.hidden.insert) {
+            auto fn = reinterpret_cast<hx_order_insert_cbfn>(s.hidden.insert);
+            fn(p, s.hidden.insertArgs[0], s.hidden.insertArgs[1], s.hidden.insertArgs[2]);
+        }
+        // The rectangle a Z-sorted primitive will cover: its corners' box.
+        if (BoundsPart* b = g->draw.bounds) {
+            for (int i = 0; i < n; ++i) {
+                const float x = std::clamp(std::floor(v[i].x), 0.0f, float(g->draw.width - 1));
+                const float y = std::clamp(std::floor(v[i].y), 0.0f, float(g->draw.height - 1));
+                b->minX = std::min(b->minX, x), b->maxX = std::max(b->maxX, x);
+                b->minY = std::min(b->minY, y), b->maxY = std::max(b->maxY, y);
+            }
+        }
+    }
+
+    // A triangle already on the screen; w: its corners' view distances.
+    void Triangle(const ScreenVertex* v, const float* w)
+    {
+        if (mp->zsort)
+            Bucket(PrimKind::Triangle, v, 3, w);
+        else
+            DrawTriangle(g->draw, v[0], v[1], v[2]);
+    }
+    void Line(const ClipVertex& a, const ClipVertex& b)
+    {
+        const ScreenVertex v[2] = {Project(*mp, a, *g), Project(*mp, b, *g)};
+        if (mp->zsort) {
+            const float w[2] = {a.wView, b.wView};
+            Bucket(PrimKind::Line, v, 2, w);
+        } else {
+            DrawLine(g->draw, v[0], v[1]);
+        }
+    }
+    void Point(const ClipVertex& a)
+    {
+        const ScreenVertex v = Project(*mp, a, *g);
+        if (mp->zsort) {
+            const float w = a.wView;
+            Bucket(PrimKind::Point, &v, 1, &w);
+        } else {
+            DrawPoint(g->draw, v);
+        }
+    }
+};
+
+// Keeps the texture coordinates of a wrapped triangle small: whole
+// repeats are taken off so that the 16.16 spans do not overflow. Screen
+// coordinates of perspective textures are u/w and v/w.
+void RebaseWrapped(ScreenVertex* v, int n, const GroupSetup& g)
+{
+    if (!g.textured)
+        return;
+    const bool perspective = g.draw.key.tex == TexKind::Perspective;
+    auto rebase = [&](float ScreenVertex::*coordinate, int shift) {
+        float lo = 3.4e38f;
+        for (int i = 0; i < n; ++i)
+            lo = std::min(lo, perspective ? v[i].*coordinate / v[i].q : v[i].*coordinate);
+        const float period = float(1 << shift);
+        if (lo >= 0 && lo < period)
+            return; // already within the first repeat
+        const float by = std::floor(lo / period) * period;
+        if (by == 0)
+            return;
+        for (int i = 0; i < n; ++i)
+            v[i].*coordinate -= perspective ? by * v[i].q : by;
+    };
+    if (!g.clampU)
+        rebase(&ScreenVertex::u, g.draw.texWidthShift);
+    if (!g.clampV)
+        rebase(&ScreenVertex::v, g.draw.texHeightShift);
+}
+
+void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& g, hx_token primitive,
+               std::vector<uint8_t>& scratch)
+{
+    const State& s = *mp.s;
+    const int nv = group.nvertices;
+    static_assert(sizeof(ClipVertex) % 8 == 0 && sizeof(ScreenVertex) % 8 == 0);
+    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * size_t(nv);
+    if (scratch.size() < need)
+        scratch.resize(need);
+    auto* cv = reinterpret_cast<ClipVertex*>(scratch.data());
+    auto* sv = reinterpret_cast<ScreenVertex*>(scratch.data() + sizeof(ClipVertex) * nv);
+    auto* codes = reinterpret_cast<uint32_t*>(scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex)) * nv);
+    const hx_matrix34& mv = s.matrix.modelToView;
+    const Matrix4& m = mp.toScreen;
+    const PrimitivePart& p = *g.mat.prim;
+    const SurfacePart& sf = *g.mat.surf;
+    const bool envInfinite = sf.mappingSource == HXT_ENVIRONMENT_INFINITE;
+    const bool envLocal = sf.mappingSource == HXT_ENVIRONMENT_LOCAL;
+    const bool needView = g.lit || g.fog || envInfinite || envLocal;
+    const bool flatLit = g.lit && !p.smooth;
+    const hx_matrix23& mm = sf.mapMatrix;
+    const hx_matrix34& env = s.matrix.viewToEnvironment;
+    uint32_t all = ~0u, any = 0;
+    for (int i = 0; i < nv; ++i) {
+        const hx_prepared_vertex& pv = group.vertices[i];
+        ClipVertex& o = cv[i];
+        const hx_vector3& q = pv.p;
+        o.x = q.x * m.m[0][0] + q.y * m.m[1][0] + q.z * m.m[2][0] + m.m[3][0];
+        o.y = q.x * m.m[0][1] + q.y * m.m[1][1] + q.z * m.m[2][1] + m.m[3][1];
+        o.z = q.x * m.m[0][2] + q.y * m.m[1][2] + q.z * m.m[2][2] + m.m[3][2];
+        o.w = q.x * m.m[0][3] + q.y * m.m[1][3] + q.z * m.m[2][3] + m.m[3][3];
+        codes[i] = Outcode(o, s, mp.userPlanes);
+        all &= codes[i];
+        any |= codes[i];
+        hx_vector3 view = {0, 0, 0}, normal = {0, 0, 1};
+        if (needView) {
+            view = TransformPoint(mv, q);
+            normal = TransformNormal(mv, pv.n);
+        }
+        o.wView = -(q.x * mv.m[0][2] + q.y * mv.m[1][2] + q.z * mv.m[2][2] + mv.m[3][2]);
+        Rgb light = {1, 1, 1};
+        if (g.lit && !flatLit)
+            light = Light(*mp.lights, sf, view, normal);
+        const uint32_t word = group.vertex_colours ? group.vertex_colours[i] : 0;
+        ShadeVertex(g, light, word, o.c);
+        if (g.textured) {
+            float u = pv.map.x, v = pv.map.y;
+            if (envInfinite || envLocal) {
+                hx_vector3 d = normal;
+                if (envLocal) {
+                    // The view vector reflected about the normal.
+                    const float len = std::sqrt(view.x * view.x + view.y * view.y + view.z * view.z);
+                    hx_vector3 e = len > 0 ? hx_vector3{view.x / len, view.y / len, view.z / len} : hx_vector3{0, 0, -1};
+                    const float k = 2 * (e.x * normal.x + e.y * normal.y + e.z * normal.z);
+                    d = {e.x - k * normal.x, e.y - k * normal.y, e.z - k * normal.z};
+                }
+                if (s.matrix.environmentHint == HXT_NONE)
+                    d = TransformNormal(env, d);
+                u = 0.5f + 0.5f * d.x, v = 0.5f - 0.5f * d.y;
+            } else {
+                const float mu = u * mm.m[0][0] + v * mm.m[1][0] + mm.m[2][0];
+                const float mv2 = u * mm.m[0][1] + v * mm.m[1][1] + mm.m[2][1];
+                u = mu, v = mv2;
+            }
+            o.u = u * g.mapScaleU;
+            o.v = v * g.mapScaleV;
+        } else {
+            o.u = o.v = 0;
+        }
+        if (g.fog) {
+            float f = std::clamp((-view.z - p.fogMin) / (p.fogMax - p.fogMin), 0.0f, 1.0f);
+            o.fog = g.draw.key.out == OutKind::Index8
+                        ? std::min(f * float(g.draw.fogRows - 1) + 0.5f, float(g.draw.fogRows) - 0.5f)
+                        : f * 256.0f;
+        } else {
+            o.fog = 0;
+        }
+        // Corners that need no clipping are projected once, here.
+        if (!(codes[i] & kClipBits))
+            sv[i] = Project(mp, o, g);
+    }
+    if (all & kViewportBits)
+        return; // the whole group lies outside one plane
+
+    Emitter emit{&mp, &g};
+    if (primitive == HXT_POINT) {
+        for (int i = 0; i < nv; ++i)
+            if (!(codes[i] & kViewportBits))
+                emit.Point(cv[i]);
+        return;
+    }
+    const bool cullBack = g.mat.cull != HXT_TWO_SIDED && g.mat.cull != HXT_NONE;
+    if (primitive == HXT_LINE) {
+        std::vector<uint8_t> drawn(size_t(group.nedges) + 1, 0);
+        for (int f = 0; f < group.nfaces; ++f) {
+            const hx_prepared_face& face = group.faces[f];
+            for (int e = 0; e < 3; ++e) {
+                const uint16_t number = face.edges[e];
+                if (number == 0 || number > group.nedges || drawn[number])
+                    continue;
+                drawn[number] = 1;
+                const uint16_t ia = face.vertices[e], ib = face.vertices[(e + 1) % 3];
+                if (ia >= nv || ib >= nv || (codes[ia] & codes[ib] & kViewportBits))
+                    continue;
+                ClipVertex seg[2] = {cv[ia], cv[ib]};
+                const uint32_t cross = (codes[ia] | codes[ib]) & kClipBits;
+                bool keep = true;
+                for (uint32_t bit = 1; bit && keep; bit <<= 1) {
+                    if (!(cross & bit))
+                        continue;
+                    const float da = PlaneDistance(bit, seg[0], s), db = PlaneDistance(bit, seg[1], s);
+                    if (da < 0 && db < 0)
+                        keep = false;
+                    else if (da < 0)
+                        seg[0] = Lerp(seg[0], seg[1], da / (da - db));
+                    else if (db < 0)
+                        seg[1] = Lerp(seg[0], seg[1], da / (da - db));
+                }
+                if (keep)
+                    emit.Line(seg[0], seg[1]);
+            }
+        }
+        return;
+    }
+    ClipVertex poly[24], clipScratch[24];
+    for (int f = 0; f < group.nfaces; ++f) {
+        const hx_prepared_face& face = group.faces[f];
+        const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
+        if (i0 >= nv || i1 >= nv || i2 >= nv)
+            continue;
+        if (cullBack && !FacesEye(mp, face))
+            continue;
+        const uint32_t c0 = codes[i0], c1 = codes[i1], c2 = codes[i2];
+        if (c0 & c1 & c2 & kViewportBits)
+            continue;
+        // Flat faces take one colour: lit from the face's normal, or the
+        // face's own colour word.
+        float flat[3];
+        bool isFlat = false;
+        if (flatLit) {
+            const hx_vector3 centre = TransformPoint(
+                mv, {(group.vertices[i0].p.x + group.vertices[i1].p.x + group.vertices[i2].p.x) / 3,
+                     (group.vertices[i0].p.y + group.vertices[i1].p.y + group.vertices[i2].p.y) / 3,
+                     (group.vertices[i0].p.z + group.vertices[i1].p.z + group.vertices[i2].p.z) / 3});
+            hx_vector3 n = TransformNormal(mv, face.n);
+            if (!FacesEye(mp, face))
+                n = {-n.x, -n.y, -n.z}; // a two-sided face seen from behind
+            ShadeVertex(g, Light(*mp.lights, sf, centre, n), 0, flat);
+            isFlat = true;
+        } else if (!p.smooth && g.prelit && group.face_colours) {
+            ShadeVertex(g, {1, 1, 1}, group.face_colours[f], flat);
+            isFlat = true;
+        }
+        const uint32_t cross = (c0 | c1 | c2) & kClipBits;
+        if (!cross) {
+            ScreenVertex t[3] = {sv[i0], sv[i1], sv[i2]};
+            const float w[3] = {cv[i0].wView, cv[i1].wView, cv[i2].wView};
+            if (isFlat)
+                for (ScreenVertex& v : t)
+                    std::copy(flat, flat + 3, v.c);
+            RebaseWrapped(t, 3, g);
+            emit.Triangle(t, w);
+            continue;
+        }
+        poly[0] = cv[i0], poly[1] = cv[i1], poly[2] = cv[i2];
+        if (isFlat)
+            for (int k = 0; k < 3; ++k)
+                std::copy(flat, flat + 3, poly[k].c);
+        const int n = ClipPolygon(poly, 3, cross, s, clipScratch);
+        if (n < 3)
+            continue;
+        ScreenVertex on[24];
+        for (int k = 0; k < n; ++k)
+            on[k] = Project(mp, poly[k], g);
+        RebaseWrapped(on, n, g);
+        for (int k = 1; k + 1 < n; ++k) {
+            const ScreenVertex t[3] = {on[0], on[k], on[k + 1]};
+            const float w[3] = {poly[0].wView, poly[k].wView, poly[k + 1].wView};
+            emit.Triangle(t, w);
+        }
+    }
+}
+
+} // namespace
+
+bool InvertMatrix34(hx_matrix34* out, const hx_matrix34& m)
+{
+    double a[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            a[i][j] = m.m[i][j];
+    const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                       a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                       a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    if (std::fabs(det) < 1e-30)
+        return false;
+    double inv[3][3];
+    inv[0][0] = (a[1][1] * a[2][2] - a[1][2] * a[2][1]) / det;
+    inv[0][1] = (a[0][2] * a[2][1] - a[0][1] * a[2][2]) / det;
+    inv[0][2] = (a[0][1] * a[1][2] - a[0][2] * a[1][1]) / det;
+    inv[1][0] = (a[1][2] * a[2][0] - a[1][0] * a[2][2]) / det;
+    inv[1][1] = (a[0][0] * a[2][2] - a[0][2] * a[2][0]) / det;
+    inv[1][2] = (a[0][2] * a[1][0] - a[0][0] * a[1][2]) / det;
+    inv[2][0] = (a[1][0] * a[2][1] - a[1][1] * a[2][0]) / det;
+    inv[2][1] = (a[0][1] * a[2][0] - a[0][0] * a[2][1]) / det;
+    inv[2][2] = (a[0][0] * a[1][1] - a[0][1] * a[1][0]) / det;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out->m[i][j] = float(inv[i][j]);
+    for (int j = 0; j < 3; ++j)
+        out->m[3][j] = float(-(m.m[3][0] * inv[0][j] + m.m[3][1] * inv[1][j] + m.m[3][2] * inv[2][j]));
+    return true;
+}
+
+void RenderModel(Renderer* r, const hx_prepared_model* model, hx_object* stored, hx_token primitive)
+{
+    if (!model || !model->groups)
+        return;
+    ModelPass mp;
+    mp.r = r;
+    mp.s = &r->current;
+    const State& s = r->current;
+    mp.zsort = s.hidden.type == HXT_BUCKET_SORT;
+    if (!TargetOf(s, mp.zsort, &mp.target))
+        return;
+    mp.toScreen = ModelToScreen(s);
+    mp.parallel = s.matrix.viewToScreenHint == HXT_PARALLEL;
+    if (!EyeInModel(s.matrix.modelToView, mp.parallel, &mp.eye))
+        return;
+    mp.userPlanes = 0;
+    for (int i = 0; i < kMaxClipPlanes; ++i)
+        if (s.clips[i].type == HXT_PLANE)
+            mp.userPlanes = i + 1;
+    const LightSet lights(s);
+    mp.lights = &lights;
+    mp.halfW = float(mp.target.width / 2);
+    mp.halfH = float(mp.target.height / 2);
+    if (s.output.colour) {
+        mp.halfW = float(s.output.colour->width / 2);
+        mp.halfH = float(s.output.colour->height / 2);
+    }
+    for (int gi = 0; gi < model->ngroups; ++gi) {
+        const hx_prepared_group& group = model->groups[gi];
+        if (group.nfaces == 0 && primitive != HXT_POINT)
+            continue;
+        const hx_object* state = group.material && group.material->stored ? group.material->stored : stored;
+        GroupSetup g;
+        if (!ResolveSetup(r, mp.target, MaterialOf(r, state), &g))
+            continue;
+        DrawGroup(mp, group, g, primitive, r->scratch);
+    }
+}
+
+void RenderBuckets(Renderer* r, void** buckets, uint16_t size)
+{
+    (void)r;
+    for (int b = int(size) - 1; b >= 0; --b) {
+        for (auto* p = static_cast<Primitive*>(buckets[b]); p; p = static_cast<Primitive*>(p->next)) {
+            switch (p->kind) {
+            case PrimKind::Triangle: DrawTriangle(*p->setup, p->v[0], p->v[1], p->v[2]); break;
+            case PrimKind::Line: DrawLine(*p->setup, p->v[0], p->v[1]); break;
+            case PrimKind::Point: DrawPoint(*p->setup, p->v[0]); break;
+            }
+        }
+    }
+}
+
+hx_token BoundsTest(Renderer* r, const hx_bounds3* box)
+{
+    if (box->min.x > box->max.x || box->min.y > box->max.y || box->min.z > box->max.z)
+        return HXT_REJECT;
+    const State& s = r->current;
+    const Matrix4 m = ModelToScreen(s);
+    int userPlanes = 0;
+    for (int i = 0; i < kMaxClipPlanes; ++i)
+        if (s.clips[i].type == HXT_PLANE)
+            userPlanes = i + 1;
+    uint32_t all = ~0u, any = 0;
+    for (int i = 0; i < 8; ++i) {
+        const hx_vector3 q = {(i & 1) ? box->max.x : box->min.x, (i & 2) ? box->max.y : box->min.y,
+                              (i & 4) ? box->max.z : box->min.z};
+        ClipVertex v{};
+        v.x = q.x * m.m[0][0] + q.y * m.m[1][0] + q.z * m.m[2][0] + m.m[3][0];
+        v.y = q.x * m.m[0][1] + q.y * m.m[1][1] + q.z * m.m[2][1] + m.m[3][1];
+        v.z = q.x * m.m[0][2] + q.y * m.m[1][2] + q.z * m.m[2][2] + m.m[3][2];
+        v.w = q.x * m.m[0][3] + q.y * m.m[1][3] + q.z * m.m[2][3] + m.m[3][3];
+        const uint32_t code = Outcode(v, s, userPlanes) & kViewportBits;
+        all &= code;
+        any |= code;
+    }
+    if (all)
+        return HXT_REJECT;
+    return any ? HXT_PARTIAL : HXT_ACCEPT;
+}
+
+} // namespace softrend

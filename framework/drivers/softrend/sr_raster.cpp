@@ -1,0 +1,512 @@
+// The rasteriser: triangle set-up (snapping, attribute planes, exact edge
+// walking under the top-left rule), the span loops generated from one
+// template for every state combination, and lines and points.
+#include "framework/drivers/softrend/sr_raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+namespace softrend {
+
+namespace {
+
+constexpr int kSubPixel = 16; // vertex positions snap to 1/16 pixel
+constexpr int kPerspectiveRun = 16; // pixels between perspective divisions
+
+// Floor and ceiling of a / b (b > 0) through one double division: for the
+// magnitudes of 28.4 screen coordinates (|a| < 2^40, b < 2^24) the
+// correctly rounded quotient never crosses an integer it should not, and
+// it is several times quicker than a 64-bit integer division.
+inline int64_t FloorDiv(int64_t a, int64_t b)
+{
+    const double q = double(a) / double(b);
+    int64_t f = int64_t(q);
+    return double(f) > q ? f - 1 : f;
+}
+inline int64_t CeilDiv(int64_t a, int64_t b)
+{
+    const double q = double(a) / double(b);
+    int64_t c = int64_t(q);
+    return double(c) < q ? c + 1 : c;
+}
+
+// Rounding to the nearest integer (ties to even) without a library call
+// or a branch: adding 1.5 x 2^52 leaves no fraction bits, so the sum is
+// the rounded value; exact for |v| < 2^51, which every caller keeps to.
+inline int64_t Round(double v)
+{
+    constexpr double kMagic = 6755399441055744.0;
+    return int64_t((v + kMagic) - kMagic);
+}
+
+// A 16.16 fixed-point value, clamped to what 32 bits hold.
+inline int32_t Fixed16(double v)
+{
+    v = v * 65536.0;
+    v = std::min(std::max(v, -2147483647.0), 2147483647.0);
+    return int32_t(Round(v));
+}
+inline uint32_t DepthValue(double z)
+{
+    z = std::min(std::max(z, 0.0), 4294967295.0);
+    return uint32_t(int64_t(z + 0.5));
+}
+
+inline uint16_t Pack(OutKind o, uint32_t r, uint32_t g, uint32_t b)
+{
+    return o == OutKind::Rgb565 ? uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3))
+                                : uint16_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+}
+inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
+{
+    if (o == OutKind::Rgb565) {
+        *r = (p >> 11) << 3, *g = ((p >> 5) & 63) << 2, *b = (p & 31) << 3;
+    } else {
+        *r = ((p >> 10) & 31) << 3, *g = ((p >> 5) & 31) << 3, *b = (p & 31) << 3;
+    }
+}
+
+// One span: pixels x0 .. x1-1 of row y. Every branch on the template
+// arguments is decided at compile time; the only per-pixel branches are the
+// depth test, the screen door and z-transparency, which are per-pixel facts.
+template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
+void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at)
+{
+    using Pixel = std::conditional_t<O == OutKind::Index8, uint8_t, uint16_t>;
+    Pixel* out = reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride);
+    [[maybe_unused]] uint16_t* depth16 = nullptr;
+    [[maybe_unused]] uint32_t* depth32 = nullptr;
+    if constexpr (D == DepthKind::D16)
+        depth16 = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride);
+    if constexpr (D == DepthKind::D32)
+        depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
+
+    uint32_t z = at.z;
+    const int32_t dz = t.dz;
+    constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
+    int32_t c[3], dc[3] = {0, 0, 0};
+    for (int i = 0; i < kChannels; ++i) {
+        c[i] = at.c[i];
+        if constexpr (SMOOTH)
+            dc[i] = t.dc[i];
+    }
+    [[maybe_unused]] int32_t f = 0, df = 0;
+    if constexpr ((FX & kFxFog) != 0) {
+        f = at.fog;
+        df = t.dfog;
+    }
+    [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0, uEnd = 0, vEnd = 0;
+    [[maybe_unused]] double uq = 0, vq = 0, q = 0;
+    if constexpr (T == TexKind::Affine) {
+        u = at.u, du = t.du;
+        v = at.v, dv = t.dv;
+    }
+    if constexpr (T == TexKind::Perspective) {
+        uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
+        u = Fixed16(uq / q), v = Fixed16(vq / q);
+    }
+    // The set-up's fields in locals: the pixel writes (bytes, which may
+    // alias anything) would otherwise make the compiler reload them at
+    // every pixel.
+    [[maybe_unused]] const int wShift = s.texWidthShift;
+    [[maybe_unused]] const int32_t uMask = (1 << s.texWidthShift) - 1, vMask = (1 << s.texHeightShift) - 1;
+    [[maybe_unused]] const int32_t uLo = s.uLo, uHi = s.uHi, vLo = s.vLo, vHi = s.vHi;
+    [[maybe_unused]] const uint8_t* const texIndex = s.texIndex;
+    [[maybe_unused]] const uint32_t* const texRgb = s.texRgb;
+    [[maybe_unused]] const uint8_t* const shade = s.shade;
+    [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
+    [[maybe_unused]] const uint8_t* const blend = s.blend;
+    [[maybe_unused]] const int indexBase = s.indexBase;
+    [[maybe_unused]] const uint32_t alpha = uint32_t(s.alpha);
+    [[maybe_unused]] const int doorWidth = s.doorWidth;
+    [[maybe_unused]] const uint32_t fogR = s.fogColour >> 16, fogG = (s.fogColour >> 8) & 255,
+                                    fogB = s.fogColour & 255;
+    [[maybe_unused]] const uint8_t* doorRow =
+        (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
+
+    for (int x = x0; x < x1;) {
+        int end = x1;
+        if constexpr (T == TexKind::Perspective) {
+            end = std::min(x + kPerspectiveRun, x1);
+            const int n = end - x;
+            uq += t.u.dx * n, vq += t.v.dx * n, q += t.q.dx * n;
+            uEnd = Fixed16(uq / q), vEnd = Fixed16(vq / q);
+            du = (uEnd - u) / n, dv = (vEnd - v) / n;
+        }
+        for (; x < end; ++x) {
+            do {
+                if constexpr ((FX & kFxDoor) != 0) {
+                    if (!doorRow[x % doorWidth])
+                        break;
+                }
+                if constexpr (D == DepthKind::D16) {
+                    if (!(uint16_t(z >> 16) < depth16[x]))
+                        break;
+                }
+                if constexpr (D == DepthKind::D32) {
+                    if (!(z < depth32[x]))
+                        break;
+                }
+                [[maybe_unused]] uint32_t texel = 0;
+                if constexpr (T != TexKind::None) {
+                    const int32_t tu = (std::min(std::max(u, uLo), uHi) >> 16) & uMask;
+                    const int32_t tv = (std::min(std::max(v, vLo), vHi) >> 16) & vMask;
+                    const int32_t at = (tv << wShift) + tu;
+                    if constexpr (O == OutKind::Index8) {
+                        texel = texIndex[at];
+                        if constexpr (ZT) {
+                            if (texel == 0)
+                                break;
+                        }
+                    } else {
+                        texel = texRgb[at];
+                        if constexpr (ZT) {
+                            if (texel & 0x1000000)
+                                break;
+                        }
+                    }
+                }
+                if constexpr (O == OutKind::Index8) {
+                    uint32_t index;
+                    if constexpr (T == TexKind::None)
+                        index = uint32_t(indexBase + (c[0] >> 16)) & 255;
+                    else
+                        index = shade[((c[0] >> 16) << 8) + texel];
+                    if constexpr ((FX & kFxFog) != 0)
+                        index = fogTable[((f >> 16) << 8) + index];
+                    if constexpr ((FX & kFxBlend) != 0)
+                        index = blend[(index << 8) + out[x]];
+                    out[x] = uint8_t(index);
+                } else {
+                    uint32_t r, g, b;
+                    if constexpr (T == TexKind::None) {
+                        r = uint32_t(c[0] >> 16), g = uint32_t(c[1] >> 16), b = uint32_t(c[2] >> 16);
+                    } else {
+                        r = (((texel >> 16) & 255) * uint32_t(c[0] >> 16)) >> 8;
+                        g = (((texel >> 8) & 255) * uint32_t(c[1] >> 16)) >> 8;
+                        b = ((texel & 255) * uint32_t(c[2] >> 16)) >> 8;
+                    }
+                    if constexpr ((FX & kFxFog) != 0) {
+                        const int32_t w = f >> 16; // 0-256
+                        r = uint32_t(int32_t(r) + (((int32_t(fogR) - int32_t(r)) * w) >> 8));
+                        g = uint32_t(int32_t(g) + (((int32_t(fogG) - int32_t(g)) * w) >> 8));
+                        b = uint32_t(int32_t(b) + (((int32_t(fogB) - int32_t(b)) * w) >> 8));
+                    }
+                    if constexpr ((FX & kFxBlend) != 0) {
+                        uint32_t dr, dg, db;
+                        Unpack(O, out[x], &dr, &dg, &db);
+                        const uint32_t a = alpha, ia = 256 - a;
+                        r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
+                    }
+                    out[x] = Pack(O, r, g, b);
+                }
+                if constexpr (D == DepthKind::D16)
+                    depth16[x] = uint16_t(z >> 16);
+                if constexpr (D == DepthKind::D32)
+                    depth32[x] = z;
+            } while (false);
+            z += uint32_t(dz);
+            if constexpr (SMOOTH) {
+                for (int i = 0; i < kChannels; ++i)
+                    c[i] += dc[i];
+            }
+            if constexpr ((FX & kFxFog) != 0)
+                f += df;
+            if constexpr (T != TexKind::None)
+                u += du, v += dv;
+        }
+        if constexpr (T == TexKind::Perspective)
+            u = uEnd, v = vEnd; // no drift from the divided steps
+    }
+}
+
+// ---- the table of span loops ----------------------------------------------------
+
+constexpr int kOuts = 3, kDepths = 3, kTexes = 3, kEffects = 8;
+constexpr int kSpanCount = kOuts * kDepths * 2 * kTexes * 2 * kEffects;
+
+constexpr int SpanIndex(int out, int depth, int smooth, int tex, int zt, int fx)
+{
+    return ((((out * kDepths + depth) * 2 + smooth) * kTexes + tex) * 2 + zt) * kEffects + fx;
+}
+
+template <int I>
+constexpr SpanFn MakeSpan()
+{
+    constexpr int fx = I % kEffects;
+    constexpr int zt = (I / kEffects) % 2;
+    constexpr int tex = (I / (kEffects * 2)) % kTexes;
+    constexpr int smooth = (I / (kEffects * 2 * kTexes)) % 2;
+    constexpr int depth = (I / (kEffects * 2 * kTexes * 2)) % kDepths;
+    constexpr int out = I / (kEffects * 2 * kTexes * 2 * kDepths);
+    static_assert(SpanIndex(out, depth, smooth, tex, zt, fx) == I);
+    return &Span<OutKind(out), DepthKind(depth), smooth != 0, TexKind(tex), zt != 0 && tex != 0, uint8_t(fx)>;
+}
+
+template <size_t... I>
+constexpr std::array<SpanFn, sizeof...(I)> MakeSpans(std::index_sequence<I...>)
+{
+    return {MakeSpan<int(I)>()...};
+}
+
+const std::array<SpanFn, kSpanCount> kSpans = MakeSpans(std::make_index_sequence<kSpanCount>());
+
+// ---- edges ----------------------------------------------------------------------------
+
+// The first pixel at or right of an edge on successive rows: x = ceil of
+// the edge's crossing, kept exactly as x - err / D.
+struct Edge {
+    int64_t x, err, d, q, r;
+    void Init(int64_t xa, int64_t ya, int64_t xb, int64_t yb, int row)
+    {
+        const int64_t dy = yb - ya, dx = xb - xa;
+        const int64_t num = xa * dy + (int64_t(row) * kSubPixel - ya) * dx;
+        d = int64_t(kSubPixel) * dy;
+        x = CeilDiv(num, d);
+        err = x * d - num;
+        const int64_t step = int64_t(kSubPixel) * dx;
+        q = FloorDiv(step, d);
+        r = step - q * d;
+    }
+    // One row down; true when the edge moved one pixel more than q.
+    bool Step()
+    {
+        x += q;
+        err -= r;
+        if (err < 0) {
+            x += 1;
+            err += d;
+            return true;
+        }
+        return false;
+    }
+};
+
+// An attribute followed down the left edge in 64-bit fixed point (16
+// fractional bits for depth, 32 for the others), so that each span starts
+// from a sum rather than from the plane: a row adds the step for the
+// edge's q pixels across, or q + 1.
+struct Walk {
+    int64_t value, dx, base, extra;
+    void Init(const Plane& p, int x, int y, int64_t q, double scale)
+    {
+        value = int64_t(Round(p.At(x, y) * scale));
+        dx = int64_t(Round(p.dx * scale));
+        base = int64_t(Round(p.dy * scale)) + q * dx;
+        extra = base + dx;
+    }
+    int64_t At(int64_t offset) const { return value + dx * offset; }
+    void Step(bool carry) { value += carry ? extra : base; }
+};
+constexpr double kDepthScale = 65536.0, kValueScale = 4294967296.0;
+
+struct Snapped {
+    int64_t x, y;
+    const ScreenVertex* v;
+};
+
+void SetPlane(Plane* p, double a0, double a1, double a2, const double* xs, const double* ys, double inverseArea)
+{
+    const double e1 = a1 - a0, e2 = a2 - a0;
+    p->dx = (e1 * (ys[2] - ys[0]) - e2 * (ys[1] - ys[0])) * inverseArea;
+    p->dy = (e2 * (xs[1] - xs[0]) - e1 * (xs[2] - xs[0])) * inverseArea;
+    p->a = a0 - p->dx * xs[0] - p->dy * ys[0];
+}
+
+void AddBounds(BoundsPart* b, int y, int x0, int x1)
+{
+    b->minX = std::min(b->minX, float(x0));
+    b->maxX = std::max(b->maxX, float(x1 - 1));
+    b->minY = std::min(b->minY, float(y));
+    b->maxY = std::max(b->maxY, float(y));
+}
+
+} // namespace
+
+SpanFn SpanFunction(const SpanKey& k)
+{
+    const int tex = int(k.tex);
+    return kSpans[size_t(SpanIndex(int(k.out), int(k.depth), k.smooth ? 1 : 0, tex, k.ztransparency && tex ? 1 : 0,
+                                   k.effects & 7))];
+}
+
+void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
+{
+    auto snap = [](float v) { return Round((double(v) - 0.5) * kSubPixel); };
+    Snapped p[3] = {{snap(a.x), snap(a.y), &a}, {snap(b.x), snap(b.y), &b}, {snap(c.x), snap(c.y), &c}};
+    // Top to bottom; the long edge runs from the top to the bottom vertex.
+    if (p[1].y < p[0].y)
+        std::swap(p[0], p[1]);
+    if (p[2].y < p[1].y)
+        std::swap(p[1], p[2]);
+    if (p[1].y < p[0].y)
+        std::swap(p[0], p[1]);
+    // Rows and columns of sample points the triangle's box holds: most
+    // triangles of a distant model hold none and end here, before any
+    // set-up.
+    auto ceil16 = [](int64_t v) { return int((v + kSubPixel - 1) >> 4); };
+    const int yTop = ceil16(p[0].y), yMid = ceil16(p[1].y), yBottom = ceil16(p[2].y);
+    const int first = std::max(yTop, 0);
+    const int last = std::min(yBottom, s.height); // exclusive
+    if (first >= last)
+        return;
+    const int64_t xMin = std::min({p[0].x, p[1].x, p[2].x}), xMax = std::max({p[0].x, p[1].x, p[2].x});
+    if (ceil16(xMin) >= std::min(ceil16(xMax), s.width) || ceil16(xMax) <= 0)
+        return;
+    const int64_t side = (p[2].x - p[0].x) * (p[1].y - p[0].y) - (p[2].y - p[0].y) * (p[1].x - p[0].x);
+    if (side == 0)
+        return;
+    const bool longIsLeft = side < 0;
+
+    // Attribute planes over pixel centres, from the snapped positions.
+    Triangle t;
+    const ScreenVertex &va = *p[0].v, &vb = *p[1].v, &vc = *p[2].v;
+    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
+    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
+    const double inverseArea = double(kSubPixel * kSubPixel) / double(-side);
+    SetPlane(&t.z, va.z, vb.z, vc.z, xs, ys, inverseArea);
+    const int channels = s.key.out == OutKind::Index8 ? 1 : 3;
+    for (int i = 0; i < channels; ++i) {
+        if (s.key.smooth)
+            SetPlane(&t.c[i], va.c[i], vb.c[i], vc.c[i], xs, ys, inverseArea);
+        else
+            t.c[i] = {a.c[i], 0, 0};
+    }
+    if (s.key.tex != TexKind::None) {
+        SetPlane(&t.u, va.u, vb.u, vc.u, xs, ys, inverseArea);
+        SetPlane(&t.v, va.v, vb.v, vc.v, xs, ys, inverseArea);
+        if (s.key.tex == TexKind::Perspective)
+            SetPlane(&t.q, va.q, vb.q, vc.q, xs, ys, inverseArea);
+    }
+    if (s.key.effects & kFxFog)
+        SetPlane(&t.fog, va.fog, vb.fog, vc.fog, xs, ys, inverseArea);
+    t.dz = int32_t(Round(t.z.dx));
+    for (int i = 0; i < channels; ++i)
+        t.dc[i] = s.key.smooth ? Fixed16(t.c[i].dx) : 0;
+    t.du = s.key.tex == TexKind::Affine ? Fixed16(t.u.dx) : 0;
+    t.dv = s.key.tex == TexKind::Affine ? Fixed16(t.v.dx) : 0;
+    t.dfog = (s.key.effects & kFxFog) ? Fixed16(t.fog.dx) : 0;
+
+    Edge longEdge, shortEdge;
+    longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);
+    const bool upperHalf = first < yMid;
+    if (upperHalf)
+        shortEdge.Init(p[0].x, p[0].y, p[1].x, p[1].y, first);
+    else
+        shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, first);
+    bool upper = upperHalf;
+    const bool textured = s.key.tex == TexKind::Affine, fog = (s.key.effects & kFxFog) != 0;
+    Walk wz{}, wc[3]{}, wu{}, wv{}, wf{};
+    auto startWalks = [&](const Edge& left, int y) {
+        wz.Init(t.z, int(left.x), y, left.q, kDepthScale);
+        for (int i = 0; i < channels; ++i)
+            wc[i].Init(t.c[i], int(left.x), y, left.q, kValueScale);
+        if (textured) {
+            wu.Init(t.u, int(left.x), y, left.q, kValueScale);
+            wv.Init(t.v, int(left.x), y, left.q, kValueScale);
+        }
+        if (fog)
+            wf.Init(t.fog, int(left.x), y, left.q, kValueScale);
+    };
+    startWalks(longIsLeft ? longEdge : shortEdge, first);
+    SpanStart at = {};
+    for (int y = first; y < last; ++y) {
+        if (upper && y >= yMid) {
+            shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, y);
+            upper = false;
+            if (!longIsLeft)
+                startWalks(shortEdge, y);
+        }
+        Edge& left = longIsLeft ? longEdge : shortEdge;
+        Edge& right = longIsLeft ? shortEdge : longEdge;
+        const int x0 = int(std::max<int64_t>(left.x, 0));
+        const int x1 = int(std::min<int64_t>(right.x, s.width));
+        if (x0 < x1) {
+            if (s.bounds)
+                AddBounds(s.bounds, y, x0, x1);
+            const int64_t in = x0 - left.x; // pixels cut off at the screen's left
+            at.z = uint32_t(std::min<int64_t>(std::max<int64_t>(wz.At(in) >> 16, 0), 0xFFFFFFFF));
+            for (int i = 0; i < channels; ++i)
+                at.c[i] = int32_t(wc[i].At(in) >> 16);
+            if (textured)
+                at.u = int32_t(wu.At(in) >> 16), at.v = int32_t(wv.At(in) >> 16);
+            if (fog)
+                at.fog = int32_t(wf.At(in) >> 16);
+            s.span(s, t, y, x0, x1, at);
+        }
+        const bool carry = left.Step();
+        right.Step();
+        wz.Step(carry);
+        for (int i = 0; i < channels; ++i)
+            wc[i].Step(carry);
+        if (textured)
+            wu.Step(carry), wv.Step(carry);
+        if (fog)
+            wf.Step(carry);
+    }
+}
+
+namespace {
+
+// One pixel of a line or point: depth-tested, in the vertex's colour.
+void Plot(const DrawSetup& s, int x, int y, double zValue, const float* colour)
+{
+    if (x < 0 || y < 0 || x >= s.width || y >= s.height)
+        return;
+    const uint32_t z = DepthValue(zValue);
+    if (s.key.depth == DepthKind::D16) {
+        auto* d = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride) + x;
+        if (!(uint16_t(z >> 16) < *d))
+            return;
+        *d = uint16_t(z >> 16);
+    } else if (s.key.depth == DepthKind::D32) {
+        auto* d = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride) + x;
+        if (!(z < *d))
+            return;
+        *d = z;
+    }
+    if (s.bounds)
+        AddBounds(s.bounds, y, x, x + 1);
+    uint8_t* row = s.colour + intptr_t(y) * s.colourStride;
+    auto channel = [&](int i) { return uint32_t(std::min(std::max(colour[i], 0.0f), 255.0f)); };
+    if (s.key.out == OutKind::Index8) {
+        // Untextured: the ramp; textured: the shade table's row for the
+        // intensity at the texture's first texel.
+        const int level = int(std::max(colour[0], 0.0f));
+        row[x] = s.key.tex == TexKind::None ? uint8_t(s.indexBase + level)
+                                            : s.shade[(std::min(level, s.shadeRows - 1) << 8) + s.texIndex[0]];
+    } else {
+        uint32_t r = channel(0), g = channel(1), b = channel(2);
+        if (s.key.tex != TexKind::None) {
+            const uint32_t texel = s.texRgb[0];
+            r = (((texel >> 16) & 255) * r) >> 8, g = (((texel >> 8) & 255) * g) >> 8, b = ((texel & 255) * b) >> 8;
+        }
+        reinterpret_cast<uint16_t*>(row)[x] = Pack(s.key.out, r, g, b);
+    }
+}
+
+} // namespace
+
+void DrawLine(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b)
+{
+    const double ax = std::floor(a.x), ay = std::floor(a.y), bx = std::floor(b.x), by = std::floor(b.y);
+    const int n = int(std::max(std::fabs(bx - ax), std::fabs(by - ay)));
+    float colour[3];
+    for (int i = 0; i <= n; ++i) {
+        const double t = n ? double(i) / n : 0.0;
+        for (int k = 0; k < 3; ++k)
+            colour[k] = float(a.c[k] + (b.c[k] - a.c[k]) * t);
+        Plot(s, int(std::lround(ax + (bx - ax) * t)), int(std::lround(ay + (by - ay) * t)), a.z + (b.z - a.z) * t,
+             colour);
+    }
+}
+
+void DrawPoint(const DrawSetup& s, const ScreenVertex& a)
+{
+    Plot(s, int(std::floor(a.x)), int(std::floor(a.y)), a.z, a.c);
+}
+
+} // namespace softrend

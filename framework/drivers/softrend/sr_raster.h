@@ -1,0 +1,110 @@
+// The rasteriser: triangles, lines and points in screen space, drawn with
+// span loops chosen once per group of faces (one specialised loop for each
+// combination of output type, depth type, shading, texturing and effects,
+// so no loop branches per pixel on the material's state).
+//
+// Coverage: a pixel is drawn when its centre lies inside the triangle; a
+// centre exactly on an edge belongs to the triangle for which that edge is
+// a left or a top edge (the top-left rule), so triangles sharing an edge
+// draw each pixel along it exactly once. Vertex positions are snapped to
+// 1/16 pixel and edges are walked with exact integer arithmetic.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/drivers/softrend/sr_state.h"
+
+namespace softrend {
+
+// A vertex on the screen. x, y are in the framework's screen coordinates
+// (pixel i covers [i, i+1)); z is the depth-buffer value as a real
+// (screen Z x 65536 + 0x80000000); q = 1/w. c holds the colour: for 8-bit
+// output c[0] is the ramp offset (index - base) or the shade-table row, for
+// 16-bit output c[0..2] are red, green and blue 0-255. u, v are in texels
+// (already divided by w for perspective textures, as is q's own role);
+// fog is 0 (none) to 1 (all fog).
+struct ScreenVertex {
+    float x, y;
+    double z;
+    float q;
+    float c[3];
+    float u, v;
+    float fog;
+};
+
+enum class OutKind : uint8_t { Index8, Rgb565, Rgb555 };
+enum class DepthKind : uint8_t { None, D16, D32 };
+enum class TexKind : uint8_t { None, Affine, Perspective };
+
+// Effects: bits of SpanKey::effects.
+enum : uint8_t { kFxDoor = 1, kFxFog = 2, kFxBlend = 4 };
+
+struct SpanKey {
+    OutKind out;
+    DepthKind depth;
+    bool smooth;
+    TexKind tex;
+    bool ztransparency;
+    uint8_t effects;
+};
+
+struct DrawSetup;
+struct Triangle;
+// The values at a span's first pixel: depth, colour, texture (affine) and
+// fog in the spans' fixed point (16.16; depth as the buffer value).
+struct SpanStart {
+    uint32_t z;
+    int32_t c[3];
+    int32_t u, v, fog;
+};
+using SpanFn = void (*)(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at);
+SpanFn SpanFunction(const SpanKey& key);
+
+// Everything the span loops read, fixed for a group of faces.
+struct DrawSetup {
+    SpanKey key;
+    SpanFn span;
+    uint8_t* colour; // pixel (0, 0) of the colour pixelmap
+    intptr_t colourStride;
+    uint8_t* depth; // pixel (0, 0) of the depth pixelmap, or null
+    intptr_t depthStride;
+    int width, height;
+    // 8-bit: the ramp's base; the flat colour of flat untextured spans.
+    int indexBase;
+    // Texture: indices or RGB words, padded sizes as shifts; u and v are
+    // clamped to [lo, hi] (16.16 texels) before wrapping, which for WRAP is
+    // no clamp at all.
+    const uint8_t* texIndex;
+    const uint32_t* texRgb;
+    int texWidthShift, texHeightShift;
+    int32_t uLo, uHi, vLo, vHi;
+    const uint8_t* shade; // rows of 256
+    int shadeRows;
+    const uint8_t* blend; // 256 x 256: [source][destination]
+    const uint8_t* fogTable; // rows of 256
+    int fogRows;
+    const uint8_t* door;
+    int doorWidth, doorHeight;
+    int alpha;          // opacity 0-256 for 16-bit blending
+    uint32_t fogColour; // 0xRRGGBB
+    BoundsPart* bounds; // accumulates the drawn rectangle, or null
+};
+
+// The per-triangle planes the span loops evaluate: value(x, y) = a + dx x +
+// dy y at pixel centres (x, y integers).
+struct Plane {
+    double a, dx, dy;
+    double At(int x, int y) const { return a + dx * x + dy * y; }
+};
+struct Triangle {
+    Plane z, c[3], u, v, q, fog;
+    // The planes' steps along x in the spans' fixed point, once a triangle.
+    int32_t dz, dc[3], du, dv, dfog;
+};
+
+void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
+// A line with both ends drawn; colour and depth interpolated.
+void DrawLine(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b);
+void DrawPoint(const DrawSetup& s, const ScreenVertex& a);
+
+} // namespace softrend

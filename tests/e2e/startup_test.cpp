@@ -1,0 +1,56 @@
+// Start-up as a whole, run as real processes on the dummy display: the
+// demo data tree starts, and start-up ends with a message and a non-zero
+// exit code where its scripts are missing.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Startup : public ::testing::Test {
+protected:
+    GameRun Run(const std::vector<std::string>& args, int stopAfterMs = 0)
+    {
+        return RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"}, folder, stopAfterMs);
+    }
+
+    ScratchFolder scratch{"startup"};
+    const fs::path& folder = scratch.Path();
+    std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
+};
+
+TEST_F(Startup, AnEmptyDataFolderEndsWithAMessageInsteadOfRunning)
+{
+    const GameRun run = Run({"-w"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("cannot find the script zqk\\resource\\scripts\\init\\init.scr"), std::string::npos)
+        << run.output;
+}
+
+TEST_F(Startup, AMissingLanguageOrKeyScriptEndsWithItsName)
+{
+    CopyDemoData(folder);
+    fs::remove(folder / "zqk/resource/scripts/init/init_frn.scr");
+    GameRun run = Run({"-w,-french"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("init_frn.scr"), std::string::npos) << run.output;
+
+    fs::remove(folder / "zqk/resource/scripts/init/keybind2.scr");
+    run = Run({"-w"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("keybind2.scr"), std::string::npos) << run.output;
+}
+
+TEST_F(Startup, TheDemoTreeStartsInEveryLanguageAndEndsCleanlyWhenClosed)
+{
+    CopyDemoData(folder);
+    for (const char* language : {"-w", "-w,-french", "-w,-german"}) {
+        const GameRun run = Run({language}, 1500);
+        EXPECT_EQ(run.exitCode, 0) << language << ": " << run.output;
+    }
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+// The software renderer's pictures checked against what they must be:
+// coverage under the top-left rule (a blend table that counts writes shows
+// every pixel drawn exactly once), depth order, ramp and shade-table
+// indices at probe pixels, z-transparency, user clip planes, the screen
+// rectangle reported for a model, and the Z-sort picture against the
+// Z-buffer picture.
+#include <algorithm>
+#include <cmath>
+
+#include "framework/token_ids.h"
+#include "tests/render/softrend_fixture.h"
+
+namespace {
+
+// An 8-bit material whose every write adds one to the pixel: a blend
+// table of destination + 1.
+hx_material* Counter(hx_pixelmap** table)
+{
+    *table = Softrend::Table("count", 256, 256, [](int x, int) { return (x + 1) & 255; });
+    HxTableAdd(*table);
+    hx_material* m = Softrend::Material("counter", 0, HX_MATF_TWO_SIDED);
+    m->opacity = 128;
+    m->index_blend = *table;
+    return HxMaterialAdd(m);
+}
+
+// Whether the pixel centre (x + 0.5, y + 0.5) lies inside the box
+// [x0, x1) x [y0, y1).
+bool Inside(int x, int y, float x0, float y0, float x1, float y1)
+{
+    const float cx = float(x) + 0.5f, cy = float(y) + 0.5f;
+    return cx >= x0 && cx < x1 && cy >= y0 && cy < y1;
+}
+
+} // namespace
+
+TEST_F(Softrend, TrianglesSharingEdgesCoverEveryPixelOnceAndNothingOutside)
+{
+    hx_pixelmap* table;
+    hx_material* counter = Counter(&table);
+    // A box with corners off the pixel grid cut into a fan of eight
+    // triangles around an inner point, plus a box whose edges lie exactly
+    // on pixel centres.
+    const float x0 = 3.3f, y0 = 2.75f, x1 = 40.6f, y1 = 31.1f, cx = 17.23f, cy = 13.9f;
+    const ScreenPoint ring[8] = {{x0, y0, -10}, {cx, y0, -10}, {x1, y0, -10}, {x1, cy, -10},
+                                 {x1, y1, -10}, {cx, y1, -10}, {x0, y1, -10}, {x0, cy, -10}};
+    std::vector<ScreenPoint> fan;
+    for (int i = 0; i < 8; ++i) {
+        fan.push_back({cx + 0.37f, cy - 0.21f, -10});
+        fan.push_back(ring[i]);
+        fan.push_back(ring[(i + 1) % 8]);
+    }
+    const float ex0 = 44.5f, ey0 = 4.5f, ex1 = 60.5f, ey1 = 20.5f;
+    std::vector<ScreenPoint> exact = {{ex0, ey0, -10}, {ex1, ey0, -10}, {ex1, ey1, -10},
+                                      {ex0, ey0, -10}, {ex1, ey1, -10}, {ex0, ey1, -10}};
+    Place(Mesh("fan", fan, counter, true));
+    Place(Mesh("exact", exact, counter, true));
+    hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+    ASSERT_EQ(Render(colour, nullptr), HX_OK);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const bool in = Inside(x, y, x0, y0, x1, y1) || Inside(x, y, ex0, ey0, ex1, ey1);
+            ASSERT_EQ(PixelAt(colour, x, y), in ? 1u : 0u) << x << "," << y;
+        }
+}
+
+TEST_F(Softrend, ATriangleLargerThanTheScreenCoversItExactlyOnce)
+{
+    hx_pixelmap* table;
+    hx_material* counter = Counter(&table);
+    Place(Mesh("huge", {{-5000, -3000, -10}, {9000, -10, -10}, {-30, 7000, -10}}, counter));
+    hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+    Render(colour, nullptr);
+    for (uint32_t p : Pixels(colour))
+        ASSERT_EQ(p, 1u);
+}
+
+TEST_F(Softrend, TheNearerOfTwoOverlappingTrianglesWinsWhicheverIsDrawnFirst)
+{
+    hx_material* red = HxMaterialAdd(Material("red", 0xFF0000, 0));
+    hx_material* blue = HxMaterialAdd(Material("blue", 0x0000FF, 0));
+    hx_model* nearModel = Mesh("near", {{5, 5, -10}, {40, 5, -10}, {5, 40, -10}}, red);
+    hx_model* farModel = Mesh("far", {{10, 10, -30}, {60, 10, -30}, {10, 45, -30}}, blue);
+    for (int order = 0; order < 2; ++order) {
+        for (hx_actor* c = world->children; c;) {
+            hx_actor* next = c->next;
+            if (c->type == HX_ACTOR_MODEL)
+                HxActorFree(c);
+            c = next;
+        }
+        Place(order ? farModel : nearModel);
+        Place(order ? nearModel : farModel);
+        hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+        hx_pixelmap* depth = DepthBuffer(order ? HX_PMT_DEPTH_32 : HX_PMT_DEPTH_16);
+        Render(colour, depth);
+        EXPECT_EQ(PixelAt(colour, 15, 15), Rgb565(0xFF0000)) << "overlap, order " << order;
+        EXPECT_EQ(PixelAt(colour, 45, 12), Rgb565(0x0000FF)) << "far only, order " << order;
+        EXPECT_EQ(PixelAt(colour, 2, 2), 0u);
+        // The depth buffer holds the near triangle's screen Z.
+        const double zNdc = (-10 + 50.5) * 2 / 99.0;
+        const double expected = -32767 * zNdc * 65536 + 2147483648.0;
+        const uint32_t stored = HxPixelmapPixelQuery(depth, 15, 15);
+        if (order)
+            EXPECT_NEAR(double(stored), expected, 256.0);
+        else
+            EXPECT_NEAR(double(stored), expected / 65536, 1.0);
+    }
+}
+
+TEST_F(Softrend, BackFacesAreCulledUnlessTheMaterialIsTwoSided)
+{
+    hx_material* one = HxMaterialAdd(Material("one", 0xFFFFFF, 0));
+    hx_material* two = HxMaterialAdd(Material("two", 0xFFFFFF, HX_MATF_TWO_SIDED));
+    // Clockwise on the screen (y down) is clockwise seen from the camera:
+    // these face away.
+    Place(Mesh("away", {{5, 5, -10}, {20, 5, -10}, {20, 20, -10}}, one, true));
+    Place(Mesh("both", {{30, 5, -10}, {45, 5, -10}, {45, 20, -10}}, two, true));
+    hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+    Render(colour, DepthBuffer());
+    EXPECT_EQ(PixelAt(colour, 17, 8), 0u);
+    EXPECT_EQ(PixelAt(colour, 42, 8), 0xFFFFu);
+}
+
+TEST_F(Softrend, LitUntexturedIndexedFacesTakeTheRampIndexOfTheirLightLevel)
+{
+    // A light straight along +z; the face tilted about y by 60 degrees has
+    // N.L = 0.5: level = ka + kd x 0.5 = 0.1 + 0.6 x 0.5 = 0.4.
+    hx_actor* light = HxActorAllocate(HX_ACTOR_LIGHT, nullptr);
+    light->t.type = HX_TRANSFORM_IDENTITY;
+    HxActorAdd(world, light);
+    HxLightEnable(light);
+    hx_material* m = Material("lit", 0xFFFFFF, HX_MATF_LIT);
+    m->ka = 0.1f;
+    m->kd = 0.6f;
+    m->index_base = 64;
+    m->index_range = 30;
+    HxMaterialAdd(m);
+    const float s = std::sqrt(3.0f); // z changes by sqrt 3 per unit of x
+    Place(Mesh("tilted", {{10, 10, -20}, {30, 10, -20 - 20 * s}, {10, 30, -20}}, m));
+    Place(Mesh("square", {{40, 10, -20}, {60, 10, -20}, {40, 30, -20}}, m));
+    hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+    Render(colour, DepthBuffer());
+    EXPECT_EQ(PixelAt(colour, 14, 14), 64u + 12u) << "base + level x range";
+    EXPECT_EQ(PixelAt(colour, 44, 14), 64u + 21u);
+}
+
+TEST_F(Softrend, ShadeTableTexturesTakeTheRowOfTheLightLevelAndTexelZeroIsTransparent)
+{
+    hx_actor* light = HxActorAllocate(HX_ACTOR_LIGHT, nullptr);
+    light->t.type = HX_TRANSFORM_IDENTITY;
+    HxActorAdd(world, light);
+    HxLightEnable(light);
+    // Texture 8 x 8: texel = column + 1, except column 0 which is 0.
+    hx_pixelmap* map = Table("map", 8, 8, [](int x, int) { return x == 0 ? 0 : x + 1; });
+    HxMapAdd(map);
+    // Shade table of 9 rows: row r, texel t gives 100 + 10 r + t.
+    hx_pixelmap* shade = Table("shade", 256, 9, [](int x, int y) { return (100 + 10 * y + x) & 255; });
+    HxTableAdd(shade);
+    hx_material* m = Material("textured", 0xFFFFFF, HX_MATF_LIT | HX_MATF_Z_TRANSPARENCY);
+    m->ka = 0.25f;
+    m->kd = 0.5f;
+    m->colour_map = map;
+    m->index_shade = shade;
+    HxMaterialAdd(m);
+    hx_material* behind = HxMaterialAdd(Material("behind", 0, 0));
+    behind->index_base = 7;
+    behind->index_range = 0;
+    HxMaterialUpdate(behind, 255);
+    // A 32 x 32 square mapped once: texel column = (x - 8) / 4.
+    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10},
+                                             {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
+    const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
+    Place(Mesh("square", square, m, false, maps));
+    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
+               behind));
+    hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+    Render(colour, DepthBuffer());
+    // Level 0.75 on 9 rows: row round(0.75 x 8) = 6.
+    for (int column = 1; column < 8; ++column)
+        EXPECT_EQ(PixelAt(colour, 8 + 4 * column + 1, 20), uint32_t(100 + 60 + column + 1)) << column;
+    EXPECT_EQ(PixelAt(colour, 9, 20), 7u) << "texel 0: the face behind shows through";
+    EXPECT_EQ(PixelAt(colour, 2, 2), 7u);
+}
+
+TEST_F(Softrend, AUserClipPlaneKeepsOnlyThePartOnItsPositiveSide)
+{
+    hx_actor* plane = HxActorAllocate(HX_ACTOR_CLIP_PLANE, nullptr);
+    static_cast<hx_plane*>(plane->type_data)->x = 1; // keep x >= 0 of the view: screen x >= 32.5
+    static_cast<hx_plane*>(plane->type_data)->z = 0;
+    plane->t.type = HX_TRANSFORM_IDENTITY;
+    HxActorAdd(world, plane);
+    HxClipPlaneEnable(plane);
+    hx_material* m = HxMaterialAdd(Material("white", 0xFFFFFF, 0));
+    Place(Mesh("wide", {{4, 4, -10}, {60, 4, -10}, {60, 44, -10}, {4, 4, -10}, {60, 44, -10}, {4, 44, -10}}, m));
+    hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+    Render(colour, DepthBuffer());
+    for (int x = 4; x < 60; ++x)
+        EXPECT_EQ(PixelAt(colour, x, 20), x >= 32 ? 0xFFFFu : 0u) << x;
+}
+
+namespace {
+int32_t reported[4];
+int reports;
+void KeepRectangle(hx_actor*, hx_model*, hx_material*, hx_order_table*, uint8_t, hx_matrix4*, const int32_t r[4])
+{
+    std::copy(r, r + 4, reported);
+    ++reports;
+}
+} // namespace
+
+TEST_F(Softrend, TheScreenRectangleOfAModelIsTheBoundingBoxOfItsDrawnPixels)
+{
+    ASSERT_EQ(HxZbSetRenderBoundsCallback(KeepRectangle), nullptr);
+    hx_material* m = HxMaterialAdd(Material("white", 0xFFFFFF, 0));
+    Place(Mesh("slanted", {{7.3f, 11.6f, -10}, {50.2f, 3.9f, -10}, {21.7f, 39.4f, -10}}, m));
+    hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+    reports = 0;
+    Render(colour, DepthBuffer());
+    ASSERT_EQ(reports, 1);
+    int box[4] = {kWidth, kHeight, -1, -1};
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (PixelAt(colour, x, y)) {
+                box[0] = std::min(box[0], x), box[1] = std::min(box[1], y);
+                box[2] = std::max(box[2], x), box[3] = std::max(box[3], y);
+            }
+    // Reported relative to the pixelmap's origin.
+    EXPECT_EQ(std::vector<int32_t>(reported, reported + 4),
+              (std::vector<int32_t>{box[0] - colour->origin_x, box[1] - colour->origin_y, box[2] - colour->origin_x,
+                                    box[3] - colour->origin_y}));
+}
+
+TEST_F(Softrend, AZSortPictureEqualsTheZBufferPictureWhenNothingIntersects)
+{
+    hx_material* red = HxMaterialAdd(Material("red", 0xFF0000, HX_MATF_SMOOTH));
+    hx_material* green = HxMaterialAdd(Material("green", 0x00FF00, 0));
+    hx_material* blue = HxMaterialAdd(Material("blue", 0x0000FF, 0));
+    // Three overlapping squares at three depths, drawn nearest first.
+    auto square = [](float x, float y, float z) {
+        return std::vector<ScreenPoint>{{x, y, z}, {x + 30, y, z}, {x + 30, y + 25, z},
+                                        {x, y, z}, {x + 30, y + 25, z}, {x, y + 25, z}};
+    };
+    Place(Mesh("near", square(5.5f, 4.2f, -10), red));
+    Place(Mesh("middle", square(15.1f, 10.7f, -40), green));
+    Place(Mesh("far", square(25.9f, 17.3f, -80), blue));
+    hx_pixelmap* zb = Screen(HX_PMT_RGB_565);
+    Render(zb, DepthBuffer());
+
+    std::vector<uint8_t> heap(64 * 1024);
+    ASSERT_EQ(HxZsBegin(0, heap.data(), uint32_t(heap.size())), heap.data());
+    hx_pixelmap* zs = Screen(HX_PMT_RGB_565);
+    HxZsSceneRender(world, camera, zs);
+    HxZsEnd();
+    EXPECT_EQ(Pixels(zs), Pixels(zb));
+    EXPECT_NE(PixelAt(zs, 40, 30), 0u);
+}

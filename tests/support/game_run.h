@@ -1,0 +1,76 @@
+// Runs the game program as a real process, for the tests of the program as
+// a whole.
+#pragma once
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+struct GameRun {
+    int exitCode = -1;
+    std::string output; // standard output and error together
+};
+
+inline std::filesystem::path GameProgram()
+{
+    // Test programs sit in tests/ of the build folder, the game beside it.
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Kelvandrist";
+}
+
+// Runs the game with its arguments and extra environment, in `folder`. With
+// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
+// window's quit) once that time has passed, as a player closing the window.
+inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
+                int stopAfterMs = 0)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(out[1], 2);
+        ::close(out[0]);
+        ::close(out[1]);
+        if (::chdir(folder.c_str()) != 0)
+            ::_exit(127);
+        for (const std::string& e : env)
+            ::putenv(const_cast<char*>(e.c_str()));
+        std::string program = GameProgram().string();
+        std::vector<char*> argv{program.data()};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    if (stopAfterMs > 0) {
+        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
+        ::kill(pid, SIGTERM);
+    }
+    GameRun run;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        run.output.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+
+// A copy of the source folder's demo data tree in `folder` (the game writes
+// its log and career files where it runs); returns the folder.
+inline std::filesystem::path CopyDemoData(const std::filesystem::path& folder)
+{
+    std::filesystem::copy(std::filesystem::path(KV_SOURCE_DIR) / "data", folder,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    return folder;
+}

@@ -1,0 +1,179 @@
+// demodata: writes the binary files of the demo data tree (data/): the game
+// palette, the loading and end screens, the bitmap font of the font symbols
+// and the preloaded sounds, all synthesised here. The text files of the
+// tree (scripts, Kelvandrist.ini) are written by hand beside them.
+//
+//   demodata DATA_FOLDER
+#include "platform/files.h"
+#include "system/crand.h"
+#include "system/res/font.h"
+#include "system/res/pcx.h"
+#include "system/wav.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+constexpr uint32_t kSampleRate = 11025;
+constexpr double kPi = 3.14159265358979323846;
+
+std::string gFolder;
+
+std::string PathOf(const std::string& name)
+{
+    const std::string path = gFolder + "/zqk/resource/" + name;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    return path;
+}
+
+// The game palette: black, eight ramps of 29 shades from dark to light
+// (grey, red, orange, yellow, green, cyan, blue, violet) over entries
+// 10-241, then white at 247 for the loading screen's text.
+void MakePalette(uint8_t (&rgb)[768])
+{
+    static const int kHues[8][3] = {{255, 255, 255}, {255, 60, 40},  {255, 150, 40}, {255, 240, 80},
+                                    {80, 255, 90},   {80, 240, 255}, {90, 120, 255}, {210, 100, 255}};
+    for (int i = 0; i < 256; ++i) {
+        int r = 0, g = 0, b = 0;
+        if (i >= 10 && i < 10 + 8 * 29) {
+            const int ramp = (i - 10) / 29, shade = (i - 10) % 29 + 1;
+            r = kHues[ramp][0] * shade / 29;
+            g = kHues[ramp][1] * shade / 29;
+            b = kHues[ramp][2] * shade / 29;
+        } else if (i >= 246) {
+            r = g = b = 255;
+        }
+        rgb[3 * i] = static_cast<uint8_t>(r);
+        rgb[3 * i + 1] = static_cast<uint8_t>(g);
+        rgb[3 * i + 2] = static_cast<uint8_t>(b);
+    }
+}
+
+// A screen: a blue gradient sky with stars, and a band of the given ramp
+// across the middle.
+std::vector<uint8_t> MakeScreen(int bandRamp, uint32_t seed)
+{
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight);
+    for (int y = 0; y < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth; ++x)
+            pixels[static_cast<std::size_t>(y) * kScreenWidth + x] =
+                static_cast<uint8_t>(10 + 6 * 29 + y * 12 / kScreenHeight);
+    CRandSeed(seed);
+    for (int star = 0; star < 400; ++star) {
+        const int x = CRand() % kScreenWidth, y = CRand() % kScreenHeight;
+        pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = static_cast<uint8_t>(10 + 15 + CRand() % 14);
+    }
+    for (int y = 200; y < 280; ++y)
+        for (int x = 40; x < kScreenWidth - 40; ++x)
+            pixels[static_cast<std::size_t>(y) * kScreenWidth + x] =
+                static_cast<uint8_t>(10 + bandRamp * 29 + 28 - std::abs(y - 240) * 20 / 40);
+    return pixels;
+}
+
+bool SavePicture(const std::string& name, const std::vector<uint8_t>& pixels, int width, int height, uint8_t* rgb)
+{
+    PcxImage* pcx = PcxFromPixels(nullptr, 0, pixels.data(), width, height, rgb);
+    const bool ok = pcx && PcxSave(PathOf(name).c_str(), pcx);
+    PcxFree(pcx);
+    return ok;
+}
+
+// The font of the font symbols: each printable character an outlined box
+// of its own width, in the loading screen's white.
+bool SaveFont(const std::string& name)
+{
+    static std::vector<std::vector<uint8_t>> pixels(kFontChars);
+    static Raster glyphs[kFontChars] = {};
+    RasterFont font{};
+    for (int c = 0; c < kFontChars; ++c) {
+        const bool drawn = c >= ' ' && c < 127;
+        const int w = drawn ? (c == ' ' ? 4 : 4 + c % 3) : 4;
+        const int h = 8;
+        pixels[c].assign(static_cast<std::size_t>(w) * h, 0);
+        if (drawn && c != ' ')
+            for (int y = 1; y < h; ++y)
+                for (int x = 0; x < w - 1; ++x)
+                    if (x == 0 || y == 1 || x == w - 2 || y == h - 1)
+                        pixels[c][static_cast<std::size_t>(y) * w + x] = 247;
+        glyphs[c] = {pixels[c].data(), static_cast<int16_t>(w), static_cast<int16_t>(h), 0, 7};
+        font.glyphs[c] = &glyphs[c];
+        font.widths[c] = static_cast<int16_t>(w);
+    }
+    font.height = 9;
+    return FontSaveFnt(PathOf(name).c_str(), &font);
+}
+
+enum class Voice { Beam, Explosion, Alarm, Engine };
+
+// A short 8-bit mono sound of the voice.
+bool SaveSound(const std::string& name, Voice voice, int variant)
+{
+    const std::size_t count = kSampleRate / 5;
+    std::vector<uint8_t> samples(count);
+    CRandSeed(static_cast<uint32_t>(variant) * 7919u + 1u);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        const double fade = 1.0 - static_cast<double>(i) / count;
+        double v = 0.0;
+        switch (voice) {
+        case Voice::Beam: // a falling sine sweep
+            v = std::sin(2 * kPi * (1800.0 - 3000.0 * t + 40.0 * variant) * t) * fade;
+            break;
+        case Voice::Explosion: // noise that dies away
+            v = (CRand() / static_cast<double>(kCRandMax) * 2.0 - 1.0) * fade * fade;
+            break;
+        case Voice::Alarm: // a square wave switching between two pitches
+            v = std::sin(2 * kPi * ((i / 1100) % 2 ? 660.0 : 880.0) * t) > 0 ? 0.5 : -0.5;
+            break;
+        case Voice::Engine: // a low saw, whole periods so that it loops cleanly
+            v = 0.6 * (std::fmod(t * 110.25, 1.0) * 2.0 - 1.0);
+            break;
+        }
+        samples[i] = static_cast<uint8_t>(128 + std::lround(v * 100.0));
+    }
+    WaveFormat pcm = {1, 1, kSampleRate, kSampleRate, 1, 8, 0};
+    return WavSave(PathOf("sounds/" + name + ".wav").c_str(), static_cast<uint32_t>(count),
+                   static_cast<uint32_t>(count), &pcm, samples.data()) == kWavOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: demodata DATA_FOLDER\n");
+        return 2;
+    }
+    gFolder = argv[1];
+    bool ok = true;
+
+    uint8_t rgb[768];
+    MakePalette(rgb);
+    ok = ok && SavePicture("art/klvstd.pcx", std::vector<uint8_t>(16, 0), 4, 4, rgb);
+    ok = ok && SavePicture("art/loadscrn.pcx", MakeScreen(2, 11), kScreenWidth, kScreenHeight, rgb);
+    ok = ok && SavePicture("art/endscrn.pcx", MakeScreen(1, 23), kScreenWidth, kScreenHeight, rgb);
+    ok = ok && SaveFont("fonts/demo.fnt");
+
+    // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
+    const char* names[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12a", "12b",
+                           "13", "14", "15", "16", "17", "18", "19a", "19b", "20", "21", "22", "23", "24",
+                           "25", "26", "27", "28", "29", "30", "31", "32", "33", "34", "35", "43"};
+    int variant = 0;
+    for (const char* name : names) {
+        const Voice voice = std::string(name) == "10" ? Voice::Engine : static_cast<Voice>(variant % 3);
+        ok = ok && SaveSound(name, voice, variant);
+        ++variant;
+    }
+
+    if (!ok) {
+        std::fprintf(stderr, "demodata: cannot write into %s\n", gFolder.c_str());
+        return 1;
+    }
+    return 0;
+}
