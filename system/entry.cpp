@@ -51,11 +51,11 @@ int WinMain(const char* commandLine, int showCommand)
     if (!CreateMainWindow(showCommand))
         return Fail("Kelvandrist: cannot create the main window\n");
     if (StartGame() == 0) {
-        if (!gSettings.intro)
+        // The introduction with no disc holding its film asks to quit:
+        // there is nothing to play, and the program ends silently, as it
+        // does when the film has run. Any other early end is a failure.
+        if (!gLoopFlags.quitRequest)
             return Fail("Kelvandrist: start-up failed\n");
-        // The introduction was asked for and no disc holds its film: there
-        // is nothing to play, and the program ends silently, as it does
-        // when the film has run.
         ShutDown();
         return 0;
     }
