@@ -1,16 +1,19 @@
 // Hits, impacts, hard points and the energy balance.
 // Stand-in bodies: each only records its call (system/calltrace.h) until
 // the module itself is built; results are zero or null. The decoy's
-// announcement is built (it is what message kind 25 answers).
+// announcement is built (it is what message kind 25 answers), and the
+// impact message (the collision responses post it).
 #include "ai/combat.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "system/calltrace.h"
 #include "system/crand.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
 #include "world/pools.h"
+#include "world/records.h"
 #include "world/scenelist.h"
 
 uint8_t AddHardPoint(SceneItem* item, int32_t chance)
@@ -24,9 +27,26 @@ void AssignHardPointTarget(SceneItem* ship, int32_t n, uint32_t includeMask, uin
     RecordCall("AssignHardPointTarget");
 }
 
+// The impact: message kind 7 from the striker to the struck item after 4
+// hundredths, with the hit record: the impact point (half the striker's
+// position minus the struck item's), the striker's velocity, the amount,
+// the armour (penetration), the striker's mass and the striker.
 void PostImpactMessage(SceneItem* striker, SceneItem* struck, int32_t penetration, int32_t damage)
 {
-    RecordCall("PostImpactMessage");
+    if (!striker || !struck || !striker->sim || !struck->sim)
+        return;
+    const Sim& a = *striker->sim;
+    const Sim& b = *struck->sim;
+    HitPayload record{};
+    record.point[0] = static_cast<float>((a.position.x - b.position.x) / 2.0);
+    record.point[1] = static_cast<float>((a.position.y - b.position.y) / 2.0);
+    record.point[2] = static_cast<float>((a.position.z - b.position.z) / 2.0);
+    std::memcpy(record.words1, &a.velocity, sizeof record.words1);
+    record.amount = damage;
+    record.words2[0] = penetration;
+    std::memcpy(&record.words2[2], &a.mass, sizeof(float));
+    record.attacker = ItemHandle(striker);
+    PostItemMessage(striker->receiver, struck->receiver, 4, kMsgImpact, record);
 }
 
 void ApplyHitDamage(SceneItem* item, ItemMessage* message)

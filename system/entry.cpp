@@ -50,8 +50,15 @@ int WinMain(const char* commandLine, int showCommand)
         return Fail("Kelvandrist: cannot register the window classes\n");
     if (!CreateMainWindow(showCommand))
         return Fail("Kelvandrist: cannot create the main window\n");
-    if (StartGame() == 0)
-        return Fail("Kelvandrist: start-up failed\n");
+    if (StartGame() == 0) {
+        // The introduction with no disc holding its film asks to quit:
+        // there is nothing to play, and the program ends silently, as it
+        // does when the film has run. Any other early end is a failure.
+        if (!gLoopFlags.quitRequest)
+            return Fail("Kelvandrist: start-up failed\n");
+        ShutDown();
+        return 0;
+    }
     if (!gSettings.intro) {
         SelectCursor(CursorShape::CrossHair);
         ShowMainCursor(true);

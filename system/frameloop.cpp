@@ -5,6 +5,7 @@
 #include "script/interpreter.h"
 #include "screens/frontend.h"
 #include "screens/vesselorders.h"
+#include "system/canvas.h"
 #include "system/display.h"
 #include "system/film.h"
 #include "system/frameclock.h"
@@ -220,6 +221,10 @@ int RunFrame()
     if (profiler)
         profiler->lastMark = frameStart;
     MarkProfileSection(profiler, "TOTAL");
+
+    // A screenshot sequence: every frame (each a fixed 7-tick step) as shown.
+    if (gLoopFlags.screenshotRequest)
+        SaveScreenshot(ScreenCanvas());
 
     // A mission that ended during this frame leaves for the end screen now.
     if (gLoopFlags.endOfMissionRequest)

@@ -155,7 +155,8 @@ char gIntroFilm[] = "D:\\intro.avi";
 const char* gIntroFilms[] = {gIntroFilm, nullptr};
 
 // The display opens for the introduction alone; the films play in the film
-// window. 0 when no drive holds the film (the program ends).
+// window. 0 when no drive holds the film: the program ends as asked, as
+// after the last film (the quit request), not for a failure.
 int StartIntro()
 {
     gScreenMode.depth = static_cast<int16_t>(gSettings.colourDepth);
@@ -173,6 +174,7 @@ int StartIntro()
             return -1;
         }
     }
+    gLoopFlags.quitRequest = 255;
     return 0;
 }
 

@@ -1,10 +1,13 @@
 // world_run: steps the world headless and prints its state digest.
 //
-//   world_run [frames] [ticks per frame] [seed] [items] [flight]
+//   world_run [frames] [ticks per frame] [seed] [items] [flight | collide [plain]]
 //
 // With "flight" the items are ships flown by the ship physics toward
-// waypoints of their own; without it, the busy scenario of drifting items
-// that message and destroy each other.
+// waypoints of their own; with "collide" such ships crowded together with
+// collision shapes, so that they bounce off each other ("plain" tests every
+// pair without the sweep first: the digest must not change); without
+// either, the busy scenario of drifting items that message and destroy
+// each other.
 // The same arguments always print the same digest; a changed digest after a
 // change to the world code means the simulation changed.
 #include <cstdio>
@@ -13,6 +16,7 @@
 
 #include "system/errors.h"
 #include "tests/support/world_scenario.h"
+#include "world/collisions.h"
 #include "world/messages.h"
 #include "world/scenelist.h"
 
@@ -43,12 +47,21 @@ int main(int argc, char** argv) {
     long seed = Argument(argc, argv, 3, 1);
     long items = Argument(argc, argv, 4, 300);
     bool flight = false;
+    bool collide = false;
     if (argc > 5) {
-        if (std::strcmp(argv[5], "flight") != 0) {
+        flight = std::strcmp(argv[5], "flight") == 0;
+        collide = std::strcmp(argv[5], "collide") == 0;
+        if (!flight && !collide) {
             std::fprintf(stderr, "world_run: unknown scenario '%s'\n", argv[5]);
             return 2;
         }
-        flight = true;
+    }
+    if (argc > 6) {
+        if (!collide || std::strcmp(argv[6], "plain") != 0) {
+            std::fprintf(stderr, "world_run: unknown option '%s'\n", argv[6]);
+            return 2;
+        }
+        SetCollisionPrefilter(false);
     }
     if (items > 399) {
         std::fprintf(stderr, "world_run: at most 399 items besides the player's\n");
@@ -56,7 +69,9 @@ int main(int argc, char** argv) {
     }
     SetFatalStopHook(StopOnFatal);
     InitMessageBuffer();
-    if (flight)
+    if (collide)
+        worldscenario::BuildCollisionFlight(static_cast<uint32_t>(seed), static_cast<int>(items));
+    else if (flight)
         worldscenario::BuildFlight(static_cast<uint32_t>(seed), static_cast<int>(items));
     else
         worldscenario::Build(static_cast<uint32_t>(seed), static_cast<int>(items));

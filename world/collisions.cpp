@@ -1,10 +1,707 @@
-// Collision detection (stand-in until it lands: records the call).
+// Collision detection: the pair loop, the part trees, the HullBounds test,
+// radii and world centres, kqzSpawnScene. See collisions.h.
 #include "world/collisions.h"
 
-#include "system/calltrace.h"
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
-void PrepareCollisionFrame() { RecordCall("PrepareCollisionFrame"); }
-void TestAllCollisions() { RecordCall("TestAllCollisions"); }
-void InitTDPRadius(TDP*) { RecordCall("InitTDPRadius"); }
-void UpdateTDPWorldCentres(SceneItem*) { RecordCall("UpdateTDPWorldCentres"); }
-void SetSceneItemRadius(SceneItem*) { RecordCall("SetSceneItemRadius"); }
+#include "ai/docking.h"
+#include "framework/scene.h"
+#include "system/errors.h"
+#include "view/renderpasses.h"
+#include "world/actions.h"
+#include "world/behaviours.h"
+#include "world/floatingorigin.h"
+#include "world/messages.h"
+#include "world/physics.h"
+#include "world/pools.h"
+#include "world/rayqueries.h"
+#include "world/scenelist.h"
+
+int32_t gSceneItemCount;
+
+namespace {
+
+constexpr float kNoPartRadius = 13.0f;      // the radius of a missing part or model
+constexpr float kFarCloseness = 2000000.0f; // an obstacle's closeness before any is found
+constexpr uint32_t kEventCollision = 7;     // Actions fired on both items of a contact
+constexpr double kObstacleReach = 5.0;      // obstacles are noted within 5 x the radii
+
+bool gPrefilter = true;
+int32_t gPairTests;
+// Raised on every contact of two parts: the pair loop looks at what the
+// responses changed only when it moved.
+uint32_t gContactCount;
+
+// ---- Radii and centres -------------------------------------------------------
+
+// a(3x3) x b(3x3) into out: a part's axes turned into its parent's frame.
+Matrix4 CombineRotation(const Matrix4& local, const Matrix4& parent) {
+    Matrix4 out{};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            out.m[r * 4 + c] = local.m[r * 4 + 0] * parent.m[0 * 4 + c] +
+                               local.m[r * 4 + 1] * parent.m[1 * 4 + c] +
+                               local.m[r * 4 + 2] * parent.m[2 * 4 + c];
+    out.m[15] = 1.0f;
+    return out;
+}
+
+// Each part hangs at its offset from its parent, in the parent's axes;
+// its children take the parent's axes combined with its own local turn.
+void PlaceTree(TDP* node, const Vector3d& parentCentre, const Matrix4& parentAxes) {
+    for (; node; node = node->nextSibling) {
+        Vector3 turned;
+        MatRotateVec(parentAxes, node->offset, turned);
+        const Vector3d centre{parentCentre.x + turned.x, parentCentre.y + turned.y,
+                              parentCentre.z + turned.z};
+        node->worldCentre = {static_cast<float>(centre.x), static_cast<float>(centre.y),
+                             static_cast<float>(centre.z)};
+        if (node->firstChild)
+            PlaceTree(node->firstChild, centre, CombineRotation(node->local, parentAxes));
+    }
+}
+
+Vector3 ItemPosition(const SceneItem* item) {
+    const WorldPosition& p = item->sim->position;
+    return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+}
+
+bool IsRootPart(const TDP* part) {
+    return part->owner && part->owner->avatar && part->owner->avatar->root == part;
+}
+
+// ---- The narrow phase ----------------------------------------------------------
+
+// The smaller part's points against the larger part's boxes; s is the
+// smaller part's centre minus the larger's, in world axes.
+bool CollidePointsWithBoxes(TDP* small, const Matrix4& smallMatrix, TDP* large,
+                            const Matrix4& largeMatrix, const Vector3& s) {
+    const HullBounds* points = small->hullBounds;
+    const HullBounds* boxes = large->hullBounds;
+    uint32_t boxBits = 0;
+    uint32_t pointBits = 0;
+    bool touched = false;
+    const int count = std::clamp(points->pointCount, 0, kHullBoundsPoints);
+    for (int i = 0; i < count; ++i) {
+        Vector3 world;
+        MatRotateVec(smallMatrix, points->points[i], world);
+        world = {world.x + s.x, world.y + s.y, world.z + s.z};
+        Vector3 p;
+        VecMulMat3T(p, world, largeMatrix);
+        uint32_t holding = 0;
+        bool inside = false;
+        bool excluded = false;
+        for (const HullBox* box = boxes->boxes; box; box = box->next) {
+            const bool in = p.x > box->minimum.x && p.x < box->maximum.x && p.y > box->minimum.y &&
+                            p.y < box->maximum.y && p.z > box->minimum.z && p.z < box->maximum.z;
+            if (!in)
+                continue;
+            if (box->flags & kBoxExclusion) {
+                excluded = true;
+            } else {
+                inside = true;
+                holding |= box->flags & kBoxHitEffects;
+            }
+        }
+        if (inside && !excluded) {
+            touched = true;
+            boxBits |= holding;
+            pointBits |= points->pointFlags[i];
+        }
+    }
+    // A miss leaves the pending effects of an earlier hit alone.
+    if (touched) {
+        if (SceneItem* owner = large->owner)
+            owner->avatar->pendingHitEffects = boxBits;
+        if (SceneItem* owner = small->owner)
+            owner->avatar->pendingHitEffects = pointBits;
+    }
+    return touched;
+}
+
+// The contact of two touching parts: Actions of the collision event on
+// both items, then both responses, the higher order first.
+void RespondToContact(TDP* a, TDP* b, const Vector3& contact) {
+    SceneItem* ia = a->owner;
+    SceneItem* ib = b->owner;
+    ++gContactCount;
+    const bool ships = ia->sim->shipInfo && ib->sim->shipInfo;
+    if (ships && TryDockOnContact(ia, ib))
+        return;
+    b->flags |= kTdpHit;
+    FireActions(ia, kEventCollision, ib);
+    FireActions(ib, kEventCollision, ia);
+    int16_t handled = 0;
+    const bool aFirst = ia->avatar->responseOrder >= ib->avatar->responseOrder;
+    SceneItem* first = aFirst ? ia : ib;
+    SceneItem* second = aFirst ? ib : ia;
+    TDP* firstPart = aFirst ? a : b;
+    TDP* secondPart = aFirst ? b : a;
+    if (CollisionResponse response = first->avatar->collision)
+        response(first, firstPart, second, secondPart, &handled, &contact);
+    if (CollisionResponse response = second->avatar->collision)
+        response(second, secondPart, first, firstPart, &handled, &contact);
+    for (SceneItem* item : {ia, ib}) {
+        const WorldPosition& p = item->sim->position;
+        CheckFloatSanity(static_cast<float>(p.x));
+        CheckFloatSanity(static_cast<float>(p.y));
+        CheckFloatSanity(static_cast<float>(p.z));
+    }
+}
+
+// Part a against b and, while they miss, against b's children and siblings.
+bool CollideTDPNode(TDP* a, TDP* b) {
+    if (!b)
+        return false;
+    SceneItem* ia = a->owner;
+    SceneItem* ib = b->owner;
+    // A part of no item (or of an item without a Sim) touches nothing.
+    if ((b->flags & kTdpCollides) && ia && ib && ia->sim && ib->sim) {
+        bool touching = false;
+        Vector3 contact{};
+        const SceneItem* smaller = ib->sim->radius < ia->sim->radius ? ib : ia;
+        if (b->flags & kTdpTouchesAlways) {
+            touching = true;
+            contact = ItemPosition(smaller);
+        } else if ((a->flags | b->flags) & kTdpMovingPoint) {
+            const bool aMoves = (a->flags & kTdpMovingPoint) != 0;
+            const bool bMoves = (b->flags & kTdpMovingPoint) != 0;
+            if (aMoves != bMoves)
+                touching = aMoves ? SweptPointHitsTDP(ia, b, &contact) != nullptr
+                                  : SweptPointHitsTDP(ib, a, &contact) != nullptr;
+        } else {
+            Vector3 s;
+            if (IsRootPart(a) && IsRootPart(b)) {
+                const WorldPosition& pa = ia->sim->position;
+                const WorldPosition& pb = ib->sim->position;
+                s = {static_cast<float>(pb.x - pa.x), static_cast<float>(pb.y - pa.y),
+                     static_cast<float>(pb.z - pa.z)};
+            } else {
+                s = {b->worldCentre.x - a->worldCentre.x, b->worldCentre.y - a->worldCentre.y,
+                     b->worldCentre.z - a->worldCentre.z};
+            }
+            if (a->radius + b->radius > VecFastLength(s)) {
+                touching = ((a->flags | b->flags) & (kTdpPlanetLayer | kTdpSolid)) ||
+                           CollideHullBounds(b, ib->sim->matrix, a, ia->sim->matrix, s);
+                contact = ItemPosition(smaller);
+            }
+        }
+        if (touching) {
+            RespondToContact(a, b, contact);
+            return true;
+        }
+    }
+    const bool child = CollideTDPNode(a, b->firstChild);
+    const bool sibling = CollideTDPNode(a, b->nextSibling);
+    return child || sibling;
+}
+
+// ---- The pair loop ---------------------------------------------------------------
+
+// One pair of the loop: the obstacle bookkeeping, the cheap rejections,
+// then the part trees.
+void TestPair(SceneItem* a, SceneItem* b) {
+    ++gPairTests;
+    if (!a->sim || !b->sim || !a->avatar->root || !b->avatar->root || !IsInSceneList(a) ||
+        !IsInSceneList(b))
+        return;
+    const double r = static_cast<double>(a->sim->radius) + static_cast<double>(b->sim->radius);
+    const WorldPosition& pa = a->sim->position;
+    const WorldPosition& pb = b->sim->position;
+    const double dx = pb.x - pa.x;
+    const double dy = pb.y - pa.y;
+    const double dz = pb.z - pa.z;
+    if ((a->flags | b->flags) & kItemObstacle) {
+        const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+        if (kObstacleReach * r > d) {
+            const double q = d / (kObstacleReach * r);
+            const float k = d < r ? 0.0f : static_cast<float>(q * q);
+            if ((a->flags & kItemObstacle) && k < b->avatar->obstacleCloseness) {
+                b->avatar->obstacle = a;
+                b->avatar->obstacleCloseness = k;
+            }
+            if ((b->flags & kItemObstacle) && k < a->avatar->obstacleCloseness) {
+                a->avatar->obstacle = b;
+                a->avatar->obstacleCloseness = k;
+            }
+        }
+        if (!(d < r))
+            return;
+    } else if (!(std::fabs(dx) < r && std::fabs(dy) < r && std::fabs(dz) < r)) {
+        return;
+    }
+    if (a->avatar->linkItem == b || b->avatar->linkItem == a)
+        return;
+    CollideTDPTrees(a->avatar->root, b->avatar->root);
+}
+
+bool EndOfOrdinaryItems(const SceneItem* item) { return item == &gSceneList || item == gTailGroup; }
+
+// The plain loop from where it stands: A's pairs from inner.next on, then
+// every later ordinary item from outer.next against everything after it.
+// The walks keep their place when a response takes items out of the list.
+void ContinuePlainPairs(SceneItem* a, SceneListWalk& outer, SceneListWalk& inner) {
+    for (;;) {
+        while (inner.next && inner.next != &gSceneList) {
+            SceneItem* b = inner.next;
+            inner.next = b->next;
+            TestPair(a, b);
+        }
+        if (!outer.next || EndOfOrdinaryItems(outer.next))
+            return;
+        a = outer.next;
+        outer.next = a->next;
+        inner.next = a->next;
+    }
+}
+
+void PlainPairs() {
+    SceneListWalk outer;
+    SceneListWalk inner;
+    SceneItem* first = gSceneList.next;
+    if (EndOfOrdinaryItems(first))
+        return;
+    outer.next = first->next;
+    inner.next = first->next;
+    ContinuePlainPairs(first, outer, inner);
+}
+
+// The prefilter: the list as it stood when the sweep ran, and what the
+// broad phase read of each item then.
+struct ItemState {
+    SceneItem* item;
+    WorldPosition position;
+    float radius;
+    int16_t flags;
+    bool testable;
+};
+
+struct SweepEntry {
+    double low, high;
+    uint16_t index;
+    bool obstacle;
+};
+
+struct Centre {
+    double x;
+    uint16_t index;
+};
+
+struct Prefilter {
+    ItemState items[kMaxSceneItems];
+    int count = 0;
+    int ordinary = 0;                 // items before the tail group
+    SceneItem* tailGroup = nullptr;
+    SweepEntry entries[kMaxSceneItems];
+    Centre centres[kMaxSceneItems];
+    std::vector<uint32_t> pairs;      // (lower index << 16) | higher index, sorted
+    bool dirty[kMaxSceneItems];       // changed by a response: tested with everything
+    std::vector<int> dirtyList;       // the same, sorted
+};
+Prefilter gSweep;
+
+ItemState StateOf(SceneItem* item) {
+    ItemState s{item, {}, 0.0f, static_cast<int16_t>(item->flags & kItemObstacle), false};
+    if (item->sim) {
+        s.position = item->sim->position;
+        s.radius = item->sim->radius;
+        s.testable = item->avatar->root != nullptr;
+    }
+    return s;
+}
+
+bool SameState(const ItemState& a, const ItemState& b) {
+    return a.position.x == b.position.x && a.position.y == b.position.y &&
+           a.position.z == b.position.z && a.radius == b.radius && a.flags == b.flags &&
+           a.testable == b.testable;
+}
+
+// The cut of the broad phase, a little wide so that rounding never drops a
+// pair the loop would keep: the two centres lie within f x the summed radii
+// on each axis (f = 5 when either is an obstacle).
+bool WithinReach(const ItemState& a, const ItemState& b, double f) {
+    const double limit =
+        f * (std::fabs(static_cast<double>(a.radius)) + std::fabs(static_cast<double>(b.radius))) *
+            1.000001 + 0.002;
+    return std::fabs(a.position.x - b.position.x) <= limit &&
+           std::fabs(a.position.y - b.position.y) <= limit &&
+           std::fabs(a.position.z - b.position.z) <= limit;
+}
+
+void AddCandidate(Prefilter& p, uint32_t i, uint32_t j) {
+    const uint32_t lo = std::min(i, j);
+    const uint32_t hi = std::max(i, j);
+    if (static_cast<int>(lo) < p.ordinary)
+        p.pairs.push_back((lo << 16) | hi);
+}
+
+// Takes the list as it stands and picks the candidate pairs: a sweep along
+// x over intervals of each item's radius finds the pairs that may touch;
+// each obstacle then looks along x, within five times its radius and the
+// largest, for the items it is to be noted by.
+bool SnapshotAndSweep() {
+    Prefilter& p = gSweep;
+    p.count = 0;
+    p.ordinary = -1;
+    p.tailGroup = gTailGroup;
+    for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next) {
+        if (p.count == kMaxSceneItems)
+            return false; // never, with the pool's size; the plain loop copes
+        if (s == gTailGroup)
+            p.ordinary = p.count;
+        p.items[p.count] = StateOf(s);
+        p.dirty[p.count] = false;
+        ++p.count;
+    }
+    if (p.ordinary < 0)
+        p.ordinary = p.count;
+    p.dirtyList.clear();
+    int n = 0;
+    double largest = 0.0;
+    for (int i = 0; i < p.count; ++i) {
+        const ItemState& s = p.items[i];
+        if (!s.testable)
+            continue;
+        const double r = std::fabs(static_cast<double>(s.radius));
+        largest = std::max(largest, r);
+        const double e = r * 1.000001 + 0.001;
+        p.entries[n++] = {s.position.x - e, s.position.x + e, static_cast<uint16_t>(i),
+                          (s.flags & kItemObstacle) != 0};
+    }
+    std::sort(p.entries, p.entries + n, [](const SweepEntry& a, const SweepEntry& b) {
+        return a.low < b.low || (a.low == b.low && a.index < b.index);
+    });
+    p.pairs.clear();
+    for (int i = 0; i < n; ++i) {
+        const SweepEntry& a = p.entries[i];
+        for (int j = i + 1; j < n && p.entries[j].low <= a.high; ++j) {
+            const SweepEntry& b = p.entries[j];
+            const double f = (a.obstacle || b.obstacle) ? kObstacleReach : 1.0;
+            if (WithinReach(p.items[a.index], p.items[b.index], f))
+                AddCandidate(p, a.index, b.index);
+        }
+    }
+    // The obstacles' wider reach, by the centres sorted along x.
+    int obstacles = 0;
+    for (int i = 0; i < n; ++i) {
+        const ItemState& s = p.items[p.entries[i].index];
+        p.centres[i] = {s.position.x, p.entries[i].index};
+        obstacles += p.entries[i].obstacle;
+    }
+    if (obstacles > 0) {
+        std::sort(p.centres, p.centres + n, [](const Centre& a, const Centre& b) {
+            return a.x < b.x || (a.x == b.x && a.index < b.index);
+        });
+        for (int i = 0; i < n; ++i) {
+            if (!p.entries[i].obstacle)
+                continue;
+            const uint16_t o = p.entries[i].index;
+            const ItemState& so = p.items[o];
+            const double window =
+                kObstacleReach * (std::fabs(static_cast<double>(so.radius)) + largest) * 1.000001 + 0.002;
+            const Centre* c = std::lower_bound(
+                p.centres, p.centres + n, so.position.x - window,
+                [](const Centre& a, double x) { return a.x < x; });
+            for (; c != p.centres + n && c->x <= so.position.x + window; ++c)
+                if (c->index != o && WithinReach(so, p.items[c->index], kObstacleReach))
+                    AddCandidate(p, o, c->index);
+        }
+    }
+    std::sort(p.pairs.begin(), p.pairs.end());
+    p.pairs.erase(std::unique(p.pairs.begin(), p.pairs.end()), p.pairs.end());
+    return true;
+}
+
+bool ListStillMatches() {
+    const Prefilter& p = gSweep;
+    if (gTailGroup != p.tailGroup)
+        return false;
+    int i = 0;
+    for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next, ++i)
+        if (i >= p.count || p.items[i].item != s)
+            return false;
+    return i == p.count;
+}
+
+// After a contact: every item from `from` on whose broad-phase state the
+// responses changed is tested with everything from now on.
+void MarkChangedItems(int from) {
+    Prefilter& p = gSweep;
+    for (int i = from; i < p.count; ++i) {
+        if (p.dirty[i] || SameState(p.items[i], StateOf(p.items[i].item)))
+            continue;
+        p.dirty[i] = true;
+        p.dirtyList.insert(std::upper_bound(p.dirtyList.begin(), p.dirtyList.end(), i), i);
+    }
+}
+
+void PrefilteredPairs() {
+    Prefilter& p = gSweep;
+    if (!SnapshotAndSweep()) {
+        PlainPairs();
+        return;
+    }
+    SceneListWalk outer;
+    SceneListWalk inner;
+    size_t cursor = 0;
+    for (int a = 0; a < p.ordinary; ++a) {
+        SceneItem* itemA = p.items[a].item;
+        outer.next = itemA->next;
+        while (cursor < p.pairs.size() && static_cast<int>(p.pairs[cursor] >> 16) < a)
+            ++cursor;
+        int b = a;
+        for (;;) {
+            // The next B: the next item when A changed, else the nearer of
+            // A's next candidate and the next changed item.
+            int next = p.count;
+            if (p.dirty[a]) {
+                next = b + 1;
+            } else {
+                while (cursor < p.pairs.size() && static_cast<int>(p.pairs[cursor] >> 16) == a &&
+                       static_cast<int>(p.pairs[cursor] & 0xFFFF) <= b)
+                    ++cursor;
+                if (cursor < p.pairs.size() && static_cast<int>(p.pairs[cursor] >> 16) == a)
+                    next = static_cast<int>(p.pairs[cursor] & 0xFFFF);
+                auto d = std::upper_bound(p.dirtyList.begin(), p.dirtyList.end(), b);
+                if (d != p.dirtyList.end())
+                    next = std::min(next, *d);
+            }
+            if (next >= p.count)
+                break;
+            b = next;
+            SceneItem* itemB = p.items[b].item;
+            inner.next = itemB->next;
+            const uint32_t contacts = gContactCount;
+            TestPair(itemA, itemB);
+            if (contacts == gContactCount)
+                continue;
+            if (!ListStillMatches()) {
+                ContinuePlainPairs(itemA, outer, inner);
+                return;
+            }
+            MarkChangedItems(a);
+        }
+    }
+}
+
+} // namespace
+
+// ---- Frame ------------------------------------------------------------------------
+
+void PrepareCollisionFrame() {
+    gSceneItemCount = 0;
+    for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next) {
+        item->avatar->flags &= ~kAvatarTouched;
+        item->flags &= ~(kItemJumpCheck | kItemNearPlanet | kItemNearSurface);
+        if (Sim* sim = item->sim) {
+            if (item->perFrame != UpdateCoupledShip)
+                sim->flags &= ~kSimTowed;
+        }
+        UpdateTDPWorldCentres(item);
+        ++gSceneItemCount;
+    }
+}
+
+void TestAllCollisions() {
+    gPairTests = 0;
+    for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next) {
+        item->avatar->obstacle = nullptr;
+        item->avatar->obstacleCloseness = kFarCloseness;
+    }
+    if (gPrefilter)
+        PrefilteredPairs();
+    else
+        PlainPairs();
+}
+
+void SetCollisionPrefilter(bool on) { gPrefilter = on; }
+
+int32_t CollisionPairTests() { return gPairTests; }
+
+void CollideTDPTrees(TDP* a, TDP* b) {
+    for (; a; a = a->nextSibling) {
+        if ((a->flags & kTdpCollides) && CollideTDPNode(a, b)) {
+            a->flags |= kTdpHit;
+            return;
+        }
+        CollideTDPTrees(a->firstChild, b);
+    }
+}
+
+bool CollideHullBounds(TDP* p, const Matrix4& pMatrix, TDP* q, const Matrix4& qMatrix, Vector3 s) {
+    if (!p->hullBounds || !q->hullBounds)
+        return false;
+    const Matrix4* pm = &pMatrix;
+    const Matrix4* qm = &qMatrix;
+    if (p->hullBounds->radius > q->hullBounds->radius) {
+        std::swap(p, q);
+        std::swap(pm, qm);
+        s = {-s.x, -s.y, -s.z};
+    }
+    if (!q->hullBounds->boxes)
+        return false;
+    return CollidePointsWithBoxes(p, *pm, q, *qm, s);
+}
+
+// ---- Radii and centres ------------------------------------------------------------
+
+void InitSceneItemRadii() {
+    for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next) {
+        UpdateTDPWorldCentres(item);
+        SetSceneItemRadius(item);
+    }
+}
+
+void InitTDPRadii() {
+    for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next)
+        InitTDPRadius(item->avatar->root);
+}
+
+void SetSceneItemRadius(SceneItem* item) {
+    Sim* sim = item->sim;
+    if (!sim || sim->radius != 0.0f)
+        return;
+    sim->radius = TDPTreeRadius(item->avatar->root, ItemPosition(item));
+}
+
+float TDPTreeRadius(const TDP* part, const Vector3& point) {
+    if (!part)
+        return kNoPartRadius;
+    const Vector3 d{part->worldCentre.x - point.x, part->worldCentre.y - point.y,
+                    part->worldCentre.z - point.z};
+    const float own = VecLength(d) + part->radius;
+    return std::max({own, TDPTreeRadius(part->firstChild, point),
+                     TDPTreeRadius(part->nextSibling, point)});
+}
+
+void InitTDPRadius(TDP* part) {
+    for (; part; part = part->nextSibling) {
+        if (part->radius == 0.0f) {
+            if (!part->hullBounds && part->model)
+                part->hullBounds = FindHullBounds(part->model);
+            if (part->hullBounds)
+                part->radius = part->hullBounds->radius;
+            else
+                ComputeTDPModelRadius(part);
+        }
+        InitTDPRadius(part->firstChild);
+    }
+}
+
+void ComputeTDPModelRadius(TDP* part) {
+    if (part->flags & kTdpNoModelRadius)
+        return;
+    const hx_model* model = part->model;
+    if (!model || !model->vertices) {
+        part->radius = kNoPartRadius;
+        return;
+    }
+    float longest = 0.0f;
+    for (int i = 0; i < model->nvertices; ++i) {
+        const hx_vector3& v = model->vertices[i].p;
+        longest = std::max(longest, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z));
+    }
+    part->radius = longest;
+}
+
+void UpdateTDPWorldCentres(SceneItem* item) {
+    if (!item->sim || !item->avatar->root)
+        return;
+    Matrix4 axes = item->sim->matrix;
+    axes.m[12] = axes.m[13] = axes.m[14] = 0.0f;
+    const WorldPosition& p = item->sim->position;
+    PlaceTree(item->avatar->root, Vector3d{p.x, p.y, p.z}, axes);
+}
+
+void SetTDPTreeOwner(TDP* node, SceneItem* owner) {
+    for (; node; node = node->nextSibling) {
+        node->owner = owner;
+        SetTDPTreeOwner(node->firstChild, owner);
+    }
+}
+
+void AddHullBoundsPoint(TDP* part, const Vector3& point) {
+    HullBounds* bounds = part->hullBounds;
+    if (!bounds)
+        return;
+    const int count = std::clamp(bounds->pointCount, 0, kHullBoundsPoints);
+    for (int i = 0; i < count; ++i) {
+        const Vector3& q = bounds->points[i];
+        if (q.x == point.x && q.y == point.y && q.z == point.z)
+            return;
+    }
+    if (count == kHullBoundsPoints)
+        return;
+    bounds->points[count] = point;
+    bounds->pointCount = count + 1;
+}
+
+void ScaleHullBounds(HullBounds* bounds, float radius) {
+    // Without a radius there is nothing to scale from: only the new one is kept.
+    if (bounds->radius > 0.0f) {
+        const float f = radius / bounds->radius;
+        for (HullBox* box = bounds->boxes; box; box = box->next) {
+            box->minimum = {box->minimum.x * f, box->minimum.y * f, box->minimum.z * f};
+            box->maximum = {box->maximum.x * f, box->maximum.y * f, box->maximum.z * f};
+        }
+    }
+    bounds->radius = radius;
+}
+
+// ---- kqzSpawnScene ------------------------------------------------------------------
+
+SceneItem* kqzSpawnScene(SceneItem* item, TDP* part) {
+    if (!part) {
+        FatalError("kqzSpawnScene - TDPPtr==NULL");
+        return item;
+    }
+    TDP* root = item->avatar->root;
+    if ((part == root && !root->nextSibling) || (part->flags & kTdpPlaceholder))
+        return item;
+    TDP** link = nullptr;
+    if (part != root && !FindTDPLink(item, part, &link))
+        return item;
+    TDP* placeholder = NewTDP();
+    if (!placeholder)
+        return item;
+    placeholder->flags = (placeholder->flags & ~kTdpCollides) | kTdpPlaceholder;
+    placeholder->owner = item;
+    placeholder->nextSibling = part->nextSibling;
+    part->nextSibling = nullptr;
+    if (part == root)
+        item->avatar->root = placeholder;
+    else
+        *link = placeholder;
+
+    SceneItem* piece = NewSceneItem();
+    if (!piece)
+        return item;
+    InsertSceneItem(piece, item->flags);
+    Sim* sim = AttachSim(piece, DriftStep);
+    if (!sim)
+        return item;
+    SetControlFunction(piece, nullptr);
+    SetAvatarCallbacks(piece, CopySimToAvatar, SyncAvatarTdps);
+    if (item->message)
+        SetMessageFunction(piece, item->message);
+    else
+        piece->receiver = AllocReceiver();
+    piece->avatar->collision = item->avatar->collision;
+    piece->avatar->root = part;
+    SetTDPTreeOwner(part, piece);
+    sim->matrix = part->local;
+    MatIdentity(part->local);
+    sim->matrix.m[12] = part->worldCentre.x;
+    sim->matrix.m[13] = part->worldCentre.y;
+    sim->matrix.m[14] = part->worldCentre.z;
+    // The double position too, so that the piece starts where the part was.
+    sim->position = {part->worldCentre.x, part->worldCentre.y, part->worldCentre.z};
+    piece->avatar->matrix = sim->matrix;
+    sim->previousMatrix = sim->matrix;
+    part->offset = {0.0f, 0.0f, 0.0f};
+    UpdateTDPWorldCentres(piece);
+    SetSceneItemRadius(piece);
+    return piece;
+}

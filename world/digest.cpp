@@ -50,8 +50,12 @@ void AddItem(Digest& d, const SceneItem* item) {
         d.Add(sim->flags);
         d.Add(sim->countdown);
         d.Add(sim->mass);
+        d.Add(sim->radius);
     }
     if (const Avatar* avatar = item->avatar) {
+        // The collision pass's note of the nearest obstacle.
+        d.Add(avatar->obstacle ? static_cast<int32_t>(avatar->obstacle - SceneItemPool()) : -1);
+        d.Add(avatar->obstacleCloseness);
         for (int32_t p : avatar->params)
             d.Add(p);
         d.Add(avatar->classFlags);

@@ -55,6 +55,8 @@ enum : uint16_t {
     kItemKeptAcrossSystems = 0x20, // stays in the scene whatever the star system
     kItemJumpCheck = 0x40,     // the player's item: measure the jump readiness
     kItemNearPlanet = 0x80,
+    kItemNearSurface = 0x100,  // set by the planet response; 0x40-0x100 last a frame
+    kItemObstacle = 0x200,     // others keep clear of it (collision avoidance)
     kItemBeltAnchor = 0x400,
     kItemBeltAsteroid = 0x800,
     kItemTailGroup = 0x1000,
@@ -96,7 +98,9 @@ enum ItemList : uint8_t {
 // Avatar flags (int16) and class flags (u32) named by the world.
 enum : uint16_t {
     kAvatarInUse = 0x1,
+    kAvatarTouched = 0x2,          // cleared at the start of each collision frame
     kAvatarBody = 0x4,           // a planet or moon: placement and the LDS keep clear
+    kAvatarNoContact = 0x10,       // never found by the line-of-sight search
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
@@ -168,6 +172,8 @@ struct Avatar {
     int32_t breakDepth;
     int32_t debrisFaceCount;
     SceneItem* otherHalf;
+    // An alien Lagrange device: the star system it sends ships to (0 none).
+    int16_t deviceSystem;
 };
 
 // Sim flags (u32) named by the world core.
@@ -190,6 +196,7 @@ enum : uint32_t {
     kSimInhibited = 0x200000,
     // Timed flags that messages set and clear (world/messagehandler.h).
     kSimHardBounce = 0x400000,     // kinds 22 and 23: collisions bounce hard
+    kSimSparesOthers = 0x800000,   // with the hard bounce: what it hits takes no damage
     kSimJumpUnderWay = 0x1000000,  // a capsule jump is under way (kinds 15, 16)
     kSimBraked = 0x2000000,        // braked by a disruptor; cleared by kind 26
     kSimScattering = 0x4000000,    // a belt rock just re-placed; cleared by kind 27
@@ -255,6 +262,17 @@ enum : uint32_t {
     kTdpOwnsModels = 0x80,
     kTdpNegatedAttributes = 0x4000,
 };
+// TDP flags (u32) of the collision tests.
+enum : uint32_t {
+    kTdpTouchesAlways = 0x8,       // touches without a geometric test
+    kTdpCollides = 0x10,           // takes part in collisions (set on creation)
+    kTdpMovingPoint = 0x20,        // tested as a moving point (projectiles)
+    kTdpHit = 0x40,                // hit this frame
+    kTdpPlaceholder = 0x100,       // a part detached into an item of its own
+    kTdpNoModelRadius = 0x308,     // no radius from the model
+    kTdpPlanetLayer = 0x2000,      // touches on radii alone; never hit by a moving point
+    kTdpSolid = 0x8000,            // touches on radii alone
+};
 
 // One attribute of a TDP: the animation step reads Avatar parameter
 // `valueNumber` and applies it as attribute `type`.
@@ -279,6 +297,7 @@ struct TDP {
     Vector3 offsetVelocity;        // per second
     float extra[6];
     Matrix4 local;
+    Vector3 worldCentre;           // placed by the collision code each frame
     float radius;
     HullBounds* hullBounds;
     int16_t shorts[4];

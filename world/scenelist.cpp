@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "ai/combathelpers.h"
+#include "framework/scene.h"
+#include "framework/scene_state.h"
 #include "ai/docking.h"
 #include "ai/weapons.h"
 #include "system/crand.h"
@@ -18,6 +20,9 @@
 #include "view/asteroids.h"
 #include "view/cameras.h"
 #include "script/shiptypes.h"
+#include "script/symbols.h"
+#include "system/res/resman.h"
+#include "view/lwoloader.h"
 #include "view/renderpasses.h"
 #include "world/behaviours.h"
 #include "world/encounters.h"
@@ -100,6 +105,21 @@ void FreeAttributes(TDP* node) {
     node->attributes = nullptr;
 }
 
+// Takes a node's actor out of the framework's scene and frees it. After
+// the scene layer has ended every actor is gone with it, and only the
+// pointer is cleared.
+void FreeTdpActor(TDP* node) {
+    hx_actor* actor = node->actor;
+    if (!actor)
+        return;
+    node->actor = nullptr;
+    if (!v1db.active)
+        return;
+    if (actor->parent)
+        HxActorRemove(actor);
+    HxActorFree(actor);
+}
+
 // Gives a tree's nodes back to the pool, children and siblings first.
 void FreeTDPTree(TDP* node) {
     if (!node)
@@ -110,6 +130,7 @@ void FreeTDPTree(TDP* node) {
         node->emitter->flags &= ~1u;
     RemoveTDPFromRenderer(node);
     FreeOwnedTDPModels(node);
+    FreeTdpActor(node); // an emitter's, or one outside the scene
     FreeAttributes(node);
     node->flags &= ~kTdpInUse;
 }
@@ -121,7 +142,7 @@ void DetachTDPTree(TDP* node) {
         return;
     DetachTDPTree(node->firstChild);
     DetachTDPTree(node->nextSibling);
-    node->actor = nullptr;
+    FreeTdpActor(node);
 }
 
 void ReattachTDPTree(TDP* node) {
@@ -166,6 +187,19 @@ TDP* SearchTDPLink(TDP* at, TDP* node, TDP*** link) {
     return SearchTDPLink(at->nextSibling, node, link);
 }
 
+// The model resource that the script symbol "CorpseMd" names, or null when
+// the symbol is missing or names no model.
+Resource* CorpseModelResource() {
+    const ScriptSymbol* symbol = FindScriptSymbol("CorpseMd");
+    if (!symbol || !symbol->value || !(symbol->type & kSymbolResource) || SymbolHoldsValueBytes(symbol))
+        return nullptr;
+    Resource* resource = static_cast<Resource*>(symbol->value);
+    const ResType type = resource->type;
+    if (type != ResType::LwoModel && type != ResType::AscModel && type != ResType::DatModel)
+        return nullptr;
+    return resource;
+}
+
 // What the player's ship leaves behind when it is deleted: a drifting body
 // that becomes the player's item.
 void MakePilotBody(SceneItem* ship) {
@@ -188,8 +222,20 @@ void MakePilotBody(SceneItem* ship) {
     Vector3& v = sim->velocity;
     if (std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z) < 2000.0f)
         v = {sim->matrix.m[8] * 2000.0f, sim->matrix.m[9] * 2000.0f, sim->matrix.m[10] * 2000.0f};
-    if (TDP* root = AttachRootTDP(body))
+    if (TDP* root = AttachRootTDP(body)) {
         root->flags = (root->flags | kTdpInScene) & ~kTdpNew;
+        Resource* resource = CorpseModelResource();
+        if (hx_model* model = resource ? static_cast<hx_model*>(ResGet(resource)) : nullptr) {
+            root->model = model;
+            root->lod[0] = root->lod[1] = root->lod[2] = model;
+            AttachTdpToScene(root, model, 0);
+            if (HullBounds* hull = GetModelHullBounds(resource->name, model)) {
+                root->hullBounds = hull;
+                root->radius = hull->radius;
+                sim->radius = hull->radius;
+            }
+        }
+    }
     body->pitchDemand = static_cast<float>(CRand() % 50 - 25);
     body->yawDemand = static_cast<float>(CRand() % 50 - 25);
     sim->mass = 50.0f;
@@ -518,7 +564,9 @@ SceneItem* DeleteSceneItem(SceneItem* item) {
 void RemoveTDPFromRenderer(TDP* node) {
     if (!(node->flags & kTdpInScene) || (node->flags & kTdpEmitter))
         return;
-    node->actor = nullptr;
+    if (node->actor)
+        FreeOwnedTDPModels(node);
+    FreeTdpActor(node);
     node->flags &= ~kTdpInScene;
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,13 @@
 #include "screens/frontend.h"
 #include "screens/vesselorders.h"
 #include "system/calltrace.h"
+#include "system/canvas.h"
 #include "system/display.h"
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/frameloop.h"
 #include "system/input.h"
+#include "system/res/pcx.h"
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
 #include "world/floatingorigin.h"
@@ -209,6 +212,48 @@ TEST_F(FrameLoopTest, SkipPresentRequestSkipsOnePresent)
     EXPECT_EQ(gLoopFlags.skipPresent, 0);
     RunFrame();
     EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 1u);
+}
+
+// While the bridge keys keep the screenshot request on, every frame steps 7
+// hundredths and leaves the screen as shown in the next numbered picture.
+TEST_F(FrameLoopTest, ScreenshotRequestSavesEveryFrameAtSevenTicks)
+{
+    ScratchFolder data("frame_shots", true);
+    std::filesystem::create_directories("zqk/resource/art/screens");
+    uint8_t headerPalette[768] = {};
+    uint8_t one = 0;
+    PcxImage* header = PcxFromPixels(nullptr, 0, &one, 1, 1, headerPalette);
+    ASSERT_TRUE(PcxSave("zqk\\resource\\art\\screens\\header.pcx", header));
+    PcxFree(header);
+    ResetCanvasSaving();
+
+    std::vector<uint8_t> screen(640 * 480);
+    for (std::size_t i = 0; i < screen.size(); ++i)
+        screen[i] = uint8_t(i % 251);
+    uint8_t* frameBuffer = screen.data();
+    DisplayMode savedMode = gScreenMode;
+    gScreenMode.frameBuffer = &frameBuffer;
+    gScreenMode.width = 640;
+    gScreenMode.height = 480;
+
+    gLoopFlags.screenshotRequest = 255;
+    const uint32_t clock = gFrameClock.gameClock;
+    const bool ran = Passes(2);
+    gLoopFlags.screenshotRequest = 0;
+    ASSERT_TRUE(Passes(1)); // the request is off: no picture
+    gScreenMode = savedMode;
+
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(gFrameClock.gameClock, clock + 7 + 7 + 3);
+    EXPECT_TRUE(std::filesystem::exists("zqk/resource/art/screens/t00001.pcx"));
+    EXPECT_FALSE(std::filesystem::exists("zqk/resource/art/screens/t00002.pcx"));
+    PcxImage* shot = PcxLoad("zqk\\resource\\art\\screens\\t00000.pcx");
+    ASSERT_NE(shot, nullptr);
+    ASSERT_EQ(shot->width, 640);
+    ASSERT_EQ(shot->height, 480);
+    EXPECT_EQ(std::vector<uint8_t>(shot->pixels, shot->pixels + screen.size()), screen);
+    PcxFree(shot);
+    ResetCanvasSaving();
 }
 
 // The jump sequence through the real message handler, headless: the jump

@@ -513,11 +513,12 @@ TEST_F(ObjectStatementTest, DestroyedShipExplodesCountsAndFiresItsActions)
     ASSERT_NE(row, nullptr);
     worldtest::RunFrame(20);
     EXPECT_EQ(row->destroyed, 0);
-    EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+    EXPECT_NE(foe->avatar->collision, nullptr);
     worldtest::RunFrame(20);
     EXPECT_EQ(row->destroyed, 255);                        // the tally counts the kill
     EXPECT_EQ(foe->avatar->colour, 9);                     // the hit Action fired
-    EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);    // the hit response breaks it up
+    // The default hit response breaks it up: the wreck collides no more.
+    EXPECT_EQ(foe->avatar->collision, nullptr);
 }
 
 TEST_F(ObjectStatementTest, DisruptBrakesForTheDurationOrUntilCleared)

@@ -2,13 +2,17 @@
 #include "tests/support/world_scenario.h"
 
 #include "system/frameclock.h"
+#include "screens/bridge.h"
+#include "world/collisions.h"
 #include "world/digest.h"
+#include "world/itemmessages.h"
 #include "world/floatingorigin.h"
 #include "world/messages.h"
 #include "world/physics.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
+#include "world/responses.h"
 #include "world/steering.h"
 
 namespace worldscenario {
@@ -26,6 +30,8 @@ struct ShotBody {
 
 uint32_t Draw(uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; }
 
+} // namespace
+
 void Drift(SceneItem* item) {
     Sim* sim = item->sim;
     float dt = gFrameClock.frameSeconds;
@@ -37,6 +43,8 @@ void Drift(SceneItem* item) {
     sim->matrix.m[14] = static_cast<float>(sim->position.z);
     sim->startTime = gFrameClock.gameClock;
 }
+
+namespace {
 
 SceneItem* RandomItem() {
     SceneItem* item = &SceneItemPool()[Draw(kMaxSceneItems)];
@@ -98,9 +106,12 @@ Vector3 gWaypoints[kMaxSceneItems];
 FlightModel gModels[kMaxSceneItems];
 constexpr float kArrival = 2000.0f;
 
+float gSpread = 100000.0f; // half the cube the flight scenario flies in
+
 Vector3 RandomPoint() {
-    return {static_cast<float>(Draw(200001)) - 100000.0f, static_cast<float>(Draw(200001)) - 100000.0f,
-            static_cast<float>(Draw(200001)) - 100000.0f};
+    const uint32_t across = static_cast<uint32_t>(2.0f * gSpread) + 1;
+    return {static_cast<float>(Draw(across)) - gSpread, static_cast<float>(Draw(across)) - gSpread,
+            static_cast<float>(Draw(across)) - gSpread};
 }
 
 int Slot(const SceneItem* item) { return static_cast<int>(item - SceneItemPool()); }
@@ -120,11 +131,11 @@ void FlyToWaypoint(SceneItem* item) {
     SteerToVelocity(item, Vector3{d.x * speed, d.y * speed, d.z * speed}, sim->flightModel);
 }
 
-void SpawnShip() {
+SceneItem* SpawnShip(int16_t flags = 0) {
     SceneItem* item = NewSceneItem();
     if (!item)
-        return;
-    InsertSceneItem(item, 0);
+        return nullptr;
+    InsertSceneItem(item, flags);
     Sim* sim = AttachSim(item, SIM_MAIN);
     SetControlFunction(item, FlyToWaypoint);
     SetAvatarCallbacks(item, CopySimToAvatar, nullptr);
@@ -141,17 +152,71 @@ void SpawnShip() {
     sim->matrix.m[14] = start.z;
     sim->mass = 100.0f + static_cast<float>(Draw(900));
     gWaypoints[slot] = RandomPoint();
+    return item;
+}
+
+// Impacts come off the hull; a wreck is pushed back to full hull.
+void TakeImpacts(SceneItem* item) {
+    ItemMessage m;
+    while (FetchItemMessage(item->receiver, &m)) {
+        if (m.kind != kMsgImpact)
+            continue;
+        item->sim->hull -= MessageBody<HitPayload>(m).amount / 100 + 1;
+        if (item->sim->hull < 0)
+            item->sim->hull = 100;
+    }
+}
+
+void GiveCollisionShape(SceneItem* item, float radius) {
+    HullBounds* bounds = AllocHullBounds();
+    auto* box = static_cast<HullBox*>(AllocMemory(sizeof(HullBox)));
+    const float h = 0.6f * radius;
+    *box = {{-h, -h, -h}, {h, h, h}, nullptr, 0x100};
+    bounds->radius = radius;
+    bounds->boxes = box;
+    const float p = 0.5f * radius;
+    const Vector3 points[] = {{p, 0, 0}, {-p, 0, 0}, {0, p, 0}, {0, -p, 0}, {0, 0, p}, {0, 0, -p}};
+    for (const Vector3& point : points)
+        bounds->points[bounds->pointCount++] = point;
+    TDP* root = item->avatar->root;
+    root->hullBounds = bounds;
+    InitTDPRadius(root);
+    UpdateTDPWorldCentres(item);
+    SetSceneItemRadius(item);
+}
+
+// A fresh world whose game clock (and so its random source) starts at the seed.
+void ResetWorld(uint32_t seed) {
+    gFrameClock = FrameClock{};
+    gFrameClock.gameClock = seed;
+    ResetSimulation();
+    gWorldOriginOffset = {};
 }
 
 } // namespace
 
 void BuildFlight(uint32_t seed, int ships) {
-    gFrameClock = FrameClock{};
-    gFrameClock.gameClock = seed;
-    ResetSimulation();
-    gWorldOriginOffset = {};
+    ResetWorld(seed);
+    gSpread = 100000.0f;
     for (int i = 0; i <= ships; ++i)
         SpawnShip();
+    gPlayerItem = gControlledItem = gSceneList.next;
+}
+
+void BuildCollisionFlight(uint32_t seed, int ships) {
+    ResetWorld(seed);
+    gCollisionDamage = 255;
+    gSpread = 30000.0f;
+    for (int i = 0; i <= ships; ++i) {
+        SceneItem* item = SpawnShip(i % 5 == 4 ? kItemTailGroup : 0);
+        if (!item)
+            break;
+        if (i % 10 == 9)
+            item->flags |= kItemObstacle;
+        SetMessageFunction(item, TakeImpacts);
+        item->avatar->collision = CollideShips;
+        GiveCollisionShape(item, 500.0f + static_cast<float>(Draw(1500)));
+    }
     gPlayerItem = gControlledItem = gSceneList.next;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct SceneItem;
+
 namespace worldscenario {
 
 // Resets the world with the game clock at `seed` (which seeds the world's
@@ -17,6 +19,16 @@ void Build(uint32_t seed, int items);
 // routines) and takes a new waypoint when it arrives. No collisions, no
 // messages.
 void BuildFlight(uint32_t seed, int ships);
+
+// BuildFlight's ships crowded into a cube 60,000 across, with collision
+// shapes (a box and six points), the ship bounce as their response and a
+// message function that takes the impacts off their hulls; every tenth is
+// an obstacle for the others, every fifth stands in the tail group.
+void BuildCollisionFlight(uint32_t seed, int ships);
+
+// The per-frame routine of the drifting items: moves the item by its
+// velocity.
+void Drift(SceneItem* item);
 
 // Steps the world one frame of `ticks` hundredths (the floating origin
 // follows, as in the frame loop).

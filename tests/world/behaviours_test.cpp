@@ -52,6 +52,17 @@ std::vector<int> Kinds(SceneItem* item, ItemMessage* last = nullptr) {
     return kinds;
 }
 
+// The impacts (kind 7, due after 4 hundredths) posted to the items.
+size_t Impacts(std::initializer_list<SceneItem*> items) {
+    gFrameClock.gameClock += 4;
+    size_t n = 0;
+    for (SceneItem* item : items)
+        for (int kind : Kinds(item))
+            n += kind == kMsgImpact;
+    gFrameClock.gameClock -= 4;
+    return n;
+}
+
 double Distance(const SceneItem* a, const SceneItem* b) {
     const WorldPosition& p = a->sim->position;
     const WorldPosition& q = b->sim->position;
@@ -267,7 +278,7 @@ TEST_F(WorldTest, AGuidedMissileBurstsNearAnEnemyOrOutOfFuel) {
         ship->avatar->classFlags = c.shipSide;
         ClearCallTrace();
         Step(missile, GuidedMissileStep, 1, 5);
-        EXPECT_EQ(CountRecordedCalls("PostImpactMessage"), static_cast<size_t>(c.impacts));
+        EXPECT_EQ(Impacts({ship}), static_cast<size_t>(c.impacts));
         const bool burst = c.impacts > 0 || c.fuel == 0;
         EXPECT_EQ(Kinds(missile), burst ? std::vector<int>{kMsgHit} : std::vector<int>{});
         EXPECT_EQ(missile->perFrame == SIM_MAIN, burst);
@@ -311,7 +322,7 @@ TEST_F(WorldTest, AMineBlastsMarkedEnemiesInRangeButNeverItsLayer) {
         ClearCallTrace();
         RunProximityMine(mine);
         EXPECT_EQ(CountRecordedCalls("CONTROL_AI"), 1u);
-        EXPECT_EQ(CountRecordedCalls("PostImpactMessage"), static_cast<size_t>(c.impacts));
+        EXPECT_EQ(Impacts({victim, leader}), static_cast<size_t>(c.impacts));
         EXPECT_EQ(Kinds(mine), c.impacts ? std::vector<int>{kMsgDelete} : std::vector<int>{});
         EXPECT_EQ(gScreenFlash, c.impacts ? 170 : 0); // the player is within 800,000
         EXPECT_EQ(mine->avatar->classFlags & 0x1FC0, 0x100u);

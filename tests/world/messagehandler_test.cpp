@@ -277,7 +277,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(s.ship->avatar->colour, 9); // the Action fired
              EXPECT_EQ(gHitResponses, 1);
              EXPECT_EQ(gLastHit.amount, 40);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 0u);
              EXPECT_TRUE(Heard(10));
          }},
         {"6 from another ship counts no kill and breaks off by default", kMsgHit,
@@ -287,7 +287,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(FindTallyEntry(s.ship->avatar->params[kParamTallySerial])->destroyed, 0);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);
+             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 1u);
          }},
         {"7 on a ship goes to the combat code", kMsgImpact,
          [](Scene& s, SceneItem*&) { return BodyBytes(HitFrom(s.other, 40)); },
@@ -323,7 +323,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -50);
              EXPECT_EQ(s.other->sim->target, nullptr);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 1u);
+             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 1u);
              EXPECT_TRUE(Queued(s.rock->receiver).empty());
          }},
         {"7 on an object already destroyed destroys nothing more", kMsgImpact,
@@ -334,7 +334,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -15);
-             EXPECT_EQ(CountRecordedCalls("BreakOffOnHit"), 0u);
+             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 0u);
              EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 0u);
          }},
         {"7 never wraps the hull around", kMsgImpact,

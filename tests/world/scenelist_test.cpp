@@ -1,8 +1,12 @@
 // The scene list: insertion and the tail group, moving, parking and
 // restoring, TDP trees, and taking items out of the world.
+#include "framework/resource.h"
+#include "framework/scene.h"
+#include "framework/scene_state.h"
 #include "screens/bridge.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "tests/framework/hx_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
@@ -345,3 +349,103 @@ TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody) {
     EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
     EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
 }
+
+namespace {
+
+// The scene layer runs: TDPs carry real framework actors.
+class SceneActors : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        HxDiagLog::Clear();
+        HxDiagHandlerSet(HxDiagLog::Handler());
+        ASSERT_EQ(HxBegin(), HX_OK);
+        scene = HxActorAllocate(HX_ACTOR_NONE, nullptr);
+    }
+    void TearDown() override {
+        ResetSimulation();
+        HxActorFree(scene);
+        HxEnd();
+        HxDiagHandlerSet(nullptr);
+        WorldTest::TearDown();
+    }
+    // Gives a node an actor under `parent` and marks it in the scene.
+    static hx_actor* Show(TDP* node, hx_actor* parent, hx_model* model) {
+        node->actor = HxActorAdd(parent, HxActorAllocate(HX_ACTOR_MODEL, nullptr));
+        node->actor->model = model;
+        node->model = model;
+        node->flags |= kTdpInScene;
+        return node->actor;
+    }
+    // Whether the block is still among the framework's live blocks (a freed
+    // one is only compared, never read).
+    static bool Live(void* block) {
+        return HxResChildEnum(
+                   v1db.res, [](void* child, void* wanted) { return child == wanted ? 1 : 0; }, block) != 0;
+    }
+
+    hx_actor* scene = nullptr;
+};
+
+TEST_F(SceneActors, ParkingFreesTheTreesActorsAndShiftingKeepsTheirPlaceInTheScene) {
+    hx_model* shared = HxModelAllocate("hull", 3, 1);
+    SceneItem* item = MakeItem();
+    TDP* root = AttachRootTDP(item);
+    TDP* child = AddChildTDP(root, shared, 1, 0, 0);
+    hx_actor* rootActor = Show(root, scene, shared);
+    hx_actor* childActor = Show(child, rootActor, shared);
+
+    ParkSceneItem(item, 0, 0, 0);
+    EXPECT_EQ(root->actor, nullptr);
+    EXPECT_EQ(child->actor, nullptr);
+    EXPECT_FALSE(Live(rootActor));
+    EXPECT_FALSE(Live(childActor));
+    EXPECT_EQ(scene->children, nullptr);
+    // The nodes stay marked, so that the item comes back whole, and the
+    // model they show is not the actors' to free.
+    EXPECT_TRUE(root->flags & kTdpInScene);
+    EXPECT_TRUE(child->flags & kTdpInScene);
+    EXPECT_TRUE(Live(shared));
+
+    ClearCallTrace();
+    ShiftSceneItem(item, 0, 0, 0);
+    EXPECT_EQ(CountRecordedCalls("AttachTdpToScene"), 2u);
+    HxModelFree(shared);
+}
+
+TEST_F(SceneActors, DeletingAnItemFreesItsActorsAndTheModelsItOwns) {
+    hx_model* shared = HxModelAllocate("hull", 3, 1);
+    hx_model* own = HxModelAllocate("piece", 3, 1);
+    SceneItem* item = MakeItem();
+    TDP* root = AttachRootTDP(item);
+    TDP* child = AddChildTDP(root, own, 1, 0, 0);
+    hx_actor* rootActor = Show(root, scene, shared);
+    hx_actor* childActor = Show(child, rootActor, own);
+    child->flags |= kTdpOwnsModels;
+    // An emitter's node: its actor goes too.
+    TDP* spray = AddSiblingTDP(child, nullptr, 0, 0, 0);
+    spray->flags |= kTdpEmitter;
+    spray->actor = HxActorAdd(rootActor, HxActorAllocate(HX_ACTOR_NONE, nullptr));
+    hx_actor* sprayActor = spray->actor;
+
+    DeleteSceneItem(item);
+    EXPECT_FALSE(Live(rootActor));
+    EXPECT_FALSE(Live(childActor));
+    EXPECT_FALSE(Live(sprayActor));
+    EXPECT_EQ(scene->children, nullptr);
+    EXPECT_FALSE(Live(own));
+    EXPECT_TRUE(Live(shared));
+    EXPECT_EQ(child->actor, nullptr);
+    EXPECT_FALSE(child->flags & kTdpInScene);
+    HxModelFree(shared);
+
+    // Taking a lone node out of the renderer frees its actor and clears its mark.
+    TDP* node = NewTDP();
+    hx_actor* lone = Show(node, scene, nullptr);
+    RemoveTDPFromRenderer(node);
+    EXPECT_FALSE(Live(lone));
+    EXPECT_EQ(node->actor, nullptr);
+    EXPECT_FALSE(node->flags & kTdpInScene);
+}
+
+} // namespace

@@ -65,14 +65,17 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     SceneItem* a = Recorded<'A'>();
     Recorded<'B'>();
     gPlayerItem = gControlledItem = a;
+    a->flags |= kItemNearSurface;          // the collision frame clears it...
+    a->avatar->obstacleCloseness = 1.0f;   // ...and the collision pass resets this
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
                               "UpdateSceneLights", "DirectorUpdate",
-                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
-                              "TestAllCollisions",
+                              "CountShipsByType", "UpdateContactList",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
+    EXPECT_EQ(a->flags & kItemNearSurface, 0);
+    EXPECT_EQ(a->avatar->obstacleCloseness, 2000000.0f);
 }
 
 TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
@@ -94,8 +97,7 @@ TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
-                              "CountShipsByType", "UpdateContactList", "PrepareCollisionFrame",
-                              "TestAllCollisions"}));
+                              "CountShipsByType", "UpdateContactList"}));
 }
 
 // The control routine of the input test: the roll input as the control
@@ -372,13 +374,15 @@ TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
 }
 
 TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl) {
-    gPlayerItem = gControlledItem = Recorded<'A'>();
+    SceneItem* a = Recorded<'A'>();
+    gPlayerItem = gControlledItem = a;
+    a->avatar->obstacleCloseness = 1.0f;
     gTurnInputs = {};
     GetKeyStateBlock()[0x4D] = 255; // would push the roll input
     gRebuild3D = 255;
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(CountRecordedCalls("TestAllCollisions"), 0u);
+    EXPECT_EQ(a->avatar->obstacleCloseness, 1.0f); // no collision pass
     EXPECT_EQ(ItemTrace(), (Calls{"sim A", "sync A", "sync A"}));
     EXPECT_EQ(gTurnInputs.roll, 0.0f);
     GetKeyStateBlock()[0x4D] = 0;

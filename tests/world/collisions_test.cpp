@@ -1,0 +1,425 @@
+// Collision detection: which pairs are tested, which parts touch (spheres,
+// hull points in boxes, part trees, moving points), who responds in what
+// order, the obstacle note, radii and centres, kqzSpawnScene, and the
+// prefiltered broad phase against the plain one.
+#include <cmath>
+#include <vector>
+
+#include "ai/docking.h"
+#include "framework/scene.h"
+#include "system/calltrace.h"
+#include "system/frameclock.h"
+#include "tests/support/collision_fixture.h"
+#include "tests/support/world_fixture.h"
+#include "tests/support/world_scenario.h"
+#include "world/collisions.h"
+#include "world/messages.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+
+using namespace collisiontest;
+using worldtest::FatalStops;
+using worldtest::WorldTest;
+
+namespace {
+
+class CollisionTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        ClearContacts();
+    }
+    void TearDown() override {
+        SetCollisionPrefilter(true);
+        WorldTest::TearDown();
+    }
+};
+
+void Collide() {
+    PrepareCollisionFrame();
+    TestAllCollisions();
+}
+
+} // namespace
+
+TEST_F(CollisionTest, SpheresTouchWhenTheirRadiiOverlap) {
+    struct Case {
+        Vector3d apart;
+        float ra, rb;
+        bool touch;
+    } cases[] = {
+        {{199, 0, 0}, 100, 100, true},  {{201, 0, 0}, 100, 100, false}, {{0, -50, 0}, 10, 45, true},
+        {{0, 0, 55.5}, 10, 45, false},  {{0, 0, 0}, 1, 1, true},
+    };
+    for (const Case& c : cases) {
+        ResetSimulation();
+        ClearContacts();
+        SceneItem* a = Body({0, 0, 0}, c.ra);
+        SceneItem* b = Body(c.apart, c.rb);
+        Collide();
+        SCOPED_TRACE(c.apart.x + c.apart.y + c.apart.z);
+        ASSERT_EQ(Contacts().size(), c.touch ? 2u : 0u);
+        if (!c.touch)
+            continue;
+        // Each item responds once, with its own part first; the contact is
+        // the position of the item with the smaller radius (A's on a tie).
+        EXPECT_EQ(Contacts()[0].self, a);
+        EXPECT_EQ(Contacts()[0].other, b);
+        EXPECT_EQ(Contacts()[1].self, b);
+        const SceneItem* smaller = c.rb < c.ra ? b : a;
+        EXPECT_FLOAT_EQ(Contacts()[0].contact.y, static_cast<float>(smaller->sim->position.y));
+        EXPECT_FLOAT_EQ(Contacts()[0].contact.z, static_cast<float>(smaller->sim->position.z));
+        EXPECT_TRUE(b->avatar->root->flags & kTdpHit);
+        EXPECT_TRUE(a->avatar->root->flags & kTdpHit);
+    }
+}
+
+TEST_F(CollisionTest, TheHigherResponseOrderGoesFirstAndBothShareTheHandledWord) {
+    SceneItem* a = Body({0, 0, 0}, 100);
+    SceneItem* b = Body({50, 0, 0}, 100);
+    b->avatar->responseOrder = 3;
+    a->avatar->responseOrder = 2;
+    Collide();
+    ASSERT_EQ(Contacts().size(), 2u);
+    EXPECT_EQ(Contacts()[0].self, b);
+    EXPECT_EQ(Contacts()[0].handledSeen, 0);
+    EXPECT_EQ(Contacts()[1].self, a);
+    EXPECT_EQ(Contacts()[1].handledSeen, 1); // the first response set it
+}
+
+TEST_F(CollisionTest, HullPointsTouchWhenStrictlyInsideABoxAndInNoExclusionBox) {
+    struct Case {
+        const char* what;
+        Vector3d small;   // position of the item with the points; the boxes' item sits at 0
+        float turnZ;      // the boxes' item turned about z
+        bool touch;
+    } cases[] = {
+        {"inside", {49, 0, 0}, 0, true},
+        {"on the face", {50, 0, 0}, 0, false},
+        {"outside", {60, 0, 0}, 0, false},
+        {"in the exclusion box", {20, 0, 0}, 0, false},
+        {"beside the thin box", {0, 30, 0}, 0, false},
+        {"the thin box turned onto it", {0, 30, 0}, 90, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetSimulation();
+        ClearContacts();
+        SceneItem* large = Body({0, 0, 0}, 100, kTdpCollides);
+        SceneItem* small = Body(c.small, 10, kTdpCollides);
+        MatSetRotZ(c.turnZ, large->sim->matrix);
+        HullBounds* boxes = Shape(large, 100);
+        AddBox(boxes, {-50, -5, -5}, {50, 5, 5}, 0x300);
+        AddBox(boxes, {10, -5, -5}, {25, 5, 5}, kBoxExclusion | 0x1000);
+        HullBounds* points = Shape(small, 10);
+        points->points[0] = {0, 0, 0};
+        points->pointCount = 1;
+        points->pointFlags[0] = 0x40;
+        large->avatar->pendingHitEffects = 0x77;
+        Collide();
+        EXPECT_EQ(Contacts().size(), c.touch ? 2u : 0u);
+        if (c.touch) {
+            EXPECT_EQ(large->avatar->pendingHitEffects, 0x300u);
+            EXPECT_EQ(small->avatar->pendingHitEffects, 0x40u);
+        } else {
+            EXPECT_EQ(large->avatar->pendingHitEffects, 0x77u); // a miss leaves them
+        }
+    }
+}
+
+TEST_F(CollisionTest, TheLargerPartHoldsTheBoxesWhicheverItemComesFirst) {
+    SceneItem* small = Body({0, 0, 0}, 10, kTdpCollides);
+    SceneItem* large = Body({-40, 0, 0}, 100, kTdpCollides);
+    HullBounds* boxes = Shape(large, 100);
+    HullBox* box = AddBox(boxes, {-50, -50, -50}, {50, 50, 50}, 0);
+    Shape(small, 10)->pointCount = 1;
+    Collide();
+    EXPECT_EQ(Contacts().size(), 2u);
+    // Without boxes on the larger part nothing touches.
+    ClearContacts();
+    boxes->boxes = nullptr;
+    Collide();
+    EXPECT_TRUE(Contacts().empty());
+    boxes->boxes = box;
+}
+
+TEST_F(CollisionTest, PartTreesAreDescendedAndTheTouchingPartsAreNamed) {
+    struct Case {
+        float turnY; // the first item turned about y: its arm swings away
+        bool touch;
+    } cases[] = {{0, true}, {90, false}};
+    for (const Case& c : cases) {
+        ResetSimulation();
+        ClearContacts();
+        SceneItem* a = Body({0, 0, 0}, 1000, 0);
+        a->avatar->root->radius = 10; // the root takes no part
+        TDP* arm = AddChildTDP(a->avatar->root, nullptr, 300, 0, 0);
+        arm->radius = 50;
+        arm->flags |= kTdpSolid;
+        MatSetRotY(c.turnY, a->sim->matrix);
+        SceneItem* b = Body({320, 0, 0}, 40);
+        Collide();
+        SCOPED_TRACE(c.turnY);
+        ASSERT_EQ(Contacts().size(), c.touch ? 2u : 0u);
+        if (c.touch) {
+            EXPECT_EQ(Contacts()[0].ownPart, arm);
+            EXPECT_EQ(Contacts()[1].otherPart, arm);
+            EXPECT_TRUE(arm->flags & kTdpHit);
+            EXPECT_TRUE(b->avatar->root->flags & kTdpHit);
+        }
+    }
+}
+
+TEST_F(CollisionTest, APartThatAlwaysTouchesNeedsOnlyTheItemsToMeet) {
+    Body({0, 0, 0}, 100);
+    SceneItem* b = Body({150, 0, 0}, 100, kTdpCollides | kTdpTouchesAlways);
+    b->avatar->root->radius = 1;
+    Collide();
+    EXPECT_EQ(Contacts().size(), 2u);
+}
+
+TEST_F(CollisionTest, WhichPairsAreTested) {
+    struct Case {
+        const char* what;
+        int16_t flagsA, flagsB;
+        bool linked;
+        bool touch;
+    } cases[] = {
+        {"ordinary", 0, 0, false, true},
+        {"tail with ordinary", kItemTailGroup, 0, false, true},
+        {"ordinary with tail", 0, kItemTailGroup, false, true},
+        {"tail with tail", kItemTailGroup, kItemTailGroup, false, false},
+        {"linked", 0, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool prefilter : {false, true}) {
+            ResetSimulation();
+            ClearContacts();
+            SetCollisionPrefilter(prefilter);
+            SceneItem* a = Body({0, 0, 0}, 100, kSolidPart, c.flagsA);
+            SceneItem* b = Body({10, 0, 0}, 100, kSolidPart, c.flagsB);
+            if (c.linked)
+                b->avatar->linkItem = a;
+            Collide();
+            EXPECT_EQ(Contacts().size(), c.touch ? 2u : 0u);
+        }
+    }
+}
+
+TEST_F(CollisionTest, ShipsThatTouchAreOfferedTheDockFirst) {
+    SceneItem* a = Body({0, 0, 0}, 100);
+    SceneItem* b = Body({10, 0, 0}, 100);
+    SceneItem* c = Body({5000, 0, 0}, 100);
+    SceneItem* d = Body({5010, 0, 0}, 100);
+    worldtest::MakeShip(a);
+    worldtest::MakeShip(b);
+    worldtest::MakeShip(c);
+    EnableCallTrace(true);
+    ClearCallTrace();
+    Collide();
+    // Only the pair of ships: the dock is not taken, so both respond.
+    EXPECT_EQ(CountRecordedCalls("TryDockOnContact"), 1u);
+    EXPECT_EQ(Contacts().size(), 4u);
+    EXPECT_EQ(Contacts()[2].self, c);
+    EXPECT_EQ(Contacts()[2].other, d);
+}
+
+TEST_F(CollisionTest, ObstaclesAreNotedWithinFiveTimesTheRadii) {
+    SceneItem* a = Body({0, 0, 0}, 100, kSolidPart, kItemObstacle);
+    SceneItem* b = Body({600, 0, 0}, 100);
+    SceneItem* c = Body({0, 900, 0}, 100);
+    SceneItem* far = Body({0, 0, 1100}, 100);
+    Collide();
+    EXPECT_TRUE(Contacts().empty());
+    EXPECT_EQ(b->avatar->obstacle, a);
+    EXPECT_FLOAT_EQ(b->avatar->obstacleCloseness, 0.36f);
+    EXPECT_EQ(c->avatar->obstacle, a);
+    EXPECT_FLOAT_EQ(c->avatar->obstacleCloseness, 0.81f);
+    EXPECT_EQ(far->avatar->obstacle, nullptr);
+    EXPECT_EQ(far->avatar->obstacleCloseness, 2000000.0f);
+    EXPECT_EQ(a->avatar->obstacle, nullptr); // the others are not obstacles
+    // Touching obstacles are as close as can be.
+    b->sim->position.x = 150;
+    Collide();
+    EXPECT_EQ(b->avatar->obstacleCloseness, 0.0f);
+}
+
+TEST_F(CollisionTest, AProjectileAtTheFastestMissileSpeedDoesNotTunnelThroughAMovingHull) {
+    // 30,000,000 a second: 1,500,000 a frame at 5 ticks, 6,000,000 at 20.
+    constexpr float kMissileSpeed = 30000000.0f;
+    for (int32_t ticks : {5, 20}) {
+        for (float miss : {0.0f, 1.3f}) {
+            ResetSimulation();
+            ClearContacts();
+            SceneItem* hull = Body({0, 0, 0}, 20000, kTdpCollides);
+            HullBounds* shape = Shape(hull, 20000);
+            AddBox(shape, {-30000, -15000, -15000}, {30000, 15000, 15000}, 0x200);
+            hull->sim->velocity = {0, 4000, 0};
+            hull->perFrame = worldscenario::Drift;
+            // The projectile flies along its z axis toward the hull from far off.
+            SceneItem* shot = Body({miss * 20000.0, 0, -40000000.0}, kMissileSpeed / 6.0f,
+                                   kTdpCollides | kTdpMovingPoint);
+            shot->sim->velocity = {0, 0, kMissileSpeed};
+            shot->perFrame = worldscenario::Drift;
+            int hits = 0;
+            for (int frame = 0; frame < 40 && hits == 0; ++frame) {
+                worldtest::RunFrame(ticks);
+                hits = static_cast<int>(Contacts().size());
+            }
+            SCOPED_TRACE(ticks * 10 + miss);
+            if (miss == 0.0f) {
+                ASSERT_EQ(hits, 2);
+                EXPECT_EQ(hull->avatar->pendingHitEffects, 0x200u);
+                // The struck point lies on the hull's rear face.
+                EXPECT_NEAR(Contacts()[0].contact.z, -15000.0f, 1.0f);
+            } else {
+                // Beside the hull at 1.3 x its radius: never tested against the box.
+                EXPECT_EQ(hits, 0);
+            }
+        }
+    }
+}
+
+TEST_F(CollisionTest, WorldCentresFollowTheItemsTurnAndTheParentsTurns) {
+    SceneItem* item = Body({1000, 0, 0}, 10);
+    MatSetRotZ(90, item->sim->matrix); // x axis onto -y
+    TDP* arm = AddChildTDP(item->avatar->root, nullptr, 100, 0, 0);
+    MatSetRotZ(90, arm->local);
+    TDP* hand = AddChildTDP(arm, nullptr, 10, 0, 0);
+    UpdateTDPWorldCentres(item);
+    EXPECT_NEAR(item->avatar->root->worldCentre.x, 1000, 1e-3);
+    EXPECT_NEAR(arm->worldCentre.x, 1000, 1e-3);
+    EXPECT_NEAR(arm->worldCentre.y, -100, 1e-3);
+    // The hand hangs off the arm, turned by the arm and the item: -x.
+    EXPECT_NEAR(hand->worldCentre.x, 990, 1e-3);
+    EXPECT_NEAR(hand->worldCentre.y, -100, 1e-3);
+    hand->radius = 5;
+    arm->radius = 20;
+    item->avatar->root->radius = 10;
+    const Vector3 at{1000, 0, 0};
+    EXPECT_NEAR(TDPTreeRadius(item->avatar->root, at), 120.0f, 1e-3);
+    EXPECT_EQ(TDPTreeRadius(nullptr, at), 13.0f);
+    item->sim->radius = 0;
+    SetSceneItemRadius(item);
+    EXPECT_NEAR(item->sim->radius, 120.0f, 1e-3);
+    item->sim->radius = 7; // an item that has a radius keeps it
+    SetSceneItemRadius(item);
+    EXPECT_EQ(item->sim->radius, 7.0f);
+}
+
+TEST_F(CollisionTest, PartRadiiComeFromTheHullBoundsOrTheModel) {
+    hx_vertex vertices[2]{};
+    vertices[0].p = {3, 4, 0};
+    vertices[1].p = {0, -6, 8};
+    hx_model model{};
+    model.vertices = vertices;
+    model.nvertices = 2;
+    hx_model bare{};
+    SceneItem* item = worldtest::MakeItem();
+    TDP* root = item->avatar->root;
+    root->model = &model;
+    TDP* boxed = AddChildTDP(root, &bare, 0, 0, 0);
+    HullBounds* bounds = AllocHullBounds();
+    bounds->model = &bare;
+    bounds->radius = 77;
+    TDP* empty = AddChildTDP(root, nullptr, 0, 0, 0);
+    TDP* emitter = AddChildTDP(root, &model, 0, 0, 0);
+    emitter->flags |= kTdpEmitter;
+    TDP* given = AddChildTDP(root, &model, 0, 0, 0);
+    given->radius = 2;
+    InitTDPRadius(root);
+    EXPECT_FLOAT_EQ(root->radius, 10.0f);
+    EXPECT_EQ(boxed->hullBounds, bounds);
+    EXPECT_EQ(boxed->radius, 77.0f);
+    EXPECT_EQ(empty->radius, 13.0f);
+    EXPECT_EQ(emitter->radius, 0.0f);
+    EXPECT_EQ(given->radius, 2.0f);
+}
+
+TEST_F(CollisionTest, HullBoundsPointsAreKeptOnceAndAtMostSixteen) {
+    SceneItem* item = worldtest::MakeItem();
+    HullBounds* bounds = Shape(item, 50);
+    for (int i = 0; i < 20; ++i) {
+        AddHullBoundsPoint(item->avatar->root, Vector3{static_cast<float>(i), 0, 0});
+        AddHullBoundsPoint(item->avatar->root, Vector3{static_cast<float>(i), 0, 0});
+    }
+    ASSERT_EQ(bounds->pointCount, 16);
+    EXPECT_EQ(bounds->points[15].x, 15.0f);
+    AddBox(bounds, {-10, -20, -30}, {10, 20, 30}, 0);
+    ScaleHullBounds(bounds, 100);
+    EXPECT_EQ(bounds->radius, 100.0f);
+    EXPECT_EQ(bounds->boxes->minimum.z, -60.0f);
+    EXPECT_EQ(bounds->boxes->maximum.y, 40.0f);
+}
+
+TEST_F(CollisionTest, PreparingTheFrameClearsThePerFrameMarks) {
+    SceneItem* a = Body({0, 0, 0}, 10);
+    SceneItem* b = Body({0, 0, 0}, 10);
+    a->flags |= kItemJumpCheck | kItemNearPlanet | kItemNearSurface;
+    a->avatar->flags |= kAvatarTouched;
+    a->sim->flags |= kSimTowed;
+    b->sim->flags |= kSimTowed;
+    b->perFrame = UpdateCoupledShip;
+    PrepareCollisionFrame();
+    EXPECT_EQ(a->flags & (kItemJumpCheck | kItemNearPlanet | kItemNearSurface), 0);
+    EXPECT_EQ(a->avatar->flags & kAvatarTouched, 0);
+    EXPECT_EQ(a->sim->flags & kSimTowed, 0u);
+    EXPECT_NE(b->sim->flags & kSimTowed, 0u); // a coupled ship stays towed
+    EXPECT_EQ(gSceneItemCount, 2);
+}
+
+TEST_F(CollisionTest, SpawnSceneMakesAPartAnItemOfItsOwn) {
+    SceneItem* item = Body({100, 0, 0}, 50);
+    item->avatar->collision = RecordContact;
+    TDP* root = item->avatar->root;
+    TDP* arm = AddChildTDP(root, nullptr, 0, 40, 0);
+    TDP* hand = AddChildTDP(arm, nullptr, 0, 5, 0);
+    TDP* other = AddChildTDP(root, nullptr, 0, -40, 0);
+    arm->radius = 10;
+    hand->radius = 12;
+    UpdateTDPWorldCentres(item);
+
+    SceneItem* piece = kqzSpawnScene(item, arm);
+    ASSERT_NE(piece, item);
+    EXPECT_EQ(piece->avatar->root, arm);
+    EXPECT_EQ(arm->nextSibling, nullptr);
+    EXPECT_EQ(hand->owner, piece);
+    EXPECT_EQ(piece->avatar->collision, RecordContact);
+    EXPECT_NE(piece->receiver, 0u);
+    EXPECT_EQ(piece->sim->matrix.m[13], 40.0f);
+    EXPECT_EQ(piece->sim->position.x, 100.0);
+    EXPECT_EQ(arm->offset.y, 0.0f);
+    EXPECT_NEAR(piece->sim->radius, 17.0f, 1e-4);
+    // A placeholder holds the arm's place, out of the collisions.
+    TDP* placeholder = root->firstChild;
+    EXPECT_NE(placeholder, arm);
+    EXPECT_EQ(placeholder->nextSibling, other);
+    EXPECT_TRUE(placeholder->flags & kTdpPlaceholder);
+    EXPECT_FALSE(placeholder->flags & kTdpCollides);
+    EXPECT_EQ(kqzSpawnScene(item, placeholder), item);
+    EXPECT_EQ(kqzSpawnScene(piece, arm), piece); // a lone root
+    TDP* stray = NewTDP();
+    EXPECT_EQ(kqzSpawnScene(item, stray), item);
+    EXPECT_TRUE(FatalStops().empty());
+    EXPECT_EQ(kqzSpawnScene(item, nullptr), item);
+    ASSERT_EQ(FatalStops().size(), 1u);
+    EXPECT_EQ(FatalStops()[0], "kqzSpawnScene - TDPPtr==NULL");
+}
+
+TEST_F(CollisionTest, ThePrefilterTestsFewerPairsAndChangesNothing) {
+    SetCollisionPrefilter(false);
+    worldscenario::BuildCollisionFlight(31, kMaxSceneItems - 1);
+    const uint64_t plain = worldscenario::Run(2000, 5);
+    const uint32_t plainMessages = GetMessageStats().messagesPosted;
+    const int32_t plainPairs = CollisionPairTests();
+    SetCollisionPrefilter(true);
+    worldscenario::BuildCollisionFlight(31, kMaxSceneItems - 1);
+    const uint64_t sweep = worldscenario::Run(2000, 5);
+    EXPECT_EQ(sweep, plain);
+    EXPECT_EQ(GetMessageStats().messagesPosted, plainMessages);
+    EXPECT_GT(plainMessages, 100u); // the ships did collide
+    EXPECT_EQ(plainPairs, 79800 - 80 * 79 / 2); // the 80 of the tail group meet no other
+    EXPECT_LT(CollisionPairTests(), plainPairs / 20);
+    EXPECT_TRUE(FatalStops().empty());
+}
