@@ -14,16 +14,23 @@
 #include "script/scriptbase.h"
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
+#include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "system/canvas.h"
 #include "system/datalocation.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/film.h"
+#include "system/fontmaker.h"
 #include "system/frameclock.h"
+#include "system/res/font.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "system/sound.h"
+#include "system/text.h"
 #include "ui/dialogue.h"
+#include "ui/screens.h"
+#include "ui/windows.h"
 #include "view/lwoloader.h"
 #include "view/viewstart.h"
 #include "world/records.h"
@@ -230,6 +237,86 @@ void String(uint32_t& position)
     gTextTable[static_cast<int>(number)] = record ? static_cast<const char*>(record->data) : nullptr;
 }
 
+// GRABRAST dst src x y w h [ON|OFF]: a new picture of w x h cut from the
+// source picture at (x, y); unless OFF, with the transparent-run list of
+// colour 0 behind its pixels. The block has room for the run list of any
+// picture of that size, so building it never fails for lack of space.
+void GrabRast(uint32_t& position)
+{
+    ScriptSymbol* target = ReadTypedSymbol(position, kSymbolAnyType);
+    Resource* source = ReadResourceOperand(position);
+    const int16_t x = ScriptNumberToInt16(ReadNumberOperand(position));
+    const int16_t y = ScriptNumberToInt16(ReadNumberOperand(position));
+    const int16_t width = ScriptNumberToInt16(ReadNumberOperand(position));
+    const int16_t height = ScriptNumberToInt16(ReadNumberOperand(position));
+    const bool withRuns = ReadOptionalKeyword(position, kw::ON, kw::OFF) != 1;
+    const auto* picture = static_cast<const Raster*>(ResourceData(source));
+    if (!picture || !picture->pixels || width <= 0 || height <= 0)
+        return;
+    const std::size_t pixelBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // A run list needs at most a count and one pair for every two pixels
+    // of a row, plus its header.
+    const std::size_t runBytes = withRuns ? pixelBytes * 3 + static_cast<std::size_t>(height) * 4 + 64 : 0;
+    const std::size_t runOffset = (pixelBytes + 7) & ~std::size_t{7}; // the run header holds a pointer
+    Resource* record = ResAllocSized(0, static_cast<int32_t>(sizeof(Raster) + runOffset + runBytes));
+    if (!record)
+        return;
+    auto* grabbed = static_cast<Raster*>(record->data);
+    grabbed->pixels = reinterpret_cast<uint8_t*>(grabbed + 1);
+    grabbed->width = width;
+    grabbed->height = height;
+    const Canvas canvas{picture->pixels, picture->width, picture->height};
+    CanvasGrab(*grabbed, canvas, x, y);
+    if (withRuns)
+        SpriteBuildRuns(*grabbed, std::span<uint8_t>(grabbed->pixels + runOffset, runBytes), 0);
+    GiveResource(target, record);
+}
+
+// SAVERAST res "file"
+void SaveRast(uint32_t& position)
+{
+    const auto* picture = static_cast<const Raster*>(ResourceData(ReadResourceOperand(position)));
+    const char* file = ReadTextOperand(position);
+    if (picture && picture->pixels)
+        CanvasSavePcx(Canvas{picture->pixels, picture->width, picture->height}, file);
+}
+
+// MAPFNT font palette inverse-table red green blue
+void MapFnt(uint32_t& position)
+{
+    auto* font = static_cast<RasterFont*>(ResGet(ReadResourceOperand(position)));
+    const auto* palette = static_cast<const PaletteEntry*>(ResourceData(ReadResourceOperand(position)));
+    const auto* inverse = static_cast<const uint8_t*>(ResourceData(ReadResourceOperand(position)));
+    const int32_t red = ScriptNumberToInt(ReadNumberOperand(position));
+    const int32_t green = ScriptNumberToInt(ReadNumberOperand(position));
+    const int32_t blue = ScriptNumberToInt(ReadNumberOperand(position));
+    if (font && palette && inverse)
+        FontRecolour(font, palette, inverse, red, green, blue);
+}
+
+// CHOOSEFNT res ON|OFF [n] [n]: the resource's data becomes a font made from
+// the font maker's choice, at half size (ON) or full size (OFF); a cancelled
+// choice leaves the resource as it was.
+void ChooseFnt(uint32_t& position)
+{
+    Resource* record = ReadResourceOperand(position);
+    const int32_t off = ReadKeywordOperand(position, kw::ON, kw::OFF);
+    const int16_t extraAdvance = ScriptNumberToInt16(ReadOptionalNumber(position));
+    const int16_t extraLineHeight = ScriptNumberToInt16(ReadOptionalNumber(position));
+    RasterFont* font = off ? BuildFontGrey(extraAdvance, extraLineHeight) : BuildFontHalf(extraAdvance, extraLineHeight);
+    if (record && font)
+        record->data = font;
+}
+
+// SAVEFNT res "file"
+void SaveFnt(uint32_t& position)
+{
+    const auto* font = static_cast<const RasterFont*>(ResourceData(ReadResourceOperand(position)));
+    const char* file = ReadTextOperand(position);
+    if (font)
+        FontSave(file, font);
+}
+
 void Engineering(uint32_t&)
 {
     gSettings.engineering = static_cast<uint8_t>(~gSettings.engineering);
@@ -348,6 +435,48 @@ void PlayVideo(uint32_t& position)
     SoundResumeAll();
 }
 
+// BRIEFING [n]: takes one frame to yield, then goes to the command station
+// and asks for the briefing (started by the per-frame triggers when the
+// mission declares it).
+bool gBriefingYielded = false;
+
+void Briefing(uint32_t& position)
+{
+    gScriptMission.briefingNumber = ScriptNumberToInt(ReadOptionalNumber(position));
+    if (gSettings.noBrief)
+        return;
+    if (!gBriefingYielded) {
+        gBriefingYielded = true;
+        position = gInterpreter.statementStart;
+        gInterpreter.stopCode = kStopWaiting;
+        return;
+    }
+    gBriefingYielded = false;
+    const int32_t number = gScriptMission.briefingNumber;
+    if (number >= 0 && number < kMaxBriefings && gBriefings.declare[number] != kNoScriptPosition) {
+        guiGotoScreen("COM");
+        CurrentStation = 1;
+        gScriptMission.briefingRequested = 255;
+    }
+    gInterpreter.stopCode = kStopWaiting;
+}
+
+// PLAYAVI "film": the screen is cleared and shown before the film window
+// plays over it; film mode runs while a film opened.
+void PlayAvi(uint32_t& position)
+{
+    const char* film = ReadTextOperand(position);
+    const Canvas screen = ScreenCanvas();
+    if (screen.pixels) {
+        CanvasClear(screen, 0);
+        DisplayPresent(gScreenMode);
+        DisplayLock(gScreenMode);
+    }
+    guiRequestFullRedraw();
+    if (PlayMciFilm(film))
+        gLoopFlags.filmMode = 1;
+}
+
 void RootDir(uint32_t& position)
 {
     SetDataDirectory(ReadTextOperand(position));
@@ -409,7 +538,12 @@ constexpr StatementRow kConfigRows[] = {
     {kw::UNLOCK, Unlock},
     {kw::REGLOAD, RegLoad},
     {kw::LOADMAP, LoadMap},
+    {kw::GRABRAST, GrabRast},
+    {kw::SAVERAST, SaveRast},
     {kw::STRING, String},
+    {kw::MAPFNT, MapFnt},
+    {kw::CHOOSEFNT, ChooseFnt},
+    {kw::SAVEFNT, SaveFnt},
     {kw::ENGINEERING, Engineering},
     {kw::GENESIS, Genesis},
     {kw::SETVID, SetVid},
@@ -424,7 +558,9 @@ constexpr StatementRow kConfigRows[] = {
     {kw::SIM_PRIORITY, SimPriority},
     {kw::LOD_SWAP, LodSwap},
     {kw::CONSOLE, Console},
+    {kw::BRIEFING, Briefing},
     {kw::PLAYVIDEO, PlayVideo},
+    {kw::PLAYAVI, PlayAvi},
     {kw::ROOTDIR, RootDir},
     {kw::VIDEODIR, VideoDir},
     {kw::DIALOGUEDIR, DialogueDir},

@@ -6,9 +6,13 @@
 //   clip.smk     368 x 168 with colour 0 holes (transparent clips)
 //   loop.smk     32 x 16, a short loop
 //   intro.avi    64 x 32 raw frames for the introduction list
-// With "seeds", damaged variants for the fuzz corpus are written too.
+// With "seeds", damaged variants for the fuzz corpus are written instead;
+// with "demo", the demo data tree's films:
+//   navarmin.smk 160 x 100, the navigation screen's film (its presence
+//                 also tells start-up the video folder is on the disk)
+//   navsit.smk   160 x 100, played as a mission starts
 //
-//   filmfixtures FOLDER [seeds]
+//   filmfixtures FOLDER [seeds | demo]
 #include "platform/files.h"
 #include "platform/film.h"
 #include "tools/film_fixtures.h"
@@ -32,12 +36,17 @@ bool Save(const std::string& path, const std::vector<uint8_t>& bytes)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: filmfixtures FOLDER [seeds]\n");
+        std::fprintf(stderr, "usage: filmfixtures FOLDER [seeds | demo]\n");
         return 2;
     }
     const std::string folder = argv[1];
     const bool seeds = argc > 2 && std::strcmp(argv[2], "seeds") == 0;
     bool ok = true;
+    if (argc > 2 && std::strcmp(argv[2], "demo") == 0) {
+        ok &= Save(folder + "/navarmin.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
+        ok &= Save(folder + "/navsit.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 12, 6})));
+        return ok ? 0 : 1;
+    }
     if (seeds) {
         const std::vector<uint8_t> film = smk::Write(smk::MakeFixtureFilm({64, 32, 6, 3, 22050}));
         ok &= Save(folder + "/sound.smk", film);

@@ -53,4 +53,13 @@ TEST_F(Startup, TheDemoTreeStartsInEveryLanguageAndEndsCleanlyWhenClosed)
     }
 }
 
+TEST_F(Startup, MissionOneCreatesItsShipsAndFliesUntilClosed)
+{
+    CopyDemoData(folder);
+    const GameRun run = Run({"-w", "mission01.scr"}, 3000);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("SCRIPT Syntax Error"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Error"), std::string::npos) << run.output;
+}
+
 } // namespace

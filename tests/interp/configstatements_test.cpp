@@ -6,13 +6,22 @@
 #include "script/configstatements.h"
 #include "script/keywords.h"
 #include "system/calltrace.h"
+#include "system/canvas.h"
 #include "system/datalocation.h"
 #include "system/display.h"
+#include "system/res/font.h"
+#include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
+#include "system/text.h"
+#include "ui/screens.h"
 #include "view/viewstart.h"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -62,6 +71,57 @@ protected:
             return stop;
         }
         return {};
+    }
+
+    // A resource symbol holding a new zeroed block of that many bytes.
+    static Resource* GiveBlock(const char* name, std::size_t size)
+    {
+        Resource* record = ResAllocSized(0, static_cast<int32_t>(size));
+        ScriptSymbol* symbol = FindScriptSymbol(name);
+        EXPECT_NE(symbol, nullptr) << name;
+        if (symbol && record)
+            symbol->value = record;
+        return record;
+    }
+
+    // An 8 x 6 picture resource: pixel (x, y) is y * 8 + x, 0 down the
+    // left column (the transparent colour).
+    static Raster* GivePicture(const char* name)
+    {
+        Resource* record = GiveBlock(name, RasterBlockSize(8, 6));
+        auto* picture = static_cast<Raster*>(record->data);
+        picture->pixels = reinterpret_cast<uint8_t*>(picture + 1);
+        picture->width = 8;
+        picture->height = 6;
+        for (int i = 0; i < 48; ++i)
+            picture->pixels[i] = static_cast<uint8_t>(i % 8 == 0 ? 0 : i);
+        return picture;
+    }
+
+    // A font resource whose every character is a 1 x 1 blank except "A",
+    // a 2 x 2 glyph of ink 40, 0 / 100, 200.
+    static RasterFont* GiveFont(const char* name)
+    {
+        Resource* record = GiveBlock(name, sizeof(RasterFont) + 2 * (sizeof(Raster) + 8));
+        auto* font = static_cast<RasterFont*>(record->data);
+        auto* blank = reinterpret_cast<Raster*>(font + 1);
+        auto* a = reinterpret_cast<Raster*>(reinterpret_cast<uint8_t*>(blank) + sizeof(Raster) + 8);
+        *blank = {reinterpret_cast<uint8_t*>(blank + 1), 1, 1, 0, 0};
+        *a = {reinterpret_cast<uint8_t*>(a + 1), 2, 2, 0, 1};
+        const uint8_t ink[] = {40, 0, 100, 200};
+        std::memcpy(a->pixels, ink, sizeof ink);
+        for (int c = 0; c < kFontChars; ++c) {
+            font->glyphs[c] = c == 'A' ? a : blank;
+            font->widths[c] = c == 'A' ? 3 : 2;
+        }
+        font->height = 4;
+        return font;
+    }
+
+    static std::vector<uint8_t> ReadBytes(const char* path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     static Resource* SymbolResource(const char* name)
@@ -195,6 +255,138 @@ TEST_F(ConfigStatementTest, PlacementModeWords)
     EXPECT_EQ(gInterpreter.placementMode, 0);
     Run("ABSOLUTE");
     EXPECT_EQ(gInterpreter.placementMode, 255);
+}
+
+TEST_F(ConfigStatementTest, GrabRastCutsAPictureWithItsRunListUnlessOff)
+{
+    Run("RESOURCE pic");
+    const Raster* picture = GivePicture("pic");
+    Run("GRABRAST part pic 0 1 3 2\nGRABRAST flat pic 6 4 2 2 OFF");
+
+    Resource* partRecord = SymbolResource("part");
+    ASSERT_NE(partRecord, nullptr);
+    EXPECT_EQ(gBuiltinSymbols.lastResource->value, SymbolResource("flat"));
+    const auto* part = static_cast<const Raster*>(partRecord->data);
+    ASSERT_EQ(part->width, 3);
+    ASSERT_EQ(part->height, 2);
+    EXPECT_EQ(part->pixels, reinterpret_cast<const uint8_t*>(part + 1));
+    EXPECT_EQ(std::vector<uint8_t>(part->pixels, part->pixels + 6), (std::vector<uint8_t>{0, 9, 10, 0, 17, 18}));
+    // The run list behind the pixels is the one the sprite code builds.
+    std::vector<uint8_t> runs(SpriteRunsSize(*part, 0));
+    ASSERT_GT(SpriteBuildRuns(*part, runs, 0), 0u);
+    const uint8_t* stored = part->pixels + 8;
+    EXPECT_EQ(std::vector<uint8_t>(stored, stored + runs.size()), runs);
+
+    const auto* flat = static_cast<const Raster*>(SymbolResource("flat")->data);
+    EXPECT_EQ(std::vector<uint8_t>(flat->pixels, flat->pixels + 4), (std::vector<uint8_t>{38, 39, 46, 47}));
+    EXPECT_LT(SymbolResource("flat")->size, partRecord->size);
+    EXPECT_EQ(picture->pixels[9], 9); // the source is left alone
+
+    // No source data, or an empty size: nothing is made.
+    void* last = gBuiltinSymbols.lastResource->value;
+    Run("RESOURCE none\nGRABRAST a none 0 0 2 2\nGRABRAST b pic 0 0 0 3");
+    EXPECT_EQ(gBuiltinSymbols.lastResource->value, last);
+    EXPECT_NE(SymbolResource("a"), SymbolResource("flat"));
+}
+
+TEST_F(ConfigStatementTest, SaveRastWritesThePictureAsPcx)
+{
+    uint8_t standard[768];
+    for (int i = 0; i < 768; ++i)
+        standard[i] = static_cast<uint8_t>(i * 5);
+    const uint8_t one = 0;
+    std::filesystem::create_directories("zqk/resource/art");
+    PcxImage* klv = PcxFromPixels(nullptr, 0, &one, 1, 1, standard);
+    const bool written = PcxSave("zqk\\resource\\art\\klvstd.pcx", klv);
+    PcxFree(klv);
+    ASSERT_TRUE(written);
+
+    Run("RESOURCE pic\nRESOURCE none");
+    const Raster* picture = GivePicture("pic");
+    Run("SAVERAST pic \"pic.pcx\"\nSAVERAST none \"none.pcx\"");
+    PcxImage* saved = PcxLoad("pic.pcx");
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->width, 8);
+    EXPECT_EQ(saved->height, 6);
+    EXPECT_EQ(std::vector<uint8_t>(saved->pixels, saved->pixels + 48),
+              std::vector<uint8_t>(picture->pixels, picture->pixels + 48));
+    EXPECT_EQ(saved->palette[30], standard[30]);
+    PcxFree(saved);
+    EXPECT_FALSE(std::filesystem::exists("none.pcx"));
+}
+
+TEST_F(ConfigStatementTest, SaveFntWritesTheFontAndMapFntRecoloursIt)
+{
+    Run("RESOURCE font\nRESOURCE pal\nRESOURCE inverse");
+    RasterFont* font = GiveFont("font");
+    auto* palette = static_cast<PaletteEntry*>(GiveBlock("pal", 256 * sizeof(PaletteEntry))->data);
+    for (int i = 0; i < 256; ++i)
+        palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
+    auto* inverse = static_cast<uint8_t*>(GiveBlock("inverse", kInverseColourTableSize)->data);
+    BuildInverseColourTable(palette, inverse);
+
+    Run("SAVEFNT font \"plain.fon\"");
+    const std::vector<uint8_t> saved = ReadBytes("plain.fon");
+    EXPECT_EQ(saved, FontFileBytes(*font, FontFile::Fon));
+    ASSERT_FALSE(saved.empty());
+
+    // Half the red, full green and blue: the grey ink moves to the colour
+    // the inverse table gives for it; background stays.
+    std::vector<uint8_t> expected(4);
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t ink = font->glyphs['A']->pixels[i];
+        expected[static_cast<std::size_t>(i)] =
+            ink <= 16 ? ink : inverse[InverseColourIndex(static_cast<uint32_t>(ink / 2) | ink << 8 | ink << 16)];
+    }
+    Run("MAPFNT font pal inverse 128 256 256");
+    const uint8_t* a = font->glyphs['A']->pixels;
+    EXPECT_EQ(std::vector<uint8_t>(a, a + 4), expected);
+    EXPECT_NE(expected[3], 200);
+
+    // Without a font nothing is written.
+    Run("RESOURCE nofont\nSAVEFNT nofont \"none.fon\"");
+    EXPECT_FALSE(std::filesystem::exists("none.fon"));
+}
+
+TEST_F(ConfigStatementTest, BriefingYieldsOneFrameThenRequestsADeclaredBriefing)
+{
+    uint32_t position = Compile("BRIEFING 0\nBRF_DECLARE\nBRF_BEGIN\nBRF_END\nEND\n");
+    CurrentStation = 0;
+    EnableCallTrace(true);
+    ClearCallTrace();
+    EXPECT_EQ(RunScript(&position, false), kStopWaiting);
+    EXPECT_EQ(ScriptTokenAt(position).id, kw::BRIEFING);
+    EXPECT_EQ(gScriptMission.briefingRequested, 0);
+    EXPECT_EQ(RunScript(&position, false), kStopWaiting);
+    EXPECT_NE(ScriptTokenAt(position).id, kw::BRIEFING);
+    EXPECT_EQ(gScriptMission.briefingRequested, 255);
+    EXPECT_EQ(gScriptMission.briefingNumber, 0);
+    EXPECT_EQ(CurrentStation, 1);
+    EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
+    EnableCallTrace(false);
+
+    // An undeclared briefing costs its frame and asks for nothing; the
+    // no-briefing switch skips the statement.
+    ResetMissionScript();
+    position = Compile("BRIEFING 3\nEND\n", "other.scr");
+    EXPECT_EQ(RunScript(&position, false), kStopWaiting);
+    EXPECT_EQ(RunScript(&position, false), kStopWaiting);
+    EXPECT_EQ(gScriptMission.briefingRequested, 0);
+    EXPECT_EQ(gScriptMission.briefingNumber, 3);
+    gSettings.noBrief = 255;
+    Run("BRIEFING 2");
+    EXPECT_EQ(gScriptMission.briefingNumber, 2);
+    EXPECT_EQ(gScriptMission.briefingRequested, 0);
+}
+
+TEST_F(ConfigStatementTest, PlayAviWithoutAFilmLeavesFilmModeOff)
+{
+    EnableCallTrace(true);
+    ClearCallTrace();
+    Run("PLAYAVI \"zqk\\resource\\video\\missing.avi\"");
+    EXPECT_EQ(gLoopFlags.filmMode, 0);
+    EXPECT_EQ(CountRecordedCalls("guiRequestFullRedraw"), 1u);
+    EnableCallTrace(false);
 }
 
 } // namespace
