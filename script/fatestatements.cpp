@@ -20,6 +20,7 @@
 #include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/pools.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
 #include "world/tally.h"
 
@@ -64,8 +65,9 @@ void SetMaxExtras(uint32_t& position)
 
 // SPAWN object spawner x y z [vx vy vz] [ON | OFF]: the object leaves the
 // spawner at the offset in the spawner's axes, with the spawner's velocity
-// plus its own, linked to the spawner for five seconds (unless OFF) so the
-// two do not collide on the way out.
+// plus its own, linked to the spawner for five seconds (unless OFF, or the
+// spawner is an LDS field, which tows rather than bounces) so the two do not
+// collide on the way out.
 void Spawn(uint32_t& position)
 {
     SceneItem* item = SymbolObject(ReadTypedSymbol(position, kSymbolSceneItem));
@@ -95,7 +97,7 @@ void Spawn(uint32_t& position)
     VecMulMat3(d, velocity, from.matrix);
     item->sim->velocity = {from.velocity.x + d.x, from.velocity.y + d.y, from.velocity.z + d.z};
 
-    if (keyword != 1) {
+    if (keyword != 1 && spawner->avatar->collision != CollideLdsField) {
         item->avatar->linkItem = spawner;
         const ItemBody body{ItemHandle(spawner)};
         PostToItem(item, kSpawnLinkTicks, kMsgUnlink, sizeof body, &body);

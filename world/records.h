@@ -22,6 +22,7 @@ struct ShipInfo;
 struct Weapon;
 struct HullBounds;
 struct ParticleEmitter;
+struct HUD;
 struct ScriptSymbol; // script system
 struct SoundSlot;    // sound layer: positional sound slot
 struct Contact;      // UI: contact list row
@@ -174,6 +175,9 @@ struct Avatar {
     SceneItem* otherHalf;
     // An alien Lagrange device: the star system it sends ships to (0 none).
     int16_t deviceSystem;
+    // An LDS field: the wire sphere that shows it on the HUD, made the first
+    // time the field is switched on and kept from then on (null before).
+    HUD* fieldSphere;
 };
 
 // Sim flags (u32) named by the world core.

@@ -1,10 +1,13 @@
 // The statements that place, make, move, edit, launch and end objects: the
 // PLACE family, CREATE and the motion statements, the model statements,
-// SET_SHIP_TYPE, SPAWN, DISRUPT, DESTROY and NO_LDS.
+// SET_SHIP_TYPE, SPAWN, DISRUPT, DESTROY and NO_LDS, and the objects with
+// special collision responses (LDS fields, sinks, Lagrange devices,
+// asteroids).
 #include "interp_fixture.h"
 
 #include "ai/aistate.h"
 #include "script/keywords.h"
+#include "script/scriptbase.h"
 #include "script/shipstatements.h"
 #include "script/shiptypes.h"
 #include "system/calltrace.h"
@@ -22,6 +25,7 @@
 #include "world/physics.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
+#include "world/responses.h"
 #include "world/tally.h"
 
 #include <cmath>
@@ -554,3 +558,127 @@ TEST_F(ObjectStatementTest, NoLdsBarsTheShipAndSwitchesTheDrive)
 }
 
 } // namespace
+
+// ---- Objects with special collision responses ------------------------------------
+
+TEST_F(ObjectStatementTest, LdsFieldGrowsShrinksAndKeepsItsOneSphere)
+{
+    SceneItem* item = Named("F");
+    item->sim->radius = 100.0f;
+    item->avatar->root->radius = 50.0f;
+    item->avatar->colour = 9;
+    struct Step {
+        const char* script;
+        float radius;
+        float rootRadius;
+        CollisionResponse response;
+        bool solid;
+        bool steerClear;
+        bool sphereOff;
+    };
+    const Step steps[] = {
+        {"ATTACH_LDS_FIELD F", 600.0f, 300.0f, CollideLdsField, true, false, false},
+        {"ATTACH_LDS_FIELD F OFF", 100.0f, 50.0f, CollideShips, false, true, true},
+        {"ATTACH_LDS_FIELD F ON", 600.0f, 300.0f, CollideLdsField, true, false, true},
+        {"ATTACH_LDS_FIELD F ON", 3600.0f, 1800.0f, CollideLdsField, true, false, true},
+    };
+    HUD* sphere = nullptr;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.script);
+        Run(s.script);
+        EXPECT_FLOAT_EQ(item->sim->radius, s.radius);
+        EXPECT_FLOAT_EQ(item->avatar->root->radius, s.rootRadius);
+        EXPECT_EQ(item->avatar->collision, s.response);
+        EXPECT_EQ((item->avatar->root->flags & 0x8000) != 0, s.solid);
+        EXPECT_EQ((item->flags & 0x200) != 0, s.steerClear);
+        ASSERT_NE(item->avatar->fieldSphere, nullptr);
+        if (!sphere)
+            sphere = item->avatar->fieldSphere;
+        EXPECT_EQ(item->avatar->fieldSphere, sphere);
+        EXPECT_EQ((sphere->flags & 0x100) != 0, s.sphereOff);
+    }
+    EXPECT_EQ(item->avatar->colour, 0);
+    EXPECT_EQ(CountRecordedCalls("InitSphereHud"), 1u);
+    EXPECT_EQ(CountRecordedCalls("RegisterHud"), 1u);
+}
+
+TEST_F(ObjectStatementTest, SinkAndShatterInstallTheirResponses)
+{
+    SceneItem* sink = Named("Sink");
+    SceneItem* rock = Named("Rock");
+    rock->avatar->collision = CollideShips;
+    rock->avatar->root->flags |= kTdpBreakable;
+    Run("ATTACH_SINK Sink\nSHATTER Rock OFF\nATTACH_SINK Nobody\nSHATTER Nobody ON");
+    EXPECT_EQ(sink->control, LookAheadPlayerControl);
+    EXPECT_EQ(sink->avatar->colour, 60);
+    EXPECT_EQ(sink->avatar->collision, CollideSink);
+    // Shattered, the rock has done with collisions.
+    EXPECT_EQ(rock->avatar->collision, nullptr);
+}
+
+TEST_F(ObjectStatementTest, LagrangeDeviceIsAnUndrawnWaypointInHundredths)
+{
+    Run("LAGRANGE L \"Gate\" 1 2 -3");
+    SceneItem* item = Object("L");
+    ASSERT_NE(item, nullptr);
+    ExpectAt(item, 100, 200, -300);
+    EXPECT_EQ(item->symbol, FindScriptSymbol("L"));
+    EXPECT_EQ(item->control, nullptr);
+    EXPECT_FLOAT_EQ(item->sim->radius, 300000.0f);
+    TDP* root = item->avatar->root;
+    ASSERT_NE(root, nullptr);
+    EXPECT_FLOAT_EQ(root->radius, 300000.0f);
+    EXPECT_EQ(root->flags & kTdpInScene, 0u);
+    EXPECT_EQ(root->flags & 0x2310u, 0x2310u);
+    EXPECT_EQ(root->model, nullptr);
+    EXPECT_EQ(item->flags & 2, 2);
+    const uint32_t sense = SenseFlag(kw::SN_WAYPOINT) | SenseFlag(kw::SN_LAGRANGE);
+    EXPECT_EQ(item->avatar->classFlags & sense, sense);
+    EXPECT_STREQ(gScriptBuffers.data + item->avatar->params[kParamName], "Gate");
+    EXPECT_EQ(item->avatar->collision, CollideLagrangeDevice);
+    EXPECT_EQ(item->avatar->colour, 88);
+    EXPECT_EQ(item->avatar->deviceSystem, 0);
+}
+
+TEST_F(ObjectStatementTest, AsteroidReadsAllItsOperandsWhenNoRockIsMade)
+{
+    SceneItem* item = Named("O");
+    Run("ASTEROID A Md 2 1 2 3 4 5\nASTEROID B Md 2 1 2 3\nPLACE O 7 0 0");
+    EXPECT_EQ(CountRecordedCalls("CreateAsteroid"), 2u);
+    EXPECT_EQ(Object("A"), nullptr);
+    ExpectAt(item, 700, 0, 0);
+}
+
+TEST_F(ObjectStatementTest, SpecialObjectSyntaxErrors)
+{
+    struct Case {
+        const char* script;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"ATTACH_LDS_FIELD 5", "SYMBOL reference needed in this context"},
+        {"ATTACH_SINK \"F\"", "SYMBOL reference needed in this context"},
+        {"SHATTER", "SYMBOL reference needed in this context"},
+        {"LAGRANGE L 1 2 3", "Quoted text needed in this context"},
+        {"LAGRANGE L \"Gate\" 1 2", "Bad SYMBOL Reference"},
+        {"ASTEROID A Md 2 1 2", "Bad SYMBOL Reference"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        EXPECT_NE(RunUntilStop(c.script).text.find(c.message), std::string::npos);
+    }
+    EXPECT_EQ(Object("L"), nullptr);
+}
+
+TEST_F(ObjectStatementTest, SpawnFromAnLdsFieldLinksNothing)
+{
+    SceneItem* field = Named("Field");
+    field->avatar->collision = CollideLdsField;
+    SceneItem* fighter = Named("Fighter");
+    fighter->receiver = AllocReceiver();
+    Run("SPAWN Fighter Field 0 0 10");
+    ExpectAt(fighter, 0, 0, 1000);
+    EXPECT_EQ(fighter->avatar->linkItem, nullptr);
+    gFrameClock.gameClock += 500;
+    EXPECT_EQ(NextMessage(fighter).kind, 0xFFFF);
+}
