@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <vector>
 
 #include "framework/diag.h"
@@ -25,17 +24,68 @@ constexpr float kNormalMinLength = 2.3841858e-7f; // 2^-22
 constexpr float kNormalClampLow = -0.99999988f;    // float bits 0xBF7FFFFE
 
 struct Corner {
-    hx_vector3 n;   // accumulated normal
-    uint16_t vertex; // model vertex
-    uint16_t face;   // model face
-    uint32_t key;    // the face's material key
+    hx_vector3 n;      // accumulated normal
+    uint32_t nkey[3];  // the normal as ordered words (see OrderedBits)
+    uint16_t vertex;   // model vertex
+    uint16_t face;     // model face
+    uint32_t rank;     // the face's material, as its place among the keys
+    uint32_t share;    // weld class (or model vertex when not welding)
     uint32_t prepared; // its prepared vertex
+};
+
+// Vertices sorted by position and mapping, to class them without comparing
+// corners against each other.
+struct VertexKey {
+    uint64_t xy;     // p.x and p.y as ordered words, x high
+    uint64_t zu;     // p.z and map.x
+    uint32_t v;      // map.y
+    uint32_t vertex;
+};
+
+// Keys seen this preparation, by key: open addressing over a power-of-two
+// table, cleared per preparation (no allocation once grown).
+struct KeyTable {
+    std::vector<uint32_t> keys; // 0 = empty slot (no material has key 0)
+    std::vector<hx_material*> owners;
+    uint32_t mask = 0;
+
+    void Reset(size_t expected)
+    {
+        size_t size = 16;
+        while (size < expected * 2)
+            size *= 2;
+        keys.assign(size, 0);
+        owners.resize(size);
+        mask = uint32_t(size - 1);
+    }
+    // The owner of key, or m once it is entered for it.
+    hx_material* Emplace(uint32_t key, hx_material* m)
+    {
+        for (uint32_t at = (key * 2654435761u) & mask;; at = (at + 1) & mask) {
+            if (keys[at] == key)
+                return owners[at];
+            if (keys[at] == 0) {
+                keys[at] = key;
+                owners[at] = m;
+                return m;
+            }
+        }
+    }
 };
 
 struct Scratch {
     std::vector<Corner> corners;
     std::vector<uint32_t> order;         // corner indices in sorted order
+    std::vector<uint32_t> order2;        // the other buffer of a counting sort
+    std::vector<uint32_t> counts;        // counting sort buckets
     std::vector<uint16_t> faceOrder;     // faces in material order
+    std::vector<uint32_t> faceRank;      // per face: its material's rank
+    std::vector<uint32_t> faceKey;       // per face: its material's key
+    std::vector<uint32_t> distinctKeys;  // material keys in ascending order
+    std::vector<VertexKey> vertexKeys;
+    std::vector<uint32_t> positionClass; // per model vertex
+    std::vector<uint32_t> weldClass;     // per model vertex
+    std::vector<uint64_t> classAt;       // per sorted corner: rank, weld class
     std::vector<int32_t> chainHead;      // edge numbering: per group vertex
     struct Edge {
         int32_t next;
@@ -44,7 +94,13 @@ struct Scratch {
         bool used;
     };
     std::vector<Edge> edges;
-    std::map<uint32_t, hx_material*> keys; // material by key, to find shared keys
+    struct Around { // the faces at one position, for smoothing
+        hx_vector3 n;
+        uint16_t smoothing;
+        uint16_t face;
+    };
+    std::vector<Around> around;
+    KeyTable keys; // material by key, to find shared keys
 };
 Scratch scratch;
 
@@ -101,18 +157,47 @@ void FacePlane(hx_vector3* n, hx_scalar* d, const hx_vector3& p0, const hx_vecto
     *d = plane.d;
 }
 
-int CompareFloat(float a, float b)
+// A float as a word whose unsigned order is the float's order, with -0 and
+// +0 the same word (they compare equal). NaNs all take one word above
+// every number.
+uint32_t OrderedBits(float f)
 {
-    return a < b ? -1 : (a > b ? 1 : 0);
+    if (f != f)
+        return 0xFFFFFFFFu;
+    if (f == 0)
+        return 0x80000000u;
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return (u & 0x80000000u) ? ~u : (u | 0x80000000u);
 }
 
-int CompareVector(const hx_vector3& a, const hx_vector3& b)
+bool SameNormal(const Corner& a, const Corner& b)
 {
-    if (int c = CompareFloat(a.x, b.x))
-        return c;
-    if (int c = CompareFloat(a.y, b.y))
-        return c;
-    return CompareFloat(a.z, b.z);
+    return a.nkey[0] == b.nkey[0] && a.nkey[1] == b.nkey[1] && a.nkey[2] == b.nkey[2];
+}
+
+bool NormalBefore(const Corner& a, const Corner& b)
+{
+    for (int i = 0; i < 3; ++i)
+        if (a.nkey[i] != b.nkey[i])
+            return a.nkey[i] < b.nkey[i];
+    return false;
+}
+
+// Stable counting sort of the corner indices in `from` by a class below
+// `classes`, into `to`.
+template <typename ClassOf>
+void CountingSort(const std::vector<uint32_t>& from, std::vector<uint32_t>& to, uint32_t classes, ClassOf classOf)
+{
+    std::vector<uint32_t>& counts = scratch.counts;
+    counts.assign(size_t(classes) + 1, 0);
+    for (uint32_t c : from)
+        ++counts[classOf(c) + 1];
+    for (uint32_t i = 1; i <= classes; ++i)
+        counts[i] += counts[i - 1];
+    to.resize(from.size());
+    for (uint32_t c : from)
+        to[counts[classOf(c)]++] = c;
 }
 
 void RadiusAndBounds(hx_model* model)
@@ -131,8 +216,100 @@ void RadiusAndBounds(hx_model* model)
     model->radius = std::sqrt(r2);
 }
 
+// Material keys made distinct (a material whose record was copied from
+// another's shares its number and takes a fresh one here), then each
+// face's key and its rank among the keys present.
+uint32_t RankMaterials(hx_model* model)
+{
+    const int nf = model->nfaces;
+    hx_face* faces = model->faces;
+    scratch.keys.Reset(size_t(nf) * 2); // a key per material and a fresh one each
+    hx_material* last = nullptr;
+    for (int f = 0; f < nf; ++f) {
+        hx_material* m = faces[f].material;
+        // A material just entered owns its key until it is met again.
+        if (!m || m == last)
+            continue;
+        last = m;
+        if (scratch.keys.Emplace(MaterialKey(m), m) != m) {
+            m->sequence = ++v1db.material_sequence;
+            scratch.keys.Emplace(m->sequence, m);
+        }
+    }
+    std::vector<uint32_t>& keyOf = scratch.faceKey;
+    keyOf.resize(size_t(nf));
+    std::vector<uint32_t>& distinct = scratch.distinctKeys;
+    distinct.clear();
+    for (int f = 0; f < nf; ++f) {
+        keyOf[size_t(f)] = MaterialKey(faces[f].material);
+        if (f == 0 || keyOf[size_t(f)] != keyOf[size_t(f) - 1])
+            distinct.push_back(keyOf[size_t(f)]);
+    }
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    std::vector<uint32_t>& rankOf = scratch.faceRank;
+    rankOf.resize(size_t(nf));
+    for (int f = 0; f < nf; ++f) {
+        if (f > 0 && keyOf[size_t(f)] == keyOf[size_t(f) - 1]) {
+            rankOf[size_t(f)] = rankOf[size_t(f) - 1];
+            continue;
+        }
+        rankOf[size_t(f)] =
+            uint32_t(std::lower_bound(distinct.begin(), distinct.end(), keyOf[size_t(f)]) - distinct.begin());
+    }
+    return uint32_t(distinct.size());
+}
+
+// Classes of the model's vertices: equal positions, and equal positions
+// and mappings (what welding joins). Returns the number of each.
+void ClassVertices(const hx_model* model, uint32_t* positions, uint32_t* welds)
+{
+    const int nv = model->nvertices;
+    const hx_vertex* verts = model->vertices;
+    std::vector<VertexKey>& keys = scratch.vertexKeys;
+    keys.resize(size_t(nv));
+    for (int i = 0; i < nv; ++i) {
+        const hx_vertex& v = verts[i];
+        keys[size_t(i)] = {uint64_t(OrderedBits(v.p.x)) << 32 | OrderedBits(v.p.y),
+                           uint64_t(OrderedBits(v.p.z)) << 32 | OrderedBits(v.map.x), OrderedBits(v.map.y),
+                           uint32_t(i)};
+    }
+    // Equal keys are one class whatever their order, so no tie-break.
+    std::sort(keys.begin(), keys.end(), [](const VertexKey& a, const VertexKey& b) {
+        if (a.xy != b.xy)
+            return a.xy < b.xy;
+        if (a.zu != b.zu)
+            return a.zu < b.zu;
+        return a.v < b.v;
+    });
+    scratch.positionClass.resize(size_t(nv));
+    scratch.weldClass.resize(size_t(nv));
+    uint32_t p = 0, w = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i > 0) {
+            const VertexKey& a = keys[i - 1];
+            const VertexKey& b = keys[i];
+            const bool samePosition = a.xy == b.xy && (a.zu >> 32) == (b.zu >> 32);
+            if (!samePosition)
+                ++p;
+            if (!samePosition || a.zu != b.zu || a.v != b.v)
+                ++w;
+        }
+        scratch.positionClass[keys[i].vertex] = p;
+        scratch.weldClass[keys[i].vertex] = w;
+    }
+    *positions = p + 1;
+    *welds = w + 1;
+}
+
 // Full preparation: validates, groups, shares, smooths and numbers edges.
 // False (reported) when the model cannot be prepared.
+//
+// Faces go in material order (key, then face). Corners become prepared
+// vertices in the order (material key, position and mapping when welding
+// or else model vertex, normal, corner), runs of equal corners making one.
+// Both orders come from stable counting sorts over classes of the keys, so
+// no sort compares floats through the corners.
 bool PrepareFull(hx_model* model)
 {
     const int nf = model->nfaces;
@@ -160,109 +337,117 @@ bool PrepareFull(hx_model* model)
             face.smoothing = 0xFFFF;
     }
 
-    // Keys must tell materials apart: one whose record was copied from
-    // another's shares its number and takes a fresh one here.
-    scratch.keys.clear();
-    for (int f = 0; f < nf; ++f) {
-        hx_material* m = faces[f].material;
-        if (!m)
-            continue;
-        auto [it, fresh] = scratch.keys.emplace(MaterialKey(m), m);
-        if (!fresh && it->second != m) {
-            m->sequence = ++v1db.material_sequence;
-            scratch.keys.emplace(m->sequence, m);
-        }
-    }
+    const uint32_t nRanks = RankMaterials(model);
+    uint32_t nPositions = 0, nWelds = 0;
+    ClassVertices(model, &nPositions, &nWelds);
+    const bool weld = !(model->flags & HX_MODF_DONT_WELD);
 
     // Corners and the faces in material order.
     std::vector<Corner>& corners = scratch.corners;
     corners.resize(size_t(nf) * 3);
     for (int f = 0; f < nf; ++f) {
-        uint32_t key = MaterialKey(faces[f].material);
-        for (int c = 0; c < 3; ++c)
-            corners[size_t(f) * 3 + c] = {{0, 0, 0}, faces[f].vertices[c], uint16_t(f), key, 0};
+        const uint32_t rank = scratch.faceRank[size_t(f)];
+        for (int c = 0; c < 3; ++c) {
+            const uint16_t vertex = faces[f].vertices[c];
+            corners[size_t(f) * 3 + c] = {
+                {0, 0, 0}, {0, 0, 0}, vertex, uint16_t(f), rank, weld ? scratch.weldClass[vertex] : vertex, 0};
+        }
     }
-    std::vector<uint16_t>& faceOrder = scratch.faceOrder;
-    faceOrder.resize(size_t(nf));
-    for (int f = 0; f < nf; ++f)
-        faceOrder[size_t(f)] = uint16_t(f);
-    std::sort(faceOrder.begin(), faceOrder.end(), [&](uint16_t a, uint16_t b) {
-        uint32_t ka = corners[size_t(a) * 3].key, kb = corners[size_t(b) * 3].key;
-        return ka != kb ? ka < kb : a < b;
-    });
+    {
+        std::vector<uint32_t>& counts = scratch.counts;
+        counts.assign(size_t(nRanks) + 1, 0);
+        for (int f = 0; f < nf; ++f)
+            ++counts[scratch.faceRank[size_t(f)] + 1];
+        for (uint32_t i = 1; i <= nRanks; ++i)
+            counts[i] += counts[i - 1];
+        std::vector<uint16_t>& faceOrder = scratch.faceOrder;
+        faceOrder.resize(size_t(nf));
+        for (int f = 0; f < nf; ++f)
+            faceOrder[counts[scratch.faceRank[size_t(f)]]++] = uint16_t(f);
+    }
+    const std::vector<uint16_t>& faceOrder = scratch.faceOrder;
 
     // Smoothing: corners at one position take the planes of the faces that
-    // share a smoothing bit (and, with creases, lie within the angle).
+    // share a smoothing bit (and, with creases, lie within the angle),
+    // summed in corner order.
     std::vector<uint32_t>& order = scratch.order;
-    order.resize(corners.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = uint32_t(i);
-    auto position = [&](uint32_t c) -> const hx_vector3& { return verts[corners[c].vertex].p; };
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        if (int c = CompareVector(position(a), position(b)))
-            return c < 0;
-        return a < b;
-    });
+    std::vector<uint32_t>& other = scratch.order2;
+    other.resize(corners.size());
+    for (size_t i = 0; i < other.size(); ++i)
+        other[i] = uint32_t(i);
+    CountingSort(other, order, nPositions,
+                 [&](uint32_t c) { return scratch.positionClass[corners[c].vertex]; });
     const bool crease = model->flags & HX_MODF_CREASE;
     const float creaseCos = std::cos(float(model->crease_angle) * float(M_PI) / 32768.0f);
+    std::vector<Scratch::Around>& around = scratch.around;
     for (size_t start = 0; start < order.size();) {
+        const uint32_t cls = scratch.positionClass[corners[order[start]].vertex];
         size_t end = start + 1;
-        while (end < order.size() && CompareVector(position(order[start]), position(order[end])) == 0)
+        while (end < order.size() && scratch.positionClass[corners[order[end]].vertex] == cls)
             ++end;
+        around.clear();
         for (size_t i = start; i < end; ++i) {
-            Corner& me = corners[order[i]];
-            const hx_face& myFace = faces[me.face];
+            const hx_face& face = faces[corners[order[i]].face];
+            around.push_back({face.n, face.smoothing, corners[order[i]].face});
+        }
+        for (size_t i = 0; i < around.size(); ++i) {
+            const Scratch::Around& me = around[i];
             hx_vector3 sum = {0, 0, 0};
-            for (size_t j = start; j < end; ++j) {
-                const Corner& other = corners[order[j]];
-                const hx_face& face = faces[other.face];
-                if (order[j] != order[i]) {
-                    if (!(face.smoothing & myFace.smoothing))
+            for (size_t j = 0; j < around.size(); ++j) {
+                const Scratch::Around& them = around[j];
+                if (j != i) {
+                    if (!(them.smoothing & me.smoothing))
                         continue;
-                    if (crease && other.face != me.face &&
-                        !(face.n.x * myFace.n.x + face.n.y * myFace.n.y + face.n.z * myFace.n.z > creaseCos))
+                    if (crease && them.face != me.face &&
+                        !(them.n.x * me.n.x + them.n.y * me.n.y + them.n.z * me.n.z > creaseCos))
                         continue;
                 }
-                sum.x += face.n.x;
-                sum.y += face.n.y;
-                sum.z += face.n.z;
+                sum.x += them.n.x;
+                sum.y += them.n.y;
+                sum.z += them.n.z;
             }
-            me.n = sum;
+            Corner& corner = corners[order[start + i]];
+            corner.n = sum;
+            corner.nkey[0] = OrderedBits(sum.x);
+            corner.nkey[1] = OrderedBits(sum.y);
+            corner.nkey[2] = OrderedBits(sum.z);
         }
         start = end;
     }
 
-    // Sharing: runs of equal corners become one prepared vertex.
-    const bool weld = !(model->flags & HX_MODF_DONT_WELD);
-    auto compareShare = [&](uint32_t a, uint32_t b) -> int {
-        const Corner& ca = corners[a];
-        const Corner& cb = corners[b];
-        if (ca.key != cb.key)
-            return ca.key < cb.key ? -1 : 1;
-        if (weld) {
-            if (ca.vertex != cb.vertex) {
-                const hx_vertex& va = verts[ca.vertex];
-                const hx_vertex& vb = verts[cb.vertex];
-                if (int c = CompareVector(va.p, vb.p))
-                    return c;
-                if (int c = CompareFloat(va.map.x, vb.map.x))
-                    return c;
-                if (int c = CompareFloat(va.map.y, vb.map.y))
-                    return c;
-            }
-        } else if (ca.vertex != cb.vertex) {
-            return ca.vertex < cb.vertex ? -1 : 1;
-        }
-        return CompareVector(ca.n, cb.n);
-    };
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        if (int c = compareShare(a, b))
-            return c < 0;
+    // Sharing: corners in (material, weld class, normal, corner) order;
+    // runs of equal corners become one prepared vertex.
+    for (size_t i = 0; i < other.size(); ++i)
+        other[i] = uint32_t(i);
+    CountingSort(other, order, weld ? nWelds : uint32_t(nv), [&](uint32_t c) { return corners[c].share; });
+    CountingSort(order, other, nRanks, [&](uint32_t c) { return scratch.faceRank[c / 3]; });
+    order.swap(other);
+    // Each place's (material, weld class), gathered once so the passes
+    // below read them in order.
+    std::vector<uint64_t>& classAt = scratch.classAt;
+    classAt.resize(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        classAt[i] = uint64_t(corners[order[i]].rank) << 32 | corners[order[i]].share;
+    auto before = [&](uint32_t a, uint32_t b) {
+        if (!SameNormal(corners[a], corners[b]))
+            return NormalBefore(corners[a], corners[b]);
         return a < b;
-    });
+    };
+    for (size_t start = 0; start < order.size();) {
+        size_t end = start + 1;
+        while (end < order.size() && classAt[end] == classAt[start])
+            ++end;
+        if (end - start > 1)
+            std::sort(order.begin() + std::ptrdiff_t(start), order.begin() + std::ptrdiff_t(end), before);
+        start = end;
+    }
+    // Sorting within a run keeps each place's class.
+    auto sameShare = [&](size_t i) {
+        return classAt[i - 1] == classAt[i] && SameNormal(corners[order[i - 1]], corners[order[i]]);
+    };
     uint32_t nPrepared = order.empty() ? 0 : 1;
     for (size_t i = 1; i < order.size(); ++i)
-        if (compareShare(order[i - 1], order[i]) != 0)
+        if (!sameShare(i))
             ++nPrepared;
 
     // Groups: one per run of faces of one material.
@@ -337,9 +522,9 @@ bool PrepareFull(hx_model* model)
     g = -1;
     for (size_t i = 0; i < order.size(); ++i) {
         Corner& c = corners[order[i]];
-        if (i == 0 || compareShare(order[i - 1], order[i]) != 0) {
+        if (i == 0 || !sameShare(i)) {
             ++v;
-            if (i == 0 || c.key != corners[order[i - 1]].key) {
+            if (i == 0 || (classAt[i] >> 32) != (classAt[i - 1] >> 32)) {
                 ++g;
                 pm->groups[g].vertices = allVertices + v;
                 pm->groups[g].vertex_colours = vertexColours + v;
@@ -363,7 +548,6 @@ bool PrepareFull(hx_model* model)
         }
         c.prepared = uint32_t(v);
     }
-
     // Faces take their corners' prepared vertices, relative to the group.
     for (int gi = 0; gi < int(nGroups); ++gi) {
         hx_prepared_group& group = pm->groups[gi];

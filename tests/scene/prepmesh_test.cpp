@@ -177,6 +177,46 @@ TEST_F(HxScene, TwoMaterialsGiveTwoGroupsEachWithItsOwnCopyOfASharedVertexInAllo
     EXPECT_EQ(pm->size, 32 + groups + Round32(56) + 6 * 32 + Round32(6 * 4) + Round32(2 * 4) + 6 * 2 + 2 * 2);
 }
 
+TEST_F(HxScene, CornersWeldByPlaceAndMappingAcrossModelVerticesInPositionOrder)
+{
+    // Two triangles of a square, each with its own three vertices: the
+    // corner at the origin repeated as -0 (the same place), the one at
+    // (0,1) repeated with another mapping.
+    const hx_vector3 places[6] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-0.0f, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    struct Case {
+        uint16_t flags;
+        uint16_t users[6];
+        int n;
+    };
+    const Case cases[] = {{HX_MODF_UPDATEABLE, {0, 2, 5, 1, 4}, 5},
+                          {HX_MODF_UPDATEABLE | HX_MODF_DONT_WELD, {0, 1, 2, 3, 4, 5}, 6}};
+    for (const Case& c : cases) {
+        hx_model* m = HxModelAllocate("square", 6, 2);
+        m->flags = c.flags;
+        for (int i = 0; i < 6; ++i)
+            m->vertices[i].p = places[i];
+        m->vertices[5].map = {0.5f, 0};
+        SetFace(&m->faces[0], 0, 1, 2, 1);
+        SetFace(&m->faces[1], 3, 4, 5, 1);
+        HxModelUpdate(m, HX_MODU_ALL);
+        ASSERT_NE(m->prepared, nullptr);
+        const hx_prepared_group& g = m->prepared->groups[0];
+        ASSERT_EQ(g.nvertices, c.n) << c.flags;
+        for (int v = 0; v < c.n; ++v) {
+            EXPECT_EQ(g.vertex_user[v], c.users[v]) << c.flags << " " << v;
+            EXPECT_FLOAT_EQ(g.vertices[v].n.z, 1) << c.flags << " " << v;
+        }
+        // Both faces' first corners are the one prepared vertex when welded.
+        EXPECT_EQ(g.faces[0].vertices[0] == g.faces[1].vertices[0], !(c.flags & HX_MODF_DONT_WELD));
+
+        // A position that is not a number prepares without harm.
+        m->vertices[4].p.x = std::nanf("");
+        HxModelUpdate(m, HX_MODU_ALL);
+        EXPECT_NE(m->prepared, nullptr);
+        HxModelFree(m);
+    }
+}
+
 TEST_F(HxScene, ACreaseAngleSplitsTheNormalsOfAWedgeAlongItsRidge)
 {
     // Two faces folded 90 degrees along the x axis, one smoothing group.

@@ -704,12 +704,27 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const State& s = *mp.s;
     const int nv = group.nvertices;
     static_assert(sizeof(ClipVertex) % 8 == 0 && sizeof(ScreenVertex) % 8 == 0);
-    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * size_t(nv);
+    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t) + 1) * size_t(nv);
     if (scratch.size() < need)
         scratch.resize(need);
     auto* cv = reinterpret_cast<ClipVertex*>(scratch.data());
     auto* sv = reinterpret_cast<ScreenVertex*>(scratch.data() + sizeof(ClipVertex) * nv);
     auto* codes = reinterpret_cast<uint32_t*>(scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex)) * nv);
+    uint8_t* used = scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * nv;
+    const bool cullBack = g.mat.cull != HXT_TWO_SIDED && g.mat.cull != HXT_NONE;
+    // Triangles culled from their plane first: a closed model seen from
+    // outside turns about half its faces away, and the corners only they
+    // use are neither transformed, lit nor projected.
+    const bool onlyUsed = cullBack && primitive != HXT_POINT && primitive != HXT_LINE;
+    if (onlyUsed) {
+        std::fill(used, used + nv, uint8_t(0));
+        for (int f = 0; f < group.nfaces; ++f) {
+            const hx_prepared_face& face = group.faces[f];
+            const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
+            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(mp, face))
+                used[i0] = used[i1] = used[i2] = 1;
+        }
+    }
     const hx_matrix34& mv = s.matrix.modelToView;
     const Matrix4& m = mp.toScreen;
     const PrimitivePart& p = *g.mat.prim;
@@ -722,6 +737,8 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const hx_matrix34& env = s.matrix.viewToEnvironment;
     uint32_t all = ~0u, any = 0;
     for (int i = 0; i < nv; ++i) {
+        if (onlyUsed && !used[i])
+            continue;
         const hx_prepared_vertex& pv = group.vertices[i];
         ClipVertex& o = cv[i];
         const hx_vector3& q = pv.p;
@@ -789,7 +806,6 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
                 emit.Point(cv[i]);
         return;
     }
-    const bool cullBack = g.mat.cull != HXT_TWO_SIDED && g.mat.cull != HXT_NONE;
     if (primitive == HXT_LINE) {
         std::vector<uint8_t> drawn(size_t(group.nedges) + 1, 0);
         for (int f = 0; f < group.nfaces; ++f) {
