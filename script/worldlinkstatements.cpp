@@ -126,7 +126,7 @@ void Waypt(uint32_t& position)
     AddPlacementOrigin(x, y, z);
     PlaceItemAt(item, x, y, z);
     item->flags = static_cast<int16_t>(item->flags | kItemWaypoint);
-    item->sim->target = nullptr;
+    item->sim->followSymbol = nullptr;
     // The name is the quoted text's place in the script data, which lives
     // as long as the mission's waypoints.
     item->avatar->params[kParamName] = static_cast<int32_t>(name - gScriptBuffers.data);
@@ -167,7 +167,7 @@ void AttachWaypt(uint32_t& position)
     ScriptSymbol* reference = ReadTypedSymbol(position, kSymbolSceneItem);
     // The waypoint follows whatever the symbol names from frame to frame.
     if (waypoint && waypoint->sim)
-        waypoint->sim->target = reinterpret_cast<SceneItem*>(reference);
+        waypoint->sim->followSymbol = reference;
 }
 
 // COUNT_WAYPTS n

@@ -446,7 +446,7 @@ void KeepNearAnchor(SceneItem* item) {
 void PlaceWaypoint(SceneItem* item) {
     Sim* sim = item->sim;
     sim->startTime = gFrameClock.gameClock;
-    const auto* symbol = reinterpret_cast<const ScriptSymbol*>(sim->target);
+    const ScriptSymbol* symbol = sim->followSymbol;
     SceneItem* reference = symbol ? SymbolObject(symbol) : nullptr;
     if (!reference || !reference->sim)
         return;

@@ -191,7 +191,7 @@ void Undock(SceneItem* item, const ItemMessage&)
 // (a ship at a station it guards); otherwise a hit from itself.
 void Blast(SceneItem* item, const ItemMessage&)
 {
-    SceneItem* target = item->sim ? item->sim->target : nullptr;
+    SceneItem* target = item->sim ? item->sim->target.Get() : nullptr;
     if (target && GetSurfaceDistance(item, target) < kBlastIgnoredWithin)
         return;
     PlayItemSound(item, kSoundHit, kSpreadHit);
@@ -409,19 +409,19 @@ constexpr KindRow kKinds[kItemMessageKinds] = {
     {Unscatter, false},
 };
 
-// Clears every pointer that items of one list hold to the item.
+// Clears every reference that items of one list hold to the item.
 void ForgetItemInList(SceneItem& head, const SceneItem* gone)
 {
-    auto clear = [gone](SceneItem*& pointer) {
-        if (pointer == gone)
-            pointer = nullptr;
+    auto clear = [gone](ItemRef& reference) {
+        if (reference.Is(gone))
+            reference = nullptr;
     };
     for (SceneItem* s = head.next; s && s != &head; s = s->next) {
         if (Avatar* avatar = s->avatar) {
             clear(avatar->linkItem);
             clear(avatar->escort);
             clear(avatar->obstacle);
-            if (avatar->lockedOn == gone) {
+            if (avatar->lockedOn.Is(gone)) {
                 avatar->lockedOn = nullptr;
                 avatar->lockedAmount = 0;
             }
@@ -516,9 +516,9 @@ void DropItemReferences(SceneItem* item)
     Sim* controlled = gControlledItem ? gControlledItem->sim : nullptr;
     if (!controlled || gControlledItem == item)
         return;
-    if (controlled->secondTarget == item)
+    if (controlled->secondTarget.Is(item))
         controlled->secondTarget = nullptr;
-    if (controlled->target == item) {
+    if (controlled->target.Is(item)) {
         controlled->target = nullptr;
         SelectTargetAhead(nullptr, 0);
     }

@@ -425,7 +425,7 @@ void FirePlayerWeapon(SceneItem* item) {
 
 void SelectTargetOrComponent() {
     SceneItem* controlled = gControlledItem;
-    SceneItem* before = controlled && controlled->sim ? controlled->sim->target : nullptr;
+    SceneItem* before = controlled && controlled->sim ? controlled->sim->target.Get() : nullptr;
     SceneItem* picked = SelectTargetAhead(nullptr, 0);
     if (picked && picked == before)
         SelectNextTargetComponent(picked);

@@ -208,6 +208,10 @@ SceneItem* ItemFromHandle(SceneItemHandle handle) {
     return (item->flags & kItemInUse) ? item : nullptr;
 }
 
+SceneItem* ItemRef::Get() const { return ItemFromHandle(handle); }
+void ItemRef::Set(const SceneItem* item) { handle = ItemHandle(item); }
+bool ItemRef::Is(const SceneItem* item) const { return handle != 0 && handle == ItemHandle(item); }
+
 void* AllocMemory(size_t bytes) {
     void* block = std::calloc(1, bytes ? bytes : 1);
     if (!block)

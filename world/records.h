@@ -29,6 +29,26 @@ struct Contact;      // UI: contact list row
 struct hx_actor;     // 3D framework
 struct hx_model;     // 3D framework
 
+// A reference from one record to another scene item (a target, an escort,
+// a tow partner, a leader): kept as the item's SceneItemHandle, so reading
+// it gives null once that item is deleted or its slot is reused, never the
+// slot's next occupant. It reads and assigns like a pointer; zeroed memory
+// is the null reference. An item outside the scene-item pool cannot be
+// referred to and is stored as null.
+struct ItemRef {
+    uint32_t handle;
+    SceneItem* Get() const;        // null when none or stale
+    void Set(const SceneItem* item);
+    // Whether it names the item, even one just deleted (its slot not yet reused).
+    bool Is(const SceneItem* item) const;
+    operator SceneItem*() const { return Get(); }
+    SceneItem* operator->() const { return Get(); }
+    ItemRef& operator=(SceneItem* item) {
+        Set(item);
+        return *this;
+    }
+};
+
 // A world position: doubles, so that a whole star system stays exact.
 struct WorldPosition {
     double x, y, z;
@@ -152,11 +172,11 @@ struct Avatar {
     int8_t responseOrder;          // the higher order responds first
     uint8_t spareBytes[2];
     Vector3 velocity;              // last copied for drawing
-    SceneItem* linkItem;           // cleared by kind 8 when it names the sender
-    SceneItem* lockedOn;           // the item this one is locked on (last attacker)
+    ItemRef linkItem;              // cleared by kind 8 when it names the sender
+    ItemRef lockedOn;              // the item this one is locked on (last attacker)
     int32_t lockedAmount;          //   and the attack amount that goes with it
-    SceneItem* obstacle;           // nearest obstacle, set by collision detection
-    SceneItem* escort;             // set by message kind 14
+    ItemRef obstacle;              // nearest obstacle, set by collision detection
+    ItemRef escort;                // set by message kind 14
     float range;
     float obstacleCloseness;
     int16_t flags;
@@ -172,7 +192,7 @@ struct Avatar {
     int32_t spinScale;
     int32_t breakDepth;
     int32_t debrisFaceCount;
-    SceneItem* otherHalf;
+    ItemRef otherHalf;
     // An alien Lagrange device: the star system it sends ships to (0 none).
     int16_t deviceSystem;
     // An LDS field: the wire sphere that shows it on the HUD, made the first
@@ -212,8 +232,8 @@ struct ShipSystem;
 struct Sim {
     ShipInfo* shipInfo;            // null for objects that are not ships
     Matrix4 matrix;                // rows 0-2 the axes (z forward), 12-14 position
-    SceneItem* target;             // selected target / the target of its orders
-    SceneItem* secondTarget;       // whose velocity it takes when the LDS winds down
+    ItemRef target;                // selected target / the target of its orders
+    ItemRef secondTarget;          // whose velocity it takes when the LDS winds down
     FlightModel* flightModel;      // the motion limits in use
     int16_t linkCount;             // ships linked to this one; cleared on attach
     Weapon* weapons;               // cleared on attach
@@ -248,11 +268,13 @@ struct Sim {
     // Noted by the planet response each frame the item is near a planet
     // (the item then carries kItemNearPlanet).
     float altitude;                // above the planet's surface
-    SceneItem* planet;
+    ItemRef planet;
     Vector3 planetDirection;       // unit vector from the item to the planet
     // The player's ship: its ship-systems list (world/shipsystems.h).
     ShipSystem* systems;
     int16_t systemCount;
+    // A waypoint: the symbol whose item it follows (ATTACH_WAYPT), or null.
+    const ScriptSymbol* followSymbol;
 };
 
 // TDP flags (u32).
@@ -356,7 +378,7 @@ struct CouplingLink {
     struct CouplingPartner* partner;
 };
 struct CouplingPartner {
-    SceneItem* item;
+    ItemRef item;
 };
 
 // ShipInfo flags (u32).
@@ -385,7 +407,7 @@ struct DamageBlock {
 constexpr int kHardPoints = 4;
 struct HardPoint {
     int8_t condition;
-    SceneItem* target;
+    ItemRef target;
 };
 
 // One of a ship's eight orders (the AI's): the evaluator that scores it,
@@ -405,8 +427,8 @@ struct OrderSlot {
     int32_t lastScore;
     int32_t stateId;               // the AI state the order starts
     int32_t stateParameters[3];
-    SceneItem* savedTarget;
-    SceneItem* savedLeader;
+    ItemRef savedTarget;
+    ItemRef savedLeader;
 };
 
 struct ShipInfo {
@@ -416,7 +438,7 @@ struct ShipInfo {
     int16_t side;
     int16_t group;
     int16_t word0;
-    SceneItem* leader;
+    ItemRef leader;
     int16_t rank;
     int16_t skill;                 // 50 = normal
     uint32_t flags;
@@ -431,7 +453,7 @@ struct ShipInfo {
     int16_t roundRobin;            // the next slot to score
     int32_t tickAccumulator;       // ticks toward the next scoring
     float ldsReach[2];             // the pair of distances the LDS code reads
-    SceneItem* orderTarget;        // the item its current order is aimed at
+    ItemRef orderTarget;           // the item its current order is aimed at
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.

@@ -65,7 +65,7 @@ public:
         for (CouplingLink* link = sim->shipInfo->couplings; link; link = link->next) {
             if (!(link->flags & 2))
                 continue;
-            SceneItem* partner = link->partner ? link->partner->item : nullptr;
+            SceneItem* partner = link->partner ? link->partner->item.Get() : nullptr;
             if (partner && partner->sim && sim->mass < partner->sim->mass) {
                 sim_ = sim;
                 saved_ = sim->flightModel;

@@ -97,7 +97,7 @@ Vector3 ReferenceVelocity(const SceneItem* item) {
     for (const CouplingLink* link = info->couplings; link; link = link->next) {
         if (!(link->flags & 2))
             continue;
-        const SceneItem* carrier = link->partner ? link->partner->item : nullptr;
+        const SceneItem* carrier = link->partner ? link->partner->item.Get() : nullptr;
         return IsLive(carrier) ? carrier->sim->velocity : Vector3{};
     }
     return {};

@@ -422,7 +422,7 @@ TEST_F(WorldTest, AnAttachedWaypointSitsBehindItsReferenceItem) {
     SceneItem* waypoint = At(0, 0, 0, PlaceWaypoint);
     ScriptSymbol symbol{};
     symbol.type = kSymbolSceneItem;
-    waypoint->sim->target = reinterpret_cast<SceneItem*>(&symbol); // the symbol, as ATTACH_WAYPT keeps it
+    waypoint->sim->followSymbol = &symbol; // as ATTACH_WAYPT keeps it
     PlaceWaypoint(waypoint); // an empty symbol: nothing
     EXPECT_EQ(waypoint->sim->position.z, 0.0);
     SetSymbolObject(&symbol, reference);

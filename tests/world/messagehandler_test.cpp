@@ -787,7 +787,8 @@ TEST_F(HandlerTest, ADestructionIsLoggedWithKillerAndVictim)
 TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
 {
     Scene s = BuildScene();
-    CouplingPartner partner{s.ship};
+    CouplingPartner partner{};
+    partner.item = s.ship;
     CouplingLink link{2, nullptr, &partner};
     s.other->sim->shipInfo->couplings = &link;
     s.other->sim->towLink = &partner;

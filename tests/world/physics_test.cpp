@@ -273,7 +273,8 @@ TEST_F(WorldTest, ATowedItemMovesWithItsTower) {
     SceneItem* tower = MakeFlyer();
     SceneItem* towed = MakeItem(SIM_MAIN);
     tower->sim->velocity = {0, 300, 0};
-    CouplingPartner link{tower};
+    CouplingPartner link{};
+    link.item = tower;
     towed->sim->towLink = &link;
     towed->sim->flags |= kSimTowed;
     SIM_MAIN(towed);

@@ -115,6 +115,30 @@ TEST_F(WorldTest, HandlesOfDeletedOrReusedItemsReadAsNone) {
     EXPECT_EQ(ItemFromHandle(ItemHandle(reused)), nullptr);
 }
 
+// A ship's target, escort and tow partner read as null once the item they
+// name is deleted and its slot taken by a new item, never as the newcomer.
+TEST_F(WorldTest, ReferencesToADeletedItemNeverReadAsItsSlotsNextItem) {
+    SceneItem* ship = worldtest::MakeItem();
+    SceneItem* target = worldtest::MakeItem();
+    ship->sim->target = target;
+    ship->avatar->escort = target;
+    CouplingPartner partner{};
+    partner.item = target;
+    EXPECT_EQ(ship->sim->target, target);
+    EXPECT_EQ(ship->sim->target->sim, target->sim);
+
+    DeleteSceneItem(target);
+    EXPECT_TRUE(ship->sim->target.Is(target)); // still named until the slot is reused
+    SceneItem* newcomer = nullptr;
+    for (int i = 0; i < kMaxSceneItems && newcomer != target; ++i)
+        newcomer = AllocSceneItem();
+    ASSERT_EQ(newcomer, target);
+    EXPECT_EQ(ship->sim->target, nullptr);
+    EXPECT_EQ(ship->avatar->escort, nullptr);
+    EXPECT_EQ(partner.item, nullptr);
+    EXPECT_FALSE(ship->sim->target.Is(newcomer));
+}
+
 TEST_F(WorldTest, FlightModelTermsAndSkillScaling) {
     FlightModel m;
     InitFlightModel(&m, 10, 2, 5, 1e6f, 60, 30, 20, 3);

@@ -251,7 +251,8 @@ TEST_F(WorldTest, ACoupledLighterShipFliesOnThePartnersLimits) {
     worldtest::MakeShip(heavy);
     light->sim->mass = 10;
     heavy->sim->mass = 1000;
-    CouplingPartner partner{heavy};
+    CouplingPartner partner{};
+    partner.item = heavy;
     CouplingLink loose{0, nullptr, nullptr};
     CouplingLink link{2, nullptr, &partner};
     loose.next = &link;

@@ -393,7 +393,8 @@ TEST_F(WorldTest, StopInPlaceBrakesWithinTheLimits) {
     // Coupled to a carrier, it brakes to the carrier's velocity.
     SceneItem* carrier = MakeFlyer();
     carrier->sim->velocity = {0, 0, 1};
-    CouplingPartner partner{carrier};
+    CouplingPartner partner{};
+    partner.item = carrier;
     CouplingLink link{2, nullptr, &partner};
     ship->sim->shipInfo->couplings = &link;
     ship->sim->velocity = {0, 0, 2};
