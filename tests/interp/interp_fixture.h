@@ -54,6 +54,27 @@ protected:
         return RunScript(&position, true);
     }
 
+    // Runs the statements of `text` once, as a mission script's first run;
+    // the position where the run stopped.
+    uint32_t Run(const std::string& text)
+    {
+        uint32_t position = Compile(text + "\nEND\n");
+        RunScript(&position, false);
+        return position;
+    }
+
+    // The box of the script stop (a syntax error) that running `text` ends
+    // with; empty when it runs through.
+    ScriptStop RunUntilStop(const std::string& text)
+    {
+        try {
+            Run(text);
+        } catch (const ScriptStop& stop) {
+            return stop;
+        }
+        return {};
+    }
+
     // Runs frames until the run throws a script stop; its box.
     ScriptStop FramesUntilStop(uint32_t& position, int frames = 50)
     {

@@ -51,22 +51,6 @@ protected:
         InterpTest::TearDown();
     }
 
-    void Run(const std::string& text)
-    {
-        uint32_t position = Compile(text + "\nEND\n");
-        RunScript(&position, false);
-    }
-
-    ScriptStop RunUntilStop(const std::string& text)
-    {
-        try {
-            Run(text);
-        } catch (const ScriptStop& stop) {
-            return stop;
-        }
-        return {};
-    }
-
     static SceneItem* Object(const char* name) { return SymbolObject(FindScriptSymbol(name)); }
 
     // A plain item under a new object symbol, at a position.

@@ -48,22 +48,10 @@ protected:
 
     static ShipInfo& Info(SceneItem* item) { return *item->sim->shipInfo; }
 
+    // Runs `text` and checks that it ran through to its end.
     void Run(const std::string& text)
     {
-        uint32_t position = Compile(text + "\nEND\n");
-        RunScript(&position, false);
-        EXPECT_EQ(ScriptTokenAt(position).id, kw::END) << text;
-    }
-
-    ScriptStop RunUntilStop(const std::string& text)
-    {
-        try {
-            uint32_t position = Compile(text + "\nEND\n");
-            RunScript(&position, false);
-        } catch (const ScriptStop& stop) {
-            return stop;
-        }
-        return {};
+        EXPECT_EQ(ScriptTokenAt(InterpTest::Run(text)).id, kw::END) << text;
     }
 
     SceneItem* a_;

@@ -40,24 +40,6 @@ protected:
         InterpTest::TearDown();
     }
 
-    // Runs a script from its start to END.
-    void Run(const std::string& text)
-    {
-        uint32_t position = Compile(text + "\nEND\n");
-        RunScript(&position, false);
-    }
-
-    // The box of the syntax error that the statement ends with.
-    ScriptStop RunUntilStop(const std::string& text)
-    {
-        try {
-            Run(text);
-        } catch (const ScriptStop& stop) {
-            return stop;
-        }
-        return {};
-    }
-
     static SceneItem* Object(const char* name)
     {
         return SymbolObject(FindScriptSymbol(name));

@@ -50,22 +50,6 @@ protected:
         return Frame(position);
     }
 
-    void Run(const std::string& text)
-    {
-        uint32_t position = Compile(text + "\nEND\n");
-        RunScript(&position, false);
-    }
-
-    ScriptStop RunUntilStop(const std::string& text)
-    {
-        try {
-            Run(text);
-        } catch (const ScriptStop& stop) {
-            return stop;
-        }
-        return {};
-    }
-
     static SceneItem* Object(const char* name) { return SymbolObject(FindScriptSymbol(name)); }
 
     // An item named by a new object symbol.
