@@ -223,23 +223,23 @@ TEST_F(ObjectStatementTest, CreateBindsTheRoutinesOfItsKeywords)
         SCOPED_TRACE(c.control);
         ResetSimulation();
         ResetMissionScript();
-        Run(std::string("CREATE O Part Md ") + c.control + " " + c.sim);
+        Run(std::string("CREATE O Hull Md ") + c.control + " " + c.sim);
         SceneItem* item = Object("O");
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->control, c.controlRoutine);
         EXPECT_EQ(item->perFrame, c.simRoutine);
         EXPECT_EQ(item->symbol, FindScriptSymbol("O"));
         EXPECT_EQ(SymbolObject(gBuiltinSymbols.lastShip), item);
-        EXPECT_EQ(FindScriptSymbol("Part")->value, item->avatar->root);
+        EXPECT_EQ(FindScriptSymbol("Hull")->value, item->avatar->root);
         EXPECT_EQ(gBuiltinSymbols.last3dPart->value, item->avatar->root);
     }
 }
 
 TEST_F(ObjectStatementTest, RoutineKeywordsOutOfRangeAreSyntaxErrors)
 {
-    EXPECT_NE(RunUntilStop("CREATE O Part Md SIM_MAIN SIM_MAIN").text.find("CREATE Expected CONTROL Routine"),
+    EXPECT_NE(RunUntilStop("CREATE O Hull Md SIM_MAIN SIM_MAIN").text.find("CREATE Expected CONTROL Routine"),
               std::string::npos);
-    EXPECT_NE(RunUntilStop("CREATE O Part Md CONTROL_AI CONTROL_AI").text.find("CREATE Expected SIMULATOR Routine"),
+    EXPECT_NE(RunUntilStop("CREATE O Hull Md CONTROL_AI CONTROL_AI").text.find("CREATE Expected SIMULATOR Routine"),
               std::string::npos);
     Named("X");
     EXPECT_NE(RunUntilStop("CONTROL X SIM_MAIN").text.find("CONTROL Expected CONTROL Routine"), std::string::npos);
@@ -357,7 +357,7 @@ TEST_F(ObjectStatementTest, IndestructAndDeflectorFlags)
 
 TEST_F(ObjectStatementTest, AddChildAndMotorHangOnTheObjectsParts)
 {
-    Run("CREATE O Part Md CONTROL_NULL SIM_NULL\nADDCHILD Part Arm Md 1 2 3\nADDMOTOR O Arm 7.9");
+    Run("CREATE O Hull Md CONTROL_NULL SIM_NULL\nADDCHILD Hull Arm Md 1 2 3\nADDMOTOR O Arm 7.9");
     SceneItem* item = Object("O");
     ASSERT_NE(item, nullptr);
     TDP* arm = static_cast<TDP*>(FindScriptSymbol("Arm")->value);
@@ -398,9 +398,9 @@ TEST_F(ObjectStatementTest, SizeOnAnObjectChangesOnlyItsRadiusAndCorpseNeedsAnOb
     EXPECT_EQ(CountRecordedCalls("SpawnCorpse"), 1u);
 }
 
-TEST_F(ObjectStatementTest, PartStatementsSetColourAndWireFrame)
+TEST_F(ObjectStatementTest, ColourAndWireframeStatementsEditTheObjectsRoot)
 {
-    Run("CREATE O Part Md CONTROL_NULL SIM_NULL\nCOLOUR Part 12.7\nWIREFR Part");
+    Run("CREATE O Hull Md CONTROL_NULL SIM_NULL\nCOLOUR Hull 12.7\nWIREFR Hull");
     TDP* root = Object("O")->avatar->root;
     EXPECT_EQ(root->word0, 12);
     EXPECT_EQ(root->flags & 0x400, 0x400u);
