@@ -482,10 +482,10 @@ std::string FormatCourseTime(const char* text, int minutes, int seconds) {
             out += '%';
             p = q;
         } else if (*q && std::strchr("diu", *q) && used < 2 && q - p < 16) {
-            char spec[20];
-            std::snprintf(spec, sizeof spec, "%.*sd", static_cast<int>(q - p), p);
+            char conversion[20];
+            std::snprintf(conversion, sizeof conversion, "%.*sd", static_cast<int>(q - p), p);
             char number[48];
-            std::snprintf(number, sizeof number, spec, values[used++]);
+            std::snprintf(number, sizeof number, conversion, values[used++]);
             out += number;
             p = q;
         } else {
