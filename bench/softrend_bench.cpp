@@ -5,7 +5,9 @@
 // program, built where OSMesa is found, run single-threaded on llvmpipe
 // and on softpipe) in the same run, with the ratios; and, as Google
 // Benchmark cases, vertices a second, small triangles a second and
-// megapixels a second for each kind of span.
+// megapixels a second for each kind of span. The scene's own frames are
+// cases too (BM_SceneFrame), for profiling; "--no_peer" leaves out the
+// comparison with the peer.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -166,6 +168,24 @@ void CompareWithPeer()
 }
 
 // ---- throughput cases ------------------------------------------------------------------
+
+// One frame of the reference scene, clears included, at 8-bit and 565.
+void BM_SceneFrame(benchmark::State& state)
+{
+    World& w = TheWorld();
+    const uint8_t type = state.range(0) == 8 ? HX_PMT_INDEX_8 : HX_PMT_RGB_565;
+    hx_pixelmap* colour = scene_bench::ScreenOf(type);
+    int frame = 0;
+    for (auto _ : state) {
+        HxPixelmapFill(colour, type == HX_PMT_INDEX_8 ? 3 : 0x0001);
+        HxPixelmapFill(w.depth, 0xFFFF);
+        scene_bench::Animate(w.scene, frame++ % 200);
+        HxZbSceneRender(w.scene.world, w.scene.camera, colour, w.depth);
+    }
+    state.SetItemsProcessed(state.iterations() * w.scene.triangles);
+    HxPixelmapFree(colour);
+}
+BENCHMARK(BM_SceneFrame)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond);
 
 // Every vertex of the scene transformed, lit and plotted as a point.
 void BM_VerticesPerSecond(benchmark::State& state)
@@ -328,9 +348,18 @@ BENCHMARK(BM_SpanMegapixels)->DenseRange(0, int(std::size(kSpanCases)) - 1)->Uni
 
 int main(int argc, char** argv)
 {
+    bool peer = true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--no_peer") == 0) {
+            peer = false;
+            std::copy(argv + i + 1, argv + argc, argv + i);
+            --argc;
+            break;
+        }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    CompareWithPeer();
+    if (peer)
+        CompareWithPeer();
     return 0;
 }

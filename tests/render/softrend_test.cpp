@@ -6,8 +6,10 @@
 // Z-buffer picture.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "framework/token_ids.h"
+#include "system/crand.h"
 #include "tests/render/softrend_fixture.h"
 
 namespace {
@@ -62,6 +64,50 @@ TEST_F(Softrend, TrianglesSharingEdgesCoverEveryPixelOnceAndNothingOutside)
             const bool in = Inside(x, y, x0, y0, x1, y1) || Inside(x, y, ex0, ey0, ex1, ey1);
             ASSERT_EQ(PixelAt(colour, x, y), in ? 1u : 0u) << x << "," << y;
         }
+}
+
+TEST_F(Softrend, AJitteredMeshOfSmallAndLargeTrianglesCoversEveryPixelOnce)
+{
+    hx_pixelmap* table;
+    hx_material* counter = Counter(&table);
+    // Cells from a pixel wide to some twenty, so that both the small
+    // triangles' path and the edge walk draw; inner corners moved at
+    // random, every third one onto a pixel centre exactly.
+    const float columns[] = {2.3f, 3.1f, 4.6f, 5.5f, 9.0f, 13.7f, 21.5f, 40.2f, 61.6f};
+    const float rows[] = {1.7f, 2.4f, 3.5f, 6.2f, 10.5f, 18.0f, 30.5f, 46.3f};
+    constexpr int nx = int(std::size(columns)), ny = int(std::size(rows));
+    ScreenPoint corner[ny][nx];
+    CRandSeed(16);
+    int k = 0;
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            float x = columns[i], y = rows[j];
+            if (i > 0 && i < nx - 1 && j > 0 && j < ny - 1) {
+                const float room = 0.3f * std::min(columns[i + 1] - columns[i], columns[i] - columns[i - 1]);
+                x += room * (float(CRand()) / kCRandMax - 0.5f);
+                y += 0.3f * (float(CRand()) / kCRandMax - 0.5f);
+                if (++k % 3 == 0)
+                    x = std::floor(x) + 0.5f, y = std::floor(y) + 0.5f;
+            }
+            corner[j][i] = {x, y, -10};
+        }
+    std::vector<ScreenPoint> mesh;
+    for (int j = 0; j + 1 < ny; ++j)
+        for (int i = 0; i + 1 < nx; ++i) {
+            const ScreenPoint a = corner[j][i], b = corner[j][i + 1], c = corner[j + 1][i], d = corner[j + 1][i + 1];
+            // The cut alternates between the cell's two diagonals.
+            if ((i + j) % 2)
+                mesh.insert(mesh.end(), {a, b, d, a, d, c});
+            else
+                mesh.insert(mesh.end(), {a, b, c, b, d, c});
+        }
+    Place(Mesh("jittered", mesh, counter, true));
+    hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+    ASSERT_EQ(Render(colour, nullptr), HX_OK);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            ASSERT_EQ(PixelAt(colour, x, y), Inside(x, y, columns[0], rows[0], columns[nx - 1], rows[ny - 1]) ? 1u : 0u)
+                << x << "," << y;
 }
 
 TEST_F(Softrend, ATriangleLargerThanTheScreenCoversItExactlyOnce)

@@ -333,10 +333,164 @@ SpanFn SpanFunction(const SpanKey& k)
                                    k.effects & 7))];
 }
 
+namespace {
+
+// The attribute planes of a triangle and their steps along x in the
+// spans' fixed point; corners in 28.4 (pixel centres on whole numbers).
+void SetUpPlanes(const DrawSetup& s, Triangle* t, const ScreenVertex& va, const ScreenVertex& vb,
+                 const ScreenVertex& vc, const ScreenVertex& flat, const double* xs, const double* ys,
+                 double inverseArea)
+{
+    SetPlane(&t->z, va.z, vb.z, vc.z, xs, ys, inverseArea);
+    const int channels = s.key.out == OutKind::Index8 ? 1 : 3;
+    for (int i = 0; i < channels; ++i) {
+        if (s.key.smooth)
+            SetPlane(&t->c[i], va.c[i], vb.c[i], vc.c[i], xs, ys, inverseArea);
+        else
+            t->c[i] = {flat.c[i], 0, 0};
+    }
+    if (s.key.tex != TexKind::None) {
+        SetPlane(&t->u, va.u, vb.u, vc.u, xs, ys, inverseArea);
+        SetPlane(&t->v, va.v, vb.v, vc.v, xs, ys, inverseArea);
+        if (s.key.tex == TexKind::Perspective)
+            SetPlane(&t->q, va.q, vb.q, vc.q, xs, ys, inverseArea);
+    }
+    if (s.key.effects & kFxFog)
+        SetPlane(&t->fog, va.fog, vb.fog, vc.fog, xs, ys, inverseArea);
+    t->dz = int32_t(Round(t->z.dx));
+    for (int i = 0; i < channels; ++i)
+        t->dc[i] = s.key.smooth ? Fixed16(t->c[i].dx) : 0;
+    t->du = s.key.tex == TexKind::Affine ? Fixed16(t->u.dx) : 0;
+    t->dv = s.key.tex == TexKind::Affine ? Fixed16(t->v.dx) : 0;
+    t->dfog = (s.key.effects & kFxFog) ? Fixed16(t->fog.dx) : 0;
+}
+
+// The attributes followed from row to row, and the values at a span's
+// first pixel taken from them.
+struct Walks {
+    Walk z{}, c[3]{}, u{}, v{}, fog{};
+    int channels;
+    bool textured, fogged;
+    Walks(const DrawSetup& s)
+        : channels(s.key.out == OutKind::Index8 ? 1 : 3), textured(s.key.tex == TexKind::Affine),
+          fogged((s.key.effects & kFxFog) != 0)
+    {
+    }
+    void Start(const Triangle& t, int x, int y, int64_t q)
+    {
+        z.Init(t.z, x, y, q, kDepthScale);
+        for (int i = 0; i < channels; ++i)
+            c[i].Init(t.c[i], x, y, q, kValueScale);
+        if (textured) {
+            u.Init(t.u, x, y, q, kValueScale);
+            v.Init(t.v, x, y, q, kValueScale);
+        }
+        if (fogged)
+            fog.Init(t.fog, x, y, q, kValueScale);
+    }
+    void At(int64_t in, SpanStart* at) const
+    {
+        at->z = uint32_t(std::min<int64_t>(std::max<int64_t>(z.At(in) >> 16, 0), 0xFFFFFFFF));
+        for (int i = 0; i < channels; ++i)
+            at->c[i] = int32_t(c[i].At(in) >> 16);
+        if (textured)
+            at->u = int32_t(u.At(in) >> 16), at->v = int32_t(v.At(in) >> 16);
+        if (fogged)
+            at->fog = int32_t(fog.At(in) >> 16);
+    }
+    void Step(bool carry)
+    {
+        z.Step(carry);
+        for (int i = 0; i < channels; ++i)
+            c[i].Step(carry);
+        if (textured)
+            u.Step(carry), v.Step(carry);
+        if (fogged)
+            fog.Step(carry);
+    }
+};
+
+// Triangles whose box of pixel centres is at most this many columns wide
+// take the small path.
+constexpr int kSmallColumns = 16;
+
+// A small triangle: each row of its box is searched for its run of
+// pixel centres inside all three edges, with the edge functions evaluated
+// exactly in integers. A centre on an edge is inside when the edge is a
+// left edge (the inside lies towards +x) or a top edge (horizontal, the
+// inside below): the same pixels as the edge walk, without its divisions.
+void DrawSmall(const DrawSetup& s, const Snapped* p, int64_t area, int x0, int x1, int y0, int y1)
+{
+    // Edge i runs from corner i to corner i + 1; its function is positive
+    // inside whichever way the corners turn.
+    int64_t e[3], ex[3], ey[3];
+    const int64_t cx = int64_t(x0) * kSubPixel, cy = int64_t(y0) * kSubPixel;
+    for (int i = 0; i < 3; ++i) {
+        const Snapped& from = p[i];
+        const Snapped& to = p[(i + 1) % 3];
+        int64_t a = from.y - to.y, b = to.x - from.x;
+        if (area < 0)
+            a = -a, b = -b;
+        e[i] = a * (cx - from.x) + b * (cy - from.y);
+        if (!(a > 0 || (a == 0 && b > 0)))
+            e[i] -= 1; // on this edge is outside
+        ex[i] = a * kSubPixel;
+        ey[i] = b * kSubPixel;
+    }
+    Triangle t;
+    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
+    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
+    SetUpPlanes(s, &t, *p[0].v, *p[1].v, *p[2].v, *p[0].v, xs, ys, double(kSubPixel * kSubPixel) / double(area));
+    Walks w(s);
+    w.Start(t, x0, y0, 0);
+    SpanStart at = {};
+    bool drawn = false;
+    for (int y = y0; y <= y1; ++y) {
+        int64_t e0 = e[0], e1 = e[1], e2 = e[2];
+        int x = x0;
+        while (x <= x1 && (e0 | e1 | e2) < 0)
+            ++x, e0 += ex[0], e1 += ex[1], e2 += ex[2];
+        if (x <= x1) {
+            const int start = x;
+            do
+                ++x, e0 += ex[0], e1 += ex[1], e2 += ex[2];
+            while (x <= x1 && (e0 | e1 | e2) >= 0);
+            if (s.bounds)
+                AddBounds(s.bounds, y, start, x);
+            w.At(start - x0, &at);
+            s.span(s, t, y, start, x, at);
+            drawn = true;
+        } else if (drawn) {
+            return; // a convex shape's rows end at its first empty one
+        }
+        e[0] += ey[0], e[1] += ey[1], e[2] += ey[2];
+        w.Step(false);
+    }
+}
+
+} // namespace
+
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
 {
     auto snap = [](float v) { return Round((double(v) - 0.5) * kSubPixel); };
     Snapped p[3] = {{snap(a.x), snap(a.y), &a}, {snap(b.x), snap(b.y), &b}, {snap(c.x), snap(c.y), &c}};
+    {
+        // The box of pixel centres the corners span, within the screen.
+        const int64_t xMin = std::min({p[0].x, p[1].x, p[2].x}), xMax = std::max({p[0].x, p[1].x, p[2].x});
+        const int64_t yMin = std::min({p[0].y, p[1].y, p[2].y}), yMax = std::max({p[0].y, p[1].y, p[2].y});
+        const int x0 = int(std::max<int64_t>((xMin + kSubPixel - 1) >> 4, 0));
+        const int x1 = int(std::min<int64_t>(xMax >> 4, s.width - 1));
+        const int y0 = int(std::max<int64_t>((yMin + kSubPixel - 1) >> 4, 0));
+        const int y1 = int(std::min<int64_t>(yMax >> 4, s.height - 1));
+        if (x0 > x1 || y0 > y1)
+            return; // no pixel centre inside
+        if (x1 - x0 < kSmallColumns) {
+            const int64_t area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[1].y - p[0].y) * (p[2].x - p[0].x);
+            if (area != 0)
+                DrawSmall(s, p, area, x0, x1, y0, y1);
+            return;
+        }
+    }
     // Top to bottom; the long edge runs from the top to the bottom vertex.
     if (p[1].y < p[0].y)
         std::swap(p[0], p[1]);
@@ -363,32 +517,9 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
 
     // Attribute planes over pixel centres, from the snapped positions.
     Triangle t;
-    const ScreenVertex &va = *p[0].v, &vb = *p[1].v, &vc = *p[2].v;
     const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
     const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
-    const double inverseArea = double(kSubPixel * kSubPixel) / double(-side);
-    SetPlane(&t.z, va.z, vb.z, vc.z, xs, ys, inverseArea);
-    const int channels = s.key.out == OutKind::Index8 ? 1 : 3;
-    for (int i = 0; i < channels; ++i) {
-        if (s.key.smooth)
-            SetPlane(&t.c[i], va.c[i], vb.c[i], vc.c[i], xs, ys, inverseArea);
-        else
-            t.c[i] = {a.c[i], 0, 0};
-    }
-    if (s.key.tex != TexKind::None) {
-        SetPlane(&t.u, va.u, vb.u, vc.u, xs, ys, inverseArea);
-        SetPlane(&t.v, va.v, vb.v, vc.v, xs, ys, inverseArea);
-        if (s.key.tex == TexKind::Perspective)
-            SetPlane(&t.q, va.q, vb.q, vc.q, xs, ys, inverseArea);
-    }
-    if (s.key.effects & kFxFog)
-        SetPlane(&t.fog, va.fog, vb.fog, vc.fog, xs, ys, inverseArea);
-    t.dz = int32_t(Round(t.z.dx));
-    for (int i = 0; i < channels; ++i)
-        t.dc[i] = s.key.smooth ? Fixed16(t.c[i].dx) : 0;
-    t.du = s.key.tex == TexKind::Affine ? Fixed16(t.u.dx) : 0;
-    t.dv = s.key.tex == TexKind::Affine ? Fixed16(t.v.dx) : 0;
-    t.dfog = (s.key.effects & kFxFog) ? Fixed16(t.fog.dx) : 0;
+    SetUpPlanes(s, &t, *p[0].v, *p[1].v, *p[2].v, a, xs, ys, double(kSubPixel * kSubPixel) / double(-side));
 
     Edge longEdge, shortEdge;
     longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);
@@ -398,27 +529,16 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
     else
         shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, first);
     bool upper = upperHalf;
-    const bool textured = s.key.tex == TexKind::Affine, fog = (s.key.effects & kFxFog) != 0;
-    Walk wz{}, wc[3]{}, wu{}, wv{}, wf{};
-    auto startWalks = [&](const Edge& left, int y) {
-        wz.Init(t.z, int(left.x), y, left.q, kDepthScale);
-        for (int i = 0; i < channels; ++i)
-            wc[i].Init(t.c[i], int(left.x), y, left.q, kValueScale);
-        if (textured) {
-            wu.Init(t.u, int(left.x), y, left.q, kValueScale);
-            wv.Init(t.v, int(left.x), y, left.q, kValueScale);
-        }
-        if (fog)
-            wf.Init(t.fog, int(left.x), y, left.q, kValueScale);
-    };
-    startWalks(longIsLeft ? longEdge : shortEdge, first);
+    Walks w(s);
+    const Edge& startLeft = longIsLeft ? longEdge : shortEdge;
+    w.Start(t, int(startLeft.x), first, startLeft.q);
     SpanStart at = {};
     for (int y = first; y < last; ++y) {
         if (upper && y >= yMid) {
             shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, y);
             upper = false;
             if (!longIsLeft)
-                startWalks(shortEdge, y);
+                w.Start(t, int(shortEdge.x), y, shortEdge.q);
         }
         Edge& left = longIsLeft ? longEdge : shortEdge;
         Edge& right = longIsLeft ? shortEdge : longEdge;
@@ -427,25 +547,12 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
         if (x0 < x1) {
             if (s.bounds)
                 AddBounds(s.bounds, y, x0, x1);
-            const int64_t in = x0 - left.x; // pixels cut off at the screen's left
-            at.z = uint32_t(std::min<int64_t>(std::max<int64_t>(wz.At(in) >> 16, 0), 0xFFFFFFFF));
-            for (int i = 0; i < channels; ++i)
-                at.c[i] = int32_t(wc[i].At(in) >> 16);
-            if (textured)
-                at.u = int32_t(wu.At(in) >> 16), at.v = int32_t(wv.At(in) >> 16);
-            if (fog)
-                at.fog = int32_t(wf.At(in) >> 16);
+            w.At(x0 - left.x, &at); // past the pixels cut off at the screen's left
             s.span(s, t, y, x0, x1, at);
         }
         const bool carry = left.Step();
         right.Step();
-        wz.Step(carry);
-        for (int i = 0; i < channels; ++i)
-            wc[i].Step(carry);
-        if (textured)
-            wu.Step(carry), wv.Step(carry);
-        if (fog)
-            wf.Step(carry);
+        w.Step(carry);
     }
 }
 
