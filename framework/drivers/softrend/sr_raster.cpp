@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -69,73 +70,59 @@ inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
     }
 }
 
-// One span: pixels x0 .. x1-1 of row y. Every branch on the template
-// arguments is decided at compile time; the only per-pixel branches are the
-// depth test, the screen door and z-transparency, which are per-pixel facts.
+// The pixel loop of one state. Every branch on the template arguments is
+// decided at compile time; the only per-pixel branches are the depth test,
+// the screen door and z-transparency, which are per-pixel facts.
 template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
-void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at)
-{
+struct Shader {
     using Pixel = std::conditional_t<O == OutKind::Index8, uint8_t, uint16_t>;
-    Pixel* out = reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride);
-    [[maybe_unused]] uint16_t* depth16 = nullptr;
-    [[maybe_unused]] uint32_t* depth32 = nullptr;
-    if constexpr (D == DepthKind::D16)
-        depth16 = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride);
-    if constexpr (D == DepthKind::D32)
-        depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
+    static constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
+    const DrawSetup& s;
+    explicit Shader(const DrawSetup& setup) : s(setup) {}
 
-    uint32_t z = at.z;
-    const int32_t dz = t.dz;
-    constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
-    int32_t c[3], dc[3] = {0, 0, 0};
-    for (int i = 0; i < kChannels; ++i) {
-        c[i] = at.c[i];
-        if constexpr (SMOOTH)
-            dc[i] = t.dc[i];
-    }
-    [[maybe_unused]] int32_t f = 0, df = 0;
-    if constexpr ((FX & kFxFog) != 0) {
-        f = at.fog;
-        df = t.dfog;
-    }
-    [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0, uEnd = 0, vEnd = 0;
-    [[maybe_unused]] double uq = 0, vq = 0, q = 0;
-    if constexpr (T == TexKind::Affine) {
-        u = at.u, du = t.du;
-        v = at.v, dv = t.dv;
-    }
-    if constexpr (T == TexKind::Perspective) {
-        uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
-        u = Fixed16(uq / q), v = Fixed16(vq / q);
-    }
-    // The set-up's fields in locals: the pixel writes (bytes, which may
-    // alias anything) would otherwise make the compiler reload them at
-    // every pixel.
-    [[maybe_unused]] const int wShift = s.texWidthShift;
-    [[maybe_unused]] const int32_t uMask = (1 << s.texWidthShift) - 1, vMask = (1 << s.texHeightShift) - 1;
-    [[maybe_unused]] const int32_t uLo = s.uLo, uHi = s.uHi, vLo = s.vLo, vHi = s.vHi;
-    [[maybe_unused]] const uint8_t* const texIndex = s.texIndex;
-    [[maybe_unused]] const uint32_t* const texRgb = s.texRgb;
-    [[maybe_unused]] const uint8_t* const shade = s.shade;
-    [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
-    [[maybe_unused]] const uint8_t* const blend = s.blend;
-    [[maybe_unused]] const int indexBase = s.indexBase;
-    [[maybe_unused]] const uint32_t alpha = uint32_t(s.alpha);
-    [[maybe_unused]] const int doorWidth = s.doorWidth;
-    [[maybe_unused]] const uint32_t fogR = s.fogColour >> 16, fogG = (s.fogColour >> 8) & 255,
-                                    fogB = s.fogColour & 255;
-    [[maybe_unused]] const uint8_t* doorRow =
-        (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
-
-    for (int x = x0; x < x1;) {
-        int end = x1;
-        if constexpr (T == TexKind::Perspective) {
-            end = std::min(x + kPerspectiveRun, x1);
-            const int n = end - x;
-            uq += t.u.dx * n, vq += t.v.dx * n, q += t.q.dx * n;
-            uEnd = Fixed16(uq / q), vEnd = Fixed16(vq / q);
-            du = (uEnd - u) / n, dv = (vEnd - v) / n;
+    // Pixels x .. end-1 of row y, from the values `at` (left past them).
+    [[gnu::always_inline]] inline void Run(int y, int x, int end, SpanStart& at, const Steps& d) const
+    {
+        Pixel* out = reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride);
+        [[maybe_unused]] uint16_t* depth16 = nullptr;
+        [[maybe_unused]] uint32_t* depth32 = nullptr;
+        if constexpr (D == DepthKind::D16)
+            depth16 = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride);
+        if constexpr (D == DepthKind::D32)
+            depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
+        uint32_t z = at.z;
+        const int32_t dz = d.z;
+        int32_t c[3], dc[3] = {0, 0, 0};
+        for (int i = 0; i < kChannels; ++i) {
+            c[i] = at.c[i];
+            if constexpr (SMOOTH)
+                dc[i] = d.c[i];
         }
+        [[maybe_unused]] int32_t f = 0, df = 0;
+        if constexpr ((FX & kFxFog) != 0)
+            f = at.fog, df = d.fog;
+        [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0;
+        if constexpr (T != TexKind::None)
+            u = at.u, du = d.u, v = at.v, dv = d.v;
+        // The set-up's fields in locals: the pixel writes (bytes, which may
+        // alias anything) would otherwise make the compiler reload them at
+        // every pixel.
+        [[maybe_unused]] const int wShift = s.texWidthShift;
+        [[maybe_unused]] const int32_t uMask = (1 << s.texWidthShift) - 1, vMask = (1 << s.texHeightShift) - 1;
+        [[maybe_unused]] const int32_t uLo = s.uLo, uHi = s.uHi, vLo = s.vLo, vHi = s.vHi;
+        [[maybe_unused]] const uint8_t* const texIndex = s.texIndex;
+        [[maybe_unused]] const uint32_t* const texRgb = s.texRgb;
+        [[maybe_unused]] const uint8_t* const shade = s.shade;
+        [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
+        [[maybe_unused]] const uint8_t* const blend = s.blend;
+        [[maybe_unused]] const int indexBase = s.indexBase;
+        [[maybe_unused]] const uint32_t alpha = uint32_t(s.alpha);
+        [[maybe_unused]] const int doorWidth = s.doorWidth;
+        [[maybe_unused]] const uint32_t fogR = s.fogColour >> 16, fogG = (s.fogColour >> 8) & 255,
+                                        fogB = s.fogColour & 255;
+        [[maybe_unused]] const uint8_t* doorRow =
+            (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
+
         for (; x < end; ++x) {
             do {
                 if constexpr ((FX & kFxDoor) != 0) {
@@ -218,41 +205,42 @@ void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const Sp
             if constexpr (T != TexKind::None)
                 u += du, v += dv;
         }
-        if constexpr (T == TexKind::Perspective)
-            u = uEnd, v = vEnd; // no drift from the divided steps
+        at.z = z;
+        for (int i = 0; i < kChannels; ++i)
+            at.c[i] = c[i];
+        at.u = u, at.v = v, at.fog = f;
     }
-}
 
-// ---- the table of span loops ----------------------------------------------------
+    // Pixels x0 .. x1-1 of row y: perspective textures divide every
+    // kPerspectiveRun pixels and step linearly between.
+    [[gnu::always_inline]] inline void Row(const Triangle& t, int y, int x0, int x1, SpanStart at) const
+    {
+        if constexpr (T != TexKind::Perspective) {
+            Run(y, x0, x1, at, t.d);
+        } else {
+            Steps d = t.d;
+            double uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
+            at.u = Fixed16(uq / q), at.v = Fixed16(vq / q);
+            for (int x = x0; x < x1;) {
+                const int end = std::min(x + kPerspectiveRun, x1);
+                const int n = end - x;
+                uq += t.u.dx * n, vq += t.v.dx * n, q += t.q.dx * n;
+                const int32_t uEnd = Fixed16(uq / q), vEnd = Fixed16(vq / q);
+                d.u = (uEnd - at.u) / n, d.v = (vEnd - at.v) / n;
+                Run(y, x, end, at, d);
+                at.u = uEnd, at.v = vEnd; // no drift from the divided steps
+                x = end;
+            }
+        }
+    }
+};
 
-constexpr int kOuts = 3, kDepths = 3, kTexes = 3, kEffects = 8;
-constexpr int kSpanCount = kOuts * kDepths * 2 * kTexes * 2 * kEffects;
-
-constexpr int SpanIndex(int out, int depth, int smooth, int tex, int zt, int fx)
+// One span: pixels x0 .. x1-1 of row y.
+template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
+void Span(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at)
 {
-    return ((((out * kDepths + depth) * 2 + smooth) * kTexes + tex) * 2 + zt) * kEffects + fx;
+    Shader<O, D, SMOOTH, T, ZT, FX>(s).Row(t, y, x0, x1, at);
 }
-
-template <int I>
-constexpr SpanFn MakeSpan()
-{
-    constexpr int fx = I % kEffects;
-    constexpr int zt = (I / kEffects) % 2;
-    constexpr int tex = (I / (kEffects * 2)) % kTexes;
-    constexpr int smooth = (I / (kEffects * 2 * kTexes)) % 2;
-    constexpr int depth = (I / (kEffects * 2 * kTexes * 2)) % kDepths;
-    constexpr int out = I / (kEffects * 2 * kTexes * 2 * kDepths);
-    static_assert(SpanIndex(out, depth, smooth, tex, zt, fx) == I);
-    return &Span<OutKind(out), DepthKind(depth), smooth != 0, TexKind(tex), zt != 0 && tex != 0, uint8_t(fx)>;
-}
-
-template <size_t... I>
-constexpr std::array<SpanFn, sizeof...(I)> MakeSpans(std::index_sequence<I...>)
-{
-    return {MakeSpan<int(I)>()...};
-}
-
-const std::array<SpanFn, kSpanCount> kSpans = MakeSpans(std::make_index_sequence<kSpanCount>());
 
 // ---- edges ----------------------------------------------------------------------------
 
@@ -324,16 +312,6 @@ void AddBounds(BoundsPart* b, int y, int x0, int x1)
     b->maxY = std::max(b->maxY, float(y));
 }
 
-} // namespace
-
-SpanFn SpanFunction(const SpanKey& k)
-{
-    const int tex = int(k.tex);
-    return kSpans[size_t(SpanIndex(int(k.out), int(k.depth), k.smooth ? 1 : 0, tex, k.ztransparency && tex ? 1 : 0,
-                                   k.effects & 7))];
-}
-
-namespace {
 
 // The attribute planes of a triangle and their steps along x in the
 // spans' fixed point; corners in 28.4 (pixel centres on whole numbers).
@@ -357,12 +335,13 @@ void SetUpPlanes(const DrawSetup& s, Triangle* t, const ScreenVertex& va, const 
     }
     if (s.key.effects & kFxFog)
         SetPlane(&t->fog, va.fog, vb.fog, vc.fog, xs, ys, inverseArea);
-    t->dz = int32_t(Round(t->z.dx));
+    t->d = {};
+    t->d.z = int32_t(Round(t->z.dx));
     for (int i = 0; i < channels; ++i)
-        t->dc[i] = s.key.smooth ? Fixed16(t->c[i].dx) : 0;
-    t->du = s.key.tex == TexKind::Affine ? Fixed16(t->u.dx) : 0;
-    t->dv = s.key.tex == TexKind::Affine ? Fixed16(t->v.dx) : 0;
-    t->dfog = (s.key.effects & kFxFog) ? Fixed16(t->fog.dx) : 0;
+        t->d.c[i] = s.key.smooth ? Fixed16(t->c[i].dx) : 0;
+    t->d.u = s.key.tex == TexKind::Affine ? Fixed16(t->u.dx) : 0;
+    t->d.v = s.key.tex == TexKind::Affine ? Fixed16(t->v.dx) : 0;
+    t->d.fog = (s.key.effects & kFxFog) ? Fixed16(t->fog.dx) : 0;
 }
 
 // The attributes followed from row to row, and the values at a span's
@@ -410,65 +389,162 @@ struct Walks {
     }
 };
 
-// Triangles whose box of pixel centres is at most this many columns wide
-// take the small path.
-constexpr int kSmallColumns = 16;
 
-// A small triangle: each row of its box is searched for its run of
-// pixel centres inside all three edges, with the edge functions evaluated
-// exactly in integers. A centre on an edge is inside when the edge is a
-// left edge (the inside lies towards +x) or a top edge (horizontal, the
-// inside below): the same pixels as the edge walk, without its divisions.
-void DrawSmall(const DrawSetup& s, const Snapped* p, int64_t area, int x0, int x1, int y0, int y1)
+// Triangles whose corners lie at most this far apart on each axis (32
+// pixels, in 28.4) take the small path, where every edge function and
+// fixed-point value fits 32 bits.
+constexpr int64_t kSmallSize = 32 * kSubPixel;
+
+// A small triangle in one state's loop: each row of its box takes the run
+// of pixel centres inside all three edges, from the edge functions
+// evaluated exactly in integers at every centre of the row (no branch per
+// pixel); a centre on an edge is inside when the edge is a left edge (the
+// inside lies towards +x) or a top edge (horizontal, the inside below),
+// the same pixels as the edge walk. Attributes are fixed-point planes from
+// the box's corner.
+template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
+void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, int x1, int y0, int y1)
 {
+    const Shader<O, D, SMOOTH, T, ZT, FX> shader(s);
+    constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
     // Edge i runs from corner i to corner i + 1; its function is positive
     // inside whichever way the corners turn.
-    int64_t e[3], ex[3], ey[3];
-    const int64_t cx = int64_t(x0) * kSubPixel, cy = int64_t(y0) * kSubPixel;
+    int32_t e[3], ex[3], ey[3];
+    const int32_t cx = x0 * kSubPixel, cy = y0 * kSubPixel;
     for (int i = 0; i < 3; ++i) {
         const Snapped& from = p[i];
-        const Snapped& to = p[(i + 1) % 3];
-        int64_t a = from.y - to.y, b = to.x - from.x;
+        const Snapped& to = p[i == 2 ? 0 : i + 1];
+        int32_t a = int32_t(from.y - to.y), b = int32_t(to.x - from.x);
         if (area < 0)
             a = -a, b = -b;
-        e[i] = a * (cx - from.x) + b * (cy - from.y);
+        e[i] = a * (cx - int32_t(from.x)) + b * (cy - int32_t(from.y));
         if (!(a > 0 || (a == 0 && b > 0)))
             e[i] -= 1; // on this edge is outside
         ex[i] = a * kSubPixel;
         ey[i] = b * kSubPixel;
     }
+    // Planes over pixel centres, relative to the box's corner.
     Triangle t;
-    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
-    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
-    SetUpPlanes(s, &t, *p[0].v, *p[1].v, *p[2].v, *p[0].v, xs, ys, double(kSubPixel * kSubPixel) / double(area));
-    Walks w(s);
-    w.Start(t, x0, y0, 0);
-    SpanStart at = {};
+    const double xs[3] = {double(p[0].x - cx) / kSubPixel, double(p[1].x - cx) / kSubPixel,
+                          double(p[2].x - cx) / kSubPixel};
+    const double ys[3] = {double(p[0].y - cy) / kSubPixel, double(p[1].y - cy) / kSubPixel,
+                          double(p[2].y - cy) / kSubPixel};
+    const double inverseArea = double(kSubPixel * kSubPixel) / double(area);
+    const ScreenVertex &va = *p[0].v, &vb = *p[1].v, &vc = *p[2].v;
+    SpanStart row = {};
+    Steps down = {};
+    t.d = {};
+    auto fixed = [&](Plane* plane, double a0, double a1, double a2, int32_t* value, int32_t* dx, int32_t* dy) {
+        SetPlane(plane, a0, a1, a2, xs, ys, inverseArea);
+        *value = Fixed16(plane->a), *dx = Fixed16(plane->dx), *dy = Fixed16(plane->dy);
+    };
+    SetPlane(&t.z, va.z, vb.z, vc.z, xs, ys, inverseArea);
+    row.z = uint32_t(Round(t.z.a)), t.d.z = int32_t(Round(t.z.dx)), down.z = int32_t(Round(t.z.dy));
+    for (int i = 0; i < kChannels; ++i) {
+        if constexpr (SMOOTH)
+            fixed(&t.c[i], va.c[i], vb.c[i], vc.c[i], &row.c[i], &t.d.c[i], &down.c[i]);
+        else
+            row.c[i] = Fixed16(va.c[i]);
+    }
+    if constexpr (T == TexKind::Affine) {
+        fixed(&t.u, va.u, vb.u, vc.u, &row.u, &t.d.u, &down.u);
+        fixed(&t.v, va.v, vb.v, vc.v, &row.v, &t.d.v, &down.v);
+    }
+    if constexpr (T == TexKind::Perspective) {
+        // The rows divide from the planes themselves, in screen terms.
+        auto plane = [&](Plane* pl, double a0, double a1, double a2) {
+            SetPlane(pl, a0, a1, a2, xs, ys, inverseArea);
+            pl->a -= pl->dx * x0 + pl->dy * y0;
+        };
+        plane(&t.u, va.u, vb.u, vc.u);
+        plane(&t.v, va.v, vb.v, vc.v);
+        plane(&t.q, va.q, vb.q, vc.q);
+    }
+    if constexpr ((FX & kFxFog) != 0)
+        fixed(&t.fog, va.fog, vb.fog, vc.fog, &row.fog, &t.d.fog, &down.fog);
+
+    const int n = x1 - x0 + 1; // at most 33 columns
     bool drawn = false;
     for (int y = y0; y <= y1; ++y) {
-        int64_t e0 = e[0], e1 = e[1], e2 = e[2];
-        int x = x0;
-        while (x <= x1 && (e0 | e1 | e2) < 0)
-            ++x, e0 += ex[0], e1 += ex[1], e2 += ex[2];
-        if (x <= x1) {
-            const int start = x;
-            do
-                ++x, e0 += ex[0], e1 += ex[1], e2 += ex[2];
-            while (x <= x1 && (e0 | e1 | e2) >= 0);
+        uint64_t inside = 0;
+        int32_t e0 = e[0], e1 = e[1], e2 = e[2];
+        for (int k = 0; k < n; ++k) {
+            inside |= uint64_t((e0 | e1 | e2) >= 0) << k;
+            e0 += ex[0], e1 += ex[1], e2 += ex[2];
+        }
+        if (inside) {
+            // A convex shape's centres in a row are one run.
+            const int first = std::countr_zero(inside), end = std::bit_width(inside);
             if (s.bounds)
-                AddBounds(s.bounds, y, start, x);
-            w.At(start - x0, &at);
-            s.span(s, t, y, start, x, at);
+                AddBounds(s.bounds, y, x0 + first, x0 + end);
+            SpanStart at = row;
+            at.z = row.z + uint32_t(t.d.z) * uint32_t(first);
+            for (int i = 0; i < kChannels; ++i)
+                at.c[i] = int32_t(uint32_t(row.c[i]) + uint32_t(t.d.c[i]) * uint32_t(first));
+            at.u = int32_t(uint32_t(row.u) + uint32_t(t.d.u) * uint32_t(first));
+            at.v = int32_t(uint32_t(row.v) + uint32_t(t.d.v) * uint32_t(first));
+            at.fog = int32_t(uint32_t(row.fog) + uint32_t(t.d.fog) * uint32_t(first));
+            shader.Row(t, y, x0 + first, x0 + end, at);
             drawn = true;
         } else if (drawn) {
-            return; // a convex shape's rows end at its first empty one
+            return; // the rows after the shape's last are empty
         }
         e[0] += ey[0], e[1] += ey[1], e[2] += ey[2];
-        w.Step(false);
+        row.z += uint32_t(down.z);
+        for (int i = 0; i < kChannels; ++i)
+            row.c[i] = int32_t(uint32_t(row.c[i]) + uint32_t(down.c[i]));
+        row.u = int32_t(uint32_t(row.u) + uint32_t(down.u));
+        row.v = int32_t(uint32_t(row.v) + uint32_t(down.v));
+        row.fog = int32_t(uint32_t(row.fog) + uint32_t(down.fog));
     }
 }
 
+// ---- the tables of span loops and small triangles, one entry a state ------------------
+
+constexpr int kOuts = 3, kDepths = 3, kTexes = 3, kEffects = 8;
+constexpr int kStateCount = kOuts * kDepths * 2 * kTexes * 2 * kEffects;
+
+constexpr int StateIndex(int out, int depth, int smooth, int tex, int zt, int fx)
+{
+    return ((((out * kDepths + depth) * 2 + smooth) * kTexes + tex) * 2 + zt) * kEffects + fx;
+}
+int KeyIndex(const SpanKey& k)
+{
+    const int tex = int(k.tex);
+    return StateIndex(int(k.out), int(k.depth), k.smooth ? 1 : 0, tex, k.ztransparency && tex ? 1 : 0, k.effects & 7);
+}
+
+template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
+struct ForState {
+    static constexpr SpanFn span = &Span<O, D, SMOOTH, T, ZT, FX>;
+    static constexpr auto small = &SmallTriangle<O, D, SMOOTH, T, ZT, FX>;
+};
+
+template <int I>
+using StateOf = ForState<OutKind(I / (kEffects * 2 * kTexes * 2 * kDepths)),
+                         DepthKind((I / (kEffects * 2 * kTexes * 2)) % kDepths), (I / (kEffects * 2 * kTexes)) % 2 != 0,
+                         TexKind((I / (kEffects * 2)) % kTexes),
+                         (I / kEffects) % 2 != 0 && (I / (kEffects * 2)) % kTexes != 0, uint8_t(I % kEffects)>;
+
+template <size_t... I>
+constexpr auto MakeSpans(std::index_sequence<I...>)
+{
+    return std::array<SpanFn, sizeof...(I)>{StateOf<int(I)>::span...};
+}
+template <size_t... I>
+constexpr auto MakeSmalls(std::index_sequence<I...>)
+{
+    return std::array{StateOf<int(I)>::small...};
+}
+const auto kSpans = MakeSpans(std::make_index_sequence<kStateCount>());
+const auto kSmalls = MakeSmalls(std::make_index_sequence<kStateCount>());
+
 } // namespace
+
+SpanFn SpanFunction(const SpanKey& k)
+{
+    return kSpans[size_t(KeyIndex(k))];
+}
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
 {
@@ -484,10 +560,10 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
         const int y1 = int(std::min<int64_t>(yMax >> 4, s.height - 1));
         if (x0 > x1 || y0 > y1)
             return; // no pixel centre inside
-        if (x1 - x0 < kSmallColumns) {
+        if (xMax - xMin <= kSmallSize && yMax - yMin <= kSmallSize) {
             const int64_t area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[1].y - p[0].y) * (p[2].x - p[0].x);
             if (area != 0)
-                DrawSmall(s, p, area, x0, x1, y0, y1);
+                kSmalls[size_t(KeyIndex(s.key))](s, p, int32_t(area), x0, x1, y0, y1);
             return;
         }
     }

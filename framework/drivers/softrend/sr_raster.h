@@ -57,6 +57,10 @@ struct SpanStart {
     int32_t c[3];
     int32_t u, v, fog;
 };
+// Their steps from one pixel to the next along a row.
+struct Steps {
+    int32_t z, c[3], u, v, fog;
+};
 using SpanFn = void (*)(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at);
 SpanFn SpanFunction(const SpanKey& key);
 
@@ -99,7 +103,7 @@ struct Plane {
 struct Triangle {
     Plane z, c[3], u, v, q, fog;
     // The planes' steps along x in the spans' fixed point, once a triangle.
-    int32_t dz, dc[3], du, dv, dfog;
+    Steps d;
 };
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
