@@ -10,6 +10,10 @@
 #include <cstdlib>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace softrend {
 
 namespace {
@@ -395,6 +399,35 @@ struct Walks {
 // fixed-point value fits 32 bits.
 constexpr int64_t kSmallSize = 32 * kSubPixel;
 
+// Bit k set when the centre k columns right of the box's corner lies
+// inside all three edges (their functions there not negative); bits from n
+// on are to be ignored. Four centres at a time where the vector unit has
+// them.
+inline uint64_t InsideMask(const int32_t* e, const int32_t* ex, int n)
+{
+    uint64_t inside = 0;
+#if defined(__SSE2__)
+    __m128i v[3], step[3];
+    for (int i = 0; i < 3; ++i) {
+        v[i] = _mm_set_epi32(e[i] + 3 * ex[i], e[i] + 2 * ex[i], e[i] + ex[i], e[i]);
+        step[i] = _mm_set1_epi32(4 * ex[i]);
+    }
+    for (int k = 0; k < n; k += 4) {
+        const __m128i any = _mm_or_si128(_mm_or_si128(v[0], v[1]), v[2]);
+        inside |= uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(any)) & 15) << k;
+        for (int i = 0; i < 3; ++i)
+            v[i] = _mm_add_epi32(v[i], step[i]);
+    }
+#else
+    int32_t e0 = e[0], e1 = e[1], e2 = e[2];
+    for (int k = 0; k < n; ++k) {
+        inside |= uint64_t((e0 | e1 | e2) >= 0) << k;
+        e0 += ex[0], e1 += ex[1], e2 += ex[2];
+    }
+#endif
+    return inside;
+}
+
 // A small triangle in one state's loop: each row of its box takes the run
 // of pixel centres inside all three edges, from the edge functions
 // evaluated exactly in integers at every centre of the row (no branch per
@@ -464,14 +497,10 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
         fixed(&t.fog, va.fog, vb.fog, vc.fog, &row.fog, &t.d.fog, &down.fog);
 
     const int n = x1 - x0 + 1; // at most 33 columns
+    const uint64_t columns = (uint64_t(1) << n) - 1;
     bool drawn = false;
     for (int y = y0; y <= y1; ++y) {
-        uint64_t inside = 0;
-        int32_t e0 = e[0], e1 = e[1], e2 = e[2];
-        for (int k = 0; k < n; ++k) {
-            inside |= uint64_t((e0 | e1 | e2) >= 0) << k;
-            e0 += ex[0], e1 += ex[1], e2 += ex[2];
-        }
+        const uint64_t inside = InsideMask(e, ex, n) & columns;
         if (inside) {
             // A convex shape's centres in a row are one run.
             const int first = std::countr_zero(inside), end = std::bit_width(inside);
