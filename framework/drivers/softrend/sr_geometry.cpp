@@ -594,7 +594,7 @@ struct Emitter {
     const DrawSetup* heapSetup = nullptr; // the group's set-up copied into the heap (Z-sort)
     bool heapFull = false;
 
-    void Bucket(PrimKind kind, const ScreenVertex* v, int n, const float* w)
+    void Bucket(PrimKind kind, const ScreenVertex* const* v, int n, const float* w)
     {
         const State& s = *mp->s;
         hx_order_table* table = s.hidden.table;
@@ -620,7 +620,7 @@ struct Emitter {
         p->setup = heapSetup;
         p->kind = kind;
         for (int i = 0; i < n; ++i)
-            p->v[i] = v[i];
+            p->v[i] = *v[i];
         const hx_token type = kind == PrimKind::Triangle ? HXT_TRIANGLE : kind == PrimKind::Line ? HXT_LINE : HXT_POINT;
         const uint16_t bucket = g->mat.surf->forceFront
                                     ? 0
@@ -633,8 +633,8 @@ struct Emitter {
         // The rectangle a Z-sorted primitive will cover: its corners' box.
         if (BoundsPart* b = g->draw.bounds) {
             for (int i = 0; i < n; ++i) {
-                const float x = std::clamp(std::floor(v[i].x), 0.0f, float(g->draw.width - 1));
-                const float y = std::clamp(std::floor(v[i].y), 0.0f, float(g->draw.height - 1));
+                const float x = std::clamp(std::floor(v[i]->x), 0.0f, float(g->draw.width - 1));
+                const float y = std::clamp(std::floor(v[i]->y), 0.0f, float(g->draw.height - 1));
                 b->minX = std::min(b->minX, x), b->maxX = std::max(b->maxX, x);
                 b->minY = std::min(b->minY, y), b->maxY = std::max(b->maxY, y);
             }
@@ -642,19 +642,20 @@ struct Emitter {
     }
 
     // A triangle already on the screen; w: its corners' view distances.
-    void Triangle(const ScreenVertex* v, const float* w)
+    void Triangle(const ScreenVertex* const* v, const float* w)
     {
         if (mp->zsort)
             Bucket(PrimKind::Triangle, v, 3, w);
         else
-            DrawTriangle(g->draw, v[0], v[1], v[2]);
+            DrawTriangle(g->draw, *v[0], *v[1], *v[2]);
     }
     void Line(const ClipVertex& a, const ClipVertex& b)
     {
         const ScreenVertex v[2] = {Project(*mp, a, *g), Project(*mp, b, *g)};
         if (mp->zsort) {
             const float w[2] = {a.wView, b.wView};
-            Bucket(PrimKind::Line, v, 2, w);
+            const ScreenVertex* const ends[2] = {&v[0], &v[1]};
+            Bucket(PrimKind::Line, ends, 2, w);
         } else {
             DrawLine(g->draw, v[0], v[1]);
         }
@@ -664,7 +665,8 @@ struct Emitter {
         const ScreenVertex v = Project(*mp, a, *g);
         if (mp->zsort) {
             const float w = a.wView;
-            Bucket(PrimKind::Point, &v, 1, &w);
+            const ScreenVertex* const at = &v;
+            Bucket(PrimKind::Point, &at, 1, &w);
         } else {
             DrawPoint(g->draw, v);
         }
@@ -673,29 +675,37 @@ struct Emitter {
 
 // Keeps the texture coordinates of a wrapped triangle small: whole
 // repeats are taken off so that the 16.16 spans do not overflow. Screen
-// coordinates of perspective textures are u/w and v/w.
-void RebaseWrapped(ScreenVertex* v, int n, const GroupSetup& g)
+// coordinates of perspective textures are u/w and v/w. A corner that
+// changes is copied into `own` (same index) first and its pointer turned
+// to the copy; most triangles need no change and no copy.
+void RebaseWrapped(const ScreenVertex** v, int n, const GroupSetup& g, ScreenVertex* own)
 {
     if (!g.textured)
         return;
     const bool perspective = g.draw.key.tex == TexKind::Perspective;
-    auto rebase = [&](float ScreenVertex::*coordinate, int shift) {
+    auto repeats = [&](float ScreenVertex::*coordinate, int shift, bool clamp) {
+        if (clamp)
+            return 0.0f;
         float lo = 3.4e38f;
         for (int i = 0; i < n; ++i)
-            lo = std::min(lo, perspective ? v[i].*coordinate / v[i].q : v[i].*coordinate);
+            lo = std::min(lo, perspective ? (*v[i]).*coordinate / v[i]->q : (*v[i]).*coordinate);
         const float period = float(1 << shift);
         if (lo >= 0 && lo < period)
-            return; // already within the first repeat
-        const float by = std::floor(lo / period) * period;
-        if (by == 0)
-            return;
-        for (int i = 0; i < n; ++i)
-            v[i].*coordinate -= perspective ? by * v[i].q : by;
+            return 0.0f; // already within the first repeat
+        return std::floor(lo / period) * period;
     };
-    if (!g.clampU)
-        rebase(&ScreenVertex::u, g.draw.texWidthShift);
-    if (!g.clampV)
-        rebase(&ScreenVertex::v, g.draw.texHeightShift);
+    const float byU = repeats(&ScreenVertex::u, g.draw.texWidthShift, g.clampU);
+    const float byV = repeats(&ScreenVertex::v, g.draw.texHeightShift, g.clampV);
+    if (byU == 0 && byV == 0)
+        return;
+    for (int i = 0; i < n; ++i) {
+        if (v[i] != &own[i]) {
+            own[i] = *v[i];
+            v[i] = &own[i];
+        }
+        own[i].u -= perspective ? byU * own[i].q : byU;
+        own[i].v -= perspective ? byV * own[i].q : byV;
+    }
 }
 
 void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& g, hx_token primitive,
@@ -704,13 +714,15 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const State& s = *mp.s;
     const int nv = group.nvertices;
     static_assert(sizeof(ClipVertex) % 8 == 0 && sizeof(ScreenVertex) % 8 == 0);
-    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t) + 1) * size_t(nv);
+    const size_t need =
+        (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t) + 1) * size_t(nv) + size_t(group.nfaces);
     if (scratch.size() < need)
         scratch.resize(need);
     auto* cv = reinterpret_cast<ClipVertex*>(scratch.data());
     auto* sv = reinterpret_cast<ScreenVertex*>(scratch.data() + sizeof(ClipVertex) * nv);
     auto* codes = reinterpret_cast<uint32_t*>(scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex)) * nv);
     uint8_t* used = scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * nv;
+    uint8_t* front = used + nv; // per face, when the cull pass ran
     const bool cullBack = g.mat.cull != HXT_TWO_SIDED && g.mat.cull != HXT_NONE;
     // Triangles culled from their plane first: a closed model seen from
     // outside turns about half its faces away, and the corners only they
@@ -721,7 +733,8 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         for (int f = 0; f < group.nfaces; ++f) {
             const hx_prepared_face& face = group.faces[f];
             const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
-            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(mp, face))
+            front[f] = FacesEye(mp, face);
+            if (i0 < nv && i1 < nv && i2 < nv && front[f])
                 used[i0] = used[i1] = used[i2] = 1;
         }
     }
@@ -844,7 +857,8 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
         if (i0 >= nv || i1 >= nv || i2 >= nv)
             continue;
-        if (cullBack && !FacesEye(mp, face))
+        const bool facing = onlyUsed ? front[f] != 0 : FacesEye(mp, face);
+        if (cullBack && !facing)
             continue;
         const uint32_t c0 = codes[i0], c1 = codes[i1], c2 = codes[i2];
         if (c0 & c1 & c2 & kViewportBits)
@@ -859,7 +873,7 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
                      (group.vertices[i0].p.y + group.vertices[i1].p.y + group.vertices[i2].p.y) / 3,
                      (group.vertices[i0].p.z + group.vertices[i1].p.z + group.vertices[i2].p.z) / 3});
             hx_vector3 n = TransformNormal(mv, face.n);
-            if (!FacesEye(mp, face))
+            if (!facing)
                 n = {-n.x, -n.y, -n.z}; // a two-sided face seen from behind
             ShadeVertex(g, Light(*mp.lights, sf, centre, n), 0, flat);
             isFlat = true;
@@ -869,12 +883,16 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         }
         const uint32_t cross = (c0 | c1 | c2) & kClipBits;
         if (!cross) {
-            ScreenVertex t[3] = {sv[i0], sv[i1], sv[i2]};
+            const ScreenVertex* t[3] = {&sv[i0], &sv[i1], &sv[i2]};
+            ScreenVertex own[3];
             const float w[3] = {cv[i0].wView, cv[i1].wView, cv[i2].wView};
             if (isFlat)
-                for (ScreenVertex& v : t)
-                    std::copy(flat, flat + 3, v.c);
-            RebaseWrapped(t, 3, g);
+                for (int k = 0; k < 3; ++k) {
+                    own[k] = *t[k];
+                    std::copy(flat, flat + 3, own[k].c);
+                    t[k] = &own[k];
+                }
+            RebaseWrapped(t, 3, g, own);
             emit.Triangle(t, w);
             continue;
         }
@@ -888,9 +906,12 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         ScreenVertex on[24];
         for (int k = 0; k < n; ++k)
             on[k] = Project(mp, poly[k], g);
-        RebaseWrapped(on, n, g);
+        const ScreenVertex* corner[24];
+        for (int k = 0; k < n; ++k)
+            corner[k] = &on[k];
+        RebaseWrapped(corner, n, g, on);
         for (int k = 1; k + 1 < n; ++k) {
-            const ScreenVertex t[3] = {on[0], on[k], on[k + 1]};
+            const ScreenVertex* const t[3] = {&on[0], &on[k], &on[k + 1]};
             const float w[3] = {poly[0].wView, poly[k].wView, poly[k + 1].wView};
             emit.Triangle(t, w);
         }
