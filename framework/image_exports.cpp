@@ -1,5 +1,7 @@
 // The built-in export images of the framework core ("HXCORE1") and of the
-// pixelmap module ("HXPMAP1"): what drivers may call of the framework.
+// pixelmap module ("HXPMAP1"): what drivers may call of the framework. The
+// core image also carries the order tables' bucket choice and insertion,
+// which a renderer loaded from a file needs for Z-sort renders.
 #include <cstddef>
 
 #include "framework/bswap.h"
@@ -16,6 +18,7 @@
 #include "framework/pmexports.h"
 #include "framework/registry.h"
 #include "framework/resource.h"
+#include "framework/scene.h"
 #include "framework/sys_conf.h"
 #include "framework/token.h"
 #include "framework/tokenval.h"
@@ -132,6 +135,8 @@
     X(HxNewList) \
     X(HxObjectContainerFree) \
     X(HxObjectListAllocate) \
+    X(HxOrderTableBucketSelect) \
+    X(HxOrderTablePrimitiveInsert) \
     X(HxParseFixed) \
     X(HxParseFloat) \
     X(HxParseInteger) \

@@ -146,6 +146,32 @@ public:
         return ((rgb >> 19) & 31) << 11 | ((rgb >> 10) & 63) << 5 | ((rgb >> 3) & 31);
     }
 
+    // Three overlapping squares at three depths, none crossing another,
+    // placed nearest first.
+    void PlaceOverlappingSquares()
+    {
+        hx_material* red = HxMaterialAdd(Material("red", 0xFF0000, HX_MATF_SMOOTH));
+        hx_material* green = HxMaterialAdd(Material("green", 0x00FF00, 0));
+        hx_material* blue = HxMaterialAdd(Material("blue", 0x0000FF, 0));
+        auto square = [](float x, float y, float z) {
+            return std::vector<ScreenPoint>{{x, y, z}, {x + 30, y, z}, {x + 30, y + 25, z},
+                                            {x, y, z}, {x + 30, y + 25, z}, {x, y + 25, z}};
+        };
+        Place(Mesh("near", square(5.5f, 4.2f, -10), red));
+        Place(Mesh("middle", square(15.1f, 10.7f, -40), green));
+        Place(Mesh("far", square(25.9f, 17.3f, -80), blue));
+    }
+    // The world drawn by a Z-sort render.
+    hx_pixelmap* ZSortRender(uint8_t type)
+    {
+        std::vector<uint8_t> heap(64 * 1024);
+        EXPECT_EQ(HxZsBegin(0, heap.data(), uint32_t(heap.size())), heap.data());
+        hx_pixelmap* colour = Screen(type);
+        HxZsSceneRender(world, camera, colour);
+        HxZsEnd();
+        return colour;
+    }
+
     hx_actor* world = nullptr;
     hx_actor* camera = nullptr;
 };

@@ -1,6 +1,7 @@
 // The software renderer loaded as a shared object along HEXMIRE_PATH (with
 // the built-in driver of that name taken out of the table) draws the same
-// picture as the built-in driver.
+// picture as the built-in driver, and Z-sort renders through the order
+// tables it imports.
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -77,4 +78,18 @@ TEST_F(SoftrendShared, DrawsWhatTheBuiltInDriverDraws)
 
     EXPECT_EQ(shared, builtIn);
     EXPECT_NE(std::count(builtIn.begin(), builtIn.end(), 0u), long(builtIn.size()));
+}
+
+TEST_F(SoftrendShared, DrawsAZSortPictureEqualToItsZBufferPicture)
+{
+    hx_image* image = HxImageReference(kHxSoftrendDeviceName);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->type, HX_IMAGE_HOST) << "loaded as a shared object";
+    HxImageDereference(image);
+    PlaceOverlappingSquares();
+    hx_pixelmap* zb = Screen(HX_PMT_RGB_565);
+    Render(zb, DepthBuffer());
+    hx_pixelmap* zs = ZSortRender(HX_PMT_RGB_565);
+    EXPECT_EQ(Pixels(zs), Pixels(zb));
+    EXPECT_NE(PixelAt(zs, 40, 30), 0u) << "the buckets were filled and drawn";
 }

@@ -278,25 +278,10 @@ TEST_F(Softrend, TheScreenRectangleOfAModelIsTheBoundingBoxOfItsDrawnPixels)
 
 TEST_F(Softrend, AZSortPictureEqualsTheZBufferPictureWhenNothingIntersects)
 {
-    hx_material* red = HxMaterialAdd(Material("red", 0xFF0000, HX_MATF_SMOOTH));
-    hx_material* green = HxMaterialAdd(Material("green", 0x00FF00, 0));
-    hx_material* blue = HxMaterialAdd(Material("blue", 0x0000FF, 0));
-    // Three overlapping squares at three depths, drawn nearest first.
-    auto square = [](float x, float y, float z) {
-        return std::vector<ScreenPoint>{{x, y, z}, {x + 30, y, z}, {x + 30, y + 25, z},
-                                        {x, y, z}, {x + 30, y + 25, z}, {x, y + 25, z}};
-    };
-    Place(Mesh("near", square(5.5f, 4.2f, -10), red));
-    Place(Mesh("middle", square(15.1f, 10.7f, -40), green));
-    Place(Mesh("far", square(25.9f, 17.3f, -80), blue));
+    PlaceOverlappingSquares();
     hx_pixelmap* zb = Screen(HX_PMT_RGB_565);
     Render(zb, DepthBuffer());
-
-    std::vector<uint8_t> heap(64 * 1024);
-    ASSERT_EQ(HxZsBegin(0, heap.data(), uint32_t(heap.size())), heap.data());
-    hx_pixelmap* zs = Screen(HX_PMT_RGB_565);
-    HxZsSceneRender(world, camera, zs);
-    HxZsEnd();
+    hx_pixelmap* zs = ZSortRender(HX_PMT_RGB_565);
     EXPECT_EQ(Pixels(zs), Pixels(zb));
     EXPECT_NE(PixelAt(zs, 40, 30), 0u);
 }
