@@ -451,8 +451,3 @@ bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target)
     return true;
 }
 
-void EnterExternalCamera()
-{
-    // Stand-in until the mission routines land: records the call.
-    RecordCall("EnterExternalCamera");
-}

@@ -30,10 +30,6 @@ void StartFlight();
 // and the result is false.
 bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target);
 
-// Ends the flight view for the mission's close: the external camera with
-// the director on the player's ship.
-void EnterExternalCamera();
-
 // The mission number of a mission script's name: the two characters six
 // before its end, 0 when they are no number in 0..99.
 int32_t StartupMissionNumber(const char* name);
