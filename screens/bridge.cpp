@@ -20,11 +20,6 @@ uint8_t gDockingAligned = 0;
 uint8_t gCollisionDamage = 0;
 SceneItem* gRemoteLinkItem = nullptr;
 
-void guiBridgeKeyHandler(uint16_t keyCode)
-{
-    RecordCall("guiBridgeKeyHandler");
-}
-
 void guiDisplayMessage(const char* text, int32_t time)
 {
     RecordCall("guiDisplayMessage");

@@ -8,6 +8,7 @@
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/scriptbase.h"
+#include "script/scriptfiles.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
 #include "system/calltrace.h"
@@ -281,7 +282,9 @@ int StartGame()
 
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission) {
         uint32_t size = 0;
-        if (std::FILE* file = SlabOpen("scripts", gSettings.missionName.c_str(), &size))
+        // Looked up where the script is compiled from (its folder follows
+        // from its extension), so that a mission that is there runs.
+        if (std::FILE* file = SlabOpen("scripts", ScriptFilePath(gSettings.missionName.c_str()).c_str(), &size))
             std::fclose(file);
         else
             gSettings.noCommandLineMission = 255;

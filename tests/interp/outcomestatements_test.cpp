@@ -1,13 +1,16 @@
 // The mission outcome statements: what SUCCESS, FAILURE and OUTCOME leave
 // in the mission's result state, the lines they type, and the closing
-// camera that FAILURE shares with the end of a vital-loss countdown.
+// camera that FAILURE shares with the end of a vital-loss countdown; then
+// the bridge's end and back keys that take a mission from there to its end.
 #include "interp_fixture.h"
 
 #include "screens/bridge.h"
 #include "script/configstatements.h"
 #include "script/keywords.h"
 #include "script/missionoutcome.h"
+#include "screens/objectives.h"
 #include "system/calltrace.h"
+#include "system/input.h"
 #include "system/res/resman.h"
 #include "tests/support/world_fixture.h"
 #include "ui/messagelog.h"
@@ -56,7 +59,7 @@ struct OutcomeCase {
     uint8_t failed;
     int32_t endState;
     const char* lastLine;  // the text last typed into the log
-    size_t debriefs;       // PlayDebriefSpeech calls
+    uint8_t endRequest;    // no debrief text: the end screen is asked for
 };
 
 TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)
@@ -64,9 +67,9 @@ TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)
     const OutcomeCase cases[] = {
         // Won, then ended: no failure, the debrief at once; the
         // mission-failed line is typed first all the same.
-        {"SUCCESS\nFAILURE", 255, 0, kMissionDebrief, "Mission failed.", 1},
+        {"SUCCESS\nFAILURE", 255, 0, kMissionDebrief, "Mission failed.", 255},
         // With a number FAILURE types nothing.
-        {"SUCCESS\nFAILURE 2", 255, 0, kMissionDebrief, "Mission complete.", 1},
+        {"SUCCESS\nFAILURE 2", 255, 0, kMissionDebrief, "Mission complete.", 255},
         // Failed: the external camera; a later SUCCESS changes nothing.
         {"FAILURE", 0, 255, kMissionFlightOver, "Mission failed.", 0},
         {"FAILURE\nSUCCESS", 0, 255, kMissionFlightOver, "Mission failed.", 0},
@@ -77,6 +80,7 @@ TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)
         ResetMissionScript();
         guiClearMessageLog();
         ClearCallTrace();
+        gLoopFlags.endOfMissionRequest = 0;
         // The run goes on after each statement: the script reaches END.
         const uint32_t stopped = Run(c.script);
         EXPECT_EQ(ScriptTokenAt(stopped).id, kw::END) << c.script;
@@ -85,12 +89,36 @@ TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)
         EXPECT_EQ(MissionEndState, c.endState) << c.script;
         EXPECT_EQ(LogText(), c.lastLine) << c.script;
         EXPECT_EQ(gMessageLogPendingStyle, kMessageLogFontChoice) << c.script;
-        EXPECT_EQ(CountRecordedCalls("PlayDebriefSpeech"), c.debriefs) << c.script;
+        EXPECT_EQ(gLoopFlags.endOfMissionRequest, c.endRequest) << c.script;
         const bool ended = c.endState != kMissionInFlight;
         EXPECT_EQ(gInterpreter.missionPause, ended ? 255 : 0) << c.script;
         EXPECT_EQ(gDirectorOn, ended ? 255 : 0) << c.script;
         EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), ended ? 1u : 0u) << c.script;
     }
+}
+
+TEST_F(OutcomeTest, AWonMissionsDebriefIsItsOutcomesTextOrItsFirst)
+{
+    WriteFile("zqk/resource/text/debrief/dbf_07_1.txt", "Outcome one.");
+    WriteFile("zqk/resource/text/debrief/dbf_07_0.txt", "The first debrief.");
+    const struct {
+        int16_t outcome;
+        const char* text;
+    } cases[] = {{1, "Outcome one."}, {2, "The first debrief."}, {3, "The first debrief."}};
+    for (const auto& c : cases) {
+        ResetMissionScript();
+        gScriptMission.outcomeNumber = c.outcome;
+        Run("SUCCESS\nFAILURE 1");
+        EXPECT_EQ(LogText(), c.text) << c.outcome;
+        EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0) << c.outcome;
+        EXPECT_EQ(MissionEndState, kMissionDebrief) << c.outcome;
+    }
+    // Missions from 90 on have no debrief: the end screen follows.
+    WriteFile("zqk/resource/text/debrief/dbf_null.txt", "Nothing to report.");
+    gScriptVars.missionNumber = 91;
+    ResetMissionScript();
+    Run("SUCCESS\nFAILURE 1");
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
 }
 
 TEST_F(OutcomeTest, SuccessWithAFormatTypesTheMissionTime)
@@ -158,3 +186,98 @@ TEST_F(OutcomeTest, TheExternalCameraEndsTheFlightAndAMissionResetClearsIt)
 }
 
 } // namespace
+
+// ---- The bridge's end and back keys ----------------------------------------------
+
+class EndKeyTest : public OutcomeTest {
+protected:
+    static constexpr uint8_t kEndScan = 0x10;  // bound to the end step
+    static constexpr uint8_t kBackScan = 0x0E; // bound to the back step
+    void SetUp() override
+    {
+        OutcomeTest::SetUp();
+        gKeyMap[0][kEndScan] = 142;
+        gKeyMap[0][kBackScan] = 143;
+        CurrentStation = 2;
+        gScriptVars.score = gMissionScore = 0;
+    }
+    void TearDown() override
+    {
+        std::memset(gKeyMap, 0, sizeof gKeyMap);
+        CurrentStation = 0;
+        GetKeyStateBlock().fill(0);
+        gScriptVars.score = gMissionScore = 0;
+        OutcomeTest::TearDown();
+    }
+    static void Press(uint8_t scan) { guiBridgeKeyHandler(static_cast<uint16_t>(scan << 8)); }
+};
+
+TEST_F(EndKeyTest, ThreePressesFromFlightEndAFailedOrUnwonMission)
+{
+    Press(kEndScan);
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    EXPECT_EQ(gDirectorOn, 255);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+    Press(kEndScan);
+    EXPECT_EQ(MissionEndState, kMissionDebrief);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
+    gLoopFlags.endOfMissionRequest = 0;
+    Press(kEndScan);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
+}
+
+TEST_F(EndKeyTest, AWonMissionIsDebriefedBeforeItsEnd)
+{
+    WriteFile("zqk/resource/text/debrief/dbf_07_0.txt", "Well flown.");
+    Run("SUCCESS");
+    Press(kEndScan);
+    Press(kEndScan);
+    EXPECT_EQ(MissionEndState, kMissionDebrief);
+    EXPECT_EQ(LogText(), "Well flown.");
+    EXPECT_EQ(gInterpreter.missionPause, 255);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0); // the debrief is being read
+    Press(kEndScan);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
+}
+
+TEST_F(EndKeyTest, EndingEarlyEarnsTheTimeBonusThatGoingBackReturns)
+{
+    gScriptVars.targetTime = 10000;
+    gScriptVars.missionClock = 4050;
+    gScriptVars.timeScore = 5;
+    Press(kEndScan);
+    EXPECT_EQ(gScriptVars.score, 59 * 5);
+    EXPECT_EQ(gMissionScore, 59 * 5);
+    Press(kBackScan);
+    EXPECT_EQ(MissionEndState, kMissionInFlight);
+    EXPECT_EQ(gScriptVars.score, 0);
+    EXPECT_EQ(gDirectorOn, 0);
+    EXPECT_EQ(gInterpreter.missionPause, 0);
+
+    // Past the target time there is no bonus.
+    gScriptVars.missionClock = 12000;
+    Press(kEndScan);
+    EXPECT_EQ(gScriptVars.score, 0);
+}
+
+TEST_F(EndKeyTest, AFailedMissionCannotGoBackToFlight)
+{
+    Run("FAILURE");
+    Press(kBackScan);
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    EXPECT_EQ(gInterpreter.missionPause, 255);
+}
+
+TEST_F(EndKeyTest, TheModifierChoosesTheLayerAndCtrlWins)
+{
+    gKeyMap[0][kEndScan] = 0;
+    gKeyMap[1][kEndScan] = 143;
+    gKeyMap[2][kEndScan] = 142;
+    GetKeyStateBlock()[42] = 255;
+    GetKeyStateBlock()[29] = 255;
+    Press(kEndScan);
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    GetKeyStateBlock()[29] = 0;
+    Press(kEndScan); // Shift alone: the back step
+    EXPECT_EQ(MissionEndState, kMissionInFlight);
+}
