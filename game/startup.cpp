@@ -248,7 +248,11 @@ int StartGame()
 
     if (gSettings.intro)
         return StartIntro();
+    return StartFullGame();
+}
 
+int StartFullGame()
+{
     ReadOptionTable();
     LocateVideoFolder();
     RunScriptFile(kConfigScript);

@@ -13,6 +13,12 @@ struct Vector3;
 // 0 when the program must end, -1 otherwise. It begins with
 // ConnectLowerLayers.
 int StartGame();
+// The full start-up, after the common part: configuration, language and
+// key scripts, the loading screen, the screens, and the front end or the
+// command-line mission. StartGame runs it unless the introduction plays;
+// the end of a demo's introduction runs it then. 0 when the program must
+// end, -1 otherwise.
+int StartFullGame();
 // Sets the hooks through which the subsystems below reach the top: the
 // loading screen's message pump (PumpMessages) and the main window's
 // dropped file (HandleDroppedFile).
