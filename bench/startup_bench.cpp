@@ -208,16 +208,6 @@ BENCHMARK(BM_StartupToFirstFlightFrame)->UseManualTime()->Unit(benchmark::kMilli
 
 // ---- The split by step ---------------------------------------------------------
 
-bool RunWholeScript(const char* name)
-{
-    ScriptToken* start = TokeniseScript(name);
-    if (!start)
-        return false;
-    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-    RunScript(&position, false);
-    return true;
-}
-
 struct Step {
     const char* name;
     std::function<bool()> run;
@@ -245,15 +235,15 @@ std::vector<Step> StartupSteps(bool mission)
          [] {
              ReadOptionTable();
              LocateVideoFolder();
-             RunWholeScript("Kelvandrist.ini");
+             RunScriptFile("Kelvandrist.ini");
              CheckVideoFolder();
              if (Resource* palette = ResRegisterLoad("zqk\\resource\\art\\klvstd.pcx", ResType::PcxPalette);
                  palette && !gCurrentPalette)
                  gCurrentPalette = static_cast<const PaletteEntry*>(palette->data);
              return true;
          }},
-        {"init_script", [] { return RunWholeScript("zqk\\resource\\scripts\\init\\init.scr"); }},
-        {"key_bindings", [] { return RunWholeScript("zqk\\resource\\scripts\\init\\keybind2.scr"); }},
+        {"init_script", [] { return RunScriptFile("zqk\\resource\\scripts\\init\\init.scr"); }},
+        {"key_bindings", [] { return RunScriptFile("zqk\\resource\\scripts\\init\\keybind2.scr"); }},
         {"display",
          [] {
              if (ScreenCanvas().pixels)
@@ -295,7 +285,7 @@ std::vector<Step> StartupSteps(bool mission)
              ReadCaptainSlot();
              return true;
          }},
-        {"screen_layouts", [] { return RunWholeScript("zqk\\resource\\scripts\\gui\\test0_x.gui"); }},
+        {"screen_layouts", [] { return RunScriptFile("zqk\\resource\\scripts\\gui\\test0_x.gui"); }},
         {"script_base",
          [] {
              MarkScriptBase();
@@ -313,7 +303,7 @@ std::vector<Step> StartupSteps(bool mission)
                          return true;
                      }});
     steps.push_back({"stock_script", [] {
-                         RunWholeScript("zqk\\resource\\scripts\\init\\stock.scr");
+                         RunScriptFile("zqk\\resource\\scripts\\init\\stock.scr");
                          return true;
                      }});
     steps.push_back({"mission_script", [] {

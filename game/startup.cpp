@@ -82,18 +82,6 @@ int LanguageIndex()
     return gSettings.language <= 2 ? gSettings.language : 0;
 }
 
-// Compiles the named script and runs it whole; false when it cannot be
-// opened.
-bool RunScriptFile(const char* name)
-{
-    ScriptToken* start = TokeniseScript(name);
-    if (!start)
-        return false;
-    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-    RunScript(&position, false);
-    return true;
-}
-
 // A start-up script that must exist: its absence ends the program with a
 // message rather than silently.
 bool RunRequiredScript(const char* name)
@@ -180,6 +168,16 @@ int StartIntro()
 }
 
 } // namespace
+
+bool RunScriptFile(const char* name)
+{
+    ScriptToken* start = TokeniseScript(name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    return true;
+}
 
 void CheckVideoFolder()
 {
