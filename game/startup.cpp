@@ -48,7 +48,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace {
 
 constexpr const char* kDemoMission = "zqk\\resource\\scripts\\missions\\demo00.scr";
