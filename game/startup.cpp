@@ -49,7 +49,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace {
 
 constexpr const char* kDemoMission = "zqk\\resource\\scripts\\missions\\demo00.scr";
@@ -81,18 +80,6 @@ constexpr int32_t kEngineLoopVolume = -3000;
 int LanguageIndex()
 {
     return gSettings.language <= 2 ? gSettings.language : 0;
-}
-
-// Compiles the named script and runs it whole; false when it cannot be
-// opened.
-bool RunScriptFile(const char* name)
-{
-    ScriptToken* start = TokeniseScript(name);
-    if (!start)
-        return false;
-    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-    RunScript(&position, false);
-    return true;
 }
 
 // A start-up script that must exist: its absence ends the program with a
@@ -181,6 +168,16 @@ int StartIntro()
 }
 
 } // namespace
+
+bool RunScriptFile(const char* name)
+{
+    ScriptToken* start = TokeniseScript(name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    return true;
+}
 
 void CheckVideoFolder()
 {
