@@ -7,6 +7,7 @@
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "screens/frontend.h"
+#include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/scriptbase.h"
@@ -387,6 +388,7 @@ void ShowEndScreen()
 {
     gLoopFlags.endOfMissionRequest = 0;
     RecordCall("ShowEndScreen");
+    gMissionResult = {gScriptMission.missionSucceeded, gScriptMission.outcomeNumber, gMissionScore};
     // A mission named on the command line ends the program at its end.
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
         gLoopFlags.quitRequest = 1;

@@ -17,6 +17,7 @@
 #include <cstring>
 
 int32_t gDebriefSpeechLength = 0;
+MissionResult gMissionResult = {};
 
 namespace {
 

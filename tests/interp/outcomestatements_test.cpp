@@ -4,11 +4,13 @@
 // the bridge's end and back keys that take a mission from there to its end.
 #include "interp_fixture.h"
 
+#include "game/startup.h"
 #include "screens/bridge.h"
+#include "screens/frontend.h"
+#include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/keywords.h"
 #include "script/missionoutcome.h"
-#include "screens/objectives.h"
 #include "system/calltrace.h"
 #include "system/input.h"
 #include "system/res/resman.h"
@@ -186,6 +188,22 @@ TEST_F(OutcomeTest, TheExternalCameraEndsTheFlightAndAMissionResetClearsIt)
 }
 
 } // namespace
+
+TEST_F(OutcomeTest, TheEndScreenKeepsTheMissionsResultAndStartsTheNextAfresh)
+{
+    gMissionScore = 1200;
+    Run("OUTCOME 3\nSUCCESS\nFAILURE 1"); // no debrief text: the end screen is asked for
+    ASSERT_EQ(gLoopFlags.endOfMissionRequest, 255);
+    ShowEndScreen();
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+    EXPECT_EQ(gMissionResult.succeeded, 255);
+    EXPECT_EQ(gMissionResult.outcome, 3);
+    EXPECT_EQ(gMissionResult.score, 1200);
+    EXPECT_EQ(MissionEndState, kMissionInFlight);
+    EXPECT_EQ(gScriptMission.missionSucceeded, 0);
+    EXPECT_EQ(gDirectorOn, 0);
+    gMissionScore = 0;
+}
 
 // ---- The bridge's end and back keys ----------------------------------------------
 
