@@ -8,18 +8,13 @@
 // text) raises the end-of-mission request, and the frame runs the end screen.
 #pragma once
 
+#include "screens/bridge.h" // MissionEndState and its values
+
 #include <cstdint>
 
 constexpr int kTextMissionWon = 208;    // text-table entry that SUCCESS types without a text
 constexpr int kTextMissionFailed = 209; // text-table entry of the mission-failed line
 constexpr int kMessageLogFontChoice = 1; // the message log's font for the outcome lines
-
-// MissionEndState values.
-enum : int32_t {
-    kMissionInFlight = 0,
-    kMissionFlightOver = 1, // the external camera shows the player's ship
-    kMissionDebrief = 2,
-};
 
 // Ends the flight view for the mission's close: the mission pauses, the
 // flight is over (state 1), and the director starts on the player's ship.

@@ -30,7 +30,7 @@ int32_t guiAddMessageLogText(const char* text, int32_t style)
 {
     RecordCall("guiAddMessageLogText");
     // The debrief's text stays on the log while it is spoken.
-    if (!text || MissionEndState == 2)
+    if (!text || MissionEndState == kMissionDebrief)
         return 0;
     const size_t length = strnlen(text, kMessageLogCapacity - 1);
     std::memcpy(gMessageLogPendingText, text, length);

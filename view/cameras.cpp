@@ -57,7 +57,7 @@ void StartDirectorOnPlayer()
         CurrentStation = 2;
     }
     guiClearMessageLog();
-    MissionEndState = 1;
+    MissionEndState = kMissionFlightOver;
     gDirectorOn = 255;
     StartDirector();
     DirectorOfferShot(gPlayerItem, nullptr, kShotPlayerShip);
