@@ -350,6 +350,7 @@ int StartGame()
     }
 
     if (gSettings.missionName.empty() || gSettings.noCommandLineMission) {
+        guiGotoScreen("FrontHome");
         gFrontEndActive = 255;
     } else {
         InitializeP3D();
@@ -448,12 +449,15 @@ void ShowEndScreen()
     // A mission named on the command line ends the program at its end.
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
         gLoopFlags.quitRequest = 1;
+    DumpShipLog();
     gFrontEndActive = 255;
+    gDirectorOn = 0;
     RecordMissionResult();
     CloseCommsFilms();
     ReturnToFrontEnd();
     TearDownMission();
     ResetShipLog();
+    ShutdownP3D();
     if (gSettings.demo) {
         if (const Canvas screen = ScreenCanvas(); screen.pixels) {
             CanvasClear(screen, 0);

@@ -5,6 +5,7 @@
 
 #include "ai/weapons.h"
 #include "game/startup.h"
+#include "screens/frontend.h"
 #include "system/calltrace.h"
 #include "system/rasterfont.h"
 #include "system/res/font.h"
@@ -168,6 +169,20 @@ TEST_F(StartupSteps, FlightStartsWithoutAPlayerMountOrCameraSymbols)
     EXPECT_EQ(CountRecordedCalls("SetupFiringArc"), 0u);
     ASSERT_NE(gTargetCamera, nullptr);
     EXPECT_EQ(gTargetCamera->avatar->linkItem.Get(), player);
+}
+
+TEST_F(StartupSteps, TheEndScreenWritesTheShipsLogAndShutsTheViewDown)
+{
+    gDirectorOn = 255;
+    EnableCallTrace(true);
+    ClearCallTrace();
+    ShowEndScreen();
+    EXPECT_EQ(gDirectorOn, 0);
+    EXPECT_EQ(CountRecordedCalls("DumpShipLog"), 1u);
+    EXPECT_EQ(CountRecordedCalls("FreeP3DWorlds"), 1u);
+    EXPECT_EQ(CountRecordedCalls("ShutdownP3D"), 1u);
+    gFrontEndActive = 0;
+    gLoopFlags = LoopFlags{};
 }
 
 } // namespace
