@@ -406,8 +406,17 @@ void DropModel(const char* path)
     if (!model || !gPlayerItem)
         return;
     SetItemModel(gPlayerItem, model);
-    if (gPlayerItem->sim)
+    // The bounds follow the new model: the parts' radii and then the item's
+    // are computed again.
+    if (TDP* root = gPlayerItem->avatar ? gPlayerItem->avatar->root : nullptr) {
+        root->radius = 0.0f;
+        InitTDPRadius(root);
+    }
+    if (gPlayerItem->sim) {
+        gPlayerItem->sim->radius = 0.0f;
+        SetSceneItemRadius(gPlayerItem);
         gPlayerItem->sim->flags |= kSimFlagModelChanged;
+    }
 }
 
 // The mission's teardown that the end screen and a dropped script share:
