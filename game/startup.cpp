@@ -57,7 +57,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace {
 
 constexpr const char* kDemoMission = "zqk\\resource\\scripts\\missions\\demo00.scr";
@@ -106,18 +105,6 @@ constexpr FontSlot kFontSlots[] = {
 int LanguageIndex()
 {
     return gSettings.language <= 2 ? gSettings.language : 0;
-}
-
-// Compiles the named script and runs it whole; false when it cannot be
-// opened.
-bool RunScriptFile(const char* name)
-{
-    ScriptToken* start = TokeniseScript(name);
-    if (!start)
-        return false;
-    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-    RunScript(&position, false);
-    return true;
 }
 
 // A start-up script that must exist: its absence ends the program with a
@@ -206,6 +193,16 @@ int StartIntro()
 }
 
 } // namespace
+
+bool RunScriptFile(const char* name)
+{
+    ScriptToken* start = TokeniseScript(name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    return true;
+}
 
 void CheckVideoFolder()
 {

@@ -44,6 +44,10 @@ void EnterExternalCamera();
 // before its end, 0 when they are no number in 0..99.
 int32_t StartupMissionNumber(const char* name);
 
+// Compiles the named script and runs it whole; false when it cannot be
+// opened.
+bool RunScriptFile(const char* name);
+
 // When the video folder lacks "navarmin.smk", it moves to the first CD-ROM
 // drive (its letter replaced, or the letter and ':' put in front); with no
 // drive it stays.
