@@ -8,11 +8,11 @@
 #include "script/symbols.h"
 #include "system/crand.h"
 #include "system/errors.h"
+#include "view/renderpasses.h"
 #include "world/floatingorigin.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
 #include "world/responses.h"
-#include "view/renderpasses.h"
 #include "world/scenelist.h"
 
 #include <cmath>
