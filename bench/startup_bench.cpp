@@ -19,6 +19,8 @@
 #include "game/frameloop.h"
 #include "game/startup.h"
 #include "platform/host.h"
+#include "screens/bridge.h"
+#include "screens/engineering.h"
 #include "screens/frontend.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
@@ -40,6 +42,7 @@
 #include "ui/contacts.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
 #include "view/viewstart.h"
 #include "world/messages.h"
 #include "world/scenelist.h"
@@ -258,8 +261,7 @@ std::vector<Step> StartupSteps(bool mission)
          }},
         {"loading_screen",
          [] {
-             if (auto* font = static_cast<Resource*>(GetScriptSymbolValue("BFont")))
-                 gFontB = static_cast<RasterFont*>(ResGet(font));
+             TakeFontSlots();
              ShowLoadingScreen();
              gLoadingScreenUp = 1;
              BuildRowTable();
@@ -268,6 +270,7 @@ std::vector<Step> StartupSteps(bool mission)
         {"world_and_screens",
          [] {
              ResetSceneList();
+             guiResetWindowPool();
              InitScreensAndIcons();
              InitShipSystems();
              ResetContactList();
@@ -277,6 +280,8 @@ std::vector<Step> StartupSteps(bool mission)
          [] {
              SoundPreload();
              gSoundMissionMarker = 255;
+             if (gSettings.engineering)
+                 SelectReactorSystem();
              return true;
          }},
         {"saved_state",
@@ -319,6 +324,7 @@ std::vector<Step> StartupSteps(bool mission)
                          if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
                              gLoopFlags.filmMode = 1;
                          guiGotoScreen("NAV");
+                         CurrentStation = 2;
                          StartFlight();
                          gLoadingScreenUp = 0;
                          guiClearMessageLog();

@@ -54,6 +54,18 @@ bool RunScriptFile(const char* name);
 // drive it stays.
 void CheckVideoFolder();
 
+// Fills the UI's font slots from the font symbols ("RFont" ... "VFont";
+// not the A2 fonts in demo mode): each symbol's font resource, loaded when
+// it is not yet; a missing symbol, or one that holds no resource, leaves its
+// slot empty. "BFont" also becomes the message log's font.
+void TakeFontSlots();
+
+// The "fontmake" step: the small bitmap font built from the glyph pictures
+// in "zqk\resource\fonts\smallfnt" is written as
+// "zqk\resource\fonts\tiny.fnt"; false (after a debug line) when it cannot
+// be written.
+bool MakeTinyFont();
+
 // The loading screen: "loadscrn.pcx" with its palette and the build date,
 // presented (into both buffers in full screen).
 void ShowLoadingScreen();

@@ -17,6 +17,17 @@ RasterFont* gMessageLogFont = nullptr;
 RasterFont* gFontB = nullptr;
 char gMessageLogPendingText[kMessageLogCapacity] = {};
 int32_t gMessageLogPendingStyle = 0;
+RasterFont* gFontR = nullptr;
+RasterFont* gFontG = nullptr;
+RasterFont* gFontMid = nullptr;
+RasterFont* gFontCons = nullptr;
+RasterFont* gFontCons1 = nullptr;
+RasterFont* gFontCons2 = nullptr;
+RasterFont* gFontH = nullptr;
+RasterFont* gFontDim = nullptr;
+RasterFont* gFontA2 = nullptr;
+RasterFont* gFontA2Dim = nullptr;
+RasterFont* gFontV = nullptr;
 
 void guiClearMessageLog()
 {
