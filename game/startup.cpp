@@ -479,8 +479,13 @@ void ShowEndScreen()
             DisplayLock(gScreenMode);
             ShowPicture(kEndScreen, ScreenCanvas());
             DisplayPresent(gScreenMode);
+            // The picture waits for a key even when the mission's end also
+            // ends the program; closing the window still ends the wait.
+            const uint8_t endsProgram = gLoopFlags.quitRequest;
+            gLoopFlags.quitRequest = 0;
             while (KeyQueueCount() == 0 && !gLoopFlags.quitRequest)
                 PumpMessages();
+            gLoopFlags.quitRequest |= endsProgram;
             DisplayLock(gScreenMode);
             CanvasClear(ScreenCanvas(), 0);
             DisplayPresent(gScreenMode);
