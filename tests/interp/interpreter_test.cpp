@@ -2,6 +2,8 @@
 // frame clock.
 #include "interp_fixture.h"
 
+#include "script/missionoutcome.h"
+
 #include "script/conditions.h"
 #include "script/keywords.h"
 #include "system/calltrace.h"
@@ -337,13 +339,11 @@ TEST_F(InterpreterTest, TheLossCountdownEndsOnTheExternalCamera)
 {
     uint32_t position = Compile("WAIT\nWAIT\nEND\n");
     gScriptMission.vitalLossCountdown = 30;
-    EnableCallTrace(true);
-    ClearCallTrace();
     Frame(position);
-    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 0u);
+    EXPECT_EQ(MissionEndState, kMissionInFlight);
     Frame(position);
-    EnableCallTrace(false);
-    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 1u);
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    EXPECT_EQ(gInterpreter.missionPause, 255);
 }
 
 TEST_F(InterpreterTest, MissionResetClearsTheInterpreterState)

@@ -2,17 +2,22 @@
 // a whole.
 #pragma once
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 struct GameRun {
     int exitCode = -1;
     std::string output; // standard output and error together
+    bool stopped = false; // still running at the deadline: asked to end
 };
 
 inline std::filesystem::path GameProgram()
@@ -21,11 +26,16 @@ inline std::filesystem::path GameProgram()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Kelvandrist";
 }
 
-// Runs the game with its arguments and extra environment, in `folder`. With
-// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
-// window's quit) once that time has passed, as a player closing the window.
-inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
-                int stopAfterMs = 0)
+// A game process started and not yet waited for; its standard output and
+// error come through `output`.
+struct GameProcess {
+    pid_t pid = -1;
+    int output = -1;
+};
+
+// Starts the game with its arguments and extra environment, in `folder`.
+inline GameProcess LaunchGame(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                              const std::filesystem::path& folder)
 {
     int out[2];
     if (::pipe(out) != 0)
@@ -49,22 +59,55 @@ inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<s
         ::_exit(127);
     }
     ::close(out[1]);
-    if (stopAfterMs > 0) {
-        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
-        ::kill(pid, SIGTERM);
-    }
+    return {pid, out[0]};
+}
+
+// Reads the game's output to its end and waits for it to exit. With
+// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
+// window's quit) when it still runs once that time has passed, as a player
+// closing the window; a game that ends before returns at once.
+inline GameRun FinishGame(const GameProcess& game, int stopAfterMs = 0)
+{
     GameRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(stopAfterMs);
     char buffer[512];
-    ssize_t n;
-    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+    for (;;) {
+        int wait = -1;
+        if (stopAfterMs > 0 && !run.stopped) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        pollfd readable{game.output, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, wait);
+        if (ready == 0) {
+            ::kill(game.pid, SIGTERM);
+            run.stopped = true;
+            continue;
+        }
+        if (ready < 0 && errno == EINTR)
+            continue;
+        const ssize_t n = ready > 0 ? ::read(game.output, buffer, sizeof buffer) : -1;
+        if (n <= 0)
+            break;
         run.output.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
+    }
+    ::close(game.output);
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(game.pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
 
+// Runs the game with its arguments and extra environment, in `folder`, to
+// its end or, with `stopAfterMs`, until it is asked to end (FinishGame).
+inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
+                int stopAfterMs = 0)
+{
+    const GameProcess game = LaunchGame(args, env, folder);
+    if (game.pid <= 0)
+        return {};
+    return FinishGame(game, stopAfterMs);
+}
 
 // A copy of the source folder's demo data tree in `folder` (the game writes
 // its log and career files where it runs); returns the folder.

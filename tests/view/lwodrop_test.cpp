@@ -4,6 +4,7 @@
 #include "tests/support/world_fixture.h"
 #include "tests/view/lwo_fixture.h"
 
+#include "game/startup.h"
 #include "platform/window.h"
 #include "system/calltrace.h"
 #include "system/mainwindow.h"
@@ -36,6 +37,7 @@ protected:
     {
         LwoTest::SetUp();
         world.SetUp();
+        ConnectLowerLayers(); // a dropped file reaches start-up's handler
         ASSERT_GT(ResInit(), 0u);
         Pump();
     }
@@ -57,6 +59,8 @@ protected:
 TEST_F(LwoDrop, ADroppedObjectBecomesThePlayersModel)
 {
     gPlayerItem = worldtest::MakeItem();
+    gPlayerItem->sim->radius = 999.0f; // bounds of the model before
+    gPlayerItem->avatar->root->radius = 999.0f;
     WriteObject("dropped.LWO", Triangle());
     EnableCallTrace(true);
     ClearCallTrace();
@@ -65,6 +69,9 @@ TEST_F(LwoDrop, ADroppedObjectBecomesThePlayersModel)
     EXPECT_EQ(CountRecordedCalls("SetItemModel"), 1u);
     EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 0u) << "the model path is no stand-in";
     EXPECT_EQ(gPlayerItem->sim->flags & 0x20, 0x20u);
+    EXPECT_NE(gPlayerItem->avatar->root->radius, 999.0f); // computed again
+    EXPECT_NE(gPlayerItem->sim->radius, 999.0f);
+    EXPECT_GT(gPlayerItem->sim->radius, 0.0f);
     Resource* r = ResRegister("dropped.LWO", ResType::LwoModel);
     ASSERT_NE(r->data, nullptr);
     EXPECT_EQ(static_cast<hx_model*>(r->data)->nfaces, 1);

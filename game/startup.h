@@ -10,8 +10,19 @@
 struct Matrix4;
 struct Vector3;
 
-// 0 when the program must end, -1 otherwise.
+// 0 when the program must end, -1 otherwise. It begins with
+// ConnectLowerLayers.
 int StartGame();
+// The full start-up, after the common part: configuration, language and
+// key scripts, the loading screen, the screens, and the front end or the
+// command-line mission. StartGame runs it unless the introduction plays;
+// the end of a demo's introduction runs it then. 0 when the program must
+// end, -1 otherwise.
+int StartFullGame();
+// Sets the hooks through which the subsystems below reach the top: the
+// loading screen's message pump (PumpMessages) and the main window's
+// dropped file (HandleDroppedFile).
+void ConnectLowerLayers();
 void ShutDown();
 void HandleDroppedFile(const char* path);
 
@@ -30,21 +41,31 @@ void StartFlight();
 // and the result is false.
 bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target);
 
-// Ends the flight view for the mission's close: the external camera with
-// the director on the player's ship.
-void EnterExternalCamera();
-
 // The mission number of a mission script's name: the two characters six
 // before its end, 0 when they are no number in 0..99.
 int32_t StartupMissionNumber(const char* name);
+
+// Compiles the named script and runs it whole; false when it cannot be
+// opened.
+bool RunScriptFile(const char* name);
 
 // When the video folder lacks "navarmin.smk", it moves to the first CD-ROM
 // drive (its letter replaced, or the letter and ':' put in front); with no
 // drive it stays.
 void CheckVideoFolder();
 
+// Fills the UI's font slots from the font symbols ("RFont" ... "VFont";
+// not the A2 fonts in demo mode): each symbol's font resource, loaded when
+// it is not yet; a missing symbol, or one that holds no resource, leaves its
+// slot empty. "BFont" also becomes the message log's font.
+void TakeFontSlots();
+
+// The "fontmake" step: the small bitmap font built from the glyph pictures
+// in "zqk\resource\fonts\smallfnt" is written as
+// "zqk\resource\fonts\tiny.fnt"; false (after a debug line) when it cannot
+// be written.
+bool MakeTinyFont();
+
 // The loading screen: "loadscrn.pcx" with its palette and the build date,
 // presented (into both buffers in full screen).
 void ShowLoadingScreen();
-
-extern uint8_t gLoadingScreenUp; // on while start-up shows the loading screen

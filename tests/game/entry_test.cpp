@@ -2,7 +2,7 @@
 // lock and the exit codes of a run that cannot show a display.
 #include "platform/film.h"
 #include "platform/host.h"
-#include "system/entry.h"
+#include "game/entry.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 
@@ -81,7 +81,7 @@ TEST_F(Entry, RunsAndEndsCleanlyOnTheDummyDisplay)
     // On the demo data the frame loop runs until the window is closed;
     // closing it ends the program through shut-down with exit code 0.
     GameRun run = RunGame({"-w,-16"}, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"},
-                          CopyDemoData(folder), 1500);
+                          CopyDemoData(folder), 3000);
     EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 

@@ -1,13 +1,21 @@
 // Start-up and shutdown. See startup.h.
-#include "system/startup.h"
+#include "game/startup.h"
 
+#include "game/frameloop.h"
+
+#include "ai/weapons.h"
 #include "platform/files.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
+#include "screens/engineering.h"
 #include "screens/frontend.h"
+#include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
+#include "script/operands.h"
 #include "script/scriptbase.h"
+#include "script/scriptfiles.h"
+#include "script/shiptypes.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
 #include "system/calltrace.h"
@@ -16,9 +24,10 @@
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
 #include "system/input.h"
 #include "system/joystick.h"
+#include "system/mainwindow.h"
+#include "system/res/font.h"
 #include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/res/slab.h"
@@ -33,8 +42,11 @@
 #include "ui/shiplog.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
+#include "view/cameras.h"
 #include "view/renderpasses.h"
 #include "view/viewstart.h"
+#include "world/collisions.h"
 #include "world/messages.h"
 #include "world/records.h"
 #include "world/scenelist.h"
@@ -42,11 +54,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-uint8_t gLoadingScreenUp = 0;
 
 namespace {
 
@@ -73,24 +84,29 @@ constexpr uint8_t kBuildDateColour = 247;
 constexpr int16_t kBuildDateX = 20;
 constexpr int16_t kBuildDateY = 470;
 constexpr int32_t kEngineLoopVolume = -3000;
+constexpr int16_t kNavStation = 2;
+constexpr const char* kSmallFontPictures = "zqk\\resource\\fonts\\smallfnt";
+constexpr const char* kTinyFont = "zqk\\resource\\fonts\\tiny.fnt";
+
+// The UI's font slots and the font symbols they are taken from, in the
+// order they are taken; the A2 fonts are not looked up in demo mode.
+struct FontSlot {
+    const char* symbol;
+    RasterFont** slot;
+    bool notInDemo;
+};
+constexpr FontSlot kFontSlots[] = {
+    {"RFont", &gFontR, false},         {"BFont", &gFontB, false},        {"GFont", &gFontG, false},
+    {"MidFont", &gFontMid, false},     {"ConsFont", &gFontCons, false},  {"ConsFont1", &gFontCons1, false},
+    {"ConsFont2", &gFontCons2, false}, {"HFont", &gFontH, false},        {"DimFont", &gFontDim, false},
+    {"A2Font", &gFontA2, true},        {"A2DimFont", &gFontA2Dim, true}, {"VFont", &gFontV, false},
+};
 
 // The language's index into the per-language tables: any other value is
 // English.
 int LanguageIndex()
 {
     return gSettings.language <= 2 ? gSettings.language : 0;
-}
-
-// Compiles the named script and runs it whole; false when it cannot be
-// opened.
-bool RunScriptFile(const char* name)
-{
-    ScriptToken* start = TokeniseScript(name);
-    if (!start)
-        return false;
-    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-    RunScript(&position, false);
-    return true;
 }
 
 // A start-up script that must exist: its absence ends the program with a
@@ -180,6 +196,16 @@ int StartIntro()
 
 } // namespace
 
+bool RunScriptFile(const char* name)
+{
+    ScriptToken* start = TokeniseScript(name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    return true;
+}
+
 void CheckVideoFolder()
 {
     if (platform::DataFileExists((gVideoFolder + "\\navarmin.smk").c_str()))
@@ -215,13 +241,43 @@ void ShowLoadingScreen()
     }
 }
 
+void TakeFontSlots()
+{
+    for (const FontSlot& f : kFontSlots) {
+        if (f.notInDemo && gSettings.demo)
+            continue;
+        const ScriptSymbol* symbol = FindScriptSymbol(f.symbol);
+        const bool holdsResource = symbol && symbol->value && (symbol->type & kSymbolResource) &&
+                                   !SymbolHoldsValueBytes(symbol) && !(symbol->type & kSymbolSceneItem);
+        *f.slot = holdsResource ? static_cast<RasterFont*>(ResGet(static_cast<Resource*>(symbol->value))) : nullptr;
+    }
+    gMessageLogFont = gFontB;
+}
+
+bool MakeTinyFont()
+{
+    const auto font = std::make_unique<RasterFont>();
+    BuildPictureFont(font.get(), kSmallFontPictures);
+    if (FontSaveFnt(kTinyFont, font.get()))
+        return true;
+    DebugPrintf("Kelvandrist: cannot write %s\n", kTinyFont);
+    return false;
+}
+
 int32_t StartupMissionNumber(const char* name)
 {
     return MissionNumberOf(name ? name : "");
 }
 
+void ConnectLowerLayers()
+{
+    gLoadingScreenPump = PumpMessages;
+    gDroppedFileHandler = HandleDroppedFile;
+}
+
 int StartGame()
 {
+    ConnectLowerLayers();
     if (gSettings.demo) {
         gSettings.noCommandLineMission = 0;
         gSettings.missionName = kDemoMission;
@@ -239,7 +295,11 @@ int StartGame()
 
     if (gSettings.intro)
         return StartIntro();
+    return StartFullGame();
+}
 
+int StartFullGame()
+{
     ReadOptionTable();
     LocateVideoFolder();
     RunScriptFile(kConfigScript);
@@ -255,19 +315,23 @@ int StartGame()
     if (!EnsureDisplayOpen())
         return 0;
 
-    if (auto* font = static_cast<Resource*>(GetScriptSymbolValue("BFont")))
-        gFontB = static_cast<RasterFont*>(ResGet(font));
+    TakeFontSlots();
 
     ShowLoadingScreen();
     gLoadingScreenUp = 1;
     BuildRowTable();
+    if (gSettings.fontMake)
+        MakeTinyFont();
 
     ResetSceneList();
+    guiResetWindowPool();
     InitScreensAndIcons();
     InitShipSystems();
     ResetContactList();
     SoundPreload();
     gSoundMissionMarker = 255;
+    if (gSettings.engineering)
+        SelectReactorSystem();
     ReadStateFile();
     ReadCaptainSlot();
 
@@ -281,13 +345,16 @@ int StartGame()
 
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission) {
         uint32_t size = 0;
-        if (std::FILE* file = SlabOpen("scripts", gSettings.missionName.c_str(), &size))
+        // Looked up where the script is compiled from (its folder follows
+        // from its extension), so that a mission that is there runs.
+        if (std::FILE* file = SlabOpen("scripts", ScriptFilePath(gSettings.missionName.c_str()).c_str(), &size))
             std::fclose(file);
         else
             gSettings.noCommandLineMission = 255;
     }
 
     if (gSettings.missionName.empty() || gSettings.noCommandLineMission) {
+        guiGotoScreen("FrontHome");
         gFrontEndActive = 255;
     } else {
         InitializeP3D();
@@ -304,6 +371,7 @@ int StartGame()
         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
             gLoopFlags.filmMode = 1;
         guiGotoScreen("NAV");
+        CurrentStation = kNavStation;
         StartFlight();
     }
 
@@ -342,8 +410,17 @@ void DropModel(const char* path)
     if (!model || !gPlayerItem)
         return;
     SetItemModel(gPlayerItem, model);
-    if (gPlayerItem->sim)
+    // The bounds follow the new model: the parts' radii and then the item's
+    // are computed again.
+    if (TDP* root = gPlayerItem->avatar ? gPlayerItem->avatar->root : nullptr) {
+        root->radius = 0.0f;
+        InitTDPRadius(root);
+    }
+    if (gPlayerItem->sim) {
+        gPlayerItem->sim->radius = 0.0f;
+        SetSceneItemRadius(gPlayerItem);
         gPlayerItem->sim->flags |= kSimFlagModelChanged;
+    }
 }
 
 // The mission's teardown that the end screen and a dropped script share:
@@ -362,6 +439,13 @@ void TearDownMission()
     FreeP3DWorlds();
 }
 
+// The scene item of the named object symbol, or null.
+SceneItem* SymbolItem(const char* name)
+{
+    const ScriptSymbol* symbol = FindScriptSymbol(name);
+    return symbol && (symbol->type & kSymbolSceneItem) ? SymbolObject(symbol) : nullptr;
+}
+
 // Whether the path ends in the three letters, ignoring case.
 bool EndsWith(const char* path, const char* ending)
 {
@@ -375,15 +459,19 @@ void ShowEndScreen()
 {
     gLoopFlags.endOfMissionRequest = 0;
     RecordCall("ShowEndScreen");
+    gMissionResult = {gScriptMission.missionSucceeded, gScriptMission.outcomeNumber, gMissionScore};
     // A mission named on the command line ends the program at its end.
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
         gLoopFlags.quitRequest = 1;
+    DumpShipLog();
     gFrontEndActive = 255;
+    gDirectorOn = 0;
     RecordMissionResult();
     CloseCommsFilms();
     ReturnToFrontEnd();
     TearDownMission();
     ResetShipLog();
+    ShutdownP3D();
     if (gSettings.demo) {
         if (const Canvas screen = ScreenCanvas(); screen.pixels) {
             CanvasClear(screen, 0);
@@ -391,8 +479,13 @@ void ShowEndScreen()
             DisplayLock(gScreenMode);
             ShowPicture(kEndScreen, ScreenCanvas());
             DisplayPresent(gScreenMode);
+            // The picture waits for a key even when the mission's end also
+            // ends the program; closing the window still ends the wait.
+            const uint8_t endsProgram = gLoopFlags.quitRequest;
+            gLoopFlags.quitRequest = 0;
             while (KeyQueueCount() == 0 && !gLoopFlags.quitRequest)
                 PumpMessages();
+            gLoopFlags.quitRequest |= endsProgram;
             DisplayLock(gScreenMode);
             CanvasClear(ScreenCanvas(), 0);
             DisplayPresent(gScreenMode);
@@ -403,6 +496,24 @@ void ShowEndScreen()
 void StartFlight()
 {
     gInterpreter.missionPause = 0;
+    gDirectorOn = 0;
+    gExternalView = 0;
+    gFreezeView = 0;
+    InitTDPRadii();
+    InitSceneItemRadii();
+    // The mission's cameras: the player's eye, and the weapons camera with
+    // its step and its empty second routine.
+    gPlayerCamera = SymbolItem("CamPly");
+    if (SceneItem* weapons = SymbolItem("CamWep")) {
+        weapons->control = WeaponCameraStep;
+        weapons->perFrame = NullCameraStep;
+    }
+    gTargetCamera = CreateCameraItem(gPlayerItem, TargetCamera);
+    Weapon* mount = gPlayerItem && gPlayerItem->sim ? gPlayerItem->sim->currentWeapon : nullptr;
+    if (mount) {
+        gWeaponViewMount = mount;
+        SetupFiringArc(&gWeaponViewArc, mount->directionCode);
+    }
     BuildCockpitHud();
     guiClearMessageLog();
     SoundPlay(0, kEngineLoopVolume, 0, 0, 1);
@@ -451,8 +562,3 @@ bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target)
     return true;
 }
 
-void EnterExternalCamera()
-{
-    // Stand-in until the mission routines land: records the call.
-    RecordCall("EnterExternalCamera");
-}
