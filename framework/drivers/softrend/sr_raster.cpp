@@ -1,5 +1,6 @@
-// The rasteriser: triangle set-up (snapping, attribute planes, exact edge
-// walking under the top-left rule), the span loops generated from one
+// The rasteriser: triangle set-up (snapping, attribute planes, exact
+// coverage under the top-left rule: edge functions over the box for small
+// triangles, edge walking for the rest), the pixel loops generated from one
 // template for every state combination, and lines and points.
 #include "framework/drivers/softrend/sr_raster.h"
 

@@ -7,7 +7,8 @@
 // centre exactly on an edge belongs to the triangle for which that edge is
 // a left or a top edge (the top-left rule), so triangles sharing an edge
 // draw each pixel along it exactly once. Vertex positions are snapped to
-// 1/16 pixel and edges are walked with exact integer arithmetic.
+// 1/16 pixel; coverage is decided with exact integer arithmetic (edge
+// functions for small triangles, edge walking for larger ones).
 #pragma once
 
 #include <cstdint>
