@@ -5,7 +5,7 @@
 
 #include "system/display.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
+#include "game/frameloop.h"
 #include "system/input.h"
 #include "system/settings.h"
 

@@ -25,7 +25,7 @@ function(kv_test src label)
   get_filename_component(name ${src} NAME_WE)
   set(target test_${label}_${name})
   add_executable(${target} ${src})
-  target_link_libraries(${target} PRIVATE kvgame GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${target} PRIVATE kvtop GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${target} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${target}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}

@@ -14,7 +14,6 @@
 #include "system/frameclock.h"
 #include "system/res/slab.h"
 #include "system/sound.h"
-#include "system/startup.h"
 #include "world/scenelist.h"
 #include "world/starmap.h"
 
@@ -34,6 +33,7 @@ Interpreter gInterpreter = [] {
 ScriptMissionState gScriptMission;
 const char* gScriptTexts[kScriptTextEntries];
 uint32_t gMissionScriptPosition = kNoScriptPosition;
+LossCameraHook gLossCameraHook = nullptr;
 
 namespace {
 
@@ -441,7 +441,8 @@ void AdvanceMissionClocks()
     if (gScriptMission.vitalLossCountdown > 0) {
         gScriptMission.vitalLossCountdown -= gFrameClock.frameTicks;
         if (gScriptMission.vitalLossCountdown <= 0)
-            EnterExternalCamera();
+            if (gLossCameraHook)
+                gLossCameraHook();
     }
 }
 

@@ -103,6 +103,12 @@ struct ScriptMissionState {
 };
 extern ScriptMissionState gScriptMission;
 
+// What the end of the vital-loss countdown runs: the close of the flight view
+// on the external camera (EnterExternalCamera). The program's top sets it as
+// start-up begins; while null the countdown ends without it.
+using LossCameraHook = void (*)();
+extern LossCameraHook gLossCameraHook;
+
 // The text table that STRING statements fill: lines the game shows by
 // number (entry 209 is the mission-failed line); null where none was set.
 constexpr int kScriptTextEntries = 256;

@@ -7,9 +7,7 @@
 #include "system/canvas.h"
 #include "system/display.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
 #include "system/settings.h"
-#include "system/startup.h"
 #include "ui/messagelog.h"
 
 #include <cerrno>
@@ -19,6 +17,9 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+
+uint8_t gLoadingScreenUp = 0;
+MessagePump gLoadingScreenPump = nullptr;
 
 namespace {
 
@@ -53,7 +54,8 @@ void DrawProgressDot()
         CanvasLine(screen, kDotFirstX, kDotRowY, static_cast<int16_t>(screen.rowLength - 1), kDotRowY, 0);
     }
     DisplayPresent(gScreenMode);
-    PumpMessages();
+    if (gLoadingScreenPump)
+        gLoadingScreenPump();
 }
 
 void ShowOnLoadingLog(const char* text)
@@ -72,7 +74,8 @@ void ShowOnLoadingLog(const char* text)
     CanvasFillRect(ScreenCanvas(), 0, kLogClear.left, kLogClear.top, kLogClear.right, kLogClear.bottom);
     guiDrawMessageLog(kLogArea[0], kLogArea[1], kLogArea[2], kLogArea[3]);
     DisplayPresent(gScreenMode);
-    PumpMessages();
+    if (gLoadingScreenPump)
+        gLoadingScreenPump();
     gMessageLogFont = previous;
 }
 

@@ -21,6 +21,14 @@ void FatalError(const char* text);
 void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned line);
 int AppendDebugLog(const char* text);
 void ConsolePrint(const char* text);
+// While start-up shows the loading screen, console text goes onto it (see
+// ConsolePrint); start-up turns this on and off.
+extern uint8_t gLoadingScreenUp;
+// The one-step message pump that console text on the loading screen runs
+// after each present, so that the window stays live through a long start-up.
+// The program's top sets it as start-up begins; while null nothing is pumped.
+using MessagePump = void (*)();
+extern MessagePump gLoadingScreenPump;
 void OpenConsole();
 void SetMainWindowCaption(const char* text);
 // Ends the process at once. Error paths pass kExitFailure, so that a run

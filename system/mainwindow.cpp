@@ -7,11 +7,11 @@
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/settings.h"
-#include "system/startup.h"
 
 #include <string>
 
 uint8_t gWindowCreated = 0;
+DroppedFileHandler gDroppedFileHandler = nullptr;
 
 namespace {
 
@@ -192,8 +192,8 @@ intptr_t MainWindowProc(const WindowMessage& m)
         Mouse(m);
         return 0;
     case platform::Message::DropFiles:
-        if (m.files.size() == 1)
-            HandleDroppedFile(m.files[0].substr(0, kDroppedNameLength).c_str());
+        if (m.files.size() == 1 && gDroppedFileHandler)
+            gDroppedFileHandler(m.files[0].substr(0, kDroppedNameLength).c_str());
         return 0;
     case platform::Message::PaletteChanged:
     case platform::Message::QueryNewPalette:

@@ -10,6 +10,12 @@
 using WindowMessage = platform::WindowMessage;
 using WindowProcedure = intptr_t (*)(const WindowMessage& message);
 
+// Where a single file dropped on the main window goes (its name cut to 80
+// characters). The program's top sets it as start-up begins; while null a
+// drop is ignored.
+using DroppedFileHandler = void (*)(const char* path);
+extern DroppedFileHandler gDroppedFileHandler;
+
 // Registers "MainWindow" (the early procedure) and "GameWindow" (the main
 // procedure); returns the second registration's result.
 bool RegisterWindowClasses();

@@ -5,6 +5,8 @@
 
 #include "system/calltrace.h"
 
+KeyHandler gKeyHandler = nullptr;
+
 void guiRegisterScreen(const char* name, ScreenSetup setup, KeyHandler keyHandler)
 {
     RecordCall("guiRegisterScreen");

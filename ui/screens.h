@@ -2,9 +2,14 @@
 #pragma once
 
 #include <cstdint>
-#include "system/frameloop.h"
 
 struct Screen;
+
+// The global key handler: takes one key code (scan code in bits 8 to 15,
+// character in bits 0 to 7). The current screen sets it; the frame hands it
+// every queued key.
+using KeyHandler = void (*)(uint16_t keyCode);
+extern KeyHandler gKeyHandler;
 
 using ScreenSetup = void (*)();
 

@@ -12,7 +12,7 @@
 #include "system/datalocation.h"
 #include "system/display.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
+#include "game/frameloop.h"
 #include "system/input.h"
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"

@@ -337,13 +337,14 @@ TEST_F(InterpreterTest, TheLossCountdownEndsOnTheExternalCamera)
 {
     uint32_t position = Compile("WAIT\nWAIT\nEND\n");
     gScriptMission.vitalLossCountdown = 30;
-    EnableCallTrace(true);
-    ClearCallTrace();
+    static int cameraCalls;
+    cameraCalls = 0;
+    gLossCameraHook = [] { ++cameraCalls; };
     Frame(position);
-    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 0u);
+    EXPECT_EQ(cameraCalls, 0);
     Frame(position);
-    EnableCallTrace(false);
-    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 1u);
+    gLossCameraHook = nullptr;
+    EXPECT_EQ(cameraCalls, 1);
 }
 
 TEST_F(InterpreterTest, MissionResetClearsTheInterpreterState)

@@ -2,7 +2,7 @@
 // on to its next wait, unless the player's ship holds the script.
 #include "interp_fixture.h"
 
-#include "system/frameloop.h"
+#include "game/frameloop.h"
 #include "world/records.h"
 
 namespace {

@@ -4,6 +4,7 @@
 // LOCATION, DINK, STATIC, MOTHERSHIP and ALIENDEV.
 #include "interp_fixture.h"
 
+#include "game/startup.h"
 #include "screens/bridge.h"
 #include "script/keywords.h"
 #include "script/vitalobjects.h"
@@ -26,6 +27,7 @@ protected:
     void SetUp() override
     {
         InterpTest::SetUp();
+        ConnectLowerLayers(); // the loss countdown ends on the top's camera
         EnableCallTrace(true);
         ClearCallTrace();
         std::memset(gScriptTexts, 0, sizeof gScriptTexts);

@@ -1,6 +1,7 @@
 // Keyboard and mouse input from host events to the key queue, the
 // KeyStateBlock and the mouse state, through the platform's injection hook
 // and the main window's procedure.
+#include "game/startup.h"
 #include "platform/window.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
@@ -30,6 +31,7 @@ protected:
         gSettings.fullScreen = 255; // every message reaches the main procedure
         ASSERT_TRUE(RegisterWindowClasses());
         ASSERT_TRUE(CreateMainWindow(1));
+        ConnectLowerLayers(); // a dropped file reaches start-up's handler
     }
     static void TearDownTestSuite() { platform::VideoShutdown(); }
     void SetUp() override

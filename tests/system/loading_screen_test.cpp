@@ -7,7 +7,7 @@
 #include "system/errors.h"
 #include "system/rasterfont.h"
 #include "system/settings.h"
-#include "system/startup.h"
+#include "game/startup.h"
 #include "platform/display.h"
 #include "platform/window.h"
 #include "ui/messagelog.h"

@@ -4,7 +4,7 @@
 // player camera.
 #include "system/errors.h"
 #include "system/sound.h"
-#include "system/startup.h"
+#include "game/startup.h"
 #include "tests/support/sound_fixture.h"
 #include "view/cameras.h"
 #include "world/records.h"

@@ -4,6 +4,7 @@
 #include "tests/support/world_fixture.h"
 #include "tests/view/lwo_fixture.h"
 
+#include "game/startup.h"
 #include "platform/window.h"
 #include "system/calltrace.h"
 #include "system/mainwindow.h"
@@ -36,6 +37,7 @@ protected:
     {
         LwoTest::SetUp();
         world.SetUp();
+        ConnectLowerLayers(); // a dropped file reaches start-up's handler
         ASSERT_GT(ResInit(), 0u);
         Pump();
     }

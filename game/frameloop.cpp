@@ -1,5 +1,7 @@
 // The frame loop, the frame body and the message pump. See frameloop.h.
-#include "system/frameloop.h"
+#include "game/frameloop.h"
+
+#include "game/startup.h"
 
 #include "screens/bridge.h"
 #include "script/interpreter.h"
@@ -13,8 +15,8 @@
 #include "system/mainwindow.h"
 #include "system/settings.h"
 #include "system/sound.h"
-#include "system/startup.h"
 #include "ui/dialogue.h"
+#include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
 #include "view/explosions.h"
@@ -30,8 +32,6 @@
 #include <cstdlib>
 #include <string_view>
 #include <thread>
-
-KeyHandler gKeyHandler = nullptr;
 
 namespace {
 

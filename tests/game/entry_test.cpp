@@ -2,7 +2,7 @@
 // lock and the exit codes of a run that cannot show a display.
 #include "platform/film.h"
 #include "platform/host.h"
-#include "system/entry.h"
+#include "game/entry.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 

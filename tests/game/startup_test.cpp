@@ -2,7 +2,7 @@
 // name and the look-at matrix.
 #include "system/datalocation.h"
 #include "system/gamemath.h"
-#include "system/startup.h"
+#include "game/startup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The program's entry on the host: the arguments become one command line,
 // as the game's entry expects it.
-#include "system/entry.h"
+#include "game/entry.h"
 
 #include <string>
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "game/frameloop.h"
 #include "platform/film.h"
 #include "platform/window.h"
 #include "screens/bridge.h"
@@ -21,11 +22,11 @@
 #include "system/display.h"
 #include "system/film.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
 #include "system/input.h"
 #include "system/res/pcx.h"
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
+#include "ui/screens.h"
 #include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/messagehandler.h"

@@ -3,16 +3,11 @@
 // body, which drives the script, the simulation, the display and the UI in a
 // fixed order; and the one-step message pump for loading code and modal waits.
 //
-// The frame clock itself is frameclock.h.
+// The frame clock itself is system/frameclock.h; the key handler that the
+// frame hands every queued key is the screens' (ui/screens.h).
 #pragma once
 
 #include <cstdint>
-
-// The global key handler: takes one key code (scan code in bits 8 to 15,
-// character in bits 0 to 7). The current screen sets it; the frame hands it
-// every queued key.
-using KeyHandler = void (*)(uint16_t keyCode);
-extern KeyHandler gKeyHandler;
 
 // Runs one frame. Returns 0 when it did nothing (intro mode) or ended in the
 // end screen, else 1.

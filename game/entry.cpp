@@ -1,14 +1,15 @@
 // The program's entry. See entry.h.
-#include "system/entry.h"
+#include "game/entry.h"
+
+#include "game/frameloop.h"
+#include "game/startup.h"
 
 #include "platform/host.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
 #include "system/mainwindow.h"
 #include "system/settings.h"
-#include "system/startup.h"
 #include "system/switches.h"
 
 #include <string>

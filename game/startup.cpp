@@ -1,5 +1,7 @@
 // Start-up and shutdown. See startup.h.
-#include "system/startup.h"
+#include "game/startup.h"
+
+#include "game/frameloop.h"
 
 #include "platform/files.h"
 #include "platform/joystick.h"
@@ -16,9 +18,9 @@
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
-#include "system/frameloop.h"
 #include "system/input.h"
 #include "system/joystick.h"
+#include "system/mainwindow.h"
 #include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/res/slab.h"
@@ -46,7 +48,6 @@
 #include <string_view>
 #include <vector>
 
-uint8_t gLoadingScreenUp = 0;
 
 namespace {
 
@@ -220,8 +221,16 @@ int32_t StartupMissionNumber(const char* name)
     return MissionNumberOf(name ? name : "");
 }
 
+void ConnectLowerLayers()
+{
+    gLoadingScreenPump = PumpMessages;
+    gDroppedFileHandler = HandleDroppedFile;
+    gLossCameraHook = EnterExternalCamera;
+}
+
 int StartGame()
 {
+    ConnectLowerLayers();
     if (gSettings.demo) {
         gSettings.noCommandLineMission = 0;
         gSettings.missionName = kDemoMission;

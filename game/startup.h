@@ -10,8 +10,14 @@
 struct Matrix4;
 struct Vector3;
 
-// 0 when the program must end, -1 otherwise.
+// 0 when the program must end, -1 otherwise. It begins with
+// ConnectLowerLayers.
 int StartGame();
+// Sets the hooks through which the subsystems below reach the top: the
+// loading screen's message pump (PumpMessages), the main window's dropped
+// file (HandleDroppedFile) and the end of the script's vital-loss countdown
+// (EnterExternalCamera).
+void ConnectLowerLayers();
 void ShutDown();
 void HandleDroppedFile(const char* path);
 
@@ -46,5 +52,3 @@ void CheckVideoFolder();
 // The loading screen: "loadscrn.pcx" with its palette and the build date,
 // presented (into both buffers in full screen).
 void ShowLoadingScreen();
-
-extern uint8_t gLoadingScreenUp; // on while start-up shows the loading screen
