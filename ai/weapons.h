@@ -1,11 +1,19 @@
 // Weapon mounts, the weapon-kinds table and firing.
 #pragma once
 
+#include "system/gamemath.h"
+
 #include <cstdint>
 
 struct SceneItem;
 struct Weapon;
-struct FiringArc;
+
+// A mount's firing arc: its four limit values and the four corner vectors
+// that SetupFiringArc makes of them, turned by the mount's direction.
+struct FiringArc {
+    float limits[4];
+    Vector3 corners[4];
+};
 
 using WeaponConstructor = Weapon* (*)(SceneItem* item, float x, float y, float z, const char* mountName, int16_t directionCode);
 

@@ -3,13 +3,17 @@
 
 #include "game/frameloop.h"
 
+#include "ai/weapons.h"
 #include "platform/files.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
+#include "screens/engineering.h"
 #include "screens/frontend.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
+#include "script/operands.h"
 #include "script/scriptbase.h"
+#include "script/shiptypes.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
 #include "system/calltrace.h"
@@ -21,6 +25,7 @@
 #include "system/input.h"
 #include "system/joystick.h"
 #include "system/mainwindow.h"
+#include "system/res/font.h"
 #include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/res/slab.h"
@@ -35,8 +40,11 @@
 #include "ui/shiplog.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
+#include "view/cameras.h"
 #include "view/renderpasses.h"
 #include "view/viewstart.h"
+#include "world/collisions.h"
 #include "world/messages.h"
 #include "world/records.h"
 #include "world/scenelist.h"
@@ -44,10 +52,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
 
 namespace {
 
@@ -74,24 +82,29 @@ constexpr uint8_t kBuildDateColour = 247;
 constexpr int16_t kBuildDateX = 20;
 constexpr int16_t kBuildDateY = 470;
 constexpr int32_t kEngineLoopVolume = -3000;
+constexpr int16_t kNavStation = 2;
+constexpr const char* kSmallFontPictures = "zqk\\resource\\fonts\\smallfnt";
+constexpr const char* kTinyFont = "zqk\\resource\\fonts\\tiny.fnt";
+
+// The UI's font slots and the font symbols they are taken from, in the
+// order they are taken; the A2 fonts are not looked up in demo mode.
+struct FontSlot {
+    const char* symbol;
+    RasterFont** slot;
+    bool notInDemo;
+};
+constexpr FontSlot kFontSlots[] = {
+    {"RFont", &gFontR, false},         {"BFont", &gFontB, false},        {"GFont", &gFontG, false},
+    {"MidFont", &gFontMid, false},     {"ConsFont", &gFontCons, false},  {"ConsFont1", &gFontCons1, false},
+    {"ConsFont2", &gFontCons2, false}, {"HFont", &gFontH, false},        {"DimFont", &gFontDim, false},
+    {"A2Font", &gFontA2, true},        {"A2DimFont", &gFontA2Dim, true}, {"VFont", &gFontV, false},
+};
 
 // The language's index into the per-language tables: any other value is
 // English.
 int LanguageIndex()
 {
     return gSettings.language <= 2 ? gSettings.language : 0;
-}
-
-// Compiles the named script and runs it whole; false when it cannot be
-// opened.
-bool RunScriptFile(const char* name)
-{
-    ScriptToken* start = TokeniseScript(name);
-    if (!start)
-        return false;
-    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-    RunScript(&position, false);
-    return true;
 }
 
 // A start-up script that must exist: its absence ends the program with a
@@ -181,6 +194,16 @@ int StartIntro()
 
 } // namespace
 
+bool RunScriptFile(const char* name)
+{
+    ScriptToken* start = TokeniseScript(name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    return true;
+}
+
 void CheckVideoFolder()
 {
     if (platform::DataFileExists((gVideoFolder + "\\navarmin.smk").c_str()))
@@ -214,6 +237,29 @@ void ShowLoadingScreen()
         DisplayPresent(gScreenMode);
         PumpMessages();
     }
+}
+
+void TakeFontSlots()
+{
+    for (const FontSlot& f : kFontSlots) {
+        if (f.notInDemo && gSettings.demo)
+            continue;
+        const ScriptSymbol* symbol = FindScriptSymbol(f.symbol);
+        const bool holdsResource = symbol && symbol->value && (symbol->type & kSymbolResource) &&
+                                   !SymbolHoldsValueBytes(symbol) && !(symbol->type & kSymbolSceneItem);
+        *f.slot = holdsResource ? static_cast<RasterFont*>(ResGet(static_cast<Resource*>(symbol->value))) : nullptr;
+    }
+    gMessageLogFont = gFontB;
+}
+
+bool MakeTinyFont()
+{
+    const auto font = std::make_unique<RasterFont>();
+    BuildPictureFont(font.get(), kSmallFontPictures);
+    if (FontSaveFnt(kTinyFont, font.get()))
+        return true;
+    DebugPrintf("Kelvandrist: cannot write %s\n", kTinyFont);
+    return false;
 }
 
 int32_t StartupMissionNumber(const char* name)
@@ -264,19 +310,23 @@ int StartGame()
     if (!EnsureDisplayOpen())
         return 0;
 
-    if (auto* font = static_cast<Resource*>(GetScriptSymbolValue("BFont")))
-        gFontB = static_cast<RasterFont*>(ResGet(font));
+    TakeFontSlots();
 
     ShowLoadingScreen();
     gLoadingScreenUp = 1;
     BuildRowTable();
+    if (gSettings.fontMake)
+        MakeTinyFont();
 
     ResetSceneList();
+    guiResetWindowPool();
     InitScreensAndIcons();
     InitShipSystems();
     ResetContactList();
     SoundPreload();
     gSoundMissionMarker = 255;
+    if (gSettings.engineering)
+        SelectReactorSystem();
     ReadStateFile();
     ReadCaptainSlot();
 
@@ -297,6 +347,7 @@ int StartGame()
     }
 
     if (gSettings.missionName.empty() || gSettings.noCommandLineMission) {
+        guiGotoScreen("FrontHome");
         gFrontEndActive = 255;
     } else {
         InitializeP3D();
@@ -313,6 +364,7 @@ int StartGame()
         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
             gLoopFlags.filmMode = 1;
         guiGotoScreen("NAV");
+        CurrentStation = kNavStation;
         StartFlight();
     }
 
@@ -351,8 +403,17 @@ void DropModel(const char* path)
     if (!model || !gPlayerItem)
         return;
     SetItemModel(gPlayerItem, model);
-    if (gPlayerItem->sim)
+    // The bounds follow the new model: the parts' radii and then the item's
+    // are computed again.
+    if (TDP* root = gPlayerItem->avatar ? gPlayerItem->avatar->root : nullptr) {
+        root->radius = 0.0f;
+        InitTDPRadius(root);
+    }
+    if (gPlayerItem->sim) {
+        gPlayerItem->sim->radius = 0.0f;
+        SetSceneItemRadius(gPlayerItem);
         gPlayerItem->sim->flags |= kSimFlagModelChanged;
+    }
 }
 
 // The mission's teardown that the end screen and a dropped script share:
@@ -371,6 +432,13 @@ void TearDownMission()
     FreeP3DWorlds();
 }
 
+// The scene item of the named object symbol, or null.
+SceneItem* SymbolItem(const char* name)
+{
+    const ScriptSymbol* symbol = FindScriptSymbol(name);
+    return symbol && (symbol->type & kSymbolSceneItem) ? SymbolObject(symbol) : nullptr;
+}
+
 // Whether the path ends in the three letters, ignoring case.
 bool EndsWith(const char* path, const char* ending)
 {
@@ -387,12 +455,15 @@ void ShowEndScreen()
     // A mission named on the command line ends the program at its end.
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
         gLoopFlags.quitRequest = 1;
+    DumpShipLog();
     gFrontEndActive = 255;
+    gDirectorOn = 0;
     RecordMissionResult();
     CloseCommsFilms();
     ReturnToFrontEnd();
     TearDownMission();
     ResetShipLog();
+    ShutdownP3D();
     if (gSettings.demo) {
         if (const Canvas screen = ScreenCanvas(); screen.pixels) {
             CanvasClear(screen, 0);
@@ -412,6 +483,24 @@ void ShowEndScreen()
 void StartFlight()
 {
     gInterpreter.missionPause = 0;
+    gDirectorOn = 0;
+    gExternalView = 0;
+    gFreezeView = 0;
+    InitTDPRadii();
+    InitSceneItemRadii();
+    // The mission's cameras: the player's eye, and the weapons camera with
+    // its step and its empty second routine.
+    gPlayerCamera = SymbolItem("CamPly");
+    if (SceneItem* weapons = SymbolItem("CamWep")) {
+        weapons->control = WeaponCameraStep;
+        weapons->perFrame = NullCameraStep;
+    }
+    gTargetCamera = CreateCameraItem(gPlayerItem, TargetCamera);
+    Weapon* mount = gPlayerItem && gPlayerItem->sim ? gPlayerItem->sim->currentWeapon : nullptr;
+    if (mount) {
+        gWeaponViewMount = mount;
+        SetupFiringArc(&gWeaponViewArc, mount->directionCode);
+    }
     BuildCockpitHud();
     guiClearMessageLog();
     SoundPlay(0, kEngineLoopVolume, 0, 0, 1);

@@ -44,10 +44,26 @@ void EnterExternalCamera();
 // before its end, 0 when they are no number in 0..99.
 int32_t StartupMissionNumber(const char* name);
 
+// Compiles the named script and runs it whole; false when it cannot be
+// opened.
+bool RunScriptFile(const char* name);
+
 // When the video folder lacks "navarmin.smk", it moves to the first CD-ROM
 // drive (its letter replaced, or the letter and ':' put in front); with no
 // drive it stays.
 void CheckVideoFolder();
+
+// Fills the UI's font slots from the font symbols ("RFont" ... "VFont";
+// not the A2 fonts in demo mode): each symbol's font resource, loaded when
+// it is not yet; a missing symbol, or one that holds no resource, leaves its
+// slot empty. "BFont" also becomes the message log's font.
+void TakeFontSlots();
+
+// The "fontmake" step: the small bitmap font built from the glyph pictures
+// in "zqk\resource\fonts\smallfnt" is written as
+// "zqk\resource\fonts\tiny.fnt"; false (after a debug line) when it cannot
+// be written.
+bool MakeTinyFont();
 
 // The loading screen: "loadscrn.pcx" with its palette and the build date,
 // presented (into both buffers in full screen).

@@ -31,6 +31,7 @@
 #include "ui/dialogue.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
+#include "view/colourtables.h"
 #include "view/lwoloader.h"
 #include "view/viewstart.h"
 #include "world/records.h"
@@ -352,9 +353,35 @@ void SetPalette(uint32_t& position)
     DisplaySetPalette(gCurrentPalette);
 }
 
+// TRANSTAB tables palette: the translucency tables (16 ramps x 16 levels x
+// 256 colours) are built in the first resource's block, a colour map of
+// exactly their size, from the second's palette, and become the blend
+// tables of the glow spots and translucent triangles. Nothing happens
+// without both data, or when the first block is smaller than the tables.
+void TransTab(uint32_t& position)
+{
+    Resource* tables = ReadResourceOperand(position);
+    const auto* palette = static_cast<const uint8_t*>(ResourceData(ReadResourceOperand(position)));
+    auto* block = static_cast<uint8_t*>(tables ? ResGet(tables) : nullptr);
+    if (!block || !palette || tables->size < static_cast<int32_t>(kBlendTablesSize))
+        return;
+    BuildTranslucencyTables(block, palette);
+    gGlowTables.blend = block;
+}
+
 void Gamma(uint32_t& position)
 {
     gDisplayGamma = ReadNumberOperand(position);
+}
+
+// WINHELP window n: the help text that a click on the window shows. A
+// window symbol that holds no window yet takes nothing.
+void WinHelp(uint32_t& position)
+{
+    const ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbolWindow);
+    const int16_t number = ScriptNumberToInt16(ReadNumberOperand(position));
+    if (symbol->value && !SymbolHoldsValueBytes(symbol) && !(symbol->type & kSymbolSceneItem))
+        static_cast<WindowHandle*>(symbol->value)->helpNumber = number;
 }
 
 // COPY_SCN object object
@@ -549,7 +576,9 @@ constexpr StatementRow kConfigRows[] = {
     {kw::SETVID, SetVid},
     {kw::FULLSCREEN, FullScreen},
     {kw::SETPALETTE, SetPalette},
+    {kw::TRANSTAB, TransTab},
     {kw::GAMMA, Gamma},
+    {kw::WINHELP, WinHelp},
     {kw::COPY_SCN, CopyScn},
     {kw::ABSOLUTE, Absolute},
     {kw::RELATIVE, Relative},

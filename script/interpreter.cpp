@@ -440,9 +440,8 @@ void AdvanceMissionClocks()
     }
     if (gScriptMission.vitalLossCountdown > 0) {
         gScriptMission.vitalLossCountdown -= gFrameClock.frameTicks;
-        if (gScriptMission.vitalLossCountdown <= 0)
-            if (gLossCameraHook)
-                gLossCameraHook();
+        if (gScriptMission.vitalLossCountdown <= 0 && gLossCameraHook)
+            gLossCameraHook();
     }
 }
 

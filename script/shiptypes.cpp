@@ -8,6 +8,7 @@
 #include "script/symbols.h"
 #include "system/crand.h"
 #include "system/errors.h"
+#include "view/renderpasses.h"
 #include "world/floatingorigin.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
@@ -273,4 +274,27 @@ SceneItem* LiveObjectOrReport(const ScriptSymbol* symbol, const char* statement,
     DebugPrintf("SCRIPT Error: %s needs %s: %s", statement, needShip ? "a ship" : "an object",
                 symbol && symbol->name ? symbol->name : "?");
     return nullptr;
+}
+
+SceneItem* CreateCameraItem(SceneItem* watched, void (*control)(SceneItem* camera))
+{
+    constexpr int16_t kCameraItemFlags = kItemLateControl | kItemKeptAcrossSystems;
+    constexpr int32_t kCameraMinimumDistance = 7500;
+    constexpr int32_t kCameraLag = 900;
+    SceneItem* item = NewSceneItem();
+    if (!item)
+        return nullptr;
+    InsertSceneItem(item, kCameraItemFlags);
+    SetControlFunction(item, control);
+    TDP* root = AttachSim(item, nullptr) ? AttachRootTDP(item) : nullptr;
+    if (!root) {
+        DeleteSceneItem(item);
+        return nullptr;
+    }
+    SetAvatarCallbacks(item, CopySimToAvatar, SyncAvatarTdps);
+    item->avatar->linkItem = watched;
+    item->avatar->cameraMinimumDistance = kCameraMinimumDistance;
+    item->avatar->cameraLag = kCameraLag;
+    root->flags = (root->flags | kTdpInScene) & ~uint32_t{kTdpNew};
+    return item;
 }

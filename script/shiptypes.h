@@ -84,3 +84,11 @@ void PlaceItemAt(SceneItem* item, double x, double y, double z);
 // the scene list, so a later move may bring it near an earlier ship).
 // Nothing for a planet.
 void PushApartOnPlacement(SceneItem* item);
+
+// A camera: a new scene item at the end of the scene list (before the tail
+// group) with the control routine, a Sim, the usual Avatar callbacks, the
+// watched object in its Avatar's link with the camera parameters 7500 and
+// 900, a root part in the scene that is no longer new, and the flags of a
+// late control routine kept across star systems. Null, after the pool's
+// message, when the pools run out.
+SceneItem* CreateCameraItem(SceneItem* watched, void (*control)(SceneItem* camera));

@@ -1,12 +1,14 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
-// palette, the loading and end screens, the bitmap font of the font symbols
-// and the preloaded sounds, all synthesised here. The text files of the
+// palette, the loading and end screens, the bitmap font of the font symbols,
+// the glyph pictures that "-fontmake" builds its small font from and the
+// preloaded sounds, all synthesised here. The text files of the
 // tree (scripts, Kelvandrist.ini) are written by hand beside them.
 //
 //   demodata DATA_FOLDER
 #include "platform/files.h"
 #include "system/crand.h"
 #include "system/res/font.h"
+#include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "system/wav.h"
 
@@ -109,6 +111,48 @@ bool SaveFont(const std::string& name)
     return FontSaveFnt(PathOf(name).c_str(), &font);
 }
 
+// The small font's glyph pictures, one IFF PBM picture a character
+// ("fonts\smallfnt\cNNN.bbm"): 3 x 5 pixels, each row three bits (left is
+// the high bit) in the loading screen's white. Lower-case letters take the
+// capitals' glyphs when the font is built, so they have no pictures.
+struct SmallGlyph {
+    char character;
+    uint8_t rows[5];
+};
+constexpr SmallGlyph kSmallGlyphs[] = {
+    {'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}}, {'3', {7, 1, 3, 1, 7}},
+    {'4', {5, 5, 7, 1, 1}}, {'5', {7, 4, 7, 1, 7}}, {'6', {7, 4, 7, 5, 7}}, {'7', {7, 1, 1, 2, 2}},
+    {'8', {7, 5, 7, 5, 7}}, {'9', {7, 5, 7, 1, 7}}, {'A', {2, 5, 7, 5, 5}}, {'B', {6, 5, 6, 5, 6}},
+    {'C', {3, 4, 4, 4, 3}}, {'D', {6, 5, 5, 5, 6}}, {'E', {7, 4, 6, 4, 7}}, {'F', {7, 4, 6, 4, 4}},
+    {'G', {3, 4, 5, 5, 3}}, {'H', {5, 5, 7, 5, 5}}, {'I', {7, 2, 2, 2, 7}}, {'J', {1, 1, 1, 5, 2}},
+    {'K', {5, 5, 6, 5, 5}}, {'L', {4, 4, 4, 4, 7}}, {'M', {5, 7, 7, 5, 5}}, {'N', {6, 5, 5, 5, 5}},
+    {'O', {2, 5, 5, 5, 2}}, {'P', {6, 5, 6, 4, 4}}, {'Q', {2, 5, 5, 6, 3}}, {'R', {6, 5, 6, 5, 5}},
+    {'S', {3, 4, 2, 1, 6}}, {'T', {7, 2, 2, 2, 2}}, {'U', {5, 5, 5, 5, 7}}, {'V', {5, 5, 5, 5, 2}},
+    {'W', {5, 5, 7, 7, 5}}, {'X', {5, 5, 2, 5, 5}}, {'Y', {5, 5, 2, 2, 2}}, {'Z', {7, 1, 2, 4, 7}},
+    {'.', {0, 0, 0, 0, 2}}, {',', {0, 0, 0, 2, 4}}, {':', {0, 2, 0, 2, 0}}, {'!', {2, 2, 2, 0, 2}},
+    {'?', {6, 1, 2, 0, 2}}, {'-', {0, 0, 7, 0, 0}}, {'\'', {2, 2, 0, 0, 0}}, {'/', {1, 1, 2, 4, 4}},
+};
+
+bool SaveGlyphPicture(unsigned code, const uint8_t (&rows)[5])
+{
+    uint8_t pixels[15];
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 3; ++x)
+            pixels[y * 3 + x] = (rows[y] >> (2 - x)) & 1 ? 247 : 0;
+    char name[32];
+    std::snprintf(name, sizeof name, "fonts/smallfnt/c%03u.bbm", code);
+    const std::vector<uint8_t> file = IffBuildPbm(pixels, 3, 5, 0, 4, nullptr, false);
+    return platform::WriteFileAtomically(PathOf(name).c_str(), file.data(), file.size());
+}
+
+bool SaveSmallFontPictures()
+{
+    bool ok = SaveGlyphPicture(' ', {0, 0, 0, 0, 0});
+    for (const SmallGlyph& g : kSmallGlyphs)
+        ok = ok && SaveGlyphPicture(static_cast<unsigned char>(g.character), g.rows);
+    return ok;
+}
+
 enum class Voice { Beam, Explosion, Alarm, Engine };
 
 // A short 8-bit mono sound of the voice.
@@ -159,6 +203,7 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/loadscrn.pcx", MakeScreen(2, 11), kScreenWidth, kScreenHeight, rgb);
     ok = ok && SavePicture("art/endscrn.pcx", MakeScreen(1, 23), kScreenWidth, kScreenHeight, rgb);
     ok = ok && SaveFont("fonts/demo.fnt");
+    ok = ok && SaveSmallFontPictures();
 
     // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
     const char* names[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12a", "12b",

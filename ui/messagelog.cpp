@@ -11,6 +11,17 @@ int32_t gSpeechCountdown = 0;
 uint8_t gCommsArmRequest = 0;
 RasterFont* gMessageLogFont = nullptr;
 RasterFont* gFontB = nullptr;
+RasterFont* gFontR = nullptr;
+RasterFont* gFontG = nullptr;
+RasterFont* gFontMid = nullptr;
+RasterFont* gFontCons = nullptr;
+RasterFont* gFontCons1 = nullptr;
+RasterFont* gFontCons2 = nullptr;
+RasterFont* gFontH = nullptr;
+RasterFont* gFontDim = nullptr;
+RasterFont* gFontA2 = nullptr;
+RasterFont* gFontA2Dim = nullptr;
+RasterFont* gFontV = nullptr;
 
 void guiClearMessageLog()
 {

@@ -22,6 +22,9 @@ DirectorEventRow DirectorEvent[kDirectorEventCount] = {
 };
 uint8_t gDirectorOn = 0;
 SceneItem* gPlayerCamera = nullptr;
+SceneItem* gTargetCamera = nullptr;
+Weapon* gWeaponViewMount = nullptr;
+FiringArc gWeaponViewArc = {};
 
 void DirectorOfferShot(SceneItem* subject, SceneItem* second, int32_t event)
 {

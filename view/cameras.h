@@ -1,9 +1,12 @@
 // The director (automatic camera), camera behaviours and remote links.
 #pragma once
 
+#include "ai/weapons.h"
+
 #include <cstdint>
 
 struct SceneItem;
+struct Weapon;
 
 using CameraRoutine = void (*)(SceneItem* camera);
 
@@ -33,6 +36,12 @@ extern uint8_t gDirectorOn; // the automatic camera runs
 // The player camera slot: the eye of the flight view and the listener of
 // positional sound.
 extern SceneItem* gPlayerCamera;
+// The target camera, made at the start of each flight: the weapons and
+// navigation scopes look through it.
+extern SceneItem* gTargetCamera;
+// The weapon view: the mount it looks along and that mount's firing arc.
+extern Weapon* gWeaponViewMount;
+extern FiringArc gWeaponViewArc;
 
 void DirectorOfferShot(SceneItem* subject, SceneItem* second, int32_t event);
 void DirectorUpdate();

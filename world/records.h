@@ -198,6 +198,10 @@ struct Avatar {
     // An LDS field: the wire sphere that shows it on the HUD, made the first
     // time the field is switched on and kept from then on (null before).
     HUD* fieldSphere;
+    // A camera item: the nearest it comes to its watched item (linkItem) and
+    // how fast it follows, in thousandths a tick.
+    int32_t cameraMinimumDistance;
+    int32_t cameraLag;
 };
 
 // Sim flags (u32) named by the world core.

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "screens/vesselorders.h"
-#include "script/symbols.h"
 #include "system/canvas.h"
 #include "system/crand.h"
 #include "system/display.h"
@@ -17,6 +16,7 @@
 #include "system/frameclock.h"
 #include "system/res/resman.h"
 #include "system/text.h"
+#include "ui/messagelog.h"
 #include "ui/windows.h"
 #include "world/universe.h"
 
@@ -720,7 +720,7 @@ void CreateSolarMapWindow() {
             tableBuilt = true;
         }
         StarMapDrawing d{};
-        d.font = static_cast<const RasterFont*>(GetScriptSymbolValue("VFont"));
+        d.font = gFontV; // the "VFont" symbol's font, taken at start-up
         d.inverseTable = table.data();
         d.frameCount = gFrameClock.gameClock;
         gStarMapRect = CanvasBounds(screen);

@@ -15,6 +15,7 @@
 #include "system/settings.h"
 #include "system/text.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
 #include "view/viewstart.h"
 
 #include <cstring>
@@ -334,6 +335,38 @@ TEST_F(ConfigStatementTest, SaveFntWritesTheFontAndMapFntRecoloursIt)
     // Without a font nothing is written.
     Run("RESOURCE nofont\nSAVEFNT nofont \"none.fon\"");
     EXPECT_FALSE(std::filesystem::exists("none.fon"));
+}
+
+TEST_F(ConfigStatementTest, TransTabBuildsTheBlendTablesInAColourMapSizedBlock)
+{
+    Run("RESOURCE tables small pal none");
+    uint8_t* tables = static_cast<uint8_t*>(GiveBlock("tables", kBlendTablesSize)->data);
+    GiveBlock("small", kBlendTablesSize - 1);
+    GiveBlock("pal", 256 * sizeof(PaletteEntry));
+    const GlowTables saved = gGlowTables;
+    EnableCallTrace(true);
+    ClearCallTrace();
+    // No palette data, or a block smaller than the tables: nothing is built.
+    Run("TRANSTAB tables none\nTRANSTAB small pal");
+    EXPECT_EQ(CountRecordedCalls("BuildTranslucencyTables"), 0u);
+    EXPECT_EQ(gGlowTables.blend, saved.blend);
+    Run("TRANSTAB tables pal");
+    EnableCallTrace(false);
+    EXPECT_EQ(CountRecordedCalls("BuildTranslucencyTables"), 1u);
+    EXPECT_EQ(gGlowTables.blend, tables);
+    gGlowTables = saved;
+}
+
+TEST_F(ConfigStatementTest, WinHelpGivesTheWindowItsHelpNumber)
+{
+    Run("WINDOW helpWin emptyWin");
+    WindowHandle window{};
+    FindScriptSymbol("helpWin")->value = &window;
+    Run("WINHELP helpWin 17.9\nWINHELP emptyWin 3");
+    EXPECT_EQ(window.helpNumber, 17);
+    Run("WINHELP helpWin -1");
+    EXPECT_EQ(window.helpNumber, -1);
+    FindScriptSymbol("helpWin")->value = nullptr;
 }
 
 TEST_F(ConfigStatementTest, BriefingYieldsOneFrameThenRequestsADeclaredBriefing)

@@ -21,11 +21,16 @@ inline std::filesystem::path GameProgram()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "Kelvandrist";
 }
 
-// Runs the game with its arguments and extra environment, in `folder`. With
-// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
-// window's quit) once that time has passed, as a player closing the window.
-inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
-                int stopAfterMs = 0)
+// A game process started and not yet waited for; its standard output and
+// error come through `output`.
+struct GameProcess {
+    pid_t pid = -1;
+    int output = -1;
+};
+
+// Starts the game with its arguments and extra environment, in `folder`.
+inline GameProcess LaunchGame(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                              const std::filesystem::path& folder)
 {
     int out[2];
     if (::pipe(out) != 0)
@@ -49,22 +54,39 @@ inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<s
         ::_exit(127);
     }
     ::close(out[1]);
-    if (stopAfterMs > 0) {
-        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
-        ::kill(pid, SIGTERM);
-    }
+    return {pid, out[0]};
+}
+
+// Reads the game's output to its end and waits for it to exit.
+inline GameRun FinishGame(const GameProcess& game)
+{
     GameRun run;
     char buffer[512];
     ssize_t n;
-    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+    while ((n = ::read(game.output, buffer, sizeof buffer)) > 0)
         run.output.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
+    ::close(game.output);
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(game.pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
 
+// Runs the game with its arguments and extra environment, in `folder`. With
+// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
+// window's quit) once that time has passed, as a player closing the window.
+inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
+                int stopAfterMs = 0)
+{
+    const GameProcess game = LaunchGame(args, env, folder);
+    if (game.pid <= 0)
+        return {};
+    if (stopAfterMs > 0) {
+        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
+        ::kill(game.pid, SIGTERM);
+    }
+    return FinishGame(game);
+}
 
 // A copy of the source folder's demo data tree in `folder` (the game writes
 // its log and career files where it runs); returns the folder.

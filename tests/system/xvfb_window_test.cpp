@@ -9,20 +9,16 @@
 #include "platform/window.h"
 
 #include "../support/scratch_folder.h"
+#include "../support/virtual_x.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,23 +37,6 @@ struct XLibraryAllocations {
 #endif
 };
 
-std::string FindProgram(const char* name)
-{
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        std::string candidate = dirs.substr(start, end - start) + "/" + name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
 struct Captured {
     std::vector<uint8_t> frame;
     std::vector<platform::PaletteColour> palette;
@@ -74,92 +53,27 @@ void Capture(const void* pixels, int width, int height, int pitch, int depth, co
     gCaptured.palette.assign(palette, palette + 256);
 }
 
-// An X window dump: its 32-bit pixels as 0xRRGGBB.
-struct Screenshot {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-};
-
-uint32_t Big32(const std::vector<uint8_t>& b, std::size_t at)
-{
-    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
-
-bool ReadXwd(const std::string& path, Screenshot& shot)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (b.size() < 100)
-        return false;
-    const uint32_t headerSize = Big32(b, 0), width = Big32(b, 16), height = Big32(b, 20);
-    const uint32_t byteOrder = Big32(b, 28), bitsPerPixel = Big32(b, 44), bytesPerLine = Big32(b, 48);
-    const uint32_t redMask = Big32(b, 56), greenMask = Big32(b, 60), blueMask = Big32(b, 64);
-    const uint32_t colours = Big32(b, 76);
-    const std::size_t data = std::size_t(headerSize) + std::size_t(colours) * 12;
-    // Depth 24 pixels in 3 or 4 bytes.
-    const std::size_t step = bitsPerPixel / 8;
-    if ((step != 3 && step != 4) || std::size_t(width) * step > bytesPerLine ||
-        redMask != 0xFF0000 || greenMask != 0xFF00 || blueMask != 0xFF ||
-        data + std::size_t(bytesPerLine) * height > b.size())
-        return false;
-    shot.width = int(width);
-    shot.height = int(height);
-    shot.pixels.resize(std::size_t(width) * height);
-    for (uint32_t y = 0; y < height; ++y)
-        for (uint32_t x = 0; x < width; ++x) {
-            std::size_t at = data + std::size_t(y) * bytesPerLine + std::size_t(x) * step;
-            const std::size_t low = byteOrder == 0 ? at : at + step - 3; // the three colour bytes
-            uint32_t v = byteOrder == 0 ? uint32_t(b[low]) | uint32_t(b[low + 1]) << 8 | uint32_t(b[low + 2]) << 16
-                                        : uint32_t(b[low]) << 16 | uint32_t(b[low + 1]) << 8 | b[low + 2];
-            shot.pixels[std::size_t(y) * width + x] = v & 0xFFFFFF;
-        }
-    return true;
-}
-
 class VirtualX : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        xvfb = FindProgram("Xvfb");
-        xwd = FindProgram("xwd");
-        if (xvfb.empty() || xwd.empty())
+        if (!server.Available())
             GTEST_SKIP() << "Xvfb or xwd is absent: the real window is not checked (install xvfb and x11-apps)";
-        // The server picks a free display and writes its number to our pipe.
-        int channel[2];
-        ASSERT_EQ(::pipe(channel), 0);
-        server = ::fork();
-        if (server == 0) {
-            ::close(channel[0]);
-            const std::string fd = std::to_string(channel[1]);
-            ::execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                    "-br", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(channel[1]);
-        ASSERT_GT(server, 0);
-        std::string number;
-        pollfd wait = {channel[0], POLLIN, 0};
-        char c;
-        while (::poll(&wait, 1, 5000) == 1 && ::read(channel[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(channel[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        display = ":" + number;
+        ASSERT_TRUE(server.Start(800, 600)) << "Xvfb did not start";
         platform::VideoShutdown();
         previousDriver = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
-        ::setenv("DISPLAY", display.c_str(), 1);
+        ::setenv("DISPLAY", server.Display().c_str(), 1);
         ::setenv("SDL_VIDEODRIVER", "x11", 1);
         saved = gSettings;
+        started = true;
     }
     void TearDown() override
     {
-        if (server <= 0)
+        if (!started)
             return;
         platform::SetPresentHook(nullptr);
         DisplayClose();
         platform::VideoShutdown();
-        ::kill(server, SIGTERM);
-        ::waitpid(server, nullptr, 0);
         if (previousDriver.empty())
             ::unsetenv("SDL_VIDEODRIVER");
         else
@@ -168,8 +82,9 @@ protected:
         gSettings = saved;
     }
 
-    std::string xvfb, xwd, display, previousDriver;
-    pid_t server = -1;
+    VirtualXServer server;
+    std::string previousDriver;
+    bool started = false;
     Settings saved;
 };
 
@@ -206,9 +121,7 @@ TEST_F(VirtualX, TheWindowShowsTheCapturedFrameInItsPalette)
         }
         DisplayPresent(gScreenMode);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const std::string command = xwd + " -root -silent -display " + display + " -out " + dump;
-        ASSERT_EQ(std::system(command.c_str()), 0);
-        ASSERT_TRUE(ReadXwd(dump, shot));
+        ASSERT_TRUE(server.TakeScreenshot(dump, shot));
         // The root is black: the window's top-left pixel is the first that is not.
         for (std::size_t i = 0; i < shot.pixels.size() && !found; ++i) {
             if (shot.pixels[i]) {

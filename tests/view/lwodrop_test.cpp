@@ -59,6 +59,8 @@ protected:
 TEST_F(LwoDrop, ADroppedObjectBecomesThePlayersModel)
 {
     gPlayerItem = worldtest::MakeItem();
+    gPlayerItem->sim->radius = 999.0f; // bounds of the model before
+    gPlayerItem->avatar->root->radius = 999.0f;
     WriteObject("dropped.LWO", Triangle());
     EnableCallTrace(true);
     ClearCallTrace();
@@ -67,6 +69,9 @@ TEST_F(LwoDrop, ADroppedObjectBecomesThePlayersModel)
     EXPECT_EQ(CountRecordedCalls("SetItemModel"), 1u);
     EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 0u) << "the model path is no stand-in";
     EXPECT_EQ(gPlayerItem->sim->flags & 0x20, 0x20u);
+    EXPECT_NE(gPlayerItem->avatar->root->radius, 999.0f); // computed again
+    EXPECT_NE(gPlayerItem->sim->radius, 999.0f);
+    EXPECT_GT(gPlayerItem->sim->radius, 0.0f);
     Resource* r = ResRegister("dropped.LWO", ResType::LwoModel);
     ASSERT_NE(r->data, nullptr);
     EXPECT_EQ(static_cast<hx_model*>(r->data)->nfaces, 1);

@@ -1,0 +1,384 @@
+// Start-up, headless (SDL's dummy video and audio) on a copy of the demo data
+// tree: from the command line to the front end, and to the first flight
+// frame of mission01. Each start-up runs in a child process of its own
+// (fork), so every one starts from a fresh program as the real one does.
+//
+// BM_StartupTo* time the program's own path: the entry's prelude, StartGame
+// and, for the mission, one frame. BM_StartupSteps drives the same steps
+// one by one, in StartGame's order, and reports each step's processor time
+// as a counter (<step>_cpu_ms, every thread of the process, milliseconds a
+// start-up), so a slow start-up shows where it goes; on a busy machine the
+// wall time of a step includes waiting for a core, its processor time does
+// not. process_cpu_ms is the child's whole processor time.
+// The film that opens flight (navsit.smk) is opened but not played: the
+// loop plays it for its own length before the first flight frame. The
+// children's own output (the game's messages) is discarded; a start-up that
+// fails ends the benchmark with an error.
+#include <benchmark/benchmark.h>
+
+#include "game/frameloop.h"
+#include "game/startup.h"
+#include "platform/host.h"
+#include "screens/bridge.h"
+#include "screens/engineering.h"
+#include "screens/frontend.h"
+#include "script/configstatements.h"
+#include "script/interpreter.h"
+#include "script/scriptbase.h"
+#include "script/symbols.h"
+#include "script/tokenise.h"
+#include "system/canvas.h"
+#include "system/datalocation.h"
+#include "system/display.h"
+#include "system/errors.h"
+#include "system/film.h"
+#include "system/frameclock.h"
+#include "system/joystick.h"
+#include "system/mainwindow.h"
+#include "system/res/resman.h"
+#include "system/settings.h"
+#include "system/sound.h"
+#include "system/switches.h"
+#include "ui/contacts.h"
+#include "ui/messagelog.h"
+#include "ui/screens.h"
+#include "ui/windows.h"
+#include "view/viewstart.h"
+#include "world/messages.h"
+#include "world/scenelist.h"
+#include "world/shipsystems.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The mission by its path: start-up looks a bare name up as a loose file
+// in the working folder (or in the "scripts" library), where the demo tree
+// has none.
+constexpr const char* kMissionLine = "-w zqk\\resource\\scripts\\missions\\mission01.scr";
+
+double Milliseconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double ProcessCpuMilliseconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// A scratch copy of data/ as the working folder, with the lock, the
+// registry and the saved state inside it: start-up writes, and the source
+// tree stays as it is.
+class Scratch {
+public:
+    Scratch()
+    {
+        char pattern[] = "/tmp/kv_startup_bench_XXXXXX";
+        if (!::mkdtemp(pattern))
+            std::abort();
+        root = pattern;
+        fs::copy(fs::path(KV_SOURCE_DIR) / "data", root / "data", fs::copy_options::recursive);
+        ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ::setenv("KELVANDRIST_LOCK_DIR", root.c_str(), 1);
+        ::setenv("KELVANDRIST_REGISTRY", (root / "registry").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+        ::setenv(kUnpacedVariable, "1", 1);
+        fs::current_path(root / "data");
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        fs::current_path(fs::temp_directory_path(), ignored);
+        fs::remove_all(root, ignored);
+    }
+
+private:
+    fs::path root;
+};
+
+// Runs `body` in a child process and returns the milliseconds it reports
+// (one figure a step), or an empty list when the child failed. Adds the
+// child's processor time (every thread's, user and system) to `cpuMs`.
+std::vector<double> InChild(const std::function<bool(std::vector<double>&)>& body, double& cpuMs)
+{
+    static Scratch scratch;
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return {};
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        if (std::FILE* quiet = std::fopen("/dev/null", "w")) {
+            ::dup2(::fileno(quiet), STDOUT_FILENO);
+            ::dup2(::fileno(quiet), STDERR_FILENO);
+        }
+        std::vector<double> figures;
+        const bool ok = body(figures);
+        if (ok) {
+            const auto bytes = static_cast<ssize_t>(figures.size() * sizeof(double));
+            if (::write(pipeEnds[1], figures.data(), static_cast<size_t>(bytes)) != bytes)
+                ::_exit(2);
+        }
+        ::_exit(ok ? 0 : 1); // no exit handlers: the parent owns them
+    }
+    ::close(pipeEnds[1]);
+    std::vector<double> figures;
+    double figure = 0;
+    while (::read(pipeEnds[0], &figure, sizeof figure) == sizeof figure)
+        figures.push_back(figure);
+    ::close(pipeEnds[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {};
+    for (const timeval& t : {usage.ru_utime, usage.ru_stime})
+        cpuMs += static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+    return figures;
+}
+
+// The entry's prelude, as WinMain runs it before StartGame: the command
+// line in the dummy window's display, the window classes and the window.
+bool OpenMainWindow(const char* commandLine)
+{
+    UseFullScreenDisplay();
+    ApplyCommandLine(SplitCommandLine(commandLine));
+    gLoopFlags = LoopFlags{};
+    return RegisterWindowClasses() && CreateMainWindow(1);
+}
+
+// The program's own start-up: the entry's prelude and StartGame, then for a
+// mission one frame. Reports the milliseconds to the front end or to the
+// first flight frame.
+void StartupThroughTheGame(benchmark::State& state, const char* commandLine, bool mission)
+{
+    double cpuMs = 0;
+    for (auto _ : state) {
+        const std::vector<double> figures = InChild([&](std::vector<double>& out) {
+            const Clock::time_point start = Clock::now();
+            if (!OpenMainWindow(commandLine) || StartGame() == 0)
+                return false;
+            if (mission) {
+                if (gMissionScriptPosition == kNoScriptPosition)
+                    return false;
+                gLoopFlags.filmMode = 0; // past the opening film
+                RunFrame();
+            } else if (!gFrontEndActive) {
+                return false;
+            }
+            out.push_back(Milliseconds(start, Clock::now()));
+            return true;
+        }, cpuMs);
+        if (figures.size() != 1) {
+            state.SkipWithError("start-up failed");
+            return;
+        }
+        state.SetIterationTime(figures[0] / 1000.0);
+    }
+    state.counters["process_cpu_ms"] = cpuMs / static_cast<double>(state.iterations());
+}
+
+void BM_StartupToFrontEnd(benchmark::State& state)
+{
+    StartupThroughTheGame(state, "-w", false);
+}
+BENCHMARK(BM_StartupToFrontEnd)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_StartupToFirstFlightFrame(benchmark::State& state)
+{
+    StartupThroughTheGame(state, kMissionLine, true);
+}
+BENCHMARK(BM_StartupToFirstFlightFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// ---- The split by step ---------------------------------------------------------
+
+struct Step {
+    const char* name;
+    std::function<bool()> run;
+};
+
+// StartGame's steps for the English start-up with the new key bindings,
+// grouped as its own comments group them, followed by the mission's.
+std::vector<Step> StartupSteps(bool mission)
+{
+    std::vector<Step> steps = {
+        {"window", [mission] { return OpenMainWindow(mission ? kMissionLine : "-w"); }},
+        {"subsystems",
+         [] {
+             ConnectLowerLayers();
+             InitJoystick();
+             if (!ResInit())
+                 return false;
+             SoundInit();
+             InitMessageBuffer();
+             InitializeScriptSystem();
+             FindCdDrives();
+             return true;
+         }},
+        {"config",
+         [] {
+             ReadOptionTable();
+             LocateVideoFolder();
+             RunScriptFile("Kelvandrist.ini");
+             CheckVideoFolder();
+             if (Resource* palette = ResRegisterLoad("zqk\\resource\\art\\klvstd.pcx", ResType::PcxPalette);
+                 palette && !gCurrentPalette)
+                 gCurrentPalette = static_cast<const PaletteEntry*>(palette->data);
+             return true;
+         }},
+        {"init_script", [] { return RunScriptFile("zqk\\resource\\scripts\\init\\init.scr"); }},
+        {"key_bindings", [] { return RunScriptFile("zqk\\resource\\scripts\\init\\keybind2.scr"); }},
+        {"display",
+         [] {
+             if (ScreenCanvas().pixels)
+                 return true;
+             gScreenMode.width = 640;
+             gScreenMode.height = 480;
+             gScreenMode.depth = static_cast<int16_t>(gSettings.colourDepth);
+             if (!DisplayOpen(gScreenMode))
+                 return false;
+             DisplayInitPalette(gCurrentPalette);
+             return true;
+         }},
+        {"loading_screen",
+         [] {
+             TakeFontSlots();
+             ShowLoadingScreen();
+             gLoadingScreenUp = 1;
+             BuildRowTable();
+             return true;
+         }},
+        {"world_and_screens",
+         [] {
+             ResetSceneList();
+             guiResetWindowPool();
+             InitScreensAndIcons();
+             InitShipSystems();
+             ResetContactList();
+             return true;
+         }},
+        {"sound_preload",
+         [] {
+             SoundPreload();
+             gSoundMissionMarker = 255;
+             if (gSettings.engineering)
+                 SelectReactorSystem();
+             return true;
+         }},
+        {"saved_state",
+         [] {
+             ReadStateFile();
+             ReadCaptainSlot();
+             return true;
+         }},
+        {"screen_layouts", [] { return RunScriptFile("zqk\\resource\\scripts\\gui\\test0_x.gui"); }},
+        {"script_base",
+         [] {
+             MarkScriptBase();
+             ResetMissionScript();
+             ResMark();
+             ResReleaseToMark();
+             gMissionScriptPosition = kNoScriptPosition;
+             return true;
+         }},
+    };
+    if (!mission)
+        return steps;
+    steps.push_back({"3d_view", [] {
+                         InitializeP3D();
+                         return true;
+                     }});
+    steps.push_back({"stock_script", [] {
+                         RunScriptFile("zqk\\resource\\scripts\\init\\stock.scr");
+                         return true;
+                     }});
+    steps.push_back({"mission_script", [] {
+                         ScriptToken* start = TokeniseScript(gSettings.missionName.c_str());
+                         if (!start)
+                             return false;
+                         gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+                         gScriptVars.missionNumber = StartupMissionNumber(gSettings.missionName.c_str());
+                         RunScript(&gMissionScriptPosition, false);
+                         return true;
+                     }});
+    steps.push_back({"flight_setup", [] {
+                         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
+                             gLoopFlags.filmMode = 1;
+                         guiGotoScreen("NAV");
+                         CurrentStation = 2;
+                         StartFlight();
+                         gLoadingScreenUp = 0;
+                         guiClearMessageLog();
+                         return true;
+                     }});
+    steps.push_back({"first_frame", [] {
+                         gLoopFlags.filmMode = 0; // past the opening film
+                         RunFrame();
+                         return true;
+                     }});
+    return steps;
+}
+
+void StartupSplit(benchmark::State& state, bool mission)
+{
+    const std::vector<Step> names = StartupSteps(mission);
+    std::vector<double> cpuSums(names.size(), 0.0);
+    double cpuMs = 0;
+    for (auto _ : state) {
+        const std::vector<double> figures = InChild([&](std::vector<double>& out) {
+            // Each step's processor time, then the wall time of them all.
+            const Clock::time_point start = Clock::now();
+            for (const Step& step : StartupSteps(mission)) {
+                const double before = ProcessCpuMilliseconds();
+                if (!step.run())
+                    return false;
+                out.push_back(ProcessCpuMilliseconds() - before);
+            }
+            out.push_back(Milliseconds(start, Clock::now()));
+            return true;
+        }, cpuMs);
+        if (figures.size() != names.size() + 1) {
+            state.SkipWithError("a start-up step failed");
+            return;
+        }
+        for (std::size_t i = 0; i < names.size(); ++i)
+            cpuSums[i] += figures[i];
+        state.SetIterationTime(figures.back() / 1000.0);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        state.counters[std::string(names[i].name) + "_cpu_ms"] = cpuSums[i] / static_cast<double>(state.iterations());
+    state.counters["process_cpu_ms"] = cpuMs / static_cast<double>(state.iterations());
+}
+
+void BM_StartupStepsToFrontEnd(benchmark::State& state)
+{
+    StartupSplit(state, false);
+}
+BENCHMARK(BM_StartupStepsToFrontEnd)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_StartupStepsToFirstFlightFrame(benchmark::State& state)
+{
+    StartupSplit(state, true);
+}
+BENCHMARK(BM_StartupStepsToFirstFlightFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+} // namespace

@@ -1,0 +1,150 @@
+// A virtual X server (Xvfb) for the tests of real windows, and screenshots
+// of its screen taken by xwd. Tests skip, with a message, where either
+// program is absent.
+#pragma once
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// The program's full path along PATH, or empty.
+inline std::string FindProgram(const char* name)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+// An X window dump: its 32-bit pixels as 0xRRGGBB.
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+inline uint32_t XwdBig32(const std::vector<uint8_t>& b, std::size_t at)
+{
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+// Reads an xwd dump of a 24-bit screen; false for anything else.
+inline bool ReadXwd(const std::string& path, Screenshot& shot)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> b(in ? static_cast<std::size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    if (b.size() < 100)
+        return false;
+    const uint32_t headerSize = XwdBig32(b, 0), width = XwdBig32(b, 16), height = XwdBig32(b, 20);
+    const uint32_t byteOrder = XwdBig32(b, 28), bitsPerPixel = XwdBig32(b, 44), bytesPerLine = XwdBig32(b, 48);
+    const uint32_t redMask = XwdBig32(b, 56), greenMask = XwdBig32(b, 60), blueMask = XwdBig32(b, 64);
+    const uint32_t colours = XwdBig32(b, 76);
+    const std::size_t data = std::size_t(headerSize) + std::size_t(colours) * 12;
+    // Depth 24 pixels in 3 or 4 bytes.
+    const std::size_t step = bitsPerPixel / 8;
+    if ((step != 3 && step != 4) || std::size_t(width) * step > bytesPerLine || redMask != 0xFF0000 ||
+        greenMask != 0xFF00 || blueMask != 0xFF || data + std::size_t(bytesPerLine) * height > b.size())
+        return false;
+    shot.width = int(width);
+    shot.height = int(height);
+    shot.pixels.resize(std::size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            std::size_t at = data + std::size_t(y) * bytesPerLine + std::size_t(x) * step;
+            const std::size_t low = byteOrder == 0 ? at : at + step - 3; // the three colour bytes
+            uint32_t v = byteOrder == 0 ? uint32_t(b[low]) | uint32_t(b[low + 1]) << 8 | uint32_t(b[low + 2]) << 16
+                                        : uint32_t(b[low]) << 16 | uint32_t(b[low + 1]) << 8 | b[low + 2];
+            shot.pixels[std::size_t(y) * width + x] = v & 0xFFFFFF;
+        }
+    return true;
+}
+
+// One Xvfb server with a screen of the given size at 24 bits, ended with the
+// object.
+class VirtualXServer {
+public:
+    VirtualXServer() : xvfb_(FindProgram("Xvfb")), xwd_(FindProgram("xwd")) {}
+    ~VirtualXServer()
+    {
+        if (server_ > 0) {
+            ::kill(server_, SIGTERM);
+            ::waitpid(server_, nullptr, 0);
+        }
+    }
+    VirtualXServer(const VirtualXServer&) = delete;
+    VirtualXServer& operator=(const VirtualXServer&) = delete;
+
+    // Whether both programs are installed.
+    bool Available() const { return !xvfb_.empty() && !xwd_.empty(); }
+
+    // Starts the server on a free display; false when it does not start.
+    bool Start(int width, int height)
+    {
+        // The server picks a free display and writes its number to our pipe.
+        int channel[2];
+        if (::pipe(channel) != 0)
+            return false;
+        server_ = ::fork();
+        if (server_ == 0) {
+            ::close(channel[0]);
+            const std::string fd = std::to_string(channel[1]);
+            const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+            ::execl(xvfb_.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+                    "tcp", "-br", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(channel[1]);
+        std::string number;
+        pollfd wait = {channel[0], POLLIN, 0};
+        char c;
+        while (server_ > 0 && ::poll(&wait, 1, 5000) == 1 && ::read(channel[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        ::close(channel[0]);
+        if (number.empty())
+            return false;
+        display_ = ":" + number;
+        return true;
+    }
+
+    // The display name, ":N".
+    const std::string& Display() const { return display_; }
+
+    // Dumps the whole screen through `file` into `shot`. (Spawned without
+    // a shell: a test may take many in a row.)
+    bool TakeScreenshot(const std::filesystem::path& file, Screenshot& shot) const
+    {
+        const std::string out = file.string();
+        const char* argv[] = {"xwd", "-root", "-silent", "-display", display_.c_str(), "-out", out.c_str(), nullptr};
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, xwd_.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+            return false;
+        int status = 0;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+               ReadXwd(out, shot);
+    }
+
+private:
+    std::string xvfb_, xwd_, display_;
+    pid_t server_ = -1;
+};
