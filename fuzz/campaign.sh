@@ -19,7 +19,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target "${targets[@]/%/_fuzz}"
+cmake --build --preset fuzz -j 4 --target "${targets[@]/%/_fuzz}"
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_one() {
