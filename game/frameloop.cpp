@@ -9,6 +9,7 @@
 #include "screens/vesselorders.h"
 #include "system/canvas.h"
 #include "system/display.h"
+#include "system/errors.h"
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -58,9 +59,47 @@ void PausedPass()
     guiRequestFullRedraw();
 }
 
+// A demo's introduction ended: the full start-up, which the introduction
+// went without, runs at the next idle pass (not inside a message pump that
+// a modal wait may be running), and the demo mission follows.
+bool gFullStartupPending = false;
+bool gStartupFailed = false; // the loop then ends with a failure
+
+// The introduction is over, by a key or because its film ended. In demo
+// mode the game goes on; otherwise a key ends the program.
+void LeaveIntro(bool byKey)
+{
+    CloseFilmWindow();
+    if (gSettings.demo) {
+        gSettings.intro = 0;
+        gFullStartupPending = true;
+    } else if (byKey) {
+        gLoopFlags.quitRequest = 255;
+    }
+}
+
+// Runs the pending full start-up; a start-up that cannot complete ends the
+// loop with a failure exit code, never leaving frames to run on a game that
+// was not brought up.
+void RunPendingStartup()
+{
+    gFullStartupPending = false;
+    gLoopFlags.filmMode = 0;
+    gLoopFlags.mciFilmPlaying = 0;
+    if (StartFullGame() == 0) {
+        DebugPrint("Kelvandrist: start-up failed\n");
+        gStartupFailed = true;
+        gLoopFlags.quitRequest = 255;
+    }
+}
+
 // One pass with no message waiting.
 void IdlePass()
 {
+    if (gFullStartupPending) {
+        RunPendingStartup();
+        return;
+    }
     if (gLoopFlags.pause) {
         PausedPass();
     } else if (gLoopFlags.applicationActive || gSettings.runInBack || gSettings.console) {
@@ -79,15 +118,10 @@ void IdlePass()
     // The introduction films: Esc goes on to the next film, any other key
     // ends them.
     if (gSettings.intro && KeyQueueCount() > 0) {
-        if (ScanCode(KeyQueuePop()) == kScanEscape) {
+        if (ScanCode(KeyQueuePop()) == kScanEscape)
             PlayNextListedFilm();
-        } else {
-            CloseFilmWindow();
-            if (gSettings.demo)
-                gSettings.intro = 0;
-            else
-                gLoopFlags.quitRequest = 255;
-        }
+        else
+            LeaveIntro(true);
     }
 }
 
@@ -246,17 +280,10 @@ void PumpMessages()
     }
     if (!gSettings.intro)
         return;
-    if (KeyQueueCount() > 0) {
-        CloseFilmWindow();
-        if (gSettings.demo)
-            gSettings.intro = 0;
-        else
-            gLoopFlags.quitRequest = 255;
-    }
+    if (KeyQueueCount() > 0)
+        LeaveIntro(true);
     if (!FilmWindowVisible()) {
-        CloseFilmWindow();
-        if (gSettings.demo)
-            gSettings.intro = 0;
+        LeaveIntro(false);
         gLoopFlags.filmMode = 0;
         gLoopFlags.mciFilmPlaying = 0;
     }
@@ -274,6 +301,10 @@ bool RunFrameLoopPass(int& exitCode)
     } else {
         IdlePass();
         PaceIdlePass();
+    }
+    if (gStartupFailed) {
+        gStartupFailed = false;
+        exitCode = kExitFailure;
     }
     return !gLoopFlags.quitRequest;
 }

@@ -9,10 +9,12 @@
 #include "platform/window.h"
 #include "screens/engineering.h"
 #include "screens/frontend.h"
+#include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/scriptbase.h"
+#include "script/scriptfiles.h"
 #include "script/shiptypes.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
@@ -271,7 +273,6 @@ void ConnectLowerLayers()
 {
     gLoadingScreenPump = PumpMessages;
     gDroppedFileHandler = HandleDroppedFile;
-    gLossCameraHook = EnterExternalCamera;
 }
 
 int StartGame()
@@ -294,7 +295,11 @@ int StartGame()
 
     if (gSettings.intro)
         return StartIntro();
+    return StartFullGame();
+}
 
+int StartFullGame()
+{
     ReadOptionTable();
     LocateVideoFolder();
     RunScriptFile(kConfigScript);
@@ -340,7 +345,9 @@ int StartGame()
 
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission) {
         uint32_t size = 0;
-        if (std::FILE* file = SlabOpen("scripts", gSettings.missionName.c_str(), &size))
+        // Looked up where the script is compiled from (its folder follows
+        // from its extension), so that a mission that is there runs.
+        if (std::FILE* file = SlabOpen("scripts", ScriptFilePath(gSettings.missionName.c_str()).c_str(), &size))
             std::fclose(file);
         else
             gSettings.noCommandLineMission = 255;
@@ -452,6 +459,7 @@ void ShowEndScreen()
 {
     gLoopFlags.endOfMissionRequest = 0;
     RecordCall("ShowEndScreen");
+    gMissionResult = {gScriptMission.missionSucceeded, gScriptMission.outcomeNumber, gMissionScore};
     // A mission named on the command line ends the program at its end.
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
         gLoopFlags.quitRequest = 1;
@@ -471,8 +479,13 @@ void ShowEndScreen()
             DisplayLock(gScreenMode);
             ShowPicture(kEndScreen, ScreenCanvas());
             DisplayPresent(gScreenMode);
+            // The picture waits for a key even when the mission's end also
+            // ends the program; closing the window still ends the wait.
+            const uint8_t endsProgram = gLoopFlags.quitRequest;
+            gLoopFlags.quitRequest = 0;
             while (KeyQueueCount() == 0 && !gLoopFlags.quitRequest)
                 PumpMessages();
+            gLoopFlags.quitRequest |= endsProgram;
             DisplayLock(gScreenMode);
             CanvasClear(ScreenCanvas(), 0);
             DisplayPresent(gScreenMode);
@@ -549,8 +562,3 @@ bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target)
     return true;
 }
 
-void EnterExternalCamera()
-{
-    // Stand-in until the mission routines land: records the call.
-    RecordCall("EnterExternalCamera");
-}

@@ -13,10 +13,15 @@ struct Vector3;
 // 0 when the program must end, -1 otherwise. It begins with
 // ConnectLowerLayers.
 int StartGame();
+// The full start-up, after the common part: configuration, language and
+// key scripts, the loading screen, the screens, and the front end or the
+// command-line mission. StartGame runs it unless the introduction plays;
+// the end of a demo's introduction runs it then. 0 when the program must
+// end, -1 otherwise.
+int StartFullGame();
 // Sets the hooks through which the subsystems below reach the top: the
-// loading screen's message pump (PumpMessages), the main window's dropped
-// file (HandleDroppedFile) and the end of the script's vital-loss countdown
-// (EnterExternalCamera).
+// loading screen's message pump (PumpMessages) and the main window's
+// dropped file (HandleDroppedFile).
 void ConnectLowerLayers();
 void ShutDown();
 void HandleDroppedFile(const char* path);
@@ -35,10 +40,6 @@ void StartFlight();
 // axis comes from world X instead; on the target itself the matrix is kept
 // and the result is false.
 bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target);
-
-// Ends the flight view for the mission's close: the external camera with
-// the director on the player's ship.
-void EnterExternalCamera();
 
 // The mission number of a mission script's name: the two characters six
 // before its end, 0 when they are no number in 0..99.

@@ -6,7 +6,8 @@
 #include "system/calltrace.h"
 
 int16_t CurrentStation = 0;
-int16_t MissionEndState = 0;
+int32_t MissionEndState = 0;
+uint8_t gCommsArmOpen = 0;
 uint8_t gDocsViewOpen = 0;
 uint8_t gObjectivesViewOpen = 0;
 uint8_t gLocalViewOpen = 0;
@@ -18,11 +19,6 @@ uint8_t gPanelHold = 0;
 uint8_t gDockingAligned = 0;
 uint8_t gCollisionDamage = 0;
 SceneItem* gRemoteLinkItem = nullptr;
-
-void guiBridgeKeyHandler(uint16_t keyCode)
-{
-    RecordCall("guiBridgeKeyHandler");
-}
 
 void guiDisplayMessage(const char* text, int32_t time)
 {
@@ -57,6 +53,7 @@ void BuildCockpitHud()
 void guiToggleCommsArm()
 {
     RecordCall("guiToggleCommsArm");
+    gCommsArmOpen = gCommsArmOpen ? 0 : 255;
 }
 
 void guiToggleObjectivesView(WindowHandle* window)

@@ -7,7 +7,16 @@ struct WindowHandle;
 struct SceneItem;
 
 extern int16_t CurrentStation; // 0 overview, 1 COM, 2 NAV, 3 WEP, 4 ENG, 5 options
-extern int16_t MissionEndState; // 0 in flight
+// The mission's end: in flight, the flight over (the director shows the
+// player's ship), the debrief. The outcome statements and the end key move
+// it on (script/missionoutcome.h).
+extern int32_t MissionEndState;
+enum : int32_t {
+    kMissionInFlight = 0,
+    kMissionFlightOver = 1,
+    kMissionDebrief = 2,
+};
+extern uint8_t gCommsArmOpen; // the comms arm is out
 extern uint8_t gDocsViewOpen; // the documents, objectives and local views stop
 extern uint8_t gObjectivesViewOpen; // the simulation frame and the script's timed waits
 extern uint8_t gLocalViewOpen; // while open

@@ -70,7 +70,3 @@ void ReturnToFrontEnd()
     RecordCall("ReturnToFrontEnd");
 }
 
-void PlayDebriefSpeech(int32_t mission, int32_t outcome)
-{
-    RecordCall("PlayDebriefSpeech");
-}

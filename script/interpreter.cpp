@@ -5,6 +5,7 @@
 #include "screens/bridge.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
+#include "script/missionoutcome.h"
 #include "script/operands.h"
 #include "script/scriptbase.h"
 #include "script/scriptfiles.h"
@@ -14,6 +15,7 @@
 #include "system/frameclock.h"
 #include "system/res/slab.h"
 #include "system/sound.h"
+#include "view/cameras.h"
 #include "world/scenelist.h"
 #include "world/starmap.h"
 
@@ -31,9 +33,7 @@ Interpreter gInterpreter = [] {
     return state;
 }();
 ScriptMissionState gScriptMission;
-const char* gScriptTexts[kScriptTextEntries];
 uint32_t gMissionScriptPosition = kNoScriptPosition;
-LossCameraHook gLossCameraHook = nullptr;
 
 namespace {
 
@@ -55,6 +55,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     SpecialObjectStatementRows,
     WorldLinkStatementRows,
     ConfigStatementRows,
+    OutcomeStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -433,15 +434,15 @@ void AdvanceMissionClocks()
     gInterpreter.clockAdvanced = 1;
     gInterpreter.lastClockFrame = gFrameClock.frameCounter;
     if (!gInterpreter.missionPause) {
-        if (gScriptVars.stopClock == 0 && gScriptMission.cameraViewState == 0)
+        if (gScriptVars.stopClock == 0 && MissionEndState == kMissionInFlight)
             gScriptVars.missionClock += gFrameClock.frameTicks;
         if (gScriptMission.dialogueCountdown > 0)
             gScriptMission.dialogueCountdown -= gFrameClock.rawFrameTicks;
     }
     if (gScriptMission.vitalLossCountdown > 0) {
         gScriptMission.vitalLossCountdown -= gFrameClock.frameTicks;
-        if (gScriptMission.vitalLossCountdown <= 0 && gLossCameraHook)
-            gLossCameraHook();
+        if (gScriptMission.vitalLossCountdown <= 0)
+            EnterExternalCamera();
     }
 }
 
@@ -627,6 +628,10 @@ void ResetInterpreterState()
     gScriptMission.arrivalPending = 0;
     std::memset(gScriptMission.visited, 0, sizeof gScriptMission.visited);
     gScriptMission.vitalLossCountdown = 0;
+    // The mission's result starts afresh; the outcome number stays.
     gScriptMission.missionSucceeded = 0;
     gScriptMission.missionFailed = 0;
+    MissionEndState = kMissionInFlight;
+    gInterpreter.missionPause = 0;
+    gDirectorOn = 0;
 }

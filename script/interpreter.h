@@ -97,22 +97,16 @@ struct ScriptMissionState {
     uint8_t visited[kMaxStarSystems];
     int32_t vitalLossCountdown; // ticks until the external camera, when > 0
     int32_t dialogueCountdown;  // ticks the current dialogue line still shows
-    int32_t cameraViewState;    // 0 in flight
     uint8_t missionSucceeded;   // 255 once the mission has been won
     uint8_t missionFailed;      // 255 once the mission has failed
+    // The debrief variant that OUTCOME chose. It is not reset between
+    // missions: a mission that sets none is debriefed with the last one.
+    int16_t outcomeNumber;
+    // Set when a dialogue has started and its statement yields (SUCCESS sets
+    // it too): the next dialogue statement in flight only clears it.
+    uint8_t dialogueYield;
 };
 extern ScriptMissionState gScriptMission;
-
-// What the end of the vital-loss countdown runs: the close of the flight view
-// on the external camera (EnterExternalCamera). The program's top sets it as
-// start-up begins; while null the countdown ends without it.
-using LossCameraHook = void (*)();
-extern LossCameraHook gLossCameraHook;
-
-// The text table that STRING statements fill: lines the game shows by
-// number (entry 209 is the mission-failed line); null where none was set.
-constexpr int kScriptTextEntries = 256;
-extern const char* gScriptTexts[kScriptTextEntries];
 
 // Where the running mission script stands: kNoScriptPosition while none
 // runs. Mission start sets it; every frame runs one step of it.
@@ -155,6 +149,7 @@ std::span<const StatementRow> FateStatementRows();
 std::span<const StatementRow> SpecialObjectStatementRows();
 std::span<const StatementRow> WorldLinkStatementRows();
 std::span<const StatementRow> ConfigStatementRows();
+std::span<const StatementRow> OutcomeStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

@@ -4,6 +4,7 @@
 
 #include "ai/combathelpers.h"
 #include "script/interpreter.h"
+#include "script/missionoutcome.h"
 #include "script/operands.h"
 #include "script/scriptbase.h"
 #include "script/symbols.h"
@@ -226,8 +227,7 @@ void CountVitalHit(const SceneItem* item)
 
 void FailMissionOnVitalLoss()
 {
-    if (const char* line = gScriptTexts[kTextMissionFailed])
-        guiAddMessageLogText(line, 0);
+    TypeTextTableLine(kTextMissionFailed);
     gScriptMission.missionFailed = 255;
     gScriptMission.missionSucceeded = 0;
     gScriptMission.vitalLossCountdown = kVitalLossCountdown;

@@ -13,7 +13,6 @@ struct EncounterSource;
 constexpr int kVitalSlots = 10;
 constexpr int32_t kVitalPollInterval = 100;  // ticks between polls
 constexpr int32_t kVitalLossCountdown = 900; // ticks until the external camera
-constexpr int kTextMissionFailed = 209;      // text-table entry of the failure line
 
 // A vital object's own test: true when the object counts as lost.
 using VitalTest = bool (*)(SceneItem* item, float argument);

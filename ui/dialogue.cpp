@@ -5,7 +5,7 @@
 
 #include "system/calltrace.h"
 
-uint8_t PlayDialogue(Resource* textResource, int32_t* resultVariable, SceneItem* item, SceneItem* partner)
+uint8_t PlayDialogue(Resource* textResource, int32_t* resultVariable, const ScriptSymbol* textSymbol, SceneItem* item)
 {
     RecordCall("PlayDialogue");
     return {};

@@ -5,8 +5,12 @@
 
 struct SceneItem;
 struct Resource;
+struct ScriptSymbol;
 
-uint8_t PlayDialogue(Resource* textResource, int32_t* resultVariable, SceneItem* item, SceneItem* partner);
+// The text (its record and script symbol) typed with its speech, or, for a
+// text that begins with "<", a conversation with the object; 0 only for a
+// record without data.
+uint8_t PlayDialogue(Resource* textResource, int32_t* resultVariable, const ScriptSymbol* textSymbol, SceneItem* item);
 void StartConversation(Resource* textResource, int32_t* resultVariable, SceneItem* item, SceneItem* partner);
 void UpdateConversations();
 void StopAllConversations();

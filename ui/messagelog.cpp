@@ -1,9 +1,13 @@
 // The message log and its typing, and the UI's font slots.
-// Stand-in bodies: each only records its call (system/calltrace.h) until
-// the module itself is built; results are zero or null.
+// Stand-in bodies: each records its call (system/calltrace.h) until the
+// module itself is built; adding a text keeps it as the text being typed,
+// the typing and drawing are still to come.
 #include "ui/messagelog.h"
 
+#include "screens/bridge.h"
 #include "system/calltrace.h"
+
+#include <cstring>
 
 int16_t gMessageLogTypingPosition = 0;
 int16_t gMessageLogTextLength = 0;
@@ -11,6 +15,8 @@ int32_t gSpeechCountdown = 0;
 uint8_t gCommsArmRequest = 0;
 RasterFont* gMessageLogFont = nullptr;
 RasterFont* gFontB = nullptr;
+char gMessageLogPendingText[kMessageLogCapacity] = {};
+int32_t gMessageLogPendingStyle = 0;
 RasterFont* gFontR = nullptr;
 RasterFont* gFontG = nullptr;
 RasterFont* gFontMid = nullptr;
@@ -26,12 +32,24 @@ RasterFont* gFontV = nullptr;
 void guiClearMessageLog()
 {
     RecordCall("guiClearMessageLog");
+    gMessageLogPendingText[0] = 0;
+    gMessageLogTypingPosition = 0;
+    gMessageLogTextLength = 0;
 }
 
 int32_t guiAddMessageLogText(const char* text, int32_t style)
 {
     RecordCall("guiAddMessageLogText");
-    return {};
+    // The debrief's text stays on the log while it is spoken.
+    if (!text || MissionEndState == kMissionDebrief)
+        return 0;
+    const size_t length = strnlen(text, kMessageLogCapacity - 1);
+    std::memcpy(gMessageLogPendingText, text, length);
+    gMessageLogPendingText[length] = 0;
+    gMessageLogPendingStyle = style;
+    gMessageLogTypingPosition = 0;
+    gMessageLogTextLength = static_cast<int16_t>(length);
+    return static_cast<int32_t>(length);
 }
 
 uint8_t guiTypeMessageLogChar()

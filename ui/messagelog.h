@@ -25,7 +25,15 @@ extern RasterFont* gFontA2;         // "A2Font", not in demo mode
 extern RasterFont* gFontA2Dim;      // "A2DimFont", not in demo mode
 extern RasterFont* gFontV;          // "VFont"
 
+// The log holds at most this many bytes of text.
+constexpr int kMessageLogCapacity = 3000;
+// The text the log types now (the last one added) and its font choice.
+extern char gMessageLogPendingText[kMessageLogCapacity];
+extern int32_t gMessageLogPendingStyle;
+
 void guiClearMessageLog();
+// Starts typing the text in the font choice (0 to 4); nothing for a null
+// text or during the debrief. Returns the text's length.
 int32_t guiAddMessageLogText(const char* text, int32_t style);
 uint8_t guiTypeMessageLogChar();
 void guiDrawMessageLog(int32_t x, int32_t y, int32_t w, int32_t h);

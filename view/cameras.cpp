@@ -3,7 +3,11 @@
 // the module itself is built; results are zero or null.
 #include "view/cameras.h"
 
+#include "screens/bridge.h"
 #include "system/calltrace.h"
+#include "ui/messagelog.h"
+#include "ui/screens.h"
+#include "world/scenelist.h"
 
 DirectorEventRow DirectorEvent[kDirectorEventCount] = {
     {CAM_TRACK, 6, 2, 300},
@@ -46,9 +50,20 @@ void StopDirector()
     RecordCall("StopDirector");
 }
 
+// The mission's flight is over: the director takes the player's ship (the
+// director itself is still to come).
 void StartDirectorOnPlayer()
 {
     RecordCall("StartDirectorOnPlayer");
+    if (CurrentStation == 0) {
+        guiGotoScreen("NAV");
+        CurrentStation = 2;
+    }
+    guiClearMessageLog();
+    MissionEndState = kMissionFlightOver;
+    gDirectorOn = 255;
+    StartDirector();
+    DirectorOfferShot(gPlayerItem, nullptr, kShotPlayerShip);
 }
 
 void EnterExternalView()

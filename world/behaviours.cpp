@@ -17,9 +17,11 @@
 #include "ai/aistate.h"
 #include "ai/combat.h"
 #include "ai/steering.h"
+#include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
+#include "system/datatext.h"
 #include "system/frameclock.h"
 #include "system/sound.h"
 #include "ui/contacts.h"
@@ -460,41 +462,6 @@ namespace {
 // Text-table entry of the course's time: minutes and seconds.
 constexpr int kTextCourseTime = 90;
 
-// The course time in the modder's text. Only whole-number conversions
-// (d, i, u with flags and width) take the two values; any other conversion
-// is kept as written, so a stray "%s" in the text cannot read what is not
-// there.
-std::string FormatCourseTime(const char* text, int minutes, int seconds) {
-    const int values[2] = {minutes, seconds};
-    int used = 0;
-    std::string out;
-    for (const char* p = text; *p; ++p) {
-        if (*p != '%') {
-            out += *p;
-            continue;
-        }
-        const char* q = p + 1;
-        while (*q && std::strchr("-+ 0#", *q))
-            ++q;
-        while (*q >= '0' && *q <= '9')
-            ++q;
-        if (*q == '%' && q == p + 1) {
-            out += '%';
-            p = q;
-        } else if (*q && std::strchr("diu", *q) && used < 2 && q - p < 16) {
-            char conversion[20];
-            std::snprintf(conversion, sizeof conversion, "%.*sd", static_cast<int>(q - p), p);
-            char number[48];
-            std::snprintf(number, sizeof number, conversion, values[used++]);
-            out += number;
-            p = q;
-        } else {
-            out += '%';
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 void RunWaypoint(SceneItem* item) {
@@ -519,10 +486,10 @@ void RunWaypoint(SceneItem* item) {
         vars.missionClock = 0;
     --vars.waypointCount;
     // The course is complete: its time, once, in the message log.
-    if (vars.waypointCount == 0 && gScriptTexts[kTextCourseTime]) {
+    if (vars.waypointCount == 0 && gTextTable[kTextCourseTime]) {
         const int32_t seconds = vars.missionClock / 100;
-        const std::string line = FormatCourseTime(gScriptTexts[kTextCourseTime], static_cast<int16_t>(seconds / 60),
-                                                  static_cast<int16_t>(seconds % 60));
+        const int minutesAndSeconds[2] = {static_cast<int16_t>(seconds / 60), static_cast<int16_t>(seconds % 60)};
+        const std::string line = FormatWholeNumbers(gTextTable[kTextCourseTime], minutesAndSeconds);
         guiAddMessageLogText(line.c_str(), 0);
     }
 }

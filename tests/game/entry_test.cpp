@@ -81,7 +81,7 @@ TEST_F(Entry, RunsAndEndsCleanlyOnTheDummyDisplay)
     // On the demo data the frame loop runs until the window is closed;
     // closing it ends the program through shut-down with exit code 0.
     GameRun run = RunGame({"-w,-16"}, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"},
-                          CopyDemoData(folder), 1500);
+                          CopyDemoData(folder), 3000);
     EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 

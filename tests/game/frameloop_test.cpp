@@ -20,6 +20,7 @@
 #include "system/calltrace.h"
 #include "system/canvas.h"
 #include "system/display.h"
+#include "system/errors.h"
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -450,6 +451,12 @@ TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
     KeyQueuePush(kKeyA);
     ASSERT_TRUE(Passes(1)); // the demo goes on into the game
     EXPECT_EQ(gSettings.intro, 0);
+    // The next pass brings the game up in full; here there is no data to
+    // bring it up from, and the loop ends with a failure.
+    int exitCode = 0;
+    EXPECT_FALSE(RunFrameLoopPass(exitCode));
+    EXPECT_EQ(exitCode, kExitFailure);
+    gLoopFlags.quitRequest = 0;
     gLoopFlags.mciFilmPlaying = 0;
 }
 
@@ -487,6 +494,12 @@ TEST_F(FrameLoopTest, PumpMessagesInIntroModeEndsOnAKey)
     PumpMessages();
     EXPECT_EQ(gSettings.intro, 0);
     EXPECT_EQ(gLoopFlags.quitRequest, 0);
+    // The full start-up follows at the loop's next pass, not inside the
+    // pump (here it has no data and ends the loop).
+    int exitCode = 0;
+    EXPECT_FALSE(RunFrameLoopPass(exitCode));
+    EXPECT_EQ(exitCode, kExitFailure);
+    gLoopFlags.quitRequest = 0;
 }
 
 TEST_F(FrameLoopTest, PumpMessagesEndsTheProcessOnQuit)

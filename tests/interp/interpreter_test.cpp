@@ -2,6 +2,8 @@
 // frame clock.
 #include "interp_fixture.h"
 
+#include "script/missionoutcome.h"
+
 #include "script/conditions.h"
 #include "script/keywords.h"
 #include "system/calltrace.h"
@@ -337,14 +339,11 @@ TEST_F(InterpreterTest, TheLossCountdownEndsOnTheExternalCamera)
 {
     uint32_t position = Compile("WAIT\nWAIT\nEND\n");
     gScriptMission.vitalLossCountdown = 30;
-    static int cameraCalls;
-    cameraCalls = 0;
-    gLossCameraHook = [] { ++cameraCalls; };
     Frame(position);
-    EXPECT_EQ(cameraCalls, 0);
+    EXPECT_EQ(MissionEndState, kMissionInFlight);
     Frame(position);
-    gLossCameraHook = nullptr;
-    EXPECT_EQ(cameraCalls, 1);
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    EXPECT_EQ(gInterpreter.missionPause, 255);
 }
 
 TEST_F(InterpreterTest, MissionResetClearsTheInterpreterState)

@@ -7,6 +7,8 @@
 #include "game/startup.h"
 #include "screens/bridge.h"
 #include "script/keywords.h"
+#include "script/configstatements.h"
+#include "script/missionoutcome.h"
 #include "script/vitalobjects.h"
 #include "script/worldlink.h"
 #include "system/calltrace.h"
@@ -30,7 +32,7 @@ protected:
         ConnectLowerLayers(); // the loss countdown ends on the top's camera
         EnableCallTrace(true);
         ClearCallTrace();
-        std::memset(gScriptTexts, 0, sizeof gScriptTexts);
+        std::memset(gTextTable, 0, sizeof gTextTable);
         gScriptVars.missionNumber = 10;
         player = worldtest::MakeItem();
         gPlayerItem = gControlledItem = player;
@@ -39,7 +41,7 @@ protected:
     void TearDown() override
     {
         EnableCallTrace(false);
-        std::memset(gScriptTexts, 0, sizeof gScriptTexts);
+        std::memset(gTextTable, 0, sizeof gTextTable);
         gScriptVars.missionNumber = 1;
         gDialogueShip = nullptr;
         InterpTest::TearDown();
@@ -79,7 +81,7 @@ protected:
 
 TEST_F(WorldLinkTest, AMissionThatLosesAVitalObjectFailsWithItsLineAndTheExternalCamera)
 {
-    gScriptTexts[kTextMissionFailed] = "The convoy is lost.";
+    gTextTable[kTextMissionFailed] = "The convoy is lost.";
     SceneItem* freighter = Named("freighter");
     gScriptMission.missionSucceeded = 255;
     uint32_t position = Compile("ADD_VITAL freighter\nloop:\nWAIT\nBRA loop\nEND\n");
@@ -99,10 +101,11 @@ TEST_F(WorldLinkTest, AMissionThatLosesAVitalObjectFailsWithItsLineAndTheExterna
     // The external camera comes 900 ticks after the loss, once.
     for (int i = 0; i < 44; ++i)
         ClockFrame(position);
-    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 0u);
+    EXPECT_EQ(MissionEndState, kMissionInFlight);
     for (int i = 0; i < 3; ++i)
         ClockFrame(position);
-    EXPECT_EQ(CountRecordedCalls("EnterExternalCamera"), 1u);
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
     // The lost object's slot was freed: the mission fails once.
     EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
 }
@@ -317,7 +320,7 @@ TEST_F(StarSystemStatementTest, LocationMarksTheStarAndTheNamedBodies)
 
 TEST_F(WorldLinkTest, ACourseOfChainedWaypointsReportsItsTimeOnce)
 {
-    gScriptTexts[90] = "Course flown in %d:%02d %s";
+    gTextTable[90] = "Course flown in %d:%02d %s";
     Run("WAYPT a \"Alpha\" 1000 0 0 ON ON\n"
         "WAYPT h \"Hidden\" 0 1000 0 OFF ON\n"
         "WAYPT b \"Bravo\" 2000 0 0\n"

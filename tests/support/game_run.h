@@ -2,17 +2,22 @@
 // a whole.
 #pragma once
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 struct GameRun {
     int exitCode = -1;
     std::string output; // standard output and error together
+    bool stopped = false; // still running at the deadline: asked to end
 };
 
 inline std::filesystem::path GameProgram()
@@ -57,14 +62,35 @@ inline GameProcess LaunchGame(const std::vector<std::string>& args, const std::v
     return {pid, out[0]};
 }
 
-// Reads the game's output to its end and waits for it to exit.
-inline GameRun FinishGame(const GameProcess& game)
+// Reads the game's output to its end and waits for it to exit. With
+// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
+// window's quit) when it still runs once that time has passed, as a player
+// closing the window; a game that ends before returns at once.
+inline GameRun FinishGame(const GameProcess& game, int stopAfterMs = 0)
 {
     GameRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(stopAfterMs);
     char buffer[512];
-    ssize_t n;
-    while ((n = ::read(game.output, buffer, sizeof buffer)) > 0)
+    for (;;) {
+        int wait = -1;
+        if (stopAfterMs > 0 && !run.stopped) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        pollfd readable{game.output, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, wait);
+        if (ready == 0) {
+            ::kill(game.pid, SIGTERM);
+            run.stopped = true;
+            continue;
+        }
+        if (ready < 0 && errno == EINTR)
+            continue;
+        const ssize_t n = ready > 0 ? ::read(game.output, buffer, sizeof buffer) : -1;
+        if (n <= 0)
+            break;
         run.output.append(buffer, static_cast<std::size_t>(n));
+    }
     ::close(game.output);
     int status = 0;
     ::waitpid(game.pid, &status, 0);
@@ -72,20 +98,15 @@ inline GameRun FinishGame(const GameProcess& game)
     return run;
 }
 
-// Runs the game with its arguments and extra environment, in `folder`. With
-// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
-// window's quit) once that time has passed, as a player closing the window.
+// Runs the game with its arguments and extra environment, in `folder`, to
+// its end or, with `stopAfterMs`, until it is asked to end (FinishGame).
 inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
                 int stopAfterMs = 0)
 {
     const GameProcess game = LaunchGame(args, env, folder);
     if (game.pid <= 0)
         return {};
-    if (stopAfterMs > 0) {
-        ::usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
-        ::kill(game.pid, SIGTERM);
-    }
-    return FinishGame(game);
+    return FinishGame(game, stopAfterMs);
 }
 
 // A copy of the source folder's demo data tree in `folder` (the game writes
