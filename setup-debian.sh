@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ pkg-config ccache
           libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
           libfreetype-dev fonts-dejavu-core
-          xvfb x11-apps libosmesa6-dev)
+          xvfb x11-apps libosmesa6-dev
+          clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

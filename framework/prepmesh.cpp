@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/diag.h"
@@ -86,20 +87,25 @@ struct Scratch {
     std::vector<uint32_t> positionClass; // per model vertex
     std::vector<uint32_t> weldClass;     // per model vertex
     std::vector<uint64_t> classAt;       // per sorted corner: rank, weld class
-    std::vector<int32_t> chainHead;      // edge numbering: per group vertex
+    // Edge numbering: edges not yet met from the other side, found by their
+    // ends (from << 16 | to) as a stack of the same ends, newest first.
     struct Edge {
-        int32_t next;
-        uint16_t a, b;
+        int32_t next; // the next older open edge with the same ends, or -1
         uint16_t number;
-        bool used;
     };
     std::vector<Edge> edges;
+    std::unordered_map<uint32_t, int32_t> openEdges;
     struct Around { // the faces at one position, for smoothing
         hx_vector3 n;
         uint16_t smoothing;
         uint16_t face;
     };
     std::vector<Around> around;
+    struct GroupSum { // without creases: a smoothing mask's sum at one position
+        uint16_t smoothing;
+        hx_vector3 sum;
+    };
+    std::vector<GroupSum> groupSums;
     KeyTable keys; // material by key, to find shared keys
 };
 Scratch scratch;
@@ -390,15 +396,36 @@ bool PrepareFull(hx_model* model)
             const hx_face& face = faces[corners[order[i]].face];
             around.push_back({face.n, face.smoothing, corners[order[i]].face});
         }
+        // Without creases a corner's sum depends only on its face's mask (its
+        // own face always shares a bit, smoothing 0 having become all bits),
+        // so each mask at the position is summed once: a position that many
+        // faces share costs faces x masks, not faces squared.
+        std::vector<Scratch::GroupSum>& groups = scratch.groupSums;
+        groups.clear();
         for (size_t i = 0; i < around.size(); ++i) {
             const Scratch::Around& me = around[i];
             hx_vector3 sum = {0, 0, 0};
-            for (size_t j = 0; j < around.size(); ++j) {
+            if (!crease) {
+                auto group = std::find_if(groups.begin(), groups.end(),
+                                          [&](const Scratch::GroupSum& g) { return g.smoothing == me.smoothing; });
+                if (group == groups.end()) {
+                    for (const Scratch::Around& them : around)
+                        if (them.smoothing & me.smoothing) {
+                            sum.x += them.n.x;
+                            sum.y += them.n.y;
+                            sum.z += them.n.z;
+                        }
+                    groups.push_back({me.smoothing, sum});
+                } else {
+                    sum = group->sum;
+                }
+            }
+            for (size_t j = 0; crease && j < around.size(); ++j) {
                 const Scratch::Around& them = around[j];
                 if (j != i) {
                     if (!(them.smoothing & me.smoothing))
                         continue;
-                    if (crease && them.face != me.face &&
+                    if (them.face != me.face &&
                         !(them.n.x * me.n.x + them.n.y * me.n.y + them.n.z * me.n.z > creaseCos))
                         continue;
                 }
@@ -557,9 +584,12 @@ bool PrepareFull(hx_model* model)
             for (int c = 0; c < 3; ++c)
                 group.faces[i].vertices[c] = uint16_t(corners[size_t(f) * 3 + c].prepared - first);
         }
-        // Edges.
-        scratch.chainHead.assign(group.nvertices, -1);
+        // Edges: a face's edge a->b takes the number of the newest edge b->a that
+        // no face has taken yet, else a number of its own. Looked up by its
+        // ends, so a vertex that thousands of faces share costs no more
+        // than any other.
         scratch.edges.clear();
+        scratch.openEdges.clear();
         uint16_t numbered = 0;
         for (int i = 0; i < group.nfaces; ++i) {
             hx_prepared_face& pf = group.faces[i];
@@ -568,22 +598,20 @@ bool PrepareFull(hx_model* model)
                 pf.edges[e] = 0;
                 if (flags & (1u << e))
                     continue;
-                const uint16_t a = pf.vertices[e];
-                const uint16_t b = pf.vertices[(e + 1) % 3];
-                int32_t found = -1;
-                for (int32_t k = scratch.chainHead[b]; k >= 0; k = scratch.edges[size_t(k)].next) {
-                    const Scratch::Edge& edge = scratch.edges[size_t(k)];
-                    if (!edge.used && edge.b == a) {
-                        found = k;
-                        break;
-                    }
-                }
-                if (found >= 0) {
-                    scratch.edges[size_t(found)].used = true;
-                    pf.edges[e] = scratch.edges[size_t(found)].number;
+                const uint32_t a = pf.vertices[e];
+                const uint32_t b = pf.vertices[(e + 1) % 3];
+                auto twin = scratch.openEdges.find(b << 16 | a);
+                if (twin != scratch.openEdges.end()) {
+                    const Scratch::Edge& edge = scratch.edges[size_t(twin->second)];
+                    pf.edges[e] = edge.number;
+                    if (edge.next >= 0)
+                        twin->second = edge.next;
+                    else
+                        scratch.openEdges.erase(twin);
                 } else {
-                    scratch.edges.push_back({scratch.chainHead[a], a, b, ++numbered, false});
-                    scratch.chainHead[a] = int32_t(scratch.edges.size() - 1);
+                    auto [open, fresh] = scratch.openEdges.try_emplace(a << 16 | b, -1);
+                    scratch.edges.push_back({fresh ? -1 : open->second, ++numbered});
+                    open->second = int32_t(scratch.edges.size() - 1);
                     pf.edges[e] = numbered;
                 }
             }

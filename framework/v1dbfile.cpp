@@ -310,18 +310,26 @@ hx_error ReadStruct(hx_datafile* df, const hx_struct_template* t, void* record, 
 
 // Reads n records into the array, and any beyond its capacity into a
 // scratch record, so the file stays in step.
+// `read`, when given, receives the number of records read whole: all n, or
+// fewer when the file ends or a record is damaged.
 hx_error ReadArray(hx_datafile* df, const hx_struct_template* t, void* first, uint32_t capacity, uint32_t n,
-                   void* owner)
+                   void* owner, uint32_t* read = nullptr)
 {
     std::vector<uint8_t> spare(t->size);
-    for (uint32_t i = 0; i < n; ++i) {
+    hx_error e = HX_OK;
+    uint32_t i = 0;
+    for (; i < n; ++i) {
         void* record = i < capacity ? static_cast<uint8_t*>(first) + size_t(i) * t->size : spare.data();
-        if (HxFileEof(df->h))
-            return HXE_FAIL;
-        if (hx_error e = ReadStruct(df, t, record, owner))
-            return e;
+        if (HxFileEof(df->h)) {
+            e = HXE_FAIL;
+            break;
+        }
+        if ((e = ReadStruct(df, t, record, owner)) != HX_OK)
+            break;
     }
-    return HX_OK;
+    if (read)
+        *read = i;
+    return e;
 }
 
 // Records in a chunk without a count: its length over one record's size.
@@ -414,7 +422,12 @@ int OnVertices(hx_datafile* df, uint32_t, uint32_t, uint32_t n)
         HxResFree(m->vertices);
     m->vertices = NewArray<hx_vertex>(m, n, HX_RES_VERTICES);
     m->nvertices = m->vertices ? uint16_t(n) : 0;
-    return int(ReadArray(df, &kVertexTemplate, m->vertices, m->nvertices, n, m));
+    // A list that ends early leaves the model the vertices it holds, not a
+    // tail of made-up ones at the origin.
+    uint32_t read = 0;
+    const hx_error e = ReadArray(df, &kVertexTemplate, m->vertices, m->nvertices, n, m, &read);
+    m->nvertices = uint16_t(std::min<uint32_t>(m->nvertices, read));
+    return int(e);
 }
 
 int OnVertexUV(hx_datafile* df, uint32_t, uint32_t, uint32_t n)
@@ -455,18 +468,24 @@ int OnFaces(hx_datafile* df, uint32_t id, uint32_t, uint32_t n)
         HxResFree(m->faces);
     m->faces = NewArray<hx_face>(m, n, HX_RES_FACES);
     m->nfaces = m->faces ? uint16_t(n) : 0;
-    if (id == kFaces)
-        return int(ReadArray(df, &kFaceTemplate, m->faces, m->nfaces, n, m));
-    std::vector<OldFace1> old(n);
-    if (hx_error e = ReadArray(df, &kOldFace1Template, old.data(), n, n, m))
-        return int(e);
-    for (uint32_t i = 0; i < m->nfaces; ++i) {
-        hx_face& f = m->faces[i];
-        std::copy(std::begin(old[i].vertices), std::end(old[i].vertices), f.vertices);
-        f.flags = old[i].flags;
-        f.smoothing = old[i].smoothing ? uint16_t(1u << ((old[i].smoothing - 1) % 16)) : 0xFFFF;
+    // A list that ends early leaves the model the faces it holds: the rest
+    // would be made-up faces all on vertex 0.
+    uint32_t read = 0;
+    hx_error e;
+    if (id == kFaces) {
+        e = ReadArray(df, &kFaceTemplate, m->faces, m->nfaces, n, m, &read);
+    } else {
+        std::vector<OldFace1> old(n);
+        e = ReadArray(df, &kOldFace1Template, old.data(), n, n, m, &read);
+        for (uint32_t i = 0; i < m->nfaces && i < read; ++i) {
+            hx_face& f = m->faces[i];
+            std::copy(std::begin(old[i].vertices), std::end(old[i].vertices), f.vertices);
+            f.flags = old[i].flags;
+            f.smoothing = old[i].smoothing ? uint16_t(1u << ((old[i].smoothing - 1) % 16)) : 0xFFFF;
+        }
     }
-    return 0;
+    m->nfaces = uint16_t(std::min<uint32_t>(m->nfaces, read));
+    return int(e);
 }
 
 int OnOldFaces(hx_datafile* df, uint32_t, uint32_t length, uint32_t)

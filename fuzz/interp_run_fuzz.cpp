@@ -16,6 +16,7 @@
 #include "script/tokenise.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "system/settings.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
 
@@ -29,10 +30,14 @@ constexpr int kFrames = 4;
 constexpr uint32_t kStatementsPerInput = 2000;
 uint32_t gStatements = 0;
 
+// Also keeps the display windowed: after FULLSCREEN a script fault goes to
+// the debugger output and ends the program, as the full-screen game does,
+// where here it must end in the message box that throws.
 void CountStatement(uint32_t, uint32_t)
 {
     if (++gStatements > kStatementsPerInput)
         throw Stopped{};
+    gSettings.fullScreen = 0;
 }
 
 void AddShip(const char* name, float x)
@@ -66,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const bool started = Start();
     (void)started;
+    // What a script sets (language, console, display) is undone after its
+    // run, so that every input runs as it would alone.
+    static const Settings initialSettings = gSettings;
     fuzz::WriteFile("zqk/resource/scripts/missions/fuzz.scr", data, size);
 
     gStatements = 0;
@@ -87,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         gInterpreter.callWhenCount > kCallWhenRows || gScriptBuffers.dataCursor > kDataCapacity)
         std::abort();
     gLoopFlags = LoopFlags{};
+    gSettings = initialSettings;
     ResetMissionScript();
     if (gInterpreter.depth != -1 || gInterpreter.callWhenCount != 0)
         std::abort();

@@ -111,12 +111,26 @@ int64_t SeekBytes(void* opaque, int64_t offset, int whence)
     return target;
 }
 
+// A Smacker film holds its 104-byte header, then a size (u32) and a type
+// (u8) for every frame, one more with the ring frame (flags bit 0). A
+// header whose frame table the bytes cannot hold is damage: turned away
+// here, before the demuxer indexes millions of frames that are not there.
+bool SmackerFrameTableFits(const std::vector<uint8_t>& b)
+{
+    constexpr size_t kHeaderBytes = 104, kFrameTableBytes = 5;
+    if (b.size() < kHeaderBytes)
+        return false;
+    const uint64_t frames = (uint64_t{b[12]} | uint64_t{b[13]} << 8 | uint64_t{b[14]} << 16 | uint64_t{b[15]} << 24) +
+                            (b[20] & 1);
+    return frames <= (b.size() - kHeaderBytes) / kFrameTableBytes;
+}
+
 // Only the two containers the game plays are probed for, by their
 // signatures: no other demuxer ever sees a film's bytes.
 const AVInputFormat* ContainerOf(const std::vector<uint8_t>& b)
 {
     if (b.size() >= 4 && b[0] == 'S' && b[1] == 'M' && b[2] == 'K' && (b[3] == '2' || b[3] == '4'))
-        return av_find_input_format("smk");
+        return SmackerFrameTableFits(b) ? av_find_input_format("smk") : nullptr;
     if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "AVI ", 4) == 0)
         return av_find_input_format("avi");
     return nullptr;

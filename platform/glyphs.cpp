@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kDotsPerInch = 96;
 constexpr int kMaxPointSize = 400;
+constexpr int kMaxGlyphSide = 2048; // pixels (an em at the largest point size is 533)
 
 FT_Library Library()
 {
@@ -98,11 +99,20 @@ bool GlyphRenderGrey(GlyphFace* face, uint8_t character, GreyGlyph& out)
 {
     const uint32_t code = CodePoint(character);
     const FT_UInt index = code ? FT_Get_Char_Index(face->face, code) : 0;
-    if (index == 0 || FT_Load_Glyph(face->face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0)
+    if (index == 0 || FT_Load_Glyph(face->face, index, FT_LOAD_TARGET_NORMAL) != 0)
         return false;
     const FT_GlyphSlot slot = face->face->glyph;
+    // A damaged font can give a glyph thousands of pixels on a side (the
+    // raster's sizes are 16-bit, and rendering it would take seconds):
+    // such a glyph is refused before it is rendered, as a missing one is.
+    const FT_Pos side = FT_Pos{kMaxGlyphSide} * 64;
+    if (slot->metrics.width < 0 || slot->metrics.height < 0 || slot->metrics.width > side ||
+        slot->metrics.height > side || FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
+        return false;
     const FT_Bitmap& bitmap = slot->bitmap;
     if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY && bitmap.width > 0)
+        return false;
+    if (bitmap.width > unsigned(kMaxGlyphSide) + 2 || bitmap.rows > unsigned(kMaxGlyphSide) + 2)
         return false;
     // An empty glyph (a blank) is a 1 x 1 box of background, as the host's
     // glyph call gives it.

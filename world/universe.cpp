@@ -3,11 +3,13 @@
 // bodies and the orbits. See universe.h.
 #include "world/universe.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -507,11 +509,19 @@ bool ImportStarCatalogue(const char* path, int limit, const char* output) {
         name = lead == std::string::npos ? std::string() : name.substr(lead);
         std::sscanf(column(60, 70).c_str(), " %f ", &magnitude);
         std::sscanf(column(70, 80).c_str(), " %f ", &value);
+        // "inf" and "nan" read as numbers: they count as a blank field, so
+        // that no star is placed at infinity or nowhere.
+        for (float* field : {&dm, &parallax, &magnitude, &value})
+            if (!std::isfinite(*field))
+                *field = 0;
 
         const double ra = (h + m / 60.0 + s / 3600.0) / 24.0 * 360.0 * kDegreesToRadians;
         const double dec = (dd < 1 ? dd - dm / 60.0 : dd + dm / 60.0) * kDegreesToRadians;
         const double angle = parallax / 10000.0 / 3600.0 * kDegreesToRadians;
-        const double distance = std::sin(angle) > 0 ? kDistanceUnit / std::sin(angle) : 1e20;
+        // No parallax puts a star at 1e20; a parallax so small that the
+        // distance is past what a float holds stops at the largest float.
+        constexpr double kFarthest = std::numeric_limits<float>::max();
+        const double distance = std::sin(angle) > 0 ? std::min(kDistanceUnit / std::sin(angle), kFarthest) : 1e20;
         Star& star = gStars[count++];
         star.position = {static_cast<float>(std::cos(dec) * std::cos(ra) * distance),
                          static_cast<float>(-std::sin(dec) * distance),

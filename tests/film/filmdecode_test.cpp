@@ -183,6 +183,17 @@ TEST(SmackerRoundTrip, DamagedFilmsEndInsteadOfCrashing)
     EXPECT_FALSE(platform::FilmOpenBytes({'R', 'I', 'F', 'F'}, platform::FilmSound::Off));
 }
 
+TEST(SmackerRoundTrip, AHeaderClaimingMoreFramesThanTheFileHoldsDoesNotOpen)
+{
+    // Each frame takes five bytes of table after the 104-byte header: a
+    // count the file cannot hold is turned away at once (the demuxer would
+    // index millions of frames that are not there).
+    std::vector<uint8_t> bytes = smk::Write(smk::MakeFixtureFilm({64, 32, 6, 3}));
+    ASSERT_TRUE(FilmPtr(platform::FilmOpenBytes(bytes, platform::FilmSound::Off)));
+    bytes[14] = 0x95; // 9.7 million frames
+    EXPECT_FALSE(FilmPtr(platform::FilmOpenBytes(bytes, platform::FilmSound::Off)));
+}
+
 TEST(AviFilms, FFmpegWritesAndReadsBackAnAvi)
 {
     const std::string path = ::testing::TempDir() + "films_test_intro.avi";

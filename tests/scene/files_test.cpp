@@ -69,6 +69,31 @@ TEST_F(HxSceneFiles, ATinyBinaryModelIsWrittenAsTheFormatsBytesAndReadBack)
     EXPECT_EQ(count, 0);
 }
 
+TEST_F(HxSceneFiles, ArraysThatEndBeforeTheirCountKeepOnlyWhatTheFileHolds)
+{
+    // FACES claims three faces, the file ends after the first: the model
+    // holds one face, not two made-up ones on vertex 0 (which a count of
+    // thousands made into one vertex shared by thousands of faces).
+    std::vector<uint8_t> faces(kTinyModel.begin(), kTinyModel.end() - 8);
+    faces[87] = 3;
+    WriteBytes("short_faces.dat", faces);
+    hx_model* m = HxModelLoad("short_faces.dat");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->nvertices, 3);
+    ASSERT_EQ(m->nfaces, 1);
+    EXPECT_EQ(m->faces[0].vertices[2], 2);
+
+    // VERTICES claims five, the file ends after the third.
+    std::vector<uint8_t> vertices(kTinyModel.begin(), kTinyModel.begin() + 76);
+    vertices[39] = 5;
+    WriteBytes("short_vertices.dat", vertices);
+    m = HxModelLoad("short_vertices.dat");
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->nvertices, 3);
+    EXPECT_EQ(m->vertices[2].p.y, 1);
+    EXPECT_EQ(m->nfaces, 0);
+}
+
 TEST_F(HxSceneFiles, ModelsRoundTripWithMapsMaterialsAndPivotInBothForms)
 {
     hx_material* red = HxMaterialAdd(HxMaterialAllocate("red"));

@@ -127,6 +127,37 @@ TEST_F(HxScene, EdgesMetTwiceShareANumberAndSuppressedEdgesGetNone)
     EXPECT_EQ(h.nedges, 5);
 }
 
+TEST_F(HxScene, AnEdgeTakesTheNumberOfTheNewestEdgeNotYetMetFromTheOtherSide)
+{
+    // One triangle three times over, then once the other way round: the
+    // reversed face meets the third copy's edges; the first two keep
+    // numbers of their own.
+    hx_model* m = HxModelAllocate("copies", 3, 4);
+    m->flags = HX_MODF_UPDATEABLE;
+    m->vertices[1].p = {1, 0, 0};
+    m->vertices[2].p = {0, 1, 0};
+    for (int i = 0; i < 3; ++i)
+        SetFace(&m->faces[i], 0, 1, 2, 1);
+    SetFace(&m->faces[3], 0, 2, 1, 1);
+    HxModelUpdate(m, HX_MODU_ALL);
+    ASSERT_NE(m->prepared, nullptr);
+    const hx_prepared_group& g = m->prepared->groups[0];
+    ASSERT_EQ(g.nfaces, 4);
+    ASSERT_EQ(g.nvertices, 3) << "every corner at a position shares one prepared vertex";
+    const hx_prepared_face* face[4] = {};
+    for (int i = 0; i < 4; ++i)
+        face[g.face_user[i]] = &g.faces[i];
+    // The reversed face's edges 0-2, 2-1, 1-0 are the third copy's 2-0, 1-2, 0-1.
+    EXPECT_EQ(face[3]->edges[0], face[2]->edges[2]);
+    EXPECT_EQ(face[3]->edges[1], face[2]->edges[1]);
+    EXPECT_EQ(face[3]->edges[2], face[2]->edges[0]);
+    for (int e = 0; e < 3; ++e) {
+        EXPECT_NE(face[0]->edges[e], face[2]->edges[e]);
+        EXPECT_NE(face[1]->edges[e], face[2]->edges[e]);
+    }
+    EXPECT_EQ(g.nedges, 10);
+}
+
 TEST_F(HxScene, TwoMaterialsGiveTwoGroupsEachWithItsOwnCopyOfASharedVertexInAllocationOrder)
 {
     hx_material* second = HxMaterialAllocate("second");

@@ -2,6 +2,7 @@
 // made-up values, the orbits and the lookups.
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -318,4 +319,24 @@ TEST_F(UniverseTest, TheImporterBuildsTheCatalogueFromFixedColumns) {
     EXPECT_NEAR(gStars[1].position.y, -0.5 * d, d * 1e-5);
     EXPECT_NEAR(gStars[1].position.z, std::cos(30 * 0.017453292) * d, d * 1e-5);
     EXPECT_NEAR(gStars[1].position.x, 0, d * 1e-4);
+}
+
+TEST_F(UniverseTest, TheImporterPlacesNoStarAtInfinity) {
+    ScratchFolder folder("import_far", true);
+    //            0-11        12-23       24-35       36-39 40-59               60-69     70-79
+    std::string text = "header\nheader\nheader\n";
+    text += " 0  0  0    " "  0 0.0     " " 1000000    " "   1" "Sol                 " "  4.8     " "  2.0     \n";
+    text += " 0  0  0    " "  0 0.0     " " 1e-30      " "   0" "Tiny Parallax       " "  4.8     " "  2.0     \n";
+    text += " 0  0  0    " "  0 inf     " " 1000       " "   0" "Infinite            " " nan      " " inf      \n";
+    folder.Write("cat.txt", text);
+    ASSERT_TRUE(ImportStarCatalogue("cat.txt", 0, "out.bin"));
+    // A parallax too small for a float's distance stops at the largest float.
+    EXPECT_EQ(gStars[1].position.z, 0);
+    EXPECT_EQ(gStars[1].position.x, std::numeric_limits<float>::max());
+    // "inf" and "nan" count as blank fields.
+    const double d = kDistanceUnit / std::sin(1000 / 10000.0 / 3600.0 * 0.017453292);
+    EXPECT_NEAR(gStars[2].position.x, d, d * 1e-5);
+    EXPECT_EQ(gStars[2].position.y, 0);
+    EXPECT_EQ(gStars[2].magnitude, 0);
+    EXPECT_EQ(gStars[2].catalogueValue, 0);
 }
