@@ -8,7 +8,7 @@ struct DockPoint;
 struct hx_model;
 
 extern void* gCoupledShipMarker; // link record of a coupled controlled item; cleared each frame
-extern void* gRemoteLinkMarker; // cleared each frame
+extern void* gRemoteLinkMarker;  // cleared each frame
 
 int32_t CoupleAtDockPoints(SceneItem* a, SceneItem* b, DockPoint* pointOfA, DockPoint* pointOfB, int32_t priorityBias);
 int32_t TryDockOnContact(SceneItem* a, SceneItem* b);

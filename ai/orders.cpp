@@ -8,7 +8,7 @@
 #include "system/calltrace.h"
 #include "system/crand.h"
 
-const OrderProgram OrderProgramTable[] = { {} };
+const OrderProgram OrderProgramTable[] = {{}};
 WingSlot gWingSlots[kWingSlotCount] = {};
 
 void ClearOrderSlots(ShipInfo* shipInfo)

@@ -20,9 +20,9 @@ void Nothing() {}
 void NothingWithMode(DisplayMode&) {}
 void NoPaletteHandle(const SystemPalette*) {}
 void NoPalette(const PaletteEntry*) {}
-const DisplayDriver kNullDisplay = {OpenNothing,     Nothing,         NothingWithMode,
+const DisplayDriver kNullDisplay = {OpenNothing, Nothing, NothingWithMode,
                                     NothingWithMode, NothingWithMode, Nothing,
-                                    NoPaletteHandle, NoPalette,       NoPalette};
+                                    NoPaletteHandle, NoPalette, NoPalette};
 
 uint64_t gCount = 0;
 uint64_t SteppingCounter()

@@ -9,7 +9,8 @@
 
 namespace {
 
-std::vector<Vector3> Vectors() {
+std::vector<Vector3> Vectors()
+{
     std::vector<Vector3> v(1024);
     for (size_t i = 0; i < v.size(); ++i) {
         const float f = static_cast<float>(i);
@@ -21,7 +22,8 @@ std::vector<Vector3> Vectors() {
 // Each length goes to its own slot, so the lengths are independent of one
 // another: the loop measures the length itself, not a chain of adds.
 template <float (*Length)(const Vector3&)>
-void Lengths(benchmark::State& state) {
+void Lengths(benchmark::State& state)
+{
     const std::vector<Vector3> v = Vectors();
     std::vector<float> out(v.size());
     for (auto _ : state) {
@@ -40,7 +42,8 @@ BENCHMARK_TEMPLATE(Lengths, VecLength)->Name("BM_VecLength");
 BENCHMARK_TEMPLATE(Lengths, VecFastLength)->Name("BM_VecFastLength");
 BENCHMARK_TEMPLATE(Lengths, VecFirst)->Name("BM_VecCallOnly");
 
-void BM_HxFixedLength3(benchmark::State& state) {
+void BM_HxFixedLength3(benchmark::State& state)
+{
     hx_fixed a = 3 << 16;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxFixedLength3(a, a + 1, a + 2));
@@ -49,7 +52,8 @@ void BM_HxFixedLength3(benchmark::State& state) {
 }
 BENCHMARK(BM_HxFixedLength3);
 
-void BM_HxFixedRLength3(benchmark::State& state) {
+void BM_HxFixedRLength3(benchmark::State& state)
+{
     hx_fixed a = 3 << 16;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxFixedRLength3(a, a + 1, a + 2));
@@ -58,7 +62,8 @@ void BM_HxFixedRLength3(benchmark::State& state) {
 }
 BENCHMARK(BM_HxFixedRLength3);
 
-void BM_HxFixedSin(benchmark::State& state) {
+void BM_HxFixedSin(benchmark::State& state)
+{
     hx_angle a = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxFixedSin(a));
@@ -67,7 +72,8 @@ void BM_HxFixedSin(benchmark::State& state) {
 }
 BENCHMARK(BM_HxFixedSin);
 
-void BM_HxFixedATan2(benchmark::State& state) {
+void BM_HxFixedATan2(benchmark::State& state)
+{
     hx_fixed y = 1000, x = -70000;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxFixedATan2(y, x));
@@ -76,4 +82,4 @@ void BM_HxFixedATan2(benchmark::State& state) {
 }
 BENCHMARK(BM_HxFixedATan2);
 
-}  // namespace
+} // namespace

@@ -11,19 +11,22 @@ namespace {
 
 float Value(int i) { return 2.0f * std::sin(static_cast<float>(i * i) * 1.7f + static_cast<float>(i) * 0.3f); }
 
-hx_matrix34 Sample34() {
+hx_matrix34 Sample34()
+{
     hx_matrix34 m;
     for (int i = 0; i < 12; ++i) m.m[i / 3][i % 3] = Value(i);
     return m;
 }
 
-hx_matrix4 Sample4() {
+hx_matrix4 Sample4()
+{
     hx_matrix4 m;
     for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = Value(i);
     return m;
 }
 
-void BM_HxMatrix34Mul(benchmark::State& state) {
+void BM_HxMatrix34Mul(benchmark::State& state)
+{
     hx_matrix34 a = Sample34(), b = Sample34(), d;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxMatrix34Mul(&d, &a, &b));
@@ -32,7 +35,8 @@ void BM_HxMatrix34Mul(benchmark::State& state) {
 }
 BENCHMARK(BM_HxMatrix34Mul);
 
-void BM_HxMatrix4Mul(benchmark::State& state) {
+void BM_HxMatrix4Mul(benchmark::State& state)
+{
     hx_matrix4 a = Sample4(), b = Sample4(), d;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxMatrix4Mul(&d, &a, &b));
@@ -41,7 +45,8 @@ void BM_HxMatrix4Mul(benchmark::State& state) {
 }
 BENCHMARK(BM_HxMatrix4Mul);
 
-void BM_HxMatrix34Inverse(benchmark::State& state) {
+void BM_HxMatrix34Inverse(benchmark::State& state)
+{
     hx_matrix34 a = Sample34(), d;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxMatrix34Inverse(&d, &a));
@@ -50,7 +55,8 @@ void BM_HxMatrix34Inverse(benchmark::State& state) {
 }
 BENCHMARK(BM_HxMatrix34Inverse);
 
-void BM_HxMatrix34LPInverse(benchmark::State& state) {
+void BM_HxMatrix34LPInverse(benchmark::State& state)
+{
     hx_matrix34 a, d;
     HxMatrix34Rotate(&a, 5000, 0.6f, 0.0f, 0.8f);
     for (auto _ : state) {
@@ -60,7 +66,8 @@ void BM_HxMatrix34LPInverse(benchmark::State& state) {
 }
 BENCHMARK(BM_HxMatrix34LPInverse);
 
-void BM_HxMatrix4Inverse(benchmark::State& state) {
+void BM_HxMatrix4Inverse(benchmark::State& state)
+{
     hx_matrix4 a = Sample4(), d;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HxMatrix4Inverse(&d, &a));
@@ -69,7 +76,8 @@ void BM_HxMatrix4Inverse(benchmark::State& state) {
 }
 BENCHMARK(BM_HxMatrix4Inverse);
 
-void BM_HxMatrix34ApplyP(benchmark::State& state) {
+void BM_HxMatrix34ApplyP(benchmark::State& state)
+{
     hx_matrix34 m = Sample34();
     hx_vector3 p{1, 2, 3}, d;
     for (auto _ : state) {
@@ -79,7 +87,8 @@ void BM_HxMatrix34ApplyP(benchmark::State& state) {
 }
 BENCHMARK(BM_HxMatrix34ApplyP);
 
-void BM_GameMatMul(benchmark::State& state) {
+void BM_GameMatMul(benchmark::State& state)
+{
     Matrix4 a, b;
     for (int i = 0; i < 16; ++i) a.m[i] = b.m[i] = Value(i) * 0.5f;
     for (auto _ : state) {
@@ -90,7 +99,8 @@ void BM_GameMatMul(benchmark::State& state) {
 }
 BENCHMARK(BM_GameMatMul);
 
-void BM_GameMatTransposeRotation(benchmark::State& state) {
+void BM_GameMatTransposeRotation(benchmark::State& state)
+{
     Matrix4 a, d;
     MatIdentity(a);
     MatRotX(30, a);
@@ -102,4 +112,4 @@ void BM_GameMatTransposeRotation(benchmark::State& state) {
 }
 BENCHMARK(BM_GameMatTransposeRotation);
 
-}  // namespace
+} // namespace

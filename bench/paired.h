@@ -115,7 +115,7 @@ inline int Main(int argc, char** argv)
 
 #define KV_BENCH_PAIR_NAME2(line) kvBenchPair##line
 #define KV_BENCH_PAIR_NAME(line) KV_BENCH_PAIR_NAME2(line)
-#define KV_BENCH_PAIR(ours, reference)                                                             \
+#define KV_BENCH_PAIR(ours, reference) \
     [[maybe_unused]] static const int KV_BENCH_PAIR_NAME(__LINE__) = kvbench::AddPair(ours, reference)
-#define KV_BENCH_MAIN()                                                                            \
+#define KV_BENCH_MAIN() \
     int main(int argc, char** argv) { return kvbench::Main(argc, argv); }

@@ -187,7 +187,8 @@ void StartupThroughTheGame(benchmark::State& state, const char* commandLine, boo
             }
             out.push_back(Milliseconds(start, Clock::now()));
             return true;
-        }, cpuMs);
+        },
+                                                    cpuMs);
         if (figures.size() != 1) {
             state.SkipWithError("start-up failed");
             return;
@@ -355,7 +356,8 @@ void StartupSplit(benchmark::State& state, bool mission)
             }
             out.push_back(Milliseconds(start, Clock::now()));
             return true;
-        }, cpuMs);
+        },
+                                                    cpuMs);
         if (figures.size() != names.size() + 1) {
             state.SkipWithError("a start-up step failed");
             return;

@@ -12,13 +12,15 @@
 namespace {
 
 // The demo data tree beside this file's folder.
-void EnterDataFolder() {
+void EnterDataFolder()
+{
     static const std::filesystem::path data =
         std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
     std::filesystem::current_path(data);
 }
 
-void BM_CreateUniverse(benchmark::State& state) {
+void BM_CreateUniverse(benchmark::State& state)
+{
     EnterDataFolder();
     for (auto _ : state) {
         ResetUniverse();
@@ -30,7 +32,8 @@ void BM_CreateUniverse(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateUniverse)->Unit(benchmark::kMicrosecond);
 
-void BM_MoveToSystem(benchmark::State& state) {
+void BM_MoveToSystem(benchmark::State& state)
+{
     EnterDataFolder();
     ResetUniverse();
     CreateUniverse();

@@ -12,7 +12,8 @@
 
 namespace {
 
-void BM_SimulationFrame400(benchmark::State& state) {
+void BM_SimulationFrame400(benchmark::State& state)
+{
     worldscenario::Build(1, kMaxSceneItems - 1);
     for (auto _ : state)
         worldscenario::Step(5);
@@ -23,7 +24,8 @@ BENCHMARK(BM_SimulationFrame400);
 // The same frame with 400 ships flown by the ship physics: each turns and
 // thrusts toward a waypoint through the steering routines (no collisions,
 // no messages), then the floating origin follows the player.
-void BM_FlightFrame400(benchmark::State& state) {
+void BM_FlightFrame400(benchmark::State& state)
+{
     worldscenario::BuildFlight(1, kMaxSceneItems - 1);
     for (auto _ : state)
         worldscenario::Step(5);
@@ -37,7 +39,8 @@ BENCHMARK(BM_FlightFrame400);
 // The crowded flight with collision shapes, the ship bounce and impacts:
 // argument 0 runs the plain pair loop (79,800 pairs less those of the tail
 // group), 1 the sweep first.
-void BM_CollisionFrame400(benchmark::State& state) {
+void BM_CollisionFrame400(benchmark::State& state)
+{
     SetCollisionPrefilter(state.range(0) != 0);
     worldscenario::BuildCollisionFlight(1, kMaxSceneItems - 1);
     worldscenario::Run(100, 5); // past the start, when all stand apart

@@ -16,7 +16,8 @@ namespace {
 constexpr int kBody = 40; // 64-byte records
 
 // Fills the arena to `fill` bytes with messages that are not yet due.
-uint32_t FillWithWaitingMessages(int fill) {
+uint32_t FillWithWaitingMessages(int fill)
+{
     ClearMessageBuffer();
     gFrameClock.gameClock = 0;
     uint32_t waiting = AllocReceiver();
@@ -27,7 +28,8 @@ uint32_t FillWithWaitingMessages(int fill) {
 }
 
 // One frame's traffic: 16 messages posted and fetched, then the purge.
-void BM_MessageChurnNearFull(benchmark::State& state) {
+void BM_MessageChurnNearFull(benchmark::State& state)
+{
     FillWithWaitingMessages(static_cast<int>(state.range(0)));
     uint32_t r = AllocReceiver();
     uint8_t body[kBody] = {};
@@ -59,7 +61,8 @@ struct PlainArena {
     int firstFor[2] = {-1, -1};
     int pending[2] = {};
 
-    bool Post(uint32_t receiver, int32_t due, const void* body, int32_t n) {
+    bool Post(uint32_t receiver, int32_t due, const void* body, int32_t n)
+    {
         Header h{receiver, receiver, 0, due, 12, 0, n + kMessageHeaderBytes};
         if (end + h.length > kMessageBufferBytes)
             return false;
@@ -71,7 +74,8 @@ struct PlainArena {
         end += h.length;
         return true;
     }
-    bool Fetch(uint32_t receiver, int32_t now, ItemMessage* out) {
+    bool Fetch(uint32_t receiver, int32_t now, ItemMessage* out)
+    {
         if (pending[receiver] == 0)
             return false;
         for (int at = firstFor[receiver]; at < end;) {
@@ -90,7 +94,8 @@ struct PlainArena {
         }
         return false;
     }
-    void Purge() {
+    void Purge()
+    {
         int write = firstDead < end ? firstDead : end;
         for (int read = write; read < end;) {
             Header h;
@@ -106,7 +111,8 @@ struct PlainArena {
     }
 };
 
-void BM_PlainArenaChurnNearFull(benchmark::State& state) {
+void BM_PlainArenaChurnNearFull(benchmark::State& state)
+{
     static PlainArena arena;
     arena = PlainArena{};
     uint8_t body[kBody] = {};
@@ -130,7 +136,8 @@ KV_BENCH_PAIR("BM_MessageChurnNearFull/61440", "BM_PlainArenaChurnNearFull/61440
 // arena is emptied and filled in the timed loop too (pausing the timer for
 // it would cost more than the fill), and the same emptying and filling is
 // timed alone beside it: the compaction is the difference.
-void FillHalfDead() {
+void FillHalfDead()
+{
     ClearMessageBuffer();
     uint32_t keep = AllocReceiver();
     uint8_t body[kBody] = {};
@@ -138,7 +145,8 @@ void FillHalfDead() {
         PostItemMessage(keep, (i / 64) % 2 ? kNoReceiver : keep, 0, 12, kBody, body);
 }
 
-void BM_FillHalfDeadBuffer(benchmark::State& state) {
+void BM_FillHalfDeadBuffer(benchmark::State& state)
+{
     for (auto _ : state) {
         FillHalfDead();
         benchmark::DoNotOptimize(GetMessageStats().bytesUsed);
@@ -147,7 +155,8 @@ void BM_FillHalfDeadBuffer(benchmark::State& state) {
 }
 BENCHMARK(BM_FillHalfDeadBuffer);
 
-void BM_FillAndCompactHalfDeadBuffer(benchmark::State& state) {
+void BM_FillAndCompactHalfDeadBuffer(benchmark::State& state)
+{
     for (auto _ : state) {
         FillHalfDead();
         PurgeStaleMessages();

@@ -15,7 +15,8 @@ namespace {
 
 void NoMessages(SceneItem*) {}
 
-SceneItem* Ship(hx_model* model) {
+SceneItem* Ship(hx_model* model)
+{
     SceneItem* item = NewSceneItem();
     AttachSim(item, nullptr);
     SetMessageFunction(item, NoMessages);
@@ -25,13 +26,15 @@ SceneItem* Ship(hx_model* model) {
     return item;
 }
 
-void DeleteAll() {
+void DeleteAll()
+{
     while (gSceneList.next != &gSceneList)
         DeleteSceneItem(gSceneList.next);
 }
 
 template <bool kIntoItems>
-void BM_Break2000Faces(benchmark::State& state) {
+void BM_Break2000Faces(benchmark::State& state)
+{
     HxBegin();
     hx_model* box = HxModelAdd(GridBox("ship", 13));
     HxMaterialAdd(HxMaterialAllocate("carbon"));
@@ -60,7 +63,8 @@ BENCHMARK(BM_Break2000Faces<true>)->Name("BM_Break2000FacesInto5Items")->Unit(be
 
 // The cut alone: the face assignment of the same box to 9 seeds, without
 // the models' preparation that HxModelAdd does.
-void BM_AssignFaces2000To9Seeds(benchmark::State& state) {
+void BM_AssignFaces2000To9Seeds(benchmark::State& state)
+{
     HxBegin();
     hx_model* box = GridBox("ship", 13);
     Vector3 seeds[9];

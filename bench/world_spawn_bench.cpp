@@ -10,7 +10,8 @@ namespace {
 
 void Step(SceneItem*) {}
 
-void BM_Spawn400Items(benchmark::State& state) {
+void BM_Spawn400Items(benchmark::State& state)
+{
     for (auto _ : state) {
         state.PauseTiming();
         ResetSimulation();

@@ -17,10 +17,12 @@ namespace {
 
 // The type of a product of transforms: rows the accumulated type, columns
 // the next one.
+// clang-format off
 constexpr uint8_t kCombine[7][7] = {
     {0, 0, 0, 0, 0, 0, 0}, {0, 1, 1, 1, 1, 1, 1}, {0, 1, 1, 1, 1, 2, 2}, {0, 1, 1, 1, 1, 3, 3},
     {0, 1, 1, 1, 1, 4, 4}, {0, 1, 2, 3, 4, 5, 5}, {0, 1, 2, 3, 4, 5, 6},
 };
+// clang-format on
 
 constexpr float kHuge = 3.4028235e38f;
 

@@ -37,6 +37,7 @@ struct Keyword {
 
 // The first that matches the start of a line wins, so the lists come
 // before the single entries.
+// clang-format off
 constexpr Keyword kKeywords[] = {
     {"Ambient light color:", kIgnored}, {"Named object: ", kName},   {"Tri-mesh,", kTriMesh},
     {"Vertex list:", kIgnored},         {"Vertex", kVertex},         {"Face list:", kIgnored},
@@ -44,6 +45,7 @@ constexpr Keyword kKeywords[] = {
     {"Direct light", kIgnored},         {"Position:", kIgnored},     {"Light color:", kIgnored},
     {"Camera ", kIgnored},              {"Target ", kIgnored},       {"Bank angle: ", kIgnored},
 };
+// clang-format on
 
 struct State {
     char name[kNameMax + 1] = "";

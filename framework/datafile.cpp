@@ -33,6 +33,7 @@
 
 namespace {
 
+// clang-format off
 constexpr const char* kChunkNames[] = {
     "END", "IMAGE_PLANE", "RLE_IMAGE_PLANE", "PIXELMAP", "MATERIAL_OLD", "ADD_MATERIAL", "OLD_ACTOR",
     "OLD_ADD_SIBLING", "OLD_ADD_CHILD", "OLD_MATERIAL_INDEX", "OLD_VERTICES", "OLD_VERTICES_UV", "OLD_FACES",
@@ -45,6 +46,7 @@ constexpr const char* kChunkNames[] = {
     "CAMERA", "FACES", "MODEL", "ACTOR_CLIP_PLANE", "PLANE", "SATURN_FACES", "SATURN_MODEL", "INDEX_FOG_REF",
     "MATERIAL_OLD",
 };
+// clang-format on
 static_assert(std::size(kChunkNames) == 61);
 
 // ---- member types ----------------------------------------------------------
@@ -74,15 +76,15 @@ enum class Form : uint8_t {
 };
 
 struct MemberType {
-    uint32_t id = 0;             // the HX_DF_ value: the row's own index
-    const char* name = nullptr;  // the text keyword
+    uint32_t id = 0;            // the HX_DF_ value: the row's own index
+    const char* name = nullptr; // the text keyword
     Kind kind = Kind::Scaled;
-    uint8_t fileBytes = 0;       // in a binary file; 0 where it varies (asciz, struct) or for scaled types
-    uint8_t components = 1;      // a vector's values; 1 otherwise
-    bool isSigned = false;       // integers
-    Form form = Form::None;      // numbers and vectors
-    uint32_t fixedType = 0;      // scaled: the type held with fixed scalars
-    uint32_t floatType = 0;      // scaled: the type held with float scalars
+    uint8_t fileBytes = 0;  // in a binary file; 0 where it varies (asciz, struct) or for scaled types
+    uint8_t components = 1; // a vector's values; 1 otherwise
+    bool isSigned = false;  // integers
+    Form form = Form::None; // numbers and vectors
+    uint32_t fixedType = 0; // scaled: the type held with fixed scalars
+    uint32_t floatType = 0; // scaled: the type held with float scalars
 };
 
 constexpr MemberType Integer(uint32_t id, const char* name, uint8_t bytes, bool isSigned)
@@ -486,9 +488,11 @@ hx_error BinMemberWrite(hx_datafile* df, const hx_struct_member& m, const uint8_
     if (!type)
         return HX_OK;
     switch (type->kind) {
-    case Kind::Integer: case Kind::Enum: return PutInteger(df, LoadUnsigned(field, type->fileBytes), type->fileBytes);
+    case Kind::Integer:
+    case Kind::Enum: return PutInteger(df, LoadUnsigned(field, type->fileBytes), type->fileBytes);
     case Kind::Angle: return PutBig(df, HxLoad<uint16_t>(field));
-    case Kind::Number: case Kind::Vector:
+    case Kind::Number:
+    case Kind::Vector:
         for (int i = 0; i < type->components; ++i)
             if (PutFloat(df, float(LoadNumber(type->form, field + kComponentBytes * i))) != HX_OK)
                 return HXE_FAIL;
@@ -588,10 +592,13 @@ const uint8_t* Take(hx_datafile* df, uint8_t n, uint8_t* spare)
     if (!b)
         return HXE_FAIL;
     switch (type.kind) {
-    case Kind::Integer: case Kind::Enum: case Kind::Angle:
+    case Kind::Integer:
+    case Kind::Enum:
+    case Kind::Angle:
         StoreInteger(field, type.fileBytes, BigEndian(b, type.fileBytes));
         break;
-    case Kind::Number: case Kind::Vector:
+    case Kind::Number:
+    case Kind::Vector:
         for (int i = 0; i < type.components; ++i)
             StoreNumber(type.form, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
         break;

@@ -31,9 +31,9 @@ enum : uint32_t {
     HX_DF_ENUM_16,
     HX_DF_ENUM_32,
     HX_DF_STRUCT,
-    HX_DF_ASCIZ,     // a char* member
-    HX_DF_COLOUR,    // a u32 member: red bits 16-23, green 8-15, blue 0-7
-    HX_DF_VECTOR2,   // fixed_vectorN or float_vectorN
+    HX_DF_ASCIZ,   // a char* member
+    HX_DF_COLOUR,  // a u32 member: red bits 16-23, green 8-15, blue 0-7
+    HX_DF_VECTOR2, // fixed_vectorN or float_vectorN
     HX_DF_VECTOR3,
     HX_DF_VECTOR4,
     HX_DF_FIXED_FRACTION,  // int16: value / 32768
@@ -50,7 +50,10 @@ enum : uint32_t {
 };
 
 // Scalar types of a handle: how scalars are held in memory.
-enum : int { HX_DF_SCALAR_FIXED = 11, HX_DF_SCALAR_FLOAT = 12 };
+enum : int {
+    HX_DF_SCALAR_FIXED = 11,
+    HX_DF_SCALAR_FLOAT = 12
+};
 
 struct hx_enum_value {
     int32_t value;
@@ -125,8 +128,8 @@ inline constexpr uint32_t kHxDfLineMax = 255;
 struct hx_datafile {
     hx_file* h;
     const hx_file_primitives* prims;
-    int scalarType; // HX_DF_SCALAR_FIXED or HX_DF_SCALAR_FLOAT
-    void* res;      // parent of strings and blocks read; null: the anchor
+    int scalarType;              // HX_DF_SCALAR_FIXED or HX_DF_SCALAR_FLOAT
+    void* res;                   // parent of strings and blocks read; null: the anchor
     char line[kHxDfLineMax + 2]; // this handle's current text line
     uint32_t lineNumber;
     // Binary reading: bytes read ahead of the decoder (a child resource,

@@ -38,18 +38,22 @@ hx_resource_class sceneClasses[] = {
 struct CubeVertex {
     float x, y, z, u, v;
 };
+// clang-format off
 constexpr CubeVertex kCubeVertices[8] = {
     {-1, -1, 1, 0, 0.99f}, {1, -1, 1, 0.99f, 0.99f}, {1, 1, 1, 0.99f, 0.99f}, {-1, 1, 1, 0, 0.99f},
     {-1, -1, -1, 0, 0},    {1, -1, -1, 0.99f, 0},    {1, 1, -1, 0.99f, 0},    {-1, 1, -1, 0, 0},
 };
+// clang-format on
 struct CubeFace {
     uint16_t a, b, c;
     uint8_t flags;
 };
+// clang-format off
 constexpr CubeFace kCubeFaces[12] = {
     {0, 1, 2, 4}, {0, 2, 3, 1}, {0, 4, 5, 4}, {0, 5, 1, 1}, {1, 5, 6, 4}, {1, 6, 2, 1},
     {2, 6, 7, 4}, {2, 7, 3, 1}, {3, 7, 4, 4}, {3, 4, 0, 1}, {4, 7, 6, 4}, {4, 6, 5, 1},
 };
+// clang-format on
 
 hx_model* MakeDefaultModel()
 {
@@ -425,42 +429,42 @@ hx_pixelmap* HxTableRemove(hx_pixelmap* pm)
 }
 
 // The seven operations that are the registry's own, per registry.
-#define HX_SCENE_REGISTRY_OPS(Name, type, reg)                                                              \
-    type* Hx##Name##Find(const char* pattern)                                                                \
-    {                                                                                                        \
-        return static_cast<type*>(HxRegistryFind(&v1db.reg, pattern));                                       \
-    }                                                                                                        \
-    hx_find_failed_cbfn Hx##Name##FindHookSet(hx_find_failed_cbfn hook)                                      \
-    {                                                                                                        \
-        return HxRegistryFindHook(&v1db.reg, hook);                                                          \
-    }                                                                                                        \
-    int Hx##Name##AddMany(type** items, int n)                                                               \
-    {                                                                                                        \
-        int added = 0;                                                                                       \
-        for (int i = 0; i < n; ++i)                                                                          \
-            if (items[i] && Hx##Name##Add(items[i]))                                                         \
-                ++added;                                                                                     \
-        return added;                                                                                        \
-    }                                                                                                        \
-    int Hx##Name##RemoveMany(type** items, int n)                                                            \
-    {                                                                                                        \
-        int removed = 0;                                                                                     \
-        for (int i = 0; i < n; ++i)                                                                          \
-            if (items[i] && Hx##Name##Remove(items[i]))                                                      \
-                ++removed;                                                                                   \
-        return removed;                                                                                      \
-    }                                                                                                        \
-    int Hx##Name##FindMany(const char* pattern, type** out, int max)                                         \
-    {                                                                                                        \
-        return HxRegistryFindMany(&v1db.reg, pattern, reinterpret_cast<void**>(out), max);                   \
-    }                                                                                                        \
-    int Hx##Name##Count(const char* pattern)                                                                 \
-    {                                                                                                        \
-        return HxRegistryCount(&v1db.reg, pattern);                                                          \
-    }                                                                                                        \
-    int Hx##Name##Enum(const char* pattern, hx_enum_cbfn callback, void* arg)                                \
-    {                                                                                                        \
-        return HxRegistryEnum(&v1db.reg, pattern, callback, arg);                                            \
+#define HX_SCENE_REGISTRY_OPS(Name, type, reg) \
+    type* Hx##Name##Find(const char* pattern) \
+    { \
+        return static_cast<type*>(HxRegistryFind(&v1db.reg, pattern)); \
+    } \
+    hx_find_failed_cbfn Hx##Name##FindHookSet(hx_find_failed_cbfn hook) \
+    { \
+        return HxRegistryFindHook(&v1db.reg, hook); \
+    } \
+    int Hx##Name##AddMany(type** items, int n) \
+    { \
+        int added = 0; \
+        for (int i = 0; i < n; ++i) \
+            if (items[i] && Hx##Name##Add(items[i])) \
+                ++added; \
+        return added; \
+    } \
+    int Hx##Name##RemoveMany(type** items, int n) \
+    { \
+        int removed = 0; \
+        for (int i = 0; i < n; ++i) \
+            if (items[i] && Hx##Name##Remove(items[i])) \
+                ++removed; \
+        return removed; \
+    } \
+    int Hx##Name##FindMany(const char* pattern, type** out, int max) \
+    { \
+        return HxRegistryFindMany(&v1db.reg, pattern, reinterpret_cast<void**>(out), max); \
+    } \
+    int Hx##Name##Count(const char* pattern) \
+    { \
+        return HxRegistryCount(&v1db.reg, pattern); \
+    } \
+    int Hx##Name##Enum(const char* pattern, hx_enum_cbfn callback, void* arg) \
+    { \
+        return HxRegistryEnum(&v1db.reg, pattern, callback, arg); \
     }
 HX_SCENE_REGISTRY_OPS(Model, hx_model, reg_models)
 HX_SCENE_REGISTRY_OPS(Material, hx_material, reg_materials)

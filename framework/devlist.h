@@ -26,8 +26,8 @@ inline constexpr int kHxDeviceMaxPairs = 64;
 // An output facility (type OUTPUT_FACILITY) continues the container table:
 // slot 24 makes the device pixelmap from a token-value list.
 struct hx_output_facility_dispatch {
-    hx_container_dispatch container;                                                 // 0-22
-    void* reserved23 = nullptr;                                                      // 23
+    hx_container_dispatch container;                                                           // 0-22
+    void* reserved23 = nullptr;                                                                // 23
     hx_error (*pixelmapNew)(hx_object* self, hx_pixelmap** out, hx_token_value* tv) = nullptr; // 24
 };
 static_assert(offsetof(hx_output_facility_dispatch, pixelmapNew) == 28 * sizeof(void*));

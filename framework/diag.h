@@ -30,22 +30,22 @@ int HxLogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Checks a condition; when it fails, reports it under the module's name and
 // line and leaves the function with `result` (the handler may return).
-#define HX_CHECK(cond, module, line, result)                                   \
-    do {                                                                       \
-        if (!(cond)) {                                                         \
-            _HxAssert(#cond, module, line);                                    \
-            return result;                                                     \
-        }                                                                      \
+#define HX_CHECK(cond, module, line, result) \
+    do { \
+        if (!(cond)) { \
+            _HxAssert(#cond, module, line); \
+            return result; \
+        } \
     } while (0)
 
 // The same, reporting the condition under the text the framework's
 // diagnostics have always used for it.
-#define HX_CHECK_AS(cond, text, module, line, result)                          \
-    do {                                                                       \
-        if (!(cond)) {                                                         \
-            _HxAssert(text, module, line);                                     \
-            return result;                                                     \
-        }                                                                      \
+#define HX_CHECK_AS(cond, text, module, line, result) \
+    do { \
+        if (!(cond)) { \
+            _HxAssert(text, module, line); \
+            return result; \
+        } \
     } while (0)
 
 // Exception frames: _HxExceptionBegin pushes a frame whose context the

@@ -10,6 +10,7 @@
 
 using namespace hxmath;
 
+// clang-format off
 const hx_euler_order_name HxEulerOrderNames[24] = {
     {"HX_EULER_XYZ_S", HX_EULER_XYZ_S}, {"HX_EULER_XYX_S", HX_EULER_XYX_S},
     {"HX_EULER_XZY_S", HX_EULER_XZY_S}, {"HX_EULER_XZX_S", HX_EULER_XZX_S},
@@ -24,6 +25,7 @@ const hx_euler_order_name HxEulerOrderNames[24] = {
     {"HX_EULER_YXZ_R", HX_EULER_YXZ_R}, {"HX_EULER_ZXZ_R", HX_EULER_ZXZ_R},
     {"HX_EULER_XYZ_R", HX_EULER_XYZ_R}, {"HX_EULER_ZYZ_R", HX_EULER_ZYZ_R},
 };
+// clang-format on
 
 namespace {
 
@@ -33,17 +35,20 @@ struct Axes {
     int i, j, k;
     bool valid;
 };
+// clang-format off
 constexpr Axes kAxes[8] = {
     {0, 1, 2, true}, {1, 2, 0, true}, {2, 0, 1, true}, {0, 0, 0, false},
     {0, 2, 1, true}, {1, 0, 2, true}, {2, 1, 0, true}, {0, 0, 0, false},
 };
+// clang-format on
 
 struct Order {
     int i, j, k;
     bool valid, odd, repeat, rotating;
 };
 
-Order Decode(uint8_t order) {
+Order Decode(uint8_t order)
+{
     const Axes& a = kAxes[order & 7];
     return {a.i,
             a.j,
@@ -63,14 +68,16 @@ hx_matrix34 Identity() { return hx_matrix34{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0
 struct Trig {
     double ci, si, cj, sj, ch, sh, cc, cs, sc, ss;
 };
-Trig TrigOf(hx_angle a, hx_angle b, hx_angle c) {
+Trig TrigOf(hx_angle a, hx_angle b, hx_angle c)
+{
     const SinCos ti = AngleSinCos(a), tj = AngleSinCos(b), th = AngleSinCos(c);
     return {ti.c, ti.s, tj.c, tj.s, th.c, th.s, ti.c * th.c, ti.c * th.s, ti.s * th.c, ti.s * th.s};
 }
 
-}  // namespace
+} // namespace
 
-hx_matrix34* HxEulerToMatrix34(hx_matrix34* dst, const hx_euler* euler) {
+hx_matrix34* HxEulerToMatrix34(hx_matrix34* dst, const hx_euler* euler)
+{
     const Order o = Decode(euler->order);
     *dst = Identity();
     if (!o.valid) return dst;
@@ -80,6 +87,7 @@ hx_matrix34* HxEulerToMatrix34(hx_matrix34* dst, const hx_euler* euler) {
     const auto [ci, si, cj, sj, ch, sh, cc, cs, sc, ss] = TrigOf(a, b, c);
     const int i = o.i, j = o.j, k = o.k;
     double m[3][3];
+    // clang-format off
     if (o.repeat) {
         m[i][i] = cj;      m[j][i] = sj * si;           m[k][i] = sj * ci;
         m[i][j] = sj * sh; m[j][j] = cc - cj * ss;      m[k][j] = -(sc + cj * cs);
@@ -89,23 +97,26 @@ hx_matrix34* HxEulerToMatrix34(hx_matrix34* dst, const hx_euler* euler) {
         m[i][j] = cj * sh; m[j][j] = sj * ss + cc;      m[k][j] = sj * cs - sc;
         m[i][k] = -sj;     m[j][k] = cj * si;           m[k][k] = cj * ci;
     }
+    // clang-format on
     for (int r = 0; r < 3; ++r)
         for (int col = 0; col < 3; ++col) dst->m[r][col] = static_cast<float>(m[r][col]);
     return dst;
 }
 
-hx_matrix4* HxEulerToMatrix4(hx_matrix4* dst, const hx_euler* euler) {
+hx_matrix4* HxEulerToMatrix4(hx_matrix4* dst, const hx_euler* euler)
+{
     hx_matrix34 m;
     return HxMatrix4Copy34(dst, HxEulerToMatrix34(&m, euler));
 }
 
-hx_euler* HxMatrix34ToEuler(hx_euler* euler, const hx_matrix34* src) {
+hx_euler* HxMatrix34ToEuler(hx_euler* euler, const hx_matrix34* src)
+{
     const Order o = Decode(euler->order);
     if (!o.valid) {
         euler->a = euler->b = euler->c = 0;
         return euler;
     }
-    constexpr double kEps = 1.9073486e-6;  // 16 x 2^-23
+    constexpr double kEps = 1.9073486e-6; // 16 x 2^-23
     const auto m = [src](int r, int c) { return static_cast<double>(src->m[r][c]); };
     const int i = o.i, j = o.j, k = o.k;
     double a, b, c;
@@ -137,12 +148,14 @@ hx_euler* HxMatrix34ToEuler(hx_euler* euler, const hx_matrix34* src) {
     return euler;
 }
 
-hx_euler* HxMatrix4ToEuler(hx_euler* euler, const hx_matrix4* m) {
+hx_euler* HxMatrix4ToEuler(hx_euler* euler, const hx_matrix4* m)
+{
     hx_matrix34 m34;
     return HxMatrix34ToEuler(euler, HxMatrix34Copy4(&m34, m));
 }
 
-hx_quat* HxEulerToQuat(hx_quat* dst, const hx_euler* euler) {
+hx_quat* HxEulerToQuat(hx_quat* dst, const hx_euler* euler)
+{
     const Order o = Decode(euler->order);
     if (!o.valid) {
         *dst = {0, 0, 0, 1};
@@ -172,7 +185,8 @@ hx_quat* HxEulerToQuat(hx_quat* dst, const hx_euler* euler) {
     return dst;
 }
 
-hx_euler* HxQuatToEuler(hx_euler* euler, const hx_quat* q) {
+hx_euler* HxQuatToEuler(hx_euler* euler, const hx_quat* q)
+{
     hx_matrix34 m;
     return HxMatrix34ToEuler(euler, HxQuatToMatrix34(&m, q));
 }

@@ -9,28 +9,32 @@
 #include "framework/hx_types.h"
 
 // File modes.
-enum : int { HX_FILE_MODE_BINARY = 0, HX_FILE_MODE_TEXT = 1, HX_FILE_MODE_UNKNOWN = 2 };
+enum : int {
+    HX_FILE_MODE_BINARY = 0,
+    HX_FILE_MODE_TEXT = 1,
+    HX_FILE_MODE_UNKNOWN = 2
+};
 
 // Tells the mode of a file from its first n bytes.
 using hx_mode_test_cbfn = int (*)(const uint8_t* bytes, uint32_t n);
 
 struct hx_filesystem {
     const char* identifier;
-    uint32_t (*attributes)();                                                        // 1
+    uint32_t (*attributes)();                                                                // 1
     void* (*open_read)(const char* name, uint32_t n, hx_mode_test_cbfn identify, int* mode); // 2
-    void* (*open_write)(const char* name, int mode);                                 // 3
-    void (*close)(void* handle);                                                     // 4
-    int (*eof)(void* handle);                                                        // 5
-    int (*getchr)(void* handle);                                                     // 6
-    void (*putchr)(int c, void* handle);                                             // 7
-    size_t (*read)(void* buffer, size_t size, size_t count, void* handle);           // 8
-    size_t (*write)(const void* buffer, size_t size, size_t count, void* handle);    // 9
-    int (*getline)(char* buffer, size_t size, void* handle);                         // 10
-    void (*putline)(const char* text, void* handle);                                 // 11
-    void (*advance)(long count, void* handle);                                       // 12
+    void* (*open_write)(const char* name, int mode);                                         // 3
+    void (*close)(void* handle);                                                             // 4
+    int (*eof)(void* handle);                                                                // 5
+    int (*getchr)(void* handle);                                                             // 6
+    void (*putchr)(int c, void* handle);                                                     // 7
+    size_t (*read)(void* buffer, size_t size, size_t count, void* handle);                   // 8
+    size_t (*write)(const void* buffer, size_t size, size_t count, void* handle);            // 9
+    int (*getline)(char* buffer, size_t size, void* handle);                                 // 10
+    void (*putline)(const char* text, void* handle);                                         // 11
+    void (*advance)(long count, void* handle);                                               // 12
     // Ends a write without keeping it: what was written is discarded and
     // the target is left as it was. A file system without it closes.
-    void (*abandon)(void* handle);                                                   // 13
+    void (*abandon)(void* handle); // 13
 };
 
 // The standard file system "Standard IO": C buffered files through the

@@ -22,7 +22,8 @@ namespace {
 // Radians to 16-bit angle units, the conversion the tables were made with.
 constexpr double kRadiansToAngle = 10430.37835047045;
 
-hx_fixed_tables BuildTables() {
+hx_fixed_tables BuildTables()
+{
     hx_fixed_tables t{};
     const double pi = 3.14159265358979323846;
     // Sine at 256 steps a turn, 1.15; five quarters so the cosine can read
@@ -53,7 +54,8 @@ hx_fixed_tables BuildTables() {
     return t;
 }
 
-const hx_fixed_tables& Tables() {
+const hx_fixed_tables& Tables()
+{
     static const hx_fixed_tables tables = BuildTables();
     return tables;
 }
@@ -63,7 +65,8 @@ constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
 // 64-bit sums of products wrap like the 64-bit adds they stand for.
 int64_t Product(int64_t a, int64_t b) { return a * b; }
-int64_t Sum(std::initializer_list<int64_t> terms) {
+int64_t Sum(std::initializer_list<int64_t> terms)
+{
     uint64_t s = 0;
     for (int64_t t : terms) s += static_cast<uint64_t>(t);
     return static_cast<int64_t>(s);
@@ -73,8 +76,10 @@ int64_t Sum(std::initializer_list<int64_t> terms) {
 hx_fixed Shift(int64_t v, int n) { return static_cast<hx_fixed>(v >> n); }
 
 // Signed division truncating towards zero, saturated where it would trap.
-hx_fixed Divide(int64_t num, int64_t den) {
-    if (den == 0) return num > 0 ? kMax : num < 0 ? kMin : 0;
+hx_fixed Divide(int64_t num, int64_t den)
+{
+    if (den == 0) return num > 0 ? kMax : num < 0 ? kMin
+                                                  : 0;
     if (num == std::numeric_limits<int64_t>::min() && den == -1) return kMax;
     const int64_t q = num / den;
     if (q > kMax) return kMax;
@@ -82,12 +87,14 @@ hx_fixed Divide(int64_t num, int64_t den) {
     return static_cast<hx_fixed>(q);
 }
 
-uint64_t Square(hx_fixed a) {
+uint64_t Square(hx_fixed a)
+{
     return static_cast<uint64_t>(static_cast<int64_t>(a) * a);
 }
 
 // Sum of squares, saturating (four squares of -2^31 reach 2^64).
-uint64_t SumOfSquares(std::initializer_list<hx_fixed> values) {
+uint64_t SumOfSquares(std::initializer_list<hx_fixed> values)
+{
     uint64_t s = 0;
     for (hx_fixed v : values) {
         const uint64_t q = Square(v);
@@ -100,7 +107,8 @@ uint64_t SumOfSquares(std::initializer_list<hx_fixed> values) {
 hx_fixed ClampToFixed(uint32_t r) { return r > static_cast<uint32_t>(kMax) ? kMax : static_cast<hx_fixed>(r); }
 
 // Table lookup with the index in bits 8-15 and the fraction in bits 0-7.
-int16_t Interpolate(const int16_t* table, uint32_t u) {
+int16_t Interpolate(const int16_t* table, uint32_t u)
+{
     const uint32_t i = (u >> 8) & 0xFF, f = u & 0xFF;
     const int32_t a = table[i], b = table[i + 1];
     return static_cast<int16_t>(a + (((b - a) * static_cast<int32_t>(f)) >> 8));
@@ -109,6 +117,7 @@ int16_t Interpolate(const int16_t* table, uint32_t u) {
 // Octant reduction shared by both arctangents: ratio(smaller, larger) gives
 // the angle t of the octant's own ratio.
 template <typename Ratio>
+// clang-format off
 hx_angle ATan2(hx_fixed y, hx_fixed x, Ratio ratio) {
     if (y == 0) return x >= 0 ? 0 : 0x8000;
     if (x == 0) return y > 0 ? 0x4000 : 0xC000;
@@ -124,9 +133,11 @@ hx_angle ATan2(hx_fixed y, hx_fixed x, Ratio ratio) {
     else angle = steep ? 0xC000 + t : 0x10000 - t;
     return static_cast<hx_angle>(angle);
 }
+// clang-format on
 
 // smaller x 2^32 / larger: the ratio as a 32-bit fraction.
-uint64_t Ratio32(uint32_t smaller, uint32_t larger) {
+uint64_t Ratio32(uint32_t smaller, uint32_t larger)
+{
     return (static_cast<uint64_t>(smaller) << 32) / larger;
 }
 
@@ -136,33 +147,38 @@ struct Mantissa {
     uint32_t m;
     int s;
 };
-Mantissa Normalise(uint32_t a) {
+Mantissa Normalise(uint32_t a)
+{
     const int n = std::bit_width(a) - 1;
     const int s = (n | 1) + 1;
     const uint32_t m = s >= 8 ? (a >> (s - 8)) & 0xFF : (a << (8 - s)) & 0xFF;
     return {m, s};
 }
 
-}  // namespace
+} // namespace
 
 const hx_fixed_tables& HxFixedTables() { return Tables(); }
 
-hx_fixed HxFixedAbs(hx_fixed a) {
+hx_fixed HxFixedAbs(hx_fixed a)
+{
     return a < 0 ? static_cast<hx_fixed>(0u - static_cast<uint32_t>(a)) : a;
 }
 
 hx_fixed HxFixedMul(hx_fixed a, hx_fixed b) { return Shift(Product(a, b), 16); }
 
-hx_fixed HxFixedMac2(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d) {
+hx_fixed HxFixedMac2(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d)
+{
     return Shift(Sum({Product(a, b), Product(c, d)}), 16);
 }
 
-hx_fixed HxFixedMac3(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed e, hx_fixed f) {
+hx_fixed HxFixedMac3(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed e, hx_fixed f)
+{
     return Shift(Sum({Product(a, b), Product(c, d), Product(e, f)}), 16);
 }
 
 hx_fixed HxFixedMac4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed e, hx_fixed f,
-                     hx_fixed g, hx_fixed h) {
+                     hx_fixed g, hx_fixed h)
+{
     return Shift(Sum({Product(a, b), Product(c, d), Product(e, f), Product(g, h)}), 16);
 }
 
@@ -170,80 +186,97 @@ hx_fixed HxFixedSqr(hx_fixed a) { return Shift(Product(a, a), 16); }
 
 hx_fixed HxFixedSqr2(hx_fixed a, hx_fixed b) { return Shift(Sum({Product(a, a), Product(b, b)}), 16); }
 
-hx_fixed HxFixedSqr3(hx_fixed a, hx_fixed b, hx_fixed c) {
+hx_fixed HxFixedSqr3(hx_fixed a, hx_fixed b, hx_fixed c)
+{
     return Shift(Sum({Product(a, a), Product(b, b), Product(c, c)}), 16);
 }
 
-hx_fixed HxFixedSqr4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d) {
+hx_fixed HxFixedSqr4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d)
+{
     return Shift(Sum({Product(a, a), Product(b, b), Product(c, c), Product(d, d)}), 16);
 }
 
-hx_fixed HxFixedLength2(hx_fixed a, hx_fixed b) {
+hx_fixed HxFixedLength2(hx_fixed a, hx_fixed b)
+{
     return ClampToFixed(HxSqrt64(SumOfSquares({a, b})));
 }
 
-hx_fixed HxFixedLength3(hx_fixed a, hx_fixed b, hx_fixed c) {
+hx_fixed HxFixedLength3(hx_fixed a, hx_fixed b, hx_fixed c)
+{
     return ClampToFixed(HxSqrt64(SumOfSquares({a, b, c})));
 }
 
-hx_fixed HxFixedLength4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d) {
+hx_fixed HxFixedLength4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d)
+{
     return ClampToFixed(HxSqrt64(SumOfSquares({a, b, c, d})));
 }
 
-hx_fixed HxFixedRLength2(hx_fixed a, hx_fixed b) {
+hx_fixed HxFixedRLength2(hx_fixed a, hx_fixed b)
+{
     return ClampToFixed(HxFastRSqrt64(SumOfSquares({a, b})));
 }
 
-hx_fixed HxFixedRLength3(hx_fixed a, hx_fixed b, hx_fixed c) {
+hx_fixed HxFixedRLength3(hx_fixed a, hx_fixed b, hx_fixed c)
+{
     return ClampToFixed(HxFastRSqrt64(SumOfSquares({a, b, c})));
 }
 
-hx_fixed HxFixedRLength4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d) {
+hx_fixed HxFixedRLength4(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d)
+{
     return ClampToFixed(HxFastRSqrt64(SumOfSquares({a, b, c, d})));
 }
 
 hx_fixed HxFixedDiv(hx_fixed a, hx_fixed b) { return Divide(static_cast<int64_t>(a) * 65536, b); }
 
-hx_fixed HxFixedDivR(hx_fixed a, hx_fixed b) {
+hx_fixed HxFixedDivR(hx_fixed a, hx_fixed b)
+{
     return Divide(static_cast<int64_t>(a) * 65536 + (a < 0 ? 65535 : 0), b);
 }
 
-hx_fixed HxFixedDivF(hx_fixed a, hx_fixed b) {
+hx_fixed HxFixedDivF(hx_fixed a, hx_fixed b)
+{
     return Divide(static_cast<int64_t>(a) * (int64_t{1} << 31), b);
 }
 
-uint32_t HxFixedDivFComplement(hx_fixed a, hx_fixed b) {
+uint32_t HxFixedDivFComplement(hx_fixed a, hx_fixed b)
+{
     const hx_fixed q = Divide(static_cast<int64_t>(a) * (int64_t{1} << 30), b);
     return (uint32_t{1} << 31) - 2u * static_cast<uint32_t>(q);
 }
 
 hx_fixed HxFixedMulDiv(hx_fixed a, hx_fixed b, hx_fixed c) { return Divide(Product(a, b), c); }
 
-hx_fixed HxFixedMac2Div(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed div) {
+hx_fixed HxFixedMac2Div(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed div)
+{
     return Divide(Sum({Product(a, b), Product(c, d)}), div);
 }
 
 hx_fixed HxFixedMac3Div(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed e, hx_fixed f,
-                        hx_fixed div) {
+                        hx_fixed div)
+{
     return Divide(Sum({Product(a, b), Product(c, d), Product(e, f)}), div);
 }
 
 hx_fixed HxFixedMac4Div(hx_fixed a, hx_fixed b, hx_fixed c, hx_fixed d, hx_fixed e, hx_fixed f,
-                        hx_fixed g, hx_fixed h, hx_fixed div) {
+                        hx_fixed g, hx_fixed h, hx_fixed div)
+{
     return Divide(Sum({Product(a, b), Product(c, d), Product(e, f), Product(g, h)}), div);
 }
 
-hx_fixed HxFixedFMac2(hx_fraction f1, hx_fixed x1, hx_fraction f2, hx_fixed x2) {
+hx_fixed HxFixedFMac2(hx_fraction f1, hx_fixed x1, hx_fraction f2, hx_fixed x2)
+{
     return Shift(Sum({Product(f1, x1), Product(f2, x2)}), 15);
 }
 
 hx_fixed HxFixedFMac3(hx_fraction f1, hx_fixed x1, hx_fraction f2, hx_fixed x2, hx_fraction f3,
-                      hx_fixed x3) {
+                      hx_fixed x3)
+{
     return Shift(Sum({Product(f1, x1), Product(f2, x2), Product(f3, x3)}), 15);
 }
 
 hx_fixed HxFixedFMac4(hx_fraction f1, hx_fixed x1, hx_fraction f2, hx_fixed x2, hx_fraction f3,
-                      hx_fixed x3, hx_fraction f4, hx_fixed x4) {
+                      hx_fixed x3, hx_fraction f4, hx_fixed x4)
+{
     return Shift(Sum({Product(f1, x1), Product(f2, x2), Product(f3, x3), Product(f4, x4)}), 15);
 }
 
@@ -251,36 +284,42 @@ hx_fixed HxFixedRcp(hx_fixed a) { return Divide(int64_t{1} << 32, a); }
 
 hx_fixed HxFixedSin(hx_angle a) { return 2 * Interpolate(Tables().sine, a); }
 
-hx_fixed HxFixedCos(hx_angle a) {
+hx_fixed HxFixedCos(hx_angle a)
+{
     return 2 * Interpolate(Tables().sine + 64, a);
 }
 
 namespace {
 // [-1, 1] in 16.16 onto [0, 65536]; inputs outside the range are clamped.
-uint32_t UnitInterval(hx_fixed a) {
-    const int64_t v = a < -65536 ? -65536 : a > 65536 ? 65536 : a;
+uint32_t UnitInterval(hx_fixed a)
+{
+    const int64_t v = a < -65536 ? -65536 : a > 65536 ? 65536
+                                                      : a;
     return static_cast<uint32_t>((v + 65536) / 2);
 }
 
-hx_angle InverseTrig(const int16_t* table, hx_fixed a) {
+hx_angle InverseTrig(const int16_t* table, hx_fixed a)
+{
     const uint32_t u = UnitInterval(a);
     const int16_t v = u >= 65536 ? table[256] : Interpolate(table, u);
     return static_cast<hx_angle>(v);
 }
-}  // namespace
+} // namespace
 
 hx_angle HxFixedASin(hx_fixed a) { return InverseTrig(Tables().arcsine, a); }
 
 hx_angle HxFixedACos(hx_fixed a) { return InverseTrig(Tables().arccosine, a); }
 
-hx_angle HxFixedATan2(hx_fixed y, hx_fixed x) {
+hx_angle HxFixedATan2(hx_fixed y, hx_fixed x)
+{
     return ATan2(y, x, [](uint32_t smaller, uint32_t larger) {
         const uint32_t r = static_cast<uint32_t>(Ratio32(smaller, larger) >> 16);
         return static_cast<uint32_t>(Interpolate(Tables().arctangent, r));
     });
 }
 
-hx_angle HxFixedATan2Fast(hx_fixed y, hx_fixed x) {
+hx_angle HxFixedATan2Fast(hx_fixed y, hx_fixed x)
+{
     return ATan2(y, x, [](uint32_t smaller, uint32_t larger) {
         return static_cast<uint32_t>(Ratio32(smaller, larger) >> 19);
     });
@@ -290,7 +329,8 @@ uint32_t HxSqrt(uint32_t a) { return static_cast<uint32_t>(HxSqrt64(a)); }
 
 // The floor of the root, exactly: the double root is within one of it, and
 // the integer checks settle the last step.
-uint32_t HxSqrt64(uint64_t a) {
+uint32_t HxSqrt64(uint64_t a)
+{
     uint64_t r = static_cast<uint64_t>(std::sqrt(static_cast<double>(a)));
     if (r > 0xFFFFFFFFu) r = 0xFFFFFFFFu;
     while (r * r > a) --r;
@@ -298,19 +338,22 @@ uint32_t HxSqrt64(uint64_t a) {
     return static_cast<uint32_t>(r);
 }
 
-uint32_t HxFastSqrt(uint32_t a) {
+uint32_t HxFastSqrt(uint32_t a)
+{
     if (a == 0) return 0;
     const Mantissa n = Normalise(a);
     return Tables().sqrt[n.m - 64] >> (16 - n.s / 2);
 }
 
-uint32_t HxFastRSqrt(uint32_t a) {
+uint32_t HxFastRSqrt(uint32_t a)
+{
     if (a == 0) return 0;
     const Mantissa n = Normalise(a);
     return Tables().rsqrt[n.m - 64] >> (n.s / 2 - 1);
 }
 
-uint32_t HxFastRSqrt64(uint64_t s) {
+uint32_t HxFastRSqrt64(uint64_t s)
+{
     if (s == 0) return 0;
     if (s < (uint64_t{1} << 32)) {
         // 2^32 / sqrt(S): the 32-bit form scaled by 2^16 before its shift,

@@ -30,16 +30,16 @@ struct hx_fw {
     uint32_t scratchSize;
     hx_bool scratchInUse;
 
-    hx_list images;           // export images, newest first
-    hx_device_slot* devices;  // the device table, a "DRIVER" resource
+    hx_list images;          // export images, newest first
+    hx_device_slot* devices; // the device table, a "DRIVER" resource
     int deviceSlots;
-    hx_bool devicesAdded;     // the configured drivers have been added
-    hx_pixelmap* lastBegun;   // the device pixelmap last begun
+    hx_bool devicesAdded;   // the configured drivers have been added
+    hx_pixelmap* lastBegun; // the device pixelmap last begun
 
-    hx_list tokens;           // tokens, newest first
+    hx_list tokens; // tokens, newest first
     hx_token nextFreeToken;
 
-    void* sysConfig;          // the system configuration's array
+    void* sysConfig; // the system configuration's array
 
     void* lastError;
     int lastErrorNumber;

@@ -65,14 +65,15 @@ void ProbeProcessor(hx_token* type, uint32_t* flags)
 
 // Reads a segment register; 0 where the processor has none.
 #if defined(__x86_64__) || defined(__i386__)
-#define HX_READ_SEGMENT(reg)                                                   \
-    uint16_t value;                                                            \
-    __asm__ volatile("mov %%" #reg ", %0" : "=r"(value));                      \
-    *selector = value;                                                         \
+#define HX_READ_SEGMENT(reg) \
+    uint16_t value; \
+    __asm__ volatile("mov %%" #reg ", %0" \
+                     : "=r"(value)); \
+    *selector = value; \
     return HX_OK
 #else
-#define HX_READ_SEGMENT(reg)                                                   \
-    *selector = 0;                                                             \
+#define HX_READ_SEGMENT(reg) \
+    *selector = 0; \
     return HX_OK
 #endif
 

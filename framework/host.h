@@ -15,9 +15,9 @@
 struct hx_host_info {
     uint32_t size; // 56
     char identifier[40];
-    uint32_t capabilities;     // HX_HOST_CAP_*
-    hx_token processorFamily;  // INTEL
-    hx_token processorType;    // INTEL_386 ... INTEL_PENTIUM_PRO
+    uint32_t capabilities;    // HX_HOST_CAP_*
+    hx_token processorFamily; // INTEL
+    hx_token processorType;   // INTEL_386 ... INTEL_PENTIUM_PRO
 };
 static_assert(sizeof(hx_host_info) == 56);
 

@@ -52,7 +52,7 @@ struct hx_matrix23 {
 };
 
 struct hx_quat {
-    hx_scalar x, y, z, w;  // w the real part
+    hx_scalar x, y, z, w; // w the real part
 };
 
 // Euler order bits: the first axis (0 X, 1 Y, 2 Z) in bits 0-1, then odd
@@ -87,8 +87,8 @@ struct hx_euler {
 // A u16 type and a 48-byte body whose last three scalars are always the
 // translation, in the place of row 3 of a matrix.
 
-inline constexpr uint16_t HX_TRANSFORM_MATRIX = 0;     // general 3x4 matrix
-inline constexpr uint16_t HX_TRANSFORM_MATRIX_LP = 1;  // length-preserving: orthonormal linear part
+inline constexpr uint16_t HX_TRANSFORM_MATRIX = 0;    // general 3x4 matrix
+inline constexpr uint16_t HX_TRANSFORM_MATRIX_LP = 1; // length-preserving: orthonormal linear part
 inline constexpr uint16_t HX_TRANSFORM_QUAT = 2;
 inline constexpr uint16_t HX_TRANSFORM_EULER = 3;
 inline constexpr uint16_t HX_TRANSFORM_LOOK_UP = 4;
@@ -331,11 +331,11 @@ uint32_t HxFastRSqrt64(uint64_t s);
 
 // The module's lookup tables, read-only (see fixed.cpp for their formulas).
 struct hx_fixed_tables {
-    int16_t sine[322];      // 321 entries and a spare
+    int16_t sine[322]; // 321 entries and a spare
     int16_t arcsine[257];
     int16_t arccosine[257];
     int16_t arctangent[257];
-    uint16_t sqrt[192];     // for m = 64..255
+    uint16_t sqrt[192]; // for m = 64..255
     uint16_t rsqrt[192];
 };
 const hx_fixed_tables& HxFixedTables();

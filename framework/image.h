@@ -125,12 +125,12 @@ constexpr hx_image HxResidentImage(const char* identifier, int n, void** functio
 
 #define HX_EXPORT_NAME(fn) "_" #fn,
 #define HX_EXPORT_FUNCTION(fn) reinterpret_cast<void*>(&fn),
-#define HX_EXPORT_IMAGE(variable, identifier, LIST)                                                    \
-    namespace {                                                                                        \
-    void* variable##Functions[] = {LIST(HX_EXPORT_FUNCTION)};                                          \
-    const char* variable##Names[] = {LIST(HX_EXPORT_NAME)};                                            \
-    constexpr size_t variable##Count = sizeof variable##Names / sizeof variable##Names[0];             \
-    hx_identity_ordinals<variable##Count> variable##Ordinals;                                          \
-    }                                                                                                  \
-    hx_image variable = HxResidentImage(identifier, int(variable##Count), variable##Functions,         \
+#define HX_EXPORT_IMAGE(variable, identifier, LIST) \
+    namespace { \
+    void* variable##Functions[] = {LIST(HX_EXPORT_FUNCTION)}; \
+    const char* variable##Names[] = {LIST(HX_EXPORT_NAME)}; \
+    constexpr size_t variable##Count = sizeof variable##Names / sizeof variable##Names[0]; \
+    hx_identity_ordinals<variable##Count> variable##Ordinals; \
+    } \
+    hx_image variable = HxResidentImage(identifier, int(variable##Count), variable##Functions, \
                                         variable##Names, variable##Ordinals.v)

@@ -32,11 +32,11 @@ using hx_lexer_dump_cbfn = void (*)(const char* line, void* arg);
 struct hx_lexer_source {
     hx_lexer_source* below;
     const char* name;
-    int line; // from 1
+    int line;    // from 1
     int current; // the current character; -1 at the end
     int (*next)(hx_lexer_source* source);
-    hx_file* file;       // file sources
-    const char* string;  // string sources: the next character
+    hx_file* file;      // file sources
+    const char* string; // string sources: the next character
 };
 
 struct hx_lexer {

@@ -163,14 +163,10 @@ uint32_t MemSpace(hx_object* self)
 }
 
 hx_tv_template_entry objectEntries[] = {
-    {.name = "IDENTIFIER_CSTR", .offset = offsetof(hx_pixelmap, identifier),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_STRING},
-    {.name = "WIDTH_I32", .offset = offsetof(hx_pixelmap, width),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_16},
-    {.name = "HEIGHT_I32", .offset = offsetof(hx_pixelmap, height),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_16},
-    {.name = "PIXEL_TYPE_U8", .offset = offsetof(hx_pixelmap, type),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
+    {.name = "IDENTIFIER_CSTR", .offset = offsetof(hx_pixelmap, identifier), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_STRING},
+    {.name = "WIDTH_I32", .offset = offsetof(hx_pixelmap, width), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_16},
+    {.name = "HEIGHT_I32", .offset = offsetof(hx_pixelmap, height), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_16},
+    {.name = "PIXEL_TYPE_U8", .offset = offsetof(hx_pixelmap, type), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
 };
 
 hx_tv_template* MemTemplateQuery(hx_object*)

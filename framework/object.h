@@ -27,37 +27,37 @@ using hx_class_method = void (*)();
 // (pixelmaps give them their own types); the others have these contracts.
 struct hx_object_dispatch {
     void* reserved[4] = {};
-    void (*free)(hx_object* self) = nullptr;                                       // 0
-    const char* (*identifier)(hx_object* self) = nullptr;                          // 1
-    hx_token (*type)(hx_object* self) = nullptr;                                   // 2
-    hx_class_method classMethods[3] = {};                                     // 3-5
-    hx_tv_template* (*templateQuery)(hx_object* self) = nullptr;                   // 6
-    hx_error (*query)(hx_object* self, hx_value* value, hx_token t) = nullptr;     // 7
+    void (*free)(hx_object* self) = nullptr;                                   // 0
+    const char* (*identifier)(hx_object* self) = nullptr;                      // 1
+    hx_token (*type)(hx_object* self) = nullptr;                               // 2
+    hx_class_method classMethods[3] = {};                                      // 3-5
+    hx_tv_template* (*templateQuery)(hx_object* self) = nullptr;               // 6
+    hx_error (*query)(hx_object* self, hx_value* value, hx_token t) = nullptr; // 7
     hx_error (*queryBuffer)(hx_object* self, hx_value* value, void* buffer, size_t bufferSize,
-                            hx_token t) = nullptr;                                 // 8
+                            hx_token t) = nullptr; // 8
     hx_error (*queryMany)(hx_object* self, hx_token_value* tv, void* buffer, size_t bufferSize,
-                          int* count) = nullptr;                                   // 9
-    hx_error (*queryManySize)(hx_object* self, size_t* size, hx_token_value* tv) = nullptr; // 10
+                          int* count) = nullptr;                                             // 9
+    hx_error (*queryManySize)(hx_object* self, size_t* size, hx_token_value* tv) = nullptr;  // 10
     hx_error (*queryAll)(hx_object* self, hx_token_value* out, size_t bufferSize) = nullptr; // 11
-    hx_error (*queryAllSize)(hx_object* self, size_t* size) = nullptr;             // 12
+    hx_error (*queryAllSize)(hx_object* self, size_t* size) = nullptr;                       // 12
 };
 
 // Slots 13-22: objects that hold other objects.
 struct hx_container_dispatch {
     hx_object_dispatch object = {};
-    hx_slist* (*listQuery)(hx_object* self) = nullptr;                                         // 13
-    void* (*tokensMatchBegin)(hx_object* self, hx_token type, hx_token_value* tv) = nullptr;   // 14
-    hx_bool (*tokensMatch)(hx_object* self, hx_object* candidate, void* context) = nullptr;    // 15
-    void (*tokensMatchEnd)(hx_object* self, void* context) = nullptr;                          // 16
-    hx_error (*addFront)(hx_object* self, hx_object* item) = nullptr;                          // 17
-    hx_error (*removeFront)(hx_object* self, hx_object** item) = nullptr;                      // 18
-    hx_error (*remove)(hx_object* self, hx_object* item) = nullptr;                            // 19
+    hx_slist* (*listQuery)(hx_object* self) = nullptr;                                       // 13
+    void* (*tokensMatchBegin)(hx_object* self, hx_token type, hx_token_value* tv) = nullptr; // 14
+    hx_bool (*tokensMatch)(hx_object* self, hx_object* candidate, void* context) = nullptr;  // 15
+    void (*tokensMatchEnd)(hx_object* self, void* context) = nullptr;                        // 16
+    hx_error (*addFront)(hx_object* self, hx_object* item) = nullptr;                        // 17
+    hx_error (*removeFront)(hx_object* self, hx_object** item) = nullptr;                    // 18
+    hx_error (*remove)(hx_object* self, hx_object* item) = nullptr;                          // 19
     hx_error (*find)(hx_object* self, hx_object** out, hx_token type, const char* pattern,
-                     hx_token_value* tv) = nullptr;                                            // 20
+                     hx_token_value* tv) = nullptr; // 20
     hx_error (*findMany)(hx_object* self, hx_object** out, int max, int* count, hx_token type,
-                         const char* pattern, hx_token_value* tv) = nullptr;                   // 21
+                         const char* pattern, hx_token_value* tv) = nullptr; // 21
     hx_error (*count)(hx_object* self, int* count, hx_token type, const char* pattern,
-                      hx_token_value* tv) = nullptr;                                           // 22
+                      hx_token_value* tv) = nullptr; // 22
 };
 static_assert(offsetof(hx_object_dispatch, free) == 4 * sizeof(void*));
 static_assert(offsetof(hx_object_dispatch, queryAllSize) == 16 * sizeof(void*));

@@ -106,7 +106,7 @@ uint16_t HxOrderTableBucketSelect(const hx_scalar* z, hx_token primitive, hx_sca
     float e = z[0];
     if (primitive == HXT_LINE) {
         e = sortType == HX_OTS_MIN ? std::min(z[0], z[1]) : sortType == HX_OTS_MAX ? std::max(z[0], z[1])
-                                                                                      : (z[0] + z[1]) * 0.5f;
+                                                                                   : (z[0] + z[1]) * 0.5f;
     } else if (primitive == HXT_TRIANGLE) {
         e = sortType == HX_OTS_MIN   ? std::min({z[0], z[1], z[2]})
             : sortType == HX_OTS_MAX ? std::max({z[0], z[1], z[2]})

@@ -45,11 +45,13 @@ const hx_pixel_type_info kHxPixelTypes[HX_PMT_MAX] = {
     {16, 2, 2, HX_PMCH_DEPTH},                  // 29
 };
 
+// clang-format off
 const char* const kHxPixelTypeNames[kHxPixelTypeNamed] = {
     "HX_PMT_INDEX_1",  "HX_PMT_INDEX_2",   "HX_PMT_INDEX_4",   "HX_PMT_INDEX_8",  "HX_PMT_RGB_555",
     "HX_PMT_RGB_565",  "HX_PMT_RGB_888",   "HX_PMT_RGBX_888",  "HX_PMT_RGBA_8888", "HX_PMT_YUYV_8888",
     "HX_PMT_YUV_888",  "HX_PMT_DEPTH_16",  "HX_PMT_DEPTH_32",  "HX_PMT_ALPHA_8",  "HX_PMT_INDEXA_88",
 };
+// clang-format on
 
 namespace {
 
@@ -92,10 +94,12 @@ hx_pixelmap* MatchRequest(hx_pixelmap* pm, int kind, bool sizedOrTyped, int type
         hx_token use;
         int32_t bits; // 0: none
     };
+    // clang-format off
     static constexpr Row kKinds[] = {
         {HXT_OFFSCREEN, 0}, {HXT_DEPTH, 16}, {HXT_DEPTH, 0},  {HXT_HIDDEN, 0}, {HXT_HIDDEN_BUFFER, 0}, {HXT_NO_RENDER, 0},
         {HXT_DEPTH, 8},     {HXT_DEPTH, 32}, {HXT_DEPTH, 16}, {HXT_DEPTH, 32}, {HXT_DEPTH, 16},        {HXT_DEPTH, 16},
     };
+    // clang-format on
     // The sized and typed forms know only the first six kinds.
     const int known = sizedOrTyped ? 6 : int(std::size(kKinds));
     hx_token_value tv[6] = {};

@@ -84,20 +84,20 @@ struct hx_rectangle {
 struct hx_pixelmap {
     const hx_object_dispatch* dispatch;
     char* identifier;
-    void* pixels;             // pixel (0, 0) of the whole block; shared by sub-pixelmaps
+    void* pixels; // pixel (0, 0) of the whole block; shared by sub-pixelmaps
     uint32_t pixels_qualifier;
-    hx_pixelmap* map;         // palette of an indexed pixelmap
-    uint32_t colour_keys[5];  // source and destination colour keys: zero
-    int16_t row_bytes;        // negative for a bottom-up pixelmap
-    int16_t mip_offset;       // non-zero: the pixels are a chain of square mip levels
+    hx_pixelmap* map;        // palette of an indexed pixelmap
+    uint32_t colour_keys[5]; // source and destination colour keys: zero
+    int16_t row_bytes;       // negative for a bottom-up pixelmap
+    int16_t mip_offset;      // non-zero: the pixels are a chain of square mip levels
     uint8_t type;
     uint8_t flags;
     int16_t copy_function;
-    uint16_t base_x, base_y;  // position inside the block (sub-pixelmaps)
+    uint16_t base_x, base_y; // position inside the block (sub-pixelmaps)
     uint16_t width, height;
     int16_t origin_x, origin_y;
     uint32_t user;
-    void* device_data;        // the device class's own; unused in memory pixelmaps
+    void* device_data; // the device class's own; unused in memory pixelmaps
 };
 
 inline hx_object* HxPixelmapObject(hx_pixelmap* pm)
@@ -116,11 +116,13 @@ struct hx_font {
     uint32_t flags; // HX_FONTF_PROPORTIONAL
     uint16_t glyph_x, glyph_y;
     int16_t spacing_x, spacing_y;
-    const uint8_t* width;      // 256 glyph widths; null in a fixed font
-    const uint16_t* encoding;  // 256 byte offsets into glyphs
+    const uint8_t* width;     // 256 glyph widths; null in a fixed font
+    const uint16_t* encoding; // 256 byte offsets into glyphs
     const uint8_t* glyphs;
 };
-enum : uint32_t { HX_FONTF_PROPORTIONAL = 1 };
+enum : uint32_t {
+    HX_FONTF_PROPORTIONAL = 1
+};
 
 extern const hx_font HxFontProp7x9; // the default
 extern const hx_font HxFontProp4x6;
@@ -141,25 +143,25 @@ extern const hx_font HxFontFixed3x5;
 // may write directly. Each returns 0 (HX_OK), 4098 when the request cannot
 // be met, or 4104 when the class cannot do it.
 struct hx_device_pixelmap_dispatch {
-    hx_object_dispatch object;                                                                   // 0-12
+    hx_object_dispatch object; // 0-12
     // 0 when `source` can be the source of this pixelmap's copies.
-    hx_error (*validSource)(hx_pixelmap* self, hx_pixelmap* source);                             // 13
+    hx_error (*validSource)(hx_pixelmap* self, hx_pixelmap* source); // 13
     // New pixel memory of width x height, contents undefined; keeps the row direction.
-    hx_error (*resize)(hx_pixelmap* self, int32_t width, int32_t height);                        // 14
+    hx_error (*resize)(hx_pixelmap* self, int32_t width, int32_t height); // 14
     // A new companion pixelmap (depth buffer, off-screen ...) as the list asks, in *out.
-    hx_error (*match)(hx_pixelmap* self, hx_pixelmap** out, hx_token_value* tv);                 // 15
+    hx_error (*match)(hx_pixelmap* self, hx_pixelmap** out, hx_token_value* tv); // 15
     // A new pixelmap sharing the pixels of the clipped rectangle, in *out; 4098 when empty.
-    hx_error (*allocateSub)(hx_pixelmap* self, hx_pixelmap** out, const hx_rectangle* r);        // 16
+    hx_error (*allocateSub)(hx_pixelmap* self, hx_pixelmap** out, const hx_rectangle* r); // 16
     // The whole of `source` into self, both of this device.
-    hx_error (*copy)(hx_pixelmap* self, hx_pixelmap* source);                                    // 17
+    hx_error (*copy)(hx_pixelmap* self, hx_pixelmap* source); // 17
     // The whole of `source` (directly readable) into self.
-    hx_error (*copyTo)(hx_pixelmap* self, hx_pixelmap* source);                                  // 18
+    hx_error (*copyTo)(hx_pixelmap* self, hx_pixelmap* source); // 18
     // The whole of self into `dest` (directly writable).
-    hx_error (*copyFrom)(hx_pixelmap* self, hx_pixelmap* dest);                                  // 19
+    hx_error (*copyFrom)(hx_pixelmap* self, hx_pixelmap* dest); // 19
     // Every pixel of self becomes `colour`.
-    hx_error (*fill)(hx_pixelmap* self, uint32_t colour);                                        // 20
+    hx_error (*fill)(hx_pixelmap* self, uint32_t colour); // 20
     // Shows `back` on self (the screen): a copy, stretched when the sizes differ.
-    hx_error (*doubleBuffer)(hx_pixelmap* self, hx_pixelmap* back);                              // 21
+    hx_error (*doubleBuffer)(hx_pixelmap* self, hx_pixelmap* back); // 21
     // copy limited to the n rectangles (whole copy when the sizes differ); first error ends it.
     hx_error (*copyDirty)(hx_pixelmap* self, hx_pixelmap* source, const hx_rectangle* r, int n); // 22
     // copyTo limited to the n rectangles, as copyDirty.
@@ -167,68 +169,68 @@ struct hx_device_pixelmap_dispatch {
     // copyFrom limited to the n rectangles, as copyDirty.
     hx_error (*copyFromDirty)(hx_pixelmap* self, hx_pixelmap* dest, const hx_rectangle* r, int n); // 24
     // rectangleFill of each of the n rectangles; first error ends it.
-    hx_error (*fillDirty)(hx_pixelmap* self, uint32_t colour, const hx_rectangle* r, int n);      // 25
+    hx_error (*fillDirty)(hx_pixelmap* self, uint32_t colour, const hx_rectangle* r, int n); // 25
     // doubleBuffer limited to the n rectangles (whole when the sizes differ).
     hx_error (*doubleBufferDirty)(hx_pixelmap* self, hx_pixelmap* back, const hx_rectangle* r, int n); // 26
     // The rectangle's one-pixel outline in `colour`.
-    hx_error (*rectangle)(hx_pixelmap* self, const hx_rectangle* r, uint32_t colour);             // 27
+    hx_error (*rectangle)(hx_pixelmap* self, const hx_rectangle* r, uint32_t colour); // 27
     // The outline with top and left in colourTl, bottom and right in colourBr.
     hx_error (*rectangle2)(hx_pixelmap* self, const hx_rectangle* r, uint32_t colourTl, uint32_t colourBr); // 28
     // The clipped rectangle r of `source` (this device) into self at p.
     hx_error (*rectangleCopy)(hx_pixelmap* self, const hx_point* p, hx_pixelmap* source,
-                              const hx_rectangle* r);                                             // 29
+                              const hx_rectangle* r); // 29
     // As rectangleCopy from a directly readable source; nothing left after clipping is 0.
     hx_error (*rectangleCopyTo)(hx_pixelmap* self, const hx_point* p, hx_pixelmap* source,
-                                const hx_rectangle* r);                                           // 30
+                                const hx_rectangle* r); // 30
     // The clipped rectangle r of self into `dest` (directly writable) at p.
     hx_error (*rectangleCopyFrom)(hx_pixelmap* self, const hx_point* p, hx_pixelmap* dest,
-                                  const hx_rectangle* r);                                         // 31
+                                  const hx_rectangle* r); // 31
     // Rectangle s of `source` (this device) scaled into rectangle d of self; 4098: cannot scale.
     hx_error (*rectangleStretchCopy)(hx_pixelmap* self, const hx_rectangle* d, hx_pixelmap* source,
-                                     const hx_rectangle* s);                                      // 32
+                                     const hx_rectangle* s); // 32
     // As rectangleStretchCopy from a directly readable source.
     hx_error (*rectangleStretchCopyTo)(hx_pixelmap* self, const hx_rectangle* d, hx_pixelmap* source,
-                                       const hx_rectangle* s);                                    // 33
+                                       const hx_rectangle* s); // 33
     // Rectangle s of self scaled into rectangle d of `dest` (directly writable).
     hx_error (*rectangleStretchCopyFrom)(hx_pixelmap* self, const hx_rectangle* d, hx_pixelmap* dest,
-                                         const hx_rectangle* s);                                  // 34
+                                         const hx_rectangle* s); // 34
     // The clipped rectangle's pixels become `colour`; nothing left is 0.
-    hx_error (*rectangleFill)(hx_pixelmap* self, const hx_rectangle* r, uint32_t colour);         // 35
+    hx_error (*rectangleFill)(hx_pixelmap* self, const hx_rectangle* r, uint32_t colour); // 35
     // One pixel; a point outside changes nothing and is 0.
-    hx_error (*pixelSet)(hx_pixelmap* self, const hx_point* p, uint32_t colour);                  // 36
+    hx_error (*pixelSet)(hx_pixelmap* self, const hx_point* p, uint32_t colour); // 36
     // The clipped line a-b, both ends included.
-    hx_error (*line)(hx_pixelmap* self, const hx_point* a, const hx_point* b, uint32_t colour);   // 37
+    hx_error (*line)(hx_pixelmap* self, const hx_point* a, const hx_point* b, uint32_t colour); // 37
     // Each set bit of rectangle r of the 1-bit `bits` (MSB leftmost) paints a pixel at p + (x, y).
     hx_error (*copyBits)(hx_pixelmap* self, const hx_point* p, const uint8_t* bits, int32_t stride,
-                         const hx_rectangle* r, uint32_t colour);                                 // 38
+                         const hx_rectangle* r, uint32_t colour); // 38
     // The text in the font from p (top left of the first glyph), through copyBits.
     hx_error (*text)(hx_pixelmap* self, const hx_point* p, const hx_font* font, const char* text,
-                     uint32_t colour);                                                            // 39
+                     uint32_t colour); // 39
     // The text's bounds from (0, 0) in *out; a null text is 0 wide.
     hx_error (*textBounds)(hx_pixelmap* self, hx_rectangle* out, const hx_font* font, const char* text); // 40
     // Bytes one row takes in rowQuery's buffer (memory pixelmaps: nothing to do).
-    hx_error (*rowSize)(hx_pixelmap* self, uint32_t* size);                                       // 41
+    hx_error (*rowSize)(hx_pixelmap* self, uint32_t* size); // 41
     // Copies row `row` out into the buffer (memory pixelmaps: nothing to do).
-    hx_error (*rowQuery)(hx_pixelmap* self, void* buffer, uint32_t bufferSize, int32_t row);      // 42
+    hx_error (*rowQuery)(hx_pixelmap* self, void* buffer, uint32_t bufferSize, int32_t row); // 42
     // Copies the buffer into row `row` (memory pixelmaps: nothing to do).
-    hx_error (*rowSet)(hx_pixelmap* self, const void* buffer, uint32_t bufferSize, int32_t row);  // 43
+    hx_error (*rowSet)(hx_pixelmap* self, const void* buffer, uint32_t bufferSize, int32_t row); // 43
     // The pixel's value in *out; 4098 outside.
-    hx_error (*pixelQuery)(hx_pixelmap* self, uint32_t* out, const hx_point* p);                  // 44
+    hx_error (*pixelQuery)(hx_pixelmap* self, uint32_t* out, const hx_point* p); // 44
     // The pixel's address and the pixels qualifier, each when asked; 4098 outside.
     hx_error (*pixelAddressQuery)(hx_pixelmap* self, void** address, uint32_t* qualifier,
-                                  const hx_point* p);                                             // 45
+                                  const hx_point* p); // 45
     // New pixels and qualifier, each when given (null leaves it).
-    hx_error (*pixelAddressSet)(hx_pixelmap* self, void* address, const uint32_t* qualifier);     // 46
+    hx_error (*pixelAddressSet)(hx_pixelmap* self, void* address, const uint32_t* qualifier); // 46
     // The origin becomes p.
-    hx_error (*originSet)(hx_pixelmap* self, const hx_point* p);                                  // 47
+    hx_error (*originSet)(hx_pixelmap* self, const hx_point* p); // 47
     // Finishes drawing that the device queued.
-    hx_error (*flush)(hx_pixelmap* self);                                                         // 48
+    hx_error (*flush)(hx_pixelmap* self); // 48
     // Waits for the device as `mode` asks.
-    hx_error (*synchronise)(hx_pixelmap* self, hx_token mode);                                    // 49
+    hx_error (*synchronise)(hx_pixelmap* self, hx_token mode); // 49
     // Makes the pixels addressable until directUnlock; `block` waits for them.
-    hx_error (*directLock)(hx_pixelmap* self, hx_bool block);                                     // 50
+    hx_error (*directLock)(hx_pixelmap* self, hx_bool block); // 50
     // Ends directLock.
-    hx_error (*directUnlock)(hx_pixelmap* self);                                                  // 51
+    hx_error (*directUnlock)(hx_pixelmap* self); // 51
 };
 static_assert(offsetof(hx_device_pixelmap_dispatch, validSource) == 17 * sizeof(void*));
 static_assert(offsetof(hx_device_pixelmap_dispatch, directUnlock) == 55 * sizeof(void*));
@@ -307,8 +309,8 @@ uint16_t HxPixelmapChannels(hx_pixelmap* pm);
 // Its class table continues the object slots with the two operations used
 // here.
 struct hx_clut_dispatch {
-    hx_object_dispatch object;                                                                  // 0-12
-    hx_error (*entrySet)(hx_object* self, int32_t index, uint32_t colour);                      // 13
+    hx_object_dispatch object;                                                                      // 0-12
+    hx_error (*entrySet)(hx_object* self, int32_t index, uint32_t colour);                          // 13
     hx_error (*entriesSet)(hx_object* self, int32_t first, int32_t count, const uint32_t* entries); // 14
 };
 void HxPixelmapPaletteSet(hx_pixelmap* pm, hx_pixelmap* palette);

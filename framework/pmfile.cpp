@@ -21,12 +21,14 @@ constexpr uint32_t kChunkPixelmap = 61;
 constexpr uint32_t kChunkAddMap = 34;
 constexpr int kStackPixelmap = 2;
 
+// clang-format off
 constexpr hx_enum_value kTypeNames[kHxPixelTypeNamed] = {
     {0, "HX_PMT_INDEX_1"},   {1, "HX_PMT_INDEX_2"},   {2, "HX_PMT_INDEX_4"},  {3, "HX_PMT_INDEX_8"},
     {4, "HX_PMT_RGB_555"},   {5, "HX_PMT_RGB_565"},   {6, "HX_PMT_RGB_888"},  {7, "HX_PMT_RGBX_888"},
     {8, "HX_PMT_RGBA_8888"}, {9, "HX_PMT_YUYV_8888"}, {10, "HX_PMT_YUV_888"}, {11, "HX_PMT_DEPTH_16"},
     {12, "HX_PMT_DEPTH_32"}, {13, "HX_PMT_ALPHA_8"},  {14, "HX_PMT_INDEXA_88"},
 };
+// clang-format on
 constexpr hx_enum_table kTypeEnum = {kHxPixelTypeNamed, kTypeNames};
 
 constexpr hx_struct_member kPixelmapMembers[] = {
@@ -39,10 +41,12 @@ constexpr hx_struct_member kPixelmapMembers[] = {
     {HX_DF_UINT_16, offsetof(hx_pixelmap, mip_offset), "mip_offset", nullptr},
     {HX_DF_ASCIZ, offsetof(hx_pixelmap, identifier), "identifier", nullptr},
 };
+// clang-format off
 constexpr hx_struct_member kOldPixelmapMembers[] = {
     kPixelmapMembers[0], kPixelmapMembers[1], kPixelmapMembers[2], kPixelmapMembers[3],
     kPixelmapMembers[4], kPixelmapMembers[5], kPixelmapMembers[7],
 };
+// clang-format on
 const hx_struct_template kPixelmapTemplate = {"hx_pixelmap", uint32_t(std::size(kPixelmapMembers)),
                                               kPixelmapMembers, sizeof(hx_pixelmap)};
 const hx_struct_template kOldPixelmapTemplate = {"hx_old_pixelmap", uint32_t(std::size(kOldPixelmapMembers)),
@@ -225,8 +229,11 @@ int OnEnd(hx_datafile*, uint32_t, uint32_t, uint32_t)
 }
 
 constexpr hx_chunk_entry kEntries[] = {
-    {kChunkPixelmap, 0, OnPixelmap}, {HX_CHUNK_PIXELMAP, 0, OnOldPixelmap}, {HX_CHUNK_PIXELS, 0, OnPixels},
-    {kChunkAddMap, 0, OnAddMap},     {HX_CHUNK_END, 0, OnEnd},
+    {kChunkPixelmap, 0, OnPixelmap},
+    {HX_CHUNK_PIXELMAP, 0, OnOldPixelmap},
+    {HX_CHUNK_PIXELS, 0, OnPixels},
+    {kChunkAddMap, 0, OnAddMap},
+    {HX_CHUNK_END, 0, OnEnd},
 };
 constexpr hx_chunk_table kTable = {int(std::size(kEntries)), kEntries};
 

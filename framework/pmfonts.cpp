@@ -118,10 +118,15 @@ struct Descender {
     uint8_t rows[2];
 };
 constexpr Descender kDescenders5x7[] = {
-    {'g', {0x11, 0x0E}}, {'j', {0x12, 0x0C}}, {'p', {0x10, 0x10}}, {'q', {0x01, 0x01}}, {'y', {0x11, 0x0E}},
+    {'g', {0x11, 0x0E}},
+    {'j', {0x12, 0x0C}},
+    {'p', {0x10, 0x10}},
+    {'q', {0x01, 0x01}},
+    {'y', {0x11, 0x0E}},
 };
 
 // 3 x 5 shapes, rows top to bottom, 3 bits each.
+// clang-format off
 constexpr uint8_t kShapes3x5[kCount][5] = {
     {0, 0, 0, 0, 0}, {2, 2, 2, 0, 2}, {5, 5, 0, 0, 0}, {5, 7, 5, 7, 5}, // space ! " #
     {3, 6, 2, 3, 6}, {5, 1, 2, 4, 5}, {2, 5, 2, 5, 3}, {2, 2, 0, 0, 0}, // $ % & '
@@ -148,6 +153,7 @@ constexpr uint8_t kShapes3x5[kCount][5] = {
     {0, 5, 2, 2, 5}, {5, 5, 3, 1, 6}, {0, 7, 3, 6, 7}, {3, 2, 6, 2, 3}, // x y z {
     {2, 2, 2, 2, 2}, {6, 2, 3, 2, 6}, {0, 0, 3, 6, 0},                  // | } ~
 };
+// clang-format on
 
 // Letters of the 3 x 5 shapes that sit one row lower in the 4 x 6 font.
 constexpr char kDescenders3x5[] = {'g', 'j', 'p', 'q', 'y'};

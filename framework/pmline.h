@@ -35,7 +35,7 @@ void HxSymmetricLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Plot&& plot
         std::swap(x1, x2);
         std::swap(y1, y2);
     }
-    int32_t a = x1, b = y1;  // walks from the start
+    int32_t a = x1, b = y1;   // walks from the start
     int32_t ae = x2, be = y2; // walks from the end
     put(a, b);
     put(ae, be);

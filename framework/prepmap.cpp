@@ -34,7 +34,8 @@ hx_object* BufferOf(hx_pixelmap* pm)
 
 hx_token Limit(uint32_t mode, uint32_t mirror, uint32_t clamp)
 {
-    return (mode & clamp) ? HXT_CLAMP : (mode & mirror) ? HXT_MIRROR : HXT_WRAP;
+    return (mode & clamp) ? HXT_CLAMP : (mode & mirror) ? HXT_MIRROR
+                                                        : HXT_WRAP;
 }
 
 void SetPrimitive(hx_object* r, const hx_material* m)
@@ -75,7 +76,7 @@ void SetPrimitive(hx_object* r, const hx_material* m)
     }
     int32_t count = 0;
     d->partSetMany(r, HXT_PRIMITIVE, 0, p.End(), &count);
-    const hx_token cull = (f & HX_MATF_TWO_SIDED) ? HXT_TWO_SIDED
+    const hx_token cull = (f & HX_MATF_TWO_SIDED)        ? HXT_TWO_SIDED
                           : (f & HX_MATF_ALWAYS_VISIBLE) ? HXT_NONE
                                                          : HXT_ONE_SIDED;
     d->partSet(r, HXT_CULL, 0, HXT_TYPE_T, HxValueToken(cull));

@@ -22,7 +22,7 @@
 namespace {
 
 constexpr float kNormalMinLength = 2.3841858e-7f; // 2^-22
-constexpr float kNormalClampLow = -0.99999988f;    // float bits 0xBF7FFFFE
+constexpr float kNormalClampLow = -0.99999988f;   // float bits 0xBF7FFFFE
 
 struct Corner {
     hx_vector3 n;      // accumulated normal
@@ -37,9 +37,9 @@ struct Corner {
 // Vertices sorted by position and mapping, to class them without comparing
 // corners against each other.
 struct VertexKey {
-    uint64_t xy;     // p.x and p.y as ordered words, x high
-    uint64_t zu;     // p.z and map.x
-    uint32_t v;      // map.y
+    uint64_t xy; // p.x and p.y as ordered words, x high
+    uint64_t zu; // p.z and map.x
+    uint32_t v;  // map.y
     uint32_t vertex;
 };
 
@@ -76,13 +76,13 @@ struct KeyTable {
 
 struct Scratch {
     std::vector<Corner> corners;
-    std::vector<uint32_t> order;         // corner indices in sorted order
-    std::vector<uint32_t> order2;        // the other buffer of a counting sort
-    std::vector<uint32_t> counts;        // counting sort buckets
-    std::vector<uint16_t> faceOrder;     // faces in material order
-    std::vector<uint32_t> faceRank;      // per face: its material's rank
-    std::vector<uint32_t> faceKey;       // per face: its material's key
-    std::vector<uint32_t> distinctKeys;  // material keys in ascending order
+    std::vector<uint32_t> order;        // corner indices in sorted order
+    std::vector<uint32_t> order2;       // the other buffer of a counting sort
+    std::vector<uint32_t> counts;       // counting sort buckets
+    std::vector<uint16_t> faceOrder;    // faces in material order
+    std::vector<uint32_t> faceRank;     // per face: its material's rank
+    std::vector<uint32_t> faceKey;      // per face: its material's key
+    std::vector<uint32_t> distinctKeys; // material keys in ascending order
     std::vector<VertexKey> vertexKeys;
     std::vector<uint32_t> positionClass; // per model vertex
     std::vector<uint32_t> weldClass;     // per model vertex

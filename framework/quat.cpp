@@ -8,7 +8,8 @@
 
 using namespace hxmath;
 
-hx_quat* HxQuatMul(hx_quat* dst, const hx_quat* a, const hx_quat* b) {
+hx_quat* HxQuatMul(hx_quat* dst, const hx_quat* a, const hx_quat* b)
+{
     const double ax = a->x, ay = a->y, az = a->z, aw = a->w;
     const double bx = b->x, by = b->y, bz = b->z, bw = b->w;
     *dst = {static_cast<float>(aw * bx + ax * bw + ay * bz - az * by),
@@ -18,11 +19,12 @@ hx_quat* HxQuatMul(hx_quat* dst, const hx_quat* a, const hx_quat* b) {
     return dst;
 }
 
-hx_quat* HxQuatNormalise(hx_quat* dst, const hx_quat* src) {
+hx_quat* HxQuatNormalise(hx_quat* dst, const hx_quat* src)
+{
     const double x = src->x, y = src->y, z = src->z, w = src->w;
     const double len = std::sqrt(x * x + y * y + z * z + w * w);
     if (len == 0) {
-        *dst = {0, 0, 0, 1};  // no direction to keep: the identity rotation
+        *dst = {0, 0, 0, 1}; // no direction to keep: the identity rotation
         return dst;
     }
     *dst = {static_cast<float>(x / len), static_cast<float>(y / len), static_cast<float>(z / len),
@@ -30,13 +32,15 @@ hx_quat* HxQuatNormalise(hx_quat* dst, const hx_quat* src) {
     return dst;
 }
 
-hx_quat* HxQuatInvert(hx_quat* dst, const hx_quat* src) {
+hx_quat* HxQuatInvert(hx_quat* dst, const hx_quat* src)
+{
     *dst = {-src->x, -src->y, -src->z, src->w};
     return dst;
 }
 
 hx_quat* HxQuatSlerp(hx_quat* dst, const hx_quat* q1, const hx_quat* q2, hx_scalar t,
-                     int16_t spins) {
+                     int16_t spins)
+{
     const hx_quat a = *q1;
     hx_quat b = *q2;
     double cosom = static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
@@ -65,7 +69,8 @@ hx_quat* HxQuatSlerp(hx_quat* dst, const hx_quat* q1, const hx_quat* q2, hx_scal
     return dst;
 }
 
-hx_matrix34* HxQuatToMatrix34(hx_matrix34* dst, const hx_quat* q) {
+hx_matrix34* HxQuatToMatrix34(hx_matrix34* dst, const hx_quat* q)
+{
     const double x = q->x, y = q->y, z = q->z, w = q->w;
     const double rows[3][3] = {
         {1 - 2 * y * y - 2 * z * z, 2 * x * y + 2 * z * w, 2 * x * z - 2 * y * w},
@@ -78,12 +83,14 @@ hx_matrix34* HxQuatToMatrix34(hx_matrix34* dst, const hx_quat* q) {
     return dst;
 }
 
-hx_matrix4* HxQuatToMatrix4(hx_matrix4* dst, const hx_quat* q) {
+hx_matrix4* HxQuatToMatrix4(hx_matrix4* dst, const hx_quat* q)
+{
     hx_matrix34 m;
     return HxMatrix4Copy34(dst, HxQuatToMatrix34(&m, q));
 }
 
-hx_quat* HxMatrix34ToQuat(hx_quat* dst, const hx_matrix34* src) {
+hx_quat* HxMatrix34ToQuat(hx_quat* dst, const hx_matrix34* src)
+{
     const auto m = [src](int r, int c) { return static_cast<double>(src->m[r][c]); };
     const double trace = m(0, 0) + m(1, 1) + m(2, 2);
     double q[3], w;
@@ -111,7 +118,8 @@ hx_quat* HxMatrix34ToQuat(hx_quat* dst, const hx_matrix34* src) {
     return dst;
 }
 
-hx_quat* HxMatrix4ToQuat(hx_quat* dst, const hx_matrix4* m) {
+hx_quat* HxMatrix4ToQuat(hx_quat* dst, const hx_matrix4* m)
+{
     hx_matrix34 m34;
     return HxMatrix34ToQuat(dst, HxMatrix34Copy4(&m34, m));
 }

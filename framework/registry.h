@@ -14,8 +14,8 @@
 #include "framework/hx_types.h"
 #include "framework/list.h"
 
-#define HX_REGISTRY_RECORD(type, nameField)                                    \
-    static_assert(offsetof(type, nameField) == sizeof(void*),                  \
+#define HX_REGISTRY_RECORD(type, nameField) \
+    static_assert(offsetof(type, nameField) == sizeof(void*), \
                   #type " must keep its name in its second pointer-sized field")
 
 using hx_find_failed_cbfn = void* (*)(const char* pattern);

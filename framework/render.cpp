@@ -15,7 +15,11 @@
 
 namespace {
 
-enum : int { kModeNone = 0, kModeZb = 1, kModeZs = 2 };
+enum : int {
+    kModeNone = 0,
+    kModeZb = 1,
+    kModeZs = 2
+};
 
 const hx_renderer_dispatch* R()
 {
@@ -37,10 +41,8 @@ hx_token LengthHint(uint16_t ttype)
 hx_model* BoundsBoxModel(const hx_bounds3& b)
 {
     // The default cube's corners and faces, all in one smoothing group.
-    static constexpr int kSign[8][3] = {{-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1},
-                                        {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}};
-    static constexpr uint16_t kFaces[12][3] = {{0, 1, 2}, {0, 2, 3}, {0, 4, 5}, {0, 5, 1}, {1, 5, 6}, {1, 6, 2},
-                                               {2, 6, 7}, {2, 7, 3}, {3, 7, 4}, {3, 4, 0}, {4, 7, 6}, {4, 6, 5}};
+    static constexpr int kSign[8][3] = {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}, {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}};
+    static constexpr uint16_t kFaces[12][3] = {{0, 1, 2}, {0, 2, 3}, {0, 4, 5}, {0, 5, 1}, {1, 5, 6}, {1, 6, 2}, {2, 6, 7}, {2, 7, 3}, {3, 7, 4}, {3, 4, 0}, {4, 7, 6}, {4, 6, 5}};
     hx_model* box = v1db.bounds_box;
     if (!box) {
         box = v1db.bounds_box = HxModelAllocate("bounds_box", 8, 12);

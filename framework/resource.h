@@ -36,7 +36,7 @@ enum : uint8_t {
     HX_RES_FMT_RESULTS = 41,
     HX_RES_TOKEN_VALUE = 44,
     HX_RES_TOKEN_TEMPLATE = 45,
-    HX_RES_FREED = 127, // a resource being freed or already freed
+    HX_RES_FREED = 127,       // a resource being freed or already freed
     HX_RES_APPLICATION = 128, // the first id left to applications
 };
 

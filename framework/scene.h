@@ -247,7 +247,11 @@ enum : uint32_t {
     HX_OTF_SORT_FAR = 0x10,
     HX_OTF_SORT_MIDDLE = 0x20,
 };
-enum : uint16_t { HX_OTS_AVERAGE = 1, HX_OTS_MIN = 2, HX_OTS_MAX = 3 };
+enum : uint16_t {
+    HX_OTS_AVERAGE = 1,
+    HX_OTS_MIN = 2,
+    HX_OTS_MAX = 3
+};
 
 hx_order_table* HxOrderTableAllocate(uint16_t size, uint32_t flags, uint16_t type);
 void HxOrderTableFree(hx_order_table* table);
@@ -294,15 +298,15 @@ hx_object* HxRendererQuery();
 hx_error HxRendererEnd();
 
 // The four registries, nine operations each.
-#define HX_SCENE_REGISTRY(Name, type)                                                                      \
-    type* Hx##Name##Add(type* item);                                                                       \
-    type* Hx##Name##Remove(type* item);                                                                    \
-    type* Hx##Name##Find(const char* pattern);                                                             \
-    hx_find_failed_cbfn Hx##Name##FindHookSet(hx_find_failed_cbfn hook);                                   \
-    int Hx##Name##AddMany(type** items, int n);                                                            \
-    int Hx##Name##RemoveMany(type** items, int n);                                                         \
-    int Hx##Name##FindMany(const char* pattern, type** out, int max);                                      \
-    int Hx##Name##Count(const char* pattern);                                                              \
+#define HX_SCENE_REGISTRY(Name, type) \
+    type* Hx##Name##Add(type* item); \
+    type* Hx##Name##Remove(type* item); \
+    type* Hx##Name##Find(const char* pattern); \
+    hx_find_failed_cbfn Hx##Name##FindHookSet(hx_find_failed_cbfn hook); \
+    int Hx##Name##AddMany(type** items, int n); \
+    int Hx##Name##RemoveMany(type** items, int n); \
+    int Hx##Name##FindMany(const char* pattern, type** out, int max); \
+    int Hx##Name##Count(const char* pattern); \
     int Hx##Name##Enum(const char* pattern, hx_enum_cbfn callback, void* arg);
 HX_SCENE_REGISTRY(Model, hx_model)
 HX_SCENE_REGISTRY(Material, hx_material)

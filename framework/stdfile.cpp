@@ -212,7 +212,9 @@ void StdAdvance(long count, void* handle)
 
 } // namespace
 
+// clang-format off
 hx_filesystem HxStdFilesystem = {
     "Standard IO", StdAttributes, StdOpenRead, StdOpenWrite, StdClose, StdEof, StdGetChr,
     StdPutChr, StdRead, StdWrite, StdGetLine, StdPutLine, StdAdvance, StdAbandon,
 };
+// clang-format on

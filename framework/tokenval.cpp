@@ -123,7 +123,10 @@ hx_bool Resolve(hx_tv_template* tpl)
     return 1;
 }
 
-enum class Map { Query, Set };
+enum class Map {
+    Query,
+    Set
+};
 
 // The template entry for a token, resolving the template on first use.
 hx_tv_template_entry* Lookup(hx_tv_template* tpl, Map map, hx_token t)
@@ -385,6 +388,7 @@ void DumpWide(Line& line, const std::string& lead, const std::string& continuati
 {
     int columns = 0, rows = 1;
     bool integer = false, fixed = false;
+    // clang-format off
     switch (type) {
     case HXT_VECTOR2_INTEGER: columns = 2; integer = true; break;
     case HXT_VECTOR3_INTEGER: columns = 3; integer = true; break;
@@ -403,6 +407,7 @@ void DumpWide(Line& line, const std::string& lead, const std::string& continuati
     case HXT_MATRIX4_FLOAT: columns = 4; rows = 4; break;
     default: break;
     }
+    // clang-format on
     auto* words = static_cast<const uint8_t*>(data);
     for (int r = 0; r < rows; ++r) {
         line.text = r == 0 ? lead : continuation;
@@ -552,7 +557,7 @@ constexpr hx_lexer_keyword kKeywords[] = {{"false", kKeywordFalse}, {"true", kKe
 constexpr hx_token kNameTypes[] = {HXT_TOKEN};
 constexpr hx_token kStringTypes[] = {HXT_STRING, HXT_CONSTANT_STRING};
 constexpr hx_token kUnsignedTypes[] = {HXT_INT_32, HXT_UINT_32, HXT_INT_16, HXT_UINT_16, HXT_INT_8,
-                                       HXT_UINT_8, HXT_FLOAT,  HXT_FIXED,  HXT_BOOLEAN};
+                                       HXT_UINT_8, HXT_FLOAT, HXT_FIXED, HXT_BOOLEAN};
 constexpr hx_token kSignedTypes[] = {HXT_INT_32, HXT_INT_16, HXT_INT_8, HXT_FLOAT, HXT_FIXED, HXT_BOOLEAN};
 constexpr hx_token kRealTypes[] = {HXT_FLOAT, HXT_FIXED};
 constexpr hx_token kBooleanTypes[] = {HXT_BOOLEAN};

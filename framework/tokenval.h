@@ -22,16 +22,16 @@ enum : uint32_t {
 
 // Conversions between a record's field and a token's value.
 enum : uint32_t {
-    HX_TVC_CONSTANT = 1,   // the argument itself
-    HX_TVC_CUSTOM = 2,     // the argument points at an hx_tv_custom
-    HX_TVC_DIRECT = 3,     // a 32-bit field
-    HX_TVC_WORDS_2 = 4,    // 2, 3, 4, 6, 12, 16 32-bit words copied to the buffer
+    HX_TVC_CONSTANT = 1, // the argument itself
+    HX_TVC_CUSTOM = 2,   // the argument points at an hx_tv_custom
+    HX_TVC_DIRECT = 3,   // a 32-bit field
+    HX_TVC_WORDS_2 = 4,  // 2, 3, 4, 6, 12, 16 32-bit words copied to the buffer
     HX_TVC_WORDS_3 = 5,
     HX_TVC_WORDS_4 = 6,
     HX_TVC_WORDS_6 = 7,
     HX_TVC_WORDS_12 = 8,
     HX_TVC_WORDS_16 = 9,
-    HX_TVC_INT_8 = 10,     // narrow fields, widened
+    HX_TVC_INT_8 = 10, // narrow fields, widened
     HX_TVC_INT_16 = 11,
     HX_TVC_UINT_8 = 12,
     HX_TVC_UINT_16 = 13,
@@ -49,11 +49,11 @@ enum : uint32_t {
     HX_TVC_FIXED_12_AS_FLOATS = 25,
     HX_TVC_FLOATS_16_AS_FIXED = 26,
     HX_TVC_FIXED_16_AS_FLOATS = 27,
-    HX_TVC_STRING = 28,    // a char* field; the text is copied to the buffer
-    HX_TVC_LIST = 29,      // a field pointing at a zero-terminated list of 32-bit words
-    HX_TVC_BOOLEAN = 30,   // field non-zero
-    HX_TVC_MASK = 31,      // field AND argument non-zero
-    HX_TVC_MASK_NOT = 32,  // field AND argument zero
+    HX_TVC_STRING = 28,     // a char* field; the text is copied to the buffer
+    HX_TVC_LIST = 29,       // a field pointing at a zero-terminated list of 32-bit words
+    HX_TVC_BOOLEAN = 30,    // field non-zero
+    HX_TVC_MASK = 31,       // field AND argument non-zero
+    HX_TVC_MASK_NOT = 32,   // field AND argument zero
     HX_TVC_DIRECT_PTR = 33, // a pointer-sized field (objects, pointers, handles, strings)
 };
 
@@ -70,13 +70,13 @@ struct hx_tv_custom {
 };
 
 struct hx_tv_template_entry {
-    hx_token token = 0;          // 0 until resolved from the name
+    hx_token token = 0; // 0 until resolved from the name
     const char* name = nullptr;
-    uintptr_t offset = 0;        // field offset, or an absolute address (HX_TV_ABSOLUTE)
+    uintptr_t offset = 0; // field offset, or an absolute address (HX_TV_ABSOLUTE)
     uint32_t flags = 0;
     uint32_t conversion = 0;
-    uintptr_t argument = 0;      // a constant, a mask, or an hx_tv_custom*
-    uint32_t changeMask = 0;     // reported to the caller by a successful set
+    uintptr_t argument = 0;  // a constant, a mask, or an hx_tv_custom*
+    uint32_t changeMask = 0; // reported to the caller by a successful set
 };
 
 struct hx_tv_template {

@@ -21,24 +21,28 @@ static_assert(offsetof(hx_transform_quat, t) == kTranslationAt &&
               offsetof(hx_transform_look_up, t) == kTranslationAt &&
               kTranslationAt == 3 * sizeof(hx_scalar) * 3);
 
-hx_vector3 Translation(const hx_transform& x) {
+hx_vector3 Translation(const hx_transform& x)
+{
     hx_vector3 t;
     std::memcpy(&t, reinterpret_cast<const unsigned char*>(&x.t) + kTranslationAt, sizeof t);
     return t;
 }
 
-void SetTranslation(hx_transform& x, const hx_vector3& t) {
+void SetTranslation(hx_transform& x, const hx_vector3& t)
+{
     std::memcpy(reinterpret_cast<unsigned char*>(&x.t) + kTranslationAt, &t, sizeof t);
 }
 
-void SetRow(hx_matrix34& m, int r, double x, double y, double z) {
+void SetRow(hx_matrix34& m, int r, double x, double y, double z)
+{
     m.m[r][0] = static_cast<float>(x);
     m.m[r][1] = static_cast<float>(y);
     m.m[r][2] = static_cast<float>(z);
 }
 
 // Row 2 looks back along look; row 0 is up x row 2; row 1 completes the frame.
-void LookUpToMatrix(hx_matrix34& m, const hx_transform_look_up& lu) {
+void LookUpToMatrix(hx_matrix34& m, const hx_transform_look_up& lu)
+{
     double zx = -static_cast<double>(lu.look.x), zy = -static_cast<double>(lu.look.y),
            zz = -static_cast<double>(lu.look.z);
     NormaliseOrX(zx, zy, zz, kEps22);
@@ -50,9 +54,10 @@ void LookUpToMatrix(hx_matrix34& m, const hx_transform_look_up& lu) {
     SetRow(m, 2, zx, zy, zz);
 }
 
-}  // namespace
+} // namespace
 
-hx_matrix34* HxTransformToMatrix34(hx_matrix34* dst, const hx_transform* xform) {
+hx_matrix34* HxTransformToMatrix34(hx_matrix34* dst, const hx_transform* xform)
+{
     const hx_transform x = *xform;
     switch (x.type) {
     case HX_TRANSFORM_MATRIX:
@@ -79,7 +84,8 @@ hx_matrix34* HxTransformToMatrix34(hx_matrix34* dst, const hx_transform* xform) 
     return dst;
 }
 
-hx_transform* HxMatrix34ToTransform(hx_transform* xform, const hx_matrix34* src) {
+hx_transform* HxMatrix34ToTransform(hx_transform* xform, const hx_matrix34* src)
+{
     const hx_matrix34 m = *src;
     switch (xform->type) {
     case HX_TRANSFORM_MATRIX:
@@ -109,7 +115,8 @@ hx_transform* HxMatrix34ToTransform(hx_transform* xform, const hx_matrix34* src)
     return xform;
 }
 
-hx_transform* HxTransformToTransform(hx_transform* dst, const hx_transform* src) {
+hx_transform* HxTransformToTransform(hx_transform* dst, const hx_transform* src)
+{
     if (dst->type == src->type) {
         *dst = *src;
         return dst;
@@ -124,19 +131,22 @@ hx_transform* HxTransformToTransform(hx_transform* dst, const hx_transform* src)
     return dst;
 }
 
-hx_matrix34* HxMatrix34PreTransform(hx_matrix34* m, const hx_transform* xform) {
+hx_matrix34* HxMatrix34PreTransform(hx_matrix34* m, const hx_transform* xform)
+{
     if (xform->type == HX_TRANSFORM_IDENTITY) return m;
     hx_matrix34 t;
     return HxMatrix34Pre(m, HxTransformToMatrix34(&t, xform));
 }
 
-hx_matrix34* HxMatrix34PostTransform(hx_matrix34* m, const hx_transform* xform) {
+hx_matrix34* HxMatrix34PostTransform(hx_matrix34* m, const hx_transform* xform)
+{
     if (xform->type == HX_TRANSFORM_IDENTITY) return m;
     hx_matrix34 t;
     return HxMatrix34Post(m, HxTransformToMatrix34(&t, xform));
 }
 
-hx_matrix4* HxMatrix4PreTransform(hx_matrix4* m, const hx_transform* xform) {
+hx_matrix4* HxMatrix4PreTransform(hx_matrix4* m, const hx_transform* xform)
+{
     if (xform->type == HX_TRANSFORM_IDENTITY) return m;
     hx_matrix34 t;
     return HxMatrix4Pre34(m, HxTransformToMatrix34(&t, xform));

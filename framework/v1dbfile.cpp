@@ -81,8 +81,11 @@ constexpr uint16_t kFileModelFlags = 0x17;
 
 // ---- struct templates ----------------------------------------------------------------------
 
-#define MEMBER(type, record, field, name) {type, uint32_t(offsetof(record, field)), name, nullptr}
-#define TEMPLATE(variable, name, record, members)                                                          \
+#define MEMBER(type, record, field, name) \
+    { \
+        type, uint32_t(offsetof(record, field)), name, nullptr \
+    }
+#define TEMPLATE(variable, name, record, members) \
     const hx_struct_template variable = {name, uint32_t(std::size(members)), members, sizeof(record)}
 
 constexpr hx_struct_member kModelMembers[] = {
@@ -105,7 +108,11 @@ constexpr hx_struct_member kVertexUVMembers[] = {
 };
 TEMPLATE(kVertexUVTemplate, "hx_vertex_uv", hx_vertex, kVertexUVMembers);
 constexpr hx_struct_member kOldVertexUVMembers[] = {
-    kVertexMembers[0], kVertexMembers[1], kVertexMembers[2], kVertexUVMembers[0], kVertexUVMembers[1],
+    kVertexMembers[0],
+    kVertexMembers[1],
+    kVertexMembers[2],
+    kVertexUVMembers[0],
+    kVertexUVMembers[1],
 };
 TEMPLATE(kOldVertexUVTemplate, "hx_old_vertex_uv", hx_vertex, kOldVertexUVMembers);
 
@@ -150,15 +157,15 @@ TEMPLATE(kOldFaceTemplate, "hx_old_face", OldFace, kOldFaceMembers);
 constexpr hx_struct_member kPivotMembers[] = {MEMBER(HX_DF_VECTOR3, hx_model, pivot, "pivot")};
 TEMPLATE(kPivotTemplate, "hx_pivot", hx_model, kPivotMembers);
 
-#define MATERIAL_MEMBERS                                                                                     \
+#define MATERIAL_MEMBERS \
     MEMBER(HX_DF_COLOUR, hx_material, colour, "colour"), MEMBER(HX_DF_UINT_8, hx_material, opacity, "opacity"), \
-        MEMBER(HX_DF_UFRACTION, hx_material, ka, "ka"), MEMBER(HX_DF_UFRACTION, hx_material, kd, "kd"),       \
-        MEMBER(HX_DF_UFRACTION, hx_material, ks, "ks"), MEMBER(HX_DF_SCALAR, hx_material, power, "power"),    \
-        MEMBER(HX_DF_UINT_32, hx_material, flags, "flags"),                                                    \
-        MEMBER(HX_DF_VECTOR2, hx_material, map_transform.m[0], "map_transform.m[0]"),                          \
-        MEMBER(HX_DF_VECTOR2, hx_material, map_transform.m[1], "map_transform.m[1]"),                          \
-        MEMBER(HX_DF_VECTOR2, hx_material, map_transform.m[2], "map_transform.m[2]"),                          \
-        MEMBER(HX_DF_UINT_8, hx_material, index_base, "index_base"),                                           \
+        MEMBER(HX_DF_UFRACTION, hx_material, ka, "ka"), MEMBER(HX_DF_UFRACTION, hx_material, kd, "kd"), \
+        MEMBER(HX_DF_UFRACTION, hx_material, ks, "ks"), MEMBER(HX_DF_SCALAR, hx_material, power, "power"), \
+        MEMBER(HX_DF_UINT_32, hx_material, flags, "flags"), \
+        MEMBER(HX_DF_VECTOR2, hx_material, map_transform.m[0], "map_transform.m[0]"), \
+        MEMBER(HX_DF_VECTOR2, hx_material, map_transform.m[1], "map_transform.m[1]"), \
+        MEMBER(HX_DF_VECTOR2, hx_material, map_transform.m[2], "map_transform.m[2]"), \
+        MEMBER(HX_DF_UINT_8, hx_material, index_base, "index_base"), \
         MEMBER(HX_DF_UINT_8, hx_material, index_range, "index_range")
 constexpr hx_struct_member kMaterialMembers[] = {
     MATERIAL_MEMBERS,
@@ -176,19 +183,23 @@ constexpr hx_struct_member kMaterialOldMembers[] = {
 };
 TEMPLATE(kMaterialOldTemplate, "hx_material_old", hx_material, kMaterialOldMembers);
 
+// clang-format off
 constexpr hx_enum_value kActorTypeNames[] = {
     {HX_ACTOR_NONE, "HX_ACTOR_NONE"},     {HX_ACTOR_MODEL, "HX_ACTOR_MODEL"},
     {HX_ACTOR_LIGHT, "HX_ACTOR_LIGHT"},   {HX_ACTOR_CAMERA, "HX_ACTOR_CAMERA"},
     {_HX_ACTOR_RESERVED, "_HX_ACTOR_RESERVED"}, {HX_ACTOR_BOUNDS, "HX_ACTOR_BOUNDS"},
     {HX_ACTOR_BOUNDS_CORRECT, "HX_ACTOR_BOUNDS_CORRECT"}, {HX_ACTOR_CLIP_PLANE, "HX_ACTOR_CLIP_PLANE"},
 };
+// clang-format on
 constexpr hx_enum_table kActorTypes = {uint32_t(std::size(kActorTypeNames)), kActorTypeNames};
+// clang-format off
 constexpr hx_enum_value kStyleNames[] = {
     {HX_RSTYLE_DEFAULT, "HX_RSTYLE_DEFAULT"}, {HX_RSTYLE_NONE, "HX_RSTYLE_NONE"},
     {HX_RSTYLE_POINTS, "HX_RSTYLE_POINTS"},   {HX_RSTYLE_EDGES, "HX_RSTYLE_EDGES"},
     {HX_RSTYLE_FACES, "HX_RSTYLE_FACES"},     {HX_RSTYLE_BOUNDING_POINTS, "HX_RSTYLE_BOUNDING_POINTS"},
     {HX_RSTYLE_BOUNDING_EDGES, "HX_RSTYLE_BOUNDING_EDGES"}, {HX_RSTYLE_BOUNDING_FACES, "HX_RSTYLE_BOUNDING_FACES"},
 };
+// clang-format on
 constexpr hx_enum_table kStyles = {uint32_t(std::size(kStyleNames)), kStyleNames};
 constexpr hx_struct_member kActorMembers[] = {
     {HX_DF_ENUM_8, uint32_t(offsetof(hx_actor, type)), "type", &kActorTypes},
@@ -207,8 +218,10 @@ constexpr hx_struct_member kMatrixMembers[] = {
 };
 TEMPLATE(kMatrixTemplate, "hx_transform_matrix34", Body, kMatrixMembers);
 constexpr hx_struct_member kQuatMembers[] = {
-    MEMBER(HX_DF_SCALAR, Body, quat.q.x, "t.quat.q.x"), MEMBER(HX_DF_SCALAR, Body, quat.q.y, "t.quat.q.y"),
-    MEMBER(HX_DF_SCALAR, Body, quat.q.z, "t.quat.q.z"), MEMBER(HX_DF_SCALAR, Body, quat.q.w, "t.quat.q.w"),
+    MEMBER(HX_DF_SCALAR, Body, quat.q.x, "t.quat.q.x"),
+    MEMBER(HX_DF_SCALAR, Body, quat.q.y, "t.quat.q.y"),
+    MEMBER(HX_DF_SCALAR, Body, quat.q.z, "t.quat.q.z"),
+    MEMBER(HX_DF_SCALAR, Body, quat.q.w, "t.quat.q.w"),
     MEMBER(HX_DF_VECTOR3, Body, quat.t, "t.quat.t"),
 };
 TEMPLATE(kQuatTemplate, "hx_transform_quat", Body, kQuatMembers);
@@ -239,10 +252,12 @@ TEMPLATE(kLookUpTemplate, "hx_transform_look_up", Body, kLookUpMembers);
 constexpr hx_struct_member kTranslationMembers[] = {MEMBER(HX_DF_VECTOR3, Body, translate.t, "t.translate.t")};
 TEMPLATE(kTranslationTemplate, "hx_transform_translation", Body, kTranslationMembers);
 // By transform type; the identity has no body.
+// clang-format off
 const hx_struct_template* const kTransformTemplates[HX_TRANSFORM_TYPE_COUNT] = {
     &kMatrixTemplate, &kMatrixTemplate,      &kQuatTemplate, &kEulerTemplate,
     &kLookUpTemplate, &kTranslationTemplate, nullptr,
 };
+// clang-format on
 
 constexpr hx_struct_member kLightMembers[] = {
     MEMBER(HX_DF_UINT_8, hx_light, type, "type"),
@@ -516,7 +531,8 @@ int OnOldFaces(hx_datafile* df, uint32_t, uint32_t length, uint32_t)
         DfPush(kStackFaces, faces, int(n));
     }
     HxResFree(index);
-    return e != HX_OK ? int(e) : faces ? 0 : int(HXE_NO_MEMORY);
+    return e != HX_OK ? int(e) : faces ? 0
+                                       : int(HXE_NO_MEMORY);
 }
 
 int PushIndex(const std::vector<hx_material*>& materials)

@@ -52,10 +52,12 @@ int OnName(hx_datafile* df, uint32_t, uint32_t, uint32_t)
     return df->prims->name_read(df, name) ? 1 : 0;
 }
 
+// clang-format off
 constexpr hx_chunk_entry kEntries[] = {
     {HX_CHUNK_FILE_INFO, 0, OnInfo}, {54, 1, OnEvery}, {HX_CHUNK_PIXELS, 0, OnBlock},
     {1, 0, OnFixedBlock},            {14, 0, OnName},  {60, 0, OnName},
 };
+// clang-format on
 constexpr hx_chunk_table kTable = {int(std::size(kEntries)), kEntries};
 
 } // namespace

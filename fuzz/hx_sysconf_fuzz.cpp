@@ -20,8 +20,8 @@ namespace {
 void Quiet(const char*) {}
 hx_diaghandler gQuiet = {"quiet", Quiet, Quiet};
 
-constexpr const char* kVariables[] = {"HEXMIRE_PATH",    "HEXMIRE_DRIVERS", "HX_DRIVERS",
-                                      "HEXMIRE_DEVICES", "HX_DEVICES",      "HEXMIRE_DOS_GFX",
+constexpr const char* kVariables[] = {"HEXMIRE_PATH", "HEXMIRE_DRIVERS", "HX_DRIVERS",
+                                      "HEXMIRE_DEVICES", "HX_DEVICES", "HEXMIRE_DOS_GFX",
                                       "HEXMIRE_DEFAULT_DEVICE", "HX_DEFAULT_DEVICE"};
 constexpr hx_token kSettings[] = {HXT_HEXMIRE_PATH_STR, HXT_HEXMIRE_DRIVERS_STR, HXT_DEFAULT_DEVICE_STR,
                                   HXT_HEXMIRE_DEVICES_STR};

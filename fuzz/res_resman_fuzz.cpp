@@ -13,11 +13,13 @@ namespace {
 
 void IgnoreMessageBox(const char*, const char*) {}
 
+// clang-format off
 constexpr ResType kTypes[] = {
     ResType::LbmPalette, ResType::LbmRaster, ResType::PcxPalette, ResType::PcxRaster,
     ResType::PcxBackdrop, ResType::ColourMap, ResType::FntFont,   ResType::FonFont,
     ResType::VectorFont, ResType::Text,      ResType::Sound,      ResType::RasterHeader,
 };
+// clang-format on
 constexpr const char* kName = "zqk\\resource\\fuzz\\input.dat";
 
 bool Start()

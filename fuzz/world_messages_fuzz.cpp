@@ -19,7 +19,8 @@ struct Reader {
     size_t at = 0;
     bool More() const { return at < size; }
     uint8_t Byte() { return at < size ? data[at++] : 0; }
-    uint32_t Word() {
+    uint32_t Word()
+    {
         uint32_t w = 0;
         for (int i = 0; i < 4; ++i)
             w = (w << 8) | Byte();
@@ -31,7 +32,8 @@ void Quiet(const char*) {}
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     SetFatalStopHook(Quiet);
     gFrameClock.gameClock = 0;
     ClearMessageBuffer();

@@ -95,12 +95,14 @@ struct FontSlot {
     RasterFont** slot;
     bool notInDemo;
 };
+// clang-format off
 constexpr FontSlot kFontSlots[] = {
     {"RFont", &gFontR, false},         {"BFont", &gFontB, false},        {"GFont", &gFontG, false},
     {"MidFont", &gFontMid, false},     {"ConsFont", &gFontCons, false},  {"ConsFont1", &gFontCons1, false},
     {"ConsFont2", &gFontCons2, false}, {"HFont", &gFontH, false},        {"DimFont", &gFontDim, false},
     {"A2Font", &gFontA2, true},        {"A2DimFont", &gFontA2Dim, true}, {"VFont", &gFontV, false},
 };
+// clang-format on
 
 // The language's index into the per-language tables: any other value is
 // English.
@@ -561,4 +563,3 @@ bool LookAtTarget(Matrix4& matrix, const Vector3& own, const Vector3& target)
     }
     return true;
 }
-

@@ -27,7 +27,7 @@ constexpr float kFractionScale = 1.0f / 4294967296.0f;
 constexpr float kHalfFractionScale = 1.0f / 2147483648.0f;
 
 struct Voice {
-    uint32_t serial = 0;       // bumped when released: old handles go stale
+    uint32_t serial = 0; // bumped when released: old handles go stale
     bool used = false;
     bool stream = false;
     bool playing = false;
@@ -46,7 +46,7 @@ struct Voice {
     uint32_t frequency = 0;
     float gainLeft = 1.0f;
     float gainRight = 1.0f;
-    uint64_t step = 0;          // 32.32 source frames per output frame
+    uint64_t step = 0; // 32.32 source frames per output frame
 };
 
 struct Mixer {

@@ -92,8 +92,8 @@ struct AudioStatus {
     bool looping;
     int32_t volume;
     int32_t pan;
-    uint32_t frequency;  // the value set: 0 for the buffer's own rate
-    uint32_t position;   // bytes from the start
+    uint32_t frequency; // the value set: 0 for the buffer's own rate
+    uint32_t position;  // bytes from the start
 };
 bool AudioGetStatus(AudioBuffer buffer, AudioStatus* status);
 

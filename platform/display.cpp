@@ -22,14 +22,18 @@ std::vector<uint8_t> gLastFrame;
 bool gHaveFrame = false;
 
 // The classic desktop's 20 static colours: entries 0-9 and 246-255.
+// clang-format off
 constexpr PaletteColour kSystemLow[10] = {
     {0, 0, 0, 0},     {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},   {0, 0, 128, 0},
     {128, 0, 128, 0}, {0, 128, 128, 0},   {192, 192, 192, 0}, {192, 220, 192, 0}, {166, 202, 240, 0},
 };
+// clang-format on
+// clang-format off
 constexpr PaletteColour kSystemHigh[10] = {
     {255, 251, 240, 0}, {160, 160, 164, 0}, {128, 128, 128, 0}, {255, 0, 0, 0},   {0, 255, 0, 0},
     {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0}, {255, 255, 255, 0},
 };
+// clang-format on
 
 bool Show()
 {

@@ -65,7 +65,11 @@ bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit = SIZE_MAX);
 // Configuration files (the key store, profile files) are small text files
 // that the user controls: only a regular file of at most this size is read.
 constexpr std::size_t kConfigFileMaxBytes = 1 << 20;
-enum class ConfigRead { Ok, Missing, Refused };
+enum class ConfigRead {
+    Ok,
+    Missing,
+    Refused
+};
 // Reads a configuration file whole: Missing when there is none. A file
 // that exists but is refused (not a regular file, too large, unreadable) is
 // reported on the debugger output with its path and the reason.

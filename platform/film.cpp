@@ -59,10 +59,10 @@ struct Film {
     int videoIndex = -1;
     int audioIndex = -1;
     AVPacket* packet = nullptr;
-    AVFrame* frame = nullptr;      // the current video frame
+    AVFrame* frame = nullptr; // the current video frame
     AVFrame* audioFrame = nullptr;
-    bool flushed = false;          // the decoder was told the input ended
-    bool muted = false;            // decoding forward to a frame: no sound
+    bool flushed = false; // the decoder was told the input ended
+    bool muted = false;   // decoding forward to a frame: no sound
 
     int width = 0, height = 0, frameCount = 1, current = -1;
     double frameSeconds = 0.1;

@@ -29,7 +29,10 @@ namespace platform {
 
 struct Film;
 
-enum class FilmSound : uint8_t { Off, On };
+enum class FilmSound : uint8_t {
+    Off,
+    On
+};
 
 // Opens the film named by a data path (files.h); null when the file is
 // missing or no decodable video stream is in it. The first frame is

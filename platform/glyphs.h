@@ -29,11 +29,11 @@ std::string GlyphFaceName(const GlyphFace* face);
 int GlyphTextHeight(const GlyphFace* face);
 
 struct GreyGlyph {
-    int width = 0;   // black box, at least 1 x 1
+    int width = 0; // black box, at least 1 x 1
     int height = 0;
-    int originX = 0; // black box's top left from the pen on the baseline
-    int originY = 0; // (y upward)
-    int pitch = 0;   // width rounded up to 4
+    int originX = 0;           // black box's top left from the pen on the baseline
+    int originY = 0;           // (y upward)
+    int pitch = 0;             // width rounded up to 4
     std::vector<uint8_t> grey; // pitch x height, 0 to 64
 };
 // The grey glyph of a code page 1252 character; false when the font has

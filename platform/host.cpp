@@ -167,10 +167,12 @@ bool VideoOnRealDisplay()
 }
 
 // Code page 1252's characters 0x80 to 0x9F; 0 where the page has none.
+// clang-format off
 constexpr uint16_t kCp1252High[32] = {
     0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
 };
+// clang-format on
 
 } // namespace
 
@@ -430,7 +432,10 @@ std::string Utf8ToCp1252(const char* text)
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (p && *p) {
         uint32_t c = *p;
-        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1
+                               : (c & 0xF0) == 0xE0   ? 2
+                               : (c & 0xF8) == 0xF0   ? 3
+                                                      : -1;
         ++p;
         if (extra < 0) {
             out += '?';

@@ -20,7 +20,11 @@ namespace platform {
 // 0700). The file is opened without following links. Once acquired it is
 // held until the process ends. When it fails, `problem` says which path
 // and why.
-enum class InstanceLock { Acquired, AlreadyHeld, Failed };
+enum class InstanceLock {
+    Acquired,
+    AlreadyHeld,
+    Failed
+};
 InstanceLock AcquireInstanceLock(const char* name, std::string* problem = nullptr);
 
 // A monotonic counter and its frequency in counts per second.
@@ -39,7 +43,13 @@ MemoryStatus QueryMemoryStatus();
 // are the mounted ISO 9660 and UDF file systems, lettered from D in the order
 // they are mounted; $KELVANDRIST_DRIVES ("E=/media/cdrom:cdrom;H=/srv/h")
 // replaces that table. Tests set their own with SetDrive.
-enum class DriveType : uint8_t { NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5 };
+enum class DriveType : uint8_t {
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CdRom = 5
+};
 DriveType QueryDriveType(char letter);
 // The host folder of a drive letter; false when the letter is not mapped.
 bool DriveRoot(char letter, std::string& root);
@@ -51,7 +61,7 @@ std::vector<std::string> DiscMountFolders(std::string_view mountTable);
 void ResetDrives(); // back to the default table
 
 struct VolumeInfo {
-    std::string name;              // the folder's last component, or "/"
+    std::string name; // the folder's last component, or "/"
     uint32_t serialNumber = 0;
     uint32_t maxComponentLength = 0;
     uint32_t flags = 0;
@@ -71,7 +81,11 @@ void DebuggerBreak(); // raises SIGTRAP
 
 // A modal message box with one OK button: SDL's when video runs on a real
 // display, standard error otherwise.
-enum class MessageBoxIcon { Information, Warning, Error };
+enum class MessageBoxIcon {
+    Information,
+    Warning,
+    Error
+};
 void ShowMessageBox(const char* text, const char* title, MessageBoxIcon icon);
 
 // Plain text on the clipboard; false when there is no clipboard.

@@ -12,7 +12,7 @@ namespace {
 struct JoystickState {
     SDL_Joystick* joystick = nullptr;
     SDL_Haptic* haptic = nullptr;
-    bool capture = false;       // haptic capture for tests
+    bool capture = false; // haptic capture for tests
     bool captureOpen = false;
     int nextCapturedId = 0;
     std::vector<CapturedHaptic> captured;

@@ -39,8 +39,8 @@ struct JoystickCaps {
 
 struct JoystickReading {
     uint32_t x, y, throttle, rudder; // 0 .. 65535
-    uint16_t hat;                     // hundredths of a degree, or kHatCentred
-    uint32_t buttons;                 // bit i: button i + 1 is down
+    uint16_t hat;                    // hundredths of a degree, or kHatCentred
+    uint32_t buttons;                // bit i: button i + 1 is down
 };
 
 // Opens the first joystick.
@@ -58,11 +58,11 @@ enum class HapticKind : uint8_t {
 
 struct HapticEffect {
     HapticKind kind;
-    int32_t gain;          // Jolt
-    int32_t direction;     // Jolt: hundredths of a degree, polar, 0 forward
-    uint32_t lengthMs;     // Jolt
-    int32_t coefficientX;  // Spring
-    int32_t coefficientY;  // Spring
+    int32_t gain;         // Jolt
+    int32_t direction;    // Jolt: hundredths of a degree, polar, 0 forward
+    uint32_t lengthMs;    // Jolt
+    int32_t coefficientX; // Spring
+    int32_t coefficientY; // Spring
 };
 
 // Opens the force feedback of the open joystick; false when it has none.
@@ -91,7 +91,11 @@ void VirtualJoystickDetach();
 // With capture on, HapticOpen succeeds without a device and every effect
 // started or updated is recorded (with its id) instead of played.
 struct CapturedHaptic {
-    enum class Op : uint8_t { Start, Update, Release } op;
+    enum class Op : uint8_t {
+        Start,
+        Update,
+        Release
+    } op;
     int id;
     HapticEffect effect;
 };

@@ -19,8 +19,8 @@ struct ProfileEntry {
 };
 
 struct Profile {
-    std::vector<std::string> sections;  // in file order
-    std::vector<ProfileEntry> entries;  // in file order
+    std::vector<std::string> sections; // in file order
+    std::vector<ProfileEntry> entries; // in file order
 };
 
 // Reads a profile from text. Anything that is not a section, an entry or a

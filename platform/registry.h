@@ -18,19 +18,27 @@
 
 namespace platform {
 
-enum class RegistryType { String, Dword, Binary };
+enum class RegistryType {
+    String,
+    Dword,
+    Binary
+};
 
 struct RegistryValue {
-    std::string key;   // full path with its root, e.g. HKEY_LOCAL_MACHINE\SOFTWARE\...
-    std::string name;  // empty for the default value
+    std::string key;  // full path with its root, e.g. HKEY_LOCAL_MACHINE\SOFTWARE\...
+    std::string name; // empty for the default value
     RegistryType type = RegistryType::String;
-    std::string data;  // the text, or the raw bytes
+    std::string data; // the text, or the raw bytes
 };
 
 // Reads the store's text; lines it cannot read are skipped.
 std::vector<RegistryValue> ParseRegistry(std::string_view text);
 
-enum class RegistryResult { Ok, Missing, NotString };
+enum class RegistryResult {
+    Ok,
+    Missing,
+    NotString
+};
 
 // The string value `name` (null or empty: the default value) of `key` under
 // `root` ("HKEY_LOCAL_MACHINE" when null).

@@ -16,14 +16,15 @@ namespace {
 SDL_Window* gWindow = nullptr;
 std::array<SDL_Cursor*, 3> gCursors{};
 bool gVideo = false;
-uint32_t gButtons = 0;      // mouse buttons held, as the button-state word
-bool gControl = false;      // either Ctrl held, for control characters
+uint32_t gButtons = 0; // mouse buttons held, as the button-state word
+bool gControl = false; // either Ctrl held, for control characters
 std::deque<WindowMessage> gPending;
 std::vector<std::string> gDropping;
 bool gInDrop = false;
 
 // SDL scancodes (USB usage ids) to PC set-1 scan codes. An extended key
 // (E0 prefix) reports its base code: the arrows share codes with the keypad.
+// clang-format off
 constexpr std::pair<SDL_Scancode, uint8_t> kScanCodes[] = {
     {SDL_SCANCODE_ESCAPE, 0x01}, {SDL_SCANCODE_1, 0x02}, {SDL_SCANCODE_2, 0x03}, {SDL_SCANCODE_3, 0x04},
     {SDL_SCANCODE_4, 0x05}, {SDL_SCANCODE_5, 0x06}, {SDL_SCANCODE_6, 0x07}, {SDL_SCANCODE_7, 0x08},
@@ -60,6 +61,7 @@ constexpr std::pair<SDL_Scancode, uint8_t> kScanCodes[] = {
     {SDL_SCANCODE_DELETE, 0x53}, {SDL_SCANCODE_LGUI, 0x5B}, {SDL_SCANCODE_RGUI, 0x5C},
     {SDL_SCANCODE_APPLICATION, 0x5D},
 };
+// clang-format on
 
 constexpr std::array<uint8_t, SDL_NUM_SCANCODES> BuildScanCodeTable()
 {
@@ -121,6 +123,7 @@ void Translate(const SDL_Event& e)
         gPending.push_back(m);
         break;
     case SDL_WINDOWEVENT:
+        // clang-format off
         switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: m.kind = Message::Destroy; break;
         case SDL_WINDOWEVENT_EXPOSED: m.kind = Message::Paint; break;
@@ -129,6 +132,7 @@ void Translate(const SDL_Event& e)
         case SDL_WINDOWEVENT_ENTER: m.kind = Message::SetCursor; break;
         default: return;
         }
+        // clang-format on
         gPending.push_back(m);
         break;
     case SDL_KEYDOWN:

@@ -34,21 +34,25 @@ void SetWindowTitle(const char* cp1252Title);
 void FocusWindow();
 void CaptureMouse(bool on);
 
-enum class Cursor : uint8_t { Arrow, CrossHair, Hourglass };
+enum class Cursor : uint8_t {
+    Arrow,
+    CrossHair,
+    Hourglass
+};
 void SetCursor(Cursor cursor);
 void ShowCursor(bool show);
 
 enum class Message : uint8_t {
     None,
     Create,
-    Destroy,          // the window was closed
-    Quit,             // posted by PostQuit; its exit code ends the loop
+    Destroy, // the window was closed
+    Quit,    // posted by PostQuit; its exit code ends the loop
     Paint,
-    ActivateApp,      // `active` says which way
+    ActivateApp, // `active` says which way
     SetCursor,
-    KeyDown,          // `scanCode`, `repeat`
-    KeyUp,            // `scanCode`
-    Char,             // `character`
+    KeyDown, // `scanCode`, `repeat`
+    KeyUp,   // `scanCode`
+    Char,    // `character`
     MouseMove,
     LeftDown,
     LeftUp,
@@ -57,10 +61,10 @@ enum class Message : uint8_t {
     RightUp,
     MiddleDown,
     MiddleUp,
-    DropFiles,        // `files`, every name of one drop
+    DropFiles, // `files`, every name of one drop
     PaletteChanged,
     QueryNewPalette,
-    FilmStopped,      // the film window's film stopped (sent by the film player)
+    FilmStopped, // the film window's film stopped (sent by the film player)
 };
 
 // Button-state word of mouse messages.

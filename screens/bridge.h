@@ -16,17 +16,17 @@ enum : int32_t {
     kMissionFlightOver = 1,
     kMissionDebrief = 2,
 };
-extern uint8_t gCommsArmOpen; // the comms arm is out
-extern uint8_t gDocsViewOpen; // the documents, objectives and local views stop
+extern uint8_t gCommsArmOpen;       // the comms arm is out
+extern uint8_t gDocsViewOpen;       // the documents, objectives and local views stop
 extern uint8_t gObjectivesViewOpen; // the simulation frame and the script's timed waits
-extern uint8_t gLocalViewOpen; // while open
-extern uint8_t gScriptSkipRequest; // skip request of the script waits
+extern uint8_t gLocalViewOpen;      // while open
+extern uint8_t gScriptSkipRequest;  // skip request of the script waits
 extern uint8_t gFullScreenView;
 extern uint8_t gFreezeView;
 extern uint8_t gExternalView;
-extern uint8_t gPanelHold; // the bridge panels' hold
-extern uint8_t gDockingAligned; // raised by the docking alignment
-extern uint8_t gCollisionDamage; // the collision-damage option
+extern uint8_t gPanelHold;         // the bridge panels' hold
+extern uint8_t gDockingAligned;    // raised by the docking alignment
+extern uint8_t gCollisionDamage;   // the collision-damage option
 extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
 
 void guiBridgeKeyHandler(uint16_t keyCode);

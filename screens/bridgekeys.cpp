@@ -115,7 +115,8 @@ void guiBridgeKeyHandler(uint16_t keyCode)
     if (scan == kScanLeftShift || scan == kScanLeftCtrl)
         return;
     const KeyStateBlock& keys = GetKeyStateBlock();
-    const int layer = keys[kScanLeftCtrl] ? 2 : keys[kScanLeftShift] ? 1 : 0;
+    const int layer = keys[kScanLeftCtrl] ? 2 : keys[kScanLeftShift] ? 1
+                                                                     : 0;
     const int16_t command = gKeyMap[layer][scan];
     if (command == kCommandEndMission)
         EndMissionStep();

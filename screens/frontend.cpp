@@ -69,4 +69,3 @@ void ReturnToFrontEnd()
 {
     RecordCall("ReturnToFrontEnd");
 }
-

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-extern uint8_t gFrontEndActive; // the front end is up: no simulation frames run
+extern uint8_t gFrontEndActive;      // the front end is up: no simulation frames run
 extern uint8_t gStartMissionRequest; // the frame loop starts the selected mission
 
 void InitScreensAndIcons();

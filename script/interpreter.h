@@ -50,36 +50,36 @@ enum : int32_t {
 };
 
 struct CallWhenRow {
-    int32_t elapsed;            // ticks since the last test
-    int32_t flags;              // kCallWhenActive, kCallWhenOnce, kCallWhenNegated
-    uint32_t handler;           // position of the handler's label
-    const char* labelName;      // for messages
-    uint32_t condition;         // position of the condition's first token
+    int32_t elapsed;       // ticks since the last test
+    int32_t flags;         // kCallWhenActive, kCallWhenOnce, kCallWhenNegated
+    uint32_t handler;      // position of the handler's label
+    const char* labelName; // for messages
+    uint32_t condition;    // position of the condition's first token
 };
 
 // The interpreter's process-wide state.
 struct Interpreter {
-    uint8_t missionPause;       // 255: the mission clock, countdown and timed waits stand
+    uint8_t missionPause; // 255: the mission clock, countdown and timed waits stand
     int32_t stopCode;
-    uint32_t statementStart;    // keyword pair of the statement being run
-    uint8_t placementMode;      // 255 ABSOLUTE, 0 RELATIVE
+    uint32_t statementStart; // keyword pair of the statement being run
+    uint8_t placementMode;   // 255 ABSOLUTE, 0 RELATIVE
     SceneItem* relativeOrigin;
-    int32_t waitCountdown;      // WAIT_TIME ticks left, 0 when no timed wait runs
-    int16_t depth;              // -1 when the subroutine stack is empty
+    int32_t waitCountdown; // WAIT_TIME ticks left, 0 when no timed wait runs
+    int16_t depth;         // -1 when the subroutine stack is empty
     SubroutineFrame frames[kSubroutineDepth];
-    uint8_t triggersEnabled;    // 255 enabled
+    uint8_t triggersEnabled; // 255 enabled
     int16_t triggerDepthMark;
     CallWhenRow callWhen[kCallWhenRows];
     int16_t callWhenCount;
-    const char* currentLabel;   // label last jumped to, for messages
-    uint32_t lineOffset;        // line record: the running line's offset and
-    uint32_t lineFile;          //   file name (an offset in the name store)
+    const char* currentLabel; // label last jumped to, for messages
+    uint32_t lineOffset;      // line record: the running line's offset and
+    uint32_t lineFile;        //   file name (an offset in the name store)
     int32_t currentGroup;
     int32_t savedGroup;
     uint8_t savedGroupFlag;
-    int16_t groupCounter;       // next number that NEW_GROUP hands out
-    uint16_t lastClockFrame;    // frame counter when the clocks last advanced
-    uint8_t clockAdvanced;      // set once the clocks advanced in some frame
+    int16_t groupCounter;    // next number that NEW_GROUP hands out
+    uint16_t lastClockFrame; // frame counter when the clocks last advanced
+    uint8_t clockAdvanced;   // set once the clocks advanced in some frame
 };
 extern Interpreter gInterpreter;
 
@@ -87,13 +87,13 @@ extern Interpreter gInterpreter;
 // triggers read.
 constexpr int kMaxStarSystems = 256;
 struct ScriptMissionState {
-    uint8_t briefingRequested;  // BRIEFING asked for a briefing
-    int32_t briefingNumber;     // the briefing it asked for
-    uint8_t briefingActive;     // a briefing runs
+    uint8_t briefingRequested; // BRIEFING asked for a briefing
+    int32_t briefingNumber;    // the briefing it asked for
+    uint8_t briefingActive;    // a briefing runs
     uint8_t briefingSections[4];
     int32_t briefingSection;
-    uint8_t arrivalPending;     // the player arrived in a star system
-    int32_t arrivalSystem;      //   with this number
+    uint8_t arrivalPending; // the player arrived in a star system
+    int32_t arrivalSystem;  //   with this number
     uint8_t visited[kMaxStarSystems];
     int32_t vitalLossCountdown; // ticks until the external camera, when > 0
     int32_t dialogueCountdown;  // ticks the current dialogue line still shows

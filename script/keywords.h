@@ -20,11 +20,11 @@ enum : uint32_t {
 #include "script/keyword_list.inc"
 #undef KV_KEYWORD
     // Written by the tokeniser, never by name
-    LINE = 411,        // line marker: {411, line index}, {next line's offset, file name}
-    NEW_SYMBOL = 497,  // a symbol made by this very use
-    SYMBOL = 498,      // a symbol that already existed
-    DATA = 499,        // quoted text or number in the data buffer
-    COMMENT = 500,     // a comment line
+    LINE = 411,       // line marker: {411, line index}, {next line's offset, file name}
+    NEW_SYMBOL = 497, // a symbol made by this very use
+    SYMBOL = 498,     // a symbol that already existed
+    DATA = 499,       // quoted text or number in the data buffer
+    COMMENT = 500,    // a comment line
 };
 
 constexpr uint32_t kFirstId = 2;

@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-constexpr int kTextMissionWon = 208;    // text-table entry that SUCCESS types without a text
-constexpr int kTextMissionFailed = 209; // text-table entry of the mission-failed line
+constexpr int kTextMissionWon = 208;     // text-table entry that SUCCESS types without a text
+constexpr int kTextMissionFailed = 209;  // text-table entry of the mission-failed line
 constexpr int kMessageLogFontChoice = 1; // the message log's font for the outcome lines
 
 // Ends the flight view for the mission's close: the mission pauses, the

@@ -90,7 +90,8 @@ int32_t ScriptNumberToInt(double number)
 int16_t ScriptNumberToInt16(double number)
 {
     const int32_t value = ScriptNumberToInt(number);
-    return static_cast<int16_t>(value < INT16_MIN ? INT16_MIN : value > INT16_MAX ? INT16_MAX : value);
+    return static_cast<int16_t>(value < INT16_MIN ? INT16_MIN : value > INT16_MAX ? INT16_MAX
+                                                                                  : value);
 }
 
 uint32_t SymbolObjectHandle(const ScriptSymbol* symbol)

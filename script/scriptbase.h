@@ -34,7 +34,7 @@ struct ScriptBuffers {
     ScriptToken tokens[kTokenCapacity];
     uint32_t tokenCursor; // next free pair
     char data[kDataCapacity];
-    uint32_t dataCursor;  // next free byte
+    uint32_t dataCursor; // next free byte
 };
 extern ScriptBuffers gScriptBuffers;
 
@@ -48,8 +48,8 @@ void EmitTextToken(const char* text, uint32_t length); // copied with a terminat
 void EmitNumberToken(float number);
 
 // Reading data tokens.
-float ScriptDataNumber(uint32_t value);      // bytes of a number data token
-const char* ScriptDataText(uint32_t value);  // text of a text data token
+float ScriptDataNumber(uint32_t value);     // bytes of a number data token
+const char* ScriptDataText(uint32_t value); // text of a text data token
 
 // Line markers: the tokeniser records where each one starts, so that error
 // messages find a token's line without mistaking a value for a marker.

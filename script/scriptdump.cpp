@@ -94,7 +94,7 @@ std::string DumpScriptSymbols(uint32_t first)
     for (uint32_t i = first; i < gSymbols.count; ++i) {
         const ScriptSymbol& symbol = gSymbols.records[i];
         AppendListing(out, "%-16s type 0x%X  size %d  value %d%s\n", symbol.name, symbol.type, symbol.size,
-               ReadSymbolInt(&symbol), symbol.labelDefined ? "  label" : "");
+                      ReadSymbolInt(&symbol), symbol.labelDefined ? "  label" : "");
     }
     return out;
 }
@@ -107,7 +107,7 @@ std::string DumpBriefingIndex()
             gBriefings.end[i] == kNoScriptPosition)
             continue;
         AppendListing(out, "briefing %d: declare %d  begin %d  end %d\n", i, static_cast<int>(gBriefings.declare[i]),
-               static_cast<int>(gBriefings.begin[i]), static_cast<int>(gBriefings.end[i]));
+                      static_cast<int>(gBriefings.begin[i]), static_cast<int>(gBriefings.end[i]));
     }
     if (gBriefings.count)
         AppendListing(out, "briefings ended: %u\n", gBriefings.count);

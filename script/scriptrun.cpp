@@ -123,35 +123,35 @@ void AppendShipDump(std::string& out)
         const Avatar& avatar = *item->avatar;
         const char* row = info->kind >= 0 && info->kind < kShipTypeCount ? kShipTypes[info->kind].displayName : "?";
         AppendListing(out, "ship %s kind %d (%s) name \"%s\" short \"%s\"\n", SymbolName(item), info->kind, row,
-                info->name ? info->name : "", info->shortName ? info->shortName : "");
+                      info->name ? info->name : "", info->shortName ? info->shortName : "");
         AppendListing(out, "  side %d group %d leader %s leaderflag %d rank %d skill %d\n", info->side, info->group,
-                SymbolName(info->leader), (info->flags & kShipGroupLeader) ? 1 : 0, info->rank, info->skill);
+                      SymbolName(info->leader), (info->flags & kShipGroupLeader) ? 1 : 0, info->rank, info->skill);
         AppendListing(out, "  sense 0x%08x item 0x%04x sim 0x%08x tail %d control %s collision %s byte %d\n",
-                avatar.classFlags, static_cast<uint16_t>(item->flags), sim.flags,
-                (item->flags & kItemTailGroup) ? 1 : 0, RoutineName(item->control, kControlRoutines),
-                RoutineName(avatar.collision, kResponses), avatar.colour);
+                      avatar.classFlags, static_cast<uint16_t>(item->flags), sim.flags,
+                      (item->flags & kItemTailGroup) ? 1 : 0, RoutineName(item->control, kControlRoutines),
+                      RoutineName(avatar.collision, kResponses), avatar.colour);
         AppendListing(out, "  position %.1f %.1f %.1f drift %.1f %.1f spool %d clock %d %d\n", sim.position.x,
-                sim.position.y, sim.position.z, static_cast<double>(item->pitchDemand),
-                static_cast<double>(item->yawDemand), sim.ldsSpool, sim.countdown, sim.clockPeriod);
+                      sim.position.y, sim.position.z, static_cast<double>(item->pitchDemand),
+                      static_cast<double>(item->yawDemand), sim.ldsSpool, sim.countdown, sim.clockPeriod);
         AppendListing(out, "  axes %.3f %.3f %.3f / %.3f %.3f %.3f / %.3f %.3f %.3f\n", sim.matrix.m[0], sim.matrix.m[1],
-                sim.matrix.m[2], sim.matrix.m[4], sim.matrix.m[5], sim.matrix.m[6], sim.matrix.m[8],
-                sim.matrix.m[9], sim.matrix.m[10]);
+                      sim.matrix.m[2], sim.matrix.m[4], sim.matrix.m[5], sim.matrix.m[6], sim.matrix.m[8],
+                      sim.matrix.m[9], sim.matrix.m[10]);
         AppendListing(out, "  armour %d hull %d mass %.1f lds %.0f %.0f\n", info->damage.armour,
-                info->damage.maximumHull, static_cast<double>(sim.mass), static_cast<double>(info->ldsReach[0]),
-                static_cast<double>(info->ldsReach[1]));
+                      info->damage.maximumHull, static_cast<double>(sim.mass), static_cast<double>(info->ldsReach[0]),
+                      static_cast<double>(info->ldsReach[1]));
         const FlightModel& flight = sim.flightModel ? *sim.flightModel : info->flightModel;
         AppendListing(out, "  flight %s accel %.3f rates %.3f %.3f %.3f\n",
-                sim.flightModel == &info->flightModel ? "own" : "other", static_cast<double>(flight.acceleration),
-                static_cast<double>(flight.rollRate), static_cast<double>(flight.pitchRate),
-                static_cast<double>(flight.yawRate));
+                      sim.flightModel == &info->flightModel ? "own" : "other", static_cast<double>(flight.acceleration),
+                      static_cast<double>(flight.rollRate), static_cast<double>(flight.pitchRate),
+                      static_cast<double>(flight.yawRate));
         AppendListing(out, "  orders current %d\n", info->currentOrder);
         for (int i = 0; i < kOrderSlots; ++i) {
             const OrderSlot& slot = info->orders[i];
             if (!slot.name && !slot.evaluator)
                 continue;
             AppendListing(out, "    slot %d \"%s\" weight %d %s %d %d state %d %d %d %d\n", i, slot.name ? slot.name : "",
-                    slot.weight, RoutineName(slot.evaluator, kEvaluators), slot.parameter1, slot.parameter2,
-                    slot.stateId, slot.stateParameters[0], slot.stateParameters[1], slot.stateParameters[2]);
+                          slot.weight, RoutineName(slot.evaluator, kEvaluators), slot.parameter1, slot.parameter2,
+                          slot.stateId, slot.stateParameters[0], slot.stateParameters[1], slot.stateParameters[2]);
         }
         return true;
     });

@@ -15,13 +15,13 @@
 #include <vector>
 
 struct ScriptRunOptions {
-    const char* name = nullptr;      // script name, looked up like the game's
+    const char* name = nullptr; // script name, looked up like the game's
     int frames = 100;
-    int32_t ticks = 20;              // ticks per frame
-    std::vector<int> skipFrames;     // frames that start with a skip request
-    int arrivalFrame = -1;           // frame that starts with an arrival...
-    int32_t arrivalSystem = 0;       //   in this star system
-    bool dumpShips = false;          // the ships' fields after the run
+    int32_t ticks = 20;          // ticks per frame
+    std::vector<int> skipFrames; // frames that start with a skip request
+    int arrivalFrame = -1;       // frame that starts with an arrival...
+    int32_t arrivalSystem = 0;   //   in this star system
+    bool dumpShips = false;      // the ships' fields after the run
 };
 
 // One block per scene item with a ShipInfo, in list order: its symbol, type

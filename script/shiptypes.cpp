@@ -224,7 +224,8 @@ void AddPlacementOrigin(double& x, double& y, double& z)
     const SceneItem* origin = gInterpreter.relativeOrigin;
     if (!origin)
         return;
-    const Matrix4* matrix = origin->sim ? &origin->sim->matrix : origin->avatar ? &origin->avatar->matrix : nullptr;
+    const Matrix4* matrix = origin->sim ? &origin->sim->matrix : origin->avatar ? &origin->avatar->matrix
+                                                                                : nullptr;
     if (!matrix)
         return;
     x += matrix->m[12];

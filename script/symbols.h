@@ -17,16 +17,16 @@ struct Resource;
 
 // Type bits. The operand readers take kSymbolAnyType as "any type".
 enum SymbolType : uint32_t {
-    kSymbolData = 0x1,        // value points at a data token's bytes (DEFINE)
+    kSymbolData = 0x1, // value points at a data token's bytes (DEFINE)
     kSymbolModel = 0x2,
     kSymbol2dModel = 0x4,
-    kSymbolSceneItem = 0x8,   // value holds the scene item's handle (0: none)
+    kSymbolSceneItem = 0x8, // value holds the scene item's handle (0: none)
     kSymbol3dPart = 0x10,
-    kSymbolNumber = 0x20,     // value points at a signed 32-bit integer
+    kSymbolNumber = 0x20, // value points at a signed 32-bit integer
     kSymbolResource = 0x40,
     kSymbolWindow = 0x80,
     kSymbolOrderName = 0x100,
-    kSymbolShape = 0x200,     // vector-map shape
+    kSymbolShape = 0x200, // vector-map shape
     kSymbolAnyType = 4095,
 };
 
@@ -49,27 +49,27 @@ extern SymbolTable gSymbols;
 
 // The game variables behind the number built-ins.
 struct ScriptVariables {
-    int32_t score = 0;          // SCORE: the script's score value
-    int32_t timer = 0;          // TIMER: the script timer
-    int32_t vitalHits = 0;      // XHITS: hits on vital objects
-    int32_t waypointCount = -1; // NWAYPTS: waypoints still to reach
+    int32_t score = 0;               // SCORE: the script's score value
+    int32_t timer = 0;               // TIMER: the script timer
+    int32_t vitalHits = 0;           // XHITS: hits on vital objects
+    int32_t waypointCount = -1;      // NWAYPTS: waypoints still to reach
     int32_t waypointStartCount = -1; // the course's starting count (COUNT_WAYPTS)
-    int32_t missionClock = 0;   // MISSTIME: ticks since the mission started
-    int32_t stopClock = 0;      // STOPCLOCK: non-zero stops the mission clock
-    int32_t targetTime = 0;     // TGTTIME
-    int32_t timeScore = 0;      // TIMESCORE
-    int32_t missionNumber = 1;  // MISSNUMBER: the current mission
+    int32_t missionClock = 0;        // MISSTIME: ticks since the mission started
+    int32_t stopClock = 0;           // STOPCLOCK: non-zero stops the mission clock
+    int32_t targetTime = 0;          // TGTTIME
+    int32_t timeScore = 0;           // TIMESCORE
+    int32_t missionNumber = 1;       // MISSNUMBER: the current mission
 };
 extern ScriptVariables gScriptVars;
 
 // The built-in object symbols, for the game code that sets them.
 struct BuiltinSymbols {
-    ScriptSymbol* lastShip;  // LASTSHIP
-    ScriptSymbol* last3dPart; // LAST3DP
+    ScriptSymbol* lastShip;     // LASTSHIP
+    ScriptSymbol* last3dPart;   // LAST3DP
     ScriptSymbol* lastResource; // LASTRES
     ScriptSymbol* lastWaypoint; // LASTWAYPT
-    ScriptSymbol* kelvaBody; // KELVABODY
-    ScriptSymbol* kelvaHead; // KELVAHEAD
+    ScriptSymbol* kelvaBody;    // KELVABODY
+    ScriptSymbol* kelvaHead;    // KELVAHEAD
 };
 extern BuiltinSymbols gBuiltinSymbols;
 

@@ -16,16 +16,16 @@
 
 struct ScriptToken;
 
-constexpr int kScriptLineMax = 511;       // characters of a line, without "\n" or "\r\n"
-constexpr int kQuotedTextMax = 99;        // a quoted text that spans words, quotes included
+constexpr int kScriptLineMax = 511; // characters of a line, without "\n" or "\r\n"
+constexpr int kQuotedTextMax = 99;  // a quoted text that spans words, quotes included
 constexpr int kIncludeDepthMax = 16;
 
 // An open script being read line by line. Its bytes come from the file a
 // block at a time; bytesRead counts those handed out as lines.
 struct ScriptReader {
     std::FILE* file;
-    long size;      // recorded size: reading stops where the script ends
-    long bytesRead; // offset of the next line
+    long size;           // recorded size: reading stops where the script ends
+    long bytesRead;      // offset of the next line
     int blockAt = 0;     // next unread byte of the block
     int blockFilled = 0; // bytes in the block
     char block[4096] = {};

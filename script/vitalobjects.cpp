@@ -41,10 +41,18 @@ struct VitalState {
 };
 VitalState gVital;
 
+// clang-format off
 constexpr const char* kKindPatterns[kEncounterKinds] = {
     "DRONE_%i", "FIGHTER_%i", "ARMED_%i", "CARGO_%i", "FREIGHTER_%i", "MOTHERSHIP_%i",
 };
-enum EncounterKind : int { kDrone = 1, kFighter = 2, kArmed = 3, kCargo = 4, kMothershipKind = 6 };
+// clang-format on
+enum EncounterKind : int {
+    kDrone = 1,
+    kFighter = 2,
+    kArmed = 3,
+    kCargo = 4,
+    kMothershipKind = 6
+};
 
 // The SceneItem flag of a ship a script made; an encounter ship drops it.
 constexpr int16_t kItemStockShipFlag = 0x10;

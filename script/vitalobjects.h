@@ -41,7 +41,7 @@ constexpr int kEncounterKinds = 6;
 struct EncounterCounts {
     int32_t perKind[kEncounterKinds];
     uint8_t counted;
-    int32_t launched;                // encounters of this mission
+    int32_t launched; // encounters of this mission
 };
 extern EncounterCounts gEncounterCounts;
 

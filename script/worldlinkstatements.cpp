@@ -47,7 +47,7 @@ constexpr int16_t kItemWaypoint = 2;
 constexpr uint32_t kTdpInScene = 0x4 | 0x10;
 constexpr uint32_t kTdpShownWaypoint = 0x300;
 constexpr uint32_t kTdpHiddenWaypoint = 0x100;
-constexpr uint32_t kSenseWaypoint = 0x400000;       // SN_WAYPOINT
+constexpr uint32_t kSenseWaypoint = 0x400000; // SN_WAYPOINT
 constexpr uint32_t kSenseHiddenWaypoint = 0x800000;
 constexpr int32_t kDinkStartLimit = 32767;
 

@@ -6,7 +6,7 @@
 namespace {
 bool gTraceOn = false;
 std::vector<const char*> gTrace;
-}
+} // namespace
 
 void RecordCall(const char* name)
 {

@@ -492,7 +492,8 @@ std::size_t SpriteRunsSize(const Bitmap& bitmap, uint8_t key)
     if (!bitmap.pixels || bitmap.width <= 0 || bitmap.height <= 0)
         return 0;
     std::size_t size = kRunsHeaderSize;
-    ScanRuns(bitmap, key, [&](int) { size += 2; }, [&](int, int) { size += 4; });
+    ScanRuns(
+        bitmap, key, [&](int) { size += 2; }, [&](int, int) { size += 4; });
     return size;
 }
 

@@ -149,7 +149,7 @@ constexpr int kBlendLevels = 16;
 constexpr std::size_t kBlendTablesSize = kBlendRamps * kBlendLevels * 256;
 constexpr int kGlowMapSize = 128;
 struct GlowTables {
-    const uint8_t* blend = nullptr;          // kBlendTablesSize bytes
+    const uint8_t* blend = nullptr;                  // kBlendTablesSize bytes
     const uint8_t* glowMaps[2] = {nullptr, nullptr}; // 128 x 128 each
 };
 extern GlowTables gGlowTables;

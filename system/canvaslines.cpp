@@ -21,7 +21,7 @@ bool gJitterReady = false;
 
 // The single-pixel colour of each ramp, for spots too small to blend.
 constexpr uint8_t kRampPixelColours[kBlendRamps] = {72, 136, 104, 64, 72, 242, 160, 47,
-                                                    64, 128, 96,  160, 64, 242, 160, 47};
+                                                    64, 128, 96, 160, 64, 242, 160, 47};
 
 // The last colour and table the anti-aliased lines used, and its 16 levels
 // from black (0) to the full colour (15).

@@ -13,7 +13,7 @@
 struct CdDriveList {
     std::array<char, 26> letters{}; // A to Z order
     int count = 0;
-    char first = 0;                 // 0 when there is none
+    char first = 0; // 0 when there is none
 };
 extern CdDriveList gCdDrives;
 

@@ -26,26 +26,29 @@ struct DisplayMode {
     int16_t width = 640;
     int16_t height = 480;
     int16_t depth = 8;
-    PresentRoutine present = nullptr;     // filled in by DisplayOpen
-    uint8_t** frameBuffer = nullptr;      // the variable holding the pixel address
+    PresentRoutine present = nullptr; // filled in by DisplayOpen
+    uint8_t** frameBuffer = nullptr;  // the variable holding the pixel address
 };
 
 // The nine operations of a back end, in slot order.
 struct DisplayDriver {
-    int (*open)(DisplayMode& mode);                        // non-zero on success
+    int (*open)(DisplayMode& mode); // non-zero on success
     void (*close)();
-    void (*blit)(DisplayMode& mode);                       // copy to the window
-    void (*present)(DisplayMode& mode);                    // show the finished frame
-    void (*lock)(DisplayMode& mode);                       // writable frame buffer
-    void (*flush)();                                       // finish pending drawing
+    void (*blit)(DisplayMode& mode);    // copy to the window
+    void (*present)(DisplayMode& mode); // show the finished frame
+    void (*lock)(DisplayMode& mode);    // writable frame buffer
+    void (*flush)();                    // finish pending drawing
     void (*paletteFromHandle)(const SystemPalette* palette);
-    void (*initPalette)(const PaletteEntry* palette);      // 256 entries
-    void (*setPalette)(const PaletteEntry* palette);       // 256 entries
+    void (*initPalette)(const PaletteEntry* palette); // 256 entries
+    void (*setPalette)(const PaletteEntry* palette);  // 256 entries
 };
 
 // The film player that goes with a back end: decoding into the screen
 // canvas, or into the full-screen back end's own surface.
-enum class FilmPlayer : uint8_t { Canvas, Surface };
+enum class FilmPlayer : uint8_t {
+    Canvas,
+    Surface
+};
 
 // The back ends.
 extern const DisplayDriver kFullScreenDisplay;
@@ -62,8 +65,8 @@ int DisplayRestoreSurfaces();
 // gSettings.
 extern const DisplayDriver* gDisplayDriver;
 extern FilmPlayer gFilmPlayer;
-extern uint8_t gFrameworkPalette;  // palette messages reinstall the palette
-extern float gDisplayGamma;        // 1.0 at start; options and scripts change it
+extern uint8_t gFrameworkPalette; // palette messages reinstall the palette
+extern float gDisplayGamma;       // 1.0 at start; options and scripts change it
 extern DisplayMode gScreenMode;
 
 // Selection routines (also the switches "f", "w" and "b").

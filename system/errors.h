@@ -61,10 +61,10 @@ using MessageBoxHook = void (*)(const char* text, const char* title);
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 
 // Internal consistency check: reports "file(line) : Verification Failure".
-#define KV_VERIFY(cond)                                                        \
-    do {                                                                       \
-        if (!(cond))                                                           \
-            ReportVerifyFailure(#cond, __FILE__, __LINE__);                    \
+#define KV_VERIFY(cond) \
+    do { \
+        if (!(cond)) \
+            ReportVerifyFailure(#cond, __FILE__, __LINE__); \
     } while (0)
 
 // Debug builds check the invariants that the code relies on but that cost
@@ -76,8 +76,8 @@ constexpr bool kDebugChecks = false;
 #else
 constexpr bool kDebugChecks = true;
 #endif
-#define KV_DEBUG_VERIFY(cond)                                                  \
-    do {                                                                       \
-        if constexpr (kDebugChecks)                                            \
-            KV_VERIFY(cond);                                                   \
+#define KV_DEBUG_VERIFY(cond) \
+    do { \
+        if constexpr (kDebugChecks) \
+            KV_VERIFY(cond); \
     } while (0)

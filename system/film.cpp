@@ -464,7 +464,7 @@ int StepFilm()
 {
     const KeyStateBlock& keys = GetKeyStateBlock();
     if (KeyQueueCount() > 0 && std::any_of(std::begin(kFilmStopKeys), std::end(kFilmStopKeys),
-                                            [&](int k) { return keys[static_cast<size_t>(k)] != 0; })) {
+                                           [&](int k) { return keys[static_cast<size_t>(k)] != 0; })) {
         StopFilm();
         ClearCommandOverlays();
         return 0;

@@ -32,12 +32,12 @@ struct FilmClip {
     std::vector<uint8_t> pixels; // width x height
     int16_t width = 0;
     int16_t height = 0;
-    int32_t startFrame = 0;    // 0: from the start
-    int32_t lastFrame = 0;     // 0: to the end
-    uint8_t transparent = 0;   // pixels of value 0 are not copied
-    int32_t value = 0;         // kept for the caller
-    uint8_t finished = 0;      // the last frame was reached
-    uint8_t decoded = 0;       // a frame is in the buffer
+    int32_t startFrame = 0;  // 0: from the start
+    int32_t lastFrame = 0;   // 0: to the end
+    uint8_t transparent = 0; // pixels of value 0 are not copied
+    int32_t value = 0;       // kept for the caller
+    uint8_t finished = 0;    // the last frame was reached
+    uint8_t decoded = 0;     // a frame is in the buffer
 };
 
 // A looping clip decoded into its caller's buffer.
@@ -49,15 +49,15 @@ struct LoopClip {
 
 // The eight operations of a film player, in slot order.
 struct FilmDriver {
-    int (*play)(const char* path);        // open a full-screen film; non-zero when it started
-    int (*step)();                        // one frame; non-zero while the film goes on
+    int (*play)(const char* path); // open a full-screen film; non-zero when it started
+    int (*step)();                 // one frame; non-zero while the film goes on
     int (*openClip)(FilmClip** slot, const char* path, int32_t firstFrame, int32_t lastFrame, uint8_t transparent,
-                    int32_t value);       // non-zero when the slot holds a clip
+                    int32_t value);                        // non-zero when the slot holds a clip
     int (*drawClip)(FilmClip* clip, const ClipRect& rect); // 0 without a clip
-    void (*stop)();                       // close the full-screen film
-    void (*closeClip)(FilmClip** slot);   // close a clip and free its buffer
-    int (*playBlocking)(const char* path); // play to the end in an own message loop
-    void (*takePalette)();                // take the film's palette
+    void (*stop)();                                        // close the full-screen film
+    void (*closeClip)(FilmClip** slot);                    // close a clip and free its buffer
+    int (*playBlocking)(const char* path);                 // play to the end in an own message loop
+    void (*takePalette)();                                 // take the film's palette
 };
 extern const FilmDriver kCanvasFilmDriver;  // table A
 extern const FilmDriver kSurfaceFilmDriver; // table B

@@ -39,7 +39,10 @@ Raster* NewGlyph(int width, int height)
     return glyph;
 }
 
-enum class Size { Full, Half };
+enum class Size {
+    Full,
+    Half
+};
 
 RasterFont* BuildFont(Size size, int16_t extraAdvance, int16_t extraLineHeight)
 {

@@ -14,7 +14,7 @@
 #include <string>
 
 struct FontMakerChoice {
-    std::string file;    // empty: the host's default font file
+    std::string file; // empty: the host's default font file
     int pointSize = 12;
 };
 extern FontMakerChoice gFontMakerChoice;

@@ -20,14 +20,14 @@ struct FrameClock {
     uint32_t tickCount = 0;          // current tick count
     uint32_t millisecondCount = 0;
     uint32_t previousTickCount = 0;
-    int32_t rawFrameTicks = 0;       // clamped, before time compression
-    int32_t frameTicks = 0;          // ticks this frame advances the game
-    uint32_t gameClock = 0;          // sum of frame ticks since start-up
-    float frameSeconds = 0.0f;       // frameTicks / 100
+    int32_t rawFrameTicks = 0; // clamped, before time compression
+    int32_t frameTicks = 0;    // ticks this frame advances the game
+    uint32_t gameClock = 0;    // sum of frame ticks since start-up
+    float frameSeconds = 0.0f; // frameTicks / 100
     float timeCompression = 1.0f;
     uint16_t frameCounter = 0;
-    uint64_t previousTicks = 0;      // full tick count of the previous frame
-    double compressionCarry = 0.0;   // ticks owed by time compression, below 1
+    uint64_t previousTicks = 0;    // full tick count of the previous frame
+    double compressionCarry = 0.0; // ticks owed by time compression, below 1
 };
 
 struct LoopFlags {
@@ -36,11 +36,11 @@ struct LoopFlags {
     uint8_t mciFilmPlaying = 0;
     uint8_t pause = 0;
     uint8_t applicationActive = 0;
-    int32_t startupDelay = 0;        // ticks
+    int32_t startupDelay = 0; // ticks
     uint8_t skipPresent = 0;
     uint8_t screenshotRequest = 0;
     uint8_t endOfMissionRequest = 0;
-    uint8_t jumpArrivalRequest = 0;  // 1: the capsule film has run, the jump is due
+    uint8_t jumpArrivalRequest = 0; // 1: the capsule film has run, the jump is due
 };
 
 extern FrameClock gFrameClock;

@@ -100,7 +100,7 @@ Vector3& VecMulMat3T(Vector3& dst, const Vector3& src, const Matrix4& m);
 
 // ---- Half-degree sine/cosine tables -----------------------------------------
 
-inline constexpr int kSinCosTableSize = 720;  // entries, one per half degree
+inline constexpr int kSinCosTableSize = 720; // entries, one per half degree
 
 void BuildSinCosTables();
 // 255 once the tables are built, 0 before.

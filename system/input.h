@@ -42,8 +42,8 @@ void CopyKeyStateBlock();
 struct MouseState {
     uint32_t events = 0;
     int x = 0, y = 0;
-    int lastX = 0, lastY = 0;  // the second copy of the position
-    uint32_t buttons = 0;      // button-state word of the last message
+    int lastX = 0, lastY = 0; // the second copy of the position
+    uint32_t buttons = 0;     // button-state word of the last message
     uint32_t leftPresses = 0;
     uint32_t leftReleases = 0;
     uint32_t rightPresses = 0;

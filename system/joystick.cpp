@@ -18,7 +18,13 @@ namespace {
 constexpr int kJoystickButtonEntries = 4;
 
 // Effect slots of the jolts.
-enum : int { kFireSlot, kSecondFireSlot, kHitSlotA, kHitSlotB, kEffectSlots };
+enum : int {
+    kFireSlot,
+    kSecondFireSlot,
+    kHitSlotA,
+    kHitSlotB,
+    kEffectSlots
+};
 
 // How long a jolt pushes: long enough to be felt, short enough that the
 // next shot's jolt replaces it.
@@ -265,6 +271,7 @@ const char* FFLastMessage()
 
 void FFErrorName(int32_t result, char* text)
 {
+    // clang-format off
     static constexpr const char* kNames[] = {
         "DIERR_OLDDIRECTINPUTVERSION", "DIERR_BETADIRECTINPUTVERSION", "DIERR_BADDRIVERVER",
         "DIERR_DEVICENOTREG", "DIERR_NOTFOUND", "DIERR_INVALIDPARAM", "DIERR_NOINTERFACE", "DIERR_GENERIC",
@@ -280,6 +287,7 @@ void FFErrorName(int32_t result, char* text)
         "VFX_ERR_FILE_ACCESS_DENIED", "VFX_ERR_FILE_SHARING_VIOLATION", "VFX_ERR_FILE_NETWORK_ERROR",
         "VFX_ERR_FILE_TOO_MANY_OPEN_FILES", "VFX_ERR_FILE_INVALID", "VFX_ERR_FILE_END_OF_FILE",
     };
+    // clang-format on
     constexpr int32_t count = static_cast<int32_t>(sizeof kNames / sizeof kNames[0]);
     std::strcpy(text, result >= 1 && result <= count ? kNames[result - 1] : "UNKNOWN");
 }

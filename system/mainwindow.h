@@ -34,8 +34,12 @@ intptr_t MainWindowProc(const WindowMessage& message);
 intptr_t DispatchWindowMessage(const WindowMessage& message);
 
 // Cursors loaded with the window.
-enum class CursorShape : uint8_t { CrossHair, Hourglass, Arrow };
+enum class CursorShape : uint8_t {
+    CrossHair,
+    Hourglass,
+    Arrow
+};
 void SelectCursor(CursorShape shape);
 void ShowMainCursor(bool show);
 
-extern uint8_t gWindowCreated;    // set by the main procedure's create message
+extern uint8_t gWindowCreated; // set by the main procedure's create message

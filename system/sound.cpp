@@ -142,7 +142,7 @@ void ResumeSlot(SoundSlot* slot)
 
 // Where an item and the camera are: camera-space offset of the item.
 struct Placement {
-    Vector3 offset;   // camera axes
+    Vector3 offset; // camera axes
     float distance;
 };
 
@@ -174,6 +174,7 @@ constexpr SoundSlot Named(const char* name, bool preload = false)
 
 // Slot names in slot order; the marked ones load at start-up. 45 to 49
 // have no file.
+// clang-format off
 SoundSlot gSoundSlots[kSoundSlotCount] = {
     Named("10", true), Named("11"), Named("32", true), Named("27", true), Named("31", true),
     Named("33", true), Named("13", true), Named("14", true), Named("15", true), Named("16"),
@@ -185,6 +186,7 @@ SoundSlot gSoundSlots[kSoundSlotCount] = {
     Named("36"), Named("37"), Named("38"), Named("39"), Named("40"), Named("41"), Named("42"),
     Named("43", true),
 };
+// clang-format on
 SoundSlot gSpeechChannel = {};
 float gSoundMasterVolume = 100.0f;
 uint8_t gSoundMissionMarker = 0;

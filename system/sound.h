@@ -28,32 +28,32 @@ struct SceneItem;
 struct WaveFormat;
 
 struct SoundSlot {
-    const char* name;           // file stem, or null for a slot without a file
-    uint8_t preload;            // load at start-up
-    SoundSlot* next;            // the list of loaded slots
-    uint32_t length;            // bytes of wave data
+    const char* name; // file stem, or null for a slot without a file
+    uint8_t preload;  // load at start-up
+    SoundSlot* next;  // the list of loaded slots
+    uint32_t length;  // bytes of wave data
     WaveFormat* format;
     platform::AudioBuffer buffer; // 0 while not loaded
-    uint8_t* data;              // the wave data
-    int32_t bytesPerSecond;     // bits per sample x samples per second / 8
+    uint8_t* data;                // the wave data
+    int32_t bytesPerSecond;       // bits per sample x samples per second / 8
     int32_t volume;
     int32_t frequency;
     int32_t pan;
-    int32_t loop;               // non-zero: plays looping
-    uint8_t paused;             // stopped by SoundPauseAll, to be resumed
-    uint8_t playing;            // started and not stopped
-    uint8_t hardware;           // the buffer lies in hardware (never, here)
-    uint8_t missionSound;       // loaded after start-up: released with the mission
-    uint8_t loadFailed;         // its file could not be loaded (reported once)
-    SceneItem* owner;           // positional sound: the item heard through it
-    float ownerDistance;        //   and its distance from the camera
+    int32_t loop;         // non-zero: plays looping
+    uint8_t paused;       // stopped by SoundPauseAll, to be resumed
+    uint8_t playing;      // started and not stopped
+    uint8_t hardware;     // the buffer lies in hardware (never, here)
+    uint8_t missionSound; // loaded after start-up: released with the mission
+    uint8_t loadFailed;   // its file could not be loaded (reported once)
+    SceneItem* owner;     // positional sound: the item heard through it
+    float ownerDistance;  //   and its distance from the camera
 };
 
 constexpr int kSoundSlotCount = 50;
 
 extern SoundSlot gSoundSlots[kSoundSlotCount];
 extern SoundSlot gSpeechChannel;
-extern float gSoundMasterVolume;   // 100 = full; the options screen sets it
+extern float gSoundMasterVolume;    // 100 = full; the options screen sets it
 extern uint8_t gSoundMissionMarker; // on after start-up's preloads
 extern int32_t gSoundMuteCount;     // above 0: positional sounds are silent
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 struct Switch {
-    const char* name;     // without the leading '-'
+    const char* name; // without the leading '-'
     void (*handler)();
 };
 

@@ -43,7 +43,10 @@ uint64_t RiffEnd(const WavFile* file, const RiffChunk* riff)
 // (any id when want is 0). On success the file is at the chunk's body; the
 // chunk's size is capped at `end` unless `declared` asks for the size its
 // header claims.
-enum class ChunkSize { Capped, Declared };
+enum class ChunkSize {
+    Capped,
+    Declared
+};
 WavResult FindChunk(WavFile* file, uint64_t start, uint64_t end, uint32_t want, RiffChunk* chunk,
                     ChunkSize sizing = ChunkSize::Capped)
 {
@@ -398,7 +401,7 @@ WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, ui
 }
 
 WavResult WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
-            const uint8_t* bytes)
+                  const uint8_t* bytes)
 {
     WavFile* file;
     RiffChunk fmt, riff, data;

@@ -23,11 +23,11 @@ enum WavResult : int {
     kWavOk = 0,
     kWavNoMemory = 0xE000,
     kWavCannotOpen = 0xE100,
-    kWavNotWave = 0xE101,      // not a WAVE file, or a damaged format chunk
+    kWavNotWave = 0xE101, // not a WAVE file, or a damaged format chunk
     kWavReadError = 0xE102,
-    kWavDataEnded = 0xE103,    // the data ended before the requested length
+    kWavDataEnded = 0xE103, // the data ended before the requested length
     kWavCannotWrite = 0xE104,
-    kWavChunkNotFound = 265,   // the multimedia file layer's "chunk not found"
+    kWavChunkNotFound = 265, // the multimedia file layer's "chunk not found"
 };
 
 // Format tags whose block is one sample of every channel.
@@ -65,7 +65,7 @@ struct RiffChunk {
 // An open WAV file, for reading or for writing.
 struct WavFile {
     std::FILE* file = nullptr;
-    uint64_t length = 0;     // bytes in the file (reading)
+    uint64_t length = 0; // bytes in the file (reading)
     bool writing = false;
     uint32_t factOffset = 0; // body of the "fact" chunk (writing)
     std::string path;        // the target (writing)
@@ -85,7 +85,7 @@ WavResult WavRead(WavFile* file, uint32_t count, uint8_t* buffer, RiffChunk* dat
 WavResult WavClose(WavFile* file, WaveFormat* format);
 
 WavResult WavCreate(const char* path, WavFile** file, const WaveFormat* format, RiffChunk* fmt,
-              RiffChunk* riff);
+                    RiffChunk* riff);
 WavResult WavStartData(WavFile* file, RiffChunk* data);
 WavResult WavWrite(WavFile* file, uint32_t count, const uint8_t* bytes, uint32_t* written);
 // Closes the chunks, writes the sample count into "fact", and puts the file
@@ -99,5 +99,5 @@ WavResult WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFi
 // kWavDataEnded before anything is allocated for it.
 WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** format, uint8_t** data);
 WavResult WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
-            const uint8_t* bytes);
+                  const uint8_t* bytes);
 void WavFreeFormat(WaveFormat* format);

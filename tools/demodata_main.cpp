@@ -39,8 +39,7 @@ std::string PathOf(const std::string& name)
 // 10-241, then white at 247 for the loading screen's text.
 void MakePalette(uint8_t (&rgb)[768])
 {
-    static const int kHues[8][3] = {{255, 255, 255}, {255, 60, 40},  {255, 150, 40}, {255, 240, 80},
-                                    {80, 255, 90},   {80, 240, 255}, {90, 120, 255}, {210, 100, 255}};
+    static const int kHues[8][3] = {{255, 255, 255}, {255, 60, 40}, {255, 150, 40}, {255, 240, 80}, {80, 255, 90}, {80, 240, 255}, {90, 120, 255}, {210, 100, 255}};
     for (int i = 0; i < 256; ++i) {
         int r = 0, g = 0, b = 0;
         if (i >= 10 && i < 10 + 8 * 29) {
@@ -119,6 +118,7 @@ struct SmallGlyph {
     char character;
     uint8_t rows[5];
 };
+// clang-format off
 constexpr SmallGlyph kSmallGlyphs[] = {
     {'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}}, {'3', {7, 1, 3, 1, 7}},
     {'4', {5, 5, 7, 1, 1}}, {'5', {7, 4, 7, 1, 7}}, {'6', {7, 4, 7, 5, 7}}, {'7', {7, 1, 1, 2, 2}},
@@ -132,6 +132,7 @@ constexpr SmallGlyph kSmallGlyphs[] = {
     {'.', {0, 0, 0, 0, 2}}, {',', {0, 0, 0, 2, 4}}, {':', {0, 2, 0, 2, 0}}, {'!', {2, 2, 2, 0, 2}},
     {'?', {6, 1, 2, 0, 2}}, {'-', {0, 0, 7, 0, 0}}, {'\'', {2, 2, 0, 0, 0}}, {'/', {1, 1, 2, 4, 4}},
 };
+// clang-format on
 
 bool SaveGlyphPicture(unsigned code, const uint8_t (&rows)[5])
 {
@@ -153,7 +154,12 @@ bool SaveSmallFontPictures()
     return ok;
 }
 
-enum class Voice { Beam, Explosion, Alarm, Engine };
+enum class Voice {
+    Beam,
+    Explosion,
+    Alarm,
+    Engine
+};
 
 // A short 8-bit mono sound of the voice.
 bool SaveSound(const std::string& name, Voice voice, int variant)
@@ -206,7 +212,7 @@ int main(int argc, char** argv)
     ok = ok && SaveSmallFontPictures();
 
     // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
-    const char* names[] = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12a", "12b",
+    const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12a", "12b",
                            "13", "14", "15", "16", "17", "18", "19a", "19b", "20", "21", "22", "23", "24",
                            "25", "26", "27", "28", "29", "30", "31", "32", "33", "34", "35", "43"};
     int variant = 0;

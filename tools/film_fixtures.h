@@ -22,7 +22,7 @@ struct FixtureShape {
     int paletteChangeFrame = -1; // frame that carries palette 1 (-1: none)
     uint32_t audioRate = 0;      // 0: no audio; else a tone of 1/10 s a frame
     bool holes = false;
-    int32_t frameTime = 10000;   // 10 us units
+    int32_t frameTime = 10000; // 10 us units
 };
 Film MakeFixtureFilm(const FixtureShape& shape);
 // The audio sample n of a fixture film (a square wave).

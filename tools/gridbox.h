@@ -7,7 +7,8 @@
 
 // A box of half size `half` whose six sides are each cut into n x n
 // squares of two triangles (12 n^2 faces), wound outward.
-inline hx_model* GridBox(const char* name, int n, float half = 10.0f) {
+inline hx_model* GridBox(const char* name, int n, float half = 10.0f)
+{
     hx_model* m = HxModelAllocate(name, 6 * (n + 1) * (n + 1), 12 * n * n);
     m->flags = HX_MODF_KEEP_ORIGINAL; // a breakable model keeps its arrays
     int v = 0, f = 0;

@@ -91,11 +91,11 @@ void Corvette(const std::filesystem::path& dir)
 
     Object boxes;
     AddHullBox(boxes, "hull", {-5, -3, -30}, {5, 3, 32});
-    AddHullBox(boxes, "SYS_1", {-3, 2, 8}, {3, 5, 18});       // the bridge
-    AddHullBox(boxes, "SYS_2", {-10, -2, -32}, {-6, 2, -16}); // the port engine
+    AddHullBox(boxes, "SYS_1", {-3, 2, 8}, {3, 5, 18});           // the bridge
+    AddHullBox(boxes, "SYS_2", {-10, -2, -32}, {-6, 2, -16});     // the port engine
     AddHullBox(boxes, "SYS_3", {6, -2.5f, -33}, {10, 2.5f, -15}); // the starboard engine
-    AddHullBox(boxes, "SYS_4", {-4, 3, -10}, {4, 6, 2});      // the weapon assembly
-    AddHullBox(boxes, "NEG_bay", {-2, -3, -5}, {2, -1, 5});   // the open bay under the hull
+    AddHullBox(boxes, "SYS_4", {-4, 3, -10}, {4, 6, 2});          // the weapon assembly
+    AddHullBox(boxes, "NEG_bay", {-2, -3, -5}, {2, -1, 5});       // the open bay under the hull
     Save(dir / "CorvAsm_BOX.lwo", boxes);
 
     Object weapons;
@@ -227,8 +227,7 @@ void Seeds(const std::filesystem::path& dir)
 
     Object cube;
     lwob::AddBox(cube, {-1, -1, -1}, {1, 1, 1},
-                 cube.AddSurface({"Hull", {lwob::U16("FLAG", 0x104), lwob::Float("SMAN", 1.6f), lwob::U16("GLOS", 0x400),
-                                           lwob::U16("LUMI", 200), lwob::Text("TIMG", "C:\\a\\plate.iff")}}));
+                 cube.AddSurface({"Hull", {lwob::U16("FLAG", 0x104), lwob::Float("SMAN", 1.6f), lwob::U16("GLOS", 0x400), lwob::U16("LUMI", 200), lwob::Text("TIMG", "C:\\a\\plate.iff")}}));
     Save(dir / "cube.lwo", cube);
 
     for (const char* kind : {"Planar Image Map", "Cylindrical Image Map", "Spherical Image Map"}) {

@@ -18,7 +18,13 @@ namespace smk {
 
 namespace {
 
-enum Tree { kMmap, kMclr, kFull, kType, kTrees };
+enum Tree {
+    kMmap,
+    kMclr,
+    kFull,
+    kType,
+    kTrees
+};
 
 // Block kinds in the low two bits of a type code.
 constexpr uint16_t kBlockFull = 1;
@@ -89,7 +95,8 @@ std::vector<Symbol> CodeFrame(const Film& film, const std::vector<uint8_t>* prev
                     uniform = false;
             }
         kind[static_cast<size_t>(b)] =
-            same ? kBlockSkip : uniform ? static_cast<uint16_t>(kBlockFill | first << 8) : kBlockFull;
+            same ? kBlockSkip : uniform ? static_cast<uint16_t>(kBlockFill | first << 8)
+                                        : kBlockFull;
     }
     std::vector<Symbol> out;
     for (int b = 0; b < blocks;) {

@@ -152,8 +152,7 @@ Bytes Font()
         const char* tag;
         const Bytes* data;
     };
-    const Table tables[] = {{"cmap", &cmap}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea}, {"hmtx", &hmtx},
-                            {"loca", &loca}, {"maxp", &maxp}, {"name", &name}, {"post", &post}};
+    const Table tables[] = {{"cmap", &cmap}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea}, {"hmtx", &hmtx}, {"loca", &loca}, {"maxp", &maxp}, {"name", &name}, {"post", &post}};
     constexpr uint16_t kTables = sizeof tables / sizeof tables[0];
     Bytes font;
     U32(font, 0x00010000);

@@ -17,25 +17,30 @@
 namespace {
 
 // The stars that carry the planetary systems 1..26.
+// clang-format off
 constexpr const char* kSystemStars[26] = {
     "Sol",     "Tarsis",   "Mirabel", "Quillon", "Ossary",  "Dunmere", "Halvek",
     "Perrow",  "Istra",    "Calden",  "Vorune",  "Brisk",   "Tamsin",  "Orlet",
     "Keswar",  "Nadir",    "Juttan",  "Lowen",   "Serrat",  "Eddow",   "Corvane",
     "Falmouth", "Greave",  "Hollin",  "Mardeck", "Ashkelar",
 };
+// clang-format on
 // Named stars without a system.
+// clang-format off
 constexpr const char* kOtherStars[] = {
     "Albrecht", "Bellweth", "Castor Minor", "Drennan", "Evander", "Fennick", "Garrow",
     "Hesper",   "Imber",    "Jessamy",      "Kettle",  "Lanyard", "Morrow",  "Nettle",
     "Oriel",    "Pallas",   "Quarrel",      "Rooke",   "Sable",   "Thorne",
 };
+// clang-format on
 
 float Uniform(float low, float high) { return low + (high - low) * (CRand() / 32767.0f); }
 
 void SetName(Star& star, const char* name) { std::snprintf(star.name, sizeof star.name, "%s", name); }
 
 // A point at a distance from the origin in a random direction.
-Vector3 Place(float distance) {
+Vector3 Place(float distance)
+{
     Vector3 v;
     float length;
     do {
@@ -47,7 +52,8 @@ Vector3 Place(float distance) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const char* output = argc > 1 ? argv[1] : "data/zqk/resource/geog/stars.bin";
     CRandSeed(1997);
     int n = 0;

@@ -22,7 +22,8 @@
 
 namespace {
 
-long Argument(int argc, char** argv, int i, long fallback) {
+long Argument(int argc, char** argv, int i, long fallback)
+{
     if (i >= argc)
         return fallback;
     char* end = nullptr;
@@ -34,14 +35,16 @@ long Argument(int argc, char** argv, int i, long fallback) {
     return value;
 }
 
-void StopOnFatal(const char* text) {
+void StopOnFatal(const char* text)
+{
     std::fprintf(stderr, "world_run: %s\n", text);
     std::exit(1);
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     long frames = Argument(argc, argv, 1, 1000);
     long ticks = Argument(argc, argv, 2, 5);
     long seed = Argument(argc, argv, 3, 1);

@@ -6,8 +6,8 @@
 struct HUD;
 struct SceneItem;
 
-extern int16_t gScreenShake[2]; // screen-shake counters of the controlled item
-extern int32_t gLastHitAmount; // shown by the panels as interference; falls by the frame ticks
+extern int16_t gScreenShake[2];       // screen-shake counters of the controlled item
+extern int32_t gLastHitAmount;        // shown by the panels as interference; falls by the frame ticks
 extern uint8_t gControlledHitCounter; // set to 7 by a hit on the controlled item
 extern int32_t gScreenFlash;
 extern SceneItem* gFtlSource;

@@ -14,7 +14,7 @@ using CameraRoutine = void (*)(SceneItem* camera);
 struct DirectorEventRow {
     CameraRoutine camera;
     int32_t priority;
-    int32_t mode;      // 0 never starts the director, 1 may, 2 may and holds
+    int32_t mode; // 0 never starts the director, 1 may, 2 may and holds
     int32_t holdTicks;
 };
 constexpr int kDirectorEventCount = 13;
@@ -23,12 +23,12 @@ constexpr int kDirectorEventCount = 13;
 enum DirectorEventNumber : int32_t {
     kShotDocking = 0,
     kShotUndocking = 1,
-    kShotPlayerShip = 5,       // death, external camera, a broken-off piece
+    kShotPlayerShip = 5, // death, external camera, a broken-off piece
     kShotNewOrder = 6,
     kShotLdsEngaged = 8,
     kShotLdsDisengaged = 9,
     kShotJumpStart = 10,
-    kShotArrival = 11,         // after a jump or through a gate
+    kShotArrival = 11, // after a jump or through a gate
 };
 
 extern DirectorEventRow DirectorEvent[kDirectorEventCount];

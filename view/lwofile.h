@@ -47,7 +47,7 @@ enum class LwoStatus {
 };
 
 constexpr uint32_t kLwoMaxFormSize = 64u << 20;
-constexpr int kLwoMaxSurfaces = 255;          // the surface table has 256 entries; 0 is unused
+constexpr int kLwoMaxSurfaces = 255;             // the surface table has 256 entries; 0 is unused
 constexpr std::size_t kLwoSurfaceNameSize = 256; // names of up to 255 characters
 
 // Reads a whole object through the slab library "shapes" (a loose file when
@@ -69,7 +69,7 @@ LwoPoint LwoPointAt(const LwoChunk& pnts, uint32_t index); // index below the co
 struct LwoPolygon {
     const uint8_t* indices; // count big-endian u16 point numbers
     uint16_t count;
-    int16_t surface;        // as stored: 0 none, negative: the polygon had details
+    int16_t surface; // as stored: 0 none, negative: the polygon had details
     uint16_t Index(int k) const;
 };
 class LwoPolygonReader {

@@ -47,8 +47,10 @@ constexpr int kMaxRasterSide = 0x7FFF;
 
 // The folders searched for a texture "<base>.pix", in order.
 constexpr const char* kTextureFolders[] = {
-    "zqk\\resource\\art\\textures\\ships\\%s.pix",     "zqk\\resource\\art\\textures\\moreships\\%s.pix",
-    "zqk\\resource\\art\\textures\\indieships\\%s.pix", "zqk\\resource\\art\\textures\\planets\\%s.pix",
+    "zqk\\resource\\art\\textures\\ships\\%s.pix",
+    "zqk\\resource\\art\\textures\\moreships\\%s.pix",
+    "zqk\\resource\\art\\textures\\indieships\\%s.pix",
+    "zqk\\resource\\art\\textures\\planets\\%s.pix",
     "zqk\\resource\\art\\textures\\voyger\\%s.pix",
 };
 constexpr const char* kShadeTable = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
@@ -59,10 +61,12 @@ struct RampRow {
     int red, green, blue;
     uint8_t indexBase, indexRange;
 };
+// clang-format off
 constexpr RampRow kRamps[] = {
     {5, 5, 5, 16, 31},  {12, 2, 2, 48, 31}, {2, 12, 2, 80, 31}, {2, 2, 12, 112, 31},
     {8, 8, 0, 144, 31}, {7, 1, 8, 144, 31}, {8, 5, 3, 208, 31},
 };
+// clang-format on
 constexpr int kRampMatchLimit = 60; // a row must come closer than this
 
 // Gloss bits and the specular power each gives; the last that applies wins.
@@ -72,7 +76,12 @@ struct GlossRow {
 };
 constexpr GlossRow kGloss[] = {{0x10, 12}, {0x40, 45}, {0x100, 76}, {0x400, 100}};
 
-enum class Mapping { None, Planar, Cylindrical, Spherical };
+enum class Mapping {
+    None,
+    Planar,
+    Cylindrical,
+    Spherical
+};
 
 struct Vec {
     float x, y, z;
@@ -374,9 +383,9 @@ void SetTexture(hx_material* m, const Surface& surface, const LwoSubChunk& timg)
 struct TextureFrame {
     Vec centre{0, 0, 0};
     Vec size{1, 1, 1};
-    int axis = 1;         // TFLG & 7: 1 x, 2 y, 4 z
-    float across = 0.0f;  // TFP0: wraps across
-    float down = 0.0f;    // TFP1: wraps down
+    int axis = 1;        // TFLG & 7: 1 x, 2 y, 4 z
+    float across = 0.0f; // TFP0: wraps across
+    float down = 0.0f;   // TFP1: wraps down
 };
 
 void MapPlanar(Face& f, const TextureFrame& t)

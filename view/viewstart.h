@@ -10,9 +10,9 @@ struct ViewRect {
 };
 
 extern uint8_t gScreenClearColour; // palette index the render passes clear with; others set it for one frame to flash
-extern float gProjectionDistance; // of the current view: half the viewport height / tan(field of view / 2)
-extern uint8_t gRebuild3D; // the 3D worlds are to be rebuilt
-extern float gLodThresholds[3]; // level-of-detail thresholds of apparent size
+extern float gProjectionDistance;  // of the current view: half the viewport height / tan(field of view / 2)
+extern uint8_t gRebuild3D;         // the 3D worlds are to be rebuilt
+extern float gLodThresholds[3];    // level-of-detail thresholds of apparent size
 
 void InitializeP3D();
 void ShutdownP3D();

@@ -25,10 +25,10 @@ namespace {
 
 constexpr int32_t kSoundPlasmaBall = 38;
 constexpr int32_t kPlasmaFlash = 175;
-constexpr int16_t kPlasmaBallLife = 550;      // hundredths
+constexpr int16_t kPlasmaBallLife = 550; // hundredths
 constexpr int32_t kPlasmaGrowth = 120000;
 constexpr int32_t kLongPlasmaGrowth = 1800000;
-constexpr float kDockingAlignment = 0.9f;     // |cos| of about 25.8 degrees
+constexpr float kDockingAlignment = 0.9f; // |cos| of about 25.8 degrees
 constexpr int16_t kEmitterBrightness = 64;
 
 void HullRupture(SceneItem* item, const void* argument)
@@ -126,7 +126,8 @@ void DockingAlignment(SceneItem* item, const void* argument)
 void ColourCycle(SceneItem* item, const void*)
 {
     Avatar* avatar = item->avatar;
-    avatar->colour = avatar->colour == 9 ? 10 : avatar->colour == 10 ? 12 : 9;
+    avatar->colour = avatar->colour == 9 ? 10 : avatar->colour == 10 ? 12
+                                                                     : 9;
     const TDP* root = avatar->root;
     const ParticleEmitter* emitter = root ? root->emitter : nullptr;
     if (!emitter || !emitter->points)

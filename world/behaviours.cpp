@@ -41,17 +41,17 @@
 namespace {
 
 // Avatar parameter slots of the behaviours.
-constexpr int kParamAge = 0;          // flares: age in hundredths; belt rocks: range
-constexpr int kParamPulseTimer = 4;   // inhibitors: hundredths since the last pulse;
-                                      //   tethered items: the tether length
+constexpr int kParamAge = 0;        // flares: age in hundredths; belt rocks: range
+constexpr int kParamPulseTimer = 4; // inhibitors: hundredths since the last pulse;
+                                    //   tethered items: the tether length
 constexpr int kParamGrowth = kParamName;
 
 constexpr uint32_t kMineIgnores = 0x40011;
 
 constexpr int32_t kPulsePeriod = 200;
-constexpr float kFlareGrowth = 1000.0f;  // radius per second
+constexpr float kFlareGrowth = 1000.0f; // radius per second
 constexpr int32_t kFlareGrowTicks = 1500;
-constexpr int32_t kDecoyChance = 400;    // chance step / 400 a frame
+constexpr int32_t kDecoyChance = 400; // chance step / 400 a frame
 constexpr float kFuseRange = 20000.0f;
 constexpr float kFuseBurst = 10000.0f;
 constexpr float kMissileBurstNear = 50000.0f;
@@ -76,24 +76,28 @@ constexpr int32_t kSoundWaypoint = 12;
 uint32_t Draw(uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; }
 
 Vector3 Row(const Matrix4& m, int row) { return {m.m[row * 4], m.m[row * 4 + 1], m.m[row * 4 + 2]}; }
-void SetRow(Matrix4& m, int row, const Vector3& v) {
+void SetRow(Matrix4& m, int row, const Vector3& v)
+{
     m.m[row * 4] = v.x;
     m.m[row * 4 + 1] = v.y;
     m.m[row * 4 + 2] = v.z;
 }
 
 // b - a between two world positions.
-Vector3 Between(const WorldPosition& a, const WorldPosition& b) {
+Vector3 Between(const WorldPosition& a, const WorldPosition& b)
+{
     return {static_cast<float>(b.x - a.x), static_cast<float>(b.y - a.y), static_cast<float>(b.z - a.z)};
 }
 
-WorldPosition Offset(const WorldPosition& p, const Vector3& v, float scale) {
+WorldPosition Offset(const WorldPosition& p, const Vector3& v, float scale)
+{
     return {p.x + static_cast<double>(v.x) * scale, p.y + static_cast<double>(v.y) * scale,
             p.z + static_cast<double>(v.z) * scale};
 }
 
 // The double position and the matrix translation together.
-void PlaceAt(Sim* sim, const WorldPosition& p) {
+void PlaceAt(Sim* sim, const WorldPosition& p)
+{
     sim->position = p;
     sim->matrix.m[12] = static_cast<float>(p.x);
     sim->matrix.m[13] = static_cast<float>(p.y);
@@ -103,14 +107,16 @@ void PlaceAt(Sim* sim, const WorldPosition& p) {
 Vector3 ToLocal(const Matrix4& m, const Vector3& v) { return {VecDot(v, Row(m, 0)), VecDot(v, Row(m, 1)), VecDot(v, Row(m, 2))}; }
 
 // A live item with a Sim, from a handle in an Avatar parameter.
-SceneItem* LiveItem(int32_t handle) {
+SceneItem* LiveItem(int32_t handle)
+{
     SceneItem* item = ItemFromHandle(static_cast<SceneItemHandle>(handle));
     return item && item->sim ? item : nullptr;
 }
 
 // The Sim's target while it is still the item it was: in use and in the
 // scene. A target that died is forgotten.
-SceneItem* LiveTarget(SceneItem* item) {
+SceneItem* LiveTarget(SceneItem* item)
+{
     SceneItem* target = item->sim->target;
     if (target && (!(target->flags & kItemInUse) || !IsInSceneList(target) || !target->sim)) {
         item->sim->target = nullptr;
@@ -121,12 +127,14 @@ SceneItem* LiveTarget(SceneItem* item) {
 
 float RadiusOf(const SceneItem* item) { return item->sim ? item->sim->radius : 0.0f; }
 
-void PostToSelf(SceneItem* item, int32_t delay, uint16_t kind) {
+void PostToSelf(SceneItem* item, int32_t delay, uint16_t kind)
+{
     PostItemMessage(item->receiver, item->receiver, delay, kind, 0, nullptr);
 }
 
 // A random unit vector.
-Vector3 RandomDirection() {
+Vector3 RandomDirection()
+{
     for (;;) {
         Vector3 v{static_cast<float>(Draw(2001)) - 1000.0f, static_cast<float>(Draw(2001)) - 1000.0f,
                   static_cast<float>(Draw(2001)) - 1000.0f};
@@ -137,7 +145,8 @@ Vector3 RandomDirection() {
 
 // The enemy ship nearest to the item within the range: a ship that shares
 // none of the item's side bits and is not the item that launched it.
-SceneItem* NearestEnemyShip(SceneItem* item, SceneItem* launcher, float range) {
+SceneItem* NearestEnemyShip(SceneItem* item, SceneItem* launcher, float range)
+{
     const uint32_t side = item->avatar->classFlags & kClassSides;
     SceneItem* best = nullptr;
     float bestDistance = range;
@@ -157,13 +166,15 @@ SceneItem* NearestEnemyShip(SceneItem* item, SceneItem* launcher, float range) {
 }
 
 // The facing along a to b, at the item's place.
-void FaceAlong(SceneItem* item, const Vector3& direction) {
+void FaceAlong(SceneItem* item, const Vector3& direction)
+{
     Vector3 d = direction;
     if (VecNormalise(d) > 0.0f)
         MatLookDir(d, nullptr, item->sim->matrix);
 }
 
-float RandomLineDistance(SceneItem* a, SceneItem* b, float length) {
+float RandomLineDistance(SceneItem* a, SceneItem* b, float length)
+{
     const float from = RadiusOf(a);
     const float to = std::max(length - RadiusOf(b), from);
     return from + static_cast<float>(Draw(1001)) * 0.001f * (to - from);
@@ -173,7 +184,8 @@ float RandomLineDistance(SceneItem* a, SceneItem* b, float length) {
 
 // ---- Free bodies ------------------------------------------------------------
 
-void BallisticStep(SceneItem* item) {
+void BallisticStep(SceneItem* item)
+{
     Sim* sim = item->sim;
     const float dt = gFrameClock.frameSeconds;
     sim->startTime = gFrameClock.gameClock;
@@ -184,13 +196,15 @@ void BallisticStep(SceneItem* item) {
     PlaceAt(sim, p);
 }
 
-void TumbleStep(SceneItem* item) {
+void TumbleStep(SceneItem* item)
+{
     BallisticStep(item);
     MatRotY(item->pitchDemand, item->sim->matrix);
     MatRotX(item->yawDemand, item->sim->matrix);
 }
 
-void DriftStep(SceneItem* item) {
+void DriftStep(SceneItem* item)
+{
     Sim* sim = item->sim;
     const float dt = gFrameClock.frameSeconds;
     sim->startTime = gFrameClock.gameClock;
@@ -201,7 +215,8 @@ void DriftStep(SceneItem* item) {
 
 // ---- Flares, plasma and the LDS inhibitor -----------------------------------
 
-void EcmFlareBehaviour(SceneItem* item) {
+void EcmFlareBehaviour(SceneItem* item)
+{
     Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     const float dt = gFrameClock.frameSeconds;
@@ -217,7 +232,8 @@ void EcmFlareBehaviour(SceneItem* item) {
         AnnounceDecoyToMissiles(item, ItemFromHandle(static_cast<SceneItemHandle>(avatar->params[kParamTetherAnchor])));
 }
 
-void PlasmaBallStep(SceneItem* item) {
+void PlasmaBallStep(SceneItem* item)
+{
     Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     const float dt = gFrameClock.frameSeconds;
@@ -237,11 +253,13 @@ void PlasmaBallStep(SceneItem* item) {
     sim->startTime = gFrameClock.gameClock;
 }
 
-void LdsInhibitorBehaviour(SceneItem* item) {
+void LdsInhibitorBehaviour(SceneItem* item)
+{
     EmitLdsInhibitorPulse(item, static_cast<float>(item->avatar->params[kParamBeltAnchor]));
 }
 
-void EmitLdsInhibitorPulse(SceneItem* item, float radius) {
+void EmitLdsInhibitorPulse(SceneItem* item, float radius)
+{
     Avatar* avatar = item->avatar;
     avatar->params[kParamPulseTimer] += gFrameClock.frameTicks;
     if (avatar->params[kParamPulseTimer] < kPulsePeriod)
@@ -255,7 +273,8 @@ void EmitLdsInhibitorPulse(SceneItem* item, float radius) {
     });
 }
 
-void InterdictionJolt(SceneItem* item) {
+void InterdictionJolt(SceneItem* item)
+{
     Sim* sim = item->sim;
     const float speed = std::max(sim->thrust.z, 1.0f);
     float a = 500.0f; // without mass or radius: the largest kick
@@ -270,7 +289,8 @@ void InterdictionJolt(SceneItem* item) {
 
 // ---- Missiles and mines -----------------------------------------------------
 
-void SteerLdsiMissile(SceneItem* item) {
+void SteerLdsiMissile(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (sim->ldsSpool > 0)
         return; // still spooling up
@@ -304,7 +324,8 @@ void SteerLdsiMissile(SceneItem* item) {
     }
 }
 
-void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance) {
+void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance)
+{
     if (!target || distance >= kFuseRange)
         return;
     if (!(missile->avatar->classFlags & kClassArmed) || distance >= kFuseBurst)
@@ -321,7 +342,8 @@ void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance) {
     SoundPlayVaried(kSoundMissileBurst, 0, 0, 0, 0, 2000);
 }
 
-void SteerHomingMissile(SceneItem* item) {
+void SteerHomingMissile(SceneItem* item)
+{
     Sim* sim = item->sim;
     sim->ldsSpool -= gFrameClock.frameTicks; // fuel
     SceneItem* target = LiveTarget(item);
@@ -337,7 +359,8 @@ void SteerHomingMissile(SceneItem* item) {
     CheckMissileFuse(item, target, VecLength(Between(sim->position, t->position)));
 }
 
-void GuidedMissileStep(SceneItem* item) {
+void GuidedMissileStep(SceneItem* item)
+{
     SIM_MAIN(item);
     Sim* sim = item->sim;
     SceneItem* launcher = LiveItem(item->avatar->params[kParamTetherAnchor]);
@@ -361,7 +384,8 @@ void GuidedMissileStep(SceneItem* item) {
     item->perFrame = SIM_MAIN; // burst once; it flies on until the message ends it
 }
 
-void RunProximityMine(SceneItem* item) {
+void RunProximityMine(SceneItem* item)
+{
     Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     SceneItem* layer = LiveItem(avatar->params[kParamTetherAnchor]);
@@ -399,14 +423,16 @@ void RunProximityMine(SceneItem* item) {
 
 namespace {
 
-SceneItem* BeltAnchor(SceneItem* item) {
+SceneItem* BeltAnchor(SceneItem* item)
+{
     SceneItem* anchor = LiveItem(item->avatar->params[kParamBeltAnchor]);
     return anchor ? anchor : (gPlayerItem && gPlayerItem->sim ? gPlayerItem : nullptr);
 }
 
 } // namespace
 
-void ScatterAroundAnchor(SceneItem* item) {
+void ScatterAroundAnchor(SceneItem* item)
+{
     SceneItem* anchor = BeltAnchor(item);
     if (!anchor || anchor == item)
         return;
@@ -434,7 +460,8 @@ void ScatterAroundAnchor(SceneItem* item) {
     PostToSelf(item, kScatterSettle, kMsgUnscatter);
 }
 
-void KeepNearAnchor(SceneItem* item) {
+void KeepNearAnchor(SceneItem* item)
+{
     SceneItem* anchor = BeltAnchor(item);
     if (!anchor || anchor == item || (item->sim->flags & kSimScattering))
         return;
@@ -445,7 +472,8 @@ void KeepNearAnchor(SceneItem* item) {
 
 // ---- Waypoints and markers --------------------------------------------------
 
-void PlaceWaypoint(SceneItem* item) {
+void PlaceWaypoint(SceneItem* item)
+{
     Sim* sim = item->sim;
     sim->startTime = gFrameClock.gameClock;
     const ScriptSymbol* symbol = sim->followSymbol;
@@ -464,7 +492,8 @@ constexpr int kTextCourseTime = 90;
 
 } // namespace
 
-void RunWaypoint(SceneItem* item) {
+void RunWaypoint(SceneItem* item)
+{
     Sim* sim = item->sim;
     const float dt = gFrameClock.frameSeconds;
     if (SceneItem* carrier = sim->secondTarget; carrier && carrier->sim)
@@ -494,7 +523,8 @@ void RunWaypoint(SceneItem* item) {
     }
 }
 
-void NearPlayerMark(SceneItem* item) {
+void NearPlayerMark(SceneItem* item)
+{
     if (!gPlayerItem || !gPlayerItem->sim || gPlayerItem == item)
         return;
     if (VecLength(Between(item->sim->position, gPlayerItem->sim->position)) >= kMarkRange)
@@ -506,7 +536,8 @@ void NearPlayerMark(SceneItem* item) {
 
 // ---- Carriers and tethers ---------------------------------------------------
 
-void AlignCarrierToPair(SceneItem* item) {
+void AlignCarrierToPair(SceneItem* item)
+{
     Sim* sim = item->sim;
     SceneItem* first = sim->target;
     SceneItem* second = sim->secondTarget;
@@ -531,7 +562,8 @@ void AlignCarrierToPair(SceneItem* item) {
     SetRow(sim->matrix, 2, z);
 }
 
-void RideOnCarrier(SceneItem* item) {
+void RideOnCarrier(SceneItem* item)
+{
     SceneItem* carrier = item->avatar->linkItem;
     if (!carrier || !(carrier->flags & kItemInUse) || !carrier->sim) {
         item->avatar->linkItem = nullptr;
@@ -550,7 +582,8 @@ void RideOnCarrier(SceneItem* item) {
     PlaceAt(sim, Offset(c->position, Row(c->matrix, 0), side));
 }
 
-void KeepTetherDistance(SceneItem* item) {
+void KeepTetherDistance(SceneItem* item)
+{
     Sim* sim = item->sim;
     sim->startTime = gFrameClock.gameClock;
     SceneItem* anchor = LiveItem(item->avatar->params[kParamTetherAnchor]);
@@ -575,7 +608,8 @@ namespace {
 
 // The unit line from A to B and the distance to place at (a random one
 // between the radii for 0); false when an item or its Sim is missing.
-bool LineBetween(const SceneItem* item, SceneItem* a, SceneItem* b, Vector3& line, float& d) {
+bool LineBetween(const SceneItem* item, SceneItem* a, SceneItem* b, Vector3& line, float& d)
+{
     if (!item || !a || !b || !item->sim || !a->sim || !b->sim)
         return false;
     line = Between(a->sim->position, b->sim->position);
@@ -587,7 +621,8 @@ bool LineBetween(const SceneItem* item, SceneItem* a, SceneItem* b, Vector3& lin
 
 } // namespace
 
-void PlaceOnLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d) {
+void PlaceOnLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d)
+{
     Vector3 line{};
     if (!LineBetween(item, a, b, line, d))
         return;
@@ -595,7 +630,8 @@ void PlaceOnLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d) {
     FaceAlong(item, line);
 }
 
-void PlaceAcrossLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d) {
+void PlaceAcrossLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d)
+{
     Vector3 line{};
     if (!LineBetween(item, a, b, line, d))
         return;
@@ -611,7 +647,8 @@ void PlaceAcrossLineBetween(SceneItem* item, SceneItem* a, SceneItem* b, float d
 
 // ---- Ships ------------------------------------------------------------------
 
-void SIM_CHAOS(SceneItem* item) {
+void SIM_CHAOS(SceneItem* item)
+{
     SIM_MAIN(item);
     Sim* sim = item->sim;
     SceneItem* target = LiveTarget(item);
@@ -628,7 +665,8 @@ void SIM_CHAOS(SceneItem* item) {
     }
 }
 
-void SparkStep(SceneItem* item) {
+void SparkStep(SceneItem* item)
+{
     // About one spark every 20 hundredths; each a small hit on the hull.
     if (static_cast<int32_t>(Draw(20)) >= gFrameClock.frameTicks)
         return;

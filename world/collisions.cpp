@@ -37,7 +37,8 @@ uint32_t gContactCount;
 // ---- Radii and centres -------------------------------------------------------
 
 // a(3x3) x b(3x3) into out: a part's axes turned into its parent's frame.
-Matrix4 CombineRotation(const Matrix4& local, const Matrix4& parent) {
+Matrix4 CombineRotation(const Matrix4& local, const Matrix4& parent)
+{
     Matrix4 out{};
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
@@ -50,7 +51,8 @@ Matrix4 CombineRotation(const Matrix4& local, const Matrix4& parent) {
 
 // Each part hangs at its offset from its parent, in the parent's axes;
 // its children take the parent's axes combined with its own local turn.
-void PlaceTree(TDP* node, const Vector3d& parentCentre, const Matrix4& parentAxes) {
+void PlaceTree(TDP* node, const Vector3d& parentCentre, const Matrix4& parentAxes)
+{
     for (; node; node = node->nextSibling) {
         Vector3 turned;
         MatRotateVec(parentAxes, node->offset, turned);
@@ -63,12 +65,14 @@ void PlaceTree(TDP* node, const Vector3d& parentCentre, const Matrix4& parentAxe
     }
 }
 
-Vector3 ItemPosition(const SceneItem* item) {
+Vector3 ItemPosition(const SceneItem* item)
+{
     const WorldPosition& p = item->sim->position;
     return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
 }
 
-bool IsRootPart(const TDP* part) {
+bool IsRootPart(const TDP* part)
+{
     return part->owner && part->owner->avatar && part->owner->avatar->root == part;
 }
 
@@ -77,7 +81,8 @@ bool IsRootPart(const TDP* part) {
 // The smaller part's points against the larger part's boxes; s is the
 // smaller part's centre minus the larger's, in world axes.
 bool CollidePointsWithBoxes(TDP* small, const Matrix4& smallMatrix, TDP* large,
-                            const Matrix4& largeMatrix, const Vector3& s) {
+                            const Matrix4& largeMatrix, const Vector3& s)
+{
     const HullBounds* points = small->hullBounds;
     const HullBounds* boxes = large->hullBounds;
     uint32_t boxBits = 0;
@@ -123,7 +128,8 @@ bool CollidePointsWithBoxes(TDP* small, const Matrix4& smallMatrix, TDP* large,
 
 // The contact of two touching parts: Actions of the collision event on
 // both items, then both responses, the higher order first.
-void RespondToContact(TDP* a, TDP* b, const Vector3& contact) {
+void RespondToContact(TDP* a, TDP* b, const Vector3& contact)
+{
     SceneItem* ia = a->owner;
     SceneItem* ib = b->owner;
     ++gContactCount;
@@ -152,7 +158,8 @@ void RespondToContact(TDP* a, TDP* b, const Vector3& contact) {
 }
 
 // Part a against b and, while they miss, against b's children and siblings.
-bool CollideTDPNode(TDP* a, TDP* b) {
+bool CollideTDPNode(TDP* a, TDP* b)
+{
     if (!b)
         return false;
     SceneItem* ia = a->owner;
@@ -202,7 +209,8 @@ bool CollideTDPNode(TDP* a, TDP* b) {
 
 // One pair of the loop: the obstacle bookkeeping, the cheap rejections,
 // then the part trees.
-void TestPair(SceneItem* a, SceneItem* b) {
+void TestPair(SceneItem* a, SceneItem* b)
+{
     ++gPairTests;
     if (!a->sim || !b->sim || !a->avatar->root || !b->avatar->root || !IsInSceneList(a) ||
         !IsInSceneList(b))
@@ -242,7 +250,8 @@ bool EndOfOrdinaryItems(const SceneItem* item) { return item == &gSceneList || i
 // The plain loop from where it stands: A's pairs from inner.next on, then
 // every later ordinary item from outer.next against everything after it.
 // The walks keep their place when a response takes items out of the list.
-void ContinuePlainPairs(SceneItem* a, SceneListWalk& outer, SceneListWalk& inner) {
+void ContinuePlainPairs(SceneItem* a, SceneListWalk& outer, SceneListWalk& inner)
+{
     for (;;) {
         while (inner.next && inner.next != &gSceneList) {
             SceneItem* b = inner.next;
@@ -257,7 +266,8 @@ void ContinuePlainPairs(SceneItem* a, SceneListWalk& outer, SceneListWalk& inner
     }
 }
 
-void PlainPairs() {
+void PlainPairs()
+{
     SceneListWalk outer;
     SceneListWalk inner;
     SceneItem* first = gSceneList.next;
@@ -292,17 +302,18 @@ struct Centre {
 struct Prefilter {
     ItemState items[kMaxSceneItems];
     int count = 0;
-    int ordinary = 0;                 // items before the tail group
+    int ordinary = 0; // items before the tail group
     SceneItem* tailGroup = nullptr;
     SweepEntry entries[kMaxSceneItems];
     Centre centres[kMaxSceneItems];
-    std::vector<uint32_t> pairs;      // (lower index << 16) | higher index, sorted
-    bool dirty[kMaxSceneItems];       // changed by a response: tested with everything
-    std::vector<int> dirtyList;       // the same, sorted
+    std::vector<uint32_t> pairs; // (lower index << 16) | higher index, sorted
+    bool dirty[kMaxSceneItems];  // changed by a response: tested with everything
+    std::vector<int> dirtyList;  // the same, sorted
 };
 Prefilter gSweep;
 
-ItemState StateOf(SceneItem* item) {
+ItemState StateOf(SceneItem* item)
+{
     ItemState s{item, {}, 0.0f, static_cast<int16_t>(item->flags & kItemObstacle), false};
     if (item->sim) {
         s.position = item->sim->position;
@@ -312,7 +323,8 @@ ItemState StateOf(SceneItem* item) {
     return s;
 }
 
-bool SameState(const ItemState& a, const ItemState& b) {
+bool SameState(const ItemState& a, const ItemState& b)
+{
     return a.position.x == b.position.x && a.position.y == b.position.y &&
            a.position.z == b.position.z && a.radius == b.radius && a.flags == b.flags &&
            a.testable == b.testable;
@@ -321,16 +333,19 @@ bool SameState(const ItemState& a, const ItemState& b) {
 // The cut of the broad phase, a little wide so that rounding never drops a
 // pair the loop would keep: the two centres lie within f x the summed radii
 // on each axis (f = 5 when either is an obstacle).
-bool WithinReach(const ItemState& a, const ItemState& b, double f) {
+bool WithinReach(const ItemState& a, const ItemState& b, double f)
+{
     const double limit =
         f * (std::fabs(static_cast<double>(a.radius)) + std::fabs(static_cast<double>(b.radius))) *
-            1.000001 + 0.002;
+            1.000001 +
+        0.002;
     return std::fabs(a.position.x - b.position.x) <= limit &&
            std::fabs(a.position.y - b.position.y) <= limit &&
            std::fabs(a.position.z - b.position.z) <= limit;
 }
 
-void AddCandidate(Prefilter& p, uint32_t i, uint32_t j) {
+void AddCandidate(Prefilter& p, uint32_t i, uint32_t j)
+{
     const uint32_t lo = std::min(i, j);
     const uint32_t hi = std::max(i, j);
     if (static_cast<int>(lo) < p.ordinary)
@@ -341,7 +356,8 @@ void AddCandidate(Prefilter& p, uint32_t i, uint32_t j) {
 // x over intervals of each item's radius finds the pairs that may touch;
 // each obstacle then looks along x, within five times its radius and the
 // largest, for the items it is to be noted by.
-bool SnapshotAndSweep() {
+bool SnapshotAndSweep()
+{
     Prefilter& p = gSweep;
     p.count = 0;
     p.ordinary = -1;
@@ -414,7 +430,8 @@ bool SnapshotAndSweep() {
     return true;
 }
 
-bool ListStillMatches() {
+bool ListStillMatches()
+{
     const Prefilter& p = gSweep;
     if (gTailGroup != p.tailGroup)
         return false;
@@ -427,7 +444,8 @@ bool ListStillMatches() {
 
 // After a contact: every item from `from` on whose broad-phase state the
 // responses changed is tested with everything from now on.
-void MarkChangedItems(int from) {
+void MarkChangedItems(int from)
+{
     Prefilter& p = gSweep;
     for (int i = from; i < p.count; ++i) {
         if (p.dirty[i] || SameState(p.items[i], StateOf(p.items[i].item)))
@@ -437,7 +455,8 @@ void MarkChangedItems(int from) {
     }
 }
 
-void PrefilteredPairs() {
+void PrefilteredPairs()
+{
     Prefilter& p = gSweep;
     if (!SnapshotAndSweep()) {
         PlainPairs();
@@ -490,7 +509,8 @@ void PrefilteredPairs() {
 
 // ---- Frame ------------------------------------------------------------------------
 
-void PrepareCollisionFrame() {
+void PrepareCollisionFrame()
+{
     gSceneItemCount = 0;
     for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next) {
         item->avatar->flags &= ~kAvatarTouched;
@@ -504,7 +524,8 @@ void PrepareCollisionFrame() {
     }
 }
 
-void TestAllCollisions() {
+void TestAllCollisions()
+{
     gPairTests = 0;
     for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next) {
         item->avatar->obstacle = nullptr;
@@ -520,7 +541,8 @@ void SetCollisionPrefilter(bool on) { gPrefilter = on; }
 
 int32_t CollisionPairTests() { return gPairTests; }
 
-void CollideTDPTrees(TDP* a, TDP* b) {
+void CollideTDPTrees(TDP* a, TDP* b)
+{
     for (; a; a = a->nextSibling) {
         if ((a->flags & kTdpCollides) && CollideTDPNode(a, b)) {
             a->flags |= kTdpHit;
@@ -530,7 +552,8 @@ void CollideTDPTrees(TDP* a, TDP* b) {
     }
 }
 
-bool CollideHullBounds(TDP* p, const Matrix4& pMatrix, TDP* q, const Matrix4& qMatrix, Vector3 s) {
+bool CollideHullBounds(TDP* p, const Matrix4& pMatrix, TDP* q, const Matrix4& qMatrix, Vector3 s)
+{
     if (!p->hullBounds || !q->hullBounds)
         return false;
     const Matrix4* pm = &pMatrix;
@@ -547,26 +570,30 @@ bool CollideHullBounds(TDP* p, const Matrix4& pMatrix, TDP* q, const Matrix4& qM
 
 // ---- Radii and centres ------------------------------------------------------------
 
-void InitSceneItemRadii() {
+void InitSceneItemRadii()
+{
     for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next) {
         UpdateTDPWorldCentres(item);
         SetSceneItemRadius(item);
     }
 }
 
-void InitTDPRadii() {
+void InitTDPRadii()
+{
     for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next)
         InitTDPRadius(item->avatar->root);
 }
 
-void SetSceneItemRadius(SceneItem* item) {
+void SetSceneItemRadius(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (!sim || sim->radius != 0.0f)
         return;
     sim->radius = TDPTreeRadius(item->avatar->root, ItemPosition(item));
 }
 
-float TDPTreeRadius(const TDP* part, const Vector3& point) {
+float TDPTreeRadius(const TDP* part, const Vector3& point)
+{
     if (!part)
         return kNoPartRadius;
     const Vector3 d{part->worldCentre.x - point.x, part->worldCentre.y - point.y,
@@ -576,7 +603,8 @@ float TDPTreeRadius(const TDP* part, const Vector3& point) {
                      TDPTreeRadius(part->nextSibling, point)});
 }
 
-void InitTDPRadius(TDP* part) {
+void InitTDPRadius(TDP* part)
+{
     for (; part; part = part->nextSibling) {
         if (part->radius == 0.0f) {
             if (!part->hullBounds && part->model)
@@ -590,7 +618,8 @@ void InitTDPRadius(TDP* part) {
     }
 }
 
-void ComputeTDPModelRadius(TDP* part) {
+void ComputeTDPModelRadius(TDP* part)
+{
     if (part->flags & kTdpNoModelRadius)
         return;
     const hx_model* model = part->model;
@@ -606,7 +635,8 @@ void ComputeTDPModelRadius(TDP* part) {
     part->radius = longest;
 }
 
-void UpdateTDPWorldCentres(SceneItem* item) {
+void UpdateTDPWorldCentres(SceneItem* item)
+{
     if (!item->sim || !item->avatar->root)
         return;
     Matrix4 axes = item->sim->matrix;
@@ -615,14 +645,16 @@ void UpdateTDPWorldCentres(SceneItem* item) {
     PlaceTree(item->avatar->root, Vector3d{p.x, p.y, p.z}, axes);
 }
 
-void SetTDPTreeOwner(TDP* node, SceneItem* owner) {
+void SetTDPTreeOwner(TDP* node, SceneItem* owner)
+{
     for (; node; node = node->nextSibling) {
         node->owner = owner;
         SetTDPTreeOwner(node->firstChild, owner);
     }
 }
 
-void AddHullBoundsPoint(TDP* part, const Vector3& point) {
+void AddHullBoundsPoint(TDP* part, const Vector3& point)
+{
     HullBounds* bounds = part->hullBounds;
     if (!bounds)
         return;
@@ -638,7 +670,8 @@ void AddHullBoundsPoint(TDP* part, const Vector3& point) {
     bounds->pointCount = count + 1;
 }
 
-void ScaleHullBounds(HullBounds* bounds, float radius) {
+void ScaleHullBounds(HullBounds* bounds, float radius)
+{
     // Without a radius there is nothing to scale from: only the new one is kept.
     if (bounds->radius > 0.0f) {
         const float f = radius / bounds->radius;
@@ -652,7 +685,8 @@ void ScaleHullBounds(HullBounds* bounds, float radius) {
 
 // ---- kqzSpawnScene ------------------------------------------------------------------
 
-SceneItem* kqzSpawnScene(SceneItem* item, TDP* part) {
+SceneItem* kqzSpawnScene(SceneItem* item, TDP* part)
+{
     if (!part) {
         FatalError("kqzSpawnScene - TDPPtr==NULL");
         return item;

@@ -22,8 +22,8 @@
 
 // Box flags of a HullBounds box.
 enum : uint32_t {
-    kBoxExclusion = 0x4,           // a point inside it touches nothing
-    kBoxHitEffects = 0x1FF00,      // hit-effect bits handed to the item
+    kBoxExclusion = 0x4,      // a point inside it touches nothing
+    kBoxHitEffects = 0x1FF00, // hit-effect bits handed to the item
 };
 
 // Items counted by the last PrepareCollisionFrame.

@@ -334,7 +334,7 @@ bool RunHitEffects(Ship& ship, int32_t amount, const Vector3* hitPoint)
         std::clamp<int64_t>(int64_t{amount} * 1250 / ship.info->damage.maximumHull, 1, 32767));
     const int32_t effect = CRand() % size;
     // The nine effects in the order of their bits, from 0x001.
-    using Effect = bool (*)(Ship& ship, int32_t amount, const Vector3* hitPoint);
+    using Effect = bool (*)(Ship & ship, int32_t amount, const Vector3* hitPoint);
     static constexpr Effect kEffects[] = {
         [](Ship& s, int32_t, const Vector3* p) { return DisableWeaponNearHit(s, p); },
         [](Ship& s, int32_t n, const Vector3*) { return DamageHardPoints(s, n); },
@@ -391,10 +391,12 @@ bool DamageShipRandomly(Ship& ship, int32_t passes, int32_t limit, const Vector3
         const int32_t size = CRand() % limit;
         // The level says how deep the damage reaches: weapons first, the
         // capsule drive last.
+        // clang-format off
         static constexpr bool (*kReach[])(Ship&, int32_t) = {
             DamageRandomWeapon, DamageHardPoints, DamageTurnThrusters,
             DamageMainThrust,   DamageLdsDrive,   DamageCapsuleDrive,
         };
+        // clang-format on
         const int32_t reach = CRand() % (std::max<int32_t>(level, 0) + 1);
         const bool newly = kReach[std::min<int32_t>(reach, std::size(kReach) - 1)](ship, size);
         if (newly && !marked) {

@@ -14,7 +14,8 @@ namespace {
 class Digest {
 public:
     template <typename T>
-    void Add(const T& value) {
+    void Add(const T& value)
+    {
         unsigned char bytes[sizeof(T)];
         std::memcpy(bytes, &value, sizeof(T));
         for (unsigned char b : bytes)
@@ -26,7 +27,8 @@ private:
     uint64_t hash_ = 0xCBF29CE484222325ull;
 };
 
-void AddItem(Digest& d, const SceneItem* item) {
+void AddItem(Digest& d, const SceneItem* item)
+{
     d.Add(static_cast<int32_t>(item - SceneItemPool()));
     d.Add(item->flags);
     d.Add(item->sceneGeneration);
@@ -64,7 +66,8 @@ void AddItem(Digest& d, const SceneItem* item) {
 
 } // namespace
 
-uint64_t WorldStateDigest() {
+uint64_t WorldStateDigest()
+{
     Digest d;
     for (const SceneItem* s = gSceneList.next; s && s != &gSceneList; s = s->next)
         AddItem(d, s);

@@ -27,13 +27,15 @@ namespace {
 constexpr int kClearPositionTries = 32;
 constexpr int kGateDepartureEvent = 11;
 
-double Distance(const WorldPosition& a, const WorldPosition& b) {
+double Distance(const WorldPosition& a, const WorldPosition& b)
+{
     const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
 // The gate's members: the items of its coupling list.
-std::vector<SceneItem*> GateMembers(SceneItem* gate) {
+std::vector<SceneItem*> GateMembers(SceneItem* gate)
+{
     std::vector<SceneItem*> members;
     if (!gate->sim || !gate->sim->shipInfo)
         return members;
@@ -44,10 +46,12 @@ std::vector<SceneItem*> GateMembers(SceneItem* gate) {
 }
 
 // 9 -> 10 -> 12 -> 9: the marker colour cycle.
-uint8_t NextColour(uint8_t c) { return c == 9 ? 10 : c == 10 ? 12 : 9; }
+uint8_t NextColour(uint8_t c) { return c == 9 ? 10 : c == 10 ? 12
+                                                             : 9; }
 
 // The absolute position of the item named "L4", or the origin.
-WorldPosition L4Position() {
+WorldPosition L4Position()
+{
     SceneItem* l4 = FindNamedSceneItem("L4");
     if (!l4 || !l4->sim)
         return {};
@@ -57,16 +61,20 @@ WorldPosition L4Position() {
 
 } // namespace
 
-bool GateDestination(int colour, const char** system, const char** arrival) {
+bool GateDestination(int colour, const char** system, const char** arrival)
+{
+    // clang-format off
     switch (colour) {
     case 9: *system = "21"; *arrival = "WeakL4"; return true;
     case 10: *system = "1"; *arrival = "L4"; return true;
     case 12: *system = "26"; *arrival = "L4"; return true;
     default: return false;
     }
+    // clang-format on
 }
 
-void ScrambleGateColours(SceneItem* gate) {
+void ScrambleGateColours(SceneItem* gate)
+{
     static constexpr uint8_t kColours[3] = {9, 10, 12};
     for (SceneItem* member : GateMembers(gate)) {
         const uint32_t a = ShiftRegisterRandom();
@@ -75,7 +83,8 @@ void ScrambleGateColours(SceneItem* gate) {
     }
 }
 
-void SIM_STARGATE(SceneItem* gate) {
+void SIM_STARGATE(SceneItem* gate)
+{
     const std::vector<SceneItem*> members = GateMembers(gate);
     if (members.empty() || !gate->avatar)
         return;
@@ -126,7 +135,8 @@ void SIM_STARGATE(SceneItem* gate) {
 
 // ---- Encounter sources -------------------------------------------------------------
 
-void AddEncounterSource(SceneItem* item, uint32_t kindMask) {
+void AddEncounterSource(SceneItem* item, uint32_t kindMask)
+{
     if (!item)
         return;
     auto* source = static_cast<EncounterSource*>(AllocMemory(sizeof(EncounterSource)));
@@ -143,7 +153,8 @@ void AddEncounterSource(SceneItem* item, uint32_t kindMask) {
     item->flags |= kItemEncounterSource;
 }
 
-void RemoveEncounterSource(SceneItem* item) {
+void RemoveEncounterSource(SceneItem* item)
+{
     for (EncounterSource** slot = &gEncounterSources; *slot; slot = &(*slot)->next) {
         EncounterSource* source = *slot;
         if (source->item != item)
@@ -156,7 +167,8 @@ void RemoveEncounterSource(SceneItem* item) {
     }
 }
 
-void ClearEncounterSources() {
+void ClearEncounterSources()
+{
     while (EncounterSource* source = gEncounterSources) {
         gEncounterSources = source->next;
         FreeMemory(source);
@@ -164,7 +176,8 @@ void ClearEncounterSources() {
     gEncounterCursor = nullptr;
 }
 
-void EncounterStep() {
+void EncounterStep()
+{
     if (gSimHold || gCountedItems >= gEncounterLimit || !gEncounterSources || !gPlayerItem ||
         !gPlayerItem->sim)
         return;
@@ -185,7 +198,8 @@ void EncounterStep() {
     } while (source != start);
 }
 
-SceneItem* PickEncounterSource(SceneItem* ship, SceneItem* current) {
+SceneItem* PickEncounterSource(SceneItem* ship, SceneItem* current)
+{
     const uint32_t classBits = ((ship && ship->avatar) ? ship->avatar->classFlags & 0x1FC0 : 0) | 0x40;
     SceneItem* nearest = FindNearestItemByFlags(nullptr, 0x1000000, 0, ship, 1e30f);
     if (nearest && nearest != current && ShiftRegisterRandom() % 10 < 2)
@@ -199,7 +213,8 @@ SceneItem* PickEncounterSource(SceneItem* ship, SceneItem* current) {
     return nearest ? nearest : current;
 }
 
-void FindClearPosition(SceneItem* reference, SceneItem* item) {
+void FindClearPosition(SceneItem* reference, SceneItem* item)
+{
     if (!reference || !reference->sim || !item || !item->sim)
         return;
     const WorldPosition origin = reference->sim->position;

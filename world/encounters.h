@@ -14,15 +14,15 @@ struct SceneItem;
 
 struct EncounterSource {
     EncounterSource* next;
-    uint8_t kindMask;       // six bits: the encounter kinds it launches
+    uint8_t kindMask; // six bits: the encounter kinds it launches
     SceneItem* item;
-    int16_t group;          // the item's scene generation when registered
-    uint8_t kindCount;      // bits set among the six
+    int16_t group;     // the item's scene generation when registered
+    uint8_t kindCount; // bits set among the six
 };
 
 extern EncounterSource* gEncounterSources;
-extern EncounterSource* gEncounterCursor;   // the source used last
-extern int32_t gEncounterLimit;             // encounter ships at once (4)
+extern EncounterSource* gEncounterCursor; // the source used last
+extern int32_t gEncounterLimit;           // encounter ships at once (4)
 
 // The gate's state (Avatar parameter 5): its agreed colour, or 13 while
 // the members disagree.

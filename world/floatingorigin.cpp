@@ -20,11 +20,17 @@ constexpr double kLdsOriginModulus = 1e9;
 
 // TDP attribute types.
 enum : uint8_t {
-    kAttrMoveX = 3, kAttrMoveY, kAttrMoveZ,
+    kAttrMoveX = 3,
+    kAttrMoveY,
+    kAttrMoveZ,
     kAttrScale,
-    kAttrScaleX, kAttrScaleY, kAttrScaleZ,
+    kAttrScaleX,
+    kAttrScaleY,
+    kAttrScaleZ,
     kAttrRestore,
-    kAttrTurnY, kAttrTurnX, kAttrTurnZ,
+    kAttrTurnY,
+    kAttrTurnX,
+    kAttrTurnZ,
     kAttrVisible,
 };
 
@@ -35,7 +41,8 @@ ModelMeshReader gMeshReader;
 
 // Applies one attribute of value v to the node's local matrix (`saved` is
 // the matrix the node had before this frame's step).
-void ApplyAttribute(TDP* node, uint8_t type, float v, const Matrix4& saved) {
+void ApplyAttribute(TDP* node, uint8_t type, float v, const Matrix4& saved)
+{
     Matrix4& m = node->local;
     switch (type) {
     case kAttrMoveX: m.m[12] += v; break;
@@ -59,7 +66,8 @@ void ApplyAttribute(TDP* node, uint8_t type, float v, const Matrix4& saved) {
     }
 }
 
-void AnimateNode(const int32_t* parameters, TDP* node) {
+void AnimateNode(const int32_t* parameters, TDP* node)
+{
     if (!node->attributes)
         return;
     const Matrix4 saved = node->local;
@@ -84,7 +92,8 @@ Vector3 Sub(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, 
 
 // The face's unit normal (A - C) x (A - B); false for a face without area or
 // with a vertex number past the mesh.
-bool FaceNormal(const MeshView& mesh, const uint16_t (&face)[3], Vector3& normal) {
+bool FaceNormal(const MeshView& mesh, const uint16_t (&face)[3], Vector3& normal)
+{
     for (uint16_t v : face)
         if (v >= mesh.vertexCount)
             return false;
@@ -94,7 +103,8 @@ bool FaceNormal(const MeshView& mesh, const uint16_t (&face)[3], Vector3& normal
     return length > 0.0f && std::isfinite(length);
 }
 
-Vector3 FaceCentre(const MeshView& mesh, const uint16_t (&face)[3]) {
+Vector3 FaceCentre(const MeshView& mesh, const uint16_t (&face)[3])
+{
     const Vector3& a = mesh.vertices[face[0]];
     const Vector3& b = mesh.vertices[face[1]];
     const Vector3& c = mesh.vertices[face[2]];
@@ -103,7 +113,8 @@ Vector3 FaceCentre(const MeshView& mesh, const uint16_t (&face)[3]) {
 
 } // namespace
 
-void UpdateFloatingOrigin() {
+void UpdateFloatingOrigin()
+{
     if (!gPlayerItem || !gPlayerItem->sim)
         return;
     const Sim* player = gPlayerItem->sim;
@@ -133,7 +144,8 @@ void UpdateFloatingOrigin() {
     gWorldOriginOffset.z -= s.z;
 }
 
-void CopySimToAvatar(SceneItem* item) {
+void CopySimToAvatar(SceneItem* item)
+{
     const Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     avatar->velocity = sim->velocity;
@@ -141,7 +153,8 @@ void CopySimToAvatar(SceneItem* item) {
     avatar->position = sim->position;
 }
 
-void AnimateTDPTree(int32_t* parameters, TDP* node) {
+void AnimateTDPTree(int32_t* parameters, TDP* node)
+{
     if (!node)
         return;
     AnimateTDPTree(parameters, node->nextSibling);
@@ -151,7 +164,8 @@ void AnimateTDPTree(int32_t* parameters, TDP* node) {
 
 void SetModelMeshReader(ModelMeshReader reader) { gMeshReader = reader; }
 
-uint8_t FindHitFace(SceneItem* item, const Vector3& point, Vector3* centre, Vector3* normal) {
+uint8_t FindHitFace(SceneItem* item, const Vector3& point, Vector3* centre, Vector3* normal)
+{
     const TDP* root = item->avatar ? item->avatar->root : nullptr;
     if (!root)
         return 0;
@@ -193,7 +207,8 @@ uint8_t FindHitFace(SceneItem* item, const Vector3& point, Vector3* centre, Vect
     return 255;
 }
 
-void UpdateViewModeFlag() {
+void UpdateViewModeFlag()
+{
     const Sim* sim = gControlledItem ? gControlledItem->sim : nullptr;
     const bool weaponView = CurrentStation == kWepStation && sim && sim->currentWeapon &&
                             (sim->currentWeapon->flags & kWeaponView);

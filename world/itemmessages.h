@@ -36,18 +36,18 @@ enum ItemMessageKind : uint16_t {
     kMsgDecoy = 25,
     kMsgUnbrake = 26,
     kMsgUnscatter = 27,
-    kItemMessageKinds = 28,   // higher kinds are ignored
+    kItemMessageKinds = 28, // higher kinds are ignored
 };
 
 // Kinds 6 and 7: the hit record (48 bytes) that the weapons code fills
 // and the handler passes on to the hit response and the combat code.
 struct HitPayload {
     int32_t word0;
-    float point[3];           // the impact point, from the item's centre in world axes
+    float point[3]; // the impact point, from the item's centre in world axes
     int32_t words1[3];
-    int32_t amount;           // the damage amount
+    int32_t amount; // the damage amount
     int32_t words2[3];
-    uint32_t attacker;        // SceneItemHandle of the attacking item
+    uint32_t attacker; // SceneItemHandle of the attacking item
 };
 static_assert(sizeof(HitPayload) == 48);
 

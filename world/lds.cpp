@@ -28,18 +28,21 @@ constexpr int32_t kSoundLdsEngaged = 31;
 constexpr int32_t kSoundLdsDisengaged = 33;
 
 // The growth base b: the speed is multiplied by b each second.
-double GrowthBase(const FlightModel* model) {
+double GrowthBase(const FlightModel* model)
+{
     return model ? static_cast<double>(model->ldsGrowth) / 100.0 : 0.0;
 }
 
-const char* ShipName(const SceneItem* item) {
+const char* ShipName(const SceneItem* item)
+{
     const ShipInfo* info = item->sim->shipInfo;
     return info ? info->name : nullptr;
 }
 
 // Logs the change, offers the director its shot and, for the controlled
 // item, plays the drive's sound.
-void Announce(SceneItem* item, int16_t logKind, int32_t directorEvent, int32_t sound) {
+void Announce(SceneItem* item, int16_t logKind, int32_t directorEvent, int32_t sound)
+{
     AddShipLogEntry(logKind, ShipName(item), nullptr);
     DirectorOfferShot(item, nullptr, directorEvent);
     if (item == gControlledItem)
@@ -51,7 +54,8 @@ double Log10AtLeast1(double v) { return v > 10.0 ? std::log10(v) : 1.0; }
 // The time-compression factor of the player's LDS flight: above an LDS speed
 // of 10^5.5 under the autopilot, the clock runs faster the faster the ship
 // flies and the farther its target speed lies above its speed.
-float TimeCompressionFor(const Sim* sim) {
+float TimeCompressionFor(const Sim* sim)
+{
     const double s = Log10AtLeast1(sim->thrust.z);
     const double u = Log10AtLeast1(sim->ldsTargetSpeed);
     const bool autopilot = gControlledItem && gControlledItem->sim &&
@@ -69,7 +73,8 @@ double Length(double x, double y, double z) { return std::sqrt(x * x + y * y + z
 
 } // namespace
 
-uint8_t EngageLds(SceneItem* item) {
+uint8_t EngageLds(SceneItem* item)
+{
     Sim* sim = item->sim;
     const FlightModel* model = sim->flightModel;
     if ((sim->flags & kSimLdsBarred) || !model || model->ldsTopSpeed == 0.0f)
@@ -86,7 +91,8 @@ uint8_t EngageLds(SceneItem* item) {
     return 255;
 }
 
-uint8_t DisengageLds(SceneItem* item) {
+uint8_t DisengageLds(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (!(sim->flags & kSimLdsEngaged))
         return 0;
@@ -102,7 +108,8 @@ uint8_t DisengageLds(SceneItem* item) {
     return 255;
 }
 
-void LdsStep(SceneItem* item) {
+void LdsStep(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (!(sim->flags & kSimLdsEngaged))
         return;
@@ -145,27 +152,31 @@ void LdsStep(SceneItem* item) {
     sim->thrust.z = speed;
 }
 
-float LdsDistanceForSpeed(float speed, const FlightModel* model) {
+float LdsDistanceForSpeed(float speed, const FlightModel* model)
+{
     const double b = GrowthBase(model);
     if (b <= 1.0)
         return 0.0f;
     return static_cast<float>(speed / (b - 1.0));
 }
 
-float LdsSpeedForDistance(float distance, const FlightModel* model) {
+float LdsSpeedForDistance(float distance, const FlightModel* model)
+{
     const double b = GrowthBase(model);
     const double v = b > 1.0 ? (b - 1.0) * distance : 0.0;
     return static_cast<float>(std::fmax(v, kLdsStartSpeed));
 }
 
-float LdsTimeForSpeed(float speed, const FlightModel* model) {
+float LdsTimeForSpeed(float speed, const FlightModel* model)
+{
     const double b = GrowthBase(model);
     if (b <= 1.0 || speed <= 0.0f)
         return 0.0f;
     return static_cast<float>(std::log(speed / kLdsStartSpeed) / std::log(b));
 }
 
-float LdsGrowthRate(float speed, const FlightModel* model) {
+float LdsGrowthRate(float speed, const FlightModel* model)
+{
     // ln(b) x 100,000 x b^t at the time t that reaches `speed` is ln(b) x v.
     const double b = GrowthBase(model);
     if (b <= 1.0)
@@ -173,7 +184,8 @@ float LdsGrowthRate(float speed, const FlightModel* model) {
     return static_cast<float>(std::log(b) * speed);
 }
 
-uint8_t WantsLdsToTarget(SceneItem* ship, SceneItem* target) {
+uint8_t WantsLdsToTarget(SceneItem* ship, SceneItem* target)
+{
     const Sim* sim = ship->sim;
     const FlightModel* model = sim->flightModel;
     if (gLdsSwitchedOff || (sim->flags & kSimLdsBarred) || !model || model->ldsTopSpeed == 0.0f)

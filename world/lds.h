@@ -42,10 +42,10 @@ uint8_t DisengageLds(SceneItem* item);
 void LdsStep(SceneItem* item);
 
 // The speed laws.
-float LdsDistanceForSpeed(float speed, const FlightModel* model);   // v / (b - 1)
-float LdsSpeedForDistance(float distance, const FlightModel* model);// (b - 1) d, >= 100,000
-float LdsTimeForSpeed(float speed, const FlightModel* model);       // ln(v / 1e5) / ln b
-float LdsGrowthRate(float speed, const FlightModel* model);         // ln(b) v per second
+float LdsDistanceForSpeed(float speed, const FlightModel* model);    // v / (b - 1)
+float LdsSpeedForDistance(float distance, const FlightModel* model); // (b - 1) d, >= 100,000
+float LdsTimeForSpeed(float speed, const FlightModel* model);        // ln(v / 1e5) / ln b
+float LdsGrowthRate(float speed, const FlightModel* model);          // ln(b) v per second
 
 // 255 when the ship should engage its drive to reach the target: a long way
 // (over 130 s at top speed, or over 5,000,000 beyond the target's radius),

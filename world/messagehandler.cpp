@@ -40,9 +40,9 @@ constexpr int32_t kSoundImpact = 20;
 constexpr int32_t kSoundDocked = 30;
 
 constexpr const char* kJumpFilm = "zqk\\resource\\video\\hyper.smk";
-constexpr int32_t kJumpWait = 70;             // hundredths from the jump start to the jump
+constexpr int32_t kJumpWait = 70; // hundredths from the jump start to the jump
 constexpr float kBlastIgnoredWithin = 300000.0f;
-constexpr int32_t kInterdictionHold = 300;    // LDS barred at least this long after the last pulse
+constexpr int32_t kInterdictionHold = 300; // LDS barred at least this long after the last pulse
 constexpr int32_t kInterdictionRelease = 250;
 constexpr int32_t kHardBounceTime = 200;
 constexpr int16_t kLogDestroyed = 2;
@@ -379,22 +379,22 @@ struct KindRow {
 };
 
 constexpr KindRow kKinds[kItemMessageKinds] = {
-    {Delete, true},        // 0
+    {Delete, true}, // 0
     {MarkBreakable, false},
     {SetResponses, false},
-    {Nothing, false},      // 3
-    {Nothing, false},      // 4
-    {SetTarget, false},    // 5
+    {Nothing, false},   // 3
+    {Nothing, false},   // 4
+    {SetTarget, false}, // 5
     {Hit, false},
     {Impact, false},
     {Unlink, false},
     {Undock, false},
-    {Blast, false},        // 10
+    {Blast, false}, // 10
     {EnableDock, false},
-    {Nothing, false},      // 12: a number, read and dropped
+    {Nothing, false}, // 12: a number, read and dropped
     {Dock, false},
     {Escort, false},
-    {JumpStart, false},    // 15
+    {JumpStart, false}, // 15
     {CapsuleJump, false},
     {ElectLeader, false},
     {Interdiction, false},
@@ -404,7 +404,7 @@ constexpr KindRow kKinds[kItemMessageKinds] = {
     {HardBounce, false},
     {HardBounceEnd, false},
     {ShipDied, false},
-    {Decoy, false},        // 25
+    {Decoy, false}, // 25
     {Unbrake, false},
     {Unscatter, false},
 };

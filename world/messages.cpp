@@ -20,7 +20,7 @@ uint32_t gReceiverGeneration = 0x10000;
 namespace {
 
 uint8_t gBuffer[kMessageBufferBytes];
-int gEnd;                        // next free byte
+int gEnd; // next free byte
 // No record before this offset has died: every record below it is to a live
 // receiver, so a purge leaves that part of the arena as it is and works
 // only on what lies above (kMessageBufferBytes: nothing has died).
@@ -30,7 +30,8 @@ int16_t gPending[kMaxReceivers];
 int gReceiversInUse;
 uint32_t gMessagesPosted;
 template <typename T, T Value>
-constexpr std::array<T, kMaxReceivers> Filled() {
+constexpr std::array<T, kMaxReceivers> Filled()
+{
     std::array<T, kMaxReceivers> a{};
     a.fill(Value);
     return a;
@@ -56,7 +57,8 @@ static_assert(sizeof(Header) == kMessageHeaderBytes);
 static_assert(offsetof(ItemMessage, length) == offsetof(Header, length) &&
               offsetof(ItemMessage, body) == kMessageHeaderBytes);
 
-Header ReadHeader(int at) {
+Header ReadHeader(int at)
+{
     Header h;
     std::memcpy(&h, gBuffer + at, sizeof h);
     return h;
@@ -67,7 +69,8 @@ void NoteDeath(int at) { gDeadFrom = std::min(gDeadFrom, at); }
 // Consumed and dropped records carry kNoReceiver.
 // Field by field: a header built on the stack and copied whole would be
 // read back before its parts have left the store buffer.
-void WriteHeader(int at, const Header& h) {
+void WriteHeader(int at, const Header& h)
+{
     uint8_t* p = gBuffer + at;
     std::memcpy(p + offsetof(Header, receiver), &h.receiver, 4);
     std::memcpy(p + offsetof(Header, sender), &h.sender, 4);
@@ -80,7 +83,8 @@ void WriteHeader(int at, const Header& h) {
 
 // Bodies are short: eight bytes at a time, then the rest, which costs less
 // than the string move the compiler picks for a bounded copy.
-void CopyBody(uint8_t* to, const uint8_t* from, int32_t n) {
+void CopyBody(uint8_t* to, const uint8_t* from, int32_t n)
+{
     int32_t i = 0;
     for (; i + 8 <= n; i += 8)
         std::memcpy(to + i, from + i, 8);
@@ -88,13 +92,15 @@ void CopyBody(uint8_t* to, const uint8_t* from, int32_t n) {
         to[i] = from[i];
 }
 
-void WriteReceiver(int at, uint32_t id) {
+void WriteReceiver(int at, uint32_t id)
+{
     std::memcpy(gBuffer + at, &id, sizeof id);
     NoteDeath(at);
 }
 void WriteDue(int at, int32_t due) { std::memcpy(gBuffer + at + 12, &due, sizeof due); }
 
-bool IsCurrent(uint32_t id) {
+bool IsCurrent(uint32_t id)
+{
     return (id & 0xFFFF0000u) == gReceiverGeneration && (id & 0xFFFF) < kMaxReceivers;
 }
 
@@ -102,7 +108,8 @@ bool IsCurrent(uint32_t id) {
 bool IsLive(uint32_t id) { return IsCurrent(id) && gReceiverInUse[id & 0xFFFF]; }
 
 // Marks dead every record addressed to the id (no counts change).
-void KillRecordsTo(uint32_t id) {
+void KillRecordsTo(uint32_t id)
+{
     for (int at = 0; at < gEnd;) {
         Header h = ReadHeader(at);
         if (h.receiver == id)
@@ -113,7 +120,8 @@ void KillRecordsTo(uint32_t id) {
 
 // The fetch hints of a receiver hold: no record to it lies before its
 // first-at offset or is due before its earliest due time.
-bool FetchHintsHold(uint32_t receiver) {
+bool FetchHintsHold(uint32_t receiver)
+{
     const int slot = receiver & 0xFFFF;
     for (int at = 0; at < gEnd;) {
         Header h = ReadHeader(at);
@@ -129,10 +137,12 @@ int32_t Clock() { return static_cast<int32_t>(gFrameClock.gameClock); }
 
 // Due times wrap like the game clock they count from: a delay of any size
 // never overflows.
-int32_t ClockPlus(int32_t delay) {
+int32_t ClockPlus(int32_t delay)
+{
     return static_cast<int32_t>(gFrameClock.gameClock + static_cast<uint32_t>(delay));
 }
-int32_t TicksUntil(int32_t due, int32_t now) {
+int32_t TicksUntil(int32_t due, int32_t now)
+{
     return static_cast<int32_t>(static_cast<uint32_t>(due) - static_cast<uint32_t>(now));
 }
 
@@ -140,7 +150,8 @@ int32_t TicksUntil(int32_t due, int32_t now) {
 
 void InitMessageBuffer() { ClearMessageBuffer(); }
 
-void ClearMessageBuffer() {
+void ClearMessageBuffer()
+{
     std::memset(gBuffer, 0, sizeof gBuffer);
     gEnd = 0;
     gDeadFrom = kMessageBufferBytes;
@@ -152,7 +163,8 @@ void ClearMessageBuffer() {
     gEarliestDue.fill(INT32_MAX);
 }
 
-uint32_t AllocReceiver() {
+uint32_t AllocReceiver()
+{
     for (int slot = 0; slot < kMaxReceivers; ++slot) {
         if (!gReceiverInUse[slot]) {
             // Messages posted to the slot while it was free were meant for
@@ -170,7 +182,8 @@ uint32_t AllocReceiver() {
     return kNoReceiver;
 }
 
-void FreeReceiver(uint32_t id) {
+void FreeReceiver(uint32_t id)
+{
     if (!IsCurrent(id))
         return;
     PurgeReceiverMessages(id);
@@ -184,7 +197,8 @@ void FreeReceiver(uint32_t id) {
     }
 }
 
-void PurgeReceiverMessages(uint32_t id) {
+void PurgeReceiverMessages(uint32_t id)
+{
     // Only messages posted while the slot was allocated were counted.
     bool counted = IsLive(id);
     for (int at = 0; at < gEnd;) {
@@ -203,7 +217,8 @@ void PurgeReceiverMessages(uint32_t id) {
 }
 
 bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t kind,
-                     int32_t bodyLength, const void* body) {
+                     int32_t bodyLength, const void* body)
+{
     if (bodyLength < 0 || bodyLength > kMaxMessageBody) {
         FatalError("Message Buffer Overflow");
         return false;
@@ -235,7 +250,8 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
     return true;
 }
 
-ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
+ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out)
+{
     if (!IsCurrent(receiver) || gPending[receiver & 0xFFFF] <= 0)
         return nullptr;
     KV_DEBUG_VERIFY(FetchHintsHold(receiver));
@@ -267,13 +283,15 @@ ItemMessage* FetchItemMessage(uint32_t receiver, ItemMessage* out) {
     return nullptr;
 }
 
-int32_t CopyMessageBody(const ItemMessage* message, void* destination) {
+int32_t CopyMessageBody(const ItemMessage* message, void* destination)
+{
     int32_t n = message->BodyLength();
     std::memcpy(destination, message->body, n);
     return n;
 }
 
-int16_t DelayItemMessages(const SceneItem* item, int32_t delay, uint16_t kind) {
+int16_t DelayItemMessages(const SceneItem* item, int32_t delay, uint16_t kind)
+{
     int16_t count = 0;
     int32_t now = Clock();
     for (int at = 0; at < gEnd;) {
@@ -296,7 +314,8 @@ int16_t DelayItemMessages(const SceneItem* item, int32_t delay, uint16_t kind) {
 }
 
 void BroadcastItemMessage(uint32_t sender, int32_t delay, uint16_t kind, int32_t bodyLength,
-                          const void* body) {
+                          const void* body)
+{
     for (SceneItem* item = gSceneList.next; item && item != &gSceneList; item = item->next) {
         if (item->sim && item->sim->shipInfo && item->receiver != sender)
             PostItemMessage(sender, item->receiver, delay, kind, bodyLength, body);
@@ -314,7 +333,8 @@ uint32_t gPass;
 std::array<uint32_t, kMaxReceivers> gHintPass{};
 
 template <typename Stays>
-void Compact(Stays stays) {
+void Compact(Stays stays)
+{
     const int from = std::min(gDeadFrom, gEnd);
     ++gPass;
     int write = from;
@@ -344,13 +364,15 @@ void Compact(Stays stays) {
 
 } // namespace
 
-void CompactMessageBuffer() {
+void CompactMessageBuffer()
+{
     Compact([](uint32_t receiver) { return receiver != kNoReceiver; });
 }
 
 // Consumed records carry -1, which has no current tag either. Records to
 // a freed slot go too: no one is there to fetch them.
-void PurgeStaleMessages() {
+void PurgeStaleMessages()
+{
     Compact([](uint32_t receiver) { return IsLive(receiver); });
 }
 

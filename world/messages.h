@@ -29,13 +29,13 @@ extern uint32_t gReceiverGeneration;
 
 // A message as the reader gets it: the header fields, then the body.
 struct ItemMessage {
-    uint32_t receiver;  // kNoReceiver once consumed or dead
-    uint32_t sender;    // a RECEIVER id
+    uint32_t receiver; // kNoReceiver once consumed or dead
+    uint32_t sender;   // a RECEIVER id
     uint32_t unused;
-    int32_t due;        // game clock at posting + delay
+    int32_t due; // game clock at posting + delay
     uint16_t kind;
     uint16_t unused2;
-    int32_t length;     // body length + 24
+    int32_t length; // body length + 24
     uint8_t body[kMaxMessageBody];
 
     int32_t BodyLength() const { return length - kMessageHeaderBytes; }
@@ -43,7 +43,8 @@ struct ItemMessage {
 
 // Reads a message body as its kind's body struct (zero-filled when short).
 template <typename Body>
-Body MessageBody(const ItemMessage& message) {
+Body MessageBody(const ItemMessage& message)
+{
     static_assert(sizeof(Body) <= kMaxMessageBody);
     Body body{};
     int32_t n = message.BodyLength();
@@ -57,7 +58,7 @@ void ClearMessageBuffer();
 // True when the id carries the current generation tag and names a slot:
 // the test of whether an id may still belong to a receiver of this run.
 bool IsReceiverCurrent(uint32_t id);
-uint32_t AllocReceiver();            // kNoReceiver after "Exceeded max RECEIVERs"
+uint32_t AllocReceiver(); // kNoReceiver after "Exceeded max RECEIVERs"
 void FreeReceiver(uint32_t id);
 void PurgeReceiverMessages(uint32_t id);
 
@@ -67,7 +68,8 @@ bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t
                      int32_t bodyLength, const void* body);
 template <typename Body>
 bool PostItemMessage(uint32_t sender, uint32_t receiver, int32_t delay, uint16_t kind,
-                     const Body& body) {
+                     const Body& body)
+{
     return PostItemMessage(sender, receiver, delay, kind, sizeof(Body), &body);
 }
 

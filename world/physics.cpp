@@ -27,7 +27,8 @@ constexpr float kInhibitorPulseRadius = 2.5e7f;
 constexpr int32_t kSparkHull = 45;
 constexpr int32_t kFullGlow = 32;
 
-const FlightModel& ModelOf(const Sim* sim) {
+const FlightModel& ModelOf(const Sim* sim)
+{
     return sim->flightModel ? *sim->flightModel : kNoFlightModel;
 }
 
@@ -35,7 +36,8 @@ Vector3 Row(const Matrix4& m, int row) { return {m.m[row * 4], m.m[row * 4 + 1],
 
 // One axis of the turning step: the demand, the remaining angle and the
 // turn rate in effect, against the model's rate for that axis.
-void TurnAxis(float& demand, float remaining, float& rate, float modelRate, float dt, bool lds) {
+void TurnAxis(float& demand, float remaining, float& rate, float modelRate, float dt, bool lds)
+{
     const float k = dt * 0.01f;
     // Cut the demand so that this frame's turn ends on the remaining angle.
     // A zero model rate or step turns nothing, so the cut never divides by 0.
@@ -56,7 +58,8 @@ void TurnAxis(float& demand, float remaining, float& rate, float modelRate, floa
 
 // The engine volume of the controlled item: thrust share and turn-input
 // share mixed 70/30 into 5000..10000, less 10000.
-int32_t EngineVolume(const Sim* sim, const FlightModel& model) {
+int32_t EngineVolume(const Sim* sim, const FlightModel& model)
+{
     const Vector3& t = sim->thrust;
     float thrustShare = 0.0f;
     if (model.acceleration > 0.0f)
@@ -73,7 +76,8 @@ int32_t EngineVolume(const Sim* sim, const FlightModel& model) {
 // The LDS blend of the spool counter: the share of the move that is still
 // ordinary motion is 1 - c. Winding up (counter 100..1) the LDS share grows
 // from 0 to 1; winding down (-100..-1) it falls to 0.
-float LdsShare(int32_t counter) {
+float LdsShare(int32_t counter)
+{
     if (counter > 0 && counter < 100)
         return static_cast<float>(100 - counter) / 100.0f;
     if (counter < 0 && counter > -100)
@@ -81,7 +85,8 @@ float LdsShare(int32_t counter) {
     return 0.0f;
 }
 
-void AddScaled(WorldPosition& p, const Vector3& v, double scale) {
+void AddScaled(WorldPosition& p, const Vector3& v, double scale)
+{
     p.x += static_cast<double>(v.x) * scale;
     p.y += static_cast<double>(v.y) * scale;
     p.z += static_cast<double>(v.z) * scale;
@@ -89,7 +94,8 @@ void AddScaled(WorldPosition& p, const Vector3& v, double scale) {
 
 // A towed item moves with its tower: along the tower's nose at LDS speed
 // while the tower is in LDS, else by the tower's velocity.
-void FollowTower(Sim* sim, WorldPosition& position, float dt) {
+void FollowTower(Sim* sim, WorldPosition& position, float dt)
+{
     if (!(sim->flags & kSimTowed) || !sim->towLink)
         return;
     const SceneItem* tower = static_cast<const CouplingPartner*>(sim->towLink)->item;
@@ -104,7 +110,8 @@ void FollowTower(Sim* sim, WorldPosition& position, float dt) {
 
 } // namespace
 
-void RotateByDemands(SceneItem* item, Matrix4& matrix) {
+void RotateByDemands(SceneItem* item, Matrix4& matrix)
+{
     Sim* sim = item->sim;
     const FlightModel& model = ModelOf(sim);
     const float dt = gFrameClock.frameSeconds;
@@ -127,7 +134,8 @@ void RotateByDemands(SceneItem* item, Matrix4& matrix) {
 
 void SIM_NULL(SceneItem* item) { item->sim->startTime = gFrameClock.gameClock; }
 
-void SIM_MAIN(SceneItem* item) {
+void SIM_MAIN(SceneItem* item)
+{
     Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     const float dt = gFrameClock.frameSeconds;
@@ -152,7 +160,8 @@ void SIM_MAIN(SceneItem* item) {
     if (!lds) {
         Vector3 push{};
         for (int row = 0; row < 3; ++row) {
-            const float t = row == 0 ? sim->thrust.x : row == 1 ? sim->thrust.y : sim->thrust.z;
+            const float t = row == 0 ? sim->thrust.x : row == 1 ? sim->thrust.y
+                                                                : sim->thrust.z;
             push.x += axes.m[row * 4] * t;
             push.y += axes.m[row * 4 + 1] * t;
             push.z += axes.m[row * 4 + 2] * t;
@@ -205,14 +214,16 @@ void SIM_MAIN(SceneItem* item) {
     CheckPositionSanity(sim->matrix);
 }
 
-uint8_t CheckFloatSanity(float value) {
+uint8_t CheckFloatSanity(float value)
+{
     if (std::isfinite(value))
         return 255;
     FatalError(std::signbit(value) ? "Infinity Error -" : "Infinity Error +");
     return 0;
 }
 
-uint8_t CheckPositionSanity(const Matrix4& matrix) {
+uint8_t CheckPositionSanity(const Matrix4& matrix)
+{
     uint8_t x = CheckFloatSanity(matrix.m[12]);
     uint8_t y = CheckFloatSanity(matrix.m[13]);
     uint8_t z = CheckFloatSanity(matrix.m[14]);

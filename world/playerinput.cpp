@@ -45,7 +45,7 @@ uint8_t gFlightKeys[kFlightKeyCount] = {
 
 namespace {
 
-constexpr float kKeyRamp = 650.0f;  // turn input per second while a key is held
+constexpr float kKeyRamp = 650.0f; // turn input per second while a key is held
 constexpr float kInputClamp = 180.0f;
 constexpr float kDampingDecay = 0.2f;
 constexpr float kEnergyShift = 0.13f;
@@ -86,12 +86,14 @@ bool ButtonPressed(uint32_t bit) { return (gJoystick.buttons & bit) && !(gJoysti
 float PushDown(float value, float dt) { return value > 0 ? 0.0f : std::trunc(value - kKeyRamp * dt); }
 float PushUp(float value, float dt) { return value < 0 ? 0.0f : std::trunc(value + kKeyRamp * dt); }
 
-float Clamp(float v, float limit) { return v > limit ? limit : v < -limit ? -limit : v; }
+float Clamp(float v, float limit) { return v > limit ? limit : v < -limit ? -limit
+                                                                          : v; }
 
 // Half of a stick value, truncated toward zero, as a turn input.
 float Half(int16_t v) { return static_cast<float>(v / 2); }
 
-uint8_t HatDirections(uint16_t hat) {
+uint8_t HatDirections(uint16_t hat)
+{
     switch (hat) {
     case 0: return kHatNorth;
     case 4500: return kHatNorth | kHatEast;
@@ -106,7 +108,8 @@ uint8_t HatDirections(uint16_t hat) {
 }
 
 // The hat's debounce: a value counts once it has held steady long enough.
-void ReadHat(PlayerInput& in, int32_t step) {
+void ReadHat(PlayerInput& in, int32_t step)
+{
     in.hat = in.stick.hat;
     if (in.hat == in.previousHat)
         in.hatSteadyTicks = std::min(in.hatSteadyTicks + step, kHatSettleTicks); // no overflow
@@ -118,17 +121,20 @@ void ReadHat(PlayerInput& in, int32_t step) {
 
 Vector3 Row(const Matrix4& m, int row) { return {m.m[row * 4], m.m[row * 4 + 1], m.m[row * 4 + 2]}; }
 
-Vector3 ToShipAxes(const Sim* sim, const Vector3& v) {
+Vector3 ToShipAxes(const Sim* sim, const Vector3& v)
+{
     return {VecDot(v, Row(sim->matrix, 0)), VecDot(v, Row(sim->matrix, 1)), VecDot(v, Row(sim->matrix, 2))};
 }
 
-const FlightModel& ModelOf(const Sim* sim) {
+const FlightModel& ModelOf(const Sim* sim)
+{
     static const FlightModel none{};
     return sim->flightModel ? *sim->flightModel : none;
 }
 
 // A turn rate over its nominal one, capped at 1.
-float RateRatio(float rate, float nominal) {
+float RateRatio(float rate, float nominal)
+{
     if (!(nominal > 0.0f))
         return 0.0f;
     float r = std::fabs(rate) / nominal;
@@ -139,7 +145,8 @@ bool InWeaponView() { return gWeaponViewFlag || (CurrentStation == kWepStation &
 
 // The speed set-point keys, at most once every 3 hundredths; held keys
 // repeat only while the set-point is not 0.
-void SpeedSetpointKeys() {
+void SpeedSetpointKeys()
+{
     PlayerInput& in = gPlayerInput;
     if (in.setpointWait > 0)
         in.setpointWait -= gFrameClock.frameTicks;
@@ -164,7 +171,8 @@ void SpeedSetpointKeys() {
 
 } // namespace
 
-void ResetPlayerInput() {
+void ResetPlayerInput()
+{
     PlayerInput& in = gPlayerInput;
     in.stick = PollJoystick();
     in.throttle = in.previousThrottle = in.stick.throttle;
@@ -179,7 +187,8 @@ void ResetPlayerInput() {
 
 void ToggleRotationDamping() { gPlayerInput.rotationDamping = gPlayerInput.rotationDamping ? 0 : 255; }
 
-void ReadPlayerInput() {
+void ReadPlayerInput()
+{
     if (!gPlayerItem || !gPlayerItem->sim)
         return;
     PlayerInput& in = gPlayerInput;
@@ -302,7 +311,8 @@ void ReadPlayerInput() {
     }
 }
 
-void SteerFromInput(SceneItem* item) {
+void SteerFromInput(SceneItem* item)
+{
     Sim* sim = item->sim;
     PlayerInput& in = gPlayerInput;
     const TurnInputs& t = gTurnInputs;
@@ -357,7 +367,8 @@ void SteerFromInput(SceneItem* item) {
     SpeedSetpointKeys();
 }
 
-void ApplyFlightAssist(SceneItem* item) {
+void ApplyFlightAssist(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (sim->flags & (kSimLdsEngaged | kSimAiControl))
         return;
@@ -392,14 +403,16 @@ void ApplyFlightAssist(SceneItem* item) {
     }
 }
 
-Weapon* CurrentWeapon(SceneItem* item) {
+Weapon* CurrentWeapon(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (!sim->currentWeapon)
         sim->currentWeapon = sim->weapons;
     return sim->currentWeapon;
 }
 
-void FirePlayerWeapon(SceneItem* item) {
+void FirePlayerWeapon(SceneItem* item)
+{
     Weapon* weapon = CurrentWeapon(item);
     if (!weapon)
         return; // an empty weapon list fires nothing
@@ -423,7 +436,8 @@ void FirePlayerWeapon(SceneItem* item) {
     }
 }
 
-void SelectTargetOrComponent() {
+void SelectTargetOrComponent()
+{
     SceneItem* controlled = gControlledItem;
     SceneItem* before = controlled && controlled->sim ? controlled->sim->target.Get() : nullptr;
     SceneItem* picked = SelectTargetAhead(nullptr, 0);
@@ -432,7 +446,8 @@ void SelectTargetOrComponent() {
     SoundPlay(kSoundTargetPicked, 0, 0, 0, 0);
 }
 
-int32_t JumpReadiness(SceneItem* ship, SceneItem* target) {
+int32_t JumpReadiness(SceneItem* ship, SceneItem* target)
+{
     const Sim* sim = ship->sim;
     int32_t result = 0;
     if (sim->flags & kSimLdsEngaged)
@@ -458,7 +473,8 @@ int32_t JumpReadiness(SceneItem* ship, SceneItem* target) {
     return result;
 }
 
-void CONTROL_MAIN(SceneItem* item) {
+void CONTROL_MAIN(SceneItem* item)
+{
     if (item != gControlledItem || !item->sim)
         return;
     Sim* sim = item->sim;
@@ -537,7 +553,8 @@ void CONTROL_MAIN(SceneItem* item) {
     TickWeaponReloads(sim->weapons);
 }
 
-void CONTROL_FREE(SceneItem* item) {
+void CONTROL_FREE(SceneItem* item)
+{
     if (item == gPlayerItem)
         CONTROL_MAIN(item);
     item->pitchRemaining = item->pitchDemand;
@@ -545,7 +562,8 @@ void CONTROL_FREE(SceneItem* item) {
     item->rollRemaining = item->rollDemand;
 }
 
-void LookAheadPlayerControl(SceneItem* item) {
+void LookAheadPlayerControl(SceneItem* item)
+{
     float offset = 0.0f;
     SceneItem* ahead = FindNearestItemOnRay(item, nullptr, 0xFFFFFFFFu, 0, &offset, nullptr);
     gPlayerInput.lookAtItem = nullptr;
@@ -559,7 +577,8 @@ void LookAheadPlayerControl(SceneItem* item) {
     CONTROL_MAIN(item);
 }
 
-void CONTROL_TEST(SceneItem* item) {
+void CONTROL_TEST(SceneItem* item)
+{
     Sim* sim = item->sim;
     if (ButtonDown(kStickButton1)) {
         if (Weapon* weapon = CurrentWeapon(item))
@@ -576,7 +595,8 @@ void CONTROL_TEST(SceneItem* item) {
     sim->velocity.z *= 0.98f;
 }
 
-void ClearThrustDemand(SceneItem* item) {
+void ClearThrustDemand(SceneItem* item)
+{
     if (item && item->sim)
         item->sim->thrust = {};
 }

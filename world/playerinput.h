@@ -32,19 +32,19 @@ extern TurnInputs gTurnInputs;
 
 // The flight keys, by scan code. Scripts may rebind any of them.
 enum FlightKey : int {
-    kKeySlow,        // keypad 5: fine control; with look mode, look around
-    kKeyRollLeft,    // keypad 4: pushes A up
-    kKeyRollRight,   // keypad 6: pushes A down
-    kKeyPitchDown,   // keypad 8: pushes B down
-    kKeyPitchUp,     // keypad 2: pushes B up
-    kKeyYawLeft,     // keypad 1: pushes C down
-    kKeyYawRight,    // keypad 3: pushes C up
-    kKeyModifier,    // Ctrl: keypad 8, 4, 6 shift the energy shares instead
-    kKeyForward,     // forward thrust
-    kKeyReverse,     // reverse thrust
+    kKeySlow,      // keypad 5: fine control; with look mode, look around
+    kKeyRollLeft,  // keypad 4: pushes A up
+    kKeyRollRight, // keypad 6: pushes A down
+    kKeyPitchDown, // keypad 8: pushes B down
+    kKeyPitchUp,   // keypad 2: pushes B up
+    kKeyYawLeft,   // keypad 1: pushes C down
+    kKeyYawRight,  // keypad 3: pushes C up
+    kKeyModifier,  // Ctrl: keypad 8, 4, 6 shift the energy shares instead
+    kKeyForward,   // forward thrust
+    kKeyReverse,   // reverse thrust
     kKeyFire,
-    kKeyStrafe,      // the ISO keyboard's extra key (0x56)...
-    kKeyStrafeAlt,   // ...and a key every keyboard has (backslash, 0x2B)
+    kKeyStrafe,    // the ISO keyboard's extra key (0x56)...
+    kKeyStrafeAlt, // ...and a key every keyboard has (backslash, 0x2B)
     kFlightKeyCount,
 };
 extern uint8_t gFlightKeys[kFlightKeyCount];
@@ -85,27 +85,27 @@ constexpr int32_t kButton2TapTicks = 50;
 
 // The player-input state: one record.
 struct PlayerInput {
-    uint8_t rotationDamping = 255;              // 255: keys fly, released axes decay; 0: stick flies
-    uint8_t axisSwap = 0;                       // roll and yaw exchanged
+    uint8_t rotationDamping = 255; // 255: keys fly, released axes decay; 0: stick flies
+    uint8_t axisSwap = 0;          // roll and yaw exchanged
     uint8_t throttleFromJoystick = 0;
     uint8_t lookMode = 0;
-    uint8_t quarterInput = 0;                   // one-shot: the next inputs are divided by 4
-    uint8_t hatMode = kHatContacts;             // kHatLook, kHatContacts, kHatStrafe
-    uint8_t hatUsed = 0;                        // set when the hat turned the look matrix
-    uint8_t strafing = 0;                       // set by SteerFromInput this frame
-    uint8_t viewLocked = 0;                     // the bridge's view lock
-    uint8_t messagesOff = 0;                    // no result texts on the message line
+    uint8_t quarterInput = 0;                    // one-shot: the next inputs are divided by 4
+    uint8_t hatMode = kHatContacts;              // kHatLook, kHatContacts, kHatStrafe
+    uint8_t hatUsed = 0;                         // set when the hat turned the look matrix
+    uint8_t strafing = 0;                        // set by SteerFromInput this frame
+    uint8_t viewLocked = 0;                      // the bridge's view lock
+    uint8_t messagesOff = 0;                     // no result texts on the message line
     uint16_t hat = 0xFFFF, previousHat = 0xFFFF; // hundredths of a degree, 0xFFFF centred
-    int32_t hatSteadyTicks = 0;                 // how long the hat has held its value
-    uint8_t hatDirections = 0;                  // the counted directions of this frame
-    float hatRateX = 45.0f, hatRateY = 45.0f;   // degrees per second of look-around
+    int32_t hatSteadyTicks = 0;                  // how long the hat has held its value
+    uint8_t hatDirections = 0;                   // the counted directions of this frame
+    float hatRateX = 45.0f, hatRateY = 45.0f;    // degrees per second of look-around
     int32_t throttle = 0, previousThrottle = 0;
-    int32_t button2Held = 0;                    // hundredths
-    int32_t setpointWait = 0;                   // hundredths until a set-point key acts again
-    int32_t reminderWait = 0;                   // hundredths until the autopilot reminder
-    int32_t brakeDisplay = 0;                   // hundredths the brake display stays up
-    uint8_t swappedThisFrame = 0;               // the axis swap in effect this frame
-    JoystickState stick{};          // this frame's joystick
+    int32_t button2Held = 0;      // hundredths
+    int32_t setpointWait = 0;     // hundredths until a set-point key acts again
+    int32_t reminderWait = 0;     // hundredths until the autopilot reminder
+    int32_t brakeDisplay = 0;     // hundredths the brake display stays up
+    uint8_t swappedThisFrame = 0; // the axis swap in effect this frame
+    JoystickState stick{};        // this frame's joystick
     // The view's look-around.
     Matrix4 look = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     SceneItem* jumpTarget = nullptr; // what JumpReadiness measures against
@@ -138,10 +138,10 @@ void SelectTargetOrComponent();
 // JumpReadiness bits: 0 when ready to jump.
 enum : int32_t {
     kJumpInLds = 0x1,
-    kJumpTooSlow = 0x2,      // below 5000
-    kJumpTooFast = 0x4,      // above 500,000
-    kJumpBadHeading = 0x8,   // heading . target's z below 0.65
-    kJumpOutOfPlace = 0x10,  // more than 27,500 away or 10,000 behind the target
+    kJumpTooSlow = 0x2,     // below 5000
+    kJumpTooFast = 0x4,     // above 500,000
+    kJumpBadHeading = 0x8,  // heading . target's z below 0.65
+    kJumpOutOfPlace = 0x10, // more than 27,500 away or 10,000 behind the target
 };
 int32_t JumpReadiness(SceneItem* ship, SceneItem* target);
 

@@ -20,7 +20,8 @@ struct Pool {
     T records[N];
     int cursor = 0; // the record handed out last
 
-    void Reset() {
+    void Reset()
+    {
         std::memset(static_cast<void*>(records), 0, sizeof(records));
         cursor = 0;
     }
@@ -28,7 +29,8 @@ struct Pool {
     // Steps from the record after the cursor round to the cursor itself, so
     // the record handed out last is examined last (and a pool with one free
     // record always finds it). Returns the free record, not yet zeroed.
-    T* FindFree() {
+    T* FindFree()
+    {
         for (int step = 1; step <= N; ++step) {
             int i = (cursor + step) % N;
             if ((records[i].flags & 1) == 0) {
@@ -39,7 +41,8 @@ struct Pool {
         return nullptr;
     }
 
-    T* Alloc(const char* fullMessage) {
+    T* Alloc(const char* fullMessage)
+    {
         T* r = FindFree();
         if (!r) {
             FatalError(fullMessage);
@@ -78,7 +81,8 @@ StandaloneFlightModel* gFlightModels;
 
 uint32_t gRandomState;
 
-void FreeHullBoundsList() {
+void FreeHullBoundsList()
+{
     while (gHullBounds) {
         HullBounds* next = gHullBounds->next;
         for (HullBox* box = gHullBounds->boxes; box;) {
@@ -91,7 +95,8 @@ void FreeHullBoundsList() {
     }
 }
 
-void FreeFlightModels() {
+void FreeFlightModels()
+{
     while (gFlightModels) {
         StandaloneFlightModel* next = gFlightModels->next;
         FreeMemory(gFlightModels);
@@ -99,7 +104,8 @@ void FreeFlightModels() {
     }
 }
 
-void GivePointBuffers() {
+void GivePointBuffers()
+{
     for (int i = 0; i < kMaxParticleEmitters; ++i)
         gEmitters.records[i].points = gEmitterPoints[i];
     for (int i = 0; i < kMaxSmallParticleEmitters; ++i)
@@ -112,7 +118,8 @@ struct PoolsAtStartup {
 
 } // namespace
 
-SceneItem* AllocSceneItem() {
+SceneItem* AllocSceneItem()
+{
     SceneItem* item = gSceneItems.Alloc("Exceeded max SceneItems");
     if (item) {
         item->sceneGeneration = gCurrentSceneGeneration;
@@ -129,14 +136,16 @@ ShipInfo* AllocShipInfo() { return gShipInfos.Alloc("Exceeded max ShipInfos"); }
 HUD* AllocBigHUD() { return gBigHUDs.Alloc("Exceeded max big HUDs"); }
 HUD* AllocHUD() { return gHUDs.Alloc("Exceeded max HUDs"); }
 
-Sim* AllocSim() {
+Sim* AllocSim()
+{
     Sim* sim = gSims.Alloc("Exceeded max Sims");
     if (sim)
         sim->hull = 100;
     return sim;
 }
 
-ParticleEmitter* AllocParticleEmitter() {
+ParticleEmitter* AllocParticleEmitter()
+{
     ParticleEmitter* e = gEmitters.FindFree();
     if (!e)
         return nullptr;
@@ -149,7 +158,8 @@ ParticleEmitter* AllocParticleEmitter() {
     return e;
 }
 
-ParticleEmitter* AllocSmallParticleEmitter() {
+ParticleEmitter* AllocSmallParticleEmitter()
+{
     ParticleEmitter* e = gSmallEmitters.FindFree();
     if (!e)
         return nullptr;
@@ -159,7 +169,8 @@ ParticleEmitter* AllocSmallParticleEmitter() {
     return e;
 }
 
-void ResetPools() {
+void ResetPools()
+{
     // Attribute nodes hang from the TDPs in blocks of their own.
     for (TDP& node : gTDPs.records) {
         for (TDPAttribute* a = node.attributes; a;) {
@@ -193,14 +204,16 @@ SceneItem* SceneItemPool() { return gSceneItems.records; }
 TDP* TDPPool() { return gTDPs.records; }
 Sim* SimPool() { return gSims.records; }
 
-SceneItemHandle ItemHandle(const SceneItem* item) {
+SceneItemHandle ItemHandle(const SceneItem* item)
+{
     if (!item || item < gSceneItems.records || item >= gSceneItems.records + kMaxSceneItems)
         return 0;
     auto slot = static_cast<uint32_t>(item - gSceneItems.records);
     return (uint32_t{gItemSerial[slot]} << 16) | (slot + 1);
 }
 
-SceneItem* ItemFromHandle(SceneItemHandle handle) {
+SceneItem* ItemFromHandle(SceneItemHandle handle)
+{
     uint32_t slot = (handle & 0xFFFF) - 1;
     if (slot >= static_cast<uint32_t>(kMaxSceneItems) || gItemSerial[slot] != handle >> 16)
         return nullptr;
@@ -212,7 +225,8 @@ SceneItem* ItemRef::Get() const { return ItemFromHandle(handle); }
 void ItemRef::Set(const SceneItem* item) { handle = ItemHandle(item); }
 bool ItemRef::Is(const SceneItem* item) const { return handle != 0 && handle == ItemHandle(item); }
 
-void* AllocMemory(size_t bytes) {
+void* AllocMemory(size_t bytes)
+{
     void* block = std::calloc(1, bytes ? bytes : 1);
     if (!block)
         FatalError("Out of memory");
@@ -221,7 +235,8 @@ void* AllocMemory(size_t bytes) {
 
 void FreeMemory(void* block) { std::free(block); }
 
-HullBounds* AllocHullBounds() {
+HullBounds* AllocHullBounds()
+{
     auto* bounds = static_cast<HullBounds*>(AllocMemory(sizeof(HullBounds)));
     if (bounds) {
         bounds->next = gHullBounds;
@@ -230,7 +245,8 @@ HullBounds* AllocHullBounds() {
     return bounds;
 }
 
-HullBounds* FindHullBounds(const hx_model* model) {
+HullBounds* FindHullBounds(const hx_model* model)
+{
     for (HullBounds* b = gHullBounds; b; b = b->next)
         if (b->model == model)
             return b;
@@ -238,7 +254,8 @@ HullBounds* FindHullBounds(const hx_model* model) {
 }
 
 void InitFlightModel(FlightModel* m, float a, float s, float g, float t, float r, float p,
-                     float y, float e) {
+                     float y, float e)
+{
     *m = FlightModel{};
     m->acceleration = a;
     m->secondThrust = s;
@@ -259,7 +276,8 @@ void InitFlightModel(FlightModel* m, float a, float s, float g, float t, float r
     m->value100 = 100.0f;
 }
 
-FlightModel* NewFlightModel(float a, float s, float r, float p, float y, float e) {
+FlightModel* NewFlightModel(float a, float s, float r, float p, float y, float e)
+{
     auto* block = static_cast<StandaloneFlightModel*>(AllocMemory(sizeof(StandaloneFlightModel)));
     if (!block)
         return nullptr;
@@ -269,7 +287,8 @@ FlightModel* NewFlightModel(float a, float s, float r, float p, float y, float e
     return &block->model;
 }
 
-void ScaleFlightModelBySkill(SceneItem* item) {
+void ScaleFlightModelBySkill(SceneItem* item)
+{
     if (!item || item == gPlayerItem || !item->sim || !item->sim->shipInfo ||
         !item->sim->flightModel)
         return;
@@ -299,7 +318,8 @@ void ScaleFlightModelBySkill(SceneItem* item) {
 //   bits 0..5 fed back round; both parts are running XORs across the word.
 namespace {
 
-uint32_t ReverseBits(uint32_t x) {
+uint32_t ReverseBits(uint32_t x)
+{
     x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
     x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
     x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
@@ -308,7 +328,8 @@ uint32_t ReverseBits(uint32_t x) {
 }
 
 // Bit k becomes the XOR of bits 0..k.
-uint32_t RunningXor(uint32_t x) {
+uint32_t RunningXor(uint32_t x)
+{
     x ^= x << 1;
     x ^= x << 2;
     x ^= x << 4;
@@ -319,7 +340,8 @@ uint32_t RunningXor(uint32_t x) {
 
 } // namespace
 
-uint32_t ShiftRegisterRandom() {
+uint32_t ShiftRegisterRandom()
+{
     uint32_t s = gRandomState + 1;
     uint32_t taps = s ^ (s >> 1) ^ (s >> 2) ^ (s >> 4) ^ (s >> 6);
     uint32_t feedback = RunningXor(taps) ^ (0u - (s >> 31));

@@ -61,7 +61,7 @@ void* AllocMemory(size_t bytes);
 void FreeMemory(void* block);
 
 // Collision shapes: one global list, found by model; ResetPools frees it.
-HullBounds* AllocHullBounds();        // zeroed, linked into the list
+HullBounds* AllocHullBounds(); // zeroed, linked into the list
 HullBounds* FindHullBounds(const hx_model* model);
 
 void InitFlightModel(FlightModel* model, float acceleration, float secondThrust, float growth,

@@ -17,7 +17,8 @@ FrameProfiler gProfilerRecord;
 // watches nothing) so that it is not handed out twice.
 constexpr int16_t kRecorderHoldsProfiler = 4;
 
-void Store(ValueRecorder* r) {
+void Store(ValueRecorder* r)
+{
     float value = *r->watched;
     r->samples[r->writePosition] = value;
     if (value > r->maximum)
@@ -29,7 +30,8 @@ void Store(ValueRecorder* r) {
 
 } // namespace
 
-ValueRecorder* AllocValueRecorder() {
+ValueRecorder* AllocValueRecorder()
+{
     for (int step = 1; step <= kMaxValueRecorders; ++step) {
         int i = (gRecorderCursor + step) % kMaxValueRecorders;
         if (!(gRecorders[i].flags & kRecorderInUse)) {
@@ -42,7 +44,8 @@ ValueRecorder* AllocValueRecorder() {
 }
 
 void InitValueRecorder(ValueRecorder* r, const float* watched, float startValue,
-                       float secondLimit, int32_t period) {
+                       float secondLimit, int32_t period)
+{
     r->watched = watched;
     r->writePosition = 0;
     r->counters[0] = r->counters[1] = 0;
@@ -57,12 +60,14 @@ void InitValueRecorder(ValueRecorder* r, const float* watched, float startValue,
     r->nextSample = 0;
 }
 
-void SampleValueRecorder(ValueRecorder* r) {
+void SampleValueRecorder(ValueRecorder* r)
+{
     if (r->watched)
         Store(r);
 }
 
-void SampleValueRecorders() {
+void SampleValueRecorders()
+{
     uint32_t now = gFrameClock.gameClock;
     for (ValueRecorder& r : gRecorders) {
         if ((r.flags & (kRecorderInUse | kRecorderPaused | kRecorderHoldsProfiler)) !=
@@ -76,13 +81,15 @@ void SampleValueRecorders() {
     }
 }
 
-void ResetValueRecorders() {
+void ResetValueRecorders()
+{
     std::memset(gRecorders, 0, sizeof gRecorders);
     gRecorderCursor = kMaxValueRecorders - 1;
     gFrameProfiler = nullptr;
 }
 
-FrameProfiler* AllocFrameProfiler() {
+FrameProfiler* AllocFrameProfiler()
+{
     if (gFrameProfiler)
         return gFrameProfiler;
     ValueRecorder* slot = AllocValueRecorder();
@@ -95,14 +102,16 @@ FrameProfiler* AllocFrameProfiler() {
     return gFrameProfiler;
 }
 
-void StartProfileFrame(FrameProfiler* p) {
+void StartProfileFrame(FrameProfiler* p)
+{
     if (!p)
         return;
     p->lastMark = ReadPreciseClock();
     p->currentSlot = 0;
 }
 
-int32_t MarkProfileSection(FrameProfiler* p, const char* name) {
+int32_t MarkProfileSection(FrameProfiler* p, const char* name)
+{
     if (!p)
         return 0;
     double now = ReadPreciseClock();

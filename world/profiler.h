@@ -18,14 +18,14 @@ struct ValueRecorder {
     int16_t flags;
     const float* watched;
     int32_t counters[2];
-    int32_t period;          // hundredths between samples
-    uint32_t nextSample;     // game clock of the next sample
+    int32_t period;      // hundredths between samples
+    uint32_t nextSample; // game clock of the next sample
     int32_t writePosition;
     float samples[kRecorderSamples];
-    int32_t sampleCount;     // 100
+    int32_t sampleCount; // 100
     float maximum;
     float minimum;
-    float displayLimits[2];  // the start value and a second value
+    float displayLimits[2]; // the start value and a second value
 };
 
 struct FrameProfiler {
@@ -42,7 +42,7 @@ struct FrameProfiler {
 // a profile window takes one.
 extern FrameProfiler* gFrameProfiler;
 
-ValueRecorder* AllocValueRecorder();   // null when all 38 are in use
+ValueRecorder* AllocValueRecorder(); // null when all 38 are in use
 void InitValueRecorder(ValueRecorder* recorder, const float* watched, float startValue,
                        float secondLimit, int32_t period);
 void SampleValueRecorder(ValueRecorder* recorder);

@@ -11,17 +11,19 @@
 
 namespace {
 
-constexpr float kSweepSeconds = 6.0f;       // a sixth of a second of travel
-constexpr float kSweepWidth = 1.2f;         // times the part's radius
-constexpr float kPickMinimum = 0.01f;       // a part at the point itself is not picked
-constexpr float kNotEligible = -1e10f;      // line-of-sight value of items that do not count
+constexpr float kSweepSeconds = 6.0f;  // a sixth of a second of travel
+constexpr float kSweepWidth = 1.2f;    // times the part's radius
+constexpr float kPickMinimum = 0.01f;  // a part at the point itself is not picked
+constexpr float kNotEligible = -1e10f; // line-of-sight value of items that do not count
 constexpr float kNoneInFront = 1e11f;
 constexpr float kNoneBehind = -1e11f;
 
-float Axis(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+float Axis(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y
+                                                                            : v.z; }
 
 void WalkParts(TDP* part, uint32_t include, uint32_t exclude, const Vector3& point, TDP*& best,
-               float& bestDistance) {
+               float& bestDistance)
+{
     for (; part; part = part->nextSibling) {
         WalkParts(part->firstChild, include, exclude, point, best, bestDistance);
         const uint16_t flags = static_cast<uint16_t>(part->flags);
@@ -39,7 +41,8 @@ void WalkParts(TDP* part, uint32_t include, uint32_t exclude, const Vector3& poi
 
 } // namespace
 
-TDP* SweptPointHitsTDP(SceneItem* moving, TDP* part, Vector3* contact) {
+TDP* SweptPointHitsTDP(SceneItem* moving, TDP* part, Vector3* contact)
+{
     if ((part->flags & kTdpPlanetLayer) || !(part->flags & kTdpCollides) || !part->owner ||
         !part->owner->sim)
         return nullptr;
@@ -67,7 +70,8 @@ TDP* SweptPointHitsTDP(SceneItem* moving, TDP* part, Vector3* contact) {
 }
 
 bool RayHitsHullBounds(const Matrix4& rayFrame, const Matrix4& partFrame, TDP* part,
-                       const Vector3& origin, Vector3* point) {
+                       const Vector3& origin, Vector3* point)
+{
     const HullBounds* bounds = part->hullBounds;
     if (!bounds)
         return false;
@@ -122,7 +126,8 @@ bool RayHitsHullBounds(const Matrix4& rayFrame, const Matrix4& partFrame, TDP* p
     return true;
 }
 
-TDP* RayPickScene(uint32_t include, uint32_t exclude, const Vector3& point, float startDistance) {
+TDP* RayPickScene(uint32_t include, uint32_t exclude, const Vector3& point, float startDistance)
+{
     TDP* best = nullptr;
     float bestDistance = startDistance;
     for (SceneItem* item = gSceneList.next; item != &gSceneList; item = item->next)
@@ -131,7 +136,8 @@ TDP* RayPickScene(uint32_t include, uint32_t exclude, const Vector3& point, floa
 }
 
 SceneItem* FindNearestItemOnRay(SceneItem* item, TDP* part, uint32_t include, uint32_t exclude,
-                                float* offset, SceneItem* excluded) {
+                                float* offset, SceneItem* excluded)
+{
     const Sim* sim = item->sim;
     if (!sim)
         return nullptr;

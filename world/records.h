@@ -37,13 +37,14 @@ struct hx_model;     // 3D framework
 // referred to and is stored as null.
 struct ItemRef {
     uint32_t handle;
-    SceneItem* Get() const;        // null when none or stale
+    SceneItem* Get() const; // null when none or stale
     void Set(const SceneItem* item);
     // Whether it names the item, even one just deleted (its slot not yet reused).
     bool Is(const SceneItem* item) const;
     operator SceneItem*() const { return Get(); }
     SceneItem* operator->() const { return Get(); }
-    ItemRef& operator=(SceneItem* item) {
+    ItemRef& operator=(SceneItem* item)
+    {
         Set(item);
         return *this;
     }
@@ -70,18 +71,18 @@ using ActionCallback = void (*)(SceneItem* item, const void* argument);
 // SceneItem flags (int16).
 enum : uint16_t {
     kItemInUse = 0x1,
-    kItemBeltShip = 0x4,       // respawned instead of deleted
-    kItemLateControl = 0x8,    // control function runs after the simulation pass
-    kItemParkedWithSystem = 0x10, // parked, not deleted, when its star system is left
+    kItemBeltShip = 0x4,           // respawned instead of deleted
+    kItemLateControl = 0x8,        // control function runs after the simulation pass
+    kItemParkedWithSystem = 0x10,  // parked, not deleted, when its star system is left
     kItemKeptAcrossSystems = 0x20, // stays in the scene whatever the star system
-    kItemJumpCheck = 0x40,     // the player's item: measure the jump readiness
+    kItemJumpCheck = 0x40,         // the player's item: measure the jump readiness
     kItemNearPlanet = 0x80,
-    kItemNearSurface = 0x100,  // set by the planet response; 0x40-0x100 last a frame
-    kItemObstacle = 0x200,     // others keep clear of it (collision avoidance)
+    kItemNearSurface = 0x100, // set by the planet response; 0x40-0x100 last a frame
+    kItemObstacle = 0x200,    // others keep clear of it (collision avoidance)
     kItemBeltAnchor = 0x400,
     kItemBeltAsteroid = 0x800,
     kItemTailGroup = 0x1000,
-    kItemCounted = 0x2000,     // counted in the global count of such items
+    kItemCounted = 0x2000, // counted in the global count of such items
     kItemEncounterSource = 0x4000,
 };
 
@@ -89,19 +90,19 @@ struct SceneItem {
     SceneItem* next;
     SceneItem* prev;
     Sim* sim;
-    ScriptSymbol* symbol;    // the script symbol naming the item, or null
+    ScriptSymbol* symbol; // the script symbol naming the item, or null
     Avatar* avatar;
-    float pitchDemand;       // percent of the ship's rate, -100..100;
-    float yawDemand;         //   free bodies keep their two spin rates here
+    float pitchDemand; // percent of the ship's rate, -100..100;
+    float yawDemand;   //   free bodies keep their two spin rates here
     float rollDemand;
-    float pitchRemaining;    // degrees left of a steering manoeuvre
+    float pitchRemaining; // degrees left of a steering manoeuvre
     float yawRemaining;
     float rollRemaining;
-    int32_t ownerWord;       // belongs to the AI, view, UI and bridge code
-    uint32_t receiver;       // RECEIVER id, 0 until one is allocated
-    ItemFunction perFrame;   // simulation routine
-    ItemFunction control;    // control routine
-    ItemFunction message;    // message function (HandleItemMessages)
+    int32_t ownerWord;     // belongs to the AI, view, UI and bridge code
+    uint32_t receiver;     // RECEIVER id, 0 until one is allocated
+    ItemFunction perFrame; // simulation routine
+    ItemFunction control;  // control routine
+    ItemFunction message;  // message function (HandleItemMessages)
     uint32_t callbackWord;
     int16_t flags;
     int16_t sceneGeneration; // the star-system group the item belongs to
@@ -119,23 +120,23 @@ enum ItemList : uint8_t {
 // Avatar flags (int16) and class flags (u32) named by the world.
 enum : uint16_t {
     kAvatarInUse = 0x1,
-    kAvatarTouched = 0x2,          // cleared at the start of each collision frame
-    kAvatarBody = 0x4,           // a planet or moon: placement and the LDS keep clear
-    kAvatarNoContact = 0x10,       // never found by the line-of-sight search
+    kAvatarTouched = 0x2,    // cleared at the start of each collision frame
+    kAvatarBody = 0x4,       // a planet or moon: placement and the LDS keep clear
+    kAvatarNoContact = 0x10, // never found by the line-of-sight search
     kAvatarLongTrail = 0x20,
 };
 enum : uint32_t {
     kClassMarked = 0x4,
     kClassMissile = 0x10,
-    kClassSides = 0x1FC0,              // the side classes
+    kClassSides = 0x1FC0, // the side classes
     kClassArmed = 0x4000,
-    kClassNamedBody = 0x400000,        // a body of the star system, found by its name
+    kClassNamedBody = 0x400000, // a body of the star system, found by its name
     kClassSparksWhenDamaged = 0x4000000,
-    kSenseCrippled = 0x4000000,        // SN_CRIPPLED: the ship is damaged
-    kSenseMissile = 0x10,              // SN_MISSILE
-    kSenseProjectile = 0x20,           // SN_PROJECTILE
+    kSenseCrippled = 0x4000000, // SN_CRIPPLED: the ship is damaged
+    kSenseMissile = 0x10,       // SN_MISSILE
+    kSenseProjectile = 0x20,    // SN_PROJECTILE
     kSenseSidesAndFactions = 0x30001FC0,
-    kSenseLeper = 0x40000000,          // SN_LEPER: hostile to all
+    kSenseLeper = 0x40000000, // SN_LEPER: hostile to all
     // On the player's item: the mission script waits. A bit of its own,
     // apart from the sense flags, so that a leper player is not also a
     // player whose mission stands still.
@@ -161,27 +162,27 @@ enum AvatarParameter : int {
 static_assert(kParamTallySerial < kAvatarParameterCount);
 
 struct Avatar {
-    WorldPosition position;        // last copied from the Sim for drawing
-    Matrix4 matrix;                // ditto, translation in elements 12-14
+    WorldPosition position; // last copied from the Sim for drawing
+    Matrix4 matrix;         // ditto, translation in elements 12-14
     TDP* root;
-    ItemFunction renderSync;       // CopySimToAvatar for almost every object
-    ItemFunction tdpSync;          // the view layer's routine
-    CollisionResponse collision;   // the pair of response hooks that
-    HitResponse hitResponse;       //   message kind 2 overwrites
-    uint8_t colour;                // marker colour 9, 10 or 12
-    int8_t responseOrder;          // the higher order responds first
+    ItemFunction renderSync;     // CopySimToAvatar for almost every object
+    ItemFunction tdpSync;        // the view layer's routine
+    CollisionResponse collision; // the pair of response hooks that
+    HitResponse hitResponse;     //   message kind 2 overwrites
+    uint8_t colour;              // marker colour 9, 10 or 12
+    int8_t responseOrder;        // the higher order responds first
     uint8_t spareBytes[2];
-    Vector3 velocity;              // last copied for drawing
-    ItemRef linkItem;              // cleared by kind 8 when it names the sender
-    ItemRef lockedOn;              // the item this one is locked on (last attacker)
-    int32_t lockedAmount;          //   and the attack amount that goes with it
-    ItemRef obstacle;              // nearest obstacle, set by collision detection
-    ItemRef escort;                // set by message kind 14
+    Vector3 velocity;     // last copied for drawing
+    ItemRef linkItem;     // cleared by kind 8 when it names the sender
+    ItemRef lockedOn;     // the item this one is locked on (last attacker)
+    int32_t lockedAmount; //   and the attack amount that goes with it
+    ItemRef obstacle;     // nearest obstacle, set by collision detection
+    ItemRef escort;       // set by message kind 14
     float range;
     float obstacleCloseness;
     int16_t flags;
     uint32_t classFlags;
-    SoundSlot* soundSlot;          // positional sound, or null
+    SoundSlot* soundSlot;                  // positional sound, or null
     int32_t params[kAvatarParameterCount]; // read by number by TDP attributes
     // Written by the weapon that hit, taken by the hull damage: 0x10 says
     // effects are present, bits 8..16 the nine effects (world/damage.h).
@@ -210,70 +211,70 @@ enum : uint32_t {
     kSimLdsEngaged = 0x2,
     kSimAiControl = 0x4,
     kSimNoMinimumEngine = 0x20,
-    kSimNoLateralAssist = 0x8,     // flight assist leaves sideways drift alone
-    kSimKeepsTarget = 0x40,        // message kind 5 leaves the target alone
-    kSimJumpReady = 0x80,          // the player's item stands ready to jump
+    kSimNoLateralAssist = 0x8, // flight assist leaves sideways drift alone
+    kSimKeepsTarget = 0x40,    // message kind 5 leaves the target alone
+    kSimJumpReady = 0x80,      // the player's item stands ready to jump
     kSimLdsBarred = 0x100,
     kSimTurnOncePerFrame = 0x2000,
-    kSimNoDamage = 0x4000,         // takes no damage
+    kSimNoDamage = 0x4000, // takes no damage
     kSimTurnsWithoutBookkeeping = 0x20000,
-    kSimStunned = 0x20000,         // the player's item: no input is read
+    kSimStunned = 0x20000, // the player's item: no input is read
     kSimAiSteersWithInput = 0x40000,
     kSimPlaceNearL4 = 0x80000,
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
     // Timed flags that messages set and clear (world/messagehandler.h).
-    kSimHardBounce = 0x400000,     // kinds 22 and 23: collisions bounce hard
-    kSimSparesOthers = 0x800000,   // with the hard bounce: what it hits takes no damage
-    kSimJumpUnderWay = 0x1000000,  // a capsule jump is under way (kinds 15, 16)
-    kSimBraked = 0x2000000,        // braked by a disruptor; cleared by kind 26
-    kSimScattering = 0x4000000,    // a belt rock just re-placed; cleared by kind 27
+    kSimHardBounce = 0x400000,    // kinds 22 and 23: collisions bounce hard
+    kSimSparesOthers = 0x800000,  // with the hard bounce: what it hits takes no damage
+    kSimJumpUnderWay = 0x1000000, // a capsule jump is under way (kinds 15, 16)
+    kSimBraked = 0x2000000,       // braked by a disruptor; cleared by kind 26
+    kSimScattering = 0x4000000,   // a belt rock just re-placed; cleared by kind 27
 };
 
 struct FlightModel;
 struct ShipSystem;
 
 struct Sim {
-    ShipInfo* shipInfo;            // null for objects that are not ships
-    Matrix4 matrix;                // rows 0-2 the axes (z forward), 12-14 position
-    ItemRef target;                // selected target / the target of its orders
-    ItemRef secondTarget;          // whose velocity it takes when the LDS winds down
-    FlightModel* flightModel;      // the motion limits in use
-    int16_t linkCount;             // ships linked to this one; cleared on attach
-    Weapon* weapons;               // cleared on attach
+    ShipInfo* shipInfo;       // null for objects that are not ships
+    Matrix4 matrix;           // rows 0-2 the axes (z forward), 12-14 position
+    ItemRef target;           // selected target / the target of its orders
+    ItemRef secondTarget;     // whose velocity it takes when the LDS winds down
+    FlightModel* flightModel; // the motion limits in use
+    int16_t linkCount;        // ships linked to this one; cleared on attach
+    Weapon* weapons;          // cleared on attach
     Weapon* currentWeapon;
     Contact* contact;
     float mass;
     int32_t word0;
     WorldPosition position;
-    Vector3 velocity;              // world axes
-    Vector3 localVelocity;         // ship axes
+    Vector3 velocity;      // world axes
+    Vector3 localVelocity; // ship axes
     float speed;
-    Vector3 thrust;                // ship axes; z is also the LDS speed in LDS
+    Vector3 thrust; // ship axes; z is also the LDS speed in LDS
     float ldsTargetSpeed;
     int32_t word1;
-    void* towLink;                 // used with kSimTowed
+    void* towLink; // used with kSimTowed
     int32_t words2[3];
-    uint32_t startTime;            // game clock of the last simulation step
-    Vector3 turnRates;             // pitch, yaw, roll in degrees per second
+    uint32_t startTime; // game clock of the last simulation step
+    Vector3 turnRates;  // pitch, yaw, roll in degrees per second
     float radius;
     uint32_t flags;
     // Flight assist: 0 none, 1 and 2 hold the set-point speed (the LDS
     // target field) and cancel sideways drift; PLAYER sets 1.
     int32_t assistMode;
-    int32_t ldsSpool;              // hundredths; missiles: fuel
+    int32_t ldsSpool; // hundredths; missiles: fuel
     float engineValue;
-    int32_t hull;                  // percent, 100 when new
-    int16_t countdown;             // hundredths, counted down in the control pass
-    int16_t clockPeriod;           // restart value of the countdown (SET_SHIP_CLOCK); cleared on attach
-    void* components;              // cleared on attach
+    int32_t hull;        // percent, 100 when new
+    int16_t countdown;   // hundredths, counted down in the control pass
+    int16_t clockPeriod; // restart value of the countdown (SET_SHIP_CLOCK); cleared on attach
+    void* components;    // cleared on attach
     Action* actions;
-    Matrix4 previousMatrix;        // orientation of the previous frame
+    Matrix4 previousMatrix; // orientation of the previous frame
     // Noted by the planet response each frame the item is near a planet
     // (the item then carries kItemNearPlanet).
-    float altitude;                // above the planet's surface
+    float altitude; // above the planet's surface
     ItemRef planet;
-    Vector3 planetDirection;       // unit vector from the item to the planet
+    Vector3 planetDirection; // unit vector from the item to the planet
     // The player's ship: its ship-systems list (world/shipsystems.h).
     ShipSystem* systems;
     int16_t systemCount;
@@ -288,20 +289,20 @@ enum : uint32_t {
     kTdpInScene = 0x4,
     kTdpEmitter = 0x8,
     kTdpNew = 0x10,
-    kTdpBreakable = 0x10,          // the same bit: a hit may break the part off
+    kTdpBreakable = 0x10, // the same bit: a hit may break the part off
     kTdpOwnsModels = 0x80,
     kTdpNegatedAttributes = 0x4000,
 };
 // TDP flags (u32) of the collision tests.
 enum : uint32_t {
-    kTdpTouchesAlways = 0x8,       // touches without a geometric test
-    kTdpCollides = 0x10,           // takes part in collisions (set on creation)
-    kTdpMovingPoint = 0x20,        // tested as a moving point (projectiles)
-    kTdpHit = 0x40,                // hit this frame
-    kTdpPlaceholder = 0x100,       // a part detached into an item of its own
-    kTdpNoModelRadius = 0x308,     // no radius from the model
-    kTdpPlanetLayer = 0x2000,      // touches on radii alone; never hit by a moving point
-    kTdpSolid = 0x8000,            // touches on radii alone
+    kTdpTouchesAlways = 0x8,   // touches without a geometric test
+    kTdpCollides = 0x10,       // takes part in collisions (set on creation)
+    kTdpMovingPoint = 0x20,    // tested as a moving point (projectiles)
+    kTdpHit = 0x40,            // hit this frame
+    kTdpPlaceholder = 0x100,   // a part detached into an item of its own
+    kTdpNoModelRadius = 0x308, // no radius from the model
+    kTdpPlanetLayer = 0x2000,  // touches on radii alone; never hit by a moving point
+    kTdpSolid = 0x8000,        // touches on radii alone
 };
 
 // One attribute of a TDP: the animation step reads Avatar parameter
@@ -323,30 +324,30 @@ struct TDP {
     const char* materialName;
     uint32_t flags;
     TDPAttribute* attributes;
-    Vector3 offset;                // from the parent
-    Vector3 offsetVelocity;        // per second
+    Vector3 offset;         // from the parent
+    Vector3 offsetVelocity; // per second
     float extra[6];
     Matrix4 local;
-    Vector3 worldCentre;           // placed by the collision code each frame
+    Vector3 worldCentre; // placed by the collision code each frame
     float radius;
     HullBounds* hullBounds;
     int16_t shorts[4];
-    hx_actor* actor;               // framework actor, or null
-    ParticleEmitter* emitter;      // or other type data
+    hx_actor* actor;          // framework actor, or null
+    ParticleEmitter* emitter; // or other type data
     hx_model* model;
-    hx_model* lod[3];              // full, reduced, one point
+    hx_model* lod[3]; // full, reduced, one point
 };
 
 // Action flags (u32).
 enum : uint32_t {
     kActionInUse = 0x1,
-    kActionFilm = 0x2,             // payload is a script record naming a film
-    kActionCallback = 0x4,         // call the built-in callback
+    kActionFilm = 0x2,     // payload is a script record naming a film
+    kActionCallback = 0x4, // call the built-in callback
 };
 
 struct Action {
     Action* next;
-    uint32_t key;                  // event key, compared for equality
+    uint32_t key; // event key, compared for equality
     uint32_t flags;
     ActionCallback callback;
     const void* scriptRecord;
@@ -356,20 +357,20 @@ struct Action {
 struct FlightModel {
     float acceleration;
     float secondThrust;
-    float ldsGrowth;               // the LDS speed grows by value/100 a second
+    float ldsGrowth; // the LDS speed grows by value/100 a second
     float ldsTopSpeed;
-    float spoolTime;               // 300
-    float rollRate, pitchRate, yawRate;          // degrees per second
-    float rollRate2, pitchRate2, yawRate2;       // the same three again
+    float spoolTime;                       // 300
+    float rollRate, pitchRate, yawRate;    // degrees per second
+    float rollRate2, pitchRate2, yawRate2; // the same three again
     float topSpeed;
     float turnTime;
     float stopping;
     float turnRatio;
     float lateral;
     float zero0, zero1;
-    float value01;                 // 0.1
-    float value03;                 // 0.3
-    float value100;                // 100
+    float value01;  // 0.1
+    float value03;  // 0.3
+    float value100; // 100
     float unset;
 };
 static_assert(sizeof(FlightModel) == 22 * 4);
@@ -377,7 +378,7 @@ static_assert(sizeof(FlightModel) == 22 * 4);
 // A coupling link of a ship (docking, towing): flags, next, and the link
 // record that names the partner item.
 struct CouplingLink {
-    uint32_t flags;                // 2: coupled
+    uint32_t flags; // 2: coupled
     CouplingLink* next;
     struct CouplingPartner* partner;
 };
@@ -389,21 +390,21 @@ struct CouplingPartner {
 enum : uint32_t {
     kShipInUse = 0x1,
     kShipGroupLeader = 0x2,
-    kShipRepairPending = 0x4,      // a repair message is on its way
+    kShipRepairPending = 0x4, // a repair message is on its way
 };
 
 // A ship's damage block: its hull points and damaged capabilities.
 struct DamageBlock {
-    int32_t armour;                // read by the hit code
+    int32_t armour; // read by the hit code
     int32_t maximumHull;
-    int32_t hullDamage;            // taken so far; 0 = intact
-    int16_t capabilities;          // damaged-capability bits: 1 turn thrusters,
-                                   //   2 main thrust, 4 weapons, 8 and 0x10 hard
-                                   //   points, 0x20 LDS drive, 0x40 capsule drive,
-                                   //   0x80 crew, 0x100 structure, 0x200 ring,
-                                   //   0x400 dock ports
-    int16_t level;                 // 1..7
-    int16_t collisionBonus;        // added to the damage its collisions deal
+    int32_t hullDamage;     // taken so far; 0 = intact
+    int16_t capabilities;   // damaged-capability bits: 1 turn thrusters,
+                            //   2 main thrust, 4 weapons, 8 and 0x10 hard
+                            //   points, 0x20 LDS drive, 0x40 capsule drive,
+                            //   0x80 crew, 0x100 structure, 0x200 ring,
+                            //   0x400 dock ports
+    int16_t level;          // 1..7
+    int16_t collisionBonus; // added to the damage its collisions deal
 };
 
 // A hard point: its condition in percent (90 when restored) and the enemy
@@ -419,17 +420,17 @@ struct HardPoint {
 using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, SceneItem* second);
 constexpr int kOrderSlots = 8;
 struct OrderSlot {
-    const char* name;              // null for a slot never used
-    uint32_t flags;                // 1 blocked, 2 finished
-    int8_t prerequisite;           // slot that must finish first; 0 none
-    int32_t startDelay;            // hundredths
-    int32_t timeLimit;             // hundredths; 0 none
-    int32_t weight;                // multiplies the evaluator's score
-    OrderEvaluator evaluator;      // null: unused slot
+    const char* name;         // null for a slot never used
+    uint32_t flags;           // 1 blocked, 2 finished
+    int8_t prerequisite;      // slot that must finish first; 0 none
+    int32_t startDelay;       // hundredths
+    int32_t timeLimit;        // hundredths; 0 none
+    int32_t weight;           // multiplies the evaluator's score
+    OrderEvaluator evaluator; // null: unused slot
     int32_t parameter1;
-    int32_t parameter2;            // a number or a SceneItemHandle
+    int32_t parameter2; // a number or a SceneItemHandle
     int32_t lastScore;
-    int32_t stateId;               // the AI state the order starts
+    int32_t stateId; // the AI state the order starts
     int32_t stateParameters[3];
     ItemRef savedTarget;
     ItemRef savedLeader;
@@ -438,26 +439,26 @@ struct OrderSlot {
 struct ShipInfo {
     const char* name;
     const char* shortName;
-    int16_t kind;                  // the ship type
+    int16_t kind; // the ship type
     int16_t side;
     int16_t group;
     int16_t word0;
     ItemRef leader;
     int16_t rank;
-    int16_t skill;                 // 50 = normal
+    int16_t skill; // 50 = normal
     uint32_t flags;
     DamageBlock damage;
-    FlightModel flightModel;       // in use
-    FlightModel baseFlightModel;   // the unscaled copy
+    FlightModel flightModel;     // in use
+    FlightModel baseFlightModel; // the unscaled copy
     CouplingLink* couplings;
     int8_t hardPointCount;
     HardPoint hardPoints[kHardPoints];
     OrderSlot orders[kOrderSlots];
     int16_t currentOrder;
-    int16_t roundRobin;            // the next slot to score
-    int32_t tickAccumulator;       // ticks toward the next scoring
-    float ldsReach[2];             // the pair of distances the LDS code reads
-    ItemRef orderTarget;           // the item its current order is aimed at
+    int16_t roundRobin;      // the next slot to score
+    int32_t tickAccumulator; // ticks toward the next scoring
+    float ldsReach[2];       // the pair of distances the LDS code reads
+    ItemRef orderTarget;     // the item its current order is aimed at
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.
@@ -483,7 +484,7 @@ enum : uint32_t {
     kWeaponDisabled = 0x8,
     kWeaponReady = 0x10,
     kWeaponBeam = 0x20,
-    kWeaponOwnPower = 0x1000,      // keeps its power when its system changes
+    kWeaponOwnPower = 0x1000, // keeps its power when its system changes
 };
 
 // Weapon mount (the weapons code owns most of it; the world pools it, damage
@@ -493,10 +494,10 @@ struct Weapon {
     uint32_t flags;
     int16_t kind;
     int16_t directionCode;
-    Vector3 mountPosition;         // ship axes
-    ShipSystem* system;            // the player's system it follows (WEPSYSLINK)
-    int32_t damageCounter;         // hits near it; disabled at 100
-    int32_t charge;                // from its system's output
+    Vector3 mountPosition; // ship axes
+    ShipSystem* system;    // the player's system it follows (WEPSYSLINK)
+    int32_t damageCounter; // hits near it; disabled at 100
+    int32_t charge;        // from its system's output
     float power;
 };
 
@@ -510,7 +511,7 @@ struct HUD {
 struct EmitterPoint {
     float size;
     int16_t state;
-    int16_t colour;                // colour kind of the drawing pass
+    int16_t colour; // colour kind of the drawing pass
     int16_t brightness;
     uint8_t data[50];
 };

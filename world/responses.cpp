@@ -36,7 +36,7 @@ namespace {
 constexpr float kLeastClosingSpeed = 1000.0f; // touching at rest hurts as closing at this
 constexpr float kPushTime = 1.2f;             // frames of closing speed pushed apart
 constexpr float kMostDamageFactor = 10.0f;
-constexpr float kBodyDamageDivisor = 70.0f;   // impacts of bodies without a ShipInfo
+constexpr float kBodyDamageDivisor = 70.0f; // impacts of bodies without a ShipInfo
 constexpr int32_t kBodyDamageCap = 1000;
 constexpr int32_t kBodyArmour = 40;
 constexpr float kArmourShare = 0.7f;
@@ -44,46 +44,52 @@ constexpr int32_t kBounceSound = 8;
 constexpr int32_t kBounceSoundSpread = 2000;
 constexpr uint8_t kBounceFlash = 127;
 constexpr uint8_t kSinkFlash = 160;
-constexpr float kPlanetRadiusDivisor = 2.0f;  // the surface lies at half the radius
-constexpr float kNearSurface = 0.015f;        // of the surface radius
+constexpr float kPlanetRadiusDivisor = 2.0f; // the surface lies at half the radius
+constexpr float kNearSurface = 0.015f;       // of the surface radius
 constexpr float kPlanetTopSpeedFactor = 10.0f;
 constexpr int16_t kLogCrash = 6;
-constexpr int32_t kDisruptReference = 11700;  // radius braked for 2000 hundredths
+constexpr int32_t kDisruptReference = 11700; // radius braked for 2000 hundredths
 constexpr int32_t kDisruptMost = 3000;
 constexpr int32_t kDisruptLeast = 200;
 constexpr int32_t kDisruptorHitAmount = 250;
 constexpr int32_t kDebrisLife = 600;
-constexpr float kBreakApparentSize = 25.0f;   // radius x 900 / distance above which pieces break off
+constexpr float kBreakApparentSize = 25.0f; // radius x 900 / distance above which pieces break off
 
-bool TakeHandled(int16_t* handled) {
+bool TakeHandled(int16_t* handled)
+{
     if (*handled == 1)
         return false;
     *handled = 1;
     return true;
 }
 
-void Post(SceneItem* from, SceneItem* to, int32_t delay, uint16_t kind) {
+void Post(SceneItem* from, SceneItem* to, int32_t delay, uint16_t kind)
+{
     PostItemMessage(from->receiver, to->receiver, delay, kind, 0, nullptr);
 }
 
-Vector3 Difference(const WorldPosition& a, const WorldPosition& b) {
+Vector3 Difference(const WorldPosition& a, const WorldPosition& b)
+{
     return {static_cast<float>(a.x - b.x), static_cast<float>(a.y - b.y), static_cast<float>(a.z - b.z)};
 }
 
-void Move(WorldPosition& p, const Vector3& d, float by) {
+void Move(WorldPosition& p, const Vector3& d, float by)
+{
     p.x += d.x * by;
     p.y += d.y * by;
     p.z += d.z * by;
 }
 
-void AddScaled(Vector3& v, const Vector3& d, float by) {
+void AddScaled(Vector3& v, const Vector3& d, float by)
+{
     v.x += d.x * by;
     v.y += d.y * by;
     v.z += d.z * by;
 }
 
 // The unit vector from `from` to `to`; coincident centres give a fixed axis.
-Vector3 UnitBetween(const WorldPosition& to, const WorldPosition& from) {
+Vector3 UnitBetween(const WorldPosition& to, const WorldPosition& from)
+{
     Vector3 n = Difference(to, from);
     if (VecNormalise(n) == 0.0f)
         n = {0.0f, 0.0f, 1.0f};
@@ -91,7 +97,8 @@ Vector3 UnitBetween(const WorldPosition& to, const WorldPosition& from) {
 }
 
 // The amount and armour of the impact `striker` deals `struck` in a bounce.
-void PostBounceImpact(SceneItem* striker, SceneItem* struck, float f) {
+void PostBounceImpact(SceneItem* striker, SceneItem* struck, float f)
+{
     const ShipInfo* a = striker->sim->shipInfo;
     const ShipInfo* b = struck->sim->shipInfo;
     int32_t amount;
@@ -110,27 +117,31 @@ void PostBounceImpact(SceneItem* striker, SceneItem* struck, float f) {
     PostImpactMessage(striker, struck, armour, amount);
 }
 
-void PlayBounceSound(SceneItem* item) {
+void PlayBounceSound(SceneItem* item)
+{
     int32_t volume = 0;
     int32_t pan = 0;
     SoundPlaceObject(item, &volume, &pan);
     SoundPlayVaried(kBounceSound, volume, 0, pan, 0, kBounceSoundSpread);
 }
 
-HitPayload ReadHit(const void* hitRecord) {
+HitPayload ReadHit(const void* hitRecord)
+{
     HitPayload record{};
     if (hitRecord)
         std::memcpy(&record, hitRecord, sizeof record);
     return record;
 }
 
-float HitMass(const HitPayload& record) {
+float HitMass(const HitPayload& record)
+{
     float mass;
     std::memcpy(&mass, &record.words2[2], sizeof mass);
     return mass;
 }
 
-Vector3 HitVelocity(const HitPayload& record) {
+Vector3 HitVelocity(const HitPayload& record)
+{
     Vector3 v;
     std::memcpy(&v, record.words1, sizeof v);
     return v;
@@ -139,7 +150,8 @@ Vector3 HitVelocity(const HitPayload& record) {
 // A debris copy of the item takes its place and bursts in a colour ramp
 // from a fifteenth of the colour up to it, and goes after six seconds; the
 // item goes at once.
-void BurstIntoDebris(SceneItem* item, bool green) {
+void BurstIntoDebris(SceneItem* item, bool green)
+{
     SceneItem* copy = MakeDebrisItem(item);
     Post(item, item, 0, kMsgDelete);
     if (!copy)
@@ -149,7 +161,8 @@ void BurstIntoDebris(SceneItem* item, bool green) {
     Post(copy, copy, kDebrisLife, kMsgDelete);
 }
 
-float CameraDistance(const SceneItem* item) {
+float CameraDistance(const SceneItem* item)
+{
     const SceneItem* camera = gPlayerCamera;
     if (!camera || !camera->sim)
         return 0.0f;
@@ -159,7 +172,8 @@ float CameraDistance(const SceneItem* item) {
 
 } // namespace
 
-void CollideShips(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*) {
+void CollideShips(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
+{
     if (!TakeHandled(handled))
         return;
     Sim& a = *self->sim;
@@ -221,17 +235,20 @@ void CollideShips(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handle
         PostBounceImpact(other, self, f);
 }
 
-void CrushOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*) {
+void CrushOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
+{
     if (TakeHandled(handled))
         PostImpactMessage(self, other, 100, 100000000);
 }
 
-void DeleteSelfOnContact(SceneItem* self, TDP*, SceneItem*, TDP*, int16_t*, const Vector3*) {
+void DeleteSelfOnContact(SceneItem* self, TDP*, SceneItem*, TDP*, int16_t*, const Vector3*)
+{
     Post(self, self, 0, kMsgDelete);
 }
 
 void ForwardContactAsHit(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
-                         int16_t* handled, const Vector3*) {
+                         int16_t* handled, const Vector3*)
+{
     if (!TakeHandled(handled))
         return;
     HitPayload record{};
@@ -246,7 +263,8 @@ void ForwardContactAsHit(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* o
 }
 
 void CollideLagrangeDevice(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled,
-                           const Vector3*) {
+                           const Vector3*)
+{
     if (other == gPlayerItem) {
         gCurrentLagrangeDevice = self;
         const int16_t system = self->avatar->deviceSystem;
@@ -269,7 +287,8 @@ void CollideLagrangeDevice(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_
         other->flags |= kItemJumpCheck;
 }
 
-void CollidePlanet(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*) {
+void CollidePlanet(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
+{
     if (!TakeHandled(handled))
         return;
     Sim* sim = other->sim;
@@ -308,7 +327,8 @@ void CollidePlanet(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handl
 }
 
 void CollideLdsField(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
-                     int16_t* handled, const Vector3*) {
+                     int16_t* handled, const Vector3*)
+{
     if (!TakeHandled(handled))
         return;
     const Vector3 s = Difference(other->sim->position, self->sim->position);
@@ -326,7 +346,8 @@ void CollideLdsField(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* other
 }
 
 void CollideSink(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart, int16_t* handled,
-                 const Vector3* contact) {
+                 const Vector3* contact)
+{
     if (other == gPlayerItem || !(self->avatar->pendingHitEffects & kArmedByHit)) {
         CollideShips(self, ownPart, other, otherPart, handled, contact);
         return;
@@ -338,7 +359,8 @@ void CollideSink(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart
     self->avatar->pendingHitEffects = 0;
 }
 
-void AttachProbeToHull(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*) {
+void AttachProbeToHull(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
+{
     if (!TakeHandled(handled))
         return;
     TDP* probe = self->avatar->root;
@@ -373,7 +395,8 @@ void AttachProbeToHull(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* h
 }
 
 void DestroyOnFlareContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled,
-                           const Vector3* contact) {
+                           const Vector3* contact)
+{
     if (!TakeHandled(handled))
         return;
     const uint32_t sense = other->avatar->classFlags;
@@ -392,7 +415,8 @@ void DestroyOnFlareContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_
     SetFlashPoint(self, 0, 60, &offset);
 }
 
-void DisruptOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*) {
+void DisruptOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
+{
     if (!TakeHandled(handled))
         return;
     if (other->sim->shipInfo) {
@@ -410,7 +434,8 @@ void DisruptOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* ha
     Post(self, self, 0, kMsgDelete);
 }
 
-void BreakOffOnHit(SceneItem* item, const void* hitRecord) {
+void BreakOffOnHit(SceneItem* item, const void* hitRecord)
+{
     HitPayload record = ReadHit(hitRecord);
     TDP* root = item->avatar->root;
     const uint32_t sense = item->avatar->classFlags;
@@ -448,7 +473,8 @@ void BreakOffOnHit(SceneItem* item, const void* hitRecord) {
 
 void BurstFlareIntoDebris(SceneItem* item, const void*) { BurstIntoDebris(item, false); }
 
-void HitAsteroid(SceneItem* item, const void* hitRecord) {
+void HitAsteroid(SceneItem* item, const void* hitRecord)
+{
     if (item->avatar->params[kParamBeltAnchor] == 0) {
         BreakOffOnHit(item, hitRecord);
         return;
@@ -457,7 +483,8 @@ void HitAsteroid(SceneItem* item, const void* hitRecord) {
     ShatterSceneItem(item, Vector3{record.point[0], record.point[1], record.point[2]}, 255);
 }
 
-void ShatterSceneItem(SceneItem* item, const Vector3& hitPoint, uint8_t split) {
+void ShatterSceneItem(SceneItem* item, const Vector3& hitPoint, uint8_t split)
+{
     TDP* root = item->avatar->root;
     if (!root || !(root->flags & kTdpBreakable))
         return;

@@ -60,14 +60,16 @@ SceneListWalk* gWalks;
 
 // These four are the only places that link and unlink items, so the
 // item's list mark is kept here and nowhere else.
-void Unlink(SceneItem* item) {
+void Unlink(SceneItem* item)
+{
     item->prev->next = item->next;
     item->next->prev = item->prev;
     item->next = item->prev = nullptr;
     item->linked = kInNoList;
 }
 
-void LinkBefore(SceneItem* item, SceneItem* position, ItemList list) {
+void LinkBefore(SceneItem* item, SceneItem* position, ItemList list)
+{
     item->next = position;
     item->prev = position->prev;
     position->prev->next = item;
@@ -77,7 +79,8 @@ void LinkBefore(SceneItem* item, SceneItem* position, ItemList list) {
 
 // Unlinks an item of the scene list, keeping the tail-group marker on the
 // group's first member and every walk's next item in the list.
-void UnlinkFromScene(SceneItem* item) {
+void UnlinkFromScene(SceneItem* item)
+{
     KV_DEBUG_VERIFY(item->linked == kInSceneList);
     if (item == gTailGroup)
         gTailGroup = item->next;
@@ -91,12 +94,14 @@ void LinkIntoScene(SceneItem* item, SceneItem* position) { LinkBefore(item, posi
 
 // The full walk after each change of the list, in debug builds; release
 // builds walk once per frame, from the simulation frame.
-void CheckSceneListAfterChange() {
+void CheckSceneListAfterChange()
+{
     if constexpr (kDebugChecks)
         CheckSceneListIntegrity();
 }
 
-void FreeAttributes(TDP* node) {
+void FreeAttributes(TDP* node)
+{
     for (TDPAttribute* a = node->attributes; a;) {
         TDPAttribute* next = a->next;
         FreeMemory(a);
@@ -108,7 +113,8 @@ void FreeAttributes(TDP* node) {
 // Takes a node's actor out of the framework's scene and frees it. After
 // the scene layer has ended every actor is gone with it, and only the
 // pointer is cleared.
-void FreeTdpActor(TDP* node) {
+void FreeTdpActor(TDP* node)
+{
     hx_actor* actor = node->actor;
     if (!actor)
         return;
@@ -121,7 +127,8 @@ void FreeTdpActor(TDP* node) {
 }
 
 // Gives a tree's nodes back to the pool, children and siblings first.
-void FreeTDPTree(TDP* node) {
+void FreeTDPTree(TDP* node)
+{
     if (!node)
         return;
     FreeTDPTree(node->firstChild);
@@ -137,7 +144,8 @@ void FreeTDPTree(TDP* node) {
 
 // Takes a tree's actors out of the 3D scene, children and siblings first;
 // the nodes keep their in-scene flag, so ShiftSceneItem can put them back.
-void DetachTDPTree(TDP* node) {
+void DetachTDPTree(TDP* node)
+{
     if (!node)
         return;
     DetachTDPTree(node->firstChild);
@@ -145,7 +153,8 @@ void DetachTDPTree(TDP* node) {
     FreeTdpActor(node);
 }
 
-void ReattachTDPTree(TDP* node) {
+void ReattachTDPTree(TDP* node)
+{
     if (!node)
         return;
     ReattachTDPTree(node->firstChild);
@@ -158,7 +167,8 @@ void ReattachTDPTree(TDP* node) {
     }
 }
 
-TDP* NewChildTDP(TDP* parent, hx_model* model, float x, float y, float z) {
+TDP* NewChildTDP(TDP* parent, hx_model* model, float x, float y, float z)
+{
     TDP* node = NewTDP();
     if (!node)
         return nullptr;
@@ -171,7 +181,8 @@ TDP* NewChildTDP(TDP* parent, hx_model* model, float x, float y, float z) {
     return node;
 }
 
-TDP* SearchTDPLink(TDP* at, TDP* node, TDP*** link) {
+TDP* SearchTDPLink(TDP* at, TDP* node, TDP*** link)
+{
     if (!at)
         return nullptr;
     if (at->firstChild == node) {
@@ -189,7 +200,8 @@ TDP* SearchTDPLink(TDP* at, TDP* node, TDP*** link) {
 
 // The model resource that the script symbol "CorpseMd" names, or null when
 // the symbol is missing or names no model.
-Resource* CorpseModelResource() {
+Resource* CorpseModelResource()
+{
     const ScriptSymbol* symbol = FindScriptSymbol("CorpseMd");
     if (!symbol || !symbol->value || !(symbol->type & kSymbolResource) || SymbolHoldsValueBytes(symbol))
         return nullptr;
@@ -202,7 +214,8 @@ Resource* CorpseModelResource() {
 
 // What the player's ship leaves behind when it is deleted: a drifting body
 // that becomes the player's item.
-void MakePilotBody(SceneItem* ship) {
+void MakePilotBody(SceneItem* ship)
+{
     SceneItem* source = gControlledItem ? gControlledItem : ship;
     SceneItem* body = NewSceneItem();
     if (!body)
@@ -267,14 +280,16 @@ void MakePilotBody(SceneItem* ship) {
 
 SceneListWalk::SceneListWalk() : next(gSceneList.next), outer(gWalks) { gWalks = this; }
 
-SceneListWalk::~SceneListWalk() {
+SceneListWalk::~SceneListWalk()
+{
     KV_DEBUG_VERIFY(gWalks == this);
     gWalks = outer;
 }
 
 bool IsInSceneList(const SceneItem* item) { return item->linked == kInSceneList; }
 
-SceneItem* InsertSceneItem(SceneItem* item, int16_t flags) {
+SceneItem* InsertSceneItem(SceneItem* item, int16_t flags)
+{
     if (IsInSceneList(item))
         return item;
     if (flags & kItemTailGroup) {
@@ -289,7 +304,8 @@ SceneItem* InsertSceneItem(SceneItem* item, int16_t flags) {
     return item;
 }
 
-void MoveSceneItemToTailGroup(SceneItem* item) {
+void MoveSceneItemToTailGroup(SceneItem* item)
+{
     // A parked item, or one not yet inserted, has no place to move from.
     if (!IsInSceneList(item))
         return;
@@ -304,7 +320,8 @@ void MoveSceneItemToTailGroup(SceneItem* item) {
     CheckSceneListAfterChange();
 }
 
-void MoveSceneItemToFront(SceneItem* item) {
+void MoveSceneItemToFront(SceneItem* item)
+{
     if ((item->flags & kItemTailGroup) || gSceneList.next == item || !IsInSceneList(item))
         return;
     UnlinkFromScene(item);
@@ -312,7 +329,8 @@ void MoveSceneItemToFront(SceneItem* item) {
     CheckSceneListAfterChange();
 }
 
-bool CheckSceneListIntegrity() {
+bool CheckSceneListIntegrity()
+{
     const SceneItem* s = gSceneList.next;
     // A list longer than the pool can only be a loop that misses the head.
     for (int steps = 0; s && s != &gSceneList && steps <= kMaxSceneItems; ++steps) {
@@ -325,7 +343,8 @@ bool CheckSceneListIntegrity() {
     return false;
 }
 
-void ResetSceneList() {
+void ResetSceneList()
+{
     // Whatever the lists held is in no list now, and no walk goes on.
     SceneItem* pool = SceneItemPool();
     for (int i = 0; i < kMaxSceneItems; ++i)
@@ -345,7 +364,8 @@ void ResetSceneList() {
     ClearBeltWatchList();
 }
 
-void ResetSimulation() {
+void ResetSimulation()
+{
     // Models that parts own (shrapnel pieces) go with the world.
     TDP* tdps = TDPPool();
     for (int i = 0; i < kMaxTDPs; ++i)
@@ -357,7 +377,8 @@ void ResetSimulation() {
     ClearHudList();
 }
 
-SceneItem* NewSceneItem() {
+SceneItem* NewSceneItem()
+{
     SceneItem* item = AllocSceneItem();
     if (!item) {
         FatalError("No more SceneItems left");
@@ -373,7 +394,8 @@ SceneItem* NewSceneItem() {
     return item;
 }
 
-Sim* AttachSim(SceneItem* item, ItemFunction perFrame) {
+Sim* AttachSim(SceneItem* item, ItemFunction perFrame)
+{
     Sim* sim = AllocSim();
     if (!sim) {
         FatalError("No more Sims left");
@@ -388,12 +410,14 @@ Sim* AttachSim(SceneItem* item, ItemFunction perFrame) {
 
 void SetControlFunction(SceneItem* item, ItemFunction function) { item->control = function; }
 
-void SetAvatarCallbacks(SceneItem* item, ItemFunction renderSync, ItemFunction tdpSync) {
+void SetAvatarCallbacks(SceneItem* item, ItemFunction renderSync, ItemFunction tdpSync)
+{
     item->avatar->renderSync = renderSync;
     item->avatar->tdpSync = tdpSync;
 }
 
-void SetMessageFunction(SceneItem* item, ItemFunction function) {
+void SetMessageFunction(SceneItem* item, ItemFunction function)
+{
     item->message = function;
     // An item keeps the receiver it has; a second one would never be freed.
     if (!IsReceiverCurrent(item->receiver))
@@ -402,7 +426,8 @@ void SetMessageFunction(SceneItem* item, ItemFunction function) {
 
 void DefaultTDPStep(TDP*) {}
 
-TDP* NewTDP() {
+TDP* NewTDP()
+{
     TDP* node = AllocTDP();
     if (!node) {
         FatalError("No more TDPs left");
@@ -415,7 +440,8 @@ TDP* NewTDP() {
     return node;
 }
 
-TDP* AttachRootTDP(SceneItem* item) {
+TDP* AttachRootTDP(SceneItem* item)
+{
     TDP* node = NewTDP();
     if (!node)
         return nullptr;
@@ -424,7 +450,8 @@ TDP* AttachRootTDP(SceneItem* item) {
     return node;
 }
 
-TDP* AddChildTDP(TDP* parent, hx_model* model, float x, float y, float z) {
+TDP* AddChildTDP(TDP* parent, hx_model* model, float x, float y, float z)
+{
     TDP* node = NewChildTDP(parent, model, x, y, z);
     if (!node)
         return nullptr;
@@ -435,18 +462,21 @@ TDP* AddChildTDP(TDP* parent, hx_model* model, float x, float y, float z) {
     return node;
 }
 
-TDP* AddSiblingTDP(TDP* sibling, hx_model* model, float x, float y, float z) {
+TDP* AddSiblingTDP(TDP* sibling, hx_model* model, float x, float y, float z)
+{
     TDP* node = NewChildTDP(sibling, model, x, y, z);
     if (node)
         sibling->nextSibling = node;
     return node;
 }
 
-TDP* AppendChildTDP(TDP* parent, hx_model* model, float x, float y, float z) {
+TDP* AppendChildTDP(TDP* parent, hx_model* model, float x, float y, float z)
+{
     return AddChildTDP(parent, model, x, y, z);
 }
 
-TDPAttribute* AddTDPAttribute(TDP* node, uint8_t type, uint8_t valueNumber) {
+TDPAttribute* AddTDPAttribute(TDP* node, uint8_t type, uint8_t valueNumber)
+{
     auto* attribute = static_cast<TDPAttribute*>(AllocMemory(sizeof(TDPAttribute)));
     if (!attribute)
         return nullptr;
@@ -459,7 +489,8 @@ TDPAttribute* AddTDPAttribute(TDP* node, uint8_t type, uint8_t valueNumber) {
     return attribute;
 }
 
-TDP* FindTDPLink(SceneItem* item, TDP* node, TDP*** link) {
+TDP* FindTDPLink(SceneItem* item, TDP* node, TDP*** link)
+{
     *link = nullptr;
     TDP* root = item->avatar ? item->avatar->root : nullptr;
     if (!root || root == node)
@@ -467,7 +498,8 @@ TDP* FindTDPLink(SceneItem* item, TDP* node, TDP*** link) {
     return SearchTDPLink(root, node, link);
 }
 
-int CountTDPInTree(const TDP* subtree, const TDP* node) {
+int CountTDPInTree(const TDP* subtree, const TDP* node)
+{
     if (!subtree)
         return 0;
     if (subtree == node)
@@ -475,7 +507,8 @@ int CountTDPInTree(const TDP* subtree, const TDP* node) {
     return CountTDPInTree(subtree->firstChild, node) + CountTDPInTree(subtree->nextSibling, node);
 }
 
-float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB) {
+float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB)
+{
     const float* pa = &a->sim->matrix.m[12];
     const float* pb = &b->sim->matrix.m[12];
     Vector3 d{pa[0] - pb[0], pa[1] - pb[1], pa[2] - pb[2]};
@@ -484,12 +517,14 @@ float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB
     return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
 }
 
-void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport) {
+void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport)
+{
     if (item && (item->flags & kItemInUse))
         PrepareView(item, viewport);
 }
 
-SceneItem* DeleteSceneItem(SceneItem* item) {
+SceneItem* DeleteSceneItem(SceneItem* item)
+{
     // Everything is checked before anything is touched: a second delete of
     // the same item, or of one that is not in the list, changes nothing.
     if (!item || !(item->flags & kItemInUse)) {
@@ -561,7 +596,8 @@ SceneItem* DeleteSceneItem(SceneItem* item) {
     return item;
 }
 
-void RemoveTDPFromRenderer(TDP* node) {
+void RemoveTDPFromRenderer(TDP* node)
+{
     if (!(node->flags & kTdpInScene) || (node->flags & kTdpEmitter))
         return;
     if (node->actor)
@@ -570,7 +606,8 @@ void RemoveTDPFromRenderer(TDP* node) {
     node->flags &= ~kTdpInScene;
 }
 
-void ParkSceneItem(SceneItem* item, double dx, double dy, double dz) {
+void ParkSceneItem(SceneItem* item, double dx, double dy, double dz)
+{
     if (!IsInSceneList(item))
         return;
     if (item->sim) {
@@ -584,7 +621,8 @@ void ParkSceneItem(SceneItem* item, double dx, double dy, double dz) {
     gParkedLast = item;
 }
 
-void ShiftSceneItem(SceneItem* item, double dx, double dy, double dz) {
+void ShiftSceneItem(SceneItem* item, double dx, double dy, double dz)
+{
     if (item->sim) {
         WorldPosition& p = item->sim->position;
         p.x += dx;

@@ -16,15 +16,15 @@
 #include "view/viewstart.h"
 #include "world/records.h"
 
-extern SceneItem gSceneList;      // sentinel head: next is the first item
-extern SceneItem* gTailGroup;     // first item of the tail group, or &gSceneList
-extern SceneItem gParkedList;     // sentinel head of the parked list
-extern SceneItem* gParkedLast;    // last parked item, or &gParkedList
-extern SceneItem* gPlayerItem;    // the item the player flies
-extern SceneItem* gControlledItem;// the item the player's input drives
+extern SceneItem gSceneList;       // sentinel head: next is the first item
+extern SceneItem* gTailGroup;      // first item of the tail group, or &gSceneList
+extern SceneItem gParkedList;      // sentinel head of the parked list
+extern SceneItem* gParkedLast;     // last parked item, or &gParkedList
+extern SceneItem* gPlayerItem;     // the item the player flies
+extern SceneItem* gControlledItem; // the item the player's input drives
 extern int16_t gCurrentSceneGeneration;
-extern int32_t gCountedItems;     // items with flag 0x2000
-extern uint8_t gEngineSoundBarred;// set when the player's ship is gone
+extern int32_t gCountedItems;      // items with flag 0x2000
+extern uint8_t gEngineSoundBarred; // set when the player's ship is gone
 
 // List operations. Each item carries the mark of the list that holds it
 // (SceneItem::linked), so membership costs nothing. The full integrity
@@ -42,8 +42,8 @@ bool IsInSceneList(const SceneItem* item);
 // visit may delete or park its own item, the next one, or both, and the
 // walk still visits every other item once. Walks may nest.
 struct SceneListWalk {
-    SceneItem* next;       // the item the walk visits next, or &gSceneList
-    SceneListWalk* outer;  // the walk this one runs inside, or null
+    SceneItem* next;      // the item the walk visits next, or &gSceneList
+    SceneListWalk* outer; // the walk this one runs inside, or null
     SceneListWalk();
     ~SceneListWalk();
     SceneListWalk(const SceneListWalk&) = delete;
@@ -53,7 +53,8 @@ struct SceneListWalk {
 // Calls visit(item) for each item of the scene list until a visit returns
 // false.
 template <typename Visit>
-void ForEachSceneItem(Visit visit) {
+void ForEachSceneItem(Visit visit)
+{
     SceneListWalk walk;
     while (walk.next && walk.next != &gSceneList) {
         SceneItem* item = walk.next;

@@ -363,6 +363,7 @@ constexpr SystemIndex kLdaLinks[] = {kSupply, kEmergAcc, kNone, kNone};
 constexpr SystemIndex kThrusterLinks[] = {kSupply, kPlasmaGrid, kEmergAcc, kNone};
 constexpr SystemIndex kGridLinks[] = {kReactor, kAccumulators, kEmergAcc, kNone};
 
+// clang-format off
 #define LINKS(a) {a[0], a[1], a[2], a[3]}
 #define GRID(n, french)                                                                         \
     {{"POWER GRID " #n, french, "NETZWERK " #n}, 5, 2, n, 1.0f, 10, 0, LINKS(kGridLinks),      \
@@ -407,6 +408,7 @@ const SystemRow kRows[kShipSystemCount] = {
     // The German name carries the u-umlaut; the French keeps the English.
     {{"HULL STRUCT", "HULL STRUCT", "H\xFC" "LLENSTRUKTUR"}, 8, 5, 0, 1.0f, 575, 0, {kNone, kNone, kNone, kNone}, HullStructRule},
 };
+// clang-format on
 
 #undef GRID
 #undef LINKS

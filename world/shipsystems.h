@@ -15,8 +15,8 @@
 #include "world/profiler.h"
 #include "world/records.h"
 
-constexpr int kMaxShipSystems = 40;     // the pointer list
-constexpr int kShipSystemCount = 35;    // what the table registers
+constexpr int kMaxShipSystems = 40;  // the pointer list
+constexpr int kShipSystemCount = 35; // what the table registers
 constexpr int kRepairTeams = 4;
 constexpr int kSystemLinks = 4;
 
@@ -27,53 +27,53 @@ using ShipSystemRule = void (*)(ShipSystem* system, SceneItem* ship);
 
 struct RepairTeam {
     int16_t index;
-    int16_t strength;          // 1
-    ShipSystem* system;        // being repaired, or null
+    int16_t strength;   // 1
+    ShipSystem* system; // being repaired, or null
 };
 
 struct ShipSystem {
-    ShipSystem* next;          // the ship's systems list
-    const char* names[3];      // English, French, German (code page 1252)
-    int32_t kindFlag;          // 0 for REACTOR, RING and TARGET
+    ShipSystem* next;                // the ship's systems list
+    const char* names[3];            // English, French, German (code page 1252)
+    int32_t kindFlag;                // 0 for REACTOR, RING and TARGET
     ShipSystem* links[kSystemLinks]; // inputs of the update rule
     float output;
-    float level;               // the rule's own state
-    float health;              // 0..1, 1 intact
-    float temperature;         // kelvin, 273 when cold
+    float level;       // the rule's own state
+    float health;      // 0..1, 1 intact
+    float temperature; // kelvin, 273 when cold
     uint8_t switchedOn;
     uint8_t preUpdateEnabled;
     ShipSystemRule preUpdate;
     ShipSystemRule update;
-    int16_t group;             // engineering page 0..8
-    int16_t repairTime;        // seconds
+    int16_t group;               // engineering page 0..8
+    int16_t repairTime;          // seconds
     int16_t estimatedRepairTime; // seconds, computed
-    int16_t priority;          // within the repair order
+    int16_t priority;            // within the repair order
     int32_t one;
-    uint32_t damageBit;        // the capability bit it stands for, or 0
-    int16_t repairStrength;    // of the repair teams working on it this frame
-    int16_t repairClass;       // 1..5
+    uint32_t damageBit;     // the capability bit it stands for, or 0
+    int16_t repairStrength; // of the repair teams working on it this frame
+    int16_t repairClass;    // 1..5
     RepairTeam* repairTeam;
-    int32_t noRepair;          // repair teams leave it alone
-    ValueRecorder* recorder;   // of its output
-    int16_t* displayColour;    // its engineering element's colour, when shown
-    int32_t shots;             // firings since the last frame (weapons)
+    int32_t noRepair;        // repair teams leave it alone
+    ValueRecorder* recorder; // of its output
+    int16_t* displayColour;  // its engineering element's colour, when shown
+    int32_t shots;           // firings since the last frame (weapons)
 };
 
 struct ShipSystemsModel {
-    SceneItem holder;          // the item and Sim the registered list hangs on
+    SceneItem holder; // the item and Sim the registered list hangs on
     Sim holderSim;
-    SceneItem* systemsShip;    // the ship that carries the model, or null
-    ShipSystem* order[kMaxShipSystems];       // repair order
+    SceneItem* systemsShip;             // the ship that carries the model, or null
+    ShipSystem* order[kMaxShipSystems]; // repair order
     ShipSystem* savedOrder[kMaxShipSystems];
     ShipSystem saved[kMaxShipSystems];
-    uint8_t resort;            // sort the repair order at the next update
-    uint8_t repairsEnabled;    // REPAIRS ON / OFF
-    float ldaSlider;           // engineering sliders, percent
+    uint8_t resort;         // sort the repair order at the next update
+    uint8_t repairsEnabled; // REPAIRS ON / OFF
+    float ldaSlider;        // engineering sliders, percent
     float thrusterSlider;
     float pbcSlider;
     int32_t engineeringCounters[3];
-    FlightModel classModel;    // the ship's flight model when it became the player's
-    uint8_t emergencyPower;    // 255 while EMERG ACC discharges
+    FlightModel classModel; // the ship's flight model when it became the player's
+    uint8_t emergencyPower; // 255 while EMERG ACC discharges
     RepairTeam teams[kRepairTeams];
     uint8_t teamFixed[kRepairTeams]; // 255: the player fixed it on its system
 };

@@ -41,7 +41,10 @@ constexpr uint8_t kCapColour = 191;
 // its faces (plus the caps); both counts are 16-bit.
 constexpr int kMaxModelEntries = 0xFFFF;
 
-enum class BreakForm { Holder, SceneItems };
+enum class BreakForm {
+    Holder,
+    SceneItems
+};
 
 // The state of the break-up module: each entry point's face assignment and
 // seed table, overwritten by each break; the serial of piece names.
@@ -64,7 +67,8 @@ Vector3 Sub(const hx_vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.
 
 // The "carbon" material of the inner skins, set up with its map the first
 // time it is met without one.
-hx_material* CarbonMaterial(BreakForm form) {
+hx_material* CarbonMaterial(BreakForm form)
+{
     hx_material* carbon = HxMaterialFind(kCarbonName);
     if (!carbon)
         return nullptr;
@@ -77,7 +81,8 @@ hx_material* CarbonMaterial(BreakForm form) {
     return carbon;
 }
 
-bool Degenerate(const hx_model* model, const hx_face& face) {
+bool Degenerate(const hx_model* model, const hx_face& face)
+{
     const uint16_t* c = face.vertices;
     if (c[0] >= model->nvertices || c[1] >= model->nvertices || c[2] >= model->nvertices)
         return true;
@@ -96,7 +101,8 @@ bool Degenerate(const hx_model* model, const hx_face& face) {
 // Faces from the vertices' pieces: first the piece of a corner chosen at
 // random, then each corner pair that shares a piece sets it (later pairs
 // win); two or more such pairs make an interior face.
-void AssignFaces(const hx_model* model, ShrapnelAssignment* out) {
+void AssignFaces(const hx_model* model, ShrapnelAssignment* out)
+{
     static constexpr int kPairs[3][2] = {{0, 1}, {1, 2}, {2, 0}};
     out->faces = model->nfaces;
     out->rows.resize(model->nfaces);
@@ -125,7 +131,8 @@ void AssignFaces(const hx_model* model, ShrapnelAssignment* out) {
 
 // Seeds crowding toward the centre: every coordinate between the centre
 // and the bounds' maximum on its axis.
-void MakeSeeds(const hx_model* model, int pieces, const Vector3& centre, float exponent, BreakForm form) {
+void MakeSeeds(const hx_model* model, int pieces, const Vector3& centre, float exponent, BreakForm form)
+{
     Vector3 lo{1e8f, 1e8f, 1e8f}, hi{-1e8f, -1e8f, -1e8f};
     for (int i = 0; i < model->nvertices; ++i) {
         const hx_vector3& p = model->vertices[i].p;
@@ -147,7 +154,7 @@ void MakeSeeds(const hx_model* model, int pieces, const Vector3& centre, float e
                 // such an exponent keeps the sign instead.
                 const float base = 2.0f * CRandUnit() - 1.0f;
                 r = base < 0 && exponent != std::floor(exponent) ? -std::pow(-base, exponent)
-                                                                  : std::pow(base, exponent);
+                                                                 : std::pow(base, exponent);
                 axis[a] = r > 0 ? c[a] + r * (maxs[a] - c[a]) : c[a] + r * (mins[a] - c[a]);
             }
         }
@@ -158,7 +165,8 @@ void MakeSeeds(const hx_model* model, int pieces, const Vector3& centre, float e
 // A piece model, centred, with its inner skin; null for a piece without
 // faces or one too big for a model. *mean gets the old mean.
 hx_model* BuildPiece(const hx_model* model, const ShrapnelAssignment& assignment, uint16_t piece,
-                     hx_material* carbon, const Vector3* splitNormal, Vector3* mean) {
+                     hx_material* carbon, const Vector3* splitNormal, Vector3* mean)
+{
     std::vector<int32_t>& remap = shrapnel.remap;
     std::vector<uint16_t>& vertices = shrapnel.pieceVertices;
     std::vector<uint8_t>& border = shrapnel.pieceBorder;
@@ -194,7 +202,8 @@ hx_model* BuildPiece(const hx_model* model, const ShrapnelAssignment& assignment
             int marked = 0;
             for (uint16_t v : model->faces[f].vertices)
                 marked += border[remap[v]];
-            caps += marked == 3 ? 3 : marked == 2 ? 1 : 0;
+            caps += marked == 3 ? 3 : marked == 2 ? 1
+                                                  : 0;
         }
     const int totalVertices = 2 * nv + (splitNormal ? 1 : 0);
     const int totalFaces = 2 * nf + caps;
@@ -302,7 +311,8 @@ hx_model* BuildPiece(const hx_model* model, const ShrapnelAssignment& assignment
 
 // Velocity of a piece: away from the broken item's centre, slower for
 // bigger items.
-Vector3 PieceVelocity(Vector3 mean, float scale, const SceneItem* item) {
+Vector3 PieceVelocity(Vector3 mean, float scale, const SceneItem* item)
+{
     float radius = std::max(item->sim ? item->sim->radius : 0.0f, kMinimumBreakRadius);
     VecNormalise(mean);
     float speed = scale / radius;
@@ -310,7 +320,8 @@ Vector3 PieceVelocity(Vector3 mean, float scale, const SceneItem* item) {
 }
 
 // Checks common to both entry points; the model to cut, or null.
-hx_model* BreakableModel(SceneItem* item, TDP* tdp, const char* who, bool makeCurrent) {
+hx_model* BreakableModel(SceneItem* item, TDP* tdp, const char* who, bool makeCurrent)
+{
     if (!item) {
         FatalError(who);
         return nullptr;
@@ -327,7 +338,8 @@ hx_model* BreakableModel(SceneItem* item, TDP* tdp, const char* who, bool makeCu
     return full;
 }
 
-int ClampPieces(int32_t pieces) {
+int ClampPieces(int32_t pieces)
+{
     if (pieces > kMaxShrapnelPieces) {
         char text[64];
         std::snprintf(text, sizeof text, "Too many shrapnel pieces: cut back to %d\n", kMaxShrapnelPieces);
@@ -339,14 +351,16 @@ int ClampPieces(int32_t pieces) {
 
 // A new item of the break-up: messages through the default handler, no
 // control routine.
-void SetNewItemLinks(SceneItem* piece) {
+void SetNewItemLinks(SceneItem* piece)
+{
     SetMessageFunction(piece, HandleItemMessages);
     SetControlFunction(piece, nullptr);
 }
 
 } // namespace
 
-void AssignFacesToNearestSeeds(const hx_model* model, int pieces, const Vector3* seeds, ShrapnelAssignment* out) {
+void AssignFacesToNearestSeeds(const hx_model* model, int pieces, const Vector3* seeds, ShrapnelAssignment* out)
+{
     out->pieces = static_cast<uint16_t>(pieces);
     out->vertexPiece.assign(model->nvertices, 0);
     for (int i = 0; i < model->nvertices; ++i) {
@@ -362,7 +376,8 @@ void AssignFacesToNearestSeeds(const hx_model* model, int pieces, const Vector3*
     AssignFaces(model, out);
 }
 
-void AssignFacesToPlane(const hx_model* model, const Vector3& normal, float distance, ShrapnelAssignment* out) {
+void AssignFacesToPlane(const hx_model* model, const Vector3& normal, float distance, ShrapnelAssignment* out)
+{
     out->pieces = 2;
     out->vertexPiece.assign(model->nvertices, 0);
     for (int i = 0; i < model->nvertices; ++i) {
@@ -372,7 +387,8 @@ void AssignFacesToPlane(const hx_model* model, const Vector3& normal, float dist
     AssignFaces(model, out);
 }
 
-Vector3* CentreModel(Vector3* out, hx_model* model) {
+Vector3* CentreModel(Vector3* out, hx_model* model)
+{
     double sx = 0, sy = 0, sz = 0;
     for (int i = 0; i < model->nvertices; ++i) {
         sx += model->vertices[i].p.x;
@@ -389,7 +405,8 @@ Vector3* CentreModel(Vector3* out, hx_model* model) {
     return out;
 }
 
-SceneItem* MakeDebrisItem(SceneItem* broken) {
+SceneItem* MakeDebrisItem(SceneItem* broken)
+{
     SceneItem* holder = NewSceneItem();
     if (!holder)
         return nullptr;
@@ -419,7 +436,8 @@ SceneItem* MakeDebrisItem(SceneItem* broken) {
     return holder;
 }
 
-SceneItem* kqzBreakNearest(SceneItem* item, TDP* tdp, int32_t pieces, float x, float y, float z, float exponent) {
+SceneItem* kqzBreakNearest(SceneItem* item, TDP* tdp, int32_t pieces, float x, float y, float z, float exponent)
+{
     hx_model* model = BreakableModel(item, tdp, "kqzBreakNearest", true);
     if (!model)
         return nullptr;
@@ -470,7 +488,8 @@ SceneItem* kqzBreakNearest(SceneItem* item, TDP* tdp, int32_t pieces, float x, f
     return holder;
 }
 
-int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request) {
+int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request)
+{
     SceneItem* item = request ? request->item : nullptr;
     hx_model* model = BreakableModel(item, request ? request->tdp : nullptr, "kqzBreakNearestIntoSceneItems", false);
     if (!model)
@@ -604,7 +623,8 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request) {
     return count;
 }
 
-void JitterModelColours(hx_model* model) {
+void JitterModelColours(hx_model* model)
+{
     if (!model)
         return;
     const char* name = model->identifier ? model->identifier : "";
@@ -616,7 +636,8 @@ void JitterModelColours(hx_model* model) {
     HxModelUpdate(model, HX_MODU_BOUNDS);
 }
 
-void DumpTDPTree(int depth, const TDP* node) {
+void DumpTDPTree(int depth, const TDP* node)
+{
     for (; node; node = node->nextSibling) {
         std::string line = "\n";
         line.append(static_cast<size_t>(std::max(depth, 0)), '-');
@@ -630,7 +651,8 @@ void DumpTDPTree(int depth, const TDP* node) {
     }
 }
 
-void FreeOwnedTDPModels(TDP* node) {
+void FreeOwnedTDPModels(TDP* node)
+{
     if (!node || !(node->flags & kTdpOwnsModels))
         return;
     hx_model* model = node->model;

@@ -30,8 +30,8 @@ inline constexpr char kShrapnelName[] = "Shrapnel";
 // One row of a face assignment.
 struct ShrapnelFace {
     uint16_t face;
-    uint16_t piece;   // kNoShrapnelPiece for a degenerate face
-    uint8_t border;   // 0: all three corners in the piece; 255 otherwise
+    uint16_t piece; // kNoShrapnelPiece for a degenerate face
+    uint8_t border; // 0: all three corners in the piece; 255 otherwise
 };
 constexpr uint16_t kNoShrapnelPiece = 0xFFFF;
 
@@ -39,8 +39,8 @@ constexpr uint16_t kNoShrapnelPiece = 0xFFFF;
 struct ShrapnelAssignment {
     uint16_t pieces;
     uint16_t faces;
-    std::vector<ShrapnelFace> rows;       // one per face of the model
-    std::vector<uint16_t> vertexPiece;    // the piece of each model vertex
+    std::vector<ShrapnelFace> rows;    // one per face of the model
+    std::vector<uint16_t> vertexPiece; // the piece of each model vertex
 };
 
 // The record of the scene-item form's entry point.
@@ -48,10 +48,10 @@ struct ShrapnelBreak {
     SceneItem* item;
     TDP* tdp;
     int32_t pieces;
-    float x, y, z;         // seed centre, model space
+    float x, y, z; // seed centre, model space
     float exponent;
-    uint8_t split;         // non-zero: two halves along a plane
-    uint8_t delayedMessage;// non-zero: each piece posts itself a hit later
+    uint8_t split;          // non-zero: two halves along a plane
+    uint8_t delayedMessage; // non-zero: each piece posts itself a hit later
 };
 
 // Cuts the TDP's full-detail model into `pieces` pieces around seeds

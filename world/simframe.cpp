@@ -49,7 +49,8 @@ int32_t gProximityAlarmCountdown;
 
 namespace {
 
-void CheckTranslation(const SceneItem* item) {
+void CheckTranslation(const SceneItem* item)
+{
     if (item->sim)
         CheckPositionSanity(item->sim->matrix);
 }
@@ -58,7 +59,8 @@ void CheckTranslation(const SceneItem* item) {
 // own turn; the guard puts its own back afterwards.
 class CoupledFlightModel {
 public:
-    explicit CoupledFlightModel(SceneItem* item) {
+    explicit CoupledFlightModel(SceneItem* item)
+    {
         Sim* sim = item->sim;
         if (!sim || !sim->shipInfo)
             return;
@@ -74,7 +76,8 @@ public:
             break;
         }
     }
-    ~CoupledFlightModel() {
+    ~CoupledFlightModel()
+    {
         if (sim_)
             sim_->flightModel = saved_;
     }
@@ -86,7 +89,8 @@ private:
     FlightModel* saved_ = nullptr;
 };
 
-void MessagePass() {
+void MessagePass()
+{
     ForEachSceneItem([](SceneItem* item) {
         if (!gSimHold && item->message)
             item->message(item);
@@ -94,7 +98,8 @@ void MessagePass() {
     });
 }
 
-void ControlPass() {
+void ControlPass()
+{
     ForEachSceneItem([](SceneItem* item) {
         if (!IsItemEligible(item))
             return true;
@@ -108,7 +113,8 @@ void ControlPass() {
     });
 }
 
-void SimulationPass() {
+void SimulationPass()
+{
     gSimulationPassCount = 0;
     ForEachSceneItem([](SceneItem* item) {
         if (gStopSimulationPass)
@@ -142,7 +148,8 @@ void SimulationPass() {
     });
 }
 
-void RenderSyncPass() {
+void RenderSyncPass()
+{
     ForEachSceneItem([](SceneItem* item) {
         if (!IsItemEligible(item) || (item->flags & kItemLateControl))
             return true;
@@ -154,7 +161,8 @@ void RenderSyncPass() {
     });
 }
 
-void LatePass() {
+void LatePass()
+{
     ForEachSceneItem([](SceneItem* item) {
         if ((item->flags & kItemLateControl) && item->control)
             item->control(item);
@@ -164,13 +172,15 @@ void LatePass() {
     });
 }
 
-bool PositionalSoundSilenced() {
+bool PositionalSoundSilenced()
+{
     return gFullScreenView || gDirectorHold == 2 || gSoundMuteCount > 0 || IsInConversation(nullptr);
 }
 
 // Each item with a sound slot is heard at its place; a slot shared by
 // several items belongs to the nearest.
-void PositionalSoundPass() {
+void PositionalSoundPass()
+{
     ForEachSceneItem([](SceneItem* item) {
         SoundSlot* slot = item->avatar ? item->avatar->soundSlot : nullptr;
         if (!slot)
@@ -200,7 +210,8 @@ void PositionalSoundPass() {
 
 // The alarm sounds when its countdown runs out; the nearest threat within
 // 1,000,000 sets the countdown to its distance in hundredths.
-void ProximityAlarm(int32_t step) {
+void ProximityAlarm(int32_t step)
+{
     if (gProximityAlarmCountdown > 0) {
         gProximityAlarmCountdown -= step;
         // A step past 0 counts as reaching it: the alarm must not fall
@@ -225,19 +236,22 @@ void ProximityAlarm(int32_t step) {
         gProximityAlarmCountdown = countdown;
 }
 
-void CountDown(int32_t& counter, int32_t step) {
+void CountDown(int32_t& counter, int32_t step)
+{
     if (counter > 0)
         counter -= step;
 }
 
 } // namespace
 
-bool IsItemEligible(const SceneItem* item) {
+bool IsItemEligible(const SceneItem* item)
+{
     bool held = gSimHold && !(item == gControlledItem && gSimHoldException);
     return !held && !gSimSuspend && !gFullScreenView && gDirectorHold == 0;
 }
 
-int32_t RunSimulationFrame() {
+int32_t RunSimulationFrame()
+{
     const int32_t step = gFrameClock.frameTicks;
     // Once a frame, whatever changed the list since the last one.
     CheckSceneListIntegrity();

@@ -13,15 +13,15 @@ struct SceneItem;
 
 // The mission's time limit.
 struct MissionTimeLimit {
-    uint8_t running;        // set when a mission starts
-    int32_t countdown;      // hundredths, set when the flight starts
-    uint8_t frontEnd;       // on expiry: start-mission request, else end screen
+    uint8_t running;   // set when a mission starts
+    int32_t countdown; // hundredths, set when the flight starts
+    uint8_t frontEnd;  // on expiry: start-mission request, else end screen
 };
 extern MissionTimeLimit gMissionTimeLimit;
 
 // Timers the script system sets and its conditions read.
-extern int32_t gScriptWaitCountdown;   // hundredths
-extern int32_t gScriptCountdown;       // hundredths
+extern int32_t gScriptWaitCountdown; // hundredths
+extern int32_t gScriptCountdown;     // hundredths
 extern int32_t gScriptCountdownSeconds;
 
 // The stock dialogue: when the timer runs out a request is raised with
@@ -31,16 +31,16 @@ extern uint8_t gStockDialogueRequest;
 extern int32_t gStockDialogueNumber;
 
 // Filters of the passes (set by the bridge, the UI and the scripts).
-extern uint8_t gSimHold;               // only the controlled item moves...
-extern uint8_t gSimHoldException;      // ...and only when this is set
-extern uint8_t gSimSuspend;            // the second suspend flag
-extern int32_t gDirectorHold;          // 0 off; 1 or 2 (2 also silences)
+extern uint8_t gSimHold;          // only the controlled item moves...
+extern uint8_t gSimHoldException; // ...and only when this is set
+extern uint8_t gSimSuspend;       // the second suspend flag
+extern int32_t gDirectorHold;     // 0 off; 1 or 2 (2 also silences)
 
 // Engine sound: the engine slot plays the engine volume that the ship
 // physics computes for the controlled item (gEngineVolume, world/physics.h,
 // hundredths of a decibel), the ambient slot a steady -3000; the barred flag
 // is gEngineSoundBarred.
-extern uint8_t gEngineSoundEnabled;   // on unless switched off
+extern uint8_t gEngineSoundEnabled; // on unless switched off
 constexpr int32_t kEngineSoundSlot = 2;
 constexpr int32_t kAmbientSoundSlot = 0;
 

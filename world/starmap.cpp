@@ -27,18 +27,22 @@ StarMapState gStarMap;
 namespace {
 
 // The links between systems, in the order the map draws them.
+// clang-format off
 constexpr uint8_t kLinks[kStarLinkCount][2] = {
     {13, 16}, {16, 9},  {9, 6},   {6, 1},   {1, 5},   {5, 11},  {12, 19}, {19, 5},
     {5, 4},   {4, 18},  {18, 8},  {8, 17},  {17, 14}, {14, 8},  {6, 3},   {3, 4},
     {4, 20},  {20, 2},  {2, 10},  {10, 22}, {22, 20}, {2, 22},  {4, 5},   {1, 4},
     {5, 23},  {23, 25}, {25, 18}, {18, 7},  {7, 25},
 };
+// clang-format on
 
 // Set-1 scan codes of the letters a..z.
+// clang-format off
 constexpr uint8_t kLetterScanCodes[26] = {
     0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,
     0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C,
 };
+// clang-format on
 
 constexpr double kGalaxyZoomOutLimit = 1.2e17, kSystemZoomOutLimit = 4e14;
 constexpr double kGalaxyZoomInLimit = 1.8e15, kSystemZoomInLimit = 4e8;
@@ -48,7 +52,8 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 bool InSystemMode() { return gStarMap.mode == 'S' || gStarMap.mode == 'T'; }
 
 // Starts an animated camera move to the point over `time` units.
-void MoveCameraTo(const Vector3& to, float time) {
+void MoveCameraTo(const Vector3& to, float time)
+{
     gStarMap.moveTime = time;
     gStarMap.moveVelocity = {(to.x - gStarMap.camera.x) / time, (to.y - gStarMap.camera.y) / time,
                              (to.z - gStarMap.camera.z) / time};
@@ -56,13 +61,15 @@ void MoveCameraTo(const Vector3& to, float time) {
 
 Vector3 Focus() { return {gStarMap.matrix.m[12], gStarMap.matrix.m[13], gStarMap.matrix.m[14]}; }
 
-void SetFocus(const Vector3& p) {
+void SetFocus(const Vector3& p)
+{
     gStarMap.matrix.m[12] = p.x;
     gStarMap.matrix.m[13] = p.y;
     gStarMap.matrix.m[14] = p.z;
 }
 
-void FocusMapOnBody(SystemBody* body) {
+void FocusMapOnBody(SystemBody* body)
+{
     gStarMap.focusedBody = body;
     if (body && body->position)
         SetFocus({static_cast<float>(body->position->x), static_cast<float>(body->position->y),
@@ -71,7 +78,8 @@ void FocusMapOnBody(SystemBody* body) {
 
 } // namespace
 
-void SetUpStarMap() {
+void SetUpStarMap()
+{
     StarMapState& m = gStarMap;
     m = {};
     m.mode = 'G';
@@ -112,7 +120,8 @@ void SetUpStarMap() {
     m.selectedStar = gCurrentStar;
 }
 
-void ToggleStarMap() {
+void ToggleStarMap()
+{
     if (!gUniverseCreated)
         CreateUniverse();
     gStarMapOpen = gStarMapOpen ? 0 : 255;
@@ -126,7 +135,8 @@ bool StarSelectable(const Star* star) { return star && (star->flags & gStarMap.s
 
 bool BodySelectable(const SystemBody* body) { return body && (body->classFlags & gStarMap.bodyFilter); }
 
-void SelectMapItemByLetter(int scanCode) {
+void SelectMapItemByLetter(int scanCode)
+{
     char letter = 0;
     for (int i = 0; i < 26; ++i)
         if (kLetterScanCodes[i] == (scanCode & 0xFF))
@@ -158,7 +168,8 @@ void SelectMapItemByLetter(int scanCode) {
     }
 }
 
-void FocusMapOnStar(Star* star) {
+void FocusMapOnStar(Star* star)
+{
     if (!star)
         return;
     SetFocus(star->position);
@@ -186,14 +197,16 @@ void FocusMapOnStar(Star* star) {
     MoveCameraTo({star->position.x + x / 2, star->position.y + y / 2, star->position.z + z / 2}, 500);
 }
 
-void ResetStarMapSelection() {
+void ResetStarMapSelection()
+{
     gStarMap.focusedBody = nullptr;
     gStarMap.destination = nullptr;
     gStarMap.destinationSystem = 0;
     gStarMap.destinationStar = nullptr;
 }
 
-void ClearStarLinkMarks() {
+void ClearStarLinkMarks()
+{
     for (StarLink& link : gStarMap.links) {
         if (link.a)
             link.a->flags &= ~kStarLinkEnd;
@@ -202,7 +215,8 @@ void ClearStarLinkMarks() {
     }
 }
 
-void StarMapZoomOut() {
+void StarMapZoomOut()
+{
     if (gStarMap.transit)
         return;
     const double limit = InSystemMode() ? kSystemZoomOutLimit : kGalaxyZoomOutLimit;
@@ -214,7 +228,8 @@ void StarMapZoomOut() {
         gStarMap.distance = limit;
 }
 
-void StarMapZoomIn() {
+void StarMapZoomIn()
+{
     if (gStarMap.transit)
         return;
     const double limit = InSystemMode() ? kSystemZoomInLimit : kGalaxyZoomInLimit;
@@ -226,7 +241,8 @@ void StarMapZoomIn() {
         gStarMap.distance = limit;
 }
 
-void StarMapEnterSystem() {
+void StarMapEnterSystem()
+{
     Star* star = gStarMap.mapStar;
     if (gStarMap.mode != 'G' || !star)
         return;
@@ -258,7 +274,8 @@ void StarMapEnterSystem() {
     MoveCameraTo({dir.x * reach, dir.y * reach + 0.6f * reach, dir.z * reach}, 600);
 }
 
-void StarMapLeaveSystem() {
+void StarMapLeaveSystem()
+{
     if (gStarMap.mode != 'S')
         return;
     gStarMap.mapStar = gStarMap.selectedStar;
@@ -268,7 +285,8 @@ void StarMapLeaveSystem() {
     gStarMap.mode = 'I';
 }
 
-void StarMapSelectDestination() {
+void StarMapSelectDestination()
+{
     StarMapState& m = gStarMap;
     if (m.mode == 'S') {
         SystemBody* b = m.focusedBody;
@@ -302,7 +320,8 @@ void StarMapSelectDestination() {
     m.destinationStar = m.selectedStar->namePointer;
 }
 
-bool ProjectMapPoint(const Vector3& point, int width, int height, float* sx, float* sy, float* depth) {
+bool ProjectMapPoint(const Vector3& point, int width, int height, float* sx, float* sy, float* depth)
+{
     Vector3 rel{point.x - gStarMap.camera.x, point.y - gStarMap.camera.y, point.z - gStarMap.camera.z};
     // The camera looks at the focus: its axes from the direction to it.
     Vector3 forward{gStarMap.matrix.m[12] - gStarMap.camera.x, gStarMap.matrix.m[13] - gStarMap.camera.y,
@@ -322,7 +341,8 @@ bool ProjectMapPoint(const Vector3& point, int width, int height, float* sx, flo
     return true;
 }
 
-void StarMapClick(int x, int y, int width, int height) {
+void StarMapClick(int x, int y, int width, int height)
+{
     float best = 1000;
     if (gStarMap.mode == 'G') {
         Star* chosen = nullptr;
@@ -364,7 +384,8 @@ void StarMapClick(int x, int y, int width, int height) {
     }
 }
 
-void UpdateStarMapCamera(float ticks) {
+void UpdateStarMapCamera(float ticks)
+{
     StarMapState& m = gStarMap;
     if (m.transit)
         m.transitTime += ticks;
@@ -453,7 +474,8 @@ struct Projected {
     bool front;
 };
 
-Projected ProjectInto(const Vector3& p, const ClipRect& rect) {
+Projected ProjectInto(const Vector3& p, const ClipRect& rect)
+{
     Projected out{};
     const int width = rect.right - rect.left + 1, height = rect.bottom - rect.top + 1;
     out.front = ProjectMapPoint(p, width, height, &out.x, &out.y, &out.depth);
@@ -462,21 +484,25 @@ Projected ProjectInto(const Vector3& p, const ClipRect& rect) {
     return out;
 }
 
-int16_t Clamp16(float v) { return static_cast<int16_t>(v < -30000 ? -30000 : v > 30000 ? 30000 : v); }
+int16_t Clamp16(float v) { return static_cast<int16_t>(v < -30000 ? -30000 : v > 30000 ? 30000
+                                                                                       : v); }
 
-uint32_t Grey(float brightness) {
+uint32_t Grey(float brightness)
+{
     const uint32_t v = static_cast<uint32_t>(std::clamp(brightness, 0.0f, 1.0f) * 255);
     return v | v << 8 | v << 16;
 }
 
-uint32_t Scale(uint32_t rgb, float s) {
+uint32_t Scale(uint32_t rgb, float s)
+{
     const auto c = [&](int shift) { return static_cast<uint32_t>(((rgb >> shift) & 0xFF) * s) << shift; };
     return c(0) | c(8) | c(16);
 }
 
 // One closed ring of points drawn with anti-aliased segments, the near side brighter.
 void DrawRing(const Canvas& canvas, const ClipRect& rect, const Vector3* points, int count, int strength,
-              uint32_t rgb, const uint8_t* table) {
+              uint32_t rgb, const uint8_t* table)
+{
     if (!table || strength <= 0)
         return;
     Projected p[kGlobePoints];
@@ -499,7 +525,8 @@ void DrawRing(const Canvas& canvas, const ClipRect& rect, const Vector3* points,
 }
 
 // The 24 globe circles around the focus: 12 through the poles, 12 parallels.
-void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const uint8_t* table) {
+void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const uint8_t* table)
+{
     const Vector3 focus = Focus();
     const float radius = static_cast<float>(gStarMap.distance * 0.5);
     Vector3 ring[kGlobePoints];
@@ -522,7 +549,8 @@ void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const u
     }
 }
 
-void DrawIcon(const Canvas& canvas, const ClipRect& rect, int icon, const Projected& at) {
+void DrawIcon(const Canvas& canvas, const ClipRect& rect, int icon, const Projected& at)
+{
     Resource* r = gStarMapIcons[icon];
     const Bitmap* bitmap = r ? static_cast<const Bitmap*>(r->data) : nullptr;
     if (!bitmap || !bitmap->pixels || !at.front)
@@ -536,7 +564,8 @@ void DrawIcon(const Canvas& canvas, const ClipRect& rect, int icon, const Projec
     SpriteDrawClipped(canvas, *bitmap, Clamp16(at.x), Clamp16(at.y), runs[icon].data(), rect);
 }
 
-void DrawGalaxyStars(const Canvas& canvas, const ClipRect& rect, int strength, const StarMapDrawing& d) {
+void DrawGalaxyStars(const Canvas& canvas, const ClipRect& rect, int strength, const StarMapDrawing& d)
+{
     StarMapState& m = gStarMap;
     for (int i = 0; i < gStarsLoaded; ++i) {
         Star& s = gStars[i];
@@ -578,7 +607,8 @@ void DrawGalaxyStars(const Canvas& canvas, const ClipRect& rect, int strength, c
     }
 }
 
-void DrawSystemBodies(const Canvas& canvas, const ClipRect& rect, const StarMapDrawing& d) {
+void DrawSystemBodies(const Canvas& canvas, const ClipRect& rect, const StarMapDrawing& d)
+{
     for (int i = 0; i < gSystemBodyCount; ++i) {
         SystemBody* b = gSystemBodyList[i].body;
         const WorldPosition& w = gSystemBodyList[i].position;
@@ -607,7 +637,8 @@ void DrawSystemBodies(const Canvas& canvas, const ClipRect& rect, const StarMapD
 
 } // namespace
 
-void StarMapStatusLine(int line, int language, char* out, int size) {
+void StarMapStatusLine(int line, int language, char* out, int size)
+{
     const StarMapState& m = gStarMap;
     const auto name = [](const Star* s) { return s ? s->namePointer : ""; };
     static const char* const kDestination[3][2] = {
@@ -635,7 +666,8 @@ void StarMapStatusLine(int line, int language, char* out, int size) {
     }
 }
 
-void DrawStarMap(const Canvas& canvas, const ClipRect& rect, const StarMapDrawing& d) {
+void DrawStarMap(const Canvas& canvas, const ClipRect& rect, const StarMapDrawing& d)
+{
     StarMapState& m = gStarMap;
     CanvasFillRectClipped(canvas, 0, rect, rect.left, rect.top, rect.right, rect.bottom);
     const int t = static_cast<int>(m.transitTime);
@@ -683,7 +715,8 @@ void ToggleBodyFilter(int32_t bit) { gStarMap.bodyFilter ^= bit; }
 
 } // namespace
 
-void CreateSolarMapWindow() {
+void CreateSolarMapWindow()
+{
     struct Button {
         const char* name;
         WindowRoutine action;

@@ -33,18 +33,18 @@ struct StarLink {
 };
 
 struct StarMapState {
-    char mode;                   // 'G' galaxy, 'S' system, 'T' into a system, 'I' back out
+    char mode; // 'G' galaxy, 'S' system, 'T' into a system, 'I' back out
     Star* selectedStar;
-    Star* mapStar;               // centre of the galaxy view
-    SystemBody* focusedBody;     // system view; null for none
+    Star* mapStar;           // centre of the galaxy view
+    SystemBody* focusedBody; // system view; null for none
     uint8_t transit;
-    int32_t starFilter;          // selectable stars share a bit with it
-    int32_t bodyFilter;          // selectable bodies share a class bit with it
-    Vector3 centre;              // follows the current star
+    int32_t starFilter; // selectable stars share a bit with it
+    int32_t bodyFilter; // selectable bodies share a class bit with it
+    Vector3 centre;     // follows the current star
     uint8_t redraw;
     uint8_t zoom;
-    int32_t outlineCount;        // globe circles and orbit outlines
-    Matrix4 globeTilt;           // the globe's turn around its focus
+    int32_t outlineCount; // globe circles and orbit outlines
+    Matrix4 globeTilt;    // the globe's turn around its focus
     // The camera: the map matrix's translation is the focus point.
     Matrix4 matrix;
     double distance;
@@ -54,9 +54,9 @@ struct StarMapState {
     float heightSpeed;
     float zoomSpeed;
     Vector3 camera;
-    Vector3 moveVelocity;        // per time unit of an animated move
-    float moveTime;              // time units left of it
-    float transitTime;           // time units since the transit began
+    Vector3 moveVelocity; // per time unit of an animated move
+    float moveTime;       // time units left of it
+    float transitTime;    // time units since the transit began
     // The jump destination.
     SystemBody* destination;
     int32_t destinationSystem;
@@ -89,8 +89,8 @@ bool BodySelectable(const SystemBody* body);
 // The buttons of the panel.
 void StarMapZoomIn();
 void StarMapZoomOut();
-void StarMapEnterSystem();   // "BtNavSolar"
-void StarMapLeaveSystem();   // "BtNavGalaxy"
+void StarMapEnterSystem();       // "BtNavSolar"
+void StarMapLeaveSystem();       // "BtNavGalaxy"
 void StarMapSelectDestination(); // "BtNavSelect"
 // A mouse click at a point of the map rectangle (pixels from its corner).
 void StarMapClick(int x, int y, int width, int height);

@@ -42,8 +42,8 @@ uint8_t gPlanetDetail = 255;
 namespace {
 
 struct SolarSystemState {
-    uint8_t created[kCreatedMarks];  // per system: built once (its L points are parked)
-    WorldPosition reference;         // where PlaceAtBody measures from
+    uint8_t created[kCreatedMarks]; // per system: built once (its L points are parked)
+    WorldPosition reference;        // where PlaceAtBody measures from
     SceneItem* sun;
     uint8_t poolReady;
     uint8_t starDummyMade;
@@ -54,21 +54,25 @@ SolarSystemState gSolar;
 PlanetSphereLoader gSphereLoader = nullptr;
 
 // Planet textures of bodies with a number (number - 1 modulo 20).
+// clang-format off
 constexpr const char* kPlanetTextures[20] = {
     "earth",  "mars",   "venus",  "mercury", "jupiter", "saturn", "uranus",
     "neptune", "pluto", "moon",   "io",      "europa",  "ganymede", "callisto",
     "titan",  "triton", "ice",    "lava",    "desert",  "ocean",
 };
+// clang-format on
 
 // Seed of a generated surface: the sum of a value per character of the name.
-int32_t NameSeed(const char* name) {
+int32_t NameSeed(const char* name)
+{
     int32_t seed = 0;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
         seed += (*p * 7 + 3) % 101;
     return seed;
 }
 
-void SetItemPosition(SceneItem* item, const WorldPosition& p) {
+void SetItemPosition(SceneItem* item, const WorldPosition& p)
+{
     item->sim->position = p;
     item->sim->matrix.m[12] = static_cast<float>(p.x);
     item->sim->matrix.m[13] = static_cast<float>(p.y);
@@ -77,7 +81,8 @@ void SetItemPosition(SceneItem* item, const WorldPosition& p) {
 
 // A folder and a name made safe to write: blanks become '_', and nothing
 // that would leave the folder or upset a file system stays.
-std::string ExportFileName(const char* folder, const char* name) {
+std::string ExportFileName(const char* folder, const char* name)
+{
     std::string safe;
     for (const char* p = name; *p && *p != '|' && safe.size() < 64; ++p) {
         const char c = *p;
@@ -90,7 +95,8 @@ std::string ExportFileName(const char* folder, const char* name) {
     return std::string(folder) + "\\" + safe + ".asc";
 }
 
-void ExportOutlines(const OrbitOutline* outlines, int count) {
+void ExportOutlines(const OrbitOutline* outlines, int count)
+{
     std::string text;
     char line[160];
     std::snprintf(line, sizeof line, "Named object: \"Box\"  \nTri-mesh, Vertices: %i    Faces: %i\t\nVertex list:\n",
@@ -129,7 +135,8 @@ void ExportOutlines(const OrbitOutline* outlines, int count) {
 }
 
 // The body scene items that no longer exist are forgotten.
-void ForgetDeletedBodyItems() {
+void ForgetDeletedBodyItems()
+{
     for (int i = 0; i < gBodyCount; ++i) {
         SceneItem* item = gBodies[i].sceneItem;
         if (item && (!(item->flags & kItemInUse) || item->linked == kInNoList))
@@ -141,7 +148,8 @@ void ForgetDeletedBodyItems() {
 
 // ---- The body list -----------------------------------------------------------------------
 
-int BuildSystemBodyList(int system, OrbitOutline* outlines) {
+int BuildSystemBodyList(int system, OrbitOutline* outlines)
+{
     if (system != gListedSystem) {
         for (int i = 0; i < gSystemBodyCount; ++i)
             gSystemBodyList[i].body->position = nullptr;
@@ -186,7 +194,8 @@ int BuildSystemBodyList(int system, OrbitOutline* outlines) {
 
 // ---- Building the system ------------------------------------------------------------------
 
-void CreateSolarSystem(const WorldPosition& arrival) {
+void CreateSolarSystem(const WorldPosition& arrival)
+{
     ConsolePrint("CREATING SOLAR SYSTEM...\n");
     InitPlanetModelPool();
     gSolar.sun = nullptr;
@@ -311,7 +320,8 @@ void CreateSolarSystem(const WorldPosition& arrival) {
         gSolar.created[system] = 255;
 }
 
-void PlaceAtBody(SceneItem* item, SystemBody* body) {
+void PlaceAtBody(SceneItem* item, SystemBody* body)
+{
     if (!body || !body->position || !item || !item->sim)
         return;
     Sim* sim = item->sim;
@@ -343,7 +353,8 @@ void PlaceAtBody(SceneItem* item, SystemBody* body) {
     ForceContactRefresh();
 }
 
-void PurgeOtherSystems(int system, const WorldPosition& shift) {
+void PurgeOtherSystems(int system, const WorldPosition& shift)
+{
     ForEachSceneItem([&](SceneItem* item) {
         if (item->sceneGeneration == system || (item->flags & kItemKeptAcrossSystems))
             return true;
@@ -368,7 +379,8 @@ void PurgeOtherSystems(int system, const WorldPosition& shift) {
 
 // ---- Travel ------------------------------------------------------------------------------------
 
-int MoveToSystem(const char* target, const char* arrival) {
+int MoveToSystem(const char* target, const char* arrival)
+{
     Star* star = FindStar(target, gNamedStarCount);
     if (!star) {
         FatalError("MoveToSystem could not identify target star");
@@ -422,7 +434,8 @@ int MoveToSystem(const char* target, const char* arrival) {
     return 255;
 }
 
-void MissionifyStar(const char* name) {
+void MissionifyStar(const char* name)
+{
     Star* star = FindStar(name, gStarsLoaded);
     if (!star) {
         DebugPrint("MissionifyStar failure\n");
@@ -431,7 +444,8 @@ void MissionifyStar(const char* name) {
     star->flags |= kStarMission;
 }
 
-void MissionifyPlanet(const char* bodyName, const char* starName) {
+void MissionifyPlanet(const char* bodyName, const char* starName)
+{
     Star* star = FindStar(starName, gStarsLoaded);
     SystemBody* body = star ? FindBody(star->system, bodyName) : nullptr;
     if (!body) {
@@ -441,7 +455,8 @@ void MissionifyPlanet(const char* bodyName, const char* starName) {
     body->classFlags |= kBodyMission;
 }
 
-void ResetSolarSystemState() {
+void ResetSolarSystemState()
+{
     for (PlanetModelSlot& slot : gPlanetModelSlots) {
         slot.user = nullptr;
         slot.priority = 0;
@@ -461,7 +476,8 @@ void ResetSolarSystemState() {
 
 void SetPlanetSphereLoader(PlanetSphereLoader loader) { gSphereLoader = loader; }
 
-void InitPlanetModelPool() {
+void InitPlanetModelPool()
+{
     if (!gSolar.poolReady) {
         LoadTexturePixelmap("INDEX_PLANET2", "zqk\\resource\\art\\textures\\planets\\earth2.pix");
         LoadTexturePixelmap("INDEX_PLANET3", "zqk\\resource\\art\\textures\\planets\\earth3.pix");
@@ -474,7 +490,8 @@ void InitPlanetModelPool() {
     }
 }
 
-hx_model* AcquirePlanetModel(TDP* planet, float priority, const char* textureName) {
+hx_model* AcquirePlanetModel(TDP* planet, float priority, const char* textureName)
+{
     const int slots = gPlanetModelSlotsInUse < kPlanetModelSlots ? gPlanetModelSlotsInUse : kPlanetModelSlots;
     for (int i = 0; i < slots; ++i)
         if (gPlanetModelSlots[i].user == planet) {
@@ -503,13 +520,15 @@ hx_model* AcquirePlanetModel(TDP* planet, float priority, const char* textureNam
     return lowest->model;
 }
 
-void SetPlanetModelPriority(TDP* planet, float priority) {
+void SetPlanetModelPriority(TDP* planet, float priority)
+{
     for (PlanetModelSlot& s : gPlanetModelSlots)
         if (s.user == planet && planet)
             s.priority = priority;
 }
 
-void SetPlanetModelFlag(TDP* planet, int on) {
+void SetPlanetModelFlag(TDP* planet, int on)
+{
     for (PlanetModelSlot& s : gPlanetModelSlots)
         if (s.user == planet && planet)
             for (hx_material* m : s.materials)
@@ -517,7 +536,8 @@ void SetPlanetModelFlag(TDP* planet, int on) {
                     TogglePlanetMaterialFlag(m, gPlanetDetail ? on : 0);
 }
 
-void LoadSunModel() {
+void LoadSunModel()
+{
     if (gSolar.sunModelLoaded)
         return;
     gSolar.sunModelLoaded = 1;

@@ -26,14 +26,17 @@ constexpr int16_t kItemWatchesSecondTarget = 0x200;
 
 bool TurningDone(const SceneItem* item) { return (item->sim->flags & kSimTurnOncePerFrame) != 0; }
 
-const FlightModel* ModelFor(const SceneItem* item, const FlightModel* model) {
+const FlightModel* ModelFor(const SceneItem* item, const FlightModel* model)
+{
     return model ? model : item->sim->flightModel;
 }
 
-float Clamp1(float s) { return s > 1.0f ? 1.0f : s < -1.0f ? -1.0f : s; }
+float Clamp1(float s) { return s > 1.0f ? 1.0f : s < -1.0f ? -1.0f
+                                                           : s; }
 
 // Normalises the pair (s, c) in its plane; a zero pair stays zero.
-void NormalisePair(float& s, float& c) {
+void NormalisePair(float& s, float& c)
+{
     const float length = std::sqrt(s * s + c * c);
     if (length > 0.0f) {
         s /= length;
@@ -41,7 +44,8 @@ void NormalisePair(float& s, float& c) {
     }
 }
 
-Vector3 Normalised(Vector3 v) {
+Vector3 Normalised(Vector3 v)
+{
     VecNormalise(v);
     return v;
 }
@@ -61,7 +65,8 @@ struct TurnPlan {
     float yawRoll, yaw;
 };
 
-TurnPlan PlanTurn(const Vector3& direction) {
+TurnPlan PlanTurn(const Vector3& direction)
+{
     const Vector3 d = Normalised(direction);
     const float across = std::sqrt(d.x * d.x + d.y * d.y);
     float px = 0.0f, py = 0.0f;
@@ -80,7 +85,8 @@ TurnPlan PlanTurn(const Vector3& direction) {
 float TurnTime(float angle, float rate) { return rate > 0.0f ? std::fabs(angle) / rate : kNoRateTurnTime; }
 
 // A vector in world axes, turned into the ship's axes.
-Vector3 IntoShipAxes(const Vector3& v, const Matrix4& m) {
+Vector3 IntoShipAxes(const Vector3& v, const Matrix4& m)
+{
     Vector3 out;
     VecMulMat3T(out, v, m);
     return out;
@@ -90,7 +96,8 @@ bool IsLive(const SceneItem* item) { return item && (item->flags & kItemInUse) &
 
 // The velocity a ship's motion is judged against: its carrier's while it is
 // coupled to one, else rest.
-Vector3 ReferenceVelocity(const SceneItem* item) {
+Vector3 ReferenceVelocity(const SceneItem* item)
+{
     const ShipInfo* info = item->sim->shipInfo;
     if (!info)
         return {};
@@ -103,7 +110,8 @@ Vector3 ReferenceVelocity(const SceneItem* item) {
     return {};
 }
 
-float ZeroSmallMotionAgainst(SceneItem* item, const Vector3& reference) {
+float ZeroSmallMotionAgainst(SceneItem* item, const Vector3& reference)
+{
     Sim* sim = item->sim;
     float rest = 0.0f;
     if (VecLength(Sub(sim->velocity, reference)) < 1000.0f) {
@@ -119,13 +127,15 @@ float ZeroSmallMotionAgainst(SceneItem* item, const Vector3& reference) {
 
 float StandOff(const SceneItem* item) { return static_cast<float>(item->avatar->params[5]); }
 
-float Root(float acceleration, float distance) {
+float Root(float acceleration, float distance)
+{
     const float square = 0.8f * acceleration * distance;
     return square > 0.0f ? std::sqrt(square) : 0.0f;
 }
 
 // Unit vector and distance from one world position to another.
-Vector3 Toward(const WorldPosition& from, const WorldPosition& to, double& distance) {
+Vector3 Toward(const WorldPosition& from, const WorldPosition& to, double& distance)
+{
     const double dx = to.x - from.x, dy = to.y - from.y, dz = to.z - from.z;
     distance = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (distance <= 0.0)
@@ -138,20 +148,23 @@ Vector3 Toward(const WorldPosition& from, const WorldPosition& to, double& dista
 
 // ---- Angles ------------------------------------------------------------------
 
-float AimAngleToAxis(float s, float c) {
+float AimAngleToAxis(float s, float c)
+{
     s = Clamp1(s);
     if (c > 0.0f)
         return -std::asin(s) * kDegreesPerRadian;
     return s >= 0.0f ? -90.0f : 90.0f;
 }
 
-float AimAngle(float s, float c) {
+float AimAngle(float s, float c)
+{
     if (std::fabs(s) < 0.07f && c > -0.05f)
         return 0.0f;
     return AimAngleToAxis(s, c);
 }
 
-float SmallAimAngle(float s, float c) {
+float SmallAimAngle(float s, float c)
+{
     if (std::fabs(s) >= 0.05f || std::fabs(c) >= 0.05f)
         return std::asin(Clamp1(s)) * kDegreesPerRadian;
     return 0.0f;
@@ -161,7 +174,8 @@ float SmallAimAngle(float s, float c) {
 
 namespace {
 // Pitch and yaw: the demand goes halfway to +-100, times f^2.
-float SteerAxis(SceneItem* item, float& demand, float& remaining, float angle, float factor) {
+float SteerAxis(SceneItem* item, float& demand, float& remaining, float angle, float factor)
+{
     if (TurningDone(item))
         return 0.0f;
     remaining = angle;
@@ -171,15 +185,18 @@ float SteerAxis(SceneItem* item, float& demand, float& remaining, float angle, f
 }
 } // namespace
 
-float SteerPitch(SceneItem* item, float angle, const FlightModel*, float factor) {
+float SteerPitch(SceneItem* item, float angle, const FlightModel*, float factor)
+{
     return SteerAxis(item, item->pitchDemand, item->pitchRemaining, angle, factor);
 }
 
-float SteerYaw(SceneItem* item, float angle, const FlightModel*, float factor) {
+float SteerYaw(SceneItem* item, float angle, const FlightModel*, float factor)
+{
     return SteerAxis(item, item->yawDemand, item->yawRemaining, angle, factor);
 }
 
-float SteerRoll(SceneItem* item, float angle, const FlightModel*) {
+float SteerRoll(SceneItem* item, float angle, const FlightModel*)
+{
     if (TurningDone(item))
         return 0.0f;
     item->rollRemaining = angle;
@@ -191,14 +208,16 @@ float SteerRoll(SceneItem* item, float angle, const FlightModel*) {
     return share * share * share;
 }
 
-void ClearControlDemands(SceneItem* item) {
+void ClearControlDemands(SceneItem* item)
+{
     item->pitchDemand = item->yawDemand = item->rollDemand = 0.0f;
     item->pitchRemaining = item->yawRemaining = item->rollRemaining = 0.0f;
 }
 
 // ---- Turning -------------------------------------------------------------------
 
-float SteerToDirection(SceneItem* item, const Matrix4& target) {
+float SteerToDirection(SceneItem* item, const Matrix4& target)
+{
     if (TurningDone(item))
         return 0.0f;
     const float* m = target.m;
@@ -225,7 +244,8 @@ float SteerToDirection(SceneItem* item, const Matrix4& target) {
     return (1.0f - std::fabs(pitch) / 90.0f) * rollShare;
 }
 
-float TurnTowardDirection(SceneItem* item, const Vector3& direction, const FlightModel* model) {
+float TurnTowardDirection(SceneItem* item, const Vector3& direction, const FlightModel* model)
+{
     model = ModelFor(item, model);
     if (TurningDone(item) || !model)
         return 0.0f;
@@ -241,7 +261,8 @@ float TurnTowardDirection(SceneItem* item, const Vector3& direction, const Fligh
     return alignment;
 }
 
-float TurnTowardVector(SceneItem* item, const Vector3& direction, const FlightModel* model) {
+float TurnTowardVector(SceneItem* item, const Vector3& direction, const FlightModel* model)
+{
     model = ModelFor(item, model);
     if (TurningDone(item) || !model)
         return 0.0f;
@@ -252,11 +273,13 @@ float TurnTowardVector(SceneItem* item, const Vector3& direction, const FlightMo
     return SteerYaw(item, plan.yaw, model, factor);
 }
 
-float TurnTowardVector(SceneItem* item, float x, float y, float z, const FlightModel* model) {
+float TurnTowardVector(SceneItem* item, float x, float y, float z, const FlightModel* model)
+{
     return TurnTowardVector(item, Vector3{x, y, z}, model);
 }
 
-float SteerToMatchFrame(SceneItem* item, float x, float y, float z, const FlightModel* model) {
+float SteerToMatchFrame(SceneItem* item, float x, float y, float z, const FlightModel* model)
+{
     if (TurningDone(item))
         return 0.0f;
     const Vector3 d = Normalised({x, y, z});
@@ -268,11 +291,13 @@ float SteerToMatchFrame(SceneItem* item, float x, float y, float z, const Flight
     return alignment;
 }
 
-float SteerToMatchFrame(SceneItem* item, const Matrix4& frame) {
+float SteerToMatchFrame(SceneItem* item, const Matrix4& frame)
+{
     return SteerToMatchFrame(item, frame.m[8], frame.m[9], frame.m[10], item->sim->flightModel);
 }
 
-float EstimateTurnTimeToDirection(const FlightModel* model, const Vector3& direction) {
+float EstimateTurnTimeToDirection(const FlightModel* model, const Vector3& direction)
+{
     if (!model)
         return 0.0f;
     const TurnPlan plan = PlanTurn(direction);
@@ -284,25 +309,29 @@ float EstimateTurnTimeToDirection(const FlightModel* model, const Vector3& direc
     return std::fmin(pitchFirst, yawFirst);
 }
 
-float EstimateTurnTime(SceneItem* item, const Vector3& point) {
+float EstimateTurnTime(SceneItem* item, const Vector3& point)
+{
     const Matrix4& m = item->sim->matrix;
     return EstimateTurnTimeToDirection(item->sim->flightModel,
                                        IntoShipAxes(Sub(point, Translation(m)), m));
 }
 
-void RotateDirection(Vector3& out, const Matrix4& matrix, const Vector3& vector) {
+void RotateDirection(Vector3& out, const Matrix4& matrix, const Vector3& vector)
+{
     VecMulMat3(out, vector, matrix);
     VecNormalise(out);
 }
 
-void RotateDirection(Vector3& out, const Vector3& vector, const Matrix4& matrix) {
+void RotateDirection(Vector3& out, const Vector3& vector, const Matrix4& matrix)
+{
     RotateDirection(out, matrix, vector);
 }
 
 // ---- Thrust --------------------------------------------------------------------
 
 float SteerWithThrust(SceneItem* item, const Vector3& demand, const FlightModel* model,
-                      const Vector3& facing) {
+                      const Vector3& facing)
+{
     model = ModelFor(item, model);
     Sim* sim = item->sim;
     Vector3 d = demand;
@@ -318,7 +347,8 @@ float SteerWithThrust(SceneItem* item, const Vector3& demand, const FlightModel*
     return 1.0f;
 }
 
-float SteerToVelocity(SceneItem* item, const Vector3& velocity, const FlightModel* model) {
+float SteerToVelocity(SceneItem* item, const Vector3& velocity, const FlightModel* model)
+{
     const Sim* sim = item->sim;
     const Vector3 difference = Sub(velocity, sim->velocity);
     const Vector3 facing = VecLength(velocity) > 0.1f ? velocity : Forward(sim->matrix);
@@ -327,7 +357,8 @@ float SteerToVelocity(SceneItem* item, const Vector3& velocity, const FlightMode
     return gap > 2000.0f ? 0.0f : (2000.0f - gap) / 2000.0f;
 }
 
-float StopInPlace(SceneItem* item) {
+float StopInPlace(SceneItem* item)
+{
     Sim* sim = item->sim;
     const Vector3 local = IntoShipAxes(Sub(sim->velocity, ReferenceVelocity(item)), sim->matrix);
     const FlightModel* model = sim->flightModel;
@@ -345,7 +376,8 @@ float StopInPlace(SceneItem* item) {
 
 float ZeroSmallMotion(SceneItem* item) { return ZeroSmallMotionAgainst(item, {}); }
 
-float ZeroSmallRelativeMotion(SceneItem* item, SceneItem* target) {
+float ZeroSmallRelativeMotion(SceneItem* item, SceneItem* target)
+{
     return ZeroSmallMotionAgainst(item, IsLive(target) ? target->sim->velocity : Vector3{});
 }
 
@@ -353,7 +385,8 @@ float ZeroSmallRelativeMotion(SceneItem* item) { return ZeroSmallRelativeMotion(
 
 void PredictRelativePosition(Vector3& out, const Vector3& ownPosition, const Vector3& ownVelocity,
                              const Vector3& targetPosition, const Vector3& targetVelocity,
-                             float time) {
+                             float time)
+{
     out = {(targetPosition.x + targetVelocity.x * time) - (ownPosition.x + ownVelocity.x * time),
            (targetPosition.y + targetVelocity.y * time) - (ownPosition.y + ownVelocity.y * time),
            (targetPosition.z + targetVelocity.z * time) - (ownPosition.z + ownVelocity.z * time)};
@@ -361,26 +394,31 @@ void PredictRelativePosition(Vector3& out, const Vector3& ownPosition, const Vec
 
 // ---- Speed profiles ------------------------------------------------------------------
 
-float ApproachSpeed(SceneItem*, FlightModel* model, float distance) {
+float ApproachSpeed(SceneItem*, FlightModel* model, float distance)
+{
     return std::fmin(Root(model->acceleration, distance), model->topSpeed);
 }
 
-float ApproachSpeedProfile(SceneItem* item, FlightModel* model, float distance) {
+float ApproachSpeedProfile(SceneItem* item, FlightModel* model, float distance)
+{
     return ApproachSpeed(item, model, distance);
 }
 
-float ApproachSpeedMin500(SceneItem* item, FlightModel* model, float distance) {
+float ApproachSpeedMin500(SceneItem* item, FlightModel* model, float distance)
+{
     return std::fmax(ApproachSpeed(item, model, distance), 500.0f);
 }
 
-float SignedApproachSpeed(SceneItem* item, FlightModel* model, float distance) {
+float SignedApproachSpeed(SceneItem* item, FlightModel* model, float distance)
+{
     const float gap = distance - StandOff(item);
     if (gap > 0.0f)
         return std::fmin(Root(model->acceleration, gap), model->topSpeed);
     return std::fmax(-Root(model->acceleration, -gap), -model->topSpeed);
 }
 
-float ApproachSpeedWithStandoff(SceneItem* item, FlightModel* model, float distance) {
+float ApproachSpeedWithStandoff(SceneItem* item, FlightModel* model, float distance)
+{
     const float standOff = StandOff(item);
     if (distance > standOff)
         return ApproachSpeed(item, model, distance - standOff);
@@ -391,7 +429,8 @@ float ApproachSpeedWithStandoff(SceneItem* item, FlightModel* model, float dista
 
 // ---- Collision avoidance -----------------------------------------------------------
 
-void AvoidCollision(SceneItem* item) {
+void AvoidCollision(SceneItem* item)
+{
     Sim* sim = item->sim;
     Avatar* avatar = item->avatar;
     SceneItem* obstacle = avatar->obstacle;

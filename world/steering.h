@@ -115,10 +115,10 @@ void PredictRelativePosition(Vector3& out, const Vector3& ownPosition, const Vec
 // ---- Speed profiles (acceleration a and top speed v of the model; the
 // stand-off is the item's Avatar parameter 5)
 
-float ApproachSpeed(SceneItem* item, FlightModel* model, float distance);        // min(sqrt(0.8 a d), v)
+float ApproachSpeed(SceneItem* item, FlightModel* model, float distance); // min(sqrt(0.8 a d), v)
 float ApproachSpeedProfile(SceneItem* item, FlightModel* model, float distance);
 float ApproachSpeedMin500(SceneItem* item, FlightModel* model, float distance);
-float SignedApproachSpeed(SceneItem* item, FlightModel* model, float distance);  // toward the stand-off
+float SignedApproachSpeed(SceneItem* item, FlightModel* model, float distance); // toward the stand-off
 float ApproachSpeedWithStandoff(SceneItem* item, FlightModel* model, float distance);
 
 // Keeps the ship clear of the nearest obstacle that collision detection

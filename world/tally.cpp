@@ -14,9 +14,11 @@
 
 TallyCounters gTallyCounters;
 
+// clang-format off
 const int32_t kTallyKillScore[kShipCategories] = {
     200, 50, 25, 5, 50, 500, 150, 50, 50, 100, 10, 10, 10, 800, 400, 350, 90, 100, 10,
 };
+// clang-format on
 
 int32_t gTallyKillScore[kShipCategories];
 

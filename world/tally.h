@@ -15,19 +15,19 @@
 struct SceneItem;
 
 constexpr int kMaxTallyEntries = 400;
-constexpr int kShipCategories = 19;     // ShipInfo kinds 0..18
-constexpr int kAvatarTallySerial = 10;  // the Avatar parameter holding the serial
+constexpr int kShipCategories = 19;    // ShipInfo kinds 0..18
+constexpr int kAvatarTallySerial = 10; // the Avatar parameter holding the serial
 
 struct TallyEntry {
     SceneItemHandle item;
-    int32_t serial;           // receiver generation tag | running counter
-    const char* name;         // the ShipInfo's name
-    int32_t category;         // the ShipInfo kind
-    int32_t time;             // mission clock of the last hit or the destruction
+    int32_t serial;   // receiver generation tag | running counter
+    const char* name; // the ShipInfo's name
+    int32_t category; // the ShipInfo kind
+    int32_t time;     // mission clock of the last hit or the destruction
     int16_t side;
     int16_t hits;
-    uint8_t marks[2];         // 255 at registration
-    uint8_t destroyed;        // 255 once destroyed
+    uint8_t marks[2];  // 255 at registration
+    uint8_t destroyed; // 255 once destroyed
     uint8_t spare;
     int32_t group;
 };
@@ -37,9 +37,9 @@ struct TallyCounters {
     int32_t enemyScore[kShipCategories];
     int32_t friendlyKills[kShipCategories];
     int32_t friendlyPenalty[kShipCategories];
-    int32_t flaggedHits;      // hits the weapon flagged (launchers)
+    int32_t flaggedHits; // hits the weapon flagged (launchers)
     int32_t otherHits;
-    int32_t friendlyTotal;    // score of the friendly kills so far
+    int32_t friendlyTotal; // score of the friendly kills so far
     int32_t spare[7];
     int32_t words[2];
 };

@@ -50,7 +50,8 @@ struct CsvReader {
 
     // Reads the next field of the current line into out (kBodyFieldSize
     // bytes, terminated). False at the end of the line (out empty).
-    bool Field(char* out, bool& lineEnded) {
+    bool Field(char* out, bool& lineEnded)
+    {
         size_t n = 0;
         bool cut = false;
         out[0] = 0;
@@ -82,7 +83,8 @@ struct CsvReader {
     }
 
     // Skips the rest of the current line.
-    void SkipLine(bool& lineEnded) {
+    void SkipLine(bool& lineEnded)
+    {
         while (!lineEnded && at < end) {
             if (*at++ == '\n') {
                 ++line;
@@ -93,7 +95,8 @@ struct CsvReader {
     }
 
     // True when the line starting here holds nothing but blanks.
-    bool BlankLine() const {
+    bool BlankLine() const
+    {
         for (const char* p = at; p < end && *p != '\n'; ++p)
             if (*p != ' ' && *p != '\t' && *p != '\r' && *p != ',' && *p != '"')
                 return false;
@@ -103,7 +106,8 @@ struct CsvReader {
 
 // An integer field: decimal (leading zeros too), or hexadecimal after 0x;
 // 0 when empty or unreadable; held to the range of a 16-bit id.
-int ReadInteger(const char* text) {
+int ReadInteger(const char* text)
+{
     while (*text == ' ' || *text == '\t')
         ++text;
     const char* digits = text;
@@ -120,14 +124,16 @@ int ReadInteger(const char* text) {
 }
 
 // A real field: 0 when empty, unreadable or not finite.
-float ReadReal(const char* text) {
+float ReadReal(const char* text)
+{
     const float v = std::strtof(text, nullptr);
     return std::isfinite(v) ? v : 0.0f;
 }
 
 // The body with the id, searched depth first from the root: a node, then
 // its children, then its following siblings.
-SystemBody* FindInTree(SystemBody* root, int id) {
+SystemBody* FindInTree(SystemBody* root, int id)
+{
     std::vector<SystemBody*> pending{root};
     while (!pending.empty()) {
         SystemBody* node = pending.back();
@@ -145,7 +151,8 @@ SystemBody* FindInTree(SystemBody* root, int id) {
 // The mass of a body of the class when none is given, by its class
 // letter: the bits that loading adds (largest child orbit, L points,
 // mission) do not turn a star or a gas giant into a 2 kg rock.
-double DefaultMass(int32_t classFlags) {
+double DefaultMass(int32_t classFlags)
+{
     if (classFlags & (kBodyStar | 1024))
         return 1.99e30;
     if (classFlags & kBodyMoon)
@@ -155,7 +162,8 @@ double DefaultMass(int32_t classFlags) {
     return 2.0;
 }
 
-int32_t ClassFlagsOf(const char* field) {
+int32_t ClassFlagsOf(const char* field)
+{
     switch (field[0]) {
     case 'S': return kBodyStar;
     case 'M': return kBodyMoon;
@@ -166,7 +174,8 @@ int32_t ClassFlagsOf(const char* field) {
     }
 }
 
-void ClearBodies() {
+void ClearBodies()
+{
     std::memset(gBodies, 0, sizeof gBodies);
     gBodyCount = 0;
     gSystemRootCount = 0;
@@ -176,7 +185,8 @@ void ClearBodies() {
 
 // ---- Bodies --------------------------------------------------------------------------
 
-int ParsePlanetarySystems(const char* text, size_t size) {
+int ParsePlanetarySystems(const char* text, size_t size)
+{
     ClearBodies();
     CsvReader csv{text, text + size};
     bool lineEnded = false;
@@ -242,7 +252,8 @@ int ParsePlanetarySystems(const char* text, size_t size) {
     return gBodyCount;
 }
 
-bool LoadPlanetarySystems(const char* path) {
+bool LoadPlanetarySystems(const char* path)
+{
     std::string text;
     if (!platform::ReadWholeFile(path, text)) {
         FatalError("Can't load planetary systems...");
@@ -252,7 +263,8 @@ bool LoadPlanetarySystems(const char* path) {
     return true;
 }
 
-void FinishBodies() {
+void FinishBodies()
+{
     for (int i = 0; i < gBodyCount; ++i) {
         SystemBody* b = &gBodies[i];
         SystemBody* p = b->parent;
@@ -303,7 +315,8 @@ void FinishBodies() {
 
 namespace {
 
-SystemBody* BodyById(int id) {
+SystemBody* BodyById(int id)
+{
     for (int i = 0; i < gBodyCount; ++i)
         if (gBodies[i].id == id)
             return &gBodies[i];
@@ -312,7 +325,8 @@ SystemBody* BodyById(int id) {
 
 } // namespace
 
-SystemBody* FindBody(int system, const char* text) {
+SystemBody* FindBody(int system, const char* text)
+{
     if (!text)
         return nullptr;
     if (*text >= '0' && *text <= '9')
@@ -325,12 +339,14 @@ SystemBody* FindBody(int system, const char* text) {
     return nullptr;
 }
 
-const char* LookUpBodyName(const char* text) {
+const char* LookUpBodyName(const char* text)
+{
     SystemBody* body = text ? BodyById(ReadInteger(text)) : nullptr;
     return body ? body->name : nullptr;
 }
 
-WorldPosition BodyOrbitalPosition(const SystemBody* body, double t, double s) {
+WorldPosition BodyOrbitalPosition(const SystemBody* body, double t, double s)
+{
     const double period = body->period > 0.0001 ? body->period : 0.0001;
     const double f = t / period - std::floor(t / period);
     const double angle = (f + body->phase) * 6.28318530718;
@@ -359,21 +375,24 @@ WorldPosition BodyOrbitalPosition(const SystemBody* body, double t, double s) {
 
 namespace {
 
-float GetF32(const uint8_t* p) {
+float GetF32(const uint8_t* p)
+{
     const uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     float f;
     std::memcpy(&f, &u, 4);
     return f;
 }
 
-void PutF32(uint8_t* p, float f) {
+void PutF32(uint8_t* p, float f)
+{
     uint32_t u;
     std::memcpy(&u, &f, 4);
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<uint8_t>(u >> (8 * i));
 }
 
-void ClearStars() {
+void ClearStars()
+{
     std::memset(gStars, 0, sizeof gStars);
     for (Star& s : gStars)
         s.namePointer = s.name;
@@ -384,7 +403,8 @@ void ClearStars() {
 
 } // namespace
 
-void DecodeStarRecord(const uint8_t* in, Star& star) {
+void DecodeStarRecord(const uint8_t* in, Star& star)
+{
     star.position = {GetF32(in), GetF32(in + 4), GetF32(in + 8)};
     std::memcpy(star.name, in + 12, kStarNameSize);
     star.name[kStarNameSize] = 0;
@@ -397,7 +417,8 @@ void DecodeStarRecord(const uint8_t* in, Star& star) {
     star.flags = static_cast<int32_t>(flags);
 }
 
-void EncodeStarRecord(const Star& star, uint8_t* out) {
+void EncodeStarRecord(const Star& star, uint8_t* out)
+{
     PutF32(out, star.position.x);
     PutF32(out + 4, star.position.y);
     PutF32(out + 8, star.position.z);
@@ -411,7 +432,8 @@ void EncodeStarRecord(const Star& star, uint8_t* out) {
         out[41 + i] = static_cast<uint8_t>(flags >> (8 * i));
 }
 
-bool ParseStars(const uint8_t* data, size_t size) {
+bool ParseStars(const uint8_t* data, size_t size)
+{
     ClearStars();
     if (size < kStarFileSize)
         return false;
@@ -428,7 +450,8 @@ bool ParseStars(const uint8_t* data, size_t size) {
     return true;
 }
 
-bool LoadStars(const char* path) {
+bool LoadStars(const char* path)
+{
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(path, bytes, kStarFileSize * 2)) {
         ClearStars();
@@ -443,14 +466,16 @@ bool LoadStars(const char* path) {
     return true;
 }
 
-bool SaveStars(const char* path) {
+bool SaveStars(const char* path)
+{
     std::vector<uint8_t> bytes(kStarFileSize);
     for (int i = 0; i < kStarCount; ++i)
         EncodeStarRecord(gStars[i], bytes.data() + i * kStarRecordSize);
     return platform::WriteFileAtomically(path, bytes.data(), bytes.size());
 }
 
-Star* FindStar(const char* text, int count) {
+Star* FindStar(const char* text, int count)
+{
     if (!text)
         return nullptr;
     if (count > gStarsLoaded)
@@ -470,14 +495,16 @@ Star* FindStar(const char* text, int count) {
     return nullptr;
 }
 
-const char* LookUpStarName(int system) {
+const char* LookUpStarName(int system)
+{
     for (int i = 0; i < gStarsLoaded; ++i)
         if (gStars[i].system == system)
             return gStars[i].namePointer;
     return "";
 }
 
-bool ImportStarCatalogue(const char* path, int limit, const char* output) {
+bool ImportStarCatalogue(const char* path, int limit, const char* output)
+{
     std::string text;
     if (!platform::ReadWholeFile(path, text))
         return false;
@@ -545,13 +572,16 @@ bool ImportStarCatalogue(const char* path, int limit, const char* output) {
 
 // ---- The universe --------------------------------------------------------------------------
 
-void CreateUniverse() {
+void CreateUniverse()
+{
     ResetSolarSystemState();
+    // clang-format off
     static const char* const kIcons[] = {
         "zqk\\resource\\art\\icons\\gsv_lp.bbm",  "zqk\\resource\\art\\icons\\gsv_lps.bbm",
         "zqk\\resource\\art\\icons\\gsv_stc.bbm", "zqk\\resource\\art\\icons\\gsv_sts.bbm",
         "zqk\\resource\\art\\icons\\gsv_os.bbm",  "zqk\\resource\\art\\icons\\gsv_stl.bbm",
     };
+    // clang-format on
     for (int i = 0; i < 6; ++i)
         gStarMapIcons[i] = ResFileExists(kIcons[i]) ? ResLoadNamed(kIcons[i], ResType::LbmRaster) : nullptr;
     if (gUniverseCreated)
@@ -567,7 +597,8 @@ void CreateUniverse() {
     gUniverseCreated = 255;
 }
 
-void ResetUniverse() {
+void ResetUniverse()
+{
     ResetSolarSystemState();
     ClearBodies();
     ClearStars();

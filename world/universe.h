@@ -40,29 +40,29 @@ enum : int32_t {
 };
 
 constexpr int kMaxBodies = 600;
-constexpr int kBodyFieldSize = 90;      // a csv field holds at most 89 characters
-constexpr int kBodiesPerSystem = 100;   // system n owns ids (n-1)*100 .. n*100-1
+constexpr int kBodyFieldSize = 90;    // a csv field holds at most 89 characters
+constexpr int kBodiesPerSystem = 100; // system n owns ids (n-1)*100 .. n*100-1
 
 struct SystemBody {
     int16_t id;
-    char name[kBodyFieldSize];          // own copy; a '|' may end it (star names)
-    SystemBody* parent;                 // null for a system's root
+    char name[kBodyFieldSize]; // own copy; a '|' may end it (star names)
+    SystemBody* parent;        // null for a system's root
     SystemBody* firstChild;
     SystemBody* nextSibling;
-    WorldPosition* position;            // its list entry while its system is built
-    SceneItem* sceneItem;               // while its system is built
+    WorldPosition* position; // its list entry while its system is built
+    SceneItem* sceneItem;    // while its system is built
     int32_t classFlags;
     int16_t number;
     float value;
-    float mass;                         // kilograms
+    float mass; // kilograms
     float radius;
     float orbitRadius;
     float period;
-    float longitude;                    // degrees along its orbit
+    float longitude; // degrees along its orbit
     float eccentricity;
-    float inclination;                  // degrees (twice the csv value)
-    float phase;                        // 0.000 .. 0.999
-    float largestChildOrbit;            // among its children that are no L points
+    float inclination;       // degrees (twice the csv value)
+    float phase;             // 0.000 .. 0.999
+    float largestChildOrbit; // among its children that are no L points
 };
 
 extern SystemBody gBodies[kMaxBodies];
@@ -101,33 +101,33 @@ WorldPosition BodyOrbitalPosition(const SystemBody* body, double t, double s);
 // ---- Stars ----------------------------------------------------------------------
 
 enum : int32_t {
-    kStarLinkEnd = 0x2,        // end of a marked star link (the star map)
+    kStarLinkEnd = 0x2, // end of a marked star link (the star map)
     kStarHasSystem = 0x4,
-    kStarNear = 0x8,           // nearer than 3e17
+    kStarNear = 0x8, // nearer than 3e17
     kStarRepresentsSystem = 0x10,
-    kStarMission = 0x80,       // marked by MissionifyStar
+    kStarMission = 0x80, // marked by MissionifyStar
     kStarFaint = 0x100,
 };
 
 constexpr int kStarCount = 3900;
-constexpr int kStarNameSize = 20;       // on disk; in memory one more for the terminator
+constexpr int kStarNameSize = 20; // on disk; in memory one more for the terminator
 constexpr size_t kStarRecordSize = 45;
 constexpr size_t kStarFileSize = kStarCount * kStarRecordSize; // 175,500
 
 struct Star {
     Vector3 position;
-    char name[kStarNameSize + 1];       // zero-padded, always terminated
-    const char* namePointer;            // the name, or a body's text after '|'
-    float map[6];                       // the star map's projected x, y, depth and
-                                        //   camera-relative point; not stored
+    char name[kStarNameSize + 1]; // zero-padded, always terminated
+    const char* namePointer;      // the name, or a body's text after '|'
+    float map[6];                 // the star map's projected x, y, depth and
+                                  //   camera-relative point; not stored
     float catalogueValue;
-    float magnitude;                    // above 12: faint
-    uint8_t system;                     // planetary system at this star, 0 = none
+    float magnitude; // above 12: faint
+    uint8_t system;  // planetary system at this star, 0 = none
     int32_t flags;
 };
 
 extern Star gStars[kStarCount];
-extern int gStarsLoaded;                // kStarCount, or 0 when no catalogue was read
+extern int gStarsLoaded; // kStarCount, or 0 when no catalogue was read
 extern int gNamedStarCount;
 extern int gFaintStarCount;
 
@@ -201,16 +201,16 @@ constexpr int kOutlinePoints = 32;
 struct OrbitOutline {
     Vector3 points[kOutlinePoints];
     SystemBodyEntry* entry;
-    uint8_t marker[2];                  // 'x', 255
-    uint8_t notLagrange;                // 255 when the body is no L point, else 0
+    uint8_t marker[2];   // 'x', 255
+    uint8_t notLagrange; // 255 when the body is no L point, else 0
 };
 extern SystemBodyEntry gSystemBodyList[kBodiesPerSystem];
 extern int gSystemBodyCount;
-extern int gListedSystem;               // system of the list, 0 when none
+extern int gListedSystem; // system of the list, 0 when none
 
-constexpr double kPlanetScale = 4.0;    // bodies are drawn larger than life
+constexpr double kPlanetScale = 4.0; // bodies are drawn larger than life
 constexpr int kPlanetModelSlots = 3;
-constexpr int kCreatedMarks = 256;      // per system: its L points exist (parked)
+constexpr int kCreatedMarks = 256; // per system: its L points exist (parked)
 
 // The developer export of the outlines as a 3D Studio ASCII file: on for one
 // listing when set; the file is written into the folder given.
@@ -244,14 +244,14 @@ void SetPlanetSphereLoader(PlanetSphereLoader loader);
 
 struct PlanetModelSlot {
     hx_model* model;
-    struct hx_material* materials[2];   // "INDEX_PLANET2", "INDEX_PLANET3"
-    char textureName[kBodyFieldSize];   // last loaded into the materials
-    TDP* user;                          // the planet using it, or null
-    float priority;                     // the user's apparent size
+    struct hx_material* materials[2]; // "INDEX_PLANET2", "INDEX_PLANET3"
+    char textureName[kBodyFieldSize]; // last loaded into the materials
+    TDP* user;                        // the planet using it, or null
+    float priority;                   // the user's apparent size
 };
 extern PlanetModelSlot gPlanetModelSlots[kPlanetModelSlots];
-extern int gPlanetModelSlotsInUse;      // 3, or 1 after a PLANET statement
-extern uint8_t gPlanetDetail;           // the planet-detail switch (255 on)
+extern int gPlanetModelSlotsInUse; // 3, or 1 after a PLANET statement
+extern uint8_t gPlanetDetail;      // the planet-detail switch (255 on)
 
 void InitPlanetModelPool();
 hx_model* AcquirePlanetModel(TDP* planet, float priority, const char* textureName);

@@ -23,8 +23,10 @@ struct ScreenType {
     uint8_t type;
 };
 constexpr ScreenType kScreenTypes[] = {
-    {.bits = 8, .type = HX_PMT_INDEX_8},   {.bits = 15, .type = HX_PMT_RGB_555},
-    {.bits = 16, .type = HX_PMT_RGB_565},  {.bits = 24, .type = HX_PMT_RGB_888},
+    {.bits = 8, .type = HX_PMT_INDEX_8},
+    {.bits = 15, .type = HX_PMT_RGB_555},
+    {.bits = 16, .type = HX_PMT_RGB_565},
+    {.bits = 24, .type = HX_PMT_RGB_888},
     {.bits = 32, .type = HX_PMT_RGBX_888},
 };
 constexpr int32_t kDefaultWidth = 640;
@@ -221,12 +223,9 @@ ScreenRequest DefaultsOf(const OutputFacility* f)
 }
 
 hx_tv_template_entry outputEntries[] = {
-    {.name = "WIDTH_I32", .offset = offsetof(OutputFacility, width),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_DIRECT},
-    {.name = "HEIGHT_I32", .offset = offsetof(OutputFacility, height),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_DIRECT},
-    {.name = "PIXEL_TYPE_U8", .offset = offsetof(OutputFacility, type),
-     .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
+    {.name = "WIDTH_I32", .offset = offsetof(OutputFacility, width), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_DIRECT},
+    {.name = "HEIGHT_I32", .offset = offsetof(OutputFacility, height), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_DIRECT},
+    {.name = "PIXEL_TYPE_U8", .offset = offsetof(OutputFacility, type), .flags = HX_TV_QUERY | HX_TV_ALL, .conversion = HX_TVC_UINT_8},
 };
 
 const char* OutputIdentifier(hx_object* self)

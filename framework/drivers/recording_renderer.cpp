@@ -41,10 +41,10 @@ void Write(const char* format, ...)
 }
 
 // The arguments are only worked out when the log is on.
-#define Log(...)                                                               \
-    do {                                                                       \
-        if (controls.logging)                                                  \
-            Write(__VA_ARGS__);                                                \
+#define Log(...) \
+    do { \
+        if (controls.logging) \
+            Write(__VA_ARGS__); \
     } while (0)
 
 const char* TokenName(hx_token t)
@@ -148,7 +148,8 @@ std::string ValueText(Renderer* r, hx_token t, hx_value v)
     }
     if (t == HXT_COLOUR_BUFFER_O || t == HXT_DEPTH_BUFFER_O) {
         const auto* pm = static_cast<const hx_pixelmap*>(v.p);
-        return !pm ? "null" : pm->identifier ? pm->identifier : "pixelmap";
+        return !pm ? "null" : pm->identifier ? pm->identifier
+                                             : "pixelmap";
     }
     return NameOf(r, v.p);
 }
@@ -215,9 +216,9 @@ std::string Groups(const hx_prepared_model* m)
         const hx_prepared_group& group = m->groups[g];
         char buffer[160];
         std::snprintf(buffer, sizeof buffer, "%s[%s f=%u v=%u]", g ? " " : "",
-                      !group.material                ? "null"
+                      !group.material              ? "null"
                       : group.material->identifier ? group.material->identifier
-                                                     : "material",
+                                                   : "material",
                       group.nfaces, group.nvertices);
         s += buffer;
     }

@@ -21,7 +21,10 @@
 #include <span>
 #include <vector>
 
-enum class FontFile { Fnt, Fon };
+enum class FontFile {
+    Fnt,
+    Fon
+};
 
 // Pool bytes a font built from the file needs; 0 when the file is damaged.
 std::size_t FontBuildSize(std::span<const uint8_t> file, FontFile kind);

@@ -19,7 +19,7 @@
 constexpr std::size_t kPcxHeaderSize = 128;
 constexpr std::size_t kPcxPaletteSize = 768;
 constexpr uint8_t kPcxManufacturer = 10;
-constexpr uint8_t kPcxVersion = 5;       // the version with a 256-colour palette
+constexpr uint8_t kPcxVersion = 5; // the version with a 256-colour palette
 constexpr uint8_t kPcxEncodingRle = 1;
 constexpr uint8_t kPcxPaletteMarker = 12; // the byte just before the palette
 
@@ -53,9 +53,9 @@ void PcxPackRow(const uint8_t* row, int width, std::vector<uint8_t>& out);
 
 // A PCX picture held whole in memory, for screenshots, saved canvases and tools.
 enum PcxImageFlags : uint32_t {
-    kPcxFromPixels = 1,     // made from pixels rather than loaded
-    kPcxPacked = 2,         // the body is kept run-length coded
-    kPcxCallerPalette = 4,  // the palette belongs to the caller
+    kPcxFromPixels = 1,    // made from pixels rather than loaded
+    kPcxPacked = 2,        // the body is kept run-length coded
+    kPcxCallerPalette = 4, // the palette belongs to the caller
 };
 
 struct PcxImage {

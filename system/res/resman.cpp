@@ -42,41 +42,25 @@ constexpr int32_t kPaletteSize = static_cast<int32_t>(sizeof(GamePalette));
 
 constexpr TypeInfo kTypes[] = {
     {.type = ResType::Sized},
-    {.type = ResType::LbmPalette, .valid = true,
-     .fixedSize = kPaletteSize, .libraryRow = 0, .loader = IffPaletteLoad},
-    {.type = ResType::LbmRaster, .valid = true,
-     .sizeQuery = IffRasterSize, .libraryRow = 1, .loader = IffRasterLoad},
-    {.type = ResType::RasterHeader, .valid = true,
-     .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
-    {.type = ResType::PcxPalette, .valid = true,
-     .fixedSize = kPaletteSize, .libraryRow = 0, .loader = PcxPaletteLoad},
-    {.type = ResType::PcxRaster, .valid = true,
-     .sizeQuery = PcxRasterResourceSize, .libraryRow = 1, .loader = PcxRasterLoad},
-    {.type = ResType::PcxBackdrop, .valid = true,
-     .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
-    {.type = ResType::ColourMap, .valid = true,
-     .fixedSize = static_cast<int32_t>(kColourMapSize), .libraryRow = 3, .loader = ColourMapLoad},
-    {.type = ResType::FntFont, .valid = true,
-     .sizeQuery = FntFontSize, .libraryRow = 4, .loader = FntFontLoad},
-    {.type = ResType::FonFont, .valid = true,
-     .sizeQuery = FonFontSize, .libraryRow = 4, .loader = FonFontLoad},
-    {.type = ResType::VectorFont, .valid = true,
-     .sizeQuery = VectorFontSize, .libraryRow = 5, .loader = VectorFontLoad},
-    {.type = ResType::AscModel, .valid = true,
-     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
-    {.type = ResType::DatModel, .valid = true,
-     .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+    {.type = ResType::LbmPalette, .valid = true, .fixedSize = kPaletteSize, .libraryRow = 0, .loader = IffPaletteLoad},
+    {.type = ResType::LbmRaster, .valid = true, .sizeQuery = IffRasterSize, .libraryRow = 1, .loader = IffRasterLoad},
+    {.type = ResType::RasterHeader, .valid = true, .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
+    {.type = ResType::PcxPalette, .valid = true, .fixedSize = kPaletteSize, .libraryRow = 0, .loader = PcxPaletteLoad},
+    {.type = ResType::PcxRaster, .valid = true, .sizeQuery = PcxRasterResourceSize, .libraryRow = 1, .loader = PcxRasterLoad},
+    {.type = ResType::PcxBackdrop, .valid = true, .fixedSize = kHeaderSize, .libraryRow = 2, .reload = true},
+    {.type = ResType::ColourMap, .valid = true, .fixedSize = static_cast<int32_t>(kColourMapSize), .libraryRow = 3, .loader = ColourMapLoad},
+    {.type = ResType::FntFont, .valid = true, .sizeQuery = FntFontSize, .libraryRow = 4, .loader = FntFontLoad},
+    {.type = ResType::FonFont, .valid = true, .sizeQuery = FonFontSize, .libraryRow = 4, .loader = FonFontLoad},
+    {.type = ResType::VectorFont, .valid = true, .sizeQuery = VectorFontSize, .libraryRow = 5, .loader = VectorFontLoad},
+    {.type = ResType::AscModel, .valid = true, .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
+    {.type = ResType::DatModel, .valid = true, .libraryRow = 6, .loader = ModelLoadUnavailable, .model = true},
     {.type = ResType::Avatar},
-    {.type = ResType::Text, .valid = true,
-     .sizeQuery = TextFileSize, .libraryRow = 9, .loader = TextLoad},
-    {.type = ResType::LwoModel, .valid = true,
-     .sizeQuery = LwoModelResourceSize, .libraryRow = 6, .loader = LwoModelLoad, .model = true},
-    {.type = ResType::LwoWire, .valid = true,
-     .sizeQuery = LwoWireResourceSize, .libraryRow = 7, .loader = LwoWireLoad, .model = true},
+    {.type = ResType::Text, .valid = true, .sizeQuery = TextFileSize, .libraryRow = 9, .loader = TextLoad},
+    {.type = ResType::LwoModel, .valid = true, .sizeQuery = LwoModelResourceSize, .libraryRow = 6, .loader = LwoModelLoad, .model = true},
+    {.type = ResType::LwoWire, .valid = true, .sizeQuery = LwoWireResourceSize, .libraryRow = 7, .loader = LwoWireLoad, .model = true},
     {.type = ResType::Video, .valid = true, .libraryRow = 11},
     {.type = ResType::Avi, .valid = true, .libraryRow = 12},
-    {.type = ResType::Sound, .valid = true,
-     .sizeQuery = SoundSize, .libraryRow = 13, .loader = SoundLoad},
+    {.type = ResType::Sound, .valid = true, .sizeQuery = SoundSize, .libraryRow = 13, .loader = SoundLoad},
 };
 constexpr int kTypeCount = static_cast<int>(sizeof kTypes / sizeof kTypes[0]);
 constexpr bool RowsInTypeOrder()
@@ -110,7 +94,7 @@ int gCount = 0;
 // index + 1; 0 ends a chain.
 constexpr uint32_t kBuckets = 1024;
 uint16_t gBucketHead[kBuckets];
-uint16_t gChainNext[kResRecords];  // the next older record of the bucket
+uint16_t gChainNext[kResRecords]; // the next older record of the bucket
 uint32_t gIndexHash[kResRecords];
 uint8_t gNameLength[kResRecords];
 

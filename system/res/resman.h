@@ -15,26 +15,26 @@
 
 // Conversion types: the script keyword's number minus one.
 enum class ResType : int32_t {
-    Sized = 0,          // a zeroed block from ResAllocSized
-    LbmPalette = 1,     // "LBM2PALETTE"
-    LbmRaster = 2,      // "LBM2RAST"
-    RasterHeader = 3,   // no keyword: a bare raster header, fresh on every request
-    PcxPalette = 4,     // "PCX2PALETTE"
-    PcxRaster = 5,      // "PCX2RAST"
-    PcxBackdrop = 6,    // "PCX2BACKRAST": decoded into the shared backdrop
-    ColourMap = 7,      // "CM2COLOURMAP"
-    FntFont = 8,        // "FNT2RFONT"
-    FonFont = 9,        // "FON2RFONT"
-    VectorFont = 10,    // "RVF2VFONT"
-    AscModel = 11,      // "ASC2HXM"
-    DatModel = 12,      // "DAT2HXM"
-    Avatar = 13,        // "SCR2AVT": not a loadable type
-    Text = 14,          // "TXT2TXT"
-    LwoModel = 15,      // "LWO2HXM"
-    LwoWire = 16,       // "LWO2WRI"
-    Video = 17,         // "HXVIDEO": registered, never loaded
-    Avi = 18,           // "AVI": registered, never loaded
-    Sound = 19,         // "WAV2SND"
+    Sized = 0,        // a zeroed block from ResAllocSized
+    LbmPalette = 1,   // "LBM2PALETTE"
+    LbmRaster = 2,    // "LBM2RAST"
+    RasterHeader = 3, // no keyword: a bare raster header, fresh on every request
+    PcxPalette = 4,   // "PCX2PALETTE"
+    PcxRaster = 5,    // "PCX2RAST"
+    PcxBackdrop = 6,  // "PCX2BACKRAST": decoded into the shared backdrop
+    ColourMap = 7,    // "CM2COLOURMAP"
+    FntFont = 8,      // "FNT2RFONT"
+    FonFont = 9,      // "FON2RFONT"
+    VectorFont = 10,  // "RVF2VFONT"
+    AscModel = 11,    // "ASC2HXM"
+    DatModel = 12,    // "DAT2HXM"
+    Avatar = 13,      // "SCR2AVT": not a loadable type
+    Text = 14,        // "TXT2TXT"
+    LwoModel = 15,    // "LWO2HXM"
+    LwoWire = 16,     // "LWO2WRI"
+    Video = 17,       // "HXVIDEO": registered, never loaded
+    Avi = 18,         // "AVI": registered, never loaded
+    Sound = 19,       // "WAV2SND"
 };
 
 constexpr int kResRecords = 500;
@@ -52,14 +52,14 @@ constexpr int kResRowVideo = 11;
 constexpr int kResRowSounds = 13;
 
 struct Resource {
-    void* data;               // loaded data, null when not loaded
-    char name[kResNameSize];  // as registered, leading '\' removed
+    void* data;              // loaded data, null when not loaded
+    char name[kResNameSize]; // as registered, leading '\' removed
     uint32_t hash;
-    int32_t size;             // pool bytes reserved before the loader runs
+    int32_t size; // pool bytes reserved before the loader runs
     ResType type;
     int32_t libraryRow;
-    uint8_t modelFlag;        // 255 for loaded 3D models and sized blocks
-    uint8_t reloadFlag;       // 255: run the loader on every request
+    uint8_t modelFlag;  // 255 for loaded 3D models and sized blocks
+    uint8_t reloadFlag; // 255: run the loader on every request
 };
 
 // Sets the pool up; returns its size, 0 when no memory is left. Calling it

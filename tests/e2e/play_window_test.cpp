@@ -74,8 +74,7 @@ TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
     // As play.sh runs it: no arguments, in the data folder, on the display.
     // The X libraries keep allocations for the whole process that the leak
     // checker cannot tell from the game's.
-    const GameProcess game = LaunchGame({}, {"DISPLAY=" + server.Display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                                             "KELVANDRIST_LOCK_DIR=" + folder.string(), "ASAN_OPTIONS=detect_leaks=0"},
+    const GameProcess game = LaunchGame({}, {"DISPLAY=" + server.Display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_LOCK_DIR=" + folder.string(), "ASAN_OPTIONS=detect_leaks=0"},
                                         folder);
     ASSERT_GT(game.pid, 0);
 

@@ -237,7 +237,7 @@ TEST_F(FilmPlayer_, SmallerFilmsAreCentredAndLargerOnesCutOnBothTables)
 
         ASSERT_EQ(PlayFilm("large.smk"), 1);
         gLoopFlags.filmMode = 255;
-        EXPECT_EQ(StepFilm(), 0); // its only frame
+        EXPECT_EQ(StepFilm(), 0);                  // its only frame
         const Dump& d = gDumps[gDumps.size() - 3]; // before the clearing and the palette
         for (int y : {0, 479})
             for (int x : {0, 639})

@@ -77,10 +77,10 @@ TEST_F(FrameClockTest, CompressionOverManyShortFramesAddsUpExactly)
         uint32_t gameTicks;
     };
     const Case cases[] = {
-        {4.0f, 30, 100, 1200},  // 3-tick frames advance 12 each
+        {4.0f, 30, 100, 1200}, // 3-tick frames advance 12 each
         {4.0f, 10, 250, 1000},
-        {0.5f, 10, 300, 150},   // 1-tick frames: time neither stops nor is lost
-        {0.5f, 30, 100, 150},   // 3-tick frames alternate 1 and 2
+        {0.5f, 10, 300, 150}, // 1-tick frames: time neither stops nor is lost
+        {0.5f, 30, 100, 150}, // 3-tick frames alternate 1 and 2
         {1.5f, 10, 200, 300},
         {0.25f, 10, 400, 100},
         {1.0f, 30, 100, 300},

@@ -255,8 +255,9 @@ TEST_F(HxFramework, DumpPrintsOneIndentedLinePerResource)
     HxResStrDup(parent, "one");
     HxResAllocate(parent, 16, HX_RES_TOKEN);
     std::vector<std::string> lines;
-    HxResDump(parent, [](const char* line, void* arg) { static_cast<std::vector<std::string>*>(arg)->push_back(line); },
-              &lines);
+    HxResDump(
+        parent, [](const char* line, void* arg) { static_cast<std::vector<std::string>*>(arg)->push_back(line); },
+        &lines);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("0x[0-9a-f]{16} POOL {16} 56")));
     EXPECT_TRUE(std::regex_match(lines[1], std::regex("  0x[0-9a-f]{16} TOKEN {15} 64")));
@@ -523,8 +524,7 @@ TEST_F(HxFramework, WideClassAlignmentAndABrokenAllocator)
     // An allocator that claims more alignment than it gives is caught.
     hx_allocator liar = {"liar", [](uint32_t size, uint8_t) -> void* {
                              static uint8_t arena[4096] alignas(16);
-                             return size + 1 <= sizeof arena ? arena + 1 : nullptr;
-                         },
+                             return size + 1 <= sizeof arena ? arena + 1 : nullptr; },
                          [](void*) {}, [](uint8_t) { return 0u; }, [](uint8_t) { return 16u; }};
     hx_allocator* previous = HxAllocatorSet(&liar);
     EXPECT_EQ(HxResAllocate(nullptr, 8, HX_RES_POOL), nullptr);

@@ -49,17 +49,17 @@ Every Sample()
 
 const std::vector<uint8_t> kEveryBytes = {
     0xFE, 0xC8, 0xFF, 0xFD, 0x12, 0x34, 0xFF, 0xFF, 0xFF, 0xFB, 0xDE, 0xAD, 0xBE, 0xEF, // i8 .. u32
-    0x3F, 0xC0, 0x00, 0x00,                                                              // fixed 1.5
-    0x40, 0x00,                                                                          // angle
-    0x40, 0x20, 0x00, 0x00,                                                              // float 2.5
-    0x3F, 0xF0, 0, 0, 0, 0, 0, 0,                                                        // double 1
-    0x3F, 0x80, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00,              // scalar, fractions
-    0x01, 0x00, 0x02, 0x00, 0x00, 0xFA, 0xCE,                                            // enums
-    0x00, 0x07, 0x11, 0x22, 0x33,                                                        // inner
-    0x61, 0x62, 0x00, 0x00,                                                              // "ab", null
-    0x11, 0x22, 0x33,                                                                    // colour
-    0x3F, 0x80, 0, 0, 0x40, 0x00, 0, 0, 0xBF, 0x80, 0, 0,                                // v3
-    0x3F, 0x00, 0, 0, 0xC0, 0x00, 0, 0,                                                  // fv2
+    0x3F, 0xC0, 0x00, 0x00,                                                             // fixed 1.5
+    0x40, 0x00,                                                                         // angle
+    0x40, 0x20, 0x00, 0x00,                                                             // float 2.5
+    0x3F, 0xF0, 0, 0, 0, 0, 0, 0,                                                       // double 1
+    0x3F, 0x80, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00,             // scalar, fractions
+    0x01, 0x00, 0x02, 0x00, 0x00, 0xFA, 0xCE,                                           // enums
+    0x00, 0x07, 0x11, 0x22, 0x33,                                                       // inner
+    0x61, 0x62, 0x00, 0x00,                                                             // "ab", null
+    0x11, 0x22, 0x33,                                                                   // colour
+    0x3F, 0x80, 0, 0, 0x40, 0x00, 0, 0, 0xBF, 0x80, 0, 0,                               // v3
+    0x3F, 0x00, 0, 0, 0xC0, 0x00, 0, 0,                                                 // fv2
 };
 
 // A member line as the text form lays it out: four blanks (two more per
@@ -76,14 +76,14 @@ std::string M(const std::string& type, const std::string& value, const std::stri
 }
 
 const std::string kEveryText = std::string("  struct    every\n") +
-    "    int_8     -2                                       # i8\n" + M("uint_8", "200", "u8") +
-    M("int_16", "-3", "i16") + M("uint_16", "4660", "u16") + M("int_32", "-5", "i32") +
-    M("uint_32", "3735928559", "u32") + M("fixed", "1.5", "fixed") + M("angle", "90", "angle") +
-    M("float", "2.5", "f") + M("double", "1", "d") + M("scalar", "1", "scalar") + M("fraction", "0.5", "fraction") +
-    M("ufraction", "0.25", "ufraction") + M("enum_8", "SHIP", "e8") + M("enum_16", "BASE", "e16") +
-    M("enum_32", "MODEL", "e32") + M("struct", "inner", "inner") + M("int_16", "7", "a", 1) +
-    M("colour", "17,34,51", "colour", 1) + M("asciz", "\"ab\"", "name") + M("asciz", "NULL", "none") +
-    M("colour", "17,34,51", "colour") + M("vector3", "1,2,-1", "v3") + M("float_vector2", "0.5,-2", "fv2");
+                               "    int_8     -2                                       # i8\n" + M("uint_8", "200", "u8") +
+                               M("int_16", "-3", "i16") + M("uint_16", "4660", "u16") + M("int_32", "-5", "i32") +
+                               M("uint_32", "3735928559", "u32") + M("fixed", "1.5", "fixed") + M("angle", "90", "angle") +
+                               M("float", "2.5", "f") + M("double", "1", "d") + M("scalar", "1", "scalar") + M("fraction", "0.5", "fraction") +
+                               M("ufraction", "0.25", "ufraction") + M("enum_8", "SHIP", "e8") + M("enum_16", "BASE", "e16") +
+                               M("enum_32", "MODEL", "e32") + M("struct", "inner", "inner") + M("int_16", "7", "a", 1) +
+                               M("colour", "17,34,51", "colour", 1) + M("asciz", "\"ab\"", "name") + M("asciz", "NULL", "none") +
+                               M("colour", "17,34,51", "colour") + M("vector3", "1,2,-1", "v3") + M("float_vector2", "0.5,-2", "fv2");
 
 // The binary form writes a null string as an empty one.
 void ExpectSame(const Every& a, const Every& b, bool binary = false)
@@ -245,7 +245,7 @@ TEST_F(HxDatafile, FileInfoGoldenInBothForms)
     DfEndWrite(df);
     DfClose(df);
     EXPECT_EQ(ReadBytes("info.bin"), (std::vector<uint8_t>{0, 0, 0, 0x12, 0, 0, 0, 8, 0, 0, 0xFA, 0xCE, 0, 0, 0, 2,
-                                                          0, 0, 0, 0, 0, 0, 0, 0}));
+                                                           0, 0, 0, 0, 0, 0, 0, 0}));
     HxFileModeSet(HX_FILE_MODE_TEXT);
     df = DfOpen("info.txt", 1, HX_DF_SCALAR_FIXED);
     DfFileInfoWrite(df, HX_FILE_TYPE_MODEL);
@@ -650,14 +650,15 @@ TEST_F(HxDatafile, NestedTextReadersKeepTheirOwnLines)
 TEST_F(HxDatafile, AngleAndFixedConversionsRoundAndSaturate)
 {
     HxFileModeSet(HX_FILE_MODE_TEXT);
-    WriteText("in.dat", "*FILE_INFO 3\n  struct file_info\n    enum_32 FILE_TYPE_MODEL\n    uint_32 2\n*MODEL 25\n count 1\n" +
-                            [&] {
-                                std::string t = kEveryText;
-                                t.replace(t.find("1.5 "), 4, "1e12");
-                                t.replace(t.find(" 90 "), 4, " -90");
-                                t.replace(t.find("0.25 "), 5, "nan  ");
-                                return t;
-                            }());
+    WriteText(
+        "in.dat", "*FILE_INFO 3\n  struct file_info\n    enum_32 FILE_TYPE_MODEL\n    uint_32 2\n*MODEL 25\n count 1\n" +
+                      [&] {
+                          std::string t = kEveryText;
+                          t.replace(t.find("1.5 "), 4, "1e12");
+                          t.replace(t.find(" 90 "), 4, " -90");
+                          t.replace(t.find("0.25 "), 5, "nan  ");
+                          return t;
+                      }());
     hx_datafile* df = DfOpen("in.dat", 0, HX_DF_SCALAR_FIXED);
     EXPECT_EQ(DfChunksInterpret(df, &kTable), 0);
     DfClose(df);

@@ -39,9 +39,13 @@ TEST_F(HxFiles, IdentifyDecidesTheMode)
     EXPECT_EQ(mode, HX_FILE_MODE_TEXT);
     EXPECT_EQ(HxFileGetChar(f), '*'); // the identification bytes are read again
     HxFileClose(f);
-    EXPECT_EQ(HxFileOpenRead("f.txt", 8, [](const uint8_t*, uint32_t) { return 2; }, &mode), nullptr);
+    EXPECT_EQ(HxFileOpenRead(
+                  "f.txt", 8, [](const uint8_t*, uint32_t) { return 2; }, &mode),
+              nullptr);
     EXPECT_EQ(HxFileOpenRead("f.txt", 64, nullptr, &mode), nullptr); // shorter than asked
-    EXPECT_EQ(HxFileOpenRead("f.txt", 8, [](const uint8_t*, uint32_t) { return 5; }, &mode), nullptr);
+    EXPECT_EQ(HxFileOpenRead(
+                  "f.txt", 8, [](const uint8_t*, uint32_t) { return 5; }, &mode),
+              nullptr);
     EXPECT_TRUE(HxDiagLog::Saw("Failure: HxStdFileOpenRead: invalid open_mode 5"));
 }
 
@@ -87,7 +91,7 @@ TEST_F(HxFiles, WritesLandWhenClosedOrWhenTheFrameworkEnds)
     f = HxFileOpenWrite("out.txt", HX_FILE_MODE_BINARY);
     HxFileWrite("new", 1, 3, f);
     EXPECT_EQ(ReadText("out.txt"), "first\nx" + longText + "|7\n"); // the old file stays whole
-    HxFwEnd(); // freeing the anchor closes every file still open
+    HxFwEnd();                                                      // freeing the anchor closes every file still open
     EXPECT_EQ(ReadText("out.txt"), "new");
     HxFwBegin();
     EXPECT_EQ(HxFileOpenWrite("no_such_dir/out.txt", 0), nullptr);

@@ -71,4 +71,3 @@ inline constexpr hx_struct_member kEveryMembers[] = {
     {HX_DF_FLOAT_VECTOR2, offsetof(Every, fv2), "fv2", nullptr},
 };
 inline constexpr hx_struct_template kEvery = {"every", uint32_t(std::size(kEveryMembers)), kEveryMembers, sizeof(Every)};
-

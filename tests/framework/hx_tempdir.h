@@ -32,8 +32,7 @@ protected:
     }
     static void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
     {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    std::streamsize(bytes.size()));
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
     static void WriteText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
     static std::vector<uint8_t> ReadBytes(const std::string& path)

@@ -43,8 +43,9 @@ protected:
     {
         std::vector<std::string> out;
         HxLexerPushString(lexer, text, "text");
-        HxLexerDumpSet(lexer, [](const char* line, void* arg) { static_cast<std::vector<std::string>*>(arg)->push_back(line); },
-                       &out);
+        HxLexerDumpSet(
+            lexer, [](const char* line, void* arg) { static_cast<std::vector<std::string>*>(arg)->push_back(line); },
+            &out);
         do
             HxLexerAdvance(lexer);
         while (lexer->current != HX_LEX_END);
@@ -92,12 +93,14 @@ TEST_F(HxLexer, TokenErrorReportsAndSkipsToTheExpectedToken)
     struct Case {
         int expected;
         const char* message;
+        // clang-format off
     } cases[] = {
         {HX_LEX_END, "expected end of file"}, {HX_LEX_IDENT, "expected an identifier"},
         {HX_LEX_STRING, "expected a string"}, {HX_LEX_INTEGER, "expected an integer"},
         {HX_LEX_REAL, "expected a real number"}, {130, "expected 'begin'"},
         {140, "expected unknown keyword 140"}, {']', "expected ']'"}, {7, "expected unknown token 7"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Errors().clear();
         HxLexerPushString(lexer, "\"s\" x 5 2.5 begin ] z", "t");

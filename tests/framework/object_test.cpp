@@ -15,6 +15,7 @@ TEST(HxPattern, MatchTable)
         const char* pattern;
         const char* name;
         bool match;
+        // clang-format off
     } cases[] = {
         {"*", "", true},           {"*", "anything", true},  {nullptr, "x", true},
         {"x", nullptr, false},     {"a?c", "ABC", true},     {"a?c", "ac", false},
@@ -25,6 +26,7 @@ TEST(HxPattern, MatchTable)
         // Only a-z fold: accented letters and symbols match only themselves.
         {"\xE9", "\xC9", false},   {"[", "{", false},        {"\xE9", "\xE9", true},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(bool(HxNamePatternMatch(c.pattern, c.name)), c.match)
             << (c.pattern ? c.pattern : "null") << " / " << (c.name ? c.name : "null");

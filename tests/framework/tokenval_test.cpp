@@ -65,8 +65,8 @@ TEST_F(HxFramework, CreatedTokensTakeTheNextNumberAndTheirSuffixType)
     EXPECT_EQ(HxTokenMatchBase("speed", 5, fixedOnly, 1), kHxFirstFreeToken); // base length 5
     EXPECT_EQ(HxTokenCreate("SPEED_X", 0), kHxFirstFreeToken);
     EXPECT_EQ(HxTokenCreate("SPEED", HXT_FIXED), 0u);
-    EXPECT_EQ(HxTokenCreate("_X", HXT_FIXED), 0u);  // nothing before the suffix
-    EXPECT_EQ(HxTokenCreate("RATE_X", HXT_NONE), 0u); // a type without a suffix
+    EXPECT_EQ(HxTokenCreate("_X", HXT_FIXED), 0u);                   // nothing before the suffix
+    EXPECT_EQ(HxTokenCreate("RATE_X", HXT_NONE), 0u);                // a type without a suffix
     EXPECT_EQ(HxTokenCreate("WIDTH_I32", HXT_FLOAT), HXT_WIDTH_I32); // existing names win
     EXPECT_EQ(HxTokenCreate("ROLL_M34_F", HXT_MATRIX34_FLOAT), kHxFirstFreeToken + 1);
     EXPECT_EQ(HxTokenCreate("PLAIN", 0), kHxFirstFreeToken + 2);
@@ -99,10 +99,10 @@ TEST_F(HxFramework, TextFormParsesToPairs)
 
     ASSERT_EQ(HxStringToTokenValue(tv, sizeof tv, "B:8, stereo, use=hidden, Indexed=TRUE, depth_test=less"), HX_OK);
     EXPECT_EQ(Pairs(tv), (P{{HXT_PIXEL_BITS_I32, 8},
-                           {HXT_STEREO_B, 1},
-                           {HXT_USE_T, HXT_HIDDEN},
-                           {HXT_INDEXED_B, 1},
-                           {HXT_DEPTH_TEST_T, HXT_LESS}}));
+                            {HXT_STEREO_B, 1},
+                            {HXT_USE_T, HXT_HIDDEN},
+                            {HXT_INDEXED_B, 1},
+                            {HXT_DEPTH_TEST_T, HXT_LESS}}));
 
     ASSERT_EQ(HxStringToTokenValue(tv, sizeof tv, "origin_x=-3,fog_min=0.5,spot_inner=2,title=\"Kelvandrist\""),
               HXE_FAIL); // origin_x is no token
@@ -349,8 +349,9 @@ TEST_F(HxFramework, DumpLines)
     tv[5].v.u = 0x2A;
     tv[6] = {HXT_OUTPUT_FACILITY_O, {}};
     std::vector<std::string> lines;
-    HxTokenValueDump(tv, "> ", [](const char* line, void* arg) { static_cast<std::vector<std::string>*>(arg)->push_back(line); },
-                     &lines);
+    HxTokenValueDump(
+        tv, "> ", [](const char* line, void* arg) { static_cast<std::vector<std::string>*>(arg)->push_back(line); },
+        &lines);
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0], ">     0:  WIDTH_I32                        -640");
     EXPECT_EQ(lines[1], ">     1:  INDEXED_B                        TRUE");

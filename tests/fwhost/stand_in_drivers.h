@@ -38,10 +38,10 @@ struct DriverPlan {
 
 // What the drivers saw.
 struct Record {
-    std::map<std::string, int> begun;          // driver name -> begins
-    std::map<std::string, int> freed;          // device identifier -> frees
-    std::map<std::string, std::string> args;   // driver name -> last argument text
-    std::vector<hx_token_value> lastPairs;     // what the last pixelmap was made from
+    std::map<std::string, int> begun;        // driver name -> begins
+    std::map<std::string, int> freed;        // device identifier -> frees
+    std::map<std::string, std::string> args; // driver name -> last argument text
+    std::vector<hx_token_value> lastPairs;   // what the last pixelmap was made from
     int pixelmapsFreed = 0;
 };
 inline Record& Seen()

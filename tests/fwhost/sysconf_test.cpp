@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr const char* kVariables[] = {"HEXMIRE_PATH",    "HEXMIRE_DRIVERS", "HX_DRIVERS",
-                                      "HEXMIRE_DEVICES", "HX_DEVICES",      "HEXMIRE_DOS_GFX",
+constexpr const char* kVariables[] = {"HEXMIRE_PATH", "HEXMIRE_DRIVERS", "HX_DRIVERS",
+                                      "HEXMIRE_DEVICES", "HX_DEVICES", "HEXMIRE_DOS_GFX",
                                       "HEXMIRE_DEFAULT_DEVICE", "HX_DEFAULT_DEVICE"};
 constexpr const char* kKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Hexmire\\1.3.0]\n";
 

@@ -53,12 +53,12 @@ protected:
         return record->data;
     }
 
-    static constexpr RasterFont** kSlots[] = {&gFontR,     &gFontB,     &gFontG,   &gFontMid,
-                                              &gFontCons,  &gFontCons1, &gFontCons2, &gFontH,
-                                              &gFontDim,   &gFontA2,    &gFontA2Dim, &gFontV};
-    static constexpr const char* kSymbols[] = {"RFont",     "BFont",     "GFont",  "MidFont",
-                                               "ConsFont",  "ConsFont1", "ConsFont2", "HFont",
-                                               "DimFont",   "A2Font",    "A2DimFont", "VFont"};
+    static constexpr RasterFont** kSlots[] = {&gFontR, &gFontB, &gFontG, &gFontMid,
+                                              &gFontCons, &gFontCons1, &gFontCons2, &gFontH,
+                                              &gFontDim, &gFontA2, &gFontA2Dim, &gFontV};
+    static constexpr const char* kSymbols[] = {"RFont", "BFont", "GFont", "MidFont",
+                                               "ConsFont", "ConsFont1", "ConsFont2", "HFont",
+                                               "DimFont", "A2Font", "A2DimFont", "VFont"};
     Settings saved_;
 };
 

@@ -41,7 +41,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-constexpr uint16_t kKeyA = 0x1E61;   // scan code of A, character 'a'
+constexpr uint16_t kKeyA = 0x1E61; // scan code of A, character 'a'
 constexpr uint16_t kKeyP = 0x1900;
 constexpr uint16_t kKeyEscape = 0x0100;
 constexpr int kHostScancodeA = 4; // the host keyboard's code of A, as the window injects it
@@ -63,9 +63,9 @@ void RecordLock(DisplayMode&) { RecordCall("DisplayLock"); }
 void RecordPresent(DisplayMode&) { RecordCall("DisplayPresent"); }
 void NoPaletteHandle(const SystemPalette*) {}
 void NoPalette(const PaletteEntry*) {}
-const DisplayDriver kRecordingDisplay = {OpenNothing,   RecordClose,   NothingWithMode,
-                                         RecordPresent, RecordLock,    Nothing,
-                                         NoPaletteHandle, NoPalette,   NoPalette};
+const DisplayDriver kRecordingDisplay = {OpenNothing, RecordClose, NothingWithMode,
+                                         RecordPresent, RecordLock, Nothing,
+                                         NoPaletteHandle, NoPalette, NoPalette};
 
 class FrameLoopTest : public ::testing::Test {
 protected:
@@ -150,9 +150,9 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 
     EXPECT_EQ(RunFrame(), 1);
 
-    const Calls expected = {"StartMission",    kSimulationFrame, "DisplayLock",    "TickCommsFilm",
+    const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm",
                             "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
-                            "OffsetTrailHuds", "ShowShadeTable",  "DisplayPresent"};
+                            "OffsetTrailHuds", "ShowShadeTable", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
     EXPECT_EQ(gWorldOriginOffset.x, 2e8);
@@ -543,7 +543,7 @@ TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
     EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 50u);
     EXPECT_EQ(gFrameClock.gameClock, 150u);
     EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop
-    ASSERT_EQ(gHandledKeys.size(), 1u); // typed at frame 3, handled by frame 4
+    ASSERT_EQ(gHandledKeys.size(), 1u);                // typed at frame 3, handled by frame 4
     EXPECT_EQ(gHandledKeys[0] >> 8, 0x1E);
 }
 

@@ -16,7 +16,9 @@ TEST(StartupMissionNumber, TwoDigitsSixBeforeTheEndOrZero)
         const char* name;
         int32_t number;
     } rows[] = {
-        {"mission07.scr", 7}, {"mission12.scr", 12}, {"demo00.scr", 0},
+        {"mission07.scr", 7},
+        {"mission12.scr", 12},
+        {"demo00.scr", 0},
         {"7.scr", 7},         // shorter than six: read from its start
         {"missionxx.scr", 0}, // no number
         {"mis-5.scr", 0},     // outside 0..99

@@ -101,7 +101,7 @@ TEST_F(ConditionTest, TableOverTheWorld)
         // Surface distance A-B: 1000 less two radii of 100.
         {"NEARTO A B 800", true},
         {"NEARTO A B 799", false},
-        {"NEARTO A B 0", true}, // the default limit is the radii plus 500000
+        {"NEARTO A B 0", true},     // the default limit is the radii plus 500000
         {"NEARTO A C 1e12", false}, // other star system
         {"NEARTO A GONE 1e12", false},
         {"FARFROM A B 800", true},
@@ -131,8 +131,8 @@ TEST_F(ConditionTest, TableOverTheWorld)
         {"DAMAGE_GT GONE 50", true},
         {"VELMATCH A B 10", true}, // both standing still
         {"LOOKING_AT A E", true},
-        {"LOOKING_AT A B", false}, // B is abeam
-        {"LOOKING_AT A C", false}, // out of range...
+        {"LOOKING_AT A B", false},    // B is abeam
+        {"LOOKING_AT A C", false},    // out of range...
         {"LOOKING_AT A C OFF", true}, // ...unless OFF
         {"INSYSTEM 1 C", true},
         {"INSYSTEM 0 C", false},
@@ -387,7 +387,7 @@ TEST_F(ConditionTest, DamageStatementsReachTheShipAndTheConditionsSeeIt)
     a_->sim->shipInfo->damage.maximumHull = 400;
     EXPECT_FALSE(Test("SYS_OUT A 1"));
     Run("SHIP_SYSKILL A 1 50\nSHIP_SYSKILL A -1 25\n");
-    EXPECT_TRUE(Test("SYS_OUT A 1"));   // main thrust
+    EXPECT_TRUE(Test("SYS_OUT A 1")); // main thrust
     EXPECT_EQ(a_->sim->shipInfo->flightModel.acceleration, 50.0f);
     EXPECT_EQ(a_->sim->shipInfo->damage.hullDamage, 100);
     EXPECT_TRUE(Test("DAMAGE_GT A 24"));
@@ -400,7 +400,7 @@ TEST_F(ConditionTest, DamageStatementsReachTheShipAndTheConditionsSeeIt)
     Run("PLAYER_DAMAGE \"LDS DRIVE\" 10 OFF\n");
     EXPECT_EQ(FindShipSystem("LDS DRIVE")->health, 0.1f);
     EXPECT_EQ(FindShipSystem("LDS DRIVE")->noRepair, 255);
-    EXPECT_TRUE(Test("SYS_OUT A 4"));   // the LDS drive
+    EXPECT_TRUE(Test("SYS_OUT A 4")); // the LDS drive
     gPlayerItem = nullptr;
     InitShipSystems();
 }

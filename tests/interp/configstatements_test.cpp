@@ -132,10 +132,7 @@ TEST_F(ConfigStatementTest, DefinitionsGiveEverySymbolOnTheLineItsType)
     const struct {
         const char* name;
         uint32_t type;
-    } rows[] = {{"ma", kSymbolModel},   {"mb", kSymbolModel},       {"sa", kSymbolSceneItem},
-                {"pa", kSymbol3dPart},  {"va", kSymbolNumber},      {"vb", kSymbolNumber},
-                {"wa", kSymbolWindow},  {"ra", kSymbolResource},    {"oa", kSymbolOrderName},
-                {"da", kSymbol2dModel}, {"ta", kSymbolData},        {"tb", kSymbolData}};
+    } rows[] = {{"ma", kSymbolModel}, {"mb", kSymbolModel}, {"sa", kSymbolSceneItem}, {"pa", kSymbol3dPart}, {"va", kSymbolNumber}, {"vb", kSymbolNumber}, {"wa", kSymbolWindow}, {"ra", kSymbolResource}, {"oa", kSymbolOrderName}, {"da", kSymbol2dModel}, {"ta", kSymbolData}, {"tb", kSymbolData}};
     for (const auto& row : rows) {
         const ScriptSymbol* symbol = FindScriptSymbol(row.name);
         ASSERT_NE(symbol, nullptr) << row.name;

@@ -88,13 +88,13 @@ TEST_F(InterpreterTest, ACallWhenDuringATimedWaitResumesTheRemainingCountdown)
     uint32_t position = Compile("CALL_ONCE_WHEN handler TIMER_OUT\n"
                                 "WAIT_TIME 200\nADD done 1\nEND\n"
                                 "handler:\nADD fired 1\nWAIT\nRETURN\n");
-    Frame(position);             // registers the row (elapsed 100) and starts the wait
-    Frame(position);             // countdown 180, row 120
-    Frame(position);             // countdown 160, row 140
-    Frame(position);             // row 160: fires, the handler waits
+    Frame(position); // registers the row (elapsed 100) and starts the wait
+    Frame(position); // countdown 180, row 120
+    Frame(position); // countdown 160, row 140
+    Frame(position); // row 160: fires, the handler waits
     EXPECT_EQ(Number("fired"), 1);
     EXPECT_EQ(gInterpreter.waitCountdown, 0);
-    Frame(position);             // RETURN restores 160, then 140
+    Frame(position); // RETURN restores 160, then 140
     EXPECT_EQ(gInterpreter.waitCountdown, 140);
     int frames = 0;
     while (Frame(position) == kStopWaiting)

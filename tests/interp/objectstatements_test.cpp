@@ -271,7 +271,7 @@ TEST_F(ObjectStatementTest, MotionAfterTenFrames)
         bool relative;
         Vector3 velocity;
         uint32_t ldsFlag;
-        double z;        // position after ten frames of a tenth of a second
+        double z; // position after ten frames of a tenth of a second
     };
     const Case cases[] = {
         {"VEL O 0 0 50", false, {0, 0, 50}, 0, 50},
@@ -503,8 +503,8 @@ TEST_F(ObjectStatementTest, DestroyedShipExplodesCountsAndFiresItsActions)
     EXPECT_EQ(row->destroyed, 0);
     EXPECT_NE(foe->avatar->collision, nullptr);
     worldtest::RunFrame(20);
-    EXPECT_EQ(row->destroyed, 255);                        // the tally counts the kill
-    EXPECT_EQ(foe->avatar->colour, 9);                     // the hit Action fired
+    EXPECT_EQ(row->destroyed, 255);    // the tally counts the kill
+    EXPECT_EQ(foe->avatar->colour, 9); // the hit Action fired
     // The default hit response breaks it up: the wreck collides no more.
     EXPECT_EQ(foe->avatar->collision, nullptr);
 }

@@ -60,8 +60,8 @@ struct OutcomeCase {
     uint8_t succeeded;
     uint8_t failed;
     int32_t endState;
-    const char* lastLine;  // the text last typed into the log
-    uint8_t endRequest;    // no debrief text: the end screen is asked for
+    const char* lastLine; // the text last typed into the log
+    uint8_t endRequest;   // no debrief text: the end screen is asked for
 };
 
 TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)

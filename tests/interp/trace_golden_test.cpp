@@ -16,7 +16,7 @@ const std::filesystem::path kData = std::filesystem::path(KV_SOURCE_DIR) / "test
 const std::filesystem::path kGolden = std::filesystem::path(KV_SOURCE_DIR) / "tests/interp/golden";
 
 struct TraceCase {
-    const char* name;   // golden file name
+    const char* name; // golden file name
     const char* script;
     int frames;
     std::vector<int> skipFrames;

@@ -138,7 +138,8 @@ TEST_F(WorldLinkTest, ATestThatStaysTrueFailsAtEveryPollAHundredTicksApart)
 {
     Named("probe");
     ScriptSymbol* symbol = FindScriptSymbol("probe");
-    AddVitalObject(symbol, [](SceneItem*, float argument) { return argument > 1.0f; }, 2.0f);
+    AddVitalObject(
+        symbol, [](SceneItem*, float argument) { return argument > 1.0f; }, 2.0f);
     gFrameClock.gameClock += 1;
     EXPECT_EQ(PollVitalObjects(), symbol);
     gFrameClock.gameClock += 99;

@@ -10,7 +10,8 @@
 
 namespace {
 
-hx_matrix34 AxisRotation(char axis, hx_angle a) {
+hx_matrix34 AxisRotation(char axis, hx_angle a)
+{
     hx_matrix34 r;
     switch (axis) {
     case 'X': return *HxMatrix34RotateX(&r, a);
@@ -26,10 +27,14 @@ struct Triple {
     hx_angle a, b, c;
 };
 const Triple kTriples[] = {
-    {1000, 2000, 3000}, {60000, 5000, 12000}, {20000, 9000, 40000}, {32000, 14000, 1234},
+    {1000, 2000, 3000},
+    {60000, 5000, 12000},
+    {20000, 9000, 40000},
+    {32000, 14000, 1234},
 };
 
-TEST(Euler, NamedOrdersAreTheTableValues) {
+TEST(Euler, NamedOrdersAreTheTableValues)
+{
     std::set<int> values;
     std::set<std::string> names;
     for (const hx_euler_order_name& n : HxEulerOrderNames) {
@@ -46,7 +51,8 @@ TEST(Euler, NamedOrdersAreTheTableValues) {
     EXPECT_EQ(HX_EULER_YXY_S, 13);
 }
 
-TEST(Euler, QuarterTurnAboutX) {
+TEST(Euler, QuarterTurnAboutX)
+{
     const hx_euler e{16384, 0, 0, HX_EULER_XYZ_S};
     hx_matrix34 m;
     HxEulerToMatrix34(&m, &e);
@@ -56,7 +62,8 @@ TEST(Euler, QuarterTurnAboutX) {
 // A static-frame order "PQR_S" turns about the fixed axes P, Q, R in turn;
 // a rotating-frame order "PQR_R" turns about P, then the new Q, then the new
 // R. With row vectors on the left the first factor acts first.
-TEST(Euler, EveryOrderMeansItsName) {
+TEST(Euler, EveryOrderMeansItsName)
+{
     for (const hx_euler_order_name& n : HxEulerOrderNames) {
         SCOPED_TRACE(n.name);
         const std::string axes = std::string(n.name).substr(9, 3);
@@ -73,7 +80,8 @@ TEST(Euler, EveryOrderMeansItsName) {
     }
 }
 
-TEST(Euler, AllOrdersRoundTripThroughMatricesAndQuaternions) {
+TEST(Euler, AllOrdersRoundTripThroughMatricesAndQuaternions)
+{
     // Angles read back are truncated to whole units (about 1e-4 radians
     // each), so matrices made from them agree to a few units' worth.
     constexpr float kAngleUnits = 4e-4f;
@@ -131,7 +139,8 @@ TEST(Euler, AllOrdersRoundTripThroughMatricesAndQuaternions) {
 
 // At the singular middle angle the first and third rotations share an axis;
 // the third angle reads back as 0 and the matrix is still reproduced.
-TEST(Euler, GimbalLockReadsTheThirdAngleAsZero) {
+TEST(Euler, GimbalLockReadsTheThirdAngleAsZero)
+{
     for (const auto& [order, middle] : {std::pair{HX_EULER_XYZ_S, 16384}, std::pair{HX_EULER_ZYX_R, 49152},
                                         std::pair{HX_EULER_XYX_S, 0}, std::pair{HX_EULER_ZXZ_R, 0}}) {
         SCOPED_TRACE(static_cast<int>(order));
@@ -146,7 +155,8 @@ TEST(Euler, GimbalLockReadsTheThirdAngleAsZero) {
     }
 }
 
-TEST(Euler, OrderBytesThatNameNoOrderMeanNoRotation) {
+TEST(Euler, OrderBytesThatNameNoOrderMeanNoRotation)
+{
     for (uint8_t order : {3, 7, 19, 32, 200, 255}) {
         const hx_euler e{1000, 2000, 3000, order};
         hx_matrix34 m = Filled34(5);
@@ -161,4 +171,4 @@ TEST(Euler, OrderBytesThatNameNoOrderMeanNoRotation) {
     }
 }
 
-}  // namespace
+} // namespace

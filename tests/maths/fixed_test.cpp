@@ -16,19 +16,21 @@ constexpr hx_fixed One = HX_FIXED_ONE;
 constexpr double kPi = 3.14159265358979323846;
 
 // Signed distance between two angles in units, -32768..32767.
-int AngleDiff(hx_angle a, double expectedUnits) {
+int AngleDiff(hx_angle a, double expectedUnits)
+{
     const double d = std::remainder(static_cast<double>(a) - expectedUnits, 65536.0);
     return static_cast<int>(std::lround(d));
 }
 
-TEST(FixedTables, PinnedEntries) {
+TEST(FixedTables, PinnedEntries)
+{
     const hx_fixed_tables& t = HxFixedTables();
     EXPECT_EQ(t.sine[0], 0);
-    EXPECT_EQ(t.sine[32], 23169);  // 32767 sin(pi/4)
+    EXPECT_EQ(t.sine[32], 23169); // 32767 sin(pi/4)
     EXPECT_EQ(t.sine[64], 32767);
     EXPECT_EQ(t.sine[128], 0);
     EXPECT_EQ(t.sine[192], -32767);
-    EXPECT_EQ(t.sine[320], 32767);  // the cosine's end, a quarter turn past a full one
+    EXPECT_EQ(t.sine[320], 32767); // the cosine's end, a quarter turn past a full one
     EXPECT_EQ(t.arcsine[0], -16383);
     EXPECT_EQ(t.arcsine[128], 0);
     EXPECT_EQ(t.arcsine[256], 16384);
@@ -36,17 +38,18 @@ TEST(FixedTables, PinnedEntries) {
     EXPECT_EQ(t.arccosine[128], 16383);
     EXPECT_EQ(t.arccosine[256], 0);
     EXPECT_EQ(t.arctangent[0], 0);
-    EXPECT_EQ(t.arctangent[128], 4836);  // atan(0.5)
+    EXPECT_EQ(t.arctangent[128], 4836); // atan(0.5)
     EXPECT_EQ(t.arctangent[256], 8192);
-    EXPECT_EQ(t.sqrt[0], 32768);  // m = 64: sqrt(1/4)
+    EXPECT_EQ(t.sqrt[0], 32768); // m = 64: sqrt(1/4)
     EXPECT_EQ(t.sqrt[255 - 64], 65407);
-    EXPECT_EQ(t.rsqrt[0], 65535);  // sqrt(64/64) = 1, held as 65535
+    EXPECT_EQ(t.rsqrt[0], 65535); // sqrt(64/64) = 1, held as 65535
     EXPECT_EQ(t.rsqrt[256 - 64 - 1], 32832);
 }
 
 // The root tables are exact integer floors; check them against the
 // floating-point formulas they stand for.
-TEST(FixedTables, RootTablesFollowTheirFormulas) {
+TEST(FixedTables, RootTablesFollowTheirFormulas)
+{
     const hx_fixed_tables& t = HxFixedTables();
     for (int m = 64; m < 256; ++m) {
         EXPECT_EQ(t.sqrt[m - 64], static_cast<uint16_t>(std::floor(std::sqrt(m / 256.0) * 65536.0))) << m;
@@ -55,7 +58,8 @@ TEST(FixedTables, RootTablesFollowTheirFormulas) {
     }
 }
 
-TEST(FixedTables, TrigTablesAreMonotonicWhereTheirFunctionsAre) {
+TEST(FixedTables, TrigTablesAreMonotonicWhereTheirFunctionsAre)
+{
     const hx_fixed_tables& t = HxFixedTables();
     for (int i = 0; i < 64; ++i) EXPECT_LT(t.sine[i], t.sine[i + 1]) << i;
     for (int i = 0; i < 256; ++i) {
@@ -65,8 +69,9 @@ TEST(FixedTables, TrigTablesAreMonotonicWhereTheirFunctionsAre) {
     }
 }
 
-TEST(Fixed, PinnedResults) {
-    EXPECT_EQ(HxFixedMul(-1, 1), -1);  // rounds towards minus infinity
+TEST(Fixed, PinnedResults)
+{
+    EXPECT_EQ(HxFixedMul(-1, 1), -1); // rounds towards minus infinity
     EXPECT_EQ(HxFixedSin(0x4000), 65534);
     EXPECT_EQ(HxFixedCos(0), 65534);
     EXPECT_EQ(HxFixedASin(65536), 0x4000);
@@ -79,7 +84,8 @@ TEST(Fixed, PinnedResults) {
     EXPECT_NEAR(HxFixedRLength2(0x8000, 0), 131072, 131072 * 0.001);
 }
 
-TEST(Fixed, ProductsAndSums) {
+TEST(Fixed, ProductsAndSums)
+{
     struct Case {
         hx_fixed got, expected;
     };
@@ -90,14 +96,14 @@ TEST(Fixed, ProductsAndSums) {
         {HxFixedMac2(One, 2 * One, 3 * One, 4 * One), 14 * One},
         {HxFixedMac3(One, One, One, One, One, -One), One},
         {HxFixedMac4(One, One, One, One, One, One, One, One), 4 * One},
-        {HxFixedMac2(kMax, One, -kMax, One), 0},  // the 64-bit sum does not overflow
+        {HxFixedMac2(kMax, One, -kMax, One), 0}, // the 64-bit sum does not overflow
         {HxFixedSqr2(3 * One, 4 * One), 25 * One},
         {HxFixedSqr3(One, 2 * One, 2 * One), 9 * One},
         {HxFixedSqr4(One, One, One, One), 4 * One},
         {HxFixedLength2(3 * One, -4 * One), 5 * One},
         {HxFixedLength3(2 * One, 3 * One, 6 * One), 7 * One},
         {HxFixedLength4(One, One, One, One), 2 * One},
-        {HxFixedLength2(kMin, kMin), kMax},  // saturates
+        {HxFixedLength2(kMin, kMin), kMax}, // saturates
         {HxFixedLength4(kMin, kMin, kMin, kMin), kMax},
         {HxFixedFMac2(16384, 2 * One, -16384, 4 * One), -One},
         {HxFixedFMac3(32767, One, 0, One, 0, One), One - 2},
@@ -108,7 +114,8 @@ TEST(Fixed, ProductsAndSums) {
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].got, cases[i].expected) << "case " << i;
 }
 
-TEST(Fixed, DivisionsTruncateAndSaturate) {
+TEST(Fixed, DivisionsTruncateAndSaturate)
+{
     struct Case {
         hx_fixed got, expected;
     };
@@ -116,14 +123,14 @@ TEST(Fixed, DivisionsTruncateAndSaturate) {
         {HxFixedDiv(3 * One, 2 * One), 3 * One / 2},
         {HxFixedDiv(-3 * One, 2 * One), -3 * One / 2},
         {HxFixedDiv(1, 3 * One), 0},
-        {HxFixedDiv(-1, 3 * One), 0},  // towards zero
+        {HxFixedDiv(-1, 3 * One), 0}, // towards zero
         {HxFixedDiv(-1, 1), -One},
         {HxFixedDivR(-1, 1), -1},
         {HxFixedDivR(-3, 2 * One), -1},
         {HxFixedDivF(1, 2), 1 << 30},
         {HxFixedDivF(1, 3), 715827882},
         {HxFixedMulDiv(1 << 20, 3 * One, One), 3 << 20},
-        {HxFixedMac2Div(1 << 30, One, 1 << 30, One, 4 * One), 1 << 29},  // 64-bit intermediate
+        {HxFixedMac2Div(1 << 30, One, 1 << 30, One, 4 * One), 1 << 29}, // 64-bit intermediate
         {HxFixedMac3Div(One, One, One, One, One, One, 3 * One), One},
         {HxFixedMac4Div(One, 2, One, 2, One, 2, One, 2, 8), One},
         {HxFixedRcp(2 * One), One / 2},
@@ -149,7 +156,8 @@ TEST(Fixed, DivisionsTruncateAndSaturate) {
     EXPECT_EQ(HxFixedDivFComplement(0, 7), 1u << 31);
 }
 
-TEST(Fixed, SineAndCosineFollowTheCircle) {
+TEST(Fixed, SineAndCosineFollowTheCircle)
+{
     for (int a = 0; a < 65536; a += 7) {
         const double r = a * 2 * kPi / 65536;
         EXPECT_NEAR(HxFixedSin(static_cast<hx_angle>(a)), 65536 * std::sin(r), 16) << a;
@@ -157,8 +165,9 @@ TEST(Fixed, SineAndCosineFollowTheCircle) {
     }
 }
 
-TEST(Fixed, InverseSineAndCosine) {
-    for (int v = -58982; v <= 58982; v += 97) {  // within +-0.9, where the tables are fine
+TEST(Fixed, InverseSineAndCosine)
+{
+    for (int v = -58982; v <= 58982; v += 97) { // within +-0.9, where the tables are fine
         const double x = v / 65536.0;
         EXPECT_LE(std::abs(AngleDiff(HxFixedASin(v), std::asin(x) * 32768 / kPi)), 8) << v;
         EXPECT_LE(std::abs(AngleDiff(HxFixedACos(v), std::acos(x) * 32768 / kPi)), 8) << v;
@@ -172,16 +181,19 @@ TEST(Fixed, InverseSineAndCosine) {
     EXPECT_EQ(HxFixedACos(kMin), 32767);
 }
 
-TEST(Fixed, ArctangentOctantsAndSpecialValues) {
+TEST(Fixed, ArctangentOctantsAndSpecialValues)
+{
     struct Case {
         hx_fixed y, x;
         hx_angle expected;
     };
+    // clang-format off
     const Case special[] = {
         {0, 7, 0},       {0, 0, 0},       {0, -7, 0x8000}, {7, 0, 0x4000},  {-7, 0, 0xC000},
         {5, 5, 0x2000},  {5, -5, 0x6000}, {-5, -5, 0xA000}, {-5, 5, 0xE000},
         {kMin, kMin, 0xA000},
     };
+    // clang-format on
     for (const Case& c : special) {
         EXPECT_EQ(HxFixedATan2(c.y, c.x), c.expected) << c.y << "," << c.x;
         EXPECT_EQ(HxFixedATan2Fast(c.y, c.x), c.expected) << c.y << "," << c.x;
@@ -199,7 +211,8 @@ TEST(Fixed, ArctangentOctantsAndSpecialValues) {
     }
 }
 
-TEST(Fixed, IntegerSquareRootsAreExactFloors) {
+TEST(Fixed, IntegerSquareRootsAreExactFloors)
+{
     const uint32_t samples[] = {0, 1, 2, 3, 4, 15, 16, 17, 65535, 65536, 4294836224u, 4294836225u, 0xFFFFFFFFu};
     for (uint32_t a : samples) {
         const uint32_t r = HxSqrt(a);
@@ -216,7 +229,8 @@ TEST(Fixed, IntegerSquareRootsAreExactFloors) {
     EXPECT_EQ(HxSqrt64(~uint64_t{0}), 0xFFFFFFFFu);
 }
 
-TEST(Fixed, FastRootsStayCloseToTheTrueValues) {
+TEST(Fixed, FastRootsStayCloseToTheTrueValues)
+{
     EXPECT_EQ(HxFastSqrt(0), 0u);
     EXPECT_EQ(HxFastRSqrt(0), 0u);
     EXPECT_EQ(HxFastRSqrt64(0), 0u);
@@ -232,4 +246,4 @@ TEST(Fixed, FastRootsStayCloseToTheTrueValues) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -10,24 +10,28 @@ namespace {
 
 constexpr float kEps = 1e-5f;
 
-void ExpectVec(const Vector3& v, float x, float y, float z, float eps = kEps) {
+void ExpectVec(const Vector3& v, float x, float y, float z, float eps = kEps)
+{
     EXPECT_NEAR(v.x, x, eps);
     EXPECT_NEAR(v.y, y, eps);
     EXPECT_NEAR(v.z, z, eps);
 }
 
-void ExpectMat(const Matrix4& a, const Matrix4& b, float eps = kEps) {
+void ExpectMat(const Matrix4& a, const Matrix4& b, float eps = kEps)
+{
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], eps) << "element " << i;
 }
 
-Matrix4 Filled(float v) {
+Matrix4 Filled(float v)
+{
     Matrix4 m;
     for (float& e : m.m) e = v;
     return m;
 }
 
 // Reference product a x b.
-Matrix4 Mul(const Matrix4& a, const Matrix4& b) {
+Matrix4 Mul(const Matrix4& a, const Matrix4& b)
+{
     Matrix4 out{};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
@@ -35,13 +39,15 @@ Matrix4 Mul(const Matrix4& a, const Matrix4& b) {
     return out;
 }
 
-Matrix4 Sample(float seed) {
+Matrix4 Sample(float seed)
+{
     Matrix4 m;
     for (int i = 0; i < 16; ++i) m.m[i] = std::sin(seed + static_cast<float>(i) * 1.7f) * 3.0f;
     return m;
 }
 
-TEST(GameVector, NormaliseAndScaleLeaveZeroAlone) {
+TEST(GameVector, NormaliseAndScaleLeaveZeroAlone)
+{
     Vector3 z{0, 0, 0};
     EXPECT_EQ(VecNormalise(z), 0.0f);
     ExpectVec(z, 0, 0, 0, 0);
@@ -56,29 +62,31 @@ TEST(GameVector, NormaliseAndScaleLeaveZeroAlone) {
     ExpectVec(w, 0, -65536.0f, 0, 0);
 }
 
-TEST(GameVector, LengthDotCross) {
+TEST(GameVector, LengthDotCross)
+{
     EXPECT_FLOAT_EQ(VecLength({2, 3, 6}), 7.0f);
     EXPECT_FLOAT_EQ(VecDistance({1, 1, 1}, {3, 4, 7}), 7.0f);
     EXPECT_FLOAT_EQ(VecDot({1, 2, 3}, {4, -5, 6}), 12.0f);
     Vector3 a{1, 0, 0}, b{0, 1, 0};
-    VecCross(a, b, a);  // output aliasing the first input
+    VecCross(a, b, a); // output aliasing the first input
     ExpectVec(a, 0, 0, 1, 0);
     Vector3 c;
     VecCross({1, 2, 3}, {4, 5, 6}, c);
     ExpectVec(c, -3, 6, -3, 0);
 }
 
-TEST(GameVector, FastLengthCases) {
+TEST(GameVector, FastLengthCases)
+{
     struct Case {
         Vector3 v;
         float expected;
     };
     const Case cases[] = {
-        {{3, 4, 12}, 14.03125f},  // z largest: b = 3, c = 4
+        {{3, 4, 12}, 14.03125f}, // z largest: b = 3, c = 4
         {{12, 4, 3}, 14.125f},
         {{-12, -4, -3}, 14.125f},
-        {{4, 3, 12}, 12 + 0.34375f * 3 + 0.25f * 4},  // the smaller two keep the swapped order
-        {{5, 5, 5}, 5 + 0.34375f * 5 + 0.25f * 5},    // ties swap nothing
+        {{4, 3, 12}, 12 + 0.34375f * 3 + 0.25f * 4}, // the smaller two keep the swapped order
+        {{5, 5, 5}, 5 + 0.34375f * 5 + 0.25f * 5},   // ties swap nothing
         {{0, 0, 0}, 0},
     };
     for (const Case& c : cases) {
@@ -92,15 +100,16 @@ TEST(GameVector, FastLengthCases) {
 
 // The estimates stay within fixed ratios of the true length, and the bounds
 // are tight: the worst cases are reached.
-TEST(GameVector, FastLengthErrorBounds) {
+TEST(GameVector, FastLengthErrorBounds)
+{
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> d(-1000.0f, 1000.0f);
-    const float hi3 = std::sqrt(1.0f + 0.34375f * 0.34375f + 0.25f * 0.25f);  // 1.0866
+    const float hi3 = std::sqrt(1.0f + 0.34375f * 0.34375f + 0.25f * 0.25f); // 1.0866
     // Lowest where z is largest and ties the larger of x, y, the other 0:
     // the larger one then weighs only 0.25.
-    const float lo3 = 1.25f / std::sqrt(2.0f);  // 0.8839
-    const float hi2 = std::sqrt(1.0f + 0.34375f * 0.34375f);                    // 1.0574
-    const float lo2 = 1.34375f / std::sqrt(2.0f);                                // 0.9502
+    const float lo3 = 1.25f / std::sqrt(2.0f);               // 0.8839
+    const float hi2 = std::sqrt(1.0f + 0.34375f * 0.34375f); // 1.0574
+    const float lo2 = 1.34375f / std::sqrt(2.0f);            // 0.9502
     float min3 = 10, max3 = 0, min2 = 10, max2 = 0;
     for (int i = 0; i < 200000; ++i) {
         const Vector3 v{d(rng), d(rng), d(rng)};
@@ -119,22 +128,24 @@ TEST(GameVector, FastLengthErrorBounds) {
     EXPECT_GT(max2, hi2 - 0.01f);
 }
 
-TEST(GameVector, RotationsTurnTheStatedWayAndAllowAliasing) {
+TEST(GameVector, RotationsTurnTheStatedWayAndAllowAliasing)
+{
     Vector3 v{0, 1, 0};
-    VecRotX(v, 90, v);  // +Y toward +Z
+    VecRotX(v, 90, v); // +Y toward +Z
     ExpectVec(v, 0, 0, 1);
     v = {0, 0, 1};
-    VecRotY(v, 90, v);  // +Z toward +X
+    VecRotY(v, 90, v); // +Z toward +X
     ExpectVec(v, 1, 0, 0);
     v = {0, 1, 0};
-    VecRotZ(v, 90, v);  // +Y toward +X
+    VecRotZ(v, 90, v); // +Y toward +X
     ExpectVec(v, 1, 0, 0);
     Vector3 out;
     ExpectVec(VecRotY(out, -90, {1, 2, 3}), -3, 2, 1);
 }
 
 // The vector rotations and the matrix rotations agree in sense.
-TEST(GameVector, RotationsMatchMatrixRotations) {
+TEST(GameVector, RotationsMatchMatrixRotations)
+{
     using VecRot = Vector3& (*)(Vector3&, float, const Vector3&);
     using SetRot = void (*)(float, Matrix4&);
     const struct {
@@ -155,7 +166,8 @@ TEST(GameVector, RotationsMatchMatrixRotations) {
     }
 }
 
-TEST(GameMatrix, SetRotationWritesOnlyTheRotationPart) {
+TEST(GameMatrix, SetRotationWritesOnlyTheRotationPart)
+{
     const float c = static_cast<float>(std::cos(30.0 / 180.0 * 3.1415926));
     const float s = static_cast<float>(std::sin(30.0 / 180.0 * 3.1415926));
     const float x[12] = {1, 0, 0, 0, c, s, 0, -s, c};
@@ -174,7 +186,8 @@ TEST(GameMatrix, SetRotationWritesOnlyTheRotationPart) {
     }
 }
 
-TEST(GameMatrix, ProductsReadEverythingBeforeWriting) {
+TEST(GameMatrix, ProductsReadEverythingBeforeWriting)
+{
     const Matrix4 a = Sample(0.1f), b = Sample(2.0f);
     Matrix4 sq = a;
     MatMul(sq, sq);
@@ -202,7 +215,8 @@ TEST(GameMatrix, ProductsReadEverythingBeforeWriting) {
     for (int i : {3, 7, 11, 12, 13, 14, 15}) EXPECT_EQ(m.m[i], a.m[i]);
 }
 
-TEST(GameMatrix, TransposeRotationInvertsRotationAndNegatesTranslation) {
+TEST(GameMatrix, TransposeRotationInvertsRotationAndNegatesTranslation)
+{
     Matrix4 m;
     MatIdentity(m);
     MatRotX(25, m);
@@ -217,7 +231,7 @@ TEST(GameMatrix, TransposeRotationInvertsRotationAndNegatesTranslation) {
     EXPECT_EQ(t.m[1], m.m[4]);
     EXPECT_EQ(t.m[9], m.m[6]);
     Matrix4 r = m;
-    MatPreMulRotation(r, t);  // R^T R = I in the 3x3 part
+    MatPreMulRotation(r, t); // R^T R = I in the 3x3 part
     Matrix4 id;
     MatIdentity(id);
     for (int i : {0, 1, 2, 4, 5, 6, 8, 9, 10}) EXPECT_NEAR(r.m[i], id.m[i], kEps);
@@ -227,12 +241,13 @@ TEST(GameMatrix, TransposeRotationInvertsRotationAndNegatesTranslation) {
     ExpectMat(same, t, 0);
 }
 
-TEST(GameMatrix, RotateActsAboutLocalAxesAndKeepsTranslation) {
+TEST(GameMatrix, RotateActsAboutLocalAxesAndKeepsTranslation)
+{
     Matrix4 m;
     MatIdentity(m);
     MatTranslate(5, 6, 7, m);
     MatRotY(90, m);
-    MatRotX(90, m);  // m = Rx x Ry x T
+    MatRotX(90, m); // m = Rx x Ry x T
     Matrix4 rx, ry, t;
     MatIdentity(rx);
     MatSetRotX(90, rx);
@@ -245,7 +260,8 @@ TEST(GameMatrix, RotateActsAboutLocalAxesAndKeepsTranslation) {
     EXPECT_EQ(m.m[15], 1.0f);
 }
 
-TEST(GameMatrix, ScalesAndIdentities) {
+TEST(GameMatrix, ScalesAndIdentities)
+{
     Matrix4 m = Filled(2);
     MatSetScale(50, m);
     Matrix4 e;
@@ -284,7 +300,8 @@ TEST(GameMatrix, ScalesAndIdentities) {
     ExpectMat(c, a, 0);
 }
 
-TEST(GameMatrix, Frustum) {
+TEST(GameMatrix, Frustum)
+{
     Matrix4 m = Filled(5);
     MatFrustum(-2, 2, -1, 1, 1, 101, m);
     Matrix4 e{};
@@ -301,12 +318,13 @@ TEST(GameMatrix, Frustum) {
     EXPECT_FLOAT_EQ(m.m[9], 1.0f);
 }
 
-TEST(GameMatrix, LookDir) {
+TEST(GameMatrix, LookDir)
+{
     Matrix4 m = Filled(4);
     MatLookDir({0, 0, 5}, nullptr, m);
     Matrix4 e;
     MatIdentity(e);
-    e.m[12] = e.m[13] = e.m[14] = 4;  // translation untouched
+    e.m[12] = e.m[13] = e.m[14] = 4; // translation untouched
     ExpectMat(m, e);
 
     const Vector3 up{0, 0, 1};
@@ -326,7 +344,8 @@ TEST(GameMatrix, LookDir) {
     EXPECT_NEAR(VecDot(x, z), 0, kEps);
 }
 
-TEST(GameMatrix, OrientationMatchAndArray9) {
+TEST(GameMatrix, OrientationMatchAndArray9)
+{
     Matrix4 a, b;
     MatIdentity(a);
     MatIdentity(b);
@@ -346,7 +365,8 @@ TEST(GameMatrix, OrientationMatchAndArray9) {
     MatRotationToArray9(m, nullptr);
 }
 
-TEST(GameMatrix, VectorTransforms) {
+TEST(GameMatrix, VectorTransforms)
+{
     Matrix4 m;
     MatIdentity(m);
     MatTranslate(2, 4, 6, m);
@@ -366,13 +386,14 @@ TEST(GameMatrix, VectorTransforms) {
     ExpectVec(viaRotate, world.x, world.y, world.z, 0);
     VecMulMat3T(back, world, m);
     ExpectVec(back, 1, -2, 3);
-    EXPECT_NEAR(VecLength(world), VecLength(local), kEps);  // no translation
+    EXPECT_NEAR(VecLength(world), VecLength(local), kEps); // no translation
     Vector3 same = local;
     VecMulMat3(same, same, m);
     ExpectVec(same, world.x, world.y, world.z, 0);
 }
 
-TEST(GameTables, SinCosEntriesAndNearestHalfDegree) {
+TEST(GameTables, SinCosEntriesAndNearestHalfDegree)
+{
     BuildSinCosTables();
     EXPECT_EQ(SinCosTablesReady(), 255);
     const auto entry = [](int i, bool sine) {
@@ -385,10 +406,10 @@ TEST(GameTables, SinCosEntriesAndNearestHalfDegree) {
     EXPECT_EQ(TableSin(30.2f), entry(60, true));
     EXPECT_EQ(TableSin(30.3f), entry(61, true));
     EXPECT_EQ(TableSin(720.0f + 45.0f), entry(90, true));
-    EXPECT_EQ(TableSin(-0.5f), entry(719, true));  // negative angles wrap to the nearest entry
+    EXPECT_EQ(TableSin(-0.5f), entry(719, true)); // negative angles wrap to the nearest entry
     EXPECT_EQ(TableSin(-90.0f), entry(540, true));
     EXPECT_EQ(TableSin(NAN), entry(0, true));
     EXPECT_NEAR(TableSin(30), 0.5f, 1e-6f);
 }
 
-}  // namespace
+} // namespace

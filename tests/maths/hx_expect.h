@@ -7,38 +7,45 @@
 
 #include <cmath>
 
-inline void ExpectNear34(const hx_matrix34& a, const hx_matrix34& b, float eps) {
+inline void ExpectNear34(const hx_matrix34& a, const hx_matrix34& b, float eps)
+{
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << "m[" << r << "][" << c << "]";
 }
 
-inline void ExpectNear4(const hx_matrix4& a, const hx_matrix4& b, float eps) {
+inline void ExpectNear4(const hx_matrix4& a, const hx_matrix4& b, float eps)
+{
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << "m[" << r << "][" << c << "]";
 }
 
-inline void ExpectNear23(const hx_matrix23& a, const hx_matrix23& b, float eps) {
+inline void ExpectNear23(const hx_matrix23& a, const hx_matrix23& b, float eps)
+{
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 2; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << "m[" << r << "][" << c << "]";
 }
 
-inline void ExpectNear3(const hx_vector3& v, float x, float y, float z, float eps) {
+inline void ExpectNear3(const hx_vector3& v, float x, float y, float z, float eps)
+{
     EXPECT_NEAR(v.x, x, eps);
     EXPECT_NEAR(v.y, y, eps);
     EXPECT_NEAR(v.z, z, eps);
 }
 
-inline hx_matrix34 Mul(const hx_matrix34& a, const hx_matrix34& b) {
+inline hx_matrix34 Mul(const hx_matrix34& a, const hx_matrix34& b)
+{
     hx_matrix34 r;
     return *HxMatrix34Mul(&r, &a, &b);
 }
 
-inline hx_matrix34 Identity34() {
+inline hx_matrix34 Identity34()
+{
     hx_matrix34 r;
     return *HxMatrix34Identity(&r);
 }
 
-inline hx_matrix34 Filled34(float v) {
+inline hx_matrix34 Filled34(float v)
+{
     hx_matrix34 m;
     for (auto& row : m.m)
         for (float& e : row) e = v;
@@ -46,12 +53,14 @@ inline hx_matrix34 Filled34(float v) {
 }
 
 // Irregular values in [-2, 2] (quadratic in i, so rows are not dependent).
-inline float SampleValue(float seed, int i) {
+inline float SampleValue(float seed, int i)
+{
     return 2.0f * std::sin(seed * 13.1f + static_cast<float>(i * i) * 1.7f + static_cast<float>(i) * 0.3f);
 }
 
 // A general (sheared, scaled, translated) 3x4 matrix for product tests.
-inline hx_matrix34 Sample34(float seed) {
+inline hx_matrix34 Sample34(float seed)
+{
     hx_matrix34 m;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 3; ++c) m.m[r][c] = SampleValue(seed, r * 3 + c);
@@ -59,7 +68,8 @@ inline hx_matrix34 Sample34(float seed) {
 }
 
 // True when the linear part is orthonormal with determinant +1.
-inline void ExpectRotation(const hx_matrix34& m, float eps) {
+inline void ExpectRotation(const hx_matrix34& m, float eps)
+{
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
             const float dot = m.m[i][0] * m.m[j][0] + m.m[i][1] * m.m[j][1] + m.m[i][2] * m.m[j][2];

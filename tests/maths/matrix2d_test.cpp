@@ -8,23 +8,27 @@ namespace {
 
 constexpr float kEps = 1e-5f;
 
-hx_matrix23 Mul(const hx_matrix23& a, const hx_matrix23& b) {
+hx_matrix23 Mul(const hx_matrix23& a, const hx_matrix23& b)
+{
     hx_matrix23 r;
     return *HxMatrix23Mul(&r, &a, &b);
 }
 
-hx_matrix23 Identity() {
+hx_matrix23 Identity()
+{
     hx_matrix23 r;
     return *HxMatrix23Identity(&r);
 }
 
-hx_matrix23 Sample(float seed) {
+hx_matrix23 Sample(float seed)
+{
     hx_matrix23 m;
     for (int i = 0; i < 6; ++i) m.m[i / 2][i % 2] = SampleValue(seed, i);
     return m;
 }
 
-TEST(Matrix23, BuildersMovePoints) {
+TEST(Matrix23, BuildersMovePoints)
+{
     hx_matrix23 m;
     hx_vector2 out;
     const hx_vector2 x{1, 0}, y{0, 1}, p{2, 3};
@@ -34,16 +38,16 @@ TEST(Matrix23, BuildersMovePoints) {
     HxMatrix23ApplyP(&out, &p, HxMatrix23Translate(&m, 5, -1));
     EXPECT_EQ(out.x, 7);
     EXPECT_EQ(out.y, 2);
-    HxMatrix23ApplyV(&out, &p, &m);  // vectors ignore the translation
+    HxMatrix23ApplyV(&out, &p, &m); // vectors ignore the translation
     EXPECT_EQ(out.x, 2);
     EXPECT_EQ(out.y, 3);
     HxMatrix23ApplyP(&out, &p, HxMatrix23Scale(&m, 2, -1));
     EXPECT_EQ(out.x, 4);
     EXPECT_EQ(out.y, -3);
     HxMatrix23ApplyP(&out, &x, HxMatrix23ShearX(&m, 4));
-    EXPECT_EQ(out.y, 4);  // y += 4 x
+    EXPECT_EQ(out.y, 4); // y += 4 x
     HxMatrix23ApplyP(&out, &y, HxMatrix23ShearY(&m, 4));
-    EXPECT_EQ(out.x, 4);  // x += 4 y
+    EXPECT_EQ(out.x, 4); // x += 4 y
     // Products apply the first factor first; the translation of the first
     // goes through the second's linear part.
     hx_matrix23 t, s;
@@ -54,7 +58,8 @@ TEST(Matrix23, BuildersMovePoints) {
     EXPECT_EQ(ts.m[2][1], 6);
 }
 
-TEST(Matrix23, Inverse) {
+TEST(Matrix23, Inverse)
+{
     const hx_matrix23 mirror = {{{-1, 0}, {0, 1}, {0, 0}}};
     hx_matrix23 inv;
     EXPECT_EQ(HxMatrix23Inverse(&inv, &mirror), -1.0f);
@@ -82,7 +87,8 @@ TEST(Matrix23, Inverse) {
     ExpectNear23(*HxMatrix23LPInverse(&lp, &r), inv, kEps);
 }
 
-TEST(Matrix23, NormaliseAndTransposedApply) {
+TEST(Matrix23, NormaliseAndTransposedApply)
+{
     const hx_matrix23 m = {{{5, 5}, {0, 3}, {7, 8}}};
     hx_matrix23 n;
     HxMatrix23LPNormalise(&n, &m);
@@ -99,11 +105,12 @@ TEST(Matrix23, NormaliseAndTransposedApply) {
     HxMatrix23TApplyV(&b, &a, &r);
     EXPECT_NEAR(b.x, 3, kEps);
     EXPECT_NEAR(b.y, -4, kEps);
-    HxMatrix23TApplyP(&b, &a, &r);  // the same: no translation
+    HxMatrix23TApplyP(&b, &a, &r); // the same: no translation
     EXPECT_NEAR(b.x, 3, kEps);
 }
 
-TEST(Matrix23, PreAndPost) {
+TEST(Matrix23, PreAndPost)
+{
     hx_matrix23 rot;
     HxMatrix23Rotate(&rot, 16384);
     hx_matrix23 m = rot;
@@ -142,4 +149,4 @@ TEST(Matrix23, PreAndPost) {
     ExpectNear23(*HxMatrix23Copy(&c, &a), a, 0);
 }
 
-}  // namespace
+} // namespace

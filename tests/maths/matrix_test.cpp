@@ -12,14 +12,16 @@ namespace {
 constexpr float kEps = 1e-5f;
 
 // A rigid transform: rotations about two axes and a translation.
-hx_matrix34 Rigid() {
+hx_matrix34 Rigid()
+{
     hx_matrix34 m;
     HxMatrix34Rotate(&m, 5000, 0.6f, 0.0f, 0.8f);
     HxMatrix34PostRotateX(&m, 12000);
     return *HxMatrix34PostTranslate(&m, 3, -4, 5);
 }
 
-TEST(Matrix34, RotationsTurnTheRightWay) {
+TEST(Matrix34, RotationsTurnTheRightWay)
+{
     hx_matrix34 m;
     hx_vector3 out;
     const hx_vector3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
@@ -37,7 +39,8 @@ TEST(Matrix34, RotationsTurnTheRightWay) {
     ExpectRotation(*HxMatrix34Rotate(&a, 40000, 0.48f, 0.6f, 0.64f), kEps);
 }
 
-TEST(Matrix34, ProductAppliesTheFirstFactorFirst) {
+TEST(Matrix34, ProductAppliesTheFirstFactorFirst)
+{
     hx_matrix34 t, s;
     HxMatrix34Translate(&t, 1, 2, 3);
     HxMatrix34Scale(&s, 2, 2, 2);
@@ -52,7 +55,8 @@ TEST(Matrix34, ProductAppliesTheFirstFactorFirst) {
     ExpectNear34(a, expected, 0);
 }
 
-TEST(Matrix34, ShearsAndScales) {
+TEST(Matrix34, ShearsAndScales)
+{
     hx_matrix34 m;
     hx_vector3 out;
     const hx_vector3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1}, p{1, 2, 3};
@@ -68,7 +72,8 @@ TEST(Matrix34, ShearsAndScales) {
 
 // Every pre operation is F x m and every post operation m x F, for the
 // factor F that the plain builder makes.
-TEST(Matrix34, PreAndPostMatchExplicitProducts) {
+TEST(Matrix34, PreAndPostMatchExplicitProducts)
+{
     struct Op {
         const char* name;
         void (*build)(hx_matrix34*);
@@ -104,7 +109,8 @@ TEST(Matrix34, PreAndPostMatchExplicitProducts) {
     ExpectNear34(*HxMatrix34Post(&m, &a), Mul(base, a), 0);
 }
 
-TEST(Matrix34, InverseOfGeneralAndSingularMatrices) {
+TEST(Matrix34, InverseOfGeneralAndSingularMatrices)
+{
     const hx_matrix34 m = Sample34(0.4f);
     hx_matrix34 inv;
     const hx_scalar det = HxMatrix34Inverse(&inv, &m);
@@ -114,7 +120,7 @@ TEST(Matrix34, InverseOfGeneralAndSingularMatrices) {
     hx_matrix34 s;
     EXPECT_FLOAT_EQ(HxMatrix34Inverse(&inv, HxMatrix34Scale(&s, 2, 3, -4)), -24.0f);
     hx_matrix34 self = m;
-    EXPECT_EQ(HxMatrix34Inverse(&self, &self), det);  // in place
+    EXPECT_EQ(HxMatrix34Inverse(&self, &self), det); // in place
     ExpectNear34(Mul(m, self), Identity34(), 1e-4f);
 
     struct Singular {
@@ -135,7 +141,8 @@ TEST(Matrix34, InverseOfGeneralAndSingularMatrices) {
     }
 }
 
-TEST(Matrix34, OrthonormalInverseAndNormalise) {
+TEST(Matrix34, OrthonormalInverseAndNormalise)
+{
     const hx_matrix34 m = Rigid();
     ExpectRotation(m, kEps);
     hx_matrix34 lp, general;
@@ -151,7 +158,7 @@ TEST(Matrix34, OrthonormalInverseAndNormalise) {
     ExpectRotation(n, kEps);
     ExpectNear3({n.m[2][0], n.m[2][1], n.m[2][2]}, 0, 0, 1, kEps);
     ExpectNear3({n.m[3][0], n.m[3][1], n.m[3][2]}, 1, 2, 3, 0);
-    EXPECT_GT(n.m[1][1], 0.9f);  // row 1 stays near its hint
+    EXPECT_GT(n.m[1][1], 0.9f); // row 1 stays near its hint
     // Degenerate rows fall back to the X axis.
     const hx_matrix34 flat = {{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {4, 5, 6}}};
     HxMatrix34LPNormalise(&n, &flat);
@@ -159,7 +166,8 @@ TEST(Matrix34, OrthonormalInverseAndNormalise) {
     ExpectNear3({n.m[0][0], n.m[0][1], n.m[0][2]}, 1, 0, 0, 0);
 }
 
-TEST(Matrix34, RollingBallAndBounds) {
+TEST(Matrix34, RollingBallAndBounds)
+{
     hx_matrix34 m;
     ExpectNear34(*HxMatrix34RollingBall(&m, 0, 0, 100), Identity34(), 0);
     HxMatrix34RollingBall(&m, 30, 40, 120);
@@ -179,12 +187,13 @@ TEST(Matrix34, RollingBallAndBounds) {
     HxBoundsToMatrix34(&m, &box);
     const hx_vector3 lo{-1, -1, -1}, hi{1, 1, 1};
     HxMatrix34ApplyP(&out, &lo, &m);
-    ExpectNear3(out, -2, 0, 4, 0);  // a flat axis keeps half-size 1
+    ExpectNear3(out, -2, 0, 4, 0); // a flat axis keeps half-size 1
     HxMatrix34ApplyP(&out, &hi, &m);
     ExpectNear3(out, 6, 4, 6, 0);
 }
 
-TEST(Matrix34, VectorsThroughMatrices) {
+TEST(Matrix34, VectorsThroughMatrices)
+{
     const hx_matrix34 m = Sample34(1.1f);
     const hx_vector3 p{1, -2, 0.5f};
     hx_vector3 a, b;
@@ -210,7 +219,8 @@ TEST(Matrix34, VectorsThroughMatrices) {
 
 // A plane through local points, moved by the transposed apply, still holds
 // those points once they are moved into the matrix's space.
-TEST(Matrix34, PlanesTransformWithTheTransposedApply) {
+TEST(Matrix34, PlanesTransformWithTheTransposedApply)
+{
     const hx_matrix34 m = Rigid();
     hx_matrix34 inv;
     HxMatrix34LPInverse(&inv, &m);
@@ -228,7 +238,8 @@ TEST(Matrix34, PlanesTransformWithTheTransposedApply) {
     }
 }
 
-TEST(Plane, ThroughThreePoints) {
+TEST(Plane, ThroughThreePoints)
+{
     hx_plane p;
     const hx_vector3 a{0, 0, 2}, b{1, 0, 2}, c{0, 1, 2};
     EXPECT_EQ(HxPlaneEquation(&p, &a, &b, &c), 0);
@@ -250,24 +261,28 @@ TEST(Plane, ThroughThreePoints) {
     EXPECT_EQ(p.d, 7);
 }
 
-hx_matrix4 Sample4(float seed) {
+hx_matrix4 Sample4(float seed)
+{
     hx_matrix4 m;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) m.m[r][c] = SampleValue(seed, r * 4 + c);
     return m;
 }
 
-hx_matrix4 Mul4(const hx_matrix4& a, const hx_matrix4& b) {
+hx_matrix4 Mul4(const hx_matrix4& a, const hx_matrix4& b)
+{
     hx_matrix4 r;
     return *HxMatrix4Mul(&r, &a, &b);
 }
 
-hx_matrix4 Identity4() {
+hx_matrix4 Identity4()
+{
     hx_matrix4 r;
     return *HxMatrix4Identity(&r);
 }
 
-TEST(Matrix4, InverseDeterminantAndAdjoint) {
+TEST(Matrix4, InverseDeterminantAndAdjoint)
+{
     const hx_matrix4 m = Sample4(0.2f);
     hx_matrix4 inv, adj;
     const hx_scalar det = HxMatrix4Inverse(&inv, &m);
@@ -293,9 +308,10 @@ TEST(Matrix4, InverseDeterminantAndAdjoint) {
     ExpectNear4(inv, adj, 0);
 }
 
-TEST(Matrix4, PerspectiveAndApplies) {
+TEST(Matrix4, PerspectiveAndApplies)
+{
     hx_matrix4 p;
-    HxMatrix4Perspective(&p, 16384, 2.0f, 1.0f, 101.0f);  // a quarter-turn field of view
+    HxMatrix4Perspective(&p, 16384, 2.0f, 1.0f, 101.0f); // a quarter-turn field of view
     hx_matrix4 e{};
     e.m[0][0] = 0.5f;
     e.m[1][1] = 1.0f;
@@ -322,7 +338,8 @@ TEST(Matrix4, PerspectiveAndApplies) {
     for (int r = 0; r < 4; ++r) EXPECT_NEAR((&a.x)[r] - (&b.x)[r], m.m[r][3], kEps);
 }
 
-TEST(Matrix4, PromotionOf3x4) {
+TEST(Matrix4, PromotionOf3x4)
+{
     const hx_matrix34 a = Sample34(0.9f), c = Sample34(2.5f);
     hx_matrix4 pa, pc, prod;
     HxMatrix4Copy34(&pa, &a);
@@ -342,4 +359,4 @@ TEST(Matrix4, PromotionOf3x4) {
     ExpectNear4(copy, prod, 0);
 }
 
-}  // namespace
+} // namespace

@@ -12,20 +12,23 @@ namespace {
 constexpr float kEps = 1e-5f;
 constexpr double kPi = 3.14159265358979323846;
 
-hx_quat AxisQuat(double x, double y, double z, double radians) {
+hx_quat AxisQuat(double x, double y, double z, double radians)
+{
     const double s = std::sin(radians / 2);
     return {static_cast<float>(x * s), static_cast<float>(y * s), static_cast<float>(z * s),
             static_cast<float>(std::cos(radians / 2))};
 }
 
-void ExpectQuat(const hx_quat& q, float x, float y, float z, float w, float eps) {
+void ExpectQuat(const hx_quat& q, float x, float y, float z, float w, float eps)
+{
     EXPECT_NEAR(q.x, x, eps);
     EXPECT_NEAR(q.y, y, eps);
     EXPECT_NEAR(q.z, z, eps);
     EXPECT_NEAR(q.w, w, eps);
 }
 
-TEST(Quat, MatrixOfAQuarterTurn) {
+TEST(Quat, MatrixOfAQuarterTurn)
+{
     const hx_quat q = AxisQuat(0, 0, 1, kPi / 2);
     hx_matrix34 m, z;
     HxQuatToMatrix34(&m, &q);
@@ -41,7 +44,8 @@ TEST(Quat, MatrixOfAQuarterTurn) {
 
 // Products compose rotations: with row vectors, the matrix of a b is the
 // matrix of b followed by that of a.
-TEST(Quat, ProductComposesRotations) {
+TEST(Quat, ProductComposesRotations)
+{
     const hx_quat a = AxisQuat(0.6, 0, 0.8, 1.0), b = AxisQuat(0, 1, 0, -2.2);
     hx_quat ab;
     HxQuatMul(&ab, &a, &b);
@@ -56,20 +60,22 @@ TEST(Quat, ProductComposesRotations) {
     ExpectQuat(inv, -a.x, -a.y, -a.z, a.w, 0);
     ExpectQuat(*HxQuatMul(&id, &a, &inv), 0, 0, 0, 1, kEps);
     hx_quat self = a;
-    HxQuatMul(&self, &self, &b);  // the destination may be a factor
+    HxQuatMul(&self, &self, &b); // the destination may be a factor
     ExpectQuat(self, ab.x, ab.y, ab.z, ab.w, 0);
 }
 
-TEST(Quat, Normalise) {
+TEST(Quat, Normalise)
+{
     const hx_quat q{1, 2, 2, 4};
     hx_quat n;
     ExpectQuat(*HxQuatNormalise(&n, &q), 0.2f, 0.4f, 0.4f, 0.8f, kEps);
     const hx_quat zero{0, 0, 0, 0};
-    ExpectQuat(*HxQuatNormalise(&n, &zero), 0, 0, 0, 1, 0);  // the identity, not NaN
+    ExpectQuat(*HxQuatNormalise(&n, &zero), 0, 0, 0, 1, 0); // the identity, not NaN
 }
 
 // Half turns have a negative trace: each axis takes the other branch.
-TEST(Quat, MatrixToQuatOnEveryBranch) {
+TEST(Quat, MatrixToQuatOnEveryBranch)
+{
     const double axes[][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.48, 0.6, 0.64}, {-0.8, 0, 0.6}};
     for (const auto& axis : axes) {
         for (double angle : {0.3, 2.0, kPi, 3.0}) {
@@ -86,11 +92,12 @@ TEST(Quat, MatrixToQuatOnEveryBranch) {
     }
 }
 
-TEST(Quat, SlerpEndsAndShortcuts) {
+TEST(Quat, SlerpEndsAndShortcuts)
+{
     const hx_quat q1 = AxisQuat(1, 0, 0, 0.5), q2 = AxisQuat(0, 1, 0, 1.5);
     hx_quat d;
     HxQuatSlerp(&d, &q1, &q2, 0, 0);
-    ExpectQuat(d, q1.x, q1.y, q1.z, q1.w, 0);  // exactly q1
+    ExpectQuat(d, q1.x, q1.y, q1.z, q1.w, 0); // exactly q1
     HxQuatSlerp(&d, &q1, &q2, 1, 0);
     ExpectQuat(d, q2.x, q2.y, q2.z, q2.w, 2e-4f);
     // Opposite quaternions are the same rotation: no arc, q1 itself.
@@ -108,7 +115,8 @@ TEST(Quat, SlerpEndsAndShortcuts) {
 
 // From the identity towards a quarter turn about Z, the quaternion half
 // angle runs over phi = t (omega + 32766 spins) units, omega = 8192.
-TEST(Quat, SlerpWithSpins) {
+TEST(Quat, SlerpWithSpins)
+{
     const hx_quat id{0, 0, 0, 1}, quarter = AxisQuat(0, 0, 1, kPi / 2);
     struct Case {
         float t;
@@ -136,4 +144,4 @@ TEST(Quat, SlerpWithSpins) {
     ExpectQuat(d, 0, 0, 0.5e-5f, 1, 1e-9f);
 }
 
-}  // namespace
+} // namespace

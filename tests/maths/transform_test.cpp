@@ -13,7 +13,8 @@ namespace {
 constexpr float kEps = 1e-5f;
 
 // A rigid placement: a rotation and the translation (1, 2, 3).
-hx_matrix34 Placement() {
+hx_matrix34 Placement()
+{
     const hx_euler e{4000, 9000, 50000, HX_EULER_XYZ_S};
     hx_matrix34 m;
     HxEulerToMatrix34(&m, &e);
@@ -21,14 +22,16 @@ hx_matrix34 Placement() {
     return m;
 }
 
-hx_transform OfType(uint16_t type) {
+hx_transform OfType(uint16_t type)
+{
     hx_transform x;
     std::memset(&x, 0, sizeof x);
     x.type = type;
     return x;
 }
 
-TEST(Transform, EachFormToMatrix) {
+TEST(Transform, EachFormToMatrix)
+{
     hx_transform x = OfType(HX_TRANSFORM_QUAT);
     x.t.quat.q = {0, 0, std::sqrt(0.5f), std::sqrt(0.5f)};
     x.t.quat.t = {1, 2, 3};
@@ -79,7 +82,8 @@ TEST(Transform, EachFormToMatrix) {
 
 // A rigid matrix written into every form and read back gives itself; the
 // Euler form to within its whole-unit angles.
-TEST(Transform, MatrixRoundTripsThroughEveryForm) {
+TEST(Transform, MatrixRoundTripsThroughEveryForm)
+{
     const hx_matrix34 p = Placement();
     for (uint16_t type = 0; type < HX_TRANSFORM_IDENTITY; ++type) {
         SCOPED_TRACE(type);
@@ -103,7 +107,8 @@ TEST(Transform, MatrixRoundTripsThroughEveryForm) {
     ExpectRotation(lp.t.mat, kEps);
 }
 
-TEST(Transform, LookUpKeepsItsUpUnlessZero) {
+TEST(Transform, LookUpKeepsItsUpUnlessZero)
+{
     const hx_matrix34 p = Placement();
     hx_transform x = OfType(HX_TRANSFORM_LOOK_UP);
     x.t.look_up.up = {-0.0f, 0.0f, -0.0f};
@@ -124,7 +129,8 @@ TEST(Transform, LookUpKeepsItsUpUnlessZero) {
     }
 }
 
-TEST(Transform, ConversionBetweenForms) {
+TEST(Transform, ConversionBetweenForms)
+{
     const hx_matrix34 p = Placement();
     hx_transform q = OfType(HX_TRANSFORM_QUAT);
     HxMatrix34ToTransform(&q, &p);
@@ -155,7 +161,8 @@ TEST(Transform, ConversionBetweenForms) {
     ExpectNear3({lp.t.mat.m[3][0], lp.t.mat.m[3][1], lp.t.mat.m[3][2]}, 3, 6, 9, kEps);
 }
 
-TEST(Transform, PreAndPostMultiplication) {
+TEST(Transform, PreAndPostMultiplication)
+{
     const hx_matrix34 base = Sample34(0.8f);
     hx_transform e = OfType(HX_TRANSFORM_EULER);
     e.t.euler.e = {1000, 2000, 3000, HX_EULER_ZYX_S};
@@ -183,4 +190,4 @@ TEST(Transform, PreAndPostMultiplication) {
     ExpectNear4(*HxMatrix4PreTransform(&m4, &id), b4, 0);
 }
 
-}  // namespace
+} // namespace

@@ -52,10 +52,10 @@ TEST_F(PixelmapTest, RectangleClipCutsToThePixelmap)
     } cases[] = {
         {{0, 1, 3, 2}, 1, {1, 0, 3, 2}},
         {{-5, -5, 100, 100}, 1, {0, 0, 10, 6}},
-        {{9, 1, 5, 5}, 0, {}},            // x' = 10: right of the pixelmap
-        {{-4, 1, 3, 5}, 0, {}},           // ends at x' = 0
-        {{2, 2, 0, 4}, 0, {}},            // empty
-        {{2, 2, -3, 4}, 0, {}},           // negative
+        {{9, 1, 5, 5}, 0, {}},             // x' = 10: right of the pixelmap
+        {{-4, 1, 3, 5}, 0, {}},            // ends at x' = 0
+        {{2, 2, 0, 4}, 0, {}},             // empty
+        {{2, 2, -3, 4}, 0, {}},            // negative
         {{INT32_MAX - 2, 1, 9, 9}, 0, {}}, // far away, no overflow
         {{INT32_MIN, 1, INT32_MAX, 9}, 0, {}},
     };
@@ -375,7 +375,8 @@ TEST_P(RandomBlocks, DrawingOnASubPixelmapNeverLeavesIt)
     for (int i = 0; i < 800; ++i) {
         auto c = [&] {
             uint32_t pick = rng() % 10;
-            return pick < 6 ? near(rng) : pick < 9 ? far(rng) : extremes[rng() % 4];
+            return pick < 6 ? near(rng) : pick < 9 ? far(rng)
+                                                   : extremes[rng() % 4];
         };
         const uint32_t colour = 1 + rng() % 200;
         switch (rng() % 6) {

@@ -494,7 +494,8 @@ TEST_F(PixelmapTest, TextClipsAndTakesHighCharactersUnsigned)
     EXPECT_EQ(Read(pm, 1, 0, 3, 5), Glyph(HxFontFixed3x5, 'E'));
     EXPECT_EQ(Read(pm, 0, 0, 1, 5), (std::vector<std::string>{".", ".", ".", ".", "."}));
     // Partly below, wholly above, and characters above 127.
-    HxPixelmapText(pm, 5, 3, 1, nullptr, "éÿ" "A");
+    HxPixelmapText(pm, 5, 3, 1, nullptr, "éÿ"
+                                         "A");
     HxPixelmapText(pm, 0, -9, 1, nullptr, "A");
     HxPixelmapTextF(pm, 6, -5, 1, &HxFontFixed3x5, "%d", 1);
     EXPECT_EQ(Read(pm, 5, 0, 5, 3), (std::vector<std::string>{".....", ".....", "....."}));

@@ -325,8 +325,7 @@ TEST_F(PixelmapFiles, MalformedFilesAreRejectedWithAReport)
         {"wrong element size", Record(5, 4, 2, 1, "") + Pixels(4, 1, {1, 2, 3, 4}) + kEnd, 0, "size mismatch"},
         {"record without pixels", Record(3, 2, 2, 2, "") + kEnd, 0, "without pixels"},
         {"pixels without record", Pixels(4, 1, {1, 2, 3, 4}) + kEnd, 0, "pixels without a pixelmap"},
-        {"palette without pixels", Record(3, 2, 2, 1, "") + Record(7, 4, 1, 1, "") + U32(34) + U32(0) +
-                                       Pixels(2, 1, {1, 2}) + kEnd,
+        {"palette without pixels", Record(3, 2, 2, 1, "") + Record(7, 4, 1, 1, "") + U32(34) + U32(0) + Pixels(2, 1, {1, 2}) + kEnd,
          0, "palette without pixels"},
         {"palette without owner", good + Record(7, 4, 1, 1, "") + Pixels(1, 4, {0, 0, 0, 1}) + U32(34) + U32(0) + kEnd,
          1, "ADD_MAP without"},

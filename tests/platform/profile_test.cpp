@@ -16,14 +16,14 @@ protected:
     {
         file = (root / "Hexmire.ini").string();
         root.Write("Hexmire.ini", "; settings\r\n"
-                               "stray=ignored\r\n"
-                               "[Hexmire]\r\n"
-                               "  HEXMIRE_PATH = dat;../dat  \r\n"
-                               "HX_DRIVERS=\"softrend\"\r\n"
-                               "hexmire_path=second\r\n"
-                               "[Empty]\r\n"
-                               "[Other]\r\n"
-                               "key=value\r\n");
+                                  "stray=ignored\r\n"
+                                  "[Hexmire]\r\n"
+                                  "  HEXMIRE_PATH = dat;../dat  \r\n"
+                                  "HX_DRIVERS=\"softrend\"\r\n"
+                                  "hexmire_path=second\r\n"
+                                  "[Empty]\r\n"
+                                  "[Other]\r\n"
+                                  "key=value\r\n");
     }
     std::string Text() const { return root.Read("Hexmire.ini"); }
     ScratchFolder root{"profile"};
@@ -39,7 +39,7 @@ TEST_F(ProfileFiles, ReadsSectionsAndKeysWhateverTheirCase)
     ASSERT_TRUE(platform::ProfileQuery(file.c_str(), "HEXMIRE", "hexmire_path", value));
     EXPECT_EQ(value, "dat;../dat"); // trimmed; the first of repeated keys
     ASSERT_TRUE(platform::ProfileQuery(file.c_str(), "Hexmire", "HX_DRIVERS", value));
-    EXPECT_EQ(value, "softrend");   // quotes removed
+    EXPECT_EQ(value, "softrend"); // quotes removed
     EXPECT_FALSE(platform::ProfileQuery(file.c_str(), "Hexmire", "stray", value));
     EXPECT_FALSE(platform::ProfileQuery(file.c_str(), "Hexmire", "key", value));
     EXPECT_EQ(platform::ProfileString(file.c_str(), "Other", "nothing", "fallback"), "fallback");

@@ -25,13 +25,13 @@ protected:
 TEST_F(Registry, ReadsStringsAndTellsOtherTypesApart)
 {
     root.Write("registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
-                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Vorn]\r\n"
-                            "@=\"F:\\\\\"\r\n"
-                            "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
-                            "\"Count\"=dword:00000010\r\n"
-                            "\"Blob\"=hex:01,ff\r\n"
-                            "\"Broken\"=dword:xyz\r\n"
-                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Hexmire\\1.3.0]\r\n");
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Vorn]\r\n"
+                               "@=\"F:\\\\\"\r\n"
+                               "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+                               "\"Count\"=dword:00000010\r\n"
+                               "\"Blob\"=hex:01,ff\r\n"
+                               "\"Broken\"=dword:xyz\r\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Hexmire\\1.3.0]\r\n");
     std::string value;
     EXPECT_EQ(platform::RegistryQueryString(nullptr, "software\\QUORVANE\\vorn", nullptr, value),
               platform::RegistryResult::Ok);

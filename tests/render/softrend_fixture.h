@@ -154,8 +154,7 @@ public:
         hx_material* green = HxMaterialAdd(Material("green", 0x00FF00, 0));
         hx_material* blue = HxMaterialAdd(Material("blue", 0x0000FF, 0));
         auto square = [](float x, float y, float z) {
-            return std::vector<ScreenPoint>{{x, y, z}, {x + 30, y, z}, {x + 30, y + 25, z},
-                                            {x, y, z}, {x + 30, y + 25, z}, {x, y + 25, z}};
+            return std::vector<ScreenPoint>{{x, y, z}, {x + 30, y, z}, {x + 30, y + 25, z}, {x, y, z}, {x + 30, y + 25, z}, {x, y + 25, z}};
         };
         Place(Mesh("near", square(5.5f, 4.2f, -10), red));
         Place(Mesh("middle", square(15.1f, 10.7f, -40), green));

@@ -44,8 +44,7 @@ TEST_F(Softrend, TrianglesSharingEdgesCoverEveryPixelOnceAndNothingOutside)
     // triangles around an inner point, plus a box whose edges lie exactly
     // on pixel centres.
     const float x0 = 3.3f, y0 = 2.75f, x1 = 40.6f, y1 = 31.1f, cx = 17.23f, cy = 13.9f;
-    const ScreenPoint ring[8] = {{x0, y0, -10}, {cx, y0, -10}, {x1, y0, -10}, {x1, cy, -10},
-                                 {x1, y1, -10}, {cx, y1, -10}, {x0, y1, -10}, {x0, cy, -10}};
+    const ScreenPoint ring[8] = {{x0, y0, -10}, {cx, y0, -10}, {x1, y0, -10}, {x1, cy, -10}, {x1, y1, -10}, {cx, y1, -10}, {x0, y1, -10}, {x0, cy, -10}};
     std::vector<ScreenPoint> fan;
     for (int i = 0; i < 8; ++i) {
         fan.push_back({cx + 0.37f, cy - 0.21f, -10});
@@ -53,8 +52,7 @@ TEST_F(Softrend, TrianglesSharingEdgesCoverEveryPixelOnceAndNothingOutside)
         fan.push_back(ring[(i + 1) % 8]);
     }
     const float ex0 = 44.5f, ey0 = 4.5f, ex1 = 60.5f, ey1 = 20.5f;
-    std::vector<ScreenPoint> exact = {{ex0, ey0, -10}, {ex1, ey0, -10}, {ex1, ey1, -10},
-                                      {ex0, ey0, -10}, {ex1, ey1, -10}, {ex0, ey1, -10}};
+    std::vector<ScreenPoint> exact = {{ex0, ey0, -10}, {ex1, ey0, -10}, {ex1, ey1, -10}, {ex0, ey0, -10}, {ex1, ey1, -10}, {ex0, ey1, -10}};
     Place(Mesh("fan", fan, counter, true));
     Place(Mesh("exact", exact, counter, true));
     hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
@@ -213,8 +211,7 @@ TEST_F(Softrend, ShadeTableTexturesTakeTheRowOfTheLightLevelAndTexelZeroIsTransp
     behind->index_range = 0;
     HxMaterialUpdate(behind, 255);
     // A 32 x 32 square mapped once: texel column = (x - 8) / 4.
-    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10},
-                                             {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
+    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10}, {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
     const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
     Place(Mesh("square", square, m, false, maps));
     Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},

@@ -24,8 +24,7 @@ std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, int width, int hei
 
 void WriteFile(const char* path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace
@@ -106,7 +105,7 @@ TEST(Pcx, SavePacksRowsAsSpecifiedAndLoadsBack)
     const std::vector<uint8_t> body = {0xC1, 200, 0xC3, 1, 2, 0xC3, 70, 12};
     ASSERT_EQ(file.size(), 128 + body.size() + 768);
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 128, file.begin() + 128 + body.size()), body);
-    EXPECT_EQ(file[8], 3); // xmax
+    EXPECT_EQ(file[8], 3);  // xmax
     EXPECT_EQ(file[66], 4); // bytes per line
 
     PcxImage* loaded = PcxLoad("kv_res_pcx.pcx");
@@ -147,12 +146,14 @@ TEST(Pcx, HeadersTheDecoderCannotReadAreRefused)
         std::size_t at;
         uint8_t value;
     };
+    // clang-format off
     const Case cases[] = {
         {"1 bit per pixel", 3, 1},   {"2 bits per pixel", 3, 2}, {"4 bits per pixel", 3, 4},
         {"24-bit as 3 planes", 65, 3}, {"4 planes", 65, 4},       {"version 0", 1, 0},
         {"version 3", 1, 3},          {"encoding 0", 2, 0},      {"encoding 32", 2, 32},
         {"manufacturer 0", 0, 0},
     };
+    // clang-format on
     PcxInfo info;
     const std::vector<uint8_t> good = PcxFile(4, 2, 4, {0xC8, 7});
     ASSERT_TRUE(PcxReadInfo(good, &info));

@@ -56,8 +56,7 @@ protected:
                 c = '/';
         std::filesystem::path full = root / local;
         std::filesystem::create_directories(full.parent_path());
-        std::ofstream(full, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(full, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     void Write(const std::string& path, const std::string& text) { Write(path, Bytes(text)); }
 

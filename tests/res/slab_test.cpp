@@ -131,11 +131,13 @@ TEST_F(Slab, DamagedLibrariesHoldNothing)
 TEST(SlabNames, CompareByTheDataPathRuleAtEveryPosition)
 {
     const std::string long63 = "\\" + std::string(58, 'q') + ".lwo";
+    // clang-format off
     const std::vector<std::string> names = {
         "\\a.lwo",          "/dir/x.lwo",         "\\abcdefghijklmno1", "\\abcdefghijklmno2",
         "\\caf\xe9.lwo",    "\\@at.lwo",          "\\[b].lwo",          long63,
         "\\A.LWO",          "\\abcdefgh",         "\\abcdefg",
     };
+    // clang-format on
     std::vector<SlabPackItem> items;
     for (const std::string& n : names)
         items.push_back({n, Bytes(n)});
@@ -149,6 +151,7 @@ TEST(SlabNames, CompareByTheDataPathRuleAtEveryPosition)
     struct Case {
         std::string key;
         int entry; // index into names, -1 when none matches
+        // clang-format off
     } cases[] = {
         {"\\A.LWO", 0},          // the first of two equal names
         {"\\DIR\\X.LWO", 1},     {"/dir/x.lwo", 1},       {"\\ABCDEFGHIJKLMNO2", 3},
@@ -158,6 +161,7 @@ TEST(SlabNames, CompareByTheDataPathRuleAtEveryPosition)
         {"\\@AT.LWO", 5},        {long63, 7},             {long63 + "x", -1},
         {"\\ABCDEFGH", 9},       {"\\abcdefg", 10},       {"\\abcdef", -1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SlabEntry entry;
         bool found = SlabFindEntry(file, c.key.c_str(), &entry);

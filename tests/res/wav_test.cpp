@@ -121,7 +121,7 @@ TEST_F(Wav, NonPcmFormatsKeepTheirExtraBytes)
     WavFreeFormat(format);
     std::vector<uint8_t> file;
     ASSERT_TRUE(ResReadFile("zqk\\adpcm.wav", file));
-    EXPECT_EQ(res::GetU32LE(&file[16]), 21u); // 18 + extra size
+    EXPECT_EQ(res::GetU32LE(&file[16]), 21u);             // 18 + extra size
     EXPECT_EQ(std::memcmp(&file[20 + 22], "fact", 4), 0); // after the pad byte
     EXPECT_EQ(res::GetU32LE(&file[20 + 22 + 8]), 7u);
 
@@ -249,8 +249,7 @@ TEST_F(Wav, ImpossibleFormatRecordsAreRefused)
 
 TEST_F(Wav, ExtraChunksAreCopiedIntoANewFile)
 {
-    Write("zqk\\src.wav", Riff("WAVE", {{"fmt ", Fmt(1, 16)}, {"DISP", {1, 2, 3}}, {"junk", {0}},
-                                        {"plst", {4, 5, 6, 7}}, {"data", {1, 2}}}));
+    Write("zqk\\src.wav", Riff("WAVE", {{"fmt ", Fmt(1, 16)}, {"DISP", {1, 2, 3}}, {"junk", {0}}, {"plst", {4, 5, 6, 7}}, {"data", {1, 2}}}));
     WavFile* src;
     WaveFormat* format;
     RiffChunk riff;

@@ -85,7 +85,8 @@ TEST_F(HxScene, LinkingRenumbersDepthsAndRefusesAParentInsideTheChild)
     EXPECT_EQ(d->next, b);
 
     int seen = 0;
-    EXPECT_EQ(HxActorChildEnum(other, [](hx_actor*, void* n) { return ++*static_cast<int*>(n) == 2 ? 5 : 0; }, &seen),
+    EXPECT_EQ(HxActorChildEnum(
+                  other, [](hx_actor*, void* n) { return ++*static_cast<int*>(n) == 2 ? 5 : 0; }, &seen),
               5);
 }
 

@@ -8,10 +8,8 @@
 
 namespace {
 
-constexpr float kCube[8][3] = {{-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1},
-                               {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}};
-constexpr uint16_t kCubeFaces[12][3] = {{0, 1, 2}, {0, 2, 3}, {0, 4, 5}, {0, 5, 1}, {1, 5, 6}, {1, 6, 2},
-                                        {2, 6, 7}, {2, 7, 3}, {3, 7, 4}, {3, 4, 0}, {4, 7, 6}, {4, 6, 5}};
+constexpr float kCube[8][3] = {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}, {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}};
+constexpr uint16_t kCubeFaces[12][3] = {{0, 1, 2}, {0, 2, 3}, {0, 4, 5}, {0, 5, 1}, {1, 5, 6}, {1, 6, 2}, {2, 6, 7}, {2, 7, 3}, {3, 7, 4}, {3, 4, 0}, {4, 7, 6}, {4, 6, 5}};
 
 // The cube; each side in its own smoothing group or all in one.
 hx_model* Cube(bool sidesApart, uint8_t diagonalFlags = 1)

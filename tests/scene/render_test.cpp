@@ -36,7 +36,8 @@ hx_model* Box(const char* name)
 
 hx_token RejectFar(const hx_bounds3* box)
 {
-    return box->min.x >= 50 ? HXT_REJECT : box->min.x >= 20 ? HXT_PARTIAL : HXT_ACCEPT;
+    return box->min.x >= 50 ? HXT_REJECT : box->min.x >= 20 ? HXT_PARTIAL
+                                                            : HXT_ACCEPT;
 }
 
 struct BoundsCall {
@@ -307,11 +308,13 @@ TEST_F(HxRender, OutcodesMarkEachClipPlaneAndScreenPositionsComeOnlyForPointsOnS
         hx_vector3 p;
         uint32_t code;
     };
+    // clang-format off
     const Case cases[] = {
         {{0, 0, 0}, 0x0FFF0000},   {{1, 0, 0}, 0x0FFD0002},   {{-1, 0, 0}, 0x0FFF0000},
         {{-1.5f, 0, 0}, 0x0FFE0001}, {{0, 1, 0}, 0x0FFB0004},  {{0, -2, 0}, 0x0FF70008},
         {{0, 0, 1}, 0x0FEF0010},   {{0, 0, -3}, 0x0FDF0020},  {{2, 2, 2}, 0x0FE90016},
     };
+    // clang-format on
     for (const Case& c : cases) {
         v1db.model_to_screen_valid = 0;
         hx_vector3 out = {-7, -7, -7};

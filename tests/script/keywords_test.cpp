@@ -124,7 +124,7 @@ TEST(KeywordTable, NamesAreUniqueAndIdsLeaveTheFixedGaps)
         EXPECT_LE(row.id, kw::kLastId);
     }
     EXPECT_EQ(ids.size(), 490u);
-    const std::set<uint32_t> unnamed = {4,   21,  157, 163, 190, 274, 294, 318, 326, 343, 355,
+    const std::set<uint32_t> unnamed = {4, 21, 157, 163, 190, 274, 294, 318, 326, 343, 355,
                                         361, 368, 386, 411, 428, 471, 474, 497, 498, 499, 500};
     for (uint32_t id = kw::kFirstId; id <= kw::kLastId; ++id) {
         EXPECT_EQ(ids.count(id) == 0, unnamed.count(id) == 1) << id;
@@ -155,11 +155,13 @@ TEST(KeywordLookup, AgreesWithALinearSearch)
 
 TEST(KeywordLookup, AliasesShareAnIdAndCaseMatters)
 {
+    // clang-format off
     const std::pair<const char*, const char*> aliases[] = {
         {"NEW_GROUP", "NEWGROUP"},       {"TARGET", "WEPTARGET"},     {"SN_COMMONWEALTH", "SN_NAVY"},
         {"SN_INDEPENDENT", "SN_INDIE"},  {"SN_BLACKSHIPS", "SN_BLACK"}, {"WAIT_IF", "WAIT_UNTIL"},
         {"WAIT_IF_NOT", "WAIT_UNTIL_NOT"},
     };
+    // clang-format on
     for (auto [first, second] : aliases) {
         EXPECT_NE(LookupKeyword(first), 0u) << first;
         EXPECT_EQ(LookupKeyword(first), LookupKeyword(second)) << first;

@@ -20,11 +20,13 @@ TEST_F(ScriptTest, BuiltinsComeFirstWithTheirTypes)
         const char* name;
         uint32_t type;
     };
+    // clang-format off
     const Builtin builtins[] = {
         {"LASTSHIP", 0x8},  {"LAST3DP", 0x10},  {"LASTRES", 0x40},   {"LASTWAYPT", 0x8},   {"SCORE", 0x20},
         {"TIMER", 0x20},    {"XHITS", 0x20},    {"NWAYPTS", 0x20},   {"MISSTIME", 0x20},   {"STOPCLOCK", 0x20},
         {"TGTTIME", 0x20},  {"TIMESCORE", 0x20}, {"KELVABODY", 0x8}, {"KELVAHEAD", 0x8},  {"MISSNUMBER", 0x20},
     };
+    // clang-format on
     ASSERT_GE(gSymbols.count, std::size(builtins));
     for (uint32_t i = 0; i < std::size(builtins); ++i) {
         EXPECT_STREQ(gSymbols.records[i].name, builtins[i].name);
@@ -42,6 +44,7 @@ TEST_F(ScriptTest, BuiltinsComeFirstWithTheirTypes)
 
 TEST_F(ScriptTest, NumberBuiltinsAreTheGameVariablesThemselves)
 {
+    // clang-format off
     const std::pair<const char*, int32_t*> bound[] = {
         {"SCORE", &gScriptVars.score},           {"TIMER", &gScriptVars.timer},
         {"XHITS", &gScriptVars.vitalHits},       {"NWAYPTS", &gScriptVars.waypointCount},
@@ -49,6 +52,7 @@ TEST_F(ScriptTest, NumberBuiltinsAreTheGameVariablesThemselves)
         {"TGTTIME", &gScriptVars.targetTime},    {"TIMESCORE", &gScriptVars.timeScore},
         {"MISSNUMBER", &gScriptVars.missionNumber},
     };
+    // clang-format on
     for (auto [name, variable] : bound) {
         EXPECT_EQ(GetScriptSymbolValue(name), variable) << name;
         WriteSymbolInt(FindScriptSymbol(name), 4321);

@@ -101,6 +101,7 @@ TEST_F(ScriptTest, NumbersAreTheLongestLeadingDecimalNumber)
         bool number;
         float value;
     };
+    // clang-format off
     const Case cases[] = {
         {"12abc", true, 12.0f},   {"-3.5e2", true, -350.0f}, {".5", true, 0.5f},     {"5.", true, 5.0f},
         {"+7", true, 7.0f},       {"1e", true, 1.0f},        {"1e+", true, 1.0f},    {"1E3x", true, 1000.0f},
@@ -109,6 +110,7 @@ TEST_F(ScriptTest, NumbersAreTheLongestLeadingDecimalNumber)
         {"inf", false, 0},        {"NAN", false, 0},         {"-", false, 0},        {".", false, 0},
         {"+.e5", false, 0},       {"e5", false, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         float value = 12345.0f;
         EXPECT_EQ(ScanScriptNumber(c.word, std::strlen(c.word), &value), c.number) << c.word;

@@ -14,12 +14,14 @@ const std::vector<ContactCall>& Contacts() { return gContacts; }
 void ClearContacts() { gContacts.clear(); }
 
 void RecordContact(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
-                   int16_t* handled, const Vector3* contact) {
+                   int16_t* handled, const Vector3* contact)
+{
     gContacts.push_back({self, ownPart, other, otherPart, *handled, contact ? *contact : Vector3{}});
     *handled = 1;
 }
 
-SceneItem* Body(const Vector3d& at, float r, uint32_t partFlags, int16_t itemFlags) {
+SceneItem* Body(const Vector3d& at, float r, uint32_t partFlags, int16_t itemFlags)
+{
     SceneItem* item = worldtest::MakeItem(nullptr, nullptr, nullptr, itemFlags);
     Sim* sim = item->sim;
     sim->position = {at.x, at.y, at.z};
@@ -35,14 +37,16 @@ SceneItem* Body(const Vector3d& at, float r, uint32_t partFlags, int16_t itemFla
     return item;
 }
 
-HullBounds* Shape(SceneItem* item, float radius) {
+HullBounds* Shape(SceneItem* item, float radius)
+{
     HullBounds* bounds = AllocHullBounds();
     bounds->radius = radius;
     item->avatar->root->hullBounds = bounds;
     return bounds;
 }
 
-HullBox* AddBox(HullBounds* bounds, const Vector3& minimum, const Vector3& maximum, uint32_t flags) {
+HullBox* AddBox(HullBounds* bounds, const Vector3& minimum, const Vector3& maximum, uint32_t flags)
+{
     auto* box = static_cast<HullBox*>(AllocMemory(sizeof(HullBox)));
     *box = {minimum, maximum, nullptr, flags};
     HullBox** slot = &bounds->boxes;

@@ -16,7 +16,7 @@
 
 struct GameRun {
     int exitCode = -1;
-    std::string output; // standard output and error together
+    std::string output;   // standard output and error together
     bool stopped = false; // still running at the deadline: asked to end
 };
 
@@ -101,7 +101,7 @@ inline GameRun FinishGame(const GameProcess& game, int stopAfterMs = 0)
 // Runs the game with its arguments and extra environment, in `folder`, to
 // its end or, with `stopAfterMs`, until it is asked to end (FinishGame).
 inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
-                int stopAfterMs = 0)
+                       int stopAfterMs = 0)
 {
     const GameProcess game = LaunchGame(args, env, folder);
     if (game.pid <= 0)

@@ -9,7 +9,8 @@
 
 namespace worldtest {
 
-void LoadTestUniverse(const char* csv, std::initializer_list<TestStar> stars) {
+void LoadTestUniverse(const char* csv, std::initializer_list<TestStar> stars)
+{
     ResetUniverse();
     ParsePlanetarySystems(csv, std::strlen(csv));
     FinishBodies();

@@ -24,7 +24,8 @@ const std::vector<std::string>& FatalStops() { return gStops; }
 void ClearFatalStops() { gStops.clear(); }
 
 SceneItem* MakeItem(ItemFunction perFrame, ItemFunction control, ItemFunction message,
-                    int16_t flags) {
+                    int16_t flags)
+{
     SceneItem* item = NewSceneItem();
     if (!item)
         return nullptr;
@@ -37,7 +38,8 @@ SceneItem* MakeItem(ItemFunction perFrame, ItemFunction control, ItemFunction me
     return item;
 }
 
-ShipInfo* MakeShip(SceneItem* item) {
+ShipInfo* MakeShip(SceneItem* item)
+{
     ShipInfo* info = AllocShipInfo();
     item->sim->shipInfo = info;
     InitFlightModel(&info->flightModel, 100, 10, 10, 1e6f, 30, 30, 30, 100);
@@ -47,18 +49,21 @@ ShipInfo* MakeShip(SceneItem* item) {
     return info;
 }
 
-void SetFrameStep(int32_t ticks) {
+void SetFrameStep(int32_t ticks)
+{
     gFrameClock.frameTicks = ticks;
     gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
 }
 
-void RunFrame(int32_t ticks) {
+void RunFrame(int32_t ticks)
+{
     SetFrameStep(ticks);
     gFrameClock.gameClock += static_cast<uint32_t>(ticks);
     RunSimulationFrame();
 }
 
-void WorldTest::SetUp() {
+void WorldTest::SetUp()
+{
     SetFatalStopHook(RecordStop);
     gStops.clear();
     gFrameClock = FrameClock{};
@@ -82,7 +87,8 @@ void WorldTest::SetUp() {
     EnableCallTrace(true);
 }
 
-void WorldTest::TearDown() {
+void WorldTest::TearDown()
+{
     EnableCallTrace(false);
     ClearCallTrace();
     ResetSimulation();

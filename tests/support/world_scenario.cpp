@@ -32,7 +32,8 @@ uint32_t Draw(uint32_t n) { return (ShiftRegisterRandom() >> 1) % n; }
 
 } // namespace
 
-void Drift(SceneItem* item) {
+void Drift(SceneItem* item)
+{
     Sim* sim = item->sim;
     float dt = gFrameClock.frameSeconds;
     sim->position.x += sim->velocity.x * dt;
@@ -46,12 +47,14 @@ void Drift(SceneItem* item) {
 
 namespace {
 
-SceneItem* RandomItem() {
+SceneItem* RandomItem()
+{
     SceneItem* item = &SceneItemPool()[Draw(kMaxSceneItems)];
     return (item->flags & kItemInUse) ? item : nullptr;
 }
 
-void Steer(SceneItem* item) {
+void Steer(SceneItem* item)
+{
     item->pitchDemand = static_cast<float>(Draw(201)) - 100.0f;
     item->sim->velocity.x += static_cast<float>(Draw(21)) - 10.0f;
     if (Draw(8) == 0) {
@@ -66,7 +69,8 @@ void Steer(SceneItem* item) {
 
 void Spawn(int16_t flags);
 
-void Messages(SceneItem* item) {
+void Messages(SceneItem* item)
+{
     ItemMessage m;
     while (FetchItemMessage(item->receiver, &m)) {
         if (m.kind == kDie) {
@@ -85,7 +89,8 @@ void Messages(SceneItem* item) {
     }
 }
 
-void Spawn(int16_t flags) {
+void Spawn(int16_t flags)
+{
     SceneItem* item = NewSceneItem();
     if (!item)
         return;
@@ -108,7 +113,8 @@ constexpr float kArrival = 2000.0f;
 
 float gSpread = 100000.0f; // half the cube the flight scenario flies in
 
-Vector3 RandomPoint() {
+Vector3 RandomPoint()
+{
     const uint32_t across = static_cast<uint32_t>(2.0f * gSpread) + 1;
     return {static_cast<float>(Draw(across)) - gSpread, static_cast<float>(Draw(across)) - gSpread,
             static_cast<float>(Draw(across)) - gSpread};
@@ -118,7 +124,8 @@ int Slot(const SceneItem* item) { return static_cast<int>(item - SceneItemPool()
 
 // The AI's part: turning starts afresh each frame; fly at the approach
 // speed toward the waypoint, facing along the wanted velocity.
-void FlyToWaypoint(SceneItem* item) {
+void FlyToWaypoint(SceneItem* item)
+{
     Sim* sim = item->sim;
     sim->flags &= ~kSimTurnOncePerFrame;
     Vector3& goal = gWaypoints[Slot(item)];
@@ -131,7 +138,8 @@ void FlyToWaypoint(SceneItem* item) {
     SteerToVelocity(item, Vector3{d.x * speed, d.y * speed, d.z * speed}, sim->flightModel);
 }
 
-SceneItem* SpawnShip(int16_t flags = 0) {
+SceneItem* SpawnShip(int16_t flags = 0)
+{
     SceneItem* item = NewSceneItem();
     if (!item)
         return nullptr;
@@ -156,7 +164,8 @@ SceneItem* SpawnShip(int16_t flags = 0) {
 }
 
 // Impacts come off the hull; a wreck is pushed back to full hull.
-void TakeImpacts(SceneItem* item) {
+void TakeImpacts(SceneItem* item)
+{
     ItemMessage m;
     while (FetchItemMessage(item->receiver, &m)) {
         if (m.kind != kMsgImpact)
@@ -167,7 +176,8 @@ void TakeImpacts(SceneItem* item) {
     }
 }
 
-void GiveCollisionShape(SceneItem* item, float radius) {
+void GiveCollisionShape(SceneItem* item, float radius)
+{
     HullBounds* bounds = AllocHullBounds();
     auto* box = static_cast<HullBox*>(AllocMemory(sizeof(HullBox)));
     const float h = 0.6f * radius;
@@ -186,7 +196,8 @@ void GiveCollisionShape(SceneItem* item, float radius) {
 }
 
 // A fresh world whose game clock (and so its random source) starts at the seed.
-void ResetWorld(uint32_t seed) {
+void ResetWorld(uint32_t seed)
+{
     gFrameClock = FrameClock{};
     gFrameClock.gameClock = seed;
     ResetSimulation();
@@ -195,7 +206,8 @@ void ResetWorld(uint32_t seed) {
 
 } // namespace
 
-void BuildFlight(uint32_t seed, int ships) {
+void BuildFlight(uint32_t seed, int ships)
+{
     ResetWorld(seed);
     gSpread = 100000.0f;
     for (int i = 0; i <= ships; ++i)
@@ -203,7 +215,8 @@ void BuildFlight(uint32_t seed, int ships) {
     gPlayerItem = gControlledItem = gSceneList.next;
 }
 
-void BuildCollisionFlight(uint32_t seed, int ships) {
+void BuildCollisionFlight(uint32_t seed, int ships)
+{
     ResetWorld(seed);
     gCollisionDamage = 255;
     gSpread = 30000.0f;
@@ -220,7 +233,8 @@ void BuildCollisionFlight(uint32_t seed, int ships) {
     gPlayerItem = gControlledItem = gSceneList.next;
 }
 
-void Build(uint32_t seed, int items) {
+void Build(uint32_t seed, int items)
+{
     gFrameClock = FrameClock{};
     gFrameClock.gameClock = seed;
     ResetSimulation();
@@ -231,7 +245,8 @@ void Build(uint32_t seed, int items) {
         Spawn(i % 5 == 4 ? kItemTailGroup : 0);
 }
 
-void Step(int32_t ticks) {
+void Step(int32_t ticks)
+{
     gFrameClock.frameTicks = ticks;
     gFrameClock.frameSeconds = static_cast<float>(ticks) / 100.0f;
     gFrameClock.gameClock += static_cast<uint32_t>(ticks);
@@ -239,7 +254,8 @@ void Step(int32_t ticks) {
     UpdateFloatingOrigin();
 }
 
-uint64_t Run(int frames, int32_t ticks) {
+uint64_t Run(int frames, int32_t ticks)
+{
     for (int frame = 0; frame < frames; ++frame)
         Step(ticks);
     return WorldStateDigest();

@@ -338,9 +338,9 @@ TEST(CanvasLinesAA, SlopedLinesBlendPairsOfPixels)
 {
     const std::vector<uint8_t> table = GreyInverseTable();
     TestCanvas t(40, 30);
-    CanvasLineAA(t.canvas, 3, 2, 30, 25, 0xFFFFFF, table.data());   // shallow-ish steep mix
-    CanvasLineAA(t.canvas, 35, 28, 5, 20, 0x3080F0, table.data());  // shallow, drawn downward
-    CanvasLineAA(t.canvas, 20, 1, 23, 28, 0x00FF00, table.data());  // steep
+    CanvasLineAA(t.canvas, 3, 2, 30, 25, 0xFFFFFF, table.data());  // shallow-ish steep mix
+    CanvasLineAA(t.canvas, 35, 28, 5, 20, 0x3080F0, table.data()); // shallow, drawn downward
+    CanvasLineAA(t.canvas, 20, 1, 23, 28, 0x00FF00, table.data()); // steep
     EXPECT_EQ(t.At(3, 2), table[InverseColourIndex(0xFFFFFF)]);
     EXPECT_EQ(Crc32(t.pixels), 3699598901u);
 }

@@ -13,15 +13,27 @@ namespace {
 std::string gCalls;
 const PaletteEntry* gPaletteSeen = nullptr;
 
-int RecordOpen(DisplayMode&) { gCalls += "open "; return 1; }
+int RecordOpen(DisplayMode&)
+{
+    gCalls += "open ";
+    return 1;
+}
 void RecordClose() { gCalls += "close "; }
 void RecordBlit(DisplayMode&) { gCalls += "blit "; }
 void RecordPresent(DisplayMode&) { gCalls += "present "; }
 void RecordLock(DisplayMode&) { gCalls += "lock "; }
 void RecordFlush() { gCalls += "flush "; }
 void RecordHandle(const SystemPalette*) { gCalls += "handle "; }
-void RecordInit(const PaletteEntry* p) { gCalls += "init "; gPaletteSeen = p; }
-void RecordSet(const PaletteEntry* p) { gCalls += "set "; gPaletteSeen = p; }
+void RecordInit(const PaletteEntry* p)
+{
+    gCalls += "init ";
+    gPaletteSeen = p;
+}
+void RecordSet(const PaletteEntry* p)
+{
+    gCalls += "set ";
+    gPaletteSeen = p;
+}
 
 constexpr DisplayDriver kRecorder = {RecordOpen, RecordClose, RecordBlit, RecordPresent, RecordLock,
                                      RecordFlush, RecordHandle, RecordInit, RecordSet};
@@ -140,10 +152,10 @@ TEST(Gamma, CorrectsOnlyTheGamesEntries)
 TEST(Gamma, TruncatesAndStaysInRange)
 {
     EXPECT_EQ(GammaCorrect(0, 0.5f), 0);
-    EXPECT_EQ(GammaCorrect(128, 0.5f), 64);   // 256 * 0.25
-    EXPECT_EQ(GammaCorrect(100, 0.5f), 39);   // 256 * 0.1526 = 39.06
+    EXPECT_EQ(GammaCorrect(128, 0.5f), 64); // 256 * 0.25
+    EXPECT_EQ(GammaCorrect(100, 0.5f), 39); // 256 * 0.1526 = 39.06
     EXPECT_EQ(GammaCorrect(255, 3.0f), 255);
-    EXPECT_EQ(GammaCorrect(77, 0.0f), 77);    // no gamma at all leaves colours alone
+    EXPECT_EQ(GammaCorrect(77, 0.0f), 77); // no gamma at all leaves colours alone
 }
 
 } // namespace

@@ -75,10 +75,10 @@ struct BoxCase {
 TEST_F(Errors, MessageBoxGoesWhereTheSettingsSay)
 {
     const BoxCase cases[] = {
-        {1, 0, 0, true, false, false},  // windowed: a box
-        {1, 0, 255, false, false, true}, // full screen: debugger output, never a box
+        {1, 0, 0, true, false, false},    // windowed: a box
+        {1, 0, 255, false, false, true},  // full screen: debugger output, never a box
         {1, 255, 0, false, false, false}, // demo: nothing at all
-        {0, 0, 0, false, true, false},  // "debugfile": the log, text without title
+        {0, 0, 0, false, true, false},    // "debugfile": the log, text without title
         {0, 255, 255, false, true, false},
     };
     for (const BoxCase& c : cases) {

@@ -49,6 +49,7 @@ struct KeyCase {
 
 TEST_F(Input, KeysQueueTheirSet1CodesAndHoldTheirState)
 {
+    // clang-format off
     const KeyCase keys[] = {
         {SDL_SCANCODE_ESCAPE, 0x01, 0x1B}, {SDL_SCANCODE_1, 0x02, 0}, {SDL_SCANCODE_0, 0x0B, 0},
         {SDL_SCANCODE_BACKSPACE, 0x0E, 0x08}, {SDL_SCANCODE_TAB, 0x0F, 0x09}, {SDL_SCANCODE_Q, 0x10, 0},
@@ -68,6 +69,7 @@ TEST_F(Input, KeysQueueTheirSet1CodesAndHoldTheirState)
         {SDL_SCANCODE_END, 0x4F, 0}, {SDL_SCANCODE_PAGEUP, 0x49, 0}, {SDL_SCANCODE_PAGEDOWN, 0x51, 0},
         {SDL_SCANCODE_INSERT, 0x52, 0}, {SDL_SCANCODE_DELETE, 0x53, 0},
     };
+    // clang-format on
     for (const KeyCase& k : keys) {
         SCOPED_TRACE(SDL_GetScancodeName(k.sdl));
         platform::InjectKey(k.sdl, true);

@@ -59,20 +59,20 @@ TEST_F(JoystickTest, StartUpReadsTheDevicesRangesAndCentres)
 TEST_F(JoystickTest, AxesAreCentredDividedAndDeadZoned)
 {
     struct Case {
-        int axis;         // 0 x, 1 y, 3 rudder
-        int32_t offset;   // raw units from the centre
+        int axis;       // 0 x, 1 y, 3 rudder
+        int32_t offset; // raw units from the centre
         int16_t expected;
     };
     const Case cases[] = {
-        {0, 30, 0},       // 0 after the divisor
-        {0, 6000, 10},    // 60 - 50
+        {0, 30, 0},    // 0 after the divisor
+        {0, 6000, 10}, // 60 - 50
         {0, -6000, -10},
-        {0, 5000, 0},     // 50: inside the dead zone
+        {0, 5000, 0}, // 50: inside the dead zone
         {0, 5100, 1},
-        {0, 32768, 277},  // the right end: 327 - 50
-        {1, -32767, -277},// the top end
+        {0, 32768, 277},   // the right end: 327 - 50
+        {1, -32767, -277}, // the top end
         {1, 4999, 0},
-        {3, 16000, 10},   // rudder: 160 - 150
+        {3, 16000, 10}, // rudder: 160 - 150
         {3, -14000, 0},
     };
     for (const Case& c : cases) {
@@ -81,7 +81,8 @@ TEST_F(JoystickTest, AxesAreCentredDividedAndDeadZoned)
             platform::VirtualJoystickSetAxis(a, Sdl(kCentre));
         platform::VirtualJoystickSetAxis(c.axis, Sdl(kCentre + c.offset));
         const JoystickState s = Poll();
-        const int16_t got = c.axis == 0 ? s.x : c.axis == 1 ? s.y : s.rudder;
+        const int16_t got = c.axis == 0 ? s.x : c.axis == 1 ? s.y
+                                                            : s.rudder;
         EXPECT_EQ(got, c.expected);
     }
 }
@@ -107,10 +108,12 @@ TEST_F(JoystickTest, TheHatIsInHundredthsOfADegree)
         uint8_t bits;
         uint16_t hat;
     };
+    // clang-format off
     const Case cases[] = {
         {0, 0xFFFF}, {1, 0}, {1 | 2, 4500}, {2, 9000}, {2 | 4, 13500},
         {4, 18000}, {4 | 8, 22500}, {8, 27000}, {8 | 1, 31500},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.bits));
         platform::VirtualJoystickSetHat(0, c.bits);
@@ -209,10 +212,12 @@ TEST(JoystickBearingTest, BearingsGoClockwiseFromForwardAndZeroHasNone)
         float x, y, bearing;
     };
     const float nan = std::numeric_limits<float>::quiet_NaN();
+    // clang-format off
     const Case cases[] = {
         {0, 1, 0}, {1, 1, 45}, {1, 0, 90}, {1, -1, 135}, {0, -1, 180},
         {-1, -1, -135}, {-1, 0, -90}, {-1, 1, -45}, {0, 0, 0}, {-0.0f, 0, 0}, {nan, 1, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.x << ", " << c.y);
         EXPECT_NEAR(JoystickBearing(c.x, c.y), c.bearing, 1e-4);
@@ -259,11 +264,11 @@ TEST_F(ForceFeedbackTest, JoltsReplaceTheirSlotsEffectAndTakeTheHitsBearing)
         int32_t gain, direction;
     };
     const Case cases[] = {
-        {[] { return FFPlayFireEffect(2000, 0); }, 10000, 0},      // fire is always full
+        {[] { return FFPlayFireEffect(2000, 0); }, 10000, 0}, // fire is always full
         {[] { return FFPlayFireEffectGain(4000, 9000); }, 4000, 9000},
         {[] { return FFPlayHitEffect(2000, -1.0f, 0.0f); }, 2000, 27000},
         {[] { return FFPlayHitEffect2(50000, 1.0f, -1.0f); }, 10000, 13500}, // gain capped
-        {[] { return FFPlayHitEffect(100, 0.0f, 0.0f); }, 100, 0},          // no direction
+        {[] { return FFPlayHitEffect(100, 0.0f, 0.0f); }, 100, 0},           // no direction
     };
     for (const Case& c : cases) {
         Effects().clear();

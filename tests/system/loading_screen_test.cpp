@@ -98,7 +98,7 @@ TEST_F(LoadingScreen, OtherwiseTheTextGoesToTheLogInTheLogsOwnFont)
     EXPECT_EQ(CountRecordedCalls("guiDrawMessageLog"), 1u);
     EXPECT_EQ(gMessageLogFont, &own); // restored
     EXPECT_EQ(gPresented, 1);
-    EXPECT_EQ(screen.pixels[8 * 640 + 20], 0);   // the log's band is cleared
+    EXPECT_EQ(screen.pixels[8 * 640 + 20], 0); // the log's band is cleared
     EXPECT_EQ(screen.pixels[82 * 640 + 620], 0);
     EXPECT_EQ(screen.pixels[83 * 640 + 620], 9);
     EXPECT_EQ(screen.pixels[8 * 640 + 19], 9);

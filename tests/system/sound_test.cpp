@@ -24,10 +24,10 @@ protected:
     SoundTest() : data_("sound_slots", true)
     {
         std::filesystem::create_directories(data_ / "zqk/resource/sounds");
-        Write("10", 22050, 16, 1, 1.0);  // slot 0
-        Write("11", 22050, 16, 1, 0.2);  // slot 1
-        Write("32", 11025, 8, 1, 1.0);   // slot 2
-        Write("27", 22050, 16, 2, 1.0);  // slot 3
+        Write("10", 22050, 16, 1, 1.0); // slot 0
+        Write("11", 22050, 16, 1, 0.2); // slot 1
+        Write("32", 11025, 8, 1, 1.0);  // slot 2
+        Write("27", 22050, 16, 2, 1.0); // slot 3
     }
 
     static void Write(const char* stem, uint32_t rate, uint16_t bits, uint16_t channels, double seconds)
@@ -57,7 +57,7 @@ TEST_F(SoundTest, APlayLoadsTheSlotOnFirstUseAndIsHeardAtItsVolumeAndPan)
     const std::vector<int16_t> out = CapturedSound::Render(22050);
     EXPECT_NEAR(Level(out, 0), kToneLevel * 0.01, 0.001); // -20 dB, and 20 dB more on the far side
     EXPECT_NEAR(Level(out, 1), kToneLevel * 0.1, 0.001);
-    EXPECT_NEAR(tone::Crossings(out, 1), 220, 1);          // the file's own rate
+    EXPECT_NEAR(tone::Crossings(out, 1), 220, 1); // the file's own rate
 }
 
 TEST_F(SoundTest, NumbersThatNameNoSlotPlayNothing)
@@ -118,9 +118,11 @@ TEST_F(SoundTest, TheMasterVolumeScalesWhatTheBufferGets)
         float master;
         int32_t volume, applied;
     };
+    // clang-format off
     const Case cases[] = {
         {100, 0, 0}, {100, -2500, -2500}, {0, 0, -5000}, {0, -10000, -10000}, {50, -2000, -4000}, {0, -2000, -6000},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "master " << c.master << " volume " << c.volume);
         gSoundMasterVolume = c.master;
@@ -161,11 +163,11 @@ TEST_F(SoundTest, AVariedPlayDrawsAroundTheSampleRate)
 
 TEST_F(SoundTest, PauseAndResumeKeepEachSoundsPositionAndLoopMode)
 {
-    SoundPlay(0, 0, 0, 0, 1);                       // looping
-    SoundPlay(1, 0, 0, 0, 0);                       // one shot of 0.2 s
+    SoundPlay(0, 0, 0, 0, 1); // looping
+    SoundPlay(1, 0, 0, 0, 0); // one shot of 0.2 s
     ASSERT_NE(SpeechPlay(sound_.tonePath.c_str()), nullptr);
     SoundPlay(2, 0, 0, 0, 0);
-    SoundStop(&gSoundSlots[2]);                     // stopped: not paused
+    SoundStop(&gSoundSlots[2]); // stopped: not paused
     CapturedSound::Render(4410);
     const uint32_t at0 = CapturedSound::Status(gSoundSlots[0]).position;
     const uint32_t at1 = CapturedSound::Status(gSoundSlots[1]).position;
@@ -297,20 +299,20 @@ protected:
 TEST_F(PlacementTest, VolumeAndPanFollowTheItemsPlaceInTheCamerasAxes)
 {
     struct Case {
-        double x, y, z;      // the item, the camera at (1000, 0, 0)
-        float cameraYaw;     // degrees about the camera's Y axis
+        double x, y, z;  // the item, the camera at (1000, 0, 0)
+        float cameraYaw; // degrees about the camera's Y axis
         int32_t volume, pan;
         float distance;
     };
     const Case cases[] = {
-        {1000, 0, 1000000, 0, -2000, 0, 1000000},           // ahead, 1,000,000 away
-        {1000, 0, -5000000, 0, -10000, 0, 5000000},         // at the limit
-        {1000, 0, 5000100, 0, -10000, 0, 5000100},          // beyond it: silent
-        {1500, 0, 0, 0, -1, 10000, 500},                    // on the right
-        {-1000, 0, 0, 0, -4, -10000, 2000},                 // on the left
-        {1000 + 3000, 4000, 0, 0, -10, 6000, 5000},         // right and up
-        {1000, 0, 1000, 90, -2, -10000, 1000},              // camera turned right: ahead is on the left
-        {1000, 0, 0, 0, 0, 0, 0},                           // at the camera
+        {1000, 0, 1000000, 0, -2000, 0, 1000000},   // ahead, 1,000,000 away
+        {1000, 0, -5000000, 0, -10000, 0, 5000000}, // at the limit
+        {1000, 0, 5000100, 0, -10000, 0, 5000100},  // beyond it: silent
+        {1500, 0, 0, 0, -1, 10000, 500},            // on the right
+        {-1000, 0, 0, 0, -4, -10000, 2000},         // on the left
+        {1000 + 3000, 4000, 0, 0, -10, 6000, 5000}, // right and up
+        {1000, 0, 1000, 90, -2, -10000, 1000},      // camera turned right: ahead is on the left
+        {1000, 0, 0, 0, 0, 0, 0},                   // at the camera
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.x << ", " << c.y << ", " << c.z << " yaw " << c.cameraYaw);
@@ -355,12 +357,12 @@ TEST_F(PlacementTest, DopplerRaisesAClosingSoundAndLowersAReceedingOne)
     // The item is 1000 ahead of the camera (+z).
     const Case cases[] = {
         {{0, 0, 0}, {0, 0, 0}, 1, 22050},
-        {{0, 0, -100000}, {0, 0, 0}, 1, 27050},        // closing at the clamp
-        {{0, 0, -400000}, {0, 0, 0}, 1, 27050},        // faster: still the clamp
-        {{0, 0, 50000}, {0, 0, 0}, 1, 19550},          // receding
+        {{0, 0, -100000}, {0, 0, 0}, 1, 27050}, // closing at the clamp
+        {{0, 0, -400000}, {0, 0, 0}, 1, 27050}, // faster: still the clamp
+        {{0, 0, 50000}, {0, 0, 0}, 1, 19550},   // receding
         {{0, 0, -100000}, {0, 0, 0}, 0.5f, 24550},
-        {{0, 0, 0}, {0, 0, 100000}, 1, 27050},         // the camera closing in
-        {{70000, 0, 0}, {0, 0, 0}, 1, 22050},          // passing across: no change
+        {{0, 0, 0}, {0, 0, 100000}, 1, 27050}, // the camera closing in
+        {{70000, 0, 0}, {0, 0, 0}, 1, 22050},  // passing across: no change
         {{0, 0, 200000}, {0, 0, 0}, 2, 12050},
     };
     camera_.avatar.position = {0, 0, 0};

@@ -55,12 +55,12 @@ TEST(TextWrap, WordsMoveToANewLineOnlyWhenTheyReachTheEdge)
     };
     // Every character advances 5; the pen starts at (10, 20); a line is 10 lower.
     const Case cases[] = {
-        {"ab cd", 100, 35, 20},         // fits on one line
-        {"ab cd", 33, 20, 30},          // "cd" would end at 35 >= 33: new line
-        {"ab cd ef", 34, 20, 40},       // "cd " and "ef" each reach 34 and wrap
-        {"abcdefghijkl", 20, 71, 20},   // the first word never moves, even too wide ("g" is 6)
-        {"ab\ncd", 100, 20, 30},        // a newline inside a word
-        {"ab ", 25, 25, 20},            // ends exactly on the edge but is first: stays
+        {"ab cd", 100, 35, 20},       // fits on one line
+        {"ab cd", 33, 20, 30},        // "cd" would end at 35 >= 33: new line
+        {"ab cd ef", 34, 20, 40},     // "cd " and "ef" each reach 34 and wrap
+        {"abcdefghijkl", 20, 71, 20}, // the first word never moves, even too wide ("g" is 6)
+        {"ab\ncd", 100, 20, 30},      // a newline inside a word
+        {"ab ", 25, 25, 20},          // ends exactly on the edge but is first: stays
         {"", 100, 10, 20},
     };
     for (const Case& c : cases) {
@@ -84,9 +84,9 @@ TEST(TextWrap, DrawsTransparentGlyphsAndNothingForNullTextOrAnEmptyClip)
     EXPECT_EQ(y, 6);
     EXPECT_EQ(t.Count(3), 800);
     CanvasTextWrap(t.canvas, x, y, "ab", &f.font, ClipRect{0, 0, 39, 19});
-    EXPECT_EQ(t.At(2, 2), 'a');  // glyph top at y - 4
-    EXPECT_EQ(t.At(5, 2), 3);    // its background border is not copied
-    EXPECT_EQ(t.At(7, 6), 'b');  // the last word drawn though no blank ends it
+    EXPECT_EQ(t.At(2, 2), 'a'); // glyph top at y - 4
+    EXPECT_EQ(t.At(5, 2), 3);   // its background border is not copied
+    EXPECT_EQ(t.At(7, 6), 'b'); // the last word drawn though no blank ends it
     EXPECT_EQ(t.At(7, 7), 3);
 }
 
@@ -97,7 +97,7 @@ TEST(TextWrap, WidthFormIsOpaqueAndHeightCountsOneLineMore)
     int16_t x = 5, y = 10;
     CanvasTextWrapWidth(t.canvas, x, y, "ab cd", &f.font, ClipRect{0, 0, 59, 39}, 20);
     EXPECT_EQ(x, 15);
-    EXPECT_EQ(y, 16); // one line of height 6
+    EXPECT_EQ(y, 16);          // one line of height 6
     EXPECT_EQ(t.At(8, 6), 16); // opaque: the background pixel is copied too
     EXPECT_EQ(TextWrapHeight("ab cd", &f.font, 20), 10 + 10);
     EXPECT_EQ(TextWrapHeight("ab", &f.font, 20), 10);
@@ -113,9 +113,9 @@ TEST(TextDraw, OneColourTextPaintsAllButPixelSixteen)
     EXPECT_EQ(x, 6);
     EXPECT_EQ(y, 11);
     EXPECT_EQ(t.At(1, 1), 9);
-    EXPECT_EQ(t.At(4, 1), 0);     // pixel 16 left alone
-    EXPECT_EQ(t.At(6, 1), 0);     // the blank only advances
-    EXPECT_EQ(t.At(1, 7), 9);     // "b" on the next line
+    EXPECT_EQ(t.At(4, 1), 0); // pixel 16 left alone
+    EXPECT_EQ(t.At(6, 1), 0); // the blank only advances
+    EXPECT_EQ(t.At(1, 7), 9); // "b" on the next line
     EXPECT_EQ(t.Count(9), 30);
 }
 
@@ -171,7 +171,7 @@ TEST(TextBox, TokensSplitAtSeparatorsWithABlanksAdvanceBetween)
         std::vector<std::pair<int, char>> row; // x of each glyph on the first line
     };
     const Case cases[] = {
-        {"a,b", {{4, 'a'}, {14, 'b'}}},   // a, then its advance 5 and a blank's 5
+        {"a,b", {{4, 'a'}, {14, 'b'}}}, // a, then its advance 5 and a blank's 5
         {"a b\tc", {{4, 'a'}, {14, 'b'}, {24, 'c'}}},
         {"a,, b", {{4, 'a'}, {14, 'b'}}}, // empty tokens draw nothing
     };
@@ -205,9 +205,9 @@ TEST(FontRecolour, EachSharedGlyphOnceInkOnlyAndNeverTheBlank)
         table[i] = static_cast<uint8_t>(100 + (i >> 11));
     FontRecolour(&f.font, palette, table.data(), 128, 256, 256);
     EXPECT_EQ(f.glyphs['A'].pixels[0], 100 + ('A' * 128 / 256 >> 3)); // once: twice would give 106
-    EXPECT_EQ(f.glyphs['A'].pixels[3], 16);   // background stays
-    EXPECT_EQ(f.glyphs[' '].pixels[0], ' ');  // the blank's glyph untouched
-    EXPECT_EQ(f.glyphs[20].pixels[0], 20);    // below 32: untouched
+    EXPECT_EQ(f.glyphs['A'].pixels[3], 16);                           // background stays
+    EXPECT_EQ(f.glyphs[' '].pixels[0], ' ');                          // the blank's glyph untouched
+    EXPECT_EQ(f.glyphs[20].pixels[0], 20);                            // below 32: untouched
 }
 
 // A stroke font of our own: "A" is a triangle, "L" a line to the grid's
@@ -233,7 +233,9 @@ TEST(StrokeText, LinesOnTheGridAdvanceEighteenAndZeroBytesDraw)
     TestStrokes s;
     TestCanvas t(80, 60, 0);
     int16_t x = 2, y = 12;
-    CanvasDrawStrokeText(t.canvas, x, y, "L\xE9" "A\nA", &s.font, ClipRect{0, 0, 79, 59}, 4);
+    CanvasDrawStrokeText(t.canvas, x, y, "L\xE9"
+                                         "A\nA",
+                         &s.font, ClipRect{0, 0, 79, 59}, 4);
     EXPECT_EQ(x, 2 + 18);
     EXPECT_EQ(y, 36);
     // "L": from (14, 0) to (0, 10) of its cell, y offset 10 - row x 2.
@@ -246,7 +248,9 @@ TEST(StrokeText, LinesOnTheGridAdvanceEighteenAndZeroBytesDraw)
 
     TestCanvas v(80, 60, 0);
     int16_t vx = 2, vy = 12;
-    CanvasDrawVectorText(v.canvas, 18, vx, vy, "L\xE9" "A\nA", &s.font, ClipRect{0, 0, 79, 59}, 4);
+    CanvasDrawVectorText(v.canvas, 18, vx, vy, "L\xE9"
+                                               "A\nA",
+                         &s.font, ClipRect{0, 0, 79, 59}, 4);
     EXPECT_EQ(vx, 2 + 20); // size 18: 20 a character
     EXPECT_EQ(vy, 36);
     EXPECT_NE(Crc32(v.pixels), fixed); // the advance differs, the strokes do not

@@ -32,7 +32,10 @@ namespace {
 // counted while the X side starts and runs.
 struct XLibraryAllocations {
 #if defined(__SANITIZE_ADDRESS__)
-    XLibraryAllocations() { __lsan_disable(); }
+    XLibraryAllocations()
+    {
+        __lsan_disable();
+    }
     ~XLibraryAllocations() { __lsan_enable(); }
 #endif
 };

@@ -41,6 +41,7 @@ TEST_F(LwoTest, TheWriterLaysATinyObjectOutByteForByte)
     // points of three big-endian floats), SRFS ("Hull" with its NUL, padded
     // to 6), POLS (3 points 0 1 2, surface 1), SURF (name, then COLR of
     // length 4).
+    // clang-format off
     const std::vector<uint8_t> golden = {
         'F', 'O', 'R', 'M', 0, 0, 0, 0x68, 'L', 'W', 'O', 'B',
         'P', 'N', 'T', 'S', 0, 0, 0, 36,
@@ -52,6 +53,7 @@ TEST_F(LwoTest, TheWriterLaysATinyObjectOutByteForByte)
         'S', 'U', 'R', 'F', 0, 0, 0, 16, 'H', 'u', 'l', 'l', 0, 0,
         'C', 'O', 'L', 'R', 0, 4, 200, 40, 40, 0,
     };
+    // clang-format on
     EXPECT_EQ(lwob::Write(Triangle({lwob::Colour(200, 40, 40)})), golden);
 
     WriteBytes("tiny.lwo", golden);
@@ -271,8 +273,7 @@ TEST_F(LwoTest, AFaceAcrossTheSeamWrapsItsLowCornersOnce)
     o.Point(-0.1f, 0, 1);
     o.Point(0.1f, 0, 1);
     o.Point(0, 1, 1);
-    int16_t s = o.AddSurface({"Hull", {lwob::Text("CTEX", "Cylindrical Image Map"), lwob::U16("TFLG", 2),
-                                       lwob::Float("TFP0", 4)}});
+    int16_t s = o.AddSurface({"Hull", {lwob::Text("CTEX", "Cylindrical Image Map"), lwob::U16("TFLG", 2), lwob::Float("TFP0", 4)}});
     o.polygons.push_back({{0, 1, 2}, s});
     WriteObject("seam.lwo", o);
     hx_model* m = Load("seam.lwo");
@@ -485,7 +486,7 @@ TEST_F(LwoTest, WireframesHaveOneEdgePerSideAndPointsTurnedFlat)
     o.polygons.push_back({{0, 1, 2, 3}, 1});
     o.polygons.push_back({{2}, 1});
     o.polygons.push_back({{1, 3}, 1});
-    o.polygons.push_back({{0}, 1}); // said once for the object
+    o.polygons.push_back({{0}, 1});    // said once for the object
     o.polygons.push_back({{0, 9}, 1}); // a point that does not exist
     WriteObject("wire.lwo", o);
     int32_t size = -1;
@@ -654,12 +655,14 @@ TEST_F(LwoTest, TheDemoShapesLoadWithTheirBoxes)
     const struct {
         const char* name;
         int boxes;
+        // clang-format off
     } expected[] = {
         {"CorvAsm.lwo", 6},          {"CorvAsm_WEP.lwo", 0}, {"corvasm_sanshead.lwo", 1}, {"command_rto.lwo", 1},
         {"WEP_RtPBC.lwo", 0},        {"WEP_LfMAGR.lwo", 0},  {"fighter.lwo", 2},          {"freighter.lwo", 2},
         {"station.lwo", 2},          {"missile.lwo", 0},     {"SmallAsteroidBumpy.lwo", 0},
         {"MediumAsteroidBumpy.lwo", 0}, {"LargeAsteroid_RTO.lwo", 0},
     };
+    // clang-format on
     for (const auto& e : expected) {
         std::string name = std::string("zqk\\resource\\shapes\\") + e.name;
         hx_model* m = Load(name.c_str());

@@ -29,7 +29,8 @@ namespace {
 void NoMessages(SceneItem*) {}
 
 // An item with a receiver (whose messages the test reads) at a place.
-SceneItem* At(double x, double y, double z, ItemFunction perFrame = nullptr, ItemFunction control = nullptr) {
+SceneItem* At(double x, double y, double z, ItemFunction perFrame = nullptr, ItemFunction control = nullptr)
+{
     SceneItem* item = MakeItem(perFrame, control, NoMessages);
     item->sim->position = {x, y, z};
     item->sim->matrix.m[12] = static_cast<float>(x);
@@ -41,7 +42,8 @@ SceneItem* At(double x, double y, double z, ItemFunction perFrame = nullptr, Ite
 int32_t Handle(const SceneItem* item) { return static_cast<int32_t>(ItemHandle(item)); }
 
 // The kinds of the messages waiting for the item, in order.
-std::vector<int> Kinds(SceneItem* item, ItemMessage* last = nullptr) {
+std::vector<int> Kinds(SceneItem* item, ItemMessage* last = nullptr)
+{
     std::vector<int> kinds;
     ItemMessage m;
     while (FetchItemMessage(item->receiver, &m)) {
@@ -53,7 +55,8 @@ std::vector<int> Kinds(SceneItem* item, ItemMessage* last = nullptr) {
 }
 
 // The impacts (kind 7, due after 4 hundredths) posted to the items.
-size_t Impacts(std::initializer_list<SceneItem*> items) {
+size_t Impacts(std::initializer_list<SceneItem*> items)
+{
     gFrameClock.gameClock += 4;
     size_t n = 0;
     for (SceneItem* item : items)
@@ -63,13 +66,15 @@ size_t Impacts(std::initializer_list<SceneItem*> items) {
     return n;
 }
 
-double Distance(const SceneItem* a, const SceneItem* b) {
+double Distance(const SceneItem* a, const SceneItem* b)
+{
     const WorldPosition& p = a->sim->position;
     const WorldPosition& q = b->sim->position;
     return std::sqrt((p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z));
 }
 
-void Step(SceneItem* item, ItemFunction routine, int frames, int32_t ticks) {
+void Step(SceneItem* item, ItemFunction routine, int frames, int32_t ticks)
+{
     SetFrameStep(ticks);
     for (int i = 0; i < frames; ++i) {
         gFrameClock.gameClock += static_cast<uint32_t>(ticks);
@@ -81,7 +86,8 @@ constexpr float kDegree = 3.14159265f / 180;
 
 } // namespace
 
-TEST_F(WorldTest, FreeBodiesMoveAndSpinByTheirRates) {
+TEST_F(WorldTest, FreeBodiesMoveAndSpinByTheirRates)
+{
     struct Case {
         ItemFunction routine;
         float spinY, spinX;
@@ -109,7 +115,8 @@ TEST_F(WorldTest, FreeBodiesMoveAndSpinByTheirRates) {
     }
 }
 
-TEST_F(WorldTest, AnEcmFlareGrowsForFifteenSecondsThenShrinksToNothing) {
+TEST_F(WorldTest, AnEcmFlareGrowsForFifteenSecondsThenShrinksToNothing)
+{
     SceneItem* flare = At(0, 0, 0);
     Step(flare, EcmFlareBehaviour, 300, 5);
     EXPECT_NEAR(flare->sim->radius, 15000.0f, 1.0f);
@@ -134,7 +141,8 @@ TEST_F(WorldTest, AnEcmFlareGrowsForFifteenSecondsThenShrinksToNothing) {
     EXPECT_EQ(decoy.flare, ItemHandle(flare));
 }
 
-TEST_F(WorldTest, APlasmaBallGrowsByItsGrowingGrowthAndIsSmallAtTheEnd) {
+TEST_F(WorldTest, APlasmaBallGrowsByItsGrowingGrowthAndIsSmallAtTheEnd)
+{
     SceneItem* ball = At(0, 0, 0);
     ball->sim->countdown = 1000;
     ball->avatar->params[8] = 1000;
@@ -147,7 +155,8 @@ TEST_F(WorldTest, APlasmaBallGrowsByItsGrowingGrowthAndIsSmallAtTheEnd) {
     EXPECT_EQ(ball->sim->radius, 1.0f);
 }
 
-TEST_F(WorldTest, TheInhibitorPulsesEveryTwoSecondsToEveryItemWithinItsRadius) {
+TEST_F(WorldTest, TheInhibitorPulsesEveryTwoSecondsToEveryItemWithinItsRadius)
+{
     SceneItem* inhibitor = At(0, 0, 0, nullptr, LdsInhibitorBehaviour);
     inhibitor->avatar->params[9] = 50000;
     SceneItem* near = At(0, 49000, 0);
@@ -161,7 +170,8 @@ TEST_F(WorldTest, TheInhibitorPulsesEveryTwoSecondsToEveryItemWithinItsRadius) {
     EXPECT_EQ(inhibitor->avatar->params[4], 0);
 }
 
-TEST_F(WorldTest, TheInterdictionJoltStaysWithinFiveTimesItsDraws) {
+TEST_F(WorldTest, TheInterdictionJoltStaysWithinFiveTimesItsDraws)
+{
     SceneItem* ship = At(0, 0, 0);
     ship->sim->thrust.z = 1e9f;
     ship->sim->mass = 1;
@@ -179,7 +189,8 @@ TEST_F(WorldTest, TheInterdictionJoltStaysWithinFiveTimesItsDraws) {
     EXPECT_LE(std::fabs(ship->sim->turnRates.x), 10.0f);
 }
 
-TEST_F(WorldTest, AnLdsInterdictorMissileChasesInLdsAndBecomesAnInhibitor) {
+TEST_F(WorldTest, AnLdsInterdictorMissileChasesInLdsAndBecomesAnInhibitor)
+{
     SceneItem* missile = MakeItem(SIM_MAIN, SteerLdsiMissile);
     InitFlightModel(&MakeShip(missile)->flightModel, 100, 10, 200, 1e8f, 30, 30, 30, 100);
     SceneItem* target = MakeItem();
@@ -203,7 +214,8 @@ TEST_F(WorldTest, AnLdsInterdictorMissileChasesInLdsAndBecomesAnInhibitor) {
     EXPECT_GE(missile->avatar->params[9], 2500000);
 }
 
-TEST_F(WorldTest, TheMissileFuseBurstsOnlyArmedAndClose) {
+TEST_F(WorldTest, TheMissileFuseBurstsOnlyArmedAndClose)
+{
     struct Case {
         bool armed;
         float distance;
@@ -235,7 +247,8 @@ TEST_F(WorldTest, TheMissileFuseBurstsOnlyArmedAndClose) {
     }
 }
 
-TEST_F(WorldTest, AHomingMissileWhoseTargetDiedFliesOnBallistic) {
+TEST_F(WorldTest, AHomingMissileWhoseTargetDiedFliesOnBallistic)
+{
     SceneItem* missile = At(0, 0, 0);
     missile->sim->ldsSpool = 5000;
     SceneItem* target = At(0, 0, 100000);
@@ -255,17 +268,18 @@ TEST_F(WorldTest, AHomingMissileWhoseTargetDiedFliesOnBallistic) {
     EXPECT_EQ(missile->pitchDemand, 0.0f);
 }
 
-TEST_F(WorldTest, AGuidedMissileBurstsNearAnEnemyOrOutOfFuel) {
+TEST_F(WorldTest, AGuidedMissileBurstsNearAnEnemyOrOutOfFuel)
+{
     struct Case {
         int32_t fuel;
         uint32_t shipSide;
         double shipDistance;
         int impacts; // three for every ship within 250,000
     } const cases[] = {
-        {100, 0x80, 40000, 3},  // an enemy within 50,000
-        {100, 0x40, 40000, 0},  // a ship of its own side
-        {100, 0x80, 60000, 0},  // an enemy beyond 50,000
-        {0, 0x40, 200000, 3},   // out of fuel: every ship near
+        {100, 0x80, 40000, 3}, // an enemy within 50,000
+        {100, 0x40, 40000, 0}, // a ship of its own side
+        {100, 0x80, 60000, 0}, // an enemy beyond 50,000
+        {0, 0x40, 200000, 3},  // out of fuel: every ship near
         {0, 0x40, 260000, 0},
     };
     for (const Case& c : cases) {
@@ -287,7 +301,8 @@ TEST_F(WorldTest, AGuidedMissileBurstsNearAnEnemyOrOutOfFuel) {
     }
 }
 
-TEST_F(WorldTest, AMineBlastsMarkedEnemiesInRangeButNeverItsLayer) {
+TEST_F(WorldTest, AMineBlastsMarkedEnemiesInRangeButNeverItsLayer)
+{
     SceneItem* layer = At(0, 0, -500000);
     MakeShip(layer)->kind = 7;
     layer->avatar->classFlags = 0x100 | kClassMarked;
@@ -303,7 +318,7 @@ TEST_F(WorldTest, AMineBlastsMarkedEnemiesInRangeButNeverItsLayer) {
         {true, kClassMarked, 1000, 0},
         {false, kClassMarked, 149000, 4},
         {false, kClassMarked, 151000, 0},
-        {false, 0, 1000, 0},                  // not marked
+        {false, 0, 1000, 0},                   // not marked
         {false, kClassMarked | 0x10, 1000, 0}, // a missile
     };
     for (const Case& c : cases) {
@@ -333,7 +348,8 @@ TEST_F(WorldTest, AMineBlastsMarkedEnemiesInRangeButNeverItsLayer) {
     }
 }
 
-TEST_F(WorldTest, ABeltRockBeyondItsRangeWrapsAroundItsAnchor) {
+TEST_F(WorldTest, ABeltRockBeyondItsRangeWrapsAroundItsAnchor)
+{
     SceneItem* anchor = At(1e6, 0, 0);
     SceneItem* rock = At(1e6, 0, 40000, nullptr, KeepNearAnchor);
     rock->avatar->params[0] = 50000;
@@ -360,7 +376,8 @@ TEST_F(WorldTest, ABeltRockBeyondItsRangeWrapsAroundItsAnchor) {
     }
 }
 
-TEST_F(WorldTest, ATetheredItemKeepsItsTetherLengthFromItsAnchor) {
+TEST_F(WorldTest, ATetheredItemKeepsItsTetherLengthFromItsAnchor)
+{
     SceneItem* anchor = At(0, 0, 0);
     SceneItem* towed = At(0, 300000, 0, KeepTetherDistance);
     towed->avatar->params[3] = Handle(anchor);
@@ -378,7 +395,8 @@ TEST_F(WorldTest, ATetheredItemKeepsItsTetherLengthFromItsAnchor) {
     EXPECT_EQ(towed->sim->position.y, before.y);
 }
 
-TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown) {
+TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown)
+{
     SceneItem* first = At(0, 0, 100000, nullptr, RunWaypoint);
     SceneItem* second = At(0, 0, 200000, nullptr, RunWaypoint);
     SceneItem* hidden = At(0, 0, 0, nullptr, RunWaypoint); // no cube
@@ -415,7 +433,8 @@ TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown) {
     gScriptVars = ScriptVariables{};
 }
 
-TEST_F(WorldTest, AnAttachedWaypointSitsBehindItsReferenceItem) {
+TEST_F(WorldTest, AnAttachedWaypointSitsBehindItsReferenceItem)
+{
     SceneItem* reference = At(0, 0, 50000);
     reference->sim->radius = 3000;
     MatRotY(90, reference->sim->matrix);
@@ -423,7 +442,7 @@ TEST_F(WorldTest, AnAttachedWaypointSitsBehindItsReferenceItem) {
     ScriptSymbol symbol{};
     symbol.type = kSymbolSceneItem;
     waypoint->sim->followSymbol = &symbol; // as ATTACH_WAYPT keeps it
-    PlaceWaypoint(waypoint); // an empty symbol: nothing
+    PlaceWaypoint(waypoint);               // an empty symbol: nothing
     EXPECT_EQ(waypoint->sim->position.z, 0.0);
     SetSymbolObject(&symbol, reference);
     PlaceWaypoint(waypoint);
@@ -433,7 +452,8 @@ TEST_F(WorldTest, AnAttachedWaypointSitsBehindItsReferenceItem) {
     EXPECT_EQ(waypoint->sim->radius, 3000.0f);
 }
 
-TEST_F(WorldTest, PlacementBetweenTwoItemsOnAndAcrossTheLine) {
+TEST_F(WorldTest, PlacementBetweenTwoItemsOnAndAcrossTheLine)
+{
     SceneItem* a = At(0, 0, 0);
     SceneItem* b = At(100000, 0, 0);
     a->sim->radius = 10000;
@@ -452,7 +472,8 @@ TEST_F(WorldTest, PlacementBetweenTwoItemsOnAndAcrossTheLine) {
     }
 }
 
-TEST_F(WorldTest, CarriedItemsRideEitherSideAndFlyFreeWhenReleased) {
+TEST_F(WorldTest, CarriedItemsRideEitherSideAndFlyFreeWhenReleased)
+{
     SceneItem* carrier = At(0, 0, 0, BallisticStep, AlignCarrierToPair);
     SceneItem* left = At(-40000, 0, 0, RideOnCarrier);
     SceneItem* right = At(40000, 0, 0, RideOnCarrier);
@@ -475,7 +496,8 @@ TEST_F(WorldTest, CarriedItemsRideEitherSideAndFlyFreeWhenReleased) {
     EXPECT_EQ(left->perFrame, SIM_MAIN);
 }
 
-TEST_F(WorldTest, TheChaosRoutineHalvesTheHullWhenThePlayerStandsInTheWay) {
+TEST_F(WorldTest, TheChaosRoutineHalvesTheHullWhenThePlayerStandsInTheWay)
+{
     SceneItem* chaos = At(0, 0, 0, SIM_CHAOS);
     ShipInfo* info = MakeShip(chaos);
     info->damage.maximumHull = 400;
@@ -490,7 +512,8 @@ TEST_F(WorldTest, TheChaosRoutineHalvesTheHullWhenThePlayerStandsInTheWay) {
     EXPECT_EQ(info->damage.hullDamage, 200);
 }
 
-TEST_F(WorldTest, APlayerNearAMarkRaisesTheJumpCheck) {
+TEST_F(WorldTest, APlayerNearAMarkRaisesTheJumpCheck)
+{
     SceneItem* mark = At(0, 0, 0, nullptr, NearPlayerMark);
     gPlayerItem = At(0, 0, 40000);
     NearPlayerMark(mark);

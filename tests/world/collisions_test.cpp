@@ -25,31 +25,38 @@ namespace {
 
 class CollisionTest : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         ClearContacts();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetCollisionPrefilter(true);
         WorldTest::TearDown();
     }
 };
 
-void Collide() {
+void Collide()
+{
     PrepareCollisionFrame();
     TestAllCollisions();
 }
 
 } // namespace
 
-TEST_F(CollisionTest, SpheresTouchWhenTheirRadiiOverlap) {
+TEST_F(CollisionTest, SpheresTouchWhenTheirRadiiOverlap)
+{
     struct Case {
         Vector3d apart;
         float ra, rb;
         bool touch;
     } cases[] = {
-        {{199, 0, 0}, 100, 100, true},  {{201, 0, 0}, 100, 100, false}, {{0, -50, 0}, 10, 45, true},
-        {{0, 0, 55.5}, 10, 45, false},  {{0, 0, 0}, 1, 1, true},
+        {{199, 0, 0}, 100, 100, true},
+        {{201, 0, 0}, 100, 100, false},
+        {{0, -50, 0}, 10, 45, true},
+        {{0, 0, 55.5}, 10, 45, false},
+        {{0, 0, 0}, 1, 1, true},
     };
     for (const Case& c : cases) {
         ResetSimulation();
@@ -74,7 +81,8 @@ TEST_F(CollisionTest, SpheresTouchWhenTheirRadiiOverlap) {
     }
 }
 
-TEST_F(CollisionTest, TheHigherResponseOrderGoesFirstAndBothShareTheHandledWord) {
+TEST_F(CollisionTest, TheHigherResponseOrderGoesFirstAndBothShareTheHandledWord)
+{
     SceneItem* a = Body({0, 0, 0}, 100);
     SceneItem* b = Body({50, 0, 0}, 100);
     b->avatar->responseOrder = 3;
@@ -87,11 +95,12 @@ TEST_F(CollisionTest, TheHigherResponseOrderGoesFirstAndBothShareTheHandledWord)
     EXPECT_EQ(Contacts()[1].handledSeen, 1); // the first response set it
 }
 
-TEST_F(CollisionTest, HullPointsTouchWhenStrictlyInsideABoxAndInNoExclusionBox) {
+TEST_F(CollisionTest, HullPointsTouchWhenStrictlyInsideABoxAndInNoExclusionBox)
+{
     struct Case {
         const char* what;
-        Vector3d small;   // position of the item with the points; the boxes' item sits at 0
-        float turnZ;      // the boxes' item turned about z
+        Vector3d small; // position of the item with the points; the boxes' item sits at 0
+        float turnZ;    // the boxes' item turned about z
         bool touch;
     } cases[] = {
         {"inside", {49, 0, 0}, 0, true},
@@ -127,7 +136,8 @@ TEST_F(CollisionTest, HullPointsTouchWhenStrictlyInsideABoxAndInNoExclusionBox) 
     }
 }
 
-TEST_F(CollisionTest, TheLargerPartHoldsTheBoxesWhicheverItemComesFirst) {
+TEST_F(CollisionTest, TheLargerPartHoldsTheBoxesWhicheverItemComesFirst)
+{
     SceneItem* small = Body({0, 0, 0}, 10, kTdpCollides);
     SceneItem* large = Body({-40, 0, 0}, 100, kTdpCollides);
     HullBounds* boxes = Shape(large, 100);
@@ -143,7 +153,8 @@ TEST_F(CollisionTest, TheLargerPartHoldsTheBoxesWhicheverItemComesFirst) {
     boxes->boxes = box;
 }
 
-TEST_F(CollisionTest, PartTreesAreDescendedAndTheTouchingPartsAreNamed) {
+TEST_F(CollisionTest, PartTreesAreDescendedAndTheTouchingPartsAreNamed)
+{
     struct Case {
         float turnY; // the first item turned about y: its arm swings away
         bool touch;
@@ -170,7 +181,8 @@ TEST_F(CollisionTest, PartTreesAreDescendedAndTheTouchingPartsAreNamed) {
     }
 }
 
-TEST_F(CollisionTest, APartThatAlwaysTouchesNeedsOnlyTheItemsToMeet) {
+TEST_F(CollisionTest, APartThatAlwaysTouchesNeedsOnlyTheItemsToMeet)
+{
     Body({0, 0, 0}, 100);
     SceneItem* b = Body({150, 0, 0}, 100, kTdpCollides | kTdpTouchesAlways);
     b->avatar->root->radius = 1;
@@ -178,7 +190,8 @@ TEST_F(CollisionTest, APartThatAlwaysTouchesNeedsOnlyTheItemsToMeet) {
     EXPECT_EQ(Contacts().size(), 2u);
 }
 
-TEST_F(CollisionTest, WhichPairsAreTested) {
+TEST_F(CollisionTest, WhichPairsAreTested)
+{
     struct Case {
         const char* what;
         int16_t flagsA, flagsB;
@@ -207,7 +220,8 @@ TEST_F(CollisionTest, WhichPairsAreTested) {
     }
 }
 
-TEST_F(CollisionTest, ShipsThatTouchAreOfferedTheDockFirst) {
+TEST_F(CollisionTest, ShipsThatTouchAreOfferedTheDockFirst)
+{
     SceneItem* a = Body({0, 0, 0}, 100);
     SceneItem* b = Body({10, 0, 0}, 100);
     SceneItem* c = Body({5000, 0, 0}, 100);
@@ -225,7 +239,8 @@ TEST_F(CollisionTest, ShipsThatTouchAreOfferedTheDockFirst) {
     EXPECT_EQ(Contacts()[2].other, d);
 }
 
-TEST_F(CollisionTest, ObstaclesAreNotedWithinFiveTimesTheRadii) {
+TEST_F(CollisionTest, ObstaclesAreNotedWithinFiveTimesTheRadii)
+{
     SceneItem* a = Body({0, 0, 0}, 100, kSolidPart, kItemObstacle);
     SceneItem* b = Body({600, 0, 0}, 100);
     SceneItem* c = Body({0, 900, 0}, 100);
@@ -245,7 +260,8 @@ TEST_F(CollisionTest, ObstaclesAreNotedWithinFiveTimesTheRadii) {
     EXPECT_EQ(b->avatar->obstacleCloseness, 0.0f);
 }
 
-TEST_F(CollisionTest, AProjectileAtTheFastestMissileSpeedDoesNotTunnelThroughAMovingHull) {
+TEST_F(CollisionTest, AProjectileAtTheFastestMissileSpeedDoesNotTunnelThroughAMovingHull)
+{
     // 30,000,000 a second: 1,500,000 a frame at 5 ticks, 6,000,000 at 20.
     constexpr float kMissileSpeed = 30000000.0f;
     for (int32_t ticks : {5, 20}) {
@@ -281,7 +297,8 @@ TEST_F(CollisionTest, AProjectileAtTheFastestMissileSpeedDoesNotTunnelThroughAMo
     }
 }
 
-TEST_F(CollisionTest, WorldCentresFollowTheItemsTurnAndTheParentsTurns) {
+TEST_F(CollisionTest, WorldCentresFollowTheItemsTurnAndTheParentsTurns)
+{
     SceneItem* item = Body({1000, 0, 0}, 10);
     MatSetRotZ(90, item->sim->matrix); // x axis onto -y
     TDP* arm = AddChildTDP(item->avatar->root, nullptr, 100, 0, 0);
@@ -308,7 +325,8 @@ TEST_F(CollisionTest, WorldCentresFollowTheItemsTurnAndTheParentsTurns) {
     EXPECT_EQ(item->sim->radius, 7.0f);
 }
 
-TEST_F(CollisionTest, PartRadiiComeFromTheHullBoundsOrTheModel) {
+TEST_F(CollisionTest, PartRadiiComeFromTheHullBoundsOrTheModel)
+{
     hx_vertex vertices[2]{};
     vertices[0].p = {3, 4, 0};
     vertices[1].p = {0, -6, 8};
@@ -337,7 +355,8 @@ TEST_F(CollisionTest, PartRadiiComeFromTheHullBoundsOrTheModel) {
     EXPECT_EQ(given->radius, 2.0f);
 }
 
-TEST_F(CollisionTest, HullBoundsPointsAreKeptOnceAndAtMostSixteen) {
+TEST_F(CollisionTest, HullBoundsPointsAreKeptOnceAndAtMostSixteen)
+{
     SceneItem* item = worldtest::MakeItem();
     HullBounds* bounds = Shape(item, 50);
     for (int i = 0; i < 20; ++i) {
@@ -353,7 +372,8 @@ TEST_F(CollisionTest, HullBoundsPointsAreKeptOnceAndAtMostSixteen) {
     EXPECT_EQ(bounds->boxes->maximum.y, 40.0f);
 }
 
-TEST_F(CollisionTest, PreparingTheFrameClearsThePerFrameMarks) {
+TEST_F(CollisionTest, PreparingTheFrameClearsThePerFrameMarks)
+{
     SceneItem* a = Body({0, 0, 0}, 10);
     SceneItem* b = Body({0, 0, 0}, 10);
     a->flags |= kItemJumpCheck | kItemNearPlanet | kItemNearSurface;
@@ -369,7 +389,8 @@ TEST_F(CollisionTest, PreparingTheFrameClearsThePerFrameMarks) {
     EXPECT_EQ(gSceneItemCount, 2);
 }
 
-TEST_F(CollisionTest, SpawnSceneMakesAPartAnItemOfItsOwn) {
+TEST_F(CollisionTest, SpawnSceneMakesAPartAnItemOfItsOwn)
+{
     SceneItem* item = Body({100, 0, 0}, 50);
     item->avatar->collision = RecordContact;
     TDP* root = item->avatar->root;
@@ -407,7 +428,8 @@ TEST_F(CollisionTest, SpawnSceneMakesAPartAnItemOfItsOwn) {
     EXPECT_EQ(FatalStops()[0], "kqzSpawnScene - TDPPtr==NULL");
 }
 
-TEST_F(CollisionTest, ThePrefilterTestsFewerPairsAndChangesNothing) {
+TEST_F(CollisionTest, ThePrefilterTestsFewerPairsAndChangesNothing)
+{
     SetCollisionPrefilter(false);
     worldscenario::BuildCollisionFlight(31, kMaxSceneItems - 1);
     const uint64_t plain = worldscenario::Run(2000, 5);
@@ -418,7 +440,7 @@ TEST_F(CollisionTest, ThePrefilterTestsFewerPairsAndChangesNothing) {
     const uint64_t sweep = worldscenario::Run(2000, 5);
     EXPECT_EQ(sweep, plain);
     EXPECT_EQ(GetMessageStats().messagesPosted, plainMessages);
-    EXPECT_GT(plainMessages, 100u); // the ships did collide
+    EXPECT_GT(plainMessages, 100u);             // the ships did collide
     EXPECT_EQ(plainPairs, 79800 - 80 * 79 / 2); // the 80 of the tail group meet no other
     EXPECT_LT(CollisionPairTests(), plainPairs / 20);
     EXPECT_TRUE(FatalStops().empty());

@@ -221,8 +221,8 @@ TEST_F(DamageTest, RandomDamageIsReproducibleFromTheSeed)
     };
     const auto first = run(1234);
     EXPECT_EQ(run(1234), first);
-    EXPECT_NE(first[0], 0.0f);                  // something was damaged
-    EXPECT_GT(first[1], 1.0f);                  // and the level rose
+    EXPECT_NE(first[0], 0.0f); // something was damaged
+    EXPECT_GT(first[1], 1.0f); // and the level rose
     EXPECT_LE(first[1], 5.0f);
     EXPECT_NE(run(99), first);
 }
@@ -282,10 +282,10 @@ TEST_F(DamageTest, SystemHealthNotesLossesAndFullRepairs)
         uint16_t bitsAfter;
     };
     const Case cases[] = {
-        {0.5f, 0.0f, 1, kCapDockPorts},  // knocked out
-        {0.2f, 0.0f, 0, kCapDockPorts},  // was already below a quarter
+        {0.5f, 0.0f, 1, kCapDockPorts}, // knocked out
+        {0.2f, 0.0f, 0, kCapDockPorts}, // was already below a quarter
         {0.5f, 0.9f, 0, kCapDockPorts},
-        {0.9f, 1.0f, 1, 0},              // fully repaired
+        {0.9f, 1.0f, 1, 0}, // fully repaired
     };
     CapturedSound sound;
     sound.LoadSlots({15, 18});
@@ -463,10 +463,12 @@ TEST(HalveDamageBySteps, HalvesOncePerWholeStep)
     struct Case {
         int32_t value, step, damage, expected;
     };
+    // clang-format off
     const Case cases[] = {
         {5, 10, 100, 100}, {10, 10, 100, 50}, {25, 10, 100, 25}, {9, 0, 100, 0},
         {-1, 0, 100, 100}, {310, 10, 100, 0}, {300, 10, 1 << 30, 1},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(HalveDamageBySteps(c.value, c.step, c.damage), c.expected)
             << c.value << " " << c.step << " " << c.damage;

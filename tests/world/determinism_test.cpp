@@ -5,7 +5,8 @@
 using worldtest::FatalStops;
 using worldtest::WorldTest;
 
-TEST_F(WorldTest, TheSameSeedAndStepGiveTheSameDigest) {
+TEST_F(WorldTest, TheSameSeedAndStepGiveTheSameDigest)
+{
     worldscenario::Build(1234, 300);
     uint64_t first = worldscenario::Run(400, 5);
     worldscenario::Build(1234, 300);
@@ -19,7 +20,8 @@ TEST_F(WorldTest, TheSameSeedAndStepGiveTheSameDigest) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
-TEST_F(WorldTest, ShipsFlownByThePhysicsGiveTheSameDigestTwice) {
+TEST_F(WorldTest, ShipsFlownByThePhysicsGiveTheSameDigestTwice)
+{
     worldscenario::BuildFlight(77, 399);
     const uint64_t first = worldscenario::Run(300, 5);
     worldscenario::BuildFlight(77, 399);

@@ -37,7 +37,8 @@ const char* kSystems =
 
 class EncounterTest : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         ClearEncounterSources();
         LoadTestUniverse(kSystems, {{"Sol", 1, 0, {0, 0, 0}}, {"Corvane", 21, 0, {0, 0, 0}}});
@@ -46,7 +47,8 @@ protected:
         EnableCallTrace(true);
         ClearCallTrace();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         ClearEncounterSources();
         ResetUniverse();
         EnableCallTrace(false);
@@ -54,7 +56,8 @@ protected:
     }
 
     // A gate whose members show the colours.
-    SceneItem* MakeGate(std::initializer_list<uint8_t> colours) {
+    SceneItem* MakeGate(std::initializer_list<uint8_t> colours)
+    {
         SceneItem* gate = MakeItem(SIM_STARGATE);
         MakeShip(gate);
         int i = 0;
@@ -73,7 +76,8 @@ protected:
 
     // A stock script of every kind (a no-op statement, then END) for every
     // launch to run; the number of launches is the number of its runs.
-    void AddStockScripts() {
+    void AddStockScripts()
+    {
         static const bool started = [] {
             InitializeScriptSystem();
             return true;
@@ -90,7 +94,8 @@ protected:
         stockRuns = 0;
         SetStatementTraceHook([](uint32_t, uint32_t id) { stockRuns += id == kw::BEGIN; });
     }
-    static void EndStockScripts() {
+    static void EndStockScripts()
+    {
         SetStatementTraceHook(nullptr);
         ResetMissionScript();
     }
@@ -102,14 +107,16 @@ protected:
     SceneItem* members[4]{};
 };
 
-void Place(SceneItem* item, double x) {
+void Place(SceneItem* item, double x)
+{
     item->sim->position = {x, 0, 0};
     item->sim->matrix.m[12] = static_cast<float>(x);
 }
 
 } // namespace
 
-TEST_F(EncounterTest, AnAgreeingGateSendsANearPlayerToItsSystem) {
+TEST_F(EncounterTest, AnAgreeingGateSendsANearPlayerToItsSystem)
+{
     SceneItem* gate = MakeGate({9, 9, 9});
     Place(gate, 4000);
     SIM_STARGATE(gate);
@@ -125,7 +132,8 @@ TEST_F(EncounterTest, AnAgreeingGateSendsANearPlayerToItsSystem) {
     }
 }
 
-TEST_F(EncounterTest, DisagreeingOrFarGatesSendNobody) {
+TEST_F(EncounterTest, DisagreeingOrFarGatesSendNobody)
+{
     SceneItem* gate = MakeGate({9, 10, 9});
     Place(gate, 100);
     SIM_STARGATE(gate);
@@ -141,7 +149,8 @@ TEST_F(EncounterTest, DisagreeingOrFarGatesSendNobody) {
     EXPECT_EQ(gCurrentSystemNumber, 0);
 }
 
-TEST_F(EncounterTest, AGateToTheCurrentSystemOnlyScramblesItsColours) {
+TEST_F(EncounterTest, AGateToTheCurrentSystemOnlyScramblesItsColours)
+{
     gCurrentSystemNumber = 1;
     SceneItem* gate = MakeGate({10, 10, 10});
     SIM_STARGATE(gate);
@@ -151,7 +160,8 @@ TEST_F(EncounterTest, AGateToTheCurrentSystemOnlyScramblesItsColours) {
     EXPECT_EQ(gStopSimulationPass, 255);
 }
 
-TEST_F(EncounterTest, AGateOnItsFirstFrameScramblesAndTakesTwelve) {
+TEST_F(EncounterTest, AGateOnItsFirstFrameScramblesAndTakesTwelve)
+{
     SceneItem* gate = MakeGate({0, 0});
     Place(gate, 1e6);
     SIM_STARGATE(gate);
@@ -165,7 +175,8 @@ TEST_F(EncounterTest, AGateOnItsFirstFrameScramblesAndTakesTwelve) {
     EXPECT_FALSE(GateDestination(13, &system, &arrival));
 }
 
-TEST_F(EncounterTest, SourcesNearThePlayerAreUsedRoundRobin) {
+TEST_F(EncounterTest, SourcesNearThePlayerAreUsedRoundRobin)
+{
     AddStockScripts();
     SceneItem* a = MakeItem();
     SceneItem* far = MakeItem();
@@ -195,7 +206,8 @@ TEST_F(EncounterTest, SourcesNearThePlayerAreUsedRoundRobin) {
     EndStockScripts();
 }
 
-TEST_F(EncounterTest, NoEncounterAtTheLimitOrOnHold) {
+TEST_F(EncounterTest, NoEncounterAtTheLimitOrOnHold)
+{
     AddStockScripts();
     AddEncounterSource(MakeItem(), 1);
     SetFrameStep(2500);
@@ -211,7 +223,8 @@ TEST_F(EncounterTest, NoEncounterAtTheLimitOrOnHold) {
     EndStockScripts();
 }
 
-TEST_F(EncounterTest, AtAStepOfFiveHundredthsAboutOneFrameInFiveHundredTries) {
+TEST_F(EncounterTest, AtAStepOfFiveHundredthsAboutOneFrameInFiveHundredTries)
+{
     AddStockScripts();
     AddEncounterSource(MakeItem(), 1);
     SetFrameStep(5);
@@ -223,7 +236,8 @@ TEST_F(EncounterTest, AtAStepOfFiveHundredthsAboutOneFrameInFiveHundredTries) {
     EXPECT_LT(launched, 150u);
 }
 
-TEST_F(EncounterTest, LoiteringShipsPickAnotherMatchingSource) {
+TEST_F(EncounterTest, LoiteringShipsPickAnotherMatchingSource)
+{
     SceneItem* ship = MakeItem();
     ship->avatar->classFlags = 0x80;
     SceneItem* here = MakeItem();
@@ -240,7 +254,8 @@ TEST_F(EncounterTest, LoiteringShipsPickAnotherMatchingSource) {
     EXPECT_EQ(PickEncounterSource(ship, here), here);
 }
 
-TEST_F(EncounterTest, NewShipsAreMovedClearOfBodies) {
+TEST_F(EncounterTest, NewShipsAreMovedClearOfBodies)
+{
     SceneItem* station = MakeItem();
     station->sim->radius = 1000;
     SceneItem* body = MakeItem();

@@ -17,7 +17,8 @@ using worldtest::WorldTest;
 
 namespace {
 
-void Place(SceneItem* item, double x, double y, double z) {
+void Place(SceneItem* item, double x, double y, double z)
+{
     item->sim->position = {x, y, z};
     item->sim->matrix.m[12] = static_cast<float>(x);
     item->sim->matrix.m[13] = static_cast<float>(y);
@@ -26,15 +27,18 @@ void Place(SceneItem* item, double x, double y, double z) {
 
 } // namespace
 
-TEST_F(WorldTest, TheOriginFollowsThePlayerByWholeModuli) {
+TEST_F(WorldTest, TheOriginFollowsThePlayerByWholeModuli)
+{
     struct Case {
         double playerX;
         bool lds;
         double shift; // fmod(p, M) - p
+        // clang-format off
     } const cases[] = {
         {250e6, false, -200e6}, {-150e6, false, 100e6}, {99e6, false, 0},
         {250e6, true, 0},       {2.5e9, true, -2e9},     {-1e8, false, 1e8},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.playerX);
         ResetSimulation();
@@ -60,7 +64,8 @@ TEST_F(WorldTest, TheOriginFollowsThePlayerByWholeModuli) {
     gWorldOriginOffset = {};
 }
 
-TEST_F(WorldTest, WithoutAPlayerTheOriginStays) {
+TEST_F(WorldTest, WithoutAPlayerTheOriginStays)
+{
     SceneItem* item = MakeItem();
     Place(item, 5e8, 0, 0);
     UpdateFloatingOrigin();
@@ -68,7 +73,8 @@ TEST_F(WorldTest, WithoutAPlayerTheOriginStays) {
     EXPECT_EQ(gWorldOriginOffset.x, 0.0);
 }
 
-TEST_F(WorldTest, PositionsStayExactAcrossManyShifts) {
+TEST_F(WorldTest, PositionsStayExactAcrossManyShifts)
+{
     // The player crosses 1e9 units in steps of 1e6 under SIM_MAIN, the
     // origin following once a frame; an item 10^7 away keeps its absolute
     // position (position + offset) to the last bit, and the player's float
@@ -101,7 +107,8 @@ TEST_F(WorldTest, PositionsStayExactAcrossManyShifts) {
     gWorldOriginOffset = {};
 }
 
-TEST_F(WorldTest, RenderSyncCopiesMotionIntoTheAvatar) {
+TEST_F(WorldTest, RenderSyncCopiesMotionIntoTheAvatar)
+{
     SceneItem* item = MakeItem();
     item->sim->velocity = {1, 2, 3};
     MatRotY(30, item->sim->matrix);
@@ -113,7 +120,8 @@ TEST_F(WorldTest, RenderSyncCopiesMotionIntoTheAvatar) {
         EXPECT_EQ(item->avatar->matrix.m[i], item->sim->matrix.m[i]);
 }
 
-TEST_F(WorldTest, TdpAttributesRebuildTheLocalMatrixEveryFrame) {
+TEST_F(WorldTest, TdpAttributesRebuildTheLocalMatrixEveryFrame)
+{
     struct Case {
         const char* what;
         uint8_t type;
@@ -121,6 +129,7 @@ TEST_F(WorldTest, TdpAttributesRebuildTheLocalMatrixEveryFrame) {
         bool negated;
         int element; // element of the local matrix to check
         float expected;
+        // clang-format off
     } const cases[] = {
         {"move x", 3, 40, false, 12, 40},   {"move y", 4, 40, false, 13, 40},
         {"move z", 5, 40, true, 14, -40},   {"scale", 6, 250, false, 10, 2.5f},
@@ -129,6 +138,7 @@ TEST_F(WorldTest, TdpAttributesRebuildTheLocalMatrixEveryFrame) {
         {"turn y", 11, 90, false, 8, 1},    {"turn x", 12, 90, false, 9, -1},
         {"turn z", 13, 90, false, 1, -1},    {"unknown", 99, 7, false, 12, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetSimulation();
@@ -146,7 +156,8 @@ TEST_F(WorldTest, TdpAttributesRebuildTheLocalMatrixEveryFrame) {
     }
 }
 
-TEST_F(WorldTest, TheRestoreAttributeKeepsTheMatrixFromFrameToFrame) {
+TEST_F(WorldTest, TheRestoreAttributeKeepsTheMatrixFromFrameToFrame)
+{
     SceneItem* item = MakeItem();
     TDP* node = item->avatar->root;
     AddTDPAttribute(node, 10, 0);
@@ -157,7 +168,8 @@ TEST_F(WorldTest, TheRestoreAttributeKeepsTheMatrixFromFrameToFrame) {
     EXPECT_FLOAT_EQ(node->local.m[12], 10); // accumulates through the restore
 }
 
-TEST_F(WorldTest, TheVisibleAttributeAndAValueNumberOutOfRange) {
+TEST_F(WorldTest, TheVisibleAttributeAndAValueNumberOutOfRange)
+{
     SceneItem* item = MakeItem();
     TDP* node = item->avatar->root;
     AddTDPAttribute(node, 14, 10);
@@ -171,7 +183,8 @@ TEST_F(WorldTest, TheVisibleAttributeAndAValueNumberOutOfRange) {
     EXPECT_FALSE(node->flags & kTdpVisibleToggle);
 }
 
-TEST_F(WorldTest, OffsetVelocityMovesOnlyNodesWithAttributes) {
+TEST_F(WorldTest, OffsetVelocityMovesOnlyNodesWithAttributes)
+{
     gFrameClock.frameSeconds = 0.5f;
     SceneItem* item = MakeItem();
     TDP* root = item->avatar->root;
@@ -199,7 +212,8 @@ const Vector3 kVertices[] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}, {20,
 const uint16_t kFaces[][3] = {{0, 1, 2}, {0, 1, 3}, {0, 1, 4}, {0, 1, 9}};
 int gMeshTag;
 
-bool ReadTestMesh(const hx_model* model, MeshView* mesh) {
+bool ReadTestMesh(const hx_model* model, MeshView* mesh)
+{
     if (model != reinterpret_cast<const hx_model*>(&gMeshTag))
         return false;
     *mesh = {kVertices, 5, kFaces, 4};
@@ -208,7 +222,8 @@ bool ReadTestMesh(const hx_model* model, MeshView* mesh) {
 
 } // namespace
 
-TEST_F(WorldTest, FindHitFacePicksTheNearestRealFace) {
+TEST_F(WorldTest, FindHitFacePicksTheNearestRealFace)
+{
     SceneItem* item = MakeItem();
     Vector3 centre{-1, -1, -1}, normal{-1, -1, -1};
     EXPECT_EQ(FindHitFace(item, Vector3{1, 1, 1}, &centre, &normal), 0); // no model
@@ -248,7 +263,8 @@ TEST_F(WorldTest, FindHitFacePicksTheNearestRealFace) {
     SetModelMeshReader(nullptr);
 }
 
-TEST_F(WorldTest, TheWeaponViewFlagNeedsTheWepStationAndAWeaponViewMount) {
+TEST_F(WorldTest, TheWeaponViewFlagNeedsTheWepStationAndAWeaponViewMount)
+{
     SceneItem* ship = MakeItem();
     gControlledItem = ship;
     Weapon weapon{};

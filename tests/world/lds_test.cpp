@@ -22,14 +22,16 @@ using worldtest::WorldTest;
 
 namespace {
 
-FlightModel ModelWithGrowth(float growth, float top = 1e12f) {
+FlightModel ModelWithGrowth(float growth, float top = 1e12f)
+{
     FlightModel m{};
     InitFlightModel(&m, 100, 10, growth, top, 30, 30, 30, 100);
     return m;
 }
 
 // A ship flown by SIM_MAIN with LDS growth G and LDS top speed.
-SceneItem* MakeLdsShip(float growth = 200, float top = 1e12f) {
+SceneItem* MakeLdsShip(float growth = 200, float top = 1e12f)
+{
     SceneItem* item = MakeItem(SIM_MAIN);
     ShipInfo* info = MakeShip(item);
     info->name = "Tern";
@@ -39,7 +41,8 @@ SceneItem* MakeLdsShip(float growth = 200, float top = 1e12f) {
 
 } // namespace
 
-TEST_F(WorldTest, TheSpeedLaws) {
+TEST_F(WorldTest, TheSpeedLaws)
+{
     const FlightModel b2 = ModelWithGrowth(200);
     const FlightModel b3 = ModelWithGrowth(300);
     EXPECT_FLOAT_EQ(LdsSpeedForDistance(10000, &b2), 100000); // the floor
@@ -62,7 +65,8 @@ TEST_F(WorldTest, TheSpeedLaws) {
     EXPECT_EQ(LdsTimeForSpeed(0, &b2), 0.0f);
 }
 
-TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt) {
+TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
+{
     SceneItem* ship = MakeLdsShip();
     SceneItem* other = MakeLdsShip();
     gControlledItem = ship;
@@ -92,7 +96,8 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt) {
     EXPECT_FALSE(CapturedSound::TakePlay(31));
 }
 
-TEST_F(WorldTest, ABarredDriveOrNoDriveDoesNotEngage) {
+TEST_F(WorldTest, ABarredDriveOrNoDriveDoesNotEngage)
+{
     SceneItem* barred = MakeLdsShip();
     barred->sim->flags |= kSimLdsBarred;
     SceneItem* none = MakeLdsShip(200, 0);
@@ -103,7 +108,8 @@ TEST_F(WorldTest, ABarredDriveOrNoDriveDoesNotEngage) {
     }
 }
 
-TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething) {
+TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
+{
     SceneItem* ship = MakeLdsShip();
     gPlayerItem = gControlledItem = ship;
     CapturedSound sound;
@@ -131,7 +137,8 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething) {
     EXPECT_EQ(ship->sim->velocity.x, 10.0f);
 }
 
-TEST_F(WorldTest, AnLdsFlightFollowsTheSpoolAndTheGeometricLaw) {
+TEST_F(WorldTest, AnLdsFlightFollowsTheSpoolAndTheGeometricLaw)
+{
     // Reference: the spool counter falls 300 -> 0 by the frame ticks at
     // 100,000; from then on v += min(target - v, ln(b) v dt), capped; the
     // nose move is v dt blended by c = (100 - n) / 100 while 0 < n < 100.
@@ -140,8 +147,10 @@ TEST_F(WorldTest, AnLdsFlightFollowsTheSpoolAndTheGeometricLaw) {
         int32_t ticks;
         int frames;
     } const cases[] = {
-        {200, 1e12f, 1e10f, 5, 400}, {300, 1e12f, 1e10f, 10, 150},
-        {200, 2e6f, 1e10f, 5, 400},  {150, 1e12f, 3e5f, 4, 500},
+        {200, 1e12f, 1e10f, 5, 400},
+        {300, 1e12f, 1e10f, 10, 150},
+        {200, 2e6f, 1e10f, 5, 400},
+        {150, 1e12f, 3e5f, 4, 500},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.growth);
@@ -161,7 +170,8 @@ TEST_F(WorldTest, AnLdsFlightFollowsTheSpoolAndTheGeometricLaw) {
                 v += std::min(c.target - v, lnb * v * dt);
                 v = std::min(std::max(v, 1e5), static_cast<double>(c.top));
             }
-            const double share = spool > 0 && spool < 100 ? (100 - spool) / 100.0 : spool == 0 ? 1 : 0;
+            const double share = spool > 0 && spool < 100 ? (100 - spool) / 100.0 : spool == 0 ? 1
+                                                                                               : 0;
             z += v * dt * share;
         }
         EXPECT_EQ(ship->sim->ldsSpool, 0);
@@ -171,7 +181,8 @@ TEST_F(WorldTest, AnLdsFlightFollowsTheSpoolAndTheGeometricLaw) {
     }
 }
 
-TEST_F(WorldTest, WithGrowth200TheSpeedAboutDoublesEverySecond) {
+TEST_F(WorldTest, WithGrowth200TheSpeedAboutDoublesEverySecond)
+{
     SceneItem* ship = MakeLdsShip(200);
     EngageLds(ship);
     ship->sim->ldsSpool = 0;
@@ -186,17 +197,20 @@ TEST_F(WorldTest, WithGrowth200TheSpeedAboutDoublesEverySecond) {
     }
 }
 
-TEST_F(WorldTest, TheAutopilotCompressesTimeOnLongLdsLegs) {
+TEST_F(WorldTest, TheAutopilotCompressesTimeOnLongLdsLegs)
+{
     // (s - 5.5) e + 1 with s = log10 speed, e = log10 target - s within
     // 1..4 (1 below 1), only above 10^5.5 and only under the autopilot.
     struct Case {
         float speed, target;
         bool autopilot;
         float factor;
+        // clang-format off
     } const cases[] = {
         {1e7f, 1e9f, true, 4},     {1e7f, 1e9f, false, 1},  {2e5f, 1e9f, true, 1},
         {1e6f, 1e12f, true, 3},    {1e7f, 3e7f, true, 2.5f}, {1e8f, 1e8f, true, 3.5f},
     };
+    // clang-format on
     SceneItem* ship = MakeLdsShip();
     gPlayerItem = gControlledItem = ship;
     for (const Case& c : cases) {
@@ -219,7 +233,8 @@ TEST_F(WorldTest, TheAutopilotCompressesTimeOnLongLdsLegs) {
     gFrameClock.timeCompression = 1;
 }
 
-TEST_F(WorldTest, InterdictionWindsTheDriveDownToTheSecondTargetsVelocity) {
+TEST_F(WorldTest, InterdictionWindsTheDriveDownToTheSecondTargetsVelocity)
+{
     SceneItem* ship = MakeLdsShip();
     SceneItem* carrier = MakeLdsShip();
     carrier->sim->velocity = {0, 250, 0};
@@ -261,7 +276,8 @@ TEST_F(WorldTest, InterdictionWindsTheDriveDownToTheSecondTargetsVelocity) {
     EXPECT_EQ(ship->sim->velocity.y, 2.0f);
 }
 
-TEST_F(WorldTest, WhenTheAiWantsTheDrive) {
+TEST_F(WorldTest, WhenTheAiWantsTheDrive)
+{
     // Turn allowance 360 / (yaw + roll) = 6 s, times 120,000 = 720,000 off
     // the distance; the ship's top speed is 10,000.
     struct Case {
@@ -315,7 +331,8 @@ constexpr double kDestination = 5e9;
 constexpr double kArrival = 200000;
 // The autopilot's part: the LDS target speed is the speed for the distance
 // left, and the drive is left within the arrival distance.
-void CruiseToDestination(SceneItem* item) {
+void CruiseToDestination(SceneItem* item)
+{
     Sim* sim = item->sim;
     const double left = kDestination - (sim->position.z + gWorldOriginOffset.z);
     if (!(sim->flags & kSimLdsEngaged))
@@ -327,7 +344,8 @@ void CruiseToDestination(SceneItem* item) {
 }
 } // namespace
 
-TEST_F(WorldTest, AnLdsLegSlowsGeometricallyAndArrivesAcrossOriginShifts) {
+TEST_F(WorldTest, AnLdsLegSlowsGeometricallyAndArrivesAcrossOriginShifts)
+{
     // Reference in doubles: spool 300 at 100,000; then the speed moves to
     // the target (b - 1) x left, never above the growth ln(b) v dt a frame
     // and never below 100,000; the leg ends within 200,000 of the goal.
@@ -360,7 +378,8 @@ TEST_F(WorldTest, AnLdsLegSlowsGeometricallyAndArrivesAcrossOriginShifts) {
                 v += std::min(target - v, std::log(b) * v * dt);
                 v = std::max(v, 1e5);
             }
-            const double share = spool > 0 && spool < 100 ? (100 - spool) / 100.0 : spool == 0 ? 1 : 0;
+            const double share = spool > 0 && spool < 100 ? (100 - spool) / 100.0 : spool == 0 ? 1
+                                                                                               : 0;
             z += v * dt * share;
         }
 

@@ -490,7 +490,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(gLoopFlags.jumpArrivalRequest, 1);
              EXPECT_EQ(gPendingJumpSystem, 4);
              EXPECT_EQ(gFilmName, "zqk\\resource\\video\\hyper.smk"); // asked for; not on disc here
-             ASSERT_NE(gPendingJumpBody, nullptr); // system 4's L4, where the ship arrives
+             ASSERT_NE(gPendingJumpBody, nullptr);                    // system 4's L4, where the ship arrives
              EXPECT_STREQ(gPendingJumpBody->name, "L4");
              EXPECT_EQ(gPendingJumpBody->id, 301);
              ResetUniverse();

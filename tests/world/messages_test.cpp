@@ -15,7 +15,8 @@ using worldtest::WorldTest;
 
 namespace {
 
-bool Post(uint32_t to, int32_t delay, uint16_t kind, int32_t value) {
+bool Post(uint32_t to, int32_t delay, uint16_t kind, int32_t value)
+{
     return PostItemMessage(0x10000, to, delay, kind, value);
 }
 
@@ -32,7 +33,8 @@ struct Pending {
 
 // A fetch for `id` gives the first message to it that is due in the model,
 // which is then gone from the model, or nothing when there is none.
-void FetchAgreesWithTheModel(std::deque<Pending>& reference, uint32_t id, int32_t clock) {
+void FetchAgreesWithTheModel(std::deque<Pending>& reference, uint32_t id, int32_t clock)
+{
     ItemMessage m;
     ItemMessage* got = FetchItemMessage(id, &m);
     auto it = reference.begin();
@@ -48,7 +50,8 @@ void FetchAgreesWithTheModel(std::deque<Pending>& reference, uint32_t id, int32_
     }
 }
 
-void PendingCountsAgreeWithTheModel(const std::deque<Pending>& reference, std::span<const uint32_t> ids) {
+void PendingCountsAgreeWithTheModel(const std::deque<Pending>& reference, std::span<const uint32_t> ids)
+{
     for (uint32_t each : ids) {
         int16_t pending = 0;
         for (const Pending& p : reference)
@@ -59,7 +62,8 @@ void PendingCountsAgreeWithTheModel(const std::deque<Pending>& reference, std::s
 
 } // namespace
 
-TEST_F(WorldTest, ReceiverIdsCarryTheTagAndSlotsAreReused) {
+TEST_F(WorldTest, ReceiverIdsCarryTheTagAndSlotsAreReused)
+{
     for (int slot = 0; slot < kMaxReceivers; ++slot)
         ASSERT_EQ(AllocReceiver(), 0x10000u | slot);
     EXPECT_EQ(AllocReceiver(), kNoReceiver);
@@ -72,7 +76,8 @@ TEST_F(WorldTest, ReceiverIdsCarryTheTagAndSlotsAreReused) {
     EXPECT_EQ(GetMessageStats().receiversInUse, kMaxReceivers);
 }
 
-TEST_F(WorldTest, DelayedMessagesWaitForTheGameClock) {
+TEST_F(WorldTest, DelayedMessagesWaitForTheGameClock)
+{
     uint32_t r = AllocReceiver();
     ItemMessage m;
     gFrameClock.gameClock = 1000;
@@ -90,7 +95,8 @@ TEST_F(WorldTest, DelayedMessagesWaitForTheGameClock) {
     EXPECT_EQ(FetchItemMessage(r, &m), nullptr);
 }
 
-TEST_F(WorldTest, DueMessagesComeInPostingOrderThenNone) {
+TEST_F(WorldTest, DueMessagesComeInPostingOrderThenNone)
+{
     uint32_t r = AllocReceiver();
     uint32_t other = AllocReceiver();
     Post(r, 0, 12, 1);
@@ -110,7 +116,8 @@ TEST_F(WorldTest, DueMessagesComeInPostingOrderThenNone) {
     EXPECT_EQ(ReceiverPendingCount(other), 2);
 }
 
-TEST_F(WorldTest, MessagesToOtherGenerationsAreNeverCountedAndDieAtTheFrameEnd) {
+TEST_F(WorldTest, MessagesToOtherGenerationsAreNeverCountedAndDieAtTheFrameEnd)
+{
     uint32_t r = AllocReceiver();
     Post(r & 0xFFFF, 0, 3, 0); // the id an item gets before it has a receiver
     Post(kNoReceiver, 0, 3, 0);
@@ -124,7 +131,8 @@ TEST_F(WorldTest, MessagesToOtherGenerationsAreNeverCountedAndDieAtTheFrameEnd) 
     EXPECT_EQ(GetMessageStats().bytesUsed, 0);
 }
 
-TEST_F(WorldTest, FreeingAReceiverPurgesItsMessages) {
+TEST_F(WorldTest, FreeingAReceiverPurgesItsMessages)
+{
     uint32_t r = AllocReceiver();
     Post(r, 100, 3, 0);
     Post(r, 0, 3, 0);
@@ -137,7 +145,8 @@ TEST_F(WorldTest, FreeingAReceiverPurgesItsMessages) {
     EXPECT_EQ(FetchItemMessage(again, &m), nullptr);
 }
 
-TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail) {
+TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail)
+{
     uint32_t r = AllocReceiver();
     FreeReceiver(r);
     Post(r, 0, 3, 1); // a sender still holding the old id
@@ -157,7 +166,8 @@ TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail) {
 }
 
 // Due times count like the game clock, modulo 2^32, whatever the delay.
-TEST_F(WorldTest, HugeDelaysWrapInsteadOfOverflowing) {
+TEST_F(WorldTest, HugeDelaysWrapInsteadOfOverflowing)
+{
     uint32_t r = AllocReceiver();
     gFrameClock.gameClock = 1000;
     const int32_t wrapped = static_cast<int32_t>(1000u + 0x7FFFFFFFu);
@@ -175,7 +185,8 @@ TEST_F(WorldTest, HugeDelaysWrapInsteadOfOverflowing) {
     EXPECT_EQ(ValueOf(m), 2);
 }
 
-TEST_F(WorldTest, DelayItemMessagesOnlyPushesOut) {
+TEST_F(WorldTest, DelayItemMessagesOnlyPushesOut)
+{
     SceneItem* item = worldtest::MakeItem(nullptr, nullptr, [](SceneItem*) {});
     gFrameClock.gameClock = 500;
     PostItemMessage(0x10000, item->receiver, 100, 19, 0, nullptr);
@@ -196,7 +207,8 @@ TEST_F(WorldTest, DelayItemMessagesOnlyPushesOut) {
     EXPECT_NE(FetchItemMessage(item->receiver, &m), nullptr);
 }
 
-TEST_F(WorldTest, BroadcastReachesEveryShipButTheSender) {
+TEST_F(WorldTest, BroadcastReachesEveryShipButTheSender)
+{
     auto noop = [](SceneItem*) {};
     SceneItem* sender = worldtest::MakeItem(nullptr, nullptr, noop);
     SceneItem* ship = worldtest::MakeItem(nullptr, nullptr, noop);
@@ -213,7 +225,8 @@ TEST_F(WorldTest, BroadcastReachesEveryShipButTheSender) {
     EXPECT_EQ(MessageBody<ShipDiedBody>(m).tallySerial, 42);
 }
 
-TEST_F(WorldTest, AFullBufferIsCompactedAndOverflowDropsTheMessage) {
+TEST_F(WorldTest, AFullBufferIsCompactedAndOverflowDropsTheMessage)
+{
     uint32_t keep = AllocReceiver();
     uint32_t drop = AllocReceiver();
     int32_t n = 0;
@@ -245,7 +258,8 @@ TEST_F(WorldTest, AFullBufferIsCompactedAndOverflowDropsTheMessage) {
 
 // Posting, delays, fetching, receiver purges and frame-end purges in a
 // random mix, compared with a list of pending messages kept the plain way.
-TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue) {
+TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue)
+{
     std::deque<Pending> reference;
     uint32_t ids[8];
     for (uint32_t& id : ids)
@@ -306,7 +320,8 @@ TEST_F(WorldTest, RandomisedTrafficAgreesWithAReferenceQueue) {
 // The purge works only above the first record that died. Receivers freed
 // and taken again, messages to ids no one holds, and an arena kept near full
 // (so posting compacts too) must still agree with the plain reference.
-TEST_F(WorldTest, PurgesFromTheFirstDeadRecordAgreeWithAReferenceQueue) {
+TEST_F(WorldTest, PurgesFromTheFirstDeadRecordAgreeWithAReferenceQueue)
+{
     std::deque<Pending> reference;
     uint32_t ids[6];
     for (uint32_t& id : ids)

@@ -22,7 +22,8 @@ namespace {
 
 // A ship flown by SIM_MAIN with acceleration a, turn rates r and speed
 // factor e (top speed 100 e).
-SceneItem* MakeFlyer(float a = 100, float r = 30, float e = 100) {
+SceneItem* MakeFlyer(float a = 100, float r = 30, float e = 100)
+{
     SceneItem* item = MakeItem(SIM_MAIN);
     ShipInfo* info = MakeShip(item);
     InitFlightModel(&info->flightModel, a, 10, 200, 1e8f, r, r, r, e);
@@ -33,7 +34,8 @@ Vector3 Forward(const Matrix4& m) { return {m.m[8], m.m[9], m.m[10]}; }
 
 } // namespace
 
-TEST_F(WorldTest, ConstantThrustReachesTopSpeedInTopSpeedOverAcceleration) {
+TEST_F(WorldTest, ConstantThrustReachesTopSpeedInTopSpeedOverAcceleration)
+{
     struct Case {
         float acceleration, speedFactor;
         int32_t ticks;
@@ -64,7 +66,8 @@ TEST_F(WorldTest, ConstantThrustReachesTopSpeedInTopSpeedOverAcceleration) {
     }
 }
 
-TEST_F(WorldTest, ThrustActsAlongTheShipsOwnAxes) {
+TEST_F(WorldTest, ThrustActsAlongTheShipsOwnAxes)
+{
     SetFrameStep(10);
     SceneItem* ship = MakeFlyer();
     MatRotY(90, ship->sim->matrix); // nose along world x
@@ -76,7 +79,8 @@ TEST_F(WorldTest, ThrustActsAlongTheShipsOwnAxes) {
     EXPECT_NEAR(ship->sim->speed, std::sqrt(29.0f), 1e-5);
 }
 
-TEST_F(WorldTest, ATurnDemandRampsToItsRateAtTheModelsRatePerSecond) {
+TEST_F(WorldTest, ATurnDemandRampsToItsRateAtTheModelsRatePerSecond)
+{
     struct Case {
         float rate, demand;
         int32_t ticks;
@@ -111,7 +115,8 @@ TEST_F(WorldTest, ATurnDemandRampsToItsRateAtTheModelsRatePerSecond) {
     }
 }
 
-TEST_F(WorldTest, UnderLdsTheTurnRateJumpsToTheDemand) {
+TEST_F(WorldTest, UnderLdsTheTurnRateJumpsToTheDemand)
+{
     SetFrameStep(5);
     SceneItem* ship = MakeFlyer(100, 40);
     ship->sim->flags |= kSimLdsEngaged;
@@ -121,7 +126,8 @@ TEST_F(WorldTest, UnderLdsTheTurnRateJumpsToTheDemand) {
     EXPECT_FLOAT_EQ(ship->sim->turnRates.x, 30.0f);
 }
 
-TEST_F(WorldTest, TheDemandIsCutSoTheTurnEndsOnTheRemainingAngle) {
+TEST_F(WorldTest, TheDemandIsCutSoTheTurnEndsOnTheRemainingAngle)
+{
     SetFrameStep(20);
     SceneItem* ship = MakeFlyer(100, 90);
     ship->sim->flags |= kSimLdsEngaged; // the rate follows at once
@@ -136,7 +142,8 @@ TEST_F(WorldTest, TheDemandIsCutSoTheTurnEndsOnTheRemainingAngle) {
     EXPECT_NEAR(std::asin(std::fabs(m.m[8])) * 57.29578f, 5.0f, 1e-3);
 }
 
-TEST_F(WorldTest, TurningWithoutBookkeepingKeepsTheRemainingAngles) {
+TEST_F(WorldTest, TurningWithoutBookkeepingKeepsTheRemainingAngles)
+{
     SetFrameStep(10);
     SceneItem* ship = MakeFlyer(100, 60);
     ship->sim->flags |= kSimTurnsWithoutBookkeeping | kSimLdsEngaged;
@@ -147,14 +154,14 @@ TEST_F(WorldTest, TurningWithoutBookkeepingKeepsTheRemainingAngles) {
     EXPECT_FLOAT_EQ(ship->sim->turnRates.z, 60);
 }
 
-TEST_F(WorldTest, TheSpoolCounterBlendsLdsAndOrdinaryMotion) {
+TEST_F(WorldTest, TheSpoolCounterBlendsLdsAndOrdinaryMotion)
+{
     // c = (100 - n)/100 winding up, -n/100 winding down, 0 beyond +-100;
     // the move is nose x LDS speed x c + velocity x (1 - c), times dt.
     struct Case {
         int32_t spool;
         float c;
-    } const cases[] = {{150, 0}, {100, 0}, {99, 0.01f}, {50, 0.5f}, {1, 0.99f},
-                       {-1, 0.01f}, {-50, 0.5f}, {-99, 0.99f}, {-100, 0}, {-150, 0}};
+    } const cases[] = {{150, 0}, {100, 0}, {99, 0.01f}, {50, 0.5f}, {1, 0.99f}, {-1, 0.01f}, {-50, 0.5f}, {-99, 0.99f}, {-100, 0}, {-150, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.spool);
         ResetSimulation();
@@ -164,7 +171,8 @@ TEST_F(WorldTest, TheSpoolCounterBlendsLdsAndOrdinaryMotion) {
         sim->flags |= kSimLdsEngaged | kSimLdsBarred; // barred: LdsStep keeps the speed
         sim->velocity = {1000, 0, 0};
         sim->thrust.z = 200000;
-        sim->ldsSpool = c.spool + (c.spool > 0 ? 10 : c.spool < 0 ? -10 : 0); // LdsStep counts 10 first
+        sim->ldsSpool = c.spool + (c.spool > 0 ? 10 : c.spool < 0 ? -10
+                                                                  : 0); // LdsStep counts 10 first
         if (c.spool > 0)
             sim->flags &= ~kSimLdsBarred;
         SIM_MAIN(ship);
@@ -175,7 +183,8 @@ TEST_F(WorldTest, TheSpoolCounterBlendsLdsAndOrdinaryMotion) {
     }
 }
 
-TEST_F(WorldTest, AtFullLdsTheShipFliesAlongItsNose) {
+TEST_F(WorldTest, AtFullLdsTheShipFliesAlongItsNose)
+{
     SetFrameStep(5);
     SceneItem* ship = MakeFlyer();
     MatRotX(-90, ship->sim->matrix); // nose up
@@ -191,7 +200,8 @@ TEST_F(WorldTest, AtFullLdsTheShipFliesAlongItsNose) {
     EXPECT_EQ(ship->sim->engineValue, 1e6f);
 }
 
-TEST_F(WorldTest, EngineValueHasItsFloorAndTheLongTrailDoublesIt) {
+TEST_F(WorldTest, EngineValueHasItsFloorAndTheLongTrailDoublesIt)
+{
     struct Case {
         uint32_t simFlags;
         int16_t avatarFlags;
@@ -216,13 +226,13 @@ TEST_F(WorldTest, EngineValueHasItsFloorAndTheLongTrailDoublesIt) {
     }
 }
 
-TEST_F(WorldTest, EngineGlowFollowsForwardThrustOverAcceleration) {
+TEST_F(WorldTest, EngineGlowFollowsForwardThrustOverAcceleration)
+{
     struct Case {
         bool ship;
         float thrustZ;
         int32_t glow;
-    } const cases[] = {{false, 0, 32}, {true, 0, 0}, {true, 50, 16}, {true, 100, 32},
-                       {true, -100, 0}, {true, 30, 9}, {true, 1e6f, 32}};
+    } const cases[] = {{false, 0, 32}, {true, 0, 0}, {true, 50, 16}, {true, 100, 32}, {true, -100, 0}, {true, 30, 9}, {true, 1e6f, 32}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.thrustZ);
         ResetSimulation();
@@ -235,7 +245,8 @@ TEST_F(WorldTest, EngineGlowFollowsForwardThrustOverAcceleration) {
     }
 }
 
-TEST_F(WorldTest, TheControlledItemSetsTheEngineVolume) {
+TEST_F(WorldTest, TheControlledItemSetsTheEngineVolume)
+{
     // v = (0.7 a + 0.3 b) 5000 + 5000, at most 10000; volume v - 10000, with
     // a the thrust share of the acceleration and b the turn inputs / 981.
     struct Case {
@@ -268,7 +279,8 @@ TEST_F(WorldTest, TheControlledItemSetsTheEngineVolume) {
     EXPECT_EQ(gEngineVolume, -5000);
 }
 
-TEST_F(WorldTest, ATowedItemMovesWithItsTower) {
+TEST_F(WorldTest, ATowedItemMovesWithItsTower)
+{
     SetFrameStep(10);
     SceneItem* tower = MakeFlyer();
     SceneItem* towed = MakeItem(SIM_MAIN);
@@ -288,7 +300,8 @@ TEST_F(WorldTest, ATowedItemMovesWithItsTower) {
     EXPECT_NEAR(towed->sim->position.z, 1e5, 1e-2);
 }
 
-TEST_F(WorldTest, SimMainRunsTheInhibitorPulseAndSparksWhenAsked) {
+TEST_F(WorldTest, SimMainRunsTheInhibitorPulseAndSparksWhenAsked)
+{
     SceneItem* ship = MakeFlyer();
     SetFrameStep(20); // a spark every frame of 20 hundredths
     ClearCallTrace();
@@ -306,7 +319,8 @@ TEST_F(WorldTest, SimMainRunsTheInhibitorPulseAndSparksWhenAsked) {
     EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 1u); // a spark at a hull point
 }
 
-TEST_F(WorldTest, SimNullOnlyStampsTheTime) {
+TEST_F(WorldTest, SimNullOnlyStampsTheTime)
+{
     SceneItem* item = MakeItem(SIM_NULL);
     item->sim->velocity = {5, 5, 5};
     gFrameClock.gameClock = 1234;
@@ -315,16 +329,15 @@ TEST_F(WorldTest, SimNullOnlyStampsTheTime) {
     EXPECT_EQ(item->sim->position.x, 0.0);
 }
 
-TEST_F(WorldTest, CheckFloatSanityReportsEveryNonFiniteValue) {
+TEST_F(WorldTest, CheckFloatSanityReportsEveryNonFiniteValue)
+{
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     struct Case {
         float value;
         uint8_t result;
         const char* stop;
-    } const cases[] = {{1.5f, 255, nullptr},      {-3e38f, 255, nullptr},
-                       {nan, 0, "Infinity Error +"}, {-nan, 0, "Infinity Error -"},
-                       {inf, 0, "Infinity Error +"}, {-inf, 0, "Infinity Error -"}};
+    } const cases[] = {{1.5f, 255, nullptr}, {-3e38f, 255, nullptr}, {nan, 0, "Infinity Error +"}, {-nan, 0, "Infinity Error -"}, {inf, 0, "Infinity Error +"}, {-inf, 0, "Infinity Error -"}};
     for (const Case& c : cases) {
         worldtest::ClearFatalStops();
         EXPECT_EQ(CheckFloatSanity(c.value), c.result);
@@ -342,7 +355,8 @@ TEST_F(WorldTest, CheckFloatSanityReportsEveryNonFiniteValue) {
     EXPECT_EQ(FatalStops().size(), 1u);
 }
 
-TEST_F(WorldTest, AFrameOfNoTicksMovesNothingAndMakesNoNaN) {
+TEST_F(WorldTest, AFrameOfNoTicksMovesNothingAndMakesNoNaN)
+{
     SetFrameStep(0);
     SceneItem* ship = MakeFlyer();
     FlightModel* model = ship->sim->flightModel; // and a model without acceleration or rates

@@ -31,13 +31,15 @@ using worldtest::WorldTest;
 
 namespace {
 
-void Pump() {
+void Pump()
+{
     WindowMessage m;
     while (platform::PeekWindowMessage(m))
         DispatchWindowMessage(m);
 }
 
-void Key(SDL_Scancode key, bool down) {
+void Key(SDL_Scancode key, bool down)
+{
     platform::InjectKey(key, down);
     Pump();
 }
@@ -47,7 +49,8 @@ int16_t Axis(int32_t offset) { return static_cast<int16_t>(32767 + offset - 3276
 
 class PlayerInputTest : public WorldTest {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         gSettings = Settings{};
         gSettings.fullScreen = 255; // every message reaches the main procedure
         ASSERT_TRUE(RegisterWindowClasses());
@@ -55,7 +58,8 @@ protected:
     }
     static void TearDownTestSuite() { platform::VideoShutdown(); }
 
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         Pump();
         gForceFeedbackEnabled = 0;
@@ -70,7 +74,8 @@ protected:
         MakeShip(ship_);
         gPlayerItem = gControlledItem = ship_;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         for (SDL_Scancode k : {SDL_SCANCODE_KP_1, SDL_SCANCODE_KP_2, SDL_SCANCODE_KP_3, SDL_SCANCODE_KP_4,
                                SDL_SCANCODE_KP_5, SDL_SCANCODE_KP_6, SDL_SCANCODE_KP_8, SDL_SCANCODE_LCTRL,
                                SDL_SCANCODE_SPACE, SDL_SCANCODE_RSHIFT, SDL_SCANCODE_NONUSBACKSLASH,
@@ -88,11 +93,13 @@ protected:
 
     // One frame of the game: the simulation frame, then this frame's keys
     // become the previous frame's.
-    void Frame(int32_t ticks = 5) {
+    void Frame(int32_t ticks = 5)
+    {
         worldtest::RunFrame(ticks);
         CopyKeyStateBlock();
     }
-    void Frames(int n, int32_t ticks = 5) {
+    void Frames(int n, int32_t ticks = 5)
+    {
         for (int i = 0; i < n; ++i)
             Frame(ticks);
     }
@@ -106,16 +113,19 @@ struct KeyCase {
     float afterTwoFrames; // at 5 hundredths a frame: whole numbers of 650 x dt
 };
 
+// clang-format off
 const KeyCase kKeypad[] = {
     {SDL_SCANCODE_KP_6, &TurnInputs::roll, -64},  {SDL_SCANCODE_KP_4, &TurnInputs::roll, 64},
     {SDL_SCANCODE_KP_8, &TurnInputs::pitch, -64}, {SDL_SCANCODE_KP_2, &TurnInputs::pitch, 64},
     {SDL_SCANCODE_KP_1, &TurnInputs::yaw, -64},   {SDL_SCANCODE_KP_3, &TurnInputs::yaw, 64},
     {SDL_SCANCODE_LEFT, &TurnInputs::roll, 64},   {SDL_SCANCODE_UP, &TurnInputs::pitch, -64},
 };
+// clang-format on
 
 } // namespace
 
-TEST_F(PlayerInputTest, EachKeypadKeyRampsItsTurnInputAndTheClampHoldsIt) {
+TEST_F(PlayerInputTest, EachKeypadKeyRampsItsTurnInputAndTheClampHoldsIt)
+{
     for (const KeyCase& c : kKeypad) {
         SCOPED_TRACE(c.key);
         gTurnInputs = {};
@@ -130,7 +140,8 @@ TEST_F(PlayerInputTest, EachKeypadKeyRampsItsTurnInputAndTheClampHoldsIt) {
     }
 }
 
-TEST_F(PlayerInputTest, ThePushFromTheOtherSideStartsAtZeroAndFineControlDividesByTen) {
+TEST_F(PlayerInputTest, ThePushFromTheOtherSideStartsAtZeroAndFineControlDividesByTen)
+{
     Key(SDL_SCANCODE_KP_6, true);
     Frames(4);
     ASSERT_EQ(gTurnInputs.roll, -128);
@@ -145,7 +156,8 @@ TEST_F(PlayerInputTest, ThePushFromTheOtherSideStartsAtZeroAndFineControlDivides
     EXPECT_EQ(gTurnInputs.roll, 35); // 3.2 + 32.5, truncated
 }
 
-TEST_F(PlayerInputTest, DemandsFollowTheInputsAnEighthAFrameAndTheRemainingAnglesTakeThem) {
+TEST_F(PlayerInputTest, DemandsFollowTheInputsAnEighthAFrameAndTheRemainingAnglesTakeThem)
+{
     Key(SDL_SCANCODE_KP_6, true);
     Key(SDL_SCANCODE_KP_3, true);
     Frame();
@@ -160,7 +172,8 @@ TEST_F(PlayerInputTest, DemandsFollowTheInputsAnEighthAFrameAndTheRemainingAngle
     EXPECT_LT(ship_->sim->turnRates.z, 0.0f) << "the physics rolls the ship by the demand";
 }
 
-TEST_F(PlayerInputTest, WithoutDampingTheStickFliesAndTheKeysOverrideTheirAxis) {
+TEST_F(PlayerInputTest, WithoutDampingTheStickFliesAndTheKeysOverrideTheirAxis)
+{
     gPlayerInput.rotationDamping = 0;
     platform::VirtualJoystickSetAxis(0, Axis(6000));  // x: 60 - 50 = 10
     platform::VirtualJoystickSetAxis(1, Axis(-8000)); // y: -80 + 50 = -30
@@ -183,7 +196,8 @@ TEST_F(PlayerInputTest, WithoutDampingTheStickFliesAndTheKeysOverrideTheirAxis) 
     EXPECT_EQ(gTurnInputs.pitch, -15.0f);
 }
 
-TEST_F(PlayerInputTest, WithDampingTheSwapExchangesRollAndYawNegated) {
+TEST_F(PlayerInputTest, WithDampingTheSwapExchangesRollAndYawNegated)
+{
     gPlayerInput.axisSwap = 255;
     Key(SDL_SCANCODE_KP_6, true);
     Frame();
@@ -191,7 +205,8 @@ TEST_F(PlayerInputTest, WithDampingTheSwapExchangesRollAndYawNegated) {
     EXPECT_EQ(gTurnInputs.yaw, 32.0f);
 }
 
-TEST_F(PlayerInputTest, CtrlTurnsTheKeypadIntoEnergySharesAndTheQuarterShotDividesOnce) {
+TEST_F(PlayerInputTest, CtrlTurnsTheKeypadIntoEnergySharesAndTheQuarterShotDividesOnce)
+{
     Key(SDL_SCANCODE_LCTRL, true);
     Key(SDL_SCANCODE_KP_8, true);
     Frame();
@@ -207,7 +222,8 @@ TEST_F(PlayerInputTest, CtrlTurnsTheKeypadIntoEnergySharesAndTheQuarterShotDivid
     EXPECT_EQ(gTurnInputs.pitch, -48.0f);
 }
 
-TEST_F(PlayerInputTest, ThrustKeysAndStrafeKeysSetTheThrustDemand) {
+TEST_F(PlayerInputTest, ThrustKeysAndStrafeKeysSetTheThrustDemand)
+{
     const float a = ship_->sim->flightModel->acceleration;
     Key(SDL_SCANCODE_SPACE, true);
     Frame();
@@ -236,7 +252,8 @@ TEST_F(PlayerInputTest, ThrustKeysAndStrafeKeysSetTheThrustDemand) {
     }
 }
 
-TEST_F(PlayerInputTest, FlightAssistHoldsTheSetPointAndCancelsDrift) {
+TEST_F(PlayerInputTest, FlightAssistHoldsTheSetPointAndCancelsDrift)
+{
     Sim* sim = ship_->sim;
     const float a = sim->flightModel->acceleration; // 100; sideways 75
     struct Case {
@@ -272,7 +289,8 @@ TEST_F(PlayerInputTest, FlightAssistHoldsTheSetPointAndCancelsDrift) {
     EXPECT_EQ(sim->thrust.y, 4.0f);
 }
 
-TEST_F(PlayerInputTest, TheJoystickThrottleSetsTheSetPointWhenItMoves) {
+TEST_F(PlayerInputTest, TheJoystickThrottleSetsTheSetPointWhenItMoves)
+{
     gPlayerInput.throttleFromJoystick = 255;
     ship_->sim->assistMode = 1;
     platform::VirtualJoystickSetAxis(2, Axis(-32767)); // full: 100
@@ -283,13 +301,13 @@ TEST_F(PlayerInputTest, TheJoystickThrottleSetsTheSetPointWhenItMoves) {
     EXPECT_EQ(ship_->sim->ldsTargetSpeed, 5.0f); // an unmoved throttle leaves it
 }
 
-TEST_F(PlayerInputTest, ButtonTwoTappedPicksATargetAndHeldSwapsRollAndYawAtAnyFrameRate) {
+TEST_F(PlayerInputTest, ButtonTwoTappedPicksATargetAndHeldSwapsRollAndYawAtAnyFrameRate)
+{
     struct Case {
         int32_t ticks;
         int frames;
         bool picks;
-    } const cases[] = {{5, 3, true}, {5, 9, true}, {5, 11, false}, {20, 2, true}, {20, 3, false},
-                       {1, 49, true}, {1, 51, false}};
+    } const cases[] = {{5, 3, true}, {5, 9, true}, {5, 11, false}, {20, 2, true}, {20, 3, false}, {1, 49, true}, {1, 51, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.frames << " frames of " << c.ticks);
         ClearCallTrace();
@@ -312,7 +330,8 @@ TEST_F(PlayerInputTest, ButtonTwoTappedPicksATargetAndHeldSwapsRollAndYawAtAnyFr
     platform::VirtualJoystickSetButton(1, false);
 }
 
-TEST_F(PlayerInputTest, AHatValueCountsOnlyOnceItHasHeldSteady) {
+TEST_F(PlayerInputTest, AHatValueCountsOnlyOnceItHasHeldSteady)
+{
     gPlayerInput.hatMode = kHatLook;
     struct Case {
         int32_t ticks;
@@ -339,7 +358,8 @@ TEST_F(PlayerInputTest, AHatValueCountsOnlyOnceItHasHeldSteady) {
     EXPECT_EQ(gPlayerInput.look.m[5], 1.0f);
 }
 
-TEST_F(PlayerInputTest, TheHatStrafesInStrafeModeAndAsksTheContactListInContactMode) {
+TEST_F(PlayerInputTest, TheHatStrafesInStrafeModeAndAsksTheContactListInContactMode)
+{
     const float a = 2 * ship_->sim->flightModel->acceleration;
     gPlayerInput.hatMode = kHatStrafe;
     platform::VirtualJoystickSetHat(0, 1 | 2); // north-east
@@ -353,7 +373,8 @@ TEST_F(PlayerInputTest, TheHatStrafesInStrafeModeAndAsksTheContactListInContactM
     platform::VirtualJoystickSetHat(0, 0);
 }
 
-TEST_F(PlayerInputTest, LookModeTurnsTheLookMatrixByTheStickAndLeavesTheInputs) {
+TEST_F(PlayerInputTest, LookModeTurnsTheLookMatrixByTheStickAndLeavesTheInputs)
+{
     gPlayerInput.lookMode = 255;
     platform::VirtualJoystickSetAxis(0, Axis(30000)); // 300 - 50 = 250: 62 degrees a second
     Key(SDL_SCANCODE_KP_5, true);
@@ -363,14 +384,16 @@ TEST_F(PlayerInputTest, LookModeTurnsTheLookMatrixByTheStickAndLeavesTheInputs) 
     EXPECT_NEAR(std::fabs(std::asin(gPlayerInput.look.m[8])) * 180 / 3.14159265f, 3.1f, 0.05f);
 }
 
-TEST_F(PlayerInputTest, AStunnedPlayerIsNotRead) {
+TEST_F(PlayerInputTest, AStunnedPlayerIsNotRead)
+{
     ship_->sim->flags |= kSimStunned;
     Key(SDL_SCANCODE_KP_6, true);
     Frame();
     EXPECT_EQ(gTurnInputs.roll, 0.0f);
 }
 
-TEST_F(PlayerInputTest, FiringTakesTheCurrentWeaponAndAnEmptyListFiresNothing) {
+TEST_F(PlayerInputTest, FiringTakesTheCurrentWeaponAndAnEmptyListFiresNothing)
+{
     Key(SDL_SCANCODE_SPACE, true);
     Frame();
     EXPECT_EQ(CountRecordedCalls("FireWeapon"), 0u);
@@ -395,7 +418,8 @@ TEST_F(PlayerInputTest, FiringTakesTheCurrentWeaponAndAnEmptyListFiresNothing) {
     platform::VirtualJoystickSetButton(0, false);
 }
 
-TEST_F(PlayerInputTest, JumpReadinessNamesEveryReasonNotToJump) {
+TEST_F(PlayerInputTest, JumpReadinessNamesEveryReasonNotToJump)
+{
     SceneItem* gate = MakeItem();
     gate->sim->position = {0, 0, 0};
     Sim* sim = ship_->sim;
@@ -409,7 +433,7 @@ TEST_F(PlayerInputTest, JumpReadinessNamesEveryReasonNotToJump) {
         {{0, 0, 4000}, {0, 0, -5000}, 0, kJumpTooSlow},
         {{0, 0, 600000}, {0, 0, -5000}, 0, kJumpTooFast},
         {{0, 0, 20000}, {0, 0, -5000}, kSimLdsEngaged, kJumpInLds},
-        {{20000, 0, 20000}, {0, 0, -5000}, 0, 0},            // 45 degrees: 0.707
+        {{20000, 0, 20000}, {0, 0, -5000}, 0, 0}, // 45 degrees: 0.707
         {{20000, 0, 10000}, {0, 0, -5000}, 0, kJumpBadHeading},
         {{0, 0, 20000}, {0, 0, -11000}, 0, kJumpOutOfPlace}, // too far behind
         {{0, 0, 20000}, {27000, 0, 6000}, 0, kJumpOutOfPlace},
@@ -429,7 +453,8 @@ TEST_F(PlayerInputTest, JumpReadinessNamesEveryReasonNotToJump) {
     EXPECT_EQ(JumpReadiness(ship_, gate), kJumpTooSlow | kJumpBadHeading);
 }
 
-TEST_F(PlayerInputTest, AReadyPlayerWithTheJumpCheckStartsTheJump) {
+TEST_F(PlayerInputTest, AReadyPlayerWithTheJumpCheckStartsTheJump)
+{
     SceneItem* gate = MakeItem();
     gPlayerInput.jumpTarget = gate;
     ship_->sim->velocity = {0, 0, 20000};
@@ -447,7 +472,8 @@ TEST_F(PlayerInputTest, AReadyPlayerWithTheJumpCheckStartsTheJump) {
     EXPECT_EQ(CountRecordedCalls("StartPlayerJump"), 1u);
 }
 
-TEST_F(PlayerInputTest, BrakedOrUnderAutopilotTheKeysDoNotSteer) {
+TEST_F(PlayerInputTest, BrakedOrUnderAutopilotTheKeysDoNotSteer)
+{
     Sim* sim = ship_->sim;
     sim->flags |= kSimBraked;
     sim->velocity = {100, 0, 300};
@@ -469,7 +495,8 @@ TEST_F(PlayerInputTest, BrakedOrUnderAutopilotTheKeysDoNotSteer) {
     EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u); // not before 300 hundredths
 }
 
-TEST_F(PlayerInputTest, RotationDampingToggles) {
+TEST_F(PlayerInputTest, RotationDampingToggles)
+{
     ToggleRotationDamping();
     EXPECT_EQ(gPlayerInput.rotationDamping, 0);
     ToggleRotationDamping();
@@ -488,14 +515,18 @@ struct Hold {
     int from, to; // down at frame `from`, up at frame `to`
 };
 const Hold kCourse[] = {
-    {SDL_SCANCODE_SPACE, 0, 80},   {SDL_SCANCODE_KP_3, 140, 160}, {SDL_SCANCODE_SPACE, 160, 200},
-    {SDL_SCANCODE_KP_8, 300, 315}, {SDL_SCANCODE_SPACE, 315, 340},
+    {SDL_SCANCODE_SPACE, 0, 80},
+    {SDL_SCANCODE_KP_3, 140, 160},
+    {SDL_SCANCODE_SPACE, 160, 200},
+    {SDL_SCANCODE_KP_8, 300, 315},
+    {SDL_SCANCODE_SPACE, 315, 340},
 };
 constexpr int kCourseFrames = 460;
 
 } // namespace
 
-TEST_F(PlayerInputTest, InjectedKeysFlyTheShipThroughThreeWaypointsTheSameWayTwice) {
+TEST_F(PlayerInputTest, InjectedKeysFlyTheShipThroughThreeWaypointsTheSameWayTwice)
+{
     auto fly = [this](uint64_t* digest) {
         WorldTest::TearDown();
         WorldTest::SetUp();
@@ -550,7 +581,8 @@ TEST_F(PlayerInputTest, InjectedKeysFlyTheShipThroughThreeWaypointsTheSameWayTwi
     EXPECT_EQ(first, second);
 }
 
-TEST_F(PlayerInputTest, TheSpeedSetPointKeysRepeatOnlyWhileASetPointIsOn) {
+TEST_F(PlayerInputTest, TheSpeedSetPointKeysRepeatOnlyWhileASetPointIsOn)
+{
     Key(SDL_SCANCODE_EQUALS, true);
     Frames(4);
     EXPECT_EQ(CountRecordedCalls("IncreaseSpeedSetpoint"), 1u); // held, set-point 0: once
@@ -566,7 +598,8 @@ TEST_F(PlayerInputTest, TheSpeedSetPointKeysRepeatOnlyWhileASetPointIsOn) {
     Key(SDL_SCANCODE_KP_MINUS, false);
 }
 
-TEST_F(PlayerInputTest, InTheWeaponViewButtonTwoAimsAndOtherwiseTheDemandsSettle) {
+TEST_F(PlayerInputTest, InTheWeaponViewButtonTwoAimsAndOtherwiseTheDemandsSettle)
+{
     CurrentStation = 3;
     ship_->rollDemand = ship_->pitchDemand = ship_->yawDemand = 80;
     Frame();
@@ -579,7 +612,7 @@ TEST_F(PlayerInputTest, InTheWeaponViewButtonTwoAimsAndOtherwiseTheDemandsSettle
     SteerFromInput(ship_); // button 2 read by the last frame's poll
     Frame();
     EXPECT_GT(ship_->yawDemand, 0.0f); // toward -A
-    gPlayerInput.viewLocked = 255; // a locked view is no weapon view
+    gPlayerInput.viewLocked = 255;     // a locked view is no weapon view
     ship_->rollDemand = 80;
     Frame();
     EXPECT_NE(ship_->rollDemand, 70.0f);
@@ -587,7 +620,8 @@ TEST_F(PlayerInputTest, InTheWeaponViewButtonTwoAimsAndOtherwiseTheDemandsSettle
     CurrentStation = 0;
 }
 
-TEST_F(PlayerInputTest, TheStickSpringFollowsTheAssistThrustAndTheTurnRates) {
+TEST_F(PlayerInputTest, TheStickSpringFollowsTheAssistThrustAndTheTurnRates)
+{
     platform::HapticCapture(true);
     gForceFeedbackEnabled = 1;
     ASSERT_EQ(FFStart(), 1);

@@ -20,7 +20,8 @@ struct PoolCase {
     const char* fullMessage;     // null: no message when full
 };
 
-std::vector<PoolCase> Pools() {
+std::vector<PoolCase> Pools()
+{
     return {
         {"SceneItem", 400, [] { return AllocSceneItem() != nullptr; }, "Exceeded max SceneItems"},
         {"Avatar", 400, [] { return AllocAvatar() != nullptr; }, "Exceeded max Avatars"},
@@ -38,7 +39,8 @@ std::vector<PoolCase> Pools() {
 
 } // namespace
 
-TEST_F(WorldTest, EveryPoolHoldsItsLimitAndReportsTheNextRequest) {
+TEST_F(WorldTest, EveryPoolHoldsItsLimitAndReportsTheNextRequest)
+{
     for (const PoolCase& pool : Pools()) {
         SCOPED_TRACE(pool.name);
         worldtest::ClearFatalStops();
@@ -53,7 +55,8 @@ TEST_F(WorldTest, EveryPoolHoldsItsLimitAndReportsTheNextRequest) {
     }
 }
 
-TEST_F(WorldTest, AllocationStartsAfterTheCursorAndFindsTheLastFreeRecord) {
+TEST_F(WorldTest, AllocationStartsAfterTheCursorAndFindsTheLastFreeRecord)
+{
     SceneItem* pool = SceneItemPool();
     // After a reset the cursor stands on the first record.
     EXPECT_EQ(AllocSceneItem(), &pool[1]);
@@ -67,7 +70,8 @@ TEST_F(WorldTest, AllocationStartsAfterTheCursorAndFindsTheLastFreeRecord) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
-TEST_F(WorldTest, RecordsAreZeroedAndMarkedWhenHandedOut) {
+TEST_F(WorldTest, RecordsAreZeroedAndMarkedWhenHandedOut)
+{
     Sim* sim = AllocSim();
     sim->mass = 7;
     sim->hull = 3;
@@ -94,7 +98,8 @@ TEST_F(WorldTest, RecordsAreZeroedAndMarkedWhenHandedOut) {
     EXPECT_NE(small->points, large->points);
 }
 
-TEST_F(WorldTest, HandlesOfDeletedOrReusedItemsReadAsNone) {
+TEST_F(WorldTest, HandlesOfDeletedOrReusedItemsReadAsNone)
+{
     SceneItem* item = worldtest::MakeItem();
     SceneItemHandle handle = ItemHandle(item);
     EXPECT_NE(handle, 0u);
@@ -117,7 +122,8 @@ TEST_F(WorldTest, HandlesOfDeletedOrReusedItemsReadAsNone) {
 
 // A ship's target, escort and tow partner read as null once the item they
 // name is deleted and its slot taken by a new item, never as the newcomer.
-TEST_F(WorldTest, ReferencesToADeletedItemNeverReadAsItsSlotsNextItem) {
+TEST_F(WorldTest, ReferencesToADeletedItemNeverReadAsItsSlotsNextItem)
+{
     SceneItem* ship = worldtest::MakeItem();
     SceneItem* target = worldtest::MakeItem();
     ship->sim->target = target;
@@ -139,7 +145,8 @@ TEST_F(WorldTest, ReferencesToADeletedItemNeverReadAsItsSlotsNextItem) {
     EXPECT_FALSE(ship->sim->target.Is(newcomer));
 }
 
-TEST_F(WorldTest, FlightModelTermsAndSkillScaling) {
+TEST_F(WorldTest, FlightModelTermsAndSkillScaling)
+{
     FlightModel m;
     InitFlightModel(&m, 10, 2, 5, 1e6f, 60, 30, 20, 3);
     EXPECT_FLOAT_EQ(m.topSpeed, 300);
@@ -179,7 +186,8 @@ TEST_F(WorldTest, FlightModelTermsAndSkillScaling) {
     EXPECT_FLOAT_EQ(info->flightModel.acceleration, 100);
 }
 
-TEST_F(WorldTest, HullBoundsAreFoundByModelAndFreedWithThePools) {
+TEST_F(WorldTest, HullBoundsAreFoundByModelAndFreedWithThePools)
+{
     auto* modelA = reinterpret_cast<hx_model*>(0x1000);
     auto* modelB = reinterpret_cast<hx_model*>(0x2000);
     HullBounds* a = AllocHullBounds();
@@ -193,7 +201,8 @@ TEST_F(WorldTest, HullBoundsAreFoundByModelAndFreedWithThePools) {
     EXPECT_EQ(FindHullBounds(modelA), nullptr);
 }
 
-TEST_F(WorldTest, ShiftRegisterRandomGivesThePinnedSequence) {
+TEST_F(WorldTest, ShiftRegisterRandomGivesThePinnedSequence)
+{
     // Values worked out independently from the register's definition. From
     // state 0: the state becomes 1 and ones shift in at the top; bit 1 is
     // first set at the 32nd step, so only the last result bit before the
@@ -213,7 +222,8 @@ TEST_F(WorldTest, ShiftRegisterRandomGivesThePinnedSequence) {
 }
 
 // The register stepped one bit at a time, as it is defined.
-TEST_F(WorldTest, ShiftRegisterRandomMatchesTheBitByBitRegister) {
+TEST_F(WorldTest, ShiftRegisterRandomMatchesTheBitByBitRegister)
+{
     auto reference = [](uint32_t& state) {
         uint32_t s = state + 1, result = 0;
         for (int i = 0; i < 32; ++i) {
@@ -236,7 +246,8 @@ TEST_F(WorldTest, ShiftRegisterRandomMatchesTheBitByBitRegister) {
         ASSERT_EQ(ShiftRegisterRandom(), reference(state)) << i;
 }
 
-TEST_F(WorldTest, ResetPoolsSeedsTheRandomSourceAndForgetsHeldKeys) {
+TEST_F(WorldTest, ResetPoolsSeedsTheRandomSourceAndForgetsHeldKeys)
+{
     gFrameClock.gameClock = 0x12345678;
     GetPreviousKeyStateBlock()[0x39] = 255;
     ResetPools();

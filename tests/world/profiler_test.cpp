@@ -5,7 +5,8 @@
 
 using worldtest::WorldTest;
 
-TEST_F(WorldTest, ThirtyEightRecordersThenNone) {
+TEST_F(WorldTest, ThirtyEightRecordersThenNone)
+{
     ValueRecorder* first = AllocValueRecorder();
     for (int i = 1; i < kMaxValueRecorders; ++i)
         ASSERT_NE(AllocValueRecorder(), nullptr);
@@ -16,7 +17,8 @@ TEST_F(WorldTest, ThirtyEightRecordersThenNone) {
     EXPECT_EQ(AllocFrameProfiler(), nullptr);
 }
 
-TEST_F(WorldTest, ARecorderSamplesByPeriodAndKeepsItsRange) {
+TEST_F(WorldTest, ARecorderSamplesByPeriodAndKeepsItsRange)
+{
     static float watched = 0;
     ValueRecorder* r = AllocValueRecorder();
     InitValueRecorder(r, &watched, 0.0f, 50.0f, 10);
@@ -43,11 +45,12 @@ TEST_F(WorldTest, ARecorderSamplesByPeriodAndKeepsItsRange) {
     SampleValueRecorders();
     EXPECT_EQ(r->writePosition, 20);
     for (int i = 0; i < 80; ++i)
-        SampleValueRecorder(r); // the engineering graph's own samples
+        SampleValueRecorder(r);     // the engineering graph's own samples
     EXPECT_EQ(r->writePosition, 0); // wrapped at 100
 }
 
-TEST_F(WorldTest, TheProfilerIsSilentUntilTakenAndWrapsAfterTwentyMarks) {
+TEST_F(WorldTest, TheProfilerIsSilentUntilTakenAndWrapsAfterTwentyMarks)
+{
     EXPECT_EQ(MarkProfileSection(nullptr, "X"), 0);
     StartProfileFrame(nullptr);
     FrameProfiler* p = AllocFrameProfiler();

@@ -15,7 +15,8 @@ using worldtest::WorldTest;
 
 namespace {
 
-Matrix4 Facing(const Vector3& forward) {
+Matrix4 Facing(const Vector3& forward)
+{
     Matrix4 m;
     MatIdentity(m);
     m.m[8] = forward.x;
@@ -26,7 +27,8 @@ Matrix4 Facing(const Vector3& forward) {
 
 } // namespace
 
-TEST_F(WorldTest, RaysCrossBoxesOnlyStrictlyInsideAFace) {
+TEST_F(WorldTest, RaysCrossBoxesOnlyStrictlyInsideAFace)
+{
     struct Case {
         const char* what;
         Vector3 origin;
@@ -64,14 +66,16 @@ TEST_F(WorldTest, RaysCrossBoxesOnlyStrictlyInsideAFace) {
     }
 }
 
-TEST_F(WorldTest, APartWithoutHullBoundsIsNeverCrossed) {
+TEST_F(WorldTest, APartWithoutHullBoundsIsNeverCrossed)
+{
     SceneItem* item = Body({0, 0, 0}, 50, kTdpCollides);
     Vector3 point{};
     EXPECT_FALSE(RayHitsHullBounds(Facing({0, 0, 1}), item->sim->matrix, item->avatar->root,
                                    Vector3{0, 0, -100}, &point));
 }
 
-TEST_F(WorldTest, PickingFindsTheNearestOtherPartOfTheWantedKind) {
+TEST_F(WorldTest, PickingFindsTheNearestOtherPartOfTheWantedKind)
+{
     SceneItem* a = Body({0, 0, 0}, 10);
     SceneItem* b = Body({100, 0, 0}, 10);
     SceneItem* c = Body({0, 40, 0}, 10);
@@ -88,14 +92,15 @@ TEST_F(WorldTest, PickingFindsTheNearestOtherPartOfTheWantedKind) {
     EXPECT_EQ(RayPickScene(0x20000, 0, origin, 1e6f), nullptr);
 }
 
-TEST_F(WorldTest, TheLineOfSightSearchMeasuresTheScreenOffset) {
+TEST_F(WorldTest, TheLineOfSightSearchMeasuresTheScreenOffset)
+{
     gProjectionDistance = 200.0f;
     SceneItem* eye = Body({0, 0, 0}, 10);
-    SceneItem* wide = Body({300, 100, 1000}, 10);  // (300 + 100) x 200 / 1000 = 80
-    SceneItem* near = Body({-20, 10, 200}, 10);    // 30 x 200 / 200 = 30
-    SceneItem* behind = Body({10, 0, -100}, 10);   // -20
-    SceneItem* hidden = Body({0, 1, 1000}, 10);    // 0.2, but marked no-contact
-    SceneItem* other = Body({0, 2, 1000}, 10);     // 0.4, of another class
+    SceneItem* wide = Body({300, 100, 1000}, 10); // (300 + 100) x 200 / 1000 = 80
+    SceneItem* near = Body({-20, 10, 200}, 10);   // 30 x 200 / 200 = 30
+    SceneItem* behind = Body({10, 0, -100}, 10);  // -20
+    SceneItem* hidden = Body({0, 1, 1000}, 10);   // 0.2, but marked no-contact
+    SceneItem* other = Body({0, 2, 1000}, 10);    // 0.4, of another class
     for (SceneItem* item : {eye, wide, near, behind, hidden})
         item->avatar->classFlags = 0x100;
     other->avatar->classFlags = 0x200;

@@ -32,7 +32,8 @@ namespace {
 
 class ResponseTest : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         gCollisionDamage = 255;
         gScreenClearColour = 176;
@@ -43,7 +44,8 @@ protected:
 };
 
 // A body with a receiver, so that messages to it can be read back.
-SceneItem* Receiving(const Vector3d& at, float r, float mass) {
+SceneItem* Receiving(const Vector3d& at, float r, float mass)
+{
     SceneItem* item = Body(at, r);
     item->receiver = AllocReceiver();
     item->sim->mass = mass;
@@ -58,7 +60,8 @@ struct Posted {
 };
 
 // The next due message to the item, or kind 0xFFFF.
-Posted Next(const SceneItem* item) {
+Posted Next(const SceneItem* item)
+{
     Posted p;
     ItemMessage m;
     if (FetchItemMessage(item->receiver, &m)) {
@@ -71,27 +74,31 @@ Posted Next(const SceneItem* item) {
 }
 
 // The impact the item received, read when due (impacts wait 4 hundredths).
-Posted Impact(const SceneItem* item) {
+Posted Impact(const SceneItem* item)
+{
     gFrameClock.gameClock += 4;
     Posted p = Next(item);
     gFrameClock.gameClock -= 4;
     return p;
 }
 
-void Bounce(SceneItem* a, SceneItem* b) {
+void Bounce(SceneItem* a, SceneItem* b)
+{
     int16_t handled = 0;
     const Vector3 contact{};
     CollideShips(a, a->avatar->root, b, b->avatar->root, &handled, &contact);
 }
 
-void Hull(SceneItem* item, int32_t maximum, int32_t armour, int16_t bonus) {
+void Hull(SceneItem* item, int32_t maximum, int32_t armour, int16_t bonus)
+{
     ShipInfo* info = worldtest::MakeShip(item);
     info->damage.maximumHull = maximum;
     info->damage.armour = armour;
     info->damage.collisionBonus = bonus;
 }
 
-float MassOf(const HitPayload& record) {
+float MassOf(const HitPayload& record)
+{
     float mass;
     std::memcpy(&mass, &record.words2[2], sizeof mass);
     return mass;
@@ -99,7 +106,8 @@ float MassOf(const HitPayload& record) {
 
 } // namespace
 
-TEST_F(ResponseTest, ShipsTouchingAtRestTakeDamageAsIfClosingAt1000) {
+TEST_F(ResponseTest, ShipsTouchingAtRestTakeDamageAsIfClosingAt1000)
+{
     SceneItem* a = Receiving({0, 0, 0}, 100, 1000);
     SceneItem* b = Receiving({150, 0, 0}, 100, 1000);
     Hull(a, 600, 50, 10);
@@ -125,7 +133,8 @@ TEST_F(ResponseTest, ShipsTouchingAtRestTakeDamageAsIfClosingAt1000) {
     EXPECT_FLOAT_EQ(b->sim->velocity.x, 500.0f);
 }
 
-TEST_F(ResponseTest, AHeavyShipRammingALightOneBouncesLittle) {
+TEST_F(ResponseTest, AHeavyShipRammingALightOneBouncesLittle)
+{
     SceneItem* heavy = Receiving({0, 0, 0}, 100, 9000);
     SceneItem* light = Receiving({100, 0, 0}, 100, 1000);
     heavy->sim->velocity = {2000, 0, 0};
@@ -140,7 +149,8 @@ TEST_F(ResponseTest, AHeavyShipRammingALightOneBouncesLittle) {
     EXPECT_EQ(Impact(light).kind, 0xFFFF);
 }
 
-TEST_F(ResponseTest, TheDamageFactorStopsAtTen) {
+TEST_F(ResponseTest, TheDamageFactorStopsAtTen)
+{
     SceneItem* a = Receiving({0, 0, 0}, 100, 100);
     SceneItem* b = Receiving({100, 0, 0}, 100, 100);
     Hull(a, 1000, 0, 0);
@@ -161,7 +171,8 @@ TEST_F(ResponseTest, TheDamageFactorStopsAtTen) {
     EXPECT_EQ(toD.record.words2[0], 40);
 }
 
-TEST_F(ResponseTest, WhenTheBounceDealsNoDamage) {
+TEST_F(ResponseTest, WhenTheBounceDealsNoDamage)
+{
     struct Case {
         const char* what;
         uint32_t flagsA, flagsB;
@@ -189,7 +200,8 @@ TEST_F(ResponseTest, WhenTheBounceDealsNoDamage) {
     }
 }
 
-TEST_F(ResponseTest, AHardBounceFlashesForThePlayerAndDoublesTheBounce) {
+TEST_F(ResponseTest, AHardBounceFlashesForThePlayerAndDoublesTheBounce)
+{
     SceneItem* a = Receiving({0, 0, 0}, 100, 100);
     SceneItem* b = Receiving({100, 0, 0}, 100, 100);
     gControlledItem = b;
@@ -200,7 +212,8 @@ TEST_F(ResponseTest, AHardBounceFlashesForThePlayerAndDoublesTheBounce) {
     EXPECT_FLOAT_EQ(b->sim->velocity.x, 1000.0f);
 }
 
-TEST_F(ResponseTest, CoincidentShipsAtRestSeparateWithoutInvalidNumbers) {
+TEST_F(ResponseTest, CoincidentShipsAtRestSeparateWithoutInvalidNumbers)
+{
     SceneItem* a = Receiving({5, 5, 5}, 100, 0);
     SceneItem* b = Receiving({5, 5, 5}, 100, 0);
     Bounce(a, b);
@@ -212,7 +225,8 @@ TEST_F(ResponseTest, CoincidentShipsAtRestSeparateWithoutInvalidNumbers) {
     EXPECT_TRUE(worldtest::FatalStops().empty());
 }
 
-TEST_F(ResponseTest, TheHandledWordLetsOneResponseOfAPairAct) {
+TEST_F(ResponseTest, TheHandledWordLetsOneResponseOfAPairAct)
+{
     SceneItem* a = Receiving({0, 0, 0}, 100, 100);
     SceneItem* b = Receiving({100, 0, 0}, 100, 100);
     int16_t handled = 1;
@@ -222,7 +236,8 @@ TEST_F(ResponseTest, TheHandledWordLetsOneResponseOfAPairAct) {
     EXPECT_EQ(Impact(b).kind, 0xFFFF);
 }
 
-TEST_F(ResponseTest, ThePlasmaBallCrushesAndItsLauncherGoes) {
+TEST_F(ResponseTest, ThePlasmaBallCrushesAndItsLauncherGoes)
+{
     SceneItem* ball = Receiving({0, 0, 0}, 10, 1);
     SceneItem* ship = Receiving({5, 0, 0}, 10, 1);
     int16_t handled = 0;
@@ -235,7 +250,8 @@ TEST_F(ResponseTest, ThePlasmaBallCrushesAndItsLauncherGoes) {
     EXPECT_EQ(Next(ship).kind, kMsgDelete);
 }
 
-TEST_F(ResponseTest, ADebrisPieceTakesTheTouchAsAHitOnce) {
+TEST_F(ResponseTest, ADebrisPieceTakesTheTouchAsAHitOnce)
+{
     SceneItem* piece = Receiving({0, 0, 0}, 10, 1);
     SceneItem* rock = Receiving({30, 0, 0}, 10, 250);
     rock->sim->velocity = {0, 7, 0};
@@ -254,14 +270,17 @@ TEST_F(ResponseTest, ADebrisPieceTakesTheTouchAsAHitOnce) {
     EXPECT_EQ(piece->avatar->collision, nullptr);
 }
 
-TEST_F(ResponseTest, ShipsNearAPlanetAreFlaggedAndBelowItsSurfaceCrash) {
+TEST_F(ResponseTest, ShipsNearAPlanetAreFlaggedAndBelowItsSurfaceCrash)
+{
     struct Case {
-        float distance;   // from the planet's centre; radius 10000, surface at 5000
+        float distance; // from the planet's centre; radius 10000, surface at 5000
         bool near;
         bool surface;
         bool crash;
     } cases[] = {
-        {10001, false, false, false}, {9000, true, false, false}, {5060, true, true, false},
+        {10001, false, false, false},
+        {9000, true, false, false},
+        {5060, true, true, false},
         {4999, true, true, true},
     };
     for (const Case& c : cases) {
@@ -294,7 +313,8 @@ TEST_F(ResponseTest, ShipsNearAPlanetAreFlaggedAndBelowItsSurfaceCrash) {
     }
 }
 
-TEST_F(ResponseTest, AnLdsFieldTowsWhatItTouchesButNotProjectiles) {
+TEST_F(ResponseTest, AnLdsFieldTowsWhatItTouchesButNotProjectiles)
+{
     SceneItem* field = Receiving({0, 0, 0}, 600, 1);
     SceneItem* ship = Receiving({500, 0, 0}, 10, 1);
     SceneItem* shot = Receiving({400, 0, 0}, 10, 1);
@@ -312,7 +332,8 @@ TEST_F(ResponseTest, AnLdsFieldTowsWhatItTouchesButNotProjectiles) {
     EXPECT_FALSE(shot->sim->flags & kSimTowed);
 }
 
-TEST_F(ResponseTest, AnArmedSinkSwallowsAllButThePlayersShip) {
+TEST_F(ResponseTest, AnArmedSinkSwallowsAllButThePlayersShip)
+{
     SceneItem* sink = Receiving({0, 0, 0}, 600, 1000);
     SceneItem* rock = Receiving({500, 0, 0}, 10, 1);
     SceneItem* player = Receiving({-500, 0, 0}, 10, 1);
@@ -334,7 +355,8 @@ TEST_F(ResponseTest, AnArmedSinkSwallowsAllButThePlayersShip) {
     EXPECT_NE(rock->sim->position.x, before);
 }
 
-TEST_F(ResponseTest, AProbeSticksToTheHullWhereItTouched) {
+TEST_F(ResponseTest, AProbeSticksToTheHullWhereItTouched)
+{
     SceneItem* hull = Receiving({1000, 0, 0}, 500, 1000);
     MatSetRotZ(90, hull->sim->matrix);
     SceneItem* probe = Receiving({1000, 300, 0}, 10, 1);
@@ -356,7 +378,8 @@ TEST_F(ResponseTest, AProbeSticksToTheHullWhereItTouched) {
     EXPECT_NEAR(probeRoot->worldCentre.y, 300.0f, 1e-2);
 }
 
-TEST_F(ResponseTest, AFlareDestroysProjectilesButNotMissiles) {
+TEST_F(ResponseTest, AFlareDestroysProjectilesButNotMissiles)
+{
     SceneItem* flare = Receiving({0, 0, 0}, 40, 1);
     SceneItem* shell = Receiving({10, 0, 0}, 1, 1);
     SceneItem* missile = Receiving({-10, 0, 0}, 1, 1);
@@ -374,7 +397,8 @@ TEST_F(ResponseTest, AFlareDestroysProjectilesButNotMissiles) {
     EXPECT_EQ(CountRecordedCalls("SetFlashPoint"), 1u);
 }
 
-TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre) {
+TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre)
+{
     struct Case {
         float radius;
         int32_t braked; // hundredths; 0 none
@@ -402,7 +426,8 @@ TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre) {
     }
 }
 
-TEST_F(ResponseTest, ABigEnoughHitBreaksAPieceOffAndASmallOneMakesDebris) {
+TEST_F(ResponseTest, ABigEnoughHitBreaksAPieceOffAndASmallOneMakesDebris)
+{
     EnableCallTrace(true);
     SceneItem* player = Receiving({0, 0, 0}, 100, 100);
     SceneItem* shell = Receiving({100, 0, 0}, 5, 1);
@@ -435,7 +460,8 @@ TEST_F(ResponseTest, ABigEnoughHitBreaksAPieceOffAndASmallOneMakesDebris) {
     EXPECT_EQ(rock->avatar->collision, RecordContact);
 }
 
-TEST_F(ResponseTest, TouchingShipsRunTheirResponsesThroughTheFrame) {
+TEST_F(ResponseTest, TouchingShipsRunTheirResponsesThroughTheFrame)
+{
     SceneItem* a = Receiving({0, 0, 0}, 100, 100);
     SceneItem* b = Receiving({150, 0, 0}, 100, 100);
     a->avatar->collision = b->avatar->collision = CollideShips;
@@ -449,7 +475,8 @@ TEST_F(ResponseTest, TouchingShipsRunTheirResponsesThroughTheFrame) {
     EXPECT_EQ(Impact(b).kind, 0xFFFF);
 }
 
-TEST_F(ResponseTest, AnAlienDeviceChoosesTheJumpDestinationAndLetsShipsJump) {
+TEST_F(ResponseTest, AnAlienDeviceChoosesTheJumpDestinationAndLetsShipsJump)
+{
     worldtest::LoadTestUniverse("id,name,parent,class,number,value,mass,radius,orbit,period,longitude,ecc,incl\n"
                                 "300,Vessa,300,S,0,0,0,0,0,0,0,0,0\n"
                                 "301,L4,300,L4,0,0,0,0,0,0,0,0,0\n",

@@ -20,14 +20,16 @@ using worldtest::WorldTest;
 
 namespace {
 
-std::vector<SceneItem*> ListOrder(SceneItem* head = &gSceneList) {
+std::vector<SceneItem*> ListOrder(SceneItem* head = &gSceneList)
+{
     std::vector<SceneItem*> order;
     for (SceneItem* s = head->next; s != head; s = s->next)
         order.push_back(s);
     return order;
 }
 
-SceneItem* Bare() { // an item not yet in the list
+SceneItem* Bare()
+{ // an item not yet in the list
     SceneItem* item = NewSceneItem();
     AttachSim(item, nullptr);
     return item;
@@ -37,7 +39,8 @@ void NoMessages(SceneItem*) {}
 
 } // namespace
 
-TEST_F(WorldTest, OrdinaryItemsStandBeforeTheTailGroup) {
+TEST_F(WorldTest, OrdinaryItemsStandBeforeTheTailGroup)
+{
     SceneItem* a = Bare();
     SceneItem* t1 = Bare();
     SceneItem* b = Bare();
@@ -80,7 +83,8 @@ TEST_F(WorldTest, OrdinaryItemsStandBeforeTheTailGroup) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
-TEST_F(WorldTest, MovingTheOnlyTailItemKeepsItTheMarker) {
+TEST_F(WorldTest, MovingTheOnlyTailItemKeepsItTheMarker)
+{
     SceneItem* a = MakeItem();
     SceneItem* t = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
     MoveSceneItemToTailGroup(t);
@@ -95,7 +99,8 @@ TEST_F(WorldTest, MovingTheOnlyTailItemKeepsItTheMarker) {
     EXPECT_EQ(gParkedLast, a);
 }
 
-TEST_F(WorldTest, ABrokenListIsReported) {
+TEST_F(WorldTest, ABrokenListIsReported)
+{
     SceneItem* a = MakeItem();
     MakeItem();
     EXPECT_TRUE(CheckSceneListIntegrity());
@@ -109,7 +114,8 @@ TEST_F(WorldTest, ABrokenListIsReported) {
                                                       "SceneList has lost its integrity"}));
 }
 
-TEST_F(WorldTest, AFrameWalksTheWholeListOnce) {
+TEST_F(WorldTest, AFrameWalksTheWholeListOnce)
+{
     SceneItem* a = MakeItem();
     MakeItem();
     SceneItem* saved = a->next;
@@ -120,7 +126,8 @@ TEST_F(WorldTest, AFrameWalksTheWholeListOnce) {
     EXPECT_EQ(FatalStops(), std::vector<std::string>{"SceneList has lost its integrity"});
 }
 
-TEST_F(WorldTest, AResetListHoldsNoItemAnyMore) {
+TEST_F(WorldTest, AResetListHoldsNoItemAnyMore)
+{
     SceneItem* a = MakeItem();
     SceneItem* b = MakeItem();
     ParkSceneItem(b, 0, 0, 0);
@@ -134,7 +141,8 @@ TEST_F(WorldTest, AResetListHoldsNoItemAnyMore) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
-TEST_F(WorldTest, AnInnerWalkThatTakesOutTheOuterWalksNextItemMovesBothOn) {
+TEST_F(WorldTest, AnInnerWalkThatTakesOutTheOuterWalksNextItemMovesBothOn)
+{
     SceneItem* a = MakeItem();
     SceneItem* b = MakeItem();
     SceneItem* c = MakeItem();
@@ -161,7 +169,8 @@ TEST_F(WorldTest, AnInnerWalkThatTakesOutTheOuterWalksNextItemMovesBothOn) {
     EXPECT_EQ(outer, std::vector<SceneItem*>{a});
 }
 
-TEST_F(WorldTest, ParkedItemsKeepTheirOrderAndComeBackShifted) {
+TEST_F(WorldTest, ParkedItemsKeepTheirOrderAndComeBackShifted)
+{
     SceneItem* a = MakeItem();
     SceneItem* b = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
     SceneItem* c = MakeItem();
@@ -186,7 +195,8 @@ TEST_F(WorldTest, ParkedItemsKeepTheirOrderAndComeBackShifted) {
     EXPECT_EQ(a->sim->matrix.m[14], 270.0f);
 }
 
-TEST_F(WorldTest, MakersBuildCompleteRecords) {
+TEST_F(WorldTest, MakersBuildCompleteRecords)
+{
     gFrameClock.gameClock = 777;
     SceneItem* item = MakeItem(nullptr, nullptr, NoMessages);
     EXPECT_EQ(item->avatar->flags, 1);
@@ -244,7 +254,8 @@ TEST_F(WorldTest, MakersBuildCompleteRecords) {
     EXPECT_EQ(CountRecordedCalls("PrepareView"), 1u);
 }
 
-TEST_F(WorldTest, AMakerWithAnEmptyPoolReportsAndGivesNothing) {
+TEST_F(WorldTest, AMakerWithAnEmptyPoolReportsAndGivesNothing)
+{
     for (int i = 0; i < kMaxAvatars; ++i)
         AllocAvatar();
     EXPECT_EQ(NewSceneItem(), nullptr);
@@ -256,7 +267,8 @@ TEST_F(WorldTest, AMakerWithAnEmptyPoolReportsAndGivesNothing) {
     EXPECT_EQ(inUse, 0);
 }
 
-TEST_F(WorldTest, DeletingTwiceIsReportedAndHarmless) {
+TEST_F(WorldTest, DeletingTwiceIsReportedAndHarmless)
+{
     SceneItem* a = MakeItem(nullptr, nullptr, NoMessages);
     SceneItem* t = MakeItem(nullptr, nullptr, nullptr, kItemTailGroup);
     EXPECT_EQ(DeleteSceneItem(t), t);
@@ -270,7 +282,8 @@ TEST_F(WorldTest, DeletingTwiceIsReportedAndHarmless) {
     EXPECT_EQ(ListOrder(), std::vector<SceneItem*>{});
 }
 
-TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies) {
+TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
+{
     SceneItem* leader = MakeItem(nullptr, nullptr, NoMessages);
     SceneItem* wing = MakeItem(nullptr, nullptr, NoMessages);
     SceneItem* rock = MakeItem(nullptr, nullptr, NoMessages, kItemCounted);
@@ -303,7 +316,8 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies) {
     EXPECT_EQ(gCountedItems, 0);
 }
 
-TEST_F(WorldTest, ABeltShipOfThePlayersSystemIsRespawnedNotDeleted) {
+TEST_F(WorldTest, ABeltShipOfThePlayersSystemIsRespawnedNotDeleted)
+{
     SceneItem* player = MakeItem();
     gPlayerItem = player;
     SceneItem* ship = MakeItem(nullptr, nullptr, nullptr, kItemBeltShip);
@@ -317,7 +331,8 @@ TEST_F(WorldTest, ABeltShipOfThePlayersSystemIsRespawnedNotDeleted) {
     EXPECT_EQ(DeleteSceneItem(ship), ship);
 }
 
-TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody) {
+TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody)
+{
     SceneItem* player = MakeItem();
     worldtest::MakeShip(player);
     gPlayerItem = gControlledItem = player;
@@ -355,14 +370,16 @@ namespace {
 // The scene layer runs: TDPs carry real framework actors.
 class SceneActors : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         HxDiagLog::Clear();
         HxDiagHandlerSet(HxDiagLog::Handler());
         ASSERT_EQ(HxBegin(), HX_OK);
         scene = HxActorAllocate(HX_ACTOR_NONE, nullptr);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         ResetSimulation();
         HxActorFree(scene);
         HxEnd();
@@ -370,7 +387,8 @@ protected:
         WorldTest::TearDown();
     }
     // Gives a node an actor under `parent` and marks it in the scene.
-    static hx_actor* Show(TDP* node, hx_actor* parent, hx_model* model) {
+    static hx_actor* Show(TDP* node, hx_actor* parent, hx_model* model)
+    {
         node->actor = HxActorAdd(parent, HxActorAllocate(HX_ACTOR_MODEL, nullptr));
         node->actor->model = model;
         node->model = model;
@@ -379,7 +397,8 @@ protected:
     }
     // Whether the block is still among the framework's live blocks (a freed
     // one is only compared, never read).
-    static bool Live(void* block) {
+    static bool Live(void* block)
+    {
         return HxResChildEnum(
                    v1db.res, [](void* child, void* wanted) { return child == wanted ? 1 : 0; }, block) != 0;
     }
@@ -387,7 +406,8 @@ protected:
     hx_actor* scene = nullptr;
 };
 
-TEST_F(SceneActors, ParkingFreesTheTreesActorsAndShiftingKeepsTheirPlaceInTheScene) {
+TEST_F(SceneActors, ParkingFreesTheTreesActorsAndShiftingKeepsTheirPlaceInTheScene)
+{
     hx_model* shared = HxModelAllocate("hull", 3, 1);
     SceneItem* item = MakeItem();
     TDP* root = AttachRootTDP(item);
@@ -413,7 +433,8 @@ TEST_F(SceneActors, ParkingFreesTheTreesActorsAndShiftingKeepsTheirPlaceInTheSce
     HxModelFree(shared);
 }
 
-TEST_F(SceneActors, DeletingAnItemFreesItsActorsAndTheModelsItOwns) {
+TEST_F(SceneActors, DeletingAnItemFreesItsActorsAndTheModelsItOwns)
+{
     hx_model* shared = HxModelAllocate("hull", 3, 1);
     hx_model* own = HxModelAllocate("piece", 3, 1);
     SceneItem* item = MakeItem();

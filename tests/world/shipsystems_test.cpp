@@ -80,6 +80,7 @@ TEST_F(ShipSystemsTest, TheTableRegistersThirtyFiveSystemsWithThreeNames)
         const char* french;
         const char* german;
     };
+    // clang-format off
     const Names table[] = {
         {"HULL STRUCT", "HULL STRUCT", "H\xFC" "LLENSTRUKTUR"},
         {"TRANS THRS", "PROP TRANSFERT", "\xDC" "BERS ANTR"},
@@ -87,6 +88,7 @@ TEST_F(ShipSystemsTest, TheTableRegistersThirtyFiveSystemsWithThreeNames)
         {"POWER GRID 4", "GRILLE ENERGIE", "NETZWERK 4"},
         {"EMERG ACC", "EMERG ACC", "SCHIFFSHULLEN SCHILD"},
     };
+    // clang-format on
     for (const Names& n : table) {
         const ShipSystem* s = S(n.english);
         ASSERT_NE(s, nullptr);
@@ -179,7 +181,8 @@ TEST_F(ShipSystemsTest, TemperatureWarningsShowTheHighestCrossingInTheLanguage)
     S("REACTOR")->output = 400.0f; // x 3.5: past 5000 and 10000
     ClearCallTrace();
     Frames(1);
-    EXPECT_STREQ(ShipSystemsMessage(), "ENG: K\xDC" "HL SYS TEMP CRITICAL WARNING 14000K");
+    EXPECT_STREQ(ShipSystemsMessage(), "ENG: K\xDC"
+                                       "HL SYS TEMP CRITICAL WARNING 14000K");
     EXPECT_TRUE(CapturedSound::TakePlay(16)); // the critical warning's sound
 }
 
@@ -261,7 +264,10 @@ TEST_F(ShipSystemsTest, DisplayColoursFollowHealth)
         int16_t colour;
     };
     const Case cases[] = {
-        {"RING", 0.2f, 54}, {"REACTOR", 0.5f, 64}, {"TARGET", 0.99f, 160}, {"HULL ARMOUR", 1.0f, 36},
+        {"RING", 0.2f, 54},
+        {"REACTOR", 0.5f, 64},
+        {"TARGET", 0.99f, 160},
+        {"HULL ARMOUR", 1.0f, 36},
     };
     int16_t colours[4] = {};
     for (int i = 0; i < 4; ++i) {

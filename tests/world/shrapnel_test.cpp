@@ -26,7 +26,8 @@ using worldtest::WorldTest;
 
 namespace {
 
-float FaceArea(const hx_model* m, const hx_face& face) {
+float FaceArea(const hx_model* m, const hx_face& face)
+{
     const hx_vector3& a = m->vertices[face.vertices[0]].p;
     const hx_vector3& b = m->vertices[face.vertices[1]].p;
     const hx_vector3& c = m->vertices[face.vertices[2]].p;
@@ -35,7 +36,8 @@ float FaceArea(const hx_model* m, const hx_face& face) {
     return 0.5f * VecLength(n);
 }
 
-float OuterArea(const hx_model* m, int faces) {
+float OuterArea(const hx_model* m, int faces)
+{
     float area = 0;
     for (int i = 0; i < faces; ++i)
         area += FaceArea(m, m->faces[i]);
@@ -43,14 +45,16 @@ float OuterArea(const hx_model* m, int faces) {
 }
 
 // The pieces hanging under a debris holder, in order.
-std::vector<TDP*> Pieces(const SceneItem* holder) {
+std::vector<TDP*> Pieces(const SceneItem* holder)
+{
     std::vector<TDP*> out;
     for (TDP* t = holder->avatar->root->firstChild; t; t = t->nextSibling)
         out.push_back(t);
     return out;
 }
 
-std::vector<SceneItem*> ShrapnelItems() {
+std::vector<SceneItem*> ShrapnelItems()
+{
     std::vector<SceneItem*> out;
     for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next)
         if (s->flags & 0x200)
@@ -58,7 +62,8 @@ std::vector<SceneItem*> ShrapnelItems() {
     return out;
 }
 
-std::vector<int> Kinds(const SceneItem* item) {
+std::vector<int> Kinds(const SceneItem* item)
+{
     std::vector<int> kinds;
     ItemMessage m;
     while (FetchItemMessage(item->receiver, &m))
@@ -69,7 +74,8 @@ std::vector<int> Kinds(const SceneItem* item) {
 // Every piece model: a first half that is a copy of some of the source's
 // faces and a second half that is the inner skin, the same faces wound the
 // other way on their own vertices, in "carbon".
-void ExpectInnerSkin(const hx_model* piece, int outerFaces, const hx_material* carbon) {
+void ExpectInnerSkin(const hx_model* piece, int outerFaces, const hx_material* carbon)
+{
     const int nv = piece->nvertices / 2;
     for (int i = 0; i < outerFaces; ++i) {
         const hx_face& outer = piece->faces[i];
@@ -94,7 +100,8 @@ void ExpectInnerSkin(const hx_model* piece, int outerFaces, const hx_material* c
 
 class Shrapnel : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         HxDiagLog::Clear();
         HxDiagHandlerSet(HxDiagLog::Handler());
@@ -102,7 +109,8 @@ protected:
         carbon = HxMaterialAdd(HxMaterialAllocate("carbon"));
         CRandSeed(1234);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         // The world goes first: it gives back the models its parts own.
         ResetSimulation();
         EXPECT_EQ(HxModelCount("Shrapnel*"), 0);
@@ -111,7 +119,8 @@ protected:
         WorldTest::TearDown();
     }
     // A ship item whose root part draws the model.
-    SceneItem* Ship(hx_model* model) {
+    SceneItem* Ship(hx_model* model)
+    {
         SceneItem* item = MakeItem(nullptr, nullptr, HandleItemMessages);
         MakeShip(item);
         item->avatar->root->model = model;
@@ -125,7 +134,8 @@ protected:
     hx_material* carbon = nullptr;
 };
 
-TEST_F(Shrapnel, NearestSeedsSendEveryVertexToItsNearestSeedAndEveryFaceToOnePiece) {
+TEST_F(Shrapnel, NearestSeedsSendEveryVertexToItsNearestSeedAndEveryFaceToOnePiece)
+{
     hx_model* box = GridBox("box", 2);
     const Vector3 seeds[2] = {{5, 0, 0}, {-5, 0, 0}};
     ShrapnelAssignment a;
@@ -149,7 +159,8 @@ TEST_F(Shrapnel, NearestSeedsSendEveryVertexToItsNearestSeedAndEveryFaceToOnePie
     HxModelFree(box);
 }
 
-TEST_F(Shrapnel, ThePlaneSplitsAboveFromBelow) {
+TEST_F(Shrapnel, ThePlaneSplitsAboveFromBelow)
+{
     hx_model* box = GridBox("box", 1);
     ShrapnelAssignment a;
     AssignFacesToPlane(box, {0, 0, 1}, 0, &a);
@@ -159,7 +170,8 @@ TEST_F(Shrapnel, ThePlaneSplitsAboveFromBelow) {
     HxModelFree(box);
 }
 
-TEST_F(Shrapnel, BreakNearestHangsEveryFaceOfTheModelInExactlyOnePieceWithItsInnerSkin) {
+TEST_F(Shrapnel, BreakNearestHangsEveryFaceOfTheModelInExactlyOnePieceWithItsInnerSkin)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 3));
     const float sourceArea = OuterArea(box, box->nfaces);
     SceneItem* ship = Ship(box);
@@ -213,7 +225,8 @@ TEST_F(Shrapnel, BreakNearestHangsEveryFaceOfTheModelInExactlyOnePieceWithItsInn
     EXPECT_EQ(HxModelFind("ship"), box); // the broken model is not the pieces'
 }
 
-TEST_F(Shrapnel, TheSameSeedGivesTheSamePieces) {
+TEST_F(Shrapnel, TheSameSeedGivesTheSamePieces)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 3));
     auto shape = [&] {
         CRandSeed(77);
@@ -236,7 +249,8 @@ TEST_F(Shrapnel, TheSameSeedGivesTheSamePieces) {
     EXPECT_EQ(shape(), first);
 }
 
-TEST_F(Shrapnel, AModelWithFewerFacesThanSeedsGivesOnlyPiecesWithFacesAndDegenerateFacesAreSkipped) {
+TEST_F(Shrapnel, AModelWithFewerFacesThanSeedsGivesOnlyPiecesWithFacesAndDegenerateFacesAreSkipped)
+{
     // Two good triangles and three bad ones: a repeated corner, a corner
     // out of range, and three corners on one line.
     hx_model* m = HxModelAllocate("scrap", 6, 5);
@@ -266,7 +280,8 @@ TEST_F(Shrapnel, AModelWithFewerFacesThanSeedsGivesOnlyPiecesWithFacesAndDegener
     HxModelFree(m);
 }
 
-TEST_F(Shrapnel, AMissingItemOrAPartOutsideItsTreeBreaksNothing) {
+TEST_F(Shrapnel, AMissingItemOrAPartOutsideItsTreeBreaksNothing)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 1));
     SceneItem* ship = Ship(box);
     SceneItem* other = Ship(box);
@@ -282,7 +297,8 @@ TEST_F(Shrapnel, AMissingItemOrAPartOutsideItsTreeBreaksNothing) {
     EXPECT_EQ(HxModelCount("Shrapnel*"), 0);
 }
 
-TEST_F(Shrapnel, PieceCountsAreCutBackToTheLimit) {
+TEST_F(Shrapnel, PieceCountsAreCutBackToTheLimit)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 6)); // 432 faces
     SceneItem* ship = Ship(box);
     SceneItem* holder = kqzBreakNearest(ship, ship->avatar->root, 500, 0, 0, 0, 1.0f);
@@ -290,14 +306,16 @@ TEST_F(Shrapnel, PieceCountsAreCutBackToTheLimit) {
     EXPECT_LE(Pieces(holder).size(), static_cast<size_t>(kMaxShrapnelPieces));
 }
 
-TEST_F(Shrapnel, AFractionalExponentStillSpreadsTheSeedsOfPieceItems) {
+TEST_F(Shrapnel, AFractionalExponentStillSpreadsTheSeedsOfPieceItems)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 4));
     SceneItem* ship = Ship(box);
     ShrapnelBreak request{ship, ship->avatar->root, 5, -5, -5, -5, 2.5f, 0, 0};
     EXPECT_GE(kqzBreakNearestIntoSceneItems(&request), 2);
 }
 
-TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn) {
+TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 3));
     SceneItem* ship = Ship(box);
     ship->avatar->breakDepth = 2;
@@ -338,7 +356,8 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn) {
     EXPECT_EQ(HxModelCount("Shrapnel*"), 0);
 }
 
-TEST_F(Shrapnel, ASplitGivesTwoHalvesWithClosedCutsThatPointAtEachOther) {
+TEST_F(Shrapnel, ASplitGivesTwoHalvesWithClosedCutsThatPointAtEachOther)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 2));
     SceneItem* ship = Ship(box);
     ShrapnelBreak request{ship, ship->avatar->root, 5, 0, 0, 10, 3.0f, 1, 0};
@@ -367,7 +386,8 @@ TEST_F(Shrapnel, ASplitGivesTwoHalvesWithClosedCutsThatPointAtEachOther) {
     EXPECT_LT((halves[0]->sim->position.x - 5000.0) * (halves[1]->sim->position.x - 5000.0), 0.0);
 }
 
-TEST_F(Shrapnel, ColourJitterLeavesShrapnelAloneAndMovesOthersByMinusThreeToFour) {
+TEST_F(Shrapnel, ColourJitterLeavesShrapnelAloneAndMovesOthersByMinusThreeToFour)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 2));
     for (int v = 0; v < box->nvertices; ++v)
         box->vertices[v].index = 100;
@@ -390,7 +410,8 @@ TEST_F(Shrapnel, ColourJitterLeavesShrapnelAloneAndMovesOthersByMinusThreeToFour
         EXPECT_EQ(piece->vertices[v].index, before[v]);
 }
 
-TEST_F(Shrapnel, FiftyShipsBrokenOverAMissionLeaveNoModelsBehind) {
+TEST_F(Shrapnel, FiftyShipsBrokenOverAMissionLeaveNoModelsBehind)
+{
     hx_model* box = HxModelAdd(GridBox("ship", 2));
     const int models = HxModelCount("*");
     for (int round = 0; round < 50; ++round) {

@@ -39,19 +39,22 @@ struct Recorder {
 };
 
 template <char Id>
-SceneItem* Recorded(int16_t flags = 0) {
+SceneItem* Recorded(int16_t flags = 0)
+{
     using R = Recorder<Id>;
     SceneItem* item = MakeItem(R::Sim, R::Control, R::Message, flags);
     item->avatar->renderSync = R::Sync;
     return item;
 }
 
-std::vector<std::string> Trace() {
+std::vector<std::string> Trace()
+{
     return RecordedCalls();
 }
 
 // The calls of the test items only.
-std::vector<std::string> ItemTrace() {
+std::vector<std::string> ItemTrace()
+{
     std::vector<std::string> calls = Trace();
     std::erase_if(calls, [](const std::string& c) { return c.size() < 2 || c[c.size() - 2] != ' '; });
     return calls;
@@ -61,12 +64,13 @@ using Calls = std::vector<std::string>;
 
 } // namespace
 
-TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
+TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
+{
     SceneItem* a = Recorded<'A'>();
     Recorded<'B'>();
     gPlayerItem = gControlledItem = a;
-    a->flags |= kItemNearSurface;          // the collision frame clears it...
-    a->avatar->obstacleCloseness = 1.0f;   // ...and the collision pass resets this
+    a->flags |= kItemNearSurface;        // the collision frame clears it...
+    a->avatar->obstacleCloseness = 1.0f; // ...and the collision pass resets this
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
@@ -78,7 +82,8 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder) {
     EXPECT_EQ(a->avatar->obstacleCloseness, 2000000.0f);
 }
 
-TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
+TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems)
+{
     SceneItem* a = Recorded<'A'>();
     SceneItem* late = Recorded<'B'>(kItemLateControl);
     for (SceneItem* item : {a, late}) {
@@ -94,7 +99,8 @@ TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems) {
     EXPECT_EQ(a->avatar->root->local.m[12], 12.0f);
 }
 
-TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
+TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
+{
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList"}));
@@ -105,7 +111,8 @@ TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices) {
 float gRollSeenByControl;
 void NoteRollInput(SceneItem*) { gRollSeenByControl = gTurnInputs.roll; }
 
-TEST_F(WorldTest, ThePlayersInputIsReadBeforeTheControlPass) {
+TEST_F(WorldTest, ThePlayersInputIsReadBeforeTheControlPass)
+{
     SceneItem* player = MakeItem(nullptr, NoteRollInput);
     gPlayerItem = gControlledItem = player;
     gTurnInputs = {};
@@ -118,7 +125,8 @@ TEST_F(WorldTest, ThePlayersInputIsReadBeforeTheControlPass) {
     gTurnInputs = {};
 }
 
-TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {
+TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit)
+{
     Recorded<'A'>();
     gMissionTimeLimit = {255, 3, 0};
     gScriptWaitCountdown = 50;
@@ -133,7 +141,8 @@ TEST_F(WorldTest, FrozenWorldOnlyCountsTheTimeLimit) {
     EXPECT_EQ(GetMessageStats().bytesUsed, 24);
 }
 
-TEST_F(WorldTest, TheTimeLimitOfAFrontEndMissionRequestsTheNextMission) {
+TEST_F(WorldTest, TheTimeLimitOfAFrontEndMissionRequestsTheNextMission)
+{
     gMissionTimeLimit = {255, 5, 255};
     gStartMissionRequest = 0;
     RunSimulationFrame();
@@ -144,7 +153,8 @@ TEST_F(WorldTest, TheTimeLimitOfAFrontEndMissionRequestsTheNextMission) {
     gStartMissionRequest = 0;
 }
 
-TEST_F(WorldTest, TimersOfTheScriptAndTheStockDialogue) {
+TEST_F(WorldTest, TimersOfTheScriptAndTheStockDialogue)
+{
     gScriptWaitCountdown = 3;
     gScriptCountdown = 1003;
     gStockDialogueTimer = 4;
@@ -165,7 +175,8 @@ TEST_F(WorldTest, TimersOfTheScriptAndTheStockDialogue) {
     EXPECT_EQ(gScriptCountdownSeconds, 0);
 }
 
-TEST_F(WorldTest, OnTheEngineeringStationItemsMoveHalfAsFar) {
+TEST_F(WorldTest, OnTheEngineeringStationItemsMoveHalfAsFar)
+{
     static int32_t seenTicks;
     static float seenSeconds;
     SceneItem* a = MakeItem([](SceneItem*) {
@@ -189,7 +200,8 @@ TEST_F(WorldTest, OnTheEngineeringStationItemsMoveHalfAsFar) {
     EXPECT_EQ(seenTicks, 11);
 }
 
-TEST_F(WorldTest, TheHoldMovesOnlyTheControlledItemAndRunsNoMessages) {
+TEST_F(WorldTest, TheHoldMovesOnlyTheControlledItemAndRunsNoMessages)
+{
     Recorded<'A'>();
     SceneItem* b = Recorded<'B'>();
     gControlledItem = b;
@@ -205,7 +217,8 @@ TEST_F(WorldTest, TheHoldMovesOnlyTheControlledItemAndRunsNoMessages) {
     EXPECT_EQ(ItemTrace(), (Calls{"sync A", "sync B"})); // only the late pass
 }
 
-TEST_F(WorldTest, ViewFiltersStopControlSimulationAndRenderSync) {
+TEST_F(WorldTest, ViewFiltersStopControlSimulationAndRenderSync)
+{
     Recorded<'A'>();
     struct Filter {
         const char* name;
@@ -225,7 +238,8 @@ TEST_F(WorldTest, ViewFiltersStopControlSimulationAndRenderSync) {
     }
 }
 
-TEST_F(WorldTest, ACoupledShipMovesAfterEveryOtherItem) {
+TEST_F(WorldTest, ACoupledShipMovesAfterEveryOtherItem)
+{
     MakeItem(UpdateCoupledShip);
     Recorded<'A'>();
     ClearCallTrace();
@@ -243,7 +257,8 @@ TEST_F(WorldTest, ACoupledShipMovesAfterEveryOtherItem) {
     EXPECT_EQ(CountRecordedCalls("UpdateCoupledShip"), 1u);
 }
 
-TEST_F(WorldTest, ACoupledLighterShipFliesOnThePartnersLimits) {
+TEST_F(WorldTest, ACoupledLighterShipFliesOnThePartnersLimits)
+{
     static FlightModel* seen;
     SceneItem* light = MakeItem(nullptr, [](SceneItem* s) { seen = s->sim->flightModel; });
     SceneItem* heavy = MakeItem();
@@ -266,7 +281,8 @@ TEST_F(WorldTest, ACoupledLighterShipFliesOnThePartnersLimits) {
     info->couplings = nullptr;
 }
 
-TEST_F(WorldTest, TheStopFlagAbandonsTheSimulationPass) {
+TEST_F(WorldTest, TheStopFlagAbandonsTheSimulationPass)
+{
     MakeItem([](SceneItem*) { gStopSimulationPass = 255; });
     SceneItem* b = Recorded<'B'>();
     b->sim->matrix.m[12] = 42;
@@ -277,7 +293,8 @@ TEST_F(WorldTest, TheStopFlagAbandonsTheSimulationPass) {
     EXPECT_EQ(b->sim->previousMatrix.m[12], 0.0f); // not visited at all
 }
 
-TEST_F(WorldTest, AMessageFunctionMayDeleteItsOwnItem) {
+TEST_F(WorldTest, AMessageFunctionMayDeleteItsOwnItem)
+{
     MakeItem(nullptr, nullptr, [](SceneItem* self) { DeleteSceneItem(self); });
     Recorded<'B'>();
     RunSimulationFrame();
@@ -285,7 +302,8 @@ TEST_F(WorldTest, AMessageFunctionMayDeleteItsOwnItem) {
     EXPECT_EQ(gSceneList.next, gSceneList.prev);
 }
 
-TEST_F(WorldTest, AMessageFunctionMayDeleteTheFollowingItem) {
+TEST_F(WorldTest, AMessageFunctionMayDeleteTheFollowingItem)
+{
     static SceneItem* victim;
     MakeItem(nullptr, nullptr, [](SceneItem*) {
         if (victim)
@@ -301,8 +319,9 @@ TEST_F(WorldTest, AMessageFunctionMayDeleteTheFollowingItem) {
 
 // The first item's message function takes out items around it, once; every
 // other item still gets its turn, once, and the frame ends.
-TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem) {
-    using Visit = void (*)(SceneItem* self, SceneItem* next);
+TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem)
+{
+    using Visit = void (*)(SceneItem * self, SceneItem * next);
     static Visit visit;
     static SceneItem* next;
     const struct {
@@ -310,8 +329,7 @@ TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem) {
         Visit visit;
         Calls calls;
     } cases[] = {
-        {"parks the next", [](SceneItem*, SceneItem* n) { ParkSceneItem(n, 0, 0, 0); },
-         {"msg C", "msg D"}},
+        {"parks the next", [](SceneItem*, SceneItem* n) { ParkSceneItem(n, 0, 0, 0); }, {"msg C", "msg D"}},
         {"deletes itself and the next",
          [](SceneItem* self, SceneItem* n) {
              DeleteSceneItem(self);
@@ -337,8 +355,7 @@ TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem) {
              DeleteSceneItem(after);
          },
          {"msg D"}},
-        {"moves the next to the tail group", [](SceneItem*, SceneItem* n) { MoveSceneItemToTailGroup(n); },
-         {"msg C", "msg D", "msg B"}},
+        {"moves the next to the tail group", [](SceneItem*, SceneItem* n) { MoveSceneItemToTailGroup(n); }, {"msg C", "msg D", "msg B"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -360,7 +377,8 @@ TEST_F(WorldTest, AVisitThatTakesOutTheFollowingItemSkipsNoOtherItem) {
     }
 }
 
-TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
+TEST_F(WorldTest, LateControlRunsAfterTheSimulation)
+{
     SceneItem* late = Recorded<'A'>(kItemLateControl);
     Recorded<'B'>();
     late->sim->flags |= kSimPlaceNearL4;
@@ -374,7 +392,8 @@ TEST_F(WorldTest, LateControlRunsAfterTheSimulation) {
     EXPECT_EQ(late->sim->previousMatrix.m[13], 9.0f);
 }
 
-TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl) {
+TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl)
+{
     SceneItem* a = Recorded<'A'>();
     gPlayerItem = gControlledItem = a;
     a->avatar->obstacleCloseness = 1.0f;
@@ -389,7 +408,8 @@ TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl) {
     GetKeyStateBlock()[0x4D] = 0;
 }
 
-TEST_F(WorldTest, TheFrameMarksItsPhasesInTheProfiler) {
+TEST_F(WorldTest, TheFrameMarksItsPhasesInTheProfiler)
+{
     FrameProfiler* profiler = AllocFrameProfiler();
     ASSERT_EQ(profiler, gFrameProfiler);
     StartProfileFrame(profiler);
@@ -400,7 +420,8 @@ TEST_F(WorldTest, TheFrameMarksItsPhasesInTheProfiler) {
     EXPECT_EQ(profiler->currentSlot, 3);
 }
 
-TEST_F(WorldTest, TheFrameClearsTheCouplingMarkersAndPurgesStaleMessages) {
+TEST_F(WorldTest, TheFrameClearsTheCouplingMarkersAndPurgesStaleMessages)
+{
     int marker;
     gCoupledShipMarker = &marker;
     gRemoteLinkMarker = &marker;
@@ -411,7 +432,8 @@ TEST_F(WorldTest, TheFrameClearsTheCouplingMarkersAndPurgesStaleMessages) {
     EXPECT_EQ(GetMessageStats().bytesUsed, 0);
 }
 
-TEST_F(WorldTest, TheControlAndSimulationPassesCheckPositionsForNaN) {
+TEST_F(WorldTest, TheControlAndSimulationPassesCheckPositionsForNaN)
+{
     MakeItem([](SceneItem* s) { s->sim->matrix.m[13] = -std::numeric_limits<float>::quiet_NaN(); });
     MakeItem(nullptr, [](SceneItem* s) { s->sim->matrix.m[14] = std::numeric_limits<float>::infinity(); });
     RunSimulationFrame();

@@ -31,7 +31,8 @@ constexpr int kScanA = 0x1E, kScanS = 0x1F, kScanT = 0x14, kScanL = 0x26;
 
 class StarMapTest : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         LoadTestUniverse(kSystems, {{"Sol", 1, kStarHasSystem, {0, 0, 0}},
                                     {"Tarsis", 2, kStarHasSystem | kStarNear, {1e16f, 0, 0}},
@@ -39,7 +40,8 @@ protected:
                                     {"Tiber", 0, 0, {0, 0, 1e16f}},
                                     {"Spica", 0, kStarMission, {-1e16f, 0, 0}}});
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         ResetUniverse();
         gStarMapOpen = 0;
         WorldTest::TearDown();
@@ -48,7 +50,8 @@ protected:
 
 } // namespace
 
-TEST_F(StarMapTest, SetUpLinksSystemsAndTakesStarNamesFromTheBodyTable) {
+TEST_F(StarMapTest, SetUpLinksSystemsAndTakesStarNamesFromTheBodyTable)
+{
     EXPECT_EQ(gStarMap.mode, 'G');
     EXPECT_EQ(gStarMap.starFilter, 0x82);
     EXPECT_EQ(gStarMap.bodyFilter, 0x42);
@@ -62,7 +65,8 @@ TEST_F(StarMapTest, SetUpLinksSystemsAndTakesStarNamesFromTheBodyTable) {
     EXPECT_EQ(gCurrentStar, &gStars[0]);
 }
 
-TEST_F(StarMapTest, LettersSelectTheNextSelectableStarAndWrapRound) {
+TEST_F(StarMapTest, LettersSelectTheNextSelectableStarAndWrapRound)
+{
     gStarMap.selectedStar = &gStars[0];
     SelectMapItemByLetter(kScanS); // Sirrah, a mission star
     EXPECT_EQ(gStarMap.selectedStar, &gStars[2]);
@@ -80,7 +84,8 @@ TEST_F(StarMapTest, LettersSelectTheNextSelectableStarAndWrapRound) {
     EXPECT_EQ(gStarMap.selectedStar, &gStars[1]);
 }
 
-TEST_F(StarMapTest, LettersInASystemGoOverItsBodiesWithoutTheFilter) {
+TEST_F(StarMapTest, LettersInASystemGoOverItsBodiesWithoutTheFilter)
+{
     BuildSystemBodyList(1, nullptr);
     gStarMap.mode = 'S';
     gStarMap.focusedBody = &gBodies[0];
@@ -92,7 +97,8 @@ TEST_F(StarMapTest, LettersInASystemGoOverItsBodiesWithoutTheFilter) {
     EXPECT_EQ(gStarMap.focusedBody, &gBodies[3]);
 }
 
-TEST_F(StarMapTest, OpeningCreatesTheUniverseAndClosingCloses) {
+TEST_F(StarMapTest, OpeningCreatesTheUniverseAndClosingCloses)
+{
     ResetUniverse();
     ToggleStarMap(); // no csv here: the fatal stop is recorded, the map opens
     EXPECT_EQ(gStarMapOpen, 255);
@@ -103,7 +109,8 @@ TEST_F(StarMapTest, OpeningCreatesTheUniverseAndClosingCloses) {
     EXPECT_EQ(gStarMapOpen, 0);
 }
 
-TEST_F(StarMapTest, ZoomHoldsItsLimitsAndStandsStillInTransit) {
+TEST_F(StarMapTest, ZoomHoldsItsLimitsAndStandsStillInTransit)
+{
     for (int i = 0; i < 100; ++i)
         StarMapZoomOut();
     EXPECT_DOUBLE_EQ(gStarMap.distance, 1.2e17);
@@ -115,7 +122,8 @@ TEST_F(StarMapTest, ZoomHoldsItsLimitsAndStandsStillInTransit) {
     EXPECT_DOUBLE_EQ(gStarMap.distance, 1.8e15);
 }
 
-TEST_F(StarMapTest, TransitsGoIntoASystemAndBack) {
+TEST_F(StarMapTest, TransitsGoIntoASystemAndBack)
+{
     gStarMap.mapStar = gStarMap.selectedStar = &gStars[1];
     StarMapLeaveSystem(); // only from a system
     EXPECT_EQ(gStarMap.mode, 'G');
@@ -124,7 +132,7 @@ TEST_F(StarMapTest, TransitsGoIntoASystemAndBack) {
     EXPECT_EQ(gStarMap.transit, 1);
     EXPECT_EQ(gStarMap.outlineCount, 48 + 3);
     EXPECT_FLOAT_EQ(gStars[1].position.x, 0); // the map star is the origin
-    StarMapEnterSystem(); // not again while in transit
+    StarMapEnterSystem();                     // not again while in transit
     EXPECT_EQ(gStarMap.outlineCount, 48 + 3);
     for (int i = 0; i < 700 && gStarMap.mode == 'T'; ++i)
         UpdateStarMapCamera(10);
@@ -141,7 +149,8 @@ TEST_F(StarMapTest, TransitsGoIntoASystemAndBack) {
     EXPECT_FLOAT_EQ(gStars[1].position.x, 1e16f);
 }
 
-TEST_F(StarMapTest, TheJumpDestinationCyclesThroughTheSystemsLPoints) {
+TEST_F(StarMapTest, TheJumpDestinationCyclesThroughTheSystemsLPoints)
+{
     gStarMap.selectedStar = &gStars[0];
     StarMapSelectDestination();
     EXPECT_EQ(gStarMap.destination, &gBodies[2]);
@@ -174,7 +183,8 @@ TEST_F(StarMapTest, TheJumpDestinationCyclesThroughTheSystemsLPoints) {
     EXPECT_STREQ(line, "NO FOCUS");
 }
 
-TEST_F(StarMapTest, ClicksSelectTheNearestSelectableStarWithinReach) {
+TEST_F(StarMapTest, ClicksSelectTheNearestSelectableStarWithinReach)
+{
     gStarMap.camera = {0, 0, -4e16f};
     gStarMap.moveTime = 0;
     float sx, sy, depth;
@@ -185,7 +195,8 @@ TEST_F(StarMapTest, ClicksSelectTheNearestSelectableStarWithinReach) {
     EXPECT_EQ(gStarMap.selectedStar, &gStars[2]); // too far from every star
 }
 
-TEST_F(StarMapTest, TheGalaxyIsDrawnOnTheCanvas) {
+TEST_F(StarMapTest, TheGalaxyIsDrawnOnTheCanvas)
+{
     std::vector<uint8_t> pixels(320 * 200, 7);
     const Canvas canvas{pixels.data(), 320, 200};
     gStarMap.camera = {0, 0, -4e16f};
@@ -197,12 +208,13 @@ TEST_F(StarMapTest, TheGalaxyIsDrawnOnTheCanvas) {
     float sx, sy, depth;
     ASSERT_TRUE(ProjectMapPoint(gStars[1].position, 300, 180, &sx, &sy, &depth));
     const int x = static_cast<int>(sx) + 10, y = static_cast<int>(sy) + 10;
-    EXPECT_EQ(pixels[y * 320 + x], 29);      // catalogue value + 26
+    EXPECT_EQ(pixels[y * 320 + x], 29);           // catalogue value + 26
     EXPECT_EQ(pixels[(y + 1) * 320 + x + 1], 29); // a near star is 2 x 2
-    EXPECT_EQ(pixels[15 * 320 + 15], 0);     // the map is cleared
+    EXPECT_EQ(pixels[15 * 320 + 15], 0);          // the map is cleared
 }
 
-TEST_F(StarMapTest, DraggingTurnsTheCameraAndReleasingLetsItSettle) {
+TEST_F(StarMapTest, DraggingTurnsTheCameraAndReleasingLetsItSettle)
+{
     gStarMap.moveTime = 0;
     gStarMap.dragging = 1;
     gStarMap.pressX = 0.25f;

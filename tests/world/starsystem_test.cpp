@@ -34,7 +34,8 @@ const char* kSystems =
 
 class StarSystemTest : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         LoadTestUniverse(kSystems, {{"Sol", 1, 0, {0, 0, 0}},
                                     {"Tarsis", 2, 0, {5e16f, 0, 0}},
@@ -42,12 +43,14 @@ protected:
         player = MakeItem();
         gPlayerItem = gControlledItem = player;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         ResetUniverse();
         EnableCallTrace(false);
         WorldTest::TearDown();
     }
-    int CountInScene(int group) {
+    int CountInScene(int group)
+    {
         int n = 0;
         for (SceneItem* s = gSceneList.next; s != &gSceneList; s = s->next)
             n += s->sceneGeneration == group;
@@ -58,7 +61,8 @@ protected:
 
 } // namespace
 
-TEST_F(StarSystemTest, TheBodyListHoldsTheSystemsBodiesWithTheirOutlines) {
+TEST_F(StarSystemTest, TheBodyListHoldsTheSystemsBodiesWithTheirOutlines)
+{
     OrbitOutline outlines[kBodiesPerSystem];
     ASSERT_EQ(BuildSystemBodyList(2, outlines), 4);
     EXPECT_EQ(gSystemBodyList[1].body, &gBodies[5]);
@@ -81,7 +85,8 @@ TEST_F(StarSystemTest, TheBodyListHoldsTheSystemsBodiesWithTheirOutlines) {
     EXPECT_NE(gBodies[1].position, nullptr);
 }
 
-TEST_F(StarSystemTest, MovingBuildsTheDestinationAndPlacesThePlayerAtTheArrivalPoint) {
+TEST_F(StarSystemTest, MovingBuildsTheDestinationAndPlacesThePlayerAtTheArrivalPoint)
+{
     ASSERT_EQ(MoveToSystem("Tarsis", "L4"), 255);
     EXPECT_EQ(gCurrentSystemNumber, 2);
     EXPECT_EQ(gCurrentStar, &gStars[1]);
@@ -112,7 +117,8 @@ TEST_F(StarSystemTest, MovingBuildsTheDestinationAndPlacesThePlayerAtTheArrivalP
     EXPECT_EQ(gStarMap.selectedStar, &gStars[1]);
 }
 
-TEST_F(StarSystemTest, AnUnknownStarIsFatalAndAnUnknownArrivalStopsQuietly) {
+TEST_F(StarSystemTest, AnUnknownStarIsFatalAndAnUnknownArrivalStopsQuietly)
+{
     EXPECT_EQ(MoveToSystem("Nowhere", "L4"), 0);
     ASSERT_FALSE(FatalStops().empty());
     EXPECT_EQ(FatalStops().back(), "MoveToSystem could not identify target star");
@@ -124,7 +130,8 @@ TEST_F(StarSystemTest, AnUnknownStarIsFatalAndAnUnknownArrivalStopsQuietly) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
-TEST_F(StarSystemTest, PurgingDeletesOtherSystemsAndKeepsThePlayerAndKeptItems) {
+TEST_F(StarSystemTest, PurgingDeletesOtherSystemsAndKeepsThePlayerAndKeptItems)
+{
     ASSERT_EQ(MoveToSystem("1", "Earth"), 255);
     SceneItem* oldL4 = gBodies[2].sceneItem;
     ASSERT_NE(oldL4, nullptr);
@@ -140,7 +147,7 @@ TEST_F(StarSystemTest, PurgingDeletesOtherSystemsAndKeepsThePlayerAndKeptItems) 
     EXPECT_TRUE(IsInSceneList(player));
     EXPECT_TRUE(IsInSceneList(kept));
     EXPECT_FALSE(ship->flags & kItemInUse);
-    EXPECT_EQ(oldL4->linked, kInParkedList); // parked, not deleted
+    EXPECT_EQ(oldL4->linked, kInParkedList);  // parked, not deleted
     EXPECT_EQ(gBodies[1].sceneItem, nullptr); // deleted bodies are forgotten
     EXPECT_EQ(gWorldOriginOffset.x, 0);
 
@@ -152,7 +159,8 @@ TEST_F(StarSystemTest, PurgingDeletesOtherSystemsAndKeepsThePlayerAndKeptItems) 
     EXPECT_EQ(CountInScene(2), 0);
 }
 
-TEST_F(StarSystemTest, TheMapInTransitOnlyFollowsTheStar) {
+TEST_F(StarSystemTest, TheMapInTransitOnlyFollowsTheStar)
+{
     gStarMap.mode = 'T';
     ASSERT_EQ(MoveToSystem("Tarsis", "L4"), 255);
     EXPECT_EQ(gCurrentStar, &gStars[1]);
@@ -165,7 +173,8 @@ TEST_F(StarSystemTest, TheMapInTransitOnlyFollowsTheStar) {
     EXPECT_EQ(gCurrentSystemNumber, 1);
 }
 
-TEST_F(StarSystemTest, MissionMarksGoOnStarsAndOnBodiesOfTheStarsSystem) {
+TEST_F(StarSystemTest, MissionMarksGoOnStarsAndOnBodiesOfTheStarsSystem)
+{
     MissionifyStar("Tarsis");
     EXPECT_TRUE(gStars[1].flags & kStarMission);
     MissionifyPlanet("Ferro", "Tarsis");
@@ -176,7 +185,8 @@ TEST_F(StarSystemTest, MissionMarksGoOnStarsAndOnBodiesOfTheStarsSystem) {
     EXPECT_TRUE(FatalStops().empty());
 }
 
-TEST_F(StarSystemTest, ThePlanetModelPoolLendsItsThreeSlotsByPriority) {
+TEST_F(StarSystemTest, ThePlanetModelPoolLendsItsThreeSlotsByPriority)
+{
     EnableCallTrace(true);
     InitPlanetModelPool();
     TDP planets[4]{};
@@ -206,7 +216,8 @@ TEST_F(StarSystemTest, ThePlanetModelPoolLendsItsThreeSlotsByPriority) {
     EXPECT_EQ(CountRecordedCalls("TogglePlanetMaterialFlag"), 0); // no materials in the stand-in
 }
 
-TEST_F(StarSystemTest, TheOutlinesExportAsA3dsAsciiFile) {
+TEST_F(StarSystemTest, TheOutlinesExportAsA3dsAsciiFile)
+{
     ScratchFolder folder("export", true);
     gSystemExportFolder = "out";
     std::filesystem::create_directories(folder / "out");
@@ -224,7 +235,8 @@ TEST_F(StarSystemTest, TheOutlinesExportAsA3dsAsciiFile) {
     EXPECT_NE(text.find("Vertex 0: X: "), std::string::npos);
 }
 
-TEST(DemoUniverse, HoldsTheSystemsTheMissionsAndTheGatesTravelTo) {
+TEST(DemoUniverse, HoldsTheSystemsTheMissionsAndTheGatesTravelTo)
+{
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(std::filesystem::path(KV_SOURCE_DIR) / "data");
     ResetUniverse();
@@ -254,7 +266,8 @@ TEST(DemoUniverse, HoldsTheSystemsTheMissionsAndTheGatesTravelTo) {
     ResetUniverse();
 }
 
-TEST_F(StarSystemTest, ThePanelBindsItsButtonsAndTheMap) {
+TEST_F(StarSystemTest, ThePanelBindsItsButtonsAndTheMap)
+{
     EnableCallTrace(true);
     ClearCallTrace();
     CreateSolarMapWindow();
@@ -262,7 +275,8 @@ TEST_F(StarSystemTest, ThePanelBindsItsButtonsAndTheMap) {
     EXPECT_EQ(CountRecordedCalls("guiBindDraw"), 1u);
 }
 
-TEST_F(StarSystemTest, MovingToTheCurrentStarLeavesTheMapButBuildsAgain) {
+TEST_F(StarSystemTest, MovingToTheCurrentStarLeavesTheMapButBuildsAgain)
+{
     ASSERT_EQ(MoveToSystem("Tarsis", "Ferro"), 255);
     SceneItem* firstFerro = gBodies[5].sceneItem;
     gStarMap.moveTime = 0;
@@ -270,6 +284,6 @@ TEST_F(StarSystemTest, MovingToTheCurrentStarLeavesTheMapButBuildsAgain) {
     ASSERT_EQ(MoveToSystem("Tarsis", "L4"), 255);
     EXPECT_EQ(gStarMap.moveTime, 0); // the galaxy view was not refocused
     EXPECT_FLOAT_EQ(gStarMap.camera.x, camera.x);
-    EXPECT_NE(gBodies[5].sceneItem, firstFerro); // the bodies were made again
+    EXPECT_NE(gBodies[5].sceneItem, firstFerro);  // the bodies were made again
     EXPECT_DOUBLE_EQ(player->sim->position.x, 0); // placed at the arrival point
 }

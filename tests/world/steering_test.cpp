@@ -21,7 +21,8 @@ namespace {
 
 constexpr float kDeg = 57.29578f;
 
-SceneItem* MakeFlyer(float a = 100, float rate = 30, float e = 100, ItemFunction control = nullptr) {
+SceneItem* MakeFlyer(float a = 100, float rate = 30, float e = 100, ItemFunction control = nullptr)
+{
     SceneItem* item = MakeItem(SIM_MAIN, control);
     ShipInfo* info = MakeShip(item);
     InitFlightModel(&info->flightModel, a, 10, 200, 1e8f, rate, rate, rate, e);
@@ -29,7 +30,8 @@ SceneItem* MakeFlyer(float a = 100, float rate = 30, float e = 100, ItemFunction
 }
 
 // A ship whose flight model turns at these rates.
-SceneItem* MakeTurner(float pitchRate, float yawRate, float rollRate) {
+SceneItem* MakeTurner(float pitchRate, float yawRate, float rollRate)
+{
     SceneItem* ship = MakeFlyer();
     FlightModel* m = ship->sim->flightModel;
     m->pitchRate = pitchRate;
@@ -38,12 +40,14 @@ SceneItem* MakeTurner(float pitchRate, float yawRate, float rollRate) {
     return ship;
 }
 
-Vector3 Nose(const SceneItem* item) {
+Vector3 Nose(const SceneItem* item)
+{
     const float* m = item->sim->matrix.m;
     return {m[8], m[9], m[10]};
 }
 
-float AngleBetween(Vector3 a, Vector3 b) {
+float AngleBetween(Vector3 a, Vector3 b)
+{
     VecNormalise(a);
     VecNormalise(b);
     return std::acos(std::fmax(-1.0f, std::fmin(1.0f, VecDot(a, b)))) * kDeg;
@@ -52,10 +56,12 @@ float AngleBetween(Vector3 a, Vector3 b) {
 
 } // namespace
 
-TEST(SteeringAngles, DeadZonesSignsAndTheBehindCase) {
+TEST(SteeringAngles, DeadZonesSignsAndTheBehindCase)
+{
     struct Case {
         float (*angle)(float, float);
         float s, c, expected;
+        // clang-format off
     } const cases[] = {
         {AimAngle, 0.05f, 0.9f, 0},          {AimAngle, 0.05f, -0.9f, -90},
         {AimAngle, 0.5f, 0.8f, -30},         {AimAngle, -0.5f, 0.8f, 30},
@@ -65,19 +71,20 @@ TEST(SteeringAngles, DeadZonesSignsAndTheBehindCase) {
         {SmallAimAngle, 0.01f, 0.9f, 0.573f}, {SmallAimAngle, 0.01f, 0.02f, 0},
         {SmallAimAngle, -2.0f, 0.0f, -90},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.s << ", " << c.c);
         EXPECT_NEAR(c.angle(c.s, c.c), c.expected, 1e-3);
     }
 }
 
-TEST_F(WorldTest, PerAxisSteeringAveragesTheDemandAndFallsOff) {
+TEST_F(WorldTest, PerAxisSteeringAveragesTheDemandAndFallsOff)
+{
     SceneItem* ship = MakeFlyer();
     // Roll: halfway to +-100, times |a|/30 below 30 degrees; (1 - |a|/90)^3.
     struct RollCase {
         float previous, angle, demand, factor;
-    } const rolls[] = {{0, 15, 25, 0.5787f}, {0, 45, 50, 0.125f}, {40, -30, -30, 0.2963f},
-                       {100, 3, 10, 0.9033f}, {0, 0, 0, 1}};
+    } const rolls[] = {{0, 15, 25, 0.5787f}, {0, 45, 50, 0.125f}, {40, -30, -30, 0.2963f}, {100, 3, 10, 0.9033f}, {0, 0, 0, 1}};
     for (const RollCase& c : rolls) {
         SCOPED_TRACE(c.angle);
         ship->rollDemand = c.previous;
@@ -99,7 +106,8 @@ TEST_F(WorldTest, PerAxisSteeringAveragesTheDemandAndFallsOff) {
     EXPECT_EQ(ship->pitchRemaining, 0.0f);
 }
 
-TEST_F(WorldTest, OneTurnAFrame) {
+TEST_F(WorldTest, OneTurnAFrame)
+{
     SceneItem* ship = MakeFlyer();
     const Vector3 right{1, 0, 1};
     EXPECT_GT(TurnTowardDirection(ship, right, nullptr), 0.0f);
@@ -124,7 +132,8 @@ TEST_F(WorldTest, OneTurnAFrame) {
     EXPECT_NEAR(ship->sim->thrust.z, 100, 1e-4);
 }
 
-TEST_F(WorldTest, TurnTowardDirectionChoosesTheQuickerWay) {
+TEST_F(WorldTest, TurnTowardDirectionChoosesTheQuickerWay)
+{
     struct Case {
         const char* what;
         Vector3 direction;
@@ -155,7 +164,8 @@ namespace {
 Vector3 gGoal;
 // The AI's part in these runs: a fresh turn each frame toward a world
 // direction.
-void TurnToGoal(SceneItem* item) {
+void TurnToGoal(SceneItem* item)
+{
     item->sim->flags &= ~kSimTurnOncePerFrame;
     Vector3 local;
     VecMulMat3T(local, gGoal, item->sim->matrix);
@@ -163,7 +173,8 @@ void TurnToGoal(SceneItem* item) {
 }
 } // namespace
 
-TEST_F(WorldTest, AShipTurnedEachFrameBringsItsNoseOntoTheDirection) {
+TEST_F(WorldTest, AShipTurnedEachFrameBringsItsNoseOntoTheDirection)
+{
     const Vector3 goals[] = {{1, 0, 0}, {0, 1, 0.2f}, {-0.3f, -0.8f, 0.5f}, {0.05f, 0, -1}, {0, 0, 1}};
     for (const Vector3& goal : goals) {
         SCOPED_TRACE(testing::Message() << goal.x << " " << goal.y << " " << goal.z);
@@ -191,7 +202,8 @@ TEST_F(WorldTest, AShipTurnedEachFrameBringsItsNoseOntoTheDirection) {
     }
 }
 
-TEST_F(WorldTest, SteerToDirectionYawsFirstAndScalesTheRest) {
+TEST_F(WorldTest, SteerToDirectionYawsFirstAndScalesTheRest)
+{
     struct Case {
         float yaw, roll, pitch; // the target orientation, applied in this order
         float yawDemand, rollDemand, pitchDemand, alignment;
@@ -223,7 +235,8 @@ TEST_F(WorldTest, SteerToDirectionYawsFirstAndScalesTheRest) {
 namespace {
 Matrix4 gGoalFrame;
 // The target orientation's rows in the ship's own axes.
-Matrix4 GoalInShipAxes(const SceneItem* item) {
+Matrix4 GoalInShipAxes(const SceneItem* item)
+{
     Matrix4 local;
     MatIdentity(local);
     for (int row = 0; row < 3; ++row) {
@@ -240,14 +253,17 @@ void SteerToGoalFrame(SceneItem* item) { SteerToDirection(item, GoalInShipAxes(i
 void MatchGoalFrame(SceneItem* item) { SteerToMatchFrame(item, GoalInShipAxes(item)); }
 } // namespace
 
-TEST_F(WorldTest, FlownEachFrameTheShipTakesTheOrientationAsked) {
+TEST_F(WorldTest, FlownEachFrameTheShipTakesTheOrientationAsked)
+{
     struct Case {
         ItemFunction control;
         float yaw, pitch, roll;
         bool upMatters;
     } const cases[] = {
-        {SteerToGoalFrame, 60, 0, 0, true},    {SteerToGoalFrame, -30, 20, 40, true},
-        {SteerToGoalFrame, 0, -50, -70, true}, {MatchGoalFrame, 50, 30, 0, false},
+        {SteerToGoalFrame, 60, 0, 0, true},
+        {SteerToGoalFrame, -30, 20, 40, true},
+        {SteerToGoalFrame, 0, -50, -70, true},
+        {MatchGoalFrame, 50, 30, 0, false},
         {MatchGoalFrame, -70, -20, 0, false},
     };
     for (const Case& c : cases) {
@@ -270,7 +286,8 @@ TEST_F(WorldTest, FlownEachFrameTheShipTakesTheOrientationAsked) {
     }
 }
 
-TEST_F(WorldTest, TurnTowardVectorRollsFirstThenYaws) {
+TEST_F(WorldTest, TurnTowardVectorRollsFirstThenYaws)
+{
     SceneItem* ship = MakeFlyer();
     // Up and to the right: 45 degrees of roll first, no yaw yet.
     EXPECT_EQ(TurnTowardVector(ship, 0.5f, 0.5f, 0.7071f, nullptr), 0.0f);
@@ -285,7 +302,8 @@ TEST_F(WorldTest, TurnTowardVectorRollsFirstThenYaws) {
     EXPECT_NEAR(TurnTowardVector(ship, Vector3{0, 0, 1}, nullptr), 1.0f, 1e-6);
 }
 
-TEST_F(WorldTest, SteerToMatchFrameYawsThenPitchesOntoTheForwardAxis) {
+TEST_F(WorldTest, SteerToMatchFrameYawsThenPitchesOntoTheForwardAxis)
+{
     SceneItem* ship = MakeFlyer();
     // 30 degrees right and 30 up of ahead.
     const float alignment = SteerToMatchFrame(ship, 0.5f, 0.5f, 0.7071f, nullptr);
@@ -309,16 +327,17 @@ TEST_F(WorldTest, SteerToMatchFrameYawsThenPitchesOntoTheForwardAxis) {
     EXPECT_EQ(ship->pitchDemand, 0.0f);
 }
 
-TEST_F(WorldTest, EstimateTurnTimeTakesTheQuickerWay) {
+TEST_F(WorldTest, EstimateTurnTimeTakesTheQuickerWay)
+{
     struct Case {
         Vector3 point;
         float pitchRate, yawRate, rollRate, seconds;
     } const cases[] = {
-        {{0.5f, 0, 0.8660254f}, 30, 30, 30, 1},        // yaw 30 at 30
-        {{0, 0.5f, 0.8660254f}, 30, 10, 30, 1},        // pitch 30 at 30
-        {{0.5f, 0, 0.8660254f}, 30, 0, 60, 2.5f},      // yaw rate taken as 1 (30 s): roll 90 at 60 + pitch 30 at 30
+        {{0.5f, 0, 0.8660254f}, 30, 30, 30, 1},   // yaw 30 at 30
+        {{0, 0.5f, 0.8660254f}, 30, 10, 30, 1},   // pitch 30 at 30
+        {{0.5f, 0, 0.8660254f}, 30, 0, 60, 2.5f}, // yaw rate taken as 1 (30 s): roll 90 at 60 + pitch 30 at 30
         {{0, 0, 1}, 30, 30, 30, 0},
-        {{0.5f, 0.5f, 0.7071068f}, 45, 45, 90, 1.5f},  // roll 45 at 90 + 45 at 45
+        {{0.5f, 0.5f, 0.7071068f}, 45, 45, 90, 1.5f}, // roll 45 at 90 + 45 at 45
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
@@ -328,7 +347,8 @@ TEST_F(WorldTest, EstimateTurnTimeTakesTheQuickerWay) {
     }
 }
 
-TEST_F(WorldTest, RotateDirectionTurnsAndNormalises) {
+TEST_F(WorldTest, RotateDirectionTurnsAndNormalises)
+{
     Matrix4 m;
     MatIdentity(m);
     MatRotY(90, m);
@@ -342,7 +362,8 @@ TEST_F(WorldTest, RotateDirectionTurnsAndNormalises) {
     EXPECT_EQ(out.x, 0.0f);
 }
 
-TEST_F(WorldTest, SteerWithThrustCutsTheDemandAndTurnsItIntoShipAxes) {
+TEST_F(WorldTest, SteerWithThrustCutsTheDemandAndTurnsItIntoShipAxes)
+{
     SceneItem* ship = MakeFlyer(100);
     MatRotY(90, ship->sim->matrix); // nose along world x
     EXPECT_EQ(SteerWithThrust(ship, Vector3{300, 400, 0}, nullptr, Vector3{1, 0, 0}), 1.0f);
@@ -357,13 +378,12 @@ TEST_F(WorldTest, SteerWithThrustCutsTheDemandAndTurnsItIntoShipAxes) {
     EXPECT_EQ(VecLength(ship->sim->thrust), 0.0f);
 }
 
-TEST_F(WorldTest, SteerToVelocityAnswersHowCloseTheVelocityIs) {
+TEST_F(WorldTest, SteerToVelocityAnswersHowCloseTheVelocityIs)
+{
     struct Case {
         Vector3 wanted, current;
         float closeness;
-    } const cases[] = {{{0, 0, 500}, {0, 0, 0}, 0.75f},  {{0, 0, 0}, {0, 0, 0}, 1},
-                       {{3000, 0, 0}, {0, 0, 0}, 0},     {{0, 0, 1000}, {0, 0, 2000}, 0.5f},
-                       {{0, 0, 0}, {0, 2000, 0}, 0}};
+    } const cases[] = {{{0, 0, 500}, {0, 0, 0}, 0.75f}, {{0, 0, 0}, {0, 0, 0}, 1}, {{3000, 0, 0}, {0, 0, 0}, 0}, {{0, 0, 1000}, {0, 0, 2000}, 0.5f}, {{0, 0, 0}, {0, 2000, 0}, 0}};
     for (const Case& c : cases) {
         ResetSimulation();
         SceneItem* ship = MakeFlyer();
@@ -373,7 +393,8 @@ TEST_F(WorldTest, SteerToVelocityAnswersHowCloseTheVelocityIs) {
     }
 }
 
-TEST_F(WorldTest, StopInPlaceBrakesWithinTheLimits) {
+TEST_F(WorldTest, StopInPlaceBrakesWithinTheLimits)
+{
     gFrameClock.frameSeconds = 0.05f;
     struct Case {
         Vector3 velocity, thrust;
@@ -407,7 +428,8 @@ TEST_F(WorldTest, StopInPlaceBrakesWithinTheLimits) {
     EXPECT_EQ(ship->sim->thrust.z, 0.0f);
 }
 
-TEST_F(WorldTest, ZeroSmallMotionSettlesWhatIsNearlyAtRest) {
+TEST_F(WorldTest, ZeroSmallMotionSettlesWhatIsNearlyAtRest)
+{
     struct Case {
         Vector3 velocity, thrust;
         float rest;
@@ -439,7 +461,8 @@ TEST_F(WorldTest, ZeroSmallMotionSettlesWhatIsNearlyAtRest) {
     EXPECT_EQ(ship->sim->velocity.x, 3000.0f);
 }
 
-TEST(SteeringPrediction, RelativePositionAfterATime) {
+TEST(SteeringPrediction, RelativePositionAfterATime)
+{
     Vector3 out;
     PredictRelativePosition(out, {1, 2, 3}, {10, 0, 0}, {100, 0, 0}, {0, 5, 0}, 2);
     EXPECT_EQ(out.x, 100 - 21.0f);
@@ -447,13 +470,15 @@ TEST(SteeringPrediction, RelativePositionAfterATime) {
     EXPECT_EQ(out.z, -3.0f);
 }
 
-TEST_F(WorldTest, SpeedProfiles) {
+TEST_F(WorldTest, SpeedProfiles)
+{
     SceneItem* ship = MakeFlyer(100, 30, 20); // top speed 2000
     FlightModel* m = ship->sim->flightModel;
     ship->avatar->params[5] = 1000; // stand-off
     struct Case {
         SpeedProfile profile;
         float distance, speed;
+        // clang-format off
     } const cases[] = {
         {ApproachSpeed, 5000, 632.456f},         {ApproachSpeed, 1e6f, 2000},
         {ApproachSpeed, -50, 0},                 {ApproachSpeedProfile, 5000, 632.456f},
@@ -463,6 +488,7 @@ TEST_F(WorldTest, SpeedProfiles) {
         {ApproachSpeedWithStandoff, 6000, 632.456f}, {ApproachSpeedWithStandoff, 500, -2000},
         {ApproachSpeedWithStandoff, 700, 0},     {ApproachSpeedWithStandoff, 1000, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.distance);
         EXPECT_NEAR(c.profile(ship, m, c.distance), c.speed, 1e-2);
@@ -473,7 +499,8 @@ namespace {
 SceneItem* gGoalItem;
 // An approach: fly at the signed approach speed toward the goal item,
 // stopping at the stand-off.
-void ApproachGoal(SceneItem* item) {
+void ApproachGoal(SceneItem* item)
+{
     item->sim->flags &= ~kSimTurnOncePerFrame;
     const WorldPosition& a = item->sim->position;
     const WorldPosition& b = gGoalItem->sim->position;
@@ -484,13 +511,13 @@ void ApproachGoal(SceneItem* item) {
 }
 } // namespace
 
-TEST_F(WorldTest, AnApproachStopsAtTheStandOff) {
+TEST_F(WorldTest, AnApproachStopsAtTheStandOff)
+{
     struct Case {
         float acceleration, standOff;
         WorldPosition start;
     } const cases[] = {
-        {100, 1000, {0, 0, -20000}}, {400, 5000, {30000, 20000, 0}},
-        {50, 200, {0, -8000, 3000}}, {200, 3000, {0, 0, 500}}, // inside: backs off
+        {100, 1000, {0, 0, -20000}}, {400, 5000, {30000, 20000, 0}}, {50, 200, {0, -8000, 3000}}, {200, 3000, {0, 0, 500}}, // inside: backs off
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.standOff);
@@ -508,7 +535,8 @@ TEST_F(WorldTest, AnApproachStopsAtTheStandOff) {
     }
 }
 
-TEST_F(WorldTest, AvoidCollisionThrustsAwayByCloseness) {
+TEST_F(WorldTest, AvoidCollisionThrustsAwayByCloseness)
+{
     // Head-on at 1000 a second toward an obstacle 300 ahead, radii 100 in
     // all: k = 1, f = 300 / (4 x 100) = 0.75, s = 0.5, push (1 - s) 2a = a.
     struct Case {
@@ -549,7 +577,8 @@ TEST_F(WorldTest, AvoidCollisionThrustsAwayByCloseness) {
     }
 }
 
-TEST_F(WorldTest, AvoidCollisionSidestepsAndKeepsSomeOfThePreviousThrust) {
+TEST_F(WorldTest, AvoidCollisionSidestepsAndKeepsSomeOfThePreviousThrust)
+{
     // Passing sideways: r' = +x, n = +z, k = 0, so f = D / (2 x 100).
     SceneItem* ship = MakeFlyer(100);
     SceneItem* rock = MakeItem();
@@ -574,7 +603,8 @@ TEST_F(WorldTest, AvoidCollisionSidestepsAndKeepsSomeOfThePreviousThrust) {
     EXPECT_NEAR(ship->sim->thrust.y, 10, 1e-3); // all 10 of it kept
 }
 
-TEST_F(WorldTest, AvoidCollisionInLdsPushesThePositionAside) {
+TEST_F(WorldTest, AvoidCollisionInLdsPushesThePositionAside)
+{
     gFrameClock.frameSeconds = 0.1f;
     SceneItem* ship = MakeFlyer();
     SceneItem* body = MakeItem();

@@ -158,8 +158,8 @@ TEST_F(TallyTest, AnEnemyKillScoresItsCategoryUpToTheMissionMaximum)
 TEST_F(TallyTest, FriendlyKillsCostTheirScoreAndTooManyMakeThePlayerALeper)
 {
     gMissionScore = gScriptVars.score = 300;
-    SceneItem* small = Ship(3, kNavy);  // score 5
-    SceneItem* big = Ship(0, kNavy);    // score 200
+    SceneItem* small = Ship(3, kNavy); // score 5
+    SceneItem* big = Ship(0, kNavy);   // score 200
     RecordTallyKill(Serial(small));
     EXPECT_EQ(gMissionScore, 295);
     EXPECT_EQ(gScriptVars.score, 295);

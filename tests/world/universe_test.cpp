@@ -20,18 +20,21 @@ namespace {
 
 const char* kHeader = "id,name,parent,class,number,value,mass,radius,orbit,period,longitude,ecc,incl\n";
 
-int Parse(const std::string& rows) {
+int Parse(const std::string& rows)
+{
     const std::string text = kHeader + rows;
     return ParsePlanetarySystems(text.data(), text.size());
 }
 
 class UniverseTest : public WorldTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WorldTest::SetUp();
         ResetUniverse();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         ResetUniverse();
         WorldTest::TearDown();
     }
@@ -39,7 +42,8 @@ protected:
 
 } // namespace
 
-TEST_F(UniverseTest, CsvFieldsAreReadByTheirRules) {
+TEST_F(UniverseTest, CsvFieldsAreReadByTheirRules)
+{
     struct Case {
         const char* what;
         std::string rows;
@@ -78,7 +82,8 @@ TEST_F(UniverseTest, CsvFieldsAreReadByTheirRules) {
     EXPECT_EQ(gBodies[1].parent, &gBodies[0]);
 }
 
-TEST_F(UniverseTest, MoreThanTheTableHoldsStopsTheReading) {
+TEST_F(UniverseTest, MoreThanTheTableHoldsStopsTheReading)
+{
     std::string rows;
     for (int i = 0; i < kMaxBodies + 5; ++i)
         rows += std::to_string(i + 1) + ",B,0,S,0,0,0,0,0,0,0,0,0\n";
@@ -86,7 +91,8 @@ TEST_F(UniverseTest, MoreThanTheTableHoldsStopsTheReading) {
     EXPECT_EQ(gBodyCount, kMaxBodies);
 }
 
-TEST_F(UniverseTest, ClassLettersGiveTheirFlagsAndTheTreeFollowsParents) {
+TEST_F(UniverseTest, ClassLettersGiveTheirFlagsAndTheTreeFollowsParents)
+{
     Parse("100,Sun,0,S,0,0,0,0,0,0,0,0,0\n"
           "101,Earth,100,P,0,0,0,5,10,365,30,0,1\n"
           "102,Moon,101,M,0,0,0,0,0,0,0,0,0\n"
@@ -123,7 +129,8 @@ TEST_F(UniverseTest, ClassLettersGiveTheirFlagsAndTheTreeFollowsParents) {
     }
 }
 
-TEST_F(UniverseTest, OrbitRadiusOfLaterSystemsGrowsAndEccentricityIsGuarded) {
+TEST_F(UniverseTest, OrbitRadiusOfLaterSystemsGrowsAndEccentricityIsGuarded)
+{
     Parse("200,Sun,0,S,0,0,0,3,0,0,0,0,0\n"
           "201,A,200,P,0,0,0,1,10,0,0,5,0\n"
           "202,B,200,P,0,0,0,1,0,0,0,5,0\n");
@@ -132,7 +139,8 @@ TEST_F(UniverseTest, OrbitRadiusOfLaterSystemsGrowsAndEccentricityIsGuarded) {
     EXPECT_FLOAT_EQ(gBodies[2].eccentricity, 0); // over an orbit of 0
 }
 
-TEST_F(UniverseTest, FinishingPutsLagrangePointsBesideTheirPlanet) {
+TEST_F(UniverseTest, FinishingPutsLagrangePointsBesideTheirPlanet)
+{
     Parse("100,Sun,0,S,0,0,2e30,7e5,0,0,0,0,0\n"
           "101,Earth,100,P,0,0,6e24,6400,1.5e8,365,30,0.1,2\n"
           "102,L4,101,L4,0,0,0,0,0,0,0,0,0\n"
@@ -151,7 +159,8 @@ TEST_F(UniverseTest, FinishingPutsLagrangePointsBesideTheirPlanet) {
     EXPECT_FLOAT_EQ(gBodies[3].longitude, 90);
 }
 
-TEST_F(UniverseTest, AnLPointUnderARootStaysAsItWas) {
+TEST_F(UniverseTest, AnLPointUnderARootStaysAsItWas)
+{
     Parse("100,Sun,0,S,0,0,2e30,7e5,0,0,0,0,0\n"
           "101,L4,100,L4,0,0,0,0,0,0,12,0,0\n");
     FinishBodies();
@@ -159,7 +168,8 @@ TEST_F(UniverseTest, AnLPointUnderARootStaysAsItWas) {
     EXPECT_FLOAT_EQ(gBodies[1].longitude, 12);
 }
 
-TEST_F(UniverseTest, MissingValuesAreMadeUpByRule) {
+TEST_F(UniverseTest, MissingValuesAreMadeUpByRule)
+{
     CRandSeed(1);
     Parse("100,Sun,0,S,0,0,0,0,0,0,0,0,0\n"
           "101,P,100,P,0,0,0,0,0,100,0,0,0\n"
@@ -180,7 +190,8 @@ TEST_F(UniverseTest, MissingValuesAreMadeUpByRule) {
     EXPECT_FLOAT_EQ(q.mass, 5e24f);
 }
 
-TEST_F(UniverseTest, OrbitalPositionsFollowTheOrbit) {
+TEST_F(UniverseTest, OrbitalPositionsFollowTheOrbit)
+{
     Parse("100,Sun,0,S,0,0,1,1,0,0,0,0,0\n"
           "101,P,100,P,0,0,1,1,1000,100,90,0.5,0\n");
     SystemBody& p = gBodies[1];
@@ -215,7 +226,8 @@ TEST_F(UniverseTest, OrbitalPositionsFollowTheOrbit) {
     EXPECT_TRUE(std::isfinite(w.x) && std::isfinite(w.y) && std::isfinite(w.z));
 }
 
-TEST_F(UniverseTest, BodiesAreFoundByIdOrByNameWithinTheirSystem) {
+TEST_F(UniverseTest, BodiesAreFoundByIdOrByNameWithinTheirSystem)
+{
     Parse("0,Sun,0,S,0,0,0,0,0,0,0,0,0\n"
           "3,Earth,0,P,0,0,0,0,0,0,0,0,0\n"
           "100,Vega,0,S,0,0,0,0,0,0,0,0,0\n"
@@ -229,7 +241,8 @@ TEST_F(UniverseTest, BodiesAreFoundByIdOrByNameWithinTheirSystem) {
     EXPECT_EQ(LookUpBodyName("55"), nullptr);
 }
 
-TEST(StarRecord, IsWrittenInTheCatalogueLayout) {
+TEST(StarRecord, IsWrittenInTheCatalogueLayout)
+{
     Star s{};
     s.position = {1.0f, -2.0f, 0.5f};
     std::strcpy(s.name, "Sol");
@@ -261,7 +274,8 @@ TEST(StarRecord, IsWrittenInTheCatalogueLayout) {
     EXPECT_EQ(std::strlen(back.name), size_t(kStarNameSize));
 }
 
-TEST_F(UniverseTest, TheCatalogueIsSavedAndReadBackAndShortFilesLeaveTheSkyEmpty) {
+TEST_F(UniverseTest, TheCatalogueIsSavedAndReadBackAndShortFilesLeaveTheSkyEmpty)
+{
     ScratchFolder folder("stars", true);
     std::strcpy(gStars[0].name, "Sol");
     gStars[0].system = 1;
@@ -293,13 +307,15 @@ TEST_F(UniverseTest, TheCatalogueIsSavedAndReadBackAndShortFilesLeaveTheSkyEmpty
     EXPECT_STREQ(LookUpStarName(1), "");
 }
 
-TEST_F(UniverseTest, AMissingBodyTableIsAFatalError) {
+TEST_F(UniverseTest, AMissingBodyTableIsAFatalError)
+{
     ScratchFolder folder("nocsv", true);
     EXPECT_FALSE(LoadPlanetarySystems("nothing.csv"));
     ASSERT_FALSE(FatalStops().empty());
     EXPECT_EQ(FatalStops().back(), "Can't load planetary systems...");
 }
 
+// clang-format off
 TEST_F(UniverseTest, TheImporterBuildsTheCatalogueFromFixedColumns) {
     ScratchFolder folder("import", true);
     //            0-11        12-23       24-35       36-39 40-59               60-69     70-79
@@ -320,7 +336,9 @@ TEST_F(UniverseTest, TheImporterBuildsTheCatalogueFromFixedColumns) {
     EXPECT_NEAR(gStars[1].position.z, std::cos(30 * 0.017453292) * d, d * 1e-5);
     EXPECT_NEAR(gStars[1].position.x, 0, d * 1e-4);
 }
+// clang-format on
 
+// clang-format off
 TEST_F(UniverseTest, TheImporterPlacesNoStarAtInfinity) {
     ScratchFolder folder("import_far", true);
     //            0-11        12-23       24-35       36-39 40-59               60-69     70-79
@@ -340,3 +358,4 @@ TEST_F(UniverseTest, TheImporterPlacesNoStarAtInfinity) {
     EXPECT_EQ(gStars[2].magnitude, 0);
     EXPECT_EQ(gStars[2].catalogueValue, 0);
 }
+// clang-format on

@@ -269,8 +269,8 @@ struct GroupSetup {
     DrawSetup draw;
     Material mat;
     bool lit, prelit, textured, modulate, fog, clampU, clampV;
-    int ramp;       // 8-bit untextured: the ramp's range
-    int shadeRows;  // 8-bit textured and modulated: rows of the shade table
+    int ramp;      // 8-bit untextured: the ramp's range
+    int shadeRows; // 8-bit textured and modulated: rows of the shade table
     float mapScaleU, mapScaleV;
 };
 
@@ -475,7 +475,8 @@ void ShadeVertex(const GroupSetup& g, const Rgb& light, uint32_t word, float* c)
         }
         if (g.prelit)
             level = (0.299f * float((word >> 16) & 255) + 0.587f * float((word >> 8) & 255) +
-                     0.114f * float(word & 255)) / 255.0f;
+                     0.114f * float(word & 255)) /
+                    255.0f;
         else if (g.lit)
             level = 0.299f * light.r + 0.587f * light.g + 0.114f * light.b;
         else
@@ -566,7 +567,11 @@ bool FacesEye(const ModelPass& mp, const hx_prepared_face& f)
 
 // ---- Z-sort primitives in the heap --------------------------------------------------
 
-enum class PrimKind : uint8_t { Triangle, Line, Point };
+enum class PrimKind : uint8_t {
+    Triangle,
+    Line,
+    Point
+};
 struct Primitive {
     void* next; // the order table's chain
     const DrawSetup* setup;
@@ -621,7 +626,8 @@ struct Emitter {
         p->kind = kind;
         for (int i = 0; i < n; ++i)
             p->v[i] = *v[i];
-        const hx_token type = kind == PrimKind::Triangle ? HXT_TRIANGLE : kind == PrimKind::Line ? HXT_LINE : HXT_POINT;
+        const hx_token type = kind == PrimKind::Triangle ? HXT_TRIANGLE : kind == PrimKind::Line ? HXT_LINE
+                                                                                                 : HXT_POINT;
         const uint16_t bucket = g->mat.surf->forceFront
                                     ? 0
                                     : host.bucketSelect(w, type, table->min_z, table->max_z, table->size, table->type);

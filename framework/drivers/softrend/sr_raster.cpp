@@ -19,7 +19,7 @@ namespace softrend {
 
 namespace {
 
-constexpr int kSubPixel = 16; // vertex positions snap to 1/16 pixel
+constexpr int kSubPixel = 16;       // vertex positions snap to 1/16 pixel
 constexpr int kPerspectiveRun = 16; // pixels between perspective divisions
 
 // Floor and ceiling of a / b (b > 0) through one double division: for the

@@ -33,12 +33,28 @@ struct ScreenVertex {
     float fog;
 };
 
-enum class OutKind : uint8_t { Index8, Rgb565, Rgb555 };
-enum class DepthKind : uint8_t { None, D16, D32 };
-enum class TexKind : uint8_t { None, Affine, Perspective };
+enum class OutKind : uint8_t {
+    Index8,
+    Rgb565,
+    Rgb555
+};
+enum class DepthKind : uint8_t {
+    None,
+    D16,
+    D32
+};
+enum class TexKind : uint8_t {
+    None,
+    Affine,
+    Perspective
+};
 
 // Effects: bits of SpanKey::effects.
-enum : uint8_t { kFxDoor = 1, kFxFog = 2, kFxBlend = 4 };
+enum : uint8_t {
+    kFxDoor = 1,
+    kFxFog = 2,
+    kFxBlend = 4
+};
 
 struct SpanKey {
     OutKind out;
@@ -85,7 +101,7 @@ struct DrawSetup {
     int32_t uLo, uHi, vLo, vHi;
     const uint8_t* shade; // rows of 256
     int shadeRows;
-    const uint8_t* blend; // 256 x 256: [source][destination]
+    const uint8_t* blend;    // 256 x 256: [source][destination]
     const uint8_t* fogTable; // rows of 256
     int fogRows;
     const uint8_t* door;

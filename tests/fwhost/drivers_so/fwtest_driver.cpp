@@ -13,7 +13,16 @@
 namespace {
 
 // The import slots, in the order of the table below.
-enum Import { kResAllocate, kResFree, kFwAnchor, kAbort, kDefaultDevice, kFirstHost, kMissing, kImports };
+enum Import {
+    kResAllocate,
+    kResFree,
+    kFwAnchor,
+    kAbort,
+    kDefaultDevice,
+    kFirstHost,
+    kMissing,
+    kImports
+};
 void* slots[kImports];
 
 template <typename Fn>
