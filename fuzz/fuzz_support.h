@@ -16,6 +16,23 @@
 
 namespace fuzz {
 
+// Reads the input as a stream of bytes and big-endian words; past its end
+// every read gives 0.
+struct InputReader {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    bool More() const { return at < size; }
+    uint8_t Byte() { return at < size ? data[at++] : 0; }
+    uint32_t Word()
+    {
+        uint32_t w = 0;
+        for (int i = 0; i < 4; ++i)
+            w = (w << 8) | Byte();
+        return w;
+    }
+};
+
 struct Stopped {};
 
 inline void ThrowOnMessageBox(const char*, const char*)

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_support.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
@@ -28,27 +29,12 @@
 
 namespace {
 
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t at = 0;
-    bool More() const { return at < size; }
-    uint8_t Byte() { return at < size ? data[at++] : 0; }
-    uint32_t Word()
-    {
-        uint32_t w = 0;
-        for (int i = 0; i < 4; ++i)
-            w = (w << 8) | Byte();
-        return w;
-    }
-};
-
 void Quiet(const char*) {}
 
 constexpr int kItems = 8;
 
 // A ship, or an object without a ShipInfo, handled by the real handler.
-SceneItem* Spawn(Reader& in)
+SceneItem* Spawn(fuzz::InputReader& in)
 {
     SceneItem* item = NewSceneItem();
     if (!item)
@@ -97,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static Resource film{};
     std::strcpy(film.name, "film.smk");
 
-    Reader in{data, size};
+    fuzz::InputReader in{data, size};
     SceneItem* items[kItems] = {};
     for (SceneItem*& item : items)
         item = Spawn(in);

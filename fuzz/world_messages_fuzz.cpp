@@ -6,27 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_support.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "world/messages.h"
 #include "world/records.h"
 
 namespace {
-
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t at = 0;
-    bool More() const { return at < size; }
-    uint8_t Byte() { return at < size ? data[at++] : 0; }
-    uint32_t Word()
-    {
-        uint32_t w = 0;
-        for (int i = 0; i < 4; ++i)
-            w = (w << 8) | Byte();
-        return w;
-    }
-};
 
 void Quiet(const char*) {}
 
@@ -41,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (uint32_t& id : ids)
         id = AllocReceiver();
     static uint8_t body[512];
-    Reader in{data, size};
+    fuzz::InputReader in{data, size};
     while (in.More()) {
         uint8_t op = in.Byte();
         // Low ids are ours; others are whatever the input says.
