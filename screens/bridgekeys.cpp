@@ -35,13 +35,6 @@ constexpr int16_t kNavStation = 2;
 // back when the player returns to flight.
 int32_t gKeptTimeBonus = 0;
 
-// The player's ship is gone (the scene list bars its engine sound from
-// then on).
-bool PlayerDestroyed()
-{
-    return gEngineSoundBarred != 0;
-}
-
 void AddToScore(int32_t points)
 {
     gScriptVars.score += points;
@@ -99,7 +92,7 @@ void BackStep()
     AddToScore(-gKeptTimeBonus);
     gKeptTimeBonus = 0;
     MissionEndState = kMissionInFlight;
-    if (!PlayerDestroyed()) {
+    if (!gPlayerShipLost) {
         StopDirector();
         GoToNavStation();
         gDirectorOn = 0;

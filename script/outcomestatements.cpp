@@ -38,12 +38,11 @@ void StartClosingCamera()
     gDirectorOn = 255;
 }
 
-// Past winning: the player's ship was lost (the scene list bars its engine
-// sound from then on), the mission failed, or the player's item holds the
-// mission script.
+// Past winning: the player's ship was lost, the mission failed, or the
+// player's item holds the mission script.
 bool MissionOutcomeSettled()
 {
-    if (gEngineSoundBarred || gScriptMission.missionFailed)
+    if (gPlayerShipLost || gScriptMission.missionFailed)
         return true;
     return gPlayerItem && gPlayerItem->avatar && (gPlayerItem->avatar->classFlags & kClassSuspendsScript);
 }

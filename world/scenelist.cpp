@@ -49,7 +49,7 @@ SceneItem* gPlayerItem;
 SceneItem* gControlledItem;
 int16_t gCurrentSceneGeneration;
 int32_t gCountedItems;
-uint8_t gEngineSoundBarred;
+uint8_t gPlayerShipLost;
 
 namespace {
 
@@ -273,7 +273,7 @@ void MakePilotBody(SceneItem* ship)
     DirectorOfferShot(body, nullptr, 5);
     StopAllConversations();
     gFrameClock.timeCompression = 1.0f;
-    gEngineSoundBarred = 255;
+    gPlayerShipLost = 255;
 }
 
 } // namespace
@@ -358,7 +358,7 @@ void ResetSceneList()
     gPlayerItem = nullptr;
     gControlledItem = nullptr;
     gCountedItems = 0;
-    gEngineSoundBarred = 0;
+    gPlayerShipLost = 0;
     gFrameClock.timeCompression = 1.0f;
     ResetConversationLists();
     ClearBeltWatchList();

@@ -23,8 +23,8 @@ extern SceneItem* gParkedLast;     // last parked item, or &gParkedList
 extern SceneItem* gPlayerItem;     // the item the player flies
 extern SceneItem* gControlledItem; // the item the player's input drives
 extern int16_t gCurrentSceneGeneration;
-extern int32_t gCountedItems;      // items with flag 0x2000
-extern uint8_t gEngineSoundBarred; // set when the player's ship is gone
+extern int32_t gCountedItems;   // items with flag 0x2000
+extern uint8_t gPlayerShipLost; // set when the player's item is deleted; bars its engine sound
 
 // List operations. Each item carries the mark of the list that holds it
 // (SceneItem::linked), so membership costs nothing. The full integrity

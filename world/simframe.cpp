@@ -282,7 +282,7 @@ int32_t RunSimulationFrame()
         }
     }
 
-    if (gEngineSoundEnabled && !gEngineSoundBarred && !gFullScreenView && gDirectorHold != 2 &&
+    if (gEngineSoundEnabled && !gPlayerShipLost && !gFullScreenView && gDirectorHold != 2 &&
         !IsInConversation(nullptr))
         SoundSetVolume(&gSoundSlots[kEngineSoundSlot], gEngineVolume);
 

@@ -38,8 +38,8 @@ extern int32_t gDirectorHold;     // 0 off; 1 or 2 (2 also silences)
 
 // Engine sound: the engine slot plays the engine volume that the ship
 // physics computes for the controlled item (gEngineVolume, world/physics.h,
-// hundredths of a decibel), the ambient slot a steady -3000; the barred flag
-// is gEngineSoundBarred.
+// hundredths of a decibel), the ambient slot a steady -3000; none once the
+// player's ship is lost (gPlayerShipLost).
 extern uint8_t gEngineSoundEnabled; // on unless switched off
 constexpr int32_t kEngineSoundSlot = 2;
 constexpr int32_t kAmbientSoundSlot = 0;

@@ -360,7 +360,7 @@ TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody)
     EXPECT_STREQ(body->sim->shipInfo->shortName, "CNV-301");
     EXPECT_NE(body->receiver & 0xFFFF0000u, 0u);
     EXPECT_TRUE(body->avatar->root->flags & kTdpInScene);
-    EXPECT_TRUE(gEngineSoundBarred);
+    EXPECT_TRUE(gPlayerShipLost);
     EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
     EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
 }

@@ -88,14 +88,14 @@ TEST_F(SimFrameSoundTest, TheEngineSlotPlaysTheEngineVolumeOnlyWhileItMayBeHeard
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         gEngineSoundEnabled = c.enabled;
-        gEngineSoundBarred = c.barred;
+        gPlayerShipLost = c.barred;
         gFullScreenView = c.fullScreen;
         gDirectorHold = c.directorHold;
         RunSimulationFrame();
         EXPECT_EQ(BufferVolume(kEngineSoundSlot), c.engine);
         EXPECT_EQ(BufferVolume(kAmbientSoundSlot), -3000);
     }
-    gEngineSoundBarred = 0;
+    gPlayerShipLost = 0;
     gFullScreenView = 0;
     gDirectorHold = 0;
 
