@@ -754,7 +754,7 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const bool flatLit = g.lit && !p.smooth;
     const hx_matrix23& mm = sf.mapMatrix;
     const hx_matrix34& env = s.matrix.viewToEnvironment;
-    uint32_t all = ~0u, any = 0;
+    uint32_t all = ~0u;
     for (int i = 0; i < nv; ++i) {
         if (onlyUsed && !used[i])
             continue;
@@ -767,7 +767,6 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         o.w = q.x * m.m[0][3] + q.y * m.m[1][3] + q.z * m.m[2][3] + m.m[3][3];
         codes[i] = Outcode(o, s, mp.userPlanes);
         all &= codes[i];
-        any |= codes[i];
         hx_vector3 view = {0, 0, 0}, normal = {0, 0, 1};
         if (needView) {
             view = TransformPoint(mv, q);
