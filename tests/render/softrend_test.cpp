@@ -255,22 +255,33 @@ TEST_F(Softrend, TheScreenRectangleOfAModelIsTheBoundingBoxOfItsDrawnPixels)
 {
     ASSERT_EQ(HxZbSetRenderBoundsCallback(KeepRectangle), nullptr);
     hx_material* m = HxMaterialAdd(Material("white", 0xFFFFFF, 0));
-    Place(Mesh("slanted", {{7.3f, 11.6f, -10}, {50.2f, 3.9f, -10}, {21.7f, 39.4f, -10}}, m));
-    hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
-    reports = 0;
-    Render(colour, DepthBuffer());
-    ASSERT_EQ(reports, 1);
-    int box[4] = {kWidth, kHeight, -1, -1};
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            if (PixelAt(colour, x, y)) {
-                box[0] = std::min(box[0], x), box[1] = std::min(box[1], y);
-                box[2] = std::max(box[2], x), box[3] = std::max(box[3], y);
-            }
-    // Reported relative to the pixelmap's origin.
-    EXPECT_EQ(std::vector<int32_t>(reported, reported + 4),
-              (std::vector<int32_t>{box[0] - colour->origin_x, box[1] - colour->origin_y, box[2] - colour->origin_x,
-                                    box[3] - colour->origin_y}));
+    // A triangle drawn by edge walking, and a fan of small ones drawn from
+    // their boxes.
+    const std::vector<std::vector<ScreenPoint>> shapes = {
+        {{7.3f, 11.6f, -10}, {50.2f, 3.9f, -10}, {21.7f, 39.4f, -10}},
+        {{20.2f, 20.7f, -10}, {31.6f, 9.1f, -10}, {37.4f, 24.3f, -10}, {20.2f, 20.7f, -10}, {37.4f, 24.3f, -10}, {26.9f, 33.8f, -10}},
+    };
+    for (size_t shape = 0; shape < shapes.size(); ++shape) {
+        hx_actor* placed = Place(Mesh("slanted", shapes[shape], m));
+        hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+        reports = 0;
+        Render(colour, DepthBuffer());
+        ASSERT_EQ(reports, 1) << shape;
+        int box[4] = {kWidth, kHeight, -1, -1};
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (PixelAt(colour, x, y)) {
+                    box[0] = std::min(box[0], x), box[1] = std::min(box[1], y);
+                    box[2] = std::max(box[2], x), box[3] = std::max(box[3], y);
+                }
+        // Reported relative to the pixelmap's origin.
+        EXPECT_EQ(std::vector<int32_t>(reported, reported + 4),
+                  (std::vector<int32_t>{box[0] - colour->origin_x, box[1] - colour->origin_y,
+                                        box[2] - colour->origin_x, box[3] - colour->origin_y}))
+            << shape;
+        HxActorRemove(placed);
+        HxActorFree(placed);
+    }
 }
 
 TEST_F(Softrend, AZSortPictureEqualsTheZBufferPictureWhenNothingIntersects)
@@ -281,4 +292,78 @@ TEST_F(Softrend, AZSortPictureEqualsTheZBufferPictureWhenNothingIntersects)
     hx_pixelmap* zs = ZSortRender(HX_PMT_RGB_565);
     EXPECT_EQ(Pixels(zs), Pixels(zb));
     EXPECT_NE(PixelAt(zs, 40, 30), 0u);
+}
+
+TEST_F(Softrend, TexelsWrapMirrorOrClampAtTheMapsEdgesOnLargeAndSmallTriangles)
+{
+    // A 4 x 4 map whose texels are 16 + 4 row + column, drawn as they are
+    // (unlit, no shade table) over a 48 x 32 rectangle mapped from
+    // (-1.5, -0.25) to (2.5, 1.25): sixteen texels across, six down.
+    hx_pixelmap* map = Table("map", 4, 4, [](int x, int y) { return 16 + 4 * y + x; });
+    HxMapAdd(map);
+    const float x0 = 8, y0 = 8, width = 48, height = 32, u0 = -1.5f, u1 = 2.5f, v0 = -0.25f, v1 = 1.25f;
+    // The rectangle as one pair of triangles (edge walked) or as a grid of
+    // 6 x 8 pixel cells (small triangles), the map linear over it either way.
+    auto rectangle = [&](int columns, int rows, std::vector<ScreenPoint>* corners, std::vector<hx_vector2>* maps) {
+        for (int j = 0; j < rows; ++j)
+            for (int i = 0; i < columns; ++i) {
+                const int cell[6][2] = {{i, j}, {i + 1, j}, {i + 1, j + 1}, {i, j}, {i + 1, j + 1}, {i, j + 1}};
+                for (const auto& c : cell) {
+                    const float fx = float(c[0]) / float(columns), fy = float(c[1]) / float(rows);
+                    corners->push_back({x0 + width * fx, y0 + height * fy, -10});
+                    maps->push_back({u0 + (u1 - u0) * fx, v0 + (v1 - v0) * fy});
+                }
+            }
+    };
+    // The texel column (or row) an edge mode gives for a map coordinate
+    // (in texels) of a 4-texel side.
+    enum Edge {
+        Wrap,
+        Mirror,
+        Clamp
+    };
+    auto texel = [](double s, Edge edge) {
+        const int t = int(std::floor(s));
+        if (edge == Clamp)
+            return std::clamp(t, 0, 3);
+        if (edge == Mirror) {
+            const int m = ((t % 8) + 8) % 8;
+            return m < 4 ? m : 7 - m;
+        }
+        return ((t % 4) + 4) % 4;
+    };
+    struct Case {
+        uint32_t mode;
+        Edge across, down;
+    };
+    const Case cases[] = {{0, Wrap, Wrap}, {0x1 | 0x4, Mirror, Mirror}, {0x2 | 0x8, Clamp, Clamp}, {0x2 | 0x4, Clamp, Mirror}};
+    for (const Case& c : cases)
+        for (const int cells : {1, 8}) {
+            hx_material* m = Material("mapped", 0xFFFFFF, 0);
+            m->colour_map = map;
+            m->mode = c.mode;
+            HxMaterialAdd(m);
+            std::vector<ScreenPoint> corners;
+            std::vector<hx_vector2> maps;
+            rectangle(cells, cells / 2 + (cells == 1 ? 1 : 0), &corners, &maps);
+            hx_actor* placed = Place(Mesh("rectangle", corners, m, false, maps));
+            hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+            Render(colour, DepthBuffer());
+            int checked = 0;
+            for (int y = int(y0) + 1; y < int(y0 + height) - 1; ++y)
+                for (int x = int(x0) + 1; x < int(x0 + width) - 1; ++x) {
+                    const double s = 4 * (u0 + (u1 - u0) * (x + 0.5 - x0) / width);
+                    const double t = 4 * (v0 + (v1 - v0) * (y + 0.5 - y0) / height);
+                    auto nearEdge = [](double q) { return std::fabs(q - std::round(q)) < 0.05; };
+                    if (nearEdge(s) || nearEdge(t))
+                        continue;
+                    ASSERT_EQ(PixelAt(colour, x, y), uint32_t(16 + 4 * texel(t, c.down) + texel(s, c.across)))
+                        << "mode " << c.mode << ", " << cells << " cells, pixel " << x << ", " << y;
+                    ++checked;
+                }
+            EXPECT_GT(checked, 900);
+            HxActorRemove(placed);
+            HxActorFree(placed);
+            HxMaterialRemove(m);
+        }
 }

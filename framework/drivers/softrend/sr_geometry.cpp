@@ -356,7 +356,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
             d.blend = p.blendTable->indices.data();
         }
     }
-    d.span = SpanFunction(k);
+    SelectLoops(&d);
     return true;
 }
 

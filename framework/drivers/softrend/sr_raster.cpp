@@ -48,12 +48,19 @@ inline int64_t Round(double v)
     return int64_t((v + kMagic) - kMagic);
 }
 
-// A 16.16 fixed-point value, clamped to what 32 bits hold.
+// A 16.16 fixed-point value, clamped to what 32 bits hold (a NaN gives
+// the lower limit), rounded to the nearest (ties to even).
 inline int32_t Fixed16(double v)
 {
+#if defined(__SSE2__)
+    const __m128d limited = _mm_min_sd(_mm_max_sd(_mm_set_sd(v * 65536.0), _mm_set_sd(-2147483647.0)),
+                                       _mm_set_sd(2147483647.0));
+    return _mm_cvtsd_si32(limited);
+#else
     v = v * 65536.0;
-    v = std::min(std::max(v, -2147483647.0), 2147483647.0);
+    v = v == v ? std::min(std::max(v, -2147483647.0), 2147483647.0) : -2147483647.0;
     return int32_t(Round(v));
+#endif
 }
 inline uint32_t DepthValue(double z)
 {
@@ -75,49 +82,98 @@ inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
     }
 }
 
-// The pixel loop of one state. Every branch on the template arguments is
+// True when the texture's coordinates stop at its edges rather than wrap.
+inline bool Clamps(const DrawSetup& s)
+{
+    return s.uLo != INT32_MIN || s.uHi != INT32_MAX || s.vLo != INT32_MIN || s.vHi != INT32_MAX;
+}
+
+// The pixel loops of one state. Every branch on the template arguments is
 // decided at compile time; the only per-pixel branches are the depth test,
 // the screen door and z-transparency, which are per-pixel facts.
 template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, uint8_t FX>
 struct Shader {
     using Pixel = std::conditional_t<O == OutKind::Index8, uint8_t, uint16_t>;
+    using DepthWord = std::conditional_t<D == DepthKind::D32, uint32_t, uint16_t>;
     static constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
-    const DrawSetup& s;
-    explicit Shader(const DrawSetup& setup) : s(setup) {}
 
-    // Pixels x .. end-1 of row y, from the values `at` (left past them).
-    [[gnu::always_inline]] inline void Run(int y, int x, int end, SpanStart& at, const Steps& d) const
+    // A run's values in the pixel loop's own form. Depth rides with the
+    // first colour channel in one 64-bit sum: depth in the low half (a
+    // span's depths stay within 32 bits, so nothing carries over), the
+    // channel above it; one register and one addition a pixel fewer. v is
+    // carried multiplied by the texture's width, in 64 bits, so that its
+    // whole part lands on the texel row's first index with no shift a
+    // pixel: texel = ((u >> 16) & uMask) + ((v >> 16) & vMask).
+    struct Carry {
+        uint64_t zc, v;
+        uint32_t u;
+        int32_t c1, c2, fog;
+    };
+
+    const DrawSetup& s;
+    // The set-up's fields the loops read, in the shader itself: the pixel
+    // writes (bytes, which may alias anything) would otherwise make the
+    // compiler reload them from the set-up at every pixel.
+    const bool clamps;
+    const int widthShift;
+    const uint32_t uMask;
+    const uint64_t vMask; // the texel rows' whole parts in v x width
+    const uint8_t* const texIndex;
+    const uint32_t* const texRgb;
+    const uint8_t* const shade;
+    explicit Shader(const DrawSetup& setup)
+        : s(setup), clamps(Clamps(setup)), widthShift(setup.texWidthShift),
+          uMask(uint32_t(1 << setup.texWidthShift) - 1),
+          vMask(uint64_t((1 << setup.texHeightShift) - 1) << setup.texWidthShift), texIndex(setup.texIndex),
+          texRgb(setup.texRgb), shade(setup.shade)
     {
-        Pixel* out = reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride);
-        [[maybe_unused]] uint16_t* depth16 = nullptr;
-        [[maybe_unused]] uint32_t* depth32 = nullptr;
-        if constexpr (D == DepthKind::D16)
-            depth16 = reinterpret_cast<uint16_t*>(s.depth + intptr_t(y) * s.depthStride);
-        if constexpr (D == DepthKind::D32)
-            depth32 = reinterpret_cast<uint32_t*>(s.depth + intptr_t(y) * s.depthStride);
-        uint32_t z = at.z;
-        const int32_t dz = d.z;
-        int32_t c[3], dc[3] = {0, 0, 0};
-        for (int i = 0; i < kChannels; ++i) {
-            c[i] = at.c[i];
-            if constexpr (SMOOTH)
-                dc[i] = d.c[i];
-        }
-        [[maybe_unused]] int32_t f = 0, df = 0;
-        if constexpr ((FX & kFxFog) != 0)
-            f = at.fog, df = d.fog;
-        [[maybe_unused]] int32_t u = 0, du = 0, v = 0, dv = 0;
+    }
+
+    Carry ToCarry(const SpanStart& at) const
+    {
+        Carry c = {};
+        c.zc = (uint64_t(uint32_t(at.c[0])) << 32) + at.z;
+        if constexpr (kChannels > 1)
+            c.c1 = at.c[1], c.c2 = at.c[2];
         if constexpr (T != TexKind::None)
-            u = at.u, du = d.u, v = at.v, dv = d.v;
-        // The set-up's fields in locals: the pixel writes (bytes, which may
-        // alias anything) would otherwise make the compiler reload them at
-        // every pixel.
-        [[maybe_unused]] const int wShift = s.texWidthShift;
-        [[maybe_unused]] const int32_t uMask = (1 << s.texWidthShift) - 1, vMask = (1 << s.texHeightShift) - 1;
-        [[maybe_unused]] const int32_t uLo = s.uLo, uHi = s.uHi, vLo = s.vLo, vHi = s.vHi;
-        [[maybe_unused]] const uint8_t* const texIndex = s.texIndex;
-        [[maybe_unused]] const uint32_t* const texRgb = s.texRgb;
-        [[maybe_unused]] const uint8_t* const shade = s.shade;
+            c.u = uint32_t(at.u), c.v = uint64_t(int64_t(at.v)) << widthShift;
+        if constexpr ((FX & kFxFog) != 0)
+            c.fog = at.fog;
+        return c;
+    }
+    Carry StepsToCarry(const Steps& d) const
+    {
+        Carry c = ToCarry({uint32_t(d.z), {SMOOTH ? d.c[0] : 0, d.c[1], d.c[2]}, d.u, d.v, d.fog});
+        // The depth step keeps its sign, so that a step down borrows from
+        // the channel above exactly as the sum of the two needs.
+        c.zc = (uint64_t(uint32_t(SMOOTH ? d.c[0] : 0)) << 32) + uint64_t(int64_t(d.z));
+        if constexpr (!SMOOTH)
+            c.c1 = c.c2 = 0;
+        return c;
+    }
+    void FromCarry(const Carry& c, SpanStart* at) const
+    {
+        at->z = uint32_t(c.zc);
+        at->c[0] = int32_t(c.zc >> 32);
+        if constexpr (kChannels > 1)
+            at->c[1] = c.c1, at->c[2] = c.c2;
+        if constexpr (T != TexKind::None)
+            at->u = int32_t(c.u), at->v = int32_t(uint32_t(c.v >> widthShift));
+        if constexpr ((FX & kFxFog) != 0)
+            at->fog = c.fog;
+    }
+
+    // The pixel loop: the n pixels before `out` and `depth` (row y's,
+    // column x + n the first past them) from the values `at`, left past
+    // them. Texture coordinates wrap here; clamped maps go through Clamped.
+    [[gnu::always_inline]] inline void Pixels(Pixel* const out, [[maybe_unused]] DepthWord* const depth,
+                                              [[maybe_unused]] int y, [[maybe_unused]] int x, int n, Carry& at,
+                                              const Carry& d) const
+    {
+        uint64_t zc = at.zc;
+        [[maybe_unused]] int32_t c1 = at.c1, c2 = at.c2, f = at.fog;
+        [[maybe_unused]] uint32_t u = at.u;
+        [[maybe_unused]] uint64_t v = at.v;
         [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
         [[maybe_unused]] const uint8_t* const blend = s.blend;
         [[maybe_unused]] const int indexBase = s.indexBase;
@@ -128,58 +184,59 @@ struct Shader {
         [[maybe_unused]] const uint8_t* doorRow =
             (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
 
-        for (; x < end; ++x) {
+        for (intptr_t i = -intptr_t(n); i < 0; ++i) {
             do {
+                const uint32_t z = uint32_t(zc);
                 if constexpr ((FX & kFxDoor) != 0) {
-                    if (!doorRow[x % doorWidth])
+                    if (!doorRow[(x + n + i) % doorWidth])
                         break;
                 }
                 if constexpr (D == DepthKind::D16) {
-                    if (!(uint16_t(z >> 16) < depth16[x]))
+                    if (!(uint16_t(z >> 16) < depth[i]))
                         break;
                 }
                 if constexpr (D == DepthKind::D32) {
-                    if (!(z < depth32[x]))
+                    if (!(z < depth[i]))
                         break;
                 }
                 [[maybe_unused]] uint32_t texel = 0;
                 if constexpr (T != TexKind::None) {
-                    const int32_t tu = (std::min(std::max(u, uLo), uHi) >> 16) & uMask;
-                    const int32_t tv = (std::min(std::max(v, vLo), vHi) >> 16) & vMask;
-                    const int32_t at = (tv << wShift) + tu;
+                    const size_t texelAt = size_t((u >> 16) & uMask) + size_t((v >> 16) & vMask);
                     if constexpr (O == OutKind::Index8) {
-                        texel = texIndex[at];
+                        texel = texIndex[texelAt];
                         if constexpr (ZT) {
                             if (texel == 0)
                                 break;
                         }
                     } else {
-                        texel = texRgb[at];
+                        texel = texRgb[texelAt];
                         if constexpr (ZT) {
                             if (texel & 0x1000000)
                                 break;
                         }
                     }
                 }
+                // The first channel's whole part (a level is never negative).
+                const uint32_t level = uint32_t(zc >> 48);
                 if constexpr (O == OutKind::Index8) {
                     uint32_t index;
                     if constexpr (T == TexKind::None)
-                        index = uint32_t(indexBase + (c[0] >> 16)) & 255;
+                        index = (uint32_t(indexBase) + level) & 255;
                     else
-                        index = shade[((c[0] >> 16) << 8) + texel];
+                        index = shade[(size_t(level) << 8) + texel];
                     if constexpr ((FX & kFxFog) != 0)
                         index = fogTable[((f >> 16) << 8) + index];
                     if constexpr ((FX & kFxBlend) != 0)
-                        index = blend[(index << 8) + out[x]];
-                    out[x] = uint8_t(index);
+                        index = blend[(index << 8) + out[i]];
+                    out[i] = uint8_t(index);
                 } else {
                     uint32_t r, g, b;
                     if constexpr (T == TexKind::None) {
-                        r = uint32_t(c[0] >> 16), g = uint32_t(c[1] >> 16), b = uint32_t(c[2] >> 16);
+                        r = level, g = uint32_t(c1 >> 16), b = uint32_t(c2 >> 16);
                     } else {
-                        r = (((texel >> 16) & 255) * uint32_t(c[0] >> 16)) >> 8;
-                        g = (((texel >> 8) & 255) * uint32_t(c[1] >> 16)) >> 8;
-                        b = ((texel & 255) * uint32_t(c[2] >> 16)) >> 8;
+                        r = (((texel >> 16) & 255) * level) >> 8;
+                        g = (((texel >> 8) & 255) * uint32_t(c1 >> 16)) >> 8;
+                        b = ((texel & 255) * uint32_t(c2 >> 16)) >> 8;
                     }
                     if constexpr ((FX & kFxFog) != 0) {
                         const int32_t w = f >> 16; // 0-256
@@ -189,39 +246,103 @@ struct Shader {
                     }
                     if constexpr ((FX & kFxBlend) != 0) {
                         uint32_t dr, dg, db;
-                        Unpack(O, out[x], &dr, &dg, &db);
+                        Unpack(O, out[i], &dr, &dg, &db);
                         const uint32_t a = alpha, ia = 256 - a;
                         r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
                     }
-                    out[x] = Pack(O, r, g, b);
+                    out[i] = Pack(O, r, g, b);
                 }
                 if constexpr (D == DepthKind::D16)
-                    depth16[x] = uint16_t(z >> 16);
+                    depth[i] = uint16_t(z >> 16);
                 if constexpr (D == DepthKind::D32)
-                    depth32[x] = z;
+                    depth[i] = z;
             } while (false);
-            z += uint32_t(dz);
-            if constexpr (SMOOTH) {
-                for (int i = 0; i < kChannels; ++i)
-                    c[i] += dc[i];
-            }
+            zc += d.zc;
+            if constexpr (SMOOTH && kChannels > 1)
+                c1 += d.c1, c2 += d.c2;
             if constexpr ((FX & kFxFog) != 0)
-                f += df;
+                f += d.fog;
             if constexpr (T != TexKind::None)
-                u += du, v += dv;
+                u += d.u, v += d.v;
         }
-        at.z = z;
-        for (int i = 0; i < kChannels; ++i)
-            at.c[i] = c[i];
-        at.u = u, at.v = v, at.fog = f;
+        at.zc = zc, at.c1 = c1, at.c2 = c2, at.fog = f, at.u = u, at.v = v;
+    }
+
+    // Row y's start in each buffer.
+    Pixel* ColourRow(int y) const { return reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride); }
+    DepthWord* DepthRow(int y) const
+    {
+        return s.depth ? reinterpret_cast<DepthWord*>(s.depth + intptr_t(y) * s.depthStride) : nullptr;
+    }
+
+    // Pixels x .. end-1 of row y, from the values `at` (left past them).
+    [[gnu::always_inline]] inline void Run(int y, int x, int end, SpanStart& at, const Steps& d) const
+    {
+        DepthWord* depth = DepthRow(y);
+        Carry c = ToCarry(at);
+        Pixels(ColourRow(y) + end, depth ? depth + end : nullptr, y, x, end - x, c, StepsToCarry(d));
+        FromCarry(c, &at);
+    }
+
+    // Run for a map whose edges clamp: each coordinate is held at its
+    // limit over the pixels where its line lies beyond it, so the row
+    // splits into at most five runs with the coordinates stepping or held.
+    [[gnu::noinline]] void Clamped(int y, int x, int end, SpanStart& at, const Steps& d) const
+    {
+        // First pixel (from x) at which each line has entered [lo, hi] and
+        // first at which it has left it again.
+        struct Limits {
+            int64_t start, step, lo, hi;
+            int enter, leave;
+            Limits(int32_t value, int32_t stepBy, int32_t low, int32_t high, int n)
+                : start(value), step(stepBy), lo(low), hi(high)
+            {
+                auto clampIndex = [n](int64_t i) { return int(std::min<int64_t>(std::max<int64_t>(i, 0), n)); };
+                // Whole divisions: these quotients need every bit.
+                auto floorDiv = [](int64_t a, int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }; // b > 0
+                auto ceilDiv = [&](int64_t a, int64_t b) { return -floorDiv(-a, b); };
+                if (step > 0) {
+                    enter = clampIndex(start >= lo ? 0 : ceilDiv(lo - start, step));
+                    leave = clampIndex(start > hi ? 0 : floorDiv(hi - start, step) + 1);
+                } else if (step < 0) {
+                    enter = clampIndex(start <= hi ? 0 : ceilDiv(start - hi, -step));
+                    leave = clampIndex(start < lo ? 0 : floorDiv(start - lo, -step) + 1);
+                } else {
+                    enter = 0;
+                    leave = start >= lo && start <= hi ? n : 0;
+                }
+            }
+            // The value at pixel i and its step over a run starting there.
+            int32_t At(int i) const { return int32_t(std::min<int64_t>(std::max<int64_t>(start + step * i, lo), hi)); }
+            int32_t StepAt(int i) const { return i >= enter && i < leave ? int32_t(step) : 0; }
+        };
+        const int n = end - x;
+        const Limits u(at.u, d.u, s.uLo, s.uHi, n), v(at.v, d.v, s.vLo, s.vHi, n);
+        int cuts[5] = {u.enter, u.leave, v.enter, v.leave, n};
+        std::sort(cuts, cuts + 5);
+        Steps held = d;
+        for (int k = 0, from = 0; k < 5; ++k) {
+            const int to = cuts[k];
+            if (to <= from)
+                continue;
+            at.u = u.At(from), at.v = v.At(from);
+            held.u = u.StepAt(from), held.v = v.StepAt(from);
+            Run(y, x + from, x + to, at, held);
+            from = to;
+        }
     }
 
     // Pixels x0 .. x1-1 of row y: perspective textures divide every
     // kPerspectiveRun pixels and step linearly between.
     [[gnu::always_inline]] inline void Row(const Triangle& t, int y, int x0, int x1, SpanStart at) const
     {
-        if constexpr (T != TexKind::Perspective) {
+        if constexpr (T == TexKind::None) {
             Run(y, x0, x1, at, t.d);
+        } else if constexpr (T == TexKind::Affine) {
+            if (clamps)
+                Clamped(y, x0, x1, at, t.d);
+            else
+                Run(y, x0, x1, at, t.d);
         } else {
             Steps d = t.d;
             double uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
@@ -232,7 +353,10 @@ struct Shader {
                 uq += t.u.dx * n, vq += t.v.dx * n, q += t.q.dx * n;
                 const int32_t uEnd = Fixed16(uq / q), vEnd = Fixed16(vq / q);
                 d.u = (uEnd - at.u) / n, d.v = (vEnd - at.v) / n;
-                Run(y, x, end, at, d);
+                if (clamps)
+                    Clamped(y, x, end, at, d);
+                else
+                    Run(y, x, end, at, d);
                 at.u = uEnd, at.v = vEnd; // no drift from the divided steps
                 x = end;
             }
@@ -400,34 +524,77 @@ struct Walks {
 // fixed-point value fits 32 bits.
 constexpr int64_t kSmallSize = 32 * kSubPixel;
 
-// Bit k set when the centre k columns right of the box's corner lies
-// inside all three edges (their functions there not negative); bits from n
-// on are to be ignored. Four centres at a time where the vector unit has
-// them.
-inline uint64_t InsideMask(const int32_t* e, const int32_t* ex, int n)
-{
-    uint64_t inside = 0;
+// The three edge functions along the rows of a small triangle's box: bit k
+// of a row's mask is set when the centre k columns right of the box's
+// corner lies inside all three (their functions there not negative). Four
+// centres at a time where the vector unit has them.
+struct EdgeRows {
 #if defined(__SSE2__)
-    __m128i v[3], step[3];
-    for (int i = 0; i < 3; ++i) {
-        v[i] = _mm_set_epi32(e[i] + 3 * ex[i], e[i] + 2 * ex[i], e[i] + ex[i], e[i]);
-        step[i] = _mm_set1_epi32(4 * ex[i]);
+    __m128i e[3], across[3], down[3];
+    EdgeRows(const int32_t* e0, const int32_t* ex, const int32_t* ey)
+    {
+        for (int i = 0; i < 3; ++i) {
+            e[i] = _mm_set_epi32(e0[i] + 3 * ex[i], e0[i] + 2 * ex[i], e0[i] + ex[i], e0[i]);
+            across[i] = _mm_set1_epi32(4 * ex[i]);
+            down[i] = _mm_set1_epi32(ey[i]);
+        }
     }
-    for (int k = 0; k < n; k += 4) {
-        const __m128i any = _mm_or_si128(_mm_or_si128(v[0], v[1]), v[2]);
-        inside |= uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(any)) & 15) << k;
+    // Bits from n on are to be ignored.
+    uint64_t Inside(int n) const
+    {
+        auto four = [](__m128i a, __m128i b, __m128i c) {
+            return uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(_mm_or_si128(a, b), c))) & 15);
+        };
+        if (n <= 16) { // most boxes: no loop
+            const __m128i a1 = _mm_add_epi32(e[0], across[0]), b1 = _mm_add_epi32(e[1], across[1]),
+                          c1 = _mm_add_epi32(e[2], across[2]);
+            const uint64_t eight = four(e[0], e[1], e[2]) | four(a1, b1, c1) << 4;
+            if (n <= 8)
+                return eight;
+            const __m128i a2 = _mm_add_epi32(a1, across[0]), b2 = _mm_add_epi32(b1, across[1]),
+                          c2 = _mm_add_epi32(c1, across[2]);
+            return eight | four(a2, b2, c2) << 8 |
+                   four(_mm_add_epi32(a2, across[0]), _mm_add_epi32(b2, across[1]), _mm_add_epi32(c2, across[2]))
+                       << 12;
+        }
+        uint64_t inside = 0;
+        __m128i v0 = e[0], v1 = e[1], v2 = e[2];
+        for (int k = 0; k < n; k += 4) {
+            const __m128i any = _mm_or_si128(_mm_or_si128(v0, v1), v2);
+            inside |= uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(any)) & 15) << k;
+            v0 = _mm_add_epi32(v0, across[0]), v1 = _mm_add_epi32(v1, across[1]), v2 = _mm_add_epi32(v2, across[2]);
+        }
+        return inside;
+    }
+    void Down()
+    {
         for (int i = 0; i < 3; ++i)
-            v[i] = _mm_add_epi32(v[i], step[i]);
+            e[i] = _mm_add_epi32(e[i], down[i]);
     }
 #else
-    int32_t e0 = e[0], e1 = e[1], e2 = e[2];
-    for (int k = 0; k < n; ++k) {
-        inside |= uint64_t((e0 | e1 | e2) >= 0) << k;
-        e0 += ex[0], e1 += ex[1], e2 += ex[2];
+    int32_t e[3], across[3], down[3];
+    EdgeRows(const int32_t* e0, const int32_t* ex, const int32_t* ey)
+    {
+        for (int i = 0; i < 3; ++i)
+            e[i] = e0[i], across[i] = ex[i], down[i] = ey[i];
+    }
+    uint64_t Inside(int n) const
+    {
+        uint64_t inside = 0;
+        int32_t v0 = e[0], v1 = e[1], v2 = e[2];
+        for (int k = 0; k < n; ++k) {
+            inside |= uint64_t((v0 | v1 | v2) >= 0) << k;
+            v0 += across[0], v1 += across[1], v2 += across[2];
+        }
+        return inside;
+    }
+    void Down()
+    {
+        for (int i = 0; i < 3; ++i)
+            e[i] += down[i];
     }
 #endif
-    return inside;
-}
+};
 
 // A small triangle in one state's loop: each row of its box takes the run
 // of pixel centres inside all three edges, from the edge functions
@@ -451,9 +618,9 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
         int32_t a = int32_t(from.y - to.y), b = int32_t(to.x - from.x);
         if (area < 0)
             a = -a, b = -b;
-        e[i] = a * (cx - int32_t(from.x)) + b * (cy - int32_t(from.y));
-        if (!(a > 0 || (a == 0 && b > 0)))
-            e[i] -= 1; // on this edge is outside
+        // A centre on the edge is outside unless the edge is a left or a top one.
+        const int32_t onIsOutside = int32_t((a < 0) | ((a == 0) & (b <= 0)));
+        e[i] = a * (cx - int32_t(from.x)) + b * (cy - int32_t(from.y)) - onIsOutside;
         ex[i] = a * kSubPixel;
         ey[i] = b * kSubPixel;
     }
@@ -497,16 +664,22 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
     if constexpr ((FX & kFxFog) != 0)
         fixed(&t.fog, va.fog, vb.fog, vc.fog, &row.fog, &t.d.fog, &down.fog);
 
+    const auto steps = shader.StepsToCarry(t.d);
+    EdgeRows edges(e, ex, ey);
     const int n = x1 - x0 + 1; // at most 33 columns
     const uint64_t columns = (uint64_t(1) << n) - 1;
-    bool drawn = false;
+    // The drawn rows and the union of their runs, for the bounds.
+    int top = -1, bottom = -1;
+    uint64_t drawnColumns = 0;
     for (int y = y0; y <= y1; ++y) {
-        const uint64_t inside = InsideMask(e, ex, n) & columns;
+        const uint64_t inside = edges.Inside(n) & columns;
         if (inside) {
+            if (top < 0)
+                top = y;
+            bottom = y;
+            drawnColumns |= inside;
             // A convex shape's centres in a row are one run.
             const int first = std::countr_zero(inside), end = std::bit_width(inside);
-            if (s.bounds)
-                AddBounds(s.bounds, y, x0 + first, x0 + end);
             SpanStart at = row;
             at.z = row.z + uint32_t(t.d.z) * uint32_t(first);
             for (int i = 0; i < kChannels; ++i)
@@ -514,18 +687,29 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
             at.u = int32_t(uint32_t(row.u) + uint32_t(t.d.u) * uint32_t(first));
             at.v = int32_t(uint32_t(row.v) + uint32_t(t.d.v) * uint32_t(first));
             at.fog = int32_t(uint32_t(row.fog) + uint32_t(t.d.fog) * uint32_t(first));
-            shader.Row(t, y, x0 + first, x0 + end, at);
-            drawn = true;
-        } else if (drawn) {
-            return; // the rows after the shape's last are empty
+            if (T != TexKind::Perspective && !shader.clamps) {
+                // Straight into the pixel loop.
+                auto values = shader.ToCarry(at);
+                auto* depth = shader.DepthRow(y);
+                shader.Pixels(shader.ColourRow(y) + x0 + end, depth ? depth + x0 + end : nullptr, y, x0 + first,
+                              end - first, values, steps);
+            } else {
+                shader.Row(t, y, x0 + first, x0 + end, at);
+            }
+        } else if (top >= 0) {
+            break; // the rows after the shape's last are empty
         }
-        e[0] += ey[0], e[1] += ey[1], e[2] += ey[2];
+        edges.Down();
         row.z += uint32_t(down.z);
         for (int i = 0; i < kChannels; ++i)
             row.c[i] = int32_t(uint32_t(row.c[i]) + uint32_t(down.c[i]));
         row.u = int32_t(uint32_t(row.u) + uint32_t(down.u));
         row.v = int32_t(uint32_t(row.v) + uint32_t(down.v));
         row.fog = int32_t(uint32_t(row.fog) + uint32_t(down.fog));
+    }
+    if (s.bounds && top >= 0) {
+        AddBounds(s.bounds, top, x0 + std::countr_zero(drawnColumns), x0 + std::bit_width(drawnColumns));
+        AddBounds(s.bounds, bottom, x0 + std::countr_zero(drawnColumns), x0 + std::bit_width(drawnColumns));
     }
 }
 
@@ -571,19 +755,39 @@ const auto kSmalls = MakeSmalls(std::make_index_sequence<kStateCount>());
 
 } // namespace
 
-SpanFn SpanFunction(const SpanKey& k)
+void SelectLoops(DrawSetup* s)
 {
-    return kSpans[size_t(KeyIndex(k))];
+    s->loops = uint16_t(KeyIndex(s->key));
+    s->span = kSpans[s->loops];
 }
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
 {
+    // Corners snapped to 1/16 pixel with pixel centres on whole numbers:
+    // (v - 0.5) x 16 rounded to the nearest (ties to even), exact in
+    // single precision for every coordinate within the guard band.
+    Snapped p[3];
+#if defined(__SSE2__)
+    {
+        const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(float(kSubPixel));
+        alignas(16) int32_t q[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(q),
+                        _mm_cvtps_epi32(_mm_mul_ps(_mm_sub_ps(_mm_set_ps(b.y, b.x, a.y, a.x), half), scale)));
+        _mm_store_si128(reinterpret_cast<__m128i*>(q + 4),
+                        _mm_cvtps_epi32(_mm_mul_ps(_mm_sub_ps(_mm_set_ps(0, 0, c.y, c.x), half), scale)));
+        p[0] = {q[0], q[1], &a}, p[1] = {q[2], q[3], &b}, p[2] = {q[4], q[5], &c};
+    }
+#else
     auto snap = [](float v) { return Round((double(v) - 0.5) * kSubPixel); };
-    Snapped p[3] = {{snap(a.x), snap(a.y), &a}, {snap(b.x), snap(b.y), &b}, {snap(c.x), snap(c.y), &c}};
+    p[0] = {snap(a.x), snap(a.y), &a}, p[1] = {snap(b.x), snap(b.y), &b}, p[2] = {snap(c.x), snap(c.y), &c};
+#endif
     {
         // The box of pixel centres the corners span, within the screen.
-        const int64_t xMin = std::min({p[0].x, p[1].x, p[2].x}), xMax = std::max({p[0].x, p[1].x, p[2].x});
-        const int64_t yMin = std::min({p[0].y, p[1].y, p[2].y}), yMax = std::max({p[0].y, p[1].y, p[2].y});
+        // (Selects rather than branches: which corner is the least is anyone's guess.)
+        auto least = [](int64_t a, int64_t b) { return a < b ? a : b; };
+        auto most = [](int64_t a, int64_t b) { return a < b ? b : a; };
+        const int64_t xMin = least(least(p[0].x, p[1].x), p[2].x), xMax = most(most(p[0].x, p[1].x), p[2].x);
+        const int64_t yMin = least(least(p[0].y, p[1].y), p[2].y), yMax = most(most(p[0].y, p[1].y), p[2].y);
         const int x0 = int(std::max<int64_t>((xMin + kSubPixel - 1) >> 4, 0));
         const int x1 = int(std::min<int64_t>(xMax >> 4, s.width - 1));
         const int y0 = int(std::max<int64_t>((yMin + kSubPixel - 1) >> 4, 0));
@@ -593,7 +797,7 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
         if (xMax - xMin <= kSmallSize && yMax - yMin <= kSmallSize) {
             const int64_t area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[1].y - p[0].y) * (p[2].x - p[0].x);
             if (area != 0)
-                kSmalls[size_t(KeyIndex(s.key))](s, p, int32_t(area), x0, x1, y0, y1);
+                kSmalls[s.loops](s, p, int32_t(area), x0, x1, y0, y1);
             return;
         }
     }

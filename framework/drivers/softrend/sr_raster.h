@@ -79,12 +79,12 @@ struct Steps {
     int32_t z, c[3], u, v, fog;
 };
 using SpanFn = void (*)(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at);
-SpanFn SpanFunction(const SpanKey& key);
 
 // Everything the span loops read, fixed for a group of faces.
 struct DrawSetup {
     SpanKey key;
-    SpanFn span;
+    SpanFn span;     // the key's span loop
+    uint16_t loops;  // the key's number among the loops (see SelectLoops)
     uint8_t* colour; // pixel (0, 0) of the colour pixelmap
     intptr_t colourStride;
     uint8_t* depth; // pixel (0, 0) of the depth pixelmap, or null
@@ -122,6 +122,9 @@ struct Triangle {
     // The planes' steps along x in the spans' fixed point, once a triangle.
     Steps d;
 };
+
+// Sets the set-up's span loop and loop number from its key.
+void SelectLoops(DrawSetup* s);
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
 // A line with both ends drawn; colour and depth interpolated.
