@@ -80,30 +80,19 @@ Matrix4 ModelToScreen(const State& s)
     return out;
 }
 
+// The outcodes of a clip-space vertex. Most vertices lie inside the view
+// (and so inside the guard band): one test each; the others get each bit
+// without a branch, as a model crossing an edge gives every mix.
 uint32_t Outcode(const ClipVertex& v, const State& s, int userPlanes)
 {
     uint32_t code = 0;
-    if (v.x < -v.w)
-        code |= kOutLeft;
-    if (v.x > v.w)
-        code |= kOutRight;
-    if (v.y > v.w)
-        code |= kOutTop;
-    if (v.y < -v.w)
-        code |= kOutBottom;
-    if (v.z > v.w)
-        code |= kOutNear;
-    if (v.z < -v.w)
-        code |= kOutFar;
-    const float g = kGuard * v.w;
-    if (v.x < -g)
-        code |= kGuardLeft;
-    if (v.x > g)
-        code |= kGuardRight;
-    if (v.y > g)
-        code |= kGuardTop;
-    if (v.y < -g)
-        code |= kGuardBottom;
+    if (!(std::fabs(v.x) <= v.w && std::fabs(v.y) <= v.w && std::fabs(v.z) <= v.w)) {
+        const float g = kGuard * v.w;
+        code = uint32_t(v.x < -v.w) * kOutLeft | uint32_t(v.x > v.w) * kOutRight | uint32_t(v.y > v.w) * kOutTop |
+               uint32_t(v.y < -v.w) * kOutBottom | uint32_t(v.z > v.w) * kOutNear | uint32_t(v.z < -v.w) * kOutFar |
+               uint32_t(v.x < -g) * kGuardLeft | uint32_t(v.x > g) * kGuardRight | uint32_t(v.y > g) * kGuardTop |
+               uint32_t(v.y < -g) * kGuardBottom;
+    }
     for (int i = 0; i < userPlanes; ++i) {
         const hx_vector4& p = s.clips[i].plane;
         if (s.clips[i].type == HXT_PLANE && p.x * v.x + p.y * v.y + p.z * v.z + p.w * v.w < 0)
@@ -656,10 +645,10 @@ bool EyeInModel(const hx_matrix34& m, bool parallel, hx_vector3* out)
 
 // Front-facing: the eye lies on the side of the face's plane (n.p = d)
 // that its normal points to.
-bool FacesEye(const ModelPass& mp, const hx_prepared_face& f)
+bool FacesEye(const hx_vector3& eye, bool parallel, const hx_prepared_face& f)
 {
-    const float along = f.n.x * mp.eye.x + f.n.y * mp.eye.y + f.n.z * mp.eye.z;
-    return mp.parallel ? along > 0 : along - f.d > 0;
+    const float along = f.n.x * eye.x + f.n.y * eye.y + f.n.z * eye.z;
+    return parallel ? along > 0 : along - f.d > 0;
 }
 
 // ---- Z-sort primitives in the heap --------------------------------------------------
@@ -860,10 +849,13 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     int nfacing = 0;
     if (onlyUsed) {
         std::fill(used, used + nv, uint8_t(0));
+        // Copies the byte stores below cannot alias.
+        const hx_vector3 eye = mp.eye;
+        const bool parallel = mp.parallel;
         for (int f = 0; f < group.nfaces; ++f) {
             const hx_prepared_face& face = group.faces[f];
             const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
-            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(mp, face)) {
+            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(eye, parallel, face)) {
                 used[i0] = used[i1] = used[i2] = 1;
                 facing[nfacing++] = uint32_t(f);
             }
@@ -1002,7 +994,7 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         bool isFlat = false;
         if (flatLit) {
             // A two-sided face seen from behind is lit from behind.
-            const float side = onlyUsed || FacesEye(mp, face) ? 1.0f : -1.0f;
+            const float side = onlyUsed || FacesEye(mp.eye, mp.parallel, face) ? 1.0f : -1.0f;
             Rgb light;
             if (mp.modelLights) {
                 light = LightInModel(*mp.modelLights, sf, {side * face.n.x, side * face.n.y, side * face.n.z});
