@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "framework/drivers/softrend/sr_raster.h"
 #include "framework/pixelmap.h"
@@ -271,6 +272,10 @@ struct GroupSetup {
     int ramp;      // 8-bit untextured: the ramp's range
     int shadeRows; // 8-bit textured and modulated: rows of the shade table
     float mapScaleU, mapScaleV;
+    // Texels below wrapLo or not below wrapHi make a corner's wrap flags
+    // (see WrapFlags): the first repeat of a wrapped or mirrored map; no
+    // limits for a clamped one.
+    float wrapLoU, wrapHiU, wrapLoV, wrapHiV;
 };
 
 bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g)
@@ -316,6 +321,11 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
         d.texHeightShift = v.heightShift;
         g->mapScaleU = float(v.width);
         g->mapScaleV = float(v.height);
+        constexpr float kNoLimit = std::numeric_limits<float>::infinity();
+        g->wrapLoU = g->clampU ? -kNoLimit : 0.0f;
+        g->wrapHiU = g->clampU ? kNoLimit : float(1 << v.widthShift);
+        g->wrapLoV = g->clampV ? -kNoLimit : 0.0f;
+        g->wrapHiV = g->clampV ? kNoLimit : float(1 << v.heightShift);
         d.uLo = g->clampU ? 0 : INT32_MIN;
         d.uHi = g->clampU ? (v.width << 16) - 1 : INT32_MAX;
         d.vLo = g->clampV ? 0 : INT32_MIN;
@@ -516,10 +526,11 @@ struct ModelLights {
     Rgb out = {sf.ka, sf.ka, sf.ka};
     for (int i = 0; i < set.n; ++i) {
         const ModelLights::Directional& l = set.lights[i];
-        const float ndotl = Dot(n, l.toLight);
-        if (ndotl <= 0)
-            continue;
-        const float k = Reflected(sf, ndotl, sf.ks > 0 ? Dot(n, l.half) : 0);
+        // A light behind the surface adds nothing: taken as a zero cosine
+        // rather than by a branch, which the vertices of a curved model
+        // keep mispredicting.
+        const float ndotl = std::max(Dot(n, l.toLight), 0.0f);
+        const float k = Reflected(sf, ndotl, sf.ks > 0 && ndotl > 0 ? Dot(n, l.half) : 0);
         out.r += k * l.r;
         out.g += k * l.g;
         out.b += k * l.b;
@@ -806,23 +817,19 @@ void RebaseWrapped(const ScreenVertex** v, int n, const GroupSetup& g, ScreenVer
     }
 }
 
-// A projected corner's wrap flags: RebaseWrapped changes a triangle
-// exactly when one of its corners is low or all three are high (a
-// coordinate that is not a number is high: the lowest corner ignores it).
-// The face loop tests the flags and calls RebaseWrapped only then.
+// A projected corner's wrap flags: RebaseWrapped changes a triangle only
+// when one of its corners is low or all three are high, and the face loop
+// calls it only then. (A coordinate that is not a number is high, as the
+// lowest corner ignores it; a clamped map's corners are only such ones,
+// which RebaseWrapped then leaves as they are.)
 uint32_t WrapFlags(const ScreenVertex& v, const GroupSetup& g)
 {
     if (!g.textured)
         return 0;
     const bool perspective = g.draw.key.tex == TexKind::Perspective;
-    auto flags = [&](float ScreenVertex::*coordinate, int shift, bool clamp, uint32_t low, uint32_t high) {
-        if (clamp)
-            return 0u;
-        const float t = Texels(v, coordinate, perspective);
-        return (t < 0 ? low : 0u) | (t < float(1 << shift) ? 0u : high);
-    };
-    return flags(&ScreenVertex::u, g.draw.texWidthShift, g.clampU, kWrapLowU, kWrapHighU) |
-           flags(&ScreenVertex::v, g.draw.texHeightShift, g.clampV, kWrapLowV, kWrapHighV);
+    const float u = Texels(v, &ScreenVertex::u, perspective), t = Texels(v, &ScreenVertex::v, perspective);
+    return (u < g.wrapLoU ? kWrapLowU : 0u) | (u < g.wrapHiU ? 0u : kWrapHighU) | (t < g.wrapLoV ? kWrapLowV : 0u) |
+           (t < g.wrapHiV ? 0u : kWrapHighV);
 }
 
 void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& g, hx_token primitive,
