@@ -526,10 +526,11 @@ struct ModelLights {
     Rgb out = {sf.ka, sf.ka, sf.ka};
     for (int i = 0; i < set.n; ++i) {
         const ModelLights::Directional& l = set.lights[i];
-        // A light behind the surface adds nothing: taken as a zero cosine
-        // rather than by a branch, which the vertices of a curved model
-        // keep mispredicting.
-        const float ndotl = std::max(Dot(n, l.toLight), 0.0f);
+        // A light behind the surface adds nothing: its cosine is taken as
+        // zero without a branch, which the vertices of a curved model keep
+        // mispredicting ((d + |d|) / 2 is d, exactly, or zero).
+        const float d = Dot(n, l.toLight);
+        const float ndotl = 0.5f * (d + std::fabs(d));
         const float k = Reflected(sf, ndotl, sf.ks > 0 && ndotl > 0 ? Dot(n, l.half) : 0);
         out.r += k * l.r;
         out.g += k * l.g;
