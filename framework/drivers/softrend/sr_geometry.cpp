@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "framework/drivers/softrend/sr_raster.h"
 #include "framework/pixelmap.h"
@@ -37,7 +38,17 @@ enum : uint32_t {
     kGuardRight = 1u << 13,
     kGuardTop = 1u << 14,
     kGuardBottom = 1u << 15,
+    // Not outcodes but texture flags of a projected corner, kept in the
+    // same word so that the face loop combines them with the others: its
+    // coordinate lies below the first repeat (a triangle with any such
+    // corner is rebased), or not below its end (a triangle with all three
+    // such corners is rebased). See RebaseWrapped.
+    kWrapLowU = 1u << 16,
+    kWrapLowV = 1u << 17,
+    kWrapHighU = 1u << 18,
+    kWrapHighV = 1u << 19,
 };
+constexpr uint32_t kWrapLow = kWrapLowU | kWrapLowV, kWrapHigh = kWrapHighU | kWrapHighV;
 constexpr uint32_t kViewportBits = 0xFFF;
 constexpr uint32_t kClipBits = kOutNear | kOutFar | (0x3Fu * kOutUser) | kGuardLeft | kGuardRight | kGuardTop |
                                kGuardBottom;
@@ -70,30 +81,19 @@ Matrix4 ModelToScreen(const State& s)
     return out;
 }
 
+// The outcodes of a clip-space vertex. Most vertices lie inside the view
+// (and so inside the guard band): one test each; the others get each bit
+// without a branch, as a model crossing an edge gives every mix.
 uint32_t Outcode(const ClipVertex& v, const State& s, int userPlanes)
 {
     uint32_t code = 0;
-    if (v.x < -v.w)
-        code |= kOutLeft;
-    if (v.x > v.w)
-        code |= kOutRight;
-    if (v.y > v.w)
-        code |= kOutTop;
-    if (v.y < -v.w)
-        code |= kOutBottom;
-    if (v.z > v.w)
-        code |= kOutNear;
-    if (v.z < -v.w)
-        code |= kOutFar;
-    const float g = kGuard * v.w;
-    if (v.x < -g)
-        code |= kGuardLeft;
-    if (v.x > g)
-        code |= kGuardRight;
-    if (v.y > g)
-        code |= kGuardTop;
-    if (v.y < -g)
-        code |= kGuardBottom;
+    if (!(std::fabs(v.x) <= v.w && std::fabs(v.y) <= v.w && std::fabs(v.z) <= v.w)) {
+        const float g = kGuard * v.w;
+        code = uint32_t(v.x < -v.w) * kOutLeft | uint32_t(v.x > v.w) * kOutRight | uint32_t(v.y > v.w) * kOutTop |
+               uint32_t(v.y < -v.w) * kOutBottom | uint32_t(v.z > v.w) * kOutNear | uint32_t(v.z < -v.w) * kOutFar |
+               uint32_t(v.x < -g) * kGuardLeft | uint32_t(v.x > g) * kGuardRight | uint32_t(v.y > g) * kGuardTop |
+               uint32_t(v.y < -g) * kGuardBottom;
+    }
     for (int i = 0; i < userPlanes; ++i) {
         const hx_vector4& p = s.clips[i].plane;
         if (s.clips[i].type == HXT_PLANE && p.x * v.x + p.y * v.y + p.z * v.z + p.w * v.w < 0)
@@ -272,6 +272,10 @@ struct GroupSetup {
     int ramp;      // 8-bit untextured: the ramp's range
     int shadeRows; // 8-bit textured and modulated: rows of the shade table
     float mapScaleU, mapScaleV;
+    // Texels below wrapLo or not below wrapHi make a corner's wrap flags
+    // (see WrapFlags): the first repeat of a wrapped or mirrored map; no
+    // limits for a clamped one.
+    float wrapLoU, wrapHiU, wrapLoV, wrapHiV;
 };
 
 bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g)
@@ -317,6 +321,11 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
         d.texHeightShift = v.heightShift;
         g->mapScaleU = float(v.width);
         g->mapScaleV = float(v.height);
+        constexpr float kNoLimit = std::numeric_limits<float>::infinity();
+        g->wrapLoU = g->clampU ? -kNoLimit : 0.0f;
+        g->wrapHiU = g->clampU ? kNoLimit : float(1 << v.widthShift);
+        g->wrapLoV = g->clampV ? -kNoLimit : 0.0f;
+        g->wrapHiV = g->clampV ? kNoLimit : float(1 << v.heightShift);
         d.uLo = g->clampU ? 0 : INT32_MIN;
         d.uHi = g->clampU ? (v.width << 16) - 1 : INT32_MAX;
         d.vLo = g->clampV ? 0 : INT32_MIN;
@@ -398,6 +407,30 @@ struct LightSet {
     }
 };
 
+float Dot(const hx_vector3& a, const hx_vector3& b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// What one light reflects towards the eye (before attenuation), from the
+// cosines of the normal with the light and with the half vector (which
+// only a specular surface reads).
+float Reflected(const SurfacePart& sf, float ndotl, float ndoth)
+{
+    float k = sf.kd * ndotl;
+    if (sf.ks > 0 && ndoth > 0)
+        k += sf.ks * std::pow(ndoth, sf.power);
+    return k;
+}
+
+// The half vector of a light direction and the view's (0, 0, 1) (the
+// eye taken as far away), not yet of unit length.
+hx_vector3 HalfVector(const hx_vector3& toLight)
+{
+    return {toLight.x, toLight.y, toLight.z + 1};
+}
+
+// The light at a point of the view with the unit view normal n.
 Rgb Light(const LightSet& set, const SurfacePart& sf, const hx_vector3& p, hx_vector3 n)
 {
     Rgb out = {sf.ka, sf.ka, sf.ka};
@@ -409,32 +442,96 @@ Rgb Light(const LightSet& set, const SurfacePart& sf, const hx_vector3& p, hx_ve
             toLight = l.direction;
         } else {
             toLight = {l.position.x - p.x, l.position.y - p.y, l.position.z - p.z};
-            const float dist = std::sqrt(toLight.x * toLight.x + toLight.y * toLight.y + toLight.z * toLight.z);
+            const float dist = std::sqrt(Dot(toLight, toLight));
             if (dist > 0)
                 toLight = {toLight.x / dist, toLight.y / dist, toLight.z / dist};
             const float a = l.attenuationC + l.attenuationL * dist + l.attenuationQ * dist * dist;
             attenuation = a > 0 ? 1 / a : 1;
             if (l.type == HXT_SPOT) {
                 // The spot points along its direction; cosines between inner and outer fade.
-                const float c = -(toLight.x * l.direction.x + toLight.y * l.direction.y + toLight.z * l.direction.z);
+                const float c = -Dot(toLight, l.direction);
                 if (c < l.spotOuter)
                     continue;
                 if (c < l.spotInner && l.spotInner > l.spotOuter)
                     attenuation *= (c - l.spotOuter) / (l.spotInner - l.spotOuter);
             }
         }
-        const float ndotl = n.x * toLight.x + n.y * toLight.y + n.z * toLight.z;
+        const float ndotl = Dot(n, toLight);
         if (ndotl <= 0)
             continue;
-        float k = sf.kd * ndotl;
+        float ndoth = 0;
         if (sf.ks > 0) {
-            hx_vector3 h = {toLight.x, toLight.y, toLight.z + 1};
-            const float len = std::sqrt(h.x * h.x + h.y * h.y + h.z * h.z);
-            const float ndoth = len > 0 ? (n.x * h.x + n.y * h.y + n.z * h.z) / len : 0;
-            if (ndoth > 0)
-                k += sf.ks * std::pow(ndoth, sf.power);
+            const hx_vector3 h = HalfVector(toLight);
+            const float len = std::sqrt(Dot(h, h));
+            ndoth = len > 0 ? Dot(n, h) / len : 0;
         }
-        k *= attenuation;
+        const float k = Reflected(sf, ndotl, ndoth) * attenuation;
+        out.r += k * l.r;
+        out.g += k * l.g;
+        out.b += k * l.b;
+    }
+    return out;
+}
+
+// Directional lights seen from a model. Where the model-to-view matrix
+// only turns and scales evenly (rows orthogonal, all of length s), the
+// unit view normal of a unit model normal n is n M / s, and its cosine with
+// a view direction d is n . (M d) / s: the lights' directions and half
+// vectors are taken back into the model once, and a vertex is lit from its
+// model normal without transforming it. Point and spot lights, and other
+// matrices, leave `usable` false and are lit in the view.
+struct ModelLights {
+    struct Directional {
+        hx_vector3 toLight, half;
+        float r, g, b;
+    };
+    Directional lights[kMaxLights];
+    int n = 0;
+    bool usable = false;
+
+    ModelLights(const LightSet& set, const hx_matrix34& m)
+    {
+        const hx_vector3 row[3] = {{m.m[0][0], m.m[0][1], m.m[0][2]},
+                                   {m.m[1][0], m.m[1][1], m.m[1][2]},
+                                   {m.m[2][0], m.m[2][1], m.m[2][2]}};
+        const float s2 = Dot(row[0], row[0]);
+        // A rotation built in floats is orthogonal to about 1e-7.
+        const float tolerance = 1e-5f * s2;
+        if (!(s2 > 0))
+            return;
+        for (int i = 0; i < 3; ++i)
+            for (int j = i; j < 3; ++j)
+                if (std::fabs(Dot(row[i], row[j]) - (i == j ? s2 : 0.0f)) > tolerance)
+                    return;
+        const float toModel = 1 / std::sqrt(s2);
+        auto back = [&](const hx_vector3& d) {
+            return hx_vector3{Dot(row[0], d) * toModel, Dot(row[1], d) * toModel, Dot(row[2], d) * toModel};
+        };
+        for (int i = 0; i < set.n; ++i) {
+            const ActiveLight& l = set.lights[i];
+            if (l.type != HXT_DIRECT)
+                return;
+            const hx_vector3 h = HalfVector(l.direction);
+            const float len = std::sqrt(Dot(h, h));
+            const hx_vector3 half = len > 0 ? hx_vector3{h.x / len, h.y / len, h.z / len} : hx_vector3{0, 0, 0};
+            lights[n++] = {back(l.direction), back(half), l.r, l.g, l.b};
+        }
+        usable = true;
+    }
+};
+
+// The light of a unit model normal n (ModelLights usable).
+[[gnu::always_inline]] inline Rgb LightInModel(const ModelLights& set, const SurfacePart& sf, const hx_vector3& n)
+{
+    Rgb out = {sf.ka, sf.ka, sf.ka};
+    for (int i = 0; i < set.n; ++i) {
+        const ModelLights::Directional& l = set.lights[i];
+        // A light behind the surface adds nothing: its cosine is taken as
+        // zero without a branch, which the vertices of a curved model keep
+        // mispredicting ((d + |d|) / 2 is d, exactly, or zero).
+        const float d = Dot(n, l.toLight);
+        const float ndotl = 0.5f * (d + std::fabs(d));
+        const float k = Reflected(sf, ndotl, sf.ks > 0 && ndotl > 0 ? Dot(n, l.half) : 0);
         out.r += k * l.r;
         out.g += k * l.g;
         out.b += k * l.b;
@@ -464,7 +561,7 @@ hx_vector3 TransformNormal(const hx_matrix34& m, const hx_vector3& n)
 
 // The colour values of the span units from a light level (or a prelit
 // colour word).
-void ShadeVertex(const GroupSetup& g, const Rgb& light, uint32_t word, float* c)
+[[gnu::always_inline]] inline void ShadeVertex(const GroupSetup& g, const Rgb& light, uint32_t word, float* c)
 {
     const PrimitivePart& p = *g.mat.prim;
     if (g.draw.key.out == OutKind::Index8) {
@@ -523,6 +620,7 @@ struct ModelPass {
     hx_vector3 eye; // the eye in model space (perspective), or the view direction (parallel)
     float halfW, halfH;
     const LightSet* lights;
+    const ModelLights* modelLights; // null where they are not usable
 };
 
 ScreenVertex Project(const ModelPass& mp, const ClipVertex& v, const GroupSetup& g)
@@ -559,10 +657,10 @@ bool EyeInModel(const hx_matrix34& m, bool parallel, hx_vector3* out)
 
 // Front-facing: the eye lies on the side of the face's plane (n.p = d)
 // that its normal points to.
-bool FacesEye(const ModelPass& mp, const hx_prepared_face& f)
+bool FacesEye(const hx_vector3& eye, bool parallel, const hx_prepared_face& f)
 {
-    const float along = f.n.x * mp.eye.x + f.n.y * mp.eye.y + f.n.z * mp.eye.z;
-    return mp.parallel ? along > 0 : along - f.d > 0;
+    const float along = f.n.x * eye.x + f.n.y * eye.y + f.n.z * eye.z;
+    return parallel ? along > 0 : along - f.d > 0;
 }
 
 // ---- Z-sort primitives in the heap --------------------------------------------------
@@ -679,11 +777,17 @@ struct Emitter {
     }
 };
 
+// A corner's texture coordinate in texels (perspective screen
+// coordinates are u/w and v/w).
+float Texels(const ScreenVertex& v, float ScreenVertex::*coordinate, bool perspective)
+{
+    return perspective ? v.*coordinate / v.q : v.*coordinate;
+}
+
 // Keeps the texture coordinates of a wrapped triangle small: whole
-// repeats are taken off so that the 16.16 spans do not overflow. Screen
-// coordinates of perspective textures are u/w and v/w. A corner that
-// changes is copied into `own` (same index) first and its pointer turned
-// to the copy; most triangles need no change and no copy.
+// repeats are taken off so that the 16.16 spans do not overflow. A corner
+// that changes is copied into `own` (same index) first and its pointer
+// turned to the copy; most triangles need no change and no copy.
 void RebaseWrapped(const ScreenVertex** v, int n, const GroupSetup& g, ScreenVertex* own)
 {
     if (!g.textured)
@@ -694,7 +798,7 @@ void RebaseWrapped(const ScreenVertex** v, int n, const GroupSetup& g, ScreenVer
             return 0.0f;
         float lo = 3.4e38f;
         for (int i = 0; i < n; ++i)
-            lo = std::min(lo, perspective ? (*v[i]).*coordinate / v[i]->q : (*v[i]).*coordinate);
+            lo = std::min(lo, Texels(*v[i], coordinate, perspective));
         const float period = float(1 << shift);
         if (lo >= 0 && lo < period)
             return 0.0f; // already within the first repeat
@@ -714,34 +818,55 @@ void RebaseWrapped(const ScreenVertex** v, int n, const GroupSetup& g, ScreenVer
     }
 }
 
+// A projected corner's wrap flags: RebaseWrapped changes a triangle only
+// when one of its corners is low or all three are high, and the face loop
+// calls it only then. (A coordinate that is not a number is high, as the
+// lowest corner ignores it; a clamped map's corners are only such ones,
+// which RebaseWrapped then leaves as they are.)
+uint32_t WrapFlags(const ScreenVertex& v, const GroupSetup& g)
+{
+    if (!g.textured)
+        return 0;
+    const bool perspective = g.draw.key.tex == TexKind::Perspective;
+    const float u = Texels(v, &ScreenVertex::u, perspective), t = Texels(v, &ScreenVertex::v, perspective);
+    return (u < g.wrapLoU ? kWrapLowU : 0u) | (u < g.wrapHiU ? 0u : kWrapHighU) | (t < g.wrapLoV ? kWrapLowV : 0u) |
+           (t < g.wrapHiV ? 0u : kWrapHighV);
+}
+
 void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& g, hx_token primitive,
                std::vector<uint8_t>& scratch)
 {
     const State& s = *mp.s;
     const int nv = group.nvertices;
     static_assert(sizeof(ClipVertex) % 8 == 0 && sizeof(ScreenVertex) % 8 == 0);
-    const size_t need =
-        (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t) + 1) * size_t(nv) + size_t(group.nfaces);
+    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * size_t(nv) +
+                        sizeof(uint32_t) * size_t(group.nfaces) + size_t(nv);
     if (scratch.size() < need)
         scratch.resize(need);
     auto* cv = reinterpret_cast<ClipVertex*>(scratch.data());
     auto* sv = reinterpret_cast<ScreenVertex*>(scratch.data() + sizeof(ClipVertex) * nv);
     auto* codes = reinterpret_cast<uint32_t*>(scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex)) * nv);
-    uint8_t* used = scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * nv;
-    uint8_t* front = used + nv; // per face, when the cull pass ran
+    uint32_t* facing = codes + nv; // the faces facing the eye, when the cull pass ran
+    auto* used = reinterpret_cast<uint8_t*>(facing + group.nfaces);
     const bool cullBack = g.mat.cull != HXT_TWO_SIDED && g.mat.cull != HXT_NONE;
     // Triangles culled from their plane first: a closed model seen from
     // outside turns about half its faces away, and the corners only they
-    // use are neither transformed, lit nor projected.
+    // use are neither transformed, lit nor projected; the face loop then
+    // visits only the faces found facing.
     const bool onlyUsed = cullBack && primitive != HXT_POINT && primitive != HXT_LINE;
+    int nfacing = 0;
     if (onlyUsed) {
         std::fill(used, used + nv, uint8_t(0));
+        // Copies the byte stores below cannot alias.
+        const hx_vector3 eye = mp.eye;
+        const bool parallel = mp.parallel;
         for (int f = 0; f < group.nfaces; ++f) {
             const hx_prepared_face& face = group.faces[f];
             const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
-            front[f] = FacesEye(mp, face);
-            if (i0 < nv && i1 < nv && i2 < nv && front[f])
+            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(eye, parallel, face)) {
                 used[i0] = used[i1] = used[i2] = 1;
+                facing[nfacing++] = uint32_t(f);
+            }
         }
     }
     const hx_matrix34& mv = s.matrix.modelToView;
@@ -750,8 +875,9 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const SurfacePart& sf = *g.mat.surf;
     const bool envInfinite = sf.mappingSource == HXT_ENVIRONMENT_INFINITE;
     const bool envLocal = sf.mappingSource == HXT_ENVIRONMENT_LOCAL;
-    const bool needView = g.lit || g.fog || envInfinite || envLocal;
     const bool flatLit = g.lit && !p.smooth;
+    const bool smoothLit = g.lit && !flatLit;
+    const bool needView = (smoothLit && !mp.modelLights) || g.fog || envInfinite || envLocal;
     const hx_matrix23& mm = sf.mapMatrix;
     const hx_matrix34& env = s.matrix.viewToEnvironment;
     uint32_t all = ~0u;
@@ -774,8 +900,8 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         }
         o.wView = -(q.x * mv.m[0][2] + q.y * mv.m[1][2] + q.z * mv.m[2][2] + mv.m[3][2]);
         Rgb light = {1, 1, 1};
-        if (g.lit && !flatLit)
-            light = Light(*mp.lights, sf, view, normal);
+        if (smoothLit)
+            light = mp.modelLights ? LightInModel(*mp.modelLights, sf, pv.n) : Light(*mp.lights, sf, view, normal);
         const uint32_t word = group.vertex_colours ? group.vertex_colours[i] : 0;
         ShadeVertex(g, light, word, o.c);
         if (g.textured) {
@@ -811,8 +937,10 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
             o.fog = 0;
         }
         // Corners that need no clipping are projected once, here.
-        if (!(codes[i] & kClipBits))
+        if (!(codes[i] & kClipBits)) {
             sv[i] = Project(mp, o, g);
+            codes[i] |= WrapFlags(sv[i], g);
+        }
     }
     if (all & kViewportBits)
         return; // the whole group lies outside one plane
@@ -857,13 +985,13 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         return;
     }
     ClipVertex poly[24], clipScratch[24];
-    for (int f = 0; f < group.nfaces; ++f) {
+    // Here back faces are culled exactly when the cull pass ran.
+    const int nvisit = onlyUsed ? nfacing : group.nfaces;
+    for (int k = 0; k < nvisit; ++k) {
+        const int f = onlyUsed ? int(facing[k]) : k;
         const hx_prepared_face& face = group.faces[f];
         const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
-        if (i0 >= nv || i1 >= nv || i2 >= nv)
-            continue;
-        const bool facing = onlyUsed ? front[f] != 0 : FacesEye(mp, face);
-        if (cullBack && !facing)
+        if (!onlyUsed && (i0 >= nv || i1 >= nv || i2 >= nv))
             continue;
         const uint32_t c0 = codes[i0], c1 = codes[i1], c2 = codes[i2];
         if (c0 & c1 & c2 & kViewportBits)
@@ -873,14 +1001,20 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         float flat[3];
         bool isFlat = false;
         if (flatLit) {
-            const hx_vector3 centre = TransformPoint(
-                mv, {(group.vertices[i0].p.x + group.vertices[i1].p.x + group.vertices[i2].p.x) / 3,
-                     (group.vertices[i0].p.y + group.vertices[i1].p.y + group.vertices[i2].p.y) / 3,
-                     (group.vertices[i0].p.z + group.vertices[i1].p.z + group.vertices[i2].p.z) / 3});
-            hx_vector3 n = TransformNormal(mv, face.n);
-            if (!facing)
-                n = {-n.x, -n.y, -n.z}; // a two-sided face seen from behind
-            ShadeVertex(g, Light(*mp.lights, sf, centre, n), 0, flat);
+            // A two-sided face seen from behind is lit from behind.
+            const float side = onlyUsed || FacesEye(mp.eye, mp.parallel, face) ? 1.0f : -1.0f;
+            Rgb light;
+            if (mp.modelLights) {
+                light = LightInModel(*mp.modelLights, sf, {side * face.n.x, side * face.n.y, side * face.n.z});
+            } else {
+                const hx_vector3 centre = TransformPoint(
+                    mv, {(group.vertices[i0].p.x + group.vertices[i1].p.x + group.vertices[i2].p.x) / 3,
+                         (group.vertices[i0].p.y + group.vertices[i1].p.y + group.vertices[i2].p.y) / 3,
+                         (group.vertices[i0].p.z + group.vertices[i1].p.z + group.vertices[i2].p.z) / 3});
+                const hx_vector3 n = TransformNormal(mv, face.n);
+                light = Light(*mp.lights, sf, centre, {side * n.x, side * n.y, side * n.z});
+            }
+            ShadeVertex(g, light, 0, flat);
             isFlat = true;
         } else if (!p.smooth && g.prelit && group.face_colours) {
             ShadeVertex(g, {1, 1, 1}, group.face_colours[f], flat);
@@ -890,14 +1024,17 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         if (!cross) {
             const ScreenVertex* t[3] = {&sv[i0], &sv[i1], &sv[i2]};
             ScreenVertex own[3];
-            const float w[3] = {cv[i0].wView, cv[i1].wView, cv[i2].wView};
+            float w[3] = {}; // read by Z-sort renders only
+            if (mp.zsort)
+                w[0] = cv[i0].wView, w[1] = cv[i1].wView, w[2] = cv[i2].wView;
             if (isFlat)
                 for (int k = 0; k < 3; ++k) {
                     own[k] = *t[k];
                     std::copy(flat, flat + 3, own[k].c);
                     t[k] = &own[k];
                 }
-            RebaseWrapped(t, 3, g, own);
+            if (((c0 | c1 | c2) & kWrapLow) || (c0 & c1 & c2 & kWrapHigh))
+                RebaseWrapped(t, 3, g, own);
             emit.Triangle(t, w);
             continue;
         }
@@ -975,6 +1112,8 @@ void RenderModel(Renderer* r, const hx_prepared_model* model, hx_object* stored,
             mp.userPlanes = i + 1;
     const LightSet lights(s);
     mp.lights = &lights;
+    const ModelLights modelLights(lights, s.matrix.modelToView);
+    mp.modelLights = modelLights.usable ? &modelLights : nullptr;
     mp.halfW = float(mp.target.width / 2);
     mp.halfH = float(mp.target.height / 2);
     if (s.output.colour) {
