@@ -188,6 +188,48 @@ TEST_F(Softrend, LitUntexturedIndexedFacesTakeTheRampIndexOfTheirLightLevel)
     EXPECT_EQ(PixelAt(colour, 44, 14), 64u + 21u);
 }
 
+TEST_F(Softrend, LightingIsTheSameWhetherTakenInTheModelOrInTheView)
+{
+    // Directional light meets a model turned and evenly scaled in the
+    // model's own space, and any other in the view's. The tilted face of
+    // the test above (N.L = 0.5, index 64 + 12), turned 30 degrees about y,
+    // lights alike both ways; custom normals of any length light as unit
+    // ones.
+    hx_actor* light = HxActorAllocate(HX_ACTOR_LIGHT, nullptr);
+    light->t.type = HX_TRANSFORM_IDENTITY;
+    HxActorAdd(world, light);
+    HxLightEnable(light);
+    hx_material* m = Material("lit", 0xFFFFFF, HX_MATF_LIT | HX_MATF_SMOOTH);
+    m->ka = 0.1f;
+    m->kd = 0.6f;
+    m->index_base = 64;
+    m->index_range = 30;
+    HxMaterialAdd(m);
+    const float s = std::sqrt(3.0f);
+    // Corners about the model's origin (screen centre, z 0).
+    hx_model* tilted = Mesh("tilted", {{28.5f, 20.5f, 0}, {36.5f, 20.5f, -8 * s}, {28.5f, 28.5f, 0}}, m);
+    auto probe = [&](float zStretch) {
+        hx_actor* a = Place(tilted);
+        const float c = std::cos(float(M_PI) / 6), sn = std::sin(float(M_PI) / 6);
+        a->t.type = HX_TRANSFORM_MATRIX;
+        a->t.t.mat = {{{2 * c, 0, 2 * sn}, {0, 2, 0}, {-2 * sn * zStretch, 0, 2 * c * zStretch}, {0, 0, -40}}};
+        hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+        EXPECT_EQ(Render(colour, DepthBuffer()), HX_OK);
+        HxActorRemove(a);
+        HxActorFree(a);
+        return PixelAt(colour, 34, 21); // inside the turned face's corners (25.6, 16.5), (53.3, 16.5), (25.6, 32.5)
+    };
+    // Turned to 30 degrees from the light: level 0.1 + 0.6 cos 30 = 0.62.
+    const uint32_t inModel = probe(1);
+    EXPECT_EQ(inModel, 64u + 19u);
+    EXPECT_EQ(probe(1.001f), inModel) << "a stretched model is lit in the view";
+    // Normals of length 3, as a custom-normal update may leave them.
+    hx_prepared_group& group = tilted->prepared->groups[0];
+    for (int i = 0; i < group.nvertices; ++i)
+        group.vertices[i].n = {3 * group.faces[0].n.x, 3 * group.faces[0].n.y, 3 * group.faces[0].n.z};
+    EXPECT_EQ(probe(1), inModel) << "custom normals of length 3";
+}
+
 TEST_F(Softrend, ShadeTableTexturesTakeTheRowOfTheLightLevelAndTexelZeroIsTransparent)
 {
     hx_actor* light = HxActorAllocate(HX_ACTOR_LIGHT, nullptr);

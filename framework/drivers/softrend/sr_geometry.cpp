@@ -520,9 +520,16 @@ struct ModelLights {
     }
 };
 
-// The light of a unit model normal n (ModelLights usable).
-[[gnu::always_inline]] inline Rgb LightInModel(const ModelLights& set, const SurfacePart& sf, const hx_vector3& n)
+// The light of a model normal (ModelLights usable). Prepared normals are
+// of unit length; custom ones may be of any, and are made unit as the
+// view's lighting makes its normals.
+[[gnu::always_inline]] inline Rgb LightInModel(const ModelLights& set, const SurfacePart& sf, hx_vector3 n)
 {
+    const float len2 = Dot(n, n);
+    if (std::fabs(len2 - 1) > 1e-5f && len2 > 0) {
+        const float k = 1.0f / std::sqrt(len2);
+        n = {n.x * k, n.y * k, n.z * k};
+    }
     Rgb out = {sf.ka, sf.ka, sf.ka};
     for (int i = 0; i < set.n; ++i) {
         const ModelLights::Directional& l = set.lights[i];
@@ -657,10 +664,10 @@ bool EyeInModel(const hx_matrix34& m, bool parallel, hx_vector3* out)
 
 // Front-facing: the eye lies on the side of the face's plane (n.p = d)
 // that its normal points to.
-bool FacesEye(const hx_vector3& eye, bool parallel, const hx_prepared_face& f)
+bool FacesEye(const ModelPass& mp, const hx_prepared_face& f)
 {
-    const float along = f.n.x * eye.x + f.n.y * eye.y + f.n.z * eye.z;
-    return parallel ? along > 0 : along - f.d > 0;
+    const float along = f.n.x * mp.eye.x + f.n.y * mp.eye.y + f.n.z * mp.eye.z;
+    return mp.parallel ? along > 0 : along - f.d > 0;
 }
 
 // ---- Z-sort primitives in the heap --------------------------------------------------
@@ -857,13 +864,10 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     int nfacing = 0;
     if (onlyUsed) {
         std::fill(used, used + nv, uint8_t(0));
-        // Copies the byte stores below cannot alias.
-        const hx_vector3 eye = mp.eye;
-        const bool parallel = mp.parallel;
         for (int f = 0; f < group.nfaces; ++f) {
             const hx_prepared_face& face = group.faces[f];
             const uint16_t i0 = face.vertices[0], i1 = face.vertices[1], i2 = face.vertices[2];
-            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(eye, parallel, face)) {
+            if (i0 < nv && i1 < nv && i2 < nv && FacesEye(mp, face)) {
                 used[i0] = used[i1] = used[i2] = 1;
                 facing[nfacing++] = uint32_t(f);
             }
@@ -1002,7 +1006,7 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
         bool isFlat = false;
         if (flatLit) {
             // A two-sided face seen from behind is lit from behind.
-            const float side = onlyUsed || FacesEye(mp.eye, mp.parallel, face) ? 1.0f : -1.0f;
+            const float side = onlyUsed || FacesEye(mp, face) ? 1.0f : -1.0f;
             Rgb light;
             if (mp.modelLights) {
                 light = LightInModel(*mp.modelLights, sf, {side * face.n.x, side * face.n.y, side * face.n.z});
