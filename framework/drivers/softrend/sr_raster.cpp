@@ -761,6 +761,80 @@ void SelectLoops(DrawSetup* s)
     s->span = kSpans[s->loops];
 }
 
+namespace {
+
+// A triangle too large for the small path, by edge walking; `flat` holds
+// the colour of flat-shaded faces. Apart from the small path so that the
+// calls of the small, which are most, stay lean.
+[[gnu::noinline]] void WalkTriangle(const DrawSetup& s, Snapped* p, const ScreenVertex& flat)
+{
+    // Top to bottom; the long edge runs from the top to the bottom vertex.
+    if (p[1].y < p[0].y)
+        std::swap(p[0], p[1]);
+    if (p[2].y < p[1].y)
+        std::swap(p[1], p[2]);
+    if (p[1].y < p[0].y)
+        std::swap(p[0], p[1]);
+    // Rows and columns of sample points the triangle's box holds: most
+    // triangles of a distant model hold none and end here, before any
+    // set-up.
+    auto ceil16 = [](int64_t v) { return int((v + kSubPixel - 1) >> 4); };
+    const int yTop = ceil16(p[0].y), yMid = ceil16(p[1].y), yBottom = ceil16(p[2].y);
+    const int first = std::max(yTop, 0);
+    const int last = std::min(yBottom, s.height); // exclusive
+    if (first >= last)
+        return;
+    const int64_t xMin = std::min({p[0].x, p[1].x, p[2].x}), xMax = std::max({p[0].x, p[1].x, p[2].x});
+    if (ceil16(xMin) >= std::min(ceil16(xMax), s.width) || ceil16(xMax) <= 0)
+        return;
+    const int64_t side = (p[2].x - p[0].x) * (p[1].y - p[0].y) - (p[2].y - p[0].y) * (p[1].x - p[0].x);
+    if (side == 0)
+        return;
+    const bool longIsLeft = side < 0;
+
+    // Attribute planes over pixel centres, from the snapped positions.
+    Triangle t;
+    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
+    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
+    SetUpPlanes(s, &t, *p[0].v, *p[1].v, *p[2].v, flat, xs, ys, double(kSubPixel * kSubPixel) / double(-side));
+
+    Edge longEdge, shortEdge;
+    longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);
+    const bool upperHalf = first < yMid;
+    if (upperHalf)
+        shortEdge.Init(p[0].x, p[0].y, p[1].x, p[1].y, first);
+    else
+        shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, first);
+    bool upper = upperHalf;
+    Walks w(s);
+    const Edge& startLeft = longIsLeft ? longEdge : shortEdge;
+    w.Start(t, int(startLeft.x), first, startLeft.q);
+    SpanStart at = {};
+    for (int y = first; y < last; ++y) {
+        if (upper && y >= yMid) {
+            shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, y);
+            upper = false;
+            if (!longIsLeft)
+                w.Start(t, int(shortEdge.x), y, shortEdge.q);
+        }
+        Edge& left = longIsLeft ? longEdge : shortEdge;
+        Edge& right = longIsLeft ? shortEdge : longEdge;
+        const int x0 = int(std::max<int64_t>(left.x, 0));
+        const int x1 = int(std::min<int64_t>(right.x, s.width));
+        if (x0 < x1) {
+            if (s.bounds)
+                AddBounds(s.bounds, y, x0, x1);
+            w.At(x0 - left.x, &at); // past the pixels cut off at the screen's left
+            s.span(s, t, y, x0, x1, at);
+        }
+        const bool carry = left.Step();
+        right.Step();
+        w.Step(carry);
+    }
+}
+
+} // namespace
+
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
 {
     // Corners snapped to 1/16 pixel with pixel centres on whole numbers:
@@ -801,69 +875,7 @@ void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex&
             return;
         }
     }
-    // Top to bottom; the long edge runs from the top to the bottom vertex.
-    if (p[1].y < p[0].y)
-        std::swap(p[0], p[1]);
-    if (p[2].y < p[1].y)
-        std::swap(p[1], p[2]);
-    if (p[1].y < p[0].y)
-        std::swap(p[0], p[1]);
-    // Rows and columns of sample points the triangle's box holds: most
-    // triangles of a distant model hold none and end here, before any
-    // set-up.
-    auto ceil16 = [](int64_t v) { return int((v + kSubPixel - 1) >> 4); };
-    const int yTop = ceil16(p[0].y), yMid = ceil16(p[1].y), yBottom = ceil16(p[2].y);
-    const int first = std::max(yTop, 0);
-    const int last = std::min(yBottom, s.height); // exclusive
-    if (first >= last)
-        return;
-    const int64_t xMin = std::min({p[0].x, p[1].x, p[2].x}), xMax = std::max({p[0].x, p[1].x, p[2].x});
-    if (ceil16(xMin) >= std::min(ceil16(xMax), s.width) || ceil16(xMax) <= 0)
-        return;
-    const int64_t side = (p[2].x - p[0].x) * (p[1].y - p[0].y) - (p[2].y - p[0].y) * (p[1].x - p[0].x);
-    if (side == 0)
-        return;
-    const bool longIsLeft = side < 0;
-
-    // Attribute planes over pixel centres, from the snapped positions.
-    Triangle t;
-    const double xs[3] = {double(p[0].x) / kSubPixel, double(p[1].x) / kSubPixel, double(p[2].x) / kSubPixel};
-    const double ys[3] = {double(p[0].y) / kSubPixel, double(p[1].y) / kSubPixel, double(p[2].y) / kSubPixel};
-    SetUpPlanes(s, &t, *p[0].v, *p[1].v, *p[2].v, a, xs, ys, double(kSubPixel * kSubPixel) / double(-side));
-
-    Edge longEdge, shortEdge;
-    longEdge.Init(p[0].x, p[0].y, p[2].x, p[2].y, first);
-    const bool upperHalf = first < yMid;
-    if (upperHalf)
-        shortEdge.Init(p[0].x, p[0].y, p[1].x, p[1].y, first);
-    else
-        shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, first);
-    bool upper = upperHalf;
-    Walks w(s);
-    const Edge& startLeft = longIsLeft ? longEdge : shortEdge;
-    w.Start(t, int(startLeft.x), first, startLeft.q);
-    SpanStart at = {};
-    for (int y = first; y < last; ++y) {
-        if (upper && y >= yMid) {
-            shortEdge.Init(p[1].x, p[1].y, p[2].x, p[2].y, y);
-            upper = false;
-            if (!longIsLeft)
-                w.Start(t, int(shortEdge.x), y, shortEdge.q);
-        }
-        Edge& left = longIsLeft ? longEdge : shortEdge;
-        Edge& right = longIsLeft ? shortEdge : longEdge;
-        const int x0 = int(std::max<int64_t>(left.x, 0));
-        const int x1 = int(std::min<int64_t>(right.x, s.width));
-        if (x0 < x1) {
-            if (s.bounds)
-                AddBounds(s.bounds, y, x0, x1);
-            w.At(x0 - left.x, &at); // past the pixels cut off at the screen's left
-            s.span(s, t, y, x0, x1, at);
-        }
-        const bool carry = left.Step();
-        right.Step();
-        w.Step(carry);
-    }
+    WalkTriangle(s, p, a);
 }
 
 namespace {
