@@ -846,15 +846,17 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const State& s = *mp.s;
     const int nv = group.nvertices;
     static_assert(sizeof(ClipVertex) % 8 == 0 && sizeof(ScreenVertex) % 8 == 0);
-    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t)) * size_t(nv) +
-                        sizeof(uint32_t) * size_t(group.nfaces) + size_t(nv);
+    const size_t need = (sizeof(ClipVertex) + sizeof(ScreenVertex) + sizeof(uint32_t) + sizeof(uint16_t) + 1) *
+                            size_t(nv) +
+                        sizeof(uint32_t) * size_t(group.nfaces);
     if (scratch.size() < need)
         scratch.resize(need);
     auto* cv = reinterpret_cast<ClipVertex*>(scratch.data());
     auto* sv = reinterpret_cast<ScreenVertex*>(scratch.data() + sizeof(ClipVertex) * nv);
     auto* codes = reinterpret_cast<uint32_t*>(scratch.data() + (sizeof(ClipVertex) + sizeof(ScreenVertex)) * nv);
-    uint32_t* facing = codes + nv; // the faces facing the eye, when the cull pass ran
-    auto* used = reinterpret_cast<uint8_t*>(facing + group.nfaces);
+    uint32_t* facing = codes + nv;                                      // the faces facing the eye, when the cull pass ran
+    auto* corners = reinterpret_cast<uint16_t*>(facing + group.nfaces); // the corners worked out, in order
+    auto* used = reinterpret_cast<uint8_t*>(corners + nv);
     const bool cullBack = g.mat.cull != HXT_TWO_SIDED && g.mat.cull != HXT_NONE;
     // Triangles culled from their plane first: a closed model seen from
     // outside turns about half its faces away, and the corners only they
@@ -873,6 +875,13 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
             }
         }
     }
+    // The corners to work out, listed without a branch: which corners the
+    // facing faces use follows no pattern a predictor learns.
+    int ncorners = 0;
+    for (int i = 0; i < nv; ++i) {
+        corners[ncorners] = uint16_t(i);
+        ncorners += onlyUsed ? used[i] : 1;
+    }
     const hx_matrix34& mv = s.matrix.modelToView;
     const Matrix4& m = mp.toScreen;
     const PrimitivePart& p = *g.mat.prim;
@@ -885,9 +894,8 @@ void DrawGroup(ModelPass& mp, const hx_prepared_group& group, const GroupSetup& 
     const hx_matrix23& mm = sf.mapMatrix;
     const hx_matrix34& env = s.matrix.viewToEnvironment;
     uint32_t all = ~0u;
-    for (int i = 0; i < nv; ++i) {
-        if (onlyUsed && !used[i])
-            continue;
+    for (int k = 0; k < ncorners; ++k) {
+        const int i = corners[k];
         const hx_prepared_vertex& pv = group.vertices[i];
         ClipVertex& o = cv[i];
         const hx_vector3& q = pv.p;
