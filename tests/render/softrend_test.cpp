@@ -188,6 +188,49 @@ TEST_F(Softrend, LitUntexturedIndexedFacesTakeTheRampIndexOfTheirLightLevel)
     EXPECT_EQ(PixelAt(colour, 44, 14), 64u + 21u);
 }
 
+TEST_F(Softrend, DitheredColoursFollowTheOrderedMatrixOnSmallAndLargeTriangles)
+{
+    // The tilted face above at level 0.4: on a ramp of 31 that is entry
+    // 12.4, and on a 565 screen channels of 102 (red 12.75 of 31, green
+    // 25.5 of 63). Dithered, a pixel takes the entry above where its
+    // threshold (matrix value + 0.5) / 16 lifts the level past it; the 565
+    // channels are raised by (value / 2, value / 4) before they are cut.
+    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    hx_actor* light = HxActorAllocate(HX_ACTOR_LIGHT, nullptr);
+    light->t.type = HX_TRANSFORM_IDENTITY;
+    HxActorAdd(world, light);
+    HxLightEnable(light);
+    const float s = std::sqrt(3.0f);
+    for (const bool dither : {false, true})
+        for (const float size : {20.0f, 36.0f}) // the small path and the edge walk
+            for (const uint8_t type : {HX_PMT_INDEX_8, HX_PMT_RGB_565}) {
+                hx_material* m = Material("lit", 0xFFFFFF, uint32_t(HX_MATF_LIT) | (dither ? uint32_t(HX_MATF_DITHER) : 0u));
+                m->ka = 0.1f;
+                m->kd = 0.6f;
+                m->index_base = 64;
+                m->index_range = 31;
+                HxMaterialAdd(m);
+                hx_actor* a =
+                    Place(Mesh("tilted", {{6, 6, -20}, {6 + size, 6, -20 - size * s}, {6, 6 + size, -20}}, m));
+                hx_pixelmap* colour = Screen(type);
+                Render(colour, DepthBuffer());
+                for (int y = 8; y < 14; ++y)
+                    for (int x = 8; x < 14; ++x) {
+                        const int b = dither ? kBayer[y & 3][x & 3] : 0;
+                        const uint32_t want =
+                            type == HX_PMT_INDEX_8
+                                ? 64u + 12u + (dither && b >= 10 ? 1u : 0u)
+                                : uint32_t(((102 + b / 2) >> 3) << 11 | ((102 + b / 4) >> 2) << 5 | ((102 + b / 2) >> 3));
+                        ASSERT_EQ(PixelAt(colour, x, y), want)
+                            << (dither ? "dithered" : "plain") << ", size " << size << ", type " << int(type)
+                            << ", pixel " << x << ", " << y;
+                    }
+                HxActorRemove(a);
+                HxActorFree(a);
+                HxMaterialRemove(m);
+            }
+}
+
 TEST_F(Softrend, LightingIsTheSameWhetherTakenInTheModelOrInTheView)
 {
     // Directional light meets a model turned and evenly scaled in the

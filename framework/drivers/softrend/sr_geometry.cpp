@@ -312,6 +312,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
     k.ztransparency = g->textured && p.ztransparency;
     k.effects = 0;
     d.indexBase = p.indexBase;
+    d.dither = p.ditherColour;
     if (g->textured) {
         const TextureView v = MirroredView(p.colourMap, p.widthLimit == HXT_MIRROR && !g->clampU,
                                            p.heightLimit == HXT_MIRROR && !g->clampV);

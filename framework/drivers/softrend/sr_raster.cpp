@@ -114,7 +114,7 @@ struct Shader {
     // The set-up's fields the loops read, in the shader itself: the pixel
     // writes (bytes, which may alias anything) would otherwise make the
     // compiler reload them from the set-up at every pixel.
-    const bool clamps;
+    const bool clamps, dither;
     const int widthShift;
     const uint32_t uMask;
     const uint64_t vMask; // the texel rows' whole parts in v x width
@@ -122,7 +122,7 @@ struct Shader {
     const uint32_t* const texRgb;
     const uint8_t* const shade;
     explicit Shader(const DrawSetup& setup)
-        : s(setup), clamps(Clamps(setup)), widthShift(setup.texWidthShift),
+        : s(setup), clamps(Clamps(setup)), dither(setup.dither), widthShift(setup.texWidthShift),
           uMask(uint32_t(1 << setup.texWidthShift) - 1),
           vMask(uint64_t((1 << setup.texHeightShift) - 1) << setup.texWidthShift), texIndex(setup.texIndex),
           texRgb(setup.texRgb), shade(setup.shade)
@@ -166,9 +166,14 @@ struct Shader {
     // The pixel loop: the n pixels before `out` and `depth` (row y's,
     // column x + n the first past them) from the values `at`, left past
     // them. Texture coordinates wrap here; clamped maps go through Clamped.
+    // STRIDE 4 draws every fourth pixel (one of the four interleaved runs
+    // of Dithered), each 16-bit channel raised by its dither offset
+    // (`raise`: red and blue in the low byte, green above) before it loses
+    // its low bits.
+    template <int STRIDE = 1>
     [[gnu::always_inline]] inline void Pixels(Pixel* const out, [[maybe_unused]] DepthWord* const depth,
                                               [[maybe_unused]] int y, [[maybe_unused]] int x, int n, Carry& at,
-                                              const Carry& d) const
+                                              const Carry& d, [[maybe_unused]] uint32_t raise = 0) const
     {
         uint64_t zc = at.zc;
         [[maybe_unused]] int32_t c1 = at.c1, c2 = at.c2, f = at.fog;
@@ -184,7 +189,7 @@ struct Shader {
         [[maybe_unused]] const uint8_t* doorRow =
             (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
 
-        for (intptr_t i = -intptr_t(n); i < 0; ++i) {
+        for (intptr_t i = -intptr_t(n); i < 0; i += STRIDE) {
             do {
                 const uint32_t z = uint32_t(zc);
                 if constexpr ((FX & kFxDoor) != 0) {
@@ -250,6 +255,10 @@ struct Shader {
                         const uint32_t a = alpha, ia = 256 - a;
                         r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
                     }
+                    if constexpr (STRIDE != 1) {
+                        r = std::min(r + (raise & 255), 255u), b = std::min(b + (raise & 255), 255u);
+                        g = std::min(g + (raise >> 8), 255u);
+                    }
                     out[i] = Pack(O, r, g, b);
                 }
                 if constexpr (D == DepthKind::D16)
@@ -268,6 +277,47 @@ struct Shader {
         at.zc = zc, at.c1 = c1, at.c2 = c2, at.fog = f, at.u = u, at.v = v;
     }
 
+    // The n pixels before `out` and `depth` (columns x .. x + n - 1 of row
+    // y), dithered when the set-up asks.
+    [[gnu::always_inline]] inline void Draw(Pixel* const out, DepthWord* const depth, int y, int x, int n, Carry& at,
+                                            const Carry& d) const
+    {
+        if (dither)
+            Dithered(out, depth, y, x, n, at, d);
+        else
+            Pixels(out, depth, y, x, n, at, d);
+    }
+
+    // Ordered dithering with a 4 x 4 matrix: the pixels of a row whose
+    // columns agree modulo 4 share a threshold, so a run is drawn as four
+    // interleaved runs, each with its threshold added to its start values
+    // and its own loop, and the loops of undithered runs stay as they are.
+    [[gnu::noinline]] void Dithered(Pixel* const out, DepthWord* const depth, int y, int x, int n, Carry& at,
+                                    const Carry& d) const
+    {
+        static constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+        Carry four = d;
+        four.zc *= 4, four.v *= 4, four.u *= 4, four.c1 *= 4, four.c2 *= 4, four.fog *= 4;
+        for (int j = 0; j < 4 && j < n; ++j) {
+            const uint32_t threshold = kBayer[y & 3][(x + j) & 3]; // 0-15
+            Carry run = at;
+            run.zc += d.zc * uint64_t(j), run.v += d.v * uint64_t(j), run.u += d.u * uint32_t(j);
+            run.c1 += d.c1 * j, run.c2 += d.c2 * j, run.fog += d.fog * j;
+            if constexpr (O == OutKind::Index8) {
+                // The level, rounded to the nearest by the set-up, is instead
+                // raised by the threshold (0.5 less) and cut.
+                run.zc += uint64_t(int64_t(int32_t(threshold * 4096 + 2048) - 32768)) << 32;
+                Pixels<4>(out, depth, y, x + j, n - j, run, four);
+            } else {
+                // Red and blue lose three bits; green two on a 565 screen.
+                const uint32_t greenRaise = O == OutKind::Rgb565 ? threshold >> 2 : threshold >> 1;
+                Pixels<4>(out, depth, y, x + j, n - j, run, four, (threshold >> 1) | greenRaise << 8);
+            }
+        }
+        at.zc += d.zc * uint64_t(n), at.v += d.v * uint64_t(n), at.u += d.u * uint32_t(n);
+        at.c1 += d.c1 * n, at.c2 += d.c2 * n, at.fog += d.fog * n;
+    }
+
     // Row y's start in each buffer.
     Pixel* ColourRow(int y) const { return reinterpret_cast<Pixel*>(s.colour + intptr_t(y) * s.colourStride); }
     DepthWord* DepthRow(int y) const
@@ -280,7 +330,7 @@ struct Shader {
     {
         DepthWord* depth = DepthRow(y);
         Carry c = ToCarry(at);
-        Pixels(ColourRow(y) + end, depth ? depth + end : nullptr, y, x, end - x, c, StepsToCarry(d));
+        Draw(ColourRow(y) + end, depth ? depth + end : nullptr, y, x, end - x, c, StepsToCarry(d));
         FromCarry(c, &at);
     }
 
@@ -691,8 +741,8 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
                 // Straight into the pixel loop.
                 auto values = shader.ToCarry(at);
                 auto* depth = shader.DepthRow(y);
-                shader.Pixels(shader.ColourRow(y) + x0 + end, depth ? depth + x0 + end : nullptr, y, x0 + first,
-                              end - first, values, steps);
+                shader.Draw(shader.ColourRow(y) + x0 + end, depth ? depth + x0 + end : nullptr, y, x0 + first,
+                            end - first, values, steps);
             } else {
                 shader.Row(t, y, x0 + first, x0 + end, at);
             }

@@ -108,6 +108,9 @@ struct DrawSetup {
     int doorWidth, doorHeight;
     int alpha;          // opacity 0-256 for 16-bit blending
     uint32_t fogColour; // 0xRRGGBB
+    // Ordered dithering of the colour: the 8-bit level between ramp entries
+    // or shade rows, the 16-bit channels before they lose their low bits.
+    bool dither;
     BoundsPart* bounds; // accumulates the drawn rectangle, or null
 };
 
