@@ -108,6 +108,16 @@ struct Shader {
         uint64_t zc, v;
         uint32_t u;
         int32_t c1, c2, fog;
+        // These values k steps further (in the sums' own wrapping arithmetic).
+        Carry After(const Carry& d, uint32_t k) const
+        {
+            return {zc + d.zc * k,
+                    v + d.v * k,
+                    u + d.u * k,
+                    int32_t(uint32_t(c1) + uint32_t(d.c1) * k),
+                    int32_t(uint32_t(c2) + uint32_t(d.c2) * k),
+                    int32_t(uint32_t(fog) + uint32_t(d.fog) * k)};
+        }
     };
 
     const DrawSetup& s;
@@ -296,13 +306,10 @@ struct Shader {
                                     const Carry& d) const
     {
         static constexpr uint8_t kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-        Carry four = d;
-        four.zc *= 4, four.v *= 4, four.u *= 4, four.c1 *= 4, four.c2 *= 4, four.fog *= 4;
+        const Carry four = Carry{}.After(d, 4);
         for (int j = 0; j < 4 && j < n; ++j) {
             const uint32_t threshold = kBayer[y & 3][(x + j) & 3]; // 0-15
-            Carry run = at;
-            run.zc += d.zc * uint64_t(j), run.v += d.v * uint64_t(j), run.u += d.u * uint32_t(j);
-            run.c1 += d.c1 * j, run.c2 += d.c2 * j, run.fog += d.fog * j;
+            Carry run = at.After(d, uint32_t(j));
             if constexpr (O == OutKind::Index8) {
                 // The level, rounded to the nearest by the set-up, is instead
                 // raised by the threshold (0.5 less) and cut.
@@ -314,8 +321,7 @@ struct Shader {
                 Pixels<4>(out, depth, y, x + j, n - j, run, four, (threshold >> 1) | greenRaise << 8);
             }
         }
-        at.zc += d.zc * uint64_t(n), at.v += d.v * uint64_t(n), at.u += d.u * uint32_t(n);
-        at.c1 += d.c1 * n, at.c2 += d.c2 * n, at.fog += d.fog * n;
+        at = at.After(d, uint32_t(n));
     }
 
     // Row y's start in each buffer.
