@@ -452,3 +452,230 @@ TEST_F(Softrend, TexelsWrapMirrorOrClampAtTheMapsEdgesOnLargeAndSmallTriangles)
             HxMaterialRemove(m);
         }
 }
+
+namespace {
+
+// A 565 texture filled by a function of (column, row) giving 565 words.
+template <typename Fn>
+hx_pixelmap* RgbMap(const char* name, int width, int height, Fn value)
+{
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_RGB_565, uint16_t(width), uint16_t(height), nullptr, 0);
+    pm->identifier = HxResStrDup(pm, name);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            HxPixelmapPixelSet(pm, x, y, uint32_t(value(x, y)));
+    return pm;
+}
+
+// A palette whose entry i is `colours[i]` (0xRRGGBB), the rest black.
+hx_pixelmap* Palette(std::initializer_list<uint32_t> colours)
+{
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_RGBX_888, 256, 1, nullptr, 0);
+    int i = 0;
+    for (uint32_t c : colours)
+        HxPixelmapPixelSet(pm, i++, 0, c);
+    return pm;
+}
+
+// A square of `size` pixels at (x, y), mapped from (0, 0) to (repeats,
+// repeats) of its map.
+std::vector<ScreenPoint> Square(float x, float y, float size, float z, std::vector<hx_vector2>* maps, float repeats)
+{
+    *maps = {{0, 0}, {repeats, 0}, {repeats, repeats}, {0, 0}, {repeats, repeats}, {0, repeats}};
+    return {{x, y, z}, {x + size, y, z}, {x + size, y + size, z}, {x, y, z}, {x + size, y + size, z}, {x, y + size, z}};
+}
+
+// The pixels inside a square drawn by Square (its edge rows and columns
+// left out).
+std::vector<uint32_t> Inner(hx_pixelmap* pm, int x, int y, int size)
+{
+    std::vector<uint32_t> out;
+    for (int j = y + 1; j < y + size - 1; ++j)
+        for (int i = x + 1; i < x + size - 1; ++i)
+            out.push_back(Softrend::PixelAt(pm, i, j));
+    return out;
+}
+
+int Count(const std::vector<uint32_t>& pixels, uint32_t value)
+{
+    return int(std::count(pixels.begin(), pixels.end(), value));
+}
+
+constexpr uint32_t kRed565 = 0xF800, kBlue565 = 0x001F;
+
+} // namespace
+
+TEST_F(Softrend, AMinifiedMapIsDrawnFromItsMipLevelAveragedOrAsTheNearestPaletteEntry)
+{
+    // 64 x 64 texels over 15 x 15 pixels (4.27 texels a pixel): mip level 2.
+    // Unantialiased, nearest sampling keeps showing the pattern.
+    hx_pixelmap* checker = HxMapAdd(RgbMap("checker", 64, 64, [](int x, int y) { return (x + y) % 2 ? kBlue565 : kRed565; }));
+    hx_pixelmap* indexedChecker = Table("indexed checker", 64, 64, [](int x, int y) { return (x + y) % 2 ? 2 : 1; });
+    indexedChecker->map = Palette({0, 0xF80000, 0x0000F8});
+    HxMapAdd(indexedChecker);
+    // Blocks of red, dark red, blue, blue, averaging (112, 0, 124): dark
+    // red (index 2) is the nearest entry, not the block's first.
+    hx_pixelmap* blocks = Table("blocks", 64, 64, [](int x, int y) { return y % 2 ? 3 : 1 + x % 2; });
+    blocks->map = Palette({0, 0xF80000, 0xC80000, 0x0000F8});
+    HxMapAdd(blocks);
+    struct Case {
+        const char* name;
+        hx_pixelmap* map;
+        uint8_t screen;
+        uint32_t flags;
+        uint32_t antialiased;             // every pixel
+        std::vector<uint32_t> unfiltered; // each shown without antialiasing
+    };
+    const Case cases[] = {
+        {"565 checker", checker, HX_PMT_RGB_565, 0, Rgb565(0x7C007C), {kRed565, kBlue565}},
+        {"565 checker, perspective", checker, HX_PMT_RGB_565, HX_MATF_PERSPECTIVE, Rgb565(0x7C007C), {kRed565, kBlue565}},
+        {"8-bit checker (equals: the block's first)", indexedChecker, HX_PMT_INDEX_8, 0, 1, {1, 2}},
+        {"8-bit blocks", blocks, HX_PMT_INDEX_8, 0, 2, {1, 2, 3}},
+        {"8-bit blocks, linear mip interpolation", blocks, HX_PMT_INDEX_8, HX_MATF_MIP_INTERPOLATION, 2, {1, 2, 3}},
+        {"8-bit blocks on 565: the entry's colour", blocks, HX_PMT_RGB_565, 0, Rgb565(0xC80000), {Rgb565(0xF80000), Rgb565(0xC80000), Rgb565(0x0000F8)}},
+    };
+    for (const Case& c : cases)
+        for (const bool antialiased : {false, true}) {
+            hx_material* m = Material("minified", 0xFFFFFF, c.flags | (antialiased ? uint32_t(HX_MATF_MAP_ANTIALIASING) : 0u));
+            m->colour_map = c.map;
+            HxMaterialAdd(m);
+            std::vector<hx_vector2> maps;
+            const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
+            hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+            hx_pixelmap* colour = Screen(c.screen);
+            Render(colour, DepthBuffer());
+            const std::vector<uint32_t> inner = Inner(colour, 8, 8, 15);
+            if (antialiased) {
+                EXPECT_EQ(Count(inner, c.antialiased), int(inner.size())) << c.name;
+                EXPECT_EQ(Pixels(ZSortRender(c.screen)), Pixels(colour)) << c.name << ": Z-sort";
+            } else {
+                int shown = 0;
+                for (uint32_t value : c.unfiltered) {
+                    EXPECT_GT(Count(inner, value), 0) << c.name << ", value " << value;
+                    shown += Count(inner, value);
+                }
+                EXPECT_EQ(shown, int(inner.size())) << c.name;
+            }
+            HxActorRemove(placed);
+            HxActorFree(placed);
+            HxMaterialRemove(m);
+        }
+}
+
+TEST_F(Softrend, AMapDrawnAtOneToOneOrMagnifiedStaysOnLevelZero)
+{
+    hx_pixelmap* map = Table("map", 16, 16, [](int x, int y) { return 1 + (x * 7 + y * 3) % 13; });
+    map->map = Palette({0, 0x102030, 0x405060, 0x708090, 0xA0B0C0, 0xD0E0F0, 0xF00000, 0x00F000, 0x0000F0,
+                        0xF0F000, 0x00F0F0, 0xF000F0, 0x808080, 0x404040, 0xC0C0C0});
+    HxMapAdd(map);
+    for (const uint8_t screen : {HX_PMT_INDEX_8, HX_PMT_RGB_565})
+        for (const float size : {16.0f, 37.0f}) {
+            std::vector<uint32_t> pictures[3];
+            const uint32_t flags[3] = {0, HX_MATF_MAP_ANTIALIASING,
+                                       HX_MATF_MAP_ANTIALIASING | HX_MATF_MIP_INTERPOLATION};
+            for (int i = 0; i < 3; ++i) {
+                hx_material* m = Material("mapped", 0xFFFFFF, flags[i]);
+                m->colour_map = map;
+                HxMaterialAdd(m);
+                std::vector<hx_vector2> maps;
+                const std::vector<ScreenPoint> corners = Square(5, 5, size, -10, &maps, 1);
+                hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+                hx_pixelmap* colour = Screen(screen);
+                Render(colour, DepthBuffer());
+                pictures[i] = Pixels(colour);
+                HxActorRemove(placed);
+                HxActorFree(placed);
+                HxMaterialRemove(m);
+            }
+            EXPECT_EQ(pictures[1], pictures[0]) << "size " << size << ", screen " << int(screen);
+            EXPECT_EQ(pictures[2], pictures[0]) << "size " << size << ", screen " << int(screen) << ", linear";
+        }
+}
+
+TEST_F(Softrend, LinearMipInterpolationTakesTheNearerLevel)
+{
+    // Columns red, red, blue, blue: level 1 is red, blue; level 2 their
+    // average. Three texels a pixel (ratio 9, log2 / 2 = 1.58): level 1,
+    // or level 2 as the nearer.
+    hx_pixelmap* map = HxMapAdd(RgbMap("stripes", 8, 8, [](int x, int) { return x % 4 < 2 ? kRed565 : kBlue565; }));
+    for (const bool linear : {false, true}) {
+        hx_material* m = Material("mapped", 0xFFFFFF,
+                                  HX_MATF_MAP_ANTIALIASING | (linear ? uint32_t(HX_MATF_MIP_INTERPOLATION) : 0u));
+        m->colour_map = map;
+        HxMaterialAdd(m);
+        std::vector<hx_vector2> maps;
+        const std::vector<ScreenPoint> corners = Square(8, 8, 16, -10, &maps, 6);
+        hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+        hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+        Render(colour, DepthBuffer());
+        const std::vector<uint32_t> inner = Inner(colour, 8, 8, 16);
+        if (linear) {
+            EXPECT_EQ(Count(inner, Rgb565(0x7C007C)), int(inner.size()));
+        } else {
+            EXPECT_GT(Count(inner, kRed565), 0);
+            EXPECT_GT(Count(inner, kBlue565), 0);
+            EXPECT_EQ(Count(inner, kRed565) + Count(inner, kBlue565), int(inner.size()));
+        }
+        HxActorRemove(placed);
+        HxActorFree(placed);
+        HxMaterialRemove(m);
+    }
+}
+
+TEST_F(Softrend, TransparencySurvivesMinificationWhereHalfABlockIsTransparent)
+{
+    // Texel 0 in every other column (two of each block's four): the levels
+    // are transparent. Texel 0 once a block: they are opaque, of index 5.
+    hx_pixelmap* halfClear = Table("half clear", 64, 64, [](int x, int) { return x % 2 ? 5 : 0; });
+    hx_pixelmap* quarterClear = Table("quarter clear", 64, 64, [](int x, int y) { return x % 2 || y % 2 ? 5 : 0; });
+    for (hx_pixelmap* map : {halfClear, quarterClear}) {
+        map->map = Palette({0x000000, 0, 0, 0, 0, 0xF80000});
+        HxMapAdd(map);
+    }
+    hx_material* behind = Material("behind", 0x00FF00, 0);
+    behind->index_base = 7;
+    behind->index_range = 0;
+    HxMaterialAdd(behind);
+    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}}, behind));
+    for (const uint8_t screen : {HX_PMT_INDEX_8, HX_PMT_RGB_565})
+        for (hx_pixelmap* map : {halfClear, quarterClear}) {
+            hx_material* m = Material("clear", 0xFFFFFF, HX_MATF_Z_TRANSPARENCY | HX_MATF_MAP_ANTIALIASING);
+            m->colour_map = map;
+            HxMaterialAdd(m);
+            std::vector<hx_vector2> maps;
+            const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
+            hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+            hx_pixelmap* colour = Screen(screen);
+            Render(colour, DepthBuffer());
+            const bool clear = map == halfClear;
+            const uint32_t want = screen == HX_PMT_INDEX_8 ? (clear ? 7u : 5u) : Rgb565(clear ? 0x00FF00 : 0xF80000);
+            const std::vector<uint32_t> inner = Inner(colour, 8, 8, 15);
+            EXPECT_EQ(Count(inner, want), int(inner.size())) << map->identifier << ", screen " << int(screen);
+            HxActorRemove(placed);
+            HxActorFree(placed);
+            HxMaterialRemove(m);
+        }
+}
+
+TEST_F(Softrend, AnUpdatedMapIsMinifiedFromItsNewTexels)
+{
+    // The levels made for the first picture go with the texels they were
+    // made from.
+    hx_pixelmap* map = HxMapAdd(RgbMap("map", 64, 64, [](int, int) { return kRed565; }));
+    hx_material* m = Material("minified", 0xFFFFFF, HX_MATF_MAP_ANTIALIASING);
+    m->colour_map = map;
+    HxMaterialAdd(m);
+    std::vector<hx_vector2> maps;
+    const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
+    Place(Mesh("square", corners, m, false, maps));
+    for (const uint32_t texel : {kRed565, kBlue565}) {
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                HxPixelmapPixelSet(map, x, y, texel);
+        HxMapUpdate(map, 0xFFF);
+        hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+        Render(colour, DepthBuffer());
+        const std::vector<uint32_t> inner = Inner(colour, 8, 8, 15);
+        EXPECT_EQ(Count(inner, texel), int(inner.size())) << texel;
+    }
+}

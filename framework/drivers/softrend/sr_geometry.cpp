@@ -265,6 +265,101 @@ TextureView MirroredView(Buffer* b, bool mirrorU, bool mirrorV)
     return t;
 }
 
+// A mip chain's most levels: sides of at most 2^11 texels (1024, mirrored).
+constexpr int kMaxMipLevels = 12;
+
+// Map antialiasing is on for every filtering kind but NONE (or unset).
+bool MapAntialiased(const PrimitivePart& p)
+{
+    switch (p.mapAntialiasing) {
+    case HXT_LINEAR:
+    case HXT_MIP:
+    case HXT_MIP_PER_PRIMITIVE:
+    case HXT_MIP_PER_PIXEL: return true;
+    default: return false;
+    }
+}
+
+// Texel k + 1 of a mip level from the 2 x 2 block `at` of the level above.
+// RGB maps average the block per channel; indexed maps take, of its
+// texels, the one whose colour lies nearest that average (the first of
+// equals), so that 8-bit levels hold real palette entries and every texel's
+// index and colour agree. Two or more transparent texels (bit 24, index 0)
+// of the four make a transparent texel of index 0; a single one is passed
+// over.
+void MipTexel(const uint8_t* index, const uint32_t* rgb, const size_t (&at)[4], bool indexed, uint8_t* outIndex,
+              uint32_t* outRgb)
+{
+    constexpr uint32_t kClear = 0x1000000;
+    uint32_t sum[3] = {0, 0, 0};
+    int clear = 0, firstClear = 0;
+    for (int i = 3; i >= 0; --i) {
+        const uint32_t c = rgb[at[i]];
+        sum[0] += (c >> 16) & 255, sum[1] += (c >> 8) & 255, sum[2] += c & 255;
+        if (c & kClear)
+            ++clear, firstClear = i;
+    }
+    const uint32_t mean[3] = {(sum[0] + 2) / 4, (sum[1] + 2) / 4, (sum[2] + 2) / 4};
+    const uint32_t meanRgb = mean[0] << 16 | mean[1] << 8 | mean[2];
+    if (clear >= 2) {
+        *outIndex = 0;
+        *outRgb = indexed ? rgb[at[firstClear]] : meanRgb | kClear;
+        return;
+    }
+    int best = -1;
+    int32_t bestDistance = 0;
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t c = rgb[at[i]];
+        if (c & kClear)
+            continue;
+        const int32_t dr = int32_t((c >> 16) & 255) - int32_t(mean[0]), dg = int32_t((c >> 8) & 255) - int32_t(mean[1]),
+                      db = int32_t(c & 255) - int32_t(mean[2]);
+        const int32_t distance = dr * dr + dg * dg + db * db;
+        if (best < 0 || distance < bestDistance)
+            best = i, bestDistance = distance;
+    }
+    *outIndex = index[at[best]];
+    *outRgb = indexed ? rgb[at[best]] : meanRgb;
+}
+
+// The mip levels under a texture view, from level 1 on, made the first
+// time they are drawn and kept with the view's variant. Each level halves
+// both sides of the one above, down to 1 (a side already 1 long takes its
+// texel twice).
+const std::vector<Buffer::Level>& MipChain(Buffer* b, bool mirrorU, bool mirrorV, const TextureView& v)
+{
+    std::vector<Buffer::Level>& levels = b->mirrored[(mirrorU ? 1 : 0) | (mirrorV ? 2 : 0)].levels;
+    if (!levels.empty())
+        return levels;
+    const uint8_t* index = v.index;
+    const uint32_t* rgb = v.rgb;
+    int widthShift = v.widthShift, heightShift = v.heightShift;
+    levels.reserve(size_t(std::max(widthShift, heightShift)));
+    while (widthShift > 0 || heightShift > 0) {
+        Buffer::Level next;
+        next.widthShift = std::max(widthShift - 1, 0);
+        next.heightShift = std::max(heightShift - 1, 0);
+        const int w = 1 << next.widthShift, h = 1 << next.heightShift;
+        const int aboveW = 1 << widthShift, aboveH = 1 << heightShift;
+        next.indices.resize(size_t(w) * h);
+        next.rgb.resize(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const size_t x0 = size_t(2 * x), x1 = size_t(std::min(2 * x + 1, aboveW - 1));
+                const size_t y0 = size_t(2 * y) * size_t(aboveW),
+                             y1 = size_t(std::min(2 * y + 1, aboveH - 1)) * size_t(aboveW);
+                const size_t at[4] = {y0 + x0, y0 + x1, y1 + x0, y1 + x1};
+                MipTexel(index, rgb, at, b->indexed, &next.indices[size_t(y) * w + x], &next.rgb[size_t(y) * w + x]);
+            }
+        levels.push_back(std::move(next));
+        index = levels.back().indices.data();
+        rgb = levels.back().rgb.data();
+        widthShift = levels.back().widthShift;
+        heightShift = levels.back().heightShift;
+    }
+    return levels;
+}
+
 struct GroupSetup {
     DrawSetup draw;
     Material mat;
@@ -276,7 +371,45 @@ struct GroupSetup {
     // (see WrapFlags): the first repeat of a wrapped or mirrored map; no
     // limits for a clamped one.
     float wrapLoU, wrapHiU, wrapLoV, wrapHiV;
+    // Map antialiasing: the levels of the mip chain (1: level 0 only),
+    // whether a triangle takes the nearer level (linear mip interpolation)
+    // rather than the larger, and the set-ups of levels 1 on.
+    int mipLevels;
+    bool mipNearest;
+    DrawSetup mip[kMaxMipLevels - 1];
+
+    const DrawSetup& Level(int k) const { return k ? mip[k - 1] : draw; }
 };
+
+// The set-ups of a map-antialiased group's mip levels: each is the level-0
+// set-up as resolved, with the level's texels, sizes and clamp limits.
+// Wrapped triangles are rebased in level-0 texels, whole repeats of every
+// level, so the levels need no wrap limits of their own.
+void ResolveMipLevels(const PrimitivePart& p, GroupSetup* g)
+{
+    g->mipLevels = 1;
+    g->mipNearest = p.mipInterpolation == HXT_LINEAR;
+    if (!g->textured || !MapAntialiased(p))
+        return;
+    const bool mirrorU = p.widthLimit == HXT_MIRROR && !g->clampU, mirrorV = p.heightLimit == HXT_MIRROR && !g->clampV;
+    const TextureView v = MirroredView(p.colourMap, mirrorU, mirrorV);
+    const std::vector<Buffer::Level>& levels = MipChain(p.colourMap, mirrorU, mirrorV, v);
+    const int n = std::min(int(levels.size()), kMaxMipLevels - 1);
+    for (int k = 1; k <= n; ++k) {
+        const Buffer::Level& level = levels[size_t(k - 1)];
+        DrawSetup& d = g->mip[k - 1];
+        d = g->draw;
+        d.texIndex = level.indices.data();
+        d.texRgb = level.rgb.data();
+        d.texWidthShift = level.widthShift;
+        d.texHeightShift = level.heightShift;
+        if (g->clampU)
+            d.uHi = (std::max(v.width >> k, 1) << 16) - 1;
+        if (g->clampV)
+            d.vHi = (std::max(v.height >> k, 1) << 16) - 1;
+    }
+    g->mipLevels = 1 + n;
+}
 
 bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g)
 {
@@ -367,6 +500,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
         }
     }
     SelectLoops(&d);
+    ResolveMipLevels(p, g);
     return true;
 }
 
@@ -699,28 +833,56 @@ void* HeapTake(const State& s, size_t bytes)
     return reinterpret_cast<void*>(at);
 }
 
+// A corner's texture coordinate in texels (perspective screen
+// coordinates are u/w and v/w).
+float Texels(const ScreenVertex& v, float ScreenVertex::*coordinate, bool perspective)
+{
+    return perspective ? v.*coordinate / v.q : v.*coordinate;
+}
+
+// The mip level of a triangle of a map-antialiased group: half the log2 of
+// the area it covers in level-0 texels over its area in pixels, rounded
+// down, or to the nearer level for linear mip interpolation; within the
+// chain. A triangle drawn at 1:1 or magnified stays on level 0.
+int MipLevel(const GroupSetup& g, const ScreenVertex* const* v)
+{
+    const bool perspective = g.draw.key.tex == TexKind::Perspective;
+    double u[3], t[3];
+    for (int i = 0; i < 3; ++i)
+        u[i] = Texels(*v[i], &ScreenVertex::u, perspective), t[i] = Texels(*v[i], &ScreenVertex::v, perspective);
+    const double texels = std::fabs((u[1] - u[0]) * (t[2] - t[0]) - (u[2] - u[0]) * (t[1] - t[0]));
+    const double pixels = std::fabs(double(v[1]->x - v[0]->x) * double(v[2]->y - v[0]->y) -
+                                    double(v[2]->x - v[0]->x) * double(v[1]->y - v[0]->y));
+    if (!(pixels > 0) || !(texels > pixels))
+        return 0; // not minified, nothing to draw, or not a number
+    const double half = std::min(0.5 * std::log2(texels / pixels), double(g.mipLevels));
+    const int k = int(g.mipNearest ? std::floor(half + 0.5) : std::floor(half));
+    return std::min(k, g.mipLevels - 1);
+}
+
 struct Emitter {
     const ModelPass* mp;
     const GroupSetup* g;
-    const DrawSetup* heapSetup = nullptr; // the group's set-up copied into the heap (Z-sort)
+    // The group's set-ups copied into the heap (Z-sort), by mip level.
+    const DrawSetup* heapSetup[kMaxMipLevels] = {};
     bool heapFull = false;
 
-    void Bucket(PrimKind kind, const ScreenVertex* const* v, int n, const float* w)
+    void Bucket(PrimKind kind, const ScreenVertex* const* v, int n, const float* w, int level = 0)
     {
         const State& s = *mp->s;
         hx_order_table* table = s.hidden.table;
         if (!table || !table->buckets || table->size == 0 || !host.bucketSelect || !host.primitiveInsert ||
             heapFull)
             return;
-        if (!heapSetup) {
+        if (!heapSetup[level]) {
             auto* copy = static_cast<DrawSetup*>(HeapTake(s, sizeof(DrawSetup)));
             if (!copy) {
                 heapFull = true;
                 return;
             }
-            *copy = g->draw;
+            *copy = g->Level(level);
             copy->bounds = nullptr;
-            heapSetup = copy;
+            heapSetup[level] = copy;
         }
         auto* p = static_cast<Primitive*>(HeapTake(s, sizeof(Primitive)));
         if (!p) {
@@ -728,7 +890,7 @@ struct Emitter {
             return;
         }
         p->next = nullptr;
-        p->setup = heapSetup;
+        p->setup = heapSetup[level];
         p->kind = kind;
         for (int i = 0; i < n; ++i)
             p->v[i] = *v[i];
@@ -756,10 +918,33 @@ struct Emitter {
     // A triangle already on the screen; w: its corners' view distances.
     void Triangle(const ScreenVertex* const* v, const float* w)
     {
+        if (g->mipLevels > 1)
+            return MippedTriangle(v, w);
         if (mp->zsort)
             Bucket(PrimKind::Triangle, v, 3, w);
         else
             DrawTriangle(g->draw, *v[0], *v[1], *v[2]);
+    }
+    // A triangle of a map-antialiased group, drawn at its mip level with
+    // its texel coordinates scaled to that level's size.
+    void MippedTriangle(const ScreenVertex* const* v, const float* w)
+    {
+        const int level = MipLevel(*g, v);
+        ScreenVertex scaled[3];
+        const ScreenVertex* at[3] = {v[0], v[1], v[2]};
+        if (level > 0) {
+            const float k = std::ldexp(1.0f, -level);
+            for (int i = 0; i < 3; ++i) {
+                scaled[i] = *v[i];
+                scaled[i].u *= k;
+                scaled[i].v *= k;
+                at[i] = &scaled[i];
+            }
+        }
+        if (mp->zsort)
+            Bucket(PrimKind::Triangle, at, 3, w, level);
+        else
+            DrawTriangle(g->Level(level), *at[0], *at[1], *at[2]);
     }
     void Line(const ClipVertex& a, const ClipVertex& b)
     {
@@ -784,13 +969,6 @@ struct Emitter {
         }
     }
 };
-
-// A corner's texture coordinate in texels (perspective screen
-// coordinates are u/w and v/w).
-float Texels(const ScreenVertex& v, float ScreenVertex::*coordinate, bool perspective)
-{
-    return perspective ? v.*coordinate / v.q : v.*coordinate;
-}
 
 // Keeps the texture coordinates of a wrapped triangle small: whole
 // repeats are taken off so that the 16.16 spans do not overflow. A corner

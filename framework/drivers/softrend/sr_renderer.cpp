@@ -132,10 +132,12 @@ void BufferFill(Buffer* b, hx_pixelmap* pm, hx_token use)
     for (auto& v : b->mirrored)
         v = {};
     b->width = b->height = 0;
+    b->indexed = false;
     if (!Readable(pm))
         return;
     uint8_t index;
     if (use == HXT_COLOUR_MAP_O) {
+        b->indexed = pm->type == HX_PMT_INDEX_8;
         b->widthShift = std::min(CeilLog2(pm->width), 10);
         b->heightShift = std::min(CeilLog2(pm->height), 10);
         b->width = 1 << b->widthShift;
@@ -350,11 +352,11 @@ hx_error SetPrimitive(Renderer* r, PrimitivePart& p, hx_token t, hx_value v)
     case HXT_DITHER_COLOUR_B: p.ditherColour = Flag(v); break;
     case HXT_INDEX_BASE_I32: p.indexBase = int32_t(std::clamp<intptr_t>(v.i, 0, 255)); break;
     case HXT_INDEX_RANGE_I32: p.indexRange = int32_t(std::clamp<intptr_t>(v.i, 0, 255)); break;
+    case HXT_MAP_ANTIALIASING_T: p.mapAntialiasing = v.t; break;
+    case HXT_MIP_INTERPOLATION_T: p.mipInterpolation = v.t; break;
     case HXT_ANTIALIASING_T:
-    case HXT_MAP_ANTIALIASING_T:
     case HXT_MAP_INTERPOLATION_T:
-    case HXT_MIP_INTERPOLATION_T:
-        break; // maps are sampled nearest, without mip levels
+        break; // maps are sampled nearest
     case HXT_MAP_WIDTH_LIMIT_T: p.widthLimit = v.t; break;
     case HXT_MAP_HEIGHT_LIMIT_T: p.heightLimit = v.t; break;
     case HXT_FOG_T: p.fog = v.t; break;

@@ -47,6 +47,11 @@ struct PrimitivePart {
     int32_t indexBase = 0, indexRange = 0;
     hx_token widthLimit = 0, heightLimit = 0; // WRAP, MIRROR or CLAMP (0: WRAP)
     hx_token fog = 0;                         // LINEAR or NONE
+    // Map antialiasing: NONE (0) draws level 0 only; LINEAR, MIP,
+    // MIP_PER_PRIMITIVE and MIP_PER_PIXEL pick a mip level per primitive.
+    // Mip interpolation LINEAR takes the nearer level, NONE or NEAREST the
+    // larger one.
+    hx_token mapAntialiasing = 0, mipInterpolation = 0;
     float fogMin = 0, fogMax = 1;
     uint32_t fogColour = 0;
     Buffer *colourMap = nullptr, *shade = nullptr, *blendTable = nullptr, *fogTable = nullptr;
@@ -129,14 +134,26 @@ struct Buffer {
     hx_object object = {};
     Renderer* owner = nullptr;
     bool live = false;
+    bool indexed = false;                // textures: texels are palette indices
     int width = 0, height = 0;           // table size, or texture size after padding
     int widthShift = 0, heightShift = 0; // textures: log2 of the padded sizes
     std::vector<uint8_t> indices;
     std::vector<uint32_t> rgb;
-    // Mirrored copies (width, height, both), made when first drawn.
+    // A mip level of a texture view: each side half the level above's,
+    // down to 1.
+    struct Level {
+        std::vector<uint8_t> indices;
+        std::vector<uint32_t> rgb;
+        int widthShift = 0, heightShift = 0;
+    };
+    // Mirrored copies (width, height, both), made when first drawn; under
+    // each view its mip levels from 1 on, made when first drawn with map
+    // antialiasing. Variant 0 is the plain view: its texels are the
+    // buffer's own, so it keeps only its levels.
     struct Variant {
         std::vector<uint8_t> indices;
         std::vector<uint32_t> rgb;
+        std::vector<Level> levels;
     } mirrored[4];
 };
 
