@@ -926,8 +926,9 @@ struct Emitter {
             DrawTriangle(g->draw, *v[0], *v[1], *v[2]);
     }
     // A triangle of a map-antialiased group, drawn at its mip level with
-    // its texel coordinates scaled to that level's size.
-    void MippedTriangle(const ScreenVertex* const* v, const float* w)
+    // its texel coordinates scaled to that level's size (out of line, so
+    // that the calls of level 0 stay lean).
+    [[gnu::noinline]] void MippedTriangle(const ScreenVertex* const* v, const float* w)
     {
         const int level = MipLevel(*g, v);
         ScreenVertex scaled[3];
