@@ -47,6 +47,7 @@ struct PrimitivePart {
     int32_t indexBase = 0, indexRange = 0;
     hx_token widthLimit = 0, heightLimit = 0; // WRAP, MIRROR or CLAMP (0: WRAP)
     hx_token fog = 0;                         // LINEAR or NONE
+    hx_token mapInterpolation = 0;            // LINEAR, or NEAREST or NONE (0: NEAREST)
     float fogMin = 0, fogMax = 1;
     uint32_t fogColour = 0;
     Buffer *colourMap = nullptr, *shade = nullptr, *blendTable = nullptr, *fogTable = nullptr;
