@@ -300,11 +300,15 @@ const SpanCase kSpanCases[] = {
     {"565 texture perspective lit", HX_PMT_RGB_565, HX_MATF_SMOOTH | HX_MATF_LIT | HX_MATF_PERSPECTIVE, true, false,
      255},
     {"565 blend", HX_PMT_RGB_565, 0, false, false, 128},
+    {"565 texture interpolated lit", HX_PMT_RGB_565, HX_MATF_SMOOTH | HX_MATF_LIT | HX_MATF_MAP_INTERPOLATION, true,
+     false, 255},
     {"8-bit ramp gouraud", HX_PMT_INDEX_8, HX_MATF_SMOOTH | HX_MATF_LIT, false, false, 255},
     {"8-bit shade texture", HX_PMT_INDEX_8, HX_MATF_SMOOTH | HX_MATF_LIT, true, true, 255},
     {"8-bit shade texture perspective", HX_PMT_INDEX_8, HX_MATF_SMOOTH | HX_MATF_LIT | HX_MATF_PERSPECTIVE, true,
      true, 255},
     {"8-bit z-transparent texture", HX_PMT_INDEX_8, HX_MATF_Z_TRANSPARENCY, true, false, 255},
+    {"8-bit shade texture dithered", HX_PMT_INDEX_8, HX_MATF_SMOOTH | HX_MATF_LIT | HX_MATF_DITHER, true, true, 255},
+    {"8-bit translucent without a table", HX_PMT_INDEX_8, 0, false, false, 128},
 };
 
 void BM_SpanMegapixels(benchmark::State& state)

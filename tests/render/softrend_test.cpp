@@ -5,6 +5,7 @@
 // rectangle reported for a model, and the Z-sort picture against the
 // Z-buffer picture.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <iterator>
 
@@ -451,6 +452,136 @@ TEST_F(Softrend, TexelsWrapMirrorOrClampAtTheMapsEdgesOnLargeAndSmallTriangles)
             HxActorFree(placed);
             HxMaterialRemove(m);
         }
+}
+
+TEST_F(Softrend, TranslucentIndexedFacesWithoutABlendTableDrawTheirShareOfPixelsByTheMatrix)
+{
+    // With no blend table to mix indices by, opacity o draws the pixels
+    // whose ordered-dither threshold is below round(16 o / 255), on small
+    // triangles and edge-walked ones alike.
+    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    hx_material* behind = HxMaterialAdd(Material("behind", 0, 0));
+    behind->index_base = 7;
+    behind->index_range = 0;
+    HxMaterialUpdate(behind, 255);
+    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
+               behind));
+    struct Case {
+        uint8_t opacity;
+        int level;
+    };
+    for (const Case c : {Case{0, 0}, Case{64, 4}, Case{128, 8}, Case{200, 13}, Case{255, 16}})
+        for (const float size : {20.0f, 40.0f}) {
+            hx_material* glass = Material("glass", 0, 0);
+            glass->index_base = 50;
+            glass->index_range = 0;
+            glass->opacity = c.opacity;
+            HxMaterialAdd(glass);
+            hx_actor* a = Place(Mesh("glass", {{4, 4, -10}, {4 + size, 4, -10}, {4 + size, 4 + size, -10}, {4, 4, -10}, {4 + size, 4 + size, -10}, {4, 4 + size, -10}}, glass));
+            hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+            Render(colour, DepthBuffer());
+            for (int y = 4; y < 4 + int(size); ++y)
+                for (int x = 4; x < 4 + int(size); ++x)
+                    ASSERT_EQ(PixelAt(colour, x, y), kBayer[y & 3][x & 3] < c.level ? 50u : 7u)
+                        << "opacity " << int(c.opacity) << ", size " << size << ", pixel " << x << ", " << y;
+            HxActorRemove(a);
+            HxActorFree(a);
+            HxMaterialRemove(glass);
+        }
+}
+
+TEST_F(Softrend, DitheredMapsTakeTheTexelUpToHalfATexelAwayByTheMatrixWithinAClampedMapsEdges)
+{
+    // An 8 x 8 map of texels 16 + 8 row + column over a 32 x 32 square:
+    // four pixels a texel. A dithered map moves the lookup of pixel (x, y)
+    // by (t + 0.5) / 16 - 0.5 texels, t the matrix at (y, x) across and at
+    // (x, y + 2) down; 8-bit output does the same for interpolated maps.
+    // A clamped coordinate stops half a texel inside the edge first.
+    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    hx_pixelmap* map = Table("map", 8, 8, [](int x, int y) { return 16 + 8 * y + x; });
+    HxMapAdd(map);
+    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10}, {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
+    const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
+    struct Case {
+        uint32_t flags, mode;
+        bool clamp;
+    };
+    const Case cases[] = {{HX_MATF_DITHER, 0, false}, {HX_MATF_MAP_INTERPOLATION, 0, false}, {HX_MATF_DITHER, 0x2 | 0x8, true}};
+    for (const Case& c : cases) {
+        hx_material* m = Material("dithered", 0xFFFFFF, c.flags);
+        m->colour_map = map;
+        m->mode = c.mode;
+        HxMaterialAdd(m);
+        hx_actor* a = Place(Mesh("square", square, m, false, maps));
+        hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+        Render(colour, DepthBuffer());
+        auto texel = [&](double s, int threshold) {
+            if (c.clamp)
+                s = std::clamp(s, 0.5, 7.5);
+            const int t = int(std::floor(s + (threshold + 0.5) / 16 - 0.5));
+            return c.clamp ? t : (t + 8) % 8;
+        };
+        int moved = 0;
+        for (int y = 8; y < 40; ++y)
+            for (int x = 8; x < 40; ++x) {
+                const double s = (x + 0.5 - 8) / 4, t = (y + 0.5 - 8) / 4;
+                const int column = texel(s, kBayer[x & 3][y & 3]), row = texel(t, kBayer[(y + 2) & 3][x & 3]);
+                ASSERT_EQ(PixelAt(colour, x, y), uint32_t(16 + 8 * row + column))
+                    << "flags " << c.flags << ", mode " << c.mode << ", pixel " << x << ", " << y;
+                moved += column != int(s) || row != int(t) ? 1 : 0;
+            }
+        EXPECT_GT(moved, 100) << "the lookups move";
+        HxActorRemove(a);
+        HxActorFree(a);
+        HxMaterialRemove(m);
+    }
+}
+
+TEST_F(Softrend, InterpolatedMapsBlendTheFourNearestTexelsAt16Bits)
+{
+    // A 4 x 4 map with red 64 x column and green 64 x row over a 32 x 32
+    // square: eight pixels a texel. Interpolated, each channel follows the
+    // texel centres linearly, wrapping from the last texel to the first or
+    // holding at the edges' centres when clamped; nearest it steps.
+    hx_pixelmap* map = HxPixelmapAllocate(HX_PMT_RGBX_888, 4, 4, nullptr, 0);
+    map->identifier = HxResStrDup(map, "ramps");
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            HxPixelmapPixelSet(map, x, y, uint32_t(64 * x) << 16 | uint32_t(64 * y) << 8 | 0x80);
+    HxMapAdd(map);
+    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10}, {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
+    const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
+    for (const bool clamp : {false, true}) {
+        hx_material* m = Material("smooth", 0xFFFFFF, HX_MATF_MAP_INTERPOLATION);
+        m->colour_map = map;
+        m->mode = clamp ? 0x2 | 0x8 : 0;
+        HxMaterialAdd(m);
+        hx_actor* a = Place(Mesh("square", square, m, false, maps));
+        hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+        Render(colour, DepthBuffer());
+        // A channel at map coordinate s (texels), 0-255.
+        auto channel = [&](double s) {
+            if (clamp)
+                s = std::clamp(s, 0.5, 3.5);
+            const double from = std::floor(s - 0.5), f = s - 0.5 - from;
+            const int i = (int(from) + 4) % 4, j = (i + 1) % 4;
+            return 64 * i + (64 * j - 64 * i) * f;
+        };
+        uint32_t reds = 0; // the set of 5-bit reds drawn
+        for (int y = 8; y < 40; ++y)
+            for (int x = 8; x < 40; ++x) {
+                const double red = channel((x + 0.5 - 8) / 8), green = channel((y + 0.5 - 8) / 8);
+                const uint32_t p = PixelAt(colour, x, y);
+                // Modulated by a full light level (255 of 256), then cut to 5 and 6 bits.
+                ASSERT_NEAR(double(p >> 11), red * 255 / 256 / 8, 1.0) << "clamp " << clamp << ", pixel " << x << ", " << y;
+                ASSERT_NEAR(double((p >> 5) & 63), green * 255 / 256 / 4, 1.0) << "clamp " << clamp << ", pixel " << x << ", " << y;
+                reds |= 1u << (p >> 11);
+            }
+        EXPECT_GT(std::popcount(reds), 16) << "reds between the texels' four";
+        HxActorRemove(a);
+        HxActorFree(a);
+        HxMaterialRemove(m);
+    }
 }
 
 namespace {

@@ -174,6 +174,19 @@ struct IdentityRow {
 };
 const IdentityRow kIdentityRow;
 
+// Screen doors of 4 x 4 pixels for the opacities 0/16 to 15/16: level l
+// draws the pixels whose ordered-dither threshold is below l.
+struct OpacityDoors {
+    uint8_t cells[16][16];
+    OpacityDoors()
+    {
+        for (int level = 0; level < 16; ++level)
+            for (int i = 0; i < 16; ++i)
+                cells[level][i] = kOrderedDither[i / 4][i % 4] < level ? 1 : 0;
+    }
+};
+const OpacityDoors kOpacityDoors;
+
 struct Material {
     const PrimitivePart* prim;
     const SurfacePart* surf;
@@ -403,10 +416,11 @@ void ResolveMipLevels(const PrimitivePart& p, GroupSetup* g)
         d.texRgb = level.rgb.data();
         d.texWidthShift = level.widthShift;
         d.texHeightShift = level.heightShift;
+        // A clamped side keeps level 0's margins inside its edges.
         if (g->clampU)
-            d.uHi = (std::max(v.width >> k, 1) << 16) - 1;
+            d.uHi = (std::max(v.width >> k, 1) << 16) - ((v.width << 16) - g->draw.uHi);
         if (g->clampV)
-            d.vHi = (std::max(v.height >> k, 1) << 16) - 1;
+            d.vHi = (std::max(v.height >> k, 1) << 16) - ((v.height << 16) - g->draw.vHi);
     }
     g->mipLevels = 1 + n;
 }
@@ -445,7 +459,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
     k.ztransparency = g->textured && p.ztransparency;
     k.effects = 0;
     d.indexBase = p.indexBase;
-    d.dither = p.ditherColour;
+    d.ditherColour = p.ditherColour;
     if (g->textured) {
         const TextureView v = MirroredView(p.colourMap, p.widthLimit == HXT_MIRROR && !g->clampU,
                                            p.heightLimit == HXT_MIRROR && !g->clampV);
@@ -460,10 +474,18 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
         g->wrapHiU = g->clampU ? kNoLimit : float(1 << v.widthShift);
         g->wrapLoV = g->clampV ? -kNoLimit : 0.0f;
         g->wrapHiV = g->clampV ? kNoLimit : float(1 << v.heightShift);
-        d.uLo = g->clampU ? 0 : INT32_MIN;
-        d.uHi = g->clampU ? (v.width << 16) - 1 : INT32_MAX;
-        d.vLo = g->clampV ? 0 : INT32_MIN;
-        d.vHi = g->clampV ? (v.height << 16) - 1 : INT32_MAX;
+        // A clamped coordinate stops at the edge texels' centres: the same
+        // texels when sampled nearest, and no further than half a texel to
+        // reach when interpolated or dithered.
+        d.uLo = g->clampU ? 0x8000 : INT32_MIN;
+        d.uHi = g->clampU ? (v.width << 16) - 0x8000 : INT32_MAX;
+        d.vLo = g->clampV ? 0x8000 : INT32_MIN;
+        d.vHi = g->clampV ? (v.height << 16) - 0x8000 : INT32_MAX;
+        // Interpolated texels at 16 bits; at 8 bits, where indices cannot be
+        // blended, dithered ones stand in for them.
+        const bool linear = p.mapInterpolation == HXT_LINEAR;
+        k.linear = linear && t.out != OutKind::Index8;
+        d.ditherMap = !k.linear && (p.ditherMap || linear);
         d.shade = kIdentityRow.v;
         if (t.out == OutKind::Index8 && g->modulate && IsLive(p.shade) && p.shade->width >= 256 &&
             p.shade->height > 0) {
@@ -497,6 +519,15 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
         } else if (IsLive(p.blendTable) && p.blendTable->width >= 256 && p.blendTable->height >= 256) {
             k.effects |= kFxBlend;
             d.blend = p.blendTable->indices.data();
+        } else if (!(k.effects & kFxDoor) && p.opacity < 1) {
+            // No table to mix indices by: the opacity's share of the pixels
+            // is drawn, picked by the ordered-dither matrix.
+            const int level = std::clamp(int(std::lround(p.opacity * 16.0f)), 0, 16);
+            if (level < 16) {
+                k.effects |= kFxDoor;
+                d.door = kOpacityDoors.cells[level];
+                d.doorWidth = d.doorHeight = 4;
+            }
         }
     }
     SelectLoops(&d);
@@ -721,9 +752,8 @@ hx_vector3 TransformNormal(const hx_matrix34& m, const hx_vector3& n)
         else
             level = 1;
         level = std::clamp(level, 0.0f, 1.0f);
-        if (g.textured)
-            c[0] = g.shadeRows > 1 ? std::min(level * float(g.shadeRows - 1) + 0.5f, float(g.shadeRows) - 0.5f)
-                                   : 0.0f;
+        if (g.textured) // the middle of the row, so that dithering stays within it
+            c[0] = std::min(level * float(g.shadeRows - 1) + 0.5f, float(g.shadeRows) - 0.5f);
         else
             c[0] = level * float(g.ramp) + 0.5f; // the nearest ramp entry
         return;

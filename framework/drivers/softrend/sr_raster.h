@@ -62,11 +62,16 @@ struct SpanKey {
     bool smooth;
     TexKind tex;
     bool ztransparency;
+    bool linear; // 16-bit textures: texels interpolated between the four nearest
     uint8_t effects;
 };
 
+// The ordered-dither thresholds (0-15) of a 4 x 4 block of pixels, [row][column].
+inline constexpr uint8_t kOrderedDither[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
 struct DrawSetup;
 struct Triangle;
+struct Snapped;
 // The values at a span's first pixel: depth, colour, texture (affine) and
 // fog in the spans' fixed point (16.16; depth as the buffer value).
 struct SpanStart {
@@ -79,12 +84,15 @@ struct Steps {
     int32_t z, c[3], u, v, fog;
 };
 using SpanFn = void (*)(const DrawSetup& s, const Triangle& t, int y, int x0, int x1, const SpanStart& at);
+// A triangle small enough for the edge functions' 32 bits, corners given
+// snapped, with its doubled signed area and its box of pixel centres.
+using SmallFn = void (*)(const DrawSetup& s, const Snapped* corners, int32_t area, int x0, int x1, int y0, int y1);
 
 // Everything the span loops read, fixed for a group of faces.
 struct DrawSetup {
     SpanKey key;
     SpanFn span;     // the key's span loop
-    uint16_t loops;  // the key's number among the loops (see SelectLoops)
+    SmallFn small;   // and its loop for small triangles
     uint8_t* colour; // pixel (0, 0) of the colour pixelmap
     intptr_t colourStride;
     uint8_t* depth; // pixel (0, 0) of the depth pixelmap, or null
@@ -110,7 +118,11 @@ struct DrawSetup {
     uint32_t fogColour; // 0xRRGGBB
     // Ordered dithering of the colour: the 8-bit level between ramp entries
     // or shade rows, the 16-bit channels before they lose their low bits.
-    bool dither;
+    bool ditherColour;
+    // Ordered dithering of the map: each pixel's texel looked up up to half
+    // a texel away, which at a distance blends neighbouring texels as the
+    // eye sees them (an interpolation that needs no blending of indices).
+    bool ditherMap;
     BoundsPart* bounds; // accumulates the drawn rectangle, or null
 };
 
@@ -126,7 +138,7 @@ struct Triangle {
     Steps d;
 };
 
-// Sets the set-up's span loop and loop number from its key.
+// Sets the set-up's loops from its key.
 void SelectLoops(DrawSetup* s);
 
 void DrawTriangle(const DrawSetup& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);

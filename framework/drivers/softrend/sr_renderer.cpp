@@ -352,11 +352,10 @@ hx_error SetPrimitive(Renderer* r, PrimitivePart& p, hx_token t, hx_value v)
     case HXT_DITHER_COLOUR_B: p.ditherColour = Flag(v); break;
     case HXT_INDEX_BASE_I32: p.indexBase = int32_t(std::clamp<intptr_t>(v.i, 0, 255)); break;
     case HXT_INDEX_RANGE_I32: p.indexRange = int32_t(std::clamp<intptr_t>(v.i, 0, 255)); break;
+    case HXT_MAP_INTERPOLATION_T: p.mapInterpolation = v.t; break;
     case HXT_MAP_ANTIALIASING_T: p.mapAntialiasing = v.t; break;
     case HXT_MIP_INTERPOLATION_T: p.mipInterpolation = v.t; break;
-    case HXT_ANTIALIASING_T:
-    case HXT_MAP_INTERPOLATION_T:
-        break; // maps are sampled nearest
+    case HXT_ANTIALIASING_T: break; // edges are not antialiased
     case HXT_MAP_WIDTH_LIMIT_T: p.widthLimit = v.t; break;
     case HXT_MAP_HEIGHT_LIMIT_T: p.heightLimit = v.t; break;
     case HXT_FOG_T: p.fog = v.t; break;

@@ -47,6 +47,7 @@ struct PrimitivePart {
     int32_t indexBase = 0, indexRange = 0;
     hx_token widthLimit = 0, heightLimit = 0; // WRAP, MIRROR or CLAMP (0: WRAP)
     hx_token fog = 0;                         // LINEAR or NONE
+    hx_token mapInterpolation = 0;            // LINEAR, or NEAREST or NONE (0: NEAREST)
     // Map antialiasing: NONE (0) draws level 0 only; LINEAR, MIP,
     // MIP_PER_PRIMITIVE and MIP_PER_PIXEL pick a mip level per primitive.
     // Mip interpolation LINEAR takes the nearer level, NONE or NEAREST the
