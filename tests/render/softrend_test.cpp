@@ -810,3 +810,29 @@ TEST_F(Softrend, AnUpdatedMapIsMinifiedFromItsNewTexels)
         EXPECT_EQ(Count(inner, texel), int(inner.size())) << texel;
     }
 }
+
+TEST_F(Softrend, AClampedMapStopsAtTheEdgeOfItsMipLevel)
+{
+    // Red left half, blue right half, clamped, mapped twice across 15
+    // pixels (8.5 texels a pixel across, 4.27 down: level 2). Past the
+    // map's edge the level's last column repeats: blue, never red again.
+    hx_pixelmap* map = HxMapAdd(RgbMap("halves", 64, 64, [](int x, int) { return x < 32 ? kRed565 : kBlue565; }));
+    hx_material* m = Material("clamped", 0xFFFFFF, HX_MATF_MAP_ANTIALIASING);
+    m->colour_map = map;
+    m->mode = 0x2 | 0x8;
+    HxMaterialAdd(m);
+    std::vector<hx_vector2> maps;
+    const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
+    for (hx_vector2& uv : maps)
+        uv.x *= 2;
+    Place(Mesh("square", corners, m, false, maps));
+    hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
+    Render(colour, DepthBuffer());
+    for (int y = 9; y < 22; ++y)
+        for (int x = 9; x < 22; ++x) {
+            const double u = 128 * (x + 0.5 - 8) / 15;
+            if (std::fabs(u - 32) > 8) {
+                ASSERT_EQ(PixelAt(colour, x, y), u < 32 ? kRed565 : kBlue565) << x << ", " << y;
+            }
+        }
+}
