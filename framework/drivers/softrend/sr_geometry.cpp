@@ -293,7 +293,7 @@ bool MapAntialiased(const PrimitivePart& p)
     }
 }
 
-// Texel k + 1 of a mip level from the 2 x 2 block `at` of the level above.
+// A texel of mip level k + 1 from the 2 x 2 block `at` of level k.
 // RGB maps average the block per channel; indexed maps take, of its
 // texels, the one whose colour lies nearest that average (the first of
 // equals), so that 8-bit levels hold real palette entries and every texel's
