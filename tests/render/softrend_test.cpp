@@ -584,6 +584,37 @@ TEST_F(Softrend, InterpolatedMapsBlendTheFourNearestTexelsAt16Bits)
     }
 }
 
+TEST_F(Softrend, AScreenDoorRepeatsAcrossTheFaceWhateverItsWidthAndWithDithering)
+{
+    // A 3 x 2 door, narrower than the four interleaved runs of a dithered
+    // row: pixel (x, y) is drawn where the door's (x mod 3, y mod 2) is set.
+    hx_pixelmap* door = Table("door", 3, 2, [](int x, int y) { return (x + y) % 3 != 0 ? 1 : 0; });
+    HxTableAdd(door);
+    hx_material* behind = HxMaterialAdd(Material("behind", 0, 0));
+    behind->index_base = 7;
+    behind->index_range = 0;
+    HxMaterialUpdate(behind, 255);
+    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
+               behind));
+    for (const uint32_t flags : {0u, uint32_t(HX_MATF_DITHER)}) {
+        hx_material* m = Material("grille", 0, flags);
+        m->index_base = 50;
+        m->index_range = 0;
+        m->screendoor = door;
+        HxMaterialAdd(m);
+        hx_actor* a = Place(Mesh("grille", {{5, 5, -10}, {45, 5, -10}, {45, 45, -10}, {5, 5, -10}, {45, 45, -10}, {5, 45, -10}}, m));
+        hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+        Render(colour, DepthBuffer());
+        for (int y = 5; y < 45; ++y)
+            for (int x = 5; x < 45; ++x)
+                ASSERT_EQ(PixelAt(colour, x, y), (x % 3 + y % 2) % 3 != 0 ? 50u : 7u)
+                    << "flags " << flags << ", pixel " << x << ", " << y;
+        HxActorRemove(a);
+        HxActorFree(a);
+        HxMaterialRemove(m);
+    }
+}
+
 namespace {
 
 // A 565 texture filled by a function of (column, row) giving 565 words.

@@ -178,12 +178,14 @@ struct Shader {
                                         fogB = s.fogColour & 255;
         [[maybe_unused]] const uint8_t* doorRow =
             (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
+        // The door's column, followed without a division a pixel.
+        [[maybe_unused]] int doorColumn = (FX & kFxDoor) ? x % doorWidth : 0;
 
         for (intptr_t i = -intptr_t(n); i < 0; i += STRIDE) {
             do {
                 const uint32_t z = uint32_t(zc);
                 if constexpr ((FX & kFxDoor) != 0) {
-                    if (!doorRow[(x + n + i) % doorWidth])
+                    if (!doorRow[doorColumn])
                         break;
                 }
                 if constexpr (D == DepthKind::D16) {
@@ -269,6 +271,11 @@ struct Shader {
                 f += d.fog;
             if constexpr (T != TexKind::None)
                 u += d.u, v += d.v;
+            if constexpr ((FX & kFxDoor) != 0) {
+                doorColumn += STRIDE;
+                while (doorColumn >= doorWidth)
+                    doorColumn -= doorWidth;
+            }
         }
         at.zc = zc, at.c1 = c1, at.c2 = c2, at.fog = f, at.u = u, at.v = v;
     }
