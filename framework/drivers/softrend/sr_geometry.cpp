@@ -174,18 +174,21 @@ struct IdentityRow {
 };
 const IdentityRow kIdentityRow;
 
-// Screen doors of 4 x 4 pixels for the opacities 0/16 to 15/16: level l
-// draws the pixels whose ordered-dither threshold is below l.
-struct OpacityDoors {
-    uint8_t cells[16][16];
-    OpacityDoors()
+// Screen doors of 4 x 4 pixels that share the pixels out by the ordered-
+// dither matrix: below[s] draws those whose threshold is below s (a share
+// of s/16 of them), from[s] the others.
+struct ShareDoors {
+    uint8_t below[17][16], from[17][16];
+    ShareDoors()
     {
-        for (int level = 0; level < 16; ++level)
-            for (int i = 0; i < 16; ++i)
-                cells[level][i] = kOrderedDither[i / 4][i % 4] < level ? 1 : 0;
+        for (int share = 0; share <= 16; ++share)
+            for (int i = 0; i < 16; ++i) {
+                below[share][i] = kOrderedDither[i / 4][i % 4] < share ? 1 : 0;
+                from[share][i] = 1 - below[share][i];
+            }
     }
 };
-const OpacityDoors kOpacityDoors;
+const ShareDoors kShareDoors;
 
 struct Material {
     const PrimitivePart* prim;
@@ -385,10 +388,11 @@ struct GroupSetup {
     // limits for a clamped one.
     float wrapLoU, wrapHiU, wrapLoV, wrapHiV;
     // Map antialiasing: the levels of the mip chain (1: level 0 only),
-    // whether a triangle takes the nearer level (linear mip interpolation)
-    // rather than the larger, and the set-ups of levels 1 on.
+    // whether a triangle mixes the two levels about its own (linear mip
+    // interpolation) rather than taking the larger, and the set-ups of
+    // levels 1 on.
     int mipLevels;
-    bool mipNearest;
+    bool mipBlend;
     DrawSetup mip[kMaxMipLevels - 1];
 
     const DrawSetup& Level(int k) const { return k ? mip[k - 1] : draw; }
@@ -401,7 +405,7 @@ struct GroupSetup {
 void ResolveMipLevels(const PrimitivePart& p, GroupSetup* g)
 {
     g->mipLevels = 1;
-    g->mipNearest = p.mipInterpolation == HXT_LINEAR;
+    g->mipBlend = p.mipInterpolation == HXT_LINEAR;
     if (!g->textured || !MapAntialiased(p))
         return;
     const bool mirrorU = p.widthLimit == HXT_MIRROR && !g->clampU, mirrorV = p.heightLimit == HXT_MIRROR && !g->clampV;
@@ -525,7 +529,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
             const int level = std::clamp(int(std::lround(p.opacity * 16.0f)), 0, 16);
             if (level < 16) {
                 k.effects |= kFxDoor;
-                d.door = kOpacityDoors.cells[level];
+                d.door = kShareDoors.below[level];
                 d.doorWidth = d.doorHeight = 4;
             }
         }
@@ -870,11 +874,18 @@ float Texels(const ScreenVertex& v, float ScreenVertex::*coordinate, bool perspe
     return perspective ? v.*coordinate / v.q : v.*coordinate;
 }
 
-// The mip level of a triangle of a map-antialiased group: half the log2 of
-// the area it covers in level-0 texels over its area in pixels, rounded
-// down, or to the nearer level for linear mip interpolation; within the
-// chain. A triangle drawn at 1:1 or magnified stays on level 0.
-int MipLevel(const GroupSetup& g, const ScreenVertex* const* v)
+// The mip levels of a triangle of a map-antialiased group, from half the
+// log2 of the area it covers in level-0 texels over its area in pixels
+// (within the chain): `level` is that rounded down; under linear mip
+// interpolation `share` (in sixteenths, 0-15) of its pixels take the next
+// level instead, those of the ordered-dither matrix's lowest thresholds,
+// so that the picture moves from one level to the next by degrees. A
+// group with a screen door of its own has no pixels to share out and
+// takes the nearer level. A triangle at 1:1 or magnified stays on level 0.
+struct MipChoice {
+    int level, share;
+};
+MipChoice ChooseMip(const GroupSetup& g, const ScreenVertex* const* v)
 {
     const bool perspective = g.draw.key.tex == TexKind::Perspective;
     double u[3], t[3];
@@ -884,35 +895,58 @@ int MipLevel(const GroupSetup& g, const ScreenVertex* const* v)
     const double pixels = std::fabs(double(v[1]->x - v[0]->x) * double(v[2]->y - v[0]->y) -
                                     double(v[2]->x - v[0]->x) * double(v[1]->y - v[0]->y));
     if (!(pixels > 0) || !(texels > pixels))
-        return 0; // not minified, nothing to draw, or not a number
-    const double half = std::min(0.5 * std::log2(texels / pixels), double(g.mipLevels));
-    const int k = int(g.mipNearest ? std::floor(half + 0.5) : std::floor(half));
-    return std::min(k, g.mipLevels - 1);
+        return {0, 0}; // not minified, nothing to draw, or not a number
+    const double half = std::min(0.5 * std::log2(texels / pixels), double(g.mipLevels - 1));
+    MipChoice c = {int(std::floor(half)), 0};
+    if (g.mipBlend) {
+        c.share = int(std::lround((half - c.level) * 16));
+        if (g.draw.key.effects & kFxDoor)
+            c.share = c.share >= 8 ? 16 : 0;
+        if (c.share == 16)
+            ++c.level, c.share = 0;
+    }
+    return c;
+}
+
+// A mip level's set-up drawn through the door of one side of a share of
+// mixed levels: the share's pixels for the next level, the rest for the
+// level below it.
+DrawSetup Mixed(const DrawSetup& level, int share, bool next)
+{
+    DrawSetup d = level;
+    d.key.effects |= kFxDoor;
+    d.door = next ? kShareDoors.below[share] : kShareDoors.from[share];
+    d.doorWidth = d.doorHeight = 4;
+    SelectLoops(&d);
+    return d;
 }
 
 struct Emitter {
     const ModelPass* mp;
     const GroupSetup* g;
-    // The group's set-ups copied into the heap (Z-sort), by mip level.
-    const DrawSetup* heapSetup[kMaxMipLevels] = {};
+    // The group's set-ups copied into the heap (Z-sort), by mip level and,
+    // for mixed levels, by share and side (see Mixed).
+    const DrawSetup* heapSetup[kMaxMipLevels][16][2] = {};
     bool heapFull = false;
 
-    void Bucket(PrimKind kind, const ScreenVertex* const* v, int n, const float* w, int level = 0)
+    void Bucket(PrimKind kind, const ScreenVertex* const* v, int n, const float* w, int level = 0, int share = 0,
+                bool next = false)
     {
         const State& s = *mp->s;
         hx_order_table* table = s.hidden.table;
         if (!table || !table->buckets || table->size == 0 || !host.bucketSelect || !host.primitiveInsert ||
             heapFull)
             return;
-        if (!heapSetup[level]) {
+        const DrawSetup*& setup = heapSetup[level][share][next ? 1 : 0];
+        if (!setup) {
             auto* copy = static_cast<DrawSetup*>(HeapTake(s, sizeof(DrawSetup)));
             if (!copy) {
                 heapFull = true;
                 return;
             }
-            *copy = g->Level(level);
+            *copy = share ? Mixed(g->Level(level), share, next) : g->Level(level);
             copy->bounds = nullptr;
-            heapSetup[level] = copy;
+            setup = copy;
         }
         auto* p = static_cast<Primitive*>(HeapTake(s, sizeof(Primitive)));
         if (!p) {
@@ -920,7 +954,7 @@ struct Emitter {
             return;
         }
         p->next = nullptr;
-        p->setup = heapSetup[level];
+        p->setup = setup;
         p->kind = kind;
         for (int i = 0; i < n; ++i)
             p->v[i] = *v[i];
@@ -955,12 +989,20 @@ struct Emitter {
         else
             DrawTriangle(g->draw, *v[0], *v[1], *v[2]);
     }
-    // A triangle of a map-antialiased group, drawn at its mip level with
-    // its texel coordinates scaled to that level's size (out of line, so
-    // that the calls of level 0 stay lean).
+    // A triangle of a map-antialiased group, drawn at its mip level, or
+    // at two with their pixels shared out (out of line, so that the calls
+    // of level 0 stay lean).
     [[gnu::noinline]] void MippedTriangle(const ScreenVertex* const* v, const float* w)
     {
-        const int level = MipLevel(*g, v);
+        const MipChoice mip = ChooseMip(*g, v);
+        AtLevel(v, w, mip.level, mip.share, false);
+        if (mip.share)
+            AtLevel(v, w, mip.level + 1, mip.share, true);
+    }
+    // The triangle at one mip level, its texel coordinates scaled to that
+    // level's size, and for a share of mixed levels only on its side's pixels.
+    void AtLevel(const ScreenVertex* const* v, const float* w, int level, int share, bool next)
+    {
         ScreenVertex scaled[3];
         const ScreenVertex* at[3] = {v[0], v[1], v[2]};
         if (level > 0) {
@@ -973,7 +1015,9 @@ struct Emitter {
             }
         }
         if (mp->zsort)
-            Bucket(PrimKind::Triangle, at, 3, w, level);
+            Bucket(PrimKind::Triangle, at, 3, w, level, share, next);
+        else if (share)
+            DrawTriangle(Mixed(g->Level(level), share, next), *at[0], *at[1], *at[2]);
         else
             DrawTriangle(g->Level(level), *at[0], *at[1], *at[2]);
     }
