@@ -69,16 +69,23 @@ public:
         HxPixelmapFill(pm, type == HX_PMT_DEPTH_16 ? 0xFFFF : 0xFFFFFFFF);
         return pm;
     }
-    // An 8-bit table pixelmap filled by a function of (column, row).
+    // A pixelmap of a type filled by a function of (column, row) giving
+    // its pixel values.
     template <typename Fn>
-    static hx_pixelmap* Table(const char* name, int width, int height, Fn value)
+    static hx_pixelmap* Filled(uint8_t type, const char* name, int width, int height, Fn value)
     {
-        hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_INDEX_8, uint16_t(width), uint16_t(height), nullptr, 0);
+        hx_pixelmap* pm = HxPixelmapAllocate(type, uint16_t(width), uint16_t(height), nullptr, 0);
         pm->identifier = HxResStrDup(pm, name);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 HxPixelmapPixelSet(pm, x, y, uint32_t(value(x, y)));
         return pm;
+    }
+    // An 8-bit table.
+    template <typename Fn>
+    static hx_pixelmap* Table(const char* name, int width, int height, Fn value)
+    {
+        return Filled(HX_PMT_INDEX_8, name, width, height, value);
     }
     static hx_material* Material(const char* name, uint32_t colour, uint32_t flags)
     {
