@@ -296,32 +296,31 @@ bool MapAntialiased(const PrimitivePart& p)
     }
 }
 
-// A texel of mip level k + 1 from the 2 x 2 block `at` of level k.
-// RGB maps average the block per channel; indexed maps take, of its
-// texels, the one whose colour lies nearest that average (the first of
-// equals), so that 8-bit levels hold real palette entries and every texel's
-// index and colour agree. Two or more transparent texels (bit 24, index 0)
-// of the four make a transparent texel of index 0; a single one is passed
-// over.
-void MipTexel(const uint8_t* index, const uint32_t* rgb, const size_t (&at)[4], bool indexed, uint8_t* outIndex,
-              uint32_t* outRgb)
+// A texel of mip level k + 1 from the 2 x 2 block `at` of level k: its
+// colour (what 16-bit screens draw) the average of the block's opaque
+// texels per channel, its index (what 8-bit screens draw) that of the
+// opaque texel whose colour lies nearest that average (the first of
+// equals), so that 8-bit levels hold real palette entries. Two or more
+// transparent texels (bit 24, index 0) of the four make a transparent
+// texel of index 0; a single one is passed over.
+void MipTexel(const uint8_t* index, const uint32_t* rgb, const size_t (&at)[4], uint8_t* outIndex, uint32_t* outRgb)
 {
     constexpr uint32_t kClear = 0x1000000;
-    uint32_t sum[3] = {0, 0, 0};
-    int clear = 0, firstClear = 0;
-    for (int i = 3; i >= 0; --i) {
+    uint32_t sum[3] = {0, 0, 0}, opaque = 0;
+    for (int i = 0; i < 4; ++i) {
         const uint32_t c = rgb[at[i]];
-        sum[0] += (c >> 16) & 255, sum[1] += (c >> 8) & 255, sum[2] += c & 255;
         if (c & kClear)
-            ++clear, firstClear = i;
+            continue;
+        sum[0] += (c >> 16) & 255, sum[1] += (c >> 8) & 255, sum[2] += c & 255;
+        ++opaque;
     }
-    const uint32_t mean[3] = {(sum[0] + 2) / 4, (sum[1] + 2) / 4, (sum[2] + 2) / 4};
-    const uint32_t meanRgb = mean[0] << 16 | mean[1] << 8 | mean[2];
-    if (clear >= 2) {
+    if (opaque <= 2) {
         *outIndex = 0;
-        *outRgb = indexed ? rgb[at[firstClear]] : meanRgb | kClear;
+        *outRgb = rgb[at[0]] | kClear;
         return;
     }
+    const uint32_t mean[3] = {(sum[0] + opaque / 2) / opaque, (sum[1] + opaque / 2) / opaque,
+                              (sum[2] + opaque / 2) / opaque};
     int best = -1;
     int32_t bestDistance = 0;
     for (int i = 0; i < 4; ++i) {
@@ -335,7 +334,7 @@ void MipTexel(const uint8_t* index, const uint32_t* rgb, const size_t (&at)[4], 
             best = i, bestDistance = distance;
     }
     *outIndex = index[at[best]];
-    *outRgb = indexed ? rgb[at[best]] : meanRgb;
+    *outRgb = mean[0] << 16 | mean[1] << 8 | mean[2];
 }
 
 // The mip levels under a texture view, from level 1 on, made the first
@@ -365,7 +364,7 @@ const std::vector<Buffer::Level>& MipChain(Buffer* b, bool mirrorU, bool mirrorV
                 const size_t y0 = size_t(2 * y) * size_t(aboveW),
                              y1 = size_t(std::min(2 * y + 1, aboveH - 1)) * size_t(aboveW);
                 const size_t at[4] = {y0 + x0, y0 + x1, y1 + x0, y1 + x1};
-                MipTexel(index, rgb, at, b->indexed, &next.indices[size_t(y) * w + x], &next.rgb[size_t(y) * w + x]);
+                MipTexel(index, rgb, at, &next.indices[size_t(y) * w + x], &next.rgb[size_t(y) * w + x]);
             }
         levels.push_back(std::move(next));
         index = levels.back().indices.data();

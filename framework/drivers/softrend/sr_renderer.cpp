@@ -132,12 +132,10 @@ void BufferFill(Buffer* b, hx_pixelmap* pm, hx_token use)
     for (auto& v : b->mirrored)
         v = {};
     b->width = b->height = 0;
-    b->indexed = false;
     if (!Readable(pm))
         return;
     uint8_t index;
     if (use == HXT_COLOUR_MAP_O) {
-        b->indexed = pm->type == HX_PMT_INDEX_8;
         b->widthShift = std::min(CeilLog2(pm->width), 10);
         b->heightShift = std::min(CeilLog2(pm->height), 10);
         b->width = 1 << b->widthShift;

@@ -135,7 +135,6 @@ struct Buffer {
     hx_object object = {};
     Renderer* owner = nullptr;
     bool live = false;
-    bool indexed = false;                // textures: texels are palette indices
     int width = 0, height = 0;           // table size, or texture size after padding
     int widthShift = 0, heightShift = 0; // textures: log2 of the padded sizes
     std::vector<uint8_t> indices;
