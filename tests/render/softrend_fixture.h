@@ -130,6 +130,31 @@ public:
         HxActorAdd(world, a);
         return a;
     }
+    // Takes a placed model out of the world again, and its material (when
+    // given) out of the scene.
+    static void Unplace(hx_actor* a, hx_material* material = nullptr)
+    {
+        HxActorRemove(a);
+        HxActorFree(a);
+        if (material)
+            HxMaterialRemove(material);
+    }
+
+    // A square of `size` pixels at (x, y) and view depth z, mapped from
+    // (0, 0) to (repeats, repeats) of its map.
+    static std::vector<ScreenPoint> Square(float x, float y, float size, float z, std::vector<hx_vector2>* maps,
+                                           float repeats)
+    {
+        *maps = {{0, 0}, {repeats, 0}, {repeats, repeats}, {0, 0}, {repeats, repeats}, {0, repeats}};
+        return {{x, y, z}, {x + size, y, z}, {x + size, y + size, z}, {x, y, z}, {x + size, y + size, z}, {x, y + size, z}};
+    }
+    // Such a square of one material, at depth 10, placed in the world.
+    hx_actor* PlaceSquare(hx_material* material, float x, float y, float size, float repeats)
+    {
+        std::vector<hx_vector2> maps;
+        const std::vector<ScreenPoint> corners = Square(x, y, size, -10, &maps, repeats);
+        return Place(Mesh("square", corners, material, false, maps));
+    }
     hx_error Render(hx_pixelmap* colour, hx_pixelmap* depth)
     {
         return HxZbSceneRender(world, camera, colour, depth);

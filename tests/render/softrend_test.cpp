@@ -229,9 +229,7 @@ TEST_F(Softrend, DitheredColoursFollowTheOrderedMatrixOnSmallAndLargeTriangles)
                             << (dither ? "dithered" : "plain") << ", size " << size << ", type " << int(type)
                             << ", pixel " << x << ", " << y;
                     }
-                HxActorRemove(a);
-                HxActorFree(a);
-                HxMaterialRemove(m);
+                Unplace(a, m);
             }
 }
 
@@ -262,8 +260,7 @@ TEST_F(Softrend, LightingIsTheSameWhetherTakenInTheModelOrInTheView)
         a->t.t.mat = {{{2 * c, 0, 2 * sn}, {0, 2, 0}, {-2 * sn * zStretch, 0, 2 * c * zStretch}, {0, 0, -40}}};
         hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
         EXPECT_EQ(Render(colour, DepthBuffer()), HX_OK);
-        HxActorRemove(a);
-        HxActorFree(a);
+        Unplace(a);
         return PixelAt(colour, 34, 21); // inside the turned face's corners (25.6, 16.5), (53.3, 16.5), (25.6, 32.5)
     };
     // Turned to 30 degrees from the light: level 0.1 + 0.6 cos 30 = 0.62.
@@ -368,8 +365,7 @@ TEST_F(Softrend, TheScreenRectangleOfAModelIsTheBoundingBoxOfItsDrawnPixels)
                   (std::vector<int32_t>{box[0] - colour->origin_x, box[1] - colour->origin_y,
                                         box[2] - colour->origin_x, box[3] - colour->origin_y}))
             << shape;
-        HxActorRemove(placed);
-        HxActorFree(placed);
+        Unplace(placed);
     }
 }
 
@@ -451,9 +447,7 @@ TEST_F(Softrend, TexelsWrapMirrorOrClampAtTheMapsEdgesOnLargeAndSmallTriangles)
                     ++checked;
                 }
             EXPECT_GT(checked, 900);
-            HxActorRemove(placed);
-            HxActorFree(placed);
-            HxMaterialRemove(m);
+            Unplace(placed, m);
         }
 }
 
@@ -486,9 +480,7 @@ TEST_F(Softrend, TranslucentIndexedFacesWithoutABlendTableDrawTheirShareOfPixels
                 for (int x = 4; x < 4 + int(size); ++x)
                     ASSERT_EQ(PixelAt(colour, x, y), kBayer[y & 3][x & 3] < c.level ? 50u : 7u)
                         << "opacity " << int(c.opacity) << ", size " << size << ", pixel " << x << ", " << y;
-            HxActorRemove(a);
-            HxActorFree(a);
-            HxMaterialRemove(glass);
+            Unplace(a, glass);
         }
 }
 
@@ -501,8 +493,6 @@ TEST_F(Softrend, DitheredMapsTakeTheTexelUpToHalfATexelAwayByTheMatrixWithinACla
     // A clamped coordinate stops half a texel inside the edge first.
     hx_pixelmap* map = Table("map", 8, 8, [](int x, int y) { return 16 + 8 * y + x; });
     HxMapAdd(map);
-    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10}, {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
-    const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
     struct Case {
         uint32_t flags, mode;
         bool clamp;
@@ -513,7 +503,7 @@ TEST_F(Softrend, DitheredMapsTakeTheTexelUpToHalfATexelAwayByTheMatrixWithinACla
         m->colour_map = map;
         m->mode = c.mode;
         HxMaterialAdd(m);
-        hx_actor* a = Place(Mesh("square", square, m, false, maps));
+        hx_actor* a = PlaceSquare(m, 8, 8, 32, 1);
         hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
         Render(colour, DepthBuffer());
         auto texel = [&](double s, int threshold) {
@@ -532,9 +522,7 @@ TEST_F(Softrend, DitheredMapsTakeTheTexelUpToHalfATexelAwayByTheMatrixWithinACla
                 moved += column != int(s) || row != int(t) ? 1 : 0;
             }
         EXPECT_GT(moved, 100) << "the lookups move";
-        HxActorRemove(a);
-        HxActorFree(a);
-        HxMaterialRemove(m);
+        Unplace(a, m);
     }
 }
 
@@ -546,14 +534,12 @@ TEST_F(Softrend, InterpolatedMapsBlendTheFourNearestTexelsAt16Bits)
     // holding at the edges' centres when clamped; nearest it steps.
     hx_pixelmap* map = HxMapAdd(
         Filled(HX_PMT_RGBX_888, "ramps", 4, 4, [](int x, int y) { return 64 * x << 16 | 64 * y << 8 | 0x80; }));
-    const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10}, {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
-    const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
     for (const bool clamp : {false, true}) {
         hx_material* m = Material("smooth", 0xFFFFFF, HX_MATF_MAP_INTERPOLATION);
         m->colour_map = map;
         m->mode = clamp ? 0x2 | 0x8 : 0;
         HxMaterialAdd(m);
-        hx_actor* a = Place(Mesh("square", square, m, false, maps));
+        hx_actor* a = PlaceSquare(m, 8, 8, 32, 1);
         hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
         Render(colour, DepthBuffer());
         // A channel at map coordinate s (texels), 0-255.
@@ -575,9 +561,7 @@ TEST_F(Softrend, InterpolatedMapsBlendTheFourNearestTexelsAt16Bits)
                 reds |= 1u << (p >> 11);
             }
         EXPECT_GT(std::popcount(reds), 16) << "reds between the texels' four";
-        HxActorRemove(a);
-        HxActorFree(a);
-        HxMaterialRemove(m);
+        Unplace(a, m);
     }
 }
 
@@ -606,9 +590,7 @@ TEST_F(Softrend, AScreenDoorRepeatsAcrossTheFaceWhateverItsWidthAndWithDithering
             for (int x = 5; x < 45; ++x)
                 ASSERT_EQ(PixelAt(colour, x, y), (x % 3 + y % 2) % 3 != 0 ? 50u : 7u)
                     << "flags " << flags << ", pixel " << x << ", " << y;
-        HxActorRemove(a);
-        HxActorFree(a);
-        HxMaterialRemove(m);
+        Unplace(a, m);
     }
 }
 
@@ -629,14 +611,6 @@ hx_pixelmap* Palette(std::initializer_list<uint32_t> colours)
     for (uint32_t c : colours)
         HxPixelmapPixelSet(pm, i++, 0, c);
     return pm;
-}
-
-// A square of `size` pixels at (x, y), mapped from (0, 0) to (repeats,
-// repeats) of its map.
-std::vector<ScreenPoint> Square(float x, float y, float size, float z, std::vector<hx_vector2>* maps, float repeats)
-{
-    *maps = {{0, 0}, {repeats, 0}, {repeats, repeats}, {0, 0}, {repeats, repeats}, {0, repeats}};
-    return {{x, y, z}, {x + size, y, z}, {x + size, y + size, z}, {x, y, z}, {x + size, y + size, z}, {x, y + size, z}};
 }
 
 // The pixels inside a square drawn by Square (its edge rows and columns
@@ -694,9 +668,7 @@ TEST_F(Softrend, AMinifiedMapIsDrawnFromItsMipLevelAveragedOrAsTheNearestPalette
             hx_material* m = Material("minified", 0xFFFFFF, c.flags | (antialiased ? uint32_t(HX_MATF_MAP_ANTIALIASING) : 0u));
             m->colour_map = c.map;
             HxMaterialAdd(m);
-            std::vector<hx_vector2> maps;
-            const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
-            hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+            hx_actor* placed = PlaceSquare(m, 8, 8, 15, 1);
             hx_pixelmap* colour = Screen(c.screen);
             Render(colour, DepthBuffer());
             const std::vector<uint32_t> inner = Inner(colour, 8, 8, 15);
@@ -711,9 +683,7 @@ TEST_F(Softrend, AMinifiedMapIsDrawnFromItsMipLevelAveragedOrAsTheNearestPalette
                 }
                 EXPECT_EQ(shown, int(inner.size())) << c.name;
             }
-            HxActorRemove(placed);
-            HxActorFree(placed);
-            HxMaterialRemove(m);
+            Unplace(placed, m);
         }
 }
 
@@ -732,15 +702,11 @@ TEST_F(Softrend, AMapDrawnAtOneToOneOrMagnifiedStaysOnLevelZero)
                 hx_material* m = Material("mapped", 0xFFFFFF, flags[i]);
                 m->colour_map = map;
                 HxMaterialAdd(m);
-                std::vector<hx_vector2> maps;
-                const std::vector<ScreenPoint> corners = Square(5, 5, size, -10, &maps, 1);
-                hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+                hx_actor* placed = PlaceSquare(m, 5, 5, size, 1);
                 hx_pixelmap* colour = Screen(screen);
                 Render(colour, DepthBuffer());
                 pictures[i] = Pixels(colour);
-                HxActorRemove(placed);
-                HxActorFree(placed);
-                HxMaterialRemove(m);
+                Unplace(placed, m);
             }
             EXPECT_EQ(pictures[1], pictures[0]) << "size " << size << ", screen " << int(screen);
             EXPECT_EQ(pictures[2], pictures[0]) << "size " << size << ", screen " << int(screen) << ", linear";
@@ -760,9 +726,7 @@ TEST_F(Softrend, LinearMipInterpolationSharesThePixelsOutBetweenTheTwoLevels)
                                   HX_MATF_MAP_ANTIALIASING | (linear ? uint32_t(HX_MATF_MIP_INTERPOLATION) : 0u));
         m->colour_map = map;
         HxMaterialAdd(m);
-        std::vector<hx_vector2> maps;
-        const std::vector<ScreenPoint> corners = Square(8, 8, 16, -10, &maps, 6);
-        hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+        hx_actor* placed = PlaceSquare(m, 8, 8, 16, 6);
         hx_pixelmap* colour = Screen(HX_PMT_RGB_565);
         Render(colour, DepthBuffer());
         int levelOne = 0;
@@ -776,9 +740,7 @@ TEST_F(Softrend, LinearMipInterpolationSharesThePixelsOutBetweenTheTwoLevels)
             }
         EXPECT_GT(levelOne, 0) << "linear " << linear;
         EXPECT_EQ(Pixels(ZSortRender(HX_PMT_RGB_565)), Pixels(colour)) << "linear " << linear;
-        HxActorRemove(placed);
-        HxActorFree(placed);
-        HxMaterialRemove(m);
+        Unplace(placed, m);
     }
 }
 
@@ -802,18 +764,14 @@ TEST_F(Softrend, TransparencySurvivesMinificationWhereHalfABlockIsTransparent)
             hx_material* m = Material("clear", 0xFFFFFF, HX_MATF_Z_TRANSPARENCY | HX_MATF_MAP_ANTIALIASING);
             m->colour_map = map;
             HxMaterialAdd(m);
-            std::vector<hx_vector2> maps;
-            const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
-            hx_actor* placed = Place(Mesh("square", corners, m, false, maps));
+            hx_actor* placed = PlaceSquare(m, 8, 8, 15, 1);
             hx_pixelmap* colour = Screen(screen);
             Render(colour, DepthBuffer());
             const bool clear = map == halfClear;
             const uint32_t want = screen == HX_PMT_INDEX_8 ? (clear ? 7u : 5u) : Rgb565(clear ? 0x00FF00 : 0xF80000);
             const std::vector<uint32_t> inner = Inner(colour, 8, 8, 15);
             EXPECT_EQ(Count(inner, want), int(inner.size())) << map->identifier << ", screen " << int(screen);
-            HxActorRemove(placed);
-            HxActorFree(placed);
-            HxMaterialRemove(m);
+            Unplace(placed, m);
         }
 }
 
@@ -825,9 +783,7 @@ TEST_F(Softrend, AnUpdatedMapIsMinifiedFromItsNewTexels)
     hx_material* m = Material("minified", 0xFFFFFF, HX_MATF_MAP_ANTIALIASING);
     m->colour_map = map;
     HxMaterialAdd(m);
-    std::vector<hx_vector2> maps;
-    const std::vector<ScreenPoint> corners = Square(8, 8, 15, -10, &maps, 1);
-    Place(Mesh("square", corners, m, false, maps));
+    PlaceSquare(m, 8, 8, 15, 1);
     for (const uint32_t texel : {kRed565, kBlue565}) {
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x)

@@ -255,13 +255,15 @@ struct TextureView {
     int width, height; // texels per map unit
 };
 
-TextureView MirroredView(Buffer* b, bool mirrorU, bool mirrorV)
+// The view of a buffer's texels mirrored across (`mirrors` bit 1), down
+// (bit 2), both or neither; the mirrored ones are made when first drawn.
+TextureView MirroredView(Buffer* b, int mirrors)
 {
     TextureView t{b->indices.data(), b->rgb.data(), b->widthShift, b->heightShift, b->width, b->height};
-    if (!mirrorU && !mirrorV)
+    if (!mirrors)
         return t;
-    const int key = (mirrorU ? 1 : 0) | (mirrorV ? 2 : 0);
-    auto& variant = b->mirrored[key];
+    const bool mirrorU = (mirrors & 1) != 0, mirrorV = (mirrors & 2) != 0;
+    auto& variant = b->mirrored[mirrors];
     const int w = b->width * (mirrorU ? 2 : 1), h = b->height * (mirrorV ? 2 : 1);
     if (variant.indices.empty()) {
         variant.indices.resize(size_t(w) * h);
@@ -337,13 +339,13 @@ void MipTexel(const uint8_t* index, const uint32_t* rgb, const size_t (&at)[4], 
     *outRgb = mean[0] << 16 | mean[1] << 8 | mean[2];
 }
 
-// The mip levels under a texture view, from level 1 on, made the first
-// time they are drawn and kept with the view's variant. Each level halves
-// both sides of the one above, down to 1 (a side already 1 long takes its
-// texel twice).
-const std::vector<Buffer::Level>& MipChain(Buffer* b, bool mirrorU, bool mirrorV, const TextureView& v)
+// The mip levels under a texture view (MirroredView's of `mirrors`), from
+// level 1 on, made the first time they are drawn and kept
+// with the variant. Each level halves both sides of the one above, down to
+// 1 (a side already 1 long takes its texel twice).
+const std::vector<Buffer::Level>& MipChain(Buffer* b, int mirrors, const TextureView& v)
 {
-    std::vector<Buffer::Level>& levels = b->mirrored[(mirrorU ? 1 : 0) | (mirrorV ? 2 : 0)].levels;
+    std::vector<Buffer::Level>& levels = b->mirrored[mirrors].levels;
     if (!levels.empty())
         return levels;
     const uint8_t* index = v.index;
@@ -401,15 +403,13 @@ struct GroupSetup {
 // set-up as resolved, with the level's texels, sizes and clamp limits.
 // Wrapped triangles are rebased in level-0 texels, whole repeats of every
 // level, so the levels need no wrap limits of their own.
-void ResolveMipLevels(const PrimitivePart& p, GroupSetup* g)
+void ResolveMipLevels(const PrimitivePart& p, const TextureView& v, int mirrors, GroupSetup* g)
 {
     g->mipLevels = 1;
     g->mipBlend = p.mipInterpolation == HXT_LINEAR;
     if (!g->textured || !MapAntialiased(p))
         return;
-    const bool mirrorU = p.widthLimit == HXT_MIRROR && !g->clampU, mirrorV = p.heightLimit == HXT_MIRROR && !g->clampV;
-    const TextureView v = MirroredView(p.colourMap, mirrorU, mirrorV);
-    const std::vector<Buffer::Level>& levels = MipChain(p.colourMap, mirrorU, mirrorV, v);
+    const std::vector<Buffer::Level>& levels = MipChain(p.colourMap, mirrors, v);
     const int n = std::min(int(levels.size()), kMaxMipLevels - 1);
     for (int k = 1; k <= n; ++k) {
         const Buffer::Level& level = levels[size_t(k - 1)];
@@ -463,9 +463,11 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
     k.effects = 0;
     d.indexBase = p.indexBase;
     d.ditherColour = p.ditherColour;
+    const int mirrors = (p.widthLimit == HXT_MIRROR && !g->clampU ? 1 : 0) |
+                        (p.heightLimit == HXT_MIRROR && !g->clampV ? 2 : 0);
+    TextureView v = {};
     if (g->textured) {
-        const TextureView v = MirroredView(p.colourMap, p.widthLimit == HXT_MIRROR && !g->clampU,
-                                           p.heightLimit == HXT_MIRROR && !g->clampV);
+        v = MirroredView(p.colourMap, mirrors);
         d.texIndex = v.index;
         d.texRgb = v.rgb;
         d.texWidthShift = v.widthShift;
@@ -534,7 +536,7 @@ bool ResolveSetup(Renderer* r, const Target& t, const Material& m, GroupSetup* g
         }
     }
     SelectLoops(&d);
-    ResolveMipLevels(p, g);
+    ResolveMipLevels(p, v, mirrors, g);
     return true;
 }
 

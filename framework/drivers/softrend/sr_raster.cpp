@@ -15,7 +15,6 @@ namespace softrend {
 
 namespace {
 
-
 // Floor and ceiling of a / b (b > 0) through one double division: for the
 // magnitudes of 28.4 screen coordinates (|a| < 2^40, b < 2^24) the
 // correctly rounded quotient never crosses an integer it should not, and

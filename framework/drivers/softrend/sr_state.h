@@ -50,8 +50,8 @@ struct PrimitivePart {
     hx_token mapInterpolation = 0;            // LINEAR, or NEAREST or NONE (0: NEAREST)
     // Map antialiasing: NONE (0) draws level 0 only; LINEAR, MIP,
     // MIP_PER_PRIMITIVE and MIP_PER_PIXEL pick a mip level per primitive.
-    // Mip interpolation LINEAR takes the nearer level, NONE or NEAREST the
-    // larger one.
+    // Mip interpolation LINEAR shares a primitive's pixels out between the
+    // two levels about it; NONE or NEAREST takes the larger one.
     hx_token mapAntialiasing = 0, mipInterpolation = 0;
     float fogMin = 0, fogMax = 1;
     uint32_t fogColour = 0;
