@@ -130,6 +130,18 @@ public:
         HxActorAdd(world, a);
         return a;
     }
+    // A flat face behind everything else, over the whole screen:
+    // `index` on 8-bit screens (an unlit ramp of one entry), `colour` on
+    // the others.
+    void PlaceBackdrop(uint32_t colour, uint8_t index)
+    {
+        hx_material* behind = Material("behind", colour, 0);
+        behind->index_base = index;
+        behind->index_range = 0;
+        HxMaterialAdd(behind);
+        Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
+                   behind));
+    }
     // Takes a placed model out of the world again, and its material (when
     // given) out of the scene.
     static void Unplace(hx_actor* a, hx_material* material = nullptr)

@@ -292,16 +292,11 @@ TEST_F(Softrend, ShadeTableTexturesTakeTheRowOfTheLightLevelAndTexelZeroIsTransp
     m->colour_map = map;
     m->index_shade = shade;
     HxMaterialAdd(m);
-    hx_material* behind = HxMaterialAdd(Material("behind", 0, 0));
-    behind->index_base = 7;
-    behind->index_range = 0;
-    HxMaterialUpdate(behind, 255);
     // A 32 x 32 square mapped once: texel column = (x - 8) / 4.
     const std::vector<ScreenPoint> square = {{8, 8, -10}, {40, 8, -10}, {40, 40, -10}, {8, 8, -10}, {40, 40, -10}, {8, 40, -10}};
     const std::vector<hx_vector2> maps = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}};
     Place(Mesh("square", square, m, false, maps));
-    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
-               behind));
+    PlaceBackdrop(0, 7);
     hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
     Render(colour, DepthBuffer());
     // Level 0.75 on 9 rows: row round(0.75 x 8) = 6.
@@ -456,12 +451,7 @@ TEST_F(Softrend, TranslucentIndexedFacesWithoutABlendTableDrawTheirShareOfPixels
     // With no blend table to mix indices by, opacity o draws the pixels
     // whose ordered-dither threshold is below round(16 o / 255), on small
     // triangles and edge-walked ones alike.
-    hx_material* behind = HxMaterialAdd(Material("behind", 0, 0));
-    behind->index_base = 7;
-    behind->index_range = 0;
-    HxMaterialUpdate(behind, 255);
-    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
-               behind));
+    PlaceBackdrop(0, 7);
     struct Case {
         uint8_t opacity;
         int level;
@@ -571,12 +561,7 @@ TEST_F(Softrend, AScreenDoorRepeatsAcrossTheFaceWhateverItsWidthAndWithDithering
     // row: pixel (x, y) is drawn where the door's (x mod 3, y mod 2) is set.
     hx_pixelmap* door = Table("door", 3, 2, [](int x, int y) { return (x + y) % 3 != 0 ? 1 : 0; });
     HxTableAdd(door);
-    hx_material* behind = HxMaterialAdd(Material("behind", 0, 0));
-    behind->index_base = 7;
-    behind->index_range = 0;
-    HxMaterialUpdate(behind, 255);
-    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}},
-               behind));
+    PlaceBackdrop(0, 7);
     for (const uint32_t flags : {0u, uint32_t(HX_MATF_DITHER)}) {
         hx_material* m = Material("grille", 0, flags);
         m->index_base = 50;
@@ -754,11 +739,7 @@ TEST_F(Softrend, TransparencySurvivesMinificationWhereHalfABlockIsTransparent)
         map->map = Palette({0x000000, 0, 0, 0, 0, 0xF80000});
         HxMapAdd(map);
     }
-    hx_material* behind = Material("behind", 0x00FF00, 0);
-    behind->index_base = 7;
-    behind->index_range = 0;
-    HxMaterialAdd(behind);
-    Place(Mesh("back", {{0, 0, -50}, {63, 0, -50}, {0, 47, -50}, {63, 0, -50}, {63, 47, -50}, {0, 47, -50}}, behind));
+    PlaceBackdrop(0x00FF00, 7);
     for (const uint8_t screen : {HX_PMT_INDEX_8, HX_PMT_RGB_565})
         for (hx_pixelmap* map : {halfClear, quarterClear}) {
             hx_material* m = Material("clear", 0xFFFFFF, HX_MATF_Z_TRANSPARENCY | HX_MATF_MAP_ANTIALIASING);
