@@ -1,22 +1,34 @@
 # Helpers shared by every folder's CMakeLists.
 
-# kv_module(<target> <folder>...): a static library of every .cpp below the
-# folders, except program entries (files ending in _main.cpp) and anything
-# under a folder named "drivers_so" (drivers built as shared objects).
+# kv_module(<target> <folder>... [EXCLUDE <regex>]): a library of every .cpp
+# below the folders, except program entries (files ending in _main.cpp),
+# anything under a folder named "drivers_so" (drivers built as shared
+# objects) and sources matching EXCLUDE (built by a folder's own
+# CMakeLists). Static, or shared with KV_SHARED_LIBS: the debug preset's
+# test programs then share one copy of the game instead of each carrying
+# its own.
 function(kv_module target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXCLUDE" "")
   set(srcs)
-  foreach(folder ${ARGN})
+  foreach(folder ${arg_UNPARSED_ARGUMENTS})
     file(GLOB_RECURSE found CONFIGURE_DEPENDS
          ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.c)
     list(APPEND srcs ${found})
   endforeach()
   list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
   list(FILTER srcs EXCLUDE REGEX "/drivers_so/")
+  if(arg_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${arg_EXCLUDE}")
+  endif()
   if(NOT srcs)
     # An empty library still needs one translation unit.
     set(srcs ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
   endif()
-  add_library(${target} STATIC ${srcs})
+  if(KV_SHARED_LIBS)
+    add_library(${target} SHARED ${srcs})
+  else()
+    add_library(${target} STATIC ${srcs})
+  endif()
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
 endfunction()
 

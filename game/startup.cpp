@@ -52,11 +52,15 @@
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -222,6 +226,24 @@ void CheckVideoFolder()
         gVideoFolder = std::string(1, letter) + ":" + gVideoFolder;
 }
 
+namespace {
+
+// Keeps the loading screen up for $KELVANDRIST_LOADING_HOLD_MS (for tests).
+void HoldLoadingScreen()
+{
+    const char* value = std::getenv(kLoadingHoldVariable);
+    const long milliseconds = value ? std::strtol(value, nullptr, 10) : 0;
+    if (milliseconds <= 0)
+        return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::min(milliseconds, 600000L));
+    while (std::chrono::steady_clock::now() < until) {
+        PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+} // namespace
+
 void ShowLoadingScreen()
 {
     // In full screen the picture goes into both buffers of the flip chain.
@@ -321,6 +343,7 @@ int StartFullGame()
 
     ShowLoadingScreen();
     gLoadingScreenUp = 1;
+    HoldLoadingScreen();
     BuildRowTable();
     if (gSettings.fontMake)
         MakeTinyFont();

@@ -69,3 +69,9 @@ bool MakeTinyFont();
 // The loading screen: "loadscrn.pcx" with its palette and the build date,
 // presented (into both buffers in full screen).
 void ShowLoadingScreen();
+
+// The environment variable that keeps the loading screen up for a number
+// of milliseconds (messages pumped meanwhile), so that a test watching the
+// real window sees it however busy the machine is. Unset, start-up goes on
+// at once.
+constexpr const char* kLoadingHoldVariable = "KELVANDRIST_LOADING_HOLD_MS";

@@ -8,6 +8,7 @@
 #include "platform/display.h"
 #include "platform/window.h"
 
+#include "../support/leak_check.h"
 #include "../support/scratch_folder.h"
 #include "../support/virtual_x.h"
 
@@ -21,24 +22,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
-
 namespace {
-
-// The X libraries (and the desktop bus they start) keep allocations for the
-// whole process that the leak checker cannot tell from ours: they are not
-// counted while the X side starts and runs.
-struct XLibraryAllocations {
-#if defined(__SANITIZE_ADDRESS__)
-    XLibraryAllocations()
-    {
-        __lsan_disable();
-    }
-    ~XLibraryAllocations() { __lsan_enable(); }
-#endif
-};
 
 struct Captured {
     std::vector<uint8_t> frame;
@@ -93,7 +77,9 @@ protected:
 
 TEST_F(VirtualX, TheWindowShowsTheCapturedFrameInItsPalette)
 {
-    XLibraryAllocations notCounted;
+    // The X libraries (and the desktop bus they start) keep allocations for
+    // the whole process: not counted while the X side starts and runs.
+    const LeakCheckPause notCounted;
     ASSERT_TRUE(platform::VideoAvailable());
     ASSERT_TRUE(platform::OpenWindow("Vorn", 640, 480));
     UseWindowDisplay();

@@ -173,13 +173,15 @@ constexpr int64_t kSmallSize = 32 * kSubPixel;
 
 void SelectLoops(DrawSetup* s)
 {
-    const LoopTable& table = s->key.out == OutKind::Index8   ? kIndex8Loops
-                             : s->key.out == OutKind::Rgb565 ? kRgb565Loops
-                                                             : kRgb555Loops;
-    const Loops& loops = table[size_t(LoopIndex(s->key))];
+    constexpr auto parts = std::make_index_sequence<kPartsPerOut>();
+    static constexpr std::array<LoopPartFn, kPartsPerOut> kParts[] = {
+        PartsOf<OutKind::Index8>(parts), PartsOf<OutKind::Rgb565>(parts), PartsOf<OutKind::Rgb555>(parts)};
+    const int index = LoopIndex(s->key);
+    const Loops& loops = kParts[size_t(s->key.out)][size_t(index / kLoopsPerPart)]()[size_t(index % kLoopsPerPart)];
     s->span = loops.span;
     s->small = loops.small;
 }
+
 namespace {
 
 // A triangle too large for the small path, by edge walking; `flat` holds
