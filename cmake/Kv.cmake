@@ -4,9 +4,9 @@
 # below the folders, except program entries (files ending in _main.cpp),
 # anything under a folder named "drivers_so" (drivers built as shared
 # objects) and sources matching EXCLUDE (built by a folder's own
-# CMakeLists). Static, or shared with KV_SHARED_LIBS: the debug preset's
-# test programs then share one copy of the game instead of each carrying
-# its own.
+# CMakeLists). Static, or shared with KV_SHARED_LIBS (on where the tests
+# are built): the test programs then share one copy of the game instead of
+# each carrying its own.
 function(kv_module target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXCLUDE" "")
   set(srcs)
