@@ -9,6 +9,7 @@
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -90,7 +91,8 @@ namespace restest {
 // body, then 12 and a palette where entry i is (i, 255 - i, i / 2).
 inline std::vector<uint8_t> PcxFile(int width, int height, int bytesPerLine, const std::vector<uint8_t>& body)
 {
-    std::vector<uint8_t> f(128, 0);
+    std::vector<uint8_t> f(128 + body.size(), 0);
+    std::copy(body.begin(), body.end(), f.begin() + 128);
     f[0] = 10;
     f[1] = 5;
     f[2] = 1;
@@ -103,7 +105,6 @@ inline std::vector<uint8_t> PcxFile(int width, int height, int bytesPerLine, con
     put16(10, height - 1);
     f[65] = 1;
     put16(66, bytesPerLine);
-    f.insert(f.end(), body.begin(), body.end());
     f.push_back(12);
     for (int i = 0; i < 256; ++i) {
         f.push_back(static_cast<uint8_t>(i));
