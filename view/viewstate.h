@@ -45,10 +45,10 @@ struct ViewState {
     // Made once a run (until ShutdownP3D): the framework and its renderer
     // are begun, the pixelmaps, hooks, materials and effect models made.
     uint8_t begun;
-    uint8_t pixelType;    // the screen's framework pixel type
-    hx_pixelmap* screen;  // aliases the display canvas
-    hx_pixelmap* depth;   // matches the screen
-    Matrix4 projection;   // the game's own frustum, for the software passes
+    uint8_t pixelType;   // the screen's framework pixel type
+    hx_pixelmap* screen; // aliases the display canvas
+    hx_pixelmap* depth;  // matches the screen
+    Matrix4 projection;  // the game's own frustum, for the software passes
     float halfWidth, halfHeight;
     hx_material* materials[kStandardMaterialCount];
     int32_t textureTotal; // texels loaded through the texture hook since the framework began

@@ -11,9 +11,9 @@ struct WindowHandle;
 struct ViewRect;
 
 // Set by the code around a view for that view only.
-extern uint8_t gTargetViewDrawing; // the target camera's view is drawn: 45 degrees, no stars, particles or HUD
-extern uint8_t gFullDepthClear;    // the next view clears its whole depth target
-extern uint8_t g3DSuppressed;      // station overlays and the 3D viewer panel: only the clears are drawn
+extern uint8_t gTargetViewDrawing;    // the target camera's view is drawn: 45 degrees, no stars, particles or HUD
+extern uint8_t gFullDepthClear;       // the next view clears its whole depth target
+extern uint8_t g3DSuppressed;         // station overlays and the 3D viewer panel: only the clears are drawn
 extern uint8_t gCockpitDisplayOption; // 2: the own ship is not drawn in the cockpit
 extern uint8_t gWeaponViewOption;     // the weapon camera counts as the cockpit
 extern int32_t gViewInterference;     // rows of the view jittered this frame, then 0

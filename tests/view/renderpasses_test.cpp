@@ -253,8 +253,12 @@ Tree MakeTree()
 void Walk(const TDP* tdp, std::string& out, const Tree& t)
 {
     for (; tdp; tdp = tdp->nextSibling) {
-        const char* name = tdp == t.root ? "r" : tdp == t.a ? "a" : tdp == t.a1 ? "a1" : tdp == t.a2 ? "a2"
-                           : tdp == t.b ? "b" : tdp == t.b1 ? "b1" : "c";
+        const char* name = tdp == t.root ? "r" : tdp == t.a ? "a"
+                                             : tdp == t.a1  ? "a1"
+                                             : tdp == t.a2  ? "a2"
+                                             : tdp == t.b   ? "b"
+                                             : tdp == t.b1  ? "b1"
+                                                            : "c";
         out += name;
         out += tdp->firstChild ? "(" : " ";
         if (tdp->firstChild) {
@@ -271,10 +275,10 @@ TEST_F(SceneUpdate, RemovingAnEmitterKeepsItsChildrenAndSiblingsInTheTree)
         const char* after;
     };
     const Case cases[] = {
-        {&Tree::a, "r(a1 a2 b(b1 ) c ) "},  // child and sibling: the sibling behind the children
-        {&Tree::a1, "r(a(a2 ) b(b1 ) c ) "}, // a first child with a sibling
-        {&Tree::b, "r(a(a1 a2 ) b1 c ) "},  // a later sibling with a child
-        {&Tree::c, "r(a(a1 a2 ) b(b1 ) ) "}, // the last: nothing behind it
+        {&Tree::a, "r(a1 a2 b(b1 ) c ) "},    // child and sibling: the sibling behind the children
+        {&Tree::a1, "r(a(a2 ) b(b1 ) c ) "},  // a first child with a sibling
+        {&Tree::b, "r(a(a1 a2 ) b1 c ) "},    // a later sibling with a child
+        {&Tree::c, "r(a(a1 a2 ) b(b1 ) ) "},  // the last: nothing behind it
         {&Tree::root, "a(a1 a2 ) b(b1 ) c "}, // the root: its child takes the item's root
     };
     for (const Case& c : cases) {

@@ -82,8 +82,7 @@ TEST_F(ViewFrame, ACubeSpansItsProjectedWidthForEachFieldOfView)
 {
     constexpr float kEdge = 1000, kDistance = 6000;
     Show(Cube("cube", kEdge, near), 0, 0, kDistance, 870);
-    const SpanCase cases[] = {{0, 0, 0, 45.0}, {3, 0, 0, 82.0}, {3, 255, 0, 88.0}, {0, 255, 0, 73.14},
-                              {3, 0, 255, 45.0}};
+    const SpanCase cases[] = {{0, 0, 0, 45.0}, {3, 0, 0, 82.0}, {3, 255, 0, 88.0}, {0, 255, 0, 73.14}, {3, 0, 255, 45.0}};
     for (const SpanCase& c : cases) {
         SCOPED_TRACE(c.degrees);
         CurrentStation = c.station;
@@ -259,7 +258,7 @@ TEST_F(ViewFrame, EveryPassClosesItsProfilerSectionInOrder)
     Draw();
     gFrameProfiler = nullptr;
     const char* expected[] = {"AV-TO-GRF", "SCRN CLR", "ZBUF CLR", "NEBULA", "STARS",
-                              "PLANETS",   "OBJECTS",  "PARTICLES", "HUD"};
+                              "PLANETS", "OBJECTS", "PARTICLES", "HUD"};
     ASSERT_EQ(profiler.currentSlot, int(std::size(expected)));
     for (int i = 0; i < int(std::size(expected)); ++i)
         EXPECT_STREQ(profiler.names[i], expected[i]);
@@ -271,7 +270,7 @@ TEST_F(ViewFrame, TheWireframeViewDrawsEdgesOnly)
     RenderViewWindowWireframe(mainView);
     const int half = int(1000 * kP45 / 5500 / 2);
     EXPECT_EQ(At(kWidth / 2 + half / 2, kMidRow), 176u); // the face's inside is not filled
-    int edge = 0; // its right edge is drawn
+    int edge = 0;                                        // its right edge is drawn
     for (int x = kWidth / 2 + half - 2; x <= kWidth / 2 + half + 2; ++x)
         edge += At(x, kMidRow) == 60u;
     EXPECT_GE(edge, 1);
