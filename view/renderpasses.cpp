@@ -91,8 +91,8 @@ hx_actor* MakeTdpActor(TDP* tdp, void* typeData)
 // The collision record of the TDP's model, and the item's dock points.
 void TakeModelRecords(TDP* tdp)
 {
-    if (tdp->model)
-        tdp->hullBounds = FindHullBounds(tdp->model);
+    if (HullBounds* hull = tdp->model ? FindHullBounds(tdp->model) : nullptr)
+        tdp->hullBounds = hull;
     if (tdp->owner)
         AttachDockPointsToModel(tdp->owner);
 }
@@ -344,8 +344,11 @@ void UpdateTdpDetail(TDP* tdp)
 {
     if (tdp->flags & kTdpEmitter)
         return;
+    // A part whose radius is not known yet (0) is measured by its model's
+    // bounding radius, never dropped to a point for want of a radius.
+    const float radius = tdp->radius > 0.0f || !tdp->model ? tdp->radius : tdp->model->radius;
     const float depth = std::fabs(tdp->viewPosition.z);
-    float s = depth > 0.0f ? tdp->radius * 900.0f / depth : (tdp->radius > 0.0f ? FLT_MAX : 0.0f);
+    float s = depth > 0.0f ? radius * 900.0f / depth : (radius > 0.0f ? FLT_MAX : 0.0f);
     if (!(tdp->flags & kTdpPlanetLayer) && tdp->viewPosition.z > kMainCameraYon)
         s = 0.0f;
     if (!tdp->actor) {

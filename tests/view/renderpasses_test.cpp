@@ -143,6 +143,17 @@ TEST_F(SceneUpdate, APartInTheSceneGetsItsActorAboveAnApparentSizeOf20)
     EXPECT_EQ(tdp->actor->model, full);
 }
 
+TEST_F(SceneUpdate, APartWhoseRadiusIsNotKnownIsMeasuredByItsModel)
+{
+    SceneItem* ship = Show(full, 0, 0, 900, 0); // the cube's bounding radius is 86.6
+    Prepare();
+    ASSERT_NE(ship->avatar->root->actor, nullptr);
+    EXPECT_EQ(ship->avatar->root->actor->model, full);
+    Place(ship, 0, 0, 20000); // s = 3.9
+    Prepare();
+    EXPECT_EQ(ship->avatar->root->actor->model, GetOnePointModel());
+}
+
 TEST_F(SceneUpdate, AParkedItemBroughtBackIsInTheMainWorldAgain)
 {
     SceneItem* ship = Show(full, 0, 0, 5000, 87);
