@@ -287,16 +287,20 @@ ViewWindowRecord* FindViewWindowRecord(const WindowHandle* window)
 
 namespace {
 
+// The window's record; a window without one takes a free record, or when
+// none is free the records are taken in turn (a window whose record went
+// to another simply starts again).
 ViewWindowRecord* TakeViewWindowRecord(WindowHandle* window)
 {
+    static int turn;
     if (ViewWindowRecord* known = FindViewWindowRecord(window))
         return known;
-    ViewWindowRecord* free = FindViewWindowRecord(nullptr);
-    if (!free)
-        return nullptr;
-    *free = {window, nullptr, nullptr, 0, 0, {}};
-    std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), free->dirtyRect);
-    return free;
+    ViewWindowRecord* record = FindViewWindowRecord(nullptr);
+    if (!record)
+        record = &gViewWindows[turn++ % kViewWindowRecords];
+    *record = {window, nullptr, nullptr, 0, 0, {}, 255};
+    std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), record->dirtyRect);
+    return record;
 }
 
 } // namespace
@@ -314,8 +318,6 @@ bool AllocViewPixelmaps(WindowHandle* window)
     if (!gView.screen || !gView.depth)
         return false;
     ViewWindowRecord* record = TakeViewWindowRecord(window);
-    if (!record)
-        return false;
     int32_t x = 0, y = 0;
     guiWindowRect(window, &x, &y);
     RefreshScreenPixels();
@@ -330,6 +332,8 @@ bool AllocViewPixelmaps(WindowHandle* window)
     colour->origin_y = depth->origin_y = int16_t(window->height / 2);
     record->colour = colour;
     record->depth = depth;
+    if (record->left != x || record->top != y)
+        record->clearAll = 255;
     record->left = x;
     record->top = y;
     return true;
@@ -353,10 +357,9 @@ void RegisterViewWindow(WindowHandle* window)
     if (record && record->colour)
         return;
     record = TakeViewWindowRecord(window);
-    if (!record)
-        return;
     ++gView.viewWindowCount;
     std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), record->dirtyRect);
+    record->clearAll = 255;
 }
 
 void UnregisterViewWindow(WindowHandle* window)

@@ -31,13 +31,16 @@ constexpr int16_t kEmptyDirtyRect[4] = {0x7fff, 0x7fff, -0x7fff, -0x7fff};
 
 // What the view keeps of one 3D view window: its colour and depth
 // sub-pixelmaps while it is drawn, and the part of its depth target that
-// the last draw wrote (relative to the sub-pixelmap's centre).
+// the last draw wrote (relative to the sub-pixelmap's centre). A window
+// new to the view, registered again or moved does not know what lies in
+// the depth buffer under it: its next draw clears the whole of its target.
 struct ViewWindowRecord {
     WindowHandle* window; // null: a free record
     hx_pixelmap* colour;
     hx_pixelmap* depth;
     int32_t left, top; // the screen position they were made at
     int16_t dirtyRect[4];
+    uint8_t clearAll;
 };
 constexpr int kViewWindowRecords = 32;
 

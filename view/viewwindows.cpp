@@ -172,10 +172,11 @@ void DrawPlanets()
 void ClearDepth(ViewWindowRecord* window)
 {
     const int16_t* r = window->dirtyRect;
-    if (gFullDepthClear || gTargetViewDrawing)
+    if (gFullDepthClear || gTargetViewDrawing || window->clearAll)
         HxPixelmapFill(gView.depthTarget, 0xFFFF);
     else if (r[0] <= r[2] && r[1] <= r[3])
         HxPixelmapRectangleFill(gView.depthTarget, r[0], r[1], r[2] - r[0] + 1, r[3] - r[1] + 1, 0xFFFF);
+    window->clearAll = 0;
 }
 
 // Draws the window's view; the main world in the given render style.

@@ -219,7 +219,19 @@ TEST_F(ViewFrame, TheNextFrameClearsOnlyTheDepthDirtyRectangle)
 {
     SceneItem* cube = Show(Cube("cube", 1000, near), 0, 0, 6000, 870);
     WindowHandle* w = ViewWindow(viewer);
+    auto depthAt = [&](int x, int y) {
+        uint16_t v;
+        std::memcpy(&v, static_cast<uint8_t*>(gView.depth->pixels) + y * gView.depth->row_bytes + x * 2, 2);
+        return v;
+    };
+    auto setDepth = [&](int x, int y, uint16_t v) {
+        std::memcpy(static_cast<uint8_t*>(gView.depth->pixels) + y * gView.depth->row_bytes + x * 2, &v, 2);
+    };
+    // A newly registered window does not know what lies under it: its
+    // first draw clears the whole of its depth target.
+    setDepth(10, 10, 0x1234);
     RenderViewWindow(w);
+    EXPECT_EQ(depthAt(10, 10), 0xFFFF);
     const ViewWindowRecord* record = FindViewWindowRecord(w);
     const int16_t* r = record->dirtyRect;
     const int half = int(1000 * kP45 / 5500 / 2);
@@ -229,14 +241,6 @@ TEST_F(ViewFrame, TheNextFrameClearsOnlyTheDepthDirtyRectangle)
     EXPECT_GE(r[3], half - 2);
 
     // Depth written outside the rectangle stays; inside it is cleared.
-    auto depthAt = [&](int x, int y) {
-        uint16_t v;
-        std::memcpy(&v, static_cast<uint8_t*>(gView.depth->pixels) + y * gView.depth->row_bytes + x * 2, 2);
-        return v;
-    };
-    auto setDepth = [&](int x, int y, uint16_t v) {
-        std::memcpy(static_cast<uint8_t*>(gView.depth->pixels) + y * gView.depth->row_bytes + x * 2, &v, 2);
-    };
     EXPECT_NE(depthAt(kWidth / 2, kMidRow), 0xFFFF); // the cube's depth
     setDepth(10, 10, 0x1234);
     DeleteSceneItem(cube);
@@ -248,6 +252,31 @@ TEST_F(ViewFrame, TheNextFrameClearsOnlyTheDepthDirtyRectangle)
     gFullDepthClear = 255;
     RenderViewWindow(w);
     EXPECT_EQ(depthAt(10, 10), 0xFFFF);
+    gFullDepthClear = 0;
+
+    // A window that moved clears its whole target once.
+    setDepth(200, 150, 0x1234);
+    w->x = 50;
+    RenderViewWindow(w);
+    EXPECT_EQ(depthAt(200, 150), 0xFFFF);
+}
+
+TEST_F(ViewFrame, WindowsBeyondTheViewsRecordsStillDraw)
+{
+    Show(Cube("cube", 1000, near), 0, 0, 6000, 870);
+    static WindowHandle windows[kViewWindowRecords + 3];
+    for (WindowHandle& w : windows) {
+        w = WindowHandle{};
+        w.width = kWidth;
+        w.height = kHeight;
+        w.viewedItems = viewer;
+        RenderViewWindow(&w);
+    }
+    EXPECT_EQ(At(kWidth / 2, kMidRow), 60u);
+    std::fill(frame.begin(), frame.end(), uint8_t(7));
+    RenderViewWindow(&windows[0]); // its record went to another: it starts again
+    EXPECT_EQ(At(kWidth / 2, kMidRow), 60u);
+    EXPECT_EQ(At(0, 0), 176u);
 }
 
 TEST_F(ViewFrame, EveryPassClosesItsProfilerSectionInOrder)
