@@ -25,7 +25,6 @@
 #include "view/renderpasses.h"
 #include "view/skyandlights.h"
 #include "view/viewstate.h"
-#include "view/viewwindows.h"
 #include "world/floatingorigin.h"
 #include "ui/windows.h"
 
