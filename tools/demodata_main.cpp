@@ -1,10 +1,14 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
 // palette, the loading and end screens, the bitmap font of the font symbols,
 // the glyph pictures that "-fontmake" builds its small font from and the
-// preloaded sounds, all synthesised here. The text files of the
+// preloaded sounds, the ship shade table and the textures of the standard
+// materials, all synthesised here. The text files of the
 // tree (scripts, Kelvandrist.ini) are written by hand beside them.
 //
 //   demodata DATA_FOLDER
+#include "framework/fw.h"
+#include "framework/pixelmap.h"
+#include "framework/pmfile.h"
 #include "platform/files.h"
 #include "system/crand.h"
 #include "system/res/font.h"
@@ -12,6 +16,7 @@
 #include "system/res/pcx.h"
 #include "system/wav.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -192,6 +197,78 @@ bool SaveSound(const std::string& name, Voice voice, int variant)
                    static_cast<uint32_t>(count), &pcm, samples.data()) == kWavOk;
 }
 
+// The shade table: 64 light levels (rows) of 256 palette indices; each
+// colour of a ramp falls toward the ramp's darkest shade as the light
+// drops, the other entries stay as they are.
+std::vector<uint8_t> MakeShadeTable()
+{
+    constexpr int kLevels = 64;
+    std::vector<uint8_t> table(static_cast<std::size_t>(kLevels) * 256);
+    for (int level = 0; level < kLevels; ++level) {
+        for (int i = 0; i < 256; ++i) {
+            int shaded = i;
+            if (i >= 10 && i < 10 + 8 * 29) {
+                const int first = 10 + (i - 10) / 29 * 29, shade = (i - 10) % 29;
+                shaded = first + shade * level / (kLevels - 1);
+            }
+            table[static_cast<std::size_t>(level) * 256 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(shaded);
+        }
+    }
+    return table;
+}
+
+// A square 8-bit texture of the ramp: rings (beams and plasma), or noise
+// that fades from the centre (explosions, antimatter).
+std::vector<uint8_t> MakeTexture(int ramp, bool rings, uint32_t seed)
+{
+    constexpr int kSize = 32;
+    std::vector<uint8_t> pixels(kSize * kSize);
+    CRandSeed(seed);
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const double dx = x - 15.5, dy = y - 15.5, d = std::sqrt(dx * dx + dy * dy) / 22.0;
+            double light = rings ? 0.5 + 0.5 * std::cos(d * 4 * kPi) : (1.0 - d) * (0.6 + 0.4 * CRand() / kCRandMax);
+            light = std::clamp(light, 0.0, 1.0);
+            pixels[static_cast<std::size_t>(y * kSize + x)] = static_cast<uint8_t>(10 + ramp * 29 + std::lround(light * 28));
+        }
+    }
+    return pixels;
+}
+
+// Writes an 8-bit pixelmap file under the data folder (a path from its top).
+bool SavePixelmap(const std::string& name, const std::vector<uint8_t>& pixels, int width, int height)
+{
+    const std::string path = gFolder + "/" + name;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_INDEX_8, static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+                                         nullptr, 0);
+    if (!pm)
+        return false;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            HxPixelmapPixelSet(pm, x, y, pixels[static_cast<std::size_t>(y * width + x)]);
+    const bool saved = HxPixelmapSave(path.c_str(), pm) == 1;
+    HxPixelmapFree(pm);
+    return saved;
+}
+
+// The textures of the standard materials: {file, ramp, rings}.
+struct TextureRow {
+    const char* file;
+    int ramp;
+    bool rings;
+};
+constexpr TextureRow kStandardTextures[] = {
+    {"beamnav.pix", 6, true},
+    {"beamind.pix", 4, true},
+    {"beamaln.pix", 7, true},
+    {"beamnl.pix", 5, true},
+    {"beamora.pix", 2, true},
+    {"antimo.pix", 7, false},
+    {"explo_1.pix", 2, false},
+    {"plasma.pix", 5, true},
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -221,6 +298,13 @@ int main(int argc, char** argv)
         ok = ok && SaveSound(name, voice, variant);
         ++variant;
     }
+
+    HxCoreBegin();
+    ok = ok && SavePixelmap("zqk/resource/art/textures/ships/klvstd.tab", MakeShadeTable(), 256, 64);
+    uint32_t seed = 1;
+    for (const TextureRow& t : kStandardTextures)
+        ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
+    HxCoreEnd();
 
     if (!ok) {
         std::fprintf(stderr, "demodata: cannot write into %s\n", gFolder.c_str());

@@ -40,10 +40,52 @@ bool guiHitTestNever(WindowHandle* window, int32_t x, int32_t y)
     return {};
 }
 
+// The screen rectangle from the anchors of the window and its parents; a
+// window without parent measures from a 0 x 0 reference.
 bool guiWindowRect(WindowHandle* window, int32_t* outX, int32_t* outY)
 {
-    RecordCall("guiWindowRect");
-    return {};
+    int32_t x = 0, y = 0, referenceWidth = 0, referenceHeight = 0;
+    for (const WindowHandle* w = window; w; w = w->parent) {
+        if (w->parent) {
+            referenceWidth = w->parent->width;
+            referenceHeight = w->parent->height;
+        }
+        switch (w->anchor) {
+        case 1:
+            x += referenceWidth - w->x - w->width;
+            y += w->y;
+            break;
+        case 2:
+            x += w->x;
+            y += referenceHeight - w->y - w->height;
+            break;
+        case 3:
+            x += referenceWidth - w->x - w->width;
+            y += referenceHeight - w->y - w->height;
+            break;
+        case 4: // attached: its own offset; as a parent it adds nothing
+            if (w == window) {
+                x += w->x;
+                y += w->y;
+            }
+            break;
+        case 6:
+            x += w->x + referenceWidth / 2 - w->width / 2;
+            y += w->y + referenceHeight / 2 - w->height / 2;
+            break;
+        default:
+            x += w->x;
+            y += w->y;
+            break;
+        }
+    }
+    window->screenRect[0] = x;
+    window->screenRect[1] = y;
+    window->screenRect[2] = x + window->width - 1;
+    window->screenRect[3] = y + window->height - 1;
+    *outX = x;
+    *outY = y;
+    return true;
 }
 
 void guiRedrawOverlapping(WindowHandle* window)

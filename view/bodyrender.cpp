@@ -19,3 +19,8 @@ void SpawnCorpse(SceneItem* item)
 {
     RecordCall("SpawnCorpse");
 }
+
+void RefreshPlanetDetail()
+{
+    RecordCall("RefreshPlanetDetail");
+}

@@ -8,3 +8,4 @@ struct SceneItem;
 void UpdatePlanetRender(SceneItem* item);
 void UpdateVideoPlanetRender(SceneItem* item);
 void SpawnCorpse(SceneItem* item);
+void RefreshPlanetDetail();

@@ -35,3 +35,14 @@ int32_t SaveModelFile(const char* fileName, hx_model* model)
     RecordCall("SaveModelFile");
     return {};
 }
+
+void MakeEffectModels()
+{
+    RecordCall("MakeEffectModels");
+}
+
+hx_model* MakeReducedModel(hx_model* model)
+{
+    RecordCall("MakeReducedModel");
+    return model;
+}

@@ -12,3 +12,6 @@ void FlipModelFaces(hx_model* model);
 void SetModelMaterial(hx_model* model, const char* materialName);
 void ClearModelMaterials(hx_model* model);
 int32_t SaveModelFile(const char* fileName, hx_model* model);
+void MakeEffectModels();
+// The model drawn when the object is far; for now the full model itself.
+hx_model* MakeReducedModel(hx_model* model);

@@ -773,28 +773,6 @@ hx_model* BuildModel(Load& load)
 
 // ---- the face picker's view of a model -------------------------------------------------
 
-// The geometry the world's face picker reads: the model's kept vertex and
-// face arrays, copied into the picker's plain form.
-bool ReadModelMesh(const hx_model* model, MeshView* mesh)
-{
-    static std::vector<Vector3> vertices;
-    static std::vector<uint16_t> faces;
-    if (!model->vertices || !model->faces || !model->nfaces)
-        return false;
-    vertices.resize(model->nvertices);
-    for (int i = 0; i < model->nvertices; ++i)
-        vertices[static_cast<std::size_t>(i)] = {model->vertices[i].p.x, model->vertices[i].p.y, model->vertices[i].p.z};
-    faces.resize(static_cast<std::size_t>(model->nfaces) * 3);
-    for (int i = 0; i < model->nfaces; ++i)
-        for (int k = 0; k < 3; ++k)
-            faces[static_cast<std::size_t>(i) * 3 + static_cast<std::size_t>(k)] = model->faces[i].vertices[k];
-    mesh->vertices = vertices.data();
-    mesh->vertexCount = model->nvertices;
-    mesh->faces = reinterpret_cast<const uint16_t(*)[3]>(faces.data());
-    mesh->faceCount = model->nfaces;
-    return true;
-}
-
 // ---- collision boxes --------------------------------------------------------------------
 
 // Points of a box file grouped into boxes: two points belong together when
@@ -917,6 +895,28 @@ void DerivedPath(const char* name, const char* ending, char* out, std::size_t si
 }
 
 } // namespace
+
+// The geometry the world's face picker reads: the model's kept vertex and
+// face arrays, copied into the picker's plain form.
+bool ReadModelMesh(const hx_model* model, MeshView* mesh)
+{
+    static std::vector<Vector3> vertices;
+    static std::vector<uint16_t> faces;
+    if (!model->vertices || !model->faces || !model->nfaces)
+        return false;
+    vertices.resize(model->nvertices);
+    for (int i = 0; i < model->nvertices; ++i)
+        vertices[static_cast<std::size_t>(i)] = {model->vertices[i].p.x, model->vertices[i].p.y, model->vertices[i].p.z};
+    faces.resize(static_cast<std::size_t>(model->nfaces) * 3);
+    for (int i = 0; i < model->nfaces; ++i)
+        for (int k = 0; k < 3; ++k)
+            faces[static_cast<std::size_t>(i) * 3 + static_cast<std::size_t>(k)] = model->faces[i].vertices[k];
+    mesh->vertices = vertices.data();
+    mesh->vertexCount = model->nvertices;
+    mesh->faces = reinterpret_cast<const uint16_t(*)[3]>(faces.data());
+    mesh->faceCount = model->nfaces;
+    return true;
+}
 
 // ---- entry points -----------------------------------------------------------------------
 

@@ -59,5 +59,11 @@ void LwoCachePath(const char* name, char* out, std::size_t size);
 // The "_BOX.lwo" companion of an object, formed the same way.
 void LwoBoxPath(const char* name, char* out, std::size_t size);
 
+// The face picker's reader of a framework model's geometry: its vertex and
+// face arrays in the picker's plain form (valid until the next call); false
+// for a model without faces.
+struct MeshView;
+bool ReadModelMesh(const hx_model* model, MeshView* mesh);
+
 // Off: every load computes the smoothing itself and writes no cache.
 void SetLwoSmoothingCache(bool on);

@@ -10,3 +10,8 @@ TDP* AttachParticleEmitter(SceneItem* item, const Matrix4* frame, int32_t type, 
     RecordCall("AttachParticleEmitter");
     return {};
 }
+
+void DrawAllParticles(int32_t flag)
+{
+    RecordCall("DrawAllParticles");
+}

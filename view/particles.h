@@ -8,3 +8,4 @@ struct SceneItem;
 struct TDP;
 
 TDP* AttachParticleEmitter(SceneItem* item, const Matrix4* frame, int32_t type, uint32_t flags, int32_t life, int32_t count, float value1, float speed, float value2, float spread);
+void DrawAllParticles(int32_t flag);

@@ -4,6 +4,7 @@
 #include "view/skyandlights.h"
 
 #include "system/calltrace.h"
+#include "view/renderpasses.h"
 
 uint8_t gNebulaOn = 0;
 
@@ -51,4 +52,32 @@ void CreateCelestialSphere()
 void BuildStarCatalogue()
 {
     RecordCall("BuildStarCatalogue");
+}
+
+void DrawStarField()
+{
+    RecordCall("DrawStarField");
+}
+
+void DrawSunFlare()
+{
+    RecordCall("DrawSunFlare");
+}
+
+void SetFlashLight(SceneItem* item, int32_t ticks, int32_t flag)
+{
+    RecordCall("SetFlashLight");
+}
+
+void SetFlashLightSoft()
+{
+    RecordCall("SetFlashLightSoft");
+}
+
+// Until the particle drawing exists an emitter is drawn as nothing, through
+// the one-point model (never the framework's default cube).
+hx_model* CreateParticleDummyModel()
+{
+    RecordCall("CreateParticleDummyModel");
+    return GetOnePointModel();
 }

@@ -17,3 +17,9 @@ hx_model* LoadAntiMatterModel();
 void SetNebulaModel(hx_model* model);
 void CreateCelestialSphere();
 void BuildStarCatalogue();
+void DrawStarField();
+void DrawSunFlare();
+void SetFlashLight(SceneItem* item, int32_t ticks, int32_t flag);
+void SetFlashLightSoft();
+// The model through which particle emitters are drawn.
+hx_model* CreateParticleDummyModel();

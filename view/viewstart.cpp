@@ -1,31 +1,375 @@
-// The 3D view layer's start and end, its worlds and the per-frame view.
-// Stand-in bodies: each only records its call (system/calltrace.h) until
-// the module itself is built; results are zero or null.
+// The 3D view layer's start and end: the framework and its renderer over
+// the display canvas, the screen and depth pixelmaps, the find-failed hooks
+// that load textures, shade tables and materials from files, the 21
+// standard materials, the shade table and the reset of the view state;
+// and the colour and depth sub-pixelmaps of each 3D view window.
+//
+// The worlds, the scene update and the render passes are in
+// renderpasses.cpp and viewwindows.cpp.
 #include "view/viewstart.h"
 
-#include "system/calltrace.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
 
-uint8_t gScreenClearColour = 176;
+#include "framework/diag.h"
+#include "framework/pixelmap.h"
+#include "framework/pmfile.h"
+#include "framework/resource.h"
+#include "framework/scene.h"
+#include "system/display.h"
+#include "system/errors.h"
+#include "view/effectmodels.h"
+#include "view/lwoloader.h"
+#include "view/renderpasses.h"
+#include "view/skyandlights.h"
+#include "view/viewstate.h"
+#include "world/floatingorigin.h"
+#include "ui/windows.h"
+
+uint8_t gScreenClearColour = kSkyIndex;
 float gProjectionDistance = 0.0f;
 uint8_t gRebuild3D = 0;
 float gLodThresholds[3] = {10.0f, 24.0f, 2.0f};
+hx_material* gPlanetMaterials[kPlanetMaterialCount];
+uint8_t gTextureReport = 0;
+
+ViewState gView;
+ViewWindowRecord gViewWindows[kViewWindowRecords];
+
+namespace {
+
+char gFrameworkPath[] = "HEXMIRE_PATH=hexmire\\dll;hexmire\\dat"; // putenv keeps it
+constexpr const char* kShadeTableName = "zqk\\resource\\art\\textures\\ships\\klvstd.tab";
+constexpr const char* kTextureFolder = "hexmire\\dat\\%s";
+
+// A standard material as the program holds it: every map transform is the
+// identity, colour and opacity are 0.
+struct MaterialPrototype {
+    const char* name;
+    const char* texture; // file under "hexmire\dat", or null
+    float ka, kd, ks, power;
+    uint32_t flags;
+    uint8_t indexBase, indexRange;
+};
+
+// clang-format off
+constexpr MaterialPrototype kStandardMaterials[kStandardMaterialCount] = {
+    {"standard",         nullptr,       0.0f,  0.67f, 0.75f, 96.0f, 0x5,    16,  31},
+    {"nebula_purple",    nullptr,       0.0f,  1.0f,  0.0f,  20.0f, 0x6,    176, 31},
+    {"laser_tex_navy",   "beamnav.pix", 0.0f,  0.7f,  0.05f, 30.0f, 0x1000, 176, 31},
+    {"laser_tex_indy",   "beamind.pix", 0.0f,  0.7f,  0.05f, 30.0f, 0x1000, 176, 31},
+    {"laser_tex_aln",    "beamaln.pix", 0.0f,  0.7f,  0.05f, 30.0f, 0x1000, 176, 31},
+    {"laser_tex_newal",  "beamnl.pix",  0.0f,  0.7f,  0.05f, 30.0f, 0x1000, 176, 31},
+    {"Antimo",           "antimo.pix",  0.0f,  0.7f,  0.05f, 30.0f, 0,      176, 31},
+    {"explo_1",          "explo_1.pix", 0.0f,  0.7f,  0.05f, 30.0f, 0x2000, 176, 31},
+    {"explo_2",          nullptr,       0.0f,  0.7f,  0.05f, 30.0f, 0x2000, 176, 31},
+    {"plasmaball",       nullptr,       0.0f,  1.0f,  0.0f,  20.0f, 0x6,    144, 31},
+    {"plasmavid",        "plasma.pix",  0.0f,  0.7f,  0.05f, 30.0f, 0x6,    48,  16},
+    {"carbon",           nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    48,  31},
+    {"black",            nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x2,    48,  31},
+    {"grey_flat",        nullptr,       0.05f, 0.62f, 0.75f, 20.0f, 0,      30,  1},
+    {"laser_tex_orange", "beamora.pix", 0.0f,  0.7f,  0.05f, 30.0f, 0x1000, 176, 31},
+    {"planet1",          nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    16,  31},
+    {"planet2",          nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    16,  31},
+    {"planet3",          nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    16,  31},
+    {"planet4",          nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    16,  31},
+    {"planet5",          nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    16,  31},
+    {"planet6",          nullptr,       0.05f, 0.62f, 0.75f, 96.0f, 0x5,    16,  31},
+};
+// clang-format on
+
+hx_diaghandler gGameDiagHandler = {"Kelvandrist", DiagWarning, DiagFailure};
+
+// The framework pixel type of the display's depth.
+uint8_t ScreenPixelType()
+{
+    return gScreenMode.depth == 16 ? HX_PMT_RGB_555 : HX_PMT_INDEX_8;
+}
+
+// An 8-bit indexed map as 15-bit colour through the palette shown now.
+hx_pixelmap* ConvertTo555(hx_pixelmap* indexed)
+{
+    hx_pixelmap* rgb = HxPixelmapAllocate(HX_PMT_RGB_555, indexed->width, indexed->height, nullptr, 0);
+    if (!rgb)
+        return nullptr;
+    const PaletteEntry* palette = DisplayLastPalette();
+    for (int y = 0; y < indexed->height; ++y) {
+        for (int x = 0; x < indexed->width; ++x) {
+            const uint32_t index = HxPixelmapPixelQuery(indexed, x - indexed->origin_x, y - indexed->origin_y) & 0xFF;
+            const PaletteEntry& c = palette[index];
+            const uint32_t value = uint32_t(c.red / 8) << 10 | uint32_t(c.green / 8) << 5 | uint32_t(c.blue >> 3);
+            HxPixelmapPixelSet(rgb, x - rgb->origin_x, y - rgb->origin_y, value);
+        }
+    }
+    return rgb;
+}
+
+// The texture hook: the map file of that name, in 15-bit colour on a
+// 15-bit screen, registered under the name.
+void* LoadTextureHook(const char* name)
+{
+    hx_pixelmap* map = HxPixelmapLoad(name);
+    if (!map)
+        return nullptr;
+    if (gView.pixelType == HX_PMT_RGB_555 && map->type == HX_PMT_INDEX_8) {
+        hx_pixelmap* rgb = ConvertTo555(map);
+        HxPixelmapFree(map);
+        if (!rgb)
+            return nullptr;
+        map = rgb;
+    }
+    const int32_t size = int32_t(map->width) * map->height;
+    gView.textureTotal += size;
+    if (gTextureReport)
+        DebugPrintf("Texture Size: %ix%i Size: %i Total: %i Name:%s\n", int(map->width), int(map->height), int(size),
+                    int(gView.textureTotal), name);
+    map->identifier = HxResStrDup(map, name);
+    return HxMapAdd(map);
+}
+
+void* LoadShadeTableHook(const char* name)
+{
+    hx_pixelmap* table = HxPixelmapLoad(name);
+    if (!table)
+        return nullptr;
+    table->identifier = HxResStrDup(table, name);
+    return HxTableAdd(table);
+}
+
+void* LoadMaterialHook(const char* name)
+{
+    hx_material* material = HxMaterialLoad(name);
+    if (!material)
+        return nullptr;
+    material->identifier = HxResStrDup(material, name);
+    return HxMaterialAdd(material);
+}
+
+// A framework material with the prototype's fields and texture, registered.
+hx_material* MakeStandardMaterial(const MaterialPrototype& p)
+{
+    hx_material* m = HxMaterialAllocate(p.name);
+    if (!m)
+        return nullptr;
+    m->colour = 0;
+    m->opacity = 0;
+    m->ka = p.ka;
+    m->kd = p.kd;
+    m->ks = p.ks;
+    m->power = p.power;
+    m->flags = p.flags;
+    m->map_transform = {{{1, 0}, {0, 1}, {0, 0}}};
+    m->index_base = p.indexBase;
+    m->index_range = p.indexRange;
+    if (p.texture) {
+        char name[64];
+        std::snprintf(name, sizeof name, kTextureFolder, p.texture);
+        m->colour_map = HxMapFind(name);
+    }
+    return HxMaterialAdd(m);
+}
+
+// The framework, its renderer and the screen and depth pixelmaps. With the
+// framework display back end the framework's core is begun already.
+bool BeginFramework()
+{
+    if (gDisplayDriver != &kFrameworkDisplay)
+        putenv(gFrameworkPath);
+    const hx_error begun = HxBegin();
+    if (begun != HX_OK && begun != HXE_ACTIVE)
+        return false;
+    HxDiagHandlerSet(&gGameDiagHandler);
+    gView.pixelType = ScreenPixelType();
+    if (HxZbBegin(gView.pixelType, HX_PMT_DEPTH_16) != HX_OK)
+        return false;
+    gView.screen = HxPixelmapAllocate(gView.pixelType, uint16_t(gScreenMode.width), uint16_t(gScreenMode.height),
+                                      nullptr, HX_PMAF_NO_PIXELS);
+    if (!gView.screen)
+        return false;
+    RefreshScreenPixels();
+    gView.depth = HxPixelmapMatch(gView.screen, HX_PMMATCH_DEPTH_16);
+    if (!gView.depth)
+        return false;
+    // Each view clears only what it drew last time: everything else must
+    // start out as far as it goes.
+    HxPixelmapFill(gView.depth, 0xFFFF);
+    return true;
+}
+
+// What every start-up puts back: the view of a new mission.
+void ResetViewState()
+{
+    if (gView.mainWorld || gView.planetWorld || gView.farPlanetWorld || gView.nebulaWorld)
+        FreeP3DWorlds();
+    gRebuild3D = 255;
+    gNebulaOn = 0;
+    gView.mainWorld = gView.planetWorld = gView.farPlanetWorld = gView.nebulaWorld = nullptr;
+    gView.mainCamera = gView.planetCamera = gView.nebulaCamera = gView.celestialSphere = nullptr;
+    gView.lights[0] = gView.lights[1] = nullptr;
+    gView.viewWindowCount = 0;
+    gView.flashMode = 0;
+    gView.stretchEnable = 255;
+    for (ViewWindowRecord& record : gViewWindows)
+        record = {};
+}
+
+} // namespace
+
+void RefreshScreenPixels()
+{
+    if (gView.screen)
+        gView.screen->pixels = gScreenMode.frameBuffer ? *gScreenMode.frameBuffer : nullptr;
+}
 
 void InitializeP3D()
 {
-    RecordCall("InitializeP3D");
+    ConsolePrint("P3D - Initialising 3D system");
+    ClearTexturePixelmaps();
+    const bool first = !gView.begun;
+    if (first && !BeginFramework()) {
+        ConsolePrint("P3D - Failed to start the 3D framework");
+        return;
+    }
+    gView.halfWidth = 320.0f;
+    gView.halfHeight = 240.0f;
+    MatFrustum(-gView.halfWidth, gView.halfWidth, -gView.halfHeight, gView.halfHeight, 0.1f, 100.0f,
+               gView.projection);
+    if (first) {
+        HxMaterialFindHookSet(LoadMaterialHook);
+        HxTableFindHookSet(LoadShadeTableHook);
+        HxMapFindHookSet(LoadTextureHook);
+        ConsolePrint("P3D - Loading materials");
+        for (int i = 0; i < kStandardMaterialCount; ++i)
+            gView.materials[i] = MakeStandardMaterial(kStandardMaterials[i]);
+        for (int i = 0; i < kPlanetMaterialCount; ++i)
+            gPlanetMaterials[i] = gView.materials[kFirstPlanetMaterial + i];
+    }
+    ResetViewState();
+    HxZbSetRenderBoundsCallback(SetTdpScreenBounds);
+    gView.shadeTable = HxTableFind(kShadeTableName);
+    gView.shadePixels = gView.shadeTable ? gView.shadeTable->pixels : nullptr;
+    if (!gView.shadeTable)
+        DebugPrint("P3D - shade table klvstd.tab not found\n");
+    // The face picker reads the geometry of the framework's models.
+    SetModelMeshReader(ReadModelMesh);
+    if (first)
+        MakeEffectModels();
+    gView.begun = 1;
+    ConsolePrint("P3D - Done");
 }
 
 void ShutdownP3D()
 {
-    RecordCall("ShutdownP3D");
+    if (!gView.begun)
+        return;
+    FreeP3DWorlds();
+    HxZbEnd();
+    HxEnd();
+    gView = {};
+    for (hx_material*& m : gPlanetMaterials)
+        m = nullptr;
+    for (ViewWindowRecord& record : gViewWindows)
+        record = {};
 }
 
-void FreeP3DWorlds()
+// ---- the view windows' sub-pixelmaps ----------------------------------------------
+
+ViewWindowRecord* FindViewWindowRecord(const WindowHandle* window)
 {
-    RecordCall("FreeP3DWorlds");
+    for (ViewWindowRecord& record : gViewWindows)
+        if (record.window == window)
+            return &record;
+    return nullptr;
 }
 
-void PrepareView(SceneItem* item, const ViewRect* viewport)
+namespace {
+
+// The window's record; a window without one takes a free record, or when
+// none is free the records are taken in turn (a window whose record went
+// to another simply starts again).
+ViewWindowRecord* TakeViewWindowRecord(WindowHandle* window)
 {
-    RecordCall("PrepareView");
+    static int turn;
+    if (ViewWindowRecord* known = FindViewWindowRecord(window))
+        return known;
+    ViewWindowRecord* record = FindViewWindowRecord(nullptr);
+    if (!record)
+        record = &gViewWindows[turn++ % kViewWindowRecords];
+    *record = {window, nullptr, nullptr, 0, 0, {}, 255};
+    std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), record->dirtyRect);
+    return record;
+}
+
+} // namespace
+
+void GrowDirtyRect(int16_t (&rect)[4], const int32_t bounds[4])
+{
+    rect[0] = int16_t(std::min<int32_t>(rect[0], bounds[0]));
+    rect[1] = int16_t(std::min<int32_t>(rect[1], bounds[1]));
+    rect[2] = int16_t(std::max<int32_t>(rect[2], bounds[2]));
+    rect[3] = int16_t(std::max<int32_t>(rect[3], bounds[3]));
+}
+
+bool AllocViewPixelmaps(WindowHandle* window)
+{
+    if (!gView.screen || !gView.depth)
+        return false;
+    ViewWindowRecord* record = TakeViewWindowRecord(window);
+    int32_t x = 0, y = 0;
+    guiWindowRect(window, &x, &y);
+    RefreshScreenPixels();
+    hx_pixelmap* colour = HxPixelmapAllocateSub(gView.screen, x, y, window->width, window->height);
+    hx_pixelmap* depth = colour ? HxPixelmapAllocateSub(gView.depth, x, y, window->width, window->height) : nullptr;
+    if (!depth) {
+        if (colour)
+            HxPixelmapFree(colour);
+        return false;
+    }
+    colour->origin_x = depth->origin_x = int16_t(window->width / 2);
+    colour->origin_y = depth->origin_y = int16_t(window->height / 2);
+    record->colour = colour;
+    record->depth = depth;
+    if (record->left != x || record->top != y)
+        record->clearAll = 255;
+    record->left = x;
+    record->top = y;
+    return true;
+}
+
+void FreeViewPixelmaps(WindowHandle* window)
+{
+    ViewWindowRecord* record = FindViewWindowRecord(window);
+    if (!record)
+        return;
+    for (hx_pixelmap** sub : {&record->colour, &record->depth}) {
+        if (*sub)
+            HxPixelmapFree(*sub);
+        *sub = nullptr;
+    }
+}
+
+void RegisterViewWindow(WindowHandle* window)
+{
+    ViewWindowRecord* record = FindViewWindowRecord(window);
+    if (record && record->colour)
+        return;
+    record = TakeViewWindowRecord(window);
+    ++gView.viewWindowCount;
+    std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), record->dirtyRect);
+    record->clearAll = 255;
+}
+
+void UnregisterViewWindow(WindowHandle* window)
+{
+    --gView.viewWindowCount;
+    FreeViewPixelmaps(window);
+    if (ViewWindowRecord* record = FindViewWindowRecord(window))
+        *record = {};
+}
+
+int32_t ViewWindowCount()
+{
+    return gView.viewWindowCount;
 }

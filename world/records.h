@@ -58,7 +58,8 @@ struct WorldPosition {
 // Per-item routines: simulation step, control step, message function,
 // render sync and TDP sync all take the item.
 using ItemFunction = void (*)(SceneItem* item);
-using TdpFunction = void (*)(TDP* node);
+// TDP per-frame routine: (the node, its world matrix this frame).
+using TdpFunction = void (*)(TDP* node, const Matrix4* world);
 // Collision response: (own item, own part, other item, other part, the
 // handled word shared by the touching pair, contact point).
 using CollisionResponse = void (*)(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
@@ -326,12 +327,15 @@ struct TDP {
     TDPAttribute* attributes;
     Vector3 offset;         // from the parent
     Vector3 offsetVelocity; // per second
-    float extra[6];
     Matrix4 local;
     Vector3 worldCentre; // placed by the collision code each frame
+    // Placed by the view each frame it is drawn: the world position, and
+    // the position relative to the viewer in the viewer's axes (z = depth).
+    Vector3 worldPosition;
+    Vector3 viewPosition;
     float radius;
     HullBounds* hullBounds;
-    int16_t shorts[4];
+    int16_t screenRect[4];    // left, top, right, bottom when last drawn
     hx_actor* actor;          // framework actor, or null
     ParticleEmitter* emitter; // or other type data
     hx_model* model;

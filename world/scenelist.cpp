@@ -6,7 +6,6 @@
 
 #include "ai/combathelpers.h"
 #include "framework/scene.h"
-#include "framework/scene_state.h"
 #include "ai/docking.h"
 #include "ai/weapons.h"
 #include "system/crand.h"
@@ -110,20 +109,11 @@ void FreeAttributes(TDP* node)
     node->attributes = nullptr;
 }
 
-// Takes a node's actor out of the framework's scene and frees it. After
-// the scene layer has ended every actor is gone with it, and only the
-// pointer is cleared.
+// Takes a node's actor out of the framework's scene and frees it (the
+// view's DetachTdpActor).
 void FreeTdpActor(TDP* node)
 {
-    hx_actor* actor = node->actor;
-    if (!actor)
-        return;
-    node->actor = nullptr;
-    if (!v1db.active)
-        return;
-    if (actor->parent)
-        HxActorRemove(actor);
-    HxActorFree(actor);
+    DetachTdpActor(node);
 }
 
 // Gives a tree's nodes back to the pool, children and siblings first.
@@ -424,8 +414,6 @@ void SetMessageFunction(SceneItem* item, ItemFunction function)
         item->receiver = AllocReceiver();
 }
 
-void DefaultTDPStep(TDP*) {}
-
 TDP* NewTDP()
 {
     TDP* node = AllocTDP();
@@ -434,7 +422,7 @@ TDP* NewTDP()
         return nullptr;
     }
     node->local = kIdentity;
-    node->perFrame = DefaultTDPStep;
+    node->perFrame = PlaceTdpActor;
     node->flags |= kTdpNew;
     node->colour[0] = node->colour[1] = node->colour[2] = 255;
     return node;

@@ -90,9 +90,6 @@ float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB
 // Sets up the 3D view from the item, when the item is in use.
 void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport);
 
-// The TDP's own per-frame routine until the view layer sets another.
-void DefaultTDPStep(TDP* node);
-
 // Taking objects out.
 SceneItem* DeleteSceneItem(SceneItem* item);
 void RemoveTDPFromRenderer(TDP* node);

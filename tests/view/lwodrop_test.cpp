@@ -66,7 +66,8 @@ TEST_F(LwoDrop, ADroppedObjectBecomesThePlayersModel)
     ClearCallTrace();
     platform::InjectDrop({(scratch / "dropped.LWO").string()});
     Pump();
-    EXPECT_EQ(CountRecordedCalls("SetItemModel"), 1u);
+    ASSERT_NE(gPlayerItem->avatar->root->model, nullptr);
+    EXPECT_EQ(gPlayerItem->avatar->root->lod[0], gPlayerItem->avatar->root->model);
     EXPECT_EQ(CountRecordedCalls("HandleDroppedFile"), 0u) << "the model path is no stand-in";
     EXPECT_EQ(gPlayerItem->sim->flags & 0x20, 0x20u);
     EXPECT_NE(gPlayerItem->avatar->root->radius, 999.0f); // computed again

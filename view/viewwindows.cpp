@@ -1,0 +1,308 @@
+// Drawing a 3D view window: sub-pixelmaps over the window, the view from
+// its viewing item, and the render passes in their fixed order. The order
+// of the passes reads top to bottom in RunRenderPasses.
+#include "view/viewwindows.h"
+
+#include <cmath>
+#include <vector>
+
+#include "framework/pixelmap.h"
+#include "framework/scene.h"
+#include "screens/bridge.h"
+#include "system/canvas.h"
+#include "system/frameclock.h"
+#include "ui/windows.h"
+#include "view/cameras.h"
+#include "view/particles.h"
+#include "view/renderpasses.h"
+#include "view/skyandlights.h"
+#include "view/viewstate.h"
+#include "world/profiler.h"
+#include "world/scenelist.h"
+
+uint8_t gTargetViewDrawing = 0;
+uint8_t gFullDepthClear = 0;
+uint8_t g3DSuppressed = 0;
+uint8_t gCockpitDisplayOption = 0;
+uint8_t gWeaponViewOption = 0;
+int32_t gViewInterference = 0;
+
+namespace {
+
+constexpr hx_angle kHalfTurn = 32760;
+constexpr float kAngleUnit = 182.0f;
+constexpr uint32_t kTdpDrawEdges = 0x400;
+constexpr uint32_t kTdpDrawBounds = 0x800;
+constexpr uint32_t kEmitterHidden = 0x80;
+constexpr uint32_t kSimShowsOwnEmitter = 0x20;
+constexpr int16_t kWepStation = 3;
+
+// Field of view in degrees, by station and view.
+struct FieldOfViewRow {
+    float cockpit, external;
+};
+constexpr FieldOfViewRow kOtherStations = {45.0f, 73.14f};
+constexpr FieldOfViewRow kWepStationView = {82.0f, 88.0f};
+constexpr float kTargetViewFieldOfView = 45.0f;
+
+float ViewFieldOfView()
+{
+    if (gTargetViewDrawing)
+        return kTargetViewFieldOfView;
+    const FieldOfViewRow& row = CurrentStation == kWepStation ? kWepStationView : kOtherStations;
+    return gExternalView ? row.external : row.cockpit;
+}
+
+hx_actor* RootActor(const SceneItem* item)
+{
+    return item && item->avatar && item->avatar->root ? item->avatar->root->actor : nullptr;
+}
+
+void SetStyle(hx_actor* actor, uint8_t style)
+{
+    if (actor)
+        actor->render_style = style;
+}
+
+void AimCamera(hx_actor* camera, float fieldOfView, float aspect)
+{
+    auto* c = static_cast<hx_camera*>(camera->type_data);
+    c->field_of_view = hx_angle(fieldOfView * kAngleUnit);
+    c->aspect = aspect;
+}
+
+// The matrix of an Avatar as a framework transform, after a half turn about x.
+void CameraFromAvatar(hx_actor* camera, const Matrix4& m)
+{
+    hx_matrix34& t = camera->t.t.mat;
+    camera->t.type = HX_TRANSFORM_MATRIX;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            t.m[row][column] = m.m[row * 4 + column];
+    t.m[3][0] = m.m[12];
+    t.m[3][1] = m.m[13];
+    t.m[3][2] = m.m[14];
+    HxMatrix34PreRotateX(&t, kHalfTurn);
+}
+
+// The main camera rides on the viewing item's root actor for the passes; a
+// viewer without one carries it in the main world at its own matrix.
+void MountMainCamera(const SceneItem* item)
+{
+    if (hx_actor* eye = RootActor(item)) {
+        gView.mainCamera->t.type = HX_TRANSFORM_MATRIX;
+        HxMatrix34RotateX(&gView.mainCamera->t.t.mat, kHalfTurn);
+        HxActorAdd(eye, gView.mainCamera);
+    } else {
+        CameraFromAvatar(gView.mainCamera, item->avatar->matrix);
+        HxActorAdd(gView.mainWorld, gView.mainCamera);
+    }
+}
+
+// Back in the main world between frames, so that freeing an item's actor
+// never frees the camera with it.
+void UnmountMainCamera()
+{
+    gView.mainCamera->t.type = HX_TRANSFORM_MATRIX;
+    HxMatrix34RotateX(&gView.mainCamera->t.t.mat, kHalfTurn);
+    HxActorAdd(gView.mainWorld, gView.mainCamera);
+}
+
+// The render styles of this view (the viewed item's, its emitter's, the
+// viewing item's own).
+void SetViewStyles(SceneItem* item, SceneItem* viewed)
+{
+    TDP* root = viewed && viewed->avatar ? viewed->avatar->root : nullptr;
+    hx_actor* viewedActor = RootActor(viewed);
+    ParticleEmitter* emitter = root && root->firstChild ? root->firstChild->emitter : nullptr;
+    if (viewedActor) {
+        viewedActor->render_style = HX_RSTYLE_DEFAULT;
+        if (emitter && !(viewed->sim && (viewed->sim->flags & kSimShowsOwnEmitter)))
+            emitter->flags &= ~kEmitterHidden;
+        if (root->flags & kTdpDrawEdges)
+            viewedActor->render_style = HX_RSTYLE_EDGES;
+        else if (root->flags & kTdpDrawBounds)
+            viewedActor->render_style = HX_RSTYLE_BOUNDING_EDGES;
+    }
+    const bool cockpit = gTargetViewDrawing || item->control == CAM_PLAYER ||
+                         (item->control == WeaponCameraStep && gWeaponViewOption);
+    if (cockpit && gCockpitDisplayOption == 2) {
+        SetStyle(viewedActor, HX_RSTYLE_NONE);
+        if (emitter)
+            emitter->flags |= kEmitterHidden;
+    }
+    SetStyle(RootActor(item), HX_RSTYLE_NONE);
+}
+
+// Planet TDPs with an actor outside the far-planet world, in scene order.
+void ListPlanets(TDP* tdp, std::vector<TDP*>& planets)
+{
+    for (; tdp; tdp = tdp->nextSibling) {
+        if ((tdp->flags & kTdpPlanetLayer) && tdp->actor && tdp->actor->parent != gView.farPlanetWorld)
+            planets.push_back(tdp);
+        ListPlanets(tdp->firstChild, planets);
+    }
+}
+
+// The far planets, then each planet alone in the planet world, farthest
+// first (equal depths keep their order), all without depth.
+void DrawPlanets()
+{
+    static std::vector<TDP*> planets;
+    planets.clear();
+    ForEachSceneItem([](SceneItem* s) {
+        ListPlanets(s->avatar->root, planets);
+        return true;
+    });
+    HxActorAdd(gView.farPlanetWorld, gView.planetCamera);
+    HxZbSceneRender(gView.farPlanetWorld, gView.planetCamera, gView.colourTarget, nullptr);
+    for (std::size_t pass = 0; pass + 1 < planets.size(); ++pass)
+        for (std::size_t i = 0; i + 1 < planets.size() - pass; ++i)
+            if (planets[i]->viewPosition.z < planets[i + 1]->viewPosition.z)
+                std::swap(planets[i], planets[i + 1]);
+    for (TDP* planet : planets) {
+        while (hx_actor* child = gView.planetWorld->children)
+            HxActorRemove(child);
+        HxActorAdd(gView.planetWorld, gView.planetCamera);
+        HxActorAdd(gView.planetWorld, planet->actor);
+        HxZbSceneRender(gView.planetWorld, gView.planetCamera, gView.colourTarget, nullptr);
+    }
+}
+
+void ClearDepth(ViewWindowRecord* window)
+{
+    const int16_t* r = window->dirtyRect;
+    if (gFullDepthClear || gTargetViewDrawing || window->clearAll)
+        HxPixelmapFill(gView.depthTarget, 0xFFFF);
+    else if (r[0] <= r[2] && r[1] <= r[3])
+        HxPixelmapRectangleFill(gView.depthTarget, r[0], r[1], r[2] - r[0] + 1, r[3] - r[1] + 1, 0xFFFF);
+    window->clearAll = 0;
+}
+
+// Draws the window's view; the main world in the given render style.
+void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
+{
+    if (!AllocViewPixelmaps(window))
+        return;
+    ViewWindowRecord* record = FindViewWindowRecord(window);
+    gView.window = record;
+    gView.colourTarget = record->colour;
+    gView.depthTarget = record->depth;
+    const ViewRect viewport = {record->left, record->top, record->left + window->width - 1,
+                               record->top + window->height - 1};
+    if (SceneItem* item = window->viewedItems) {
+        SetViewFromSceneItem(item, &viewport);
+        MarkProfileSection(gFrameProfiler, "AV-TO-GRF");
+        SetStyle(gView.mainWorld, worldStyle);
+        RunRenderPasses(item, &viewport);
+        SetStyle(gView.mainWorld, HX_RSTYLE_DEFAULT);
+    }
+    FreeViewPixelmaps(window);
+    gView.window = nullptr;
+    gView.colourTarget = gView.depthTarget = nullptr;
+}
+
+} // namespace
+
+void RenderViewWindow(WindowHandle* window)
+{
+    DrawViewWindow(window, HX_RSTYLE_DEFAULT);
+}
+
+void RenderViewWindowWireframe(WindowHandle* window)
+{
+    DrawViewWindow(window, HX_RSTYLE_EDGES);
+}
+
+void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
+{
+    hx_pixelmap* colour = gView.colourTarget;
+    const int32_t originX = gView.window->left + colour->origin_x;
+    const int32_t originY = gView.window->top + colour->origin_y;
+    if (!gTargetViewDrawing)
+        gView.hudViewport = {viewport->left - originX, viewport->top - originY, viewport->right - originX,
+                             viewport->bottom - originY};
+
+    const int32_t width = viewport->right - viewport->left + 1;
+    const int32_t height = viewport->bottom - viewport->top + 1;
+    gView.fieldOfView = ViewFieldOfView();
+    gProjectionDistance = float(height / 2) / std::tan(gView.fieldOfView / 2 * 3.1415f / 180);
+    RefreshScreenPixels();
+    gView.viewer = item;
+
+    if (gView.flashMode) {
+        SetFlashLight(item, 100, -1);
+        SetFlashLightSoft();
+        if (item->sim)
+            gScreenClearColour = uint8_t(190 + 4 * std::fabs(item->sim->matrix.m[8]));
+    }
+
+    if (gView.pixelType == HX_PMT_INDEX_8)
+        HxPixelmapFill(colour, gLoopFlags.pause ? kSkyIndex : gScreenClearColour);
+    else
+        HxPixelmapFill(colour, 0);
+    MarkProfileSection(gFrameProfiler, "SCRN CLR");
+
+    SceneItem* viewed = item->avatar->linkItem ? item->avatar->linkItem.Get() : item;
+    const bool worlds = gView.mainWorld && gView.mainCamera;
+    if (worlds) {
+        SetViewStyles(item, viewed);
+        MountMainCamera(item);
+    }
+    if (gView.planetWorld && gView.planetCamera) {
+        CameraFromAvatar(gView.planetCamera, item->avatar->matrix);
+        if (gNebulaOn && gView.nebulaCamera)
+            CameraFromAvatar(gView.nebulaCamera, item->avatar->matrix);
+        if (gView.celestialSphere) {
+            gView.celestialSphere->t.type = HX_TRANSFORM_MATRIX;
+            for (int i = 0; i < 3; ++i)
+                gView.celestialSphere->t.t.mat.m[3][i] = gView.planetCamera->t.t.mat.m[3][i];
+        }
+    }
+
+    ClearDepth(gView.window);
+    MarkProfileSection(gFrameProfiler, "ZBUF CLR");
+
+    if (!g3DSuppressed && worlds) {
+        const float aspect = float(width) / float(height);
+        if (gView.planetWorld && gView.planetCamera && gScreenClearColour == kSkyIndex) {
+            if (gNebulaOn && gView.nebulaWorld && gView.nebulaCamera) {
+                AimCamera(gView.nebulaCamera, gView.fieldOfView, aspect);
+                HxZbSceneRender(gView.nebulaWorld, gView.nebulaCamera, colour, nullptr);
+            }
+            MarkProfileSection(gFrameProfiler, "NEBULA");
+            if (!gTargetViewDrawing)
+                DrawStarField();
+            MarkProfileSection(gFrameProfiler, "STARS");
+            AimCamera(gView.planetCamera, gView.fieldOfView, aspect);
+            if (!gTargetViewDrawing && gView.farPlanetWorld)
+                DrawPlanets();
+            MarkProfileSection(gFrameProfiler, "PLANETS");
+        }
+
+        std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), gView.window->dirtyRect);
+        AimCamera(gView.mainCamera, gView.fieldOfView, aspect);
+        HxZbSceneRender(gView.mainWorld, gView.mainCamera, colour, gView.depthTarget);
+        DrawSunFlare();
+        MarkProfileSection(gFrameProfiler, "OBJECTS");
+
+        if (!gTargetViewDrawing)
+            DrawAllParticles(0);
+        MarkProfileSection(gFrameProfiler, "PARTICLES");
+        SetStyle(RootActor(item), HX_RSTYLE_DEFAULT);
+        // The flight HUD draws itself here once it exists.
+        MarkProfileSection(gFrameProfiler, "HUD");
+    }
+
+    if (worlds) {
+        SetStyle(RootActor(item), HX_RSTYLE_DEFAULT);
+        SetStyle(RootActor(viewed), HX_RSTYLE_DEFAULT);
+        SetStyle(RootActor(gPlayerItem), HX_RSTYLE_DEFAULT);
+        UnmountMainCamera();
+    }
+    if (gViewInterference && gView.pixelType == HX_PMT_INDEX_8)
+        CanvasJitterRows(ScreenCanvas(), uint8_t(gViewInterference), int16_t(viewport->left), int16_t(viewport->top),
+                         int16_t(viewport->right), int16_t(viewport->bottom));
+    gScreenClearColour = kSkyIndex;
+    gViewInterference = 0;
+}
