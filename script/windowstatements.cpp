@@ -258,8 +258,12 @@ void WinInvis(uint32_t& position)
 
 // The meter styles, in keyword order: their draw types.
 constexpr WindowRoutine kMeterDrawTypes[] = {
-    guiDrawVerticalBarWindow, guiDrawHorizontalBarWindow, guiDrawCentredVBarWindow,
-    guiDrawCentredHBarWindow, guiDrawXYDeviationWindow,   guiDrawNumberWindow,
+    guiDrawVerticalBarWindow,
+    guiDrawHorizontalBarWindow,
+    guiDrawCentredVBarWindow,
+    guiDrawCentredHBarWindow,
+    guiDrawXYDeviationWindow,
+    guiDrawNumberWindow,
 };
 static_assert(std::size(kMeterDrawTypes) == kw::NUMERIC - kw::BAR_VERT + 1);
 
@@ -283,14 +287,14 @@ struct SystemElement {
     WindowRoutine draw;
 };
 constexpr SystemElement kSystemElements[] = {
-    {0, 90, guiSystemOutputDraw, guiDrawStringWindow},             // name label
-    {92, kSmallBox, guiSystemOutputDraw, guiDrawCheckBoxWindow},   // power toggle
-    {0, 104, guiSelectedSystemDraw, guiDrawLoggerWindow},          // selection
-    {106, 30, guiSystemOutputDraw, guiDrawNumberWindow},           // output
-    {138, 4, guiSystemTemperatureDraw, nullptr},                   // temperature
-    {144, 4, guiSystemTemperatureDraw, nullptr},                   // temperature
-    {150, 30, guiSystemHealthDraw, guiDrawLevelBarWindow},         // health
-    {182, 30, guiSystemLevelDraw, nullptr},                        // level
+    {0, 90, guiSystemOutputDraw, guiDrawStringWindow},           // name label
+    {92, kSmallBox, guiSystemOutputDraw, guiDrawCheckBoxWindow}, // power toggle
+    {0, 104, guiSelectedSystemDraw, guiDrawLoggerWindow},        // selection
+    {106, 30, guiSystemOutputDraw, guiDrawNumberWindow},         // output
+    {138, 4, guiSystemTemperatureDraw, nullptr},                 // temperature
+    {144, 4, guiSystemTemperatureDraw, nullptr},                 // temperature
+    {150, 30, guiSystemHealthDraw, guiDrawLevelBarWindow},       // health
+    {182, 30, guiSystemLevelDraw, nullptr},                      // level
 };
 constexpr int kSystemPowerToggle = 1;
 

@@ -73,7 +73,10 @@ struct RoutineName {
     const void* routine;
     const char* name;
 };
-#define KV_ROUTINE(r) {reinterpret_cast<const void*>(r), #r}
+#define KV_ROUTINE(r) \
+    { \
+        reinterpret_cast<const void*>(r), #r \
+    }
 const RoutineName kRoutineNames[] = {
     KV_ROUTINE(guiTickWindow),
     KV_ROUTINE(guiHitTestRect),

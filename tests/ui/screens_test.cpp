@@ -142,10 +142,12 @@ TEST_F(Screens, ASwitchDuringTheWindowPassEndsIt)
     guiRegisterScreen("A", SetupA, KeysA);
     guiRegisterScreen("B", SetupB, KeysB);
     guiBeginScreenDefinition("A");
-    guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, [](WindowHandle*) { guiGotoScreen("B"); }, nullptr, 0, 0, 10,
-                    10, 0);
-    guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, [](WindowHandle*) { gCalls.push_back("after"); }, nullptr, 0,
-                    0, 10, 10, 0);
+    guiCreateWindow(
+        kAnchorTopLeft, nullptr, nullptr, [](WindowHandle*) { guiGotoScreen("B"); }, nullptr, 0, 0, 10,
+        10, 0);
+    guiCreateWindow(
+        kAnchorTopLeft, nullptr, nullptr, [](WindowHandle*) { gCalls.push_back("after"); }, nullptr, 0,
+        0, 10, 10, 0);
     guiGotoScreen("A");
     guiUpdateScreen();
     EXPECT_EQ(gScreens.current, guiFindScreen("B"));
