@@ -41,6 +41,7 @@ constexpr int32_t kFlashLimit = 300;
 constexpr uint32_t kSimFlashHeld = 0x2000000;
 constexpr int16_t kPopupWidth = 480;
 constexpr int16_t kPopupHeight = 50;
+constexpr const char* kPopupFont = "HFont";
 
 bool IsViewDrawType(WindowRoutine draw)
 {
@@ -655,7 +656,9 @@ WindowHandle* guiPopupText(const char* text, int32_t delay)
                                       kPopupWidth, kPopupHeight, 0);
     if (!w)
         return nullptr;
-    w->font = static_cast<Resource*>(GetScriptSymbolValue("HFont"));
+    const ScriptSymbol* font = FindScriptSymbol(kPopupFont);
+    if (font && font->value && !SymbolHoldsValueBytes(font) && !(font->type & kSymbolSceneItem))
+        w->font = static_cast<Resource*>(font->value);
     w->text = text;
     TraceWindow("window+", w);
     guiCloseWindow(w, delay);

@@ -5,11 +5,14 @@
 // pool's limit, copies and clones, and the outline drawn on a memory canvas.
 #include "ui/windows.h"
 
+#include "screens/bridge.h"
+#include "screens/frontend.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "ui/hud.h"
+#include "ui/messagelog.h"
 #include "ui/screens.h"
 #include "world/messages.h"
 
@@ -116,9 +119,12 @@ TEST_F(Windows, EachAnchorPlacesAChildWithinItsParent)
         Rect want;
     };
     const Case cases[] = {
-        {kAnchorTopLeft, {105, 57, 124, 66}},     {kAnchorTopRight, {275, 57, 294, 66}},
-        {kAnchorBottomLeft, {105, 133, 124, 142}}, {kAnchorBottomRight, {275, 133, 294, 142}},
-        {kAnchorAttached, {105, 57, 124, 66}},    {kAnchorClipped, {105, 57, 124, 66}},
+        {kAnchorTopLeft, {105, 57, 124, 66}},
+        {kAnchorTopRight, {275, 57, 294, 66}},
+        {kAnchorBottomLeft, {105, 133, 124, 142}},
+        {kAnchorBottomRight, {275, 133, 294, 142}},
+        {kAnchorAttached, {105, 57, 124, 66}},
+        {kAnchorClipped, {105, 57, 124, 66}},
         {kAnchorCentred, {195, 102, 214, 111}},
     };
     for (const Case& c : cases) {
@@ -434,6 +440,31 @@ TEST_F(Windows, TheFlashFadesWithTheFrameAndIsKeptWithinItsRange)
     gLastHitAmount = -7;
     Frame();
     EXPECT_EQ(gLastHitAmount, 0);
+}
+
+TEST_F(Windows, TheDebriefsMainViewEndsTheMissionOnceSpokenAndTyped)
+{
+    gWindows.mainView = Make("view", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
+    gWindows.mainViewOnly = 1;
+    MissionEndState = kMissionDebrief;
+    gLoopFlags = LoopFlags{};
+    gMessageLogTextLength = 10;
+    gMessageLogTypingPosition = 4; // still typing
+    gDebriefSpeechLength = 30;
+    Frame();
+    Frame();
+    EXPECT_EQ(gDebriefSpeechLength, 0);
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
+    EXPECT_TRUE(gEvents.empty()) << "main-view-only mode runs no window's handler";
+    gMessageLogTypingPosition = 10;
+    gDebriefSpeechLength = 30;
+    Frame();
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0) << "10 ticks of speech left";
+    Frame();
+    EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
+    MissionEndState = kMissionInFlight;
+    gLoopFlags = LoopFlags{};
+    gMessageLogTextLength = gMessageLogTypingPosition = 0;
 }
 
 TEST_F(Windows, AnOutlineLeavesItsCornersOut)
