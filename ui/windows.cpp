@@ -426,7 +426,9 @@ WindowHandle* guiDeleteWindow(WindowHandle* window)
 
 WindowHandle* guiTopAncestor(WindowHandle* window)
 {
-    while (window && window->parent)
+    // A parent's record may be freed and reused below its old child, so the
+    // walk is bounded by the pool's size.
+    for (int step = 0; window && window->parent && step < kWindowPoolSize; ++step)
         window = window->parent;
     return window;
 }
@@ -475,7 +477,8 @@ bool guiWindowRect(WindowHandle* window, int32_t* outX, int32_t* outY)
     } else {
         int32_t W = 0, H = 0; // a step without a reference keeps the last
         const WindowHandle* main = gScreens.current->mainWindow;
-        for (const WindowHandle* w = window; w; w = w->parent) {
+        int steps = 0; // bounded, as in guiTopAncestor
+        for (const WindowHandle* w = window; w && steps < kWindowPoolSize; w = w->parent, ++steps) {
             if (w->parent) {
                 W = w->parent->width;
                 H = w->parent->height;

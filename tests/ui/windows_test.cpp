@@ -408,6 +408,22 @@ TEST_F(Windows, CopiesAndClonesGetReceiversOfTheirOwn)
     EXPECT_EQ(GetMessageStats().receiversInUse, 0) << "the pool's reset gives the receivers back";
 }
 
+TEST_F(Windows, AParentsRecordReusedBelowItsOldChildEndsEveryWalk)
+{
+    WindowHandle* parent = Make("parent", kAnchorTopLeft, nullptr, 0, 0, 100, 100);
+    WindowHandle* child = Make("child", kAnchorTopLeft, parent, 5, 5, 10, 10);
+    ASSERT_EQ(guiDeleteWindow(parent), parent);
+    gWindows.cursor = static_cast<int32_t>(parent - gWindows.pool) - 1; // the next record is the parent's
+    WindowHandle* reused = Make("reused", kAnchorTopLeft, child, 1, 1, 5, 5);
+    ASSERT_EQ(reused, parent);
+    ASSERT_EQ(child->parent, reused); // a loop of two
+    guiWindowRect(child, nullptr, nullptr);
+    EXPECT_NE(guiTopAncestor(child), nullptr);
+    guiBringToFront(reused);
+    Frame();
+    EXPECT_EQ(List().size(), 2u);
+}
+
 TEST_F(Windows, BringingToFrontMovesTheTopAncestorWithItsRun)
 {
     WindowHandle* a = Make("a", kAnchorTopLeft, nullptr, 0, 0, 10, 10);
