@@ -448,6 +448,37 @@ TEST_F(Windows, RedrawCountdownsRunTheDrawTypeOncePerRequest)
     EXPECT_EQ(Count("draw w"), 2u);
 }
 
+TEST_F(Windows, OverlapRedrawsReachTheWindowsThatShareItsPixels)
+{
+    WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
+    WindowHandle* under = Make("under", kAnchorTopLeft, nullptr, 0, 0, 50, 50);
+    WindowHandle* window = Make("window", kAnchorTopLeft, nullptr, 40, 40, 20, 20);
+    WindowHandle* child = Make("child", kAnchorTopLeft, window, 100, 100, 5, 5); // a child well outside
+    WindowHandle* over = Make("over", kAnchorTopLeft, nullptr, 59, 59, 10, 10);  // one pixel shared
+    WindowHandle* apart = Make("apart", kAnchorTopLeft, nullptr, 60, 0, 10, 10);
+    const std::vector<WindowHandle*> all = List();
+    for (WindowHandle* w : all)
+        guiWindowRect(w, nullptr, nullptr);
+    auto redrawn = [&] {
+        std::vector<WindowHandle*> r;
+        for (WindowHandle* w : all)
+            if (w->redrawCount)
+                r.push_back(w);
+        for (WindowHandle* w : all)
+            w->redrawCount = 0;
+        return r;
+    };
+    redrawn();
+    guiRedrawOverlapping(window);
+    EXPECT_EQ(redrawn(), (std::vector<WindowHandle*>{window, child, over}));
+    guiRedrawWithUnderlying(window);
+    EXPECT_EQ(redrawn(), (std::vector<WindowHandle*>{main, under, window}));
+    // The last other window over the window's centre.
+    EXPECT_EQ(guiFindWindowBeneath(window), under);
+    EXPECT_EQ(guiFindWindowBeneath(under), main);
+    EXPECT_EQ(guiFindWindowBeneath(apart), main);
+}
+
 TEST_F(Windows, TheFlashFadesWithTheFrameAndIsKeptWithinItsRange)
 {
     gLastHitAmount = 500;
