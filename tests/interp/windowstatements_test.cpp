@@ -354,6 +354,8 @@ TEST_F(WindowStatementTest, TheTraceListsWindowsTextsAndTheScreenChange)
     guiRegisterScreen("Other", NoScreenSetup, nullptr);
     EXPECT_EQ(ScriptTokenAt(InterpTest::Run("SCREEN_USE \"Other\"\nSCREEN_USE \"Layout\"")).id, kw::END);
     guiUpdateScreen();
+    for (int i = 0; i < 3; ++i) // the dialog closes
+        Frame();
     TraceStop();
 
     std::vector<std::string> lines;
@@ -369,14 +371,16 @@ TEST_F(WindowStatementTest, TheTraceListsWindowsTextsAndTheScreenChange)
     EXPECT_TRUE(has("0 screen \"Other\""));
     EXPECT_TRUE(has("0 screen \"Layout\""));
     EXPECT_TRUE(has("0 text 4 4 47 8 \"early\""));
+    EXPECT_TRUE(has("0 window- \"dialog\" 0 300 100 419 159"));
     const auto at = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line); };
     EXPECT_LT(at("0 window+ \"root\" 0 0 0 639 274"), at("0 screen \"Layout\""));
     EXPECT_LT(at("0 screen \"Layout\""), at("0 text 4 4 47 8 \"early\""));
-    size_t windows = 0;
+    int windows = 0;
     for (const std::string& line : lines)
-        windows += line.rfind("0 window+ ", 0) == 0;
-    // Every window of the tree, and the pop-up's.
-    size_t listed = 0;
+        windows += line.rfind("0 window+ ", 0) == 0 ? 1 : line.rfind("0 window- ", 0) == 0 ? -1
+                                                                                           : 0;
+    // Every window of the tree, and the pop-up's, less those closed.
+    int listed = 0;
     for (WindowHandle* w = gScreens.current->windows; w; w = w->next)
         ++listed;
     EXPECT_EQ(windows, listed);
