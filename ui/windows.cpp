@@ -569,8 +569,8 @@ void guiUpdateScreen()
         HandleHotWindow();
         const Screen* screen = gScreens.current;
         const uint32_t changes = gScreens.changes;
+        WindowHandle* previous = nullptr; // the last window passed that is still listed
         for (WindowHandle* w = ListHead(); w;) {
-            WindowHandle* next = w->next;
             if (gWindows.redrawAll)
                 Redraw(w);
             if (w->frameHandler) {
@@ -581,10 +581,15 @@ void guiUpdateScreen()
                 if (gWindows.mainViewOnly || gScreens.changes != changes || gScreens.current != screen)
                     break;
             }
-            // A window that the handler deleted at once has left the list:
-            // its old link is not followed.
-            next = (w->flags & kWindowInUse) ? w->next : next;
-            w = next;
+            // A handler may delete windows at once (its own among them): the
+            // pass goes on from the last window it knows to be listed, and
+            // never follows the link of a freed record.
+            if (w->flags & kWindowInUse) {
+                previous = w;
+                w = w->next;
+            } else {
+                w = previous && (previous->flags & kWindowInUse) ? previous->next : ListHead();
+            }
         }
         gWindows.redrawAll = 0;
     }

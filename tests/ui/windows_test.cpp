@@ -309,6 +309,21 @@ TEST_F(Windows, AWindowDeletedAtOnceByAHandlerIsNotTickedAndThePassGoesOn)
     Frame();
     EXPECT_EQ(gEvents, (std::vector<std::string>{"tick self", "tick after"}));
     EXPECT_EQ(List().size(), 1u);
+
+    // A handler that deletes its own window and the next one.
+    gEvents.clear();
+    guiResetWindowPool();
+    Make("before", kAnchorTopLeft, nullptr, 0, 0, 10, 10, [](WindowHandle* w) { Note("tick", w); });
+    Make("both", kAnchorTopLeft, nullptr, 0, 0, 10, 10, [](WindowHandle* w) {
+        Note("tick", w);
+        guiDeleteWindow(w->next);
+        guiDeleteWindow(w);
+    });
+    Make("gone", kAnchorTopLeft, nullptr, 0, 0, 10, 10, [](WindowHandle* w) { Note("tick", w); });
+    Make("last", kAnchorTopLeft, nullptr, 0, 0, 10, 10, [](WindowHandle* w) { Note("tick", w); });
+    Frame();
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"tick before", "tick both", "tick last"}));
+    EXPECT_EQ(List().size(), 2u);
 }
 
 TEST_F(Windows, ADelayedCloseRemovesTheWindowAndItsChildrenWhenItIsDue)
