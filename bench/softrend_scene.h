@@ -1,11 +1,13 @@
 // The reference combat scene of the OSMesa peer (bench/peers/osmesa_scene.c)
 // built through the framework for the software renderer: 20 ellipsoid
-// ships of 1,024 triangles and a planet of 1,980, ambient light and two
+// ships of 1,024 triangles (or up to 80, placed by the same rule) and a
+// planet of 1,980, ambient light and two
 // directional lights, 64 x 64 checker textures sampled nearest, back faces
 // culled, 640 x 480 with a 16-bit depth buffer, perspective 45 degrees
 // from 10 to 20,000. Shared by the benchmark and the agreement test.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -16,7 +18,7 @@
 
 namespace scene_bench {
 
-inline constexpr int kWidth = 640, kHeight = 480, kShips = 20;
+inline constexpr int kWidth = 640, kHeight = 480, kShips = 20, kMostShips = 80;
 
 // An ellipsoid of (slices + 1) x (stacks + 1) vertices, as the peer makes
 // it, with every face turned outwards.
@@ -93,7 +95,8 @@ struct Scene {
     hx_actor* world;
     hx_actor* camera;
     hx_actor* planet;
-    hx_actor* ships[kShips];
+    hx_actor* ships[kMostShips];
+    int shipCount;
     hx_pixelmap* palette;
     hx_pixelmap* texture;
     hx_pixelmap* shade;
@@ -104,9 +107,10 @@ struct Scene {
 // The scene. One material serves both outputs: on an 8-bit screen its
 // texture goes through the shade table, on a 16-bit one through the
 // texture's palette, modulated by the lighting.
-inline Scene Build(bool lit = true, uint16_t modelFlags = 0)
+inline Scene Build(bool lit = true, uint16_t modelFlags = 0, int ships = kShips)
 {
     Scene s{};
+    s.shipCount = std::min(std::max(ships, 0), kMostShips);
     s.palette = HxPixelmapAllocate(HX_PMT_RGBX_888, 256, 1, nullptr, 0);
     s.palette->identifier = HxResStrDup(s.palette, "palette");
     // Index 1 and 2: the checker's two colours; the rest a grey ramp.
@@ -153,11 +157,11 @@ inline Scene Build(bool lit = true, uint16_t modelFlags = 0)
 
     hx_model* ship = Ellipsoid("ship", 32, 16, 60, 18, 25, s.material, modelFlags);
     hx_model* planet = Ellipsoid("planet", 45, 22, 400, 400, 400, s.material, modelFlags);
-    s.triangles = kShips * 32 * 16 * 2 + 45 * 22 * 2;
+    s.triangles = s.shipCount * 32 * 16 * 2 + 45 * 22 * 2;
     s.planet = HxActorAllocate(HX_ACTOR_MODEL, nullptr);
     s.planet->model = planet;
     HxActorAdd(s.world, s.planet);
-    for (int i = 0; i < kShips; ++i) {
+    for (int i = 0; i < s.shipCount; ++i) {
         s.ships[i] = HxActorAllocate(HX_ACTOR_MODEL, nullptr);
         s.ships[i]->model = ship;
         HxActorAdd(s.world, s.ships[i]);
@@ -170,7 +174,7 @@ inline void Animate(Scene& s, int frame)
 {
     s.planet->t.type = HX_TRANSFORM_MATRIX_LP;
     s.planet->t.t.mat = Place(float(frame) * 0.2f, 0, 1, 0, 350, -150, -1600);
-    for (int i = 0; i < kShips; ++i) {
+    for (int i = 0; i < s.shipCount; ++i) {
         const float x = -500.0f + float(i % 5) * 250, y = -200.0f + float(i / 5) * 130,
                     z = -500.0f - float(i % 7) * 90;
         s.ships[i]->t.type = HX_TRANSFORM_MATRIX_LP;

@@ -5,6 +5,8 @@
 // sweep before it.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+
 #include "world/collisions.h"
 #include "world/pools.h"
 // Each benchmark is built from its one file, so the scenario is compiled in.
@@ -50,5 +52,28 @@ void BM_CollisionFrame400(benchmark::State& state)
     SetCollisionPrefilter(true);
 }
 BENCHMARK(BM_CollisionFrame400)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The collision pass alone (its preparation, the sweep, the pair tests and
+// the responses) over the crowded flight at constant density: 100 to 400
+// ships in a cube whose volume grows with their number, at the density of
+// the 400-ship flight above. Its time should grow no faster than the pairs
+// it tests (the "pairs" counter).
+void BM_CollisionsAtConstantDensity(benchmark::State& state)
+{
+    const int ships = static_cast<int>(state.range(0));
+    worldscenario::BuildCollisionFlight(1, ships - 1, 30000.0f * std::cbrt(static_cast<float>(ships) / kMaxSceneItems));
+    worldscenario::Run(100, 5);
+    int64_t pairs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        worldscenario::Step(5);
+        state.ResumeTiming();
+        PrepareCollisionFrame();
+        TestAllCollisions();
+        pairs += CollisionPairTests();
+    }
+    state.counters["pairs"] = benchmark::Counter(static_cast<double>(pairs) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_CollisionsAtConstantDensity)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMicrosecond);
 
 } // namespace

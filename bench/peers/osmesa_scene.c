@@ -55,6 +55,8 @@ static int cmpd(const void *a, const void *b) { double x = *(const double *)a, y
 int main(int argc, char **argv) {
   int frames = argc > 1 ? atoi(argv[1]) : 200;
   int rgb565 = argc > 2 && strcmp(argv[2], "rgb565") == 0;
+  int ships = argc > 3 ? atoi(argv[3]) : 20;
+  if (ships < 0 || ships > 80) ships = 20;
   OSMesaContext ctx = OSMesaCreateContextExt(rgb565 ? OSMESA_RGB_565 : OSMESA_RGBA, 16, 0, 0, NULL);
   if (!ctx) { fprintf(stderr, "no OSMesa context\n"); return 1; }
   void *buf = calloc(W * H, 4);
@@ -82,7 +84,7 @@ int main(int argc, char **argv) {
     glClearColor(0, 0, 0.05f, 1); glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW); glLoadIdentity();
     glPushMatrix(); glTranslatef(350, -150, -1600); glRotatef(fr * 0.2f, 0, 1, 0); draw(&planet); glPopMatrix();
-    for (int s = 0; s < 20; s++) {
+    for (int s = 0; s < ships; s++) {
       float x = -500 + (s % 5) * 250, y = -200 + (s / 5) * 130, z = -500 - (s % 7) * 90;
       glPushMatrix(); glTranslatef(x, y, z); glRotatef(fr * 1.5f + s * 17, 0.3f, 1, 0.1f); draw(&ship); glPopMatrix();
     }
@@ -95,7 +97,7 @@ int main(int argc, char **argv) {
   if (!rgb565) { unsigned char *p = buf; for (int i = 0; i < W * H; i++) covered += p[4*i] || p[4*i+1] || p[4*i+2] > 13; }
   printf("osmesa %s %s: median %.3f ms/frame, p95 %.3f ms, triangles/frame %d, covered %.0f%%\n",
          rgb565 ? "rgb565" : "rgba8", getenv("GALLIUM_DRIVER") ? getenv("GALLIUM_DRIVER") : "default",
-         ms[frames / 2], ms[frames * 95 / 100], ship.ni / 3 * 20 + planet.ni / 3, rgb565 ? -1.0 : 100.0 * covered / (W * H));
+         ms[frames / 2], ms[frames * 95 / 100], ship.ni / 3 * ships + planet.ni / 3, rgb565 ? -1.0 : 100.0 * covered / (W * H));
   OSMesaDestroyContext(ctx);
   return 0;
 }

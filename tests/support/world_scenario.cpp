@@ -215,11 +215,11 @@ void BuildFlight(uint32_t seed, int ships)
     gPlayerItem = gControlledItem = gSceneList.next;
 }
 
-void BuildCollisionFlight(uint32_t seed, int ships)
+void BuildCollisionFlight(uint32_t seed, int ships, float spread)
 {
     ResetWorld(seed);
     gCollisionDamage = 255;
-    gSpread = 30000.0f;
+    gSpread = spread;
     for (int i = 0; i <= ships; ++i) {
         SceneItem* item = SpawnShip(i % 5 == 4 ? kItemTailGroup : 0);
         if (!item)

@@ -20,11 +20,11 @@ void Build(uint32_t seed, int items);
 // messages.
 void BuildFlight(uint32_t seed, int ships);
 
-// BuildFlight's ships crowded into a cube 60,000 across, with collision
+// BuildFlight's ships crowded into a cube 2 x spread across, with collision
 // shapes (a box and six points), the ship bounce as their response and a
 // message function that takes the impacts off their hulls; every tenth is
 // an obstacle for the others, every fifth stands in the tail group.
-void BuildCollisionFlight(uint32_t seed, int ships);
+void BuildCollisionFlight(uint32_t seed, int ships, float spread = 30000.0f);
 
 // The per-frame routine of the drifting items: moves the item by its
 // velocity.
