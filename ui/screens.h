@@ -48,7 +48,8 @@ extern ScreenRegistry gScreens;
 // Frees every entry and makes the bridge's key handler current.
 void guiResetScreens();
 // The first free entry takes the triple; a 26th is the fatal "Max Screen
-// Limit Exceeded!" and nothing is stored.
+// Limit Exceeded!" and nothing is stored. An entry without a set-up routine
+// counts as free, so every screen needs one.
 void guiRegisterScreen(const char* name, ScreenSetup setup, KeyHandler keyHandler);
 Screen* guiFindScreen(const char* name);
 // The named screen becomes current with an empty list; the 3D view count
