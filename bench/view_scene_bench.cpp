@@ -106,7 +106,7 @@ struct ViewScene {
         }
         window.width = kWidth;
         window.height = kHeight;
-        window.viewedItems = viewer;
+        guiSetViewedItems(&window, viewer);
         RegisterViewWindow(&window);
         RenderViewWindow(&window); // builds the worlds
     }

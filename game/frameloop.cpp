@@ -16,6 +16,7 @@
 #include "system/mainwindow.h"
 #include "system/settings.h"
 #include "system/sound.h"
+#include "system/trace.h"
 #include "ui/dialogue.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
@@ -35,6 +36,19 @@
 #include <thread>
 
 namespace {
+
+// The mission's end state is set in several places; the trace shows each
+// change once, in the frame it is seen.
+int32_t gTracedEndState = kMissionInFlight;
+
+void TraceEndStateChange()
+{
+    if (MissionEndState == gTracedEndState)
+        return;
+    gTracedEndState = MissionEndState;
+    if (TraceOn())
+        TraceLine("end-state", "%d", static_cast<int>(MissionEndState));
+}
 
 constexpr uint8_t kScanEscape = 0x01;
 constexpr uint8_t kScanP = 0x19;
@@ -236,6 +250,7 @@ int RunFrame()
             return 1;
     }
 
+    TraceEndStateChange();
     DisplayLock(gScreenMode);
     TickCommsFilm();
     UpdateConversations();

@@ -41,6 +41,7 @@
 #include "ui/dialogue.h"
 #include "ui/shiplog.h"
 #include "ui/messagelog.h"
+#include "system/trace.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
@@ -301,6 +302,7 @@ void ConnectLowerLayers()
 
 int StartGame()
 {
+    TraceStart();
     ConnectLowerLayers();
     if (gSettings.demo) {
         gSettings.noCommandLineMission = 0;
@@ -420,6 +422,7 @@ void ShutDown()
     platform::JoystickClose();
     DisplayClose();
     platform::CloseWindow();
+    TraceStop();
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "screens/bridge.h"
 
 #include "system/calltrace.h"
+#include "system/trace.h"
 
 int16_t CurrentStation = 0;
 int32_t MissionEndState = 0;
@@ -23,6 +24,9 @@ SceneItem* gRemoteLinkItem = nullptr;
 void guiDisplayMessage(const char* text, int32_t time)
 {
     RecordCall("guiDisplayMessage");
+    char quoted[300];
+    if (text && TraceOn())
+        TraceLine("message", "%s", TraceQuoted(text, quoted, sizeof quoted));
 }
 
 void EndRemoteLink(int32_t ignored)

@@ -374,14 +374,14 @@ void Gamma(uint32_t& position)
     gDisplayGamma = ReadNumberOperand(position);
 }
 
-// WINHELP window n: the help text that a click on the window shows. A
-// window symbol that holds no window yet takes nothing.
+// WINHELP window n: the interface text that a click on the window shows on
+// the message line. A window symbol that holds no window yet takes nothing.
 void WinHelp(uint32_t& position)
 {
     const ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbolWindow);
     const int16_t number = ScriptNumberToInt16(ReadNumberOperand(position));
     if (symbol->value && !SymbolHoldsValueBytes(symbol) && !(symbol->type & kSymbolSceneItem))
-        static_cast<WindowHandle*>(symbol->value)->helpNumber = number;
+        static_cast<WindowHandle*>(symbol->value)->messageText = number;
 }
 
 // COPY_SCN object object

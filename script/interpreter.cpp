@@ -56,6 +56,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     WorldLinkStatementRows,
     ConfigStatementRows,
     OutcomeStatementRows,
+    WindowStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

@@ -341,3 +341,10 @@ void ReplaceTextFolder(char* path, const char* letters)
         if (std::memcmp(path + at, "text", 4) == 0)
             std::memcpy(path + at, letters, 4);
 }
+
+PresentationState gPresentation = {};
+
+void ResetPresentationState()
+{
+    gPresentation = PresentationState{};
+}

@@ -63,3 +63,13 @@ int32_t RunStockDialogue(int32_t number);
 // Replaces every "text" in the path before its last four characters by the
 // four given letters (the language folders "frn_", "ger_").
 void ReplaceTextFolder(char* path, const char* letters);
+
+// The presentation (a briefing or the debrief's view) that screens end.
+struct PresentationState {
+    uint8_t running;
+    uint8_t paused;
+};
+extern PresentationState gPresentation;
+// Ends a running presentation between screens. Stand-in until the briefing
+// statements land: it only clears the flags.
+void ResetPresentationState();

@@ -218,6 +218,9 @@ void Static(uint32_t& position)
         screen = "WEP";
     else if (CurrentStation == 4)
         screen = "ENG";
+    // The station's screen is entered again even when it is current, so
+    // that its panels redraw disturbed.
+    guiForgetCurrentScreen();
     guiGotoScreen(screen);
 }
 

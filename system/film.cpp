@@ -14,11 +14,24 @@
 #include "system/mainwindow.h"
 #include "system/settings.h"
 #include "system/sound.h"
+#include "system/trace.h"
+#include "ui/screens.h"
 #include "ui/windows.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+void TraceFile(const char* event, const char* name)
+{
+    char quoted[300];
+    if (TraceOn())
+        TraceLine(event, "%s", TraceQuoted(name, quoted, sizeof quoted));
+}
+
+} // namespace
 
 namespace {
 
@@ -179,15 +192,22 @@ void StopFullScreen()
     CloseFullScreen();
     if (gLoopFlags.filmMode && gFull.fullScreen) {
         DisplayLock(gScreenMode);
+        WindowHandle* root = gScreens.current->mainWindow;
         if (gFull.pixelDouble) {
-            // The screen's windows draw themselves again on the full redraw
-            // below (unless the UI holds redraws).
+            // The doubled film covered the root window's picture: it goes
+            // back at once; the other windows draw themselves again on the
+            // full redraw below.
+            int32_t x = 0, y = 0;
+            if (!gNoRedraw && root && root->bitmap && guiWindowRect(root, &x, &y))
+                CanvasBlit(ScreenCanvas(), *root->bitmap, static_cast<int16_t>(x), static_cast<int16_t>(y));
             gFull.buffer.clear();
         } else {
             CanvasClear(ScreenCanvas(), 0);
         }
         PresentAndLock();
-        DisplaySetPalette(gFull.gamePalette.entries);
+        // A root window that keeps the film's palette keeps it afterwards.
+        if (!root || !(root->flags & kWindowKeepsPalette))
+            DisplaySetPalette(gFull.gamePalette.entries);
         guiRequestFullRedraw();
     }
     gFull.fullScreen = 0;
@@ -456,6 +476,7 @@ int PlayFilm(const char* name)
     gFilmName = name;
     if (!Driver().play(MakeFilmPath(name)))
         return 0;
+    TraceFile("film", name);
     SoundPauseAll();
     return 1;
 }
@@ -477,7 +498,10 @@ int OpenClip(FilmClip** slot, const char* name, int32_t firstFrame, int32_t last
 {
     if (!name)
         return 0;
-    return Driver().openClip(slot, MakeFilmPath(name), firstFrame, lastFrame, transparent, value);
+    const int opened = Driver().openClip(slot, MakeFilmPath(name), firstFrame, lastFrame, transparent, value);
+    if (opened)
+        TraceFile("clip", name);
+    return opened;
 }
 
 int DrawClip(FilmClip* clip, const ClipRect& rect)

@@ -4,6 +4,7 @@
 #include "system/crand.h"
 #include "system/errors.h"
 #include "system/settings.h"
+#include "system/trace.h"
 #include "system/wav.h"
 #include "view/cameras.h"
 #include "world/records.h"
@@ -243,6 +244,9 @@ int SoundLoadFile(SoundSlot* slot, const char* path)
 void SoundPlay(int32_t number, int32_t volume, int32_t frequency, int32_t pan, int32_t loop)
 {
     SoundSlot* slot = SlotOf(number);
+    // Traced even with the sound off, so headless runs show what would play.
+    if (slot && TraceOn())
+        TraceLine("sound", "%d", number);
     if (!SoundOn() || !slot)
         return;
     SoundLoadSlot(number);
@@ -253,6 +257,8 @@ void SoundPlay(int32_t number, int32_t volume, int32_t frequency, int32_t pan, i
 void SoundPlayVaried(int32_t number, int32_t volume, int32_t, int32_t pan, int32_t loop, int32_t spread)
 {
     SoundSlot* slot = SlotOf(number);
+    if (slot && TraceOn())
+        TraceLine("sound", "%d", number);
     if (!SoundOn() || !slot)
         return;
     SoundLoadSlot(number);

@@ -2,6 +2,7 @@
 #include "system/text.h"
 
 #include "system/canvas_internal.h"
+#include "system/trace.h"
 
 #include <algorithm>
 #include <cstring>
@@ -125,6 +126,16 @@ void DrawStrokes(const Canvas& canvas, const StrokeFont* font, uint8_t code, int
     }
 }
 
+// One trace line per text drawn: where, in which colour (-1: the glyphs'
+// own) and in a font of which height.
+void TraceText(int x, int y, int colour, const RasterFont* font, const char* text)
+{
+    if (!TraceOn())
+        return;
+    char quoted[512];
+    TraceLine("text", "%d %d %d %d %s", x, y, colour, font ? font->height : -1, TraceQuoted(text, quoted, sizeof quoted));
+}
+
 } // namespace
 
 void CanvasTextWrap(const Canvas& canvas, int16_t& x, int16_t& y, const char* text, const RasterFont* font,
@@ -132,6 +143,7 @@ void CanvasTextWrap(const Canvas& canvas, int16_t& x, int16_t& y, const char* te
 {
     if (!text || !font || EmptyClip(clip))
         return;
+    TraceText(x, y, -1, font, text);
     int px = x, py = y;
     WrapWords(text, font, px, py, clip.right, font->height + kWrapLineGap,
               [&](char c, int gx, int gy) { DrawGlyph(canvas, font->glyphs[Code(c)], gx, gy, clip, -1); });
@@ -144,6 +156,7 @@ void CanvasTextWrapWidth(const Canvas& canvas, int16_t& x, int16_t& y, const cha
 {
     if (!text || !font)
         return;
+    TraceText(x, y, -1, font, text);
     int px = x, py = y;
     WrapWords(text, font, px, py, x + width, font->height,
               [&](char c, int gx, int gy) { DrawOpaqueGlyph(canvas, font->glyphs[Code(c)], gx, gy, clip); });
@@ -166,6 +179,7 @@ void CanvasDrawText(const Canvas& canvas, int16_t& x, int16_t& y, const char* te
 {
     if (!text || !font || EmptyClip(clip))
         return;
+    TraceText(x, y, colour, font, text);
     const int lineStart = x;
     int px = x, py = y;
     for (const char* p = text; *p; ++p) {
@@ -189,6 +203,7 @@ void CanvasDrawTextMixed(const Canvas& canvas, int16_t& x, int16_t& y, const cha
 {
     if (!text || !fontNumbers || !fonts)
         return;
+    TraceText(x, y, -1, nullptr, text);
     const int lineStart = x;
     int px = x, py = y;
     for (std::size_t i = 0; text[i]; ++i) {
@@ -242,6 +257,7 @@ void CanvasDrawTextBox(const Canvas& canvas, const char* text, const RasterFont*
 {
     if (!text || !font)
         return;
+    TraceText(clip.left, clip.top, -1, font, text);
     auto glyphHeight = [&](char c) { return font->glyphs[Code(c)] ? font->glyphs[Code(c)]->height : 0; };
     int step = font->height;
     if (step == 0) {

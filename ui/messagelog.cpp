@@ -6,6 +6,7 @@
 
 #include "screens/bridge.h"
 #include "system/calltrace.h"
+#include "system/trace.h"
 
 #include <cstring>
 
@@ -43,6 +44,9 @@ int32_t guiAddMessageLogText(const char* text, int32_t style)
     // The debrief's text stays on the log while it is spoken.
     if (!text || MissionEndState == kMissionDebrief)
         return 0;
+    char quoted[kMessageLogCapacity + 8];
+    if (TraceOn())
+        TraceLine("log", "%s", TraceQuoted(text, quoted, sizeof quoted));
     const size_t length = strnlen(text, kMessageLogCapacity - 1);
     std::memcpy(gMessageLogPendingText, text, length);
     gMessageLogPendingText[length] = 0;

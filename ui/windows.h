@@ -1,62 +1,210 @@
 // The window-handle pool, its routines and the per-frame screen update.
+//
+// Every element of every screen is a WindowHandle from one static pool of
+// 550, linked into the window list of the current screen (ui/screens.h),
+// placed by its anchor relative to its parent, and driven once a frame by
+// guiUpdateScreen. List order is draw order and hit-test order (later
+// windows are drawn over earlier ones and win the mouse). A window with a
+// frame handler owns a RECEIVER id for its delayed close; window receivers
+// survive the world's reset of the message buffer.
+//
+// Not here: the draw types (ui/drawtypes.h), the screen table and the
+// switch between screens (ui/screens.h).
 #pragma once
 
 #include <cstdint>
 
+#include "system/canvas.h"
+#include "system/raster.h"
+
 struct WindowHandle;
+struct SceneItem;
+struct Resource;
+struct FilmClip;
+struct ValueRecorder;
 
 using WindowRoutine = void (*)(WindowHandle* window);
 using WindowHitTest = bool (*)(WindowHandle* window, int32_t x, int32_t y);
 
-struct SceneItem;
-struct Resource;
+constexpr int kWindowPoolSize = 550;
 
-// One window of the pool: the fields that the window statements, the
-// star map and the window routines read and write.
-struct WindowHandle {
-    WindowHandle* next; // in its screen's list
-    WindowHandle* parent;
-    int16_t anchor; // 0-3 corners, 4 relative to a bitmap, 5 clipped to the parent, 6 centred
-    int16_t x, y, width, height;
-    int16_t colour;
-    uint32_t flags; // 0x4 3D view, 8 hot, 0x10 pressed, 0x20 click pending, ...
-    WindowRoutine frameHandler;
-    WindowRoutine draw;
-    WindowHitTest hitTest;
-    WindowRoutine valueDraw;
-    WindowRoutine click;
-    WindowRoutine press;
-    WindowRoutine notify;
-    SceneItem* viewedItems; // of a 3D window
-    void* pictures[2];      // a switch's two pictures
-    Resource* resource;     // a picture, font or text record
-    const char* text;
-    uint8_t check;
-    void* value;     // the byte or number the window shows
-    float values[2]; // value and maximum, or a scroll offset
-    uint32_t buttonState;
-    uint32_t buttonTick;
-    int16_t helpNumber; // text shown on a click; below 0 none
-    int16_t cloneOffsets[2];
-    uint32_t receiver;     // RECEIVER id, for windows with a frame handler
-    int32_t screenRect[4]; // left, top, right, bottom, from guiWindowRect
-    int32_t redrawCountdown;
+// Window flags.
+enum : uint32_t {
+    kWindowInUse = 0x1,
+    kWindowView = 0x4, // a 3D view (a marker for screen code)
+    kWindowHot = 0x8,
+    kWindowPressed = 0x10,
+    kWindowClickPending = 0x20,
+    kWindowPressPending = 0x40,
+    kWindowDraggable = 0x80,
+    kWindowDragged = 0x100,
+    kWindowOutlined = 0x400,
+    kWindowBound = 0x800, // shown only while the bound text is non-empty
+    kWindowNotifyPending = 0x1000,
+    kWindowInvisible = 0x2000, // a marker for screen code
+    kWindowHeldByDrawing = 0x4000,
+    kWindowDeleteLater = 0x8000,
+    kWindowKeepsPalette = 0x10000,
+    kWindowSkipMessageOnce = 0x20000,
+    kWindowNoFlash = 0x40000,
 };
+
+// Anchor types: how x and y place the window within its parent.
+enum : int16_t {
+    kAnchorTopLeft = 0,
+    kAnchorTopRight = 1,
+    kAnchorBottomLeft = 2,
+    kAnchorBottomRight = 3,
+    kAnchorAttached = 4, // relative to another window's rectangle
+    kAnchorClipped = 5,  // top-left, clipped to the parent
+    kAnchorCentred = 6,
+};
+constexpr int kAnchorTypes = 7;
+
+// What a window shows besides its picture and text: the scene items of a
+// 3D view, a contact row of a card, a film clip, a value recorder of a
+// logger, or a comms reply slot 0-4.
+struct WindowSubject {
+    enum class Kind : uint8_t {
+        None,
+        SceneItems,
+        ContactRow,
+        Clip,
+        ValueRecorder,
+        CommsSlot
+    };
+    Kind kind;
+    union {
+        SceneItem* items;
+        int32_t row;
+        FilmClip* clip;
+        ValueRecorder* recorder;
+        int32_t slot;
+    };
+};
+
+struct WindowHandle {
+    WindowHandle* next;         // in its screen's list
+    WindowHandle* parent;       // null for anchor 4
+    uint32_t receiver;          // RECEIVER id when it has a frame handler, else 0
+    WindowRoutine frameHandler; // every frame; null: an inert window
+    WindowHitTest hitTest;
+    WindowRoutine draw; // run by guiTickWindow while redrawCount is not 0
+    WindowRoutine clickHandler;
+    WindowRoutine pressHandler;
+    WindowRoutine notifyHandler;
+    WindowSubject subject;
+    Bitmap* bitmap;     // the window's own picture
+    Bitmap* bitmapUp;   // a switch's released and
+    Bitmap* bitmapDown; //   pressed pictures
+    Resource* font;     // a font, or the picture of the bitmap draw types
+    const char* text;
+    Resource* textResource; // the text-box draw type's text
+    float value;
+    float maximum; // full scale, or the text box's scroll offset
+    uint8_t check;
+    uint8_t aux;
+    int16_t auxShort;      // the bar meters' bar end
+    const char* boundText; // with kWindowBound: hidden while empty
+    int16_t redrawCount;   // frames in which the draw type still runs
+    int16_t colour;        // palette index; 0: the draw type's default
+    uint32_t flags;
+    int16_t anchor;
+    WindowHandle* attachTo; // anchor 4: placed relative to its rectangle
+    int16_t x, y, width, height;
+    int16_t messageText; // interface text shown after a click; -1 none
+    int16_t hintText;    // -1 none
+    int16_t rect[4];     // left, top, right, bottom (inclusive), from guiWindowRect
+    int16_t dirtyRect[4];
+    int16_t cloneOffsets[2];
+    const char* elementName; // the script symbol that holds it, for dumps and the trace
+};
+
+// The scene items a 3D view window views from, or null.
+inline SceneItem* guiViewedItems(const WindowHandle* window)
+{
+    return window->subject.kind == WindowSubject::Kind::SceneItems ? window->subject.items : nullptr;
+}
+inline void guiSetViewedItems(WindowHandle* window, SceneItem* items)
+{
+    window->subject.kind = WindowSubject::Kind::SceneItems;
+    window->subject.items = items;
+}
+
+// The window system's state, one record.
+struct WindowSystem {
+    WindowHandle pool[kWindowPoolSize];
+    int32_t cursor; // next-fit: the record last handed out
+    int32_t allocations;
+    WindowHandle* mainWindow; // the current screen's main window
+    WindowHandle* hot;
+    WindowHandle* lastCreated; // default attach target; the window of script binding
+    WindowHandle* current;     // the one the per-frame loop is handling
+    int16_t clip[4];           // its rectangle, read by the draw types
+    uint8_t fullRedrawRequest;
+    uint8_t redrawAll;
+    int16_t redrawValue; // 2 when the display has two buffers
+    uint8_t hintMode;
+    uint8_t mainViewOnly;
+    uint8_t drawingHeld; // windows flagged kWindowHeldByDrawing are not drawn
+    int32_t mouseX, mouseY, previousMouseX, previousMouseY;
+    WindowHandle* mainView; // the screen's main 3D view window
+    WindowHandle* profileWindow;
+};
+extern WindowSystem gWindows;
 
 extern uint8_t gNoRedraw; // read by the film player
 
+// Frees every record, resets the screen table and makes the default screen
+// current with an empty list; no hot or main window.
 void guiResetWindowPool();
-WindowHandle* guiCreateWindow(int16_t anchor, void* parent, void* bitmap, WindowRoutine frameHandler, WindowRoutine draw, int16_t x, int16_t y, int16_t width, int16_t height, int16_t colour);
+// A record from the pool, its flags exactly kWindowInUse; null after the
+// fatal "Run out of Window Handles".
+WindowHandle* guiAllocWindow();
+// A new window at the end of the current screen's list; null when the pool
+// is exhausted. For anchor 4 `parent` is the window it attaches to (null:
+// the last created one).
+WindowHandle* guiCreateWindow(int16_t anchor, WindowHandle* parent, Bitmap* bitmap, WindowRoutine frameHandler,
+                              WindowRoutine draw, int16_t x, int16_t y, int16_t width, int16_t height,
+                              int16_t colour);
+// A copy of every field at the end of the list, with a RECEIVER of its own
+// when it has a frame handler; null when the pool is exhausted.
+WindowHandle* guiCopyWindow(WindowHandle* source);
+// Copies the source and each window of the list whose parent it is (direct
+// children only), the copies re-parented to the new window.
 WindowHandle* guiCloneWindowTree(WindowHandle** list, WindowHandle* source);
-void guiCloseWindow(WindowHandle* window, int32_t delay);
-void guiTickWindow(WindowHandle* window);
-bool guiHitTestNever(WindowHandle* window, int32_t x, int32_t y);
-bool guiWindowRect(WindowHandle* window, int32_t* outX, int32_t* outY);
-void guiRedrawOverlapping(WindowHandle* window);
 void guiRequestFullRedraw();
+void guiRedrawWindowAndChildren(WindowHandle* window);
+bool guiRectsOverlap(const int16_t* a, const int16_t* b);
+// The last other window whose rectangle overlaps the window's centre.
+WindowHandle* guiFindWindowBeneath(WindowHandle* window);
+void guiRedrawOverlapping(WindowHandle* window);
+void guiRedrawWithUnderlying(WindowHandle* window);
+// Posts the close message after `delay` ticks to the window and its direct
+// children; each deletes itself when its tick fetches it.
+void guiCloseWindow(WindowHandle* window, int32_t delay);
+void guiDeleteWindowLater(WindowHandle* window);
+// Unlinks and frees at once; null (nothing changes) when the window is not
+// in the current list, null after a fatal error for a free record.
+WindowHandle* guiDeleteWindow(WindowHandle* window);
+WindowHandle* guiTopAncestor(WindowHandle* window);
+// Moves the window's top ancestor and the run of its descendants after it
+// to the end of the list (drawn last, hit first).
+void guiBringToFront(WindowHandle* window);
+void guiKeepWindowOnScreen(WindowHandle* window);
+// Places the window by its anchor chain into its rect and the outputs
+// (either may be null); false when it is clipped away.
+bool guiWindowRect(WindowHandle* window, int32_t* outX, int32_t* outY);
+bool guiHitTestRect(WindowHandle* window, int32_t x, int32_t y);
+bool guiHitTestNever(WindowHandle* window, int32_t x, int32_t y);
 void guiClearScreenBuffers();
+// Four lines without their corner pixels.
+void guiDrawOutline(const Canvas& canvas, uint8_t colour, int16_t left, int16_t top, int16_t right, int16_t bottom);
 void guiUpdateScreen();
+void guiTickWindow(WindowHandle* window);
+void guiDrawMainView();
 WindowHandle* guiPopupText(const char* text, int32_t delay);
-WindowHandle* guiBindClick(const char* name, WindowRoutine handler);
-WindowHandle* guiBindDraw(const char* name, WindowRoutine draw);
-WindowHandle* guiBindNotify(const char* name, WindowRoutine handler);
+
+// One trace line for the window: the event word, its element name, anchor
+// and rectangle (nothing while tracing is off).
+void TraceWindow(const char* event, WindowHandle* window);

@@ -361,12 +361,17 @@ void RegisterViewWindow(WindowHandle* window)
     record->clearAll = 255;
 }
 
-void UnregisterViewWindow(WindowHandle* window)
+void ForgetViewWindow(WindowHandle* window)
 {
-    --gView.viewWindowCount;
-    FreeViewPixelmaps(window);
-    if (ViewWindowRecord* record = FindViewWindowRecord(window))
+    if (ViewWindowRecord* record = FindViewWindowRecord(window)) {
+        FreeViewPixelmaps(window);
         *record = {};
+    }
+}
+
+void SetViewWindowCount(int32_t count)
+{
+    gView.viewWindowCount = count;
 }
 
 int32_t ViewWindowCount()

@@ -190,7 +190,7 @@ void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
     gView.depthTarget = record->depth;
     const ViewRect viewport = {record->left, record->top, record->left + window->width - 1,
                                record->top + window->height - 1};
-    if (SceneItem* item = window->viewedItems) {
+    if (SceneItem* item = guiViewedItems(window)) {
         SetViewFromSceneItem(item, &viewport);
         MarkProfileSection(gFrameProfiler, "AV-TO-GRF");
         SetStyle(gView.mainWorld, worldStyle);

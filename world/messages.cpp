@@ -26,6 +26,7 @@ int gEnd; // next free byte
 // only on what lies above (kMessageBufferBytes: nothing has died).
 int gDeadFrom = kMessageBufferBytes;
 uint8_t gReceiverInUse[kMaxReceivers];
+uint8_t gReceiverKept[kMaxReceivers]; // survives ClearMessageBuffer
 int16_t gPending[kMaxReceivers];
 int gReceiversInUse;
 uint32_t gMessagesPosted;
@@ -148,9 +149,7 @@ int32_t TicksUntil(int32_t due, int32_t now)
 
 } // namespace
 
-void InitMessageBuffer() { ClearMessageBuffer(); }
-
-void ClearMessageBuffer()
+void InitMessageBuffer()
 {
     std::memset(gBuffer, 0, sizeof gBuffer);
     gEnd = 0;
@@ -158,9 +157,35 @@ void ClearMessageBuffer()
     gReceiversInUse = 0;
     gMessagesPosted = 0;
     std::memset(gReceiverInUse, 0, sizeof gReceiverInUse);
+    std::memset(gReceiverKept, 0, sizeof gReceiverKept);
     std::memset(gPending, 0, sizeof gPending);
     gFirstAt.fill(-1);
     gEarliestDue.fill(INT32_MAX);
+}
+
+void ClearMessageBuffer()
+{
+    // Without kept receivers the buffer simply starts again.
+    if (std::find(std::begin(gReceiverKept), std::end(gReceiverKept), 255) == std::end(gReceiverKept)) {
+        InitMessageBuffer();
+        return;
+    }
+    for (int slot = 0; slot < kMaxReceivers; ++slot) {
+        if (gReceiverInUse[slot] && !gReceiverKept[slot]) {
+            gReceiverInUse[slot] = 0;
+            --gReceiversInUse;
+        }
+        if (!gReceiverInUse[slot]) {
+            gPending[slot] = 0;
+            gFirstAt[slot] = -1;
+            gEarliestDue[slot] = INT32_MAX;
+        }
+    }
+    // Every record to a receiver that is gone dies in one pass over the
+    // whole buffer; the kept receivers' records slide down in order.
+    gDeadFrom = 0;
+    PurgeStaleMessages();
+    gMessagesPosted = 0;
 }
 
 uint32_t AllocReceiver()
@@ -182,6 +207,14 @@ uint32_t AllocReceiver()
     return kNoReceiver;
 }
 
+uint32_t AllocKeptReceiver()
+{
+    const uint32_t id = AllocReceiver();
+    if (IsCurrent(id))
+        gReceiverKept[id & 0xFFFF] = 255;
+    return id;
+}
+
 void FreeReceiver(uint32_t id)
 {
     if (!IsCurrent(id))
@@ -191,6 +224,7 @@ void FreeReceiver(uint32_t id)
     gPending[slot] = 0;
     gFirstAt[slot] = -1;
     gEarliestDue[slot] = INT32_MAX;
+    gReceiverKept[slot] = 0;
     if (gReceiverInUse[slot]) {
         gReceiverInUse[slot] = 0;
         --gReceiversInUse;

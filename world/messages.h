@@ -53,12 +53,17 @@ Body MessageBody(const ItemMessage& message)
 }
 
 void InitMessageBuffer();
+// The world's reset: frees every receiver but the kept ones, which keep
+// their pending messages; everything else in the buffer goes.
 void ClearMessageBuffer();
 
 // True when the id carries the current generation tag and names a slot:
 // the test of whether an id may still belong to a receiver of this run.
 bool IsReceiverCurrent(uint32_t id);
 uint32_t AllocReceiver(); // kNoReceiver after "Exceeded max RECEIVERs"
+// A receiver that survives ClearMessageBuffer (the UI's windows live
+// across world resets); freed by FreeReceiver like any other.
+uint32_t AllocKeptReceiver();
 void FreeReceiver(uint32_t id);
 void PurgeReceiverMessages(uint32_t id);
 

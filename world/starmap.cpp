@@ -17,6 +17,7 @@
 #include "system/res/resman.h"
 #include "system/text.h"
 #include "ui/messagelog.h"
+#include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/universe.h"
 

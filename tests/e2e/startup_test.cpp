@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <regex>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -64,6 +68,37 @@ TEST_F(Startup, MissionOneFliesToItsEndScreenAndEndsTheProgramByItself)
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("SCRIPT Syntax Error"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("STARTUP ERROR"), std::string::npos) << run.output;
+}
+
+TEST_F(Startup, WithATraceFileMissionOneListsItsEventsOneALine)
+{
+    CopyDemoData(folder);
+    const fs::path trace = folder / "events.txt";
+    const GameRun run = RunGame({"-w", "mission01.scr"},
+                                {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+                                 "KELVANDRIST_TRACE=" + trace.string()},
+                                folder, 30000);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::ifstream in(trace);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    // Every line: the frame counter, a known event word, its fields.
+    const std::regex format(R"(^\d+ (screen|window\+|window-|text|film|clip|sound|message|log|end-state)( .*)?$)");
+    for (const std::string& line : lines)
+        EXPECT_TRUE(std::regex_match(line, format)) << line;
+    auto has = [&](const std::string& ending) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.size() >= ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0;
+        });
+    };
+    EXPECT_TRUE(has(" film \"zqk\\\\resource\\\\video\\\\navsit.smk\""));
+    EXPECT_TRUE(has(" log \"Mission complete.\\n\""));
+    EXPECT_TRUE(has(" end-state 2"));
+    // Without the variable nothing is written.
+    fs::remove(trace);
+    EXPECT_EQ(Run({"-w", "mission01.scr"}, 30000).exitCode, 0);
+    EXPECT_FALSE(fs::exists(trace));
 }
 
 } // namespace

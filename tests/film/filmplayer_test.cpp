@@ -16,6 +16,8 @@
 #include "system/input.h"
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"
+#include "ui/screens.h"
+#include "ui/windows.h"
 #include "tests/support/sound_fixture.h"
 #include "tools/film_fixtures.h"
 
@@ -218,6 +220,57 @@ TEST_F(FilmPlayer_, A320WideFilmFillsTwiceItsSizeOnBothTables)
         EXPECT_EQ(d.pixels[static_cast<size_t>(450 * 640 + 5)], player == FilmPlayer::Canvas ? 99 : 0);
         PlayToTheEnd();
     }
+}
+
+TEST_F(FilmPlayer_, AfterADoubledFilmTheRootWindowsPictureIsBack)
+{
+    WriteFilm("small.smk", {320, 200, 2});
+    // The screen's root window: a 16 x 8 picture of colour 77 at 100, 150.
+    std::vector<uint8_t> picture(16 * 8, 77);
+    Bitmap bitmap{picture.data(), 16, 8, 0, 0};
+    guiResetWindowPool();
+    WindowHandle* root = guiCreateWindow(kAnchorTopLeft, nullptr, &bitmap, nullptr, nullptr, 100, 150, 16, 8, 0);
+    ASSERT_EQ(gScreens.current->mainWindow, root);
+    auto rootShown = [](const Dump& d) {
+        int shown = 0;
+        for (int y = 150; y < 158; ++y)
+            for (int x = 100; x < 116; ++x)
+                shown += d.pixels[static_cast<size_t>(y * 640 + x)] == 77;
+        return shown;
+    };
+    struct Case {
+        FilmPlayer player;
+        uint8_t noRedraw;
+        uint32_t rootFlags;
+        bool pictureBack, gamePaletteBack;
+    };
+    const Case cases[] = {
+        {FilmPlayer::Canvas, 0, 0, true, true},
+        {FilmPlayer::Surface, 0, 0, true, true},
+        {FilmPlayer::Canvas, 1, 0, false, true},
+        {FilmPlayer::Canvas, 0, kWindowKeepsPalette, true, false},
+    };
+    for (const Case& c : cases) {
+        gFilmPlayer = c.player;
+        gNoRedraw = c.noRedraw;
+        root->flags = kWindowInUse | c.rootFlags;
+        gDumps.clear();
+        DisplaySetPalette(grey.entries);
+        DisplayLock(gScreenMode);
+        ASSERT_EQ(PlayFilm("small.smk"), 1);
+        gLoopFlags.filmMode = 255;
+        PlayToTheEnd();
+        ASSERT_FALSE(gDumps.empty());
+        if (c.pictureBack) {
+            EXPECT_EQ(rootShown(gDumps.back()), 16 * 8);
+        } else {
+            EXPECT_LT(rootShown(gDumps.back()), 16 * 8);
+        }
+        EXPECT_EQ(std::memcmp(DisplayLastPalette(), grey.entries, sizeof grey.entries) == 0, c.gamePaletteBack)
+            << c.rootFlags;
+    }
+    gNoRedraw = 0;
+    guiResetWindowPool();
 }
 
 TEST_F(FilmPlayer_, SmallerFilmsAreCentredAndLargerOnesCutOnBothTables)

@@ -28,6 +28,7 @@
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
 #include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/messagehandler.h"
@@ -79,6 +80,11 @@ protected:
         savedDriver_ = gDisplayDriver;
         gDisplayDriver = &kRecordingDisplay;
         gLoopFlags.applicationActive = 1;
+        // One window whose handler marks each pass of the screen update.
+        guiResetWindowPool();
+        guiCreateWindow(
+            kAnchorTopLeft, nullptr, nullptr, [](WindowHandle*) { RecordCall("WindowPass"); }, nullptr,
+            0, 0, 10, 10, 0);
         gKeyHandler = RecordingKeyHandler;
         gHandledKeys.clear();
         ResetInput();
@@ -90,6 +96,7 @@ protected:
     {
         EnableCallTrace(false);
         ClearCallTrace();
+        guiResetWindowPool();
         gKeyHandler = nullptr;
         gDisplayDriver = savedDriver_;
         gSettings = savedSettings_;
@@ -151,7 +158,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     EXPECT_EQ(RunFrame(), 1);
 
     const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm",
-                            "UpdateConversations", "guiUpdateScreen", "KeyHandler", "KeyHandler",
+                            "UpdateConversations", "WindowPass", "KeyHandler", "KeyHandler",
                             "OffsetTrailHuds", "ShowShadeTable", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
@@ -159,7 +166,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     // Nothing of the UI, bridge or display runs inside the simulation frame.
     const Calls calls = RecordedCalls();
     const auto simulationEnd = std::find(calls.begin(), calls.end(), "DisplayLock");
-    EXPECT_EQ(std::count(calls.begin(), simulationEnd, "guiUpdateScreen"), 0);
+    EXPECT_EQ(std::count(calls.begin(), simulationEnd, "WindowPass"), 0);
     EXPECT_EQ(gHandledKeys, (std::vector<uint16_t>{kKeyA, kKeyP}));
     EXPECT_EQ(gStartMissionRequest, 0);
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
@@ -176,7 +183,7 @@ TEST_F(FrameLoopTest, SimulationStandsWhileTheFrontEndOrAStoppingViewIsUp)
         EXPECT_EQ(RunFrame(), 1);
         *flag = 0;
         EXPECT_EQ(CountRecordedCalls(kSimulationFrame), 0u);
-        EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+        EXPECT_EQ(CountRecordedCalls("WindowPass"), 1u);
     }
 }
 
@@ -356,6 +363,7 @@ TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
     for (const uint16_t endKey : {kKeyP, kKeyEscape}) {
         SCOPED_TRACE(endKey);
         ClearCallTrace();
+        gWindows.fullRedrawRequest = 0;
         ASSERT_NE(SpeechPlay(sound.tonePath.c_str()), nullptr);
         SoundPauseAll(); // what paused the game paused its sounds
         gLoopFlags.pause = 255;
@@ -370,12 +378,13 @@ TEST_F(FrameLoopTest, PauseEndsOnlyWithPOrEscape)
         ASSERT_TRUE(Passes(1)); // takes the end key
         EXPECT_EQ(gLoopFlags.pause, 0);
         EXPECT_TRUE(SoundIsPlaying(&gSpeechChannel)); // the paused sounds play on
-        EXPECT_EQ(RecordedCalls(), (Calls{"guiRequestFullRedraw"}));
+        EXPECT_TRUE(RecordedCalls().empty());         // no frame ran
+        EXPECT_EQ(gWindows.fullRedrawRequest, 1);
         EXPECT_EQ(gFrameClock.tickCount, ticks); // the clock was not read
         EXPECT_TRUE(gHandledKeys.empty());
 
         ASSERT_TRUE(Passes(1));
-        EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+        EXPECT_EQ(CountRecordedCalls("WindowPass"), 1u);
     }
 }
 
@@ -388,13 +397,13 @@ TEST_F(FrameLoopTest, InactiveWindowRunsFramesOnlyWithRunInBackOrConsole)
 
     gSettings.runInBack = 255;
     ASSERT_TRUE(Passes(2));
-    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 2u);
+    EXPECT_EQ(CountRecordedCalls("WindowPass"), 2u);
     EXPECT_EQ(gFrameClock.gameClock, 6u);
 
     gSettings.runInBack = 0;
     gSettings.console = 255;
     ASSERT_TRUE(Passes(2));
-    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 4u);
+    EXPECT_EQ(CountRecordedCalls("WindowPass"), 4u);
 }
 
 TEST_F(FrameLoopTest, StartupDelayHoldsFramesBack)
@@ -405,7 +414,7 @@ TEST_F(FrameLoopTest, StartupDelayHoldsFramesBack)
     EXPECT_TRUE(RecordedCalls().empty());
     EXPECT_EQ(gFrameClock.gameClock, 12u); // the clock runs meanwhile
     ASSERT_TRUE(Passes(1));
-    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 1u);
+    EXPECT_EQ(CountRecordedCalls("WindowPass"), 1u);
 }
 
 TEST_F(FrameLoopTest, FilmModeRunsNoFramesFromTheLoop)
@@ -539,7 +548,7 @@ TEST_F(FrameLoopTest, HeadlessRunOfScriptedFrames)
     EXPECT_EQ(RunFrameLoop(), 0);
 
     EXPECT_EQ(gTimeline.reads, 50);
-    EXPECT_EQ(CountRecordedCalls("guiUpdateScreen"), 50u);
+    EXPECT_EQ(CountRecordedCalls("WindowPass"), 50u);
     EXPECT_EQ(CountRecordedCalls("DisplayPresent"), 50u);
     EXPECT_EQ(gFrameClock.gameClock, 150u);
     EXPECT_EQ(RecordedCalls().back(), "DisplayClose"); // shut down after the loop

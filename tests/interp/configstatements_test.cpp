@@ -360,18 +360,21 @@ TEST_F(ConfigStatementTest, WinHelpGivesTheWindowItsHelpNumber)
     WindowHandle window{};
     FindScriptSymbol("helpWin")->value = &window;
     Run("WINHELP helpWin 17.9\nWINHELP emptyWin 3");
-    EXPECT_EQ(window.helpNumber, 17);
+    EXPECT_EQ(window.messageText, 17);
     Run("WINHELP helpWin -1");
-    EXPECT_EQ(window.helpNumber, -1);
+    EXPECT_EQ(window.messageText, -1);
     FindScriptSymbol("helpWin")->value = nullptr;
 }
+
+// A screen whose set-up binds nothing.
+void NoScreenSetup() {}
 
 TEST_F(ConfigStatementTest, BriefingYieldsOneFrameThenRequestsADeclaredBriefing)
 {
     uint32_t position = Compile("BRIEFING 0\nBRF_DECLARE\nBRF_BEGIN\nBRF_END\nEND\n");
     CurrentStation = 0;
-    EnableCallTrace(true);
-    ClearCallTrace();
+    guiResetWindowPool();
+    guiRegisterScreen("COM", NoScreenSetup, nullptr);
     EXPECT_EQ(RunScript(&position, false), kStopWaiting);
     EXPECT_EQ(ScriptTokenAt(position).id, kw::BRIEFING);
     EXPECT_EQ(gScriptMission.briefingRequested, 0);
@@ -380,8 +383,8 @@ TEST_F(ConfigStatementTest, BriefingYieldsOneFrameThenRequestsADeclaredBriefing)
     EXPECT_EQ(gScriptMission.briefingRequested, 255);
     EXPECT_EQ(gScriptMission.briefingNumber, 0);
     EXPECT_EQ(CurrentStation, 1);
-    EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
-    EnableCallTrace(false);
+    EXPECT_EQ(gScreens.current, guiFindScreen("COM"));
+    guiResetWindowPool();
 
     // An undeclared briefing costs its frame and asks for nothing; the
     // no-briefing switch skips the statement.
@@ -399,12 +402,10 @@ TEST_F(ConfigStatementTest, BriefingYieldsOneFrameThenRequestsADeclaredBriefing)
 
 TEST_F(ConfigStatementTest, PlayAviWithoutAFilmLeavesFilmModeOff)
 {
-    EnableCallTrace(true);
-    ClearCallTrace();
+    gWindows.fullRedrawRequest = 0;
     Run("PLAYAVI \"zqk\\resource\\video\\missing.avi\"");
     EXPECT_EQ(gLoopFlags.filmMode, 0);
-    EXPECT_EQ(CountRecordedCalls("guiRequestFullRedraw"), 1u);
-    EnableCallTrace(false);
+    EXPECT_EQ(gWindows.fullRedrawRequest, 1);
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 #include "system/calltrace.h"
 #include "tests/support/universe_fixture.h"
 #include "ui/hud.h"
+#include "ui/screens.h"
+#include "ui/windows.h"
 #include "world/behaviours.h"
 #include "world/encounters.h"
 #include "world/pools.h"
@@ -403,6 +405,9 @@ TEST_F(WorldLinkTest, LanguageFoldersReplaceTextBeforeTheExtension)
 
 // ---- Table of the small statements --------------------------------------------------------
 
+// A screen whose set-up binds nothing.
+void NoScreenSetup() {}
+
 TEST_F(WorldLinkTest, CockpitEffectsSourcesAndTheDevice)
 {
     Run("DINK 100 2");
@@ -420,11 +425,24 @@ TEST_F(WorldLinkTest, CockpitEffectsSourcesAndTheDevice)
     Run("DINK 30000 5");
     EXPECT_EQ(gScreenShake[1], 32767);
 
+    // At the command station the navigation screen is entered, even when it
+    // is the current one already.
+    guiResetWindowPool();
+    guiRegisterScreen("NAV", NoScreenSetup, nullptr);
+    guiRegisterScreen("COM", NoScreenSetup, nullptr);
+    guiGotoScreen("NAV");
+    const uint32_t changes = gScreens.changes;
     CurrentStation = 1;
     Run("STATIC 500");
     EXPECT_EQ(gLastHitAmount, 500);
-    EXPECT_EQ(CountRecordedCalls("guiGotoScreen"), 1u);
+    EXPECT_EQ(gScreens.current, guiFindScreen("NAV"));
+    EXPECT_EQ(gScreens.changes, changes + 1);
+    guiGotoScreen("COM");
+    Run("STATIC 500");
+    EXPECT_EQ(gScreens.current, guiFindScreen("NAV"));
+    EXPECT_EQ(gScreens.changes, changes + 3);
     CurrentStation = 0;
+    guiResetWindowPool();
 
     Named("base");
     Run("MOTHERSHIP base EMIT_FIGHTER EMIT_CARGO\nSET after 1\n");

@@ -210,13 +210,12 @@ TEST_F(DisplayBackEnds, FullScreenWithoutTheSystemBufferAndInSixteenBits)
     EXPECT_EQ(gSettings.fullScreen, 255);
 
     // Switching back to the game restores the surfaces and redraws every window.
-    EnableCallTrace(true);
-    ClearCallTrace();
+    gWindows.fullRedrawRequest = 0;
     WindowMessage activate;
     activate.kind = platform::Message::ActivateApp;
     activate.active = true;
     MainWindowProc(activate);
-    EXPECT_EQ(CountRecordedCalls("guiRequestFullRedraw"), 1u);
+    EXPECT_EQ(gWindows.fullRedrawRequest, 1);
     EXPECT_EQ(gCaptured.frames, 2); // shown again
     EXPECT_EQ(DisplayRestoreSurfaces(), 1);
     EnableCallTrace(false);

@@ -136,7 +136,7 @@ protected:
         window.y = y;
         window.width = w;
         window.height = h;
-        window.viewedItems = viewer;
+        guiSetViewedItems(&window, viewer);
         RegisterViewWindow(&window);
         return &window;
     }

@@ -269,7 +269,7 @@ TEST_F(ViewFrame, WindowsBeyondTheViewsRecordsStillDraw)
         w = WindowHandle{};
         w.width = kWidth;
         w.height = kHeight;
-        w.viewedItems = viewer;
+        guiSetViewedItems(&w, viewer);
         RenderViewWindow(&w);
     }
     EXPECT_EQ(At(kWidth / 2, kMidRow), 60u);

@@ -145,6 +145,35 @@ TEST_F(WorldTest, FreeingAReceiverPurgesItsMessages)
     EXPECT_EQ(FetchItemMessage(again, &m), nullptr);
 }
 
+TEST_F(WorldTest, KeptReceiversAndTheirMailSurviveTheWorldsReset)
+{
+    const uint32_t item = AllocReceiver();
+    const uint32_t kept = AllocKeptReceiver();
+    Post(item, 0, 3, 1);
+    Post(kept, 50, 3, 2);
+    Post(item, 0, 3, 3);
+    Post(kept, 0, 3, 4);
+    ClearMessageBuffer();
+    EXPECT_EQ(GetMessageStats().receiversInUse, 1);
+    EXPECT_EQ(ReceiverPendingCount(item), 0);
+    EXPECT_EQ(ReceiverPendingCount(kept), 2);
+    EXPECT_EQ(GetMessageStats().bytesUsed, 2 * (kMessageHeaderBytes + 4));
+    // The item's slot goes to the next owner; the kept one stays taken.
+    EXPECT_EQ(AllocReceiver(), item);
+    EXPECT_NE(AllocReceiver(), kept);
+    ItemMessage m;
+    ASSERT_NE(FetchItemMessage(kept, &m), nullptr);
+    EXPECT_EQ(ValueOf(m), 4);
+    gFrameClock.gameClock += 50;
+    ASSERT_NE(FetchItemMessage(kept, &m), nullptr);
+    EXPECT_EQ(ValueOf(m), 2);
+    // Freed, it is an ordinary slot again: the next reset frees it.
+    FreeReceiver(kept);
+    EXPECT_EQ(AllocReceiver(), kept);
+    ClearMessageBuffer();
+    EXPECT_EQ(GetMessageStats().receiversInUse, 0);
+}
+
 TEST_F(WorldTest, ANewOwnerOfASlotNeverGetsTheLastOwnersMail)
 {
     uint32_t r = AllocReceiver();
