@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -581,20 +582,17 @@ void LinkPairs(Load& load, const std::vector<EdgePair>& pairs)
 // neighbours across it when the angle between them is within the surface's
 // smoothing angle; nearly flat shared edges are hidden on both. Pairs are
 // taken in face order, as a walk over every face and every later face would.
+// Each edge is one 64-bit key (from point, to point, face, edge), so sorting
+// the keys orders the edges by their points and then by face.
 void LinkNeighbours(Load& load)
 {
-    struct EdgeRef {
-        uint16_t a, b;
-        int32_t face;
-        uint8_t k;
-    };
-    std::vector<EdgeRef> edges;
+    auto edgeKey = [](uint64_t from, uint64_t to) { return from << 48 | to << 32; };
+    std::vector<uint64_t> edges;
     edges.reserve(load.faces.size() * 3);
     for (std::size_t i = 0; i < load.faces.size(); ++i)
-        for (uint8_t k = 0; k < 3; ++k)
-            edges.push_back({load.faces[i].point[k], load.faces[i].point[(k + 1) % 3], static_cast<int32_t>(i), k});
-    auto key = [](const EdgeRef& e) { return std::tuple(e.a, e.b, e.face, e.k); };
-    std::sort(edges.begin(), edges.end(), [&](const EdgeRef& x, const EdgeRef& y) { return key(x) < key(y); });
+        for (uint64_t k = 0; k < 3; ++k)
+            edges.push_back(edgeKey(load.faces[i].point[k], load.faces[i].point[(k + 1) % 3]) | uint64_t(i) << 2 | k);
+    std::sort(edges.begin(), edges.end());
 
     // For each face, its later partners in (face, edge, edge) order.
     std::vector<EdgePair> pairs;
@@ -602,17 +600,18 @@ void LinkNeighbours(Load& load)
         const Face& f = load.faces[i];
         pairs.clear();
         for (uint8_t k = 0; k < 3; ++k) {
-            EdgeRef back{f.point[(k + 1) % 3], f.point[k], 0, 0};
-            auto it = std::lower_bound(edges.begin(), edges.end(), back, [](const EdgeRef& x, const EdgeRef& y) {
-                return std::tuple(x.a, x.b) < std::tuple(y.a, y.b);
-            });
-            for (; it != edges.end() && it->a == back.a && it->b == back.b; ++it)
-                if (it->face > static_cast<int32_t>(i) && load.faces[static_cast<std::size_t>(it->face)].surface == f.surface)
-                    pairs.push_back({static_cast<int32_t>(i), it->face, k, it->k});
+            const uint64_t back = edgeKey(f.point[(k + 1) % 3], f.point[k]);
+            for (auto it = std::lower_bound(edges.begin(), edges.end(), back); it != edges.end() && (*it & ~0xFFFFFFFFull) == back;
+                 ++it) {
+                const auto face = static_cast<int32_t>((*it & 0xFFFFFFFFull) >> 2);
+                if (face > static_cast<int32_t>(i) && load.faces[static_cast<std::size_t>(face)].surface == f.surface)
+                    pairs.push_back({static_cast<int32_t>(i), face, k, static_cast<uint8_t>(*it & 3)});
+            }
         }
-        std::sort(pairs.begin(), pairs.end(), [](const EdgePair& x, const EdgePair& y) {
-            return std::tuple(x.j, x.ki, x.kj) < std::tuple(y.j, y.ki, y.kj);
-        });
+        if (pairs.size() > 1)
+            std::sort(pairs.begin(), pairs.end(), [](const EdgePair& x, const EdgePair& y) {
+                return std::tuple(x.j, x.ki, x.kj) < std::tuple(y.j, y.ki, y.kj);
+            });
         LinkPairs(load, pairs);
     }
 }
@@ -726,27 +725,38 @@ uint32_t Bits(float f) { return std::bit_cast<uint32_t>(f + 0.0f); }
 
 hx_model* BuildModel(Load& load)
 {
-    std::unordered_map<CornerKey, uint16_t, CornerHash> merged;
-    merged.reserve(load.faces.size() * 3);
+    // Corners merge through an open-addressed table of vertex numbers
+    // (-1 empty) at least twice the corners' size.
+    std::size_t slots = 16;
+    while (slots < load.faces.size() * 6)
+        slots *= 2;
+    std::vector<int32_t> table(slots, -1);
+    std::vector<CornerKey> keys;
+    keys.reserve(load.faces.size() * 3);
     struct Corner {
         Vec p;
         float u, v;
     };
     std::vector<Corner> vertices;
+    vertices.reserve(load.faces.size() * 3);
     std::vector<uint16_t> corners(load.faces.size() * 3);
     for (std::size_t i = 0; i < load.faces.size(); ++i) {
         const Face& f = load.faces[i];
         for (int k = 0; k < 3; ++k) {
             CornerKey key{{Bits(f.pos[k].x), Bits(f.pos[k].y), Bits(f.pos[k].z), Bits(f.u[k]), Bits(f.v[k])}};
-            auto [it, fresh] = merged.try_emplace(key, static_cast<uint16_t>(vertices.size()));
-            if (fresh) {
+            std::size_t slot = CornerHash{}(key) & (slots - 1);
+            while (table[slot] >= 0 && !(keys[static_cast<std::size_t>(table[slot])] == key))
+                slot = (slot + 1) & (slots - 1);
+            if (table[slot] < 0) {
                 if (vertices.size() >= static_cast<std::size_t>(kMaxModelItems)) {
                     Box(kTitle, "Too many vertices in %.200s", load.name);
                     return nullptr;
                 }
+                table[slot] = static_cast<int32_t>(vertices.size());
+                keys.push_back(key);
                 vertices.push_back({f.pos[k], f.u[k], f.v[k]});
             }
-            corners[i * 3 + static_cast<std::size_t>(k)] = it->second;
+            corners[i * 3 + static_cast<std::size_t>(k)] = static_cast<uint16_t>(table[slot]);
         }
     }
 
