@@ -611,6 +611,31 @@ const uint8_t* Take(hx_datafile* df, uint8_t n, uint8_t* spare)
     return HX_OK;
 }
 
+// A string member: a string resource of its characters. A string member
+// ends with its zero byte: a file that stops before it is cut short, not a
+// shorter string. A whole string in the read-ahead block is copied from
+// there into its resource.
+hx_error ReadStringMember(hx_datafile* df, uint8_t* field)
+{
+    char* copy;
+    const uint8_t* from = Buffered(df) ? df->readAhead + df->readAt : nullptr;
+    if (const void* end = from ? std::memchr(from, 0, Buffered(df)) : nullptr) {
+        uint32_t length = uint32_t(static_cast<const uint8_t*>(end) - from);
+        uint32_t n = std::min<uint32_t>(length, 255);
+        copy = static_cast<char*>(HxResAllocate(ResParent(df), n + 1, HX_RES_STRING));
+        if (copy)
+            std::memcpy(copy, from, n);
+        df->readAt += length + 1;
+    } else {
+        char text[256];
+        if (!GetString(df, text))
+            return HXE_FAIL;
+        copy = HxResStrDup(ResParent(df), text);
+    }
+    HxStore(field, copy);
+    return copy ? HX_OK : HXE_NO_MEMORY;
+}
+
 hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record)
 {
     for (uint32_t i = 0; i < t->count; ++i) {
@@ -621,14 +646,7 @@ hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* r
         uint8_t* field = record + m.offset;
         hx_error e;
         if (type->kind == Kind::Asciz) {
-            // A string member ends with its zero byte: a file that stops
-            // before it is cut short, not a shorter string.
-            char text[256];
-            if (!GetString(df, text))
-                return HXE_FAIL;
-            char* copy = HxResStrDup(ResParent(df), text);
-            HxStore(field, copy);
-            e = copy ? HX_OK : HXE_NO_MEMORY;
+            e = ReadStringMember(df, field);
         } else if (type->kind == Kind::Struct) {
             e = BinMembersRead(df, SubOf(m), field);
         } else {
@@ -645,6 +663,50 @@ hx_error BinStructRead(hx_datafile* df, const hx_struct_template* t, void* recor
     if (BinMembersRead(df, t, static_cast<uint8_t*>(record)) != HX_OK) {
         HxFailure("Unexpected EOF in strructure");
         return HXE_FAIL;
+    }
+    return HX_OK;
+}
+
+// A template spread out for reading many records: one step per stored
+// member, the members of nested structs in place with their offsets added,
+// so each record is one plain walk with no types to resolve.
+struct ReadStep {
+    const MemberType* type;
+    uint32_t offset;
+};
+
+// False when a member needs the handle's scalar type and it has none, or
+// structs nest deeper than any real template: the records are then read
+// one by one, which reports what is wrong.
+bool Spread(hx_datafile* df, const hx_struct_template* t, uint32_t base, int depth, std::vector<ReadStep>& steps)
+{
+    if (depth > 16)
+        return false;
+    for (uint32_t i = 0; i < t->count; ++i) {
+        const hx_struct_member& m = t->members[i];
+        if (m.type >= HX_DF_MEMBER_TYPES)
+            continue; // not stored
+        if (kMemberTypes[m.type].kind == Kind::Scaled && df->scalarType != HX_DF_SCALAR_FIXED &&
+            df->scalarType != HX_DF_SCALAR_FLOAT)
+            return false;
+        const MemberType* type = Resolve(df, m.type);
+        if (type->kind == Kind::Struct) {
+            if (!SubOf(m) || !Spread(df, SubOf(m), base + m.offset, depth + 1, steps))
+                return false;
+        } else {
+            steps.push_back({type, base + m.offset});
+        }
+    }
+    return true;
+}
+
+hx_error BinStepsRead(hx_datafile* df, const std::vector<ReadStep>& steps, uint8_t* record)
+{
+    for (const ReadStep& step : steps) {
+        uint8_t* field = record + step.offset;
+        hx_error e = step.type->kind == Kind::Asciz ? ReadStringMember(df, field) : ReadFixedMember(df, *step.type, field);
+        if (e != HX_OK)
+            return HXE_FAIL;
     }
     return HX_OK;
 }
@@ -1633,6 +1695,18 @@ int DfStructWriteArray(hx_datafile* df, const hx_struct_template* t, const void*
 int DfStructReadArray(hx_datafile* df, const hx_struct_template* t, void* first, int n)
 {
     auto* record = static_cast<uint8_t*>(first);
+    std::vector<ReadStep> steps;
+    if (n > 1 && df->prims == &HxFilePrimitivesReadBinary && Spread(df, t, 0, 0, steps)) {
+        for (int i = 0; i < n; ++i, record += t->size) {
+            if (AtEnd(df))
+                return i;
+            if (BinStepsRead(df, steps, record) != HX_OK) {
+                HxFailure("Unexpected EOF in strructure");
+                return i;
+            }
+        }
+        return n;
+    }
     for (int i = 0; i < n; ++i, record += t->size)
         if (AtEnd(df) || df->prims->struct_read(df, t, record) != HX_OK)
             return i;
