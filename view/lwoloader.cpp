@@ -215,6 +215,8 @@ bool BuildFaces(Load& load, const LwoChunk* pols)
     int otherSizes = 0, details = 0, badIndex = 0;
     LwoPolygonReader reader(pols);
     LwoPolygon p;
+    // A quad, the most triangles for its bytes, takes 12 bytes for two.
+    load.faces.reserve(pols ? std::min<std::size_t>(pols->size / 6, kMaxModelItems + 1) : 0);
     while (reader.Next(&p)) {
         if (p.count != 3 && p.count != 4) {
             ++otherSizes;
@@ -273,14 +275,16 @@ void PlaceCorners(Load& load)
 {
     const LwoChunk* pnts = load.file.Find("PNTS");
     std::vector<float> us(load.pointCount), vs(load.pointCount);
+    std::vector<Vec> positions(load.pointCount);
     for (uint32_t i = 0; i < load.pointCount; ++i) {
         us[i] = static_cast<float>(CRand() % 100) * 0.01f;
         vs[i] = static_cast<float>(CRand() % 100) * 0.01f;
+        LwoPoint p = LwoPointAt(*pnts, i);
+        positions[i] = {p.x, p.y, p.z};
     }
     for (Face& f : load.faces)
         for (int k = 0; k < 3; ++k) {
-            LwoPoint p = LwoPointAt(*pnts, f.point[k]);
-            f.pos[k] = {p.x, p.y, p.z};
+            f.pos[k] = positions[f.point[k]];
             f.u[k] = us[f.point[k]];
             f.v[k] = vs[f.point[k]];
         }
@@ -582,30 +586,41 @@ void LinkPairs(Load& load, const std::vector<EdgePair>& pairs)
 // neighbours across it when the angle between them is within the surface's
 // smoothing angle; nearly flat shared edges are hidden on both. Pairs are
 // taken in face order, as a walk over every face and every later face would.
-// Each edge is one 64-bit key (from point, to point, face, edge), so sorting
-// the keys orders the edges by their points and then by face.
+// The edges are listed by the point they start from (a counting sort, so
+// each point's list is in face and edge order): the partners of an edge
+// from p to q are the edges in q's list that end at p.
 void LinkNeighbours(Load& load)
 {
-    auto edgeKey = [](uint64_t from, uint64_t to) { return from << 48 | to << 32; };
-    std::vector<uint64_t> edges;
-    edges.reserve(load.faces.size() * 3);
-    for (std::size_t i = 0; i < load.faces.size(); ++i)
-        for (uint64_t k = 0; k < 3; ++k)
-            edges.push_back(edgeKey(load.faces[i].point[k], load.faces[i].point[(k + 1) % 3]) | uint64_t(i) << 2 | k);
-    std::sort(edges.begin(), edges.end());
+    const std::size_t nf = load.faces.size();
+    std::vector<uint32_t> first(load.pointCount + 1, 0);
+    for (const Face& f : load.faces)
+        for (uint16_t point : f.point)
+            ++first[point + 1u];
+    for (uint32_t p = 0; p < load.pointCount; ++p)
+        first[p + 1] += first[p];
+    struct Edge {
+        uint32_t code; // face << 2 | edge
+        uint32_t to;   // the point it ends at
+    };
+    std::vector<Edge> edges(nf * 3);
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (std::size_t i = 0; i < nf; ++i)
+        for (uint32_t k = 0; k < 3; ++k)
+            edges[fill[load.faces[i].point[k]]++] = {static_cast<uint32_t>(i) << 2 | k, load.faces[i].point[(k + 1) % 3]};
 
     // For each face, its later partners in (face, edge, edge) order.
     std::vector<EdgePair> pairs;
-    for (std::size_t i = 0; i < load.faces.size(); ++i) {
+    for (std::size_t i = 0; i < nf; ++i) {
         const Face& f = load.faces[i];
         pairs.clear();
         for (uint8_t k = 0; k < 3; ++k) {
-            const uint64_t back = edgeKey(f.point[(k + 1) % 3], f.point[k]);
-            for (auto it = std::lower_bound(edges.begin(), edges.end(), back); it != edges.end() && (*it & ~0xFFFFFFFFull) == back;
-                 ++it) {
-                const auto face = static_cast<int32_t>((*it & 0xFFFFFFFFull) >> 2);
-                if (face > static_cast<int32_t>(i) && load.faces[static_cast<std::size_t>(face)].surface == f.surface)
-                    pairs.push_back({static_cast<int32_t>(i), face, k, static_cast<uint8_t>(*it & 3)});
+            const uint16_t from = f.point[k], to = f.point[(k + 1) % 3];
+            for (uint32_t e = first[to]; e < first[to + 1u]; ++e) {
+                if (edges[e].to != from || (edges[e].code >> 2) <= i)
+                    continue;
+                const auto j = static_cast<int32_t>(edges[e].code >> 2);
+                if (load.faces[static_cast<std::size_t>(j)].surface == f.surface)
+                    pairs.push_back({static_cast<int32_t>(i), j, k, static_cast<uint8_t>(edges[e].code & 3)});
             }
         }
         if (pairs.size() > 1)
@@ -740,10 +755,18 @@ hx_model* BuildModel(Load& load)
     std::vector<Corner> vertices;
     vertices.reserve(load.faces.size() * 3);
     std::vector<uint16_t> corners(load.faces.size() * 3);
+    // The vertex of each point's latest corner: the next corner of that
+    // point usually has the same key, and so the same vertex.
+    std::vector<int32_t> ofPoint(load.pointCount, -1);
     for (std::size_t i = 0; i < load.faces.size(); ++i) {
         const Face& f = load.faces[i];
         for (int k = 0; k < 3; ++k) {
             CornerKey key{{Bits(f.pos[k].x), Bits(f.pos[k].y), Bits(f.pos[k].z), Bits(f.u[k]), Bits(f.v[k])}};
+            int32_t& latest = ofPoint[f.point[k]];
+            if (latest >= 0 && keys[static_cast<std::size_t>(latest)] == key) {
+                corners[i * 3 + static_cast<std::size_t>(k)] = static_cast<uint16_t>(latest);
+                continue;
+            }
             std::size_t slot = CornerHash{}(key) & (slots - 1);
             while (table[slot] >= 0 && !(keys[static_cast<std::size_t>(table[slot])] == key))
                 slot = (slot + 1) & (slots - 1);
@@ -757,6 +780,7 @@ hx_model* BuildModel(Load& load)
                 vertices.push_back({f.pos[k], f.u[k], f.v[k]});
             }
             corners[i * 3 + static_cast<std::size_t>(k)] = static_cast<uint16_t>(table[slot]);
+            latest = table[slot];
         }
     }
 
