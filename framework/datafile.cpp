@@ -669,11 +669,56 @@ hx_error BinStructRead(hx_datafile* df, const hx_struct_template* t, void* recor
 
 // A template spread out for reading many records: one step per stored
 // member, the members of nested structs in place with their offsets added,
-// so each record is one plain walk with no types to resolve.
-struct ReadStep {
-    const MemberType* type;
-    uint32_t offset;
+// each step's decoding settled by its operation (type, size and form in one
+// code), so each record is one plain walk with no types to resolve. The
+// fixed members between two strings make a run: when the read-ahead block
+// holds the whole run, its members are decoded from there with no check
+// per member.
+enum class Op : uint8_t {
+    U8, // integers, enums and angles, by their bytes
+    U16,
+    U32,
+    Colour,    // three bytes into a u32
+    Double,    // eight bytes
+    Fixed,     // `count` floats, each held as 16.16
+    Fraction,  // ... as value * 32768 in an int16
+    UFraction, // ... as value * 65536 in a uint16
+    Float,     // ... as floats
+    String,    // up to its zero byte, into a string resource
 };
+
+struct ReadStep {
+    Op op;
+    uint8_t count;     // floats of a number or vector
+    uint8_t fileBytes; // 0 for a string
+    uint8_t runSteps;  // fixed steps from this one to the next string (the run's first step only)
+    uint32_t runBytes; // their file bytes
+    uint32_t offset;   // of the field in the record
+};
+
+// The operation of a stored member type other than a struct.
+ReadStep StepOf(const MemberType& type, uint32_t offset)
+{
+    ReadStep step = {Op::String, type.components, type.fileBytes, 0, 0, offset};
+    switch (type.kind) {
+    case Kind::Integer:
+    case Kind::Enum:
+    case Kind::Angle:
+        step.op = type.fileBytes == 1 ? Op::U8 : type.fileBytes == 2 ? Op::U16
+                                                                     : Op::U32;
+        break;
+    case Kind::Number:
+    case Kind::Vector: {
+        static constexpr Op kByForm[] = {Op::Float, Op::Fixed, Op::Fraction, Op::UFraction, Op::Float};
+        step.op = kByForm[size_t(type.form)];
+        break;
+    }
+    case Kind::Double: step.op = Op::Double; break;
+    case Kind::Colour: step.op = Op::Colour; break;
+    default: step.fileBytes = 0; break;
+    }
+    return step;
+}
 
 // False when a member needs the handle's scalar type and it has none, or
 // structs nest deeper than any real template: the records are then read
@@ -694,19 +739,134 @@ bool Spread(hx_datafile* df, const hx_struct_template* t, uint32_t base, int dep
             if (!SubOf(m) || !Spread(df, SubOf(m), base + m.offset, depth + 1, steps))
                 return false;
         } else {
-            steps.push_back({type, base + m.offset});
+            steps.push_back(StepOf(*type, base + m.offset));
         }
     }
     return true;
 }
 
+// Marks the runs of fixed steps (at most 255 steps a run).
+void MarkRuns(std::vector<ReadStep>& steps)
+{
+    for (size_t i = 0; i < steps.size();) {
+        if (steps[i].op == Op::String) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        uint32_t bytes = 0;
+        while (end < steps.size() && steps[end].op != Op::String && end - i < 255)
+            bytes += steps[end++].fileBytes;
+        steps[i].runSteps = uint8_t(end - i);
+        steps[i].runBytes = bytes;
+        i = end;
+    }
+}
+
+// Decodes one fixed member from its file bytes, as ReadFixedMember does.
+[[gnu::always_inline]] inline void DecodeStep(const ReadStep& step, const uint8_t* b, uint8_t* field)
+{
+    switch (step.op) {
+    case Op::U8: HxStore(field, b[0]); break;
+    case Op::U16: HxStore(field, uint16_t(BigEndian(b, 2))); break;
+    case Op::U32: HxStore(field, BigEndian(b, 4)); break;
+    case Op::Colour: HxStore(field, BigEndian(b, 3)); break;
+    case Op::Double: HxStore(field, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4))); break;
+    case Op::Fixed:
+        for (int i = 0; i < step.count; ++i)
+            StoreNumber(Form::Fixed, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::Fraction:
+        for (int i = 0; i < step.count; ++i)
+            StoreNumber(Form::Fraction, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::UFraction:
+        for (int i = 0; i < step.count; ++i)
+            StoreNumber(Form::UFraction, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::Float:
+        for (int i = 0; i < step.count; ++i)
+            HxStore(field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::String: break;
+    }
+}
+
+// Decodes the run of fixed steps from `step` to `last` from its bytes at b
+// and returns `last`. Each operation ends by jumping straight to the next
+// one's code, so every operation has its own jump to predict (the order of
+// a template's members repeats record after record).
+const ReadStep* DecodeRun(const ReadStep* step, const ReadStep* last, const uint8_t* b, uint8_t* record)
+{
+    static void* const kCode[] = {&&u8, &&u16, &&u32, &&colour, &&dbl,
+                                  &&fixed, &&fraction, &&ufraction, &&real, &&string};
+    static_assert(std::size(kCode) == size_t(Op::String) + 1);
+#define KV_NEXT_STEP \
+    b += step->fileBytes; \
+    if (++step == last) \
+        return last; \
+    goto* kCode[size_t(step->op)]
+    goto* kCode[size_t(step->op)];
+u8:
+    HxStore(record + step->offset, b[0]);
+    KV_NEXT_STEP;
+u16:
+    HxStore(record + step->offset, uint16_t(BigEndian(b, 2)));
+    KV_NEXT_STEP;
+u32:
+    HxStore(record + step->offset, BigEndian(b, 4));
+    KV_NEXT_STEP;
+colour:
+    HxStore(record + step->offset, BigEndian(b, 3));
+    KV_NEXT_STEP;
+dbl:
+    HxStore(record + step->offset, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4)));
+    KV_NEXT_STEP;
+fixed:
+    for (int i = 0; i < step->count; ++i)
+        HxStore(record + step->offset + kComponentBytes * i,
+                HxFloatToFixedSaturate(std::bit_cast<float>(BigEndian(b + 4 * i, 4))));
+    KV_NEXT_STEP;
+fraction:
+    for (int i = 0; i < step->count; ++i)
+        StoreNumber(Form::Fraction, record + step->offset + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+ufraction:
+    for (int i = 0; i < step->count; ++i)
+        StoreNumber(Form::UFraction, record + step->offset + kComponentBytes * i,
+                    std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+real:
+    for (int i = 0; i < step->count; ++i)
+        HxStore(record + step->offset + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+string:
+    return step; // never in a run
+#undef KV_NEXT_STEP
+}
+
 hx_error BinStepsRead(hx_datafile* df, const std::vector<ReadStep>& steps, uint8_t* record)
 {
-    for (const ReadStep& step : steps) {
-        uint8_t* field = record + step.offset;
-        hx_error e = step.type->kind == Kind::Asciz ? ReadStringMember(df, field) : ReadFixedMember(df, *step.type, field);
-        if (e != HX_OK)
-            return HXE_FAIL;
+    const ReadStep* step = steps.data();
+    const ReadStep* const end = step + steps.size();
+    while (step < end) {
+        if (step->op == Op::String) {
+            if (ReadStringMember(df, record + step->offset) != HX_OK)
+                return HXE_FAIL;
+            ++step;
+        } else if (step->runSteps && step->runBytes <= Buffered(df)) {
+            const uint8_t* b = df->readAhead + df->readAt;
+            df->readAt += step->runBytes;
+            step = DecodeRun(step, step + step->runSteps, b, record);
+        } else {
+            // Member by member: the file may end inside the run.
+            uint8_t spare[16];
+            const uint8_t* b = Take(df, step->fileBytes, spare);
+            if (!b)
+                return HXE_FAIL;
+            DecodeStep(*step, b, record + step->offset);
+            ++step;
+        }
     }
     return HX_OK;
 }
@@ -1697,6 +1857,7 @@ int DfStructReadArray(hx_datafile* df, const hx_struct_template* t, void* first,
     auto* record = static_cast<uint8_t*>(first);
     std::vector<ReadStep> steps;
     if (n > 1 && df->prims == &HxFilePrimitivesReadBinary && Spread(df, t, 0, 0, steps)) {
+        MarkRuns(steps);
         for (int i = 0; i < n; ++i, record += t->size) {
             if (AtEnd(df))
                 return i;
