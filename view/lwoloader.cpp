@@ -132,6 +132,11 @@ struct LoaderState {
     std::vector<TextureEntry> textures;
     std::vector<std::string> reported;
     bool useCache = true;
+    // Working blocks that keep their memory from load to load: a large
+    // model's faces and corner table run to megabytes, and a fresh block
+    // each load would cost its page faults again.
+    std::vector<Face> faces;
+    std::vector<int32_t> cornerTable;
 };
 LoaderState gLwo;
 
@@ -745,7 +750,8 @@ hx_model* BuildModel(Load& load)
     std::size_t slots = 16;
     while (slots < load.faces.size() * 6)
         slots *= 2;
-    std::vector<int32_t> table(slots, -1);
+    std::vector<int32_t>& table = gLwo.cornerTable;
+    table.assign(slots, -1);
     std::vector<CornerKey> keys;
     keys.reserve(load.faces.size() * 3);
     struct Corner {
@@ -971,6 +977,16 @@ hx_model* LWO2HXM(const char* name, Resource*, int32_t* sizeOut)
         return known;
     Load load;
     load.name = name;
+    // The faces work in the module's kept block, handed back on every way out.
+    struct KeptFaces {
+        Load& load;
+        explicit KeptFaces(Load& l) : load(l)
+        {
+            load.faces.swap(gLwo.faces);
+            load.faces.clear();
+        }
+        ~KeptFaces() { load.faces.swap(gLwo.faces); }
+    } kept(load);
     if (!ReadObject(name, &load.file, sizeOut))
         return nullptr;
     const LwoChunk* pols = load.file.Find("POLS");
