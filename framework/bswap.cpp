@@ -32,13 +32,11 @@ void HxSwapBlock(void* block, uint32_t count, uint32_t size)
     case 1:
         return;
     case 2:
-        // Indexed rather than stepped, so the compiler turns the loop into
-        // vector shuffles.
-        for (size_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < count; ++i, p += 2) {
             uint16_t v;
-            std::memcpy(&v, p + 2 * i, 2);
+            std::memcpy(&v, p, 2);
             v = __builtin_bswap16(v);
-            std::memcpy(p + 2 * i, &v, 2);
+            std::memcpy(p, &v, 2);
         }
         return;
     case 3:
@@ -46,11 +44,11 @@ void HxSwapBlock(void* block, uint32_t count, uint32_t size)
             std::swap(p[0], p[2]);
         return;
     case 4:
-        for (size_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < count; ++i, p += 4) {
             uint32_t v;
-            std::memcpy(&v, p + 4 * i, 4);
+            std::memcpy(&v, p, 4);
             v = __builtin_bswap32(v);
-            std::memcpy(p + 4 * i, &v, 4);
+            std::memcpy(p, &v, 4);
         }
         return;
     case 8:

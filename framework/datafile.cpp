@@ -684,6 +684,8 @@ enum class Op : uint8_t {
     Fraction,  // ... as value * 32768 in an int16
     UFraction, // ... as value * 65536 in a uint16
     Float,     // ... as floats
+    FixedOne,  // one float held as 16.16 (the commonest number, with no loop)
+    FloatOne,  // one float
     String,    // up to its zero byte, into a string resource
 };
 
@@ -711,6 +713,8 @@ ReadStep StepOf(const MemberType& type, uint32_t offset)
     case Kind::Vector: {
         static constexpr Op kByForm[] = {Op::Float, Op::Fixed, Op::Fraction, Op::UFraction, Op::Float};
         step.op = kByForm[size_t(type.form)];
+        if (type.components == 1 && (step.op == Op::Fixed || step.op == Op::Float))
+            step.op = step.op == Op::Fixed ? Op::FixedOne : Op::FloatOne;
         break;
     }
     case Kind::Double: step.op = Op::Double; break;
@@ -772,6 +776,7 @@ void MarkRuns(std::vector<ReadStep>& steps)
     case Op::U32: HxStore(field, BigEndian(b, 4)); break;
     case Op::Colour: HxStore(field, BigEndian(b, 3)); break;
     case Op::Double: HxStore(field, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4))); break;
+    case Op::FixedOne:
     case Op::Fixed:
         for (int i = 0; i < step.count; ++i)
             StoreNumber(Form::Fixed, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
@@ -784,6 +789,7 @@ void MarkRuns(std::vector<ReadStep>& steps)
         for (int i = 0; i < step.count; ++i)
             StoreNumber(Form::UFraction, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
         break;
+    case Op::FloatOne:
     case Op::Float:
         for (int i = 0; i < step.count; ++i)
             HxStore(field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
@@ -798,8 +804,8 @@ void MarkRuns(std::vector<ReadStep>& steps)
 // a template's members repeats record after record).
 const ReadStep* DecodeRun(const ReadStep* step, const ReadStep* last, const uint8_t* b, uint8_t* record)
 {
-    static void* const kCode[] = {&&u8, &&u16, &&u32, &&colour, &&dbl,
-                                  &&fixed, &&fraction, &&ufraction, &&real, &&string};
+    static void* const kCode[] = {&&u8, &&u16, &&u32, &&colour, &&dbl, &&fixed,
+                                  &&fraction, &&ufraction, &&real, &&fixedOne, &&realOne, &&string};
     static_assert(std::size(kCode) == size_t(Op::String) + 1);
 #define KV_NEXT_STEP \
     b += step->fileBytes; \
@@ -839,6 +845,12 @@ ufraction:
 real:
     for (int i = 0; i < step->count; ++i)
         HxStore(record + step->offset + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+fixedOne:
+    HxStore(record + step->offset, HxFloatToFixedSaturate(std::bit_cast<float>(BigEndian(b, 4))));
+    KV_NEXT_STEP;
+realOne:
+    HxStore(record + step->offset, std::bit_cast<float>(BigEndian(b, 4)));
     KV_NEXT_STEP;
 string:
     return step; // never in a run
