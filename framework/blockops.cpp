@@ -1,8 +1,9 @@
 // Block fill and copy loops. Fills build an 8-byte pattern of the pixel and
-// store it 64 bytes at a time (the compiler's widest stores) between a
-// pixel-by-pixel head and tail; a pixel whose bytes are all equal is a
-// memset; 3-byte pixels use the 24-byte pattern that repeats every eight
-// pixels.
+// store it a vector at a time: one unaligned vector at each end of the run
+// and aligned ones between (the ends may overlap them; every store begins a
+// whole number of pixels from the start, so it writes the same bytes). A
+// pixel whose bytes are all equal is a memset; 3-byte pixels use the 24-byte
+// pattern that repeats every eight pixels.
 // Copies are byte moves (memmove), which the C library already does with the
 // widest stores the processor has.
 #include "framework/blockops.h"
@@ -23,14 +24,6 @@ inline void StoreQuad(uint8_t* p, uint64_t pattern)
     std::memcpy(p, &pattern, sizeof pattern);
 }
 
-// Pixels needed from p to reach an 8-byte boundary (whole pixels of size
-// 2 or 4 only reach one when p is pixel-aligned, which pixelmap rows are).
-inline size_t HeadPixels(const uint8_t* p, int bytes)
-{
-    size_t toBoundary = (8 - (reinterpret_cast<uintptr_t>(p) & 7)) & 7;
-    return toBoundary / size_t(bytes);
-}
-
 // The pixel repeated to fill a quadword (sizes 1, 2 and 4).
 inline uint64_t Pattern(int bytes, uint32_t colour)
 {
@@ -40,56 +33,85 @@ inline uint64_t Pattern(int bytes, uint32_t colour)
     return pattern;
 }
 
-// `lines` runs of 64 bytes of the pattern from p: 32-byte stores where the
-// processor has them (chosen once, at the first fill), else 16-byte ones.
-using Bytes32 = uint8_t __attribute__((vector_size(32)));
-
-[[gnu::target("avx2")]] void StoreLinesWide(uint8_t* p, size_t lines, uint64_t pattern)
+// Runs of fewer than 32 bytes, n a whole number of pixels from pixel-aligned
+// p: quadwords, the last one overlapping, or pixels below eight bytes.
+inline void FillShort(uint8_t* p, size_t n, int bytes, uint64_t pattern, uint32_t colour)
 {
-    const uint64_t quads[4] = {pattern, pattern, pattern, pattern};
-    Bytes32 v;
-    std::memcpy(&v, quads, sizeof v);
-    for (size_t i = 0; i < lines; ++i, p += 64) {
-        std::memcpy(p, &v, sizeof v);
-        std::memcpy(p + 32, &v, sizeof v);
-    }
-}
-
-void StoreLinesNarrow(uint8_t* p, size_t lines, uint64_t pattern)
-{
-    const uint64_t line[8] = {pattern, pattern, pattern, pattern, pattern, pattern, pattern, pattern};
-    for (size_t i = 0; i < lines; ++i, p += sizeof line)
-        std::memcpy(p, line, sizeof line);
-}
-
-void StoreLines(uint8_t* p, size_t lines, uint64_t pattern)
-{
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide)
-        StoreLinesWide(p, lines, pattern);
-    else
-        StoreLinesNarrow(p, lines, pattern);
-}
-
-void FillPow2(uint8_t* p, size_t n, int bytes, uint64_t pattern, uint32_t colour)
-{
-    size_t head = HeadPixels(p, bytes);
-    if (head >= n || (reinterpret_cast<uintptr_t>(p) & (bytes - 1)) != 0) {
-        for (size_t i = 0; i < n; ++i, p += bytes)
-            StorePixel(p, bytes, colour);
+    if (n < 8) {
+        for (size_t i = 0; i < n; i += size_t(bytes))
+            StorePixel(p + i, bytes, colour);
         return;
     }
-    for (size_t i = 0; i < head; ++i, p += bytes)
-        StorePixel(p, bytes, colour);
-    n -= head;
-    size_t quads = n * size_t(bytes) / 8;
-    size_t lines = quads / 8;
-    StoreLines(p, lines, pattern);
-    p += lines * 64;
-    for (size_t q = lines * 8; q < quads; ++q, p += 8)
-        StoreQuad(p, pattern);
-    for (size_t i = quads * 8 / size_t(bytes); i < n; ++i, p += bytes)
-        StorePixel(p, bytes, colour);
+    for (size_t i = 0; i + 8 < n; i += 8)
+        StoreQuad(p + i, pattern);
+    StoreQuad(p + n - 8, pattern);
+}
+
+// n bytes (a whole number of pixels, at least 32) of the pattern from
+// pixel-aligned p with vectors of type V.
+template <typename V>
+inline void FillVectors(uint8_t* p, size_t n, uint64_t pattern)
+{
+    constexpr size_t kSize = sizeof(V);
+    uint64_t quads[kSize / 8];
+    for (uint64_t& q : quads)
+        q = pattern;
+    V v;
+    std::memcpy(&v, quads, kSize);
+    uint8_t* end = p + n;
+    std::memcpy(p, &v, kSize);
+    // A pixel-aligned start keeps the aligned stores on pixel boundaries.
+    uint8_t* q = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(p) + kSize) & ~uintptr_t(kSize - 1));
+    for (; q + 4 * kSize <= end; q += 4 * kSize) {
+        std::memcpy(q, &v, kSize);
+        std::memcpy(q + kSize, &v, kSize);
+        std::memcpy(q + 2 * kSize, &v, kSize);
+        std::memcpy(q + 3 * kSize, &v, kSize);
+    }
+    for (; q + kSize <= end; q += kSize)
+        std::memcpy(q, &v, kSize);
+    std::memcpy(end - kSize, &v, kSize);
+}
+
+using Bytes32 = uint8_t __attribute__((vector_size(32)));
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+// Rows of the pattern: 32-byte stores where the processor has them (chosen
+// once, at the first fill), else 16-byte ones.
+[[gnu::target("avx2")]] void FillRowsWide(uint8_t* p, size_t n, size_t rows, ptrdiff_t stride, uint64_t pattern)
+{
+    for (size_t y = 0; y < rows; ++y, p += stride)
+        FillVectors<Bytes32>(p, n, pattern);
+}
+
+void FillRowsNarrow(uint8_t* p, size_t n, size_t rows, ptrdiff_t stride, uint64_t pattern)
+{
+    for (size_t y = 0; y < rows; ++y, p += stride)
+        FillVectors<Bytes16>(p, n, pattern);
+}
+
+// `rows` runs of n pixels of 2 or 4 bytes, `stride` bytes apart.
+void FillPow2(uint8_t* p, size_t n, size_t rows, ptrdiff_t stride, int bytes, uint32_t colour)
+{
+    uint64_t pattern = Pattern(bytes, colour);
+    size_t length = n * size_t(bytes);
+    if ((reinterpret_cast<uintptr_t>(p) & uintptr_t(bytes - 1)) != 0) {
+        // Pixels off their alignment (none a pixelmap makes): one at a time.
+        for (size_t y = 0; y < rows; ++y, p += stride)
+            for (size_t i = 0; i < length; i += size_t(bytes))
+                StorePixel(p + i, bytes, colour);
+        return;
+    }
+    if (length < 32) {
+        for (size_t y = 0; y < rows; ++y, p += stride)
+            FillShort(p, length, bytes, pattern, colour);
+        return;
+    }
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide)
+        FillRowsWide(p, length, rows, stride, pattern);
+    else
+        FillRowsNarrow(p, length, rows, stride, pattern);
 }
 
 void Fill24(uint8_t* p, size_t n, uint32_t colour)
@@ -142,6 +164,36 @@ void BitsRow(uint8_t* to, const uint8_t* bits, uint32_t first, uint32_t end, uin
     }
 }
 
+// `rows` runs of n pixels, `stride` bytes apart, the pattern chosen once.
+void FillRows(uint8_t* p, size_t n, size_t rows, ptrdiff_t stride, int bytes, uint32_t colour)
+{
+    if (n == 0)
+        return;
+    switch (bytes) {
+    case 1:
+        for (size_t y = 0; y < rows; ++y, p += stride)
+            std::memset(p, int(colour & 0xFF), n);
+        break;
+    case 2:
+    case 4: {
+        uint64_t pattern = Pattern(bytes, colour);
+        if (pattern == (pattern & 0xFF) * 0x0101010101010101ull) {
+            for (size_t y = 0; y < rows; ++y, p += stride)
+                std::memset(p, int(pattern & 0xFF), n * size_t(bytes));
+        } else {
+            FillPow2(p, n, rows, stride, bytes, colour);
+        }
+        break;
+    }
+    case 3:
+        for (size_t y = 0; y < rows; ++y, p += stride)
+            Fill24(p, n, colour);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 uint32_t HxBlockDataSegment()
@@ -162,36 +214,13 @@ uint32_t HxBlockPixelGet(const void* address, int bytes)
 
 void HxBlockFillRun(void* address, size_t n, int bytes, uint32_t colour)
 {
-    if (n == 0)
-        return;
-    auto* p = static_cast<uint8_t*>(address);
-    switch (bytes) {
-    case 1:
-        std::memset(p, int(colour & 0xFF), n);
-        break;
-    case 2:
-    case 4: {
-        uint64_t pattern = Pattern(bytes, colour);
-        if (pattern == (pattern & 0xFF) * 0x0101010101010101ull)
-            std::memset(p, int(pattern & 0xFF), n * size_t(bytes));
-        else
-            FillPow2(p, n, bytes, pattern, colour);
-        break;
-    }
-    case 3:
-        Fill24(p, n, colour);
-        break;
-    default:
-        break;
-    }
+    FillRows(static_cast<uint8_t*>(address), n, 1, 0, bytes, colour);
 }
 
 void HxBlockFillRect(void* address, uint32_t width, uint32_t height, ptrdiff_t stride, int bytes,
                      uint32_t colour)
 {
-    auto* row = static_cast<uint8_t*>(address);
-    for (uint32_t y = 0; y < height; ++y, row += stride)
-        HxBlockFillRun(row, width, bytes, colour);
+    FillRows(static_cast<uint8_t*>(address), width, height, stride, bytes, colour);
 }
 
 void HxBlockCopyRun(void* to, const void* from, size_t n, int bytes)

@@ -611,6 +611,31 @@ const uint8_t* Take(hx_datafile* df, uint8_t n, uint8_t* spare)
     return HX_OK;
 }
 
+// A string member: a string resource of its characters. A string member
+// ends with its zero byte: a file that stops before it is cut short, not a
+// shorter string. A whole string in the read-ahead block is copied from
+// there into its resource.
+hx_error ReadStringMember(hx_datafile* df, uint8_t* field)
+{
+    char* copy;
+    const uint8_t* from = Buffered(df) ? df->readAhead + df->readAt : nullptr;
+    if (const void* end = from ? std::memchr(from, 0, Buffered(df)) : nullptr) {
+        uint32_t length = uint32_t(static_cast<const uint8_t*>(end) - from);
+        uint32_t n = std::min<uint32_t>(length, 255);
+        copy = static_cast<char*>(HxResAllocate(ResParent(df), n + 1, HX_RES_STRING));
+        if (copy)
+            std::memcpy(copy, from, n);
+        df->readAt += length + 1;
+    } else {
+        char text[256];
+        if (!GetString(df, text))
+            return HXE_FAIL;
+        copy = HxResStrDup(ResParent(df), text);
+    }
+    HxStore(field, copy);
+    return copy ? HX_OK : HXE_NO_MEMORY;
+}
+
 hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* record)
 {
     for (uint32_t i = 0; i < t->count; ++i) {
@@ -621,14 +646,7 @@ hx_error BinMembersRead(hx_datafile* df, const hx_struct_template* t, uint8_t* r
         uint8_t* field = record + m.offset;
         hx_error e;
         if (type->kind == Kind::Asciz) {
-            // A string member ends with its zero byte: a file that stops
-            // before it is cut short, not a shorter string.
-            char text[256];
-            if (!GetString(df, text))
-                return HXE_FAIL;
-            char* copy = HxResStrDup(ResParent(df), text);
-            HxStore(field, copy);
-            e = copy ? HX_OK : HXE_NO_MEMORY;
+            e = ReadStringMember(df, field);
         } else if (type->kind == Kind::Struct) {
             e = BinMembersRead(df, SubOf(m), field);
         } else {
@@ -645,6 +663,222 @@ hx_error BinStructRead(hx_datafile* df, const hx_struct_template* t, void* recor
     if (BinMembersRead(df, t, static_cast<uint8_t*>(record)) != HX_OK) {
         HxFailure("Unexpected EOF in strructure");
         return HXE_FAIL;
+    }
+    return HX_OK;
+}
+
+// A template spread out for reading many records: one step per stored
+// member, the members of nested structs in place with their offsets added,
+// each step's decoding settled by its operation (type, size and form in one
+// code), so each record is one plain walk with no types to resolve. The
+// fixed members between two strings make a run: when the read-ahead block
+// holds the whole run, its members are decoded from there with no check
+// per member.
+enum class Op : uint8_t {
+    U8, // integers, enums and angles, by their bytes
+    U16,
+    U32,
+    Colour,    // three bytes into a u32
+    Double,    // eight bytes
+    Fixed,     // `count` floats, each held as 16.16
+    Fraction,  // ... as value * 32768 in an int16
+    UFraction, // ... as value * 65536 in a uint16
+    Float,     // ... as floats
+    FixedOne,  // one float held as 16.16 (the commonest number, with no loop)
+    FloatOne,  // one float
+    String,    // up to its zero byte, into a string resource
+};
+
+struct ReadStep {
+    Op op;
+    uint8_t count;     // floats of a number or vector
+    uint8_t fileBytes; // 0 for a string
+    uint8_t runSteps;  // fixed steps from this one to the next string (the run's first step only)
+    uint32_t runBytes; // their file bytes
+    uint32_t offset;   // of the field in the record
+};
+
+// The operation of a stored member type other than a struct.
+ReadStep StepOf(const MemberType& type, uint32_t offset)
+{
+    ReadStep step = {Op::String, type.components, type.fileBytes, 0, 0, offset};
+    switch (type.kind) {
+    case Kind::Integer:
+    case Kind::Enum:
+    case Kind::Angle:
+        step.op = type.fileBytes == 1 ? Op::U8 : type.fileBytes == 2 ? Op::U16
+                                                                     : Op::U32;
+        break;
+    case Kind::Number:
+    case Kind::Vector: {
+        static constexpr Op kByForm[] = {Op::Float, Op::Fixed, Op::Fraction, Op::UFraction, Op::Float};
+        step.op = kByForm[size_t(type.form)];
+        if (type.components == 1 && (step.op == Op::Fixed || step.op == Op::Float))
+            step.op = step.op == Op::Fixed ? Op::FixedOne : Op::FloatOne;
+        break;
+    }
+    case Kind::Double: step.op = Op::Double; break;
+    case Kind::Colour: step.op = Op::Colour; break;
+    default: step.fileBytes = 0; break;
+    }
+    return step;
+}
+
+// False when a member needs the handle's scalar type and it has none, or
+// structs nest deeper than any real template: the records are then read
+// one by one, which reports what is wrong.
+bool Spread(hx_datafile* df, const hx_struct_template* t, uint32_t base, int depth, std::vector<ReadStep>& steps)
+{
+    if (depth > 16)
+        return false;
+    for (uint32_t i = 0; i < t->count; ++i) {
+        const hx_struct_member& m = t->members[i];
+        if (m.type >= HX_DF_MEMBER_TYPES)
+            continue; // not stored
+        if (kMemberTypes[m.type].kind == Kind::Scaled && df->scalarType != HX_DF_SCALAR_FIXED &&
+            df->scalarType != HX_DF_SCALAR_FLOAT)
+            return false;
+        const MemberType* type = Resolve(df, m.type);
+        if (type->kind == Kind::Struct) {
+            if (!SubOf(m) || !Spread(df, SubOf(m), base + m.offset, depth + 1, steps))
+                return false;
+        } else {
+            steps.push_back(StepOf(*type, base + m.offset));
+        }
+    }
+    return true;
+}
+
+// Marks the runs of fixed steps (at most 255 steps a run).
+void MarkRuns(std::vector<ReadStep>& steps)
+{
+    for (size_t i = 0; i < steps.size();) {
+        if (steps[i].op == Op::String) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        uint32_t bytes = 0;
+        while (end < steps.size() && steps[end].op != Op::String && end - i < 255)
+            bytes += steps[end++].fileBytes;
+        steps[i].runSteps = uint8_t(end - i);
+        steps[i].runBytes = bytes;
+        i = end;
+    }
+}
+
+// Decodes one fixed member from its file bytes, as ReadFixedMember does.
+[[gnu::always_inline]] inline void DecodeStep(const ReadStep& step, const uint8_t* b, uint8_t* field)
+{
+    switch (step.op) {
+    case Op::U8: HxStore(field, b[0]); break;
+    case Op::U16: HxStore(field, uint16_t(BigEndian(b, 2))); break;
+    case Op::U32: HxStore(field, BigEndian(b, 4)); break;
+    case Op::Colour: HxStore(field, BigEndian(b, 3)); break;
+    case Op::Double: HxStore(field, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4))); break;
+    case Op::FixedOne:
+    case Op::Fixed:
+        for (int i = 0; i < step.count; ++i)
+            StoreNumber(Form::Fixed, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::Fraction:
+        for (int i = 0; i < step.count; ++i)
+            StoreNumber(Form::Fraction, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::UFraction:
+        for (int i = 0; i < step.count; ++i)
+            StoreNumber(Form::UFraction, field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::FloatOne:
+    case Op::Float:
+        for (int i = 0; i < step.count; ++i)
+            HxStore(field + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+        break;
+    case Op::String: break;
+    }
+}
+
+// Decodes the run of fixed steps from `step` to `last` from its bytes at b
+// and returns `last`. Each operation ends by jumping straight to the next
+// one's code, so every operation has its own jump to predict (the order of
+// a template's members repeats record after record).
+const ReadStep* DecodeRun(const ReadStep* step, const ReadStep* last, const uint8_t* b, uint8_t* record)
+{
+    static void* const kCode[] = {&&u8, &&u16, &&u32, &&colour, &&dbl, &&fixed,
+                                  &&fraction, &&ufraction, &&real, &&fixedOne, &&realOne, &&string};
+    static_assert(std::size(kCode) == size_t(Op::String) + 1);
+#define KV_NEXT_STEP \
+    b += step->fileBytes; \
+    if (++step == last) \
+        return last; \
+    goto* kCode[size_t(step->op)]
+    goto* kCode[size_t(step->op)];
+u8:
+    HxStore(record + step->offset, b[0]);
+    KV_NEXT_STEP;
+u16:
+    HxStore(record + step->offset, uint16_t(BigEndian(b, 2)));
+    KV_NEXT_STEP;
+u32:
+    HxStore(record + step->offset, BigEndian(b, 4));
+    KV_NEXT_STEP;
+colour:
+    HxStore(record + step->offset, BigEndian(b, 3));
+    KV_NEXT_STEP;
+dbl:
+    HxStore(record + step->offset, std::bit_cast<double>(uint64_t(BigEndian(b, 4)) << 32 | BigEndian(b + 4, 4)));
+    KV_NEXT_STEP;
+fixed:
+    for (int i = 0; i < step->count; ++i)
+        HxStore(record + step->offset + kComponentBytes * i,
+                HxFloatToFixedSaturate(std::bit_cast<float>(BigEndian(b + 4 * i, 4))));
+    KV_NEXT_STEP;
+fraction:
+    for (int i = 0; i < step->count; ++i)
+        StoreNumber(Form::Fraction, record + step->offset + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+ufraction:
+    for (int i = 0; i < step->count; ++i)
+        StoreNumber(Form::UFraction, record + step->offset + kComponentBytes * i,
+                    std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+real:
+    for (int i = 0; i < step->count; ++i)
+        HxStore(record + step->offset + kComponentBytes * i, std::bit_cast<float>(BigEndian(b + 4 * i, 4)));
+    KV_NEXT_STEP;
+fixedOne:
+    HxStore(record + step->offset, HxFloatToFixedSaturate(std::bit_cast<float>(BigEndian(b, 4))));
+    KV_NEXT_STEP;
+realOne:
+    HxStore(record + step->offset, std::bit_cast<float>(BigEndian(b, 4)));
+    KV_NEXT_STEP;
+string:
+    return step; // never in a run
+#undef KV_NEXT_STEP
+}
+
+hx_error BinStepsRead(hx_datafile* df, const std::vector<ReadStep>& steps, uint8_t* record)
+{
+    const ReadStep* step = steps.data();
+    const ReadStep* const end = step + steps.size();
+    while (step < end) {
+        if (step->op == Op::String) {
+            if (ReadStringMember(df, record + step->offset) != HX_OK)
+                return HXE_FAIL;
+            ++step;
+        } else if (step->runSteps && step->runBytes <= Buffered(df)) {
+            const uint8_t* b = df->readAhead + df->readAt;
+            df->readAt += step->runBytes;
+            step = DecodeRun(step, step + step->runSteps, b, record);
+        } else {
+            // Member by member: the file may end inside the run.
+            uint8_t spare[16];
+            const uint8_t* b = Take(df, step->fileBytes, spare);
+            if (!b)
+                return HXE_FAIL;
+            DecodeStep(*step, b, record + step->offset);
+            ++step;
+        }
     }
     return HX_OK;
 }
@@ -1633,6 +1867,19 @@ int DfStructWriteArray(hx_datafile* df, const hx_struct_template* t, const void*
 int DfStructReadArray(hx_datafile* df, const hx_struct_template* t, void* first, int n)
 {
     auto* record = static_cast<uint8_t*>(first);
+    std::vector<ReadStep> steps;
+    if (n > 1 && df->prims == &HxFilePrimitivesReadBinary && Spread(df, t, 0, 0, steps)) {
+        MarkRuns(steps);
+        for (int i = 0; i < n; ++i, record += t->size) {
+            if (AtEnd(df))
+                return i;
+            if (BinStepsRead(df, steps, record) != HX_OK) {
+                HxFailure("Unexpected EOF in strructure");
+                return i;
+            }
+        }
+        return n;
+    }
     for (int i = 0; i < n; ++i, record += t->size)
         if (AtEnd(df) || df->prims->struct_read(df, t, record) != HX_OK)
             return i;

@@ -496,8 +496,7 @@ bool PrepareFull(hx_model* model)
         pm = static_cast<hx_prepared_model*>(HxResAllocate(model, size, HX_RES_PREPARED_MODEL));
         if (!pm)
             return false;
-        model->prepared = pm;
-        std::memset(static_cast<void*>(pm), 0, size);
+        model->prepared = pm; // a new resource comes zeroed
         pm->size = size;
     } else {
         uint32_t keep = pm->size;

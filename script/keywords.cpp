@@ -47,16 +47,17 @@ constexpr std::array<uint16_t, kSlots> BuildIndex()
 
 constexpr std::array<uint16_t, kSlots> kIndex = BuildIndex();
 
-// Each row's name length, measured once here rather than on every probe.
-constexpr std::array<uint8_t, kRowCount> BuildLengths()
+// Each row's name words, taken once here rather than on every probe: a
+// probe compares words, and bytes only for names longer than 16.
+constexpr std::array<ScriptNameWords, kRowCount> BuildWords()
 {
-    std::array<uint8_t, kRowCount> lengths{};
+    std::array<ScriptNameWords, kRowCount> words{};
     for (std::size_t row = 0; row < kRowCount; ++row)
-        lengths[row] = static_cast<uint8_t>(std::string_view(kKeywords[row].name).size());
-    return lengths;
+        words[row] = WordsOfScriptName(kKeywords[row].name);
+    return words;
 }
 
-constexpr std::array<uint8_t, kRowCount> kLengths = BuildLengths();
+constexpr std::array<ScriptNameWords, kRowCount> kWords = BuildWords();
 
 // Name of each id (first row wins), for the error reporters.
 constexpr std::array<const char*, kw::kLastId + 1> BuildNames()
@@ -79,10 +80,11 @@ std::span<const KeywordRow> KeywordTable()
 
 uint32_t LookupKeyword(std::string_view word)
 {
-    std::size_t slot = HashScriptName(word) & (kSlots - 1);
+    const ScriptNameWords words = WordsOfScriptName(word);
+    std::size_t slot = HashScriptWords(words) & (kSlots - 1);
     while (uint16_t entry = kIndex[slot]) {
         const KeywordRow& row = kKeywords[entry - 1];
-        if (word.size() == kLengths[entry - 1] && std::memcmp(word.data(), row.name, word.size()) == 0)
+        if (kWords[entry - 1] == words && (word.size() <= 16 || std::memcmp(word.data(), row.name, word.size()) == 0))
             return row.id;
         slot = (slot + 1) & (kSlots - 1);
     }

@@ -7,6 +7,7 @@
 // symbols, data, comments). This module knows nothing of how words are split.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -39,16 +40,58 @@ struct KeywordRow {
 // The table in its fixed order, ended by {null, 0}.
 std::span<const KeywordRow> KeywordTable();
 
-// The hash of a name for the keyword and symbol indexes (FNV-1a over its
-// bytes: the same on every machine and every run).
+// The bytes p[0 .. n-1] (n at most 8) as one little-endian word: a single
+// load once compiled.
+constexpr uint64_t ScriptNameBytes(const char* p, std::size_t n)
+{
+    uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        v |= uint64_t(static_cast<uint8_t>(p[i])) << (8 * i);
+    return v;
+}
+
+// A name's length and its first and last eight bytes: every byte of a name
+// of up to 16; of a shorter one, overlapping words or its first, middle and
+// last byte, which tell all names of its length apart. So two names of up
+// to 16 bytes are equal when their words are.
+struct ScriptNameWords {
+    uint64_t head = 0, tail = 0;
+    std::size_t length = 0;
+    constexpr bool operator==(const ScriptNameWords&) const = default;
+};
+
+constexpr ScriptNameWords WordsOfScriptName(std::string_view name)
+{
+    const char* p = name.data();
+    const std::size_t n = name.size();
+    ScriptNameWords w;
+    w.length = n;
+    if (n >= 8) {
+        w.head = ScriptNameBytes(p, 8);
+        w.tail = ScriptNameBytes(p + n - 8, 8);
+    } else if (n >= 4) {
+        w.head = ScriptNameBytes(p, 4) | ScriptNameBytes(p + n - 4, 4) << 32;
+    } else if (n > 0) {
+        w.head = ScriptNameBytes(p, 1) | ScriptNameBytes(p + n / 2, 1) << 8 | ScriptNameBytes(p + n - 1, 1) << 16;
+    }
+    return w;
+}
+
+// The hash of a name for the keyword and symbol indexes: its words mixed so
+// that every bit of them reaches every bit of the hash (a multiplication,
+// then the finalising steps of SplitMix64). A few loads rather than a
+// multiplication a byte, and the same on every machine and every run.
+constexpr uint32_t HashScriptWords(const ScriptNameWords& w)
+{
+    uint64_t h = (w.head ^ w.length) * 0x9E3779B97F4A7C15ull ^ w.tail;
+    h = (h ^ h >> 30) * 0xBF58476D1CE4E5B9ull;
+    h = (h ^ h >> 27) * 0x94D049BB133111EBull;
+    return static_cast<uint32_t>(h ^ h >> 31);
+}
+
 constexpr uint32_t HashScriptName(std::string_view name)
 {
-    uint32_t h = 2166136261u;
-    for (char c : name) {
-        h ^= static_cast<uint8_t>(c);
-        h *= 16777619u;
-    }
-    return h;
+    return HashScriptWords(WordsOfScriptName(name));
 }
 
 // Id of the keyword spelt exactly (with case) like the word, or 0.

@@ -23,10 +23,14 @@ struct FileCloser {
 };
 using ScriptFileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// The separators as bits of one word: a zero byte cannot be part of a name,
+// so it separates like a blank.
+constexpr uint64_t kSeparatorBits = 1ull << ',' | 1ull << '\n' | 1ull << '\r' | 1ull << '\t' | 1ull << ' ' | 1ull;
+
 constexpr bool IsSeparator(char c)
 {
-    // A zero byte cannot be part of a name, so it separates like a blank.
-    return c == ',' || c == '\n' || c == '\r' || c == '\t' || c == ' ' || c == '\0';
+    const auto u = static_cast<uint8_t>(c);
+    return u < 64 && (kSeparatorBits >> u & 1);
 }
 
 constexpr bool IsDigit(char c)
@@ -338,6 +342,19 @@ void ReportTokeniseError(const char* message, uint32_t position)
     QuitProgram(kExitFailure);
 }
 
+namespace {
+
+// Whether the scanned number carries an exponent.
+bool HasExponent(const char* from, const char* to)
+{
+    for (; from < to; ++from)
+        if (*from == 'e' || *from == 'E')
+            return true;
+    return false;
+}
+
+} // namespace
+
 bool ScanScriptNumber(const char* word, std::size_t length, float* number)
 {
     std::size_t i = 0;
@@ -369,9 +386,28 @@ bool ScanScriptNumber(const char* word, std::size_t length, float* number)
         }
     }
     float value = 0.0f;
-    auto result = std::from_chars(word + start, word + i, value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range)
-        value = negativeExponent ? 0.0f : FLT_MAX; // beyond a float: the nearest one that is
+    if (digits <= 7 && !HasExponent(word + start, word + i)) {
+        // Up to seven digits make a whole number below 2^24, and the
+        // fraction's power of ten is exact too: one float division rounds
+        // their quotient correctly, to the float from_chars would give.
+        static constexpr float kTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+        uint32_t whole = 0;
+        int places = 0;
+        bool point = false;
+        for (std::size_t k = start; k < i; ++k) {
+            if (word[k] == '.') {
+                point = true;
+                continue;
+            }
+            whole = whole * 10 + uint32_t(word[k] - '0');
+            places += point;
+        }
+        value = static_cast<float>(whole) / kTens[places];
+    } else {
+        auto result = std::from_chars(word + start, word + i, value, std::chars_format::general);
+        if (result.ec == std::errc::result_out_of_range)
+            value = negativeExponent ? 0.0f : FLT_MAX; // beyond a float: the nearest one that is
+    }
     *number = negative ? -value : value;
     return true;
 }

@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -131,6 +132,11 @@ struct LoaderState {
     std::vector<TextureEntry> textures;
     std::vector<std::string> reported;
     bool useCache = true;
+    // Working blocks that keep their memory from load to load: a large
+    // model's faces and corner table run to megabytes, and a fresh block
+    // each load would cost its page faults again.
+    std::vector<Face> faces;
+    std::vector<int32_t> cornerTable;
 };
 LoaderState gLwo;
 
@@ -214,6 +220,8 @@ bool BuildFaces(Load& load, const LwoChunk* pols)
     int otherSizes = 0, details = 0, badIndex = 0;
     LwoPolygonReader reader(pols);
     LwoPolygon p;
+    // A quad, the most triangles for its bytes, takes 12 bytes for two.
+    load.faces.reserve(pols ? std::min<std::size_t>(pols->size / 6, kMaxModelItems + 1) : 0);
     while (reader.Next(&p)) {
         if (p.count != 3 && p.count != 4) {
             ++otherSizes;
@@ -272,14 +280,16 @@ void PlaceCorners(Load& load)
 {
     const LwoChunk* pnts = load.file.Find("PNTS");
     std::vector<float> us(load.pointCount), vs(load.pointCount);
+    std::vector<Vec> positions(load.pointCount);
     for (uint32_t i = 0; i < load.pointCount; ++i) {
         us[i] = static_cast<float>(CRand() % 100) * 0.01f;
         vs[i] = static_cast<float>(CRand() % 100) * 0.01f;
+        LwoPoint p = LwoPointAt(*pnts, i);
+        positions[i] = {p.x, p.y, p.z};
     }
     for (Face& f : load.faces)
         for (int k = 0; k < 3; ++k) {
-            LwoPoint p = LwoPointAt(*pnts, f.point[k]);
-            f.pos[k] = {p.x, p.y, p.z};
+            f.pos[k] = positions[f.point[k]];
             f.u[k] = us[f.point[k]];
             f.v[k] = vs[f.point[k]];
         }
@@ -581,38 +591,47 @@ void LinkPairs(Load& load, const std::vector<EdgePair>& pairs)
 // neighbours across it when the angle between them is within the surface's
 // smoothing angle; nearly flat shared edges are hidden on both. Pairs are
 // taken in face order, as a walk over every face and every later face would.
+// The edges are listed by the point they start from (a counting sort, so
+// each point's list is in face and edge order): the partners of an edge
+// from p to q are the edges in q's list that end at p.
 void LinkNeighbours(Load& load)
 {
-    struct EdgeRef {
-        uint16_t a, b;
-        int32_t face;
-        uint8_t k;
+    const std::size_t nf = load.faces.size();
+    std::vector<uint32_t> first(load.pointCount + 1, 0);
+    for (const Face& f : load.faces)
+        for (uint16_t point : f.point)
+            ++first[point + 1u];
+    for (uint32_t p = 0; p < load.pointCount; ++p)
+        first[p + 1] += first[p];
+    struct Edge {
+        uint32_t code; // face << 2 | edge
+        uint32_t to;   // the point it ends at
     };
-    std::vector<EdgeRef> edges;
-    edges.reserve(load.faces.size() * 3);
-    for (std::size_t i = 0; i < load.faces.size(); ++i)
-        for (uint8_t k = 0; k < 3; ++k)
-            edges.push_back({load.faces[i].point[k], load.faces[i].point[(k + 1) % 3], static_cast<int32_t>(i), k});
-    auto key = [](const EdgeRef& e) { return std::tuple(e.a, e.b, e.face, e.k); };
-    std::sort(edges.begin(), edges.end(), [&](const EdgeRef& x, const EdgeRef& y) { return key(x) < key(y); });
+    std::vector<Edge> edges(nf * 3);
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (std::size_t i = 0; i < nf; ++i)
+        for (uint32_t k = 0; k < 3; ++k)
+            edges[fill[load.faces[i].point[k]]++] = {static_cast<uint32_t>(i) << 2 | k, load.faces[i].point[(k + 1) % 3]};
 
     // For each face, its later partners in (face, edge, edge) order.
     std::vector<EdgePair> pairs;
-    for (std::size_t i = 0; i < load.faces.size(); ++i) {
+    for (std::size_t i = 0; i < nf; ++i) {
         const Face& f = load.faces[i];
         pairs.clear();
         for (uint8_t k = 0; k < 3; ++k) {
-            EdgeRef back{f.point[(k + 1) % 3], f.point[k], 0, 0};
-            auto it = std::lower_bound(edges.begin(), edges.end(), back, [](const EdgeRef& x, const EdgeRef& y) {
-                return std::tuple(x.a, x.b) < std::tuple(y.a, y.b);
-            });
-            for (; it != edges.end() && it->a == back.a && it->b == back.b; ++it)
-                if (it->face > static_cast<int32_t>(i) && load.faces[static_cast<std::size_t>(it->face)].surface == f.surface)
-                    pairs.push_back({static_cast<int32_t>(i), it->face, k, it->k});
+            const uint16_t from = f.point[k], to = f.point[(k + 1) % 3];
+            for (uint32_t e = first[to]; e < first[to + 1u]; ++e) {
+                if (edges[e].to != from || (edges[e].code >> 2) <= i)
+                    continue;
+                const auto j = static_cast<int32_t>(edges[e].code >> 2);
+                if (load.faces[static_cast<std::size_t>(j)].surface == f.surface)
+                    pairs.push_back({static_cast<int32_t>(i), j, k, static_cast<uint8_t>(edges[e].code & 3)});
+            }
         }
-        std::sort(pairs.begin(), pairs.end(), [](const EdgePair& x, const EdgePair& y) {
-            return std::tuple(x.j, x.ki, x.kj) < std::tuple(y.j, y.ki, y.kj);
-        });
+        if (pairs.size() > 1)
+            std::sort(pairs.begin(), pairs.end(), [](const EdgePair& x, const EdgePair& y) {
+                return std::tuple(x.j, x.ki, x.kj) < std::tuple(y.j, y.ki, y.kj);
+            });
         LinkPairs(load, pairs);
     }
 }
@@ -726,27 +745,48 @@ uint32_t Bits(float f) { return std::bit_cast<uint32_t>(f + 0.0f); }
 
 hx_model* BuildModel(Load& load)
 {
-    std::unordered_map<CornerKey, uint16_t, CornerHash> merged;
-    merged.reserve(load.faces.size() * 3);
+    // Corners merge through an open-addressed table of vertex numbers
+    // (-1 empty) at least twice the corners' size.
+    std::size_t slots = 16;
+    while (slots < load.faces.size() * 6)
+        slots *= 2;
+    std::vector<int32_t>& table = gLwo.cornerTable;
+    table.assign(slots, -1);
+    std::vector<CornerKey> keys;
+    keys.reserve(load.faces.size() * 3);
     struct Corner {
         Vec p;
         float u, v;
     };
     std::vector<Corner> vertices;
+    vertices.reserve(load.faces.size() * 3);
     std::vector<uint16_t> corners(load.faces.size() * 3);
+    // The vertex of each point's latest corner: the next corner of that
+    // point usually has the same key, and so the same vertex.
+    std::vector<int32_t> ofPoint(load.pointCount, -1);
     for (std::size_t i = 0; i < load.faces.size(); ++i) {
         const Face& f = load.faces[i];
         for (int k = 0; k < 3; ++k) {
             CornerKey key{{Bits(f.pos[k].x), Bits(f.pos[k].y), Bits(f.pos[k].z), Bits(f.u[k]), Bits(f.v[k])}};
-            auto [it, fresh] = merged.try_emplace(key, static_cast<uint16_t>(vertices.size()));
-            if (fresh) {
+            int32_t& latest = ofPoint[f.point[k]];
+            if (latest >= 0 && keys[static_cast<std::size_t>(latest)] == key) {
+                corners[i * 3 + static_cast<std::size_t>(k)] = static_cast<uint16_t>(latest);
+                continue;
+            }
+            std::size_t slot = CornerHash{}(key) & (slots - 1);
+            while (table[slot] >= 0 && !(keys[static_cast<std::size_t>(table[slot])] == key))
+                slot = (slot + 1) & (slots - 1);
+            if (table[slot] < 0) {
                 if (vertices.size() >= static_cast<std::size_t>(kMaxModelItems)) {
                     Box(kTitle, "Too many vertices in %.200s", load.name);
                     return nullptr;
                 }
+                table[slot] = static_cast<int32_t>(vertices.size());
+                keys.push_back(key);
                 vertices.push_back({f.pos[k], f.u[k], f.v[k]});
             }
-            corners[i * 3 + static_cast<std::size_t>(k)] = it->second;
+            corners[i * 3 + static_cast<std::size_t>(k)] = static_cast<uint16_t>(table[slot]);
+            latest = table[slot];
         }
     }
 
@@ -937,6 +977,16 @@ hx_model* LWO2HXM(const char* name, Resource*, int32_t* sizeOut)
         return known;
     Load load;
     load.name = name;
+    // The faces work in the module's kept block, handed back on every way out.
+    struct KeptFaces {
+        Load& load;
+        explicit KeptFaces(Load& l) : load(l)
+        {
+            load.faces.swap(gLwo.faces);
+            load.faces.clear();
+        }
+        ~KeptFaces() { load.faces.swap(gLwo.faces); }
+    } kept(load);
     if (!ReadObject(name, &load.file, sizeOut))
         return nullptr;
     const LwoChunk* pols = load.file.Find("POLS");

@@ -547,6 +547,29 @@ TEST_F(HxDatafile, BinaryStringCutByTheEndOfTheFileIsNotAString)
     }
 }
 
+// An array read that meets the end of the file inside a record gives the
+// failure and the count of whole records before it.
+TEST_F(HxDatafile, AnArrayReadStopsWhereTheFileEnds)
+{
+    const std::vector<uint8_t> info = {0, 0, 0, 0x12, 0, 0, 0, 8, 0, 0, 0xFA, 0xCE, 0, 0, 0, 2};
+    for (size_t cut : {size_t(20), kEveryBytes.size() - 1}) {
+        HxDiagLog::Clear();
+        std::vector<uint8_t> bytes = info;
+        for (int i = 0; i < 2; ++i)
+            bytes.insert(bytes.end(), kEveryBytes.begin(), kEveryBytes.end());
+        bytes.insert(bytes.end(), kEveryBytes.begin(), kEveryBytes.begin() + long(cut));
+        WriteBytes("array.bin", bytes);
+        hx_datafile* df = DfOpen("array.bin", 0, HX_DF_SCALAR_FIXED);
+        ASSERT_NE(df, nullptr);
+        HxFileAdvance(long(info.size()), df->h);
+        Every read[4] = {};
+        EXPECT_EQ(DfStructReadArray(df, &kEvery, read, 4), 2) << cut;
+        DfClose(df);
+        ExpectSame(read[1], Sample(), true);
+        EXPECT_TRUE(HxDiagLog::Saw("Failure: Unexpected EOF in strructure")) << cut;
+    }
+}
+
 TEST_F(HxDatafile, UnknownEnumValueIsRefusedOnWriting)
 {
     HxFileModeSet(HX_FILE_MODE_TEXT);

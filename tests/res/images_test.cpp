@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <random>
 
 using restest::PcxFile;
 
@@ -206,6 +207,79 @@ TEST(Pcx, APaddedFileSurvivesLoadThenSave)
     PcxFree(again);
     std::remove("kv_res_pad.pcx");
     std::remove("kv_res_pad2.pcx");
+}
+
+namespace {
+
+// The decoder written as plainly as possible: code by code, every pixel
+// checked against the row and the destination.
+std::vector<uint8_t> PlainDecode(const std::vector<uint8_t>& file, int line, int height, int width, bool crossRows)
+{
+    std::vector<uint8_t> out(static_cast<std::size_t>(width) * height, 0xEE);
+    std::size_t p = 128;
+    int pending = 0;
+    uint8_t value = 0;
+    for (int y = 0; y < height; ++y) {
+        if (!crossRows)
+            pending = 0;
+        for (int x = 0; x < line; ++x) {
+            if (pending == 0) {
+                while (p < file.size() && file[p] >= 0xC0 && (file[p] & 0x3F) == 0)
+                    p += 2; // a run of nothing
+                if (p >= file.size() || (file[p] >= 0xC0 && p + 1 >= file.size()))
+                    return out;
+                pending = file[p] >= 0xC0 ? file[p] & 0x3F : 1;
+                value = file[p] >= 0xC0 ? file[p + 1] : file[p];
+                p += file[p] >= 0xC0 ? 2 : 1;
+            }
+            if (x < width)
+                out[static_cast<std::size_t>(y) * width + x] = value;
+            --pending;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// Random bodies of literals and runs of every length (empty ones too), cut
+// short or whole, with and without a pad byte a line: the decoder and the
+// loader (whose runs continue on the next row) agree with the plain decoder.
+TEST(Pcx, RandomBodiesDecodeAsThePlainDecoder)
+{
+    std::mt19937 rng(7);
+    struct Case {
+        int width, line, height;
+    };
+    for (const Case c : {Case{64, 64, 6}, Case{37, 38, 5}, Case{9, 9, 12}}) {
+        for (int round = 0; round < 20; ++round) {
+            std::vector<uint8_t> body;
+            while (body.size() < static_cast<std::size_t>(c.line * c.height)) {
+                if (rng() % 3 == 0)
+                    body.push_back(static_cast<uint8_t>(rng() % 0xC0));
+                else
+                    body.insert(body.end(), {static_cast<uint8_t>(0xC0 | rng() % 64), static_cast<uint8_t>(rng())});
+            }
+            std::vector<uint8_t> file = PcxFile(c.width, c.height, c.line, body);
+            file.resize(128 + (round % 4 == 0 ? body.size() * (rng() % 100) / 100 : body.size()));
+            PcxInfo info = {c.width, c.height, c.line};
+            std::vector<uint8_t> pixels(static_cast<std::size_t>(c.width) * c.height, 0xEE);
+            PcxDecodeBody(file, info, pixels.data(), c.width, c.width, c.height);
+            ASSERT_EQ(pixels, PlainDecode(file, c.line, c.height, c.width, false)) << c.width << " round " << round;
+
+            if (round % 4 == 0)
+                continue; // the loader wants the palette after a whole body
+            std::vector<uint8_t> whole = PcxFile(c.width, c.height, c.line, body);
+            WriteFile("kv_res_random.pcx", whole);
+            PcxImage* loaded = PcxLoad("kv_res_random.pcx");
+            ASSERT_NE(loaded, nullptr);
+            std::vector<uint8_t> plain = PlainDecode(whole, c.line, c.height, c.width, true);
+            EXPECT_EQ(std::vector<uint8_t>(loaded->pixels, loaded->pixels + loaded->bodySize), plain)
+                << c.width << " round " << round;
+            PcxFree(loaded);
+            std::remove("kv_res_random.pcx");
+        }
+    }
 }
 
 TEST(Pcx, LongRunsSplitAtSixtyThree)

@@ -142,6 +142,9 @@ TEST(KeywordLookup, AgreesWithALinearSearch)
         words.push_back(name);
         words.push_back(name + "_");
         words.push_back(name.substr(0, name.size() - 1));
+        std::string middle = name; // for long names, a byte outside the first and last eight
+        middle[middle.size() / 2] ^= 1;
+        words.push_back(middle);
         std::string lower = name;
         for (char& c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -7,7 +7,10 @@
 #include "script/scriptfiles.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cstring>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -117,6 +120,28 @@ TEST_F(ScriptTest, NumbersAreTheLongestLeadingDecimalNumber)
         if (c.number) {
             EXPECT_EQ(value, c.value) << c.word;
         }
+    }
+}
+
+// Decimals of every length and point position, with leading zeros and
+// ties between two floats: each is the float std::from_chars makes of it.
+TEST_F(ScriptTest, DecimalsAreTheNearestFloat)
+{
+    std::mt19937 rng(3);
+    std::vector<std::string> words = {"16777217", "0.1", "3.4028235", "9999999", "0000001.5", "8388608.5"};
+    for (int i = 0; i < 4000; ++i) {
+        std::string digits = std::to_string(rng() % 100000000);
+        digits.insert(0, rng() % 3, '0');
+        digits.insert(rng() % (digits.size() + 1), ".");
+        words.push_back(digits);
+    }
+    for (const std::string& word : words) {
+        float value = 0, expected = 0;
+        std::from_chars(word.data(), word.data() + word.size(), expected);
+        ASSERT_TRUE(ScanScriptNumber(word.data(), word.size(), &value)) << word;
+        ASSERT_EQ(value, expected) << word;
+        ASSERT_TRUE(ScanScriptNumber(("-" + word).data(), word.size() + 1, &value)) << word;
+        ASSERT_EQ(value, -expected) << word;
     }
 }
 

@@ -366,6 +366,24 @@ TEST_F(LwoTest, SmoothingGroupsFollowTheSmoothingAngleAndHiddenEdgesTheFlatOnes)
     EXPECT_EQ(Smoothing(Load("flat.lwo")), std::vector<int>(12, 0xFFFF));
 }
 
+// An edge that three faces share: the first face links to the later two in
+// face order, so its link ends on the last, and the middle face, linked
+// only towards the first, is reached by no flood from it and starts a group
+// of its own.
+TEST_F(LwoTest, AnEdgeOfThreeFacesLinksTheFirstToTheLast)
+{
+    SetLwoSmoothingCache(false);
+    lwob::Object o;
+    int16_t s = o.AddSurface({"Hull", {lwob::U16("FLAG", 4)}});
+    uint16_t p0 = o.Point(0, -1, 0), p1 = o.Point(0, 0, 0), p2 = o.Point(1, 0, 0);
+    uint16_t p3 = o.Point(0.5f, 1, 0.2f), p4 = o.Point(0.5f, 1, -0.2f);
+    o.polygons.push_back({{p0, p1, p2}, s});
+    o.polygons.push_back({{p2, p1, p3}, s});
+    o.polygons.push_back({{p2, p1, p4}, s});
+    WriteObject("fin.lwo", o);
+    EXPECT_EQ(Smoothing(Load("fin.lwo")), (std::vector<int>{1, 2, 1}));
+}
+
 TEST_F(LwoTest, TheGroupCounterWrapsAfterSixteen)
 {
     SetLwoSmoothingCache(false);
