@@ -2,9 +2,11 @@
 // a synthetic banded palette, and the flare images from fixture pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "system/canvas.h"
@@ -109,9 +111,17 @@ TEST_F(BlendTables, TableEightShiftsUpTheBandAndLeavesTheUnbandedAlone)
     struct Case {
         int level, colour, expected;
     } cases[] = {
-        {0, 20, 21},   {3, 20, 24},   {15, 16, 40},  {15, 30, 47}, // capped at the band's top
-        {0, 180, 182}, {2, 180, 186}, {15, 180, 207},              // band 176 shifts twice as far
-        {7, 5, 5},     {7, 15, 15},   {7, 240, 240}, {15, 255, 255},
+        {0, 20, 21},
+        {3, 20, 24},
+        {15, 16, 40},
+        {15, 30, 47}, // capped at the band's top
+        {0, 180, 182},
+        {2, 180, 186},
+        {15, 180, 207}, // band 176 shifts twice as far
+        {7, 5, 5},
+        {7, 15, 15},
+        {7, 240, 240},
+        {15, 255, 255},
     };
     for (const Case& c : cases)
         EXPECT_EQ(At(tables, 8, c.level, c.colour), c.expected) << c.level << " " << c.colour;
@@ -122,7 +132,7 @@ TEST_F(BlendTables, BrighteningTablesLandInTheirBands)
     for (int q = 16; q < 240; ++q) {
         EXPECT_GE(At(tables, 1, 5, q), 112) << q; // band 112
         EXPECT_LT(At(tables, 1, 5, q), 144) << q;
-        EXPECT_GE(At(tables, 1, 14, q), 48);                          // levels 14 and 15: band 48
+        EXPECT_GE(At(tables, 1, 14, q), 48); // levels 14 and 15: band 48
         EXPECT_LT(At(tables, 1, 14, q), 80);
     }
     // Table 0 keeps the colour's own band and never darkens it.
@@ -203,6 +213,25 @@ TEST_F(FlarePictures, AGlowSpotDrawsOnceTablesAndImagesAreHandedOver)
     BuildTranslucencyTables(tables.data(), palette.data());
     CanvasDrawSpot(canvas, 15, 1, 0, 32, 32, 40, 0, clip);
     EXPECT_NE(pixels, std::vector<uint8_t>(64 * 64, 100));
+}
+
+} // namespace
+
+namespace {
+
+TEST(DemoFlares, AreFullSizeGlowsOfBlendLevels)
+{
+    for (const char* name : {"Flare000.pcx", "Flare004.pcx"}) {
+        const std::string path = std::string(KV_SOURCE_DIR) + "/data/zqk/resource/art/icons/" + name;
+        PcxImage* picture = PcxLoad(path.c_str());
+        ASSERT_NE(picture, nullptr) << name;
+        EXPECT_EQ(picture->width, 128);
+        EXPECT_EQ(picture->height, 128);
+        EXPECT_EQ(picture->pixels[64 * 128 + 64], 14); // bright at the centre
+        EXPECT_EQ(picture->pixels[0], 0);              // nothing in the corner
+        EXPECT_EQ(*std::max_element(picture->pixels, picture->pixels + picture->bodySize), 14);
+        PcxFree(picture);
+    }
 }
 
 } // namespace
