@@ -101,7 +101,7 @@ std::vector<uint8_t> MakeFlare(bool rays)
         for (int x = 0; x < kSide; ++x) {
             const double dx = x - 63.5, dy = y - 63.5;
             const double r = std::sqrt(dx * dx + dy * dy) / 64.0;
-            double level = 15.0 * (1.0 - r) * (1.0 - r);
+            double level = r < 1.0 ? 15.0 * (1.0 - r) * (1.0 - r) : 0.0;
             if (rays) {
                 const double arm = std::min(std::fabs(dx), std::fabs(dy));
                 if (arm < 1.5)

@@ -221,16 +221,17 @@ namespace {
 
 TEST(DemoFlares, AreFullSizeGlowsOfBlendLevels)
 {
-    for (const char* name : {"Flare000.pcx", "Flare004.pcx"}) {
-        const std::string path = std::string(KV_SOURCE_DIR) + "/data/zqk/resource/art/icons/" + name;
-        PcxImage* picture = PcxLoad(path.c_str());
-        ASSERT_NE(picture, nullptr) << name;
-        EXPECT_EQ(picture->width, 128);
-        EXPECT_EQ(picture->height, 128);
-        EXPECT_EQ(picture->pixels[64 * 128 + 64], 14); // bright at the centre
-        EXPECT_EQ(picture->pixels[0], 0);              // nothing in the corner
-        EXPECT_EQ(*std::max_element(picture->pixels, picture->pixels + picture->bodySize), 14);
-        PcxFree(picture);
+    const GlowTables saved = gGlowTables;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(KV_SOURCE_DIR) / "data");
+    LoadFlareImages();
+    std::filesystem::current_path(previous);
+    gGlowTables = saved;
+    for (int image = 0; image < 2; ++image) {
+        const uint8_t* levels = FlareImages() + image * kFlareImageBytes;
+        EXPECT_EQ(levels[64 * 128 + 64], 14) << image; // bright at the centre
+        EXPECT_EQ(levels[0], 0) << image;              // nothing in the corner
+        EXPECT_EQ(*std::max_element(levels, levels + kFlareImageBytes), 14) << image;
     }
 }
 
