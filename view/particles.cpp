@@ -42,9 +42,11 @@ float FrameSeconds()
     return static_cast<float>(Ticks()) / 100.0f;
 }
 
+constexpr float kInvRandMax = 1.0f / static_cast<float>(kCRandMax);
+
 float RandUnit()
 {
-    return static_cast<float>(CRand()) / static_cast<float>(kCRandMax);
+    return static_cast<float>(CRand()) * kInvRandMax;
 }
 
 Vector3 Add(const Vector3& a, const Vector3& b)
@@ -105,6 +107,27 @@ const Matrix4& EmissionMatrix(const TDP* tdp, const Matrix4* given)
         return *given;
     const Sim* sim = OwnerSim(tdp);
     return sim ? sim->matrix : identity;
+}
+
+// Sine and cosine of one angle to float precision, for the thousands of
+// angles drawn each frame (the library's sincos dominated emission): the
+// angle is reduced to a quarter turn in three parts, then two short
+// polynomials. Plain arithmetic, so the same on every machine.
+void SinCos(float x, float& s, float& c)
+{
+    constexpr float kTwoOverPi = 0.636619772f;
+    const float half = x < 0.0f ? -0.5f : 0.5f;
+    const int q = static_cast<int>(x * kTwoOverPi + half);
+    const float j = static_cast<float>(q);
+    const float r = ((x - j * 1.5703125f) - j * 4.837512969970703125e-4f) - j * 7.54978995489188216e-8f;
+    const float r2 = r * r;
+    const float sr = r + r * r2 * (-1.6666654611e-1f + r2 * (8.3321608736e-3f + r2 * -1.9515295891e-4f));
+    const float cr =
+        1.0f - 0.5f * r2 + r2 * r2 * (4.166664568298827e-2f + r2 * (-1.388731625493765e-3f + r2 * 2.443315711809948e-5f));
+    // Each quarter turn rotates (sin, cos): a table, as the quadrant is random.
+    const float turns[4] = {sr, cr, -sr, -cr};
+    s = turns[q & 3];
+    c = turns[(q + 1) & 3];
 }
 
 // Life, brightness, size and colour of a freshly emitted spark.
@@ -201,12 +224,16 @@ void EmitSwirlPoints(TDP* tdp, ParticleEmitter* e, int n, const Matrix4& m)
     const float r = OwnerRadius(tdp);
     const Vector3 base = (e->flags & kEmitterNoInherit) ? Vector3{0, 0, 0} : BaseVelocity(tdp);
     const float spread = e->spread * kEmitPi / 180.0f;
+    const float spreadStep = spread * kInvRandMax;
     for (int i = e->pointCount, made = 0; made < n && (i = NextFree(e, i)) >= 0; ++made) {
         EmitterPoint& p = e->points[i];
-        const float a = 2.0f * static_cast<float>(CRand()) * kEmitPi / kCRandMax - kEmitPi;
-        const float el = static_cast<float>(CRand()) * spread / kCRandMax - spread / 2 + kEmitPi / 2;
-        p.position = Add(e->position, {r * std::cos(el) * std::cos(a), r * std::cos(el) * std::sin(a), -r * std::sin(el)});
-        const Vector3 tangent{-r * std::cos(el) * std::sin(a), r * std::cos(el) * std::cos(a), 0.0f};
+        const float a = static_cast<float>(CRand()) * (2.0f * kEmitPi * kInvRandMax) - kEmitPi;
+        const float el = static_cast<float>(CRand()) * spreadStep - spread / 2 + kEmitPi / 2;
+        float sa, ca, se, ce;
+        SinCos(a, sa, ca);
+        SinCos(el, se, ce);
+        p.position = Add(e->position, {r * ce * ca, r * ce * sa, -r * se});
+        const Vector3 tangent{-r * ce * sa, r * ce * ca, 0.0f};
         MatRotateVec(m, tangent, p.velocity);
         p.velocity = Add(p.velocity, base);
         FinishSpark(p, e);
@@ -242,17 +269,20 @@ void EmitBurstPoints(TDP* tdp, ParticleEmitter* e, int n, const Matrix4& m)
     }
     const hx_model* model = OwnerModel(tdp);
     const float spread = e->spread * kEmitPi / 180.0f;
+    const float spreadStep = spread * kInvRandMax;
     const float seconds = FrameSeconds();
     for (int i = e->pointCount, made = 0; made < n && (i = NextFree(e, i)) >= 0; ++made) {
         EmitterPoint& p = e->points[i];
         const float v = e->speed * (0.75f + static_cast<float>(CRand()) / 65536.0f);
-        const float a = 2.0f * static_cast<float>(CRand()) * kEmitPi / kCRandMax - kEmitPi;
-        const float el = static_cast<float>(CRand()) * spread / kCRandMax - spread / 2 + kEmitPi / 2;
-        Vector3 local{std::cos(a) * std::cos(el) * v, std::sin(a) * std::cos(el) * v, -std::sin(el) * v};
+        const float a = static_cast<float>(CRand()) * (2.0f * kEmitPi * kInvRandMax) - kEmitPi;
+        const float el = static_cast<float>(CRand()) * spreadStep - spread / 2 + kEmitPi / 2;
+        float sa, ca, se, ce;
+        SinCos(a, sa, ca);
+        SinCos(el, se, ce);
+        Vector3 local{ca * ce * v, sa * ce * v, -se * v};
         Vector3 start = e->position;
         if (e->flags & kEmitterFromSphere) {
-            start = Add(start, Scale({std::cos(a) * std::cos(el), std::sin(a) * std::cos(el), -std::sin(el)},
-                                     e->startRadius / 2));
+            start = Add(start, Scale({ca * ce, sa * ce, -se}, e->startRadius / 2));
         } else if ((e->flags & kEmitterFromVertices) && model && model->vertices && model->nvertices > 0) {
             // The vertex cursor lives in the record's spare word.
             const hx_vertex& vx = model->vertices[e->spareWord % model->nvertices];

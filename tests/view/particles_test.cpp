@@ -3,6 +3,7 @@
 // pools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -74,6 +75,27 @@ TEST_F(Particles, ABurstEmitsItsCountAtAttachAndNoMore)
         before = LivePoints(e);
     }
     EXPECT_FALSE(InUse(tdp)); // removed once its last point died
+}
+
+TEST_F(Particles, BurstSparksFlyInTheirConeAtAroundTheirSpeed)
+{
+    struct Case {
+        float spread;
+    } cases[] = {{30.0f}, {90.0f}, {180.0f}, {350.0f}};
+    for (const Case& c : cases) {
+        TDP* tdp = Attach(2, kEmitterBurst | kEmitterNoInherit, 1000, 250, 100, 400.0f, 0, c.spread);
+        ASSERT_NE(tdp, nullptr);
+        for (int i = 0; i < 250; ++i) {
+            const Vector3& v = tdp->emitter->points[i].velocity;
+            const float speed = Length(v);
+            EXPECT_GE(speed, 400.0f * 0.75f - 0.01f);
+            EXPECT_LT(speed, 400.0f * 1.25f + 0.01f);
+            // The angle from the -Z axis is at most half the spread.
+            const float fromAxis = std::acos(std::clamp(-v.z / speed, -1.0f, 1.0f)) * 180.0f / 3.14159265f;
+            EXPECT_LE(fromAxis, std::min(c.spread / 2, 180.0f) + 0.05f) << c.spread;
+        }
+        RemoveParticleSystem(tdp);
+    }
 }
 
 TEST_F(Particles, TypeZeroRefillsEveryFreePointEachFrame)
