@@ -98,6 +98,71 @@ TEST_F(Particles, BurstSparksFlyInTheirConeAtAroundTheirSpeed)
     }
 }
 
+TEST_F(Particles, SpikesLeaveInRunsSharingAStartAndADirection)
+{
+    TDP* tdp = Attach(4, kEmitterBurst | kEmitterNoInherit, 1000, 250, 50, 300.0f);
+    ASSERT_NE(tdp, nullptr);
+    const ParticleEmitter* e = tdp->emitter;
+    EXPECT_EQ(LivePoints(e), 250); // 35 runs of 7 and one of 5
+    for (int run = 0; run < 35; ++run) {
+        const EmitterPoint& first = e->points[249 - run * 7];
+        EXPECT_NEAR(Length(first.position), 20.0f, 1e-3f);
+        for (int k = 1; k < 7; ++k) {
+            const EmitterPoint& p = e->points[249 - run * 7 - k];
+            EXPECT_EQ(p.colour, 71);
+            EXPECT_EQ(p.life, 50);
+            EXPECT_FLOAT_EQ(p.position.x, first.position.x);
+            // Along the run's direction: the velocity is parallel to the start.
+            Vector3 cross;
+            VecCross(p.velocity, first.position, cross);
+            EXPECT_NEAR(Length(cross), 0.0f, 1e-2f * (Length(p.velocity) + 1.0f));
+        }
+    }
+}
+
+TEST_F(Particles, JetHeadsTrailSparksBehindThem)
+{
+    TDP* tdp = Attach(2, kEmitterJet | kEmitterGeneral, 1000, 250, 10, 300.0f);
+    ASSERT_NE(tdp, nullptr);
+    const ParticleEmitter* e = tdp->emitter;
+    std::vector<int> heads;
+    for (int i = 249; i >= 0; --i)
+        if (e->points[i].life > 0)
+            heads.push_back(i);
+    ASSERT_FALSE(heads.empty());
+    EXPECT_EQ(heads.front(), 249);
+    for (size_t h = 1; h < heads.size(); ++h) {
+        EXPECT_GE(heads[h - 1] - heads[h], 10);
+        EXPECT_LE(heads[h - 1] - heads[h], 15);
+    }
+    for (int head : heads)
+        EXPECT_TRUE(e->points[head].colour == 11 || e->points[head].colour == 13);
+    worldtest::SetFrameStep(1);
+    Frame(tdp);
+    int sparks = 0;
+    for (int i = 0; i < 249; ++i)
+        if (e->points[i].life > 0 && e->points[i].life <= 2 * e->pointLife) {
+            ++sparks;
+            EXPECT_TRUE(e->points[i].colour == 11 || e->points[i].colour == 13);
+        }
+    EXPECT_GT(sparks, 100); // most free points behind a head became sparks
+}
+
+TEST_F(Particles, SwirlPointsCircleOnTheOwnersSphere)
+{
+    TDP* tdp = Attach(2, kEmitterBurst | kEmitterSwirl | kEmitterNoInherit, 1000, 60, 100, 0.0f, 0, 120.0f);
+    ASSERT_NE(tdp, nullptr);
+    const ParticleEmitter* e = tdp->emitter;
+    ASSERT_EQ(LivePoints(e), 60);
+    for (int i = 0; i < 60; ++i) {
+        const EmitterPoint& p = e->points[i];
+        EXPECT_NEAR(Length(p.position), 1000.0f, 0.5f);
+        const float along = p.position.x * p.velocity.x + p.position.y * p.velocity.y + p.position.z * p.velocity.z;
+        EXPECT_NEAR(along / 1000.0f, 0.0f, 1.0f); // tangential
+        EXPECT_EQ(p.velocity.z, 0.0f);
+    }
+}
+
 TEST_F(Particles, TypeZeroRefillsEveryFreePointEachFrame)
 {
     worldtest::SetFrameStep(1);
