@@ -435,6 +435,10 @@ ParticleEmitter* CreateParticleEmitter(int32_t type, uint32_t flags, int32_t cou
     e->spread = spread;
     e->alive = 1;
     e->spareWord = 0;
+    // A reused record keeps nothing of its last emitter.
+    e->startRadius = 0.0f;
+    e->owner = nullptr;
+    std::memset(e->ramp, 0, sizeof(e->ramp));
     e->ramp[0] = static_cast<uint8_t>(CRand() % 7 + 1);
     if (type == 2 && gRampLookup)
         BuildColourRamp(gRampLookup, e->ramp, 255, 255, 0, 15, 15, 0);
