@@ -115,11 +115,11 @@ void Disrupt(uint32_t& position)
     Sim& sim = *item->sim;
     sim.flags |= kSimBraked;
     if (ticks < 1) {
-        AttachParticleEmitter(item, nullptr, kDisruptEmitterKind, kDisruptEmitterHeld, kDisruptHeldLife, 0, 0.0f,
-                              0.0f, 0.0f, 0.0f);
+        AttachParticleEmitter(item, nullptr, kDisruptEmitterKind, kDisruptEmitterHeld, kDisruptHeldLife, 0, 0,
+                              0.0f, 0, 0.0f);
     } else {
         PostToItem(item, ticks, kMsgUnbrake);
-        AttachParticleEmitter(item, nullptr, kDisruptEmitterKind, kDisruptEmitterTimed, ticks, 0, 0.0f, 0.0f, 0.0f,
+        AttachParticleEmitter(item, nullptr, kDisruptEmitterKind, kDisruptEmitterTimed, ticks, 0, 0, 0.0f, 0,
                               0.0f);
     }
     if (item == gPlayerItem) {

@@ -90,6 +90,30 @@ bool SavePicture(const std::string& name, const std::vector<uint8_t>& pixels, in
     return ok;
 }
 
+// The two flare images that glow spots draw through: 128 x 128 blend levels
+// (0 none, up to 15). Flare 0 a round glow fading outward, flare 4 a glow
+// with four thin rays along the axes.
+std::vector<uint8_t> MakeFlare(bool rays)
+{
+    constexpr int kSide = 128;
+    std::vector<uint8_t> levels(static_cast<std::size_t>(kSide) * kSide);
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            const double dx = x - 63.5, dy = y - 63.5;
+            const double r = std::sqrt(dx * dx + dy * dy) / 64.0;
+            double level = r < 1.0 ? 15.0 * (1.0 - r) * (1.0 - r) : 0.0;
+            if (rays) {
+                const double arm = std::min(std::fabs(dx), std::fabs(dy));
+                if (arm < 1.5)
+                    level = std::max(level, 12.0 * (1.0 - std::max(std::fabs(dx), std::fabs(dy)) / 64.0));
+            }
+            levels[static_cast<std::size_t>(y) * kSide + x] =
+                static_cast<uint8_t>(std::clamp(static_cast<int>(level), 0, 15));
+        }
+    }
+    return levels;
+}
+
 // The font of the font symbols: each printable character an outlined box
 // of its own width, in the loading screen's white.
 bool SaveFont(const std::string& name)
@@ -285,6 +309,8 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/klvstd.pcx", std::vector<uint8_t>(16, 0), 4, 4, rgb);
     ok = ok && SavePicture("art/loadscrn.pcx", MakeScreen(2, 11), kScreenWidth, kScreenHeight, rgb);
     ok = ok && SavePicture("art/endscrn.pcx", MakeScreen(1, 23), kScreenWidth, kScreenHeight, rgb);
+    ok = ok && SavePicture("art/icons/Flare000.pcx", MakeFlare(false), 128, 128, rgb);
+    ok = ok && SavePicture("art/icons/Flare004.pcx", MakeFlare(true), 128, 128, rgb);
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveSmallFontPictures();
 

@@ -81,3 +81,8 @@ hx_model* CreateParticleDummyModel()
     RecordCall("CreateParticleDummyModel");
     return GetOnePointModel();
 }
+
+void DrawAllParticles(int32_t flag)
+{
+    RecordCall("DrawAllParticles");
+}

@@ -23,3 +23,5 @@ void SetFlashLight(SceneItem* item, int32_t ticks, int32_t flag);
 void SetFlashLightSoft();
 // The model through which particle emitters are drawn.
 hx_model* CreateParticleDummyModel();
+// The particle pass over the scene list.
+void DrawAllParticles(int32_t flag);

@@ -106,10 +106,14 @@ void FreeFlightModels()
 
 void GivePointBuffers()
 {
-    for (int i = 0; i < kMaxParticleEmitters; ++i)
+    for (int i = 0; i < kMaxParticleEmitters; ++i) {
         gEmitters.records[i].points = gEmitterPoints[i];
-    for (int i = 0; i < kMaxSmallParticleEmitters; ++i)
+        gEmitters.records[i].capacity = kLargeEmitterPoints;
+    }
+    for (int i = 0; i < kMaxSmallParticleEmitters; ++i) {
         gSmallEmitters.records[i].points = gSmallEmitterPoints[i];
+        gSmallEmitters.records[i].capacity = kSmallEmitterPoints;
+    }
 }
 
 struct PoolsAtStartup {
@@ -152,7 +156,7 @@ ParticleEmitter* AllocParticleEmitter()
     e->flags |= 1;
     for (int i = 0; i < kLargeEmitterPoints; ++i) {
         e->points[i].size = 0.5f;
-        e->points[i].state = 0;
+        e->points[i].life = 0;
     }
     e->pointCount = kLargeEmitterPoints;
     return e;
@@ -165,7 +169,7 @@ ParticleEmitter* AllocSmallParticleEmitter()
         return nullptr;
     e->flags |= 1;
     for (int i = 0; i < kSmallEmitterPoints; ++i)
-        e->points[i].state = 0;
+        e->points[i].life = 0;
     return e;
 }
 

@@ -513,16 +513,36 @@ struct HUD {
 // Particle emitter header and its points (contents are the view layer's;
 // the world pools them and gives each header its point buffer).
 struct EmitterPoint {
+    Vector3 position; // world position
+    Vector3 offset;   // from the owner (marker lights: x 100)
+    Vector3 screen;   // screen x, y and depth, left by the drawing pass
+    // Emitter points: units per second. Marker lights keep their blink
+    // (phase, on time, period) in the first six bytes.
+    Vector3 velocity;
+    int16_t life; // ticks left, free at 0 or below; marker lights: 1 lit
+    int16_t spare;
     float size;
-    int16_t state;
     int16_t colour; // colour kind of the drawing pass
     int16_t brightness;
-    uint8_t data[50];
 };
 static_assert(sizeof(EmitterPoint) == 60);
 
 struct ParticleEmitter {
     EmitterPoint* points;
-    int16_t pointCount;
+    int16_t pointCount; // points in use, up to capacity
+    int16_t capacity;   // the record's point buffer (given by the pool)
+    int16_t type;       // 0 plain, 2 colour ramp, 4 spikes
+    int16_t alive;      // 1 while it emits
+    Vector3 position;   // world position, copied from its TDP each frame
+    int16_t lifeLeft;   // ticks; 32767 never counts down
+    int16_t life;       // ticks at creation, at least 1
+    int32_t rate;       // points a second
+    ItemRef owner;      // type-0 and ring emitters: the item they refill from
+    float speed;        // emission speed, units per second
+    int32_t pointLife;  // ticks, at least 1
+    float spread;       // cone angle, degrees
+    int32_t spareWord;  // cleared at creation
+    float startRadius;  // flag 0x200: new points on a sphere of half this
     uint32_t flags;
+    uint8_t ramp[32]; // palette indices faint to full; [0] the colour variant 1-7 without one
 };

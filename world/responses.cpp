@@ -426,7 +426,7 @@ void DisruptOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* ha
         if (braked > kDisruptLeast) {
             other->sim->flags |= kSimBraked;
             Post(other, other, braked, kMsgUnbrake);
-            AttachParticleEmitter(other, nullptr, 2, 0x1000012, braked, 0, 0.0f, 0.0f, 0.0f, 0.0f);
+            AttachParticleEmitter(other, nullptr, 2, 0x1000012, braked, 0, 0, 0.0f, 0, 0.0f);
         }
         if (other == gPlayerItem)
             gLastHitAmount = kDisruptorHitAmount;

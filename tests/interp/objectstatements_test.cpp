@@ -5,6 +5,7 @@
 // asteroids).
 #include "interp_fixture.h"
 
+#include "framework/scene.h"
 #include "ai/aistate.h"
 #include "script/keywords.h"
 #include "script/scriptbase.h"
@@ -14,6 +15,7 @@
 #include "system/res/resman.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
+#include "view/viewstate.h"
 #include "world/actions.h"
 #include "world/behaviours.h"
 #include "world/encounters.h"
@@ -511,6 +513,8 @@ TEST_F(ObjectStatementTest, DestroyedShipExplodesCountsAndFiresItsActions)
 
 TEST_F(ObjectStatementTest, DisruptBrakesForTheDurationOrUntilCleared)
 {
+    hx_model pointModel{}; // what the emitter TDPs draw through; no view is built here
+    gView.onePoint = &pointModel;
     Run("CREATE_SHIP A Md \"A\" TUG NAVY 0 0 0\nCREATE_SHIP B Md \"B\" TUG NAVY 0 0 0\nPLAYER B");
     SceneItem* a = Object("A");
     SceneItem* b = Object("B");
@@ -519,12 +523,20 @@ TEST_F(ObjectStatementTest, DisruptBrakesForTheDurationOrUntilCleared)
     Run("DISRUPT A 0\nDISRUPT B 40");
     EXPECT_EQ(a->sim->flags & kSimBraked, kSimBraked);
     EXPECT_EQ(b->sim->flags & kSimBraked, kSimBraked);
-    EXPECT_EQ(CountRecordedCalls("AttachParticleEmitter"), 2u);
+    // Each braked ship carries an emitter on its part tree.
+    for (SceneItem* item : {a, b}) {
+        const TDP* root = item->avatar->root;
+        bool carries = root && root->emitter;
+        for (const TDP* t = root ? root->firstChild : nullptr; t; t = t->nextSibling)
+            carries = carries || t->emitter;
+        EXPECT_TRUE(carries);
+    }
     EXPECT_EQ(gLastHitAmount, 250);
     EXPECT_EQ(b->sim->thrust.z, 0.0f);
     EXPECT_EQ(NextMessage(a).kind, 0xFFFF);
     gFrameClock.gameClock += 40;
     EXPECT_EQ(NextMessage(b).kind, kMsgUnbrake);
+    gView.onePoint = nullptr;
 }
 
 TEST_F(ObjectStatementTest, NoLdsBarsTheShipAndSwitchesTheDrive)

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/scene.h"
 #include "screens/bridge.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
@@ -15,6 +16,7 @@
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
+#include "view/viewstate.h"
 #include "world/collisions.h"
 #include "world/damage.h"
 #include "world/floatingorigin.h"
@@ -403,6 +405,8 @@ TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre)
         float radius;
         int32_t braked; // hundredths; 0 none
     } cases[] = {{11700, 2000}, {5000, 3000}, {0, 3000}, {234000, 0}};
+    hx_model pointModel{}; // what the braking emitter draws through; no view is built here
+    gView.onePoint = &pointModel;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.radius);
         ResetSimulation();
@@ -424,6 +428,7 @@ TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre)
         gFrameClock.gameClock += 1;
         EXPECT_EQ(Next(ship).kind, kMsgUnbrake);
     }
+    gView.onePoint = nullptr;
 }
 
 TEST_F(ResponseTest, ABigEnoughHitBreaksAPieceOffAndASmallOneMakesDebris)
