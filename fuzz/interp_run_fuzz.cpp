@@ -8,6 +8,7 @@
 // which here throws; whatever the script does, the run must stay inside the token and
 // data buffers, the subroutine stack and the CALL_WHEN table, and a mission
 // reset must bring the interpreter back to rest.
+#include "framework/scene.h"
 #include "fuzz/fuzz_support.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
@@ -21,6 +22,7 @@
 #include "world/scenelist.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -58,6 +60,10 @@ bool Start()
     fuzz::StartScriptScratch({"zqk/resource/scripts/missions"});
     SetFatalStopHook(fuzz::ThrowOnFatalStop);
     SetStatementTraceHook(CountStatement);
+    // The game's framework is up before any mission script runs: effect
+    // statements give ships particle emitters with actors of their own.
+    HxBegin();
+    std::atexit([] { HxEnd(); });
     ResetSimulation();
     AddShip("A", 0.0f);
     AddShip("B", 1000.0f);
