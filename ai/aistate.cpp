@@ -267,7 +267,7 @@ void PopFrame(ShipInfo* shipInfo, int32_t& current, float value)
 bool PushFrame(ShipInfo* shipInfo, int32_t& current, const AIStateResult& step)
 {
     if (current + 1 >= kAIStackFrames) {
-        DebugPrint("Bummer - stack overflow!");
+        DebugPrint("Bummer - stack overflow!\n");
         return false;
     }
     AIStateFrame& frame = shipInfo->stateStack[current];
@@ -300,12 +300,20 @@ int32_t RunAIStateStack(SceneItem* item, ShipInfo* shipInfo)
     int32_t current = shipInfo->currentFrame;
     if (current < 0 || current >= kAIStackFrames)
         current = 0;
-    if (!sim->target)
+    // No target: the leader is one. But a target that died under a state
+    // that ends its order then must be seen gone, not replaced.
+    int32_t top = current;
+    while (top > 0 && shipInfo->stateStack[top].stateId == 0)
+        --top;
+    const int32_t topId = shipInfo->stateStack[top].stateId;
+    const bool endsOnLoss =
+        topId >= 0 && topId < kAIStateCount && (gAIStates.flags[topId] & kGoneEndsOrder);
+    if (!sim->target && !(endsOnLoss && sim->target.handle != 0))
         sim->target = sim->secondTarget.Get();
 
     for (int step = 0;; ++step) {
         if (step == kAIStepLimit) {
-            DebugPrint("AI state chain never stayed: run cut short");
+            DebugPrint("AI state chain never stayed: run cut short\n");
             break;
         }
         while (current > 0 && shipInfo->stateStack[current].stateId == 0)
