@@ -174,11 +174,11 @@ TEST_F(AIStateTest, APushPopChainRunsWithinOneRunAndEndsOnAStay)
 {
     Bottom(1);
     gScript = {
-        {kAIPush, 2, 1.0f, 9},      // state 1 pushes 9, resumes at 2
-        {kAIPush, 3, 1.0f, 10},     // state 9 pushes 10, resumes at 3
-        {kAIPop, 0, 0.7f},          // 10 hands back 0.7
-        {kAIPop, 0, 0.4f},          // 9 hands back 0.4
-        {kAIStay, 5},               // 1 stays, resumes at 5
+        {kAIPush, 2, 1.0f, 9},  // state 1 pushes 9, resumes at 2
+        {kAIPush, 3, 1.0f, 10}, // state 9 pushes 10, resumes at 3
+        {kAIPop, 0, 0.7f},      // 10 hands back 0.7
+        {kAIPop, 0, 0.4f},      // 9 hands back 0.4
+        {kAIStay, 5},           // 1 stays, resumes at 5
     };
     EXPECT_EQ(RunAIStateStack(ship_, info_), 1);
     const std::vector<Call> calls = {{1, 0, 0}, {9, 1, 0}, {10, 1, 0}, {9, 3, 0.7f}, {1, 2, 0.4f}};
@@ -225,8 +225,10 @@ TEST_F(AIStateTest, WatchFlagsSendTheParentBackOnlyPastTheLimit)
         int16_t resumesAt;
     };
     const Case cases[] = {
-        {kAIPushWatchLarger, 0.6f, 7}, {kAIPushWatchLarger, 0.5f, 2},
-        {kAIPushWatchSmaller, 0.4f, 7}, {kAIPushWatchSmaller, 0.5f, 2},
+        {kAIPushWatchLarger, 0.6f, 7},
+        {kAIPushWatchLarger, 0.5f, 2},
+        {kAIPushWatchSmaller, 0.4f, 7},
+        {kAIPushWatchSmaller, 0.5f, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.action << " " << c.value);
@@ -333,7 +335,7 @@ TEST_F(AIStateTest, ANeededTargetIsKeptOrFoundOrTheShipBrakes)
         if (c.called)
             EXPECT_EQ(ship_->sim->target.Get(), c.targetAfter);
         else
-            EXPECT_LT(ship_->sim->thrust.z, 0.0f); // StopInPlace
+            EXPECT_LT(ship_->sim->thrust.z, 0.0f);        // StopInPlace
         EXPECT_EQ(info_->stateStack[0].stateId, c.state); // the stack is kept
     }
 }
