@@ -128,10 +128,10 @@ TEST_F(AISteering, ThrustTowardVelocityUsesTheSecondThrustThenTheMainEngineWithi
         Vector3 thrust;
     };
     const Case cases[] = {
-        {{3, 0, 4}, {3, 0, 4}},           // within the second thrust
-        {{0, 0, 5000}, {0, 0, 100}},      // forward: up to a
-        {{0, 0, -5000}, {0, 0, -50}},     // backward: up to a / 2
-        {{0, 60, 80}, {0, 6, 80}},        // sideways cut, forward from the whole
+        {{3, 0, 4}, {3, 0, 4}},       // within the second thrust
+        {{0, 0, 5000}, {0, 0, 100}},  // forward: up to a
+        {{0, 0, -5000}, {0, 0, -50}}, // backward: up to a / 2
+        {{0, 60, 80}, {0, 6, 80}},    // sideways cut, forward from the whole
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.difference.z);
@@ -188,7 +188,7 @@ TEST_F(AISteering, SeekPointingHoldsItsModeWithHysteresis)
         const float result = SeekPointing(ship, m, fast);
         EXPECT_EQ(ship->sim->shipInfo->pointingCounter, expected);
         if (expected < 6) {
-            EXPECT_FLOAT_EQ(result, 100.0f / 500); // cut to the acceleration
+            EXPECT_FLOAT_EQ(result, 100.0f / 500);        // cut to the acceleration
             EXPECT_FLOAT_EQ(ship->sim->thrust.z, 100.0f); // pointing straight: p^2 = 1
         }
     }
