@@ -2,6 +2,8 @@
 // stay with watch flags and timer slots, its limits, the needs flags, and
 // the control routines. Stub handlers replay scripted steps and note each
 // call, so that whole runs can be compared.
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -156,13 +158,30 @@ TEST_F(AIStateTest, TheTableNamesAndFlagsEveryStateAndLeavesTheRestEmpty)
         EXPECT_STREQ(gAIStates.names[r.id], r.name);
         EXPECT_EQ(gAIStates.flags[r.id], r.flags);
     }
-    int withFlags = 0;
+    // Every state's flags: these groups, 0 for all others.
+    uint32_t expected[kAIStateCount] = {};
+    const struct {
+        uint32_t flags;
+        std::vector<int> ids;
+    } groups[] = {
+        {0x01, {4, 11, 66, 68, 70}},
+        {0x07, {20, 21, 24, 32, 34, 59, 63}},
+        {0x09, {17, 67, 71}},
+        {0x0A, {35, 44}},
+        {0x0F, {19, 33}},
+        {0x11, {18, 47, 48}},
+        {0x12, {30, 31, 51}},
+        {0x21, {15, 16}},
+        {0x29, {13, 14}},
+    };
+    for (const auto& g : groups)
+        for (int id : g.ids)
+            expected[id] = g.flags;
     for (int id = 0; id < kAIStateCount; ++id) {
         EXPECT_NE(gAIStates.handlers[id], nullptr) << id;
         EXPECT_NE(gAIStates.names[id], nullptr) << id;
-        withFlags += gAIStates.flags[id] != 0;
+        EXPECT_EQ(gAIStates.flags[id], expected[id]) << id;
     }
-    EXPECT_EQ(withFlags, 29);
     for (int id = kAIStateCount; id < kAIStateSlots; ++id) {
         EXPECT_EQ(gAIStates.handlers[id], nullptr) << id;
         EXPECT_EQ(gAIStates.names[id], nullptr) << id;
@@ -246,12 +265,22 @@ TEST_F(AIStateTest, WatchFlagsSendTheParentBackOnlyPastTheLimit)
 
 TEST_F(AIStateTest, ATimerSlotTakesTheChildsValueInThousandths)
 {
-    Bottom(1);
-    gScript = {{kAIPush, 2, 1.0f, 9, 0, 0, 2}, {kAIPop, 0, 0.6f}, {kAIStay, 2}};
-    RunAIStateStack(ship_, info_);
-    EXPECT_EQ(info_->stateStack[0].timers[2], 600);
-    EXPECT_EQ(info_->stateStack[0].timers[1], 0);
-    EXPECT_EQ(info_->stateStack[0].timerSlot, 2);
+    // Values beyond 32 bits are held at the limits; NaN gives 0.
+    const struct {
+        float value;
+        int32_t stored;
+    } cases[] = {{0.6f, 600}, {-0.25f, -250}, {1e10f, INT32_MAX}, {-1e10f, INT32_MIN}, {NAN, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        Bottom(1);
+        info_->stateStack[0].timers[2] = 7;
+        gNext = 0;
+        gScript = {{kAIPush, 2, 1.0f, 9, 0, 0, 2}, {kAIPop, 0, c.value}, {kAIStay, 2}};
+        RunAIStateStack(ship_, info_);
+        EXPECT_EQ(info_->stateStack[0].timers[2], c.stored);
+        EXPECT_EQ(info_->stateStack[0].timers[1], 0);
+        EXPECT_EQ(info_->stateStack[0].timerSlot, 2);
+    }
 }
 
 TEST_F(AIStateTest, APushFromTheTwelfthFrameIsDroppedAndNothingIsWrittenBeyond)
@@ -300,6 +329,8 @@ TEST_F(AIStateTest, ANeededTargetIsKeptOrFoundOrTheShipBrakes)
     SceneItem* live = Other();
     SceneItem* foreign = Other(1);
     SceneItem* leader = Other();
+    SceneItem* wreck = Other(); // its record still there, no longer in use
+    wreck->flags &= ~kItemInUse;
     SceneItem* dead = Other();
     const int32_t deadHandle = H(dead);
     DeleteSceneItem(dead);
@@ -316,7 +347,8 @@ TEST_F(AIStateTest, ANeededTargetIsKeptOrFoundOrTheShipBrakes)
         {"a live target stays", 11, live, nullptr, 0, 0, true, live},
         {"another generation's: the leader", 11, foreign, leader, 0, 0, true, leader},
         {"none and no leader: brake", 11, nullptr, nullptr, 0, 0, false, nullptr},
-        {"a dead leader is no target", 11, nullptr, foreign, 0, 0, false, nullptr},
+        {"a leader of another generation is no target", 11, nullptr, foreign, 0, 0, false, nullptr},
+        {"a dead leader is no target", 11, nullptr, wreck, 0, 0, false, nullptr},
         {"0x09 takes parameter 1", 17, nullptr, nullptr, H(live), H(leader), true, live},
         {"0x11 takes parameter 2", 18, nullptr, nullptr, H(live), H(leader), true, leader},
         {"a gone candidate is none", 17, nullptr, leader, deadHandle, 0, true, leader},

@@ -48,6 +48,11 @@ TEST_F(AISteering, MoveToPointAnswersTwoAtThePointOneAtTheToleranceNoneFromTwice
         NextFrame(ship);
         EXPECT_FLOAT_EQ(MoveToPoint(ship, 0, 0, c[0], nullptr, 1000), c[1]);
     }
+    // No tolerance: at the point or not at all, never a division by 0.
+    NextFrame(ship);
+    EXPECT_EQ(MoveToPoint(ship, 0, 0, 0, nullptr, 0), 2.0f);
+    NextFrame(ship);
+    EXPECT_EQ(MoveToPoint(ship, 0, 0, 10, nullptr, 0), 0.0f);
 }
 
 TEST_F(AISteering, MatchVelocityAnswersByTheGapUpTo3000)
