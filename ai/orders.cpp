@@ -88,3 +88,14 @@ void AddWingman(SceneItem* item)
 {
     RecordCall("AddWingman");
 }
+
+void UpdateOrders(SceneItem* item, ShipInfo* shipInfo)
+{
+    RecordCall("UpdateOrders");
+}
+
+SceneItem* PickBestEnemy(SceneItem* item)
+{
+    RecordCall("PickBestEnemy");
+    return nullptr;
+}

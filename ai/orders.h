@@ -34,3 +34,7 @@ int32_t EvalDefault(SceneItem* item, int32_t parameter1, SceneItem* second);
 int32_t EvalSelfPreservation(SceneItem* item, int32_t threshold, SceneItem* watched);
 uint32_t EnemyClassMask(SceneItem* item);
 void AddWingman(SceneItem* item);
+// The per-frame order step of a ship other than the player's.
+void UpdateOrders(SceneItem* item, ShipInfo* shipInfo);
+// The enemy a ship should fight now, or null.
+SceneItem* PickBestEnemy(SceneItem* item);

@@ -47,6 +47,7 @@ int WinMain(const char* commandLine, int showCommand)
     gLoopFlags.filmMode = 0;
     gLoopFlags.mciFilmPlaying = 0;
 
+    UseFixedFrameTimeFromEnvironment(); // before the main window starts the clock
     if (!RegisterWindowClasses())
         return Fail("Kelvandrist: cannot register the window classes\n");
     if (!CreateMainWindow(showCommand))

@@ -31,6 +31,7 @@
 #include "world/starmap.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -107,6 +108,14 @@ void RunPendingStartup()
     }
 }
 
+// The fixed frame time: a counter of its own, in microseconds, that the
+// frame loop advances by one frame time before each frame's clock update.
+constexpr uint64_t kFixedCounterFrequency = 1000000;
+uint64_t gFixedCounter = 0;
+uint64_t gFixedStep = 0; // 0: the real counter
+
+uint64_t ReadFixedCounter() { return gFixedCounter; }
+
 // One pass with no message waiting.
 void IdlePass()
 {
@@ -117,6 +126,7 @@ void IdlePass()
     if (gLoopFlags.pause) {
         PausedPass();
     } else if (gLoopFlags.applicationActive || gSettings.runInBack || gSettings.console) {
+        gFixedCounter += gFixedStep;
         UpdateFrameTime();
         if (gLoopFlags.startupDelay > 0)
             gLoopFlags.startupDelay -= gFrameClock.frameTicks;
@@ -331,4 +341,21 @@ int RunFrameLoop()
     }
     ShutDown();
     return exitCode;
+}
+
+bool UseFixedFrameTimeFromEnvironment()
+{
+    const char* value = std::getenv(kFrameSecondsVariable);
+    if (!value || !*value)
+        return false;
+    char* end = nullptr;
+    const double seconds = std::strtod(value, &end);
+    if (!end || *end || !(seconds > 0.0) || seconds > 0.2) {
+        DebugPrint("KELVANDRIST_FRAME_SECONDS is not a frame time: the real clock is used\n");
+        return false;
+    }
+    gFixedStep = static_cast<uint64_t>(std::llround(seconds * kFixedCounterFrequency));
+    gFixedCounter = 0;
+    SetFrameCounterSource(ReadFixedCounter, kFixedCounterFrequency);
+    return true;
 }

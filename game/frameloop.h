@@ -20,6 +20,17 @@ void PumpMessages();
 // The environment variable that lifts the pacing of idle passes (any value
 // but "0"): tests and benchmarks run passes back to back.
 constexpr const char* kUnpacedVariable = "KELVANDRIST_UNPACED";
+// The environment variable that fixes the frame time (seconds, above 0 and
+// at most 0.2): every frame then advances the game by exactly that much,
+// however long it took, so that a run on the dummy drivers goes faster than
+// real time and the same way every time.
+constexpr const char* kFrameSecondsVariable = "KELVANDRIST_FRAME_SECONDS";
+
+// Reads $KELVANDRIST_FRAME_SECONDS and, when it holds a valid time, makes the
+// frame clock read a counter that only the frame loop advances, one frame
+// time a frame. Run before the frame clock starts; false (and the real
+// clock) when the variable is unset or not a valid time.
+bool UseFixedFrameTimeFromEnvironment();
 
 // One pass of the loop: takes and dispatches one waiting message, or, with
 // none waiting, runs the frame step (or, while paused, looks for the key that

@@ -31,12 +31,12 @@ namespace {
 // nothing (the frame skips it). The AI's free-flight control and the engine
 // simulation have no routine of their own yet: their keywords bind none.
 constexpr ItemFunction kControlRoutines[] = {
-    nullptr,      // CONTROL_NULL
-    CONTROL_MAIN, // CONTROL_MAIN
-    CONTROL_TEST, // CONTROL_TEST
-    CONTROL_AI,   // CONTROL_AI
-    nullptr,      // CONTROL_AIFREE
-    CONTROL_FREE, // CONTROL_FREE
+    nullptr,        // CONTROL_NULL
+    CONTROL_MAIN,   // CONTROL_MAIN
+    CONTROL_TEST,   // CONTROL_TEST
+    CONTROL_AI,     // CONTROL_AI
+    CONTROL_AIFREE, // CONTROL_AIFREE
+    CONTROL_FREE,   // CONTROL_FREE
 };
 static_assert(std::size(kControlRoutines) == kw::CONTROL_FREE - kw::CONTROL_NULL + 1);
 constexpr ItemFunction kSimRoutines[] = {

@@ -4,6 +4,7 @@
 #include "ai/aistate.h"
 #include "ai/combat.h"
 #include "ai/orders.h"
+#include "framework/scene.h"
 #include "screens/bridge.h"
 #include "script/interpreter.h"
 #include "script/keywords.h"
@@ -14,10 +15,12 @@
 #include "script/scriptfiles.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
+#include "system/crand.h"
 #include "system/frameclock.h"
 #include "world/playerinput.h"
 #include "world/responses.h"
 #include "world/scenelist.h"
+#include "world/simframe.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -198,5 +201,92 @@ bool TraceScriptRun(const ScriptRunOptions& options, std::string& trace)
     trace += text;
     if (options.dumpShips)
         AppendShipDump(trace);
+    return true;
+}
+
+namespace {
+
+// One trace line per ship: name, position, hull, the top AI state with its
+// parameters, the weapons' charges.
+void AppendFlightTrace(std::string& out, int frame)
+{
+    ForEachSceneItem([&](SceneItem* item) {
+        const ShipInfo* info = item->sim ? item->sim->shipInfo : nullptr;
+        if (!info)
+            return true;
+        const Sim& sim = *item->sim;
+        const int32_t current = info->currentFrame >= 0 && info->currentFrame < kAIStackFrames ? info->currentFrame : 0;
+        const AIStateFrame& top = info->stateStack[current];
+        AppendListing(out, "%d %s at %.1f %.1f %.1f hull %d state %d %d %d %d weapons", frame, SymbolName(item),
+                      sim.position.x, sim.position.y, sim.position.z, sim.hull, top.stateId, top.parameter1,
+                      top.parameter2, top.parameter3);
+        for (const Weapon* w = sim.weapons; w; w = w->next)
+            AppendListing(out, " %d", w->charge);
+        out += "\n";
+        return true;
+    });
+}
+
+} // namespace
+
+bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
+{
+    ResetSimulation();
+    ResetMissionScript();
+    gFrameClock = FrameClock{};
+    gLoopFlags = LoopFlags{};
+    gScriptSkipRequest = 0;
+    CRandSeed(options.seed);
+    LoadAIStateTable();
+    // The mission registers its models with the 3D framework.
+    struct Framework {
+        bool begun = HxBegin() == HX_OK;
+        ~Framework()
+        {
+            if (begun)
+                HxEnd();
+        }
+    } framework;
+
+    const ScriptToken* start = TokeniseScript(options.name);
+    if (!start)
+        return false;
+    uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
+    if (options.afterSetUp)
+        options.afterSetUp();
+
+    // Whole ticks a frame, the fraction carried, so that the clock keeps the
+    // fixed frame time on average.
+    const double hundredths = options.frameSeconds > 0.0f ? options.frameSeconds * 100.0 : 0.0;
+    double carry = 0.0;
+    const char* outcome = nullptr;
+    for (gFrame = 0; gFrame < options.frames && !outcome; ++gFrame) {
+        carry += hundredths;
+        const auto ticks = static_cast<int32_t>(carry);
+        carry -= ticks;
+        StartFrame(ticks);
+        RunScript(&position, true);
+        RunSimulationFrame();
+        // What the view would draw: the conditions read drawn positions.
+        ForEachSceneItem([](SceneItem* item) {
+            if (item->avatar && item->avatar->renderSync)
+                item->avatar->renderSync(item);
+            return true;
+        });
+        if (options.traceEvery > 0 && gFrame % options.traceEvery == 0)
+            AppendFlightTrace(out, gFrame);
+        if (gScriptMission.missionSucceeded)
+            outcome = "SUCCESS";
+        else if (gScriptMission.missionFailed)
+            outcome = "FAILURE";
+    }
+    if (outcome) {
+        out += outcome;
+        out += "\n";
+    } else {
+        char text[48];
+        std::snprintf(text, sizeof text, "running at frame %d\n", gFrame);
+        out += text;
+    }
     return true;
 }

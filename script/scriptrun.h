@@ -22,6 +22,17 @@ struct ScriptRunOptions {
     int arrivalFrame = -1;       // frame that starts with an arrival...
     int32_t arrivalSystem = 0;   //   in this star system
     bool dumpShips = false;      // the ships' fields after the run
+    // Flight mode: each frame steps the script, then the simulation frame
+    // (with the ships' control routines), at a fixed frame time, with a
+    // fixed random seed, until the mission is won or lost or `frames` have
+    // run. No statement trace: every `traceEvery` frames (0 never) a line
+    // per ship, and last the outcome: "SUCCESS", "FAILURE" or
+    // "running at frame N".
+    bool flight = false;
+    float frameSeconds = 1.0f / 60.0f;
+    int traceEvery = 0;
+    uint32_t seed = 1;
+    void (*afterSetUp)() = nullptr; // run once the flight is set up (tests)
 };
 
 // One block per scene item with a ShipInfo, in list order: its symbol, type
@@ -29,6 +40,10 @@ struct ScriptRunOptions {
 // flags, control routine and collision response, position, damage block,
 // mass, flight model and its order slots.
 void AppendShipDump(std::string& out);
+
+// A flight run (options.flight): appends its lines to `out`. False when the
+// script cannot be opened.
+bool FlyScriptRun(const ScriptRunOptions& options, std::string& out);
 
 // Appends the trace to `trace` as it goes (so a fault keeps what ran before
 // it). False when the script cannot be opened.

@@ -3,11 +3,17 @@
 //
 //   script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]...
 //              [-a frame:system] [-d] name
+//   script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] name
 //
 // -n frames to run (default 100), -t ticks per frame (default 20), -s a
 // frame that starts with a skip request (repeatable), -a the frame at which
 // the player arrives in a star system, -d a field dump of every ship after
-// the run. The name is looked up like the
+// the run. -f flies the mission instead: script, simulation frame and ship
+// control each frame at a fixed frame time (-p, default 1/60 s) with a fixed
+// seed (-r, default 1), as fast as the machine allows, until the mission is
+// won or lost or the frames (-n) have run; -k K prints each ship every K
+// frames; the last line is "SUCCESS", "FAILURE" or "running at frame N".
+// The name is looked up like the
 // game's (a bare "m01.scr" is read from zqk\resource\scripts\missions).
 // A script fault prints the game's message box text and exits 1.
 #include "script/scriptrun.h"
@@ -35,7 +41,8 @@ void PrintAndStop(const char* text, const char* title)
 [[noreturn]] void Usage()
 {
     std::fprintf(stderr, "usage: script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]... "
-                         "[-a frame:system] [-d] name\n");
+                         "[-a frame:system] [-d] name\n"
+                         "       script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] name\n");
     std::exit(2);
 }
 
@@ -76,6 +83,18 @@ int main(int argc, char** argv)
                 Usage();
             options.arrivalFrame = static_cast<int>(Number(value.substr(0, colon).c_str()));
             options.arrivalSystem = static_cast<int32_t>(Number(value.substr(colon + 1).c_str()));
+        } else if (std::strcmp(argument, "-f") == 0) {
+            options.flight = true;
+        } else if (std::strcmp(argument, "-p") == 0 && hasValue) {
+            char* end = nullptr;
+            const double seconds = std::strtod(argv[++i], &end);
+            if (!end || *end || !(seconds > 0.0) || seconds > 1.0)
+                Usage();
+            options.frameSeconds = static_cast<float>(seconds);
+        } else if (std::strcmp(argument, "-k") == 0 && hasValue) {
+            options.traceEvery = static_cast<int>(Number(argv[++i]));
+        } else if (std::strcmp(argument, "-r") == 0 && hasValue) {
+            options.seed = static_cast<uint32_t>(Number(argv[++i]));
         } else if (std::strcmp(argument, "-d") == 0) {
             options.dumpShips = true;
         } else if (argument[0] != '-' && !options.name) {
@@ -89,7 +108,7 @@ int main(int argc, char** argv)
 
     SetMessageBoxHook(PrintAndStop);
     InitializeScriptSystem();
-    if (!TraceScriptRun(options, gTrace)) {
+    if (!(options.flight ? FlyScriptRun(options, gTrace) : TraceScriptRun(options, gTrace))) {
         std::fprintf(stderr, "script_run: cannot open %s\n", options.name);
         return 1;
     }

@@ -49,3 +49,8 @@ int32_t SelectNextTargetComponent(SceneItem* target)
     RecordCall("SelectNextTargetComponent");
     return {};
 }
+
+void CommitPlayerTarget()
+{
+    RecordCall("CommitPlayerTarget");
+}

@@ -16,3 +16,5 @@ void RemoveContact(SceneItem* item);
 void SelectContact(SceneItem* item);
 SceneItem* SelectTargetAhead(AimRay* aim, int32_t forced);
 int32_t SelectNextTargetComponent(SceneItem* target);
+// Makes the player's chosen target the ship's target.
+void CommitPlayerTarget();

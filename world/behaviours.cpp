@@ -21,6 +21,7 @@
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
+#include "system/calltrace.h"
 #include "system/datatext.h"
 #include "system/frameclock.h"
 #include "system/sound.h"
@@ -679,4 +680,9 @@ void SparkStep(SceneItem* item)
     hit.amount = 1;
     hit.attacker = ItemHandle(item);
     PostItemMessage(item->receiver, item->receiver, 0, kMsgImpact, hit);
+}
+
+void KeepInField(SceneItem* item)
+{
+    RecordCall("KeepInField");
 }

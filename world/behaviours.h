@@ -70,6 +70,9 @@ void ScatterAroundAnchor(SceneItem* item);
 // Control routine of a belt rock: beyond its range from its anchor it is
 // scattered around the anchor again.
 void KeepNearAnchor(SceneItem* item);
+// Keeps a mine inside its asteroid field. Stand-in until the belts are
+// built: it only records its call.
+void KeepInField(SceneItem* item);
 
 // ---- Waypoints and markers
 

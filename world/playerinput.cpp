@@ -367,6 +367,12 @@ void SteerFromInput(SceneItem* item)
     SpeedSetpointKeys();
 }
 
+void SteerWithoutThrust(SceneItem* item)
+{
+    SteerFromInput(item);
+    item->sim->thrust.z = 0.0f;
+}
+
 void ApplyFlightAssist(SceneItem* item)
 {
     Sim* sim = item->sim;

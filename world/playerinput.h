@@ -124,6 +124,8 @@ void ToggleRotationDamping();
 // Demands and thrust from the turn inputs, strafing, the thrust keys and
 // the speed set-point keys.
 void SteerFromInput(SceneItem* item);
+// SteerFromInput, with the forward thrust cleared: turning and strafing only.
+void SteerWithoutThrust(SceneItem* item);
 // Thrust that holds the set-point speed and cancels sideways drift, by the
 // Sim's assist mode; the joystick's spring follows the thrust.
 void ApplyFlightAssist(SceneItem* item);

@@ -440,6 +440,27 @@ struct OrderSlot {
     ItemRef savedLeader;
 };
 
+// One frame of a ship's AI state stack (ai/aistate.h runs it). The
+// parameters are 32-bit words: a number, a float's bits or a
+// SceneItemHandle, as the state reads them.
+constexpr int kAIStackFrames = 12;
+constexpr int kAITimers = 5;
+struct AIStateFrame {
+    int32_t stateId; // 0 = empty
+    int32_t parameter1;
+    int32_t parameter2;
+    int32_t parameter3;
+    int16_t subState;          // where the handler resumes: 0 from an order, 1 by a push
+    float childResult;         // what the last popped child handed back
+    int32_t limit;             // the watch flags' threshold (child result x 1000)
+    int16_t savedSubState;     // restored by a watch flag
+    int32_t timerSlot;         // 0..4: the timer that takes the child's result; 5 none
+    int32_t timers[kAITimers]; // the handler's own
+    uint32_t watchFlags;       // 0x2 smaller than the limit, 0x4 larger
+};
+
+struct DockPoint; // ai/docking.h
+
 struct ShipInfo {
     const char* name;
     const char* shortName;
@@ -463,6 +484,14 @@ struct ShipInfo {
     int32_t tickAccumulator; // ticks toward the next scoring
     float ldsReach[2];       // the pair of distances the LDS code reads
     ItemRef orderTarget;     // the item its current order is aimed at
+    // The AI block: a ship's own, never shared; the copy made when a ship
+    // breaks apart clears it (ClearAIBlock).
+    AIStateFrame stateStack[kAIStackFrames];
+    int32_t currentFrame;    // index into stateStack
+    DockPoint* dockPoints;   // list head
+    int32_t collisionWord;   // copied by collision detection each frame
+    int32_t heatTickCarry;   // quarter ticks owed to the attack heat's decay
+    int32_t pointingCounter; // SeekPointing's hysteresis, 0..12
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "ai/aistate.h"
 #include "framework/pixelmap.h"
 #include "framework/scene.h"
 #include "framework/scene_state.h"
@@ -547,6 +548,9 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request)
         if (from && from->shipInfo) {
             if (ShipInfo* info = AllocShipInfo()) {
                 *info = *from->shipInfo;
+                // Orders carry over; the stack and dock points stay the
+                // original's alone.
+                ClearAIBlock(info);
                 info->damage.capabilities = -1;
                 info->damage.hullDamage = 0;
                 info->damage.maximumHull = 10;

@@ -417,6 +417,24 @@ TEST_F(FrameLoopTest, StartupDelayHoldsFramesBack)
     EXPECT_EQ(CountRecordedCalls("WindowPass"), 1u);
 }
 
+TEST_F(FrameLoopTest, AFixedFrameTimeFromTheEnvironmentStepsTheClockWhateverTheRealTime)
+{
+    for (const char* wrong : {"", "0", "-0.01", "0.5", "fast", "0.05s"}) {
+        SCOPED_TRACE(wrong);
+        ::setenv(kFrameSecondsVariable, wrong, 1);
+        EXPECT_FALSE(UseFixedFrameTimeFromEnvironment());
+    }
+    ::setenv(kFrameSecondsVariable, "0.05", 1);
+    ASSERT_TRUE(UseFixedFrameTimeFromEnvironment());
+    ::unsetenv(kFrameSecondsVariable);
+    InitFrameClock();
+    gLoopFlags.startupDelay = 1000; // the clock alone
+    ASSERT_TRUE(Passes(4));
+    EXPECT_EQ(gFrameClock.gameClock, 20u); // 5 ticks a frame, not the 3 the real clock gives
+    EXPECT_EQ(gFrameClock.frameTicks, 5);
+    gLoopFlags.startupDelay = 0;
+}
+
 TEST_F(FrameLoopTest, FilmModeRunsNoFramesFromTheLoop)
 {
     gLoopFlags.filmMode = 255;

@@ -219,6 +219,7 @@ TEST_F(ObjectStatementTest, CreateBindsTheRoutinesOfItsKeywords)
         {"CONTROL_NULL", "SIM_NULL", nullptr, SIM_NULL},
         {"CONTROL_MAIN", "SIM_MAIN", CONTROL_MAIN, SIM_MAIN},
         {"CONTROL_AI", "SIM_CHAOS", CONTROL_AI, SIM_CHAOS},
+        {"CONTROL_AIFREE", "SIM_MAIN", CONTROL_AIFREE, SIM_MAIN},
         {"CONTROL_FREE", "SIM_STARGATE", CONTROL_FREE, SIM_STARGATE},
     };
     for (const Case& c : cases) {

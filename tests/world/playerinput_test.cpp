@@ -6,6 +6,7 @@
 #include <SDL_scancode.h>
 #include <gtest/gtest.h>
 
+#include "ai/aistate.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "screens/bridge.h"
@@ -252,6 +253,20 @@ TEST_F(PlayerInputTest, ThrustKeysAndStrafeKeysSetTheThrustDemand)
     }
 }
 
+TEST_F(PlayerInputTest, SteeringWithoutThrustDropsOnlyTheForwardThrust)
+{
+    const float a = ship_->sim->flightModel->acceleration;
+    Key(SDL_SCANCODE_SPACE, true);
+    Key(SDL_SCANCODE_BACKSLASH, true);
+    Key(SDL_SCANCODE_KP_6, true);
+    Frame();
+    SteerWithoutThrust(ship_);
+    EXPECT_EQ(ship_->sim->thrust.z, 0.0f);
+    EXPECT_GT(ship_->sim->thrust.x, 0.0f); // the strafe stays
+    SteerFromInput(ship_);
+    EXPECT_EQ(ship_->sim->thrust.z, a);
+}
+
 TEST_F(PlayerInputTest, FlightAssistHoldsTheSetPointAndCancelsDrift)
 {
     Sim* sim = ship_->sim;
@@ -485,9 +500,11 @@ TEST_F(PlayerInputTest, BrakedOrUnderAutopilotTheKeysDoNotSteer)
 
     sim->flags |= kSimAiControl;
     sim->secondTarget = gControlledItem;
+    LoadAIStateTable();
+    ship_->sim->shipInfo->stateStack[0].stateId = 61; // DoNothingState: the autopilot holds
     Key(SDL_SCANCODE_KP_6, true);
     Frame();
-    EXPECT_EQ(CountRecordedCalls("CONTROL_AI"), 1u);
+    EXPECT_NE(sim->flags & kSimAiControl, 0u); // flown by the AI, which carries on
     EXPECT_EQ(ship_->rollDemand, 0.0f);
     EXPECT_EQ(sim->secondTarget, gControlledItem);
     EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u); // the reminder, away from NAV

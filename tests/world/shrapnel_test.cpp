@@ -321,6 +321,16 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
     ship->avatar->breakDepth = 2;
     ship->pitchDemand = 7;
     ship->yawDemand = -4;
+    // Orders and a running stack: the pieces keep the orders alone.
+    ShipInfo* own = ship->sim->shipInfo;
+    ASSERT_NE(own, nullptr);
+    own->orders[2].stateId = 33;
+    own->currentOrder = 2;
+    own->stateStack[0].stateId = 33;
+    own->stateStack[1].stateId = 32;
+    own->currentFrame = 1;
+    DockPoint* const dockList = reinterpret_cast<DockPoint*>(own); // any non-null list head
+    own->dockPoints = dockList;
     ShrapnelBreak request{ship, ship->avatar->root, 5, 0, 0, 0, 3.0f, 0, 1};
     const int made = kqzBreakNearestIntoSceneItems(&request);
     std::vector<SceneItem*> items = ShrapnelItems();
@@ -338,6 +348,12 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
         ASSERT_NE(s->sim->shipInfo, nullptr);
         EXPECT_EQ(s->sim->shipInfo->damage.capabilities, -1);
         EXPECT_EQ(s->sim->shipInfo->damage.maximumHull, 10);
+        EXPECT_EQ(s->sim->shipInfo->orders[2].stateId, 33);
+        EXPECT_EQ(s->sim->shipInfo->currentOrder, 2);
+        EXPECT_EQ(s->sim->shipInfo->stateStack[0].stateId, 0);
+        EXPECT_EQ(s->sim->shipInfo->stateStack[1].stateId, 0);
+        EXPECT_EQ(s->sim->shipInfo->currentFrame, 0);
+        EXPECT_EQ(s->sim->shipInfo->dockPoints, nullptr);
         EXPECT_GE(s->pitchDemand, 0.0f);
         EXPECT_LE(s->pitchDemand, 7.0f);
         EXPECT_GE(s->yawDemand, 0.0f);
@@ -353,6 +369,7 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
     EXPECT_EQ(Kinds(ship), std::vector<int>{kMsgDelete});
     for (SceneItem* s : items)
         DeleteSceneItem(s);
+    own->dockPoints = nullptr;
     EXPECT_EQ(HxModelCount("Shrapnel*"), 0);
 }
 

@@ -1,0 +1,91 @@
+// Flight runs of a mission: the script, the simulation frame and the ships'
+// control routines step together at a fixed frame time until the mission
+// ends. A two-ship mission: one ship flies to the other (its idle state
+// replaced by one that moves to the marker), and the script wins the
+// mission once they are close.
+#include "../script/script_test_support.h"
+
+#include "ai/aistate.h"
+#include "ai/steering.h"
+#include "script/operands.h"
+#include "script/scriptrun.h"
+#include "script/symbols.h"
+#include "world/pools.h"
+#include "world/records.h"
+
+namespace {
+
+const char* const kMission = "ABSOLUTE\n"
+                             "CREATE_SHIP Mark Md \"Mark\" COMMRELAY NAVY 0 0 20000\n"
+                             "CREATE_SHIP Flyer Md \"Flyer\" SFIGHTER NAVY 0 0 0\n"
+                             "WAIT_TIME 10\n"
+                             "WAIT_UNTIL NEARTO Flyer Mark 3000\n"
+                             "SUCCESS\n"
+                             "END\n";
+
+// Every ship but the marker moves to the marker and stays.
+AIStateResult* MoveToMarker(AIStateResult* result, SceneItem* item, int16_t, float, int32_t*, int32_t,
+                            int32_t, int32_t)
+{
+    const SceneItem* mark = SymbolObject(FindScriptSymbol("Mark"));
+    if (mark && mark != item) {
+        // The script gives ships no engines yet (ENGINE binds nothing): the
+        // flyer gets its own.
+        FlightModel* model = item->sim->flightModel;
+        if (model && model->acceleration == 0.0f)
+            InitFlightModel(model, 400, 40, 10, 1e6f, 60, 60, 60, 100);
+        const float* m = mark->sim->matrix.m;
+        MoveToPoint(item, m[12], m[13], m[14], nullptr, 1000);
+    }
+    result->action = kAIStay;
+    return result;
+}
+
+void InstallMoveToMarker() { gAIStates.handlers[0] = MoveToMarker; }
+
+class FlightRunTest : public ScriptTest {
+protected:
+    void TearDown() override
+    {
+        LoadAIStateTable();
+        ScriptTest::TearDown();
+    }
+    std::string Fly(int frames)
+    {
+        ScriptRunOptions options;
+        options.name = "flight.scr";
+        options.flight = true;
+        options.frames = frames;
+        options.traceEvery = 60;
+        options.afterSetUp = InstallMoveToMarker;
+        std::string out;
+        EXPECT_TRUE(FlyScriptRun(options, out));
+        return out;
+    }
+};
+
+std::string LastLine(const std::string& text)
+{
+    const size_t end = text.find_last_not_of('\n');
+    const size_t start = text.rfind('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+} // namespace
+
+TEST_F(FlightRunTest, AShipFliesToItsMarkAndTheMissionIsWonTheSameWayTwice)
+{
+    WriteMission("flight.scr", kMission);
+    const std::string first = Fly(60 * 120);
+    EXPECT_EQ(LastLine(first), "SUCCESS") << first;
+    EXPECT_NE(first.find("0 Flyer at "), std::string::npos) << first;
+    EXPECT_NE(first.find(" Mark at "), std::string::npos);
+    EXPECT_NE(first.find("\n600 Flyer at "), std::string::npos); // it took a while to get there
+    EXPECT_EQ(Fly(60 * 120), first);
+}
+
+TEST_F(FlightRunTest, AMissionStillRunningAtTheFrameLimitSaysWhere)
+{
+    WriteMission("flight.scr", kMission);
+    EXPECT_EQ(LastLine(Fly(3)), "running at frame 3");
+}
