@@ -158,12 +158,30 @@ void EnsureDrives()
     ScanMountedDiscs();
 }
 
-bool VideoOnRealDisplay()
+bool HeadlessVideoDriver(const char* driver)
 {
-    if (!SDL_WasInit(SDL_INIT_VIDEO))
+    return driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+}
+
+bool EnvironmentSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// True when a box can be shown: SDL's video runs on a real display or, in a
+// program that has not started it (the installer that loads the
+// install-check library), the environment names a display and does not
+// tell SDL to stay headless.
+bool DisplayReachable()
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        return driver && !HeadlessVideoDriver(driver);
+    }
+    if (HeadlessVideoDriver(std::getenv("SDL_VIDEODRIVER")))
         return false;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+    return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY");
 }
 
 // Code page 1252's characters 0x80 to 0x9F; 0 where the page has none.
@@ -374,12 +392,39 @@ void ShowMessageBox(const char* text, const char* title, MessageBoxIcon icon)
 {
     std::string utf8Text = Cp1252ToUtf8(text ? text : "");
     std::string utf8Title = Cp1252ToUtf8(title ? title : "");
-    if (VideoOnRealDisplay()) {
+    if (DisplayReachable()) {
         constexpr Uint32 kFlags[] = {SDL_MESSAGEBOX_INFORMATION, SDL_MESSAGEBOX_WARNING, SDL_MESSAGEBOX_ERROR};
         if (SDL_ShowSimpleMessageBox(kFlags[static_cast<int>(icon)], utf8Title.c_str(), utf8Text.c_str(), nullptr) == 0)
             return;
     }
     std::fprintf(stderr, "%s: %s\n", utf8Title.c_str(), utf8Text.c_str());
+}
+
+bool AskYesNo(const char* text, const char* title)
+{
+    std::string utf8Text = Cp1252ToUtf8(text ? text : "");
+    std::string utf8Title = Cp1252ToUtf8(title ? title : "");
+    if (DisplayReachable()) {
+        enum {
+            kNo,
+            kYes
+        };
+        const SDL_MessageBoxButtonData buttons[] = {
+            {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kNo, "No"},
+            {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, kYes, "Yes"},
+        };
+        SDL_MessageBoxData box{};
+        box.flags = SDL_MESSAGEBOX_INFORMATION;
+        box.title = utf8Title.c_str();
+        box.message = utf8Text.c_str();
+        box.numbuttons = 2;
+        box.buttons = buttons;
+        int pressed = kNo;
+        if (SDL_ShowMessageBox(&box, &pressed) == 0)
+            return pressed == kYes;
+    }
+    std::fprintf(stderr, "%s: %s (no display: answered No)\n", utf8Title.c_str(), utf8Text.c_str());
+    return false;
 }
 
 bool SetClipboardText(const char* text)

@@ -79,14 +79,20 @@ void DebuggerOutput(const char* text);
 bool DebuggerAttached();
 void DebuggerBreak(); // raises SIGTRAP
 
-// A modal message box with one OK button: SDL's when video runs on a real
-// display, standard error otherwise.
+// A modal message box with one OK button: SDL's when a display is reachable
+// (SDL's video runs on a real one, or it is not started and the environment
+// names one), standard error otherwise.
 enum class MessageBoxIcon {
     Information,
     Warning,
     Error
 };
 void ShowMessageBox(const char* text, const char* title, MessageBoxIcon icon);
+// A box with Yes and No: SDL's box when a display is reachable, also in a
+// program that never started SDL's video. True only when Yes was chosen;
+// without a display the question goes to standard error and the answer is
+// No.
+bool AskYesNo(const char* text, const char* title);
 
 // Plain text on the clipboard; false when there is no clipboard.
 bool SetClipboardText(const char* text);
