@@ -34,7 +34,9 @@
 #include "view/colourtables.h"
 #include "view/lwoloader.h"
 #include "view/viewstart.h"
+#include "world/playerinput.h"
 #include "world/records.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
 #include "world/universe.h"
 
@@ -43,7 +45,6 @@
 
 const char* gTextTable[kTextTableEntries] = {};
 int16_t gKeyMap[kKeyMapLayers][kKeyMapScanCodes] = {};
-int16_t gFlightKeyCodes[2] = {57, 54};
 const PaletteEntry* gCurrentPalette = nullptr;
 const uint8_t* gCurrentColourMap = nullptr;
 
@@ -325,6 +326,7 @@ void Engineering(uint32_t&)
 
 void Genesis(uint32_t&)
 {
+    gCrashCount = 0; // IMPACTS_GT counts from the new universe
     CreateUniverse();
 }
 
@@ -538,10 +540,17 @@ void BindKey(uint32_t& position)
     gKeyMap[layer][scanCode] = command;
 }
 
+// The forward and reverse thrust keys of the flight input.
 void BindKeyThr(uint32_t& position)
 {
-    gFlightKeyCodes[0] = ScriptNumberToInt16(ReadNumberOperand(position));
-    gFlightKeyCodes[1] = ScriptNumberToInt16(ReadNumberOperand(position));
+    const uint32_t start = position;
+    const int32_t forward = ScriptNumberToInt(ReadNumberOperand(position));
+    const int32_t reverse = ScriptNumberToInt(ReadNumberOperand(position));
+    for (int32_t code : {forward, reverse})
+        if (code < 0 || code >= kKeyMapScanCodes)
+            FailStatement(kStopBadSymbol, "BINDKEYTHR key out of range", start);
+    gFlightKeys[kKeyForward] = static_cast<uint8_t>(forward);
+    gFlightKeys[kKeyReverse] = static_cast<uint8_t>(reverse);
 }
 
 void English(uint32_t&) { gSettings.language = 0; }

@@ -13,11 +13,11 @@ constexpr int kTextTableEntries = 512;
 extern const char* gTextTable[kTextTableEntries];
 
 // BINDKEY's key map: command codes per layer and scan code, read by the
-// bridge key handler; BINDKEYTHR's two flight-input key codes.
+// bridge key handler. BINDKEYTHR binds the flight input's thrust keys
+// (gFlightKeys, world/playerinput.h).
 constexpr int kKeyMapLayers = 3;
 constexpr int kKeyMapScanCodes = 256;
 extern int16_t gKeyMap[kKeyMapLayers][kKeyMapScanCodes];
-extern int16_t gFlightKeyCodes[2]; // 57 and 54 until bound
 
 // SETVID and SETPALETTE: the resource data last made current.
 extern const PaletteEntry* gCurrentPalette;

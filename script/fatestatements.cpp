@@ -13,7 +13,6 @@
 #include "script/shiptypes.h"
 #include "script/symbols.h"
 #include "ui/hud.h"
-#include "view/particles.h"
 #include "view/renderpasses.h"
 #include "world/itemmessages.h"
 #include "world/lds.h"
@@ -32,7 +31,6 @@ namespace {
 // The launch link holds this long (hundredths of a second).
 constexpr int32_t kSpawnLinkTicks = 500;
 // DISRUPT's emitter: the sparks that crawl over a braked ship.
-constexpr int32_t kDisruptEmitterKind = 2;
 constexpr uint32_t kDisruptEmitterHeld = 0x1000010;  // until the brake is cleared
 constexpr uint32_t kDisruptEmitterTimed = 0x1000012; // dies with its life
 constexpr int32_t kDisruptHeldLife = 100;
@@ -115,12 +113,10 @@ void Disrupt(uint32_t& position)
     Sim& sim = *item->sim;
     sim.flags |= kSimBraked;
     if (ticks < 1) {
-        AttachParticleEmitter(item, nullptr, kDisruptEmitterKind, kDisruptEmitterHeld, kDisruptHeldLife, 0, 0,
-                              0.0f, 0, 0.0f);
+        AttachDisruptorGlow(item, kDisruptEmitterHeld, kDisruptHeldLife);
     } else {
         PostToItem(item, ticks, kMsgUnbrake);
-        AttachParticleEmitter(item, nullptr, kDisruptEmitterKind, kDisruptEmitterTimed, ticks, 0, 0, 0.0f, 0,
-                              0.0f);
+        AttachDisruptorGlow(item, kDisruptEmitterTimed, ticks);
     }
     if (item == gPlayerItem) {
         gLastHitAmount = kDisruptHitAmount;

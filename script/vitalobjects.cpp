@@ -306,7 +306,7 @@ int LaunchEncounter(EncounterSource* source)
 
     PlaceEncounterShip(ship, mother, order);
     DirectorOfferShot(ship, nullptr, kDirectorEncounter);
-    ship->flags = static_cast<int16_t>(ship->flags | kItemCounted);
+    MarkCounted(ship);
     FindClearPosition(mother, ship);
     if (kind <= kArmed || kind == kMothershipKind)
         TakeSide(ship, mother);

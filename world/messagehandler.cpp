@@ -432,7 +432,7 @@ void ForgetItemInList(SceneItem& head, const SceneItem* gone)
         clear(sim->target);
         clear(sim->secondTarget);
         clear(sim->planet);
-        if (sim->towLink && static_cast<CouplingPartner*>(sim->towLink)->item == gone) {
+        if (sim->towLink.Is(gone)) {
             sim->towLink = nullptr;
             sim->flags &= ~kSimTowed;
         }

@@ -96,9 +96,9 @@ void AddScaled(WorldPosition& p, const Vector3& v, double scale)
 // while the tower is in LDS, else by the tower's velocity.
 void FollowTower(Sim* sim, WorldPosition& position, float dt)
 {
-    if (!(sim->flags & kSimTowed) || !sim->towLink)
+    if (!(sim->flags & kSimTowed))
         return;
-    const SceneItem* tower = static_cast<const CouplingPartner*>(sim->towLink)->item;
+    const SceneItem* tower = sim->towLink;
     if (!tower || !(tower->flags & kItemInUse) || !tower->sim)
         return;
     const Sim* t = tower->sim;

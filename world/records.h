@@ -159,6 +159,8 @@ enum AvatarParameter : int {
     kParamName = 8,            // named items: the name; plasma balls: growth
     kParamBeltAnchor = 9,      // belt members: the belt's anchor item (SceneItemHandle)
     kParamTallySerial = 10,    // ships: tally serial, the body of the group leader's death
+    kParamDebrisTurnA = 3,     // debris holders: the turn words of the pieces hung under
+    kParamDebrisTurnB = 4,     //   them (the pieces' attributes read values 3 and 4)
 };
 static_assert(kParamTallySerial < kAvatarParameterCount);
 
@@ -190,7 +192,8 @@ struct Avatar {
     uint32_t pendingHitEffects;
     // Shrapnel: the spin scale and break depth of a broken item's pieces
     // (each break-up goes one level deeper), the face count of the model a
-    // debris holder came from, and the other half of a split item.
+    // debris holder came from, and the other half of a split item. (A
+    // debris holder's turn words are parameter values, kParamDebrisTurnA.)
     int32_t spinScale;
     int32_t breakDepth;
     int32_t debrisFaceCount;
@@ -254,7 +257,7 @@ struct Sim {
     Vector3 thrust; // ship axes; z is also the LDS speed in LDS
     float ldsTargetSpeed;
     int32_t word1;
-    void* towLink; // used with kSimTowed
+    ItemRef towLink; // the item towing this one (an LDS field), with kSimTowed
     int32_t words2[3];
     uint32_t startTime; // game clock of the last simulation step
     Vector3 turnRates;  // pitch, yaw, roll in degrees per second

@@ -15,6 +15,7 @@
 #include "ui/hud.h"
 #include "ui/shiplog.h"
 #include "view/cameras.h"
+#include "view/colourtables.h"
 #include "view/explosions.h"
 #include "view/particles.h"
 #include "view/viewstart.h"
@@ -52,6 +53,7 @@ constexpr int32_t kDisruptReference = 11700; // radius braked for 2000 hundredth
 constexpr int32_t kDisruptMost = 3000;
 constexpr int32_t kDisruptLeast = 200;
 constexpr int32_t kDisruptorHitAmount = 250;
+constexpr uint32_t kDisruptGlowTimed = 0x1000012; // dies with its life
 constexpr int32_t kDebrisLife = 600;
 constexpr float kBreakApparentSize = 25.0f; // radius x 900 / distance above which pieces break off
 
@@ -97,7 +99,9 @@ Vector3 UnitBetween(const WorldPosition& to, const WorldPosition& from)
 }
 
 // The amount and armour of the impact `striker` deals `struck` in a bounce.
-void PostBounceImpact(SceneItem* striker, SceneItem* struck, float f)
+// Between bodies without both ShipInfos the amount comes from `bodyMass`:
+// the mass of the item whose response runs, whichever way the damage goes.
+void PostBounceImpact(SceneItem* striker, SceneItem* struck, float f, float bodyMass)
 {
     const ShipInfo* a = striker->sim->shipInfo;
     const ShipInfo* b = struck->sim->shipInfo;
@@ -109,9 +113,8 @@ void PostBounceImpact(SceneItem* striker, SceneItem* struck, float f)
         amount = static_cast<int32_t>(f * (hull + static_cast<float>(a->damage.collisionBonus)));
         armour = static_cast<int32_t>(kArmourShare * static_cast<float>(a->damage.armour));
     } else {
-        // The body that strikes deals damage by its own mass.
-        amount = static_cast<int32_t>(std::min(static_cast<float>(kBodyDamageCap),
-                                               f * striker->sim->mass / kBodyDamageDivisor));
+        amount = static_cast<int32_t>(
+            std::min(static_cast<float>(kBodyDamageCap), f * bodyMass / kBodyDamageDivisor));
         armour = kBodyArmour;
     }
     PostImpactMessage(striker, struck, armour, amount);
@@ -230,9 +233,9 @@ void CollideShips(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handle
     }
     const float f = std::min(closing / divisor, kMostDamageFactor);
     if (!otherSpared)
-        PostBounceImpact(self, other, f);
+        PostBounceImpact(self, other, f, a.mass);
     if (!selfSpared)
-        PostBounceImpact(other, self, f);
+        PostBounceImpact(other, self, f, a.mass);
 }
 
 void CrushOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
@@ -415,6 +418,13 @@ void DestroyOnFlareContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_
     SetFlashPoint(self, 0, 60, &offset);
 }
 
+void AttachDisruptorGlow(SceneItem* ship, uint32_t flags, int32_t life)
+{
+    TDP* tdp = AttachParticleEmitter(ship, nullptr, 2, flags, life, 0, 0, 0.0f, 0, 0.0f);
+    if (tdp && tdp->emitter && gRampLookup)
+        BuildColourRamp(gRampLookup, tdp->emitter->ramp, 190, 200, 255, 190, 200, 255);
+}
+
 void DisruptOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* handled, const Vector3*)
 {
     if (!TakeHandled(handled))
@@ -426,7 +436,7 @@ void DisruptOnContact(SceneItem* self, TDP*, SceneItem* other, TDP*, int16_t* ha
         if (braked > kDisruptLeast) {
             other->sim->flags |= kSimBraked;
             Post(other, other, braked, kMsgUnbrake);
-            AttachParticleEmitter(other, nullptr, 2, 0x1000012, braked, 0, 0, 0.0f, 0, 0.0f);
+            AttachDisruptorGlow(other, kDisruptGlowTimed, braked);
         }
         if (other == gPlayerItem)
             gLastHitAmount = kDisruptorHitAmount;

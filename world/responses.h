@@ -70,6 +70,9 @@ void AttachProbeToHull(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* oth
 // ECM flares: a projectile (not a missile) that touches one is destroyed.
 void DestroyOnFlareContact(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,
                            int16_t* handled, const Vector3* contact);
+// The braking glow of a disrupted ship: a ramp emitter (type 2) with the
+// given flags and life, pale blue (190, 200, 255) end to end.
+void AttachDisruptorGlow(SceneItem* ship, uint32_t flags, int32_t life);
 // Disruptors: a ship touched is braked for a time that shrinks with its
 // size (at most 30 seconds), and the disruptor goes.
 void DisruptOnContact(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart,

@@ -2,6 +2,7 @@
 // the taking of items out of the world.
 #include "world/scenelist.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "ai/combathelpers.h"
@@ -511,6 +512,14 @@ void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport)
         PrepareView(item, viewport);
 }
 
+void MarkCounted(SceneItem* item)
+{
+    if (!item || (item->flags & kItemCounted))
+        return;
+    item->flags = static_cast<int16_t>(item->flags | kItemCounted);
+    ++gCountedItems;
+}
+
 SceneItem* DeleteSceneItem(SceneItem* item)
 {
     // Everything is checked before anything is touched: a second delete of
@@ -544,8 +553,10 @@ SceneItem* DeleteSceneItem(SceneItem* item)
     }
     RemoveContact(item);
 
-    if (item->flags & kItemCounted)
-        --gCountedItems;
+    if (item->flags & kItemCounted) {
+        item->flags = static_cast<int16_t>(item->flags & ~kItemCounted);
+        gCountedItems = std::max(0, gCountedItems - 1);
+    }
     if (item->flags & kItemEncounterSource)
         RemoveEncounterSource(item);
 

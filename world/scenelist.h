@@ -23,7 +23,7 @@ extern SceneItem* gParkedLast;     // last parked item, or &gParkedList
 extern SceneItem* gPlayerItem;     // the item the player flies
 extern SceneItem* gControlledItem; // the item the player's input drives
 extern int16_t gCurrentSceneGeneration;
-extern int32_t gCountedItems;   // items with flag 0x2000
+extern int32_t gCountedItems;   // items with flag 0x2000 (MarkCounted)
 extern uint8_t gPlayerShipLost; // set when the player's item is deleted; bars its engine sound
 
 // List operations. Each item carries the mark of the list that holds it
@@ -92,6 +92,9 @@ void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport);
 
 // Taking objects out.
 SceneItem* DeleteSceneItem(SceneItem* item);
+// Gives the item flag 0x2000 and counts it in gCountedItems (the encounter
+// limit); deleting it uncounts it. Marking an item twice counts it once.
+void MarkCounted(SceneItem* item);
 void RemoveTDPFromRenderer(TDP* node);
 void ParkSceneItem(SceneItem* item, double dx, double dy, double dz);
 void ShiftSceneItem(SceneItem* item, double dx, double dy, double dz);

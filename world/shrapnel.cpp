@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -38,6 +39,9 @@ constexpr float kFarAway = 1e25f;
 constexpr float kMinimumBreakRadius = 35000.0f;
 constexpr uint8_t kInnerColourRange = 191;
 constexpr uint8_t kCapColour = 191;
+// A piece's hull value: its mass / kHullMassUnit x kPieceHullScale.
+constexpr double kHullMassUnit = 1.382e20;
+constexpr double kPieceHullScale = 900.0;
 // A piece model holds twice its vertices (plus the cap centre) and twice
 // its faces (plus the caps); both counts are 16-bit.
 constexpr int kMaxModelEntries = 0xFFFF;
@@ -429,8 +433,10 @@ SceneItem* MakeDebrisItem(SceneItem* broken)
     root->flags = (root->flags & ~(kTdpInScene | kTdpNew)) | 0x100;
     if (broken->avatar->root)
         root->materialName = broken->avatar->root->materialName;
-    holder->avatar->spinScale = CRand() * 6 / 32768 - 3;
-    holder->avatar->breakDepth = CRand() * 6 / 32768 - 3;
+    // Two turn words from -3 to 2: the attributes of the pieces hung under
+    // the holder read them as parameter values 3 and 4, so they tumble.
+    holder->avatar->params[kParamDebrisTurnA] = CRand() * 6 / 32768 - 3;
+    holder->avatar->params[kParamDebrisTurnB] = CRand() * 6 / 32768 - 3;
     root->model = nullptr;
     SetNewItemLinks(holder);
     holder->avatar->collision = CollideShips;
@@ -549,8 +555,12 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request)
             if (ShipInfo* info = AllocShipInfo()) {
                 *info = *from->shipInfo;
                 // Orders carry over; the stack and dock points stay the
-                // original's alone.
+                // original's alone, and so does its coupling list: two
+                // records sharing one would free it twice. A piece leads
+                // no group and has no repair on its way.
                 ClearAIBlock(info);
+                info->couplings = nullptr;
+                info->flags &= ~(kShipGroupLeader | kShipRepairPending);
                 info->damage.capabilities = -1;
                 info->damage.hullDamage = 0;
                 info->damage.maximumHull = 10;
@@ -558,6 +568,10 @@ int32_t kqzBreakNearestIntoSceneItems(const ShrapnelBreak* request)
             }
         }
         sim->mass = from ? from->mass * 0.5f : 0.0f;
+        // The hull value of a body follows its mass (0 for all but the
+        // heaviest pieces: they go at their first hit).
+        sim->hull = static_cast<int32_t>(
+            std::min(static_cast<double>(sim->mass) / kHullMassUnit * kPieceHullScale, double{INT32_MAX}));
         root->radius = piece->radius;
         AttachTdpToScene(root, piece, 0);
         SetSceneItemRadius(out);

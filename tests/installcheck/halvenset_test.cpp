@@ -69,8 +69,7 @@ const Host kFakeHost = {
             return Answer::No;
         Answer answer = gFake->answers.front();
         gFake->answers.pop_front();
-        return answer;
-    },
+        return answer; },
     .focusWindow = [] { return gFake->focus; },
     .openKey =
         [](const char* key, uint32_t access, uintptr_t* handle) {

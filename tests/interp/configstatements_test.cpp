@@ -17,6 +17,8 @@
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/viewstart.h"
+#include "world/playerinput.h"
+#include "world/responses.h"
 
 #include <cstring>
 #include <filesystem>
@@ -50,8 +52,8 @@ protected:
         std::memcpy(gLodThresholds, savedLod_, sizeof savedLod_);
         std::memset(gTextTable, 0, sizeof gTextTable);
         std::memset(gKeyMap, 0, sizeof gKeyMap);
-        gFlightKeyCodes[0] = 57;
-        gFlightKeyCodes[1] = 54;
+        gFlightKeys[kKeyForward] = 0x39;
+        gFlightKeys[kKeyReverse] = 0x36;
         ResShutdown();
         InterpTest::TearDown();
     }
@@ -197,14 +199,24 @@ TEST_F(ConfigStatementTest, StringFillsTheTextTableAndChecksItsIndex)
               std::string::npos);
 }
 
+TEST_F(ConfigStatementTest, GenesisStartsTheSurfaceImpactCountAgain)
+{
+    gCrashCount = 5;
+    // The fixture's tree has no universe: the count starts again before
+    // the universe is looked for.
+    EXPECT_EQ(RunUntilStop("GENESIS").text, "Can't load planetary systems...");
+    EXPECT_EQ(gCrashCount, 0);
+}
+
 TEST_F(ConfigStatementTest, BindKeyBindsInItsLayerAndRefusesIndicesOffTheMap)
 {
     Run("BINDKEY 30 5\nBINDKEY 30 6 2\nBINDKEY 255 7 1\nBINDKEYTHR 42 43");
     EXPECT_EQ(gKeyMap[0][30], 5);
     EXPECT_EQ(gKeyMap[2][30], 6);
     EXPECT_EQ(gKeyMap[1][255], 7);
-    EXPECT_EQ(gFlightKeyCodes[0], 42);
-    EXPECT_EQ(gFlightKeyCodes[1], 43);
+    EXPECT_EQ(gFlightKeys[kKeyForward], 42);
+    EXPECT_EQ(gFlightKeys[kKeyReverse], 43);
+    EXPECT_NE(RunUntilStop("BINDKEYTHR 42 256").text.find("BINDKEYTHR key out of range"), std::string::npos);
     for (const char* bad : {"BINDKEY 256 1", "BINDKEY -1 1", "BINDKEY 10 1 3", "BINDKEY 10 1 -1"}) {
         const ScriptStop stop = RunUntilStop(bad);
         EXPECT_NE(stop.text.find("BINDKEY key or layer out of range"), std::string::npos) << bad;

@@ -211,15 +211,21 @@ TEST_F(EncounterTest, NoEncounterAtTheLimitOrOnHold)
     AddStockScripts();
     AddEncounterSource(MakeItem(), 1);
     SetFrameStep(2500);
-    gCountedItems = 4;
+    SceneItem* counted[4];
+    for (SceneItem*& ship : counted) {
+        ship = MakeItem();
+        MarkCounted(ship);
+    }
     EncounterStep();
-    gCountedItems = 0;
+    EXPECT_EQ(stockRuns, 0u) << "four counted ships stop a launch";
+    DeleteSceneItem(counted[0]);
+    EXPECT_EQ(gCountedItems, 3);
     gSimHold = 255;
     EncounterStep();
     gSimHold = 0;
-    EXPECT_EQ(stockRuns, 0u);
+    EXPECT_EQ(stockRuns, 0u) << "no launch on hold";
     EncounterStep();
-    EXPECT_EQ(stockRuns, 1u);
+    EXPECT_EQ(stockRuns, 1u) << "deleting one allows the next";
     EndStockScripts();
 }
 

@@ -791,7 +791,7 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     partner.item = s.ship;
     CouplingLink link{2, nullptr, &partner};
     s.other->sim->shipInfo->couplings = &link;
-    s.other->sim->towLink = &partner;
+    s.other->sim->towLink = s.ship;
     s.other->sim->flags |= kSimTowed;
     s.other->sim->secondTarget = s.ship;
     s.other->avatar->linkItem = s.ship;

@@ -10,6 +10,7 @@
 #include "world/physics.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
 
 using worldtest::FatalStops;
@@ -279,16 +280,19 @@ TEST_F(WorldTest, TheControlledItemSetsTheEngineVolume)
     EXPECT_EQ(gEngineVolume, -5000);
 }
 
-TEST_F(WorldTest, ATowedItemMovesWithItsTower)
+TEST_F(WorldTest, AnItemTowedByAnLdsFieldMovesWithIt)
 {
     SetFrameStep(10);
     SceneItem* tower = MakeFlyer();
     SceneItem* towed = MakeItem(SIM_MAIN);
     tower->sim->velocity = {0, 300, 0};
-    CouplingPartner link{};
-    link.item = tower;
-    towed->sim->towLink = &link;
-    towed->sim->flags |= kSimTowed;
+    // The field's touch is what takes the item in tow.
+    tower->avatar->root->radius = 6000.0f;
+    towed->sim->position = {0, 0, 5000};
+    int16_t handled = 0;
+    CollideLdsField(tower, tower->avatar->root, towed, towed->avatar->root, &handled, nullptr);
+    ASSERT_TRUE(towed->sim->flags & kSimTowed);
+    towed->sim->position = {0, 0, 0};
     SIM_MAIN(towed);
     EXPECT_NEAR(towed->sim->position.y, 30.0, 1e-4);
     tower->sim->flags |= kSimLdsEngaged;

@@ -253,6 +253,29 @@ TEST_F(PlayerInputTest, ThrustKeysAndStrafeKeysSetTheThrustDemand)
     }
 }
 
+TEST_F(PlayerInputTest, ReboundThrustKeysThrustAndTheOldOnesDoNot)
+{
+    const float a = ship_->sim->flightModel->acceleration;
+    gFlightKeys[kKeyForward] = 0x10; // Q
+    gFlightKeys[kKeyReverse] = 0x1E; // A
+    Key(SDL_SCANCODE_SPACE, true);
+    Key(SDL_SCANCODE_RSHIFT, true);
+    Frame();
+    EXPECT_EQ(ship_->sim->thrust.z, 0.0f);
+    Key(SDL_SCANCODE_SPACE, false);
+    Key(SDL_SCANCODE_RSHIFT, false);
+    Key(SDL_SCANCODE_Q, true);
+    Frame();
+    EXPECT_EQ(ship_->sim->thrust.z, a);
+    Key(SDL_SCANCODE_Q, false);
+    Key(SDL_SCANCODE_A, true);
+    Frame();
+    EXPECT_EQ(ship_->sim->thrust.z, -a);
+    Key(SDL_SCANCODE_A, false);
+    gFlightKeys[kKeyForward] = 0x39;
+    gFlightKeys[kKeyReverse] = 0x36;
+}
+
 TEST_F(PlayerInputTest, SteeringWithoutThrustDropsOnlyTheForwardThrust)
 {
     const float a = ship_->sim->flightModel->acceleration;

@@ -4,6 +4,7 @@
 // that break pieces off or shatter rocks.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "framework/scene.h"
 #include "screens/bridge.h"
@@ -15,6 +16,7 @@
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
+#include "view/colourtables.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
 #include "world/collisions.h"
@@ -144,10 +146,11 @@ TEST_F(ResponseTest, AHeavyShipRammingALightOneBouncesLittle)
     // Closing at 2000: k1 = 1000 / 10000 x 2000 = 200, k2 = 9000 / 10000 x 2000 = 1800.
     EXPECT_FLOAT_EQ(heavy->sim->velocity.x, 1800.0f);
     EXPECT_FLOAT_EQ(light->sim->velocity.x, 1800.0f);
-    // Bodies without a ShipInfo deal damage by their own mass.
+    // Between bodies without a ShipInfo both amounts come from the mass of
+    // the item whose response runs (here the heavy one).
     const float f = 2000.0f / 30000.0f;
     EXPECT_EQ(Impact(light).record.amount, static_cast<int32_t>(f * 9000.0f / 70.0f));
-    EXPECT_EQ(Impact(heavy).record.amount, static_cast<int32_t>(f * 1000.0f / 70.0f));
+    EXPECT_EQ(Impact(heavy).record.amount, static_cast<int32_t>(f * 9000.0f / 70.0f));
     EXPECT_EQ(Impact(light).kind, 0xFFFF);
 }
 
@@ -428,6 +431,37 @@ TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre)
         gFrameClock.gameClock += 1;
         EXPECT_EQ(Next(ship).kind, kMsgUnbrake);
     }
+    gView.onePoint = nullptr;
+}
+
+TEST_F(ResponseTest, TheBrakingGlowIsPaleBlueEndToEnd)
+{
+    hx_model pointModel{};
+    gView.onePoint = &pointModel;
+    // A lookup giving each colour the low byte of its index, so that the
+    // glow's ramp and the default yellow one read apart.
+    std::vector<uint8_t> lookup(65536);
+    for (size_t i = 0; i < lookup.size(); ++i)
+        lookup[i] = static_cast<uint8_t>(i);
+    gRampLookup = lookup.data();
+    SceneItem* disruptor = Receiving({0, 0, 0}, 10, 1);
+    SceneItem* ship = Receiving({50, 0, 0}, 11700, 1);
+    Hull(ship, 100, 0, 0);
+    int16_t handled = 0;
+    DisruptOnContact(disruptor, nullptr, ship, nullptr, &handled, nullptr);
+    const TDP* root = ship->avatar->root;
+    const TDP* glow = root->emitter ? root : nullptr;
+    for (const TDP* t = root->firstChild; t && !glow; t = t->nextSibling)
+        if (t->emitter)
+            glow = t;
+    ASSERT_NE(glow, nullptr);
+    uint8_t expected[32];
+    BuildColourRamp(lookup.data(), expected, 190, 200, 255, 190, 200, 255);
+    EXPECT_EQ(std::memcmp(glow->emitter->ramp, expected, sizeof expected), 0);
+    uint8_t yellow[32];
+    BuildColourRamp(lookup.data(), yellow, 255, 255, 0, 15, 15, 0);
+    EXPECT_NE(std::memcmp(glow->emitter->ramp, yellow, sizeof yellow), 0);
+    gRampLookup = nullptr;
     gView.onePoint = nullptr;
 }
 

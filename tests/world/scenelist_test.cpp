@@ -293,8 +293,10 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
 {
     SceneItem* leader = MakeItem(nullptr, nullptr, NoMessages);
     SceneItem* wing = MakeItem(nullptr, nullptr, NoMessages);
-    SceneItem* rock = MakeItem(nullptr, nullptr, NoMessages, kItemCounted);
-    gCountedItems = 1;
+    SceneItem* rock = MakeItem(nullptr, nullptr, NoMessages);
+    MarkCounted(rock);
+    MarkCounted(rock);
+    EXPECT_EQ(gCountedItems, 1);
     ShipInfo* info = worldtest::MakeShip(leader);
     info->flags |= kShipGroupLeader;
     worldtest::MakeShip(wing);
@@ -320,6 +322,10 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(CountRecordedCalls("EndSceneItemConversations"), 1u);
 
     DeleteSceneItem(rock);
+    EXPECT_EQ(gCountedItems, 0);
+    // A flag set past the count never takes it below 0.
+    SceneItem* stray = MakeItem(nullptr, nullptr, NoMessages, kItemCounted);
+    DeleteSceneItem(stray);
     EXPECT_EQ(gCountedItems, 0);
 }
 

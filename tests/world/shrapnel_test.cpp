@@ -2,6 +2,7 @@
 // the faces and areas that come out, the inner skin, the motion the pieces
 // get, reproducibility from the seed, and the piece models' lifetime.
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/shrapnel.h"
+#include "world/floatingorigin.h"
 
 using worldtest::MakeItem;
 using worldtest::MakeShip;
@@ -217,6 +219,15 @@ TEST_F(Shrapnel, BreakNearestHangsEveryFaceOfTheModelInExactlyOnePieceWithItsInn
     EXPECT_EQ(holder->sim->velocity.z, 3.0f);
     EXPECT_EQ(holder->perFrame, DriftStep);
     EXPECT_EQ(holder->avatar->debrisFaceCount, box->nfaces);
+    // The holder's two turn words make its pieces tumble: their attributes
+    // read parameter values 3 and 4.
+    const int32_t turnA = holder->avatar->params[kParamDebrisTurnA];
+    const int32_t turnB = holder->avatar->params[kParamDebrisTurnB];
+    EXPECT_TRUE(turnA >= -3 && turnA <= 2 && turnB >= -3 && turnB <= 2) << turnA << " " << turnB;
+    ASSERT_TRUE(turnA != 0 || turnB != 0) << "this seed should turn the pieces";
+    const Matrix4 before = pieces[0]->local;
+    AnimateTDPTree(holder->avatar->params, holder->avatar->root);
+    EXPECT_NE(std::memcmp(before.m, pieces[0]->local.m, 9 * sizeof(float)), 0) << "the piece did not turn";
     EXPECT_EQ(ship->perFrame, nullptr);
     EXPECT_EQ(Kinds(ship), std::vector<int>{kMsgDelete});
 
@@ -331,6 +342,9 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
     own->currentFrame = 1;
     DockPoint* const dockList = reinterpret_cast<DockPoint*>(own); // any non-null list head
     own->dockPoints = dockList;
+    CouplingLink couplings{};
+    own->couplings = &couplings;
+    own->flags |= kShipGroupLeader | kShipRepairPending;
     ShrapnelBreak request{ship, ship->avatar->root, 5, 0, 0, 0, 3.0f, 0, 1};
     const int made = kqzBreakNearestIntoSceneItems(&request);
     std::vector<SceneItem*> items = ShrapnelItems();
@@ -354,6 +368,9 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
         EXPECT_EQ(s->sim->shipInfo->stateStack[1].stateId, 0);
         EXPECT_EQ(s->sim->shipInfo->currentFrame, 0);
         EXPECT_EQ(s->sim->shipInfo->dockPoints, nullptr);
+        EXPECT_EQ(s->sim->shipInfo->couplings, nullptr) << "two pieces must not share a list";
+        EXPECT_EQ(s->sim->shipInfo->flags & (kShipGroupLeader | kShipRepairPending), 0u);
+        EXPECT_EQ(s->sim->hull, 0) << "the hull value of a light body";
         EXPECT_GE(s->pitchDemand, 0.0f);
         EXPECT_LE(s->pitchDemand, 7.0f);
         EXPECT_GE(s->yawDemand, 0.0f);
@@ -370,6 +387,7 @@ TEST_F(Shrapnel, PiecesAsSceneItemsFlyFromTheShipsPlaceAsShipsOfTheirOwn)
     for (SceneItem* s : items)
         DeleteSceneItem(s);
     own->dockPoints = nullptr;
+    own->couplings = nullptr;
     EXPECT_EQ(HxModelCount("Shrapnel*"), 0);
 }
 
