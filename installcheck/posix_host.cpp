@@ -118,8 +118,8 @@ bool PosixStartAndWait(const char* path, int x, int y, uint32_t timeoutMs)
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0)
         return false;
-    // The installer's files and sockets stay the installer's.
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
+    // The installer's files and sockets stay the installer's.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 #endif
     std::vector<std::string> environment = ChildEnvironment(x, y);
