@@ -174,6 +174,7 @@ void InitializeScriptSystem()
     gBuiltinSymbols.kelvaBody = AddBuiltin("KELVABODY", kSymbolSceneItem, nullptr);
     gBuiltinSymbols.kelvaHead = AddBuiltin("KELVAHEAD", kSymbolSceneItem, nullptr);
     AddBuiltin("MISSNUMBER", kSymbolNumber, &gScriptVars.missionNumber);
+    AddBuiltin("LOYAL", kSymbolNumber, &gScriptVars.loyal);
 
     MarkScriptBase();
     ResetMissionScript();
@@ -201,6 +202,7 @@ void ResetMissionScript()
     gScriptVars.vitalHits = 0;
     gScriptVars.targetTime = 0;
     gScriptVars.timeScore = 0;
+    gScriptVars.loyal = 1;
     gScriptVars.waypointCount = -1;
     gScriptVars.waypointStartCount = -1;
     if (gBuiltinSymbols.lastWaypoint)

@@ -59,6 +59,9 @@ struct ScriptVariables {
     int32_t targetTime = 0;          // TGTTIME
     int32_t timeScore = 0;           // TIMESCORE
     int32_t missionNumber = 1;       // MISSNUMBER: the current mission
+    // LOYAL: 1 while the player stands with his side, 0 once friendly fire
+    // has made him hostile to all (world/tally.cpp).
+    int32_t loyal = 1;
 };
 extern ScriptVariables gScriptVars;
 

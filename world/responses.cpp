@@ -344,8 +344,17 @@ void CollideLdsField(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* other
     }
     other->sim->towLink = self;
     other->sim->flags |= kSimTowed;
-    if (self->avatar->pendingHitEffects & kArmedByHit)
-        self->avatar->pendingHitEffects = 0;
+    if (!(self->avatar->pendingHitEffects & kArmedByHit))
+        return;
+    // An armed field strikes every item coupled to it, once.
+    if (const ShipInfo* info = self->sim->shipInfo) {
+        HitPayload record{};
+        record.attacker = ItemHandle(self);
+        for (const CouplingLink* link = info->couplings; link; link = link->next)
+            if (SceneItem* member = link->partner ? link->partner->item.Get() : nullptr)
+                PostItemMessage(self->receiver, member->receiver, 0, kMsgHit, record);
+    }
+    self->avatar->pendingHitEffects = 0;
 }
 
 void CollideSink(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* otherPart, int16_t* handled,

@@ -51,6 +51,7 @@ bool RowCounts(const TallyEntry& row, uint8_t destroyed)
 
 void MakePlayerHostileToAll()
 {
+    gScriptVars.loyal = 0;
     if (!gPlayerItem || !gPlayerItem->avatar)
         return;
     uint32_t& flags = gPlayerItem->avatar->classFlags;

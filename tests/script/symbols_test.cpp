@@ -25,6 +25,7 @@ TEST_F(ScriptTest, BuiltinsComeFirstWithTheirTypes)
         {"LASTSHIP", 0x8},  {"LAST3DP", 0x10},  {"LASTRES", 0x40},   {"LASTWAYPT", 0x8},   {"SCORE", 0x20},
         {"TIMER", 0x20},    {"XHITS", 0x20},    {"NWAYPTS", 0x20},   {"MISSTIME", 0x20},   {"STOPCLOCK", 0x20},
         {"TGTTIME", 0x20},  {"TIMESCORE", 0x20}, {"KELVABODY", 0x8}, {"KELVAHEAD", 0x8},  {"MISSNUMBER", 0x20},
+        {"LOYAL", 0x20},
     };
     // clang-format on
     ASSERT_GE(gSymbols.count, std::size(builtins));
@@ -40,6 +41,7 @@ TEST_F(ScriptTest, BuiltinsComeFirstWithTheirTypes)
     EXPECT_EQ(gBuiltinSymbols.kelvaHead, FindScriptSymbol("KELVAHEAD"));
     EXPECT_EQ(ReadSymbolInt(FindScriptSymbol("NWAYPTS")), -1);
     EXPECT_EQ(ReadSymbolInt(FindScriptSymbol("MISSNUMBER")), 1);
+    EXPECT_EQ(ReadSymbolInt(FindScriptSymbol("LOYAL")), 1);
 }
 
 TEST_F(ScriptTest, NumberBuiltinsAreTheGameVariablesThemselves)
@@ -50,7 +52,7 @@ TEST_F(ScriptTest, NumberBuiltinsAreTheGameVariablesThemselves)
         {"XHITS", &gScriptVars.vitalHits},       {"NWAYPTS", &gScriptVars.waypointCount},
         {"MISSTIME", &gScriptVars.missionClock}, {"STOPCLOCK", &gScriptVars.stopClock},
         {"TGTTIME", &gScriptVars.targetTime},    {"TIMESCORE", &gScriptVars.timeScore},
-        {"MISSNUMBER", &gScriptVars.missionNumber},
+        {"MISSNUMBER", &gScriptVars.missionNumber}, {"LOYAL", &gScriptVars.loyal},
     };
     // clang-format on
     for (auto [name, variable] : bound) {

@@ -325,12 +325,27 @@ TEST_F(ResponseTest, AnLdsFieldTowsWhatItTouchesButNotProjectiles)
     SceneItem* shot = Receiving({400, 0, 0}, 10, 1);
     shot->avatar->root->flags |= kTdpMovingPoint;
     field->avatar->pendingHitEffects = kArmedByHit;
+    // The field's members: two coupled items.
+    SceneItem* members[2] = {Receiving({0, 900, 0}, 10, 1), Receiving({0, -900, 0}, 10, 1)};
+    Hull(field, 100, 0, 0);
+    CouplingPartner partners[2] = {{}, {}};
+    CouplingLink links[2] = {{0, &links[1], &partners[0]}, {0, nullptr, &partners[1]}};
+    partners[0].item = members[0];
+    partners[1].item = members[1];
+    field->sim->shipInfo->couplings = &links[0];
     int16_t handled = 0;
     CollideLdsField(field, field->avatar->root, ship, ship->avatar->root, &handled, nullptr);
     EXPECT_EQ(handled, 1);
     EXPECT_EQ(ship->sim->towLink, field);
     EXPECT_TRUE(ship->sim->flags & kSimTowed);
-    EXPECT_EQ(field->avatar->pendingHitEffects, 0u); // the armed field has fired
+    EXPECT_EQ(field->avatar->pendingHitEffects, 0u); // the armed field has fired...
+    for (SceneItem* member : members) {
+        const Posted hit = Next(member);
+        EXPECT_EQ(hit.kind, kMsgHit); // ...at each of its members
+        EXPECT_EQ(hit.record.attacker, ItemHandle(field));
+    }
+    EXPECT_EQ(Next(ship).kind, 0xFFFF);
+    field->sim->shipInfo->couplings = nullptr;
     handled = 0;
     CollideLdsField(field, field->avatar->root, shot, shot->avatar->root, &handled, nullptr);
     EXPECT_EQ(handled, 0);

@@ -28,6 +28,7 @@ protected:
         gMissionMaxScore = 10000;
         gScriptVars.score = 0;
         gScriptVars.missionClock = 0;
+        gScriptVars.loyal = 1;
         player_ = MakeItem();
         MakeShip(player_)->side = kNavy;
         player_->avatar->classFlags = 0x80 | 0x10000000; // SN_NAVY and a faction
@@ -169,11 +170,13 @@ TEST_F(TallyTest, FriendlyKillsCostTheirScoreAndTooManyMakeThePlayerALeper)
     EXPECT_GE(gStockDialogueNumber, 2);
     EXPECT_LE(gStockDialogueNumber, 4);
     EXPECT_EQ(player_->avatar->classFlags & kSenseLeper, 0u);
+    EXPECT_EQ(gScriptVars.loyal, 1);
 
     RecordTallyKill(Serial(big));
     EXPECT_EQ(gTallyCounters.friendlyTotal, 205);
     EXPECT_EQ(gMissionScore, 95);
     EXPECT_EQ(player_->avatar->classFlags, kSenseLeper);
+    EXPECT_EQ(gScriptVars.loyal, 0) << "the scripts see it too";
     // Hostile to all is not the same as a suspended mission script.
     EXPECT_EQ(player_->avatar->classFlags & kClassSuspendsScript, 0u);
 }
