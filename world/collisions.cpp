@@ -27,6 +27,7 @@ constexpr float kNoPartRadius = 13.0f;      // the radius of a missing part or m
 constexpr float kFarCloseness = 2000000.0f; // an obstacle's closeness before any is found
 constexpr uint32_t kEventCollision = 7;     // Actions fired on both items of a contact
 constexpr double kObstacleReach = 5.0;      // obstacles are noted within 5 x the radii
+constexpr double kLargeShare = 8.0;         // larger than 8 x the median radius: met by every item
 
 bool gPrefilter = true;
 int32_t gPairTests;
@@ -288,15 +289,20 @@ struct ItemState {
     bool testable;
 };
 
-struct SweepEntry {
-    double low, high;
+// An item in a cell of the broad phase's grid.
+struct GridEntry {
+    int64_t x, y, z;
     uint16_t index;
-    bool obstacle;
-};
-
-struct Centre {
-    double x;
-    uint16_t index;
+    bool operator<(const GridEntry& o) const
+    {
+        if (x != o.x)
+            return x < o.x;
+        if (y != o.y)
+            return y < o.y;
+        if (z != o.z)
+            return z < o.z;
+        return index < o.index;
+    }
 };
 
 struct Prefilter {
@@ -304,11 +310,12 @@ struct Prefilter {
     int count = 0;
     int ordinary = 0; // items before the tail group
     SceneItem* tailGroup = nullptr;
-    SweepEntry entries[kMaxSceneItems];
-    Centre centres[kMaxSceneItems];
-    std::vector<uint32_t> pairs; // (lower index << 16) | higher index, sorted
-    bool dirty[kMaxSceneItems];  // changed by a response: tested with everything
-    std::vector<int> dirtyList;  // the same, sorted
+    GridEntry near[kMaxSceneItems]; // the small items by cell, cells as wide as their reach
+    GridEntry far[kMaxSceneItems];  //   and by cells five times as wide (the obstacles' reach)
+    uint16_t large[kMaxSceneItems]; // the items met by every other
+    std::vector<uint32_t> pairs;    // (lower index << 16) | higher index, sorted
+    bool dirty[kMaxSceneItems];     // changed by a response: tested with everything
+    std::vector<int> dirtyList;     // the same, sorted
 };
 Prefilter gSweep;
 
@@ -352,10 +359,41 @@ void AddCandidate(Prefilter& p, uint32_t i, uint32_t j)
         p.pairs.push_back((lo << 16) | hi);
 }
 
-// Takes the list as it stands and picks the candidate pairs: a sweep along
-// x over intervals of each item's radius finds the pairs that may touch;
-// each obstacle then looks along x, within five times its radius and the
-// largest, for the items it is to be noted by.
+// The cell of a position in a grid of cubes `size` wide; false when the
+// position lies outside the range where cells are exact (or is not finite).
+bool CellOf(const WorldPosition& position, double size, uint16_t index, GridEntry& cell)
+{
+    constexpr double kGridRange = 1e15; // cell numbers stay exact in doubles and int64
+    const double q[3] = {position.x / size, position.y / size, position.z / size};
+    for (double v : q)
+        if (!(std::fabs(v) < kGridRange))
+            return false;
+    cell = {static_cast<int64_t>(std::floor(q[0])), static_cast<int64_t>(std::floor(q[1])),
+            static_cast<int64_t>(std::floor(q[2])), index};
+    return true;
+}
+
+// Calls visit(j) for each entry of the sorted grid in the cells (x, y, z0..z1).
+template <typename Visit>
+void ForCells(const GridEntry* grid, int n, int64_t x, int64_t y, int64_t z0, int64_t z1, Visit visit)
+{
+    const GridEntry from{x, y, z0, 0};
+    for (const GridEntry* e = std::lower_bound(grid, grid + n, from); e != grid + n; ++e) {
+        if (e->x != x || e->y != y || e->z > z1)
+            return;
+        visit(e->index);
+    }
+}
+
+// Takes the list as it stands and picks the candidate pairs: those whose
+// centres lie within reach on each axis (WithinReach; five times as far
+// when either is an obstacle). A uniform grid of cubes as wide as the
+// longest reach between two small items finds them: each item meets only
+// the items of the neighbouring cubes, so the work grows with the crowd,
+// not with its square (a sweep along one axis meets every item whose
+// shadow on that axis overlaps). The obstacles look in cubes five times as
+// wide. The few items much larger than the median (stations, planets) or
+// outside the grid's range meet every item.
 bool SnapshotAndSweep()
 {
     Prefilter& p = gSweep;
@@ -374,57 +412,87 @@ bool SnapshotAndSweep()
     if (p.ordinary < 0)
         p.ordinary = p.count;
     p.dirtyList.clear();
+    p.pairs.clear();
+
+    // Small and large by the median radius.
+    double radii[kMaxSceneItems];
+    int testable = 0;
+    for (int i = 0; i < p.count; ++i)
+        if (p.items[i].testable)
+            radii[testable++] = std::fabs(static_cast<double>(p.items[i].radius));
+    if (testable == 0)
+        return true;
+    std::nth_element(radii, radii + testable / 2, radii + testable);
+    const double largeRadius = kLargeShare * std::max(radii[testable / 2], 1.0);
+    double largestSmall = 0.0; // the largest radius of a small item
+    for (int i = 0; i < p.count; ++i) {
+        const double r = std::fabs(static_cast<double>(p.items[i].radius));
+        if (p.items[i].testable && r <= largeRadius)
+            largestSmall = std::max(largestSmall, r);
+    }
+    // Wider than any reach between two small items, so that two items in
+    // reach lie in the same or neighbouring cells.
+    const double cell = std::max(2.0 * largestSmall * 1.000001 + 0.002, 1.0) * 1.001;
+    const double farCell = kObstacleReach * cell;
+
     int n = 0;
-    double largest = 0.0;
+    int largeCount = 0;
+    bool obstacles = false;
     for (int i = 0; i < p.count; ++i) {
         const ItemState& s = p.items[i];
         if (!s.testable)
             continue;
-        const double r = std::fabs(static_cast<double>(s.radius));
-        largest = std::max(largest, r);
-        const double e = r * 1.000001 + 0.001;
-        p.entries[n++] = {s.position.x - e, s.position.x + e, static_cast<uint16_t>(i),
-                          (s.flags & kItemObstacle) != 0};
-    }
-    std::sort(p.entries, p.entries + n, [](const SweepEntry& a, const SweepEntry& b) {
-        return a.low < b.low || (a.low == b.low && a.index < b.index);
-    });
-    p.pairs.clear();
-    for (int i = 0; i < n; ++i) {
-        const SweepEntry& a = p.entries[i];
-        for (int j = i + 1; j < n && p.entries[j].low <= a.high; ++j) {
-            const SweepEntry& b = p.entries[j];
-            const double f = (a.obstacle || b.obstacle) ? kObstacleReach : 1.0;
-            if (WithinReach(p.items[a.index], p.items[b.index], f))
-                AddCandidate(p, a.index, b.index);
+        const uint16_t index = static_cast<uint16_t>(i);
+        if (std::fabs(static_cast<double>(s.radius)) > largeRadius || !CellOf(s.position, cell, index, p.near[n]) ||
+            !CellOf(s.position, farCell, index, p.far[n])) {
+            p.large[largeCount++] = index;
+            continue;
         }
+        obstacles = obstacles || (s.flags & kItemObstacle);
+        ++n;
     }
-    // The obstacles' wider reach, by the centres sorted along x.
-    int obstacles = 0;
+    const auto consider = [&p](uint16_t a, uint16_t b) {
+        const ItemState& sa = p.items[a];
+        const ItemState& sb = p.items[b];
+        const double f = ((sa.flags | sb.flags) & kItemObstacle) ? kObstacleReach : 1.0;
+        if (WithinReach(sa, sb, f))
+            AddCandidate(p, a, b);
+    };
+
+    // Small pairs in neighbouring cells: each pair once, from the cell that
+    // sorts first (the cell itself after the item, then the 13 cells after
+    // it, in runs along z).
+    std::sort(p.near, p.near + n);
     for (int i = 0; i < n; ++i) {
-        const ItemState& s = p.items[p.entries[i].index];
-        p.centres[i] = {s.position.x, p.entries[i].index};
-        obstacles += p.entries[i].obstacle;
+        const GridEntry& e = p.near[i];
+        for (int j = i + 1; j < n && p.near[j].x == e.x && p.near[j].y == e.y && p.near[j].z <= e.z + 1; ++j)
+            consider(e.index, p.near[j].index);
+        constexpr int64_t kLater[4][2] = {{0, 1}, {1, -1}, {1, 0}, {1, 1}};
+        for (const auto& d : kLater)
+            ForCells(p.near, n, e.x + d[0], e.y + d[1], e.z - 1, e.z + 1,
+                     [&](uint16_t other) { consider(e.index, other); });
     }
-    if (obstacles > 0) {
-        std::sort(p.centres, p.centres + n, [](const Centre& a, const Centre& b) {
-            return a.x < b.x || (a.x == b.x && a.index < b.index);
-        });
+    // The obstacles' wider reach: every small item in the 27 coarse cells
+    // round each small obstacle.
+    if (obstacles) {
+        std::sort(p.far, p.far + n);
         for (int i = 0; i < n; ++i) {
-            if (!p.entries[i].obstacle)
+            const GridEntry& e = p.far[i];
+            if (!(p.items[e.index].flags & kItemObstacle))
                 continue;
-            const uint16_t o = p.entries[i].index;
-            const ItemState& so = p.items[o];
-            const double window =
-                kObstacleReach * (std::fabs(static_cast<double>(so.radius)) + largest) * 1.000001 + 0.002;
-            const Centre* c = std::lower_bound(
-                p.centres, p.centres + n, so.position.x - window,
-                [](const Centre& a, double x) { return a.x < x; });
-            for (; c != p.centres + n && c->x <= so.position.x + window; ++c)
-                if (c->index != o && WithinReach(so, p.items[c->index], kObstacleReach))
-                    AddCandidate(p, o, c->index);
+            for (int64_t dx = -1; dx <= 1; ++dx)
+                for (int64_t dy = -1; dy <= 1; ++dy)
+                    ForCells(p.far, n, e.x + dx, e.y + dy, e.z - 1, e.z + 1, [&](uint16_t other) {
+                        if (other != e.index)
+                            consider(e.index, other);
+                    });
         }
     }
+    // The large items against everything testable.
+    for (int k = 0; k < largeCount; ++k)
+        for (int j = 0; j < p.count; ++j)
+            if (p.items[j].testable && j != p.large[k])
+                consider(p.large[k], static_cast<uint16_t>(j));
     std::sort(p.pairs.begin(), p.pairs.end());
     p.pairs.erase(std::unique(p.pairs.begin(), p.pairs.end()), p.pairs.end());
     return true;
