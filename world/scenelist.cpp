@@ -365,6 +365,7 @@ void ResetSimulation()
     ResetSceneList();
     ClearMessageBuffer();
     ClearHudList();
+    ClearHitIndicators();
 }
 
 SceneItem* NewSceneItem()
