@@ -519,8 +519,8 @@ void DrawHudFade(int32_t percent)
     if (gExternalView)
         return; // the cockpit view only
     const Canvas canvas = ScreenCanvas();
-    if (!canvas.pixels)
-        return;
+    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+        return; // the screen canvas is a palette-index canvas only at 8 bits
     const ViewRect& v = gView.viewport;
     for (int16_t row : kFadeRows) {
         if (row < v.top || row > v.bottom || row >= canvas.height)
@@ -743,7 +743,7 @@ constexpr int kCubeCountedEdges = 12;
 void DrawCaption(const HUD* element, int32_t x, int32_t y)
 {
     const Canvas canvas = ScreenCanvas();
-    if (!element->name || !canvas.pixels || !gFontV)
+    if (!element->name || !canvas.pixels || !gFontV || gView.pixelType != HX_PMT_INDEX_8)
         return;
     const ViewRect& v = gView.viewport;
     const ClipRect clip{int16_t(v.left), int16_t(v.top), int16_t(v.right), int16_t(v.bottom)};

@@ -56,7 +56,6 @@ struct HudState {
     int16_t lastBounds[4];    // screen box of the element last drawn: min x, min y, max x, max y
     int16_t bracketRect[4];   // the animated bracket: left, top, right, bottom
     int16_t contactOffset[2]; // the current contact's screen offset from the view centre
-    uint8_t fontFetched;
     uint8_t singleTrail;
     uint8_t contactFlash;
 };

@@ -462,7 +462,7 @@ TEST_F(HudTest, PositionMarkerLinesGrowFromOneEndAndRetractIntoTheOther)
     EXPECT_LT(e->params[4], 100);
     const Vector3 a = e->points[18].local, b = e->points[19].local; // segment 0's base ends
     struct Case {
-        int32_t clock; // after the draw
+        int32_t clock;    // after the draw
         float start, end; // along A to B
     } const cases[] = {{20, 0, 0.375f}, {40, 0.25f, 0.75f}, {60, 0.625f, 1}, {80, 0, 0}};
     int32_t clock = 0;
@@ -541,9 +541,16 @@ TEST_F(HudTest, TheGridSpacingFollowsTheSpeedAndJumpsTo10To12)
         bool lds;
         int exponent;
     } const cases[] = {
-        {1, false, 5},   {1e6, false, 6},   {2.4e6, false, 6},  {2.6e6, false, 7},
-        {1e10, false, 10}, {1e11, false, 12}, {5e12, false, 12}, {1e6, true, 6},
-        {5.1e6, true, 7}, {-1e8, false, 8},
+        {1, false, 5},
+        {1e6, false, 6},
+        {2.4e6, false, 6},
+        {2.6e6, false, 7},
+        {1e10, false, 10},
+        {1e11, false, 12},
+        {5e12, false, 12},
+        {1e6, true, 6},
+        {5.1e6, true, 7},
+        {-1e8, false, 8},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GridExponent(c.speed, c.lds), c.exponent) << c.speed;
@@ -571,9 +578,9 @@ TEST_F(HudTest, ASlowTrailAddsNoPointsButKeepsFading)
     EXPECT_EQ(trail->points[0].world.x, 100.0f);
     EXPECT_EQ(trail->points[1].world.x, -100.0f);
     EXPECT_EQ(trail->points[1].world.z, 1000.0f - 300.0f); // behind by the model's length
-    EXPECT_EQ(trail->segments[7].to, 2);                 // the third pair's rails reach the second
-    EXPECT_EQ(trail->segments[1].to, 0);                 // the first pair's are zero-length
-    EXPECT_EQ(trail->segments[0].colour, 96);            // class colour 97, one shade down already
+    EXPECT_EQ(trail->segments[7].to, 2);                   // the third pair's rails reach the second
+    EXPECT_EQ(trail->segments[1].to, 0);                   // the first pair's are zero-length
+    EXPECT_EQ(trail->segments[0].colour, 96);              // class colour 97, one shade down already
 
     target->sim->speed = 4999;
     SetFrameStep(20);
@@ -584,6 +591,15 @@ TEST_F(HudTest, ASlowTrailAddsNoPointsButKeepsFading)
     for (int frame = 0; frame < 11; ++frame)
         UpdateTrailHud(trail);
     EXPECT_EQ(trail->segmentCount, 0); // all at the dark end of their ramp (80)
+}
+
+TEST_F(HudTest, BearingsTurnFromAheadAndStraightSidewaysNeedsNoDivision)
+{
+    struct Case {
+        float x, y, degrees;
+    } const cases[] = {{1, 0, 90}, {1, 1, 45}, {-1, 1, -45}, {-1, -1, -135}, {0, 1, 0}, {0, -1, 180}, {0, 0, 90}};
+    for (const Case& c : cases)
+        EXPECT_NEAR(BearingDegrees(c.x, c.y), c.degrees, 0.01) << c.x << "," << c.y;
 }
 
 // ---- Over the rendered main view ------------------------------------------------------
@@ -649,7 +665,7 @@ TEST_F(HudView, AFarCubeIsACrossAndNohudDrawsNothing)
     gHud.fadeDirection = 0;
     Draw();
     const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2; // the view centre
-    EXPECT_EQ(Count(kCube, cx - 4, cy - 4, cx + 4, cy + 4), 17); // two 9-pixel strokes, one shared
+    EXPECT_EQ(Count(kCube, cx - 4, cy - 4, cx + 4, cy + 4), 17);     // two 9-pixel strokes, one shared
     EXPECT_EQ(CountAll(kCube), 17);
 
     gSettings.noHud = 255;
