@@ -13,6 +13,7 @@
 #include "tests/view/view_fixture.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
+#include "view/viewstate.h"
 #include "world/behaviours.h"
 #include "world/pools.h"
 #include "world/universe.h"
@@ -405,6 +406,29 @@ TEST_F(HudTest, TheOrbHasEightRingsOfSixteenWithAGreenEquator)
     EXPECT_EQ(e->segments[80].colour, 141);
 }
 
+TEST_F(HudTest, AnOrbWindowShowsTheOrbTurnedAgainstTheViewInFrontOfTheEye)
+{
+    SceneItem* eye = MakeItem();
+    MatSetRotY(90, eye->avatar->matrix); // the view turned a quarter round
+    gPlayerItem = eye;
+    gView.viewer = eye;
+    const float savedDistance = gProjectionDistance;
+    gProjectionDistance = 100;
+    HUD* orb = InitOrbHud(AllocBigHUD(), nullptr, 0);
+    DrawHudElement(orb);
+    // World x seen from a view whose x axis is turned: the point lands on z.
+    Vector3 expected;
+    VecMulMat3T(expected, orb->points[0].local, eye->avatar->matrix);
+    EXPECT_NEAR(orb->points[0].world.x, expected.x, 0.01);
+    EXPECT_NEAR(orb->points[0].world.z, expected.z + 8000, 0.01);
+    EXPECT_NEAR(orb->points[0].depth, orb->points[0].world.z, 0.01);
+    EXPECT_NEAR(orb->points[0].screenX, orb->points[0].world.x * 100 / orb->points[0].world.z, 0.01);
+    EXPECT_GE(orb->depthNear, 7000 - 0.5);
+    EXPECT_LE(orb->depthFar, 9000 + 0.5);
+    gView.viewer = nullptr;
+    gProjectionDistance = savedDistance;
+}
+
 TEST_F(HudTest, TheCubeCountsTwelveEdgesAndMarksAReachedWaypointWithItsDiagonal)
 {
     HUD* e = InitCubeHud(AllocHUD(), "WP", nullptr, 0);
@@ -671,6 +695,32 @@ TEST_F(HudView, AFarCubeIsACrossAndNohudDrawsNothing)
     gSettings.noHud = 255;
     Draw();
     EXPECT_EQ(CountAll(kCube), 0);
+}
+
+TEST_F(HudView, TheLagrangeScaleRidesOnTheNearestLagrangePointAhead)
+{
+    SceneItem* near = worldtest::MakeItem();
+    SceneItem* far = worldtest::MakeItem();
+    SceneItem* behind = worldtest::MakeItem();
+    Place(near, 0, 0, 400000);
+    Place(far, 0, 0, 900000);
+    Place(behind, 0, 0, -100000);
+    for (SceneItem* s : {near, far, behind})
+        s->avatar->classFlags |= 0x1000000;
+    HUD* scale = InitCaptionScaleHud(AllocHUD(), "LAGRANGE", nullptr, 0);
+    RegisterHud(scale);
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    Draw();
+    EXPECT_EQ(scale->subject, near);
+    // The short form's ring (radius 37500, facing the eye) and the arrow
+    // along the view axis: a circle of about 37500 x P / 400000 pixels.
+    const int r = int(37500 * viewtest::kP45 / 400000);
+    const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2;
+    EXPECT_GT(Count(kCube, cx + r - 2, cy - 2, cx + r + 2, cy + 2), 0);
+    EXPECT_GT(Count(kCube, cx - r - 2, cy - 2, cx - r + 2, cy + 2), 0);
+    EXPECT_EQ(Count(kCube, cx - r / 2, cy - r / 2, cx - 3, cy - 3), 0);          // hollow
+    EXPECT_EQ(Count(141, 0, 0, viewtest::kWidth - 1, viewtest::kHeight - 1), 0); // no long form
 }
 
 TEST_F(HudView, TheFadeDrawsOnlyDashesAndAFadeOutEndsHidden)
