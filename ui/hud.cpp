@@ -911,8 +911,11 @@ void DrawHudLinesNearOnly(HUD* element)
 {
     const SceneItem* s = element->subject;
     const Matrix4* camera = CameraMatrix();
-    if (gExternalView || !s || !camera)
+    if (gExternalView || !s || !s->avatar || !camera)
         return;
+    const TDP* root = s->avatar->root;
+    if (!root || !root->actor || root->actor->model != root->lod[0])
+        return; // not shown at its top detail level
     float x, y, depth;
     ProjectPoint(ItemPosition(s), *camera, x, y, depth);
     if (depth > 50000)

@@ -723,6 +723,41 @@ TEST_F(HudView, TheLagrangeScaleRidesOnTheNearestLagrangePointAhead)
     EXPECT_EQ(Count(141, 0, 0, viewtest::kWidth - 1, viewtest::kHeight - 1), 0); // no long form
 }
 
+TEST_F(HudView, MountPointersShowOnlyOnANearShipAtFullDetailInTheCockpit)
+{
+    hx_model* hull = Cube("hull", 2000, Flat("grey", 20));
+    SceneItem* ship = Show(hull, 0, 0, 30000, 20000); // full detail at both ranges
+    MakeShip(ship);
+    Weapon* mount = AllocWeapon();
+    mount->mountPosition = {0, 0, -3000}; // before the hull's face that looks at the eye
+    ship->sim->weapons = mount;
+    HUD* arcs = AllocHUD();
+    InitFiringArcHud(arcs, ship, 0);
+    RegisterHud(arcs);
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    struct Case {
+        const char* what;
+        float z;
+        uint8_t external;
+        bool drawn;
+    } const cases[] = {{"near", 30000, 0, true}, {"external view", 30000, 1, false}, {"beyond 50000", 60000, 0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Place(ship, 0, 0, c.z);
+        gExternalView = c.external;
+        std::fill(frame.begin(), frame.end(), uint8_t(0));
+        Draw();
+        // Class colour 97, darkened with depth by up to 16 shades.
+        int shaded = 0;
+        for (uint8_t index = kCube - 16; index <= kCube; ++index)
+            shaded += CountAll(index);
+        EXPECT_EQ(shaded > 0, c.drawn);
+        EXPECT_EQ(ship->avatar->root->actor->model, ship->avatar->root->lod[0]);
+    }
+    gExternalView = 0;
+}
+
 TEST_F(HudView, TheFadeDrawsOnlyDashesAndAFadeOutEndsHidden)
 {
     SceneItem* body = worldtest::MakeItem();
