@@ -648,6 +648,8 @@ HUD* InitSpaceGridHud(HUD* element, SceneItem* subject, int32_t userData)
 
 int GridExponent(double speed, bool lds)
 {
+    if (!(std::fabs(speed) > 0))
+        return 5; // no speed (or no number): the finest grid, never log10(0)
     const int e = int(std::floor(std::log10(std::fabs(speed)) + (lds ? 0.302 : 0.6021)));
     return e < 5 ? 5 : e > 10 ? 12
                               : e;

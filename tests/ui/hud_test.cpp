@@ -575,6 +575,7 @@ TEST_F(HudTest, TheGridSpacingFollowsTheSpeedAndJumpsTo10To12)
         {1e6, true, 6},
         {5.1e6, true, 7},
         {-1e8, false, 8},
+        {0, false, 5},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GridExponent(c.speed, c.lds), c.exponent) << c.speed;
