@@ -50,6 +50,8 @@ int32_t SelectNextTargetComponent(SceneItem* target)
     return {};
 }
 
+SceneItem* CurrentContactItem() { return nullptr; }
+
 void CommitPlayerTarget()
 {
     RecordCall("CommitPlayerTarget");

@@ -11,6 +11,7 @@
 #include "screens/bridge.h"
 #include "system/canvas.h"
 #include "system/frameclock.h"
+#include "ui/hud.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
 #include "view/particles.h"
@@ -290,7 +291,8 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
             DrawAllParticles(0);
         MarkProfileSection(gFrameProfiler, "PARTICLES");
         SetStyle(RootActor(item), HX_RSTYLE_DEFAULT);
-        // The flight HUD draws itself here once it exists.
+        if (!gTargetViewDrawing)
+            UpdateHud();
         MarkProfileSection(gFrameProfiler, "HUD");
     }
 

@@ -506,6 +506,7 @@ void RunWaypoint(SceneItem* item)
     if (VecLength(Between(sim->position, gPlayerItem->sim->position)) >= kWaypointReach)
         return;
     cube->flags |= kHudWaypointReached;
+    cube->segmentCount = kCubeReachedSegments;
     if (SceneItem* next = LiveItem(item->avatar->params[kParamEngineGlow])) {
         SoundPlay(kSoundWaypoint, 0, 0, 0, 0);
         SelectContact(next);

@@ -84,8 +84,9 @@ void PlaceWaypoint(SceneItem* item);
 // target); the player's item within 40,000 of a shown waypoint marks it
 // reached and makes the next one of its chain current.
 void RunWaypoint(SceneItem* item);
-// HUD-element flag of a reached waypoint's cube.
-constexpr uint32_t kHudWaypointReached = 0x2;
+// HUD-element flag of a reached waypoint's cube: its diagonal shows.
+constexpr uint32_t kHudWaypointReached = 0x800;
+constexpr int16_t kCubeReachedSegments = 13;
 // Control routine of a marker near which the player may jump: the player's
 // item within 37,500 raises its jump check against the marker.
 void NearPlayerMark(SceneItem* item);

@@ -537,9 +537,46 @@ struct Weapon {
     float power;
 };
 
-// HUD element record (contents are the HUD's; the world only pools it).
+// HUD element record: a wire figure of points and segments that the HUD
+// projects and draws each frame (ui/hud.h runs the list; the world pools
+// the records). The pool zero-fills a record and sets flag 1 (in use).
+constexpr int kHudPoints = 128;
+constexpr int kHudSegments = 140;
+
+struct HudPoint {
+    Vector3 world;          // where the point is this frame
+    Vector3 local;          // in the subject's frame, written by the initialiser
+    float screenX, screenY; // relative to the view centre
+    float depth;            // along the view axis
+    uint32_t flags;         // 2: projected this frame
+};
+
+struct HudSegment {
+    int16_t from, to;
+    uint8_t colour; // palette index; 0: not drawn
+    uint8_t pad;
+};
+
+using HudRoutine = void (*)(HUD* element);
+using HudTargetRoutine = void (*)(HUD* element, SceneItem* contact, int32_t userData);
+
 struct HUD {
+    const char* name; // "ORB", "TRAIL", "LAGRANGE", a caption, or null
+    int16_t pointCount;
+    int16_t segmentCount;
+    SceneItem* subject; // the object it follows or describes, or null
+    HudTargetRoutine onTargetChange;
+    HudRoutine onUpdate;
+    int32_t spare;
+    HudRoutine onDraw; // null: the generic line drawer
+    int32_t userData;  // handed back to onTargetChange
     uint32_t flags;
+    int32_t params[5]; // per type: radii, counters, ring positions, serials
+    float depthFar;    // over the points projected this frame
+    float depthNear;
+    HudPoint points[kHudPoints];
+    HudSegment segments[kHudSegments];
+    Contact* trailRow; // a trail's contact row, or null
 };
 
 // Particle emitter header and its points (contents are the view layer's;

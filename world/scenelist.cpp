@@ -366,6 +366,7 @@ void ResetSimulation()
     ResetSceneList();
     ClearMessageBuffer();
     ClearHudList();
+    ClearHitIndicators();
 }
 
 SceneItem* NewSceneItem()

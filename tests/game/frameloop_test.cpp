@@ -27,12 +27,14 @@
 #include "system/res/pcx.h"
 #include "system/settings.h"
 #include "tests/frame/virtualclock.h"
+#include "ui/hud.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/messagehandler.h"
 #include "world/messages.h"
+#include "world/pools.h"
 #include "world/scenelist.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sound_fixture.h"
@@ -154,15 +156,19 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     gPlayerItem = InsertSceneItem(NewSceneItem(), 0);
     AttachSim(gPlayerItem, nullptr)->position.x = 2.5e8;
     gWorldOriginOffset = {};
+    HUD* trail = InitTrailHud(AllocHUD(), nullptr, 0);
+    trail->pointCount = 1;
+    RegisterHud(trail);
 
     EXPECT_EQ(RunFrame(), 1);
 
     const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm",
                             "UpdateConversations", "WindowPass", "KeyHandler", "KeyHandler",
-                            "OffsetTrailHuds", "ShowShadeTable", "DisplayPresent"};
+                            "ShowShadeTable", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
     EXPECT_EQ(gWorldOriginOffset.x, 2e8);
+    EXPECT_EQ(trail->points[0].world.x, -2e8f);
     // Nothing of the UI, bridge or display runs inside the simulation frame.
     const Calls calls = RecordedCalls();
     const auto simulationEnd = std::find(calls.begin(), calls.end(), "DisplayLock");

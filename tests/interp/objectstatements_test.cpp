@@ -3,6 +3,8 @@
 // SET_SHIP_TYPE, SPAWN, DISRUPT, DESTROY and NO_LDS, and the objects with
 // special collision responses (LDS fields, sinks, Lagrange devices,
 // asteroids).
+#include <algorithm>
+
 #include "interp_fixture.h"
 
 #include "framework/scene.h"
@@ -595,8 +597,11 @@ TEST_F(ObjectStatementTest, LdsFieldGrowsShrinksAndKeepsItsOneSphere)
         EXPECT_EQ((sphere->flags & 0x100) != 0, s.sphereOff);
     }
     EXPECT_EQ(item->avatar->colour, 0);
-    EXPECT_EQ(CountRecordedCalls("InitSphereHud"), 1u);
-    EXPECT_EQ(CountRecordedCalls("RegisterHud"), 1u);
+    // One wire sphere, listed once, whatever the switching.
+    EXPECT_EQ(sphere->pointCount, 88);
+    EXPECT_EQ(sphere->segmentCount, 129);
+    EXPECT_EQ(sphere->subject, item);
+    EXPECT_EQ(std::count(gHud.list, gHud.list + gHud.count, sphere), 1);
 }
 
 TEST_F(ObjectStatementTest, SinkAndShatterInstallTheirResponses)

@@ -401,7 +401,7 @@ TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown)
     SceneItem* first = At(0, 0, 100000, nullptr, RunWaypoint);
     SceneItem* second = At(0, 0, 200000, nullptr, RunWaypoint);
     SceneItem* hidden = At(0, 0, 0, nullptr, RunWaypoint); // no cube
-    HUD* cubes[2] = {AllocHUD(), AllocHUD()};
+    HUD* cubes[2] = {InitCubeHud(AllocHUD(), "A", first, 0), InitCubeHud(AllocHUD(), "B", second, 0)};
     first->avatar->root->model = reinterpret_cast<hx_model*>(cubes[0]);
     second->avatar->root->model = reinterpret_cast<hx_model*>(cubes[1]);
     first->avatar->params[2] = Handle(second);
@@ -415,7 +415,11 @@ TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown)
 
     gPlayerItem->sim->position.z = 61000;
     RunWaypoint(first);
-    EXPECT_NE(cubes[0]->flags & kHudWaypointReached, 0u);
+    // The reached cube shows its diagonal; the next one does not yet.
+    EXPECT_EQ(cubes[0]->flags & 0x800, 0x800u);
+    EXPECT_EQ(cubes[0]->segmentCount, 13);
+    EXPECT_EQ(cubes[1]->flags & 0x800, 0u);
+    EXPECT_EQ(cubes[1]->segmentCount, 12);
     EXPECT_EQ(gScriptVars.waypointCount, 1);
     EXPECT_EQ(gScriptVars.missionClock, 0); // the course's clock starts
     EXPECT_EQ(gPlayerItem->sim->target, second);

@@ -6,6 +6,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "ui/hud.h"
 #include "world/floatingorigin.h"
 #include "world/physics.h"
 #include "world/pools.h"
@@ -50,7 +51,15 @@ TEST_F(WorldTest, TheOriginFollowsThePlayerByWholeModuli)
         Place(other, 1000, 5, 6);
         if (c.lds)
             player->sim->flags |= kSimLdsEngaged;
-        ClearCallTrace();
+        // A trail's points lie in the world and move with it; a cube's
+        // follow their subject and are left alone.
+        HUD* trail = InitTrailHud(AllocHUD(), nullptr, 0);
+        HUD* cube = InitCubeHud(AllocHUD(), "C", other, 0);
+        trail->pointCount = 1;
+        trail->points[0].world = {10, 0, 0};
+        cube->flags &= ~kHudWorldAnchored;
+        RegisterHud(trail);
+        RegisterHud(cube);
         UpdateFloatingOrigin();
         EXPECT_EQ(player->sim->position.x, c.playerX + c.shift);
         EXPECT_EQ(player->sim->position.z, -7.0);
@@ -59,7 +68,8 @@ TEST_F(WorldTest, TheOriginFollowsThePlayerByWholeModuli)
         EXPECT_EQ(other->sim->matrix.m[13], 5.0f);
         EXPECT_EQ(gWorldOriginOffset.x, 1 - c.shift);
         EXPECT_EQ(gWorldOriginOffset.y, 2.0);
-        EXPECT_EQ(CountRecordedCalls("OffsetTrailHuds"), c.shift != 0 ? 1u : 0u);
+        EXPECT_FLOAT_EQ(trail->points[0].world.x, static_cast<float>(10 + c.shift));
+        EXPECT_EQ(cube->points[0].world.x, -5000.0f);
     }
     gWorldOriginOffset = {};
 }
