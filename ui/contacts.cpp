@@ -54,3 +54,13 @@ void CommitPlayerTarget()
 {
     RecordCall("CommitPlayerTarget");
 }
+
+void SelectNextOtherSideContact()
+{
+    RecordCall("SelectNextOtherSideContact");
+}
+
+void FlagContactClassChange(SceneItem* item)
+{
+    RecordCall("FlagContactClassChange");
+}

@@ -18,3 +18,5 @@ SceneItem* SelectTargetAhead(AimRay* aim, int32_t forced);
 int32_t SelectNextTargetComponent(SceneItem* target);
 // Makes the player's chosen target the ship's target.
 void CommitPlayerTarget();
+void SelectNextOtherSideContact();
+void FlagContactClassChange(SceneItem* item);
