@@ -3,6 +3,7 @@
 // answers and reloads, the lead, the launch routines and automatic fire.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -184,6 +185,24 @@ TEST_F(WeaponsTest, EveryLauncherKindTakesTheSettingsOfItsRow)
     }
 }
 
+TEST_F(WeaponsTest, LaunchersTakeTheirMunitionsShapeLoadedOnce)
+{
+    const std::filesystem::path shapes = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/shapes";
+    std::filesystem::create_directories(scratch / "zqk/resource");
+    std::filesystem::copy(shapes, scratch / "zqk/resource/shapes");
+    const Weapon* seeker = Mount("MAG - SEEKER");
+    const Weapon* flare = Mount("MAG - ECM FLARE");
+    ASSERT_NE(seeker->shape, nullptr);
+    EXPECT_EQ(flare->shape, seeker->shape); // the same missile shape
+    for (const char* kind : {"MAG - LDSI", "MAG - PROBE", "MAG - MINE"}) {
+        SCOPED_TRACE(kind);
+        const Weapon* w = Mount(kind);
+        ASSERT_NE(w->shape, nullptr);
+        EXPECT_NE(w->shape, seeker->shape);
+        EXPECT_GT(w->shape->nfaces, 0);
+    }
+}
+
 TEST_F(WeaponsTest, MountsJoinTheListInOrderAndArmTheItem)
 {
     gPlayerItem = ship_;
@@ -282,9 +301,16 @@ TEST_F(WeaponsTest, EachDirectionCodeAcceptsOnlyItsOwnSideAndAllRoundAcceptsEver
         float x, y, z;
     };
     const Offset offsets[] = {
-        {"ahead", 0, 0, 1000}, {"ahead left", -k, 0, k}, {"left", -1000, 0, 0}, {"behind left", -k, 0, -k},
-        {"behind", 0, 0, -1000}, {"behind right", k, 0, -k}, {"right", 1000, 0, 0}, {"ahead right", k, 0, k},
-        {"up", 0, 1000, 0}, {"down", 0, -1000, 0},
+        {"ahead", 0, 0, 1000},
+        {"ahead left", -k, 0, k},
+        {"left", -1000, 0, 0},
+        {"behind left", -k, 0, -k},
+        {"behind", 0, 0, -1000},
+        {"behind right", k, 0, -k},
+        {"right", 1000, 0, 0},
+        {"ahead right", k, 0, k},
+        {"up", 0, 1000, 0},
+        {"down", 0, -1000, 0},
     };
     // Which offset each code accepts: code 0 and 1 ahead, 2..8 round to the
     // right, 9 every one.
@@ -530,7 +556,7 @@ TEST_F(WeaponsTest, ReloadsFollowPowerHandsAndMagazines)
         {"capped at 300", "PBC SLO", false, false, -1, nullptr, 300, false},
         {"player, straight: a quarter", "PBC", true, true, -1, nullptr, 25, false},
         {"player, aimed: as the AI", "PBC", true, false, -1, nullptr, 100, false},
-        {"last charge", "PBC",false, false, -1, [](Weapon* w) { w->flags |= kWeaponCharges; w->charges = 1; }, 100, true},
+        {"last charge", "PBC", false, false, -1, [](Weapon* w) { w->flags |= kWeaponCharges; w->charges = 1; }, 100, true},
         {"charges left", "PBC", false, false, -1, [](Weapon* w) { w->flags |= kWeaponCharges; w->charges = 2; }, 100, false},
         {"AI launcher", "MAG - SEEKER", false, false, -1, nullptr, 300, false},
         {"player launcher: a third", "MAG - SEEKER", true, false, -1, nullptr, 100, false},
