@@ -21,6 +21,7 @@
 #include "system/joystick.h"
 #include "system/sound.h"
 #include "ui/contacts.h"
+#include "ui/shiplog.h"
 #include "view/cameras.h"
 #include "view/colourtables.h"
 #include "view/effectmodels.h"
@@ -943,6 +944,42 @@ Weapon* ChooseAnyMountForDirection(float x, float, float z, Weapon* first)
     return choice;
 }
 
+Weapon* ChooseMountForDirection(float x, float, float z, Weapon* first, int16_t group)
+{
+    const int32_t sector = CurrentStation == kWepStation ? DirectionSector(x, z) : 1;
+    Weapon* choice = nullptr;
+    int32_t best = 3;
+    for (Weapon* w = first; w; w = w->next) {
+        if ((w->flags & kWeaponDisabled) || w->reloadTimer > 0.0f || w->kind != group)
+            continue;
+        const int32_t d = SectorDistance(w->directionCode, sector);
+        const bool better = d < best || (choice && d == best && w->reloadTimer < choice->reloadTimer &&
+                                         w->damage > choice->damage);
+        if (better) {
+            choice = w;
+            best = d;
+        }
+    }
+    return choice;
+}
+
+void BuildMountFrame(int16_t code, Matrix4* frame, Vector3* forward, Vector3* up, Vector3* right)
+{
+    VecNormalise(*forward);
+    VecCross(*forward, *up, *right);
+    VecNormalise(*right);
+    VecCross(*right, *forward, *up);
+    VecNormalise(*up);
+    MatIdentity(*frame);
+    const Vector3* rows[3] = {right, up, forward};
+    for (int r = 0; r < 3; ++r) {
+        frame->m[r * 4] = rows[r]->x;
+        frame->m[r * 4 + 1] = rows[r]->y;
+        frame->m[r * 4 + 2] = rows[r]->z;
+    }
+    MatRotY(DirectionAngle(code), *frame);
+}
+
 int16_t FireWeapon(SceneItem* target, float, float, float, SceneItem* ship, Weapon* mount)
 {
     if (!ship || !ship->sim || !ship->avatar || !mount)
@@ -1093,6 +1130,61 @@ int16_t FireWeaponConstant(SceneItem* target, float aimX, float aimY, float aimZ
     gConstantFire = 0;
     return result;
 }
+
+void FireAlongDirection(SceneItem* item, float x, float y, float z, SceneItem* target)
+{
+    if (!item || !item->sim || !item->sim->currentWeapon)
+        return;
+    Weapon* mount = ChooseAnyMountForDirection(x, y, z, item->sim->weapons);
+    item->sim->currentWeapon = mount;
+    if (mount && WeaponInFiringArc(item, x, y, z, mount->directionCode, mount))
+        FireWeapon(target, x, y, z, item, mount);
+}
+
+void FireAtWorldPoint(SceneItem* item, float x, float y, float z, SceneItem* target)
+{
+    if (!item || !item->sim || !item->sim->currentWeapon)
+        return;
+    const WorldPosition& p = item->sim->position;
+    const Vector3 offset{static_cast<float>(x - p.x), static_cast<float>(y - p.y), static_cast<float>(z - p.z)};
+    const Vector3 local = ToLocal(item->sim, offset);
+    FireAlongDirection(item, local.x, local.y, local.z, target);
+}
+
+namespace {
+
+// The last ready mount of the item with that launch routine, or null.
+Weapon* LastReadyLauncher(SceneItem* item, LaunchRoutine launch)
+{
+    Weapon* found = nullptr;
+    for (Weapon* w = item && item->sim ? item->sim->weapons : nullptr; w; w = w->next)
+        if ((w->flags & kWeaponReady) && w->launch == launch)
+            found = w;
+    return found;
+}
+
+constexpr int16_t kLogLdsiFired = 7;
+
+} // namespace
+
+Weapon* FireLdsiMissile(SceneItem* item, SceneItem* target)
+{
+    Weapon* mount = LastReadyLauncher(item, StartLdsiMissile);
+    if (!mount)
+        return nullptr;
+    FireWeapon(target, 0, 0, 0, item, mount);
+    const ShipInfo* info = item->sim->shipInfo;
+    AddShipLogEntry(kLogLdsiFired, info ? info->name : nullptr, nullptr);
+    return mount;
+}
+
+void FireEcmFlare(SceneItem* item)
+{
+    if (Weapon* mount = LastReadyLauncher(item, StartEcmFlare))
+        FireWeapon(nullptr, 0, 0, 0, item, mount);
+}
+
+void WeaponNoOp() {}
 
 void UpdateWeaponMounts(Weapon* first, SceneItem* owner)
 {

@@ -126,11 +126,33 @@ int32_t SectorDistance(int16_t code, int32_t sector);
 // smaller reload timer and a higher damage).
 Weapon* ChooseAnyMountForDirection(float x, float y, float z, Weapon* first);
 
+// The nearest usable mount of the group for the direction: not disabled,
+// not reloading, fewer than 3 sector steps away (away from the weapons
+// station every direction counts as ahead). Null when none qualifies.
+Weapon* ChooseMountForDirection(float x, float y, float z, Weapon* first, int16_t group);
+// The frame of a mount: the axes made orthonormal (forward x up, then that
+// x forward) as the rotation of `frame`, turned about y by the code's
+// heading. forward, up and right come back normalised.
+void BuildMountFrame(int16_t code, Matrix4* frame, Vector3* forward, Vector3* up, Vector3* right);
+
 // Fires the mount at the target (null: its stored target). Returns one of
 // the answers above; only the stored target changes when it refuses.
 int16_t FireWeapon(SceneItem* target, float aimX, float aimY, float aimZ, SceneItem* ship, Weapon* mount);
 // FireWeapon without the arc's range limit.
 int16_t FireWeaponConstant(SceneItem* target, float aimX, float aimY, float aimZ, SceneItem* ship, Weapon* mount);
+// The AI's aimed shots: the item's mount nearest the offset (a world point,
+// or a direction in the item's frame) becomes its current mount and fires
+// at the target when the offset lies in its arc. Nothing without a current
+// mount.
+void FireAtWorldPoint(SceneItem* item, float x, float y, float z, SceneItem* target);
+void FireAlongDirection(SceneItem* item, float x, float y, float z, SceneItem* target);
+// Fires the last ready LDS interdiction launcher at the target and notes it
+// in the ship's log; returns that mount or null.
+Weapon* FireLdsiMissile(SceneItem* item, SceneItem* target);
+// Fires the last ready ECM flare launcher, without a target.
+void FireEcmFlare(SceneItem* item);
+// A routine that does nothing.
+void WeaponNoOp();
 // Reload countdown of the mounts from `first`, and with an owner that is not
 // the controlled item at most one automatic bolt a frame at its nearest
 // obstacle when that lies inside a bolt mount's arc.

@@ -464,6 +464,79 @@ TEST_F(WeaponsTest, TheMountNearestADirectionWinsAndTiesGoToTheReadierStrongerOn
     EXPECT_EQ(ChooseAnyMountForDirection(0, 0, -1, ahead), ahead);
 }
 
+TEST_F(WeaponsTest, AGroupsMountForADirectionMustBeUsableAndWithinTwoSteps)
+{
+    Weapon* ahead = Mount("PBC", 1);
+    Weapon* left = Mount("PBC", 3);
+    Weapon* other = Mount("PBC", 3);
+    other->kind = 2;
+    // Away from the weapons station every direction counts as ahead.
+    EXPECT_EQ(ChooseMountForDirection(-1, 0, 0, ahead, 0), ahead);
+    CurrentStation = 3;
+    EXPECT_EQ(ChooseMountForDirection(-1, 0, 0, ahead, 0), left);
+    EXPECT_EQ(ChooseMountForDirection(-1, 0, 0, ahead, 2), other);
+    left->reloadTimer = 3;
+    EXPECT_EQ(ChooseMountForDirection(-1, 0, 0, ahead, 0), ahead); // two steps: still usable
+    ahead->flags |= kWeaponDisabled;
+    EXPECT_EQ(ChooseMountForDirection(-1, 0, 0, ahead, 0), nullptr);
+    ahead->flags &= ~kWeaponDisabled;
+    EXPECT_EQ(ChooseMountForDirection(0, 0, -1, ahead, 0), nullptr); // astern is four steps away
+}
+
+TEST_F(WeaponsTest, AMountFrameIsOrthonormalAndTurnedToTheMount)
+{
+    for (int16_t code : {1, 5, 3}) {
+        SCOPED_TRACE(code);
+        Matrix4 frame;
+        Vector3 forward{0, 0, 2}, up{0, 3, 0.5f}, right{};
+        BuildMountFrame(code, &frame, &forward, &up, &right);
+        EXPECT_NEAR(VecLength(forward), 1.0f, 1e-6);
+        EXPECT_NEAR(VecDot(forward, up), 0.0f, 1e-6);
+        EXPECT_NEAR(VecDot(forward, right), 0.0f, 1e-6);
+        const Vector3 expected = RotateByDirectionCode({0, 0, 1}, code);
+        EXPECT_NEAR(std::fabs(frame.m[8] * expected.x + frame.m[10] * expected.z), 1.0f, 1e-4);
+    }
+}
+
+TEST_F(WeaponsTest, AimedAiShotsTakeTheMountNearestTheirAim)
+{
+    ship_->sim->position = {1000, 0, 0};
+    Weapon* ahead = Mount("PBC", 1);
+    Weapon* left = Mount("PBC", 3);
+    SceneItem* target = ItemAt(-50000, 0, 0);
+    FireAtWorldPoint(ship_, -50000, 0, 0, target); // no current mount: nothing
+    EXPECT_TRUE(Shots().empty());
+    ship_->sim->currentWeapon = ahead;
+    FireAtWorldPoint(ship_, -50000, 0, 0, target);
+    EXPECT_EQ(ship_->sim->currentWeapon, left);
+    ASSERT_EQ(Shots().size(), 1u);
+    EXPECT_EQ(Shots()[0]->avatar->weapon, left);
+    // Out of range for the chosen cannon: it is chosen but holds fire.
+    FireAlongDirection(ship_, 0, 0, 900000, target);
+    EXPECT_EQ(ship_->sim->currentWeapon, ahead);
+    EXPECT_EQ(Shots().size(), 1u);
+}
+
+TEST_F(WeaponsTest, TheLastReadyLdsiOrFlareLauncherFires)
+{
+    SceneItem* target = ItemAt(0, 0, 100000);
+    EXPECT_EQ(FireLdsiMissile(ship_, target), nullptr);
+    Weapon* a = Mount("MAG - LDSI");
+    Weapon* b = Mount("MAG - LDSI");
+    Mount("PBC");
+    ClearCallTrace();
+    EXPECT_EQ(FireLdsiMissile(ship_, target), b);
+    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 1u);
+    EXPECT_EQ(FireLdsiMissile(ship_, target), a); // b reloads
+    EXPECT_EQ(Shots().size(), 2u);
+
+    Weapon* flare = Mount("MAG - ECM FLARE");
+    FireEcmFlare(ship_);
+    ASSERT_EQ(Shots().size(), 3u);
+    EXPECT_EQ(Shots()[2]->avatar->weapon, flare);
+    EXPECT_EQ(flare->target.Get(), nullptr);
+}
+
 // ---- FireWeapon -------------------------------------------------------------
 
 TEST_F(WeaponsTest, FireWeaponRefusesWithItsCodeAndChangesOnlyTheStoredTarget)
