@@ -712,6 +712,39 @@ TEST_F(WeaponsTest, ABoltCarriesItsShooterAndEndsFortyHundredthsAfterFiring)
     EXPECT_EQ(m.kind, kMsgDelete);
 }
 
+TEST_F(WeaponsTest, AHeavyBoltTrailsParticlesAndABoltTakesItsCarriersMotion)
+{
+    Weapon* xl = Mount("PBC XL");
+    ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, xl), kFired);
+    SceneItem* bolt = Shots().at(0);
+    EXPECT_NE(bolt->sim->flags & 0x4000u, 0u);
+    int emitters = 0;
+    for (TDP* t = bolt->avatar->root->firstChild; t; t = t->nextSibling)
+        emitters += t->emitter != nullptr;
+    EXPECT_EQ(emitters, 1);
+    DeleteSceneItem(bolt);
+
+    // Riding a carrier in LDS: the carrier's forward axis times its LDS speed.
+    SceneItem* carrier = ItemAt(0, 0, 0);
+    carrier->sim->flags |= kSimLdsEngaged;
+    carrier->sim->thrust.z = 1.0e6f;
+    CouplingPartner link{};
+    link.item = carrier;
+    ship_->sim->flags |= kSimTowed;
+    ship_->sim->towLink = &link;
+    Weapon* gun = Mount("PBC");
+    ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, gun), kFired);
+    EXPECT_EQ(Shots().at(0)->sim->velocity.z, 1.6e6f);
+    DeleteSceneItem(Shots().at(0));
+    carrier->sim->flags &= ~kSimLdsEngaged;
+    carrier->sim->velocity = {0, 300, 0};
+    gun->reloadTimer = 0;
+    ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, gun), kFired);
+    EXPECT_EQ(Shots().at(0)->sim->velocity.y, 300.0f);
+    ship_->sim->flags &= ~kSimTowed;
+    ship_->sim->towLink = nullptr;
+}
+
 TEST_F(WeaponsTest, AFullScenePoolMakesNoShotAndLeavesTheMountReady)
 {
     Weapon* w = Mount("PBC");
