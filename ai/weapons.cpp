@@ -46,6 +46,7 @@
 uint8_t gConstantFire = 0;
 int32_t gPlayerBoltMounts = 0;
 Weapon* gLastWeapon = nullptr;
+float gBoltViewCosines[2] = {};
 
 namespace {
 
@@ -638,10 +639,6 @@ Vector3 CarrierMotion(const Sim* shooter)
     }
     return c->velocity;
 }
-
-// Two cosines the view reads: of the camera's axis with the way to the last
-// bolt, and of the bolt's axis with the camera's.
-float gBoltViewCosines[2];
 
 // A bolt flying almost along the view from the cockpit lights the view up.
 void LightFieldForBolt(SceneItem* bolt, SceneItem* shooter, const BoltColours& colours)

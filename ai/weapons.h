@@ -73,6 +73,10 @@ enum : int16_t {
 
 // Set around FireWeaponConstant's call: the arc test then has no range limit.
 extern uint8_t gConstantFire;
+// Left for the view by the last bolt fired without a trail while a camera
+// looks: the cosine of the camera's axis with the way to the bolt, and of
+// the bolt's axis with the camera's.
+extern float gBoltViewCosines[2];
 
 // ---- Kinds
 
