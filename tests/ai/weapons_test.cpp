@@ -18,6 +18,7 @@
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
 #include "tests/view/view_fixture.h"
+#include "view/cameras.h"
 #include "world/behaviours.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
@@ -743,6 +744,34 @@ TEST_F(WeaponsTest, AHeavyBoltTrailsParticlesAndABoltTakesItsCarriersMotion)
     EXPECT_EQ(Shots().at(0)->sim->velocity.y, 300.0f);
     ship_->sim->flags &= ~kSimTowed;
     ship_->sim->towLink = nullptr;
+}
+
+TEST_F(WeaponsTest, ABoltAlongTheCockpitViewLightsItUp)
+{
+    SceneItem* camera = ItemAt(0, 0, -1000);
+    gPlayerCamera = camera;
+    struct Case {
+        const char* what;
+        float cameraYaw; // the camera's forward axis turned about y, degrees
+        bool player;
+        size_t fields;
+    };
+    const Case cases[] = {
+        {"along the view", 0, false, 1},
+        {"across the view", 90, false, 0},
+        {"the player's own shot, away from the weapons station", 90, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MatIdentity(camera->sim->matrix);
+        MatRotY(c.cameraYaw, camera->sim->matrix);
+        gControlledItem = c.player ? ship_ : nullptr;
+        ClearCallTrace();
+        ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, Mount("PBC")), kFired);
+        EXPECT_EQ(CountRecordedCalls("AddRandomLightField"), c.fields);
+    }
+    EXPECT_NEAR(gBoltViewCosines[1], 0.0f, 1e-6);
+    gPlayerCamera = nullptr;
 }
 
 TEST_F(WeaponsTest, AFullScenePoolMakesNoShotAndLeavesTheMountReady)
