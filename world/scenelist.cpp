@@ -31,6 +31,7 @@
 #include "world/pools.h"
 #include "world/floatingorigin.h"
 #include "world/shrapnel.h"
+#include "world/simframe.h"
 
 SceneItem gSceneList = [] {
     SceneItem head{};
@@ -543,6 +544,7 @@ SceneItem* DeleteSceneItem(SceneItem* item)
         }
     }
     RemoveContact(item);
+    ForgetIncomingMissile(item);
 
     if (item->flags & kItemCounted)
         --gCountedItems;

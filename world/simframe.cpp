@@ -259,6 +259,13 @@ void RegisterIncomingMissile(SceneItem* missile, float distance)
         *free = {missile, distance};
 }
 
+void ForgetIncomingMissile(const SceneItem* missile)
+{
+    for (ProximityThreat& t : gProximityThreats)
+        if (t.item == missile)
+            t = {};
+}
+
 bool IsItemEligible(const SceneItem* item)
 {
     bool held = gSimHold && !(item == gControlledItem && gSimHoldException);

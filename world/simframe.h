@@ -58,6 +58,9 @@ extern ProximityThreat gProximityThreats[kProximityThreats];
 // Enters the missile with its range, or updates its entry when it has one;
 // nothing when every entry is taken.
 void RegisterIncomingMissile(SceneItem* missile, float distance);
+// Empties the missile's entry (the missile is deleted): the list never
+// names an item that is gone.
+void ForgetIncomingMissile(const SceneItem* missile);
 extern int32_t gProximityAlarmCountdown; // hundredths
 
 // Set by code that rebuilds the scene in the middle of the simulation pass:

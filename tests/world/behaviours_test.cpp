@@ -299,6 +299,9 @@ TEST_F(WorldTest, MissilesAimedAtThePlayersShipAreListedWithTheirRangesAndTheAla
 
     worldtest::RunFrame(5);
     EXPECT_EQ(gProximityAlarmCountdown, 3000); // the nearer's range / 100
+    DeleteSceneItem(near);                     // a deleted missile leaves the list
+    EXPECT_EQ(gProximityThreats[0].item, far);
+    EXPECT_EQ(gProximityThreats[1].item, nullptr);
     for (ProximityThreat& t : gProximityThreats)
         t = {};
     gPlayerItem = nullptr;
