@@ -104,3 +104,13 @@ void StartPlayerJump()
 {
     RecordCall("StartPlayerJump");
 }
+
+void SaveStationScreen()
+{
+    RecordCall("SaveStationScreen");
+}
+
+void RemoteLinkToLaunched(SceneItem* launched)
+{
+    RecordCall("RemoteLinkToLaunched");
+}

@@ -32,6 +32,9 @@ extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
 void guiBridgeKeyHandler(uint16_t keyCode);
 void guiDisplayMessage(const char* text, int32_t time);
 void EndRemoteLink(int32_t ignored);
+void SaveStationScreen();
+// The player takes remote control of a just-launched probe or missile.
+void RemoteLinkToLaunched(SceneItem* launched);
 void CloseCommsFilms();
 void TickCommsFilm();
 void ClearCommandOverlays();

@@ -105,6 +105,9 @@ struct ScriptMissionState {
     // Set when a dialogue has started and its statement yields (SUCCESS sets
     // it too): the next dialogue statement in flight only clears it.
     uint8_t dialogueYield;
+    // A cut-scene: the script holds the automatic external camera, and no
+    // weapon fires.
+    uint8_t cutScene;
 };
 extern ScriptMissionState gScriptMission;
 

@@ -197,6 +197,40 @@ void OtherShips(const std::filesystem::path& dir)
     Save(dir / "missile.lwo", missile);
 }
 
+// The munitions that launchers fire besides the missile: the LDS
+// interdiction missile (longer, with a ring of fins), the probe (a small
+// hull with a dish) and the spiked mine.
+void Munitions(const std::filesystem::path& dir)
+{
+    Object ldsi;
+    int16_t body = ldsi.AddSurface(Trim(220, 200, 60));
+    int16_t flame = ldsi.AddSurface(Engine());
+    lwob::AddProfile(ldsi, 6, -4, 0.5f, 4, 0.5f, body);
+    lwob::AddProfile(ldsi, 6, 4, 0.5f, 5.5f, 0, body);
+    lwob::AddBox(ldsi, {-1.5f, -0.1f, -4}, {1.5f, 0.1f, -2.5f}, body);
+    lwob::AddBox(ldsi, {-0.1f, -1.5f, -4}, {0.1f, 1.5f, -2.5f}, body);
+    lwob::AddProfile(ldsi, 6, -4.5f, 0.35f, -4, 0.5f, flame);
+    Save(dir / "missile_LDSI.lwo", ldsi);
+
+    Object probe;
+    int16_t hull = probe.AddSurface(Trim(160, 170, 190));
+    int16_t dish = probe.AddSurface(Window());
+    lwob::AddBox(probe, {-1.5f, -1, -3}, {1.5f, 1, 3}, hull);
+    lwob::AddProfile(probe, 8, 3, 0.3f, 4, 1.8f, dish);
+    Save(dir / "reconprobe.lwo", probe);
+
+    Object mine;
+    int16_t shell = mine.AddSurface(Trim(90, 60, 60));
+    AddBumpySphere(mine, 2.5f, 0.0f, 6, 10, shell);
+    for (int axis = 0; axis < 3; ++axis) {
+        std::array<float, 3> lo{-0.2f, -0.2f, -0.2f}, hi{0.2f, 0.2f, 0.2f};
+        lo[axis] = -4.5f;
+        hi[axis] = 4.5f;
+        lwob::AddBox(mine, lo, hi, shell);
+    }
+    Save(dir / "SpikyMine.lwo", mine);
+}
+
 void Asteroids(const std::filesystem::path& dir)
 {
     CRandSeed(1997);
@@ -274,6 +308,7 @@ int main(int argc, char** argv)
     std::filesystem::path shapes = std::filesystem::path(argv[1]) / "zqk" / "resource" / "shapes";
     Corvette(shapes);
     OtherShips(shapes);
+    Munitions(shapes);
     Asteroids(shapes);
     std::printf("shapes written to %s\n", shapes.string().c_str());
     return 0;

@@ -56,3 +56,13 @@ void CommitPlayerTarget()
 {
     RecordCall("CommitPlayerTarget");
 }
+
+void SelectNextOtherSideContact()
+{
+    RecordCall("SelectNextOtherSideContact");
+}
+
+void FlagContactClassChange(SceneItem* item)
+{
+    RecordCall("FlagContactClassChange");
+}

@@ -20,3 +20,5 @@ int32_t SelectNextTargetComponent(SceneItem* target);
 void CommitPlayerTarget();
 // The current contact's item, or null when there is none.
 SceneItem* CurrentContactItem();
+void SelectNextOtherSideContact();
+void FlagContactClassChange(SceneItem* item);

@@ -46,3 +46,14 @@ hx_model* MakeReducedModel(hx_model* model)
     RecordCall("MakeReducedModel");
     return model;
 }
+
+void UpdateBoltStreak(SceneItem* item)
+{
+    RecordCall("UpdateBoltStreak");
+}
+
+hx_model* BoltModel(int32_t colourVariant, int32_t n)
+{
+    RecordCall("BoltModel");
+    return {};
+}

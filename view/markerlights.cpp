@@ -9,3 +9,18 @@ void AddMarkerLight(SceneItem* item, const Vector3* offset, float size, int32_t 
 {
     RecordCall("AddMarkerLight");
 }
+
+void AddMarkerLightSet(SceneItem* item, int32_t layoutType)
+{
+    RecordCall("AddMarkerLightSet");
+}
+
+void AddTailLight(SceneItem* item)
+{
+    RecordCall("AddTailLight");
+}
+
+void AddRandomLightField(SceneItem* item, int32_t colourKind)
+{
+    RecordCall("AddRandomLightField");
+}

@@ -37,6 +37,7 @@
 #include "world/pools.h"
 #include "world/records.h"
 #include "world/scenelist.h"
+#include "world/simframe.h"
 #include "world/steering.h"
 
 namespace {
@@ -357,7 +358,11 @@ void SteerHomingMissile(SceneItem* item)
     const Sim* t = target->sim;
     SteerToPoint(item, static_cast<float>(t->position.x), static_cast<float>(t->position.y),
                  static_cast<float>(t->position.z), &t->velocity, nullptr, ApproachSpeed);
-    CheckMissileFuse(item, target, VecLength(Between(sim->position, t->position)));
+    const float distance = VecLength(Between(sim->position, t->position));
+    // Missiles aimed at the player's ship show on the HUD and sound the alarm.
+    if (target == gPlayerItem)
+        RegisterIncomingMissile(item, distance);
+    CheckMissileFuse(item, target, distance);
 }
 
 void GuidedMissileStep(SceneItem* item)

@@ -51,8 +51,9 @@ void SteerLdsiMissile(SceneItem* item);
 // from the target, an impact (kind 20) on the target and the end of the
 // missile (kind 0).
 void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance);
-// Control routine of a homing missile: seeks its target, checks the fuse and
-// burns fuel (the Sim's spool field). A target that died meanwhile leaves
+// Control routine of a homing missile: seeks its target, enters itself in
+// the incoming-missile list when that is the player's ship
+// (world/simframe.h), checks the fuse and burns fuel (the Sim's spool field). A target that died meanwhile leaves
 // the missile flying on ballistic.
 void SteerHomingMissile(SceneItem* item);
 // Per-frame routine of a guided missile: SIM_MAIN; near an enemy ship or out

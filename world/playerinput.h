@@ -110,6 +110,12 @@ struct PlayerInput {
     Matrix4 look = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     SceneItem* jumpTarget = nullptr; // what JumpReadiness measures against
     SceneItem* lookAtItem = nullptr; // noted by LookAheadPlayerControl
+    // The player's weapon options (set at the weapons station) and counts.
+    uint8_t fireAhead = 0;       // shots go along the mount, without a target
+    uint8_t componentAiming = 0; // aim at the selected component of the target
+    uint8_t autoSelect = 0;      // after a shot at the WEP station, the next enemy contact
+    int32_t shotsFired = 0;
+    int32_t missilesFired = 0;
 };
 extern PlayerInput gPlayerInput;
 

@@ -207,6 +207,13 @@ struct Avatar {
     // how fast it follows, in thousandths a tick.
     int32_t cameraMinimumDistance;
     int32_t cameraLag;
+    // A fired bolt or munition: the distance it has travelled (kept by the
+    // bolt's streak), the item that fired it, the mount that did and that
+    // mount's position (both valid while the shooter lives).
+    int32_t travel;
+    ItemRef shooter;
+    Weapon* weapon;
+    const Vector3* mountPosition;
 };
 
 // Sim flags (u32) named by the world core.
@@ -523,18 +530,46 @@ enum : uint32_t {
     kWeaponOwnPower = 0x1000, // keeps its power when its system changes
 };
 
+using LaunchRoutine = void (*)(Weapon* mount, SceneItem* munition);
+
 // Weapon mount (the weapons code owns most of it; the world pools it, damage
-// disables it and the ship systems power it).
+// disables it and the ship systems power it). Times are hundredths of a
+// second except `life`, which is milliseconds.
 struct Weapon {
     Weapon* next;
     uint32_t flags;
-    int16_t kind;
-    int16_t directionCode;
+    int16_t kind;          // the weapon group: the kind's row in the kinds table
+    int16_t directionCode; // the mount code: direction, horizontal and vertical arc class
     Vector3 mountPosition; // ship axes
-    ShipSystem* system;    // the player's system it follows (WEPSYSLINK)
+    ShipSystem* system;    // the player's system it follows (WEPSYSLINK); null: full power
     int32_t damageCounter; // hits near it; disabled at 100
     int32_t charge;        // from its system's output
     float power;
+    // What the weapons code keeps (ai/weapons.h).
+    int16_t weaponClass; // 0 bolt, 3 guided, 4 LDSI, 5 probe, mine, remote missile, 6 AM
+    const char* name;
+    Weapon* previous;
+    uint32_t spare;
+    const Vector3* aimReference; // a fixed world aim, or null
+    float arcWidth;
+    float reloadTimer; // hundredths until ready
+    float speed;       // bolt speed or launch speed
+    float reload;      // between shots or rounds
+    float range;       // bolts: range; launchers: the magazine reload
+    float charges;     // bolts with limited charges (0x2000)
+    // Launchers: rounds left in the magazine, magazine size, magazines left.
+    int16_t rounds;
+    int16_t magazineSize;
+    int16_t magazines;
+    // Launchers: copied into the munition's flight model.
+    float acceleration, secondThrust, yawRate, pitchRate, rollRate;
+    int16_t life;          // of the fired item, ms; 0 unlimited
+    LaunchRoutine launch;  // or null
+    int32_t colourVariant; // bolts: 0-5
+    hx_model* shape;       // launchers: the munition's model
+    int32_t control0, damage, control3, penetration;
+    float controlFloat;
+    ItemRef target; // the item it last fired at or was given
 };
 
 // HUD element record: a wire figure of points and segments that the HUD

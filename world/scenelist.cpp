@@ -32,6 +32,7 @@
 #include "world/pools.h"
 #include "world/floatingorigin.h"
 #include "world/shrapnel.h"
+#include "world/simframe.h"
 
 SceneItem gSceneList = [] {
     SceneItem head{};
@@ -553,6 +554,7 @@ SceneItem* DeleteSceneItem(SceneItem* item)
         }
     }
     RemoveContact(item);
+    ForgetIncomingMissile(item);
 
     if (item->flags & kItemCounted) {
         item->flags = static_cast<int16_t>(item->flags & ~kItemCounted);

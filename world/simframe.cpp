@@ -244,6 +244,28 @@ void CountDown(int32_t& counter, int32_t step)
 
 } // namespace
 
+void RegisterIncomingMissile(SceneItem* missile, float distance)
+{
+    ProximityThreat* free = nullptr;
+    for (ProximityThreat& t : gProximityThreats) {
+        if (t.item == missile) {
+            t.distance = distance;
+            return;
+        }
+        if (!t.item && !free)
+            free = &t;
+    }
+    if (free)
+        *free = {missile, distance};
+}
+
+void ForgetIncomingMissile(const SceneItem* missile)
+{
+    for (ProximityThreat& t : gProximityThreats)
+        if (t.item == missile)
+            t = {};
+}
+
 bool IsItemEligible(const SceneItem* item)
 {
     bool held = gSimHold && !(item == gControlledItem && gSimHoldException);

@@ -44,14 +44,23 @@ extern uint8_t gEngineSoundEnabled; // on unless switched off
 constexpr int32_t kEngineSoundSlot = 2;
 constexpr int32_t kAmbientSoundSlot = 0;
 
-// The proximity alarm: sound 44 repeats faster as the nearest tracked
-// threat closes in. Other subsystems fill the threat table.
+// The incoming missiles: every homing missile aimed at the player's ship
+// enters itself each frame with its range (RegisterIncomingMissile). The
+// flight HUD lists them and empties the list after drawing; the proximity
+// alarm, sound 44, repeats faster as the nearest of them closes in. One
+// list, read by both.
 struct ProximityThreat {
     SceneItem* item; // null for an empty entry
     float distance;
 };
-constexpr int kProximityThreats = 4;
+constexpr int kProximityThreats = 12;
 extern ProximityThreat gProximityThreats[kProximityThreats];
+// Enters the missile with its range, or updates its entry when it has one;
+// nothing when every entry is taken.
+void RegisterIncomingMissile(SceneItem* missile, float distance);
+// Empties the missile's entry (the missile is deleted): the list never
+// names an item that is gone.
+void ForgetIncomingMissile(const SceneItem* missile);
 extern int32_t gProximityAlarmCountdown; // hundredths
 
 // Set by code that rebuilds the scene in the middle of the simulation pass:

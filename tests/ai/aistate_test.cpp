@@ -114,6 +114,20 @@ protected:
         f.timerSlot = 5;
         info_->currentFrame = 0;
     }
+    // A mount whose reload counts down by the frame's ticks at every mount
+    // update: the updates since the call are read back from it.
+    Weapon* CountingMount()
+    {
+        Weapon* mount = AllocWeapon();
+        mount->reloadTimer = kCountingStart;
+        ship_->sim->weapons = mount;
+        return mount;
+    }
+    static size_t MountUpdates(const Weapon* mount)
+    {
+        return static_cast<size_t>((kCountingStart - mount->reloadTimer) / static_cast<float>(gFrameClock.frameTicks));
+    }
+    static constexpr float kCountingStart = 1.0e6f;
     SceneItem* Other(int16_t generationOffset = 0)
     {
         SceneItem* item = MakeItem();
@@ -464,9 +478,10 @@ TEST_F(AIStateTest, ControlAIStepsBySimFlagsAndDamagedCapabilities)
         info_->damage.capabilities = c.capabilities;
         ClearCallTrace();
         gCalls.clear();
+        const Weapon* mount = CountingMount();
         for (int i = 0; i < 200; ++i)
             CONTROL_AI(ship_);
-        EXPECT_EQ(CountRecordedCalls("UpdateWeaponMounts"), c.mounts);
+        EXPECT_EQ(MountUpdates(mount), c.mounts);
         EXPECT_EQ(CountRecordedCalls("UpdateOrders"), c.orders);
         EXPECT_EQ(gCalls.size(), c.runs);
     }
@@ -476,9 +491,10 @@ TEST_F(AIStateTest, ControlAIStepsBySimFlagsAndDamagedCapabilities)
     ship_->sim->flags = 0;
     info_->damage.capabilities = 0x80;
     ClearCallTrace();
+    const Weapon* mount = CountingMount();
     for (int i = 0; i < 2000; ++i)
         CONTROL_AI(ship_);
-    EXPECT_EQ(CountRecordedCalls("UpdateWeaponMounts"), 2000u);
+    EXPECT_EQ(MountUpdates(mount), 2000u);
     EXPECT_GT(CountRecordedCalls("UpdateOrders"), 0u);
     EXPECT_LT(CountRecordedCalls("UpdateOrders"), 100u);
 }
@@ -508,10 +524,11 @@ TEST_F(AIStateTest, TheAutopilotEndsWhenThePlayersStackRunsEmpty)
     ship_->sim->flags = kSimAiControl;
     ship_->sim->ldsTargetSpeed = 9000;
     Bottom(1);
+    const Weapon* mount = CountingMount();
     CONTROL_AI(ship_);
     EXPECT_NE(ship_->sim->flags & kSimAiControl, 0u);
     EXPECT_EQ(CountRecordedCalls("UpdateOrders"), 0u); // the player's orders are not scored
-    EXPECT_EQ(CountRecordedCalls("UpdateWeaponMounts"), 0u);
+    EXPECT_EQ(MountUpdates(mount), 0u);
 
     gScript = {{kAIPop, 0, 1.0f}};
     gNext = 0;
@@ -561,8 +578,10 @@ TEST_F(AIStateTest, AScriptShipRunsItsStackWithoutOrdersAndMinesKeepToTheirField
     EXPECT_EQ(ship_->rollRemaining, 30.0f);
 
     ClearCallTrace();
+    const Weapon* mount = CountingMount();
     UpdateMineAI(ship_);
-    const std::vector<std::string> order = {"KeepInField", "UpdateOrders", "UpdateWeaponMounts"};
+    const std::vector<std::string> order = {"KeepInField", "UpdateOrders"};
     EXPECT_EQ(RecordedCalls(), order);
+    EXPECT_EQ(MountUpdates(mount), 1u);
     EXPECT_EQ(gCalls.size(), 2u);
 }

@@ -139,7 +139,8 @@ TEST_F(StartupSteps, FlightStartsWithTheMissionsCamerasAndTheWeaponView)
     EXPECT_EQ(weapons->control, &WeaponCameraStep);
     EXPECT_EQ(weapons->perFrame, &NullCameraStep);
     EXPECT_EQ(gWeaponViewMount, &mount);
-    EXPECT_EQ(CountRecordedCalls("SetupFiringArc"), 1u);
+    // The arc outline of the mount: a left mount's centre looks along -x.
+    EXPECT_LT(gWeaponViewArc.centre.x, -0.99f);
     EXPECT_EQ(CountRecordedCalls("BuildCockpitHud"), 1u);
 
     // The target camera: a new item of the scene list that watches the
@@ -161,12 +162,13 @@ TEST_F(StartupSteps, FlightStartsWithoutAPlayerMountOrCameraSymbols)
 {
     SceneItem* player = worldtest::MakeItem();
     gPlayerItem = player;
+    gWeaponViewArc = {};
     EnableCallTrace(true);
     ClearCallTrace();
     StartFlight();
     EXPECT_EQ(gPlayerCamera, nullptr);
     EXPECT_EQ(gWeaponViewMount, nullptr);
-    EXPECT_EQ(CountRecordedCalls("SetupFiringArc"), 0u);
+    EXPECT_EQ(gWeaponViewArc.centre.z, 0.0f); // no outline made
     ASSERT_NE(gTargetCamera, nullptr);
     EXPECT_EQ(gTargetCamera->avatar->linkItem.Get(), player);
 }

@@ -678,7 +678,8 @@ TEST_F(LwoTest, TheDemoShapesLoadWithTheirBoxes)
         {"CorvAsm.lwo", 6},          {"CorvAsm_WEP.lwo", 0}, {"corvasm_sanshead.lwo", 1}, {"command_rto.lwo", 1},
         {"WEP_RtPBC.lwo", 0},        {"WEP_LfMAGR.lwo", 0},  {"fighter.lwo", 2},          {"freighter.lwo", 2},
         {"station.lwo", 2},          {"missile.lwo", 0},     {"SmallAsteroidBumpy.lwo", 0},
-        {"MediumAsteroidBumpy.lwo", 0}, {"LargeAsteroid_RTO.lwo", 0},
+        {"MediumAsteroidBumpy.lwo", 0}, {"LargeAsteroid_RTO.lwo", 0}, {"missile_LDSI.lwo", 0},
+        {"reconprobe.lwo", 0},       {"SpikyMine.lwo", 0},
     };
     // clang-format on
     for (const auto& e : expected) {

@@ -18,6 +18,7 @@
 #include "world/playerinput.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "world/simframe.h"
 
 using worldtest::MakeItem;
 using worldtest::MakeShip;
@@ -267,6 +268,43 @@ TEST_F(WorldTest, AHomingMissileWhoseTargetDiedFliesOnBallistic)
     EXPECT_EQ(missile->sim->target, nullptr);
     EXPECT_EQ(missile->sim->thrust.z, 0.0f);
     EXPECT_EQ(missile->pitchDemand, 0.0f);
+}
+
+TEST_F(WorldTest, MissilesAimedAtThePlayersShipAreListedWithTheirRangesAndTheAlarmFollowsTheNearer)
+{
+    for (ProximityThreat& t : gProximityThreats)
+        t = {};
+    gProximityAlarmCountdown = 0;
+    SceneItem* player = At(0, 0, 0);
+    gPlayerItem = player;
+    SceneItem* other = At(0, 0, -50000);
+    SceneItem* far = At(0, 0, 500000);
+    SceneItem* near = At(0, 0, 300000);
+    SceneItem* elsewhere = At(0, 0, 100000);
+    for (SceneItem* missile : {far, near, elsewhere}) {
+        MakeShip(missile);
+        missile->sim->ldsSpool = 5000;
+        missile->sim->target = player;
+    }
+    elsewhere->sim->target = other; // not at the player: not listed
+    SetFrameStep(5);
+    for (SceneItem* missile : {far, near, elsewhere})
+        SteerHomingMissile(missile);
+    SteerHomingMissile(far); // a second frame updates its entry
+    EXPECT_EQ(gProximityThreats[0].item, far);
+    EXPECT_EQ(gProximityThreats[0].distance, 500000.0f);
+    EXPECT_EQ(gProximityThreats[1].item, near);
+    EXPECT_EQ(gProximityThreats[1].distance, 300000.0f);
+    EXPECT_EQ(gProximityThreats[2].item, nullptr);
+
+    worldtest::RunFrame(5);
+    EXPECT_EQ(gProximityAlarmCountdown, 3000); // the nearer's range / 100
+    DeleteSceneItem(near);                     // a deleted missile leaves the list
+    EXPECT_EQ(gProximityThreats[0].item, far);
+    EXPECT_EQ(gProximityThreats[1].item, nullptr);
+    for (ProximityThreat& t : gProximityThreats)
+        t = {};
+    gPlayerItem = nullptr;
 }
 
 TEST_F(WorldTest, AGuidedMissileBurstsNearAnEnemyOrOutOfFuel)

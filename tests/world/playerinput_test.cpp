@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ai/aistate.h"
+#include "ai/weapons.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "screens/bridge.h"
@@ -434,26 +435,53 @@ TEST_F(PlayerInputTest, FiringTakesTheCurrentWeaponAndAnEmptyListFiresNothing)
 {
     Key(SDL_SCANCODE_SPACE, true);
     Frame();
-    EXPECT_EQ(CountRecordedCalls("FireWeapon"), 0u);
+    EXPECT_EQ(gPlayerInput.shotsFired + gPlayerInput.missilesFired, 0);
     Key(SDL_SCANCODE_SPACE, false);
     Frame();
 
-    Weapon* gun = AllocWeapon();
-    ship_->sim->weapons = gun;
-    ClearCallTrace();
+    // A cannon that reloads at once fires every frame the trigger is held.
+    Weapon* gun = NewWeaponPbc(ship_, 0, 0, 0, "PBC", 1);
+    gun->reload = 0;
     platform::VirtualJoystickSetButton(0, true);
     Frames(3);
-    EXPECT_EQ(CountRecordedCalls("FireWeapon"), 3u);
+    EXPECT_EQ(gPlayerInput.shotsFired, 3);
     EXPECT_EQ(ship_->sim->currentWeapon, gun);
     platform::VirtualJoystickSetButton(0, false);
     Frame();
 
     gun->flags |= 0x40; // one shot a press
-    ClearCallTrace();
     platform::VirtualJoystickSetButton(0, true);
     Frames(3);
-    EXPECT_EQ(CountRecordedCalls("FireWeapon"), 1u);
+    EXPECT_EQ(gPlayerInput.shotsFired, 4);
     platform::VirtualJoystickSetButton(0, false);
+}
+
+TEST_F(PlayerInputTest, TheFireKeySpawnsABoltFromTheCurrentMountAndTheReloadCountsDown)
+{
+    ship_->sim->position = {1000, 0, 0};
+    ship_->sim->matrix.m[12] = 1000;
+    NewWeaponPbc(ship_, 10, 0, 0, "PBC", 1);
+    Weapon* gun = NewWeaponPbc(ship_, -10, 0, 0, "PBC", 1);
+    ship_->sim->currentWeapon = gun;
+    Key(SDL_SCANCODE_SPACE, true);
+    Frame();
+    Key(SDL_SCANCODE_SPACE, false);
+
+    SceneItem* bolt = nullptr;
+    ForEachSceneItem([&](SceneItem* item) {
+        if (item->avatar->classFlags & 0x20)
+            bolt = item;
+        return true;
+    });
+    ASSERT_NE(bolt, nullptr);
+    EXPECT_EQ(bolt->avatar->shooter.Get(), ship_);
+    EXPECT_EQ(bolt->avatar->weapon, gun);
+    EXPECT_EQ(bolt->sim->position.x, 990.0); // at the mount, on the left
+    EXPECT_GT(bolt->sim->velocity.z, 0.0f);
+    // Reload 100 at full power, less this frame's 5 ticks.
+    EXPECT_EQ(gun->reloadTimer, 95.0f);
+    Frame();
+    EXPECT_EQ(gun->reloadTimer, 90.0f);
 }
 
 TEST_F(PlayerInputTest, JumpReadinessNamesEveryReasonNotToJump)

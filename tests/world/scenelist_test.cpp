@@ -1,5 +1,6 @@
 // The scene list: insertion and the tail group, moving, parking and
 // restoring, TDP trees, and taking items out of the world.
+#include "ai/weapons.h"
 #include "framework/resource.h"
 #include "framework/scene.h"
 #include "framework/scene_state.h"
@@ -305,6 +306,8 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     wing->avatar->lockedAmount = 9;
     Action* hook = AllocAction();
     leader->sim->actions = hook;
+    Weapon* mount = AllocWeapon();
+    leader->sim->weapons = mount;
 
     DeleteSceneItem(leader);
     EXPECT_EQ(wing->avatar->lockedOn, nullptr);
@@ -317,7 +320,7 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(MessageBody<ShipDiedBody>(m).tallySerial, 1234);
     EXPECT_EQ(FetchItemMessage(rock->receiver, &m), nullptr);
     EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
-    EXPECT_EQ(CountRecordedCalls("FreeItemWeapons"), 1u);
+    EXPECT_EQ(mount->flags & kWeaponInUse, 0u);
     EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
     EXPECT_EQ(CountRecordedCalls("EndSceneItemConversations"), 1u);
 
