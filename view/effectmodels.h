@@ -13,5 +13,7 @@ void SetModelMaterial(hx_model* model, const char* materialName);
 void ClearModelMaterials(hx_model* model);
 int32_t SaveModelFile(const char* fileName, hx_model* model);
 void MakeEffectModels();
+// Shades a nebula sphere's model as sky (its faces take the sky ramps).
+void ShadeSkySphere(hx_model* model);
 // The model drawn when the object is far; for now the full model itself.
 hx_model* MakeReducedModel(hx_model* model);
