@@ -218,8 +218,7 @@ TEST_F(Sky, CatalogueStarsTakeTheirBrightnessFromTheirMagnitude)
         float magnitude;
         int32_t flags;
         int brightness;
-    } const cases[] = {{12.0f, kStarFaint, 8}, {21.0f, kStarFaint, 32}, {16.0f, 0, -1},
-                       {5.0f, kStarFaint, 0}, // brighter than the rule's range: clamped, not wrapped
+    } const cases[] = {{12.0f, kStarFaint, 8}, {21.0f, kStarFaint, 32}, {16.0f, 0, -1}, {5.0f, kStarFaint, 0}, // brighter than the rule's range: clamped, not wrapped
                        {30.0f, kStarFaint, 32}};
     gStars[0] = {};
     gStars[0].position = {1, 0, 0};
@@ -352,13 +351,13 @@ TEST_F(SkyParticles, StreaksShadeByLevelAndLengthOnceTheyMove)
         int moved;
         uint8_t colour;
     } const cases[] = {
-        {0, 4, 48 + 21},                       // short: the full shade
-        {0, 8, 48 + 10},                       // divided by length / 4
-        {0, 40, 48 + 2},                       //
-        {kEmitterStream, 8, 48 + 21},          // streams: full up to 16
-        {kEmitterStream, 40, 48 + 8},          // x 16 / length
-        {kEmitterStream, 200, 48 + 8},         // at least 8
-        {0x40000, 4, 75},                      // the point's own colour and place in its band
+        {0, 4, 48 + 21},               // short: the full shade
+        {0, 8, 48 + 10},               // divided by length / 4
+        {0, 40, 48 + 2},               //
+        {kEmitterStream, 8, 48 + 21},  // streams: full up to 16
+        {kEmitterStream, 40, 48 + 8},  // x 16 / length
+        {kEmitterStream, 200, 48 + 8}, // at least 8
+        {0x40000, 4, 75},              // the point's own colour and place in its band
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.moved);
@@ -387,8 +386,7 @@ TEST_F(SkyParticles, TrianglesTakeTheVisiblePointsThreeAtATime)
     // Walked from the last point: (8, 7, 6) and (5, 4, 3) are drawn, the
     // hidden point 2 is passed over and (1, 0) is a point short.
     TDP* tdp = Emitter(4, 0,
-                       {{600, 400, 5000}, {620, 420, 5000}, {610, 420, 0}, {100, 100, 5000}, {140, 100, 5000},
-                        {120, 140, 5000}, {300, 100, 5000}, {340, 100, 5000}, {320, 140, 5000}});
+                       {{600, 400, 5000}, {620, 420, 5000}, {610, 420, 0}, {100, 100, 5000}, {140, 100, 5000}, {120, 140, 5000}, {300, 100, 5000}, {340, 100, 5000}, {320, 140, 5000}});
     ASSERT_NE(tdp, nullptr);
     DrawParticleEmitter(tdp);
     EXPECT_EQ(At(120, 110), kBlended);
@@ -505,7 +503,7 @@ TEST_F(Sky, AtMostThreeFlaresAFrame)
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(RecordSunFlare(100 + i, 100, 40));
     EXPECT_FALSE(RecordSunFlare(110, 100, 40));
-    DrawSunFlare(); // and the records are free again
+    DrawSunFlare();                            // and the records are free again
     EXPECT_FALSE(RecordSunFlare(-5, 100, 40)); // off the target
     EXPECT_FALSE(RecordSunFlare(100, kHeight, 40));
     EXPECT_TRUE(RecordSunFlare(100, 100, 40));
