@@ -10,7 +10,11 @@
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
+#include "system/canvas.h"
+#include "system/crand.h"
 #include "system/res/resman.h"
+#include "view/particles.h"
+#include "view/skyandlights.h"
 #include "view/lwoloader.h"
 #include "world/floatingorigin.h"
 
@@ -88,6 +92,53 @@ TEST_F(MissionView, TheEscortAndTheStationCoverTheirProjectedPlaces)
     }
     // The player's own ship, hidden while its view was drawn, is shown again.
     EXPECT_EQ(hero->avatar->root->actor->render_style, HX_RSTYLE_DEFAULT);
+}
+
+// The flight as the STARFIELD statement leaves it (stars and the background
+// worlds) with a burst of sparks at the escort: the star and particle passes
+// draw into the flight view.
+TEST_F(MissionView, TheStarAndParticlePassesDrawIntoTheFlightView)
+{
+    const ScriptToken* start = TokeniseScript("mission01.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = uint32_t(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    SceneItem* hero = Ship("hero");
+    SceneItem* escort = Ship("escort");
+    ASSERT_TRUE(hero && escort);
+    ForEachSceneItem([](SceneItem* item) {
+        CopySimToAvatar(item);
+        return true;
+    });
+    // Blend tables that turn every blended pixel into one colour.
+    const GlowTables saved = gGlowTables;
+    std::vector<uint8_t> blend(kBlendTablesSize, 200), glow(size_t(kGlowMapSize) * kGlowMapSize, 1);
+    gGlowTables.blend = blend.data();
+    gGlowTables.glowMaps[0] = gGlowTables.glowMaps[1] = glow.data();
+    gExternalView = 255;
+    WindowHandle* view = ViewWindow(hero);
+    CreateCelestialSphere();
+    gBackgroundStarCount = 0;
+    RenderViewWindow(view);
+    const std::vector<uint8_t> bare = frame;
+
+    CRandSeed(3);
+    BuildStarCatalogue();
+    ASSERT_NE(AttachParticleEmitter(escort, nullptr, 0, kEmitterGeneral | kEmitterBurst, 1000, 100, 50, 2000.0f, 0,
+                                    360.0f),
+              nullptr);
+    RenderViewWindow(view);
+    int stars = 0, sparks = 0;
+    for (size_t i = 0; i < frame.size(); ++i) {
+        if (frame[i] == bare[i])
+            continue;
+        stars += bare[i] == 176 && frame[i] >= 16 && frame[i] < 48;
+        sparks += frame[i] == 200;
+    }
+    EXPECT_GT(stars, 50);
+    EXPECT_GT(sparks, 50);
+    gGlowTables = saved;
+    gBackgroundStarCount = 0;
 }
 
 } // namespace
