@@ -141,4 +141,24 @@ TEST_F(MissionView, TheStarAndParticlePassesDrawIntoTheFlightView)
     gBackgroundStarCount = 0;
 }
 
+// The stock script names the sky sphere and the antimatter ball of the data
+// tree; the sky's textures are found by name.
+TEST_F(MissionView, TheStockScriptGivesTheSkySphereAndTheAntimatterBall)
+{
+    const ScriptToken* start = TokeniseScript("zqk\\resource\\scripts\\init\\stock.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = uint32_t(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    hx_model* ball = LoadAntiMatterModel();
+    ASSERT_NE(ball, nullptr);
+    EXPECT_GT(ball->nfaces, 0);
+    gNebulaOn = 255;
+    CreateCelestialSphere();
+    ASSERT_NE(gView.celestialSphere, nullptr);
+    EXPECT_GT(gView.celestialSphere->model->nfaces, 0);
+    gNebulaOn = 0;
+    for (const char* texture : {"nebula_purple", "GateEdge1", "GateEdge2", "GateEdge3", "GateEdge4"})
+        EXPECT_NE(HxMapFind(texture), nullptr) << texture;
+}
+
 } // namespace
