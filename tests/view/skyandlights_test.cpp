@@ -17,6 +17,7 @@
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "view/skyandlights.h"
+#include "world/simframe.h"
 #include "world/universe.h"
 
 namespace {
@@ -27,8 +28,9 @@ using viewtest::ViewTest;
 
 constexpr uint8_t kSky = 176;
 constexpr int kCentreX = kWidth / 2, kCentreY = kHeight / 2;
-constexpr float kDistance = 500.0f; // the tests' projection distance
-constexpr uint8_t kBlended = 200;   // what every blend of the test tables gives
+constexpr float kDistance = 500.0f;                  // the tests' projection distance
+constexpr uint8_t kBlended = 200;                    // what every blend of the test tables gives
+constexpr uint32_t kEmitterNoRaysForTest = 0x400000; // spots without rays
 
 class Sky : public ViewTest {
 protected:
@@ -118,10 +120,11 @@ protected:
 
 TEST_F(Sky, StarsArePixelsOfTheirBrightnessAtTheirProjectedPlaces)
 {
-    AddStar(0, 0, 20);     // on the view axis
-    AddStar(100, -50, 40); // brighter than the ramp: its top
-    AddStar(400, 0, 20);   // beyond the half width
-    StarPass(2);           // not the last view: points
+    AddStar(0, 0, 20);        // on the view axis
+    AddStar(100, -50, 40);    // brighter than the ramp: its top
+    AddStar(400, 0, 20);      // beyond the half width
+    AddStar(kCentreX, 0, 20); // at the half width: within the rule, but past the last column
+    StarPass(2);              // not the last view: points
     EXPECT_EQ(At(kCentreX, kCentreY), 16u + 20u);
     EXPECT_EQ(At(kCentreX + 100, kCentreY - 50), 16u + 31u);
     EXPECT_EQ(CountNot(kSky), 2);
@@ -231,6 +234,9 @@ TEST_F(Sky, CatalogueStarsTakeTheirBrightnessFromTheirMagnitude)
         gStars[n].flags = c.flags;
         ++n;
     }
+    gStars[n] = {}; // at the origin: no direction
+    gStars[n].flags = kStarFaint;
+    ++n;
     gUniverseCreated = 255;
     gStarsLoaded = n;
     BuildStarCatalogue();
@@ -322,6 +328,23 @@ TEST_F(SkyParticles, ASpotIsHiddenBehindANearerDepthPixel)
     EXPECT_EQ(At(199, 99), 136u);
     EXPECT_EQ(At(299, 99), 136u);
     EXPECT_EQ(CountNot(kSky), 2);
+}
+
+TEST_F(SkyParticles, ASpotGrowsAsItsPointComesNearer)
+{
+    BuildMainWorld(); // the main camera: hither 1000, yon 1e7
+    // The screen depth of a point 12,500 along the view axis: the spot is
+    // 1,250,000 / 12,500 = 100 times the point's size across.
+    const double h = 1000, y = 1e7, d = 12500;
+    const float z = float(32768 * ((h + y) - 2 * h * y / d) / (y - h));
+    TDP* tdp = Emitter(0, kEmitterNoRaysForTest, {{300, 200, z}});
+    ASSERT_NE(tdp, nullptr);
+    tdp->emitter->points[0].size = 0.3f;
+    DrawParticleEmitter(tdp);
+    EXPECT_EQ(At(300 - 15, 200), kBlended);
+    EXPECT_EQ(At(300 + 14, 200), kBlended);
+    EXPECT_EQ(At(300 - 16, 200), kSky);
+    EXPECT_EQ(At(300 + 15, 200), kSky);
 }
 
 TEST_F(SkyParticles, NearOnlyPointsGoWhileTheOwnerShowsItsOnePointModel)
@@ -640,7 +663,8 @@ TEST_F(SkyLights, TheFlashLightReturnsToTheFirstLightSourceWhenItsTimeIsOut)
     Place(sun, 0, 0, 1e6f);
     gLightSources[0] = {{}, gView.lights[0]};
     gLightSources[0].item = sun;
-    Frame(1); // the light source aims its light at the player
+    worldtest::SetFrameStep(1);
+    RunSimulationFrame(); // the simulation frame places the lights
     const hx_matrix34& m = gView.lights[0]->t.t.mat;
     EXPECT_FLOAT_EQ(m.m[3][2], 1e6f);
     EXPECT_NEAR(m.m[2][2], 1.0f, 1e-5f); // looking toward the player, turned about
