@@ -516,7 +516,9 @@ void DrawSprites(const PassSurface& s, const TDP* tdp, const ParticleEmitter* e)
 
 void DrawStreaks(const PassSurface& s, ParticleEmitter* e)
 {
-    const int32_t life = std::max<int32_t>(e->life, 1);
+    // The level follows a point's own life: measured against the emitter's
+    // life, the short-lived points of a long-lived exhaust would never show.
+    const int32_t life = std::max<int32_t>(e->pointLife, 1);
     for (int i = std::min<int>(e->pointCount, e->capacity) - 1; i >= 0; --i) {
         EmitterPoint& p = e->points[i];
         if (p.life <= 0 || !(p.screen.z > 0.0f))
