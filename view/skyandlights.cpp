@@ -29,6 +29,7 @@
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "view/effectmodels.h"
+#include "view/particles.h"
 #include "view/planets.h"
 #include "view/renderpasses.h"
 #include "view/viewstate.h"
@@ -173,11 +174,6 @@ constexpr int32_t kStarTrailFaintest = 3;
 // The particle pass.
 constexpr uint32_t kMaskEmitters = kTdpEmitter;
 constexpr uint32_t kMaskPlanetLayerEmitters = uint32_t(kTdpEmitter) | uint32_t(kTdpPlanetLayer);
-constexpr uint32_t kEmitterHidden = 0x80;
-constexpr uint32_t kEmitterRingFlag = 0x20000;
-constexpr uint32_t kEmitterStreamFlag = 0x400;
-constexpr uint32_t kEmitterOwnColour = 0x40000;
-constexpr uint32_t kEmitterNoRays = 0x400000;
 constexpr int16_t kPointNearOnly = 0x1; // in a point's spare word: drawn only near
 constexpr float kSpotDepthScale = 1250000.0f;
 constexpr float kSpotLargest = 5000.0f;
@@ -494,7 +490,7 @@ void DrawSprites(const PassSurface& s, const TDP* tdp, const ParticleEmitter* e)
     // Points flagged near-only vanish with the owner's detail; planet-layer
     // emitters are seen from afar and keep them.
     const bool farOwner = OwnerShowsOnePoint(tdp) && !(tdp->flags & kTdpPlanetLayer);
-    const uint8_t rays = (e->flags & kEmitterNoRays) ? 0 : 255;
+    const uint8_t rays = (e->flags & kEmitterLightField) ? 0 : 255;
     for (int i = std::min<int>(e->pointCount, e->capacity) - 1; i >= 0; --i) {
         const EmitterPoint& p = e->points[i];
         if (p.life <= 0 || !(p.screen.z > 0.0f))
@@ -545,7 +541,7 @@ void DrawStreaks(const PassSurface& s, ParticleEmitter* e)
             shade = float(level) * 0.8f;
         }
         const float length = VecFastLength2(float(x - lastX), float(y - lastY));
-        if (e->flags & kEmitterStreamFlag) {
+        if (e->flags & kEmitterStream) {
             if (length > 16.0f)
                 shade = std::max(shade * 16.0f / length, 8.0f);
         } else if (length > 4.0f) {
@@ -926,7 +922,7 @@ void DrawParticleEmitter(TDP* tdp)
     PassSurface s;
     if (!e || !e->points || !CurrentSurface(s))
         return;
-    if (e->flags & kEmitterRingFlag) {
+    if (e->flags & kEmitterRing) {
         FillRingBand(tdp);
         return;
     }

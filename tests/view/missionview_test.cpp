@@ -7,6 +7,8 @@
 
 #include "../script/script_test_support.h"
 #include "screens/bridge.h"
+#include "framework/sys_conf.h"
+#include "framework/token_ids.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
@@ -157,6 +159,9 @@ TEST_F(MissionView, TheStockScriptGivesTheSkySphereAndTheAntimatterBall)
     ASSERT_NE(gView.celestialSphere, nullptr);
     EXPECT_GT(gView.celestialSphere->model->nfaces, 0);
     gNebulaOn = 0;
+    // The framework's search path as the game sets it (this fixture began
+    // the framework before the view set the environment).
+    ASSERT_EQ(HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, "hexmire\\dll;hexmire\\dat"), HX_OK);
     for (const char* texture : {"nebula_purple", "GateEdge1", "GateEdge2", "GateEdge3", "GateEdge4"})
         EXPECT_NE(HxMapFind(texture), nullptr) << texture;
 }

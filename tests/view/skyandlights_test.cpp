@@ -28,9 +28,8 @@ using viewtest::ViewTest;
 
 constexpr uint8_t kSky = 176;
 constexpr int kCentreX = kWidth / 2, kCentreY = kHeight / 2;
-constexpr float kDistance = 500.0f;                  // the tests' projection distance
-constexpr uint8_t kBlended = 200;                    // what every blend of the test tables gives
-constexpr uint32_t kEmitterNoRaysForTest = 0x400000; // spots without rays
+constexpr float kDistance = 500.0f; // the tests' projection distance
+constexpr uint8_t kBlended = 200;   // what every blend of the test tables gives
 
 class Sky : public ViewTest {
 protected:
@@ -337,7 +336,7 @@ TEST_F(SkyParticles, ASpotGrowsAsItsPointComesNearer)
     // 1,250,000 / 12,500 = 100 times the point's size across.
     const double h = 1000, y = 1e7, d = 12500;
     const float z = float(32768 * ((h + y) - 2 * h * y / d) / (y - h));
-    TDP* tdp = Emitter(0, kEmitterNoRaysForTest, {{300, 200, z}});
+    TDP* tdp = Emitter(0, kEmitterLightField, {{300, 200, z}});
     ASSERT_NE(tdp, nullptr);
     tdp->emitter->points[0].size = 0.3f;
     DrawParticleEmitter(tdp);
@@ -380,7 +379,7 @@ TEST_F(SkyParticles, StreaksShadeByLevelAndLengthOnceTheyMove)
         {kEmitterStream, 8, 48 + 21},  // streams: full up to 16
         {kEmitterStream, 40, 48 + 8},  // x 16 / length
         {kEmitterStream, 200, 48 + 8}, // at least 8
-        {0x40000, 4, 75},              // the point's own colour and place in its band
+        {kEmitterOwnColour, 4, 75},    // the point's own colour and place in its band
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.moved);
@@ -420,11 +419,11 @@ TEST_F(SkyParticles, TrianglesTakeTheVisiblePointsThreeAtATime)
 
 TEST_F(SkyParticles, TheHiddenFlagHidesAllButRings)
 {
-    TDP* spots = Emitter(0, 0x80, {{100, 100, 5000}});
+    TDP* spots = Emitter(0, kEmitterHidden, {{100, 100, 5000}});
     ASSERT_NE(spots, nullptr);
     DrawParticleEmitter(spots);
     EXPECT_EQ(CountNot(kSky), 0);
-    TDP* ring = AttachParticleEmitter(owner, nullptr, 0, kEmitterRing | 0x80, 100, 0, 100, 0, 0, 0);
+    TDP* ring = AttachParticleEmitter(owner, nullptr, 0, kEmitterRing | kEmitterHidden, 100, 0, 100, 0, 0, 0);
     ASSERT_NE(ring, nullptr);
     EmitterPoint* p = ring->emitter->points;
     for (int i = 1; i <= 200; ++i)
