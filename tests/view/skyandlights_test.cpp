@@ -532,6 +532,58 @@ TEST_F(Sky, AtMostThreeFlaresAFrame)
     DrawSunFlare();
 }
 
+// A sun and a flare in a drawn view: the dummy models' render routines.
+class SkyView : public Sky {
+protected:
+    void SetUp() override
+    {
+        Sky::SetUp();
+        FreeViewPixelmaps(&window); // the view draws its own
+        worldtest::SetFrameStep(10);
+    }
+    void Draw()
+    {
+        std::fill(frame.begin(), frame.end(), uint8_t(3));
+        RenderViewWindow(&window);
+    }
+    // The screen column of a point at (x, z) ahead of the viewer.
+    static int Column(float x, float z) { return kCentreX + int(x * float(viewtest::kP45) / z); }
+};
+
+TEST_F(SkyView, ASunGlowsAndItsFlareGhostsUnlessAShipCoversIt)
+{
+    // The sun lies on the planet layer, drawn before the ships.
+    CreateCelestialSphere();
+    CreateStarDummyModel();
+    Show(gView.starDummy, 20000, 0, 1e5f, 20000, kTdpPlanetLayer); // size 90: a flare of 54
+    const int sunX = Column(20000, 1e5f);
+    Draw();
+    EXPECT_EQ(At(sunX, kCentreY), kBlended);
+    const int ghostX = int(float(kCentreX) - float(sunX - kCentreX) * 1.6f); // the farthest ghost
+    EXPECT_EQ(At(ghostX, kCentreY), kBlended);
+    const int nextGhostX = int(float(kCentreX) - float(sunX - kCentreX) * 0.9f);
+    EXPECT_EQ(At((ghostX + nextGhostX) / 2, kCentreY), kSky); // between the two
+
+    // A ship between the viewer and the sun, drawn after it.
+    Show(Cube("ship", 4000, Flat("hull", 60)), 10000, 0, 50000, 3000);
+    Draw();
+    EXPECT_EQ(At(sunX, kCentreY), 60u);
+    EXPECT_EQ(At(ghostX, kCentreY), kSky);
+}
+
+TEST_F(SkyView, AFlareBlinksByItsOwnersCounter)
+{
+    SceneItem* beacon = Show(CreateFlareDummyModel(), -20000, 0, 1e5f, 10000);
+    int32_t& word = beacon->avatar->params[0];
+    word = (1 << 16) | 100; // ramp 1, counting 100 ticks
+    Draw();
+    EXPECT_EQ(word, (1 << 16) | 90);
+    EXPECT_EQ(At(Column(-20000, 1e5f), kCentreY), kBlended);
+    word = (1 << 16) | 5;
+    Draw();
+    EXPECT_EQ(word, 1 << 16); // run out; from now on it flickers
+}
+
 // ---- the sky palette --------------------------------------------------------------------------
 
 class SkyPalette : public Sky {
