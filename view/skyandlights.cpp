@@ -879,10 +879,11 @@ hx_model* CreateParticleDummyModel()
     return gView.particleDummy ? gView.particleDummy : GetOnePointModel();
 }
 
-void CreateStarDummyModel()
+hx_model* CreateStarDummyModel()
 {
     if (!gView.starDummy)
         gView.starDummy = MakeDummyModel("stardummy", StarDummyRender, kNeverCulled);
+    return gView.starDummy;
 }
 
 hx_model* CreateFlareDummyModel()

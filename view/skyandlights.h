@@ -89,7 +89,7 @@ void DrawStarField();
 // The models whose render routines draw in software: particle emitters,
 // a sun's glow, a blinking flare. Each is made once a framework run.
 hx_model* CreateParticleDummyModel();
-void CreateStarDummyModel();
+hx_model* CreateStarDummyModel();
 hx_model* CreateFlareDummyModel();
 
 // ---- the particle pass ------------------------------------------------------------------------

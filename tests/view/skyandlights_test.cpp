@@ -861,8 +861,9 @@ TEST_F(Sky, DummyModelsAreMadeOnceAndNeverCulled)
     hx_model* flare = CreateFlareDummyModel();
     ASSERT_NE(flare, nullptr);
     EXPECT_EQ(flare->bounds.min.z, -1e30f);
-    CreateStarDummyModel();
-    EXPECT_NE(HxModelFind("stardummy"), nullptr);
+    hx_model* star = CreateStarDummyModel();
+    ASSERT_NE(star, nullptr);
+    EXPECT_EQ(HxModelFind("stardummy"), star);
 }
 
 } // namespace
