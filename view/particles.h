@@ -35,6 +35,10 @@ enum : uint32_t {
     kEmitterVertexBand = 0x1000000, // points start at vertices inside a moving band
 };
 
+// A point's spare word: drawn only while its owner is near enough to show
+// more than its one-point model.
+constexpr int16_t kPointNearOnly = 0x1;
+
 // A new record (flag 8 without the ring flag: a small one, else large), or
 // null when its pool is full. Count is cut to the record's points, point
 // life below 1 counts as 1; type 2 gets the yellow ramp.

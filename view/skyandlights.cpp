@@ -174,7 +174,6 @@ constexpr int32_t kStarTrailFaintest = 3;
 // The particle pass.
 constexpr uint32_t kMaskEmitters = kTdpEmitter;
 constexpr uint32_t kMaskPlanetLayerEmitters = uint32_t(kTdpEmitter) | uint32_t(kTdpPlanetLayer);
-constexpr int16_t kPointNearOnly = 0x1; // in a point's spare word: drawn only near
 constexpr float kSpotDepthScale = 1250000.0f;
 constexpr float kSpotLargest = 5000.0f;
 constexpr int32_t kDepthBias = 32768 - 2;

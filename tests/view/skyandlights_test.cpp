@@ -350,7 +350,7 @@ TEST_F(SkyParticles, NearOnlyPointsGoWhileTheOwnerShowsItsOnePointModel)
 {
     TDP* tdp = Emitter(0, 0, {{100, 100, 5000}, {200, 100, 5000}});
     ASSERT_NE(tdp, nullptr);
-    tdp->emitter->points[1].spare = 1; // the near-only mark
+    tdp->emitter->points[1].spare = kPointNearOnly;
     hx_actor* body = HxActorAllocate(HX_ACTOR_MODEL, nullptr);
     owner->avatar->root->actor = body;
     body->model = GetOnePointModel();
