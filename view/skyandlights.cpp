@@ -521,9 +521,13 @@ void DrawStreaks(const PassSurface& s, ParticleEmitter* e)
         const int32_t x = ClampToShort(p.screen.x), y = ClampToShort(p.screen.y);
         if (!Inside(s.bounds, x, y) || DepthAt(s, x, y) <= uint32_t(int32_t(p.screen.z) + kDepthBias))
             continue;
-        // The last screen position rides in the offset; z marks it as set.
-        if (p.offset.z == 0.0f) {
+        // The last screen position rides in the offset (z marks it as set)
+        // and the life it was seen at in the spare word: a point emitted
+        // again since lives longer, and starts afresh rather than streak
+        // from where its last life ended.
+        if (p.offset.z == 0.0f || p.life > p.spare) {
             p.offset = {float(x), float(y), 1.0f};
+            p.spare = p.life;
             continue;
         }
         const int32_t lastX = int32_t(p.offset.x), lastY = int32_t(p.offset.y);
@@ -550,6 +554,7 @@ void DrawStreaks(const PassSurface& s, ParticleEmitter* e)
             CanvasLineClipped(s.canvas, int16_t(lastX), int16_t(lastY), int16_t(x), int16_t(y),
                               ClampToByte(base + int32_t(shade)), s.clip);
         p.offset = {float(x), float(y), 1.0f};
+        p.spare = p.life;
     }
 }
 

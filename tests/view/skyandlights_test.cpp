@@ -399,6 +399,12 @@ TEST_F(SkyParticles, StreaksShadeByLevelAndLengthOnceTheyMove)
         for (int x = 200; x <= 200 + c.moved; ++x)
             EXPECT_EQ(At(x, 150), c.colour) << x;
         EXPECT_EQ(CountNot(kSky), c.moved + 1);
+        // Emitted again elsewhere (a longer life): no streak from its last life.
+        std::fill(frame.begin(), frame.end(), kSky);
+        e->points[0].life = 60;
+        e->points[0].screen.y = 300;
+        DrawParticleEmitter(tdp);
+        EXPECT_EQ(CountNot(kSky), 0);
         RemoveParticleSystem(tdp);
     }
 }
