@@ -293,6 +293,16 @@ constexpr TextureRow kStandardTextures[] = {
     {"plasma.pix", 5, true},
 };
 
+// Textures found by name (the material hook loads them from hexmire/dat):
+// the nebula sphere's and the star gate's four edge states.
+constexpr TextureRow kNamedTextures[] = {
+    {"nebula_purple", 5, false},
+    {"GateEdge1", 3, true},
+    {"GateEdge2", 4, true},
+    {"GateEdge3", 6, true},
+    {"GateEdge4", 7, true},
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -329,6 +339,8 @@ int main(int argc, char** argv)
     ok = ok && SavePixelmap("zqk/resource/art/textures/ships/klvstd.tab", MakeShadeTable(), 256, 64);
     uint32_t seed = 1;
     for (const TextureRow& t : kStandardTextures)
+        ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
+    for (const TextureRow& t : kNamedTextures)
         ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
     HxCoreEnd();
 

@@ -10,6 +10,7 @@
 #include "system/crand.h"
 #include "tools/lwob_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -251,6 +252,22 @@ void Asteroids(const std::filesystem::path& dir)
     }
 }
 
+// The sky sphere (seen from inside: its polygons turn inward) and the ball
+// of the antimatter release.
+void SkyShapes(const std::filesystem::path& dir)
+{
+    CRandSeed(2001);
+    Object sky;
+    AddBumpySphere(sky, 10, 0.0f, 8, 16, sky.AddSurface({"nebula_purple", {lwob::Colour(120, 40, 160), lwob::U16("LUMI", 255)}}));
+    for (auto& polygon : sky.polygons)
+        std::reverse(polygon.points.begin(), polygon.points.end());
+    Save(dir / "nebula.lwo", sky);
+
+    Object ball;
+    AddBumpySphere(ball, 10, 0.1f, 6, 12, ball.AddSurface({"Antimo", {lwob::Colour(200, 60, 255), lwob::U16("LUMI", 200)}}));
+    Save(dir / "antimatter.lwo", ball);
+}
+
 // Small objects that reach every reading of the loader.
 void Seeds(const std::filesystem::path& dir)
 {
@@ -310,6 +327,7 @@ int main(int argc, char** argv)
     OtherShips(shapes);
     Munitions(shapes);
     Asteroids(shapes);
+    SkyShapes(shapes);
     std::printf("shapes written to %s\n", shapes.string().c_str());
     return 0;
 }

@@ -21,6 +21,7 @@
 #include "ui/hud.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
+#include "view/skyandlights.h"
 #include "view/viewstart.h"
 #include "view/viewwindows.h"
 #include "world/messages.h"
@@ -560,6 +561,7 @@ void guiUpdateScreen()
         gWindows.redrawAll = 1;
     }
     gScreens.viewCountPublished = int16_t(ViewWindowCount());
+    gStarTrailCountdown = gScreens.viewCountPublished;
     gWindows.previousMouseX = gWindows.mouseX;
     gWindows.previousMouseY = gWindows.mouseY;
     gWindows.mouseX = gMouse.x;

@@ -41,6 +41,11 @@ void MakeEffectModels()
     RecordCall("MakeEffectModels");
 }
 
+void ShadeSkySphere(hx_model* model)
+{
+    RecordCall("ShadeSkySphere");
+}
+
 hx_model* MakeReducedModel(hx_model* model)
 {
     RecordCall("MakeReducedModel");

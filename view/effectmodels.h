@@ -19,5 +19,7 @@ void UpdateBoltStreak(SceneItem* item);
 // Model n (0-3) of a bolt colour variant (0-5), or null before the effect
 // models exist.
 hx_model* BoltModel(int32_t colourVariant, int32_t n);
+// Shades a nebula sphere's model as sky (its faces take the sky ramps).
+void ShadeSkySphere(hx_model* model);
 // The model drawn when the object is far; for now the full model itself.
 hx_model* MakeReducedModel(hx_model* model);

@@ -16,6 +16,7 @@ enum : uint32_t {
     kEmitterMarkerLights = 0x8,     // marker-light set (small pool)
     kEmitterGeneral = 0x10,         // general updater; removed when no point lives
     kEmitterStaticCloud = 0x40,     // no updater
+    kEmitterHidden = 0x80,          // not drawn (rings still are)
     kEmitterBurst = 0x100,          // count points at attach, then no more
     kEmitterFromSphere = 0x200,     // new points on a sphere of startRadius / 2
     kEmitterStream = 0x400,         // between the owner and its target
@@ -25,12 +26,18 @@ enum : uint32_t {
     kEmitterFromVertices = 0x8000,  // points start at the owner's vertices in turn
     kEmitterNoInherit = 0x10000,    // points keep only their own velocity
     kEmitterRing = 0x20000,         // two circles of 100 points
+    kEmitterOwnColour = 0x40000,    // streaks drawn in each point's own colour
     kEmitterGrowing = 0x80000,      // sizes grow with the ticks
     kEmitterJet = 0x100000,         // heads and trailing sparks
     kEmitterOrbiters = 0x200000,    // groups of four circling the owner
+    kEmitterLightField = 0x400000,  // a random light field: its spots have no rays
     kEmitterSwirl = 0x800000,       // tangential emission on the owner's sphere
     kEmitterVertexBand = 0x1000000, // points start at vertices inside a moving band
 };
+
+// A point's spare word: drawn only while its owner is near enough to show
+// more than its one-point model.
+constexpr int16_t kPointNearOnly = 0x1;
 
 // A new record (flag 8 without the ring flag: a small one, else large), or
 // null when its pool is full. Count is cut to the record's points, point

@@ -56,6 +56,11 @@ struct ViewState {
     hx_material* materials[kStandardMaterialCount];
     int32_t textureTotal; // texels loaded through the texture hook since the framework began
     hx_model* onePoint;   // the model "one point", made on first use
+    // The dummy models whose render routines draw in software, each made
+    // on first use: emitter points, a sun's glow, a blinking flare.
+    hx_model* particleDummy;
+    hx_model* starDummy;
+    hx_model* flareDummy;
 
     // Reset by every start-up.
     hx_pixelmap* shadeTable;

@@ -7,10 +7,16 @@
 
 #include "../script/script_test_support.h"
 #include "screens/bridge.h"
+#include "framework/sys_conf.h"
+#include "framework/token_ids.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
+#include "system/canvas.h"
+#include "system/crand.h"
 #include "system/res/resman.h"
+#include "view/particles.h"
+#include "view/skyandlights.h"
 #include "view/lwoloader.h"
 #include "world/floatingorigin.h"
 
@@ -88,6 +94,76 @@ TEST_F(MissionView, TheEscortAndTheStationCoverTheirProjectedPlaces)
     }
     // The player's own ship, hidden while its view was drawn, is shown again.
     EXPECT_EQ(hero->avatar->root->actor->render_style, HX_RSTYLE_DEFAULT);
+}
+
+// The flight as the STARFIELD statement leaves it (stars and the background
+// worlds) with a burst of sparks at the escort: the star and particle passes
+// draw into the flight view.
+TEST_F(MissionView, TheStarAndParticlePassesDrawIntoTheFlightView)
+{
+    const ScriptToken* start = TokeniseScript("mission01.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = uint32_t(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    SceneItem* hero = Ship("hero");
+    SceneItem* escort = Ship("escort");
+    ASSERT_TRUE(hero && escort);
+    ForEachSceneItem([](SceneItem* item) {
+        CopySimToAvatar(item);
+        return true;
+    });
+    // Blend tables that turn every blended pixel into one colour.
+    const GlowTables saved = gGlowTables;
+    std::vector<uint8_t> blend(kBlendTablesSize, 200), glow(size_t(kGlowMapSize) * kGlowMapSize, 1);
+    gGlowTables.blend = blend.data();
+    gGlowTables.glowMaps[0] = gGlowTables.glowMaps[1] = glow.data();
+    gExternalView = 255;
+    WindowHandle* view = ViewWindow(hero);
+    CreateCelestialSphere();
+    gBackgroundStarCount = 0;
+    RenderViewWindow(view);
+    const std::vector<uint8_t> bare = frame;
+
+    CRandSeed(3);
+    BuildStarCatalogue();
+    ASSERT_NE(AttachParticleEmitter(escort, nullptr, 0, kEmitterGeneral | kEmitterBurst, 1000, 100, 50, 2000.0f, 0,
+                                    360.0f),
+              nullptr);
+    RenderViewWindow(view);
+    int stars = 0, sparks = 0;
+    for (size_t i = 0; i < frame.size(); ++i) {
+        if (frame[i] == bare[i])
+            continue;
+        stars += bare[i] == 176 && frame[i] >= 16 && frame[i] < 48;
+        sparks += frame[i] == 200;
+    }
+    EXPECT_GT(stars, 50);
+    EXPECT_GT(sparks, 50);
+    gGlowTables = saved;
+    gBackgroundStarCount = 0;
+}
+
+// The stock script names the sky sphere and the antimatter ball of the data
+// tree; the sky's textures are found by name.
+TEST_F(MissionView, TheStockScriptGivesTheSkySphereAndTheAntimatterBall)
+{
+    const ScriptToken* start = TokeniseScript("zqk\\resource\\scripts\\init\\stock.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = uint32_t(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    hx_model* ball = LoadAntiMatterModel();
+    ASSERT_NE(ball, nullptr);
+    EXPECT_GT(ball->nfaces, 0);
+    gNebulaOn = 255;
+    CreateCelestialSphere();
+    ASSERT_NE(gView.celestialSphere, nullptr);
+    EXPECT_GT(gView.celestialSphere->model->nfaces, 0);
+    gNebulaOn = 0;
+    // The framework's search path as the game sets it (this fixture began
+    // the framework before the view set the environment).
+    ASSERT_EQ(HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, "hexmire\\dll;hexmire\\dat"), HX_OK);
+    for (const char* texture : {"nebula_purple", "GateEdge1", "GateEdge2", "GateEdge3", "GateEdge4"})
+        EXPECT_NE(HxMapFind(texture), nullptr) << texture;
 }
 
 } // namespace

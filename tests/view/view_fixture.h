@@ -21,6 +21,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/world_fixture.h"
 #include "ui/windows.h"
+#include "view/particles.h"
 #include "view/renderpasses.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
@@ -139,6 +140,25 @@ protected:
         guiSetViewedItems(&window, viewer);
         RegisterViewWindow(&window);
         return &window;
+    }
+    // A type-0 emitter on the item holding one still point at the world
+    // place: a spot so small that it is one pixel of its ramp's colour, one
+    // up and left of where the point projects.
+    static ParticleEmitter* OnePointEmitter(SceneItem* item, const Vector3& at, int16_t ramp = 1)
+    {
+        TDP* tdp = AttachParticleEmitter(item, nullptr, 0, 0, 1000, 1, 10, 0.0f, 0, 0.0f);
+        if (!tdp)
+            return nullptr;
+        ParticleEmitter* e = tdp->emitter;
+        e->alive = 0;
+        EmitterPoint& p = e->points[0];
+        p = EmitterPoint{};
+        p.position = at;
+        p.life = 10;
+        p.brightness = 32;
+        p.size = 0.001f;
+        p.colour = ramp;
+        return e;
     }
     // The planet, far-planet and nebula worlds with their cameras.
     static void BuildBackgroundWorlds()

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "screens/bridge.h"
-#include "system/calltrace.h"
+#include "view/skyandlights.h"
 #include "world/profiler.h"
 
 namespace {
@@ -160,35 +160,42 @@ TEST_F(ViewFrame, FlashModeShowsTheFlashColourAndNoBackground)
     } const rows[] = {{0.0f, 190}, {0.5f, 192}, {-1.0f, 194}};
     for (const auto& row : rows) {
         viewer->sim->matrix.m[8] = row.m8;
-        ClearCallTrace();
+        gStarTrailCountdown = 1;
         Draw();
         EXPECT_EQ(At(5, 5), row.sky);
         EXPECT_EQ(At(kWidth / 2, kMidRow), row.sky) << "no planet";
-        EXPECT_EQ(CountRecordedCalls("DrawStarField"), 0u);
-        EXPECT_EQ(CountRecordedCalls("SetFlashLight"), 1u);
+        EXPECT_EQ(gStarTrailCountdown, 1) << "no star pass";
+        // Light 1 is the flash's soft point light.
+        const auto* light = static_cast<const hx_light*>(gView.lights[0]->type_data);
+        EXPECT_EQ(light->type, HX_LIGHT_POINT);
+        EXPECT_FLOAT_EQ(light->attenuation_c, 0.025f);
         EXPECT_EQ(gScreenClearColour, 176); // for one frame only
     }
     gView.flashMode = 0;
-    ClearCallTrace();
+    gStarTrailCountdown = 1;
     Draw();
     EXPECT_EQ(At(kWidth / 2, kMidRow), 90u);
-    EXPECT_EQ(CountRecordedCalls("DrawStarField"), 1u);
+    EXPECT_EQ(gStarTrailCountdown, 0) << "one star pass";
 }
 
 TEST_F(ViewFrame, TheTargetViewDrawsNoStarsParticlesOrPlanets)
 {
     BuildBackgroundWorlds();
     Show(Cube("planet", 4e6f, far), 0, 0, 5e7f, 3.5e6f, kTdpPlanetLayer); // beyond the main camera
+    // A spark ahead and above the planet.
+    SceneItem* sparks = worldtest::MakeItem();
+    Place(sparks, 0, 0, 0);
+    ASSERT_NE(OnePointEmitter(sparks, {0.0f, -500.0f, 10000.0f}), nullptr);
+    const int sparkX = kWidth / 2 - 1, sparkY = int(kMidRow - 500 * kP45 / 10000) - 1;
     gTargetViewDrawing = 255;
-    ClearCallTrace();
+    gStarTrailCountdown = 1;
     Draw();
-    EXPECT_EQ(CountRecordedCalls("DrawStarField"), 0u);
-    EXPECT_EQ(CountRecordedCalls("DrawAllParticles"), 0u);
+    EXPECT_EQ(gStarTrailCountdown, 1) << "no star pass";
+    EXPECT_EQ(At(sparkX, sparkY), 176u) << "no particle pass";
     EXPECT_EQ(At(kWidth / 2, kMidRow), 176u);
     gTargetViewDrawing = 0;
-    ClearCallTrace();
     Draw();
-    EXPECT_EQ(CountRecordedCalls("DrawAllParticles"), 1u);
+    EXPECT_EQ(At(sparkX, sparkY), 136u); // the spark's one pixel
 }
 
 TEST_F(ViewFrame, PlanetsAreDrawnFarthestFirstOneAtATime)

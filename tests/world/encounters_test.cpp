@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/fw.h"
+#include "framework/pixelmap.h"
+#include "framework/resource.h"
+#include "framework/scene.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/universe_fixture.h"
@@ -134,13 +138,21 @@ TEST_F(EncounterTest, AnAgreeingGateSendsANearPlayerToItsSystem)
 
 TEST_F(EncounterTest, DisagreeingOrFarGatesSendNobody)
 {
+    // The gate shows its state on the material "StarGate".
+    ASSERT_EQ(HxBegin(), HX_OK);
+    hx_pixelmap* disagree = HxMapAdd(HxPixelmapAllocate(HX_PMT_INDEX_8, 4, 4, nullptr, 0));
+    disagree->identifier = HxResStrDup(disagree, "GateEdge4");
+    hx_material* material = HxMaterialAdd(HxMaterialAllocate("StarGate"));
     SceneItem* gate = MakeGate({9, 10, 9});
     Place(gate, 100);
     SIM_STARGATE(gate);
     EXPECT_EQ(gate->avatar->params[kParamSize], kGateDisagrees);
     EXPECT_EQ(gCurrentSystemNumber, 0);
+    EXPECT_EQ(material->colour_map, disagree);
+    material->colour_map = nullptr;
     SIM_STARGATE(gate); // the state is shown once
-    EXPECT_EQ(CountRecordedCalls("SetStarGateTexture"), 1);
+    EXPECT_EQ(material->colour_map, nullptr);
+    HxEnd();
 
     SceneItem* far = MakeGate({10, 10});
     Place(far, 5000);

@@ -74,7 +74,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
-                              "UpdateSceneLights", "DirectorUpdate",
+                              "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
