@@ -627,9 +627,9 @@ Aim AimAtTarget(SceneItem* shooter, const Weapon* mount, SceneItem* target, int 
 // The motion the shooter lends a bolt when it rides a carrier.
 Vector3 CarrierMotion(const Sim* shooter)
 {
-    if (!(shooter->flags & kSimTowed) || !shooter->towLink)
+    if (!(shooter->flags & kSimTowed))
         return {};
-    const SceneItem* carrier = static_cast<const CouplingPartner*>(shooter->towLink)->item;
+    const SceneItem* carrier = shooter->towLink;
     if (!carrier || !carrier->sim)
         return {};
     const Sim* c = carrier->sim;

@@ -729,10 +729,8 @@ TEST_F(WeaponsTest, AHeavyBoltTrailsParticlesAndABoltTakesItsCarriersMotion)
     SceneItem* carrier = ItemAt(0, 0, 0);
     carrier->sim->flags |= kSimLdsEngaged;
     carrier->sim->thrust.z = 1.0e6f;
-    CouplingPartner link{};
-    link.item = carrier;
     ship_->sim->flags |= kSimTowed;
-    ship_->sim->towLink = &link;
+    ship_->sim->towLink = carrier;
     Weapon* gun = Mount("PBC");
     ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, gun), kFired);
     EXPECT_EQ(Shots().at(0)->sim->velocity.z, 1.6e6f);
