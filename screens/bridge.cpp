@@ -20,6 +20,7 @@ uint8_t gPanelHold = 0;
 uint8_t gDockingAligned = 0;
 uint8_t gCollisionDamage = 0;
 SceneItem* gRemoteLinkItem = nullptr;
+uint8_t gDebriefAtFlightEnd = 0;
 
 void guiDisplayMessage(const char* text, int32_t time)
 {

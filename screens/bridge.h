@@ -28,6 +28,9 @@ extern uint8_t gPanelHold;         // the bridge panels' hold
 extern uint8_t gDockingAligned;    // raised by the docking alignment
 extern uint8_t gCollisionDamage;   // the collision-damage option
 extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
+// The end of the flight goes straight to the debrief (mission-end state 2)
+// instead of showing the player's ship first.
+extern uint8_t gDebriefAtFlightEnd;
 
 void guiBridgeKeyHandler(uint16_t keyCode);
 void guiDisplayMessage(const char* text, int32_t time);

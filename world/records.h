@@ -204,6 +204,10 @@ struct Avatar {
     // how fast it follows, in thousandths a tick.
     int32_t cameraMinimumDistance;
     int32_t cameraLag;
+    // A chase camera's last offset from its watched item (world axes).
+    Vector3 cameraOffset;
+    // 1 while the player flies the item by remote link.
+    int32_t remoteLinked;
 };
 
 // Sim flags (u32) named by the world core.
@@ -340,6 +344,8 @@ struct TDP {
     ParticleEmitter* emitter; // or other type data
     hx_model* model;
     hx_model* lod[3]; // full, reduced, one point
+    // A star body: the glow size its level of detail gives the star dummy.
+    float glowSize;
 };
 
 // Action flags (u32).

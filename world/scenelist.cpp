@@ -188,6 +188,8 @@ TDP* SearchTDPLink(TDP* at, TDP* node, TDP*** link)
     return SearchTDPLink(at->nextSibling, node, link);
 }
 
+} // namespace
+
 // The model resource that the script symbol "CorpseMd" names, or null when
 // the symbol is missing or names no model.
 Resource* CorpseModelResource()
@@ -201,6 +203,8 @@ Resource* CorpseModelResource()
         return nullptr;
     return resource;
 }
+
+namespace {
 
 // What the player's ship leaves behind when it is deleted: a drifting body
 // that becomes the player's item.
