@@ -27,8 +27,15 @@ using worldtest::MakeItem;
 using worldtest::MakeShip;
 
 const char* const kTexts[][2] = {
-    {"1", "NOT REMOTE"}, {"2", "LINKED"}, {"3", "RELEASED"}, {"4", "OUT OF REACH"},
-    {"30", "COCKPIT"},   {"31", "CONTACT"}, {"32", "TRACK"},  {"33", "CHASE"}, {"34", "DRIFT"},
+    {"1", "NOT REMOTE"},
+    {"2", "LINKED"},
+    {"3", "RELEASED"},
+    {"4", "OUT OF REACH"},
+    {"30", "COCKPIT"},
+    {"31", "CONTACT"},
+    {"32", "TRACK"},
+    {"33", "CHASE"},
+    {"34", "DRIFT"},
 };
 
 class CameraTest : public worldtest::WorldTest {
@@ -120,11 +127,11 @@ protected:
     SceneItem* camera = nullptr;
 };
 
-#define EXPECT_VEC(v, ex, ey, ez, tol)                                                                                 \
-    do {                                                                                                               \
-        EXPECT_NEAR((v).x, (ex), (tol));                                                                               \
-        EXPECT_NEAR((v).y, (ey), (tol));                                                                               \
-        EXPECT_NEAR((v).z, (ez), (tol));                                                                               \
+#define EXPECT_VEC(v, ex, ey, ez, tol) \
+    do { \
+        EXPECT_NEAR((v).x, (ex), (tol)); \
+        EXPECT_NEAR((v).y, (ey), (tol)); \
+        EXPECT_NEAR((v).z, (ez), (tol)); \
     } while (0)
 
 // ---- The director ------------------------------------------------------------------------
@@ -167,11 +174,11 @@ TEST_F(CameraTest, AShotStaysAgainstNoHigherPriorityWithinTheMinimumTimeExceptEv
         int32_t after;
         bool cuts;
     } const cases[] = {
-        {1, 2, 100, false},  // equal priority, too soon
-        {1, 8, 100, false},  // lower priority, too soon
-        {1, 8, 250, true},   // the minimum time has passed
-        {1, 5, 10, true},    // higher priority
-        {12, 12, 10, true},  // event 12 always cuts
+        {1, 2, 100, false}, // equal priority, too soon
+        {1, 8, 100, false}, // lower priority, too soon
+        {1, 8, 250, true},  // the minimum time has passed
+        {1, 5, 10, true},   // higher priority
+        {12, 12, 10, true}, // event 12 always cuts
         {12, 5, 10, false},
     };
     SceneItem* other = Ship(9000, 0, 0, 100);
@@ -390,9 +397,9 @@ TEST_F(CameraTest, TargetCameraStandsBehindTheTargetOrBehindTheViewerUnderTheDir
         float targetRadius;
         double back; // from the target
     } const cases[] = {
-        {100000, 500, 3000},   // at least 3000
-        {100000, 2000, 5000},  // 2.5 target radii
-        {2000, 2000, 1500},    // 0.75 x the distance, below both
+        {100000, 500, 3000},  // at least 3000
+        {100000, 2000, 5000}, // 2.5 target radii
+        {2000, 2000, 1500},   // 0.75 x the distance, below both
     };
     SceneItem* target = Ship(0, 0, 0, 0);
     camera->avatar->linkItem = target;
@@ -454,8 +461,8 @@ TEST_F(CameraTest, WeaponLabelNamesTheDirectionAndTheWeapon)
     Weapon mount{};
     mount.kind = 5;
     player->sim->currentWeapon = &mount;
-    const char* const words[16] = {"FULL RNG", "FWD",      "FWD PORT", "PORT",     "AFT PORT", "AFT",
-                                   "AFT STBD", "STBD",     "FWD STBD", "FULL RNG", "FULL RNG", "FULL RNG",
+    const char* const words[16] = {"FULL RNG", "FWD", "FWD PORT", "PORT", "AFT PORT", "AFT",
+                                   "AFT STBD", "STBD", "FWD STBD", "FULL RNG", "FULL RNG", "FULL RNG",
                                    "FULL RNG", "FULL RNG", "FULL RNG", "FULL RNG"};
     for (int16_t code = 0; code < 16; ++code) {
         mount.directionCode = int16_t(code | 0x30); // only the low 4 bits count
@@ -504,7 +511,7 @@ TEST_F(CameraTest, RemoteLinkRefusesLinksReleasesAndEndsOutOfReach)
     SceneItem* probe = Ship(1000, 0, 0, 50);
     SceneItem* rock = MakeItem();
     rock->sim->flags |= 0x10000000;
-    ToggleRemoteLink(player, rock); // no ShipInfo
+    ToggleRemoteLink(player, rock);  // no ShipInfo
     ToggleRemoteLink(player, probe); // not remotely controllable
     probe->sim->flags |= 0x10000000;
     gRemoteLinkMarker = &record; // barred this frame
