@@ -61,6 +61,18 @@ void MakePalette(uint8_t (&rgb)[768])
     }
 }
 
+// The remote link's palette: the game palette seen through a probe's
+// camera, every shade a level of phosphor green.
+void MakeRemotePalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
+{
+    for (int i = 0; i < 256; ++i) {
+        const int level = (game[3 * i] * 30 + game[3 * i + 1] * 59 + game[3 * i + 2] * 11) / 100;
+        rgb[3 * i] = static_cast<uint8_t>(level / 5);
+        rgb[3 * i + 1] = static_cast<uint8_t>(level);
+        rgb[3 * i + 2] = static_cast<uint8_t>(level / 4);
+    }
+}
+
 // A screen: a blue gradient sky with stars, and a band of the given ramp
 // across the middle.
 std::vector<uint8_t> MakeScreen(int bandRamp, uint32_t seed)
@@ -311,6 +323,9 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/endscrn.pcx", MakeScreen(1, 23), kScreenWidth, kScreenHeight, rgb);
     ok = ok && SavePicture("art/icons/Flare000.pcx", MakeFlare(false), 128, 128, rgb);
     ok = ok && SavePicture("art/icons/Flare004.pcx", MakeFlare(true), 128, 128, rgb);
+    uint8_t remote[768];
+    MakeRemotePalette(rgb, remote);
+    ok = ok && SavePicture("art/rempal.pcx", std::vector<uint8_t>(16, 0), 4, 4, remote);
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveSmallFontPictures();
 
