@@ -495,17 +495,26 @@ void SaveCameraView()
 {
     if (gDirectorOn)
         return;
-    gCameras.director.savedExternal = gExternalView;
-    gCameras.director.savedBehaviour = gPlayerCamera ? gPlayerCamera->control : nullptr;
+    DirectorState& d = gCameras.director;
+    d.viewSaved = 1;
+    d.savedExternal = gExternalView;
+    d.savedBehaviour = gPlayerCamera ? gPlayerCamera->control : nullptr;
 }
 
+// Only a saved view is restored, once: stopping a director that never ran
+// (every move to another star system stops it) leaves the view, its camera
+// and a remote link as they are.
 void RestoreCameraView()
 {
-    if (gCameras.director.savedExternal)
+    DirectorState& d = gCameras.director;
+    if (!d.viewSaved)
+        return;
+    d.viewSaved = 0;
+    if (d.savedExternal)
         EnterExternalView();
     else
         EnterCockpitView();
-    SetViewBehaviour(gCameras.director.savedBehaviour);
+    SetViewBehaviour(d.savedBehaviour);
 }
 
 void EnterExternalView()

@@ -71,7 +71,8 @@ struct DirectorState {
     int32_t shotLength; // random length of a cycling shot, ticks
     ItemRef subject;
     ItemRef target;
-    // What StartDirector and SaveCameraView remembered.
+    // What StartDirector and SaveCameraView remembered, until restored.
+    uint8_t viewSaved;
     uint8_t savedExternal;
     CameraRoutine savedBehaviour;
     int16_t savedStation;

@@ -491,6 +491,13 @@ TEST_F(CameraTest, ViewSwitchesResetTheOrbitAndTheCockpitTakesThePlayerCamera)
     RestoreCameraView();
     EXPECT_EQ(gExternalView, 255);
     EXPECT_EQ(camera->control, &CAM_TRACK);
+
+    // Stopping a director that never ran (as every move to another star
+    // system does) restores nothing: the camera keeps its behaviour.
+    camera->control = CAM_CHASE;
+    StopDirector();
+    EXPECT_EQ(gExternalView, 255);
+    EXPECT_EQ(camera->control, &CAM_CHASE);
 }
 
 TEST_F(CameraTest, RemoteLinkRefusesLinksReleasesAndEndsOutOfReach)
