@@ -4,6 +4,8 @@
 
 #include "ai/docking.h"
 #include "screens/bridge.h"
+#include "script/keywords.h"
+#include "script/shiptypes.h"
 #include "script/configstatements.h"
 #include "script/symbols.h"
 #include "system/crand.h"
@@ -435,6 +437,81 @@ TEST_F(CameraTest, TargetCameraStandsBehindTheTargetOrBehindTheViewerUnderTheDir
     const Vector3 side = Row(camera, 0);
     const double g = 200.0 + std::sqrt(2.0) * 10000.0;
     EXPECT_NEAR(camera->sim->position.y, -10000 - forward.y * g - up.y * 50 + side.y * 25, 1e-2);
+}
+
+TEST_F(CameraTest, TargetCameraLooksStraightUpAlongTheViewersSide)
+{
+    SceneItem* target = Ship(0, 100000, 0, 500);
+    camera->avatar->linkItem = target;
+    TargetCamera(camera);
+    EXPECT_VEC(Row(camera, 2), 0, 1, 0, 1e-6);
+    EXPECT_VEC(Row(camera, 0), -1, 0, 0, 1e-6); // the viewer's -right axis
+    EXPECT_VEC(Row(camera, 1), 0, 0, 1, 1e-6);
+    EXPECT_VEC(camera->sim->position, 0, 97000, 0, 1e-6);
+}
+
+TEST_F(CameraTest, ContactCameraWatchesTheSelectedContactOrChasesWithoutOne)
+{
+    CAM_CONTACT(camera);
+    EXPECT_STREQ(gCameras.view.cameraName, "CHASE");
+    EXPECT_NEAR(camera->sim->position.z, -7500.0, 1e-3);
+
+    SceneItem* contact = Ship(0, 0, 50000, 500);
+    player->sim->target = contact;
+    CAM_CONTACT(camera);
+    EXPECT_STREQ(gCameras.view.cameraName, "CONTACT");
+    EXPECT_EQ(camera->avatar->linkItem.Get(), contact);
+    EXPECT_VEC(camera->sim->position, 0, 0, 47000, 1e-6);
+}
+
+TEST_F(CameraTest, WeaponCameraRidesAheadAimsSmoothlyOrLooksAlongTheMount)
+{
+    Weapon mount{};
+    mount.directionCode = 3; // port
+    mount.mountPosition = {-20, 5, 10};
+    player->sim->weapons = &mount;
+    player->sim->radius = 100.0f;
+    SceneItem* weapons = MakeItem();
+
+    // The gunner's view: the first mount's direction, at the mount.
+    gWeaponViewOption = 0;
+    WeaponCameraStep(weapons);
+    EXPECT_EQ(gWeaponViewMount, &mount);
+    EXPECT_VEC(Row(weapons, 2), -1, 0, 0, 1e-5);
+    EXPECT_VEC(weapons->sim->position, -20, 5, 10, 1e-6);
+
+    // The option on: the viewed ship's axes, 1.2 radii ahead.
+    gWeaponViewOption = 1;
+    WeaponCameraStep(weapons);
+    EXPECT_VEC(Row(weapons, 2), 0, 0, 1, 1e-6);
+    EXPECT_VEC(weapons->sim->position, 0, 0, 120, 1e-6);
+
+    // With smoothing, the aim point moves 15% of the way to the target.
+    gCameras.view.weaponTargetSmoothing = 1;
+    gCameras.view.smoothedTarget = {0, 0, 1000};
+    SceneItem* target = Ship(1000, 0, 1000, 10);
+    player->sim->target = target;
+    WeaponCameraStep(weapons);
+    EXPECT_VEC(gCameras.view.smoothedTarget, 150, 0, 1000, 1e-3);
+    Vector3 aim{150, 0, 1000};
+    VecNormalise(aim);
+    EXPECT_VEC(Row(weapons, 2), aim.x, aim.y, aim.z, 1e-5);
+    gWeaponViewOption = 0;
+    gWeaponViewMount = nullptr;
+}
+
+TEST_F(CameraTest, JumpingPutsThePlayerJustBehindTheItem)
+{
+    player->sim->radius = 100.0f;
+    SceneItem* ship = Ship(0, 0, 1e6, 500);
+    JumpPlayerToObject(ship);
+    EXPECT_VEC(player->sim->position, 0, 0, 1e6 - 200 - 1000, 1e-6);
+    EXPECT_FLOAT_EQ(player->sim->matrix.m[14], float(1e6 - 1200));
+    // A planet's radius counts at its real size.
+    SceneItem* planet = Ship(0, 0, 2e6, 4000);
+    planet->avatar->classFlags |= SenseFlag(kw::SN_PLANET);
+    JumpPlayerToObject(planet);
+    EXPECT_VEC(player->sim->position, 0, 0, 2e6 - 200 - 2000, 1e-6);
 }
 
 TEST_F(CameraTest, TheDirectorsViewpointLiesOutsideTheSubjectFacingIt)
