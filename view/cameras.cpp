@@ -65,7 +65,6 @@ constexpr int16_t kWepStation = 3;
 constexpr const char* kStationScreens[] = {nullptr, "COM", "NAV", "WEP", "ENG"};
 constexpr int32_t kMessageTicks = 200;
 constexpr float kShakeDegrees = 2.0f; // the strongest turn of a cockpit shake
-constexpr uint32_t kSimRemoteControllable = 0x10000000;
 
 // Direction words of the weapon label by direction code; codes past the
 // table read as 0.

@@ -594,10 +594,10 @@ TEST_F(CameraTest, RemoteLinkRefusesLinksReleasesAndEndsOutOfReach)
     CaptureMessages();
     SceneItem* probe = Ship(1000, 0, 0, 50);
     SceneItem* rock = MakeItem();
-    rock->sim->flags |= 0x10000000;
+    rock->sim->flags |= kSimRemoteControllable;
     ToggleRemoteLink(player, rock);  // no ShipInfo
     ToggleRemoteLink(player, probe); // not remotely controllable
-    probe->sim->flags |= 0x10000000;
+    probe->sim->flags |= kSimRemoteControllable;
     gRemoteLinkMarker = &record; // barred this frame
     ToggleRemoteLink(player, probe);
     EXPECT_EQ(Messages(), "NOT REMOTE;NOT REMOTE;OUT OF REACH;");

@@ -808,7 +808,7 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     s.rock->sim->target = s.ship;
     ParkSceneItem(s.rock, 0, 0, 0);
     s.player->sim->secondTarget = s.ship;
-    s.ship->sim->flags |= 0x10000000; // remotely controllable
+    s.ship->sim->flags |= kSimRemoteControllable;
     ToggleRemoteLink(s.player, s.ship);
     ASSERT_EQ(gRemoteLinkItem, s.ship);
 
