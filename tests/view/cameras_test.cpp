@@ -16,6 +16,7 @@
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/viewwindows.h"
+#include "world/behaviours.h"
 #include "world/playerinput.h"
 #include "world/scenelist.h"
 
@@ -301,6 +302,29 @@ TEST_F(CameraTest, AMissionsEndHandsTheViewToTheDirectorOnThePlayersShip)
     gDebriefAtFlightEnd = 1;
     StartDirectorOnPlayer();
     EXPECT_EQ(MissionEndState, kMissionDebrief);
+}
+
+TEST_F(CameraTest, InTheSimulationFrameTheViewCameraFollowsTheShipAfterTheMissionsEnd)
+{
+    SceneItem* eye = CreateCameraItem(player, CAM_PLAYER);
+    ASSERT_NE(eye, nullptr);
+    gPlayerCamera = eye;
+    player->sim->velocity = {0, 0, 500};
+    player->perFrame = BallisticStep;
+    StartDirectorOnPlayer();
+    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    for (int frame = 0; frame < 50; ++frame)
+        worldtest::RunFrame(5);
+    EXPECT_EQ(gDirectorOn, 255);
+    EXPECT_NE(eye->control, &CAM_PLAYER); // an outside shot
+    EXPECT_GT(player->sim->position.z, 1000.0);
+    Vector3 toShip{float(player->sim->position.x - eye->sim->position.x),
+                   float(player->sim->position.y - eye->sim->position.y),
+                   float(player->sim->position.z - eye->sim->position.z)};
+    VecNormalise(toShip);
+    EXPECT_GT(VecDot(toShip, Row(eye, 2)), 0.999f);
+    // What the view draws from: the camera's Avatar took its matrix.
+    EXPECT_FLOAT_EQ(eye->avatar->matrix.m[10], eye->sim->matrix.m[10]);
 }
 
 // ---- Camera geometry --------------------------------------------------------------------------
