@@ -352,7 +352,10 @@ void DirectorOfferShot(SceneItem* subject, SceneItem* second, int32_t event)
     const DirectorEventRow& row = DirectorEvent[event];
     const uint32_t now = gFrameClock.gameClock;
     if (!gDirectorOn) {
-        if (!subject || subject != gPlayerItem || row.mode == 0)
+        // Only the automatic director ("director" switch) starts on events:
+        // once started it keeps cycling from ship to ship, so an event in
+        // ordinary flight would otherwise leave the cockpit for good.
+        if (!gSettings.director || !subject || subject != gPlayerItem || row.mode == 0)
             return;
         if (CurrentStation == 0 || CurrentStation == kWepStation)
             GoToStation(kNavStation);

@@ -12,6 +12,7 @@
 #include "system/display.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "system/settings.h"
 #include "system/trace.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
@@ -59,9 +60,11 @@ protected:
         CurrentStation = 2;
         gExternalView = 0;
         gRemoteLinkMarker = nullptr;
+        savedSettings = gSettings;
     }
     void TearDown() override
     {
+        gSettings = savedSettings;
         for (const auto& t : kTexts)
             gTextTable[std::stoi(t[0])] = nullptr;
         if (gTraceFile) {
@@ -128,6 +131,7 @@ protected:
 
     SceneItem* player = nullptr;
     SceneItem* camera = nullptr;
+    Settings savedSettings;
 };
 
 #define EXPECT_VEC(v, ex, ey, ez, tol) \
@@ -139,9 +143,14 @@ protected:
 
 // ---- The director ------------------------------------------------------------------------
 
-TEST_F(CameraTest, OnlyEventsOfModeOneOrTwoOnThePlayerStartTheDirector)
+TEST_F(CameraTest, OnlyEventsOfModeOneOrTwoOnThePlayerStartTheAutomaticDirector)
 {
     SceneItem* other = Ship(5000, 0, 0, 100);
+    // Without the "director" switch no event starts it.
+    for (int event = 0; event < kDirectorEventCount; ++event)
+        DirectorOfferShot(player, nullptr, event);
+    EXPECT_EQ(gDirectorOn, 0);
+    gSettings.director = 1;
     for (int event = 0; event < kDirectorEventCount; ++event) {
         ResetCameras();
         DirectorOfferShot(other, nullptr, event);
@@ -172,6 +181,7 @@ TEST_F(CameraTest, OnlyEventsOfModeOneOrTwoOnThePlayerStartTheDirector)
 
 TEST_F(CameraTest, AShotStaysAgainstNoHigherPriorityWithinTheMinimumTimeExceptEventTwelve)
 {
+    gSettings.director = 1;
     struct Case {
         int first, second;
         int32_t after;
@@ -200,6 +210,7 @@ TEST_F(CameraTest, AShotStaysAgainstNoHigherPriorityWithinTheMinimumTimeExceptEv
 
 TEST_F(CameraTest, AHoldingShotOnThePlayerRefusesCutsAndRenewsWithANewViewpoint)
 {
+    gSettings.director = 1;
     SceneItem* other = Ship(9000, 0, 0, 100);
     DirectorOfferShot(player, nullptr, kShotDocking); // mode 2, hold 300
     Advance(1000);
@@ -221,6 +232,7 @@ TEST_F(CameraTest, AHoldingShotOnThePlayerRefusesCutsAndRenewsWithANewViewpoint)
 
 TEST_F(CameraTest, TheHoldRunsOutIntoTheSavedView)
 {
+    gSettings.director = 1;
     player->sim->shipInfo = nullptr; // nothing to cycle to
     camera->control = CAM_PLAYER;
     DirectorOfferShot(player, nullptr, 1); // mode 1, hold 200
