@@ -1,5 +1,6 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
-// palette, the loading and end screens, the bitmap font of the font symbols,
+// palette, the loading and end screens, the remote link's palette picture,
+// the bitmap font of the font symbols,
 // the glyph pictures that "-fontmake" builds its small font from and the
 // preloaded sounds, the ship shade table and the textures of the standard
 // materials, all synthesised here. The text files of the
