@@ -280,9 +280,9 @@ void CycleDirector()
     d.hold = std::max(d.hold, d.shotLength + 100);
 }
 
-// The target camera's placement: false when it has nothing to look at
-// (no viewer, no target, or the target on the viewer), and the camera then
-// stays at the viewer with its last orientation.
+// The target camera's placement. With nothing to look at (no viewer, no
+// target, or the target on the viewer) the camera stays at the viewer with
+// its last orientation.
 void AimTargetCamera(SceneItem* camera)
 {
     SceneItem* viewer = gPlayerItem;
