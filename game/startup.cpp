@@ -524,7 +524,7 @@ void ShowEndScreen()
 void StartFlight()
 {
     gInterpreter.missionPause = 0;
-    gDirectorOn = 0;
+    ResetCameras();
     gExternalView = 0;
     gFreezeView = 0;
     InitTDPRadii();

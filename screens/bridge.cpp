@@ -5,6 +5,8 @@
 
 #include "system/calltrace.h"
 #include "system/trace.h"
+#include "ui/screens.h"
+#include "view/cameras.h"
 
 int16_t CurrentStation = 0;
 int32_t MissionEndState = 0;
@@ -20,6 +22,7 @@ uint8_t gPanelHold = 0;
 uint8_t gDockingAligned = 0;
 uint8_t gCollisionDamage = 0;
 SceneItem* gRemoteLinkItem = nullptr;
+uint8_t gDebriefAtFlightEnd = 0;
 
 void guiDisplayMessage(const char* text, int32_t time)
 {
@@ -105,9 +108,39 @@ void StartPlayerJump()
     RecordCall("StartPlayerJump");
 }
 
+namespace {
+
+struct SavedStation {
+    uint8_t saved;
+    int16_t station;
+    uint8_t externalView;
+} gSavedStation;
+
+} // namespace
+
 void SaveStationScreen()
 {
-    RecordCall("SaveStationScreen");
+    if (gSavedStation.saved)
+        return;
+    gSavedStation = {1, CurrentStation, static_cast<uint8_t>(gExternalView ? 1 : 0)};
+}
+
+void RestoreStationScreen()
+{
+    if (!gSavedStation.saved) {
+        if (gExternalView)
+            EnterCockpitView();
+        return;
+    }
+    static const char* const kStationScreens[] = {"COM", "NAV", "WEP", "ENG"};
+    const int16_t station = gSavedStation.station >= 1 && gSavedStation.station <= 4 ? gSavedStation.station : 2;
+    CurrentStation = station;
+    guiGotoScreen(kStationScreens[station - 1]);
+    if (gSavedStation.externalView)
+        EnterExternalView();
+    else
+        EnterCockpitView();
+    gSavedStation.saved = 0;
 }
 
 void RemoteLinkToLaunched(SceneItem* launched)

@@ -28,11 +28,19 @@ extern uint8_t gPanelHold;         // the bridge panels' hold
 extern uint8_t gDockingAligned;    // raised by the docking alignment
 extern uint8_t gCollisionDamage;   // the collision-damage option
 extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
+// The end of the flight goes straight to the debrief (mission-end state 2)
+// instead of showing the player's ship first.
+extern uint8_t gDebriefAtFlightEnd;
 
 void guiBridgeKeyHandler(uint16_t keyCode);
 void guiDisplayMessage(const char* text, int32_t time);
 void EndRemoteLink(int32_t ignored);
+// The station to come back to: SaveStationScreen keeps the current station
+// and whether the external view was up, once (a later save keeps the first);
+// RestoreStationScreen goes back to them (a station outside 1-4 is NAV) and
+// forgets them. With nothing saved it only leaves the external view.
 void SaveStationScreen();
+void RestoreStationScreen();
 // The player takes remote control of a just-launched probe or missile.
 void RemoteLinkToLaunched(SceneItem* launched);
 void CloseCommsFilms();

@@ -29,7 +29,6 @@ const char* gLastDebugText = nullptr;
 namespace {
 
 constexpr uint32_t kSimNoUndock = 0x8000000;
-constexpr uint32_t kSimRemoteOk = 0x10000000;
 // Sim flags of a group leader.
 constexpr uint32_t kSimLeaderFlags = 0x1400;
 
@@ -134,7 +133,7 @@ void NoUndock(uint32_t& position)
 void RemoteOk(uint32_t& position)
 {
     SceneItem* item = SymbolObject(ReadTypedSymbol(position, kSymbolSceneItem));
-    SetSimFlag(item, kSimRemoteOk, ReadOn(position));
+    SetSimFlag(item, kSimRemoteControllable, ReadOn(position));
 }
 
 // ---- Groups ----------------------------------------------------------------------

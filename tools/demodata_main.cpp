@@ -1,5 +1,6 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
-// palette, the loading and end screens, the bitmap font of the font symbols,
+// palette, the loading and end screens, the remote link's palette picture,
+// the bitmap font of the font symbols,
 // the glyph pictures that "-fontmake" builds its small font from and the
 // preloaded sounds, the ship shade table and the textures of the standard
 // materials, all synthesised here. The text files of the
@@ -58,6 +59,18 @@ void MakePalette(uint8_t (&rgb)[768])
         rgb[3 * i] = static_cast<uint8_t>(r);
         rgb[3 * i + 1] = static_cast<uint8_t>(g);
         rgb[3 * i + 2] = static_cast<uint8_t>(b);
+    }
+}
+
+// The remote link's palette: the game palette seen through a probe's
+// camera, every shade a level of phosphor green.
+void MakeRemotePalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
+{
+    for (int i = 0; i < 256; ++i) {
+        const int level = (game[3 * i] * 30 + game[3 * i + 1] * 59 + game[3 * i + 2] * 11) / 100;
+        rgb[3 * i] = static_cast<uint8_t>(level / 5);
+        rgb[3 * i + 1] = static_cast<uint8_t>(level);
+        rgb[3 * i + 2] = static_cast<uint8_t>(level / 4);
     }
 }
 
@@ -321,6 +334,9 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/endscrn.pcx", MakeScreen(1, 23), kScreenWidth, kScreenHeight, rgb);
     ok = ok && SavePicture("art/icons/Flare000.pcx", MakeFlare(false), 128, 128, rgb);
     ok = ok && SavePicture("art/icons/Flare004.pcx", MakeFlare(true), 128, 128, rgb);
+    uint8_t remote[768];
+    MakeRemotePalette(rgb, remote);
+    ok = ok && SavePicture("art/rempal.pcx", std::vector<uint8_t>(16, 0), 4, 4, remote);
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveSmallFontPictures();
 

@@ -310,6 +310,18 @@ void Seeds(const std::filesystem::path& dir)
     Save(dir / "boxes.lwo", boxes);
 }
 
+// The tumbling corpse a wreck leaves: a charred, crumpled lump with a torn
+// plate, the model the script symbol "CorpseMd" names.
+void Corpse(const std::filesystem::path& dir)
+{
+    CRandSeed(2001);
+    Object corpse;
+    int16_t burnt = corpse.AddSurface({"Burnt", {lwob::Colour(70, 60, 55), lwob::U16("FLAG", 4)}});
+    AddBumpySphere(corpse, 6, 0.45f, 6, 9, burnt);
+    lwob::AddBox(corpse, {-1, -9, -0.5f}, {1, -5, 0.5f}, corpse.AddSurface(Trim(120, 110, 100)));
+    Save(dir / "corpse.lwo", corpse);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -328,6 +340,7 @@ int main(int argc, char** argv)
     Munitions(shapes);
     Asteroids(shapes);
     SkyShapes(shapes);
+    Corpse(shapes);
     std::printf("shapes written to %s\n", shapes.string().c_str());
     return 0;
 }

@@ -214,6 +214,10 @@ struct Avatar {
     ItemRef shooter;
     Weapon* weapon;
     const Vector3* mountPosition;
+    // A chase camera's last offset from its watched item (world axes).
+    Vector3 cameraOffset;
+    // 1 while the player flies the item by remote link.
+    int32_t remoteLinked;
 };
 
 // Sim flags (u32) named by the world core.
@@ -235,11 +239,12 @@ enum : uint32_t {
     kSimTowed = 0x100000,
     kSimInhibited = 0x200000,
     // Timed flags that messages set and clear (world/messagehandler.h).
-    kSimHardBounce = 0x400000,    // kinds 22 and 23: collisions bounce hard
-    kSimSparesOthers = 0x800000,  // with the hard bounce: what it hits takes no damage
-    kSimJumpUnderWay = 0x1000000, // a capsule jump is under way (kinds 15, 16)
-    kSimBraked = 0x2000000,       // braked by a disruptor; cleared by kind 26
-    kSimScattering = 0x4000000,   // a belt rock just re-placed; cleared by kind 27
+    kSimHardBounce = 0x400000,           // kinds 22 and 23: collisions bounce hard
+    kSimSparesOthers = 0x800000,         // with the hard bounce: what it hits takes no damage
+    kSimJumpUnderWay = 0x1000000,        // a capsule jump is under way (kinds 15, 16)
+    kSimBraked = 0x2000000,              // braked by a disruptor; cleared by kind 26
+    kSimScattering = 0x4000000,          // a belt rock just re-placed; cleared by kind 27
+    kSimRemoteControllable = 0x10000000, // the player may fly it by remote link (REMOTE_OK)
 };
 
 struct FlightModel;
@@ -350,6 +355,8 @@ struct TDP {
     ParticleEmitter* emitter; // or other type data
     hx_model* model;
     hx_model* lod[3]; // full, reduced, one point
+    // A star body: the glow size its level of detail gives the star dummy.
+    float glowSize;
 };
 
 // Action flags (u32).

@@ -190,6 +190,8 @@ TDP* SearchTDPLink(TDP* at, TDP* node, TDP*** link)
     return SearchTDPLink(at->nextSibling, node, link);
 }
 
+} // namespace
+
 // The model resource that the script symbol "CorpseMd" names, or null when
 // the symbol is missing or names no model.
 Resource* CorpseModelResource()
@@ -203,6 +205,8 @@ Resource* CorpseModelResource()
         return nullptr;
     return resource;
 }
+
+namespace {
 
 // What the player's ship leaves behind when it is deleted: a drifting body
 // that becomes the player's item.

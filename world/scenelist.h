@@ -86,6 +86,10 @@ TDPAttribute* AddTDPAttribute(TDP* node, uint8_t type, uint8_t valueNumber);
 // not in the tree.
 TDP* FindTDPLink(SceneItem* item, TDP* node, TDP*** link);
 int CountTDPInTree(const TDP* subtree, const TDP* node);
+// The model resource that the script symbol "CorpseMd" names, or null when
+// the symbol is missing or names no model.
+struct Resource;
+Resource* CorpseModelResource();
 float GetItemSeparation(const SceneItem* a, const SceneItem* b, Vector3* aMinusB);
 // Sets up the 3D view from the item, when the item is in use.
 void SetViewFromSceneItem(SceneItem* item, const ViewRect* viewport);

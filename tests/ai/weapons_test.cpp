@@ -915,9 +915,13 @@ TEST_F(WeaponsTest, RemoteControlIsTakenOnlyWhenTheControlledItemLaunches)
         EXPECT_EQ(player->sim->thrust.z, 700.0f);
 
         gControlledItem = ship_;
+        CurrentStation = 3;
         Weapon* mine = Mount(kind);
         ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, mine), kFired);
-        EXPECT_EQ(CountRecordedCalls("SaveStationScreen"), 1u);
+        // The station was remembered: leaving the link comes back to it.
+        CurrentStation = 1;
+        RestoreStationScreen();
+        EXPECT_EQ(CurrentStation, 3);
         EXPECT_EQ(CountRecordedCalls("RemoteLinkToLaunched"), 1u);
         EXPECT_EQ(player->sim->thrust.z, 0.0f);
         gControlledItem = nullptr;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "interp_fixture.h"
+#include "tests/support/corpse_fixture.h"
 
 #include "framework/scene.h"
 #include "ai/aistate.h"
@@ -396,11 +397,13 @@ TEST_F(ObjectStatementTest, ScaleOnceInALoopScalesOnce)
 TEST_F(ObjectStatementTest, SizeOnAnObjectChangesOnlyItsRadiusAndCorpseNeedsAnObject)
 {
     SceneItem* item = Named("O");
+    gPlayerItem = Named("P", 1000, 0, 0);
     NamedModel("M");
+    const hx_model* corpse = corpsetest::GiveCorpseModel();
     Run("SIZE O 450\nSIZE M 20\nCORPSE O\nCORPSE Nobody");
     EXPECT_EQ(item->sim->radius, 450.0f);
     EXPECT_EQ(CountRecordedCalls("SizeModel"), 1u);
-    EXPECT_EQ(CountRecordedCalls("SpawnCorpse"), 1u);
+    EXPECT_EQ(corpsetest::CountCorpses(corpse), 1);
 }
 
 TEST_F(ObjectStatementTest, ColourAndWireframeStatementsEditTheObjectsRoot)

@@ -80,6 +80,7 @@ TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)
     };
     for (const OutcomeCase& c : cases) {
         ResetMissionScript();
+        ResetCameras();
         guiClearMessageLog();
         ClearCallTrace();
         gLoopFlags.endOfMissionRequest = 0;
@@ -95,7 +96,9 @@ TEST_F(OutcomeTest, SuccessAndFailureLeaveTheMissionInItsEndState)
         const bool ended = c.endState != kMissionInFlight;
         EXPECT_EQ(gInterpreter.missionPause, ended ? 255 : 0) << c.script;
         EXPECT_EQ(gDirectorOn, ended ? 255 : 0) << c.script;
-        EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), ended ? 1u : 0u) << c.script;
+        // Ended: the director's shot of the player's ship, held.
+        EXPECT_EQ(gCameras.director.event, ended ? kShotPlayerShip : 0) << c.script;
+        EXPECT_EQ(gCameras.director.hold, ended ? DirectorEvent[kShotPlayerShip].holdTicks : 0) << c.script;
     }
 }
 
@@ -180,7 +183,8 @@ TEST_F(OutcomeTest, TheExternalCameraEndsTheFlightAndAMissionResetClearsIt)
     EXPECT_EQ(MissionEndState, kMissionFlightOver);
     EXPECT_EQ(gInterpreter.missionPause, 255);
     EXPECT_EQ(gDirectorOn, 255);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"StartDirector", "DirectorOfferShot"}));
+    EXPECT_EQ(gExternalView, 255);
+    EXPECT_EQ(gCameras.director.event, kShotPlayerShip);
     ResetMissionScript();
     EXPECT_EQ(MissionEndState, kMissionInFlight);
     EXPECT_EQ(gInterpreter.missionPause, 0);

@@ -8,6 +8,7 @@
 #include "script/keywords.h"
 #include "script/shiptypes.h"
 #include "system/calltrace.h"
+#include "system/frameclock.h"
 #include "view/cameras.h"
 #include "world/floatingorigin.h"
 #include "world/physics.h"
@@ -348,10 +349,12 @@ TEST_F(ShipStatementTest, ShipMakesAnExistingObjectAShipWithItsSideFlagOnly)
 
 TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
 {
+    StartDirector();
     SceneItem* plain = PlainObject("Rock");
     Run("ANNOUNCE Rock");
     EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 0u);
-    EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 1u);
+    EXPECT_EQ(gCameras.director.subject.Get(), plain);
+    EXPECT_EQ(gCameras.director.event, kShotArrival);
 
     SceneItem* camera = worldtest::MakeItem();
     gPlayerCamera = camera;
@@ -359,12 +362,17 @@ TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
     Object("Near")->avatar->matrix.m[12] = 2000000.0f;
     Object("Far")->avatar->matrix.m[12] = 3000000.0f;
     ClearCallTrace();
+    gFrameClock.gameClock += kMinimumShotTicks; // the shot on the rock has run its time
     Run("ANNOUNCE Near\nANNOUNCE Far\nANNOUNCE Gone");
     EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 2u);
     EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
-    EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 2u);
+    // The first offer cuts; the second, as strong and too soon, does not.
+    EXPECT_EQ(gCameras.director.subject.Get(), Object("Near"));
+    gFrameClock.gameClock += kMinimumShotTicks;
+    Run("ANNOUNCE Far");
+    EXPECT_EQ(gCameras.director.subject.Get(), Object("Far"));
     gPlayerCamera = nullptr;
-    (void)plain;
+    ResetCameras();
 }
 
 TEST_F(ShipStatementTest, NameIncPicksNamesRoundTheList)

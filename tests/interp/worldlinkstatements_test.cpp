@@ -3,6 +3,7 @@
 // SYSTEM, RECSYSTEM, SET_TARG_LP, WAYPT, ATTACH_WAYPT, COUNT_WAYPTS,
 // LOCATION, DINK, STATIC, MOTHERSHIP and ALIENDEV.
 #include "interp_fixture.h"
+#include "view/cameras.h"
 
 #include "game/startup.h"
 #include "screens/bridge.h"
@@ -107,7 +108,9 @@ TEST_F(WorldLinkTest, AMissionThatLosesAVitalObjectFailsWithItsLineAndTheExterna
     for (int i = 0; i < 3; ++i)
         ClockFrame(position);
     EXPECT_EQ(MissionEndState, kMissionFlightOver);
-    EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
+    EXPECT_EQ(gDirectorOn, 255);
+    EXPECT_EQ(gCameras.director.event, kShotPlayerShip);
+    EXPECT_EQ(gExternalView, 255);
     // The lost object's slot was freed: the mission fails once.
     EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
 }
@@ -178,6 +181,7 @@ TEST_F(WorldLinkTest, AnEncounterComesOutOnTheLineToThePlayerWithItsOrder)
     base->sim->radius = 1000.0f;
     PlaceAt(player, 0, 0, 1e6);
     AddEncounterSource(base, 0x1);
+    StartDirector();
     EXPECT_EQ(LaunchEncounter(gEncounterSources), 1);
     SceneItem* ship = Object("STOCKSHIP");
     ASSERT_NE(ship, nullptr);
@@ -192,8 +196,10 @@ TEST_F(WorldLinkTest, AnEncounterComesOutOnTheLineToThePlayerWithItsOrder)
     EXPECT_NE(ship->flags & kItemCounted, 0);
     EXPECT_EQ(ship->sim->shipInfo->side, 2);
     EXPECT_EQ(ship->avatar->classFlags & kSenseSidesAndFactions, 0x100u);
-    EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 1u);
+    EXPECT_EQ(gCameras.director.subject.Get(), ship); // the director cuts to it
+    EXPECT_EQ(gCameras.director.event, kShotArrival);
     EXPECT_EQ(gInterpreter.currentGroup, 0); // the group number comes back
+    ResetCameras();
 }
 
 TEST_F(WorldLinkTest, FightersBecomeCargoOutsideTheFightingMissions)

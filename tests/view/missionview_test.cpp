@@ -19,6 +19,7 @@
 #include "view/skyandlights.h"
 #include "view/lwoloader.h"
 #include "world/floatingorigin.h"
+#include "world/scenelist.h"
 
 namespace {
 
@@ -164,6 +165,26 @@ TEST_F(MissionView, TheStockScriptGivesTheSkySphereAndTheAntimatterBall)
     ASSERT_EQ(HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, "hexmire\\dll;hexmire\\dat"), HX_OK);
     for (const char* texture : {"nebula_purple", "GateEdge1", "GateEdge2", "GateEdge3", "GateEdge4"})
         EXPECT_NE(HxMapFind(texture), nullptr) << texture;
+}
+
+TEST_F(MissionView, TheStockScriptGivesTheRemotePaletteAndTheCorpseModel)
+{
+    const ScriptToken* start = TokeniseScript("zqk\\resource\\scripts\\init\\stock.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = uint32_t(start - gScriptBuffers.tokens);
+    RunScript(&position, false);
+    const ScriptSymbol* palette = FindScriptSymbol("REMPalette");
+    ASSERT_NE(palette, nullptr);
+    const auto* entries = static_cast<const GamePalette*>(ResGet(static_cast<Resource*>(palette->value)));
+    ASSERT_NE(entries, nullptr);
+    const PaletteEntry& white = entries->entries[250];
+    EXPECT_GT(white.green, white.red); // a green-tinted view
+    EXPECT_GT(white.green, white.blue);
+    Resource* corpse = CorpseModelResource();
+    ASSERT_NE(corpse, nullptr);
+    const auto* model = static_cast<const hx_model*>(ResGet(corpse));
+    ASSERT_NE(model, nullptr);
+    EXPECT_GT(model->nfaces, 0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "system/calltrace.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
+#include "tests/support/corpse_fixture.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
@@ -186,14 +187,17 @@ TEST_F(DamageTest, StructuralDamageStopsAtTheMaximumAndASecondCasualtyOnlySpawns
     EXPECT_NE(Hit(ship_, 1), -1);
     EXPECT_EQ(Info().damage.hullDamage, 1000);
 
+    InitializeScriptSystem();
+    const hx_model* corpse = corpsetest::GiveCorpseModel();
     SceneItem* other = NewShip();
     for (int i = 0; i < 2; ++i) {
         other->avatar->pendingHitEffects = kHitEffectsPresent | kEffectCrewCasualty << kHitEffectShift;
         ClearCallTrace();
         Hit(other, 1);
-        EXPECT_EQ(CountRecordedCalls("SpawnCorpse"), 1u);
+        EXPECT_EQ(corpsetest::CountCorpses(corpse), i + 1);
         EXPECT_EQ(CountRecordedCalls("AddHullRupture"), i == 0 ? 1u : 0u);
     }
+    ResShutdown();
 }
 
 TEST_F(DamageTest, RandomDamageIsReproducibleFromTheSeed)

@@ -7,6 +7,7 @@
 #include "system/frameclock.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "view/cameras.h"
 #include "world/floatingorigin.h"
 #include "world/lds.h"
 #include "world/physics.h"
@@ -74,6 +75,7 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
     sim->thrust = {5, 6, 7};
     CapturedSound sound;
     sound.LoadSlots({31});
+    StartDirector();
     ClearCallTrace();
     EXPECT_EQ(EngageLds(ship), 255);
     EXPECT_EQ(sim->ldsSpool, 300);
@@ -82,7 +84,9 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
     EXPECT_EQ(sim->thrust.y, 0.0f);
     EXPECT_EQ(sim->thrust.z, 100000.0f);
     EXPECT_EQ(sim->ldsTargetSpeed, 1e10f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry"}));
+    EXPECT_EQ(gCameras.director.subject.Get(), ship);
+    EXPECT_EQ(gCameras.director.event, kShotLdsEngaged);
     EXPECT_TRUE(CapturedSound::TakePlay(31));
     // Engaged already: nothing changes, and it answers yes.
     sim->ldsSpool = 17;
@@ -119,6 +123,7 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
     CapturedSound::TakePlay(31);
     ship->sim->velocity = {10, 20, 30};
     gFrameClock.timeCompression = 4;
+    StartDirector();
     ClearCallTrace();
     EXPECT_EQ(DisengageLds(ship), 255);
     EXPECT_FALSE(ship->sim->flags & kSimLdsEngaged);
@@ -127,7 +132,9 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
     EXPECT_EQ(ship->sim->ldsSpool, 0);
     EXPECT_EQ(ship->sim->velocity.x, 0.0f);
     EXPECT_EQ(gFrameClock.timeCompression, 1.0f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry"}));
+    EXPECT_EQ(gCameras.director.subject.Get(), ship);
+    EXPECT_EQ(gCameras.director.event, kShotLdsDisengaged);
     EXPECT_TRUE(CapturedSound::TakePlay(33));
     // Near a planet the ship keeps its velocity.
     ship->flags |= kItemNearPlanet;

@@ -410,13 +410,18 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*&) {
              const int16_t cycle = kActionColourCycle;
              AddAction(s.ship, kEventDocked, kActionCallback, &cycle);
+             StartDirector();
              return ItemBytes(s.other);
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(CountRecordedCalls("EnableDockPoint"), 2u);
              EXPECT_EQ(CountRecordedCalls("CoupleAtDockPoints"), 1u);
              EXPECT_EQ(s.ship->avatar->colour, 9);
-             EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 1u);
+             // The director cuts to the docking pair.
+             EXPECT_EQ(gCameras.director.event, kShotDocking);
+             EXPECT_EQ(gCameras.director.subject.Get(), s.ship);
+             EXPECT_EQ(gCameras.director.target.Get(), s.other);
+             ResetCameras();
              EXPECT_TRUE(Heard(30));
          }},
         {"14 a ship without a side takes any escort", kMsgEscort,
@@ -803,7 +808,9 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     s.rock->sim->target = s.ship;
     ParkSceneItem(s.rock, 0, 0, 0);
     s.player->sim->secondTarget = s.ship;
-    gRemoteLinkItem = s.ship;
+    s.ship->sim->flags |= kSimRemoteControllable;
+    ToggleRemoteLink(s.player, s.ship);
+    ASSERT_EQ(gRemoteLinkItem, s.ship);
 
     NoteItemDestroyed(s.ship, nullptr);
 
@@ -820,7 +827,8 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     EXPECT_EQ(s.rock->sim->target, nullptr); // parked items too
     EXPECT_EQ(s.player->sim->secondTarget, nullptr);
     EXPECT_EQ(gRemoteLinkItem, nullptr);
-    EXPECT_EQ(CountRecordedCalls("ReleaseRemoteLink"), 1u);
+    EXPECT_EQ(gCameras.remote.linked, 0); // the link released
+    EXPECT_EQ(gControlledItem, s.player);
     EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
     EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 0u); // the target was another
     s.other->sim->shipInfo->couplings = nullptr;

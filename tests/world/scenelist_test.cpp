@@ -9,6 +9,7 @@
 #include "system/frameclock.h"
 #include "tests/framework/hx_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "view/cameras.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/itemmessages.h"
@@ -382,7 +383,9 @@ TEST_F(WorldTest, DeletingThePlayersShipLeavesADriftingBody)
     EXPECT_NE(body->receiver & 0xFFFF0000u, 0u);
     EXPECT_TRUE(body->avatar->root->flags & kTdpInScene);
     EXPECT_TRUE(gPlayerShipLost);
-    EXPECT_EQ(CountRecordedCalls("StartDirector"), 1u);
+    EXPECT_EQ(gDirectorOn, 255); // the director films the body
+    EXPECT_EQ(gCameras.director.subject.Get(), body);
+    EXPECT_EQ(gCameras.director.event, kShotPlayerShip);
     EXPECT_EQ(gScreens.current, guiFindScreen("NAV")) << "the player sees the body from the navigation screen";
     guiResetWindowPool();
 }

@@ -74,7 +74,6 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
-                              "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
@@ -101,9 +100,15 @@ TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems)
 
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
 {
+    // The director still runs: its shot's hold counts down by the frame.
+    CurrentStation = 2;
+    gDirectorOn = 255;
+    gCameras.director.hold = 100;
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
-                              "CountShipsByType", "UpdateContactList"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "CountShipsByType",
+                              "UpdateContactList"}));
+    EXPECT_EQ(gCameras.director.hold, 100 - gFrameClock.frameTicks);
+    ResetCameras();
 }
 
 // The control routine of the input test: the roll input as the control
