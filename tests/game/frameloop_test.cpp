@@ -157,8 +157,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 
     EXPECT_EQ(RunFrame(), 1);
 
-    const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm",
-                            "UpdateConversations", "WindowPass", "KeyHandler", "KeyHandler",
+    const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm", "WindowPass", "KeyHandler", "KeyHandler",
                             "OffsetTrailHuds", "ShowShadeTable", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);

@@ -8,6 +8,7 @@
 #include "script/keywords.h"
 #include "script/shiptypes.h"
 #include "system/calltrace.h"
+#include "ui/shiplog.h"
 #include "view/cameras.h"
 #include "world/floatingorigin.h"
 #include "world/physics.h"
@@ -349,8 +350,9 @@ TEST_F(ShipStatementTest, ShipMakesAnExistingObjectAShipWithItsSideFlagOnly)
 TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
 {
     SceneItem* plain = PlainObject("Rock");
+    ResetShipLog();
     Run("ANNOUNCE Rock");
-    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 0u);
+    EXPECT_EQ(gShipLog.count, 0);
     EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 1u);
 
     SceneItem* camera = worldtest::MakeItem();
@@ -360,7 +362,8 @@ TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
     Object("Far")->avatar->matrix.m[12] = 3000000.0f;
     ClearCallTrace();
     Run("ANNOUNCE Near\nANNOUNCE Far\nANNOUNCE Gone");
-    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 2u);
+    EXPECT_EQ(gShipLog.count, 2);
+    EXPECT_EQ(gShipLog.entries[1].kind, 0); // arrived
     EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
     EXPECT_EQ(CountRecordedCalls("DirectorOfferShot"), 2u);
     gPlayerCamera = nullptr;

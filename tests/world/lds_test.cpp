@@ -7,6 +7,7 @@
 #include "system/frameclock.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "ui/shiplog.h"
 #include "world/floatingorigin.h"
 #include "world/lds.h"
 #include "world/physics.h"
@@ -75,6 +76,7 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
     CapturedSound sound;
     sound.LoadSlots({31});
     ClearCallTrace();
+    ResetShipLog();
     EXPECT_EQ(EngageLds(ship), 255);
     EXPECT_EQ(sim->ldsSpool, 300);
     EXPECT_TRUE(sim->flags & kSimLdsEngaged);
@@ -82,7 +84,9 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
     EXPECT_EQ(sim->thrust.y, 0.0f);
     EXPECT_EQ(sim->thrust.z, 100000.0f);
     EXPECT_EQ(sim->ldsTargetSpeed, 1e10f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"guiDisplayMessage", "DirectorOfferShot"}));
+    ASSERT_EQ(gShipLog.count, 1);
+    EXPECT_EQ(gShipLog.entries[0].kind, 9); // activated LDS
     EXPECT_TRUE(CapturedSound::TakePlay(31));
     // Engaged already: nothing changes, and it answers yes.
     sim->ldsSpool = 17;
@@ -120,6 +124,7 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
     ship->sim->velocity = {10, 20, 30};
     gFrameClock.timeCompression = 4;
     ClearCallTrace();
+    ResetShipLog();
     EXPECT_EQ(DisengageLds(ship), 255);
     EXPECT_FALSE(ship->sim->flags & kSimLdsEngaged);
     EXPECT_EQ(ship->sim->thrust.z, 0.0f);
@@ -127,7 +132,9 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
     EXPECT_EQ(ship->sim->ldsSpool, 0);
     EXPECT_EQ(ship->sim->velocity.x, 0.0f);
     EXPECT_EQ(gFrameClock.timeCompression, 1.0f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry", "DirectorOfferShot"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"guiDisplayMessage", "DirectorOfferShot"}));
+    ASSERT_EQ(gShipLog.count, 1);
+    EXPECT_EQ(gShipLog.entries[0].kind, 10); // de-activated LDS
     EXPECT_TRUE(CapturedSound::TakePlay(33));
     // Near a planet the ship keeps its velocity.
     ship->flags |= kItemNearPlanet;

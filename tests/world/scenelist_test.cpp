@@ -8,6 +8,7 @@
 #include "system/frameclock.h"
 #include "tests/framework/hx_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "ui/dialogue.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/itemmessages.h"
@@ -304,7 +305,9 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     Action* hook = AllocAction();
     leader->sim->actions = hook;
 
+    ASSERT_NE(ParseConversation("<A=Lead>(A: Holding.)", nullptr, nullptr, leader), nullptr);
     DeleteSceneItem(leader);
+    EXPECT_EQ(gDialogue.active, nullptr) << "the leader's conversation ended with it";
     EXPECT_EQ(wing->avatar->lockedOn, nullptr);
     EXPECT_EQ(wing->avatar->lockedAmount, 0);
     EXPECT_EQ(info->flags & kShipInUse, 0u);
@@ -317,7 +320,6 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
     EXPECT_EQ(CountRecordedCalls("FreeItemWeapons"), 1u);
     EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
-    EXPECT_EQ(CountRecordedCalls("EndSceneItemConversations"), 1u);
 
     DeleteSceneItem(rock);
     EXPECT_EQ(gCountedItems, 0);

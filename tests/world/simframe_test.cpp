@@ -73,7 +73,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     a->avatar->obstacleCloseness = 1.0f; // ...and the collision pass resets this
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership",
                               "UpdateSceneLights", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
@@ -102,7 +102,7 @@ TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems)
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
 {
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "DirectorUpdate",
                               "CountShipsByType", "UpdateContactList"}));
 }
 
