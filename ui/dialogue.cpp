@@ -614,7 +614,7 @@ Conversation* ParseConversation(const char* text, int32_t* resultVariable, Scene
 
 void StartConversation(Resource* textResource, int32_t* resultVariable, SceneItem* item, SceneItem* partner)
 {
-    const auto* text = textResource ? static_cast<const char*>(ResGet(textResource)) : nullptr;
+    const auto* text = textResource ? static_cast<const char*>(textResource->data) : nullptr;
     if (!text)
         return;
     gDialogue.lineCounter = 0;
@@ -626,7 +626,7 @@ void StartConversation(Resource* textResource, int32_t* resultVariable, SceneIte
 
 uint8_t PlayDialogue(Resource* textResource, int32_t* resultVariable, SceneItem* item, SceneItem* partner)
 {
-    const auto* text = textResource ? static_cast<const char*>(ResGet(textResource)) : nullptr;
+    const auto* text = textResource ? static_cast<const char*>(textResource->data) : nullptr;
     if (!text) {
         char message[kResNameSize + 48];
         std::snprintf(message, sizeof message, "Could not find dialogue script '%s'",

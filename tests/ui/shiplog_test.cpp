@@ -49,7 +49,7 @@ TEST_F(ShipLogTest, AnEntryLineHoldsTheTimeTheSubjectTheKindAndTheText)
     const Case cases[] = {
         {0, 0, "Osprey", nullptr, "0:00 Osprey arrived at Lagrange point"},
         {123456, 2, "Osprey", "Raider", "20:34 Osprey destroyed Raider"}, // minutes past 59
-        {6099, 9, nullptr, nullptr, "1:00   activated LDS"},            // no subject: a blank
+        {6099, 9, nullptr, nullptr, "1:00   activated LDS"},              // no subject: a blank
     };
     for (const Case& c : cases) {
         ResetShipLog();
@@ -129,8 +129,7 @@ TEST_F(ShipLogTest, TheDetailLevelFiltersKindsAndLoggingOffKeepsNothing)
         bool logged;
     };
     const Case cases[] = {
-        {0, 0, true}, {0, 2, true}, {0, 3, false}, {1, 6, true},  {1, 7, false},
-        {2, 10, true}, {5, 8, true}, {2, 11, false}, {2, -1, false}, // unknown kinds
+        {0, 0, true}, {0, 2, true}, {0, 3, false}, {1, 6, true}, {1, 7, false}, {2, 10, true}, {5, 8, true}, {2, 11, false}, {2, -1, false}, // unknown kinds
     };
     for (const Case& c : cases) {
         ResetShipLog();
@@ -155,7 +154,8 @@ TEST_F(ShipLogTest, KindNamesFollowTheLanguageInCodePage1252)
     };
     const Case cases[] = {
         {0, 6, "crashed"},
-        {1, 6, "s'est \xE9" "cras\xE9"},
+        {1, 6, "s'est \xE9"
+               "cras\xE9"},
         {1, 2, "a \xE9t\xE9 d\xE9truit"},
         {2, 2, "zerst\xF6rt"},
         {2, 6, "abgest\xFCrzt"},
