@@ -12,9 +12,10 @@
 // main view that draws the log over the scene (ui/windows.cpp).
 #pragma once
 
+#include "system/text.h"
+
 #include <cstdint>
 
-struct RasterFont;
 struct SoundSlot;
 struct WindowHandle;
 
@@ -43,7 +44,6 @@ constexpr int kMessageLogCapacity = 3000;
 constexpr int32_t kMessageLogPace = 4;           // ticks a character
 constexpr int32_t kMessageLogSentencePause = 50; // after a line, a sentence and before '~'
 constexpr int16_t kMessageLogEraseDelay = 250;   // ticks a complete text stays
-constexpr int kMessageLogFonts = 5;
 constexpr int kSpeechNameSize = 260;
 
 // The text the log types now (the last one added) and its font choice.
@@ -63,9 +63,9 @@ struct MessageLog {
     uint8_t active;
     uint8_t initialised;
     int16_t areaWidth, areaHeight;
-    const RasterFont* fonts[kMessageLogFonts]; // the mixed drawing's styles
-    WindowHandle* window;                      // redrawn whenever a character is typed
-    char speech[kSpeechNameSize];              // started when typing reaches '#'; "" none
+    const RasterFont* fonts[kMixedFonts]; // the mixed drawing's styles
+    WindowHandle* window;                 // redrawn whenever a character is typed
+    char speech[kSpeechNameSize];         // started when typing reaches '#'; "" none
 };
 extern MessageLog gMessageLog;
 

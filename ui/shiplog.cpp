@@ -148,7 +148,7 @@ void AddShipLogText(int32_t time, const char* text)
     std::memcpy(at, prefix, static_cast<size_t>(prefixLength));
     std::memcpy(at + prefixLength, text, textLength + 1);
     log.poolUsed += prefixLength + static_cast<int32_t>(textLength) + 1;
-    log.entries[log.count] = ShipLogEntry{kShipLogFreeText, time, at, " ", text, 0};
+    log.entries[log.count] = ShipLogEntry{kShipLogFreeText, time, at, " ", at + prefixLength, 0};
     guiAddMessageLogText(at, 0);
     ++log.count;
     ++log.dumpCount;
