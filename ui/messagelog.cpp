@@ -99,13 +99,16 @@ void Finish()
         gMessageLog.window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
 }
 
+// The speech waiting for the '#' just typed. A sample that does not play
+// (or has no rate) leaves the line timed by the rest of its text, never by
+// the long wait set while the mark was ahead.
 void StartPendingSpeech()
 {
     MessageLog& log = gMessageLog;
     if (!log.speech[0])
         return;
-    if (const SoundSlot* sample = SpeechPlay(log.speech))
-        gSpeechCountdown = guiSpeechTicks(sample, gSpeechCountdown);
+    const int32_t rest = guiMessageTextDuration(gMessageLogPendingText + gMessageLogTypingPosition, nullptr);
+    gSpeechCountdown = guiSpeechTicks(SpeechPlay(log.speech), rest);
     log.speech[0] = 0;
 }
 

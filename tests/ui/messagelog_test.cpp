@@ -128,6 +128,16 @@ TEST_F(MessageLogTest, TheSpeechMarkStartsThePendingSpeechWithItsPlayTime)
     EXPECT_EQ(Typed(), "AB\n");
 }
 
+TEST_F(MessageLogTest, ASpeechThatCannotPlayLeavesTheLineTimedByTheRestOfItsText)
+{
+    guiAddMessageLogText("A#BC", 0);
+    guiSetMessageLogSpeech("zqk\\resource\\text\\audio\\missing_0.wav");
+    gSpeechCountdown = 360000; // the dialogue's wait for the mark
+    TypeAll();
+    EXPECT_EQ(gSpeechCountdown, guiMessageTextDuration("BC", nullptr));
+    EXPECT_STREQ(gMessageLog.speech, "");
+}
+
 TEST_F(MessageLogTest, ASpeechTimeIsCountedInSixtyFourBitsAndARateOfZeroFallsBack)
 {
     struct Case {
