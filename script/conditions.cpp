@@ -299,7 +299,10 @@ bool LookingAt(uint32_t& position, bool evaluate)
 bool DialogueOver(uint32_t& position, bool evaluate)
 {
     const ScriptSymbol* symbol = ReadOptionalSymbol(position);
-    return evaluate && (gSettings.noDialogue || !IsInConversation(symbol ? SymbolObject(symbol) : nullptr));
+    // A text names the ship of the conversation started from it.
+    const Resource* text = SymbolResource(symbol);
+    SceneItem* ship = text ? ConversationShipOfText(text) : SymbolObject(symbol);
+    return evaluate && (gSettings.noDialogue || !IsInConversation(ship));
 }
 
 bool ShipCountLt(uint32_t& position, bool evaluate)

@@ -300,3 +300,11 @@ bool CompareOperandsGreater(uint32_t& position)
     const ComparedOperand b = ReadComparedOperand(position);
     return a.value > b.value;
 }
+
+Resource* SymbolResource(const ScriptSymbol* symbol)
+{
+    if (!symbol || !symbol->value || !(symbol->type & kSymbolResource) || (symbol->type & kSymbolSceneItem) ||
+        SymbolHoldsValueBytes(symbol))
+        return nullptr;
+    return static_cast<Resource*>(symbol->value);
+}

@@ -16,6 +16,7 @@
 struct ScriptSymbol;
 struct ScriptToken;
 struct SceneItem;
+struct Resource;
 
 // The pair at a position (END past the compiled stream).
 const ScriptToken& ScriptTokenAt(uint32_t position);
@@ -32,6 +33,10 @@ uint32_t SymbolObjectHandle(const ScriptSymbol* symbol);
 SceneItem* SymbolObject(const ScriptSymbol* symbol);
 void SetSymbolObject(ScriptSymbol* symbol, const SceneItem* item);
 void SetSymbolObjectHandle(ScriptSymbol* symbol, uint32_t handle);
+
+// The resource record a symbol holds, or null for a symbol that holds
+// anything else (a number, an object, nothing yet).
+Resource* SymbolResource(const ScriptSymbol* symbol);
 
 // A symbol read as a number: an object symbol gives its handle, a symbol of
 // a thing (model, resource, window, ...) 0, any other its 4-byte integer.

@@ -47,16 +47,6 @@ bool MissionOutcomeSettled()
     return gPlayerItem && gPlayerItem->avatar && (gPlayerItem->avatar->classFlags & kClassSuspendsScript);
 }
 
-// The resource record a symbol holds, or null for a symbol that holds
-// anything else (a number, an object, nothing yet).
-Resource* SymbolResource(const ScriptSymbol* symbol)
-{
-    if (!symbol || !symbol->value || !(symbol->type & kSymbolResource) || (symbol->type & kSymbolSceneItem) ||
-        SymbolHoldsValueBytes(symbol))
-        return nullptr;
-    return static_cast<Resource*>(symbol->value);
-}
-
 // The mission clock as minutes and seconds into the resource's format text.
 void TypeMissionTime(Resource* resource)
 {
@@ -73,9 +63,9 @@ void TypeMissionTime(Resource* resource)
 
 // The resource as a dialogue; once it plays, the next dialogue statement
 // in flight gives way to it.
-void PlaySuccessDialogue(Resource* resource, const ScriptSymbol* symbol)
+void PlaySuccessDialogue(Resource* resource)
 {
-    if (!PlayDialogue(resource, nullptr, symbol, nullptr))
+    if (!PlayDialogue(resource, nullptr, ConversationShipOfText(resource), nullptr))
         return;
     if (gCommsArmRequest && !gCommsArmOpen)
         guiToggleCommsArm();
@@ -100,7 +90,7 @@ void Success(uint32_t& position)
             if (n == 1)
                 TypeMissionTime(resource);
             else
-                PlaySuccessDialogue(resource, symbol);
+                PlaySuccessDialogue(resource);
         }
     }
     gScriptMission.missionSucceeded = 255;

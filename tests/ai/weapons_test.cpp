@@ -11,6 +11,7 @@
 #include "ai/combat.h"
 #include "ai/weapons.h"
 #include "screens/bridge.h"
+#include "ui/shiplog.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "system/calltrace.h"
@@ -525,9 +526,9 @@ TEST_F(WeaponsTest, TheLastReadyLdsiOrFlareLauncherFires)
     Weapon* a = Mount("MAG - LDSI");
     Weapon* b = Mount("MAG - LDSI");
     Mount("PBC");
-    ClearCallTrace();
+    ResetShipLog();
     EXPECT_EQ(FireLdsiMissile(ship_, target), b);
-    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 1u);
+    EXPECT_EQ(gShipLog.count, 1);                 // the launch is logged
     EXPECT_EQ(FireLdsiMissile(ship_, target), a); // b reloads
     EXPECT_EQ(Shots().size(), 2u);
 

@@ -162,9 +162,8 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 
     EXPECT_EQ(RunFrame(), 1);
 
-    const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm",
-                            "UpdateConversations", "WindowPass", "KeyHandler", "KeyHandler",
-                            "ShowShadeTable", "DisplayPresent"};
+    const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm", "WindowPass",
+                            "KeyHandler", "KeyHandler", "ShowShadeTable", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
     EXPECT_EQ(gWorldOriginOffset.x, 2e8);

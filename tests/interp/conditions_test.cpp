@@ -4,6 +4,9 @@
 
 #include "script/conditions.h"
 #include "script/keywords.h"
+#include "script/symbols.h"
+#include "system/res/resman.h"
+#include "system/settings.h"
 #include "system/calltrace.h"
 #include "system/crand.h"
 #include "world/behaviours.h"
@@ -12,6 +15,7 @@
 #include "world/shipsystems.h"
 #include "world/tally.h"
 #include "world/universe.h"
+#include "ui/dialogue.h"
 
 #include <cmath>
 
@@ -403,6 +407,27 @@ TEST_F(ConditionTest, DamageStatementsReachTheShipAndTheConditionsSeeIt)
     EXPECT_TRUE(Test("SYS_OUT A 4")); // the LDS drive
     gPlayerItem = nullptr;
     InitShipSystems();
+}
+
+TEST_F(ConditionTest, DialogueOverNamesAShipOrTheTextOfItsConversation)
+{
+    Resource talk{};
+    char text[] = "<A=Alpha>(A: Hello.)";
+    talk.data = text;
+    ScriptSymbol* symbol = AddScriptSymbol("TALK", nullptr, 0);
+    symbol->type = kSymbolResource;
+    symbol->value = &talk;
+    EXPECT_TRUE(Test("DIALOGUE_OVER"));
+    StartConversation(&talk, nullptr, a_, nullptr);
+    EXPECT_FALSE(Test("DIALOGUE_OVER"));
+    EXPECT_FALSE(Test("DIALOGUE_OVER A"));
+    EXPECT_TRUE(Test("DIALOGUE_OVER B"));
+    EXPECT_FALSE(Test("DIALOGUE_OVER TALK")) << "the text's conversation, with A, goes on";
+    gSettings.noDialogue = 255;
+    EXPECT_TRUE(Test("DIALOGUE_OVER TALK"));
+    gSettings.noDialogue = 0;
+    StopAllConversations();
+    EXPECT_TRUE(Test("DIALOGUE_OVER A"));
 }
 
 } // namespace

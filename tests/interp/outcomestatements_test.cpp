@@ -12,10 +12,13 @@
 #include "script/keywords.h"
 #include "script/missionoutcome.h"
 #include "system/calltrace.h"
+#include "system/frameclock.h"
 #include "system/input.h"
 #include "system/res/resman.h"
 #include "tests/support/world_fixture.h"
+#include "tests/support/log_font.h"
 #include "ui/messagelog.h"
+#include "ui/shiplog.h"
 #include "view/cameras.h"
 #include "world/records.h"
 
@@ -51,6 +54,8 @@ protected:
     }
 
     static std::string LogText() { return gMessageLogPendingText; }
+
+    MessageLogFont font_;
 };
 
 // Each row runs a script from a fresh mission and checks the result state
@@ -145,8 +150,14 @@ TEST_F(OutcomeTest, SuccessWithAFormatTypesTheMissionTime)
 TEST_F(OutcomeTest, SuccessWithATextAndNoNumberPlaysItAsADialogue)
 {
     WriteFile("zqk/resource/text/well.txt", "Well done, captain.");
+    ResetShipLog();
+    gFrameClock.gameClock = 123456;
     Run("REGISTER well \"zqk\\resource\\text\\well.txt\" TXT2TXT\nSUCCESS well");
-    EXPECT_EQ(CountRecordedCalls("PlayDialogue"), 1u);
+    // In flight a dialogue line goes to the ship's log and on to the message log.
+    gFrameClock.gameClock = 0;
+    ASSERT_EQ(gShipLog.count, 1);
+    EXPECT_STREQ(gShipLog.entries[0].line, "20:34 Well done, captain.");
+    EXPECT_EQ(LogText(), "20:34 Well done, captain.");
     EXPECT_EQ(gScriptMission.missionSucceeded, 255);
 }
 

@@ -7,6 +7,7 @@
 #include "script/shiptypes.h"
 #include "system/calltrace.h"
 #include "system/settings.h"
+#include "tests/support/log_font.h"
 #include "ui/hud.h"
 #include "world/pools.h"
 #include "world/shipsystems.h"
@@ -190,13 +191,14 @@ TEST_F(ShipPropertyTest, SenseListStopsAtTheLineEnd)
 
 TEST_F(ShipPropertyTest, DebugShowsTextOnlyWithTheDebugSwitch)
 {
+    MessageLogFont font;
     Run("DEBUG \"quiet\"");
     EXPECT_EQ(gLastDebugText, nullptr);
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 0u);
+    EXPECT_STREQ(gMessageLogPendingText, "");
     gSettings.debug = 1;
     Run("DEBUG \"loud\"");
     EXPECT_STREQ(gLastDebugText, "loud");
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_STREQ(gMessageLogPendingText, "loud");
 }
 
 TEST_F(ShipPropertyTest, SyntaxErrorsNameTheLine)

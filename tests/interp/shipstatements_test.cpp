@@ -9,6 +9,7 @@
 #include "script/shiptypes.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "ui/shiplog.h"
 #include "view/cameras.h"
 #include "world/floatingorigin.h"
 #include "world/physics.h"
@@ -351,8 +352,9 @@ TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
 {
     StartDirector();
     SceneItem* plain = PlainObject("Rock");
+    ResetShipLog();
     Run("ANNOUNCE Rock");
-    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 0u);
+    EXPECT_EQ(gShipLog.count, 0);
     EXPECT_EQ(gCameras.director.subject.Get(), plain);
     EXPECT_EQ(gCameras.director.event, kShotArrival);
 
@@ -364,7 +366,8 @@ TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
     ClearCallTrace();
     gFrameClock.gameClock += kMinimumShotTicks; // the shot on the rock has run its time
     Run("ANNOUNCE Near\nANNOUNCE Far\nANNOUNCE Gone");
-    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 2u);
+    EXPECT_EQ(gShipLog.count, 2);
+    EXPECT_EQ(gShipLog.entries[1].kind, 0); // arrived
     EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
     // The first offer cuts; the second, as strong and too soon, does not.
     EXPECT_EQ(gCameras.director.subject.Get(), Object("Near"));

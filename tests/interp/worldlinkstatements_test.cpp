@@ -13,6 +13,7 @@
 #include "script/vitalobjects.h"
 #include "script/worldlink.h"
 #include "system/calltrace.h"
+#include "tests/support/log_font.h"
 #include "tests/support/universe_fixture.h"
 #include "ui/hud.h"
 #include "ui/screens.h"
@@ -84,6 +85,7 @@ protected:
 
 TEST_F(WorldLinkTest, AMissionThatLosesAVitalObjectFailsWithItsLineAndTheExternalCamera)
 {
+    MessageLogFont font;
     gTextTable[kTextMissionFailed] = "The convoy is lost.";
     SceneItem* freighter = Named("freighter");
     gScriptMission.missionSucceeded = 255;
@@ -99,7 +101,8 @@ TEST_F(WorldLinkTest, AMissionThatLosesAVitalObjectFailsWithItsLineAndTheExterna
     }
     EXPECT_EQ(gScriptMission.missionFailed, 255);
     EXPECT_EQ(gScriptMission.missionSucceeded, 0);
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_STREQ(gMessageLogPendingText, "The convoy is lost.");
+    guiClearMessageLog();
     EXPECT_EQ(gScriptMission.vitalLossCountdown, 900);
     // The external camera comes 900 ticks after the loss, once.
     for (int i = 0; i < 44; ++i)
@@ -112,7 +115,7 @@ TEST_F(WorldLinkTest, AMissionThatLosesAVitalObjectFailsWithItsLineAndTheExterna
     EXPECT_EQ(gCameras.director.event, kShotPlayerShip);
     EXPECT_EQ(gExternalView, 255);
     // The lost object's slot was freed: the mission fails once.
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_STREQ(gMessageLogPendingText, "");
 }
 
 TEST_F(WorldLinkTest, SlotsAreSharedByOneObjectAndTenAreAll)
@@ -329,6 +332,7 @@ TEST_F(StarSystemStatementTest, LocationMarksTheStarAndTheNamedBodies)
 
 TEST_F(WorldLinkTest, ACourseOfChainedWaypointsReportsItsTimeOnce)
 {
+    MessageLogFont font;
     gTextTable[90] = "Course flown in %d:%02d %s";
     Run("WAYPT a \"Alpha\" 1000 0 0 ON ON\n"
         "WAYPT h \"Hidden\" 0 1000 0 OFF ON\n"
@@ -364,12 +368,13 @@ TEST_F(WorldLinkTest, ACourseOfChainedWaypointsReportsItsTimeOnce)
     }
     // The clock restarted at the first; the hidden one is never reached.
     EXPECT_EQ(gScriptVars.waypointCount, 0);
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_EQ(std::string(gMessageLogPendingText).rfind("Course flown in ", 0), 0u) << gMessageLogPendingText;
     EXPECT_EQ(player->sim->target, c);
 }
 
 TEST_F(WorldLinkTest, ACourseOfOneKeepsTheClockAndAnAttachedWaypointFollowsItsSymbol)
 {
+    MessageLogFont font;
     Run("WAYPT w \"Only\" 10 0 0\nCOUNT_WAYPTS 1.9\n");
     EXPECT_EQ(gScriptVars.waypointStartCount, 1);
     SceneItem* w = Object("w");
@@ -378,7 +383,7 @@ TEST_F(WorldLinkTest, ACourseOfOneKeepsTheClockAndAnAttachedWaypointFollowsItsSy
     RunWaypoint(w);
     EXPECT_EQ(gScriptVars.missionClock, 700);
     EXPECT_EQ(gScriptVars.waypointCount, 0);
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 0u); // no entry 90
+    EXPECT_STREQ(gMessageLogPendingText, ""); // no entry 90
 
     SceneItem* first = Named("escort");
     first->sim->radius = 50.0f;

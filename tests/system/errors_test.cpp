@@ -7,6 +7,7 @@
 #include "system/frameclock.h"
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/log_font.h"
 
 #include <gtest/gtest.h>
 
@@ -165,8 +166,7 @@ TEST_F(Errors, Win32ErrorShowsItsTitle)
 TEST_F(Errors, DevCommandFileJoinsTheMessageLogOnceASecond)
 {
     platform::SetDrive('H', platform::DriveType::Fixed, root.Path().c_str());
-    EnableCallTrace(true);
-    ClearCallTrace();
+    MessageLogFont font;
     const std::string file = "zqk/resource/text/test/out.txt";
     const int32_t savedTicks = gFrameClock.frameTicks;
 
@@ -176,19 +176,19 @@ TEST_F(Errors, DevCommandFileJoinsTheMessageLogOnceASecond)
     gFrameClock.frameTicks = 60;
     PollDevCommandFile(); // 40 ticks to go
     EXPECT_TRUE(fs::exists(root / file));
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 0u);
+    EXPECT_STREQ(gMessageLogPendingText, "");
     PollDevCommandFile();
     EXPECT_FALSE(fs::exists(root / file));
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_STREQ(gMessageLogPendingText, "ADD SHIP\r\n");
+    EXPECT_EQ(gMessageLogPendingStyle, 1);
 
     root.Write(file, std::string(1000, 'x')); // too long: left alone
     gFrameClock.frameTicks = 100;
     PollDevCommandFile();
     EXPECT_TRUE(fs::exists(root / file));
-    EXPECT_EQ(CountRecordedCalls("guiAddMessageLogText"), 1u);
+    EXPECT_STREQ(gMessageLogPendingText, "ADD SHIP\r\n");
 
     gFrameClock.frameTicks = savedTicks;
-    EnableCallTrace(false);
     platform::ResetDrives();
 }
 

@@ -11,6 +11,7 @@
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/input.h"
+#include "system/rasterfont.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
@@ -508,17 +509,18 @@ TEST_F(Windows, TheDebriefsMainViewEndsTheMissionOnceSpokenAndTyped)
 {
     gWindows.mainView = Make("view", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
     gWindows.mainViewOnly = 1;
+    RasterFont font{}; // no glyphs: only the typing counts here
+    gFontB = &font;
+    guiAddMessageLogText("abcdefghij", 0); // two frames of typing
     MissionEndState = kMissionDebrief;
     gLoopFlags = LoopFlags{};
-    gMessageLogTextLength = 10;
-    gMessageLogTypingPosition = 4; // still typing
     gDebriefSpeechLength = 30;
     Frame();
     Frame();
     EXPECT_EQ(gDebriefSpeechLength, 0);
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
     EXPECT_TRUE(gEvents.empty()) << "main-view-only mode runs no window's handler";
-    gMessageLogTypingPosition = 10;
+    EXPECT_EQ(gMessageLogTypingPosition, 10) << "typed by the main view's drawing";
     gDebriefSpeechLength = 30;
     Frame();
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0) << "10 ticks of speech left";
@@ -526,7 +528,8 @@ TEST_F(Windows, TheDebriefsMainViewEndsTheMissionOnceSpokenAndTyped)
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
     MissionEndState = kMissionInFlight;
     gLoopFlags = LoopFlags{};
-    gMessageLogTextLength = gMessageLogTypingPosition = 0;
+    guiClearMessageLog();
+    gFontB = nullptr;
 }
 
 TEST_F(Windows, AnOutlineLeavesItsCornersOut)

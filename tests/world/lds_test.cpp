@@ -8,6 +8,7 @@
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "view/cameras.h"
+#include "ui/shiplog.h"
 #include "world/floatingorigin.h"
 #include "world/lds.h"
 #include "world/physics.h"
@@ -77,6 +78,7 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
     sound.LoadSlots({31});
     StartDirector();
     ClearCallTrace();
+    ResetShipLog();
     EXPECT_EQ(EngageLds(ship), 255);
     EXPECT_EQ(sim->ldsSpool, 300);
     EXPECT_TRUE(sim->flags & kSimLdsEngaged);
@@ -84,7 +86,9 @@ TEST_F(WorldTest, EngagingStartsTheSpoolAndAnnouncesIt)
     EXPECT_EQ(sim->thrust.y, 0.0f);
     EXPECT_EQ(sim->thrust.z, 100000.0f);
     EXPECT_EQ(sim->ldsTargetSpeed, 1e10f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"guiDisplayMessage"}));
+    ASSERT_EQ(gShipLog.count, 1);
+    EXPECT_EQ(gShipLog.entries[0].kind, 9); // activated LDS
     EXPECT_EQ(gCameras.director.subject.Get(), ship);
     EXPECT_EQ(gCameras.director.event, kShotLdsEngaged);
     EXPECT_TRUE(CapturedSound::TakePlay(31));
@@ -125,6 +129,7 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
     gFrameClock.timeCompression = 4;
     StartDirector();
     ClearCallTrace();
+    ResetShipLog();
     EXPECT_EQ(DisengageLds(ship), 255);
     EXPECT_FALSE(ship->sim->flags & kSimLdsEngaged);
     EXPECT_EQ(ship->sim->thrust.z, 0.0f);
@@ -132,7 +137,9 @@ TEST_F(WorldTest, DisengagingSaysWhetherItDidSomething)
     EXPECT_EQ(ship->sim->ldsSpool, 0);
     EXPECT_EQ(ship->sim->velocity.x, 0.0f);
     EXPECT_EQ(gFrameClock.timeCompression, 1.0f);
-    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"AddShipLogEntry"}));
+    EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"guiDisplayMessage"}));
+    ASSERT_EQ(gShipLog.count, 1);
+    EXPECT_EQ(gShipLog.entries[0].kind, 10); // de-activated LDS
     EXPECT_EQ(gCameras.director.subject.Get(), ship);
     EXPECT_EQ(gCameras.director.event, kShotLdsDisengaged);
     EXPECT_TRUE(CapturedSound::TakePlay(33));

@@ -10,6 +10,7 @@
 #include "tests/framework/hx_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "view/cameras.h"
+#include "ui/dialogue.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/itemmessages.h"
@@ -310,7 +311,9 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     Weapon* mount = AllocWeapon();
     leader->sim->weapons = mount;
 
+    ASSERT_NE(ParseConversation("<A=Lead>(A: Holding.)", nullptr, nullptr, leader), nullptr);
     DeleteSceneItem(leader);
+    EXPECT_EQ(gDialogue.active, nullptr) << "the leader's conversation ended with it";
     EXPECT_EQ(wing->avatar->lockedOn, nullptr);
     EXPECT_EQ(wing->avatar->lockedAmount, 0);
     EXPECT_EQ(info->flags & kShipInUse, 0u);
@@ -323,7 +326,6 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
     EXPECT_EQ(mount->flags & kWeaponInUse, 0u);
     EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
-    EXPECT_EQ(CountRecordedCalls("EndSceneItemConversations"), 1u);
 
     DeleteSceneItem(rock);
     EXPECT_EQ(gCountedItems, 0);

@@ -11,6 +11,7 @@
 #include "system/settings.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "ui/shiplog.h"
 #include "world/damage.h"
 #include "world/messages.h"
 #include "world/pools.h"
@@ -192,13 +193,14 @@ TEST_F(ShipSystemsTest, AMeltdownHitsTheShipEveryFrameAndIsLoggedOnce)
     coolant->switchedOn = 0;
     coolant->level = 0.0f;
     coolant->temperature = 14000.0f;
-    ClearCallTrace();
+    ResetShipLog();
     for (int i = 0; i < 3; ++i) {
         S("REACTOR")->output = 100.0f;
         Frames(1);
     }
     EXPECT_GT(coolant->temperature, 15000.0f);
-    EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), 1u);
+    ASSERT_EQ(gShipLog.count, 1);
+    EXPECT_EQ(gShipLog.entries[0].kind, 3); // exploded
     EXPECT_EQ(ReceiverPendingCount(ship_->receiver), 3);
 }
 

@@ -73,7 +73,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     a->avatar->obstacleCloseness = 1.0f; // ...and the collision pass resets this
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership",
                               "CountShipsByType", "UpdateContactList",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
@@ -105,8 +105,7 @@ TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
     gDirectorOn = 255;
     gCameras.director.hold = 100;
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "CountShipsByType",
-                              "UpdateContactList"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "CountShipsByType", "UpdateContactList"}));
     EXPECT_EQ(gCameras.director.hold, 100 - gFrameClock.frameTicks);
     ResetCameras();
 }
