@@ -1,9 +1,15 @@
 // The HUD element list, its element types and the flight HUD's shared state.
 // Stand-in bodies: each only records its call (system/calltrace.h) until
-// the module itself is built; results are zero or null.
+// the module itself is built; results are zero or null. The search for a
+// named body is built (placement near "L4" and the gate need it).
 #include "ui/hud.h"
 
+#include <cstring>
+
 #include "system/calltrace.h"
+#include "world/records.h"
+#include "world/scenelist.h"
+#include "world/universe.h"
 
 int16_t gScreenShake[2] = {0, 0};
 int32_t gLastHitAmount = 0;
@@ -51,8 +57,20 @@ float BearingDegrees(float x, float y)
     return {};
 }
 
+// A body's item carries no name of its own: the body table names it.
 SceneItem* FindNamedSceneItem(const char* name)
 {
-    RecordCall("FindNamedSceneItem");
-    return {};
+    if (name && *name >= '0' && *name <= '9')
+        name = LookUpBodyName(name);
+    if (!name)
+        return nullptr;
+    for (SceneItem* item = gSceneList.next; item && item != &gSceneList; item = item->next) {
+        if (!item->avatar || !(item->avatar->classFlags & kClassNamedBody) ||
+            item->sceneGeneration != gCurrentSceneGeneration)
+            continue;
+        for (int i = 0; i < gBodyCount; ++i)
+            if (gBodies[i].sceneItem == item && std::strcmp(gBodies[i].name, name) == 0)
+                return item;
+    }
+    return nullptr;
 }
