@@ -100,3 +100,15 @@ void AnnounceDecoyToMissiles(SceneItem* flare, SceneItem* second)
         if (item->avatar && (item->avatar->classFlags & kSenseMissile))
             PostItemMessage(flare->receiver, item->receiver, 0, kMsgDecoy, body);
 }
+
+float HullConditionFactor(int32_t armour, int32_t maximum, int32_t taken, int32_t capabilities)
+{
+    RecordCall("HullConditionFactor");
+    return {};
+}
+
+float ThreatRating(SceneItem* item, SceneItem* other, uint32_t mask)
+{
+    RecordCall("ThreatRating");
+    return {};
+}

@@ -21,3 +21,9 @@ extern float gEnergyShares[3];
 void ShiftEnergyShare(float amount, float* share, float* otherShare1, float* otherShare2);
 Vector3 RandomHitPointOnModel(SceneItem* item);
 void AnnounceDecoyToMissiles(SceneItem* flare, SceneItem* second);
+// The hull's condition 0..1 from the damage block's values and its damaged
+// capabilities (the armour is not read).
+float HullConditionFactor(int32_t armour, int32_t maximum, int32_t taken, int32_t capabilities);
+// How much `other` threatens the item (0 when it is no ship); `mask` names
+// the class flags that make it worse.
+float ThreatRating(SceneItem* item, SceneItem* other, uint32_t mask);

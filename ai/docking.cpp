@@ -72,3 +72,8 @@ void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier)
 {
     RecordCall("AttachPairToCarrier");
 }
+
+void ReleaseDockReservations(SceneItem* item, ShipInfo* shipInfo)
+{
+    RecordCall("ReleaseDockReservations");
+}

@@ -22,3 +22,6 @@ void FreeDockPoints(SceneItem* item);
 void JumpDockedItems(SceneItem* item, int32_t systemNumber);
 void UpdateCoupledShip(SceneItem* item);
 void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier);
+struct ShipInfo;
+// Gives up the dock points the ship reserved on the item.
+void ReleaseDockReservations(SceneItem* item, ShipInfo* shipInfo);

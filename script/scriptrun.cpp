@@ -107,6 +107,20 @@ const NamedRoutine<CollisionResponse> kResponses[] = {
 const NamedRoutine<OrderEvaluator> kEvaluators[] = {
     {EvalDefault, "EvalDefault"},
     {EvalSelfPreservation, "EvalSelfPreservation"},
+    {EvalDockWhenClose, "EvalDockWhenClose"},
+    {EvalPullOut, "EvalPullOut"},
+    {EvalSeekAndDestroy, "EvalSeekAndDestroy"},
+    {EvalStayNear, "EvalStayNear"},
+    {EvalProvokedAttack, "EvalProvokedAttack"},
+    {EvalAcquire, "EvalAcquire"},
+    {EvalDefendObject, "EvalDefendObject"},
+    {EvalSentryDuty, "EvalSentryDuty"},
+    {EvalDestroyIfTarget, "EvalDestroyIfTarget"},
+    {EvalWaitForTrouble, "EvalWaitForTrouble"},
+    {EvalCheckLDA, "EvalCheckLDA"},
+    {EvalDefendMothership, "EvalDefendMothership"},
+    {EvalHullAbove, "EvalHullAbove"},
+    {EvalNearestHostile, "EvalNearestHostile"},
 };
 
 const char* SymbolName(const SceneItem* item)

@@ -351,6 +351,7 @@ void OffsetTrailHuds(float x, float y, float z)
     }
 }
 
+// A body's item carries no name of its own: the body table names it.
 SceneItem* FindNamedSceneItem(const char* name)
 {
     if (!name)

@@ -218,6 +218,11 @@ struct Avatar {
     Vector3 cameraOffset;
     // 1 while the player flies the item by remote link.
     int32_t remoteLinked;
+    // A ship: the object it defends (its orders name it), and its label
+    // text (null: none), which a wingman's reply names when the reply's
+    // subject is no ship.
+    ItemRef defended;
+    const char* label;
 };
 
 // Sim flags (u32) named by the world core.
@@ -438,7 +443,10 @@ struct HardPoint {
 
 // One of a ship's eight orders (the AI's): the evaluator that scores it,
 // the AI state that carries it out, and what it remembers between turns.
-using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, SceneItem* second);
+// An evaluator scores the order 0..100 from the item and the slot's two
+// parameters (numbers or SceneItemHandles); some write the slot's state.
+struct OrderSlot;
+using OrderEvaluator = int32_t (*)(SceneItem* item, int32_t parameter1, int32_t parameter2, OrderSlot* slot);
 constexpr int kOrderSlots = 8;
 struct OrderSlot {
     const char* name;         // null for a slot never used

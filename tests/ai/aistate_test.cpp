@@ -96,6 +96,15 @@ protected:
         info_ = MakeShip(ship_);
         info_->currentOrder = 3;
         info_->orders[3].stateId = 1;
+        ResetOrderSteps();
+    }
+    // The order step lowers every start delay by the frame's ticks: slot 7's
+    // tells how many order steps ran since the last reset.
+    static constexpr int32_t kOrderClock = 1000000;
+    void ResetOrderSteps() { info_->orders[7].startDelay = kOrderClock; }
+    size_t OrderSteps() const
+    {
+        return static_cast<size_t>((kOrderClock - info_->orders[7].startDelay) / gFrameClock.frameTicks);
     }
     void TearDown() override
     {
@@ -400,10 +409,13 @@ TEST_F(AIStateTest, ANeededLeaderComesFromTheParametersOrPickBestEnemy)
     ship_->sim->secondTarget = nullptr;
     ship_->sim->target = nullptr;
     Bottom(30, 1, H(enemy), 0);
+    ship_->avatar->classFlags = 0x10000000; // the other faction's enemy
+    enemy->avatar->classFlags = 0x20000000 | kClassMarked;
     gCalls.clear();
     ClearCallTrace();
     EXPECT_EQ(RunAIStateStack(ship_, info_), 0);
-    EXPECT_EQ(CountRecordedCalls("PickBestEnemy"), 1u);
+    EXPECT_EQ(CountRecordedCalls("ThreatRating"), 1u); // the enemy was weighed
+    ship_->avatar->classFlags = 0;
     EXPECT_TRUE(gCalls.empty());
 
     // A leader of another generation is chosen anew.
@@ -477,12 +489,13 @@ TEST_F(AIStateTest, ControlAIStepsBySimFlagsAndDamagedCapabilities)
         ship_->sim->flags = c.simFlags;
         info_->damage.capabilities = c.capabilities;
         ClearCallTrace();
+        ResetOrderSteps();
         gCalls.clear();
         const Weapon* mount = CountingMount();
         for (int i = 0; i < 200; ++i)
             CONTROL_AI(ship_);
         EXPECT_EQ(MountUpdates(mount), c.mounts);
-        EXPECT_EQ(CountRecordedCalls("UpdateOrders"), c.orders);
+        EXPECT_EQ(OrderSteps(), c.orders);
         EXPECT_EQ(gCalls.size(), c.runs);
     }
 
@@ -492,11 +505,12 @@ TEST_F(AIStateTest, ControlAIStepsBySimFlagsAndDamagedCapabilities)
     info_->damage.capabilities = 0x80;
     ClearCallTrace();
     const Weapon* mount = CountingMount();
+    ResetOrderSteps();
     for (int i = 0; i < 2000; ++i)
         CONTROL_AI(ship_);
     EXPECT_EQ(MountUpdates(mount), 2000u);
-    EXPECT_GT(CountRecordedCalls("UpdateOrders"), 0u);
-    EXPECT_LT(CountRecordedCalls("UpdateOrders"), 100u);
+    EXPECT_GT(OrderSteps(), 0u);
+    EXPECT_LT(OrderSteps(), 100u);
 }
 
 TEST_F(AIStateTest, AStunWearsOffByChanceUnlessTheTurnThrustersAreDamaged)
@@ -527,7 +541,7 @@ TEST_F(AIStateTest, TheAutopilotEndsWhenThePlayersStackRunsEmpty)
     const Weapon* mount = CountingMount();
     CONTROL_AI(ship_);
     EXPECT_NE(ship_->sim->flags & kSimAiControl, 0u);
-    EXPECT_EQ(CountRecordedCalls("UpdateOrders"), 0u); // the player's orders are not scored
+    EXPECT_EQ(OrderSteps(), 0u); // the player's orders are not scored
     EXPECT_EQ(MountUpdates(mount), 0u);
 
     gScript = {{kAIPop, 0, 1.0f}};
@@ -572,7 +586,7 @@ TEST_F(AIStateTest, AScriptShipRunsItsStackWithoutOrdersAndMinesKeepToTheirField
     ship_->rollDemand = 30;
     CONTROL_AIFREE(ship_);
     EXPECT_EQ(gCalls.size(), 1u);
-    EXPECT_EQ(CountRecordedCalls("UpdateOrders"), 0u);
+    EXPECT_EQ(OrderSteps(), 0u);
     EXPECT_EQ(ship_->pitchRemaining, 10.0f);
     EXPECT_EQ(ship_->yawRemaining, -20.0f);
     EXPECT_EQ(ship_->rollRemaining, 30.0f);
@@ -580,8 +594,9 @@ TEST_F(AIStateTest, AScriptShipRunsItsStackWithoutOrdersAndMinesKeepToTheirField
     ClearCallTrace();
     const Weapon* mount = CountingMount();
     UpdateMineAI(ship_);
-    const std::vector<std::string> order = {"KeepInField", "UpdateOrders"};
+    const std::vector<std::string> order = {"KeepInField"};
     EXPECT_EQ(RecordedCalls(), order);
+    EXPECT_EQ(OrderSteps(), 1u); // a mine's orders are scored
     EXPECT_EQ(MountUpdates(mount), 1u);
     EXPECT_EQ(gCalls.size(), 2u);
 }

@@ -41,7 +41,8 @@ AIStateResult* MoveToMarker(AIStateResult* result, SceneItem* item, int16_t, flo
     return result;
 }
 
-void InstallMoveToMarker() { gAIStates.handlers[0] = MoveToMarker; }
+// Ships start on "NO PROGRAM", whose state is DoNothingState (61).
+void InstallMoveToMarker() { gAIStates.handlers[61] = MoveToMarker; }
 
 class FlightRunTest : public ScriptTest {
 protected:

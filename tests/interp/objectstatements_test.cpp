@@ -182,10 +182,13 @@ TEST_F(ObjectStatementTest, OrientTurnsPositionAndVelocityAboutTheTrueOrigin)
 
 TEST_F(ObjectStatementTest, PlaceBehindTakesASlotOnEveryPassAndNeedsALeader)
 {
-    Named("O");
+    SceneItem* o = Named("O");
     Named("Leader");
+    // Slots 0, 1 and 2 in turn: slot 2 stands one spacing to the side.
     Run("SET k 3\nagain:\nPLACE_BEHIND O Leader 5 0\nPLACE_BEHIND O Nobody 5 0\nDECBNE k again");
-    EXPECT_EQ(CountRecordedCalls("FormationSlotPosition"), 3u);
+    const double spacing = 5 * kPlacementScale;
+    EXPECT_NEAR(o->sim->position.x, spacing, 1e-3);
+    EXPECT_NEAR(o->sim->position.z, -spacing / 2, 1e-3);
 }
 
 TEST_F(ObjectStatementTest, NoContactHidesAndShowsAgain)

@@ -1,6 +1,10 @@
 // The ship property, group and sense statements over a small world built in
 // code: ships A and B (group 3), and the player's ship P.
+#include <cstring>
+
 #include "interp_fixture.h"
+#include "ai/combathelpers.h"
+#include "ai/orders.h"
 
 #include "script/keywords.h"
 #include "script/shipstatements.h"
@@ -26,14 +30,31 @@ protected:
         b_ = Ship("B", 3);
         p_ = Ship("P", 9);
         gPlayerItem = p_;
+        std::memset(gWingSlots, 0, sizeof gWingSlots);
     }
     void TearDown() override
     {
+        std::memset(gWingSlots, 0, sizeof gWingSlots);
         EnableCallTrace(false);
         gFtlSource = nullptr;
         gSettings.debug = 0;
         gLastDebugText = nullptr;
         InterpTest::TearDown();
+    }
+
+    static bool InWing(const SceneItem* item)
+    {
+        for (const WingSlot& slot : gWingSlots)
+            if (item && slot.item == item)
+                return true;
+        return false;
+    }
+    static int WingCount()
+    {
+        int n = 0;
+        for (const WingSlot& slot : gWingSlots)
+            n += slot.item ? 1 : 0;
+        return n;
     }
 
     static SceneItem* Ship(const char* name, int16_t group)
@@ -84,9 +105,10 @@ TEST_F(ShipPropertyTest, StatementsOnAMissingShipWarnAndGoOn)
     ScriptSymbol* symbol = AddScriptSymbol("Rock", nullptr, 0);
     symbol->type = kSymbolSceneItem;
     SetSymbolObject(symbol, plain);
+    const int16_t groups = gLastGroupNumber;
     Run("RANK Gone 4\nSKILL Rock 10\nGROUP_LEADER Gone\nUNLEADER Rock\nGROUP 3 Gone\nRANK A 4");
-    EXPECT_EQ(Info(a_).rank, 4); // the run went on
-    EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 0u);
+    EXPECT_EQ(Info(a_).rank, 4);         // the run went on
+    EXPECT_EQ(gLastGroupNumber, groups); // no group was handed out
 }
 
 TEST_F(ShipPropertyTest, ScoresAndSideValues)
@@ -132,9 +154,10 @@ TEST_F(ShipPropertyTest, GroupNumbersAndTheNextFreeOne)
     EXPECT_EQ(gInterpreter.currentGroup, 2002);
     EXPECT_EQ(Info(a_).group, 9);
     EXPECT_EQ(Info(b_).group, 4);
-    EXPECT_EQ(CountRecordedCalls("AddWingman"), 1u);
+    EXPECT_TRUE(InWing(a_));
+    EXPECT_EQ(WingCount(), 1);
     Run("GROUP 9 P");
-    EXPECT_EQ(CountRecordedCalls("AddWingman"), 1u); // not the player itself
+    EXPECT_EQ(WingCount(), 1); // not the player itself
 }
 
 TEST_F(ShipPropertyTest, LeadersAreSetAndFound)
@@ -158,8 +181,10 @@ TEST_F(ShipPropertyTest, LeadersAreSetAndFound)
     Run("GROUP_LEADER P");
     EXPECT_FALSE(Info(p_).flags & kShipGroupLeader);
 
+    gLastGroupNumber = 70;
     Run("UNLEADER A");
-    EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 1u);
+    EXPECT_FALSE(Info(a_).flags & kShipGroupLeader);
+    EXPECT_EQ(Info(a_).group, 71); // a fresh group of its own
 }
 
 TEST_F(ShipPropertyTest, SenseFlagsAreAddedClearedAndSidesReplaced)

@@ -34,12 +34,22 @@ protected:
         InterpTest::SetUp();
         EnableCallTrace(true);
         ClearCallTrace();
+        std::memset(gWingSlots, 0, sizeof gWingSlots);
     }
     void TearDown() override
     {
+        std::memset(gWingSlots, 0, sizeof gWingSlots);
         EnableCallTrace(false);
         gWorldOriginOffset = {};
         InterpTest::TearDown();
+    }
+
+    static bool InWing(const SceneItem* item)
+    {
+        for (const WingSlot& slot : gWingSlots)
+            if (item && slot.item == item)
+                return true;
+        return false;
     }
 
     static SceneItem* Object(const char* name)
@@ -252,13 +262,13 @@ TEST_F(ShipStatementTest, NewShipsTakeTheCurrentGroupItsLeaderAndThePlayersWing)
     EXPECT_EQ(Info("M")->group, 4);
     // The last leader of the group in list order: ships go to the front.
     EXPECT_EQ(Info("M")->leader, Object("L1"));
-    EXPECT_EQ(CountRecordedCalls("AddWingman"), 1u);
+    EXPECT_TRUE(InWing(Object("M"))); // the player's group: the player's wing
 
     ClearCallTrace();
     Run("GROUP 0\nCREATE_SHIP N Md \"N\" TUG NAVY 4000000 0 0\n");
     EXPECT_EQ(Info("N")->group, 0);
     EXPECT_EQ(Info("N")->leader, nullptr);
-    EXPECT_EQ(CountRecordedCalls("AddWingman"), 0u);
+    EXPECT_FALSE(InWing(Object("N")));
 }
 
 TEST_F(ShipStatementTest, FindOrderProgramTakesTheLastOfEqualNames)

@@ -205,6 +205,33 @@ TEST_F(WorldLinkTest, AnEncounterComesOutOnTheLineToThePlayerWithItsOrder)
     ResetCameras();
 }
 
+TEST_F(WorldLinkTest, AnEncounterWithACarrierNearItsSourceComesOutOfTheCarrier)
+{
+    Compile(kStock);
+    SceneItem* base = worldtest::MakeItem();
+    worldtest::MakeShip(base)->side = 2;
+    base->avatar->classFlags = 0x100;
+    PlaceAt(player, 0, 0, 1e6);
+    SceneItem* carrier = worldtest::MakeItem();
+    carrier->avatar->classFlags = 0x1000000;
+    PlaceAt(carrier, 2e7, 0, 0); // within 30,000,000 of the source
+    SceneItem* farCarrier = worldtest::MakeItem();
+    farCarrier->avatar->classFlags = 0x1000000;
+    PlaceAt(farCarrier, 4e7, 0, 0);
+    float* z = &carrier->sim->matrix.m[8];
+    z[0] = 1, z[1] = 0, z[2] = 0;
+    AddEncounterSource(base, 0x1);
+    ClearCallTrace();
+    EXPECT_EQ(LaunchEncounter(gEncounterSources), 1);
+    EXPECT_EQ(Number("order"), 3);
+    SceneItem* ship = Object("STOCKSHIP");
+    ASSERT_NE(ship, nullptr);
+    EXPECT_EQ(ship->sim->position.x, 2e7);
+    EXPECT_EQ(ship->sim->position.z, 0.0);
+    EXPECT_EQ(ship->sim->velocity.x, 50000.0f); // launched along the carrier's nose
+    EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
+}
+
 TEST_F(WorldLinkTest, FightersBecomeCargoOutsideTheFightingMissions)
 {
     Compile(kStock);

@@ -272,6 +272,29 @@ TEST_F(EncounterTest, LoiteringShipsPickAnotherMatchingSource)
     EXPECT_EQ(PickEncounterSource(ship, here), here);
 }
 
+TEST_F(EncounterTest, LoiteringShipsSometimesTakeTheNearestCarrier)
+{
+    SceneItem* ship = MakeItem();
+    ship->avatar->classFlags = 0x80;
+    SceneItem* here = MakeItem();
+    SceneItem* match = MakeItem();
+    here->avatar->classFlags = match->avatar->classFlags = 0x80;
+    AddEncounterSource(here, 1);
+    AddEncounterSource(match, 1);
+    SceneItem* carrier = MakeItem();
+    carrier->avatar->classFlags = 0x1000000;
+    carrier->sim->position.z = 1e9;
+    int carriers = 0;
+    for (int i = 0; i < 500; ++i) {
+        SceneItem* picked = PickEncounterSource(ship, here);
+        carriers += picked == carrier ? 1 : 0;
+        EXPECT_TRUE(picked == carrier || picked == match);
+    }
+    // Two chances in ten.
+    EXPECT_GT(carriers, 50);
+    EXPECT_LT(carriers, 150);
+}
+
 TEST_F(EncounterTest, NewShipsAreMovedClearOfBodies)
 {
     SceneItem* station = MakeItem();

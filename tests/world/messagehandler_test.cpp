@@ -206,6 +206,8 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              s.other->avatar->escort = s.ship;
              s.other->sim->shipInfo->leader = s.ship;
              s.player->sim->target = s.ship;
+             s.ship->sim->shipInfo->flags |= kShipGroupLeader;
+             gLastGroupNumber = 60;
              return Bytes{};
          },
          [](Scene& s, SceneItem*) {
@@ -216,7 +218,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(s.other->sim->shipInfo->leader, nullptr);
              EXPECT_EQ(s.player->sim->target, nullptr);
              EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 1u);
-             EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 1u);
+             EXPECT_EQ(gLastGroupNumber, 61); // the leader left its group
          }},
         {"1 marks the parts in the scene breakable", kMsgMarkBreakable,
          [](Scene& s, SceneItem*&) {
@@ -337,7 +339,6 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -15);
              EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 0u);
-             EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 0u);
          }},
         {"7 never wraps the hull around", kMsgImpact,
          [](Scene& s, SceneItem*& target) {
@@ -506,7 +507,11 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              gDialogue.commsState = 0;
          }},
         {"17 elects a leader", kMsgElectLeader, None,
-         [](Scene&, SceneItem*) { EXPECT_EQ(CountRecordedCalls("ElectFixedAttackLeader"), 1u); }},
+         [](Scene& s, SceneItem*) {
+             // Alone in its group: it leads, with the "FixedAttack" order.
+             EXPECT_NE(s.ship->sim->shipInfo->flags & kShipGroupLeader, 0u);
+             EXPECT_STREQ(s.ship->sim->shipInfo->orders[1].name, "FixedAttack");
+         }},
         {"18 jolts a ship in LDS, bars the drive and releases it after 250", kMsgInterdiction,
          [](Scene& s, SceneItem*&) {
              s.ship->sim->flags |= kSimLdsEngaged;

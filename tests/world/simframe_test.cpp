@@ -1,9 +1,11 @@
 // The simulation frame: the order of its steps and passes, seen through the
 // recorded calls, and the filters that hold items still.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "ai/combathelpers.h"
 #include "ai/docking.h"
 #include "screens/bridge.h"
 #include "screens/frontend.h"
@@ -19,8 +21,10 @@
 #include "world/profiler.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
+#include "world/universe.h"
 
 using worldtest::MakeItem;
+using worldtest::MakeShip;
 using worldtest::WorldTest;
 
 namespace {
@@ -71,10 +75,13 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     gPlayerItem = gControlledItem = a;
     a->flags |= kItemNearSurface;        // the collision frame clears it...
     a->avatar->obstacleCloseness = 1.0f; // ...and the collision pass resets this
+    MakeShip(a)->side = 3;
+    gSideCounts[0] = 9; // last frame's count
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership",
-                              "CountShipsByType", "UpdateContactList",
+    EXPECT_EQ(gSideCounts[3], 1); // the ships are counted by side
+    EXPECT_EQ(gSideCounts[0], 0);
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "UpdateContactList",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
     EXPECT_EQ(a->flags & kItemNearSurface, 0);
@@ -104,9 +111,11 @@ TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
     CurrentStation = 2;
     gDirectorOn = 255;
     gCameras.director.hold = 100;
+    gSideCounts[2] = 5;
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "CountShipsByType", "UpdateContactList"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateContactList"}));
     EXPECT_EQ(gCameras.director.hold, 100 - gFrameClock.frameTicks);
+    EXPECT_EQ(gSideCounts[2], 0);
     ResetCameras();
 }
 
@@ -387,13 +396,28 @@ TEST_F(WorldTest, LateControlRunsAfterTheSimulation)
     Recorded<'B'>();
     late->sim->flags |= kSimPlaceNearL4;
     late->sim->matrix.m[13] = 9;
+    // The body item named "L4" that the item is placed near.
+    SceneItem* l4 = MakeItem();
+    l4->avatar->classFlags = kClassNamedBody;
+    l4->sceneGeneration = gCurrentSceneGeneration;
+    l4->sim->position.z = 1e6;
+    std::strcpy(gBodies[0].name, "L4");
+    gBodies[0].sceneItem = l4;
+    gBodyCount = 1;
+    gSystemBodyList[0].body = &gBodies[0];
+    gSystemBodyCount = 1;
     ClearCallTrace();
     RunSimulationFrame();
     EXPECT_EQ(ItemTrace(), (Calls{"msg A", "msg B", "ctl B", "sim A", "sim B", "sync B",
                                   "ctl A", "sync A", "sync B"}));
-    EXPECT_EQ(CountRecordedCalls("PlaceItemNearL4"), 1u);
+    const WorldPosition& p = late->sim->position;
+    EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + (p.z - 1e6) * (p.z - 1e6)), 100000.0, 1.0);
     EXPECT_EQ(late->sim->flags & kSimPlaceNearL4, 0u);
     EXPECT_EQ(late->sim->previousMatrix.m[13], 9.0f);
+    gSystemBodyList[0] = SystemBodyEntry{};
+    gSystemBodyCount = 0;
+    gBodies[0] = SystemBody{};
+    gBodyCount = 0;
 }
 
 TEST_F(WorldTest, TheRebuildFlagSkipsCollisionsInputMessagesAndControl)
