@@ -244,8 +244,11 @@ std::FILE* SlabOpen(const char* library, const char* path, uint32_t* size)
     }
     std::FILE* file = platform::OpenDataFile(path, "rb");
     if (file && size) {
+        // A file past 4 GiB is told as the largest size, never as the
+        // remainder, so that a size check refuses it.
         long length = platform::FileLength(file);
-        *size = length > 0 ? static_cast<uint32_t>(length) : 0;
+        *size = length <= 0 ? 0 : length > long{UINT32_MAX} ? UINT32_MAX
+                                                            : static_cast<uint32_t>(length);
         std::fseek(file, 0, SEEK_SET);
     }
     return file;
