@@ -364,6 +364,29 @@ WavResult WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFi
     return kWavOk;
 }
 
+const char* WavResultText(WavResult result)
+{
+    struct Text {
+        WavResult result;
+        const char* text;
+    };
+    static constexpr Text kTexts[] = {
+        {kWavOk, "read"},
+        {kWavNoMemory, "no memory to hold it"},
+        {kWavCannotOpen, "cannot be opened"},
+        {kWavNotWave, "not a WAVE file, or its format chunk is damaged"},
+        {kWavReadError, "unreadable"},
+        {kWavDataEnded, "truncated: its data ends early"},
+        {kWavCannotWrite, "cannot be written"},
+        {kWavTooLarge, "larger than the size allowed"},
+        {kWavChunkNotFound, "has no data chunk"},
+    };
+    for (const Text& t : kTexts)
+        if (t.result == result)
+            return t.text;
+    return "unreadable";
+}
+
 WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, uint8_t** dataOut)
 {
     *length = 0;
@@ -379,6 +402,8 @@ WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, ui
     // A claim past the end of the file is refused before it sizes a block.
     if (result == kWavOk && !WavDataInFile(file, &data))
         result = kWavDataEnded;
+    if (result == kWavOk && (data.size > kWavLoadMaxBytes || file->length > kWavLoadMaxBytes + kWavHeaderRoom))
+        result = kWavTooLarge;
     uint8_t* bytes = nullptr;
     if (result == kWavOk) {
         bytes = static_cast<uint8_t*>(Allocate(data.size));
