@@ -244,12 +244,7 @@ bool ResolveDataPath(const char* path, std::string& out)
     return true;
 }
 
-namespace {
-
-// The real path of a file that may not exist yet: an existing file as it is
-// spelled on disk, else its folder resolved and the caller's spelling of the
-// last component. False when the folder does not exist either.
-bool ResolveTargetPath(const char* path, std::string& out)
+bool ResolveNewDataPath(const char* path, std::string& out)
 {
     if (ResolveDataPath(path, out))
         return true;
@@ -262,8 +257,6 @@ bool ResolveTargetPath(const char* path, std::string& out)
     out = folder + out.substr(slash);
     return true;
 }
-
-} // namespace
 
 namespace {
 
@@ -297,7 +290,7 @@ std::FILE* OpenDataFile(const char* path, const char* mode)
     }
     // A mode that creates a file may name one that does not exist yet.
     std::string real;
-    if (!((flags & O_CREAT) ? ResolveTargetPath(path, real) : ResolveDataPath(path, real)))
+    if (!((flags & O_CREAT) ? ResolveNewDataPath(path, real) : ResolveDataPath(path, real)))
         return nullptr;
     OpenRefusal refusal;
     const int fd = OpenRegularFile(real, flags, SIZE_MAX, &refusal);
@@ -462,7 +455,7 @@ void AbandonTemporary(std::FILE* file, const std::string& temp)
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
 {
     std::string target, temp;
-    if (!ResolveTargetPath(path, target))
+    if (!ResolveNewDataPath(path, target))
         return false;
     std::FILE* file = CreateTemporaryBeside(target, temp);
     if (!file)

@@ -23,6 +23,11 @@ namespace platform {
 // component has no match. An empty path fails.
 bool ResolveDataPath(const char* path, std::string& out);
 
+// The path of a file that may not exist yet: an existing one as it is
+// spelled on disk, else its folder resolved and the caller's spelling of the
+// last component. False when the folder does not exist either.
+bool ResolveNewDataPath(const char* path, std::string& out);
+
 // fopen through ResolveDataPath. When the file does not exist and the mode
 // creates one ("w" or "a"), the folders are resolved and the last component
 // keeps the caller's spelling. Only a regular file opens: a FIFO, a device
