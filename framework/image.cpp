@@ -18,6 +18,7 @@
 #include "framework/resource.h"
 #include "framework/sys_conf.h"
 #include "platform/files.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -123,38 +124,40 @@ hx_image* MakeBuiltInImage(const char* name, const hx_builtin_driver& driver)
     return image;
 }
 
-// The shared object's file along the search path (after the name as
-// given, like every file the framework opens). The result names a folder,
-// so that the host's loader does not search its own path instead.
+// A folder of the search path, or a driver's own relative path, as a host
+// path: relative ones lie below the program's own folder, never below the
+// working folder, which is the data tree (a data tree never supplies code).
+std::string BelowProgramFolder(const std::string& path)
+{
+    const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() >= 2 && path[1] == ':'));
+    return absolute ? path : platform::ProgramFolder() + "/" + path;
+}
+
+// The shared object's file: a name with a folder as it stands (a relative
+// one below the program's folder), a bare name along the search path. The
+// result names a folder, so that the host's loader does not search its own
+// path instead.
 bool FindSharedObject(const char* file, std::string& path)
 {
-    if (platform::ResolveDataPath(file, path) || std::strpbrk(file, ":/\\")) {
-        if (!platform::DataFileExists(path.c_str()))
-            return false;
-    } else {
-        char search[kMaxSearchPath];
-        HxSystemConfigQueryString(HXT_HEXMIRE_PATH_STR, search, sizeof search);
-        bool found = false;
-        for (const char* element = search; !found;) {
-            const char* end = std::strchr(element, ';');
-            std::string candidate(element, end ? size_t(end - element) : std::strlen(element));
-            if (!candidate.empty()) {
-                if (!std::strchr("/\\", candidate.back()))
-                    candidate += '/';
-                candidate += file;
-                found = platform::ResolveDataPath(candidate.c_str(), path) &&
-                        platform::DataFileExists(path.c_str());
-            }
-            if (!end)
-                break;
-            element = end + 1;
+    if (std::strpbrk(file, ":/\\"))
+        return platform::ResolveDataPath(BelowProgramFolder(file).c_str(), path) &&
+               platform::DataFileExists(path.c_str());
+    char search[kMaxSearchPath];
+    HxSystemConfigQueryString(HXT_HEXMIRE_PATH_STR, search, sizeof search);
+    for (const char* element = search;;) {
+        const char* end = std::strchr(element, ';');
+        std::string candidate(element, end ? size_t(end - element) : std::strlen(element));
+        if (!candidate.empty()) {
+            if (!std::strchr("/\\", candidate.back()))
+                candidate += '/';
+            candidate = BelowProgramFolder(candidate + file);
+            if (platform::ResolveDataPath(candidate.c_str(), path) && platform::DataFileExists(path.c_str()))
+                return true;
         }
-        if (!found)
+        if (!end)
             return false;
+        element = end + 1;
     }
-    if (path.find('/') == std::string::npos)
-        path = "./" + path;
-    return true;
 }
 
 // Holds each image the driver imports and fills its import slots; false

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "framework/diag.h"
@@ -104,7 +103,7 @@ bool TargetPath(const char* name, std::string& out)
     return true;
 }
 
-void* StdOpenWrite(const char* name, int mode)
+void* StdOpenWrite(const char* name, int /*mode: text and binary are the same here*/)
 {
     if (std::strlen(name) > kMaxName)
         return nullptr;
@@ -113,8 +112,7 @@ void* StdOpenWrite(const char* name, int mode)
         delete file;
         return nullptr;
     }
-    file->tempPath = file->finalPath + ".~tmp";
-    file->f = std::fopen(file->tempPath.c_str(), mode == HX_FILE_MODE_TEXT ? "w" : "wb");
+    file->f = platform::CreateTemporaryBeside(file->finalPath, file->tempPath);
     if (!file->f) {
         delete file;
         return nullptr;
@@ -133,23 +131,20 @@ std::FILE* F(void* handle)
 void StdClose(void* handle)
 {
     auto* file = static_cast<StdFile*>(handle);
-    bool written = !std::ferror(file->f);
-    if (!file->tempPath.empty())
-        written = std::fflush(file->f) == 0 && ::fsync(::fileno(file->f)) == 0 && written;
-    written = std::fclose(file->f) == 0 && written;
-    if (!file->tempPath.empty()) {
-        if (!written || std::rename(file->tempPath.c_str(), file->finalPath.c_str()) != 0)
-            std::remove(file->tempPath.c_str());
-    }
+    if (file->tempPath.empty())
+        std::fclose(file->f);
+    else
+        platform::CommitTemporary(file->f, file->tempPath, file->finalPath);
     delete file;
 }
 
 void StdAbandon(void* handle)
 {
     auto* file = static_cast<StdFile*>(handle);
-    std::fclose(file->f);
-    if (!file->tempPath.empty())
-        std::remove(file->tempPath.c_str());
+    if (file->tempPath.empty())
+        std::fclose(file->f);
+    else
+        platform::AbandonTemporary(file->f, file->tempPath);
     delete file;
 }
 

@@ -28,7 +28,7 @@
 #include "system/joystick.h"
 #include "system/mainwindow.h"
 #include "system/res/font.h"
-#include "system/res/pcx.h"
+#include "system/res/loaders.h"
 #include "system/res/resman.h"
 #include "system/res/slab.h"
 #include "system/settings.h"
@@ -116,13 +116,17 @@ int LanguageIndex()
     return gSettings.language <= 2 ? gSettings.language : 0;
 }
 
-// A start-up script that must exist: its absence ends the program with a
-// message rather than silently.
+// A start-up script that must exist: missing, empty or refused, it ends the
+// program with a line naming it rather than silently.
 bool RunRequiredScript(const char* name)
 {
-    if (RunScriptFile(name))
+    const char* failure = ScriptFileFailure(name);
+    if (!failure && RunScriptFile(name))
         return true;
-    DebugPrintf("Kelvandrist: cannot find the script %s\n", name);
+    if (!failure || std::strcmp(failure, platform::kDataFileNotFound) == 0)
+        DebugPrintf("Kelvandrist: cannot find the script %s\n", name);
+    else
+        ReportDataFileFailure(ScriptFilePath(name).c_str(), failure);
     return false;
 }
 
@@ -156,18 +160,16 @@ int32_t MissionNumberOf(const std::string& name)
     return number;
 }
 
-// Decodes a PCX picture into the screen canvas (cleared to 0 first) and
+// Decodes a screen picture into the screen canvas (cleared to 0 first) and
 // makes its palette the display's. False when the picture cannot be read.
 bool ShowPicture(const char* name, const Canvas& screen)
 {
     CanvasClear(screen, 0);
-    std::vector<uint8_t> file;
-    PcxInfo info{};
-    if (!platform::ReadWholeFile(name, file) || !PcxReadInfo(file, &info))
-        return false;
-    PcxDecodeBody(file, info, screen.pixels, screen.rowLength, screen.rowLength, screen.height);
     static GamePalette palette;
-    if (PcxReadPalette(file, &palette))
+    bool withPalette = false;
+    if (!DecodeScreenPicture(name, screen.pixels, screen.rowLength, screen.height, &palette, &withPalette))
+        return false;
+    if (withPalette)
         DisplaySetPalette(palette.entries);
     return true;
 }
@@ -283,6 +285,10 @@ bool MakeTinyFont()
 {
     const auto font = std::make_unique<RasterFont>();
     BuildPictureFont(font.get(), kSmallFontPictures);
+    if (!font->glyphs[' ']) {
+        DebugPrintf("Kelvandrist: no font made: %s holds no picture of the space (c032.bbm)\n", kSmallFontPictures);
+        return false;
+    }
     if (FontSaveFnt(kTinyFont, font.get()))
         return true;
     DebugPrintf("Kelvandrist: cannot write %s\n", kTinyFont);
@@ -347,8 +353,9 @@ int StartFullGame()
     gLoadingScreenUp = 1;
     HoldLoadingScreen();
     BuildRowTable();
-    if (gSettings.fontMake)
-        MakeTinyFont();
+    // The font maker's run fails as a whole when its font is not made.
+    if (gSettings.fontMake && !MakeTinyFont())
+        return 0;
 
     ResetSceneList();
     guiResetWindowPool();
@@ -371,13 +378,18 @@ int StartFullGame()
     gMissionScriptPosition = kNoScriptPosition;
 
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission) {
-        uint32_t size = 0;
         // Looked up where the script is compiled from (its folder follows
-        // from its extension), so that a mission that is there runs.
-        if (std::FILE* file = SlabOpen("scripts", ScriptFilePath(gSettings.missionName.c_str()).c_str(), &size))
-            std::fclose(file);
-        else
+        // from its extension), so that a mission that is there runs. One
+        // that is not there leads to the front end; one that is there but
+        // cannot be flown (empty, not a file, unreadable) ends the run.
+        const char* failure = ScriptFileFailure(gSettings.missionName.c_str());
+        if (failure && std::strcmp(failure, platform::kDataFileNotFound) == 0) {
             gSettings.noCommandLineMission = 255;
+        } else if (failure) {
+            ReportDataFileFailure(ScriptFilePath(gSettings.missionName.c_str()).c_str(), failure);
+            DebugMessageBox("Can't find your command-line script", "STARTUP ERROR!!!");
+            QuitProgram(kExitFailure);
+        }
     }
 
     if (gSettings.missionName.empty() || gSettings.noCommandLineMission) {

@@ -7,10 +7,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
 #include <vector>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,14 +105,31 @@ struct OpenRefusal {
     const char* reason = nullptr;
 };
 
-// Opens an existing regular file for reading without waiting: a FIFO, a
-// device or a folder is refused before a byte is read, and so is a file
-// larger than `limit`. Returns the descriptor, or -1 and why.
-int OpenRegularFile(const std::string& real, std::size_t limit, OpenRefusal* refusal)
+// The reason of the last failed open or whole read on this thread.
+thread_local const char* tFailure = "";
+
+const char* ReasonOf(int error)
 {
-    int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    return error == ENOENT ? kDataFileNotFound : std::strerror(error);
+}
+
+// Opens an existing regular file without waiting: a FIFO, a device or a
+// folder is refused before a byte is read or written, and so is a file larger
+// than `limit`. `flags` are open(2)'s access flags. Returns the descriptor,
+// blocking again, or -1 and why.
+int OpenRegularFile(const std::string& real, int flags, std::size_t limit, OpenRefusal* refusal)
+{
+    // What exists and is not a file is refused by name before any open (a
+    // write open of a FIFO or a folder would fail with a less telling
+    // reason); the open itself checks again.
+    struct stat before;
+    if (::stat(real.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        *refusal = {0, "not a regular file"};
+        return -1;
+    }
+    int fd = ::open(real.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
-        *refusal = {errno, std::strerror(errno)};
+        *refusal = {errno, ReasonOf(errno)};
         return -1;
     }
     struct stat st;
@@ -119,7 +138,10 @@ int OpenRegularFile(const std::string& real, std::size_t limit, OpenRefusal* ref
     } else if (static_cast<uint64_t>(st.st_size) > limit) {
         *refusal = {0, "larger than the size allowed"};
     } else {
-        return fd;
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status != -1 && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == 0)
+            return fd;
+        *refusal = {errno, ReasonOf(errno)};
     }
     ::close(fd);
     return -1;
@@ -159,9 +181,23 @@ bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit)
 {
     out.clear();
     std::string real;
-    OpenRefusal refusal;
-    int fd = ResolveDataPath(path, real) ? OpenRegularFile(real, limit, &refusal) : -1;
-    return fd >= 0 && ReadDescriptor(fd, out, limit);
+    OpenRefusal refusal{ENOENT, kDataFileNotFound};
+    int fd = ResolveDataPath(path, real) ? OpenRegularFile(real, O_RDONLY, limit, &refusal) : -1;
+    if (fd < 0) {
+        tFailure = refusal.reason;
+        return false;
+    }
+    if (!ReadDescriptor(fd, out, limit)) {
+        tFailure = "cannot be read whole";
+        return false;
+    }
+    tFailure = "";
+    return true;
+}
+
+const char* DataFileFailure()
+{
+    return tFailure;
 }
 
 template bool ReadWholeFile(const char*, std::string&, std::size_t);
@@ -208,12 +244,7 @@ bool ResolveDataPath(const char* path, std::string& out)
     return true;
 }
 
-namespace {
-
-// The real path of a file that may not exist yet: an existing file as it is
-// spelled on disk, else its folder resolved and the caller's spelling of the
-// last component. False when the folder does not exist either.
-bool ResolveTargetPath(const char* path, std::string& out)
+bool ResolveNewDataPath(const char* path, std::string& out)
 {
     if (ResolveDataPath(path, out))
         return true;
@@ -227,18 +258,59 @@ bool ResolveTargetPath(const char* path, std::string& out)
     return true;
 }
 
+namespace {
+
+// open(2)'s flags for an fopen mode ("r", "w", "a", each with '+' and 'b'
+// as they come); -1 for anything else. A file to be emptied ("w") is not
+// truncated here: only once it is known to be a regular file.
+int OpenFlagsOf(const char* mode)
+{
+    const bool update = std::strchr(mode, '+') != nullptr;
+    switch (mode[0]) {
+    case 'r':
+        return update ? O_RDWR : O_RDONLY;
+    case 'w':
+        return (update ? O_RDWR : O_WRONLY) | O_CREAT;
+    case 'a':
+        return (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default:
+        return -1;
+    }
+}
+
 } // namespace
 
 std::FILE* OpenDataFile(const char* path, const char* mode)
 {
-    if (!mode)
+    tFailure = kDataFileNotFound;
+    const int flags = mode ? OpenFlagsOf(mode) : -1;
+    if (flags < 0) {
+        tFailure = "no such way of opening";
         return nullptr;
+    }
     // A mode that creates a file may name one that does not exist yet.
-    const bool creates = std::strchr(mode, 'w') || std::strchr(mode, 'a');
     std::string real;
-    if (!(creates ? ResolveTargetPath(path, real) : ResolveDataPath(path, real)))
+    if (!((flags & O_CREAT) ? ResolveNewDataPath(path, real) : ResolveDataPath(path, real)))
         return nullptr;
-    return std::fopen(real.c_str(), mode);
+    OpenRefusal refusal;
+    const int fd = OpenRegularFile(real, flags, SIZE_MAX, &refusal);
+    if (fd < 0) {
+        tFailure = refusal.reason;
+        return nullptr;
+    }
+    if (mode[0] == 'w' && ::ftruncate(fd, 0) != 0) {
+        tFailure = ReasonOf(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, mode);
+    if (!file) {
+        tFailure = ReasonOf(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    tFailure = "";
+    return file;
 }
 
 std::string DataPathOfHostFile(const char* hostPath)
@@ -268,24 +340,131 @@ bool RemoveDataFile(const char* path)
     return ResolveDataPath(path, real) && std::remove(real.c_str()) == 0;
 }
 
-bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
+namespace {
+
+constexpr const char* kTemporaryMark = ".tmp";
+constexpr std::size_t kTemporaryRandomChars = 6;
+constexpr int kTemporaryTries = 64;
+
+// A fresh temporary name's random tail.
+std::string RandomTail()
 {
-    std::string target;
-    if (!ResolveTargetPath(path, target))
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    uint8_t bytes[kTemporaryRandomChars];
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        // No kernel randomness: the exclusive create still keeps the name
+        // safe, only less hard to guess.
+        static uint64_t counter = 0;
+        uint64_t mix = (static_cast<uint64_t>(::getpid()) << 24) ^ ++counter ^ static_cast<uint64_t>(::time(nullptr));
+        for (uint8_t& b : bytes) {
+            b = static_cast<uint8_t>(mix);
+            mix = mix * 6364136223846793005ull + 1442695040888963407ull;
+        }
+    }
+    std::string tail;
+    for (uint8_t b : bytes)
+        tail += kChars[b % (sizeof kChars - 1)];
+    return tail;
+}
+
+// Removes the temporaries "<name>.tmp<letters and digits>" of `name` that a
+// run which crashed mid-save left in `folder`.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& name)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::string prefix = name + kTemporaryMark;
+    std::vector<std::string> stale;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view candidate(entry->d_name);
+        if (candidate.size() <= prefix.size() || candidate.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view tail = candidate.substr(prefix.size());
+        bool plain = tail.size() <= 16;
+        for (char c : tail)
+            plain = plain && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
+        if (plain)
+            stale.emplace_back(candidate);
+    }
+    ::closedir(dir);
+    for (const std::string& file : stale)
+        ::unlink((folder + "/" + file).c_str());
+}
+
+// Makes a rename in `folder` durable.
+bool SyncFolder(const std::string& folder)
+{
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    std::string temp = target + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (::fsync(::fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+std::FILE* CreateTemporaryBeside(const std::string& target, std::string& temp)
+{
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/"
+                                                                             : target.substr(0, slash);
+    RemoveStaleTemporaries(folder, slash == std::string::npos ? target : target.substr(slash + 1));
+    // Created exclusively and never through a symbolic link: a name that
+    // exists already (planted or left over) is passed by for another.
+    for (int i = 0; i < kTemporaryTries; ++i) {
+        temp = target + kTemporaryMark + RandomTail();
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            break;
+        if (std::FILE* file = ::fdopen(fd, "wb"))
+            return file;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        break;
+    }
+    temp.clear();
+    return nullptr;
+}
+
+bool CommitTemporary(std::FILE* file, const std::string& temp, const std::string& target)
+{
+    bool ok = !std::ferror(file);
+    ok = std::fflush(file) == 0 && ok;
+    ok = ::fsync(::fileno(file)) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
+        ::unlink(temp.c_str());
         return false;
     }
+    const std::size_t slash = target.rfind('/');
+    SyncFolder(slash == std::string::npos ? "." : slash == 0 ? "/"
+                                                             : target.substr(0, slash));
     return true;
+}
+
+void AbandonTemporary(std::FILE* file, const std::string& temp)
+{
+    std::fclose(file);
+    ::unlink(temp.c_str());
+}
+
+bool WriteFileAtomically(const char* path, const void* data, std::size_t size)
+{
+    std::string target, temp;
+    if (!ResolveNewDataPath(path, target))
+        return false;
+    std::FILE* file = CreateTemporaryBeside(target, temp);
+    if (!file)
+        return false;
+    if (std::fwrite(data, 1, size, file) != size) {
+        AbandonTemporary(file, temp);
+        return false;
+    }
+    return CommitTemporary(file, temp, target);
 }
 
 ConfigRead ReadConfigFile(const char* path, std::string& text)
@@ -295,7 +474,7 @@ ConfigRead ReadConfigFile(const char* path, std::string& text)
     if (!ResolveDataPath(path, real))
         return ConfigRead::Missing;
     OpenRefusal refusal;
-    int fd = OpenRegularFile(real, kConfigFileMaxBytes, &refusal);
+    int fd = OpenRegularFile(real, O_RDONLY, kConfigFileMaxBytes, &refusal);
     if (fd < 0 && refusal.error == ENOENT)
         return ConfigRead::Missing;
     if (fd >= 0) {

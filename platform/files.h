@@ -23,10 +23,24 @@ namespace platform {
 // component has no match. An empty path fails.
 bool ResolveDataPath(const char* path, std::string& out);
 
+// The path of a file that may not exist yet: an existing one as it is
+// spelled on disk, else its folder resolved and the caller's spelling of the
+// last component. False when the folder does not exist either.
+bool ResolveNewDataPath(const char* path, std::string& out);
+
 // fopen through ResolveDataPath. When the file does not exist and the mode
 // creates one ("w" or "a"), the folders are resolved and the last component
-// keeps the caller's spelling.
+// keeps the caller's spelling. Only a regular file opens: a FIFO, a device
+// or a folder is refused without waiting on it (the open never blocks), and
+// "w" empties a file only once it is known to be one. Null on failure, with
+// the reason in DataFileFailure().
 std::FILE* OpenDataFile(const char* path, const char* mode);
+
+// Why the last open or whole read of a data file on this thread failed, in
+// words fit to follow the file's name (kDataFileNotFound, "not a regular
+// file", "Permission denied", ...); "" after a success.
+const char* DataFileFailure();
+inline constexpr char kDataFileNotFound[] = "not found";
 
 // A host file's path (a file dropped on the window) as a data path: the
 // part below the data folder (the working folder) when it lies there; the
@@ -40,8 +54,22 @@ bool DataFileExists(const char* path);
 bool RemoveDataFile(const char* path);
 
 // Writes a whole file so that a crash mid-write loses nothing: the bytes go
-// to a temporary file beside the target, which is then renamed over it.
+// to a temporary file beside the target ("<name>.tmp" and six random
+// characters, created exclusively, so that it is never an existing file or a
+// symbolic link planted there), which is then renamed over it, and the
+// folder is synced so that the rename itself survives a crash. Temporaries
+// of this file left by a run that crashed are removed first.
 bool WriteFileAtomically(const char* path, const void* data, std::size_t size);
+
+// The same for a file written piece by piece. CreateTemporaryBeside opens a
+// fresh temporary beside `target` (a host path: the resolved target) and
+// gives its name; null when none can be made. CommitTemporary closes it and,
+// when every byte reached the disk, renames it over the target: false (the
+// temporary removed, the target as it was) otherwise. AbandonTemporary
+// closes and removes it.
+std::FILE* CreateTemporaryBeside(const std::string& target, std::string& temp);
+bool CommitTemporary(std::FILE* file, const std::string& temp, const std::string& target);
+void AbandonTemporary(std::FILE* file, const std::string& temp);
 
 // The length in bytes of an open file, whose position is left at its end;
 // -1 when it cannot be told.
@@ -58,7 +86,8 @@ bool ReadFileAt(std::FILE* file, uint64_t offset, void* buffer, std::size_t size
 // Reads a whole regular file named by a data path into a std::string or a
 // byte vector. False when it does not open, is not a regular file (a FIFO,
 // a device or a folder is never waited on or read), cannot be read, or holds
-// more than `limit` bytes; `out` is then empty.
+// more than `limit` bytes; `out` is then empty and DataFileFailure() says
+// which.
 template <class Bytes>
 bool ReadWholeFile(const char* path, Bytes& out, std::size_t limit = SIZE_MAX);
 

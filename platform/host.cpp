@@ -439,6 +439,18 @@ void* LoadModule(const char* path)
     return path ? ::dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
 }
 
+std::string ProgramFolder()
+{
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    std::string program(path, static_cast<std::size_t>(n));
+    const std::size_t slash = program.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/"
+                                                         : program.substr(0, slash);
+}
+
 void* ModuleSymbol(void* module, const char* name)
 {
     return module && name ? ::dlsym(module, name) : nullptr;

@@ -99,6 +99,9 @@ bool SetClipboardText(const char* text);
 
 // Shared objects (dlopen). Names use the host's own spelling.
 void* LoadModule(const char* path);
+// The folder that holds the running program (no trailing '/'); "." when it
+// cannot be told.
+std::string ProgramFolder();
 void* ModuleSymbol(void* module, const char* name);
 void UnloadModule(void* module);
 

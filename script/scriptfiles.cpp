@@ -1,8 +1,9 @@
 // Script files and the script name store. See scriptfiles.h.
 #include "script/scriptfiles.h"
 
-#include "system/res/slab.h"
+#include "platform/files.h"
 #include "system/errors.h"
+#include "system/res/slab.h"
 
 #include <cstring>
 #include <string_view>
@@ -69,14 +70,53 @@ std::string ScriptFilePath(const char* name)
     return std::string(name);
 }
 
+namespace {
+
+constexpr const char* kTooLarge = "larger than the size allowed";
+
+// Opens the script at `path` as OpenScriptFile does; null and why when it
+// cannot be compiled (an empty one opens).
+std::FILE* OpenScriptPath(const std::string& path, uint32_t* bytes, const char** reason)
+{
+    *bytes = 0;
+    std::FILE* file = SlabOpen("scripts", path.c_str(), bytes);
+    if (!file) {
+        *reason = platform::DataFileFailure();
+        return nullptr;
+    }
+    if (*bytes > kScriptFileMaxBytes) {
+        std::fclose(file);
+        *reason = kTooLarge;
+        return nullptr;
+    }
+    *reason = nullptr;
+    return file;
+}
+
+} // namespace
+
 std::FILE* OpenScriptFile(const char* name, long* size)
 {
     std::string path = ScriptFilePath(name);
     gScriptNames.current = RecordScriptName(path);
     uint32_t bytes = 0;
-    std::FILE* file = SlabOpen("scripts", path.c_str(), &bytes);
+    const char* reason = nullptr;
+    std::FILE* file = OpenScriptPath(path, &bytes, &reason);
+    if (!file && std::strcmp(reason, platform::kDataFileNotFound) != 0)
+        ReportDataFileFailure(path.c_str(), reason);
     *size = file ? static_cast<long>(bytes) : 0;
     return file;
+}
+
+const char* ScriptFileFailure(const char* name)
+{
+    uint32_t bytes = 0;
+    const char* reason = nullptr;
+    std::FILE* file = OpenScriptPath(ScriptFilePath(name), &bytes, &reason);
+    if (!file)
+        return reason;
+    std::fclose(file);
+    return bytes == 0 ? "empty" : nullptr;
 }
 
 void ResetScriptNameStore()

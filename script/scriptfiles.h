@@ -27,10 +27,20 @@ inline const char* CurrentScriptFileName() { return ScriptNameAt(gScriptNames.cu
 // The path a script name stands for: folder by extension, or the name itself.
 std::string ScriptFilePath(const char* name);
 
+// Scripts are small text files; one larger than this is refused unread.
+constexpr uint32_t kScriptFileMaxBytes = 4u << 20;
+
 // Records the full name, makes it the current file name and opens the
 // script inside the "scripts" library, or else the loose file, at its first
-// byte; its size in bytes goes to *size. Null when neither opens.
+// byte; its size in bytes goes to *size. Null when neither opens; a script
+// that is there but refused (not a regular file, unreadable, too large) is
+// named on the debug output with the reason.
 std::FILE* OpenScriptFile(const char* name, long* size);
+
+// Why a script cannot be compiled: null when it opens and holds 1 to
+// kScriptFileMaxBytes bytes; else platform::kDataFileNotFound, "empty" or
+// the reason it was refused. Records no name.
+const char* ScriptFileFailure(const char* name);
 
 void ResetScriptNameStore();
 void MarkScriptNameStore();

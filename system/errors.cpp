@@ -122,15 +122,30 @@ int AppendDebugLog(const char* text)
     char date[16], clock[16];
     std::strftime(date, sizeof date, "%m/%d/%y", &local);
     std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
-    std::fprintf(f, "Vorn %s %s %s %s\r\n", kVersion, date, clock, text ? text : "");
-    std::fclose(f);
-    return 1;
+    const bool written = std::fprintf(f, "Vorn %s %s %s %s\r\n", kVersion, date, clock, text ? text : "") > 0;
+    return std::fclose(f) == 0 && written ? 1 : 0;
 }
+
+namespace {
+
+// With "debugfile" the text goes to the log; when the log cannot take it (a
+// read-only or full folder) it reaches standard error all the same.
+void LogOrStandardError(const char* text)
+{
+    if (!AppendDebugLog(text)) {
+        std::string line = text ? text : "";
+        if (line.empty() || line.back() != '\n')
+            line += '\n';
+        platform::DebuggerOutput(line.c_str());
+    }
+}
+
+} // namespace
 
 void DebugPrint(const char* text)
 {
     if (!gSettings.debuggerOutput) {
-        AppendDebugLog(text);
+        LogOrStandardError(text);
         return;
     }
     platform::DebuggerOutput(text ? text : "");
@@ -146,10 +161,24 @@ void DebugPrintf(const char* format, ...)
     DebugPrint(buffer);
 }
 
+void ReportDataFileFailure(const char* path, const char* reason)
+{
+    char line[1024];
+    std::snprintf(line, sizeof line, "Kelvandrist: cannot use the file %s: %s\n", path ? path : "",
+                  reason && *reason ? reason : "unreadable");
+    // A file asked for many times in a row (one font under many names) is
+    // named once.
+    static std::string previous;
+    if (previous == line)
+        return;
+    previous = line;
+    DebugPrint(line);
+}
+
 void DebugMessageBox(const char* text, const char* title)
 {
     if (!gSettings.debuggerOutput) {
-        AppendDebugLog(text);
+        LogOrStandardError(text);
         return;
     }
     if (gSettings.demo)
@@ -172,8 +201,8 @@ void FatalError(const char* text)
         platform::DebuggerBreak();
         return;
     }
-    AppendDebugLog(text);
-    if (gSettings.debuggerOutput) {
+    const bool logged = AppendDebugLog(text) != 0;
+    if (gSettings.debuggerOutput || !logged) {
         std::string line = std::string("Fatal error: ") + (text ? text : "") + "\n";
         platform::DebuggerOutput(line.c_str());
     }

@@ -18,6 +18,9 @@ void DebugMessageBox(const char* text, const char* title);
 void DebugPrint(const char* text);
 void DebugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void FatalError(const char* text);
+// One line on the debug output naming a data file that cannot be used and
+// why ("Kelvandrist: cannot use the file <path>: <reason>").
+void ReportDataFileFailure(const char* path, const char* reason);
 void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned line);
 int AppendDebugLog(const char* text);
 void ConsolePrint(const char* text);

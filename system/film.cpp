@@ -9,6 +9,7 @@
 #include "script/interpreter.h"
 #include "system/datalocation.h"
 #include "system/display.h"
+#include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/mainwindow.h"
@@ -59,6 +60,18 @@ std::string gFilmPath;
 platform::FilmSound FilmSoundSetting()
 {
     return gSettings.sound ? platform::FilmSound::On : platform::FilmSound::Off;
+}
+
+// Opens a film file; one that cannot be played is named with why, and the
+// game goes on without it.
+platform::Film* OpenFilmFile(const char* path, platform::FilmSound sound = FilmSoundSetting())
+{
+    platform::Film* film = platform::FilmOpen(path, sound);
+    if (!film) {
+        const char* reason = platform::DataFileFailure();
+        ReportDataFileFailure(path, *reason ? reason : "truncated or not a film that can be played");
+    }
+    return film;
 }
 
 const FilmDriver& Driver()
@@ -124,7 +137,7 @@ bool OpenFullScreen(const char* path)
     gFull.pixelDouble = 0;
     gFull.buffer.clear();
     std::memcpy(gFull.gamePalette.entries, DisplayLastPalette(), sizeof gFull.gamePalette.entries);
-    gFull.film = platform::FilmOpen(path, FilmSoundSetting());
+    gFull.film = OpenFilmFile(path);
     if (!gFull.film)
         return false;
     const int w = platform::FilmWidth(gFull.film), h = platform::FilmHeight(gFull.film);
@@ -244,7 +257,7 @@ int OpenClipBoth(FilmClip** slot, const char* path, int32_t firstFrame, int32_t 
     if (firstFrame < 2 || !clip || !clip->film) {
         // A clip already in the slot is closed first, so nothing leaks.
         CloseClip(slot);
-        platform::Film* film = platform::FilmOpen(path, FilmSoundSetting());
+        platform::Film* film = OpenFilmFile(path);
         if (!film)
             return 0;
         clip = new FilmClip;
@@ -546,7 +559,7 @@ LoopClip* OpenLoopClip(const char* name)
 {
     if (!name)
         return nullptr;
-    platform::Film* film = platform::FilmOpen(MakeFilmPath(name), platform::FilmSound::Off);
+    platform::Film* film = OpenFilmFile(MakeFilmPath(name), platform::FilmSound::Off);
     if (!film)
         return nullptr;
     auto* clip = new LoopClip;
@@ -595,7 +608,7 @@ int PlayMciFilm(const char* path)
     if (!gWindow.exists)
         CreateFilmWindow();
     CloseWindowFilm();
-    gWindow.film = platform::FilmOpen(path, FilmSoundSetting());
+    gWindow.film = OpenFilmFile(path);
     return gWindow.film != nullptr;
 }
 

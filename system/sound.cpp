@@ -1,6 +1,7 @@
 // Sound slots, the speech channel and positional sound. See sound.h.
 #include "system/sound.h"
 
+#include "platform/files.h"
 #include "system/crand.h"
 #include "system/errors.h"
 #include "system/settings.h"
@@ -79,12 +80,16 @@ void ReleaseBuffer(SoundSlot* slot)
 }
 
 // Reads a WAV file into a slot's buffer without putting the slot on the list.
+// Why the last load failed, for the line that names the file.
+WavResult gLastLoadResult = kWavOk;
+
 bool LoadInto(SoundSlot* slot, const char* path)
 {
     uint32_t length = 0;
     WaveFormat* format = nullptr;
     uint8_t* data = nullptr;
-    if (WavLoad(path, &length, &format, &data) != kWavOk)
+    gLastLoadResult = WavLoad(path, &length, &format, &data);
+    if (gLastLoadResult != kWavOk)
         return false;
     platform::AudioBuffer buffer = 0;
     if (format->formatTag == 1)
@@ -210,10 +215,14 @@ void SoundLoadSlot(int32_t number)
         return;
     char path[96];
     std::snprintf(path, sizeof path, "zqk\\resource\\sounds\\%s.wav", slot->name);
+    gLastLoadResult = kWavOk;
     if (!SoundLoadFile(slot, path)) {
         // Once: a missing file would otherwise be looked for at every play.
         slot->loadFailed = 255;
-        DebugPrintf("Cannot load sound %s\n", path);
+        const char* reason = gLastLoadResult == kWavCannotOpen ? platform::DataFileFailure()
+                             : gLastLoadResult == kWavOk       ? "not a sound that can be played"
+                                                               : WavResultText(gLastLoadResult);
+        DebugPrintf("Cannot load sound %s: %s\n", path, reason);
     }
 }
 

@@ -257,15 +257,13 @@ WavResult WavCreate(const char* path, WavFile** out, const WaveFormat* format, R
     if (!file)
         return kWavNoMemory;
     file->writing = true;
-    std::string temp = std::string(path) + ".tmp";
-    file->file = platform::OpenDataFile(temp.c_str(), "w+b");
-    if (!file->file || !platform::ResolveDataPath(temp.c_str(), file->tempPath)) {
+    // The target keeps the spelling of an existing file of that name; the
+    // bytes go to a fresh temporary beside it.
+    if (!platform::ResolveNewDataPath(path, file->path) ||
+        !(file->file = platform::CreateTemporaryBeside(file->path, file->tempPath))) {
         Discard(file);
         return kWavCannotWrite;
     }
-    // The target keeps the spelling of an existing file of that name.
-    if (!platform::ResolveDataPath(path, file->path))
-        file->path = file->tempPath.substr(0, file->tempPath.size() - 4);
 
     uint32_t fmtSize = format->formatTag == kWaveFormatPcm ? 16u : 18u + format->extraSize;
     uint8_t bytes[18];
@@ -323,11 +321,14 @@ WavResult WavFinish(WavFile* file, RiffChunk* data, RiffChunk* riff, uint32_t sa
         ok = ok && PatchU32(file, data->dataOffset - 4, data->size) && PatchU32(file, 4, riff->size) &&
              (!file->factOffset || PatchU32(file, file->factOffset, sampleCount));
     }
-    ok = std::fflush(file->file) == 0 && ok;
-    ok = std::fclose(file->file) == 0 && ok;
+    std::FILE* stream = file->file;
     file->file = nullptr;
-    ok = ok && std::rename(file->tempPath.c_str(), file->path.c_str()) == 0;
-    Discard(file); // removes the temporary file when the rename did not happen
+    if (ok)
+        ok = platform::CommitTemporary(stream, file->tempPath, file->path);
+    else
+        platform::AbandonTemporary(stream, file->tempPath);
+    file->tempPath.clear();
+    Discard(file);
     return ok ? kWavOk : kWavCannotWrite;
 }
 
@@ -364,6 +365,29 @@ WavResult WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFi
     return kWavOk;
 }
 
+const char* WavResultText(WavResult result)
+{
+    struct Text {
+        WavResult result;
+        const char* text;
+    };
+    static constexpr Text kTexts[] = {
+        {kWavOk, "read"},
+        {kWavNoMemory, "no memory to hold it"},
+        {kWavCannotOpen, "cannot be opened"},
+        {kWavNotWave, "not a WAVE file, or its format chunk is damaged"},
+        {kWavReadError, "unreadable"},
+        {kWavDataEnded, "truncated: its data ends early"},
+        {kWavCannotWrite, "cannot be written"},
+        {kWavTooLarge, "larger than the size allowed"},
+        {kWavChunkNotFound, "has no data chunk"},
+    };
+    for (const Text& t : kTexts)
+        if (t.result == result)
+            return t.text;
+    return "unreadable";
+}
+
 WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, uint8_t** dataOut)
 {
     *length = 0;
@@ -379,6 +403,8 @@ WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** formatOut, ui
     // A claim past the end of the file is refused before it sizes a block.
     if (result == kWavOk && !WavDataInFile(file, &data))
         result = kWavDataEnded;
+    if (result == kWavOk && (data.size > kWavLoadMaxBytes || file->length > kWavLoadMaxBytes + kWavHeaderRoom))
+        result = kWavTooLarge;
     uint8_t* bytes = nullptr;
     if (result == kWavOk) {
         bytes = static_cast<uint8_t*>(Allocate(data.size));

@@ -27,8 +27,19 @@ enum WavResult : int {
     kWavReadError = 0xE102,
     kWavDataEnded = 0xE103, // the data ended before the requested length
     kWavCannotWrite = 0xE104,
+    kWavTooLarge = 0xE105,   // data larger than a sound read whole may be
     kWavChunkNotFound = 265, // the multimedia file layer's "chunk not found"
 };
+
+// A sound read whole holds at most this many bytes of data (a minute of
+// 44 kHz 16-bit stereo is about 10 MB).
+// The file itself may hold this much more (its header and other chunks).
+constexpr uint32_t kWavLoadMaxBytes = 64u << 20;
+constexpr uint32_t kWavHeaderRoom = 1u << 20;
+
+// What a result code means, in words fit to follow a file's name; an open
+// that failed is told by platform::DataFileFailure().
+const char* WavResultText(WavResult result);
 
 // Format tags whose block is one sample of every channel.
 constexpr uint16_t kWaveFormatPcm = 1;
@@ -96,7 +107,8 @@ WavResult WavCopyExtraChunks(WavFile* source, const RiffChunk* sourceRiff, WavFi
 
 // Reads a whole file: the data (free with std::free) and its format (free
 // with WavFreeFormat). A data chunk that runs past the end of the file gives
-// kWavDataEnded before anything is allocated for it.
+// kWavDataEnded, and one over kWavLoadMaxBytes kWavTooLarge, before anything
+// is allocated for it.
 WavResult WavLoad(const char* path, uint32_t* length, WaveFormat** format, uint8_t** data);
 WavResult WavSave(const char* path, uint32_t byteCount, uint32_t sampleCount, const WaveFormat* format,
                   const uint8_t* bytes);

@@ -1,6 +1,7 @@
 // LightWave object files: reading the image and walking its chunks. See lwofile.h.
 #include "view/lwofile.h"
 
+#include "platform/files.h"
 #include "system/res/bytes.h"
 #include "system/res/slab.h"
 
@@ -79,13 +80,20 @@ LwoStatus LwoReadFile(const char* name, LwoFile* out, std::string* what)
 {
     uint32_t size = 0;
     std::FILE* f = SlabOpen("shapes", name, &size);
-    if (!f)
-        return LwoStatus::Missing;
+    if (!f) {
+        const char* reason = platform::DataFileFailure();
+        if (std::strcmp(reason, platform::kDataFileNotFound) == 0)
+            return LwoStatus::Missing;
+        *what = reason;
+        return LwoStatus::Refused;
+    }
     std::vector<uint8_t> bytes;
     LwoStatus status = LwoStatus::Ok;
     uint8_t header[kFormHeader];
     if (size < kFormHeader || std::fread(header, 1, kFormHeader, f) != kFormHeader) {
         status = LwoStatus::NoHeader;
+    } else if (size - kFormHeader > kLwoMaxFormSize) {
+        status = LwoStatus::NoMemory; // a file no form that loads would fill
     } else {
         uint32_t length = res::GetU32BE(header + 4);
         uint32_t held = size - static_cast<uint32_t>(kFormHeader);

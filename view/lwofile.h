@@ -40,9 +40,10 @@ struct LwoFile {
 
 enum class LwoStatus {
     Ok,
-    Missing,   // the file does not open
+    Missing,   // the file is not there
+    Refused,   // it is there but does not open (not a regular file, no permission)
     NoHeader,  // shorter than the 8-byte form header
-    NoMemory,  // a form length no loader would hold
+    NoMemory,  // a form length (or a file) larger than a loader would hold
     Truncated, // a chunk runs past the end of the form
 };
 

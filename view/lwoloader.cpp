@@ -196,10 +196,13 @@ bool ReadObject(const char* name, LwoFile* file, int32_t* sizeOut)
         return false;
     case LwoStatus::NoHeader:
         DebugPrint("Unable to find indicated file");
+        ReportDataFileFailure(name, "empty or shorter than its header");
         return false;
     case LwoStatus::NoMemory:
         DebugPrint("Unable to assign temporary memory for conversion of object to hexmire format. \n");
+        ReportDataFileFailure(name, "larger than the size allowed");
         return false;
+    case LwoStatus::Refused:
     case LwoStatus::Truncated:
         Box(kTitle, "%.200s: %s", name, what.c_str());
         return false;
@@ -1085,6 +1088,12 @@ WireShape* LWO2WRI(const char* name, Resource*, int32_t* sizeOut)
     if (!edges.empty())
         std::memcpy(shape->edges, edges.data(), edgeBytes);
     return shape;
+}
+
+void FreeWireShape(WireShape* shape)
+{
+    if (shape)
+        FreeMemory(shape);
 }
 
 int32_t LwoModelResourceSize(const char*) { return 0; }

@@ -23,7 +23,7 @@ struct HullBounds;
 hx_model* LWO2HXM(const char* name, Resource* resource, int32_t* sizeOut);
 
 // A flat wireframe of an object: its points as (-z, x, 0) and one edge per
-// polygon side. One block of the general allocator (FreeMemory frees it).
+// polygon side. One block of the general allocator (FreeWireShape frees it).
 struct WireShape {
     int32_t pointCount;
     float (*points)[3];
@@ -31,6 +31,8 @@ struct WireShape {
     uint16_t (*edges)[2];
 };
 WireShape* LWO2WRI(const char* name, Resource* resource, int32_t* sizeOut);
+// Gives a wireframe's block back (null is ignored).
+void FreeWireShape(WireShape* shape);
 
 // Size queries at registration: the shapes live outside the resource pool.
 int32_t LwoModelResourceSize(const char* name);

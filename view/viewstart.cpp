@@ -18,6 +18,7 @@
 #include "framework/pmfile.h"
 #include "framework/resource.h"
 #include "framework/scene.h"
+#include "platform/files.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "view/effectmodels.h"
@@ -250,8 +251,11 @@ void InitializeP3D()
     HxZbSetRenderBoundsCallback(SetTdpScreenBounds);
     gView.shadeTable = HxTableFind(kShadeTableName);
     gView.shadePixels = gView.shadeTable ? gView.shadeTable->pixels : nullptr;
-    if (!gView.shadeTable)
+    if (!gView.shadeTable) {
         DebugPrint("P3D - shade table klvstd.tab not found\n");
+        const char* reason = platform::DataFileFailure();
+        ReportDataFileFailure(kShadeTableName, *reason ? reason : "truncated or not a shade table");
+    }
     // The face picker reads the geometry of the framework's models.
     SetModelMeshReader(ReadModelMesh);
     if (first)

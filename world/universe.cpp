@@ -205,11 +205,19 @@ int ParsePlanetarySystems(const char* text, size_t size)
             break;
         }
         lineEnded = false;
+        const int line = csv.line;
         char fields[kCsvFields][kBodyFieldSize];
-        for (auto& f : fields)
-            if (!csv.Field(f, lineEnded))
+        int columns = 0;
+        for (auto& f : fields) {
+            if (csv.Field(f, lineEnded))
+                ++columns;
+            else
                 f[0] = 0;
+        }
         csv.SkipLine(lineEnded); // fields past the thirteenth
+        if (columns < kCsvFields)
+            DebugPrintf("excelrichsys.csv line %d: %d of the %d columns; the missing ones read as 0\n", line,
+                        columns, kCsvFields);
 
         SystemBody* body = &gBodies[gBodyCount++];
         body->id = static_cast<int16_t>(ReadInteger(fields[0]));
@@ -255,7 +263,9 @@ int ParsePlanetarySystems(const char* text, size_t size)
 bool LoadPlanetarySystems(const char* path)
 {
     std::string text;
-    if (!platform::ReadWholeFile(path, text)) {
+    const bool read = platform::ReadWholeFile(path, text, kPlanetarySystemsMaxBytes);
+    if (!read || text.empty()) {
+        ReportDataFileFailure(path, read ? "empty" : platform::DataFileFailure());
         FatalError("Can't load planetary systems...");
         return false;
     }
@@ -455,7 +465,7 @@ bool LoadStars(const char* path)
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(path, bytes, kStarFileSize * 2)) {
         ClearStars();
-        DebugPrintf("Star catalogue %s is missing or unreadable: the sky is empty\n", path);
+        DebugPrintf("Star catalogue %s is %s: the sky is empty\n", path, platform::DataFileFailure());
         return false;
     }
     if (!ParseStars(bytes.data(), bytes.size())) {

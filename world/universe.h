@@ -71,16 +71,22 @@ extern int gBodyCount;
 extern SystemBody* gSystemRoots[kMaxBodies];
 extern int gSystemRootCount;
 
-// Reads the body table from the csv. A file that does not open is a fatal
-// error ("Can't load planetary systems..."), and the result is false.
+// Reads the body table from the csv. A file that does not open, is larger
+// than kPlanetarySystemsMaxBytes or is empty is named on the debug output
+// and is a fatal error ("Can't load planetary systems..."); the result is
+// then false.
 bool LoadPlanetarySystems(const char* path);
+// The body table is read whole: at most every body with every field full,
+// four times over.
+constexpr size_t kPlanetarySystemsMaxBytes = 4 * size_t{kMaxBodies + 1} * 13 * kBodyFieldSize;
 // The same from text in memory (the loader's work; the fuzz target's entry).
 // The table is emptied first; the header line is skipped; one body a line.
 // Quotes are dropped, a field over 89 characters is cut with a warning on
 // the debug output, integers are decimal (or hexadecimal after "0x"), an
 // empty or unreadable field reads as 0, blank lines are skipped, a line with
-// fewer fields has the rest empty, more than 600 bodies stop the reading
-// with a message. Returns the number of bodies read.
+// fewer fields has the rest empty (and is named on the debug output), more
+// than 600 bodies stop the reading with a message. Returns the number of
+// bodies read.
 int ParsePlanetarySystems(const char* text, size_t size);
 // Fills in what the csv left out of every body: L points take their place
 // beside the body they belong to; missing masses, radii, orbits and periods

@@ -147,6 +147,27 @@ bool PcxDecodeFile(const char* name, uint8_t* pixels, int maxWidth, int maxHeigh
     return true;
 }
 
+bool DecodeScreenPicture(const char* name, uint8_t* pixels, int width, int height, GamePalette* palette,
+                         bool* withPalette)
+{
+    *withPalette = false;
+    std::vector<uint8_t> file;
+    PcxInfo info{};
+    if (!ResReadFile(name, file, kScreenPictureMaxBytes)) {
+        ReportDataFileFailure(name, platform::DataFileFailure());
+        return false;
+    }
+    if (!PcxReadInfo(file, &info)) {
+        ReportDataFileFailure(name, "not a PCX picture");
+        return false;
+    }
+    PcxDecodeBody(file, info, pixels, width, width, height);
+    *withPalette = PcxReadPalette(file, palette);
+    if (!*withPalette)
+        ReportDataFileFailure(name, "truncated: no palette at its end");
+    return true;
+}
+
 // --- Colour maps ----------------------------------------------------------
 
 void* ColourMapLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
@@ -176,10 +197,14 @@ constexpr const char* kSmallFontIcon = "zqk\\resource\\art\\icons\\b.bbm";
 constexpr unsigned kSmallFontIconChar = 223;
 constexpr std::size_t kSpareRaster = (sizeof(Raster) + 7) & ~std::size_t{7};
 
+// A bitmap font of 256 glyphs of up to 64 x 64 pixels with its headers is
+// about a megabyte; four times that is read.
+constexpr std::size_t kFontFileMaxBytes = 4u << 20;
+
 int32_t FontSizeOf(const char* name, FontFile kind)
 {
     std::vector<uint8_t> file;
-    if (!ResReadFile(name, file))
+    if (!ResReadFile(name, file, kFontFileMaxBytes))
         return 0;
     std::size_t size = FontBuildSize(file, kind);
     // A ".fon" block keeps room for one glyph header of its own (the icon
@@ -187,14 +212,20 @@ int32_t FontSizeOf(const char* name, FontFile kind)
     return size ? SizeOrZero(size + (kind == FontFile::Fon ? kSpareRaster : 0)) : 0;
 }
 
+// A font that cannot be read or built is named with why: the text it was
+// meant for then goes undrawn.
 RasterFont* FontLoad(const char* name, FontFile kind, std::span<uint8_t> block, int32_t* resultSize)
 {
     std::vector<uint8_t> file;
-    if (!ResReadFile(name, file))
+    if (!ResReadFile(name, file, kFontFileMaxBytes)) {
+        ReportDataFileFailure(name, platform::DataFileFailure());
         return nullptr;
+    }
     RasterFont* font = FontBuild(file, kind, block);
     if (font)
         *resultSize = SizeOrZero(FontBuildSize(file, kind));
+    else
+        ReportDataFileFailure(name, "truncated or not a font");
     return font;
 }
 
@@ -312,4 +343,9 @@ void* LwoModelLoad(const char* name, std::span<uint8_t>, int32_t* resultSize)
 void* LwoWireLoad(const char* name, std::span<uint8_t>, int32_t* resultSize)
 {
     return LWO2WRI(name, nullptr, resultSize);
+}
+
+void LwoWireRelease(void* data)
+{
+    FreeWireShape(static_cast<WireShape*>(data));
 }

@@ -15,6 +15,9 @@
 
 using ResLoader = void* (*)(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 using ResSizeQuery = int32_t (*)(const char* name);
+// Frees the data of a type whose loader keeps it outside the pool, when the
+// record lets it go.
+using ResRelease = void (*)(void* data);
 
 // Reads a whole loose data file (leading '\' skipped). False when it does not
 // open or is larger than `limit` bytes.
@@ -39,6 +42,18 @@ constexpr std::size_t kColourMapSize = 65536;
 bool PcxDecodeFile(const char* name, uint8_t* pixels, int maxWidth, int maxHeight,
                    GamePalette* palette, int* width, int* height);
 
+// A screen picture (the loading and end screens) is a 640 x 480 PCX: its
+// header, at worst two bytes a pixel of run-length code, and its palette.
+// Four times that is read.
+constexpr std::size_t kScreenPictureMaxBytes = 4 * (128 + 2 * 640 * 480 + 769);
+// Decodes a screen picture into `pixels` (width x height, rows `width` bytes
+// apart; what the picture does not cover is left as it was) and its palette
+// into `palette`, setting *withPalette. A picture that cannot be read, is not
+// a PCX or ends before its palette is named on the debug output with why.
+// False when nothing was decoded.
+bool DecodeScreenPicture(const char* name, uint8_t* pixels, int width, int height, GamePalette* palette,
+                         bool* withPalette);
+
 // Fonts and texts.
 int32_t FntFontSize(const char* name);
 void* FntFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
@@ -59,3 +74,4 @@ void* ModelLoadUnavailable(const char* name, std::span<uint8_t> block, int32_t* 
 // LightWave shapes (view/lwoloader.h): models and wireframes, kept outside the pool.
 void* LwoModelLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
 void* LwoWireLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize);
+void LwoWireRelease(void* data);

@@ -32,9 +32,10 @@ struct TypeInfo {
     int32_t fixedSize = 0;
     ResSizeQuery sizeQuery = nullptr;
     int32_t libraryRow = 0;
-    ResLoader loader = nullptr; // null: the block itself is the data (or nothing)
-    bool reload = false;        // run the loader on every request
-    bool model = false;         // set the model flag after loading
+    ResLoader loader = nullptr;   // null: the block itself is the data (or nothing)
+    bool reload = false;          // run the loader on every request
+    bool model = false;           // set the model flag after loading
+    ResRelease release = nullptr; // frees data kept outside the pool
 };
 
 constexpr int32_t kHeaderSize = static_cast<int32_t>(sizeof(Raster));
@@ -57,7 +58,7 @@ constexpr TypeInfo kTypes[] = {
     {.type = ResType::Avatar},
     {.type = ResType::Text, .valid = true, .sizeQuery = TextFileSize, .libraryRow = 9, .loader = TextLoad},
     {.type = ResType::LwoModel, .valid = true, .sizeQuery = LwoModelResourceSize, .libraryRow = 6, .loader = LwoModelLoad, .model = true},
-    {.type = ResType::LwoWire, .valid = true, .sizeQuery = LwoWireResourceSize, .libraryRow = 7, .loader = LwoWireLoad, .model = true},
+    {.type = ResType::LwoWire, .valid = true, .sizeQuery = LwoWireResourceSize, .libraryRow = 7, .loader = LwoWireLoad, .model = true, .release = LwoWireRelease},
     {.type = ResType::Video, .valid = true, .libraryRow = 11},
     {.type = ResType::Avi, .valid = true, .libraryRow = 12},
     {.type = ResType::Sound, .valid = true, .sizeQuery = SoundSize, .libraryRow = 13, .loader = SoundLoad},
@@ -212,11 +213,32 @@ bool ResourceFileFound(const Resource& r)
     return ResFileExists(r.name);
 }
 
+// A file that is not there is "Could not find resource"; one that is there
+// but cannot be read (not a regular file, no permission) is named with why.
 void ReportMissing(const char* name)
 {
-    char text[kResNameSize + 64];
-    std::snprintf(text, sizeof text, "Could not find resource '%s'", name);
+    char text[kResNameSize + 128];
+    const char* reason = platform::DataFileFailure();
+    if (*reason && std::strcmp(reason, platform::kDataFileNotFound) != 0)
+        std::snprintf(text, sizeof text, "Could not read resource '%s': %s", name, reason);
+    else
+        std::snprintf(text, sizeof text, "Could not find resource '%s'", name);
+    // One file asked for under many records in a row (a font for every
+    // font symbol) is reported once.
+    static char previous[sizeof text];
+    if (std::strcmp(previous, text) == 0)
+        return;
+    std::memcpy(previous, text, sizeof text);
     DebugMessageBox(text, kErrorTitle);
+}
+
+// Frees what a record's loader allocated outside the pool (the pool's own
+// blocks go back with the mark).
+void ReleaseOutsidePool(Resource& r)
+{
+    const TypeInfo* info = InfoOf(r.type);
+    if (r.data && info && info->release)
+        info->release(r.data);
 }
 
 int32_t SizeAtRegistration(const Resource& r, const TypeInfo& info)
@@ -487,6 +509,7 @@ void ResReleaseToMark()
     for (int i = gMark.count; i < gCount; ++i) {
         if (gBackdropOwner == &gRecords[i])
             gBackdropOwner = nullptr;
+        ReleaseOutsidePool(gRecords[i]);
         gRecords[i].data = nullptr;
     }
     gCount = gMark.count;
@@ -497,8 +520,10 @@ void ResReleaseToMark()
 
 void ResDropData(Resource* r)
 {
-    if (r && r->libraryRow != kResRowModels && r->libraryRow != kResRowSounds)
+    if (r && r->libraryRow != kResRowModels && r->libraryRow != kResRowSounds) {
+        ReleaseOutsidePool(*r);
         r->data = nullptr;
+    }
 }
 
 void ResSetModelFlag(Resource* r)

@@ -3,10 +3,12 @@
 #include "system/res/slab.h"
 
 #include "platform/files.h"
+#include "system/errors.h"
 #include "system/res/bytes.h"
 #include "system/settings.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -135,9 +137,15 @@ bool SameName(const uint8_t* name, const FoldedKey& key)
     return ((FoldWord(LoadWord(name + at)) ^ LoadWord(key.bytes + at)) & mask) == 0;
 }
 
+// A library that is there but cannot be opened (not a regular file, no
+// permission) is named; the loose files are then used, as without one.
 std::FILE* OpenLibrary(const char* library)
 {
-    return platform::OpenDataFile(SlabLibraryPath(library).c_str(), "rb");
+    const std::string path = SlabLibraryPath(library);
+    std::FILE* file = platform::OpenDataFile(path.c_str(), "rb");
+    if (!file && std::strcmp(platform::DataFileFailure(), platform::kDataFileNotFound) != 0)
+        ReportDataFileFailure(path.c_str(), platform::DataFileFailure());
+    return file;
 }
 
 // Finds a text entry in its library: 1 found, 0 not found, -1 no key or the
@@ -244,8 +252,11 @@ std::FILE* SlabOpen(const char* library, const char* path, uint32_t* size)
     }
     std::FILE* file = platform::OpenDataFile(path, "rb");
     if (file && size) {
+        // A file past 4 GiB is told as the largest size, never as the
+        // remainder, so that a size check refuses it.
         long length = platform::FileLength(file);
-        *size = length > 0 ? static_cast<uint32_t>(length) : 0;
+        *size = length <= 0 ? 0 : length > long{UINT32_MAX} ? UINT32_MAX
+                                                            : static_cast<uint32_t>(length);
         std::fseek(file, 0, SEEK_SET);
     }
     return file;

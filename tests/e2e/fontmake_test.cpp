@@ -47,4 +47,19 @@ TEST(FontMake, StartUpWritesTheSmallFontOfTheDemoPictures)
     ResShutdown();
 }
 
+TEST(FontMake, WithoutThePictureOfTheSpaceTheRunFailsNamingTheFolder)
+{
+    ScratchFolder scratch{"fontmake_none"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    fs::remove(folder / "zqk/resource/fonts/smallfnt/c032.bbm");
+    const GameRun run = RunGame({"-w,-fontmake"},
+                                {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_LOCK_DIR=" + folder.string()},
+                                folder, 10000);
+    EXPECT_FALSE(run.stopped) << run.output;
+    EXPECT_NE(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("no font made: zqk\\resource\\fonts\\smallfnt"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(folder / "zqk/resource/fonts/tiny.fnt"));
+}
+
 } // namespace

@@ -13,6 +13,7 @@
 #include "framework/resource.h"
 #include "framework/sys_conf.h"
 #include "tests/fwhost/core_fixture.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -183,6 +184,27 @@ TEST_F(HxImages, ASharedObjectWithoutAnEntryPointAddsNoDevice)
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->references, 0);
     HxImageDereference(image);
+}
+
+TEST_F(HxImages, DriversComeFromTheProgramsFolderNeverFromTheDataFolder)
+{
+    // The working folder is the data tree: a driver planted there, by its
+    // bare name or below a relative search folder, is never loaded.
+    ScratchFolder data{"image_data", true};
+    std::filesystem::create_directories(data / "fwhost_drivers");
+    std::filesystem::copy_file(drivers + "/fwtest_noentry.so", data / "fwtest_planted.so");
+    std::filesystem::copy_file(drivers + "/fwtest_noentry.so", data / "fwhost_drivers/fwtest_planted.so");
+    HxSystemConfigSetString(HXT_HEXMIRE_PATH_STR, "fwhost_drivers");
+    EXPECT_EQ(HxImageReference("fwtest_planted"), nullptr);
+    EXPECT_EQ(HxImageReference("fwhost_drivers/fwtest_planted.so"), nullptr);
+
+    // The same relative folder names the one beside the program.
+    hx_image* own = HxImageReference("fwtest_noentry");
+    ASSERT_NE(own, nullptr);
+    HxImageDereference(own);
+    own = HxImageReference("fwhost_drivers/fwtest_noentry.so");
+    ASSERT_NE(own, nullptr);
+    HxImageDereference(own);
 }
 
 TEST_F(HxImages, AnUnresolvableImportFailsTheLoad)

@@ -14,8 +14,10 @@
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "system/text.h"
+#include "tools/lwob_writer.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
+#include "view/lwoloader.h"
 #include "view/viewstart.h"
 #include "world/playerinput.h"
 #include "world/responses.h"
@@ -178,6 +180,28 @@ TEST_F(ConfigStatementTest, RegisterLoadsWithoutTheSubstitutionAndUnloadLockWork
     EXPECT_EQ(record->modelFlag, 255);
     Run("UNLOCK greeting");
     EXPECT_EQ(record->modelFlag, 0);
+}
+
+TEST_F(ConfigStatementTest, AMissionsWireframeIsFreedWithItsResourcesMissionAfterMission)
+{
+    lwob::Object triangle;
+    const int16_t surface = triangle.AddSurface({"Hull", {}});
+    triangle.polygons.push_back({{triangle.Point(0, 0, 0), triangle.Point(1, 0, 0), triangle.Point(0, 1, 0)}, surface});
+    const std::vector<uint8_t> bytes = lwob::Write(triangle);
+    WriteFile("zqk/resource/shapes/wire.lwo", std::string(bytes.begin(), bytes.end()));
+    ResMark();
+    for (int mission = 0; mission < 2; ++mission) {
+        Run(R"(REGISTER wire "zqk\resource\shapes\wire.lwo" LWO2WRI)");
+        Resource* record = SymbolResource("wire");
+        ASSERT_NE(record, nullptr);
+        ASSERT_NE(record->data, nullptr);
+        EXPECT_EQ(static_cast<WireShape*>(record->data)->edgeCount, 3);
+        // The mission's end, as the end screen has it.
+        ResetMissionScript();
+        ResReleaseToMark();
+    }
+    // A wireframe left unfreed is reported by LeakSanitizer as the test
+    // program ends.
 }
 
 TEST_F(ConfigStatementTest, StringFillsTheTextTableAndChecksItsIndex)

@@ -57,6 +57,20 @@ TEST_F(Slab, OpensEntriesIgnoringCaseAndFallsBackToLooseFiles)
     std::fclose(f);
 }
 
+TEST_F(Slab, ALibraryThatIsNotAFileIsNamedAndTheLooseFilesServe)
+{
+    std::filesystem::create_directories(root / "zqk/resource/shapes.slb");
+    Write("zqk\\resource\\shapes\\a.lwo", "loose file");
+    ::testing::internal::CaptureStderr();
+    uint32_t size = 0;
+    std::FILE* f = SlabOpen("shapes", "zqk\\resource\\shapes\\a.lwo", &size);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(ReadAll(f, size), "loose file");
+    std::fclose(f);
+    EXPECT_NE(err.find("zqk\\resource\\shapes.slb: not a regular file"), std::string::npos) << err;
+}
+
 TEST_F(Slab, TextKeysFollowTheLanguageLibrary)
 {
     WriteSlab("text", {{"\\a.txt", Bytes("english")}});

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <grp.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,9 +34,10 @@ struct GameProcess {
     int output = -1;
 };
 
-// Starts the game with its arguments and extra environment, in `folder`.
+// Starts the game with its arguments and extra environment, in `folder`;
+// with `runAsUser` (a user id), as that user, as far as the test may.
 inline GameProcess LaunchGame(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                              const std::filesystem::path& folder)
+                              const std::filesystem::path& folder, int runAsUser = -1)
 {
     int out[2];
     if (::pipe(out) != 0)
@@ -48,6 +50,9 @@ inline GameProcess LaunchGame(const std::vector<std::string>& args, const std::v
         ::close(out[1]);
         if (::chdir(folder.c_str()) != 0)
             ::_exit(127);
+        if (runAsUser >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(static_cast<gid_t>(runAsUser)) != 0 ||
+                               ::setuid(static_cast<uid_t>(runAsUser)) != 0))
+            ::_exit(126);
         for (const std::string& e : env)
             ::putenv(const_cast<char*>(e.c_str()));
         std::string program = GameProgram().string();

@@ -67,6 +67,30 @@ TEST_F(Errors, DebugLogThatCannotBeOpenedLosesTheLineQuietly)
     EXPECT_EQ(AppendDebugLog("lost"), 0);
 }
 
+TEST_F(Errors, WithTheDebugFileSwitchWhatTheLogCannotTakeReachesStandardError)
+{
+    gSettings.debuggerOutput = 0; // "debugfile"
+    fs::create_directory(root / "debug.txt");
+    ::testing::internal::CaptureStderr();
+    DebugPrint("a printed line\n");
+    DebugMessageBox("a box's text", "TITLE");
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("a printed line\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("a box's text\n"), std::string::npos) << err;
+    EXPECT_TRUE(gBoxes.empty());
+}
+
+TEST_F(Errors, AFileThatCannotBeUsedIsNamedOnceWithWhy)
+{
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i)
+        ReportDataFileFailure("zqk\\resource\\fonts\\demo.fnt", "not a regular file");
+    ReportDataFileFailure("zqk\\resource\\fonts\\demo.fnt", "empty");
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "Kelvandrist: cannot use the file zqk\\resource\\fonts\\demo.fnt: not a regular file\n"
+                   "Kelvandrist: cannot use the file zqk\\resource\\fonts\\demo.fnt: empty\n");
+}
+
 // Where DebugMessageBox sends its text.
 struct BoxCase {
     uint8_t debuggerOutput, demo, fullScreen;

@@ -307,12 +307,38 @@ TEST_F(UniverseTest, TheCatalogueIsSavedAndReadBackAndShortFilesLeaveTheSkyEmpty
     EXPECT_STREQ(LookUpStarName(1), "");
 }
 
-TEST_F(UniverseTest, AMissingBodyTableIsAFatalError)
+TEST_F(UniverseTest, AMissingEmptyOrRefusedBodyTableIsAFatalErrorNamingTheFile)
 {
     ScratchFolder folder("nocsv", true);
-    EXPECT_FALSE(LoadPlanetarySystems("nothing.csv"));
-    ASSERT_FALSE(FatalStops().empty());
-    EXPECT_EQ(FatalStops().back(), "Can't load planetary systems...");
+    folder.Write("empty.csv", "");
+    std::filesystem::create_directory(folder / "folder.csv");
+    struct Case {
+        const char* path;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"nothing.csv", "cannot use the file nothing.csv: not found\n"},
+        {"empty.csv", "cannot use the file empty.csv: empty\n"},
+        {"folder.csv", "cannot use the file folder.csv: not a regular file\n"},
+    };
+    for (const Case& c : cases) {
+        ClearFatalStops();
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadPlanetarySystems(c.path));
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(c.line), std::string::npos) << err;
+        ASSERT_FALSE(FatalStops().empty()) << c.path;
+        EXPECT_EQ(FatalStops().back(), "Can't load planetary systems...");
+    }
+}
+
+TEST_F(UniverseTest, ARowWithMissingColumnsIsNamedByItsLine)
+{
+    const std::string text = std::string(kHeader) + "1,Sol,1,S,3,0,1.99e30,696000,0,0,0,0,0\n2,Mercury,1,P\n";
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ParsePlanetarySystems(text.data(), text.size()), 2);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "excelrichsys.csv line 3: 4 of the 13 columns; the missing ones read as 0\n");
 }
 
 // clang-format off

@@ -1,0 +1,210 @@
+// A damaged data tree, one file at a time: the game, run as a real process
+// on the dummy drivers, never waits on a FIFO, never reads what is not a
+// file or a file over its size, and names the file and what is wrong with
+// it in one line. A required file ends the run with a non-zero exit code; an
+// optional one leaves the mission to fly to its end.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Damage {
+    Fifo,
+    Folder,
+    DevZero,
+    Empty,
+    Truncated,
+    OverTheCap,
+    Unreadable
+};
+
+struct DamageRow {
+    Damage damage;
+    const char* name;
+    const char* reason; // what the line must say; null: the format's own words
+};
+constexpr DamageRow kDamages[] = {
+    {Damage::Fifo, "Fifo", "not a regular file"},
+    {Damage::Folder, "Folder", "not a regular file"},
+    {Damage::DevZero, "DevZero", "not a regular file"},
+    {Damage::Empty, "Empty", nullptr},
+    {Damage::Truncated, "Truncated", nullptr},
+    {Damage::OverTheCap, "OverTheCap", "larger than the size allowed"},
+    {Damage::Unreadable, "Unreadable", "Permission denied"},
+};
+
+// Larger than every reader's cap; a sparse file, so it costs no disk.
+constexpr uintmax_t kOverEveryCap = (uintmax_t{2} << 30) + 1;
+
+struct FileRow {
+    const char* name;
+    const char* path;      // below the data folder
+    bool required;         // the run ends with a failure
+    uintmax_t truncatedTo; // bytes kept of the file when truncated
+    bool universe;         // the mission creates the universe first
+    bool truncatedIsRead;  // a truncated copy is read and named, the run goes on
+};
+// The command-line mission flies for about a second and then ends the
+// program by itself.
+// clang-format off
+constexpr FileRow kFiles[] = {
+    {"InitScript",   "zqk/resource/scripts/init/init.scr",         true,  220, false, false},
+    {"Mission",      "zqk/resource/scripts/missions/mission01.scr", true,  265, false, false},
+    {"Model",        "zqk/resource/shapes/fighter.lwo",             false, 100, false, false},
+    {"Sound",        "zqk/resource/sounds/17.wav",                  false, 200, false, false},
+    {"Film",         "zqk/resource/video/navsit.smk",               false, 64,  false, false},
+    {"Font",         "zqk/resource/fonts/demo.fnt",                 false, 40,  false, false},
+    {"LoadingScreen","zqk/resource/art/loadscrn.pcx",               false, 600, false, false},
+    {"Stars",        "zqk/resource/geog/stars.bin",                 false, 1000, true, false},
+    {"BodyTable",    "zqk/resource/geog/excelrichsys.csv",          true,  150, true,  true},
+};
+// clang-format on
+
+struct Case {
+    FileRow file;
+    DamageRow damage;
+};
+
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.file.path << ", " << c.damage.name;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info)
+{
+    return std::string(info.param.file.name) + "_" + info.param.damage.name;
+}
+
+std::vector<Case> AllCases()
+{
+    std::vector<Case> cases;
+    for (const FileRow& f : kFiles)
+        for (const DamageRow& d : kDamages)
+            cases.push_back({f, d});
+    return cases;
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+// Puts the damage in place of the file.
+void Break(const fs::path& file, Damage damage, uintmax_t truncatedTo)
+{
+    switch (damage) {
+    case Damage::Fifo:
+        fs::remove(file);
+        ASSERT_EQ(::mkfifo(file.c_str(), 0666), 0);
+        break;
+    case Damage::Folder:
+        fs::remove(file);
+        fs::create_directory(file);
+        break;
+    case Damage::DevZero:
+        fs::remove(file);
+        fs::create_symlink("/dev/zero", file);
+        break;
+    case Damage::Empty:
+        fs::resize_file(file, 0);
+        break;
+    case Damage::Truncated:
+        ASSERT_GT(fs::file_size(file), truncatedTo);
+        fs::resize_file(file, truncatedTo);
+        break;
+    case Damage::OverTheCap:
+        fs::resize_file(file, kOverEveryCap);
+        break;
+    case Damage::Unreadable:
+        fs::permissions(file, fs::perms::none);
+        break;
+    }
+}
+
+// The lines of the output that name the file's leaf, whatever its case.
+std::vector<std::string> LinesNaming(const std::string& output, const std::string& leaf)
+{
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        if (lower(line).find(lower(leaf)) != std::string::npos)
+            lines.push_back(line);
+    return lines;
+}
+
+class DamagedTree : public ::testing::TestWithParam<Case> {
+protected:
+    ScratchFolder scratch{"damaged"};
+    const fs::path& folder = scratch.Path();
+};
+
+TEST_P(DamagedTree, EndsWithinTenSecondsNamingTheFileAndWhy)
+{
+    const FileRow& file = GetParam().file;
+    const DamageRow& damage = GetParam().damage;
+    CopyDemoData(folder);
+    if (file.universe) {
+        // The mission creates the universe before anything else.
+        const fs::path mission = folder / "zqk/resource/scripts/missions/mission01.scr";
+        const std::string text = scratch.Read("zqk/resource/scripts/missions/mission01.scr");
+        std::ofstream(mission, std::ios::binary) << "GENESIS\n"
+                                                 << text;
+    }
+    Break(folder / file.path, damage.damage, file.truncatedTo);
+
+    // Permissions do not stop the superuser: the game then runs as nobody,
+    // in a tree where it may write what it writes.
+    int runAs = -1;
+    if (damage.damage == Damage::Unreadable && RunningAsRoot()) {
+        runAs = 65534;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.path() != folder / file.path && !entry.is_symlink())
+                fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+        fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+    }
+
+    const GameProcess game = LaunchGame({"-w", "mission01.scr"},
+                                        {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                                         "SDL_AUDIODRIVER=dummy"},
+                                        folder, runAs);
+    ASSERT_GT(game.pid, 0);
+    const GameRun run = FinishGame(game, 10000);
+
+    EXPECT_FALSE(run.stopped) << "still running after 10 s\n"
+                              << run.output;
+    const bool fails = file.required && !(damage.damage == Damage::Truncated && file.truncatedIsRead);
+    if (fails)
+        EXPECT_NE(run.exitCode, 0) << run.output;
+    else
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+
+    const std::vector<std::string> lines = LinesNaming(run.output, fs::path(file.path).filename().string());
+    ASSERT_FALSE(lines.empty()) << "no line names the file\n"
+                                << run.output;
+    if (damage.reason) {
+        bool said = false;
+        for (const std::string& line : lines)
+            said = said || line.find(damage.reason) != std::string::npos;
+        EXPECT_TRUE(said) << "no line says \"" << damage.reason << "\"\n"
+                          << run.output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneFileAtATime, DamagedTree, ::testing::ValuesIn(AllCases()), CaseName);
+
+} // namespace
