@@ -298,6 +298,7 @@ void ConnectLowerLayers()
 {
     gLoadingScreenPump = PumpMessages;
     gDroppedFileHandler = HandleDroppedFile;
+    gStartFlightHook = StartFlight;
 }
 
 int StartGame()
@@ -392,8 +393,19 @@ int StartFullGame()
             QuitProgram(kExitFailure);
         }
         gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-        gScriptVars.missionNumber = MissionNumberOf(gSettings.missionName);
-        SetMainWindowCaption(("Vorn - Mission " + std::to_string(gScriptVars.missionNumber)).c_str());
+        // MISSNUMBER is the table index of the mission's row; a mission the
+        // table lacks keeps its own number.
+        ReadMissionTable();
+        const int32_t number = MissionNumberOf(gSettings.missionName);
+        const int32_t index = MissionIndexOfNumber(number);
+        gScriptVars.missionNumber = index;
+        std::string caption = "Vorn - Mission " + std::to_string(index);
+        if (number > 0 && index >= 0 && index < kMissionCount && MissionTable[index].missionNumber == number) {
+            StateRecord.launchedMission = static_cast<int16_t>(index);
+            caption += " - ";
+            caption += MissionTable[index].title;
+        }
+        SetMainWindowCaption(caption.c_str());
         RunScript(&gMissionScriptPosition, false);
         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
             gLoopFlags.filmMode = 1;
