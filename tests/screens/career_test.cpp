@@ -119,8 +119,8 @@ TEST_F(CareerFiles, CareerFileGoldenReadsIntoItsFieldsAndWritesBackTheSameBytes)
 {
     std::string golden(1840, '\0');
     std::memcpy(golden.data(), "Vessa Quorn", 11);
-    Put(golden, 30, 4500, 4);      // total score
-    Put(golden, 38, 2, 2);         // completed count
+    Put(golden, 30, 4500, 4);       // total score
+    Put(golden, 38, 2, 2);          // completed count
     Put(golden, 40 + 2 * 4, -1, 2); // index 4 completed
     Put(golden, 40 + 2 * 7, -1, 2);
     Put(golden, 240 + 2 * 4, 2, 2); // its outcome
