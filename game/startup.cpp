@@ -393,19 +393,7 @@ int StartFullGame()
             QuitProgram(kExitFailure);
         }
         gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-        // MISSNUMBER is the table index of the mission's row; a mission the
-        // table lacks keeps its own number.
-        ReadMissionTable();
-        const int32_t number = MissionNumberOf(gSettings.missionName);
-        const int32_t index = MissionIndexOfNumber(number);
-        gScriptVars.missionNumber = index;
-        std::string caption = "Vorn - Mission " + std::to_string(index);
-        if (number > 0 && index >= 0 && index < kMissionCount && MissionTable[index].missionNumber == number) {
-            StateRecord.launchedMission = static_cast<int16_t>(index);
-            caption += " - ";
-            caption += MissionTable[index].title;
-        }
-        SetMainWindowCaption(caption.c_str());
+        EnterCommandLineMission(MissionNumberOf(gSettings.missionName));
         RunScript(&gMissionScriptPosition, false);
         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
             gLoopFlags.filmMode = 1;

@@ -635,6 +635,24 @@ void StartMission(int32_t)
         gLoopFlags.filmMode = 255;
 }
 
+int32_t EnterCommandLineMission(int32_t missionNumber)
+{
+    ReadMissionTable();
+    const int32_t index = MissionIndexOfNumber(missionNumber);
+    gScriptVars.missionNumber = index;
+    char caption[128];
+    const bool hasRow = missionNumber > 0 && index >= 0 && index < kMissionCount &&
+                        MissionTable[index].missionNumber == missionNumber;
+    if (hasRow) {
+        StateRecord.launchedMission = static_cast<int16_t>(index);
+        std::snprintf(caption, sizeof caption, "Vorn - Mission %i - %s", index, MissionTable[index].title);
+    } else {
+        std::snprintf(caption, sizeof caption, "Vorn - Mission %i", index);
+    }
+    SetMainWindowCaption(caption);
+    return index;
+}
+
 void RecordMissionResult()
 {
     const int16_t index = static_cast<int16_t>(std::clamp<int>(StateRecord.launchedMission, 0, kMissionCount - 1));

@@ -182,6 +182,11 @@ void CheckMissionScript();
 // Finds the mission's disc data: found, the launch is requested; missing,
 // the "InsertCD" screen asks for the disc.
 void ChooseMissionDisc(int32_t missionNumber);
+// A mission named on the command line: the table is read, MISSNUMBER
+// becomes the index of the row with that mission number (or the number
+// itself when no row has it) and the caption names it, with its title when
+// it has a row. Returns the index.
+int32_t EnterCommandLineMission(int32_t missionNumber);
 // The launch, run by the frame when the launch is requested.
 void StartMission(int32_t ignored);
 // The end of a mission: the result goes into the career and the best

@@ -135,4 +135,14 @@ TEST_F(MissionLaunch, LoadTestModeCyclesThroughTheTablesMissions)
     EXPECT_EQ(platform::WindowTitle(), "Vorn - Mission 4 - No Script");
 }
 
+TEST_F(MissionLaunch, ACommandLineMissionTakesItsRowsIndexAndTitle)
+{
+    EXPECT_EQ(EnterCommandLineMission(12), 3);
+    EXPECT_EQ(gScriptVars.missionNumber, 3);
+    EXPECT_EQ(platform::WindowTitle(), "Vorn - Mission 3 - Black Reach");
+    EXPECT_EQ(EnterCommandLineMission(6), 6) << "a mission without a row keeps its number";
+    EXPECT_EQ(gScriptVars.missionNumber, 6);
+    EXPECT_EQ(platform::WindowTitle(), "Vorn - Mission 6") << "row 6 holds another mission";
+}
+
 } // namespace

@@ -18,12 +18,20 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 std::vector<std::string> gBoxes;
+
+std::string ReadAll(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 GameOption& Option(const char* name)
 {
@@ -211,6 +219,26 @@ TEST_F(Options, TheSpokenDebriefAndTheClosingFilmTakeTheRowsMissionNumber)
     gFilmName.clear();
     PlayClosingFilm(36, 1); // mission 37 closes with its film only at index 37
     EXPECT_EQ(gFilmName, "");
+}
+
+TEST_F(Options, TheDemoTreesTableLabelsAndRatingsRead)
+{
+    const std::filesystem::path root = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource";
+    const std::string table = ReadAll(root / "scripts/precedence.csv");
+    EXPECT_EQ(ParseMissionTable(table.data(), table.size()), 2);
+    EXPECT_STREQ(MissionTable[1].title, "Test Flight");
+    EXPECT_EQ(MissionTable[99].missionNumber, 99);
+    EXPECT_STREQ(MissionTable[99].title, "Instant Action");
+
+    const std::string labels = ReadAll(root / "text/docs/initTable.txt");
+    ParseOptionLabels(labels.data(), labels.size());
+    for (const GameOption* o = gGameOptions; o->name; ++o)
+        EXPECT_NE(o->label[0], 0) << o->name;
+    EXPECT_STREQ(Option("joystick_hat").valueLabels[2], "Strafe");
+
+    const std::string ratings = ReadAll(root / "text/ratings.txt");
+    EXPECT_EQ(ParseRatings(ratings.data(), ratings.size()), 6);
+    EXPECT_STREQ(RatingForScore(6000), "Lieutenant");
 }
 
 } // namespace
