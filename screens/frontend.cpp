@@ -16,6 +16,7 @@
 #include "script/symbols.h"
 #include "script/tokenise.h"
 #include "system/calltrace.h"
+#include "system/crand.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/film.h"
@@ -711,6 +712,55 @@ void RestartFromMission()
     }
     gFrontEnd.launchMode = kLaunchNew;
     ChooseMissionDisc(MissionNumberAtIndex(index));
+}
+
+namespace {
+
+// Marks the mission completed with outcome 1 and a random score in tens
+// below its maximum, counted in the total and the best scores; a mission
+// already marked is only unmarked.
+void DevToggleCompleted(int16_t index)
+{
+    if (CaptainSlot.missionState[index] != 0) {
+        CaptainSlot.missionState[index] = 0;
+        return;
+    }
+    CaptainSlot.missionState[index] = -1;
+    CaptainSlot.outcome[index] = 1;
+    const int32_t steps = std::max(MissionTable[index].maxScore / 10, 1);
+    const int32_t score = CRand() % steps * 10;
+    CaptainSlot.missionScore[index] = score;
+    if (CaptainSlot.completedCount < kMissionCount)
+        CaptainSlot.completionOrder[CaptainSlot.completedCount++] = index;
+    CaptainSlot.totalScore += score;
+    if (score > StateRecord.bestScore[index]) {
+        StateRecord.bestScore[index] = score;
+        StateRecord.bestScoreHolder[index] = StateRecord.currentSlot;
+    }
+}
+
+} // namespace
+
+void DevCompleteAllMissions()
+{
+    ResetCaptainSlot();
+    for (int16_t i = 0; i < kMissionCount; ++i)
+        if (MissionTable[i].missionNumber > 0)
+            DevToggleCompleted(i);
+    RebuildMissionLists();
+}
+
+void DevCompleteSelectedMission()
+{
+    DevToggleCompleted(SelectedIndex());
+    RebuildMissionLists();
+}
+
+void DevToggleSelectedOutcome()
+{
+    int16_t& outcome = CaptainSlot.outcome[SelectedIndex()];
+    outcome = outcome == 1 ? 2 : 1;
+    RebuildMissionLists();
 }
 
 // --- Options and ratings -------------------------------------------------------

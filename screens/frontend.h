@@ -195,6 +195,14 @@ void RecordMissionResult();
 // Cuts the career back to the selected mission and relaunches it.
 void RestartFromMission();
 
+// The developer keys of the timeline (Shift held, debug runs): every
+// mission of the table completed on a fresh career, the selected mission's
+// completion toggled with a random score below its maximum, and its outcome
+// toggled between 1 and 2. Each rebuilds the lists.
+void DevCompleteAllMissions();
+void DevCompleteSelectedMission();
+void DevToggleSelectedOutcome();
+
 // --- Debriefs and options ---------------------------------------------------
 
 // The debrief text of the mission for the outcome (the outcome's own file,

@@ -437,4 +437,31 @@ TEST_F(MissionResults, RestartCutsTheCareerBackToTheSelectedMission)
     EXPECT_EQ(gFrontEnd.launchMode, kLaunchNew);
 }
 
+TEST_F(MissionResults, DeveloperKeysCompleteMissionsWithScoresInTensBelowTheirMaximum)
+{
+    DevCompleteAllMissions();
+    EXPECT_EQ(CaptainSlot.completedCount, 4);
+    EXPECT_EQ(Indices(gCompletedList), (std::vector<int>{1, 2, 3, 99}));
+    int32_t total = 0;
+    for (int index : {1, 2, 3, 99}) {
+        EXPECT_EQ(CaptainSlot.outcome[index], 1);
+        EXPECT_EQ(CaptainSlot.missionScore[index] % 10, 0);
+        EXPECT_LT(CaptainSlot.missionScore[index], 1000);
+        total += CaptainSlot.missionScore[index];
+    }
+    EXPECT_EQ(CaptainSlot.totalScore, total);
+
+    gFrontEnd.selectedMission = 2;
+    DevToggleSelectedOutcome();
+    EXPECT_EQ(CaptainSlot.outcome[2], 2);
+    CaptainSlot.outcome[2] = 7;
+    gFrontEnd.selectedMission = 2; // every rebuild selects anew
+    DevToggleSelectedOutcome();
+    EXPECT_EQ(CaptainSlot.outcome[2], 1);
+
+    gFrontEnd.selectedMission = 3;
+    DevCompleteSelectedMission();
+    EXPECT_EQ(CaptainSlot.missionState[3], 0) << "a completed mission is toggled back";
+}
+
 } // namespace
