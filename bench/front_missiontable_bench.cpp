@@ -1,6 +1,6 @@
 // The front end's mission table: a "precedence.csv" of 100 rows read from
 // disk and both mission lists rebuilt over a career that has completed
-// every other mission (each completed entry looks for its debrief text).
+// every n-th mission (the argument): every other one, or only the first.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -13,12 +13,14 @@
 
 namespace {
 
+std::filesystem::path gFolder;
+
 // A scratch data tree with the table, made the working folder.
 void EnterTableFolder()
 {
     static const std::filesystem::path root = [] {
-        const std::filesystem::path folder =
-            std::filesystem::temp_directory_path() / ("kv_bench_front_" + std::to_string(::getpid()));
+        gFolder = std::filesystem::temp_directory_path() / ("kv_bench_front_" + std::to_string(::getpid()));
+        const std::filesystem::path& folder = gFolder;
         std::filesystem::create_directories(folder / "zqk/resource/scripts");
         std::filesystem::create_directories(folder / "zqk/resource/text/debrief");
         std::ofstream csv(folder / "zqk/resource/scripts/precedence.csv", std::ios::binary);
@@ -26,7 +28,7 @@ void EnterTableFolder()
         for (int i = 0; i < kMissionCount; ++i)
             csv << i << ',' << (i + 1) << ",\"Mission " << i << "\",\"Mission " << i << "\",\"Einsatz " << i
                 << "\",0," << (i > 0 ? i - 1 : 0) << ",0,0,0,5000,4000,notes\n";
-        std::atexit([] { std::filesystem::remove_all(folder); });
+        std::atexit([] { std::filesystem::remove_all(gFolder); });
         return folder;
     }();
     std::filesystem::current_path(root);
@@ -36,7 +38,7 @@ void BM_ReadTableAndRebuildLists(benchmark::State& state)
 {
     EnterTableFolder();
     CaptainSlot = CareerRecord{};
-    for (int16_t i = 0; i < kMissionCount; i += 2) {
+    for (int16_t i = 0; i < kMissionCount; i += int16_t(state.range(0))) {
         CaptainSlot.missionState[i] = -1;
         CaptainSlot.outcome[i] = 1;
         CaptainSlot.completionOrder[CaptainSlot.completedCount++] = i;
@@ -46,10 +48,10 @@ void BM_ReadTableAndRebuildLists(benchmark::State& state)
         RebuildMissionLists();
         benchmark::DoNotOptimize(gAvailableList.count);
     }
-    if (gCompletedList.count != kMissionCount / 2 || gAvailableList.count == 0)
+    if (gCompletedList.count != kMissionCount / state.range(0) || gAvailableList.count == 0)
         state.SkipWithError("the lists were not built");
     FreeMissionLists();
 }
-BENCHMARK(BM_ReadTableAndRebuildLists)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadTableAndRebuildLists)->Arg(2)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 } // namespace

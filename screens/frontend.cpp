@@ -374,12 +374,8 @@ void AddEntry(MissionList& list, int32_t index, int16_t kind)
     e.height = static_cast<int16_t>(TextWrapHeight(kEntrySampleText, gMissionListFont, kEntryWidth) + kEntryExtraHeight);
     e.maxScore = r.maxScore;
     e.time = CaptainSlot.missionTime[index];
-    if (kind != 0) {
+    if (kind != 0)
         e.score = CaptainSlot.missionScore[index];
-        // The debrief of the outcome this captain reached.
-        if (r.missionNumber > 0)
-            e.debriefText = LoadDebriefText(r.missionNumber, CaptainSlot.outcome[index]);
-    }
 }
 
 void LayOutList(MissionList& list)
@@ -481,6 +477,20 @@ int32_t MissionNumberAtIndex(int32_t index)
     if (index >= 0 && index < kMissionCount && MissionTable[index].missionNumber > 0)
         return MissionTable[index].missionNumber;
     return index;
+}
+
+const char* MissionEntryDebrief(MissionListEntry& entry)
+{
+    if (entry.kind == 0 || !entry.mission)
+        return nullptr;
+    if (!entry.debriefLoaded) {
+        entry.debriefLoaded = 255;
+        // The debrief of the outcome this captain reached.
+        const int16_t index = entry.mission->index;
+        if (entry.mission->missionNumber > 0 && index >= 0 && index < kMissionCount)
+            entry.debriefText = LoadDebriefText(entry.mission->missionNumber, CaptainSlot.outcome[index]);
+    }
+    return entry.debriefText;
 }
 
 void FreeMissionLists()

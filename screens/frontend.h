@@ -123,7 +123,8 @@ struct MissionListEntry {
     int32_t score;
     int32_t maxScore;
     int32_t time;
-    char* debriefText; // malloc'd, completed entries only
+    char* debriefText;     // malloc'd, completed entries only, read on first use
+    uint8_t debriefLoaded; // the text (or its absence) has been looked up
 };
 
 struct MissionList {
@@ -173,6 +174,10 @@ int32_t MissionIndexOfNumber(int32_t missionNumber);
 // The mission number of a table index's row, or the index itself when the
 // row holds no mission.
 int32_t MissionNumberAtIndex(int32_t index);
+// The debrief text of a completed entry, for the outcome this captain
+// reached: read at its first use (a rebuild reads no files), then kept with
+// the entry. Null for an available entry or a mission without a debrief.
+const char* MissionEntryDebrief(MissionListEntry& entry);
 // Builds the available and completed lists from the table and the career.
 void RebuildMissionLists();
 void FreeMissionLists();

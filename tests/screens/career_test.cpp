@@ -334,6 +334,19 @@ TEST_F(CareerFiles, CompletedEntriesHaveKindsAndOnlyUsedOrderPositionsCount)
     EXPECT_EQ(gAvailableList.entries[0].maxScore, 1000);
 }
 
+TEST_F(CareerFiles, ACompletedEntrysDebriefIsTheOutcomeTheCaptainReached)
+{
+    // Row 6's required-outcome column says 1; the captain got outcome 2.
+    LoadTable(Row(2, 12, "two") + Row(6, 16, "six", 0, 2, 1));
+    scratch.Write("zqk/resource/text/debrief/dbf_16_1.txt", "won");
+    scratch.Write("zqk/resource/text/debrief/dbf_16_0.txt", "other outcome");
+    Complete(6, 0, 2);
+    RebuildMissionLists();
+    ASSERT_EQ(gCompletedList.count, 1);
+    EXPECT_STREQ(MissionEntryDebrief(gCompletedList.entries[0]), "other outcome");
+    EXPECT_EQ(MissionEntryDebrief(gAvailableList.entries[0]), nullptr);
+}
+
 TEST_F(CareerFiles, ListsLayTheirBoxesOutDownAndAcross)
 {
     LoadTable(Row(1, 11, "a") + Row(2, 12, "b") + Row(3, 13, "c") + Row(4, 14, "d"));
