@@ -654,8 +654,8 @@ int32_t EnterCommandLineMission(int32_t missionNumber)
     char caption[128];
     const bool hasRow = missionNumber > 0 && index >= 0 && index < kMissionCount &&
                         MissionTable[index].missionNumber == missionNumber;
+    StateRecord.launchedMission = static_cast<int16_t>(index);
     if (hasRow) {
-        StateRecord.launchedMission = static_cast<int16_t>(index);
         std::snprintf(caption, sizeof caption, "Vorn - Mission %i - %s", index, MissionTable[index].title);
     } else {
         std::snprintf(caption, sizeof caption, "Vorn - Mission %i", index);
@@ -673,7 +673,9 @@ void RecordMissionResult()
     StateRecord.success = won ? 1 : 0;
     StateRecord.score = SaturateI16(score);
 
-    const int16_t mode = gFrontEnd.launchMode;
+    // A mission the table does not list (a command-line script of its own)
+    // leaves the career as it is.
+    const int16_t mode = MissionTable[index].missionNumber > 0 ? gFrontEnd.launchMode : int16_t{kLaunchReplay};
     if (won && mode == kLaunchNew && CaptainSlot.completedCount < kMissionCount) {
         CaptainSlot.missionState[index] = -1;
         CaptainSlot.completionOrder[CaptainSlot.completedCount++] = index;

@@ -195,7 +195,8 @@ int32_t EnterCommandLineMission(int32_t missionNumber);
 // The launch, run by the frame when the launch is requested.
 void StartMission(int32_t ignored);
 // The end of a mission: the result goes into the career and the best
-// tables, and the career is written.
+// tables (not for a launched index without a table row), and the career is
+// written.
 void RecordMissionResult();
 // Cuts the career back to the selected mission and relaunches it.
 void RestartFromMission();

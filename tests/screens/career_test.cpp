@@ -427,6 +427,15 @@ TEST_F(MissionResults, ResultsAreRecordedByLaunchModeInTheWrittenCareer)
     EXPECT_EQ(StateRecord.bestScore[99], 450);
 }
 
+TEST_F(MissionResults, AMissionWithoutATableRowLeavesTheCareerAlone)
+{
+    Fly(7, kLaunchNew, true, 900, 100);
+    EXPECT_EQ(CaptainSlot.missionState[7], 0);
+    EXPECT_EQ(CaptainSlot.completedCount, 0);
+    EXPECT_EQ(Get(Slot(0), 30, 4), 0);
+    EXPECT_EQ(StateRecord.bestScore[7], 0);
+}
+
 TEST_F(MissionResults, TheLastScoreIsKeptWholeAndTheStateFieldSaturates)
 {
     Fly(2, kLaunchNew, true, 100000, 500);
