@@ -676,13 +676,16 @@ void RecordMissionResult()
     // A mission the table does not list (a command-line script of its own)
     // leaves the career as it is.
     const int16_t mode = MissionTable[index].missionNumber > 0 ? gFrontEnd.launchMode : int16_t{kLaunchReplay};
-    if (won && mode == kLaunchNew && CaptainSlot.completedCount < kMissionCount) {
+    // A mission flown again after a restart is completed already: it keeps
+    // its one place in the order and its new score replaces the old one.
+    const bool completedBefore = CaptainSlot.missionState[index] != 0;
+    if (won && mode == kLaunchNew && !completedBefore && CaptainSlot.completedCount < kMissionCount) {
         CaptainSlot.missionState[index] = -1;
         CaptainSlot.completionOrder[CaptainSlot.completedCount++] = index;
     }
     if (won && (mode == kLaunchNew || mode == kLaunchExtra)) {
         CaptainSlot.totalScore += score;
-        if (mode == kLaunchExtra)
+        if (mode == kLaunchExtra || completedBefore)
             CaptainSlot.totalScore -= CaptainSlot.missionScore[index];
         CaptainSlot.missionScore[index] = score;
         CaptainSlot.outcome[index] = gMissionResult.outcome;

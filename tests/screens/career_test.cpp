@@ -457,6 +457,12 @@ TEST_F(MissionResults, RestartCutsTheCareerBackToTheSelectedMission)
     EXPECT_EQ(CaptainSlot.completionOrder[2], 0);
     EXPECT_EQ(CaptainSlot.totalScore, 300) << "the total stays the sum of the completed missions";
     EXPECT_EQ(gFrontEnd.launchMode, kLaunchNew);
+
+    // The relaunched mission won again keeps its one place and score.
+    Fly(2, kLaunchNew, true, 250, 10);
+    EXPECT_EQ(CaptainSlot.completedCount, 2);
+    EXPECT_EQ(CaptainSlot.totalScore, 100 + 250);
+    EXPECT_EQ(Indices(gCompletedList), (std::vector<int>{1, 2}));
 }
 
 TEST_F(MissionResults, DeveloperKeysCompleteMissionsWithScoresInTensBelowTheirMaximum)
