@@ -304,6 +304,7 @@ void ConnectLowerLayers()
 {
     gLoadingScreenPump = PumpMessages;
     gDroppedFileHandler = HandleDroppedFile;
+    gStartFlightHook = StartFlight;
 }
 
 int StartGame()
@@ -404,8 +405,7 @@ int StartFullGame()
             QuitProgram(kExitFailure);
         }
         gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
-        gScriptVars.missionNumber = MissionNumberOf(gSettings.missionName);
-        SetMainWindowCaption(("Vorn - Mission " + std::to_string(gScriptVars.missionNumber)).c_str());
+        EnterCommandLineMission(MissionNumberOf(gSettings.missionName));
         RunScript(&gMissionScriptPosition, false);
         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
             gLoopFlags.filmMode = 1;

@@ -20,8 +20,8 @@ int StartGame();
 // end, -1 otherwise.
 int StartFullGame();
 // Sets the hooks through which the subsystems below reach the top: the
-// loading screen's message pump (PumpMessages) and the main window's
-// dropped file (HandleDroppedFile).
+// loading screen's message pump (PumpMessages), the main window's dropped
+// file (HandleDroppedFile) and the launch's start of flight (StartFlight).
 void ConnectLowerLayers();
 void ShutDown();
 void HandleDroppedFile(const char* path);

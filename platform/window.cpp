@@ -286,10 +286,20 @@ void* NativeWindow()
     return gWindow;
 }
 
+namespace {
+std::string gTitle;
+}
+
 void SetWindowTitle(const char* cp1252Title)
 {
+    gTitle = cp1252Title ? cp1252Title : "";
     if (gWindow)
         SDL_SetWindowTitle(gWindow, Cp1252ToUtf8(cp1252Title).c_str());
+}
+
+const std::string& WindowTitle()
+{
+    return gTitle;
 }
 
 void FocusWindow()

@@ -31,6 +31,8 @@ bool WindowIsOpen();
 // The host's window object (an SDL_Window), for the display module.
 void* NativeWindow();
 void SetWindowTitle(const char* cp1252Title);
+// The title last given to SetWindowTitle, also when no window showed it.
+const std::string& WindowTitle();
 void FocusWindow();
 void CaptureMouse(bool on);
 

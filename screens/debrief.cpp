@@ -1,6 +1,6 @@
 // The mission's debrief: its text, read from the "text" library or a loose
 // file by mission number and outcome, shown in the message log and spoken
-// when a speech file exists. A mission without a debrief text goes straight
+// when a speech file exists (the table index names the mission). A mission without a debrief text goes straight
 // to its end screen. Some missions close with a film of their own.
 #include "screens/frontend.h"
 
@@ -70,9 +70,10 @@ char* LoadDebriefText(int32_t mission, int32_t outcome)
     return ReadDebriefFile(name);
 }
 
-void PlayDebriefSpeech(int32_t mission, int32_t outcome)
+void PlayDebriefSpeech(int32_t tableIndex, int32_t outcome)
 {
     gDebriefSpeechLength = 0;
+    const int32_t mission = MissionNumberAtIndex(tableIndex);
     char* text = LoadDebriefText(mission, outcome);
     if (!text) {
         gLoopFlags.endOfMissionRequest = 255;
@@ -93,10 +94,11 @@ void PlayDebriefSpeech(int32_t mission, int32_t outcome)
             static_cast<int32_t>(int64_t{channel->length} * 100 / channel->bytesPerSecond) + kSpeechTailTicks;
 }
 
-void PlayClosingFilm(int32_t mission, int32_t outcome)
+void PlayClosingFilm(int32_t tableIndex, int32_t outcome)
 {
+    const int32_t mission = MissionNumberAtIndex(tableIndex);
     const char* film = nullptr;
-    if (mission == 37)
+    if (mission == 37 && tableIndex == 37)
         film = "out3.smk";
     else if (mission == 39)
         film = "out1.smk";

@@ -145,6 +145,7 @@ constexpr const char* kSimulationFrame = "SelectCurrentObjective";
 TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 {
     gStartMissionRequest = 255;
+    gFrontEnd.missionScriptPresent = 255; // the launch looks for its script anew
     gSettings.displayShades = 255;
     KeyQueuePush(kKeyA);
     KeyQueuePush(kKeyP);
@@ -162,7 +163,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
 
     EXPECT_EQ(RunFrame(), 1);
 
-    const Calls expected = {"StartMission", kSimulationFrame, "DisplayLock", "TickCommsFilm", "WindowPass",
+    const Calls expected = {kSimulationFrame, "DisplayLock", "TickCommsFilm", "WindowPass",
                             "KeyHandler", "KeyHandler", "ShowShadeTable", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
@@ -174,6 +175,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     EXPECT_EQ(std::count(calls.begin(), simulationEnd, "WindowPass"), 0);
     EXPECT_EQ(gHandledKeys, (std::vector<uint16_t>{kKeyA, kKeyP}));
     EXPECT_EQ(gStartMissionRequest, 0);
+    EXPECT_EQ(gFrontEnd.missionScriptPresent, 0) << "the launch ran and found no mission script";
     EXPECT_EQ(gFrameClock.frameCounter, static_cast<uint16_t>(frames + 1));
     EXPECT_EQ(GetPreviousKeyStateBlock()[0x1E], 255);
     ResetSimulation();
@@ -494,10 +496,14 @@ TEST_F(FrameLoopTest, IntroKeysEndTheFilmsOrTheProgram)
 
 TEST_F(FrameLoopTest, QuitMessageEndsTheLoopWithItsExitCodeAndShutsDown)
 {
+    ScratchFolder data("frameloop_quit", true);
+    std::filesystem::create_directories(data / "zqk");
     platform::PostQuit(7);
     EXPECT_EQ(RunFrameLoop(), 7);
-    // Outside intro mode the career is saved before the display closes.
-    EXPECT_EQ(RecordedCalls(), (Calls{"WriteCaptainSlot", "WriteStateFile", "DisplayClose"}));
+    // Outside intro mode the career and the state are saved.
+    EXPECT_EQ(data.Read("zqk/slot0.sav").size(), kCaptainFileSize);
+    EXPECT_EQ(data.Read("zqk/state.inf").size(), kStateFileSize);
+    EXPECT_EQ(RecordedCalls(), (Calls{"DisplayClose"}));
 }
 
 TEST_F(FrameLoopTest, PumpMessagesDispatchesOneMessage)
