@@ -1149,12 +1149,3 @@ HUD* InitSphereHud(HUD* element, SceneItem* subject, int32_t userData, float cx,
     AddSegment(element, 0, 1, 80);
     return element;
 }
-
-float BearingDegrees(float x, float y)
-{
-    // Straight above or below (x = 0) is a quarter turn; no division by zero.
-    const float a = x != 0 ? std::atan(y / x) * 180 / 3.1415926f : y > 0 ? 90.0f
-                                                               : y < 0   ? -90.0f
-                                                                         : 0.0f;
-    return x >= 0 ? 90 - a : -a - 90;
-}

@@ -150,5 +150,3 @@ HUD* InitTrailHud(HUD* element, SceneItem* subject, int32_t userData);
 void UpdateTrailHud(HUD* element);
 HUD* InitSphereHud(HUD* element, SceneItem* subject, int32_t userData, float cx, float cy, float cz, float rx, float ry,
                    float rz);
-
-float BearingDegrees(float x, float y);

@@ -618,15 +618,6 @@ TEST_F(HudTest, ASlowTrailAddsNoPointsButKeepsFading)
     EXPECT_EQ(trail->segmentCount, 0); // all at the dark end of their ramp (80)
 }
 
-TEST_F(HudTest, BearingsTurnFromAheadAndStraightSidewaysNeedsNoDivision)
-{
-    struct Case {
-        float x, y, degrees;
-    } const cases[] = {{1, 0, 90}, {1, 1, 45}, {-1, 1, -45}, {-1, -1, -135}, {0, 1, 0}, {0, -1, 180}, {0, 0, 90}};
-    for (const Case& c : cases)
-        EXPECT_NEAR(BearingDegrees(c.x, c.y), c.degrees, 0.01) << c.x << "," << c.y;
-}
-
 // ---- Over the rendered main view ------------------------------------------------------
 
 class HudView : public viewtest::ViewTest {

@@ -18,6 +18,7 @@
 #include "tests/support/sound_fixture.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "view/cameras.h"
 #include "world/actions.h"
 #include "world/behaviours.h"
@@ -204,6 +205,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              s.other->avatar->escort = s.ship;
              s.other->sim->shipInfo->leader = s.ship;
              s.player->sim->target = s.ship;
+             gContacts.playerTarget = s.other; // replaced by what lies ahead: nothing
              return Bytes{};
          },
          [](Scene& s, SceneItem*) {
@@ -213,7 +215,9 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(s.other->avatar->escort, nullptr);
              EXPECT_EQ(s.other->sim->shipInfo->leader, nullptr);
              EXPECT_EQ(s.player->sim->target, nullptr);
-             EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 1u);
+             // A new target was looked for ahead, and nothing lies there.
+             EXPECT_EQ(gContacts.playerTarget, nullptr);
+             EXPECT_EQ(gContacts.navTarget, nullptr);
              EXPECT_EQ(CountRecordedCalls("DetachGroupLeader"), 1u);
          }},
         {"1 marks the parts in the scene breakable", kMsgMarkBreakable,
@@ -778,6 +782,10 @@ TEST_F(HandlerTest, ADestructionIsLoggedWithKillerAndVictim)
             const HitPayload hit = HitFrom(c.attacker, 1);
             NoteItemDestroyed(s.ship, &hit);
         } else {
+            ResetContactList();
+            gContacts.rows[0].item = s.ship;
+            gContacts.rows[0].rowFlags = kContactUsed;
+            gContacts.playerTarget = s.other;
             NoteItemDestroyed(s.ship, nullptr);
         }
         EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), c.entries) << c.name;
@@ -821,8 +829,8 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     EXPECT_EQ(s.player->sim->secondTarget, nullptr);
     EXPECT_EQ(gRemoteLinkItem, nullptr);
     EXPECT_EQ(CountRecordedCalls("ReleaseRemoteLink"), 1u);
-    EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
-    EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 0u); // the target was another
+    EXPECT_EQ(IsContact(s.ship), 0);
+    EXPECT_EQ(gContacts.playerTarget, s.other); // the target was another: none looked for
     s.other->sim->shipInfo->couplings = nullptr;
 }
 

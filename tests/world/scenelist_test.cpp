@@ -8,6 +8,7 @@
 #include "system/frameclock.h"
 #include "tests/framework/hx_fixture.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/itemmessages.h"
@@ -305,6 +306,9 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     wing->avatar->lockedAmount = 9;
     Action* hook = AllocAction();
     leader->sim->actions = hook;
+    ResetContactList();
+    gContacts.rows[0].item = leader;
+    gContacts.rows[0].rowFlags = kContactUsed;
 
     DeleteSceneItem(leader);
     EXPECT_EQ(wing->avatar->lockedOn, nullptr);
@@ -318,7 +322,7 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(FetchItemMessage(rock->receiver, &m), nullptr);
     EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
     EXPECT_EQ(CountRecordedCalls("FreeItemWeapons"), 1u);
-    EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
+    EXPECT_EQ(gContacts.rows[0].rowFlags, 0); // its contact row went with it
     EXPECT_EQ(CountRecordedCalls("EndSceneItemConversations"), 1u);
 
     DeleteSceneItem(rock);

@@ -11,6 +11,7 @@
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "world/messages.h"
@@ -75,7 +76,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "UpdateBeltMembership",
                               "UpdateSceneLights", "DirectorUpdate",
-                              "CountShipsByType", "UpdateContactList",
+                              "CountShipsByType",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
     EXPECT_EQ(a->flags & kItemNearSurface, 0);
@@ -101,9 +102,11 @@ TEST_F(WorldTest, RenderSyncAnimatesTheTdpTreesOfEligibleItems)
 
 TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
 {
+    gContacts.nextRefresh = gFrameClock.gameClock;
     RunSimulationFrame();
     EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "IsInConversation", "DirectorUpdate",
-                              "CountShipsByType", "UpdateContactList"}));
+                              "CountShipsByType"}));
+    EXPECT_EQ(gContacts.refreshed, 255); // the contact list's tick ran and refreshed
 }
 
 // The control routine of the input test: the roll input as the control
