@@ -25,6 +25,7 @@
 #include "system/settings.h"
 #include "system/text.h"
 #include "ui/contacts.h"
+#include "ui/hudframe.h"
 #include "ui/messagelog.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
@@ -402,6 +403,7 @@ void UpdateHud()
             if (RunElement(i, targetChange, contact))
                 ++i;
     }
+    DrawFlightHudFrame();
     gHud.forceTargetChange = 0;
 }
 

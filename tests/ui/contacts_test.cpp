@@ -120,7 +120,7 @@ TEST_F(ContactsTest, DetectionUsesTheRangeFloorAndDropsFaintObjectsBeyondRange)
     SceneItem* close = Object(kShipClass, 0, 1, 1);
     Refresh();
     EXPECT_GT(FindContactRow(close)->signal, 30.0f); // distance 0 is the strongest signal
-    EXPECT_EQ(IsContact(player_), 0);                 // the player is never listed
+    EXPECT_EQ(IsContact(player_), 0);                // the player is never listed
 }
 
 TEST_F(ContactsTest, ClassesComeFromTheClassFlagsAndThreeFiveAndSixNeverOccur)
@@ -128,8 +128,7 @@ TEST_F(ContactsTest, ClassesComeFromTheClassFlagsAndThreeFiveAndSixNeverOccur)
     struct Case {
         uint32_t flags;
         int32_t contactClass;
-    } const cases[] = {{0x4, 0}, {0x10, 1}, {0x8, 0}, {0x1, 2}, {0x400000, 7}, {0x1000000, 4},
-                       {0x14, 0}, {0x11, 1}, {0x400001, 2}, {0x40, -1}, {0, -1}};
+    } const cases[] = {{0x4, 0}, {0x10, 1}, {0x8, 0}, {0x1, 2}, {0x400000, 7}, {0x1000000, 4}, {0x14, 0}, {0x11, 1}, {0x400001, 2}, {0x40, -1}, {0, -1}};
     SceneItem* item = Object(0, 1000);
     for (const Case& c : cases) {
         item->avatar->classFlags = c.flags;
@@ -191,8 +190,7 @@ TEST_F(ContactsTest, SteppingWrapsAndTheWindowMovesByTheLeastAmount)
     struct Step {
         bool next;
         int index, top;
-    } const steps[] = {{true, 1, 0}, {true, 2, 0}, {true, 3, 0}, {true, 4, 0}, {true, 5, 0}, {true, 6, 0},
-                       {true, 7, 1}, {true, 8, 2}, {false, 7, 2}, {false, 3, 2}, {false, 2, 2}, {false, 1, 1}};
+    } const steps[] = {{true, 1, 0}, {true, 2, 0}, {true, 3, 0}, {true, 4, 0}, {true, 5, 0}, {true, 6, 0}, {true, 7, 1}, {true, 8, 2}, {false, 7, 2}, {false, 3, 2}, {false, 2, 2}, {false, 1, 1}};
     int at = 0;
     for (const Step& s : steps) {
         while (at != s.index) {
