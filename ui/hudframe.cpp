@@ -464,7 +464,7 @@ int TapeMarks(float bearing, float halfAngle, float focal, TapeMark (&marks)[kMa
             degrees -= 360;
         while (degrees < -180)
             degrees += 360;
-        marks[n++] = {int32_t(std::tan(angle * kRadiansPerDegree) * focal), degrees, degrees % 30 == 0};
+        marks[n++] = {int32_t(std::lround(std::tan(angle * kRadiansPerDegree) * focal)), degrees, degrees % 30 == 0};
     }
     return n;
 }
@@ -521,11 +521,11 @@ void DrawElevationTape(float elevation) { DrawTape(elevation, kElevationHalfAngl
 uint8_t HexGaugeColour(float a, float b, float c)
 {
     if (a > b + c)
-        return uint8_t(143 - int((a - (b + c)) * 12));
+        return uint8_t(143 - (a - (b + c)) * 12);
     if (b > a + c)
-        return uint8_t(79 - int((b - (a + c)) * 16));
+        return uint8_t(79 - (b - (a + c)) * 16);
     if (c > a + b)
-        return uint8_t(111 - int((c - (a + b)) * 16));
+        return uint8_t(111 - (c - (a + b)) * 16);
     return 79;
 }
 
