@@ -59,9 +59,7 @@ TEST(HudFrameTables, ReadoutsShortenLargeNumbersAndRoundSmallOnes)
     struct Case {
         float value;
         const char* text;
-    } const cases[] = {{150000, "1.5E5"}, {-0.5f, "0"},     {1e10f, "1E10"},   {99999, "99999"},
-                       {-10000, "-1E4"},  {-12345, "-1.2E4"}, {0.99f, "0"},    {-9999, "-9999"},
-                       {2.5e20f, "2.5E20"}};
+    } const cases[] = {{150000, "1.5E5"}, {-0.5f, "0"}, {1e10f, "1E10"}, {99999, "99999"}, {-10000, "-1E4"}, {-12345, "-1.2E4"}, {0.99f, "0"}, {-9999, "-9999"}, {2.5e20f, "2.5E20"}};
     for (const Case& c : cases) {
         char text[32];
         FormatReadout(c.value, text);
@@ -88,12 +86,9 @@ TEST(HudFrameTables, TapeMarksFollowTheBearingAndWrapTheirLabels)
         float bearing;
         std::vector<Mark> marks;
     } const cases[] = {
-        {0, {{-84, -40, 0}, {-58, -30, 1}, {-36, -20, 0}, {-18, -10, 0}, {0, 0, 1}, {18, 10, 0}, {36, 20, 0},
-             {58, 30, 1}, {84, 40, 0}}},
-        {45, {{-100, -90, 1}, {-70, -80, 0}, {-47, -70, 0}, {-27, -60, 1}, {-9, -50, 0}, {9, -40, 0}, {27, -30, 1},
-              {47, -20, 0}, {70, -10, 0}}},
-        {-170, {{-84, 130, 0}, {-58, 140, 0}, {-36, 150, 1}, {-18, 160, 0}, {0, 170, 0}, {18, 180, 1},
-                {36, -170, 0}, {58, -160, 0}, {84, -150, 1}}},
+        {0, {{-84, -40, 0}, {-58, -30, 1}, {-36, -20, 0}, {-18, -10, 0}, {0, 0, 1}, {18, 10, 0}, {36, 20, 0}, {58, 30, 1}, {84, 40, 0}}},
+        {45, {{-100, -90, 1}, {-70, -80, 0}, {-47, -70, 0}, {-27, -60, 1}, {-9, -50, 0}, {9, -40, 0}, {27, -30, 1}, {47, -20, 0}, {70, -10, 0}}},
+        {-170, {{-84, 130, 0}, {-58, 140, 0}, {-36, 150, 1}, {-18, 160, 0}, {0, 170, 0}, {18, 180, 1}, {36, -170, 0}, {58, -160, 0}, {84, -150, 1}}},
     };
     for (const Case& c : cases) {
         TapeMark marks[kMaxTapeMarks];
@@ -112,8 +107,7 @@ TEST(HudFrameTables, TheGaugeTakesTheColourOfTheDominantShare)
     struct Case {
         float a, b, c;
         uint8_t colour;
-    } const cases[] = {{1, 0, 0, 131},     {0.6f, 0.1f, 0.1f, 138}, {0, 1, 0, 63},       {0, 0.5f, 0.25f, 75},
-                       {0, 0, 1, 95},      {0.1f, 0.1f, 0.6f, 104}, {0.4f, 0.3f, 0.3f, 79}, {0, 0, 0, 79}};
+    } const cases[] = {{1, 0, 0, 131}, {0.6f, 0.1f, 0.1f, 138}, {0, 1, 0, 63}, {0, 0.5f, 0.25f, 75}, {0, 0, 1, 95}, {0.1f, 0.1f, 0.6f, 104}, {0.4f, 0.3f, 0.3f, 79}, {0, 0, 0, 79}};
     for (const Case& c : cases)
         EXPECT_EQ(HexGaugeColour(c.a, c.b, c.c), c.colour) << c.a << " " << c.b << " " << c.c;
 }
@@ -177,9 +171,9 @@ protected:
 TEST_F(HudFrameView, CornersAndTheCentreCrossWithoutAContactAndTheContactsMarkWithOne)
 {
     Draw();
-    EXPECT_EQ(Count(kHud, 0, 0, 30, 30), 31);       // the top-left mark: two arms of 16
-    EXPECT_EQ(Count(kHud, 609, 0, 639, 30), 31);    // the top-right mark
-    EXPECT_EQ(Count(kHud, 0, 449, 30, 479), 31);    // the bottom-left mark
+    EXPECT_EQ(Count(kHud, 0, 0, 30, 30), 31);              // the top-left mark: two arms of 16
+    EXPECT_EQ(Count(kHud, 609, 0, 639, 30), 31);           // the top-right mark
+    EXPECT_EQ(Count(kHud, 0, 449, 30, 479), 31);           // the bottom-left mark
     EXPECT_EQ(Count(kHud, 311, 231, 327, 247), 4 * 5 + 1); // the cross and its dot
 
     SceneItem* ship = worldtest::MakeItem();
@@ -191,7 +185,7 @@ TEST_F(HudFrameView, CornersAndTheCentreCrossWithoutAContactAndTheContactsMarkWi
     gHud.contactOffset[0] = 100;
     gHud.contactOffset[1] = 0;
     Draw();
-    EXPECT_EQ(Count(kHud, 311, 231, 327, 247), 0); // no cross
+    EXPECT_EQ(Count(kHud, 311, 231, 327, 247), 0);          // no cross
     EXPECT_EQ(Count(133, 319 + 15, 239, 319 + 20, 239), 6); // the mark towards the contact, in its class colour
 }
 
@@ -217,7 +211,7 @@ TEST_F(HudFrameView, TheLinearScaleShowsTheSetpointAndTheDragSetsItWithinTheScal
     EXPECT_EQ(y0, 239 - 110);
     Sim* sim = player->sim;
     const float top = sim->flightModel->topSpeed;
-    EXPECT_EQ(At(x, y0 + 80), kHud);                            // the scale
+    EXPECT_EQ(At(x, y0 + 80), kHud);                             // the scale
     EXPECT_EQ(Count(kHud, x + 1, y0 + 50, x + 15, y0 + 50), 15); // the speed tick at zero
     sim->ldsTargetSpeed = top / 2;
     Draw();
@@ -260,13 +254,13 @@ TEST_F(HudFrameView, TheLdsScaleIsLogarithmicAndTheDragReachesAtMostTenToTheTen)
 {
     Sim* sim = player->sim;
     sim->flags |= kSimLdsEngaged;
-    sim->thrust.z = 1e7f;      // two decades up
+    sim->thrust.z = 1e7f;       // two decades up
     sim->ldsTargetSpeed = 1e3f; // below the scale: at its bottom
     Draw();
     int32_t x, y0;
     SpeedScaleOrigin(x, y0);
     EXPECT_EQ(Count(kHud, x + 1, y0 + 60, x + 15, y0 + 60), 15); // the speed tick
-    EXPECT_EQ(At(x + 6, y0 + 100), kHud);                         // the setpoint mark at the bottom
+    EXPECT_EQ(At(x + 6, y0 + 100), kHud);                        // the setpoint mark at the bottom
     for (int k = 0; k < 6; ++k)
         EXPECT_EQ(At(x + 4, y0 + 100 - 20 * k), kHud) << k;
 
@@ -294,8 +288,7 @@ TEST_F(HudFrameView, TheStatusWordBlinksLdsInhibitAndShowsTheShield)
         uint32_t ticks;
         uint32_t flags;
         const char* text;
-    } const cases[] = {{150, kSimLdsBarred, "LDS INHIBIT"}, {250, kSimLdsBarred, ""},
-                       {250, kSimLdsBarred | 0x400000, "SHIELD"}};
+    } const cases[] = {{150, kSimLdsBarred, "LDS INHIBIT"}, {250, kSimLdsBarred, ""}, {250, kSimLdsBarred | 0x400000, "SHIELD"}};
     for (const Case& c : cases) {
         player->sim->flags = c.flags;
         gFrameClock.gameClock = c.ticks;
