@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ai/docking.h"
 #include "framework/pixelmap.h"
 #include "framework/scene.h"
 #include "screens/bridge.h"
@@ -30,6 +31,7 @@
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
+#include "view/viewwindows.h"
 #include "world/scenelist.h"
 #include "world/universe.h"
 
@@ -785,15 +787,24 @@ void DrawCubeHud(HUD* element)
     if (x < h.left - cx || x > h.right - cx || y < h.top - cy || y > h.bottom - cy)
         return;
     const uint32_t cls = s->avatar->classFlags;
-    if (cls & kClassHiddenBody)
+    if ((cls & kClassHiddenBody) && !gContacts.showAll)
         return;
-    if (!(cls & kClassNamedBody) && depth > 1e11f)
+    if (!(cls & (kClassNamedBody | kClassHiddenBody)) && depth > 1e11f && !gContacts.showAll &&
+        !(gCockpitDisplayOption & 0x10))
         return;
     int32_t mx = Pixel(x), my = Pixel(y);
     if (depth <= 1e6f) {
         DrawHudLines(element);
         mx = gHud.lastBounds[2];
         my = gHud.lastBounds[3];
+    } else if (gContacts.filterClass == 7) {
+        // The bodies' view: a square, crossed once the cube was reached.
+        HudLine(mx - 4, my - 4, mx + 4, my - 4, kCubeColour);
+        HudLine(mx + 4, my - 4, mx + 4, my + 4, kCubeColour);
+        HudLine(mx + 4, my + 4, mx - 4, my + 4, kCubeColour);
+        HudLine(mx - 4, my + 4, mx - 4, my - 4, kCubeColour);
+        if (element->flags & kHudCubeMarker)
+            HudLine(mx - 4, my - 4, mx + 4, my + 4, kCubeColour);
     } else {
         HudLine(mx - 4, my, mx + 4, my, kCubeColour);
         HudLine(mx, my - 4, mx, my + 4, kCubeColour);
@@ -866,11 +877,15 @@ void UpdateCaptionScaleHud(HUD* element)
         });
         element->subject = nearest;
     }
-    // The long form belongs to the Lagrange filter of the contact list,
-    // which the short form stands for until that filter exists.
-    element->pointCount = kScaleShortPoints;
-    element->segmentCount = kScaleShortSegments;
-    element->flags &= ~kHudDepthShade;
+    // While the contact list shows the bodies, the whole scale with its
+    // depth shading; otherwise the arrow and its ring.
+    const bool bodies = gContacts.filterClass == 7;
+    element->pointCount = bodies ? kScaleLongPoints : kScaleShortPoints;
+    element->segmentCount = bodies ? kScaleLongSegments : kScaleShortSegments;
+    if (bodies)
+        element->flags |= kHudDepthShade;
+    else
+        element->flags &= ~kHudDepthShade;
     FollowSubjectHud(element);
 }
 
@@ -1049,9 +1064,34 @@ SceneItem* TrailSubject(HUD* element)
         }
         return target;
     }
-    // Rows of the contact list each carry one trail; until that list keeps
-    // rows, a trail has nothing to follow.
-    return element->trailRow ? element->subject : nullptr;
+    // Each trail follows a row of the visible contact list, one trail a
+    // row: a row that leaves the list frees its trail for the next row.
+    Contact* row = element->trailRow;
+    if (row && (!(row->rowFlags & kContactVisible) || !row->item)) {
+        row->rowFlags &= ~kContactTrail;
+        element->trailRow = nullptr;
+        row = nullptr;
+    }
+    if (!row) {
+        for (int i = 0; i < kContactRows && gContacts.visible[i]; ++i) {
+            Contact* r = gContacts.visible[i];
+            const TDP* root = r->item && r->item->avatar ? r->item->avatar->root : nullptr;
+            if (!(r->rowFlags & kContactTrail) && r->item->perFrame != UpdateCoupledShip && root && root->model &&
+                root->lod[0]) {
+                row = r;
+                break;
+            }
+        }
+        if (!row)
+            return nullptr;
+        const int32_t serial = element->params[4];
+        InitTrailHud(element, row->item, element->userData);
+        element->params[4] = serial;
+        element->trailRow = row;
+        row->rowFlags |= kContactTrail;
+    }
+    element->subject = row->item;
+    return row->item;
 }
 
 // Drops a pair of points behind the subject and joins it to the last pair.

@@ -11,6 +11,7 @@
 #include "system/frameclock.h"
 #include "system/settings.h"
 #include "tests/view/view_fixture.h"
+#include "ui/contacts.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/viewstate.h"
@@ -581,6 +582,44 @@ TEST_F(HudTest, TheGridSpacingFollowsTheSpeedAndJumpsTo10To12)
         EXPECT_EQ(GridExponent(c.speed, c.lds), c.exponent) << c.speed;
 }
 
+TEST_F(HudTest, EachTrailFollowsItsOwnVisibleContactRow)
+{
+    gPlayerItem = Ship();
+    static hx_model model{};
+    model.bounds.min = {-100, 0, -300};
+    model.bounds.max = {100, 0, 300};
+    ResetContactList();
+    SceneItem* ships[3];
+    for (int i = 0; i < 3; ++i) {
+        ships[i] = Ship();
+        ships[i]->avatar->classFlags = 0x4;
+        ships[i]->avatar->root->model = ships[i]->avatar->root->lod[0] = &model;
+        Place(ships[i], 0, 0, 1e6f * float(i + 1));
+    }
+    ships[1]->avatar->root->lod[0] = nullptr; // no base detail: never followed
+    gContacts.nextRefresh = gFrameClock.gameClock;
+    UpdateContactList();
+    HUD* trails[2] = {InitTrailHud(AllocHUD(), nullptr, 0), InitTrailHud(AllocHUD(), nullptr, 0)};
+    trails[0]->params[4] = 1;
+    SetFrameStep(5);
+    for (HUD* t : trails)
+        UpdateTrailHud(t);
+    EXPECT_EQ(trails[0]->subject, ships[0]);
+    EXPECT_EQ(trails[0]->params[4], 1); // the serial survives the rebuild
+    EXPECT_EQ(trails[1]->subject, ships[2]);
+    EXPECT_NE(FindContactRow(ships[0])->rowFlags & kContactTrail, 0);
+
+    // The row leaves the list: its trail lets go and finds no other row.
+    Contact* row = FindContactRow(ships[0]);
+    gContacts.filterClass = 7;
+    gContacts.nextRefresh = gFrameClock.gameClock;
+    UpdateContactList();
+    UpdateTrailHud(trails[0]);
+    EXPECT_EQ(row->rowFlags & kContactTrail, 0);
+    EXPECT_EQ(trails[0]->trailRow, nullptr);
+    ResetContactList();
+}
+
 TEST_F(HudTest, ASlowTrailAddsNoPointsButKeepsFading)
 {
     gPlayerItem = Ship();
@@ -713,6 +752,38 @@ TEST_F(HudView, TheLagrangeScaleRidesOnTheNearestLagrangePointAhead)
     EXPECT_GT(Count(kCube, cx - r - 2, cy - 2, cx - r + 2, cy + 2), 0);
     EXPECT_EQ(Count(kCube, cx - r / 2, cy - r / 2, cx - 3, cy - 3), 0);          // hollow
     EXPECT_EQ(Count(141, 0, 0, viewtest::kWidth - 1, viewtest::kHeight - 1), 0); // no long form
+}
+
+TEST_F(HudView, WhileTheBodiesAreListedTheScaleIsWholeAndFarCubesAreSquares)
+{
+    SceneItem* point = worldtest::MakeItem();
+    Place(point, 0, 0, 400000);
+    point->avatar->classFlags |= 0x1000000;
+    HUD* scale = InitCaptionScaleHud(AllocHUD(), "LAGRANGE", nullptr, 0);
+    RegisterHud(scale);
+    SceneItem* body = worldtest::MakeItem();
+    Place(body, 200000, 0, 5e6f);
+    HUD* cube = InitCubeHud(AllocHUD(), nullptr, body, 0);
+    RegisterHud(cube);
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    gContacts.filterClass = 7;
+    Draw();
+    EXPECT_EQ(scale->pointCount, 88);
+    EXPECT_EQ(scale->segmentCount, 135);
+    EXPECT_NE(scale->flags & kHudDepthShade, 0u);
+    const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2;
+    const int bx = cx + int(200000 * viewtest::kP45 / 5e6);
+    EXPECT_EQ(Count(kCube, bx - 4, cy - 4, bx + 4, cy + 4), 32); // the square's outline
+    EXPECT_EQ(Count(kCube, bx - 3, cy - 3, bx + 3, cy + 3), 0);  // hollow
+    cube->flags |= kHudCubeMarker;                               // reached: crossed once
+    Draw();
+    EXPECT_EQ(Count(kCube, bx - 3, cy - 3, bx + 3, cy + 3), 7);
+
+    gContacts.filterClass = 0;
+    Draw();
+    EXPECT_EQ(scale->pointCount, 16);
+    EXPECT_EQ(scale->flags & kHudDepthShade, 0u);
 }
 
 TEST_F(HudView, MountPointersShowOnlyOnANearShipAtFullDetailInTheCockpit)
