@@ -894,4 +894,80 @@ TEST_F(HudView, ASegmentWithAnEndAt2000OrNearerIsNotDrawn)
     EXPECT_GT(CountAll(200), 0);
 }
 
+// A visible contact row of the item, in the class colour of 0x80 (133).
+Contact* ListRow(SceneItem* item, float distance)
+{
+    Contact& row = gContacts.rows[0];
+    row = Contact{};
+    row.item = item;
+    row.rowFlags = kContactUsed | kContactVisible;
+    row.classFlags = 0x80;
+    row.distance = distance;
+    return &row;
+}
+
+TEST_F(HudView, AContactWithoutItsModelGetsAnEightPixelBracketAroundItsPoint)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    Contact* row = ListRow(ship, 1e6f);
+    Place(ship, 0, 0, 1e6f);
+    ship->avatar->root->viewPosition = {0, 0, 1e6f};
+    RegisterHud(InitContactBracketsHud(AllocHUD(), nullptr, 0));
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    Draw();
+    const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2;
+    EXPECT_EQ(Count(131, cx - 6, cy - 6, cx + 6, cy + 6), 4 * 5); // strokes of 2 at four corners, 133 - 2
+    EXPECT_EQ(Count(131, cx - 3, cy - 3, cx + 3, cy + 3), 0);
+    const int16_t rect[4] = {-8, -8, 8, 8};
+    EXPECT_TRUE(std::equal(rect, rect + 4, ship->avatar->root->screenRect));
+
+    row->contactClass = 7; // bodies get no bracket
+    Draw();
+    EXPECT_EQ(CountAll(131), 0);
+    ResetContactList();
+}
+
+TEST_F(HudView, ACurrentContactBehindTheViewerIsPointedAtFromTheBorderOfItsSide)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    gContacts.current = ListRow(ship, 1e6f);
+    Draw();
+    // Behind and a little to the left: projected through the eye it lies
+    // right of the centre, so the arrow stands on the opposite (left) border.
+    ship->avatar->root->viewPosition = {-100, 0, -1e6f};
+    DrawContactBrackets(nullptr);
+    EXPECT_LT(gHud.contactOffset[0], -300);
+    EXPECT_EQ(Count(133, 0, 0, 11, viewtest::kHeight - 1), 17); // two 9-pixel arms from one point
+    EXPECT_EQ(Count(133, 12, 0, viewtest::kWidth - 1, viewtest::kHeight - 1), 0);
+    ResetContactList();
+}
+
+TEST_F(HudView, ANewlySelectedContactsBracketSlidesInFromTheViewsEdges)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    gContacts.current = ListRow(ship, 1e6f);
+    Draw();
+    const ViewRect& v = gView.hudViewport;
+    gHud.bracketRect[0] = int16_t(v.left);
+    gHud.bracketRect[1] = int16_t(v.top);
+    gHud.bracketRect[2] = int16_t(v.right);
+    gHud.bracketRect[3] = int16_t(v.bottom);
+    gHud.contactFlash = 1;
+    ship->avatar->root->viewPosition = {0, 0, 1e6f};
+    DrawContactBrackets(nullptr);
+    // The grown bracket's left edge is -6: the animated edge goes halfway.
+    EXPECT_EQ(gHud.bracketRect[0], int16_t(v.left + (-6 - v.left) / 2));
+    EXPECT_EQ(gHud.contactFlash, 1);
+    int frames = 1;
+    for (; gHud.contactFlash && frames < 20; ++frames)
+        DrawContactBrackets(nullptr);
+    EXPECT_EQ(gHud.contactFlash, 0);
+    EXPECT_LT(frames, 10);
+    EXPECT_LE(std::abs(gHud.bracketRect[0] + 6), 4);
+    ResetContactList();
+}
 } // namespace
