@@ -782,10 +782,6 @@ TEST_F(HandlerTest, ADestructionIsLoggedWithKillerAndVictim)
             const HitPayload hit = HitFrom(c.attacker, 1);
             NoteItemDestroyed(s.ship, &hit);
         } else {
-            ResetContactList();
-            gContacts.rows[0].item = s.ship;
-            gContacts.rows[0].rowFlags = kContactUsed;
-            gContacts.playerTarget = s.other;
             NoteItemDestroyed(s.ship, nullptr);
         }
         EXPECT_EQ(CountRecordedCalls("AddShipLogEntry"), c.entries) << c.name;
@@ -812,6 +808,10 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     ParkSceneItem(s.rock, 0, 0, 0);
     s.player->sim->secondTarget = s.ship;
     gRemoteLinkItem = s.ship;
+    ResetContactList();
+    gContacts.rows[0].item = s.ship;
+    gContacts.rows[0].rowFlags = kContactUsed;
+    gContacts.playerTarget = s.other;
 
     NoteItemDestroyed(s.ship, nullptr);
 

@@ -347,8 +347,8 @@ TEST_F(PlayerInputTest, ButtonTwoTappedPicksATargetAndHeldSwapsRollAndYawAtAnyFr
         int frames;
         bool picks;
     } const cases[] = {{5, 3, true}, {5, 9, true}, {5, 11, false}, {20, 2, true}, {20, 3, false}, {1, 49, true}, {1, 51, false}};
-    SceneItem* ahead = MakeItem(); // a ship straight ahead
-    ahead->avatar->classFlags = 0x4;
+    SceneItem* ahead = MakeItem();           // a ship straight ahead
+    ahead->avatar->classFlags = 0x4 | 0x100; // of another side than the player
     ahead->sim->position = {0, 0, 1e6};
     ahead->sim->matrix.m[14] = 1e6f;
     ResetContactList();
