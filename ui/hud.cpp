@@ -642,7 +642,87 @@ void UpdateOrbHud(HUD* element)
     }
 }
 
-void DrawOrbHud(HUD* element) { DrawHudLines(element); }
+namespace {
+
+// The orb's own class colours: 47 for 0x1000, no case for 0x800.
+constexpr ClassColour kOrbClassColours[] = {{0x80, 133}, {0x100, 64}, {0x600, 160}, {0x1000, 47}};
+constexpr uint8_t kOrbCurrentCross = 47;
+
+// A point of the orb's frame on the screen, from the view centre.
+bool OrbScreen(const HUD* e, const Vector3& p, int32_t& x, int32_t& y)
+{
+    const float z = p.z + float(e->params[2]);
+    if (!(z > 0))
+        return false;
+    x = Pixel(p.x * gProjectionDistance / z);
+    y = Pixel(p.y * gProjectionDistance / z);
+    return true;
+}
+
+uint8_t OrbBlipColour(const Contact& row, float depth, float outer)
+{
+    int c = 97;
+    if (row.contactClass == 1) {
+        c = (row.classFlags & 0x80) ? 252 : 160;
+    } else {
+        for (const ClassColour& k : kOrbClassColours)
+            if (row.classFlags & k.mask)
+                c = k.colour;
+    }
+    c = ((c + 16) & 0xe0) | 4;
+    return uint8_t(c - int(depth * 9 / outer));
+}
+
+// Each listed contact as a stalk from the orb's surface to its blip, the
+// blip's distance scaled by the space grid's spacing.
+void DrawOrbBlips(const HUD* e)
+{
+    const Matrix4* camera = CameraMatrix();
+    if (!camera)
+        return;
+    const float radius = float(e->params[0]), outer = float(e->params[1]);
+    const float scale = float(gGridSpacing) / radius;
+    for (const Contact& row : gContacts.rows) {
+        if (!(row.rowFlags & kContactUsed) || !row.item || !row.item->sim)
+            continue;
+        const bool current = &row == gContacts.current;
+        if (row.contactClass == 2 && gContacts.filterClass != 2)
+            continue;
+        if ((row.contactClass == 7 || row.contactClass == 4) && !current)
+            continue;
+        const Vector3 at = ItemPosition(row.item);
+        const Vector3 rel{at.x - camera->m[12], at.y - camera->m[13], at.z - camera->m[14]};
+        Vector3 v;
+        VecMulMat3T(v, rel, *camera);
+        const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+        if (!(length > 0))
+            continue;
+        const Vector3 surface{v.x / length * radius, v.y / length * radius, v.z / length * radius};
+        Vector3 blip{v.x / scale, v.y / scale, v.z / scale};
+        const float blipLength = length / scale;
+        if (blipLength > outer)
+            blip = {blip.x * outer / blipLength, blip.y * outer / blipLength, blip.z * outer / blipLength};
+        const uint8_t c = OrbBlipColour(row, blip.z, outer);
+        int32_t sx, sy, bx, by;
+        if (!OrbScreen(e, surface, sx, sy) || !OrbScreen(e, blip, bx, by))
+            continue;
+        HudLine(sx, sy, bx, by, c);
+        HudLine(bx, by, bx + 1, by, c);
+        HudLine(bx, by + 1, bx + 1, by + 1, c);
+        if (current && gFrameClock.gameClock % 50 > 25) {
+            HudLine(bx - 3, by - 3, bx + 3, by + 3, kOrbCurrentCross);
+            HudLine(bx - 3, by + 3, bx + 3, by - 3, kOrbCurrentCross);
+        }
+    }
+}
+
+} // namespace
+
+void DrawOrbHud(HUD* element)
+{
+    DrawHudLines(element);
+    DrawOrbBlips(element);
+}
 
 // ---- Space grid ----------------------------------------------------------------------
 

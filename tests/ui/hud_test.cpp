@@ -970,4 +970,41 @@ TEST_F(HudView, ANewlySelectedContactsBracketSlidesInFromTheViewsEdges)
     EXPECT_LE(std::abs(gHud.bracketRect[0] + 6), 4);
     ResetContactList();
 }
+HUD* gHeldOrb = nullptr;
+void DrawHeldOrb(HUD*) { DrawHudElement(gHeldOrb); }
+
+TEST_F(HudView, TheOrbShowsEachContactAsAStalkToItsBlip)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    SceneItem* probe = worldtest::MakeItem();
+    Place(ship, 120000, 0, 0);   // to the right: a blip at 1.2 orb radii
+    Place(probe, -120000, 0, 0); // to the left, of class 2: not shown
+    Contact* rows[2] = {&gContacts.rows[0], &gContacts.rows[1]};
+    for (int i = 0; i < 2; ++i) {
+        *rows[i] = Contact{};
+        rows[i]->item = i ? probe : ship;
+        rows[i]->rowFlags = kContactUsed;
+        rows[i]->classFlags = 0x1000; // the orb's 47: blips in ((47 + 16) & 0xe0) | 4 = 36
+        rows[i]->contactClass = int16_t(i ? 2 : 0);
+    }
+    gGridSpacing = 100000;
+    gHeldOrb = InitOrbHud(AllocBigHUD(), nullptr, 0);
+    HUD* host = AllocHUD();
+    host->onDraw = DrawHeldOrb;
+    host->flags |= kHudShowUntargeted;
+    RegisterHud(host);
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    Draw();
+    const int cx = viewtest::kWidth / 2 - 1, cy = viewtest::kHeight / 2 - 1;
+    const int surface = int(1000 * viewtest::kP45 / 8000), blip = int(1200 * viewtest::kP45 / 8000);
+    EXPECT_GE(Count(36, cx + surface + 2, cy - 1, cx + blip - 1, cy + 2), blip - surface - 3);
+    EXPECT_EQ(Count(36, 0, 0, cx, viewtest::kHeight - 1), 0); // the probe's class is not shown
+    gContacts.filterClass = 2;
+    Draw();
+    EXPECT_GT(Count(36, 0, 0, cx, viewtest::kHeight - 1), 0);
+    ResetContactList();
+}
+
 } // namespace
