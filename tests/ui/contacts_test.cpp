@@ -309,8 +309,10 @@ TEST_F(ContactsTest, RemovingACountedItemPostsItsDeleteMessage)
     RemoveContact(counted); // no row went: no message
     EXPECT_EQ(ReceiverPendingCount(counted->receiver), 1);
     plain->flags &= ~kItemCounted;
+    AddThreat(plain, 10);
     RemoveContact(plain);
     EXPECT_EQ(ReceiverPendingCount(plain->receiver), 0);
+    EXPECT_EQ(gContacts.threats[0], nullptr); // nor does it stay among the attackers
 }
 
 TEST_F(ContactsTest, TheHostileSearchesFindTheNearestAndTheNextEnemy)

@@ -248,6 +248,13 @@ TEST_F(HudFrameView, TheLinearScaleShowsTheSetpointAndTheDragSetsItWithinTheScal
     gMouse.x = x + 30;
     Draw();
     EXPECT_EQ(gHudFrame.setpointGrabbed, 0);
+
+    // Without a maximum speed the marks sit at the scale's top end.
+    GetKeyStateBlock()[kStateMouseLeft] = 0;
+    sim->flightModel->topSpeed = 0;
+    sim->localVelocity.z = 50;
+    Draw();
+    EXPECT_EQ(Count(kHud, x + 1, y0, x + 15, y0), 15);
 }
 
 TEST_F(HudFrameView, TheLdsScaleIsLogarithmicAndTheDragReachesAtMostTenToTheTen)
