@@ -326,6 +326,7 @@ void ResetContactList()
     gContacts.selectedComponent = nullptr;
     gContacts.componentSelected = 0;
     ClearIncomingMissiles();
+    gHudFrame.damageSeen = 0;
 }
 
 void UpdateContactList()

@@ -292,6 +292,21 @@ void RegisterIncomingMissile(SceneItem* missile, float distance)
 
 void ClearIncomingMissiles() { gHudFrame.missileCount = 0; }
 
+namespace {
+
+constexpr int32_t kDamageFlashTicks = 200;
+
+// A change of the player's hull since the last frame flashes the panels.
+void NoteDamage(const Sim* player)
+{
+    if (gHudFrame.damageSeen && player->hull != gHudFrame.lastDamage)
+        gLastHitAmount = std::max(gLastHitAmount, kDamageFlashTicks);
+    gHudFrame.lastDamage = player->hull;
+    gHudFrame.damageSeen = 1;
+}
+
+} // namespace
+
 void DrawFlightHudFrame()
 {
     View v;
@@ -338,6 +353,8 @@ void DrawFlightHudFrame()
         std::snprintf(text, sizeof text, "TIME x%i", compression);
         Text(v, v.left + 8, v.bottom - 10, text, HudColour());
     }
+    if (player)
+        NoteDamage(player);
     if (player && player->ldsSpool != 0)
         Text(v, v.left + 26, v.top + 18, "LDS INIT", HudColour());
     DrawSpeedScale(v);

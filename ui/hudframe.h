@@ -18,7 +18,8 @@ constexpr int kIncomingMissileSlots = 16;
 
 // The frame's own state: one record for the life of the program.
 struct HudFrameState {
-    int32_t lastDamage;      // the player's damage value last frame (the flash)
+    int32_t lastDamage;      // the player's hull value last frame (the flash)
+    uint8_t damageSeen;      // lastDamage holds a value of this mission
     uint8_t setpointGrabbed; // the speed scale's setpoint mark follows the mouse
     // Missiles heading for the player, registered by the world each frame
     // and emptied after drawing.

@@ -364,6 +364,19 @@ TEST_F(HudFrameView, OnlyFiveIncomingMissilesAreListedAndTheListEmpties)
     EXPECT_EQ(Count(kHud, 639 - 300, 0, 639 - 252, 479 - 20), 0);
 }
 
+TEST_F(HudFrameView, AChangeOfTheHullFlashesThePanels)
+{
+    player->sim->hull = 100;
+    Draw();
+    EXPECT_EQ(gLastHitAmount, 0); // the first frame only notes the hull
+    Draw();
+    EXPECT_EQ(gLastHitAmount, 0);
+    player->sim->hull = 80;
+    Draw();
+    EXPECT_EQ(gLastHitAmount, 200);
+    gLastHitAmount = 0;
+}
+
 TEST_F(HudFrameView, TimeCompressionIsShownInTheLowerLeftCorner)
 {
     Draw();
