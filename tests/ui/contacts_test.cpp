@@ -218,6 +218,27 @@ TEST_F(ContactsTest, SteppingWithoutAListedCurrentContactChangesNothing)
     EXPECT_EQ(gContacts.playerTarget, nullptr);
 }
 
+TEST_F(ContactsTest, SteppingToAnotherSideSkipsOwnSideContactsAndTargetsTheStep)
+{
+    player_->avatar->classFlags = 0x80;
+    // All near enough (1.5e6) for their sides to be known.
+    SceneItem* ownA = Ship(kShipClass | 0x80, 1e6f);
+    Ship(kShipClass | 0x80, 1.2e6f);
+    SceneItem* other = Ship(kShipClass | 0x100, 1.4e6f);
+    Refresh();
+    ASSERT_EQ(CurrentContactItem(), ownA);
+    SelectNextOtherSideContact();
+    EXPECT_EQ(CurrentContactItem(), other);
+    EXPECT_EQ(gContacts.playerTarget, other);
+    EXPECT_EQ(player_->sim->target, other);
+
+    other->avatar->classFlags = kShipClass | 0x80; // all of the player's side now
+    Refresh();
+    SelectNextOtherSideContact(); // round the whole list back to the start
+    EXPECT_EQ(CurrentContactItem(), other);
+    EXPECT_EQ(gContacts.playerTarget, other);
+}
+
 TEST_F(ContactsTest, SelectingAnItemTakesItsClassAndMakesItCurrent)
 {
     SceneItem* ship = Ship(kShipClass, 1e6f);
