@@ -88,6 +88,11 @@ void DecreaseSpeedSetpoint()
     RecordCall("DecreaseSpeedSetpoint");
 }
 
+void ClampSpeedSetpoint()
+{
+    RecordCall("ClampSpeedSetpoint");
+}
+
 void guiSelectNextGun(WindowHandle* window)
 {
     RecordCall("guiSelectNextGun");

@@ -53,6 +53,8 @@ void guiToggleLocalView(WindowHandle* window);
 void guiToggleDocsView(WindowHandle* window);
 void IncreaseSpeedSetpoint();
 void DecreaseSpeedSetpoint();
+// Limits the player's speed setpoint to what the drive mode allows.
+void ClampSpeedSetpoint();
 void guiSelectNextGun(WindowHandle* window);
 void guiSelectNextMissile(WindowHandle* window);
 void RepeatContactHatActions();

@@ -97,7 +97,7 @@ void NoContact(uint32_t& position)
         return;
     if (keyword == 1) {
         item->avatar->flags &= static_cast<int16_t>(~kAvatarNoContact);
-        gContactRefreshTime = gFrameClock.gameClock;
+        ForceContactRefresh();
     } else {
         item->avatar->flags |= kAvatarNoContact;
         RemoveContact(item);

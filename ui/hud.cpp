@@ -15,8 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ai/docking.h"
 #include "framework/pixelmap.h"
 #include "framework/scene.h"
+#include "script/symbols.h"
 #include "screens/bridge.h"
 #include "system/canvas.h"
 #include "system/crand.h"
@@ -25,10 +27,13 @@
 #include "system/settings.h"
 #include "system/text.h"
 #include "ui/contacts.h"
+#include "ui/hudframe.h"
 #include "ui/messagelog.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
+#include "view/viewwindows.h"
+#include "world/playerinput.h"
 #include "world/scenelist.h"
 #include "world/universe.h"
 
@@ -403,6 +408,7 @@ void UpdateHud()
             if (RunElement(i, targetChange, contact))
                 ++i;
     }
+    DrawFlightHudFrame();
     gHud.forceTargetChange = 0;
 }
 
@@ -637,7 +643,87 @@ void UpdateOrbHud(HUD* element)
     }
 }
 
-void DrawOrbHud(HUD* element) { DrawHudLines(element); }
+namespace {
+
+// The orb's own class colours: 47 for 0x1000, no case for 0x800.
+constexpr ClassColour kOrbClassColours[] = {{0x80, 133}, {0x100, 64}, {0x600, 160}, {0x1000, 47}};
+constexpr uint8_t kOrbCurrentCross = 47;
+
+// A point of the orb's frame on the screen, from the view centre.
+bool OrbScreen(const HUD* e, const Vector3& p, int32_t& x, int32_t& y)
+{
+    const float z = p.z + float(e->params[2]);
+    if (!(z > 0))
+        return false;
+    x = Pixel(p.x * gProjectionDistance / z);
+    y = Pixel(p.y * gProjectionDistance / z);
+    return true;
+}
+
+uint8_t OrbBlipColour(const Contact& row, float depth, float outer)
+{
+    int c = 97;
+    if (row.contactClass == 1) {
+        c = (row.classFlags & 0x80) ? 252 : 160;
+    } else {
+        for (const ClassColour& k : kOrbClassColours)
+            if (row.classFlags & k.mask)
+                c = k.colour;
+    }
+    c = ((c + 16) & 0xe0) | 4;
+    return uint8_t(c - int(depth * 9 / outer));
+}
+
+// Each listed contact as a stalk from the orb's surface to its blip, the
+// blip's distance scaled by the space grid's spacing.
+void DrawOrbBlips(const HUD* e)
+{
+    const Matrix4* camera = CameraMatrix();
+    if (!camera)
+        return;
+    const float radius = float(e->params[0]), outer = float(e->params[1]);
+    const float scale = float(gGridSpacing) / radius;
+    for (const Contact& row : gContacts.rows) {
+        if (!(row.rowFlags & kContactUsed) || !row.item || !row.item->sim)
+            continue;
+        const bool current = &row == gContacts.current;
+        if (row.contactClass == 2 && gContacts.filterClass != 2)
+            continue;
+        if ((row.contactClass == 7 || row.contactClass == 4) && !current)
+            continue;
+        const Vector3 at = ItemPosition(row.item);
+        const Vector3 rel{at.x - camera->m[12], at.y - camera->m[13], at.z - camera->m[14]};
+        Vector3 v;
+        VecMulMat3T(v, rel, *camera);
+        const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+        if (!(length > 0))
+            continue;
+        const Vector3 surface{v.x / length * radius, v.y / length * radius, v.z / length * radius};
+        Vector3 blip{v.x / scale, v.y / scale, v.z / scale};
+        const float blipLength = length / scale;
+        if (blipLength > outer)
+            blip = {blip.x * outer / blipLength, blip.y * outer / blipLength, blip.z * outer / blipLength};
+        const uint8_t c = OrbBlipColour(row, blip.z, outer);
+        int32_t sx, sy, bx, by;
+        if (!OrbScreen(e, surface, sx, sy) || !OrbScreen(e, blip, bx, by))
+            continue;
+        HudLine(sx, sy, bx, by, c);
+        HudLine(bx, by, bx + 1, by, c);
+        HudLine(bx, by + 1, bx + 1, by + 1, c);
+        if (current && gFrameClock.gameClock % 50 > 25) {
+            HudLine(bx - 3, by - 3, bx + 3, by + 3, kOrbCurrentCross);
+            HudLine(bx - 3, by + 3, bx + 3, by - 3, kOrbCurrentCross);
+        }
+    }
+}
+
+} // namespace
+
+void DrawOrbHud(HUD* element)
+{
+    DrawHudLines(element);
+    DrawOrbBlips(element);
+}
 
 // ---- Space grid ----------------------------------------------------------------------
 
@@ -784,15 +870,24 @@ void DrawCubeHud(HUD* element)
     if (x < h.left - cx || x > h.right - cx || y < h.top - cy || y > h.bottom - cy)
         return;
     const uint32_t cls = s->avatar->classFlags;
-    if (cls & kClassHiddenBody)
+    if ((cls & kClassHiddenBody) && !gContacts.showAll)
         return;
-    if (!(cls & kClassNamedBody) && depth > 1e11f)
+    if (!(cls & (kClassNamedBody | kClassHiddenBody)) && depth > 1e11f && !gContacts.showAll &&
+        !(gCockpitDisplayOption & 0x10))
         return;
     int32_t mx = Pixel(x), my = Pixel(y);
     if (depth <= 1e6f) {
         DrawHudLines(element);
         mx = gHud.lastBounds[2];
         my = gHud.lastBounds[3];
+    } else if (gContacts.filterClass == 7) {
+        // The bodies' view: a square, crossed once the cube was reached.
+        HudLine(mx - 4, my - 4, mx + 4, my - 4, kCubeColour);
+        HudLine(mx + 4, my - 4, mx + 4, my + 4, kCubeColour);
+        HudLine(mx + 4, my + 4, mx - 4, my + 4, kCubeColour);
+        HudLine(mx - 4, my + 4, mx - 4, my - 4, kCubeColour);
+        if (element->flags & kHudCubeMarker)
+            HudLine(mx - 4, my - 4, mx + 4, my + 4, kCubeColour);
     } else {
         HudLine(mx - 4, my, mx + 4, my, kCubeColour);
         HudLine(mx, my - 4, mx, my + 4, kCubeColour);
@@ -865,11 +960,15 @@ void UpdateCaptionScaleHud(HUD* element)
         });
         element->subject = nearest;
     }
-    // The long form belongs to the Lagrange filter of the contact list,
-    // which the short form stands for until that filter exists.
-    element->pointCount = kScaleShortPoints;
-    element->segmentCount = kScaleShortSegments;
-    element->flags &= ~kHudDepthShade;
+    // While the contact list shows the bodies, the whole scale with its
+    // depth shading; otherwise the arrow and its ring.
+    const bool bodies = gContacts.filterClass == 7;
+    element->pointCount = bodies ? kScaleLongPoints : kScaleShortPoints;
+    element->segmentCount = bodies ? kScaleLongSegments : kScaleShortSegments;
+    if (bodies)
+        element->flags |= kHudDepthShade;
+    else
+        element->flags &= ~kHudDepthShade;
     FollowSubjectHud(element);
 }
 
@@ -1048,9 +1147,34 @@ SceneItem* TrailSubject(HUD* element)
         }
         return target;
     }
-    // Rows of the contact list each carry one trail; until that list keeps
-    // rows, a trail has nothing to follow.
-    return element->trailRow ? element->subject : nullptr;
+    // Each trail follows a row of the visible contact list, one trail a
+    // row: a row that leaves the list frees its trail for the next row.
+    Contact* row = element->trailRow;
+    if (row && (!(row->rowFlags & kContactVisible) || !row->item)) {
+        row->rowFlags &= ~kContactTrail;
+        element->trailRow = nullptr;
+        row = nullptr;
+    }
+    if (!row) {
+        for (int i = 0; i < kContactRows && gContacts.visible[i]; ++i) {
+            Contact* r = gContacts.visible[i];
+            const TDP* root = r->item && r->item->avatar ? r->item->avatar->root : nullptr;
+            if (!(r->rowFlags & kContactTrail) && r->item->perFrame != UpdateCoupledShip && root && root->model &&
+                root->lod[0]) {
+                row = r;
+                break;
+            }
+        }
+        if (!row)
+            return nullptr;
+        const int32_t serial = element->params[4];
+        InitTrailHud(element, row->item, element->userData);
+        element->params[4] = serial;
+        element->trailRow = row;
+        row->rowFlags |= kContactTrail;
+    }
+    element->subject = row->item;
+    return row->item;
 }
 
 // Drops a pair of points behind the subject and joins it to the last pair.
@@ -1151,11 +1275,328 @@ HUD* InitSphereHud(HUD* element, SceneItem* subject, int32_t userData, float cx,
     return element;
 }
 
-float BearingDegrees(float x, float y)
+// ---- Contact brackets ------------------------------------------------------------------
+
+namespace {
+
+constexpr uint8_t kThreatColour = 242;
+constexpr float kWorldRadiusScale = 2.0f; // a body's radius is halved in its range figure
+constexpr float kHardPointSlope = 0.268f;
+
+// The screen point of an item's root part from its camera-relative
+// position, and its depth.
+void ContactScreenPoint(const TDP* root, float& x, float& y, float& depth)
 {
-    // Straight above or below (x = 0) is a quarter turn; no division by zero.
-    const float a = x != 0 ? std::atan(y / x) * 180 / 3.1415926f : y > 0 ? 90.0f
-                                                               : y < 0   ? -90.0f
-                                                                         : 0.0f;
-    return x >= 0 ? 90 - a : -a - 90;
+    const Vector3& p = root->viewPosition;
+    depth = p.z;
+    x = p.z != 0 ? p.x * gProjectionDistance / p.z : p.x;
+    y = p.z != 0 ? p.y * gProjectionDistance / p.z : p.y;
+}
+
+bool OnScreen(float x, float y, float depth)
+{
+    int32_t cx, cy;
+    ViewCentre(cx, cy);
+    const ViewRect& h = gView.hudViewport;
+    return depth >= 0 && x >= h.left - cx && x <= h.right - cx && y >= h.top - cy && y <= h.bottom - cy;
+}
+
+// The range figure of a row, in units of 100000, never negative.
+float RangeFigure(const Contact& row)
+{
+    const SceneItem* item = row.item;
+    const SceneItem* player = gPlayerItem;
+    float figure;
+    if (item->avatar->flags & kAvatarBody) {
+        if (player && player->sim && (player->flags & kItemNearPlanet) && player->sim->planet.Get() == item)
+            figure = player->sim->altitude / 100000;
+        else
+            figure = (row.distance - item->sim->radius / kWorldRadiusScale) / 100000;
+    } else {
+        figure = (row.distance - item->sim->radius) / 100000;
+    }
+    return std::max(figure, 0.0f);
+}
+
+// Which hard-point marks the controlled item's first two hard points ask
+// for on this item: bit 1 the upper, bit 2 the lower.
+int HardPointMarks(const SceneItem* item)
+{
+    const SceneItem* controlled = gControlledItem;
+    const ShipInfo* info = controlled && controlled->sim ? controlled->sim->shipInfo : nullptr;
+    if (!info)
+        return 0;
+    int marks = 0;
+    for (int slot = 0; slot < 2; ++slot) {
+        if (info->hardPoints[slot].target.Get() != item)
+            continue;
+        const Matrix4& m = controlled->sim->matrix;
+        const Vector3 d{item->sim->matrix.m[12] - m.m[12], item->sim->matrix.m[13] - m.m[13],
+                        item->sim->matrix.m[14] - m.m[14]};
+        Vector3 v;
+        VecMulMat3T(v, d, m);
+        if (!(v.z > 0 || (v.z != 0 && std::fabs(v.y / v.z) > kHardPointSlope)))
+            continue;
+        if (slot == 1 && v.y > 0)
+            marks |= 2;
+        if (slot == 0 && v.y < 0)
+            marks |= 1;
+    }
+    return marks;
+}
+
+void Corners(int32_t l, int32_t t, int32_t r, int32_t b, int32_t k, uint8_t c)
+{
+    HudLine(l, t, l, t + k, c);
+    HudLine(r, b, r, b - k, c);
+    HudLine(l, b, l, b - k, c);
+    HudLine(r, t, r, t + k, c);
+    HudLine(l, t, l + k, t, c);
+    HudLine(r, t, r - k, t, c);
+    HudLine(r, b, r - k, b, c);
+    HudLine(l, b, l + k, b, c);
+}
+
+void Caret(int32_t mx, int32_t y, int32_t size, int32_t direction, uint8_t c)
+{
+    HudLine(mx - size, y, mx, y + direction * size, c);
+    HudLine(mx, y + direction * size, mx + size, y, c);
+}
+
+// The arrow at the view's border toward an off-screen current contact.
+void OffScreenArrow(float x, float y, float depth, uint8_t c)
+{
+    int32_t cx, cy;
+    ViewCentre(cx, cy);
+    const ViewRect& h = gView.hudViewport;
+    const float l = float(h.left - cx), t = float(h.top - cy), r = float(h.right - cx), b = float(h.bottom - cy);
+    if (depth >= 0) {
+        ClampOffsetToRect(x, y, l, t, r, b);
+    } else {
+        ClampOffsetToEdge(x, y, l, t, r, b);
+        x = -x;
+        y = -y;
+    }
+    gHud.contactOffset[0] = int16_t(x);
+    gHud.contactOffset[1] = int16_t(y);
+    const Canvas canvas = ScreenCanvas();
+    const ViewRect& v = gView.viewport;
+    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+        return;
+    const int32_t px = gView.centreX + int32_t(x), py = gView.centreY + int32_t(y);
+    // The arm ends by the border the point lies on; a later border wins.
+    struct Arms {
+        bool on;
+        int32_t dx1, dy1, dx2, dy2;
+    } const borders[] = {{px <= v.left + 1, 8, -8, 8, 8},
+                         {py <= v.top + 1, -8, 8, 8, 8},
+                         {px >= v.right - 1, -8, -8, -8, 8},
+                         {py >= v.bottom - 1, -8, -8, 8, -8}};
+    Arms arms = borders[0];
+    for (const Arms& a : borders)
+        if (a.on)
+            arms = a;
+    const ClipRect clip{int16_t(v.left), int16_t(v.top), int16_t(v.right), int16_t(v.bottom)};
+    CanvasLineClipped(canvas, int16_t(px), int16_t(py), int16_t(px + arms.dx1), int16_t(py + arms.dy1), c, clip);
+    CanvasLineClipped(canvas, int16_t(px), int16_t(py), int16_t(px + arms.dx2), int16_t(py + arms.dy2), c, clip);
+}
+
+// The bracket's texts on the screen canvas, in the bracket font.
+void BracketText(int32_t x, int32_t y, const char* text, uint8_t colour)
+{
+    const Canvas canvas = ScreenCanvas();
+    if (!text || !gFontB || !canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+        return;
+    const ViewRect& v = gView.viewport;
+    const ClipRect clip{int16_t(v.left), int16_t(v.top), int16_t(v.right), int16_t(v.bottom)};
+    int16_t tx = int16_t(std::clamp(x, -32000, 32000)), ty = int16_t(std::clamp(y, -32000, 32000));
+    CanvasDrawText(canvas, tx, ty, text, gFontB, colour, clip);
+}
+
+// Moves the edge halfway toward the animated one while they differ by more
+// than 2 pixels; false once it is close (the slide then ends).
+bool Slide(int32_t& edge, int16_t& animated)
+{
+    const int32_t diff = edge - animated;
+    if (std::abs(diff) <= 2)
+        return false;
+    animated = int16_t(animated + diff / 2);
+    edge = animated;
+    return true;
+}
+
+void DrawContactRow(Contact& row)
+{
+    SceneItem* item = row.item;
+    TDP* root = item->avatar ? item->avatar->root : nullptr;
+    if (!item->sim || !root)
+        return;
+    const bool current = &row == gContacts.current;
+    const float figure = RangeFigure(row);
+    int c = HudClassColour(row.classFlags);
+    if (gPlayerInput.lookAtItem == item && gScriptVars.missionClock % 40 > 20)
+        c = 0;
+    if (row.highlight > 0 && row.highlight % 20 > 10)
+        c -= 7;
+    const int marks = HardPointMarks(item);
+
+    float x, y, depth;
+    ContactScreenPoint(root, x, y, depth);
+    if (current) {
+        gHud.contactOffset[0] = int16_t(std::clamp(x, -32000.0f, 32000.0f));
+        gHud.contactOffset[1] = int16_t(std::clamp(y, -32000.0f, 32000.0f));
+    }
+    if (!OnScreen(x, y, depth)) {
+        if (current && !gExternalView)
+            OffScreenArrow(x, y, depth, uint8_t(c));
+        return;
+    }
+    if (row.contactClass == 7 || row.contactClass == 4)
+        return;
+
+    int32_t l, t, r, b;
+    const bool model = root->actor && root->actor->model && root->actor->model != root->lod[2];
+    if (model) {
+        l = root->screenRect[0] - 4;
+        t = root->screenRect[1] - 4;
+        r = root->screenRect[2] + 4;
+        b = root->screenRect[3] + 4;
+    } else {
+        const int32_t px = Pixel(x), py = Pixel(y);
+        l = px - 4, t = py - 4, r = px + 4, b = py + 4;
+        root->screenRect[0] = int16_t(px - 8);
+        root->screenRect[1] = int16_t(py - 8);
+        root->screenRect[2] = int16_t(px + 8);
+        root->screenRect[3] = int16_t(py + 8);
+    }
+    const int32_t nameX = r + gView.centreX + 7, nameY = b + gView.centreY + 10;
+    int32_t k = std::min({(r - l) / 4, (b - t) / 4, 6});
+    const uint8_t d = uint8_t(current ? c : c - 2);
+    Corners(l, t, r, b, k, d);
+    const int32_t mx = (l + r) / 2, my = (t + b) / 2;
+    const SceneItem* controlled = gControlledItem;
+    if (controlled && controlled->sim && controlled->sim->target.Get() == item) {
+        HudLine(mx, t, mx, t - k, d);
+        HudLine(mx, b, mx, b + k, d);
+        HudLine(l, my, l - k, my, d);
+        HudLine(r, my, r + k, my, d);
+        const int32_t s = std::max(std::clamp((r - l) / 2, 18, 40), std::clamp((b - t) / 2, 18, 40));
+        HudLine(mx - s + 4, my - s + 4, mx + s - 4, my + s - 4, d);
+        HudLine(mx - s + 4, my + s - 4, mx + s - 4, my - s + 4, d);
+    }
+    if (marks & 1) {
+        Caret(mx, t - k, 3, -1, d);
+        if (model)
+            Caret(mx, t - k, 6, -1, d);
+    }
+    if (marks & 2) {
+        Caret(mx, b + k, 3, 1, d);
+        if (model)
+            Caret(mx, b + k, 6, 1, d);
+    }
+    const ShipInfo* info = item->sim->shipInfo;
+    const char* name = nullptr;
+    if (current) {
+        gHud.contactOffset[0] = int16_t(mx);
+        gHud.contactOffset[1] = int16_t(my);
+        if (info && !(row.classFlags & 0x400))
+            name = info->name;
+        l -= 2, t -= 2, r += 2, b += 2, k += 2;
+        if (gHud.contactFlash) {
+            int32_t* edges[4] = {&l, &t, &r, &b};
+            for (int i = 0; i < 4; ++i)
+                if (!Slide(*edges[i], gHud.bracketRect[i]))
+                    gHud.contactFlash = 0;
+        }
+        Corners(l, t, r, b, k, d);
+    }
+    char text[32];
+    BracketText(nameX, nameY, name, d);
+    const bool marked = info && (item == gContacts.playerTarget.Get() || item == gContacts.navTarget.Get() || current);
+    if (marked || figure < 50) {
+        if (figure < 1000) {
+            std::snprintf(text, sizeof text, "%.0f", double(figure));
+            BracketText(l + gView.centreX - 12, t + gView.centreY, text, d);
+        } else {
+            std::snprintf(text, sizeof text, "%.0fKK", double(figure / 1000));
+            BracketText(l + gView.centreX - 26, t + gView.centreY, text, d);
+        }
+    }
+    if (marked) {
+        const int32_t maximum = info->damage.maximumHull;
+        const int32_t hull =
+            maximum > 0 ? std::min<int32_t>((maximum - info->damage.hullDamage) * 100 / maximum, 100) : 100;
+        std::snprintf(text, sizeof text, "%i", int(hull));
+        BracketText(r + gView.centreX + 7, t + gView.centreY, text, d);
+    }
+}
+
+} // namespace
+
+void ClampOffsetToRect(float& x, float& y, float left, float top, float right, float bottom)
+{
+    float s = 1;
+    if (x > right && x > 0)
+        s = std::min(s, right / x);
+    if (x < left && x < 0)
+        s = std::min(s, left / x);
+    if (y > bottom && y > 0)
+        s = std::min(s, bottom / y);
+    if (y < top && y < 0)
+        s = std::min(s, top / y);
+    x *= s;
+    y *= s;
+}
+
+void ClampOffsetToEdge(float& x, float& y, float left, float top, float right, float bottom)
+{
+    if (x == 0 && y == 0) {
+        y = bottom; // no direction at all: the lower border
+        return;
+    }
+    // The largest scale that keeps the point within the rectangle puts it
+    // on the border, inside or out.
+    float s = 1e30f;
+    if (x > 0)
+        s = std::min(s, right / x);
+    if (x < 0)
+        s = std::min(s, left / x);
+    if (y > 0)
+        s = std::min(s, bottom / y);
+    if (y < 0)
+        s = std::min(s, top / y);
+    x *= s;
+    y *= s;
+}
+
+HUD* InitContactBracketsHud(HUD* element, SceneItem* subject, int32_t userData)
+{
+    BeginHud(element, nullptr, subject, nullptr, DrawContactBrackets, nullptr, userData, kHudTyped);
+    return element;
+}
+
+void DrawContactBrackets(HUD*)
+{
+    if (gDirectorOn)
+        return;
+    if (gLastHitAmount != 0 && CRand() % 500 < gLastHitAmount)
+        return;
+    for (Contact& row : gContacts.rows)
+        if ((row.rowFlags & kContactUsed) && (row.rowFlags & kContactVisible) && row.item)
+            DrawContactRow(row);
+    if (gFrameClock.gameClock % 20 > 10)
+        for (int i = 0; i < gContacts.threatCount && i < kContactThreats; ++i) {
+            const SceneItem* threat = gContacts.threats[i];
+            const TDP* root = threat && threat->avatar ? threat->avatar->root : nullptr;
+            if (!root || !root->actor || !root->actor->model || root->actor->model != root->lod[0])
+                continue;
+            float x, y, depth;
+            ContactScreenPoint(root, x, y, depth);
+            if (!OnScreen(x, y, depth))
+                continue;
+            const int32_t l = root->screenRect[0] - 4, t = root->screenRect[1] - 4;
+            const int32_t r = root->screenRect[2] + 4, b = root->screenRect[3] + 4;
+            Corners(l, t, r, b, std::min({(r - l) / 4, (b - t) / 4, 6}), kThreatColour);
+        }
+    gPlayerInput.lookAtItem = nullptr;
 }

@@ -148,7 +148,15 @@ HUD* InitPositionMarkerHud(HUD* element, SceneItem* subject, int32_t userData);
 void DrawPositionMarkerHud(HUD* element);
 HUD* InitTrailHud(HUD* element, SceneItem* subject, int32_t userData);
 void UpdateTrailHud(HUD* element);
+// The contact brackets: every visible contact marked in its class colour,
+// the current one bracketed (sliding in when newly chosen) or, off screen,
+// pointed at from the view's border; attackers blink their corners.
+HUD* InitContactBracketsHud(HUD* element, SceneItem* subject, int32_t userData);
+void DrawContactBrackets(HUD* element);
+// Scale an off-screen offset from the view centre onto the rectangle
+// (relative to the centre): the first pulls a point outside back onto the
+// border, the second puts any direction on it.
+void ClampOffsetToRect(float& x, float& y, float left, float top, float right, float bottom);
+void ClampOffsetToEdge(float& x, float& y, float left, float top, float right, float bottom);
 HUD* InitSphereHud(HUD* element, SceneItem* subject, int32_t userData, float cx, float cy, float cz, float rx, float ry,
                    float rz);
-
-float BearingDegrees(float x, float y);

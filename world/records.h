@@ -301,6 +301,11 @@ struct Sim {
     int16_t systemCount;
     // A waypoint: the symbol whose item it follows (ATTACH_WAYPT), or null.
     const ScriptSymbol* followSymbol;
+    // The contact list: how loud the item is to the sensors (its signal at
+    // distance d is signature x 1.429e12 / d squared), and the target the
+    // player's ship navigates to (targeting writes it beside `target`).
+    float signature;
+    ItemRef navTarget;
 };
 
 // TDP flags (u32).
@@ -517,6 +522,7 @@ struct ShipInfo {
     int32_t collisionWord;   // copied by collision detection each frame
     int32_t heatTickCarry;   // quarter ticks owed to the attack heat's decay
     int32_t pointingCounter; // SeekPointing's hysteresis, 0..12
+    int32_t strength;        // the contact list's relative-strength sort
 };
 
 // A collision shape of a model: radius, up to 16 points, boxes.

@@ -259,6 +259,12 @@ void RegisterIncomingMissile(SceneItem* missile, float distance)
         *free = {missile, distance};
 }
 
+void ClearIncomingMissiles()
+{
+    for (ProximityThreat& t : gProximityThreats)
+        t = {};
+}
+
 void ForgetIncomingMissile(const SceneItem* missile)
 {
     for (ProximityThreat& t : gProximityThreats)

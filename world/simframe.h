@@ -61,6 +61,8 @@ void RegisterIncomingMissile(SceneItem* missile, float distance);
 // Empties the missile's entry (the missile is deleted): the list never
 // names an item that is gone.
 void ForgetIncomingMissile(const SceneItem* missile);
+// Empties the list (the HUD, after drawing it).
+void ClearIncomingMissiles();
 extern int32_t gProximityAlarmCountdown; // hundredths
 
 // Set by code that rebuilds the scene in the middle of the simulation pass:

@@ -11,6 +11,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
 
@@ -537,6 +538,8 @@ TEST_F(AIStateTest, TheAutopilotEndsWhenThePlayersStackRunsEmpty)
     gPlayerItem = ship_;
     ship_->sim->flags = kSimAiControl;
     ship_->sim->ldsTargetSpeed = 9000;
+    SceneItem* chosen = MakeItem();
+    gContacts.playerTarget = chosen;
     Bottom(1);
     const Weapon* mount = CountingMount();
     CONTROL_AI(ship_);
@@ -549,7 +552,9 @@ TEST_F(AIStateTest, TheAutopilotEndsWhenThePlayersStackRunsEmpty)
     CONTROL_AI(ship_);
     EXPECT_EQ(ship_->sim->flags & kSimAiControl, 0u);
     EXPECT_EQ(ship_->sim->ldsTargetSpeed, 0.0f);
-    EXPECT_EQ(CountRecordedCalls("CommitPlayerTarget"), 1u);
+    // The player's chosen target becomes the ship's weapon and navigation target.
+    EXPECT_EQ(ship_->sim->target, chosen);
+    EXPECT_EQ(ship_->sim->navTarget, chosen);
 }
 
 TEST_F(AIStateTest, TheAttackHeatCoolsByAQuarterTickWhateverTheFrameLength)

@@ -9,6 +9,7 @@
 #include "system/settings.h"
 #include "system/calltrace.h"
 #include "system/crand.h"
+#include "ui/contacts.h"
 #include "world/behaviours.h"
 #include "world/pools.h"
 #include "world/responses.h"
@@ -359,6 +360,18 @@ TEST_F(ConditionTest, WorldStateConditionsReadWhatTheWorldNotes)
     a_->perFrame = KeepTetherDistance;
     EXPECT_TRUE(Test("TOWED_BY A B"));
     EXPECT_FALSE(Test("TOWED_BY A E"));
+}
+
+TEST_F(ConditionTest, ContactAsksTheContactList)
+{
+    ResetContactList();
+    EXPECT_FALSE(Test("CONTACT B"));
+    gContacts.rows[3].item = b_;
+    gContacts.rows[3].rowFlags = kContactUsed;
+    EXPECT_TRUE(Test("CONTACT B"));
+    EXPECT_FALSE(Test("CONTACT A"));
+    RemoveContact(b_);
+    EXPECT_FALSE(Test("CONTACT B"));
 }
 
 TEST_F(ConditionTest, CountsOfShootingsAnswerFromTheTally)

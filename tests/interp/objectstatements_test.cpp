@@ -197,10 +197,10 @@ TEST_F(ObjectStatementTest, NoContactHidesAndShowsAgain)
     gFrameClock.gameClock = 1234;
     Run("NOCONTACT O");
     EXPECT_EQ(item->avatar->flags & 0x10, 0x10);
-    gContactRefreshTime = 0;
+    gContacts.nextRefresh = 0;
     Run("NOCONTACT O OFF");
     EXPECT_EQ(item->avatar->flags & 0x10, 0);
-    EXPECT_EQ(gContactRefreshTime, 1234u);
+    EXPECT_EQ(gContacts.nextRefresh, 1234u);
 }
 
 TEST_F(ObjectStatementTest, StatementsOnASymbolWithoutAnObjectConsumeTheirOperands)

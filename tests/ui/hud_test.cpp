@@ -11,6 +11,7 @@
 #include "system/frameclock.h"
 #include "system/settings.h"
 #include "tests/view/view_fixture.h"
+#include "ui/contacts.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/viewstate.h"
@@ -581,6 +582,44 @@ TEST_F(HudTest, TheGridSpacingFollowsTheSpeedAndJumpsTo10To12)
         EXPECT_EQ(GridExponent(c.speed, c.lds), c.exponent) << c.speed;
 }
 
+TEST_F(HudTest, EachTrailFollowsItsOwnVisibleContactRow)
+{
+    gPlayerItem = Ship();
+    static hx_model model{};
+    model.bounds.min = {-100, 0, -300};
+    model.bounds.max = {100, 0, 300};
+    ResetContactList();
+    SceneItem* ships[3];
+    for (int i = 0; i < 3; ++i) {
+        ships[i] = Ship();
+        ships[i]->avatar->classFlags = 0x4;
+        ships[i]->avatar->root->model = ships[i]->avatar->root->lod[0] = &model;
+        Place(ships[i], 0, 0, 1e6f * float(i + 1));
+    }
+    ships[1]->avatar->root->lod[0] = nullptr; // no base detail: never followed
+    gContacts.nextRefresh = gFrameClock.gameClock;
+    UpdateContactList();
+    HUD* trails[2] = {InitTrailHud(AllocHUD(), nullptr, 0), InitTrailHud(AllocHUD(), nullptr, 0)};
+    trails[0]->params[4] = 1;
+    SetFrameStep(5);
+    for (HUD* t : trails)
+        UpdateTrailHud(t);
+    EXPECT_EQ(trails[0]->subject, ships[0]);
+    EXPECT_EQ(trails[0]->params[4], 1); // the serial survives the rebuild
+    EXPECT_EQ(trails[1]->subject, ships[2]);
+    EXPECT_NE(FindContactRow(ships[0])->rowFlags & kContactTrail, 0);
+
+    // The row leaves the list: its trail lets go and finds no other row.
+    Contact* row = FindContactRow(ships[0]);
+    gContacts.filterClass = 7;
+    gContacts.nextRefresh = gFrameClock.gameClock;
+    UpdateContactList();
+    UpdateTrailHud(trails[0]);
+    EXPECT_EQ(row->rowFlags & kContactTrail, 0);
+    EXPECT_EQ(trails[0]->trailRow, nullptr);
+    ResetContactList();
+}
+
 TEST_F(HudTest, ASlowTrailAddsNoPointsButKeepsFading)
 {
     gPlayerItem = Ship();
@@ -616,15 +655,6 @@ TEST_F(HudTest, ASlowTrailAddsNoPointsButKeepsFading)
     for (int frame = 0; frame < 11; ++frame)
         UpdateTrailHud(trail);
     EXPECT_EQ(trail->segmentCount, 0); // all at the dark end of their ramp (80)
-}
-
-TEST_F(HudTest, BearingsTurnFromAheadAndStraightSidewaysNeedsNoDivision)
-{
-    struct Case {
-        float x, y, degrees;
-    } const cases[] = {{1, 0, 90}, {1, 1, 45}, {-1, 1, -45}, {-1, -1, -135}, {0, 1, 0}, {0, -1, 180}, {0, 0, 90}};
-    for (const Case& c : cases)
-        EXPECT_NEAR(BearingDegrees(c.x, c.y), c.degrees, 0.01) << c.x << "," << c.y;
 }
 
 // ---- Over the rendered main view ------------------------------------------------------
@@ -722,6 +752,38 @@ TEST_F(HudView, TheLagrangeScaleRidesOnTheNearestLagrangePointAhead)
     EXPECT_GT(Count(kCube, cx - r - 2, cy - 2, cx - r + 2, cy + 2), 0);
     EXPECT_EQ(Count(kCube, cx - r / 2, cy - r / 2, cx - 3, cy - 3), 0);          // hollow
     EXPECT_EQ(Count(141, 0, 0, viewtest::kWidth - 1, viewtest::kHeight - 1), 0); // no long form
+}
+
+TEST_F(HudView, WhileTheBodiesAreListedTheScaleIsWholeAndFarCubesAreSquares)
+{
+    SceneItem* point = worldtest::MakeItem();
+    Place(point, 0, 0, 400000);
+    point->avatar->classFlags |= 0x1000000;
+    HUD* scale = InitCaptionScaleHud(AllocHUD(), "LAGRANGE", nullptr, 0);
+    RegisterHud(scale);
+    SceneItem* body = worldtest::MakeItem();
+    Place(body, 200000, 0, 5e6f);
+    HUD* cube = InitCubeHud(AllocHUD(), nullptr, body, 0);
+    RegisterHud(cube);
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    gContacts.filterClass = 7;
+    Draw();
+    EXPECT_EQ(scale->pointCount, 88);
+    EXPECT_EQ(scale->segmentCount, 135);
+    EXPECT_NE(scale->flags & kHudDepthShade, 0u);
+    const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2;
+    const int bx = cx + int(200000 * viewtest::kP45 / 5e6);
+    EXPECT_EQ(Count(kCube, bx - 4, cy - 4, bx + 4, cy + 4), 32); // the square's outline
+    EXPECT_EQ(Count(kCube, bx - 3, cy - 3, bx + 3, cy + 3), 0);  // hollow
+    cube->flags |= kHudCubeMarker;                               // reached: crossed once
+    Draw();
+    EXPECT_EQ(Count(kCube, bx - 3, cy - 3, bx + 3, cy + 3), 7);
+
+    gContacts.filterClass = 0;
+    Draw();
+    EXPECT_EQ(scale->pointCount, 16);
+    EXPECT_EQ(scale->flags & kHudDepthShade, 0u);
 }
 
 TEST_F(HudView, MountPointersShowOnlyOnANearShipAtFullDetailInTheCockpit)
@@ -830,6 +892,119 @@ TEST_F(HudView, ASegmentWithAnEndAt2000OrNearerIsNotDrawn)
     e->points[0].world.z = 2001;
     Draw();
     EXPECT_GT(CountAll(200), 0);
+}
+
+// A visible contact row of the item, in the class colour of 0x80 (133).
+Contact* ListRow(SceneItem* item, float distance)
+{
+    Contact& row = gContacts.rows[0];
+    row = Contact{};
+    row.item = item;
+    row.rowFlags = kContactUsed | kContactVisible;
+    row.classFlags = 0x80;
+    row.distance = distance;
+    return &row;
+}
+
+TEST_F(HudView, AContactWithoutItsModelGetsAnEightPixelBracketAroundItsPoint)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    Contact* row = ListRow(ship, 1e6f);
+    Place(ship, 0, 0, 1e6f);
+    ship->avatar->root->viewPosition = {0, 0, 1e6f};
+    RegisterHud(InitContactBracketsHud(AllocHUD(), nullptr, 0));
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    Draw();
+    const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2;
+    EXPECT_EQ(Count(131, cx - 6, cy - 6, cx + 6, cy + 6), 4 * 5); // strokes of 2 at four corners, 133 - 2
+    EXPECT_EQ(Count(131, cx - 3, cy - 3, cx + 3, cy + 3), 0);
+    const int16_t rect[4] = {-8, -8, 8, 8};
+    EXPECT_TRUE(std::equal(rect, rect + 4, ship->avatar->root->screenRect));
+
+    row->contactClass = 7; // bodies get no bracket
+    Draw();
+    EXPECT_EQ(CountAll(131), 0);
+    ResetContactList();
+}
+
+TEST_F(HudView, ACurrentContactBehindTheViewerIsPointedAtFromTheBorderOfItsSide)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    gContacts.current = ListRow(ship, 1e6f);
+    Draw();
+    // Behind and a little to the left: projected through the eye it lies
+    // right of the centre, so the arrow stands on the opposite (left) border.
+    ship->avatar->root->viewPosition = {-100, 0, -1e6f};
+    DrawContactBrackets(nullptr);
+    EXPECT_LT(gHud.contactOffset[0], -300);
+    EXPECT_EQ(Count(133, 0, 0, 11, viewtest::kHeight - 1), 17); // two 9-pixel arms from one point
+    EXPECT_EQ(Count(133, 12, 0, viewtest::kWidth - 1, viewtest::kHeight - 1), 0);
+    ResetContactList();
+}
+
+TEST_F(HudView, ANewlySelectedContactsBracketSlidesInFromTheViewsEdges)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    gContacts.current = ListRow(ship, 1e6f);
+    Draw();
+    const ViewRect& v = gView.hudViewport;
+    gHud.bracketRect[0] = int16_t(v.left);
+    gHud.bracketRect[1] = int16_t(v.top);
+    gHud.bracketRect[2] = int16_t(v.right);
+    gHud.bracketRect[3] = int16_t(v.bottom);
+    gHud.contactFlash = 1;
+    ship->avatar->root->viewPosition = {0, 0, 1e6f};
+    DrawContactBrackets(nullptr);
+    // The grown bracket's left edge is -6: the animated edge goes halfway.
+    EXPECT_EQ(gHud.bracketRect[0], int16_t(v.left + (-6 - v.left) / 2));
+    EXPECT_EQ(gHud.contactFlash, 1);
+    int frames = 1;
+    for (; gHud.contactFlash && frames < 20; ++frames)
+        DrawContactBrackets(nullptr);
+    EXPECT_EQ(gHud.contactFlash, 0);
+    EXPECT_LT(frames, 10);
+    EXPECT_LE(std::abs(gHud.bracketRect[0] + 6), 4);
+    ResetContactList();
+}
+HUD* gHeldOrb = nullptr;
+void DrawHeldOrb(HUD*) { DrawHudElement(gHeldOrb); }
+
+TEST_F(HudView, TheOrbShowsEachContactAsAStalkToItsBlip)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    SceneItem* probe = worldtest::MakeItem();
+    Place(ship, 120000, 0, 0);   // to the right: a blip at 1.2 orb radii
+    Place(probe, -120000, 0, 0); // to the left, of class 2: not shown
+    Contact* rows[2] = {&gContacts.rows[0], &gContacts.rows[1]};
+    for (int i = 0; i < 2; ++i) {
+        *rows[i] = Contact{};
+        rows[i]->item = i ? probe : ship;
+        rows[i]->rowFlags = kContactUsed;
+        rows[i]->classFlags = 0x1000; // the orb's 47: blips in ((47 + 16) & 0xe0) | 4 = 36
+        rows[i]->contactClass = int16_t(i ? 2 : 0);
+    }
+    gGridSpacing = 100000;
+    gHeldOrb = InitOrbHud(AllocBigHUD(), nullptr, 0);
+    HUD* host = AllocHUD();
+    host->onDraw = DrawHeldOrb;
+    host->flags |= kHudShowUntargeted;
+    RegisterHud(host);
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    Draw();
+    const int cx = viewtest::kWidth / 2 - 1, cy = viewtest::kHeight / 2 - 1;
+    const int surface = int(1000 * viewtest::kP45 / 8000), blip = int(1200 * viewtest::kP45 / 8000);
+    EXPECT_GE(Count(36, cx + surface + 2, cy - 1, cx + blip - 1, cy + 2), blip - surface - 3);
+    EXPECT_EQ(Count(36, 0, 0, cx, viewtest::kHeight - 1), 0); // the probe's class is not shown
+    gContacts.filterClass = 2;
+    Draw();
+    EXPECT_GT(Count(36, 0, 0, cx, viewtest::kHeight - 1), 0);
+    ResetContactList();
 }
 
 } // namespace

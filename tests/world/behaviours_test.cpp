@@ -10,6 +10,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "ui/hud.h"
 #include "world/behaviours.h"
 #include "world/itemmessages.h"
@@ -439,6 +440,8 @@ TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown)
     SceneItem* first = At(0, 0, 100000, nullptr, RunWaypoint);
     SceneItem* second = At(0, 0, 200000, nullptr, RunWaypoint);
     SceneItem* hidden = At(0, 0, 0, nullptr, RunWaypoint); // no cube
+    second->avatar->classFlags |= kClassNamedBody;         // listed among the bodies
+    ResetContactList();
     HUD* cubes[2] = {InitCubeHud(AllocHUD(), "A", first, 0), InitCubeHud(AllocHUD(), "B", second, 0)};
     first->avatar->root->model = reinterpret_cast<hx_model*>(cubes[0]);
     second->avatar->root->model = reinterpret_cast<hx_model*>(cubes[1]);
@@ -461,7 +464,8 @@ TEST_F(WorldTest, WaypointsAreReachedInTurnAndCountDown)
     EXPECT_EQ(gScriptVars.waypointCount, 1);
     EXPECT_EQ(gScriptVars.missionClock, 0); // the course's clock starts
     EXPECT_EQ(gPlayerItem->sim->target, second);
-    EXPECT_EQ(CountRecordedCalls("SelectContact"), 1u);
+    EXPECT_EQ(CurrentContactItem(), second); // the next one is the current contact
+    EXPECT_EQ(gContacts.filterClass, 7);
     RunWaypoint(first); // reached once only
     EXPECT_EQ(gScriptVars.waypointCount, 1);
 

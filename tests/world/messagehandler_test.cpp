@@ -20,6 +20,7 @@
 #include "tests/support/world_fixture.h"
 #include "ui/dialogue.h"
 #include "ui/shiplog.h"
+#include "ui/contacts.h"
 #include "view/cameras.h"
 #include "world/actions.h"
 #include "world/behaviours.h"
@@ -208,6 +209,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              s.player->sim->target = s.ship;
              s.ship->sim->shipInfo->flags |= kShipGroupLeader;
              gLastGroupNumber = 60;
+             gContacts.playerTarget = s.other; // replaced by what lies ahead: nothing
              return Bytes{};
          },
          [](Scene& s, SceneItem*) {
@@ -217,7 +219,9 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(s.other->avatar->escort, nullptr);
              EXPECT_EQ(s.other->sim->shipInfo->leader, nullptr);
              EXPECT_EQ(s.player->sim->target, nullptr);
-             EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 1u);
+             // A new target was looked for ahead, and nothing lies there.
+             EXPECT_EQ(gContacts.playerTarget, nullptr);
+             EXPECT_EQ(gContacts.navTarget, nullptr);
              EXPECT_EQ(gLastGroupNumber, 61); // the leader left its group
          }},
         {"1 marks the parts in the scene breakable", kMsgMarkBreakable,
@@ -820,6 +824,10 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     s.ship->sim->flags |= kSimRemoteControllable;
     ToggleRemoteLink(s.player, s.ship);
     ASSERT_EQ(gRemoteLinkItem, s.ship);
+    ResetContactList();
+    gContacts.rows[0].item = s.ship;
+    gContacts.rows[0].rowFlags = kContactUsed;
+    gContacts.playerTarget = s.other;
 
     NoteItemDestroyed(s.ship, nullptr);
 
@@ -838,8 +846,8 @@ TEST_F(HandlerTest, ADestroyedItemLeavesNoReferenceBehind)
     EXPECT_EQ(gRemoteLinkItem, nullptr);
     EXPECT_EQ(gCameras.remote.linked, 0); // the link released
     EXPECT_EQ(gControlledItem, s.player);
-    EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
-    EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), 0u); // the target was another
+    EXPECT_EQ(IsContact(s.ship), 0);
+    EXPECT_EQ(gContacts.playerTarget, s.other); // the target was another: none looked for
     s.other->sim->shipInfo->couplings = nullptr;
 }
 

@@ -19,6 +19,7 @@
 #include "system/settings.h"
 #include "script/symbols.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "world/behaviours.h"
 #include "world/digest.h"
 #include "world/floatingorigin.h"
@@ -347,14 +348,19 @@ TEST_F(PlayerInputTest, ButtonTwoTappedPicksATargetAndHeldSwapsRollAndYawAtAnyFr
         int frames;
         bool picks;
     } const cases[] = {{5, 3, true}, {5, 9, true}, {5, 11, false}, {20, 2, true}, {20, 3, false}, {1, 49, true}, {1, 51, false}};
+    SceneItem* ahead = MakeItem();           // a ship straight ahead
+    ahead->avatar->classFlags = 0x4 | 0x100; // of another side than the player
+    ahead->sim->position = {0, 0, 1e6};
+    ahead->sim->matrix.m[14] = 1e6f;
+    ResetContactList();
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.frames << " frames of " << c.ticks);
-        ClearCallTrace();
+        gContacts.playerTarget = nullptr;
         platform::VirtualJoystickSetButton(1, true);
         Frames(c.frames, c.ticks);
         platform::VirtualJoystickSetButton(1, false);
         Frame(c.ticks);
-        EXPECT_EQ(CountRecordedCalls("SelectTargetAhead"), c.picks ? 1u : 0u);
+        EXPECT_EQ(gContacts.playerTarget.Get() == ahead, c.picks);
         Frames(2, c.ticks);
     }
 

@@ -11,6 +11,7 @@
 #include "tests/support/world_fixture.h"
 #include "view/cameras.h"
 #include "ui/dialogue.h"
+#include "ui/contacts.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "world/itemmessages.h"
@@ -310,6 +311,9 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     leader->sim->actions = hook;
     Weapon* mount = AllocWeapon();
     leader->sim->weapons = mount;
+    ResetContactList();
+    gContacts.rows[0].item = leader;
+    gContacts.rows[0].rowFlags = kContactUsed;
 
     ASSERT_NE(ParseConversation("<A=Lead>(A: Holding.)", nullptr, nullptr, leader), nullptr);
     DeleteSceneItem(leader);
@@ -325,7 +329,7 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(FetchItemMessage(rock->receiver, &m), nullptr);
     EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
     EXPECT_EQ(mount->flags & kWeaponInUse, 0u);
-    EXPECT_EQ(CountRecordedCalls("RemoveContact"), 1u);
+    EXPECT_EQ(gContacts.rows[0].rowFlags, 0); // its contact row went with it
 
     DeleteSceneItem(rock);
     EXPECT_EQ(gCountedItems, 0);

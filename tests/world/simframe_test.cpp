@@ -13,6 +13,7 @@
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "tests/support/world_fixture.h"
+#include "ui/contacts.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "world/messages.h"
@@ -81,7 +82,7 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     RunSimulationFrame();
     EXPECT_EQ(gSideCounts[3], 1); // the ships are counted by side
     EXPECT_EQ(gSideCounts[0], 0);
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership", "UpdateContactList",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
     EXPECT_EQ(a->flags & kItemNearSurface, 0);
@@ -112,10 +113,12 @@ TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
     gDirectorOn = 255;
     gCameras.director.hold = 100;
     gSideCounts[2] = 5;
+    gContacts.nextRefresh = gFrameClock.gameClock;
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateContactList"}));
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective"}));
     EXPECT_EQ(gCameras.director.hold, 100 - gFrameClock.frameTicks);
     EXPECT_EQ(gSideCounts[2], 0);
+    EXPECT_EQ(gContacts.refreshed, 255); // the contact list's tick ran and refreshed
     ResetCameras();
 }
 
