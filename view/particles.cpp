@@ -14,6 +14,7 @@
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "view/colourtables.h"
+#include "view/markerlights.h"
 #include "view/renderpasses.h"
 #include "world/pools.h"
 #include "world/records.h"
@@ -640,4 +641,6 @@ void UpdateEmitterTdp(TDP* tdp, const Matrix4* world)
     }
     if (e->flags & kEmitterOrbiters)
         UpdateOrbiters(tdp, e);
+    if (e->flags & kEmitterMarkerLights)
+        UpdateMarkerLights(tdp, e, world);
 }

@@ -410,6 +410,9 @@ hx_model* GetOnePointModel()
 {
     if (gView.onePoint)
         return gView.onePoint;
+    // Without the framework (a headless world) there is no model to make.
+    if (!v1db.active)
+        return nullptr;
     hx_model* model = HxModelAllocate("one point", 1, 1);
     if (!model)
         return nullptr;

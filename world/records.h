@@ -198,6 +198,7 @@ struct Avatar {
     int32_t breakDepth;
     int32_t debrisFaceCount;
     ItemRef otherHalf;
+    TDP* chainCursor; // a wreck: the next part to explode (view/explosions.h)
     // An alien Lagrange device: the star system it sends ships to (0 none).
     int16_t deviceSystem;
     // An LDS field: the wire sphere that shows it on the HUD, made the first

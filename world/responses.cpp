@@ -17,6 +17,7 @@
 #include "view/cameras.h"
 #include "view/colourtables.h"
 #include "view/explosions.h"
+#include "view/markerlights.h"
 #include "view/particles.h"
 #include "view/viewstart.h"
 #include "world/damage.h"
@@ -481,12 +482,12 @@ void BreakOffOnHit(SceneItem* item, const void* hitRecord)
         const Vector3 hitVelocity = HitVelocity(record);
         piece->sim->velocity = item->sim->velocity;
         AddScaled(piece->sim->velocity, hitVelocity, e);
-        SetControlFunction(piece, ChainExplosionStep);
+        StartChainExplosion(piece);
         DirectorOfferShot(piece, nullptr, kShotPlayerShip);
         piece->sim->radius = item->sim->radius;
     }
     if (!(sense & kSenseProjectile))
-        AddShipDestructionExplosion(item, &record, ItemFromHandle(record.attacker));
+        AddShipDestructionExplosion(item, &record, item);
     item->avatar->collision = nullptr;
 }
 

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "ai/combathelpers.h"
+#include "view/markerlights.h"
 #include "ai/orders.h"
 #include "framework/scene.h"
 #include "system/calltrace.h"
 #include "system/crand.h"
+#include "tests/support/effects_probe.h"
 #include "tests/support/world_fixture.h"
 #include "world/messages.h"
 #include "world/pools.h"
@@ -362,12 +364,12 @@ TEST_F(CombatHelpersTest, PlacementNearL4KeepsClearAndWidensInACrowd)
     EXPECT_GE(d, 300000.0 + clearance - 1.0);
     EXPECT_NEAR(d, radius, 1.0);
     EXPECT_FLOAT_EQ(item->sim->matrix.m[0], l4->sim->matrix.m[0]);
-    EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 0u); // no player near
+    EXPECT_EQ(effectsprobe::Sweeps(item, 1), 0); // no player near
 
     gPlayerItem = Plain(0, 5e6);
     radius = 700000.0f;
     EXPECT_EQ(PlaceItemNearL4(item, &radius, 0), 255);
-    EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
+    EXPECT_EQ(effectsprobe::Sweeps(item, 1), 1);
 }
 
 TEST_F(CombatHelpersTest, ReleasingAParkedItemAtL4)
@@ -391,7 +393,7 @@ TEST_F(CombatHelpersTest, ReleasingAParkedItemAtL4)
     EXPECT_EQ(ReleaseItemAtL4(0x80, 3), parked);
     EXPECT_TRUE(IsInSceneList(parked));
     EXPECT_EQ(parked->sceneGeneration, 7);
-    EXPECT_EQ(CountRecordedCalls("AddMarkerLight"), 1u);
+    EXPECT_NE(MarkerSetOf(parked), nullptr); // its light
     const Vector3 forward{parked->sim->matrix.m[8], parked->sim->matrix.m[9], parked->sim->matrix.m[10]};
     const float speed = VecLength(parked->sim->velocity);
     EXPECT_GT(speed, 40000.0f * 0.99f);

@@ -1,5 +1,6 @@
 // The ship types and their set-up, and the statements that make ships:
 // CREATE_SHIP, SHINFO, PLAYER, SHIP, ANNOUNCE, NAME_INC and PLACE_INC.
+#include "tests/support/effects_probe.h"
 #include "interp_fixture.h"
 
 #include "ai/aistate.h"
@@ -378,7 +379,7 @@ TEST_F(ShipStatementTest, AnnounceLogsShipsAndAlwaysOffersTheShot)
     Run("ANNOUNCE Near\nANNOUNCE Far\nANNOUNCE Gone");
     EXPECT_EQ(gShipLog.count, 2);
     EXPECT_EQ(gShipLog.entries[1].kind, 0); // arrived
-    EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
+    EXPECT_EQ(effectsprobe::Sweeps(Object("Near"), 1) + effectsprobe::Sweeps(Object("Far"), 1), 1);
     // The first offer cuts; the second, as strong and too soon, does not.
     EXPECT_EQ(gCameras.director.subject.Get(), Object("Near"));
     gFrameClock.gameClock += kMinimumShotTicks;

@@ -13,6 +13,7 @@
 #include "script/vitalobjects.h"
 #include "script/worldlink.h"
 #include "system/calltrace.h"
+#include "tests/support/effects_probe.h"
 #include "tests/support/log_font.h"
 #include "tests/support/universe_fixture.h"
 #include "ui/hud.h"
@@ -229,7 +230,7 @@ TEST_F(WorldLinkTest, AnEncounterWithACarrierNearItsSourceComesOutOfTheCarrier)
     EXPECT_EQ(ship->sim->position.x, 2e7);
     EXPECT_EQ(ship->sim->position.z, 0.0);
     EXPECT_EQ(ship->sim->velocity.x, 50000.0f); // launched along the carrier's nose
-    EXPECT_EQ(CountRecordedCalls("AddArrivalFlash"), 1u);
+    EXPECT_EQ(effectsprobe::Sweeps(ship, 1), 1);
 }
 
 TEST_F(WorldLinkTest, FightersBecomeCargoOutsideTheFightingMissions)

@@ -11,6 +11,7 @@
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "tests/support/effects_probe.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/world_fixture.h"
@@ -147,11 +148,10 @@ TEST_F(ActionsTest, AHullRuptureOpensAtTheHitPointOnAHit)
     const HitPayload hit = HitAt(1, 2, 3);
     PostItemMessage(ship_->receiver, ship_->receiver, 0, kMsgHit, hit);
     HandleItemMessages(ship_);
-    EXPECT_EQ(CountRecordedCalls("AddHullRupture"), 1u);
+    EXPECT_EQ(effectsprobe::Count(ship_, effectsprobe::kHullRupture), 1);
     // Fired without a hit record there is no point: nothing.
-    ClearCallTrace();
     EXPECT_EQ(FireActions(ship_, kEventHit, nullptr), 1);
-    EXPECT_EQ(CountRecordedCalls("AddHullRupture"), 0u);
+    EXPECT_EQ(effectsprobe::Count(ship_, effectsprobe::kHullRupture), 1);
 }
 
 TEST_F(ActionsTest, APlasmaBallGrowsAtTheItemThatFiredIt)

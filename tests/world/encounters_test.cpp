@@ -12,6 +12,7 @@
 #include "framework/scene.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "tests/support/effects_probe.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "script/interpreter.h"
@@ -128,7 +129,7 @@ TEST_F(EncounterTest, AnAgreeingGateSendsANearPlayerToItsSystem)
     EXPECT_EQ(player->sceneGeneration, 21);
     EXPECT_NE(gBodies[5].sceneItem, nullptr); // WeakL4 was built
     EXPECT_EQ(gStopSimulationPass, 255);
-    EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1);
+    EXPECT_EQ(effectsprobe::Sweeps(player, -1), 1);
     // The members were scrambled to gate colours.
     for (int i = 0; i < 3; ++i) {
         const uint8_t c = members[i]->avatar->colour;
@@ -168,7 +169,7 @@ TEST_F(EncounterTest, AGateToTheCurrentSystemOnlyScramblesItsColours)
     SIM_STARGATE(gate);
     EXPECT_EQ(gCurrentSystemNumber, 1);
     EXPECT_EQ(gBodies[0].sceneItem, nullptr); // nothing was built
-    EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1);
+    EXPECT_EQ(effectsprobe::Sweeps(player, -1), 1);
     EXPECT_EQ(gStopSimulationPass, 255);
 }
 

@@ -15,6 +15,7 @@
 #include "system/crand.h"
 #include "system/film.h"
 #include "system/frameclock.h"
+#include "tests/support/effects_probe.h"
 #include "tests/support/sound_fixture.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
@@ -285,7 +286,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_EQ(s.ship->avatar->colour, 9); // the Action fired
              EXPECT_EQ(gHitResponses, 1);
              EXPECT_EQ(gLastHit.amount, 40);
-             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 0u);
+             EXPECT_EQ(effectsprobe::Count(s.ship, effectsprobe::kDestruction), 0);
              EXPECT_TRUE(Heard(10));
          }},
         {"6 from another ship counts no kill and breaks off by default", kMsgHit,
@@ -295,13 +296,13 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(FindTallyEntry(s.ship->avatar->params[kParamTallySerial])->destroyed, 0);
-             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 1u);
+             EXPECT_EQ(effectsprobe::Count(s.ship, effectsprobe::kDestruction), 1);
          }},
         {"7 on a ship goes to the combat code", kMsgImpact,
          [](Scene& s, SceneItem*&) { return BodyBytes(HitFrom(s.other, 40)); },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(CountRecordedCalls("ApplyHitDamage"), 1u);
-             EXPECT_EQ(CountRecordedCalls("AddMinorExplosion"), 0u);
+             EXPECT_EQ(effectsprobe::Count(s.ship, effectsprobe::kHitBurst), 0);
              EXPECT_TRUE(Heard(20));
              EXPECT_FALSE(Heard(10));
              EXPECT_TRUE(Queued(s.ship->receiver).empty());
@@ -313,7 +314,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, 60);
-             EXPECT_EQ(CountRecordedCalls("AddMinorExplosion"), 1u);
+             EXPECT_EQ(effectsprobe::Count(s.rock, effectsprobe::kHitBurst), 1);
              EXPECT_TRUE(Queued(s.rock->receiver).empty());
          }},
         {"7 takes at least 1", kMsgImpact,
@@ -331,7 +332,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -50);
              EXPECT_EQ(s.other->sim->target, nullptr);
-             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 1u);
+             EXPECT_EQ(effectsprobe::Count(s.rock, effectsprobe::kDestruction), 1);
              EXPECT_TRUE(Queued(s.rock->receiver).empty());
          }},
         {"7 on an object already destroyed destroys nothing more", kMsgImpact,
@@ -342,7 +343,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, -15);
-             EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 0u);
+             EXPECT_EQ(effectsprobe::Count(s.rock, effectsprobe::kDestruction), 0);
          }},
         {"7 never wraps the hull around", kMsgImpact,
          [](Scene& s, SceneItem*& target) {
@@ -359,7 +360,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.rock->sim->hull, 100);
-             EXPECT_EQ(CountRecordedCalls("AddMinorExplosion"), 1u);
+             EXPECT_EQ(effectsprobe::Count(s.rock, effectsprobe::kHitBurst), 1);
          }},
         {"7 on the player while the director runs is skipped", kMsgImpact,
          [](Scene& s, SceneItem*& target) {
@@ -455,7 +456,7 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(CountRecordedCalls("JumpDockedItems"), 1u);
              EXPECT_TRUE(s.ship->sim->flags & kSimJumpUnderWay);
-             EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
+             EXPECT_EQ(effectsprobe::Sweeps(s.ship, -1), 1);
              const std::vector<Pending> expected = {{kMsgCapsuleJump, 70, BodyBytes(CapsuleJumpBody{4})}};
              EXPECT_EQ(Queued(s.ship->receiver), expected);
          }},
@@ -479,13 +480,11 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_FALSE(s.ship->sim->flags & kSimJumpUnderWay);
              EXPECT_TRUE(s.ship->sim->flags & kSimPlaceNearL4);
              EXPECT_EQ(s.player->sim->target, nullptr);
-             EXPECT_EQ(CountRecordedCalls("FlashNearObject"), 1u);
          }},
         {"16 to its own group leaves a ship where it is", kMsgCapsuleJump,
          [](Scene& s, SceneItem*&) { return BodyBytes(CapsuleJumpBody{s.ship->sceneGeneration}); },
          [](Scene& s, SceneItem*) {
              EXPECT_TRUE(IsInSceneList(s.ship));
-             EXPECT_EQ(CountRecordedCalls("FlashNearObject"), 0u);
          }},
         {"16 on the player plays the capsule film and asks the frame for the jump", kMsgCapsuleJump,
          [](Scene& s, SceneItem*& target) {
@@ -898,7 +897,7 @@ TEST_F(HandlerTest, AShipsJumpRunsOnTheWorldClockFrameByFrame)
     gFrameClock.gameClock = 1000;
     PostItemMessage(s.ship->receiver, s.ship->receiver, 0, kMsgJumpStart, JumpStartBody{6});
     worldtest::RunFrame(10);
-    EXPECT_EQ(CountRecordedCalls("AddDepartureFlash"), 1u);
+    EXPECT_EQ(effectsprobe::Sweeps(s.ship, -1), 1);
     EXPECT_TRUE(s.ship->sim->flags & kSimJumpUnderWay);
     // The start was handled at 1010; the jump comes 70 later.
     for (int frame = 0; frame < 6; ++frame) {

@@ -10,12 +10,14 @@
 #include "screens/bridge.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
+#include "tests/support/effects_probe.h"
 #include "tests/support/collision_fixture.h"
 #include "script/worldlink.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
+#include "view/explosions.h"
 #include "view/colourtables.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
@@ -414,7 +416,7 @@ TEST_F(ResponseTest, AFlareDestroysProjectilesButNotMissiles)
     handled = 0;
     DestroyOnFlareContact(flare, nullptr, shell, nullptr, &handled, &contact);
     EXPECT_EQ(Next(shell).kind, kMsgDelete);
-    EXPECT_EQ(CountRecordedCalls("SetFlashPoint"), 1u);
+    EXPECT_EQ(flare->avatar->params[kParamEngineCountdown], 50); // the flash point's countdown
 }
 
 TEST_F(ResponseTest, ADisruptorBrakesShipsForLessTheLargerTheyAre)
@@ -491,7 +493,8 @@ TEST_F(ResponseTest, ABigEnoughHitBreaksAPieceOffAndASmallOneMakesDebris)
     record.point[0] = 10;
     ClearCallTrace();
     BreakOffOnHit(player, &record);
-    EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 1u);
+    EXPECT_EQ(effectsprobe::Count(player, effectsprobe::kDestruction), 1);
+    EXPECT_EQ(player->control, ChainExplosionStep);
     EXPECT_EQ(player->avatar->collision, nullptr);
     // A projectile far from the camera: a debris copy in its place, and it goes.
     shell->avatar->classFlags = kSenseProjectile;
@@ -501,8 +504,14 @@ TEST_F(ResponseTest, ABigEnoughHitBreaksAPieceOffAndASmallOneMakesDebris)
     BreakOffOnHit(shell, &record);
     PrepareCollisionFrame();
     EXPECT_EQ(gSceneItemCount, items + 1);
-    EXPECT_EQ(CountRecordedCalls("AddShipDestructionExplosion"), 0u);
-    EXPECT_EQ(CountRecordedCalls("AddColouredExplosion"), 1u);
+    EXPECT_EQ(effectsprobe::Count(shell, effectsprobe::kDestruction), 0);
+    int bursts = 0; // the coloured burst on the debris copy
+    ForEachSceneItem([&](SceneItem* item) {
+        if (item != player)
+            bursts += effectsprobe::Count(item, effectsprobe::kHitBurst);
+        return true;
+    });
+    EXPECT_EQ(bursts, 1);
     EXPECT_EQ(Next(shell).kind, kMsgDelete);
     // A rock of a field shatters; one whose root cannot break stays whole.
     rock->avatar->params[kParamBeltAnchor] = 1;

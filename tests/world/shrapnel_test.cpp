@@ -19,6 +19,7 @@
 #include "world/messages.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "view/skyandlights.h"
 #include "world/shrapnel.h"
 #include "world/floatingorigin.h"
 
@@ -448,6 +449,7 @@ TEST_F(Shrapnel, ColourJitterLeavesShrapnelAloneAndMovesOthersByMinusThreeToFour
 TEST_F(Shrapnel, FiftyShipsBrokenOverAMissionLeaveNoModelsBehind)
 {
     hx_model* box = HxModelAdd(GridBox("ship", 2));
+    CreateParticleDummyModel(); // made once a framework run, for the sparks' emitters
     const int models = HxModelCount("*");
     for (int round = 0; round < 50; ++round) {
         SceneItem* ship = Ship(box);
