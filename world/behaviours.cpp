@@ -38,6 +38,7 @@
 #include "world/records.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
+#include "world/tally.h"
 #include "world/steering.h"
 
 namespace {
@@ -341,6 +342,13 @@ void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance)
                                   {180, 65}};
     PostItemMessage(missile->receiver, target->receiver, 0, kMsgImpactTorque, impact);
     PostToSelf(missile, 0, kMsgDelete);
+    // A missile on the player's ship counts as a weapon's hit and costs the
+    // score its launcher's damage figure.
+    if (target == gPlayerItem) {
+        ++gTallyCounters.flaggedHits;
+        if (const Weapon* mount = missile->avatar->weapon)
+            gScriptVars.score -= mount->damage;
+    }
     SoundPlayVaried(kSoundMissileBurst, 0, 0, 0, 0, 2000);
 }
 

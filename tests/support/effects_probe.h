@@ -40,10 +40,10 @@ inline int Count(const SceneItem* item, uint32_t flags)
 }
 
 // Flags of the named effects.
-constexpr uint32_t kHitBurst = 0x12;      // minor and thermal explosions, coloured bursts
+constexpr uint32_t kHitBurst = 0x12; // minor and thermal explosions, coloured bursts
 constexpr uint32_t kHullRupture = 0x812;
 constexpr uint32_t kDestruction = 0x180012; // a destroyed ship's big burst
-constexpr uint32_t kSweep = 0x4000;       // arrival (speed > 0) and departure (speed < 0)
+constexpr uint32_t kSweep = 0x4000;         // arrival (speed > 0) and departure (speed < 0)
 constexpr uint32_t kMarkerSet = 0x8;
 constexpr uint32_t kLightField = 0x400008;
 

@@ -201,7 +201,7 @@ TEST_F(EffectsTest, ASetTakesTwentyNinePointsAndACountingPointGoes)
     int32_t n = 0;
     for (int i = 0; i < 28; ++i)
         n = AddMarkerLight(item, &at, 1.0f, 2, 10, 10, 0);
-    EXPECT_EQ(n, 29); // the anchor and 28 lights
+    EXPECT_EQ(n, 29);                                             // the anchor and 28 lights
     EXPECT_EQ(AddMarkerLight(item, &at, 1.0f, 2, 10, 10, 0), 30); // full: count + 1, nothing added
     TDP* tdp = MarkerSetOf(item);
     EXPECT_EQ(tdp->emitter->pointCount, 29);

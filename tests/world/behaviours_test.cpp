@@ -12,6 +12,7 @@
 #include "tests/support/world_fixture.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
+#include "world/tally.h"
 #include "world/behaviours.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
@@ -247,6 +248,26 @@ TEST_F(WorldTest, TheMissileFuseBurstsOnlyArmedAndClose)
         DeleteSceneItem(missile);
         DeleteSceneItem(target);
     }
+}
+
+TEST_F(WorldTest, AMissileOnThePlayersShipCountsAHitAndCostsItsDamage)
+{
+    SceneItem* player = At(0, 0, 0);
+    gPlayerItem = player;
+    Weapon launcher{};
+    launcher.damage = 120;
+    gScriptVars.score = 1000;
+    gTallyCounters.flaggedHits = 0;
+    for (SceneItem* target : {player, At(0, 0, 5)}) {
+        SceneItem* missile = At(0, 0, 100);
+        missile->avatar->classFlags = kClassArmed;
+        missile->avatar->weapon = &launcher;
+        CheckMissileFuse(missile, target, 100);
+    }
+    EXPECT_EQ(gTallyCounters.flaggedHits, 1); // only the player's ship's
+    EXPECT_EQ(gScriptVars.score, 880);
+    gPlayerItem = nullptr;
+    gScriptVars.score = 0;
 }
 
 TEST_F(WorldTest, AHomingMissileWhoseTargetDiedFliesOnBallistic)
