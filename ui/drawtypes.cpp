@@ -1,126 +1,589 @@
 // The window draw types that the window statements install.
-// Stand-in bodies: each only records its call (system/calltrace.h) until
-// the module itself is built; results are zero or null.
+//
+// Each paints one window into the screen canvas from its fields, inside the
+// rectangle that guiWindowRect places. All colours are palette indexes.
+// Meters redraw every frame; the flash highlight shakes the window's rows
+// while the hit flash runs. Not here: the window pool and its per-frame
+// update (ui/windows.h), the message log's window (ui/messagelog.h), the
+// 3D views themselves (view/viewwindows.h).
 #include "ui/drawtypes.h"
 
 #include "system/calltrace.h"
+#include "system/canvas.h"
+#include "system/film.h"
+#include "system/rasterfont.h"
+#include "system/res/resman.h"
+#include "system/text.h"
+#include "ui/hud.h"
+#include "ui/windows.h"
+#include "view/viewwindows.h"
+#include "world/profiler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kOutlineColour = 29;
+constexpr uint8_t kBoxColour = 47;
+constexpr uint8_t kRectEdge = 24;
+constexpr uint8_t kBarFill = 64;
+constexpr uint8_t kHBarFill = 249;
+constexpr uint8_t kHBarOutline = 247;
+constexpr uint8_t kCheckCross = 42;
+constexpr uint8_t kLevelHigh = 97;
+constexpr uint8_t kLevelMiddle = 160;
+constexpr uint8_t kLevelLow = 64;
+constexpr uint8_t kNearZero = 133;
+constexpr int16_t kArrowSize = 8;
+constexpr int32_t kVideoCloseDelay = 25;
+
+int16_t Narrow(int32_t v)
+{
+    return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+}
+
+int16_t Left(const WindowHandle* w)
+{
+    return w->rect[0];
+}
+int16_t Top(const WindowHandle* w)
+{
+    return w->rect[1];
+}
+int16_t Right(const WindowHandle* w)
+{
+    return w->rect[2];
+}
+int16_t Bottom(const WindowHandle* w)
+{
+    return w->rect[3];
+}
+
+ClipRect RectOf(const WindowHandle* w)
+{
+    return {w->rect[0], w->rect[1], w->rect[2], w->rect[3]};
+}
+
+// Places the window; false (nothing to draw) when it is invisible or the
+// screen is not open.
+bool Placed(WindowHandle* window, Canvas& canvas)
+{
+    if (!guiWindowRect(window, nullptr, nullptr))
+        return false;
+    canvas = ScreenCanvas();
+    return canvas.pixels != nullptr;
+}
+
+// The window draws again next frame.
+void KeepRedrawing(WindowHandle* window)
+{
+    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
+}
+
+// While the hit flash runs, the window's rows shake sideways and the window
+// keeps drawing until the flash ends.
+void FlashHighlight(const Canvas& canvas, WindowHandle* window)
+{
+    if (gLastHitAmount == 0 || (window->flags & kWindowNoFlash))
+        return;
+    const uint8_t strength = static_cast<uint8_t>(std::clamp(gLastHitAmount / 10, 0, 255));
+    CanvasJitterRows(canvas, strength, Left(window), Top(window), Right(window), Bottom(window));
+    KeepRedrawing(window);
+}
+
+const RasterFont* FontOf(const WindowHandle* window)
+{
+    return window->font && window->font->data ? static_cast<const RasterFont*>(window->font->data) : nullptr;
+}
+
+// The window's own picture, else the picture resource its font field names.
+Bitmap* PictureOf(WindowHandle* window)
+{
+    if (window->bitmap)
+        return window->bitmap;
+    return window->font ? static_cast<Bitmap*>(ResGet(window->font)) : nullptr;
+}
+
+void FillInside(const Canvas& canvas, const WindowHandle* w, uint8_t colour)
+{
+    CanvasFillRect(canvas, colour, Narrow(Left(w) + 1), Narrow(Top(w) + 1), Narrow(Right(w) - 1),
+                   Narrow(Bottom(w) - 1));
+}
+
+void Outline(const Canvas& canvas, const WindowHandle* w, uint8_t colour)
+{
+    guiDrawOutline(canvas, colour, Left(w), Top(w), Right(w), Bottom(w));
+}
+
+// The rect type's drawing, for the types built on it.
+void DrawRect(const Canvas& canvas, const WindowHandle* window)
+{
+    const auto colour = static_cast<uint8_t>(window->colour);
+    if (window == gWindows.mainWindow) {
+        CanvasFillRect(canvas, colour, Left(window), Top(window), Right(window), Bottom(window));
+        return;
+    }
+    FillInside(canvas, window, colour);
+    uint8_t edge = kRectEdge;
+    if (window->flags & kWindowHot)
+        edge = (window->flags & kWindowPressed) ? kBoxColour : kOutlineColour;
+    Outline(canvas, window, edge);
+}
+
+// Text word-wrapped from (x, y) inside the window, in the font's own colours.
+void DrawWrapped(const Canvas& canvas, const WindowHandle* window, const char* text, const RasterFont* font,
+                 int32_t x, int32_t y)
+{
+    if (!text || !font)
+        return;
+    int16_t px = Narrow(x), py = Narrow(y);
+    CanvasTextWrap(canvas, px, py, text, font, RectOf(window));
+}
+
+// The baseline that centres a line of the font vertically in the window.
+int32_t CentredBaseline(const WindowHandle* window, const RasterFont* font)
+{
+    return Top(window) + (Bottom(window) - Top(window) + 1) / 2 + font->height / 2;
+}
+
+// The value clamped into low..maximum and stored back; false for a meter
+// without a full scale (it draws nothing).
+bool ClampMeter(WindowHandle* window, float low)
+{
+    if (window->maximum == 0.0f)
+        return false;
+    window->value = std::clamp(window->value, low, window->maximum);
+    return true;
+}
+
+// The colour bands of the level gauges: the colour of the highest band
+// whose threshold the fill ratio passes (strictly above, or at and above).
+struct LevelBand {
+    float threshold;
+    bool inclusive;
+    uint8_t colour;
+};
+constexpr LevelBand kLevelBands[] = {{0.75f, false, kLevelHigh}, {0.25f, false, kLevelMiddle}};
+constexpr LevelBand kWarningBands[] = {{0.75f, true, kLevelLow}, {0.5f, true, kLevelMiddle}};
+
+// A vertical bar inside the window: the inside cleared, the outline, the
+// bar up from the bottom by the value's share (the window inset by `inset`).
+void DrawVerticalBar(const Canvas& canvas, WindowHandle* window, int16_t inset, uint8_t outline, uint8_t fill)
+{
+    const int32_t bottom = Bottom(window) - inset + 1;
+    const int32_t top = Top(window) + inset - 1;
+    const auto barTop =
+        static_cast<int32_t>(bottom - 2 - static_cast<double>(bottom - top - 2) * window->value / window->maximum);
+    window->auxShort = Narrow(barTop);
+    FillInside(canvas, window, 0);
+    Outline(canvas, window, outline);
+    CanvasFillRect(canvas, fill, Narrow(Left(window) + inset), Narrow(barTop + 1), Narrow(Right(window) - inset),
+                   Narrow(bottom - 1));
+}
+
+void LevelBar(WindowHandle* window, const LevelBand* bands, std::size_t count, uint8_t floor)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    if (!ClampMeter(window, 0.0f))
+        return;
+    uint8_t colour = floor;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float limit = bands[i].threshold * window->maximum;
+        if (bands[i].inclusive ? window->value >= limit : window->value > limit) {
+            colour = bands[i].colour;
+            break;
+        }
+    }
+    DrawVerticalBar(canvas, window, 2, colour, colour);
+    FlashHighlight(canvas, window);
+}
+
+// The colour of a centred bar: near zero, positive or negative.
+uint8_t CentredColour(float value, float maximum)
+{
+    if (std::fabs(value) < maximum / 100.0f)
+        return kNearZero;
+    return value >= 0.0f ? kLevelHigh : kLevelLow;
+}
+
+// A centred bar along one axis: `vertical` runs upward for positive values.
+void CentredBar(WindowHandle* window, bool vertical)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    if (window->maximum < 0.0f)
+        window->maximum = -window->maximum;
+    if (!ClampMeter(window, -window->maximum))
+        return;
+    FillInside(canvas, window, 0);
+    Outline(canvas, window, kOutlineColour);
+    const uint8_t colour = CentredColour(window->value, window->maximum);
+    const int32_t low = vertical ? Top(window) : Left(window);
+    const int32_t high = vertical ? Bottom(window) : Right(window);
+    const int32_t inner = high - low - 1;
+    const int32_t centre = (low + high) / 2;
+    const auto reach = static_cast<int32_t>(inner * window->value / (2.0f * window->maximum)) + 2;
+    const int32_t end = std::clamp(vertical ? centre - reach : centre + reach, low + 1, high - 1);
+    window->auxShort = Narrow(end);
+    if (vertical)
+        CanvasFillRect(canvas, colour, Narrow(Left(window) + 1), Narrow(centre), Narrow(Right(window) - 1),
+                       Narrow(end));
+    else
+        CanvasFillRect(canvas, colour, Narrow(centre), Narrow(Top(window) + 1), Narrow(end),
+                       Narrow(Bottom(window) - 1));
+    FlashHighlight(canvas, window);
+}
+
+void Arrow(WindowHandle* window, bool up)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    const auto cx = Narrow((Left(window) + Right(window)) / 2);
+    const auto cy = Narrow((Top(window) + Bottom(window)) / 2);
+    if (up)
+        guiDrawUpTriangle(canvas, cx, cy, kArrowSize, kBoxColour);
+    else
+        guiDrawDownTriangle(canvas, cx, cy, kArrowSize, kBoxColour);
+}
+
+// The recorders' and profiler's colour by a value's share of its range.
+uint8_t GraphColour(double ratio)
+{
+    if (ratio < 0.2)
+        return kNearZero;
+    return ratio < 1.0 ? kLevelHigh : kLevelLow;
+}
+
+} // namespace
+
+void guiDrawUpTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour)
+{
+    const auto half = Narrow(size / 2), quarter = Narrow(size / 4);
+    const auto apexY = Narrow(y - quarter), baseY = Narrow(y + quarter);
+    CanvasLine(canvas, Narrow(x - half), baseY, Narrow(x + half), baseY, colour);
+    CanvasLine(canvas, Narrow(x - half), baseY, x, apexY, colour);
+    CanvasLine(canvas, x, apexY, Narrow(x + half), baseY, colour);
+}
+
+void guiDrawDownTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour)
+{
+    const auto half = Narrow(size / 2), quarter = Narrow(size / 4);
+    const auto apexY = Narrow(y + quarter), baseY = Narrow(y - quarter);
+    CanvasLine(canvas, Narrow(x - half), baseY, Narrow(x + half), baseY, colour);
+    CanvasLine(canvas, Narrow(x - half), baseY, x, apexY, colour);
+    CanvasLine(canvas, x, apexY, Narrow(x + half), baseY, colour);
+}
 
 void guiDrawBoxWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawBoxWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    Outline(canvas, window, window->colour ? static_cast<uint8_t>(window->colour) : kBoxColour);
 }
 
 void guiDrawRectWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawRectWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
 }
 
 void guiDrawRasterWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawRasterWindow");
+    Bitmap* picture = PictureOf(window);
+    if (picture) {
+        window->width = picture->width;
+        window->height = picture->height;
+    }
+    Canvas canvas;
+    if (!Placed(window, canvas) || !picture)
+        return;
+    CanvasBlit(canvas, *picture, Left(window), Top(window));
+    if (window != gWindows.mainWindow)
+        FlashHighlight(canvas, window);
 }
 
 void guiDrawSwitchWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawSwitchWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    const Bitmap* picture = (window->flags & kWindowPressed) ? window->bitmapDown : window->bitmapUp;
+    if (picture)
+        CanvasBlit(canvas, *picture, Left(window), Top(window));
+    FlashHighlight(canvas, window);
 }
 
 void guiDrawStringWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawStringWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    FillInside(canvas, window, 0);
+    if (const RasterFont* font = FontOf(window))
+        DrawWrapped(canvas, window, window->text, font, Left(window) + 2, CentredBaseline(window, font));
+    FlashHighlight(canvas, window);
 }
 
 void guiDrawButtonWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawButtonWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    const RasterFont* font = FontOf(window);
+    if (font && window->text) {
+        int16_t width = 0, height = 0;
+        TextMeasure(window->text, font, width, height);
+        const int32_t x = Left(window) + (Right(window) - Left(window) + 1 - width) / 2;
+        DrawWrapped(canvas, window, window->text, font, x, CentredBaseline(window, font));
+    }
+    FlashHighlight(canvas, window);
 }
 
 void guiDrawTextWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawTextWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    const auto* text = window->textResource ? static_cast<const char*>(ResGet(window->textResource)) : nullptr;
+    if (!text)
+        return;
+    // The scroll offset never passes the text's end.
+    const auto length = static_cast<int32_t>(std::strlen(text));
+    const int32_t offset = std::clamp(static_cast<int32_t>(window->maximum), 0, length);
+    CanvasDrawTextBox(canvas, text + offset, FontOf(window), RectOf(window));
 }
 
 void guiDrawVerticalBarWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawVerticalBarWindow");
-}
-
-void guiDrawHorizontalBarWindow(WindowHandle* window)
-{
-    RecordCall("guiDrawHorizontalBarWindow");
-}
-
-void guiDrawCentredVBarWindow(WindowHandle* window)
-{
-    RecordCall("guiDrawCentredVBarWindow");
-}
-
-void guiDrawCentredHBarWindow(WindowHandle* window)
-{
-    RecordCall("guiDrawCentredHBarWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    if (!ClampMeter(window, 0.0f))
+        return;
+    DrawVerticalBar(canvas, window, 1, kOutlineColour, kBarFill);
+    FlashHighlight(canvas, window);
 }
 
 void guiDrawLevelBarWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawLevelBarWindow");
+    LevelBar(window, kLevelBands, std::size(kLevelBands), kLevelLow);
+}
+
+void guiDrawWarningBarWindow(WindowHandle* window)
+{
+    LevelBar(window, kWarningBands, std::size(kWarningBands), kLevelHigh);
+}
+
+void guiDrawHorizontalBarWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    if (!ClampMeter(window, 0.0f))
+        return;
+    const int32_t left = Left(window), right = Right(window);
+    const auto barEnd =
+        static_cast<int32_t>(left + 1 + static_cast<double>(right - left - 1) * window->value / window->maximum);
+    window->auxShort = Narrow(barEnd);
+    FillInside(canvas, window, 0);
+    Outline(canvas, window, kHBarOutline);
+    CanvasFillRect(canvas, kHBarFill, Narrow(left + 1), Narrow(Top(window) + 1), Narrow(barEnd - 1),
+                   Narrow(Bottom(window) - 1));
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawCentredVBarWindow(WindowHandle* window)
+{
+    CentredBar(window, true);
+}
+
+void guiDrawCentredHBarWindow(WindowHandle* window)
+{
+    CentredBar(window, false);
 }
 
 void guiDrawNumberWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawNumberWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    DrawRect(canvas, window);
+    if (const RasterFont* font = FontOf(window)) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(window->value));
+        DrawWrapped(canvas, window, text, font, Left(window) + 4, CentredBaseline(window, font));
+    }
+    FlashHighlight(canvas, window);
 }
 
 void guiDrawXYDeviationWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawXYDeviationWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    FillInside(canvas, window, 0);
+    const int32_t cx = (Left(window) + Right(window)) / 2, cy = (Top(window) + Bottom(window)) / 2;
+    const int32_t arm = (Right(window) - Left(window) + 1) * 33 / 200;
+    CanvasLine(canvas, Narrow(cx - arm), Narrow(cy), Narrow(cx + arm), Narrow(cy), kOutlineColour);
+    CanvasLine(canvas, Narrow(cx), Narrow(cy - arm), Narrow(cx), Narrow(cy + arm), kOutlineColour);
+    FlashHighlight(canvas, window);
 }
 
 void guiDrawCheckBoxWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawCheckBoxWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    if (!window->check)
+        return;
+    const auto l = Narrow(Left(window) + 1), t = Narrow(Top(window) + 1);
+    const auto r = Narrow(Right(window) - 1), b = Narrow(Bottom(window) - 1);
+    CanvasLine(canvas, l, t, r, b, kCheckCross);
+    CanvasLine(canvas, r, t, l, b, kCheckCross);
 }
 
 void guiDrawUpArrowWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawUpArrowWindow");
+    Arrow(window, true);
 }
 
 void guiDrawDownArrowWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawDownArrowWindow");
+    Arrow(window, false);
 }
 
+// Stand-in until the contact card is built: records its call.
 void guiDrawCardWindow(WindowHandle* window)
 {
+    (void)window;
     RecordCall("guiDrawCardWindow");
 }
 
 void guiDrawLoggerWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawLoggerWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    if (window->subject.kind != WindowSubject::Kind::ValueRecorder || !window->subject.recorder)
+        return;
+    const ValueRecorder& r = *window->subject.recorder;
+    const int32_t count = std::clamp(r.sampleCount, 0, kRecorderSamples);
+    const double range = static_cast<double>(r.maximum) - r.minimum;
+    const int32_t columns = Right(window) - Left(window) - 1;
+    if (count == 0 || columns <= 0 || range == 0.0)
+        return; // an empty range has no scale: no bars
+    const int32_t height = Bottom(window) - Top(window) - 1;
+    const double step = static_cast<double>(count) / columns;
+    const int32_t oldest = ((r.writePosition % count) + count) % count;
+    for (int32_t i = 0; i < columns; ++i) {
+        const int32_t index = (oldest + static_cast<int32_t>(i * step)) % count;
+        const double ratio = (r.samples[index] - r.minimum) / range;
+        const auto rise = static_cast<int32_t>(height * ratio);
+        const int32_t top = std::clamp(Bottom(window) - rise, Top(window) + 1, Bottom(window) - 1);
+        const auto x = Narrow(Left(window) + 1 + i);
+        CanvasLine(canvas, x, Narrow(Bottom(window) - 1), x, Narrow(top), GraphColour(ratio));
+    }
 }
 
 void guiDrawProfileWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawProfileWindow");
+    Canvas canvas;
+    if (!gFrameProfiler || !Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    const FrameProfiler& p = *gFrameProfiler;
+    const int32_t count = std::clamp(p.highestSlot + 1, 0, kProfileSections);
+    const double range = static_cast<double>(p.longest) - p.shortest;
+    const int32_t rowHeight = (Bottom(window) - Top(window) - 1) / (count + 1);
+    const int32_t centre = (Left(window) + Right(window)) / 2;
+    const int32_t half = (Right(window) - Left(window) + 1) / 2;
+    const RasterFont* font = FontOf(window);
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t y = Top(window) + 1 + rowHeight * (i + 1);
+        const double value = std::min(p.durations[i], static_cast<double>(p.longest));
+        if (range != 0.0) {
+            const double ratio = (value - p.shortest) / range;
+            const auto end = static_cast<int32_t>(centre + half * ratio);
+            CanvasFillRectClipped(canvas, GraphColour(ratio), RectOf(window), Narrow(centre),
+                                  Narrow(y - rowHeight + 2), Narrow(end), Narrow(y - 1));
+        }
+        if (font) {
+            char label[64];
+            std::snprintf(label, sizeof label, "%s %.2f", p.names[i] ? p.names[i] : "", p.durations[i] / 100.0);
+            DrawWrapped(canvas, window, label, font, Left(window) + 2, y);
+        }
+    }
 }
 
 void guiDrawVideoWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawVideoWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    FilmClip* clip = window->subject.kind == WindowSubject::Kind::Clip ? window->subject.clip : nullptr;
+    if (clip && !DrawClip(clip, RectOf(window)))
+        guiCloseWindow(window, kVideoCloseDelay);
+    Outline(canvas, window, kBoxColour);
 }
 
 void guiDrawOverlayWindow(WindowHandle* window)
 {
-    RecordCall("guiDrawOverlayWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas) || !window->font)
+        return;
+    const Bitmap* picture = static_cast<const Bitmap*>(ResGet(window->font));
+    if (!picture || !picture->pixels || picture->width <= 0 || picture->height <= 0)
+        return;
+    // The mask plane follows the pixels; a block too small to hold it draws
+    // nothing rather than reading past its end.
+    const std::size_t plane = static_cast<std::size_t>(picture->width) * picture->height;
+    if (window->font->size > 0 && static_cast<std::size_t>(window->font->size) < RasterBlockSize(0, 0) + 2 * plane)
+        return;
+    const uint8_t* mask = picture->pixels + plane;
+    const ClipRect clip = CanvasBounds(canvas);
+    for (int32_t y = 0; y < picture->height; ++y)
+        for (int32_t x = 0; x < picture->width; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y) * picture->width + x;
+            if (mask[at])
+                CanvasPlotClipped(canvas, picture->pixels[at], Narrow(Left(window) + x), Narrow(Top(window) + y),
+                                  clip);
+        }
 }
 
 void guiDraw3DWindow(WindowHandle* window)
 {
-    RecordCall("guiDraw3DWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    RenderViewWindow(window);
+    Outline(canvas, window, kBoxColour);
 }
 
 void guiDraw3DWireWindow(WindowHandle* window)
 {
-    RecordCall("guiDraw3DWireWindow");
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    RenderViewWindowWireframe(window);
 }

@@ -1,9 +1,15 @@
 // The window draw types that the window statements install.
+//
+// Each draw type paints its window into the screen canvas inside the
+// rectangle guiWindowRect places, and draws nothing when the window is
+// invisible. Meter styles and graphs set their redraw countdown again so
+// they are drawn every frame.
 #pragma once
 
 #include <cstdint>
 
 struct WindowHandle;
+struct Canvas;
 
 void guiDrawBoxWindow(WindowHandle* window);
 void guiDrawRectWindow(WindowHandle* window);
@@ -16,7 +22,11 @@ void guiDrawVerticalBarWindow(WindowHandle* window);
 void guiDrawHorizontalBarWindow(WindowHandle* window);
 void guiDrawCentredVBarWindow(WindowHandle* window);
 void guiDrawCentredHBarWindow(WindowHandle* window);
+// Vertical bar inset by 2 in a frame of its own colour: 97 above 75 % of
+// the maximum, 160 above 25 %, else 64.
 void guiDrawLevelBarWindow(WindowHandle* window);
+// The same the other way: 64 from 75 %, 160 from 50 %, else 97.
+void guiDrawWarningBarWindow(WindowHandle* window);
 void guiDrawNumberWindow(WindowHandle* window);
 void guiDrawXYDeviationWindow(WindowHandle* window);
 void guiDrawCheckBoxWindow(WindowHandle* window);
@@ -29,3 +39,8 @@ void guiDrawVideoWindow(WindowHandle* window);
 void guiDrawOverlayWindow(WindowHandle* window);
 void guiDraw3DWindow(WindowHandle* window);
 void guiDraw3DWireWindow(WindowHandle* window);
+
+// Three lines centred on (x, y): half the size wide, a quarter of the size
+// above and below, the apex up or down.
+void guiDrawUpTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour);
+void guiDrawDownTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour);
