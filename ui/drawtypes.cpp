@@ -8,13 +8,22 @@
 // 3D views themselves (view/viewwindows.h).
 #include "ui/drawtypes.h"
 
-#include "system/calltrace.h"
 #include "system/canvas.h"
 #include "system/film.h"
 #include "system/rasterfont.h"
 #include "system/res/resman.h"
 #include "system/text.h"
+#include "screens/bridge.h"
+#include "script/configstatements.h"
+#include "script/scriptbase.h"
+#include "script/vitalobjects.h"
+#include "system/frameclock.h"
+#include "system/settings.h"
+#include "ui/contacts.h"
 #include "ui/hud.h"
+#include "ui/messagelog.h"
+#include "world/records.h"
+#include "world/scenelist.h"
 #include "ui/windows.h"
 #include "view/viewwindows.h"
 #include "world/profiler.h"
@@ -264,6 +273,201 @@ uint8_t GraphColour(double ratio)
     return ratio < 1.0 ? kLevelHigh : kLevelLow;
 }
 
+
+constexpr int16_t kWideCard = 268;
+constexpr int16_t kNarrowCard = 158;
+constexpr int16_t kStationWeapons = 3;
+constexpr int32_t kCardLabelSize = 37;
+constexpr int32_t kCardRangeSize = 39;
+constexpr uint8_t kThumbFill = 29;
+constexpr float kTickerOrderValue = 9999.0f;
+constexpr uint32_t kClassUnidentified = 0x400;
+constexpr uint32_t kClassTypeBright = 0x10000000;
+constexpr uint32_t kClassTypeDim = 0x20000000;
+constexpr int16_t kVesselClass = 0, kObjectClass = 1, kInertClass = 2, kNamedBodyClass = 7;
+constexpr int kUnidentifiedText = 20;
+
+// The row colour by class flags, each later entry winning.
+struct FlagColour {
+    uint32_t flags;
+    uint8_t colour;
+};
+constexpr FlagColour kRowColours[] = {{0x80, 133}, {0x100, 64}, {0x600, 160}, {0x1000, 42}, {0x800, 223}};
+
+uint8_t RowColour(const Contact* row)
+{
+    uint8_t c = kLevelHigh;
+    if (row->contactClass == kNamedBodyClass || row->contactClass == kInertClass)
+        return c;
+    for (const FlagColour& f : kRowColours)
+        if (row->classFlags & f.flags)
+            c = f.colour;
+    return c;
+}
+
+uint8_t TypeColour(uint32_t classFlags, uint8_t c)
+{
+    if (classFlags & kClassTypeBright)
+        return 254;
+    return (classFlags & kClassTypeDim) ? 253 : c;
+}
+
+constexpr int kLanguages = 3;
+using LanguageRow = const char* [kLanguages];
+
+// Three-letter vessel kind codes by ShipInfo kind: English, French, German.
+constexpr LanguageRow kShipKindCodes[] = {
+    {"COR", "COR", "COR"},
+    {"FRG", "CAR", "FRT"},
+    {"CMD", "CMD", "KMD"},
+    {"SVG", "REC", "BER"},
+    {"TRN", "TRN", "TRN"},
+    {"CRU", "CRO", "CRU"},
+    {"PAT", "PAT", "PAT"},
+    {"CFI", "CBC", "CFI"},
+    {"SFI", "CBS", "SFI"},
+    {"TUG", "TUG", "SCH"},
+    {"MIS", "MIS", "RAK"},
+    {"MIN", "MIN", "MIN"},
+    {"DRN", "DRN", "CGE"},
+    {"STA", "STA", "STA"},
+    {"DES", "DES", "ZER"},
+    {"CAR", "TRA", "TR\xC4"},
+    {"COM", "COM", "KOM"},
+    {"GUN", "GUN", "GUN"},
+    {"RNG", "RNG", "RNG"},
+};
+
+// Side codes by ShipInfo side.
+constexpr LanguageRow kSideCodes[] = {
+    {"NEU", "NEU", "NEU"},
+    {"NVY", "MAR", "NVY"},
+    {"IND", "IND", "IND"},
+    {"UNK", "INC", "UNB"},
+    {"UNK", "INC", "UNB"},
+    {"ORA", "ORA", "ORA"},
+    {"ALI", "ALI", "ALI"},
+};
+
+// The entry of the current language, or null for an index outside the table.
+template <std::size_t N>
+const char* LanguageEntry(const LanguageRow (&table)[N], int32_t index)
+{
+    if (index < 0 || index >= static_cast<int32_t>(N))
+        return nullptr;
+    return table[index][gSettings.language < kLanguages ? gSettings.language : 0];
+}
+
+int32_t GlyphAHeight(const RasterFont* font)
+{
+    const Raster* a = font->glyphs[static_cast<uint8_t>('A')];
+    return a ? a->height : font->height;
+}
+
+// One line of text in the colour at (x, y), clipped; nothing for null.
+void DrawAt(const Canvas& canvas, const char* text, const RasterFont* font, uint8_t colour, int32_t x, int32_t y,
+            const ClipRect& clip)
+{
+    if (!text)
+        return;
+    int16_t px = Narrow(x), py = Narrow(y);
+    CanvasDrawText(canvas, px, py, text, font, colour, clip);
+}
+
+const char* UnidentifiedText()
+{
+    return gTextTable[kUnidentifiedText];
+}
+
+// The card's row, or null when its subject is not a row of the list.
+Contact* CardRow(const WindowHandle* window)
+{
+    if (window->subject.kind != WindowSubject::Kind::ContactRow)
+        return nullptr;
+    const int32_t row = window->subject.row;
+    return row >= 0 && row < kContactRows ? &gContacts.rows[row] : nullptr;
+}
+
+// The card's background: inside filled, the edges (the right one at full
+// height, the others without corners) and the box of the line pointer.
+void CardFrame(const Canvas& canvas, const WindowHandle* w, uint8_t fill, uint8_t edge, bool pointer)
+{
+    FillInside(canvas, w, fill);
+    const int16_t l = Left(w), t = Top(w), r = Right(w), b = Bottom(w);
+    CanvasLine(canvas, Narrow(l + 1), t, Narrow(r - 1), t, edge);
+    CanvasLine(canvas, Narrow(l + 1), b, Narrow(r - 1), b, edge);
+    CanvasLine(canvas, l, Narrow(t + 1), l, Narrow(b - 1), edge);
+    CanvasLine(canvas, r, t, r, b, edge);
+    if (pointer) {
+        const int32_t middle = (t + b) / 2;
+        CanvasFillRect(canvas, 0, Narrow(r + 1), Narrow(middle - 5), Narrow(r + 8), Narrow(middle + 6));
+    }
+}
+
+// Metres from the player to the row's item's surface; a body's surface lies
+// at half its radius value, and near it the controlled item's altitude counts.
+double CardRangeMetres(const Contact& row)
+{
+    const SceneItem* item = row.item;
+    const double radius = item->sim ? item->sim->radius : 0.0;
+    if (!item->avatar || !(item->avatar->flags & kAvatarBody))
+        return (row.distance - radius) / 100.0;
+    const SceneItem* controlled = gControlledItem;
+    if (controlled && controlled->sim && (controlled->flags & kItemNearPlanet) && controlled->sim->planet.Is(item))
+        return controlled->sim->altitude / 100.0;
+    return (row.distance - radius / 2) / 100.0;
+}
+
+// The name text a named item's Avatar holds, or null.
+const char* BodyName(const SceneItem* item)
+{
+    if (!item->avatar)
+        return nullptr;
+    const int32_t offset = item->avatar->params[kParamName];
+    if (offset < 0 || static_cast<uint32_t>(offset) >= kDataCapacity)
+        return nullptr;
+    const char* name = gScriptBuffers.data + offset;
+    return std::memchr(name, 0, kDataCapacity - offset) ? name : nullptr;
+}
+
+// The scroll offset of a text `width` pixels wide, kept in the maximum
+// field: advanced by half the frame's ticks and wrapped after the text and
+// its 15-pixel gap have passed. Returns the offset to draw at.
+int32_t ScrollStep(WindowHandle* window, int32_t width)
+{
+    int32_t offset = static_cast<int32_t>(window->maximum);
+    if (offset >= width + 15 || offset < 0)
+        offset = 0;
+    const int32_t drawAt = offset;
+    offset += gFrameClock.frameTicks / 2;
+    if (offset >= 2 * width + 15)
+        offset = 0;
+    window->maximum = static_cast<float>(offset);
+    KeepRedrawing(window);
+    return drawAt;
+}
+
+// A body's name in its column; the current row's name scrolls when it is
+// wider than the column.
+void DrawBodyName(const Canvas& canvas, WindowHandle* window, const Contact& row, bool current,
+                  const RasterFont* font, uint8_t c, int32_t x, int32_t y, bool wide)
+{
+    const char* name = BodyName(row.item);
+    if (!name)
+        return;
+    const ClipRect column{Narrow(Left(window) + 35), Top(window), Narrow(Left(window) + (wide ? 182 : 98)),
+                          Bottom(window)};
+    int16_t width = 0, height = 0;
+    TextMeasure(name, font, width, height);
+    if (!current || width <= column.right - column.left + 1) {
+        DrawAt(canvas, name, font, c, x + 31, y, column);
+        return;
+    }
+    const int32_t offset = ScrollStep(window, width);
+    DrawAt(canvas, name, font, c, x + 31 - offset, y, column);
+    DrawAt(canvas, name, font, c, x + 31 - offset + width + 15, y, column);
+}
+
 } // namespace
 
 void guiDrawUpTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour)
@@ -472,11 +676,158 @@ void guiDrawDownArrowWindow(WindowHandle* window)
     Arrow(window, false);
 }
 
-// Stand-in until the contact card is built: records its call.
+void guiFormatCardRange(double metres, char* buffer, std::size_t size)
+{
+    const double r = std::max(metres, 0.0);
+    if (r > 1e10)
+        std::snprintf(buffer, size, "%.1f M KM", r / 1e9);
+    else if (r > 1e9)
+        std::snprintf(buffer, size, "%.2f M KM", r / 1e9);
+    else if (r >= 10000.0)
+        std::snprintf(buffer, size, "%.1f KM", r / 1000.0);
+    else
+        std::snprintf(buffer, size, "%.0f M", r);
+}
+
 void guiDrawCardWindow(WindowHandle* window)
 {
-    (void)window;
-    RecordCall("guiDrawCardWindow");
+    if (gPresentation.running)
+        return;
+    const bool wide = gContacts.filterClass == kNamedBodyClass && CurrentStation != kStationWeapons;
+    window->width = wide ? kWideCard : kNarrowCard;
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    Contact* row = CardRow(window);
+    const bool current = row && row == gContacts.current;
+    const bool pointer =
+        gContacts.filterClass != kNamedBodyClass && CurrentStation != kStationWeapons && !gWindows.mainViewOnly;
+    if (!current)
+        CardFrame(canvas, window, 0, kRectEdge, pointer);
+    const RasterFont* font = current ? gFontR : gFontB;
+    if (!row || !row->item || !font) {
+        FlashHighlight(canvas, window);
+        return;
+    }
+    uint8_t c = RowColour(row);
+    const uint8_t typeColour = TypeColour(row->classFlags, c);
+    if (current) {
+        CardFrame(canvas, window, static_cast<uint8_t>(c - 11), c, pointer);
+        if (pointer) {
+            const auto middle = Narrow((Top(window) + Bottom(window)) / 2);
+            CanvasLine(canvas, Narrow(Right(window) + 1), middle, Narrow(Right(window) + 8), middle, c);
+            CanvasLine(canvas, Narrow(Right(window) + 1), Narrow(middle + 1), Narrow(Right(window) + 8),
+                       Narrow(middle + 1), c);
+        }
+    }
+    if (row->highlight > 0 && row->highlight % 20 > 10)
+        c = static_cast<uint8_t>(c - 7);
+
+    char range[kCardRangeSize];
+    guiFormatCardRange(CardRangeMetres(*row), range, sizeof range);
+    char label[kCardLabelSize];
+    std::snprintf(label, sizeof label, "C%d", row->visiblePosition);
+
+    const int32_t x = Left(window) + 4;
+    const int32_t y = Top(window) + GlyphAHeight(font) + 2;
+    const ClipRect clip = RectOf(window);
+    DrawAt(canvas, label, font, c, x, y, clip);
+    SceneItem* item = row->item;
+    switch (row->contactClass) {
+    case kVesselClass: {
+        const ShipInfo* ship = item->sim ? item->sim->shipInfo : nullptr;
+        if (!ship)
+            break;
+        if (row->classFlags & kClassUnidentified) {
+            DrawAt(canvas, UnidentifiedText(), font, c, x + 21, y, clip);
+            DrawAt(canvas, range, font, c, x + 97, y, clip);
+            break;
+        }
+        DrawAt(canvas, LanguageEntry(kShipKindCodes, ship->kind), font, c, x + 21, y, clip);
+        DrawAt(canvas, LanguageEntry(kSideCodes, ship->side), font, typeColour, x + 61, y, clip);
+        DrawAt(canvas, range, font, c, x + 97, y, clip);
+        break;
+    }
+    case kObjectClass:
+        DrawAt(canvas, range, font, c, x + 97, y, clip);
+        break;
+    case kInertClass:
+        DrawAt(canvas, "INERT", font, c, x + 31, y, clip);
+        DrawAt(canvas, range, font, c, x + 97, y, clip);
+        break;
+    case kNamedBodyClass:
+        DrawBodyName(canvas, window, *row, current, font, c, x, y, wide);
+        DrawAt(canvas, range, font, c, x + 181, y, clip);
+        break;
+    default:
+        break;
+    }
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawContactScrollBarWindow(WindowHandle* window)
+{
+    KeepRedrawing(window);
+    Bitmap* picture = PictureOf(window);
+    if (picture) {
+        window->width = picture->width;
+        window->height = picture->height;
+    }
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    if (gPresentation.running) {
+        CanvasFillRect(canvas, 0, Left(window), Top(window), Right(window), Bottom(window));
+        return;
+    }
+    const int32_t visible = gContacts.visibleCount;
+    if (visible <= 0) {
+        if (picture)
+            CanvasBlit(canvas, *picture, Left(window), Top(window));
+        return;
+    }
+    if (gContacts.linesInUse > visible)
+        gContacts.linesInUse = static_cast<int16_t>(visible);
+    const int32_t track = Bottom(window) - Top(window) - 6;
+    const int32_t thumb = track * gContacts.linesInUse / visible;
+    // The thumb moves with the list's first shown line over the lines that
+    // can scroll; with no more lines than the panel shows it stays on top.
+    const int32_t scrollable = visible - kContactLines;
+    const int32_t offset = scrollable > 0 ? gContacts.windowTop * (track - thumb) / scrollable : 0;
+    const int32_t y1 = Top(window) + 3 + offset;
+    const int32_t y2 = y1 + thumb;
+    window->value = static_cast<float>(y1);
+    window->maximum = static_cast<float>(y2);
+    if (picture)
+        CanvasBlit(canvas, *picture, Left(window), Top(window));
+    if (y2 > gWindows.clip[3])
+        return;
+    CanvasFillRect(canvas, kThumbFill, Narrow(Left(window) + 4), Narrow(y1 + 1), Narrow(Right(window) - 4),
+                   Narrow(y2 - 1));
+    guiDrawOutline(canvas, kBoxColour, Narrow(Left(window) + 3), Narrow(y1), Narrow(Right(window) - 3), Narrow(y2));
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawTickerWindow(WindowHandle* window)
+{
+    KeepRedrawing(window);
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    CanvasFillRect(canvas, 0, Left(window), Top(window), Right(window), Bottom(window));
+    const RasterFont* font = FontOf(window);
+    if (!window->text || !font) {
+        window->maximum = 0;
+        return;
+    }
+    const uint8_t colour = window->value == kTickerOrderValue ? kLevelLow : kLevelHigh;
+    const int32_t y = Top(window) + (Bottom(window) - Top(window) + 1) / 2 + GlyphAHeight(font) / 2;
+    int16_t width = 0, height = 0;
+    TextMeasure(window->text, font, width, height);
+    const int32_t offset = ScrollStep(window, width);
+    const ClipRect clip = RectOf(window);
+    DrawAt(canvas, window->text, font, colour, Left(window) + 2 - offset, y, clip);
+    DrawAt(canvas, window->text, font, colour, Left(window) + 2 - offset + width + 15, y, clip);
 }
 
 void guiDrawLoggerWindow(WindowHandle* window)

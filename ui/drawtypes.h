@@ -6,6 +6,7 @@
 // they are drawn every frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct WindowHandle;
@@ -32,7 +33,16 @@ void guiDrawXYDeviationWindow(WindowHandle* window);
 void guiDrawCheckBoxWindow(WindowHandle* window);
 void guiDrawUpArrowWindow(WindowHandle* window);
 void guiDrawDownArrowWindow(WindowHandle* window);
+// One line of the contact list for the Contact row in the window's subject:
+// label, class columns and range; the current contact highlighted.
 void guiDrawCardWindow(WindowHandle* window);
+// The card's range text of a distance in metres (a negative one is 0).
+void guiFormatCardRange(double metres, char* buffer, std::size_t size);
+// The contact list's scroll bar: its picture and the thumb over the lines
+// shown; the thumb's ends are kept in value and maximum.
+void guiDrawContactScrollBarWindow(WindowHandle* window);
+// The order status line: scrolls its text, 64 while value is 9999.
+void guiDrawTickerWindow(WindowHandle* window);
 void guiDrawLoggerWindow(WindowHandle* window);
 void guiDrawProfileWindow(WindowHandle* window);
 void guiDrawVideoWindow(WindowHandle* window);

@@ -4,6 +4,15 @@
 // the logger's graph and the flash highlight's redraw.
 #include "ui/drawtypes.h"
 
+#include "screens/bridge.h"
+#include "script/configstatements.h"
+#include "script/vitalobjects.h"
+#include "system/settings.h"
+#include "ui/contacts.h"
+#include "ui/messagelog.h"
+#include "world/records.h"
+#include "world/scenelist.h"
+
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
@@ -15,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -129,9 +139,14 @@ TEST_F(DrawTypes, TheLevelAndWarningBarsChangeColourAtTheirThresholds)
         float value;
         int colour;
     } cases[] = {
-        {guiDrawLevelBarWindow, 25, 64},    {guiDrawLevelBarWindow, 26, 160},  {guiDrawLevelBarWindow, 75, 160},
-        {guiDrawLevelBarWindow, 76, 97},    {guiDrawWarningBarWindow, 49, 97}, {guiDrawWarningBarWindow, 50, 160},
-        {guiDrawWarningBarWindow, 74, 160}, {guiDrawWarningBarWindow, 75, 64},
+        {guiDrawLevelBarWindow, 25, 64},
+        {guiDrawLevelBarWindow, 26, 160},
+        {guiDrawLevelBarWindow, 75, 160},
+        {guiDrawLevelBarWindow, 76, 97},
+        {guiDrawWarningBarWindow, 49, 97},
+        {guiDrawWarningBarWindow, 50, 160},
+        {guiDrawWarningBarWindow, 74, 160},
+        {guiDrawWarningBarWindow, 75, 64},
     };
     for (const Case& c : cases) {
         WindowHandle* w = Make(c.draw, kL, kT, 20, 50);
@@ -227,7 +242,7 @@ TEST_F(DrawTypes, TextTypesClearOrFillAndDrawInTheWindowFont)
     EXPECT_EQ(screen_.Colours(11, 11, 11, 28), (std::set<int>{0}));
 
     WindowHandle* b = Make(guiDrawButtonWindow, 10, 40, 100, 20, 3); // (10, 40)-(109, 59)
-    b->text = "AB";                                                   // 12 wide: from x 54
+    b->text = "AB";                                                  // 12 wide: from x 54
     b->draw(b);
     EXPECT_EQ(screen_.At(54, 52), 100);
     EXPECT_EQ(screen_.At(52, 52), 3);
@@ -313,6 +328,290 @@ TEST_F(DrawTypes, TheFlashKeepsTheWindowRedrawingWhileTheTimerRuns)
     w->flags |= kWindowNoFlash;
     w->draw(w);
     EXPECT_EQ(w->redrawCount, 0);
+}
+
+
+TEST_F(DrawTypes, TheCardRangeChangesFormatAtItsLimits)
+{
+    struct Case {
+        double metres;
+        const char* text;
+    } cases[] = {
+        {1e9, "1000000.0 KM"},
+        {1e10, "10.00 M KM"},
+        {2e10, "20.0 M KM"},
+        {9999.9, "10000 M"},
+        {10000, "10.0 KM"},
+        {-40, "0 M"},
+        {0, "0 M"},
+    };
+    for (const Case& c : cases) {
+        char text[39];
+        guiFormatCardRange(c.metres, text, sizeof text);
+        EXPECT_STREQ(text, c.text) << c.metres;
+    }
+}
+
+// A card at (100, 100), 12 high: its text baseline is 100 + 6 + 2 = 108 and
+// its text starts at x 104; a character k starts at 104 + 6 k.
+class Cards : public DrawTypes {
+protected:
+    void SetUp() override
+    {
+        DrawTypes::SetUp();
+        ResetContactList();
+        CurrentStation = 1;
+        gSettings.language = 0;
+        gPresentation = {};
+        gWindows.mainViewOnly = 0;
+        gFontB = &font_.font;
+        gFontR = &highlight_.font;
+        savedText_ = gTextTable[20];
+        gTextTable[20] = "?";
+        ship_.kind = 5;
+        ship_.side = 1;
+        sim_.shipInfo = &ship_;
+        item_.sim = &sim_;
+        item_.avatar = &avatar_;
+        Contact& row = gContacts.rows[3];
+        row.item = &item_;
+        row.contactClass = 0;
+        row.distance = 5000 * 100.0f;
+        row.visiblePosition = 0;
+        card_ = Make(guiDrawCardWindow, 100, 100, 158, 12);
+        card_->subject.kind = WindowSubject::Kind::ContactRow;
+        card_->subject.row = 3;
+    }
+    void TearDown() override
+    {
+        gTextTable[20] = savedText_;
+        gFontB = gFontR = nullptr;
+        ResetContactList();
+        DrawTypes::TearDown();
+    }
+    Contact& Row() { return gContacts.rows[3]; }
+    // The colour at the middle of character k's block.
+    int Char(int k) const { return screen_.At(104 + 6 * k + 1, 106); }
+
+    BlockFont highlight_{150};
+    ShipInfo ship_{};
+    Sim sim_{};
+    Avatar avatar_{};
+    SceneItem item_{};
+    WindowHandle* card_ = nullptr;
+    const char* savedText_ = nullptr;
+};
+
+TEST_F(Cards, AVesselLineShowsLabelKindSideAndRange)
+{
+    Row().classFlags = 0x10000000; // the side code in 254
+    card_->draw(card_);
+    EXPECT_EQ(Char(0), 97) << "C";
+    EXPECT_EQ(Char(1), 97) << "the first line is number 0";
+    EXPECT_EQ(Char(2), 0);
+    EXPECT_EQ(screen_.At(104 + 21 + 1, 106), 97) << "kind code";
+    EXPECT_EQ(screen_.At(104 + 61 + 1, 106), 254) << "side code";
+    EXPECT_EQ(screen_.At(104 + 97 + 1, 106), 97) << "range";
+    EXPECT_EQ(screen_.At(150, 100), 24) << "plain frame";
+    EXPECT_EQ(screen_.At(257, 100), 24) << "the right edge at full height";
+    EXPECT_EQ(screen_.At(100, 100), 7) << "the left edge without its corner";
+}
+
+TEST_F(Cards, AnUnidentifiedVesselShowsTheGameTextWithoutSideAndAnUnknownKindShowsNothing)
+{
+    Row().classFlags = 0x400 | 0x10000000;
+    card_->draw(card_);
+    EXPECT_EQ(screen_.At(104 + 21 + 1, 106), 160) << "game text 20 in the row colour";
+    EXPECT_EQ(screen_.Colours(104 + 27, 103, 104 + 96, 108), (std::set<int>{0})) << "no side code";
+    EXPECT_EQ(screen_.At(104 + 97 + 1, 106), 160);
+
+    Row().classFlags = 0x10000000;
+    ship_.kind = 19;
+    ship_.side = 7;
+    card_->draw(card_);
+    EXPECT_EQ(screen_.Colours(104 + 18, 103, 104 + 96, 108), (std::set<int>{0})) << "no kind, no side";
+    ship_.kind = -1;
+    ship_.side = -1;
+    card_->draw(card_);
+    EXPECT_EQ(screen_.Colours(104 + 18, 103, 104 + 96, 108), (std::set<int>{0}));
+}
+
+TEST_F(Cards, TheRowColourFollowsTheClassFlagsEachLaterOneWinning)
+{
+    struct Case {
+        int16_t contactClass;
+        uint32_t flags;
+        int colour;
+    } cases[] = {{0, 0, 97}, {0, 0x80, 133}, {0, 0x100, 64}, {0, 0x200, 160}, {0, 0x1000, 42}, {0, 0x800, 223}, {0, 0x1880, 223}, {2, 0x80, 97}, {1, 0x100, 64}};
+    for (const Case& c : cases) {
+        Row().contactClass = c.contactClass;
+        Row().classFlags = c.flags;
+        card_->draw(card_);
+        EXPECT_EQ(Char(0), c.colour) << c.contactClass << " " << c.flags;
+    }
+}
+
+TEST_F(Cards, AnItemInsideItsRadiusIsAtZeroMetres)
+{
+    sim_.radius = 10000;
+    Row().distance = 4000;
+    card_->draw(card_);
+    const int x = 104 + 97;
+    EXPECT_EQ(screen_.At(x + 1, 106), 97) << "0";
+    EXPECT_EQ(screen_.At(x + 7, 106), 0) << "blank";
+    EXPECT_EQ(screen_.At(x + 13, 106), 97) << "M";
+    EXPECT_EQ(screen_.At(x + 19, 106), 0) << "nothing more";
+}
+
+TEST_F(Cards, TheWidthIsWideOnlyForBodiesAwayFromTheWeaponsStation)
+{
+    struct Case {
+        int32_t filter;
+        int16_t station;
+        int16_t width;
+    } cases[] = {{7, 1, 268}, {7, 2, 268}, {7, 3, 158}, {0, 1, 158}, {0, 3, 158}};
+    for (const Case& c : cases) {
+        gContacts.filterClass = c.filter;
+        CurrentStation = c.station;
+        card_->draw(card_);
+        EXPECT_EQ(card_->width, c.width) << c.filter << " " << c.station;
+    }
+}
+
+TEST_F(Cards, TheCurrentContactIsHighlightedWithTheLinePointer)
+{
+    gContacts.current = &Row();
+    Row().classFlags = 0x100; // 64: filled with 53
+    card_->draw(card_);
+    EXPECT_EQ(screen_.At(104 + 14, 102), 53);
+    EXPECT_EQ(screen_.At(150, 100), 64);
+    EXPECT_EQ(Char(0), 64) << "drawn in the row colour";
+    // Pointer: two lines from right + 1 to right + 8 at the middle (105).
+    EXPECT_EQ(screen_.Colours(258, 105, 265, 106), (std::set<int>{64}));
+    EXPECT_EQ(screen_.Colours(258, 100, 265, 104), (std::set<int>{0}));
+
+    Row().highlight = 15; // 15 % 20 > 10: dimmed by 7, the fill keeps 53
+    card_->draw(card_);
+    EXPECT_EQ(Char(0), 57);
+    EXPECT_EQ(screen_.At(104 + 14, 102), 53);
+    Row().highlight = 5;
+    card_->draw(card_);
+    EXPECT_EQ(Char(0), 64);
+}
+
+TEST_F(Cards, NothingIsDrawnDuringAPresentationAndACardWithoutRowOnlyClears)
+{
+    gPresentation.running = 1;
+    card_->draw(card_);
+    EXPECT_EQ(screen_.Colours(100, 100, 257, 111), (std::set<int>{7}));
+    gPresentation.running = 0;
+    card_->subject.row = kContactRows; // outside the list
+    card_->draw(card_);
+    EXPECT_EQ(screen_.Colours(101, 101, 256, 110), (std::set<int>{0}));
+}
+
+class ScrollBar : public DrawTypes {
+protected:
+    void SetUp() override
+    {
+        DrawTypes::SetUp();
+        ResetContactList();
+        gPresentation = {};
+        gWindows.clip[0] = 0;
+        gWindows.clip[1] = 0;
+        gWindows.clip[2] = 639;
+        gWindows.clip[3] = 479;
+        bar_ = Make(guiDrawContactScrollBarWindow, 10, 10, 0, 0); // (10, 10)-(29, 109)
+        bar_->bitmap = &picture_;
+    }
+    void TearDown() override
+    {
+        ResetContactList();
+        DrawTypes::TearDown();
+    }
+    std::vector<uint8_t> pixels_ = std::vector<uint8_t>(20 * 100, 5);
+    Bitmap picture_{pixels_.data(), 20, 100, 0, 0};
+    WindowHandle* bar_ = nullptr;
+};
+
+TEST_F(ScrollBar, TheThumbFollowsTheFirstShownLine)
+{
+    // Track 100 - 1 - 6 = 93; thumb 93 x 7 / 20 = 32.
+    struct Case {
+        int16_t visible, top;
+        int y1, y2;
+    } cases[] = {
+        {20, 0, 13, 45},
+        {20, 13, 13 + 13 * 61 / 13, 13 + 61 + 32}, // the last page: the thumb at the bottom
+        {20, 6, 13 + 6 * 61 / 13, 13 + 28 + 32},
+        {7, 0, 13, 106}, // the whole track, no division
+        {5, 0, 13, 106},
+    };
+    for (const Case& c : cases) {
+        gContacts.visibleCount = c.visible;
+        gContacts.linesInUse = 7;
+        gContacts.windowTop = c.top;
+        bar_->redrawCount = 0;
+        bar_->draw(bar_);
+        EXPECT_EQ(bar_->value, c.y1) << c.visible << " " << c.top;
+        EXPECT_EQ(bar_->maximum, c.y2) << c.visible << " " << c.top;
+        EXPECT_EQ(screen_.Colours(14, c.y1 + 1, 25, c.y2 - 1), (std::set<int>{29}));
+        EXPECT_EQ(screen_.At(20, c.y1), 47);
+        EXPECT_EQ(screen_.At(12, c.y1 + 1), 5) << "the picture around the thumb";
+        EXPECT_GT(bar_->redrawCount, 0);
+    }
+    EXPECT_EQ(gContacts.linesInUse, 5) << "lowered to the visible count";
+}
+
+TEST_F(ScrollBar, WithoutContactsOnlyThePictureAndInAPresentationAClearedRectangle)
+{
+    gContacts.visibleCount = 0;
+    bar_->draw(bar_);
+    EXPECT_EQ(bar_->width, 20);
+    EXPECT_EQ(screen_.Colours(10, 10, 29, 109), (std::set<int>{5}));
+    gPresentation.running = 1;
+    bar_->draw(bar_);
+    EXPECT_EQ(screen_.Colours(10, 10, 29, 109), (std::set<int>{0}));
+    gPresentation.running = 0;
+}
+
+TEST_F(DrawTypes, TheTickerIsColouredByTheOrderValueAndScrollsByHalfTheTicks)
+{
+    WindowHandle* t = Make(guiDrawTickerWindow, 10, 10, 100, 20); // baseline 10 + 10 + 3 = 23
+    t->text = "AB";                                               // 12 wide, wraps at 39
+    struct Case {
+        float value;
+        int colour;
+    } cases[] = {{9999, 64}, {9998, 97}, {10000, 97}};
+    for (const Case& c : cases) {
+        t->value = c.value;
+        t->maximum = 0;
+        t->draw(t);
+        EXPECT_EQ(screen_.At(13, 21), c.colour) << c.value;
+    }
+    gFrameClock.frameTicks = 9;
+    t->maximum = 0;
+    t->draw(t);
+    EXPECT_EQ(t->maximum, 4.0f) << "half the ticks, truncated";
+    t->maximum = 36;
+    t->draw(t);
+    EXPECT_EQ(t->maximum, 4.0f) << "36 >= 12 + 15: starts over, then grows";
+    t->maximum = 26;
+    t->draw(t);
+    EXPECT_EQ(t->maximum, 30.0f);
+    gFrameClock.frameTicks = 30;
+    t->maximum = 25;
+    t->draw(t);
+    EXPECT_EQ(t->maximum, 0.0f) << "25 + 15 reaches 2 x 12 + 15";
+    gFrameClock.frameTicks = 9;
+    t->maximum = 35;
+    t->text = "ABCDEFGHIJKL"; // 72 wide: 35 + 4 = 39 < 159
+    t->draw(t);
+    EXPECT_EQ(t->maximum, 39.0f);
+    t->text = nullptr;
+    t->draw(t);
+    EXPECT_EQ(t->maximum, 0.0f);
+    EXPECT_GT(t->redrawCount, 0);
 }
 
 } // namespace
