@@ -24,6 +24,7 @@
 #include "ui/messagelog.h"
 #include "world/records.h"
 #include "world/scenelist.h"
+#include "world/shipsystems.h"
 #include "ui/windows.h"
 #include "view/viewwindows.h"
 #include "world/profiler.h"
@@ -466,6 +467,157 @@ void DrawBodyName(const Canvas& canvas, WindowHandle* window, const Contact& row
     const int32_t offset = ScrollStep(window, width);
     DrawAt(canvas, name, font, c, x + 31 - offset, y, column);
     DrawAt(canvas, name, font, c, x + 31 - offset + width + 15, y, column);
+}
+
+
+// ---- target and engineering panels --------------------------------------------
+
+constexpr int16_t kStationComms = 1;
+constexpr int32_t kPanelLineSize = 33;
+constexpr int32_t kTargetLineSize = 45;
+constexpr int32_t kNameColumn = 59;
+constexpr uint8_t kPanelBase = 160;
+constexpr uint32_t kClassMissiles = 0x30; // any of the missile class bits
+constexpr uint8_t kTeamColour = 64;
+
+// The panel colour by class flags, each later entry winning.
+constexpr FlagColour kPanelColours[] = {{0x80, 133}, {0x100, 64}, {0x600, 160}, {0x1000, 42}, {0x800, 223}, {0x40, 97}};
+
+// Vessel kind names by ShipInfo kind: English, French, German.
+constexpr LanguageRow kShipKindNames[] = {
+    {"CORVETTE", "CORVETTE", "CORVETTE"},
+    {"FREIGHTER", "CARGO", "FRACHTER"},
+    {"COMMAND", "COMMANDE", "KOMMANDO"},
+    {"SALVAGE", "RECUPERABLE", "BERGUNGSGUT"},
+    {"TRANSPORT", "TRANSPORTEUR", "TRANSPORT"},
+    {"CRUISER", "CROISEUR", "CRUISER"},
+    {"PATCOM", "PATCOM", "PATCOM"},
+    {"C-FIGHTER", "COMBATTANT-C", "C-FIGHTER"},
+    {"S-FIGHTER", "COMBATTANT-S", "S-FIGHTER"},
+    {"TUG", "REMORQUEUR", "SCHLEPPER"},
+    {"MISSILE", "MISSILE", "RAKETE"},
+    {"MINE", "MINE", "MINE"},
+    {"DRONE", "DRONE", "DRONE"},
+    {"STATION", "STATION", "STATION"},
+    {"DESTROYER", "DESTROYER", "ZERST\xD6RER"},
+    {"CARRIER", "TRANSPORTEUR", "TR\xC4GERSCHIFF"},
+    {"COMM RLY", "RELAIS COMM", "KOMM-RELAIS"},
+    {"GUNBASE", "GUNBASE", "GUNBASE"},
+    {"RING", "RING", "RING"},
+};
+
+constexpr const char* kDriveWord[kLanguages] = {"THRUSTER", "THRUSTER", "TRIEBWERK"};
+constexpr const char* kTargetLine[kLanguages] = {"TARGET: %s", "CIBLE: %s", "ZIEL: %s"};
+constexpr const char* kEmptyTargetLine[kLanguages] = {"TARGET: ----", "CIBLE: ----", "ZIEL: ----"};
+constexpr int kEmptyTargetWidth[kLanguages] = {45, 45, 43};
+constexpr const char* kRepairTeamText[kLanguages] = {"REPAIR TEAM %i", "REPAIR TEAM %i", "REPARATUR TM %i"};
+constexpr const char* kIdleTeamText[kLanguages] = {"REPAIR TEAM %i\nREADY", "REPAIR TEAM %i\nREADY",
+                                                   "REPARATUR TM %i\nREADY"};
+
+// The silhouette's colour by health, wrecked (0) to intact (23).
+constexpr uint8_t HealthShadeRamp[] = {55, 56, 57, 58, 59, 60, 62, 63, 240, 241, 241, 242,
+                                       242, 243, 243, 244, 160, 162, 164, 166, 168, 170, 172, 174};
+static_assert(std::size(HealthShadeRamp) == 24);
+
+// The ship systems the panel lists, by their bit in the damage bits.
+struct TargetSystem {
+    const char* text;
+    uint8_t shown;
+    uint16_t componentMask;
+};
+constexpr TargetSystem TargetSystemTable[] = {
+    {"ATT", 1, 4},
+    {"THR", 1, 8},
+    {"WEP", 1, 1},
+    {"ULD", 1, 2},
+    {"LLD", 1, 2},
+    {"LDS", 1, 16},
+    {"CAP", 0, 32},
+    {"CRW", 1, 64},
+    {"CPU", 1, 0},
+    {"RNG", 0, 0},
+    {"DCK", 1, 0},
+};
+
+int Language()
+{
+    return gSettings.language < kLanguages ? gSettings.language : 0;
+}
+
+// The damage taken in percent of the maximum hull; a ship without hull
+// points has nothing left to lose: 100.
+int32_t DamagePercent(const DamageBlock& d)
+{
+    if (d.maximumHull <= 0)
+        return 100;
+    return static_cast<int32_t>(static_cast<int64_t>(d.hullDamage) * 100 / d.maximumHull);
+}
+
+// Text lines of the panel in colour c, clipped.
+void PanelText(const Canvas& canvas, const RasterFont* font, uint8_t colour, int32_t x, int32_t y,
+               const ClipRect& clip, const char* format, auto... args)
+{
+    char line[kPanelLineSize];
+    std::snprintf(line, sizeof line, format, args...);
+    DrawAt(canvas, line, font, colour, x, y, clip);
+}
+
+// The vessel part of the target panel: name, kind, drive, speed, damage and
+// the list of its systems.
+void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& row, const ShipInfo& ship,
+                     const RasterFont* font, uint8_t c, int32_t x0, int32_t y)
+{
+    const ClipRect column{Narrow(Left(window) + 4), Top(window), Narrow(Left(window) + 63), Bottom(window)};
+    const int lang = Language();
+    if (row.classFlags & 0x600) {
+        DrawAt(canvas, UnidentifiedText(), font, c, x0, y, column);
+    } else {
+        char name[kPanelLineSize];
+        std::snprintf(name, sizeof name, "%s", ship.name ? ship.name : "");
+        int16_t width = 0, height = 0;
+        TextMeasure(name, font, width, height);
+        if (width > kNameColumn) {
+            const int32_t o = ScrollStep(window, width);
+            DrawAt(canvas, name, font, c, x0 + 21 - o, y, column);
+            DrawAt(canvas, name, font, c, x0 + 21 - o + width + 15, y, column);
+        } else {
+            DrawAt(canvas, name, font, c, x0, y, column);
+        }
+        DrawAt(canvas, LanguageEntry(kShipKindNames, ship.kind), font, c, x0, y + 10, column);
+    }
+    const Sim& sim = *row.item->sim;
+    DrawAt(canvas, (sim.flags & kSimLdsEngaged) ? "LDS" : kDriveWord[lang], font, c, x0, y + 20, column);
+    PanelText(canvas, font, c, x0, y + 30, column, "%i M/S", static_cast<int>(sim.speed / 100));
+    PanelText(canvas, font, c, x0, y + 40, column, "DMG %i", DamagePercent(ship.damage));
+    if (!gFontB)
+        return;
+    const ClipRect clip = RectOf(window);
+    int32_t line = y + 2;
+    for (std::size_t i = 0; i < std::size(TargetSystemTable); ++i) {
+        const TargetSystem& entry = TargetSystemTable[i];
+        if (!entry.shown)
+            continue;
+        const bool damaged = (ship.damage.capabilities >> i) & 1;
+        const uint8_t colour = damaged || c == kPanelBase ? static_cast<uint8_t>(c - 7) : c;
+        DrawAt(canvas, entry.text, gFontB, colour, Left(window) + 75, line, clip);
+        line += 9;
+    }
+}
+
+// A target line's text for the item: its ship name, the Avatar's name when
+// `avatarName` allows, else the empty line of the language.
+void FormatTargetLine(char* buffer, std::size_t size, const SceneItem* item, bool avatarName)
+{
+    const int lang = Language();
+    const char* name = nullptr;
+    if (item && item->sim && item->sim->shipInfo)
+        name = item->sim->shipInfo->name;
+    else if (item && avatarName)
+        name = BodyName(item);
+    if (name)
+        std::snprintf(buffer, size, kTargetLine[lang], name);
+    else
+        std::snprintf(buffer, size, "%-*s", kEmptyTargetWidth[lang], kEmptyTargetLine[lang]);
 }
 
 } // namespace
@@ -937,4 +1089,116 @@ void guiDraw3DWireWindow(WindowHandle* window)
     if (!Placed(window, canvas))
         return;
     RenderViewWindowWireframe(window);
+}
+
+uint8_t guiHealthShade(int32_t taken, int32_t maximumHull)
+{
+    DamageBlock damage{};
+    damage.maximumHull = maximumHull;
+    damage.hullDamage = taken;
+    const int32_t health = 100 - DamagePercent(damage);
+    const int32_t index = std::clamp(static_cast<int32_t>(health * 23.8 * 0.01), 0, 23);
+    return HealthShadeRamp[index];
+}
+
+void guiDrawTargetPanelWindow(WindowHandle* window)
+{
+    if (CardRow(window)) {
+        window->colour = 0;
+        guiDrawTargetInfoWindow(window);
+        return;
+    }
+    Canvas canvas;
+    if (Placed(window, canvas))
+        CanvasFillRect(canvas, 0, Left(window), Top(window), Right(window), Bottom(window));
+}
+
+void guiDrawTargetInfoWindow(WindowHandle* window)
+{
+    if (gPresentation.running || (CurrentStation == kStationComms && gContacts.filterClass == kNamedBodyClass))
+        return;
+    const RasterFont* font = gFontR;
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    const Contact* row = CardRow(window);
+    SceneItem* item = row ? row->item : nullptr;
+    if (gContacts.filterClass == kNamedBodyClass || !item || row->contactClass == kNamedBodyClass ||
+        row->contactClass == kInertClass) {
+        CanvasFillRect(canvas, 0, Left(window), Top(window), Right(window), Bottom(window));
+        return;
+    }
+    uint8_t c = kPanelBase;
+    for (const FlagColour& f : kPanelColours)
+        if (row->classFlags & f.flags)
+            c = f.colour;
+    const auto fill = static_cast<uint8_t>(c - 11);
+    if (row->highlight > 0 && row->highlight % 20 > 10)
+        c = static_cast<uint8_t>(c - 7);
+    FillInside(canvas, window, fill);
+    Outline(canvas, window, c);
+    CanvasLine(canvas, Narrow(Left(window) + 65), Narrow(Top(window) + 1), Narrow(Left(window) + 65),
+               Narrow(Bottom(window) - 1), c);
+    if (font) {
+        const int32_t x0 = Left(window) + 4;
+        const int32_t y = Top(window) + GlyphAHeight(font) + 4;
+        const ShipInfo* ship = item->sim ? item->sim->shipInfo : nullptr;
+        if (ship) {
+            DrawVesselLines(canvas, window, *row, *ship, font, c, x0, y);
+        } else if (item->avatar && (item->avatar->classFlags & kClassMissiles)) {
+            const ClipRect clip = RectOf(window);
+            const float speed = item->sim ? item->sim->speed : 0.0f;
+            const float mass = item->sim ? item->sim->mass : 0.0f;
+            DrawAt(canvas, "MISSILE", font, c, x0, y, clip);
+            PanelText(canvas, font, c, x0, y + 20, clip, "%i m/s", static_cast<int>(speed / 100));
+            PanelText(canvas, font, c, x0, y + 30, clip, "%i kg", static_cast<int>(mass));
+        }
+    }
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawTargetLabelWindow(WindowHandle* window)
+{
+    static char line[kTargetLineSize + 1];
+    FormatTargetLine(line, sizeof line, guiViewedItems(window), true);
+    window->text = line;
+    guiDrawStringWindow(window);
+    Canvas canvas;
+    if (Placed(window, canvas))
+        FlashHighlight(canvas, window);
+}
+
+void guiDrawTargetNameWindow(WindowHandle* window)
+{
+    static char line[kTargetLineSize + 1];
+    FormatTargetLine(line, sizeof line, guiViewedItems(window), false);
+    window->text = line;
+    guiDrawStringWindow(window);
+}
+
+void guiDrawRepairTeamWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    FillInside(canvas, window, 0);
+    const auto t = static_cast<int32_t>(window->value);
+    const RasterFont* font = FontOf(window);
+    if (font && t >= 0 && t < kRepairTeams) {
+        const int lang = Language();
+        const ClipRect clip = RectOf(window);
+        const int32_t x = Left(window) + 4, y = Top(window) + 12;
+        const ShipSystem* system = gShipSystems.teams[t].system;
+        if (system) {
+            PanelText(canvas, font, kTeamColour, x, y, clip, kRepairTeamText[lang], t + 1);
+            DrawAt(canvas, system->names[lang], font, kTeamColour, x, y + 10, clip);
+            PanelText(canvas, font, kTeamColour, x, y + 20, clip, "DAMAGE %i",
+                      static_cast<int>((1.0f - system->health) * 100));
+            PanelText(canvas, font, kTeamColour, x, y + 30, clip, "TIME %i", system->repairTime);
+        } else {
+            PanelText(canvas, font, kTeamColour, x, y, clip, kIdleTeamText[lang], t + 1);
+        }
+    }
+    KeepRedrawing(window);
+    FlashHighlight(canvas, window);
 }

@@ -54,3 +54,15 @@ void guiDraw3DWireWindow(WindowHandle* window);
 // above and below, the apex up or down.
 void guiDrawUpTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour);
 void guiDrawDownTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour);
+
+// The target read-outs of the bridge stations. The panel describes the
+// Contact row in its subject (a vessel, a missile or only its frame); the
+// label and name lines show the SceneItem in their subject as their text.
+void guiDrawTargetPanelWindow(WindowHandle* window);
+void guiDrawTargetInfoWindow(WindowHandle* window);
+void guiDrawTargetLabelWindow(WindowHandle* window);
+void guiDrawTargetNameWindow(WindowHandle* window);
+// The silhouette colour of a ship by its hull damage taken and maximum hull.
+uint8_t guiHealthShade(int32_t taken, int32_t maximumHull);
+// One repair team of the player's ship, team = the window's value (0-3).
+void guiDrawRepairTeamWindow(WindowHandle* window);

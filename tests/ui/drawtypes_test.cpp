@@ -6,12 +6,14 @@
 
 #include "screens/bridge.h"
 #include "script/configstatements.h"
+#include "script/scriptbase.h"
 #include "script/vitalobjects.h"
 #include "system/settings.h"
 #include "ui/contacts.h"
 #include "ui/messagelog.h"
 #include "world/records.h"
 #include "world/scenelist.h"
+#include "world/shipsystems.h"
 
 #include "system/errors.h"
 #include "system/frameclock.h"
@@ -612,6 +614,193 @@ TEST_F(DrawTypes, TheTickerIsColouredByTheOrderValueAndScrollsByHalfTheTicks)
     t->draw(t);
     EXPECT_EQ(t->maximum, 0.0f);
     EXPECT_GT(t->redrawCount, 0);
+}
+
+
+TEST_F(DrawTypes, TheSilhouetteShadeFollowsTheHealth)
+{
+    struct Case {
+        int32_t taken, maximum;
+        int shade;
+    } cases[] = {{0, 100, 174}, {100, 100, 55}, {250, 100, 55}, {50, 100, 242}, {1, 100, 174}, {5, 100, 172}, {0, 0, 55}};
+    for (const Case& c : cases)
+        EXPECT_EQ(guiHealthShade(c.taken, c.maximum), c.shade) << c.taken << " of " << c.maximum;
+}
+
+// A panel at (100, 200)-(299, 299): text from x 104, first baseline
+// 200 + 6 + 4 = 210, lines 10 apart; the system list from (175, 212), 9
+// apart, in the default font.
+class Panels : public Cards {
+protected:
+    void SetUp() override
+    {
+        Cards::SetUp();
+        ship_.name = "AB";
+        ship_.damage.maximumHull = 100;
+        panel_ = Make(guiDrawTargetPanelWindow, 100, 200, 200, 100);
+        panel_->subject.kind = WindowSubject::Kind::ContactRow;
+        panel_->subject.row = 3;
+    }
+    int Line(int line, int k = 0) const { return screen_.At(104 + 6 * k + 1, 208 + 10 * line); }
+    int System(int entry) const { return screen_.At(176, 210 + 9 * entry); }
+    WindowHandle* panel_ = nullptr;
+};
+
+TEST_F(Panels, AVesselPanelShowsItsFrameLinesAndSystems)
+{
+    panel_->draw(panel_);
+    EXPECT_EQ(panel_->colour, 0);
+    EXPECT_EQ(screen_.At(150, 200), 160) << "outline";
+    EXPECT_EQ(screen_.At(165, 250), 160) << "separator";
+    EXPECT_EQ(screen_.At(140, 290), 149) << "fill";
+    for (int line = 0; line < 5; ++line)
+        EXPECT_EQ(Line(line), 160) << "line " << line;
+    // Nine entries shown (CAP and RNG never), all in 153 while c is 160.
+    for (int entry = 0; entry < 9; ++entry)
+        EXPECT_EQ(System(entry), 153) << entry;
+    EXPECT_EQ(System(9), 149) << "no tenth entry";
+}
+
+TEST_F(Panels, ADamagedSystemIsDimmedAndDamageIsCountedAgainstTheHull)
+{
+    Row().classFlags = 0x100;               // 64
+    ship_.damage.capabilities = 0x2 | 0x40; // THR and CAP: CAP is not listed
+    panel_->draw(panel_);
+    EXPECT_EQ(System(0), 64) << "ATT";
+    EXPECT_EQ(System(1), 57) << "THR";
+    EXPECT_EQ(System(5), 64) << "CRW follows LDS directly";
+    EXPECT_EQ(Line(4, 4), 64) << "DMG 0: five characters";
+    EXPECT_EQ(Line(4, 5), 53);
+
+    ship_.damage.maximumHull = 0; // nothing left to lose: DMG 100
+    panel_->draw(panel_);
+    EXPECT_EQ(Line(4, 6), 64);
+    EXPECT_EQ(Line(4, 7), 53);
+}
+
+TEST_F(Panels, ANameScrollsOnlyWhenWiderThanItsColumn)
+{
+    font_.font.widths['i'] = 5;
+    highlight_.font.widths['i'] = 5;
+    gFrameClock.frameTicks = 4;
+    ship_.name = "AAAAAAAAAi"; // 59 pixels
+    panel_->redrawCount = 0;
+    panel_->draw(panel_);
+    EXPECT_EQ(panel_->maximum, 0.0f);
+    EXPECT_EQ(panel_->redrawCount, 0);
+    EXPECT_EQ(Line(0), 160) << "drawn at the line start";
+    ship_.name = "AAAAAAAAAA"; // 60 pixels
+    panel_->draw(panel_);
+    EXPECT_EQ(panel_->maximum, 2.0f);
+    EXPECT_GT(panel_->redrawCount, 0);
+    EXPECT_EQ(screen_.At(104 + 21 + 1, 208), 160) << "the first copy 21 pixels in";
+    EXPECT_EQ(screen_.At(105, 208), 149);
+}
+
+TEST_F(Panels, TheBodyFilterClearsThePanelExceptAtTheCommsStationWhereItDrawsNothing)
+{
+    gContacts.filterClass = 7;
+    CurrentStation = 1;
+    panel_->draw(panel_);
+    EXPECT_EQ(screen_.Colours(100, 200, 299, 299), (std::set<int>{7}));
+    CurrentStation = 2;
+    panel_->draw(panel_);
+    EXPECT_EQ(screen_.Colours(100, 200, 299, 299), (std::set<int>{0}));
+    gContacts.filterClass = 0;
+    screen_.Clear(7);
+    panel_->subject.kind = WindowSubject::Kind::None;
+    panel_->draw(panel_);
+    EXPECT_EQ(screen_.Colours(100, 200, 299, 299), (std::set<int>{0})) << "no subject: cleared";
+}
+
+TEST_F(Panels, AnUnidentifiedVesselShowsTheGameTextAndNoKindAndAMissileItsFigures)
+{
+    Row().classFlags = 0x200;
+    panel_->draw(panel_);
+    EXPECT_EQ(Line(0), 160);
+    EXPECT_EQ(Line(1), 149) << "line 2 stays empty";
+    EXPECT_EQ(Line(2), 160);
+
+    sim_.shipInfo = nullptr;
+    avatar_.classFlags = 0x20;
+    panel_->draw(panel_);
+    EXPECT_EQ(Line(0), 160) << "MISSILE";
+    EXPECT_EQ(Line(1), 149);
+    EXPECT_EQ(Line(2), 160) << "speed";
+    EXPECT_EQ(Line(3), 160) << "mass";
+    EXPECT_EQ(System(0), 149) << "no system list";
+}
+
+TEST_F(Cards, TheTargetLinesNameTheirItemOrShowTheEmptyLine)
+{
+    WindowHandle* label = Make(guiDrawTargetLabelWindow, 10, 300, 300, 12);
+    WindowHandle* name = Make(guiDrawTargetNameWindow, 10, 320, 300, 12);
+    struct Case {
+        uint16_t language;
+        std::size_t length;
+        const char* start;
+    } empties[] = {{0, 45, "TARGET: ----"}, {1, 45, "CIBLE: ----"}, {2, 43, "ZIEL: ----"}};
+    for (const Case& c : empties) {
+        gSettings.language = c.language;
+        label->draw(label);
+        EXPECT_EQ(std::strlen(label->text), c.length);
+        EXPECT_EQ(std::string(label->text).rfind(c.start, 0), 0u) << label->text;
+    }
+    gSettings.language = 0;
+    guiSetViewedItems(label, &item_);
+    guiSetViewedItems(name, &item_);
+    ship_.name = "HALCYON";
+    label->draw(label);
+    name->draw(name);
+    EXPECT_STREQ(label->text, "TARGET: HALCYON");
+    EXPECT_STREQ(name->text, "TARGET: HALCYON");
+    EXPECT_EQ(screen_.At(13, 328), 100) << "drawn as a string";
+
+    std::string longName(80, 'N');
+    ship_.name = longName.c_str();
+    label->draw(label);
+    EXPECT_EQ(std::strlen(label->text), 45u) << "cut, never written past";
+
+    sim_.shipInfo = nullptr; // a named object: only the label uses its name
+    static char names[] = "GATE";
+    gScriptBuffers.data[100] = 0;
+    std::memcpy(gScriptBuffers.data + 100, names, sizeof names);
+    avatar_.params[kParamName] = 100;
+    label->draw(label);
+    name->draw(name);
+    EXPECT_STREQ(label->text, "TARGET: GATE");
+    EXPECT_EQ(std::string(name->text).rfind("TARGET: ----", 0), 0u);
+}
+
+TEST_F(DrawTypes, ARepairTeamShowsItsSystemOrItsIdleText)
+{
+    ShipSystem system{};
+    system.names[0] = "REACTOR";
+    system.health = 0.25f;
+    system.repairTime = 12;
+    gShipSystems.teams[1].system = &system;
+    gShipSystems.teams[0].system = nullptr;
+    // (10, 10)-(209, 69): lines from (14, 22), 10 apart.
+    WindowHandle* busy = Make(guiDrawRepairTeamWindow, 10, 10, 200, 60);
+    busy->value = 1;
+    busy->redrawCount = 0;
+    busy->draw(busy);
+    for (int line = 0; line < 4; ++line)
+        EXPECT_EQ(screen_.At(15, 20 + 10 * line), 64) << line;
+    EXPECT_GT(busy->redrawCount, 0);
+
+    WindowHandle* idle = Make(guiDrawRepairTeamWindow, 10, 100, 200, 60);
+    idle->value = 0;
+    idle->draw(idle);
+    EXPECT_EQ(screen_.At(15, 110), 64);
+    EXPECT_EQ(screen_.At(15, 118), 64) << "READY one font line lower";
+    EXPECT_EQ(screen_.Colours(11, 122, 208, 158), (std::set<int>{0}));
+
+    WindowHandle* none = Make(guiDrawRepairTeamWindow, 10, 200, 200, 60);
+    none->value = 4;
+    none->draw(none);
+    EXPECT_EQ(screen_.Colours(11, 201, 208, 258), (std::set<int>{0})) << "no such team";
+    gShipSystems.teams[1].system = nullptr;
 }
 
 } // namespace
