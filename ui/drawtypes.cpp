@@ -470,6 +470,32 @@ void DrawBodyName(const Canvas& canvas, WindowHandle* window, const Contact& row
 }
 
 
+constexpr uint8_t kTitleColour = 246;
+constexpr uint8_t kArrowHot = 250;
+constexpr uint8_t kArrowPressed = 249;
+
+// A triangle filling the window, its point at the right or left edge's
+// middle, its base the opposite edge.
+void SideArrow(WindowHandle* window, bool right)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    uint8_t colour = kBoxColour;
+    if (window->flags & kWindowPressed)
+        colour = kArrowPressed;
+    else if (window->flags & kWindowHot)
+        colour = kArrowHot;
+    const int32_t width = Right(window) - Left(window);
+    const int32_t middle = (Top(window) + Bottom(window)) / 2;
+    const int32_t half = (Bottom(window) - Top(window)) / 2;
+    for (int32_t i = 0; i <= width; ++i) {
+        const int32_t reach = width > 0 ? half * (width - i) / width : half; // i from the base
+        const auto x = Narrow(right ? Left(window) + i : Right(window) - i);
+        CanvasLine(canvas, x, Narrow(middle - reach), x, Narrow(middle + reach), colour);
+    }
+}
+
 // ---- target and engineering panels --------------------------------------------
 
 constexpr int16_t kStationComms = 1;
@@ -1201,4 +1227,91 @@ void guiDrawRepairTeamWindow(WindowHandle* window)
     }
     KeepRedrawing(window);
     FlashHighlight(canvas, window);
+}
+
+void guiDrawIndicatorWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    const bool lit = window->text && window->text[0];
+    const Bitmap* picture = lit ? window->bitmapDown : window->bitmapUp;
+    if (picture)
+        CanvasBlit(canvas, *picture, Left(window), Top(window));
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawHotTextWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    FillInside(canvas, window, 0);
+    if (const RasterFont* font = (window->flags & kWindowHot) ? gFontR : gFontB)
+        DrawWrapped(canvas, window, window->text, font, Left(window) + 2, CentredBaseline(window, font));
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawTitledBoxWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    DrawRect(canvas, window);
+    const RasterFont* font = FontOf(window);
+    if (font && window->text) {
+        int16_t width = 0, height = 0;
+        TextMeasure(window->text, font, width, height);
+        const int32_t x = Left(window) + (Right(window) - Left(window) + 1 - width) / 2;
+        DrawAt(canvas, window->text, font, kTitleColour, x, Top(window) + font->height + 2, RectOf(window));
+    }
+    guiRedrawOverlapping(window);
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawOutlinedButtonWindow(WindowHandle* window)
+{
+    guiDrawButtonWindow(window);
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    if (window->flags & kWindowOutlined)
+        guiDrawOutline(canvas, kBoxColour, Narrow(Left(window) - 1), Narrow(Top(window) - 1),
+                       Narrow(Right(window) + 1), Narrow(Bottom(window) + 1));
+    guiRedrawOverlapping(window);
+}
+
+void guiDrawLevelHBarWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    KeepRedrawing(window);
+    if (!ClampMeter(window, 0.0f))
+        return;
+    uint8_t colour = kLevelLow;
+    for (const LevelBand& b : kLevelBands)
+        if (window->value > b.threshold * window->maximum) {
+            colour = b.colour;
+            break;
+        }
+    const int32_t left = Left(window), right = Right(window);
+    const auto barEnd =
+        static_cast<int32_t>(left + 2 + static_cast<double>(right - left - 3) * window->value / window->maximum);
+    window->auxShort = Narrow(barEnd);
+    FillInside(canvas, window, 0);
+    Outline(canvas, window, colour);
+    CanvasFillRect(canvas, colour, Narrow(left + 2), Narrow(Top(window) + 2), Narrow(barEnd - 1),
+                   Narrow(Bottom(window) - 2));
+    FlashHighlight(canvas, window);
+}
+
+void guiDrawRightArrowWindow(WindowHandle* window)
+{
+    SideArrow(window, true);
+}
+
+void guiDrawLeftArrowWindow(WindowHandle* window)
+{
+    SideArrow(window, false);
 }

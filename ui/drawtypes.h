@@ -66,3 +66,17 @@ void guiDrawTargetNameWindow(WindowHandle* window);
 uint8_t guiHealthShade(int32_t taken, int32_t maximumHull);
 // One repair team of the player's ship, team = the window's value (0-3).
 void guiDrawRepairTeamWindow(WindowHandle* window);
+
+// The down picture while the window's text is non-empty, else the up one.
+void guiDrawIndicatorWindow(WindowHandle* window);
+// The string type in the default font, the highlight font while hot.
+void guiDrawHotTextWindow(WindowHandle* window);
+// The rect type with its text centred at the top in 246.
+void guiDrawTitledBoxWindow(WindowHandle* window);
+// The button type; with kWindowOutlined a frame in 47 one pixel outside.
+void guiDrawOutlinedButtonWindow(WindowHandle* window);
+// A horizontal bar in the level gauge's colours.
+void guiDrawLevelHBarWindow(WindowHandle* window);
+// A triangle filling the window: 47, 250 when hot, 249 when pressed.
+void guiDrawRightArrowWindow(WindowHandle* window);
+void guiDrawLeftArrowWindow(WindowHandle* window);

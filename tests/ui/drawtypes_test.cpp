@@ -803,4 +803,86 @@ TEST_F(DrawTypes, ARepairTeamShowsItsSystemOrItsIdleText)
     gShipSystems.teams[1].system = nullptr;
 }
 
+
+TEST_F(DrawTypes, TheSideArrowsFillTheWindowTowardTheirPointInTheirStateColour)
+{
+    struct Case {
+        uint32_t flags;
+        int colour;
+    } cases[] = {{0, 47}, {kWindowHot, 250}, {kWindowPressed, 249}, {kWindowHot | kWindowPressed, 249}};
+    for (const Case& c : cases) {
+        // (10, 10)-(30, 30): base on one side, point at the other's middle.
+        WindowHandle* r = Make(guiDrawRightArrowWindow, 10, 10, 21, 21);
+        r->flags |= c.flags;
+        r->draw(r);
+        EXPECT_EQ(screen_.At(10, 10), c.colour);
+        EXPECT_EQ(screen_.At(10, 30), c.colour);
+        EXPECT_EQ(screen_.At(30, 20), c.colour);
+        EXPECT_EQ(screen_.At(30, 12), 7);
+        WindowHandle* l = Make(guiDrawLeftArrowWindow, 50, 10, 21, 21);
+        l->flags |= c.flags;
+        l->draw(l);
+        EXPECT_EQ(screen_.At(70, 10), c.colour);
+        EXPECT_EQ(screen_.At(50, 20), c.colour);
+        EXPECT_EQ(screen_.At(50, 12), 7);
+    }
+}
+
+TEST_F(DrawTypes, TitledBoxesOutlinedButtonsIndicatorsAndHotTexts)
+{
+    WindowHandle* titled = Make(guiDrawTitledBoxWindow, 10, 10, 100, 40, 3); // title baseline 20
+    titled->text = "AB";                                                     // from x 54
+    titled->draw(titled);
+    EXPECT_EQ(screen_.At(55, 18), 246);
+    EXPECT_EQ(screen_.At(55, 30), 3);
+
+    WindowHandle* outlined = Make(guiDrawOutlinedButtonWindow, 10, 100, 100, 20, 3);
+    outlined->draw(outlined);
+    EXPECT_EQ(screen_.At(50, 99), 7);
+    outlined->flags |= kWindowOutlined;
+    outlined->draw(outlined);
+    EXPECT_EQ(screen_.At(50, 99), 47) << "one pixel outside";
+    EXPECT_EQ(screen_.At(50, 100), 24);
+
+    std::vector<uint8_t> offPixels(4, 11), onPixels(4, 12);
+    Bitmap off{offPixels.data(), 2, 2, 0, 0}, on{onPixels.data(), 2, 2, 0, 0};
+    WindowHandle* lamp = Make(guiDrawIndicatorWindow, 200, 10, 2, 2);
+    lamp->bitmapUp = &off;
+    lamp->bitmapDown = &on;
+    lamp->text = "";
+    lamp->draw(lamp);
+    EXPECT_EQ(screen_.At(200, 10), 11);
+    lamp->text = "ON";
+    lamp->draw(lamp);
+    EXPECT_EQ(screen_.At(200, 10), 12);
+
+    BlockFont highlight(150);
+    gFontB = &font_.font;
+    gFontR = &highlight.font;
+    WindowHandle* entry = Make(guiDrawHotTextWindow, 10, 200, 100, 20); // baseline 214
+    entry->text = "A";
+    entry->draw(entry);
+    EXPECT_EQ(screen_.At(13, 212), 100);
+    entry->flags |= kWindowHot;
+    entry->draw(entry);
+    EXPECT_EQ(screen_.At(13, 212), 150);
+    gFontB = gFontR = nullptr;
+}
+
+TEST_F(DrawTypes, TheLevelHorizontalBarTakesTheLevelColours)
+{
+    struct Case {
+        float value;
+        int colour;
+    } cases[] = {{25, 64}, {50, 160}, {75, 160}, {100, 97}};
+    for (const Case& c : cases) {
+        WindowHandle* w = Make(guiDrawLevelHBarWindow, 10, 10, 100, 20);
+        w->maximum = 100;
+        w->value = c.value;
+        w->draw(w);
+        EXPECT_EQ(screen_.At(13, 20), c.colour) << c.value;
+        EXPECT_EQ(screen_.At(50, 10), c.colour) << c.value;
+    }
+}
+
 } // namespace
