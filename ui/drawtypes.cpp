@@ -14,6 +14,7 @@
 #include "system/res/resman.h"
 #include "system/text.h"
 #include "screens/bridge.h"
+#include "screens/engineering.h"
 #include "script/configstatements.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
@@ -644,6 +645,20 @@ void FormatTargetLine(char* buffer, std::size_t size, const SceneItem* item, boo
         std::snprintf(buffer, size, kTargetLine[lang], name);
     else
         std::snprintf(buffer, size, "%-*s", kEmptyTargetWidth[lang], kEmptyTargetLine[lang]);
+}
+
+
+constexpr uint8_t kTeamListColour = 36;
+
+// A system's list colour by health, each later test winning.
+uint8_t HealthColour(float health)
+{
+    uint8_t colour = health == 1.0f ? 36 : 160;
+    if (health <= 0.5f)
+        colour = 64;
+    if (health <= 0.2f)
+        colour = 58;
+    return colour;
 }
 
 } // namespace
@@ -1314,4 +1329,55 @@ void guiDrawRightArrowWindow(WindowHandle* window)
 void guiDrawLeftArrowWindow(WindowHandle* window)
 {
     SideArrow(window, false);
+}
+
+void guiDrawEngToggleWindow(WindowHandle* window)
+{
+    const auto layer = static_cast<int32_t>(window->value);
+    const bool known = layer >= 0 && layer < kEngLayers;
+    window->text = known ? gEngPanel.layerLabels[layer] : nullptr;
+    window->check = known && (gEngPanel.layerMask & kEngLayerBits[layer]) ? 255 : 0;
+    guiDrawButtonWindow(window);
+    Canvas canvas;
+    if (window->check && Placed(window, canvas))
+        Outline(canvas, window, kLevelLow);
+}
+
+void guiDrawEngTabMarkerWindow(WindowHandle* window)
+{
+    window->x = Narrow(98 * gEngPanel.selectedTab - 48);
+    guiDrawButtonWindow(window);
+}
+
+void guiDrawEngSystemListWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (gEngPanel.selectedTab != 1 || !Placed(window, canvas))
+        return;
+    const RasterFont* font = FontOf(window);
+    if (font) {
+        const int lang = Language();
+        const ClipRect clip = RectOf(window);
+        const ClipRect teamClip{Narrow(clip.left - 10), clip.top, clip.right, clip.bottom};
+        const auto group = static_cast<int32_t>(window->value);
+        int32_t y = Top(window) + 12;
+        for (const ShipSystem* system : gShipSystems.order) {
+            if (!system || system->repairClass != group)
+                continue;
+            const char* name = system->names[lang] ? system->names[lang] : "";
+            int16_t width = 0, height = 0;
+            TextMeasure(name, font, width, height);
+            CanvasFillRectClipped(canvas, 0, clip, Left(window), Narrow(y - 9), Narrow(Left(window) + width),
+                                  Narrow(y));
+            DrawAt(canvas, name, font, HealthColour(system->health), Left(window), y, clip);
+            if (system == gEngPanel.selectedSystem)
+                guiDrawOutline(canvas, kBoxColour, Narrow(Left(window) - 2), Narrow(y - 10),
+                               Narrow(Right(window) + 2), Narrow(y + 1));
+            if (system->repairTeam)
+                PanelText(canvas, font, kTeamListColour, Left(window) - 8, y, teamClip, "%i",
+                          system->repairTeam->index + 1);
+            y += 11;
+        }
+    }
+    FlashHighlight(canvas, window);
 }

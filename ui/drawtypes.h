@@ -80,3 +80,11 @@ void guiDrawLevelHBarWindow(WindowHandle* window);
 // A triangle filling the window: 47, 250 when hot, 249 when pressed.
 void guiDrawRightArrowWindow(WindowHandle* window);
 void guiDrawLeftArrowWindow(WindowHandle* window);
+
+// The ENG station: a layer button (layer = the window's value) drawn as a
+// button, checked and framed in 64 while its layer is shown; the tab
+// marker moved to the selected tab; one priority group's systems
+// (group = the window's value) by health, the selected one framed.
+void guiDrawEngToggleWindow(WindowHandle* window);
+void guiDrawEngTabMarkerWindow(WindowHandle* window);
+void guiDrawEngSystemListWindow(WindowHandle* window);

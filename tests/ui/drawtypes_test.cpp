@@ -5,6 +5,7 @@
 #include "ui/drawtypes.h"
 
 #include "screens/bridge.h"
+#include "screens/engineering.h"
 #include "script/configstatements.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
@@ -883,6 +884,94 @@ TEST_F(DrawTypes, TheLevelHorizontalBarTakesTheLevelColours)
         EXPECT_EQ(screen_.At(13, 20), c.colour) << c.value;
         EXPECT_EQ(screen_.At(50, 10), c.colour) << c.value;
     }
+}
+
+
+// A fixture ship's systems in the repair order: group 2 holds four of them,
+// group 3 one.
+class EngStation : public DrawTypes {
+protected:
+    void SetUp() override
+    {
+        DrawTypes::SetUp();
+        const float health[] = {1.0f, 0.5f, 0.2f, 0.9f, 1.0f};
+        const int16_t group[] = {2, 2, 2, 3, 2};
+        for (int i = 0; i < 5; ++i) {
+            systems_[i].names[0] = "SYS";
+            systems_[i].health = health[i];
+            systems_[i].repairClass = group[i];
+            gShipSystems.order[i] = &systems_[i];
+        }
+        gShipSystems.teams[2].index = 2;
+        systems_[1].repairTeam = &gShipSystems.teams[2];
+        gEngPanel.selectedTab = 1;
+        gEngPanel.selectedSystem = &systems_[4];
+        list_ = Make(guiDrawEngSystemListWindow, 100, 300, 80, 80); // (100, 300)-(179, 379)
+        list_->value = 2;
+    }
+    void TearDown() override
+    {
+        std::fill(std::begin(gShipSystems.order), std::end(gShipSystems.order), nullptr);
+        gEngPanel = {.selectedSystem = nullptr, .layerMask = 0, .selectedTab = 1, .layerLabels = {}};
+        DrawTypes::TearDown();
+    }
+    ShipSystem systems_[5]{};
+    WindowHandle* list_ = nullptr;
+};
+
+TEST_F(EngStation, APriorityListShowsItsGroupsSystemsByHealth)
+{
+    list_->draw(list_);
+    // Rows 11 apart from 312: health 1, 0.5, 0.2, then the fourth system of
+    // the group (health 1, selected); the 0.9 one is in group 3.
+    const int colours[] = {36, 64, 58, 36};
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(screen_.At(101, 310 + 11 * row), colours[row]) << row;
+    EXPECT_EQ(screen_.At(101, 310 + 44), 7) << "no fifth row";
+    EXPECT_EQ(screen_.At(100, 312 - 9), 0) << "the name's box cleared";
+    // The selected system's frame, two pixels outside the window's sides.
+    EXPECT_EQ(screen_.At(140, 312 + 33 - 10), 47);
+    EXPECT_EQ(screen_.At(181, 312 + 33 - 5), 47);
+    // Repair team 2 works on the second row's system: "3" at left - 8.
+    EXPECT_EQ(screen_.At(93, 321), 36);
+    EXPECT_EQ(screen_.At(93, 310), 7);
+
+    systems_[0].health = 0.99f;
+    list_->draw(list_);
+    EXPECT_EQ(screen_.At(101, 310), 160) << "below 1";
+
+    screen_.Clear(7);
+    gEngPanel.selectedTab = 2;
+    list_->draw(list_);
+    EXPECT_EQ(screen_.Colours(90, 295, 185, 385), (std::set<int>{7})) << "only on the first tab";
+}
+
+TEST_F(EngStation, ALayerButtonIsCheckedAndFramedWhileItsLayerIsShown)
+{
+    gEngPanel.layerLabels[3] = "HULL";
+    WindowHandle* button = Make(guiDrawEngToggleWindow, 10, 10, 60, 20, 3);
+    button->value = 3;
+    button->draw(button);
+    EXPECT_STREQ(button->text, "HULL");
+    EXPECT_EQ(button->check, 0);
+    EXPECT_EQ(screen_.At(30, 10), 24);
+    gEngPanel.layerMask = kEngLayerBits[3];
+    button->draw(button);
+    EXPECT_EQ(button->check, 255);
+    EXPECT_EQ(screen_.At(30, 10), 64);
+    button->value = 7; // no such layer
+    button->draw(button);
+    EXPECT_EQ(button->check, 0);
+    EXPECT_EQ(button->text, nullptr);
+}
+
+TEST_F(EngStation, TheTabMarkerMovesToTheSelectedTab)
+{
+    WindowHandle* marker = Make(guiDrawEngTabMarkerWindow, 0, 10, 20, 10, 3);
+    gEngPanel.selectedTab = 3;
+    marker->draw(marker);
+    EXPECT_EQ(marker->x, 246);
+    EXPECT_EQ(screen_.At(250, 10), 24);
 }
 
 } // namespace
