@@ -72,7 +72,7 @@ void BM_StationLayoutRedraw(benchmark::State& state)
     gWindows.redrawValue = 1;
     guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, nullptr, nullptr, 0, 0, kWidth, kHeight, 0);
     constexpr WindowRoutine kDraws[] = {guiDrawVerticalBarWindow, guiDrawCentredHBarWindow, guiDrawLevelBarWindow,
-                                        guiDrawCardWindow,        guiDrawStringWindow,      guiDrawNumberWindow,
+                                        guiDrawCardWindow, guiDrawStringWindow, guiDrawNumberWindow,
                                         guiDrawTargetPanelWindow, guiDrawButtonWindow};
     std::vector<WindowHandle*> windows;
     for (int i = 0; i < kWindows; ++i) {
