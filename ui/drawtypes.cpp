@@ -661,6 +661,19 @@ uint8_t HealthColour(float health)
     return colour;
 }
 
+
+constexpr int16_t kSquarePitch = 3;
+
+// A status square's colour by its system's health.
+uint8_t SquareColour(float health)
+{
+    if (health <= 0.2f)
+        return 58;
+    if (health <= 0.5f)
+        return 64;
+    return health < 1.0f ? 160 : 97;
+}
+
 } // namespace
 
 void guiDrawUpTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour)
@@ -1380,4 +1393,30 @@ void guiDrawEngSystemListWindow(WindowHandle* window)
         }
     }
     FlashHighlight(canvas, window);
+}
+
+void guiDrawSystemHealthSquares(const Canvas& canvas, const SceneItem* ship, int32_t first, int32_t last, int16_t x,
+                                int16_t y)
+{
+    if (!ship || !ship->sim)
+        return;
+    const bool all = first == 0 && last == 0;
+    int32_t index = 0;
+    int32_t column = 0;
+    for (const ShipSystem* s = ship->sim->systems; s && index < kMaxShipSystems; s = s->next, ++index) {
+        if (!all && (index < first || index > last))
+            continue;
+        const auto left = Narrow(x + kSquarePitch * column++);
+        CanvasFillRect(canvas, SquareColour(s->health), left, y, Narrow(left + 1), Narrow(y + 1));
+    }
+}
+
+void guiDrawSystemsHealthWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    SceneItem* ship = guiViewedItems(window);
+    if (!ship || ship != gPlayerItem || !Placed(window, canvas))
+        return;
+    guiDrawSystemHealthSquares(canvas, ship, static_cast<int32_t>(window->value),
+                               static_cast<int32_t>(window->maximum), Left(window), Top(window));
 }

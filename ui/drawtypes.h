@@ -88,3 +88,13 @@ void guiDrawLeftArrowWindow(WindowHandle* window);
 void guiDrawEngToggleWindow(WindowHandle* window);
 void guiDrawEngTabMarkerWindow(WindowHandle* window);
 void guiDrawEngSystemListWindow(WindowHandle* window);
+
+struct SceneItem;
+// A row of 2 x 2 squares, 3 pixels from start to start, one per system of
+// the ship's list from index first to last (0 and 0: all), coloured by
+// health: 58 up to 0.2, 64 up to 0.5, 160 below 1, 97 at 1.
+void guiDrawSystemHealthSquares(const Canvas& canvas, const SceneItem* ship, int32_t first, int32_t last, int16_t x,
+                                int16_t y);
+// The squares of the window's range (value to maximum) for the ship it
+// shows, only when that ship is the player's.
+void guiDrawSystemsHealthWindow(WindowHandle* window);

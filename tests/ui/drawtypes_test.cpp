@@ -974,4 +974,42 @@ TEST_F(EngStation, TheTabMarkerMovesToTheSelectedTab)
     EXPECT_EQ(screen_.At(250, 10), 24);
 }
 
+
+TEST_F(DrawTypes, TheHealthSquaresShowThePlayersSystemsInTheirRange)
+{
+    ShipSystem systems[4]{};
+    const float health[] = {1.0f, 0.9f, 0.5f, 0.2f};
+    for (int i = 0; i < 4; ++i) {
+        systems[i].health = health[i];
+        systems[i].next = i < 3 ? &systems[i + 1] : nullptr;
+    }
+    Sim sim{};
+    sim.systems = &systems[0];
+    SceneItem ship{};
+    ship.sim = &sim;
+    SceneItem* const savedPlayer = gPlayerItem;
+    gPlayerItem = &ship;
+    WindowHandle* strip = Make(guiDrawSystemsHealthWindow, 10, 10, 40, 4);
+    guiSetViewedItems(strip, &ship);
+    strip->draw(strip);
+    const int colours[] = {97, 160, 64, 58};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(screen_.Colours(10 + 3 * i, 10, 11 + 3 * i, 11), (std::set<int>{colours[i]})) << i;
+        EXPECT_EQ(screen_.At(12 + 3 * i, 10), 7);
+    }
+    screen_.Clear(7);
+    strip->value = 1;
+    strip->maximum = 2;
+    strip->draw(strip);
+    EXPECT_EQ(screen_.At(10, 10), 160) << "the range starts at system 1";
+    EXPECT_EQ(screen_.At(13, 10), 64);
+    EXPECT_EQ(screen_.At(16, 10), 7);
+
+    screen_.Clear(7);
+    gPlayerItem = nullptr;
+    strip->draw(strip);
+    EXPECT_EQ(screen_.At(10, 10), 7) << "another ship's systems are not shown";
+    gPlayerItem = savedPlayer;
+}
+
 } // namespace
