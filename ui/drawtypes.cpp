@@ -56,6 +56,15 @@ int16_t Narrow(int32_t v)
     return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
 }
 
+// Toward zero into the int32 range; not-a-number is 0. Window values and
+// record figures come from scripts and data.
+int32_t Truncate(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
+}
+
 int16_t Left(const WindowHandle* w)
 {
     return w->rect[0];
@@ -164,8 +173,10 @@ int32_t CentredBaseline(const WindowHandle* window, const RasterFont* font)
 // without a full scale (it draws nothing).
 bool ClampMeter(WindowHandle* window, float low)
 {
-    if (window->maximum == 0.0f)
+    if (!(window->maximum > low) || std::isinf(window->maximum))
         return false;
+    if (std::isnan(window->value))
+        window->value = low;
     window->value = std::clamp(window->value, low, window->maximum);
     return true;
 }
@@ -232,7 +243,7 @@ void CentredBar(WindowHandle* window, bool vertical)
     KeepRedrawing(window);
     if (window->maximum < 0.0f)
         window->maximum = -window->maximum;
-    if (!ClampMeter(window, -window->maximum))
+    if (!ClampMeter(window, -std::fabs(window->maximum)))
         return;
     FillInside(canvas, window, 0);
     Outline(canvas, window, kOutlineColour);
@@ -437,7 +448,7 @@ const char* BodyName(const SceneItem* item)
 // its 15-pixel gap have passed. Returns the offset to draw at.
 int32_t ScrollStep(WindowHandle* window, int32_t width)
 {
-    int32_t offset = static_cast<int32_t>(window->maximum);
+    int32_t offset = Truncate(window->maximum);
     if (offset >= width + 15 || offset < 0)
         offset = 0;
     const int32_t drawAt = offset;
@@ -614,7 +625,7 @@ void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& 
     }
     const Sim& sim = *row.item->sim;
     DrawAt(canvas, (sim.flags & kSimLdsEngaged) ? "LDS" : kDriveWord[lang], font, c, x0, y + 20, column);
-    PanelText(canvas, font, c, x0, y + 30, column, "%i M/S", static_cast<int>(sim.speed / 100));
+    PanelText(canvas, font, c, x0, y + 30, column, "%i M/S", Truncate(sim.speed / 100.0));
     PanelText(canvas, font, c, x0, y + 40, column, "DMG %i", DamagePercent(ship.damage));
     if (!gFontB)
         return;
@@ -774,7 +785,7 @@ void guiDrawTextWindow(WindowHandle* window)
         return;
     // The scroll offset never passes the text's end.
     const auto length = static_cast<int32_t>(std::strlen(text));
-    const int32_t offset = std::clamp(static_cast<int32_t>(window->maximum), 0, length);
+    const int32_t offset = std::clamp(Truncate(window->maximum), 0, length);
     CanvasDrawTextBox(canvas, text + offset, FontOf(window), RectOf(window));
 }
 
@@ -838,7 +849,7 @@ void guiDrawNumberWindow(WindowHandle* window)
     DrawRect(canvas, window);
     if (const RasterFont* font = FontOf(window)) {
         char text[16];
-        std::snprintf(text, sizeof text, "%d", static_cast<int>(window->value));
+        std::snprintf(text, sizeof text, "%d", Truncate(window->value));
         DrawWrapped(canvas, window, text, font, Left(window) + 4, CentredBaseline(window, font));
     }
     FlashHighlight(canvas, window);
@@ -1056,7 +1067,7 @@ void guiDrawLoggerWindow(WindowHandle* window)
     for (int32_t i = 0; i < columns; ++i) {
         const int32_t index = (oldest + static_cast<int32_t>(i * step)) % count;
         const double ratio = (r.samples[index] - r.minimum) / range;
-        const auto rise = static_cast<int32_t>(height * ratio);
+        const auto rise = Truncate(height * ratio);
         const int32_t top = std::clamp(Bottom(window) - rise, Top(window) + 1, Bottom(window) - 1);
         const auto x = Narrow(Left(window) + 1 + i);
         CanvasLine(canvas, x, Narrow(Bottom(window) - 1), x, Narrow(top), GraphColour(ratio));
@@ -1081,7 +1092,7 @@ void guiDrawProfileWindow(WindowHandle* window)
         const double value = std::min(p.durations[i], static_cast<double>(p.longest));
         if (range != 0.0) {
             const double ratio = (value - p.shortest) / range;
-            const auto end = static_cast<int32_t>(centre + half * ratio);
+            const auto end = Truncate(centre + half * ratio);
             CanvasFillRectClipped(canvas, GraphColour(ratio), RectOf(window), Narrow(centre),
                                   Narrow(y - rowHeight + 2), Narrow(end), Narrow(y - 1));
         }
@@ -1099,7 +1110,7 @@ void guiDrawVideoWindow(WindowHandle* window)
     if (!Placed(window, canvas))
         return;
     FilmClip* clip = window->subject.kind == WindowSubject::Kind::Clip ? window->subject.clip : nullptr;
-    if (clip && !DrawClip(clip, RectOf(window)))
+    if (clip && (!DrawClip(clip, RectOf(window)) || !clip->film || clip->finished))
         guiCloseWindow(window, kVideoCloseDelay);
     Outline(canvas, window, kBoxColour);
 }
@@ -1115,7 +1126,7 @@ void guiDrawOverlayWindow(WindowHandle* window)
     // The mask plane follows the pixels; a block too small to hold it draws
     // nothing rather than reading past its end.
     const std::size_t plane = static_cast<std::size_t>(picture->width) * picture->height;
-    if (window->font->size > 0 && static_cast<std::size_t>(window->font->size) < RasterBlockSize(0, 0) + 2 * plane)
+    if (window->font->size <= 0 || static_cast<std::size_t>(window->font->size) < RasterBlockSize(0, 0) + 2 * plane)
         return;
     const uint8_t* mask = picture->pixels + plane;
     const ClipRect clip = CanvasBounds(canvas);
@@ -1204,8 +1215,8 @@ void guiDrawTargetInfoWindow(WindowHandle* window)
             const float speed = item->sim ? item->sim->speed : 0.0f;
             const float mass = item->sim ? item->sim->mass : 0.0f;
             DrawAt(canvas, "MISSILE", font, c, x0, y, clip);
-            PanelText(canvas, font, c, x0, y + 20, clip, "%i m/s", static_cast<int>(speed / 100));
-            PanelText(canvas, font, c, x0, y + 30, clip, "%i kg", static_cast<int>(mass));
+            PanelText(canvas, font, c, x0, y + 20, clip, "%i m/s", Truncate(speed / 100.0));
+            PanelText(canvas, font, c, x0, y + 30, clip, "%i kg", Truncate(mass));
         }
     }
     FlashHighlight(canvas, window);
@@ -1236,7 +1247,7 @@ void guiDrawRepairTeamWindow(WindowHandle* window)
     if (!Placed(window, canvas))
         return;
     FillInside(canvas, window, 0);
-    const auto t = static_cast<int32_t>(window->value);
+    const auto t = Truncate(window->value);
     const RasterFont* font = FontOf(window);
     if (font && t >= 0 && t < kRepairTeams) {
         const int lang = Language();
@@ -1247,7 +1258,7 @@ void guiDrawRepairTeamWindow(WindowHandle* window)
             PanelText(canvas, font, kTeamColour, x, y, clip, kRepairTeamText[lang], t + 1);
             DrawAt(canvas, system->names[lang], font, kTeamColour, x, y + 10, clip);
             PanelText(canvas, font, kTeamColour, x, y + 20, clip, "DAMAGE %i",
-                      static_cast<int>((1.0f - system->health) * 100));
+                      Truncate((1.0 - system->health) * 100));
             PanelText(canvas, font, kTeamColour, x, y + 30, clip, "TIME %i", system->repairTime);
         } else {
             PanelText(canvas, font, kTeamColour, x, y, clip, kIdleTeamText[lang], t + 1);
@@ -1346,7 +1357,7 @@ void guiDrawLeftArrowWindow(WindowHandle* window)
 
 void guiDrawEngToggleWindow(WindowHandle* window)
 {
-    const auto layer = static_cast<int32_t>(window->value);
+    const auto layer = Truncate(window->value);
     const bool known = layer >= 0 && layer < kEngLayers;
     window->text = known ? gEngPanel.layerLabels[layer] : nullptr;
     window->check = known && (gEngPanel.layerMask & kEngLayerBits[layer]) ? 255 : 0;
@@ -1372,7 +1383,7 @@ void guiDrawEngSystemListWindow(WindowHandle* window)
         const int lang = Language();
         const ClipRect clip = RectOf(window);
         const ClipRect teamClip{Narrow(clip.left - 10), clip.top, clip.right, clip.bottom};
-        const auto group = static_cast<int32_t>(window->value);
+        const auto group = Truncate(window->value);
         int32_t y = Top(window) + 12;
         for (const ShipSystem* system : gShipSystems.order) {
             if (!system || system->repairClass != group)
@@ -1417,6 +1428,6 @@ void guiDrawSystemsHealthWindow(WindowHandle* window)
     SceneItem* ship = guiViewedItems(window);
     if (!ship || ship != gPlayerItem || !Placed(window, canvas))
         return;
-    guiDrawSystemHealthSquares(canvas, ship, static_cast<int32_t>(window->value),
-                               static_cast<int32_t>(window->maximum), Left(window), Top(window));
+    guiDrawSystemHealthSquares(canvas, ship, Truncate(window->value),
+                               Truncate(window->maximum), Left(window), Top(window));
 }

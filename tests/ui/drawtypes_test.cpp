@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <set>
@@ -1010,6 +1011,34 @@ TEST_F(DrawTypes, TheHealthSquaresShowThePlayersSystemsInTheirRange)
     strip->draw(strip);
     EXPECT_EQ(screen_.At(10, 10), 7) << "another ship's systems are not shown";
     gPlayerItem = savedPlayer;
+}
+
+
+TEST_F(DrawTypes, MetersTakeScriptValuesThatAreOutOfAnyRange)
+{
+    struct Case {
+        WindowRoutine draw;
+        float value, maximum;
+    } cases[] = {
+        {guiDrawVerticalBarWindow, NAN, 100},
+        {guiDrawVerticalBarWindow, 5, -100},
+        {guiDrawHorizontalBarWindow, 1e30f, 100},
+        {guiDrawCentredHBarWindow, NAN, -100},
+        {guiDrawLevelBarWindow, 5, INFINITY},
+        {guiDrawNumberWindow, 1e30f, 0},
+        {guiDrawNumberWindow, NAN, 0},
+        {guiDrawTickerWindow, 0, NAN},
+    };
+    for (const Case& c : cases) {
+        WindowHandle* w = Make(c.draw, kL, kT, 20, 50);
+        w->value = c.value;
+        w->maximum = c.maximum;
+        w->text = "AB";
+        w->draw(w);
+        EXPECT_EQ(screen_.At(0, 0), 7) << "nothing outside the window";
+        EXPECT_FALSE(std::isnan(w->value) && c.draw != guiDrawNumberWindow && c.draw != guiDrawTickerWindow)
+            << "a bar keeps no value that is not a number";
+    }
 }
 
 } // namespace
