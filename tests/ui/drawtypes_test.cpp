@@ -13,6 +13,7 @@
 #include "ui/contacts.h"
 #include "ui/messagelog.h"
 #include "world/records.h"
+#include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
 
@@ -1039,6 +1040,32 @@ TEST_F(DrawTypes, MetersTakeScriptValuesThatAreOutOfAnyRange)
         EXPECT_FALSE(std::isnan(w->value) && c.draw != guiDrawNumberWindow && c.draw != guiDrawTickerWindow)
             << "a bar keeps no value that is not a number";
     }
+}
+
+
+TEST_F(Cards, TheMainViewShowsThePlayersTargetCardAtItsBottom)
+{
+    ResetPools();
+    SceneItem* target = AllocSceneItem();
+    ASSERT_NE(target, nullptr);
+    target->sim = &sim_;
+    target->avatar = &avatar_;
+    Row().item = target;
+    Row().rowFlags = kContactUsed;
+    // A view (0, 0)-(319, 199) without a viewing item: only the card.
+    WindowHandle* view = Make(guiDraw3DWindow, 0, 0, 320, 200);
+    gWindows.mainView = view;
+    guiDrawMainView();
+    EXPECT_EQ(screen_.Colours(80, 184, 239, 195), (std::set<int>{7})) << "no target, no card";
+    gContacts.playerTarget = target;
+    guiDrawMainView();
+    // The card's box (80, 184)-(237, 195): frame 24, "C0" from x 84.
+    EXPECT_EQ(screen_.At(120, 184), 24);
+    EXPECT_EQ(screen_.At(85, 190), 97);
+    EXPECT_EQ(screen_.At(79, 190), 7);
+    gContacts.playerTarget = nullptr;
+    gWindows.mainView = nullptr;
+    ResetPools();
 }
 
 } // namespace
