@@ -1068,4 +1068,38 @@ TEST_F(Cards, TheMainViewShowsThePlayersTargetCardAtItsBottom)
     ResetPools();
 }
 
+
+TEST_F(Cards, ABodysNameStaysInItsColumnAndItsRangeShowsOnlyOnTheWideCard)
+{
+    static const char name[] = "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"; // 180 pixels from x 135
+    std::memcpy(gScriptBuffers.data + 200, name, sizeof name);
+    avatar_.params[kParamName] = 200;
+    avatar_.flags = kAvatarBody;
+    Row().contactClass = 7;
+    gContacts.filterClass = 7;
+    CurrentStation = 2;
+    card_->draw(card_);
+    ASSERT_EQ(card_->width, 268);
+    EXPECT_EQ(screen_.At(104 + 31 + 1, 106), 97) << "the name at x + 31";
+    EXPECT_EQ(screen_.At(100 + 182, 106), 97) << "up to the wide column's end";
+    EXPECT_EQ(screen_.At(104 + 181 + 1, 106), 97) << "the range";
+
+    screen_.Clear(7);
+    CurrentStation = 3; // WEP: narrow, the range lies outside the card
+    card_->draw(card_);
+    ASSERT_EQ(card_->width, 158);
+    EXPECT_EQ(screen_.At(100 + 98, 106), 97);
+    EXPECT_EQ(screen_.At(100 + 101, 106), 0) << "clipped at the narrow column's end";
+    EXPECT_EQ(screen_.Colours(258, 100, 400, 111), (std::set<int>{7}));
+
+    // The current row's name scrolls by half the frame's ticks.
+    gContacts.current = &Row();
+    gFrameClock.frameTicks = 6;
+    card_->maximum = 0;
+    card_->redrawCount = 0;
+    card_->draw(card_);
+    EXPECT_EQ(card_->maximum, 3.0f);
+    EXPECT_GT(card_->redrawCount, 0);
+}
+
 } // namespace
