@@ -1,11 +1,15 @@
 // The window draw types that the window statements install.
 //
 // Each paints one window into the screen canvas from its fields, inside the
-// rectangle that guiWindowRect places. All colours are palette indexes.
+// rectangle that guiWindowRect places: boxes, buttons, texts, meters, the
+// logger and profile graphs, pictures, the contact card, its scroll bar
+// and the order ticker, and the stations' target and engineering
+// read-outs with their language tables. All colours are palette indexes.
 // Meters redraw every frame; the flash highlight shakes the window's rows
 // while the hit flash runs. Not here: the window pool and its per-frame
 // update (ui/windows.h), the message log's window (ui/messagelog.h), the
-// 3D views themselves (view/viewwindows.h).
+// 3D views themselves (view/viewwindows.h), the engineering state
+// (screens/engineering.h).
 #include "ui/drawtypes.h"
 
 #include "system/canvas.h"
