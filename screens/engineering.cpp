@@ -65,3 +65,5 @@ void guiPlainElementDraw(WindowHandle* window)
 {
     RecordCall("guiPlainElementDraw");
 }
+
+EngineeringPanel gEngPanel = {.selectedSystem = nullptr, .layerMask = 0, .selectedTab = 1, .layerLabels = {}};

@@ -17,3 +17,18 @@ void guiSystemTemperatureDraw(WindowHandle* window);
 void guiSystemLevelDraw(WindowHandle* window);
 void guiSelectedSystemDraw(WindowHandle* window);
 void guiPlainElementDraw(WindowHandle* window);
+
+struct ShipSystem;
+
+constexpr int kEngLayers = 5;
+// The layer bit of each layer button "SysS0".."SysS4".
+constexpr int16_t kEngLayerBits[kEngLayers] = {1, 2, 4, 8, 16};
+
+// The engineering panel's state, shared by the ENG station's windows.
+struct EngineeringPanel {
+    ShipSystem* selectedSystem;          // of the player's ship, or null
+    int16_t layerMask;                   // the shown layers' bits
+    int16_t selectedTab;                 // 1 at start
+    const char* layerLabels[kEngLayers]; // the layer buttons' texts
+};
+extern EngineeringPanel gEngPanel;

@@ -17,6 +17,7 @@
 #include "system/input.h"
 #include "system/sound.h"
 #include "system/trace.h"
+#include "ui/contacts.h"
 #include "ui/drawtypes.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
@@ -157,6 +158,27 @@ void FadeFlash()
     if (gLastHitAmount > 0 && gPlayerItem && gPlayerItem->sim && !(gPlayerItem->sim->flags & kSimFlashHeld))
         gLastHitAmount -= gFrameClock.frameTicks;
     gLastHitAmount = std::clamp(gLastHitAmount, 0, kFlashLimit);
+}
+
+// The player's target's contact card at the bottom of the main view, drawn
+// through a window record of its own outside the pool.
+void DrawTargetCard(const WindowHandle* view)
+{
+    SceneItem* target = gContacts.playerTarget;
+    const Contact* row = target ? FindContactRow(target) : nullptr;
+    if (!row || g3DSuppressed)
+        return;
+    static WindowHandle card;
+    card = WindowHandle{};
+    card.anchor = kAnchorTopLeft;
+    card.x = Narrow(view->rect[0] + view->width / 2 - 80);
+    card.y = Narrow(view->rect[1] + view->height - 16);
+    card.width = 160;
+    card.height = 12;
+    card.flags = kWindowInUse;
+    card.subject.kind = WindowSubject::Kind::ContactRow;
+    card.subject.row = static_cast<int32_t>(row - gContacts.rows);
+    guiDrawCardWindow(&card);
 }
 
 // The last window that reports a hit becomes hot; the hot window stays
@@ -664,6 +686,7 @@ void guiDrawMainView()
     // In flight the log stays until it blanks itself after the text.
     if (gMessageLog.active)
         guiDrawMessageLog(view->rect[0] + 4, view->rect[1] + 10, view->width - 168, 80);
+    DrawTargetCard(view);
 }
 
 WindowHandle* guiPopupText(const char* text, int32_t delay)

@@ -16,6 +16,7 @@
 #include "system/text.h"
 #include "system/trace.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/ui/ui_canvas.h"
 #include "ui/drawtypes.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
@@ -326,6 +327,52 @@ TEST_F(WindowStatementTest, ADialogAndADestroyedWindowCloseAfterTheirTicks)
         Frame();
     EXPECT_FALSE(Window("box")->flags & kWindowInUse);
     EXPECT_TRUE(Window("clone")->flags & kWindowInUse);
+}
+
+TEST_F(WindowStatementTest, AfterOneFrameTheLayoutsWindowsShowTheirDrawTypesColours)
+{
+    MemoryScreen screen;
+    screen.Clear(250);
+    BlockFont font(100);
+    std::vector<uint8_t> pictureA(8 * 8, 77), pictureB(8 * 8, 78);
+    Bitmap bitmapA{pictureA.data(), 8, 8, 0, 0}, bitmapB{pictureB.data(), 8, 8, 0, 0};
+    static char text[] = "SOME TEXT";
+    GiveResources();
+    // The blocks carry our own font, pictures and text.
+    static_cast<Resource*>(FindScriptSymbol("fontA")->value)->data = &font.font;
+    static_cast<Resource*>(FindScriptSymbol("picA")->value)->data = &bitmapA;
+    static_cast<Resource*>(FindScriptSymbol("picB")->value)->data = &bitmapB;
+    static_cast<Resource*>(FindScriptSymbol("txtA")->value)->data = text;
+    gWindowFont = static_cast<Resource*>(FindScriptSymbol("fontA")->value);
+    ASSERT_EQ(ScriptTokenAt(InterpTest::Run(kLayout)).id, kw::END);
+    Window("meter")->maximum = 100;
+    Window("meter")->value = 50;
+    Frame();
+
+    EXPECT_EQ(screen.At(620, 272), 3) << "WIN_MAIN fills the screen's main window";
+    EXPECT_EQ(screen.At(600, 10), 7) << "WIN_BOX in its colour";
+    EXPECT_EQ(screen.At(600, 20), 3);
+    EXPECT_EQ(screen.At(20, 245), 47) << "WIN_BOX without a colour";
+    EXPECT_EQ(screen.At(560, 220), 24) << "WIN_RECT edge";
+    EXPECT_EQ(screen.At(560, 240), 0) << "WIN_RECT inside";
+    EXPECT_EQ(screen.Colours(201, 11, 207, 17), (std::set<int>{77})) << "WIN_RAST";
+    EXPECT_EQ(Window("rast")->width, 8);
+    EXPECT_EQ(screen.At(301, 11), 77) << "WIN_SWITCH released";
+    EXPECT_EQ(screen.Colours(331, 11, 388, 20), (std::set<int>{0, 100})) << "WIN_STRNG";
+    EXPECT_EQ(screen.At(403, 10), 29) << "BAR_VERT outline";
+    EXPECT_EQ(screen.Colours(401, 31, 406, 48), (std::set<int>{64})) << "BAR_VERT bar";
+    EXPECT_EQ(screen.Colours(401, 11, 406, 28), (std::set<int>{0}));
+    EXPECT_EQ(screen.At(439, 29), 29) << "XYDEV cross";
+    EXPECT_EQ(screen.At(425, 15), 0);
+    // The pop-up (80, 112)-(559, 161) is drawn over what it covers.
+    EXPECT_EQ(screen.Colours(11, 101, 79, 138), (std::set<int>{0, 100})) << "WIN_TEXT";
+    EXPECT_EQ(screen.At(10, 120), 24);
+    EXPECT_EQ(screen.At(300, 112), 24) << "the pop-up button";
+    EXPECT_EQ(screen.At(600, 120), 24) << "WIN_CARD frame";
+    EXPECT_EQ(Window("card")->width, 158);
+    EXPECT_EQ(screen.At(627, 120), 24) << "its right edge at full height";
+    EXPECT_EQ(screen.Colours(560, 121, 626, 202), (std::set<int>{0}));
+    EXPECT_EQ(screen.At(430, 100), 24) << "the dialog's check box";
 }
 
 TEST_F(WindowStatementTest, AWrongAnchorOrMeterWordIsUnrecognized)
