@@ -286,10 +286,10 @@ AIStateResult* DroneChasingTarget(AIStateResult* r, SceneItem* item, int16_t sub
     switch (sub) {
     case 0:
     case 1:
-        if (p2 != 0) {
+        // Asleep it brakes to rest; the waking call already turns to chase.
+        if (p2 != 0 && d > static_cast<float>(p2)) {
             SteerToVelocity(item, Vector3{}, sim->flightModel);
-            if (d > static_cast<float>(p2))
-                return Stay(r, 1);
+            return Stay(r, 1);
         }
         [[fallthrough]];
     case 2: {

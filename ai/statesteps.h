@@ -102,14 +102,16 @@ inline Vector3 OutOfFrame(const Vector3& v, const Matrix4& m)
             v.x * m.m[2] + v.y * m.m[6] + v.z * m.m[10]};
 }
 
-inline float Clamp(float v, float limit) { return v > limit ? limit : v < -limit ? -limit : v; }
+inline float Clamp(float v, float limit) { return v > limit ? limit : v < -limit ? -limit
+                                                                                 : v; }
 
 // A float cut to an integer, kept within 32 bits.
 inline int32_t CutToInt(double v)
 {
     if (!(v == v))
         return 0;
-    return v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(v);
+    return v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN
+                                                              : static_cast<int32_t>(v);
 }
 
 } // namespace aistep
