@@ -1,0 +1,105 @@
+// Whole journeys in the world's frame: ships flown by SIM_MAIN under
+// CONTROL_AI in fixed 5-tick frames, their states run by the real stack.
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "ai/aistate.h"
+#include "ai/movementstates.h"
+#include "ai/orders.h"
+#include "system/crand.h"
+#include "tests/support/world_fixture.h"
+#include "world/lds.h"
+#include "world/physics.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+
+using worldtest::MakeItem;
+using worldtest::MakeShip;
+using worldtest::RunFrame;
+using worldtest::WorldTest;
+
+namespace {
+
+class MovementArenaTest : public WorldTest {
+protected:
+    void SetUp() override
+    {
+        WorldTest::SetUp();
+        LoadAIStateTable();
+        CRandSeed(11);
+    }
+
+    // An AI ship with a growing LDS drive, facing +z.
+    static SceneItem* AiShip(double z)
+    {
+        SceneItem* item = MakeItem(SIM_MAIN, CONTROL_AI);
+        ShipInfo* info = MakeShip(item);
+        InitFlightModel(&info->flightModel, 100, 10, 200, 1e8f, 30, 30, 30, 100);
+        Place(item, z);
+        item->sim->radius = 1000.0f;
+        return item;
+    }
+    static void Place(SceneItem* item, double z)
+    {
+        item->sim->position = {0.0, 0.0, z};
+        item->sim->matrix.m[14] = static_cast<float>(z);
+    }
+    static void Start(SceneItem* item, int32_t state, int32_t p1, int32_t p2, int32_t p3)
+    {
+        ShipInfo* info = item->sim->shipInfo;
+        ResetStateStack(info);
+        AIStateFrame& frame = info->stateStack[0];
+        frame = AIStateFrame{};
+        frame.stateId = state;
+        frame.parameter1 = p1;
+        frame.parameter2 = p2;
+        frame.parameter3 = p3;
+        frame.subState = 1;
+        frame.timerSlot = 5;
+    }
+    static double Gap(const SceneItem* a, const SceneItem* b)
+    {
+        const WorldPosition& p = a->sim->position;
+        const WorldPosition& q = b->sim->position;
+        return std::sqrt((p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) + (p.z - q.z) * (p.z - q.z));
+    }
+};
+
+} // namespace
+
+TEST_F(MovementArenaTest, LdsFlightCrossesABillionAndTakesTheVelocityOnlyOfAShip)
+{
+    for (const bool targetIsShip : {false, true}) {
+        SCOPED_TRACE(targetIsShip);
+        ResetSimulation();
+        SceneItem* ship = AiShip(0.0);
+        SceneItem* target = MakeItem();
+        if (targetIsShip)
+            MakeShip(target);
+        target->sim->radius = 1000.0f;
+        target->sim->position = {0.0, 0.0, 1e9};
+        target->sim->matrix.m[14] = 1e9f;
+        target->sim->velocity = {0.0f, 0.0f, 777.0f};
+        ship->sim->target = target;
+        Start(ship, 71, static_cast<int32_t>(ItemHandle(target)), 0, 0);
+
+        bool engaged = false;
+        int frames = 0;
+        for (; frames < 40000 && ship->sim->shipInfo->stateStack[0].stateId == 71; ++frames) {
+            RunFrame(5);
+            engaged = engaged || (ship->sim->flags & kSimLdsEngaged);
+        }
+        EXPECT_TRUE(engaged);
+        EXPECT_EQ(ship->sim->shipInfo->stateStack[0].stateId, 0) << frames;
+        EXPECT_FALSE(ship->sim->flags & kSimLdsEngaged);
+        // The turn time is 360 / (30 + 30) = 6 s: within 100000 x 6 plus
+        // five radii.
+        EXPECT_LT(Gap(ship, target), 100000.0 * 6 + 5 * 1000.0 + 10000.0);
+        // (The frame of arrival still brakes the ship a little.)
+        if (targetIsShip)
+            EXPECT_NEAR(ship->sim->velocity.z, 777.0f, 20.0f);
+        else
+            EXPECT_NEAR(ship->sim->velocity.z, 0.0f, 20.0f);
+    }
+}
