@@ -103,3 +103,34 @@ TEST_F(MovementArenaTest, LdsFlightCrossesABillionAndTakesTheVelocityOnlyOfAShip
             EXPECT_NEAR(ship->sim->velocity.z, 0.0f, 20.0f);
     }
 }
+
+TEST_F(MovementArenaTest, AnEscortFollowsItsLeaderAndItsLeadersLdsTakesItIntoLdsEscort)
+{
+    SceneItem* leader = AiShip(100000.0);
+    SceneItem* escort = AiShip(0.0);
+    // The leader flies forwards at full thrust, on half the escort's.
+    InitFlightModel(&leader->sim->shipInfo->flightModel, 50, 10, 200, 1e8f, 30, 30, 30, 100);
+    Start(leader, 56, 0, 0, 0);
+    escort->sim->target = leader;
+    Start(escort, 49, 70000, static_cast<int32_t>(ItemHandle(leader)), 0);
+    double farthest = 0.0;
+    int frames = 0;
+    for (; leader->sim->position.z < 1.1e6 && frames < 20000; ++frames) {
+        RunFrame(5);
+        if (frames > 1200)
+            farthest = std::max(farthest, Gap(leader, escort));
+    }
+    EXPECT_GE(leader->sim->position.z, 1.1e6);
+    EXPECT_GT(farthest, 0.0);
+    EXPECT_LT(farthest, 70000.0);
+
+    // The leader goes into LDS: the escort follows it there.
+    ASSERT_TRUE(EngageLds(leader));
+    int32_t top = 0;
+    for (int i = 0; i < 400 && top != 70; ++i) {
+        RunFrame(5);
+        const ShipInfo* info = escort->sim->shipInfo;
+        top = info->stateStack[info->currentFrame].stateId;
+    }
+    EXPECT_EQ(top, 70);
+}
