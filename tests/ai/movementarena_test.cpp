@@ -1,6 +1,7 @@
 // Whole journeys in the world's frame: ships flown by SIM_MAIN under
 // CONTROL_AI in fixed 5-tick frames, their states run by the real stack.
 #include <cmath>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -133,4 +134,44 @@ TEST_F(MovementArenaTest, AnEscortFollowsItsLeaderAndItsLeadersLdsTakesItIntoLds
         top = info->stateStack[info->currentFrame].stateId;
     }
     EXPECT_EQ(top, 70);
+}
+
+namespace {
+
+// Puts the order table's row into a slot of the ship and makes it current,
+// as the vessel orders do for the player's autopilot.
+void GiveOrder(SceneItem* ship, const char* name)
+{
+    const OrderProgram* row = OrderProgramTable;
+    while (row->name && std::strcmp(row->name, name) != 0)
+        ++row;
+    ASSERT_NE(row->name, nullptr) << name;
+    ShipInfo* info = ship->sim->shipInfo;
+    const int32_t slot = FindOrAddOrderSlot(info, name);
+    SetOrderSlot(info, slot, 0, 0, 0, 100, row->evaluator, 0, 0);
+    SetOrderState(info, slot, row->stateId, row->parameters[0], row->parameters[1], row->parameters[2]);
+    ActivateOrder(ship, slot);
+    ship->sim->flags |= kSimAiControl;
+}
+
+} // namespace
+
+TEST_F(MovementArenaTest, ThePlayersAutopilotApproachesMatchesAndHandsBackControl)
+{
+    SceneItem* target = AiShip(400000.0);
+    target->sim->velocity = {0.0f, 0.0f, 300.0f};
+    SceneItem* player = AiShip(0.0);
+    gPlayerItem = player;
+    for (const char* order : {"Aproach", "MatchVel"}) {
+        SCOPED_TRACE(order);
+        player->sim->target = target; // handing back control commits the player's own target
+        GiveOrder(player, order);
+        int frames = 0;
+        while ((player->sim->flags & kSimAiControl) && frames++ < 20000)
+            RunFrame(5);
+        EXPECT_FALSE(player->sim->flags & kSimAiControl);
+        EXPECT_LT(Gap(player, target), 70000.0 + 20000.0);
+    }
+    EXPECT_NEAR(player->sim->velocity.z, target->sim->velocity.z, 100.0f);
+    gPlayerItem = nullptr;
 }
