@@ -362,3 +362,26 @@ TEST_F(MovementStatesTest, DroneTargetKeepsItsHeadingAndSpeedsUpToItsParameter)
     EXPECT_EQ(drone->sim->thrust.z, 0.0f);
     EXPECT_EQ(std::memcmp(before.m, drone->sim->matrix.m, sizeof before.m), 0);
 }
+
+TEST_F(MovementStatesTest, HideFromSearchesForCoverAndHidesBehindIt)
+{
+    SceneItem* ship = Ship(0, 0, 0);
+    ship->avatar->root->worldCentre = {0.0f, 0.0f, 0.0f};
+    SceneItem* threat = Ship(0, 0, 0);
+    threat->avatar->root->worldCentre = {0.0f, 0.0f, 900000.0f};
+    Start(ship, 7, PartParam(threat->avatar->root));
+    // No part within 100000: it stays and searches again next frame.
+    EXPECT_EQ(Run(ship), 7);
+    EXPECT_EQ(Top(ship).subState, 1);
+
+    SceneItem* rock = Ship(0, 0, 0, 5000.0f);
+    rock->avatar->root->worldCentre = {0.0f, 0.0f, 50000.0f};
+    rock->avatar->root->radius = 5000.0f;
+    EXPECT_EQ(Run(ship), 8); // hiding behind the rock
+    EXPECT_EQ(Top(ship).parameter2, PartParam(rock->avatar->root));
+
+    // Closer to the cover than half of D (4 x 5000 + the ship's radius):
+    // it moves away first.
+    ship->avatar->root->worldCentre = {0.0f, 0.0f, 45000.0f};
+    EXPECT_EQ(Run(ship), 6);
+}
