@@ -9,7 +9,9 @@
 #include "ai/movementstates.h"
 #include "ai/orders.h"
 #include "system/crand.h"
+#include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "world/digest.h"
 #include "world/lds.h"
 #include "world/physics.h"
 #include "world/pools.h"
@@ -174,4 +176,34 @@ TEST_F(MovementArenaTest, ThePlayersAutopilotApproachesMatchesAndHandsBackContro
     }
     EXPECT_NEAR(player->sim->velocity.z, target->sim->velocity.z, 100.0f);
     gPlayerItem = nullptr;
+}
+
+TEST_F(MovementArenaTest, AMixedEncounterGivesTheSameDigestOnASecondRun)
+{
+    auto run = [this]() {
+        ResetSimulation();
+        gFrameClock = FrameClock{};
+        CRandSeed(1234);
+        SeedShiftRegisterRandom(99);
+        SceneItem* leader = AiShip(300000.0);
+        InitFlightModel(&leader->sim->shipInfo->flightModel, 50, 10, 200, 1e8f, 30, 30, 30, 100);
+        Start(leader, 56, 0, 0, 0);
+        SceneItem* escort = AiShip(0.0);
+        escort->sim->target = leader;
+        Start(escort, 49, 70000, static_cast<int32_t>(ItemHandle(leader)), 0);
+        SceneItem* loiterer = AiShip(-2000000.0);
+        Start(loiterer, 54, static_cast<int32_t>(ItemHandle(escort)), 0, 0);
+        SceneItem* hunter = AiShip(-500000.0);
+        hunter->sim->target = escort;
+        Start(hunter, 4, 0, 0, 0);
+        gPlayerItem = escort;
+        SceneItem* drone = AiShip(-100000.0);
+        Start(drone, 39, 100000, 500000, 0);
+        for (int frame = 0; frame < 600; ++frame)
+            RunFrame(5);
+        gPlayerItem = nullptr;
+        return WorldStateDigest();
+    };
+    const uint64_t first = run();
+    EXPECT_EQ(run(), first);
 }
