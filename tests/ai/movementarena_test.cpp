@@ -12,6 +12,7 @@
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
 #include "world/digest.h"
+#include "world/floatingorigin.h"
 #include "world/lds.h"
 #include "world/physics.h"
 #include "world/pools.h"
@@ -39,6 +40,7 @@ protected:
         SceneItem* item = MakeItem(SIM_MAIN, CONTROL_AI);
         ShipInfo* info = MakeShip(item);
         InitFlightModel(&info->flightModel, 100, 10, 200, 1e8f, 30, 30, 30, 100);
+        item->avatar->renderSync = CopySimToAvatar; // what the drive's tests read
         Place(item, z);
         item->sim->radius = 1000.0f;
         return item;
@@ -80,6 +82,7 @@ TEST_F(MovementArenaTest, LdsFlightCrossesABillionAndTakesTheVelocityOnlyOfAShip
         SceneItem* target = MakeItem();
         if (targetIsShip)
             MakeShip(target);
+        target->avatar->renderSync = CopySimToAvatar;
         target->sim->radius = 1000.0f;
         target->sim->position = {0.0, 0.0, 1e9};
         target->sim->matrix.m[14] = 1e9f;
@@ -206,4 +209,47 @@ TEST_F(MovementArenaTest, AMixedEncounterGivesTheSameDigestOnASecondRun)
     };
     const uint64_t first = run();
     EXPECT_EQ(run(), first);
+}
+
+TEST_F(MovementArenaTest, TheStopStatesBringAMovingShipToRestAndPop)
+{
+    // FullStop brakes where it is; MoveToStop comes back to where it was
+    // told to stop.
+    for (const int32_t state : {65, 10}) {
+        SCOPED_TRACE(state);
+        ResetSimulation();
+        SceneItem* ship = AiShip(0.0);
+        ship->sim->velocity = {0.0f, 0.0f, 2000.0f};
+        Start(ship, state, 0, 0, 0);
+        int frames = 0;
+        while (ship->sim->shipInfo->stateStack[0].stateId == state && frames++ < 20000)
+            RunFrame(5);
+        EXPECT_EQ(ship->sim->shipInfo->stateStack[0].stateId, 0);
+        EXPECT_LT(std::fabs(ship->sim->velocity.z), 100.0f);
+        if (state == 10) {
+            EXPECT_LT(std::fabs(ship->sim->position.z), 3 * 9000.0);
+        }
+    }
+}
+
+TEST_F(MovementArenaTest, LdsFlightSwitchesToLdsEscortWhenItsTargetEntersLds)
+{
+    SceneItem* ship = AiShip(0.0);
+    // The target flies on its own drive, away from the ship.
+    SceneItem* target = MakeItem(SIM_MAIN);
+    InitFlightModel(&MakeShip(target)->flightModel, 100, 10, 200, 1e8f, 30, 30, 30, 100);
+    target->avatar->renderSync = CopySimToAvatar;
+    Place(target, 1e9);
+    ship->sim->target = target;
+    Start(ship, 71, static_cast<int32_t>(ItemHandle(target)), 0, 0);
+    RunFrame(5);
+    const ShipInfo* info = ship->sim->shipInfo;
+    EXPECT_EQ(info->stateStack[info->currentFrame].stateId, 68);
+    ASSERT_TRUE(EngageLds(target));
+    int32_t top = 68;
+    for (int i = 0; i < 200 && top != 70; ++i) {
+        RunFrame(5);
+        top = info->stateStack[info->currentFrame].stateId;
+    }
+    EXPECT_EQ(top, 70);
 }
