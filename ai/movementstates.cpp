@@ -61,8 +61,6 @@ constexpr float kEnterLdsTargetSpeed = 1e10f;
 constexpr float kEnterLdsSpeedMark = 8999999488.0f;
 // The gravity constant of the orbit speed (kilometre units scaled by 1000).
 constexpr double kGravity = 6.673e-11;
-constexpr uint32_t kSimOrbitThrust = 0x40000; // the AI sets the thrust itself
-constexpr uint32_t kClassHoldsAttitude = 0x4000000;
 constexpr int32_t kOrbitHullLimit = 45;
 // TestingState fires when aligned this well.
 constexpr float kTestAligned = 0.95f;
@@ -245,12 +243,12 @@ AIStateResult* MatchVelState(AIStateResult* r, SceneItem* item, int16_t, float, 
     SceneItem* target = sim->target;
     if (!IsLiveItem(target) || !sim->flightModel)
         return Pop(r, 0.0f);
-    sim->flags |= kSimOrbitThrust;
+    sim->flags |= kSimAiSteersWithInput;
     const Vector3 difference = IntoFrame(Sub(target->sim->velocity, sim->velocity), sim->matrix);
     const float limit = kMatchThrustShare * sim->flightModel->acceleration;
     sim->thrust = {Clamp(difference.x, limit), Clamp(difference.y, limit), Clamp(difference.z, limit)};
     if (VecLength(difference) * 100.0f <= static_cast<float>(p1)) {
-        sim->flags &= ~kSimOrbitThrust;
+        sim->flags &= ~kSimAiSteersWithInput;
         sim->thrust = {};
         return Pop(r, 1.0f);
     }
@@ -688,7 +686,8 @@ AIStateResult* SeekOrbitalSpeed(AIStateResult* r, SceneItem* item, int16_t sub, 
         VecNormalise(t1);
         Vector3 t2;
         VecCross(t1, n, t2);
-        const bool holdsAttitude = item->avatar && (item->avatar->classFlags & kClassHoldsAttitude) &&
+        // A crippled ship low on hull no longer swings its frame round.
+        const bool holdsAttitude = item->avatar && (item->avatar->classFlags & kSenseCrippled) &&
                                    sim->hull <= kOrbitHullLimit;
         if (!holdsAttitude) {
             sim->matrix.m[0] = t1.x, sim->matrix.m[1] = t1.y, sim->matrix.m[2] = t1.z;
