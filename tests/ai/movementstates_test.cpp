@@ -385,3 +385,27 @@ TEST_F(MovementStatesTest, HideFromSearchesForCoverAndHidesBehindIt)
     ship->avatar->root->worldCentre = {0.0f, 0.0f, 45000.0f};
     EXPECT_EQ(Run(ship), 6);
 }
+
+TEST_F(MovementStatesTest, LagrangeStateLinesUpBehindTheGateAndJumpsThroughIt)
+{
+    gAIStates.handlers[47] = NotingChild; // each leg arrives at once
+    gAIStates.handlers[11] = NotingChild;
+    for (const bool player : {false, true}) {
+        SCOPED_TRACE(player);
+        gChildCalls.clear();
+        SceneItem* gate = Ship(0, 0, 0, 5000.0f);
+        SceneItem* ship = Ship(0, 0, -10000, 1000.0f);
+        gPlayerItem = player ? ship : nullptr;
+        ship->sim->target = gate;
+        Start(ship, 17, 0, 7, 0);
+        for (int i = 0; i < 4 && Top(ship).stateId == 17; ++i)
+            Run(ship);
+        // Range 2 x 1000 + 300000: approach, then the point behind the gate.
+        ASSERT_EQ(gChildCalls.size(), 2u);
+        EXPECT_EQ(gChildCalls[0], (std::vector<int32_t>{302000, Handle(gate), 0}));
+        EXPECT_EQ(gChildCalls[1], (std::vector<int32_t>{0, 0, -302000}));
+        EXPECT_EQ(Top(ship).stateId, 0); // through the gate
+        EXPECT_EQ(gate->avatar->deviceSystem, player ? 0 : 7);
+        gPlayerItem = nullptr;
+    }
+}
