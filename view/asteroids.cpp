@@ -69,6 +69,7 @@ struct AsteroidState {
     AsteroidModel models[kAsteroidSizes];
     int modelCount;
     bool modelsLoaded;
+    hx_model* mineModel; // loaded on the first field mine
 };
 AsteroidState gAsteroids{};
 
@@ -154,6 +155,7 @@ void ForgetAsteroidModels()
 {
     gAsteroids.modelsLoaded = false;
     gAsteroids.modelCount = 0;
+    gAsteroids.mineModel = nullptr;
 }
 
 void AddAsteroidBelt(float radius, SceneItem* centre, int32_t wide)
@@ -353,8 +355,6 @@ constexpr int16_t kMineKind = 11;
 constexpr int32_t kMineMarkerLayout = 11;
 constexpr int16_t kTdpRespawned = kTdpNew;
 
-hx_model* gMineModel = nullptr; // loaded once a run
-
 // A rock of the field: the script's "Rock" model, tumbling, kept in the
 // field.
 hx_model* MakeFieldRock(SceneItem* item)
@@ -374,16 +374,16 @@ hx_model* MakeFieldRock(SceneItem* item)
 // intruders, else sit still) and blinking lights.
 hx_model* MakeFieldMine(SceneItem* item)
 {
-    if (!gMineModel) {
+    if (!gAsteroids.mineModel) {
         int32_t size = 0;
-        gMineModel = LWO2HXM(kMineModelFile, nullptr, &size);
+        gAsteroids.mineModel = LWO2HXM(kMineModelFile, nullptr, &size);
     }
     item->flags |= kMineItemFlags;
     Sim* sim = item->sim;
     sim->target = nullptr;
     ShipInfo* info = AllocShipInfo();
     if (!info)
-        return gMineModel;
+        return gAsteroids.mineModel;
     sim->shipInfo = info;
     ClearOrderSlots(info);
     item->avatar->flags |= kMineAvatarFlags;
@@ -408,7 +408,7 @@ hx_model* MakeFieldMine(SceneItem* item)
         root->flags |= kTdpNew;
     item->control = UpdateMineAI;
     item->perFrame = SIM_MAIN;
-    return gMineModel;
+    return gAsteroids.mineModel;
 }
 
 } // namespace

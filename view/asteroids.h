@@ -48,6 +48,7 @@ void ClearBeltWatchList();
 // the table there.
 void LoadAsteroidModels();
 const AsteroidModel* AsteroidModels(int* count);
+// The framework that held the models has ended: the next use loads them again.
 void ForgetAsteroidModels();
 // Warns when there is no player yet, then loads the models and spawns
 // `count` belt rocks around the player.

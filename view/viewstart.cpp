@@ -21,6 +21,7 @@
 #include "platform/files.h"
 #include "system/display.h"
 #include "system/errors.h"
+#include "view/asteroids.h"
 #include "view/effectmodels.h"
 #include "view/lwoloader.h"
 #include "view/planets.h"
@@ -282,6 +283,10 @@ void ShutdownP3D()
         m = nullptr;
     for (ViewWindowRecord& record : gViewWindows)
         record = {};
+    // The models went with the framework: the next start-up loads them anew.
+    for (PlanetModelSlot& slot : gPlanetModelSlots)
+        slot = PlanetModelSlot{};
+    ForgetAsteroidModels();
 }
 
 // ---- the view windows' sub-pixelmaps ----------------------------------------------

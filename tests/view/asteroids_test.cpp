@@ -117,8 +117,7 @@ TEST_F(Asteroids, TheInsideFlagFollowsTheBeltsWidthAndThickness)
         float x, y;
         bool inside;
     };
-    const Case cases[] = {{6e9f, 0, true},      {6.9e9f, 0, true},   {7.1e9f, 0, false},
-                          {5.1e9f, 9e7f, true}, {6e9f, -1.1e8f, false}, {0, 0, false}};
+    const Case cases[] = {{6e9f, 0, true}, {6.9e9f, 0, true}, {7.1e9f, 0, false}, {5.1e9f, 9e7f, true}, {6e9f, -1.1e8f, false}, {0, 0, false}};
     for (const Case& c : cases) {
         SceneItem* item = At(c.x, c.y, 0);
         item->flags |= 0x400;

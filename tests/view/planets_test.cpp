@@ -84,8 +84,10 @@ TEST_F(Planets, ColumnsPastTheRampsTakeABaseColourExactly)
 {
     for (int seed : {5, 99, 200}) {
         const std::vector<uint8_t> t2 = Generated(2, seed, 2);
-        std::vector<uint8_t> t3 = Pixels(HxMapFind(("$b_2_" + std::string(seed < 10 ? "  " : seed < 100 ? " " : "") +
-                                                    std::to_string(seed) + "_3.pix").c_str()));
+        std::vector<uint8_t> t3 = Pixels(HxMapFind(("$b_2_" + std::string(seed < 10 ? "  " : seed < 100 ? " "
+                                                                                                        : "") +
+                                                    std::to_string(seed) + "_3.pix")
+                                                       .c_str()));
         for (const std::set<int>& band : {ColumnValues(t2, 192, 256), ColumnValues(t3, 0, 72)}) {
             EXPECT_LE(band.size(), 2u) << seed;
             for (int v : band)
@@ -161,6 +163,14 @@ TEST_F(Planets, ThePoolHoldsTheSphereAfterStartUpAndANearBodyShowsItTextured)
     EXPECT_EQ(model, gPlanetModelSlots[0].model);
     EXPECT_NE(gPlanetModelSlots[0].materials[0], nullptr);
     EXPECT_NE(gPlanetModelSlots[0].materials[0]->colour_map, nullptr);
+
+    // The models end with the framework: a new start-up loads them anew.
+    ShutdownP3D();
+    for (const PlanetModelSlot& slot : gPlanetModelSlots)
+        EXPECT_EQ(slot.model, nullptr);
+    InitializeP3D();
+    InitPlanetModelPool();
+    EXPECT_EQ(gPlanetModelSlots[2].model->nvertices, 8);
 }
 
 TEST_F(Planets, TheFaceTagsComeFromTheIndexFileWithFirstSurfaceForWhatIsMissing)
