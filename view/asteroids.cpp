@@ -446,6 +446,14 @@ SceneItem* CreateAsteroidField(int32_t kind, float cx, float cy, float cz, float
         return nullptr;
     }
     InsertSceneItem(field, kItemTailGroup);
+    // A Sim without a routine: it only holds the field's place, which the
+    // render sync copies.
+    if (Sim* sim = AttachSim(field, nullptr)) {
+        sim->position = {cx, cy, cz};
+        sim->matrix.m[12] = cx;
+        sim->matrix.m[13] = cy;
+        sim->matrix.m[14] = cz;
+    }
     field->avatar->tdpSync = SyncAvatarTdps;
     field->avatar->renderSync = CopySimToAvatar;
     field->avatar->fieldDust = dust;

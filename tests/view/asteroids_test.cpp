@@ -220,6 +220,8 @@ TEST_F(Asteroids, FieldRocksStandOnFreeSlotsAndMoveWhenLeftBehind)
     ASSERT_NE(field, nullptr);
     ParticleEmitter* dust = field->avatar->fieldDust;
     ASSERT_NE(dust, nullptr);
+    ASSERT_NE(field->sim, nullptr);
+    field->avatar->renderSync(field); // the field is drawn like any item
     int taken = 0;
     for (int i = 0; i < dust->pointCount; ++i)
         taken += dust->points[i].life == kTakenFieldSlot;
