@@ -3,13 +3,15 @@
 // the bitmap font of the font symbols,
 // the glyph pictures that "-fontmake" builds its small font from and the
 // preloaded sounds, the ship shade table and the textures of the standard
-// materials, all synthesised here. The text files of the
+// materials, the planet sphere with its face tags, the planet textures and
+// bump pictures, all synthesised here. The text files of the
 // tree (scripts, Kelvandrist.ini) are written by hand beside them.
 //
 //   demodata DATA_FOLDER
 #include "framework/fw.h"
 #include "framework/pixelmap.h"
 #include "framework/pmfile.h"
+#include "framework/scene.h"
 #include "platform/files.h"
 #include "system/crand.h"
 #include "system/res/font.h"
@@ -316,6 +318,85 @@ constexpr TextureRow kNamedTextures[] = {
     {"GateEdge4", 7, true},
 };
 
+// The planet sphere: rings x segments of a latitude-longitude ball of
+// radius 1, saved as a framework model, with its face tags (the eastern
+// half the first surface, the western the second).
+constexpr int kSphereRings = 20, kSphereSegments = 40;
+bool SavePlanetSphere()
+{
+    const int vertices = (kSphereRings + 1) * (kSphereSegments + 1);
+    const int faces = kSphereRings * kSphereSegments * 2;
+    hx_model* model = HxModelAllocate("triball", vertices, faces);
+    if (!model)
+        return false;
+    const float pi = 3.14159265f;
+    for (int r = 0; r <= kSphereRings; ++r)
+        for (int s = 0; s <= kSphereSegments; ++s) {
+            const float lat = pi * float(r) / kSphereRings, lon = 2 * pi * float(s) / kSphereSegments;
+            hx_vertex& v = model->vertices[r * (kSphereSegments + 1) + s];
+            v.p = {std::sin(lat) * std::cos(lon), std::cos(lat), std::sin(lat) * std::sin(lon)};
+            v.map = {float(s) / kSphereSegments, float(r) / kSphereRings};
+        }
+    std::vector<uint8_t> tags;
+    int f = 0;
+    for (int r = 0; r < kSphereRings; ++r)
+        for (int s = 0; s < kSphereSegments; ++s) {
+            const uint16_t a = uint16_t(r * (kSphereSegments + 1) + s), b = uint16_t(a + 1);
+            const uint16_t c = uint16_t(a + kSphereSegments + 1), d = uint16_t(c + 1);
+            const uint16_t quad[2][3] = {{a, c, b}, {b, c, d}};
+            for (const auto& tri : quad) {
+                hx_face& face = model->faces[f++];
+                std::copy(std::begin(tri), std::end(tri), face.vertices);
+                face.smoothing = 1;
+                tags.push_back(s < kSphereSegments / 2 ? 1 : 2);
+            }
+        }
+    const std::string dir = gFolder + "/hexmire/dat";
+    std::filesystem::create_directories(dir);
+    const bool saved = HxModelSave((dir + "/triball.dat").c_str(), model) == 1;
+    HxModelFree(model);
+    std::FILE* file = std::fopen((dir + "/triballind.dat").c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(tags.data(), 1, tags.size(), file) == tags.size();
+    return std::fclose(file) == 0 && written && saved;
+}
+
+// The textures of the named planets: latitude bands of one ramp.
+// clang-format off
+constexpr const char* kPlanetNames[20] = {
+    "earth",  "mars",   "venus",  "mercury", "jupiter", "saturn", "uranus",
+    "neptune", "pluto", "moon",   "io",      "europa",  "ganymede", "callisto",
+    "titan",  "triton", "ice",    "lava",    "desert",  "ocean",
+};
+// clang-format on
+std::vector<uint8_t> MakePlanetTexture(int ramp, int half)
+{
+    std::vector<uint8_t> pixels(32 * 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            pixels[size_t(y * 32 + x)] = uint8_t(10 + ramp * 29 + (y + x / 8 + half * 3) % 29);
+    return pixels;
+}
+
+// The bump pictures of the generated planets: soft 32-pixel tiles, which
+// pack small.
+bool SaveBumpPictures(uint8_t* rgb)
+{
+    for (int number = 0; number < 4; ++number)
+        for (int half = 2; half <= 3; ++half) {
+            std::vector<uint8_t> pixels(256 * 256);
+            for (int y = 0; y < 256; ++y)
+                for (int x = 0; x < 256; ++x)
+                    pixels[size_t(y * 256 + x)] = uint8_t(180 + ((x / 32 + y / 32 + number + half) % 4) * 25);
+            const std::string name =
+                "art/textures/planets/bump" + std::to_string(number) + "_" + std::to_string(half) + ".pcx";
+            if (!SavePicture(name, pixels, 256, 256, rgb))
+                return false;
+        }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -358,7 +439,15 @@ int main(int argc, char** argv)
         ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
     for (const TextureRow& t : kNamedTextures)
         ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
+    for (int i = 0; i < 20; ++i)
+        for (int half = 2; half <= 3; ++half)
+            ok = ok && SavePixelmap(std::string("zqk/resource/art/textures/planets/") + kPlanetNames[i] +
+                                        std::to_string(half) + ".pix",
+                                    MakePlanetTexture(i % 8, half), 32, 32);
     HxCoreEnd();
+    ok = ok && SaveBumpPictures(rgb);
+    ok = ok && HxBegin() == HX_OK && SavePlanetSphere();
+    HxEnd();
 
     if (!ok) {
         std::fprintf(stderr, "demodata: cannot write into %s\n", gFolder.c_str());

@@ -230,6 +230,7 @@ void Munitions(const std::filesystem::path& dir)
         lwob::AddBox(mine, lo, hi, shell);
     }
     Save(dir / "SpikyMine.lwo", mine);
+    Save(dir / "newmine2.lwo", mine); // the asteroid fields' mines
 }
 
 void Asteroids(const std::filesystem::path& dir)

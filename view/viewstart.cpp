@@ -21,12 +21,15 @@
 #include "platform/files.h"
 #include "system/display.h"
 #include "system/errors.h"
+#include "view/asteroids.h"
 #include "view/effectmodels.h"
 #include "view/lwoloader.h"
+#include "view/planets.h"
 #include "view/renderpasses.h"
 #include "view/skyandlights.h"
 #include "view/viewstate.h"
 #include "world/floatingorigin.h"
+#include "world/universe.h"
 #include "ui/windows.h"
 
 uint8_t gScreenClearColour = kSkyIndex;
@@ -246,6 +249,10 @@ void InitializeP3D()
             gView.materials[i] = MakeStandardMaterial(kStandardMaterials[i]);
         for (int i = 0; i < kPlanetMaterialCount; ++i)
             gPlanetMaterials[i] = gView.materials[kFirstPlanetMaterial + i];
+        // The planet pool's slots take the sphere from here on; the face
+        // tags say which of a planet's materials each face shows.
+        SetPlanetSphereLoader(LoadPlanetSphere);
+        LoadTriballIndex();
     }
     ResetViewState();
     HxZbSetRenderBoundsCallback(SetTdpScreenBounds);
@@ -276,6 +283,10 @@ void ShutdownP3D()
         m = nullptr;
     for (ViewWindowRecord& record : gViewWindows)
         record = {};
+    // The models went with the framework: the next start-up loads them anew.
+    for (PlanetModelSlot& slot : gPlanetModelSlots)
+        slot = PlanetModelSlot{};
+    ForgetAsteroidModels();
 }
 
 // ---- the view windows' sub-pixelmaps ----------------------------------------------

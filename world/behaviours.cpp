@@ -16,12 +16,12 @@
 
 #include "ai/aistate.h"
 #include "ai/combat.h"
+#include "ai/orders.h"
 #include "ai/steering.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/symbols.h"
-#include "system/calltrace.h"
 #include "system/datatext.h"
 #include "system/frameclock.h"
 #include "system/sound.h"
@@ -696,7 +696,63 @@ void SparkStep(SceneItem* item)
     PostItemMessage(item->receiver, item->receiver, 0, kMsgImpact, hit);
 }
 
+// ---- Asteroid fields --------------------------------------------------------
+
+int FindFreeFieldSlot(const ParticleEmitter* dust, const Vector3& from)
+{
+    if (!dust)
+        return -1;
+    int found = -1;
+    float best = 0;
+    for (int i = 0; i < dust->pointCount; ++i) {
+        const EmitterPoint& p = dust->points[i];
+        if (p.life != kFreeFieldSlot)
+            continue;
+        const float d = VecLength(Vector3{p.position.x - from.x, p.position.y - from.y, p.position.z - from.z});
+        if (found < 0 || d < best) {
+            found = i;
+            best = d;
+        }
+    }
+    return found;
+}
+
+void FreeFieldSlot(SceneItem* item)
+{
+    Avatar* avatar = item->avatar;
+    ParticleEmitter* dust = avatar->fieldDust;
+    if (dust && avatar->fieldSlot >= 0 && avatar->fieldSlot < dust->pointCount)
+        dust->points[avatar->fieldSlot].life = kFreeFieldSlot;
+    avatar->fieldSlot = -1;
+}
+
+bool MoveToFreeFieldSlot(SceneItem* item)
+{
+    const SceneItem* anchor = BeltAnchor(item);
+    const WorldPosition& from = (anchor ? anchor : item)->sim->position;
+    ParticleEmitter* dust = item->avatar->fieldDust;
+    const int slot = FindFreeFieldSlot(dust, Vector3{float(from.x), float(from.y), float(from.z)});
+    if (slot < 0) {
+        PostToSelf(item, 0, kMsgDelete);
+        return false;
+    }
+    EmitterPoint& p = dust->points[slot];
+    p.life = kTakenFieldSlot;
+    item->avatar->fieldSlot = static_cast<int16_t>(slot);
+    PlaceAt(item->sim, WorldPosition{p.position.x, p.position.y, p.position.z});
+    if (item->sim->shipInfo)
+        ActivateOrder(item, 1);
+    return true;
+}
+
 void KeepInField(SceneItem* item)
 {
-    RecordCall("KeepInField");
+    const SceneItem* anchor = BeltAnchor(item);
+    if (!anchor || anchor == item)
+        return;
+    const float range = static_cast<float>(item->avatar->params[kParamAge]);
+    if (VecLength(Between(item->sim->position, anchor->sim->position)) <= range)
+        return;
+    FreeFieldSlot(item);
+    MoveToFreeFieldSlot(item);
 }

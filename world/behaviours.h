@@ -12,6 +12,8 @@
 #include <cstdint>
 
 struct SceneItem;
+struct ParticleEmitter;
+struct Vector3;
 
 // ---- Free bodies (per-frame)
 
@@ -71,9 +73,23 @@ void ScatterAroundAnchor(SceneItem* item);
 // Control routine of a belt rock: beyond its range from its anchor it is
 // scattered around the anchor again.
 void KeepNearAnchor(SceneItem* item);
-// Keeps a mine inside its asteroid field. Stand-in until the belts are
-// built: it only records its call.
+// Control routine of an asteroid-field member: beyond its range (Avatar
+// value 0) from its anchor (the player) it gives up its slot and takes the
+// free one nearest the anchor.
 void KeepInField(SceneItem* item);
+
+// Field slots: the points of the field's dust cloud (Avatar fieldDust);
+// a point whose life is kFreeFieldSlot is free, kTakenFieldSlot is held.
+constexpr int16_t kFreeFieldSlot = 1;
+constexpr int16_t kTakenFieldSlot = 2;
+// The free slot of the cloud nearest the point, or -1 when none is free.
+int FindFreeFieldSlot(const ParticleEmitter* dust, const Vector3& from);
+// The item's slot, if it holds one, becomes free.
+void FreeFieldSlot(SceneItem* item);
+// Puts the item on the free slot nearest its anchor (the player; the item
+// itself without one); a ship makes order slot 1 current. With no free
+// slot the item posts itself a delete message. False then.
+bool MoveToFreeFieldSlot(SceneItem* item);
 
 // ---- Waypoints and markers
 

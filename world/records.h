@@ -224,6 +224,11 @@ struct Avatar {
     // subject is no ship.
     ItemRef defended;
     const char* label;
+    // An asteroid field's item: its dust cloud, whose points are the
+    // field's slots; a member: the same record and the slot it holds
+    // (-1 none).
+    ParticleEmitter* fieldDust;
+    int16_t fieldSlot;
 };
 
 // Sim flags (u32) named by the world core.

@@ -470,6 +470,7 @@ void ResetSolarSystemState()
     std::memset(gSolar.created, 0, sizeof gSolar.created);
     gSolar.sun = nullptr;
     gSolar.reference = {};
+    ResetAsteroidBelts();
 }
 
 // ---- The planet model pool ---------------------------------------------------------------------

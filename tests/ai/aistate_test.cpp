@@ -11,6 +11,7 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "world/behaviours.h"
 #include "ui/contacts.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
@@ -596,12 +597,25 @@ TEST_F(AIStateTest, AScriptShipRunsItsStackWithoutOrdersAndMinesKeepToTheirField
     EXPECT_EQ(ship_->yawRemaining, -20.0f);
     EXPECT_EQ(ship_->rollRemaining, 30.0f);
 
+    // A mine left beyond its range of the player goes back to its field's
+    // free slot.
+    gPlayerItem = MakeItem();
+    ParticleEmitter field{};
+    EmitterPoint slot{};
+    slot.position = {7, 8, 9};
+    slot.life = kFreeFieldSlot;
+    field.points = &slot;
+    field.pointCount = 1;
+    ship_->avatar->fieldDust = &field;
+    ship_->avatar->fieldSlot = -1;
+    ship_->avatar->params[0] = 100; // its range
+    ship_->sim->position = {1e6, 0, 0};
     ClearCallTrace();
     const Weapon* mount = CountingMount();
     UpdateMineAI(ship_);
-    const std::vector<std::string> order = {"KeepInField"};
-    EXPECT_EQ(RecordedCalls(), order);
+    EXPECT_EQ(ship_->sim->position.x, 7.0);
+    EXPECT_EQ(slot.life, kTakenFieldSlot);
     EXPECT_EQ(OrderSteps(), 1u); // a mine's orders are scored
     EXPECT_EQ(MountUpdates(mount), 1u);
-    EXPECT_EQ(gCalls.size(), 2u);
+    EXPECT_EQ(info_->currentOrder, 1); // moved: its first order starts again
 }

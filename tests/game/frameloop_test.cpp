@@ -165,7 +165,7 @@ TEST_F(FrameLoopTest, FrameRunsItsStepsInOrder)
     EXPECT_EQ(RunFrame(), 1);
 
     const Calls expected = {kSimulationFrame, "DisplayLock", "TickCommsFilm", "WindowPass",
-                            "KeyHandler", "KeyHandler", "ShowShadeTable", "DisplayPresent"};
+                            "KeyHandler", "KeyHandler", "DisplayPresent"};
     EXPECT_EQ(Milestones(expected), expected);
     EXPECT_EQ(gPlayerItem->sim->position.x, 5e7);
     EXPECT_EQ(gWorldOriginOffset.x, 2e8);

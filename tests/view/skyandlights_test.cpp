@@ -808,19 +808,22 @@ TEST_F(SkySphere, TheCelestialSphereIsMadeOnceAtItsFullSize)
     EXPECT_EQ(static_cast<hx_camera*>(gView.planetCamera->type_data)->yon_z, 1e14f);
     EXPECT_NE(gView.farPlanetWorld, nullptr);
     EXPECT_NE(HxModelFind("celestial_sph"), nullptr);
-    EXPECT_EQ(CountRecordedCalls("SizeModel"), 1u);
+    const hx_vector3 corner = sphere->vertices[0].p; // sized: its corners at the sphere's radius
+    EXPECT_NEAR(std::sqrt(corner.x * corner.x + corner.y * corner.y + corner.z * corner.z) / 1e10, 1.0, 1e-5);
     EXPECT_EQ(CountRecordedCalls("ShadeSkySphere"), 1u);
     hx_actor* first = gView.celestialSphere;
     CreateCelestialSphere(); // once
     EXPECT_EQ(gView.celestialSphere, first);
-    EXPECT_EQ(CountRecordedCalls("SizeModel"), 1u);
+    EXPECT_EQ(sphere->vertices[0].p.x, corner.x);
 
     // A model already the sphere's size is neither shaded nor sized again.
     FreeP3DWorlds();
+    sphere->vertices[0].p.x = 5.0f;
     sphere->radius = 1e10f;
     CreateCelestialSphere();
     ASSERT_NE(gView.celestialSphere, nullptr);
-    EXPECT_EQ(CountRecordedCalls("SizeModel"), 1u);
+    EXPECT_EQ(sphere->vertices[0].p.x, 5.0f);
+    EXPECT_EQ(CountRecordedCalls("ShadeSkySphere"), 1u);
 }
 
 TEST_F(SkySphere, NoSphereWithNoNebula)

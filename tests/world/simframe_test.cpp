@@ -21,6 +21,7 @@
 #include "world/pools.h"
 #include "world/profiler.h"
 #include "world/scenelist.h"
+#include "view/asteroids.h"
 #include "world/simframe.h"
 #include "world/universe.h"
 
@@ -77,12 +78,15 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     a->flags |= kItemNearSurface;        // the collision frame clears it...
     a->avatar->obstacleCloseness = 1.0f; // ...and the collision pass resets this
     MakeShip(a)->side = 3;
-    gSideCounts[0] = 9; // last frame's count
+    gSideCounts[0] = 9;          // last frame's count
+    AddAsteroidBelt(0.0f, a, 1); // a wide belt the player sits in
     ClearCallTrace();
     RunSimulationFrame();
-    EXPECT_EQ(gSideCounts[3], 1); // the ships are counted by side
+    ResetAsteroidBelts();
+    EXPECT_TRUE(a->flags & 0x400); // the belt membership was updated
+    EXPECT_EQ(gSideCounts[3], 1);  // the ships are counted by side
     EXPECT_EQ(gSideCounts[0], 0);
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective", "UpdateBeltMembership",
+    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective",
                               "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
                               "sync A", "sync B", "sync A", "sync B"}));
     EXPECT_EQ(a->flags & kItemNearSurface, 0);
