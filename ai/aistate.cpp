@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ai/dockingstates.h"
 #include "ai/orders.h"
 #include "ai/weapons.h"
 #include "system/crand.h"
@@ -55,11 +56,11 @@ const AIStateDef AIStateTable[kAIStateCount + 1] = {
     {"TestingState", PlaceholderState, 9, 0x00},
     {"MoveToStop", PlaceholderState, 10, 0x00},
     {"MoveToStopRelative", PlaceholderState, 11, 0x01},
-    {"UnDock", PlaceholderState, 12, 0x00},
-    {"DockingBaseState", PlaceholderState, 13, 0x29},
-    {"DockingDemolishState", PlaceholderState, 14, 0x29},
-    {"dk_orientate", PlaceholderState, 15, 0x21},
-    {"dk_finalAproach", PlaceholderState, 16, 0x21},
+    {"UnDock", UnDock, 12, 0x00},
+    {"DockingBaseState", DockingBaseState, 13, 0x29},
+    {"DockingDemolishState", DockingDemolishState, 14, 0x29},
+    {"dk_orientate", dk_orientate, 15, 0x21},
+    {"dk_finalAproach", dk_finalAproach, 16, 0x21},
     {"LagrangeState", PlaceholderState, 17, 0x09},
     {"MatchVelState", PlaceholderState, 18, 0x11},
     {"GenericOffensiveState", PlaceholderState, 19, 0x0F},

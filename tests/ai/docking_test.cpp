@@ -41,8 +41,9 @@ TEST_F(DockingTest, ContactCouplesOnlySharedMasksWithinTheDistance)
         bool couples;
     };
     const Case cases[] = {
-        {1, 1, 10, true},     {1, 2, 10, false},     // no shared bit, however close
-        {3, 6, 3199, true},   {1, 1, 3200, false},   // exactly 3200 is too far
+        {1, 1, 10, true}, {1, 2, 10, false}, // no shared bit, however close
+        {3, 6, 3199, true},
+        {1, 1, 3200, false}, // exactly 3200 is too far
     };
     for (const Case& c : cases) {
         SceneItem* a = Ship(0);
@@ -220,7 +221,7 @@ TEST_F(DockingTest, ReservationTakesTheLeanestCompatiblePair)
     AddDockPoint(ship, kDockFree, 0x7, 0, 0, 0, 0, 0, 0, 10); // 0: three bits
     AddDockPoint(ship, kDockFree, 0x4, 0, 0, 0, 0, 0, 0, 10); // 1: one bit
     AddDockPoint(station, kDockFree, 0x1, 0, 0, 0, 0, 0, 0, 50);
-    AddDockPoint(station, 0, 0x4, 0, 0, 0, 0, 0, 0, 50);        // 1: not free
+    AddDockPoint(station, 0, 0x4, 0, 0, 0, 0, 0, 0, 50);         // 1: not free
     AddDockPoint(station, kDockFree, 0x6, 0, 0, 0, 0, 0, 0, 50); // 2
     int32_t i = -1, j = -1;
     ReserveDockPointPair(ship, station, &i, &j);
