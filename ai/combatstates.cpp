@@ -35,8 +35,8 @@ constexpr uint32_t kSimStanceFight = 0x400;
 constexpr uint32_t kSimStanceOnce = 0x1000;
 constexpr uint32_t kSimTurnedThisFrame = 0x2000;
 constexpr uint32_t kSimLdsBarredFlag = 0x100;
-constexpr float kTailDistance = 150000.0f;  // behind the enemy, beyond its radius
-constexpr float kFaceRange = 200000.0f;     // beyond both radii
+constexpr float kTailDistance = 150000.0f; // behind the enemy, beyond its radius
+constexpr float kFaceRange = 200000.0f;    // beyond both radii
 constexpr float kFleeBrakeBeyond = 1050000.0f;
 constexpr float kFleeDamageRatio = 0.4f;
 constexpr float kFullThrustFrom = 100000.0f;
@@ -150,7 +150,7 @@ AIStateResult* PlanAndPush(AIStateResult* result, SceneItem* item)
     Sim* sim = item->sim;
     if (!(sim->flags & kSimStances))
         sim->flags |= kSimStanceFight;
-    const int32_t run = PlanAttackRun(item, sim->target);
+    const int32_t run = PlanAttackRun(item, nullptr);
     if (run > 0)
         return Push(result, run, 0, 0, 0, 1);
     StopInPlace(item);
@@ -198,7 +198,7 @@ AIStateResult* TailBitingState(AIStateResult* result, SceneItem* item, int16_t s
         return Stay(result, timers[0] <= 149 ? 2 : 3);
     }
     case 3:
-        if (parameter2 || PlanAttackRun(item, enemy) == kTailBiting) {
+        if (parameter2 || PlanAttackRun(item, nullptr) == kTailBiting) {
             timers[0] = 0;
             return Stay(result, 2);
         }
@@ -232,7 +232,7 @@ AIStateResult* FaceAttackState(AIStateResult* result, SceneItem* item, int16_t s
         return Stay(result, timers[0] <= 249 ? 2 : 3);
     }
     case 3:
-        if (parameter2 || PlanAttackRun(item, enemy) == kFaceAttack) {
+        if (parameter2 || PlanAttackRun(item, nullptr) == kFaceAttack) {
             timers[0] = 0;
             return Stay(result, 2);
         }

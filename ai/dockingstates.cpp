@@ -29,9 +29,9 @@ constexpr int32_t kOrientate = 15;
 constexpr int32_t kFinalApproach = 16;
 constexpr float kStandOffMargin = 30000.0f; // beyond the larger radius
 constexpr float kStandOffLimit = 250000.0f;
-constexpr int32_t kDemolishWait = 300;         // ticks docked before the blow
-constexpr float kFinalTolerance = 400.0f;      // closeness 1 within it, 0.5 at 1.5 x
-constexpr int32_t kFinalRecheckEvery = 17;     // calls between orientation checks
+constexpr int32_t kDemolishWait = 300;     // ticks docked before the blow
+constexpr float kFinalTolerance = 400.0f;  // closeness 1 within it, 0.5 at 1.5 x
+constexpr int32_t kFinalRecheckEvery = 17; // calls between orientation checks
 constexpr float kOrientationNeeded = 0.9f;
 constexpr uint32_t kSimTurnedThisFrame = 0x2000;
 

@@ -119,8 +119,8 @@ TEST_F(DockingStatesTest, OrientateStandsOffByHowWellTheShipIsTurned)
     const float lead = 0.45f * 10000.0f * 1.0f; // the port's normal is square to the line
     struct Case {
         const char* name;
-        float yaw;    // of the ship: 180 is the docked orientation
-        bool negate;  // every axis the opposite way (match 0)
+        float yaw;   // of the ship: 180 is the docked orientation
+        bool negate; // every axis the opposite way (match 0)
         float standOff;
     };
     const Case cases[] = {
