@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ai/orders.h"
 #include "ui/contacts.h"
 #include "ui/shiplog.h"
 #include "view/cameras.h"
@@ -17,6 +18,7 @@
 #include "world/behaviours.h"
 #include "world/collisions.h"
 #include "world/itemmessages.h"
+#include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/physics.h"
 #include "world/pools.h"
@@ -38,6 +40,14 @@ constexpr int32_t kJumpAlongDelay = 6;   // hundredths before the docked ships j
 constexpr int16_t kLogDocked = 4;
 constexpr int16_t kLogUndocked = 5;
 constexpr uint32_t kSimLinkLocked = 0x8000000;
+constexpr uint32_t kSimSentHome = 0x20000000; // goes home once it docks
+constexpr int32_t kSoundDocked = 30;
+constexpr int32_t kSoundUndocked = 42;
+constexpr int32_t kSoundSpread = 2000;
+constexpr int16_t kHomeRounds = 4; // rounds, magazine size and magazines of a refill
+constexpr int32_t kHomeSlot = 1;
+constexpr int32_t kHomeScore = 80;
+constexpr int32_t kLagrangeState = 17;
 
 DockPoint* FirstPoint(const SceneItem* item)
 {
@@ -339,6 +349,10 @@ int32_t CoupleAtDockPoints(SceneItem* a, SceneItem* b, DockPoint* pa, DockPoint*
     }
     UpdateCoupledShip(follower);
     std::memcpy(&follower->avatar->matrix, &follower->sim->matrix, sizeof(Matrix4));
+    if (a->sim->flags & kSimSentHome)
+        SendItemHome(a, b);
+    if (b->sim->flags & kSimSentHome)
+        SendItemHome(b, a);
     AddShipLogEntry(kLogDocked, NameOf(a), NameOf(b));
     const bool deleteA = pa->flags & (kDockDeleteA | kDockDeleteB);
     const bool deleteB = pb->flags & (kDockDeleteA | kDockDeleteB);
@@ -363,8 +377,10 @@ int32_t TryDockOnContact(SceneItem* a, SceneItem* b)
             if (std::sqrt(dx * dx + dy * dy + dz * dz) >= kCoupleDistance)
                 continue;
             gDockAlignment = DockAlignment(a->sim->matrix, DockPointWorldFrame(b->sim->matrix, p, r));
-            if (gDockAlignment > kCoupleAlignment && CoupleAtDockPoints(a, b, p, r, 0))
+            if (gDockAlignment > kCoupleAlignment && CoupleAtDockPoints(a, b, p, r, 0)) {
+                PlayItemSound(a, kSoundDocked, kSoundSpread);
                 return 1;
+            }
         }
     }
     return 0;
@@ -433,6 +449,27 @@ void UndockItem(SceneItem* item)
     AddShipLogEntry(kLogUndocked, NameOf(item), "");
     FireActions(item, kEventUndocked, other);
     DirectorOfferShot(item, other, kShotUndocking);
+    if (item == gControlledItem)
+        PlayItemSound(item, kSoundUndocked, kSoundSpread);
+}
+
+void SendItemHome(SceneItem* item, SceneItem* carrier)
+{
+    if (!item || !item->sim || !item->sim->shipInfo)
+        return;
+    if (carrier && carrier->sim)
+        for (Weapon* w = carrier->sim->weapons; w; w = w->next)
+            if (w->flags & kWeaponGuided) {
+                w->rounds = kHomeRounds;
+                w->magazineSize = kHomeRounds;
+                w->magazines = kHomeRounds;
+            }
+    item->sim->flags &= ~kSimSentHome;
+    ShipInfo* info = item->sim->shipInfo;
+    info->orders[kHomeSlot].name = "Going home";
+    SetOrderSlot(info, kHomeSlot, 0, 0, 0, 100, EvalDefault, kHomeScore, 0);
+    SetOrderState(info, kHomeSlot, kLagrangeState, static_cast<int32_t>(ItemHandle(item->sim->secondTarget)), 1, 0);
+    ActivateOrder(item, kHomeSlot);
 }
 
 void FreeDockPoints(SceneItem* item)

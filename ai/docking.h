@@ -92,6 +92,9 @@ void JumpDockedItems(SceneItem* item, int32_t systemNumber);
 void UpdateCoupledShip(SceneItem* item);
 // The carrier aligns itself to a and b, which ride on it.
 void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier);
+// Refills the carrier's guided launchers (4 rounds, magazines of 4, 4
+// magazines) and gives the item the order "Going home", made current.
+void SendItemHome(SceneItem* item, SceneItem* carrier);
 // Gives up the dock points the ship reserved on the item, and those whose
 // reserving item is gone.
 void ReleaseDockReservations(SceneItem* item, ShipInfo* shipInfo);

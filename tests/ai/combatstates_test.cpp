@@ -151,7 +151,10 @@ TEST_F(CombatStatesTest, FleeingLeavesByLdsWhenAskedAndTheDriveWorks)
         bool pops;
     };
     const Case cases[] = {
-        {2, 600000, 0, true}, {2, 0, 0, false}, {2, 600000, 0x100, false}, {0, 600000, 0, false},
+        {2, 600000, 0, true},
+        {2, 0, 0, false},
+        {2, 600000, 0x100, false},
+        {0, 600000, 0, false},
     };
     for (const Case& c : cases) {
         ship_->sim->shipInfo->flightModel.ldsTopSpeed = c.ldsTopSpeed;

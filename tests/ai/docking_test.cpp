@@ -1,10 +1,12 @@
 // Dock points: coupling bounds, who follows, control hand-over, the undock
 // push, reservations and the coupled ride.
+#include <array>
 #include <cmath>
 
 #include <gtest/gtest.h>
 
 #include "ai/docking.h"
+#include "ai/weapons.h"
 #include "tests/support/world_fixture.h"
 #include "world/physics.h"
 #include "world/pools.h"
@@ -296,6 +298,38 @@ TEST_F(DockingTest, PointListLookUps)
     DisableDockPoint(ship, 1);
     EXPECT_EQ(DockPointsFree(ship, ship, 0, 1), 0);
     EXPECT_EQ(CountSetBits(0xF0F0000Fu), 12);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DockingTest, AShipSentHomeGoesHomeOnceDockedAndRefillsTheCarrier)
+{
+    SceneItem* carrier = Ship(0);
+    SceneItem* fighter = Ship(0);
+    SceneItem* leader = Ship(0);
+    fighter->sim->secondTarget = leader;
+    fighter->sim->flags |= 0x20000000;
+    Weapon* launcher = AllocWeapon();
+    launcher->flags |= kWeaponGuided;
+    Weapon* gun = AllocWeapon();
+    gun->next = launcher;
+    carrier->sim->weapons = gun;
+    AddDockPoint(carrier, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(fighter, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    ASSERT_EQ(CoupleAtDockPoints(carrier, fighter, First(carrier), First(fighter), 0), 1);
+    EXPECT_EQ((std::array<int16_t, 3>{launcher->rounds, launcher->magazineSize, launcher->magazines}), (std::array<int16_t, 3>{4, 4, 4}));
+    EXPECT_EQ(gun->rounds, 0) << "only guided launchers";
+    const ShipInfo* info = fighter->sim->shipInfo;
+    EXPECT_EQ(fighter->sim->flags & 0x20000000u, 0u);
+    EXPECT_STREQ(info->orders[1].name, "Going home");
+    EXPECT_EQ(info->orders[1].parameter1, 80);
+    EXPECT_EQ(info->orders[1].parameter2, 0);
+    EXPECT_EQ(info->currentOrder, 1);
+    EXPECT_EQ(info->stateStack[0].stateId, 17);
+    EXPECT_EQ(info->stateStack[0].parameter1, static_cast<int32_t>(ItemHandle(leader)));
+    EXPECT_EQ(info->stateStack[0].parameter2, 1);
 }
 
 } // namespace
