@@ -42,6 +42,12 @@ constexpr float kFleeDamageRatio = 0.4f;
 constexpr float kFullThrustFrom = 100000.0f;
 constexpr int32_t kFireAtWillShots = 4;
 constexpr int32_t kCloseTicks = 126;
+constexpr int32_t kAchieveRangeState = 32;
+constexpr float kAchieveWeaponsRange = 200000.0f;
+constexpr int32_t kAchieveChecksEvery = 12; // calls between LDS checks
+constexpr int32_t kAchieveTicks = 250;      // before the planner is asked again
+constexpr float kPassAligned = 0.9f;
+constexpr float kPassBrakeUntil = 2500.0f;
 
 AIStateResult* Stay(AIStateResult* r, int16_t next, float value = 1.0f)
 {
@@ -472,5 +478,106 @@ AIStateResult* AcquireTarget(AIStateResult* result, SceneItem* item, int16_t, fl
 {
     SceneItem* found = FindNearestItemByFlags(nullptr, static_cast<uint32_t>(parameter1), static_cast<uint32_t>(parameter2), item, static_cast<float>(parameter3));
     item->sim->secondTarget = item->sim->target = found;
+    return Stay(result, 1);
+}
+
+AIStateResult* CombatAchieveRange(AIStateResult* result, SceneItem* item, int16_t subState, float, int32_t* timers, int32_t, int32_t, int32_t)
+{
+    Sim* sim = item->sim;
+    SceneItem* target = sim->target;
+    if (!Live(target))
+        return Pop(result, 0.0f);
+    switch (subState) {
+    case 0:
+    case 1: {
+        if (item == gPlayerItem && !(sim->flags & kSimLdsEngaged))
+            return Stay(result, 1);
+        const Sim& t = *target->sim;
+        if ((t.flags & kSimLdsEngaged) && !(t.flags & kSimLdsBarredFlag) && t.ldsSpool <= 0)
+            FireLdsiMissile(item, target);
+        timers[0] = 0;
+        timers[1] = 0;
+        if (WantsLdsToTarget(item, target))
+            return Push(result, kLdsFlight, static_cast<int32_t>(ItemHandle(target)), 0, 1, 2);
+        return Stay(result, 2);
+    }
+    case 2: {
+        if (++timers[0] >= kAchieveChecksEvery)
+            return Stay(result, 1);
+        const Sim& t = *target->sim;
+        const float range = item->avatar->range;
+        item->avatar->range = kAchieveWeaponsRange;
+        SteerToPoint(item, static_cast<float>(t.position.x), static_cast<float>(t.position.y), static_cast<float>(t.position.z), &t.velocity, nullptr, nullptr);
+        item->avatar->range = range;
+        timers[1] += gFrameClock.frameTicks;
+        return Stay(result, timers[1] >= kAchieveTicks ? 3 : 2);
+    }
+    case 3:
+        if (PlanAttackRun(item, nullptr) == kAchieveRangeState) {
+            timers[1] = 0;
+            return Stay(result, 2);
+        }
+        return Pop(result, 0.0f);
+    default:
+        return Unknown(result);
+    }
+}
+
+AIStateResult* WeaponsPassState(AIStateResult* result, SceneItem* item, int16_t subState, float, int32_t*, int32_t parameter1, int32_t parameter2, int32_t parameter3)
+{
+    Sim* sim = item->sim;
+    SceneItem* enemy = ManoeuvreEnemy(item, parameter1);
+    sim->thrust = {0.0f, 0.0f, 0.0f};
+    if (!enemy)
+        return Pop(result, 0.0f);
+    const float passDistance = static_cast<float>(parameter2);
+    Vector3 offset = Offset(item, enemy);
+    const bool within = VecFastLength(offset) < passDistance;
+    if (!within) {
+        // Beside the enemy, along the ship's own right axis.
+        const float off = 2.0f * enemy->sim->radius;
+        offset = {offset.x + sim->matrix.m[0] * off, offset.y + sim->matrix.m[1] * off, offset.z + sim->matrix.m[2] * off};
+    }
+    const Vector3 local = Local(item, offset);
+    const FlightModel* model = sim->flightModel;
+    const float thrust = model ? model->acceleration : 0.0f;
+    switch (subState) {
+    case 0:
+    case 1: {
+        const float aligned = TurnTowardDirection(item, local, model);
+        if (aligned > kPassAligned && sim->speed < static_cast<float>(parameter3))
+            sim->thrust.z = thrust / 2.0f;
+        return Stay(result, within ? 2 : 1);
+    }
+    case 2:
+        sim->currentWeapon = PreferReadyMount(sim->weapons);
+        AimAndFire(item, enemy, sim->currentWeapon, local);
+        return Stay(result, within ? 2 : 3);
+    case 3: {
+        Vector3 velocity;
+        VecMulMat3T(velocity, sim->velocity, sim->matrix);
+        sim->localVelocity = velocity;
+        const float side = thrust * 2.0f / 3.0f;
+        sim->thrust = {std::clamp(-velocity.x, -side, side), std::clamp(-velocity.y, -side, side), std::clamp(-velocity.z, -thrust, thrust)};
+        return Stay(result, sim->speed >= kPassBrakeUntil ? 3 : 1);
+    }
+    default:
+        return Unknown(result);
+    }
+}
+
+AIStateResult* ConstantFire(AIStateResult* result, SceneItem* item, int16_t subState, float, int32_t* timers, int32_t parameter1, int32_t, int32_t)
+{
+    SceneItem* leader = item->sim->secondTarget;
+    if (subState > 1)
+        return Unknown(result);
+    if (Live(leader) && timers[0] < parameter1) {
+        Weapon* mount = item->sim->currentWeapon ? item->sim->currentWeapon : PreferReadyMount(item->sim->weapons);
+        if (mount) {
+            const Vector3 local = Local(item, Offset(item, leader));
+            FireWeaponConstant(leader, local.x, local.y, local.z, item, mount);
+            ++timers[0];
+        }
+    }
     return Stay(result, 1);
 }

@@ -14,6 +14,8 @@ AIStateResult* off_Close(AIStateResult* result, SceneItem* item, int16_t subStat
 AIStateResult* off_FireAtWill(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 24: turns the best-bearing mount on the target and fires; full thrust from 100000.
 AIStateResult* Gun_lead_motion(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
+// 25: fires FireWeaponConstant at the leader, parameter 1 shots at most.
+AIStateResult* ConstantFire(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 26: the defended object's attacker becomes the enemy, fought once.
 AIStateResult* Retaliation(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 27: retaliates for the defended object, then keeps near it.
@@ -22,10 +24,15 @@ AIStateResult* DefendMothership(AIStateResult* result, SceneItem* item, int16_t 
 AIStateResult* TailBitingState(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 31: closes to the range, then faces the enemy, firing.
 AIStateResult* FaceAttackState(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
+// 32: closes on the target (by LDS when far), stopping it from fleeing by LDS.
+AIStateResult* CombatAchieveRange(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 33: asks PlanAttackRun for a manoeuvre and pushes it; brakes when there is none.
 AIStateResult* CombatState(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 34: CombatState with the enemy chosen by PickBestEnemy.
 AIStateResult* SelfPreservationState(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
+// 35: high-speed passes: aim beside the enemy, fire within the pass
+// distance, brake, and round again.
+AIStateResult* WeaponsPassState(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 40: runs past the enemy, aiming beside it.
 AIStateResult* OrbitalAttack(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 44: one CombatState against one enemy.

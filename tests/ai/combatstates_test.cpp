@@ -278,4 +278,48 @@ TEST_F(CombatStatesTest, RetaliationTakesOnTheDefendedObjectsAttacker)
     EXPECT_EQ(ship_->sim->secondTarget.Get(), enemy_);
 }
 
+TEST_F(CombatStatesTest, AWeaponsPassClosesBesideTheEnemyThenBrakes)
+{
+    const int32_t enemy = static_cast<int32_t>(ItemHandle(enemy_));
+    enemy_->sim->radius = 1000;
+    // Beyond the pass distance, nearly facing the point beside the enemy, slow.
+    AIStateResult r = Step(WeaponsPassState, 1, enemy, 100000, 5000);
+    EXPECT_EQ(r.nextSubState, 1);
+    EXPECT_FLOAT_EQ(ship_->sim->thrust.z, 2000.0f) << "half the main thrust";
+    // Too fast: no thrust.
+    ship_->sim->speed = 6000;
+    Step(WeaponsPassState, 1, enemy, 100000, 5000);
+    EXPECT_FLOAT_EQ(ship_->sim->thrust.z, 0.0f);
+    // Within the pass distance it goes to firing.
+    r = Step(WeaponsPassState, 1, enemy, 400000, 5000);
+    EXPECT_EQ(r.nextSubState, 2);
+    r = Step(WeaponsPassState, 2, enemy, 100000, 5000);
+    EXPECT_EQ(r.nextSubState, 3);
+    // Braking: against the motion, sideways within two thirds of the thrust.
+    ship_->sim->velocity = {9000, 0, -500};
+    r = Step(WeaponsPassState, 3, enemy, 100000, 5000);
+    EXPECT_EQ(r.nextSubState, 3);
+    EXPECT_FLOAT_EQ(ship_->sim->thrust.x, -4000.0f * 2.0f / 3.0f);
+    EXPECT_FLOAT_EQ(ship_->sim->thrust.z, 500.0f);
+    ship_->sim->speed = 2000;
+    r = Step(WeaponsPassState, 3, enemy, 100000, 5000);
+    EXPECT_EQ(r.nextSubState, 1);
+    DeleteSceneItem(enemy_);
+    r = Step(WeaponsPassState, 1, enemy, 100000, 5000);
+    EXPECT_EQ(r.action, kAIPop);
+}
+
+TEST_F(CombatStatesTest, AchievingRangeChecksTheLdsEveryTwelfthCall)
+{
+    AIStateResult r = Step(CombatAchieveRange, 1);
+    EXPECT_EQ(r.nextSubState, 2);
+    for (int call = 1; call < 12; ++call) {
+        r = Step(CombatAchieveRange, 2);
+        ASSERT_EQ(r.nextSubState, 2) << call;
+    }
+    r = Step(CombatAchieveRange, 2);
+    EXPECT_EQ(r.nextSubState, 1);
+    EXPECT_EQ(ship_->avatar->range, 0.0f) << "the weapons range is set for the call only";
+}
+
 } // namespace
