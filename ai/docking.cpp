@@ -548,3 +548,15 @@ void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier)
         rider->avatar->dockPartner = carrier;
     }
 }
+
+void TetherToItem(SceneItem* a, SceneItem* b)
+{
+    if (!a || !b || !a->avatar || !b->avatar || a == b)
+        return;
+    a->avatar->dockPartner = b;
+    b->avatar->dockPartner = a;
+    a->avatar->linkItem = b;
+    b->perFrame = KeepTetherDistance;
+    b->avatar->params[kParamTetherAnchor] = static_cast<int32_t>(ItemHandle(a));
+    b->avatar->params[kParamTetherAnchor + 1] = static_cast<int32_t>(kDefaultTetherLength);
+}

@@ -95,6 +95,9 @@ void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier);
 // Refills the carrier's guided launchers (4 rounds, magazines of 4, 4
 // magazines) and gives the item the order "Going home", made current.
 void SendItemHome(SceneItem* item, SceneItem* carrier);
+// Ties b to a at the tether length: partners, a keeps b, b holds the
+// distance from its anchor a every frame.
+void TetherToItem(SceneItem* a, SceneItem* b);
 // Gives up the dock points the ship reserved on the item, and those whose
 // reserving item is gone.
 void ReleaseDockReservations(SceneItem* item, ShipInfo* shipInfo);

@@ -86,6 +86,10 @@ void BM_CombatAndDockingControl(benchmark::State& state)
             ++frames;
         }
     }
+    int running = 0; // ships whose order is still the one they started with
+    for (SceneItem* ship : ships)
+        running += ship->sim->shipInfo->stateStack[0].stateId != 0;
+    state.counters["running"] = running;
     state.counters["mean_ms"] = total / static_cast<double>(frames);
     state.counters["max_ms"] = longest;
     LoadAIStateTable();

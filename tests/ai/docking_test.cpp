@@ -332,4 +332,16 @@ TEST_F(DockingTest, AShipSentHomeGoesHomeOnceDockedAndRefillsTheCarrier)
     EXPECT_EQ(info->stateStack[0].parameter2, 1);
 }
 
+TEST_F(DockingTest, ATetheredItemHoldsItsDistanceFromTheAnchor)
+{
+    SceneItem* anchor = Ship(0);
+    SceneItem* pod = Ship(300000);
+    TetherToItem(anchor, pod);
+    EXPECT_EQ(anchor->avatar->linkItem.Get(), pod);
+    EXPECT_EQ(pod->avatar->dockPartner.Get(), anchor);
+    ASSERT_NE(pod->perFrame, nullptr);
+    pod->perFrame(pod);
+    EXPECT_NEAR(pod->sim->position.x, 100000.0, 1.0) << "pulled in to the tether length";
+}
+
 } // namespace
