@@ -10,6 +10,8 @@
 #include "ai/escortstates.h"
 #include "ai/huntingstates.h"
 #include "ai/movementstates.h"
+#include "ai/combatstates.h"
+#include "ai/dockingstates.h"
 #include "ai/orders.h"
 #include "ai/weapons.h"
 #include "system/crand.h"
@@ -33,15 +35,6 @@ AIStateResult* NullState(AIStateResult* result, SceneItem* item, int16_t, float,
     return result;
 }
 
-// A state whose behaviour is not built yet: stays, value 1.0.
-AIStateResult* PlaceholderState(AIStateResult* result, SceneItem*, int16_t, float, int32_t*,
-                                int32_t, int32_t, int32_t)
-{
-    result->value = 1.0f;
-    result->action = kAIStay;
-    return result;
-}
-
 } // namespace
 
 // In id order; the names are the ones the game shows and logs.
@@ -58,40 +51,40 @@ const AIStateDef AIStateTable[kAIStateCount + 1] = {
     {"TestingState", TestingState, 9, 0x00},
     {"MoveToStop", MoveToStop, 10, 0x00},
     {"MoveToStopRelative", MoveToStopRelative, 11, 0x01},
-    {"UnDock", PlaceholderState, 12, 0x00},
-    {"DockingBaseState", PlaceholderState, 13, 0x29},
-    {"DockingDemolishState", PlaceholderState, 14, 0x29},
-    {"dk_orientate", PlaceholderState, 15, 0x21},
-    {"dk_finalAproach", PlaceholderState, 16, 0x21},
+    {"UnDock", UnDock, 12, 0x00},
+    {"DockingBaseState", DockingBaseState, 13, 0x29},
+    {"DockingDemolishState", DockingDemolishState, 14, 0x29},
+    {"dk_orientate", dk_orientate, 15, 0x21},
+    {"dk_finalAproach", dk_finalAproach, 16, 0x21},
     {"LagrangeState", LagrangeState, 17, 0x09},
     {"MatchVelState", MatchVelState, 18, 0x11},
-    {"GenericOffensiveState", PlaceholderState, 19, 0x0F},
-    {"off_Close", PlaceholderState, 20, 0x07},
-    {"off_FireAtWill", PlaceholderState, 21, 0x07},
+    {"GenericOffensiveState", GenericOffensiveState, 19, 0x0F},
+    {"off_Close", off_Close, 20, 0x07},
+    {"off_FireAtWill", off_FireAtWill, 21, 0x07},
     {"UmovingGuardState", UmovingGuardState, 22, 0x00},
     {"DefNetGuardState", DefNetGuardState, 23, 0x00},
-    {"Gun_lead_motion", PlaceholderState, 24, 0x07},
-    {"ConstantFire", PlaceholderState, 25, 0x00},
-    {"Retaliation", PlaceholderState, 26, 0x00},
-    {"DefendMothership", PlaceholderState, 27, 0x00},
+    {"Gun_lead_motion", Gun_lead_motion, 24, 0x07},
+    {"ConstantFire", ConstantFire, 25, 0x00},
+    {"Retaliation", Retaliation, 26, 0x00},
+    {"DefendMothership", DefendMothership, 27, 0x00},
     {"LDADeffTwo", LDADeffTwo, 28, 0x00},
     {"RotationalDeff", RotationalDeff, 29, 0x00},
-    {"TailBitingState", PlaceholderState, 30, 0x12},
-    {"FaceAttackState", PlaceholderState, 31, 0x12},
-    {"CombatAchieveRange", PlaceholderState, 32, 0x07},
-    {"CombatState", PlaceholderState, 33, 0x0F},
-    {"SelfPreservationState", PlaceholderState, 34, 0x07},
-    {"WeaponsPassState", PlaceholderState, 35, 0x0A},
+    {"TailBitingState", TailBitingState, 30, 0x12},
+    {"FaceAttackState", FaceAttackState, 31, 0x12},
+    {"CombatAchieveRange", CombatAchieveRange, 32, 0x07},
+    {"CombatState", CombatState, 33, 0x0F},
+    {"SelfPreservationState", SelfPreservationState, 34, 0x07},
+    {"WeaponsPassState", WeaponsPassState, 35, 0x0A},
     {"BigBombState", BigBombState, 36, 0x00},
     {"DroneTarget", DroneTarget, 37, 0x00},
     {"DroneMovingTarget", DroneMovingTarget, 38, 0x00},
     {"DroneChasingTarget", DroneChasingTarget, 39, 0x00},
-    {"OrbitalAttack", PlaceholderState, 40, 0x00},
+    {"OrbitalAttack", OrbitalAttack, 40, 0x00},
     {"DeflectorState", DeflectorState, 41, 0x00},
     {"CombatFollower", CombatFollower, 42, 0x00},
     {"PlayerFollower", PlayerFollower, 43, 0x00},
-    {"CombatOnce", PlaceholderState, 44, 0x0A},
-    {"WingmanCombatOnce", PlaceholderState, 45, 0x00},
+    {"CombatOnce", CombatOnce, 44, 0x0A},
+    {"WingmanCombatOnce", WingmanCombatOnce, 45, 0x00},
     {"SimplePursuit", SimplePursuit, 46, 0x00},
     {"AchieveRange", AchieveRange, 47, 0x11},
     {"AchieveFieldRangeState", AchieveFieldRangeState, 48, 0x11},
@@ -104,9 +97,9 @@ const AIStateDef AIStateTable[kAIStateCount + 1] = {
     {"tst_FlyBackwards", tst_FlyBackwards, 55, 0x00},
     {"tst_FlyFowards", tst_FlyFowards, 56, 0x00},
     {"tst_HoldFormation", tst_HoldFormation, 57, 0x00},
-    {"EscapeState", PlaceholderState, 58, 0x00},
-    {"esc_Flee", PlaceholderState, 59, 0x07},
-    {"AcquireTarget", PlaceholderState, 60, 0x00},
+    {"EscapeState", EscapeState, 58, 0x00},
+    {"esc_Flee", esc_Flee, 59, 0x07},
+    {"AcquireTarget", AcquireTarget, 60, 0x00},
     {"DoNothingState", DoNothingState, 61, 0x00},
     {"DriftState", DriftState, 62, 0x00},
     {"MissileState", MissileState, 63, 0x07},

@@ -51,16 +51,6 @@ constexpr int16_t kLogDestroyed = 2;
 constexpr int32_t kSpreadHit = 8000;
 constexpr int32_t kSpreadNarrow = 2000;
 
-// Plays one of the handler's sounds at the item's place, heard from the
-// player's camera (full and centred while there is no camera).
-void PlayItemSound(const SceneItem* item, int32_t slot, int32_t spread)
-{
-    int32_t volume = 0;
-    int32_t pan = 0;
-    SoundPlaceObject(item, &volume, &pan);
-    SoundPlayVaried(slot, volume, 0, pan, 0, spread);
-}
-
 void PostToSelf(const SceneItem* item, int32_t delay, uint16_t kind, int32_t length = 0,
                 const void* body = nullptr)
 {
@@ -476,6 +466,14 @@ const char* KillerName(const HitPayload* record)
 }
 
 } // namespace
+
+void PlayItemSound(const SceneItem* item, int32_t slot, int32_t spread)
+{
+    int32_t volume = 0;
+    int32_t pan = 0;
+    SoundPlaceObject(item, &volume, &pan);
+    SoundPlayVaried(slot, volume, 0, pan, 0, spread);
+}
 
 void HandleItemMessages(SceneItem* item)
 {

@@ -12,11 +12,18 @@
 // died meanwhile finds null and does nothing.
 #pragma once
 
+#include <cstdint>
+
 struct SceneItem;
 struct TDP;
 struct HitPayload;
 
 void HandleItemMessages(SceneItem* item);
+
+// Plays a numbered sound at the item's place, heard from the player's
+// camera (full and centred while there is no camera), its rate varied by
+// up to the spread.
+void PlayItemSound(const SceneItem* item, int32_t slot, int32_t spread);
 
 // A destruction: drops every reference to the item (the player's side, the
 // other items' targets, escorts, leaders, tows and dock partners), detaches

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "ai/docking.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -175,6 +176,9 @@ ParticleEmitter* AllocSmallParticleEmitter()
 
 void ResetPools()
 {
+    // So do the dock points on the ShipInfos.
+    for (ShipInfo& info : gShipInfos.records)
+        ReleaseDockPointList(&info);
     // Attribute nodes hang from the TDPs in blocks of their own.
     for (TDP& node : gTDPs.records) {
         for (TDPAttribute* a = node.attributes; a;) {

@@ -28,6 +28,7 @@ struct SoundSlot;    // sound layer: positional sound slot
 struct Contact;      // UI: contact list row
 struct hx_actor;     // 3D framework
 struct hx_model;     // 3D framework
+struct DockPoint;    // ai/docking.h
 
 // A reference from one record to another scene item (a target, an escort,
 // a tow partner, a leader): kept as the item's SceneItemHandle, so reading
@@ -229,6 +230,9 @@ struct Avatar {
     // (-1 none).
     ParticleEmitter* fieldDust;
     int16_t fieldSlot;
+    // A docked item: its partner, and (a coupled child) its own dock point.
+    ItemRef dockPartner;
+    DockPoint* ownDockPoint;
 };
 
 // Sim flags (u32) named by the world core.

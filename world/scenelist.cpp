@@ -579,6 +579,7 @@ SceneItem* DeleteSceneItem(SceneItem* item)
             a->flags &= ~kActionInUse;
         if (sim->shipInfo) {
             FreeDockPoints(item);
+            ReleaseDockPointList(sim->shipInfo);
             FreeItemWeapons(item);
             ShipInfo* info = sim->shipInfo;
             info->flags &= ~kShipInUse;

@@ -11,6 +11,7 @@
 #include "tests/support/log_font.h"
 
 #include "ai/combathelpers.h"
+#include "ai/docking.h"
 #include "ai/orders.h"
 #include "script/configstatements.h"
 #include "system/calltrace.h"
@@ -245,6 +246,8 @@ TEST_F(OrdersTest, ActivationKeepsTargetsPerSlotAndRestartsTheStack)
     SceneItem* a = MakeItem();
     SceneItem* b = MakeItem();
     SceneItem* c = MakeItem();
+    MakeShip(a);
+    DockPoint* port = AddDockPoint(a, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
     Slot(1, 0, 13); // docking
     Slot(2, 0, 40);
     ActivateOrder(ship_, 1);
@@ -262,7 +265,9 @@ TEST_F(OrdersTest, ActivationKeepsTargetsPerSlotAndRestartsTheStack)
     EXPECT_EQ(info_->stateStack[0].subState, 0);
     EXPECT_EQ(info_->stateStack[0].parameter1, 2);
     // Slot 1 had no saved target before: no dock points to give up.
-    EXPECT_EQ(CountRecordedCalls("ReleaseDockReservations"), 0u);
+    port->flags |= kDockReserved;
+    port->reservedBy = ship_;
+    EXPECT_TRUE(port->flags & kDockReserved);
 
     // Back to slot 1: its target and leader return, and its finished flag goes.
     ship_->sim->target = c;
@@ -274,11 +279,11 @@ TEST_F(OrdersTest, ActivationKeepsTargetsPerSlotAndRestartsTheStack)
     EXPECT_EQ(info_->orders[2].savedTarget.Get(), c);
 
     // Leaving the docking order with a saved target releases; staying does not.
-    ClearCallTrace();
     ActivateOrder(ship_, 1);
-    EXPECT_EQ(CountRecordedCalls("ReleaseDockReservations"), 0u);
+    EXPECT_TRUE(port->flags & kDockReserved);
     ActivateOrder(ship_, 2);
-    EXPECT_EQ(CountRecordedCalls("ReleaseDockReservations"), 1u);
+    EXPECT_FALSE(port->flags & kDockReserved);
+    EXPECT_EQ(port->reservedBy.Get(), nullptr);
 }
 
 TEST_F(OrdersTest, SlotLookUps)
@@ -570,6 +575,9 @@ TEST_F(OrdersTest, EachWingCommandSetsItsOrder)
     commander->sim->target = target;
     commander->sim->secondTarget = leader;
     SceneItem* wing = Ship(3, 0);
+    SceneItem* carrier = Ship(3, 0);
+    AddDockPoint(carrier, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(wing, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
 
     struct Case {
         int32_t type;
@@ -596,6 +604,9 @@ TEST_F(OrdersTest, EachWingCommandSetsItsOrder)
         wing->sim->flags = kSimInUse | 0x800;
         wing->sim->target = nullptr;
         wing->sim->secondTarget = nullptr;
+        if (!FindDockedItem(wing, carrier)) {
+            ASSERT_EQ(CoupleAtDockPoints(carrier, wing, NthDockPoint(carrier, 0, nullptr), NthDockPoint(wing, 0, nullptr), 0), 1);
+        }
         ClearCallTrace();
         const int32_t n = GiveWingmanOrder(commander, wing, c.type);
         ASSERT_EQ(n, 1);
@@ -607,7 +618,8 @@ TEST_F(OrdersTest, EachWingCommandSetsItsOrder)
         EXPECT_EQ(w->currentOrder, 1);
         EXPECT_EQ(w->stateStack[0].stateId, c.state);
         EXPECT_STREQ(gWingReply, c.reply);
-        EXPECT_EQ(CountRecordedCalls("UndockItem"), c.type == 7 ? 0u : 1u);
+        // Every command but 7 takes the wingman off its carrier first.
+        EXPECT_EQ(FindDockedItem(wing, carrier), c.type == 7 ? carrier : nullptr);
         switch (c.type) {
         case 1: EXPECT_EQ(w->stateStack[0].parameter1, H(commander)); break;
         case 2:

@@ -2,6 +2,7 @@
 // variable statements.
 #include "interp_fixture.h"
 
+#include "ai/docking.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
 #include "script/symbols.h"
@@ -163,6 +164,30 @@ TEST_F(ConditionTest, TableOverTheWorld)
     for (const ConditionCase& c : cases) {
         EXPECT_EQ(Test(c.condition), c.expected) << c.condition;
     }
+}
+
+TEST_F(ConditionTest, DockedReadsTheCouplingsOfTheDockPoints)
+{
+    AddDockPoint(a_, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(b_, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    AddDockPoint(e_, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    EXPECT_FALSE(Test("DOCKED A"));
+    EXPECT_TRUE(Test("UNDOCKED A"));
+    ASSERT_EQ(CoupleAtDockPoints(a_, b_, NthDockPoint(a_, 0, nullptr), NthDockPoint(b_, 0, nullptr), 0), 1);
+    const ConditionCase cases[] = {
+        {"DOCKED A", true},
+        {"DOCKED A B", true},
+        {"DOCKED B A", true},
+        {"DOCKED A E", false},
+        {"DOCKED E", false},
+        {"UNDOCKED A", false},
+        {"UNDOCKED E", true},
+        {"UNDOCKED GONE", true},
+    };
+    for (const ConditionCase& c : cases)
+        EXPECT_EQ(Test(c.condition), c.expected) << c.condition;
+    UndockItem(b_);
+    EXPECT_FALSE(Test("DOCKED A B"));
 }
 
 TEST_F(ConditionTest, AttackedNeedsAnAttackerOfAnotherSide)

@@ -232,11 +232,19 @@ TEST_F(CollisionTest, ShipsThatTouchAreOfferedTheDockFirst)
     EnableCallTrace(true);
     ClearCallTrace();
     Collide();
-    // Only the pair of ships: the dock is not taken, so both respond.
-    EXPECT_EQ(CountRecordedCalls("TryDockOnContact"), 1u);
+    // Ships without ports: the dock is not taken, so both respond.
+    EXPECT_EQ(FindDockedItem(a, b), nullptr);
     EXPECT_EQ(Contacts().size(), 4u);
     EXPECT_EQ(Contacts()[2].self, c);
     EXPECT_EQ(Contacts()[2].other, d);
+    // With facing ports that touch the pair couples instead of responding.
+    AddDockPoint(a, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(b, kDockFree, 1, 180, 0, 0, 0, 0, 0, 50);
+    ClearContacts();
+    Collide();
+    EXPECT_EQ(FindDockedItem(a, b), b);
+    ASSERT_EQ(Contacts().size(), 2u);
+    EXPECT_EQ(Contacts()[0].self, c);
 }
 
 TEST_F(CollisionTest, ObstaclesAreNotedWithinFiveTimesTheRadii)

@@ -9,6 +9,7 @@
 
 #include "ai/combat.h"
 #include "ai/combathelpers.h"
+#include "ai/docking.h"
 #include "screens/bridge.h"
 #include "screens/vesselorders.h"
 #include "system/calltrace.h"
@@ -147,6 +148,14 @@ struct KindCase {
 
 // The handler's sounds: hit, impact, docked.
 bool Heard(int slot) { return CapturedSound::TakePlay(slot); }
+
+// Couples the ship (follower) to the other item at a port each.
+void DockShipToOther(Scene& s)
+{
+    AddDockPoint(s.ship, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    AddDockPoint(s.other, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    ASSERT_EQ(CoupleAtDockPoints(s.ship, s.other, NthDockPoint(s.ship, 0, nullptr), NthDockPoint(s.other, 0, nullptr), 0), 1);
+}
 
 class HandlerTest : public WorldTest {
 protected:
@@ -385,8 +394,12 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              return ItemBytes(s.other);
          },
          [](Scene& s, SceneItem*) { EXPECT_EQ(s.ship->avatar->linkItem, s.rock); }},
-        {"9 undocks", kMsgUndock, None,
-         [](Scene&, SceneItem*) { EXPECT_EQ(CountRecordedCalls("UndockItem"), 1u); }},
+        {"9 undocks", kMsgUndock,
+         [](Scene& s, SceneItem*&) {
+             DockShipToOther(s);
+             return Bytes{};
+         },
+         [](Scene& s, SceneItem*) { EXPECT_EQ(FindDockedItem(s.ship, nullptr), nullptr); }},
         {"10 far from its target: a hit from itself", kMsgBlast,
          [](Scene& s, SceneItem*&) {
              s.ship->avatar->hitResponse = RecordHit;
@@ -412,18 +425,26 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
              EXPECT_FALSE(Heard(10));
          }},
         {"11 enables the dock point", kMsgEnableDockPoint,
-         [](Scene&, SceneItem*&) { return BodyBytes(DockPointBody{2}); },
-         [](Scene&, SceneItem*) { EXPECT_EQ(CountRecordedCalls("EnableDockPoint"), 1u); }},
+         [](Scene& s, SceneItem*&) {
+             for (int n = 0; n < 3; ++n)
+                 AddDockPoint(s.ship, 0, 1, 0, 0, 0, 0, 0, 0, 50);
+             return BodyBytes(DockPointBody{2});
+         },
+         [](Scene& s, SceneItem*) {
+             EXPECT_EQ(NthDockPoint(s.ship, 1, nullptr)->flags & kDockFree, 0u);
+             EXPECT_EQ(NthDockPoint(s.ship, 2, nullptr)->flags & kDockFree, kDockFree);
+         }},
         {"13 docks at the first points and fires key 5 with the other item", kMsgDock,
          [](Scene& s, SceneItem*&) {
              const int16_t cycle = kActionColourCycle;
              AddAction(s.ship, kEventDocked, kActionCallback, &cycle);
              StartDirector();
+             AddDockPoint(s.ship, 0, 1, 0, 0, 0, 0, 0, 0, 50);
+             AddDockPoint(s.other, 0, 1, 0, 0, 0, 0, 0, 0, 50);
              return ItemBytes(s.other);
          },
          [](Scene& s, SceneItem*) {
-             EXPECT_EQ(CountRecordedCalls("EnableDockPoint"), 2u);
-             EXPECT_EQ(CountRecordedCalls("CoupleAtDockPoints"), 1u);
+             EXPECT_EQ(FindDockedItem(s.ship, s.other), s.other);
              EXPECT_EQ(s.ship->avatar->colour, 9);
              // The director cuts to the docking pair.
              EXPECT_EQ(gCameras.director.event, kShotDocking);
@@ -452,18 +473,25 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
          },
          [](Scene& s, SceneItem*) { EXPECT_EQ(s.ship->avatar->escort, nullptr); }},
         {"15 with a positive system takes the docked ships and jumps after 70", kMsgJumpStart,
-         [](Scene&, SceneItem*&) { return BodyBytes(JumpStartBody{4}); },
+         [](Scene& s, SceneItem*&) {
+             DockShipToOther(s);
+             return BodyBytes(JumpStartBody{4});
+         },
          [](Scene& s, SceneItem*) {
-             EXPECT_EQ(CountRecordedCalls("JumpDockedItems"), 1u);
+             const std::vector<Pending> along = {{kMsgJumpStart, 6, BodyBytes(JumpStartBody{-4})}};
+             EXPECT_EQ(Queued(s.other->receiver), along);
              EXPECT_TRUE(s.ship->sim->flags & kSimJumpUnderWay);
              EXPECT_EQ(effectsprobe::Sweeps(s.ship, -1), 1);
              const std::vector<Pending> expected = {{kMsgCapsuleJump, 70, BodyBytes(CapsuleJumpBody{4})}};
              EXPECT_EQ(Queued(s.ship->receiver), expected);
          }},
         {"15 with a negated system (a docked ship) only jumps", kMsgJumpStart,
-         [](Scene&, SceneItem*&) { return BodyBytes(JumpStartBody{-4}); },
+         [](Scene& s, SceneItem*&) {
+             DockShipToOther(s);
+             return BodyBytes(JumpStartBody{-4});
+         },
          [](Scene& s, SceneItem*) {
-             EXPECT_EQ(CountRecordedCalls("JumpDockedItems"), 0u);
+             EXPECT_TRUE(Queued(s.other->receiver).empty());
              const std::vector<Pending> expected = {{kMsgCapsuleJump, 70, BodyBytes(CapsuleJumpBody{4})}};
              EXPECT_EQ(Queued(s.ship->receiver), expected);
          }},
@@ -629,11 +657,12 @@ TEST_F(HandlerTest, EveryKindActsOnItsBody)
         {"26 clears the brake and nothing else", kMsgUnbrake,
          [](Scene& s, SceneItem*&) {
              s.ship->sim->flags |= kSimBraked | kSimScattering;
+             AddDockPoint(s.ship, 0, 1, 0, 0, 0, 0, 0, 0, 50);
              return Bytes{};
          },
          [](Scene& s, SceneItem*) {
              EXPECT_EQ(s.ship->sim->flags & (kSimBraked | kSimScattering), kSimScattering);
-             EXPECT_EQ(CountRecordedCalls("EnableDockPoint"), 0u);
+             EXPECT_EQ(NthDockPoint(s.ship, 0, nullptr)->flags & kDockFree, 0u);
          }},
         {"27 clears the scattering", kMsgUnscatter,
          [](Scene& s, SceneItem*&) {
@@ -678,7 +707,7 @@ TEST_F(HandlerTest, MessagesAboutItemsThatDiedMeanwhileDoNothing)
     Deliver(s.ship, kMsgDecoy, decoy);
     EXPECT_EQ(s.ship->sim->target, s.player);
     EXPECT_EQ(s.ship->avatar->escort, nullptr);
-    EXPECT_EQ(CountRecordedCalls("CoupleAtDockPoints"), 0u);
+    EXPECT_EQ(FindDockedItem(s.ship, nullptr), nullptr);
     // The slot taken again by a new item does not make the old handle live.
     SceneItem* reused = MakeItem(nullptr, nullptr, HandleItemMessages);
     ASSERT_NE(reused, nullptr);

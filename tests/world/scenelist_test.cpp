@@ -1,5 +1,6 @@
 // The scene list: insertion and the tail group, moving, parking and
 // restoring, TDP trees, and taking items out of the world.
+#include "ai/docking.h"
 #include "ai/weapons.h"
 #include "framework/resource.h"
 #include "framework/scene.h"
@@ -314,6 +315,9 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     ResetContactList();
     gContacts.rows[0].item = leader;
     gContacts.rows[0].rowFlags = kContactUsed;
+    AddDockPoint(leader, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(wing, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    ASSERT_EQ(CoupleAtDockPoints(leader, wing, NthDockPoint(leader, 0, nullptr), NthDockPoint(wing, 0, nullptr), 0), 1);
 
     ASSERT_NE(ParseConversation("<A=Lead>(A: Holding.)", nullptr, nullptr, leader), nullptr);
     DeleteSceneItem(leader);
@@ -327,7 +331,8 @@ TEST_F(WorldTest, DeletingClearsLocksAndTellsTheShipsWhenALeaderDies)
     EXPECT_EQ(m.kind, kMsgShipDied);
     EXPECT_EQ(MessageBody<ShipDiedBody>(m).tallySerial, 1234);
     EXPECT_EQ(FetchItemMessage(rock->receiver, &m), nullptr);
-    EXPECT_EQ(CountRecordedCalls("FreeDockPoints"), 1u);
+    EXPECT_EQ(FindDockedItem(wing, nullptr), nullptr) << "its dock points went with it";
+    EXPECT_EQ(wing->perFrame, nullptr);
     EXPECT_EQ(mount->flags & kWeaponInUse, 0u);
     EXPECT_EQ(gContacts.rows[0].rowFlags, 0); // its contact row went with it
 

@@ -1,0 +1,347 @@
+// Dock points: coupling bounds, who follows, control hand-over, the undock
+// push, reservations and the coupled ride.
+#include <array>
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "ai/docking.h"
+#include "ai/weapons.h"
+#include "tests/support/world_fixture.h"
+#include "world/physics.h"
+#include "world/pools.h"
+#include "world/scenelist.h"
+
+using worldtest::MakeItem;
+using worldtest::MakeShip;
+using worldtest::WorldTest;
+
+namespace {
+
+void Routine(SceneItem*) {}
+void OtherRoutine(SceneItem*) {}
+
+class DockingTest : public WorldTest {
+protected:
+    // A ship at x along the world X axis.
+    SceneItem* Ship(double x)
+    {
+        SceneItem* item = MakeItem(Routine, Routine);
+        MakeShip(item);
+        item->sim->position.x = x;
+        return item;
+    }
+    static DockPoint* First(SceneItem* item) { return NthDockPoint(item, 0, nullptr); }
+};
+
+// b's port faces a's (yaw 180): with both items unturned they line up.
+TEST_F(DockingTest, ContactCouplesOnlySharedMasksWithinTheDistance)
+{
+    struct Case {
+        uint32_t maskA, maskB;
+        double apart;
+        bool couples;
+    };
+    const Case cases[] = {
+        {1, 1, 10, true}, {1, 2, 10, false}, // no shared bit, however close
+        {3, 6, 3199, true},
+        {1, 1, 3200, false}, // exactly 3200 is too far
+    };
+    for (const Case& c : cases) {
+        SceneItem* a = Ship(0);
+        SceneItem* b = Ship(c.apart);
+        AddDockPoint(a, kDockFree, c.maskA, 0, 0, 0, 0, 0, 0, 50);
+        AddDockPoint(b, kDockFree, c.maskB, 180, 0, 0, 0, 0, 0, 50);
+        EXPECT_EQ(TryDockOnContact(a, b), c.couples ? 1 : 0) << c.maskA << " " << c.apart;
+        EXPECT_EQ(FindDockedItem(a, b), c.couples ? b : nullptr);
+    }
+}
+
+TEST_F(DockingTest, AlignmentMustExceedNineTenths)
+{
+    // Turned about Y so that (|cos| + 1 + cos + 3) / 6 lands just either
+    // side of 0.9 (0.9 itself is no float this sum reaches exactly).
+    const float above = 0.7002f; // 0.90007
+    const float below = 0.7f;    // 0.9 less the rounding of the turned frame
+    struct Case {
+        float cosine;
+        bool couples;
+    };
+    for (const Case c : {Case{below, false}, Case{above, true}, Case{0.5f, false}}) {
+        SceneItem* a = Ship(0);
+        SceneItem* b = Ship(10);
+        AddDockPoint(a, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+        AddDockPoint(b, kDockFree, 1, 180, 0, 0, 0, 0, 0, 50);
+        const float s = std::sqrt(1.0f - c.cosine * c.cosine);
+        Matrix4& m = a->sim->matrix;
+        m.m[0] = c.cosine, m.m[2] = -s;
+        m.m[8] = s, m.m[10] = c.cosine;
+        EXPECT_EQ(TryDockOnContact(a, b), c.couples ? 1 : 0) << c.cosine;
+        EXPECT_EQ(gDockAlignment > 0.9f, c.couples);
+    }
+}
+
+TEST_F(DockingTest, TheLowerPriorityFollowsAndEqualPrioritiesLeaveTheFirst)
+{
+    struct Case {
+        int32_t priorityA, priorityB, bias;
+        bool aFollows;
+    };
+    const Case cases[] = {{50, 50, 0, true}, {50, 49, 0, false}, {50, 60, 20, false}, {10, 50, 0, true}};
+    for (const Case& c : cases) {
+        SceneItem* a = Ship(0);
+        SceneItem* b = Ship(0);
+        AddDockPoint(a, kDockFree, 1, 0, 0, 0, 0, 0, 0, c.priorityA);
+        AddDockPoint(b, kDockFree, 1, 0, 0, 0, 100, 0, 0, c.priorityB);
+        ASSERT_EQ(CoupleAtDockPoints(a, b, First(a), First(b), c.bias), 1);
+        SceneItem* follower = c.aFollows ? a : b;
+        SceneItem* leader = c.aFollows ? b : a;
+        EXPECT_EQ(follower->perFrame, UpdateCoupledShip) << c.priorityA << " " << c.priorityB;
+        EXPECT_EQ(leader->perFrame, Routine);
+        EXPECT_TRUE(First(follower)->flags & kDockFollows);
+        EXPECT_FALSE(First(leader)->flags & kDockFollows);
+        EXPECT_EQ(follower->avatar->dockPartner.Get(), leader);
+        EXPECT_EQ(leader->avatar->dockPartner.Get(), follower);
+        // A point already engaged takes no second partner.
+        EXPECT_EQ(CoupleAtDockPoints(a, b, First(a), First(b), 0), 0);
+    }
+}
+
+TEST_F(DockingTest, NoCouplingWithTheDockingSystemOutOrAPointNotFree)
+{
+    SceneItem* a = Ship(0);
+    SceneItem* b = Ship(0);
+    AddDockPoint(a, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(b, 0, 1, 0, 0, 0, 0, 0, 0, 50);
+    EXPECT_EQ(CoupleAtDockPoints(a, b, First(a), First(b), 0), 0);
+    EnableDockPoint(b, 0);
+    a->sim->shipInfo->damage.capabilities = 0x400;
+    EXPECT_EQ(CoupleAtDockPoints(a, b, First(a), First(b), 0), 0);
+    a->sim->shipInfo->damage.capabilities = 0;
+    EXPECT_EQ(CoupleAtDockPoints(a, b, First(a), First(b), 0), 1);
+}
+
+TEST_F(DockingTest, ControlPassesToTheItemOfLowerPriority)
+{
+    // The player's ship (priority 50, hands control over) docks a pod of
+    // priority 10: the pod flies on with the ship's routines and controls.
+    SceneItem* pod = Ship(0);
+    SceneItem* ship = MakeItem(Routine, OtherRoutine);
+    MakeShip(ship);
+    gPlayerItem = gControlledItem = ship;
+    AddDockPoint(pod, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    AddDockPoint(ship, kDockFree | kDockHandsControl, 1, 0, 0, 0, 0, 0, 0, 50);
+    ASSERT_EQ(CoupleAtDockPoints(pod, ship, First(pod), First(ship), 0), 1);
+    EXPECT_EQ(gControlledItem, pod);
+    EXPECT_EQ(pod->control, OtherRoutine);
+    EXPECT_EQ(pod->perFrame, Routine);
+    EXPECT_EQ(ship->control, UpdateCoupledShip);
+    EXPECT_TRUE(First(ship)->flags & kDockFollows);
+    EXPECT_FALSE(First(pod)->flags & kDockFollows);
+    // Unlinking gives each its own routines and the player its ship back.
+    UnlinkDockPoints(First(pod));
+    EXPECT_EQ(gControlledItem, ship);
+    EXPECT_EQ(ship->control, OtherRoutine);
+    EXPECT_EQ(pod->control, Routine);
+    EXPECT_EQ(First(ship)->flags & (kDockEngaged | kDockFollows), 0u);
+    EXPECT_EQ(FindDockedItem(pod, nullptr), nullptr);
+}
+
+TEST_F(DockingTest, TheFollowerRidesPortOnPort)
+{
+    SceneItem* carrier = Ship(1000);
+    SceneItem* pod = Ship(0);
+    carrier->sim->velocity = {0, 0, 300};
+    MatSetRotY(90.0f, carrier->sim->matrix);
+    AddDockPoint(carrier, kDockFree, 1, 0, 0, 0, 0, 0, 20, 50); // 2000 ahead
+    AddDockPoint(pod, kDockFree, 1, 180, 0, 0, 0, 0, -5, 10);   // 500 behind
+    ASSERT_EQ(CoupleAtDockPoints(carrier, pod, First(carrier), First(pod), 0), 1);
+    // The carrier's forward axis is +X after the turn; the pod faces back at
+    // it from beyond the carrier's port, its own port on that port.
+    Vector3 carrierForward{carrier->sim->matrix.m[8], carrier->sim->matrix.m[9], carrier->sim->matrix.m[10]};
+    EXPECT_NEAR(pod->sim->position.x, 1000.0 + 2000.0 * carrierForward.x + 500.0 * carrierForward.x, 1e-2);
+    EXPECT_NEAR(pod->sim->matrix.m[8], carrierForward.x, 1e-5f);
+    EXPECT_FLOAT_EQ(pod->sim->velocity.z, 300.0f);
+    // The carrier moves: the pod goes with it at its next step.
+    carrier->sim->position.y = 777.0;
+    UpdateCoupledShip(pod);
+    EXPECT_NEAR(pod->sim->position.y, 777.0, 1e-6);
+    // The carrier gone, the pod flies free.
+    DeleteSceneItem(carrier);
+    UpdateCoupledShip(pod);
+    EXPECT_EQ(pod->perFrame, SIM_MAIN);
+}
+
+TEST_F(DockingTest, UndockingPushesTheQuickerItemBetween1000And12000)
+{
+    struct Case {
+        float radius, acceleration, speed;
+    };
+    const Case cases[] = {{0, 100, 1000}, {20000, 3000, 5000}, {1e6f, 500, 12000}};
+    for (const Case& c : cases) {
+        SceneItem* station = Ship(0);
+        SceneItem* ship = Ship(0);
+        station->sim->radius = c.radius;
+        station->sim->shipInfo->flightModel.acceleration = 0;
+        ship->sim->shipInfo->flightModel.acceleration = c.acceleration;
+        ship->sim->velocity = {5, 0, 0};
+        AddDockPoint(station, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+        AddDockPoint(ship, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10); // port on its nose
+        ASSERT_EQ(CoupleAtDockPoints(station, ship, First(station), First(ship), 0), 1);
+        ship->sim->velocity = {5, 0, 0};
+        UndockItem(station); // either side may ask; the quicker one leaves
+        EXPECT_EQ(FindDockedItem(ship, nullptr), nullptr);
+        // It leaves with the station's velocity less the push along its
+        // nose port's direction (its own forward axis), at the bounded speed.
+        const Vector3 forward{ship->sim->matrix.m[8], ship->sim->matrix.m[9], ship->sim->matrix.m[10]};
+        EXPECT_NEAR(VecDot(ship->sim->velocity, forward), -c.speed, 0.05f) << c.radius;
+        EXPECT_NEAR(VecLength(ship->sim->velocity), c.speed, 0.05f);
+        EXPECT_FLOAT_EQ(VecLength(station->sim->velocity), 0.0f);
+    }
+}
+
+TEST_F(DockingTest, ALockedLinkOrADamagedPortStaysDocked)
+{
+    SceneItem* a = Ship(0);
+    SceneItem* b = Ship(0);
+    AddDockPoint(a, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(b, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    ASSERT_EQ(CoupleAtDockPoints(a, b, First(a), First(b), 0), 1);
+    a->sim->flags |= 0x8000000;
+    UndockItem(a);
+    EXPECT_EQ(FindDockedItem(a, b), b);
+    a->sim->flags &= ~0x8000000u;
+    b->sim->shipInfo->damage.capabilities = 0x400;
+    UndockItem(a);
+    EXPECT_EQ(FindDockedItem(a, b), b);
+}
+
+TEST_F(DockingTest, ReservationTakesTheLeanestCompatiblePair)
+{
+    SceneItem* ship = Ship(0);
+    SceneItem* station = Ship(0);
+    AddDockPoint(ship, kDockFree, 0x7, 0, 0, 0, 0, 0, 0, 10); // 0: three bits
+    AddDockPoint(ship, kDockFree, 0x4, 0, 0, 0, 0, 0, 0, 10); // 1: one bit
+    AddDockPoint(station, kDockFree, 0x1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(station, 0, 0x4, 0, 0, 0, 0, 0, 0, 50);         // 1: not free
+    AddDockPoint(station, kDockFree, 0x6, 0, 0, 0, 0, 0, 0, 50); // 2
+    int32_t i = -1, j = -1;
+    ReserveDockPointPair(ship, station, &i, &j);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(j, 2);
+    EXPECT_TRUE(NthDockPoint(station, 2, nullptr)->flags & kDockReserved);
+    // Taken: the next ship gets the remaining pair, then nothing.
+    i = j = -1;
+    ReserveDockPointPair(ship, station, &i, &j);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(j, 0);
+    i = j = -1;
+    ReserveDockPointPair(ship, station, &i, &j);
+    EXPECT_EQ(i, -1);
+    EXPECT_EQ(j, -1);
+    // Given up on both sides, a requested pair is taken as given, and an
+    // index past the end sends the search to the leanest pair.
+    ReleaseDockReservations(station, ship->sim->shipInfo);
+    ReleaseDockReservations(ship, station->sim->shipInfo);
+    EXPECT_FALSE(NthDockPoint(station, 2, nullptr)->flags & kDockReserved);
+    i = 0, j = 0;
+    ReserveDockPointPair(ship, station, &i, &j);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(j, 0);
+    i = 1, j = 7;
+    ReserveDockPointPair(ship, station, &i, &j);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(j, 2);
+}
+
+TEST_F(DockingTest, AGoneMinesReservationIsDropped)
+{
+    SceneItem* target = Ship(0);
+    SceneItem* mine = Ship(0);
+    AddDockPoint(target, kDockFree, 16, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(mine, kDockFree, 16, 0, 0, 0, 0, 0, 4.5f, 5);
+    mine->symbol = nullptr; // launched mines have no script symbol
+    int32_t i = -1, j = -1;
+    ReserveDockPointPair(mine, target, &i, &j);
+    ASSERT_EQ(j, 0);
+    EXPECT_EQ(First(target)->reservedBy.Get(), mine);
+    SceneItem* other = Ship(0);
+    AddDockPoint(other, kDockFree, 16, 0, 0, 0, 0, 0, 0, 50);
+    i = j = -1;
+    ReserveDockPointPair(other, target, &i, &j);
+    EXPECT_EQ(j, -1) << "held while the mine lives";
+    DeleteSceneItem(mine);
+    i = j = -1;
+    ReserveDockPointPair(other, target, &i, &j);
+    EXPECT_EQ(j, 0);
+    EXPECT_EQ(First(target)->reservedBy.Get(), other);
+}
+
+TEST_F(DockingTest, PointListLookUps)
+{
+    SceneItem* ship = Ship(0);
+    SceneItem* rock = MakeItem();
+    EXPECT_EQ(AddDockPoint(rock, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50), nullptr) << "no ShipInfo";
+    EXPECT_EQ(NthDockPoint(rock, 0, nullptr), nullptr);
+    DockPoint* p0 = AddDockPoint(ship, 0, 1, 0, 0, 0, 1, 2, 3, 50);
+    DockPoint* p1 = AddDockPoint(ship, 0, 1, 0, 0, 0, 0, 0, 0, 50);
+    EXPECT_FLOAT_EQ(p0->y, 200.0f);
+    DockPoint* before = nullptr;
+    EXPECT_EQ(NthDockPoint(ship, 1, &before), p1);
+    EXPECT_EQ(before, p0);
+    EXPECT_EQ(NthDockPoint(ship, 9, nullptr), p1) << "a short list gives its last";
+    EXPECT_EQ(DockPointsFree(ship, ship, 0, 1), 0);
+    EnableDockPoint(ship, 0);
+    EnableDockPoint(ship, 1);
+    EXPECT_EQ(DockPointsFree(ship, ship, 0, 1), 255);
+    EXPECT_EQ(DockPointsFree(ship, ship, 0, 2), 0) << "past the end";
+    DisableDockPoint(ship, 1);
+    EXPECT_EQ(DockPointsFree(ship, ship, 0, 1), 0);
+    EXPECT_EQ(CountSetBits(0xF0F0000Fu), 12);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DockingTest, AShipSentHomeGoesHomeOnceDockedAndRefillsTheCarrier)
+{
+    SceneItem* carrier = Ship(0);
+    SceneItem* fighter = Ship(0);
+    SceneItem* leader = Ship(0);
+    fighter->sim->secondTarget = leader;
+    fighter->sim->flags |= 0x20000000;
+    Weapon* launcher = AllocWeapon();
+    launcher->flags |= kWeaponGuided;
+    Weapon* gun = AllocWeapon();
+    gun->next = launcher;
+    carrier->sim->weapons = gun;
+    AddDockPoint(carrier, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(fighter, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    ASSERT_EQ(CoupleAtDockPoints(carrier, fighter, First(carrier), First(fighter), 0), 1);
+    EXPECT_EQ((std::array<int16_t, 3>{launcher->rounds, launcher->magazineSize, launcher->magazines}), (std::array<int16_t, 3>{4, 4, 4}));
+    EXPECT_EQ(gun->rounds, 0) << "only guided launchers";
+    const ShipInfo* info = fighter->sim->shipInfo;
+    EXPECT_EQ(fighter->sim->flags & 0x20000000u, 0u);
+    EXPECT_STREQ(info->orders[1].name, "Going home");
+    EXPECT_EQ(info->orders[1].parameter1, 80);
+    EXPECT_EQ(info->orders[1].parameter2, 0);
+    EXPECT_EQ(info->currentOrder, 1);
+    EXPECT_EQ(info->stateStack[0].stateId, 17);
+    EXPECT_EQ(info->stateStack[0].parameter1, static_cast<int32_t>(ItemHandle(leader)));
+    EXPECT_EQ(info->stateStack[0].parameter2, 1);
+}
+
+TEST_F(DockingTest, ATetheredItemHoldsItsDistanceFromTheAnchor)
+{
+    SceneItem* anchor = Ship(0);
+    SceneItem* pod = Ship(300000);
+    TetherToItem(anchor, pod);
+    EXPECT_EQ(anchor->avatar->linkItem.Get(), pod);
+    EXPECT_EQ(pod->avatar->dockPartner.Get(), anchor);
+    ASSERT_NE(pod->perFrame, nullptr);
+    pod->perFrame(pod);
+    EXPECT_NEAR(pod->sim->position.x, 100000.0, 1.0) << "pulled in to the tether length";
+}
+
+} // namespace
