@@ -156,15 +156,13 @@ float Length(const Vector3& v)
 }
 
 constexpr int kHullPointsBuilt = 12;
-constexpr uint32_t kBoxWhole = 0x8;     // a box made of the model's bounds
+constexpr uint32_t kBoxWhole = 0x8;      // a box made of the model's bounds
 constexpr uint32_t kBoxComponent = 0x10; // a box naming a ship component
 constexpr uint32_t kComponentBits = 0x1FF00;
 
 } // namespace
 
-const IconPoint kSightIconPoints[16] = {{-20, 10}, {-10, 20}, {10, 20},  {20, 10}, {20, -10}, {10, -20},
-                                        {-10, -20}, {-20, -10}, {-30, 0}, {-20, 0}, {20, 0},   {30, 0},
-                                        {0, 20},    {0, 30},    {0, -20}, {0, -30}};
+const IconPoint kSightIconPoints[16] = {{-20, 10}, {-10, 20}, {10, 20}, {20, 10}, {20, -10}, {10, -20}, {-10, -20}, {-20, -10}, {-30, 0}, {-20, 0}, {20, 0}, {30, 0}, {0, 20}, {0, 30}, {0, -20}, {0, -30}};
 const int16_t kSightIconSegments[] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 0, 8, 9, 10, 11, 12, 13, 14, 15, -1};
 const IconPoint kInArcIconPoints[8] = {{-10, 0}, {0, 10}, {10, 0}, {0, -10}, {-20, 0}, {0, 20}, {20, 0}, {0, -20}};
 const int16_t kInArcIconSegments[] = {0, 1, 1, 2, 2, 3, 3, 0, 4, 0, 5, 1, 6, 2, 7, 3, -1};

@@ -818,10 +818,12 @@ TEST_F(SkySphere, TheCelestialSphereIsMadeOnceAtItsFullSize)
     // A model already the sphere's size is neither shaded nor sized again.
     FreeP3DWorlds();
     sphere->radius = 1e10f;
+    hx_material* sky = HxMaterialFind("sky");
+    sphere->faces[0].material = sky;
     CreateCelestialSphere();
     ASSERT_NE(gView.celestialSphere, nullptr);
     EXPECT_EQ(CountRecordedCalls("SizeModel"), 1u);
-    EXPECT_NE(sphere->faces[0].material, nullptr); // not shaded again
+    EXPECT_EQ(sphere->faces[0].material, sky); // not shaded again
 }
 
 TEST_F(SkySphere, NoSphereWithNoNebula)
