@@ -110,6 +110,13 @@ hx_model* FinishMadeModel(hx_model* model)
     return model;
 }
 
+// Materials and maps are found through the framework's registries, which
+// exist only while its scene layer runs.
+bool FrameworkRunning()
+{
+    return HxDefaultMaterial() != nullptr;
+}
+
 // Whether the model still holds its vertex and face arrays to edit.
 bool HasArrays(const hx_model* model)
 {
@@ -219,7 +226,7 @@ void FlipModelFaces(hx_model* model)
 
 void SetModelMaterial(hx_model* model, const char* materialName)
 {
-    if (!HasArrays(model))
+    if (!HasArrays(model) || !FrameworkRunning())
         return;
     hx_material* material = HxMaterialFind(materialName);
     for (int i = 0; i < model->nvertices; ++i)
@@ -296,6 +303,15 @@ void MakeEffectModels()
     gEffects.explosion = MakeExplosionCard(kExplosionCardSize);
 }
 
+void ForgetEffectModels()
+{
+    gEffects = {};
+    if (gPlasmaFilm.clip)
+        CloseLoopClip(gPlasmaFilm.clip);
+    gPlasmaFilm = {};
+    gShimmer = {};
+}
+
 hx_model* BoltModel(int32_t colourVariant, int32_t n)
 {
     if (n < 0 || n >= kBeamSets || colourVariant < 0 || colourVariant >= kBeamKinds)
@@ -351,9 +367,9 @@ void ShadeSkySphere(hx_model* model, int32_t low, int32_t high, hx_material* mat
 void InitPlasmaShimmer(SceneItem* item, int32_t base, int32_t top, const char* materialName)
 {
     hx_model* model = ItemModel(item);
-    hx_material* material = HxMaterialFind(materialName);
-    if (!model || model->nvertices == 0 || model->nvertices > kMaxShadedVertices)
+    if (!model || model->nvertices == 0 || model->nvertices > kMaxShadedVertices || !FrameworkRunning())
         return;
+    hx_material* material = HxMaterialFind(materialName);
     gShimmer.material = material;
     gShimmer.base = base;
     gShimmer.top = top;
@@ -407,7 +423,7 @@ void AnimatePlasmaShimmer(SceneItem* item, int32_t intensity)
 void OpenPlasmaFilm(SceneItem* item)
 {
     hx_model* model = ItemModel(item);
-    hx_material* material = HxMaterialFind("plasmavid");
+    hx_material* material = FrameworkRunning() ? HxMaterialFind("plasmavid") : nullptr;
     if (!model || !material || !material->colour_map)
         return;
     for (int f = 0; f < model->nfaces; ++f)
@@ -448,20 +464,29 @@ void UpdateBoltStreak(SceneItem* item)
     m.m[9] *= length;
     m.m[10] *= length;
     root->worldPosition = {m.m[12], m.m[13], m.m[14]};
+    if (const SceneItem* viewer = gView.viewer; viewer && viewer->sim) {
+        const Matrix4& eye = viewer->sim->matrix;
+        const Vector3 d{m.m[12] - eye.m[12], m.m[13] - eye.m[13], m.m[14] - eye.m[14]};
+        VecMulMat3T(root->viewPosition, d, eye);
+    } else {
+        root->viewPosition = root->worldPosition;
+    }
     PlaceTdpActor(root, &m);
-    if (root->actor && root->actor->model != root->model)
+    if (root->actor)
         root->actor->model = root->model;
+    // The first child (the bolt's lights) sits on the bolt's centre, placed
+    // with the Avatar matrix; the root keeps its stretched placement.
     if (TDP* child = root->firstChild) {
         child->local.m[12] = child->local.m[13] = child->local.m[14] = 0;
         child->worldPosition = root->worldPosition;
-        SyncAvatarTdps(item);
+        UpdateTdpTransform(child, &avatar->matrix);
     }
 }
 
 hx_model* MakeReducedModel(hx_model* model)
 {
     // Break-up pieces are registered as "Shrapnel.<serial>": all are "Shrapnel".
-    if (!model || !model->identifier || std::strcmp(model->identifier, "Shrapnel") == 0 ||
+    if (!model || !model->identifier || !FrameworkRunning() || std::strcmp(model->identifier, "Shrapnel") == 0 ||
         std::strncmp(model->identifier, "Shrapnel.", 9) == 0)
         return model;
     const std::string low = WithoutExtension(model->identifier) + "_LOW.lwo";

@@ -35,6 +35,9 @@ void MakeEffectModels();
 hx_model* MakePlasmaBeam(int16_t columns, int16_t rows, float width);
 // A registered square card of the size in the plane z = 0.
 hx_model* MakeExplosionCard(float size);
+// Lets go of the effect models and the plasma film as the framework ends
+// (its end frees the models).
+void ForgetEffectModels();
 // The explosion card of the effect models, or null before they exist.
 hx_model* ExplosionCardModel();
 // Per-frame 3D callback of a weapon bolt: stretches it along its flight to

@@ -113,6 +113,8 @@ int32_t GreyEntry(const int8_t (&curve)[128], int32_t level, int32_t q)
 hx_pixelmap* GeneratedTable(bool& fresh)
 {
     fresh = false;
+    if (!HxDefaultMaterial())
+        return nullptr; // the framework's scene layer is not running
     if (hx_pixelmap* known = FindGeneratedShadeTable())
         return known;
     hx_pixelmap* table = HxPixelmapAllocate(HX_PMT_INDEX_8, kColours, kLevels, nullptr, 0);
@@ -238,7 +240,7 @@ hx_pixelmap* BuildShadeTable(int16_t band, int16_t brightness)
 
 hx_pixelmap* FindGeneratedShadeTable()
 {
-    return HxMapFind(kGeneratedShadesName);
+    return HxDefaultMaterial() ? HxMapFind(kGeneratedShadesName) : nullptr;
 }
 
 hx_pixelmap* BuildGreyShadeTable()

@@ -13,6 +13,7 @@
 #include "tools/lwob_writer.h"
 #include "view/effectmodels.h"
 #include "world/behaviours.h"
+#include "world/scenelist.h"
 
 using viewtest::ViewTest;
 
@@ -167,6 +168,13 @@ TEST_F(EffectModels, TheStartUpMakesFourSetsOfSevenBeamsAndTheCard)
     EXPECT_EQ(card->vertices[2].p.x, 5000.0f);
     EXPECT_EQ(card->vertices[2].map.x, 1.0f);
     EXPECT_EQ(card->faces[1].vertices[0], 2);
+
+    // The view's end lets them go with the framework.
+    ShutdownP3D();
+    EXPECT_EQ(BoltModel(0, 0), nullptr);
+    EXPECT_EQ(ExplosionCardModel(), nullptr);
+    InitializeP3D();
+    EXPECT_NE(BoltModel(6, 3), nullptr);
 }
 
 TEST_F(EffectModels, ReducedModelsByName)
@@ -389,6 +397,15 @@ TEST_F(EffectModels, ABoltIsStretchedToAThirdOfItsSpeedAndCountsItsTravel)
     bolt->sim->target = target;
     UpdateBoltStreak(bolt);
     EXPECT_TRUE(std::fabs(bolt->avatar->root->actor->t.t.mat.m[2][2] - 2 * VecFastLength({0, 0, 1000})) < 1.0f);
+
+    // Its lights (the first child) sit on the bolt's centre; the bolt stays stretched.
+    Place(bolt, 0, 500, 0);
+    TDP* lights = AddChildTDP(bolt->avatar->root, nullptr, 0, 0, 300);
+    UpdateBoltStreak(bolt);
+    EXPECT_EQ(lights->local.m[14], 0.0f);
+    EXPECT_EQ(lights->worldPosition.y, 500.0f);
+    EXPECT_EQ(lights->worldPosition.z, 0.0f);
+    EXPECT_GT(bolt->avatar->root->actor->t.t.mat.m[2][2], 100.0f);
     gFrameClock.frameSeconds = 0;
 }
 

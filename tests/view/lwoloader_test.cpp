@@ -7,6 +7,7 @@
 
 #include "system/raster.h"
 #include "system/res/resman.h"
+#include "view/vectoricons.h"
 
 #include <algorithm>
 #include <cmath>
@@ -313,6 +314,29 @@ TEST_F(LwoTest, TexturesComeFromTheFoldersOrTheRememberedListAndAMissingOneIsSai
     EXPECT_EQ(FindTexturePixelmap("Other"), nullptr);
     ClearTexturePixelmaps();
     EXPECT_EQ(FindTexturePixelmap("Hull"), nullptr);
+}
+
+TEST_F(LwoTest, GeneratedShadesServeRememberedTexturesAndEveryTextureWithTheSwitch)
+{
+    AddMap("zqk\\resource\\art\\textures\\ships\\hullplate.pix");
+    hx_pixelmap* file = AddMap("zqk\\resource\\art\\textures\\ships\\klvstd.tab", true);
+    hx_pixelmap* planet = AddMap("zqk\\resource\\art\\textures\\planets\\rock.pix");
+    LoadTexturePixelmap("Hull", "rock.bmp");
+    WriteObject("remembered.lwo", Triangle({lwob::Text("TIMG", "X:\\nothing.iff")}));
+    const hx_material* remembered = Load("remembered.lwo")->faces[0].material;
+    EXPECT_EQ(remembered->colour_map, planet);
+    ASSERT_NE(remembered->index_shade, nullptr);
+    EXPECT_EQ(remembered->index_shade, FindGeneratedShadeTable());
+    // The 48 x 14 table: colour 20 at level 0 goes to 48 + 8 x 4 x 14 / 256.
+    EXPECT_EQ(static_cast<const uint8_t*>(remembered->index_shade->pixels)[20], 49);
+    ClearTexturePixelmaps();
+
+    WriteObject("plain.lwo", Triangle({lwob::Text("TIMG", "hullplate.iff")}));
+    EXPECT_EQ(Load("plain.lwo")->faces[0].material->index_shade, file);
+    gSettings.shades = 1;
+    WriteObject("shaded.lwo", Triangle({lwob::Text("TIMG", "hullplate.iff")}));
+    EXPECT_EQ(Load("shaded.lwo")->faces[0].material->index_shade, remembered->index_shade) << "built once, shared";
+    EXPECT_EQ(HxMapCount("shades_generated"), 1);
 }
 
 TEST_F(LwoTest, AMissingShadeTableIsSaidOnce)
