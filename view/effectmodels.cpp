@@ -142,6 +142,7 @@ std::string WithoutExtension(const char* name)
 // ---- plasma shimmer and film ------------------------------------------------------------
 
 struct ShimmerState {
+    bool set; // a shimmer has been set up: before that nothing is animated
     hx_material* material;
     int32_t base, top;
     float phase[3];
@@ -212,7 +213,7 @@ float OnBox(float c, float minimum, float maximum)
 
 int32_t SaveModelFile(const char* fileName, hx_model* model)
 {
-    return HxModelSave(fileName, model) ? 1 : 0;
+    return model && FrameworkRunning() && HxModelSave(fileName, model) ? 1 : 0;
 }
 
 void FlipModelFaces(hx_model* model)
@@ -248,7 +249,7 @@ void ClearModelMaterials(hx_model* model)
 hx_model* MakePlasmaBeam(int16_t columns, int16_t rows, float width)
 {
     const int n = columns * rows;
-    if (columns <= 0 || rows <= 0 || 12 * n > 0xFFFF)
+    if (columns <= 0 || rows <= 0 || 12 * n > 0xFFFF || !FrameworkRunning())
         return nullptr;
     hx_model* model = HxModelAllocate("PlasmaBeam", 12 * n, 6 * n);
     if (!model)
@@ -258,7 +259,7 @@ hx_model* MakePlasmaBeam(int16_t columns, int16_t rows, float width)
     const float s = 1.0f / float(2 * columns - 1);
     float o = s / 2 - 0.5f;
     float jx = 0, jy = 0;
-    const int16_t range = static_cast<int16_t>(static_cast<int32_t>(500.0f + width + 35.0f * float(n)));
+    const auto range = static_cast<int16_t>(std::clamp(500.0f + width + 35.0f * float(n), -32768.0f, 32767.0f));
     const int jitter = range > 0 ? range : 1;
     int vertex = 0, face = 0;
     for (int row = 0; row < rows; ++row) {
@@ -282,7 +283,7 @@ hx_model* MakePlasmaBeam(int16_t columns, int16_t rows, float width)
 
 hx_model* MakeExplosionCard(float size)
 {
-    hx_model* model = HxModelAllocate("Explosion", 4, 2);
+    hx_model* model = FrameworkRunning() ? HxModelAllocate("Explosion", 4, 2) : nullptr;
     if (!model)
         return nullptr;
     model->flags |= 2 | 4;
@@ -370,6 +371,7 @@ void InitPlasmaShimmer(SceneItem* item, int32_t base, int32_t top, const char* m
     if (!model || model->nvertices == 0 || model->nvertices > kMaxShadedVertices || !FrameworkRunning())
         return;
     hx_material* material = HxMaterialFind(materialName);
+    gShimmer.set = true;
     gShimmer.material = material;
     gShimmer.base = base;
     gShimmer.top = top;
@@ -396,7 +398,9 @@ void InitPlasmaShimmer(SceneItem* item, int32_t base, int32_t top, const char* m
 void AnimatePlasmaShimmer(SceneItem* item, int32_t intensity)
 {
     hx_model* model = ItemModel(item);
-    if (!model || model->nvertices > kMaxShadedVertices)
+    // Without a shimmer set up the base and top are unknown: colouring every
+    // vertex 0 would black the model out, so it is left as it is.
+    if (!model || model->nvertices > kMaxShadedVertices || !gShimmer.set)
         return;
     const float k = intensity >= 1 && intensity <= 249 ? float(intensity) / 250.0f : 1.0f;
     for (int i = 0; i < 3; ++i) {

@@ -305,6 +305,11 @@ TEST_F(EffectModels, ThePlasmaBallShimmersBetweenBaseAndTop)
     hx_material* ball = Flat("plasmaball", 40);
     hx_model* sphere = Fan("ball", nullptr);
     SceneItem* item = Show(sphere, 0, 0, 10000, 100);
+    // Before any shimmer is set up a shimmering body keeps its colours.
+    for (int i = 0; i < sphere->nvertices; ++i)
+        sphere->vertices[i].index = 99;
+    AnimatePlasmaShimmer(item, 0);
+    EXPECT_EQ(sphere->vertices[9].index, 99);
     InitPlasmaShimmer(item, 16, 47, "plasmaball");
     for (int i = 0; i < sphere->nvertices; ++i)
         EXPECT_EQ(sphere->vertices[i].index, 16);
