@@ -11,6 +11,7 @@
 //   navarmin.smk 160 x 100, the navigation screen's film (its presence
 //                 also tells start-up the video folder is on the disk)
 //   navsit.smk   160 x 100, played as a mission starts
+//   plasma.smk   32 x 32, the looping film on the plasma-textured body
 //
 //   filmfixtures FOLDER [seeds | demo]
 #include "platform/files.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     if (argc > 2 && std::strcmp(argv[2], "demo") == 0) {
         ok &= Save(folder + "/navarmin.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
         ok &= Save(folder + "/navsit.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 12, 6})));
+        ok &= Save(folder + "/plasma.smk", smk::Write(smk::MakeFixtureFilm({32, 32, 8})));
         return ok ? 0 : 1;
     }
     if (seeds) {

@@ -70,6 +70,15 @@ void AddHullBox(Object& boxes, const char* name, std::array<float, 3> lo, std::a
     lwob::AddBox(boxes, lo, hi, boxes.AddSurface({name, {}}));
 }
 
+// The far (reduced) model of a ship: one box over its extent in its hull
+// surface, drawn in place of the full model at a distance.
+void LowDetail(const std::filesystem::path& dir, const char* name, std::array<float, 3> lo, std::array<float, 3> hi)
+{
+    Object low;
+    lwob::AddBox(low, lo, hi, low.AddSurface(Hull()));
+    Save(dir / name, low);
+}
+
 // The player's corvette: a long hull, a bridge, two engine pods, a weapon
 // assembly on its back. Its boxes name the ship systems they hold.
 void Corvette(const std::filesystem::path& dir)
@@ -98,6 +107,7 @@ void Corvette(const std::filesystem::path& dir)
     AddHullBox(boxes, "SYS_4", {-4, 3, -10}, {4, 6, 2});          // the weapon assembly
     AddHullBox(boxes, "NEG_bay", {-2, -3, -5}, {2, -1, 5});       // the open bay under the hull
     Save(dir / "CorvAsm_BOX.lwo", boxes);
+    LowDetail(dir, "CorvAsm_LOW.lwo", {-10, -3, -34}, {10, 5, 32});
 
     Object weapons;
     int16_t wtrim = weapons.AddSurface(Trim(110, 110, 120));
@@ -159,6 +169,7 @@ void OtherShips(const std::filesystem::path& dir)
     AddHullBox(fighterBoxes, "hull", {-1.5f, -1.5f, -7}, {1.5f, 1.5f, 8});
     AddHullBox(fighterBoxes, "wings", {-9, -0.4f, -5.5f}, {9, 0.4f, 1.5f});
     Save(dir / "fighter_BOX.lwo", fighterBoxes);
+    LowDetail(dir, "fighter_LOW.lwo", {-9, -1.5f, -7}, {9, 1.5f, 8});
 
     Object freighter;
     int16_t fhull = freighter.AddSurface(Hull());
@@ -175,6 +186,7 @@ void OtherShips(const std::filesystem::path& dir)
     AddHullBox(freighterBoxes, "hull", {-6, -6, 20}, {6, 6, 34});
     AddHullBox(freighterBoxes, "cargo", {-9, -9, -30}, {9, 9, 18});
     Save(dir / "freighter_BOX.lwo", freighterBoxes);
+    LowDetail(dir, "freighter_LOW.lwo", {-9, -9, -40}, {9, 9, 34});
 
     Object station;
     int16_t shull = station.AddSurface(Hull());
@@ -188,6 +200,7 @@ void OtherShips(const std::filesystem::path& dir)
     AddHullBox(stationBoxes, "hull", {-30, -30, -40}, {30, 30, 40});
     AddHullBox(stationBoxes, "NEG_dock", {-8, -8, 30}, {8, 8, 41});
     Save(dir / "station_BOX.lwo", stationBoxes);
+    LowDetail(dir, "station_LOW.lwo", {-35, -30, -90}, {35, 30, 90});
 
     Object missile;
     int16_t mhull = missile.AddSurface(Trim(200, 200, 200));

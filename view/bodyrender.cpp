@@ -104,10 +104,9 @@ void UpdateShimmerPlanetRender(SceneItem* item)
     UpdatePlanetRender(item);
 }
 
-// The plasma film's frame advance belongs to the effect models, which do
-// not offer it yet: the body is drawn as any other.
 void UpdateVideoPlanetRender(SceneItem* item)
 {
+    AdvancePlasmaFilm(item);
     UpdatePlanetRender(item);
 }
 

@@ -20,6 +20,7 @@
 #include "system/res/slab.h"
 #include "system/settings.h"
 #include "view/lwofile.h"
+#include "view/vectoricons.h"
 #include "world/floatingorigin.h"
 #include "world/pools.h"
 #include "world/records.h"
@@ -363,9 +364,21 @@ void SetColourRamp(hx_material* m, int red, int green, int blue)
     m->index_range = static_cast<uint8_t>(static_cast<float>(kRamps[row].indexRange) * share);
 }
 
-// The shade table of textured surfaces; its absence is said once.
+// The generated shade table that textured surfaces share: built by the
+// first surface that needs it and kept while the framework runs.
+hx_pixelmap* GeneratedShadeTable()
+{
+    if (hx_pixelmap* built = FindGeneratedShadeTable())
+        return built;
+    return BuildShadeTable(48, 14);
+}
+
+// The shade table of textured surfaces (the generated one with the switch
+// "shades"); the file's absence is said once.
 hx_pixelmap* ShadeTable()
 {
+    if (gSettings.shades)
+        return GeneratedShadeTable();
     hx_pixelmap* table = HxTableFind(kShadeTable);
     if (!table && FirstReport(kShadeTable))
         Box(kTitle,
@@ -378,6 +391,7 @@ hx_pixelmap* ShadeTable()
 void SetTexture(hx_material* m, const Surface& surface, const LwoSubChunk& timg)
 {
     hx_pixelmap* map = FindTexturePixelmap(surface.name.c_str());
+    const bool remembered = map != nullptr;
     if (!map) {
         std::string path(reinterpret_cast<const char*>(timg.data), strnlen(reinterpret_cast<const char*>(timg.data), timg.size));
         std::string base = BaseName(path.c_str());
@@ -389,7 +403,7 @@ void SetTexture(hx_material* m, const Surface& surface, const LwoSubChunk& timg)
     if (!map)
         return; // the surface stays untextured
     m->colour_map = map;
-    m->index_shade = ShadeTable();
+    m->index_shade = remembered ? GeneratedShadeTable() : ShadeTable();
 }
 
 // The texture pairs of every face of a surface from its mapping.
@@ -1022,6 +1036,7 @@ HullBounds* GetModelHullBounds(const char* name, hx_model* model)
     char boxName[400];
     LwoBoxPath(name, boxName, sizeof boxName);
     ReadHullBoxes(boxName, bounds);
+    BuildHullPoints(model, bounds);
     return bounds;
 }
 

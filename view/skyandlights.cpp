@@ -50,6 +50,8 @@ namespace {
 
 constexpr int kSkyFirst = 176; // the sky's two ramps: 176-191 and 192-207
 constexpr int kSkyHalf = 16;
+// The nebula sphere's vertices are shaded across both sky ramps.
+constexpr int32_t kSkyShadeLow = kSkyFirst, kSkyShadeHigh = kSkyFirst + 2 * kSkyHalf - 1;
 
 struct SkyRow {
     int16_t colour1[3];
@@ -710,7 +712,7 @@ void CreateCelestialSphere()
     if (!model)
         return;
     if (!(model->radius >= kSphereMadeRadius)) {
-        ShadeSkySphere(model);
+        ShadeSkySphere(model, kSkyShadeLow, kSkyShadeHigh, nullptr, false);
         SizeModel(model, kSphereRadius);
     }
     hx_actor* sphere = HxActorAllocate(HX_ACTOR_MODEL, nullptr);
@@ -734,7 +736,7 @@ void SetNebulaModel(hx_model* model)
         return;
     // The old sphere is a script resource: the resource manager frees it with
     // the mission; here it is only let go.
-    ShadeSkySphere(model);
+    ShadeSkySphere(model, kSkyShadeLow, kSkyShadeHigh, nullptr, false);
     SizeModel(model, kSphereRadius);
     model->bounds.min = {-kNeverCulled, -kNeverCulled, -kNeverCulled};
     model->bounds.max = {kNeverCulled, kNeverCulled, kNeverCulled};

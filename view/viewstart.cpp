@@ -276,6 +276,7 @@ void ShutdownP3D()
     if (!gView.begun)
         return;
     FreeP3DWorlds();
+    ForgetEffectModels();
     HxZbEnd();
     HxEnd();
     gView = {};

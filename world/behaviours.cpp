@@ -28,6 +28,7 @@
 #include "ui/contacts.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
+#include "view/effectmodels.h"
 #include "view/explosions.h"
 #include "world/itemmessages.h"
 #include "world/lds.h"
@@ -253,6 +254,7 @@ void PlasmaBallStep(SceneItem* item)
         root->local.m[12] = root->local.m[13] = root->local.m[14] = 0.0f;
         MatScale(sim->radius * 0.02f * 100.0f, root->local);
     }
+    AnimatePlasmaShimmer(item, 0); // full strength, as the shimmering planets
     sim->startTime = gFrameClock.gameClock;
 }
 

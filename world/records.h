@@ -535,7 +535,9 @@ struct ShipInfo {
     int32_t strength;        // the contact list's relative-strength sort
 };
 
-// A collision shape of a model: radius, up to 16 points, boxes.
+// A collision shape of a model: radius, up to 16 points with their flag
+// words (the component bits 0x1FF00 of the box nearest each), boxes, and the
+// model's bounding corners.
 constexpr int kHullBoundsPoints = 16;
 struct HullBox {
     Vector3 minimum;
@@ -547,10 +549,12 @@ struct HullBounds {
     float radius;
     Vector3 points[kHullBoundsPoints];
     int32_t pointCount;
-    uint8_t pointFlags[kHullBoundsPoints];
+    uint32_t pointFlags[kHullBoundsPoints];
     HullBox* boxes;
     hx_model* model;
     HullBounds* next;
+    Vector3 minimum;
+    Vector3 maximum;
 };
 
 // Weapon flags (u32) that damage and the ship systems use.

@@ -673,17 +673,20 @@ void FreeOwnedTDPModels(TDP* node)
 {
     if (!node || !(node->flags & kTdpOwnsModels))
         return;
+    // The full model and, when it is another one, the reduced (far) model.
     hx_model* model = node->model;
+    hx_model* reduced = node->lod[1] != model ? node->lod[1] : nullptr;
     for (hx_model*& lod : node->lod)
-        if (lod == model)
+        if (lod == model || (reduced && lod == reduced))
             lod = nullptr;
     node->model = nullptr;
     node->flags &= ~kTdpOwnsModels;
     // The scene layer's end frees every model with its resource tree; the
     // world is reset before that, so a model is only freed here while the
     // layer that made it still runs.
-    if (model && v1db.active) {
-        HxModelRemove(model);
-        HxModelFree(model);
-    }
+    for (hx_model* owned : {model, reduced})
+        if (owned && v1db.active) {
+            HxModelRemove(owned);
+            HxModelFree(owned);
+        }
 }

@@ -7,6 +7,7 @@
 
 #include "system/raster.h"
 #include "system/res/resman.h"
+#include "view/vectoricons.h"
 
 #include <algorithm>
 #include <cmath>
@@ -315,6 +316,29 @@ TEST_F(LwoTest, TexturesComeFromTheFoldersOrTheRememberedListAndAMissingOneIsSai
     EXPECT_EQ(FindTexturePixelmap("Hull"), nullptr);
 }
 
+TEST_F(LwoTest, GeneratedShadesServeRememberedTexturesAndEveryTextureWithTheSwitch)
+{
+    AddMap("zqk\\resource\\art\\textures\\ships\\hullplate.pix");
+    hx_pixelmap* file = AddMap("zqk\\resource\\art\\textures\\ships\\klvstd.tab", true);
+    hx_pixelmap* planet = AddMap("zqk\\resource\\art\\textures\\planets\\rock.pix");
+    LoadTexturePixelmap("Hull", "rock.bmp");
+    WriteObject("remembered.lwo", Triangle({lwob::Text("TIMG", "X:\\nothing.iff")}));
+    const hx_material* remembered = Load("remembered.lwo")->faces[0].material;
+    EXPECT_EQ(remembered->colour_map, planet);
+    ASSERT_NE(remembered->index_shade, nullptr);
+    EXPECT_EQ(remembered->index_shade, FindGeneratedShadeTable());
+    // The 48 x 14 table: colour 20 at level 0 goes to 48 + 8 x 4 x 14 / 256.
+    EXPECT_EQ(static_cast<const uint8_t*>(remembered->index_shade->pixels)[20], 49);
+    ClearTexturePixelmaps();
+
+    WriteObject("plain.lwo", Triangle({lwob::Text("TIMG", "hullplate.iff")}));
+    EXPECT_EQ(Load("plain.lwo")->faces[0].material->index_shade, file);
+    gSettings.shades = 1;
+    WriteObject("shaded.lwo", Triangle({lwob::Text("TIMG", "hullplate.iff")}));
+    EXPECT_EQ(Load("shaded.lwo")->faces[0].material->index_shade, remembered->index_shade) << "built once, shared";
+    EXPECT_EQ(HxMapCount("shades_generated"), 1);
+}
+
 TEST_F(LwoTest, AMissingShadeTableIsSaidOnce)
 {
     AddMap("zqk\\resource\\art\\textures\\ships\\hullplate.pix");
@@ -487,11 +511,21 @@ TEST_F(LwoTest, HullBoxesComeFromTheCompanionFile)
     EXPECT_EQ(list[1]->minimum.x, 1000.0f);
     EXPECT_EQ(list[2]->flags, 0u);
     EXPECT_EQ(list[3]->flags, 4u);
+    // The component box hands its bits to one of the hull points.
+    EXPECT_EQ(bounds->pointCount, 12);
+    uint32_t componentBits = 0;
+    for (uint32_t flags : bounds->pointFlags)
+        componentBits |= flags;
+    EXPECT_EQ(componentBits, 0x300u);
 
     WriteObject("plain.lwo", Triangle());
     hx_model* plain = Load("plain.lwo");
     ASSERT_NE(FindHullBounds(plain), nullptr);
-    EXPECT_EQ(FindHullBounds(plain)->boxes, nullptr) << "no companion file: no boxes";
+    const HullBox* whole = FindHullBounds(plain)->boxes;
+    ASSERT_NE(whole, nullptr) << "no companion file: one box of the model's bounds";
+    EXPECT_EQ(whole->flags, 8u);
+    EXPECT_EQ(whole->next, nullptr);
+    EXPECT_EQ(whole->maximum.x, plain->bounds.max.x);
 }
 
 TEST_F(LwoTest, WireframesHaveOneEdgePerSideAndPointsTurnedFlat)
@@ -689,16 +723,17 @@ TEST_F(LwoTest, TheDemoShapesLoadWithTheirBoxes)
     const std::filesystem::path shapes = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/shapes";
     std::filesystem::create_directories(scratch / "zqk/resource");
     std::filesystem::copy(shapes, scratch / "zqk/resource/shapes");
+    // A shape without a box file gets one box of its bounds.
     const struct {
         const char* name;
         int boxes;
         // clang-format off
     } expected[] = {
-        {"CorvAsm.lwo", 6},          {"CorvAsm_WEP.lwo", 0}, {"corvasm_sanshead.lwo", 1}, {"command_rto.lwo", 1},
-        {"WEP_RtPBC.lwo", 0},        {"WEP_LfMAGR.lwo", 0},  {"fighter.lwo", 2},          {"freighter.lwo", 2},
-        {"station.lwo", 2},          {"missile.lwo", 0},     {"SmallAsteroidBumpy.lwo", 0},
-        {"MediumAsteroidBumpy.lwo", 0}, {"LargeAsteroid_RTO.lwo", 0}, {"missile_LDSI.lwo", 0},
-        {"reconprobe.lwo", 0},       {"SpikyMine.lwo", 0},
+        {"CorvAsm.lwo", 6},          {"CorvAsm_WEP.lwo", 1}, {"corvasm_sanshead.lwo", 1}, {"command_rto.lwo", 1},
+        {"WEP_RtPBC.lwo", 1},        {"WEP_LfMAGR.lwo", 1},  {"fighter.lwo", 2},          {"freighter.lwo", 2},
+        {"station.lwo", 2},          {"missile.lwo", 1},     {"SmallAsteroidBumpy.lwo", 1},
+        {"MediumAsteroidBumpy.lwo", 1}, {"LargeAsteroid_RTO.lwo", 1}, {"missile_LDSI.lwo", 1},
+        {"reconprobe.lwo", 1},       {"SpikyMine.lwo", 1},
     };
     // clang-format on
     for (const auto& e : expected) {

@@ -136,6 +136,22 @@ TEST_F(CollisionTest, HullPointsTouchWhenStrictlyInsideABoxAndInNoExclusionBox)
     }
 }
 
+TEST_F(CollisionTest, APointReportsItsComponentBitsWhenItTouches)
+{
+    // A hull point carries the component bits of its box (0x1FF00), the
+    // whole word handed to the item it belongs to.
+    SceneItem* large = Body({0, 0, 0}, 100, kTdpCollides);
+    SceneItem* small = Body({20, 0, 0}, 10, kTdpCollides);
+    AddBox(Shape(large, 100), {-50, -50, -50}, {50, 50, 50}, 0);
+    HullBounds* points = Shape(small, 10);
+    points->points[0] = {0, 0, 0};
+    points->pointCount = 1;
+    points->pointFlags[0] = 0x10300;
+    Collide();
+    ASSERT_EQ(Contacts().size(), 2u);
+    EXPECT_EQ(small->avatar->pendingHitEffects, 0x10300u);
+}
+
 TEST_F(CollisionTest, TheLargerPartHoldsTheBoxesWhicheverItemComesFirst)
 {
     SceneItem* small = Body({0, 0, 0}, 10, kTdpCollides);

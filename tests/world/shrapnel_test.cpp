@@ -472,3 +472,29 @@ TEST_F(Shrapnel, FiftyShipsBrokenOverAMissionLeaveNoModelsBehind)
 }
 
 } // namespace
+
+TEST_F(Shrapnel, DeletingAPieceFreesItsReducedModelToo)
+{
+    const int models = HxModelCount("*");
+    hx_model* piece = HxModelAdd(GridBox("Shrapnel.7", 1));
+    hx_model* reduced = HxModelAdd(GridBox("Simplest", 1));
+    SceneItem* item = MakeItem();
+    TDP* root = item->avatar->root;
+    root->model = root->lod[0] = piece;
+    root->lod[1] = reduced;
+    root->flags |= kTdpOwnsModels;
+    ASSERT_EQ(HxModelCount("*"), models + 2);
+    DeleteSceneItem(item);
+    EXPECT_EQ(HxModelCount("*"), models);
+    EXPECT_EQ(root->lod[1], nullptr);
+
+    // A piece that is its own reduced model is freed once.
+    hx_model* alone = HxModelAdd(GridBox("Shrapnel.8", 1));
+    SceneItem* other = MakeItem();
+    other->avatar->root->model = alone;
+    for (hx_model*& lod : other->avatar->root->lod)
+        lod = alone;
+    other->avatar->root->flags |= kTdpOwnsModels;
+    DeleteSceneItem(other);
+    EXPECT_EQ(HxModelCount("*"), models);
+}

@@ -1,0 +1,326 @@
+// Vector icons drawn on the screen, the hull points of collision records,
+// and the generated shade tables.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "system/settings.h"
+#include "tests/view/view_fixture.h"
+#include "view/vectoricons.h"
+#include "world/pools.h"
+
+using viewtest::ViewTest;
+
+namespace {
+
+class VectorIcons : public ViewTest {
+protected:
+    void TearDown() override
+    {
+        gSettings.noFill = 0;
+        ViewTest::TearDown();
+    }
+    // The square crop of the screen round (cx, cy), '#' where drawn.
+    std::vector<std::string> Crop(int cx, int cy, int half) const
+    {
+        std::vector<std::string> rows;
+        for (int y = cy - half; y <= cy + half; ++y) {
+            std::string row;
+            for (int x = cx - half; x <= cx + half; ++x)
+                row += pixels[size_t(y) * viewtest::kWidth + size_t(x)] ? '#' : '.';
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    static uint8_t Entry(hx_pixelmap* table, int level, int colour)
+    {
+        return static_cast<const uint8_t*>(table->pixels)[level * table->row_bytes + colour];
+    }
+};
+
+// A registered model of the points (one face on the first three).
+hx_model* PointModel(const char* name, const std::vector<hx_vector3>& points)
+{
+    hx_model* m = HxModelAllocate(name, int(points.size()), points.size() >= 3 ? 1 : 0);
+    for (size_t i = 0; i < points.size(); ++i)
+        m->vertices[i].p = points[i];
+    if (points.size() >= 3) {
+        m->faces[0].vertices[1] = 1;
+        m->faces[0].vertices[2] = 2;
+    }
+    m->flags = HX_MODF_DONT_WELD | HX_MODF_KEEP_ORIGINAL;
+    return HxModelAdd(m);
+}
+
+} // namespace
+
+TEST_F(VectorIcons, AnEmptySegmentListDrawsNothing)
+{
+    const int16_t none[] = {-1};
+    EXPECT_EQ(DrawVectorIcon(320, 240, 100, kSightIconPoints, none, 97), 1);
+    for (uint8_t p : frame)
+        ASSERT_EQ(p, 0);
+    // The sight reads its 24 indices and the end.
+    EXPECT_EQ(DrawVectorIcon(320, 240, 100, kSightIconPoints, kSightIconSegments, 97), 25);
+}
+
+// The two icons of the weapon sight at scale 100, drawn about (100, 100).
+TEST_F(VectorIcons, TheSightIconsAtFullScale)
+{
+    DrawVectorIcon(100, 100, 100, kSightIconPoints, kSightIconSegments, 97);
+    EXPECT_EQ(pixels[100 * viewtest::kWidth + 70], 97) << "the left tick's tip, in the colour";
+    const std::vector<std::string> sight = {
+        "...............................................................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        ".....................#####################.....................",
+        "....................#.....................#....................",
+        "...................#.......................#...................",
+        "..................#.........................#..................",
+        ".................#...........................#.................",
+        "................#.............................#................",
+        "...............#...............................#...............",
+        "..............#.................................#..............",
+        ".............#...................................#.............",
+        "............#.....................................#............",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        ".###########.......................................###########.",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "...........#.......................................#...........",
+        "............#.....................................#............",
+        ".............#...................................#.............",
+        "..............#.................................#..............",
+        "...............#...............................#...............",
+        "................#.............................#................",
+        ".................#...........................#.................",
+        "..................#.........................#..................",
+        "...................#.......................#...................",
+        "....................#.....................#....................",
+        ".....................#####################.....................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................#...............................",
+        "...............................................................",
+    };
+    EXPECT_EQ(Crop(100, 100, 31), sight);
+
+    std::fill(frame.begin(), frame.end(), 0);
+    DrawVectorIcon(100, 100, 100, kInArcIconPoints, kInArcIconSegments, 64);
+    const std::vector<std::string> inArc = {
+        "...........................................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        "....................#.#....................",
+        "...................#...#...................",
+        "..................#.....#..................",
+        ".................#.......#.................",
+        "................#.........#................",
+        "...............#...........#...............",
+        "..............#.............#..............",
+        ".............#...............#.............",
+        "............#.................#............",
+        ".###########...................###########.",
+        "............#.................#............",
+        ".............#...............#.............",
+        "..............#.............#..............",
+        "...............#...........#...............",
+        "................#.........#................",
+        ".................#.......#.................",
+        "..................#.....#..................",
+        "...................#...#...................",
+        "....................#.#....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        ".....................#.....................",
+        "...........................................",
+    };
+    EXPECT_EQ(Crop(100, 100, 21), inArc);
+
+    // Clipped to the screen: drawn at a corner it stays inside.
+    std::fill(frame.begin(), frame.end(), 0);
+    DrawVectorIcon(0, 0, 100, kInArcIconPoints, kInArcIconSegments, 64);
+    EXPECT_EQ(pixels[20], 64);
+    EXPECT_EQ(pixels[10 * viewtest::kWidth], 64);
+}
+
+TEST_F(VectorIcons, HullPointsAreSpreadOverTheModel)
+{
+    // A cube: the origin, its eight corners, then repeats of them.
+    std::vector<hx_vector3> corners;
+    for (int i = 0; i < 8; ++i)
+        corners.push_back({i & 1 ? 10.f : -10.f, i & 2 ? 20.f : -20.f, i & 4 ? 30.f : -30.f});
+    hx_model* cube = PointModel("cube", corners);
+    HullBounds hull{};
+    BuildHullPoints(cube, &hull);
+    ASSERT_EQ(hull.pointCount, 12);
+    EXPECT_EQ(hull.points[0].x, 0.0f);
+    std::vector<int> seen(8, 0);
+    for (int i = 1; i < 12; ++i) {
+        int match = -1;
+        for (int c = 0; c < 8; ++c)
+            if (hull.points[i].x == corners[size_t(c)].x && hull.points[i].y == corners[size_t(c)].y &&
+                hull.points[i].z == corners[size_t(c)].z)
+                match = c;
+        ASSERT_GE(match, 0) << i;
+        ++seen[size_t(match)];
+        if (i <= 8) {
+            EXPECT_EQ(seen[size_t(match)], 1) << "the first eight are the eight corners";
+        }
+    }
+    // One box of the model's bounds, flag 8; the radius the longer corner.
+    ASSERT_NE(hull.boxes, nullptr);
+    EXPECT_EQ(hull.boxes->flags, 8u);
+    EXPECT_EQ(hull.boxes->maximum.z, cube->bounds.max.z);
+    EXPECT_EQ(hull.minimum.y, cube->bounds.min.y);
+    EXPECT_NEAR(hull.radius, std::sqrt(100.f + 400.f + 900.f), 0.01f);
+    FreeMemory(hull.boxes);
+
+    // No vertices: twelve copies of the origin.
+    HullBounds empty{};
+    empty.radius = 5;
+    BuildHullPoints(PointModel("empty", {}), &empty);
+    EXPECT_EQ(empty.pointCount, 12);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(empty.points[i].x + empty.points[i].y + empty.points[i].z, 0.0f);
+    EXPECT_EQ(empty.radius, 5.0f) << "a radius already set stays";
+    FreeMemory(empty.boxes);
+}
+
+TEST_F(VectorIcons, AComponentBoxGivesItsBitsToTheNearestPoint)
+{
+    hx_model* line = PointModel("line", {{100, 0, 0}, {-100, 0, 0}, {0, 0, 50}});
+    HullBox component{{80, -5, -5}, {90, 5, 5}, nullptr, 0x10 | 0x10300};
+    HullBox plain{{-90, -5, -5}, {-80, 5, 5}, &component, 0x10000}; // no flag 0x10: no bits
+    HullBounds hull{};
+    hull.boxes = &plain;
+    hull.pointFlags[15] = 0xFF; // cleared
+    BuildHullPoints(line, &hull);
+    EXPECT_EQ(hull.boxes, &plain) << "boxes it has are kept";
+    uint32_t all = 0;
+    for (int i = 0; i < kHullBoundsPoints; ++i) {
+        if (hull.pointFlags[i]) {
+            EXPECT_EQ(hull.points[i].x, 100.0f) << i;
+        }
+        all |= hull.pointFlags[i];
+    }
+    EXPECT_EQ(all, 0x10300u);
+    EXPECT_EQ(hull.points[1].x, 100.0f) << "the farthest vertex from the origin comes first";
+    EXPECT_EQ(hull.pointFlags[1], 0x10300u);
+}
+
+TEST_F(VectorIcons, TheBandedShadeTablesOfTheGame)
+{
+    hx_pixelmap* table = BuildShadeTable(-1, 8);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->width, 256);
+    EXPECT_EQ(table->height, 64);
+    const uint8_t special[5] = {54, 240, 242, 244, 244};
+    for (int q = 240; q <= 244; ++q)
+        EXPECT_EQ(Entry(table, 0, q), special[q - 240]) << q;
+
+    EXPECT_EQ(BuildShadeTable(176, 31), table) << "one table, rewritten";
+    EXPECT_EQ(Entry(table, 0, 20), 179);
+    EXPECT_EQ(Entry(table, 0, 240), 176 + 8 * 14 * 31 / 256);
+    // Band 176 is drawn with band 16's colours at the middle levels: level 8
+    // (r = 0) gives the band start, level 49 its top of 47 steps.
+    EXPECT_EQ(Entry(table, 8, 180), 16);
+    EXPECT_EQ(Entry(table, 8, 60), 48);
+    for (int level = 0; level < 64; ++level)
+        for (int q : {0, 7, 15, 245, 250, 255})
+            ASSERT_EQ(Entry(table, level, q), q) << level << " " << q;
+
+    EXPECT_EQ(HxMapCount("shades_generated"), 1);
+    BuildShadeTable(48, 14);
+    EXPECT_EQ(HxMapCount("shades_generated"), 1) << "refreshed, not registered again";
+}
+
+TEST_F(VectorIcons, ThePlainShadeTableRampsWithinEachBand)
+{
+    for (int band : {0, 48}) {
+        SCOPED_TRACE(band);
+        gSettings.noFill = uint8_t(band != 0); // "nofill" forces plain ramps
+        hx_pixelmap* table = BuildShadeTable(int16_t(band), 14);
+        ASSERT_NE(table, nullptr);
+        for (int level = 0; level < 64; ++level)
+            for (int q : {0, 15, 240, 244, 245, 255})
+                ASSERT_EQ(Entry(table, level, q), q) << level << " " << q;
+        // Colour 60: band 48, position 12. Level 0 the band's darkest, level
+        // 32 the colour itself, level 63 12 + 31 x 15 / 32 = 14 steps up.
+        EXPECT_EQ(Entry(table, 0, 60), 48);
+        EXPECT_EQ(Entry(table, 16, 60), 48 + 16 * 12 / 32);
+        EXPECT_EQ(Entry(table, 32, 60), 60);
+        EXPECT_EQ(Entry(table, 63, 60), 60 + 31 * 15 / 32);
+        // Colour 78: position 30, two from the band's top.
+        EXPECT_EQ(Entry(table, 63, 78), 78 + 31 * 1 / 32);
+    }
+}
+
+TEST_F(VectorIcons, TheGreyShadeTable)
+{
+    hx_pixelmap* grey = BuildGreyShadeTable();
+    ASSERT_NE(grey, nullptr);
+    for (int q : {0, 15, 245, 255})
+        EXPECT_EQ(Entry(grey, 40, q), 192) << q;
+    for (int level : {0, 4})
+        EXPECT_EQ(Entry(grey, level, 100), 192) << level;
+    // Colour 32: position 16 in its band, centred 0: the curve's middle, -64.
+    EXPECT_EQ(Entry(grey, 20, 32), 192);
+    // Colour 47 (centred 15) at level 20: index 15 x 16 / 16 + 64 = 79,
+    // sqrt(15 x 64) / 4 - 64 = -56.25, stored as the byte 200.
+    EXPECT_EQ(Entry(grey, 20, 47), 200);
+    // Colour 16 (centred -16): index 48, -sqrt(16 x 64) / 4 - 64 = -72: 184.
+    EXPECT_EQ(Entry(grey, 20, 16), 184);
+    // The special colours: 242 (b = 2) at level 10 below 28 - 6: 10 x 16 / 22 + 48.
+    EXPECT_EQ(Entry(grey, 10, 242), 10 * 16 / 22 + 48);
+    EXPECT_EQ(Entry(grey, 25, 242), (25 + 6 - 28) / 3 + 48);
+    EXPECT_EQ(Entry(grey, 63, 242), 2 + 35 * 3 / 28 + 48);
+}
