@@ -189,8 +189,10 @@ struct ExitRow {
     bool savesCareer;
 };
 constexpr ExitRow kExits[] = {
-    {kFrontRoster, kFrontRosterToHome, true}, {kFrontOptions, kFrontOptionsToHome, false},
-    {16, 17, false},                          {kFrontCredits, kFrontCreditsToHome, false},
+    {kFrontRoster, kFrontRosterToHome, true},
+    {kFrontOptions, kFrontOptionsToHome, false},
+    {16, 17, false},
+    {kFrontCredits, kFrontCreditsToHome, false},
     {kFrontAction, kFrontActionToHome, false},
 };
 
@@ -312,6 +314,17 @@ void MoveHighlight(uint8_t scan)
 
 // --- Drawing --------------------------------------------------------------------
 
+// A short text (up to 31 characters) in the font's own colours.
+void DrawInFontColours(const Canvas& canvas, int16_t& x, int16_t& y, const char* text, const RasterFont* font,
+                       const ClipRect& clip)
+{
+    static const uint8_t kFontZero[32] = {};
+    char cut[sizeof kFontZero];
+    std::snprintf(cut, sizeof cut, "%s", text);
+    const RasterFont* fonts[1] = {font};
+    CanvasDrawTextMixed(canvas, x, y, cut, kFontZero, fonts, clip);
+}
+
 void OutlineElement(const WindowHandle* window)
 {
     const Canvas screen = ScreenCanvas();
@@ -336,7 +349,7 @@ void HomeMovieDraw(WindowHandle* window)
     TextMeasure(caption, font, width, height);
     int16_t x = static_cast<int16_t>((window->rect[0] + window->rect[2] - width) / 2);
     int16_t y = static_cast<int16_t>(window->rect[3] - height / 2);
-    CanvasDrawText(screen, x, y, caption, font, 0, CanvasBounds(screen));
+    DrawInFontColours(screen, x, y, caption, font, CanvasBounds(screen));
 }
 
 // Instant Action starts as soon as its screen is drawn.
@@ -397,7 +410,7 @@ void NameDraw(WindowHandle* window)
     int16_t x = static_cast<int16_t>(r[0] + 4);
     int16_t y = r[1];
     if (font)
-        CanvasDrawText(screen, x, y, CaptainSlot.name, font, 0, RectOf(window));
+        DrawInFontColours(screen, x, y, CaptainSlot.name, font, RectOf(window));
     if (gFrontScreens.nameEntry && gFrameClock.frameCounter % 50 >= 26)
         CanvasFillRect(screen, 160, x, r[1], static_cast<int16_t>(x + 4), r[3]);
 }
@@ -410,9 +423,14 @@ struct StateClick {
     int16_t state;
 };
 constexpr StateClick kHomeClicks[] = {
-    {"FrSys", kFrontToOptions}, {"FrRos", kFrontToRoster},   {"FrCrd", kFrontToCredits},
-    {"FrRosSq", kFrontToRoster}, {"FrActSq", kFrontToAction}, {"FrCrdSq", kFrontToCredits},
-    {"FrSysSq", kFrontToOptions}, {"CrdExit", kFrontCreditsToHome},
+    {"FrSys", kFrontToOptions},
+    {"FrRos", kFrontToRoster},
+    {"FrCrd", kFrontToCredits},
+    {"FrRosSq", kFrontToRoster},
+    {"FrActSq", kFrontToAction},
+    {"FrCrdSq", kFrontToCredits},
+    {"FrSysSq", kFrontToOptions},
+    {"CrdExit", kFrontCreditsToHome},
 };
 
 void RequestByElement(WindowHandle* window)
@@ -622,9 +640,14 @@ struct ScreenRow {
     ScreenSetup setup;
 };
 constexpr ScreenRow kFrontScreenTable[] = {
-    {"FrontHome", SetupFrontHome},       {"FrontRoster", SetupFrontRoster}, {"FrontTime", SetupFrontTime},
-    {"InsertCD", SetupInsertCD},         {"Confirm", SetupConfirm},         {"FrontCredits", SetupFrontCredits},
-    {"FrontAction", SetupFrontAction},   {"OptionScreen", SetupOptionScreen},
+    {"FrontHome", SetupFrontHome},
+    {"FrontRoster", SetupFrontRoster},
+    {"FrontTime", SetupFrontTime},
+    {"InsertCD", SetupInsertCD},
+    {"Confirm", SetupConfirm},
+    {"FrontCredits", SetupFrontCredits},
+    {"FrontAction", SetupFrontAction},
+    {"OptionScreen", SetupOptionScreen},
 };
 
 } // namespace

@@ -59,11 +59,11 @@ constexpr int kCaptainNameLength = 23; // characters, without the NUL
 
 // The front end's state, one record.
 struct FrontScreens {
-    int16_t current;   // the state the driver is in
-    int16_t requested; // the state it moves to at its next redraw
-    FilmClip* clip;    // the open clip, or null
+    int16_t current;    // the state the driver is in
+    int16_t requested;  // the state it moves to at its next redraw
+    FilmClip* clip;     // the open clip, or null
     uint8_t clipFailed; // the state's clip could not be opened: not retried
-    int16_t highlight; // home choice 0-3
+    int16_t highlight;  // home choice 0-3
     uint8_t nameEntry;
     int16_t nameLength;
     int16_t confirmText; // text number of the yes/no question

@@ -163,8 +163,14 @@ TEST_F(FrontScreensTest, EscapeLeavesEachScreenByItsOwnWayAndDoesNothingAtHome)
         int16_t requested; // -1: unchanged
     };
     const Case cases[] = {
-        {kFrontHome, -1},    {kFrontRoster, 6},   {kFrontTimeline, 11}, {kFrontOptions, 14},
-        {kFrontCredits, 20}, {kFrontAction, 23},  {kFrontToRoster, -1}, {16, -1},
+        {kFrontHome, -1},
+        {kFrontRoster, 6},
+        {kFrontTimeline, 11},
+        {kFrontOptions, 14},
+        {kFrontCredits, 20},
+        {kFrontAction, 23},
+        {kFrontToRoster, -1},
+        {16, -1},
     };
     for (const Case& c : cases) {
         guiGotoScreen("Confirm");
@@ -184,8 +190,14 @@ TEST_F(FrontScreensTest, HomeArrowsWalkTheGridAndEnterTakesTheHighlightedChoice)
         int16_t to;
     };
     const Case moves[] = {
-        {0, kDown, 2}, {2, kUp, 0}, {1, kDown, 3}, {3, kUp, 1},
-        {0, kRight, 1}, {1, kLeft, 0}, {2, kRight, 3}, {3, kLeft, 2},
+        {0, kDown, 2},
+        {2, kUp, 0},
+        {1, kDown, 3},
+        {3, kUp, 1},
+        {0, kRight, 1},
+        {1, kLeft, 0},
+        {2, kRight, 3},
+        {3, kLeft, 2},
     };
     for (const Case& m : moves) {
         gFrontScreens.highlight = m.from;
@@ -231,10 +243,10 @@ TEST_F(FrontScreensTest, NameEntryTakesPrintableCharactersUpToTwentyThree)
     };
     const Case cases[] = {
         {Key(0x30, 'b'), "Alb"},
-        {Key(0x12, '\xE9'), "Alb\xE9"},      // an accented letter
-        {Key(0x0F, '\t'), "Alb\xE9"},        // Tab: a control key
-        {Key(0x3B, 0), "Alb\xE9"},           // F1: no character
-        {Key(0x53, 0x7F), "Alb\xE9"},        // Delete
+        {Key(0x12, '\xE9'), "Alb\xE9"}, // an accented letter
+        {Key(0x0F, '\t'), "Alb\xE9"},   // Tab: a control key
+        {Key(0x3B, 0), "Alb\xE9"},      // F1: no character
+        {Key(0x53, 0x7F), "Alb\xE9"},   // Delete
         {Key(0x39, ' '), "Alb\xE9 "},
         {kBackspace, "Alb\xE9"},
     };
@@ -281,7 +293,7 @@ TEST_F(FrontScreensTest, TimelineArrowsWalkTheListsAndStopAtTheirEnds)
         MissionListEntry* to;
     };
     const Case cases[] = {
-        {at(gAvailableList, 0), kUp, at(gAvailableList, 0)},   // the first stays
+        {at(gAvailableList, 0), kUp, at(gAvailableList, 0)}, // the first stays
         {at(gAvailableList, 0), kDown, at(gAvailableList, 1)},
         {at(gAvailableList, 2), kDown, at(gAvailableList, 2)}, // nothing after the last
         {at(gCompletedList, 1), kDown, at(gAvailableList, 2)}, // from the other list: the last
