@@ -3,6 +3,7 @@
 // into a 640 x 480 canvas. The budget is 1 ms.
 #include <benchmark/benchmark.h>
 
+#include "screens/bridge.h"
 #include "screens/documents.h"
 #include "system/canvas.h"
 #include "system/rasterfont.h"
@@ -59,9 +60,9 @@ void BM_MeasureAndDrawA16KPage(benchmark::State& state)
     const Canvas canvas = {pixels.data(), 640, 480};
     const ClipRect panel = {0, 0, 639, 479};
     ResetDocuments();
-    gDocuments.fonts[kDocRegular] = &regular.font;
-    gDocuments.fonts[kDocHeading] = &heading.font;
-    gDocuments.fonts[kDocLink] = &link.font;
+    gBridgeFonts[0] = &heading.font;
+    gBridgeFonts[1] = &link.font;
+    gBridgeFonts[2] = &regular.font;
     for (auto _ : state) {
         gDocuments.current[0] = 0; // the page is opened anew
         std::snprintf(gDocuments.requested, sizeof gDocuments.requested, "bench.htm");

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "screens/bridge.h"
 #include "script/scriptfiles.h"
 #include "system/film.h"
 #include "system/frameclock.h"
@@ -445,6 +446,9 @@ void OpenDocument(const char* name)
     }
     CloseClip(&d.clip);
     d.clipOpen = d.filmStarted = 0;
+    d.fonts[kDocRegular] = gBridgeFonts[2];
+    d.fonts[kDocHeading] = gBridgeFonts[0];
+    d.fonts[kDocLink] = gBridgeFonts[1];
     d.shownMedia = -1;
     d.scroll = 0;
     d.linkCount = d.anchorCount = 0;

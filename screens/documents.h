@@ -52,7 +52,7 @@ struct DocumentBrowser {
     std::size_t length;
     int16_t shownMedia;         // media item shown instead of the page, -1 none
     int32_t penX, penY, margin; // wide: a long page runs past 32,767 pixels
-    const RasterFont* fonts[3]; // regular, heading, link (the bridge fills them)
+    const RasterFont* fonts[3]; // regular, heading, link: bridge fonts 3, 1 and 2
     const RasterFont* font;     // the current one
     uint8_t skippingTitle;
     uint8_t drawing; // off while measuring

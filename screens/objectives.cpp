@@ -4,10 +4,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "ai/orders.h"
+#include "screens/bridge.h"
+#include "system/canvas.h"
+#include "system/frameclock.h"
+#include "system/rasterfont.h"
+#include "system/res/resman.h"
+#include "system/text.h"
+#include "ui/windows.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "ui/messagelog.h"
@@ -25,6 +33,14 @@ constexpr int kTextObjectiveNext = 48;  // once an objective is completed
 constexpr int kTextObjectiveFirst = 49; // before any is
 constexpr int kTextMissionFailed = 163;
 constexpr int kTextNoObjectiveLeft = 170;
+constexpr int kTextObjectivesHeading = 168;
+
+// The list panel's colours.
+constexpr uint8_t kListRuleColour = 166;
+constexpr uint8_t kListBoxOutline = 95;
+constexpr uint8_t kListBlinkColour = 151;
+constexpr uint8_t kStatusColours[3] = {159, 57, 88}; // not done, failed, completed
+constexpr int32_t kBlinkTicks = 35;
 
 Objective* At(int32_t index)
 {
@@ -187,5 +203,79 @@ void ShowCurrentObjective()
             FormatWingReply(message, sizeof message, format, text ? text : "", nullptr);
             guiAppendMessageLogText(message, 0);
         }
+    }
+}
+
+namespace {
+
+// Text in the font's own colours, standing on the pen line.
+void DrawListText(const Canvas& canvas, int32_t x, int32_t y, const char* text, const RasterFont* font,
+                  const ClipRect& clip)
+{
+    if (!text || !font)
+        return;
+    static const uint8_t kFontZero[kObjectiveLineSize] = {};
+    char cut[kObjectiveLineSize];
+    std::snprintf(cut, sizeof cut, "%s", text);
+    const RasterFont* fonts[1] = {font};
+    int16_t px = static_cast<int16_t>(x), py = static_cast<int16_t>(y);
+    CanvasDrawTextMixed(canvas, px, py, cut, kFontZero, fonts, clip);
+}
+
+} // namespace
+
+void guiObjectivesListDraw(WindowHandle* window)
+{
+    ObjectiveState& o = gObjectives;
+    o.blinkTicks += gFrameClock.frameTicks;
+    if (o.blinkTicks > kBlinkTicks) {
+        o.blinkPhase = o.blinkPhase ? 0 : 255;
+        o.blinkTicks = 0;
+    }
+    const Canvas screen = ScreenCanvas();
+    if (!window || !screen.pixels)
+        return;
+    const int32_t left = window->rect[0], top = window->rect[1], right = window->rect[2], bottom = window->rect[3];
+    const ClipRect clip = {window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
+    CanvasFillRectClipped(screen, 0, clip, static_cast<int16_t>(left + 1), static_cast<int16_t>(top + 1),
+                          static_cast<int16_t>(right - 1), static_cast<int16_t>(bottom - 1));
+    const RasterFont* first = window->font ? static_cast<const RasterFont*>(ResGet(window->font)) : gBridgeFonts[0];
+    const int32_t h = first ? first->height : 0;
+    const int32_t box = h < 8 ? 5 : h - 2;
+
+    CanvasLineClipped(screen, static_cast<int16_t>(left + 10), static_cast<int16_t>(top + 50),
+                      static_cast<int16_t>(right - 10), static_cast<int16_t>(top + 50), kListRuleColour, clip);
+    DrawListText(screen, left + 2 * h + 12, top + h + 20, LanguageText(kTextObjectivesHeading), first, clip);
+
+    int32_t shown = 0;
+    for (int32_t i = 0; i < o.count; ++i)
+        shown += o.table[i].shown ? 1 : 0;
+    if (shown == 0)
+        return;
+    const int32_t height = bottom - top + 1;
+    int32_t spacing = shown > 1 ? (height - 75 - h * shown) / (shown - 1) : 1;
+    spacing = std::min(spacing, 2 * h);
+
+    const int32_t x = left + 2 * h + 15;
+    int32_t y = top + h + 65;
+    bool firstNotDone = true;
+    for (int32_t i = 0; i < o.count; ++i) {
+        const Objective& objective = o.table[i];
+        if (!objective.shown)
+            continue;
+        const int status = std::clamp<int>(objective.status, 0, 2);
+        // The box stands on the row's pen line like its text.
+        const int16_t bl = static_cast<int16_t>(x), bt = static_cast<int16_t>(y - box + 1);
+        const int16_t br = static_cast<int16_t>(x + box - 1), bb = static_cast<int16_t>(y);
+        guiDrawOutline(screen, kListBoxOutline, bl, bt, br, bb);
+        uint8_t fill = kStatusColours[status];
+        if (status == kObjectiveNotDone && firstNotDone) {
+            firstNotDone = false;
+            fill = o.blinkPhase ? kListBlinkColour : kStatusColours[0];
+        }
+        CanvasFillRectClipped(screen, fill, clip, static_cast<int16_t>(bl + 1), static_cast<int16_t>(bt + 1),
+                              static_cast<int16_t>(br - 1), static_cast<int16_t>(bb - 1));
+        DrawListText(screen, x + 2 * h, y, objective.text, gBridgeFonts[status], clip);
+        y += spacing + h;
     }
 }

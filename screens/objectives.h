@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+struct WindowHandle;
+
 // The mission score that completed objectives and kills add to, and the
 // mission's maximum score (its mission-table row), which kills never pass.
 extern int32_t gMissionScore;
@@ -66,3 +68,8 @@ void SelectCurrentObjective();
 // Prints the current objective (or that none is left) into the message log
 // without clearing it.
 void ShowCurrentObjective();
+
+// The list panel (drawn by the 3D viewer panel): a rule and a heading, then
+// one row per shown objective, a box filled in its status colour (the
+// current one blinking) and its text in the bridge font of its status.
+void guiObjectivesListDraw(WindowHandle* window);

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "screens/bridge.h"
 #include "system/datalocation.h"
 #include "system/film.h"
 #include "tests/support/scratch_folder.h"
@@ -30,14 +32,15 @@ protected:
         gVideoFolder = (scratch / "video").string();
         std::filesystem::create_directories(scratch / "video");
         ResetDocuments();
-        gDocuments.fonts[kDocRegular] = &regular_.font;
-        gDocuments.fonts[kDocHeading] = &heading_.font;
-        gDocuments.fonts[kDocLink] = &link_.font;
+        gBridgeFonts[0] = &heading_.font;
+        gBridgeFonts[1] = &link_.font;
+        gBridgeFonts[2] = &regular_.font;
         gDocuments.panel = kPanel;
     }
     void TearDown() override
     {
         ResetDocuments();
+        std::fill(std::begin(gBridgeFonts), std::end(gBridgeFonts), nullptr);
         gVideoFolder = savedFolder_;
     }
     void Page(const std::string& name, const std::string& text)

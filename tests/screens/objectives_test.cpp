@@ -6,13 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
 
+#include "screens/bridge.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "tests/ui/ui_canvas.h"
+#include "system/frameclock.h"
 #include "ui/messagelog.h"
+#include "ui/windows.h"
 #include "world/scenelist.h"
 
 namespace {
@@ -200,6 +205,51 @@ TEST_F(ObjectiveKeyTest, TheKeyPrintsTheCurrentObjectiveOrWhyThereIsNone)
     guiClearMessageLog();
     ShowCurrentObjective();
     EXPECT_EQ(Pending(), "Mission failed");
+}
+
+TEST_F(ObjectivesTest, TheListPanelLaysOutOneRowPerShownObjectiveInItsStatusColours)
+{
+    MemoryScreen screen;
+    BlockFont fonts[3] = {BlockFont(30), BlockFont(31), BlockFont(32)}; // height 8: boxes of 6
+    for (int i = 0; i < 3; ++i)
+        gBridgeFonts[i] = &fonts[i].font;
+    const char* savedHeading = gTextTable[168];
+    gTextTable[168] = "Objectives";
+    WindowHandle panel = {};
+    const int16_t rect[4] = {100, 50, 399, 349}; // 300 high
+    std::copy(rect, rect + 4, panel.rect);
+    ParseObjectives("done\nnext\nlost\nlater\nhidden");
+    SetObjectiveStatus(0, kObjectiveCompleted);
+    SetObjectiveStatus(2, kObjectiveFailed);
+    SetObjectiveShown(4, 0);
+    gFrameClock.frameTicks = 0;
+    guiObjectivesListDraw(&panel);
+
+    EXPECT_EQ(screen.Colours(110, 100, 389, 100), (std::set<int>{166})); // the rule, 50 below the top
+    EXPECT_EQ(screen.Colours(128, 73, 131, 78), (std::set<int>{30}));    // the heading at 2h + 12, h + 20
+    // Four rows from y 123, spacing (300 - 75 - 4h) / 3 held to 2h: 24 apart.
+    // Boxes at x 131 (2h + 15), outlined in 95, texts 2h further right.
+    struct Row {
+        int y;
+        int fill, ink;
+    };
+    const Row rows[] = {{123, 88, 32}, {147, 159, 30}, {171, 57, 31}, {195, 159, 30}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(screen.At(133, r.y - 5), 95) << r.y;
+        EXPECT_EQ(screen.Colours(132, r.y - 4, 135, r.y - 1), (std::set<int>{r.fill})) << r.y;
+        EXPECT_EQ(screen.Colours(147, r.y - 5, 150, r.y), (std::set<int>{r.ink})) << r.y;
+    }
+    EXPECT_EQ(screen.Colours(131, 200, 160, 240), (std::set<int>{0})) << "the hidden one has no row";
+
+    // After 36 ticks the current objective's box blinks; the other stays.
+    gFrameClock.frameTicks = 36;
+    guiObjectivesListDraw(&panel);
+    EXPECT_EQ(screen.At(133, 144), 151);
+    EXPECT_EQ(screen.At(133, 192), 159);
+
+    gFrameClock.frameTicks = 0;
+    gTextTable[168] = savedHeading;
+    std::fill(std::begin(gBridgeFonts), std::end(gBridgeFonts), nullptr);
 }
 
 } // namespace
