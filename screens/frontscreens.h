@@ -6,7 +6,8 @@
 // for the captain's name.
 //
 // Not here: the career files, the mission table and lists and the launch
-// (screens/frontend.h), the options page and its set-up.
+// (screens/frontend.h), and the option page's own controls (its set-up here
+// binds only its exit).
 #pragma once
 
 #include <cstdint>
