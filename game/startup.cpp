@@ -369,6 +369,7 @@ int StartFullGame()
         SelectReactorSystem();
     ReadStateFile();
     ReadCaptainSlot();
+    LoadFrontEndPalette();
 
     RunScriptFile(kLayoutScripts[LanguageIndex()]);
 

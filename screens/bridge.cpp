@@ -21,6 +21,7 @@ uint8_t gExternalView = 0;
 uint8_t gPanelHold = 0;
 uint8_t gDockingAligned = 0;
 uint8_t gCollisionDamage = 0;
+const RasterFont* gBridgeFonts[kBridgeFonts] = {};
 SceneItem* gRemoteLinkItem = nullptr;
 uint8_t gDebriefAtFlightEnd = 0;
 

@@ -5,6 +5,7 @@
 
 struct WindowHandle;
 struct SceneItem;
+struct RasterFont;
 
 extern int16_t CurrentStation; // 0 overview, 1 COM, 2 NAV, 3 WEP, 4 ENG, 5 options
 // The mission's end: in flight, the flight over (the director shows the
@@ -28,6 +29,10 @@ extern uint8_t gPanelHold;         // the bridge panels' hold
 extern uint8_t gDockingAligned;    // raised by the docking alignment
 extern uint8_t gCollisionDamage;   // the collision-damage option
 extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
+// The three bridge fonts that the bridge's screen set-up loads; the
+// objectives and the document browser draw in them. Null until loaded.
+constexpr int kBridgeFonts = 3;
+extern const RasterFont* gBridgeFonts[kBridgeFonts];
 // The end of the flight goes straight to the debrief (mission-end state 2)
 // instead of showing the player's ship first.
 extern uint8_t gDebriefAtFlightEnd;

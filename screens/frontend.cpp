@@ -3,12 +3,14 @@
 // built from it, the mission launch and its result, and the player options
 // with their labels, the ratings and the option lines of "Kelvandrist.ini".
 // The front-end screens that show these, the debrief texts (debrief.cpp)
-// and the bridge screens are not here; InitScreensAndIcons,
-// LoadFrontEndPalette and ReturnToFrontEnd still only record their calls.
+// and the bridge screens are not here; the front-end screens themselves are
+// in frontscreens.cpp. Until the bridge's screen set lands,
+// InitScreensAndIcons registers only the front-end screens.
 #include "screens/frontend.h"
 
 #include "platform/files.h"
 #include "screens/bridge.h"
+#include "screens/frontscreens.h"
 #include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
@@ -27,7 +29,9 @@
 #include "system/settings.h"
 #include "system/sound.h"
 #include "system/text.h"
+#include "system/palette.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
 #include "view/skyandlights.h"
 #include "view/viewstart.h"
 #include "world/playerinput.h"
@@ -57,16 +61,51 @@ void (*gStartFlightHook)() = nullptr;
 void InitScreensAndIcons()
 {
     RecordCall("InitScreensAndIcons");
+    RegisterFrontEndScreens();
 }
+
+namespace {
+
+// The front end's palette, looked up once, and the palette that was current
+// when the front end last took over.
+struct FrontEndPalette {
+    bool looked;
+    const PaletteEntry* entries;
+    const PaletteEntry* previous;
+};
+FrontEndPalette gFrontEndPalette = {};
+
+} // namespace
 
 void LoadFrontEndPalette()
 {
-    RecordCall("LoadFrontEndPalette");
+    gStartMissionRequest = 0;
+    guiClearScreenBuffers();
+    if (!gFrontEndPalette.looked) {
+        gFrontEndPalette.looked = true;
+        const ScriptSymbol* symbol = FindScriptSymbol("FRNPalette");
+        if (symbol && symbol->value && (symbol->type & kSymbolResource) && !SymbolHoldsValueBytes(symbol)) {
+            auto* resource = static_cast<Resource*>(symbol->value);
+            if (resource->type == ResType::PcxPalette || resource->type == ResType::LbmPalette)
+                if (auto* palette = static_cast<GamePalette*>(ResGet(resource)))
+                    gFrontEndPalette.entries = palette->entries;
+        }
+    }
+    gFrontEndPalette.previous = gCurrentPalette;
+    if (!gFrontEndPalette.entries)
+        return;
+    gCurrentPalette = gFrontEndPalette.entries;
+    DisplaySetPalette(gFrontEndPalette.entries);
 }
 
 void ReturnToFrontEnd()
 {
-    RecordCall("ReturnToFrontEnd");
+    if (gFrontScreens.current == kFrontAction) {
+        guiGotoScreen("FrontHome");
+        gFrontScreens.requested = kFrontActionToHome;
+    } else {
+        guiGotoScreen("FrontTime");
+    }
 }
 
 // --- Career files -----------------------------------------------------------

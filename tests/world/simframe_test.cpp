@@ -9,6 +9,7 @@
 #include "ai/docking.h"
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "screens/objectives.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "system/input.h"
@@ -80,15 +81,18 @@ TEST_F(WorldTest, AFrameRunsItsStepsAndPassesInOrder)
     MakeShip(a)->side = 3;
     gSideCounts[0] = 9;          // last frame's count
     AddAsteroidBelt(0.0f, a, 1); // a wide belt the player sits in
+    ParseObjectives("goal");
     ClearCallTrace();
     RunSimulationFrame();
     ResetAsteroidBelts();
-    EXPECT_TRUE(a->flags & 0x400); // the belt membership was updated
-    EXPECT_EQ(gSideCounts[3], 1);  // the ships are counted by side
+    EXPECT_TRUE(a->flags & 0x400);     // the belt membership was updated
+    EXPECT_EQ(gObjectives.current, 0); // the current objective was chosen
+    ParseObjectives("");
+    EXPECT_EQ(gSideCounts[3], 1); // the ships are counted by side
     EXPECT_EQ(gSideCounts[0], 0);
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective",
-                              "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
-                              "sync A", "sync B", "sync A", "sync B"}));
+    EXPECT_EQ(Trace(), (Calls{
+                           "msg A", "msg B", "ctl A", "ctl B", "sim A", "sim B",
+                           "sync A", "sync B", "sync A", "sync B"}));
     EXPECT_EQ(a->flags & kItemNearSurface, 0);
     EXPECT_EQ(a->avatar->obstacleCloseness, 2000000.0f);
 }
@@ -118,8 +122,11 @@ TEST_F(WorldTest, AnEmptySceneSkipsTheSceneServices)
     gCameras.director.hold = 100;
     gSideCounts[2] = 5;
     gContacts.nextRefresh = gFrameClock.gameClock;
+    ParseObjectives("goal");
     RunSimulationFrame();
-    EXPECT_EQ(Trace(), (Calls{"SelectCurrentObjective"}));
+    EXPECT_EQ(gObjectives.current, 0); // the objectives are still followed
+    ParseObjectives("");
+    EXPECT_TRUE(Trace().empty());
     EXPECT_EQ(gCameras.director.hold, 100 - gFrameClock.frameTicks);
     EXPECT_EQ(gSideCounts[2], 0);
     EXPECT_EQ(gContacts.refreshed, 255); // the contact list's tick ran and refreshed
