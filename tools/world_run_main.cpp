@@ -5,7 +5,7 @@
 // With "flight" the items are ships flown by the ship physics toward
 // waypoints of their own; with "collide" such ships crowded together with
 // collision shapes, so that they bounce off each other ("plain" tests every
-// pair without the sweep first: the digest must not change); without
+// pair without the broad phase first: the digest must not change); without
 // either, the busy scenario of drifting items that message and destroy
 // each other.
 // The same arguments always print the same digest; a changed digest after a

@@ -279,7 +279,7 @@ void PlainPairs()
     ContinuePlainPairs(first, outer, inner);
 }
 
-// The prefilter: the list as it stood when the sweep ran, and what the
+// The prefilter: the list as it stood when the pairs were picked, and what the
 // broad phase read of each item then.
 struct ItemState {
     SceneItem* item;
@@ -317,7 +317,7 @@ struct Prefilter {
     bool dirty[kMaxSceneItems];     // changed by a response: tested with everything
     std::vector<int> dirtyList;     // the same, sorted
 };
-Prefilter gSweep;
+Prefilter gPicked;
 
 ItemState StateOf(SceneItem* item)
 {
@@ -394,9 +394,9 @@ void ForCells(const GridEntry* grid, int n, int64_t x, int64_t y, int64_t z0, in
 // shadow on that axis overlaps). The obstacles look in cubes five times as
 // wide. The few items much larger than the median (stations, planets) or
 // outside the grid's range meet every item.
-bool SnapshotAndSweep()
+bool SnapshotAndPickPairs()
 {
-    Prefilter& p = gSweep;
+    Prefilter& p = gPicked;
     p.count = 0;
     p.ordinary = -1;
     p.tailGroup = gTailGroup;
@@ -500,7 +500,7 @@ bool SnapshotAndSweep()
 
 bool ListStillMatches()
 {
-    const Prefilter& p = gSweep;
+    const Prefilter& p = gPicked;
     if (gTailGroup != p.tailGroup)
         return false;
     int i = 0;
@@ -514,7 +514,7 @@ bool ListStillMatches()
 // responses changed is tested with everything from now on.
 void MarkChangedItems(int from)
 {
-    Prefilter& p = gSweep;
+    Prefilter& p = gPicked;
     for (int i = from; i < p.count; ++i) {
         if (p.dirty[i] || SameState(p.items[i], StateOf(p.items[i].item)))
             continue;
@@ -525,8 +525,8 @@ void MarkChangedItems(int from)
 
 void PrefilteredPairs()
 {
-    Prefilter& p = gSweep;
-    if (!SnapshotAndSweep()) {
+    Prefilter& p = gPicked;
+    if (!SnapshotAndPickPairs()) {
         PlainPairs();
         return;
     }

@@ -10,8 +10,8 @@
 //
 // The broad phase is the pair loop over the scene list: every ordinary item
 // against every item after it (tail-group items are never tested among
-// themselves). By default a sort-and-sweep on x picks the pairs that can
-// touch first; the pairs it keeps are visited in the same order as the
+// themselves). By default a uniform grid picks the pairs that can touch
+// first; the pairs it keeps are visited in the same order as the
 // plain loop, and whenever a response changes the world the loop checks
 // what changed, so both forms give the same results (SetCollisionPrefilter).
 #pragma once
@@ -37,12 +37,12 @@ void PrepareCollisionFrame();
 // responses.
 void TestAllCollisions();
 
-// The broad phase's form: true (the default) sweeps first, false runs the
-// plain pair loop. Both give the same world.
+// The broad phase's form: true (the default) picks the candidate pairs
+// first, false runs the plain pair loop. Both give the same world.
 void SetCollisionPrefilter(bool on);
 // The pairs the last TestAllCollisions looked at: every pair in the plain
 // form, the candidates (and the pairs of items that a response moved) with
-// the sweep. For the benchmark and the tests of the sweep.
+// the prefilter. For the benchmark and the tests of the prefilter.
 int32_t CollisionPairTests();
 
 // Radii and centres at the start of flight: every item's tree placed, its
