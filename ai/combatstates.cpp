@@ -1,6 +1,7 @@
 // The AI combat states. Each call drives the ship a step and answers through
 // its step record. Sub-state 0 (a fresh order) is taken as 1; a sub-state a
 // state does not know answers value 0 and resumes at 1.
+#include "ai/statesteps.h"
 #include "ai/combatstates.h"
 
 #include <algorithm>
@@ -49,34 +50,11 @@ constexpr int32_t kAchieveTicks = 250;      // before the planner is asked again
 constexpr float kPassAligned = 0.9f;
 constexpr float kPassBrakeUntil = 2500.0f;
 
-AIStateResult* Stay(AIStateResult* r, int16_t next, float value = 1.0f)
-{
-    r->action = kAIStay;
-    r->nextSubState = next;
-    r->value = value;
-    return r;
-}
+using aistep::Pop;
+using aistep::Push;
+using aistep::Stay;
+using aistep::Unknown;
 
-AIStateResult* Pop(AIStateResult* r, float value)
-{
-    r->action = kAIPop;
-    r->value = value;
-    return r;
-}
-
-AIStateResult* Push(AIStateResult* r, int32_t state, int32_t p1, int32_t p2, int32_t p3, int16_t resumeAt)
-{
-    r->action = kAIPush;
-    r->pushState = state;
-    r->parameter1 = p1;
-    r->parameter2 = p2;
-    r->parameter3 = p3;
-    r->nextSubState = resumeAt;
-    return r;
-}
-
-// Any sub-state a handler does not know.
-AIStateResult* Unknown(AIStateResult* r) { return Stay(r, 1, 0.0f); }
 
 bool Live(const SceneItem* other) { return other && (other->flags & kItemInUse) && other->sim; }
 

@@ -2,6 +2,7 @@
 // answers through its step record; the pair of ports chosen by
 // DockingBaseState is carried in its timers 0 and 1 and handed to the
 // children as parameters.
+#include "ai/statesteps.h"
 #include "ai/dockingstates.h"
 
 #include <algorithm>
@@ -35,31 +36,9 @@ constexpr int32_t kFinalRecheckEvery = 17; // calls between orientation checks
 constexpr float kOrientationNeeded = 0.9f;
 constexpr uint32_t kSimTurnedThisFrame = 0x2000;
 
-AIStateResult* Stay(AIStateResult* r, int16_t next, float value = 1.0f)
-{
-    r->action = kAIStay;
-    r->nextSubState = next;
-    r->value = value;
-    return r;
-}
-
-AIStateResult* Pop(AIStateResult* r, float value)
-{
-    r->action = kAIPop;
-    r->value = value;
-    return r;
-}
-
-AIStateResult* Push(AIStateResult* r, int32_t state, int32_t p1, int32_t p2, int32_t p3, int16_t resumeAt)
-{
-    r->action = kAIPush;
-    r->pushState = state;
-    r->parameter1 = p1;
-    r->parameter2 = p2;
-    r->parameter3 = p3;
-    r->nextSubState = resumeAt;
-    return r;
-}
+using aistep::Pop;
+using aistep::Push;
+using aistep::Stay;
 
 // The n-th point exactly (null past the end or for n < 0).
 DockPoint* PointAt(SceneItem* item, int32_t n)

@@ -32,21 +32,6 @@ constexpr uint32_t kTdpDrawBounds = 0x800;
 constexpr uint32_t kTdpStretchInLds = 0x10000;
 constexpr float kAttachSize = 20.0f; // apparent size above which a TDP gets its actor
 
-hx_camera* CameraOf(hx_actor* actor)
-{
-    return static_cast<hx_camera*>(actor->type_data);
-}
-
-void SetActorMatrix(hx_actor* actor, const Matrix4& m)
-{
-    actor->t.type = HX_TRANSFORM_MATRIX;
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            actor->t.t.mat.m[row][column] = m.m[row * 4 + column];
-    actor->t.t.mat.m[3][0] = m.m[12];
-    actor->t.t.mat.m[3][1] = m.m[13];
-    actor->t.t.mat.m[3][2] = m.m[14];
-}
 
 // A TDP actor's type data is the game's emitter record, never the
 // framework's: the framework must not free it (nor look at the memory
@@ -144,6 +129,22 @@ void ForgetListActors(SceneItem& head)
 }
 
 } // namespace
+
+hx_camera* CameraOf(hx_actor* actor)
+{
+    return static_cast<hx_camera*>(actor->type_data);
+}
+
+void SetActorMatrix(hx_actor* actor, const Matrix4& m)
+{
+    actor->t.type = HX_TRANSFORM_MATRIX;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            actor->t.t.mat.m[row][column] = m.m[row * 4 + column];
+    actor->t.t.mat.m[3][0] = m.m[12];
+    actor->t.t.mat.m[3][1] = m.m[13];
+    actor->t.t.mat.m[3][2] = m.m[14];
+}
 
 // ---- worlds --------------------------------------------------------------------------
 

@@ -14,6 +14,7 @@ struct hx_model;
 struct hx_material;
 struct hx_matrix4;
 struct hx_order_table;
+struct hx_camera;
 
 // Set by the LDS drive and coupling code: parts flagged to stretch in LDS
 // are drawn stretched along the viewer's travel.
@@ -59,6 +60,10 @@ void PlaceTdpActor(TDP* tdp, const Matrix4* matrix);
 // the depth dirty rectangle of the window being drawn grows to include it.
 void SetTdpScreenBounds(hx_actor* actor, hx_model* model, hx_material* material, hx_order_table* table,
                         uint8_t style, hx_matrix4* modelToScreen, const int32_t bounds[4]);
+// A camera actor's camera record.
+hx_camera* CameraOf(hx_actor* actor);
+// A game matrix (rows the axes, translation in 12-14) as the actor's transform.
+void SetActorMatrix(hx_actor* actor, const Matrix4& m);
 // The model "one point" (made on first use): drawn as nothing.
 hx_model* GetOnePointModel();
 

@@ -232,22 +232,6 @@ hx_light* LightOf(hx_actor* actor)
     return actor ? static_cast<hx_light*>(actor->type_data) : nullptr;
 }
 
-hx_camera* CameraOf(hx_actor* actor)
-{
-    return static_cast<hx_camera*>(actor->type_data);
-}
-
-// A game matrix as the actor's transform.
-void SetActorMatrix(hx_actor* actor, const Matrix4& m)
-{
-    actor->t.type = HX_TRANSFORM_MATRIX;
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            actor->t.t.mat.m[row][column] = m.m[row * 4 + column];
-    actor->t.t.mat.m[3][0] = m.m[12];
-    actor->t.t.mat.m[3][1] = m.m[13];
-    actor->t.t.mat.m[3][2] = m.m[14];
-}
 
 void PlaceActorAt(hx_actor* actor, const Vector3& at)
 {
