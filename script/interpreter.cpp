@@ -58,6 +58,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     OutcomeStatementRows,
     WindowStatementRows,
     SkyStatementRows,
+    ShapeStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
