@@ -2,7 +2,7 @@
 // Stand-in bodies: each only records its call (system/calltrace.h) until
 // the module itself is built; results are zero or null. The decoy's
 // announcement is built (it is what message kind 25 answers), and the
-// impact message (the collision responses post it).
+// impact message (the collision responses post it), and AddHardPoint.
 #include "ai/combat.h"
 
 #include <cmath>
@@ -16,10 +16,21 @@
 #include "world/records.h"
 #include "world/scenelist.h"
 
+// The value's low byte becomes the condition of the first slot whose
+// condition is 0, and the count covers that slot; 255 when stored, 0 when
+// all four slots are taken.
 uint8_t AddHardPoint(SceneItem* item, int32_t chance)
 {
-    RecordCall("AddHardPoint");
-    return {};
+    ShipInfo* info = item->sim->shipInfo;
+    for (int slot = 0; slot < kHardPoints; ++slot) {
+        if (info->hardPoints[slot].condition != 0)
+            continue;
+        info->hardPoints[slot].condition = static_cast<int8_t>(chance & 0xFF);
+        if (info->hardPointCount < slot + 1)
+            info->hardPointCount = static_cast<int8_t>(slot + 1);
+        return 255;
+    }
+    return 0;
 }
 
 void AssignHardPointTarget(SceneItem* ship, int32_t n, uint32_t includeMask, uint32_t excludeMask)

@@ -57,6 +57,8 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     ConfigStatementRows,
     OutcomeStatementRows,
     WindowStatementRows,
+    SkyStatementRows,
+    ShapeStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

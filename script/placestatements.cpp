@@ -12,6 +12,7 @@
 #include "script/shiptypes.h"
 #include "script/symbols.h"
 #include "ai/combathelpers.h"
+#include "screens/vectormap.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "ui/contacts.h"
@@ -46,10 +47,13 @@ void Place(uint32_t& position)
 {
     const ScriptSymbol* symbol = ReadObjectOrShape(position);
     if (!(symbol->type & kSymbolSceneItem)) {
-        // A shape takes a map position; no statement makes shapes yet, so
-        // the pair is read and there is nothing to move.
-        ReadNumberOperand(position);
-        ReadNumberOperand(position);
+        // A shape takes a map position, y pointing up the panel.
+        const float x = ReadNumberOperand(position);
+        const float y = ReadNumberOperand(position);
+        if (VectorShape* shape = AsVectorShape(symbol->value)) {
+            shape->x = x;
+            shape->y = -y;
+        }
         return;
     }
     double x = ReadNumberOperand(position) * kPlacementScale;

@@ -296,6 +296,7 @@ void ClearHudList()
         gHud.list[i] = nullptr;
     }
     gHud.count = 0;
+    gHud.fieldSphere = nullptr;
     gHud.singleTrail = 0;
     gHud.contactFlash = 0;
 }

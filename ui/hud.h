@@ -58,6 +58,9 @@ struct HudState {
     int16_t contactOffset[2]; // the current contact's screen offset from the view centre
     uint8_t singleTrail;
     uint8_t contactFlash;
+    // The asteroid-field wire sphere (MACROOB): one a mission, forgotten
+    // with the list so a reused element is never taken for it.
+    HUD* fieldSphere;
 };
 extern HudState gHud;
 

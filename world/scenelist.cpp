@@ -21,6 +21,7 @@
 #include "view/cameras.h"
 #include "script/shiptypes.h"
 #include "script/symbols.h"
+#include "screens/vectormap.h"
 #include "system/res/resman.h"
 #include "view/lwoloader.h"
 #include "view/renderpasses.h"
@@ -372,6 +373,7 @@ void ResetSimulation()
     ClearMessageBuffer();
     ClearHudList();
     ClearHitIndicators();
+    ResetVectorMap();
 }
 
 SceneItem* NewSceneItem()

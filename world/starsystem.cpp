@@ -547,3 +547,8 @@ void LoadSunModel()
     if (gSolar.sunModel)
         SpherifyPlanetModel(gSolar.sunModel, 5e7f);
 }
+
+hx_model* SunModel()
+{
+    return gSolar.sunModel;
+}

@@ -264,3 +264,5 @@ hx_model* AcquirePlanetModel(TDP* planet, float priority, const char* textureNam
 void SetPlanetModelPriority(TDP* planet, float priority);
 void SetPlanetModelFlag(TDP* planet, int on);
 void LoadSunModel();
+// The sun model that LoadSunModel loaded (null before, or when it failed).
+hx_model* SunModel();
