@@ -57,6 +57,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     ConfigStatementRows,
     OutcomeStatementRows,
     WindowStatementRows,
+    OrderStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

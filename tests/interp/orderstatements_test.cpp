@@ -1,0 +1,249 @@
+// The statements that give ships orders and targets and arm them: ORDER,
+// ORDER_PARAMS, PLAYER_ORDER, ASSERT_ORDER, CANCEL_ORDER, TARGET,
+// NAVTARGET, IGNORE_NAV, IGNORE_WEP and WEAPON.
+#include "interp_fixture.h"
+
+#include "ai/combathelpers.h"
+#include "ai/orders.h"
+#include "ai/weapons.h"
+#include "script/shiptypes.h"
+#include "world/pools.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+class OrderStatementTest : public InterpTest {
+protected:
+    void TearDown() override
+    {
+        gPlayerItem = nullptr;
+        gControlledItem = nullptr;
+        gTargetSearchIgnoredItem = nullptr;
+        gTargetSearchIgnoreTicks = 0;
+        InterpTest::TearDown();
+    }
+
+    // An item under a new object symbol; a ship (ShipInfo, flight model)
+    // unless `plain`.
+    static SceneItem* Named(const char* name, bool plain = false)
+    {
+        SceneItem* item = worldtest::MakeItem();
+        if (!plain)
+            worldtest::MakeShip(item);
+        ScriptSymbol* symbol = AddScriptSymbol(name, nullptr, 0);
+        symbol->type = kSymbolSceneItem;
+        SetSymbolObject(symbol, item);
+        return item;
+    }
+    static SceneItem* Object(const char* name) { return SymbolObject(FindScriptSymbol(name)); }
+    static ShipInfo& Info(SceneItem* item) { return *item->sim->shipInfo; }
+};
+
+TEST_F(OrderStatementTest, OrderFillsItsSlotAndOnlySlotOneBecomesCurrent)
+{
+    SceneItem* ship = Named("ship");
+    SceneItem* foe = Named("foe");
+    Run("ORDER 3 1 ship \"SentryDuty\" 10 20 30 foe 7");
+    const OrderSlot& three = Info(ship).orders[3];
+    EXPECT_STREQ(three.name, "SentryDuty");
+    EXPECT_EQ(three.prerequisite, 1);
+    EXPECT_EQ(three.startDelay, 10);
+    EXPECT_EQ(three.timeLimit, 20);
+    EXPECT_EQ(three.weight, 30);
+    EXPECT_EQ(three.evaluator, &EvalSentryDuty);
+    EXPECT_EQ(three.parameter1, static_cast<int32_t>(ItemHandle(foe)));
+    EXPECT_EQ(three.parameter2, 7);
+    EXPECT_EQ(three.stateId, 61);
+    EXPECT_NE(Info(ship).currentOrder, 3);
+    EXPECT_EQ(Object("LASTSHIP"), ship);
+
+    Run("ORDER 1 0 ship \"AcquireNavyShip\" 0 0 50 0 0");
+    EXPECT_EQ(Info(ship).currentOrder, 1);
+    EXPECT_EQ(Info(ship).stateStack[0].stateId, 60);
+    EXPECT_EQ(Info(ship).stateStack[0].parameter1, 132);
+}
+
+TEST_F(OrderStatementTest, OrderWithoutAShipOnlyClearsLastShip)
+{
+    Named("ship");
+    Run("ORDER 1 0 ship \"SentryDuty\" 0 0 50 0 0");
+    ScriptSymbol* none = AddScriptSymbol("none", nullptr, 0);
+    none->type = kSymbolSceneItem;
+    // Even an unknown name is not looked up without a ship.
+    Run("ORDER 1 0 none \"NoSuchOrder\" 0 0 50 0 0");
+    EXPECT_EQ(Object("LASTSHIP"), nullptr);
+}
+
+TEST_F(OrderStatementTest, UnknownNamesAndSlotsOutsideTheEightStop)
+{
+    Named("ship");
+    Named("foe");
+    EXPECT_EQ(RunUntilStop("ORDER 1 0 ship \"NoSuchOrder\" 0 0 50 0 0").text.find("ORDER unrecognised order name") !=
+                  std::string::npos,
+              true);
+    EXPECT_NE(RunUntilStop("PLAYER_ORDER \"NoSuchOrder\" foe").text.find("ORDER unrecognised order name"),
+              std::string::npos);
+    for (const char* script : {"ORDER 8 0 ship \"SentryDuty\" 0 0 50 0 0", "ORDER -1 0 ship \"SentryDuty\" 0 0 50 0 0",
+                               "ORDER_PARAMS 8 ship 1 2 3", "ASSERT_ORDER 9 ship", "CANCEL_ORDER 100 ship"})
+        EXPECT_FALSE(RunUntilStop(script).text.empty()) << script;
+}
+
+TEST_F(OrderStatementTest, OrderParamsRestartsOnlyTheCurrentSlot)
+{
+    SceneItem* ship = Named("ship");
+    Run("ORDER 1 0 ship \"SentryDuty\" 0 0 50 0 0\nORDER 2 0 ship \"SentryDuty\" 0 0 50 0 0");
+    Run("ORDER_PARAMS 2 ship 4 5 6");
+    EXPECT_EQ(Info(ship).orders[2].stateParameters[0], 4);
+    EXPECT_EQ(Info(ship).stateStack[0].parameter1, 0);
+    Run("ORDER_PARAMS 1 ship 7 8 9");
+    EXPECT_EQ(Info(ship).orders[1].stateId, 61);
+    EXPECT_EQ(Info(ship).stateStack[0].parameter1, 7);
+    EXPECT_EQ(Info(ship).stateStack[0].parameter3, 9);
+
+    Run("ASSERT_ORDER 2 ship");
+    EXPECT_EQ(Info(ship).currentOrder, 2);
+    EXPECT_EQ(Info(ship).stateStack[0].parameter2, 5);
+}
+
+TEST_F(OrderStatementTest, CancelOrderEmptiesTheSlotButKeepsItsName)
+{
+    SceneItem* ship = Named("ship");
+    Named("foe");
+    Run("ORDER 4 0 ship \"SentryDuty\" 0 0 50 foe 3");
+    Info(ship).orders[4].flags = 2;
+    Run("CANCEL_ORDER 4 ship");
+    const OrderSlot& slot = Info(ship).orders[4];
+    EXPECT_STREQ(slot.name, "SentryDuty");
+    EXPECT_EQ(slot.flags, 0u);
+    EXPECT_EQ(slot.evaluator, nullptr);
+    EXPECT_EQ(slot.parameter1, 0);
+    EXPECT_EQ(slot.parameter2, 0);
+    EXPECT_EQ(slot.stateId, 0);
+    EXPECT_EQ(slot.weight, 50);
+}
+
+TEST_F(OrderStatementTest, PlayerOrderSwitchesTheLdsDriveByItsKeyword)
+{
+    SceneItem* player = Named("player");
+    Named("foe");
+    gPlayerItem = gControlledItem = player;
+    Sim& sim = *player->sim;
+    sim.thrust = {1, 2, 3};
+
+    Run("PLAYER_ORDER \"SentryDuty\" foe");
+    EXPECT_EQ(sim.flags & kSimLdsEngaged, 0u);
+    EXPECT_EQ(sim.ldsSpool, 0);
+    EXPECT_EQ(sim.flags & kSimAiControl, kSimAiControl);
+    EXPECT_EQ(sim.target.Get(), Object("foe"));
+    EXPECT_STREQ(Info(player).orders[1].name, "SentryDuty");
+    EXPECT_EQ(Info(player).orders[1].weight, 80);
+    EXPECT_EQ(Info(player).orders[1].evaluator, &EvalDefault);
+    EXPECT_EQ(Info(player).currentOrder, 1);
+
+    Run("PLAYER_ORDER \"SentryDuty\" foe ON");
+    EXPECT_EQ(sim.flags & kSimLdsEngaged, kSimLdsEngaged);
+    EXPECT_EQ(sim.ldsSpool, static_cast<int32_t>(sim.flightModel->spoolTime));
+    EXPECT_EQ(sim.ldsTargetSpeed, 100000.0f);
+    EXPECT_EQ(sim.thrust.z, 100000.0f);
+    EXPECT_EQ(sim.thrust.x, 0.0f);
+
+    Run("PLAYER_ORDER \"SentryDuty\" foe OFF");
+    EXPECT_EQ(sim.ldsSpool, -100);
+    EXPECT_EQ(sim.ldsTargetSpeed, 0.0f);
+}
+
+TEST_F(OrderStatementTest, TargetsGoToTheSimAndTheCurrentSlot)
+{
+    SceneItem* ship = Named("ship");
+    SceneItem* foe = Named("foe");
+    SceneItem* beacon = Named("beacon", true);
+    Run("ORDER 1 0 ship \"SentryDuty\" 0 0 50 0 0");
+    Run("TARGET ship foe ON\nNAVTARGET ship beacon");
+    EXPECT_EQ(ship->sim->target.Get(), foe);
+    EXPECT_EQ(ship->sim->secondTarget.Get(), beacon);
+    EXPECT_EQ(Info(ship).orders[1].savedTarget.Get(), foe);
+    EXPECT_EQ(Info(ship).orders[1].savedLeader.Get(), beacon);
+
+    // A plain object has no slot, but still its targets.
+    SceneItem* rock = Named("rock", true);
+    Run("WEPTARGET rock foe");
+    EXPECT_EQ(rock->sim->target.Get(), foe);
+}
+
+TEST_F(OrderStatementTest, IgnoreStatementsClearExactlyTheirReferences)
+{
+    SceneItem* a = Named("a");
+    SceneItem* b = Named("b");
+    SceneItem* foe = Named("foe");
+    Run("WEAPON a BEAMCANN ARC_FWD ARC_60 ARC_NORM 0 0 0");
+    a->sim->target = foe;
+    a->sim->secondTarget = foe;
+    b->sim->target = foe;
+    b->sim->secondTarget = foe;
+    a->sim->weapons->target = foe;
+
+    Run("IGNORE_NAV foe");
+    EXPECT_EQ(a->sim->secondTarget.Get(), nullptr);
+    EXPECT_EQ(b->sim->secondTarget.Get(), nullptr);
+    EXPECT_EQ(a->sim->target.Get(), foe);
+    EXPECT_EQ(a->sim->weapons->target.Get(), foe);
+    EXPECT_EQ(gTargetSearchIgnoredItem, foe);
+    EXPECT_EQ(gTargetSearchIgnoreTicks, 500);
+    worldtest::RunFrame(20); // the simulation frame counts it down
+    EXPECT_EQ(gTargetSearchIgnoreTicks, 480);
+
+    gTargetSearchIgnoreTicks = 0;
+    Run("IGNORE_WEP foe");
+    EXPECT_EQ(a->sim->target.Get(), nullptr);
+    EXPECT_EQ(b->sim->target.Get(), nullptr);
+    EXPECT_EQ(a->sim->weapons->target.Get(), nullptr);
+    EXPECT_EQ(gTargetSearchIgnoreTicks, 500);
+}
+
+// The bolt kinds: the launchers load their munition's model, which needs
+// the 3D view. The ion cannon is a plain "PBC" mount with its glow.
+TEST_F(OrderStatementTest, EveryBoltKindGivesItsMountNameAndIndex)
+{
+    struct Case {
+        const char* keyword;
+        int16_t kind;
+        const char* mountName;
+    };
+    const Case cases[] = {
+        {"BEAMCANN", 0, "PBC"},       {"HEAVYBEAMCANN", 1, "PBC HEV"}, {"LIGHTBEAMCANN", 2, "PBC LITE"},
+        {"GATLEBEAMCANN", 3, "PBC GTL"}, {"LONGBEAMCANN", 4, "PBC FAR"}, {"CHAOS", 9, "PBC"},
+        {"PBCXL", 10, "PBC XL"},      {"SLOWBEAMCANN", 12, "PBC SLO"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string("ship_") + c.keyword;
+        SceneItem* ship = Named(name.c_str());
+        Run("WEAPON " + name + " " + c.keyword + " ARC_FWD ARC_AFT ARC_UPPER 1 2 3");
+        Weapon* w = ship->sim->weapons;
+        ASSERT_NE(w, nullptr) << c.keyword;
+        EXPECT_STREQ(w->name, c.mountName);
+        EXPECT_EQ(w->kind, c.kind);
+        EXPECT_EQ(w->directionCode, 0x105) << c.keyword; // ARC_FWD | ARC_AFT is ARC_AFT's 0x5
+        EXPECT_EQ(w->mountPosition.z, 3.0f);
+    }
+}
+
+TEST_F(OrderStatementTest, EachWeaponAppendsAndResetsTheCurrentMount)
+{
+    SceneItem* ship = Named("ship");
+    Run("WEAPON ship BEAMCANN ARC_FWD ARC_WIDE ARC_NORM 0 0 10\nWEAPON ship HEAVYBEAMCANN ARC_AFT ARC_30 ARC_MEDIUM 0 0 -10");
+    Weapon* first = ship->sim->weapons;
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->next, nullptr);
+    EXPECT_EQ(first->next->kind, 1);
+    EXPECT_EQ(first->next->directionCode, 0x445);
+    ship->sim->currentWeapon = first->next;
+    Run("WEAPON ship PBCXL ARC_FWD ARC_60 ARC_FULL 0 0 0");
+    EXPECT_EQ(ship->sim->currentWeapon, first);
+
+    // A kind keyword where an arc belongs stops the script.
+    EXPECT_FALSE(RunUntilStop("WEAPON ship BEAMCANN ARC_FWD PBCXL ARC_NORM 0 0 0").text.empty());
+}
+
+} // namespace
