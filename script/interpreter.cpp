@@ -2,6 +2,7 @@
 // report. See interpreter.h.
 #include "script/interpreter.h"
 
+#include "ai/weapons.h"
 #include "screens/bridge.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
@@ -58,6 +59,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     OutcomeStatementRows,
     WindowStatementRows,
     OrderStatementRows,
+    DockStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -609,6 +611,8 @@ void GetScriptLineText(char (&buffer)[256])
 
 void ResetInterpreterState()
 {
+    // The mount WEPSYSLINK and WEPLOADOUT work on belongs to the old mission.
+    gLastWeapon = nullptr;
     gInterpreter.callWhenCount = 0;
     gInterpreter.depth = -1;
     gInterpreter.triggersEnabled = 255;

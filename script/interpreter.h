@@ -155,6 +155,7 @@ std::span<const StatementRow> ConfigStatementRows();
 std::span<const StatementRow> OutcomeStatementRows();
 std::span<const StatementRow> WindowStatementRows();
 std::span<const StatementRow> OrderStatementRows();
+std::span<const StatementRow> DockStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

@@ -38,10 +38,10 @@ constexpr int32_t kIgnoreTicks = 500;
 // Firing-arc codes by keyword, from ARC_FWD: direction, width, hemisphere
 // and range classes, ORed into a mount's direction code.
 constexpr int16_t kFiringArcCodes[] = {
-    0x1,  0x2,  0x3,  0x4,  0x5,   0x6,   0x7,   0x8,   0x9, // ARC_FWD .. ARC_COMPLETE
-    0x10, 0x20, 0x30, 0x40,                                  // ARC_60 .. ARC_30
-    0x100, 0x200, 0x300,                                     // ARC_UPPER .. ARC_FULL
-    0x400, 0x800,                                            // ARC_MEDIUM, ARC_NORM
+    0x1, 0x2, 0x3, 0x4, 0x5, 0x6, 0x7, 0x8, 0x9, // ARC_FWD .. ARC_COMPLETE
+    0x10, 0x20, 0x30, 0x40,                      // ARC_60 .. ARC_30
+    0x100, 0x200, 0x300,                         // ARC_UPPER .. ARC_FULL
+    0x400, 0x800,                                // ARC_MEDIUM, ARC_NORM
 };
 static_assert(std::size(kFiringArcCodes) == kw::ARC_NORM - kw::ARC_FWD + 1);
 

@@ -4,6 +4,7 @@
 #include "interp_fixture.h"
 
 #include "ai/combathelpers.h"
+#include "ai/docking.h"
 #include "ai/orders.h"
 #include "ai/weapons.h"
 #include "script/shiptypes.h"
@@ -212,9 +213,14 @@ TEST_F(OrderStatementTest, EveryBoltKindGivesItsMountNameAndIndex)
         const char* mountName;
     };
     const Case cases[] = {
-        {"BEAMCANN", 0, "PBC"},       {"HEAVYBEAMCANN", 1, "PBC HEV"}, {"LIGHTBEAMCANN", 2, "PBC LITE"},
-        {"GATLEBEAMCANN", 3, "PBC GTL"}, {"LONGBEAMCANN", 4, "PBC FAR"}, {"CHAOS", 9, "PBC"},
-        {"PBCXL", 10, "PBC XL"},      {"SLOWBEAMCANN", 12, "PBC SLO"},
+        {"BEAMCANN", 0, "PBC"},
+        {"HEAVYBEAMCANN", 1, "PBC HEV"},
+        {"LIGHTBEAMCANN", 2, "PBC LITE"},
+        {"GATLEBEAMCANN", 3, "PBC GTL"},
+        {"LONGBEAMCANN", 4, "PBC FAR"},
+        {"CHAOS", 9, "PBC"},
+        {"PBCXL", 10, "PBC XL"},
+        {"SLOWBEAMCANN", 12, "PBC SLO"},
     };
     for (const Case& c : cases) {
         const std::string name = std::string("ship_") + c.keyword;
@@ -244,6 +250,126 @@ TEST_F(OrderStatementTest, EachWeaponAppendsAndResetsTheCurrentMount)
 
     // A kind keyword where an arc belongs stops the script.
     EXPECT_FALSE(RunUntilStop("WEAPON ship BEAMCANN ARC_FWD PBCXL ARC_NORM 0 0 0").text.empty());
+}
+
+} // namespace
+
+namespace {
+
+// ---- Weapon loads and docking ------------------------------------------------
+
+class DockStatementTest : public OrderStatementTest {
+protected:
+    void TearDown() override
+    {
+        gRapidFire = 0;
+        gLastWeapon = nullptr;
+        OrderStatementTest::TearDown();
+    }
+};
+
+TEST_F(DockStatementTest, WeaponLoadEmptiesChargesOrFillsTheMount)
+{
+    SceneItem* ship = Named("ship");
+    Run("WEAPON ship BEAMCANN ARC_FWD ARC_60 ARC_NORM 0 0 0");
+    Weapon* beam = ship->sim->weapons;
+    Weapon* launcher = NewWeapon(ship); // a plain mount: not a beam
+    ASSERT_NE(launcher, nullptr);
+    launcher->magazineSize = 4;
+    launcher->rounds = 1;
+
+    Run("WEAPON_LOAD ship 1 0");
+    EXPECT_EQ(beam->flags & kWeaponEmpty, kWeaponEmpty);
+    Run("WEAPON_LOAD ship 1 12.5");
+    EXPECT_EQ(beam->flags & kWeaponEmpty, 0u);
+    EXPECT_EQ(beam->flags & kWeaponCharges, kWeaponCharges);
+    EXPECT_EQ(beam->charges, 12.5f);
+
+    // Past the end of the list: the last mount.
+    Run("WEAPON_LOAD ship 9 3.7");
+    EXPECT_EQ(launcher->rounds, 4);
+    EXPECT_EQ(launcher->magazines, 3);
+    EXPECT_EQ(launcher->flags & kWeaponCharges, 0u);
+
+    // A ship without mounts is left alone.
+    Named("bare");
+    EXPECT_TRUE(RunUntilStop("WEAPON_LOAD bare 1 5").text.empty());
+}
+
+TEST_F(DockStatementTest, LoadoutAndSystemLinkWorkOnTheLastMountMadeWhileItLasts)
+{
+    SceneItem* ship = Named("ship");
+    Weapon* launcher = NewWeapon(ship);
+    ASSERT_EQ(gLastWeapon, launcher);
+    Run("WEPLOADOUT 6 2");
+    EXPECT_EQ(launcher->rounds, 6);
+    EXPECT_EQ(launcher->magazines, 2);
+
+    Run("WEAPON ship BEAMCANN ARC_FWD ARC_60 ARC_NORM 0 0 0");
+    Weapon* beam = gLastWeapon;
+    Run("WEPLOADOUT 9 9");
+    EXPECT_EQ(beam->rounds, 0); // a beam has no magazines
+
+    // Deleting the ship, and the mission's reset, forget it.
+    FreeItemWeapons(ship);
+    EXPECT_EQ(gLastWeapon, nullptr);
+    NewWeapon(ship);
+    ResetInterpreterState();
+    EXPECT_EQ(gLastWeapon, nullptr);
+    EXPECT_TRUE(RunUntilStop("WEPLOADOUT 1 1\nWEPSYSLINK \"Lasers\"").text.empty());
+}
+
+TEST_F(DockStatementTest, RapidFireIsOnOnlyWithOn)
+{
+    for (const auto& [script, expected] : {std::pair{"RAPIDFIRE ON", 255}, {"RAPIDFIRE OFF", 0}, {"RAPIDFIRE ON", 255}, {"RAPIDFIRE", 0}}) {
+        Run(script);
+        EXPECT_EQ(gRapidFire, expected) << script;
+    }
+}
+
+TEST_F(DockStatementTest, DockPointsTakeTheirModeTypeAndReadiness)
+{
+    SceneItem* ship = Named("ship");
+    Run("DOCKPT ship DOCK_OVERRIDE DOCKTYPE_COMMAND ON 10 20 3 100 200 300 7.9\n"
+        "DOCKPT ship DOCK_NORMAL DOCKTYPE_UNIVERSAL OFF 0 0 0 0 0 0 0");
+    DockPoint* first = NthDockPoint(ship, 0, nullptr);
+    DockPoint* second = NthDockPoint(ship, 1, nullptr);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, first);
+    EXPECT_EQ(first->flags & (kDockHandsControl | kDockFree), kDockHandsControl | kDockFree);
+    EXPECT_EQ(first->mask, 1u);
+    EXPECT_EQ(first->kind, 3);
+    EXPECT_EQ(first->priority, 7);
+    EXPECT_EQ(second->flags & (kDockHandsControl | kDockFree), 0u);
+    EXPECT_EQ(second->mask, 16u);
+
+    Run("DOCK_READY ship 1 DOCK_DISAPPEAR");
+    EXPECT_EQ(second->flags & (kDockFree | kDockDeleteA), kDockFree | kDockDeleteA);
+    Run("DOCK_UNREADY ship 1 DOCK_NORMAL");
+    EXPECT_EQ(second->flags & (kDockFree | kDockDeleteA), kDockDeleteA);
+
+    // A ship without dock points is left alone; a bad mode stops.
+    Named("bare");
+    EXPECT_TRUE(RunUntilStop("DOCK_READY bare 0 DOCK_NORMAL\nDOCK_UNREADY bare 2 DOCK_NORMAL").text.empty());
+    EXPECT_FALSE(RunUntilStop("DOCK_READY ship 0 ON").text.empty());
+}
+
+TEST_F(DockStatementTest, DockCouplesAtTheNamedPointsAndUndockReleases)
+{
+    SceneItem* a = Named("a");
+    SceneItem* b = Named("b");
+    Run("DOCKPT a DOCK_NORMAL DOCKTYPE_UNIVERSAL OFF 0 0 0 0 0 100 0\n"
+        "DOCKPT b DOCK_NORMAL DOCKTYPE_UNIVERSAL OFF 0 0 0 0 0 -100 0");
+    a->sim->flags |= kSimNoUndock;
+    Run("DOCK a b 0 0");
+    DockPoint* pa = NthDockPoint(a, 0, nullptr);
+    EXPECT_EQ(pa->flags & kDockEngaged, kDockEngaged);
+    EXPECT_EQ(pa->partnerItem.Get(), b);
+    EXPECT_EQ(gScriptDocking, 0);
+
+    Run("UNDOCK a");
+    EXPECT_EQ(a->sim->flags & kSimNoUndock, 0u);
+    EXPECT_EQ(pa->flags & kDockEngaged, 0u);
 }
 
 } // namespace
