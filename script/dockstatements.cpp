@@ -190,10 +190,17 @@ void MonoLink(uint32_t& position)
 }
 
 constexpr StatementRow kDockRows[] = {
-    {kw::WEAPON_LOAD, WeaponLoad},   {kw::WEPSYSLINK, WepSysLink},  {kw::RAPIDFIRE, RapidFire},
-    {kw::WEPLOADOUT, WepLoadout},    {kw::DOCKPT, DockPt},          {kw::DOCK_MODEL, DockModel},
-    {kw::DOCK, Dock},                {kw::UNDOCK, Undock},          {kw::DOCK_READY, DockReady},
-    {kw::DOCK_UNREADY, DockUnready}, {kw::MONOLINK, MonoLink},
+    {kw::WEAPON_LOAD, WeaponLoad},
+    {kw::WEPSYSLINK, WepSysLink},
+    {kw::RAPIDFIRE, RapidFire},
+    {kw::WEPLOADOUT, WepLoadout},
+    {kw::DOCKPT, DockPt},
+    {kw::DOCK_MODEL, DockModel},
+    {kw::DOCK, Dock},
+    {kw::UNDOCK, Undock},
+    {kw::DOCK_READY, DockReady},
+    {kw::DOCK_UNREADY, DockUnready},
+    {kw::MONOLINK, MonoLink},
 };
 
 } // namespace

@@ -60,6 +60,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     WindowStatementRows,
     OrderStatementRows,
     DockStatementRows,
+    GearStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

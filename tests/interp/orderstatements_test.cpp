@@ -8,6 +8,12 @@
 #include "ai/orders.h"
 #include "ai/weapons.h"
 #include "script/shiptypes.h"
+#include "system/res/resman.h"
+#include "system/sound.h"
+#include "ui/hud.h"
+#include "view/markerlights.h"
+#include "view/particles.h"
+#include "world/actions.h"
 #include "world/pools.h"
 
 #include <cstring>
@@ -370,6 +376,130 @@ TEST_F(DockStatementTest, DockCouplesAtTheNamedPointsAndUndockReleases)
     Run("UNDOCK a");
     EXPECT_EQ(a->sim->flags & kSimNoUndock, 0u);
     EXPECT_EQ(pa->flags & kDockEngaged, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// ---- Engine, lights, HUD string, sounds and event actions ---------------------
+
+class GearStatementTest : public OrderStatementTest {
+protected:
+    void TearDown() override
+    {
+        gHudStringNumber = gHudWatchedNumber = 0;
+        OrderStatementTest::TearDown();
+    }
+    // A resource symbol whose record holds `data` (a sound slot, a film).
+    static Resource* NamedResource(const char* name, void* data)
+    {
+        if (ResPoolSize() == 0)
+            ResInit();
+        ScriptSymbol* symbol = AddScriptSymbol(name, nullptr, 0);
+        symbol->type = kSymbolResource;
+        Resource* record = ResAllocSized(kResRowModels, 16);
+        record->data = data;
+        symbol->value = record;
+        return record;
+    }
+};
+
+TEST_F(GearStatementTest, EngineFillsTheFlightModelAndItsUnscaledCopy)
+{
+    SceneItem* ship = Named("ship");
+    SceneItem* rock = Named("rock", true);
+    Run("ENGINE ship 10 20 30 40 50 60 70 80\nENGINE rock 1 2 3 4 5 6 7 8");
+    FlightModel expected{};
+    InitFlightModel(&expected, 10, 20, 30, 40, 50, 60, 70, 80);
+    EXPECT_EQ(std::memcmp(&Info(ship).flightModel, &expected, sizeof expected), 0);
+    EXPECT_EQ(std::memcmp(&Info(ship).baseFlightModel, &expected, sizeof expected), 0);
+
+    // An object without a ShipInfo flies on a model of its own.
+    ASSERT_NE(rock->sim->flightModel, nullptr);
+    InitFlightModel(&expected, 1, 2, 3, 4, 5, 6, 7, 8);
+    EXPECT_EQ(std::memcmp(rock->sim->flightModel, &expected, sizeof expected), 0);
+}
+
+TEST_F(GearStatementTest, LightsSwitchTheMarkerSetAndTheEngineFloor)
+{
+    SceneItem* ship = Named("ship");
+    Run("LIGHT ship 1 2 3 1.5 2 30 40 5");
+    TDP* set = MarkerSetOf(ship);
+    ASSERT_NE(set, nullptr);
+    ASSERT_EQ(ship->avatar->root->firstChild, set);
+    const int16_t points = set->emitter->pointCount;
+    EXPECT_GE(points, 1);
+    Run("LIGHT ship 0 0 1 1 2 30 40 5");
+    EXPECT_EQ(set->emitter->pointCount, points + 1);
+
+    ship->sim->flags |= kSimNoDamage;
+    Run("LIGHTS ship OFF");
+    EXPECT_EQ(ship->sim->flags & (kSimNoDamage | kSimNoMinimumEngine), kSimNoMinimumEngine);
+    EXPECT_EQ(set->emitter->flags & kEmitterHidden, kEmitterHidden);
+    Run("LIGHTS ship ON");
+    EXPECT_EQ(ship->sim->flags & kSimNoMinimumEngine, 0u);
+    EXPECT_EQ(set->emitter->flags & kEmitterHidden, 0u);
+
+    // No child part: only the flags.
+    SceneItem* bare = Named("bare", true);
+    Run("LIGHTS bare OFF");
+    EXPECT_EQ(bare->sim->flags & kSimNoMinimumEngine, kSimNoMinimumEngine);
+    EXPECT_FALSE(RunUntilStop("LIGHTS bare").text.empty());
+}
+
+TEST_F(GearStatementTest, HudStringShowsTheNumberUntilOff)
+{
+    Run("SET count 42\nHUD_STRING 7.9 count");
+    EXPECT_EQ(gHudStringNumber, 7);
+    EXPECT_EQ(gHudWatchedNumber, 42);
+    Run("HUD_STRING 3 count OFF");
+    EXPECT_EQ(gHudStringNumber, 0);
+    EXPECT_EQ(gHudWatchedNumber, 0);
+}
+
+TEST_F(GearStatementTest, SoundsTakeTheirVolumeAndOwner)
+{
+    SoundSlot slot{};
+    slot.volume = 123;
+    NamedResource("beep", &slot);
+    Run("PLAYSOUND beep");
+    EXPECT_EQ(slot.volume, 0);
+    Run("PLAYSOUND beep -500 0 0");
+    EXPECT_EQ(slot.volume, -500);
+
+    SceneItem* ship = Named("ship");
+    Run("ATTACH_SND ship beep");
+    EXPECT_EQ(ship->avatar->soundSlot, &slot);
+    EXPECT_EQ(slot.owner, ship);
+
+    // A symbol that holds no sound does nothing.
+    SceneItem* other = Named("other");
+    EXPECT_TRUE(RunUntilStop("PLAYSOUND silence 1 2 3\nATTACH_SND other silence").text.empty());
+    EXPECT_EQ(other->avatar->soundSlot, nullptr);
+}
+
+TEST_F(GearStatementTest, EventActionsHangOnTheObjectInStatementOrder)
+{
+    SceneItem* ship = Named("ship");
+    int film = 0;
+    Resource* record = NamedResource("film", &film);
+    Run("DO_WHEN ship AT_DOCKED AF_STARGATE\nDO_WHEN ship AT_DOCKED AF_ADD_VENT\nPLAY_WHEN ship AT_ENT_LDS film");
+    const Action* first = ship->sim->actions;
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->next, nullptr);
+    ASSERT_NE(first->next->next, nullptr);
+    EXPECT_EQ(first->key, 5u);
+    EXPECT_EQ(first->flags & kActionCallback, kActionCallback);
+    EXPECT_EQ(first->next->key, 5u);
+    EXPECT_NE(first->callback, first->next->callback);
+    EXPECT_EQ(first->next->next->key, 10u);
+    EXPECT_EQ(first->next->next->flags & kActionFilm, kActionFilm);
+    EXPECT_EQ(first->next->next->scriptRecord, record);
+
+    // The tables end where their rows end.
+    EXPECT_FALSE(RunUntilStop("DO_WHEN ship AT_DOCKED AT_ENT_LDS").text.empty());
+    EXPECT_FALSE(RunUntilStop("DO_WHEN ship AF_ADD_VENT AF_ADD_VENT").text.empty());
 }
 
 } // namespace
