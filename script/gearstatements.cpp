@@ -38,7 +38,7 @@ SoundSlot* ReadSoundOperand(uint32_t& position)
 
 // ENGINE object acceleration second growth ldsTop roll pitch yaw speed: the
 // ship's motion limits and their unscaled copy; an object without a
-// ShipInfo gets a flight model of its own.
+// ShipInfo gets a flight model of its own (freed with the mission).
 void Engine(uint32_t& position)
 {
     SceneItem* item = ReadObject(position);
@@ -51,7 +51,8 @@ void Engine(uint32_t& position)
     if (ShipInfo* info = item->sim->shipInfo) {
         model = &info->flightModel;
     } else {
-        model = static_cast<FlightModel*>(AllocMemory(sizeof(FlightModel)));
+        // Kept on the list of stand-alone models that the mission's end frees.
+        model = NewFlightModel(0, 0, 0, 0, 0, 0);
         if (!model)
             return;
         item->sim->flightModel = model;
