@@ -160,9 +160,14 @@ void PlayWhen(uint32_t& position)
 }
 
 constexpr StatementRow kGearRows[] = {
-    {kw::ENGINE, Engine},         {kw::LIGHT, Light},         {kw::LIGHTS, Lights},
-    {kw::HUD_STRING, HudString},  {kw::PLAYSOUND, PlaySound}, {kw::ATTACH_SND, AttachSnd},
-    {kw::DO_WHEN, DoWhen},        {kw::PLAY_WHEN, PlayWhen},
+    {kw::ENGINE, Engine},
+    {kw::LIGHT, Light},
+    {kw::LIGHTS, Lights},
+    {kw::HUD_STRING, HudString},
+    {kw::PLAYSOUND, PlaySound},
+    {kw::ATTACH_SND, AttachSnd},
+    {kw::DO_WHEN, DoWhen},
+    {kw::PLAY_WHEN, PlayWhen},
 };
 
 } // namespace
