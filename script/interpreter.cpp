@@ -61,6 +61,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     OrderStatementRows,
     DockStatementRows,
     GearStatementRows,
+    CameraStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;

@@ -157,6 +157,7 @@ std::span<const StatementRow> WindowStatementRows();
 std::span<const StatementRow> OrderStatementRows();
 std::span<const StatementRow> DockStatementRows();
 std::span<const StatementRow> GearStatementRows();
+std::span<const StatementRow> CameraStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

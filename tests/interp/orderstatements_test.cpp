@@ -11,6 +11,7 @@
 #include "system/res/resman.h"
 #include "system/sound.h"
 #include "ui/hud.h"
+#include "view/cameras.h"
 #include "view/markerlights.h"
 #include "view/particles.h"
 #include "world/actions.h"
@@ -500,6 +501,72 @@ TEST_F(GearStatementTest, EventActionsHangOnTheObjectInStatementOrder)
     // The tables end where their rows end.
     EXPECT_FALSE(RunUntilStop("DO_WHEN ship AT_DOCKED AT_ENT_LDS").text.empty());
     EXPECT_FALSE(RunUntilStop("DO_WHEN ship AF_ADD_VENT AF_ADD_VENT").text.empty());
+}
+
+} // namespace
+
+namespace {
+
+// ---- Cameras and the director -------------------------------------------------
+
+class CameraStatementTest : public OrderStatementTest {
+protected:
+    void SetUp() override
+    {
+        OrderStatementTest::SetUp();
+        savedRow_ = DirectorEvent[12];
+        savedStation_ = CurrentStation;
+    }
+    void TearDown() override
+    {
+        DirectorEvent[12] = savedRow_;
+        CurrentStation = savedStation_;
+        gExternalView = 0;
+        gPlayerCamera = nullptr;
+        ResetCameras();
+        OrderStatementTest::TearDown();
+    }
+    DirectorEventRow savedRow_{};
+    int16_t savedStation_ = 0;
+};
+
+TEST_F(CameraStatementTest, CamerasFillTheirKindsSlots)
+{
+    SceneItem* ship = Named("ship");
+    Run("CAMERA fixed CAM_FIXED ship 0 0 0\nCAMERA chase CAM_CHASE ship 0 0 0");
+    SceneItem* fixed = Object("fixed");
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(gPlayerCamera, fixed);
+    EXPECT_EQ(fixed->control, nullptr);
+    EXPECT_EQ(gChaseCamera, Object("chase"));
+    EXPECT_EQ(gLastCamera, Object("chase"));
+    EXPECT_EQ(gChaseCamera->avatar->linkItem.Get(), ship);
+
+    // CAM_PLAYER writes the same slot: the later camera is the player's.
+    Run("CAMERA eye CAM_PLAYER ship 0 0 0");
+    EXPECT_EQ(gPlayerCamera, Object("eye"));
+    EXPECT_NE(gPlayerCamera, fixed);
+
+    // No watched object: no camera, the symbol as it was.
+    ScriptSymbol* none = AddScriptSymbol("none", nullptr, 0);
+    none->type = kSymbolSceneItem;
+    Run("CAMERA eye CAM_TRACK none 0 0 0");
+    EXPECT_EQ(gTrackCamera, nullptr);
+    EXPECT_EQ(gPlayerCamera, Object("eye"));
+    EXPECT_FALSE(RunUntilStop("CAMERA bad ON ship 0 0 0").text.empty());
+}
+
+TEST_F(CameraStatementTest, DirectorFillsTheScriptedShotRowAndGoesExternal)
+{
+    Named("ship");
+    Named("foe");
+    Run("DIRECTOR ship foe CAM_CONTACT 300.7");
+    EXPECT_EQ(DirectorEvent[12].camera, &CAM_CONTACT);
+    EXPECT_EQ(DirectorEvent[12].holdTicks, 300);
+    EXPECT_EQ(gExternalView, 255);
+    EXPECT_EQ(gDirectorOn, 255);
+    EXPECT_FALSE(RunUntilStop("DIRECTOR ship foe CAM_CHASE").text.empty());
+    EXPECT_FALSE(RunUntilStop("DIRECTOR ship foe AT_DOCKED 1").text.empty());
 }
 
 } // namespace
