@@ -23,12 +23,12 @@ struct CameraKind {
     SceneItem** slot;
 };
 const CameraKind kCameraKinds[] = {
-    {nullptr, &gPlayerCamera},   // CAM_FIXED
-    {CAM_TRACK, &gTrackCamera},  // CAM_TRACK
-    {CAM_CHASE, &gChaseCamera},  // CAM_CHASE
-    {CAM_PLAYER, &gPlayerCamera}, // CAM_PLAYER
+    {nullptr, &gPlayerCamera},      // CAM_FIXED
+    {CAM_TRACK, &gTrackCamera},     // CAM_TRACK
+    {CAM_CHASE, &gChaseCamera},     // CAM_CHASE
+    {CAM_PLAYER, &gPlayerCamera},   // CAM_PLAYER
     {CAM_CONTACT, &gContactCamera}, // CAM_CONTACT
-    {CAM_CHASE, &gPursuitCamera}, // CAM_PURSUIT
+    {CAM_CHASE, &gPursuitCamera},   // CAM_PURSUIT
 };
 static_assert(std::size(kCameraKinds) == kw::CAM_PURSUIT - kw::CAM_FIXED + 1);
 
