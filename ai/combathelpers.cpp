@@ -27,6 +27,7 @@
 #include "world/scenelist.h"
 
 SceneItem* gTargetSearchIgnoredItem = nullptr;
+int32_t gTargetSearchIgnoreTicks = 0;
 int16_t gSideCounts[kSideCount] = {};
 int16_t gLastGroupNumber = 0;
 

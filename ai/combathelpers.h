@@ -14,6 +14,9 @@ struct TDP;
 
 // The item that target searches skip (a script names it), or null.
 extern SceneItem* gTargetSearchIgnoredItem;
+// Hundredths of a second the ignored item stays named; the simulation frame
+// lowers it while it is positive.
+extern int32_t gTargetSearchIgnoreTicks;
 // Ships in the scene by side 0..6, counted each simulation frame.
 constexpr int kSideCount = 7;
 extern int16_t gSideCounts[kSideCount];

@@ -27,6 +27,7 @@
 void* gCoupledShipMarker = nullptr;
 void* gRemoteLinkMarker = nullptr;
 float gDockAlignment = 0.0f;
+int32_t gScriptDocking = 0;
 
 namespace {
 

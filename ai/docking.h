@@ -56,6 +56,8 @@ int32_t CoupleAtDockPoints(SceneItem* a, SceneItem* b, DockPoint* pointOfA, Dock
 int32_t TryDockOnContact(SceneItem* a, SceneItem* b);
 // The last alignment TryDockOnContact measured (0 when none).
 extern float gDockAlignment;
+// -1 while a script couples two ships (the docking is the script's), else 0.
+extern int32_t gScriptDocking;
 // Undocks the item's first engaged point and pushes the quicker item away.
 void UndockItem(SceneItem* item);
 // Ends the coupling of the point's pair: each item gets its routines back.

@@ -46,6 +46,7 @@
 uint8_t gConstantFire = 0;
 int32_t gPlayerBoltMounts = 0;
 Weapon* gLastWeapon = nullptr;
+uint8_t gRapidFire = 0;
 float gBoltViewCosines[2] = {};
 
 namespace {
@@ -797,8 +798,12 @@ void FreeItemWeapons(SceneItem* item)
 {
     if (!item || !item->sim)
         return;
-    for (Weapon* w = item->sim->weapons; w; w = w->next)
+    for (Weapon* w = item->sim->weapons; w; w = w->next) {
         w->flags &= ~kWeaponInUse;
+        // The script's last-made mount must not outlive its ship.
+        if (w == gLastWeapon)
+            gLastWeapon = nullptr;
+    }
 }
 
 Weapon* NthWeapon(Weapon* first, int32_t n)

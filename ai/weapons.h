@@ -90,6 +90,8 @@ Weapon* NewWeaponMagSeeker(SceneItem* item, float x, float y, float z, const cha
 extern int32_t gPlayerBoltMounts;
 // The mount made last (the script links it to a ship system).
 extern Weapon* gLastWeapon;
+// The rapid-fire switch a script sets (RAPIDFIRE): 255 on, 0 off.
+extern uint8_t gRapidFire;
 
 // Clears the in-use bit of every mount of the item.
 void FreeItemWeapons(SceneItem* item);

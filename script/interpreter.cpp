@@ -2,6 +2,7 @@
 // report. See interpreter.h.
 #include "script/interpreter.h"
 
+#include "ai/weapons.h"
 #include "screens/bridge.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
@@ -59,6 +60,10 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     WindowStatementRows,
     SkyStatementRows,
     ShapeStatementRows,
+    OrderStatementRows,
+    DockStatementRows,
+    GearStatementRows,
+    CameraStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -610,6 +615,8 @@ void GetScriptLineText(char (&buffer)[256])
 
 void ResetInterpreterState()
 {
+    // The mount WEPSYSLINK and WEPLOADOUT work on belongs to the old mission.
+    gLastWeapon = nullptr;
     gInterpreter.callWhenCount = 0;
     gInterpreter.depth = -1;
     gInterpreter.triggersEnabled = 255;

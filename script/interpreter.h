@@ -156,6 +156,10 @@ std::span<const StatementRow> OutcomeStatementRows();
 std::span<const StatementRow> WindowStatementRows();
 std::span<const StatementRow> SkyStatementRows();
 std::span<const StatementRow> ShapeStatementRows();
+std::span<const StatementRow> OrderStatementRows();
+std::span<const StatementRow> DockStatementRows();
+std::span<const StatementRow> GearStatementRows();
+std::span<const StatementRow> CameraStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 

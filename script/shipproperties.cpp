@@ -28,7 +28,6 @@ const char* gLastDebugText = nullptr;
 
 namespace {
 
-constexpr uint32_t kSimNoUndock = 0x8000000;
 // Sim flags of a group leader.
 constexpr uint32_t kSimLeaderFlags = 0x1400;
 

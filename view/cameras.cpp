@@ -53,6 +53,11 @@ CameraState gCameras = {};
 uint8_t gDirectorOn = 0;
 uint8_t gStarTrailReset = 0;
 SceneItem* gPlayerCamera = nullptr;
+SceneItem* gTrackCamera = nullptr;
+SceneItem* gChaseCamera = nullptr;
+SceneItem* gContactCamera = nullptr;
+SceneItem* gPursuitCamera = nullptr;
+SceneItem* gLastCamera = nullptr;
 SceneItem* gTargetCamera = nullptr;
 Weapon* gWeaponViewMount = nullptr;
 FiringArc gWeaponViewArc = {};
@@ -329,6 +334,7 @@ void ResetCameras()
     MatIdentity(gCameras.view.orbit);
     gDirectorOn = 0;
     gStarTrailReset = 0;
+    gTrackCamera = gChaseCamera = gContactCamera = gPursuitCamera = gLastCamera = nullptr;
 }
 
 // ---- The director -------------------------------------------------------------------

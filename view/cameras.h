@@ -122,6 +122,13 @@ extern SceneItem* gPlayerCamera;
 // The target camera, made at the start of each flight: the weapons and
 // navigation scopes look through it.
 extern SceneItem* gTargetCamera;
+// The cameras a script made (CAMERA), one slot per behaviour, and the last
+// one made; cleared with the cameras.
+extern SceneItem* gTrackCamera;
+extern SceneItem* gChaseCamera;
+extern SceneItem* gContactCamera;
+extern SceneItem* gPursuitCamera;
+extern SceneItem* gLastCamera;
 // The weapon view: the mount it looks along and that mount's firing arc.
 extern Weapon* gWeaponViewMount;
 extern FiringArc gWeaponViewArc;

@@ -259,6 +259,7 @@ enum : uint32_t {
     kSimJumpUnderWay = 0x1000000,        // a capsule jump is under way (kinds 15, 16)
     kSimBraked = 0x2000000,              // braked by a disruptor; cleared by kind 26
     kSimScattering = 0x4000000,          // a belt rock just re-placed; cleared by kind 27
+    kSimNoUndock = 0x8000000,            // the player may not undock it (NO_UNDOCK)
     kSimRemoteControllable = 0x10000000, // the player may fly it by remote link (REMOTE_OK)
 };
 

@@ -299,6 +299,7 @@ int32_t RunSimulationFrame()
         return 0;
 
     CountDown(gScriptWaitCountdown, step);
+    CountDown(gTargetSearchIgnoreTicks, step);
     SelectCurrentObjective();
 
     if (gStockDialogueTimer > 0 && !gFullScreenView) {
