@@ -57,6 +57,8 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     ConfigStatementRows,
     OutcomeStatementRows,
     WindowStatementRows,
+    ObjectiveStatementRows,
+    DialogueStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -629,6 +631,8 @@ void ResetInterpreterState()
     gScriptMission.arrivalPending = 0;
     std::memset(gScriptMission.visited, 0, sizeof gScriptMission.visited);
     gScriptMission.vitalLossCountdown = 0;
+    // A yield left by the last mission would swallow this one's first dialogue.
+    gScriptMission.dialogueYield = 0;
     // The mission's result starts afresh; the outcome number stays.
     gScriptMission.missionSucceeded = 0;
     gScriptMission.missionFailed = 0;

@@ -86,11 +86,19 @@ extern Interpreter gInterpreter;
 // Mission state that other statements and screens set and the run loop and
 // triggers read.
 constexpr int kMaxStarSystems = 256;
+// The briefing's section requests: skip to the next section, back to the
+// previous one, leave the briefing, hold before the next section.
+enum : int {
+    kBriefingSkip = 0,
+    kBriefingBack = 1,
+    kBriefingLeave = 2,
+    kBriefingHold = 3
+};
 struct ScriptMissionState {
-    uint8_t briefingRequested; // BRIEFING asked for a briefing
-    int32_t briefingNumber;    // the briefing it asked for
-    uint8_t briefingActive;    // a briefing runs
-    uint8_t briefingSections[4];
+    uint8_t briefingRequested;   // BRIEFING asked for a briefing
+    int32_t briefingNumber;      // the briefing it asked for
+    uint8_t briefingActive;      // a briefing runs
+    uint8_t briefingSections[4]; // requests, indexed by kBriefingSkip ... kBriefingHold
     int32_t briefingSection;
     uint8_t arrivalPending; // the player arrived in a star system
     int32_t arrivalSystem;  //   with this number
@@ -154,6 +162,8 @@ std::span<const StatementRow> WorldLinkStatementRows();
 std::span<const StatementRow> ConfigStatementRows();
 std::span<const StatementRow> OutcomeStatementRows();
 std::span<const StatementRow> WindowStatementRows();
+std::span<const StatementRow> ObjectiveStatementRows();
+std::span<const StatementRow> DialogueStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
 
