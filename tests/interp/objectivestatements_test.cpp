@@ -63,9 +63,9 @@ TEST_F(ObjectiveStatementTest, ListsThatNameNoObjectiveChangeNothing)
     const char* cases[] = {
         "SET_OBJV DONE 0 1 2\nSCORE_OBJV 0 1 500\nSHOW_OBJV OFF 0 1", // a list starting with 0
         "SET_OBJV DONE\nSCORE_OBJV\nTIME_OBJV",                       // no list at all
-        "SET_OBJV DONE 9 0\nSCORE_OBJV 3 500 0\nSHOW_OBJV OFF 4 0",    // unknown ids
-        "SET_OBJV_IF WAYPTCOUNT_EQ 3 DONE 1 2 0",                    // false condition
-        "SET_OBJV_IF_NOT WAYPTCOUNT_EQ -1 DONE 1 2 0",               // true condition, negated
+        "SET_OBJV DONE 9 0\nSCORE_OBJV 3 500 0\nSHOW_OBJV OFF 4 0",   // unknown ids
+        "SET_OBJV_IF WAYPTCOUNT_EQ 3 DONE 1 2 0",                     // false condition
+        "SET_OBJV_IF_NOT WAYPTCOUNT_EQ -1 DONE 1 2 0",                // true condition, negated
     };
     for (const char* text : cases) {
         ParseObjectives("");
