@@ -37,13 +37,6 @@ bool BriefingLineDone()
     return gMessageLogTypingPosition == gMessageLogTextLength && gSpeechCountdown <= 0;
 }
 
-// Stops the run with the cursor back on the statement.
-void WaitOnStatement(uint32_t& position)
-{
-    position = gInterpreter.statementStart;
-    gInterpreter.stopCode = kStopWaiting;
-}
-
 // The text symbol's resource; null for a symbol that holds none.
 Resource* ReadDialogueText(uint32_t& position)
 {
@@ -59,7 +52,7 @@ void BriefingDialogue(uint32_t& position)
             PlayDialogue(text, nullptr, nullptr, nullptr);
         return;
     }
-    WaitOnStatement(position);
+    WaitHere(position);
     if (gSpeechCountdown > 0)
         gSpeechCountdown -= gFrameClock.frameTicks;
 }
@@ -90,14 +83,14 @@ void FlightDialogue(uint32_t& position)
     if (gCommsArmRequest && !gCommsArmOpen)
         guiToggleCommsArm();
     gScriptMission.dialogueYield = 255;
-    WaitOnStatement(position);
+    WaitHere(position);
 }
 
 // Resumed after the yield: the rest of the line is passed over.
 void PassOverLine(uint32_t& position)
 {
-    while (ScriptTokenAt(position).id != kw::LINE && ScriptTokenAt(position).id != kw::END)
-        ++position;
+    const ScriptToken* end = FindLineEndMarker(position);
+    position = end ? static_cast<uint32_t>(end - gScriptBuffers.tokens) : position;
     gScriptMission.dialogueYield = 0;
 }
 

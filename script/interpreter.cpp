@@ -59,6 +59,7 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     WindowStatementRows,
     ObjectiveStatementRows,
     DialogueStatementRows,
+    BriefingStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -92,13 +93,15 @@ void PushFrame(uint32_t returnPosition)
                                                returnPosition};
 }
 
-// Stops the run with the cursor back on the statement, to try it again on
-// the next run.
+} // namespace
+
 void WaitHere(uint32_t& position)
 {
     position = gInterpreter.statementStart;
     gInterpreter.stopCode = kStopWaiting;
 }
+
+namespace {
 
 // ---- Flow statements ---------------------------------------------------------
 
@@ -360,6 +363,7 @@ void StartRequestedBriefing(uint32_t* position)
     gScriptMission.briefingActive = 255;
     std::memset(gScriptMission.briefingSections, 0, sizeof gScriptMission.briefingSections);
     gScriptMission.briefingSection = 0;
+    ForgetBriefingSections();
     gInterpreter.missionPause = 255;
     if (StackHasRoom()) {
         PushFrame(*position);
@@ -628,6 +632,7 @@ void ResetInterpreterState()
     gScriptMission.briefingActive = 0;
     std::memset(gScriptMission.briefingSections, 0, sizeof gScriptMission.briefingSections);
     gScriptMission.briefingSection = 0;
+    std::memset(gScriptMission.briefingDeclared, 0, sizeof gScriptMission.briefingDeclared);
     gScriptMission.arrivalPending = 0;
     std::memset(gScriptMission.visited, 0, sizeof gScriptMission.visited);
     gScriptMission.vitalLossCountdown = 0;
