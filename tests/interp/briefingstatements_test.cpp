@@ -5,15 +5,19 @@
 #include "interp_fixture.h"
 
 #include "screens/bridge.h"
+#include "screens/objectives.h"
 #include "script/keywords.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
+#include "system/errors.h"
 #include "system/film.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "tests/support/log_font.h"
 #include "ui/messagelog.h"
+#include "view/lwoloader.h"
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -230,6 +234,49 @@ TEST_F(BriefingStatementTest, TheEndShowsTheObjectivesAndAReplayStartsAtTheBegin
     Frame(position);
     EXPECT_EQ(Number("declared"), 1);
     EXPECT_EQ(Number("s0"), 2);
+}
+
+} // namespace
+
+namespace {
+
+void IgnoreBox(const char*, const char*) {}
+
+// The demo tree's first mission: its briefing plays section by section,
+// then the flight completes both of its objectives and wins.
+TEST_F(BriefingStatementTest, TheDemoMissionBriefsAndSettlesItsObjectives)
+{
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(KV_SOURCE_DIR) / "data");
+    ResShutdown();
+    ASSERT_GT(ResInit(), 0u);
+    SetMessageBoxHook(IgnoreBox); // textures the demo tree does not have
+    SetLwoSmoothingCache(false);  // nothing is written into the data tree
+    const ScriptToken* start = TokeniseScript("mission01.scr");
+    ASSERT_NE(start, nullptr);
+    uint32_t position = uint32_t(start - gScriptBuffers.tokens);
+    bool briefed = false;
+    bool objectivesShown = false;
+    for (int frame = 0; frame < 2000 && !gScriptMission.missionSucceeded; ++frame) {
+        Typed();
+        Frame(position, 20);
+        briefed = briefed || gScriptMission.briefingActive;
+        // The briefing's end shows the objectives; the player closes them.
+        objectivesShown = objectivesShown || gObjectivesViewOpen;
+        gObjectivesViewOpen = 0;
+    }
+    SetLwoSmoothingCache(true);
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(briefed);
+    EXPECT_EQ(gScriptMission.briefingActive, 0);
+    EXPECT_TRUE(objectivesShown);
+    EXPECT_EQ(gScriptMission.missionSucceeded, 255);
+    ASSERT_EQ(gObjectives.count, 2);
+    EXPECT_EQ(gObjectives.table[0].status, kObjectiveCompleted);
+    EXPECT_EQ(gObjectives.table[1].status, kObjectiveCompleted);
+    EXPECT_EQ(gMissionScore, 200);
+    ParseObjectives("");
+    gMissionScore = 0;
 }
 
 } // namespace
