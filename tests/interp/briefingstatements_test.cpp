@@ -280,3 +280,23 @@ TEST_F(BriefingStatementTest, TheDemoMissionBriefsAndSettlesItsObjectives)
 }
 
 } // namespace
+
+namespace {
+
+// Section numbers stay within the table, and back to a section that has not
+// run in this briefing is ignored: the briefing goes on.
+TEST_F(BriefingStatementTest, BackToASectionNotRunInThisBriefingIsIgnored)
+{
+    uint32_t position = Briefing("BRF_SECT 2\nADD s2 1\nDIALOGUE one\nBRF_SECT 99\nADD s3 1");
+    Frame(position);
+    EXPECT_EQ(gScriptMission.briefingSection, 15);
+    guiClearMessageLog();
+    gScriptMission.briefingSections[kBriefingSkip] = 255;
+    gScriptMission.briefingSections[kBriefingBack] = 255;
+    Frame(position);
+    EXPECT_EQ(Number("s2"), 1);
+    EXPECT_EQ(Number("s3"), 1);
+    EXPECT_EQ(gScriptMission.briefingSections[kBriefingBack], 0);
+}
+
+} // namespace
