@@ -261,4 +261,6 @@ void ResetPresentationState()
     CloseBriefingClip();
     guiClearMessageLog();
     SpeechStop();
+    DisplaySetPalette(DisplayLastPalette());
+    guiRequestFullRedraw();
 }
