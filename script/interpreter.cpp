@@ -64,6 +64,9 @@ std::span<const StatementRow> (*const kStatementModules[])() = {
     DockStatementRows,
     GearStatementRows,
     CameraStatementRows,
+    ObjectiveStatementRows,
+    DialogueStatementRows,
+    BriefingStatementRows,
 };
 
 using HandlerTable = std::array<StatementHandler, kLastStatementId + 1>;
@@ -97,13 +100,15 @@ void PushFrame(uint32_t returnPosition)
                                                returnPosition};
 }
 
-// Stops the run with the cursor back on the statement, to try it again on
-// the next run.
+} // namespace
+
 void WaitHere(uint32_t& position)
 {
     position = gInterpreter.statementStart;
     gInterpreter.stopCode = kStopWaiting;
 }
+
+namespace {
 
 // ---- Flow statements ---------------------------------------------------------
 
@@ -365,6 +370,7 @@ void StartRequestedBriefing(uint32_t* position)
     gScriptMission.briefingActive = 255;
     std::memset(gScriptMission.briefingSections, 0, sizeof gScriptMission.briefingSections);
     gScriptMission.briefingSection = 0;
+    ForgetBriefingSections();
     gInterpreter.missionPause = 255;
     if (StackHasRoom()) {
         PushFrame(*position);
@@ -635,9 +641,12 @@ void ResetInterpreterState()
     gScriptMission.briefingActive = 0;
     std::memset(gScriptMission.briefingSections, 0, sizeof gScriptMission.briefingSections);
     gScriptMission.briefingSection = 0;
+    std::memset(gScriptMission.briefingDeclared, 0, sizeof gScriptMission.briefingDeclared);
     gScriptMission.arrivalPending = 0;
     std::memset(gScriptMission.visited, 0, sizeof gScriptMission.visited);
     gScriptMission.vitalLossCountdown = 0;
+    // A yield left by the last mission would swallow this one's first dialogue.
+    gScriptMission.dialogueYield = 0;
     // The mission's result starts afresh; the outcome number stays.
     gScriptMission.missionSucceeded = 0;
     gScriptMission.missionFailed = 0;

@@ -13,6 +13,10 @@
 #include <span>
 
 struct SceneItem;
+struct FilmClip;
+namespace platform {
+struct PaletteColour;
+}
 
 // A statement handler is entered with the position at its first operand
 // (its keyword pair already read) and leaves it after its last operand, or
@@ -86,14 +90,28 @@ extern Interpreter gInterpreter;
 // Mission state that other statements and screens set and the run loop and
 // triggers read.
 constexpr int kMaxStarSystems = 256;
+// The briefing's section requests: skip to the next section, back to the
+// previous one, leave the briefing, hold before the next section.
+enum : int {
+    kBriefingSkip = 0,
+    kBriefingBack = 1,
+    kBriefingLeave = 2,
+    kBriefingHold = 3
+};
 struct ScriptMissionState {
-    uint8_t briefingRequested; // BRIEFING asked for a briefing
-    int32_t briefingNumber;    // the briefing it asked for
-    uint8_t briefingActive;    // a briefing runs
-    uint8_t briefingSections[4];
-    int32_t briefingSection;
-    uint8_t arrivalPending; // the player arrived in a star system
-    int32_t arrivalSystem;  //   with this number
+    uint8_t briefingRequested;   // BRIEFING asked for a briefing
+    int32_t briefingNumber;      // the briefing it asked for
+    uint8_t briefingActive;      // a briefing runs
+    uint8_t briefingSections[4]; // requests, indexed by kBriefingSkip ... kBriefingHold
+    int32_t briefingSection;     // the last section entered, 0 to 15
+    uint8_t briefingDeclared[4]; // a briefing's declaration lines have run this mission
+    // Each section's BRF_SECT position, kNoScriptPosition until it runs in
+    // the current briefing.
+    uint32_t briefingSectionTable[16];
+    FilmClip* briefingClip;   // the current section's film
+    uint8_t briefingClipOpen; // the command screen draws the clip while set
+    uint8_t arrivalPending;   // the player arrived in a star system
+    int32_t arrivalSystem;    //   with this number
     uint8_t visited[kMaxStarSystems];
     int32_t vitalLossCountdown; // ticks until the external camera, when > 0
     int32_t dialogueCountdown;  // ticks the current dialogue line still shows
@@ -110,6 +128,9 @@ struct ScriptMissionState {
     uint8_t cutScene;
 };
 extern ScriptMissionState gScriptMission;
+// The game palette the command screen keeps while a briefing shows its own;
+// BRF_END sets it on the display again (null: none kept).
+extern const platform::PaletteColour* gBriefingGamePalette;
 
 // Where the running mission script stands: kNoScriptPosition while none
 // runs. Mission start sets it; every frame runs one step of it.
@@ -160,8 +181,17 @@ std::span<const StatementRow> OrderStatementRows();
 std::span<const StatementRow> DockStatementRows();
 std::span<const StatementRow> GearStatementRows();
 std::span<const StatementRow> CameraStatementRows();
+std::span<const StatementRow> ObjectiveStatementRows();
+std::span<const StatementRow> DialogueStatementRows();
 // The handler of an id, or null (a no-op) for ids without one.
 StatementHandler FindStatementHandler(uint32_t id);
+
+// Stops the run with the cursor back on the statement, to try it again on
+// the next run (the waiting statements' contract).
+void WaitHere(uint32_t& position);
+// Empties the briefing's section table (a new briefing starts).
+void ForgetBriefingSections();
+std::span<const StatementRow> BriefingStatementRows();
 
 // Shared by the statements that branch and call.
 void JumpTo(uint32_t& position, uint32_t target);

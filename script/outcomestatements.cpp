@@ -54,7 +54,7 @@ void TypeMissionTime(Resource* resource)
     if (!format)
         return;
     const int32_t clock = gScriptVars.missionClock;
-    const int time[2] = {clock / 6000, static_cast<int16_t>(clock / 100) % 60};
+    const int time[2] = {clock / 6000, (clock / 100) % 60};
     std::string line = FormatWholeNumbers(format, time);
     if (line.size() > kSuccessLineLength)
         line.resize(kSuccessLineLength);

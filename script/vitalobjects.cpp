@@ -343,8 +343,3 @@ void ReplaceTextFolder(char* path, const char* letters)
 }
 
 PresentationState gPresentation = {};
-
-void ResetPresentationState()
-{
-    gPresentation = PresentationState{};
-}

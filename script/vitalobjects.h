@@ -70,6 +70,9 @@ struct PresentationState {
     uint8_t paused;
 };
 extern PresentationState gPresentation;
-// Ends a running presentation between screens. Stand-in until the briefing
-// statements land: it only clears the flags.
+// Ends a running presentation between screens: a running briefing gets the
+// leave request (its next statement jumps behind BRF_END); the briefing's
+// other requests, the mission pause, the section number, the clip, the
+// message log and the speech are cleared; the current palette is set again
+// and a full redraw asked for (script/briefingstatements.cpp).
 void ResetPresentationState();

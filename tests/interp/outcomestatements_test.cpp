@@ -145,6 +145,11 @@ TEST_F(OutcomeTest, SuccessWithAFormatTypesTheMissionTime)
     Run("REGISTER odd \"zqk\\resource\\text\\odd.txt\" TXT2TXT\nSUCCESS odd 1");
     EXPECT_EQ(LogText().substr(0, 13), "%s 125:43 %d ");
     EXPECT_EQ(LogText().size(), 127u);
+
+    // Past nine hours the seconds stay whole: 36042 seconds.
+    gScriptVars.missionClock = 3604200;
+    Run("REGISTER won \"zqk\\resource\\text\\won.txt\" TXT2TXT\nSUCCESS won 1");
+    EXPECT_EQ(LogText(), "Won in 600 minutes and 42 seconds");
 }
 
 TEST_F(OutcomeTest, SuccessWithATextAndNoNumberPlaysItAsADialogue)
