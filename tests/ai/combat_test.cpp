@@ -472,16 +472,12 @@ TEST_F(CombatTest, AHardPointTakesTheNearestEnemyByWeight)
     };
     const Case cases[] = {
         {"the nearest enemy", 0, {{{0, 0, 2000}, kEnemy, false}, {{0, 0, 1000}, kEnemy, false}}, -1, 1},
-        {"an excluded or unlisted class is no enemy", 0,
-         {{{0, 0, 1000}, kEnemy | 0x100, false}, {{0, 0, 1100}, 0x2, false}, {{0, 0, 3000}, kEnemy, false}}, -1, 2},
-        {"the half an even slot does not guard weighs 2.6", 0,
-         {{{0, 1000, 0}, kEnemy, false}, {{0, -2000, 0}, kEnemy, false}}, -1, 1},
+        {"an excluded or unlisted class is no enemy", 0, {{{0, 0, 1000}, kEnemy | 0x100, false}, {{0, 0, 1100}, 0x2, false}, {{0, 0, 3000}, kEnemy, false}}, -1, 2},
+        {"the half an even slot does not guard weighs 2.6", 0, {{{0, 1000, 0}, kEnemy, false}, {{0, -2000, 0}, kEnemy, false}}, -1, 1},
         {"an odd slot guards the upper half", 1, {{{0, 1000, 0}, kEnemy, false}, {{0, -2000, 0}, kEnemy, false}}, -1, 0},
-        {"the last attacker weighs 1 / 2.6, enemy or not", 0,
-         {{{0, 0, 2500}, 0, true}, {{0, 0, 1000}, kEnemy, false}}, -1, 0},
+        {"the last attacker weighs 1 / 2.6, enemy or not", 0, {{{0, 0, 2500}, 0, true}, {{0, 0, 1000}, kEnemy, false}}, -1, 0},
         {"class 0x40 weighs 4", 0, {{{0, 0, 1000}, kEnemy | 0x40, false}, {{0, 0, 3500}, kEnemy, false}}, -1, 1},
-        {"one a lower slot holds weighs 2.6", 1,
-         {{{0, 0, 1000}, kEnemy, false}, {{0, 0, 2000}, kEnemy, false}}, 0, 1},
+        {"one a lower slot holds weighs 2.6", 1, {{{0, 0, 1000}, kEnemy, false}, {{0, 0, 2000}, kEnemy, false}}, 0, 1},
         {"none within 1e8", 0, {{{0, 0, 2e8f}, kEnemy, false}}, -1, -1},
     };
     for (const Case& c : cases) {
@@ -530,10 +526,8 @@ TEST_F(CombatTest, AnImpactTurnsTheAxesItsSidesGiveCappedByAngleMassAndSpeed)
         {"...from the right the other way", {0, 100, 0}, {-50000, 0, 0}, 1000, 100, {0, -5, -5}},
         {"head on", {0, 0, 100}, {0, 0, -50000}, 1000, 100, {-5, -5, 0}},
         {"half the mass, half the step", {100, 0, 0}, {0, 0, -50000}, 500, 100, {-2.5f, 2.5f, 0}},
-        {"the mass counts at most 5 times and the speed 60: capped at 30", {100, 0, 0}, {0, 0, -900000}, 1e6f,
-         100, {-30, 30, 0}},
-        {"a big hull turns at most speed / radius", {100, 0, 0}, {0, 0, -50000}, 1000, 5e6f,
-         {-50000.0f / 5e6f * kDeg, 50000.0f / 5e6f * kDeg, 0}},
+        {"the mass counts at most 5 times and the speed 60: capped at 30", {100, 0, 0}, {0, 0, -900000}, 1e6f, 100, {-30, 30, 0}},
+        {"a big hull turns at most speed / radius", {100, 0, 0}, {0, 0, -50000}, 1000, 5e6f, {-50000.0f / 5e6f * kDeg, 50000.0f / 5e6f * kDeg, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
