@@ -696,6 +696,7 @@ void SpawnGreenProjectile(SceneItem* source, int32_t count, SceneItem* owner)
         avatar->collision = ProjectileHit;
         avatar->responseOrder = 50;
         avatar->shooter = owner;
+        avatar->linkItem = source;
         avatar->root->materialName = "green";
         avatar->root->flags |= kTdpInScene | kTdpNew | kTdpMovingPoint;
         SetMessageFunction(shot, HandleItemMessages);

@@ -1068,6 +1068,7 @@ int16_t FireWeapon(SceneItem* target, float, float, float, SceneItem* ship, Weap
 
     avatar->travel = 0;
     avatar->shooter = ship;
+    avatar->linkItem = ship; // a shot and its source are never tested against each other
     avatar->params[kParamTetherAnchor] = static_cast<int32_t>(ItemHandle(ship));
     avatar->weapon = mount;
     sim->mass = 100.0f;
