@@ -47,12 +47,12 @@ HitIndicators gHitIndicators;
 
 namespace {
 
-constexpr uint32_t kSimNoDeflection = 0x2000000; // the struck item's hard points stand down
-constexpr uint32_t kSimTrailBolt = 0x4000;       // a projectile that lives on through its hits
-constexpr uint32_t kSimSizeWeighs = 0x1400;      // stances that weigh an enemy's size
-constexpr uint32_t kClassHeavy = 0x40;           // hard points take it as a lesser threat
+constexpr uint32_t kSimNoDeflection = 0x2000000;  // the struck item's hard points stand down
+constexpr uint32_t kSimTrailBolt = 0x4000;        // a projectile that lives on through its hits
+constexpr uint32_t kSimSizeWeighs = 0x1400;       // stances that weigh an enemy's size
+constexpr uint32_t kClassFarForHardPoints = 0x40; // side class the hard points weigh four times
 constexpr uint32_t kClassLesserThreat = 0x8000000;
-constexpr uint32_t kPlayerExcludes = 0x20; // hard points never aim at bolts
+constexpr uint32_t kPlayerExcludes = kSenseProjectile; // hard points re-aimed by a hit never take a bolt
 constexpr int16_t kFlashHullPoint = 80;
 constexpr int32_t kSoundDeflected = 8;
 constexpr int32_t kFlashDeflectedColour = 9;
@@ -256,7 +256,7 @@ void AssignHardPointTarget(SceneItem* ship, int32_t n, uint32_t includeMask, uin
             w *= kSideWeight;
         if (other == attacker)
             w /= kSideWeight;
-        if (flags & kClassHeavy)
+        if (flags & kClassFarForHardPoints)
             w *= 4.0f;
         for (int lower = 0; lower < n; ++lower)
             if (info->hardPoints[lower].target.Get() == other)

@@ -123,9 +123,9 @@ TEST_F(CombatArenaTest, AFixedAttackWithACannonDestroysAnUnarmedShipWithinAMinut
     Twice([this] {
         Fresh();
         SceneItem* hunter = AiShip(0.0, 0x100);
-        hunter->sim->shipInfo->side = 2; // its enemies are of class 0x80
+        hunter->sim->shipInfo->side = 2;                          // its enemies are of class 0x80
         Weapon* gun = NewWeaponPbc(hunter, 0, 0, 1500, "PBC", 9); // a turret: fires all round
-        gun->kind = 0; // the "PBC" row
+        gun->kind = 0;                                            // the "PBC" row
         hunter->sim->currentWeapon = gun;
         SceneItem* prey = AiShip(300000.0, 0x80);
         prey->control = nullptr; // drifts
