@@ -124,12 +124,12 @@ TEST_F(CombatArenaTest, AFixedAttackWithACannonDestroysAnUnarmedShipWithinAMinut
         Fresh();
         SceneItem* hunter = AiShip(0.0, 0x100);
         hunter->sim->shipInfo->side = 2;                          // its enemies are of class 0x80
-        Weapon* gun = NewWeaponPbc(hunter, 0, 0, 1500, "PBC", 9); // a turret: fires all round
+        Weapon* gun = NewWeaponPbc(hunter, 0, 0, 1500, "PBC", 1); // ahead
         gun->kind = 0;                                            // the "PBC" row
         hunter->sim->currentWeapon = gun;
         SceneItem* prey = AiShip(300000.0, 0x80);
-        prey->control = nullptr; // drifts
-        prey->sim->velocity = {0.0f, 300.0f, 200.0f};
+        prey->control = nullptr;                    // drifts
+        prey->sim->velocity = {0.0f, 0.0f, 200.0f}; // along its nose
         GiveOrder(hunter, "FixedAttack", prey);
 
         int frames = 0;
