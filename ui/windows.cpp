@@ -48,7 +48,7 @@ constexpr const char* kPopupFont = "HFont";
 
 bool IsViewDrawType(WindowRoutine draw)
 {
-    return draw == guiDraw3DWindow || draw == guiDraw3DWireWindow;
+    return draw == guiDraw3DWindow || draw == guiDrawCockpitViewWindow || draw == guiDraw3DWireWindow;
 }
 
 WindowHandle*& ListHead()
