@@ -4,6 +4,27 @@
 
 Bitmap* ContactIcons[kContactIconKinds][kContactIconPictures] = {};
 ShipClassIcon ShipClassIcons[kShipClassIconCount] = {};
+const char* const ShipClassIconNames[kShipClassIconCount] = {
+    "S_CORVETTE",
+    "S_FREIGHTER",
+    "S_COMMAND",
+    nullptr,
+    "S_TRANSPORT",
+    "S_CRUISER",
+    "S_PATCOM",
+    "S_CFIGHTER",
+    "S_SFIGHTER",
+    "S_TUG",
+    "S_MISSILE",
+    "S_MINE",
+    "S_DRONE",
+    "S_STATION",
+    "S_DESTROYER",
+    "S_CARRIER",
+    "S_COMMRELAY",
+    nullptr,
+    "S_RING",
+};
 
 Bitmap* ContactIconPicture(int32_t icon, int32_t picture)
 {
@@ -14,7 +35,7 @@ Bitmap* ContactIconPicture(int32_t icon, int32_t picture)
 
 const ShipClassIcon* ShipClassIconOf(int32_t kind)
 {
-    if (kind < 0 || kind >= kShipClassIconCount)
+    if (kind < 0 || kind >= kShipClassIconCount || !ShipClassIconNames[kind])
         return nullptr;
     const ShipClassIcon& icon = ShipClassIcons[kind];
     return icon.picture && icon.runs ? &icon : nullptr;

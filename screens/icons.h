@@ -31,9 +31,13 @@ struct ShipClassIcon {
     const uint8_t* runs;
 };
 extern ShipClassIcon ShipClassIcons[kShipClassIconCount];
+// Their picture names by kind ("S_CORVETTE" for "S_CORVETTE.BBM"); null for
+// the kinds that have no icon (3 salvage, 17 gun base).
+extern const char* const ShipClassIconNames[kShipClassIconCount];
 
 // The contact icon picture, or null for an index outside the tables or an
 // icon that is not loaded.
 Bitmap* ContactIconPicture(int32_t icon, int32_t picture);
-// The kind's ship-class icon when it has one with its run list, else null.
+// The kind's ship-class icon when the kind has one and it is loaded with its
+// run list, else null.
 const ShipClassIcon* ShipClassIconOf(int32_t kind);
