@@ -20,6 +20,7 @@
 #include "screens/bridge.h"
 #include "screens/engineering.h"
 #include "screens/icons.h"
+#include "ai/docking.h"
 #include "script/configstatements.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
@@ -1237,6 +1238,8 @@ constexpr uint8_t kScopeSpotStyle = 72;
 constexpr int16_t kScopeSpotDiameter = 48;
 constexpr int32_t kIconScale = 100;
 constexpr uint8_t kIconColour = 97;
+constexpr int32_t kCaptionSize = 96;
+constexpr int32_t kCaptionStep = 12;
 
 // What the target view shows and the colour of its name; null when nothing.
 SceneItem* TargetViewSubject(uint8_t& colour)
@@ -1375,7 +1378,8 @@ void guiDrawCockpitViewWindow(WindowHandle* window)
         return;
     RenderViewWindow(window);
     FramePart(canvas, window, PictureOf(window));
-    guiDrawMessageLog(Left(window) + 4, Top(window) + 10, window->width - 168, 80);
+    if (gMessageLog.active)
+        guiDrawMessageLog(Left(window) + 4, Top(window) + 10, window->width - 168, 80);
 }
 
 void guiDrawVectorIconWindow(WindowHandle* window)
@@ -1410,6 +1414,25 @@ void guiDrawVectorIconWindow(WindowHandle* window)
         place(s[0], x1, y1);
         place(s[1], x2, y2);
         CanvasLineClipped(canvas, x1, y1, x2, y2, colour, clip);
+    }
+}
+
+void guiDrawRemoteLinkCaption(WindowHandle* window)
+{
+    SceneItem* linked = gCameras.remote.linked ? gRemoteLinkItem : nullptr;
+    const RasterFont* font = gFontR;
+    Canvas canvas;
+    if (gMessageLog.active || !linked || !font || !Placed(window, canvas))
+        return;
+    char line[kCaptionSize];
+    const char* name = ItemName(linked);
+    std::snprintf(line, sizeof line, "REMOTE LINK - '%s'", name ? name : "");
+    const int32_t y = Top(window) + font->height + 2;
+    DrawWrapped(canvas, window, line, font, Left(window) + 2, y);
+    const auto alignment = Truncate(gDockAlignment * 100.0);
+    if (gDockAlignment != 0.0f) {
+        std::snprintf(line, sizeof line, "DOCK ALIGN - %i", alignment);
+        DrawWrapped(canvas, window, line, font, Left(window) + 2, y + kCaptionStep);
     }
 }
 

@@ -62,12 +62,16 @@ void guiDrawTargetViewWindow(WindowHandle* window);
 // and an outline in 47.
 void guiDrawRemoteViewWindow(WindowHandle* window);
 // The cockpit: the view, the window's picture over it (colour 0 lets the
-// view through) and the message log in its lower part.
+// view through) and, while it is active, the message log in its lower part.
 void guiDrawCockpitViewWindow(WindowHandle* window);
 // The line icon the window holds, turned by the viewer's orientation about
 // the window's centre at the scale in value (0: 100) in the window colour
 // (0: 97), clipped to the window.
 void guiDrawVectorIconWindow(WindowHandle* window);
+// Over the main view while the remote link is on and the message log is
+// idle: "REMOTE LINK - '<name>'" in the highlight font, and while a docking
+// alignment is measured "DOCK ALIGN - <alignment x 100>" 12 pixels lower.
+void guiDrawRemoteLinkCaption(WindowHandle* window);
 // The weapons ("WOrb") and navigation ("NOrb") scopes: by ScopeDisplayMode
 // the orb the window holds (0), the target camera's view (1) or the
 // energy-share gauge (2, and whatever the mode while left Ctrl is held),

@@ -26,6 +26,8 @@
 #include "ui_canvas.h"
 #include "world/profiler.h"
 #include "ai/combat.h"
+#include "ai/docking.h"
+#include "view/cameras.h"
 #include "framework/pixelmap.h"
 #include "system/input.h"
 #include "ui/dialogue.h"
@@ -1391,6 +1393,43 @@ TEST_F(Scopes, TheTargetViewNamesItsSubjectInItsClassColour)
     gDialogue.commsPartner = &item;
     w->draw(w);
     EXPECT_EQ(nameColour(), 47) << "the comms partner's name in 47";
+}
+
+TEST_F(Scopes, TheRemoteLinkCaptionNamesTheLinkedVesselAndItsDockingAlignment)
+{
+    ShipInfo ship{};
+    ship.name = "AB";
+    Sim sim{};
+    sim.shipInfo = &ship;
+    SceneItem item{};
+    item.sim = &sim;
+    BlockFont highlight(150);
+    gFontR = &highlight.font;
+    // (100, 300)-(299, 359): the first line's baseline at 300 + 8 + 2.
+    WindowHandle* w = Make(guiDrawRemoteLinkCaption, 100, 300, 200, 60);
+    auto line = [&](int y) { return screen_.At(103, y); };
+    w->draw(w);
+    EXPECT_EQ(line(308), 7) << "no remote link";
+
+    gCameras.remote.linked = 1;
+    gRemoteLinkItem = &item;
+    gDockAlignment = 0;
+    w->draw(w);
+    EXPECT_EQ(line(308), 150) << "REMOTE LINK in the highlight font";
+    EXPECT_EQ(line(320), 7) << "no alignment";
+    gDockAlignment = 0.5f;
+    w->draw(w);
+    EXPECT_EQ(line(320), 150) << "DOCK ALIGN 12 pixels lower";
+
+    screen_.Clear(7);
+    gMessageLog.active = 1;
+    w->draw(w);
+    EXPECT_EQ(line(308), 7) << "not over the message log";
+    gMessageLog.active = 0;
+    gCameras.remote.linked = 0;
+    gRemoteLinkItem = nullptr;
+    gDockAlignment = 0;
+    gFontR = nullptr;
 }
 
 TEST_F(DrawTypes, TheIconWindowTurnsItsIconWithTheViewerAndClipsIt)
