@@ -277,8 +277,9 @@ void DrawWeaponSight(WeaponSightElement* element)
 
     if (CurrentStation != kWeaponsStation)
         return;
+    // Drawn on the 8-bit screen canvas, as the HUD's other texts and marks.
     const Canvas canvas = ScreenCanvas();
-    if (!canvas.pixels)
+    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
         return;
     const char* name = target && target->sim && target->sim->shipInfo ? target->sim->shipInfo->name : nullptr;
     if (name && gFontB) {
