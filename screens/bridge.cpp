@@ -9,6 +9,7 @@
 #include "view/cameras.h"
 
 int16_t CurrentStation = 0;
+int32_t ScopeDisplayMode = 0;
 int32_t MissionEndState = 0;
 uint8_t gCommsArmOpen = 0;
 uint8_t gDocsViewOpen = 0;

@@ -8,6 +8,9 @@ struct SceneItem;
 struct RasterFont;
 
 extern int16_t CurrentStation; // 0 overview, 1 COM, 2 NAV, 3 WEP, 4 ENG, 5 options
+// What the weapons and navigation scopes show: 0 the orb, 1 the target
+// camera's view, 2 the energy-share gauge.
+extern int32_t ScopeDisplayMode;
 // The mission's end: in flight, the flight over (the director shows the
 // player's ship), the debrief. The outcome statements and the end key move
 // it on (script/missionoutcome.h).

@@ -18,6 +18,7 @@
 #include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "system/wav.h"
+#include "tools/demodata_view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -444,6 +445,7 @@ int main(int argc, char** argv)
             ok = ok && SavePixelmap(std::string("zqk/resource/art/textures/planets/") + kPlanetNames[i] +
                                         std::to_string(half) + ".pix",
                                     MakePlanetTexture(i % 8, half), 32, 32);
+    ok = ok && WriteViewData(gFolder);
     HxCoreEnd();
     ok = ok && SaveBumpPictures(rgb);
     ok = ok && HxBegin() == HX_OK && SavePlanetSphere();

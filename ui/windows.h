@@ -22,6 +22,8 @@ struct SceneItem;
 struct Resource;
 struct FilmClip;
 struct ValueRecorder;
+struct HUD;
+struct VectorIcon;
 
 using WindowRoutine = void (*)(WindowHandle* window);
 using WindowHitTest = bool (*)(WindowHandle* window, int32_t x, int32_t y);
@@ -63,7 +65,8 @@ constexpr int kAnchorTypes = 7;
 
 // What a window shows besides its picture and text: the scene items of a
 // 3D view, a contact row of a card, a film clip, a value recorder of a
-// logger, or a comms reply slot 0-4.
+// logger, a comms reply slot 0-4, the HUD element (an orb) that a HUD
+// window draws, or the line icon of an icon panel.
 struct WindowSubject {
     enum class Kind : uint8_t {
         None,
@@ -71,7 +74,9 @@ struct WindowSubject {
         ContactRow,
         Clip,
         ValueRecorder,
-        CommsSlot
+        CommsSlot,
+        HudElement,
+        Icon
     };
     Kind kind;
     union {
@@ -80,6 +85,8 @@ struct WindowSubject {
         FilmClip* clip;
         ValueRecorder* recorder;
         int32_t slot;
+        HUD* element;
+        const VectorIcon* icon;
     };
 };
 
@@ -129,6 +136,16 @@ inline void guiSetViewedItems(WindowHandle* window, SceneItem* items)
 {
     window->subject.kind = WindowSubject::Kind::SceneItems;
     window->subject.items = items;
+}
+// The HUD element a HUD window draws, or null.
+inline HUD* guiHeldHudElement(const WindowHandle* window)
+{
+    return window->subject.kind == WindowSubject::Kind::HudElement ? window->subject.element : nullptr;
+}
+inline void guiSetHeldHudElement(WindowHandle* window, HUD* element)
+{
+    window->subject.kind = WindowSubject::Kind::HudElement;
+    window->subject.element = element;
 }
 
 // The window system's state, one record.
