@@ -10,9 +10,11 @@
 // of the statements or of the golden, to be read, not regenerated.
 #include "interp_fixture.h"
 
+#include "ai/combathelpers.h"
 #include "ai/docking.h"
 #include "ai/orders.h"
 #include "ai/weapons.h"
+#include "screens/bridge.h"
 #include "framework/scene.h"
 #include "script/configstatements.h"
 #include "script/keywords.h"
@@ -40,6 +42,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -134,9 +137,13 @@ void WriteTriangle(const std::filesystem::path& path, float size)
 // (local +z), one to its right (+x) and one to its left (-x), each 100
 // from its centre.
 const Vector3 kHullVertices[] = {
-    {-10, 0, 100},  {10, 0, 100},  {0, 10, 100}, // ahead
-    {100, 0, 10},   {100, 0, -10}, {100, 10, 0}, // right
-    {-100, 0, -10}, {-100, 0, 10}, {-100, 10, 0}, // left
+    {-10, 0, 100}, {10, 0, 100}, {0, 10, 100}, // ahead
+    {100, 0, 10},
+    {100, 0, -10},
+    {100, 10, 0}, // right
+    {-100, 0, -10},
+    {-100, 0, 10},
+    {-100, 10, 0}, // left
 };
 const uint16_t kHullFaces[][3] = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
 int gHullTag;
@@ -228,7 +235,8 @@ protected:
 
     void ExpectGolden(const std::string& dump, const char* golden)
     {
-        EXPECT_EQ(dump, ReadFileBytes(kFixtures / golden)) << "golden: " << (kFixtures / golden) << "\ndump:\n" << dump;
+        EXPECT_EQ(dump, ReadFileBytes(kFixtures / golden)) << "golden: " << (kFixtures / golden) << "\ndump:\n"
+                                                           << dump;
     }
 
     // The sounds the event trace noted since the last call.
@@ -430,6 +438,221 @@ TEST_F(StatementGoldenTest, SkiesMissionMatchesItsGolden)
         }
     };
     ExpectGolden(RunMission("skies.scr", before, after), "skies.golden");
+}
+
+// ---- Orders, weapons, docking, cameras, engines, lights and actions ------------
+
+// An item by the first of the symbols that holds it, or "none".
+std::string NameAmong(const SceneItem* item, std::initializer_list<const char*> names)
+{
+    if (!item)
+        return "none";
+    for (const char* name : names)
+        if (Object(name) == item)
+            return name;
+    return "other";
+}
+const std::initializer_list<const char*> kFleet = {"Hero", "Escort", "Raider", "Base", "Armoury", "Rock"};
+
+void SlotFields(std::string& out, const char* ship, int n)
+{
+    const OrderSlot& slot = Object(ship)->sim->shipInfo->orders[n];
+    // The first parameter is a target's handle or a plain number.
+    const SceneItem* target = ItemFromHandle(static_cast<SceneItemHandle>(slot.parameter1));
+    const std::string first = target ? NameAmong(target, kFleet) : std::to_string(slot.parameter1);
+    Field(out, (std::string(ship) + ".slot " + std::to_string(n)).c_str(),
+          "\"%s\" flags %u after %d delay %d limit %d weight %d %s %s %d state %d %d %d %d",
+          slot.name ? slot.name : "", slot.flags, slot.prerequisite, slot.startDelay, slot.timeLimit, slot.weight,
+          RoutineName(slot.evaluator), first.c_str(), slot.parameter2,
+          slot.stateId, slot.stateParameters[0], slot.stateParameters[1], slot.stateParameters[2]);
+}
+
+void CurrentOrderFields(std::string& out, const char* ship)
+{
+    const ShipInfo& info = *Object(ship)->sim->shipInfo;
+    const AIStateFrame& bottom = info.stateStack[0];
+    Field(out, (std::string(ship) + ".current order").c_str(), "%d state %d %d %d %d", info.currentOrder,
+          bottom.stateId, bottom.parameter1, bottom.parameter2, bottom.parameter3);
+}
+
+void TargetFields(std::string& out, const char* ship)
+{
+    const Sim& sim = *Object(ship)->sim;
+    Field(out, (std::string(ship) + ".targets").c_str(), "%s nav %s", NameAmong(sim.target, kFleet).c_str(),
+          NameAmong(sim.secondTarget, kFleet).c_str());
+}
+
+void HeroDriveFields(std::string& out)
+{
+    const Sim& sim = *Object("Hero")->sim;
+    Field(out, "Hero.lds", "flags 0x%x spool %d target speed %g speed %g", sim.flags & 0x6u, sim.ldsSpool,
+          static_cast<double>(sim.ldsTargetSpeed), static_cast<double>(sim.thrust.z));
+}
+
+void FlightModelFields(std::string& out, const char* key, const FlightModel& m)
+{
+    Field(out, key, "%g %g %g %g spool %g rates %g %g %g %g %g %g top %g terms %g %g %g %g tail %g %g %g %g %g",
+          static_cast<double>(m.acceleration), static_cast<double>(m.secondThrust), static_cast<double>(m.ldsGrowth),
+          static_cast<double>(m.ldsTopSpeed), static_cast<double>(m.spoolTime), static_cast<double>(m.rollRate),
+          static_cast<double>(m.pitchRate), static_cast<double>(m.yawRate), static_cast<double>(m.rollRate2),
+          static_cast<double>(m.pitchRate2), static_cast<double>(m.yawRate2), static_cast<double>(m.topSpeed),
+          static_cast<double>(m.turnTime), static_cast<double>(m.stopping), static_cast<double>(m.turnRatio),
+          static_cast<double>(m.lateral), static_cast<double>(m.zero0), static_cast<double>(m.zero1),
+          static_cast<double>(m.value01), static_cast<double>(m.value03), static_cast<double>(m.value100));
+}
+
+void MountFields(std::string& out, const char* ship)
+{
+    const Sim& sim = *Object(ship)->sim;
+    Field(out, (std::string(ship) + ".weapon count").c_str(), "%d current %s", sim.weaponCount,
+          sim.currentWeapon == sim.weapons ? "first" : "other");
+    int n = 1;
+    for (const Weapon* w = sim.weapons; w; w = w->next, ++n) {
+        const std::string key = std::string(ship) + ".mount " + std::to_string(n);
+        Field(out, key.c_str(), "\"%s\" kind %d code 0x%x", w->name, w->kind, static_cast<unsigned>(w->directionCode));
+        if (w->flags & kWeaponBeam)
+            Field(out, (key + " load").c_str(), "beam empty %d charges %d %g", (w->flags & 0x100) ? 1 : 0,
+                  (w->flags & 0x2000) ? 1 : 0, static_cast<double>(w->charges));
+        else
+            Field(out, (key + " load").c_str(), "launcher empty %d rounds %d size %d magazines %d",
+                  (w->flags & 0x100) ? 1 : 0, w->rounds, w->magazineSize, w->magazines);
+        if (w->system)
+            Field(out, (key + " system").c_str(), "%s", w->system->names[0]);
+    }
+}
+
+void DockFields(std::string& out, const char* ship)
+{
+    int n = 0;
+    for (const DockPoint* p = NthDockPoint(Object(ship), 0, nullptr); p; p = p->next, ++n)
+        Field(out, (std::string(ship) + ".dock " + std::to_string(n)).c_str(),
+              "flags 0x%x mask %u kind %d priority %d yaw %g pitch %g at %g %g %g model %s partner %s",
+              p->flags & 0x7au, p->mask, p->kind, p->priority, static_cast<double>(p->yaw),
+              static_cast<double>(p->pitch), static_cast<double>(p->x), static_cast<double>(p->y),
+              static_cast<double>(p->z), p->mergeModel ? "some" : "none", NameAmong(p->partnerItem, kFleet).c_str());
+}
+
+TEST_F(StatementGoldenTest, FleetMissionMatchesItsGolden)
+{
+    const DirectorEventRow savedRow = DirectorEvent[12];
+    const int16_t savedStation = CurrentStation;
+    gTraceFile = std::tmpfile();
+    ASSERT_NE(gTraceFile, nullptr);
+    // The built-in action callbacks in their order, to name the ones DO_WHEN hangs.
+    SceneItem* scratch = worldtest::MakeItem();
+    for (int16_t i = 0; i < kBuiltInActionCount; ++i)
+        ASSERT_TRUE(AddAction(scratch, 99, kActionCallback, &i));
+    std::vector<ActionCallback> builtIns;
+    for (const Action* a = scratch->sim->actions; a; a = a->next)
+        builtIns.push_back(a->callback);
+
+    const auto before = [](int) {};
+    const auto after = [&](int frame, std::string& out) {
+        Field(out, "sounds", "%s", Sounds().c_str());
+        switch (frame) {
+        case 1:
+            for (int n : {1, 3, 4})
+                SlotFields(out, "Escort", n);
+            CurrentOrderFields(out, "Escort");
+            CurrentOrderFields(out, "Raider");
+            Field(out, "LASTSHIP", "%s", NameAmong(Object("LASTSHIP"), kFleet).c_str());
+            FlightModelFields(out, "Hero.flight model", Object("Hero")->sim->shipInfo->flightModel);
+            Field(out, "Hero.unscaled copy",
+                  std::memcmp(&Object("Hero")->sim->shipInfo->flightModel,
+                              &Object("Hero")->sim->shipInfo->baseFlightModel, sizeof(FlightModel)) == 0
+                      ? "the same"
+                      : "differs");
+            FlightModelFields(out, "Rock.flight model", *Object("Rock")->sim->flightModel);
+            HeroDriveFields(out);
+            SlotFields(out, "Hero", 1);
+            CurrentOrderFields(out, "Hero");
+            Field(out, "Hero.ai control", "0x%x", Object("Hero")->sim->flags & kSimAiControl);
+            TargetFields(out, "Hero");
+            TargetFields(out, "Escort");
+            TargetFields(out, "Raider");
+            {
+                const OrderSlot& slot = Object("Escort")->sim->shipInfo->orders[1];
+                Field(out, "Escort.slot 1 targets", "%s nav %s", NameAmong(slot.savedTarget, kFleet).c_str(),
+                      NameAmong(slot.savedLeader, kFleet).c_str());
+            }
+            Field(out, "rapid fire", "%d", gRapidFire);
+            Field(out, "hud string", "%d number %d", gHudStringNumber, gHudWatchedNumber);
+            break;
+        case 2:
+        case 3:
+            HeroDriveFields(out);
+            TargetFields(out, "Escort");
+            TargetFields(out, "Raider");
+            Field(out, "ignored", "%s for %d", NameAmong(gTargetSearchIgnoredItem, kFleet).c_str(),
+                  gTargetSearchIgnoreTicks);
+            if (frame == 2) {
+                Field(out, "rapid fire", "%d", gRapidFire);
+                Field(out, "hud string", "%d number %d", gHudStringNumber, gHudWatchedNumber);
+                break;
+            }
+            MountFields(out, "Armoury");
+            MountFields(out, "Raider");
+            MountFields(out, "Escort");
+            DockFields(out, "Base");
+            DockFields(out, "Escort");
+            Field(out, "script docking", "%d", gScriptDocking);
+            {
+                const std::initializer_list<const char*> cameras = {"Fixed", "Eye", "Chase", "NoCam"};
+                Field(out, "camera slots", "player %s track %s chase %s contact %s pursuit %s last %s",
+                      NameAmong(gPlayerCamera, cameras).c_str(), NameAmong(gTrackCamera, cameras).c_str(),
+                      NameAmong(gChaseCamera, cameras).c_str(), NameAmong(gContactCamera, cameras).c_str(),
+                      NameAmong(gPursuitCamera, cameras).c_str(), NameAmong(gLastCamera, cameras).c_str());
+                Field(out, "Fixed.behaviour", "%s", RoutineName(Object("Fixed")->control));
+                Field(out, "Eye.behaviour", "%s", RoutineName(Object("Eye")->control));
+                Field(out, "Chase.behaviour", "%s watching %s", RoutineName(Object("Chase")->control),
+                      NameAmong(Object("Chase")->avatar->linkItem, kFleet).c_str());
+                Field(out, "NoCam", "%s", NameAmong(Object("NoCam"), cameras).c_str());
+            }
+            [[fallthrough]];
+        case 4: {
+            if (frame == 4) {
+                DockFields(out, "Base");
+                DockFields(out, "Escort");
+                const DirectorState& d = gCameras.director;
+                Field(out, "director row 12", "%s hold %d", RoutineName(DirectorEvent[12].camera),
+                      DirectorEvent[12].holdTicks);
+                Field(out, "director", "on %d locked %d event %d subject %s target %s hold %d external %d",
+                      gDirectorOn, d.locked, d.event, NameAmong(d.subject, kFleet).c_str(),
+                      NameAmong(d.target, kFleet).c_str(), d.hold, gExternalView);
+            }
+            const SceneItem* hero = Object("Hero");
+            const TDP* lights = hero->avatar->root ? hero->avatar->root->firstChild : nullptr;
+            const ParticleEmitter* set = lights ? lights->emitter : nullptr;
+            const EmitterPoint* last = set && set->pointCount > 0 ? &set->points[set->pointCount - 1] : nullptr;
+            Field(out, "Hero.lights", "last size %g colour %d hidden %d sim flags 0x%x",
+                  last ? static_cast<double>(last->size) : -1.0, last ? last->colour : -1,
+                  set && (set->flags & kEmitterHidden) ? 1 : 0,
+                  hero->sim->flags & (kSimNoDamage | kSimNoMinimumEngine));
+            int n = 0;
+            for (const Action* a = Object("Escort")->sim->actions; a; a = a->next, ++n) {
+                int index = -1;
+                for (size_t i = 0; i < builtIns.size(); ++i)
+                    if (builtIns[i] == a->callback)
+                        index = static_cast<int>(i);
+                Field(out, ("Escort.action " + std::to_string(n)).c_str(), "key %u flags 0x%x callback %d", a->key,
+                      a->flags & (kActionCallback | kActionFilm), index);
+            }
+            if (frame == 4) {
+                TargetFields(out, "Armoury");
+                Field(out, "riders", "Raider on %s Rock on %s",
+                      NameAmong(Object("Raider")->avatar->linkItem, kFleet).c_str(),
+                      NameAmong(Object("Rock")->avatar->linkItem, kFleet).c_str());
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    };
+    const std::string dump = RunMission("fleet.scr", before, after);
+    DirectorEvent[12] = savedRow;
+    CurrentStation = savedStation;
+    ExpectGolden(dump, "fleet.golden");
 }
 
 } // namespace
