@@ -23,6 +23,7 @@
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "system/trace.h"
+#include "tests/support/sound_fixture.h"
 #include "tools/lwob_writer.h"
 #include "ui/hud.h"
 #include "view/bodyrender.h"
@@ -173,6 +174,9 @@ protected:
         gNebulaOn = 0;
         gSettings.noNebula = 0;
         InitShipSystems();
+        // The resource pool that REGISTER loads into.
+        if (ResPoolSize() == 0)
+            ResInit();
         ResMark();
     }
     void TearDown() override
@@ -536,6 +540,17 @@ TEST_F(StatementGoldenTest, FleetMissionMatchesItsGolden)
 {
     const DirectorEventRow savedRow = DirectorEvent[12];
     const int16_t savedStation = CurrentStation;
+    // The sounds the mission registers, loose files (no slab library): the
+    // mixer's capture output plays them.
+    const uint8_t savedNoSlab = gSettings.noSlab;
+    gSettings.noSlab = 255;
+    CapturedSound sound;
+    for (const char* name : {"beep", "hum"}) {
+        const std::filesystem::path path = root_ / "zqk/resource/sounds" / (std::string(name) + ".wav");
+        std::filesystem::create_directories(path.parent_path());
+        std::filesystem::copy_file(sound.tonePath, path);
+    }
+
     gTraceFile = std::tmpfile();
     ASSERT_NE(gTraceFile, nullptr);
     // The built-in action callbacks in their order, to name the ones DO_WHEN hangs.
@@ -634,8 +649,24 @@ TEST_F(StatementGoldenTest, FleetMissionMatchesItsGolden)
                 for (size_t i = 0; i < builtIns.size(); ++i)
                     if (builtIns[i] == a->callback)
                         index = static_cast<int>(i);
-                Field(out, ("Escort.action " + std::to_string(n)).c_str(), "key %u flags 0x%x callback %d", a->key,
-                      a->flags & (kActionCallback | kActionFilm), index);
+                const char* film = (a->flags & kActionFilm) && a->scriptRecord
+                                       ? static_cast<const Resource*>(a->scriptRecord)->name
+                                       : "none";
+                Field(out, ("Escort.action " + std::to_string(n)).c_str(), "key %u flags 0x%x callback %d film %s",
+                      a->key, a->flags & (kActionCallback | kActionFilm), index, film);
+            }
+            if (frame == 3) {
+                for (const char* name : {"beep", "hum"}) {
+                    const SoundSlot* slot = static_cast<const SoundSlot*>(
+                        ResGet(static_cast<Resource*>(FindScriptSymbol(name)->value)));
+                    Field(out, name, "volume %d frequency %d pan %d loop %d playing %d owner %s", slot->volume,
+                          slot->frequency, slot->pan, slot->loop, slot->playing ? 1 : 0,
+                          NameAmong(slot->owner, kFleet).c_str());
+                }
+                const SoundSlot* hum = static_cast<const SoundSlot*>(
+                    ResGet(static_cast<Resource*>(FindScriptSymbol("hum")->value)));
+                Field(out, "Escort.attached sound", "%s", Object("Escort")->avatar->soundSlot == hum ? "hum" : "other");
+                Field(out, "Raider.attached sound", "%s", Object("Raider")->avatar->soundSlot ? "some" : "none");
             }
             if (frame == 4) {
                 TargetFields(out, "Armoury");
@@ -652,6 +683,7 @@ TEST_F(StatementGoldenTest, FleetMissionMatchesItsGolden)
     const std::string dump = RunMission("fleet.scr", before, after);
     DirectorEvent[12] = savedRow;
     CurrentStation = savedStation;
+    gSettings.noSlab = savedNoSlab;
     ExpectGolden(dump, "fleet.golden");
 }
 
