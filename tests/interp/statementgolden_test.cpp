@@ -173,6 +173,7 @@ protected:
         });
         gNebulaOn = 0;
         gSettings.noNebula = 0;
+        savedGeneration_ = gCurrentSceneGeneration;
         InitShipSystems();
         // The resource pool that REGISTER loads into.
         if (ResPoolSize() == 0)
@@ -198,9 +199,11 @@ protected:
         gSystemBodyCount = 0;
         gSystemBodyList[0].body = gSystemBodyList[1].body = nullptr;
         gBodyCount = 0;
+        gCurrentSceneGeneration = savedGeneration_;
         ResReleaseToMark();
         InterpTest::TearDown();
     }
+    int16_t savedGeneration_ = 0;
 
     // Runs the fixture mission a frame at a time: `before` (frame number)
     // readies the world, `after` writes the frame's fields; the run ends
@@ -208,7 +211,6 @@ protected:
     std::string RunMission(const char* name, const std::function<void(int)>& before,
                            const std::function<void(int, std::string&)>& after)
     {
-        WriteMission(name, ReadFileBytes(kFixtures / name));
         uint32_t position = Compile(ReadFileBytes(kFixtures / name), name);
         std::string out;
         for (int frame = 1; frame <= 12; ++frame) {
