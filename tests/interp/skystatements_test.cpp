@@ -290,12 +290,14 @@ TEST_F(SkyStatementTest, VentTurnsItsPointByTheShipAndLastsForeverWithoutALife)
     m.m[0] = 0, m.m[2] = -1;
     m.m[8] = 1, m.m[10] = 0;
 
-    // A point ahead of the ship, in its own axes (x 100), and one to the
-    // right with a life of 40.
-    Run("VENT Ship 1 9 0 0 1\nVENT Ship 0 9 1 0 0 40");
+    // A point ahead of the ship, in its own axes (x 100), one to the right
+    // with a life of 40 and one to the left with a life of 0.
+    Run("VENT Ship 1 9 0 0 1\nVENT Ship 0 9 1 0 0 40\nVENT Ship 0 9 -1 0 0 0");
     SetModelMeshReader(nullptr);
     const std::vector<TDP*> vents = Emitters(ship);
-    ASSERT_EQ(vents.size(), 2u);
+    ASSERT_EQ(vents.size(), 3u);
+    EXPECT_NEAR(vents[2]->local.m[12], -100.0f, 1e-4);
+    EXPECT_EQ(vents[2]->emitter->life, 32767);
     // The rupture sits on the face nearest the point in the ship's axes.
     EXPECT_NEAR(vents[0]->local.m[12], 0.0f, 1e-4);
     EXPECT_NEAR(vents[0]->local.m[14], 100.0f, 1e-4);
