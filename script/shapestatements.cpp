@@ -21,6 +21,16 @@ VectorShape* SymbolShape(const ScriptSymbol* symbol)
     return AsVectorShape(symbol->value);
 }
 
+// A shape in the colour: colour -1 makes an anchor of the whole set that
+// draws no lines, any other colour a shape of lines in it.
+VectorShape* NewColouredShape(WireShape* set, int32_t colour)
+{
+    VectorShape* shape = NewVectorShape(set, colour == -1 ? -1 : 0);
+    if (shape)
+        shape->colour = static_cast<int16_t>(colour);
+    return shape;
+}
+
 // 2DOBJ shape model colour: a new shape of the 2D model's wireframe.
 void New2dObject(uint32_t& position)
 {
@@ -28,7 +38,7 @@ void New2dObject(uint32_t& position)
     const ScriptSymbol* model = ReadTypedSymbol(position, kSymbol2dModel);
     const int32_t colour = ScriptNumberToInt(ReadNumberOperand(position));
     auto* set = static_cast<WireShape*>(ResGet(SymbolResource(model)));
-    if (VectorShape* shape = NewVectorShape(set, colour))
+    if (VectorShape* shape = NewColouredShape(set, colour))
         symbol->value = shape;
 }
 
@@ -73,7 +83,7 @@ void Schematic(uint32_t& position)
     auto* set = static_cast<WireShape*>(ResGet(ResRegisterLoad(file, ResType::LwoWire)));
     if (!set)
         return;
-    VectorShape* shape = NewVectorShape(set, colour);
+    VectorShape* shape = NewColouredShape(set, colour);
     if (!shape)
         return;
     system->displayColour = &shape->colour;

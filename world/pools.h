@@ -56,6 +56,17 @@ using SceneItemHandle = uint32_t;
 SceneItemHandle ItemHandle(const SceneItem* item);
 SceneItem* ItemFromHandle(SceneItemHandle handle);
 
+// The vector map's shape records (screens/vectormap.h): zeroed blocks handed
+// out in order until the pool is spent, then null without a message.
+// FreeVectorShapes (and ResetPools) empties the pool.
+constexpr int kMaxVectorShapes = 256;
+constexpr size_t kVectorShapeBytes = 64;
+struct VectorShape;
+VectorShape* AllocVectorShape();
+// True for a record handed out since the pool was last emptied.
+bool IsVectorShapeRecord(const void* pointer);
+void FreeVectorShapes();
+
 // Zeroed blocks of the general allocator.
 void* AllocMemory(size_t bytes);
 void FreeMemory(void* block);
