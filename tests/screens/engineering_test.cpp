@@ -191,13 +191,12 @@ TEST_F(EngineeringTest, SteppingInsideAGroupAndAcrossGroupsWraps)
         int from, to;
     };
     const Case cases[] = {
-        {NextSystemInGroup, 2, 3}, {NextSystemInGroup, 4, 2}, {PrevSystemInGroup, 2, 4},
-        {NextSystemInGroup, 5, 5}, // a group of one
-        {NextGroupSystem, 1, 3},   // second of group 1 -> second of group 2
-        {NextGroupSystem, 4, 5},   // third of group 2 -> held at group 3's only
-        {NextGroupSystem, 7, 0},   // group 5 wraps to 1
-        {PrevGroupSystem, 0, 7},   // group 1 wraps to 5
-        {PrevGroupSystem, 4, 1},   // third of group 2 -> held at group 1's last
+        {NextSystemInGroup, 2, 3}, {NextSystemInGroup, 4, 2}, {PrevSystemInGroup, 2, 4}, {NextSystemInGroup, 5, 5}, // a group of one
+        {NextGroupSystem, 1, 3},                                                                                    // second of group 1 -> second of group 2
+        {NextGroupSystem, 4, 5},                                                                                    // third of group 2 -> held at group 3's only
+        {NextGroupSystem, 7, 0},                                                                                    // group 5 wraps to 1
+        {PrevGroupSystem, 0, 7},                                                                                    // group 1 wraps to 5
+        {PrevGroupSystem, 4, 1},                                                                                    // third of group 2 -> held at group 1's last
     };
     for (const Case& c : cases) {
         SelectAt(c.from);
