@@ -178,6 +178,9 @@ void MouseToMap(WindowHandle* window, float& x, float& y)
 void DrawSchematic(WindowHandle* window, float zoom, int16_t logX, int16_t logY, bool gauge)
 {
     gEngPanel.defaultZoom = zoom;
+    // A panel opened afresh shows the whole ship.
+    if (!gEngPanel.initialised)
+        ResetView();
     EnsureSelectedSystem();
     if (!gVectorMap.selected)
         gVectorMap.selected = gVectorMap.root.firstChild;

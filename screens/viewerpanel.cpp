@@ -25,6 +25,7 @@
 #include "view/lwoloader.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
+#include "view/viewwindows.h"
 #include "world/records.h"
 #include "world/scenelist.h"
 
@@ -127,26 +128,28 @@ WireVertex ProjectVertex(const Vector3& local, float orthoScale)
         const float depth = local.z;
         v.depth = depth;
         if (depth != 0.0f) {
-            v.x = std::clamp(gViewer.scale * local.x / depth, -kPanelCoordinateLimit, kPanelCoordinateLimit);
-            v.y = std::clamp(-gViewer.scale * local.y / depth, -kPanelCoordinateLimit, kPanelCoordinateLimit);
+            const float k = gViewer.scale / depth;
+            v.x = std::clamp(local.x * k, -kPanelCoordinateLimit, kPanelCoordinateLimit);
+            v.y = std::clamp(-local.y * k, -kPanelCoordinateLimit, kPanelCoordinateLimit);
         }
     } else {
         // Depth across and height up, or width across with the depth or
         // the height up.
+        const float k = 1.0f / orthoScale;
         switch (gViewer.orthoMode) {
         case 0:
-            v.x = local.z / orthoScale;
-            v.y = -local.y / orthoScale;
+            v.x = local.z * k;
+            v.y = -local.y * k;
             v.depth = local.x;
             break;
         case 1:
-            v.x = local.x / orthoScale;
-            v.y = local.z / orthoScale;
+            v.x = local.x * k;
+            v.y = local.z * k;
             v.depth = local.y;
             break;
         default:
-            v.x = local.x / orthoScale;
-            v.y = -local.y / orthoScale;
+            v.x = local.x * k;
+            v.y = -local.y * k;
             v.depth = local.z;
             break;
         }
@@ -157,6 +160,32 @@ WireVertex ProjectVertex(const Vector3& local, float orthoScale)
     }
     v.near = v.depth < kNearVertex;
     return v;
+}
+
+// The item's model axes and position in the viewer's frame: local =
+// p x rows + origin.
+struct ViewTransform {
+    float rows[3][3];
+    Vector3 origin;
+};
+
+ViewTransform ItemInViewer(const SceneItem* item, const SceneItem* viewing)
+{
+    ViewTransform t{};
+    const Matrix4& view = viewing->sim->matrix;
+    for (int r = 0; r < 3; ++r) {
+        const Vector3 axis = {item->sim->matrix.m[4 * r], item->sim->matrix.m[4 * r + 1], item->sim->matrix.m[4 * r + 2]};
+        Vector3 local;
+        VecMulMat3T(local, axis, view);
+        t.rows[r][0] = local.x;
+        t.rows[r][1] = local.y;
+        t.rows[r][2] = local.z;
+    }
+    const Vector3 offset = {static_cast<float>(item->sim->position.x - viewing->sim->position.x),
+                            static_cast<float>(item->sim->position.y - viewing->sim->position.y),
+                            static_cast<float>(item->sim->position.z - viewing->sim->position.z)};
+    VecMulMat3T(t.origin, offset, view);
+    return t;
 }
 
 } // namespace
@@ -323,11 +352,7 @@ void DrawItemWireframe(SceneItem* item, hx_model* model, int32_t faceLimit, int3
         colour = WireframeColour(item);
     // The item's vertices in the viewer's frame: rotate by the item, move by
     // the two positions' difference, rotate into the viewer's axes.
-    const Matrix4& own = item->sim->matrix;
-    const Matrix4& view = viewing->sim->matrix;
-    const Vector3 offset = {static_cast<float>(item->sim->position.x - viewing->sim->position.x),
-                            static_cast<float>(item->sim->position.y - viewing->sim->position.y),
-                            static_cast<float>(item->sim->position.z - viewing->sim->position.z)};
+    const ViewTransform t = ItemInViewer(item, viewing);
     const float orthoScale = std::max(gViewer.range, 1.0f) * kOrthoUnits;
     static WireVertex vertices[65536];
     const int32_t count = std::min<int32_t>(model->nvertices, 65536);
@@ -335,11 +360,9 @@ void DrawItemWireframe(SceneItem* item, hx_model* model, int32_t faceLimit, int3
     float left = 1e30f, top = 1e30f, right = -1e30f, bottom = -1e30f;
     for (int32_t i = 0; i < count; ++i) {
         const hx_vector3& p = model->vertices[i].p;
-        Vector3 world;
-        MatRotateVec(own, {p.x, p.y, p.z}, world);
-        world = {world.x + offset.x, world.y + offset.y, world.z + offset.z};
-        Vector3 local;
-        VecMulMat3T(local, world, view);
+        const Vector3 local = {p.x * t.rows[0][0] + p.y * t.rows[1][0] + p.z * t.rows[2][0] + t.origin.x,
+                               p.x * t.rows[0][1] + p.y * t.rows[1][1] + p.z * t.rows[2][1] + t.origin.y,
+                               p.x * t.rows[0][2] + p.y * t.rows[1][2] + p.z * t.rows[2][2] + t.origin.z};
         WireVertex& v = vertices[i] = ProjectVertex(local, orthoScale);
         nearest = std::min(nearest, v.depth);
         farthest = std::max(farthest, v.depth);
@@ -506,6 +529,16 @@ void guiViewerSceneDraw(WindowHandle* window, SceneItem* camera)
     ViewWindowRecord* record = FindViewWindowRecord(window);
     HxPixelmapFill(record->colour, 0);
     HxPixelmapFill(record->depth, 0xFFFF);
+    // The scene itself through the viewer camera, then the lines over it.
+    const ViewRect viewport = {record->left, record->top, record->left + window->width - 1,
+                               record->top + window->height - 1};
+    gView.window = record;
+    gView.colourTarget = record->colour;
+    gView.depthTarget = record->depth;
+    SetViewFromSceneItem(camera, &viewport);
+    RunRenderPasses(camera, &viewport);
+    gView.window = nullptr;
+    gView.colourTarget = gView.depthTarget = nullptr;
     gViewer.panel = record->colour;
     gViewer.scale = kViewerProjectionScale;
     if (gViewer.ortho) {

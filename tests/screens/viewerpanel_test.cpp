@@ -109,7 +109,7 @@ TEST_F(ViewerPanelTest, ProjectionHoldsFarCoordinatesAndMarksPointsOnOrBehindThe
         {{1, 2, 10}, {10, 20, 10}},
         {{1e6f, 0, 1}, {30000, 0, 1}},
         {{0, -1e6f, 1}, {0, -30000, 1}},
-        {{5, 0, -10}, {-50, 0, -10}},    // behind: negative depth
+        {{5, 0, -10}, {-50, 0, -10}},     // behind: negative depth
         {{3, -4, 0}, {30000, -30000, 0}}, // on the camera's plane: held, not infinite
         {{0, 0, 0}, {0, 0, 0}},
     };
@@ -172,10 +172,10 @@ TEST_F(ViewerPanelTest, TheOrthoCursorSnapsToTheGridAndGoesToTheClipboardLine)
 {
     gViewer.camera = ItemHandle(camera);
     gViewer.ortho = 1;
-    gViewer.orthoMode = 2;     // width across, height up
-    gViewer.range = 1;         // 56 units a pixel; grid step 1785.7 px (100,000 units)
-    gViewer.cursorDepth = 30;  // snaps to 0
-    gWindows.current = nullptr; // the panel at the screen's top left
+    gViewer.orthoMode = 2;               // width across, height up
+    gViewer.range = 1;                   // 56 units a pixel; grid step 1785.7 px (100,000 units)
+    gViewer.cursorDepth = 30;            // snaps to 0
+    gWindows.current = nullptr;          // the panel at the screen's top left
     DrawOrthoGrid(100 + 1000, 50 - 100); // outside the panel: only the arithmetic
     EXPECT_FLOAT_EQ(gViewer.cursor.x, 100000.0f);
     EXPECT_FLOAT_EQ(gViewer.cursor.y, 0.0f);
