@@ -43,6 +43,7 @@ constexpr int32_t kWireColour = 97;
 constexpr uint32_t kSphereRadiusColour = 54;
 constexpr uint32_t kGridColour = 54;
 constexpr float kOrthoUnits = 56.0f;    // world units a pixel per unit of camera range
+constexpr float kMinRange = 0.01f;      // a camera range of 0 would scale by nothing
 constexpr float kNearVertex = 100.0f;   // closer: marked near
 constexpr float kShallowEdge = 500.0f;  // an edge needs both ends deeper than this
 constexpr int32_t kFlyByHudTicks = 200; // the HUD follows the fly-by from here
@@ -130,16 +131,16 @@ WireVertex ProjectVertex(const Vector3& local, float orthoScale)
         if (depth != 0.0f) {
             const float k = gViewer.scale / depth;
             v.x = std::clamp(local.x * k, -kPanelCoordinateLimit, kPanelCoordinateLimit);
-            v.y = std::clamp(-local.y * k, -kPanelCoordinateLimit, kPanelCoordinateLimit);
+            v.y = std::clamp(local.y * k, -kPanelCoordinateLimit, kPanelCoordinateLimit);
         }
     } else {
-        // Depth across and height up, or width across with the depth or
-        // the height up.
+        // The view's y runs down the panel: depth across and height up, or
+        // width across with the negated depth or the height up.
         const float k = 1.0f / orthoScale;
         switch (gViewer.orthoMode) {
         case 0:
             v.x = local.z * k;
-            v.y = -local.y * k;
+            v.y = local.y * k;
             v.depth = local.x;
             break;
         case 1:
@@ -149,7 +150,7 @@ WireVertex ProjectVertex(const Vector3& local, float orthoScale)
             break;
         default:
             v.x = local.x * k;
-            v.y = -local.y * k;
+            v.y = local.y * k;
             v.depth = local.z;
             break;
         }
@@ -252,13 +253,13 @@ void DrawSphereCircle(const SphereCircle* circle, const Matrix4* cameraFrame)
         const Vector3& a = projected[i];
         const Vector3& b = projected[(i + 1) % kCirclePoints];
         if (a.z > 0.0f && b.z > 0.0f)
-            Line(a.x, -a.y, b.x, -b.y, circle->colour);
+            Line(a.x, a.y, b.x, b.y, circle->colour);
     }
 }
 
 float OrthoGridStep(float range)
 {
-    const float unitsPerPixel = std::max(range, 1.0f) * kOrthoUnits;
+    const float unitsPerPixel = std::max(range, kMinRange) * kOrthoUnits;
     float step = 100000.0f / unitsPerPixel;
     while (step < 10.0f)
         step *= 10.0f;
@@ -271,7 +272,7 @@ void DrawOrthoGrid(int32_t mouseX, int32_t mouseY)
     SceneItem* camera = Item(gViewer.camera);
     if (!pm || !camera)
         return;
-    const float unitsPerPixel = std::max(gViewer.range, 1.0f) * kOrthoUnits;
+    const float unitsPerPixel = std::max(gViewer.range, kMinRange) * kOrthoUnits;
     const float step = OrthoGridStep(gViewer.range);
     const float stepUnits = step * unitsPerPixel;
     // The two world axes across and up the panel, and the third.
@@ -295,7 +296,7 @@ void DrawOrthoGrid(int32_t mouseX, int32_t mouseY)
     if (WindowHandle* window = gWindows.current)
         guiWindowRect(window, &left, &top);
     const float across = (mouseX - left - half[0]) * unitsPerPixel;
-    const float up = (mouseY - top - half[1]) * unitsPerPixel * (gViewer.orthoMode == 1 ? 1.0f : -1.0f);
+    const float up = (mouseY - top - half[1]) * unitsPerPixel;
     float cursor[3];
     cursor[axes[0]] = static_cast<float>(position[axes[0]]) + across;
     cursor[axes[1]] = static_cast<float>(position[axes[1]]) + up;
@@ -353,7 +354,7 @@ void DrawItemWireframe(SceneItem* item, hx_model* model, int32_t faceLimit, int3
     // The item's vertices in the viewer's frame: rotate by the item, move by
     // the two positions' difference, rotate into the viewer's axes.
     const ViewTransform t = ItemInViewer(item, viewing);
-    const float orthoScale = std::max(gViewer.range, 1.0f) * kOrthoUnits;
+    const float orthoScale = std::max(gViewer.range, kMinRange) * kOrthoUnits;
     static WireVertex vertices[65536];
     const int32_t count = std::min<int32_t>(model->nvertices, 65536);
     float nearest = 1e30f, farthest = -1e30f;
@@ -619,7 +620,7 @@ void DrawWeaponsView(SceneItem* camera)
         std::snprintf(text, sizeof text, "OUT");
     else
         std::snprintf(text, sizeof text, "%d", mount->rounds);
-    HxPixelmapText(gViewer.panel, Held(p.x) + 6, Held(-p.y) + 10, mount->rounds <= 0 ? kChargeColour : kRoundsColour,
+    HxPixelmapText(gViewer.panel, Held(p.x) + 6, Held(p.y) + 10, mount->rounds <= 0 ? kChargeColour : kRoundsColour,
                    nullptr, text);
 }
 

@@ -79,9 +79,9 @@ protected:
     // Facing the camera at the origin from 1000 units ahead, and turned away.
     static hx_model* Facing(const char* name, uint8_t flags = 0)
     {
-        return Triangle(name, {{-100, -100, 0}, {0, 100, 0}, {100, -100, 0}}, flags);
+        return Triangle(name, {{-100, -100, 0}, {100, -100, 0}, {0, 100, 0}}, flags);
     }
-    static hx_model* Away(const char* name) { return Triangle(name, {{-100, -100, 0}, {100, -100, 0}, {0, 100, 0}}); }
+    static hx_model* Away(const char* name) { return Triangle(name, {{-100, -100, 0}, {0, 100, 0}, {100, -100, 0}}); }
 
     int Count(uint8_t colour) const
     {
@@ -244,7 +244,7 @@ TEST_F(ViewerPanelTest, DepthShadingDarkensTheFarFacesOfTheSceneView)
 {
     // A slanted triangle: its single face sits at the mean of its depths.
     SceneItem* item = Item(0, 0, 1000);
-    hx_model* slant = Triangle("slant", {{-100, -100, -300}, {0, 100, 0}, {100, -100, 300}});
+    hx_model* slant = Triangle("slant", {{-100, -100, -300}, {100, -100, 300}, {0, 100, 0}});
     DrawItemWireframe(item, slant, -1, 0, camera, kWireDepthShaded);
     // Mean depth halfway: 97 - 8.
     EXPECT_GT(Count(89), 0);
@@ -260,15 +260,15 @@ TEST_F(ViewerPanelTest, TheWeaponsViewPicksTheMountsMeshPairAndShowsItsChargeAnd
     SceneItem* ship = Item(0, 0, 1000);
     gPlayerItem = ship;
     gViewer.meshesLoaded = 1;
-    gViewer.assembly = Triangle("assembly", {{-250, 100, 0}, {-150, 100, 0}, {-200, 0, 0}});
+    gViewer.assembly = Triangle("assembly", {{-250, -100, 0}, {-150, -100, 0}, {-200, 0, 0}});
     // Each mesh of a pair is a triangle of its own place on the panel.
     for (int i = 0; i < kWeaponMeshes; ++i) {
         const float x = -150.0f + 40.0f * (i % 4);
-        const float y = i < 4 ? -120.0f : 0.0f;
+        const float y = i < 4 ? 60.0f : -60.0f;
         hx_model* m = HxModelAllocate(("mesh" + std::to_string(i)).c_str(), 3, 2);
         m->vertices[0].p = {x, y, 0};
-        m->vertices[1].p = {x + 10, y + 60, 0};
-        m->vertices[2].p = {x + 20, y, 0};
+        m->vertices[1].p = {x + 20, y, 0};
+        m->vertices[2].p = {x + 10, y + 60, 0};
         for (int f = 0; f < 2; ++f) {
             m->faces[f].vertices[0] = 0;
             m->faces[f].vertices[1] = 1;
