@@ -17,6 +17,7 @@
 #include "system/canvas.h"
 #include "system/display.h"
 #include "system/errors.h"
+#include "system/film.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
 #include "ui/hud.h"
@@ -666,16 +667,24 @@ void guiViewerPanelDraw(WindowHandle* window)
                 DisplaySetPalette(gViewer.fadePalette);
         }
         --gViewer.fadeCountdown;
-    } else if (gViewer.showsMessageLog) {
+        guiRedrawOverlapping(window);
+        return;
+    }
+    int32_t left = 0, top = 0;
+    guiWindowRect(window, &left, &top);
+    const ClipRect rect = {static_cast<int16_t>(left), static_cast<int16_t>(top),
+                           static_cast<int16_t>(left + window->width - 1), static_cast<int16_t>(top + window->height - 1)};
+    // A document's film clip plays over whatever the panel shows.
+    if (gDocuments.clipOpen && gDocuments.clip && !DrawClip(gDocuments.clip, rect)) {
+        CloseClip(&gDocuments.clip);
+        gDocuments.clipOpen = 0;
+    }
+    if (gViewer.showsMessageLog) {
         CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
         if (gMessageLog.active)
             guiDrawMessageLog(kLogBox[0], kLogBox[1], kLogBox[2] - kLogBox[0], kLogBox[3] - kLogBox[1]);
     } else if (gViewer.showsDocument) {
-        int32_t left = 0, top = 0;
-        guiWindowRect(window, &left, &top);
-        DrawDocument(ScreenCanvas(), {static_cast<int16_t>(left), static_cast<int16_t>(top),
-                                      static_cast<int16_t>(left + window->width - 1),
-                                      static_cast<int16_t>(top + window->height - 1)});
+        DrawDocument(ScreenCanvas(), rect);
     } else {
         SceneItem* camera = EnsureViewerCamera();
         if (CurrentStation == 3 && gViewer.weaponsView)

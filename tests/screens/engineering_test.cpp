@@ -276,6 +276,13 @@ TEST_F(EngineeringTest, APressOnASystemListPicksTheRowUnderTheMouse)
     EXPECT_EQ(gEngPanel.currentGroup, 2);
     EXPECT_EQ(gVectorMap.selected, shape);
     EXPECT_EQ(gVectorMap.focusPending, 1);
+    // The name in a pop-up at the mouse.
+    WindowHandle* label = gWindows.lastCreated;
+    ASSERT_NE(label, nullptr);
+    EXPECT_STREQ(label->text, "E2");
+    EXPECT_EQ(label->x, 20 - 4);
+    EXPECT_EQ(label->y, 100 + 12 + 2 * 11 + 3 - 4);
+    EXPECT_EQ(label->height, 12);
     gWindows.mouseY = 100 + 12 + 3 * 11 + 3; // no fourth row
     SelectAt(0);
     PickSystemFromList(list);

@@ -201,8 +201,7 @@ TEST_F(PanelCrops, TheViewerPanelInItsSceneOrthographicAndWeaponsModes)
     // The sky blank, the sphere and grid, the whole hull's wireframe colour
     // 174 and its depth shades 158..173 as 'a'..'p', the weapons view's
     // colours; '?' the solid ship that the render passes draw.
-    std::map<uint32_t, char> legend = {{0, '.'},  {176, ' '}, {54, ':'}, {58, '='}, {174, '#'},
-                                       {97, 'w'}, {64, 'c'},  {128, 'C'}, {133, 'H'}};
+    std::map<uint32_t, char> legend = {{0, '.'}, {176, ' '}, {54, ':'}, {58, '='}, {174, '#'}, {97, 'w'}, {64, 'c'}, {128, 'C'}, {133, 'H'}};
     for (uint32_t shade = 158; shade < 174; ++shade)
         legend[shade] = static_cast<char>('a' + (shade - 158));
 

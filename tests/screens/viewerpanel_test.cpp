@@ -9,6 +9,7 @@
 #include "framework/scene.h"
 #include "script/symbols.h"
 #include "system/display.h"
+#include "system/frameclock.h"
 #include "system/res/resman.h"
 #include "ui/windows.h"
 #include "world/pools.h"
@@ -35,7 +36,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(HxBegin(), HX_OK);
-        ResetPools();
+        ResetSimulation();
         ResetViewerPanel();
         panel = HxPixelmapAllocate(HX_PMT_INDEX_8, 200, 100, nullptr, 0);
         panel->origin_x = 100;
@@ -48,7 +49,7 @@ protected:
     {
         gPlayerItem = nullptr;
         ResetViewerPanel();
-        ResetPools();
+        ResetSimulation();
         HxEnd();
     }
 
@@ -162,9 +163,10 @@ TEST_F(ViewerPanelTest, OrthoGridStepGrowsByTensToTenPixels)
     struct Case {
         float range, step;
     };
-    // 1785.7 and 17.86 pixels stand; 0.1786 and 9.998 grow.
+    // 1785.7 and 17.86 pixels stand; 0.1786 and 9.998 grow; a range of 0
+    // counts as the smallest range, never as a division by 0.
     for (const Case& c : {Case{1, 100000.0f / 56}, Case{100, 100000.0f / 5600}, Case{10000, 100000.0f / 560000 * 100},
-                          Case{178.6f, 100000.0f / (178.6f * 56) * 10}})
+                          Case{178.6f, 100000.0f / (178.6f * 56) * 10}, Case{0, 100000.0f / (0.01f * 56)}})
         EXPECT_NEAR(OrthoGridStep(c.range), c.step, c.step * 1e-5) << c.range;
 }
 
@@ -361,4 +363,46 @@ TEST_F(ViewerPanelTest, TheFadeLoadsTheBriefingPaletteOnceAndKeepsThePaletteBefo
     EXPECT_EQ(gViewer.fadePaletteLookups, 2);
     symbol->value = nullptr;
     guiResetWindowPool();
+}
+
+TEST_F(ViewerPanelTest, TheViewerCameraEasesBesideItsWatchedItemAndLooksAtItsTarget)
+{
+    SceneItem* player = Item(0, 0, 0);
+    player->sim->radius = 100;
+    gPlayerItem = player;
+    SceneItem* viewer = CreateViewerCamera();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(EnsureViewerCamera(), viewer);
+    EXPECT_FLOAT_EQ(gViewer.range, 100.0f);
+    EXPECT_EQ(gViewer.secondMode, 180);
+    viewer->sim->position = {0, 0, -1000};
+    gFrameClock.frameTicks = 5;
+    // Watching itself: 1.01 radii out along the kept direction (yaw 0).
+    ViewerCameraControl(viewer);
+    EXPECT_NEAR(viewer->sim->position.z, -1000 + (101 + 1000) * 0.1, 1e-6);
+    EXPECT_EQ(gViewer.flyBy, 5);
+    EXPECT_NEAR(viewer->sim->matrix.m[10], 1.0f, 1e-5); // looking along +z at the ship
+
+    // Orthographic: a quarter of the way to the target each frame.
+    SceneItem* other = Item(1000, 0, 0);
+    SetViewerTarget(other);
+    EXPECT_EQ(ItemFromHandle(gViewer.previous), player);
+    gViewer.ortho = 1;
+    const double z = viewer->sim->position.z;
+    ViewerCameraControl(viewer);
+    EXPECT_NEAR(viewer->sim->position.x, 250.0, 1e-6);
+    EXPECT_NEAR(viewer->sim->position.z, z * 0.75, 1e-6);
+
+    // The fly-by starts once, on the player's ship, and stops with the ortho view.
+    gViewer.flyBy = 0;
+    StartViewerFlyBy();
+    EXPECT_EQ(gViewer.flyBy, 199);
+    EXPECT_FLOAT_EQ(gViewer.range, 100.0f * 1010);
+    EXPECT_EQ(ItemFromHandle(gViewer.target), player);
+    gViewer.range = 1;
+    StartViewerFlyBy();
+    EXPECT_FLOAT_EQ(gViewer.range, 1.0f);
+    StopViewerFlyBy();
+    EXPECT_EQ(gViewer.flyBy, 0);
+    EXPECT_EQ(gViewer.ortho, 0);
 }
