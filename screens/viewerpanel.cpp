@@ -41,7 +41,7 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 constexpr int32_t kWireColour = 97;
-constexpr uint32_t kSphereRadiusColour = 54;
+constexpr uint32_t kSphereColour = 54; // the horizon circle is 58
 constexpr uint32_t kGridColour = 54;
 constexpr float kOrthoUnits = 56.0f;    // world units a pixel per unit of camera range
 constexpr float kMinRange = 0.01f;      // a camera range of 0 would scale by nothing
@@ -231,7 +231,7 @@ void BuildDirectionSphere(const Vector3& centre, float radius)
         const int n = meridian ? c : c - kSphereCircles / 2;
         const float elevation = (-82.5f + 15.0f * n) * kPi / 180;
         const float bearing = 15.0f * n * kPi / 180;
-        circle.colour = !meridian && std::fabs(elevation) < 0.2f ? 58 : static_cast<uint8_t>(kSphereRadiusColour);
+        circle.colour = !meridian && std::fabs(elevation) < 0.2f ? 58 : static_cast<uint8_t>(kSphereColour);
         for (int i = 0; i < kCirclePoints; ++i) {
             const float a = 2 * kPi * i / kCirclePoints;
             Vector3 p;
@@ -376,6 +376,11 @@ void DrawItemWireframe(SceneItem* item, hx_model* model, int32_t faceLimit, int3
     if (const int32_t slot = SlotOf(item); slot >= 0)
         gViewer.boxes[slot] = {static_cast<int16_t>(Held(left)), static_cast<int16_t>(Held(top)),
                                static_cast<int16_t>(Held(right)), static_cast<int16_t>(Held(bottom)), 1};
+    // Nothing of it can show: wholly too close or behind, or off the panel.
+    const hx_pixelmap* pm = gViewer.panel;
+    if (farthest <= kShallowEdge || right < -pm->origin_x || bottom < -pm->origin_y ||
+        left >= pm->width - pm->origin_x || top >= pm->height - pm->origin_y)
+        return;
     const float depthRange = farthest - nearest;
     static constexpr uint8_t kEdgeHidden[3] = {HX_FACEF_NO_EDGE_01, HX_FACEF_NO_EDGE_12, HX_FACEF_NO_EDGE_20};
     for (int32_t f = 0; f < model->nfaces; ++f) {

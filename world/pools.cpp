@@ -187,7 +187,6 @@ void ResetPools()
             a = next;
         }
     }
-    FreeVectorShapes();
     gSceneItems.Reset();
     gAvatars.Reset();
     gActions.Reset();
