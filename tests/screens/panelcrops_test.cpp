@@ -150,9 +150,21 @@ TEST_F(PanelCrops, TheEngSchematicOfTheDemoCorvette)
     panel.width = 360;
     panel.height = 240;
     RegisterViewWindow(&panel);
-    for (int frame = 0; frame < 80; ++frame)
+    // The energy gauge's box, cleared and drawn over each time.
+    gView.viewport = {0, 0, kWidth - 1, viewtest::kHeight - 1};
+    for (int y = 11; y <= 79; ++y)
+        std::fill_n(&frame[size_t(y) * kWidth + 443], 94, 7);
+    for (int draw = 0; draw < 80; ++draw)
         guiEngSchematicDraw(&panel);
     EXPECT_NEAR(gVectorMap.zoom, kEngSchematicZoom, 0.1);
+    int stale = 0, gauge = 0;
+    for (int y = 11; y <= 79; ++y)
+        for (int x = 443; x <= 536; ++x) {
+            stale += At(x, y) == 7;
+            gauge += At(x, y) != 0;
+        }
+    EXPECT_EQ(stale, 0);
+    EXPECT_GT(gauge, 0);
 
     // The reactor in its ring, in the middle of the hull, over the grid.
     const std::map<uint32_t, char> legend = {{0, '.'}, {24, ':'}, {36, '#'}};
@@ -360,4 +372,37 @@ pn     ??????m????h ??h???n???h???n???h?? l????m??????     n
 ..............................................
 )");
     ship->sim->currentWeapon = nullptr;
+}
+
+TEST_F(PanelCrops, TheViewerPanelsOtherModesLeaveTheSceneAlone)
+{
+    panel.x = 40;
+    panel.y = 260;
+    panel.width = 280;
+    panel.height = 200;
+    RegisterViewWindow(&panel);
+    auto count = [&](uint32_t index, int left, int top, int right, int bottom) {
+        int n = 0;
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x)
+                n += At(x, y) == index;
+        return n;
+    };
+    // The message log's box is cleared; the rest of the panel is not drawn.
+    std::fill(frame.begin(), frame.end(), 5);
+    gViewer.showsMessageLog = 1;
+    guiViewerPanelDraw(&panel);
+    EXPECT_EQ(count(0, 38, 372, 308, 468), 271 * 97);
+    EXPECT_EQ(count(5, 40, 260, 319, 371), 280 * 112);
+    // With the scene view off nothing is drawn at all.
+    gViewer.showsMessageLog = 0;
+    gViewer.sceneOff = 1;
+    std::fill(frame.begin(), frame.end(), 5);
+    guiViewerPanelDraw(&panel);
+    EXPECT_EQ(count(5, 0, 0, kWidth - 1, viewtest::kHeight - 1), kWidth * viewtest::kHeight);
+    // The fade clears the panel whatever it shows.
+    StartViewerFade(2);
+    guiViewerPanelDraw(&panel);
+    EXPECT_EQ(count(0, 40, 260, 319, 459), 280 * 200);
+    EXPECT_EQ(gViewer.fadeCountdown, 1);
 }
