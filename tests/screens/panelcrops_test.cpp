@@ -372,6 +372,20 @@ pn     ??????m????h ??h???n???h???n???h?? l????m??????     n
 ..............................................
 )");
     ship->sim->currentWeapon = nullptr;
+
+    // Mouse steering turns the camera once a draw, however many items it
+    // shows: 28 pixels right of the centre of a 280-pixel panel, 5 ticks.
+    CurrentStation = 0;
+    for (int i = 0; i < 3; ++i)
+        Show(ship->avatar->root->model, 3000.0f * (i + 1), 0, 0, 1000);
+    gViewer.mouseSteered = 1;
+    gViewer.yaw = gViewer.pitch = 0;
+    gFrameClock.frameTicks = 5;
+    gWindows.mouseX = 40 + 140 + 28;
+    gWindows.mouseY = 260 + 100;
+    guiViewerPanelDraw(&panel);
+    EXPECT_NEAR(gViewer.yaw, 28 * 0.35f / 280 * 5, 1e-6);
+    EXPECT_EQ(gViewer.pitch, 0.0f);
 }
 
 TEST_F(PanelCrops, TheViewerPanelsOtherModesLeaveTheSceneAlone)
