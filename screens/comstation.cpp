@@ -43,9 +43,14 @@ int Language() { return gSettings.language <= 2 ? gSettings.language : 0; }
 
 // Contact filter and sort labels, by value and language.
 const char* const kFilterLabels[8][3] = {
-    {"VESS", "VAISS", "SCHIFFE"}, {"WEPS", "ARMES", "WAFFEN"}, {"INRT", "INRT", "INRT"},
-    {"PLTS", "PLTS", "PLTS"},     {"LGRS", "LGRS", "LGRS"},    {"BASE", "BASE", "BASE"},
-    {"SIGS", "SIGS", "SIGS"},     {"WPTS", "PPSG", "KOORD"},
+    {"VESS", "VAISS", "SCHIFFE"},
+    {"WEPS", "ARMES", "WAFFEN"},
+    {"INRT", "INRT", "INRT"},
+    {"PLTS", "PLTS", "PLTS"},
+    {"LGRS", "LGRS", "LGRS"},
+    {"BASE", "BASE", "BASE"},
+    {"SIGS", "SIGS", "SIGS"},
+    {"WPTS", "PPSG", "KOORD"},
 };
 const char* const kSortLabels[3][3] = {
     {"NO SORT", "NON TRI\xC9", "UNSORT"},
@@ -497,10 +502,17 @@ void guiSetupComStation()
         WindowRoutine frame;
     };
     static const Readout kReadouts[] = {
-        {"AlFill", guiTickWindow},     {"FPSMeter", FpsFrame},       {"FPSMeterN", FpsNumberFrame},
-        {"CMseX", guiMouseXFrame},     {"CMseY", guiMouseYFrame},    {"SpeedMeter", ClockFrame},
-        {"SpeedNum", ClockFrame},      {"Anal0", StickXFrame},       {"Anal1", StickYFrame},
-        {"Anal2", PitchDemandFrame},   {"Anal3", YawDemandFrame},
+        {"AlFill", guiTickWindow},
+        {"FPSMeter", FpsFrame},
+        {"FPSMeterN", FpsNumberFrame},
+        {"CMseX", guiMouseXFrame},
+        {"CMseY", guiMouseYFrame},
+        {"SpeedMeter", ClockFrame},
+        {"SpeedNum", ClockFrame},
+        {"Anal0", StickXFrame},
+        {"Anal1", StickYFrame},
+        {"Anal2", PitchDemandFrame},
+        {"Anal3", YawDemandFrame},
     };
     for (const Readout& r : kReadouts)
         guiBindFrameHandler(r.name, r.frame);

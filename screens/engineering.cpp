@@ -31,7 +31,7 @@ void guiToggleSystemPower(WindowHandle* window)
     if (!system || !window)
         return;
     system->switchedOn = system->switchedOn ? 0 : 255;
-    window->value = system->switchedOn ? 1.0f : 0.0f;
+    window->check = system->switchedOn;
     guiRedrawWindowAndChildren(window);
 }
 
@@ -39,7 +39,7 @@ void guiToggleElement(WindowHandle* window)
 {
     if (!window)
         return;
-    window->value = window->value != 0.0f ? 0.0f : 1.0f;
+    window->check = window->check ? 0 : 255;
     guiRedrawWindowAndChildren(window->parent ? window->parent : window);
 }
 
@@ -64,12 +64,10 @@ const RasterFont* ElementFont(const WindowHandle* window)
     return window->font && window->font->data ? static_cast<const RasterFont*>(window->font->data) : nullptr;
 }
 
-// Selected-system values for a gauge, then the element's tick.
-void ShowSystemValue(WindowHandle* window, float value, float scale)
+void SetSystemValue(WindowHandle* window, float value, float scale)
 {
     window->value = value;
     window->maximum = scale;
-    guiTickWindow(window);
 }
 
 } // namespace
@@ -116,31 +114,42 @@ void guiTextScrollForward(WindowHandle* window)
 
 void guiSystemOutputDraw(WindowHandle* window)
 {
-    const ShipSystem* system = gEngPanel.selectedSystem;
-    if (!system || !window)
+    if (!window)
         return;
-    const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
-    window->text = system->names[language];
-    gAmInjectorShown = system == FindShipSystem("AM INJECTOR") ? 255 : 0;
-    ShowSystemValue(window, system->output * 1000.0f, 1000.0f);
+    if (const ShipSystem* system = gEngPanel.selectedSystem) {
+        const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
+        window->text = system->names[language];
+        gAmInjectorShown = system == FindShipSystem("AM INJECTOR") ? 255 : 0;
+        SetSystemValue(window, system->output * 1000.0f, 1000.0f);
+    }
+    guiTickWindow(window);
 }
 
 void guiSystemHealthDraw(WindowHandle* window)
 {
-    if (const ShipSystem* system = gEngPanel.selectedSystem; system && window)
-        ShowSystemValue(window, system->health * 1000.0f, 1000.0f);
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem)
+        SetSystemValue(window, system->health * 1000.0f, 1000.0f);
+    guiTickWindow(window);
 }
 
 void guiSystemTemperatureDraw(WindowHandle* window)
 {
-    if (const ShipSystem* system = gEngPanel.selectedSystem; system && window)
-        ShowSystemValue(window, system->temperature, 2500.0f);
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem)
+        SetSystemValue(window, system->temperature, 2500.0f);
+    guiTickWindow(window);
 }
 
 void guiSystemLevelDraw(WindowHandle* window)
 {
-    if (const ShipSystem* system = gEngPanel.selectedSystem; system && window)
-        ShowSystemValue(window, system->level, 2500.0f);
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem)
+        SetSystemValue(window, system->level, 2500.0f);
+    guiTickWindow(window);
 }
 
 void guiSelectedSystemDraw(WindowHandle* window)

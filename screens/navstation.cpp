@@ -274,7 +274,11 @@ struct OrderButton {
     int16_t row;
 };
 constexpr OrderButton kOrderButtons[] = {
-    {"NvMd4", 56, 0}, {"NvMd5", 57, 1}, {"NvMd6", 58, 2}, {"NvMd7", 59, 3}, {"NvMd7b", 61, 8},
+    {"NvMd4", 56, 0},
+    {"NvMd5", 57, 1},
+    {"NvMd6", 58, 2},
+    {"NvMd7", 59, 3},
+    {"NvMd7b", 61, 8},
 };
 
 // The order button each row lights.

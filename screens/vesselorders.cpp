@@ -114,9 +114,12 @@ void RunCurrentOrder(WindowHandle*)
     if (CurrentOrderIndex < 0 || CurrentOrderIndex >= kCommandOrders)
         return;
     const CommandOrderRow& order = kCommandOrderTable[CurrentOrderIndex];
-    const OrderRoutine routine = LdsEngaged(gControlledItem) ? order.lds : order.normal;
-    if (routine)
-        routine();
+    // Under LDS a row without an LDS routine flies its normal one: a STOP
+    // given under LDS stops once the wind-down has begun.
+    if (LdsEngaged(gControlledItem) && order.lds)
+        order.lds();
+    else if (order.normal)
+        order.normal();
 }
 
 void OrderStop() { FlyOrder("STOP", kStateFullStop, 0, 0, 0); }

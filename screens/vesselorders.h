@@ -40,7 +40,8 @@ void ResetVesselOrders();
 // without a contact), starts the LDS wind-down when the row cannot be
 // flown under LDS, then flies it. Rows outside 0..8 do nothing.
 void CommandOrder(int32_t row);
-// Flies the current row: its LDS routine under LDS, else its normal one.
+// Flies the current row: its LDS routine under LDS when it has one, else
+// its normal one.
 void RunCurrentOrder(WindowHandle* window);
 
 void OrderStop();

@@ -39,7 +39,16 @@ constexpr uint32_t kSimTargetNoted = 0x10000;
 constexpr uint32_t kSimUnderOrder = 0x4;
 
 const char* const kPositionWords[kPositionCodes] = {
-    "FULL RNG", "FWD", "FWD PORT", "PORT", "AFT PORT", "AFT", "AFT STBD", "STBD", "FWD STBD", "FULL RNG",
+    "FULL RNG",
+    "FWD",
+    "FWD PORT",
+    "PORT",
+    "AFT PORT",
+    "AFT",
+    "AFT STBD",
+    "STBD",
+    "FWD STBD",
+    "FULL RNG",
 };
 constexpr int32_t kPositionClasses[kPositionCodes] = {0, 0, 0, 2, 1, 1, 1, 3, 0, 0};
 
@@ -57,8 +66,12 @@ struct SlotIconName {
     const char* names[2];
 };
 constexpr SlotIconName kSlotIconNames[] = {
-    {0, 0, {"wp_pbcf0", "wp_pbcf1"}}, {0, 1, {"wp_pbca0", "wp_pbca1"}}, {3, 0, {"wp_skf0", "wp_skf1"}},
-    {3, 1, {"wp_ska0", "wp_ska1"}},   {4, 0, {"wp_ldif0", "wp_ldif1"}}, {4, 1, {"wp_ldia0", "wp_ldia1"}},
+    {0, 0, {"wp_pbcf0", "wp_pbcf1"}},
+    {0, 1, {"wp_pbca0", "wp_pbca1"}},
+    {3, 0, {"wp_skf0", "wp_skf1"}},
+    {3, 1, {"wp_ska0", "wp_ska1"}},
+    {4, 0, {"wp_ldif0", "wp_ldif1"}},
+    {4, 1, {"wp_ldia0", "wp_ldia1"}},
 };
 
 int Language() { return gSettings.language <= 2 ? gSettings.language : 0; }
@@ -441,10 +454,18 @@ void guiSetupWepStation()
         WindowRoutine frame;
     };
     static const Readout kReadouts[] = {
-        {"WEPState", ChargeFrame},          {"WEPStatR", ChargeFrame},     {"WEPMags", MagazinesFrame},
-        {"WEPShots", RoundsFrame},          {"WEPMagR", RoundsFrame},      {"WEPStatL", SourceLevelFrame},
-        {"WEPMagL", AnnouncementFrame},     {"WEPBotR1", TrackLabelFrame}, {"WEPBotR2", FireModeLabelFrame},
-        {"WMseX", guiMouseXFrame},          {"WMseY", guiMouseYFrame},     {"WEPTarget", WeaponsTargetFrame},
+        {"WEPState", ChargeFrame},
+        {"WEPStatR", ChargeFrame},
+        {"WEPMags", MagazinesFrame},
+        {"WEPShots", RoundsFrame},
+        {"WEPMagR", RoundsFrame},
+        {"WEPStatL", SourceLevelFrame},
+        {"WEPMagL", AnnouncementFrame},
+        {"WEPBotR1", TrackLabelFrame},
+        {"WEPBotR2", FireModeLabelFrame},
+        {"WMseX", guiMouseXFrame},
+        {"WMseY", guiMouseYFrame},
+        {"WEPTarget", WeaponsTargetFrame},
     };
     for (const Readout& r : kReadouts)
         guiBindFrameHandler(r.name, r.frame);
