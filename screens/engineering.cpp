@@ -58,6 +58,8 @@ int32_t CharacterWidth(const RasterFont* font, char c)
 }
 
 bool LineEnd(char c) { return c == '\n' || c == '\r'; }
+// A word starts after a blank or a line end.
+bool Blank(char c) { return c == ' ' || LineEnd(c); }
 
 const RasterFont* ElementFont(const WindowHandle* window)
 {
@@ -84,7 +86,7 @@ void guiTextScrollBack(WindowHandle* window)
     for (int32_t used = 0; at > 0 && used < window->width; --at)
         if (!LineEnd(text[at - 1]))
             used += CharacterWidth(ElementFont(window), text[at - 1]);
-    while (at > 0 && text[at - 1] != ' ')
+    while (at > 0 && !Blank(text[at - 1]))
         --at;
     window->maximum = static_cast<float>(at);
     guiRedrawWindowAndChildren(window);
@@ -103,7 +105,7 @@ void guiTextScrollForward(WindowHandle* window)
             used += CharacterWidth(ElementFont(window), text[at]);
     if (at < length) {
         int32_t word = at;
-        while (word > from && text[word - 1] != ' ')
+        while (word > from && !Blank(text[word - 1]))
             --word;
         if (word > from)
             at = word;

@@ -98,21 +98,38 @@ protected:
 
 TEST_F(NavStationTest, TheSetpointStepsByDecadesUnderLdsAndByFiveThousandOtherwise)
 {
-    enum Op { kIncrease, kDecrease, kUp, kDown };
+    enum Op {
+        kIncrease,
+        kDecrease,
+        kUp,
+        kDown
+    };
     struct Case {
         bool lds;
         float from;
         Op op;
         float expected;
     } const cases[] = {
-        {true, 100000, kDecrease, 100000},  {true, 1000000, kDecrease, 900000}, {true, 2000000, kDecrease, 1000000},
-        {true, 100000, kIncrease, 200000},  {true, 900000, kIncrease, 1000000}, {true, 9e7f, kIncrease, 1e8f},
-        {true, 9.5e7f, kIncrease, 1e8f},    {true, 300000, kUp, 1000000},       {true, 300000, kDown, 100000},
-        {true, 5e7f, kUp, 1e8f},            {false, 0, kIncrease, 5000},        {false, 18000, kIncrease, 20000},
-        {false, -18000, kDecrease, -20000}, {false, 7000, kUp, 12000},          {false, 7000, kDown, 2000},
+        {true, 100000, kDecrease, 100000},
+        {true, 1000000, kDecrease, 900000},
+        {true, 2000000, kDecrease, 1000000},
+        {true, 100000, kIncrease, 200000},
+        {true, 900000, kIncrease, 1000000},
+        {true, 9e7f, kIncrease, 1e8f},
+        {true, 9.5e7f, kIncrease, 1e8f},
+        {true, 300000, kUp, 1000000},
+        {true, 300000, kDown, 100000},
+        {true, 5e7f, kUp, 1e8f},
+        {false, 0, kIncrease, 5000},
+        {false, 18000, kIncrease, 20000},
+        {false, -18000, kDecrease, -20000},
+        {false, 7000, kUp, 12000},
+        {false, 7000, kDown, 2000},
         // A setpoint of 0 or below under LDS counts as the floor: no
         // logarithm of nothing.
-        {true, 0, kIncrease, 200000},       {true, -50, kDecrease, 100000},     {true, 0, kUp, 1000000},
+        {true, 0, kIncrease, 200000},
+        {true, -50, kDecrease, 100000},
+        {true, 0, kUp, 1000000},
     };
     for (const Case& c : cases) {
         ship->sim->flags = c.lds ? uint32_t{kSimLdsEngaged} : 0u;
@@ -134,8 +151,13 @@ TEST_F(NavStationTest, TheClampHoldsTheSetpointToTheDriveMode)
         int32_t mode;
         float from, expected;
     } const cases[] = {
-        {false, 0, 5e5f, 100000}, {false, 1, -5e5f, -100000}, {false, 2, 5000, 2500}, {false, 2, -5000, -2500},
-        {true, 0, 50, 100000},    {true, 0, 1e12f, 1e8f},     {false, 0, 1234, 1234},
+        {false, 0, 5e5f, 100000},
+        {false, 1, -5e5f, -100000},
+        {false, 2, 5000, 2500},
+        {false, 2, -5000, -2500},
+        {true, 0, 50, 100000},
+        {true, 0, 1e12f, 1e8f},
+        {false, 0, 1234, 1234},
     };
     for (const Case& c : cases) {
         ship->sim->flags = c.lds ? uint32_t{kSimLdsEngaged} : 0u;
@@ -362,7 +384,7 @@ TEST_F(NavStationTest, UnderLdsTheEscortRowsFlyLdsEscortAndTheOthersWindDownFirs
     EngageLdsDrive(5e5f);
     CommandOrder(1);
     EXPECT_STREQ(Slot1().name, "APPROACH"); // its own routine serves both
-    CommandOrder(0);                          // STOP: the wind-down starts first
+    CommandOrder(0);                        // STOP: the wind-down starts first
     EXPECT_EQ(ship->sim->ldsSpool, -100);
     EXPECT_STREQ(Slot1().name, "STOP");
     EXPECT_EQ(Slot1().stateId, 65);
