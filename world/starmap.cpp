@@ -752,6 +752,11 @@ void CreateSolarMapWindow()
     for (const Button& b : kButtons)
         guiBindClick(b.name, b.action);
     guiBindDraw("SolarMap", [](WindowHandle* window) {
+        // Closed, the map leaves the command screen alone; open, it moves
+        // every frame.
+        if (!gStarMapOpen)
+            return;
+        window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
         const Canvas screen = ScreenCanvas();
         if (!screen.pixels)
             return;

@@ -137,7 +137,7 @@ TEST_F(StationsTest, FromMissilesTheGunButtonMovesAtOnceAndALoneMountNeverHangs)
     EXPECT_EQ(Current(), seeker);
     EXPECT_EQ(gWeaponStation.slots[0], seeker);
     EXPECT_EQ(gWeaponStation.slots[1], flare); // the slots list the class
-    guiSelectNextMissile(nullptr); // the only usable missile: stays, and returns
+    guiSelectNextMissile(nullptr);             // the only usable missile: stays, and returns
     EXPECT_EQ(Current(), seeker);
 
     guiSelectNextGun(nullptr);
@@ -198,9 +198,9 @@ TEST_F(StationsTest, SlotIconsAreDrawnOnlyWhenTheSlotsChanged)
     gWeaponStation.slotIcons[0][1][1] = &chosen;
     gWeaponStation.slotRefresh = 255;
     icons->draw(icons);
-    EXPECT_EQ(screen.At(100, 50), 88);  // slot 0: the current mount, aft
-    EXPECT_EQ(screen.At(116, 50), 77);  // slot 1: aft, not current
-    EXPECT_EQ(screen.At(132, 50), 99);  // slots 2 and 3 empty
+    EXPECT_EQ(screen.At(100, 50), 88); // slot 0: the current mount, aft
+    EXPECT_EQ(screen.At(116, 50), 77); // slot 1: aft, not current
+    EXPECT_EQ(screen.At(132, 50), 99); // slots 2 and 3 empty
     EXPECT_EQ(screen.At(148, 50), 99);
     screen.Clear();
     icons->draw(icons);
@@ -409,7 +409,8 @@ TEST_F(StationsTest, TheSystemGaugesShowTheSelectedSystem)
 {
     ShipSystem system{};
     system.names[0] = "REACTOR";
-    system.names[1] = "R\xC9" "ACTEUR";
+    system.names[1] = "R\xC9"
+                      "ACTEUR";
     system.output = 0.5f;
     system.health = 0.25f;
     system.temperature = 900;
@@ -420,7 +421,8 @@ TEST_F(StationsTest, TheSystemGaugesShowTheSelectedSystem)
     guiSystemOutputDraw(w);
     EXPECT_EQ(w->value, 500.0f);
     EXPECT_EQ(w->maximum, 1000.0f);
-    EXPECT_STREQ(w->text, "R\xC9" "ACTEUR");
+    EXPECT_STREQ(w->text, "R\xC9"
+                          "ACTEUR");
     EXPECT_EQ(gAmInjectorShown, 0);
     guiSystemHealthDraw(w);
     EXPECT_EQ(w->value, 250.0f);
