@@ -127,12 +127,26 @@ void ToggleComRemoteLink(WindowHandle*)
 
 void ToggleAlienDevice(WindowHandle*) { gAlienDevicesEnabled = gAlienDevicesEnabled ? 0 : 255; }
 
+// Lit while the byte its text points at is set.
+void DrawIndicator(WindowHandle* window)
+{
+    if (window->bitmapUp || window->bitmapDown) {
+        guiDrawIndicatorWindow(window);
+        return;
+    }
+    // A text button shows its element's name, never the flag byte.
+    const char* flag = window->text;
+    window->text = window->elementName;
+    guiDrawLampButton(window, flag && flag[0]);
+    window->text = flag;
+}
+
 void BindIndicator(const char* name, WindowRoutine click, const uint8_t* flag)
 {
     WindowHandle* w = guiBindClick(name, click);
     if (!w)
         return;
-    w->draw = guiDrawIndicatorWindow;
+    w->draw = DrawIndicator;
     w->frameHandler = guiIndicatorFrame;
     w->text = reinterpret_cast<const char*>(flag);
     w->check = static_cast<uint8_t>(*flag ? 1 : 0);
@@ -347,6 +361,26 @@ void guiIndicatorFrame(WindowHandle* window)
         guiRedrawWindowAndChildren(window);
     }
     guiTickWindow(window);
+}
+
+void guiDrawLampButton(WindowHandle* window, bool lit)
+{
+    constexpr int16_t kLitColour = 249;
+    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
+    if (window->bitmapUp || window->bitmapDown) {
+        if (!guiWindowRect(window, nullptr, nullptr))
+            return;
+        const Canvas canvas = ScreenCanvas();
+        const Bitmap* picture = lit ? window->bitmapDown : window->bitmapUp;
+        if (canvas.pixels && picture)
+            CanvasBlit(canvas, *picture, window->rect[0], window->rect[1]);
+        return;
+    }
+    const int16_t colour = window->colour;
+    if (lit)
+        window->colour = kLitColour;
+    guiDrawButtonWindow(window);
+    window->colour = colour;
 }
 
 void guiContactRowFrame(WindowHandle* window)

@@ -48,6 +48,10 @@ void guiTargetPanelFrame(WindowHandle* window);
 void guiContactScrollBarFrame(WindowHandle* window);
 // Indicator buttons: their text points at a flag byte; redrawn on change.
 void guiIndicatorFrame(WindowHandle* window);
+// A station button that shows whether it is lit: its pressed picture when
+// lit, else its released one; a text button without pictures is filled in
+// the pressed colour while lit. It draws again every frame.
+void guiDrawLampButton(WindowHandle* window, bool lit);
 // The contact rows, panel, filter, sort and scroll bar of a station:
 // "Cd<l>0".."Cd<l>6", "CInf<l>", "Cd<l>M", "Cd<l>Sor", "Cd<l>SBar".
 void BindStationContacts(const char* letter);

@@ -117,18 +117,7 @@ bool ButtonLit(const WindowHandle* window)
     }
 }
 
-// A button that shows its pressed picture while its condition holds; it
-// is drawn every frame, as the condition may change at any time.
-void DrawLitButton(WindowHandle* window)
-{
-    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
-    if (!guiWindowRect(window, nullptr, nullptr))
-        return;
-    const Canvas canvas = ScreenCanvas();
-    const Bitmap* picture = ButtonLit(window) ? window->bitmapDown : window->bitmapUp;
-    if (canvas.pixels && picture)
-        CanvasBlit(canvas, *picture, window->rect[0], window->rect[1]);
-}
+void DrawLitButton(WindowHandle* window) { guiDrawLampButton(window, ButtonLit(window)); }
 
 void DriveModeClick(WindowHandle* window) { SetDriveMode(static_cast<int32_t>(window->value)); }
 

@@ -190,10 +190,15 @@ void FireModeLabelFrame(WindowHandle* window)
     SlotFrameCommon(window);
 }
 
-void AutoFrame(WindowHandle* window)
+bool CurrentMountAims()
 {
     const Weapon* w = CurrentMount();
-    Bitmap* wanted = w && (w->flags & kMountAutoAim) ? window->bitmapDown : window->bitmapUp;
+    return w && (w->flags & kMountAutoAim);
+}
+
+void AutoFrame(WindowHandle* window)
+{
+    Bitmap* wanted = CurrentMountAims() ? window->bitmapDown : window->bitmapUp;
     if (wanted && window->bitmap != wanted) {
         window->bitmap = wanted;
         guiRedrawWindowAndChildren(window);
@@ -201,16 +206,20 @@ void AutoFrame(WindowHandle* window)
     SlotFrameCommon(window);
 }
 
+// "WpMd0" and "WpMd1": lit when the missile choice equals their value.
+// "WEPAuto": its picture, which the frame chooses, or a lamp button when
+// the layout gave it none.
+void AutoDraw(WindowHandle* window)
+{
+    if (window->bitmapUp || window->bitmapDown)
+        guiDrawRasterWindow(window);
+    else
+        guiDrawLampButton(window, CurrentMountAims());
+}
+
 void DrawModeLamp(WindowHandle* window)
 {
-    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
-    if (!guiWindowRect(window, nullptr, nullptr))
-        return;
-    const Canvas canvas = ScreenCanvas();
-    const bool lit = (gWeaponStation.missilesSelected ? 1 : 0) == static_cast<int32_t>(window->value);
-    const Bitmap* picture = lit ? window->bitmapDown : window->bitmapUp;
-    if (canvas.pixels && picture)
-        CanvasBlit(canvas, *picture, window->rect[0], window->rect[1]);
+    guiDrawLampButton(window, (gWeaponStation.missilesSelected ? 1 : 0) == static_cast<int32_t>(window->value));
 }
 
 void AssignHardPoints(WindowHandle*)
@@ -445,7 +454,7 @@ void guiSetupWepStation()
         }
     if (WindowHandle* w = guiBindFrameHandler("WEPAuto", AutoFrame)) {
         w->clickHandler = guiToggleAutoWeapons;
-        w->draw = guiDrawRasterWindow;
+        w->draw = AutoDraw;
     }
     guiBindClick("WEPFire", guiFireCurrentMount);
 
