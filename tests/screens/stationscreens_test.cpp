@@ -163,8 +163,14 @@ TEST_F(StationScreens, EveryStationIsLaidOutAndDrawnAfterOneFrame)
         const char* station;
         const char* element;
     } const crops[] = {
-        {"COM", "CMDDoc"}, {"COM", "CdC0"},    {"COM", "CdCM"},   {"NAV", "NvMd1"},
-        {"NAV", "NAuto1"}, {"WEP", "WpMd0"},   {"WEP", "WEPBotR2"}, {"ENG", "ENGSys"},
+        {"COM", "CMDDoc"},
+        {"COM", "CdC0"},
+        {"COM", "CdCM"},
+        {"NAV", "NvMd1"},
+        {"NAV", "NAuto1"},
+        {"WEP", "WpMd0"},
+        {"WEP", "WEPBotR2"},
+        {"ENG", "ENGSys"},
     };
     for (const Case& c : crops) {
         SCOPED_TRACE(std::string(c.station) + " " + c.element);
