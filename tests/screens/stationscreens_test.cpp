@@ -11,6 +11,7 @@
 
 #include "../script/script_test_support.h"
 #include "../ui/ui_canvas.h"
+#include "ai/weapons.h"
 #include "script/interpreter.h"
 #include "script/vitalobjects.h"
 #include "screens/bridge.h"
@@ -183,10 +184,23 @@ TEST_F(StationScreens, EveryStationIsLaidOutAndDrawnAfterOneFrame)
     Show("NAV");
     EXPECT_TRUE(Crop("NvMd1").count(249));
     EXPECT_FALSE(Crop("NvMd2").count(249));
-    // WEP with guns chosen lights the gun button.
+    // WEP with guns chosen lights the gun button, and the slots show the
+    // demo tree's icons: the current fore gun selected, then empty slots.
+    Weapon* gun = NewWeapon(player);
+    gun->flags = kMountGun;
+    gun->directionCode = 1;
+    gun->weaponClass = 0;
+    player->sim->currentWeapon = gun;
+    RefreshWeaponSlots();
     Show("WEP");
     EXPECT_TRUE(Crop("WpMd0").count(249));
     EXPECT_FALSE(Crop("WpMd1").count(249));
+    WindowHandle* icons = Element("WpIcons");
+    ASSERT_NE(icons, nullptr);
+    const int x = icons->rect[0], y = icons->rect[1];
+    EXPECT_EQ(screen.At(x, y), 10 + 3 * 29 + 26);         // the selected icon's yellow frame
+    EXPECT_EQ(screen.At(x + 16, y), 10 + 12);             // the empty slot's grey frame
+    EXPECT_EQ(screen.At(x + 7, y + 8), 10 + 3 * 29 + 28); // the barrel
 }
 
 TEST_F(StationScreens, TheCommandStationRunsItsContactsOverlaysAndRemoteLink)
