@@ -257,6 +257,16 @@ void EmissionFrame(WindowHandle* window)
     guiTickWindow(window);
 }
 
+// The ship-system health rows show the player's ship, whichever it is now.
+void HealthRowFrame(WindowHandle* window)
+{
+    if (guiViewedItems(window) != gPlayerItem) {
+        guiSetViewedItems(window, gPlayerItem);
+        guiRedrawWindowAndChildren(window);
+    }
+    guiTickWindow(window);
+}
+
 struct OrderButton {
     const char* name;
     int16_t hint;
@@ -466,7 +476,7 @@ void guiCancelOrder(WindowHandle*)
     DisengageLds(gControlledItem);
     if (CurrentOrderButton == kDockButton)
         if (SceneItem* target = sim->navTarget.Get())
-            ReleaseDockReservations(target, target->sim ? target->sim->shipInfo : nullptr);
+            ReleaseDockReservations(target, sim->shipInfo);
 }
 
 void guiOrderButton(WindowHandle* window)
@@ -597,9 +607,9 @@ void guiSetupNavStation()
     static const char* const kHealthRows[2] = {"NAVSysStat1", "NAVSysStat2"};
     for (int i = 0; i < 2; ++i)
         if (WindowHandle* w = guiBindDraw(kHealthRows[i], guiDrawSystemsHealthWindow)) {
+            w->frameHandler = HealthRowFrame;
             w->value = static_cast<float>(i * 17);
             w->maximum = static_cast<float>(i * 17 + 16);
-            guiSetViewedItems(w, gPlayerItem);
         }
     BindStationComms("Nv");
 }

@@ -18,7 +18,12 @@ constexpr int kIconSide = 16;
 constexpr uint8_t Shade(int ramp, int shade) { return static_cast<uint8_t>(10 + ramp * 29 + shade); }
 constexpr int kGreyRamp = 0, kYellowRamp = 3, kGreenRamp = 4;
 
-enum class Glyph { None, Bolt, Seeker, Interceptor };
+enum class Glyph {
+    None,
+    Bolt,
+    Seeker,
+    Interceptor
+};
 
 // A frame, and the mount's glyph pointing up (fore) or down (aft).
 std::vector<uint8_t> MakeIcon(Glyph glyph, bool aft, bool selected)
@@ -78,12 +83,18 @@ bool SaveStationPictures(const std::string& dataFolder)
     };
     static const Icon kIcons[] = {
         {"wp_null0", Glyph::None, false, false},
-        {"wp_pbcf0", Glyph::Bolt, false, false},        {"wp_pbcf1", Glyph::Bolt, false, true},
-        {"wp_pbca0", Glyph::Bolt, true, false},         {"wp_pbca1", Glyph::Bolt, true, true},
-        {"wp_skf0", Glyph::Seeker, false, false},       {"wp_skf1", Glyph::Seeker, false, true},
-        {"wp_ska0", Glyph::Seeker, true, false},        {"wp_ska1", Glyph::Seeker, true, true},
-        {"wp_ldif0", Glyph::Interceptor, false, false}, {"wp_ldif1", Glyph::Interceptor, false, true},
-        {"wp_ldia0", Glyph::Interceptor, true, false},  {"wp_ldia1", Glyph::Interceptor, true, true},
+        {"wp_pbcf0", Glyph::Bolt, false, false},
+        {"wp_pbcf1", Glyph::Bolt, false, true},
+        {"wp_pbca0", Glyph::Bolt, true, false},
+        {"wp_pbca1", Glyph::Bolt, true, true},
+        {"wp_skf0", Glyph::Seeker, false, false},
+        {"wp_skf1", Glyph::Seeker, false, true},
+        {"wp_ska0", Glyph::Seeker, true, false},
+        {"wp_ska1", Glyph::Seeker, true, true},
+        {"wp_ldif0", Glyph::Interceptor, false, false},
+        {"wp_ldif1", Glyph::Interceptor, false, true},
+        {"wp_ldia0", Glyph::Interceptor, true, false},
+        {"wp_ldia1", Glyph::Interceptor, true, true},
     };
     bool ok = true;
     for (const Icon& icon : kIcons)
