@@ -29,8 +29,6 @@ uint8_t gUndockBarred = 0;
 
 namespace {
 
-constexpr uint32_t kSimUnderOrder = 0x4;
-constexpr uint32_t kSimLateralHeld = 0x8;
 constexpr float kNormalStep = 5000.0f;
 constexpr float kLdsFloor = 100000.0f;
 constexpr int32_t kMessageTime = 200;
@@ -111,8 +109,8 @@ bool ButtonLit(const WindowHandle* window)
     switch (window->aux) {
     case kLitLds: return LdsOn(sim);
     case kLitDriveMode: return !LdsOn(sim) && sim->assistMode == value;
-    case kLitOrderRow: return (sim->flags & kSimUnderOrder) && CurrentOrderIndex == value;
-    case kLitNoOrder: return !(sim->flags & kSimUnderOrder);
+    case kLitOrderRow: return (sim->flags & kSimAiControl) && CurrentOrderIndex == value;
+    case kLitNoOrder: return !(sim->flags & kSimAiControl);
     default: return false;
     }
 }
@@ -130,20 +128,20 @@ void DriveLabelFrame(WindowHandle* window)
 void AutopilotClick(WindowHandle*)
 {
     if (Sim* sim = ControlledSim())
-        sim->flags ^= kSimUnderOrder;
+        sim->flags ^= kSimAiControl;
 }
 
 void AutopilotLabelFrame(WindowHandle* window)
 {
     const Sim* sim = ControlledSim();
-    window->text = sim && (sim->flags & kSimUnderOrder) ? "AUTO" : kManualLabel[Language()];
+    window->text = sim && (sim->flags & kSimAiControl) ? "AUTO" : kManualLabel[Language()];
     guiTickWindow(window);
 }
 
 void DriveModeLabelFrame(WindowHandle* window)
 {
     const Sim* sim = ControlledSim();
-    if (sim && (sim->flags & kSimUnderOrder) && sim->shipInfo) {
+    if (sim && (sim->flags & kSimAiControl) && sim->shipInfo) {
         const char* name = sim->shipInfo->orders[1].name;
         window->text = name ? name : "";
     } else if (LdsOn(sim)) {
@@ -236,7 +234,7 @@ void LateralPress(WindowHandle* window)
         return;
     const LateralButton& b = kLateralButtons[window->aux];
     LateralDemand(sim, b.axis) = b.demand;
-    sim->flags |= kSimLateralHeld;
+    sim->flags |= kSimNoLateralAssist; // the flight assist leaves the push alone
 }
 
 void LateralRelease(WindowHandle* window)
@@ -245,7 +243,7 @@ void LateralRelease(WindowHandle* window)
     if (!sim || window->aux >= std::size(kLateralButtons))
         return;
     LateralDemand(sim, kLateralButtons[window->aux].axis) = 0.0f;
-    sim->flags &= ~kSimLateralHeld;
+    sim->flags &= ~kSimNoLateralAssist;
 }
 
 void EmissionFrame(WindowHandle* window)
@@ -471,7 +469,7 @@ void guiCancelOrder(WindowHandle*)
     Sim* sim = ControlledSim();
     if (!sim)
         return;
-    sim->flags &= ~kSimUnderOrder;
+    sim->flags &= ~kSimAiControl;
     CommitPlayerTarget();
     DisengageLds(gControlledItem);
     if (CurrentOrderButton == kDockButton)
@@ -491,7 +489,7 @@ void guiOrderButton(WindowHandle* window)
 void guiOrderStatusFrame(WindowHandle* window)
 {
     const Sim* sim = ControlledSim();
-    const bool underOrder = sim && (sim->flags & kSimUnderOrder);
+    const bool underOrder = sim && (sim->flags & kSimAiControl);
     if (underOrder) {
         window->text = GameText(CurrentOrderButton);
         window->value = kOrderStatusValue;

@@ -41,7 +41,6 @@ constexpr int32_t kOrderSlot = 1;
 constexpr int32_t kOrderPriority = 80;
 constexpr int32_t kLdsEscortRange = 1500000;
 constexpr uint32_t kClassLagrangePoint = 0x1000000;
-constexpr uint32_t kSimUnderOrder = 0x4;
 // The capsule drive's damaged-capability bit: no jump while it is set.
 constexpr int16_t kCapsuleDriveDamaged = 0x40;
 
@@ -105,7 +104,7 @@ void CommandOrder(int32_t row)
     if ((sim->flags & kSimLdsEngaged) && !order.lds && !BeginLdsDisengage())
         return;
     CurrentOrderIndex = static_cast<int16_t>(row);
-    sim->flags |= kSimUnderOrder;
+    sim->flags |= kSimAiControl;
     RunCurrentOrder(nullptr);
 }
 

@@ -35,8 +35,6 @@ constexpr int16_t kAnnounceText = 40;
 constexpr int32_t kPositionCodes = 10;
 constexpr int32_t kHardPointTargetMask = 260;
 constexpr int32_t kSlotSpacing = 16;
-constexpr uint32_t kSimTargetNoted = 0x10000;
-constexpr uint32_t kSimUnderOrder = 0x4;
 
 const char* const kPositionWords[kPositionCodes] = {
     "FULL RNG",

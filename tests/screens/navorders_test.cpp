@@ -250,6 +250,37 @@ TEST_F(NavStationTest, TheOrderRowStepsThroughEightRowsAndOnlyItsOwnButtonReache
     EXPECT_EQ(match->hintText, 61);
 }
 
+TEST_F(NavStationTest, LateralButtonsPushWhileHeldAndTheTargetShowsOnlyListedContacts)
+{
+    WindowHandle* up = Element("NDUp");
+    WindowHandle* right = Element("NDRt");
+    WindowHandle* target = Element("NTarget");
+    guiSetupNavStation();
+    up->pressHandler(up);
+    EXPECT_EQ(ship->sim->thrust.y, -100.0f);
+    EXPECT_TRUE(ship->sim->flags & kSimNoLateralAssist);
+    right->pressHandler(right);
+    EXPECT_EQ(ship->sim->thrust.x, 100.0f);
+    up->clickHandler(up); // released
+    EXPECT_EQ(ship->sim->thrust.y, 0.0f);
+    EXPECT_EQ(ship->sim->thrust.x, 100.0f);
+    EXPECT_FALSE(ship->sim->flags & kSimNoLateralAssist);
+
+    SceneItem* unlisted = Target();
+    target->frameHandler(target);
+    EXPECT_EQ(guiViewedItems(target), nullptr);
+    SceneItem* listed = MakeItem();
+    listed->avatar->classFlags = 0x4;
+    listed->sim->position = {0, 0, 1000};
+    gContacts.nextRefresh = gFrameClock.gameClock;
+    UpdateContactList();
+    ASSERT_NE(FindContactRow(listed), nullptr);
+    ASSERT_EQ(FindContactRow(unlisted), nullptr);
+    ship->sim->navTarget = listed;
+    target->frameHandler(target);
+    EXPECT_EQ(guiViewedItems(target), listed);
+}
+
 TEST_F(NavStationTest, UndockingIsBarredByTheMissionOrTheShip)
 {
     WindowHandle* button = Element("NavButt6");
