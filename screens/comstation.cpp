@@ -64,8 +64,7 @@ constexpr int32_t kNextFilter[8] = {1, 2, 7, 0, 0, 0, 0, 0};
 // scroll or click, and the panel's countdown lives in its element.
 struct ComStation {
     uint32_t lastClickTime;
-    Contact* lastPanelContact; // the contact the panels last showed
-    uint8_t remoteLinkOn;      // the indicator's byte for the remote link
+    uint8_t remoteLinkOn; // the indicator's byte for the remote link
 } gCom;
 
 Contact* VisibleAt(int32_t index)
@@ -427,7 +426,9 @@ void guiTargetPanelFrame(WindowHandle* window)
     window->value -= static_cast<float>(gFrameClock.frameTicks);
     Contact* current = gContacts.current;
     if (current) {
-        if (window->value < 0 || current != gCom.lastPanelContact) {
+        // Each panel compares with what it shows, so the stations' panels
+        // keep apart.
+        if (window->value < 0 || current != SubjectRow(window)) {
             window->value = static_cast<float>(kPanelRefreshTicks);
             SetSubjectRow(window, current);
             guiRedrawWindowAndChildren(window);
@@ -436,7 +437,6 @@ void guiTargetPanelFrame(WindowHandle* window)
         SetSubjectRow(window, nullptr);
         guiRedrawWindowAndChildren(window);
     }
-    gCom.lastPanelContact = current;
     guiTickWindow(window);
 }
 

@@ -186,8 +186,9 @@ TEST_F(StationsTest, SlotIconsAreDrawnOnlyWhenTheSlotsChanged)
     gWeaponStation.slotIcons[0][1][1] = &chosen;
     gWeaponStation.emptySlotIcon = &none;
     Weapon* a = Mount(kMountGun, 5, "A");
-    Mount(kMountGun, 4, "B");
+    Weapon* b = Mount(kMountGun, 4, "B");
     a->weaponClass = 0;
+    b->weaponClass = 12; // beyond the icon table
     ship->sim->currentWeapon = a;
     RefreshWeaponSlots();
 
@@ -199,7 +200,7 @@ TEST_F(StationsTest, SlotIconsAreDrawnOnlyWhenTheSlotsChanged)
     gWeaponStation.slotRefresh = 255;
     icons->draw(icons);
     EXPECT_EQ(screen.At(100, 50), 88); // slot 0: the current mount, aft
-    EXPECT_EQ(screen.At(116, 50), 77); // slot 1: aft, not current
+    EXPECT_EQ(screen.At(116, 50), 99); // slot 1: a kind without icons shows the empty one
     EXPECT_EQ(screen.At(132, 50), 99); // slots 2 and 3 empty
     EXPECT_EQ(screen.At(148, 50), 99);
     screen.Clear();
