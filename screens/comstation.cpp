@@ -64,7 +64,6 @@ constexpr int32_t kNextFilter[8] = {1, 2, 7, 0, 0, 0, 0, 0};
 // scroll or click, and the panel's countdown lives in its element.
 struct ComStation {
     uint32_t lastClickTime;
-    uint8_t remoteLinkOn; // the indicator's byte for the remote link
 } gCom;
 
 Contact* VisibleAt(int32_t index)
@@ -120,7 +119,6 @@ void ToggleComRemoteLink(WindowHandle*)
     if (!item && !gRemoteLinkItem)
         return;
     ToggleRemoteLink(gPlayerItem, gRemoteLinkItem ? nullptr : item);
-    gCom.remoteLinkOn = gRemoteLinkItem ? 255 : 0;
     guiRequestFullRedraw();
 }
 
@@ -525,7 +523,7 @@ void guiSetupComStation()
         {"CMDLocal", guiToggleLocalView, &gLocalViewOpen},
         {"CMDGlobal", guiToggleStarMap, &gStarMapOpen},
         {"CMDObjv", guiToggleObjectivesView, &gObjectivesViewOpen},
-        {"REMLink", ToggleComRemoteLink, &gCom.remoteLinkOn},
+        {"REMLink", ToggleComRemoteLink, &gCameras.remote.linked},
         {"AlienBt", ToggleAlienDevice, &gAlienDevicesEnabled},
     };
     for (const Indicator& i : indicators)
