@@ -93,7 +93,7 @@ protected:
         gFontR = FontOf("RFont");
         gFontB = FontOf("BFont");
         ASSERT_NE(gFontR, nullptr);
-        ASSERT_TRUE(RunFile("zqk\\resource\\scripts\\gui\\test0_x.gui"));
+        ASSERT_TRUE(RunFile("zqk\\resource\\scripts\\gui\\stations.gui"));
     }
     void TearDown() override
     {
