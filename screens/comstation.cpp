@@ -140,11 +140,11 @@ void DrawIndicator(WindowHandle* window)
 
 void BindIndicator(const char* name, WindowRoutine click, const uint8_t* flag)
 {
-    WindowHandle* w = guiBindClick(name, click);
+    WindowHandle* w = guiBindFrameHandler(name, guiIndicatorFrame);
     if (!w)
         return;
+    w->clickHandler = click;
     w->draw = DrawIndicator;
-    w->frameHandler = guiIndicatorFrame;
     w->text = reinterpret_cast<const char*>(flag);
     w->check = static_cast<uint8_t>(*flag ? 1 : 0);
 }
@@ -474,8 +474,8 @@ void BindStationContacts(const char* letter)
     for (int32_t i = 0; i < kContactLines; ++i)
         guiBindContactRow(i, letter);
     std::snprintf(name, sizeof name, "CInf%s", letter);
-    if (WindowHandle* w = guiBindDraw(name, guiDrawTargetPanelWindow)) {
-        w->frameHandler = guiTargetPanelFrame;
+    if (WindowHandle* w = guiBindFrameHandler(name, guiTargetPanelFrame)) {
+        w->draw = guiDrawTargetPanelWindow;
         SetSubjectRow(w, nullptr);
     }
     std::snprintf(name, sizeof name, "Cd%sM", letter);
@@ -551,8 +551,8 @@ void guiSetupComStation()
 
     BindStationContacts("C");
 
-    if (WindowHandle* w = guiBindPress("CMDRealV", guiViewClick))
-        w->frameHandler = guiTickWindow;
+    if (guiBindFrameHandler("CMDRealV", guiTickWindow))
+        guiBindPress("CMDRealV", guiViewClick);
     if (WindowHandle* w = guiBindDraw("CMDRemV", guiDraw3DWindow))
         RegisterViewWindow(w);
 

@@ -542,8 +542,8 @@ void guiSetupNavStation()
 {
     guiBindFrameHandler("MseX", guiMouseXFrame);
     guiBindFrameHandler("MseY", guiMouseYFrame);
-    if (WindowHandle* w = guiBindPress("NAVRealV", guiViewClick))
-        w->frameHandler = guiTickWindow;
+    if (guiBindFrameHandler("NAVRealV", guiTickWindow))
+        guiBindPress("NAVRealV", guiViewClick);
 
     Bind("NvMd0", guiEngageLds, DrawLitButton, 50, 0, kLitLds);
     for (int mode = 0; mode < 3; ++mode) {
@@ -604,8 +604,8 @@ void guiSetupNavStation()
         RegisterViewWindow(w);
     static const char* const kHealthRows[2] = {"NAVSysStat1", "NAVSysStat2"};
     for (int i = 0; i < 2; ++i)
-        if (WindowHandle* w = guiBindDraw(kHealthRows[i], guiDrawSystemsHealthWindow)) {
-            w->frameHandler = HealthRowFrame;
+        if (WindowHandle* w = guiBindFrameHandler(kHealthRows[i], HealthRowFrame)) {
+            w->draw = guiDrawSystemsHealthWindow;
             w->value = static_cast<float>(i * 17);
             w->maximum = static_cast<float>(i * 17 + 16);
         }

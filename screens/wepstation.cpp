@@ -430,8 +430,8 @@ void guiDrawWeaponSlots(WindowHandle* window)
 
 void guiSetupWepStation()
 {
-    if (WindowHandle* w = guiBindPress("WEPRealV", guiViewClick))
-        w->frameHandler = guiTickWindow;
+    if (guiBindFrameHandler("WEPRealV", guiTickWindow))
+        guiBindPress("WEPRealV", guiViewClick);
     if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDraw3DWindow))
         w->pressHandler = guiViewClick;
     guiBindDraw("WpIcons", guiDrawWeaponSlots);
