@@ -54,55 +54,10 @@ void ClearCommandOverlays()
     RecordCall("ClearCommandOverlays");
 }
 
-void BuildCockpitHud()
-{
-    RecordCall("BuildCockpitHud");
-}
-
 void guiToggleCommsArm()
 {
     RecordCall("guiToggleCommsArm");
     gCommsArmOpen = gCommsArmOpen ? 0 : 255;
-}
-
-void guiToggleObjectivesView(WindowHandle* window)
-{
-    RecordCall("guiToggleObjectivesView");
-}
-
-void guiToggleLocalView(WindowHandle* window)
-{
-    RecordCall("guiToggleLocalView");
-}
-
-void guiToggleDocsView(WindowHandle* window)
-{
-    RecordCall("guiToggleDocsView");
-}
-
-void IncreaseSpeedSetpoint()
-{
-    RecordCall("IncreaseSpeedSetpoint");
-}
-
-void DecreaseSpeedSetpoint()
-{
-    RecordCall("DecreaseSpeedSetpoint");
-}
-
-void ClampSpeedSetpoint()
-{
-    RecordCall("ClampSpeedSetpoint");
-}
-
-void guiSelectNextGun(WindowHandle* window)
-{
-    RecordCall("guiSelectNextGun");
-}
-
-void guiSelectNextMissile(WindowHandle* window)
-{
-    RecordCall("guiSelectNextMissile");
 }
 
 void RepeatContactHatActions()

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+#include "screens/comstation.h"
+#include "screens/navstation.h"
+#include "screens/wepstation.h"
+
 struct WindowHandle;
 struct SceneItem;
 struct RasterFont;
@@ -54,16 +58,6 @@ void RemoteLinkToLaunched(SceneItem* launched);
 void CloseCommsFilms();
 void TickCommsFilm();
 void ClearCommandOverlays();
-void BuildCockpitHud();
 void guiToggleCommsArm();
-void guiToggleObjectivesView(WindowHandle* window);
-void guiToggleLocalView(WindowHandle* window);
-void guiToggleDocsView(WindowHandle* window);
-void IncreaseSpeedSetpoint();
-void DecreaseSpeedSetpoint();
-// Limits the player's speed setpoint to what the drive mode allows.
-void ClampSpeedSetpoint();
-void guiSelectNextGun(WindowHandle* window);
-void guiSelectNextMissile(WindowHandle* window);
 void RepeatContactHatActions();
 void StartPlayerJump();

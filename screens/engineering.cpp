@@ -1,8 +1,8 @@
 // The engineering panel: the ship's systems as a vector schematic that the
 // player picks from, steps through, layers and promotes, the repair teams'
-// assignments, and the spinning SIM_ENG object. The ship-system elements'
-// callbacks below the panel's own routines are still stand-ins that only
-// record their call (system/calltrace.h).
+// assignments, the ship-system elements' callbacks and the spinning SIM_ENG
+// object. Linking an element to a system is still a stand-in that only
+// records its call (system/calltrace.h).
 #include "screens/engineering.h"
 
 #include "framework/pixelmap.h"
@@ -12,6 +12,7 @@
 #include "system/canvas.h"
 #include "system/frameclock.h"
 #include "system/gamemath.h"
+#include "system/rasterfont.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "system/text.h"
@@ -27,6 +28,7 @@
 #include "world/shipsystems.h"
 
 #include <algorithm>
+#include <cstring>
 
 void SelectReactorSystem()
 {
@@ -42,52 +44,145 @@ WindowHandle* guiLinkShipSystemElement(WindowHandle* element, const char* system
 
 void guiToggleSystemPower(WindowHandle* window)
 {
-    RecordCall("guiToggleSystemPower");
+    ShipSystem* system = gEngPanel.selectedSystem;
+    if (!system || !window)
+        return;
+    system->switchedOn = system->switchedOn ? 0 : 255;
+    window->check = system->switchedOn;
+    guiRedrawWindowAndChildren(window);
 }
 
 void guiToggleElement(WindowHandle* window)
 {
-    RecordCall("guiToggleElement");
+    if (!window)
+        return;
+    window->check = window->check ? 0 : 255;
+    guiRedrawWindowAndChildren(window->parent ? window->parent : window);
 }
+
+namespace {
+
+// The text a text element shows, or null.
+const char* ElementText(const WindowHandle* window)
+{
+    return window->textResource ? static_cast<const char*>(ResGet(window->textResource)) : nullptr;
+}
+
+// The panel width in characters' pixels: each glyph's advance plus one.
+int32_t CharacterWidth(const RasterFont* font, char c)
+{
+    return (font ? font->widths[static_cast<uint8_t>(c)] : 8) + 1;
+}
+
+bool LineEnd(char c) { return c == '\n' || c == '\r'; }
+// A word starts after a blank or a line end.
+bool Blank(char c) { return c == ' ' || LineEnd(c); }
+
+const RasterFont* ElementFont(const WindowHandle* window)
+{
+    return window->font && window->font->data ? static_cast<const RasterFont*>(window->font->data) : nullptr;
+}
+
+void SetSystemValue(WindowHandle* window, float value, float scale)
+{
+    window->value = value;
+    window->maximum = scale;
+}
+
+} // namespace
+
+uint8_t gAmInjectorShown = 0;
 
 void guiTextScrollBack(WindowHandle* window)
 {
-    RecordCall("guiTextScrollBack");
+    const char* text = window ? ElementText(window) : nullptr;
+    if (!text)
+        return;
+    const int32_t length = static_cast<int32_t>(std::strlen(text));
+    int32_t at = std::clamp(static_cast<int32_t>(window->maximum), 0, length);
+    for (int32_t used = 0; at > 0 && used < window->width; --at)
+        if (!LineEnd(text[at - 1]))
+            used += CharacterWidth(ElementFont(window), text[at - 1]);
+    while (at > 0 && !Blank(text[at - 1]))
+        --at;
+    window->maximum = static_cast<float>(at);
+    guiRedrawWindowAndChildren(window);
 }
 
 void guiTextScrollForward(WindowHandle* window)
 {
-    RecordCall("guiTextScrollForward");
+    const char* text = window ? ElementText(window) : nullptr;
+    if (!text)
+        return;
+    const int32_t length = static_cast<int32_t>(std::strlen(text));
+    const int32_t from = std::clamp(static_cast<int32_t>(window->maximum), 0, length);
+    int32_t at = from;
+    for (int32_t used = 0; at < length && used < window->width; ++at)
+        if (!LineEnd(text[at]))
+            used += CharacterWidth(ElementFont(window), text[at]);
+    if (at < length) {
+        int32_t word = at;
+        while (word > from && !Blank(text[word - 1]))
+            --word;
+        if (word > from)
+            at = word;
+    }
+    window->maximum = static_cast<float>(at);
+    guiRedrawWindowAndChildren(window);
 }
 
 void guiSystemOutputDraw(WindowHandle* window)
 {
-    RecordCall("guiSystemOutputDraw");
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem) {
+        const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
+        window->text = system->names[language];
+        gAmInjectorShown = system == FindShipSystem("AM INJECTOR") ? 255 : 0;
+        SetSystemValue(window, system->output * 1000.0f, 1000.0f);
+    }
+    guiTickWindow(window);
 }
 
 void guiSystemHealthDraw(WindowHandle* window)
 {
-    RecordCall("guiSystemHealthDraw");
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem)
+        SetSystemValue(window, system->health * 1000.0f, 1000.0f);
+    guiTickWindow(window);
 }
 
 void guiSystemTemperatureDraw(WindowHandle* window)
 {
-    RecordCall("guiSystemTemperatureDraw");
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem)
+        SetSystemValue(window, system->temperature, 2500.0f);
+    guiTickWindow(window);
 }
 
 void guiSystemLevelDraw(WindowHandle* window)
 {
-    RecordCall("guiSystemLevelDraw");
+    if (!window)
+        return;
+    if (const ShipSystem* system = gEngPanel.selectedSystem)
+        SetSystemValue(window, system->level, 2500.0f);
+    guiTickWindow(window);
 }
 
 void guiSelectedSystemDraw(WindowHandle* window)
 {
-    RecordCall("guiSelectedSystemDraw");
+    if (window)
+        guiTickWindow(window);
 }
 
 void guiPlainElementDraw(WindowHandle* window)
 {
-    RecordCall("guiPlainElementDraw");
+    if (!window)
+        return;
+    guiRedrawWindowAndChildren(window);
+    guiTickWindow(window);
 }
 
 EngineeringPanel gEngPanel = {.selectedSystem = nullptr, .layerMask = 0, .selectedTab = 1, .layerLabels = {}};

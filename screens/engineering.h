@@ -7,8 +7,12 @@ struct WindowHandle;
 
 void SelectReactorSystem();
 WindowHandle* guiLinkShipSystemElement(WindowHandle* element, const char* systemName);
+// Ship-system element callbacks that the screen scripts bind by name; the
+// system is the panel's selection.
 void guiToggleSystemPower(WindowHandle* window);
 void guiToggleElement(WindowHandle* window);
+// A text element's start moves by one panel width, to a word's start;
+// forward stops at the text's end.
 void guiTextScrollBack(WindowHandle* window);
 void guiTextScrollForward(WindowHandle* window);
 void guiSystemOutputDraw(WindowHandle* window);
@@ -17,6 +21,8 @@ void guiSystemTemperatureDraw(WindowHandle* window);
 void guiSystemLevelDraw(WindowHandle* window);
 void guiSelectedSystemDraw(WindowHandle* window);
 void guiPlainElementDraw(WindowHandle* window);
+// Set while the output gauge shows the "AM INJECTOR" system.
+extern uint8_t gAmInjectorShown;
 
 struct ShipSystem;
 struct SceneItem;
