@@ -82,3 +82,5 @@ const char* ContactTagText(const SceneItem* item);
 void BuildCockpitHud();
 // The two orbs BuildCockpitHud took (value 6500, range 5500), or null.
 extern HUD* gCockpitOrbs[2];
+// The NAV and WEP scope windows, which show the first and second orb.
+extern WindowHandle* gScopeWindows[2];
