@@ -1,6 +1,7 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
 // palette, the loading and end screens, the remote link's palette picture,
-// the bitmap font of the font symbols,
+// the bitmap font of the font symbols, the game fonts that the font maker
+// makes from DejaVu Sans, the front end's palette,
 // the glyph pictures that "-fontmake" builds its small font from and the
 // preloaded sounds, the ship shade table and the textures of the standard
 // materials, the planet sphere with its face tags, the planet textures and
@@ -13,17 +14,22 @@
 #include "framework/pmfile.h"
 #include "framework/scene.h"
 #include "platform/files.h"
+#include "system/canvas.h"
 #include "system/crand.h"
+#include "system/fontmaker.h"
 #include "system/res/font.h"
+#include "system/text.h"
 #include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "system/wav.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -74,6 +80,16 @@ void MakeRemotePalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
         rgb[3 * i + 1] = static_cast<uint8_t>(level);
         rgb[3 * i + 2] = static_cast<uint8_t>(level / 4);
     }
+}
+
+// The front end's palette: the game palette over a midnight-blue
+// background (entry 0), which every front-end screen clears to.
+void MakeFrontEndPalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
+{
+    std::copy(std::begin(game), std::end(game), std::begin(rgb));
+    rgb[0] = 0;
+    rgb[1] = 8;
+    rgb[2] = 40;
 }
 
 // A screen: a blue gradient sky with stars, and a band of the given ramp
@@ -152,6 +168,147 @@ bool SaveFont(const std::string& name)
     }
     font.height = 9;
     return FontSaveFnt(PathOf(name).c_str(), &font);
+}
+
+// The game's fonts, made by the font maker from DejaVu Sans: {file, point
+// size, dim}. The maker's grey levels become the grey ramp (bright, or the
+// dim half for the dim fonts) over the glyph background, the faintest
+// edge pixels background, so that a glyph drawn in one colour keeps its
+// letter shape.
+struct GameFontRow {
+    const char* file;
+    int points;
+    bool dim;
+};
+constexpr GameFontRow kGameFonts[] = {
+    {"fonts/sans9.fon", 9, false},
+    {"fonts/sans10.fon", 10, false},
+    {"fonts/sans11.fon", 11, false},
+    {"fonts/dim11.fon", 11, true},
+    {"fonts/sans14.fon", 14, false},
+    {"fonts/sans16.fon", 16, false},
+    {"fonts/sans20.fon", 20, false},
+};
+constexpr int kInkLevel = 96; // maker grey (0-252) below which a pixel is background
+// The made fonts by row, kept for the captions painted into the front end's
+// backgrounds.
+const RasterFont* gGameFonts[std::size(kGameFonts)] = {};
+
+uint8_t GlyphShade(uint8_t grey, bool dim)
+{
+    if (grey < kInkLevel)
+        return kGlyphBackground;
+    const int step = (grey - kInkLevel) * (dim ? 8 : 14) / (252 - kInkLevel);
+    return static_cast<uint8_t>(10 + (dim ? 8 : 14) + step);
+}
+
+bool SaveGameFonts()
+{
+    // The maker keeps a copy of each font it makes under the current folder:
+    // it makes them in a folder of its own, removed afterwards.
+    namespace fs = std::filesystem;
+    const fs::path previous = fs::current_path();
+    const fs::path work = fs::temp_directory_path() / ("demodata_fonts_" + std::to_string(::getpid()));
+    fs::create_directories(work / "zqk/resource/fonts");
+    fs::current_path(work);
+    bool ok = true;
+    for (const GameFontRow& row : kGameFonts) {
+        gFontMakerChoice = {"", row.points};
+        const std::size_t index = static_cast<std::size_t>(&row - kGameFonts);
+        RasterFont* font = BuildFontGrey(0, 0);
+        if (!font) {
+            ok = false;
+            break;
+        }
+        std::vector<const Raster*> done;
+        for (Raster* glyph : font->glyphs) {
+            if (!glyph || std::find(done.begin(), done.end(), glyph) != done.end())
+                continue;
+            done.push_back(glyph);
+            for (int i = 0; i < glyph->width * glyph->height; ++i)
+                glyph->pixels[i] = GlyphShade(glyph->pixels[i], row.dim);
+        }
+        gGameFonts[index] = font;
+        fs::current_path(previous);
+        ok = FontSave(PathOf(row.file).c_str(), font);
+        fs::current_path(work);
+        if (!ok)
+            break;
+    }
+    fs::current_path(previous);
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return ok;
+}
+
+// The captions of the front-end screens, one small picture a caption and
+// language ("art/cap_<key>.pcx", "_frn" and "_ger" for the others): the
+// caption centred in the light grey over the background colour. The layout
+// scripts put each picture where its invisible button is.
+struct Caption {
+    const char* key;
+    const char* text[3];
+    int16_t w, h;
+    int font; // row of kGameFonts
+};
+constexpr int kSans11 = 2, kSans14 = 4, kSans16 = 5, kSans20 = 6;
+// clang-format off
+constexpr Caption kFrontCaptions[] = {
+    {"home_title",   {"KELVANDRIST", "KELVANDRIST", "KELVANDRIST"}, 400, 36, kSans20},
+    {"home_roster",  {"Roster", "Roster", "Personaldateien"}, 200, 24, kSans16},
+    {"home_action",  {"Instant Action", "Instant Action", "Instant Action"}, 200, 24, kSans16},
+    {"home_credits", {"Credits", "Credits", "Nachspann"}, 200, 24, kSans16},
+    {"home_options", {"Options", "Options", "Options"}, 200, 24, kSans16},
+    {"exit",         {"Exit", "Quitter", "Ende"}, 60, 22, kSans14},
+    {"back",         {"Back", "Retour", "Zur\xFC" "ck"}, 60, 22, kSans14},
+    {"ros_title",    {"Captains", "Capitaines", "Kapit\xE4ne"}, 400, 36, kSans20},
+    {"ros_down",     {"<", "<", "<"}, 24, 24, kSans16},
+    {"ros_up",       {">", ">", ">"}, 24, 24, kSans16},
+    {"tim_title",    {"Career", "Carri\xE8re", "Laufbahn"}, 400, 36, kSans20},
+    {"tim_play",     {"Play", "Jouer", "Spielen"}, 120, 20, kSans14},
+    {"tim_again",    {"Play again", "Rejouer", "Nochmal"}, 120, 20, kSans14},
+    {"tim_extra",    {"Extra", "Bonus", "Extra"}, 120, 20, kSans14},
+    {"tim_restart",  {"Restart", "Reprendre", "Neustart"}, 120, 20, kSans14},
+    {"tim_delete",   {"Delete", "Effacer", "L\xF6schen"}, 120, 20, kSans14},
+    {"tim_debrief",  {"Debrief", "Compte rendu", "Bericht"}, 120, 20, kSans14},
+    {"tim_mission",  {"Mission", "Mission", "Mission"}, 120, 20, kSans14},
+    {"tim_back",     {"Back", "Retour", "Zur\xFC" "ck"}, 120, 20, kSans14},
+    {"ok",           {"OK", "OK", "OK"}, 100, 24, kSans14},
+    {"cancel",       {"Cancel", "Annuler", "Abbrechen"}, 100, 24, kSans14},
+    {"crd_title",    {"Credits", "Credits", "Nachspann"}, 400, 36, kSans20},
+    {"crd_line1",    {"Demo data made by our own tools", "Donn\xE9" "es de d\xE9mo faites par nos outils",
+                      "Demodaten aus unseren eigenen Werkzeugen"}, 500, 24, kSans14},
+    {"crd_line2",    {"Fonts: DejaVu Sans", "Polices : DejaVu Sans", "Schriften: DejaVu Sans"}, 500, 24, kSans11},
+    {"act_title",    {"Instant Action", "Instant Action", "Instant Action"}, 400, 36, kSans20},
+    {"opt_title",    {"Options", "Options", "Options"}, 400, 36, kSans20},
+    {"opt_save",     {"Save", "Enregistrer", "Speichern"}, 100, 22, kSans14},
+    {"opt_defaults", {"Defaults", "D\xE9" "faut", "Standard"}, 140, 22, kSans14},
+    {"opt_close",    {"Close", "Fermer", "Schlie\xDF" "en"}, 100, 22, kSans14},
+};
+// clang-format on
+constexpr uint8_t kCaptionColour = 10 + 28; // the grey ramp's lightest
+
+bool SaveFrontEndCaptions(uint8_t* rgb)
+{
+    static const char* const kSuffix[3] = {"", "_frn", "_ger"};
+    for (int language = 0; language < 3; ++language)
+        for (const Caption& c : kFrontCaptions) {
+            const RasterFont* font = gGameFonts[c.font];
+            if (!font)
+                return false;
+            std::vector<uint8_t> pixels(static_cast<std::size_t>(c.w) * c.h, 0);
+            const Canvas canvas{pixels.data(), c.w, c.h};
+            int16_t width = 0, height = 0;
+            TextMeasure(c.text[language], font, width, height);
+            const int16_t cap = font->glyphs['A'] ? font->glyphs['A']->height : height;
+            int16_t x = static_cast<int16_t>((c.w - width) / 2);
+            int16_t y = static_cast<int16_t>((c.h + cap) / 2);
+            CanvasDrawText(canvas, x, y, c.text[language], font, kCaptionColour,
+                           {0, 0, static_cast<int16_t>(c.w - 1), static_cast<int16_t>(c.h - 1)});
+            if (!SavePicture(std::string("art/cap_") + c.key + kSuffix[language] + ".pcx", pixels, c.w, c.h, rgb))
+                return false;
+        }
+    return true;
 }
 
 // The small font's glyph pictures, one IFF PBM picture a character
@@ -418,7 +575,12 @@ int main(int argc, char** argv)
     uint8_t remote[768];
     MakeRemotePalette(rgb, remote);
     ok = ok && SavePicture("art/rempal.pcx", std::vector<uint8_t>(16, 0), 4, 4, remote);
+    uint8_t front[768];
+    MakeFrontEndPalette(rgb, front);
+    ok = ok && SavePicture("art/frnpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, front);
     ok = ok && SaveFont("fonts/demo.fnt");
+    ok = ok && SaveGameFonts();
+    ok = ok && SaveFrontEndCaptions(front);
     ok = ok && SaveSmallFontPictures();
 
     // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
