@@ -12,6 +12,9 @@
 //                 also tells start-up the video folder is on the disk)
 //   navsit.smk   160 x 100, played as a mission starts
 //   plasma.smk   32 x 32, the looping film on the plasma-textured body
+//   the front end's transition clips (160 x 76, colour 0 transparent), the
+//   opening film "entry.smk", the closing films "out1.smk"-"out3.smk" and
+//   the mission films "m01_3.smk" and "m41_2.smk" (160 x 100)
 //
 //   filmfixtures FOLDER [seeds | demo]
 #include "platform/files.h"
@@ -47,6 +50,12 @@ int main(int argc, char** argv)
         ok &= Save(folder + "/navarmin.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
         ok &= Save(folder + "/navsit.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 12, 6})));
         ok &= Save(folder + "/plasma.smk", smk::Write(smk::MakeFixtureFilm({32, 32, 8})));
+        const smk::FixtureShape clip{160, 76, 6, -1, 0, true};
+        for (const char* name : {"Fspn", "Fros", "Frosstat", "Fcr", "Frup", "Frdwn", "Fhop", "Fhcl", "Fochp",
+                                 "Fcchp", "Foflm", "Fcredits", "Fcflm", "Faop", "Facl"})
+            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm(clip)));
+        for (const char* name : {"entry", "out1", "out2", "out3", "m01_3", "m41_2"})
+            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
         return ok ? 0 : 1;
     }
     if (seeds) {
