@@ -1,7 +1,9 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
 // palette, the loading and end screens, the remote link's palette picture,
 // the bitmap font of the font symbols, the game fonts that the font maker
-// makes from DejaVu Sans, the front end's palette,
+// makes from DejaVu Sans, the front end's palette and captions, the
+// briefing palette, the bridge's icons, the comms arm's pictures, the key
+// list,
 // the glyph pictures that "-fontmake" builds its small font from and the
 // preloaded sounds, the ship shade table and the textures of the standard
 // materials, the planet sphere with its face tags, the planet textures and
@@ -311,6 +313,149 @@ bool SaveFrontEndCaptions(uint8_t* rgb)
     return true;
 }
 
+// The bridge's icon pictures ("art/icons/<name>.bbm"): contact icons in
+// the side's colour (normal, navigation target, weapons target), drive
+// lamps (dark and lit), the star-map marker, weapon-slot icons, the
+// navigation cursor and one class icon a ship class. Each is a small shape
+// over colour 0, which draws as transparent.
+struct IconRow {
+    const char* name;
+    int w, h;
+    int ramp;  // colour ramp of the shape
+    int shape; // 0 box outline, 1 diamond, 2 filled box, 3 cross, 4 arrow
+};
+// clang-format off
+constexpr IconRow kIcons[] = {
+    {"cw_x_nm", 16, 16, 0, 0}, {"cw_x_nt", 16, 16, 4, 0}, {"cw_x_wt", 16, 16, 1, 0},
+    {"cw_n_nm", 16, 16, 6, 1}, {"cw_n_nt", 16, 16, 4, 1}, {"cw_n_wt", 16, 16, 1, 1},
+    {"cw_i_nm", 16, 16, 3, 1}, {"cw_i_nt", 16, 16, 4, 1}, {"cw_i_wt", 16, 16, 1, 1},
+    {"cw_u_nm", 16, 16, 7, 1}, {"cw_u_nt", 16, 16, 4, 1}, {"cw_u_wt", 16, 16, 1, 1},
+    {"lp_lds", 12, 12, 0, 0},  {"lp_fast", 12, 12, 0, 0}, {"lp_slow", 12, 12, 0, 0},
+    {"lp_algn", 12, 12, 0, 0}, {"lp_dist", 12, 12, 0, 0},
+    {"lp_ldsk", 12, 12, 4, 2}, {"lp_fastk", 12, 12, 4, 2}, {"lp_slowk", 12, 12, 3, 2},
+    {"lp_algnk", 12, 12, 5, 2}, {"lp_distk", 12, 12, 2, 2},
+    {"sm_sm", 8, 8, 3, 3},
+    {"wp_null0", 32, 16, 0, 0},
+    {"wp_pbcf0", 32, 16, 5, 0}, {"wp_pbcf1", 32, 16, 5, 2}, {"wp_pbca0", 32, 16, 5, 1}, {"wp_pbca1", 32, 16, 5, 2},
+    {"wp_skf0", 32, 16, 2, 0},  {"wp_skf1", 32, 16, 2, 2},  {"wp_ska0", 32, 16, 2, 1},  {"wp_ska1", 32, 16, 2, 2},
+    {"wp_ldif0", 32, 16, 7, 0}, {"wp_ldif1", 32, 16, 7, 2}, {"wp_ldia0", 32, 16, 7, 1}, {"wp_ldia1", 32, 16, 7, 2},
+    {"navcurs", 16, 16, 4, 3},
+    {"S_CORVETTE", 24, 16, 6, 4}, {"S_FREIGHTER", 24, 16, 6, 0}, {"S_COMMAND", 24, 16, 6, 2},
+    {"S_TRANSPORT", 24, 16, 6, 0}, {"S_CRUISER", 24, 16, 6, 4}, {"S_PATCOM", 24, 16, 6, 4},
+    {"S_CFIGHTER", 24, 16, 6, 1}, {"S_SFIGHTER", 24, 16, 6, 1}, {"S_TUG", 24, 16, 6, 0},
+    {"S_MISSILE", 24, 16, 1, 3}, {"S_MINE", 24, 16, 1, 1}, {"S_DRONE", 24, 16, 6, 3},
+    {"S_STATION", 24, 16, 6, 2}, {"S_DESTROYER", 24, 16, 6, 4}, {"S_CARRIER", 24, 16, 6, 2},
+    {"S_COMMRELAY", 24, 16, 6, 3}, {"S_RING", 24, 16, 6, 1},
+};
+// clang-format on
+
+std::vector<uint8_t> IconPixels(const IconRow& icon)
+{
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(icon.w) * icon.h, 0);
+    const uint8_t colour = static_cast<uint8_t>(10 + icon.ramp * 29 + 24);
+    const int cx = icon.w / 2, cy = icon.h / 2;
+    for (int y = 0; y < icon.h; ++y)
+        for (int x = 0; x < icon.w; ++x) {
+            const bool edge = x == 0 || y == 0 || x == icon.w - 1 || y == icon.h - 1;
+            const int d = std::abs(x - cx) * icon.h / icon.w + std::abs(y - cy);
+            bool on = false;
+            switch (icon.shape) {
+            case 0: on = edge; break;
+            case 1: on = d == cy - 1 || d == cy - 2; break;
+            case 2: on = x > 0 && y > 0 && x < icon.w - 1 && y < icon.h - 1; break;
+            case 3: on = x == cx || y == cy; break;
+            case 4: on = std::abs(y - cy) <= x * cy / icon.w; break;
+            }
+            if (on)
+                pixels[static_cast<std::size_t>(y) * icon.w + x] = colour;
+        }
+    return pixels;
+}
+
+bool SaveIcons()
+{
+    for (const IconRow& icon : kIcons) {
+        // Class icons keep their upper-case names and extension.
+        const bool upper = icon.name[0] == 'S' && icon.name[1] == '_';
+        const std::string name = std::string("art/icons/") + icon.name + (upper ? ".BBM" : ".bbm");
+        const std::vector<uint8_t> pixels = IconPixels(icon);
+        const std::vector<uint8_t> file = IffBuildPbm(pixels.data(), icon.w, icon.h, 0, 0, nullptr, true);
+        if (!platform::WriteFileAtomically(PathOf(name).c_str(), file.data(), file.size()))
+            return false;
+    }
+    return true;
+}
+
+// The comms arm's pictures: the 368 x 168 panel frame (colour 0 inside, so
+// that the speaker area shows through), the panel with no caller, and three
+// speaker pictures.
+bool SaveCommsArmPictures(uint8_t* rgb)
+{
+    constexpr int kW = 368, kH = 168;
+    std::vector<uint8_t> frame(static_cast<std::size_t>(kW) * kH, 0), empty(frame.size(), 10 + 6 * 29 + 2);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            if (x < 6 || y < 6 || x >= kW - 6 || y >= kH - 6)
+                frame[static_cast<std::size_t>(y) * kW + x] = empty[static_cast<std::size_t>(y) * kW + x] =
+                    static_cast<uint8_t>(10 + 2 * 29 + 12 + (x + y) % 6);
+    bool ok = SavePicture("art/comarm.pcx", frame, kW, kH, rgb) && SavePicture("art/comnull.pcx", empty, kW, kH, rgb);
+    for (int speaker = 0; speaker < 3; ++speaker) {
+        constexpr int kSide = 96;
+        std::vector<uint8_t> face(static_cast<std::size_t>(kSide) * kSide, 0);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const double dx = x - 47.5, dy = (y - 40.0) * 0.8, r = std::sqrt(dx * dx + dy * dy);
+                const bool mouth = y > 60 && y < 64 + speaker * 3 && std::abs(x - 48) < 14;
+                if (r < 36 && !mouth)
+                    face[static_cast<std::size_t>(y) * kSide + x] = static_cast<uint8_t>(10 + 28 - int(r) / 3);
+            }
+        ok = ok && SavePicture("art/comarma" + std::to_string(speaker) + ".pcx", face, kSide, kSide, rgb);
+    }
+    return ok;
+}
+
+// The key list shown full screen from the bridge: the keys of the key
+// script, written in the game's font.
+bool SaveKeyList(uint8_t* rgb)
+{
+    static const char* const kLines[] = {
+        "Keys",
+        "F1  F2  F3  F4     the bridge stations",
+        "Esc                back, and the options in flight",
+        "Space              the bound throttle key",
+        "Shift + P          a screenshot",
+        "Any key            back to the bridge",
+    };
+    const RasterFont* title = gGameFonts[6];
+    const RasterFont* body = gGameFonts[4];
+    if (!title || !body)
+        return false;
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
+    const Canvas canvas{pixels.data(), kScreenWidth, kScreenHeight};
+    int16_t y = 60;
+    for (const char* line : kLines) {
+        int16_t x = 60;
+        const RasterFont* font = line == kLines[0] ? title : body;
+        CanvasDrawText(canvas, x, y, line, font, 10 + 28, {0, 0, kScreenWidth - 1, kScreenHeight - 1});
+        y = static_cast<int16_t>(y + font->height + 10);
+    }
+    return SavePicture("art/keylist.pcx", pixels, kScreenWidth, kScreenHeight, rgb);
+}
+
+// The briefing palette: the game palette a little warmer and dimmer, with
+// the text ramps kept light.
+void MakeBriefingPalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
+{
+    for (int i = 0; i < 768; i += 3) {
+        rgb[i] = static_cast<uint8_t>(std::min(255, game[i] * 9 / 10 + 10));
+        rgb[i + 1] = static_cast<uint8_t>(game[i + 1] * 8 / 10);
+        rgb[i + 2] = static_cast<uint8_t>(game[i + 2] * 7 / 10);
+    }
+    for (int i = 10; i < 10 + 29; ++i)
+        for (int c = 0; c < 3; ++c)
+            rgb[3 * i + c] = game[3 * i + c];
+}
+
 // The small font's glyph pictures, one IFF PBM picture a character
 // ("fonts\smallfnt\cNNN.bbm"): 3 x 5 pixels, each row three bits (left is
 // the high bit) in the loading screen's white. Lower-case letters take the
@@ -581,6 +726,10 @@ int main(int argc, char** argv)
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveGameFonts();
     ok = ok && SaveFrontEndCaptions(front);
+    uint8_t briefing[768];
+    MakeBriefingPalette(rgb, briefing);
+    ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, briefing);
+    ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
 
     // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.

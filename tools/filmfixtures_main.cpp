@@ -14,7 +14,9 @@
 //   plasma.smk   32 x 32, the looping film on the plasma-textured body
 //   the front end's transition clips (160 x 76, colour 0 transparent), the
 //   opening film "entry.smk", the closing films "out1.smk"-"out3.smk" and
-//   the mission films "m01_3.smk" and "m41_2.smk" (160 x 100)
+//   the mission films "m01_3.smk" and "m41_2.smk", the station and
+//   situation films (160 x 100), and the comms arm's "NAVArmIn.smk" and
+//   "NAVArmOu.smk" (368 x 168, colour 0 transparent)
 //
 //   filmfixtures FOLDER [seeds | demo]
 #include "platform/files.h"
@@ -54,8 +56,11 @@ int main(int argc, char** argv)
         for (const char* name : {"Fspn", "Fros", "Frosstat", "Fcr", "Frup", "Frdwn", "Fhop", "Fhcl", "Fochp",
                                  "Fcchp", "Foflm", "Fcredits", "Fcflm", "Faop", "Facl"})
             ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm(clip)));
-        for (const char* name : {"entry", "out1", "out2", "out3", "m01_3", "m41_2"})
+        for (const char* name : {"entry", "out1", "out2", "out3", "m01_3", "m41_2", "CmdStd1", "EngRgt3", "NavLft2",
+                                 "cmdrem", "cmdsit", "engrgtb", "engsit", "navstd", "weplft", "wepsit"})
             ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
+        for (const char* name : {"NAVArmIn", "NAVArmOu"})
+            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm({368, 168, 4, -1, 0, true})));
         return ok ? 0 : 1;
     }
     if (seeds) {

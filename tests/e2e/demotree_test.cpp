@@ -6,6 +6,8 @@
 // generators write the tree's binary files again byte for byte.
 #include "framework/scene.h"
 #include "game/startup.h"
+#include "screens/bridge.h"
+#include "screens/documents.h"
 #include "screens/frontend.h"
 #include "screens/frontscreens.h"
 #include "script/configstatements.h"
@@ -152,9 +154,12 @@ struct Method {
     bool loadedHere;
 };
 constexpr Method kMethods[] = {
-    {"PCX2PALETTE", ResType::PcxPalette, true}, {"PCX2RAST", ResType::PcxRaster, true},
-    {"FNT2RFONT", ResType::FntFont, true},      {"FON2RFONT", ResType::FonFont, true},
-    {"TXT2TXT", ResType::Text, true},           {"WAV2SND", ResType::Sound, true},
+    {"PCX2PALETTE", ResType::PcxPalette, true},
+    {"PCX2RAST", ResType::PcxRaster, true},
+    {"FNT2RFONT", ResType::FntFont, true},
+    {"FON2RFONT", ResType::FonFont, true},
+    {"TXT2TXT", ResType::Text, true},
+    {"WAV2SND", ResType::Sound, true},
     {"LWO2HXM", ResType::LwoModel, false},
 };
 
@@ -245,6 +250,52 @@ TEST_F(DemoTree, TheFrontEndTakesItsOwnPalette)
     ASSERT_NE(gCurrentPalette, nullptr);
     EXPECT_NE(gCurrentPalette, before);
     EXPECT_EQ(gCurrentPalette[0].blue, 40);
+}
+
+// The bridge's icon pictures (the contact icons named here, every one in
+// the folder loaded) and the full-screen key list.
+TEST_F(DemoTree, TheBridgeIconsAndTheKeyListLoad)
+{
+    for (const char* side : {"x", "n", "i", "u"})
+        for (const char* kind : {"nm", "nt", "wt"}) {
+            const std::string name = std::string("zqk\\resource\\art\\icons\\cw_") + side + "_" + kind + ".bbm";
+            EXPECT_TRUE(fs::exists(InTree(name))) << name;
+        }
+    int icons = 0;
+    for (const auto& entry : fs::directory_iterator(kData / "zqk/resource/art/icons")) {
+        const std::string extension = entry.path().extension().string();
+        if (extension != ".bbm" && extension != ".BBM")
+            continue;
+        const std::string name = "zqk\\resource\\art\\icons\\" + entry.path().filename().string();
+        EXPECT_NE(ResGet(ResRegisterLoad(name.c_str(), ResType::LbmRaster)), nullptr) << name;
+        ++icons;
+    }
+    EXPECT_GE(icons, 53);
+    EXPECT_NE(ResGet(ResRegisterLoad("zqk\\resource\\art\\keylist.pcx", ResType::PcxBackdrop)), nullptr);
+}
+
+// The ship's documents open on "home.htm", whose first link leads to a page
+// of its own that links back home.
+TEST_F(DemoTree, TheDocumentsHomePageLinksToAPageThatLinksBack)
+{
+    ASSERT_TRUE(RunScriptFile(kLanguages[0].init));
+    for (int i = 0; i < kBridgeFonts; ++i)
+        gBridgeFonts[i] = static_cast<const RasterFont*>(
+            ResGet(static_cast<Resource*>(FindScriptSymbol(i == 0 ? "HFont" : "RFont")->value)));
+    ResetDocuments();
+    OpenDocument("home.htm");
+    EXPECT_GT(gDocuments.length, 0u);
+    ASSERT_GE(gDocuments.linkCount, 1);
+    const std::string linked = gDocuments.links[0].target;
+    EXPECT_EQ(linked, "corvette.htm");
+    OpenDocument(linked.c_str());
+    EXPECT_GT(gDocuments.length, 0u);
+    ASSERT_EQ(gDocuments.linkCount, 1);
+    EXPECT_STREQ(gDocuments.links[0].target, "zqk\\resource\\text\\docs\\home.htm");
+    OpenDocument(gDocuments.links[0].target);
+    EXPECT_GT(gDocuments.length, 0u);
+    ResetDocuments();
+    std::fill(std::begin(gBridgeFonts), std::end(gBridgeFonts), nullptr);
 }
 
 // Draws one character of the font into a fresh canvas; its pixels.
