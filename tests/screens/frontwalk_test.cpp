@@ -3,7 +3,8 @@
 // driven by clicks on the elements the layouts define and by keys. Home,
 // roster, name entry, timeline, a mission selected and launched; the disc
 // request when the disc's probe film is missing, OK and Cancel; the
-// question before a career is deleted; Instant Action from its movie.
+// question before a career is deleted; Instant Action from its movie; the
+// timeline's drawing in a memory screen, read back by palette index.
 #include "screens/frontscreens.h"
 
 #include "../script/script_test_support.h"
@@ -16,6 +17,7 @@
 #include "system/settings.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/ui/ui_canvas.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 
@@ -187,6 +189,107 @@ TEST_F(FrontWalk, InstantActionLaunchesFromItsMovie)
     EXPECT_EQ(gStartMissionRequest, 255);
     EXPECT_EQ(MissionNumberAtIndex(gFrontEnd.selectedMission), 99);
     EXPECT_EQ(gFrontEnd.launchMode, 4);
+}
+
+// The timeline of a career with the first mission flown: its lists (the
+// completed one's last entry restartable), the fixed frame, the play
+// buttons dim or hot by their flags, the what-mission box and the debrief
+// view that replaces it, the disc request's and the question's texts.
+TEST_F(FrontWalk, TheTimelineDrawsItsListsFrameButtonsAndViews)
+{
+    MemoryScreen screen;
+    CaptainSlot.missionState[1] = 1;
+    CaptainSlot.outcome[1] = 1;
+    CaptainSlot.missionScore[1] = 400;
+    CaptainSlot.totalScore = 400;
+    CaptainSlot.completionOrder[0] = 1;
+    CaptainSlot.completedCount = 1;
+    RebuildMissionLists();
+    guiGotoScreen("FrontTime");
+    ASSERT_EQ(ScreenName(), "FrontTime");
+    // As the screen's update draws an element: placed first.
+    auto draw = [](const char* name) {
+        WindowHandle* w = Element(name);
+        ASSERT_NE(w, nullptr) << name;
+        ASSERT_NE(w->draw, nullptr) << name;
+        guiWindowRect(w, nullptr, nullptr);
+        w->draw(w);
+    };
+    auto colours = [&](const char* name) {
+        const int16_t* r = Element(name)->rect;
+        return screen.Colours(r[0], r[1], r[2], r[3]);
+    };
+
+    ASSERT_EQ(gCompletedList.count, 1);
+    ASSERT_GE(gAvailableList.count, 1);
+    gFrontEnd.currentEntry = nullptr;
+    draw("TimArchive");
+    draw("TimNew");
+    EXPECT_TRUE(colours("TimArchive").count(84)) << "the grid";
+    EXPECT_TRUE(colours("TimArchive").count(154)) << "the last completed entry can be restarted";
+    EXPECT_TRUE(colours("TimNew").count(90));
+    EXPECT_FALSE(colours("TimNew").count(98)) << "no entry is current";
+    gFrontEnd.currentEntry = &gCompletedList.entries[0];
+    draw("TimArchive");
+    EXPECT_TRUE(colours("TimArchive").count(160));
+    EXPECT_FALSE(colours("TimArchive").count(154));
+
+    draw("TimCarHist");
+    EXPECT_EQ(screen.At(49, 107), 96);
+    EXPECT_EQ(screen.At(324, 70), 96);
+    EXPECT_EQ(screen.At(460, 300), 96);
+
+    // The play buttons: the completed entry can be flown again, not anew.
+    Element("TimPlayMN")->frameHandler(Element("TimPlayMN"));
+    EXPECT_EQ(gFrontScreens.playNew, 0);
+    EXPECT_NE(gFrontScreens.playAgain, 0);
+    WindowHandle* again = Element("TimPlayMA");
+    WindowHandle* fresh = Element("TimPlayMN");
+    guiWindowRect(again, nullptr, nullptr);
+    guiWindowRect(fresh, nullptr, nullptr);
+    gWindows.mouseX = again->rect[0] + 2;
+    gWindows.mouseY = again->rect[1] + 2;
+    draw("TimPlayMA");
+    EXPECT_EQ(screen.At(again->rect[0] - 4, again->rect[1]), 97) << "hot and usable";
+    gWindows.mouseX = fresh->rect[0] + 2;
+    gWindows.mouseY = fresh->rect[1] + 2;
+    draw("TimPlayMN");
+    EXPECT_EQ(screen.At(fresh->rect[0] - 4, fresh->rect[1]), 89) << "hot but not usable";
+    draw("TimPlayMA");
+    EXPECT_EQ(screen.At(again->rect[0] - 4, again->rect[1]), 0) << "the mouse left it";
+    EXPECT_GT(colours("TimPlayMA").size(), 1u) << "its caption";
+
+    // What-mission box, then the debrief view in its place.
+    gFrontEnd.selectedMission = 1;
+    gFrontScreens.whatMissionShown = 255;
+    draw("WhatMiss");
+    const int16_t* what = Element("WhatMiss")->rect;
+    EXPECT_EQ(screen.At(what[0] + 2, what[1]), 96);
+    Click("TimDbfOn");
+    EXPECT_NE(gFrontScreens.debriefShown, 0);
+    EXPECT_EQ(gFrontScreens.whatMissionShown, 0);
+    screen.Clear();
+    draw("WhatMiss");
+    EXPECT_EQ(screen.At(what[0] + 2, what[1]), 0) << "hidden while the debrief shows";
+    draw("TimDbfScrn");
+    EXPECT_GT(colours("TimDbfScrn").size(), 1u) << "the debrief text";
+    Click("TimDbfOff");
+    EXPECT_EQ(gFrontScreens.debriefShown, 0);
+    EXPECT_NE(gFrontScreens.whatMissionShown, 0);
+
+    // A mission whose maximum score is 0 still shows its best score.
+    MissionTable[1].maxScore = 0;
+    screen.Clear();
+    draw("WhatMiss");
+    EXPECT_GT(colours("WhatMiss").size(), 2u);
+
+    guiGotoScreen("InsertCD");
+    draw("InsCD");
+    EXPECT_GT(colours("InsCD").size(), 1u);
+    gFrontScreens.confirmText = 97;
+    guiGotoScreen("Confirm");
+    draw("Cnf");
+    EXPECT_GT(colours("Cnf").size(), 1u);
 }
 
 } // namespace
