@@ -119,12 +119,24 @@ std::vector<std::string> ScriptNames(const char* folder)
 
 TEST_F(DemoTree, EveryScriptCompilesAfterItsLanguagesStartUpScripts)
 {
+    std::string english48;
     for (int language = 0; language < 3; ++language) {
         SCOPED_TRACE(kLanguages[language].init);
         gSettings.language = static_cast<uint8_t>(language);
         ResetMissionScript();
         try {
             ASSERT_TRUE(RunScriptFile(kLanguages[language].init));
+            // The texts the game reads from the table, in the language's words.
+            for (int number : {10, 11, 15, 17, 20, 21, 48, 49, 51, 97, 98, 155, 163, 164, 168, 170, 171, 208, 209})
+                EXPECT_NE(gTextTable[number], nullptr) << number;
+            if (gTextTable[49]) {
+                EXPECT_NE(std::string(gTextTable[49]).find("%s"), std::string::npos);
+            }
+            if (language == 0 && gTextTable[48]) {
+                english48 = gTextTable[48];
+            } else if (gTextTable[48]) {
+                EXPECT_NE(english48, gTextTable[48]) << "translated";
+            }
             ASSERT_TRUE(RunScriptFile("zqk\\resource\\scripts\\init\\keybind2.scr"));
             EXPECT_NE(TokeniseScript(kLanguages[language].layout), nullptr);
             // The stock shapes are loaded into the 3D framework.
