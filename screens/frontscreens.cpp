@@ -458,6 +458,62 @@ void DrawListEntry(const Canvas& screen, const MissionList& list, int i, int ox,
     }
 }
 
+// The background grid's offsets of the two lists (x, y), moved five times
+// as far as the list when the edge scroll moves it.
+int32_t gGridOffsets[2][2] = {};
+
+int32_t (&GridOffsets(const MissionList& list))[2]
+{
+    return gGridOffsets[&list == &gCompletedList ? 1 : 0];
+}
+
+// The per-frame edge scroll of a mission list: near an edge of the element
+// (the outer third each way) the list moves toward it, faster the nearer
+// the mouse, and never past its content; the scroll along the list's own
+// axis is then kept within the content.
+void MissionListScroll(WindowHandle* window)
+{
+    guiTickWindow(window);
+    MissionList& list = window == gFrontScreens.completedWindow ? gCompletedList : gAvailableList;
+    const int16_t* r = window->rect;
+    const int width = r[2] - r[0] + 1, height = r[3] - r[1] + 1;
+    if (width <= 0 || height <= 0)
+        return;
+    const bool inside = gWindows.mouseX >= r[0] && gWindows.mouseX <= r[2] && gWindows.mouseY >= r[1] &&
+                        gWindows.mouseY <= r[3];
+    if (inside) {
+        const float speed = static_cast<float>(std::min<int32_t>(gFrameClock.frameTicks, 4));
+        struct Axis {
+            float f;
+            int16_t& scroll;
+            int content, size;
+            int32_t& grid;
+        };
+        Axis axes[2] = {
+            {static_cast<float>(gWindows.mouseX - r[0]) / width, list.scrollX, list.contentWidth, width,
+             GridOffsets(list)[0]},
+            {static_cast<float>(gWindows.mouseY - r[1]) / height, list.scrollY, list.contentHeight, height,
+             GridOffsets(list)[1]},
+        };
+        for (Axis& a : axes) {
+            if (a.content <= a.size + 10)
+                continue;
+            int step = 0;
+            if (a.f < 0.33f)
+                step = -static_cast<int>(speed * (0.33f - a.f) * 9.0f);
+            else if (a.f > 0.67f)
+                step = static_cast<int>(speed * (a.f - 0.67f) * 9.0f);
+            const int moved = std::clamp(a.scroll + step, 0, a.content - a.size) - a.scroll;
+            a.scroll = static_cast<int16_t>(a.scroll + moved);
+            a.grid += moved * 5;
+        }
+    }
+    int16_t& along = list.vertical ? list.scrollY : list.scrollX;
+    const int content = list.vertical ? list.contentHeight : list.contentWidth;
+    const int size = list.vertical ? height : width;
+    along = static_cast<int16_t>(content <= size ? 0 : std::clamp<int>(along, 0, content - size));
+}
+
 // The draw of the two mission lists: a grid that moves with the scroll,
 // then the entries from the list's origin (centred when they fit).
 void MissionListDraw(WindowHandle* window)
@@ -469,11 +525,12 @@ void MissionListDraw(WindowHandle* window)
     const ClipRect clip = Inside(window);
     ClearElement(screen, window);
     const int left = window->rect[0], top = window->rect[1], right = window->rect[2], bottom = window->rect[3];
-    for (int x = left - list.scrollX % kGridStep; x <= right; x += kGridStep)
+    const int32_t(&grid)[2] = GridOffsets(list);
+    for (int x = left - (list.scrollX + grid[0]) % kGridStep; x <= right; x += kGridStep)
         if (x >= left)
             CanvasLineClipped(screen, static_cast<int16_t>(x), static_cast<int16_t>(top), static_cast<int16_t>(x),
                               static_cast<int16_t>(bottom), kGridColour, clip);
-    for (int y = top - list.scrollY % kGridStep; y <= bottom; y += kGridStep)
+    for (int y = top - (list.scrollY + grid[1]) % kGridStep; y <= bottom; y += kGridStep)
         if (y >= top)
             CanvasLineClipped(screen, static_cast<int16_t>(left), static_cast<int16_t>(y), static_cast<int16_t>(right),
                               static_cast<int16_t>(y), kGridColour, clip);
@@ -851,13 +908,15 @@ void ListClick(WindowHandle* window)
 // The play buttons follow the current entry: a completed one can be flown
 // again (and restarted from when its outcome decides a branch, or it is
 // the last one completed), a completed extra again as an extra, any other
-// as new.
-void PlayButtonsFrame(WindowHandle*)
+// as new. The button's own tick follows (its click and its draw).
+void PlayButtonsFrame(WindowHandle* window)
 {
     FrontScreens& f = gFrontScreens;
     const MissionListEntry* entry = gFrontEnd.currentEntry;
-    if (!entry)
+    if (!entry) {
+        guiTickWindow(window);
         return;
+    }
     f.playNew = f.playAgain = f.playExtra = f.playRestart = 0;
     if (entry->kind == 1) {
         f.playAgain = 255;
@@ -868,6 +927,7 @@ void PlayButtonsFrame(WindowHandle*)
     } else {
         f.playNew = 255;
     }
+    guiTickWindow(window);
 }
 
 // --- Set-up routines ------------------------------------------------------------
@@ -924,6 +984,8 @@ void SetupFrontTime()
     guiBindClick("TimDelete", DeleteClick);
     guiBindDraw("TimNew", MissionListDraw);
     guiBindDraw("TimArchive", MissionListDraw);
+    guiBindFrameHandler("TimNew", MissionListScroll);
+    guiBindFrameHandler("TimArchive", MissionListScroll);
     for (const TimelineButton& button : kTimelineButtons)
         guiBindDraw(button.element, TimelineButtonDraw);
     guiBindDraw("TimCarHist", CareerHistoryDraw);

@@ -13,6 +13,7 @@
 #include "screens/frontend.h"
 #include "script/symbols.h"
 #include "system/film.h"
+#include "system/frameclock.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "tests/support/game_run.h"
@@ -290,6 +291,55 @@ TEST_F(FrontWalk, TheTimelineDrawsItsListsFrameButtonsAndViews)
     guiGotoScreen("Confirm");
     draw("Cnf");
     EXPECT_GT(colours("Cnf").size(), 1u);
+}
+
+// The completed list, longer than its element, scrolls while the mouse
+// rests near an edge and stops at its ends; the play button's per-frame
+// handler keeps its tick, so its click launches.
+TEST_F(FrontWalk, TheListsScrollNearTheirEdgesAndThePlayButtonsTickTakesItsClick)
+{
+    for (int16_t m = 1; m <= 3; ++m) {
+        CaptainSlot.missionState[m] = 1;
+        CaptainSlot.missionScore[m] = 100;
+        CaptainSlot.completionOrder[m - 1] = m;
+    }
+    CaptainSlot.completedCount = 3;
+    RebuildMissionLists();
+    guiGotoScreen("FrontTime");
+    WindowHandle* archive = Element("TimArchive");
+    ASSERT_NE(archive, nullptr);
+    ASSERT_NE(archive->frameHandler, nullptr);
+    guiWindowRect(archive, nullptr, nullptr);
+    ASSERT_GT(gCompletedList.contentWidth, archive->width + 10);
+    gCompletedList.scrollX = 0;
+    gFrameClock.frameTicks = 4;
+    gWindows.mouseX = archive->rect[2] - 2; // near the right edge
+    gWindows.mouseY = (archive->rect[1] + archive->rect[3]) / 2;
+    for (int frame = 0; frame < 200; ++frame)
+        archive->frameHandler(archive);
+    EXPECT_EQ(gCompletedList.scrollX, gCompletedList.contentWidth - archive->width) << "stopped at the end";
+    const int16_t atEnd = gCompletedList.scrollX;
+    gWindows.mouseX = archive->rect[0] + archive->width / 2; // the middle: still
+    archive->frameHandler(archive);
+    EXPECT_EQ(gCompletedList.scrollX, atEnd);
+    gWindows.mouseX = archive->rect[0] + 1; // near the left edge
+    archive->frameHandler(archive);
+    EXPECT_LT(gCompletedList.scrollX, atEnd);
+    for (int frame = 0; frame < 200; ++frame)
+        archive->frameHandler(archive);
+    EXPECT_EQ(gCompletedList.scrollX, 0) << "never before the start";
+
+    // The available mission (the fourth of the table: Instant Action) is
+    // launched by a click that the button's tick hands on.
+    gFrontEnd.currentEntry = &gAvailableList.entries[0];
+    gFrontEnd.selectedMission = gAvailableList.entries[0].mission->index;
+    WindowHandle* play = Element(gAvailableList.entries[0].kind == 0 ? "TimPlayMN" : "TimPlayMT");
+    WindowHandle* ticker = Element("TimPlayMN");
+    play->flags |= kWindowClickPending;
+    ticker->frameHandler(ticker);
+    if (play != ticker)
+        play->frameHandler(play);
+    EXPECT_EQ(gStartMissionRequest, 255);
 }
 
 } // namespace
