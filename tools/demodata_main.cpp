@@ -3,11 +3,10 @@
 // the bitmap font of the font symbols, the game fonts that the font maker
 // makes from DejaVu Sans, the front end's palette and captions, the
 // briefing palette, the bridge's icons, the comms arm's pictures, the key
-// list,
-// the glyph pictures that "-fontmake" builds its small font from and the
-// preloaded sounds, the ship shade table and the textures of the standard
-// materials, the planet sphere with its face tags, the planet textures and
-// bump pictures, all synthesised here. The text files of the
+// list, the glyph pictures that "-fontmake" builds its small font from, the
+// sound of every slot, the ship shade table and the textures of the
+// standard materials, the planet sphere with its face tags, the planet
+// textures and bump pictures, all synthesised here. The text files of the
 // tree (scripts, Kelvandrist.ini) are written by hand beside them.
 //
 //   demodata DATA_FOLDER
@@ -727,10 +726,12 @@ int main(int argc, char** argv)
     ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
 
-    // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
+    // The sounds of every slot that names a file: "10" (slot 0) is the engine
+    // loop, the rest take turns.
     const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12a", "12b",
                            "13", "14", "15", "16", "17", "18", "19a", "19b", "20", "21", "22", "23", "24",
-                           "25", "26", "27", "28", "29", "30", "31", "32", "33", "34", "35", "43"};
+                           "25", "26", "27", "28", "29", "30", "31", "32", "33", "34", "35", "43",
+                           "36", "37", "38", "39", "40", "41", "42"};
     int variant = 0;
     for (const char* name : names) {
         const Voice voice = std::string(name) == "10" ? Voice::Engine : static_cast<Voice>(variant % 3);

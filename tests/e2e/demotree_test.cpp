@@ -20,6 +20,8 @@
 #include "system/rasterfont.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
+#include "system/sound.h"
+#include "system/wav.h"
 #include "system/text.h"
 #include "view/lwoloader.h"
 
@@ -284,6 +286,28 @@ TEST_F(DemoTree, TheBridgeIconsAndTheKeyListLoad)
     }
     EXPECT_GE(icons, 53);
     EXPECT_NE(ResGet(ResRegisterLoad("zqk\\resource\\art\\keylist.pcx", ResType::PcxBackdrop)), nullptr);
+}
+
+// Every sound slot that names a file has it, and the WAV reader that the
+// sound slots load through reads it whole.
+TEST_F(DemoTree, EverySoundSlotsFileIsThereAndLoads)
+{
+    int named = 0;
+    for (const SoundSlot& slot : gSoundSlots) {
+        if (!slot.name)
+            continue;
+        const std::string name = std::string("zqk\\resource\\sounds\\") + slot.name + ".wav";
+        EXPECT_TRUE(fs::is_regular_file(InTree(name))) << name;
+        uint32_t length = 0;
+        WaveFormat* format = nullptr;
+        uint8_t* data = nullptr;
+        EXPECT_EQ(WavLoad(InTree(name).c_str(), &length, &format, &data), kWavOk) << name;
+        EXPECT_GT(length, 0u) << name;
+        std::free(data);
+        WavFreeFormat(format);
+        ++named;
+    }
+    EXPECT_EQ(named, 45);
 }
 
 // The ship's documents open on "home.htm", whose first link leads to a page
