@@ -170,4 +170,12 @@ TEST_F(DemoMission, LosingThePlayersShipLosesEachMission)
     }
 }
 
+// The demonstration of demo mode flies by itself and is won after half a
+// minute.
+TEST_F(DemoMission, TheDemonstrationEndsWonByItself)
+{
+    EXPECT_EQ(Fly("demo00.scr", 60 * 29), "running at frame 1740");
+    EXPECT_EQ(Fly("demo00.scr", 60 * 31), "SUCCESS");
+}
+
 } // namespace
