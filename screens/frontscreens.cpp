@@ -649,10 +649,12 @@ void WhatMissionDraw(WindowHandle* window)
     std::snprintf(score, sizeof score, kScore[Language()], best, static_cast<int>(int64_t{best} * 100 / maximum));
     std::snprintf(best_time, sizeof best_time, kTime[Language()], time / 6000, (time / 100) % 60);
     const ClipRect clip = Inside(window);
+    // The figures in the console font when there is one: they fit a narrow box.
+    const RasterFont* figures = FontNamed("ConsFont") ? FontNamed("ConsFont") : font;
     const int step = font->height + 4;
     DrawTextCentred(screen, r[0], r[2], r[1] + step, m.title, font, -1, clip);
-    DrawTextCentred(screen, r[0], r[2], r[1] + 2 * step, score, font, -1, clip);
-    DrawTextCentred(screen, r[0], r[2], r[1] + 3 * step, best_time, font, -1, clip);
+    DrawTextCentred(screen, r[0], r[2], r[1] + 2 * step, score, figures, -1, clip);
+    DrawTextCentred(screen, r[0], r[2], r[1] + 3 * step, best_time, figures, -1, clip);
 }
 
 // The debrief view: the selected mission's title and, 40 pixels below, the

@@ -84,13 +84,31 @@ void MakeRemotePalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
 }
 
 // The front end's palette: the game palette over a midnight-blue
-// background (entry 0), which every front-end screen clears to.
+// background (entry 0), which every front-end screen clears to, with the
+// entries the front end draws its frames, boxes, grid and brackets in set
+// to colours of their own: {index, red, green, blue}.
+constexpr uint8_t kFrontEndColours[][4] = {
+    {0, 0, 8, 40},        // background
+    {64, 255, 200, 80},   // home highlight brackets
+    {84, 30, 40, 80},     // the lists' grid
+    {89, 90, 90, 110},    // a disabled button's brackets
+    {90, 160, 120, 60},   // a mission entry
+    {95, 200, 150, 60},   // slider frame
+    {96, 200, 150, 60},   // the timeline's frame
+    {97, 255, 220, 120},  // a usable button's brackets
+    {98, 255, 200, 80},   // the current mission entry
+    {152, 120, 200, 220}, // a restartable entry's text
+    {154, 90, 170, 200},  // a restartable entry
+    {158, 200, 250, 255}, // the current restartable entry's text
+    {160, 150, 230, 255}, // the current restartable entry; the name's caret
+};
+
 void MakeFrontEndPalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
 {
     std::copy(std::begin(game), std::end(game), std::begin(rgb));
-    rgb[0] = 0;
-    rgb[1] = 8;
-    rgb[2] = 40;
+    for (const auto& c : kFrontEndColours)
+        for (int k = 0; k < 3; ++k)
+            rgb[3 * c[0] + k] = c[k + 1];
 }
 
 // A screen: a blue gradient sky with stars, and a band of the given ramp
