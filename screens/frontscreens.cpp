@@ -782,8 +782,9 @@ void NameDraw(WindowHandle* window)
     const int16_t* r = window->rect;
     CanvasFillRect(screen, 0, r[0], r[1], r[2], r[3]);
     const RasterFont* font = window->font ? static_cast<const RasterFont*>(ResGet(window->font)) : nullptr;
+    // The name stands on a pen line near the element's foot, inside it.
     int16_t x = static_cast<int16_t>(r[0] + 4);
-    int16_t y = r[1];
+    int16_t y = static_cast<int16_t>(r[3] - 4);
     if (font)
         DrawInFontColours(screen, x, y, CaptainSlot.name, font, RectOf(window));
     if (gFrontScreens.nameEntry && gFrameClock.frameCounter % 50 >= 26)

@@ -235,6 +235,9 @@ TEST_F(FrontWalk, TheTimelineDrawsItsListsFrameButtonsAndViews)
     EXPECT_TRUE(colours("TimArchive").count(160));
     EXPECT_FALSE(colours("TimArchive").count(154));
 
+    std::strcpy(CaptainSlot.name, "Kim");
+    draw("TimName");
+    EXPECT_GT(colours("TimName").size(), 1u) << "the captain's name";
     draw("TimCarHist");
     EXPECT_EQ(screen.At(49, 107), 96);
     EXPECT_EQ(screen.At(324, 70), 96);
