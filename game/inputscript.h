@@ -5,10 +5,14 @@
 //
 // $KELVANDRIST_INPUT names the table, a text file with one event a line:
 //
-//   <pass> key <name>[+<name>...]   keys pressed together, released in reverse
-//                                   order ("Left Shift+Q"; SDL's key names)
-//   <pass> text <text>              typed text (UTF-8)
-//   <pass> click <x> <y>            a left click at window pixels
+//   <pass> key <name>[+<name>...]   keys pressed together and released two
+//                                   passes later in reverse order ("Left
+//                                   Shift+Q"; SDL's key names)
+//   <pass> text <text>              typed text (UTF-8), a key press each
+//                                   character
+//   <pass> click <x> <y>            the pointer moves to window pixels; the
+//                                   left button goes down two passes later
+//                                   and up two after that
 //   <pass> click <element>          a left click at the middle of the current
 //                                   screen's window that the symbol holds
 //   <pass> move <x> <y>
