@@ -9,11 +9,13 @@
 #include "ui/windows.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,6 +28,7 @@ enum class Action {
     Move,
     Shot,
     State,
+    Hold,
     Quit,
     Press,  // the left button, after the pointer has rested on its place
     Release // the keys or the left button of an earlier event
@@ -124,6 +127,10 @@ const char* ParseLine(const std::string& line, InputEvent& event)
         event.action = Action::Shot;
         event.text = Rest(words);
         return event.text.empty() ? "shot needs a file" : nullptr;
+    }
+    if (action == "hold") {
+        event.action = Action::Hold;
+        return (words >> event.x) && event.x > 0 && event.x <= 60000 ? nullptr : "hold needs milliseconds (1-60000)";
     }
     if (action == "state" || action == "quit") {
         event.action = action == "state" ? Action::State : Action::Quit;
@@ -241,6 +248,11 @@ void Play(const InputEvent& event)
         std::printf("state %ld screen=%s station=%d end=%d\n", gTable.pass,
                     gScreens.current && gScreens.current->name ? gScreens.current->name : "", CurrentStation,
                     static_cast<int>(MissionEndState));
+        break;
+    case Action::Hold:
+        std::printf("hold %ld\n", gTable.pass);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(event.x));
         break;
     case Action::Quit:
         platform::InjectClose();

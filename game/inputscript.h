@@ -19,6 +19,10 @@
 //   <pass> shot <path>              the screen as shown, a binary PPM file
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
+//   <pass> hold <ms>                prints "hold <pass>" and stops the game
+//                                   that long, the screen as it is (for a
+//                                   test that captures the window or sends
+//                                   keys through the window system)
 //   <pass> quit                     closes the window
 //
 // Passes count the loop's idle passes from the first. Blank lines and lines
