@@ -529,6 +529,29 @@ TEST_F(StatusPanelTest, TheTimeBonusNeverFallsBelowNothing)
     }
 }
 
+TEST_F(StatusPanelTest, TheRatingShowsOnlyWithAMaximumScoreAndStaysInRange)
+{
+    struct Case {
+        int32_t maximum, score;
+        std::string line; // the line after the score's
+    };
+    const Case cases[] = {
+        {0, 500, Centred("Esc: bridge")},
+        {4000, 300, "20:Rating | 570:07%"},
+        {1000, 1000, "20:Rating | 570:100%"},
+        {1000, -50, "20:Rating | 570:-5%"},
+        {1, INT32_MAX, "20:Rating | 570:2147483647%"}, // held to the int range
+    };
+    for (const Case& c : cases) {
+        MissionTable[kMission].maxScore = c.maximum;
+        gMissionScore = c.score;
+        const std::vector<std::string> lines = Draw();
+        ASSERT_EQ(lines.size(), c.maximum ? 8u : 7u);
+        EXPECT_EQ(lines[5], "20:Score | 570:" + std::to_string(c.score));
+        EXPECT_EQ(lines[6], c.line) << c.maximum << " " << c.score;
+    }
+}
+
 TEST_F(StatusPanelTest, MeasuringDrawsNothingAndGivesTheHeightTheDrawingUses)
 {
     ParseObjectives("a\nb");
