@@ -5,6 +5,7 @@
 #include "script/symbols.h"
 #include "system/crand.h"
 #include "world/messages.h"
+#include "world/playerinput.h"
 #include "world/records.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
@@ -89,6 +90,9 @@ void ClearTally()
     gTally.nextSerial = 1;
     gTallyCounters = TallyCounters{};
     std::copy(std::begin(kTallyKillScore), std::end(kTallyKillScore), std::begin(gTallyKillScore));
+    // The player's shots are what the mission's hits are counted against.
+    gPlayerInput.shotsFired = 0;
+    gPlayerInput.missilesFired = 0;
 }
 
 void AddTallyItem(SceneItem* item)

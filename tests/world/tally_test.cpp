@@ -4,6 +4,7 @@
 #include "script/symbols.h"
 #include "tests/support/world_fixture.h"
 #include "world/messages.h"
+#include "world/playerinput.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
 #include "world/simframe.h"
@@ -211,6 +212,20 @@ TEST_F(TallyTest, ADeletedShipStaysCountedAndItsKillStillScores)
     // A reused slot gives a new handle: the new item is not the old row.
     SceneItem* reused = MakeItem();
     EXPECT_NE(static_cast<int32_t>(ItemHandle(reused)), handle);
+}
+
+} // namespace
+
+namespace {
+
+// A new mission's accuracy starts from no shots, as its hits do.
+TEST_F(TallyTest, ClearingTheTallyForgetsThePlayersShots)
+{
+    gPlayerInput.shotsFired = 12;
+    gPlayerInput.missilesFired = 3;
+    ClearTally();
+    EXPECT_EQ(gPlayerInput.shotsFired, 0);
+    EXPECT_EQ(gPlayerInput.missilesFired, 0);
 }
 
 } // namespace
