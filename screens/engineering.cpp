@@ -1,9 +1,11 @@
 // The engineering panel's routines bound by the window statements.
-// Stand-in bodies: each only records its call (system/calltrace.h) until
-// the module itself is built; results are zero or null.
+// guiLinkShipSystemElement is built; the others are stand-ins that only
+// record their calls (system/calltrace.h) until the panel is built.
 #include "screens/engineering.h"
 
 #include "system/calltrace.h"
+#include "ui/windows.h"
+#include "world/shipsystems.h"
 
 void SelectReactorSystem()
 {
@@ -12,8 +14,18 @@ void SelectReactorSystem()
 
 WindowHandle* guiLinkShipSystemElement(WindowHandle* element, const char* systemName)
 {
-    RecordCall("guiLinkShipSystemElement");
-    return {};
+    if (!element)
+        return nullptr;
+    // Bound on first use: the element keeps its system from then on.
+    if (element->subject.kind != WindowSubject::Kind::ShipSystem && systemName) {
+        if (ShipSystem* system = FindShipSystem(systemName)) {
+            element->subject.kind = WindowSubject::Kind::ShipSystem;
+            element->subject.system = system;
+        }
+    }
+    if (element->subject.kind == WindowSubject::Kind::ShipSystem && element->subject.system)
+        element->value = element->subject.system->switchedOn ? 1.0f : 0.0f;
+    return element;
 }
 
 void guiToggleSystemPower(WindowHandle* window)

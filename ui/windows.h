@@ -22,6 +22,7 @@ struct SceneItem;
 struct Resource;
 struct FilmClip;
 struct ValueRecorder;
+struct ShipSystem;
 
 using WindowRoutine = void (*)(WindowHandle* window);
 using WindowHitTest = bool (*)(WindowHandle* window, int32_t x, int32_t y);
@@ -63,7 +64,7 @@ constexpr int kAnchorTypes = 7;
 
 // What a window shows besides its picture and text: the scene items of a
 // 3D view, a contact row of a card, a film clip, a value recorder of a
-// logger, or a comms reply slot 0-4.
+// logger, a comms reply slot 0-4, or the player's ship system it stands for.
 struct WindowSubject {
     enum class Kind : uint8_t {
         None,
@@ -71,7 +72,8 @@ struct WindowSubject {
         ContactRow,
         Clip,
         ValueRecorder,
-        CommsSlot
+        CommsSlot,
+        ShipSystem
     };
     Kind kind;
     union {
@@ -80,6 +82,7 @@ struct WindowSubject {
         FilmClip* clip;
         ValueRecorder* recorder;
         int32_t slot;
+        ::ShipSystem* system;
     };
 };
 
