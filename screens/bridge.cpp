@@ -650,6 +650,12 @@ void LeaveOptionsScreen()
     SoundResumeAll();
 }
 
+void guiLeaveOptionsScreen(WindowHandle*)
+{
+    if (CurrentStation == kStationOptions)
+        LeaveOptionsScreen();
+}
+
 void ClearCommandOverlays()
 {
     if (gRemoteLinkItem)

@@ -105,6 +105,8 @@ void guiSelectEngStation();
 // The options screen in flight: the simulation stands while it is up.
 void guiGoToOptions();
 void LeaveOptionsScreen();
+// "OptExit": leaves the options screen when it was entered from flight.
+void guiLeaveOptionsScreen(WindowHandle* window);
 // The leave buttons of the four stations: back to the station's ahead view.
 void guiLeaveComStation(WindowHandle* window);
 void guiLeaveNavStation(WindowHandle* window);

@@ -210,7 +210,7 @@ void CommonExit(WindowHandle*)
 void Escape()
 {
     if (CurrentStation == kOptionsStation) {
-        RestoreStationScreen();
+        LeaveOptionsScreen();
         return;
     }
     const int16_t state = gFrontScreens.current;
@@ -296,7 +296,7 @@ bool ShiftKey(uint8_t scan)
     }
     if (scan == kScanO) {
         if (CurrentStation == kOptionsStation)
-            RestoreStationScreen();
+            LeaveOptionsScreen();
         return true;
     }
     return false;
@@ -633,6 +633,7 @@ void SetupFrontAction()
 void SetupOptionScreen()
 {
     guiBindClick("SystemExit", CommonExit);
+    guiBindClick("OptExit", guiLeaveOptionsScreen);
 }
 
 struct ScreenRow {

@@ -18,6 +18,7 @@
 #include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "system/wav.h"
+#include "tools/demodata_bridge.h"
 
 #include <algorithm>
 #include <cmath>
@@ -420,6 +421,7 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/rempal.pcx", std::vector<uint8_t>(16, 0), 4, 4, remote);
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveSmallFontPictures();
+    ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
     // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
     const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12a", "12b",

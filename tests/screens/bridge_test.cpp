@@ -35,8 +35,18 @@ using worldtest::MakeItem;
 using worldtest::MakeShip;
 
 constexpr const char* kBackdrops[kStationViews] = {
-    "CMDStdB", "CMDLftW", "CMDRgtW", "NAVStdB", "NAVLftW", "NAVRgtW",
-    "WEPStdB", "WEPLftW", "WEPRgtW", "ENGStdB", "ENGLftW", "ENGRgtW",
+    "CMDStdB",
+    "CMDLftW",
+    "CMDRgtW",
+    "NAVStdB",
+    "NAVLftW",
+    "NAVRgtW",
+    "WEPStdB",
+    "WEPLftW",
+    "WEPRgtW",
+    "ENGStdB",
+    "ENGLftW",
+    "ENGRgtW",
 };
 
 // Every screen the bridge registers, each with the elements it binds.
@@ -428,11 +438,16 @@ TEST_F(Bridge, TheMouseAtAnEdgeTurnsTheViewWithItsFilm)
         const char* film; // asked for by name
     };
     const Case cases[] = {
-        {"NAVStand", 99, 439, "NAVLft", "navlft.smk"},   {"NAVStand", 541, 0, "NAVRgt", "navrgt.smk"},
-        {"NAVStand", 100, 200, nullptr, nullptr},        {"NAVStand", 540, 200, nullptr, nullptr},
-        {"NAVStand", 50, 440, nullptr, nullptr},         {"WEPLft", 541, 10, "WEPStand", "weplftb.smk"},
-        {"WEPLft", 50, 10, nullptr, nullptr},            {"ENGRgt", 99, 10, "ENGStand", "engrgtb.smk"},
-        {"ENGRgt", 600, 10, nullptr, nullptr},           {"CMDStand", 10, 10, "CMDLft", "cmdlft.smk"},
+        {"NAVStand", 99, 439, "NAVLft", "navlft.smk"},
+        {"NAVStand", 541, 0, "NAVRgt", "navrgt.smk"},
+        {"NAVStand", 100, 200, nullptr, nullptr},
+        {"NAVStand", 540, 200, nullptr, nullptr},
+        {"NAVStand", 50, 440, nullptr, nullptr},
+        {"WEPLft", 541, 10, "WEPStand", "weplftb.smk"},
+        {"WEPLft", 50, 10, nullptr, nullptr},
+        {"ENGRgt", 99, 10, "ENGStand", "engrgtb.smk"},
+        {"ENGRgt", 600, 10, nullptr, nullptr},
+        {"CMDStand", 10, 10, "CMDLft", "cmdlft.smk"},
     };
     for (const Case& c : cases) {
         GoTo(c.from);
