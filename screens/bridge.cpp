@@ -676,6 +676,18 @@ namespace {
 
 uint32_t gBridgeStartTime = 0;
 
+void MoveToListHead(WindowHandle* window)
+{
+    WindowHandle** link = &gScreens.current->windows;
+    while (*link && *link != window)
+        link = &(*link)->next;
+    if (!*link || link == &gScreens.current->windows)
+        return;
+    *link = window->next;
+    window->next = gScreens.current->windows;
+    gScreens.current->windows = window;
+}
+
 // The window a script symbol holds, or null.
 WindowHandle* SymbolWindow(const char* name)
 {
@@ -707,6 +719,9 @@ void guiSetupBridgeScreen()
         gBridgeRoot->flags |= kWindowView;
         gBridgeRoot->elementName = "Bridge";
         gWindows.mainView = gBridgeRoot;
+        // The view goes beneath the layout's elements: made last, it would
+        // be drawn over the station buttons and take their clicks.
+        MoveToListHead(gBridgeRoot);
     }
 }
 
@@ -807,6 +822,25 @@ void DrawSpeakerArea(const Canvas& screen)
     }
 }
 
+// Copies the panel's rectangle of the screen into the panel buffer, or
+// (toScreen) the buffer back onto the screen; the part off the screen is
+// left out.
+void CopyPanel(const Canvas& screen, bool toScreen)
+{
+    std::vector<uint8_t>& panel = gCommsArm.panel;
+    if (!screen.pixels || panel.size() != static_cast<std::size_t>(kCommsPanelWidth) * kCommsPanelHeight)
+        return;
+    const int32_t width = std::min<int32_t>(kCommsPanelWidth, screen.rowLength - kCommsPanelX);
+    for (int32_t row = 0; row < kCommsPanelHeight && kCommsPanelY + row < screen.height && width > 0; ++row) {
+        uint8_t* onScreen = screen.pixels + static_cast<std::size_t>(kCommsPanelY + row) * screen.rowLength + kCommsPanelX;
+        uint8_t* inPanel = panel.data() + static_cast<std::size_t>(row) * kCommsPanelWidth;
+        if (toScreen)
+            std::memcpy(onScreen, inPanel, static_cast<std::size_t>(width));
+        else
+            std::memcpy(inPanel, onScreen, static_cast<std::size_t>(width));
+    }
+}
+
 } // namespace
 
 const char* SpeakerClipName(int32_t speaker, int32_t clip)
@@ -874,10 +908,7 @@ void guiToggleCommsArm()
         gArmPicture.runs = BuildRunList(gArmPicture.picture, scratch);
     }
     const Canvas screen = ScreenCanvas();
-    if (screen.pixels) {
-        const Canvas panel{c.panel.data(), kCommsPanelWidth, kCommsPanelHeight};
-        CanvasCopyRect(panel, screen, kCommsPanelX, kCommsPanelY, kCommsPanelWidth, kCommsPanelHeight);
-    }
+    CopyPanel(screen, false);
     if (OpenClip(&c.armIn, kArmInClip, 0, -1, 1, 0))
         gCommsArmOpen = 255;
 }
@@ -885,20 +916,9 @@ void guiToggleCommsArm()
 void TickCommsFilm()
 {
     const CommsArmState& c = gCommsArm;
-    if ((!c.armIn && !c.armOut) || c.panel.empty())
+    if (!c.armIn && !c.armOut)
         return;
-    const Canvas screen = ScreenCanvas();
-    if (!screen.pixels)
-        return;
-    for (int16_t row = 0; row < kCommsPanelHeight; ++row) {
-        const int32_t y = kCommsPanelY + row;
-        if (y >= screen.height)
-            break;
-        const int32_t width = std::min<int32_t>(kCommsPanelWidth, screen.rowLength - kCommsPanelX);
-        if (width > 0)
-            std::memcpy(screen.pixels + y * screen.rowLength + kCommsPanelX,
-                        c.panel.data() + static_cast<std::size_t>(row) * kCommsPanelWidth, width);
-    }
+    CopyPanel(ScreenCanvas(), true);
 }
 
 void CloseCommsFilms()

@@ -13,7 +13,13 @@
 #include "script/configstatements.h"
 #include "script/vitalobjects.h"
 #include "system/calltrace.h"
+#include "platform/film.h"
 #include "system/film.h"
+#include "tests/ui/ui_canvas.h"
+#include "tools/film_fixtures.h"
+#include "ui/dialogue.h"
+#include "system/res/iff.h"
+#include "system/res/resman.h"
 #include "system/input.h"
 #include "system/settings.h"
 #include "ui/contacts.h"
@@ -583,6 +589,7 @@ TEST_F(Bridge, TheBridgeScreenHasAFullScreenView)
     EXPECT_EQ(gBridgeRoot->height, 480);
     EXPECT_NE(gBridgeRoot->flags & kWindowView, 0u);
     EXPECT_EQ(gWindows.mainView, gBridgeRoot);
+    EXPECT_EQ(gScreens.current->windows, gBridgeRoot) << "beneath the buttons, which take the clicks";
     WindowHandle* exit = Element("ExitButt");
     ASSERT_NE(exit, nullptr);
     exit->clickHandler(exit);
@@ -682,6 +689,111 @@ TEST_F(Bridge, TheJumpKeyPostsTheJumpToThePlayersShip)
     ItemMessage message{};
     ASSERT_NE(FetchItemMessage(player_->receiver, &message), nullptr);
     EXPECT_EQ(message.kind, kMsgJumpStart);
+}
+
+TEST_F(Bridge, OptExitAndEscOnTheOptionsScreenLeaveItThroughTheSameRoutine)
+{
+    WriteFile("Kelvandrist.ini", "INIT_VAR gamma 1.0\n");
+    Run("WINDOW OptExit\nSCREEN_BEGIN \"OptionScreen\"\nWIN_INVIS TOP_L OptExit 0 0 0 40 12\n"
+        "SCREEN_END \"OptionScreen\"");
+    GoTo("ENG");
+    CurrentStation = kStationEng;
+    guiGoToOptions();
+    ASSERT_STREQ(ScreenName(), "OptionScreen");
+    WindowHandle* exit = Element("OptExit");
+    ASSERT_NE(exit, nullptr);
+    ASSERT_NE(exit->clickHandler, nullptr);
+    exit->clickHandler(exit);
+    EXPECT_STREQ(ScreenName(), "ENG");
+    EXPECT_EQ(gInterpreter.missionPause, 0);
+
+    guiGoToOptions();
+    gKeyHandler(Key(1)); // Esc, through the options screen's own key handler
+    EXPECT_STREQ(ScreenName(), "ENG");
+    EXPECT_EQ(CurrentStation, kStationEng);
+    EXPECT_EQ(gInterpreter.missionPause, 0);
+}
+
+TEST_F(Bridge, ClassIconsLoadWithRunListsAndClassesThreeAndSeventeenHaveNone)
+{
+    SetMessageBoxHook([](const char*, const char*) {});
+    ResInit();
+    // A small icon, and one whose run list would not fit the scratch block
+    // (every other pixel transparent over 256 x 256 rows).
+    const uint8_t small[16] = {0, 5, 5, 0, 5, 5, 5, 5, 5, 5, 5, 5, 0, 5, 5, 0};
+    const std::vector<uint8_t> smallFile = IffBuildPbm(small, 4, 4, 0, 0, nullptr, false);
+    std::vector<uint8_t> striped(256 * 256);
+    for (std::size_t i = 0; i < striped.size(); ++i)
+        striped[i] = i % 2 ? 7 : 0;
+    const std::vector<uint8_t> stripedFile = IffBuildPbm(striped.data(), 256, 256, 0, 0, nullptr, false);
+    for (const char* name : {"S_CORVETTE", "S_RING"})
+        WriteFile(std::string("zqk/resource/art/icons/") + name + ".BBM", std::string(smallFile.begin(), smallFile.end()));
+    WriteFile("zqk/resource/art/icons/S_CARRIER.BBM", std::string(stripedFile.begin(), stripedFile.end()));
+
+    LoadBridgeIcons();
+    ASSERT_NE(gBridgeIcons.classIcons[0], nullptr);
+    EXPECT_NE(gBridgeIcons.classRuns[0], nullptr);
+    EXPECT_NE(gBridgeIcons.classIcons[18], nullptr);
+    EXPECT_EQ(gBridgeIcons.classIcons[3], nullptr);
+    EXPECT_EQ(gBridgeIcons.classIcons[17], nullptr);
+    EXPECT_EQ(gBridgeIcons.classIcons[15], nullptr) << "refused: its runs would pass the scratch block";
+    EXPECT_EQ(gBridgeIcons.classRuns[15], nullptr);
+    EXPECT_EQ(gBridgeIcons.classIcons[1], nullptr) << "a missing file leaves no icon";
+    ResShutdown();
+    SetMessageBoxHook(ThrowScriptStop);
+}
+
+double gFilmNow = 0;
+
+TEST_F(Bridge, TheCommsArmOpensStaysOpenAndClosesWhenTheConversationHasEnded)
+{
+    MemoryScreen screen;
+    screen.Clear(9);
+    platform::SetFilmClock([] { return gFilmNow; });
+    gFilmNow = 0;
+    smk::FixtureShape shape;
+    shape.width = 368;
+    shape.height = 168;
+    shape.frames = 3;
+    shape.holes = true;
+    const std::vector<uint8_t> film = smk::Write(smk::MakeFixtureFilm(shape));
+    WriteFile("zqk/resource/video/NAVArmIn.smk", std::string(film.begin(), film.end()));
+    WriteFile("zqk/resource/video/NAVArmOu.smk", std::string(film.begin(), film.end()));
+    WindowHandle dummy{};
+    gDialogue.active = nullptr;
+
+    guiToggleCommsArm();
+    ASSERT_NE(gCommsArm.armIn, nullptr) << "opening";
+    EXPECT_NE(gCommsArmOpen, 0);
+    EXPECT_EQ(gCommsArm.panel.size(), 368u * 168u);
+    EXPECT_EQ(gCommsArm.panel[0], 9) << "the screen under the arm is kept";
+    // The panel goes back under the arm each frame while a clip runs.
+    screen.Clear(4);
+    TickCommsFilm();
+    EXPECT_EQ(screen.At(272, 312), 9);
+    EXPECT_EQ(screen.At(271, 312), 4);
+
+    int frames = 0;
+    while (gCommsArm.armIn && frames < 20) {
+        guiDrawCommsArm(&dummy);
+        gFilmNow += 0.2;
+        ++frames;
+    }
+    EXPECT_EQ(gCommsArm.armIn, nullptr);
+    EXPECT_NE(gCommsArmOpen, 0) << "open";
+    // Open, and no conversation any more: the arm swings out by itself.
+    guiDrawCommsArm(&dummy);
+    EXPECT_NE(gCommsArm.shownThisFrame, 0);
+    ASSERT_NE(gCommsArm.armOut, nullptr) << "closing";
+    frames = 0;
+    while (gCommsArm.armOut && frames < 20) {
+        guiDrawCommsArm(&dummy);
+        gFilmNow += 0.2;
+        ++frames;
+    }
+    EXPECT_EQ(gCommsArm.armOut, nullptr);
+    EXPECT_EQ(gCommsArmOpen, 0) << "closed at the end of the arm-out clip";
+    platform::SetFilmClock(nullptr);
 }
 
 } // namespace
