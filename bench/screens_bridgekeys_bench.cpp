@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int16_t kCommands[] = {107, 29, 104, 145, 128, 41, 42, 43, 44, 45, 46, 60,
-                                 62,  63, 64,  67,  68,  69, 70, 20, 21, 107, 29, 104};
+                                 62, 63, 64, 67, 68, 69, 70, 20, 21, 107, 29, 104};
 
 void BM_ThousandBridgeKeys(benchmark::State& state)
 {

@@ -390,7 +390,6 @@ void StationViewFrame(WindowHandle* window)
 
 void SetUpStationView(int view)
 {
-    CurrentStation = kStationOverview;
     const StationViewRow& row = kStationViewRows[view];
     if (WindowHandle* backdrop = guiBindFrameHandler(row.backdrop, StationViewFrame)) {
         backdrop->draw = guiDrawStationViewFilm;

@@ -46,7 +46,9 @@
 #include "world/shipsystems.h"
 #include "world/starmap.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -260,6 +262,7 @@ void Separate(const KeyContext&)
 void ExchangeAxes(const KeyContext&)
 {
     AxisExchange = static_cast<int16_t>(1 - AxisExchange);
+    gPlayerInput.axisSwap = AxisExchange ? 255 : 0; // what the flight control reads
 }
 
 void Damping(const KeyContext&)
@@ -894,6 +897,14 @@ void ShowKeyList()
         guiGoToNavStation();
     SoundPauseAll();
     DisplayLock(gScreenMode);
-    ResRegisterLoad("zqk\\resource\\art\\keylist.pcx", ResType::PcxBackdrop);
+    Resource* picture = ResRegister("zqk\\resource\\art\\keylist.pcx", ResType::PcxBackdrop);
+    const Canvas screen = ScreenCanvas();
+    if (picture && ResGet(picture) && screen.pixels) {
+        const uint8_t* backdrop = ResBackdropPixels();
+        const int width = std::min<int>(kBackdropWidth, screen.rowLength);
+        for (int y = 0; y < kBackdropHeight && y < screen.height; ++y)
+            std::memcpy(screen.pixels + static_cast<std::size_t>(y) * screen.rowLength,
+                        backdrop + static_cast<std::size_t>(y) * kBackdropWidth, static_cast<std::size_t>(width));
+    }
     DisplayPresent(gScreenMode);
 }

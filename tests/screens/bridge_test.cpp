@@ -19,6 +19,7 @@
 #include "tools/film_fixtures.h"
 #include "ui/dialogue.h"
 #include "system/res/iff.h"
+#include "system/res/pcx.h"
 #include "system/res/resman.h"
 #include "system/input.h"
 #include "system/settings.h"
@@ -29,9 +30,11 @@
 #include "view/cameras.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
+#include "world/playerinput.h"
 #include "world/starmap.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -123,6 +126,7 @@ protected:
         OrbitViewByKey = KeyListShown = 0;
         ScopeDisplayMode = 0;
         HudDebugPage = TrailsHidden = AxisExchange = 0;
+        gPlayerInput.axisSwap = 0;
         gStarMapOpen = gDocsViewOpen = gObjectivesViewOpen = 0;
         gPresentation = PresentationState{};
         gScriptMission.briefingActive = 0;
@@ -188,6 +192,7 @@ TEST_F(Bridge, ShiftCtrlAndBothChooseTheLayerAndAModifierAloneDoesNothing)
         Press(29);
         EXPECT_EQ(ScopeDisplayMode, c.scope) << c.shift << c.ctrl;
         EXPECT_EQ(AxisExchange, c.axes) << c.shift << c.ctrl;
+        EXPECT_EQ(gPlayerInput.axisSwap != 0, c.axes != 0) << "the flight control's swap follows";
         EXPECT_EQ(TrailsHidden, c.trails) << c.shift << c.ctrl;
     }
 }
@@ -741,6 +746,30 @@ TEST_F(Bridge, ClassIconsLoadWithRunListsAndClassesThreeAndSeventeenHaveNone)
     EXPECT_EQ(gBridgeIcons.classIcons[1], nullptr) << "a missing file leaves no icon";
     ResShutdown();
     SetMessageBoxHook(ThrowScriptStop);
+}
+
+TEST_F(Bridge, TheKeyListKeyShowsThePictureAndFromTheOverviewGoesToNavFirst)
+{
+    MemoryScreen screen;
+    ResInit();
+    std::filesystem::create_directories("zqk/resource/art");
+    std::vector<uint8_t> pixels(640 * 480, 33);
+    uint8_t rgb[768] = {};
+    PcxImage* pcx = PcxFromPixels(nullptr, 0, pixels.data(), 640, 480, rgb);
+    ASSERT_TRUE(PcxSave("zqk/resource/art/keylist.pcx", pcx));
+    PcxFree(pcx);
+    gKeyMap[0][68] = 146;
+    GoTo("CMDStand");
+    Press(68);
+    EXPECT_STREQ(ScreenName(), "NAV");
+    EXPECT_NE(KeyListShown, 0);
+    EXPECT_EQ(screen.At(320, 240), 33);
+    Press(68);
+    EXPECT_EQ(KeyListShown, 0);
+    MissionEndState = kMissionFlightOver;
+    Press(68);
+    EXPECT_EQ(KeyListShown, 0) << "not once the mission has ended";
+    ResShutdown();
 }
 
 double gFilmNow = 0;
