@@ -10,6 +10,7 @@
 // station with a short film.
 #include "screens/bridge.h"
 
+#include "screens/documents.h"
 #include "screens/engineering.h"
 #include "screens/frontend.h"
 #include "screens/frontscreens.h"
@@ -1032,8 +1033,11 @@ void guiCycleRemoteCamera(WindowHandle* window)
         window->text = text;
 }
 
+// While the document browser is open, a held mouse button scrolls it.
 void guiViewFrame(WindowHandle* window)
 {
+    if (gDocsViewOpen && GetKeyStateBlock()[kStateMouseLeft])
+        ScrollDocument(gWindows.mouseX, gWindows.mouseY);
     guiTickWindow(window);
 }
 

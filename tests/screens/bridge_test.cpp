@@ -31,6 +31,8 @@
 #include "world/itemmessages.h"
 #include "world/messages.h"
 #include "world/playerinput.h"
+#include "world/shipsystems.h"
+#include "screens/engineering.h"
 #include "world/starmap.h"
 
 #include <cstring>
@@ -770,6 +772,29 @@ TEST_F(Bridge, TheKeyListKeyShowsThePictureAndFromTheOverviewGoesToNavFirst)
     Press(68);
     EXPECT_EQ(KeyListShown, 0) << "not once the mission has ended";
     ResShutdown();
+}
+
+TEST_F(Bridge, AShipSystemElementKeepsItsSystemAndShowsItsPower)
+{
+    InitShipSystems();
+    ResetShipSystems(player_);
+    ShipSystem* reactor = FindShipSystem("REACTOR");
+    ASSERT_NE(reactor, nullptr);
+    WindowHandle element{};
+    reactor->switchedOn = 255;
+    EXPECT_EQ(guiLinkShipSystemElement(&element, "REACTOR"), &element);
+    EXPECT_EQ(element.subject.kind, WindowSubject::Kind::ShipSystem);
+    EXPECT_EQ(element.subject.system, reactor);
+    EXPECT_EQ(element.value, 1.0f);
+    // Bound once: a later name does not move it; the value follows the flag.
+    reactor->switchedOn = 0;
+    guiLinkShipSystemElement(&element, "RING");
+    EXPECT_EQ(element.subject.system, reactor);
+    EXPECT_EQ(element.value, 0.0f);
+    WindowHandle none{};
+    guiLinkShipSystemElement(&none, "NO SUCH SYSTEM");
+    EXPECT_EQ(none.subject.kind, WindowSubject::Kind::None);
+    EXPECT_EQ(guiLinkShipSystemElement(nullptr, "REACTOR"), nullptr);
 }
 
 double gFilmNow = 0;
