@@ -13,7 +13,9 @@
 #include "system/settings.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
+#include "ui/drawtypes.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
 #include "world/records.h"
 #include "world/scenelist.h"
 
@@ -85,6 +87,12 @@ TEST_F(BridgeFlight, LeavingNavShowsItsViewAndTheOptionsStopTheWorldButNotTheFra
 {
     ASSERT_NE(StartGame(), 0);
     ASSERT_STREQ(gScreens.current->name, "NAV");
+    // A stand-in options layout: a window filling the top of the screen
+    // with colour 77. (Defining it makes it current; back to NAV then.)
+    guiBeginScreenDefinition("OptionScreen");
+    ASSERT_NE(guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, guiTickWindow, guiDrawRectWindow, 0, 0, 640, 275, 77),
+              nullptr);
+    guiGotoScreen("NAV");
     ASSERT_TRUE(Passes(2));
 
     gMouse.x = 320; // away from the edges that turn the view
@@ -110,6 +118,7 @@ TEST_F(BridgeFlight, LeavingNavShowsItsViewAndTheOptionsStopTheWorldButNotTheFra
     EXPECT_EQ(gPlayerItem->sim->position.x, before.x) << "the world stands";
     EXPECT_EQ(gPlayerItem->sim->position.y, before.y);
     EXPECT_EQ(gPlayerItem->sim->position.z, before.z);
+    EXPECT_EQ(ScreenAt(320, 100), 77) << "the options screen is drawn";
 
     KeyQueuePush(kKeyEscape); // the options screen's own key handler
     ASSERT_TRUE(Passes(1));
