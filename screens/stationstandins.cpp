@@ -118,11 +118,6 @@ void AssignSystemToTeam(int32_t team)
     RecordCall("AssignSystemToTeam");
 }
 
-void ResetEngPanel()
-{
-    RecordCall("ResetEngPanel");
-}
-
 void SetViewerTarget(SceneItem* item)
 {
     RecordCall("SetViewerTarget");

@@ -41,7 +41,6 @@ void NextSystemInGroup();
 void PrevGroupSystem();
 void NextGroupSystem();
 void AssignSystemToTeam(int32_t team); // the selected system to repair team 0-3
-void ResetEngPanel();
 
 // The 3D viewer panel's camera looks at the item.
 void SetViewerTarget(SceneItem* item);
