@@ -497,10 +497,9 @@ bool UpperStationsOpen()
 
 void SitAt(const StationChoice& choice, bool withFilm)
 {
-    if (withFilm) {
-        ClearCommandOverlays();
+    ClearCommandOverlays();
+    if (withFilm)
         PlayBridgeFilm(choice.film);
-    }
     guiGotoScreen(choice.screen);
     CurrentStation = choice.station;
 }
