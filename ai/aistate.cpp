@@ -286,6 +286,23 @@ bool PushFrame(ShipInfo* shipInfo, int32_t& current, const AIStateResult& step)
     return true;
 }
 
+// A state that ends its order when its item dies keeps that rule while a
+// child it pushed runs: a docking ship whose target dies during the
+// approach ends its order instead of braking for ever.
+bool LowerFrameLostItsItem(const SceneItem* item, const ShipInfo* shipInfo, int32_t current)
+{
+    const Sim* sim = item->sim;
+    for (int32_t n = 0; n < current; ++n) {
+        const int32_t id = shipInfo->stateStack[n].stateId;
+        const uint32_t flags = id > 0 && id < kAIStateCount ? gAIStates.flags[id] : 0;
+        if (!(flags & kGoneEndsOrder))
+            continue;
+        if (((flags & kNeedsTarget) && !Live(sim->target)) || ((flags & kNeedsLeader) && !Live(sim->secondTarget)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int32_t RunAIStateStack(SceneItem* item, ShipInfo* shipInfo)
@@ -306,6 +323,12 @@ int32_t RunAIStateStack(SceneItem* item, ShipInfo* shipInfo)
         topId >= 0 && topId < kAIStateCount && (gAIStates.flags[topId] & kGoneEndsOrder);
     if (!sim->target && !(endsOnLoss && sim->target.handle != 0))
         sim->target = sim->secondTarget.Get();
+
+    if (LowerFrameLostItsItem(item, shipInfo, current)) {
+        FinishCurrentOrder(shipInfo);
+        shipInfo->currentFrame = current;
+        return 0;
+    }
 
     for (int step = 0;; ++step) {
         if (step == kAIStepLimit) {

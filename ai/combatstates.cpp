@@ -254,7 +254,8 @@ AIStateResult* esc_Flee(AIStateResult* result, SceneItem* item, int16_t subState
     case 3: {
         timers[0] = 0;
         const DamageBlock& damage = info->damage;
-        const float ratio = damage.maximumHull > 0 ? static_cast<float>(damage.hullDamage) / damage.maximumHull : 0.0f;
+        // A hull without points counts as wrecked.
+        const float ratio = damage.maximumHull > 0 ? static_cast<float>(damage.hullDamage) / damage.maximumHull : 1.0f;
         if (ratio >= kFleeDamageRatio || PlanAttackRun(item, nullptr) == kFlee)
             return Stay(result, 2);
         return Pop(result, 0.0f);

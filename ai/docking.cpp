@@ -1,7 +1,8 @@
 // Dock points, coupling and undocking: the port list of a ShipInfo, the
-// pair reservation, the coupling and its undoing, the coupled child's ride.
-// Not here: the AI states that steer a ship to a port, and the merge of two
-// parts into one model.
+// pair reservation, the coupling and its undoing, the coupled child's ride,
+// and the player's ship parting into a drifting hull and a flying command
+// section, whose docking again merges the two into one item.
+// Not here: the AI states that steer a ship to a port.
 #include "ai/docking.h"
 
 #include <algorithm>
@@ -9,20 +10,32 @@
 #include <cmath>
 #include <cstring>
 
+#include "ai/aistate.h"
 #include "ai/orders.h"
+#include "ai/weapons.h"
+#include "script/operands.h"
+#include "script/symbols.h"
+#include "script/vitalobjects.h"
 #include "ui/contacts.h"
 #include "ui/shiplog.h"
 #include "view/cameras.h"
+#include "view/lwoloader.h"
+#include "view/markerlights.h"
+#include "view/renderpasses.h"
 #include "system/frameclock.h"
 #include "world/actions.h"
 #include "world/behaviours.h"
 #include "world/collisions.h"
+#include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/messagehandler.h"
 #include "world/messages.h"
 #include "world/physics.h"
+#include "world/playerinput.h"
 #include "world/pools.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
+#include "world/shipsystems.h"
 
 void* gCoupledShipMarker = nullptr;
 void* gRemoteLinkMarker = nullptr;
@@ -49,6 +62,57 @@ constexpr int16_t kHomeRounds = 4; // rounds, magazine size and magazines of a r
 constexpr int32_t kHomeSlot = 1;
 constexpr int32_t kHomeScore = 80;
 constexpr int32_t kLagrangeState = 17;
+
+// The command section: the hull left behind and the section's own shape,
+// each loaded once; the section's make-up.
+constexpr const char* kHullShape = "zqk\\resource\\shapes\\corvasm_sanshead.lwo";
+constexpr const char* kCommandShape = "zqk\\resource\\shapes\\command_rto.lwo";
+constexpr int16_t kPlayerShipKind = 0;
+constexpr int16_t kCommandKind = 2;
+constexpr int16_t kItemCarriesDocked = 0x2; // a controlled item coupled to it counts as docked
+constexpr uint32_t kCommandAvatarFlags = 0x20006;
+constexpr uint32_t kSidesAndFactions = 0x30001FC0;
+constexpr float kCommandMass = 1200.0f;
+constexpr float kCommandAhead = 8000.0f;         // placed this far ahead of the ship
+constexpr float kCommandPush = 1000.0f;          // and this much faster along its axis
+constexpr float kSeparationShotSpeed = 50000.0f; // the director watches slower partings
+constexpr int32_t kOrderSlot = 1;
+constexpr int32_t kStopState = 65;
+constexpr int32_t kDriftState = 62;
+constexpr int32_t kIdleState = 61;
+constexpr int32_t kHullRejoinPoint = 2; // the hull's third port takes the section back
+
+// One loaded shape, kept for every later use.
+hx_model* LoadShapeOnce(hx_model*& cache, const char* path)
+{
+    if (!cache) {
+        int32_t size = 0;
+        cache = LWO2HXM(path, nullptr, &size);
+    }
+    return cache;
+}
+hx_model* gHullModel = nullptr;
+hx_model* gCommandModel = nullptr;
+
+// Gives order slot 1 the named order (the score it asks for, the state it
+// runs) and makes it current.
+void SetStandingOrder(SceneItem* item, const char* name, int32_t score, int32_t state)
+{
+    ShipInfo* info = item->sim->shipInfo;
+    info->orders[kOrderSlot].name = name;
+    SetOrderSlot(info, kOrderSlot, 0, 0, 0, 100, EvalDefault, score, 0);
+    SetOrderState(info, kOrderSlot, state, 0, 0, 0);
+    ActivateOrder(item, kOrderSlot);
+}
+
+// Points the script symbol (when there is one) at the item, both ways.
+void GiveSymbol(ScriptSymbol* symbol, SceneItem* item)
+{
+    if (!symbol)
+        return;
+    SetSymbolObject(symbol, item);
+    item->symbol = symbol;
+}
 
 DockPoint* FirstPoint(const SceneItem* item)
 {
@@ -135,6 +199,38 @@ void ClearDockLink(DockPoint* point)
     point->savedControl = nullptr;
     point->savedPerFrame = nullptr;
     point->reservedBy = nullptr;
+}
+
+// Two parts become one: c, whose point carries the whole model, takes it
+// and the player's identity when d had it; d goes.
+void MergeDockedParts(SceneItem* c, DockPoint* point, SceneItem* d)
+{
+    RemoveContact(d == gControlledItem ? c : d);
+    if (d == gControlledItem)
+        gControlledItem = c;
+    const bool systems = CarriesShipSystems(c);
+    if (systems || d == gPlayerItem) {
+        gControlledItem = gPlayerItem = c;
+        if (!systems) {
+            const bool carried = CarriesShipSystems(d);
+            CopySimCounters(d, c);
+            if (carried)
+                gShipSystems.systemsShip = c;
+        }
+        // What c flies with once the link ends.
+        point->savedControl = CONTROL_MAIN;
+        point->savedPerFrame = SIM_MAIN;
+        ScriptSymbol* symbol = d->symbol;
+        d->symbol = nullptr;
+        GiveSymbol(symbol, c);
+        for (ScriptSymbol* player : {gBuiltinSymbols.kelvaBody, gBuiltinSymbols.kelvaHead})
+            if (player)
+                SetSymbolObject(player, c);
+    }
+    SetItemModel(c, point->mergeModel);
+    if (d->symbol)
+        RemoveVitalObject(d->symbol);
+    PostItemMessage(d->receiver, d->receiver, 0, kMsgDelete, 0, nullptr);
 }
 
 const char* NameOf(const SceneItem* item)
@@ -348,6 +444,8 @@ int32_t CoupleAtDockPoints(SceneItem* a, SceneItem* b, DockPoint* pa, DockPoint*
         HandOverControl(b, pb, a, pa);
         follower = a;
     }
+    if (pb->mergeModel || pa->mergeModel)
+        MergeDockedParts(pb->mergeModel ? b : a, pb->mergeModel ? pb : pa, pb->mergeModel ? a : b);
     UpdateCoupledShip(follower);
     std::memcpy(&follower->avatar->matrix, &follower->sim->matrix, sizeof(Matrix4));
     if (a->sim->flags & kSimSentHome)
@@ -560,4 +658,123 @@ void TetherToItem(SceneItem* a, SceneItem* b)
     b->perFrame = KeepTetherDistance;
     b->avatar->params[kParamTetherAnchor] = static_cast<int32_t>(ItemHandle(a));
     b->avatar->params[kParamTetherAnchor + 1] = static_cast<int32_t>(kDefaultTetherLength);
+}
+
+void SetupCommandModule(SceneItem* item)
+{
+    if (!item || !item->sim || !item->avatar || !item->sim->shipInfo)
+        return;
+    Sim* sim = item->sim;
+    ShipInfo* info = sim->shipInfo;
+    info->kind = kCommandKind;
+    sim->flightModel = &info->flightModel;
+    InitFlightModel(&info->flightModel, 7000, 500, 0, 0, 90, 90, 90, 700);
+    info->baseFlightModel = info->flightModel;
+    ClearOrderSlots(info);
+    sim->target = nullptr;
+    info->ldsReach[0] = 15000000.0f;
+    info->ldsReach[1] = 1500000.0f;
+    info->name = "Com Module";
+    item->avatar->classFlags |= kCommandAvatarFlags;
+    item->flags |= kItemCarriesDocked;
+    item->avatar->collision = CollideShips;
+    info->damage.armour = 50;
+    info->damage.maximumHull = 350;
+    sim->hull = 100;
+    for (int row = 0; row < kWeaponKindCount; ++row) {
+        if (std::strcmp(WeaponKindTable[row].name, "PBC LITE") != 0)
+            continue;
+        if (Weapon* gun = WeaponKindTable[row].construct(item, 0, 0, 1500, "PBC", 0x41)) {
+            gun->kind = static_cast<int16_t>(row);
+            sim->currentWeapon = gun;
+        }
+        break;
+    }
+}
+
+void SeparateCommandSection()
+{
+    SceneItem* ship = gPlayerItem;
+    if (!ship || !ship->sim || !ship->avatar || !ship->sim->shipInfo || ship->sim->shipInfo->kind != kPlayerShipKind)
+        return;
+    SceneItem* n = NewSceneItem();
+    if (!n)
+        return;
+    InsertSceneItem(n, 0);
+    ShipInfo* info = AllocShipInfo();
+    if (!AttachSim(n, SIM_MAIN) || !AttachRootTDP(n) || !info) {
+        DeleteSceneItem(n);
+        return;
+    }
+
+    // The hull drifts on under the AI, in the shape of a hull without its head.
+    ship->control = CONTROL_AI;
+    ship->perFrame = SIM_MAIN;
+    hx_model* wholeModel = ship->avatar->root ? ship->avatar->root->model : nullptr;
+    SetItemModel(ship, LoadShapeOnce(gHullModel, kHullShape));
+    if (ship->sim->ldsSpool == 1)
+        SetStandingOrder(ship, "STOP", 80, kStopState);
+    else
+        SetStandingOrder(ship, "NO PROGRAM", 1, kDriftState);
+
+    // The section: a ship of its own.
+    SetMessageFunction(n, ship->message);
+    SetControlFunction(n, CONTROL_MAIN);
+    SetAvatarCallbacks(n, CopySimToAvatar, SyncAvatarTdps);
+    TDP* root = n->avatar->root;
+    root->flags |= kTdpInScene;
+    AttachTdpToScene(root, LoadShapeOnce(gCommandModel, kCommandShape), 0);
+    n->avatar->collision = CollideShips;
+    n->sim->shipInfo = info;
+    info->kind = kCommandKind;
+    ClearOrderSlots(info);
+    SetStandingOrder(n, "NO PROGRAM", 1, kIdleState);
+    InitTDPRadius(root);
+    SetSceneItemRadius(n);
+    SetupCommandModule(n);
+
+    n->avatar->classFlags |= ship->avatar->classFlags & kSidesAndFactions;
+    info->side = ship->sim->shipInfo->side;
+    n->sim->mass = kCommandMass;
+    n->sim->speed = 0.0f;
+    const Vector3 leftLight{-1200, 0, -400}, rightLight{1200, 0, -400};
+    AddMarkerLight(n, &leftLight, 0.25f, 4, 10, 75, 0);
+    AddMarkerLight(n, &rightLight, 0.25f, 2, 10, 75, 0);
+
+    // Ahead of the ship, a little faster along its axis.
+    const Sim& s = *ship->sim;
+    const Vector3 forward{s.matrix.m[8], s.matrix.m[9], s.matrix.m[10]};
+    n->sim->matrix = s.matrix;
+    n->sim->position = {s.position.x + kCommandAhead * forward.x, s.position.y + kCommandAhead * forward.y,
+                        s.position.z + kCommandAhead * forward.z};
+    n->sim->matrix.m[12] = static_cast<float>(n->sim->position.x);
+    n->sim->matrix.m[13] = static_cast<float>(n->sim->position.y);
+    n->sim->matrix.m[14] = static_cast<float>(n->sim->position.z);
+    n->sim->previousMatrix = n->sim->matrix;
+    n->sim->velocity = {s.velocity.x + kCommandPush * forward.x, s.velocity.y + kCommandPush * forward.y,
+                        s.velocity.z + kCommandPush * forward.z};
+
+    AddDockPoint(n, kDockHandsControl | kDockFree, 1, 180, 0, 0, 0, -1, -13, 70);
+    n->avatar->dockPartner = ship;
+    ship->avatar->dockPartner = n;
+    PostItemMessage(n->receiver, n->receiver, kUndockLinkDelay, kMsgUnlink, ItemBody{ItemHandle(ship)});
+    PostItemMessage(ship->receiver, ship->receiver, kUndockLinkDelay, kMsgUnlink, ItemBody{ItemHandle(n)});
+
+    // The section is the player's ship now; the hull waits to take it back.
+    gControlledItem = gPlayerItem = n;
+    ScriptSymbol* symbol = ship->symbol;
+    ship->symbol = nullptr;
+    GiveSymbol(symbol, n);
+    if (gBuiltinSymbols.kelvaHead)
+        SetSymbolObject(gBuiltinSymbols.kelvaHead, n);
+    if (gBuiltinSymbols.kelvaBody)
+        SetSymbolObject(gBuiltinSymbols.kelvaBody, ship);
+    // A hull without ports has none to take the section back.
+    if (DockPoint* rejoin = FirstPoint(ship) ? NthDockPoint(ship, kHullRejoinPoint, nullptr) : nullptr) {
+        rejoin->flags |= kDockFree;
+        rejoin->mergeModel = wholeModel;
+    }
+    PlayItemSound(n, kSoundUndocked, kSoundSpread);
+    if (ship->sim->speed < kSeparationShotSpeed)
+        DirectorOfferShot(n, ship, kShotUndocking);
 }

@@ -97,6 +97,14 @@ void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier);
 // Refills the carrier's guided launchers (4 rounds, magazines of 4, 4
 // magazines) and gives the item the order "Going home", made current.
 void SendItemHome(SceneItem* item, SceneItem* carrier);
+// The player's ship (of kind 0) parts: the hull drifts on under the AI in
+// the shape of a headless hull, and a command section ("Com Module") flies
+// off ahead as the player's ship. The hull's third port then takes the
+// section back, merging the two into the whole ship again.
+void SeparateCommandSection();
+// Makes the item a command section: kind, flight limits, hull, name and its
+// one light cannon.
+void SetupCommandModule(SceneItem* item);
 // Ties b to a at the tether length: partners, a keeps b, b holds the
 // distance from its anchor a every frame.
 void TetherToItem(SceneItem* a, SceneItem* b);

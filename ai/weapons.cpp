@@ -61,7 +61,6 @@ constexpr uint32_t kSimHasFired = 0x10000;
 constexpr uint32_t kSimHomesOnComponent = 0x4;
 constexpr uint32_t kSimTrailBolt = 0x4000;
 constexpr uint32_t kSimRemotelyControllable = 0x10000000;
-constexpr uint32_t kShipCountermeasures = 0x8;
 constexpr uint32_t kTdpFlareRoot = 0x8000;
 constexpr int16_t kWepStation = 3;
 constexpr int32_t kTextMissileIncoming = 21;
@@ -1069,6 +1068,7 @@ int16_t FireWeapon(SceneItem* target, float, float, float, SceneItem* ship, Weap
 
     avatar->travel = 0;
     avatar->shooter = ship;
+    avatar->linkItem = ship; // a shot and its source are never tested against each other
     avatar->params[kParamTetherAnchor] = static_cast<int32_t>(ItemHandle(ship));
     avatar->weapon = mount;
     sim->mass = 100.0f;

@@ -2,6 +2,7 @@
 #include "game/entry.h"
 
 #include "game/frameloop.h"
+#include "game/inputscript.h"
 #include "game/startup.h"
 
 #include "platform/host.h"
@@ -48,6 +49,8 @@ int WinMain(const char* commandLine, int showCommand)
     gLoopFlags.mciFilmPlaying = 0;
 
     UseFixedFrameTimeFromEnvironment(); // before the main window starts the clock
+    if (std::string error; !LoadInputTableFromEnvironment(error))
+        return Fail(("Kelvandrist: input table " + error + "\n").c_str());
     if (!RegisterWindowClasses())
         return Fail("Kelvandrist: cannot register the window classes\n");
     if (!CreateMainWindow(showCommand))

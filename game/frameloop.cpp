@@ -1,6 +1,7 @@
 // The frame loop, the frame body and the message pump. See frameloop.h.
 #include "game/frameloop.h"
 
+#include "game/inputscript.h"
 #include "game/startup.h"
 
 #include "screens/bridge.h"
@@ -119,6 +120,7 @@ uint64_t ReadFixedCounter() { return gFixedCounter; }
 // One pass with no message waiting.
 void IdlePass()
 {
+    PlayInputTablePass();
     if (gFullStartupPending) {
         RunPendingStartup();
         return;

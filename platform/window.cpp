@@ -353,6 +353,12 @@ uint8_t Set1ScanCode(int sdlScancode)
     return sdlScancode >= 0 && sdlScancode < SDL_NUM_SCANCODES ? kSet1[sdlScancode] : 0;
 }
 
+int ScancodeFromName(const char* name)
+{
+    const SDL_Scancode code = SDL_GetScancodeFromName(name);
+    return code == SDL_SCANCODE_UNKNOWN ? -1 : static_cast<int>(code);
+}
+
 void InjectKey(int sdlScancode, bool down, bool repeat)
 {
     SDL_Event e{};

@@ -97,6 +97,10 @@ void PostQuit(int exitCode);
 // The PC set-1 scan code of an SDL scancode (0 when it has none).
 uint8_t Set1ScanCode(int sdlScancode);
 
+// The SDL scancode of a key's name ("Return", "Left Shift", "Q"; any case),
+// or -1 for a name no key has.
+int ScancodeFromName(const char* name);
+
 // Test hooks: host events as the window would receive them.
 void InjectKey(int sdlScancode, bool down, bool repeat = false);
 void InjectText(const char* utf8);

@@ -49,6 +49,7 @@
 #include <iterator>
 
 int16_t CurrentStation = 0;
+int32_t ScopeDisplayMode = 0;
 int32_t MissionEndState = 0;
 uint8_t gCommsArmOpen = 0;
 uint8_t gDocsViewOpen = 0;
@@ -69,7 +70,6 @@ uint8_t WingOrderPrefix = 0;
 int16_t CurrentOrderButton = 0;
 uint8_t OrbitViewByKey = 0;
 uint8_t KeyListShown = 0;
-int32_t ScopeDisplayMode = 0;
 int16_t HudDebugPage = 0;
 int16_t TrailsHidden = 0;
 int16_t AxisExchange = 0;

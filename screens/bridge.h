@@ -12,6 +12,9 @@ struct SceneItem;
 struct RasterFont;
 
 extern int16_t CurrentStation; // 0 overview, 1 COM, 2 NAV, 3 WEP, 4 ENG, 5 options
+// What the weapons and navigation scopes show: 0 the orb, 1 the target
+// camera's view, 2 the energy-share gauge.
+extern int32_t ScopeDisplayMode;
 // The mission's end: in flight, the flight over (the director shows the
 // player's ship), the debrief. The outcome statements and the end key move
 // it on (script/missionoutcome.h).
@@ -47,7 +50,6 @@ extern uint8_t WingOrderPrefix;    // the next order key addresses the wing; las
 extern int16_t CurrentOrderButton; // the NAV order button an order key last chose
 extern uint8_t OrbitViewByKey;     // the external view that the orbit key entered
 extern uint8_t KeyListShown;       // the key-list picture is up
-extern int32_t ScopeDisplayMode;   // 0..2, the scopes' display option
 extern int16_t HudDebugPage;       // 0..2, the flight HUD's debug page
 extern int16_t TrailsHidden;       // 0 or 1
 extern int16_t AxisExchange;       // 0 or 1: two control axes exchanged

@@ -10,6 +10,7 @@
 // screen follows (through the frame's end-of-mission request).
 #include "screens/bridge.h"
 
+#include "ai/combat.h"
 #include "ai/docking.h"
 #include "ai/orders.h"
 #include "ai/weapons.h"

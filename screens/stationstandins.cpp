@@ -122,8 +122,3 @@ void SetViewerTarget(SceneItem* item)
 {
     RecordCall("SetViewerTarget");
 }
-
-void ResetEnergyShares()
-{
-    RecordCall("ResetEnergyShares");
-}

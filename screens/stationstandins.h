@@ -1,5 +1,5 @@
-// Entry points of the station screens, the engineering panel, the 3D viewer
-// panel and the energy shares that the bridge calls and that are not built
+// Entry points of the station screens, the engineering panel and the 3D
+// viewer panel that the bridge calls and that are not built
 // yet. Stand-in bodies (stationstandins.cpp) only record their calls; each
 // moves to its own module when that module lands.
 #pragma once
@@ -44,9 +44,6 @@ void AssignSystemToTeam(int32_t team); // the selected system to repair team 0-3
 
 // The 3D viewer panel's camera looks at the item.
 void SetViewerTarget(SceneItem* item);
-
-// The three energy shares back to 0.
-void ResetEnergyShares();
 
 // The cockpit HUD's elements that the bridge keys hide: the seven trail
 // elements and the component box; null until the cockpit HUD is built.

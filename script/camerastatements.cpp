@@ -60,7 +60,8 @@ void Camera(uint32_t& position)
 }
 
 // DIRECTOR subject target kind hold: the external view, with a scripted
-// shot of the subject by the kind's behaviour for the hold time.
+// shot of the subject by the kind's behaviour for the hold time, held
+// locked.
 void Director(uint32_t& position)
 {
     SceneItem* subject = SymbolObject(ReadTypedSymbol(position, kSymbolSceneItem));
@@ -73,7 +74,11 @@ void Director(uint32_t& position)
     DirectorEvent[kScriptShotEvent].holdTicks = hold;
     EnterExternalView();
     gDirectorOn = 255;
+    // The director takes the shot unlocked, then stays locked on it: no
+    // cycling to other ships until the director stops.
+    gCameras.director.locked = 0;
     DirectorOfferShot(subject, target, kScriptShotEvent);
+    gCameras.director.locked = 255;
 }
 
 constexpr StatementRow kCameraRows[] = {

@@ -273,6 +273,7 @@ void WeaponStatement(uint32_t& position)
         last = last->next;
     if (last)
         last->kind = static_cast<int16_t>(kind);
+    ++item->sim->weaponCount;
     item->sim->currentWeapon = item->sim->weapons;
 }
 

@@ -21,13 +21,26 @@ VectorShape* SymbolShape(const ScriptSymbol* symbol)
     return AsVectorShape(symbol->value);
 }
 
+// A 2D-model operand's resource record: the symbol that 2DMODEL declared
+// (or a plain resource symbol) once REGISTER gave it its record; null for a
+// symbol that holds anything else.
+Resource* Read2dModelOperand(uint32_t& position)
+{
+    constexpr uint32_t kOtherThings =
+        kSymbolSceneItem | kSymbolModel | kSymbol3dPart | kSymbolWindow | kSymbolOrderName | kSymbolShape;
+    const ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbol2dModel);
+    if (!symbol->value || (symbol->type & kOtherThings) || SymbolHoldsValueBytes(symbol))
+        return nullptr;
+    return static_cast<Resource*>(symbol->value);
+}
+
 // 2DOBJ shape model colour: a new shape of the 2D model's wireframe.
 void New2dObject(uint32_t& position)
 {
     ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbolShape);
-    const ScriptSymbol* model = ReadTypedSymbol(position, kSymbol2dModel);
+    Resource* model = Read2dModelOperand(position);
     const int32_t colour = ScriptNumberToInt(ReadNumberOperand(position));
-    auto* set = static_cast<WireShape*>(ResGet(SymbolResource(model)));
+    auto* set = static_cast<WireShape*>(ResGet(model));
     if (VectorShape* shape = NewVectorShape(set, colour))
         symbol->value = shape;
 }

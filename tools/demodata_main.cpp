@@ -19,6 +19,7 @@
 #include "system/res/pcx.h"
 #include "system/wav.h"
 #include "tools/demodata_bridge.h"
+#include "tools/demodata_view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -446,6 +447,7 @@ int main(int argc, char** argv)
             ok = ok && SavePixelmap(std::string("zqk/resource/art/textures/planets/") + kPlanetNames[i] +
                                         std::to_string(half) + ".pix",
                                     MakePlanetTexture(i % 8, half), 32, 32);
+    ok = ok && WriteViewData(gFolder);
     HxCoreEnd();
     ok = ok && SaveBumpPictures(rgb);
     ok = ok && HxBegin() == HX_OK && SavePlanetSphere();

@@ -246,6 +246,29 @@ void Munitions(const std::filesystem::path& dir)
     Save(dir / "newmine2.lwo", mine); // the asteroid fields' mines
 }
 
+// A textured surface mapped straight down the y axis over a 20-unit rock.
+Surface TopMapped(const char* name, const char* texture)
+{
+    return {name,
+            {lwob::Colour(128, 80, 48), lwob::U16("FLAG", 4), lwob::Text("CTEX", "Planar Image Map"),
+             lwob::Text("TIMG", texture), lwob::U16("TFLG", 2), lwob::Vector("TSIZ", 20, 20, 20),
+             lwob::Vector("TCTR", 0, 0, 0)}};
+}
+
+// The rock's upper half takes the top map, its lower half the bottom map:
+// far away the rock is drawn as a card of the two small maps.
+void TopAndBottomMaps(Object& rock)
+{
+    const int16_t top = rock.AddSurface(TopMapped("INDEX_TOP", "rocktop.pix"));
+    const int16_t bottom = rock.AddSurface(TopMapped("INDEX_BOT", "rockbot.pix"));
+    for (lwob::Polygon& p : rock.polygons) {
+        float y = 0;
+        for (uint16_t i : p.points)
+            y += rock.points[i][1];
+        p.surface = y >= 0 ? top : bottom;
+    }
+}
+
 void Asteroids(const std::filesystem::path& dir)
 {
     CRandSeed(1997);
@@ -262,6 +285,8 @@ void Asteroids(const std::filesystem::path& dir)
         Object rock;
         int16_t s = rock.AddSurface({"Rock", {lwob::Colour(128, 80, 48), lwob::U16("FLAG", 4)}});
         AddBumpySphere(rock, 10, r.bump, r.rings, r.segments, s);
+        if (std::strcmp(r.name, "LargeAsteroid_RTO.lwo") == 0)
+            TopAndBottomMaps(rock);
         Save(dir / r.name, rock);
     }
 }

@@ -19,6 +19,8 @@
 #include "system/text.h"
 #include "screens/bridge.h"
 #include "screens/engineering.h"
+#include "screens/icons.h"
+#include "ai/docking.h"
 #include "script/configstatements.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
@@ -31,6 +33,12 @@
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
 #include "ui/windows.h"
+#include "system/input.h"
+#include "ui/dialogue.h"
+#include "ui/hudframe.h"
+#include "view/cameras.h"
+#include "view/vectoricons.h"
+#include "view/viewstate.h"
 #include "view/viewwindows.h"
 #include "world/profiler.h"
 
@@ -405,6 +413,37 @@ Contact* CardRow(const WindowHandle* window)
     return row >= 0 && row < kContactRows ? &gContacts.rows[row] : nullptr;
 }
 
+// The contact icon of a vessel by its side; side 6 (alien) by the item's
+// class flags. -1 (no icon) for a side outside the table.
+int32_t VesselIconIndex(const SceneItem* item, int32_t side)
+{
+    constexpr int32_t kBySide[] = {0, 1, 2, 3, 3, 1};
+    if (side >= 0 && side < static_cast<int32_t>(std::size(kBySide)))
+        return kBySide[side];
+    if (side != 6)
+        return -1;
+    const uint32_t flags = item->avatar ? item->avatar->classFlags : 0;
+    if (flags & 0x80)
+        return 1;
+    return (flags & 0x100) ? 2 : 0;
+}
+
+// The icon of a row at (x, y - 8): the weapons-target picture for the
+// player's target (vessels, objects and inert items), else the
+// navigation-target picture for the navigation target (vessels and
+// bodies), else the normal one. A missing icon draws nothing.
+void DrawCardIcon(const Canvas& canvas, const Contact& row, int32_t icon, int32_t x, int32_t y)
+{
+    const int16_t cls = row.contactClass;
+    int32_t picture = kIconNormal;
+    if ((cls == kVesselClass || cls == kObjectClass || cls == kInertClass) && gContacts.playerTarget.Is(row.item))
+        picture = kIconWeaponsTarget;
+    else if ((cls == kVesselClass || cls == kNamedBodyClass) && gContacts.navTarget.Is(row.item))
+        picture = kIconNavTarget;
+    if (const Bitmap* bitmap = ContactIconPicture(icon, picture))
+        CanvasBlit(canvas, *bitmap, Narrow(x), Narrow(y - 8));
+}
+
 // The card's background: inside filled, the edges (the right one at full
 // height, the others without corners) and the box of the line pointer.
 void CardFrame(const Canvas& canvas, const WindowHandle* w, uint8_t fill, uint8_t edge, bool pointer)
@@ -595,6 +634,13 @@ int32_t DamagePercent(const DamageBlock& d)
     return static_cast<int32_t>(static_cast<int64_t>(d.hullDamage) * 100 / d.maximumHull);
 }
 
+// Whether the selected target component is of a kind the mask names.
+bool SelectedComponentIn(uint16_t mask)
+{
+    const HullBox* box = gContacts.selectedComponent;
+    return gContacts.componentSelected && box && (((box->flags >> 8) & 0x1FF) & mask);
+}
+
 // Text lines of the panel in colour c, clipped.
 void PanelText(const Canvas& canvas, const RasterFont* font, uint8_t colour, int32_t x, int32_t y,
                const ClipRect& clip, const char* format, auto... args)
@@ -626,6 +672,14 @@ void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& 
             DrawAt(canvas, name, font, c, x0, y, column);
         }
         DrawAt(canvas, LanguageEntry(kShipKindNames, ship.kind), font, c, x0, y + 10, column);
+        if (const ShipClassIcon* icon = ShipClassIconOf(ship.kind)) {
+            CanvasLine(canvas, Narrow(Left(window) + 1), Narrow(Top(window) + 56), Narrow(Left(window) + 64),
+                       Narrow(Top(window) + 56), c);
+            const int32_t iconY = Top(window) + (CurrentStation == kStationComms ? 72 : 75);
+            SpriteDrawSilhouette(canvas, *icon->picture,
+                                 guiHealthShade(ship.damage.hullDamage, ship.damage.maximumHull),
+                                 Narrow(Left(window) + 33), Narrow(iconY), icon->runs);
+        }
     }
     const Sim& sim = *row.item->sim;
     DrawAt(canvas, (sim.flags & kSimLdsEngaged) ? "LDS" : kDriveWord[lang], font, c, x0, y + 20, column);
@@ -642,6 +696,12 @@ void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& 
         const bool damaged = (ship.damage.capabilities >> i) & 1;
         const uint8_t colour = damaged || c == kPanelBase ? static_cast<uint8_t>(c - 7) : c;
         DrawAt(canvas, entry.text, gFontB, colour, Left(window) + 75, line, clip);
+        if (SelectedComponentIn(entry.componentMask))
+            if (const Bitmap* mark = ContactIconPicture(guiContactIconIndex(row.item), kIconWeaponsTarget)) {
+                int16_t width = 0, height = 0;
+                TextMeasure(entry.text, gFontB, width, height);
+                CanvasBlit(canvas, *mark, Narrow(Left(window) + 75 + width), Narrow(line - 9));
+            }
         line += 9;
     }
 }
@@ -965,18 +1025,22 @@ void guiDrawCardWindow(WindowHandle* window)
             break;
         }
         DrawAt(canvas, LanguageEntry(kShipKindCodes, ship->kind), font, c, x + 21, y, clip);
+        DrawCardIcon(canvas, *row, VesselIconIndex(item, ship->side), x + 48, y);
         DrawAt(canvas, LanguageEntry(kSideCodes, ship->side), font, typeColour, x + 61, y, clip);
         DrawAt(canvas, range, font, c, x + 97, y, clip);
         break;
     }
     case kObjectClass:
+        DrawCardIcon(canvas, *row, guiContactIconIndex(item), x + 48, y);
         DrawAt(canvas, range, font, c, x + 97, y, clip);
         break;
     case kInertClass:
+        DrawCardIcon(canvas, *row, 0, x + 21, y);
         DrawAt(canvas, "INERT", font, c, x + 31, y, clip);
         DrawAt(canvas, range, font, c, x + 97, y, clip);
         break;
     case kNamedBodyClass:
+        DrawCardIcon(canvas, *row, 0, x + 21, y);
         DrawBodyName(canvas, window, *row, current, font, c, x, y, wide);
         DrawAt(canvas, range, font, c, x + 181, y, clip);
         break;
@@ -1158,6 +1222,228 @@ void guiDraw3DWireWindow(WindowHandle* window)
     if (!Placed(window, canvas))
         return;
     RenderViewWindowWireframe(window);
+}
+
+// ---- 3D views, scopes and icons ------------------------------------------------
+
+namespace {
+
+constexpr uint8_t kCommsNameColour = 47;
+constexpr int32_t kTargetNameDrop = 15;
+constexpr uint8_t kScopeOrbBackground = 112;
+constexpr uint8_t kScopeGaugeBackground = 16;
+constexpr uint8_t kScanLeftCtrl = 29;
+constexpr int32_t kScopeSpotBrightness = 100;
+constexpr uint8_t kScopeSpotStyle = 72;
+constexpr int16_t kScopeSpotDiameter = 48;
+constexpr int32_t kIconScale = 100;
+constexpr uint8_t kIconColour = 97;
+constexpr int32_t kCaptionSize = 96;
+constexpr int32_t kCaptionStep = 12;
+
+// What the target view shows and the colour of its name; null when nothing.
+SceneItem* TargetViewSubject(uint8_t& colour)
+{
+    SceneItem* subject = nullptr;
+    if (gCameras.remote.linked && gRemoteLinkItem)
+        subject = gRemoteLinkItem;
+    else if (gDialogue.commsPartner) {
+        colour = kCommsNameColour;
+        return gDialogue.commsPartner;
+    } else if (const Contact* row = gContacts.current; row && row->item && row->contactClass == kVesselClass &&
+                                                       row->contactClass == gContacts.filterClass)
+        subject = row->item;
+    if (subject)
+        colour = HudClassColour(subject->avatar ? subject->avatar->classFlags : 0);
+    return subject;
+}
+
+// The name an item shows: its ship's, else its own name text.
+const char* ItemName(const SceneItem* item)
+{
+    if (item->sim && item->sim->shipInfo && item->sim->shipInfo->name)
+        return item->sim->shipInfo->name;
+    return BodyName(item);
+}
+
+// A picture's part under the window, copied to the same place with colour 0
+// transparent.
+void FramePart(const Canvas& canvas, const WindowHandle* window, const Bitmap* picture)
+{
+    if (!picture || !picture->pixels || picture->width <= 0 || picture->height <= 0)
+        return;
+    const Canvas image{picture->pixels, picture->width, picture->height};
+    // Only the part the picture holds: the copy never reads past its edges.
+    const int32_t l = std::max<int32_t>(Left(window), 0), t = std::max<int32_t>(Top(window), 0);
+    const int32_t r = std::min<int32_t>(Right(window), picture->width - 1);
+    const int32_t b = std::min<int32_t>(Bottom(window), picture->height - 1);
+    if (r < l || b < t)
+        return;
+    CanvasBlitKeyed(canvas, image, Narrow(l), Narrow(t), Narrow(l), Narrow(t), Narrow(r - l + 1), Narrow(b - t + 1));
+}
+
+void DrawScope(WindowHandle* window, bool weapons)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    const Bitmap* picture = PictureOf(window);
+    const int32_t l = Left(window), t = Top(window), r = Right(window), b = Bottom(window);
+    const int32_t cx = (l + r) / 2, cy = (t + b) / 2;
+    if (ScopeDisplayMode == 2 || GetKeyStateBlock()[kScanLeftCtrl]) {
+        CanvasFillRect(canvas, kScopeGaugeBackground, Left(window), Top(window), Right(window), Bottom(window));
+        DrawHexGauge(static_cast<int32_t>((r - l) * (weapons ? 0.32 : 0.37)), cx, cy);
+    } else if (ScopeDisplayMode == 1) {
+        // The window looks through the target camera for this draw only.
+        const WindowSubject orb = window->subject;
+        guiSetViewedItems(window, gTargetCamera);
+        guiDrawTargetViewWindow(window);
+        window->subject = orb;
+    } else {
+        CanvasFillRect(canvas, kScopeOrbBackground, Left(window), Top(window), Right(window), Bottom(window));
+        RenderHudWindow(window);
+    }
+    FramePart(canvas, window, picture);
+    const int32_t sx = weapons ? cx - 18 : l + 38, sy = weapons ? cy - 18 : t + 38;
+    const ClipRect clip{gWindows.clip[0], gWindows.clip[1], gWindows.clip[2], gWindows.clip[3]};
+    CanvasDrawSpot(canvas, kScopeSpotBrightness, kScopeSpotStyle, 0, Narrow(sx), Narrow(sy), kScopeSpotDiameter, 0,
+                   clip);
+    guiRedrawOverlapping(window);
+}
+
+// The orientation icons turn by: the view's viewer, else the player's ship.
+const Matrix4* ViewOrientation()
+{
+    const SceneItem* viewer = gView.viewer ? gView.viewer : gPlayerItem;
+    return viewer && viewer->avatar ? &viewer->avatar->matrix : nullptr;
+}
+
+} // namespace
+
+int32_t guiContactIconIndex(const SceneItem* item)
+{
+    const uint32_t flags = item && item->avatar ? item->avatar->classFlags : 0;
+    if (flags & 0x600)
+        return 3;
+    if (flags & 0x100)
+        return 2;
+    return (flags & 0x80) ? 1 : 0;
+}
+
+void guiDrawTargetViewWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    uint8_t colour = kLevelHigh;
+    SceneItem* subject = TargetViewSubject(colour);
+    if (!subject) {
+        if (window->bitmapUp)
+            CanvasBlit(canvas, *window->bitmapUp, Left(window), Top(window));
+        return;
+    }
+    gTargetViewDrawing = 255;
+    RenderViewWindow(window);
+    gTargetViewDrawing = 0;
+    const RasterFont* font = FontOf(window);
+    const char* name = ItemName(subject);
+    if (font && name) {
+        int16_t width = 0, height = 0;
+        TextMeasure(name, font, width, height);
+        const int32_t x = Left(window) + (Right(window) - Left(window) + 1 - width) / 2;
+        DrawAt(canvas, name, font, colour, x, Top(window) + kTargetNameDrop, RectOf(window));
+    }
+}
+
+void guiDrawRemoteViewWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    if (gCameras.remote.linked && gRemoteLinkItem) {
+        const WindowSubject own = window->subject;
+        guiSetViewedItems(window, gRemoteLinkItem);
+        RenderViewWindow(window);
+        window->subject = own;
+    }
+    if (const RasterFont* font = FontOf(window))
+        DrawAt(canvas, "REM", font, kLevelHigh, Left(window) + 4, Top(window) + font->height + 2, RectOf(window));
+    Outline(canvas, window, kBoxColour);
+}
+
+void guiDrawCockpitViewWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    RenderViewWindow(window);
+    FramePart(canvas, window, PictureOf(window));
+    if (gMessageLog.active)
+        guiDrawMessageLog(Left(window) + 4, Top(window) + 10, window->width - 168, 80);
+}
+
+void guiDrawVectorIconWindow(WindowHandle* window)
+{
+    Canvas canvas;
+    if (!Placed(window, canvas))
+        return;
+    const VectorIcon* icon = window->subject.kind == WindowSubject::Kind::Icon ? window->subject.icon : nullptr;
+    if (!icon || !icon->points || !icon->segments)
+        return;
+    const int32_t scale = window->value != 0.0f ? Truncate(window->value) : kIconScale;
+    const auto colour = window->colour ? static_cast<uint8_t>(window->colour) : kIconColour;
+    const int32_t cx = (Left(window) + Right(window)) / 2, cy = (Top(window) + Bottom(window)) / 2;
+    const Matrix4* turn = ViewOrientation();
+    const ClipRect clip = RectOf(window);
+    // Each point as seen in the viewer's frame; a segment naming a point the
+    // icon lacks ends the list.
+    auto place = [&](int16_t index, int16_t& x, int16_t& y) {
+        Vector3 p{static_cast<float>(icon->points[index].x), static_cast<float>(icon->points[index].y), 0.0f};
+        if (turn) {
+            Vector3 seen;
+            VecMulMat3T(seen, p, *turn);
+            p = seen;
+        }
+        x = Narrow(cx + Truncate(p.x * scale / 100.0));
+        y = Narrow(cy + Truncate(p.y * scale / 100.0));
+    };
+    for (const int16_t* s = icon->segments; s[0] >= 0 && s[1] >= 0; s += 2) {
+        if (s[0] >= icon->pointCount || s[1] >= icon->pointCount)
+            break;
+        int16_t x1, y1, x2, y2;
+        place(s[0], x1, y1);
+        place(s[1], x2, y2);
+        CanvasLineClipped(canvas, x1, y1, x2, y2, colour, clip);
+    }
+}
+
+void guiDrawRemoteLinkCaption(WindowHandle* window)
+{
+    SceneItem* linked = gCameras.remote.linked ? gRemoteLinkItem : nullptr;
+    const RasterFont* font = gFontR;
+    Canvas canvas;
+    if (gMessageLog.active || !linked || !font || !Placed(window, canvas))
+        return;
+    char line[kCaptionSize];
+    const char* name = ItemName(linked);
+    std::snprintf(line, sizeof line, "REMOTE LINK - '%s'", name ? name : "");
+    const int32_t y = Top(window) + font->height + 2;
+    DrawWrapped(canvas, window, line, font, Left(window) + 2, y);
+    const auto alignment = Truncate(gDockAlignment * 100.0);
+    if (gDockAlignment != 0.0f) {
+        std::snprintf(line, sizeof line, "DOCK ALIGN - %i", alignment);
+        DrawWrapped(canvas, window, line, font, Left(window) + 2, y + kCaptionStep);
+    }
+}
+
+void guiDrawWeaponScopeWindow(WindowHandle* window)
+{
+    DrawScope(window, true);
+}
+
+void guiDrawNavScopeWindow(WindowHandle* window)
+{
+    DrawScope(window, false);
 }
 
 uint8_t guiHealthShade(int32_t taken, int32_t maximumHull)

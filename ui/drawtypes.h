@@ -11,6 +11,7 @@
 
 struct WindowHandle;
 struct Canvas;
+struct SceneItem;
 
 void guiDrawBoxWindow(WindowHandle* window);
 void guiDrawRectWindow(WindowHandle* window);
@@ -49,6 +50,38 @@ void guiDrawVideoWindow(WindowHandle* window);
 void guiDrawOverlayWindow(WindowHandle* window);
 void guiDraw3DWindow(WindowHandle* window);
 void guiDraw3DWireWindow(WindowHandle* window);
+
+// The view of a target through the window's viewing item (a camera aimed
+// at it): the remotely viewed item while the remote link is on, else the
+// comms partner, else the current contact while it is a vessel of the
+// class shown. Its name centred 15 pixels below the top in its class
+// colour (47 for the comms partner). Without one, the no-signal picture
+// (the window's up picture) at the corner.
+void guiDrawTargetViewWindow(WindowHandle* window);
+// The view from the remotely linked vessel with its HUD, the caption "REM"
+// and an outline in 47.
+void guiDrawRemoteViewWindow(WindowHandle* window);
+// The cockpit: the view, the window's picture over it (colour 0 lets the
+// view through) and, while it is active, the message log in its lower part.
+void guiDrawCockpitViewWindow(WindowHandle* window);
+// The line icon the window holds, turned by the viewer's orientation about
+// the window's centre at the scale in value (0: 100) in the window colour
+// (0: 97), clipped to the window.
+void guiDrawVectorIconWindow(WindowHandle* window);
+// Over the main view while the remote link is on and the message log is
+// idle: "REMOTE LINK - '<name>'" in the highlight font, and while a docking
+// alignment is measured "DOCK ALIGN - <alignment x 100>" 12 pixels lower.
+void guiDrawRemoteLinkCaption(WindowHandle* window);
+// The weapons ("WOrb") and navigation ("NOrb") scopes: by ScopeDisplayMode
+// the orb the window holds (0), the target camera's view (1) or the
+// energy-share gauge (2, and whatever the mode while left Ctrl is held),
+// framed by the part of the screen-sized picture under the window, with a
+// glow spot.
+void guiDrawWeaponScopeWindow(WindowHandle* window);
+void guiDrawNavScopeWindow(WindowHandle* window);
+// The contact icon of an item by its class flags: 3 for 0x600, 2 for
+// 0x100, 1 for 0x80, else 0.
+int32_t guiContactIconIndex(const SceneItem* item);
 
 // Three lines centred on (x, y): half the size wide, a quarter of the size
 // above and below, the apex up or down.

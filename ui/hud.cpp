@@ -32,7 +32,9 @@
 #include "view/cameras.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
+#include "view/vectoricons.h"
 #include "view/viewwindows.h"
+#include "ai/weapons.h"
 #include "world/playerinput.h"
 #include "world/scenelist.h"
 #include "world/universe.h"
@@ -52,6 +54,11 @@ HudState gHud = [] {
 }();
 double gGridSpacing = 100000.0;
 double gGridSpacingTen = 1000000.0;
+WeaponSightElement gWeaponSight = [] {
+    WeaponSightElement w{};
+    w.iconScale = 100;
+    return w;
+}();
 
 namespace {
 
@@ -1481,9 +1488,12 @@ void DrawContactRow(Contact& row)
         HudLine(mx, b, mx, b + k, d);
         HudLine(l, my, l - k, my, d);
         HudLine(r, my, r + k, my, d);
-        const int32_t s = std::max(std::clamp((r - l) / 2, 18, 40), std::clamp((b - t) / 2, 18, 40));
-        HudLine(mx - s + 4, my - s + 4, mx + s - 4, my + s - 4, d);
-        HudLine(mx - s + 4, my + s - 4, mx + s - 4, my - s + 4, d);
+        // The cross: the target lay outside the weapon's arc at the sight's last draw.
+        if (!gWeaponSight.inArc) {
+            const int32_t s = std::max(std::clamp((r - l) / 2, 18, 40), std::clamp((b - t) / 2, 18, 40));
+            HudLine(mx - s + 4, my - s + 4, mx + s - 4, my + s - 4, d);
+            HudLine(mx - s + 4, my + s - 4, mx + s - 4, my - s + 4, d);
+        }
     }
     if (marks & 1) {
         Caret(mx, t - k, 3, -1, d);
@@ -1599,5 +1609,19 @@ void DrawContactBrackets(HUD*)
             const int32_t r = root->screenRect[2] + 4, b = root->screenRect[3] + 4;
             Corners(l, t, r, b, std::min({(r - l) / 4, (b - t) / 4, 6}), kThreatColour);
         }
+    SyncWeaponSight();
+    DrawWeaponSight(&gWeaponSight);
     gPlayerInput.lookAtItem = nullptr;
+}
+
+void SyncWeaponSight()
+{
+    const SceneItem* controlled = gControlledItem;
+    Weapon* mount = controlled && controlled->sim ? controlled->sim->currentWeapon : nullptr;
+    gWeaponSight.mount = mount;
+    if (!mount)
+        return;
+    FiringArc arc{};
+    SetupFiringArc(&arc, mount->directionCode);
+    std::copy(std::begin(arc.corners), std::end(arc.corners), gWeaponSight.edges);
 }

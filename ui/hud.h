@@ -64,6 +64,22 @@ struct HudState {
 };
 extern HudState gHud;
 
+// The weapon sight over the main view, kept from frame to frame. The
+// contact brackets fill in the mount and its arc each frame and hand it to
+// DrawWeaponSight (view/vectoricons.h), which keeps the rest.
+struct WeaponSightElement {
+    Weapon* mount;      // the controlled item's current mount; null: no sight
+    Vector3 edges[4];   // the arc's cone edges, in the item's frame
+    Vector3 aim;        // toward the target (or ahead), in the item's frame
+    float iconScale;    // 100 at rest; 1000 on a new target, then relaxing
+    uint8_t inArc;      // the target lay in the mount's arc at the last draw
+    uint8_t off;        // only the target's name is drawn
+    uint8_t secondLine; // the name one line lower
+};
+extern WeaponSightElement gWeaponSight;
+// Takes the controlled item's current mount and its arc into the sight.
+void SyncWeaponSight();
+
 // The space grid's spacing and ten times it; kept from frame to frame.
 extern double gGridSpacing;
 extern double gGridSpacingTen;

@@ -48,7 +48,7 @@ constexpr const char* kPopupFont = "HFont";
 
 bool IsViewDrawType(WindowRoutine draw)
 {
-    return draw == guiDraw3DWindow || draw == guiDraw3DWireWindow;
+    return draw == guiDraw3DWindow || draw == guiDrawCockpitViewWindow || draw == guiDraw3DWireWindow;
 }
 
 WindowHandle*& ListHead()
@@ -686,6 +686,7 @@ void guiDrawMainView()
     // In flight the log stays until it blanks itself after the text.
     if (gMessageLog.active)
         guiDrawMessageLog(view->rect[0] + 4, view->rect[1] + 10, view->width - 168, 80);
+    guiDrawRemoteLinkCaption(view);
     DrawTargetCard(view);
 }
 

@@ -22,6 +22,8 @@ struct SceneItem;
 struct Resource;
 struct FilmClip;
 struct ValueRecorder;
+struct HUD;
+struct VectorIcon;
 struct ShipSystem;
 
 using WindowRoutine = void (*)(WindowHandle* window);
@@ -64,7 +66,9 @@ constexpr int kAnchorTypes = 7;
 
 // What a window shows besides its picture and text: the scene items of a
 // 3D view, a contact row of a card, a film clip, a value recorder of a
-// logger, a comms reply slot 0-4, or the player's ship system it stands for.
+// logger, a comms reply slot 0-4, the HUD element (an orb) that a HUD
+// window draws, the line icon of an icon panel, or the player's ship system
+// it stands for.
 struct WindowSubject {
     enum class Kind : uint8_t {
         None,
@@ -73,6 +77,8 @@ struct WindowSubject {
         Clip,
         ValueRecorder,
         CommsSlot,
+        HudElement,
+        Icon,
         ShipSystem
     };
     Kind kind;
@@ -82,6 +88,8 @@ struct WindowSubject {
         FilmClip* clip;
         ValueRecorder* recorder;
         int32_t slot;
+        HUD* element;
+        const VectorIcon* icon;
         ::ShipSystem* system;
     };
 };
@@ -132,6 +140,16 @@ inline void guiSetViewedItems(WindowHandle* window, SceneItem* items)
 {
     window->subject.kind = WindowSubject::Kind::SceneItems;
     window->subject.items = items;
+}
+// The HUD element a HUD window draws, or null.
+inline HUD* guiHeldHudElement(const WindowHandle* window)
+{
+    return window->subject.kind == WindowSubject::Kind::HudElement ? window->subject.element : nullptr;
+}
+inline void guiSetHeldHudElement(WindowHandle* window, HUD* element)
+{
+    window->subject.kind = WindowSubject::Kind::HudElement;
+    window->subject.element = element;
 }
 
 // The window system's state, one record.

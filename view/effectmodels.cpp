@@ -23,7 +23,9 @@
 #include "system/frameclock.h"
 #include "system/gamemath.h"
 #include "view/lwoloader.h"
+#include "view/particles.h"
 #include "view/renderpasses.h"
+#include "view/skyandlights.h"
 #include "view/viewstate.h"
 #include "world/records.h"
 
@@ -33,7 +35,8 @@ constexpr uint16_t kUpdateAll = 0x7FFF;
 constexpr uint8_t kEffectColour = 251; // the beams' and card's vertex colour
 constexpr uint8_t kCardColour = 249;   // the reduced card's vertex colour
 constexpr uint8_t kNeutralColour = 128;
-constexpr int kMaxShadedVertices = 2000; // larger models are never reshaded
+constexpr int kMaxShadedVertices = 2000;    // larger models are never reshaded
+constexpr float kBoltNearDepth = 200000.0f; // nearer bolts are drawn by their lights
 
 // ---- effect model table ---------------------------------------------------------------
 
@@ -451,6 +454,14 @@ void UpdateBoltStreak(SceneItem* item)
     if (!root || !item->sim)
         return;
     Matrix4 m = item->sim->matrix;
+    root->worldPosition = {m.m[12], m.m[13], m.m[14]};
+    if (const SceneItem* viewer = gView.viewer; viewer && viewer->sim) {
+        const Matrix4& eye = viewer->sim->matrix;
+        const Vector3 d{m.m[12] - eye.m[12], m.m[13] - eye.m[13], m.m[14] - eye.m[14]};
+        VecMulMat3T(root->viewPosition, d, eye);
+    } else {
+        root->viewPosition = root->worldPosition;
+    }
     float length = VecFastLength(item->sim->velocity) / 3;
     avatar->travel += static_cast<int32_t>(length * gFrameClock.frameSeconds);
     if (const SceneItem* target = item->sim->target.Get()) {
@@ -462,25 +473,34 @@ void UpdateBoltStreak(SceneItem* item)
             length = std::min(length, 2 * VecFastLength(local));
         }
     }
-    // Far (or without a light set to spread along it): one streak, the
-    // beam model stretched along its third axis to the bolt's length.
-    m.m[8] *= length;
-    m.m[9] *= length;
-    m.m[10] *= length;
-    root->worldPosition = {m.m[12], m.m[13], m.m[14]};
-    if (const SceneItem* viewer = gView.viewer; viewer && viewer->sim) {
-        const Matrix4& eye = viewer->sim->matrix;
-        const Vector3 d{m.m[12] - eye.m[12], m.m[13] - eye.m[13], m.m[14] - eye.m[14]};
-        VecMulMat3T(root->viewPosition, d, eye);
+    TDP* child = root->firstChild;
+    ParticleEmitter* lights =
+        child && child->emitter && (child->emitter->flags & kEmitterMarkerLights) ? child->emitter : nullptr;
+    if (root->viewPosition.z >= kBoltNearDepth || !lights) {
+        // Far: one streak, the beam model stretched along its third axis to
+        // the bolt's length; the lights are not drawn.
+        if (lights)
+            lights->flags |= kEmitterHidden;
+        m.m[8] *= length;
+        m.m[9] *= length;
+        m.m[10] *= length;
+        PlaceTdpActor(root, &m);
+        if (root->actor)
+            root->actor->model = root->model;
     } else {
-        root->viewPosition = root->worldPosition;
+        // Near: the lights, spread along half the length, draw the bolt.
+        length /= 2;
+        lights->flags &= ~kEmitterHidden;
+        const int32_t n = lights->points ? std::clamp<int32_t>(lights->pointCount, 0, lights->capacity) : 0;
+        for (int32_t i = 0; i < n; ++i)
+            lights->points[i].offset.z = (-0.5f + static_cast<float>(i) / static_cast<float>(n)) * length;
+        PlaceTdpActor(root, &m);
+        if (root->actor)
+            root->actor->model = CreateParticleDummyModel();
     }
-    PlaceTdpActor(root, &m);
-    if (root->actor)
-        root->actor->model = root->model;
     // The first child (the bolt's lights) sits on the bolt's centre, placed
-    // with the Avatar matrix; the root keeps its stretched placement.
-    if (TDP* child = root->firstChild) {
+    // with the Avatar matrix; the root keeps its own placement.
+    if (child) {
         child->local.m[12] = child->local.m[13] = child->local.m[14] = 0;
         child->worldPosition = root->worldPosition;
         UpdateTdpTransform(child, &avatar->matrix);

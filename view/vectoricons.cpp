@@ -9,8 +9,18 @@
 #include "framework/pixelmap.h"
 #include "framework/resource.h"
 #include "framework/scene.h"
+#include "ai/weapons.h"
+#include "screens/bridge.h"
 #include "system/canvas.h"
+#include "system/frameclock.h"
 #include "system/settings.h"
+#include "system/text.h"
+#include "ui/contacts.h"
+#include "ui/hud.h"
+#include "ui/messagelog.h"
+#include "view/viewstart.h"
+#include "view/viewstate.h"
+#include "world/scenelist.h"
 #include "world/pools.h"
 #include "world/records.h"
 
@@ -157,6 +167,46 @@ float Length(const Vector3& v)
     return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
 }
 
+// ---- weapon sight ----------------------------------------------------------------------------
+
+constexpr int16_t kWeaponsStation = 3;
+constexpr float kNewTargetScale = 1000.0f;
+constexpr float kRestScale = 100.0f;
+constexpr float kScaleRate = 8.0f;
+constexpr uint8_t kConeColour = 96;
+constexpr uint8_t kInArcColour = 64;
+constexpr uint8_t kSightColour = 97;
+constexpr uint32_t kMountAllRound = 0x200;
+constexpr int32_t kLabelDrop = 16, kSecondLabelDrop = 28;
+// An edge behind the eye keeps only its direction: drawn this many
+// projection distances out from the centre, well off the view.
+constexpr float kBehindReach = 8.0f;
+
+int16_t ScreenCoordinate(float v)
+{
+    return std::isnan(v) ? int16_t(0) : int16_t(std::clamp(v, -32000.0f, 32000.0f));
+}
+
+// A direction in the item's frame as a screen point about the centre; false
+// when it lies behind the eye (z 0 counts as behind: no division by it).
+bool EdgePoint(const Vector3& local, const Matrix4& item, const Matrix4& eye, int32_t cx, int32_t cy, int16_t& x,
+               int16_t& y)
+{
+    Vector3 world, seen;
+    VecMulMat3(world, local, item);
+    VecMulMat3T(seen, world, eye);
+    if (seen.z > 0) {
+        x = ScreenCoordinate(cx + seen.x * gProjectionDistance / seen.z);
+        y = ScreenCoordinate(cy + seen.y * gProjectionDistance / seen.z);
+        return true;
+    }
+    const float length = std::sqrt(seen.x * seen.x + seen.y * seen.y);
+    const float nx = length > 0 ? seen.x / length : 0, ny = length > 0 ? seen.y / length : 0;
+    x = ScreenCoordinate(cx + nx * gProjectionDistance * kBehindReach);
+    y = ScreenCoordinate(cy + ny * gProjectionDistance * kBehindReach);
+    return false;
+}
+
 constexpr int kHullPointsBuilt = 12;
 constexpr uint32_t kBoxWhole = 0x8;      // a box made of the model's bounds
 constexpr uint32_t kBoxComponent = 0x10; // a box naming a ship component
@@ -185,6 +235,79 @@ int32_t DrawVectorIcon(int32_t x, int32_t y, int32_t scale, const IconPoint* poi
                           int16_t(x + b.x * scale / 100), int16_t(y + b.y * scale / 100), colour, clip);
     }
     return read + 1;
+}
+
+void DrawWeaponSight(WeaponSightElement* element)
+{
+    SceneItem* item = gControlledItem;
+    Weapon* mount = element ? element->mount : nullptr;
+    if (!mount || !item || !item->sim)
+        return;
+    const ViewRect& view = gView.viewport;
+    const int32_t cx = (view.left + view.right) / 2, cy = (view.top + view.bottom) / 2;
+
+    SceneItem* target = gContacts.playerTarget.Get();
+    if (target && !(target->flags & 1)) {
+        gContacts.playerTarget = nullptr;
+        target = nullptr;
+    }
+    if (mount->target.Get() != target) {
+        mount->target = target;
+        element->iconScale = kNewTargetScale;
+    }
+
+    const Matrix4& m = item->sim->matrix;
+    const SceneItem* viewer = gView.viewer ? gView.viewer : item;
+    const Matrix4& eye = viewer->avatar ? viewer->avatar->matrix : m;
+    Vector3 mountWorld;
+    VecMulMat3(mountWorld, mount->mountPosition, m);
+    mountWorld = {mountWorld.x + m.m[12], mountWorld.y + m.m[13], mountWorld.z + m.m[14]};
+    Vector3 offset;
+    if (target && target->sim) {
+        const Matrix4& t = target->sim->matrix;
+        offset = {t.m[12] - mountWorld.x, t.m[13] - mountWorld.y, t.m[14] - mountWorld.z};
+    } else {
+        VecMulMat3(offset, Vector3{0, 0, 1}, eye);
+    }
+    Vector3 local;
+    VecMulMat3T(local, offset, m);
+    element->inArc = WeaponInFiringArc(item, local.x, local.y, local.z, mount->directionCode, mount) ? 1 : 0;
+    element->aim = local;
+    VecNormalise(element->aim);
+
+    if (CurrentStation != kWeaponsStation)
+        return;
+    // Drawn on the 8-bit screen canvas, as the HUD's other texts and marks.
+    const Canvas canvas = ScreenCanvas();
+    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+        return;
+    const char* name = target && target->sim && target->sim->shipInfo ? target->sim->shipInfo->name : nullptr;
+    if (name && gFontB) {
+        int16_t width = 0, height = 0;
+        TextMeasure(name, gFontB, width, height);
+        int16_t x = ScreenCoordinate(float(cx - width / 2));
+        int16_t y = ScreenCoordinate(float(view.top + (element->secondLine ? kSecondLabelDrop : kLabelDrop)));
+        CanvasTextWrap(canvas, x, y, name, gFontB, CanvasBounds(canvas));
+    }
+    if (element->off)
+        return;
+
+    const ClipRect clip = CanvasBounds(canvas);
+    int16_t ex[4], ey[4];
+    bool front[4];
+    for (int i = 0; i < 4; ++i)
+        front[i] = EdgePoint(element->edges[i], m, eye, cx, cy, ex[i], ey[i]);
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        if (front[i] || front[j])
+            CanvasLineClipped(canvas, ex[i], ey[i], ex[j], ey[j], kConeColour, clip);
+    }
+    const auto scale = static_cast<int32_t>(element->iconScale);
+    if (element->inArc && ((mount->flags & kMountAllRound) || target))
+        DrawVectorIcon(cx, cy, scale, kInArcIconPoints, kInArcIconSegments, kInArcColour);
+    else
+        DrawVectorIcon(cx, cy, scale, kSightIconPoints, kSightIconSegments, kSightColour);
+    element->iconScale += (kRestScale - element->iconScale) * gFrameClock.frameSeconds * kScaleRate;
 }
 
 void BuildHullPoints(hx_model* model, HullBounds* hull)

@@ -1,9 +1,9 @@
 // Three small services of the 3D layer: line icons drawn from point and
 // segment lists, the twelve well-spread points of a model's collision record
 // (with the component bits of its boxes), and the 256 x 64 shade tables
-// through which the framework lights the banded palette. The HUD element
-// that draws the weapon sight is the HUD's; the collision tests that read
-// the points are the world's.
+// through which the framework lights the banded palette, and the weapon
+// sight drawn with them. The sight's element (its state between frames) is
+// the HUD's; the collision tests that read the points are the world's.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,13 @@ struct hx_pixelmap;
 // A point of a vector icon, in hundredths of the icon's scale.
 struct IconPoint {
     int16_t x, y;
+};
+
+// A line icon: its points and its segment list.
+struct VectorIcon {
+    const IconPoint* points;
+    int16_t pointCount;
+    const int16_t* segments;
 };
 
 // Draws each segment (pairs of point indices, ended by a negative index) as
@@ -29,6 +36,16 @@ extern const IconPoint kSightIconPoints[16];
 extern const int16_t kSightIconSegments[];
 extern const IconPoint kInArcIconPoints[8];
 extern const int16_t kInArcIconSegments[];
+
+struct WeaponSightElement;
+// The weapon sight of the main view's HUD, drawn on the screen canvas about
+// the view's centre: a new target makes the icon jump to scale 1000; the
+// target is tested against the mount's arc (kept as the in-arc flag); at
+// the weapons station the target's name above, the arc's cone edges in 96
+// and the in-arc icon in 64 (in the arc, for an all-round mount or with a
+// target) or the sight icon in 97, whose scale then relaxes toward 100.
+// Nothing without a mount.
+void DrawWeaponSight(WeaponSightElement* element);
 
 // Fills the record's twelve points: the origin, then by farthest-point
 // sampling over the model's vertices (repeats when it has fewer; origins

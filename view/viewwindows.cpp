@@ -37,6 +37,8 @@ constexpr uint32_t kTdpDrawBounds = 0x800;
 constexpr uint32_t kEmitterHidden = 0x80;
 constexpr uint32_t kSimShowsOwnEmitter = 0x20;
 constexpr int16_t kWepStation = 3;
+constexpr float kHudWindowDistanceWep = 227.783f;
+constexpr float kHudWindowDistance = 345.244f;
 
 // Field of view in degrees, by station and view.
 struct FieldOfViewRow {
@@ -213,6 +215,40 @@ void RenderViewWindow(WindowHandle* window)
 void RenderViewWindowWireframe(WindowHandle* window)
 {
     DrawViewWindow(window, HX_RSTYLE_EDGES);
+}
+
+void RenderHudWindow(WindowHandle* window)
+{
+    HUD* element = guiHeldHudElement(window);
+    if (!element || !AllocViewPixelmaps(window))
+        return;
+    ViewWindowRecord* record = FindViewWindowRecord(window);
+    // The element draws through the view's HUD state: this window's for
+    // the call, the main view's again after it.
+    const ViewRect savedViewport = gView.viewport, savedHud = gView.hudViewport;
+    const int32_t savedX = gView.centreX, savedY = gView.centreY;
+    const float savedDistance = gProjectionDistance;
+    gView.window = record;
+    gView.colourTarget = record->colour;
+    gView.depthTarget = record->depth;
+    RefreshScreenPixels();
+    gView.viewport = {record->left, record->top, record->left + window->width - 1, record->top + window->height - 1};
+    gView.centreX = (gView.viewport.left + gView.viewport.right) / 2;
+    gView.centreY = (gView.viewport.top + gView.viewport.bottom) / 2;
+    const int32_t originX = record->left + record->colour->origin_x;
+    const int32_t originY = record->top + record->colour->origin_y;
+    gView.hudViewport = {gView.viewport.left - originX, gView.viewport.top - originY, gView.viewport.right - originX,
+                         gView.viewport.bottom - originY};
+    gProjectionDistance = CurrentStation == kWepStation ? kHudWindowDistanceWep : kHudWindowDistance;
+    DrawHudElement(element);
+    gView.viewport = savedViewport;
+    gView.hudViewport = savedHud;
+    gView.centreX = savedX;
+    gView.centreY = savedY;
+    gProjectionDistance = savedDistance;
+    FreeViewPixelmaps(window);
+    gView.window = nullptr;
+    gView.colourTarget = gView.depthTarget = nullptr;
 }
 
 void RunRenderPasses(SceneItem* item, const ViewRect* viewport)

@@ -24,5 +24,11 @@ extern int32_t gViewInterference;     // rows of the view jittered this frame, t
 void RenderViewWindow(WindowHandle* window);
 // The same with the main world drawn as edges.
 void RenderViewWindowWireframe(WindowHandle* window);
+// Draws the HUD element the window holds (an orb) into its part of the
+// screen, projected straight from the eye with the scopes' projection
+// distance (227.783 at the weapons station, else 345.244). Nothing when the
+// window holds no element or the view has not started; the view's
+// rectangle and projection are left as they were.
+void RenderHudWindow(WindowHandle* window);
 // The passes of one view, after PrepareView.
 void RunRenderPasses(SceneItem* item, const ViewRect* viewport);

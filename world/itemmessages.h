@@ -3,6 +3,7 @@
 // A scene item inside a body is a SceneItemHandle (world/pools.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "world/records.h"
@@ -42,17 +43,23 @@ enum ItemMessageKind : uint16_t {
 // Kinds 6 and 7: the hit record (48 bytes) that the weapons code fills
 // and the handler passes on to the hit response and the combat code.
 struct HitPayload {
-    int32_t word0;
-    float point[3]; // the impact point, from the item's centre in world axes
-    int32_t words1[3];
-    int32_t amount; // the damage amount
-    int32_t words2[3];
+    int32_t part;      // the struck part: always 0 (nothing reads it)
+    float point[3];    // the impact point, from the item's centre in world axes
+    float velocity[3]; // of the striking item, world axes
+    int32_t amount;    // the damage amount
+    int32_t armour;    // the penetration: how much armour the blow goes through
+    int32_t unused;
+    float mass;        // of the striking item
     uint32_t attacker; // SceneItemHandle of the attacking item
 };
 static_assert(sizeof(HitPayload) == 48);
+static_assert(offsetof(HitPayload, velocity) == 16 && offsetof(HitPayload, amount) == 28);
+static_assert(offsetof(HitPayload, armour) == 32 && offsetof(HitPayload, mass) == 40);
+static_assert(offsetof(HitPayload, attacker) == 44);
 
-// Kind 20: an impact that turns the item (a missile's blast): the point,
-// the striker's velocity and a mass value, then two words of the striker's.
+// Kind 20: an impact that turns the item (a missile's blast, a weapon's
+// hit): the point, the striker's velocity and its mass, then two words of
+// the striker's (a weapon's hit puts its flash strength, a float, first).
 struct ImpactTorqueBody {
     float point[3];
     float velocity[3];
@@ -60,6 +67,7 @@ struct ImpactTorqueBody {
     int32_t words[2];
 };
 static_assert(sizeof(ImpactTorqueBody) == 36);
+static_assert(offsetof(ImpactTorqueBody, mass) == 24);
 
 // Kind 24: a group leader died; its tally serial (Avatar parameter 10).
 struct ShipDiedBody {

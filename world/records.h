@@ -273,6 +273,7 @@ struct Sim {
     ItemRef secondTarget;     // whose velocity it takes when the LDS winds down
     FlightModel* flightModel; // the motion limits in use
     int16_t linkCount;        // ships linked to this one; cleared on attach
+    int16_t weaponCount;      // mounts WEAPON gave it; cleared on attach
     Weapon* weapons;          // cleared on attach
     Weapon* currentWeapon;
     Contact* contact;

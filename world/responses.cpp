@@ -137,18 +137,11 @@ HitPayload ReadHit(const void* hitRecord)
     return record;
 }
 
-float HitMass(const HitPayload& record)
-{
-    float mass;
-    std::memcpy(&mass, &record.words2[2], sizeof mass);
-    return mass;
-}
+float HitMass(const HitPayload& record) { return record.mass; }
 
 Vector3 HitVelocity(const HitPayload& record)
 {
-    Vector3 v;
-    std::memcpy(&v, record.words1, sizeof v);
-    return v;
+    return {record.velocity[0], record.velocity[1], record.velocity[2]};
 }
 
 // A debris copy of the item takes its place and bursts in a colour ramp
@@ -259,8 +252,10 @@ void ForwardContactAsHit(SceneItem* self, TDP* ownPart, SceneItem* other, TDP* o
     record.point[0] = otherPart->worldCentre.x - ownPart->worldCentre.x;
     record.point[1] = otherPart->worldCentre.y - ownPart->worldCentre.y;
     record.point[2] = otherPart->worldCentre.z - ownPart->worldCentre.z;
-    std::memcpy(record.words1, &other->sim->velocity, sizeof record.words1);
-    std::memcpy(&record.words2[2], &other->sim->mass, sizeof(float));
+    record.velocity[0] = other->sim->velocity.x;
+    record.velocity[1] = other->sim->velocity.y;
+    record.velocity[2] = other->sim->velocity.z;
+    record.mass = other->sim->mass;
     record.attacker = ItemHandle(other);
     PostItemMessage(self->receiver, self->receiver, 0, kMsgHit, record);
     self->avatar->collision = nullptr;

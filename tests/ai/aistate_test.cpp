@@ -406,17 +406,22 @@ TEST_F(AIStateTest, ANeededLeaderComesFromTheParametersOrPickBestEnemy)
     EXPECT_EQ(ship_->sim->secondTarget.Get(), enemy);
     EXPECT_EQ(ship_->sim->target.Get(), enemy);
 
-    // 0x12 with parameter 2 empty: PickBestEnemy is asked; it finds none,
-    // so the ship brakes and the state is not called.
+    // 0x12 with parameter 2 empty: PickBestEnemy weighs the enemies and its
+    // choice leads; with none to find the ship brakes and the state is not
+    // called.
     ship_->sim->secondTarget = nullptr;
     ship_->sim->target = nullptr;
     Bottom(30, 1, H(enemy), 0);
     ship_->avatar->classFlags = 0x10000000; // the other faction's enemy
     enemy->avatar->classFlags = 0x20000000 | kClassMarked;
+    EXPECT_EQ(RunAIStateStack(ship_, info_), 30);
+    EXPECT_EQ(ship_->sim->secondTarget.Get(), enemy);
+    ship_->sim->secondTarget = nullptr;
+    ship_->sim->target = nullptr;
+    enemy->avatar->classFlags = 0;
+    Bottom(30, 1, H(enemy), 0);
     gCalls.clear();
-    ClearCallTrace();
     EXPECT_EQ(RunAIStateStack(ship_, info_), 0);
-    EXPECT_EQ(CountRecordedCalls("ThreatRating"), 1u); // the enemy was weighed
     ship_->avatar->classFlags = 0;
     EXPECT_TRUE(gCalls.empty());
 

@@ -193,6 +193,13 @@ TEST_F(CombatStatesTest, FleeingRunsOnThenBrakesFarOut)
     ship_->sim->flags &= ~0x1C00u;
     r = Step(esc_Flee, 3);
     EXPECT_EQ(r.action, kAIPop);
+    // A hull without points (a record made without its defaults) counts as
+    // wrecked: the ship flees on.
+    ship_->sim->shipInfo->damage.maximumHull = 0;
+    ship_->sim->shipInfo->damage.hullDamage = 0;
+    ship_->sim->flags &= ~0x1C00u;
+    r = Step(esc_Flee, 3);
+    EXPECT_EQ(r.action, kAIStay);
 }
 
 TEST_F(CombatStatesTest, FireAtWillPopsAtOnceOutOfRange)

@@ -5,11 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include "ai/aistate.h"
 #include "ai/docking.h"
 #include "ai/weapons.h"
+#include "framework/scene.h"
+#include "script/operands.h"
+#include "script/symbols.h"
 #include "tests/support/world_fixture.h"
+#include "world/itemmessages.h"
+#include "world/messagehandler.h"
+#include "world/messages.h"
 #include "world/physics.h"
+#include "world/playerinput.h"
 #include "world/pools.h"
+#include "world/responses.h"
 #include "world/scenelist.h"
 
 using worldtest::MakeItem;
@@ -342,6 +351,167 @@ TEST_F(DockingTest, ATetheredItemHoldsItsDistanceFromTheAnchor)
     ASSERT_NE(pod->perFrame, nullptr);
     pod->perFrame(pod);
     EXPECT_NEAR(pod->sim->position.x, 100000.0, 1.0) << "pulled in to the tether length";
+}
+
+// ---- The command section -----------------------------------------------------------------
+
+TEST_F(DockingTest, ACommandModuleIsASmallShipWithOneLightCannon)
+{
+    SceneItem* item = Ship(0);
+    SetupCommandModule(item);
+    const ShipInfo* info = item->sim->shipInfo;
+    EXPECT_EQ(info->kind, 2);
+    EXPECT_STREQ(info->name, "Com Module");
+    EXPECT_EQ(item->sim->flightModel, &info->flightModel);
+    EXPECT_FLOAT_EQ(info->flightModel.acceleration, 7000.0f);
+    EXPECT_FLOAT_EQ(info->baseFlightModel.acceleration, 7000.0f);
+    EXPECT_FLOAT_EQ(info->ldsReach[0], 15000000.0f);
+    EXPECT_FLOAT_EQ(info->ldsReach[1], 1500000.0f);
+    EXPECT_EQ(info->damage.armour, 50);
+    EXPECT_EQ(info->damage.maximumHull, 350);
+    EXPECT_EQ(item->sim->hull, 100);
+    EXPECT_TRUE(item->flags & 0x2);
+    EXPECT_EQ(item->avatar->classFlags & 0x20006u, 0x20006u);
+    EXPECT_EQ(item->avatar->collision, CollideShips);
+    const Weapon* gun = item->sim->currentWeapon;
+    ASSERT_NE(gun, nullptr);
+    EXPECT_STREQ(gun->name, "PBC");
+    EXPECT_EQ(gun->directionCode, 0x41);
+    EXPECT_FLOAT_EQ(gun->mountPosition.z, 1500.0f);
+    EXPECT_STREQ(WeaponKindTable[gun->kind].name, "PBC LITE");
+    EXPECT_EQ(gun->damage, 30); // the light cannon's
+}
+
+class CommandSectionTest : public DockingTest {
+protected:
+    void SetUp() override
+    {
+        DockingTest::SetUp();
+        saved_ = gBuiltinSymbols;
+        gBuiltinSymbols.kelvaBody = &body_;
+        gBuiltinSymbols.kelvaHead = &head_;
+        ship_ = MakeItem(SIM_MAIN, CONTROL_MAIN, HandleItemMessages);
+        MakeShip(ship_)->kind = 0;
+        ship_->avatar->root->model = &whole_;
+        ship_->avatar->classFlags = 0x100 | 0x4;
+        ship_->sim->shipInfo->side = 3;
+        MatSetRotY(90.0f, ship_->sim->matrix); // forward is world +X
+        ship_->sim->position = {1000, 0, 0};
+        ship_->sim->velocity = {0, 0, 500};
+        ship_->sim->speed = 500;
+        SetSymbolObject(&hero_, ship_);
+        ship_->symbol = &hero_;
+        gPlayerItem = gControlledItem = ship_;
+    }
+    void TearDown() override
+    {
+        gBuiltinSymbols = saved_;
+        gPlayerItem = gControlledItem = nullptr;
+        DockingTest::TearDown();
+    }
+    // Three ports; the third takes the section back.
+    void GivePorts()
+    {
+        for (int i = 0; i < 3; ++i)
+            AddDockPoint(ship_, 0, 1, 0, 0, 0, 0, 0, static_cast<float>(10 * i), 50);
+    }
+    BuiltinSymbols saved_{};
+    ScriptSymbol body_{"KELVABODY", nullptr, 0, kSymbolSceneItem, false};
+    ScriptSymbol head_{"KELVAHEAD", nullptr, 0, kSymbolSceneItem, false};
+    ScriptSymbol hero_{"HERO", nullptr, 0, kSymbolSceneItem, false};
+    hx_model whole_{};
+    SceneItem* ship_ = nullptr;
+};
+
+TEST_F(CommandSectionTest, TheSectionFliesOffAheadAsThePlayersShipAndTheHullWaitsForIt)
+{
+    GivePorts();
+    SeparateCommandSection();
+    SceneItem* n = gPlayerItem;
+    ASSERT_NE(n, ship_);
+    EXPECT_EQ(gControlledItem, n);
+    EXPECT_EQ(n->control, CONTROL_MAIN);
+    EXPECT_EQ(n->perFrame, SIM_MAIN);
+    EXPECT_EQ(n->message, HandleItemMessages);
+    EXPECT_EQ(n->sim->shipInfo->kind, 2);
+    EXPECT_STREQ(n->sim->shipInfo->orders[1].name, "NO PROGRAM");
+    EXPECT_EQ(n->sim->shipInfo->currentOrder, 1);
+    EXPECT_EQ(n->avatar->classFlags & 0x1FC0u, 0x100u);
+    EXPECT_EQ(n->sim->shipInfo->side, 3);
+    EXPECT_FLOAT_EQ(n->sim->mass, 1200.0f);
+    // 8000 ahead along the ship's axis, 1000 faster along it.
+    EXPECT_NEAR(n->sim->position.x, 9000.0, 1e-2);
+    EXPECT_NEAR(n->sim->velocity.x, 1000.0f, 1e-2f);
+    EXPECT_FLOAT_EQ(n->sim->velocity.z, 500.0f);
+    // One port facing back, and the two are partners.
+    const DockPoint* port = First(n);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->next, nullptr);
+    EXPECT_EQ(port->flags & 0x18u, 0x18u);
+    EXPECT_EQ(port->mask, 1u);
+    EXPECT_FLOAT_EQ(port->yaw, 180.0f);
+    EXPECT_FLOAT_EQ(port->z, -1300.0f);
+    EXPECT_EQ(port->priority, 70);
+    EXPECT_EQ(n->avatar->dockPartner.Get(), ship_);
+    EXPECT_EQ(ship_->avatar->dockPartner.Get(), n);
+    // The hull drifts on under the AI with no program.
+    EXPECT_EQ(ship_->control, CONTROL_AI);
+    EXPECT_STREQ(ship_->sim->shipInfo->orders[1].name, "NO PROGRAM");
+    EXPECT_EQ(ship_->sim->shipInfo->currentOrder, 1);
+    // The names follow: the player's symbol and the head on the section, the
+    // body on the hull.
+    EXPECT_EQ(SymbolObject(&hero_), n);
+    EXPECT_EQ(n->symbol, &hero_);
+    EXPECT_EQ(ship_->symbol, nullptr);
+    EXPECT_EQ(SymbolObject(&head_), n);
+    EXPECT_EQ(SymbolObject(&body_), ship_);
+    // The third port is free and carries the whole ship's model.
+    const DockPoint* third = NthDockPoint(ship_, 2, nullptr);
+    EXPECT_TRUE(third->flags & kDockFree);
+    EXPECT_EQ(third->mergeModel, &whole_);
+    EXPECT_EQ(NthDockPoint(ship_, 1, nullptr)->mergeModel, nullptr);
+}
+
+TEST_F(CommandSectionTest, OnlyTheShipOfKindZeroPartsAndAHullWithoutPortsStillDoes)
+{
+    ship_->sim->shipInfo->kind = 2;
+    SeparateCommandSection();
+    EXPECT_EQ(gPlayerItem, ship_);
+    // No ports: the section still flies off; there is just no port to
+    // come back to.
+    ship_->sim->shipInfo->kind = 0;
+    SeparateCommandSection();
+    ASSERT_NE(gPlayerItem, ship_);
+    EXPECT_EQ(First(ship_), nullptr);
+}
+
+TEST_F(CommandSectionTest, DockingAtTheHullsThirdPortMergesTheTwoAgain)
+{
+    GivePorts();
+    SeparateCommandSection();
+    SceneItem* n = gPlayerItem;
+    DockPoint* third = NthDockPoint(ship_, 2, nullptr);
+    ASSERT_EQ(CoupleAtDockPoints(ship_, n, third, First(n), 0), 1);
+    // The hull is the player's ship again, whole, flying on the player's
+    // routines once the section is gone.
+    EXPECT_EQ(gPlayerItem, ship_);
+    EXPECT_EQ(gControlledItem, ship_);
+    EXPECT_EQ(ship_->avatar->root->model, &whole_);
+    EXPECT_EQ(third->savedControl, CONTROL_MAIN);
+    EXPECT_EQ(third->savedPerFrame, SIM_MAIN);
+    EXPECT_EQ(SymbolObject(&hero_), ship_);
+    EXPECT_EQ(ship_->symbol, &hero_);
+    EXPECT_EQ(SymbolObject(&head_), ship_);
+    EXPECT_EQ(SymbolObject(&body_), ship_);
+    ItemMessage m;
+    bool removed = false;
+    while (FetchItemMessage(n->receiver, &m))
+        removed |= m.kind == kMsgDelete;
+    EXPECT_TRUE(removed);
+    // Once it goes, the hull takes its saved routines back.
+    HandleItemMessages(n);
+    EXPECT_EQ(ship_->control, CONTROL_MAIN);
+    EXPECT_EQ(ship_->perFrame, SIM_MAIN);
 }
 
 } // namespace

@@ -533,8 +533,8 @@ TEST_F(OrdersTest, FactionFlagsChooseTheOppositeFaction)
     EXPECT_EQ(PickBestEnemyRatedBy(ship_, RateFromTable), sideA);
     ship_->avatar->classFlags = 0x10000000;
     EXPECT_EQ(PickBestEnemyRatedBy(ship_, RateFromTable), sideB);
-    // The real rating stands in for now and rates nothing.
-    EXPECT_EQ(PickBestEnemy(ship_), nullptr);
+    // PickBestEnemy rates them by ThreatRating: the enemy faction's ship.
+    EXPECT_EQ(PickBestEnemy(ship_), sideB);
 }
 
 // ---- The wing

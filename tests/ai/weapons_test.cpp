@@ -698,6 +698,7 @@ TEST_F(WeaponsTest, ABoltCarriesItsShooterAndEndsFortyHundredthsAfterFiring)
     SceneItem* bolt = Shots().at(0);
     EXPECT_EQ(bolt->avatar->classFlags, 0x100u | kBolt);
     EXPECT_EQ(bolt->avatar->shooter.Get(), ship_);
+    EXPECT_EQ(bolt->avatar->linkItem.Get(), ship_); // never tested against its source
     EXPECT_EQ(bolt->avatar->weapon, w);
     EXPECT_EQ(bolt->avatar->mountPosition, &w->mountPosition);
     EXPECT_EQ(bolt->avatar->travel, 0);

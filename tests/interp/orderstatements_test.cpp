@@ -10,6 +10,7 @@
 #include "script/shiptypes.h"
 #include "system/res/resman.h"
 #include "system/sound.h"
+#include "system/trace.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/markerlights.h"
@@ -17,6 +18,7 @@
 #include "world/actions.h"
 #include "world/pools.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -162,6 +164,36 @@ TEST_F(OrderStatementTest, PlayerOrderSwitchesTheLdsDriveByItsKeyword)
     EXPECT_EQ(sim.ldsTargetSpeed, 0.0f);
 }
 
+// The LDS drive's sounds, as the event trace shows what would play.
+TEST_F(OrderStatementTest, PlayerOrderSoundsTheLdsDriveOnlyWithItsKeyword)
+{
+    SceneItem* player = Named("player");
+    Named("foe");
+    gPlayerItem = gControlledItem = player;
+    gTraceFile = std::tmpfile();
+    ASSERT_NE(gTraceFile, nullptr);
+    const auto sounds = [] {
+        std::fflush(gTraceFile);
+        std::rewind(gTraceFile);
+        std::string lines;
+        char line[128];
+        while (std::fgets(line, sizeof line, gTraceFile))
+            if (std::strstr(line, " sound "))
+                lines += std::strstr(line, "sound");
+        std::fclose(gTraceFile);
+        gTraceFile = std::tmpfile();
+        return lines;
+    };
+    Run("PLAYER_ORDER \"SentryDuty\" foe ON");
+    EXPECT_EQ(sounds(), "sound 31\n");
+    Run("PLAYER_ORDER \"SentryDuty\" foe OFF");
+    EXPECT_EQ(sounds(), "sound 33\n");
+    Run("PLAYER_ORDER \"SentryDuty\" foe");
+    EXPECT_EQ(sounds(), "");
+    std::fclose(gTraceFile);
+    gTraceFile = nullptr;
+}
+
 TEST_F(OrderStatementTest, TargetsGoToTheSimAndTheCurrentSlot)
 {
     SceneItem* ship = Named("ship");
@@ -242,6 +274,47 @@ TEST_F(OrderStatementTest, EveryBoltKindGivesItsMountNameAndIndex)
     }
 }
 
+// The launcher kinds, each on a ship of its own. Their munitions' models
+// need the 3D view, which is not running here: the loader's boxes are
+// noted and the mounts are made all the same.
+TEST_F(OrderStatementTest, EveryLauncherKindGivesItsMountNameAndIndex)
+{
+    static int boxes;
+    boxes = 0;
+    SetMessageBoxHook([](const char*, const char*) { ++boxes; });
+    struct Case {
+        const char* keyword;
+        int16_t kind;
+        const char* mountName;
+    };
+    const Case cases[] = {
+        {"MISSLNCH", 5, "MAG - SEEKER"},
+        {"LDS_SEEK", 6, "MAG - LDSI"},
+        {"PROBE", 7, "MAG - PROBE"},
+        {"ANTIMATTER", 8, "AM RELEASE"},
+        {"PROXMINE", 11, "MAG - MINE"},
+        {"RECON", 13, "MAG - REC PROBE"},
+        {"REM_MISSILE", 14, "MAG - REM MISSILE"},
+        {"ECMFLARE", 15, "MAG - ECM FLARE"},
+        {"DISRUPTOR", 16, "MAG - DISRUPTOR"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string("ship_") + c.keyword;
+        SceneItem* ship = Named(name.c_str());
+        Run("WEAPON " + name + " " + c.keyword + " ARC_AFT ARC_TIGHT ARC_LOWER 0 0 -4");
+        Weapon* w = ship->sim->weapons;
+        ASSERT_NE(w, nullptr) << c.keyword;
+        EXPECT_EQ(w->next, nullptr) << c.keyword;
+        EXPECT_STREQ(w->name, c.mountName);
+        EXPECT_EQ(w->kind, c.kind);
+        EXPECT_EQ(w->flags & kWeaponBeam, 0u) << c.keyword; // launchers are no beams
+        EXPECT_EQ(w->directionCode, 0x235) << c.keyword;
+        EXPECT_EQ(w->mountPosition.z, -4.0f);
+        EXPECT_EQ(ship->sim->weaponCount, 1) << c.keyword;
+    }
+    EXPECT_GT(boxes, 0);
+}
+
 TEST_F(OrderStatementTest, EachWeaponAppendsAndResetsTheCurrentMount)
 {
     SceneItem* ship = Named("ship");
@@ -254,6 +327,12 @@ TEST_F(OrderStatementTest, EachWeaponAppendsAndResetsTheCurrentMount)
     ship->sim->currentWeapon = first->next;
     Run("WEAPON ship PBCXL ARC_FWD ARC_60 ARC_FULL 0 0 0");
     EXPECT_EQ(ship->sim->currentWeapon, first);
+    // The Sim counts the mounts it was given.
+    EXPECT_EQ(ship->sim->weaponCount, 3);
+    Named("none");
+    SetSymbolObject(FindScriptSymbol("none"), nullptr);
+    Run("WEAPON none BEAMCANN ARC_FWD ARC_60 ARC_NORM 0 0 0");
+    EXPECT_EQ(ship->sim->weaponCount, 3);
 
     // A kind keyword where an arc belongs stops the script.
     EXPECT_FALSE(RunUntilStop("WEAPON ship BEAMCANN ARC_FWD PBCXL ARC_NORM 0 0 0").text.empty());
@@ -565,6 +644,17 @@ TEST_F(CameraStatementTest, DirectorFillsTheScriptedShotRowAndGoesExternal)
     EXPECT_EQ(DirectorEvent[12].holdTicks, 300);
     EXPECT_EQ(gExternalView, 255);
     EXPECT_EQ(gDirectorOn, 255);
+    // The scripted shot is taken and then held locked against cycling.
+    EXPECT_EQ(gCameras.director.event, 12);
+    EXPECT_EQ(gCameras.director.subject.Get(), Object("ship"));
+    EXPECT_EQ(gCameras.director.target.Get(), Object("foe"));
+    EXPECT_EQ(gCameras.director.hold, 300);
+    EXPECT_EQ(gCameras.director.locked, 255);
+    // A second shot replaces the first although the director is locked.
+    Run("DIRECTOR foe ship CAM_TRACK 50");
+    EXPECT_EQ(gCameras.director.subject.Get(), Object("foe"));
+    EXPECT_EQ(gCameras.director.hold, 50);
+    EXPECT_EQ(gCameras.director.locked, 255);
     EXPECT_FALSE(RunUntilStop("DIRECTOR ship foe CAM_CHASE").text.empty());
     EXPECT_FALSE(RunUntilStop("DIRECTOR ship foe AT_DOCKED 1").text.empty());
 }

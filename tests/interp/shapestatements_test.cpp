@@ -67,6 +67,17 @@ TEST_F(ShapeStatementTest, TwoDObjectsLinkInStatementOrder)
     EXPECT_EQ(c->nextSibling, nullptr);
 }
 
+// A 2D model declared as one (2DMODEL) and then registered gives its
+// wireframe, as a plain resource symbol does.
+TEST_F(ShapeStatementTest, ADeclaredTwoDModelGivesItsWireframe)
+{
+    Run("2DMODEL wire\n" + std::string(kWire) + "2DOBJ A wire 5\nDEFINE data 1\n2DOBJ B data 5\n");
+    ASSERT_NE(Shape("A"), nullptr);
+    ASSERT_NE(Shape("A")->segments, nullptr);
+    EXPECT_EQ(Shape("A")->segments->pointCount, 3);
+    EXPECT_EQ(Shape("B")->segments, nullptr);
+}
+
 TEST_F(ShapeStatementTest, ParentWithoutAShapeLinksToTheRoot)
 {
     Run(std::string(kWire) + "2DOBJ A wire 5\n2DOBJ B wire 5\nLINK_OBJ A\nLINK_OBJ B Nothing\n");

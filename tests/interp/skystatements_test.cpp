@@ -7,9 +7,12 @@
 #include "script/keywords.h"
 #include "script/shiptypes.h"
 #include "system/errors.h"
+#include "system/res/resman.h"
 #include "system/settings.h"
 #include "ui/hud.h"
+#include "framework/scene.h"
 #include "view/bodyrender.h"
+#include "view/particles.h"
 #include "view/skyandlights.h"
 #include "world/floatingorigin.h"
 #include "world/pools.h"
@@ -17,6 +20,7 @@
 #include "world/universe.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -48,6 +52,16 @@ protected:
     }
 
     static SceneItem* Object(const char* name) { return SymbolObject(FindScriptSymbol(name)); }
+
+    // The emitters hung on the item's root part, marker-light sets aside.
+    static std::vector<TDP*> Emitters(const SceneItem* item)
+    {
+        std::vector<TDP*> found;
+        for (TDP* t = item->avatar->root ? item->avatar->root->firstChild : nullptr; t; t = t->nextSibling)
+            if (t->emitter && !(t->emitter->flags & kEmitterMarkerLights))
+                found.push_back(t);
+        return found;
+    }
 
     static SceneItem* Named(const char* name)
     {
@@ -178,4 +192,149 @@ TEST_F(SkyStatementTest, Convert2PtsReportsCompletionEvenWithoutTheFile)
     ASSERT_EQ(gBoxes.size(), 2u);
     EXPECT_NE(gBoxes.front().find("cannot be opened"), std::string::npos);
     EXPECT_EQ(gBoxes.back(), "LWO Points save completed");
+}
+
+TEST_F(SkyStatementTest, FindPlanetFindsABodyByItsIdAndTakesTheLagrangeSize)
+{
+    const std::string rows = "header\n"
+                             "0,Sun,0,S,0,0,0,0,0,0,0,0,0\n"
+                             "3,Vornholm,0,P,0,0,0,0,0,0,0,0,0\n"
+                             "4,L4,0,L,0,0,0,0,0,0,0,0,0\n";
+    ASSERT_GT(ParsePlanetarySystems(rows.data(), rows.size()), 0);
+    SceneItem* planet = worldtest::MakeItem(nullptr);
+    SceneItem* gate = worldtest::MakeItem(nullptr);
+    planet->avatar->classFlags |= kClassNamedBody;
+    gate->avatar->classFlags |= kClassNamedBody | SenseFlag(kw::SN_LAGRANGE);
+    planet->avatar->params[kParamSize] = 11;
+    gBodies[1].sceneItem = planet;
+    gBodies[2].sceneItem = gate;
+    gSystemBodyList[0].body = &gBodies[1];
+    gSystemBodyList[1].body = &gBodies[2];
+    gSystemBodyCount = 2;
+
+    Named("Home");
+    Named("Gate");
+    Run("FIND_PLANET Home \"3\" 7\nFIND_PLANET Gate \"L4\" 5.9");
+    EXPECT_EQ(Object("Home"), planet);
+    EXPECT_EQ(planet->symbol, FindScriptSymbol("Home"));
+    EXPECT_EQ(planet->avatar->params[kParamSize], 11); // not a Lagrange point: its size stays
+    EXPECT_EQ(Object("Gate"), gate);
+    EXPECT_EQ(gate->avatar->params[kParamSize], 5);
+    Run("FIND_PLANET Gate \"4\"");
+    EXPECT_EQ(gate->avatar->params[kParamSize], 0);
+    Run("FIND_PLANET Gate \"55\" 3");
+    EXPECT_EQ(Object("Gate"), nullptr);
+
+    gSystemBodyCount = 0;
+    gSystemBodyList[0].body = gSystemBodyList[1].body = nullptr;
+    gBodyCount = 0;
+}
+
+TEST_F(SkyStatementTest, ChaosEffectHangsTheGlowOnTheObject)
+{
+    SceneItem* ship = Named("Ship");
+    ship->sim->matrix.m[12] = 500.0f;
+    Named("Nothing");
+    SetSymbolObject(FindScriptSymbol("Nothing"), nullptr);
+    Run("ADDCHAOSEFFECT Ship\nADDCHAOSEFFECT Nothing");
+    const std::vector<TDP*> emitters = Emitters(ship);
+    ASSERT_EQ(emitters.size(), 1u);
+    const ParticleEmitter& e = *emitters[0]->emitter;
+    EXPECT_EQ(e.type, 0);
+    EXPECT_EQ(e.flags & 0x200000u, 0x200000u);
+    EXPECT_EQ(e.life, 100);
+    EXPECT_EQ(e.pointCount, 49);
+    EXPECT_EQ(e.pointLife, 240);
+    EXPECT_EQ(e.speed, 13500.0f);
+    EXPECT_EQ(e.rate, 70);
+    EXPECT_EQ(e.spread, 15.0f);
+    EXPECT_EQ(e.owner.Get(), ship);
+    // Its frame is the ship's matrix.
+    EXPECT_EQ(emitters[0]->local.m[12], 500.0f);
+}
+
+namespace {
+
+// A ship's hull of three faces: ahead (local +z), to the right (+x) and to
+// the left (-x), each 100 from the centre.
+const Vector3 kHullVertices[] = {
+    {-10, 0, 100}, {10, 0, 100}, {0, 10, 100}, // ahead
+    {100, 0, 10},
+    {100, 0, -10},
+    {100, 10, 0}, // right
+    {-100, 0, -10},
+    {-100, 0, 10},
+    {-100, 10, 0}, // left
+};
+const uint16_t kHullFaces[][3] = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
+int gHullTag;
+
+bool ReadHull(const hx_model* model, MeshView* mesh)
+{
+    if (model != reinterpret_cast<const hx_model*>(&gHullTag))
+        return false;
+    *mesh = {kHullVertices, 9, kHullFaces, 3};
+    return true;
+}
+
+} // namespace
+
+TEST_F(SkyStatementTest, VentTurnsItsPointByTheShipAndLastsForeverWithoutALife)
+{
+    SceneItem* ship = Named("Ship");
+    ASSERT_NE(ship->avatar->root, nullptr);
+    ship->avatar->root->model = reinterpret_cast<hx_model*>(&gHullTag);
+    SetModelMeshReader(ReadHull);
+    // Turned a quarter about y: its nose (local +z) points along world +x.
+    Matrix4& m = ship->sim->matrix;
+    m.m[0] = 0, m.m[2] = -1;
+    m.m[8] = 1, m.m[10] = 0;
+
+    // A point ahead of the ship, in its own axes (x 100), one to the right
+    // with a life of 40 and one to the left with a life of 0.
+    Run("VENT Ship 1 9 0 0 1\nVENT Ship 0 9 1 0 0 40\nVENT Ship 0 9 -1 0 0 0");
+    SetModelMeshReader(nullptr);
+    const std::vector<TDP*> vents = Emitters(ship);
+    ASSERT_EQ(vents.size(), 3u);
+    EXPECT_NEAR(vents[2]->local.m[12], -100.0f, 1e-4);
+    EXPECT_EQ(vents[2]->emitter->life, 32767);
+    // The rupture sits on the face nearest the point in the ship's axes.
+    EXPECT_NEAR(vents[0]->local.m[12], 0.0f, 1e-4);
+    EXPECT_NEAR(vents[0]->local.m[14], 100.0f, 1e-4);
+    EXPECT_EQ(vents[0]->emitter->life, 32767);
+    EXPECT_NEAR(vents[1]->local.m[12], 100.0f, 1e-4);
+    EXPECT_NEAR(vents[1]->local.m[14], 0.0f, 1e-4);
+    EXPECT_EQ(vents[1]->emitter->life, 40);
+}
+
+TEST_F(SkyStatementTest, SaveModelWritesTheModelsFile)
+{
+    ASSERT_EQ(HxBegin(), HX_OK);
+    struct End {
+        ~End() { HxEnd(); }
+    } end;
+    if (ResPoolSize() == 0)
+        ResInit();
+    ScriptSymbol* symbol = AddScriptSymbol("Md", nullptr, 0);
+    symbol->type = kSymbolResource;
+    Resource* record = ResAllocSized(kResRowModels, sizeof(hx_model));
+    ASSERT_NE(record, nullptr);
+    hx_model* model = HxModelAllocate("saved", 3, 1);
+    ASSERT_NE(model, nullptr);
+    model->vertices[0].p = {1, 2, 3};
+    model->vertices[1].p = {0, 1, 0};
+    model->vertices[2].p = {0, 0, 1};
+    model->faces[0].vertices[1] = 1;
+    model->faces[0].vertices[2] = 2;
+    record->data = model;
+    symbol->value = record;
+
+    // A symbol without a model writes nothing and the run goes on.
+    Run("SAVEMODEL Md \"saved.dat\"\nSAVEMODEL None \"none.dat\"");
+    EXPECT_FALSE(std::filesystem::exists("none.dat"));
+    ASSERT_TRUE(std::filesystem::exists("saved.dat"));
+    hx_model* loaded = HxModelLoad("saved.dat");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->nvertices, 3);
+    EXPECT_EQ(loaded->vertices[0].p.z, 3.0f);
 }

@@ -32,10 +32,10 @@ namespace {
 
 const std::filesystem::path kGolden = std::filesystem::path(KV_SOURCE_DIR) / "tests/interp/golden/layout.windows";
 
-// Every statement 52-77 once (WIN_VIDEO's film is missing, so it makes no
-// window).
+// Every statement 52-77 once, WIN_METER in each of its styles (WIN_VIDEO's
+// film is missing, so it makes no window).
 const char* const kLayout = R"(WINDOW root early box boxc frame view wire video rast over sw strng text butt
-WINDOW invis meter xy sys logger prof card dialog clone
+WINDOW invis meter xy hbar chbar cvbar num sys logger prof card dialog clone
 RESOURCE fontA picA picB txtA filmA
 SCREEN_BEGIN "Layout"
 WIN_MAIN root 3
@@ -56,6 +56,10 @@ WIN_BUTT CLIP butt frame 90 40 30 20
 WIN_INVIS TOP_L invis root 0 0 640 20
 WIN_METER BAR_VERT TOP_L meter root 400 10 8 40
 WIN_METER XYDEV TOP_L xy root 420 10 40 40
+WIN_METER BAR_HORIZ TOP_L hbar root 400 60 40 8
+WIN_METER BAR_CHORIZ TOP_L chbar root 400 72 40 8
+WIN_METER BAR_CVERT TOP_L cvbar root 450 60 8 40
+WIN_METER NUMERIC TOP_L num root 400 84 30 12
 WIN_SYSTEM TOP_L sys root LASERS 10 150
 WIN_LOGGER TOP_L logger root 10 170 100 40
 WIN_PROFILE TOP_L prof root 500 10 100 100
@@ -347,6 +351,12 @@ TEST_F(WindowStatementTest, AfterOneFrameTheLayoutsWindowsShowTheirDrawTypesColo
     ASSERT_EQ(ScriptTokenAt(InterpTest::Run(kLayout)).id, kw::END);
     Window("meter")->maximum = 100;
     Window("meter")->value = 50;
+    for (const char* meter : {"hbar", "chbar", "cvbar"})
+        Window(meter)->maximum = 100;
+    Window("hbar")->value = 50;
+    Window("chbar")->value = 0;
+    Window("cvbar")->value = -50;
+    Window("num")->value = 42;
     Frame();
 
     EXPECT_EQ(screen.At(620, 272), 3) << "WIN_MAIN fills the screen's main window";
@@ -364,6 +374,21 @@ TEST_F(WindowStatementTest, AfterOneFrameTheLayoutsWindowsShowTheirDrawTypesColo
     EXPECT_EQ(screen.Colours(401, 11, 406, 28), (std::set<int>{0}));
     EXPECT_EQ(screen.At(439, 29), 29) << "XYDEV cross";
     EXPECT_EQ(screen.At(425, 15), 0);
+    // BAR_HORIZ (400, 60)-(439, 67) at half: the bar ends at 420.
+    EXPECT_EQ(screen.At(420, 60), 247) << "BAR_HORIZ outline";
+    EXPECT_EQ(screen.Colours(401, 61, 419, 66), (std::set<int>{249})) << "BAR_HORIZ bar";
+    EXPECT_EQ(screen.Colours(420, 61, 438, 66), (std::set<int>{0}));
+    // BAR_CHORIZ (400, 72)-(439, 79) at 0: from the centre 419 to 421 in 133.
+    EXPECT_EQ(screen.At(410, 72), 29) << "BAR_CHORIZ outline";
+    EXPECT_EQ(screen.Colours(419, 73, 421, 78), (std::set<int>{133})) << "BAR_CHORIZ near zero";
+    EXPECT_EQ(screen.At(418, 75), 0);
+    // BAR_CVERT (450, 60)-(457, 99) at -50: down from the centre 79 to 86 in 64.
+    EXPECT_EQ(screen.Colours(451, 79, 456, 86), (std::set<int>{64})) << "BAR_CVERT below the centre";
+    EXPECT_EQ(screen.Colours(451, 61, 456, 78), (std::set<int>{0}));
+    // NUMERIC (400, 84)-(429, 95): "42" on the baseline 94, 4 pixels in.
+    EXPECT_EQ(screen.At(410, 84), 24) << "NUMERIC edge";
+    EXPECT_EQ(screen.Colours(404, 89, 407, 94), (std::set<int>{100})) << "NUMERIC digit";
+    EXPECT_EQ(screen.At(408, 92), 0);
     // The pop-up (80, 112)-(559, 161) is drawn over what it covers.
     EXPECT_EQ(screen.Colours(11, 101, 79, 138), (std::set<int>{0, 100})) << "WIN_TEXT";
     EXPECT_EQ(screen.At(10, 120), 24);

@@ -5,6 +5,7 @@
 // test layout that names every element the bridge binds.
 #include "../interp/interp_fixture.h"
 
+#include "ai/combat.h"
 #include "ai/orders.h"
 #include "screens/bridge.h"
 #include "screens/documents.h"
@@ -795,6 +796,18 @@ TEST_F(Bridge, AShipSystemElementKeepsItsSystemAndShowsItsPower)
     guiLinkShipSystemElement(&none, "NO SUCH SYSTEM");
     EXPECT_EQ(none.subject.kind, WindowSubject::Kind::None);
     EXPECT_EQ(guiLinkShipSystemElement(nullptr, "REACTOR"), nullptr);
+}
+
+TEST_F(Bridge, TheEnergyKeyEvensTheShares)
+{
+    gEnergyShares[0] = 0.6f;
+    gEnergyShares[1] = 0.3f;
+    gEnergyShares[2] = 0.0f;
+    Press(37, 200);
+    EXPECT_EQ(gEnergyShares[0], 0.0f);
+    EXPECT_EQ(gEnergyShares[1], 0.0f);
+    EXPECT_EQ(gEnergyOutputs[0], 100.0f);
+    EXPECT_EQ(gEnergyOutputs[2], 100.0f);
 }
 
 double gFilmNow = 0;

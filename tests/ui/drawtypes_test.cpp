@@ -6,6 +6,7 @@
 
 #include "screens/bridge.h"
 #include "screens/engineering.h"
+#include "screens/icons.h"
 #include "script/configstatements.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
@@ -24,10 +25,19 @@
 #include "ui/windows.h"
 #include "ui_canvas.h"
 #include "world/profiler.h"
+#include "ai/combat.h"
+#include "ai/docking.h"
+#include "view/cameras.h"
+#include "framework/pixelmap.h"
+#include "system/input.h"
+#include "ui/dialogue.h"
+#include "view/vectoricons.h"
+#include "view/viewstate.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <set>
@@ -633,6 +643,110 @@ TEST_F(DrawTypes, TheSilhouetteShadeFollowsTheHealth)
 // A panel at (100, 200)-(299, 299): text from x 104, first baseline
 // 200 + 6 + 4 = 210, lines 10 apart; the system list from (175, 212), 9
 // apart, in the default font.
+// A w x h picture of one colour; `run` builds its run list for one-colour
+// drawing.
+struct Picture {
+    Picture(int16_t w, int16_t h, uint8_t colour) : pixels(size_t(w * h), colour), bitmap{pixels.data(), w, h, 0, 0}
+    {
+        runs.resize(SpriteRunsSize(bitmap, 0));
+        SpriteBuildRuns(bitmap, runs, 0);
+    }
+    std::vector<uint8_t> pixels;
+    Bitmap bitmap;
+    std::vector<uint8_t> runs;
+};
+
+// Every contact icon a 5 x 5 block of its own colour: 200 + 3 x icon +
+// picture (nm 0, nt 1, wt 2).
+class CardIcons : public Cards {
+protected:
+    void SetUp() override
+    {
+        Cards::SetUp();
+        for (int i = 0; i < kContactIconKinds; ++i)
+            for (int j = 0; j < kContactIconPictures; ++j) {
+                pictures_.push_back(std::make_unique<Picture>(5, 5, uint8_t(200 + 3 * i + j)));
+                ContactIcons[i][j] = &pictures_.back()->bitmap;
+            }
+        // The targets are held by handle: the row's item comes from the pool.
+        ResetPools();
+        pooled_ = AllocSceneItem();
+        pooled_->sim = &sim_;
+        pooled_->avatar = &avatar_;
+        Row().item = pooled_;
+    }
+    void TearDown() override
+    {
+        for (auto& row : ContactIcons)
+            for (Bitmap*& icon : row)
+                icon = nullptr;
+        gContacts.playerTarget = gContacts.navTarget = nullptr;
+        Row().item = nullptr;
+        ResetPools();
+        Cards::TearDown();
+    }
+    // The icon's colour with its top-left at column x of the line: the
+    // baseline is 108, the icon starts 8 above it.
+    int IconAt(int x) const { return screen_.At(104 + x + 2, 101); }
+    std::vector<std::unique_ptr<Picture>> pictures_;
+    SceneItem* pooled_ = nullptr;
+};
+
+TEST_F(CardIcons, EachClassShowsItsIconAndTheTargetsTheirOwnPictures)
+{
+    struct Case {
+        int16_t contactClass;
+        int16_t side;
+        uint32_t avatarFlags;
+        bool weapons, nav;
+        int column, colour;
+    } cases[] = {
+        {0, 1, 0, false, false, 48, 203},     // side 1: icon 1, normal
+        {0, 4, 0, false, false, 48, 209},     // sides 3 and 4: icon 3
+        {0, 5, 0, false, false, 48, 203},     // side 5: icon 1
+        {0, 1, 0, false, true, 48, 204},      // the navigation target
+        {0, 1, 0, true, true, 48, 205},       // the player's target wins
+        {0, 6, 0x100, false, false, 48, 206}, // aliens by their flags
+        {0, 6, 0x80, false, false, 48, 203},
+        {0, 6, 0, false, false, 48, 200},
+        {1, 0, 0x600, false, false, 48, 209}, // objects by guiContactIconIndex
+        {1, 0, 0x100, true, false, 48, 208},
+        {1, 0, 0x80, false, true, 48, 203}, // no navigation picture for objects
+        {2, 0, 0x600, true, false, 21, 202},
+        {7, 0, 0, false, true, 21, 201},
+        {7, 0, 0, true, false, 21, 200}, // no weapons picture for bodies
+    };
+    for (const Case& c : cases) {
+        screen_.Clear(7);
+        Row().contactClass = c.contactClass;
+        ship_.side = c.side;
+        avatar_.classFlags = c.avatarFlags;
+        gContacts.playerTarget = c.weapons ? pooled_ : nullptr;
+        gContacts.navTarget = c.nav ? pooled_ : nullptr;
+        card_->draw(card_);
+        EXPECT_EQ(IconAt(c.column), c.colour) << c.contactClass << " side " << c.side << " " << c.avatarFlags;
+    }
+    gContacts.playerTarget = gContacts.navTarget = nullptr;
+}
+
+TEST_F(CardIcons, NoIconForAnUnidentifiedVesselAnUnknownSideOrAMissingPicture)
+{
+    Row().classFlags = 0x400;
+    card_->draw(card_);
+    EXPECT_EQ(IconAt(48), 0) << "not yet identified";
+    Row().classFlags = 0;
+    for (int16_t side : {7, -1}) {
+        ship_.side = side;
+        card_->draw(card_);
+        EXPECT_EQ(IconAt(48), 0) << side;
+    }
+    ship_.side = 1;
+    ContactIcons[1][kIconNormal] = nullptr;
+    card_->draw(card_);
+    EXPECT_EQ(IconAt(48), 0) << "a missing picture draws nothing";
+    EXPECT_EQ(screen_.At(104 + 21 + 1, 106), 97) << "the kind code is still there";
+}
+
 class Panels : public Cards {
 protected:
     void SetUp() override
@@ -679,6 +793,56 @@ TEST_F(Panels, ADamagedSystemIsDimmedAndDamageIsCountedAgainstTheHull)
     panel_->draw(panel_);
     EXPECT_EQ(Line(4, 6), 64);
     EXPECT_EQ(Line(4, 7), 53);
+}
+
+TEST_F(Panels, TheClassIconsSilhouetteShowsTheHullsHealthUnderASeparator)
+{
+    Picture silhouette(10, 10, 5);
+    for (ShipClassIcon& icon : ShipClassIcons)
+        icon = {&silhouette.bitmap, silhouette.runs.data()};
+    CurrentStation = 2;
+    panel_->draw(panel_);
+    EXPECT_EQ(screen_.At(120, 256), 160) << "separator";
+    EXPECT_EQ(screen_.At(135, 277), 174) << "intact: shade 23";
+    EXPECT_EQ(screen_.At(135, 274), 149) << "at (left + 33, top + 75)";
+
+    ship_.damage.hullDamage = 100;
+    CurrentStation = 1; // the COM station: 3 pixels higher
+    panel_->draw(panel_);
+    EXPECT_EQ(screen_.At(135, 274), 55) << "wrecked: shade 0";
+
+    // Salvage and gun bases have no class icon, whatever the table holds.
+    for (int16_t kind : {3, 17}) {
+        screen_.Clear(7);
+        ship_.kind = kind;
+        panel_->draw(panel_);
+        EXPECT_EQ(screen_.At(120, 256), 149) << kind;
+        EXPECT_EQ(screen_.Colours(133, 272, 142, 283), (std::set<int>{149})) << kind;
+    }
+    for (ShipClassIcon& icon : ShipClassIcons)
+        icon = {};
+}
+
+TEST_F(Panels, TheSelectedComponentIsMarkedBesideItsSystem)
+{
+    Picture mark(4, 4, 211);
+    ContactIcons[3][kIconWeaponsTarget] = &mark.bitmap;
+    avatar_.classFlags = 0x200; // contact icon 3
+    HullBox box{};
+    box.flags = 0x8 << 8; // a thruster: the THR entry, the second
+    gContacts.selectedComponent = &box;
+    gContacts.componentSelected = 1;
+    panel_->draw(panel_);
+    // The first entry's line is 212; the mark's corner 9 above the second's,
+    // at the end of its three characters.
+    EXPECT_EQ(screen_.At(175 + 18 + 1, 221 - 9 + 1), 211);
+    EXPECT_NE(screen_.At(175 + 18 + 1, 212 - 9 + 1), 211) << "not beside ATT";
+    gContacts.componentSelected = 0;
+    screen_.Clear(7);
+    panel_->draw(panel_);
+    EXPECT_NE(screen_.At(175 + 18 + 1, 221 - 9 + 1), 211);
+    ContactIcons[3][kIconWeaponsTarget] = nullptr;
+    gContacts.selectedComponent = nullptr;
 }
 
 TEST_F(Panels, ANameScrollsOnlyWhenWiderThanItsColumn)
@@ -1100,6 +1264,208 @@ TEST_F(Cards, ABodysNameStaysInItsColumnAndItsRangeShowsOnlyOnTheWideCard)
     card_->draw(card_);
     EXPECT_EQ(card_->maximum, 3.0f);
     EXPECT_GT(card_->redrawCount, 0);
+}
+
+// The scopes on a 100 x 100 window at (100, 100): centre (149, 149).
+class Scopes : public DrawTypes {
+protected:
+    void SetUp() override
+    {
+        DrawTypes::SetUp();
+        savedView_ = gView;
+        gView.pixelType = HX_PMT_INDEX_8;
+        gView.viewport = {0, 0, 639, 479};
+        std::fill(std::begin(gEnergyShares), std::end(gEnergyShares), 0.0f); // the gauge in 79
+        ScopeDisplayMode = 0;
+        GetKeyStateBlock()[29] = 0;
+        ResetContactList();
+        gDialogue.commsPartner = nullptr;
+        gWindows.clip[0] = gWindows.clip[1] = 0;
+        gWindows.clip[2] = 639;
+        gWindows.clip[3] = 479;
+    }
+    void TearDown() override
+    {
+        GetKeyStateBlock()[29] = 0;
+        ScopeDisplayMode = 0;
+        gDialogue.commsPartner = nullptr;
+        gView = savedView_;
+        DrawTypes::TearDown();
+    }
+    WindowHandle* Scope(WindowRoutine draw)
+    {
+        WindowHandle* w = Make(draw, 100, 100, 100, 100);
+        guiSetHeldHudElement(w, &orb_);
+        return w;
+    }
+    ViewState savedView_{};
+    HUD orb_{};
+};
+
+TEST_F(Scopes, LeftCtrlShowsTheGaugeOnBothScopesWhateverTheMode)
+{
+    // The gauge's top edge: y + t, t = -(int)(0.9 x size); size = 99 x 0.32
+    // = 31 on the weapons scope (t -27), 99 x 0.37 = 36 on the navigation
+    // scope (t -32).
+    struct Case {
+        WindowRoutine draw;
+        int32_t mode;
+        uint8_t ctrl;
+        int gaugeTop;
+    } cases[] = {
+        {guiDrawWeaponScopeWindow, 2, 0, 122},
+        {guiDrawNavScopeWindow, 2, 0, 117},
+        {guiDrawWeaponScopeWindow, 0, 255, 122},
+        {guiDrawNavScopeWindow, 0, 255, 117},
+        {guiDrawWeaponScopeWindow, 1, 255, 122},
+        {guiDrawNavScopeWindow, 1, 255, 117},
+    };
+    for (const Case& c : cases) {
+        screen_.Clear(7);
+        ScopeDisplayMode = c.mode;
+        GetKeyStateBlock()[29] = c.ctrl;
+        WindowHandle* w = Scope(c.draw);
+        w->draw(w);
+        EXPECT_EQ(screen_.At(149, c.gaugeTop), 79) << c.mode << " " << int(c.ctrl);
+        EXPECT_EQ(screen_.At(149, c.gaugeTop - 1), 16);
+        EXPECT_EQ(screen_.At(101, 198), 16) << "filled with 16";
+        EXPECT_EQ(screen_.At(99, 150), 7);
+    }
+}
+
+TEST_F(Scopes, TheOrbModeFillsWith112AndThePictureFramesTheScopeThroughColour0)
+{
+    // A screen-sized picture: colour 9 on rows 100-102 and at (50, 50), 0 elsewhere.
+    Picture frame(640, 480, 0);
+    std::fill_n(frame.pixels.begin() + 100 * 640, 3 * 640, 9);
+    frame.pixels[50 * 640 + 50] = 9;
+    WindowHandle* w = Scope(guiDrawWeaponScopeWindow);
+    w->bitmap = &frame.bitmap;
+    w->draw(w);
+    EXPECT_EQ(screen_.Colours(100, 100, 199, 102), (std::set<int>{9})) << "the picture's part under the window";
+    EXPECT_EQ(screen_.Colours(100, 103, 199, 199), (std::set<int>{112})) << "the orb's background shows through 0";
+    EXPECT_EQ(screen_.At(50, 50), 7) << "nothing of the picture outside the window";
+    EXPECT_EQ(screen_.At(99, 101), 7);
+    EXPECT_EQ(guiHeldHudElement(w), &orb_);
+}
+
+TEST_F(Scopes, TheTargetModeLooksThroughTheTargetCameraAndGivesTheOrbBack)
+{
+    Picture noSignal(100, 100, 33);
+    ScopeDisplayMode = 1;
+    WindowHandle* w = Scope(guiDrawNavScopeWindow);
+    w->bitmapUp = &noSignal.bitmap;
+    w->draw(w);
+    EXPECT_EQ(screen_.Colours(100, 100, 199, 199), (std::set<int>{33})) << "nothing to look at: no signal";
+    EXPECT_EQ(guiHeldHudElement(w), &orb_) << "the orb is the window's again";
+}
+
+TEST_F(Scopes, TheTargetViewNamesItsSubjectInItsClassColour)
+{
+    Picture noSignal(100, 60, 33);
+    ShipInfo ship{};
+    ship.name = "AB";
+    Sim sim{};
+    sim.shipInfo = &ship;
+    Avatar avatar{};
+    avatar.classFlags = 0x100;
+    SceneItem item{};
+    item.sim = &sim;
+    item.avatar = &avatar;
+    // (100, 300)-(199, 359): "AB" (12 pixels) from x 144, its baseline 15 below the top.
+    WindowHandle* w = Make(guiDrawTargetViewWindow, 100, 300, 100, 60);
+    w->bitmapUp = &noSignal.bitmap;
+    auto nameColour = [&] { return screen_.At(145, 313); };
+
+    gContacts.rows[0].item = &item;
+    gContacts.rows[0].contactClass = 0;
+    gContacts.current = &gContacts.rows[0];
+    w->draw(w);
+    EXPECT_EQ(nameColour(), 64) << "the current contact, a vessel, in its class colour";
+    EXPECT_EQ(screen_.At(143, 313), 7);
+
+    screen_.Clear(7);
+    gContacts.filterClass = 1; // the list shows another class now
+    w->draw(w);
+    EXPECT_EQ(nameColour(), 33) << "no subject: the no-signal picture";
+
+    screen_.Clear(7);
+    gDialogue.commsPartner = &item;
+    w->draw(w);
+    EXPECT_EQ(nameColour(), 47) << "the comms partner's name in 47";
+}
+
+TEST_F(Scopes, TheRemoteLinkCaptionNamesTheLinkedVesselAndItsDockingAlignment)
+{
+    ShipInfo ship{};
+    ship.name = "AB";
+    Sim sim{};
+    sim.shipInfo = &ship;
+    SceneItem item{};
+    item.sim = &sim;
+    BlockFont highlight(150);
+    gFontR = &highlight.font;
+    // (100, 300)-(299, 359): the first line's baseline at 300 + 8 + 2.
+    WindowHandle* w = Make(guiDrawRemoteLinkCaption, 100, 300, 200, 60);
+    auto line = [&](int y) { return screen_.At(103, y); };
+    w->draw(w);
+    EXPECT_EQ(line(308), 7) << "no remote link";
+
+    gCameras.remote.linked = 1;
+    gRemoteLinkItem = &item;
+    gDockAlignment = 0;
+    w->draw(w);
+    EXPECT_EQ(line(308), 150) << "REMOTE LINK in the highlight font";
+    EXPECT_EQ(line(320), 7) << "no alignment";
+    gDockAlignment = 0.5f;
+    w->draw(w);
+    EXPECT_EQ(line(320), 150) << "DOCK ALIGN 12 pixels lower";
+
+    screen_.Clear(7);
+    gMessageLog.active = 1;
+    w->draw(w);
+    EXPECT_EQ(line(308), 7) << "not over the message log";
+    gMessageLog.active = 0;
+    gCameras.remote.linked = 0;
+    gRemoteLinkItem = nullptr;
+    gDockAlignment = 0;
+    gFontR = nullptr;
+}
+
+TEST_F(DrawTypes, TheIconWindowTurnsItsIconWithTheViewerAndClipsIt)
+{
+    static const IconPoint points[] = {{-30, 0}, {30, 0}};
+    static const int16_t segments[] = {0, 1, 0, 5, -1}; // the second names a point the icon lacks
+    const VectorIcon icon{points, 2, segments};
+    SceneItem* savedPlayer = gPlayerItem;
+    gPlayerItem = nullptr;
+    // (100, 100)-(140, 120): centre (120, 110).
+    WindowHandle* w = Make(guiDrawVectorIconWindow, 100, 100, 41, 21);
+    w->subject.kind = WindowSubject::Kind::Icon;
+    w->subject.icon = &icon;
+    w->draw(w);
+    EXPECT_EQ(screen_.Colours(100, 110, 140, 110), (std::set<int>{97}));
+    EXPECT_EQ(screen_.At(99, 110), 7) << "clipped to the window";
+    EXPECT_EQ(screen_.At(141, 110), 7);
+
+    screen_.Clear(7);
+    w->value = 50; // half scale, in the window's colour
+    w->colour = 42;
+    w->draw(w);
+    EXPECT_EQ(screen_.At(104, 110), 7);
+    EXPECT_EQ(screen_.Colours(105, 110, 135, 110), (std::set<int>{42}));
+
+    // A viewer turned a quarter round its view axis sees the bar upright.
+    Avatar avatar{};
+    MatSetRotZ(90, avatar.matrix);
+    SceneItem viewer{};
+    viewer.avatar = &avatar;
+    gPlayerItem = &viewer;
+    screen_.Clear(7);
+    w->draw(w);
+    EXPECT_EQ(screen_.Colours(120, 100, 120, 120), (std::set<int>{42}));
+    EXPECT_EQ(screen_.At(110, 110), 7);
+    gPlayerItem = savedPlayer;
 }
 
 } // namespace

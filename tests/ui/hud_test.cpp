@@ -929,6 +929,38 @@ TEST_F(HudView, AContactWithoutItsModelGetsAnEightPixelBracketAroundItsPoint)
     ResetContactList();
 }
 
+TEST_F(HudView, TheWeaponTargetsCrossShowsOnlyWhileTheSightFoundItOutsideTheArc)
+{
+    ResetContactList();
+    SceneItem* ship = worldtest::MakeItem();
+    ListRow(ship, 1e6f);
+    Place(ship, 0, 0, 1e6f);
+    ship->avatar->root->viewPosition = {0, 0, 1e6f};
+    Weapon mount{}; // ahead
+    viewer->sim->currentWeapon = &mount;
+    viewer->sim->target = ship;
+    gControlledItem = viewer;
+    gContacts.playerTarget = ship;
+    RegisterHud(InitContactBracketsHud(AllocHUD(), nullptr, 0));
+    gHud.visible = 255;
+    gHud.fadeDirection = 0;
+    // The 8-pixel bracket's cross runs 14 pixels out each way, in 133 - 2.
+    const int cx = viewtest::kWidth / 2, cy = viewtest::kHeight / 2;
+    Draw();
+    Draw(); // the cross reads what the sight found at the end of the last frame
+    EXPECT_EQ(gWeaponSight.inArc, 1);
+    EXPECT_NE(At(cx - 12, cy - 12), 131) << "in the arc: no cross";
+    mount.directionCode = 5; // astern: the target ahead is outside
+    Draw();
+    Draw();
+    EXPECT_EQ(gWeaponSight.inArc, 0);
+    EXPECT_EQ(At(cx - 12, cy - 12), 131);
+    gControlledItem = nullptr;
+    gContacts.playerTarget = nullptr;
+    gWeaponSight = {};
+    ResetContactList();
+}
+
 TEST_F(HudView, ACurrentContactBehindTheViewerIsPointedAtFromTheBorderOfItsSide)
 {
     ResetContactList();

@@ -12,6 +12,9 @@
 #include "tests/view/view_fixture.h"
 #include "tools/lwob_writer.h"
 #include "view/effectmodels.h"
+#include "view/markerlights.h"
+#include "view/particles.h"
+#include "view/skyandlights.h"
 #include "world/behaviours.h"
 #include "world/scenelist.h"
 
@@ -412,6 +415,39 @@ TEST_F(EffectModels, ABoltIsStretchedToAThirdOfItsSpeedAndCountsItsTravel)
     EXPECT_EQ(lights->worldPosition.z, 0.0f);
     EXPECT_GT(bolt->avatar->root->actor->t.t.mat.m[2][2], 100.0f);
     gFrameClock.frameSeconds = 0;
+}
+
+TEST_F(EffectModels, ANearBoltIsDrawnByItsLightsSpreadAlongHalfItsLength)
+{
+    if (!gView.mainWorld)
+        BuildMainWorld();
+    hx_model* beam = BoltModel(0, 0);
+    SceneItem* bolt = Show(beam, 0, 0, 1000, 10); // no viewer: its depth is its z
+    AttachTdpToScene(bolt->avatar->root, beam, 0);
+    AddTdpToWorld(bolt->avatar->root);
+    ASSERT_TRUE(AddRandomLightField(bolt, 3));
+    ASSERT_EQ(MarkerSetOf(bolt), bolt->avatar->root->firstChild);
+    ParticleEmitter* lights = bolt->avatar->root->firstChild->emitter;
+    lights->flags |= kEmitterHidden;
+    const int32_t n = lights->pointCount;
+    ASSERT_EQ(n, 30);
+    bolt->sim->velocity = {0, 0, 30000}; // a third: 10000, halved near: 5000
+    hx_actor* actor = bolt->avatar->root->actor;
+    ASSERT_NE(actor, nullptr);
+
+    UpdateBoltStreak(bolt);
+    EXPECT_FALSE(lights->flags & kEmitterHidden);
+    for (int32_t i : {0, 6, 15, 29})
+        EXPECT_FLOAT_EQ(lights->points[i].offset.z, (-0.5f + float(i) / float(n)) * 5000.0f) << i;
+    EXPECT_EQ(actor->model, CreateParticleDummyModel());
+    EXPECT_NEAR(actor->t.t.mat.m[2][2], 1.0f, 1e-4f) << "near, the bolt's own placement is not stretched";
+
+    // From depth 200000 on it is the stretched beam again, its lights hidden.
+    Place(bolt, 0, 0, 200000);
+    UpdateBoltStreak(bolt);
+    EXPECT_TRUE(lights->flags & kEmitterHidden);
+    EXPECT_EQ(actor->model, beam);
+    EXPECT_NEAR(actor->t.t.mat.m[2][2], 10000.0f, 1.0f);
 }
 
 TEST_F(EffectModels, ScriptEditsFlipTheWindingAndSetOrClearMaterials)

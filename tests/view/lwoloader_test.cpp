@@ -723,6 +723,11 @@ TEST_F(LwoTest, TheDemoShapesLoadWithTheirBoxes)
     const std::filesystem::path shapes = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/shapes";
     std::filesystem::create_directories(scratch / "zqk/resource");
     std::filesystem::copy(shapes, scratch / "zqk/resource/shapes");
+    // The maps and shade table of the textured shapes (the large rock's top
+    // and bottom), registered as the view's find hook would load them.
+    for (const char* map : {"rocktop", "rockbot"})
+        AddMap((std::string("zqk\\resource\\art\\textures\\ships\\") + map + ".pix").c_str());
+    AddMap("zqk\\resource\\art\\textures\\ships\\klvstd.tab", true);
     // A shape without a box file gets one box of its bounds.
     const struct {
         const char* name;

@@ -17,6 +17,7 @@
 #include "system/res/resman.h"
 #include "view/particles.h"
 #include "view/skyandlights.h"
+#include "view/effectmodels.h"
 #include "view/lwoloader.h"
 #include "world/floatingorigin.h"
 #include "world/scenelist.h"
@@ -185,6 +186,31 @@ TEST_F(MissionView, TheStockScriptGivesTheRemotePaletteAndTheCorpseModel)
     const auto* model = static_cast<const hx_model*>(ResGet(corpse));
     ASSERT_NE(model, nullptr);
     EXPECT_GT(model->nfaces, 0);
+}
+
+TEST_F(MissionView, TheLargeRockIsDrawnFarAwayAsACardOfItsSmallTopAndBottomMaps)
+{
+    int32_t size = 0;
+    hx_model* rock = LWO2HXM("zqk\\resource\\shapes\\LargeAsteroid_RTO.lwo", nullptr, &size);
+    ASSERT_NE(rock, nullptr);
+    hx_model* card = MakeReducedModel(rock);
+    ASSERT_NE(card, rock);
+    EXPECT_STREQ(card->identifier, "Simplest");
+    ASSERT_EQ(card->nfaces, 4);
+    const hx_material* top = card->faces[0].material;
+    const hx_material* bottom = card->faces[2].material;
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(bottom, nullptr);
+    EXPECT_STREQ(top->identifier, "SMALL_TOP");
+    EXPECT_STREQ(bottom->identifier, "SMALL_BOT");
+    ASSERT_NE(top->colour_map, nullptr);
+    ASSERT_NE(bottom->colour_map, nullptr);
+    EXPECT_EQ(top->colour_map->width, 8) << "the small map";
+    EXPECT_NE(std::string(top->colour_map->identifier).find("rocktop_S.pix"), std::string::npos);
+    EXPECT_NE(std::string(bottom->colour_map->identifier).find("rockbot_S.pix"), std::string::npos);
+    // The rectangle over the rock's x-z extent (the top had its small map).
+    EXPECT_FLOAT_EQ(card->vertices[0].p.x, rock->bounds.max.x);
+    EXPECT_FLOAT_EQ(card->vertices[0].p.z, rock->bounds.max.z);
 }
 
 } // namespace

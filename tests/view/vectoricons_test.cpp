@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "ai/weapons.h"
+#include "screens/bridge.h"
+#include "system/frameclock.h"
 #include "system/settings.h"
+#include "ui/contacts.h"
+#include "ui/hud.h"
 #include "tests/view/view_fixture.h"
 #include "view/vectoricons.h"
 #include "world/pools.h"
@@ -323,4 +328,149 @@ TEST_F(VectorIcons, TheGreyShadeTable)
     EXPECT_EQ(Entry(grey, 10, 242), 10 * 16 / 22 + 48);
     EXPECT_EQ(Entry(grey, 25, 242), (25 + 6 - 28) / 3 + 48);
     EXPECT_EQ(Entry(grey, 63, 242), 2 + 35 * 3 / 28 + 48);
+}
+
+namespace {
+
+// The sight of a ship at the origin looking along +z, drawn about the
+// screen's centre (319, 239) with a projection distance of 100.
+class WeaponSightTest : public VectorIcons {
+protected:
+    void SetUp() override
+    {
+        VectorIcons::SetUp();
+        ship = worldtest::MakeItem();
+        ship->sim->currentWeapon = &mount;
+        ship->avatar->matrix = ship->sim->matrix; // the eye: the ship's own
+        gControlledItem = ship;
+        gView.viewer = nullptr;
+        gView.viewport = {0, 0, viewtest::kWidth - 1, viewtest::kHeight - 1};
+        savedDistance = gProjectionDistance;
+        gProjectionDistance = 100;
+        CurrentStation = 3;
+        gFrameClock.frameSeconds = 0;
+        sight.mount = &mount;
+        sight.iconScale = 100;
+    }
+    void TearDown() override
+    {
+        CurrentStation = 0;
+        gControlledItem = nullptr;
+        gContacts.playerTarget = nullptr;
+        gProjectionDistance = savedDistance;
+        VectorIcons::TearDown();
+    }
+    // A target at z, made the player's and (unless new) the mount's.
+    SceneItem* Target(float z, bool isNew = false)
+    {
+        SceneItem* target = worldtest::MakeItem();
+        target->sim->matrix.m[14] = z;
+        gContacts.playerTarget = target;
+        if (!isNew)
+            mount.target = target;
+        return target;
+    }
+    uint8_t At(int x, int y) const { return pixels[size_t(y) * viewtest::kWidth + size_t(x)]; }
+    int Count(uint8_t colour) const
+    {
+        int n = 0;
+        for (uint8_t p : frame)
+            n += p == colour;
+        return n;
+    }
+    SceneItem* ship = nullptr;
+    Weapon mount{};
+    WeaponSightElement sight{};
+    float savedDistance = 0;
+};
+
+} // namespace
+
+TEST_F(WeaponSightTest, TheInArcIconShowsOnlyForATargetInTheArcOrAnAllRoundMount)
+{
+    // (cx + 10, cy) lies on the in-arc diamond only; (cx - 30, cy) on the
+    // sight's left tick only.
+    struct Case {
+        float targetZ; // 0: no target
+        uint32_t mountFlags;
+        uint8_t inArc;
+        uint8_t diamond, tick;
+    } cases[] = {
+        {0, 0, 1, 0, 97},      // ahead, but neither a target nor an all-round mount
+        {0, 0x200, 1, 64, 0},  // an all-round mount
+        {10000, 0, 1, 64, 0},  // a target ahead
+        {-10000, 0, 0, 0, 97}, // a target behind: outside the arc
+    };
+    for (const Case& c : cases) {
+        std::fill(frame.begin(), frame.end(), 0);
+        mount.flags = c.mountFlags;
+        if (c.targetZ != 0)
+            Target(c.targetZ);
+        else
+            gContacts.playerTarget = mount.target = nullptr;
+        DrawWeaponSight(&sight);
+        EXPECT_EQ(sight.inArc, c.inArc) << c.targetZ << " " << c.mountFlags;
+        EXPECT_EQ(At(329, 239), c.diamond) << c.targetZ << " " << c.mountFlags;
+        EXPECT_EQ(At(289, 239), c.tick) << c.targetZ << " " << c.mountFlags;
+    }
+}
+
+TEST_F(WeaponSightTest, ANewTargetMakesTheIconJumpThenRelaxTowardFullScale)
+{
+    gFrameClock.frameSeconds = 0.05f; // each draw takes 0.4 of the way
+    SceneItem* target = Target(10000, true);
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(mount.target.Get(), target) << "the mount keeps the new target";
+    EXPECT_FLOAT_EQ(sight.iconScale, 640.0f);
+    EXPECT_EQ(At(319 + 100, 239), 64) << "drawn at 1000: the diamond's right corner 100 out";
+    DrawWeaponSight(&sight);
+    EXPECT_FLOAT_EQ(sight.iconScale, 424.0f);
+
+    // A target no longer in use is dropped.
+    target->flags &= ~1u;
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(gContacts.playerTarget.Get(), nullptr);
+    EXPECT_EQ(mount.target.Get(), nullptr);
+}
+
+TEST_F(WeaponSightTest, AwayFromTheWeaponsStationOnlyTheArcIsTestedAndWithoutAMountNothing)
+{
+    CurrentStation = 2;
+    Target(-10000);
+    sight.inArc = 1;
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(sight.inArc, 0);
+    EXPECT_EQ(Count(0), int(frame.size())) << "nothing drawn";
+
+    CurrentStation = 3;
+    sight.mount = nullptr;
+    sight.inArc = 1;
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(sight.inArc, 1) << "untouched";
+    EXPECT_EQ(Count(0), int(frame.size()));
+
+    sight.mount = &mount;
+    sight.off = 1;
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(Count(0), int(frame.size())) << "the sight switched off";
+}
+
+TEST_F(WeaponSightTest, TheConeEdgesAreJoinedInTurnAndAnEdgeAtDepthZeroCountsAsBehind)
+{
+    // Corners at 45 degrees: (left, upper), (right, upper), (left, lower),
+    // (right, lower), 50 pixels out each way.
+    const Vector3 edges[4] = {{-0.5f, 0.5f, 1}, {0.5f, 0.5f, 1}, {-0.5f, -0.5f, 1}, {0.5f, -0.5f, 1}};
+    std::copy(std::begin(edges), std::end(edges), sight.edges);
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(At(300, 289), 96) << "edge 0 to 1";
+    EXPECT_EQ(At(344, 264), 96) << "edge 1 to 2, across";
+    EXPECT_EQ(At(300, 189), 96) << "edge 2 to 3";
+    EXPECT_EQ(At(344, 214), 96) << "edge 3 to 0, across";
+
+    std::fill(frame.begin(), frame.end(), 0);
+    for (Vector3& e : sight.edges)
+        e.z = 0;
+    DrawWeaponSight(&sight);
+    EXPECT_EQ(Count(96), 0) << "no end in front: no line";
+    EXPECT_GT(Count(97), 0) << "the icon still";
 }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "screens/bridge.h"
+#include "ui/hud.h"
+#include "world/pools.h"
 #include "view/skyandlights.h"
 #include "world/profiler.h"
 
@@ -42,6 +44,51 @@ protected:
     hx_material* near = nullptr;
     hx_material* far = nullptr;
 };
+
+TEST_F(ViewFrame, AHudWindowDrawsItsOrbInsideItWithTheScopesProjection)
+{
+    gPlayerItem = viewer;
+    gView.viewer = viewer;
+    HUD* orb = InitOrbHud(AllocBigHUD(), nullptr, 0);
+    ASSERT_NE(orb, nullptr);
+    WindowHandle scope{};
+    scope.x = scope.y = 100;
+    scope.width = scope.height = 100; // centred on (150, 150)
+    guiSetHeldHudElement(&scope, orb);
+    RegisterViewWindow(&scope);
+    const ViewRect viewport = gView.viewport;
+    const float distance = gProjectionDistance;
+    auto leftmost = [&] {
+        for (int x = 0; x < kWidth; ++x)
+            for (int y = 0; y < kHeight; ++y)
+                if (frame[size_t(y * kWidth + x)])
+                    return x;
+        return -1;
+    };
+    // The orb's radius of 1000 at 8000 ahead: 345.244 / 8 pixels, 227.783
+    // / 8 at the weapons station.
+    for (const auto& [station, radius] : {std::pair{0, 43}, std::pair{3, 28}}) {
+        std::fill(frame.begin(), frame.end(), uint8_t(0));
+        CurrentStation = int16_t(station);
+        RenderHudWindow(&scope);
+        EXPECT_NEAR(leftmost(), 150 - radius, 2) << station;
+        int outside = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                outside += (x < 100 || x > 199 || y < 100 || y > 199) && frame[size_t(y * kWidth + x)];
+        EXPECT_EQ(outside, 0) << "only inside the window";
+    }
+    EXPECT_EQ(gView.viewport.right, viewport.right) << "the main view's rectangle is back";
+    EXPECT_EQ(gProjectionDistance, distance);
+    EXPECT_EQ(gView.colourTarget, nullptr) << "the sub-pixelmaps are freed";
+
+    guiSetViewedItems(&scope, viewer); // a window holding no element draws nothing
+    std::fill(frame.begin(), frame.end(), uint8_t(0));
+    RenderHudWindow(&scope);
+    EXPECT_EQ(leftmost(), -1);
+    ForgetViewWindow(&scope);
+    gView.viewer = nullptr;
+}
 
 TEST_F(ViewFrame, AnEmptyViewIsTheSkyColour)
 {

@@ -57,15 +57,13 @@ std::vector<int> Kinds(SceneItem* item, ItemMessage* last = nullptr)
     return kinds;
 }
 
-// The impacts (kind 7, due after 4 hundredths) posted to the items.
+// The impacts (kind 7, due at once) posted to the items.
 size_t Impacts(std::initializer_list<SceneItem*> items)
 {
-    gFrameClock.gameClock += 4;
     size_t n = 0;
     for (SceneItem* item : items)
         for (int kind : Kinds(item))
             n += kind == kMsgImpact;
-    gFrameClock.gameClock -= 4;
     return n;
 }
 

@@ -7,6 +7,8 @@
 #include "system/calltrace.h"
 #include "system/frameclock.h"
 #include "tests/support/world_fixture.h"
+#include "world/itemmessages.h"
+#include "world/messages.h"
 #include "world/physics.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
@@ -308,19 +310,20 @@ TEST_F(WorldTest, SimMainRunsTheInhibitorPulseAndSparksWhenAsked)
 {
     SceneItem* ship = MakeFlyer();
     SetFrameStep(20); // a spark every frame of 20 hundredths
-    ClearCallTrace();
+    // A spark is a small impact the ship posts to itself at a hull point.
+    const auto sparks = [ship] { return DelayItemMessages(ship, 0, kMsgImpact); };
     SIM_MAIN(ship);
     EXPECT_EQ(ship->avatar->params[4], 0);
-    EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 0u);
+    EXPECT_EQ(sparks(), 0);
     ship->sim->flags |= kSimInhibited;
     ship->avatar->classFlags |= kClassSparksWhenDamaged;
     ship->sim->hull = 45;
     SIM_MAIN(ship);
     EXPECT_EQ(ship->avatar->params[4], 20); // the inhibitor pulse counts toward its period
-    EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 0u);
+    EXPECT_EQ(sparks(), 0);
     ship->sim->hull = 44;
     SIM_MAIN(ship);
-    EXPECT_EQ(CountRecordedCalls("RandomHitPointOnModel"), 1u); // a spark at a hull point
+    EXPECT_EQ(sparks(), 1); // a spark at a hull point
 }
 
 TEST_F(WorldTest, SimNullOnlyStampsTheTime)

@@ -79,14 +79,8 @@ Posted Next(const SceneItem* item)
     return p;
 }
 
-// The impact the item received, read when due (impacts wait 4 hundredths).
-Posted Impact(const SceneItem* item)
-{
-    gFrameClock.gameClock += 4;
-    Posted p = Next(item);
-    gFrameClock.gameClock -= 4;
-    return p;
-}
+// The impact the item received (impacts are due at once).
+Posted Impact(const SceneItem* item) { return Next(item); }
 
 void Bounce(SceneItem* a, SceneItem* b)
 {
@@ -103,12 +97,7 @@ void Hull(SceneItem* item, int32_t maximum, int32_t armour, int16_t bonus)
     info->damage.collisionBonus = bonus;
 }
 
-float MassOf(const HitPayload& record)
-{
-    float mass;
-    std::memcpy(&mass, &record.words2[2], sizeof mass);
-    return mass;
-}
+float MassOf(const HitPayload& record) { return record.mass; }
 
 } // namespace
 
@@ -125,12 +114,12 @@ TEST_F(ResponseTest, ShipsTouchingAtRestTakeDamageAsIfClosingAt1000)
     ASSERT_EQ(toB.kind, kMsgImpact);
     EXPECT_EQ(toB.sender, a->receiver);
     EXPECT_EQ(toB.record.amount, static_cast<int32_t>(f * 410.0f));
-    EXPECT_EQ(toB.record.words2[0], 35); // 0.7 x armour
+    EXPECT_EQ(toB.record.armour, 35); // 0.7 x armour
     EXPECT_EQ(toB.record.attacker, ItemHandle(a));
     EXPECT_FLOAT_EQ(toB.record.point[0], -135.0f); // half the offset, after the push
     const Posted toA = Impact(a);
     EXPECT_EQ(toA.record.amount, static_cast<int32_t>(f * 100.0f));
-    EXPECT_EQ(toA.record.words2[0], 14);
+    EXPECT_EQ(toA.record.armour, 14);
     // At rest they are pushed apart along the line of their centres, by at
     // most 1.2 frames at 1000, and bounce apart by k = 500 each.
     EXPECT_NEAR(a->sim->position.x, -60.0, 1e-4);
@@ -175,7 +164,7 @@ TEST_F(ResponseTest, TheDamageFactorStopsAtTen)
     Bounce(c, d);
     const Posted toD = Impact(d);
     EXPECT_EQ(toD.record.amount, 1000);
-    EXPECT_EQ(toD.record.words2[0], 40);
+    EXPECT_EQ(toD.record.armour, 40);
 }
 
 TEST_F(ResponseTest, WhenTheBounceDealsNoDamage)
@@ -251,7 +240,7 @@ TEST_F(ResponseTest, ThePlasmaBallCrushesAndItsLauncherGoes)
     CrushOnContact(ball, ball->avatar->root, ship, ship->avatar->root, &handled, nullptr);
     const Posted crush = Impact(ship);
     EXPECT_EQ(crush.record.amount, 100000000);
-    EXPECT_EQ(crush.record.words2[0], 100);
+    EXPECT_EQ(crush.record.armour, 100);
     handled = 1;
     DeleteSelfOnContact(ship, nullptr, ball, nullptr, &handled, nullptr);
     EXPECT_EQ(Next(ship).kind, kMsgDelete);
@@ -271,9 +260,7 @@ TEST_F(ResponseTest, ADebrisPieceTakesTheTouchAsAHitOnce)
     ASSERT_EQ(hit.kind, kMsgHit);
     EXPECT_FLOAT_EQ(MassOf(hit.record), 250.0f);
     EXPECT_FLOAT_EQ(hit.record.point[0], 30.0f);
-    float vy;
-    std::memcpy(&vy, &hit.record.words1[1], sizeof vy);
-    EXPECT_FLOAT_EQ(vy, 7.0f);
+    EXPECT_FLOAT_EQ(hit.record.velocity[1], 7.0f);
     EXPECT_EQ(piece->avatar->collision, nullptr);
 }
 
@@ -363,8 +350,8 @@ TEST_F(ResponseTest, AnArmedSinkSwallowsAllButThePlayersShip)
     sink->avatar->pendingHitEffects = kArmedByHit;
     int16_t handled = 0;
     CollideSink(sink, sink->avatar->root, player, player->avatar->root, &handled, nullptr);
-    EXPECT_EQ(Next(player).kind, 0xFFFF); // bounced: an impact on its way, no delete
-    EXPECT_EQ(Impact(player).kind, kMsgImpact);
+    EXPECT_EQ(Next(player).kind, kMsgImpact); // bounced: an impact, no delete
+    EXPECT_EQ(Next(player).kind, 0xFFFF);
     handled = 0;
     CollideSink(sink, sink->avatar->root, rock, rock->avatar->root, &handled, nullptr);
     EXPECT_EQ(Next(rock).kind, kMsgDelete);

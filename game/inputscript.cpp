@@ -1,0 +1,238 @@
+// The input table. See inputscript.h.
+#include "game/inputscript.h"
+
+#include "platform/window.h"
+#include "screens/bridge.h"
+#include "system/canvas.h"
+#include "system/display.h"
+#include "ui/screens.h"
+#include "ui/windows.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+enum class Action {
+    Key,
+    Text,
+    ClickAt,
+    ClickElement,
+    Move,
+    Shot,
+    State,
+    Quit
+};
+
+struct InputEvent {
+    long pass;
+    Action action;
+    std::vector<int> keys; // SDL scancodes, pressed in order
+    int x = 0, y = 0;
+    std::string text; // the text, element name or file
+};
+
+struct InputTable {
+    std::vector<InputEvent> events; // by pass, then as written
+    std::size_t next = 0;
+    long pass = 0;
+};
+InputTable gTable;
+
+constexpr int kLeftButton = 1;
+
+// The rest of the line after the words read so far, without leading blanks.
+std::string Rest(std::istringstream& words)
+{
+    std::string rest;
+    std::getline(words, rest);
+    const std::size_t start = rest.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : rest.substr(start);
+}
+
+// One line into an event; the reason it cannot be, or null.
+const char* ParseLine(const std::string& line, InputEvent& event)
+{
+    std::istringstream words(line);
+    std::string action;
+    if (!(words >> event.pass) || event.pass < 0)
+        return "a line starts with its pass number";
+    if (!(words >> action))
+        return "an event word is needed after the pass";
+    if (action == "key") {
+        event.action = Action::Key;
+        std::string names = Rest(words);
+        for (std::size_t start = 0; start <= names.size();) {
+            std::size_t plus = names.find('+', start);
+            if (plus == start) // "+" itself, or "A++"
+                plus = names.find('+', start + 1);
+            const std::string name = names.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+            const int code = platform::ScancodeFromName(name.c_str());
+            if (code < 0)
+                return "no key has this name";
+            event.keys.push_back(code);
+            if (plus == std::string::npos)
+                break;
+            start = plus + 1;
+        }
+        return nullptr;
+    }
+    if (action == "text") {
+        event.action = Action::Text;
+        event.text = Rest(words);
+        return event.text.empty() ? "text needs its text" : nullptr;
+    }
+    if (action == "click" || action == "move") {
+        const bool click = action == "click";
+        const std::string rest = Rest(words);
+        std::istringstream place(rest);
+        if (place >> event.x >> event.y) {
+            event.action = click ? Action::ClickAt : Action::Move;
+            return nullptr;
+        }
+        if (!click || rest.empty())
+            return "a position (x y) is needed";
+        event.action = Action::ClickElement;
+        event.text = rest;
+        return nullptr;
+    }
+    if (action == "shot") {
+        event.action = Action::Shot;
+        event.text = Rest(words);
+        return event.text.empty() ? "shot needs a file" : nullptr;
+    }
+    if (action == "state" || action == "quit") {
+        event.action = action == "state" ? Action::State : Action::Quit;
+        return nullptr;
+    }
+    return "unknown event word";
+}
+
+// The window of the current screen that the symbol holds, or null.
+const WindowHandle* FindElement(const std::string& name)
+{
+    const Screen* screen = gScreens.current;
+    for (const WindowHandle* window = screen ? screen->windows : nullptr; window; window = window->next)
+        if (window->elementName && name == window->elementName)
+            return window;
+    return nullptr;
+}
+
+void Click(int x, int y)
+{
+    platform::InjectMouseMove(x, y);
+    platform::InjectMouseButton(kLeftButton, true, 1, x, y);
+    platform::InjectMouseButton(kLeftButton, false, 1, x, y);
+}
+
+// The screen as last shown, in the display's palette, as a binary PPM.
+void SaveShot(const std::string& path)
+{
+    const Canvas screen = ScreenCanvas();
+    std::FILE* file = screen.pixels ? std::fopen(path.c_str(), "wb") : nullptr;
+    if (!file) {
+        std::printf("shot %ld: %s not written\n", gTable.pass, path.c_str());
+        return;
+    }
+    const PaletteEntry* palette = DisplayLastPalette();
+    std::fprintf(file, "P6\n%d %d\n255\n", screen.rowLength, screen.height);
+    std::vector<uint8_t> row(std::size_t(screen.rowLength) * 3);
+    for (int y = 0; y < screen.height; ++y) {
+        const uint8_t* pixel = screen.pixels + std::size_t(y) * screen.rowLength;
+        for (int x = 0; x < screen.rowLength; ++x) {
+            const PaletteEntry& colour = palette[pixel[x]];
+            row[3 * x] = colour.red;
+            row[3 * x + 1] = colour.green;
+            row[3 * x + 2] = colour.blue;
+        }
+        std::fwrite(row.data(), 1, row.size(), file);
+    }
+    std::fclose(file);
+}
+
+void Play(const InputEvent& event)
+{
+    switch (event.action) {
+    case Action::Key:
+        for (int code : event.keys)
+            platform::InjectKey(code, true);
+        for (auto code = event.keys.rbegin(); code != event.keys.rend(); ++code)
+            platform::InjectKey(*code, false);
+        break;
+    case Action::Text:
+        platform::InjectText(event.text.c_str());
+        break;
+    case Action::ClickAt:
+        Click(event.x, event.y);
+        break;
+    case Action::ClickElement:
+        if (const WindowHandle* window = FindElement(event.text))
+            Click((window->rect[0] + window->rect[2]) / 2, (window->rect[1] + window->rect[3]) / 2);
+        else
+            std::printf("click %ld: no window \"%s\" on this screen\n", gTable.pass, event.text.c_str());
+        break;
+    case Action::Move:
+        platform::InjectMouseMove(event.x, event.y);
+        break;
+    case Action::Shot:
+        SaveShot(event.text);
+        break;
+    case Action::State:
+        std::printf("state %ld screen=%s station=%d end=%d\n", gTable.pass,
+                    gScreens.current && gScreens.current->name ? gScreens.current->name : "", CurrentStation,
+                    static_cast<int>(MissionEndState));
+        break;
+    case Action::Quit:
+        platform::InjectClose();
+        break;
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+bool LoadInputTableFromEnvironment(std::string& error)
+{
+    gTable = {};
+    const char* path = std::getenv(kInputTableVariable);
+    if (!path || !*path)
+        return true;
+    std::ifstream in(path);
+    if (!in) {
+        error = std::string(path) + "(0) : cannot be read";
+        return false;
+    }
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        InputEvent event{};
+        if (const char* why = ParseLine(line, event)) {
+            error = std::string(path) + "(" + std::to_string(number) + ") : " + why;
+            gTable = {};
+            return false;
+        }
+        gTable.events.push_back(std::move(event));
+    }
+    std::stable_sort(gTable.events.begin(), gTable.events.end(),
+                     [](const InputEvent& a, const InputEvent& b) { return a.pass < b.pass; });
+    return true;
+}
+
+void PlayInputTablePass()
+{
+    if (gTable.events.empty())
+        return;
+    while (gTable.next < gTable.events.size() && gTable.events[gTable.next].pass <= gTable.pass)
+        Play(gTable.events[gTable.next++]);
+    ++gTable.pass;
+}

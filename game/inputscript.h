@@ -1,0 +1,35 @@
+// The input table: keys, text and mouse events played into the window at
+// given passes of the frame loop, frames captured and the game's state
+// printed, so that a run on the dummy drivers (or in a window with nobody at
+// the keyboard) walks the game the same way every time.
+//
+// $KELVANDRIST_INPUT names the table, a text file with one event a line:
+//
+//   <pass> key <name>[+<name>...]   keys pressed together, released in reverse
+//                                   order ("Left Shift+Q"; SDL's key names)
+//   <pass> text <text>              typed text (UTF-8)
+//   <pass> click <x> <y>            a left click at window pixels
+//   <pass> click <element>          a left click at the middle of the current
+//                                   screen's window that the symbol holds
+//   <pass> move <x> <y>
+//   <pass> shot <path>              the screen as shown, a binary PPM file
+//   <pass> state                    prints "state <pass> screen=<name>
+//                                   station=<n> end=<n>" on standard output
+//   <pass> quit                     closes the window
+//
+// Passes count the loop's idle passes from the first. Blank lines and lines
+// starting with '#' are skipped. Events of one pass play in their order.
+#pragma once
+
+#include <string>
+
+// The environment variable naming the table.
+constexpr const char* kInputTableVariable = "KELVANDRIST_INPUT";
+
+// Reads the table $KELVANDRIST_INPUT names. True when none is named or it
+// was read; false with `error` ("<file>(<line>) : <why>") when it cannot be.
+bool LoadInputTableFromEnvironment(std::string& error);
+
+// Plays the events due at this idle pass and counts it; nothing without a
+// table.
+void PlayInputTablePass();

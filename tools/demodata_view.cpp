@@ -1,0 +1,65 @@
+// The demo data of the 3D view (see demodata_view.h): the large rock's top
+// and bottom maps at 32 x 32 and their small copies at 8 x 8, each a
+// seeded speckle of one palette band, so every run writes the same bytes.
+#include "tools/demodata_view.h"
+
+#include "framework/pixelmap.h"
+#include "framework/pmfile.h"
+#include "system/crand.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+constexpr const char* kShipTextures = "zqk/resource/art/textures/ships/";
+
+// A full map of the band and its small copy: every 4 x 4 block of the full
+// map averaged into one pixel, so far and near show the same rock.
+struct MapPair {
+    const char* name;
+    uint8_t band; // first entry of the 32-entry band
+    uint16_t seed;
+};
+constexpr MapPair kMaps[] = {{"rocktop", 112, 31}, {"rockbot", 80, 47}};
+constexpr int kFull = 32, kSmall = 8, kBlock = kFull / kSmall;
+
+bool Save(const std::string& path, const std::vector<uint8_t>& pixels, int size)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    hx_pixelmap* pm = HxPixelmapAllocate(HX_PMT_INDEX_8, uint16_t(size), uint16_t(size), nullptr, 0);
+    if (!pm)
+        return false;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            HxPixelmapPixelSet(pm, x, y, pixels[size_t(y * size + x)]);
+    const bool saved = HxPixelmapSave(path.c_str(), pm) == 1;
+    HxPixelmapFree(pm);
+    return saved;
+}
+
+} // namespace
+
+bool WriteViewData(const std::string& folder)
+{
+    bool ok = true;
+    for (const MapPair& m : kMaps) {
+        CRandSeed(m.seed);
+        std::vector<uint8_t> full(size_t(kFull * kFull));
+        for (uint8_t& p : full)
+            p = uint8_t(m.band + 8 + CRand() % 16);
+        std::vector<uint8_t> small(size_t(kSmall * kSmall));
+        for (int y = 0; y < kSmall; ++y)
+            for (int x = 0; x < kSmall; ++x) {
+                int sum = 0;
+                for (int dy = 0; dy < kBlock; ++dy)
+                    for (int dx = 0; dx < kBlock; ++dx)
+                        sum += full[size_t((y * kBlock + dy) * kFull + x * kBlock + dx)];
+                small[size_t(y * kSmall + x)] = uint8_t(sum / (kBlock * kBlock));
+            }
+        const std::string base = folder + "/" + kShipTextures + m.name;
+        ok = ok && Save(base + ".pix", full, kFull) && Save(base + "_S.pix", small, kSmall);
+    }
+    return ok;
+}
