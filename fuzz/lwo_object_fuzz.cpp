@@ -61,7 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int i = 0; i < wire->edgeCount; ++i)
             if (wire->edges[i][0] >= wire->pointCount || wire->edges[i][1] >= wire->pointCount)
                 std::abort();
-        FreeMemory(wire);
+        for (int i = 0; i < wire->pointCount; ++i)
+            if (wire->points[i][2] < -1 || wire->points[i][2] >= wire->partCount)
+                std::abort();
+        FreeWireShape(wire);
     }
     ConvertLwoPoints("in.lwo", "in.txt");
     return 0;

@@ -15,11 +15,10 @@
 #include "screens/frontend.h"
 #include "screens/frontscreens.h"
 #include "screens/objectives.h"
-#include "screens/stationstandins.h"
+#include "screens/viewerpanel.h"
 #include "script/interpreter.h"
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
-#include "system/calltrace.h"
 #include "system/crand.h"
 #include "system/display.h"
 #include "system/film.h"
@@ -67,7 +66,6 @@ SceneItem* gRemoteLinkItem = nullptr;
 uint8_t gDebriefAtFlightEnd = 0;
 
 uint8_t WingOrderPrefix = 0;
-int16_t CurrentOrderButton = 0;
 uint8_t OrbitViewByKey = 0;
 uint8_t KeyListShown = 0;
 int16_t HudDebugPage = 0;
@@ -895,8 +893,11 @@ void guiToggleCommsArm()
     if (gCommsArmOpen) {
         StopAllConversations();
         CloseClip(&c.armIn);
-        if (!c.armOut)
-            OpenClip(&c.armOut, kArmOutClip, 0, -1, 1, 0);
+        // Without its closing clip the arm is simply gone.
+        if (!c.armOut && !OpenClip(&c.armOut, kArmOutClip, 0, -1, 1, 0)) {
+            gCommsArmOpen = 0;
+            guiRequestFullRedraw();
+        }
         return;
     }
     c.panel.assign(static_cast<std::size_t>(kCommsPanelWidth) * kCommsPanelHeight, 0);
@@ -1146,52 +1147,4 @@ void RepeatContactHatActions(uint32_t bits)
     default:
         break;
     }
-}
-
-// --- Stand-ins of the stations' routines ----------------------------------------
-// Each only records its call (system/calltrace.h) until the stations are built.
-
-void BuildCockpitHud()
-{
-    RecordCall("BuildCockpitHud");
-}
-
-void guiToggleObjectivesView(WindowHandle* window)
-{
-    RecordCall("guiToggleObjectivesView");
-}
-
-void guiToggleLocalView(WindowHandle* window)
-{
-    RecordCall("guiToggleLocalView");
-}
-
-void guiToggleDocsView(WindowHandle* window)
-{
-    RecordCall("guiToggleDocsView");
-}
-
-void IncreaseSpeedSetpoint()
-{
-    RecordCall("IncreaseSpeedSetpoint");
-}
-
-void DecreaseSpeedSetpoint()
-{
-    RecordCall("DecreaseSpeedSetpoint");
-}
-
-void ClampSpeedSetpoint()
-{
-    RecordCall("ClampSpeedSetpoint");
-}
-
-void guiSelectNextGun(WindowHandle* window)
-{
-    RecordCall("guiSelectNextGun");
-}
-
-void guiSelectNextMissile(WindowHandle* window)
-{
-    RecordCall("guiSelectNextMissile");
 }

@@ -6,6 +6,10 @@
 
 #include "system/raster.h"
 
+#include "screens/comstation.h"
+#include "screens/navstation.h"
+#include "screens/wepstation.h"
+
 struct WindowHandle;
 struct FilmClip;
 struct SceneItem;
@@ -46,14 +50,13 @@ extern uint8_t gDebriefAtFlightEnd;
 
 // The bridge's single values that the key handler and the stations keep
 // and the HUD, the view and the weapons read.
-extern uint8_t WingOrderPrefix;    // the next order key addresses the wing; lasts one key
-extern int16_t CurrentOrderButton; // the NAV order button an order key last chose
-extern uint8_t OrbitViewByKey;     // the external view that the orbit key entered
-extern uint8_t KeyListShown;       // the key-list picture is up
-extern int16_t HudDebugPage;       // 0..2, the flight HUD's debug page
-extern int16_t TrailsHidden;       // 0 or 1
-extern int16_t AxisExchange;       // 0 or 1: two control axes exchanged
-extern uint8_t gProfilerShown;     // the frame profiler's display
+extern uint8_t WingOrderPrefix; // the next order key addresses the wing; lasts one key
+extern uint8_t OrbitViewByKey;  // the external view that the orbit key entered
+extern uint8_t KeyListShown;    // the key-list picture is up
+extern int16_t HudDebugPage;    // 0..2, the flight HUD's debug page
+extern int16_t TrailsHidden;    // 0 or 1
+extern int16_t AxisExchange;    // 0 or 1: two control axes exchanged
+extern uint8_t gProfilerShown;  // the frame profiler's display
 constexpr int16_t kStationOverview = 0;
 constexpr int16_t kStationCom = 1;
 constexpr int16_t kStationNav = 2;
@@ -185,17 +188,7 @@ void RemoteLinkToLaunched(SceneItem* launched);
 void CloseCommsFilms();
 void TickCommsFilm();
 void ClearCommandOverlays();
-void BuildCockpitHud();
 void guiToggleCommsArm();
-void guiToggleObjectivesView(WindowHandle* window);
-void guiToggleLocalView(WindowHandle* window);
-void guiToggleDocsView(WindowHandle* window);
-void IncreaseSpeedSetpoint();
-void DecreaseSpeedSetpoint();
-// Limits the player's speed setpoint to what the drive mode allows.
-void ClampSpeedSetpoint();
-void guiSelectNextGun(WindowHandle* window);
-void guiSelectNextMissile(WindowHandle* window);
 // The joystick hat's contact actions: at once, then again after 30 ticks
 // of holding, then every frame.
 void RepeatContactHatActions(uint32_t bits);

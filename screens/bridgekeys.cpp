@@ -18,7 +18,8 @@
 #include "screens/frontend.h"
 #include "screens/objectives.h"
 #include "screens/documents.h"
-#include "screens/stationstandins.h"
+#include "screens/vesselorders.h"
+#include "screens/viewerpanel.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/missionoutcome.h"
@@ -318,7 +319,7 @@ void Filter(const KeyContext&)
 void PreviousContact(const KeyContext&)
 {
     if (CurrentStation == kStationEng) {
-        PrevSystem(nullptr);
+        PrevSystem();
         return;
     }
     SelectPreviousContact();
@@ -328,7 +329,7 @@ void PreviousContact(const KeyContext&)
 void NextContact(const KeyContext&)
 {
     if (CurrentStation == kStationEng) {
-        NextSystem(nullptr);
+        NextSystem();
         return;
     }
     SelectNextContact();
@@ -524,7 +525,7 @@ template <int Team>
 void TeamOrWing(const KeyContext&)
 {
     if (CurrentStation == kStationEng) {
-        AssignSystemToTeam(Team);
+        AssignSystemToTeam(Team, gEngPanel.selectedSystem);
         return;
     }
     if (Team == 0)

@@ -12,6 +12,7 @@
 #include "script/symbols.h"
 #include "ai/aistate.h"
 #include "ai/docking.h"
+#include "screens/engineering.h"
 #include "view/effectmodels.h"
 #include "view/renderpasses.h"
 #include "world/behaviours.h"
@@ -28,8 +29,7 @@ namespace {
 
 // The routines that the keywords CONTROL_NULL .. CONTROL_FREE and SIM_NULL
 // .. SIM_STARGATE bind, in keyword order. A null control routine does
-// nothing (the frame skips it). The AI's free-flight control and the engine
-// simulation have no routine of their own yet: their keywords bind none.
+// nothing (the frame skips it).
 constexpr ItemFunction kControlRoutines[] = {
     nullptr,        // CONTROL_NULL
     CONTROL_MAIN,   // CONTROL_MAIN
@@ -42,7 +42,7 @@ static_assert(std::size(kControlRoutines) == kw::CONTROL_FREE - kw::CONTROL_NULL
 constexpr ItemFunction kSimRoutines[] = {
     SIM_NULL,     // SIM_NULL
     SIM_MAIN,     // SIM_MAIN
-    nullptr,      // SIM_ENG
+    SIM_ENG,      // SIM_ENG
     SIM_CHAOS,    // SIM_CHAOS
     SIM_STARGATE, // SIM_STARGATE
 };

@@ -34,6 +34,16 @@ Resource* Read2dModelOperand(uint32_t& position)
     return static_cast<Resource*>(symbol->value);
 }
 
+// A shape in the colour: colour -1 makes an anchor of the whole set that
+// draws no lines, any other colour a shape of lines in it.
+VectorShape* NewColouredShape(WireShape* set, int32_t colour)
+{
+    VectorShape* shape = NewVectorShape(set, colour == -1 ? -1 : 0);
+    if (shape)
+        shape->colour = static_cast<int16_t>(colour);
+    return shape;
+}
+
 // 2DOBJ shape model colour: a new shape of the 2D model's wireframe.
 void New2dObject(uint32_t& position)
 {
@@ -41,7 +51,7 @@ void New2dObject(uint32_t& position)
     Resource* model = Read2dModelOperand(position);
     const int32_t colour = ScriptNumberToInt(ReadNumberOperand(position));
     auto* set = static_cast<WireShape*>(ResGet(model));
-    if (VectorShape* shape = NewVectorShape(set, colour))
+    if (VectorShape* shape = NewColouredShape(set, colour))
         symbol->value = shape;
 }
 
@@ -86,7 +96,7 @@ void Schematic(uint32_t& position)
     auto* set = static_cast<WireShape*>(ResGet(ResRegisterLoad(file, ResType::LwoWire)));
     if (!set)
         return;
-    VectorShape* shape = NewVectorShape(set, colour);
+    VectorShape* shape = NewColouredShape(set, colour);
     if (!shape)
         return;
     system->displayColour = &shape->colour;

@@ -262,11 +262,7 @@ bool WriteBridgeDemoData(const std::string& folder, const uint8_t* rgb)
                            Icon(24, 12, Shade(kYellow, 26), 0));
     }
     ok = ok && SaveBbm(Path(folder, "art/icons/sm_sm.bbm"), Icon(8, 8, Shade(kCyan, 24), 1));
-    static const char* const kSlots[13] = {"null0", "pbcf0", "pbcf1", "pbca0", "pbca1", "skf0", "skf1",
-                                           "ska0", "ska1", "ldif0", "ldif1", "ldia0", "ldia1"};
-    for (int i = 0; i < 13; ++i)
-        ok = ok && SaveBbm(Path(folder, std::string("art/icons/wp_") + kSlots[i] + ".bbm"),
-                           Icon(32, 16, Shade(i % 2 ? kOrange : kGrey, 18), i / 2));
+    // (The weapon-slot icons wp_* are the weapons station's.)
     ok = ok && SaveBbm(Path(folder, "art/icons/navcurs.bbm"), Icon(16, 16, Shade(kGreen, 26), 3));
     static const char* const kClasses[17] = {"S_CORVETTE", "S_FREIGHTER", "S_COMMAND", "S_TRANSPORT", "S_CRUISER",
                                              "S_PATCOM", "S_CFIGHTER", "S_SFIGHTER", "S_TUG", "S_MISSILE",

@@ -19,6 +19,7 @@
 #include "system/res/pcx.h"
 #include "system/wav.h"
 #include "tools/demodata_bridge.h"
+#include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
 
 #include <algorithm>
@@ -422,6 +423,7 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/rempal.pcx", std::vector<uint8_t>(16, 0), 4, 4, remote);
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveSmallFontPictures();
+    ok = ok && SaveStationPictures(gFolder);
     ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
     // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.

@@ -9,6 +9,7 @@
 // bytes.
 #include "system/crand.h"
 #include "tools/lwob_writer.h"
+#include "tools/schematic_shapes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -361,6 +362,13 @@ void Corpse(const std::filesystem::path& dir)
     Save(dir / "corpse.lwo", corpse);
 }
 
+// The corvette's engineering schematic: one line shape a ship system.
+void Schematics(const std::filesystem::path& dir)
+{
+    for (const schematic::SystemShape& shape : schematic::Corvette())
+        Save(dir / shape.file, schematic::Object(shape));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -380,6 +388,7 @@ int main(int argc, char** argv)
     Asteroids(shapes);
     SkyShapes(shapes);
     Corpse(shapes);
+    Schematics(shapes);
     std::printf("shapes written to %s\n", shapes.string().c_str());
     return 0;
 }

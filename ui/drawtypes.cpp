@@ -1650,7 +1650,7 @@ void guiDrawEngToggleWindow(WindowHandle* window)
     const auto layer = Truncate(window->value);
     const bool known = layer >= 0 && layer < kEngLayers;
     window->text = known ? gEngPanel.layerLabels[layer] : nullptr;
-    window->check = known && (gEngPanel.layerMask & kEngLayerBits[layer]) ? 255 : 0;
+    window->check = known && (gEngPanel.layerMask & gEngPanel.layerBits[layer]) ? 255 : 0;
     guiDrawButtonWindow(window);
     Canvas canvas;
     if (window->check && Placed(window, canvas))

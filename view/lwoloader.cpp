@@ -1102,13 +1102,79 @@ WireShape* LWO2WRI(const char* name, Resource*, int32_t* sizeOut)
     }
     if (!edges.empty())
         std::memcpy(shape->edges, edges.data(), edgeBytes);
+    BuildSegmentParts(shape);
     return shape;
 }
 
 void FreeWireShape(WireShape* shape)
 {
-    if (shape)
-        FreeMemory(shape);
+    if (!shape)
+        return;
+    FreeMemory(shape->parts);
+    FreeMemory(shape);
+}
+
+void BuildSegmentParts(WireShape* set)
+{
+    if (!set)
+        return;
+    FreeMemory(set->parts);
+    set->parts = nullptr;
+    set->partCount = 0;
+    const int32_t points = std::max(set->pointCount, 0);
+    std::vector<int32_t> part(static_cast<std::size_t>(points), -1);
+    // merged[n]: n while part n survives, -1 once it went into a lower one.
+    std::vector<int32_t> merged;
+    for (int32_t e = 0; e < set->edgeCount; ++e) {
+        const int32_t a = set->edges[e][0];
+        const int32_t b = set->edges[e][1];
+        if (a >= points || b >= points)
+            continue;
+        if (part[a] < 0 && part[b] < 0) {
+            part[a] = part[b] = static_cast<int32_t>(merged.size());
+            merged.push_back(part[a]);
+        } else if (part[a] >= 0 && part[b] >= 0 && part[a] != part[b]) {
+            const int32_t low = std::min(part[a], part[b]);
+            const int32_t high = std::max(part[a], part[b]);
+            merged[high] = -1;
+            std::replace(part.begin(), part.end(), high, low);
+        } else if (part[a] < 0) {
+            part[a] = part[b];
+        } else if (part[b] < 0) {
+            part[b] = part[a];
+        }
+    }
+    // The survivors, renumbered in order.
+    int32_t count = 0;
+    for (int32_t& n : merged)
+        n = n < 0 ? -1 : count++;
+    std::vector<float> bounds(static_cast<std::size_t>(count) * 4);
+    for (int32_t p = 0; p < count; ++p) {
+        float* b = &bounds[static_cast<std::size_t>(p) * 4];
+        b[0] = b[1] = 1.0e10f;
+        b[2] = b[3] = -1.0e10f;
+    }
+    for (int32_t i = 0; i < points; ++i) {
+        const int32_t final = part[i] < 0 ? -1 : merged[part[i]];
+        set->points[i][2] = static_cast<float>(final);
+        if (final < 0)
+            continue;
+        float* b = &bounds[static_cast<std::size_t>(final) * 4];
+        b[0] = std::min(b[0], set->points[i][0]);
+        b[1] = std::min(b[1], set->points[i][1]);
+        b[2] = std::max(b[2], set->points[i][0]);
+        b[3] = std::max(b[3], set->points[i][1]);
+    }
+    if (count == 0)
+        return;
+    set->parts = static_cast<SegmentPart*>(AllocMemory(sizeof(SegmentPart) * static_cast<std::size_t>(count)));
+    if (!set->parts)
+        return;
+    set->partCount = count;
+    for (int32_t p = 0; p < count; ++p) {
+        const float* b = &bounds[static_cast<std::size_t>(p) * 4];
+        set->parts[p] = {b[0], b[1], b[2] - b[0], b[3] - b[1], {}};
+    }
 }
 
 int32_t LwoModelResourceSize(const char*) { return 0; }

@@ -22,17 +22,35 @@ struct HullBounds;
 // missing (*sizeOut then 0), unreadable or holds no face.
 hx_model* LWO2HXM(const char* name, Resource* resource, int32_t* sizeOut);
 
-// A flat wireframe of an object: its points as (-z, x, 0) and one edge per
-// polygon side. One block of the general allocator (FreeWireShape frees it).
+// A flat wireframe of an object (the vector map's segment set): its points
+// as (-z, x, part) and one edge per polygon side, grouped into connected
+// parts. One block of the general allocator for the record, points and
+// edges, and one for the parts (FreeWireShape frees both).
+struct SegmentPart {
+    float x, y;            // the lower corner
+    float width, height;   // of the part's bounds
+    const char* labels[3]; // by language, or null
+};
 struct WireShape {
     int32_t pointCount;
-    float (*points)[3];
+    float (*points)[3]; // x, y and the point's part number (-1: on no edge)
     int32_t edgeCount;
     uint16_t (*edges)[2];
+    int32_t partCount;
+    SegmentPart* parts;
+    int16_t markerX, markerY; // screen position when drawn as a marker
 };
+// Ends with the set grouped into parts (BuildSegmentParts).
 WireShape* LWO2WRI(const char* name, Resource* resource, int32_t* sizeOut);
-// Gives a wireframe's block back (null is ignored).
+// Gives a wireframe's blocks back (null is ignored).
 void FreeWireShape(WireShape* shape);
+
+// Groups the set's points into connected parts: each point's part slot
+// becomes its part number (0, 1, ... in order of first use by an edge;
+// -1 for a point no edge uses) and the parts get their bounds. Edges that
+// name a point outside the set are passed over. Any previous parts are
+// freed first.
+void BuildSegmentParts(WireShape* set);
 
 // Size queries at registration: the shapes live outside the resource pool.
 int32_t LwoModelResourceSize(const char* name);

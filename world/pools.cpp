@@ -243,6 +243,36 @@ void* AllocMemory(size_t bytes)
 
 void FreeMemory(void* block) { std::free(block); }
 
+namespace {
+
+// Raw blocks: the record's layout is the vector map's own.
+alignas(std::max_align_t) unsigned char gVectorShapes[kMaxVectorShapes][kVectorShapeBytes];
+int gVectorShapesUsed = 0;
+
+} // namespace
+
+VectorShape* AllocVectorShape()
+{
+    if (gVectorShapesUsed >= kMaxVectorShapes)
+        return nullptr;
+    unsigned char* block = gVectorShapes[gVectorShapesUsed++];
+    std::memset(block, 0, kVectorShapeBytes);
+    return reinterpret_cast<VectorShape*>(block);
+}
+
+bool IsVectorShapeRecord(const void* pointer)
+{
+    for (int i = 0; i < gVectorShapesUsed; ++i)
+        if (pointer == gVectorShapes[i])
+            return true;
+    return false;
+}
+
+void FreeVectorShapes()
+{
+    gVectorShapesUsed = 0;
+}
+
 HullBounds* AllocHullBounds()
 {
     auto* bounds = static_cast<HullBounds*>(AllocMemory(sizeof(HullBounds)));

@@ -6,7 +6,8 @@
 // allocator hands out the next free record after the one it handed out
 // last (wrapping), zeroed and marked in use; a full pool reports
 // "Exceeded max ..." through the fatal stop and returns null. A record goes
-// back by clearing its in-use bit. ResetPools empties every pool.
+// back by clearing its in-use bit. ResetPools empties every pool but the
+// vector-map shapes (below).
 #pragma once
 
 #include <cstddef>
@@ -55,6 +56,19 @@ Sim* SimPool();
 using SceneItemHandle = uint32_t;
 SceneItemHandle ItemHandle(const SceneItem* item);
 SceneItem* ItemFromHandle(SceneItemHandle handle);
+
+// The vector map's shape records (screens/vectormap.h): zeroed blocks handed
+// out in order until the pool is spent, then null without a message.
+// FreeVectorShapes empties the pool; the map's reset calls it together with
+// emptying its tree (ResetPools leaves the shapes alone, so that no tree
+// is left pointing at records handed out again).
+constexpr int kMaxVectorShapes = 256;
+constexpr size_t kVectorShapeBytes = 64;
+struct VectorShape;
+VectorShape* AllocVectorShape();
+// True for a record handed out since the pool was last emptied.
+bool IsVectorShapeRecord(const void* pointer);
+void FreeVectorShapes();
 
 // Zeroed blocks of the general allocator.
 void* AllocMemory(size_t bytes);

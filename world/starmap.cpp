@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "screens/bridge.h"
 #include "screens/vesselorders.h"
 #include "system/canvas.h"
 #include "system/crand.h"
@@ -126,8 +127,13 @@ void ToggleStarMap()
     if (!gUniverseCreated)
         CreateUniverse();
     gStarMapOpen = gStarMapOpen ? 0 : 255;
-    if (gStarMapOpen)
+    if (gStarMapOpen) {
+        // One overlay at a time on the command screen.
+        gDocsViewOpen = 0;
+        gObjectivesViewOpen = 0;
+        gLocalViewOpen = 0;
         gStarMap.redraw = 255;
+    }
 }
 
 void CloseStarMap() { gStarMapOpen = 0; }
@@ -550,6 +556,9 @@ void DrawGlobe(const Canvas& canvas, const ClipRect& rect, int strength, const u
     }
 }
 
+// The icon that marks the star under the cursor ("gsv_stl").
+constexpr int kCursorStarIcon = 5;
+
 void DrawIcon(const Canvas& canvas, const ClipRect& rect, int icon, const Projected& at)
 {
     Resource* r = gStarMapIcons[icon];
@@ -586,6 +595,10 @@ void DrawGalaxyStars(const Canvas& canvas, const ClipRect& rect, int strength, c
             CanvasPlotClipped(canvas, colour, x, y + 1, rect);
             CanvasPlotClipped(canvas, colour, x + 1, y + 1, rect);
         }
+        constexpr int kCursorReach = 4;
+        if (m.mode == 'G' && d.cursorShown && std::abs(x - d.cursorX) <= kCursorReach &&
+            std::abs(y - d.cursorY) <= kCursorReach)
+            DrawIcon(canvas, rect, kCursorStarIcon, p);
         if ((m.mode == 'G' && StarSelectable(&s)) || &s == m.selectedStar || &s == m.mapStar) {
             int16_t tx = static_cast<int16_t>(x + 5), ty = y;
             CanvasTextWrap(canvas, tx, ty, s.namePointer, d.font, rect);
@@ -738,7 +751,12 @@ void CreateSolarMapWindow()
     };
     for (const Button& b : kButtons)
         guiBindClick(b.name, b.action);
-    guiBindDraw("SolarMap", [](WindowHandle*) {
+    guiBindDraw("SolarMap", [](WindowHandle* window) {
+        // Closed, the map leaves the command screen alone; open, it moves
+        // every frame.
+        if (!gStarMapOpen)
+            return;
+        window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
         const Canvas screen = ScreenCanvas();
         if (!screen.pixels)
             return;
@@ -757,7 +775,12 @@ void CreateSolarMapWindow()
         d.font = gFontV; // the "VFont" symbol's font, taken at start-up
         d.inverseTable = table.data();
         d.frameCount = gFrameClock.gameClock;
-        gStarMapRect = CanvasBounds(screen);
+        d.cursorShown = 1;
+        d.cursorX = gMouse.x;
+        d.cursorY = gMouse.y;
+        if (!guiWindowRect(window, nullptr, nullptr))
+            return;
+        gStarMapRect = {window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
         DrawStarMap(screen, gStarMapRect, d);
     });
     guiBindClick("SolarMap", [](WindowHandle*) {

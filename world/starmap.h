@@ -74,7 +74,8 @@ extern StarMapState gStarMap;
 // Set up once with the universe: the star links, the stars' display names,
 // the camera, mode 'G', current star 0.
 void SetUpStarMap();
-// Opens or closes the panel; creates the universe on first use.
+// Opens or closes the panel; creates the universe on first use. Opening
+// it closes the document browser, the objectives view and the local view.
 void ToggleStarMap();
 void CloseStarMap();
 // Selects the next star (galaxy) or body (system) whose name begins with
@@ -110,6 +111,10 @@ struct StarMapDrawing {
     const uint8_t* inverseTable;
     int language;
     uint32_t frameCount;
+    // The mouse, in canvas pixels: in galaxy mode the star under it is
+    // marked ("gsv_stl"). Only while `cursorShown`.
+    uint8_t cursorShown;
+    int32_t cursorX, cursorY;
 };
 
 // Draws the map into the rectangle of the canvas.
@@ -117,5 +122,6 @@ void DrawStarMap(const Canvas& canvas, const struct ClipRect& rect, const StarMa
 // The status lines as drawn (for the panel and for tests): line 0 to 3.
 void StarMapStatusLine(int line, int language, char* out, int size);
 
-// The panel: binds the "SolarMap" window's callbacks and the buttons.
+// The panel: binds the "SolarMap" window's callbacks and the buttons; the
+// map draws within the window's rectangle.
 void CreateSolarMapWindow();

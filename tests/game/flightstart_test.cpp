@@ -12,6 +12,7 @@
 #include "system/res/iff.h"
 #include "system/res/resman.h"
 #include "system/settings.h"
+#include "ui/hud.h"
 #include "ui/messagelog.h"
 #include "view/cameras.h"
 #include "world/scenelist.h"
@@ -141,7 +142,10 @@ TEST_F(StartupSteps, FlightStartsWithTheMissionsCamerasAndTheWeaponView)
     EXPECT_EQ(gWeaponViewMount, &mount);
     // The arc outline of the mount: a left mount's centre looks along -x.
     EXPECT_LT(gWeaponViewArc.centre.x, -0.99f);
-    EXPECT_EQ(CountRecordedCalls("BuildCockpitHud"), 1u);
+    // The cockpit HUD: seven trails, then the "LAGRANGE" scale.
+    ASSERT_GE(gHud.count, 8);
+    EXPECT_STREQ(gHud.list[6]->name, "TRAIL");
+    EXPECT_STREQ(gHud.list[7]->name, "LAGRANGE");
 
     // The target camera: a new item of the scene list that watches the
     // player's ship.

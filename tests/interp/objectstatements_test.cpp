@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "interp_fixture.h"
+
+#include "screens/engineering.h"
 #include "tests/support/corpse_fixture.h"
 
 #include "framework/scene.h"
@@ -264,6 +266,27 @@ TEST_F(ObjectStatementTest, CreateBindsTheRoutinesOfItsKeywords)
         EXPECT_EQ(FindScriptSymbol("Hull")->value, item->avatar->root);
         EXPECT_EQ(gBuiltinSymbols.last3dPart->value, item->avatar->root);
     }
+}
+
+TEST_F(ObjectStatementTest, SimEngSpinsTheObjectInPlaceAtItsTurnRates)
+{
+    Run("CREATE O Hull Md CONTROL_NULL SIM_ENG\nPLACE O 1 2 3\nROT O 0 0 0 100 0 0");
+    SceneItem* item = Object("O");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->perFrame, SIM_ENG);
+    const Matrix4 before = item->sim->matrix;
+    // A yaw rate of 100 % turns 30 degrees a second: 3 degrees in 10 ticks.
+    worldtest::RunFrame(10);
+    const Matrix4& after = item->sim->matrix;
+    EXPECT_NEAR(std::acos(std::clamp(after.m[0], -1.0f, 1.0f)) * 180 / 3.14159265f, 3.0f, 1e-3);
+    EXPECT_NEAR(after.m[5], 1.0f, 1e-6); // about Y only
+    for (int i = 12; i < 15; ++i)
+        EXPECT_EQ(after.m[i], before.m[i]) << i;
+    EXPECT_EQ(item->sim->startTime, gFrameClock.gameClock);
+    // Pitch and roll rates turn about X and Z.
+    Run("ROT O 0 0 0 0 100 100");
+    worldtest::RunFrame(10);
+    EXPECT_LT(item->sim->matrix.m[5], 1.0f - 1e-4f);
 }
 
 TEST_F(ObjectStatementTest, RoutineKeywordsOutOfRangeAreSyntaxErrors)

@@ -99,10 +99,11 @@ TEST_F(ShapeStatementTest, PlaceRelocAndViewMoveTheShape)
     Run("RELOC_OBJ A\nVIEW_OBJ A 1 2\nVIEW_OBJ Nothing 5 5\nRELOC_OBJ Nothing\n");
     EXPECT_FLOAT_EQ(a->x, 11.0f);
     EXPECT_FLOAT_EQ(a->y, -19.0f);
-    EXPECT_EQ(gVectorMap.focused, 1);
-    EXPECT_FLOAT_EQ(gVectorMap.centreX, 12.0f);
-    EXPECT_FLOAT_EQ(gVectorMap.centreY, -17.0f);
-    EXPECT_FLOAT_EQ(gVectorMap.zoom, 4.0f);
+    EXPECT_EQ(gVectorMap.focusPending, 1);
+    EXPECT_FLOAT_EQ(gVectorMap.focusX, 12.0f);
+    EXPECT_FLOAT_EQ(gVectorMap.focusY, -17.0f);
+    // Twice the triangle's one part, 3 units wide and high.
+    EXPECT_FLOAT_EQ(gVectorMap.focusZoom, 6.0f);
 }
 
 TEST_F(ShapeStatementTest, SchematicShowsAShipSystemUnderTheRoot)

@@ -426,8 +426,8 @@ TEST_F(StatementGoldenTest, SkiesMissionMatchesItsGolden)
         case 7:
             Field(out, "map.panel mask", "%d", gVectorMap.layerMask);
             MapFields(out, gVectorMap.root.firstChild, "map.root");
-            Field(out, "map.focus", "%g %g", static_cast<double>(gVectorMap.centreX),
-                  static_cast<double>(gVectorMap.centreY));
+            Field(out, "map.focus", "%g %g", static_cast<double>(gVectorMap.focusX),
+                  static_cast<double>(gVectorMap.focusY));
             {
                 const VectorShape* hold = AsVectorShape(FindScriptSymbol("Hold")->value);
                 Field(out, "Hold.point 0", "%g %g", static_cast<double>(hold->segments->points[0][0]),

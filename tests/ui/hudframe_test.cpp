@@ -234,7 +234,15 @@ TEST_F(HudFrameView, TheLinearScaleShowsTheSetpointAndTheDragSetsItWithinTheScal
         Draw();
         EXPECT_FLOAT_EQ(sim->ldsTargetSpeed, d.setpoint) << d.y;
     }
-    EXPECT_GE(CountRecordedCalls("ClampSpeedSetpoint"), 4u);
+    // In dock mode the drag is held within the dock mode's 2500.
+    const int32_t mode = sim->assistMode;
+    sim->assistMode = 2;
+    gMouse.y = y0 - 60;
+    Draw();
+    EXPECT_FLOAT_EQ(sim->ldsTargetSpeed, 2500.0f);
+    sim->assistMode = mode;
+    gMouse.y = y0 + 300;
+    Draw();
     EXPECT_GT(Count(47, x - 48, y0 - 15, x - 5, y0 + 115), 0); // grabbed boxes are outlined in 47
     GetKeyStateBlock()[kStateMouseLeft] = 0;
     gMouse.y = y0;
@@ -261,8 +269,9 @@ TEST_F(HudFrameView, TheLdsScaleIsLogarithmicAndTheDragReachesAtMostTenToTheTen)
 {
     Sim* sim = player->sim;
     sim->flags |= kSimLdsEngaged;
-    sim->thrust.z = 1e7f;       // two decades up
-    sim->ldsTargetSpeed = 1e3f; // below the scale: at its bottom
+    sim->flightModel->ldsTopSpeed = 1e10f; // the drag is held within the drive's top speed
+    sim->thrust.z = 1e7f;                  // two decades up
+    sim->ldsTargetSpeed = 1e3f;            // below the scale: at its bottom
     Draw();
     int32_t x, y0;
     SpeedScaleOrigin(x, y0);

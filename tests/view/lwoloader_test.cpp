@@ -554,7 +554,11 @@ TEST_F(LwoTest, WireframesHaveOneEdgePerSideAndPointsTurnedFlat)
         edges.insert(edges.end(), {w->edges[i][0], w->edges[i][1]});
     EXPECT_EQ(edges, (std::vector<int>{0, 1, 1, 2, 2, 3, 3, 0, 1, 3, 3, 1}));
     EXPECT_EQ(gBoxes, (std::vector<std::string>{"LWOB Loader Error: Single point polygon in WRI object."}));
-    FreeMemory(w);
+    // The sides join every point into one part.
+    ASSERT_EQ(w->partCount, 1);
+    EXPECT_FLOAT_EQ(w->parts[0].width, 8.0f);
+    EXPECT_FLOAT_EQ(w->parts[0].height, 7.0f);
+    FreeWireShape(w);
 
     EXPECT_EQ(LWO2WRI("nowhere.lwo", nullptr, &size), nullptr);
     EXPECT_EQ(size, 0);

@@ -1,5 +1,6 @@
 // The star map: modes, selection by letter and by click, filters, zoom,
 // transits, the jump destination and drawing on a canvas.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "system/canvas.h"
+#include "system/res/resman.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
 #include "world/starmap.h"
@@ -211,6 +213,38 @@ TEST_F(StarMapTest, TheGalaxyIsDrawnOnTheCanvas)
     EXPECT_EQ(pixels[y * 320 + x], 29);           // catalogue value + 26
     EXPECT_EQ(pixels[(y + 1) * 320 + x + 1], 29); // a near star is 2 x 2
     EXPECT_EQ(pixels[15 * 320 + 15], 0);          // the map is cleared
+}
+
+TEST_F(StarMapTest, TheStarUnderTheCursorIsMarkedInTheGalaxy)
+{
+    std::vector<uint8_t> pixels(320 * 200, 7);
+    const Canvas canvas{pixels.data(), 320, 200};
+    gStarMap.camera = {0, 0, -4e16f};
+    std::vector<uint8_t> mark(3 * 3, 99);
+    Bitmap markPicture{mark.data(), 3, 3, 0, 0};
+    Resource icon{};
+    icon.data = &markPicture;
+    Resource* saved = gStarMapIcons[5];
+    gStarMapIcons[5] = &icon; // "gsv_stl"
+    const ClipRect rect{10, 10, 309, 189};
+    float sx, sy, depth;
+    ASSERT_TRUE(ProjectMapPoint(gStars[1].position, 300, 180, &sx, &sy, &depth));
+    const int x = static_cast<int>(sx) + 10, y = static_cast<int>(sy) + 10;
+    auto marks = [&] { return std::count(pixels.begin(), pixels.end(), 99); };
+    StarMapDrawing d{};
+    d.cursorShown = 1;
+    d.cursorX = x + 20; // too far
+    d.cursorY = y;
+    DrawStarMap(canvas, rect, d);
+    EXPECT_EQ(marks(), 0);
+    d.cursorX = x + 3;
+    DrawStarMap(canvas, rect, d);
+    EXPECT_GT(marks(), 0);
+    gStarMap.mode = 'S'; // not in a system's view
+    std::fill(pixels.begin(), pixels.end(), 7);
+    DrawStarMap(canvas, rect, d);
+    EXPECT_EQ(marks(), 0);
+    gStarMapIcons[5] = saved;
 }
 
 TEST_F(StarMapTest, DraggingTurnsTheCameraAndReleasingLetsItSettle)

@@ -11,6 +11,7 @@
 #include "system/calltrace.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
+#include "tests/ui/ui_canvas.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
@@ -290,6 +291,34 @@ TEST_F(StarSystemTest, ThePanelBindsItsButtonsAndTheMap)
     EXPECT_NE(windows[2]->clickHandler, nullptr);
     EXPECT_NE(windows[2]->draw, nullptr);
     EXPECT_EQ(windows[0]->draw, nullptr);
+    guiResetWindowPool();
+    EndScriptTest();
+}
+
+TEST_F(StarSystemTest, TheMapDrawsOnlyWhileOpenAndInsideItsWindow)
+{
+    BeginScriptTest();
+    guiResetWindowPool();
+    MemoryScreen screen;
+    screen.Clear(5);
+    WindowHandle* map = guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, nullptr, nullptr, 50, 40, 200, 100, 0);
+    ScriptSymbol* symbol = FindScriptSymbol("SolarMap");
+    if (!symbol)
+        symbol = AddScriptSymbol("SolarMap", nullptr, 0);
+    symbol->type = kSymbolWindow;
+    symbol->value = map;
+    CreateSolarMapWindow();
+    ASSERT_NE(map->draw, nullptr);
+    map->draw(map);
+    EXPECT_EQ(screen.At(60, 50), 5) << "closed: nothing drawn";
+    gStarMapOpen = 255;
+    map->draw(map);
+    EXPECT_EQ(screen.At(60, 50), 0); // the map's own clear, inside the window
+    EXPECT_EQ(screen.At(49, 50), 5);
+    EXPECT_EQ(screen.At(60, 141), 5);
+    EXPECT_NE(map->redrawCount, 0) << "open, it draws again next frame";
+    gStarMapOpen = 0;
+    symbol->value = nullptr;
     guiResetWindowPool();
     EndScriptTest();
 }

@@ -1,0 +1,708 @@
+// The command station "COM" and the contact, comms and readout elements
+// that every station binds.
+#include "screens/comstation.h"
+
+#include "screens/bridge.h"
+#include "script/configstatements.h"
+#include "script/interpreter.h"
+#include "script/symbols.h"
+#include "script/vitalobjects.h"
+#include "script/worldlink.h"
+#include "system/frameclock.h"
+#include "system/input.h"
+#include "system/joystick.h"
+#include "system/res/resman.h"
+#include "system/settings.h"
+#include "system/text.h"
+#include "ui/contacts.h"
+#include "ui/dialogue.h"
+#include "ui/drawtypes.h"
+#include "ui/hud.h"
+#include "ui/messagelog.h"
+#include "ui/screens.h"
+#include "ui/windows.h"
+#include "view/cameras.h"
+#include "view/viewstart.h"
+#include "world/pools.h"
+#include "world/records.h"
+#include "world/scenelist.h"
+#include "world/starmap.h"
+
+#include <cstdio>
+
+int32_t gStationMouseOrigin[2] = {0, 0};
+uint8_t gPresentationDone = 0;
+HUD* gCockpitOrbs[2] = {nullptr, nullptr};
+HUD* gCockpitTrailHuds[kCockpitTrailHuds] = {};
+HUD* gComponentBoxHud = nullptr;
+
+namespace {
+
+constexpr int32_t kPanelRefreshTicks = 50;
+constexpr int32_t kScrollInset = 3;
+
+int Language() { return gSettings.language <= 2 ? gSettings.language : 0; }
+
+// Contact filter and sort labels, by value and language.
+const char* const kFilterLabels[8][3] = {
+    {"VESS", "VAISS", "SCHIFFE"},
+    {"WEPS", "ARMES", "WAFFEN"},
+    {"INRT", "INRT", "INRT"},
+    {"PLTS", "PLTS", "PLTS"},
+    {"LGRS", "LGRS", "LGRS"},
+    {"BASE", "BASE", "BASE"},
+    {"SIGS", "SIGS", "SIGS"},
+    {"WPTS", "PPSG", "KOORD"},
+};
+const char* const kSortLabels[3][3] = {
+    {"NO SORT", "NON TRI\xC9", "UNSORT"},
+    {"RANGE", "CHAMPS", "REICHW"},
+    {"THREAT", "MENACE", "BEDROH"},
+};
+// The filter after each value.
+constexpr int32_t kNextFilter[8] = {1, 2, 7, 0, 0, 0, 0, 0};
+
+// The contact state a station's elements keep: the time of the last
+// scroll or click, and the panel's countdown lives in its element.
+struct ComStation {
+    uint32_t lastClickTime;
+} gCom;
+
+Contact* VisibleAt(int32_t index)
+{
+    if (index < 0 || index >= gContacts.visibleCount || index >= kContactRows)
+        return nullptr;
+    return gContacts.visible[index];
+}
+
+int32_t RowIndex(const Contact* row) { return row ? static_cast<int32_t>(row - gContacts.rows) : -1; }
+
+Contact* SubjectRow(const WindowHandle* window)
+{
+    if (window->subject.kind != WindowSubject::Kind::ContactRow)
+        return nullptr;
+    const int32_t row = window->subject.row;
+    return row >= 0 && row < kContactRows ? &gContacts.rows[row] : nullptr;
+}
+
+void SetSubjectRow(WindowHandle* window, const Contact* row)
+{
+    window->subject.kind = WindowSubject::Kind::ContactRow;
+    window->subject.row = RowIndex(row);
+}
+
+Resource* FontResource(const char* name)
+{
+    const ScriptSymbol* symbol = FindScriptSymbol(name);
+    if (!symbol || !symbol->value || SymbolHoldsValueBytes(symbol) || (symbol->type & kSymbolSceneItem))
+        return nullptr;
+    return static_cast<Resource*>(symbol->value);
+}
+
+void CloseStarMapIfOpen()
+{
+    if (gStarMapOpen)
+        CloseStarMap();
+}
+
+void EndPresentation()
+{
+    if (gPresentation.running)
+        ResetPresentationState();
+}
+
+// The remote link from the COM button: to the current contact's item and
+// back; nothing while an overlay is up.
+void ToggleComRemoteLink(WindowHandle*)
+{
+    if (gPresentation.running || gDocsViewOpen || gStarMapOpen || gObjectivesViewOpen)
+        return;
+    SceneItem* item = CurrentContactItem();
+    if (!item && !gRemoteLinkItem)
+        return;
+    ToggleRemoteLink(gPlayerItem, gRemoteLinkItem ? nullptr : item);
+    guiRequestFullRedraw();
+}
+
+void ToggleAlienDevice(WindowHandle*) { gAlienDevicesEnabled = gAlienDevicesEnabled ? 0 : 255; }
+
+// Lit while the byte its text points at is set.
+void DrawIndicator(WindowHandle* window)
+{
+    if (window->bitmapUp || window->bitmapDown) {
+        guiDrawIndicatorWindow(window);
+        return;
+    }
+    // A text button shows its element's name, never the flag byte.
+    const char* flag = window->text;
+    window->text = window->elementName;
+    guiDrawLampButton(window, flag && flag[0]);
+    window->text = flag;
+}
+
+void BindIndicator(const char* name, WindowRoutine click, const uint8_t* flag)
+{
+    WindowHandle* w = guiBindFrameHandler(name, guiIndicatorFrame);
+    if (!w)
+        return;
+    w->clickHandler = click;
+    w->draw = DrawIndicator;
+    w->text = reinterpret_cast<const char*>(flag);
+    w->check = static_cast<uint8_t>(*flag ? 1 : 0);
+}
+
+void FpsFrame(WindowHandle* window)
+{
+    const int32_t ticks = gFrameClock.frameTicks;
+    window->value = ticks ? 1000.0f / static_cast<float>(ticks) : 100.0f;
+    window->maximum = 250.0f;
+    guiTickWindow(window);
+}
+
+void FpsNumberFrame(WindowHandle* window)
+{
+    const int32_t ticks = gFrameClock.frameTicks;
+    window->value = ticks ? 100.0f / static_cast<float>(ticks) : 100.0f;
+    guiTickWindow(window);
+}
+
+void ClockFrame(WindowHandle* window)
+{
+    window->value = static_cast<float>(gFrameClock.gameClock);
+    window->maximum = 20000.0f;
+    guiTickWindow(window);
+}
+
+void StickXFrame(WindowHandle* window)
+{
+    window->value = static_cast<float>(gJoystick.state.x);
+    guiTickWindow(window);
+}
+
+void StickYFrame(WindowHandle* window)
+{
+    window->value = static_cast<float>(gJoystick.state.y);
+    guiTickWindow(window);
+}
+
+void DemandFrame(WindowHandle* window, float demand)
+{
+    window->value = static_cast<float>(static_cast<int32_t>(demand));
+    guiTickWindow(window);
+}
+void PitchDemandFrame(WindowHandle* w) { DemandFrame(w, gPlayerItem ? gPlayerItem->pitchDemand : 0.0f); }
+void YawDemandFrame(WindowHandle* w) { DemandFrame(w, gPlayerItem ? gPlayerItem->yawDemand : 0.0f); }
+
+void FilterLabelFrame(WindowHandle* window)
+{
+    window->text = ContactFilterLabel(gContacts.filterClass);
+    guiTickWindow(window);
+}
+
+void SortLabelFrame(WindowHandle* window)
+{
+    window->text = ContactSortLabel(gContacts.sortMode);
+    guiTickWindow(window);
+}
+
+// The briefing buttons are bound and then removed at once: the keys drive
+// the presentation.
+void BriefingPlay(WindowHandle*) { gScriptMission.briefingSections[kBriefingHold] = 0; }
+void BriefingPause(WindowHandle*)
+{
+    uint8_t& hold = gScriptMission.briefingSections[kBriefingHold];
+    hold = hold ? 0 : 255;
+}
+void BriefingBack(WindowHandle*)
+{
+    guiClearMessageLog();
+    gScriptMission.briefingSections[kBriefingBack] = 255;
+}
+void BriefingForward(WindowHandle*)
+{
+    guiClearMessageLog();
+    gScriptMission.briefingSections[kBriefingSkip] = 255;
+}
+
+void DeleteAtOnce(WindowHandle* window)
+{
+    if (window)
+        guiDeleteWindowLater(window);
+}
+
+void TagFrame(WindowHandle* window)
+{
+    if (guiFindWindowBeneath(window))
+        window->flags |= kWindowPressed;
+    const bool inside = gWindows.mouseX >= window->rect[0] && gWindows.mouseX <= window->rect[2] &&
+                        gWindows.mouseY >= window->rect[1] && gWindows.mouseY <= window->rect[3];
+    if (!inside) {
+        guiCloseWindow(window, 0);
+        window->frameHandler = guiTickWindow;
+    }
+    guiTickWindow(window);
+}
+
+void TagClick(WindowHandle* window)
+{
+    if (WindowHandle* beneath = guiFindWindowBeneath(window))
+        beneath->flags |= kWindowClickPending;
+    guiCloseWindow(window, 0);
+}
+
+void HintFrame(WindowHandle* window)
+{
+    if (gWindows.mouseX != gWindows.previousMouseX || gWindows.mouseY != gWindows.previousMouseY) {
+        guiCloseWindow(window, 0);
+        window->frameHandler = guiTickWindow;
+    }
+    guiTickWindow(window);
+}
+
+WindowHandle* PopUpLabel(const char* text, const char* fontName, int32_t x, int32_t y, int32_t extra,
+                         WindowRoutine frame)
+{
+    Resource* font = FontResource(fontName);
+    int16_t width = 0, height = 0;
+    if (font && font->data)
+        TextMeasure(text, static_cast<const RasterFont*>(font->data), width, height);
+    WindowHandle* w = guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, frame, guiDrawButtonWindow,
+                                      static_cast<int16_t>(x), static_cast<int16_t>(y),
+                                      static_cast<int16_t>(width + extra), static_cast<int16_t>(height + extra), 0);
+    if (!w)
+        return nullptr;
+    w->font = font;
+    w->text = text;
+    w->flags |= kWindowDraggable | kWindowDragged | kWindowPressed;
+    return w;
+}
+
+} // namespace
+
+const char* ContactFilterLabel(int32_t filter)
+{
+    return filter >= 0 && filter < 8 ? kFilterLabels[filter][Language()] : "";
+}
+
+const char* ContactSortLabel(int32_t sort) { return sort >= 0 && sort < 3 ? kSortLabels[sort][Language()] : ""; }
+
+void CycleContactFilter(WindowHandle*)
+{
+    const int32_t filter = gContacts.filterClass;
+    gContacts.filterClass = filter >= 0 && filter < 8 ? kNextFilter[filter] : 0;
+    gContacts.windowTop = 0;
+    ForceContactRefresh();
+}
+
+void guiToggleObjectivesView(WindowHandle*)
+{
+    if (gObjectivesViewOpen) {
+        gObjectivesViewOpen = 0;
+        guiRequestFullRedraw();
+        return;
+    }
+    EndPresentation();
+    gDocsViewOpen = 0;
+    CloseStarMapIfOpen();
+    gObjectivesViewOpen = 255;
+    gLocalViewOpen = 0;
+    guiRequestFullRedraw();
+}
+
+void guiToggleLocalView(WindowHandle*)
+{
+    if (gLocalViewOpen) {
+        gLocalViewOpen = 0;
+    } else {
+        EndPresentation();
+        gDocsViewOpen = 0;
+        CloseStarMapIfOpen();
+        gObjectivesViewOpen = 0;
+        gLocalViewOpen = 255;
+    }
+    guiRequestFullRedraw();
+}
+
+void guiToggleDocsView(WindowHandle*)
+{
+    if (gDocsViewOpen) {
+        gDocsViewOpen = 0;
+        return;
+    }
+    EndPresentation();
+    gLocalViewOpen = 0;
+    CloseStarMapIfOpen();
+    gObjectivesViewOpen = 0;
+    gDocsViewOpen = 255;
+}
+
+void guiStartBriefing(WindowHandle*)
+{
+    if (gPresentation.running) {
+        ResetPresentationState();
+        gPresentationDone = 255;
+        return;
+    }
+    gDocsViewOpen = 0;
+    gLocalViewOpen = 0;
+    CloseStarMapIfOpen();
+    gObjectivesViewOpen = 0;
+    gScriptMission.briefingRequested = 255;
+}
+
+void guiToggleStarMap(WindowHandle*) { ToggleStarMap(); }
+
+void guiIndicatorFrame(WindowHandle* window)
+{
+    const uint8_t now = window->text && window->text[0] ? 1 : 0;
+    if (now != window->check) {
+        window->check = now;
+        guiRedrawWindowAndChildren(window);
+    }
+    guiTickWindow(window);
+}
+
+void guiDrawLampButton(WindowHandle* window, bool lit)
+{
+    constexpr int16_t kLitColour = 249;
+    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
+    if (window->bitmapUp || window->bitmapDown) {
+        if (!guiWindowRect(window, nullptr, nullptr))
+            return;
+        const Canvas canvas = ScreenCanvas();
+        const Bitmap* picture = lit ? window->bitmapDown : window->bitmapUp;
+        if (canvas.pixels && picture)
+            CanvasBlit(canvas, *picture, window->rect[0], window->rect[1]);
+        return;
+    }
+    const int16_t colour = window->colour;
+    if (lit)
+        window->colour = kLitColour;
+    guiDrawButtonWindow(window);
+    window->colour = colour;
+}
+
+void guiContactRowFrame(WindowHandle* window)
+{
+    const int32_t line = static_cast<int32_t>(window->value);
+    if (line >= 0 && line < kContactLines)
+        gContacts.lineWindows[line] = window;
+    Contact* row = VisibleAt(gContacts.windowTop + line);
+    if (RowIndex(row) != (window->subject.kind == WindowSubject::Kind::ContactRow ? window->subject.row : -1))
+        guiRedrawWindowAndChildren(window);
+    SetSubjectRow(window, row);
+    if (row)
+        row->lineWindow = window;
+    guiTickWindow(window);
+}
+
+void guiContactRowClick(WindowHandle* window)
+{
+    Contact* row = VisibleAt(gContacts.windowTop + static_cast<int32_t>(window->value));
+    gContacts.current = row;
+    gContacts.currentIndex = row ? row->visiblePosition : -1;
+    guiRedrawWindowAndChildren(window);
+    if (row) {
+        guiBringToFront(window);
+        guiShowContactTag(row->item);
+    }
+    gCom.lastClickTime = gFrameClock.gameClock;
+}
+
+void guiBindContactRow(int32_t i, const char* letter)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "Cd%s%i", letter, static_cast<int>(i));
+    WindowHandle* w = guiBindFrameHandler(name, guiContactRowFrame);
+    if (!w)
+        return;
+    w->clickHandler = guiContactRowClick;
+    w->value = static_cast<float>(i);
+    SetSubjectRow(w, nullptr);
+}
+
+void guiTargetPanelFrame(WindowHandle* window)
+{
+    window->value -= static_cast<float>(gFrameClock.frameTicks);
+    Contact* current = gContacts.current;
+    if (current) {
+        // Each panel compares with what it shows, so the stations' panels
+        // keep apart.
+        if (window->value < 0 || current != SubjectRow(window)) {
+            window->value = static_cast<float>(kPanelRefreshTicks);
+            SetSubjectRow(window, current);
+            guiRedrawWindowAndChildren(window);
+        }
+    } else if (SubjectRow(window)) {
+        SetSubjectRow(window, nullptr);
+        guiRedrawWindowAndChildren(window);
+    }
+    guiTickWindow(window);
+}
+
+void guiContactScrollBarFrame(WindowHandle* window)
+{
+    const int32_t count = gContacts.visibleCount;
+    if (count > 0 && (window->flags & kWindowPressed)) {
+        const int32_t top = window->rect[1] + kScrollInset, bottom = window->rect[3] - kScrollInset;
+        const int32_t x = gWindows.mouseX, y = gWindows.mouseY;
+        if (x >= window->rect[0] + kScrollInset && x <= window->rect[2] - kScrollInset && y >= top && y <= bottom &&
+            bottom > top) {
+            const int32_t last = count > kContactLines ? count - kContactLines : 0;
+            int32_t first = (y - top) * last / (bottom - top);
+            first = first < 0 ? 0 : (first > last ? last : first);
+            gContacts.windowTop = static_cast<int16_t>(first);
+            gCom.lastClickTime = gFrameClock.gameClock;
+        }
+    }
+    guiTickWindow(window);
+}
+
+void guiMouseXFrame(WindowHandle* window)
+{
+    window->value = static_cast<float>(gWindows.mouseX - gStationMouseOrigin[0]);
+    guiTickWindow(window);
+}
+
+void guiMouseYFrame(WindowHandle* window)
+{
+    window->value = static_cast<float>(gWindows.mouseY - gStationMouseOrigin[1]);
+    guiTickWindow(window);
+}
+
+void BindStationContacts(const char* letter)
+{
+    char name[16];
+    for (int32_t i = 0; i < kContactLines; ++i)
+        guiBindContactRow(i, letter);
+    std::snprintf(name, sizeof name, "CInf%s", letter);
+    if (WindowHandle* w = guiBindFrameHandler(name, guiTargetPanelFrame)) {
+        w->draw = guiDrawTargetPanelWindow;
+        SetSubjectRow(w, nullptr);
+    }
+    std::snprintf(name, sizeof name, "Cd%sM", letter);
+    if (WindowHandle* w = guiBindFrameHandler(name, FilterLabelFrame))
+        w->clickHandler = CycleContactFilter;
+    std::snprintf(name, sizeof name, "Cd%sSor", letter);
+    guiBindFrameHandler(name, SortLabelFrame);
+    std::snprintf(name, sizeof name, "Cd%sSBar", letter);
+    if (WindowHandle* w = guiBindFrameHandler(name, guiContactScrollBarFrame))
+        w->draw = guiDrawContactScrollBarWindow;
+}
+
+void BindStationComms(const char* prefix)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%sDialogueWindow", prefix);
+    if (WindowHandle* w = guiBindDraw(name, guiDrawCommsCallerList))
+        w->clickHandler = guiClickCommsCallerList;
+    for (int32_t i = 0; i < 5; ++i) {
+        std::snprintf(name, sizeof name, "%sComBut%c", prefix, 'A' + i);
+        if (WindowHandle* w = guiBindDraw(name, guiDrawCommsReply)) {
+            w->clickHandler = guiClickCommsReply;
+            w->subject.kind = WindowSubject::Kind::CommsSlot;
+            w->subject.slot = i;
+        }
+    }
+    std::snprintf(name, sizeof name, "%sComArmArm", prefix);
+    guiBindDraw(name, guiDrawCommsReplyPreview);
+    std::snprintf(name, sizeof name, "%sComArmOut", prefix);
+    guiBindClick(name, [](WindowHandle*) { guiToggleCommsArm(); });
+    std::snprintf(name, sizeof name, "%sComArmIn", prefix);
+    guiBindClick(name, [](WindowHandle*) { guiToggleCommsArm(); });
+}
+
+void guiSetupComStation()
+{
+    struct Indicator {
+        const char* name;
+        WindowRoutine click;
+        const uint8_t* flag;
+    };
+    const Indicator indicators[] = {
+        {"CMDDoc", guiToggleDocsView, &gDocsViewOpen},
+        {"CMDBrief", guiStartBriefing, &gPresentation.running},
+        {"CMDLocal", guiToggleLocalView, &gLocalViewOpen},
+        {"CMDGlobal", guiToggleStarMap, &gStarMapOpen},
+        {"CMDObjv", guiToggleObjectivesView, &gObjectivesViewOpen},
+        {"REMLink", ToggleComRemoteLink, &gCameras.remote.linked},
+        {"AlienBt", ToggleAlienDevice, &gAlienDevicesEnabled},
+    };
+    for (const Indicator& i : indicators)
+        BindIndicator(i.name, i.click, i.flag);
+
+    struct Readout {
+        const char* name;
+        WindowRoutine frame;
+    };
+    static const Readout kReadouts[] = {
+        {"AlFill", guiTickWindow},
+        {"FPSMeter", FpsFrame},
+        {"FPSMeterN", FpsNumberFrame},
+        {"CMseX", guiMouseXFrame},
+        {"CMseY", guiMouseYFrame},
+        {"SpeedMeter", ClockFrame},
+        {"SpeedNum", ClockFrame},
+        {"Anal0", StickXFrame},
+        {"Anal1", StickYFrame},
+        {"Anal2", PitchDemandFrame},
+        {"Anal3", YawDemandFrame},
+    };
+    for (const Readout& r : kReadouts)
+        guiBindFrameHandler(r.name, r.frame);
+
+    BindStationContacts("C");
+
+    if (guiBindFrameHandler("CMDRealV", guiTickWindow))
+        guiBindPress("CMDRealV", guiViewClick);
+    if (WindowHandle* w = guiBindDraw("CMDRemV", guiDraw3DWindow))
+        RegisterViewWindow(w);
+
+    static const Readout kBriefingButtons[] = {
+        {"BRFCPlay", BriefingPlay},
+        {"BRFCPse", BriefingPause},
+        {"BRFCBck", BriefingBack},
+        {"BRFCFwd", BriefingForward},
+    };
+    for (const Readout& b : kBriefingButtons)
+        DeleteAtOnce(guiBindClick(b.name, b.frame));
+
+    BindStationComms("Cm");
+    CreateSolarMapWindow();
+}
+
+SceneItem* FindItemAtPoint(int32_t x, int32_t y)
+{
+    SceneItem* best = nullptr;
+    float bestDistance = 1e38f;
+    ForEachSceneItem([&](SceneItem* item) {
+        if (item == gPlayerItem || !item->avatar || !ItemDisplayName(item) || !item->avatar->root)
+            return true;
+        const int16_t* r = item->avatar->root->screenRect;
+        if (x < r[0] - 8 || x > r[2] + 8 || y < r[1] - 8 || y > r[3] + 8)
+            return true;
+        const float d = gPlayerItem ? GetItemSeparation(gPlayerItem, item, nullptr) : 0.0f;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = item;
+        }
+        return true;
+    });
+    return best;
+}
+
+void guiViewClick(WindowHandle*)
+{
+    if (gDocsViewOpen)
+        return;
+    SceneItem* item = FindItemAtPoint(gWindows.mouseX, gWindows.mouseY);
+    if (!item)
+        return;
+    Contact* row = FindContactRow(item);
+    if (!row)
+        return;
+    SelectContact(item);
+    ForceContactRefresh();
+    guiShowContactTag(item);
+}
+
+const char* ItemDisplayName(const SceneItem* item)
+{
+    if (!item)
+        return nullptr;
+    if (item->sim && item->sim->shipInfo && item->sim->shipInfo->name)
+        return item->sim->shipInfo->name;
+    return item->symbol ? item->symbol->name : nullptr;
+}
+
+const char* ContactTagText(const SceneItem* item)
+{
+    if (!item || !item->avatar)
+        return "";
+    if (item->avatar->flags & 4)
+        return "Inert";
+    const char* name = ItemDisplayName(item);
+    return name ? name : "";
+}
+
+WindowHandle* guiShowContactTag(SceneItem* item)
+{
+    if (!item)
+        return nullptr;
+    WindowHandle* w = PopUpLabel(ContactTagText(item), "BFont", gWindows.mouseX - 4, gWindows.mouseY - 4, 4, TagFrame);
+    if (!w)
+        return nullptr;
+    w->clickHandler = TagClick;
+    SetSubjectRow(w, gContacts.current);
+    return w;
+}
+
+WindowHandle* guiShowElementHint(WindowHandle* window)
+{
+    if (!window || window->hintText < 0 || window->hintText >= kTextTableEntries || !gTextTable[window->hintText])
+        return nullptr;
+    const char* text = gTextTable[window->hintText];
+    Resource* font = FontResource("RFont");
+    int16_t width = 0, height = 0;
+    if (font && font->data)
+        TextMeasure(text, static_cast<const RasterFont*>(font->data), width, height);
+    const int32_t x = gWindows.mouseX - (width + 10) / 2, y = gWindows.mouseY - 14 - (height + 10);
+    return PopUpLabel(text, "RFont", x, y, 10, HintFrame);
+}
+
+void BuildCockpitHud()
+{
+    SceneItem* viewed = CurrentContactItem();
+    if (!viewed)
+        viewed = gControlledItem;
+    for (int i = 0; i < kCockpitTrailHuds; ++i) {
+        gCockpitTrailHuds[i] = AllocHUD();
+        if (HUD* h = gCockpitTrailHuds[i]) {
+            InitTrailHud(h, viewed, 0);
+            RegisterHud(h);
+        }
+    }
+    if (HUD* h = AllocHUD()) {
+        InitCaptionScaleHud(h, "LAGRANGE", viewed, 0);
+        RegisterHud(h);
+    }
+    using PlainInit = void (*)(HUD*, SceneItem*, int32_t);
+    using RecordInit = HUD* (*)(HUD*, SceneItem*, int32_t);
+    if (HUD* h = AllocHUD()) {
+        InitShipPartMarkersHud(h, viewed, 0);
+        RegisterHud(h);
+    }
+    if (HUD* h = AllocHUD()) {
+        InitFiringArcHud(h, viewed, 0);
+        RegisterHud(h);
+    }
+    static const RecordInit kRecordInits[] = {InitContactBracketsHud, InitSpaceGridHud};
+    for (RecordInit init : kRecordInits)
+        if (HUD* h = AllocHUD()) {
+            init(h, viewed, 0);
+            RegisterHud(h);
+        }
+    static const PlainInit kPlainInits[] = {InitComponentBoxesHud, InitModelPointMarkersHud};
+    for (PlainInit init : kPlainInits)
+        if (HUD* h = AllocHUD()) {
+            init(h, viewed, 0);
+            RegisterHud(h);
+            if (init == InitComponentBoxesHud)
+                gComponentBoxHud = h;
+        }
+    if (HUD* h = AllocHUD()) {
+        InitPositionMarkerHud(h, viewed, 0);
+        RegisterHud(h);
+    }
+    // The orbs are drawn by the flight HUD's orb windows, not by the list.
+    gCockpitOrbs[0] = AllocBigHUD();
+    if (gCockpitOrbs[0]) {
+        InitOrbHud(gCockpitOrbs[0], viewed, 0);
+        gCockpitOrbs[0]->params[0] = 6500;
+    }
+    gCockpitOrbs[1] = AllocBigHUD();
+    if (gCockpitOrbs[1]) {
+        InitOrbHud(gCockpitOrbs[1], viewed, 0);
+        gCockpitOrbs[1]->params[2] = 5500;
+    }
+}
