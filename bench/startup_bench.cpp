@@ -1,6 +1,6 @@
 // Start-up, headless (SDL's dummy video and audio) on a copy of the demo data
 // tree: from the command line to the front end, and to the first flight
-// frame of mission01. Each start-up runs in a child process of its own
+// frame of the test flight. Each start-up runs in a child process of its own
 // (fork), so every one starts from a fresh program as the real one does.
 //
 // BM_StartupTo* time the program's own path: the entry's prelude, StartGame
@@ -69,7 +69,7 @@ using Clock = std::chrono::steady_clock;
 // The mission by its path: start-up looks a bare name up as a loose file
 // in the working folder (or in the "scripts" library), where the demo tree
 // has none.
-constexpr const char* kMissionLine = "-w zqk\\resource\\scripts\\missions\\mission01.scr";
+constexpr const char* kMissionLine = "-w zqk\\resource\\scripts\\missions\\testflight98.scr";
 
 double Milliseconds(Clock::time_point from, Clock::time_point to)
 {

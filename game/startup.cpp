@@ -505,6 +505,7 @@ void ShowEndScreen()
     if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission)
         gLoopFlags.quitRequest = 1;
     DumpShipLog();
+    LoadFrontEndPalette();
     gFrontEndActive = 255;
     gDirectorOn = 0;
     RecordMissionResult();

@@ -464,8 +464,13 @@ void guiDrawStationViewFilm(WindowHandle* window)
             CloseClip(&gAmbient.clip);
             gAmbient.view = -1;
         }
-    } else {
-        guiDrawRasterWindow(window);
+    } else if (Bitmap* picture = window->font ? static_cast<Bitmap*>(ResGet(window->font)) : nullptr) {
+        // The picture is drawn as it is; the backdrop keeps the whole view's
+        // size, which the films are centred in and the mouse turns by.
+        const Canvas screen = ScreenCanvas();
+        const ClipRect rect{window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
+        if (screen.pixels)
+            CanvasBlitClipped(screen, *picture, rect, window->rect[0], window->rect[1]);
     }
     window->redrawCount = gWindows.redrawValue ? gWindows.redrawValue : 1;
 }

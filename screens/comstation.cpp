@@ -33,6 +33,7 @@
 int32_t gStationMouseOrigin[2] = {0, 0};
 uint8_t gPresentationDone = 0;
 HUD* gCockpitOrbs[2] = {nullptr, nullptr};
+WindowHandle* gScopeWindows[2] = {nullptr, nullptr};
 HUD* gCockpitTrailHuds[kCockpitTrailHuds] = {};
 HUD* gComponentBoxHud = nullptr;
 
@@ -555,7 +556,7 @@ void guiSetupComStation()
 
     if (guiBindFrameHandler("CMDRealV", guiTickWindow))
         guiBindPress("CMDRealV", guiViewClick);
-    if (WindowHandle* w = guiBindDraw("CMDRemV", guiDraw3DWindow))
+    if (WindowHandle* w = guiBindDraw("CMDRemV", guiDrawRemoteViewWindow))
         RegisterViewWindow(w);
 
     static const Readout kBriefingButtons[] = {
@@ -705,4 +706,7 @@ void BuildCockpitHud()
         InitOrbHud(gCockpitOrbs[1], viewed, 0);
         gCockpitOrbs[1]->params[2] = 5500;
     }
+    for (int i = 0; i < 2; ++i)
+        if (gScopeWindows[i])
+            guiSetHeldHudElement(gScopeWindows[i], gCockpitOrbs[i]);
 }

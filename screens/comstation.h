@@ -82,6 +82,8 @@ const char* ContactTagText(const SceneItem* item);
 void BuildCockpitHud();
 // The two orbs BuildCockpitHud took (value 6500, range 5500), or null.
 extern HUD* gCockpitOrbs[2];
+// The NAV and WEP scope windows, which show the first and second orb.
+extern WindowHandle* gScopeWindows[2];
 // Its seven trail elements and its component box, which the bridge keys
 // hide; null until it has run.
 constexpr int kCockpitTrailHuds = 7;

@@ -10,6 +10,7 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "script/configstatements.h"
 #include "script/symbols.h"
 #include "system/canvas.h"
 #include "system/film.h"
@@ -78,6 +79,7 @@ constexpr uint8_t kScanZero = 11, kScanEquals = 13, kScanQ = 16, kScanO = 24, kS
 
 constexpr int16_t kOptionsStation = 5;
 constexpr int16_t kConfirmDelete = 97;
+constexpr int kTextInsertDisc = 51;
 
 const FrontStateRow& Row(int16_t state)
 {
@@ -352,6 +354,379 @@ void HomeMovieDraw(WindowHandle* window)
     DrawInFontColours(screen, x, y, caption, font, CanvasBounds(screen));
 }
 
+// --- The timeline's drawing ----------------------------------------------------
+
+// Colours of the timeline (palette indices).
+constexpr uint8_t kGridColour = 84;
+constexpr uint8_t kEntryColour = 90, kCurrentEntryColour = 98;
+constexpr uint8_t kRestartableColour = 154, kCurrentRestartableColour = 160;
+constexpr uint8_t kRestartableText = 152, kCurrentRestartableText = 158;
+constexpr uint8_t kFrameColour = 96;
+constexpr uint8_t kButtonHot = 97, kButtonHotDisabled = 89;
+constexpr int kGridStep = 32;
+
+ClipRect Inside(const WindowHandle* window)
+{
+    return {window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
+}
+
+void ClearElement(const Canvas& screen, const WindowHandle* window)
+{
+    CanvasFillRectClipped(screen, 0, Inside(window), window->rect[0], window->rect[1], window->rect[2],
+                          window->rect[3]);
+}
+
+// Text in one colour standing on the pen line, or in the font's own colours
+// for colour -1.
+void DrawTextAt(const Canvas& screen, int x, int y, const char* text, const RasterFont* font, int colour,
+                const ClipRect& clip)
+{
+    if (!text || !font)
+        return;
+    int16_t px = static_cast<int16_t>(x), py = static_cast<int16_t>(y);
+    if (colour < 0)
+        DrawInFontColours(screen, px, py, text, font, clip);
+    else
+        CanvasDrawText(screen, px, py, text, font, static_cast<uint8_t>(colour), clip);
+}
+
+void DrawTextCentred(const Canvas& screen, int left, int right, int y, const char* text, const RasterFont* font,
+                     int colour, const ClipRect& clip)
+{
+    if (!text || !font)
+        return;
+    int16_t width = 0, height = 0;
+    TextMeasure(text, font, width, height);
+    DrawTextAt(screen, (left + right + 1 - width) / 2, y, text, font, colour, clip);
+}
+
+const RasterFont* RegularFont()
+{
+    return FontNamed("RFont");
+}
+
+bool Restartable(const MissionList& list, int i)
+{
+    const MissionListEntry& e = list.entries[i];
+    return &list == &gCompletedList && ((e.mission && e.mission->branchMission > 0) || i == list.count - 1);
+}
+
+// One list entry at the list's origin: its box, the line above its foot,
+// the title word-wrapped and the score.
+void DrawListEntry(const Canvas& screen, const MissionList& list, int i, int ox, int oy, const ClipRect& clip)
+{
+    const MissionListEntry& e = list.entries[i];
+    const bool current = gFrontEnd.currentEntry == &e;
+    const bool restartable = Restartable(list, i);
+    const uint8_t box = restartable ? (current ? kCurrentRestartableColour : kRestartableColour)
+                                    : (current ? kCurrentEntryColour : kEntryColour);
+    const int text = restartable ? (current ? kCurrentRestartableText : kRestartableText) : -1;
+    const int l = ox + e.left, t = oy + e.top, r = ox + e.right, b = oy + e.bottom;
+    auto line = [&](int x1, int y1, int x2, int y2, uint8_t colour) {
+        CanvasLineClipped(screen, static_cast<int16_t>(x1), static_cast<int16_t>(y1), static_cast<int16_t>(x2),
+                          static_cast<int16_t>(y2), colour, clip);
+    };
+    line(l, t, r, t, box);
+    line(r, t, r, b, box);
+    line(r, b, l, b, box);
+    line(l, b, l, t, box);
+    line(l, b - 20, r, b - 20, box);
+    if (&list == &gCompletedList && i + 1 < list.count)
+        line(r, (t + b) / 2, r + 8, (t + b) / 2, box); // the connector to the next
+    const RasterFont* font = gMissionListFont ? gMissionListFont : RegularFont();
+    if (!font || !e.mission)
+        return;
+    const ClipRect inside = {static_cast<int16_t>(std::max<int>(clip.left, l + 1)),
+                             static_cast<int16_t>(std::max<int>(clip.top, t + 1)),
+                             static_cast<int16_t>(std::min<int>(clip.right, r - 1)),
+                             static_cast<int16_t>(std::min<int>(clip.bottom, b - 1))};
+    if (inside.left > inside.right || inside.top > inside.bottom)
+        return;
+    int16_t x = static_cast<int16_t>(l + 5), y = static_cast<int16_t>(t + font->height);
+    CanvasTextWrapWidth(screen, x, y, e.mission->title, font, inside, static_cast<int16_t>(e.width - 10));
+    char number[32];
+    const bool completed = e.kind != 0;
+    std::snprintf(number, sizeof number, "%i", completed ? e.score : e.maxScore);
+    DrawTextAt(screen, l + 5, b - 5, number, font, text, inside);
+    if (completed && e.maxScore > 0) {
+        std::snprintf(number, sizeof number, "%i%%", static_cast<int>(int64_t{e.score} * 100 / e.maxScore));
+        DrawTextCentred(screen, l, r, b - 5, number, font, text, inside);
+    }
+    if (completed && e.mission->missionNumber >= kExtraMissionNumber) {
+        std::snprintf(number, sizeof number, "%i:%02i", e.time / 6000, (e.time / 100) % 60);
+        DrawTextAt(screen, r - 40, b - 5, number, font, text, inside);
+    }
+}
+
+// The background grid's offsets of the two lists (x, y), moved five times
+// as far as the list when the edge scroll moves it.
+int32_t gGridOffsets[2][2] = {};
+
+int32_t (&GridOffsets(const MissionList& list))[2]
+{
+    return gGridOffsets[&list == &gCompletedList ? 1 : 0];
+}
+
+// The per-frame edge scroll of a mission list: near an edge of the element
+// (the outer third each way) the list moves toward it, faster the nearer
+// the mouse, and never past its content; the scroll along the list's own
+// axis is then kept within the content.
+void MissionListScroll(WindowHandle* window)
+{
+    guiTickWindow(window);
+    MissionList& list = window == gFrontScreens.completedWindow ? gCompletedList : gAvailableList;
+    const int16_t* r = window->rect;
+    const int width = r[2] - r[0] + 1, height = r[3] - r[1] + 1;
+    if (width <= 0 || height <= 0)
+        return;
+    const bool inside = gWindows.mouseX >= r[0] && gWindows.mouseX <= r[2] && gWindows.mouseY >= r[1] &&
+                        gWindows.mouseY <= r[3];
+    if (inside) {
+        const float speed = static_cast<float>(std::min<int32_t>(gFrameClock.frameTicks, 4));
+        struct Axis {
+            float f;
+            int16_t& scroll;
+            int content, size;
+            int32_t& grid;
+        };
+        Axis axes[2] = {
+            {static_cast<float>(gWindows.mouseX - r[0]) / width, list.scrollX, list.contentWidth, width,
+             GridOffsets(list)[0]},
+            {static_cast<float>(gWindows.mouseY - r[1]) / height, list.scrollY, list.contentHeight, height,
+             GridOffsets(list)[1]},
+        };
+        for (Axis& a : axes) {
+            if (a.content <= a.size + 10)
+                continue;
+            int step = 0;
+            if (a.f < 0.33f)
+                step = -static_cast<int>(speed * (0.33f - a.f) * 9.0f);
+            else if (a.f > 0.67f)
+                step = static_cast<int>(speed * (a.f - 0.67f) * 9.0f);
+            const int moved = std::clamp(a.scroll + step, 0, a.content - a.size) - a.scroll;
+            a.scroll = static_cast<int16_t>(a.scroll + moved);
+            a.grid += moved * 5;
+        }
+    }
+    int16_t& along = list.vertical ? list.scrollY : list.scrollX;
+    const int content = list.vertical ? list.contentHeight : list.contentWidth;
+    const int size = list.vertical ? height : width;
+    along = static_cast<int16_t>(content <= size ? 0 : std::clamp<int>(along, 0, content - size));
+}
+
+// The draw of the two mission lists: a grid that moves with the scroll,
+// then the entries from the list's origin (centred when they fit).
+void MissionListDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels)
+        return;
+    const MissionList& list = window == gFrontScreens.completedWindow ? gCompletedList : gAvailableList;
+    const ClipRect clip = Inside(window);
+    ClearElement(screen, window);
+    const int left = window->rect[0], top = window->rect[1], right = window->rect[2], bottom = window->rect[3];
+    const int32_t(&grid)[2] = GridOffsets(list);
+    for (int x = left - (list.scrollX + grid[0]) % kGridStep; x <= right; x += kGridStep)
+        if (x >= left)
+            CanvasLineClipped(screen, static_cast<int16_t>(x), static_cast<int16_t>(top), static_cast<int16_t>(x),
+                              static_cast<int16_t>(bottom), kGridColour, clip);
+    for (int y = top - (list.scrollY + grid[1]) % kGridStep; y <= bottom; y += kGridStep)
+        if (y >= top)
+            CanvasLineClipped(screen, static_cast<int16_t>(left), static_cast<int16_t>(y), static_cast<int16_t>(right),
+                              static_cast<int16_t>(y), kGridColour, clip);
+    const int width = right - left + 1, height = bottom - top + 1;
+    int ox = left - list.scrollX, oy = top - list.scrollY;
+    if (list.contentWidth < width)
+        ox = left + (width - list.contentWidth) / 2;
+    if (list.contentHeight < height)
+        oy = top + (height - list.contentHeight) / 2;
+    for (int i = 0; i < list.count; ++i)
+        DrawListEntry(screen, list, i, ox, oy, clip);
+}
+
+// The play buttons, each by its flag, with its caption by language.
+struct TimelineButton {
+    const char* element;
+    const char* caption[3];
+    uint8_t FrontScreens::*flag;
+};
+// clang-format off
+constexpr TimelineButton kTimelineButtons[] = {
+    {"TimPlayMN",  {"Play", "Jouer", "Spielen"}, &FrontScreens::playNew},
+    {"TimPlayMA",  {"Play again", "Rejouer", "Nochmal"}, &FrontScreens::playAgain},
+    {"TimPlayMT",  {"Extra", "Bonus", "Extra"}, &FrontScreens::playExtra},
+    {"TimRestart", {"Restart", "Reprendre", "Neustart"}, &FrontScreens::playRestart},
+    {"TimDelete",  {"Delete", "Effacer", "L\xF6schen"}, nullptr}, // always possible
+};
+// clang-format on
+
+// A button: its caption at left + 2 in the regular font when it can be
+// used, else in the dim font; corner brackets around it while the mouse is
+// over it.
+void TimelineButtonDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels)
+        return;
+    const TimelineButton* button = nullptr;
+    for (const TimelineButton& b : kTimelineButtons)
+        if (window->elementName && std::strcmp(window->elementName, b.element) == 0)
+            button = &b;
+    if (!button)
+        return;
+    const bool usable = !button->flag || gFrontScreens.*(button->flag);
+    ClearElement(screen, window);
+    const RasterFont* font = usable ? RegularFont() : FontNamed("DimFont");
+    const int baseline = window->rect[1] + (window->rect[3] - window->rect[1] + 1 + (font ? font->height / 2 : 0)) / 2;
+    DrawTextAt(screen, window->rect[0] + 2, baseline, button->caption[Language()], font, -1, CanvasBounds(screen));
+    const bool over = gWindows.mouseX >= window->rect[0] && gWindows.mouseX <= window->rect[2] &&
+                      gWindows.mouseY >= window->rect[1] && gWindows.mouseY <= window->rect[3];
+    const uint8_t colour = over ? (usable ? kButtonHot : kButtonHotDisabled) : 0;
+    DrawCornerBrackets(static_cast<int16_t>(window->rect[0] - 4), window->rect[1], window->rect[2],
+                       static_cast<int16_t>(baseline + 5), 6, colour);
+}
+
+// The career history: its heading and the fixed frame of the timeline.
+void CareerHistoryDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels)
+        return;
+    static const char* const kHeading[3] = {"Career history", "Historique", "Laufbahn"};
+    DrawTextCentred(screen, window->rect[0], window->rect[2], (window->rect[1] + window->rect[3]) / 2 + 4,
+                    kHeading[Language()], RegularFont(), -1, CanvasBounds(screen));
+    static constexpr int16_t kFrame[][4] = {
+        {49, 107, 600, 107},
+        {49, 108, 600, 108},
+        {324, 64, 324, 106},
+        {324, 86, 599, 86},
+        {131, 132, 599, 132},
+        {130, 109, 130, 442},
+        {460, 109, 460, 442},
+    };
+    for (const auto& l : kFrame)
+        CanvasLineClipped(screen, l[0], l[1], l[2], l[3], kFrameColour, CanvasBounds(screen));
+}
+
+void RatingDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels)
+        return;
+    ClearElement(screen, window);
+    char text[96];
+    std::snprintf(text, sizeof text, "%i %s", CaptainSlot.totalScore, RatingForScore(CaptainSlot.totalScore));
+    DrawTextAt(screen, window->rect[0] + 4, window->rect[3] - 4, text, RegularFont(), -1, Inside(window));
+}
+
+const MissionRecord& SelectedRecord()
+{
+    return MissionTable[std::clamp<int>(gFrontEnd.selectedMission, 0, kMissionCount - 1)];
+}
+
+// The selected mission's best score and time, while the what-mission box
+// is shown.
+void WhatMissionDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels || !gFrontScreens.whatMissionShown)
+        return;
+    ClearElement(screen, window);
+    const int16_t* r = window->rect;
+    guiDrawOutline(screen, kFrameColour, r[0], r[1], r[2], r[3]);
+    const RasterFont* font = RegularFont();
+    if (!font)
+        return;
+    const MissionRecord& m = SelectedRecord();
+    const int index = std::clamp<int>(gFrontEnd.selectedMission, 0, kMissionCount - 1);
+    const int32_t best = CaptainSlot.missionScore[index], time = CaptainSlot.missionTime[index];
+    const int32_t maximum = m.maxScore != 0 ? m.maxScore : 1;
+    static const char* const kScore[3] = {"Best Score: %i  %i%%", "Meilleur Score: %i  %i%%",
+                                          "h\xF6"
+                                          "chste Punktzahl: %i  %i%%"};
+    static const char* const kTime[3] = {"Best Time: %i:%02i", "Meilleur Temps: %i:%02i", "beste Zeit: %i:%02i"};
+    char score[96], best_time[64];
+    std::snprintf(score, sizeof score, kScore[Language()], best, static_cast<int>(int64_t{best} * 100 / maximum));
+    std::snprintf(best_time, sizeof best_time, kTime[Language()], time / 6000, (time / 100) % 60);
+    const ClipRect clip = Inside(window);
+    // The figures in the console font when there is one: they fit a narrow box.
+    const RasterFont* figures = FontNamed("ConsFont") ? FontNamed("ConsFont") : font;
+    const int step = font->height + 4;
+    DrawTextCentred(screen, r[0], r[2], r[1] + step, m.title, font, -1, clip);
+    DrawTextCentred(screen, r[0], r[2], r[1] + 2 * step, score, figures, -1, clip);
+    DrawTextCentred(screen, r[0], r[2], r[1] + 3 * step, best_time, figures, -1, clip);
+}
+
+// The debrief view: the selected mission's title and, 40 pixels below, the
+// current entry's debrief text.
+void DebriefViewDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels || !gFrontScreens.debriefShown)
+        return;
+    ClearElement(screen, window);
+    const RasterFont* font = RegularFont();
+    if (!font)
+        return;
+    const int16_t* r = window->rect;
+    const ClipRect clip = Inside(window);
+    DrawTextCentred(screen, r[0], r[2], r[1] + font->height, SelectedRecord().title, font, -1, clip);
+    const char* text = gFrontEnd.currentEntry ? MissionEntryDebrief(*gFrontEnd.currentEntry) : nullptr;
+    if (!text)
+        return;
+    int16_t x = static_cast<int16_t>(r[0] + 4), y = static_cast<int16_t>(r[1] + font->height + 40);
+    CanvasTextWrapWidth(screen, x, y, text, font, clip, static_cast<int16_t>(r[2] - r[0] - 8));
+}
+
+void DebriefOnClick(WindowHandle*)
+{
+    if (!gFrontEnd.currentEntry || !MissionEntryDebrief(*gFrontEnd.currentEntry))
+        return;
+    gFrontScreens.whatMissionShown = 0;
+    gFrontScreens.debriefShown = 255;
+    gFrontScreens.debriefButtonShown = 0;
+    guiRequestFullRedraw();
+}
+
+void DebriefOffClick(WindowHandle*)
+{
+    gFrontScreens.whatMissionShown = 255;
+    gFrontScreens.debriefShown = 0;
+    gFrontScreens.debriefButtonShown = gFrontEnd.currentEntry && MissionEntryDebrief(*gFrontEnd.currentEntry) ? 255 : 0;
+    guiRequestFullRedraw();
+}
+
+// The disc request and the yes/no question: a text of the language table,
+// centred in the element (the disc request's with the disc number).
+void CentredTableText(WindowHandle* window, const char* text)
+{
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels || !text)
+        return;
+    ClearElement(screen, window);
+    const RasterFont* font = RegularFont();
+    DrawTextCentred(screen, window->rect[0], window->rect[2], (window->rect[1] + window->rect[3]) / 2 + 4, text, font,
+                    -1, Inside(window));
+}
+
+void InsertDiscDraw(WindowHandle* window)
+{
+    const char* format = gTextTable[kTextInsertDisc];
+    char text[128];
+    if (format) {
+        std::snprintf(text, sizeof text, "%s", format);
+        if (const char* at = std::strstr(format, "%i"))
+            std::snprintf(text, sizeof text, "%.*s%i%s", static_cast<int>(at - format), format, gFrontEnd.disc, at + 2);
+    }
+    CentredTableText(window, format ? text : nullptr);
+}
+
+void ConfirmDraw(WindowHandle* window)
+{
+    const int16_t number = gFrontScreens.confirmText;
+    CentredTableText(window, number >= 0 && number < kTextTableEntries ? gTextTable[number] : nullptr);
+}
+
 // Instant Action starts as soon as its screen is drawn.
 void ActionMovieDraw(WindowHandle* window)
 {
@@ -407,8 +782,9 @@ void NameDraw(WindowHandle* window)
     const int16_t* r = window->rect;
     CanvasFillRect(screen, 0, r[0], r[1], r[2], r[3]);
     const RasterFont* font = window->font ? static_cast<const RasterFont*>(ResGet(window->font)) : nullptr;
+    // The name stands on a pen line near the element's foot, inside it.
     int16_t x = static_cast<int16_t>(r[0] + 4);
-    int16_t y = r[1];
+    int16_t y = static_cast<int16_t>(r[3] - 4);
     if (font)
         DrawInFontColours(screen, x, y, CaptainSlot.name, font, RectOf(window));
     if (gFrontScreens.nameEntry && gFrameClock.frameCounter % 50 >= 26)
@@ -535,13 +911,15 @@ void ListClick(WindowHandle* window)
 // The play buttons follow the current entry: a completed one can be flown
 // again (and restarted from when its outcome decides a branch, or it is
 // the last one completed), a completed extra again as an extra, any other
-// as new.
-void PlayButtonsFrame(WindowHandle*)
+// as new. The button's own tick follows (its click and its draw).
+void PlayButtonsFrame(WindowHandle* window)
 {
     FrontScreens& f = gFrontScreens;
     const MissionListEntry* entry = gFrontEnd.currentEntry;
-    if (!entry)
+    if (!entry) {
+        guiTickWindow(window);
         return;
+    }
     f.playNew = f.playAgain = f.playExtra = f.playRestart = 0;
     if (entry->kind == 1) {
         f.playAgain = 255;
@@ -552,6 +930,7 @@ void PlayButtonsFrame(WindowHandle*)
     } else {
         f.playNew = 255;
     }
+    guiTickWindow(window);
 }
 
 // --- Set-up routines ------------------------------------------------------------
@@ -559,6 +938,7 @@ void PlayButtonsFrame(WindowHandle*)
 void SetupFrontHome()
 {
     if (!gFrontScreens.clipsRegistered) {
+        gMissionListFont = RegularFont();
         if (ReadMissionTable())
             RebuildMissionLists();
         for (const FrontStateRow& row : kFrontStates)
@@ -605,16 +985,30 @@ void SetupFrontTime()
     guiBindClick("TimPlayMT", PlayExtraClick);
     guiBindClick("TimRestart", RestartClick);
     guiBindClick("TimDelete", DeleteClick);
+    guiBindDraw("TimNew", MissionListDraw);
+    guiBindDraw("TimArchive", MissionListDraw);
+    guiBindFrameHandler("TimNew", MissionListScroll);
+    guiBindFrameHandler("TimArchive", MissionListScroll);
+    for (const TimelineButton& button : kTimelineButtons)
+        guiBindDraw(button.element, TimelineButtonDraw);
+    guiBindDraw("TimCarHist", CareerHistoryDraw);
+    guiBindDraw("TimRating", RatingDraw);
+    guiBindDraw("WhatMiss", WhatMissionDraw);
+    guiBindDraw("TimDbfScrn", DebriefViewDraw);
+    guiBindClick("TimDbfOn", DebriefOnClick);
+    guiBindClick("TimDbfOff", DebriefOffClick);
 }
 
 void SetupInsertCD()
 {
+    guiBindDraw("InsCD", InsertDiscDraw);
     guiBindClick("InsCDOK", DiscOkClick);
     guiBindClick("InsCDCancel", BackToTimelineClick);
 }
 
 void SetupConfirm()
 {
+    guiBindDraw("Cnf", ConfirmDraw);
     guiBindClick("CnfOK", ConfirmOkClick);
     guiBindClick("CnfCancel", BackToTimelineClick);
 }

@@ -600,8 +600,11 @@ void guiSetupNavStation()
         }
 
     BindStationContacts("N");
-    if (WindowHandle* w = guiBindDraw("NOrb", guiDraw3DWindow))
+    if (WindowHandle* w = guiBindDraw("NOrb", guiDrawNavScopeWindow)) {
         RegisterViewWindow(w);
+        gScopeWindows[0] = w;
+        guiSetHeldHudElement(w, gCockpitOrbs[0]);
+    }
     static const char* const kHealthRows[2] = {"NAVSysStat1", "NAVSysStat2"};
     for (int i = 0; i < 2; ++i)
         if (WindowHandle* w = guiBindFrameHandler(kHealthRows[i], HealthRowFrame)) {

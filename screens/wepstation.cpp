@@ -432,7 +432,7 @@ void guiSetupWepStation()
 {
     if (guiBindFrameHandler("WEPRealV", guiTickWindow))
         guiBindPress("WEPRealV", guiViewClick);
-    if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDraw3DWindow))
+    if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDrawCockpitViewWindow))
         w->pressHandler = guiViewClick;
     guiBindDraw("WpIcons", guiDrawWeaponSlots);
     for (int slot = 0; slot < kWeaponSlots; ++slot) {
@@ -482,8 +482,11 @@ void guiSetupWepStation()
     guiBindClick("WEPBotR2", guiToggleRippleFire);
 
     BindStationContacts("W");
-    if (WindowHandle* w = guiBindDraw("WOrb", guiDraw3DWindow))
+    if (WindowHandle* w = guiBindDraw("WOrb", guiDrawWeaponScopeWindow)) {
         RegisterViewWindow(w);
+        gScopeWindows[1] = w;
+        guiSetHeldHudElement(w, gCockpitOrbs[1]);
+    }
     BindStationComms("Wp");
     LoadWeaponSlotIcons();
     RefreshWeaponSlots();

@@ -279,6 +279,8 @@ bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
         const auto ticks = static_cast<int32_t>(carry);
         carry -= ticks;
         StartFrame(ticks);
+        if (options.eachFrame)
+            options.eachFrame(gFrame);
         RunScript(&position, true);
         RunSimulationFrame();
         // What the view would draw: the conditions read drawn positions.

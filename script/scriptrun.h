@@ -33,6 +33,9 @@ struct ScriptRunOptions {
     int traceEvery = 0;
     uint32_t seed = 1;
     void (*afterSetUp)() = nullptr; // run once the flight is set up (tests)
+    // Run at the start of every frame, before the script (tests: what a
+    // player does, such as closing a view or destroying a ship).
+    void (*eachFrame)(int frame) = nullptr;
 };
 
 // One block per scene item with a ShipInfo, in list order: its symbol, type

@@ -1,12 +1,12 @@
-// The bridge's demo data: every picture and film the station views, the
-// station changes, the comms arm and the bridge icons ask for by name,
+// The bridge's demo data: the pictures and films the station views and the
+// station changes ask for by name (the film fixtures and the demo data's
+// own generator write the icons, the key list and a few of the films),
 // drawn here from flat shapes in the game palette's ramps (10 + 29 x ramp
 // + shade: grey, red, orange, yellow, green, cyan, blue, violet) so that
 // films compress to fill blocks and pictures to runs.
 #include "tools/demodata_bridge.h"
 
 #include "system/palette.h"
-#include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "tools/smacker_writer.h"
 
@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
+constexpr int kBandHeight = 12;
 
 uint8_t Shade(int ramp, int shade)
 {
@@ -75,11 +76,6 @@ bool SavePcx(const std::string& path, const Picture& p, const uint8_t* rgb)
     return ok;
 }
 
-bool SaveBbm(const std::string& path, const Picture& p)
-{
-    return SaveBytes(path, IffBuildPbm(p.pixels.data(), p.width, p.height, 0, 0, nullptr, true));
-}
-
 // A station view: the bridge's dark walls, the big window ahead (on the
 // side views a smaller one), the station's console in its colour, and the
 // turn marks at the edges that turn the view.
@@ -111,7 +107,7 @@ Picture StationBackdrop(int station, int direction)
             p.Fill(619 - i, 176 + i, 620 - i, 224 - i, mark);
     }
     // The station's band along the top names it by colour.
-    p.Fill(0, 0, kScreenWidth, 12, Shade(ramp, 16));
+    p.Fill(0, 0, kScreenWidth, kBandHeight, Shade(ramp, 16));
     return p;
 }
 
@@ -181,30 +177,16 @@ bool SaveFilm(const std::string& path, const smk::Film& film)
     return SaveBytes(path, smk::Write(film));
 }
 
-// An icon: a filled shape on colour 0 (transparent for the run lists).
-Picture Icon(int width, int height, uint8_t colour, int shape)
+// The films the film fixtures write into the demo tree ("filmfixtures
+// demo"): not written again here.
+bool FromFilmFixtures(const std::string& name)
 {
-    Picture p(width, height, 0);
-    switch (shape % 4) {
-    case 0: // a box
-        p.Fill(2, 2, width - 2, height - 2, colour);
-        break;
-    case 1: // a diamond
-        for (int y = 0; y < height; ++y) {
-            const int half = (height / 2 - std::abs(y - height / 2)) * width / height;
-            p.Fill(width / 2 - half, y, width / 2 + half, y + 1, colour);
-        }
-        break;
-    case 2: // a wedge pointing right
-        for (int y = 0; y < height; ++y)
-            p.Fill(0, y, width - std::abs(y - height / 2) * width / height * 2, y + 1, colour);
-        break;
-    default: // a bar with a dot
-        p.Fill(0, height / 2 - 1, width, height / 2 + 1, colour);
-        p.Fill(width / 2 - 2, 1, width / 2 + 2, height - 1, colour);
-        break;
-    }
-    return p;
+    static const char* const kFixtureFilms[] = {"navsit", "CmdStd1", "EngRgt3", "NavLft2", "cmdrem", "cmdsit",
+                                                "engrgtb", "engsit", "navstd", "weplft", "wepsit"};
+    for (const char* fixture : kFixtureFilms)
+        if (name == fixture)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -214,24 +196,20 @@ bool WriteBridgeDemoData(const std::string& folder, const uint8_t* rgb)
     bool ok = true;
     static const char* const kViews[12] = {"cmdstd", "cmdlft", "cmdrgt", "navstd", "navlft", "navrgt",
                                            "wepstd", "weplft", "weprgt", "engstd", "englft", "engrgt"};
-    for (int v = 0; v < 12; ++v)
-        ok = ok && SavePcx(Path(folder, std::string("art/bridge/") + kViews[v] + ".pcx"),
-                           StationBackdrop(v / 3, v % 3), rgb);
-
-    Picture keys(kScreenWidth, kScreenHeight, Shade(kBlue, 2));
-    for (int row = 0; row < 12; ++row)
-        keys.Fill(60, 60 + row * 30, 580, 80 + row * 30, Shade(row % 2 ? kGrey : kBlue, 10));
-    ok = ok && SavePcx(Path(folder, "art/keylist.pcx"), keys, rgb);
+    // A view's picture is only its top band: the layout loads all twelve
+    // at start-up, and whole screens would fill the resource pool. The
+    // ambient films show the whole view.
+    for (int v = 0; v < 12; ++v) {
+        Picture band(kScreenWidth, kBandHeight, Shade(kStationRamps[v / 3], 16));
+        ok = ok && SavePcx(Path(folder, std::string("art/bridge/") + kViews[v] + ".pcx"), band, rgb);
+    }
 
     // The films of the station changes, by station word and suffix.
     static const char* const kWords[4] = {"cmd", "nav", "wep", "eng"};
     static const char* const kSuffixes[6] = {"sit", "std", "lft", "rgt", "lftb", "rgtb"};
-    // (navsit.smk, which every mission start plays, and the arm's opening
-    // film navarmin.smk come from the film fixtures.)
     for (int s = 0; s < 4; ++s)
         for (int k = 0; k < 6; ++k)
-            ok = ok && (s == 1 && k == 0 ? true : SaveFilm(Path(folder, std::string("video/") + kWords[s] + kSuffixes[k] + ".smk"), SweepFilm(160, 120, 8, kStationRamps[s], k == 2 || k == 5, rgb)));
-    ok = ok && SaveFilm(Path(folder, "video/cmdrem.smk"), SweepFilm(160, 120, 8, kGreen, false, rgb));
+            ok = ok && (FromFilmFixtures(std::string(kWords[s]) + kSuffixes[k]) ? true : SaveFilm(Path(folder, std::string("video/") + kWords[s] + kSuffixes[k] + ".smk"), SweepFilm(160, 120, 8, kStationRamps[s], k == 2 || k == 5, rgb)));
     // The ambient films: three a view, each the view's backdrop with its
     // console lights running (only those blocks change after frame 0).
     static const char* const kAmbient[4] = {"Cmd", "Nav", "Wep", "Eng"};
@@ -240,36 +218,9 @@ bool WriteBridgeDemoData(const std::string& folder, const uint8_t* rgb)
         for (int d = 0; d < 3; ++d)
             for (int n = 1; n <= 3; ++n) {
                 char name[32];
-                std::snprintf(name, sizeof name, "video/%s%s%d.smk", kAmbient[s], kDirections[d], n);
-                ok = ok && SaveFilm(Path(folder, name), AmbientFilm(s, d, n, rgb));
+                std::snprintf(name, sizeof name, "%s%s%d", kAmbient[s], kDirections[d], n);
+                if (!FromFilmFixtures(name))
+                    ok = ok && SaveFilm(Path(folder, std::string("video/") + name + ".smk"), AmbientFilm(s, d, n, rgb));
             }
-    // The comms arm swinging out of the panel.
-    ok = ok && SaveFilm(Path(folder, "video/NAVArmOu.smk"), SweepFilm(368, 168, 6, kGrey, false, rgb, true));
-
-    // The bridge icons.
-    static const char* const kContactKinds[4] = {"x", "n", "i", "u"};
-    static const char* const kContactMarks[3] = {"nm", "nt", "wt"};
-    static const int kMarkRamps[3] = {kGrey, kGreen, kRed};
-    for (int k = 0; k < 4; ++k)
-        for (int m = 0; m < 3; ++m)
-            ok = ok && SaveBbm(Path(folder, std::string("art/icons/cw_") + kContactKinds[k] + "_" + kContactMarks[m] +
-                                                ".bbm"),
-                               Icon(16, 16, Shade(kMarkRamps[m], 22), k));
-    static const char* const kLamps[5] = {"lds", "fast", "slow", "algn", "dist"};
-    for (int i = 0; i < 5; ++i) {
-        ok = ok && SaveBbm(Path(folder, std::string("art/icons/lp_") + kLamps[i] + ".bbm"), Icon(24, 12, Shade(kGrey, 8), 0));
-        ok = ok && SaveBbm(Path(folder, std::string("art/icons/lp_") + kLamps[i] + "k.bbm"),
-                           Icon(24, 12, Shade(kYellow, 26), 0));
-    }
-    ok = ok && SaveBbm(Path(folder, "art/icons/sm_sm.bbm"), Icon(8, 8, Shade(kCyan, 24), 1));
-    // (The weapon-slot icons wp_* are the weapons station's.)
-    ok = ok && SaveBbm(Path(folder, "art/icons/navcurs.bbm"), Icon(16, 16, Shade(kGreen, 26), 3));
-    static const char* const kClasses[17] = {"S_CORVETTE", "S_FREIGHTER", "S_COMMAND", "S_TRANSPORT", "S_CRUISER",
-                                             "S_PATCOM", "S_CFIGHTER", "S_SFIGHTER", "S_TUG", "S_MISSILE",
-                                             "S_MINE", "S_DRONE", "S_STATION", "S_DESTROYER", "S_CARRIER",
-                                             "S_COMMRELAY", "S_RING"};
-    for (int i = 0; i < 17; ++i)
-        ok = ok && SaveBbm(Path(folder, std::string("art/icons/") + kClasses[i] + ".BBM"),
-                           Icon(32, 16, Shade(kGreen, 20), i));
     return ok;
 }

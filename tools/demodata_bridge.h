@@ -1,6 +1,6 @@
-// The bridge's part of the demo data tree: the station views' backdrops,
-// the bridge films (sitting down, standing up, turning, the ambient films
-// of each view, the comms arm), the key-list picture and the bridge icons.
+// The bridge's part of the demo data tree: the station views' backdrops and
+// the bridge films (sitting down, standing up, turning, the ambient films of
+// each view) that the film fixtures do not already write.
 #pragma once
 
 #include <cstdint>

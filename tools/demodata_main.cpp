@@ -1,10 +1,12 @@
 // demodata: writes the binary files of the demo data tree (data/): the game
 // palette, the loading and end screens, the remote link's palette picture,
-// the bitmap font of the font symbols,
-// the glyph pictures that "-fontmake" builds its small font from and the
-// preloaded sounds, the ship shade table and the textures of the standard
-// materials, the planet sphere with its face tags, the planet textures and
-// bump pictures, all synthesised here. The text files of the
+// the bitmap font of the font symbols, the game fonts that the font maker
+// makes from DejaVu Sans, the front end's palette and captions, the
+// briefing palette, the bridge's icons, the comms arm's pictures, the key
+// list, the glyph pictures that "-fontmake" builds its small font from, the
+// sound of every slot, the ship shade table and the textures of the
+// standard materials, the planet sphere with its face tags, the planet
+// textures and bump pictures, all synthesised here. The text files of the
 // tree (scripts, Kelvandrist.ini) are written by hand beside them.
 //
 //   demodata DATA_FOLDER
@@ -13,8 +15,11 @@
 #include "framework/pmfile.h"
 #include "framework/scene.h"
 #include "platform/files.h"
+#include "system/canvas.h"
 #include "system/crand.h"
+#include "system/fontmaker.h"
 #include "system/res/font.h"
+#include "system/text.h"
 #include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "system/wav.h"
@@ -24,9 +29,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -77,6 +84,34 @@ void MakeRemotePalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
         rgb[3 * i + 1] = static_cast<uint8_t>(level);
         rgb[3 * i + 2] = static_cast<uint8_t>(level / 4);
     }
+}
+
+// The front end's palette: the game palette over a midnight-blue
+// background (entry 0), which every front-end screen clears to, with the
+// entries the front end draws its frames, boxes, grid and brackets in set
+// to colours of their own: {index, red, green, blue}.
+constexpr uint8_t kFrontEndColours[][4] = {
+    {0, 0, 8, 40},        // background
+    {64, 255, 200, 80},   // home highlight brackets
+    {84, 30, 40, 80},     // the lists' grid
+    {89, 90, 90, 110},    // a disabled button's brackets
+    {90, 160, 120, 60},   // a mission entry
+    {95, 200, 150, 60},   // slider frame
+    {96, 200, 150, 60},   // the timeline's frame
+    {97, 255, 220, 120},  // a usable button's brackets
+    {98, 255, 200, 80},   // the current mission entry
+    {152, 120, 200, 220}, // a restartable entry's text
+    {154, 90, 170, 200},  // a restartable entry
+    {158, 200, 250, 255}, // the current restartable entry's text
+    {160, 150, 230, 255}, // the current restartable entry; the name's caret
+};
+
+void MakeFrontEndPalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
+{
+    std::copy(std::begin(game), std::end(game), std::begin(rgb));
+    for (const auto& c : kFrontEndColours)
+        for (int k = 0; k < 3; ++k)
+            rgb[3 * c[0] + k] = c[k + 1];
 }
 
 // A screen: a blue gradient sky with stars, and a band of the given ramp
@@ -155,6 +190,282 @@ bool SaveFont(const std::string& name)
     }
     font.height = 9;
     return FontSaveFnt(PathOf(name).c_str(), &font);
+}
+
+// The game's fonts, made by the font maker from DejaVu Sans: {file, point
+// size, dim}. The maker's grey levels become the grey ramp (bright, or the
+// dim half for the dim fonts) over the glyph background, the faintest
+// edge pixels background, so that a glyph drawn in one colour keeps its
+// letter shape.
+struct GameFontRow {
+    const char* file;
+    int points;
+    bool dim;
+};
+constexpr GameFontRow kGameFonts[] = {
+    {"fonts/sans9.fon", 9, false},
+    {"fonts/sans10.fon", 10, false},
+    {"fonts/sans11.fon", 11, false},
+    {"fonts/dim11.fon", 11, true},
+    {"fonts/sans14.fon", 14, false},
+    {"fonts/sans16.fon", 16, false},
+    {"fonts/sans20.fon", 20, false},
+};
+constexpr int kInkLevel = 96; // maker grey (0-252) below which a pixel is background
+// The made fonts by row, kept for the captions painted into the front end's
+// backgrounds.
+const RasterFont* gGameFonts[std::size(kGameFonts)] = {};
+
+uint8_t GlyphShade(uint8_t grey, bool dim)
+{
+    if (grey < kInkLevel)
+        return kGlyphBackground;
+    const int step = (grey - kInkLevel) * (dim ? 8 : 14) / (252 - kInkLevel);
+    return static_cast<uint8_t>(10 + (dim ? 8 : 14) + step);
+}
+
+bool SaveGameFonts()
+{
+    // The maker keeps a copy of each font it makes under the current folder:
+    // it makes them in a folder of its own, removed afterwards.
+    namespace fs = std::filesystem;
+    const fs::path previous = fs::current_path();
+    const fs::path work = fs::temp_directory_path() / ("demodata_fonts_" + std::to_string(::getpid()));
+    fs::create_directories(work / "zqk/resource/fonts");
+    fs::current_path(work);
+    bool ok = true;
+    for (const GameFontRow& row : kGameFonts) {
+        gFontMakerChoice = {"", row.points};
+        const std::size_t index = static_cast<std::size_t>(&row - kGameFonts);
+        RasterFont* font = BuildFontGrey(0, 0);
+        if (!font) {
+            ok = false;
+            break;
+        }
+        std::vector<const Raster*> done;
+        for (Raster* glyph : font->glyphs) {
+            if (!glyph || std::find(done.begin(), done.end(), glyph) != done.end())
+                continue;
+            done.push_back(glyph);
+            for (int i = 0; i < glyph->width * glyph->height; ++i)
+                glyph->pixels[i] = GlyphShade(glyph->pixels[i], row.dim);
+        }
+        gGameFonts[index] = font;
+        fs::current_path(previous);
+        ok = FontSave(PathOf(row.file).c_str(), font);
+        fs::current_path(work);
+        if (!ok)
+            break;
+    }
+    fs::current_path(previous);
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return ok;
+}
+
+// The captions of the front-end screens, one small picture a caption and
+// language ("art/cap_<key>.pcx", "_frn" and "_ger" for the others): the
+// caption centred in the light grey over the background colour. The layout
+// scripts put each picture where its invisible button is.
+struct Caption {
+    const char* key;
+    const char* text[3];
+    int16_t w, h;
+    int font; // row of kGameFonts
+};
+constexpr int kSans11 = 2, kSans14 = 4, kSans16 = 5, kSans20 = 6;
+// clang-format off
+constexpr Caption kFrontCaptions[] = {
+    {"home_title",   {"KELVANDRIST", "KELVANDRIST", "KELVANDRIST"}, 400, 36, kSans20},
+    {"home_roster",  {"Roster", "Roster", "Personaldateien"}, 200, 24, kSans16},
+    {"home_action",  {"Instant Action", "Instant Action", "Instant Action"}, 200, 24, kSans16},
+    {"home_credits", {"Credits", "Credits", "Nachspann"}, 200, 24, kSans16},
+    {"home_options", {"Options", "Options", "Options"}, 200, 24, kSans16},
+    {"exit",         {"Exit", "Quitter", "Ende"}, 60, 22, kSans14},
+    {"back",         {"Back", "Retour", "Zur\xFC" "ck"}, 60, 22, kSans14},
+    {"ros_title",    {"Captains", "Capitaines", "Kapit\xE4ne"}, 400, 36, kSans20},
+    {"ros_down",     {"<", "<", "<"}, 24, 24, kSans16},
+    {"ros_up",       {">", ">", ">"}, 24, 24, kSans16},
+    {"tim_title",    {"Career", "Carri\xE8re", "Laufbahn"}, 400, 36, kSans20},
+    {"tim_debrief",  {"Debrief", "Rapport", "Bericht"}, 76, 20, kSans14},
+    {"tim_mission",  {"Mission", "Mission", "Mission"}, 76, 20, kSans14},
+    {"tim_back",     {"Back", "Retour", "Zur\xFC" "ck"}, 76, 20, kSans14},
+    {"ok",           {"OK", "OK", "OK"}, 100, 24, kSans14},
+    {"cancel",       {"Cancel", "Annuler", "Abbrechen"}, 100, 24, kSans14},
+    {"crd_title",    {"Credits", "Credits", "Nachspann"}, 400, 36, kSans20},
+    {"crd_line1",    {"Demo data made by our own tools", "Donn\xE9" "es de d\xE9mo faites par nos outils",
+                      "Demodaten aus unseren eigenen Werkzeugen"}, 500, 24, kSans14},
+    {"crd_line2",    {"Fonts: DejaVu Sans", "Polices : DejaVu Sans", "Schriften: DejaVu Sans"}, 500, 24, kSans11},
+    {"act_title",    {"Instant Action", "Instant Action", "Instant Action"}, 400, 36, kSans20},
+    {"opt_title",    {"Options", "Options", "Options"}, 400, 36, kSans20},
+    {"opt_save",     {"Save", "Enregistrer", "Speichern"}, 100, 22, kSans14},
+    {"opt_defaults", {"Defaults", "D\xE9" "faut", "Standard"}, 140, 22, kSans14},
+    {"opt_close",    {"Close", "Fermer", "Schlie\xDF" "en"}, 100, 22, kSans14},
+};
+// clang-format on
+constexpr uint8_t kCaptionColour = 10 + 28; // the grey ramp's lightest
+
+bool SaveFrontEndCaptions(uint8_t* rgb)
+{
+    static const char* const kSuffix[3] = {"", "_frn", "_ger"};
+    for (int language = 0; language < 3; ++language)
+        for (const Caption& c : kFrontCaptions) {
+            const RasterFont* font = gGameFonts[c.font];
+            if (!font)
+                return false;
+            std::vector<uint8_t> pixels(static_cast<std::size_t>(c.w) * c.h, 0);
+            const Canvas canvas{pixels.data(), c.w, c.h};
+            int16_t width = 0, height = 0;
+            TextMeasure(c.text[language], font, width, height);
+            const int16_t cap = font->glyphs['A'] ? font->glyphs['A']->height : height;
+            int16_t x = static_cast<int16_t>((c.w - width) / 2);
+            int16_t y = static_cast<int16_t>((c.h + cap) / 2);
+            CanvasDrawText(canvas, x, y, c.text[language], font, kCaptionColour,
+                           {0, 0, static_cast<int16_t>(c.w - 1), static_cast<int16_t>(c.h - 1)});
+            if (!SavePicture(std::string("art/cap_") + c.key + kSuffix[language] + ".pcx", pixels, c.w, c.h, rgb))
+                return false;
+        }
+    return true;
+}
+
+// The bridge's icon pictures ("art/icons/<name>.bbm"): contact icons in
+// the side's colour (normal, navigation target, weapons target), drive
+// lamps (dark and lit), the star-map marker, the navigation cursor and one
+// class icon a ship class (the weapon-slot icons are the stations' own,
+// tools/demodata_stations.cpp). Each is a small shape over colour 0, which
+// draws as transparent.
+struct IconRow {
+    const char* name;
+    int w, h;
+    int ramp;  // colour ramp of the shape
+    int shape; // 0 box outline, 1 diamond, 2 filled box, 3 cross, 4 arrow
+};
+// clang-format off
+constexpr IconRow kIcons[] = {
+    {"cw_x_nm", 16, 16, 0, 0}, {"cw_x_nt", 16, 16, 4, 0}, {"cw_x_wt", 16, 16, 1, 0},
+    {"cw_n_nm", 16, 16, 6, 1}, {"cw_n_nt", 16, 16, 4, 1}, {"cw_n_wt", 16, 16, 1, 1},
+    {"cw_i_nm", 16, 16, 3, 1}, {"cw_i_nt", 16, 16, 4, 1}, {"cw_i_wt", 16, 16, 1, 1},
+    {"cw_u_nm", 16, 16, 7, 1}, {"cw_u_nt", 16, 16, 4, 1}, {"cw_u_wt", 16, 16, 1, 1},
+    {"lp_lds", 12, 12, 0, 0},  {"lp_fast", 12, 12, 0, 0}, {"lp_slow", 12, 12, 0, 0},
+    {"lp_algn", 12, 12, 0, 0}, {"lp_dist", 12, 12, 0, 0},
+    {"lp_ldsk", 12, 12, 4, 2}, {"lp_fastk", 12, 12, 4, 2}, {"lp_slowk", 12, 12, 3, 2},
+    {"lp_algnk", 12, 12, 5, 2}, {"lp_distk", 12, 12, 2, 2},
+    {"sm_sm", 8, 8, 3, 3},
+    {"navcurs", 16, 16, 4, 3},
+    {"S_CORVETTE", 24, 16, 6, 4}, {"S_FREIGHTER", 24, 16, 6, 0}, {"S_COMMAND", 24, 16, 6, 2},
+    {"S_TRANSPORT", 24, 16, 6, 0}, {"S_CRUISER", 24, 16, 6, 4}, {"S_PATCOM", 24, 16, 6, 4},
+    {"S_CFIGHTER", 24, 16, 6, 1}, {"S_SFIGHTER", 24, 16, 6, 1}, {"S_TUG", 24, 16, 6, 0},
+    {"S_MISSILE", 24, 16, 1, 3}, {"S_MINE", 24, 16, 1, 1}, {"S_DRONE", 24, 16, 6, 3},
+    {"S_STATION", 24, 16, 6, 2}, {"S_DESTROYER", 24, 16, 6, 4}, {"S_CARRIER", 24, 16, 6, 2},
+    {"S_COMMRELAY", 24, 16, 6, 3}, {"S_RING", 24, 16, 6, 1},
+};
+// clang-format on
+
+std::vector<uint8_t> IconPixels(const IconRow& icon)
+{
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(icon.w) * icon.h, 0);
+    const uint8_t colour = static_cast<uint8_t>(10 + icon.ramp * 29 + 24);
+    const int cx = icon.w / 2, cy = icon.h / 2;
+    for (int y = 0; y < icon.h; ++y)
+        for (int x = 0; x < icon.w; ++x) {
+            const bool edge = x == 0 || y == 0 || x == icon.w - 1 || y == icon.h - 1;
+            const int d = std::abs(x - cx) * icon.h / icon.w + std::abs(y - cy);
+            bool on = false;
+            switch (icon.shape) {
+            case 0: on = edge; break;
+            case 1: on = d == cy - 1 || d == cy - 2; break;
+            case 2: on = x > 0 && y > 0 && x < icon.w - 1 && y < icon.h - 1; break;
+            case 3: on = x == cx || y == cy; break;
+            case 4: on = std::abs(y - cy) <= x * cy / icon.w; break;
+            }
+            if (on)
+                pixels[static_cast<std::size_t>(y) * icon.w + x] = colour;
+        }
+    return pixels;
+}
+
+bool SaveIcons()
+{
+    for (const IconRow& icon : kIcons) {
+        // Class icons keep their upper-case names and extension.
+        const bool upper = icon.name[0] == 'S' && icon.name[1] == '_';
+        const std::string name = std::string("art/icons/") + icon.name + (upper ? ".BBM" : ".bbm");
+        const std::vector<uint8_t> pixels = IconPixels(icon);
+        const std::vector<uint8_t> file = IffBuildPbm(pixels.data(), icon.w, icon.h, 0, 0, nullptr, true);
+        if (!platform::WriteFileAtomically(PathOf(name).c_str(), file.data(), file.size()))
+            return false;
+    }
+    return true;
+}
+
+// The comms arm's pictures: the 368 x 168 panel frame (colour 0 inside, so
+// that the speaker area shows through), the panel with no caller, and three
+// speaker pictures.
+bool SaveCommsArmPictures(uint8_t* rgb)
+{
+    constexpr int kW = 368, kH = 168;
+    std::vector<uint8_t> frame(static_cast<std::size_t>(kW) * kH, 0), empty(frame.size(), 10 + 6 * 29 + 2);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            if (x < 6 || y < 6 || x >= kW - 6 || y >= kH - 6)
+                frame[static_cast<std::size_t>(y) * kW + x] = empty[static_cast<std::size_t>(y) * kW + x] =
+                    static_cast<uint8_t>(10 + 2 * 29 + 12 + (x + y) % 6);
+    bool ok = SavePicture("art/comarm.pcx", frame, kW, kH, rgb) && SavePicture("art/comnull.pcx", empty, kW, kH, rgb);
+    for (int speaker = 0; speaker < 3; ++speaker) {
+        constexpr int kSide = 96;
+        std::vector<uint8_t> face(static_cast<std::size_t>(kSide) * kSide, 0);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const double dx = x - 47.5, dy = (y - 40.0) * 0.8, r = std::sqrt(dx * dx + dy * dy);
+                const bool mouth = y > 60 && y < 64 + speaker * 3 && std::abs(x - 48) < 14;
+                if (r < 36 && !mouth)
+                    face[static_cast<std::size_t>(y) * kSide + x] = static_cast<uint8_t>(10 + 28 - int(r) / 3);
+            }
+        ok = ok && SavePicture("art/comarma" + std::to_string(speaker) + ".pcx", face, kSide, kSide, rgb);
+    }
+    return ok;
+}
+
+// The key list shown full screen from the bridge: the keys of the key
+// script, written in the game's font.
+bool SaveKeyList(uint8_t* rgb)
+{
+    static const char* const kLines[] = {
+        "Keys",
+        "F1  F2  F3  F4     the bridge stations",
+        "Esc                back, and the options in flight",
+        "Space              the bound throttle key",
+        "Shift + P          a screenshot",
+        "Any key            back to the bridge",
+    };
+    const RasterFont* title = gGameFonts[6];
+    const RasterFont* body = gGameFonts[4];
+    if (!title || !body)
+        return false;
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
+    const Canvas canvas{pixels.data(), kScreenWidth, kScreenHeight};
+    int16_t y = 60;
+    for (const char* line : kLines) {
+        int16_t x = 60;
+        const RasterFont* font = line == kLines[0] ? title : body;
+        CanvasDrawText(canvas, x, y, line, font, 10 + 28, {0, 0, kScreenWidth - 1, kScreenHeight - 1});
+        y = static_cast<int16_t>(y + font->height + 10);
+    }
+    return SavePicture("art/keylist.pcx", pixels, kScreenWidth, kScreenHeight, rgb);
+}
+
+// The briefing palette: the game palette a little warmer and dimmer, with
+// the text ramps kept light.
+void MakeBriefingPalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
+{
+    for (int i = 0; i < 768; i += 3) {
+        rgb[i] = static_cast<uint8_t>(std::min(255, game[i] * 9 / 10 + 10));
+        rgb[i + 1] = static_cast<uint8_t>(game[i + 1] * 8 / 10);
+        rgb[i + 2] = static_cast<uint8_t>(game[i + 2] * 7 / 10);
+    }
+    for (int i = 10; i < 10 + 29; ++i)
+        for (int c = 0; c < 3; ++c)
+            rgb[3 * i + c] = game[3 * i + c];
 }
 
 // The small font's glyph pictures, one IFF PBM picture a character
@@ -421,15 +732,26 @@ int main(int argc, char** argv)
     uint8_t remote[768];
     MakeRemotePalette(rgb, remote);
     ok = ok && SavePicture("art/rempal.pcx", std::vector<uint8_t>(16, 0), 4, 4, remote);
+    uint8_t front[768];
+    MakeFrontEndPalette(rgb, front);
+    ok = ok && SavePicture("art/frnpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, front);
     ok = ok && SaveFont("fonts/demo.fnt");
+    ok = ok && SaveGameFonts();
+    ok = ok && SaveFrontEndCaptions(front);
+    uint8_t briefing[768];
+    MakeBriefingPalette(rgb, briefing);
+    ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, briefing);
+    ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
     ok = ok && SaveStationPictures(gFolder);
     ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
-    // The preloaded sounds: "10" (slot 0) is the engine loop, the rest take turns.
+    // The sounds of every slot that names a file: "10" (slot 0) is the engine
+    // loop, the rest take turns.
     const char* names[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12a", "12b",
                            "13", "14", "15", "16", "17", "18", "19a", "19b", "20", "21", "22", "23", "24",
-                           "25", "26", "27", "28", "29", "30", "31", "32", "33", "34", "35", "43"};
+                           "25", "26", "27", "28", "29", "30", "31", "32", "33", "34", "35", "43",
+                           "36", "37", "38", "39", "40", "41", "42"};
     int variant = 0;
     for (const char* name : names) {
         const Voice voice = std::string(name) == "10" ? Voice::Engine : static_cast<Voice>(variant % 3);

@@ -12,6 +12,11 @@
 //                 also tells start-up the video folder is on the disk)
 //   navsit.smk   160 x 100, played as a mission starts
 //   plasma.smk   32 x 32, the looping film on the plasma-textured body
+//   the front end's transition clips (160 x 76, colour 0 transparent), the
+//   opening film "entry.smk", the closing films "out1.smk"-"out3.smk" and
+//   the mission films "m01_3.smk" and "m41_2.smk", the station and
+//   situation films (160 x 100), and the comms arm's "NAVArmIn.smk" and
+//   "NAVArmOu.smk" (368 x 168, colour 0 transparent)
 //
 //   filmfixtures FOLDER [seeds | demo]
 #include "platform/files.h"
@@ -47,6 +52,15 @@ int main(int argc, char** argv)
         ok &= Save(folder + "/navarmin.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
         ok &= Save(folder + "/navsit.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 12, 6})));
         ok &= Save(folder + "/plasma.smk", smk::Write(smk::MakeFixtureFilm({32, 32, 8})));
+        const smk::FixtureShape clip{160, 76, 6, -1, 0, true};
+        for (const char* name : {"Fspn", "Fros", "Frosstat", "Fcr", "Frup", "Frdwn", "Fhop", "Fhcl", "Fochp",
+                                 "Fcchp", "Foflm", "Fcredits", "Fcflm", "Faop", "Facl"})
+            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm(clip)));
+        for (const char* name : {"entry", "out1", "out2", "out3", "m01_3", "m41_2", "CmdStd1", "EngRgt3", "NavLft2",
+                                 "cmdrem", "cmdsit", "engrgtb", "engsit", "navstd", "weplft", "wepsit"})
+            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
+        for (const char* name : {"NAVArmIn", "NAVArmOu"})
+            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm({368, 168, 4, -1, 0, true})));
         return ok ? 0 : 1;
     }
     if (seeds) {

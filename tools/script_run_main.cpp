@@ -19,6 +19,7 @@
 #include "script/scriptrun.h"
 #include "script/symbols.h"
 #include "system/errors.h"
+#include "system/res/resman.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +108,9 @@ int main(int argc, char** argv)
         Usage();
 
     SetMessageBoxHook(PrintAndStop);
+    // Texts that a mission plays (briefings, dialogues) are loaded through
+    // the resource manager, as in the game.
+    ResInit();
     InitializeScriptSystem();
     if (!(options.flight ? FlyScriptRun(options, gTrace) : TraceScriptRun(options, gTrace))) {
         std::fprintf(stderr, "script_run: cannot open %s\n", options.name);

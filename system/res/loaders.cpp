@@ -242,8 +242,10 @@ int32_t FonFontSize(const char* name) { return FontSizeOf(name, FontFile::Fon); 
 
 void* FonFontLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 {
+    // A file whose size could not be measured got no block: it is still
+    // named with why.
     if (block.size() < kSpareRaster)
-        return nullptr;
+        return FontLoad(name, FontFile::Fon, {}, resultSize);
     RasterFont* font = FontLoad(name, FontFile::Fon, block.first(block.size() - kSpareRaster), resultSize);
     if (font && platform::SameDataPath(platform::SkipLeadingSeparator(name), kSmallFont)) {
         // The small font shows an icon for character 223: a copy of the

@@ -56,16 +56,16 @@ struct FileRow {
     bool universe;         // the mission creates the universe first
     bool truncatedIsRead;  // a truncated copy is read and named, the run goes on
 };
-// The command-line mission flies for about a second and then ends the
+// The command-line test flight flies for about a second and then ends the
 // program by itself.
 // clang-format off
 constexpr FileRow kFiles[] = {
-    {"InitScript",   "zqk/resource/scripts/init/init.scr",         true,  220, false, false},
-    {"Mission",      "zqk/resource/scripts/missions/mission01.scr", true,  265, false, false},
+    {"InitScript",   "zqk/resource/scripts/init/init.scr",         true,  257, false, false},
+    {"Mission",      "zqk/resource/scripts/missions/testflight98.scr", true, 362, false, false},
     {"Model",        "zqk/resource/shapes/fighter.lwo",             false, 100, false, false},
     {"Sound",        "zqk/resource/sounds/17.wav",                  false, 200, false, false},
     {"Film",         "zqk/resource/video/navsit.smk",               false, 64,  false, false},
-    {"Font",         "zqk/resource/fonts/demo.fnt",                 false, 40,  false, false},
+    {"Font",         "zqk/resource/fonts/sans11.fon",               false, 40,  false, false},
     {"LoadingScreen","zqk/resource/art/loadscrn.pcx",               false, 600, false, false},
     {"Stars",        "zqk/resource/geog/stars.bin",                 false, 1000, true, false},
     {"BodyTable",    "zqk/resource/geog/excelrichsys.csv",          true,  150, true,  true},
@@ -159,8 +159,8 @@ TEST_P(DamagedTree, EndsWithinTenSecondsNamingTheFileAndWhy)
     CopyDemoData(folder);
     if (file.universe) {
         // The mission creates the universe before anything else.
-        const fs::path mission = folder / "zqk/resource/scripts/missions/mission01.scr";
-        const std::string text = scratch.Read("zqk/resource/scripts/missions/mission01.scr");
+        const fs::path mission = folder / "zqk/resource/scripts/missions/testflight98.scr";
+        const std::string text = scratch.Read("zqk/resource/scripts/missions/testflight98.scr");
         std::ofstream(mission, std::ios::binary) << "GENESIS\n"
                                                  << text;
     }
@@ -177,7 +177,7 @@ TEST_P(DamagedTree, EndsWithinTenSecondsNamingTheFileAndWhy)
         fs::permissions(folder, fs::perms::all, fs::perm_options::add);
     }
 
-    const GameProcess game = LaunchGame({"-w", "mission01.scr"},
+    const GameProcess game = LaunchGame({"-w", "testflight98.scr"},
                                         {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
                                          "SDL_AUDIODRIVER=dummy"},
                                         folder, runAs);

@@ -1,6 +1,7 @@
 // What `bash play.sh` shows a player: the game program, started with no
 // arguments in the demo data tree on a real X display (a virtual one here),
-// puts up the loading screen in its window. The game holds the loading
+// puts up the loading screen in its window, then the front end's home
+// screen with its captions in the front end's palette. The game holds the loading
 // screen for the test (KELVANDRIST_LOADING_HOLD_MS) while the screen is
 // dumped with xwd until the picture shows, so a busy machine's slow X
 // server cannot make the test miss it. Skipped, with a message, where Xvfb
@@ -111,6 +112,101 @@ TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
         for (int x = 0; x < kWidth; ++x)
             textPixels += shot.At(x, y) != picture[static_cast<std::size_t>(y) * kWidth + x];
     EXPECT_GT(textPixels, 100);
+}
+
+// A caption picture of the tree as the front end shows it: its indices
+// through the front end's palette, one 0xRRGGBB a pixel (0 for the
+// background, whose colour the display may keep for itself).
+struct Caption {
+    int width = 0, height = 0;
+    std::vector<uint32_t> rgb;
+    std::vector<uint8_t> ink;
+};
+Caption FrontCaption(const fs::path& data, const char* name)
+{
+    auto read = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::vector<uint8_t> picture = read(data / "zqk/resource/art" / name);
+    const std::vector<uint8_t> front = read(data / "zqk/resource/art/frnpal.pcx");
+    PcxInfo info{};
+    GamePalette palette{};
+    Caption c;
+    if (!PcxReadInfo(picture, &info) || !PcxReadPalette(front, &palette))
+        return c;
+    c.width = info.width;
+    c.height = info.height;
+    c.ink.resize(static_cast<std::size_t>(c.width) * c.height);
+    PcxDecodeBody(picture, info, c.ink.data(), c.width, c.width, c.height);
+    for (uint8_t index : c.ink) {
+        const PaletteEntry& e = palette.entries[index];
+        c.rgb.push_back(uint32_t(e.red) << 16 | uint32_t(e.green) << 8 | e.blue);
+    }
+    return c;
+}
+
+// Whether the screen shows the caption's ink at (x, y).
+bool ShowsCaption(const Screenshot& shot, const Caption& c, int x, int y)
+{
+    if (shot.width < kWidth || shot.height < kHeight || c.width == 0)
+        return false;
+    int inked = 0;
+    for (int row = 0; row < c.height; ++row)
+        for (int col = 0; col < c.width; ++col) {
+            const std::size_t i = static_cast<std::size_t>(row) * c.width + col;
+            if (!c.ink[i])
+                continue;
+            if (shot.At(x + col, y + row) != c.rgb[i])
+                return false;
+            ++inked;
+        }
+    return inked > 50;
+}
+
+TEST(PlayWindow, AfterStartUpTheHomeScreenShowsItsCaptionsInTheFrontEndsPalette)
+{
+    VirtualXServer server;
+    if (!server.Available())
+        GTEST_SKIP() << "Xvfb or xwd is absent: the game's window is not checked (install xvfb and x11-apps)";
+    ASSERT_TRUE(server.Start(kWidth, kHeight)) << "Xvfb did not start";
+    ScratchFolder scratch{"playwindow_home"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    // The home screen's title and its first choice, where its layout puts them.
+    const Caption title = FrontCaption(folder, "cap_home_title.pcx");
+    const Caption roster = FrontCaption(folder, "cap_home_roster.pcx");
+    ASSERT_GT(title.width, 0);
+    ASSERT_GT(roster.width, 0);
+
+    const GameProcess game = LaunchGame({},
+                                        {"DISPLAY=" + server.Display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                                         "KELVANDRIST_LOCK_DIR=" + folder.string(), "ASAN_OPTIONS=detect_leaks=0"},
+                                        folder);
+    ASSERT_GT(game.pid, 0);
+    Screenshot shot;
+    bool shown = false, ended = false;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!shown && std::chrono::steady_clock::now() < deadline) {
+        ::usleep(20000);
+        if (::waitpid(game.pid, &status, WNOHANG) == game.pid) {
+            ended = true;
+            break;
+        }
+        shown = server.TakeScreenshot(folder / "home.xwd", shot) && ShowsCaption(shot, title, 120, 14) &&
+                ShowsCaption(shot, roster, 100, 128);
+    }
+    if (ended) {
+        ::close(game.output);
+        FAIL() << "the game ended before its home screen, status " << status;
+    }
+    ::kill(game.pid, SIGTERM);
+    const GameRun run = FinishGame(game);
+    ASSERT_TRUE(shown) << "the home screen never showed; the game said: " << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // The screenshot is kept beside the game's output for a reader.
+    EXPECT_TRUE(fs::exists(folder / "home.xwd"));
 }
 
 } // namespace

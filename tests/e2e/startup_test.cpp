@@ -58,23 +58,23 @@ TEST_F(Startup, TheDemoTreeStartsInEveryLanguageAndEndsCleanlyWhenClosed)
     }
 }
 
-TEST_F(Startup, MissionOneFliesToItsEndScreenAndEndsTheProgramByItself)
+TEST_F(Startup, TheTestFlightFliesToItsEndScreenAndEndsTheProgramByItself)
 {
     CopyDemoData(folder);
     // The mission wins and ends after a second of flight; with no debrief
     // its end screen follows, which ends a command-line mission's program.
-    const GameRun run = Run({"-w", "mission01.scr"}, 30000);
+    const GameRun run = Run({"-w", "testflight98.scr"}, 30000);
     EXPECT_FALSE(run.stopped) << run.output;
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("SCRIPT Syntax Error"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("STARTUP ERROR"), std::string::npos) << run.output;
 }
 
-TEST_F(Startup, WithATraceFileMissionOneListsItsEventsOneALine)
+TEST_F(Startup, WithATraceFileTheTestFlightListsItsEventsOneALine)
 {
     CopyDemoData(folder);
     const fs::path trace = folder / "events.txt";
-    const GameRun run = RunGame({"-w", "mission01.scr"},
+    const GameRun run = RunGame({"-w", "testflight98.scr"},
                                 {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
                                  "KELVANDRIST_TRACE=" + trace.string()},
                                 folder, 30000);
@@ -97,7 +97,7 @@ TEST_F(Startup, WithATraceFileMissionOneListsItsEventsOneALine)
     EXPECT_TRUE(has(" end-state 2"));
     // Without the variable nothing is written.
     fs::remove(trace);
-    EXPECT_EQ(Run({"-w", "mission01.scr"}, 30000).exitCode, 0);
+    EXPECT_EQ(Run({"-w", "testflight98.scr"}, 30000).exitCode, 0);
     EXPECT_FALSE(fs::exists(trace));
 }
 

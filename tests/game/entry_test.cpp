@@ -52,7 +52,7 @@ TEST_F(Entry, SecondInstanceEndsAtOnceWithZeroAndSaysNothing)
     // the second never gets that far.
     const std::vector<std::string> env{lockDir, "SDL_VIDEODRIVER=no_such_driver"};
     auto start = std::chrono::steady_clock::now();
-    GameRun second = RunGame({"-w", "mission01.scr"}, env, folder);
+    GameRun second = RunGame({"-w", "testflight98.scr"}, env, folder);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.output, "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
@@ -61,7 +61,7 @@ TEST_F(Entry, SecondInstanceEndsAtOnceWithZeroAndSaysNothing)
     int status = 0;
     ::waitpid(holder, &status, 0);
 
-    GameRun first = RunGame({"-w", "mission01.scr"}, env, folder);
+    GameRun first = RunGame({"-w", "testflight98.scr"}, env, folder);
     EXPECT_NE(first.exitCode, 0);
     EXPECT_NE(first.output.find("no display"), std::string::npos) << first.output;
 }

@@ -59,7 +59,7 @@ protected:
 
 TEST_F(MissionView, TheEscortAndTheStationCoverTheirProjectedPlaces)
 {
-    const ScriptToken* start = TokeniseScript("mission01.scr");
+    const ScriptToken* start = TokeniseScript("testflight98.scr");
     ASSERT_NE(start, nullptr);
     uint32_t position = uint32_t(start - gScriptBuffers.tokens);
     RunScript(&position, false); // the ships are made before the first wait
@@ -103,7 +103,7 @@ TEST_F(MissionView, TheEscortAndTheStationCoverTheirProjectedPlaces)
 // draw into the flight view.
 TEST_F(MissionView, TheStarAndParticlePassesDrawIntoTheFlightView)
 {
-    const ScriptToken* start = TokeniseScript("mission01.scr");
+    const ScriptToken* start = TokeniseScript("testflight98.scr");
     ASSERT_NE(start, nullptr);
     uint32_t position = uint32_t(start - gScriptBuffers.tokens);
     RunScript(&position, false);
