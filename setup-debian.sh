@@ -6,7 +6,7 @@ packages=(cmake ninja-build g++ pkg-config ccache
           libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
           libfreetype-dev fonts-dejavu-core
-          xvfb x11-apps libosmesa6-dev
+          xvfb x11-apps xdotool libosmesa6-dev
           clang libclang-rt-dev clang-format)
 missing=()
 for p in "${packages[@]}"; do

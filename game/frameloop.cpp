@@ -4,6 +4,7 @@
 #include "game/inputscript.h"
 #include "game/startup.h"
 
+#include "platform/film.h"
 #include "screens/bridge.h"
 #include "script/interpreter.h"
 #include "screens/frontend.h"
@@ -116,6 +117,7 @@ uint64_t gFixedCounter = 0;
 uint64_t gFixedStep = 0; // 0: the real counter
 
 uint64_t ReadFixedCounter() { return gFixedCounter; }
+double FixedFilmSeconds() { return static_cast<double>(gFixedCounter) / kFixedCounterFrequency; }
 
 // One pass with no message waiting.
 void IdlePass()
@@ -362,5 +364,6 @@ bool UseFixedFrameTimeFromEnvironment()
     gFixedStep = static_cast<uint64_t>(std::llround(seconds * kFixedCounterFrequency));
     gFixedCounter = 0;
     SetFrameCounterSource(ReadFixedCounter, kFixedCounterFrequency);
+    platform::SetFilmClock(FixedFilmSeconds); // films and clips keep the same time
     return true;
 }

@@ -28,8 +28,9 @@ constexpr const char* kFrameSecondsVariable = "KELVANDRIST_FRAME_SECONDS";
 
 // Reads $KELVANDRIST_FRAME_SECONDS and, when it holds a valid time, makes the
 // frame clock read a counter that only the frame loop advances, one frame
-// time a frame. Run before the frame clock starts; false (and the real
-// clock) when the variable is unset or not a valid time.
+// time a frame; films and clips are timed by the same counter. Run before
+// the frame clock starts; false (and the real clock) when the variable is
+// unset or not a valid time.
 bool UseFixedFrameTimeFromEnvironment();
 
 // One pass of the loop: takes and dispatches one waiting message, or, with

@@ -9,11 +9,13 @@
 #include "ui/windows.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,7 +28,10 @@ enum class Action {
     Move,
     Shot,
     State,
-    Quit
+    Hold,
+    Quit,
+    Press,  // the left button, after the pointer has rested on its place
+    Release // the keys or the left button of an earlier event
 };
 
 struct InputEvent {
@@ -41,10 +46,27 @@ struct InputTable {
     std::vector<InputEvent> events; // by pass, then as written
     std::size_t next = 0;
     long pass = 0;
+    std::vector<InputEvent> pending; // presses and releases due at their pass
 };
 InputTable gTable;
 
 constexpr int kLeftButton = 1;
+// Keys and the button are held this many passes, so that a frame that reads
+// the held state (not only the messages) sees them down; a click presses
+// as long after moving the pointer, so that a frame has made the window
+// under it the hot one first (a window that becomes hot forgets presses).
+constexpr long kHoldPasses = 2;
+
+void Schedule(Action action, long after, int x, int y, const std::vector<int>& keys = {})
+{
+    InputEvent event{};
+    event.pass = gTable.pass + after;
+    event.action = action;
+    event.x = x;
+    event.y = y;
+    event.keys = keys;
+    gTable.pending.push_back(event);
+}
 
 // The rest of the line after the words read so far, without leading blanks.
 std::string Rest(std::istringstream& words)
@@ -106,6 +128,10 @@ const char* ParseLine(const std::string& line, InputEvent& event)
         event.text = Rest(words);
         return event.text.empty() ? "shot needs a file" : nullptr;
     }
+    if (action == "hold") {
+        event.action = Action::Hold;
+        return (words >> event.x) && event.x > 0 && event.x <= 60000 ? nullptr : "hold needs milliseconds (1-60000)";
+    }
     if (action == "state" || action == "quit") {
         event.action = action == "state" ? Action::State : Action::Quit;
         return nullptr;
@@ -126,8 +152,35 @@ const WindowHandle* FindElement(const std::string& name)
 void Click(int x, int y)
 {
     platform::InjectMouseMove(x, y);
-    platform::InjectMouseButton(kLeftButton, true, 1, x, y);
-    platform::InjectMouseButton(kLeftButton, false, 1, x, y);
+    Schedule(Action::Press, kHoldPasses, x, y);
+    Schedule(Action::Release, 2 * kHoldPasses, x, y);
+}
+
+// Types the text as a keyboard does: each character comes with the press
+// of a key, which the game's key queue pairs it with. A character without
+// a key of its own (accented letters) comes with the A key.
+void TypeText(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = 1;
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        if (lead >= 0xF0)
+            length = 4;
+        else if (lead >= 0xE0)
+            length = 3;
+        else if (lead >= 0xC0)
+            length = 2;
+        const std::string character = text.substr(i, length);
+        i += length;
+        int code = -1;
+        if (length == 1)
+            code = platform::ScancodeFromName(character == " " ? "Space" : character.c_str());
+        if (code < 0)
+            code = platform::ScancodeFromName("A");
+        platform::InjectKey(code, true);
+        platform::InjectText(character.c_str());
+        platform::InjectKey(code, false);
+    }
 }
 
 // The screen as last shown, in the display's palette, as a binary PPM.
@@ -158,14 +211,23 @@ void SaveShot(const std::string& path)
 void Play(const InputEvent& event)
 {
     switch (event.action) {
-    case Action::Key:
+    case Action::Key: {
         for (int code : event.keys)
             platform::InjectKey(code, true);
+        Schedule(Action::Release, kHoldPasses, 0, 0, event.keys);
+        break;
+    }
+    case Action::Press:
+        platform::InjectMouseButton(kLeftButton, true, 1, event.x, event.y);
+        break;
+    case Action::Release:
+        if (event.keys.empty())
+            platform::InjectMouseButton(kLeftButton, false, 1, event.x, event.y);
         for (auto code = event.keys.rbegin(); code != event.keys.rend(); ++code)
             platform::InjectKey(*code, false);
         break;
     case Action::Text:
-        platform::InjectText(event.text.c_str());
+        TypeText(event.text);
         break;
     case Action::ClickAt:
         Click(event.x, event.y);
@@ -186,6 +248,11 @@ void Play(const InputEvent& event)
         std::printf("state %ld screen=%s station=%d end=%d\n", gTable.pass,
                     gScreens.current && gScreens.current->name ? gScreens.current->name : "", CurrentStation,
                     static_cast<int>(MissionEndState));
+        break;
+    case Action::Hold:
+        std::printf("hold %ld\n", gTable.pass);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(event.x));
         break;
     case Action::Quit:
         platform::InjectClose();
@@ -232,6 +299,17 @@ void PlayInputTablePass()
 {
     if (gTable.events.empty())
         return;
+    // Presses and releases first, so that a key pressed again at its
+    // release pass is down again.
+    std::vector<InputEvent> due;
+    std::erase_if(gTable.pending, [&due](const InputEvent& e) {
+        if (e.pass > gTable.pass)
+            return false;
+        due.push_back(e);
+        return true;
+    });
+    for (const InputEvent& release : due)
+        Play(release);
     while (gTable.next < gTable.events.size() && gTable.events[gTable.next].pass <= gTable.pass)
         Play(gTable.events[gTable.next++]);
     ++gTable.pass;

@@ -5,16 +5,24 @@
 //
 // $KELVANDRIST_INPUT names the table, a text file with one event a line:
 //
-//   <pass> key <name>[+<name>...]   keys pressed together, released in reverse
-//                                   order ("Left Shift+Q"; SDL's key names)
-//   <pass> text <text>              typed text (UTF-8)
-//   <pass> click <x> <y>            a left click at window pixels
+//   <pass> key <name>[+<name>...]   keys pressed together and released two
+//                                   passes later in reverse order ("Left
+//                                   Shift+Q"; SDL's key names)
+//   <pass> text <text>              typed text (UTF-8), a key press each
+//                                   character
+//   <pass> click <x> <y>            the pointer moves to window pixels; the
+//                                   left button goes down two passes later
+//                                   and up two after that
 //   <pass> click <element>          a left click at the middle of the current
 //                                   screen's window that the symbol holds
 //   <pass> move <x> <y>
 //   <pass> shot <path>              the screen as shown, a binary PPM file
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
+//   <pass> hold <ms>                prints "hold <pass>" and stops the game
+//                                   that long, the screen as it is (for a
+//                                   test that captures the window or sends
+//                                   keys through the window system)
 //   <pass> quit                     closes the window
 //
 // Passes count the loop's idle passes from the first. Blank lines and lines

@@ -1077,6 +1077,9 @@ void RunFrontTransition(WindowHandle* window)
         }
     }
     OutlineElement(window);
+    // The driver runs every frame: clips play on and a requested state is
+    // taken up however the request was made.
+    window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
 }
 
 void guiFrontEndKeyHandler(uint16_t keyCode)

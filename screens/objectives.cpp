@@ -10,17 +10,23 @@
 
 #include "ai/orders.h"
 #include "screens/bridge.h"
+#include "screens/frontend.h"
 #include "system/canvas.h"
 #include "system/frameclock.h"
 #include "system/rasterfont.h"
 #include "system/res/resman.h"
+#include "system/settings.h"
 #include "system/text.h"
 #include "ui/windows.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
+#include "ui/drawtypes.h"
 #include "ui/messagelog.h"
+#include "script/symbols.h"
+#include "world/playerinput.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "world/tally.h"
 
 int32_t gMissionScore = 0;
 int32_t gMissionMaxScore = 0;
@@ -278,4 +284,204 @@ void guiObjectivesListDraw(WindowHandle* window)
         DrawListText(screen, x + 2 * h, y, objective.text, gBridgeFonts[status], clip);
         y += spacing + h;
     }
+}
+
+namespace {
+
+// Texts of the language text table that the status panel shows.
+enum : int {
+    kTextPanelTitle = 155,
+    kTextPanelObjectives = 157,
+    kTextEnemyLosses = 158,
+    kTextOwnLosses = 159,
+    kTextBeamHits = 160,
+    kTextMissileHits = 161,
+    kTextPanelScore = 162,
+    kTextMissionWon = 164,
+    kTextBackToBridge = 165,
+    kTextTimeBonus = 166,
+    kTextOnToDebrief = 167,
+    kTextShipsDestroyed = 169,
+    kTextRating = 171,
+};
+
+// The panel's columns, from its left: labels and objective texts, status
+// words, kill counts, figures.
+constexpr int32_t kColumnLabel = 20;
+constexpr int32_t kColumnStatus = 320;
+constexpr int32_t kColumnCount = 420;
+constexpr int32_t kColumnFigure = 570;
+
+constexpr int kLanguages = 3;
+// Status words by language (English, French, German) and status.
+constexpr const char* kStatusWords[kLanguages][3] = {
+    {"NOT DONE", "FAILED", "COMPLETED"},
+    {"NON ACCOMPLI", "NON ATTEINT", "ATTEINT"},
+    {"NICHT AUSGEF\xDCHRT", "GESCHEITERT", "BEENDET"},
+};
+
+const char* StatusWord(int16_t status)
+{
+    const int language = gSettings.language < kLanguages ? gSettings.language : 0;
+    return kStatusWords[language][std::clamp<int>(status, 0, 2)];
+}
+
+int32_t ClampToInt32(int64_t value)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// The bonus that the time left before the mission's time limit earns, in
+// whole seconds at the script's rate; never below 0.
+int32_t TimeBonus()
+{
+    const int64_t seconds = (int64_t{gScriptVars.targetTime} - gScriptVars.missionClock) / 100;
+    return ClampToInt32(std::max<int64_t>(0, seconds * gScriptVars.timeScore));
+}
+
+const MissionRecord& FlownMission()
+{
+    return MissionTable[std::clamp<int>(gFrontEnd.selectedMission, 0, kMissionCount - 1)];
+}
+
+// One line after another down the panel; with drawing off the pen only
+// moves, so that measuring and drawing take the same steps.
+struct PanelPen {
+    Canvas canvas;
+    ClipRect clip;
+    int32_t left, width;
+    int32_t y, step;
+    bool drawing;
+
+    void NextLine() { y += step; }
+    void At(int32_t column, const char* text, const RasterFont* font) const
+    {
+        if (drawing)
+            DrawListText(canvas, left + column, y, text, font, clip);
+    }
+    void Centred(const char* text, const RasterFont* font) const
+    {
+        if (!drawing || !text || !font)
+            return;
+        int16_t textWidth = 0, textHeight = 0;
+        TextMeasure(text, font, textWidth, textHeight);
+        DrawListText(canvas, left + (width - textWidth) / 2, y, text, font, clip);
+    }
+};
+
+// A heading, then one line per ship category with kills: its name with
+// "s:", the kills and the points they brought (or cost).
+void DrawKillTable(PanelPen& pen, const RasterFont* font, int heading, const int32_t (&kills)[kShipCategories],
+                   const int32_t (&points)[kShipCategories])
+{
+    pen.NextLine();
+    pen.At(kColumnLabel, LanguageText(heading), font);
+    for (int32_t kind = 0; kind < kShipCategories; ++kind) {
+        if (kills[kind] == 0)
+            continue;
+        char text[64];
+        pen.NextLine();
+        std::snprintf(text, sizeof text, "%ss:", ShipKindName(kind) ? ShipKindName(kind) : "");
+        pen.At(kColumnLabel, text, font);
+        std::snprintf(text, sizeof text, "%i", kills[kind]);
+        pen.At(kColumnCount, text, font);
+        std::snprintf(text, sizeof text, "%i", points[kind]);
+        pen.At(kColumnFigure, text, font);
+    }
+}
+
+// A labelled figure: the label in the first column, the figure in the last.
+void DrawFigure(PanelPen& pen, const RasterFont* font, int label, const char* figure)
+{
+    pen.NextLine();
+    pen.At(kColumnLabel, LanguageText(label), font);
+    pen.At(kColumnFigure, figure, font);
+}
+
+} // namespace
+
+int32_t guiObjectivesPanelDraw(WindowHandle* window, bool drawing)
+{
+    if (!window)
+        return 0;
+    const RasterFont* fonts[3] = {
+        window->font ? static_cast<const RasterFont*>(ResGet(window->font)) : gBridgeFonts[0],
+        gBridgeFonts[1],
+        gBridgeFonts[2],
+    };
+    const RasterFont* font = fonts[0];
+    const int32_t h = font ? font->height : 0;
+    const Canvas screen = ScreenCanvas();
+    PanelPen pen = {
+        .canvas = screen,
+        .clip = {window->rect[0], window->rect[1], window->rect[2], window->rect[3]},
+        .left = window->rect[0],
+        .width = window->rect[2] - window->rect[0] + 1,
+        .y = window->rect[1],
+        .step = std::max(2 * h - 3, 0),
+        .drawing = drawing && screen.pixels,
+    };
+    const bool won = gScriptMission.missionSucceeded != 0;
+    char text[kObjectiveLineSize];
+
+    const MissionRecord& mission = FlownMission();
+    std::snprintf(text, sizeof text, "%s %.*s", LanguageText(kTextPanelTitle) ? LanguageText(kTextPanelTitle) : "",
+                  kMissionTitleSize, mission.title);
+    pen.NextLine();
+    pen.Centred(text, font);
+    pen.NextLine();
+    if (gScriptMission.missionFailed)
+        pen.Centred(LanguageText(kTextMissionFailed), fonts[1]);
+    else if (won)
+        pen.Centred(LanguageText(kTextMissionWon), fonts[2]);
+    else
+        pen.Centred(LanguageText(kTextNoObjectiveLeft), gBridgeFonts[2]);
+
+    if (gObjectives.count > 0) {
+        pen.NextLine();
+        pen.At(kColumnLabel, LanguageText(kTextPanelObjectives), font);
+        for (int32_t i = 0; i < gObjectives.count; ++i) {
+            const Objective& objective = gObjectives.table[i];
+            if (!objective.shown)
+                continue;
+            pen.NextLine();
+            pen.At(kColumnLabel, objective.text, font);
+            pen.At(kColumnStatus, StatusWord(objective.status), font);
+            std::snprintf(text, sizeof text, "%i", objective.status == kObjectiveCompleted ? objective.score : 0);
+            pen.At(kColumnFigure, text, font);
+        }
+    }
+    if (gScriptVars.targetTime > 0) {
+        std::snprintf(text, sizeof text, "%i", TimeBonus());
+        DrawFigure(pen, font, kTextTimeBonus, text);
+    }
+
+    const TallyCounters& tally = gTallyCounters;
+    DrawKillTable(pen, font, kTextEnemyLosses, tally.enemyKills, tally.enemyScore);
+    DrawKillTable(pen, font, kTextOwnLosses, tally.friendlyKills, tally.friendlyPenalty);
+    int64_t destroyed = 0;
+    for (int32_t kind = 0; kind < kShipCategories; ++kind)
+        destroyed += int64_t{tally.enemyKills[kind]} + tally.friendlyKills[kind];
+    std::snprintf(text, sizeof text, "%i", ClampToInt32(destroyed));
+    DrawFigure(pen, font, kTextShipsDestroyed, text);
+    // Bolts hit in the tally's second counter, launchers' munitions in its
+    // first.
+    if (gPlayerInput.shotsFired != 0) {
+        std::snprintf(text, sizeof text, "%.0f%%", tally.otherHits * 100.0 / gPlayerInput.shotsFired);
+        DrawFigure(pen, font, kTextBeamHits, text);
+    }
+    if (gPlayerInput.missilesFired != 0) {
+        std::snprintf(text, sizeof text, "%.0f%%", tally.flaggedHits * 100.0 / gPlayerInput.missilesFired);
+        DrawFigure(pen, font, kTextMissileHits, text);
+    }
+    std::snprintf(text, sizeof text, "%i", gMissionScore);
+    DrawFigure(pen, font, kTextPanelScore, text);
+    if (mission.maxScore != 0) {
+        std::snprintf(text, sizeof text, "%02i%%", ClampToInt32(int64_t{gMissionScore} * 100 / mission.maxScore));
+        DrawFigure(pen, font, kTextRating, text);
+    }
+
+    pen.NextLine();
+    pen.Centred(LanguageText(ObjectivesFrozen() || won ? kTextOnToDebrief : kTextBackToBridge), font);
+    return pen.y - window->rect[1];
 }

@@ -1,11 +1,12 @@
 // Mission objectives: the table of up to 15 objectives that a mission script
 // declares from a text and then shows, scores, times and settles; the
 // current objective and its timer; the bridge key that prints the current
-// objective into the message log.
+// objective into the message log; the list panel and the mission status
+// panel that draw the table.
 //
 // Objectives are addressed by index; every operation ignores an index
 // outside 0..14, so the -1 that FindObjectiveById gives for an unknown id
-// changes nothing. The panels that draw the table belong to the bridge.
+// changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -73,3 +74,13 @@ void ShowCurrentObjective();
 // one row per shown objective, a box filled in its status colour (the
 // current one blinking) and its text in the bridge font of its status.
 void guiObjectivesListDraw(WindowHandle* window);
+
+// The mission status panel, drawn over the main view once the flight is
+// over: the mission's title and outcome, the objectives with their status
+// words and scores, the time bonus, the kills and losses by ship category,
+// the hit rates, the score and its rating, and a bottom line saying where
+// Escape leads. Lines step by twice the first font's height less 3; the
+// fonts are the window's (else the first bridge font) and the second and
+// third bridge fonts. Returns the height used; with drawing off it only
+// measures and touches no pixel.
+int32_t guiObjectivesPanelDraw(WindowHandle* window, bool drawing);

@@ -751,6 +751,11 @@ uint8_t SquareColour(float health)
 
 } // namespace
 
+const char* ShipKindName(int32_t kind)
+{
+    return LanguageEntry(kShipKindNames, kind);
+}
+
 void guiDrawUpTriangle(const Canvas& canvas, int16_t x, int16_t y, int16_t size, uint8_t colour)
 {
     const auto half = Narrow(size / 2), quarter = Narrow(size / 4);

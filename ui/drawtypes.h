@@ -13,6 +13,11 @@ struct WindowHandle;
 struct Canvas;
 struct SceneItem;
 
+// The vessel kind's name in the current language ("CORVETTE" ... "RING"),
+// also the category names of the mission status panel's kill tables; null
+// outside kinds 0-18.
+const char* ShipKindName(int32_t kind);
+
 void guiDrawBoxWindow(WindowHandle* window);
 void guiDrawRectWindow(WindowHandle* window);
 void guiDrawRasterWindow(WindowHandle* window);

@@ -9,6 +9,7 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/symbols.h"
 #include "system/display.h"
@@ -673,6 +674,9 @@ void guiDrawMainView()
     if (!view || !guiWindowRect(view, nullptr, nullptr))
         return;
     RenderViewWindow(view);
+    // Once the flight is over the mission's summary stands over the view.
+    if (MissionEndState != kMissionInFlight)
+        guiObjectivesPanelDraw(view, true);
     const bool logActive = gMessageLogTypingPosition < gMessageLogTextLength;
     if (MissionEndState == kMissionDebrief) {
         // The debrief: the log over the view until it is typed and spoken.

@@ -42,6 +42,7 @@ TEST_F(InputTable, ALineThatCannotBeReadEndsTheProgramNamingIt)
         {"10 jump", "(2) : unknown event word"},
         {"10 move 5", "(2) : a position (x y) is needed"},
         {"10 shot", "(2) : shot needs a file"},
+        {"10 hold 0", "(2) : hold needs milliseconds (1-60000)"},
     };
     for (const auto& c : cases) {
         const GameRun run = Run(std::string("# first line\n") + c.line + "\n");
@@ -54,7 +55,7 @@ TEST_F(InputTable, StatesAndShotsArriveAtTheirPassesAndQuitEndsTheRun)
 {
     CopyDemoData(folder);
     const fs::path shot = folder / "shot.ppm";
-    const GameRun run = Run("3 state\n\n20 shot " + shot.string() + "\n20 key Left Ctrl+Down\n25 state\n30 quit\n");
+    const GameRun run = Run("3 state\n\n20 shot " + shot.string() + "\n20 key Left Ctrl+Down\n22 hold 50\n25 state\n30 quit\n");
     EXPECT_FALSE(run.stopped) << run.output;
     EXPECT_EQ(run.exitCode, 0) << run.output;
     const std::size_t first = run.output.find("state 3 screen=");
@@ -62,6 +63,8 @@ TEST_F(InputTable, StatesAndShotsArriveAtTheirPassesAndQuitEndsTheRun)
     ASSERT_NE(first, std::string::npos) << run.output;
     ASSERT_NE(second, std::string::npos) << run.output;
     EXPECT_LT(first, second);
+    const std::size_t hold = run.output.find("hold 22");
+    EXPECT_TRUE(hold > first && hold < second) << run.output;
 
     std::ifstream in(shot, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -1,7 +1,8 @@
 // Mission objectives: parsing the objective text (the 15-line limit, ids
 // with and without a colon, long lines cut), the operations the scripts
 // call with valid and invalid indices, the freeze once the mission is over,
-// the current objective and its timer, and the objective key's message.
+// the current objective and its timer, the objective key's message, the
+// list panel and the mission status panel.
 #include "screens/objectives.h"
 
 #include <gtest/gtest.h>
@@ -10,15 +11,22 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "screens/bridge.h"
+#include "screens/frontend.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
+#include "script/symbols.h"
+#include "system/settings.h"
 #include "tests/ui/ui_canvas.h"
 #include "system/frameclock.h"
 #include "ui/messagelog.h"
 #include "ui/windows.h"
+#include "world/playerinput.h"
 #include "world/scenelist.h"
+#include "world/tally.h"
 
 namespace {
 
@@ -250,6 +258,313 @@ TEST_F(ObjectivesTest, TheListPanelLaysOutOneRowPerShownObjectiveInItsStatusColo
     gFrameClock.frameTicks = 0;
     gTextTable[168] = savedHeading;
     std::fill(std::begin(gBridgeFonts), std::end(gBridgeFonts), nullptr);
+}
+
+// A font that can be read back off the canvas: every character from '!' on
+// is one column of pixels in the character's own code, `rank` + 1 high and
+// standing on the pen line, and advances 2 pixels; so the pen line's pixels
+// spell the text and the column's height tells the font.
+struct ReadingFont {
+    static constexpr int kAdvance = 2;
+
+    explicit ReadingFont(int rank)
+    {
+        for (int c = 0; c < kFontChars; ++c) {
+            inks[c].assign(static_cast<size_t>(rank + 1), static_cast<uint8_t>(c));
+            rasters[c] = {inks[c].data(), 1, static_cast<int16_t>(rank + 1), 0, static_cast<int16_t>(rank)};
+            font.widths[c] = kAdvance;
+            font.glyphs[c] = c > ' ' ? &rasters[c] : nullptr;
+        }
+        font.height = 8; // lines 13 apart
+    }
+    ReadingFont(const ReadingFont&) = delete;
+    ReadingFont& operator=(const ReadingFont&) = delete;
+
+    std::vector<uint8_t> inks[kFontChars];
+    Raster rasters[kFontChars]{};
+    RasterFont font{};
+};
+
+class StatusPanelTest : public ObjectivesTest {
+protected:
+    static constexpr int kTop = 10, kStep = 13, kMission = 7;
+
+    void SetUp() override
+    {
+        ObjectivesTest::SetUp();
+        for (int i = 0; i < 3; ++i)
+            gBridgeFonts[i] = &fonts_[i].font;
+        for (const auto& [number, text] : kTexts) {
+            saved_.emplace_back(number, gTextTable[number]);
+            gTextTable[number] = text;
+        }
+        savedMission_ = MissionTable[kMission];
+        std::snprintf(MissionTable[kMission].title, kMissionTitleSize, "Night Run");
+        MissionTable[kMission].maxScore = 0;
+        gFrontEnd.selectedMission = kMission;
+        panel_.rect[0] = 0;
+        panel_.rect[1] = kTop;
+        panel_.rect[2] = 639;
+        panel_.rect[3] = 479;
+    }
+    void TearDown() override
+    {
+        for (const auto& [number, text] : saved_)
+            gTextTable[number] = text;
+        MissionTable[kMission] = savedMission_;
+        gFrontEnd = FrontEndSelection{};
+        std::fill(std::begin(gBridgeFonts), std::end(gBridgeFonts), nullptr);
+        gTallyCounters = TallyCounters{};
+        gPlayerInput = PlayerInput{};
+        gScriptVars = ScriptVariables{};
+        gScriptMission.missionSucceeded = 0;
+        gSettings.language = 0;
+        ObjectivesTest::TearDown();
+    }
+
+    // The panel's lines, one a pen line from the first: each text found on
+    // it as "offset:text" (offset from the panel's left), texts apart by
+    // more than two blanks, "#rank" after a text in another font than the
+    // first.
+    std::vector<std::string> Lines(int32_t height) const
+    {
+        std::vector<std::string> lines;
+        for (int y = kTop + kStep; y <= kTop + height; y += kStep) {
+            std::string line;
+            for (int x = 0; x < 640;) {
+                if (!screen_.At(x, y)) {
+                    ++x;
+                    continue;
+                }
+                const int start = x;
+                std::string text;
+                int blanks = 0;
+                for (; x < 640 && blanks < 3; x += ReadingFont::kAdvance) {
+                    const int c = screen_.At(x, y);
+                    blanks = c ? 0 : blanks + 1;
+                    text += c ? static_cast<char>(c) : ' ';
+                }
+                text.erase(text.find_last_not_of(' ') + 1);
+                int rank = 0;
+                while (rank < 2 && screen_.At(start, y - rank - 1))
+                    ++rank;
+                line += (line.empty() ? "" : " | ") + std::to_string(start) + ":" + text;
+                if (rank)
+                    line += "#" + std::to_string(rank);
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    // Where a centred text starts.
+    static std::string Centred(const std::string& text)
+    {
+        return std::to_string((640 - ReadingFont::kAdvance * static_cast<int>(text.size())) / 2) + ":" + text;
+    }
+    // Draws on a cleared screen and reads the lines.
+    std::vector<std::string> Draw()
+    {
+        screen_.Clear();
+        return Lines(guiObjectivesPanelDraw(&panel_, true));
+    }
+
+    static constexpr std::pair<int, const char*> kTexts[] = {
+        {155, "Mission"},
+        {157, "Objectives"},
+        {158, "Enemy losses"},
+        {159, "Own losses"},
+        {160, "Beam hits"},
+        {161, "Missile hits"},
+        {162, "Score"},
+        {163, "Failed."},
+        {164, "Complete."},
+        {165, "Esc: bridge"},
+        {166, "Time bonus"},
+        {167, "Esc: debrief"},
+        {169, "Destroyed"},
+        {170, "Going on."},
+        {171, "Rating"},
+    };
+    MemoryScreen screen_;
+    ReadingFont fonts_[3] = {ReadingFont(0), ReadingFont(1), ReadingFont(2)};
+    WindowHandle panel_ = {};
+    std::vector<std::pair<int, const char*>> saved_;
+    MissionRecord savedMission_ = {};
+};
+
+TEST_F(StatusPanelTest, TitleOutcomeAndBottomLineFollowTheMissionsEnd)
+{
+    struct Case {
+        uint8_t failed, won, lost;
+        std::string outcome, bottom;
+    };
+    const Case cases[] = {
+        {0, 0, 0, Centred("Going on.") + "#2", Centred("Esc: bridge")},
+        {0, 255, 0, Centred("Complete.") + "#2", Centred("Esc: debrief")},
+        {255, 0, 0, Centred("Failed.") + "#1", Centred("Esc: bridge")},
+        {255, 0, 255, Centred("Failed.") + "#1", Centred("Esc: debrief")}, // frozen objectives
+    };
+    for (const Case& c : cases) {
+        gScriptMission.missionFailed = c.failed;
+        gScriptMission.missionSucceeded = c.won;
+        gPlayerShipLost = c.lost;
+        const std::vector<std::string> lines = Draw();
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[0], Centred("Mission Night Run"));
+        EXPECT_EQ(lines[1], c.outcome);
+        EXPECT_EQ(lines.back(), c.bottom);
+    }
+}
+
+TEST_F(StatusPanelTest, TheBodyListsObjectivesKillsHitRatesAndScoreOnlyWhereThereIsSomething)
+{
+    ParseObjectives("Dock\nEscort\nHidden\nScan");
+    SetObjectiveScore(0, 300);
+    SetObjectiveStatus(0, kObjectiveCompleted);
+    SetObjectiveStatus(1, kObjectiveFailed);
+    SetObjectiveShown(2, 0);
+    gTallyCounters.enemyKills[5] = 2;
+    gTallyCounters.enemyScore[5] = 1000;
+    gTallyCounters.friendlyKills[14] = 1;
+    gTallyCounters.friendlyPenalty[14] = -400;
+    gScriptVars.targetTime = 6000;
+    gScriptVars.missionClock = 1050; // 49 whole seconds left
+    gScriptVars.timeScore = 10;
+    gPlayerInput.shotsFired = 3;
+    gTallyCounters.otherHits = 2;
+    gPlayerInput.missilesFired = 4;
+    gTallyCounters.flaggedHits = 1;
+    MissionTable[kMission].maxScore = 4000;
+    gMissionScore = 300; // the completion
+    const std::vector<std::string> full = {
+        Centred("Mission Night Run"),
+        Centred("Going on.") + "#2",
+        "20:Objectives",
+        "20:Dock | 320:COMPLETED | 570:300",
+        "20:Escort | 320:FAILED | 570:0",
+        "20:Scan | 320:NOT DONE | 570:0",
+        "20:Time bonus | 570:490",
+        "20:Enemy losses",
+        "20:CRUISERs: | 420:2 | 570:1000",
+        "20:Own losses",
+        "20:DESTROYERs: | 420:1 | 570:-400",
+        "20:Destroyed | 570:3",
+        "20:Beam hits | 570:67%",
+        "20:Missile hits | 570:25%",
+        "20:Score | 570:300",
+        "20:Rating | 570:07%",
+        Centred("Esc: bridge"),
+    };
+    EXPECT_EQ(Draw(), full);
+
+    // No objectives, no time limit, no kills, no shots, no maximum score:
+    // the headings of the kill tables and the totals stay.
+    ParseObjectives("");
+    gTallyCounters = TallyCounters{};
+    gPlayerInput = PlayerInput{};
+    gScriptVars.targetTime = 0;
+    MissionTable[kMission].maxScore = 0;
+    gMissionScore = 0;
+    const std::vector<std::string> bare = {
+        Centred("Mission Night Run"),
+        Centred("Going on.") + "#2",
+        "20:Enemy losses",
+        "20:Own losses",
+        "20:Destroyed | 570:0",
+        "20:Score | 570:0",
+        Centred("Esc: bridge"),
+    };
+    EXPECT_EQ(Draw(), bare);
+}
+
+TEST_F(StatusPanelTest, StatusWordsAndCategoryNamesComeInTheCurrentLanguage)
+{
+    ParseObjectives("a\nb\nc");
+    SetObjectiveStatus(1, kObjectiveFailed);
+    SetObjectiveStatus(2, kObjectiveCompleted);
+    gTallyCounters.enemyKills[15] = 1;
+    struct Case {
+        uint16_t language;
+        const char* words[3];
+        const char* carrier;
+    };
+    const Case cases[] = {
+        {0, {"NOT DONE", "FAILED", "COMPLETED"}, "CARRIERs:"},
+        {1, {"NON ACCOMPLI", "NON ATTEINT", "ATTEINT"}, "TRANSPORTEURs:"},
+        {2, {"NICHT AUSGEF\xDCHRT", "GESCHEITERT", "BEENDET"}, "TR\xC4GERSCHIFFs:"},
+        {7, {"NOT DONE", "FAILED", "COMPLETED"}, "CARRIERs:"}, // no such language: English
+    };
+    for (const Case& c : cases) {
+        gSettings.language = c.language;
+        const std::vector<std::string> lines = Draw();
+        ASSERT_GE(lines.size(), 8u);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(lines[3 + i], std::string("20:") + "abc"[i] + " | 320:" + c.words[i] + " | 570:" +
+                                        (i == 2 ? "100" : "0"))
+                << c.language;
+        EXPECT_EQ(lines[7], std::string("20:") + c.carrier + " | 420:1 | 570:0") << c.language;
+    }
+}
+
+TEST_F(StatusPanelTest, TheTimeBonusNeverFallsBelowNothing)
+{
+    struct Case {
+        int32_t limit, clock, rate;
+        std::string line;
+    };
+    const Case cases[] = {
+        {6000, 1000, 10, "20:Time bonus | 570:500"},
+        {6000, 5950, 10, "20:Time bonus | 570:0"},                           // under a second left
+        {6000, 9000, 10, "20:Time bonus | 570:0"},                           // past the limit
+        {6000, 1000, -10, "20:Time bonus | 570:0"},                          // a negative rate
+        {INT32_MAX, INT32_MIN, INT32_MAX, "20:Time bonus | 570:2147483647"}, // held to the int range
+    };
+    for (const Case& c : cases) {
+        gScriptVars.targetTime = c.limit;
+        gScriptVars.missionClock = c.clock;
+        gScriptVars.timeScore = c.rate;
+        const std::vector<std::string> lines = Draw();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[2], c.line) << c.limit << " " << c.clock << " " << c.rate;
+    }
+}
+
+TEST_F(StatusPanelTest, TheRatingShowsOnlyWithAMaximumScoreAndStaysInRange)
+{
+    struct Case {
+        int32_t maximum, score;
+        std::string line; // the line after the score's
+    };
+    const Case cases[] = {
+        {0, 500, Centred("Esc: bridge")},
+        {4000, 300, "20:Rating | 570:07%"},
+        {1000, 1000, "20:Rating | 570:100%"},
+        {1000, -50, "20:Rating | 570:-5%"},
+        {1, INT32_MAX, "20:Rating | 570:2147483647%"}, // held to the int range
+    };
+    for (const Case& c : cases) {
+        MissionTable[kMission].maxScore = c.maximum;
+        gMissionScore = c.score;
+        const std::vector<std::string> lines = Draw();
+        ASSERT_EQ(lines.size(), c.maximum ? 8u : 7u);
+        EXPECT_EQ(lines[5], "20:Score | 570:" + std::to_string(c.score));
+        EXPECT_EQ(lines[6], c.line) << c.maximum << " " << c.score;
+    }
+}
+
+TEST_F(StatusPanelTest, MeasuringDrawsNothingAndGivesTheHeightTheDrawingUses)
+{
+    ParseObjectives("a\nb");
+    gTallyCounters.enemyKills[0] = 1;
+    gPlayerInput.shotsFired = 1;
+    screen_.Clear();
+    const int32_t measured = guiObjectivesPanelDraw(&panel_, false);
+    EXPECT_EQ(screen_.Colours(0, 0, 639, 479), (std::set<int>{0}));
+    EXPECT_EQ(measured, 12 * kStep); // title, outcome, 3 objective lines, 2 + 2 kill lines, total, hits, score
+    EXPECT_EQ(guiObjectivesPanelDraw(&panel_, true), measured);
+    // The bottom line stands on the last pen line: nothing below it.
+    EXPECT_NE(screen_.Colours(0, kTop + measured, 639, kTop + measured), (std::set<int>{0}));
+    EXPECT_EQ(screen_.Colours(0, kTop + measured + 1, 639, 479), (std::set<int>{0}));
 }
 
 } // namespace

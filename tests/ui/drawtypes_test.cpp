@@ -7,6 +7,7 @@
 #include "screens/bridge.h"
 #include "screens/engineering.h"
 #include "screens/icons.h"
+#include "screens/objectives.h"
 #include "script/configstatements.h"
 #include "script/scriptbase.h"
 #include "script/vitalobjects.h"
@@ -1232,6 +1233,29 @@ TEST_F(Cards, TheMainViewShowsThePlayersTargetCardAtItsBottom)
     ResetPools();
 }
 
+
+TEST_F(Cards, OnceTheFlightIsOverTheMainViewCarriesTheMissionSummary)
+{
+    BlockFont summary{60};
+    gBridgeFonts[0] = &summary.font;
+    const char* saved = gTextTable[165];
+    gTextTable[165] = "ESC";
+    WindowHandle* view = Make(guiDraw3DWindow, 0, 0, 640, 300);
+    view->font = nullptr; // the summary falls back on the first bridge font
+    gWindows.mainView = view;
+    guiDrawMainView();
+    EXPECT_EQ(screen_.Colours(0, 0, 639, 299).count(60), 0u) << "in flight: no summary";
+    MissionEndState = kMissionFlightOver;
+    guiDrawMainView();
+    // The bottom line, "ESC" centred from x 311, on the panel's last pen line.
+    const int32_t height = guiObjectivesPanelDraw(view, false);
+    EXPECT_EQ(screen_.Colours(311, height - 5, 314, height), (std::set<int>{60}));
+    EXPECT_EQ(screen_.At(310, height), 7);
+    MissionEndState = kMissionInFlight;
+    gWindows.mainView = nullptr;
+    gTextTable[165] = saved;
+    gBridgeFonts[0] = nullptr;
+}
 
 TEST_F(Cards, ABodysNameStaysInItsColumnAndItsRangeShowsOnlyOnTheWideCard)
 {
