@@ -34,6 +34,8 @@ int32_t gStationMouseOrigin[2] = {0, 0};
 uint8_t gPresentationDone = 0;
 HUD* gCockpitOrbs[2] = {nullptr, nullptr};
 WindowHandle* gScopeWindows[2] = {nullptr, nullptr};
+HUD* gCockpitTrailHuds[kCockpitTrailHuds] = {};
+HUD* gComponentBoxHud = nullptr;
 
 namespace {
 
@@ -654,12 +656,13 @@ void BuildCockpitHud()
     SceneItem* viewed = CurrentContactItem();
     if (!viewed)
         viewed = gControlledItem;
-    static constexpr int kTrails = 7;
-    for (int i = 0; i < kTrails; ++i)
-        if (HUD* h = AllocHUD()) {
+    for (int i = 0; i < kCockpitTrailHuds; ++i) {
+        gCockpitTrailHuds[i] = AllocHUD();
+        if (HUD* h = gCockpitTrailHuds[i]) {
             InitTrailHud(h, viewed, 0);
             RegisterHud(h);
         }
+    }
     if (HUD* h = AllocHUD()) {
         InitCaptionScaleHud(h, "LAGRANGE", viewed, 0);
         RegisterHud(h);
@@ -685,6 +688,8 @@ void BuildCockpitHud()
         if (HUD* h = AllocHUD()) {
             init(h, viewed, 0);
             RegisterHud(h);
+            if (init == InitComponentBoxesHud)
+                gComponentBoxHud = h;
         }
     if (HUD* h = AllocHUD()) {
         InitPositionMarkerHud(h, viewed, 0);

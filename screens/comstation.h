@@ -84,3 +84,8 @@ void BuildCockpitHud();
 extern HUD* gCockpitOrbs[2];
 // The NAV and WEP scope windows, which show the first and second orb.
 extern WindowHandle* gScopeWindows[2];
+// Its seven trail elements and its component box, which the bridge keys
+// hide; null until it has run.
+constexpr int kCockpitTrailHuds = 7;
+extern HUD* gCockpitTrailHuds[kCockpitTrailHuds];
+extern HUD* gComponentBoxHud;

@@ -1,14 +1,12 @@
 // The engineering panel: the ship's systems as a vector schematic that the
 // player picks from, steps through, layers and promotes, the repair teams'
-// assignments, the ship-system elements' callbacks and the spinning SIM_ENG
-// object. Linking an element to a system is still a stand-in that only
-// records its call (system/calltrace.h).
+// assignments, the ship-system elements' callbacks, the link of an element
+// to its system, and the spinning SIM_ENG object.
 #include "screens/engineering.h"
 
 #include "framework/pixelmap.h"
 #include "screens/vectormap.h"
 #include "script/symbols.h"
-#include "system/calltrace.h"
 #include "system/canvas.h"
 #include "system/frameclock.h"
 #include "system/gamemath.h"
@@ -38,8 +36,18 @@ void SelectReactorSystem()
 
 WindowHandle* guiLinkShipSystemElement(WindowHandle* element, const char* systemName)
 {
-    RecordCall("guiLinkShipSystemElement");
-    return {};
+    if (!element)
+        return nullptr;
+    // Bound on first use: the element keeps its system from then on.
+    if (element->subject.kind != WindowSubject::Kind::ShipSystem && systemName) {
+        if (ShipSystem* system = FindShipSystem(systemName)) {
+            element->subject.kind = WindowSubject::Kind::ShipSystem;
+            element->subject.system = system;
+        }
+    }
+    if (element->subject.kind == WindowSubject::Kind::ShipSystem && element->subject.system)
+        element->value = element->subject.system->switchedOn ? 1.0f : 0.0f;
+    return element;
 }
 
 void guiToggleSystemPower(WindowHandle* window)

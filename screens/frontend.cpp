@@ -4,8 +4,8 @@
 // with their labels, the ratings and the option lines of "Kelvandrist.ini".
 // The front-end screens that show these, the debrief texts (debrief.cpp)
 // and the bridge screens are not here; the front-end screens themselves are
-// in frontscreens.cpp. Until the bridge's screen set lands,
-// InitScreensAndIcons registers only the front-end screens.
+// in frontscreens.cpp. InitScreensAndIcons registers the bridge's and the
+// front end's screens (screens/bridge.cpp holds the bridge's).
 #include "screens/frontend.h"
 
 #include "platform/files.h"
@@ -60,8 +60,9 @@ void (*gStartFlightHook)() = nullptr;
 
 void InitScreensAndIcons()
 {
-    RecordCall("InitScreensAndIcons");
-    RegisterFrontEndScreens();
+    CurrentStation = kStationOverview;
+    LoadBridgeIcons();
+    RegisterBridgeScreens();
 }
 
 namespace {

@@ -212,7 +212,7 @@ void CommonExit(WindowHandle*)
 void Escape()
 {
     if (CurrentStation == kOptionsStation) {
-        RestoreStationScreen();
+        LeaveOptionsScreen();
         return;
     }
     const int16_t state = gFrontScreens.current;
@@ -298,7 +298,7 @@ bool ShiftKey(uint8_t scan)
     }
     if (scan == kScanO) {
         if (CurrentStation == kOptionsStation)
-            RestoreStationScreen();
+            LeaveOptionsScreen();
         return true;
     }
     return false;
@@ -1027,6 +1027,7 @@ void SetupFrontAction()
 void SetupOptionScreen()
 {
     guiBindClick("SystemExit", CommonExit);
+    guiBindClick("OptExit", guiLeaveOptionsScreen);
 }
 
 struct ScreenRow {

@@ -34,6 +34,8 @@ namespace {
 // SceneItem flag of an item that a script made a ship.
 constexpr int16_t kScriptShipFlag = 0x10;
 constexpr int16_t kPlayerSkill = 75;
+// The player's ship opens every bridge station.
+constexpr int16_t kPlayerStationLevel = 2;
 constexpr int16_t kStandardSkill = 50;
 // ANNOUNCE shows the arrival when the ship is this close to the camera.
 constexpr float kArrivalFlashRange = 2500000.0f;
@@ -149,6 +151,7 @@ void Player(uint32_t& position)
     gPlayerItem = item;
     gControlledItem = item;
     item->sim->assistMode = 1;
+    item->sim->stationLevel = kPlayerStationLevel;
     SetControlFunction(item, CONTROL_MAIN);
     ResetShipSystems(item);
     gScriptVars.score = 0;

@@ -23,6 +23,7 @@
 #include "system/res/iff.h"
 #include "system/res/pcx.h"
 #include "system/wav.h"
+#include "tools/demodata_bridge.h"
 #include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
 
@@ -743,6 +744,7 @@ int main(int argc, char** argv)
     ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
     ok = ok && SaveStationPictures(gFolder);
+    ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
     // The sounds of every slot that names a file: "10" (slot 0) is the engine
     // loop, the rest take turns.

@@ -24,6 +24,7 @@ struct FilmClip;
 struct ValueRecorder;
 struct HUD;
 struct VectorIcon;
+struct ShipSystem;
 
 using WindowRoutine = void (*)(WindowHandle* window);
 using WindowHitTest = bool (*)(WindowHandle* window, int32_t x, int32_t y);
@@ -66,7 +67,8 @@ constexpr int kAnchorTypes = 7;
 // What a window shows besides its picture and text: the scene items of a
 // 3D view, a contact row of a card, a film clip, a value recorder of a
 // logger, a comms reply slot 0-4, the HUD element (an orb) that a HUD
-// window draws, or the line icon of an icon panel.
+// window draws, the line icon of an icon panel, or the player's ship system
+// it stands for.
 struct WindowSubject {
     enum class Kind : uint8_t {
         None,
@@ -76,7 +78,8 @@ struct WindowSubject {
         ValueRecorder,
         CommsSlot,
         HudElement,
-        Icon
+        Icon,
+        ShipSystem
     };
     Kind kind;
     union {
@@ -87,6 +90,7 @@ struct WindowSubject {
         int32_t slot;
         HUD* element;
         const VectorIcon* icon;
+        ::ShipSystem* system;
     };
 };
 

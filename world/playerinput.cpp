@@ -222,7 +222,7 @@ void ReadPlayerInput()
         if (in.hatDirections & kHatNorth)
             MatRotX(-in.hatRateX * dt, in.look);
     } else if (in.hatDirections && in.hatMode == kHatContacts) {
-        RepeatContactHatActions();
+        RepeatContactHatActions(in.hatDirections);
     }
 
     if (in.lookMode && KeyDown(kKeySlow)) {

@@ -318,6 +318,9 @@ struct Sim {
     // player's ship navigates to (targeting writes it beside `target`).
     float signature;
     ItemRef navTarget;
+    // The player's ship: how many bridge stations its crew may take; the
+    // weapons and engineering stations need 2.
+    int16_t stationLevel;
 };
 
 // TDP flags (u32).

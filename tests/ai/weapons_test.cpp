@@ -918,21 +918,20 @@ TEST_F(WeaponsTest, RemoteControlIsTakenOnlyWhenTheControlledItemLaunches)
     player->sim->thrust = {0, 0, 700};
     for (const char* kind : {"MAG - PROBE", "MAG - REM MISSILE"}) {
         SCOPED_TRACE(kind);
-        ClearCallTrace();
+        CurrentStation = 0;
         Weapon* w = Mount(kind);
         ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, w), kFired); // an AI ship
-        EXPECT_EQ(CountRecordedCalls("RemoteLinkToLaunched"), 0u);
+        EXPECT_EQ(CurrentStation, 0) << "no remote link, so no move to the COM station";
         EXPECT_EQ(player->sim->thrust.z, 700.0f);
 
         gControlledItem = ship_;
         CurrentStation = 3;
         Weapon* mine = Mount(kind);
         ASSERT_EQ(FireWeapon(nullptr, 0, 0, 0, ship_, mine), kFired);
+        EXPECT_EQ(CurrentStation, 1) << "the remote link is taken at the COM station";
         // The station was remembered: leaving the link comes back to it.
-        CurrentStation = 1;
         RestoreStationScreen();
         EXPECT_EQ(CurrentStation, 3);
-        EXPECT_EQ(CountRecordedCalls("RemoteLinkToLaunched"), 1u);
         EXPECT_EQ(player->sim->thrust.z, 0.0f);
         gControlledItem = nullptr;
         player->sim->thrust = {0, 0, 700};
@@ -972,9 +971,9 @@ TEST_F(WeaponsTest, AMissileAimedAtThePlayersShipIsAnnounced)
     gTextTable[21] = "Incoming missile";
     ship_->sim->target = gPlayerItem;
     Weapon* w = Mount("MAG - SEEKER");
-    ClearCallTrace();
+    ResetMessageLine();
     ASSERT_EQ(FireWeapon(gPlayerItem, 0, 0, 0, ship_, w), kFired);
-    EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u);
+    EXPECT_STREQ(gMessageLine.shown, "Incoming missile");
     gTextTable[21] = nullptr;
 }
 

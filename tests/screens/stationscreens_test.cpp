@@ -257,12 +257,14 @@ TEST_F(StationScreens, TheCommandStationRunsItsContactsOverlaysAndRemoteLink)
     EXPECT_EQ(gRemoteLinkItem, nullptr);
     EXPECT_EQ(gControlledItem, player);
 
-    // The comms arm's button opens and closes it.
-    const uint8_t arm = gCommsArmOpen;
+    // The comms arm's button swings it in, and out again.
+    ASSERT_EQ(gCommsArmOpen, 0);
     Click("CmComArmOut");
-    EXPECT_NE(gCommsArmOpen, arm);
+    EXPECT_NE(gCommsArmOpen, 0);
+    EXPECT_NE(gCommsArm.armIn, nullptr);
     Click("CmComArmOut");
-    EXPECT_EQ(gCommsArmOpen, arm);
+    EXPECT_NE(gCommsArm.armOut, nullptr) << "closing";
+    CloseCommsArm();
 
     // The briefing buttons are gone at once.
     Frame();

@@ -24,6 +24,8 @@
 #include "world/behaviours.h"
 #include "world/digest.h"
 #include "world/floatingorigin.h"
+#include "world/itemmessages.h"
+#include "world/messages.h"
 #include "world/physics.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
@@ -204,6 +206,7 @@ TEST_F(PlayerInputTest, WithDampingTheSwapExchangesRollAndYawNegated)
 {
     gPlayerInput.axisSwap = 255;
     Key(SDL_SCANCODE_KP_6, true);
+    ResetMessageLine();
     Frame();
     EXPECT_EQ(gTurnInputs.roll, 0.0f);
     EXPECT_EQ(gTurnInputs.yaw, 32.0f);
@@ -414,9 +417,10 @@ TEST_F(PlayerInputTest, TheHatStrafesInStrafeModeAndAsksTheContactListInContactM
     EXPECT_EQ(ship_->sim->thrust.y, -a / 2);
     EXPECT_EQ(ship_->sim->thrust.x, a / 2);
     gPlayerInput.hatMode = kHatContacts;
-    ClearCallTrace();
+    gContactHat = {};
     Frame();
-    EXPECT_EQ(CountRecordedCalls("RepeatContactHatActions"), 1u);
+    EXPECT_NE(gContactHat.bits, 0u) << "the contact actions saw the hat";
+    EXPECT_EQ(gContactHat.bits, gPlayerInput.hatDirections);
     platform::VirtualJoystickSetHat(0, 0);
 }
 
@@ -535,15 +539,20 @@ TEST_F(PlayerInputTest, AReadyPlayerWithTheJumpCheckStartsTheJump)
     ship_->sim->position = {0, 0, -5000};
     ship_->sim->flags |= kSimLdsEngaged; // not ready
     ship_->flags |= kItemJumpCheck;
+    if (!ship_->receiver)
+        ship_->receiver = AllocReceiver();
+    const int16_t pending = ReceiverPendingCount(ship_->receiver);
     CONTROL_MAIN(ship_);
     EXPECT_EQ(ship_->sim->flags & kSimJumpReady, 0u);
-    EXPECT_EQ(CountRecordedCalls("StartPlayerJump"), 0u);
+    EXPECT_EQ(ReceiverPendingCount(ship_->receiver), pending) << "no jump message";
     EXPECT_EQ(ship_->flags & kItemJumpCheck, 0);
     ship_->sim->flags &= ~kSimLdsEngaged;
     ship_->flags |= kItemJumpCheck;
     CONTROL_MAIN(ship_);
     EXPECT_NE(ship_->sim->flags & kSimJumpReady, 0u);
-    EXPECT_EQ(CountRecordedCalls("StartPlayerJump"), 1u);
+    ItemMessage message{};
+    ASSERT_NE(FetchItemMessage(ship_->receiver, &message), nullptr) << "the jump message to itself";
+    EXPECT_EQ(message.kind, kMsgJumpStart);
 }
 
 TEST_F(PlayerInputTest, BrakedOrUnderAutopilotTheKeysDoNotSteer)
@@ -566,9 +575,10 @@ TEST_F(PlayerInputTest, BrakedOrUnderAutopilotTheKeysDoNotSteer)
     EXPECT_NE(sim->flags & kSimAiControl, 0u); // flown by the AI, which carries on
     EXPECT_EQ(ship_->rollDemand, 0.0f);
     EXPECT_EQ(sim->secondTarget, gControlledItem);
-    EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u); // the reminder, away from NAV
+    EXPECT_STRNE(gMessageLine.shown, kIdleMessageText); // the reminder, away from NAV
+    const int32_t shownAt = gMessageLine.shownStartTime;
     Frame();
-    EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u); // not before 300 hundredths
+    EXPECT_EQ(gMessageLine.shownStartTime, shownAt); // not again before 300 hundredths
 }
 
 TEST_F(PlayerInputTest, RotationDampingToggles)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "screens/bridge.h"
 #include "system/calltrace.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
@@ -171,10 +172,10 @@ TEST_F(ShipSystemsTest, TemperatureWarningsShowTheHighestCrossingInTheLanguage)
     S("REACTOR")->output = 250.0f; // x 2.5625 at 0.05 s
     CapturedSound sound;
     sound.LoadSlots({16});
-    ClearCallTrace();
+    ResetMessageLine();
     Frames(1);
     EXPECT_STREQ(ShipSystemsMessage(), "ENG: COOLANT SYS TEMP URGENT WARNING 5122K");
-    EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), 1u);
+    EXPECT_STREQ(gMessageLine.shown, "ENG: COOLANT SYS TEMP URGENT WARNING 5122K");
     EXPECT_FALSE(CapturedSound::TakePlay(16));
 
     gSettings.language = 2;
@@ -212,19 +213,22 @@ TEST_F(ShipSystemsTest, AnOverheatedPbcLosesOutputEveryFrameUntilItCools)
     EXPECT_GT(cool, 0.0f);
     pbc->temperature = 19000.0f;
     float last = cool;
-    ClearCallTrace();
     int hotFrames = 0;
     for (;;) {
+        // Every hot frame shows the warning again; the cooled one does not.
+        ResetMessageLine();
         Frames(1);
-        if (pbc->temperature <= 12500.0f)
+        if (pbc->temperature <= 12500.0f) {
+            EXPECT_STREQ(gMessageLine.shown, kIdleMessageText);
             break;
+        }
+        EXPECT_STREQ(gMessageLine.shown, "ENG: FWD PBC OVERHEAT");
         EXPECT_LT(pbc->output, last);
         last = pbc->output;
         ++hotFrames;
     }
     EXPECT_GT(hotFrames, 5);
     EXPECT_STREQ(ShipSystemsMessage(), "ENG: FWD PBC OVERHEAT");
-    EXPECT_EQ(CountRecordedCalls("guiDisplayMessage"), static_cast<size_t>(hotFrames));
     // Cooled, it runs on the ring again.
     EXPECT_NEAR(pbc->output, S("RING")->output, 1e-3f);
 
