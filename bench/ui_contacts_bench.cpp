@@ -18,6 +18,7 @@
 #include "world/pools.h"
 #include "world/records.h"
 #include "world/scenelist.h"
+#include "world/simframe.h"
 
 namespace {
 
