@@ -19,6 +19,7 @@
 #include "ui/drawtypes.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
+#include "screens/viewerpanel.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
@@ -554,8 +555,7 @@ void guiSetupComStation()
 
     BindStationContacts("C");
 
-    if (guiBindFrameHandler("CMDRealV", guiTickWindow))
-        guiBindPress("CMDRealV", guiViewClick);
+    BindLocalView("CMDRealV", guiViewFrame);
     if (WindowHandle* w = guiBindDraw("CMDRemV", guiDrawRemoteViewWindow))
         RegisterViewWindow(w);
 
@@ -590,6 +590,16 @@ SceneItem* FindItemAtPoint(int32_t x, int32_t y)
         return true;
     });
     return best;
+}
+
+void BindLocalView(const char* elementName, void (*frameHandler)(WindowHandle*))
+{
+    WindowHandle* w = guiBindFrameHandler(elementName, frameHandler);
+    if (!w)
+        return;
+    guiBindPress(elementName, guiViewClick);
+    w->draw = guiViewerPanelDraw;
+    RegisterViewWindow(w);
 }
 
 void guiViewClick(WindowHandle*)

@@ -64,6 +64,9 @@ void guiMouseYFrame(WindowHandle* window);
 // A click in a station's 3D view: the item under the mouse becomes the
 // current contact.
 void guiViewClick(WindowHandle* window);
+// A station's local 3D view: the viewer panel as its draw (a 3D view
+// window), `guiViewClick` as its press, the given frame handler.
+void BindLocalView(const char* elementName, void (*frameHandler)(WindowHandle*));
 // Of all named items but the player's whose screen box widened by 8 holds
 // the point, the nearest; null when none.
 SceneItem* FindItemAtPoint(int32_t x, int32_t y);

@@ -542,8 +542,7 @@ void guiSetupNavStation()
 {
     guiBindFrameHandler("MseX", guiMouseXFrame);
     guiBindFrameHandler("MseY", guiMouseYFrame);
-    if (guiBindFrameHandler("NAVRealV", guiTickWindow))
-        guiBindPress("NAVRealV", guiViewClick);
+    BindLocalView("NAVRealV", guiTickWindow);
 
     Bind("NvMd0", guiEngageLds, DrawLitButton, 50, 0, kLitLds);
     for (int mode = 0; mode < 3; ++mode) {

@@ -11,6 +11,7 @@
 #include "screens/documents.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
+#include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/shiptypes.h"
 #include "script/symbols.h"
@@ -684,17 +685,24 @@ void guiViewerPanelDraw(WindowHandle* window)
         CloseClip(&gDocuments.clip);
         gDocuments.clipOpen = 0;
     }
-    if (gViewer.showsMessageLog) {
+    // The overlays open on the station choose what the panel shows: the
+    // briefing's text while it runs, the browser's page, the objectives.
+    const bool showsLog = gViewer.showsMessageLog || gScriptMission.briefingActive;
+    const bool showsDocument = gViewer.showsDocument || gDocsViewOpen;
+    const bool showsObjectives = gViewer.showsObjectives || gObjectivesViewOpen;
+    // The scene moves and the log types: the panel draws every frame.
+    window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
+    if (showsLog) {
         CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
         if (gMessageLog.active)
             guiDrawMessageLog(kLogBox[0], kLogBox[1], kLogBox[2] - kLogBox[0], kLogBox[3] - kLogBox[1]);
-    } else if (gViewer.showsDocument) {
+    } else if (showsDocument) {
         DrawDocument(ScreenCanvas(), rect);
     } else {
         SceneItem* camera = EnsureViewerCamera();
         if (CurrentStation == 3 && gViewer.weaponsView)
             guiWeaponsViewDraw(window);
-        else if (gViewer.showsObjectives)
+        else if (showsObjectives)
             guiObjectivesListDraw(window);
         else if (!gViewer.sceneOff && camera) {
             guiViewerSceneDraw(window, camera);

@@ -430,8 +430,7 @@ void guiDrawWeaponSlots(WindowHandle* window)
 
 void guiSetupWepStation()
 {
-    if (guiBindFrameHandler("WEPRealV", guiTickWindow))
-        guiBindPress("WEPRealV", guiViewClick);
+    BindLocalView("WEPRealV", guiTickWindow);
     if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDrawCockpitViewWindow))
         w->pressHandler = guiViewClick;
     guiBindDraw("WpIcons", guiDrawWeaponSlots);

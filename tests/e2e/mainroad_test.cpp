@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -54,6 +55,31 @@ protected:
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const std::string header = "P6\n640 480\n255\n";
         return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+    }
+
+    // How many pixels of the frame's rectangle differ between two frames.
+    static int Changed(const std::string& a, const std::string& b, int left, int top, int right, int bottom)
+    {
+        int changed = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) {
+                const std::size_t at = (static_cast<std::size_t>(y) * 640 + x) * 3;
+                changed += a.size() == b.size() && a.size() > at + 2 && a.compare(at, 3, b, at, 3) != 0;
+            }
+        return changed;
+    }
+
+    // How many colours the frame's rectangle holds.
+    static std::size_t Colours(const std::string& frame, int left, int top, int right, int bottom)
+    {
+        std::set<std::string> colours;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) {
+                const std::size_t at = (static_cast<std::size_t>(y) * 640 + x) * 3;
+                if (frame.size() > at + 2)
+                    colours.insert(frame.substr(at, 3));
+            }
+        return colours.size();
     }
 
     // How many pixels of the frame differ from its top-left pixel.
@@ -109,6 +135,45 @@ TEST_F(MainRoad, FromTheHomeScreenThroughTheRosterAndTimelineToALaunchedMission)
 
     EXPECT_GT(Drawn(Frame("home.ppm")), 2000) << "the home screen is drawn";
     EXPECT_GT(Drawn(Frame("timeline.ppm")), 5000) << "the timeline is drawn";
+}
+
+// A mission started from the command line: its briefing runs on COM and
+// ends on the objectives view, which the player closes; then the local
+// view shows the scene in flight, and the station keys go to NAV and WEP.
+TEST_F(MainRoad, MissionOneBriefsThenFliesWithTheSceneDrawnAtEachStation)
+{
+    CopyDemoData(folder);
+    const std::string table = "100 state\n"
+                              "600 state\n"
+                              "610 click CMDObjv\n"
+                              "700 state\n"
+                              "700 shot " +
+                              (folder / "com1.ppm").string() +
+                              "\n"
+                              "760 shot " +
+                              (folder / "com2.ppm").string() +
+                              "\n"
+                              "770 key F2\n"
+                              "850 state\n"
+                              "870 key F3\n"
+                              "950 state\n"
+                              "960 quit\n";
+    const Walk walk = Run(table, {"-w", "mission01.scr"});
+    EXPECT_FALSE(walk.run.stopped) << walk.run.output;
+    EXPECT_EQ(walk.run.exitCode, 0) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(100), "COM") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(700), "COM") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(850), "NAV") << walk.run.output;
+    EXPECT_EQ(walk.stations.at(850), 2) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(950), "WEP") << walk.run.output;
+    EXPECT_EQ(walk.stations.at(950), 3) << walk.run.output;
+
+    // The local view (the layout's "CMDRealV") shows the scene, which moves.
+    const std::string first = Frame("com1.ppm"), second = Frame("com2.ppm");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_GE(Colours(first, 36, 52, 497, 323), 8) << "the view is drawn: sky, ships, the HUD";
+    EXPECT_GT(Changed(first, second, 36, 52, 497, 323), 50) << "the scene moves from frame to frame";
 }
 
 } // namespace
