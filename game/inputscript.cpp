@@ -183,13 +183,20 @@ void TypeText(const std::string& text)
     }
 }
 
-// The screen as last shown, in the display's palette, as a binary PPM.
+// The screen as last shown: its palette indices as a binary PGM for a
+// ".pgm" path, else its colours in the game's palette as a binary PPM.
 void SaveShot(const std::string& path)
 {
     const Canvas screen = ScreenCanvas();
     std::FILE* file = screen.pixels ? std::fopen(path.c_str(), "wb") : nullptr;
     if (!file) {
         std::printf("shot %ld: %s not written\n", gTable.pass, path.c_str());
+        return;
+    }
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".pgm") == 0) {
+        std::fprintf(file, "P5\n%d %d\n255\n", screen.rowLength, screen.height);
+        std::fwrite(screen.pixels, 1, std::size_t(screen.rowLength) * screen.height, file);
+        std::fclose(file);
         return;
     }
     const PaletteEntry* palette = DisplayLastPalette();

@@ -16,7 +16,9 @@
 //   <pass> click <element>          a left click at the middle of the current
 //                                   screen's window that the symbol holds
 //   <pass> move <x> <y>
-//   <pass> shot <path>              the screen as shown, a binary PPM file
+//   <pass> shot <path>              the screen as shown: a binary PPM file of
+//                                   its colours, or for a ".pgm" path a PGM
+//                                   of its palette indices
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
 //   <pass> hold <ms>                prints "hold <pass>" and stops the game

@@ -6,6 +6,8 @@
 // dumped with xwd until the picture shows, so a busy machine's slow X
 // server cannot make the test miss it. Skipped, with a message, where Xvfb
 // or xwd is absent.
+#include "platform/display.h"
+#include "system/display.h"
 #include "system/res/pcx.h"
 
 #include "tests/support/game_run.h"
@@ -210,3 +212,123 @@ TEST(PlayWindow, AfterStartUpTheHomeScreenShowsItsCaptionsInTheFrontEndsPalette)
 }
 
 } // namespace
+
+namespace {
+
+// Reads the game's output until it holds `text` or the time is up; what
+// was read stays in `output`.
+bool WaitForOutput(const GameProcess& game, std::string& output, const std::string& text, int milliseconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    char buffer[512];
+    while (output.find(text) == std::string::npos) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd readable{game.output, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(left)) <= 0)
+            continue;
+        const ssize_t n = ::read(game.output, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The game's own capture of a frame as a window shows it, 0xRRGGBB a pixel:
+// its colours in the game's palette (the ".ppm"), except that the window
+// shows the system's static colours for the entries that belong to the
+// system (the indices of the ".pgm").
+std::vector<uint32_t> ReadCapture(const fs::path& colours, const fs::path& indices)
+{
+    const std::string rgb = ReadBytes(colours), index = ReadBytes(indices);
+    const std::string rgbHeader = "P6\n640 480\n255\n", indexHeader = "P5\n640 480\n255\n";
+    constexpr std::size_t kPixels = 640u * 480u;
+    if (rgb.compare(0, rgbHeader.size(), rgbHeader) != 0 || rgb.size() != rgbHeader.size() + 3 * kPixels ||
+        index.compare(0, indexHeader.size(), indexHeader) != 0 || index.size() != indexHeader.size() + kPixels)
+        return {};
+    const platform::PaletteColour* system = platform::SystemPaletteColours();
+    std::vector<uint32_t> shown(kPixels);
+    for (std::size_t i = 0; i < kPixels; ++i) {
+        const auto entry = static_cast<uint8_t>(index[indexHeader.size() + i]);
+        const auto* p = reinterpret_cast<const uint8_t*>(rgb.data() + rgbHeader.size() + 3 * i);
+        shown[i] = entry < kFirstGameColour || entry > kLastGameColour
+                       ? uint32_t(system[entry].red) << 16 | uint32_t(system[entry].green) << 8 | system[entry].blue
+                       : uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+    return shown;
+}
+
+// The share of the screen's pixels that match the capture.
+double Agreement(const Screenshot& shot, const std::vector<uint32_t>& capture)
+{
+    if (shot.width < kWidth || shot.height < kHeight || capture.size() != std::size_t(kWidth) * kHeight)
+        return 0.0;
+    std::size_t same = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            same += shot.At(x, y) == capture[std::size_t(y) * kWidth + x];
+    return double(same) / double(capture.size());
+}
+
+} // namespace
+
+// `bash play.sh -w mission01.scr` in a real window: the mission opens on
+// COM with its briefing; F2, pressed through the X server, goes to NAV.
+// Each screen as X shows it matches the game's own capture of that frame
+// (the input table holds the game still while the screen is dumped).
+TEST(PlayWindow, MissionOneShowsComThenNavAsTheGameCapturesThem)
+{
+    VirtualXServer server;
+    const std::string xdotool = FindProgram("xdotool");
+    if (!server.Available() || xdotool.empty())
+        GTEST_SKIP() << "Xvfb, xwd or xdotool is absent: the stations are not checked in a window "
+                        "(install xvfb, x11-apps and xdotool)";
+    ASSERT_TRUE(server.Start(kWidth, kHeight)) << "Xvfb did not start";
+    ScratchFolder scratch{"playwindow_stations"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    std::ofstream(folder / "table.txt") << "100 state\n100 shot " << (folder / "com.ppm").string() << "\n100 shot "
+                                        << (folder / "com.pgm").string()
+                                        << "\n100 hold 5000\n"
+                                           "300 state\n300 shot "
+                                        << (folder / "nav.ppm").string() << "\n300 shot " << (folder / "nav.pgm").string()
+                                        << "\n300 hold 5000\n"
+                                           "310 quit\n";
+    const GameProcess game =
+        LaunchGame({"-w", "mission01.scr"},
+                   {"DISPLAY=" + server.Display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                    "KELVANDRIST_LOCK_DIR=" + folder.string(), "ASAN_OPTIONS=detect_leaks=0", "KELVANDRIST_UNPACED=1",
+                    "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                   folder);
+    ASSERT_GT(game.pid, 0);
+    std::string output;
+    Screenshot com, nav;
+    const bool comHeld = WaitForOutput(game, output, "hold 100", 60000);
+    const bool comShot = comHeld && server.TakeScreenshot(folder / "com.xwd", com);
+    // The key goes to the game's window through the X server; the game
+    // takes it when the hold ends.
+    const std::string key = "DISPLAY=" + server.Display() + " " + xdotool + " key F2 >/dev/null 2>&1";
+    const int keyed = comHeld ? std::system(key.c_str()) : -1;
+    const bool navHeld = WaitForOutput(game, output, "hold 300", 60000);
+    const bool navShot = navHeld && server.TakeScreenshot(folder / "nav.xwd", nav);
+    GameRun run = FinishGame(game, 30000);
+    run.output = output + run.output;
+
+    ASSERT_TRUE(comShot) << run.output;
+    EXPECT_EQ(keyed, 0);
+    ASSERT_TRUE(navShot) << run.output;
+    EXPECT_NE(run.output.find("state 100 screen=COM"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("state 300 screen=NAV"), std::string::npos) << run.output;
+    EXPECT_GT(Agreement(com, ReadCapture(folder / "com.ppm", folder / "com.pgm")), 0.99);
+    EXPECT_GT(Agreement(nav, ReadCapture(folder / "nav.ppm", folder / "nav.pgm")), 0.99);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+}
