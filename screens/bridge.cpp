@@ -10,6 +10,8 @@
 // station with a short film.
 #include "screens/bridge.h"
 
+#include "screens/icons.h"
+
 #include "screens/documents.h"
 #include "screens/engineering.h"
 #include "screens/frontend.h"
@@ -183,20 +185,6 @@ namespace {
 
 constexpr int kRunScratchSize = 64 * 1024;
 
-constexpr const char* kContactIconNames[kContactIcons] = {
-    "cw_x_nm",
-    "cw_x_nt",
-    "cw_x_wt",
-    "cw_n_nm",
-    "cw_n_nt",
-    "cw_n_wt",
-    "cw_i_nm",
-    "cw_i_nt",
-    "cw_i_wt",
-    "cw_u_nm",
-    "cw_u_nt",
-    "cw_u_wt",
-};
 constexpr const char* kDriveLampNames[kDriveLamps] = {
     "lp_lds",
     "lp_fast",
@@ -223,28 +211,6 @@ constexpr const char* kWeaponSlotNames[kWeaponSlotIcons] = {
     "wp_ldif1",
     "wp_ldia0",
     "wp_ldia1",
-};
-// By class index; classes 3 and 17 have no icon.
-constexpr const char* kClassIconNames[kClassIcons] = {
-    "S_CORVETTE",
-    "S_FREIGHTER",
-    "S_COMMAND",
-    nullptr,
-    "S_TRANSPORT",
-    "S_CRUISER",
-    "S_PATCOM",
-    "S_CFIGHTER",
-    "S_SFIGHTER",
-    "S_TUG",
-    "S_MISSILE",
-    "S_MINE",
-    "S_DRONE",
-    "S_STATION",
-    "S_DESTROYER",
-    "S_CARRIER",
-    "S_COMMRELAY",
-    nullptr,
-    "S_RING",
 };
 
 Bitmap* LoadIcon(const char* name, const char* extension)
@@ -282,14 +248,23 @@ const RasterFont* FontSymbol(const char* name)
 void LoadBridgeIcons()
 {
     BridgeIcons& icons = gBridgeIcons;
-    for (uint8_t* runs : icons.classRuns)
-        delete[] runs;
+    for (ShipClassIcon& icon : ShipClassIcons) {
+        delete[] icon.runs;
+        icon = {};
+    }
     delete[] icons.navCursorRuns;
     icons = {};
     icons.rFont = FontSymbol("RFont");
     icons.gFont = FontSymbol("GFont");
-    for (int i = 0; i < kContactIcons; ++i)
-        icons.contact[i] = LoadIcon(kContactIconNames[i], ".bbm");
+    // "cw_<k>_<p>": the contact kinds x, n, i, u, each as nm, nt and wt.
+    static constexpr char kKinds[kContactIconKinds] = {'x', 'n', 'i', 'u'};
+    static constexpr const char* kPictures[kContactIconPictures] = {"nm", "nt", "wt"};
+    for (int kind = 0; kind < kContactIconKinds; ++kind)
+        for (int picture = 0; picture < kContactIconPictures; ++picture) {
+            char name[16];
+            std::snprintf(name, sizeof name, "cw_%c_%s", kKinds[kind], kPictures[picture]);
+            ContactIcons[kind][picture] = LoadIcon(name, ".bbm");
+        }
     for (int i = 0; i < kDriveLamps; ++i)
         icons.driveLamps[i] = LoadIcon(kDriveLampNames[i], ".bbm");
     icons.starMapMarker = LoadIcon("sm_sm", ".bbm");
@@ -298,13 +273,14 @@ void LoadBridgeIcons()
     std::vector<uint8_t> scratch(kRunScratchSize);
     icons.navCursor = LoadIcon("navcurs", ".bbm");
     icons.navCursorRuns = BuildRunList(icons.navCursor, scratch);
-    for (int i = 0; i < kClassIcons; ++i) {
-        if (!kClassIconNames[i])
+    for (int i = 0; i < kShipClassIconCount; ++i) {
+        if (!ShipClassIconNames[i])
             continue;
-        icons.classIcons[i] = LoadIcon(kClassIconNames[i], ".BBM");
-        icons.classRuns[i] = BuildRunList(icons.classIcons[i], scratch);
-        if (icons.classIcons[i] && !icons.classRuns[i])
-            icons.classIcons[i] = nullptr;
+        Bitmap* picture = LoadIcon(ShipClassIconNames[i], ".BBM");
+        uint8_t* runs = BuildRunList(picture, scratch);
+        ShipClassIcons[i] = picture && runs ? ShipClassIcon{picture, runs} : ShipClassIcon{};
+        if (!ShipClassIcons[i].picture)
+            delete[] runs;
     }
 }
 

@@ -127,20 +127,16 @@ constexpr int kStationViews = 12;
 // The twelve station views in view-index order ("CMDStand" .. "ENGRgt").
 extern const char* const kStationViewScreens[kStationViews];
 
-// The bridge's icon pictures, loaded once at registration.
-constexpr int kContactIcons = 12;
+// The bridge's own icon pictures, loaded once at registration with the
+// contact and ship-class icons of screens/icons.h.
 constexpr int kDriveLamps = 10;
 constexpr int kWeaponSlotIcons = 13;
-constexpr int kClassIcons = 19;
 struct BridgeIcons {
-    Bitmap* contact[kContactIcons]; // four icons x normal, nav target, weapons target
     Bitmap* driveLamps[kDriveLamps];
     Bitmap* starMapMarker;
     Bitmap* weaponSlots[kWeaponSlotIcons];
     Bitmap* navCursor;
     uint8_t* navCursorRuns;
-    Bitmap* classIcons[kClassIcons]; // null for classes without an icon
-    uint8_t* classRuns[kClassIcons]; // run lists for transparent drawing
     const RasterFont* rFont;
     const RasterFont* gFont;
     int32_t weaponSlotState[8][4][2];

@@ -8,6 +8,7 @@
 #include "ai/combat.h"
 #include "ai/orders.h"
 #include "screens/bridge.h"
+#include "screens/icons.h"
 #include "screens/documents.h"
 #include "screens/frontend.h"
 #include "screens/vesselorders.h"
@@ -746,15 +747,20 @@ TEST_F(Bridge, ClassIconsLoadWithRunListsAndClassesThreeAndSeventeenHaveNone)
         WriteFile(std::string("zqk/resource/art/icons/") + name + ".BBM", std::string(smallFile.begin(), smallFile.end()));
     WriteFile("zqk/resource/art/icons/S_CARRIER.BBM", std::string(stripedFile.begin(), stripedFile.end()));
 
+    WriteFile("zqk/resource/art/icons/cw_n_wt.bbm", std::string(smallFile.begin(), smallFile.end()));
+
     LoadBridgeIcons();
-    ASSERT_NE(gBridgeIcons.classIcons[0], nullptr);
-    EXPECT_NE(gBridgeIcons.classRuns[0], nullptr);
-    EXPECT_NE(gBridgeIcons.classIcons[18], nullptr);
-    EXPECT_EQ(gBridgeIcons.classIcons[3], nullptr);
-    EXPECT_EQ(gBridgeIcons.classIcons[17], nullptr);
-    EXPECT_EQ(gBridgeIcons.classIcons[15], nullptr) << "refused: its runs would pass the scratch block";
-    EXPECT_EQ(gBridgeIcons.classRuns[15], nullptr);
-    EXPECT_EQ(gBridgeIcons.classIcons[1], nullptr) << "a missing file leaves no icon";
+    // What the draw types read: the class icons with their runs by kind,
+    // the contact icons by kind and picture.
+    ASSERT_NE(ShipClassIconOf(0), nullptr);
+    EXPECT_NE(ShipClassIconOf(0)->runs, nullptr);
+    EXPECT_NE(ShipClassIconOf(18), nullptr);
+    EXPECT_EQ(ShipClassIconOf(3), nullptr);
+    EXPECT_EQ(ShipClassIconOf(17), nullptr);
+    EXPECT_EQ(ShipClassIconOf(15), nullptr) << "refused: its runs would pass the scratch block";
+    EXPECT_EQ(ShipClassIconOf(1), nullptr) << "a missing file leaves no icon";
+    EXPECT_NE(ContactIconPicture(1, kIconWeaponsTarget), nullptr);
+    EXPECT_EQ(ContactIconPicture(0, kIconNormal), nullptr);
     ResShutdown();
     SetMessageBoxHook(ThrowScriptStop);
 }
