@@ -55,17 +55,7 @@ constexpr int32_t kVentEndless = 32767;
 constexpr float kVentUnit = 100.0f;
 
 // The chaos glow's emitter.
-struct EmitterArgs {
-    int32_t type;
-    uint32_t flags;
-    int32_t life;
-    int32_t count;
-    int32_t pointLife;
-    float speed;
-    int32_t rate;
-    float spread;
-};
-constexpr EmitterArgs kChaosGlow = {0, 0x200000, 100, 49, 240, 13500.0f, 70, 15.0f};
+constexpr EmitterSettings kChaosGlow = {0, 0x200000, 100, 49, 240, 13500.0f, 70, 15.0f};
 
 // PLANET object "texture" size [n] [ON | OFF]: a sun with ON, else a planet.
 void Planet(uint32_t& position)
@@ -171,9 +161,7 @@ void AddChaosEffect(uint32_t& position)
     SceneItem* item = SymbolObject(ReadTypedSymbol(position, kSymbolSceneItem));
     if (!item)
         return;
-    const EmitterArgs& e = kChaosGlow;
-    AttachParticleEmitter(item, &item->sim->matrix, e.type, e.flags, e.life, e.count, e.pointLife, e.speed, e.rate,
-                          e.spread);
+    AttachParticleEmitter(item, &item->sim->matrix, kChaosGlow);
 }
 
 // MACROOB kind cx cy cz ex ey ez exponent dust count: an asteroid or mine

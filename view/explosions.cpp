@@ -25,17 +25,8 @@
 
 namespace {
 
-// The emitter settings of each effect, in AttachParticleEmitter's order.
-struct Effect {
-    int32_t type;
-    uint32_t flags;
-    int32_t life;
-    int32_t count;
-    int32_t pointLife;
-    float speed;
-    int32_t rate;
-    float spread;
-};
+// The emitter settings of each effect.
+using Effect = EmitterSettings;
 
 // clang-format off
 constexpr Effect kMinorExplosion   = {2, 0x12,     100,  150, 100, 2000,    900, 180};
@@ -69,7 +60,7 @@ TDP* Attach(SceneItem* item, const Matrix4* frame, const Effect& e, int32_t life
 
 TDP* Attach(SceneItem* item, const Matrix4* frame, const Effect& e)
 {
-    return Attach(item, frame, e, e.life, e.count, e.speed);
+    return AttachParticleEmitter(item, frame, e);
 }
 
 ParticleEmitter* EmitterOf(TDP* tdp)

@@ -446,6 +446,11 @@ ParticleEmitter* CreateParticleEmitter(int32_t type, uint32_t flags, int32_t cou
     return e;
 }
 
+TDP* AttachParticleEmitter(SceneItem* item, const Matrix4* frame, const EmitterSettings& s)
+{
+    return AttachParticleEmitter(item, frame, s.type, s.flags, s.life, s.count, s.pointLife, s.speed, s.rate, s.spread);
+}
+
 TDP* AttachParticleEmitter(SceneItem* item, const Matrix4* frame, int32_t type, uint32_t flags, int32_t life,
                            int32_t count, int32_t pointLife, float speed, int32_t rate, float spread)
 {

@@ -51,6 +51,20 @@ ParticleEmitter* CreateParticleEmitter(int32_t type, uint32_t flags, int32_t cou
 // life below 1 counts as 1.
 TDP* AttachParticleEmitter(SceneItem* item, const Matrix4* frame, int32_t type, uint32_t flags, int32_t life,
                            int32_t count, int32_t pointLife, float speed, int32_t rate, float spread);
+// An emitter's settings, in AttachParticleEmitter's order: the tables of
+// effects keep them as one record.
+struct EmitterSettings {
+    int32_t type;
+    uint32_t flags;
+    int32_t life;
+    int32_t count;
+    int32_t pointLife;
+    float speed;
+    int32_t rate;
+    float spread;
+};
+// AttachParticleEmitter with the record's settings.
+TDP* AttachParticleEmitter(SceneItem* item, const Matrix4* frame, const EmitterSettings& s);
 // Per-frame routine of an emitter TDP: copies its world position into the
 // record, counts a timed record down and runs the updaters by flag; removes
 // the TDP when the general or sweep updater reports the end.
