@@ -480,6 +480,17 @@ void ProjectHudElementDefault(HUD* element)
     }
 }
 
+namespace {
+
+// The element's depth range, 1 when it has none (no division by zero).
+float DepthSpan(const HUD* element)
+{
+    const float span = element->depthFar - element->depthNear;
+    return span != 0 ? span : 1.0f;
+}
+
+} // namespace
+
 void DrawHudLines(HUD* element)
 {
     int16_t box[4] = {32767, 32767, -32767, -32767};
@@ -496,7 +507,7 @@ void DrawHudLines(HUD* element)
         return;
     }
     const float near = element->depthNear;
-    const float span = element->depthFar - element->depthNear != 0 ? element->depthFar - element->depthNear : 1.0f;
+    const float span = DepthSpan(element);
     for (int i = 0; i < element->segmentCount; ++i) {
         const HudSegment& s = element->segments[i];
         if (s.colour == 0 || !SegmentInView(element, s))
@@ -511,7 +522,7 @@ void DrawHudLines(HUD* element)
 void DrawHudLinesJittered(HUD* element)
 {
     const float near = element->depthNear;
-    const float span = element->depthFar - element->depthNear != 0 ? element->depthFar - element->depthNear : 1.0f;
+    const float span = DepthSpan(element);
     for (int i = 0; i < element->segmentCount; ++i) {
         const HudSegment& s = element->segments[i];
         if (s.colour == 0 || !SegmentInView(element, s))
