@@ -61,6 +61,28 @@ bool ShowsPicture(const Screenshot& shot, const std::vector<uint32_t>& picture)
     return true;
 }
 
+// Dumps the screen every 20 ms until `shows` accepts the dump (true), a
+// minute has passed (false) or the game has ended (false, with its wait
+// status in `status`, else -1).
+template <typename Shows>
+bool WaitForScreen(const VirtualXServer& server, const GameProcess& game, const fs::path& file, Screenshot& shot,
+                   int& status, Shows shows)
+{
+    status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        ::usleep(20000);
+        int ended = 0;
+        if (::waitpid(game.pid, &ended, WNOHANG) == game.pid) {
+            status = ended;
+            return false;
+        }
+        if (server.TakeScreenshot(file, shot) && shows(shot))
+            return true;
+    }
+    return false;
+}
+
 TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
 {
     VirtualXServer server;
@@ -87,18 +109,10 @@ TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
     ASSERT_GT(game.pid, 0);
 
     Screenshot shot;
-    bool shown = false, ended = false;
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!shown && std::chrono::steady_clock::now() < deadline) {
-        ::usleep(20000);
-        if (::waitpid(game.pid, &status, WNOHANG) == game.pid) {
-            ended = true;
-            break;
-        }
-        shown = server.TakeScreenshot(folder / "screen.xwd", shot) && ShowsPicture(shot, picture);
-    }
-    if (ended) {
+    const bool shown = WaitForScreen(server, game, folder / "screen.xwd", shot, status,
+                                     [&](const Screenshot& s) { return ShowsPicture(s, picture); });
+    if (status >= 0) {
         ::close(game.output);
         FAIL() << "the game ended during start-up, status " << status;
     }
@@ -187,19 +201,11 @@ TEST(PlayWindow, AfterStartUpTheHomeScreenShowsItsCaptionsInTheFrontEndsPalette)
                                         folder);
     ASSERT_GT(game.pid, 0);
     Screenshot shot;
-    bool shown = false, ended = false;
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!shown && std::chrono::steady_clock::now() < deadline) {
-        ::usleep(20000);
-        if (::waitpid(game.pid, &status, WNOHANG) == game.pid) {
-            ended = true;
-            break;
-        }
-        shown = server.TakeScreenshot(folder / "home.xwd", shot) && ShowsCaption(shot, title, 120, 14) &&
-                ShowsCaption(shot, roster, 100, 128);
-    }
-    if (ended) {
+    const bool shown = WaitForScreen(server, game, folder / "home.xwd", shot, status, [&](const Screenshot& s) {
+        return ShowsCaption(s, title, 120, 14) && ShowsCaption(s, roster, 100, 128);
+    });
+    if (status >= 0) {
         ::close(game.output);
         FAIL() << "the game ended before its home screen, status " << status;
     }
