@@ -1,11 +1,12 @@
-// The autopilot command query (stand-in: records the call, knows no
-// command). See autopilotquery.h.
+// The autopilot command query. See autopilotquery.h.
 #include "script/autopilotquery.h"
 
-#include "system/calltrace.h"
+#include "screens/navstation.h"
 
-bool PlayerAutopilotCommand(int32_t*)
+bool PlayerAutopilotCommand(int32_t* code)
 {
-    RecordCall("PlayerAutopilotCommand");
-    return false;
+    if (CurrentOrderButton == 0)
+        return false;
+    *code = CurrentOrderButton;
+    return true;
 }

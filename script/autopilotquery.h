@@ -1,10 +1,10 @@
-// The autopilot command that the script's AUTOPILOT condition compares: a
-// value of the player's order handling on the bridge, which has not landed.
-// This query stands in for it on the script side until its owner offers it.
+// The autopilot command that the script's AUTOPILOT condition compares: the
+// command code of the standing order the player's ship flies, as the NAV
+// station's order buttons set it.
 #pragma once
 
 #include <cstdint>
 
-// True with the command code when the bridge knows one; false (no command
-// known) until then.
+// True with the command code while the player's ship flies a standing order
+// given on the bridge; false when none was given.
 bool PlayerAutopilotCommand(int32_t* code);

@@ -3,6 +3,7 @@
 #include "interp_fixture.h"
 
 #include "ai/docking.h"
+#include "screens/navstation.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
 #include "script/symbols.h"
@@ -466,6 +467,25 @@ TEST_F(ConditionTest, DialogueOverNamesAShipOrTheTextOfItsConversation)
     gSettings.noDialogue = 0;
     StopAllConversations();
     EXPECT_TRUE(Test("DIALOGUE_OVER A"));
+}
+
+} // namespace
+
+namespace {
+
+// AUTOPILOT n: the player's ship under AI control flies the standing order
+// whose button carries command code n + 55.
+TEST_F(ConditionTest, AutopilotComparesTheStandingOrderOfThePlayersShip)
+{
+    gPlayerItem = a_;
+    CurrentOrderButton = 56;
+    EXPECT_FALSE(Test("AUTOPILOT 1")) << "not under AI control";
+    a_->sim->flags |= kSimAiControl;
+    EXPECT_TRUE(Test("AUTOPILOT 1"));
+    EXPECT_FALSE(Test("AUTOPILOT 2"));
+    CurrentOrderButton = 0;
+    EXPECT_FALSE(Test("AUTOPILOT 1")) << "no order given";
+    gPlayerItem = nullptr;
 }
 
 } // namespace
