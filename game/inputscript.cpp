@@ -5,6 +5,9 @@
 #include "screens/bridge.h"
 #include "system/canvas.h"
 #include "system/display.h"
+#include "ai/aistate.h"
+#include "world/scenelist.h"
+#include "world/tally.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 
@@ -28,6 +31,7 @@ enum class Action {
     Move,
     Shot,
     State,
+    Ships,
     Hold,
     Quit,
     Press,  // the left button, after the pointer has rested on its place
@@ -75,6 +79,32 @@ std::string Rest(std::istringstream& words)
     std::getline(words, rest);
     const std::size_t start = rest.find_first_not_of(" \t");
     return start == std::string::npos ? std::string() : rest.substr(start);
+}
+
+// A line for each ship the mission's tally counts: whether it is destroyed,
+// the hits it took, and while it lives its hull, position and the screen
+// rectangle its model was last drawn in.
+void PrintShips()
+{
+    for (int32_t i = 0; i < TallyEntryCount(); ++i) {
+        const TallyEntry* row = TallyEntryAt(i);
+        std::printf("ship %ld %s destroyed=%d hits=%d", gTable.pass, row->name ? row->name : "",
+                    row->destroyed ? 1 : 0, row->hits);
+        const SceneItem* item = ItemFromHandle(row->item);
+        if (!row->destroyed && item && item->sim && item->avatar) {
+            const Sim* sim = item->sim;
+            std::printf(" hull=%d at=%.0f,%.0f,%.0f", static_cast<int>(sim->hull), sim->position.x, sim->position.y,
+                        sim->position.z);
+            if (const ShipInfo* info = sim->shipInfo) {
+                const int32_t top = std::clamp(info->currentFrame, 0, kAIStackFrames - 1);
+                std::printf(" ai=%d", info->stateStack[top].stateId);
+            }
+            if (const TDP* root = item->avatar->root)
+                std::printf(" screen=%d,%d,%d,%d", root->screenRect[0], root->screenRect[1], root->screenRect[2],
+                            root->screenRect[3]);
+        }
+        std::printf("\n");
+    }
 }
 
 // One line into an event; the reason it cannot be, or null.
@@ -132,8 +162,9 @@ const char* ParseLine(const std::string& line, InputEvent& event)
         event.action = Action::Hold;
         return (words >> event.x) && event.x > 0 && event.x <= 60000 ? nullptr : "hold needs milliseconds (1-60000)";
     }
-    if (action == "state" || action == "quit") {
-        event.action = action == "state" ? Action::State : Action::Quit;
+    if (action == "state" || action == "ships" || action == "quit") {
+        event.action = action == "state" ? Action::State : action == "ships" ? Action::Ships
+                                                                             : Action::Quit;
         return nullptr;
     }
     return "unknown event word";
@@ -255,6 +286,9 @@ void Play(const InputEvent& event)
         std::printf("state %ld screen=%s station=%d end=%d\n", gTable.pass,
                     gScreens.current && gScreens.current->name ? gScreens.current->name : "", CurrentStation,
                     static_cast<int>(MissionEndState));
+        break;
+    case Action::Ships:
+        PrintShips();
         break;
     case Action::Hold:
         std::printf("hold %ld\n", gTable.pass);

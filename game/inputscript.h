@@ -21,6 +21,13 @@
 //                                   of its palette indices
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
+//   <pass> ships                    prints a line for each ship the
+//                                   mission's tally counts: "ship <pass>
+//                                   <name> destroyed=<0|1> hits=<n>", and
+//                                   while it lives " hull=<percent>
+//                                   at=<x>,<y>,<z> ai=<state>
+//                                   screen=<l>,<t>,<r>,<b>" (the AI state
+//                                   running)
 //   <pass> hold <ms>                prints "hold <pass>" and stops the game
 //                                   that long, the screen as it is (for a
 //                                   test that captures the window or sends

@@ -3,6 +3,7 @@
 
 #include "game/frameloop.h"
 
+#include "ai/aistate.h"
 #include "ai/weapons.h"
 #include "platform/files.h"
 #include "platform/joystick.h"
@@ -334,6 +335,7 @@ int StartGame()
 int StartFullGame()
 {
     ReadOptionTable();
+    LoadAIStateTable(); // before any ship runs
     LocateVideoFolder();
     RunScriptFile(kConfigScript);
     CheckVideoFolder();

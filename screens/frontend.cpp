@@ -681,6 +681,8 @@ void StartMission(int32_t)
         gMissionScriptPosition = kNoScriptPosition;
     if (gStartFlightHook)
         gStartFlightHook();
+    // The flight is under way: the simulation runs from the next frame.
+    gFrontEndActive = 0;
 
     if (PlayFilm(kEntryFilm))
         gLoopFlags.filmMode = 255;

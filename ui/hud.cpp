@@ -1178,7 +1178,7 @@ SceneItem* TrailSubject(HUD* element)
         for (int i = 0; i < kContactRows && gContacts.visible[i]; ++i) {
             Contact* r = gContacts.visible[i];
             const TDP* root = r->item && r->item->avatar ? r->item->avatar->root : nullptr;
-            if (!(r->rowFlags & kContactTrail) && r->item->perFrame != UpdateCoupledShip && root && root->model &&
+            if (root && !(r->rowFlags & kContactTrail) && r->item->perFrame != UpdateCoupledShip && root->model &&
                 root->lod[0]) {
                 row = r;
                 break;

@@ -129,6 +129,11 @@ int32_t TallyEntryCount()
     return gTally.count;
 }
 
+const TallyEntry* TallyEntryAt(int32_t index)
+{
+    return index >= 0 && index < gTally.count ? &gTally.rows[index] : nullptr;
+}
+
 void RecordTallyHit(int32_t serial, uint8_t flag)
 {
     TallyEntry* row = FindTallyEntry(serial);

@@ -61,6 +61,8 @@ void AddTallyItem(SceneItem* item);
 // The row with that serial, or null.
 TallyEntry* FindTallyEntry(int32_t serial);
 int32_t TallyEntryCount();
+// The row at that place in registration order, or null.
+const TallyEntry* TallyEntryAt(int32_t index);
 
 // A hit on the ship of that serial: its hit count and time; the first hit
 // counter when the flag is set, the second otherwise. Unknown serials do

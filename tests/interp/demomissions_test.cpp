@@ -26,12 +26,14 @@ namespace {
 void IgnoreBox(const char*, const char*) {}
 
 // What the test player does: read the briefing's lines as they come, close
-// the objectives view each frame, and destroy the named ships at the kill frame.
+// the objectives view each frame, and destroy the named ships a second into
+// the flight (the briefing over), before the enemies can do much.
 struct Player {
     std::vector<std::string> victims;
-    int killFrame = 1500;
+    int killFrame = -1;
     bool objectivesShown = false;
 };
+constexpr int kBriefingFrames = 1200; // a mission without a briefing flies at once
 Player gPlayer;
 
 // The ship dies as by a hit, the way the DESTROY statement kills it.
@@ -49,6 +51,8 @@ void DestroyShip(const std::string& name)
 void PlayFrame(int frame)
 {
     gMessageLogTypingPosition = gMessageLogTextLength; // every line read at once
+    if (gPlayer.killFrame < 0 && (gObjectivesViewOpen || frame == kBriefingFrames))
+        gPlayer.killFrame = frame + 60;
     gPlayer.objectivesShown = gPlayer.objectivesShown || gObjectivesViewOpen;
     gObjectivesViewOpen = 0;
     if (frame == gPlayer.killFrame)

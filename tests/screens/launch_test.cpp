@@ -77,6 +77,7 @@ TEST_F(MissionLaunch, StartsTheSelectedMissionOnTheBridge)
 {
     std::filesystem::create_directories(scratch / "zqk");
     gFrontEnd.selectedMission = 3;
+    gFrontEndActive = 255;
     StartMission(0);
 
     const std::string state = scratch.Read("zqk/state.inf");
@@ -90,6 +91,7 @@ TEST_F(MissionLaunch, StartsTheSelectedMissionOnTheBridge)
     EXPECT_EQ(CurrentStation, 1);
     EXPECT_EQ(platform::WindowTitle(), "Vorn - Mission 3 - Black Reach");
     EXPECT_EQ(gFlightStarts, 1);
+    EXPECT_EQ(gFrontEndActive, 0) << "the simulation runs in flight";
     EXPECT_EQ(gFilmName, "entry.smk");
 }
 

@@ -609,6 +609,18 @@ TEST_F(HudTest, EachTrailFollowsItsOwnVisibleContactRow)
     EXPECT_EQ(trails[1]->subject, ships[2]);
     EXPECT_NE(FindContactRow(ships[0])->rowFlags & kContactTrail, 0);
 
+    // A visible row whose ship has just gone is passed over.
+    const int32_t filter = gContacts.filterClass;
+    Contact* gone = FindContactRow(ships[2]);
+    gone->rowFlags &= ~kContactTrail;
+    gone->item = nullptr;
+    HUD* fresh = InitTrailHud(AllocHUD(), nullptr, 0);
+    UpdateTrailHud(fresh);
+    EXPECT_EQ(fresh->subject, nullptr);
+    gContacts.filterClass = filter;
+    gContacts.nextRefresh = gFrameClock.gameClock;
+    UpdateContactList();
+
     // The row leaves the list: its trail lets go and finds no other row.
     Contact* row = FindContactRow(ships[0]);
     gContacts.filterClass = 7;
