@@ -113,7 +113,7 @@ struct MissionRow {
 const MissionRow kMissions[] = {
     {"mission01.scr", {"raider"}, true, 2},
     {"mission02.scr", {"raider1", "raider2"}, true, 2},
-    {"mission03.scr", {"lead", "wing1", "wing2", "wing3"}, true, 2},
+    {"mission03.scr", {"lead", "wing1", "wing2", "wing3", "wing4"}, true, 2},
     {"mission99.scr", {"a1", "a2"}, false, 0},
 };
 
