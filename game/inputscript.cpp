@@ -95,6 +95,7 @@ void PrintShips()
             const Sim* sim = item->sim;
             std::printf(" hull=%d at=%.0f,%.0f,%.0f", static_cast<int>(sim->hull), sim->position.x, sim->position.y,
                         sim->position.z);
+            std::printf(" lds=%d", (sim->flags & kSimLdsEngaged) ? 1 : 0);
             if (const ShipInfo* info = sim->shipInfo) {
                 const int32_t top = std::clamp(info->currentFrame, 0, kAIStackFrames - 1);
                 std::printf(" ai=%d", info->stateStack[top].stateId);

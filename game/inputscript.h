@@ -25,7 +25,7 @@
 //                                   mission's tally counts: "ship <pass>
 //                                   <name> destroyed=<0|1> hits=<n>", and
 //                                   while it lives " hull=<percent>
-//                                   at=<x>,<y>,<z> ai=<state>
+//                                   at=<x>,<y>,<z> lds=<0|1> ai=<state>
 //                                   screen=<l>,<t>,<r>,<b>" (the AI state
 //                                   running)
 //   <pass> hold <ms>                prints "hold <pass>" and stops the game
