@@ -270,6 +270,7 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
              "600 state\n" +
              // The briefing's two sections, then the objectives view.
              Shot(700, "brief1.pgm") + Shot(800, "brief2.pgm") +
+             Shot(1150, "objectives.pgm") +
              "1200 state\n"
              "1210 click CMDObjv\n";
     // The local view at COM, a frame every fifth pass.
@@ -331,6 +332,13 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     const int logPaper = brief1.At(kLogRight - 3, kLogBottom - 3);
     EXPECT_GT(Inked(brief1, logPaper, kLogLeft, kLogTop, kLogRight, kLogBottom), 300) << "the first section";
     EXPECT_GT(IndicesChanged(brief1, brief2, kLogLeft, kLogTop, kLogRight, kLogBottom), 300) << "the second section";
+
+    // The briefing ends on the objectives, listed in the view with their
+    // status boxes.
+    const Indices objectives = IndexFrame("objectives.pgm");
+    ASSERT_FALSE(objectives.Empty());
+    EXPECT_GT(Inked(objectives, 0, kViewLeft + 40, kViewTop + 55, kViewRight - 40, kViewTop + 150), 400)
+        << "the objectives' texts";
 
     // In flight the local view shows the ships where they are drawn: the
     // outpost ahead and the raider closing in. The corvette turns under the
