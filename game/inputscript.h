@@ -17,8 +17,10 @@
 //                                   screen's window that the symbol holds
 //   <pass> move <x> <y>
 //   <pass> shot <path>              the screen as shown: a binary PPM file of
-//                                   its colours, or for a ".pgm" path a PGM
-//                                   of its palette indices
+//                                   its colours, for a ".pgm" path a PGM of
+//                                   its palette indices, or for a ".pcx"
+//                                   path the game's own screenshot (its
+//                                   writer's header, the palette shown)
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
 //   <pass> ships                    prints a line for each ship the
