@@ -81,10 +81,10 @@ inline bool ReadXwd(const std::string& path, Screenshot& shot)
 }
 
 // One Xvfb server with a screen of the given size at 24 bits, ended with the
-// object.
+// object. Input goes to it through xdotool, where that is installed.
 class VirtualXServer {
 public:
-    VirtualXServer() : xvfb_(FindProgram("Xvfb")), xwd_(FindProgram("xwd")) {}
+    VirtualXServer() : xvfb_(FindProgram("Xvfb")), xwd_(FindProgram("xwd")), xdotool_(FindProgram("xdotool")) {}
     ~VirtualXServer()
     {
         if (server_ > 0) {
@@ -97,6 +97,9 @@ public:
 
     // Whether both programs are installed.
     bool Available() const { return !xvfb_.empty() && !xwd_.empty(); }
+
+    // Whether xdotool is installed too, to send keys and the pointer.
+    bool CanSendInput() const { return Available() && !xdotool_.empty(); }
 
     // Starts the server on a free display; false when it does not start.
     bool Start(int width, int height)
@@ -135,16 +138,44 @@ public:
     bool TakeScreenshot(const std::filesystem::path& file, Screenshot& shot) const
     {
         const std::string out = file.string();
-        const char* argv[] = {"xwd", "-root", "-silent", "-display", display_.c_str(), "-out", out.c_str(), nullptr};
-        pid_t pid = -1;
-        if (::posix_spawn(&pid, xwd_.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-            return false;
-        int status = 0;
-        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-               ReadXwd(out, shot);
+        return Run(xwd_, {"xwd", "-root", "-silent", "-display", display_, "-out", out}) && ReadXwd(out, shot);
+    }
+
+    // Runs xdotool on the display with the arguments (one command and its
+    // words: "key F2", "mousemove 200 140", "click 1"); true when it
+    // succeeded.
+    bool SendInput(const std::vector<std::string>& words) const
+    {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), words.begin(), words.end());
+        const std::string display = "DISPLAY=" + display_;
+        return !xdotool_.empty() && Run(xdotool_, argv, display.c_str());
     }
 
 private:
-    std::string xvfb_, xwd_, display_;
+    // Runs the program with the arguments and the environment, the display
+    // given by `display` ("DISPLAY=:N") when there is one; true when it
+    // exits with 0.
+    static bool Run(const std::string& program, const std::vector<std::string>& words, const char* display = nullptr)
+    {
+        std::vector<char*> argv;
+        for (const std::string& w : words)
+            argv.push_back(const_cast<char*>(w.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> env;
+        for (char** e = environ; *e; ++e)
+            if (!display || std::string(*e).rfind("DISPLAY=", 0) != 0)
+                env.push_back(*e);
+        if (display)
+            env.push_back(const_cast<char*>(display));
+        env.push_back(nullptr);
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), env.data()) != 0)
+            return false;
+        int status = 0;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    std::string xvfb_, xwd_, xdotool_, display_;
     pid_t server_ = -1;
 };
