@@ -4,8 +4,11 @@
 // screen with its captions in the front end's palette. The game holds the loading
 // screen for the test (KELVANDRIST_LOADING_HOLD_MS) while the screen is
 // dumped with xwd until the picture shows, so a busy machine's slow X
-// server cannot make the test miss it. Skipped, with a message, where Xvfb
-// or xwd is absent.
+// server cannot make the test miss it. Then the main road walked in the
+// window, keys and clicks sent through the X server, each screen of the
+// series matching the game's own screenshot and kept for a reader.
+// Skipped, with a message, where Xvfb, xwd or (to send input) xdotool is
+// absent.
 #include "platform/display.h"
 #include "system/display.h"
 #include "system/res/pcx.h"
@@ -90,6 +93,17 @@ bool WaitForScreen(const VirtualXServer& server, const GameProcess& game, const 
     return false;
 }
 
+// What an ended game wrote, read to its end; the channel is closed.
+std::string RestOfOutput(const GameProcess& game)
+{
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(game.output, buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(n));
+    ::close(game.output);
+    return said;
+}
+
 TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
 {
     VirtualXServer server;
@@ -119,10 +133,8 @@ TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
     int status = 0;
     const bool shown = WaitForScreen(server, game, folder / "screen.xwd", shot, status,
                                      [&](const Screenshot& s) { return ShowsPicture(s, picture); });
-    if (status >= 0) {
-        ::close(game.output);
-        FAIL() << "the game ended during start-up, status " << status;
-    }
+    if (status >= 0)
+        FAIL() << "the game ended during start-up, status " << status << "; it said: " << RestOfOutput(game);
     // The window's quit, as a player closing it.
     ::kill(game.pid, SIGTERM);
     const GameRun run = FinishGame(game);
@@ -212,10 +224,8 @@ TEST(PlayWindow, AfterStartUpTheHomeScreenShowsItsCaptionsInTheFrontEndsPalette)
     const bool shown = WaitForScreen(server, game, folder / "home.xwd", shot, status, [&](const Screenshot& s) {
         return ShowsCaption(s, title, 120, 14) && ShowsCaption(s, roster, 100, 128);
     });
-    if (status >= 0) {
-        ::close(game.output);
-        FAIL() << "the game ended before its home screen, status " << status;
-    }
+    if (status >= 0)
+        FAIL() << "the game ended before its home screen, status " << status << "; it said: " << RestOfOutput(game);
     ::kill(game.pid, SIGTERM);
     const GameRun run = FinishGame(game);
     ASSERT_TRUE(shown) << "the home screen never showed; the game said: " << run.output;
@@ -301,8 +311,7 @@ double Agreement(const Screenshot& shot, const std::vector<uint32_t>& capture)
 TEST(PlayWindow, MissionOneShowsComThenNavAsTheGameCapturesThem)
 {
     VirtualXServer server;
-    const std::string xdotool = FindProgram("xdotool");
-    if (!server.Available() || xdotool.empty())
+    if (!server.CanSendInput())
         GTEST_SKIP() << "Xvfb, xwd or xdotool is absent: the stations are not checked in a window "
                         "(install xvfb, x11-apps and xdotool)";
     ASSERT_TRUE(server.Start(kWidth, kHeight)) << "Xvfb did not start";
@@ -329,15 +338,14 @@ TEST(PlayWindow, MissionOneShowsComThenNavAsTheGameCapturesThem)
     const bool comShot = comHeld && server.TakeScreenshot(folder / "com.xwd", com);
     // The key goes to the game's window through the X server; the game
     // takes it when the hold ends.
-    const std::string key = "DISPLAY=" + server.Display() + " " + xdotool + " key F2 >/dev/null 2>&1";
-    const int keyed = comHeld ? std::system(key.c_str()) : -1;
+    const bool keyed = comHeld && server.SendInput({"key", "F2"});
     const bool navHeld = WaitForOutput(game, output, "hold 300", 60000);
     const bool navShot = navHeld && server.TakeScreenshot(folder / "nav.xwd", nav);
     GameRun run = FinishGame(game, 30000);
     run.output = output + run.output;
 
     ASSERT_TRUE(comShot) << run.output;
-    EXPECT_EQ(keyed, 0);
+    EXPECT_TRUE(keyed);
     ASSERT_TRUE(navShot) << run.output;
     EXPECT_NE(run.output.find("state 100 screen=COM"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("state 300 screen=NAV"), std::string::npos) << run.output;
