@@ -29,7 +29,10 @@
 //                                   while it lives " hull=<percent>
 //                                   at=<x>,<y>,<z> lds=<0|1> ai=<state>
 //                                   screen=<l>,<t>,<r>,<b>" (the AI state
-//                                   running)
+//                                   running; the rectangle it was last drawn
+//                                   in, relative to the middle of that 3D
+//                                   view; the HUD's 16-pixel box round a
+//                                   ship drawn as a point)
 //   <pass> hold <ms>                prints "hold <pass>" and stops the game
 //                                   that long, the screen as it is (for a
 //                                   test that captures the window or sends
