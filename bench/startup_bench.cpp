@@ -16,9 +16,10 @@
 // fails ends the benchmark with an error.
 #include <benchmark/benchmark.h>
 
+#include "bench/gamerun.h"
+
 #include "game/frameloop.h"
 #include "game/startup.h"
-#include "platform/host.h"
 #include "screens/bridge.h"
 #include "screens/engineering.h"
 #include "screens/frontend.h"
@@ -48,123 +49,22 @@
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using kvbench::Clock;
+using kvbench::InChild;
+using kvbench::Milliseconds;
+using kvbench::OpenMainWindow;
+using kvbench::ProcessCpuMilliseconds;
 
 // The mission by its path: start-up looks a bare name up as a loose file
 // in the working folder (or in the "scripts" library), where the demo tree
 // has none.
 constexpr const char* kMissionLine = "-w zqk\\resource\\scripts\\missions\\testflight98.scr";
-
-double Milliseconds(Clock::time_point from, Clock::time_point to)
-{
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double ProcessCpuMilliseconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// A scratch copy of data/ as the working folder, with the lock, the
-// registry and the saved state inside it: start-up writes, and the source
-// tree stays as it is.
-class Scratch {
-public:
-    Scratch()
-    {
-        char pattern[] = "/tmp/kv_startup_bench_XXXXXX";
-        if (!::mkdtemp(pattern))
-            std::abort();
-        root = pattern;
-        fs::copy(fs::path(KV_SOURCE_DIR) / "data", root / "data", fs::copy_options::recursive);
-        ::setenv("SDL_VIDEODRIVER", "dummy", 1);
-        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        ::setenv("KELVANDRIST_LOCK_DIR", root.c_str(), 1);
-        ::setenv("KELVANDRIST_REGISTRY", (root / "registry").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-        ::setenv(kUnpacedVariable, "1", 1);
-        fs::current_path(root / "data");
-    }
-    ~Scratch()
-    {
-        std::error_code ignored;
-        fs::current_path(fs::temp_directory_path(), ignored);
-        fs::remove_all(root, ignored);
-    }
-
-private:
-    fs::path root;
-};
-
-// Runs `body` in a child process and returns the milliseconds it reports
-// (one figure a step), or an empty list when the child failed. Adds the
-// child's processor time (every thread's, user and system) to `cpuMs`.
-std::vector<double> InChild(const std::function<bool(std::vector<double>&)>& body, double& cpuMs)
-{
-    static Scratch scratch;
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0)
-        return {};
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeEnds[0]);
-        if (std::FILE* quiet = std::fopen("/dev/null", "w")) {
-            ::dup2(::fileno(quiet), STDOUT_FILENO);
-            ::dup2(::fileno(quiet), STDERR_FILENO);
-        }
-        std::vector<double> figures;
-        const bool ok = body(figures);
-        if (ok) {
-            const auto bytes = static_cast<ssize_t>(figures.size() * sizeof(double));
-            if (::write(pipeEnds[1], figures.data(), static_cast<size_t>(bytes)) != bytes)
-                ::_exit(2);
-        }
-        ::_exit(ok ? 0 : 1); // no exit handlers: the parent owns them
-    }
-    ::close(pipeEnds[1]);
-    std::vector<double> figures;
-    double figure = 0;
-    while (::read(pipeEnds[0], &figure, sizeof figure) == sizeof figure)
-        figures.push_back(figure);
-    ::close(pipeEnds[0]);
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return {};
-    for (const timeval& t : {usage.ru_utime, usage.ru_stime})
-        cpuMs += static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    return figures;
-}
-
-// The entry's prelude, as WinMain runs it before StartGame: the command
-// line in the dummy window's display, the window classes and the window.
-bool OpenMainWindow(const char* commandLine)
-{
-    UseFullScreenDisplay();
-    ApplyCommandLine(SplitCommandLine(commandLine));
-    gLoopFlags = LoopFlags{};
-    return RegisterWindowClasses() && CreateMainWindow(1);
-}
 
 // The program's own start-up: the entry's prelude and StartGame, then for a
 // mission one frame. Reports the milliseconds to the front end or to the

@@ -194,17 +194,6 @@ void DrainKeyQueue()
     }
 }
 
-// The simulation stands while the front end is up, a briefing runs, a view
-// that stops it (documents, objectives, the star map) is open or the
-// simulation is paused (the options screen in flight, the debrief, the
-// developer's pause). Frames go on meanwhile, so the screen up is drawn and
-// takes its keys.
-bool SimulationRuns()
-{
-    return !gFrontEndActive && !gScriptMission.briefingActive && !gDocsViewOpen && !gObjectivesViewOpen &&
-           !gStarMapOpen && !gInterpreter.missionPause;
-}
-
 // The capsule film of a jump has run (the message handler raised the
 // request): a pending destination is carried out and the player's ship
 // appears there with its arrival flash. The jump is over either way, so the

@@ -254,8 +254,10 @@ void LoadBridgeIcons()
     }
     delete[] icons.navCursorRuns;
     icons = {};
-    icons.rFont = FontSymbol("RFont");
-    icons.gFont = FontSymbol("GFont");
+    // The bridge fonts: headings, links and the running text.
+    gBridgeFonts[0] = FontSymbol("RFont");
+    gBridgeFonts[1] = FontSymbol("GFont");
+    gBridgeFonts[2] = FontSymbol("BFont");
     // "cw_<k>_<p>": the contact kinds x, n, i, u, each as nm, nt and wt.
     static constexpr char kKinds[kContactIconKinds] = {'x', 'n', 'i', 'u'};
     static constexpr const char* kPictures[kContactIconPictures] = {"nm", "nt", "wt"};

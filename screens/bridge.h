@@ -40,8 +40,9 @@ extern uint8_t gPanelHold;         // the bridge panels' hold
 extern uint8_t gDockingAligned;    // raised by the docking alignment
 extern uint8_t gCollisionDamage;   // the collision-damage option
 extern SceneItem* gRemoteLinkItem; // the item under remote control, if any
-// The three bridge fonts that the bridge's screen set-up loads; the
-// objectives and the document browser draw in them. Null until loaded.
+// The three bridge fonts ("RFont", "GFont", "BFont") that the bridge's
+// screen set-up loads; the objectives and the document browser draw in
+// them. Null until loaded.
 constexpr int kBridgeFonts = 3;
 extern const RasterFont* gBridgeFonts[kBridgeFonts];
 // The end of the flight goes straight to the debrief (mission-end state 2)
@@ -137,8 +138,6 @@ struct BridgeIcons {
     Bitmap* weaponSlots[kWeaponSlotIcons];
     Bitmap* navCursor;
     uint8_t* navCursorRuns;
-    const RasterFont* rFont;
-    const RasterFont* gFont;
     int32_t weaponSlotState[8][4][2];
 };
 extern BridgeIcons gBridgeIcons;

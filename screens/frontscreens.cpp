@@ -322,7 +322,9 @@ void DrawInFontColours(const Canvas& canvas, int16_t& x, int16_t& y, const char*
 {
     static const uint8_t kFontZero[32] = {};
     char cut[sizeof kFontZero];
-    std::snprintf(cut, sizeof cut, "%s", text);
+    const std::size_t length = text ? std::min(std::strlen(text), sizeof cut - 1) : 0;
+    std::memcpy(cut, text ? text : "", length);
+    cut[length] = 0;
     const RasterFont* fonts[1] = {font};
     CanvasDrawTextMixed(canvas, x, y, cut, kFontZero, fonts, clip);
 }

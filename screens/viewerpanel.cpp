@@ -692,6 +692,13 @@ void guiViewerPanelDraw(WindowHandle* window)
     const bool showsObjectives = gViewer.showsObjectives || gObjectivesViewOpen;
     // The scene moves and the log types: the panel draws every frame.
     window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
+    // The log's box lies over the station's own panels: once it closes,
+    // they are drawn again over what it left.
+    if (gViewer.logBoxShown && !showsLog) {
+        CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
+        guiRequestFullRedraw();
+    }
+    gViewer.logBoxShown = showsLog ? 255 : 0;
     if (showsLog) {
         CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
         if (gMessageLog.active)

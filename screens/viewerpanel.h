@@ -78,7 +78,8 @@ struct ViewerPanel {
     uint8_t showsObjectives;
     uint8_t sceneOff;
     uint8_t weaponsView;
-    hx_pixelmap* panel; // the panel's pixel map while drawing, origin at its centre
+    uint8_t logBoxShown; // the log's box was drawn last frame
+    hx_pixelmap* panel;  // the panel's pixel map while drawing, origin at its centre
     PanelBox boxes[kMaxSceneItems];
 };
 extern ViewerPanel gViewer;

@@ -282,7 +282,8 @@ bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
         if (options.eachFrame)
             options.eachFrame(gFrame);
         RunScript(&position, true);
-        RunSimulationFrame();
+        if (SimulationRuns())
+            RunSimulationFrame();
         // What the view would draw: the conditions read drawn positions.
         ForEachSceneItem([](SceneItem* item) {
             if (item->avatar && item->avatar->renderSync)

@@ -54,7 +54,12 @@ std::string PathOf(const std::string& name)
 
 // The game palette: black, eight ramps of 29 shades from dark to light
 // (grey, red, orange, yellow, green, cyan, blue, violet) over entries
-// 10-241, then white at 247 for the loading screen's text.
+// 10-241, then white at 247 for the loading screen's text. Entries 176-207
+// are the 3D view's sky: a ramp from black (the empty sky) to indigo, which
+// a mission's star field may replace with its system's colours.
+constexpr int kSkyFirst = 176, kSkyCount = 32;
+constexpr int kSkyTop[3] = {48, 40, 110};
+
 void MakePalette(uint8_t (&rgb)[768])
 {
     static const int kHues[8][3] = {{255, 255, 255}, {255, 60, 40}, {255, 150, 40}, {255, 240, 80}, {80, 255, 90}, {80, 240, 255}, {90, 120, 255}, {210, 100, 255}};
@@ -67,6 +72,12 @@ void MakePalette(uint8_t (&rgb)[768])
             b = kHues[ramp][2] * shade / 29;
         } else if (i >= 246) {
             r = g = b = 255;
+        }
+        if (i >= kSkyFirst && i < kSkyFirst + kSkyCount) {
+            const int shade = i - kSkyFirst;
+            r = kSkyTop[0] * shade / kSkyCount;
+            g = kSkyTop[1] * shade / kSkyCount;
+            b = kSkyTop[2] * shade / kSkyCount;
         }
         rgb[3 * i] = static_cast<uint8_t>(r);
         rgb[3 * i + 1] = static_cast<uint8_t>(g);

@@ -9,6 +9,7 @@
 #include "screens/bridge.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
+#include "script/interpreter.h"
 #include "script/vitalobjects.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
@@ -29,6 +30,7 @@
 #include "world/records.h"
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
+#include "world/starmap.h"
 
 MissionTimeLimit gMissionTimeLimit;
 int32_t gScriptWaitCountdown;
@@ -276,6 +278,12 @@ bool IsItemEligible(const SceneItem* item)
 {
     bool held = gSimHold && !(item == gControlledItem && gSimHoldException);
     return !held && !gSimSuspend && !gFullScreenView && gDirectorHold == 0;
+}
+
+bool SimulationRuns()
+{
+    return !gFrontEndActive && !gScriptMission.briefingActive && !gDocsViewOpen && !gObjectivesViewOpen &&
+           !gStarMapOpen && !gInterpreter.missionPause;
 }
 
 int32_t RunSimulationFrame()

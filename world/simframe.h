@@ -73,6 +73,13 @@ extern int32_t gSimulationPassCount;
 
 int32_t RunSimulationFrame();
 
+// Whether this frame runs the simulation: it stands while the front end is
+// up, a briefing runs, a view that stops it (documents, objectives, the
+// star map) is open or the mission is paused (the options screen in
+// flight, the debrief, the developer's pause). Frames go on meanwhile, so
+// the screen up is drawn and takes its keys.
+bool SimulationRuns();
+
 // True when the item takes part in the control, simulation and render-sync
 // passes under the current filters.
 bool IsItemEligible(const SceneItem* item);

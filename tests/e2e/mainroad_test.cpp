@@ -1,13 +1,16 @@
 // The game's main road walked as a player walks it, the program itself on
 // the dummy drivers with a fixed frame time and an input table of keys and
-// clicks: from the home screen through the roster and the timeline (a
-// name typed) to a mission launched, each step checked by the screen the
-// game reports and by its captured frames.
+// clicks: a career made on the front end, mission 1 launched, briefed,
+// flown at the stations and fought to its debrief, the career saved; a
+// mission lost; Instant Action from the home screen; each step checked by
+// the screen and the ships the game reports and by its captured frames.
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -19,12 +22,54 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What the game printed for each "state" line of the table, by pass.
+// A ship as a "ships" line of the table printed it.
+struct ShipLine {
+    std::string name;
+    bool destroyed = false;
+    int hits = 0;
+    int hull = -1; // -1 once it is gone
+    double x = 0, y = 0, z = 0;
+    bool lds = false;
+    int ai = 0;
+    int left = 0, top = 0, right = 0, bottom = 0; // where its model was last drawn
+};
+
+// What the game printed for each "state" and "ships" line of the table, by
+// pass.
 struct Walk {
     GameRun run;
     std::map<long, std::string> screens;
     std::map<long, int> stations;
+    std::map<long, int> ends;
+    std::map<long, std::vector<ShipLine>> ships;
+
+    // The ship of that name at that pass; a test failure when there is none.
+    ShipLine Ship(long pass, const std::string& name) const
+    {
+        const auto at = ships.find(pass);
+        if (at != ships.end())
+            for (const ShipLine& ship : at->second)
+                if (ship.name == name)
+                    return ship;
+        ADD_FAILURE() << "no ship " << name << " at pass " << pass;
+        return {};
+    }
 };
+
+// A captured frame: one byte a pixel, the palette index (a ".pgm" shot).
+struct Indices {
+    std::string pixels;
+    int At(int x, int y) const { return static_cast<uint8_t>(pixels[static_cast<std::size_t>(y) * 640 + x]); }
+    bool Empty() const { return pixels.size() != 640u * 480u; }
+};
+
+// The COM station's local 3D view ("CMDRealV"), whose drawing origin is
+// its centre: where a ship's drawn rectangle lands on the screen.
+constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 497, kViewBottom = 323;
+constexpr int kViewOriginX = (kViewLeft + kViewRight) / 2, kViewOriginY = (kViewTop + kViewBottom) / 2;
+
+// The message log's box, where the briefing is typed.
+constexpr int kLogLeft = 38, kLogTop = 372, kLogRight = 308, kLogBottom = 468;
 
 class MainRoad : public ::testing::Test {
 protected:
@@ -35,14 +80,32 @@ protected:
         walk.run = RunGame(args,
                            {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
                             "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
-                           folder, 60000);
+                           folder, 120000);
         const std::regex state(R"(state (\d+) screen=(\S*) station=(-?\d+) end=(-?\d+))");
+        const std::regex ship(R"(ship (\d+) (.+) destroyed=(\d) hits=(\d+)(?: hull=(-?\d+) at=(\S+),(\S+),(\S+) )"
+                              R"(lds=(\d) ai=(\d+)(?: screen=(-?\d+),(-?\d+),(-?\d+),(-?\d+))?)?)");
         std::istringstream lines(walk.run.output);
         for (std::string line; std::getline(lines, line);) {
             std::smatch m;
             if (std::regex_search(line, m, state)) {
                 walk.screens[std::stol(m[1])] = m[2];
                 walk.stations[std::stol(m[1])] = std::stoi(m[3]);
+                walk.ends[std::stol(m[1])] = std::stoi(m[4]);
+            } else if (std::regex_match(line, m, ship)) {
+                ShipLine s;
+                s.name = m[2];
+                s.destroyed = m[3] == "1";
+                s.hits = std::stoi(m[4]);
+                if (m[5].matched) {
+                    s.hull = std::stoi(m[5]);
+                    s.x = std::stod(m[6]), s.y = std::stod(m[7]), s.z = std::stod(m[8]);
+                    s.lds = m[9] == "1";
+                    s.ai = std::stoi(m[10]);
+                }
+                if (m[11].matched)
+                    s.left = std::stoi(m[11]), s.top = std::stoi(m[12]), s.right = std::stoi(m[13]),
+                    s.bottom = std::stoi(m[14]);
+                walk.ships[std::stol(m[1])].push_back(s);
             }
         }
         return walk;
@@ -55,6 +118,21 @@ protected:
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const std::string header = "P6\n640 480\n255\n";
         return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+    }
+
+    // The captured frame's palette indices, empty when it was not written.
+    Indices IndexFrame(const char* name)
+    {
+        std::ifstream in(folder / name, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string header = "P5\n640 480\n255\n";
+        return {bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string()};
+    }
+
+    std::string Slurp(const fs::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 
     // How many pixels of the frame's rectangle differ between two frames.
@@ -91,16 +169,90 @@ protected:
         return drawn;
     }
 
+    // The index the view shows most: its sky.
+    static int Sky(const Indices& frame)
+    {
+        std::map<int, int> counts;
+        for (int y = kViewTop; y < kViewBottom; ++y)
+            for (int x = kViewLeft; x < kViewRight; ++x)
+                ++counts[frame.At(x, y)];
+        return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })
+            ->first;
+    }
+
+    // The share of a ship's drawn rectangle (within the view) that is not
+    // the sky in the frame; 0 for an empty rectangle.
+    static double ShipCover(const Indices& frame, const ShipLine& ship, int sky)
+    {
+        int drawn = 0, all = 0;
+        for (int y = std::max(kViewTop, kViewOriginY + ship.top); y <= std::min(kViewBottom - 1, kViewOriginY + ship.bottom);
+             ++y)
+            for (int x = std::max(kViewLeft, kViewOriginX + ship.left);
+                 x <= std::min(kViewRight - 1, kViewOriginX + ship.right); ++x) {
+                ++all;
+                drawn += frame.At(x, y) != sky;
+            }
+        return all ? static_cast<double>(drawn) / all : 0.0;
+    }
+
+    // How many pixels of the rectangle differ between two frames.
+    static int IndicesChanged(const Indices& a, const Indices& b, int left, int top, int right, int bottom)
+    {
+        int changed = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                changed += a.At(x, y) != b.At(x, y);
+        return changed;
+    }
+
+    // Pixels of the rectangle that are not `background`.
+    static int Inked(const Indices& frame, int background, int left, int top, int right, int bottom)
+    {
+        int inked = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                inked += frame.At(x, y) != background;
+        return inked;
+    }
+
+    std::string Shot(long pass, const std::string& file) const
+    {
+        return std::to_string(pass) + " shot " + (folder / file).string() + "\n";
+    }
+
     ScratchFolder scratch{"mainroad"};
     const fs::path& folder = scratch.Path();
     std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
 };
 
-TEST_F(MainRoad, FromTheHomeScreenThroughTheRosterAndTimelineToALaunchedMission)
+// Little-endian fields of the career files.
+int16_t I16(const std::string& bytes, std::size_t at)
 {
+    return bytes.size() >= at + 2 ? static_cast<int16_t>(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8) : -9999;
+}
+int32_t I32(const std::string& bytes, std::size_t at)
+{
+    if (bytes.size() < at + 4)
+        return -9999;
+    return static_cast<int32_t>(uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+                                uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24);
+}
+// The captain's slot: completed count, each mission's state and score; the
+// state file: the last mission's success and score, each mission's best score.
+constexpr std::size_t kCaptainFileSize = 1840;
+constexpr std::size_t kSlotTotal = 30, kSlotCount = 38, kSlotState = 40, kSlotOrder = 840, kSlotScore = 1040;
+constexpr std::size_t kStateSuccess = 12, kStateScore = 14, kStateBest = 20;
+
+// The main road as a player walks it: a new career from the home screen,
+// mission 1 launched from the timeline, its briefing, the stations, a fight
+// at the weapons station until the raider is destroyed, the end of the
+// mission by Q through the director and the debrief, and back on the
+// timeline with the mission completed and the career saved.
+TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
+{
+    constexpr long kFirstView = 1240, kLastView = 1290;
     CopyDemoData(folder);
-    std::string table = "100 state\n100 shot " + (folder / "home.ppm").string() +
-                        "\n"
+    std::string table = "100 state\n"
                         "120 click FrRosSq\n"
                         "250 state\n"
                         "260 click RosSlot\n"
@@ -111,30 +263,251 @@ TEST_F(MainRoad, FromTheHomeScreenThroughTheRosterAndTimelineToALaunchedMission)
         table += std::to_string(420 + 3 * i) + " key Backspace\n";
     table += "500 text TESTER\n"
              "510 key Return\n"
-             "520 key Up\n"
-             "530 shot " +
-             (folder / "timeline.ppm").string() +
-             "\n"
+             "520 key Up\n" +
+             Shot(530, "timeline.pgm") +
              "540 move 1 1\n"
              "550 click TimPlayMN\n"
-             "700 state\n"
-             "720 quit\n";
+             "600 state\n" +
+             // The briefing's two sections, then the objectives view.
+             Shot(700, "brief1.pgm") + Shot(800, "brief2.pgm") +
+             Shot(1150, "objectives.pgm") +
+             "1200 state\n"
+             "1210 click CMDObjv\n";
+    // The local view at COM, a frame every fifth pass.
+    for (long pass = kFirstView; pass <= kLastView; pass += 5)
+        table += std::to_string(pass) + " ships\n" + Shot(pass, "com" + std::to_string(pass) + ".pgm");
+    // NAV: the nearest hostile as target, the LDS drive on and off,
+    // APPROACH ordered and then cancelled, and speed set.
+    table += "1300 key F2\n"
+             "1310 key T\n"
+             "1320 key L\n"
+             "1330 state\n"
+             "1345 ships\n"
+             "1390 key L\n"
+             "1450 ships\n"
+             "1460 key 2\n"
+             "1470 ships\n"
+             "1490 key 6\n";
+    for (int i = 0; i < 5; ++i)
+        table += std::to_string(1500 + 4 * i) + " key =\n";
+    // WEP: the third gun (the turret), fired until the raider is gone.
+    table += "1530 key F3\n"
+             "1540 key G\n"
+             "1546 key G\n"
+             "1550 state\n";
+    for (long pass = 1560; pass < 2600; pass += 4)
+        table += std::to_string(pass) + " key Return\n";
+    for (long pass = 1600; pass <= 2600; pass += 50)
+        table += std::to_string(pass) + " ships\n";
+    // Q three times: the director, the debrief, the end screen.
+    table += "2650 state\n"
+             "2700 key Q\n"
+             "2750 state\n"
+             "2800 key Q\n"
+             "2850 state\n"
+             "2900 key Q\n"
+             "3000 state\n" +
+             Shot(3000, "timeline_after.pgm") +
+             // Back to the roster and home, and Shift+Q quits.
+             "3010 key Escape\n"
+             "3100 state\n"
+             "3110 key Escape\n"
+             "3200 state\n"
+             "3210 key Left Shift+Q\n"
+             "3400 state\n";
     const Walk walk = Run(table);
     EXPECT_FALSE(walk.run.stopped) << walk.run.output;
     EXPECT_EQ(walk.run.exitCode, 0) << walk.run.output;
     EXPECT_EQ(walk.screens.at(100), "FrontHome") << walk.run.output;
-    EXPECT_EQ(walk.screens.at(250), "FrontRoster") << walk.run.output;
-    EXPECT_EQ(walk.screens.at(400), "FrontTime") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(250), "FrontRoster");
+    EXPECT_EQ(walk.screens.at(400), "FrontTime");
     // Mission 1 launched: its first station is COM.
-    EXPECT_EQ(walk.stations.at(700), 1) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(600), "COM");
+    EXPECT_EQ(walk.stations.at(600), 1);
 
-    std::ifstream career(folder / "zqk/slot0.sav", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(career)), std::istreambuf_iterator<char>());
-    EXPECT_NE(bytes.find("TESTER"), std::string::npos) << "the name entered is the captain's name";
-    EXPECT_EQ(bytes.find("Unknown"), std::string::npos);
+    // The briefing types its first section, then its second, in the log.
+    const Indices brief1 = IndexFrame("brief1.pgm"), brief2 = IndexFrame("brief2.pgm");
+    ASSERT_FALSE(brief1.Empty());
+    ASSERT_FALSE(brief2.Empty());
+    const int logPaper = brief1.At(kLogRight - 3, kLogBottom - 3);
+    EXPECT_GT(Inked(brief1, logPaper, kLogLeft, kLogTop, kLogRight, kLogBottom), 300) << "the first section";
+    EXPECT_GT(IndicesChanged(brief1, brief2, kLogLeft, kLogTop, kLogRight, kLogBottom), 300) << "the second section";
 
-    EXPECT_GT(Drawn(Frame("home.ppm")), 2000) << "the home screen is drawn";
-    EXPECT_GT(Drawn(Frame("timeline.ppm")), 5000) << "the timeline is drawn";
+    // The briefing ends on the objectives, listed in the view with their
+    // status boxes.
+    const Indices objectives = IndexFrame("objectives.pgm");
+    ASSERT_FALSE(objectives.Empty());
+    EXPECT_GT(Inked(objectives, 0, kViewLeft + 40, kViewTop + 55, kViewRight - 40, kViewTop + 150), 400)
+        << "the objectives' texts";
+
+    // In flight the local view shows the ships where they are drawn: the
+    // outpost ahead and the raider closing in. The corvette turns under the
+    // raider's hits, so not every frame looks at both.
+    int outpostSeen = 0, raiderSeen = 0, moved = 0;
+    Indices last;
+    for (long pass = kFirstView; pass <= kLastView; pass += 5) {
+        const Indices frame = IndexFrame(("com" + std::to_string(pass) + ".pgm").c_str());
+        ASSERT_FALSE(frame.Empty()) << pass;
+        const int sky = Sky(frame);
+        outpostSeen += ShipCover(frame, walk.Ship(pass, "Outpost"), sky) > 0.5;
+        raiderSeen += ShipCover(frame, walk.Ship(pass, "Raider"), sky) > 0.5;
+        moved += !last.Empty() && IndicesChanged(last, frame, kViewLeft, kViewTop, kViewRight, kViewBottom) > 50;
+        last = frame;
+    }
+    EXPECT_GT(outpostSeen, 0);
+    EXPECT_GT(raiderSeen, 0);
+    EXPECT_GT(moved, 0) << "the scene moves";
+    EXPECT_NE(walk.Ship(kFirstView, "Raider").z, walk.Ship(kLastView, "Raider").z) << "the raider flies";
+
+    // NAV: the LDS drive goes on and off again; the approach is flown by
+    // the autopilot.
+    EXPECT_EQ(walk.screens.at(1330), "NAV");
+    EXPECT_TRUE(walk.Ship(1345, "Vorn").lds);
+    EXPECT_FALSE(walk.Ship(1450, "Vorn").lds);
+    EXPECT_NE(walk.Ship(1470, "Vorn").ai, walk.Ship(1450, "Vorn").ai) << "APPROACH runs an order";
+    EXPECT_EQ(walk.screens.at(1550), "WEP");
+
+    // The fight: the raider manoeuvres under its AI and hits the corvette,
+    // and the corvette's turret destroys it; the tally counts its hits.
+    long killed = 0;
+    int lowestHull = 100;
+    std::set<int> raiderStates;
+    for (const auto& [pass, ships] : walk.ships) {
+        if (pass < 1600)
+            continue;
+        for (const ShipLine& ship : ships) {
+            if (ship.name == "Vorn" && ship.hull >= 0)
+                lowestHull = std::min(lowestHull, ship.hull);
+            if (ship.name == "Raider" && !ship.destroyed)
+                raiderStates.insert(ship.ai);
+            if (ship.name == "Raider" && ship.destroyed && !killed)
+                killed = pass;
+        }
+    }
+    ASSERT_GT(killed, 0) << "the raider is destroyed" << walk.run.output;
+    EXPECT_GE(walk.Ship(killed, "Raider").hits, 2);
+    EXPECT_LT(lowestHull, 100) << "the raider fires back";
+    EXPECT_FALSE(raiderStates.empty());
+    EXPECT_EQ(raiderStates.count(61), 0u) << "the raider is never idle";
+
+    // The mission is won and waits for the player: Q gives the director,
+    // the debrief, then the end screen and the timeline.
+    EXPECT_EQ(walk.ends.at(2650), 0);
+    EXPECT_EQ(walk.ends.at(2750), 1);
+    EXPECT_EQ(walk.ends.at(2850), 2);
+    EXPECT_EQ(walk.screens.at(3000), "FrontTime");
+    EXPECT_GT(IndicesChanged(IndexFrame("timeline.pgm"), IndexFrame("timeline_after.pgm"), 130, 130, 460, 440), 100)
+        << "the timeline lists the mission completed";
+    EXPECT_EQ(walk.screens.at(3100), "FrontRoster");
+    EXPECT_EQ(walk.screens.at(3200), "FrontHome");
+    EXPECT_EQ(walk.screens.count(3400), 0u) << "Shift+Q quits";
+
+    // The career: the name entered, one mission completed with its score;
+    // the state file: the mission won, with its score as the best.
+    const std::string slot = Slurp(folder / "zqk/slot0.sav"), state = Slurp(folder / "zqk/state.inf");
+    EXPECT_EQ(slot.compare(0, 7, std::string("TESTER\0", 7)), 0);
+    EXPECT_EQ(I16(slot, kSlotCount), 1);
+    EXPECT_EQ(I16(slot, kSlotState + 2 * 1), -1) << "mission 1 completed";
+    EXPECT_EQ(I16(slot, kSlotOrder), 1);
+    const int32_t score = I32(slot, kSlotScore + 4 * 1);
+    EXPECT_GT(score, 0);
+    EXPECT_NE(I16(state, kStateSuccess), 0);
+    EXPECT_EQ(I16(state, kStateScore), score);
+    EXPECT_EQ(I32(state, kStateBest + 4 * 1), score);
+}
+
+// A career with missions 1 and 2 completed, in the slot files' layout.
+std::string CareerWithTwoMissionsDone()
+{
+    std::string slot(kCaptainFileSize, '\0');
+    auto put16 = [&](std::size_t at, int16_t v) { slot[at] = char(v & 0xFF), slot[at + 1] = char((v >> 8) & 0xFF); };
+    auto put32 = [&](std::size_t at, int32_t v) {
+        for (int i = 0; i < 4; ++i)
+            slot[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    slot.replace(0, 6, "TESTER");
+    put16(kSlotCount, 2);
+    for (int16_t mission : {1, 2}) {
+        put16(kSlotState + 2 * mission, -1);
+        put16(kSlotOrder + 2 * (mission - 1), mission);
+        put32(kSlotScore + 4 * mission, 400);
+    }
+    put32(kSlotTotal, 800);
+    return slot;
+}
+
+// Mission 3 launched from the timeline, the corvette flown into the raider
+// group and destroyed: the bridge shows NAV, takes only the end and back
+// keys, and the end key leaves for the timeline with no debrief; the career
+// is written again, unchanged.
+TEST_F(MainRoad, LosingTheCorvetteInMissionThreeEndsWithoutADebriefAndKeepsTheCareer)
+{
+    CopyDemoData(folder);
+    const std::string career = CareerWithTwoMissionsDone();
+    std::ofstream(folder / "zqk/slot0.sav", std::ios::binary) << career;
+    // Dated a day back, so that writing it again shows.
+    const fs::file_time_type before = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    fs::last_write_time(folder / "zqk/slot0.sav", before);
+    std::string table = "100 state\n"
+                        "120 click FrRosSq\n"
+                        "260 click RosSlot\n"
+                        "400 state\n"
+                        "550 click TimPlayMN\n"
+                        "700 ships\n"
+                        "1210 click CMDObjv\n"
+                        "1300 key F2\n";
+    for (int i = 0; i < 5; ++i)
+        table += std::to_string(1310 + 4 * i) + " key =\n";
+    table += "1800 state\n"
+             "1800 ships\n"
+             "1810 key F3\n"
+             "1820 key F1\n"
+             "1830 state\n"
+             "1840 key Q\n"
+             "1900 state\n"
+             "1910 quit\n";
+    const Walk walk = Run(table);
+    EXPECT_FALSE(walk.run.stopped) << walk.run.output;
+    EXPECT_EQ(walk.run.exitCode, 0) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(400), "FrontTime") << walk.run.output;
+    EXPECT_EQ(walk.Ship(700, "Raider Lead").hull, 100) << "mission 3 flies";
+
+    // The corvette is gone: the flight is over on NAV, the mission failed.
+    EXPECT_EQ(walk.Ship(1800, "Vorn").hull, -1) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(1800), "NAV");
+    EXPECT_EQ(walk.ends.at(1800), 1);
+    // The station keys do nothing now; the end key ends the mission at once.
+    EXPECT_EQ(walk.screens.at(1830), "NAV");
+    EXPECT_EQ(walk.ends.at(1830), 1);
+    EXPECT_EQ(walk.screens.at(1900), "FrontTime") << "no debrief";
+
+    const std::string state = Slurp(folder / "zqk/state.inf");
+    EXPECT_EQ(I16(state, kStateSuccess), 0) << "the mission failed";
+    EXPECT_EQ(Slurp(folder / "zqk/slot0.sav"), career) << "the career is unchanged";
+    EXPECT_GT(fs::last_write_time(folder / "zqk/slot0.sav"), before) << "but written";
+}
+
+// Instant Action is launched from the home screen's square and leaves for
+// the home screen when it ends.
+TEST_F(MainRoad, InstantActionStartsFromTheHomeScreenAndEndsThere)
+{
+    CopyDemoData(folder);
+    const std::string table = "100 state\n"
+                              "120 click FrActSq\n"
+                              "300 state\n"
+                              "300 ships\n"
+                              "400 key Q\n"
+                              "450 state\n"
+                              "500 key Q\n"
+                              "600 state\n"
+                              "610 quit\n";
+    const Walk walk = Run(table);
+    EXPECT_FALSE(walk.run.stopped) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(100), "FrontHome") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(300), "COM");
+    EXPECT_EQ(walk.ships.at(300).size(), 3u) << "the corvette and the first wave";
+    EXPECT_EQ(walk.ends.at(450), 1) << "Q ends the flight: the director";
+    EXPECT_EQ(walk.screens.at(600), "FrontHome");
 }
 
 // A mission started from the command line: its briefing runs on COM and

@@ -408,9 +408,14 @@ TEST_F(PanelCrops, TheViewerPanelsOtherModesLeaveTheSceneAlone)
     guiViewerPanelDraw(&panel);
     EXPECT_EQ(count(0, 38, 372, 308, 468), 271 * 97);
     EXPECT_EQ(count(5, 40, 260, 319, 371), 280 * 112);
-    // With the scene view off nothing is drawn at all.
+    // The log closed, its box is cleared once for the panels beneath to
+    // draw again; then, with the scene view off, nothing is drawn at all.
     gViewer.showsMessageLog = 0;
     gViewer.sceneOff = 1;
+    std::fill(frame.begin(), frame.end(), 5);
+    guiViewerPanelDraw(&panel);
+    EXPECT_EQ(count(0, 38, 372, 308, 468), 271 * 97);
+    EXPECT_EQ(count(5, 40, 260, 319, 371), 280 * 112);
     std::fill(frame.begin(), frame.end(), 5);
     guiViewerPanelDraw(&panel);
     EXPECT_EQ(count(5, 0, 0, kWidth - 1, viewtest::kHeight - 1), kWidth * viewtest::kHeight);
