@@ -250,7 +250,7 @@ constexpr std::size_t kStateSuccess = 12, kStateScore = 14, kStateBest = 20;
 // timeline with the mission completed and the career saved.
 TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
 {
-    constexpr long kFirstView = 1240, kLastView = 1290;
+    constexpr long kFirstView = 1240, kLastView = 1290, kFightEnd = 5000;
     CopyDemoData(folder);
     std::string table = "100 state\n"
                         "120 click FrRosSq\n"
@@ -288,33 +288,32 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
              "1460 key 2\n"
              "1470 ships\n"
              "1490 key 6\n";
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 2; ++i)
         table += std::to_string(1500 + 4 * i) + " key =\n";
-    // WEP: the third gun (the turret), fired until the raider is gone.
-    table += "1530 key F3\n"
+    // ENG, then WEP: the third gun (the turret), fired until the raider is
+    // gone.
+    table += "1520 key F4\n"
+             "1526 state\n"
+             "1530 key F3\n"
              "1540 key G\n"
              "1546 key G\n"
              "1550 state\n";
-    for (long pass = 1560; pass < 2600; pass += 4)
-        table += std::to_string(pass) + " key Return\n";
-    for (long pass = 1600; pass <= 2600; pass += 50)
+    // A disarmed raider runs until it is repaired, then comes back: the
+    // fight can take a while, and the guns are changed now and then, as the
+    // raider may be ahead of the forward guns or behind them.
+    for (long pass = 1560; pass < kFightEnd; pass += 4)
+        table += std::to_string(pass) + (pass % 120 ? " key Return\n" : " key G\n");
+    for (long pass = 1600; pass <= kFightEnd; pass += 50)
         table += std::to_string(pass) + " ships\n";
-    // Q three times: the director, the debrief, the end screen.
-    table += "2650 state\n"
-             "2700 key Q\n"
-             "2750 state\n"
-             "2800 key Q\n"
-             "2850 state\n"
-             "2900 key Q\n"
-             "3000 state\n" +
-             Shot(3000, "timeline_after.pgm") +
-             // Back to the roster and home, and Shift+Q quits.
-             "3010 key Escape\n"
-             "3100 state\n"
-             "3110 key Escape\n"
-             "3200 state\n"
-             "3210 key Left Shift+Q\n"
-             "3400 state\n";
+    // Q three times: the director, the debrief, the end screen; back to the
+    // roster and home, and Shift+Q quits.
+    const auto at = [&](long after, const std::string& event) {
+        return std::to_string(kFightEnd + after) + " " + event + "\n";
+    };
+    table += at(50, "state") + at(100, "key Q") + at(150, "state") + at(200, "key Q") + at(250, "state") +
+             at(300, "key Q") + at(400, "state") + Shot(kFightEnd + 400, "timeline_after.pgm") +
+             at(410, "key Escape") + at(500, "state") + at(510, "key Escape") + at(600, "state") +
+             at(610, "key Left Shift+Q") + at(800, "state");
     const Walk walk = Run(table);
     EXPECT_FALSE(walk.run.stopped) << walk.run.output;
     EXPECT_EQ(walk.run.exitCode, 0) << walk.run.output;
@@ -365,6 +364,8 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     EXPECT_TRUE(walk.Ship(1345, "Vorn").lds);
     EXPECT_FALSE(walk.Ship(1450, "Vorn").lds);
     EXPECT_NE(walk.Ship(1470, "Vorn").ai, walk.Ship(1450, "Vorn").ai) << "APPROACH runs an order";
+    EXPECT_EQ(walk.screens.at(1526), "ENG");
+    EXPECT_EQ(walk.stations.at(1526), 4);
     EXPECT_EQ(walk.screens.at(1550), "WEP");
 
     // The fight: the raider manoeuvres under its AI and hits the corvette,
@@ -392,15 +393,15 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
 
     // The mission is won and waits for the player: Q gives the director,
     // the debrief, then the end screen and the timeline.
-    EXPECT_EQ(walk.ends.at(2650), 0);
-    EXPECT_EQ(walk.ends.at(2750), 1);
-    EXPECT_EQ(walk.ends.at(2850), 2);
-    EXPECT_EQ(walk.screens.at(3000), "FrontTime");
+    EXPECT_EQ(walk.ends.at(kFightEnd + 50), 0);
+    EXPECT_EQ(walk.ends.at(kFightEnd + 150), 1);
+    EXPECT_EQ(walk.ends.at(kFightEnd + 250), 2);
+    EXPECT_EQ(walk.screens.at(kFightEnd + 400), "FrontTime");
     EXPECT_GT(IndicesChanged(IndexFrame("timeline.pgm"), IndexFrame("timeline_after.pgm"), 130, 130, 460, 440), 100)
         << "the timeline lists the mission completed";
-    EXPECT_EQ(walk.screens.at(3100), "FrontRoster");
-    EXPECT_EQ(walk.screens.at(3200), "FrontHome");
-    EXPECT_EQ(walk.screens.count(3400), 0u) << "Shift+Q quits";
+    EXPECT_EQ(walk.screens.at(kFightEnd + 500), "FrontRoster");
+    EXPECT_EQ(walk.screens.at(kFightEnd + 600), "FrontHome");
+    EXPECT_EQ(walk.screens.count(kFightEnd + 800), 0u) << "Shift+Q quits";
 
     // The career: the name entered, one mission completed with its score;
     // the state file: the mission won, with its score as the best.
