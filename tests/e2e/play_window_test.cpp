@@ -562,8 +562,9 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
     constexpr long kFirstFire = 1560, kLastFire = 1800, kCombat = 1640;
     for (long pass = kFirstFire; pass <= kLastFire; pass += 4)
         stops.push_back({pass, "WEP", pass == kCombat ? "combat" : "", {"key Return"}, kFireHoldMs, true});
-    // The end key three times: the director, the debrief, the end screen.
-    constexpr long kDirector = kLastFire + 20;
+    // The end key three times, long after the fight as the headless road
+    // ends it: the director, the debrief, the end screen.
+    constexpr long kDirector = 2620;
     stops.push_back({kDirector, "WEP", "", {"key q"}});
     stops.push_back({kDirector + 50, "WEP", "", {"key q"}});
     stops.push_back({kDirector + 100, "WEP", "debrief", {"key q"}});
