@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <span>
 #include <vector>
 
 #include "ai/docking.h"
@@ -289,20 +291,41 @@ struct ItemState {
     bool testable;
 };
 
-// An item in a cell of the broad phase's grid.
-struct GridEntry {
+// The broad phase's grid: cubes of cellSize, numbered from the grid's
+// origin. A cell's three numbers are packed 21 bits each, x, y, z from the
+// top of one word, so that the words sort as the cells do (by x, then y,
+// then z) and a run of cells along z is a run of words. The cells in use
+// lie 1 to kCellSpan - 2 on each axis, so that a neighbour's number never
+// leaves its field.
+struct Cell {
     int64_t x, y, z;
+};
+constexpr int kCellBits = 21;
+constexpr int64_t kCellSpan = int64_t{1} << kCellBits; // cells an axis
+constexpr uint64_t kCellMask = kCellSpan - 1;
+
+uint64_t PackCell(int64_t x, int64_t y, int64_t z)
+{
+    return (static_cast<uint64_t>(x) << (2 * kCellBits)) | (static_cast<uint64_t>(y) << kCellBits) |
+           static_cast<uint64_t>(z);
+}
+Cell UnpackCell(uint64_t c)
+{
+    return {static_cast<int64_t>(c >> (2 * kCellBits)), static_cast<int64_t>((c >> kCellBits) & kCellMask),
+            static_cast<int64_t>(c & kCellMask)};
+}
+
+// A small item in its cell of the grid.
+struct GridEntry {
+    uint64_t cell;
     uint16_t index;
-    bool operator<(const GridEntry& o) const
-    {
-        if (x != o.x)
-            return x < o.x;
-        if (y != o.y)
-            return y < o.y;
-        if (z != o.z)
-            return z < o.z;
-        return index < o.index;
-    }
+    bool operator<(const GridEntry& o) const { return cell != o.cell ? cell < o.cell : index < o.index; }
+};
+
+// A small obstacle and the cells of the grid that its reach covers.
+struct ObstacleBox {
+    uint16_t index;
+    Cell low, high;
 };
 
 struct Prefilter {
@@ -310,12 +333,21 @@ struct Prefilter {
     int count = 0;
     int ordinary = 0; // items before the tail group
     SceneItem* tailGroup = nullptr;
-    GridEntry near[kMaxSceneItems]; // the small items by cell, cells as wide as their reach
-    GridEntry far[kMaxSceneItems];  //   and by cells five times as wide (the obstacles' reach)
+    double cellSize = 0.0;          // wider than any reach between two small items
+    double largestSmall = 0.0;      // the largest radius of a small item
+    Cell origin{};                  // the world's cell that is the grid's (0, 0, 0)
+    GridEntry grid[kMaxSceneItems]; // the small items by cell, sorted
+    int gridCount = 0;
+    ObstacleBox obstacles[kMaxSceneItems]; // the small obstacles (in the grid too)
+    int obstacleCount = 0;
     uint16_t large[kMaxSceneItems]; // the items met by every other
-    std::vector<uint32_t> pairs;    // (lower index << 16) | higher index, sorted
-    bool dirty[kMaxSceneItems];     // changed by a response: tested with everything
-    std::vector<int> dirtyList;     // the same, sorted
+    int largeCount = 0;
+    std::vector<uint32_t> found;       // the pairs as they are found, some twice: the first foundCount
+    int foundCount = 0;                //   (the rest is room, see MakeRoom)
+    std::vector<uint32_t> pairs;       // (lower index << 16) | higher index, sorted, once each
+    int pairsFrom[kMaxSceneItems + 1]; // SortPairs' count of pairs by lower index
+    bool dirty[kMaxSceneItems];        // changed by a response: tested with everything
+    std::vector<int> dirtyList;        // the same, sorted
 };
 Prefilter gPicked;
 
@@ -346,43 +378,224 @@ bool WithinReach(const ItemState& a, const ItemState& b, double f)
         f * (std::fabs(static_cast<double>(a.radius)) + std::fabs(static_cast<double>(b.radius))) *
             1.000001 +
         0.002;
-    return std::fabs(a.position.x - b.position.x) <= limit &&
-           std::fabs(a.position.y - b.position.y) <= limit &&
-           std::fabs(a.position.z - b.position.z) <= limit;
+    // All three tested, without a branch between them: where the answer
+    // goes either way, a wrongly guessed branch costs more than the tests.
+    return (std::fabs(a.position.x - b.position.x) <= limit) &
+           (std::fabs(a.position.y - b.position.y) <= limit) &
+           (std::fabs(a.position.z - b.position.z) <= limit);
 }
 
-void AddCandidate(Prefilter& p, uint32_t i, uint32_t j)
+// Room in p.found for `more` pairs after those found.
+void MakeRoom(Prefilter& p, int more)
 {
-    const uint32_t lo = std::min(i, j);
-    const uint32_t hi = std::max(i, j);
-    if (static_cast<int>(lo) < p.ordinary)
-        p.pairs.push_back((lo << 16) | hi);
+    const size_t wanted = static_cast<size_t>(p.foundCount + more);
+    if (p.found.size() < wanted)
+        p.found.resize(2 * wanted);
 }
 
-// The cell of a position in a grid of cubes `size` wide; false when the
+// Keeps the pair of items a and b when it is wanted, the loop would test it
+// (the earlier one stands before the tail group) and they lie within reach.
+// The pair is written whatever the answer and counted only when kept, so
+// that the answer costs no branch; MakeRoom has made the room.
+[[gnu::always_inline]] inline void Consider(Prefilter& p, uint16_t a, uint16_t b, bool wanted = true)
+{
+    const uint32_t lo = std::min(a, b);
+    const uint32_t hi = std::max(a, b);
+    const ItemState& sa = p.items[a];
+    const ItemState& sb = p.items[b];
+    const double f = ((sa.flags | sb.flags) & kItemObstacle) ? kObstacleReach : 1.0;
+    p.found[p.foundCount] = (lo << 16) | hi;
+    p.foundCount += wanted & (static_cast<int>(lo) < p.ordinary) & WithinReach(sa, sb, f);
+}
+
+// The world's cell of a position in cubes `size` wide; false when the
 // position lies outside the range where cells are exact (or is not finite).
-bool CellOf(const WorldPosition& position, double size, uint16_t index, GridEntry& cell)
+bool CellOf(const WorldPosition& position, double size, Cell& cell)
 {
-    constexpr double kGridRange = 1e15; // cell numbers stay exact in doubles and int64
+    constexpr double kWorldCells = 1e15; // cell numbers stay exact in doubles and int64
     const double q[3] = {position.x / size, position.y / size, position.z / size};
     for (double v : q)
-        if (!(std::fabs(v) < kGridRange))
+        if (!(std::fabs(v) < kWorldCells))
             return false;
     cell = {static_cast<int64_t>(std::floor(q[0])), static_cast<int64_t>(std::floor(q[1])),
-            static_cast<int64_t>(std::floor(q[2])), index};
+            static_cast<int64_t>(std::floor(q[2]))};
     return true;
 }
 
-// Calls visit(j) for each entry of the sorted grid in the cells (x, y, z0..z1).
-template <typename Visit>
-void ForCells(const GridEntry* grid, int n, int64_t x, int64_t y, int64_t z0, int64_t z1, Visit visit)
+// The first entry of the sorted grid from `from` on whose cell does not
+// come before `cell`: steps that double, then a binary search, so that a
+// near entry costs a step or two and a far one a logarithm.
+const GridEntry* SeekFrom(const GridEntry* from, const GridEntry* end, uint64_t cell)
 {
-    const GridEntry from{x, y, z0, 0};
-    for (const GridEntry* e = std::lower_bound(grid, grid + n, from); e != grid + n; ++e) {
-        if (e->x != x || e->y != y || e->z > z1)
-            return;
-        visit(e->index);
+    if (from == end || from->cell >= cell)
+        return from;
+    const GridEntry* below = from; // its cell comes before
+    std::ptrdiff_t step = 1;
+    while (step < end - below && below[step].cell < cell) {
+        below += step;
+        step *= 2;
     }
+    return std::lower_bound(below + 1, step < end - below ? below + step : end, cell,
+                            [](const GridEntry& e, uint64_t c) { return e.cell < c; });
+}
+
+// The cells round a small obstacle that hold every small item within its
+// reach, cut to the grid; false when they leave the world's cells. The box
+// is as wide as the longest reach to a small item the way WithinReach
+// rounds it, and wider still so that the rounding of its corners never
+// loses a cell.
+bool ReachBox(const Prefilter& p, const ItemState& s, uint16_t index, ObstacleBox& box)
+{
+    const double reach =
+        kObstacleReach * (std::fabs(static_cast<double>(s.radius)) + p.largestSmall) * 1.000001 +
+        0.002;
+    const WorldPosition& c = s.position;
+    const double w[3] = {reach * 1.001 + std::fabs(c.x) * 1e-12, reach * 1.001 + std::fabs(c.y) * 1e-12,
+                         reach * 1.001 + std::fabs(c.z) * 1e-12};
+    Cell low;
+    Cell high;
+    if (!CellOf({c.x - w[0], c.y - w[1], c.z - w[2]}, p.cellSize, low) ||
+        !CellOf({c.x + w[0], c.y + w[1], c.z + w[2]}, p.cellSize, high))
+        return false;
+    const auto cut = [](int64_t v, int64_t origin) { return std::clamp(v - origin, int64_t{0}, kCellSpan - 1); };
+    box = {index,
+           {cut(low.x, p.origin.x), cut(low.y, p.origin.y), cut(low.z, p.origin.z)},
+           {cut(high.x, p.origin.x), cut(high.y, p.origin.y), cut(high.z, p.origin.z)}};
+    return true;
+}
+
+// Small pairs in neighbouring cells, except those with an obstacle (see
+// PickObstaclePairs): each pair once, from the cell that sorts first (the
+// item's own cell after it and the next cell along z, then the runs
+// (x, y+1) and (x+1, y-1..y+1) over z-1..z+1). The runs' starts rise with
+// the item, so four cursors walk the grid once each.
+void PickNeighbourPairs(Prefilter& p)
+{
+    constexpr int64_t kLater[4][2] = {{0, 1}, {1, -1}, {1, 0}, {1, 1}};
+    const GridEntry* end = p.grid + p.gridCount;
+    const GridEntry* run[4] = {p.grid, p.grid, p.grid, p.grid};
+    for (const GridEntry* e = p.grid; e != end; ++e) {
+        if (p.items[e->index].flags & kItemObstacle)
+            continue;
+        MakeRoom(p, p.gridCount);
+        const auto meet = [&p, e](const GridEntry* o) {
+            Consider(p, e->index, o->index, !(p.items[o->index].flags & kItemObstacle));
+        };
+        const Cell c = UnpackCell(e->cell);
+        const uint64_t nextAlongZ = PackCell(c.x, c.y, c.z + 1);
+        for (const GridEntry* o = e + 1; o != end && o->cell <= nextAlongZ; ++o)
+            meet(o);
+        for (int k = 0; k < 4; ++k) {
+            const int64_t x = c.x + kLater[k][0];
+            const int64_t y = c.y + kLater[k][1];
+            run[k] = SeekFrom(run[k], end, PackCell(x, y, c.z - 1));
+            const uint64_t last = PackCell(x, y, c.z + 1);
+            for (const GridEntry* o = run[k]; o != end && o->cell <= last; ++o)
+                meet(o);
+        }
+    }
+}
+
+// A small obstacle against every small item in the cells of its reach box,
+// slab by slab along x: each slab's cells from (low y, low z) to (high y,
+// high z) are one run of the grid, whose entries outside the z range are
+// passed over. A pair of two small obstacles is taken from the earlier one.
+void PickObstaclePairs(Prefilter& p, const ObstacleBox& box)
+{
+    const GridEntry* end = p.grid + p.gridCount;
+    const GridEntry* e = p.grid;
+    MakeRoom(p, p.gridCount);
+    int64_t x = box.low.x;
+    while (x <= box.high.x) {
+        e = SeekFrom(e, end, PackCell(x, box.low.y, box.low.z));
+        if (e == end || UnpackCell(e->cell).x > box.high.x)
+            return;
+        if (UnpackCell(e->cell).x != x) { // the slabs before hold nothing of the box
+            x = UnpackCell(e->cell).x;
+            continue;
+        }
+        const uint64_t last = PackCell(x, box.high.y, box.high.z);
+        for (; e != end && e->cell <= last; ++e) {
+            const int64_t z = UnpackCell(e->cell).z;
+            const bool inBox = (z >= box.low.z) & (z <= box.high.z);
+            const bool once = !(p.items[e->index].flags & kItemObstacle) || e->index > box.index;
+            Consider(p, box.index, e->index, inBox & once);
+        }
+        ++x;
+    }
+}
+
+// Sorts the pairs found into p.pairs, each once: counted out by their
+// lower index, then each index's few sorted by the higher.
+void SortPairs(Prefilter& p)
+{
+    int* from = p.pairsFrom;
+    std::fill(from, from + p.ordinary + 1, 0);
+    const auto found = std::span(p.found).first(static_cast<size_t>(p.foundCount));
+    for (uint32_t pair : found)
+        ++from[(pair >> 16) + 1];
+    for (int i = 0; i < p.ordinary; ++i)
+        from[i + 1] += from[i];
+    p.pairs.resize(found.size());
+    for (uint32_t pair : found)
+        p.pairs[from[pair >> 16]++] = pair;
+    // from[i] is now where index i's pairs end.
+    auto begin = p.pairs.begin();
+    for (int i = 0; i < p.ordinary; ++i) {
+        const auto end = p.pairs.begin() + from[i];
+        std::sort(begin, end);
+        begin = end;
+    }
+    p.pairs.erase(std::unique(p.pairs.begin(), p.pairs.end()), p.pairs.end());
+}
+
+// Places the small items in the grid, centred on their median cell on each
+// axis; the items beyond its span, and the obstacles whose reach leaves
+// the world's cells, join the large ones.
+void FillGrid(Prefilter& p, double largeRadius)
+{
+    Cell cells[kMaxSceneItems];
+    bool small[kMaxSceneItems];
+    int64_t along[3][kMaxSceneItems];
+    int n = 0;
+    for (int i = 0; i < p.count; ++i) {
+        const ItemState& s = p.items[i];
+        small[i] = s.testable && std::fabs(static_cast<double>(s.radius)) <= largeRadius &&
+                   CellOf(s.position, p.cellSize, cells[i]);
+        if (small[i]) {
+            along[0][n] = cells[i].x;
+            along[1][n] = cells[i].y;
+            along[2][n] = cells[i].z;
+            ++n;
+        } else if (s.testable) {
+            p.large[p.largeCount++] = static_cast<uint16_t>(i);
+        }
+    }
+    if (n == 0)
+        return;
+    int64_t middle[3];
+    for (int k = 0; k < 3; ++k) {
+        std::nth_element(along[k], along[k] + n / 2, along[k] + n);
+        middle[k] = along[k][n / 2];
+    }
+    p.origin = {middle[0] - kCellSpan / 2, middle[1] - kCellSpan / 2, middle[2] - kCellSpan / 2};
+    const auto inside = [](int64_t v) { return v >= 1 && v <= kCellSpan - 2; };
+    for (int i = 0; i < p.count; ++i) {
+        if (!small[i])
+            continue;
+        const ItemState& s = p.items[i];
+        const uint16_t index = static_cast<uint16_t>(i);
+        const Cell c{cells[i].x - p.origin.x, cells[i].y - p.origin.y, cells[i].z - p.origin.z};
+        if (!inside(c.x) || !inside(c.y) || !inside(c.z) ||
+            ((s.flags & kItemObstacle) && !ReachBox(p, s, index, p.obstacles[p.obstacleCount]))) {
+            p.large[p.largeCount++] = index;
+            continue;
+        }
+        p.grid[p.gridCount++] = {PackCell(c.x, c.y, c.z), index};
+        if (s.flags & kItemObstacle)
+            ++p.obstacleCount;
+    }
+    std::sort(p.grid, p.grid + p.gridCount);
 }
 
 // Takes the list as it stands and picks the candidate pairs: those whose
@@ -391,9 +604,10 @@ void ForCells(const GridEntry* grid, int n, int64_t x, int64_t y, int64_t z0, in
 // longest reach between two small items finds them: each item meets only
 // the items of the neighbouring cubes, so the work grows with the crowd,
 // not with its square (a sweep along one axis meets every item whose
-// shadow on that axis overlaps). The obstacles look in cubes five times as
-// wide. The few items much larger than the median (stations, planets) or
-// outside the grid's range meet every item.
+// shadow on that axis overlaps). Each obstacle meets the items of the
+// cubes its own reach covers, which at a constant density are as many
+// however large the crowd. The few items much larger than the median
+// (stations, planets) or outside the grid's range meet every item.
 bool SnapshotAndPickPairs()
 {
     Prefilter& p = gPicked;
@@ -412,7 +626,9 @@ bool SnapshotAndPickPairs()
     if (p.ordinary < 0)
         p.ordinary = p.count;
     p.dirtyList.clear();
+    p.foundCount = 0;
     p.pairs.clear();
+    p.gridCount = p.obstacleCount = p.largeCount = 0;
 
     // Small and large by the median radius.
     double radii[kMaxSceneItems];
@@ -424,77 +640,28 @@ bool SnapshotAndPickPairs()
         return true;
     std::nth_element(radii, radii + testable / 2, radii + testable);
     const double largeRadius = kLargeShare * std::max(radii[testable / 2], 1.0);
-    double largestSmall = 0.0; // the largest radius of a small item
+    p.largestSmall = 0.0;
     for (int i = 0; i < p.count; ++i) {
         const double r = std::fabs(static_cast<double>(p.items[i].radius));
         if (p.items[i].testable && r <= largeRadius)
-            largestSmall = std::max(largestSmall, r);
+            p.largestSmall = std::max(p.largestSmall, r);
     }
     // Wider than any reach between two small items, so that two items in
     // reach lie in the same or neighbouring cells.
-    const double cell = std::max(2.0 * largestSmall * 1.000001 + 0.002, 1.0) * 1.001;
-    const double farCell = kObstacleReach * cell;
+    p.cellSize = std::max(2.0 * p.largestSmall * 1.000001 + 0.002, 1.0) * 1.001;
 
-    int n = 0;
-    int largeCount = 0;
-    bool obstacles = false;
-    for (int i = 0; i < p.count; ++i) {
-        const ItemState& s = p.items[i];
-        if (!s.testable)
-            continue;
-        const uint16_t index = static_cast<uint16_t>(i);
-        if (std::fabs(static_cast<double>(s.radius)) > largeRadius || !CellOf(s.position, cell, index, p.near[n]) ||
-            !CellOf(s.position, farCell, index, p.far[n])) {
-            p.large[largeCount++] = index;
-            continue;
-        }
-        obstacles = obstacles || (s.flags & kItemObstacle);
-        ++n;
-    }
-    const auto consider = [&p](uint16_t a, uint16_t b) {
-        const ItemState& sa = p.items[a];
-        const ItemState& sb = p.items[b];
-        const double f = ((sa.flags | sb.flags) & kItemObstacle) ? kObstacleReach : 1.0;
-        if (WithinReach(sa, sb, f))
-            AddCandidate(p, a, b);
-    };
-
-    // Small pairs in neighbouring cells: each pair once, from the cell that
-    // sorts first (the cell itself after the item, then the 13 cells after
-    // it, in runs along z).
-    std::sort(p.near, p.near + n);
-    for (int i = 0; i < n; ++i) {
-        const GridEntry& e = p.near[i];
-        for (int j = i + 1; j < n && p.near[j].x == e.x && p.near[j].y == e.y && p.near[j].z <= e.z + 1; ++j)
-            consider(e.index, p.near[j].index);
-        constexpr int64_t kLater[4][2] = {{0, 1}, {1, -1}, {1, 0}, {1, 1}};
-        for (const auto& d : kLater)
-            ForCells(p.near, n, e.x + d[0], e.y + d[1], e.z - 1, e.z + 1,
-                     [&](uint16_t other) { consider(e.index, other); });
-    }
-    // The obstacles' wider reach: every small item in the 27 coarse cells
-    // round each small obstacle.
-    if (obstacles) {
-        std::sort(p.far, p.far + n);
-        for (int i = 0; i < n; ++i) {
-            const GridEntry& e = p.far[i];
-            if (!(p.items[e.index].flags & kItemObstacle))
-                continue;
-            for (int64_t dx = -1; dx <= 1; ++dx)
-                for (int64_t dy = -1; dy <= 1; ++dy)
-                    ForCells(p.far, n, e.x + dx, e.y + dy, e.z - 1, e.z + 1, [&](uint16_t other) {
-                        if (other != e.index)
-                            consider(e.index, other);
-                    });
-        }
-    }
+    FillGrid(p, largeRadius);
+    PickNeighbourPairs(p);
+    for (int k = 0; k < p.obstacleCount; ++k)
+        PickObstaclePairs(p, p.obstacles[k]);
     // The large items against everything testable.
-    for (int k = 0; k < largeCount; ++k)
+    for (int k = 0; k < p.largeCount; ++k) {
+        MakeRoom(p, p.count);
         for (int j = 0; j < p.count; ++j)
             if (p.items[j].testable && j != p.large[k])
-                consider(p.large[k], static_cast<uint16_t>(j));
-    std::sort(p.pairs.begin(), p.pairs.end());
-    p.pairs.erase(std::unique(p.pairs.begin(), p.pairs.end()), p.pairs.end());
+                Consider(p, p.large[k], static_cast<uint16_t>(j));
+    }
+    SortPairs(p);
     return true;
 }
 

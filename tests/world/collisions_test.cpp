@@ -2,7 +2,9 @@
 // hull points in boxes, part trees, moving points), who responds in what
 // order, the obstacle note, radii and centres, kqzSpawnScene, and the
 // prefiltered broad phase against the plain one.
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "ai/docking.h"
@@ -450,6 +452,95 @@ TEST_F(CollisionTest, SpawnSceneMakesAPartAnItemOfItsOwn)
     EXPECT_EQ(kqzSpawnScene(item, nullptr), item);
     ASSERT_EQ(FatalStops().size(), 1u);
     EXPECT_EQ(FatalStops()[0], "kqzSpawnScene - TDPPtr==NULL");
+}
+
+// What one collision pass noted, by place in the scene list: each item's
+// nearest obstacle and its closeness, and the contacts in their order.
+struct PassNotes {
+    std::vector<int> obstacle;
+    std::vector<float> closeness;
+    std::vector<std::pair<int, int>> contacts;
+    int32_t pairs;
+};
+
+// Obstacles at the edges of what the grid picks: partners just inside and
+// just outside five times the summed radii along each axis and diagonal,
+// obstacles within each other's reach, in the tail group, larger than the
+// crowd, and far beyond the crowd (outside the grid, and outside any cell);
+// all of it near the origin and far from it. The grid must note what the
+// plain loop notes.
+PassNotes ObstaclePass(bool prefilter, const Vector3d& origin)
+{
+    ResetSimulation();
+    ClearContacts();
+    SetCollisionPrefilter(prefilter);
+    std::vector<SceneItem*> items;
+    const auto add = [&](const Vector3d& at, float r, int16_t flags = 0) {
+        items.push_back(Body({origin.x + at.x, origin.y + at.y, origin.z + at.z}, r, kSolidPart, flags));
+    };
+    // The crowd that sets the grid's cells: radii 10 to 100.
+    for (int i = 0; i < 60; ++i)
+        add({(i % 4) * 250.0, (i / 4 % 5) * 250.0, (i / 20) * 250.0}, 10.0f + static_cast<float>(i * 37 % 91));
+    const struct Rock {
+        Vector3d at;
+        float r;
+        int16_t flags;
+    } rocks[] = {
+        {{5000, 0, 0}, 100, 0},
+        {{-6000, 2000, 900}, 300, 0},
+        {{-6000, 2000, -1000}, 120, kItemTailGroup}, // in reach of the one above
+        {{0, -9000, 0}, 900, 0},                     // larger than 8 x the median
+    };
+    const double kDirections[][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {1, 1, 1}, {-1, 1, -1}};
+    for (const Rock& rock : rocks) {
+        add(rock.at, rock.r, static_cast<int16_t>(kItemObstacle | rock.flags));
+        for (const auto& d : kDirections)
+            for (float r : {10.0f, 300.0f})
+                for (double share : {0.999, 1.001}) {
+                    const double reach = 5.0 * (rock.r + r) * share;
+                    const double step = (d[0] != 0) + (d[1] != 0) + (d[2] != 0) == 3 ? reach * 0.999 : reach;
+                    add({rock.at.x + d[0] * step, rock.at.y + d[1] * step, rock.at.z + d[2] * step}, r,
+                        r == 10.0f ? kItemTailGroup : 0);
+                }
+    }
+    // Beyond the grid's span, and beyond any cell.
+    for (double far : {1e13, -3e18}) {
+        add({far, 0, 0}, 50, kItemObstacle);
+        add({far, 0, 100}, 20);
+        add({far, far, 0}, 20);
+    }
+    Collide();
+    const auto place = [&items](const SceneItem* item) {
+        const auto at = std::find(items.begin(), items.end(), item);
+        return at == items.end() ? -1 : static_cast<int>(at - items.begin());
+    };
+    PassNotes notes;
+    for (SceneItem* item : items) {
+        notes.obstacle.push_back(place(item->avatar->obstacle));
+        notes.closeness.push_back(item->avatar->obstacleCloseness);
+    }
+    for (const ContactCall& call : Contacts())
+        notes.contacts.push_back({place(call.self), place(call.other)});
+    notes.pairs = CollisionPairTests();
+    return notes;
+}
+
+TEST_F(CollisionTest, TheGridNotesTheObstaclesThePlainLoopNotes)
+{
+    for (const Vector3d& origin : {Vector3d{0, 0, 0}, Vector3d{1e9, -3e9, 7e8}}) {
+        SCOPED_TRACE(origin.x);
+        const PassNotes plain = ObstaclePass(false, origin);
+        const PassNotes grid = ObstaclePass(true, origin);
+        EXPECT_EQ(grid.obstacle, plain.obstacle);
+        EXPECT_EQ(grid.closeness, plain.closeness);
+        EXPECT_EQ(grid.contacts, plain.contacts);
+        // The partners just inside on an axis (but those of the tail group
+        // with the obstacle in it), the two obstacles within reach of each
+        // other and partners of one nearer the other, and the two far ones.
+        EXPECT_EQ(std::count_if(plain.obstacle.begin(), plain.obstacle.end(), [](int o) { return o >= 0; }), 56);
+        EXPECT_FALSE(plain.contacts.empty());
+        EXPECT_LT(grid.pairs, plain.pairs / 4);
+    }
 }
 
 TEST_F(CollisionTest, ThePrefilterTestsFewerPairsAndChangesNothing)
