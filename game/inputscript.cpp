@@ -215,11 +215,17 @@ void TypeText(const std::string& text)
     }
 }
 
-// The screen as last shown: its palette indices as a binary PGM for a
-// ".pgm" path, else its colours in the game's palette as a binary PPM.
+// The screen as last shown: for a ".pcx" path the game's own screenshot of
+// it, for a ".pgm" path its palette indices as a binary PGM, else its
+// colours in the game's palette as a binary PPM.
 void SaveShot(const std::string& path)
 {
     const Canvas screen = ScreenCanvas();
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".pcx") == 0) {
+        if (!SaveScreenshotAs(screen, path.c_str()))
+            std::printf("shot %ld: %s not written\n", gTable.pass, path.c_str());
+        return;
+    }
     std::FILE* file = screen.pixels ? std::fopen(path.c_str(), "wb") : nullptr;
     if (!file) {
         std::printf("shot %ld: %s not written\n", gTable.pass, path.c_str());

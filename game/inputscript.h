@@ -17,8 +17,10 @@
 //                                   screen's window that the symbol holds
 //   <pass> move <x> <y>
 //   <pass> shot <path>              the screen as shown: a binary PPM file of
-//                                   its colours, or for a ".pgm" path a PGM
-//                                   of its palette indices
+//                                   its colours, for a ".pgm" path a PGM of
+//                                   its palette indices, or for a ".pcx"
+//                                   path the game's own screenshot (its
+//                                   writer's header, the palette shown)
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
 //   <pass> ships                    prints a line for each ship the
@@ -27,7 +29,10 @@
 //                                   while it lives " hull=<percent>
 //                                   at=<x>,<y>,<z> lds=<0|1> ai=<state>
 //                                   screen=<l>,<t>,<r>,<b>" (the AI state
-//                                   running)
+//                                   running; the rectangle it was last drawn
+//                                   in, relative to the middle of that 3D
+//                                   view; the HUD's 16-pixel box round a
+//                                   ship drawn as a point)
 //   <pass> hold <ms>                prints "hold <pass>" and stops the game
 //                                   that long, the screen as it is (for a
 //                                   test that captures the window or sends

@@ -179,5 +179,8 @@ bool CanvasSavePcx(const Canvas& canvas, const char* fileName);
 // (earlier ones are never overwritten). Nothing when the folder's
 // "header.pcx" cannot be loaded.
 bool SaveScreenshot(const Canvas& screen);
+// Writes the screen as a screenshot (the same header and palette) to the
+// path given; false when the header cannot be loaded or the write fails.
+bool SaveScreenshotAs(const Canvas& screen, const char* path);
 // Forgets the header images and the screenshot number (tests).
 void ResetCanvasSaving();

@@ -73,6 +73,13 @@ long FirstFreeShot()
     return next;
 }
 
+bool ShotHeaderLoaded()
+{
+    if (!gShotHeader)
+        gShotHeader = PcxLoad(kShotHeaderPath);
+    return gShotHeader != nullptr;
+}
+
 } // namespace
 
 bool CanvasSavePcx(const Canvas& canvas, const char* fileName)
@@ -84,11 +91,9 @@ bool CanvasSavePcx(const Canvas& canvas, const char* fileName)
     return WriteCanvas(gSaveHeader, canvas, fileName);
 }
 
-bool SaveScreenshot(const Canvas& screen)
+bool SaveScreenshotAs(const Canvas& screen, const char* path)
 {
-    if (!gShotHeader)
-        gShotHeader = PcxLoad(kShotHeaderPath);
-    if (!gShotHeader)
+    if (!ShotHeaderLoaded() || !path)
         return false;
     const PaletteEntry* palette = DisplayLastPalette();
     for (int i = 0; i < kPaletteEntries; ++i) {
@@ -96,11 +101,19 @@ bool SaveScreenshot(const Canvas& screen)
         gShotHeader->palette[3 * i + 1] = palette[i].green;
         gShotHeader->palette[3 * i + 2] = palette[i].blue;
     }
+    return WriteCanvas(gShotHeader, screen, path);
+}
+
+bool SaveScreenshot(const Canvas& screen)
+{
+    // No number is taken when no shot can be written.
+    if (!ShotHeaderLoaded())
+        return false;
     if (gNextShot < 0)
         gNextShot = FirstFreeShot();
     char path[64];
     std::snprintf(path, sizeof path, kShotNameFormat, gNextShot);
-    const bool written = WriteCanvas(gShotHeader, screen, path);
+    const bool written = SaveScreenshotAs(screen, path);
     ++gNextShot;
     return written;
 }

@@ -383,13 +383,16 @@ TEST_F(DemoTree, EveryFontOfTheStartUpScriptsDrawsDistinctLetterShapes)
 // The text files of the tree are written by hand (and ".keep" holds an
 // empty folder); every other file comes from a generator, except what runs
 // leave behind and the tree ignores (shape smoothing caches, the debug log,
-// career files).
+// career files, screenshots).
 bool NotGenerated(const fs::path& file)
 {
     static const std::set<std::string> kText = {".scr", ".gui", ".txt", ".csv", ".ini", ".htm"};
     static const std::set<std::string> kLeftByRuns = {".smg", ".inf", ".sav"};
     const std::string extension = file.extension().string();
-    return kText.count(extension) != 0 || kLeftByRuns.count(extension) != 0 || file.filename() == ".keep";
+    // Screenshots a player took ("t00000.pcx" beside the screenshots' header).
+    const bool screenshot = file.parent_path().filename() == "screens" && file.filename() != "header.pcx";
+    return kText.count(extension) != 0 || kLeftByRuns.count(extension) != 0 || file.filename() == ".keep" ||
+           screenshot;
 }
 
 TEST(DemoTreeRegeneration, TheGeneratorsWriteEveryBinaryFileOfTheTreeByteForByte)

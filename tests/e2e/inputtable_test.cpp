@@ -2,6 +2,8 @@
 // a table that cannot be read ends the program naming its line, and a
 // readable one prints the game's state and captures the screen at the
 // passes it gives, then closes the window.
+#include "system/res/pcx.h"
+
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 
@@ -9,6 +11,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <span>
 
 namespace fs = std::filesystem;
 
@@ -72,6 +76,56 @@ TEST_F(InputTable, StatesAndShotsArriveAtTheirPassesAndQuitEndsTheRun)
     ASSERT_GE(bytes.size(), header.size());
     EXPECT_EQ(bytes.substr(0, header.size()), header);
     EXPECT_EQ(bytes.size(), header.size() + 640u * 480u * 3u);
+}
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A ".pcx" shot is the game's own screenshot of the frame: the indices the
+// ".pgm" shot holds, with the colours of the ".ppm" shot in its palette.
+// Without the screenshots' header picture it is not written, and the table
+// says so.
+TEST_F(InputTable, APcxShotIsTheGamesOwnScreenshotOfTheFrameShown)
+{
+    CopyDemoData(folder);
+    const fs::path pcx = folder / "shot.pcx", pgm = folder / "shot.pgm", ppm = folder / "shot.ppm";
+    const GameRun run =
+        Run("100 shot " + pcx.string() + "\n100 shot " + pgm.string() + "\n100 shot " + ppm.string() + "\n105 quit\n");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+
+    const std::string bytes = ReadBytes(pcx), indices = ReadBytes(pgm), colours = ReadBytes(ppm);
+    const std::span<const uint8_t> file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    PcxInfo info{};
+    GamePalette palette{};
+    ASSERT_TRUE(PcxReadInfo(file, &info) && PcxReadPalette(file, &palette)) << run.output;
+    ASSERT_EQ(info.width, 640);
+    ASSERT_EQ(info.height, 480);
+    std::vector<uint8_t> pixels(640u * 480u);
+    PcxDecodeBody(file, info, pixels.data(), 640, 640, 480);
+    EXPECT_GT(std::set<uint8_t>(pixels.begin(), pixels.end()).size(), 5u) << "the home screen is drawn";
+    const std::size_t pgmHeader = std::string("P5\n640 480\n255\n").size();
+    const std::size_t ppmHeader = std::string("P6\n640 480\n255\n").size();
+    ASSERT_EQ(indices.size(), pgmHeader + pixels.size());
+    ASSERT_EQ(colours.size(), ppmHeader + 3 * pixels.size());
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), indices.begin() + pgmHeader,
+                           [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
+    std::size_t sameColour = 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const PaletteEntry& c = palette.entries[pixels[i]];
+        const auto* shown = reinterpret_cast<const uint8_t*>(colours.data() + ppmHeader + 3 * i);
+        sameColour += c.red == shown[0] && c.green == shown[1] && c.blue == shown[2];
+    }
+    EXPECT_EQ(sameColour, pixels.size());
+
+    fs::remove(pcx);
+    fs::remove(folder / "zqk/resource/art/screens/header.pcx");
+    const GameRun without = Run("40 shot " + pcx.string() + "\n45 quit\n");
+    EXPECT_EQ(without.exitCode, 0) << without.output;
+    EXPECT_NE(without.output.find("shot 40: " + pcx.string() + " not written"), std::string::npos) << without.output;
+    EXPECT_FALSE(fs::exists(pcx));
 }
 
 } // namespace

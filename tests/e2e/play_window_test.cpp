@@ -4,21 +4,31 @@
 // screen with its captions in the front end's palette. The game holds the loading
 // screen for the test (KELVANDRIST_LOADING_HOLD_MS) while the screen is
 // dumped with xwd until the picture shows, so a busy machine's slow X
-// server cannot make the test miss it. Skipped, with a message, where Xvfb
-// or xwd is absent.
+// server cannot make the test miss it. Then the main road walked in the
+// window, keys and clicks sent through the X server, each screen of the
+// series matching the game's own screenshot and kept for a reader.
+// Skipped, with a message, where Xvfb, xwd or (to send input) xdotool is
+// absent.
 #include "platform/display.h"
 #include "system/display.h"
 #include "system/res/pcx.h"
 
 #include "tests/support/game_run.h"
+#include "tests/support/png_writer.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/virtual_x.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <regex>
+#include <span>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -83,6 +93,17 @@ bool WaitForScreen(const VirtualXServer& server, const GameProcess& game, const 
     return false;
 }
 
+// What an ended game wrote, read to its end; the channel is closed.
+std::string RestOfOutput(const GameProcess& game)
+{
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(game.output, buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(n));
+    ::close(game.output);
+    return said;
+}
+
 TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
 {
     VirtualXServer server;
@@ -112,10 +133,8 @@ TEST(PlayWindow, TheGameShowsTheLoadingScreenWithItsBuildDateInARealWindow)
     int status = 0;
     const bool shown = WaitForScreen(server, game, folder / "screen.xwd", shot, status,
                                      [&](const Screenshot& s) { return ShowsPicture(s, picture); });
-    if (status >= 0) {
-        ::close(game.output);
-        FAIL() << "the game ended during start-up, status " << status;
-    }
+    if (status >= 0)
+        FAIL() << "the game ended during start-up, status " << status << "; it said: " << RestOfOutput(game);
     // The window's quit, as a player closing it.
     ::kill(game.pid, SIGTERM);
     const GameRun run = FinishGame(game);
@@ -205,10 +224,8 @@ TEST(PlayWindow, AfterStartUpTheHomeScreenShowsItsCaptionsInTheFrontEndsPalette)
     const bool shown = WaitForScreen(server, game, folder / "home.xwd", shot, status, [&](const Screenshot& s) {
         return ShowsCaption(s, title, 120, 14) && ShowsCaption(s, roster, 100, 128);
     });
-    if (status >= 0) {
-        ::close(game.output);
-        FAIL() << "the game ended before its home screen, status " << status;
-    }
+    if (status >= 0)
+        FAIL() << "the game ended before its home screen, status " << status << "; it said: " << RestOfOutput(game);
     ::kill(game.pid, SIGTERM);
     const GameRun run = FinishGame(game);
     ASSERT_TRUE(shown) << "the home screen never showed; the game said: " << run.output;
@@ -294,8 +311,7 @@ double Agreement(const Screenshot& shot, const std::vector<uint32_t>& capture)
 TEST(PlayWindow, MissionOneShowsComThenNavAsTheGameCapturesThem)
 {
     VirtualXServer server;
-    const std::string xdotool = FindProgram("xdotool");
-    if (!server.Available() || xdotool.empty())
+    if (!server.CanSendInput())
         GTEST_SKIP() << "Xvfb, xwd or xdotool is absent: the stations are not checked in a window "
                         "(install xvfb, x11-apps and xdotool)";
     ASSERT_TRUE(server.Start(kWidth, kHeight)) << "Xvfb did not start";
@@ -304,10 +320,10 @@ TEST(PlayWindow, MissionOneShowsComThenNavAsTheGameCapturesThem)
     CopyDemoData(folder);
     std::ofstream(folder / "table.txt") << "100 state\n100 shot " << (folder / "com.ppm").string() << "\n100 shot "
                                         << (folder / "com.pgm").string()
-                                        << "\n100 hold 5000\n"
+                                        << "\n100 hold 1500\n"
                                            "300 state\n300 shot "
                                         << (folder / "nav.ppm").string() << "\n300 shot " << (folder / "nav.pgm").string()
-                                        << "\n300 hold 5000\n"
+                                        << "\n300 hold 1500\n"
                                            "310 quit\n";
     const GameProcess game =
         LaunchGame({"-w", "mission01.scr"},
@@ -322,19 +338,326 @@ TEST(PlayWindow, MissionOneShowsComThenNavAsTheGameCapturesThem)
     const bool comShot = comHeld && server.TakeScreenshot(folder / "com.xwd", com);
     // The key goes to the game's window through the X server; the game
     // takes it when the hold ends.
-    const std::string key = "DISPLAY=" + server.Display() + " " + xdotool + " key F2 >/dev/null 2>&1";
-    const int keyed = comHeld ? std::system(key.c_str()) : -1;
+    const bool keyed = comHeld && server.SendInput("key F2");
     const bool navHeld = WaitForOutput(game, output, "hold 300", 60000);
     const bool navShot = navHeld && server.TakeScreenshot(folder / "nav.xwd", nav);
     GameRun run = FinishGame(game, 30000);
     run.output = output + run.output;
 
     ASSERT_TRUE(comShot) << run.output;
-    EXPECT_EQ(keyed, 0);
+    EXPECT_TRUE(keyed);
     ASSERT_TRUE(navShot) << run.output;
     EXPECT_NE(run.output.find("state 100 screen=COM"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("state 300 screen=NAV"), std::string::npos) << run.output;
     EXPECT_GT(Agreement(com, ReadCapture(folder / "com.ppm", folder / "com.pgm")), 0.99);
     EXPECT_GT(Agreement(nav, ReadCapture(folder / "nav.ppm", folder / "nav.pgm")), 0.99);
     EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+namespace {
+
+// The picture the game's own screenshot (a PCX file) holds, as a window
+// shows it, 0xRRGGBB a pixel: its colours in the palette saved with it,
+// except the system's static colours for the entries that belong to the
+// system. Empty when the file is not a 640 x 480 screenshot.
+std::vector<uint32_t> ScreenshotAsShown(const fs::path& path)
+{
+    const std::string bytes = ReadBytes(path);
+    const std::span<const uint8_t> file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    PcxInfo info{};
+    GamePalette palette{};
+    if (!PcxReadInfo(file, &info) || !PcxReadPalette(file, &palette) || info.width != kWidth ||
+        info.height != kHeight)
+        return {};
+    std::vector<uint8_t> indices(std::size_t(kWidth) * kHeight);
+    PcxDecodeBody(file, info, indices.data(), kWidth, kWidth, kHeight);
+    const platform::PaletteColour* system = platform::SystemPaletteColours();
+    std::vector<uint32_t> shown(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const uint8_t entry = indices[i];
+        const bool ofSystem = entry < kFirstGameColour || entry > kLastGameColour;
+        const PaletteEntry& c = ofSystem ? system[entry] : palette.entries[entry];
+        shown[i] = uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
+    }
+    return shown;
+}
+
+// How many of the screen's pixels differ from the picture (all of them when
+// the sizes differ).
+long Differences(const Screenshot& shot, const std::vector<uint32_t>& picture)
+{
+    if (shot.width < kWidth || shot.height < kHeight || picture.size() != std::size_t(kWidth) * kHeight)
+        return long(kWidth) * kHeight;
+    long differ = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            differ += shot.At(x, y) != picture[std::size_t(y) * kWidth + x];
+    return differ;
+}
+
+// The screen's top-left 640 x 480 pixels, to keep as a picture.
+std::vector<uint32_t> GamePixels(const Screenshot& shot)
+{
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < kHeight && y < shot.height; ++y)
+        for (int x = 0; x < kWidth && x < shot.width; ++x)
+            pixels.push_back(shot.At(x, y));
+    return pixels;
+}
+
+// How long the game holds at a stop: long enough for the X screen's dump
+// and the input on a busy machine (a command to xdotool is a round trip).
+constexpr int kShotHoldMs = 600, kInputHoldMs = 150, kFireHoldMs = 80, kTypingHoldMs = 1500;
+
+// One stop of the walk: at its pass the game prints its state and its
+// ships, writes its own screenshot when the stop keeps one, and holds while
+// the test dumps the X screen and then sends the stop's input (xdotool
+// commands) through the X server, which the game reads when it goes on.
+struct Stop {
+    long pass;
+    std::string screen; // the screen the game reports at the stop
+    std::string shot;   // the name the screenshot is kept under, or empty
+    std::vector<std::string> input;
+    int holdMs = kInputHoldMs;
+    bool whileRaiderLives = false; // the input only while the raider lives
+};
+
+// What the game printed at a stop.
+struct Seen {
+    std::string screen;
+    int end = -1;
+    std::map<std::string, std::string> ships; // name -> the rest of its line
+};
+
+std::map<long, Seen> ReadStops(const std::string& output)
+{
+    std::map<long, Seen> seen;
+    const std::regex state(R"(state (\d+) screen=(\S*) station=-?\d+ end=(-?\d+))");
+    const std::regex ship(R"(ship (\d+) (\S+) (.*))");
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, state)) {
+            seen[std::stol(m[1])].screen = m[2];
+            seen[std::stol(m[1])].end = std::stoi(m[3]);
+        } else if (std::regex_match(line, m, ship)) {
+            seen[std::stol(m[1])].ships[m[2]] = m[3];
+        }
+    }
+    return seen;
+}
+
+bool Destroyed(const Seen& seen, const std::string& ship)
+{
+    return seen.ships.count(ship) && seen.ships.at(ship).rfind("destroyed=1", 0) == 0;
+}
+
+// The weapons station's local view, where the layout puts it.
+constexpr int kViewLeft = 36, kViewTop = 52, kViewWidth = 300, kViewHeight = 200;
+
+// The share of the pixels in a ship's screen rectangle (its line's
+// "screen=l,t,r,b", relative to the middle of the view it was drawn in)
+// that show something other than the sky, the view's commonest colour;
+// -1 when the line has no rectangle or it lies outside the view.
+double ShipCoverage(const Screenshot& shot, const std::string& line)
+{
+    std::smatch m;
+    const std::regex screen(R"(screen=(-?\d+),(-?\d+),(-?\d+),(-?\d+))");
+    if (shot.width < kWidth || shot.height < kHeight || !std::regex_search(line, m, screen))
+        return -1.0;
+    std::map<uint32_t, int> colours;
+    for (int y = kViewTop; y < kViewTop + kViewHeight; ++y)
+        for (int x = kViewLeft; x < kViewLeft + kViewWidth; ++x)
+            ++colours[shot.At(x, y)];
+    const uint32_t sky =
+        std::max_element(colours.begin(), colours.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    const int middleX = kViewLeft + kViewWidth / 2, middleY = kViewTop + kViewHeight / 2;
+    const int left = std::max(kViewLeft, middleX + std::stoi(m[1]));
+    const int top = std::max(kViewTop, middleY + std::stoi(m[2]));
+    const int right = std::min(kViewLeft + kViewWidth - 1, middleX + std::stoi(m[3]));
+    const int bottom = std::min(kViewTop + kViewHeight - 1, middleY + std::stoi(m[4]));
+    int drawn = 0, area = 0;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            ++area;
+            drawn += shot.At(x, y) != sky;
+        }
+    return area > 0 ? double(drawn) / area : -1.0;
+}
+
+// Where the screenshots of the walk are kept for a reader: beside the game
+// program in the build folder.
+fs::path ArtefactFolder()
+{
+    return GameProgram().parent_path() / "artefacts" / "mainroad_window";
+}
+
+} // namespace
+
+// The main road as a player walks it in a real window: keys and clicks go
+// through the X server into the game's window, from the home screen through
+// the roster and a career named by typing to mission 1, its briefing, each
+// station, a fight won at the weapons station, the director, the debrief and
+// back on the timeline. At each stop of the series the screen as X shows it
+// is the game's own screenshot of that frame, pixel for pixel, and it is
+// kept as a picture in the build folder's artefacts/mainroad_window.
+TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
+{
+    VirtualXServer server;
+    if (!server.CanSendInput())
+        GTEST_SKIP() << "Xvfb, xwd or xdotool is absent: the main road is not walked in a window "
+                        "(install xvfb, x11-apps and xdotool)";
+    ASSERT_TRUE(server.Start(kWidth, kHeight)) << "Xvfb did not start";
+    ScratchFolder scratch{"playwindow_mainroad"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    const fs::path artefacts = ArtefactFolder();
+    fs::remove_all(artefacts);
+    fs::create_directories(artefacts);
+
+    // The window covers the screen from its top-left corner, so the pointer
+    // goes to the middles of the elements where the layouts put them. The
+    // pointer rests on an element for a stop before the click, as a hand
+    // does: an element that becomes hot forgets a press.
+    std::string erase = "key";
+    for (int i = 0; i < 20; ++i)
+        erase += " BackSpace";
+    std::vector<Stop> stops = {
+        {100, "FrontHome", "home", {"mousemove 200 140"}}, // the roster's square
+        {120, "FrontHome", "", {"click 1"}},
+        {250, "FrontRoster", "roster", {"mousemove 320 262"}}, // the first slot
+        {260, "FrontRoster", "", {"click 1"}},
+        {400, "FrontTime", "", {"mousemove 464 75"}}, // the captain's name
+        {410, "FrontTime", "", {"click 1"}},
+        {420, "FrontTime", "", {erase, "type TESTER", "key Return"}, kTypingHoldMs},
+        {520, "FrontTime", "", {"key Up"}},
+        {530, "FrontTime", "timeline", {"mousemove 90 150"}}, // play mission 1
+        {552, "FrontTime", "", {"click 1"}},
+        {800, "COM", "briefing", {}},
+        {1200, "COM", "", {"mousemove 570 123"}}, // close the objectives view
+        {1212, "COM", "", {"click 1"}},
+        {1300, "COM", "com", {"key F2"}},
+        // The nearest hostile as the target, the drive on and off, APPROACH
+        // ordered and cancelled, and speed, so that the raider turns to
+        // fight.
+        {1310, "NAV", "nav", {"key t"}},
+        {1320, "NAV", "", {"key l"}},
+        {1390, "NAV", "", {"key l"}},
+        {1460, "NAV", "", {"key 2"}},
+        {1490, "NAV", "", {"key 6"}},
+        {1500, "NAV", "", {"key equal"}},
+        {1504, "NAV", "", {"key equal"}},
+        {1508, "NAV", "", {"key equal"}},
+        {1512, "NAV", "", {"key equal"}},
+        {1516, "NAV", "", {"key equal"}},
+        {1530, "NAV", "", {"key F3"}},
+        {1536, "WEP", "wep", {"key F4"}},
+        {1542, "ENG", "eng", {"key F3"}},
+        // The third gun: the dorsal turret, which fires all round.
+        {1548, "WEP", "", {"key g"}},
+        {1554, "WEP", "", {"key g"}},
+    };
+    // Fire every fourth pass until the raider is destroyed: the turret hits
+    // whatever is in its way, so it stops then.
+    constexpr long kFirstFire = 1560, kLastFire = 1800, kCombat = 1640;
+    for (long pass = kFirstFire; pass <= kLastFire; pass += 4)
+        stops.push_back({pass, "WEP", pass == kCombat ? "combat" : "", {"key Return"}, kFireHoldMs, true});
+    // The end key three times, long after the fight as the headless road
+    // ends it: the director, the debrief, the end screen.
+    constexpr long kDirector = 2620;
+    stops.push_back({kDirector, "WEP", "", {"key q"}});
+    stops.push_back({kDirector + 50, "WEP", "", {"key q"}});
+    stops.push_back({kDirector + 100, "WEP", "debrief", {"key q"}});
+    stops.push_back({kDirector + 200, "FrontTime", "", {}});
+    for (Stop& s : stops)
+        if (!s.shot.empty())
+            s.holdMs = kShotHoldMs;
+
+    std::ostringstream table;
+    for (const Stop& s : stops) {
+        table << s.pass << " state\n"
+              << s.pass << " ships\n";
+        if (!s.shot.empty())
+            table << s.pass << " shot " << (folder / (s.shot + ".pcx")).string() << "\n";
+        table << s.pass << " hold " << s.holdMs << "\n";
+    }
+    table << stops.back().pass + 10 << " quit\n";
+    std::ofstream(folder / "table.txt") << table.str();
+
+    const GameProcess game =
+        LaunchGame({"-w"},
+                   {"DISPLAY=" + server.Display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                    "KELVANDRIST_LOCK_DIR=" + folder.string(), "ASAN_OPTIONS=detect_leaks=0", "KELVANDRIST_UNPACED=1",
+                    "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                   folder);
+    ASSERT_GT(game.pid, 0);
+    std::string output, failed, late;
+    std::map<std::string, Screenshot> shots;
+    for (const Stop& s : stops) {
+        const std::string pass = std::to_string(s.pass);
+        if (!WaitForOutput(game, output, "hold " + pass + "\n", 30000)) {
+            failed = "the game never held at pass " + pass;
+            break;
+        }
+        const auto held = std::chrono::steady_clock::now();
+        if (!s.shot.empty() && !server.TakeScreenshot(folder / (s.shot + ".xwd"), shots[s.shot]))
+            failed = "X gave no screenshot of " + s.shot;
+        if (s.whileRaiderLives && output.find("ship " + pass + " Raider destroyed=1") != std::string::npos)
+            continue;
+        for (const std::string& command : s.input)
+            if (!server.SendInput(command))
+                failed = "xdotool " + command + " failed";
+        // Input that comes after the hold reaches the game at a later pass.
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - held).count();
+        if (took >= s.holdMs)
+            late += " pass " + pass + " (" + std::to_string(took) + " ms)";
+    }
+    GameRun run = FinishGame(game, 30000);
+    run.output = output + run.output;
+    ASSERT_TRUE(failed.empty()) << failed << "\n"
+                                << run.output;
+    EXPECT_FALSE(run.stopped) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    SCOPED_TRACE(late.empty() ? "every stop's input came within its hold" : "input came after the hold at" + late);
+
+    const std::map<long, Seen> seen = ReadStops(run.output);
+    for (const Stop& s : stops) {
+        ASSERT_TRUE(seen.count(s.pass)) << "pass " << s.pass << "\n"
+                                        << run.output;
+        EXPECT_EQ(seen.at(s.pass).screen, s.screen) << "pass " << s.pass << "\n"
+                                                    << run.output;
+    }
+    // Each screen as X shows it is the game's own screenshot of the frame.
+    int kept = 0;
+    for (const Stop& s : stops) {
+        if (s.shot.empty())
+            continue;
+        const Screenshot& shot = shots[s.shot];
+        EXPECT_EQ(Differences(shot, ScreenshotAsShown(folder / (s.shot + ".pcx"))), 0) << s.shot;
+        ++kept;
+        const std::string name = (kept < 10 ? "0" : "") + std::to_string(kept) + "_" + s.shot + ".png";
+        EXPECT_TRUE(WritePng(artefacts / name, kWidth, kHeight, GamePixels(shot))) << name;
+    }
+
+    // The career is the captain's, named as typed.
+    EXPECT_NE(ReadBytes(folder / "zqk/slot0.sav").find("TESTER"), std::string::npos);
+
+    // In the fight the weapons view shows the ships where the game drew
+    // them: the player's corvette, which the view looks over, and the
+    // raider far ahead, marked by the HUD.
+    const Seen& combat = seen.at(kCombat);
+    for (const char* ship : {"Vorn", "Raider"}) {
+        ASSERT_TRUE(combat.ships.count(ship)) << ship << "\n"
+                                              << run.output;
+        EXPECT_GT(ShipCoverage(shots["combat"], combat.ships.at(ship)), 0.25) << ship << " " << combat.ships.at(ship);
+    }
+
+    // The raider is destroyed before the end key; the director, the
+    // debrief and the end screen follow, back on the timeline.
+    EXPECT_TRUE(Destroyed(seen.at(kDirector), "Raider")) << run.output;
+    EXPECT_EQ(seen.at(kDirector).end, 0);
+    EXPECT_EQ(seen.at(kDirector + 50).end, 1);
+    EXPECT_EQ(seen.at(kDirector + 100).end, 2);
+    EXPECT_EQ(seen.at(kDirector + 200).end, 0);
 }

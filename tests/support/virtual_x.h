@@ -1,8 +1,9 @@
-// A virtual X server (Xvfb) for the tests of real windows, and screenshots
-// of its screen taken by xwd. Tests skip, with a message, where either
-// program is absent.
+// A virtual X server (Xvfb) for the tests of real windows, screenshots of
+// its screen taken by xwd, and keys and pointer sent by xdotool. Tests skip,
+// with a message, where a program they need is absent.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -81,12 +82,17 @@ inline bool ReadXwd(const std::string& path, Screenshot& shot)
 }
 
 // One Xvfb server with a screen of the given size at 24 bits, ended with the
-// object.
+// object. Input goes to it through xdotool, where that is installed.
 class VirtualXServer {
 public:
-    VirtualXServer() : xvfb_(FindProgram("Xvfb")), xwd_(FindProgram("xwd")) {}
+    VirtualXServer() : xvfb_(FindProgram("Xvfb")), xwd_(FindProgram("xwd")), xdotool_(FindProgram("xdotool")) {}
     ~VirtualXServer()
     {
+        if (xdotoolPid_ > 0) {
+            ::close(input_); // xdotool ends at the end of its commands
+            ::close(replies_);
+            ::waitpid(xdotoolPid_, nullptr, 0);
+        }
         if (server_ > 0) {
             ::kill(server_, SIGTERM);
             ::waitpid(server_, nullptr, 0);
@@ -97,6 +103,9 @@ public:
 
     // Whether both programs are installed.
     bool Available() const { return !xvfb_.empty() && !xwd_.empty(); }
+
+    // Whether xdotool is installed too, to send keys and the pointer.
+    bool CanSendInput() const { return Available() && !xdotool_.empty(); }
 
     // Starts the server on a free display; false when it does not start.
     bool Start(int width, int height)
@@ -135,16 +144,125 @@ public:
     bool TakeScreenshot(const std::filesystem::path& file, Screenshot& shot) const
     {
         const std::string out = file.string();
-        const char* argv[] = {"xwd", "-root", "-silent", "-display", display_.c_str(), "-out", out.c_str(), nullptr};
-        pid_t pid = -1;
-        if (::posix_spawn(&pid, xwd_.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        return Run(xwd_, {"xwd", "-root", "-silent", "-display", display_, "-out", out}) && ReadXwd(out, shot);
+    }
+
+    // Sends one xdotool command line ("key F2", "mousemove 200 140",
+    // "click 1", "type TESTER") to the display and waits until the server
+    // has taken it; false when xdotool is absent or the command failed.
+    // One xdotool reads every command of the server from a pipe, so a
+    // command costs a round trip, not a program start.
+    bool SendInput(const std::string& command)
+    {
+        if (xdotool_.empty() || display_.empty() || (input_ < 0 && !StartInput()))
             return false;
-        int status = 0;
-        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-               ReadXwd(out, shot);
+        // The pointer's place, asked after the command, comes back once
+        // the server has handled what came before it.
+        const std::string lines = command + "\ngetmouselocation\n";
+        if (::write(input_, lines.data(), lines.size()) != static_cast<ssize_t>(lines.size()))
+            return false;
+        bool clean = true;
+        for (std::string line; ReadReply(line);) {
+            if (line.rfind("x:", 0) == 0)
+                return clean;
+            clean = false; // xdotool's complaint about the command
+        }
+        return false;
     }
 
 private:
-    std::string xvfb_, xwd_, display_;
+    // Starts `xdotool -` on the display, reading commands from our pipe and
+    // answering (output and errors) through another.
+    bool StartInput()
+    {
+        // The pipes stay out of every other program the test starts; a
+        // write after xdotool has gone fails instead of ending the test.
+        int commands[2], replies[2];
+        if (::pipe2(commands, O_CLOEXEC) != 0)
+            return false;
+        if (::pipe2(replies, O_CLOEXEC) != 0) {
+            ::close(commands[0]);
+            ::close(commands[1]);
+            return false;
+        }
+        std::signal(SIGPIPE, SIG_IGN);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, commands[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, replies[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, replies[1], 2);
+        std::vector<std::string> env = Environment();
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const char* argv[] = {"xdotool", "-", nullptr};
+        const bool started = ::posix_spawn(&xdotoolPid_, xdotool_.c_str(), &actions, nullptr,
+                                           const_cast<char* const*>(argv), envp.data()) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(commands[0]);
+        ::close(replies[1]);
+        if (!started) {
+            ::close(commands[1]);
+            ::close(replies[0]);
+            xdotoolPid_ = -1;
+            return false;
+        }
+        input_ = commands[1];
+        replies_ = replies[0];
+        return true;
+    }
+
+    // One line of xdotool's answers, waiting up to ten seconds for it.
+    bool ReadReply(std::string& line)
+    {
+        line.clear();
+        for (;;) {
+            const std::size_t end = pending_.find('\n');
+            if (end != std::string::npos) {
+                line = pending_.substr(0, end);
+                pending_.erase(0, end + 1);
+                return true;
+            }
+            pollfd readable{replies_, POLLIN, 0};
+            char buffer[256];
+            if (::poll(&readable, 1, 10000) != 1)
+                return false;
+            const ssize_t n = ::read(replies_, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            pending_.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+    // This process's environment with DISPLAY naming our server.
+    std::vector<std::string> Environment() const
+    {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("DISPLAY=", 0) != 0)
+                env.emplace_back(*e);
+        env.push_back("DISPLAY=" + display_);
+        return env;
+    }
+
+    // Runs the program with the arguments; true when it exits with 0.
+    static bool Run(const std::string& program, const std::vector<std::string>& words)
+    {
+        std::vector<char*> argv;
+        for (const std::string& w : words)
+            argv.push_back(const_cast<char*>(w.c_str()));
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+            return false;
+        int status = 0;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    std::string xvfb_, xwd_, xdotool_, display_;
     pid_t server_ = -1;
+    pid_t xdotoolPid_ = -1;
+    int input_ = -1, replies_ = -1; // the pipes to and from xdotool
+    std::string pending_;           // xdotool's answers not yet read
 };

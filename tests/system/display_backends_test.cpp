@@ -279,6 +279,16 @@ TEST_F(DisplayBackEnds, ScreenshotsAreNumberedAfterTheHighestAndLoadBackEqual)
     EXPECT_EQ(shot->palette[3 * 100 + 1], shown[100].green);
     PcxFree(shot);
 
+    // A screenshot written to a path of its own takes no number and holds
+    // the same bytes.
+    ASSERT_TRUE(SaveScreenshotAs(ScreenCanvas(), "named.pcx"));
+    ASSERT_TRUE(SaveScreenshot(ScreenCanvas()));
+    EXPECT_TRUE(std::filesystem::exists("zqk/resource/art/screens/t00044.pcx"));
+    EXPECT_FALSE(std::filesystem::exists("zqk/resource/art/screens/t00045.pcx"));
+    const std::string named = data.Read("named.pcx");
+    EXPECT_FALSE(named.empty());
+    EXPECT_EQ(named, data.Read("zqk/resource/art/screens/t00044.pcx"));
+
     // A canvas saved by name takes the palette of the game's standard picture.
     uint8_t standard[768];
     for (int i = 0; i < 768; ++i)
