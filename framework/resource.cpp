@@ -264,9 +264,10 @@ uint8_t HxResClass(void* block)
 
 hx_bool HxResIsChild(void* parent, void* block)
 {
-    ResHeader* h = HeaderOf(block);
+    // The block is compared by address, never read: callers ask about any
+    // pointer (an actor's type data may be a record of the game's own).
     for (ResHeader* child = HeaderOf(parent)->children; child; child = child->next)
-        if (child == h)
+        if (BlockOf(child, fw.resource_class_index[ClassOf(child)]) == block)
             return 1;
     return 0;
 }

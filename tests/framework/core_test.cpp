@@ -238,6 +238,10 @@ TEST_P(HxResources, EnumerateMoveAndRemoveChildren)
     EXPECT_TRUE(HxResIsChild(b, child1));
     EXPECT_EQ(HxResRemove(child2), child2);
     EXPECT_FALSE(HxResIsChild(a, child2));
+    // Any pointer may be asked about; one that is no resource at all (a
+    // record at the start of a zeroed global) is not read.
+    static int32_t record[4] = {};
+    EXPECT_FALSE(HxResIsChild(a, record));
     HxResFree(a);
     EXPECT_EQ(Freed(), (std::vector<int>{10, 13}));
     HxResFree(b);
