@@ -516,6 +516,7 @@ void BindStationComms(const char* prefix)
 
 void guiSetupComStation()
 {
+    guiBindClick("COMQuit", guiLeaveComStation);
     struct Indicator {
         const char* name;
         WindowRoutine click;

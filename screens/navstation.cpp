@@ -540,6 +540,7 @@ void guiDropNavTarget(WindowHandle*, WindowHandle* dropped)
 
 void guiSetupNavStation()
 {
+    guiBindClick("NAVQuit", guiLeaveNavStation);
     guiBindFrameHandler("MseX", guiMouseXFrame);
     guiBindFrameHandler("MseY", guiMouseYFrame);
     BindLocalView("NAVRealV", guiTickWindow);

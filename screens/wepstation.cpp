@@ -265,6 +265,12 @@ void GaugeFrame(WindowHandle* window)
     guiTickWindow(window);
 }
 
+// "ENGSys": the panel's next ship system.
+void NextSystemClick(WindowHandle*)
+{
+    NextSystem();
+}
+
 } // namespace
 
 const char* MountPositionWord(int32_t code)
@@ -430,6 +436,7 @@ void guiDrawWeaponSlots(WindowHandle* window)
 
 void guiSetupWepStation()
 {
+    guiBindClick("WEPQuit", guiLeaveWepStation);
     BindLocalView("WEPRealV", guiTickWindow);
     if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDrawCockpitViewWindow))
         w->pressHandler = guiViewClick;
@@ -493,10 +500,19 @@ void guiSetupWepStation()
 
 void guiSetupEngStation()
 {
+    guiBindClick("ENGQuit", guiLeaveEngStation);
     guiBindFrameHandler("EMseX", guiMouseXFrame);
     guiBindFrameHandler("EMseY", guiMouseYFrame);
-    if (WindowHandle* w = guiBindFrameHandler("ENGSys", guiTickWindow))
+    // The schematic: drawn, picked by a press, back to the whole ship when
+    // told.
+    if (WindowHandle* w = guiBindDraw("ENGRealV", guiEngSchematicDraw)) {
+        w->pressHandler = SelectSystemAtPoint;
+        w->notifyHandler = ResetSchematicView;
+    }
+    if (WindowHandle* w = guiBindFrameHandler("ENGSys", guiTickWindow)) {
+        w->clickHandler = NextSystemClick;
         w->value = 1.0f;
+    }
     for (int team = 0; team < 4; ++team) {
         char name[16];
         std::snprintf(name, sizeof name, "Team%d", team + 1);

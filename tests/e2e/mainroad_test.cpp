@@ -293,7 +293,8 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     // ENG, then WEP: the third gun (the turret), fired until the raider is
     // gone.
     table += "1520 key F4\n"
-             "1526 state\n"
+             "1526 state\n" +
+             Shot(1526, "eng.pgm") +
              "1530 key F3\n"
              "1540 key G\n"
              "1546 key G\n"
@@ -366,6 +367,15 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     EXPECT_NE(walk.Ship(1470, "Vorn").ai, walk.Ship(1450, "Vorn").ai) << "APPROACH runs an order";
     EXPECT_EQ(walk.screens.at(1526), "ENG");
     EXPECT_EQ(walk.stations.at(1526), 4);
+    // ENG shows the corvette's schematic: its systems' outlines in the
+    // colour of a sound system (36), over the grid.
+    const Indices eng = IndexFrame("eng.pgm");
+    ASSERT_FALSE(eng.Empty());
+    int healthy = 0;
+    for (int y = kViewTop; y < kViewBottom - 30; ++y)
+        for (int x = kViewLeft; x < kViewRight; ++x)
+            healthy += eng.At(x, y) == 36;
+    EXPECT_GT(healthy, 500);
     EXPECT_EQ(walk.screens.at(1550), "WEP");
 
     // The fight: the raider manoeuvres under its AI and hits the corvette,

@@ -15,6 +15,7 @@
 #include "script/interpreter.h"
 #include "script/vitalobjects.h"
 #include "screens/bridge.h"
+#include "screens/engineering.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
 #include "tests/support/world_fixture.h"
@@ -201,6 +202,35 @@ TEST_F(StationScreens, EveryStationIsLaidOutAndDrawnAfterOneFrame)
     EXPECT_EQ(screen.At(x, y), 10 + 3 * 29 + 26);         // the selected icon's yellow frame
     EXPECT_EQ(screen.At(x + 16, y), 10 + 12);             // the empty slot's grey frame
     EXPECT_EQ(screen.At(x + 7, y + 8), 10 + 3 * 29 + 28); // the barrel
+}
+
+// Each station's quit button leaves the station (for its ahead view); the
+// engineering station's view is the ship's schematic.
+TEST_F(StationScreens, EachStationsQuitButtonLeavesAndEngineeringShowsTheSchematic)
+{
+    struct Case {
+        const char* station;
+        const char* quit;
+        WindowRoutine leave;
+    } const cases[] = {
+        {"COM", "COMQuit", guiLeaveComStation},
+        {"NAV", "NAVQuit", guiLeaveNavStation},
+        {"WEP", "WEPQuit", guiLeaveWepStation},
+        {"ENG", "ENGQuit", guiLeaveEngStation},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.quit);
+        Show(c.station);
+        const WindowHandle* quit = Element(c.quit);
+        ASSERT_NE(quit, nullptr);
+        EXPECT_EQ(quit->clickHandler, c.leave);
+    }
+    Show("ENG");
+    const WindowHandle* schematic = Element("ENGRealV");
+    ASSERT_NE(schematic, nullptr);
+    EXPECT_EQ(schematic->draw, guiEngSchematicDraw);
+    EXPECT_EQ(schematic->pressHandler, SelectSystemAtPoint);
+    EXPECT_EQ(schematic->notifyHandler, ResetSchematicView);
 }
 
 TEST_F(StationScreens, TheCommandStationRunsItsContactsOverlaysAndRemoteLink)
