@@ -262,6 +262,27 @@ void Sweep()
     }
 }
 
+// Once the flight is over the mission's summary stands over the view, and
+// during the debrief its text is typed over it (`typing`: this paint types
+// on; a second paint in the frame does not); true when that is drawn (the
+// rest of the main view's overlays then stay off).
+bool DrawEndOfFlight(WindowHandle* view, bool typing)
+{
+    if (MissionEndState == kMissionInFlight)
+        return false;
+    guiObjectivesPanelDraw(view, true);
+    if (MissionEndState != kMissionDebrief)
+        return false;
+    if (gMessageLogTypingPosition < gMessageLogTextLength) {
+        const int32_t x = view->rect[0] + 44, y = view->rect[1] + 30, w = view->width - 48, h = 70;
+        if (typing)
+            guiDrawMessageLog(x, y, w, h);
+        else
+            guiPaintMessageLog(x, y, w, h);
+    }
+    return true;
+}
+
 } // namespace
 
 void guiResetWindowPool()
@@ -622,6 +643,10 @@ void guiUpdateScreen()
             }
         }
         gWindows.redrawAll = 0;
+        // The station's own windows are drawn over the main view: the end of
+        // the flight is drawn again above them, so that it can be read.
+        if (gWindows.mainView && guiWindowRect(gWindows.mainView, nullptr, nullptr))
+            DrawEndOfFlight(gWindows.mainView, false);
     }
     Sweep();
 }
@@ -674,16 +699,11 @@ void guiDrawMainView()
     if (!view || !guiWindowRect(view, nullptr, nullptr))
         return;
     RenderViewWindow(view);
-    // Once the flight is over the mission's summary stands over the view.
-    if (MissionEndState != kMissionInFlight)
-        guiObjectivesPanelDraw(view, true);
-    const bool logActive = gMessageLogTypingPosition < gMessageLogTextLength;
-    if (MissionEndState == kMissionDebrief) {
-        // The debrief: the log over the view until it is typed and spoken.
+    const bool typing = gMessageLogTypingPosition < gMessageLogTextLength;
+    if (DrawEndOfFlight(view, true)) {
+        // The debrief lasts until its text is typed and spoken.
         gDebriefSpeechLength = std::max(0, gDebriefSpeechLength - gFrameClock.frameTicks);
-        if (logActive)
-            guiDrawMessageLog(view->rect[0] + 44, view->rect[1] + 30, view->width - 48, 70);
-        else if (gDebriefSpeechLength == 0)
+        if (!typing && gDebriefSpeechLength == 0)
             gLoopFlags.endOfMissionRequest = 255;
         return;
     }
