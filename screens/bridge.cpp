@@ -245,6 +245,12 @@ const RasterFont* FontSymbol(const char* name)
 
 } // namespace
 
+void CaptionElement(const ElementCaption& caption)
+{
+    const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
+    guiBindText(caption.element, caption.text[language]);
+}
+
 void LoadBridgeIcons()
 {
     BridgeIcons& icons = gBridgeIcons;

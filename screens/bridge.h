@@ -1,6 +1,7 @@
 // The bridge: stations, key handler, message line, comms film and views.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -144,6 +145,23 @@ extern BridgeIcons gBridgeIcons;
 // Registers the bridge's and the front end's screens.
 void RegisterBridgeScreens();
 void LoadBridgeIcons();
+
+// A button's caption in English, French and German. The station layouts
+// name their elements only; their set-ups give the buttons their captions,
+// so that one layout serves the three languages.
+struct ElementCaption {
+    const char* element;
+    const char* text[3];
+};
+// Gives an element of the current screen, or each of a table, its caption
+// in the game's language.
+void CaptionElement(const ElementCaption& caption);
+template <std::size_t N>
+void CaptionElements(const ElementCaption (&captions)[N])
+{
+    for (const ElementCaption& c : captions)
+        CaptionElement(c);
+}
 
 // The comms arm, its speaker and the comms text area.
 constexpr int kCommsPanelWidth = 368;

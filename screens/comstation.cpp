@@ -30,6 +30,7 @@
 #include "world/starmap.h"
 
 #include <cstdio>
+#include <cstring>
 
 int32_t gStationMouseOrigin[2] = {0, 0};
 uint8_t gPresentationDone = 0;
@@ -129,15 +130,48 @@ void ToggleComRemoteLink(WindowHandle*)
 void ToggleAlienDevice(WindowHandle*) { gAlienDevicesEnabled = gAlienDevicesEnabled ? 0 : 255; }
 
 // Lit while the byte its text points at is set.
+// The command station's buttons.
+constexpr ElementCaption kComCaptions[] = {
+    {"COMQuit", {"Leave", "Quitter", "Verlassen"}},
+    {"BtNavSolar", {"System", "Systeme", "System"}},
+    {"BtNavGalaxy", {"Galaxy", "Galaxie", "Galaxis"}},
+    {"BtNavZoomin", {"Zoom in", "Zoom +", "Zoom +"}},
+    {"BtNavZoomout", {"Zoom out", "Zoom -", "Zoom -"}},
+    {"BtNavSelect", {"Select", "Choisir", "Waehlen"}},
+    {"BtCapsule", {"Jump", "Saut", "Sprung"}},
+    {"CMDDoc", {"Documents", "Documents", "Dokumente"}},
+    {"CMDBrief", {"Briefing", "Briefing", "Einweisung"}},
+    {"CMDLocal", {"Local view", "Vue locale", "Nahansicht"}},
+    {"CMDGlobal", {"Star map", "Carte", "Sternkarte"}},
+    {"CMDObjv", {"Objectives", "Objectifs", "Ziele"}},
+    {"REMLink", {"Remote link", "Liaison", "Fernsteuerung"}},
+    {"AlienBt", {"Alien device", "Engin alien", "Fremdgeraet"}},
+    {"BRFCPlay", {">", ">", ">"}},
+    {"BRFCPse", {"||", "||", "||"}},
+    {"BRFCBck", {"<<", "<<", "<<"}},
+    {"BRFCFwd", {">>", ">>", ">>"}},
+    {"CmComArmOut", {"Comms", "Comms", "Funk"}},
+};
+
+// The caption of a command-station element in the game's language; its
+// name when it has none.
+const char* ComCaption(const char* element)
+{
+    for (const ElementCaption& c : kComCaptions)
+        if (element && std::strcmp(c.element, element) == 0)
+            return c.text[Language()];
+    return element;
+}
+
 void DrawIndicator(WindowHandle* window)
 {
     if (window->bitmapUp || window->bitmapDown) {
         guiDrawIndicatorWindow(window);
         return;
     }
-    // A text button shows its element's name, never the flag byte.
+    // A text button shows its caption, never the flag byte.
     const char* flag = window->text;
-    window->text = window->elementName;
+    window->text = ComCaption(window->elementName);
     guiDrawLampButton(window, flag && flag[0]);
     window->text = flag;
 }
@@ -517,6 +551,7 @@ void BindStationComms(const char* prefix)
 void guiSetupComStation()
 {
     guiBindClick("COMQuit", guiLeaveComStation);
+    CaptionElements(kComCaptions);
     struct Indicator {
         const char* name;
         WindowRoutine click;

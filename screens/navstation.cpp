@@ -300,6 +300,32 @@ WindowHandle* Bind(const char* name, WindowRoutine click, WindowRoutine draw, in
     return w;
 }
 
+// The navigation station's buttons; the drive, autopilot and order-row
+// buttons show the texts their frames choose.
+constexpr ElementCaption kNavCaptions[] = {
+    {"NAVQuit", {"Leave", "Quitter", "Verlassen"}},
+    {"NvMd0", {"LDS", "LDS", "LDS"}},
+    {"NvMd1", {"Free", "Libre", "Frei"}},
+    {"NvMd2", {"Taxi", "Taxi", "Taxi"}},
+    {"NvMd3", {"Dock mode", "Amarrage", "Andocken"}},
+    {"NvMd4", {"Stop", "Stop", "Stopp"}},
+    {"NvMd5", {"Approach", "Approche", "Anflug"}},
+    {"NvMd6", {"Formate", "Formation", "Formation"}},
+    {"NvMd7", {"Dock", "Amarrer", "Docken"}},
+    {"NvMd7b", {"Match vel", "Vitesse", "Angleichen"}},
+    {"NvMd8", {"Cancel", "Annuler", "Abbrechen"}},
+    {"NavButt4", {"Show HUD", "Voir HUD", "HUD an"}},
+    {"NavButt5", {"Hide HUD", "Cacher HUD", "HUD aus"}},
+    {"NavButt6", {"Undock", "Desamarrer", "Abdocken"}},
+    {"NavButt7", {"Separate", "Separer", "Abtrennen"}},
+    {"NDUp", {"Up", "Haut", "Auf"}},
+    {"NDDn", {"Down", "Bas", "Ab"}},
+    {"NDLf", {"Left", "Gauche", "Links"}},
+    {"NDRt", {"Right", "Droite", "Rechts"}},
+    {"NvComArmOut", {"Comms", "Comms", "Funk"}},
+    {"NvComArmIn", {"Close", "Fermer", "Zu"}},
+};
+
 } // namespace
 
 void IncreaseSpeedSetpoint()
@@ -541,6 +567,7 @@ void guiDropNavTarget(WindowHandle*, WindowHandle* dropped)
 void guiSetupNavStation()
 {
     guiBindClick("NAVQuit", guiLeaveNavStation);
+    CaptionElements(kNavCaptions);
     guiBindFrameHandler("MseX", guiMouseXFrame);
     guiBindFrameHandler("MseY", guiMouseYFrame);
     BindLocalView("NAVRealV", guiTickWindow);

@@ -271,6 +271,27 @@ void NextSystemClick(WindowHandle*)
     NextSystem();
 }
 
+// The weapons and engineering stations' buttons; the track and fire-mode
+// buttons show the texts their frames choose.
+constexpr ElementCaption kWepCaptions[] = {
+    {"WEPQuit", {"Leave", "Quitter", "Verlassen"}},
+    {"WpMd0", {"Guns", "Canons", "Kanonen"}},
+    {"WpMd1", {"Missiles", "Missiles", "Raketen"}},
+    {"WEPAuto", {"Auto", "Auto", "Auto"}},
+    {"WEPFire", {"Fire", "Feu", "Feuer"}},
+    {"WEPULDA", {"Upper LDA", "LDA haut", "LDA oben"}},
+    {"WEPLLDA", {"Lower LDA", "LDA bas", "LDA unten"}},
+    {"WpComArmOut", {"Comms", "Comms", "Funk"}},
+    {"WpComArmIn", {"Close", "Fermer", "Zu"}},
+};
+constexpr ElementCaption kEngCaptions[] = {
+    {"ENGQuit", {"Leave", "Quitter", "Verlassen"}},
+    {"ENGSys", {"Next system", "Systeme suiv.", "Naechstes"}},
+    {"Promote", {"Promote", "Priorite", "Vorziehen"}},
+    {"EgComArmOut", {"Comms", "Comms", "Funk"}},
+    {"EgComArmIn", {"Close", "Fermer", "Zu"}},
+};
+
 } // namespace
 
 const char* MountPositionWord(int32_t code)
@@ -437,6 +458,7 @@ void guiDrawWeaponSlots(WindowHandle* window)
 void guiSetupWepStation()
 {
     guiBindClick("WEPQuit", guiLeaveWepStation);
+    CaptionElements(kWepCaptions);
     BindLocalView("WEPRealV", guiTickWindow);
     if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDrawCockpitViewWindow))
         w->pressHandler = guiViewClick;
@@ -501,6 +523,7 @@ void guiSetupWepStation()
 void guiSetupEngStation()
 {
     guiBindClick("ENGQuit", guiLeaveEngStation);
+    CaptionElements(kEngCaptions);
     guiBindFrameHandler("EMseX", guiMouseXFrame);
     guiBindFrameHandler("EMseY", guiMouseYFrame);
     // The schematic: drawn, picked by a press, back to the whole ship when

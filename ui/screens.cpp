@@ -175,3 +175,11 @@ WindowHandle* guiBindNotify(const char* elementName, WindowRoutine routine)
 {
     return Bind<&WindowHandle::notifyHandler>(elementName, routine);
 }
+
+WindowHandle* guiBindText(const char* elementName, const char* text)
+{
+    WindowHandle* window = FindElement(elementName);
+    if (window)
+        window->text = text;
+    return window;
+}

@@ -71,3 +71,5 @@ WindowHandle* guiBindClick(const char* elementName, WindowRoutine routine);
 WindowHandle* guiBindFrameHandler(const char* elementName, WindowRoutine routine);
 WindowHandle* guiBindDraw(const char* elementName, WindowRoutine routine);
 WindowHandle* guiBindNotify(const char* elementName, WindowRoutine routine);
+// The text an element shows (a button's caption), in place of its name.
+WindowHandle* guiBindText(const char* elementName, const char* text);

@@ -13,6 +13,7 @@
 #include "../ui/ui_canvas.h"
 #include "ai/weapons.h"
 #include "script/interpreter.h"
+#include "system/settings.h"
 #include "script/vitalobjects.h"
 #include "screens/bridge.h"
 #include "screens/engineering.h"
@@ -225,6 +226,16 @@ TEST_F(StationScreens, EachStationsQuitButtonLeavesAndEngineeringShowsTheSchemat
         ASSERT_NE(quit, nullptr);
         EXPECT_EQ(quit->clickHandler, c.leave);
     }
+    // The buttons show captions, not their names, in the game's language.
+    Show("NAV");
+    EXPECT_STREQ(Element("NAVQuit")->text, "Leave");
+    EXPECT_STREQ(Element("NvMd5")->text, "Approach");
+    for (const auto& [language, caption] : {std::pair{1, "Quitter"}, {2, "Verlassen"}, {7, "Leave"}}) {
+        gSettings.language = static_cast<uint8_t>(language);
+        CaptionElement({"NAVQuit", {"Leave", "Quitter", "Verlassen"}});
+        EXPECT_STREQ(Element("NAVQuit")->text, caption) << language;
+    }
+    gSettings.language = 0;
     Show("ENG");
     const WindowHandle* schematic = Element("ENGRealV");
     ASSERT_NE(schematic, nullptr);
