@@ -603,6 +603,10 @@ void guiUpdateScreen()
     if (gWindows.fullRedrawRequest) {
         gWindows.fullRedrawRequest = 0;
         gWindows.redrawAll = 1;
+        // Every window is drawn again over a cleared screen, so that no part
+        // of the screen before stays where the new one has no window.
+        if (const Canvas screen = ScreenCanvas(); screen.pixels)
+            CanvasClear(screen, 0);
     }
     gScreens.viewCountPublished = int16_t(ViewWindowCount());
     gStarTrailCountdown = gScreens.viewCountPublished;

@@ -14,6 +14,7 @@
 #include "system/rasterfont.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
+#include "ui_canvas.h"
 #include "ui/screens.h"
 #include "world/messages.h"
 
@@ -530,6 +531,20 @@ TEST_F(Windows, TheDebriefsMainViewEndsTheMissionOnceSpokenAndTyped)
     gLoopFlags = LoopFlags{};
     guiClearMessageLog();
     gFontB = nullptr;
+}
+
+// A full redraw starts from a cleared screen: where no window lies, nothing
+// of the screen before stays.
+TEST_F(Windows, AFullRedrawClearsTheScreenFirst)
+{
+    MemoryScreen screen;
+    screen.Clear(5);
+    guiRequestFullRedraw();
+    guiUpdateScreen();
+    EXPECT_EQ(screen.At(600, 400), 0);
+    screen.Clear(5);
+    guiUpdateScreen();
+    EXPECT_EQ(screen.At(600, 400), 5) << "an ordinary frame draws only its windows";
 }
 
 TEST_F(Windows, AnOutlineLeavesItsCornersOut)
