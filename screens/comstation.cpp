@@ -129,7 +129,6 @@ void ToggleComRemoteLink(WindowHandle*)
 
 void ToggleAlienDevice(WindowHandle*) { gAlienDevicesEnabled = gAlienDevicesEnabled ? 0 : 255; }
 
-// Lit while the byte its text points at is set.
 // The command station's buttons.
 constexpr ElementCaption kComCaptions[] = {
     {"COMQuit", {"Leave", "Quitter", "Verlassen"}},
@@ -163,6 +162,7 @@ const char* ComCaption(const char* element)
     return element;
 }
 
+// Lit while the byte its text points at is set.
 void DrawIndicator(WindowHandle* window)
 {
     if (window->bitmapUp || window->bitmapDown) {
