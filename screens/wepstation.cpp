@@ -286,7 +286,7 @@ constexpr ElementCaption kWepCaptions[] = {
 };
 constexpr ElementCaption kEngCaptions[] = {
     {"ENGQuit", {"Leave", "Quitter", "Verlassen"}},
-    {"ENGSys", {"Next system", "Systeme suiv.", "Naechstes"}},
+    {"ENGSys", {"Next", "Suivant", "Weiter"}},
     {"Promote", {"Promote", "Priorite", "Vorziehen"}},
     {"EgComArmOut", {"Comms", "Comms", "Funk"}},
     {"EgComArmIn", {"Close", "Fermer", "Zu"}},
@@ -545,11 +545,10 @@ void guiSetupEngStation()
     for (int layer = 0; layer < kEngLayers; ++layer) {
         char name[16];
         std::snprintf(name, sizeof name, "SysS%d", layer);
-        if (WindowHandle* w = guiBindDraw(name, guiDrawEngToggleWindow)) {
+        // The layer buttons are labelled with game texts 70-74.
+        gEngPanel.layerLabels[layer] = gTextTable[70 + layer] ? gTextTable[70 + layer] : "";
+        if (WindowHandle* w = guiBindDraw(name, guiDrawEngToggleWindow))
             w->value = static_cast<float>(layer);
-            const int16_t text = static_cast<int16_t>(70 + layer);
-            w->text = gTextTable[text] ? gTextTable[text] : "";
-        }
         std::snprintf(name, sizeof name, "SysSX%d", layer);
         if (WindowHandle* w = guiBindDraw(name, guiDrawEngSystemListWindow))
             w->value = static_cast<float>(layer + 1);

@@ -277,7 +277,8 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     for (long pass = kFirstView; pass <= kLastView; pass += 5)
         table += std::to_string(pass) + " ships\n" + Shot(pass, "com" + std::to_string(pass) + ".pgm");
     // NAV: the nearest hostile as target, the LDS drive on and off,
-    // APPROACH ordered and then cancelled, and speed set.
+    // APPROACH ordered and then cancelled; the corvette then holds still for
+    // its turret.
     table += "1300 key F2\n"
              "1310 key T\n"
              "1320 key L\n"
@@ -288,8 +289,6 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
              "1460 key 2\n"
              "1470 ships\n"
              "1490 key 6\n";
-    for (int i = 0; i < 2; ++i)
-        table += std::to_string(1500 + 4 * i) + " key =\n";
     // ENG, then WEP: the third gun (the turret), fired until the raider is
     // gone.
     table += "1520 key F4\n"

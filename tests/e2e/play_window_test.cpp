@@ -538,18 +538,13 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
         {1212, "COM", "", {"click 1"}},
         {1300, "COM", "com", {"key F2"}},
         // The nearest hostile as the target, the drive on and off, APPROACH
-        // ordered and cancelled, and speed, so that the raider turns to
-        // fight.
+        // ordered and cancelled; the corvette then holds still for its
+        // turret while the raider comes onto its tail.
         {1310, "NAV", "nav", {"key t"}},
         {1320, "NAV", "", {"key l"}},
         {1390, "NAV", "", {"key l"}},
         {1460, "NAV", "", {"key 2"}},
         {1490, "NAV", "", {"key 6"}},
-        {1500, "NAV", "", {"key equal"}},
-        {1504, "NAV", "", {"key equal"}},
-        {1508, "NAV", "", {"key equal"}},
-        {1512, "NAV", "", {"key equal"}},
-        {1516, "NAV", "", {"key equal"}},
         {1530, "NAV", "", {"key F3"}},
         {1536, "WEP", "wep", {"key F4"}},
         {1542, "ENG", "eng", {"key F3"}},
@@ -559,7 +554,7 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
     };
     // Fire every fourth pass until the raider is destroyed: the turret hits
     // whatever is in its way, so it stops then.
-    constexpr long kFirstFire = 1560, kLastFire = 1800, kCombat = 1640;
+    constexpr long kFirstFire = 1560, kLastFire = 2000, kCombat = 1640;
     for (long pass = kFirstFire; pass <= kLastFire; pass += 4)
         stops.push_back({pass, "WEP", pass == kCombat ? "combat" : "", {"key Return"}, kFireHoldMs, true});
     // The end key three times, long after the fight as the headless road
