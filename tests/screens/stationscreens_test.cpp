@@ -237,6 +237,8 @@ TEST_F(StationScreens, EachStationsQuitButtonLeavesAndEngineeringShowsTheSchemat
     }
     gSettings.language = 0;
     Show("ENG");
+    for (int layer = 0; layer < kEngLayers; ++layer)
+        EXPECT_NE(gEngPanel.layerLabels[layer], nullptr) << "the layer buttons are labelled: " << layer;
     const WindowHandle* schematic = Element("ENGRealV");
     ASSERT_NE(schematic, nullptr);
     EXPECT_EQ(schematic->draw, guiEngSchematicDraw);
