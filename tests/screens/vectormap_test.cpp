@@ -10,6 +10,8 @@
 #include "view/lwoloader.h"
 #include "world/pools.h"
 
+#include "tests/support/segment_set.h"
+
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -17,26 +19,7 @@
 
 namespace {
 
-// A segment set over its own points and edges, grouped into parts.
-struct Set {
-    std::vector<float> points;
-    std::vector<uint16_t> edges;
-    WireShape shape{};
-
-    Set(std::vector<std::pair<float, float>> xy, std::vector<std::pair<int, int>> lines)
-    {
-        for (auto [x, y] : xy)
-            points.insert(points.end(), {x, y, 0.0f});
-        for (auto [a, b] : lines)
-            edges.insert(edges.end(), {static_cast<uint16_t>(a), static_cast<uint16_t>(b)});
-        shape.pointCount = static_cast<int32_t>(xy.size());
-        shape.points = reinterpret_cast<float(*)[3]>(points.data());
-        shape.edgeCount = static_cast<int32_t>(lines.size());
-        shape.edges = reinterpret_cast<uint16_t(*)[2]>(edges.data());
-        BuildSegmentParts(&shape);
-    }
-    ~Set() { FreeMemory(shape.parts); }
-};
+using Set = SegmentSet;
 
 // A square outline of the side about (0, 0).
 Set Square(float side)

@@ -5,6 +5,8 @@
 
 #include "world/pools.h"
 
+#include "tests/support/segment_set.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,25 +15,9 @@
 
 namespace {
 
-// A set over copies of the caller's points and edges, freed by its owner.
-struct Set {
-    std::vector<float> points;
-    std::vector<uint16_t> edges;
-    WireShape shape{};
-
-    Set(std::vector<std::pair<float, float>> xy, std::vector<std::pair<int, int>> lines)
-    {
-        for (auto [x, y] : xy)
-            points.insert(points.end(), {x, y, 0.0f});
-        for (auto [a, b] : lines)
-            edges.insert(edges.end(), {static_cast<uint16_t>(a), static_cast<uint16_t>(b)});
-        shape.pointCount = static_cast<int32_t>(xy.size());
-        shape.points = reinterpret_cast<float(*)[3]>(points.data());
-        shape.edgeCount = static_cast<int32_t>(lines.size());
-        shape.edges = reinterpret_cast<uint16_t(*)[2]>(edges.data());
-        BuildSegmentParts(&shape);
-    }
-    ~Set() { FreeMemory(shape.parts); }
+// The set, with the part each point was given (in its third coordinate).
+struct Set : SegmentSet {
+    using SegmentSet::SegmentSet;
 
     std::vector<int> PartOfEachPoint() const
     {
