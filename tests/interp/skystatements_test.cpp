@@ -18,6 +18,7 @@
 #include "world/pools.h"
 #include "world/responses.h"
 #include "world/universe.h"
+#include "tests/support/three_face_hull.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -252,32 +253,6 @@ TEST_F(SkyStatementTest, ChaosEffectHangsTheGlowOnTheObject)
     // Its frame is the ship's matrix.
     EXPECT_EQ(emitters[0]->local.m[12], 500.0f);
 }
-
-namespace {
-
-// A ship's hull of three faces: ahead (local +z), to the right (+x) and to
-// the left (-x), each 100 from the centre.
-const Vector3 kHullVertices[] = {
-    {-10, 0, 100}, {10, 0, 100}, {0, 10, 100}, // ahead
-    {100, 0, 10},
-    {100, 0, -10},
-    {100, 10, 0}, // right
-    {-100, 0, -10},
-    {-100, 0, 10},
-    {-100, 10, 0}, // left
-};
-const uint16_t kHullFaces[][3] = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
-int gHullTag;
-
-bool ReadHull(const hx_model* model, MeshView* mesh)
-{
-    if (model != reinterpret_cast<const hx_model*>(&gHullTag))
-        return false;
-    *mesh = {kHullVertices, 9, kHullFaces, 3};
-    return true;
-}
-
-} // namespace
 
 TEST_F(SkyStatementTest, VentTurnsItsPointByTheShipAndLastsForeverWithoutALife)
 {

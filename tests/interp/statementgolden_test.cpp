@@ -37,6 +37,7 @@
 #include "world/responses.h"
 #include "world/shipsystems.h"
 #include "world/universe.h"
+#include "tests/support/three_face_hull.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -134,28 +135,6 @@ void WriteTriangle(const std::filesystem::path& path, float size)
     std::ofstream(path, std::ios::binary) << std::string(bytes.begin(), bytes.end());
 }
 
-// The hull of the fixture's player ship for VENT: a face ahead of it
-// (local +z), one to its right (+x) and one to its left (-x), each 100
-// from its centre.
-const Vector3 kHullVertices[] = {
-    {-10, 0, 100}, {10, 0, 100}, {0, 10, 100}, // ahead
-    {100, 0, 10},
-    {100, 0, -10},
-    {100, 10, 0}, // right
-    {-100, 0, -10},
-    {-100, 0, 10},
-    {-100, 10, 0}, // left
-};
-const uint16_t kHullFaces[][3] = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
-int gHullTag;
-
-bool ReadHull(const hx_model* model, MeshView* mesh)
-{
-    if (model != reinterpret_cast<const hx_model*>(&gHullTag))
-        return false;
-    *mesh = {kHullVertices, 9, kHullFaces, 3};
-    return true;
-}
 
 // Message boxes of the fixture: the ones worth a line of the dump are kept.
 std::vector<std::string> gBoxes;
