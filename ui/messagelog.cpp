@@ -360,11 +360,6 @@ void guiDrawMessageLogWindow(WindowHandle* window)
 void guiDrawMessageLog(int32_t x, int32_t y, int32_t w, int32_t h)
 {
     guiTickMessageLog();
-    guiPaintMessageLog(x, y, w, h);
-}
-
-void guiPaintMessageLog(int32_t x, int32_t y, int32_t w, int32_t h)
-{
     MessageLog& log = gMessageLog;
     if (!log.active || gWindows.hintMode)
         return;

@@ -107,7 +107,5 @@ void guiTickMessageLog();
 // lines that fit in the window's font, then the cursor.
 void guiDrawMessageLogWindow(WindowHandle* window);
 // The log into a rectangle of the main view, over what is there, each
-// character in the font of its style: the frame's typing, then the paint.
+// character in the font of its style (the frame's typing first).
 void guiDrawMessageLog(int32_t x, int32_t y, int32_t w, int32_t h);
-// The paint alone, for a second paint in the same frame.
-void guiPaintMessageLog(int32_t x, int32_t y, int32_t w, int32_t h);

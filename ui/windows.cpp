@@ -263,23 +263,17 @@ void Sweep()
 }
 
 // Once the flight is over the mission's summary stands over the view, and
-// during the debrief its text is typed over it (`typing`: this paint types
-// on; a second paint in the frame does not); true when that is drawn (the
-// rest of the main view's overlays then stay off).
-bool DrawEndOfFlight(WindowHandle* view, bool typing)
+// during the debrief its text is typed over it; true when that is drawn
+// (the rest of the main view's overlays then stay off).
+bool DrawEndOfFlight(WindowHandle* view)
 {
     if (MissionEndState == kMissionInFlight)
         return false;
     guiObjectivesPanelDraw(view, true);
     if (MissionEndState != kMissionDebrief)
         return false;
-    if (gMessageLogTypingPosition < gMessageLogTextLength) {
-        const int32_t x = view->rect[0] + 44, y = view->rect[1] + 30, w = view->width - 48, h = 70;
-        if (typing)
-            guiDrawMessageLog(x, y, w, h);
-        else
-            guiPaintMessageLog(x, y, w, h);
-    }
+    if (gMessageLogTypingPosition < gMessageLogTextLength)
+        guiDrawMessageLog(view->rect[0] + 44, view->rect[1] + 30, view->width - 48, 70);
     return true;
 }
 
@@ -647,10 +641,11 @@ void guiUpdateScreen()
             }
         }
         gWindows.redrawAll = 0;
-        // The station's own windows are drawn over the main view: the end of
-        // the flight is drawn again above them, so that it can be read.
+        // Outside main-view-only mode the main view is a window beneath the
+        // station's own: the end of the flight is drawn above them all, so
+        // that it can be read.
         if (gWindows.mainView && guiWindowRect(gWindows.mainView, nullptr, nullptr))
-            DrawEndOfFlight(gWindows.mainView, false);
+            DrawEndOfFlight(gWindows.mainView);
     }
     Sweep();
 }
@@ -704,7 +699,7 @@ void guiDrawMainView()
         return;
     RenderViewWindow(view);
     const bool typing = gMessageLogTypingPosition < gMessageLogTextLength;
-    if (DrawEndOfFlight(view, true)) {
+    if (DrawEndOfFlight(view)) {
         // The debrief lasts until its text is typed and spoken.
         gDebriefSpeechLength = std::max(0, gDebriefSpeechLength - gFrameClock.frameTicks);
         if (!typing && gDebriefSpeechLength == 0)
