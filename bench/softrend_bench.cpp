@@ -214,11 +214,17 @@ void CompareWithPeer()
 
 // ---- throughput cases ------------------------------------------------------------------
 
-// One frame of the reference scene, clears included, at 8-bit and 565.
+// One frame of the reference scene, clears included, at 8-bit and 565,
+// textures mapped affinely (0) or perspective-correct (1).
 void BM_SceneFrame(benchmark::State& state)
 {
     World& w = TheWorld();
     const uint8_t type = state.range(0) == 8 ? HX_PMT_INDEX_8 : HX_PMT_RGB_565;
+    if (state.range(1))
+        w.scene.material->flags |= HX_MATF_PERSPECTIVE;
+    else
+        w.scene.material->flags &= ~uint32_t(HX_MATF_PERSPECTIVE);
+    HxMaterialUpdate(w.scene.material, 255);
     hx_pixelmap* colour = scene_bench::ScreenOf(type);
     int frame = 0;
     for (auto _ : state) {
@@ -230,7 +236,7 @@ void BM_SceneFrame(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * w.scene.triangles);
     HxPixelmapFree(colour);
 }
-BENCHMARK(BM_SceneFrame)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SceneFrame)->Args({8, 0})->Args({8, 1})->Args({16, 0})->Args({16, 1})->Unit(benchmark::kMillisecond);
 
 // Every vertex of the scene transformed, lit and plotted as a point.
 void BM_VerticesPerSecond(benchmark::State& state)

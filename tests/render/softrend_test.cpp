@@ -113,6 +113,30 @@ TEST_F(Softrend, AJitteredMeshOfSmallAndLargeTrianglesCoversEveryPixelOnce)
                 << x << "," << y;
 }
 
+TEST_F(Softrend, AThinSliverDrawsEveryRowThatHoldsACentreEvenPastRowsThatHoldNone)
+{
+    hx_pixelmap* table;
+    hx_material* counter = Counter(&table);
+    // A strip a quarter of a pixel wide leaning half a pixel a row, cut
+    // into two slivers: on every other row it passes between two pixel
+    // centres, and on the rows between it holds one.
+    const float a = 3.5625f, width = 0.25f, top = 2, bottom = 12;
+    const ScreenPoint p0 = {a + 0.5f * top, top, -10}, p1 = {a + 0.5f * top + width, top, -10},
+                      p2 = {a + 0.5f * bottom + width, bottom, -10}, p3 = {a + 0.5f * bottom, bottom, -10};
+    Place(Mesh("sliver", {p0, p1, p2, p0, p2, p3}, counter, true));
+    hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+    ASSERT_EQ(Render(colour, nullptr), HX_OK);
+    int drawn = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const float cx = float(x) + 0.5f, cy = float(y) + 0.5f, left = a + 0.5f * cy;
+            const bool in = cy >= top && cy < bottom && cx >= left && cx < left + width;
+            drawn += in;
+            ASSERT_EQ(PixelAt(colour, x, y), in ? 1u : 0u) << x << "," << y;
+        }
+    EXPECT_EQ(drawn, 5); // rows 3, 5, 7, 9 and 11
+}
+
 TEST_F(Softrend, ATriangleLargerThanTheScreenCoversItExactlyOnce)
 {
     hx_pixelmap* table;

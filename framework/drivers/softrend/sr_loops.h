@@ -22,6 +22,10 @@ namespace softrend {
 
 inline constexpr int kSubPixel = 16;       // vertex positions snap to 1/16 pixel
 inline constexpr int kPerspectiveRun = 16; // pixels between perspective divisions
+// Triangles whose corners lie at most this far apart on each axis (32
+// pixels, in 28.4) take the small path, where every edge function and
+// fixed-point value fits 32 bits.
+inline constexpr int kSmallSize = 32 * kSubPixel;
 
 // Rounding to the nearest integer (ties to even) without a library call
 // or a branch: adding 1.5 x 2^52 leaves no fraction bits, so the sum is
@@ -45,6 +49,46 @@ inline int32_t Fixed16(double v)
     v = v == v ? std::min(std::max(v, -2147483647.0), 2147483647.0) : -2147483647.0;
     return int32_t(Round(v));
 #endif
+}
+
+// The texel coordinates (u/q, v/q) at two points of a perspective row, in
+// 16.16 (Fixed16 of each quotient), with two divisions for the four.
+struct TexelPair {
+    int32_t u[2], v[2];
+};
+inline TexelPair DivideTexels(double uq0, double vq0, double q0, double uq1, double vq1, double q1)
+{
+    TexelPair t;
+#if defined(__SSE2__)
+    const __m128d q = _mm_set_pd(q1, q0);
+    auto fixed = [](__m128d v, int32_t* out) {
+        const __m128d limited = _mm_min_pd(_mm_max_pd(_mm_mul_pd(v, _mm_set1_pd(65536.0)), _mm_set1_pd(-2147483647.0)),
+                                           _mm_set1_pd(2147483647.0));
+        const __m128i i = _mm_cvtpd_epi32(limited);
+        out[0] = _mm_cvtsi128_si32(i), out[1] = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
+    };
+    fixed(_mm_div_pd(_mm_set_pd(uq1, uq0), q), t.u);
+    fixed(_mm_div_pd(_mm_set_pd(vq1, vq0), q), t.v);
+#else
+    t.u[0] = Fixed16(uq0 / q0), t.v[0] = Fixed16(vq0 / q0), t.u[1] = Fixed16(uq1 / q1), t.v[1] = Fixed16(vq1 / q1);
+#endif
+    return t;
+}
+
+// a / n, cut towards zero as C++ divides, for 1 <= n <= kPerspectiveRun and
+// |a| < 2^33, by a multiplication: the product's error (under 2^-19) and
+// the nudge away from zero (2^-10) never carry a quotient across a whole
+// number, as a fraction of a whole quotient is at least 1/16 from the next.
+inline int64_t DivideByRun(int64_t a, int n)
+{
+    static constexpr auto kInverse = [] {
+        std::array<double, kPerspectiveRun + 1> inverse{};
+        for (int i = 1; i <= kPerspectiveRun; ++i)
+            inverse[size_t(i)] = 1.0 / i;
+        return inverse;
+    }();
+    const double nudge = a < 0 ? -1.0 / 1024 : 1.0 / 1024;
+    return int64_t(double(a) * kInverse[size_t(n)] + nudge);
 }
 
 inline uint16_t Pack(OutKind o, uint32_t r, uint32_t g, uint32_t b)
@@ -79,22 +123,20 @@ struct Shader {
     // A run's values in the pixel loop's own form. Depth rides with the
     // first colour channel in one 64-bit sum: depth in the low half (a
     // span's depths stay within 32 bits, so nothing carries over), the
-    // channel above it; one register and one addition a pixel fewer. v is
+    // channel above it; one register and one addition a pixel fewer. The
+    // second and third channels ride the same way (the third below, as
+    // itself: a level inside the triangle is never negative). v is
     // carried multiplied by the texture's width, in 64 bits, so that its
     // whole part lands on the texel row's first index with no shift a
     // pixel: texel = ((u >> 16) & uMask) + ((v >> 16) & vMask).
     struct Carry {
-        uint64_t zc, v;
+        uint64_t zc, v, c12;
         uint32_t u;
-        int32_t c1, c2, fog;
+        int32_t fog;
         // These values k steps further (in the sums' own wrapping arithmetic).
         Carry After(const Carry& d, uint32_t k) const
         {
-            return {zc + d.zc * k,
-                    v + d.v * k,
-                    u + d.u * k,
-                    int32_t(uint32_t(c1) + uint32_t(d.c1) * k),
-                    int32_t(uint32_t(c2) + uint32_t(d.c2) * k),
+            return {zc + d.zc * k, v + d.v * k, c12 + d.c12 * k, u + d.u * k,
                     int32_t(uint32_t(fog) + uint32_t(d.fog) * k)};
         }
     };
@@ -124,7 +166,7 @@ struct Shader {
         Carry c = {};
         c.zc = (uint64_t(uint32_t(at.c[0])) << 32) + at.z;
         if constexpr (kChannels > 1)
-            c.c1 = at.c[1], c.c2 = at.c[2];
+            c.c12 = (uint64_t(uint32_t(at.c[1])) << 32) + uint64_t(int64_t(at.c[2]));
         if constexpr (T != TexKind::None)
             c.u = uint32_t(at.u), c.v = uint64_t(int64_t(at.v)) << widthShift;
         if constexpr ((FX & kFxFog) != 0)
@@ -138,7 +180,7 @@ struct Shader {
         // the channel above exactly as the sum of the two needs.
         c.zc = (uint64_t(uint32_t(SMOOTH ? d.c[0] : 0)) << 32) + uint64_t(int64_t(d.z));
         if constexpr (!SMOOTH)
-            c.c1 = c.c2 = 0;
+            c.c12 = 0;
         return c;
     }
     void FromCarry(const Carry& c, SpanStart* at) const
@@ -146,7 +188,7 @@ struct Shader {
         at->z = uint32_t(c.zc);
         at->c[0] = int32_t(c.zc >> 32);
         if constexpr (kChannels > 1)
-            at->c[1] = c.c1, at->c[2] = c.c2;
+            at->c[1] = int32_t(c.c12 >> 32), at->c[2] = int32_t(uint32_t(c.c12));
         if constexpr (T != TexKind::None)
             at->u = int32_t(c.u), at->v = int32_t(uint32_t(c.v >> widthShift));
         if constexpr ((FX & kFxFog) != 0)
@@ -166,7 +208,8 @@ struct Shader {
                                               const Carry& d, [[maybe_unused]] uint32_t raise = 0) const
     {
         uint64_t zc = at.zc;
-        [[maybe_unused]] int32_t c1 = at.c1, c2 = at.c2, f = at.fog;
+        [[maybe_unused]] uint64_t c12 = at.c12;
+        [[maybe_unused]] int32_t f = at.fog;
         [[maybe_unused]] uint32_t u = at.u;
         [[maybe_unused]] uint64_t v = at.v;
         [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
@@ -235,11 +278,11 @@ struct Shader {
                 } else {
                     uint32_t r, g, b;
                     if constexpr (T == TexKind::None) {
-                        r = level, g = uint32_t(c1 >> 16), b = uint32_t(c2 >> 16);
+                        r = level, g = uint32_t(c12 >> 48), b = uint32_t(c12) >> 16;
                     } else {
                         r = (((texel >> 16) & 255) * level) >> 8;
-                        g = (((texel >> 8) & 255) * uint32_t(c1 >> 16)) >> 8;
-                        b = ((texel & 255) * uint32_t(c2 >> 16)) >> 8;
+                        g = (((texel >> 8) & 255) * uint32_t(c12 >> 48)) >> 8;
+                        b = ((texel & 255) * (uint32_t(c12) >> 16)) >> 8;
                     }
                     if constexpr ((FX & kFxFog) != 0) {
                         const int32_t w = f >> 16; // 0-256
@@ -266,7 +309,7 @@ struct Shader {
             } while (false);
             zc += d.zc;
             if constexpr (SMOOTH && kChannels > 1)
-                c1 += d.c1, c2 += d.c2;
+                c12 += d.c12;
             if constexpr ((FX & kFxFog) != 0)
                 f += d.fog;
             if constexpr (T != TexKind::None)
@@ -277,7 +320,7 @@ struct Shader {
                     doorColumn -= doorWidth;
             }
         }
-        at.zc = zc, at.c1 = c1, at.c2 = c2, at.fog = f, at.u = u, at.v = v;
+        at.zc = zc, at.c12 = c12, at.fog = f, at.u = u, at.v = v;
     }
 
     // The texel at (u, v) interpolated between the four whose centres lie
@@ -310,7 +353,7 @@ struct Shader {
                                             const Carry& d) const
     {
         if (dither)
-            Dithered(out, depth, y, x, n, at, d);
+            at = Dithered(out, depth, y, x, n, at, d);
         else
             Pixels(out, depth, y, x, n, at, d);
     }
@@ -322,8 +365,10 @@ struct Shader {
     // The colour's threshold is the matrix at (column, row), the map's the
     // matrix at (row, column) for u and at (column, row + 2) for v, so that
     // the three do not move together.
-    [[gnu::noinline]] void Dithered(Pixel* const out, DepthWord* const depth, int y, int x, int n, Carry& at,
-                                    const Carry& d) const
+    // (Values in and out by value: the pixel loop's values stay in
+    // registers on the undithered path.)
+    [[gnu::noinline]] Carry Dithered(Pixel* const out, DepthWord* const depth, int y, int x, int n, const Carry at,
+                                     const Carry d) const
     {
         // A threshold 0-15 as an offset of -0.5 to 0.5 (less 1/32) in 16.16.
         auto offset = [](uint32_t threshold) { return int32_t(threshold * 4096 + 2048) - 32768; };
@@ -350,7 +395,7 @@ struct Shader {
                 Pixels<4>(out, depth, y, x + j, n - j, run, four, (threshold >> 1) | greenRaise << 8);
             }
         }
-        at = at.After(d, uint32_t(n));
+        return at.After(d, uint32_t(n));
     }
 
     // Row y's start in each buffer.
@@ -428,23 +473,82 @@ struct Shader {
                 Clamped(y, x0, x1, at, t.d);
             else
                 Run(y, x0, x1, at, t.d);
+        } else if (!clamps) {
+            Carry c = ToCarry(at);
+            PerspectiveRow(t, y, x0, x1, c, StepsToCarry(t.d), FirstRun(t, y, x0, x1));
         } else {
             Steps d = t.d;
             double uq = t.u.At(x0, y), vq = t.v.At(x0, y), q = t.q.At(x0, y);
-            at.u = Fixed16(uq / q), at.v = Fixed16(vq / q);
             for (int x = x0; x < x1;) {
                 const int end = std::min(x + kPerspectiveRun, x1);
-                const int n = end - x;
-                uq += t.u.dx * n, vq += t.v.dx * n, q += t.q.dx * n;
-                const int32_t uEnd = Fixed16(uq / q), vEnd = Fixed16(vq / q);
-                d.u = (uEnd - at.u) / n, d.v = (vEnd - at.v) / n;
-                if (clamps)
-                    Clamped(y, x, end, at, d);
-                else
-                    Run(y, x, end, at, d);
-                at.u = uEnd, at.v = vEnd; // no drift from the divided steps
+                const PerspectiveRun run = NextRun(t, &uq, &vq, &q, end - x);
+                if (x == x0)
+                    at.u = run.u, at.v = run.v;
+                d.u = run.du, d.v = run.dv;
+                Clamped(y, x, end, at, d);
+                at.u = run.uEnd, at.v = run.vEnd; // no drift from the divided steps
                 x = end;
             }
+        }
+    }
+
+    // A perspective run of n pixels from the planes' values (uq, vq, q),
+    // which are moved on to its end: the texel coordinates at its start
+    // and end divided out of them, and the steps between.
+    struct PerspectiveRun {
+        int32_t u, v, uEnd, vEnd, du, dv;
+    };
+    [[gnu::always_inline]] static PerspectiveRun NextRun(const Triangle& t, double* uq, double* vq, double* q, int n)
+    {
+        const double uqStart = *uq, vqStart = *vq, qStart = *q;
+        *uq += t.u.dx * n, *vq += t.v.dx * n, *q += t.q.dx * n;
+        const TexelPair ends = DivideTexels(uqStart, vqStart, qStart, *uq, *vq, *q);
+        return {ends.u[0],
+                ends.v[0],
+                ends.u[1],
+                ends.v[1],
+                int32_t(DivideByRun(int64_t(ends.u[1]) - ends.u[0], n)),
+                int32_t(DivideByRun(int64_t(ends.v[1]) - ends.v[0], n))};
+    }
+
+    // A perspective row's first run (pixels x0 .. at most x0 +
+    // kPerspectiveRun - 1 of x1) and the planes' values at its end, from
+    // which the rest go on.
+    struct PerspectiveStart {
+        PerspectiveRun run;
+        double uq, vq, q;
+    };
+    [[gnu::always_inline]] static PerspectiveStart FirstRun(const Triangle& t, int y, int x0, int x1)
+    {
+        PerspectiveStart start;
+        start.uq = t.u.At(x0, y), start.vq = t.v.At(x0, y), start.q = t.q.At(x0, y);
+        start.run = NextRun(t, &start.uq, &start.vq, &start.q, std::min(x1 - x0, kPerspectiveRun));
+        return start;
+    }
+
+    // Row for a perspective map that wraps, on the pixel loop's own values
+    // (`c`, left past the row, and `steps`), the texture coordinates and
+    // their steps set run by run from the first (FirstRun's).
+    [[gnu::always_inline]] inline void PerspectiveRow(const Triangle& t, int y, int x0, int x1, Carry& c,
+                                                      const Carry& steps, const PerspectiveStart& start) const
+    {
+        Carry d = steps;
+        double uq = start.uq, vq = start.vq, q = start.q;
+        PerspectiveRun run = start.run;
+        DepthWord* const depth = DepthRow(y);
+        Pixel* const out = ColourRow(y);
+        c.u = uint32_t(run.u), c.v = uint64_t(int64_t(run.v)) << widthShift;
+        for (int x = x0;;) {
+            const int end = std::min(x + kPerspectiveRun, x1);
+            d.u = uint32_t(run.du), d.v = uint64_t(int64_t(run.dv)) << widthShift;
+            Draw(out + end, depth ? depth + end : nullptr, y, x, end - x, c, d);
+            // The next run starts where this one's end was divided, with no
+            // drift from the steps.
+            c.u = uint32_t(run.uEnd), c.v = uint64_t(int64_t(run.vEnd)) << widthShift;
+            x = end;
+            if (x >= x1)
+                break;
+            run = NextRun(t, &uq, &vq, &q, std::min(x + kPerspectiveRun, x1) - x);
         }
     }
 };
@@ -468,6 +572,73 @@ inline void SetPlane(Plane* p, double a0, double a1, double a2, const double* xs
     p->dy = (e2 * (xs[1] - xs[0]) - e1 * (xs[2] - xs[0])) * inverseArea;
     p->a = a0 - p->dx * xs[0] - p->dy * ys[0];
 }
+
+// Two doubles worked on side by side, in one vector register where the
+// processor has them: a small triangle's attribute planes are set up two
+// at a time, with the same operations, in the same order, as one at a
+// time.
+struct Pair {
+#if defined(__SSE2__)
+    __m128d v;
+    explicit Pair(__m128d x) : v(x) {}
+    Pair(double first, double second) : v(_mm_set_pd(second, first)) {}
+    static Pair Both(double x) { return Pair(_mm_set1_pd(x)); }
+    friend Pair operator+(Pair a, Pair b) { return Pair(_mm_add_pd(a.v, b.v)); }
+    friend Pair operator-(Pair a, Pair b) { return Pair(_mm_sub_pd(a.v, b.v)); }
+    friend Pair operator*(Pair a, Pair b) { return Pair(_mm_mul_pd(a.v, b.v)); }
+    double First() const { return _mm_cvtsd_f64(v); }
+    double Second() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
+    // Each value times `scale`, held within +-`limit` (a NaN at -limit),
+    // rounded to the nearest whole number (ties to even) as Round does:
+    // for |value| < 2^51 adding 1.5 x 2^52 leaves it in the sum's low bits.
+    void Whole(Pair scale, Pair limit, int64_t* first, int64_t* second) const
+    {
+        const __m128d magic = _mm_set1_pd(6755399441055744.0);
+        const __m128d low = _mm_sub_pd(_mm_setzero_pd(), limit.v);
+        const __m128d held = _mm_min_pd(_mm_max_pd(_mm_mul_pd(v, scale.v), low), limit.v);
+        const __m128i bits = _mm_sub_epi64(_mm_castpd_si128(_mm_add_pd(held, magic)), _mm_castpd_si128(magic));
+        alignas(16) int64_t out[2];
+        _mm_store_si128(reinterpret_cast<__m128i*>(out), bits);
+        *first = out[0], *second = out[1];
+    }
+#else
+    double a, b;
+    Pair(double first, double second) : a(first), b(second) {}
+    static Pair Both(double x) { return Pair(x, x); }
+    friend Pair operator+(Pair x, Pair y) { return Pair(x.a + y.a, x.b + y.b); }
+    friend Pair operator-(Pair x, Pair y) { return Pair(x.a - y.a, x.b - y.b); }
+    friend Pair operator*(Pair x, Pair y) { return Pair(x.a * y.a, x.b * y.b); }
+    double First() const { return a; }
+    double Second() const { return b; }
+    void Whole(Pair scale, Pair limit, int64_t* first, int64_t* second) const
+    {
+        auto whole = [](double x, double l) { return Round(x == x ? std::min(std::max(x, -l), l) : -l); };
+        *first = whole(a * scale.a, limit.a), *second = whole(b * scale.b, limit.b);
+    }
+#endif
+};
+
+// The planes of two attributes over a triangle's pixel centres (as
+// SetPlane, corners at xs, ys), each attribute's corner values in a pair.
+struct PlanePair {
+    Pair a, dx, dy;
+};
+struct PlaneGeometry {
+    Pair x0, y0, x10, x20, y10, y20, inverseArea;
+    PlaneGeometry(const double* xs, const double* ys, double inverse)
+        : x0(Pair::Both(xs[0])), y0(Pair::Both(ys[0])), x10(Pair::Both(xs[1] - xs[0])),
+          x20(Pair::Both(xs[2] - xs[0])), y10(Pair::Both(ys[1] - ys[0])), y20(Pair::Both(ys[2] - ys[0])),
+          inverseArea(Pair::Both(inverse))
+    {
+    }
+    PlanePair Planes(Pair a0, Pair a1, Pair a2) const
+    {
+        const Pair e1 = a1 - a0, e2 = a2 - a0;
+        const Pair dx = (e1 * y20 - e2 * y10) * inverseArea;
+        const Pair dy = (e2 * x10 - e1 * x20) * inverseArea;
+        return {a0 - dx * x0 - dy * y0, dx, dy};
+    }
+};
 
 inline void AddBounds(BoundsPart* b, int y, int x0, int x1)
 {
@@ -588,77 +759,96 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
     SpanStart row = {};
     Steps down = {};
     t.d = {};
-    auto fixed = [&](Plane* plane, double a0, double a1, double a2, int32_t* value, int32_t* dx, int32_t* dy) {
-        SetPlane(plane, a0, a1, a2, xs, ys, inverseArea);
-        *value = Fixed16(plane->a), *dx = Fixed16(plane->dx), *dy = Fixed16(plane->dy);
+    const PlaneGeometry planes(xs, ys, inverseArea);
+    // Fixed-point values and steps of a pair of planes: scaled to 16.16,
+    // or as they are for depth.
+    const Pair fixedScale = Pair::Both(65536.0), fixedLimit = Pair::Both(2147483647.0);
+    auto fixed = [&](const PlanePair& pl, Pair scale, Pair limit, int64_t* value, int64_t* dx, int64_t* dy) {
+        pl.a.Whole(scale, limit, &value[0], &value[1]);
+        pl.dx.Whole(scale, limit, &dx[0], &dx[1]);
+        pl.dy.Whole(scale, limit, &dy[0], &dy[1]);
     };
-    SetPlane(&t.z, va.z, vb.z, vc.z, xs, ys, inverseArea);
-    row.z = uint32_t(Round(t.z.a)), t.d.z = int32_t(Round(t.z.dx)), down.z = int32_t(Round(t.z.dy));
-    for (int i = 0; i < kChannels; ++i) {
-        if constexpr (SMOOTH)
-            fixed(&t.c[i], va.c[i], vb.c[i], vc.c[i], &row.c[i], &t.d.c[i], &down.c[i]);
-        else
-            row.c[i] = Fixed16(va.c[i]);
+    // A flat face's colour is its first corner's: a plane with no slope.
+    auto colour = [&](const ScreenVertex& v, int i) { return SMOOTH ? v.c[i] : va.c[i]; };
+    int64_t value[2], dx[2], dy[2];
+    // Depth, as it is, with the first channel.
+    fixed(planes.Planes(Pair(va.z, va.c[0]), Pair(vb.z, colour(vb, 0)), Pair(vc.z, colour(vc, 0))),
+          Pair(1.0, 65536.0), Pair(1125899906842624.0, 2147483647.0), value, dx, dy);
+    const int64_t rowZ = value[0];
+    t.d.z = int32_t(dx[0]), down.z = int32_t(dy[0]);
+    row.c[0] = int32_t(value[1]), t.d.c[0] = int32_t(dx[1]), down.c[0] = int32_t(dy[1]);
+    if constexpr (kChannels > 1) {
+        fixed(planes.Planes(Pair(va.c[1], va.c[2]), Pair(colour(vb, 1), colour(vb, 2)),
+                            Pair(colour(vc, 1), colour(vc, 2))),
+              fixedScale, fixedLimit, value, dx, dy);
+        row.c[1] = int32_t(value[0]), t.d.c[1] = int32_t(dx[0]), down.c[1] = int32_t(dy[0]);
+        row.c[2] = int32_t(value[1]), t.d.c[2] = int32_t(dx[1]), down.c[2] = int32_t(dy[1]);
     }
     if constexpr (T == TexKind::Affine) {
-        fixed(&t.u, va.u, vb.u, vc.u, &row.u, &t.d.u, &down.u);
-        fixed(&t.v, va.v, vb.v, vc.v, &row.v, &t.d.v, &down.v);
+        fixed(planes.Planes(Pair(va.u, va.v), Pair(vb.u, vb.v), Pair(vc.u, vc.v)), fixedScale, fixedLimit, value, dx,
+              dy);
+        row.u = int32_t(value[0]), t.d.u = int32_t(dx[0]), down.u = int32_t(dy[0]);
+        row.v = int32_t(value[1]), t.d.v = int32_t(dx[1]), down.v = int32_t(dy[1]);
     }
     if constexpr (T == TexKind::Perspective) {
         // The rows divide from the planes themselves, in screen terms.
-        auto plane = [&](Plane* pl, double a0, double a1, double a2) {
-            SetPlane(pl, a0, a1, a2, xs, ys, inverseArea);
-            pl->a -= pl->dx * x0 + pl->dy * y0;
-        };
-        plane(&t.u, va.u, vb.u, vc.u);
-        plane(&t.v, va.v, vb.v, vc.v);
-        plane(&t.q, va.q, vb.q, vc.q);
+        const PlanePair uv = planes.Planes(Pair(va.u, va.v), Pair(vb.u, vb.v), Pair(vc.u, vc.v));
+        const PlanePair q = planes.Planes(Pair(va.q, 0.0), Pair(vb.q, 0.0), Pair(vc.q, 0.0));
+        const Pair a = uv.a - (uv.dx * Pair::Both(x0) + uv.dy * Pair::Both(y0));
+        t.u = {a.First(), uv.dx.First(), uv.dy.First()};
+        t.v = {a.Second(), uv.dx.Second(), uv.dy.Second()};
+        t.q = {q.a.First() - (q.dx.First() * x0 + q.dy.First() * y0), q.dx.First(), q.dy.First()};
     }
-    if constexpr ((FX & kFxFog) != 0)
-        fixed(&t.fog, va.fog, vb.fog, vc.fog, &row.fog, &t.d.fog, &down.fog);
+    if constexpr ((FX & kFxFog) != 0) {
+        fixed(planes.Planes(Pair(va.fog, 0.0), Pair(vb.fog, 0.0), Pair(vc.fog, 0.0)), fixedScale, fixedLimit, value,
+              dx, dy);
+        row.fog = int32_t(value[0]), t.d.fog = int32_t(dx[0]), down.fog = int32_t(dy[0]);
+    }
 
+    // The values at the box's left column, row by row, in the pixel
+    // loop's own form, and their steps along a row and down one. Depth is
+    // carried as it is, not cut to 32 bits, so that its sum with the level
+    // above it holds at every pixel: at the centres inside, where a run
+    // starts, it lies within 32 bits again.
     const auto steps = shader.StepsToCarry(t.d);
+    auto rowAt = shader.ToCarry(row);
+    rowAt.zc = (uint64_t(uint32_t(row.c[0])) << 32) + uint64_t(rowZ);
+    const auto rowDown = shader.StepsToCarry(down);
     EdgeRows edges(e, ex, ey);
     const int n = x1 - x0 + 1; // at most 33 columns
     const uint64_t columns = (uint64_t(1) << n) - 1;
     // The drawn rows and the union of their runs, for the bounds.
     int top = -1, bottom = -1;
     uint64_t drawnColumns = 0;
-    for (int y = y0; y <= y1; ++y) {
+    // Every row of the box is looked at: a convex shape's centres in a row
+    // are one run, but its rows with centres need not be one block (a thin
+    // sliver can pass between the centres of a row and hold some in the
+    // rows on either side).
+    for (int y = y0; y <= y1; ++y, edges.Down(), rowAt = rowAt.After(rowDown, 1)) {
         const uint64_t inside = edges.Inside(n) & columns;
-        if (inside) {
-            if (top < 0)
-                top = y;
-            bottom = y;
-            drawnColumns |= inside;
-            // A convex shape's centres in a row are one run.
-            const int first = std::countr_zero(inside), end = std::bit_width(inside);
-            SpanStart at = row;
-            at.z = row.z + uint32_t(t.d.z) * uint32_t(first);
-            for (int i = 0; i < kChannels; ++i)
-                at.c[i] = int32_t(uint32_t(row.c[i]) + uint32_t(t.d.c[i]) * uint32_t(first));
-            at.u = int32_t(uint32_t(row.u) + uint32_t(t.d.u) * uint32_t(first));
-            at.v = int32_t(uint32_t(row.v) + uint32_t(t.d.v) * uint32_t(first));
-            at.fog = int32_t(uint32_t(row.fog) + uint32_t(t.d.fog) * uint32_t(first));
-            if (T != TexKind::Perspective && !shader.clamps) {
-                // Straight into the pixel loop.
-                auto values = shader.ToCarry(at);
+        if (!inside)
+            continue;
+        if (top < 0)
+            top = y;
+        bottom = y;
+        drawnColumns |= inside;
+        const int first = std::countr_zero(inside), end = std::bit_width(inside);
+        auto values = rowAt.After(steps, uint32_t(first));
+        if (!shader.clamps) {
+            // Straight into the pixel loop.
+            if constexpr (T == TexKind::Perspective) {
+                shader.PerspectiveRow(t, y, x0 + first, x0 + end, values, steps,
+                                      shader.FirstRun(t, y, x0 + first, x0 + end));
+            } else {
                 auto* depth = shader.DepthRow(y);
                 shader.Draw(shader.ColourRow(y) + x0 + end, depth ? depth + x0 + end : nullptr, y, x0 + first,
                             end - first, values, steps);
-            } else {
-                shader.Row(t, y, x0 + first, x0 + end, at);
             }
-        } else if (top >= 0) {
-            break; // the rows after the shape's last are empty
+        } else {
+            SpanStart at = {};
+            shader.FromCarry(values, &at);
+            shader.Row(t, y, x0 + first, x0 + end, at);
         }
-        edges.Down();
-        row.z += uint32_t(down.z);
-        for (int i = 0; i < kChannels; ++i)
-            row.c[i] = int32_t(uint32_t(row.c[i]) + uint32_t(down.c[i]));
-        row.u = int32_t(uint32_t(row.u) + uint32_t(down.u));
-        row.v = int32_t(uint32_t(row.v) + uint32_t(down.v));
-        row.fog = int32_t(uint32_t(row.fog) + uint32_t(down.fog));
     }
     if (s.bounds && top >= 0) {
         AddBounds(s.bounds, top, x0 + std::countr_zero(drawnColumns), x0 + std::bit_width(drawnColumns));

@@ -164,11 +164,6 @@ struct Walks {
 };
 
 
-// Triangles whose corners lie at most this far apart on each axis (32
-// pixels, in 28.4) take the small path, where every edge function and
-// fixed-point value fits 32 bits.
-constexpr int64_t kSmallSize = 32 * kSubPixel;
-
 } // namespace
 
 void SelectLoops(DrawSetup* s)
