@@ -669,7 +669,9 @@ struct EdgeRows {
         auto four = [](__m128i a, __m128i b, __m128i c) {
             return uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(_mm_or_si128(a, b), c))) & 15);
         };
-        if (n <= 16) { // most boxes: no loop
+        if (n <= 4) // half the boxes
+            return four(e[0], e[1], e[2]);
+        if (n <= 16) { // most others: no loop
             const __m128i a1 = _mm_add_epi32(e[0], across[0]), b1 = _mm_add_epi32(e[1], across[1]),
                           c1 = _mm_add_epi32(e[2], across[2]);
             const uint64_t eight = four(e[0], e[1], e[2]) | four(a1, b1, c1) << 4;
