@@ -26,19 +26,17 @@
 namespace {
 
 // The emitter settings of each effect.
-using Effect = EmitterSettings;
-
 // clang-format off
-constexpr Effect kMinorExplosion   = {2, 0x12,     100,  150, 100, 2000,    900, 180};
-constexpr Effect kThermalExplosion = {2, 0x12,     100,  150, 100, 2000,    900, 180};
-constexpr Effect kHullRupture      = {2, 0x812,    0,    180, 150, 0,       120, 10};
-constexpr Effect kDebrisSparks     = {2, 0x8812,   0,    220, 150, 10000,   180, 5};
-constexpr Effect kColouredBurst    = {2, 0x12,     250,  200, 700, 15000,   600, 360};
-constexpr Effect kDestructionBurst = {0, 0x180012, 1120, 250, 200, 0,       650, 360};
-constexpr Effect kChainBurst       = {2, 0x212,    250,  120, 700, 0,       600, 360};
-constexpr Effect kArrivalSweep     = {0, 0x4000,   150,  250, 700, 15000,   600, 360};
-constexpr Effect kDepartureSweep   = {0, 0x4000,   75,   250, 700, -15000,  600, 360};
-constexpr Effect kLdsGlow          = {2, 0xA12,    250,  220, 250, -32000,  150, 45};
+constexpr EmitterSettings kMinorExplosion   = {2, 0x12,     100,  150, 100, 2000,    900, 180};
+constexpr EmitterSettings kThermalExplosion = {2, 0x12,     100,  150, 100, 2000,    900, 180};
+constexpr EmitterSettings kHullRupture      = {2, 0x812,    0,    180, 150, 0,       120, 10};
+constexpr EmitterSettings kDebrisSparks     = {2, 0x8812,   0,    220, 150, 10000,   180, 5};
+constexpr EmitterSettings kColouredBurst    = {2, 0x12,     250,  200, 700, 15000,   600, 360};
+constexpr EmitterSettings kDestructionBurst = {0, 0x180012, 1120, 250, 200, 0,       650, 360};
+constexpr EmitterSettings kChainBurst       = {2, 0x212,    250,  120, 700, 0,       600, 360};
+constexpr EmitterSettings kArrivalSweep     = {0, 0x4000,   150,  250, 700, 15000,   600, 360};
+constexpr EmitterSettings kDepartureSweep   = {0, 0x4000,   75,   250, 700, -15000,  600, 360};
+constexpr EmitterSettings kLdsGlow          = {2, 0xA12,    250,  220, 250, -32000,  150, 45};
 
 constexpr int32_t kYellowRupture[5][3] = {{45, 45, 0}, {100, 100, 0}, {200, 200, 0}, {255, 255, 0}, {255, 255, 255}};
 constexpr int32_t kRedRupture[5][3] = {{100, 0, 0}, {200, 0, 0}, {225, 0, 0}, {255, 0, 0}, {255, 255, 255}};
@@ -53,14 +51,10 @@ constexpr int32_t kChainEndDelay = 500; // hundredths before the wreck goes
 constexpr int32_t kDestructionLight = 120;
 constexpr int32_t kNearFlash = 150;
 
-TDP* Attach(SceneItem* item, const Matrix4* frame, const Effect& e, int32_t life, int32_t count, float speed)
+// An effect with its own life, count and speed in place of the settings'.
+TDP* Attach(SceneItem* item, const Matrix4* frame, const EmitterSettings& e, int32_t life, int32_t count, float speed)
 {
     return AttachParticleEmitter(item, frame, e.type, e.flags, life, count, e.pointLife, speed, e.rate, e.spread);
-}
-
-TDP* Attach(SceneItem* item, const Matrix4* frame, const Effect& e)
-{
-    return AttachParticleEmitter(item, frame, e);
 }
 
 ParticleEmitter* EmitterOf(TDP* tdp)
@@ -114,13 +108,13 @@ void PlayAt(const SceneItem* item, int32_t sound, int32_t spread)
 }
 
 // The sweep of an arrival or departure, with its sound and flash.
-TDP* Sweep(SceneItem* item, const Effect& e)
+TDP* Sweep(SceneItem* item, const EmitterSettings& e)
 {
     if (!item || !item->sim)
         return nullptr;
     PlayAt(item, kSoundSweep, 0);
     FlashNearObject(item);
-    return Attach(item, nullptr, e);
+    return AttachParticleEmitter(item, nullptr, e);
 }
 
 } // namespace
@@ -134,7 +128,7 @@ void AddMinorExplosion(SceneItem* item, int32_t firstColourBits, int32_t secondC
     if (!item || !item->sim)
         return;
     const Matrix4 frame = HitFrame(item, *hitPoint);
-    ParticleEmitter* e = EmitterOf(Attach(item, &frame, kMinorExplosion));
+    ParticleEmitter* e = EmitterOf(AttachParticleEmitter(item, &frame, kMinorExplosion));
     if (!e || !gRampLookup)
         return;
     int32_t first[3];
@@ -153,7 +147,7 @@ TDP* AddThermalExplosion(SceneItem* item, const Vector3* hitPoint)
     if (!item || !item->sim)
         return nullptr;
     const Matrix4 frame = HitFrame(item, *hitPoint);
-    return Attach(item, &frame, kThermalExplosion); // the default yellow ramp
+    return AttachParticleEmitter(item, &frame, kThermalExplosion); // the default yellow ramp
 }
 
 void AddHullRupture(SceneItem* item, int32_t yellow, int32_t, const Vector3* hitPoint, int32_t life)
@@ -206,7 +200,7 @@ void AddDebrisSparks(SceneItem* item, int32_t life)
 
 void AddColouredExplosion(SceneItem* item, int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2)
 {
-    ParticleEmitter* e = EmitterOf(Attach(item, nullptr, kColouredBurst));
+    ParticleEmitter* e = EmitterOf(AttachParticleEmitter(item, nullptr, kColouredBurst));
     if (e && gRampLookup)
         BuildColourRamp(gRampLookup, e->ramp, r1, g1, b1, r2, g2, b2);
 }
@@ -331,7 +325,7 @@ TDP* AddDepartureFlash(SceneItem* item)
 
 void AddLdsEffect(SceneItem* item)
 {
-    ParticleEmitter* e = EmitterOf(Attach(item, nullptr, kLdsGlow));
+    ParticleEmitter* e = EmitterOf(AttachParticleEmitter(item, nullptr, kLdsGlow));
     if (!e)
         return;
     // New points start on a sphere of a quarter of the radius and fall in.
