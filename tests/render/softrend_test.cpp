@@ -360,11 +360,14 @@ TEST_F(Softrend, TheScreenRectangleOfAModelIsTheBoundingBoxOfItsDrawnPixels)
 {
     ASSERT_EQ(HxZbSetRenderBoundsCallback(KeepRectangle), nullptr);
     hx_material* m = HxMaterialAdd(Material("white", 0xFFFFFF, 0));
-    // A triangle drawn by edge walking, and a fan of small ones drawn from
-    // their boxes.
+    // A triangle drawn by edge walking, a fan of small ones drawn from
+    // their boxes row by row, and tiny ones (boxes up to eight columns
+    // wide, a short one and a tall one) drawn from one mask of their box.
     const std::vector<std::vector<ScreenPoint>> shapes = {
         {{7.3f, 11.6f, -10}, {50.2f, 3.9f, -10}, {21.7f, 39.4f, -10}},
         {{20.2f, 20.7f, -10}, {31.6f, 9.1f, -10}, {37.4f, 24.3f, -10}, {20.2f, 20.7f, -10}, {37.4f, 24.3f, -10}, {26.9f, 33.8f, -10}},
+        {{30.3f, 30.6f, -10}, {37.2f, 31.1f, -10}, {33.1f, 35.9f, -10}, {30.3f, 30.6f, -10}, {33.1f, 35.9f, -10}, {29.6f, 34.2f, -10}},
+        {{10.4f, 10.2f, -10}, {13.9f, 10.8f, -10}, {11.2f, 24.7f, -10}},
     };
     for (size_t shape = 0; shape < shapes.size(); ++shape) {
         hx_actor* placed = Place(Mesh("slanted", shapes[shape], m));

@@ -145,7 +145,7 @@ struct Shader {
     // The set-up's fields the loops read, in the shader itself: the pixel
     // writes (bytes, which may alias anything) would otherwise make the
     // compiler reload them from the set-up at every pixel.
-    const bool clamps, dither, jitter;
+    const bool clamps, dither, jitter; // clamps: the texture (if any) stops at its edges
     const int widthShift;
     const uint32_t uMask;
     const uint64_t vMask; // the texel rows' whole parts in v x width
@@ -153,7 +153,7 @@ struct Shader {
     const uint32_t* const texRgb;
     const uint8_t* const shade;
     explicit Shader(const DrawSetup& setup)
-        : s(setup), clamps(Clamps(setup)), dither(setup.ditherColour || (setup.ditherMap && T != TexKind::None)),
+        : s(setup), clamps(T != TexKind::None && Clamps(setup)), dither(setup.ditherColour || (setup.ditherMap && T != TexKind::None)),
           jitter(setup.ditherMap && T != TexKind::None), widthShift(setup.texWidthShift),
           uMask(uint32_t(1 << setup.texWidthShift) - 1),
           vMask(uint64_t((1 << setup.texHeightShift) - 1) << setup.texWidthShift), texIndex(setup.texIndex),
@@ -195,13 +195,116 @@ struct Shader {
             at->fog = c.fog;
     }
 
+    // What a pixel reads of the set-up, apart from the texture, taken
+    // into locals once a loop: the pixel writes (bytes, which may alias
+    // anything) would otherwise make the compiler reload it at every pixel.
+    struct PixelSetup {
+        const uint8_t* fogTable;
+        const uint8_t* blend;
+        int indexBase;
+        uint32_t alpha, fogR, fogG, fogB;
+        explicit PixelSetup(const DrawSetup& s)
+            : fogTable(s.fogTable), blend(s.blend), indexBase(s.indexBase), alpha(uint32_t(s.alpha)),
+              fogR(s.fogColour >> 16), fogG((s.fogColour >> 8) & 255), fogB(s.fogColour & 255)
+        {
+        }
+    };
+
+    // One pixel, at `out` and `depth`, from its values (depth and the
+    // first channel `zc`, the other two `c12`, fog `f`, texture u and v x
+    // width); left as it is where the depth test or z-transparency turn it
+    // away. RAISE: each 16-bit channel is first raised by its dither
+    // offset (`raise`: red and blue in the low byte, green above) before it
+    // loses its low bits.
+    template <bool RAISE = false>
+    [[gnu::always_inline]] inline void Dot(Pixel* const out, [[maybe_unused]] DepthWord* const depth,
+                                           const PixelSetup& ps, uint64_t zc, [[maybe_unused]] uint64_t c12,
+                                           [[maybe_unused]] int32_t f, [[maybe_unused]] uint32_t u,
+                                           [[maybe_unused]] uint64_t v, [[maybe_unused]] uint32_t raise = 0) const
+    {
+        const uint32_t z = uint32_t(zc);
+        if constexpr (D == DepthKind::D16) {
+            if (!(uint16_t(z >> 16) < *depth))
+                return;
+        }
+        if constexpr (D == DepthKind::D32) {
+            if (!(z < *depth))
+                return;
+        }
+        [[maybe_unused]] uint32_t texel = 0;
+        if constexpr (LINEAR) {
+            if constexpr (ZT) {
+                if (texRgb[size_t((u >> 16) & uMask) + size_t((v >> 16) & vMask)] & 0x1000000)
+                    return;
+            }
+            texel = Bilinear(u, v);
+        } else if constexpr (T != TexKind::None) {
+            const size_t texelAt = size_t((u >> 16) & uMask) + size_t((v >> 16) & vMask);
+            if constexpr (O == OutKind::Index8) {
+                texel = texIndex[texelAt];
+                if constexpr (ZT) {
+                    if (texel == 0)
+                        return;
+                }
+            } else {
+                texel = texRgb[texelAt];
+                if constexpr (ZT) {
+                    if (texel & 0x1000000)
+                        return;
+                }
+            }
+        }
+        // The first channel's whole part (a level is never negative).
+        const uint32_t level = uint32_t(zc >> 48);
+        if constexpr (O == OutKind::Index8) {
+            uint32_t index;
+            if constexpr (T == TexKind::None)
+                index = (uint32_t(ps.indexBase) + level) & 255;
+            else
+                index = shade[(size_t(level) << 8) + texel];
+            if constexpr ((FX & kFxFog) != 0)
+                index = ps.fogTable[((f >> 16) << 8) + index];
+            if constexpr ((FX & kFxBlend) != 0)
+                index = ps.blend[(index << 8) + *out];
+            *out = uint8_t(index);
+        } else {
+            uint32_t r, g, b;
+            if constexpr (T == TexKind::None) {
+                r = level, g = uint32_t(c12 >> 48), b = uint32_t(c12) >> 16;
+            } else {
+                r = (((texel >> 16) & 255) * level) >> 8;
+                g = (((texel >> 8) & 255) * uint32_t(c12 >> 48)) >> 8;
+                b = ((texel & 255) * (uint32_t(c12) >> 16)) >> 8;
+            }
+            if constexpr ((FX & kFxFog) != 0) {
+                const int32_t w = f >> 16; // 0-256
+                r = uint32_t(int32_t(r) + (((int32_t(ps.fogR) - int32_t(r)) * w) >> 8));
+                g = uint32_t(int32_t(g) + (((int32_t(ps.fogG) - int32_t(g)) * w) >> 8));
+                b = uint32_t(int32_t(b) + (((int32_t(ps.fogB) - int32_t(b)) * w) >> 8));
+            }
+            if constexpr ((FX & kFxBlend) != 0) {
+                uint32_t dr, dg, db;
+                Unpack(O, *out, &dr, &dg, &db);
+                const uint32_t a = ps.alpha, ia = 256 - a;
+                r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
+            }
+            if constexpr (RAISE) {
+                r = std::min(r + (raise & 255), 255u), b = std::min(b + (raise & 255), 255u);
+                g = std::min(g + (raise >> 8), 255u);
+            }
+            *out = Pack(O, r, g, b);
+        }
+        if constexpr (D == DepthKind::D16)
+            *depth = uint16_t(z >> 16);
+        if constexpr (D == DepthKind::D32)
+            *depth = z;
+    }
+
     // The pixel loop: the n pixels before `out` and `depth` (row y's,
     // column x + n the first past them) from the values `at`, left past
     // them. Texture coordinates wrap here; clamped maps go through Clamped.
     // STRIDE 4 draws every fourth pixel (one of the four interleaved runs
-    // of Dithered), each 16-bit channel raised by its dither offset
-    // (`raise`: red and blue in the low byte, green above) before it loses
-    // its low bits.
+    // of Dithered), each 16-bit channel raised by `raise` (see Dot).
     template <int STRIDE = 1>
     [[gnu::always_inline]] inline void Pixels(Pixel* const out, [[maybe_unused]] DepthWord* const depth,
                                               [[maybe_unused]] int y, [[maybe_unused]] int x, int n, Carry& at,
@@ -212,101 +315,16 @@ struct Shader {
         [[maybe_unused]] int32_t f = at.fog;
         [[maybe_unused]] uint32_t u = at.u;
         [[maybe_unused]] uint64_t v = at.v;
-        [[maybe_unused]] const uint8_t* const fogTable = s.fogTable;
-        [[maybe_unused]] const uint8_t* const blend = s.blend;
-        [[maybe_unused]] const int indexBase = s.indexBase;
-        [[maybe_unused]] const uint32_t alpha = uint32_t(s.alpha);
+        const PixelSetup ps(s);
         [[maybe_unused]] const int doorWidth = s.doorWidth;
-        [[maybe_unused]] const uint32_t fogR = s.fogColour >> 16, fogG = (s.fogColour >> 8) & 255,
-                                        fogB = s.fogColour & 255;
         [[maybe_unused]] const uint8_t* doorRow =
             (FX & kFxDoor) ? s.door + (y % s.doorHeight) * s.doorWidth : nullptr;
         // The door's column, followed without a division a pixel.
         [[maybe_unused]] int doorColumn = (FX & kFxDoor) ? x % doorWidth : 0;
 
         for (intptr_t i = -intptr_t(n); i < 0; i += STRIDE) {
-            do {
-                const uint32_t z = uint32_t(zc);
-                if constexpr ((FX & kFxDoor) != 0) {
-                    if (!doorRow[doorColumn])
-                        break;
-                }
-                if constexpr (D == DepthKind::D16) {
-                    if (!(uint16_t(z >> 16) < depth[i]))
-                        break;
-                }
-                if constexpr (D == DepthKind::D32) {
-                    if (!(z < depth[i]))
-                        break;
-                }
-                [[maybe_unused]] uint32_t texel = 0;
-                if constexpr (LINEAR) {
-                    if constexpr (ZT) {
-                        if (texRgb[size_t((u >> 16) & uMask) + size_t((v >> 16) & vMask)] & 0x1000000)
-                            break;
-                    }
-                    texel = Bilinear(u, v);
-                } else if constexpr (T != TexKind::None) {
-                    const size_t texelAt = size_t((u >> 16) & uMask) + size_t((v >> 16) & vMask);
-                    if constexpr (O == OutKind::Index8) {
-                        texel = texIndex[texelAt];
-                        if constexpr (ZT) {
-                            if (texel == 0)
-                                break;
-                        }
-                    } else {
-                        texel = texRgb[texelAt];
-                        if constexpr (ZT) {
-                            if (texel & 0x1000000)
-                                break;
-                        }
-                    }
-                }
-                // The first channel's whole part (a level is never negative).
-                const uint32_t level = uint32_t(zc >> 48);
-                if constexpr (O == OutKind::Index8) {
-                    uint32_t index;
-                    if constexpr (T == TexKind::None)
-                        index = (uint32_t(indexBase) + level) & 255;
-                    else
-                        index = shade[(size_t(level) << 8) + texel];
-                    if constexpr ((FX & kFxFog) != 0)
-                        index = fogTable[((f >> 16) << 8) + index];
-                    if constexpr ((FX & kFxBlend) != 0)
-                        index = blend[(index << 8) + out[i]];
-                    out[i] = uint8_t(index);
-                } else {
-                    uint32_t r, g, b;
-                    if constexpr (T == TexKind::None) {
-                        r = level, g = uint32_t(c12 >> 48), b = uint32_t(c12) >> 16;
-                    } else {
-                        r = (((texel >> 16) & 255) * level) >> 8;
-                        g = (((texel >> 8) & 255) * uint32_t(c12 >> 48)) >> 8;
-                        b = ((texel & 255) * (uint32_t(c12) >> 16)) >> 8;
-                    }
-                    if constexpr ((FX & kFxFog) != 0) {
-                        const int32_t w = f >> 16; // 0-256
-                        r = uint32_t(int32_t(r) + (((int32_t(fogR) - int32_t(r)) * w) >> 8));
-                        g = uint32_t(int32_t(g) + (((int32_t(fogG) - int32_t(g)) * w) >> 8));
-                        b = uint32_t(int32_t(b) + (((int32_t(fogB) - int32_t(b)) * w) >> 8));
-                    }
-                    if constexpr ((FX & kFxBlend) != 0) {
-                        uint32_t dr, dg, db;
-                        Unpack(O, out[i], &dr, &dg, &db);
-                        const uint32_t a = alpha, ia = 256 - a;
-                        r = (r * a + dr * ia) >> 8, g = (g * a + dg * ia) >> 8, b = (b * a + db * ia) >> 8;
-                    }
-                    if constexpr (STRIDE != 1) {
-                        r = std::min(r + (raise & 255), 255u), b = std::min(b + (raise & 255), 255u);
-                        g = std::min(g + (raise >> 8), 255u);
-                    }
-                    out[i] = Pack(O, r, g, b);
-                }
-                if constexpr (D == DepthKind::D16)
-                    depth[i] = uint16_t(z >> 16);
-                if constexpr (D == DepthKind::D32)
-                    depth[i] = z;
-            } while (false);
+            if ((FX & kFxDoor) == 0 || doorRow[doorColumn])
+                Dot<STRIDE != 1>(out + i, D == DepthKind::None ? nullptr : depth + i, ps, zc, c12, f, u, v, raise);
             zc += d.zc;
             if constexpr (SMOOTH && kChannels > 1)
                 c12 += d.c12;
@@ -697,6 +715,41 @@ struct EdgeRows {
         for (int i = 0; i < 3; ++i)
             e[i] = _mm_add_epi32(e[i], down[i]);
     }
+    // The centres inside in the first ROWS rows and COLS (4 or 8) columns
+    // of the box, from here: bit COLS x row + column. No branch: the signs
+    // of the rows' edge functions are packed down to bytes (saturation
+    // keeps each sign) and taken 16 at a time.
+    template <int COLS, int ROWS>
+    uint64_t Block() const
+    {
+        static_assert((COLS == 4 || COLS == 8) && COLS * ROWS <= 64 && COLS * ROWS % 16 == 0);
+        // A negative function among the three: the four centres from `a` outside.
+        auto outside = [](const __m128i* a) { return _mm_or_si128(_mm_or_si128(a[0], a[1]), a[2]); };
+        __m128i row[3] = {e[0], e[1], e[2]}, signs[ROWS];
+        for (int r = 0; r < ROWS; ++r) {
+            if constexpr (COLS == 4) {
+                signs[r] = outside(row);
+            } else {
+                const __m128i right[3] = {_mm_add_epi32(row[0], across[0]), _mm_add_epi32(row[1], across[1]),
+                                          _mm_add_epi32(row[2], across[2])};
+                signs[r] = _mm_packs_epi32(outside(row), outside(right));
+            }
+            for (int i = 0; i < 3; ++i)
+                row[i] = _mm_add_epi32(row[i], down[i]);
+        }
+        // Sixteen centres a mask: four rows of four, or two of eight.
+        uint64_t out = 0;
+        for (int r = 0; r < ROWS; r += 16 / COLS) {
+            __m128i bytes;
+            if constexpr (COLS == 4)
+                bytes = _mm_packs_epi16(_mm_packs_epi32(signs[r], signs[r + 1]),
+                                        _mm_packs_epi32(signs[r + 2], signs[r + 3]));
+            else
+                bytes = _mm_packs_epi16(signs[r], signs[r + 1]);
+            out |= uint64_t(uint32_t(_mm_movemask_epi8(bytes))) << (COLS * r);
+        }
+        return ~out;
+    }
 #else
     int32_t e[3], across[3], down[3];
     EdgeRows(const int32_t* e0, const int32_t* ex, const int32_t* ey)
@@ -719,6 +772,15 @@ struct EdgeRows {
         for (int i = 0; i < 3; ++i)
             e[i] += down[i];
     }
+    template <int COLS, int ROWS>
+    uint64_t Block() const
+    {
+        EdgeRows at = *this;
+        uint64_t inside = 0;
+        for (int r = 0; r < ROWS; ++r, at.Down())
+            inside |= at.Inside(COLS) << (COLS * r);
+        return inside;
+    }
 #endif
 };
 
@@ -732,7 +794,8 @@ struct EdgeRows {
 template <OutKind O, DepthKind D, bool SMOOTH, TexKind T, bool ZT, bool LINEAR, uint8_t FX>
 void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, int x1, int y0, int y1)
 {
-    const Shader<O, D, SMOOTH, T, ZT, LINEAR, FX> shader(s);
+    using Shade = Shader<O, D, SMOOTH, T, ZT, LINEAR, FX>;
+    const Shade shader(s);
     constexpr int kChannels = O == OutKind::Index8 ? 1 : 3;
     // Edge i runs from corner i to corner i + 1; its function is positive
     // inside whichever way the corners turn.
@@ -819,6 +882,49 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
     EdgeRows edges(e, ex, ey);
     const int n = x1 - x0 + 1; // at most 33 columns
     const uint64_t columns = (uint64_t(1) << n) - 1;
+    // Boxes of at most 8 columns (nine in ten) take the centres inside as
+    // one mask, a row every 4 or 8 bits, and draw its pixels in one loop:
+    // no loop a row, whose ends the processor cannot foresee.
+    const int rows = y1 - y0 + 1;
+    if constexpr (T != TexKind::Perspective && (FX & kFxDoor) == 0) {
+        if (n <= 8 && rows <= (n <= 4 ? 16 : 8) && !shader.clamps && !shader.dither) {
+            const int shift = n <= 4 ? 2 : 3;
+            uint64_t mask;
+            if (n <= 4)
+                mask = rows <= 4 ? edges.Block<4, 4>() : rows <= 8 ? edges.Block<4, 8>()
+                                                                   : edges.Block<4, 16>();
+            else
+                mask = rows <= 2 ? edges.Block<8, 2>() : rows <= 4 ? edges.Block<8, 4>()
+                                                                   : edges.Block<8, 8>();
+            const uint64_t eachRow = n <= 4 ? 0x1111111111111111 : 0x0101010101010101;
+            const int bits = rows << shift;
+            mask &= (bits == 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1) & eachRow * columns;
+            if (!mask)
+                return;
+            if (s.bounds) {
+                uint64_t drawn = mask | mask >> 32; // the rows' columns folded onto the first's
+                drawn |= drawn >> 16;
+                drawn |= drawn >> 8;
+                drawn = (shift == 2 ? drawn | drawn >> 4 : drawn) & columns;
+                const int left = x0 + std::countr_zero(drawn), right = x0 + std::bit_width(drawn);
+                AddBounds(s.bounds, y0 + (std::countr_zero(mask) >> shift), left, right);
+                AddBounds(s.bounds, y0 + ((std::bit_width(mask) - 1) >> shift), left, right);
+            }
+            uint8_t* const colour = s.colour + intptr_t(y0) * s.colourStride + intptr_t(x0) * intptr_t(sizeof(typename Shade::Pixel));
+            uint8_t* const depth = D == DepthKind::None ? nullptr : s.depth + intptr_t(y0) * s.depthStride + intptr_t(x0) * intptr_t(sizeof(typename Shade::DepthWord));
+            const intptr_t colourStride = s.colourStride, depthStride = s.depthStride;
+            const typename Shade::PixelSetup ps(s);
+            do {
+                const int i = std::countr_zero(mask), row = i >> shift, column = i & ((1 << shift) - 1);
+                mask &= mask - 1;
+                const auto at = rowAt.After(rowDown, uint32_t(row)).After(steps, uint32_t(column));
+                shader.Dot(reinterpret_cast<typename Shade::Pixel*>(colour + row * colourStride) + column,
+                           D == DepthKind::None ? nullptr : reinterpret_cast<typename Shade::DepthWord*>(depth + row * depthStride) + column,
+                           ps, at.zc, at.c12, at.fog, at.u, at.v);
+            } while (mask);
+            return;
+        }
+    }
     // The drawn rows and the union of their runs, for the bounds.
     int top = -1, bottom = -1;
     uint64_t drawnColumns = 0;
