@@ -105,10 +105,12 @@ inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
     }
 }
 
-// True when the texture's coordinates stop at its edges rather than wrap.
+// True when there is a texture and its coordinates stop at its edges
+// rather than wrap (an untextured set-up's limits mean nothing).
 inline bool Clamps(const DrawSetup& s)
 {
-    return s.uLo != INT32_MIN || s.uHi != INT32_MAX || s.vLo != INT32_MIN || s.vHi != INT32_MAX;
+    return s.key.tex != TexKind::None &&
+           (s.uLo != INT32_MIN || s.uHi != INT32_MAX || s.vLo != INT32_MIN || s.vHi != INT32_MAX);
 }
 
 // The pixel loops of one state. Every branch on the template arguments is
@@ -145,7 +147,7 @@ struct Shader {
     // The set-up's fields the loops read, in the shader itself: the pixel
     // writes (bytes, which may alias anything) would otherwise make the
     // compiler reload them from the set-up at every pixel.
-    const bool clamps, dither, jitter; // clamps: the texture (if any) stops at its edges
+    const bool clamps, dither, jitter;
     const int widthShift;
     const uint32_t uMask;
     const uint64_t vMask; // the texel rows' whole parts in v x width
@@ -153,7 +155,7 @@ struct Shader {
     const uint32_t* const texRgb;
     const uint8_t* const shade;
     explicit Shader(const DrawSetup& setup)
-        : s(setup), clamps(T != TexKind::None && Clamps(setup)), dither(setup.ditherColour || (setup.ditherMap && T != TexKind::None)),
+        : s(setup), clamps(Clamps(setup)), dither(setup.ditherColour || (setup.ditherMap && T != TexKind::None)),
           jitter(setup.ditherMap && T != TexKind::None), widthShift(setup.texWidthShift),
           uMask(uint32_t(1 << setup.texWidthShift) - 1),
           vMask(uint64_t((1 << setup.texHeightShift) - 1) << setup.texWidthShift), texIndex(setup.texIndex),
@@ -882,9 +884,10 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
     EdgeRows edges(e, ex, ey);
     const int n = x1 - x0 + 1; // at most 33 columns
     const uint64_t columns = (uint64_t(1) << n) - 1;
-    // Boxes of at most 8 columns (nine in ten) take the centres inside as
-    // one mask, a row every 4 or 8 bits, and draw its pixels in one loop:
-    // no loop a row, whose ends the processor cannot foresee.
+    // Boxes of at most 8 columns and 64 centres (some four in five) take
+    // the centres inside as one mask, a row every 4 or 8 bits, and draw
+    // its pixels in one loop: no loop a row, whose ends the processor
+    // cannot foresee.
     const int rows = y1 - y0 + 1;
     if constexpr (T != TexKind::Perspective && (FX & kFxDoor) == 0) {
         if (n <= 8 && rows <= (n <= 4 ? 16 : 8) && !shader.clamps && !shader.dither) {
@@ -910,17 +913,23 @@ void SmallTriangle(const DrawSetup& s, const Snapped* p, int32_t area, int x0, i
                 AddBounds(s.bounds, y0 + (std::countr_zero(mask) >> shift), left, right);
                 AddBounds(s.bounds, y0 + ((std::bit_width(mask) - 1) >> shift), left, right);
             }
-            uint8_t* const colour = s.colour + intptr_t(y0) * s.colourStride + intptr_t(x0) * intptr_t(sizeof(typename Shade::Pixel));
-            uint8_t* const depth = D == DepthKind::None ? nullptr : s.depth + intptr_t(y0) * s.depthStride + intptr_t(x0) * intptr_t(sizeof(typename Shade::DepthWord));
+            // The box's corner in each buffer and the rows' strides, in
+            // locals: the pixel writes would make the compiler reload them.
+            using Pixel = typename Shade::Pixel;
+            using DepthWord = typename Shade::DepthWord;
+            uint8_t* const colour = reinterpret_cast<uint8_t*>(shader.ColourRow(y0) + x0);
+            uint8_t* const depth =
+                D == DepthKind::None ? nullptr : reinterpret_cast<uint8_t*>(shader.DepthRow(y0) + x0);
             const intptr_t colourStride = s.colourStride, depthStride = s.depthStride;
             const typename Shade::PixelSetup ps(s);
             do {
                 const int i = std::countr_zero(mask), row = i >> shift, column = i & ((1 << shift) - 1);
                 mask &= mask - 1;
                 const auto at = rowAt.After(rowDown, uint32_t(row)).After(steps, uint32_t(column));
-                shader.Dot(reinterpret_cast<typename Shade::Pixel*>(colour + row * colourStride) + column,
-                           D == DepthKind::None ? nullptr : reinterpret_cast<typename Shade::DepthWord*>(depth + row * depthStride) + column,
-                           ps, at.zc, at.c12, at.fog, at.u, at.v);
+                DepthWord* const depthAt =
+                    D == DepthKind::None ? nullptr : reinterpret_cast<DepthWord*>(depth + row * depthStride) + column;
+                shader.Dot(reinterpret_cast<Pixel*>(colour + row * colourStride) + column, depthAt, ps, at.zc, at.c12,
+                           at.fog, at.u, at.v);
             } while (mask);
             return;
         }
