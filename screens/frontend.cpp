@@ -473,8 +473,11 @@ int32_t ParseMissionTable(const char* text, std::size_t size)
         r.missionNumber = csv.NextShort();
         for (int title = 0; title < kTitleFields; ++title) {
             const char* field = csv.Next();
-            if (title == language)
-                std::snprintf(r.title, sizeof r.title, "%s", field);
+            if (title == language) { // cut to the record's title
+                const size_t length = std::min(std::strlen(field), sizeof r.title - 1);
+                std::memcpy(r.title, field, length);
+                r.title[length] = 0;
+            }
         }
         csv.Next(); // a column nothing reads
         r.prerequisite = csv.NextShort();

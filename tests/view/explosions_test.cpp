@@ -70,13 +70,11 @@ TEST_F(EffectsTest, EachEffectHasItsSettings)
         int32_t rate;
         float spread;
     };
-    const Vector3 hit{100, 0, 0};
-    static const Vector3* hitPoint;
-    hitPoint = &hit;
+    static const Vector3 hit{100, 0, 0}; // static: the rows' lambdas capture nothing
     // clang-format off
     const Row rows[] = {
-        {"minor", [](SceneItem* i) { AddMinorExplosion(i, 0xE, 0x4, hitPoint); }, 2, 0x12, 100, 2000, 900, 180},
-        {"thermal", [](SceneItem* i) { AddThermalExplosion(i, hitPoint); }, 2, 0x12, 100, 2000, 900, 180},
+        {"minor", [](SceneItem* i) { AddMinorExplosion(i, 0xE, 0x4, &hit); }, 2, 0x12, 100, 2000, 900, 180},
+        {"thermal", [](SceneItem* i) { AddThermalExplosion(i, &hit); }, 2, 0x12, 100, 2000, 900, 180},
         {"sparks", [](SceneItem* i) { AddDebrisSparks(i, 0); }, 2, 0x8812, 32767, 10000, 180, 5},
         {"coloured", [](SceneItem* i) { AddColouredExplosion(i, 255, 0, 0, 15, 0, 0); }, 2, 0x12, 250, 15000, 600, 360},
         {"arrival", [](SceneItem* i) { AddArrivalFlash(i); }, 0, 0x4000, 150, 15000, 600, 360},
