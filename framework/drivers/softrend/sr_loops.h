@@ -269,6 +269,15 @@ struct Shader {
             if constexpr ((FX & kFxBlend) != 0)
                 index = ps.blend[(index << 8) + *out];
             *out = uint8_t(index);
+        } else if constexpr (T != TexKind::None && FX == 0 && !RAISE) {
+            // Each channel's product with its level (below 2^24) cut straight
+            // to its field: the same bits as the shifts down and Pack.
+            const uint32_t r = ((texel >> 16) & 255) * level, g = ((texel >> 8) & 255) * uint32_t(c12 >> 48),
+                           b = (texel & 255) * (uint32_t(c12) >> 16);
+            if constexpr (O == OutKind::Rgb565)
+                *out = uint16_t((r & 0xF800) | ((g >> 5) & 0xFFE0) | (b >> 11));
+            else
+                *out = uint16_t(((r >> 1) & 0xFC00) | ((g >> 6) & 0xFFE0) | (b >> 11));
         } else {
             uint32_t r, g, b;
             if constexpr (T == TexKind::None) {
