@@ -96,6 +96,14 @@ inline uint16_t Pack(OutKind o, uint32_t r, uint32_t g, uint32_t b)
     return o == OutKind::Rgb565 ? uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3))
                                 : uint16_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
 }
+// Pack of three channels each given 256 times over (a byte times a level,
+// below 2^24): the same bits as Pack(o, r >> 8, g >> 8, b >> 8), each
+// product cut straight to its field.
+inline uint16_t PackProducts(OutKind o, uint32_t r, uint32_t g, uint32_t b)
+{
+    return o == OutKind::Rgb565 ? uint16_t((r & 0xF800) | ((g >> 5) & 0xFFE0) | (b >> 11))
+                                : uint16_t(((r >> 1) & 0xFC00) | ((g >> 6) & 0xFFE0) | (b >> 11));
+}
 inline void Unpack(OutKind o, uint16_t p, uint32_t* r, uint32_t* g, uint32_t* b)
 {
     if (o == OutKind::Rgb565) {
@@ -269,23 +277,18 @@ struct Shader {
             if constexpr ((FX & kFxBlend) != 0)
                 index = ps.blend[(index << 8) + *out];
             *out = uint8_t(index);
-        } else if constexpr (T != TexKind::None && FX == 0 && !RAISE) {
-            // Each channel's product with its level (below 2^24) cut straight
-            // to its field: the same bits as the shifts down and Pack.
-            const uint32_t r = ((texel >> 16) & 255) * level, g = ((texel >> 8) & 255) * uint32_t(c12 >> 48),
-                           b = (texel & 255) * (uint32_t(c12) >> 16);
-            if constexpr (O == OutKind::Rgb565)
-                *out = uint16_t((r & 0xF800) | ((g >> 5) & 0xFFE0) | (b >> 11));
-            else
-                *out = uint16_t(((r >> 1) & 0xFC00) | ((g >> 6) & 0xFFE0) | (b >> 11));
         } else {
+            // A texel's channels times their levels are left 256 times over
+            // where nothing but the packing needs them (PackProducts).
+            constexpr bool kProducts = T != TexKind::None && FX == 0 && !RAISE;
+            constexpr int kDown = kProducts ? 0 : 8;
             uint32_t r, g, b;
             if constexpr (T == TexKind::None) {
                 r = level, g = uint32_t(c12 >> 48), b = uint32_t(c12) >> 16;
             } else {
-                r = (((texel >> 16) & 255) * level) >> 8;
-                g = (((texel >> 8) & 255) * uint32_t(c12 >> 48)) >> 8;
-                b = ((texel & 255) * (uint32_t(c12) >> 16)) >> 8;
+                r = (((texel >> 16) & 255) * level) >> kDown;
+                g = (((texel >> 8) & 255) * uint32_t(c12 >> 48)) >> kDown;
+                b = ((texel & 255) * (uint32_t(c12) >> 16)) >> kDown;
             }
             if constexpr ((FX & kFxFog) != 0) {
                 const int32_t w = f >> 16; // 0-256
@@ -303,7 +306,7 @@ struct Shader {
                 r = std::min(r + (raise & 255), 255u), b = std::min(b + (raise & 255), 255u);
                 g = std::min(g + (raise >> 8), 255u);
             }
-            *out = Pack(O, r, g, b);
+            *out = kProducts ? PackProducts(O, r, g, b) : Pack(O, r, g, b);
         }
         if constexpr (D == DepthKind::D16)
             *depth = uint16_t(z >> 16);
