@@ -39,8 +39,14 @@ function(kv_test src label)
   add_executable(${target} ${src})
   target_link_libraries(${target} PRIVATE kvtop GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${target} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # Whole-program walks run the game as a process for up to minutes on a
+  # busy machine; their own hang guards end a hang well before this.
+  set(timeout 300)
+  if(label STREQUAL "e2e")
+    set(timeout 1800)
+  endif()
   gtest_discover_tests(${target}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS ${label}
-    DISCOVERY_TIMEOUT 60)
+    PROPERTIES LABELS ${label} TIMEOUT ${timeout}
+    DISCOVERY_TIMEOUT 120)
 endfunction()

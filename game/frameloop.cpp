@@ -33,6 +33,7 @@
 #include "world/starmap.h"
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -350,7 +351,11 @@ bool UseFixedFrameTimeFromEnvironment()
         DebugPrint("KELVANDRIST_FRAME_SECONDS is not a frame time: the real clock is used\n");
         return false;
     }
-    gFixedStep = static_cast<uint64_t>(std::llround(seconds * kFixedCounterFrequency));
+    // A step shorter than a tick would leave the game's time standing still.
+    constexpr double kTickSeconds = 0.01;
+    if (seconds < kTickSeconds)
+        DebugPrint("KELVANDRIST_FRAME_SECONDS is shorter than a tick: frames of 0.01 s are used\n");
+    gFixedStep = static_cast<uint64_t>(std::llround(std::max(seconds, kTickSeconds) * kFixedCounterFrequency));
     gFixedCounter = 0;
     SetFrameCounterSource(ReadFixedCounter, kFixedCounterFrequency);
     platform::SetFilmClock(FixedFilmSeconds); // films and clips keep the same time

@@ -1,6 +1,7 @@
 // The input table. See inputscript.h.
 #include "game/inputscript.h"
 
+#include "platform/files.h"
 #include "platform/window.h"
 #include "screens/bridge.h"
 #include "system/canvas.h"
@@ -12,13 +13,10 @@
 #include "ui/windows.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -51,6 +49,7 @@ struct InputTable {
     std::size_t next = 0;
     long pass = 0;
     std::vector<InputEvent> pending; // presses and releases due at their pass
+    int releaseKey = -1;             // the SDL scancode that ends a hold
 };
 InputTable gTable;
 
@@ -60,6 +59,15 @@ constexpr int kLeftButton = 1;
 // as long after moving the pointer, so that a frame has made the window
 // under it the hot one first (a window that becomes hot forgets presses).
 constexpr long kHoldPasses = 2;
+
+// A hold lasts until the window system delivers this key, which whoever
+// holds the game sends after its own input: events arrive in the order they
+// were sent, so all of that input is then waiting for the next pass. A hold
+// nobody releases ends by itself after the limit.
+constexpr const char* kReleaseKeyName = "ScrollLock";
+
+constexpr std::size_t kInputTableMaxBytes = 4 << 20;
+constexpr int kHoldLimitMs = 600000;
 
 void Schedule(Action action, long after, int x, int y, const std::vector<int>& keys = {})
 {
@@ -159,13 +167,13 @@ const char* ParseLine(const std::string& line, InputEvent& event)
         event.text = Rest(words);
         return event.text.empty() ? "shot needs a file" : nullptr;
     }
-    if (action == "hold") {
-        event.action = Action::Hold;
-        return (words >> event.x) && event.x > 0 && event.x <= 60000 ? nullptr : "hold needs milliseconds (1-60000)";
-    }
-    if (action == "state" || action == "ships" || action == "quit") {
-        event.action = action == "state" ? Action::State : action == "ships" ? Action::Ships
-                                                                             : Action::Quit;
+    if (action == "state" || action == "ships" || action == "quit" || action == "hold") {
+        event.action = action == "state"   ? Action::State
+                       : action == "ships" ? Action::Ships
+                       : action == "hold"  ? Action::Hold
+                                           : Action::Quit;
+        if (!Rest(words).empty())
+            return "nothing follows this event word";
         return nullptr;
     }
     return "unknown event word";
@@ -300,7 +308,9 @@ void Play(const InputEvent& event)
     case Action::Hold:
         std::printf("hold %ld\n", gTable.pass);
         std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::milliseconds(event.x));
+        if (platform::AwaitKeyRelease(gTable.releaseKey, kHoldLimitMs) == platform::KeyWait::TimedOut)
+            std::printf("hold %ld: no %s from the window system in %d s; going on\n", gTable.pass, kReleaseKeyName,
+                        kHoldLimitMs / 1000);
         break;
     case Action::Quit:
         platform::InjectClose();
@@ -317,11 +327,14 @@ bool LoadInputTableFromEnvironment(std::string& error)
     const char* path = std::getenv(kInputTableVariable);
     if (!path || !*path)
         return true;
-    std::ifstream in(path);
-    if (!in) {
-        error = std::string(path) + "(0) : cannot be read";
+    // A table is a small text file: a FIFO or a device is never waited on
+    // or read without end.
+    std::string text;
+    if (!platform::ReadWholeFile(path, text, kInputTableMaxBytes)) {
+        error = std::string(path) + "(0) : cannot be read: " + platform::DataFileFailure();
         return false;
     }
+    std::istringstream in(text);
     int number = 0;
     for (std::string line; std::getline(in, line);) {
         ++number;
@@ -340,6 +353,7 @@ bool LoadInputTableFromEnvironment(std::string& error)
     }
     std::stable_sort(gTable.events.begin(), gTable.events.end(),
                      [](const InputEvent& a, const InputEvent& b) { return a.pass < b.pass; });
+    gTable.releaseKey = platform::ScancodeFromName(kReleaseKeyName);
     return true;
 }
 

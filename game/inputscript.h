@@ -33,10 +33,15 @@
 //                                   in, relative to the middle of that 3D
 //                                   view; the HUD's 16-pixel box round a
 //                                   ship drawn as a point)
-//   <pass> hold <ms>                prints "hold <pass>" and stops the game
-//                                   that long, the screen as it is (for a
-//                                   test that captures the window or sends
-//                                   keys through the window system)
+//   <pass> hold                     prints "hold <pass>" and stops the game,
+//                                   the screen as it is, until the window
+//                                   system delivers a Scroll Lock key (for a
+//                                   test that captures the window and sends
+//                                   input through the window system: sent
+//                                   after its input, the key makes all of it
+//                                   arrive for the next pass; the key itself
+//                                   is not passed on); at most ten minutes,
+//                                   and not at all on the dummy driver
 //   <pass> quit                     closes the window
 //
 // Passes count the loop's idle passes from the first. Blank lines and lines

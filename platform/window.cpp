@@ -5,8 +5,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <utility>
 
@@ -338,6 +340,34 @@ bool PeekWindowMessage(WindowMessage& message)
     message = std::move(gPending.front());
     gPending.pop_front();
     return true;
+}
+
+KeyWait AwaitKeyRelease(int sdlScancode, int timeoutMs)
+{
+    const char* driver = gVideo ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (!driver || std::strcmp(driver, "dummy") == 0)
+        return KeyWait::NoWindowSystem;
+    struct Awaited {
+        int scancode;
+        bool released = false;
+    } awaited{sdlScancode};
+    auto takeOut = [](void* data, SDL_Event* e) -> int {
+        auto* a = static_cast<Awaited*>(data);
+        if ((e->type != SDL_KEYDOWN && e->type != SDL_KEYUP) || e->key.keysym.scancode != a->scancode)
+            return 1;
+        a->released = a->released || e->type == SDL_KEYUP;
+        return 0;
+    };
+    const Uint64 end = SDL_GetTicks64() + static_cast<Uint64>(std::max(timeoutMs, 0));
+    for (;;) {
+        SDL_PumpEvents();
+        SDL_FilterEvents(takeOut, &awaited);
+        if (awaited.released)
+            return KeyWait::Released;
+        if (SDL_GetTicks64() >= end)
+            return KeyWait::TimedOut;
+        SDL_Delay(2);
+    }
 }
 
 void PostQuit(int exitCode)

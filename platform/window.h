@@ -94,6 +94,16 @@ bool PeekWindowMessage(WindowMessage& message);
 // Queues a Quit message with the exit code.
 void PostQuit(int exitCode);
 
+// Waits until the window system delivers the release of the key (an SDL
+// scancode), at most `timeoutMs`. Every press and release of that key is
+// taken out of the way; every other event stays waiting, in its order.
+enum class KeyWait {
+    Released,
+    TimedOut,
+    NoWindowSystem // the dummy driver, or no video: nothing can come
+};
+KeyWait AwaitKeyRelease(int sdlScancode, int timeoutMs);
+
 // The PC set-1 scan code of an SDL scancode (0 when it has none).
 uint8_t Set1ScanCode(int sdlScancode);
 

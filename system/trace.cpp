@@ -3,8 +3,14 @@
 
 #include "system/frameclock.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::FILE* gTraceFile = nullptr;
 
@@ -12,8 +18,22 @@ void TraceStart()
 {
     TraceStop();
     const char* name = std::getenv("KELVANDRIST_TRACE");
-    if (name && name[0])
-        gTraceFile = std::fopen(name, "ab");
+    if (!name || !name[0])
+        return;
+    // Only a regular file: a FIFO is not waited on, a device not written.
+    struct stat info {};
+    const bool other = ::stat(name, &info) == 0 && !S_ISREG(info.st_mode);
+    const int fd = other ? -1 : ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::fprintf(stderr, "Kelvandrist: no event trace: %s: %s\n", name,
+                     fd < 0 && !other ? std::strerror(errno) : "not a regular file");
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    gTraceFile = ::fdopen(fd, "ab");
+    if (!gTraceFile)
+        ::close(fd);
 }
 
 void TraceStop()

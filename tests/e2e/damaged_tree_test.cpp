@@ -152,7 +152,7 @@ protected:
     const fs::path& folder = scratch.Path();
 };
 
-TEST_P(DamagedTree, EndsWithinTenSecondsNamingTheFileAndWhy)
+TEST_P(DamagedTree, NeitherBlocksNorRunsOnAndNamesTheFileAndWhy)
 {
     const FileRow& file = GetParam().file;
     const DamageRow& damage = GetParam().damage;
@@ -182,10 +182,10 @@ TEST_P(DamagedTree, EndsWithinTenSecondsNamingTheFileAndWhy)
                                          "SDL_AUDIODRIVER=dummy"},
                                         folder, runAs);
     ASSERT_GT(game.pid, 0);
-    const GameRun run = FinishGame(game, 10000);
-
-    EXPECT_FALSE(run.stopped) << "still running after 10 s\n"
-                              << run.output;
+    // The flight ends by itself after about a second; a game that waits on
+    // the damage, or reads it without end, is a hang.
+    const GameRun run = FinishGame(game, HangGuard{});
+    EXPECT_EQ(run.hung, "") << run.output;
     const bool fails = file.required && !(damage.damage == Damage::Truncated && file.truncatedIsRead);
     if (fails)
         EXPECT_NE(run.exitCode, 0) << run.output;

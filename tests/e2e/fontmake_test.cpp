@@ -27,7 +27,7 @@ TEST(FontMake, StartUpWritesTheSmallFontOfTheDemoPictures)
         LaunchGame({"-w,-fontmake"},
                    {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_LOCK_DIR=" + folder.string()}, folder);
     ASSERT_GT(game.pid, 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
     while (!fs::exists(tiny) && std::chrono::steady_clock::now() < deadline)
         ::usleep(20000);
     ::kill(game.pid, SIGTERM);
@@ -55,8 +55,8 @@ TEST(FontMake, WithoutThePictureOfTheSpaceTheRunFailsNamingTheFolder)
     fs::remove(folder / "zqk/resource/fonts/smallfnt/c032.bbm");
     const GameRun run = RunGame({"-w,-fontmake"},
                                 {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_LOCK_DIR=" + folder.string()},
-                                folder, 10000);
-    EXPECT_FALSE(run.stopped) << run.output;
+                                folder);
+    EXPECT_EQ(run.hung, "") << run.output;
     EXPECT_NE(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("no font made: zqk\\resource\\fonts\\smallfnt"), std::string::npos) << run.output;
     EXPECT_FALSE(fs::exists(folder / "zqk/resource/fonts/tiny.fnt"));

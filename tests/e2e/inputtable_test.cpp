@@ -14,6 +14,8 @@
 #include <set>
 #include <span>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,7 +28,7 @@ protected:
         return RunGame({"-w"},
                        {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
                         "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
-                       folder, 30000);
+                       folder);
     }
 
     ScratchFolder scratch{"inputtable"};
@@ -46,7 +48,7 @@ TEST_F(InputTable, ALineThatCannotBeReadEndsTheProgramNamingIt)
         {"10 jump", "(2) : unknown event word"},
         {"10 move 5", "(2) : a position (x y) is needed"},
         {"10 shot", "(2) : shot needs a file"},
-        {"10 hold 0", "(2) : hold needs milliseconds (1-60000)"},
+        {"10 hold 50", "(2) : nothing follows this event word"},
     };
     for (const auto& c : cases) {
         const GameRun run = Run(std::string("# first line\n") + c.line + "\n");
@@ -55,12 +57,47 @@ TEST_F(InputTable, ALineThatCannotBeReadEndsTheProgramNamingIt)
     }
 }
 
+// The developer's knobs never make the game wait or read without end: a
+// table that is a FIFO or a device ends the run naming it, a trace file
+// that is a FIFO is left unused with a word, and a frame time shorter than
+// a tick still moves the game's time on.
+TEST_F(InputTable, KnobsNamingFifosDevicesOrTooShortAStepNeitherBlockNorRunOn)
+{
+    CopyDemoData(folder);
+    const fs::path fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::string> dummy{lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+                                         "KELVANDRIST_UNPACED=1"};
+    auto with = [&](const std::string& knob) {
+        std::vector<std::string> env = dummy;
+        env.push_back(knob);
+        return env;
+    };
+    for (const std::string& table : {fifo.string(), std::string("/dev/zero")}) {
+        const GameRun run = RunGame({"-w"}, with("KELVANDRIST_INPUT=" + table), folder);
+        EXPECT_EQ(run.hung, "") << table;
+        EXPECT_NE(run.exitCode, 0) << table;
+        EXPECT_NE(run.output.find("input table " + table + "(0) : cannot be read: not a regular file"),
+                  std::string::npos)
+            << run.output;
+    }
+    // The test flight ends by itself once its second of game time is over.
+    GameRun run = RunGame({"-w", "testflight98.scr"}, with("KELVANDRIST_TRACE=" + fifo.string()), folder);
+    EXPECT_EQ(run.hung, "") << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("no event trace: " + fifo.string() + ": not a regular file"), std::string::npos)
+        << run.output;
+    run = RunGame({"-w", "testflight98.scr"}, with("KELVANDRIST_FRAME_SECONDS=1e-300"), folder);
+    EXPECT_EQ(run.hung, "") << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
 TEST_F(InputTable, StatesAndShotsArriveAtTheirPassesAndQuitEndsTheRun)
 {
     CopyDemoData(folder);
     const fs::path shot = folder / "shot.ppm";
-    const GameRun run = Run("3 state\n\n20 shot " + shot.string() + "\n20 key Left Ctrl+Down\n22 hold 50\n25 state\n30 quit\n");
-    EXPECT_FALSE(run.stopped) << run.output;
+    const GameRun run = Run("3 state\n\n20 shot " + shot.string() + "\n20 key Left Ctrl+Down\n22 hold\n25 state\n30 quit\n");
+    EXPECT_EQ(run.hung, "") << run.output;
     EXPECT_EQ(run.exitCode, 0) << run.output;
     const std::size_t first = run.output.find("state 3 screen=");
     const std::size_t second = run.output.find("state 25 screen=");

@@ -62,7 +62,7 @@ protected:
     // more; false when the loop ended or a film never did.
     bool Passes(int frames)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240); // a hang
         while (gLoopFlags.filmMode) {
             if (!RunFrameLoopPass(exitCode) || std::chrono::steady_clock::now() > deadline)
                 return false;

@@ -277,7 +277,9 @@ TEST(AudioDeviceTest, TheDevicesCallbackPlaysBuffersThrough)
     ASSERT_TRUE(AudioPlay(b, false));
     AudioStatus status{};
     status.playing = true;
-    for (int i = 0; i < 400 && status.playing; ++i) {
+    // Half a second of sound; only a callback that never runs takes two
+    // minutes, however busy the machine.
+    for (int i = 0; i < 12000 && status.playing; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(AudioGetStatus(b, &status));
     }

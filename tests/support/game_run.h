@@ -3,10 +3,13 @@
 #pragma once
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,8 +20,19 @@
 
 struct GameRun {
     int exitCode = -1;
-    std::string output;   // standard output and error together
-    bool stopped = false; // still running at the deadline: asked to end
+    std::string output; // standard output and error together
+    std::string hung;   // why the hang guard stopped it, or empty
+};
+
+// What makes a run a hang, as opposed to a slow run on a busy machine: the
+// game used no processor time at all for `blockedSeconds` (it waits on
+// something that never comes, such as the open of a FIFO nobody writes), or
+// it ran `limitSeconds` in all (a loop that never ends). Both lie far above
+// what any run needs, however loaded the machine; a test that means to end
+// a game that would run on ends it through its input table's "quit".
+struct HangGuard {
+    int blockedSeconds = 30;
+    int limitSeconds = 600;
 };
 
 inline std::filesystem::path GameProgram()
@@ -67,34 +81,73 @@ inline GameProcess LaunchGame(const std::vector<std::string>& args, const std::v
     return {pid, out[0]};
 }
 
-// Reads the game's output to its end and waits for it to exit. With
-// `stopAfterMs`, the game is asked to end (SIGTERM, which arrives as the
-// window's quit) when it still runs once that time has passed, as a player
-// closing the window; a game that ends before returns at once.
-inline GameRun FinishGame(const GameProcess& game, int stopAfterMs = 0)
+// The processor time the process has used so far, in clock ticks; -1 when
+// it has gone.
+inline long ProcessorTicks(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The command's name, in parentheses, may hold blanks: count the fields
+    // after its closing one. User and system time are the 12th and 13th.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    long user = 0, system = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i)
+        if (i == 12)
+            user = std::stol(field);
+        else if (i == 13)
+            system = std::stol(field);
+    return fields ? user + system : -1;
+}
+
+// Reads the game's output to its end and waits for it to exit, stopping it
+// as a hang when the guard says it is one: asked to end first (SIGTERM),
+// killed when even that goes unheard for the guard's blocked time.
+inline GameRun FinishGame(const GameProcess& game, const HangGuard& guard = {})
 {
     GameRun run;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(stopAfterMs);
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto lastWork = start, askedAt = start;
+    long ticks = ProcessorTicks(game.pid);
+    bool killed = false;
     char buffer[512];
     for (;;) {
-        int wait = -1;
-        if (stopAfterMs > 0 && !run.stopped) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            wait = static_cast<int>(std::max<long long>(0, left.count()));
-        }
         pollfd readable{game.output, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, wait);
-        if (ready == 0) {
-            ::kill(game.pid, SIGTERM);
-            run.stopped = true;
-            continue;
-        }
+        const int ready = ::poll(&readable, 1, 1000);
         if (ready < 0 && errno == EINTR)
             continue;
-        const ssize_t n = ready > 0 ? ::read(game.output, buffer, sizeof buffer) : -1;
-        if (n <= 0)
-            break;
-        run.output.append(buffer, static_cast<std::size_t>(n));
+        if (ready > 0) {
+            const ssize_t n = ::read(game.output, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            run.output.append(buffer, static_cast<std::size_t>(n));
+        }
+        const auto now = Clock::now();
+        const long used = ProcessorTicks(game.pid);
+        if (used != ticks) {
+            ticks = used;
+            lastWork = now;
+        }
+        auto seconds = [&](Clock::time_point since) {
+            return std::chrono::duration_cast<std::chrono::seconds>(now - since).count();
+        };
+        if (run.hung.empty()) {
+            if (seconds(lastWork) >= guard.blockedSeconds)
+                run.hung = "used no processor time for " + std::to_string(guard.blockedSeconds) + " s";
+            else if (seconds(start) >= guard.limitSeconds)
+                run.hung = "still running after " + std::to_string(guard.limitSeconds) + " s";
+            if (!run.hung.empty()) {
+                ::kill(game.pid, SIGTERM);
+                askedAt = now;
+            }
+        } else if (!killed && seconds(askedAt) >= guard.blockedSeconds) {
+            ::kill(game.pid, SIGKILL);
+            killed = true;
+        }
     }
     ::close(game.output);
     int status = 0;
@@ -104,14 +157,14 @@ inline GameRun FinishGame(const GameProcess& game, int stopAfterMs = 0)
 }
 
 // Runs the game with its arguments and extra environment, in `folder`, to
-// its end or, with `stopAfterMs`, until it is asked to end (FinishGame).
+// its end, under the hang guard.
 inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::filesystem::path& folder,
-                       int stopAfterMs = 0)
+                       const HangGuard& guard = {})
 {
     const GameProcess game = LaunchGame(args, env, folder);
     if (game.pid <= 0)
         return {};
-    return FinishGame(game, stopAfterMs);
+    return FinishGame(game, guard);
 }
 
 // A copy of the source folder's demo data tree in `folder` (the game writes

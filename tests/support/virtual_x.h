@@ -127,7 +127,7 @@ public:
         std::string number;
         pollfd wait = {channel[0], POLLIN, 0};
         char c;
-        while (server_ > 0 && ::poll(&wait, 1, 5000) == 1 && ::read(channel[0], &c, 1) == 1 && c != '\n')
+        while (server_ > 0 && ::poll(&wait, 1, 120000) == 1 && ::read(channel[0], &c, 1) == 1 && c != '\n')
             number += c;
         ::close(channel[0]);
         if (number.empty())
@@ -169,6 +169,11 @@ public:
         }
         return false;
     }
+
+    // Lets a game that its input table holds go on: the key the hold waits
+    // for, sent after all input before it, which the game thus has waiting
+    // for its next pass.
+    bool ReleaseHold() { return SendInput("key Scroll_Lock"); }
 
 private:
     // Starts `xdotool -` on the display, reading commands from our pipe and
@@ -213,7 +218,8 @@ private:
         return true;
     }
 
-    // One line of xdotool's answers, waiting up to ten seconds for it.
+    // One line of xdotool's answers, waiting up to two minutes for it (a
+    // busy machine's X server may be slow; a dead one never answers).
     bool ReadReply(std::string& line)
     {
         line.clear();
@@ -226,7 +232,7 @@ private:
             }
             pollfd readable{replies_, POLLIN, 0};
             char buffer[256];
-            if (::poll(&readable, 1, 10000) != 1)
+            if (::poll(&readable, 1, 120000) != 1)
                 return false;
             const ssize_t n = ::read(replies_, buffer, sizeof buffer);
             if (n <= 0)

@@ -101,10 +101,11 @@ TEST_F(VirtualX, TheWindowShowsTheCapturedFrameInItsPalette)
     ScratchFolder folder("xvfb");
     const std::string dump = (folder / "screen.xwd").string();
     Screenshot shot;
-    // The server draws what the client sent; a few tries cover the delay.
+    // The server draws what the client sent; tries for up to two minutes
+    // cover a busy machine's delay.
     bool found = false;
     int left = 0, top = 0;
-    for (int attempt = 0; attempt < 20 && !found; ++attempt) {
+    for (int attempt = 0; attempt < 1200 && !found; ++attempt) {
         platform::WindowMessage m;
         while (platform::PeekWindowMessage(m)) {
         }
