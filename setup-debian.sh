@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ pkg-config ccache
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
           libfreetype-dev fonts-dejavu-core
           xvfb x11-apps xdotool libosmesa6-dev
-          clang libclang-rt-dev clang-format)
+          clang libclang-rt-dev clang-format gcovr)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
