@@ -13,6 +13,7 @@
 #include "system/settings.h"
 #include "system/switches.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,21 @@ int Fail(const char* text)
 
 int WinMain(const char* commandLine, int showCommand)
 {
-    // A second instance leaves at once, silently: the first one is running.
+    std::vector<std::string> words = SplitCommandLine(commandLine ? commandLine : "");
+    if (AsksForHelp(words)) {
+        std::fputs(SwitchList().c_str(), stdout);
+        return 0;
+    }
+
+    // A second instance leaves at once: the first one is running.
     std::string problem;
     platform::InstanceLock lock = platform::AcquireInstanceLock(kInstanceLockName, &problem);
-    if (lock == platform::InstanceLock::AlreadyHeld)
+    if (lock == platform::InstanceLock::AlreadyHeld) {
+        DebugPrint(("Kelvandrist: already running (its lock is " + problem + "); this copy ends\n").c_str());
         return 0;
+    }
     if (lock == platform::InstanceLock::Failed)
         return Fail(("Kelvandrist: cannot create the single-instance lock " + problem + "\n").c_str());
-
-    std::vector<std::string> words = SplitCommandLine(commandLine ? commandLine : "");
 
     UseFullScreenDisplay();
     if (!gSettings.fullScreen)

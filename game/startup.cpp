@@ -232,6 +232,13 @@ void CheckVideoFolder()
 
 namespace {
 
+// Whether a command-line name names a mission script: one ending ".scr"
+// (in any case), the extension the missions folder is found by.
+bool IsMissionScriptName(const std::string& name)
+{
+    return name.size() > 4 && platform::SameNameIgnoringCase(std::string_view(name).substr(name.size() - 4), ".scr");
+}
+
 // Keeps the loading screen up for $KELVANDRIST_LOADING_HOLD_MS (for tests).
 void HoldLoadingScreen()
 {
@@ -387,7 +394,13 @@ int StartFullGame()
         // that is not there leads to the front end; one that is there but
         // cannot be flown (empty, not a file, unreadable) ends the run.
         const char* failure = ScriptFileFailure(gSettings.missionName.c_str());
-        if (failure && std::strcmp(failure, platform::kDataFileNotFound) == 0) {
+        if (!IsMissionScriptName(gSettings.missionName)) {
+            // A settings file or any other script would fly an empty mission.
+            ReportDataFileFailure(gSettings.missionName.c_str(), "not a mission script (a .scr file)");
+            QuitProgram(kExitFailure);
+        } else if (failure && std::strcmp(failure, platform::kDataFileNotFound) == 0) {
+            ReportDataFileFailure(ScriptFilePath(gSettings.missionName.c_str()).c_str(),
+                                  "not found; the front end starts instead");
             gSettings.noCommandLineMission = 255;
         } else if (failure) {
             ReportDataFileFailure(ScriptFilePath(gSettings.missionName.c_str()).c_str(), failure);

@@ -251,8 +251,11 @@ InstanceLock AcquireInstanceLock(const char* name, std::string* problem)
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         ::close(fd);
-        if (error == EWOULDBLOCK)
+        if (error == EWOULDBLOCK) {
+            if (problem)
+                *problem = path;
             return InstanceLock::AlreadyHeld;
+        }
         if (problem)
             *problem = path + ": " + std::strerror(error);
         return InstanceLock::Failed;

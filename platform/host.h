@@ -19,7 +19,7 @@ namespace platform {
 // $XDG_RUNTIME_DIR, else kelvandrist/ under the user's cache folder, made
 // 0700). The file is opened without following links. Once acquired it is
 // held until the process ends. When it fails, `problem` says which path
-// and why.
+// and why; when another process holds it, `problem` is the lock's path.
 enum class InstanceLock {
     Acquired,
     AlreadyHeld,

@@ -2,6 +2,7 @@
 #include "system/switches.h"
 
 #include "system/display.h"
+#include "system/errors.h"
 #include "system/settings.h"
 
 #include <cstring>
@@ -45,40 +46,40 @@ void SwitchDebugFile() { gSettings.debuggerOutput = 0; }
 } // namespace
 
 const std::array<Switch, 34> kSwitchTable = {{
-    {"dummy", SwitchNothing},
-    {"debug", SwitchDebug},
-    {"f", UseFullScreenDisplay},
-    {"w", UseWindowDisplay},
-    {"b", UseFrameworkDisplay},
-    {"slave", SwitchSlave},
-    {"perspective", SwitchPerspective},
-    {"powers", SwitchPowers},
-    {"console", SwitchConsole},
-    {"engoff", SwitchEngOff},
-    {"shades", SwitchShades},
-    {"display_shades", SwitchDisplayShades},
-    {"sound", SwitchSound},
-    {"xsound", SwitchNoSound},
-    {"wire", SwitchWire},
-    {"runinback", SwitchRunInBack},
-    {"fontmake", SwitchFontMake},
-    {"nofill", SwitchNoFill},
-    {"nodialogue", SwitchNoDialogue},
-    {"nosysbuf", SwitchNoSysBuf},
-    {"director", SwitchDirector},
-    {"nohud", SwitchNoHud},
-    {"brf_pause", SwitchBriefingPause},
-    {"nonebula", SwitchNoNebula},
-    {"loadtest", SwitchLoadTest},
-    {"nobrief", SwitchNoBrief},
-    {"oldkeys", SwitchOldKeys},
-    {"16", Switch16},
-    {"intro", SwitchIntro},
-    {"noslab", SwitchNoSlab},
-    {"idemo", SwitchDemo},
-    {"french", SwitchFrench},
-    {"german", SwitchGerman},
-    {"debugfile", SwitchDebugFile},
+    {"dummy", SwitchNothing, "does nothing"},
+    {"debug", SwitchDebug, "the script statement DEBUG shows its text in the message log"},
+    {"f", UseFullScreenDisplay, "full-screen display (the default)"},
+    {"w", UseWindowDisplay, "a window on the desktop"},
+    {"b", UseFrameworkDisplay, "display through the 3D framework's own device"},
+    {"slave", SwitchSlave, "full screen keeps the desktop's display mode"},
+    {"perspective", SwitchPerspective, "perspective-correct texture mapping on loaded shapes"},
+    {"powers", SwitchPowers, "developer keys on (off again when given twice)"},
+    {"console", SwitchConsole, "debug text to the console; frames run while the window is inactive"},
+    {"engoff", SwitchEngOff, "no engineering: the reactor is not selected, the panel stays idle"},
+    {"shades", SwitchShades, "shade tables for loaded shapes"},
+    {"display_shades", SwitchDisplayShades, "every frame shows the ships' shade table"},
+    {"sound", SwitchSound, "sound on"},
+    {"xsound", SwitchNoSound, "sound off"},
+    {"wire", SwitchWire, "wire-frame drawing of the scene"},
+    {"runinback", SwitchRunInBack, "frames run while the window is inactive"},
+    {"fontmake", SwitchFontMake, "build the small bitmap font from its glyph pictures"},
+    {"nofill", SwitchNoFill, "the 3D view draws no filled faces"},
+    {"nodialogue", SwitchNoDialogue, "scripts skip dialogue"},
+    {"nosysbuf", SwitchNoSysBuf, "full screen draws without its system-memory buffer"},
+    {"director", SwitchDirector, "the automatic camera director"},
+    {"nohud", SwitchNoHud, "no HUD"},
+    {"brf_pause", SwitchBriefingPause, "briefings pause"},
+    {"nonebula", SwitchNoNebula, "no nebula background"},
+    {"loadtest", SwitchLoadTest, "load test: each launch takes the next mission of the table"},
+    {"nobrief", SwitchNoBrief, "scripts skip briefings"},
+    {"oldkeys", SwitchOldKeys, "the old key bindings (keybind.scr)"},
+    {"16", Switch16, "16-bit colour instead of 8-bit"},
+    {"intro", SwitchIntro, "only play the introduction films"},
+    {"noslab", SwitchNoSlab, "never read resources from slab libraries"},
+    {"idemo", SwitchDemo, "demo mode: runs the demo mission"},
+    {"french", SwitchFrench, "French texts"},
+    {"german", SwitchGerman, "German texts"},
+    {"debugfile", SwitchDebugFile, "messages and fatal stops go to debug.txt"},
 }};
 
 std::vector<std::string> SplitCommandLine(std::string_view line)
@@ -98,20 +99,44 @@ std::vector<std::string> SplitCommandLine(std::string_view line)
     return words;
 }
 
-void ApplySwitch(const char* word)
+bool ApplySwitch(const char* word)
 {
     if (!word) {
         gSettings.noCommandLineMission = kOn;
-        return;
+        return true;
     }
     // A lone "-" leaves an empty name, which matches no switch.
     const char* name = word[0] ? word + 1 : word;
     for (const Switch& s : kSwitchTable) {
         if (std::strcmp(name, s.name) == 0) {
             s.handler();
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+bool AsksForHelp(const std::vector<std::string>& words)
+{
+    for (const std::string& word : words) {
+        if (word.empty() || word[0] != '-')
+            break;
+        if (word == "--help" || word == "-help" || word == "-h" || word == "-?")
+            return true;
+    }
+    return false;
+}
+
+std::string SwitchList()
+{
+    std::string list = "usage: Kelvandrist [-switch]... [mission.scr]\n"
+                       "Switches may also be joined by commas (-w,-16). A mission named runs at once;\n"
+                       "without one the front end starts.\n";
+    for (const Switch& s : kSwitchTable) {
+        const std::string name = std::string("  -") + s.name;
+        list += name + std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') + s.meaning + "\n";
+    }
+    return list;
 }
 
 void ApplyCommandLine(const std::vector<std::string>& words)
@@ -119,8 +144,9 @@ void ApplyCommandLine(const std::vector<std::string>& words)
     if (words.empty())
         ApplySwitch(nullptr);
     std::size_t next = 0;
-    while (next < words.size() && words[next][0] == '-')
-        ApplySwitch(words[next++].c_str());
+    for (; next < words.size() && words[next][0] == '-'; ++next)
+        if (!ApplySwitch(words[next].c_str()))
+            DebugPrint(("Kelvandrist: unknown switch " + words[next] + " is ignored (--help lists the switches)\n").c_str());
     if (!gSettings.noCommandLineMission && next < words.size())
         gSettings.missionName = words[next];
 }

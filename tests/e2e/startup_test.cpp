@@ -50,6 +50,37 @@ TEST_F(Startup, AMissingLanguageOrKeyScriptEndsWithItsName)
     EXPECT_NE(run.output.find("keybind2.scr"), std::string::npos) << run.output;
 }
 
+// What a player types on the command line is answered: the switches are
+// listed on request, an unknown one is named, a mission that is not there
+// is named before the front end starts, and a file that is no mission
+// script is refused.
+TEST_F(Startup, TheCommandLineNamesWhatItCannotUse)
+{
+    CopyDemoData(folder);
+    GameRun run = Run({"--help"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.rfind("usage: Kelvandrist [-switch]... [mission.scr]\n", 0), 0u) << run.output;
+    for (const char* line : {R"(\n  -w +a window on the desktop\n)", R"(\n  -16 +16-bit colour instead of 8-bit\n)"})
+        EXPECT_TRUE(std::regex_search(run.output, std::regex(line))) << line << "\n"
+                                                                     << run.output;
+
+    std::ofstream(folder / "table.txt") << "40 state\n50 quit\n";
+    const std::string table = "KELVANDRIST_INPUT=" + (folder / "table.txt").string();
+    run = Run({"-w,-nosuch,nosuchmission.scr"}, {table});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("unknown switch -nosuch is ignored"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("nosuchmission.scr: not found; the front end starts instead"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("state 40 screen=FrontHome"), std::string::npos) << run.output;
+
+    run = Run({"-w", "Kelvandrist.ini"}, {table});
+    EXPECT_NE(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Kelvandrist.ini: not a mission script (a .scr file)"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("state 40"), std::string::npos) << "nothing is flown\n"
+                                                              << run.output;
+}
+
 TEST_F(Startup, TheDemoTreeStartsInEveryLanguageAndEndsCleanlyWhenClosed)
 {
     CopyDemoData(folder);
