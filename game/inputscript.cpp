@@ -99,6 +99,10 @@ void PrintShips()
         std::printf("ship %ld %s destroyed=%d hits=%d", gTable.pass, row->name ? row->name : "",
                     row->destroyed ? 1 : 0, row->hits);
         const SceneItem* item = ItemFromHandle(row->item);
+        // The tally counts the player's kills; a ship that others destroyed
+        // (or the player's own) is simply gone.
+        if (!row->destroyed && !(item && item->sim && item->avatar))
+            std::printf(" gone");
         if (!row->destroyed && item && item->sim && item->avatar) {
             const Sim* sim = item->sim;
             std::printf(" hull=%d at=%.0f,%.0f,%.0f", static_cast<int>(sim->hull), sim->position.x, sim->position.y,

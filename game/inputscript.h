@@ -25,7 +25,9 @@
 //                                   station=<n> end=<n>" on standard output
 //   <pass> ships                    prints a line for each ship the
 //                                   mission's tally counts: "ship <pass>
-//                                   <name> destroyed=<0|1> hits=<n>", and
+//                                   <name> destroyed=<0|1> hits=<n>" (the
+//                                   player's kills and hits), " gone" when
+//                                   it no longer exists otherwise, and
 //                                   while it lives " hull=<percent>
 //                                   at=<x>,<y>,<z> lds=<0|1> ai=<state>
 //                                   screen=<l>,<t>,<r>,<b>" (the AI state

@@ -25,7 +25,8 @@ namespace {
 // A ship as a "ships" line of the table printed it.
 struct ShipLine {
     std::string name;
-    bool destroyed = false;
+    bool destroyed = false; // by the player: the tally counts the player's kills
+    bool gone = false;      // no longer there, destroyed otherwise
     int hits = 0;
     int hull = -1; // -1 once it is gone
     double x = 0, y = 0, z = 0;
@@ -82,7 +83,7 @@ protected:
                             "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
                            folder);
         const std::regex state(R"(state (\d+) screen=(\S*) station=(-?\d+) end=(-?\d+))");
-        const std::regex ship(R"(ship (\d+) (.+) destroyed=(\d) hits=(\d+)(?: hull=(-?\d+) at=(\S+),(\S+),(\S+) )"
+        const std::regex ship(R"(ship (\d+) (.+) destroyed=(\d) hits=(\d+)( gone)?(?: hull=(-?\d+) at=(\S+),(\S+),(\S+) )"
                               R"(lds=(\d) ai=(\d+)(?: screen=(-?\d+),(-?\d+),(-?\d+),(-?\d+))?)?)");
         std::istringstream lines(walk.run.output);
         for (std::string line; std::getline(lines, line);) {
@@ -96,15 +97,16 @@ protected:
                 s.name = m[2];
                 s.destroyed = m[3] == "1";
                 s.hits = std::stoi(m[4]);
-                if (m[5].matched) {
-                    s.hull = std::stoi(m[5]);
-                    s.x = std::stod(m[6]), s.y = std::stod(m[7]), s.z = std::stod(m[8]);
-                    s.lds = m[9] == "1";
-                    s.ai = std::stoi(m[10]);
+                s.gone = m[5].matched;
+                if (m[6].matched) {
+                    s.hull = std::stoi(m[6]);
+                    s.x = std::stod(m[7]), s.y = std::stod(m[8]), s.z = std::stod(m[9]);
+                    s.lds = m[10] == "1";
+                    s.ai = std::stoi(m[11]);
                 }
-                if (m[11].matched)
-                    s.left = std::stoi(m[11]), s.top = std::stoi(m[12]), s.right = std::stoi(m[13]),
-                    s.bottom = std::stoi(m[14]);
+                if (m[12].matched)
+                    s.left = std::stoi(m[12]), s.top = std::stoi(m[13]), s.right = std::stoi(m[14]),
+                    s.bottom = std::stoi(m[15]);
                 walk.ships[std::stol(m[1])].push_back(s);
             }
         }
@@ -483,7 +485,12 @@ TEST_F(MainRoad, LosingTheCorvetteInMissionThreeEndsWithoutADebriefAndKeepsTheCa
     EXPECT_EQ(walk.Ship(700, "Raider Lead").hull, 100) << "mission 3 flies";
 
     // The corvette is gone: the flight is over on NAV, the mission failed.
+    // The tally counts the player's kills only, so its line says "gone"
+    // rather than "destroyed"; so does the outpost's, which a raider shot.
     EXPECT_EQ(walk.Ship(1800, "Vorn").hull, -1) << walk.run.output;
+    EXPECT_TRUE(walk.Ship(1800, "Vorn").gone) << walk.run.output;
+    EXPECT_FALSE(walk.Ship(1800, "Vorn").destroyed);
+    EXPECT_TRUE(walk.Ship(1800, "Outpost").gone && !walk.Ship(1800, "Outpost").destroyed) << walk.run.output;
     EXPECT_EQ(walk.screens.at(1800), "NAV");
     EXPECT_EQ(walk.ends.at(1800), 1);
     // The station keys do nothing now; the end key ends the mission at once.
