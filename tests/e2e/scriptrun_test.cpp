@@ -1,8 +1,11 @@
-// The developers' script runner as a program on the demo tree: the field
-// dump of a mission (script_run -d) runs the mission's statements, shapes
-// and all, with no display, and lists every ship the mission creates before
-// it waits on the player.
+// The developers' script runner as a program on a copy of the demo tree
+// (the shape loader writes its caches beside the shapes): the field dump of
+// a mission (script_run -d) runs the mission's statements, shapes and all,
+// with no display, and lists every ship the mission creates before it waits
+// on the player.
 #include "../script/script_test_support.h"
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,20 +20,18 @@
 
 namespace {
 
-const std::filesystem::path kData = std::filesystem::path(KV_SOURCE_DIR) / "data";
-const std::filesystem::path kMissions = kData / "zqk/resource/scripts/missions";
+const std::filesystem::path kMissions = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/scripts/missions";
 
 struct ProgramRun {
     int status = -1; // exit code, -1 when it did not exit by itself
     std::string out; // standard output and error together
 };
 
-// Runs script_run with the arguments (after -C <data>); a hang guard ends a
+// Runs script_run on the data tree with the arguments; a hang guard ends a
 // run that takes far longer than any should.
-ProgramRun RunScriptRun(const std::string& arguments)
+ProgramRun RunScriptRun(const std::filesystem::path& data, const std::string& arguments)
 {
-    const std::string command =
-        "timeout 600 '" KV_SCRIPT_RUN "' -C '" + kData.string() + "' " + arguments + " 2>&1";
+    const std::string command = "timeout 600 '" KV_SCRIPT_RUN "' -C '" + data.string() + "' " + arguments + " 2>&1";
     ProgramRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -76,11 +77,13 @@ std::set<std::string> DumpedShips(const std::string& dump)
 // Each of these missions creates all its ships before its briefing.
 TEST(ScriptRunProgram, TheFieldDumpOfAMissionListsEveryShipItCreates)
 {
+    ScratchFolder scratch{"scriptrun"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
     for (const char* mission : {"mission01.scr", "mission02.scr", "mission03.scr"}) {
         SCOPED_TRACE(mission);
         const std::set<std::string> created = CreatedShips(kMissions / mission);
         ASSERT_GE(created.size(), 4u); // the script was read
-        const ProgramRun run = RunScriptRun(std::string("-d ") + mission);
+        const ProgramRun run = RunScriptRun(data, std::string("-d ") + mission);
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_NE(run.out.find("\nend 100 stop "), std::string::npos) << run.out;
         EXPECT_EQ(DumpedShips(run.out), created) << run.out;
