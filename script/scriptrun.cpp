@@ -17,6 +17,7 @@
 #include "script/tokenise.h"
 #include "system/crand.h"
 #include "system/frameclock.h"
+#include "system/res/resman.h"
 #include "world/playerinput.h"
 #include "world/responses.h"
 #include "world/scenelist.h"
@@ -66,6 +67,30 @@ struct TraceScope {
         SetStatementTraceHook(nullptr);
         gTrace = nullptr;
     }
+};
+
+// What a run's mission holds, taken as a mission takes it and handed back
+// at the end of the run. The mission's shapes load into the 3D framework,
+// begun headless (its scene layer only: no renderer, no display), and each
+// shape's collision shape is read with it. What the mission registers with
+// the resource manager is released at the end, as a mission's end releases
+// it, before the framework frees the models those records point at: the
+// next run loads its own.
+struct MissionScope {
+    bool begun = false;
+    MissionScope()
+    {
+        ResMark();
+        begun = HxBegin() == HX_OK;
+    }
+    ~MissionScope()
+    {
+        ResReleaseToMark();
+        if (begun)
+            HxEnd();
+    }
+    MissionScope(const MissionScope&) = delete;
+    MissionScope& operator=(const MissionScope&) = delete;
 };
 
 void StartFrame(int32_t ticks)
@@ -181,6 +206,7 @@ bool TraceScriptRun(const ScriptRunOptions& options, std::string& trace)
     gFrameClock = FrameClock{};
     gLoopFlags = LoopFlags{};
     gScriptSkipRequest = 0;
+    MissionScope mission;
 
     const ScriptToken* start = TokeniseScript(options.name);
     if (!start)
@@ -252,15 +278,7 @@ bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
     gScriptSkipRequest = 0;
     CRandSeed(options.seed);
     LoadAIStateTable();
-    // The mission registers its models with the 3D framework.
-    struct Framework {
-        bool begun = HxBegin() == HX_OK;
-        ~Framework()
-        {
-            if (begun)
-                HxEnd();
-        }
-    } framework;
+    MissionScope mission;
 
     const ScriptToken* start = TokeniseScript(options.name);
     if (!start)

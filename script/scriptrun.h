@@ -8,6 +8,14 @@
 // field dump of every ship in scene-list order follows (AppendShipDump).
 // Script faults go through the message box as in the game; the caller's
 // hook decides.
+//
+// Both kinds of run hold the mission as the game does: the 3D framework
+// runs headless (no renderer, no display) for the shapes the mission
+// registers and their collision shapes, and what the mission registers with
+// the resource manager is released when the run ends, so that runs follow
+// one another in one process. The scene list is left as the run ends, for
+// the caller to read (when the run started the framework, the models of the
+// parts are gone with it).
 #pragma once
 
 #include <cstdint>

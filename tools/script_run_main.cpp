@@ -13,7 +13,9 @@
 // seed (-r, default 1), as fast as the machine allows, until the mission is
 // won or lost or the frames (-n) have run; -k K prints each ship every K
 // frames; the last line is "SUCCESS", "FAILURE" or "running at frame N".
-// The name is looked up like the
+// Either way the mission's shapes load as in the game, with their collision
+// shapes, into the 3D framework begun without a display, so that any mission
+// runs and shots strike what they hit. The name is looked up like the
 // game's (a bare "m01.scr" is read from zqk\resource\scripts\missions).
 // A script fault prints the game's message box text and exits 1.
 #include "script/scriptrun.h"

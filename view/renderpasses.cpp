@@ -250,11 +250,13 @@ int32_t AttachTdpToScene(TDP* tdp, void* modelOrEmitter, int32_t mode)
     } else {
         tdp->model = static_cast<hx_model*>(modelOrEmitter);
     }
+    // The collision tests need the model's records whether or not anything
+    // is drawn (a headless flight has no world at all).
+    if (mode != 1)
+        TakeModelRecords(tdp);
     if (!gView.mainWorld)
         return 1;
     DetachTdpActor(tdp);
-    if (mode != 1)
-        TakeModelRecords(tdp);
     return MakeTdpActor(tdp, tdp->emitter) ? 1 : 0;
 }
 

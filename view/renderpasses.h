@@ -30,8 +30,10 @@ void BuildMainWorld();
 // an emitter; a TDP that has an actor keeps it.
 void AddTdpToWorld(TDP* tdp);
 // One TDP at run time: mode 1 means the second argument is a particle
-// emitter, drawn through the particle dummy. 1 when attached or when no
-// world is built yet (the build attaches it), 0 when no actor could be made.
+// emitter, drawn through the particle dummy. A model's TDP takes the model's
+// collision record (and the item's dock points) at once, world or not. 1
+// when attached or when no world is built yet (the build makes the actor),
+// 0 when no actor could be made.
 int32_t AttachTdpToScene(TDP* tdp, void* modelOrEmitter, int32_t mode);
 // Takes the TDP's actor out of its world and frees it.
 void DetachTdpActor(TDP* tdp);

@@ -85,10 +85,6 @@ protected:
     // The last line of the flight: "SUCCESS", "FAILURE" or "running ...".
     std::string Fly(const char* mission, int frames = 3000)
     {
-        // Each flight ends with the 3D framework, which frees the models that
-        // the resource manager would hand out again.
-        ResShutdown();
-        EXPECT_GT(ResInit(), 0u);
         ScriptRunOptions options;
         options.name = mission;
         options.flight = true;

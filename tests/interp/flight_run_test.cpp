@@ -7,9 +7,12 @@
 
 #include "ai/aistate.h"
 #include "ai/steering.h"
+#include "ai/weapons.h"
 #include "script/operands.h"
 #include "script/scriptrun.h"
 #include "script/symbols.h"
+#include "system/res/resman.h"
+#include "view/lwoloader.h"
 #include "world/pools.h"
 #include "world/records.h"
 
@@ -72,7 +75,82 @@ std::string LastLine(const std::string& text)
     return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
 }
 
+// A ship fires one shot at a ship ahead of it; the mission is won once the
+// target's hull is damaged. The demo tree's fighter, with its collision
+// boxes, is both ships' shape.
+std::string ShotMission(const char* weapon)
+{
+    return std::string("ABSOLUTE\n"
+                       "REGISTER fighter \"zqk\\resource\\shapes\\fighter.lwo\" LWO2HXM\n"
+                       "CREATE_SHIP Target fighter \"Target\" SFIGHTER NAVY 0 0 5000\n"
+                       "CREATE_SHIP Shooter fighter \"Shooter\" SFIGHTER BLACK 0 0 0\n"
+                       "WEAPON Shooter ") +
+           weapon +
+           " ARC_FWD ARC_60 ARC_NORM 0 0 20\n"
+           "WAIT_UNTIL DAMAGE_GT Target 0\n"
+           "SUCCESS\n"
+           "END\n";
+}
+
+constexpr int kShotFrame = 10;
+
+// The shooter pulls the trigger once, as the player's fire key does.
+void FireOnce(int frame)
+{
+    if (frame != kShotFrame)
+        return;
+    SceneItem* shooter = SymbolObject(FindScriptSymbol("Shooter"));
+    SceneItem* target = SymbolObject(FindScriptSymbol("Target"));
+    ASSERT_TRUE(shooter && target && shooter->sim->weapons);
+    EXPECT_EQ(FireWeapon(target, 0, 0, 0, shooter, shooter->sim->weapons), kFired);
+}
+
+class ShotFlightTest : public FlightRunTest {
+protected:
+    void SetUp() override
+    {
+        FlightRunTest::SetUp();
+        const std::filesystem::path shapes = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/shapes";
+        for (const char* file : {"fighter.lwo", "fighter_BOX.lwo", "missile.lwo"})
+            WriteFile(std::string("zqk/resource/shapes/") + file, ReadFileBytes(shapes / file));
+        SetLwoSmoothingCache(false);
+        ASSERT_GT(ResInit(), 0u);
+    }
+    void TearDown() override
+    {
+        ResShutdown();
+        SetLwoSmoothingCache(true);
+        FlightRunTest::TearDown();
+    }
+};
+
 } // namespace
+
+// Missiles and bolts strike the ship they are fired at and damage its hull,
+// with no 3D view: the flight gives every part its model's collision shape.
+TEST_F(ShotFlightTest, AShotDamagesTheShipItIsFiredAt)
+{
+    for (const char* weapon : {"MISSLNCH", "BEAMCANN"}) {
+        SCOPED_TRACE(weapon);
+        WriteMission("shot.scr", ShotMission(weapon));
+        ScriptRunOptions options;
+        options.name = "shot.scr";
+        options.flight = true;
+        options.frames = 60 * 20;
+        options.traceEvery = 1;
+        options.eachFrame = FireOnce;
+        std::string out;
+        try {
+            ASSERT_TRUE(FlyScriptRun(options, out));
+        } catch (const ScriptStop& stop) {
+            FAIL() << stop.title << ": " << stop.text;
+        }
+        EXPECT_EQ(LastLine(out), "SUCCESS") << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);
+        // Whole until the shot.
+        EXPECT_NE(out.find("\n" + std::to_string(kShotFrame - 1) + " Target at 0.0 0.0 5000.0 hull 100 "),
+                  std::string::npos);
+    }
+}
 
 TEST_F(FlightRunTest, AShipFliesToItsMarkAndTheMissionIsWonTheSameWayTwice)
 {
