@@ -150,23 +150,24 @@ struct FieldWriter {
     }
 };
 
-// Reads the same fields; a field past the end of the bytes reads 0.
+// Reads the same fields into a record; a field that the bytes end before
+// keeps the value it had, so a short file keeps the values of a new one.
 struct FieldReader {
     const uint8_t* bytes;
     std::size_t size;
     std::size_t at = 0;
     bool Has(std::size_t width) const { return at + width <= size; }
-    int16_t I16()
+    void I16(int16_t& v)
     {
-        const int16_t v = Has(2) ? res::GetI16LE(bytes + at) : 0;
+        if (Has(2))
+            v = res::GetI16LE(bytes + at);
         at += 2;
-        return v;
     }
-    int32_t I32()
+    void I32(int32_t& v)
     {
-        const int32_t v = Has(4) ? static_cast<int32_t>(res::GetU32LE(bytes + at)) : 0;
+        if (Has(4))
+            v = static_cast<int32_t>(res::GetU32LE(bytes + at));
         at += 4;
-        return v;
     }
     void Bytes(void* data, std::size_t width)
     {
@@ -177,14 +178,24 @@ struct FieldReader {
     void I16s(int16_t* v)
     {
         for (int i = 0; i < kMissionCount; ++i)
-            v[i] = I16();
+            I16(v[i]);
     }
     void I32s(int32_t* v)
     {
         for (int i = 0; i < kMissionCount; ++i)
-            v[i] = I32();
+            I32(v[i]);
     }
 };
+
+// The state of a new file: nothing flown, every best time the default
+// (Instant Action's, the highest one, 0), so any flight can beat them.
+StateFileRecord NewStateRecord()
+{
+    StateFileRecord record{};
+    for (int i = 0; i < kMissionCount; ++i)
+        record.bestTime[i] = i == kInstantActionIndex ? 0 : kDefaultBestTime;
+    return record;
+}
 
 int16_t ClampI16(int32_t v, int32_t low, int32_t high)
 {
@@ -212,11 +223,11 @@ void EncodeStateFile(const StateFileRecord& r, uint8_t out[kStateFileSize])
 
 void DecodeStateFile(const uint8_t* bytes, std::size_t size, StateFileRecord& r)
 {
-    r = StateFileRecord{};
+    r = NewStateRecord();
     FieldReader in{bytes, size};
     for (int16_t* field : {&r.currentSlot, &r.launchedMission, &r.reservedA, &r.reservedB, &r.inFlight, &r.outcome,
                            &r.success, &r.score, &r.reservedC, &r.fullScreen})
-        *field = in.I16();
+        in.I16(*field);
     in.I32s(r.bestScore);
     in.I32s(r.bestTime);
     r.currentSlot = ClampI16(r.currentSlot, 0, kCaptainSlots - 1);
@@ -242,11 +253,11 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& r)
     r = CareerRecord{};
     FieldReader in{bytes, size};
     in.Bytes(r.name, kCaptainNameSize);
-    r.reserved0 = in.I16();
-    r.reserved1 = in.I32();
-    r.totalScore = in.I32();
-    r.reserved2 = in.I32();
-    r.completedCount = in.I16();
+    in.I16(r.reserved0);
+    in.I32(r.reserved1);
+    in.I32(r.totalScore);
+    in.I32(r.reserved2);
+    in.I16(r.completedCount);
     for (int16_t* array : {r.missionState, r.outcome, r.reserved3, r.reserved4, r.completionOrder})
         in.I16s(array);
     in.I32s(r.missionScore);
@@ -266,9 +277,7 @@ bool WriteStateFile()
 
 void ResetStateFile()
 {
-    StateRecord = StateFileRecord{};
-    for (int i = 0; i < kMissionCount; ++i)
-        StateRecord.bestTime[i] = i == kInstantActionIndex ? 0 : kDefaultBestTime;
+    StateRecord = NewStateRecord();
     WriteStateFile();
 }
 

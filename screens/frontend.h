@@ -67,8 +67,9 @@ struct CareerRecord {
 };
 extern CareerRecord CaptainSlot;
 
-// The state file's bytes from the record, and the record from bytes (cleared
-// first; the slot is kept within 0-5).
+// The state file's bytes from the record, and the record from bytes (the
+// values of a new file first, so that what a short file lacks keeps them;
+// the slot is kept within 0-5).
 void EncodeStateFile(const StateFileRecord& record, uint8_t out[kStateFileSize]);
 void DecodeStateFile(const uint8_t* bytes, std::size_t size, StateFileRecord& record);
 // The same for a career file (completed count within 0-100, completion

@@ -206,6 +206,27 @@ TEST_F(CareerFiles, AShortFileLeavesNoTraceOfThePreviousSlot)
     EXPECT_EQ(CaptainSlot.missionTime[50], 0);
 }
 
+TEST_F(CareerFiles, AShortStateFileKeepsWhatItHoldsAndANewFilesValuesForTheRest)
+{
+    // Cut inside the best times: the first ten and half of the eleventh
+    // are there.
+    std::string state(420 + 4 * 10 + 2, '\0');
+    Put(state, 0, 2, 2);
+    Put(state, 20 + 4 * 3, 5000, 4);
+    for (int i = 0; i < 10; ++i)
+        Put(state, 420 + 4 * size_t(i), 1000 + i, 4);
+    Put(state, 420 + 40, 0x7777, 2);
+    scratch.Write("zqk/state.inf", state);
+
+    ASSERT_TRUE(ReadStateFile());
+    EXPECT_EQ(StateRecord.currentSlot, 2);
+    EXPECT_EQ(StateRecord.bestScore[3], 5000);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(StateRecord.bestTime[i], i < 10 ? 1000 + i : i == 99 ? 0
+                                                                       : 60000)
+            << i;
+}
+
 TEST_F(CareerFiles, SteppingTheSlotWrapsAtBothEndsAndAnEmptySlotIsANewCaptain)
 {
     ReadCaptainSlot();
