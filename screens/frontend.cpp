@@ -30,6 +30,7 @@
 #include "system/sound.h"
 #include "system/text.h"
 #include "system/palette.h"
+#include "ui/messagelog.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/skyandlights.h"
@@ -38,12 +39,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 uint8_t gFrontEndActive = 0;
@@ -268,11 +271,71 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& r)
         index = ClampI16(index, 0, kMissionCount - 1);
 }
 
+namespace {
+
+struct CareerSaveFailure {
+    std::string file;   // the file that could not be saved, "" for none
+    std::string notice; // what the player is told
+    bool shown = false; // the notice is on the screen
+};
+CareerSaveFailure gSaveFailure;
+
+// Writes a career file. A failure becomes the notice and, when it is new,
+// a line on standard error; a success of the notice's file ends it.
+bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
+{
+    errno = 0;
+    if (platform::WriteFileAtomically(file, bytes, size)) {
+        if (gSaveFailure.file == file) {
+            gSaveFailure.file.clear();
+            gSaveFailure.notice.clear();
+        }
+        return true;
+    }
+    const std::string notice =
+        std::string("Progress not saved: ") + file + ": " + (errno ? std::strerror(errno) : "cannot be written");
+    if (notice != gSaveFailure.notice) {
+        gSaveFailure.file = file;
+        gSaveFailure.notice = notice;
+        DebugPrint(("Kelvandrist: " + notice + "\n").c_str());
+    }
+    return false;
+}
+
+} // namespace
+
+const char* CareerSaveNotice()
+{
+    return gSaveFailure.notice.c_str();
+}
+
+void DrawCareerSaveNotice(const Canvas& screen)
+{
+    constexpr uint8_t kNoticeColour = 255;
+    if (gSaveFailure.notice.empty()) {
+        // The screen's own pictures come back where the notice stood.
+        if (gSaveFailure.shown)
+            gWindows.fullRedrawRequest = 1;
+        gSaveFailure.shown = false;
+        return;
+    }
+    if (!screen.pixels || !gFontB)
+        return;
+    // One line of the font on black, its pen line 4 pixels above the foot.
+    const int16_t top = static_cast<int16_t>(screen.height - gFontB->height - 6);
+    const ClipRect strip = {0, top, static_cast<int16_t>(screen.rowLength - 1), static_cast<int16_t>(screen.height - 1)};
+    CanvasFillRectClipped(screen, 0, strip, strip.left, strip.top, strip.right, strip.bottom);
+    int16_t x = 4;
+    int16_t y = static_cast<int16_t>(screen.height - 4);
+    CanvasDrawText(screen, x, y, gSaveFailure.notice.c_str(), gFontB, kNoticeColour, strip);
+    gSaveFailure.shown = true;
+}
+
 bool WriteStateFile()
 {
     uint8_t bytes[kStateFileSize];
     EncodeStateFile(StateRecord, bytes);
-    return platform::WriteFileAtomically(kStateFile, bytes, sizeof bytes);
+    return SaveCareerFile(kStateFile, bytes, sizeof bytes);
 }
 
 void ResetStateFile()
@@ -296,7 +359,7 @@ bool WriteCaptainSlot()
 {
     uint8_t bytes[kCaptainFileSize];
     EncodeCaptainFile(CaptainSlot, bytes);
-    return platform::WriteFileAtomically(CaptainFileName().c_str(), bytes, sizeof bytes);
+    return SaveCareerFile(CaptainFileName().c_str(), bytes, sizeof bytes);
 }
 
 void ResetCaptainSlot()
