@@ -47,6 +47,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 uint8_t gFrontEndActive = 0;
@@ -273,32 +274,35 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& r)
 
 namespace {
 
-struct CareerSaveFailure {
-    std::string file;   // the file that could not be saved, "" for none
-    std::string notice; // what the player is told
-    bool shown = false; // the notice is on the screen
+// The career files whose last save failed, each with what the player is
+// told about it; the notice is the latest one's.
+struct CareerSaveFailures {
+    std::vector<std::pair<std::string, std::string>> files; // file, notice
+    bool shown = false;                                     // a notice is on the screen
 };
-CareerSaveFailure gSaveFailure;
+CareerSaveFailures gSaveFailures;
 
-// Writes a career file. A failure becomes the notice and, when it is new,
-// a line on standard error; a success of the notice's file ends it.
+// Writes a career file. A failure that is new for the file (or has a new
+// cause) is named in a line on standard error; a success ends the file's
+// notice.
 bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
 {
+    auto& files = gSaveFailures.files;
+    const auto known = std::find_if(files.begin(), files.end(), [file](const auto& f) { return f.first == file; });
     errno = 0;
     if (platform::WriteFileAtomically(file, bytes, size)) {
-        if (gSaveFailure.file == file) {
-            gSaveFailure.file.clear();
-            gSaveFailure.notice.clear();
-        }
+        if (known != files.end())
+            files.erase(known);
         return true;
     }
-    const std::string notice =
+    std::string notice =
         std::string("Progress not saved: ") + file + ": " + (errno ? std::strerror(errno) : "cannot be written");
-    if (notice != gSaveFailure.notice) {
-        gSaveFailure.file = file;
-        gSaveFailure.notice = notice;
-        DebugPrint(("Kelvandrist: " + notice + "\n").c_str());
-    }
+    if (known != files.end() && known->second == notice)
+        return false;
+    DebugPrint(("Kelvandrist: " + notice + "\n").c_str());
+    if (known != files.end())
+        files.erase(known);
+    files.emplace_back(file, std::move(notice));
     return false;
 }
 
@@ -306,17 +310,18 @@ bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
 
 const char* CareerSaveNotice()
 {
-    return gSaveFailure.notice.c_str();
+    return gSaveFailures.files.empty() ? "" : gSaveFailures.files.back().second.c_str();
 }
 
 void DrawCareerSaveNotice(const Canvas& screen)
 {
     constexpr uint8_t kNoticeColour = 255;
-    if (gSaveFailure.notice.empty()) {
+    const char* notice = CareerSaveNotice();
+    if (!*notice) {
         // The screen's own pictures come back where the notice stood.
-        if (gSaveFailure.shown)
+        if (gSaveFailures.shown)
             gWindows.fullRedrawRequest = 1;
-        gSaveFailure.shown = false;
+        gSaveFailures.shown = false;
         return;
     }
     if (!screen.pixels || !gFontB)
@@ -327,8 +332,8 @@ void DrawCareerSaveNotice(const Canvas& screen)
     CanvasFillRectClipped(screen, 0, strip, strip.left, strip.top, strip.right, strip.bottom);
     int16_t x = 4;
     int16_t y = static_cast<int16_t>(screen.height - 4);
-    CanvasDrawText(screen, x, y, gSaveFailure.notice.c_str(), gFontB, kNoticeColour, strip);
-    gSaveFailure.shown = true;
+    CanvasDrawText(screen, x, y, notice, gFontB, kNoticeColour, strip);
+    gSaveFailures.shown = true;
 }
 
 bool WriteStateFile()

@@ -89,9 +89,11 @@ bool ReadStateFile();
 // Writes the current slot's career file; false (the old file kept, and the
 // player told) when it cannot be written.
 bool WriteCaptainSlot();
-// While the career cannot be saved, what the player is told: the file and
-// why; "" once a save of that file succeeds. Each new failure is also named
-// in one line on standard error (in the debug log with the debug file).
+// While the career cannot be saved, what the player is told: the latest
+// file that could not be saved and why; "" once every such file has been
+// saved since. A file's failure is also named once (until it is saved, or
+// fails for another cause) in one line on standard error (in the debug log
+// with the debug file).
 const char* CareerSaveNotice();
 // The notice on the front end's screen, each frame: a line along the
 // screen's foot while there is one, and a full redraw once it has gone.
