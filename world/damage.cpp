@@ -323,9 +323,9 @@ void ScheduleRepair(Ship& ship)
 void MarkHit(Ship& ship, const Vector3* hitPoint, int32_t kind, int32_t ignored)
 {
     const DamageBlock& d = ship.info->damage;
-    // Wide, and the size held to its int16 range: a hull damaged far past
-    // (or healed far below) its usual range makes the largest rupture, not a
-    // wrapped one.
+    // Reckoned wide and held to the size's int16 range: a hull far outside
+    // its usual range (healed far below intact) makes a rupture at the end
+    // of that range, never a wrapped one.
     const int64_t scale = int64_t{d.hullDamage} * 2600 / d.maximumHull + 400;
     const auto size = static_cast<int16_t>(std::clamp<int64_t>((CRand() % 20 + 80) * scale / 100, INT16_MIN, INT16_MAX));
     AddHullRupture(ship.item, kind, ignored, hitPoint, size);
@@ -453,9 +453,9 @@ int32_t ApplyHullDamage(SceneItem* item, DamageBlock* block, int32_t amount, con
     }
 
     // The hull of the ship with the systems model is its HULL STRUCT system,
-    // which the HULL ARMOUR system halves the blows to.
-    // The damage after the blow is reckoned wide: a blow past the int32
-    // range still destroys the ship rather than wrapping round to spare it.
+    // which the HULL ARMOUR system halves the blows to. The damage after the
+    // blow is reckoned wide: a blow past the int32 range still destroys the
+    // ship rather than wrapping round to spare it.
     ShipSystem* structure = IsSystemsShip(item) ? FindShipSystem("HULL STRUCT") : nullptr;
     int64_t damaged = 0;
     if (structure) {
