@@ -1005,7 +1005,8 @@ hx_error BlockRead(hx_datafile* df, const char* reader, void** block, uint32_t* 
             data.resize(size_t(done + piece));
         uint8_t* target = inPlace ? to + done : data.data() + done;
         if (fill(target, piece) != HX_OK) {
-            HxFailure("%s: block too long: %d", reader, int(n));
+            // The file ends (or goes wrong) before the count it gave.
+            HxFailure("%s: block of %d elements cut short", reader, int(n));
             if (!given && inPlace)
                 HxResFree(to);
             return HXE_FAIL;
@@ -1663,7 +1664,7 @@ hx_error DfBlockReadBinary(hx_datafile* df, void** block, uint32_t* count, uint3
 {
     uint32_t n, elementSize;
     if (GetU32(df, &n) != HX_OK || GetU32(df, &elementSize) != HX_OK) {
-        HxFailure("DfBlockReadBinary: block too long: %d", 0);
+        HxFailure("DfBlockReadBinary: block header cut short");
         return HXE_FAIL;
     }
     return BlockRead(df, "DfBlockReadBinary", block, count, size, cls, n, elementSize,

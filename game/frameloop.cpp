@@ -262,6 +262,8 @@ int RunFrame()
     TickCommsFilm();
     UpdateConversations();
     guiUpdateScreen();
+    if (gFrontEndActive)
+        DrawCareerSaveNotice(ScreenCanvas());
     DrainKeyQueue();
     MarkProfileSection(profiler, "OTHER");
     UpdateFloatingOrigin();

@@ -36,6 +36,7 @@
 #include "system/sound.h"
 #include "system/text.h"
 #include "screens/bridge.h"
+#include "screens/documents.h"
 #include "system/film.h"
 #include "system/gamemath.h"
 #include "ui/contacts.h"
@@ -481,7 +482,9 @@ void DropModel(const char* path)
 
 // The mission's teardown that the end screen and a dropped script share:
 // conversations, sounds, the world, the contacts, the mission's script and
-// resources and the 3D worlds.
+// resources and the 3D worlds. The document browser goes with the
+// resources: its media items hold records that the release gives back, and
+// that the next mission's loads take over.
 void TearDownMission()
 {
     StopAllConversations();
@@ -490,6 +493,7 @@ void TearDownMission()
     ResetContactList();
     ReleaseMissionResources();
     ResetMissionScript();
+    ResetDocuments();
     ResReleaseToMark();
     gMissionScriptPosition = kNoScriptPosition;
     FreeP3DWorlds();

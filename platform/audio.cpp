@@ -278,6 +278,16 @@ bool OpenDevice(int rate)
     return false;
 }
 
+// The end of the process (exit from anywhere: the quit, a fatal error, a
+// failed check) frees the mixer's sample buffers with the other statics,
+// while the device's thread would still be mixing them. Registered once
+// the mixer exists, this runs before its destruction and stops the device
+// first.
+void CloseAtExit()
+{
+    AudioClose();
+}
+
 } // namespace
 
 bool AudioOpen(AudioOutput output, int rate)
@@ -289,6 +299,7 @@ bool AudioOpen(AudioOutput output, int rate)
     gMixer.rate = rate;
     if (output == AudioOutput::Device && !OpenDevice(rate))
         return false;
+    [[maybe_unused]] static const bool closedAtExit = std::atexit(CloseAtExit) == 0;
     {
         std::lock_guard<std::mutex> hold(gMixer.lock);
         gMixer.output = output;

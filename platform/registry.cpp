@@ -40,8 +40,9 @@ std::string FullKey(const char* root, const char* key)
     return full;
 }
 
-// A quoted text with \\ and \" escapes starting at `s[pos]`; on success pos
-// is past the closing quote.
+// A quoted text starting at `s[pos]`, with its escapes: \\ and \" for
+// themselves, \n and \r for the line breaks that a line of the store cannot
+// hold. On success pos is past the closing quote.
 bool Quoted(std::string_view s, std::size_t& pos, std::string& out)
 {
     if (pos >= s.size() || s[pos] != '"')
@@ -53,8 +54,11 @@ bool Quoted(std::string_view s, std::size_t& pos, std::string& out)
             ++pos;
             return true;
         }
-        if (c == '\\' && pos + 1 < s.size())
+        if (c == '\\' && pos + 1 < s.size()) {
             c = s[++pos];
+            c = c == 'n' ? '\n' : c == 'r' ? '\r'
+                                           : c;
+        }
         out += c;
     }
     return false;
@@ -111,13 +115,20 @@ bool ParseData(std::string_view s, RegistryValue& v)
     return false;
 }
 
+// The quoted form that Quoted reads back; a text without a backslash, a
+// quote or a line break is only put in quotes.
 std::string Escape(std::string_view text)
 {
     std::string out = "\"";
     for (char c : text) {
         if (c == '\\' || c == '"')
             out += '\\';
-        out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out + "\"";
 }
@@ -236,6 +247,8 @@ bool RegistrySetString(const char* root, const char* key, const char* name, cons
     if (store.state == ConfigRead::Refused)
         return false;
     std::string full = FullKey(root, key);
+    if (full.find_first_of("\r\n") != std::string::npos)
+        return false; // a key is a line of its own: it cannot hold a break
     std::string_view wanted = name ? name : "";
     std::vector<RegistryValue>& values = store.values;
     std::vector<std::string>& keys = store.keys;

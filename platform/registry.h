@@ -46,6 +46,9 @@ RegistryResult RegistryQueryString(const char* root, const char* key, const char
 // True when the key exists in the store.
 bool RegistryKeyExists(const char* root, const char* key);
 // Sets a string value, creating the key; the store is written atomically.
+// Any text reads back as it was set (line breaks are escaped in the file);
+// false when the store cannot be written or the key path holds a line
+// break.
 bool RegistrySetString(const char* root, const char* key, const char* name, const char* value);
 
 // Points the store at another file; null goes back to the standard one.

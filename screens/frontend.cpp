@@ -30,6 +30,7 @@
 #include "system/sound.h"
 #include "system/text.h"
 #include "system/palette.h"
+#include "ui/messagelog.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/skyandlights.h"
@@ -38,12 +39,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 uint8_t gFrontEndActive = 0;
@@ -150,23 +154,24 @@ struct FieldWriter {
     }
 };
 
-// Reads the same fields; a field past the end of the bytes reads 0.
+// Reads the same fields into a record; a field that the bytes end before
+// keeps the value it had, so a short file keeps the values of a new one.
 struct FieldReader {
     const uint8_t* bytes;
     std::size_t size;
     std::size_t at = 0;
     bool Has(std::size_t width) const { return at + width <= size; }
-    int16_t I16()
+    void I16(int16_t& v)
     {
-        const int16_t v = Has(2) ? res::GetI16LE(bytes + at) : 0;
+        if (Has(2))
+            v = res::GetI16LE(bytes + at);
         at += 2;
-        return v;
     }
-    int32_t I32()
+    void I32(int32_t& v)
     {
-        const int32_t v = Has(4) ? static_cast<int32_t>(res::GetU32LE(bytes + at)) : 0;
+        if (Has(4))
+            v = static_cast<int32_t>(res::GetU32LE(bytes + at));
         at += 4;
-        return v;
     }
     void Bytes(void* data, std::size_t width)
     {
@@ -177,14 +182,24 @@ struct FieldReader {
     void I16s(int16_t* v)
     {
         for (int i = 0; i < kMissionCount; ++i)
-            v[i] = I16();
+            I16(v[i]);
     }
     void I32s(int32_t* v)
     {
         for (int i = 0; i < kMissionCount; ++i)
-            v[i] = I32();
+            I32(v[i]);
     }
 };
+
+// The state of a new file: nothing flown, every best time the default
+// (Instant Action's, the highest one, 0), so any flight can beat them.
+StateFileRecord NewStateRecord()
+{
+    StateFileRecord record{};
+    for (int i = 0; i < kMissionCount; ++i)
+        record.bestTime[i] = i == kInstantActionIndex ? 0 : kDefaultBestTime;
+    return record;
+}
 
 int16_t ClampI16(int32_t v, int32_t low, int32_t high)
 {
@@ -212,11 +227,11 @@ void EncodeStateFile(const StateFileRecord& r, uint8_t out[kStateFileSize])
 
 void DecodeStateFile(const uint8_t* bytes, std::size_t size, StateFileRecord& r)
 {
-    r = StateFileRecord{};
+    r = NewStateRecord();
     FieldReader in{bytes, size};
     for (int16_t* field : {&r.currentSlot, &r.launchedMission, &r.reservedA, &r.reservedB, &r.inFlight, &r.outcome,
                            &r.success, &r.score, &r.reservedC, &r.fullScreen})
-        *field = in.I16();
+        in.I16(*field);
     in.I32s(r.bestScore);
     in.I32s(r.bestTime);
     r.currentSlot = ClampI16(r.currentSlot, 0, kCaptainSlots - 1);
@@ -242,11 +257,11 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& r)
     r = CareerRecord{};
     FieldReader in{bytes, size};
     in.Bytes(r.name, kCaptainNameSize);
-    r.reserved0 = in.I16();
-    r.reserved1 = in.I32();
-    r.totalScore = in.I32();
-    r.reserved2 = in.I32();
-    r.completedCount = in.I16();
+    in.I16(r.reserved0);
+    in.I32(r.reserved1);
+    in.I32(r.totalScore);
+    in.I32(r.reserved2);
+    in.I16(r.completedCount);
     for (int16_t* array : {r.missionState, r.outcome, r.reserved3, r.reserved4, r.completionOrder})
         in.I16s(array);
     in.I32s(r.missionScore);
@@ -257,18 +272,80 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& r)
         index = ClampI16(index, 0, kMissionCount - 1);
 }
 
+namespace {
+
+// The career files whose last save failed, each with what the player is
+// told about it; the notice is the latest one's.
+struct CareerSaveFailures {
+    std::vector<std::pair<std::string, std::string>> files; // file, notice
+    bool shown = false;                                     // a notice is on the screen
+};
+CareerSaveFailures gSaveFailures;
+
+// Writes a career file. A failure that is new for the file (or has a new
+// cause) is named in a line on standard error; a success ends the file's
+// notice.
+bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
+{
+    auto& files = gSaveFailures.files;
+    const auto known = std::find_if(files.begin(), files.end(), [file](const auto& f) { return f.first == file; });
+    errno = 0;
+    if (platform::WriteFileAtomically(file, bytes, size)) {
+        if (known != files.end())
+            files.erase(known);
+        return true;
+    }
+    std::string notice =
+        std::string("Progress not saved: ") + file + ": " + (errno ? std::strerror(errno) : "cannot be written");
+    if (known != files.end() && known->second == notice)
+        return false;
+    DebugPrint(("Kelvandrist: " + notice + "\n").c_str());
+    if (known != files.end())
+        files.erase(known);
+    files.emplace_back(file, std::move(notice));
+    return false;
+}
+
+} // namespace
+
+const char* CareerSaveNotice()
+{
+    return gSaveFailures.files.empty() ? "" : gSaveFailures.files.back().second.c_str();
+}
+
+void DrawCareerSaveNotice(const Canvas& screen)
+{
+    constexpr uint8_t kNoticeColour = 255;
+    const char* notice = CareerSaveNotice();
+    if (!*notice) {
+        // The screen's own pictures come back where the notice stood.
+        if (gSaveFailures.shown)
+            gWindows.fullRedrawRequest = 1;
+        gSaveFailures.shown = false;
+        return;
+    }
+    if (!screen.pixels || !gFontB)
+        return;
+    // One line of the font on black, its pen line 4 pixels above the foot.
+    const int16_t top = static_cast<int16_t>(screen.height - gFontB->height - 6);
+    const ClipRect strip = {0, top, static_cast<int16_t>(screen.rowLength - 1), static_cast<int16_t>(screen.height - 1)};
+    CanvasFillRectClipped(screen, 0, strip, strip.left, strip.top, strip.right, strip.bottom);
+    int16_t x = 4;
+    int16_t y = static_cast<int16_t>(screen.height - 4);
+    CanvasDrawText(screen, x, y, notice, gFontB, kNoticeColour, strip);
+    gSaveFailures.shown = true;
+}
+
 bool WriteStateFile()
 {
     uint8_t bytes[kStateFileSize];
     EncodeStateFile(StateRecord, bytes);
-    return platform::WriteFileAtomically(kStateFile, bytes, sizeof bytes);
+    return SaveCareerFile(kStateFile, bytes, sizeof bytes);
 }
 
 void ResetStateFile()
 {
-    StateRecord = StateFileRecord{};
-    for (int i = 0; i < kMissionCount; ++i)
-        StateRecord.bestTime[i] = i == kInstantActionIndex ? 0 : kDefaultBestTime;
+    StateRecord = NewStateRecord();
     WriteStateFile();
 }
 
@@ -287,7 +364,7 @@ bool WriteCaptainSlot()
 {
     uint8_t bytes[kCaptainFileSize];
     EncodeCaptainFile(CaptainSlot, bytes);
-    return platform::WriteFileAtomically(CaptainFileName().c_str(), bytes, sizeof bytes);
+    return SaveCareerFile(CaptainFileName().c_str(), bytes, sizeof bytes);
 }
 
 void ResetCaptainSlot()

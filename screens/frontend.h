@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+struct Canvas;
 struct RasterFont;
 
 extern uint8_t gFrontEndActive;      // the front end is up: no simulation frames run
@@ -67,8 +68,9 @@ struct CareerRecord {
 };
 extern CareerRecord CaptainSlot;
 
-// The state file's bytes from the record, and the record from bytes (cleared
-// first; the slot is kept within 0-5).
+// The state file's bytes from the record, and the record from bytes (the
+// values of a new file first, so that what a short file lacks keeps them;
+// the slot is kept within 0-5).
 void EncodeStateFile(const StateFileRecord& record, uint8_t out[kStateFileSize]);
 void DecodeStateFile(const uint8_t* bytes, std::size_t size, StateFileRecord& record);
 // The same for a career file (completed count within 0-100, completion
@@ -76,15 +78,26 @@ void DecodeStateFile(const uint8_t* bytes, std::size_t size, StateFileRecord& re
 void EncodeCaptainFile(const CareerRecord& record, uint8_t out[kCaptainFileSize]);
 void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& record);
 
-// Writes "zqk\state.inf"; false (the old file kept) when it cannot be written.
+// Writes "zqk\state.inf"; false (the old file kept, and the player told:
+// CareerSaveNotice) when it cannot be written.
 bool WriteStateFile();
 // Clears the state record, best times 60000 (index 99: 0), and writes it.
 void ResetStateFile();
 // Reads "zqk\state.inf"; when it cannot be read the file is made anew with
 // ResetStateFile and the result is false.
 bool ReadStateFile();
-// Writes the current slot's career file; false when it cannot be written.
+// Writes the current slot's career file; false (the old file kept, and the
+// player told) when it cannot be written.
 bool WriteCaptainSlot();
+// While the career cannot be saved, what the player is told: the latest
+// file that could not be saved and why; "" once every such file has been
+// saved since. A file's failure is also named once (until it is saved, or
+// fails for another cause) in one line on standard error (in the debug log
+// with the debug file).
+const char* CareerSaveNotice();
+// The notice on the front end's screen, each frame: a line along the
+// screen's foot while there is one, and a full redraw once it has gone.
+void DrawCareerSaveNotice(const Canvas& screen);
 // Clears the career but its name, and writes it.
 void ResetCaptainSlot();
 // Reads the current slot's career file; when it cannot be read the captain

@@ -111,6 +111,9 @@ bool ParseObjectives(const char* text)
     ResetObjectives();
     if (!text)
         return false;
+    // The number of the next objective without one: past every number so
+    // far, up to the last int32, which is then taken again. A number at the
+    // top of the range has none past it and leaves it where it was.
     int32_t nextId = 1;
     char line[kObjectiveLineSize];
     while (*text && gObjectives.count < kMaxObjectives) {
@@ -121,11 +124,13 @@ bool ParseObjectives(const char* text)
         if (char* colon = std::strchr(line, ':')) {
             *colon = 0;
             id = ScanId(line);
-            if (nextId < id + 1 && id < INT32_MAX)
+            if (id < INT32_MAX && nextId <= id)
                 nextId = id + 1;
             body = colon + 1;
         } else {
-            id = nextId++;
+            id = nextId;
+            if (nextId < INT32_MAX)
+                ++nextId;
         }
         objective.text = CopyText(body);
         objective.shown = 255;

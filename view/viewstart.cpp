@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "framework/diag.h"
 #include "framework/pixelmap.h"
@@ -86,6 +88,59 @@ constexpr MaterialPrototype kStandardMaterials[kStandardMaterialCount] = {
 
 hx_diaghandler gGameDiagHandler = {"Kelvandrist", DiagWarning, DiagFailure};
 
+// --- Optional files -------------------------------------------------------------
+//
+// Textures, shade tables and materials are optional: the framework's loader
+// reports what is wrong with a damaged one as a diagnostic, which would end
+// the game. While one loads, its diagnostics are kept here instead, and a
+// file that then gives nothing is named with the first of them and skipped.
+
+std::string gOptionalFault; // the first diagnostic of the load under way
+
+void KeepOptionalFault(const char* message)
+{
+    if (!gOptionalFault.empty() || !message)
+        return;
+    std::string_view text = message;
+    for (std::string_view prefix : {"Failure: ", "Warning: "})
+        if (text.substr(0, prefix.size()) == prefix)
+            text.remove_prefix(prefix.size());
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.remove_suffix(1);
+    gOptionalFault = text.empty() ? "damaged" : std::string(text);
+}
+
+hx_diaghandler gOptionalFileDiagHandler = {"Kelvandrist optional file", KeepOptionalFault, KeepOptionalFault};
+
+// Runs `load` (a framework loader: null when nothing was loaded) on the
+// named file with its diagnostics kept. A file that is there but gives
+// nothing is named on standard error with what is wrong: the first
+// diagnostic, why it did not open, or that it holds no `kind`. A file that
+// is not there is no fault here: textures are looked for in several
+// folders.
+template <typename Load>
+auto LoadOptionalFile(const char* name, const char* kind, Load load)
+{
+    std::string outer;
+    outer.swap(gOptionalFault); // a material's load asks for its texture
+    hx_diaghandler* previous = HxDiagHandlerSet(&gOptionalFileDiagHandler);
+    auto* loaded = load(name);
+    HxDiagHandlerSet(previous);
+    std::string fault;
+    fault.swap(gOptionalFault);
+    gOptionalFault.swap(outer);
+    if (!loaded && fault.empty()) {
+        const std::string_view opened = platform::DataFileFailure();
+        if (!opened.empty() && opened != platform::kDataFileNotFound)
+            fault = opened;
+        else if (platform::DataFileExists(name))
+            fault = std::string("no ") + kind + " in it";
+    }
+    if (!loaded && !fault.empty())
+        ReportDataFileFailure(name, fault.c_str());
+    return loaded;
+}
+
 // The framework pixel type of the display's depth.
 uint8_t ScreenPixelType()
 {
@@ -114,7 +169,7 @@ hx_pixelmap* ConvertTo555(hx_pixelmap* indexed)
 // 15-bit screen, registered under the name.
 void* LoadTextureHook(const char* name)
 {
-    hx_pixelmap* map = HxPixelmapLoad(name);
+    hx_pixelmap* map = LoadOptionalFile(name, "picture", HxPixelmapLoad);
     if (!map)
         return nullptr;
     if (gView.pixelType == HX_PMT_RGB_555 && map->type == HX_PMT_INDEX_8) {
@@ -135,7 +190,7 @@ void* LoadTextureHook(const char* name)
 
 void* LoadShadeTableHook(const char* name)
 {
-    hx_pixelmap* table = HxPixelmapLoad(name);
+    hx_pixelmap* table = LoadOptionalFile(name, "shade table", HxPixelmapLoad);
     if (!table)
         return nullptr;
     table->identifier = HxResStrDup(table, name);
@@ -144,7 +199,7 @@ void* LoadShadeTableHook(const char* name)
 
 void* LoadMaterialHook(const char* name)
 {
-    hx_material* material = HxMaterialLoad(name);
+    hx_material* material = LoadOptionalFile(name, "material", HxMaterialLoad);
     if (!material)
         return nullptr;
     material->identifier = HxResStrDup(material, name);
@@ -258,11 +313,9 @@ void InitializeP3D()
     HxZbSetRenderBoundsCallback(SetTdpScreenBounds);
     gView.shadeTable = HxTableFind(kShadeTableName);
     gView.shadePixels = gView.shadeTable ? gView.shadeTable->pixels : nullptr;
-    if (!gView.shadeTable) {
-        DebugPrint("P3D - shade table klvstd.tab not found\n");
-        const char* reason = platform::DataFileFailure();
-        ReportDataFileFailure(kShadeTableName, *reason ? reason : "truncated or not a shade table");
-    }
+    // A damaged table was named as it was loaded; a missing one is named here.
+    if (!gView.shadeTable && !platform::DataFileExists(kShadeTableName))
+        ReportDataFileFailure(kShadeTableName, platform::kDataFileNotFound);
     // The face picker reads the geometry of the framework's models.
     SetModelMeshReader(ReadModelMesh);
     if (first)

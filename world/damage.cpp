@@ -7,6 +7,8 @@
 #include "world/damage.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 
@@ -88,6 +90,16 @@ Weapon* NthMount(SceneItem* item, int n)
     while (w && n-- > 0)
         w = w->next;
     return w;
+}
+
+// Hull points reckoned in float, cut toward zero as a conversion cuts them,
+// held to the int32 range and one past its top (more than any maximum). A
+// structure whose health is not a number counts as intact.
+int64_t WideHullPoints(float points)
+{
+    if (std::isnan(points))
+        return 0;
+    return static_cast<int64_t>(std::clamp(points, -2147483648.0f, 2147483648.0f));
 }
 
 bool IsSystemsShip(const SceneItem* item)
@@ -219,7 +231,7 @@ bool MarkStructuralDamage(Ship& ship)
 bool AddStructuralDamage(Ship& ship)
 {
     DamageBlock& d = ship.info->damage;
-    d.hullDamage = std::min(d.maximumHull, d.hullDamage + d.maximumHull / 2);
+    d.hullDamage = static_cast<int32_t>(std::min<int64_t>(d.maximumHull, int64_t{d.hullDamage} + d.maximumHull / 2));
     return true;
 }
 
@@ -311,8 +323,11 @@ void ScheduleRepair(Ship& ship)
 void MarkHit(Ship& ship, const Vector3* hitPoint, int32_t kind, int32_t ignored)
 {
     const DamageBlock& d = ship.info->damage;
-    const int32_t scale = static_cast<int32_t>(int64_t{d.hullDamage} * 2600 / d.maximumHull) + 400;
-    const auto size = static_cast<int16_t>((CRand() % 20 + 80) * scale / 100);
+    // Reckoned wide and held to the size's int16 range: a hull far outside
+    // its usual range (healed far below intact) makes a rupture at the end
+    // of that range, never a wrapped one.
+    const int64_t scale = int64_t{d.hullDamage} * 2600 / d.maximumHull + 400;
+    const auto size = static_cast<int16_t>(std::clamp<int64_t>((CRand() % 20 + 80) * scale / 100, INT16_MIN, INT16_MAX));
     AddHullRupture(ship.item, kind, ignored, hitPoint, size);
     AddThermalExplosion(ship.item, hitPoint);
     ScheduleRepair(ship);
@@ -425,7 +440,8 @@ int32_t ApplyHullDamage(SceneItem* item, DamageBlock* block, int32_t amount, con
         hitPoint = &centre;
 
     if (item == gPlayerItem) {
-        gScreenShake[0] = gScreenShake[1] = static_cast<int16_t>(amount + 25);
+        // The shake's ticks, held to its int16 range as the script's are.
+        gScreenShake[0] = gScreenShake[1] = static_cast<int16_t>(std::clamp<int64_t>(int64_t{amount} + 25, -32767, 32767));
         gLastHitAmount = amount;
     } else if (item == gControlledItem) {
         gControlledHitCounter = 15;
@@ -437,20 +453,24 @@ int32_t ApplyHullDamage(SceneItem* item, DamageBlock* block, int32_t amount, con
     }
 
     // The hull of the ship with the systems model is its HULL STRUCT system,
-    // which the HULL ARMOUR system halves the blows to.
+    // which the HULL ARMOUR system halves the blows to. The damage after the
+    // blow is reckoned wide: a blow past the int32 range still destroys the
+    // ship rather than wrapping round to spare it.
     ShipSystem* structure = IsSystemsShip(item) ? FindShipSystem("HULL STRUCT") : nullptr;
+    int64_t damaged = 0;
     if (structure) {
         const float fraction = static_cast<float>(amount) / static_cast<float>(d.maximumHull);
         const ShipSystem* armour = FindShipSystem("HULL ARMOUR");
         structure->health -= armour && armour->health != 0.0f ? fraction / 2.0f : fraction;
-        d.hullDamage = static_cast<int32_t>((1.0f - structure->health) * static_cast<float>(d.maximumHull));
+        damaged = WideHullPoints((1.0f - structure->health) * static_cast<float>(d.maximumHull));
     } else {
-        d.hullDamage += amount;
+        damaged = int64_t{d.hullDamage} + amount;
     }
-    if (d.hullDamage > d.maximumHull) {
+    if (damaged > d.maximumHull) {
         d.hullDamage = d.maximumHull;
         return -1;
     }
+    d.hullDamage = static_cast<int32_t>(std::max<int64_t>(damaged, INT32_MIN));
 
     bool exploded = false;
     if (RunHitEffects(ship, amount, hitPoint)) {
@@ -460,13 +480,13 @@ int32_t ApplyHullDamage(SceneItem* item, DamageBlock* block, int32_t amount, con
 
     // The gate: the harder the hit against what the hull has left, the
     // likelier it reaches the capabilities.
-    const int32_t d36 = std::max(1, (d.maximumHull - d.hullDamage / 2) / 36);
+    const auto d36 = static_cast<int32_t>(std::max<int64_t>(1, (int64_t{d.maximumHull} - d.hullDamage / 2) / 36));
     const int32_t hit = std::max(1, amount);
     const int32_t r1 = CRand() % hit;
     const int32_t r2 = CRand() % d36;
     const bool random = r2 < r1;
     if (random) {
-        const int32_t limit = static_cast<int32_t>(int64_t{hit} * 48 / d36) + 1;
+        const auto limit = static_cast<int32_t>(std::min<int64_t>(int64_t{hit} * 48 / d36 + 1, INT32_MAX));
         const int32_t passes = d36 < hit ? hit / d36 : 1;
         if (IsSystemsShip(item))
             DamagePlayerSystems(ship, passes, limit);

@@ -476,7 +476,7 @@ TEST_F(HxDatafile, MalformedBinaryGivesTheFailureAndStops)
         {file({0, 0, 0, 33, 0, 0, 0, 16, 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2}),
          "Failure: DfBlockReadBinary: block too long: 2147483647"},
         {file({0, 0, 0, 33, 0, 0, 0, 16, 0x00, 0x10, 0x00, 0x00, 0, 0, 0, 2, 1, 2, 3}),
-         "Failure: DfBlockReadBinary: block too long: 1048576"},
+         "Failure: DfBlockReadBinary: block of 1048576 elements cut short"},
         {file({0, 0, 0, 33, 0, 0, 0, 16, 0, 0, 0, 2, 0, 0, 0, 4, 1, 2, 3, 4}), "Failure: block size mismatch"},
         {file(truncated), "Failure: Unexpected EOF in strructure"},
         {file({0, 0, 0, 54, 0, 0, 0, 4, 0, 0}), "Failure: no element count for chunk"},

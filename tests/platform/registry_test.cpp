@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -66,6 +69,35 @@ TEST_F(Registry, SettingAValueKeepsTheOthers)
               platform::RegistryResult::Ok);
     EXPECT_EQ(value, "a\"b");
     EXPECT_EQ(platform::ParseRegistry(root.Read("registry.reg")).size(), 2u);
+}
+
+TEST_F(Registry, AnyTextReadsBackAsSetAndPlainTextIsStoredAsItIs)
+{
+    // Line breaks, quotes and backslashes in values and value names, next
+    // to the texts that could be mistaken for their escapes.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Lines", "one\ntwo\r\nthree\n"},
+        {"Break\nIn Name", "\r"},
+        {"Lookalikes", "C:\\new\\row \\n \\r \"q\""},
+        {"Plain", "E:\\games\\vorn"},
+    };
+    for (const auto& [name, text] : cases)
+        ASSERT_TRUE(platform::RegistrySetString(nullptr, "SOFTWARE\\Quorvane\\Vorn", name.c_str(), text.c_str()));
+    for (const auto& [name, text] : cases) {
+        std::string value;
+        EXPECT_EQ(platform::RegistryQueryString(nullptr, "SOFTWARE\\Quorvane\\Vorn", name.c_str(), value),
+                  platform::RegistryResult::Ok)
+            << name;
+        EXPECT_EQ(value, text) << name;
+    }
+    // One line for each key and each value; a plain value's bytes as before.
+    const std::string file = root.Read("registry.reg");
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 7) << file;
+    EXPECT_NE(file.find("\r\n\"Plain\"=\"E:\\\\games\\\\vorn\"\r\n"), std::string::npos) << file;
+
+    // A key path is a line of its own: one with a break is refused.
+    EXPECT_FALSE(platform::RegistrySetString(nullptr, "SOFTWARE\\Bad\nKey", "Name", "x"));
+    EXPECT_EQ(root.Read("registry.reg"), file);
 }
 
 TEST_F(Registry, NoStoreMeansNothingIsThere)

@@ -6,13 +6,18 @@
 #include "script/symbols.h"
 #include "system/settings.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/ui/ui_canvas.h"
+#include "ui/messagelog.h"
+#include "ui/windows.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 
 namespace {
@@ -206,6 +211,27 @@ TEST_F(CareerFiles, AShortFileLeavesNoTraceOfThePreviousSlot)
     EXPECT_EQ(CaptainSlot.missionTime[50], 0);
 }
 
+TEST_F(CareerFiles, AShortStateFileKeepsWhatItHoldsAndANewFilesValuesForTheRest)
+{
+    // Cut inside the best times: the first ten and half of the eleventh
+    // are there.
+    std::string state(420 + 4 * 10 + 2, '\0');
+    Put(state, 0, 2, 2);
+    Put(state, 20 + 4 * 3, 5000, 4);
+    for (int i = 0; i < 10; ++i)
+        Put(state, 420 + 4 * size_t(i), 1000 + i, 4);
+    Put(state, 420 + 40, 0x7777, 2);
+    scratch.Write("zqk/state.inf", state);
+
+    ASSERT_TRUE(ReadStateFile());
+    EXPECT_EQ(StateRecord.currentSlot, 2);
+    EXPECT_EQ(StateRecord.bestScore[3], 5000);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(StateRecord.bestTime[i], i < 10 ? 1000 + i : i == 99 ? 0
+                                                                       : 60000)
+            << i;
+}
+
 TEST_F(CareerFiles, SteppingTheSlotWrapsAtBothEndsAndAnEmptySlotIsANewCaptain)
 {
     ReadCaptainSlot();
@@ -239,6 +265,57 @@ TEST_F(CareerFiles, AFailedWriteKeepsTheOldFile)
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(written);
     EXPECT_EQ(Slot(0), before);
+}
+
+TEST_F(CareerFiles, AFailedSaveIsToldOnceOnTheScreenAndOnStandardErrorUntilASaveSucceeds)
+{
+    BlockFont font(200);
+    MemoryScreen screen;
+    RasterFont* savedFont = gFontB;
+    gFontB = &font.font;
+    gWindows.fullRedrawRequest = 0;
+    ReadCaptainSlot();
+    ASSERT_STREQ(CareerSaveNotice(), "");
+
+    // A file-size limit stops the writes (also for root), as a full disk
+    // would.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ::testing::internal::CaptureStderr();
+    const bool first = WriteCaptainSlot();
+    const bool second = WriteCaptainSlot();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    const std::string notice = CareerSaveNotice();
+    EXPECT_NE(notice.find("zqk\\slot0.sav"), std::string::npos) << notice;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find(notice), std::string::npos) << said;
+
+    // The notice stands on black along the screen's foot, in a line of
+    // the font and its margins.
+    screen.Clear(7);
+    DrawCareerSaveNotice(ScreenCanvas());
+    const int top = 480 - BlockFont::kHeight - 6;
+    EXPECT_EQ(screen.Colours(0, 0, 639, top - 1), std::set<int>{7});
+    EXPECT_EQ(screen.Colours(0, top, 639, 479), (std::set<int>{0, 255}));
+
+    // A save that succeeds ends it: the screen is drawn anew without it.
+    EXPECT_TRUE(WriteCaptainSlot());
+    EXPECT_STREQ(CareerSaveNotice(), "");
+    screen.Clear(7);
+    DrawCareerSaveNotice(ScreenCanvas());
+    EXPECT_EQ(screen.Colours(0, 0, 639, 479), std::set<int>{7});
+    EXPECT_NE(gWindows.fullRedrawRequest, 0);
+    gWindows.fullRedrawRequest = 0;
+    gFontB = savedFont;
 }
 
 // --- The mission table --------------------------------------------------------

@@ -78,6 +78,12 @@ TEST_F(ObjectivesTest, ParsingReadsAtMostFifteenLinesWithTheirIds)
     const int32_t read[] = {16, INT32_MAX, 17, 0};
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(gObjectives.table[i].id, read[i]) << i;
+
+    // Automatic ids that reach the top of the range stay there.
+    ParseObjectives("2147483646:last but one\nlast\nagain\n-2147483648:lowest\nand again");
+    const int32_t top[] = {INT32_MAX - 1, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(gObjectives.table[i].id, top[i]) << i;
 }
 
 TEST_F(ObjectivesTest, ALongLineIsCutAndTheNextLineStillRead)

@@ -260,6 +260,43 @@ TEST_F(DamageTest, ThePlayersHullIsItsHullStructAndRandomDamageHitsItsSystems)
     EXPECT_LE(Info(player_).damage.level, 7);
 }
 
+// Blows and hulls at the edges of the int32 range: a blow past the top
+// destroys rather than wrapping round to spare the ship, a healing blow
+// past the bottom holds there, and the marks and shakes they make stay in
+// their ranges.
+TEST_F(DamageTest, BlowsAtTheEdgesOfTheIntRangeNeitherWrapNorSpareTheShip)
+{
+    DamageBlock& plain = Info().damage;
+    plain.maximumHull = INT32_MAX;
+    plain.hullDamage = INT32_MAX - 5;
+    EXPECT_EQ(Hit(ship_, INT32_MAX), -1);
+    EXPECT_EQ(plain.hullDamage, INT32_MAX);
+
+    SceneItem* healed = NewShip();
+    Info(healed).damage.maximumHull = INT32_MAX;
+    Info(healed).damage.hullDamage = INT32_MIN + 5;
+    EXPECT_EQ(Hit(healed, -10), 0);
+    EXPECT_EQ(Info(healed).damage.hullDamage, INT32_MIN);
+
+    // Far below intact, a hit that marks the ship still makes its rupture.
+    SceneItem* marked = NewShip();
+    Info(marked).damage.hullDamage = -2'000'000'000;
+    marked->avatar->pendingHitEffects = kHitEffectsPresent | kEffectMarkStructure << kHitEffectShift;
+    Hit(marked, 1);
+    EXPECT_EQ(effectsprobe::Count(marked, effectsprobe::kHullRupture), 1);
+
+    // The player's hull is its structure's health: a second blow of the
+    // largest amount takes the health so far down that its hull points
+    // pass the int32 range, and still destroys.
+    ResetShipSystems(player_);
+    Info(player_).damage.maximumHull = 1000;
+    for (int blow = 0; blow < 2; ++blow) {
+        EXPECT_EQ(Hit(player_, INT32_MAX), -1) << blow;
+        EXPECT_EQ(Info(player_).damage.hullDamage, 1000) << blow;
+        EXPECT_EQ(gScreenShake[0], 32767) << blow;
+    }
+}
+
 TEST_F(DamageTest, RandomDamageToThePlayerReleasesTheUnfixedRepairTeams)
 {
     ResetShipSystems(player_);

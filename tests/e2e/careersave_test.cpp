@@ -1,0 +1,63 @@
+// The career in a folder the game may not write: the game, run as a real
+// process on the dummy drivers, flies the test flight to its end and names
+// each career file it could not save, with why, in one line on standard
+// error.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The lines of the output that contain `text`.
+std::vector<std::string> LinesWith(const std::string& output, const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        if (line.find(text) != std::string::npos)
+            lines.push_back(line);
+    return lines;
+}
+
+TEST(CareerSave, AFolderThatCannotBeWrittenIsToldForEachCareerFile)
+{
+    ScratchFolder scratch{"careersave"};
+    const fs::path folder = CopyDemoData(scratch.Path());
+    // Everything may be written but the career's folder. Permissions do not
+    // stop the superuser: the game then runs as nobody.
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (!entry.is_symlink())
+            fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+    fs::permissions(folder / "zqk", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const int runAs = ::geteuid() == 0 ? 65534 : -1;
+
+    const GameProcess game =
+        LaunchGame({"-w", "testflight98.scr"},
+                   {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"}, folder,
+                   runAs);
+    ASSERT_GT(game.pid, 0);
+    const GameRun run = FinishGame(game, 120000); // the flight ends itself in about a second
+    fs::permissions(folder / "zqk", fs::perms::owner_write, fs::perm_options::add);
+
+    EXPECT_FALSE(run.stopped) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+    for (const char* file : {"zqk\\slot0.sav", "zqk\\state.inf"}) {
+        const std::vector<std::string> lines = LinesWith(run.output, std::string("Progress not saved: ") + file);
+        ASSERT_EQ(lines.size(), 1u) << file << "\n"
+                                    << run.output;
+        EXPECT_NE(lines[0].find("Permission denied"), std::string::npos) << lines[0];
+    }
+    EXPECT_FALSE(fs::exists(folder / "zqk/slot0.sav"));
+}
+
+} // namespace
