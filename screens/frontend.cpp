@@ -339,9 +339,9 @@ bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
     return false;
 }
 
-// Reads a career file whole. A missing file gives false; one that exists
-// but cannot be read is kept (see CareerFileTrouble) and named with
-// `consequence`, what the player is told follows from it.
+// Reads a career file whole; false when it is missing or cannot be read.
+// One that exists but cannot be read is kept (see CareerFileTrouble): its
+// notice names it, why, and then `consequence`, what becomes of the file.
 bool ReadCareerFile(const char* file, std::vector<uint8_t>& bytes, const char* consequence)
 {
     if (platform::ReadWholeFile(file, bytes, kCareerFileLimit)) {
