@@ -274,35 +274,85 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& r)
 
 namespace {
 
-// The career files whose last save failed, each with what the player is
-// told about it; the notice is the latest one's.
+// The career files that cannot be saved, each with what the player is told
+// about it; the notice is the latest one's. A file that exists but could not
+// be read is kept: it may hold a career that this run cannot see, so no save
+// replaces it until the player starts anew in its place (or a later read
+// finds it readable or gone).
+struct CareerFileTrouble {
+    std::string file;
+    std::string notice;
+    bool kept; // unread: never written over
+};
 struct CareerSaveFailures {
-    std::vector<std::pair<std::string, std::string>> files; // file, notice
-    bool shown = false;                                     // a notice is on the screen
+    std::vector<CareerFileTrouble> files;
+    bool shown = false; // a notice is on the screen
 };
 CareerSaveFailures gSaveFailures;
 
-// Writes a career file. A failure that is new for the file (or has a new
-// cause) is named in a line on standard error; a success ends the file's
-// notice.
-bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
+std::vector<CareerFileTrouble>::iterator FindTrouble(const std::string& file)
 {
     auto& files = gSaveFailures.files;
-    const auto known = std::find_if(files.begin(), files.end(), [file](const auto& f) { return f.first == file; });
+    return std::find_if(files.begin(), files.end(), [&file](const CareerFileTrouble& f) { return f.file == file; });
+}
+
+// Records the file's notice; one that is new for the file is named in a
+// line on standard error.
+void TellCareerTrouble(const std::string& file, std::string notice, bool kept)
+{
+    const auto known = FindTrouble(file);
+    if (known != gSaveFailures.files.end()) {
+        if (known->notice == notice)
+            return;
+        gSaveFailures.files.erase(known);
+    }
+    DebugPrint(("Kelvandrist: " + notice + "\n").c_str());
+    gSaveFailures.files.push_back({file, std::move(notice), kept});
+}
+
+// Ends the keeping of a file (the notice with it).
+void ReleaseKeptFile(const std::string& file)
+{
+    const auto known = FindTrouble(file);
+    if (known != gSaveFailures.files.end() && known->kept)
+        gSaveFailures.files.erase(known);
+}
+
+// Writes a career file, unless it is kept. A failure that is new for the
+// file (or has a new cause) is named in a line on standard error; a success
+// ends the file's notice.
+bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
+{
+    const auto known = FindTrouble(file);
+    if (known != gSaveFailures.files.end() && known->kept)
+        return false;
     errno = 0;
     if (platform::WriteFileAtomically(file, bytes, size)) {
-        if (known != files.end())
-            files.erase(known);
+        if (known != gSaveFailures.files.end())
+            gSaveFailures.files.erase(known);
         return true;
     }
-    std::string notice =
-        std::string("Progress not saved: ") + file + ": " + (errno ? std::strerror(errno) : "cannot be written");
-    if (known != files.end() && known->second == notice)
-        return false;
-    DebugPrint(("Kelvandrist: " + notice + "\n").c_str());
-    if (known != files.end())
-        files.erase(known);
-    files.emplace_back(file, std::move(notice));
+    TellCareerTrouble(file,
+                      std::string("Progress not saved: ") + file + ": " +
+                          (errno ? std::strerror(errno) : "cannot be written"),
+                      false);
+    return false;
+}
+
+// Reads a career file whole; false when it is missing or cannot be read.
+// One that exists but cannot be read is kept (see CareerFileTrouble): its
+// notice names it, why, and then `consequence`, what becomes of the file.
+bool ReadCareerFile(const char* file, std::vector<uint8_t>& bytes, const char* consequence)
+{
+    if (platform::ReadWholeFile(file, bytes, kCareerFileLimit)) {
+        ReleaseKeptFile(file);
+        return true;
+    }
+    const std::string why = platform::DataFileFailure();
+    if (why == platform::kDataFileNotFound)
+        ReleaseKeptFile(file);
+    else
+        TellCareerTrouble(file, std::string("Career not read: ") + file + ": " + why + "; " + consequence, true);
     return false;
 }
 
@@ -310,7 +360,7 @@ bool SaveCareerFile(const char* file, const uint8_t* bytes, std::size_t size)
 
 const char* CareerSaveNotice()
 {
-    return gSaveFailures.files.empty() ? "" : gSaveFailures.files.back().second.c_str();
+    return gSaveFailures.files.empty() ? "" : gSaveFailures.files.back().notice.c_str();
 }
 
 void DrawCareerSaveNotice(const Canvas& screen)
@@ -352,7 +402,7 @@ void ResetStateFile()
 bool ReadStateFile()
 {
     std::vector<uint8_t> bytes;
-    if (!platform::ReadWholeFile(kStateFile, bytes, kCareerFileLimit)) {
+    if (!ReadCareerFile(kStateFile, bytes, "kept as it is this run")) {
         ResetStateFile();
         return false;
     }
@@ -380,7 +430,7 @@ void ResetCaptainSlot()
 bool ReadCaptainSlot()
 {
     std::vector<uint8_t> bytes;
-    if (!platform::ReadWholeFile(CaptainFileName().c_str(), bytes, kCareerFileLimit)) {
+    if (!ReadCareerFile(CaptainFileName().c_str(), bytes, "kept until a captain is named")) {
         CaptainSlot = CareerRecord{};
         std::snprintf(CaptainSlot.name, sizeof CaptainSlot.name, "%s", kUnknownCaptain);
         ResetCaptainSlot();
@@ -388,6 +438,11 @@ bool ReadCaptainSlot()
     }
     DecodeCaptainFile(bytes.data(), bytes.size(), CaptainSlot);
     return true;
+}
+
+void ClaimCaptainSlot()
+{
+    ReleaseKeptFile(CaptainFileName());
 }
 
 void StepCaptainSlot(int32_t step)

@@ -83,27 +83,36 @@ void DecodeCaptainFile(const uint8_t* bytes, std::size_t size, CareerRecord& rec
 bool WriteStateFile();
 // Clears the state record, best times 60000 (index 99: 0), and writes it.
 void ResetStateFile();
-// Reads "zqk\state.inf"; when it cannot be read the file is made anew with
-// ResetStateFile and the result is false.
+// Reads "zqk\state.inf"; when there is none it is made anew with
+// ResetStateFile and the result is false. One that exists but cannot be read
+// (unreadable, too large, not a regular file) is never written over in this
+// run: it is named (see CareerSaveNotice) and the record is a new one's.
 bool ReadStateFile();
 // Writes the current slot's career file; false (the old file kept, and the
 // player told) when it cannot be written.
 bool WriteCaptainSlot();
 // While the career cannot be saved, what the player is told: the latest
-// file that could not be saved and why; "" once every such file has been
-// saved since. A file's failure is also named once (until it is saved, or
-// fails for another cause) in one line on standard error (in the debug log
-// with the debug file).
+// file that could not be saved, or that exists but could not be read, and
+// why; "" once every such file has been saved (or read) since. A file's
+// failure is also named once (until it is saved, or fails for another
+// cause) in one line on standard error (in the debug log with the debug
+// file).
 const char* CareerSaveNotice();
 // The notice on the front end's screen, each frame: a line along the
 // screen's foot while there is one, and a full redraw once it has gone.
 void DrawCareerSaveNotice(const Canvas& screen);
 // Clears the career but its name, and writes it.
 void ResetCaptainSlot();
-// Reads the current slot's career file; when it cannot be read the captain
-// is "Unknown Captain" with a cleared career, written anew, and the result
-// is false.
+// Reads the current slot's career file; when there is none the captain is
+// "Unknown Captain" with a cleared career, written anew, and the result is
+// false. One that exists but cannot be read gives the same captain in
+// memory, but the file is named and kept: no save writes over it until the
+// player starts anew in the slot (ClaimCaptainSlot).
 bool ReadCaptainSlot();
+// The player starts anew in the current slot (names its captain, deletes
+// its career): its career file may be written over from now on, even one
+// that could not be read.
+void ClaimCaptainSlot();
 // The roster's slot step: writes the old career, moves the slot by `step`
 // (down from 0 wraps to 5, up from 5 to 0) and reads the new one.
 void StepCaptainSlot(int32_t step);

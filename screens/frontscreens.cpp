@@ -249,6 +249,7 @@ void StartNameEntry()
 void EndNameEntry()
 {
     gFrontScreens.nameEntry = 0;
+    ClaimCaptainSlot();
     WriteCaptainSlot();
 }
 
@@ -869,6 +870,7 @@ void RestartClick(WindowHandle*)
 }
 void DeleteCareer()
 {
+    ClaimCaptainSlot();
     ResetCaptainSlot();
     RebuildMissionLists();
 }

@@ -14,11 +14,16 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -316,6 +321,155 @@ TEST_F(CareerFiles, AFailedSaveIsToldOnceOnTheScreenAndOnStandardErrorUntilASave
     EXPECT_NE(gWindows.fullRedrawRequest, 0);
     gWindows.fullRedrawRequest = 0;
     gFontB = savedFont;
+}
+
+// What stands where a career file should be and cannot be read.
+enum class Unreadable {
+    NoPermission, // mode 000 (read as nobody when the test runs as root)
+    Fifo,
+    Folder,
+    OverTheCap, // a sparse file far above any career file's size
+};
+
+// The file's identity: an inode replaced by a rename, a type or bytes that
+// changed all show.
+struct FileIdentity {
+    ino_t inode = 0;
+    mode_t mode = 0;
+    off_t size = 0;
+    std::string bytes;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(const std::filesystem::path& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return {};
+    FileIdentity id{st.st_ino, st.st_mode, st.st_size, ""};
+    if (S_ISREG(st.st_mode) && st.st_size < (1 << 16)) {
+        std::ifstream in(path, std::ios::binary);
+        id.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return id;
+}
+
+void MakeUnreadable(const std::filesystem::path& path, Unreadable kind)
+{
+    namespace fs = std::filesystem;
+    switch (kind) {
+    case Unreadable::NoPermission:
+        std::ofstream(path, std::ios::binary) << std::string(1840, 'C');
+        fs::permissions(path, fs::perms::none);
+        break;
+    case Unreadable::Fifo:
+        ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0);
+        break;
+    case Unreadable::Folder:
+        fs::create_directory(path);
+        break;
+    case Unreadable::OverTheCap:
+        std::ofstream(path, std::ios::binary) << "Kept Captain";
+        fs::resize_file(path, 1 << 20);
+        break;
+    }
+}
+
+// Runs the rest of a scope with the effective user nobody when the test runs
+// as root, so that permissions stop reads.
+class AsNobodyWhenRoot {
+public:
+    AsNobodyWhenRoot() : root_(::geteuid() == 0)
+    {
+        if (root_) {
+            EXPECT_EQ(::seteuid(65534), 0);
+        }
+    }
+    ~AsNobodyWhenRoot()
+    {
+        if (root_) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+    }
+
+private:
+    bool root_;
+};
+
+TEST_F(CareerFiles, AnExistingFileThatCannotBeReadIsNamedOnceAndNeverWrittenOver)
+{
+    struct Case {
+        const char* name;
+        Unreadable kind;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"mode 000", Unreadable::NoPermission, "Permission denied"},
+        {"FIFO", Unreadable::Fifo, "not a regular file"},
+        {"folder", Unreadable::Folder, "not a regular file"},
+        {"over the cap", Unreadable::OverTheCap, "larger than the size allowed"},
+    };
+    LoadTable(Row(1, 11, "a"));
+    // The run may write everything in the folder (as nobody too): only the
+    // game itself can keep the files.
+    namespace fs = std::filesystem;
+    fs::permissions(scratch.Path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(scratch / "zqk", fs::perms::all, fs::perm_options::add);
+    const fs::path slot = scratch / "zqk/slot0.sav", state = scratch / "zqk/state.inf";
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeUnreadable(slot, c.kind);
+        MakeUnreadable(state, c.kind);
+        const FileIdentity slotBefore = IdentityOf(slot), stateBefore = IdentityOf(state);
+        ::testing::internal::CaptureStderr();
+        {
+            AsNobodyWhenRoot nobody;
+            // Start-up, a walk along the roster and back, a mission won, the
+            // end of the run.
+            ReadStateFile();
+            EXPECT_FALSE(ReadCaptainSlot());
+            EXPECT_STREQ(CaptainSlot.name, "Unknown Captain");
+            EXPECT_EQ(CaptainSlot.completedCount, 0);
+            const std::string notice = CareerSaveNotice();
+            EXPECT_NE(notice.find("zqk\\slot0.sav"), std::string::npos) << notice;
+            StepCaptainSlot(1);
+            StepCaptainSlot(-1);
+            StateRecord.launchedMission = 1;
+            gFrontEnd.launchMode = kLaunchNew;
+            gMissionResult = {255, 1, 700};
+            RecordMissionResult();
+            EXPECT_EQ(CaptainSlot.totalScore, 700) << "the career plays on in memory";
+            WriteCaptainSlot();
+            WriteStateFile();
+        }
+        const std::string said = ::testing::internal::GetCapturedStderr();
+
+        EXPECT_TRUE(IdentityOf(slot) == slotBefore);
+        EXPECT_TRUE(IdentityOf(state) == stateBefore);
+        for (const char* file : {"zqk\\slot0.sav", "zqk\\state.inf"}) {
+            std::vector<std::string> lines;
+            std::istringstream in(said);
+            for (std::string line; std::getline(in, line);)
+                if (line.find(file) != std::string::npos)
+                    lines.push_back(line);
+            EXPECT_EQ(lines.size(), 1u) << file << "\n"
+                                        << said;
+            for (const std::string& line : lines)
+                EXPECT_NE(line.find(c.reason), std::string::npos) << line;
+        }
+        EXPECT_EQ(Slot(1).size(), 1840u) << "a missing slot is made as ever";
+
+        // Gone again, the files are new ones once more.
+        fs::remove_all(slot);
+        fs::remove_all(state);
+        EXPECT_FALSE(ReadStateFile());
+        EXPECT_FALSE(ReadCaptainSlot());
+        EXPECT_EQ(Slot(0).size(), 1840u);
+        EXPECT_STREQ(CareerSaveNotice(), "");
+        fs::remove(slot);
+        fs::remove(state);
+    }
 }
 
 // --- The mission table --------------------------------------------------------

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "platform/film.h"
 #include "screens/bridge.h"
 #include "screens/frontend.h"
@@ -267,6 +269,28 @@ TEST_F(FrontScreensTest, NameEntryTakesPrintableCharactersUpToTwentyThree)
     CaptainSlot = {};
     ASSERT_TRUE(ReadCaptainSlot()) << "the career was written";
     EXPECT_EQ(std::string(CaptainSlot.name), std::string(kCaptainNameLength, 'a'));
+}
+
+TEST_F(FrontScreensTest, NamingACaptainInASlotWhoseFileCannotBeReadStartsANewCareerThere)
+{
+    // Until the player names a captain the file is kept; naming one is the
+    // player's word that a new career goes in its place.
+    ASSERT_EQ(::mkfifo("zqk/slot0.sav", 0666), 0);
+    EXPECT_FALSE(ReadCaptainSlot());
+    EXPECT_FALSE(WriteCaptainSlot());
+    EXPECT_TRUE(std::filesystem::is_fifo("zqk/slot0.sav"));
+
+    gFrontScreens.current = gFrontScreens.requested = kFrontRoster;
+    gFrontScreens.nameEntry = 255;
+    gFrontScreens.nameLength = 0;
+    CaptainSlot.name[0] = 0;
+    guiFrontEndKeyHandler(Key(0x31, 'N'));
+    guiFrontEndKeyHandler(kEnter);
+    EXPECT_TRUE(std::filesystem::is_regular_file("zqk/slot0.sav"));
+    EXPECT_STREQ(CareerSaveNotice(), "");
+    CaptainSlot = {};
+    ASSERT_TRUE(ReadCaptainSlot());
+    EXPECT_STREQ(CaptainSlot.name, "N");
 }
 
 TEST_F(FrontScreensTest, TimelineArrowsWalkTheListsAndStopAtTheirEnds)
