@@ -55,6 +55,31 @@ std::string Row(int index, int number, const std::string& title, int prerequisit
 }
 const std::string kHeader = "idx,num,en,fr,de,x,pre,branch,out,spare,max,cap,notes\n";
 
+// While one lives, no file of the process grows past `bytes`: a write
+// beyond fails (also for root), as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
 class CareerFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -259,15 +284,11 @@ TEST_F(CareerFiles, AFailedWriteKeepsTheOldFile)
     // The new bytes cannot all be put down (a file-size limit stops the
     // write, also for root).
     std::strcpy(CaptainSlot.name, "Changed");
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = WriteCaptainSlot();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    bool written = true;
+    {
+        const FileSizeLimit full(100);
+        written = WriteCaptainSlot();
+    }
     EXPECT_FALSE(written);
     EXPECT_EQ(Slot(0), before);
 }
@@ -284,18 +305,15 @@ TEST_F(CareerFiles, AFailedSaveIsToldOnceOnTheScreenAndOnStandardErrorUntilASave
 
     // A file-size limit stops the writes (also for root), as a full disk
     // would.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    ::testing::internal::CaptureStderr();
-    const bool first = WriteCaptainSlot();
-    const bool second = WriteCaptainSlot();
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    bool first = true, second = true;
+    std::string said;
+    {
+        const FileSizeLimit full(100);
+        ::testing::internal::CaptureStderr();
+        first = WriteCaptainSlot();
+        second = WriteCaptainSlot();
+        said = ::testing::internal::GetCapturedStderr();
+    }
 
     EXPECT_FALSE(first);
     EXPECT_FALSE(second);
