@@ -3,6 +3,8 @@
 // leaves nothing behind for the next.
 #pragma once
 
+#include "ai/combathelpers.h"
+#include "ai/orders.h"
 #include "screens/bridge.h"
 #include "screens/vesselorders.h"
 #include "script/symbols.h"
@@ -15,14 +17,21 @@
 #include "ui/dialogue.h"
 #include "view/cameras.h"
 #include "view/viewstart.h"
+#include "world/lds.h"
 #include "world/playerinput.h"
 #include "world/scenelist.h"
+#include "world/shipsystems.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace fuzz {
 
 // An empty world on a fresh clock and random sources, with the cameras,
-// the bridge's station and views, the contacts, the vital objects' poll and
-// the player's controls as they are before the first mission.
+// the bridge's station and views, the contacts, the vital objects' poll,
+// the player's controls, ship systems (bound to no ship) and log, the wing
+// and the AI's target search as they are before the first mission: nothing
+// names a ship of an earlier input.
 inline void StartWorld()
 {
     gFrameClock = FrameClock{};
@@ -38,6 +47,13 @@ inline void StartWorld()
     gContactHat = ContactHatState{};
     gPendingJumpSystem = 0;
     gPlayerInput = PlayerInput{};
+    gPlayerCamera = nullptr;
+    ResetShipSystems(nullptr); // and the ship's log
+    std::fill(std::begin(gWingSlots), std::end(gWingSlots), WingSlot{});
+    gNextWingman = 0;
+    gTargetSearchIgnoredItem = nullptr;
+    gTargetSearchIgnoreTicks = 0;
+    gLdsSwitchedOff = 0;
 }
 
 // What a mission's end undoes: its conversations and sounds, the world, the
