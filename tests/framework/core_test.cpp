@@ -567,7 +567,7 @@ TEST_F(HxFramework, WideClassAlignmentAndABrokenAllocator)
     HxResFree(parent);
     // An allocator that claims more alignment than it gives is caught.
     hx_allocator liar = {"liar", [](uint32_t size, uint8_t) -> void* {
-                             static uint8_t arena[4096] alignas(16);
+                             alignas(16) static uint8_t arena[4096];
                              return size + 1 <= sizeof arena ? arena + 1 : nullptr; },
                          [](void*) {}, [](uint8_t) { return 0u; }, [](uint8_t) { return 16u; }};
     hx_allocator* previous = HxAllocatorSet(&liar);
