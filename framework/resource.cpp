@@ -1,7 +1,8 @@
 // The resource tree and the resource classes.
 //
 // Each block is preceded by a 48-byte header (after any zero padding that
-// aligns the block for its class):
+// aligns the block for its class; a block of no bytes is followed by one
+// spare byte, so that it still lies inside its allocation):
 //   0 next sibling, 8 link back to the field that points at this header,
 //   16 first child, 24 size (24 bits: stored bytes / 4) and class (8 bits),
 //   28 offset of the header from the allocator's block, 32 self, 40 zero,
@@ -211,7 +212,11 @@ void* HxResAllocate(void* parent, uint32_t size, uint8_t classId)
     uint32_t lead = malign >= kPtrAlign ? 0 : kPtrAlign - malign;
     uint32_t have = std::min(std::max(malign, kPtrAlign), 16u);
     uint32_t pad = calign > have ? calign - have : 0;
-    auto* base = static_cast<uint8_t*>(HxMemAllocate(lead + stored + pad, classId));
+    // A block of no bytes would start where the allocation ends; one spare
+    // byte keeps it inside, so that a pointer to the block is one into its
+    // allocation (a leak checker sees the allocation held only by those).
+    uint32_t spare = size == 0 ? 1 : 0;
+    auto* base = static_cast<uint8_t*>(HxMemAllocate(lead + stored + pad + spare, classId));
     if (!base)
         return nullptr;
     uint32_t actual_lead = uint32_t(-reinterpret_cast<uintptr_t>(base) & (kPtrAlign - 1));

@@ -1,9 +1,12 @@
 // Fuzz target: the document browser's page pass. The input is a page (up to
 // the buffer's 16,384 bytes, no terminator) measured and then drawn into a
 // small memory canvas; the stored links, anchors and media stay within their
-// tables and every name within its field.
+// tables and every name within its field. The media a page names are
+// registered as resources; like a mission's, they are released after each
+// input, so that a long run never fills the resource records.
 #include "screens/documents.h"
 #include "system/rasterfont.h"
+#include "system/res/resman.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -34,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static FuzzFont font;
     static std::vector<uint8_t> pixels(160 * 120);
     static std::vector<char> page(kDocumentPageSize);
+    static const bool marked = (ResMark(), true);
+    (void)marked;
     const Canvas canvas = {pixels.data(), 160, 120};
     DocumentBrowser& d = gDocuments;
     d = DocumentBrowser{};
@@ -60,5 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!std::memchr(d.anchors[i].name, 0, kDocumentAnchorSize))
             __builtin_trap();
     d.page = nullptr; // not the browser's own buffer
+    ResetDocuments();
+    ResReleaseToMark();
     return 0;
 }

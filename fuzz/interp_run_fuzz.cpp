@@ -8,8 +8,14 @@
 // which here throws; whatever the script does, the run must stay inside the token and
 // data buffers, the subroutine stack and the CALL_WHEN table, and a mission
 // reset must bring the interpreter back to rest.
+//
+// Every input starts from the same state: the world is made anew (A and B
+// whole, at their places, on a fresh clock and random sources, with the
+// start-up symbols and script variables) and torn down after the run as a
+// mission's is.
 #include "framework/scene.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_world.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
 #include "script/scriptbase.h"
@@ -21,6 +27,7 @@
 #include "world/pools.h"
 #include "world/scenelist.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -42,7 +49,8 @@ void CountStatement(uint32_t, uint32_t)
     gSettings.fullScreen = 0;
 }
 
-void AddShip(const char* name, float x)
+// A new ship at x, named by the object symbol (made when missing).
+void PlaceShip(const char* name, float x)
 {
     SceneItem* item = NewSceneItem();
     InsertSceneItem(item, 0);
@@ -50,9 +58,23 @@ void AddShip(const char* name, float x)
     item->sim->radius = 100.0f;
     item->avatar->matrix.m[12] = x;
     item->avatar->matrix.m[10] = 1.0f;
-    ScriptSymbol* symbol = AddScriptSymbol(name, nullptr, 0);
+    ScriptSymbol* symbol = FindScriptSymbol(name);
+    if (!symbol)
+        symbol = AddScriptSymbol(name, nullptr, 0);
     symbol->type = kSymbolSceneItem;
     SetSymbolObject(symbol, item);
+}
+
+// The symbols below the mark (the built-ins, A and B) and the script
+// variables as start-up left them; a script may change both.
+ScriptSymbol gStartSymbols[kSymbolCapacity];
+ScriptVariables gStartVariables;
+
+void MakeWorld()
+{
+    fuzz::StartWorld();
+    PlaceShip("A", 0.0f);
+    PlaceShip("B", 1000.0f);
 }
 
 bool Start()
@@ -64,10 +86,11 @@ bool Start()
     // statements give ships particle emitters with actors of their own.
     HxBegin();
     std::atexit([] { HxEnd(); });
-    ResetSimulation();
-    AddShip("A", 0.0f);
-    AddShip("B", 1000.0f);
+    MakeWorld();
     MarkScriptBase();
+    ResMark();
+    std::copy_n(gSymbols.records, MarkedSymbolCount(), gStartSymbols);
+    gStartVariables = gScriptVars;
     return true;
 }
 
@@ -80,6 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // What a script sets (language, console, display) is undone after its
     // run, so that every input runs as it would alone.
     static const Settings initialSettings = gSettings;
+    std::copy_n(gStartSymbols, MarkedSymbolCount(), gSymbols.records);
+    gScriptVars = gStartVariables;
+    MakeWorld();
     fuzz::WriteFile("zqk/resource/scripts/missions/fuzz.scr", data, size);
 
     gStatements = 0;
@@ -100,9 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (gInterpreter.depth < -1 || gInterpreter.depth >= kSubroutineDepth ||
         gInterpreter.callWhenCount > kCallWhenRows || gScriptBuffers.dataCursor > kDataCapacity)
         std::abort();
-    gLoopFlags = LoopFlags{};
     gSettings = initialSettings;
-    ResetMissionScript();
+    fuzz::TearDownWorld();
     if (gInterpreter.depth != -1 || gInterpreter.callWhenCount != 0)
         std::abort();
     return 0;

@@ -2,8 +2,10 @@
 // (also the unknown ones), bodies of any length and content, item handles
 // of live, deleted, parked and reused items, Actions with any index, and
 // whole simulation frames in between. No crash, no read or write out of
-// bounds, and the scene list stays whole; the world is reset after each
-// input, so nothing leaks.
+// bounds, and the scene list stays whole. Each input starts from the same
+// world (fuzz_world.h) and tears it down after, so nothing leaks and nothing
+// carries over; a stale handle is one of an item's earlier lives, never a
+// later one, so that it stays stale however often its slot was used before.
 //
 // The one body that is not arbitrary is kind 2's: it carries code
 // pointers, which only the game itself ever sends, so the input chooses
@@ -14,6 +16,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/fuzz_world.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
@@ -75,11 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     SetFatalStopHook(Quiet);
     gSettings.sound = 0; // no sound files here: the sounds' placement still runs
-    gFrameClock = FrameClock{};
+    fuzz::StartWorld();
     gFrameClock.frameTicks = 5;
     gFrameClock.frameSeconds = 0.05f;
-    gLoopFlags = LoopFlags{};
-    ResetSimulation();
     static Resource film{};
     std::strcpy(film.name, "film.smk");
 
@@ -105,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const uint8_t handles = in.Byte();
             for (int word = 0; word < 4; ++word)
                 if (handles & (1 << word)) {
-                    const uint32_t h = ItemHandle(items[(handles >> 4) & (kItems - 1)]) ^ (word == 3 ? 0x10000 : 0);
+                    const uint32_t h = ItemHandle(items[(handles >> 4) & (kItems - 1)]) - (word == 3 ? 0x10000 : 0);
                     std::memcpy(body + 4 * word, &h, 4);
                 }
             if (kind == kMsgSetResponses) {
@@ -157,8 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!CheckSceneListIntegrity())
             std::abort();
     }
-    ResetSimulation();
-    gPlayerItem = gControlledItem = nullptr;
+    fuzz::TearDownWorld();
     SetFatalStopHook(nullptr);
     return 0;
 }

@@ -95,8 +95,12 @@ void Declare(uint32_t& position, uint32_t type)
 {
     while (!AtLineEnd(position)) {
         ScriptSymbol* symbol = ReadTypedSymbol(position, kSymbolAnyType);
+        // An object's value is its handle: a symbol that becomes an object,
+        // or stops being one, starts with no value (a handle taken for a
+        // record or for value bytes would be followed).
+        const bool heldHandle = (symbol->type & kSymbolSceneItem) != 0;
         symbol->type = type;
-        if (type == kSymbolSceneItem)
+        if (type == kSymbolSceneItem || heldHandle)
             symbol->value = nullptr;
     }
 }

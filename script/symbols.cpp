@@ -222,31 +222,38 @@ void ResetMissionScript()
     }
 }
 
+namespace {
+
+// The record of a mission's resource symbol (type exactly resource), or
+// null. A symbol declared a resource but never given a record still points
+// at its own value bytes, which are no record.
+Resource* MissionResource(const ScriptSymbol& symbol)
+{
+    if (symbol.type != kSymbolResource || !symbol.value || SymbolHoldsValueBytes(&symbol))
+        return nullptr;
+    return static_cast<Resource*>(symbol.value);
+}
+
+// A resource symbol of the mission holding a loaded text.
+Resource* LoadedMissionText(const ScriptSymbol& symbol)
+{
+    Resource* resource = MissionResource(symbol);
+    return resource && resource->libraryRow == kResRowTexts && resource->data ? resource : nullptr;
+}
+
+} // namespace
+
 void ReleaseMissionResources()
 {
     for (uint32_t i = gMarkedSymbolCount; i < gSymbols.count; ++i) {
-        const ScriptSymbol& symbol = gSymbols.records[i];
-        if (symbol.type != kSymbolResource || !symbol.value)
+        Resource* resource = MissionResource(gSymbols.records[i]);
+        if (!resource)
             continue;
-        Resource* resource = static_cast<Resource*>(symbol.value);
         ResDropData(resource);
         if (!resource->data)
             ResClearModelFlag(resource);
     }
 }
-
-namespace {
-
-// A resource symbol of the mission (type exactly resource) holding a loaded text.
-Resource* LoadedMissionText(const ScriptSymbol& symbol)
-{
-    if (symbol.type != kSymbolResource || !symbol.value)
-        return nullptr;
-    Resource* resource = static_cast<Resource*>(symbol.value);
-    return resource->libraryRow == kResRowTexts && resource->data ? resource : nullptr;
-}
-
-} // namespace
 
 Resource* ReplayNextDialogue()
 {

@@ -253,6 +253,46 @@ INSTANTIATE_TEST_SUITE_P(Allocators, HxResources,
                          ::testing::Values(&HxStdlibAllocator, &oddAllocator),
                          [](const auto& info) { return std::string(info.param->identifier); });
 
+// A block of no bytes (an anchor, an empty pool) still points into the
+// allocation that holds it: a leak checker counts an allocation as held only
+// by pointers into it, and everything below an anchor hangs from the anchor.
+TEST_F(HxFramework, AnEmptyBlockLiesInsideItsAllocation)
+{
+    static hx_allocator* inner = nullptr;
+    static uintptr_t begin = 0, end = 0;
+    static hx_allocator recording = {"recording",
+                                     [](uint32_t size, uint8_t type) -> void* {
+                                         void* block = inner->allocate(size, type);
+                                         begin = reinterpret_cast<uintptr_t>(block);
+                                         end = begin + size;
+                                         return block;
+                                     },
+                                     [](void* block) { inner->free(block); }, [](uint8_t) { return 0u; },
+                                     [](uint8_t type) { return inner->align(type); }};
+    static hx_resource_class wide = {nullptr, "WIDE_EMPTY", 202, nullptr, 64};
+    HxResClassAdd(&wide);
+    for (hx_allocator* allocator : {&HxStdlibAllocator, &oddAllocator}) {
+        inner = allocator;
+        hx_allocator* previous = HxAllocatorSet(&recording);
+        for (uint8_t classId : {uint8_t(HX_RES_STRING), uint8_t(HX_RES_ANCHOR), uint8_t(HX_RES_POOL), wide.id}) {
+            // Several at once: the allocator's addresses vary the padding.
+            void* blocks[8];
+            for (void*& block : blocks) {
+                block = HxResAllocate(nullptr, 0, classId);
+                ASSERT_NE(block, nullptr);
+                const auto at = reinterpret_cast<uintptr_t>(block);
+                EXPECT_TRUE(at >= begin && at < end) << allocator->identifier << " class " << int(classId);
+                EXPECT_EQ(HxResSize(block), 0u);
+                EXPECT_EQ(HxResClass(block), classId);
+            }
+            for (void* block : blocks)
+                HxResFree(block);
+        }
+        HxAllocatorSet(previous);
+    }
+    EXPECT_TRUE(HxDiagLog::Failures().empty());
+}
+
 TEST_F(HxFramework, DumpPrintsOneIndentedLinePerResource)
 {
     void* parent = HxResAllocate(nullptr, 8, HX_RES_POOL);
@@ -527,7 +567,7 @@ TEST_F(HxFramework, WideClassAlignmentAndABrokenAllocator)
     HxResFree(parent);
     // An allocator that claims more alignment than it gives is caught.
     hx_allocator liar = {"liar", [](uint32_t size, uint8_t) -> void* {
-                             static uint8_t arena[4096] alignas(16);
+                             alignas(16) static uint8_t arena[4096];
                              return size + 1 <= sizeof arena ? arena + 1 : nullptr; },
                          [](void*) {}, [](uint8_t) { return 0u; }, [](uint8_t) { return 16u; }};
     hx_allocator* previous = HxAllocatorSet(&liar);

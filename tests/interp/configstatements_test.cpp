@@ -147,6 +147,18 @@ TEST_F(ConfigStatementTest, DefinitionsGiveEverySymbolOnTheLineItsType)
     EXPECT_STREQ(static_cast<const char*>(FindScriptSymbol("tb")->value), "more");
 }
 
+TEST_F(ConfigStatementTest, AnObjectDeclaredAnythingElseForgetsItsHandle)
+{
+    Run("SCENEITEM held");
+    ScriptSymbol* symbol = FindScriptSymbol("held");
+    ASSERT_NE(symbol, nullptr);
+    symbol->value = reinterpret_cast<void*>(uintptr_t{0x5F40002}); // a scene item's handle
+    Run("RESOURCE held");
+    EXPECT_EQ(symbol->type, kSymbolResource);
+    EXPECT_EQ(symbol->value, nullptr);
+    EXPECT_EQ(SymbolResource("held"), nullptr);
+}
+
 TEST_F(ConfigStatementTest, RegloadTakesTheLanguageTextFolderForTexts)
 {
     const struct {

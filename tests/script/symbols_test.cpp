@@ -139,8 +139,14 @@ TEST_F(ScriptTest, AMissionsResourcesGiveUpTheirData)
     add("shipModel", kSymbolResource, model);
     add("defined", kSymbolResource | kSymbolData, other);
     add("none", kSymbolResource, nullptr);
+    // Declared a resource but never given a record: its value still points
+    // at its own value bytes, which are no record to release.
+    const int32_t seven = 7;
+    ScriptSymbol* declared = AddScriptSymbol("declared", &seven, sizeof seven);
+    declared->type = kSymbolResource;
 
     ReleaseMissionResources();
+    EXPECT_EQ(ReadSymbolInt(declared), 7);
     EXPECT_EQ(text->data, nullptr);
     EXPECT_EQ(text->modelFlag, 0);
     EXPECT_NE(model->data, nullptr); // models keep their data, and their flag
