@@ -2,7 +2,7 @@
 # Runs fuzz targets as libFuzzer programs, one after another, two at a time.
 #   fuzz/campaign.sh [seconds] [target...]
 # Builds the "fuzz" preset (clang, libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer) first. Each target starts from its seed corpus
+# UndefinedBehaviorSanitizer) first, FUZZ_JOBS compile jobs at a time (2). Each target starts from its seed corpus
 # in fuzz/corpus/<name>/ and grows a working corpus of its own under
 # build/fuzz/campaign/<name>/corpus (never committed); what it finds lands
 # in build/fuzz/campaign/<name>/ as crash-*, leak-*, timeout-* or slow-unit-*.
@@ -19,7 +19,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 4 --target "${targets[@]/%/_fuzz}"
+cmake --build --preset fuzz -j "${FUZZ_JOBS:-2}" --target "${targets[@]/%/_fuzz}"
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_one() {
