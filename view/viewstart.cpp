@@ -135,9 +135,26 @@ void* LoadTextureHook(const char* name)
 
 void* LoadShadeTableHook(const char* name)
 {
-    hx_pixelmap* table = HxPixelmapLoad(name);
-    if (!table)
+    // A shade table is 64 shades of 256 colours; one far larger is refused
+    // before the framework reads it.
+    constexpr long kShadeTableMaxBytes = 1 << 20;
+    std::FILE* file = platform::OpenDataFile(name, "rb");
+    if (!file) {
+        ReportDataFileFailure(name, platform::DataFileFailure());
         return nullptr;
+    }
+    const long size = platform::FileSize(file);
+    std::fclose(file);
+    if (size > kShadeTableMaxBytes) {
+        ReportDataFileFailure(name, "larger than the size allowed");
+        return nullptr;
+    }
+    hx_pixelmap* table = HxPixelmapLoad(name);
+    if (!table) {
+        const char* reason = platform::DataFileFailure();
+        ReportDataFileFailure(name, *reason ? reason : "truncated or not a shade table");
+        return nullptr;
+    }
     table->identifier = HxResStrDup(table, name);
     return HxTableAdd(table);
 }
@@ -256,13 +273,10 @@ void InitializeP3D()
     }
     ResetViewState();
     HxZbSetRenderBoundsCallback(SetTdpScreenBounds);
+    // Without the shade table (its loader names it) surfaces are drawn
+    // unshaded.
     gView.shadeTable = HxTableFind(kShadeTableName);
     gView.shadePixels = gView.shadeTable ? gView.shadeTable->pixels : nullptr;
-    if (!gView.shadeTable) {
-        DebugPrint("P3D - shade table klvstd.tab not found\n");
-        const char* reason = platform::DataFileFailure();
-        ReportDataFileFailure(kShadeTableName, *reason ? reason : "truncated or not a shade table");
-    }
     // The face picker reads the geometry of the framework's models.
     SetModelMeshReader(ReadModelMesh);
     if (first)
