@@ -49,6 +49,7 @@ void QuietLog()
 
 struct Film {
     std::vector<uint8_t> bytes;
+    bool cutShort = false; // its frames run past the end of its bytes
     size_t position = 0;
     FilmSound sound = FilmSound::Off;
 
@@ -380,8 +381,8 @@ uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at)
 
 // Whether a Smacker film holds all its frames: its header gives the frame
 // count, the size of its trees and each frame's size, and a film cut short
-// ends inside them. The decoder would play it up to the cut and stop without
-// a word. Other files are left to the decoder.
+// ends inside them (the decoder plays it up to the cut). Other files are
+// left to the decoder.
 bool SmackerFramesFit(const std::vector<uint8_t>& b)
 {
     constexpr std::size_t kHeaderSize = 104;
@@ -405,9 +406,11 @@ Film* FilmOpen(const char* path, FilmSound sound)
     std::vector<uint8_t> bytes;
     if (!path || !ReadWholeFile(path, bytes, kMaxFilmBytes))
         return nullptr;
-    if (!SmackerFramesFit(bytes))
-        return nullptr;
-    return FilmOpenBytes(std::move(bytes), sound);
+    const bool cutShort = !SmackerFramesFit(bytes);
+    Film* film = FilmOpenBytes(std::move(bytes), sound);
+    if (film)
+        film->cutShort = cutShort;
+    return film;
 }
 
 void FilmClose(Film* film)
@@ -424,6 +427,7 @@ void FilmClose(Film* film)
 int FilmWidth(const Film* film) { return film->width; }
 int FilmHeight(const Film* film) { return film->height; }
 int FilmFrameCount(const Film* film) { return film->frameCount; }
+bool FilmCutShort(const Film* film) { return film->cutShort; }
 int FilmCurrentFrame(const Film* film) { return film->current; }
 double FilmFrameSeconds(const Film* film) { return film->frameSeconds; }
 const PaletteColour* FilmPalette(const Film* film) { return film->palette; }
