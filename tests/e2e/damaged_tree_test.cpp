@@ -214,6 +214,10 @@ TEST_P(DamagedTree, NeitherBlocksNorRunsOnAndNamesTheFileAndWhy)
         EXPECT_TRUE(said) << "no line says \"" << damage.reason << "\"\n"
                           << run.output;
     }
+    // A script error the damage causes names the damaged file, not the
+    // file whose lines a statement cut short read on into.
+    for (const std::string& line : LinesNaming(run.output, "Syntax Error"))
+        EXPECT_FALSE(LinesNaming(line, fs::path(file.path).filename().string()).empty()) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(OneFileAtATime, DamagedTree, ::testing::ValuesIn(AllCases()), CaseName);
