@@ -247,7 +247,7 @@ int RunFrame()
     ++gFrameClock.frameCounter;
 
     if (!MissionScriptSuspended())
-        RunScript(&gMissionScriptPosition, true);
+        RunMissionScriptStep([] { RunScript(&gMissionScriptPosition, true); });
     if (gLoopFlags.filmMode)
         return 1;
 

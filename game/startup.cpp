@@ -381,7 +381,13 @@ int StartFullGame()
     ReadCaptainSlot();
     LoadFrontEndPalette();
 
-    RunScriptFile(kLayoutScripts[LanguageIndex()]);
+    // A layout in error (a file cut short) is named and the screens it
+    // did not make are missing; the game goes on.
+    const char* layouts = kLayoutScripts[LanguageIndex()];
+    bool opened = true;
+    RunForgivingScriptErrors([&] { return opened = RunScriptFile(layouts); });
+    if (!opened)
+        ReportScriptIfNotFound(layouts);
 
     MarkScriptBase();
     ResetMissionScript();
@@ -415,7 +421,8 @@ int StartFullGame()
         gFrontEndActive = 255;
     } else {
         InitializeP3D();
-        RunScriptFile(kStockScript);
+        if (!RunScriptFile(kStockScript))
+            ReportScriptIfNotFound(kStockScript);
         ScriptToken* start = TokeniseScript(gSettings.missionName.c_str());
         if (!start) {
             DebugMessageBox("Can't find your command-line script", "STARTUP ERROR!!!");

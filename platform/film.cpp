@@ -49,6 +49,7 @@ void QuietLog()
 
 struct Film {
     std::vector<uint8_t> bytes;
+    bool cutShort = false; // its frames run past the end of its bytes
     size_t position = 0;
     FilmSound sound = FilmSound::Off;
 
@@ -371,12 +372,45 @@ Film* FilmOpenBytes(std::vector<uint8_t> bytes, FilmSound sound)
     return f;
 }
 
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at)
+{
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// Whether a Smacker film holds all its frames: its header gives the frame
+// count, the size of its trees and each frame's size, and a film cut short
+// ends inside them (the decoder plays it up to the cut). Other files are
+// left to the decoder.
+bool SmackerFramesFit(const std::vector<uint8_t>& b)
+{
+    constexpr std::size_t kHeaderSize = 104;
+    if (b.size() < 4 || b[0] != 'S' || b[1] != 'M' || b[2] != 'K' || (b[3] != '2' && b[3] != '4'))
+        return true;
+    if (b.size() < kHeaderSize)
+        return false;
+    const uint64_t frames = uint64_t(Le32(b, 12)) + (Le32(b, 20) & 1); // a ring frame follows the last
+    uint64_t needed = kHeaderSize + frames * 5 + Le32(b, 52);
+    if (needed > b.size())
+        return false;
+    for (uint64_t i = 0; i < frames; ++i)
+        needed += Le32(b, kHeaderSize + i * 4) & ~3u; // the low bits are flags
+    return needed <= b.size();
+}
+
+} // namespace
+
 Film* FilmOpen(const char* path, FilmSound sound)
 {
     std::vector<uint8_t> bytes;
     if (!path || !ReadWholeFile(path, bytes, kMaxFilmBytes))
         return nullptr;
-    return FilmOpenBytes(std::move(bytes), sound);
+    const bool cutShort = !SmackerFramesFit(bytes);
+    Film* film = FilmOpenBytes(std::move(bytes), sound);
+    if (film)
+        film->cutShort = cutShort;
+    return film;
 }
 
 void FilmClose(Film* film)
@@ -393,6 +427,7 @@ void FilmClose(Film* film)
 int FilmWidth(const Film* film) { return film->width; }
 int FilmHeight(const Film* film) { return film->height; }
 int FilmFrameCount(const Film* film) { return film->frameCount; }
+bool FilmCutShort(const Film* film) { return film->cutShort; }
 int FilmCurrentFrame(const Film* film) { return film->current; }
 double FilmFrameSeconds(const Film* film) { return film->frameSeconds; }
 const PaletteColour* FilmPalette(const Film* film) { return film->palette; }

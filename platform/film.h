@@ -47,6 +47,8 @@ int FilmWidth(const Film* film);
 int FilmHeight(const Film* film);
 // Frames in the film, as its header says (at least 1).
 int FilmFrameCount(const Film* film);
+// Whether the film's file ends before its last frame: it plays up to the cut.
+bool FilmCutShort(const Film* film);
 // The number of the current frame, from 0.
 int FilmCurrentFrame(const Film* film);
 // Seconds from one frame to the next.

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "screens/bridge.h"
 #include "script/scriptfiles.h"
+#include "system/errors.h"
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/rasterfont.h"
@@ -425,10 +426,17 @@ bool LoadDocument(const char* name)
     }
     long size = 0;
     std::FILE* file = OpenScriptFile(name, &size);
-    if (!file)
+    if (!file) {
+        // A page asked for is named, as its link or the first page leads
+        // nowhere.
+        ReportScriptIfNotFound(name);
         return false;
+    }
     d.length = std::fread(d.page, 1, kDocumentPageSize, file);
     std::fclose(file);
+    // A page cut short is shown as far as it goes.
+    if (d.length > 0 && d.length == static_cast<std::size_t>(size))
+        CheckTextFileWhole(ScriptFilePath(name).c_str(), std::string_view(d.page, d.length));
     return true;
 }
 

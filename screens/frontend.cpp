@@ -15,6 +15,7 @@
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/scriptbase.h"
+#include "script/scriptfiles.h"
 #include "script/symbols.h"
 #include "script/tokenise.h"
 #include "system/calltrace.h"
@@ -634,7 +635,13 @@ int32_t ParseMissionTable(const char* text, std::size_t size)
 bool ReadMissionTable()
 {
     std::string text;
+    // Without the table the front end lists no missions; a table cut short
+    // still lists the rows it holds whole.
     const bool read = platform::ReadWholeFile(kMissionTableFile, text, kMissionTableLimit);
+    if (!read)
+        ReportDataFileFailure(kMissionTableFile, platform::DataFileFailure());
+    else
+        CheckTextFileWhole(kMissionTableFile, text);
     ParseMissionTable(text.data(), text.size());
     return read;
 }
@@ -783,8 +790,12 @@ void ChooseMissionDisc(int32_t missionNumber)
 void StartMission(int32_t)
 {
     CheckMissionScript();
-    if (!gFrontEnd.missionScriptPresent)
+    // A mission that cannot be flown is named and the front end stays.
+    const std::string selected = MissionScriptName(SelectedIndex());
+    if (const char* failure = ScriptFileFailure(selected.c_str())) {
+        ReportDataFileFailure(ScriptFilePath(selected.c_str()).c_str(), failure);
         return;
+    }
     DisplayPresent(gScreenMode);
 
     const MissionRecord& launched = MissionTable[SelectedIndex()];
@@ -797,7 +808,8 @@ void StartMission(int32_t)
 
     InitializeP3D();
     uint32_t stockPosition = kNoScriptPosition;
-    RunScriptNamed(kStockScript, &stockPosition);
+    if (!RunScriptNamed(kStockScript, &stockPosition))
+        ReportScriptIfNotFound(kStockScript);
 
     if (gSettings.loadTest)
         gFrontEnd.selectedMission = NextLoadTestMission();
@@ -812,8 +824,10 @@ void StartMission(int32_t)
 
     gScriptVars.missionNumber = index;
     gInterpreter.waitCountdown = 0;
-    if (!RunScriptNamed(script.c_str(), &gMissionScriptPosition))
-        gMissionScriptPosition = kNoScriptPosition;
+    RunMissionScriptStep([&] {
+        if (!RunScriptNamed(script.c_str(), &gMissionScriptPosition))
+            gMissionScriptPosition = kNoScriptPosition;
+    });
     if (gStartFlightHook)
         gStartFlightHook();
     // The flight is under way: the simulation runs from the next frame.
@@ -821,6 +835,24 @@ void StartMission(int32_t)
 
     if (PlayFilm(kEntryFilm))
         gLoopFlags.filmMode = 255;
+}
+
+void RunMissionScriptStep(const std::function<void()>& step)
+{
+    if (!gSettings.missionName.empty() && !gSettings.noCommandLineMission) {
+        step();
+        return;
+    }
+    bool erred = true;
+    RunForgivingScriptErrors([&] {
+        step();
+        erred = false;
+        return true;
+    });
+    if (erred) {
+        gMissionScriptPosition = kNoScriptPosition;
+        gLoopFlags.endOfMissionRequest = 255;
+    }
 }
 
 int32_t EnterCommandLineMission(int32_t missionNumber)
@@ -1128,20 +1160,33 @@ void ReadOptionTable()
 {
     if (!gRatingsRead) {
         gRatingsRead = true;
+        // Without the ratings a captain has no rank; without the labels the
+        // options show their names. Either read whole or not at all.
         uint32_t size = 0;
-        if (std::FILE* file = SlabOpen("text", kRatingsFile, &size)) {
-            std::string text(std::min<uint32_t>(size, kTextFileLimit), '\0');
+        std::FILE* file = SlabOpen("text", kRatingsFile, &size);
+        if (!file) {
+            ReportDataFileFailure(kRatingsFile, platform::DataFileFailure());
+        } else if (size > kTextFileLimit) {
+            ReportDataFileFailure(kRatingsFile, "larger than the size allowed");
+        } else {
+            std::string text(size, '\0');
             text.resize(std::fread(text.data(), 1, text.size(), file));
-            std::fclose(file);
-            ParseRatings(text.data(), text.size());
+            if (CheckTextFileWhole(kRatingsFile, text))
+                ParseRatings(text.data(), text.size());
         }
+        if (file)
+            std::fclose(file);
     }
     if (gLabelsRead)
         return;
-    std::string text;
-    if (!platform::ReadWholeFile(kLabelsFile, text, kTextFileLimit))
-        return;
     gLabelsRead = true;
+    std::string text;
+    if (!platform::ReadWholeFile(kLabelsFile, text, kTextFileLimit)) {
+        ReportDataFileFailure(kLabelsFile, platform::DataFileFailure());
+        return;
+    }
+    if (!CheckTextFileWhole(kLabelsFile, text))
+        return;
     ParseOptionLabels(text.data(), text.size());
     for (GameOption* o = gGameOptions; o->name; ++o)
         o->defaultValue = o->value;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ extern uint8_t gStartMissionRequest; // the frame loop starts the selected missi
 void InitScreensAndIcons();
 void LoadFrontEndPalette();
 void ReturnToFrontEnd();
+// Runs a step of the mission script (`step` compiles or runs it). A mission launched from the front end whose script is in error
+// (a file cut short; the error is named) ends at once and the player is
+// back on the front end; a command-line mission's error ends the process.
+void RunMissionScriptStep(const std::function<void()>& step);
 
 // --- Career files -----------------------------------------------------------
 //

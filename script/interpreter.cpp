@@ -580,7 +580,13 @@ void ReportSyntaxError(const char* message, uint32_t position)
 {
     // The marker that ends the statement's line names its file and line;
     // the marker before it, when in the same file, where the line starts.
+    // An operand missing at a line's end (a file cut short) is sought in
+    // the lines after it, perhaps of another file: the statement's own line
+    // is the one named.
     const ScriptToken* end = FindLineEndMarker(position);
+    if (gInterpreter.statementStart <= position)
+        if (const ScriptToken* own = FindLineEndMarker(gInterpreter.statementStart); own && (!end || own < end))
+            end = own;
     uint32_t fileName = 0;
     uint32_t lineNumber = 1;
     uint32_t lineStart = 0;
@@ -597,6 +603,34 @@ void ReportSyntaxError(const char* message, uint32_t position)
     char text[1024];
     std::snprintf(text, sizeof text, "%s(%u) : %s \n %s", ScriptNameAt(fileName), lineNumber, line, message);
     DebugMessageBox(text, "SCRIPT Syntax Error");
+    EndOnScriptError();
+}
+
+namespace {
+
+int gForgivingDepth = 0;
+struct ForgivenScriptError {};
+
+} // namespace
+
+bool RunForgivingScriptErrors(const std::function<bool()>& run)
+{
+    ++gForgivingDepth;
+    try {
+        const bool ran = run();
+        --gForgivingDepth;
+        return ran;
+    } catch (const ForgivenScriptError&) {
+        --gForgivingDepth;
+        gInterpreter.stopCode = 0;
+        return false;
+    }
+}
+
+void EndOnScriptError()
+{
+    if (gForgivingDepth > 0)
+        throw ForgivenScriptError{};
     QuitProgram(kExitFailure);
 }
 

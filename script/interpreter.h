@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 struct SceneItem;
@@ -148,6 +149,15 @@ void CheckScriptTriggers(uint32_t* position);
 [[noreturn]] void ReportSyntaxError(const char* message, uint32_t position);
 // Sets the stop code, then reports.
 [[noreturn]] void FailStatement(int32_t stopCode, const char* message, uint32_t position);
+
+// Runs `run` (which compiles and runs a script the game can do without,
+// such as the screen layouts) so that a compile or syntax error in it,
+// named as ever, ends that script rather than the process. Returns what
+// `run` returned, false after such an error.
+bool RunForgivingScriptErrors(const std::function<bool()>& run);
+// After a compile or syntax error has been named: ends the process, or
+// only the script inside RunForgivingScriptErrors.
+[[noreturn]] void EndOnScriptError();
 
 // Called with the position and id of every statement pair the run loop
 // reads, before it runs (developer traces); null for none.

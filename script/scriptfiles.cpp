@@ -104,6 +104,8 @@ std::FILE* OpenScriptFile(const char* name, long* size)
     std::FILE* file = OpenScriptPath(path, &bytes, &reason);
     if (!file && std::strcmp(reason, platform::kDataFileNotFound) != 0)
         ReportDataFileFailure(path.c_str(), reason);
+    else if (file && bytes == 0)
+        ReportDataFileFailure(path.c_str(), "empty");
     *size = file ? static_cast<long>(bytes) : 0;
     return file;
 }
@@ -117,6 +119,12 @@ const char* ScriptFileFailure(const char* name)
         return reason;
     std::fclose(file);
     return bytes == 0 ? "empty" : nullptr;
+}
+
+void ReportScriptIfNotFound(const char* name)
+{
+    if (std::strcmp(platform::DataFileFailure(), platform::kDataFileNotFound) == 0)
+        ReportDataFileFailure(ScriptFilePath(name).c_str(), platform::kDataFileNotFound);
 }
 
 void ResetScriptNameStore()

@@ -33,14 +33,19 @@ constexpr uint32_t kScriptFileMaxBytes = 4u << 20;
 // Records the full name, makes it the current file name and opens the
 // script inside the "scripts" library, or else the loose file, at its first
 // byte; its size in bytes goes to *size. Null when neither opens; a script
-// that is there but refused (not a regular file, unreadable, too large) is
-// named on the debug output with the reason.
+// that is there but refused (not a regular file, unreadable, too large) or
+// empty is named on the debug output with the reason.
 std::FILE* OpenScriptFile(const char* name, long* size);
 
 // Why a script cannot be compiled: null when it opens and holds 1 to
 // kScriptFileMaxBytes bytes; else platform::kDataFileNotFound, "empty" or
 // the reason it was refused. Records no name.
 const char* ScriptFileFailure(const char* name);
+
+// After a script the caller needs did not open: names it when it was not
+// found (OpenScriptFile keeps that quiet, as most lookups are optional, and
+// names every other failure itself).
+void ReportScriptIfNotFound(const char* name);
 
 void ResetScriptNameStore();
 void MarkScriptNameStore();

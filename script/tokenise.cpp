@@ -214,7 +214,7 @@ void PrintTokenising(const char* name)
 }
 
 // "#INCLUDE name" compiles the named file in place; a file that does not
-// open is skipped. Any other directive is ignored.
+// open is named and skipped. Any other directive is ignored.
 void TokeniseDirective(const LineContext& line, std::string_view text)
 {
     WordReader words(text);
@@ -232,6 +232,8 @@ void TokeniseDirective(const LineContext& line, std::string_view text)
         included.file = file.get();
         PrintTokenising(name.c_str());
         TokeniseStream(included, line.includeDepth + 1);
+    } else {
+        ReportScriptIfNotFound(name.c_str());
     }
     gScriptNames.current = savedName;
 }
@@ -293,6 +295,10 @@ void TokeniseStream(ScriptReader& reader, int includeDepth)
         if (length == kLineTooLong)
             FailLine(line, "Line longer than 511 characters");
         std::string_view text(buffer, static_cast<std::size_t>(length));
+        // Only the file's last line can lack its end: a file cut short.
+        // What it holds is compiled all the same.
+        if (const char* damage = TextFileDamage(text))
+            ReportDataFileFailure(CurrentScriptFileName(), damage);
 
         if (text.starts_with("/*")) {
             ++commentDepth;
@@ -339,7 +345,7 @@ void ReportTokeniseError(const char* message, uint32_t position)
     char text[1024];
     std::snprintf(text, sizeof text, "%s(%u) : %s", CurrentScriptFileName(), line, message);
     DebugMessageBox(text, "SCRIPT Tokenize Error");
-    QuitProgram(kExitFailure);
+    EndOnScriptError();
 }
 
 namespace {

@@ -175,6 +175,23 @@ void ReportDataFileFailure(const char* path, const char* reason)
     DebugPrint(line);
 }
 
+const char* TextFileDamage(std::string_view text)
+{
+    if (text.empty())
+        return "empty";
+    if (text.back() != '\n')
+        return "cut short: its last line does not end";
+    return nullptr;
+}
+
+bool CheckTextFileWhole(const char* path, std::string_view text)
+{
+    const char* damage = TextFileDamage(text);
+    if (damage)
+        ReportDataFileFailure(path, damage);
+    return !damage;
+}
+
 void DebugMessageBox(const char* text, const char* title)
 {
     if (!gSettings.debuggerOutput) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 // Exit code of a run that ends in failure: a failure never ends with 0.
 constexpr int kExitFailure = 1;
@@ -21,6 +22,13 @@ void FatalError(const char* text);
 // One line on the debug output naming a data file that cannot be used and
 // why ("Kelvandrist: cannot use the file <path>: <reason>").
 void ReportDataFileFailure(const char* path, const char* reason);
+// What a text data file read whole says of its damage: "empty", or cut
+// short when its last line does not end (every text file the game ships
+// ends its last line); null when it looks whole.
+const char* TextFileDamage(std::string_view text);
+// Names a text data file read whole that is empty or cut short (see
+// TextFileDamage); true when it looks whole.
+bool CheckTextFileWhole(const char* path, std::string_view text);
 void ReportVerifyFailure(const char* message, const char* sourcePath, unsigned line);
 int AppendDebugLog(const char* text);
 void ConsolePrint(const char* text);

@@ -63,13 +63,15 @@ platform::FilmSound FilmSoundSetting()
 }
 
 // Opens a film file; one that cannot be played is named with why, and the
-// game goes on without it.
+// game goes on without it; one cut short is named and played up to the cut.
 platform::Film* OpenFilmFile(const char* path, platform::FilmSound sound = FilmSoundSetting())
 {
     platform::Film* film = platform::FilmOpen(path, sound);
     if (!film) {
         const char* reason = platform::DataFileFailure();
         ReportDataFileFailure(path, *reason ? reason : "truncated or not a film that can be played");
+    } else if (platform::FilmCutShort(film)) {
+        ReportDataFileFailure(path, "cut short: it ends before its last frame, which it plays up to");
     }
     return film;
 }

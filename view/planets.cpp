@@ -17,6 +17,7 @@
 #include "framework/resource.h"
 #include "framework/scene.h"
 #include "platform/files.h"
+#include "system/errors.h"
 #include "system/res/pcx.h"
 #include "view/renderpasses.h"
 #include "view/viewstart.h"
@@ -187,6 +188,19 @@ void FitAndMap(hx_model* model, int axisU, int axisV, int type, bool clearMateri
     HxModelUpdate(model, HX_MODU_ALL);
 }
 
+// Whether the model has vertices and faces and every face's corners are
+// among its vertices.
+bool IsWholeModel(const hx_model& model)
+{
+    if (model.nvertices <= 0 || model.nfaces <= 0 || !model.vertices || !model.faces)
+        return false;
+    for (int f = 0; f < model.nfaces; ++f)
+        for (uint16_t corner : model.faces[f].vertices)
+            if (corner >= model.nvertices)
+                return false;
+    return true;
+}
+
 } // namespace
 
 const uint8_t* PlanetFaceTags()
@@ -339,7 +353,29 @@ void LoadTriballIndex()
 
 hx_model* LoadPlanetSphere()
 {
-    return HxModelLoad(kTriballPath);
+    // Without the sphere planets are drawn as points. The sphere is a small
+    // model: a far larger file is refused unread, and one cut short, whose
+    // faces would name vertices it lacks, is refused before it is drawn.
+    constexpr long kSphereMaxBytes = 1 << 20;
+    std::FILE* file = platform::OpenDataFile(kTriballPath, "rb");
+    if (!file) {
+        ReportDataFileFailure(kTriballPath, platform::DataFileFailure());
+        return nullptr;
+    }
+    const long size = platform::FileSize(file);
+    std::fclose(file);
+    if (size > kSphereMaxBytes) {
+        ReportDataFileFailure(kTriballPath, "larger than the size allowed");
+        return nullptr;
+    }
+    hx_model* sphere = HxModelLoad(kTriballPath);
+    if (!sphere || !IsWholeModel(*sphere)) {
+        ReportDataFileFailure(kTriballPath, "truncated or not a model file");
+        if (sphere)
+            HxModelFree(sphere);
+        return nullptr;
+    }
+    return sphere;
 }
 
 void SpherifyPlanetModel(hx_model* model, float radius)

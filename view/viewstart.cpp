@@ -190,6 +190,20 @@ void* LoadTextureHook(const char* name)
 
 void* LoadShadeTableHook(const char* name)
 {
+    // A shade table is 64 shades of 256 colours; one far larger is refused
+    // before the framework reads it.
+    constexpr long kShadeTableMaxBytes = 1 << 20;
+    std::FILE* file = platform::OpenDataFile(name, "rb");
+    if (!file) {
+        ReportDataFileFailure(name, platform::DataFileFailure());
+        return nullptr;
+    }
+    const long size = platform::FileSize(file);
+    std::fclose(file);
+    if (size > kShadeTableMaxBytes) {
+        ReportDataFileFailure(name, "larger than the size allowed");
+        return nullptr;
+    }
     hx_pixelmap* table = LoadOptionalFile(name, "shade table", HxPixelmapLoad);
     if (!table)
         return nullptr;
@@ -311,11 +325,10 @@ void InitializeP3D()
     }
     ResetViewState();
     HxZbSetRenderBoundsCallback(SetTdpScreenBounds);
+    // Without the shade table (its loader names it) surfaces are drawn
+    // unshaded.
     gView.shadeTable = HxTableFind(kShadeTableName);
     gView.shadePixels = gView.shadeTable ? gView.shadeTable->pixels : nullptr;
-    // A damaged table was named as it was loaded; a missing one is named here.
-    if (!gView.shadeTable && !platform::DataFileExists(kShadeTableName))
-        ReportDataFileFailure(kShadeTableName, platform::kDataFileNotFound);
     // The face picker reads the geometry of the framework's models.
     SetModelMeshReader(ReadModelMesh);
     if (first)

@@ -109,11 +109,20 @@ void* IffPaletteLoad(const char* name, std::span<uint8_t> block, int32_t* result
 
 void* PcxRasterLoad(const char* name, std::span<uint8_t> block, int32_t* resultSize)
 {
+    // Pictures are screen-sized art; one far larger is never read whole.
+    constexpr std::size_t kRasterFileMaxBytes = 16u << 20;
     std::vector<uint8_t> file;
     PcxInfo info;
-    if (!ResReadFile(name, file) || !PcxReadInfo(file, &info) || info.width > kMaxRasterSide ||
-        info.height > kMaxRasterSide)
+    if (!ResReadFile(name, file, kRasterFileMaxBytes)) {
+        // Callers probe for optional pictures: only one that is there is named.
+        if (std::strcmp(platform::DataFileFailure(), platform::kDataFileNotFound) != 0)
+            ReportDataFileFailure(name, platform::DataFileFailure());
         return nullptr;
+    }
+    if (!PcxReadInfo(file, &info) || info.width > kMaxRasterSide || info.height > kMaxRasterSide) {
+        ReportDataFileFailure(name, "not a PCX picture");
+        return nullptr;
+    }
     Raster* raster = RasterBlock(block, info.width, info.height);
     if (!raster)
         return nullptr;

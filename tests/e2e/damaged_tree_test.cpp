@@ -53,22 +53,35 @@ struct FileRow {
     const char* path;      // below the data folder
     bool required;         // the run ends with a failure
     uintmax_t truncatedTo; // bytes kept of the file when truncated
-    bool universe;         // the mission creates the universe first
+    const char* prelude;   // what the mission does first, to reach the file
     bool truncatedIsRead;  // a truncated copy is read and named, the run goes on
 };
 // The command-line test flight flies for about a second and then ends the
-// program by itself.
+// program by itself. A file it does not read is reached by a statement put
+// first in it: the universe created, or a planet.
+constexpr const char* kGenesis = "GENESIS\n";
+constexpr const char* kPlanet = "SCENEITEM globe\nPLANET globe \"earth2\" 1000\n";
 // clang-format off
 constexpr FileRow kFiles[] = {
-    {"InitScript",   "zqk/resource/scripts/init/init.scr",         true,  257, false, false},
-    {"Mission",      "zqk/resource/scripts/missions/testflight98.scr", true, 362, false, false},
-    {"Model",        "zqk/resource/shapes/fighter.lwo",             false, 100, false, false},
-    {"Sound",        "zqk/resource/sounds/17.wav",                  false, 200, false, false},
-    {"Film",         "zqk/resource/video/navsit.smk",               false, 64,  false, false},
-    {"Font",         "zqk/resource/fonts/sans11.fon",               false, 40,  false, false},
-    {"LoadingScreen","zqk/resource/art/loadscrn.pcx",               false, 600, false, false},
-    {"Stars",        "zqk/resource/geog/stars.bin",                 false, 1000, true, false},
-    {"BodyTable",    "zqk/resource/geog/excelrichsys.csv",          true,  150, true,  true},
+    {"InitScript",   "zqk/resource/scripts/init/init.scr",         true,  257, nullptr, false},
+    {"Mission",      "zqk/resource/scripts/missions/testflight98.scr", true, 362, nullptr, false},
+    {"Model",        "zqk/resource/shapes/fighter.lwo",             false, 100, nullptr, false},
+    {"Sound",        "zqk/resource/sounds/17.wav",                  false, 200, nullptr, false},
+    {"Film",         "zqk/resource/video/navsit.smk",               false, 30000, nullptr, false},
+    {"Font",         "zqk/resource/fonts/sans11.fon",               false, 40,  nullptr, false},
+    {"LoadingScreen","zqk/resource/art/loadscrn.pcx",               false, 600, nullptr, false},
+    {"Stars",        "zqk/resource/geog/stars.bin",                 false, 1000, kGenesis, false},
+    {"BodyTable",    "zqk/resource/geog/excelrichsys.csv",          true,  150, kGenesis,  true},
+    {"MissionTable", "zqk/resource/scripts/precedence.csv",         false, 200, nullptr, false},
+    {"OptionLabels", "zqk/resource/text/docs/initTable.txt",        false, 300, nullptr, false},
+    {"Ratings",      "zqk/resource/text/ratings.txt",               false, 40,  nullptr, false},
+    {"PlanetSphere", "hexmire/dat/triball.dat",                     false, 1000, kPlanet, false},
+    {"ShadeTable",   "zqk/resource/art/textures/ships/klvstd.tab",  false, 10,  nullptr, false},
+    {"Layouts",      "zqk/resource/scripts/gui/test0_x.gui",        false, 120, nullptr, false},
+    {"Stations",     "zqk/resource/scripts/gui/stations.gui",       false, 5000, nullptr, false},
+    {"FrontLayout",  "zqk/resource/scripts/gui/front.gui",          false, 6000, nullptr, false},
+    {"BridgeLayout", "zqk/resource/scripts/gui/bridge.gui",         false, 2000, nullptr, false},
+    {"Stock",        "zqk/resource/scripts/init/stock.scr",         false, 100, nullptr, false},
 };
 // clang-format on
 
@@ -157,12 +170,10 @@ TEST_P(DamagedTree, NeitherBlocksNorRunsOnAndNamesTheFileAndWhy)
     const FileRow& file = GetParam().file;
     const DamageRow& damage = GetParam().damage;
     CopyDemoData(folder);
-    if (file.universe) {
-        // The mission creates the universe before anything else.
+    if (file.prelude) {
         const fs::path mission = folder / "zqk/resource/scripts/missions/testflight98.scr";
         const std::string text = scratch.Read("zqk/resource/scripts/missions/testflight98.scr");
-        std::ofstream(mission, std::ios::binary) << "GENESIS\n"
-                                                 << text;
+        std::ofstream(mission, std::ios::binary) << file.prelude << text;
     }
     Break(folder / file.path, damage.damage, file.truncatedTo);
 
@@ -203,8 +214,110 @@ TEST_P(DamagedTree, NeitherBlocksNorRunsOnAndNamesTheFileAndWhy)
         EXPECT_TRUE(said) << "no line says \"" << damage.reason << "\"\n"
                           << run.output;
     }
+    // A script error the damage causes names the damaged file, not the
+    // file whose lines a statement cut short read on into.
+    for (const std::string& line : LinesNaming(run.output, "Syntax Error"))
+        EXPECT_FALSE(LinesNaming(line, fs::path(file.path).filename().string()).empty()) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(OneFileAtATime, DamagedTree, ::testing::ValuesIn(AllCases()), CaseName);
+
+// Files read on the way from the front end into a mission: mission 1
+// launched from the timeline of a new career, the ship's documents opened at
+// COM, then the window closed. None is required: the front end stays when
+// the mission cannot be flown.
+struct FrontEndRow {
+    const char* name;
+    const char* path;      // below the data folder
+    uintmax_t truncatedTo; // bytes kept of the file when truncated
+    bool isTheMission;     // damaged, no mission is flown
+};
+// clang-format off
+constexpr FrontEndRow kFrontEndFiles[] = {
+    {"FrontMission", "zqk/resource/scripts/missions/mission01.scr", 1200, true},
+    {"HomeDocument", "zqk/resource/text/docs/home.htm",             150,  false},
+};
+// clang-format on
+
+struct FrontEndCase {
+    FrontEndRow file;
+    DamageRow damage;
+};
+
+void PrintTo(const FrontEndCase& c, std::ostream* out)
+{
+    *out << c.file.path << ", " << c.damage.name;
+}
+
+std::string FrontEndCaseName(const ::testing::TestParamInfo<FrontEndCase>& info)
+{
+    return std::string(info.param.file.name) + "_" + info.param.damage.name;
+}
+
+std::vector<FrontEndCase> FrontEndCases()
+{
+    std::vector<FrontEndCase> cases;
+    for (const FrontEndRow& f : kFrontEndFiles)
+        for (const DamageRow& d : kDamages)
+            cases.push_back({f, d});
+    return cases;
+}
+
+class DamagedFrontEnd : public ::testing::TestWithParam<FrontEndCase> {
+protected:
+    ScratchFolder scratch{"damagedfront"};
+    const fs::path& folder = scratch.Path();
+};
+
+TEST_P(DamagedFrontEnd, PlayGoesOnAndNamesTheFileAndWhy)
+{
+    const FrontEndRow& file = GetParam().file;
+    const DamageRow& damage = GetParam().damage;
+    CopyDemoData(folder);
+    Break(folder / file.path, damage.damage, file.truncatedTo);
+    int runAs = -1;
+    if (damage.damage == Damage::Unreadable && RunningAsRoot()) {
+        runAs = 65534;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.path() != folder / file.path && !entry.is_symlink())
+                fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+        fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+    }
+    std::ofstream(folder / "table.txt") << "100 click FrRosSq\n"
+                                           "260 click RosSlot\n"
+                                           "550 click TimPlayMN\n"
+                                           "700 state\n"
+                                           "1210 click CMDDoc\n" // after the briefing
+                                           "1300 state\n"
+                                           "1310 quit\n";
+    const GameProcess game = LaunchGame({"-w"},
+                                        {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                                         "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                                         "KELVANDRIST_FRAME_SECONDS=0.05",
+                                         "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                                        folder, runAs);
+    ASSERT_GT(game.pid, 0);
+    const GameRun run = FinishGame(game, HangGuard{});
+    EXPECT_EQ(run.hung, "") << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+    // A mission that cannot be read leaves the player on the timeline; one
+    // cut short is flown as far as it goes, here to its compile error, which
+    // ends it and leads back to the timeline.
+    const char* screen = file.isTheMission ? "state 700 screen=FrontTime " : "state 700 screen=COM ";
+    EXPECT_NE(run.output.find(screen), std::string::npos) << run.output;
+    const std::vector<std::string> lines = LinesNaming(run.output, fs::path(file.path).filename().string());
+    ASSERT_FALSE(lines.empty()) << "no line names the file\n"
+                                << run.output;
+    if (damage.reason) {
+        bool said = false;
+        for (const std::string& line : lines)
+            said = said || line.find(damage.reason) != std::string::npos;
+        EXPECT_TRUE(said) << "no line says \"" << damage.reason << "\"\n"
+                          << run.output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneFileAtATime, DamagedFrontEnd, ::testing::ValuesIn(FrontEndCases()), FrontEndCaseName);
 
 } // namespace
