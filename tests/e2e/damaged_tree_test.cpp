@@ -76,7 +76,7 @@ constexpr FileRow kFiles[] = {
     {"OptionLabels", "zqk/resource/text/docs/initTable.txt",        false, 300, nullptr, false},
     {"Ratings",      "zqk/resource/text/ratings.txt",               false, 40,  nullptr, false},
     {"PlanetSphere", "hexmire/dat/triball.dat",                     false, 1000, kPlanet, false},
-    {"ShadeTable",   "zqk/resource/art/textures/ships/klvstd.tab",  false, 10,  nullptr, false},
+    {"ShadeTable",   "zqk/resource/art/textures/ships/klvstd.tab",  false, 5000, nullptr, false},
     {"Layouts",      "zqk/resource/scripts/gui/test0_x.gui",        false, 120, nullptr, false},
     {"Stations",     "zqk/resource/scripts/gui/stations.gui",       false, 5000, nullptr, false},
     {"FrontLayout",  "zqk/resource/scripts/gui/front.gui",          false, 6000, nullptr, false},
