@@ -18,17 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The lines of the output that contain `text`.
-std::vector<std::string> LinesWith(const std::string& output, const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);)
-        if (line.find(text) != std::string::npos)
-            lines.push_back(line);
-    return lines;
-}
-
 TEST(CareerSave, AFolderThatCannotBeWrittenIsToldForEachCareerFile)
 {
     ScratchFolder scratch{"careersave"};
@@ -55,7 +44,7 @@ TEST(CareerSave, AFolderThatCannotBeWrittenIsToldForEachCareerFile)
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
     for (const char* file : {"zqk\\slot0.sav", "zqk\\state.inf"}) {
-        const std::vector<std::string> lines = LinesWith(run.output, std::string("Progress not saved: ") + file);
+        const std::vector<std::string> lines = LinesNaming(run.output, std::string("Progress not saved: ") + file);
         ASSERT_EQ(lines.size(), 1u) << file << "\n"
                                     << run.output;
         EXPECT_NE(lines[0].find("Permission denied"), std::string::npos) << lines[0];
@@ -95,7 +84,7 @@ TEST(CareerSave, CareerFilesThatCannotBeReadAreNamedAndLeftAsTheyAre)
     const std::pair<const char*, const char*> named[] = {{"zqk\\slot0.sav", "Permission denied"},
                                                          {"zqk\\state.inf", "not a regular file"}};
     for (const auto& [file, why] : named) {
-        const std::vector<std::string> lines = LinesWith(run.output, file);
+        const std::vector<std::string> lines = LinesNaming(run.output, file);
         ASSERT_EQ(lines.size(), 1u) << file << "\n"
                                     << run.output;
         EXPECT_NE(lines[0].find(why), std::string::npos) << lines[0];

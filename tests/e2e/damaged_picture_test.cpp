@@ -40,23 +40,6 @@ void PrintTo(const PictureCase& c, std::ostream* out)
     *out << c.path << " cut to " << c.keep << " bytes";
 }
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-// The lines of the output that name the file's leaf, whatever its case.
-std::vector<std::string> LinesNaming(const std::string& output, const std::string& leaf)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);)
-        if (Lower(line).find(Lower(leaf)) != std::string::npos)
-            lines.push_back(line);
-    return lines;
-}
-
 class DamagedPicture : public ::testing::TestWithParam<PictureCase> {
 protected:
     ScratchFolder scratch{"damaged_picture"};

@@ -143,22 +143,6 @@ void Break(const fs::path& file, Damage damage, uintmax_t truncatedTo)
     }
 }
 
-// The lines of the output that name the file's leaf, whatever its case.
-std::vector<std::string> LinesNaming(const std::string& output, const std::string& leaf)
-{
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    std::vector<std::string> lines;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);)
-        if (lower(line).find(lower(leaf)) != std::string::npos)
-            lines.push_back(line);
-    return lines;
-}
-
 class DamagedTree : public ::testing::TestWithParam<Case> {
 protected:
     ScratchFolder scratch{"damaged"};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -165,6 +166,23 @@ inline GameRun RunGame(const std::vector<std::string>& args, const std::vector<s
     if (game.pid <= 0)
         return {};
     return FinishGame(game, guard);
+}
+
+// The lines of a run's output that name a file's leaf, whatever its case
+// (the game names data files with the case its scripts give them).
+inline std::vector<std::string> LinesNaming(const std::string& output, const std::string& leaf)
+{
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        if (lower(line).find(lower(leaf)) != std::string::npos)
+            lines.push_back(line);
+    return lines;
 }
 
 // A copy of the source folder's demo data tree in `folder` (the game writes
