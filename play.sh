@@ -7,7 +7,7 @@
 # tree. With no display, SDL's dummy drivers stand in.
 set -euo pipefail
 cd "$(dirname "$0")"
-bash ./setup-debian.sh
+bash ./setup-debian.sh play
 cmake --preset release
 cmake --build --preset release --target Kelvandrist
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

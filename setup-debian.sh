@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need.
+# Installs the Debian packages that building and running the game need
+# ("setup-debian.sh play"), or those and the ones the tests, fuzz targets,
+# benchmarks' peer, reach measure and format check need (no argument).
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache
-          libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-          libfreetype-dev fonts-dejavu-core
-          xvfb x11-apps xdotool libosmesa6-dev
-          clang libclang-rt-dev clang-format gcovr)
+          libsdl2-dev libavformat-dev libavcodec-dev libavutil-dev
+          libswscale-dev libfreetype-dev fonts-dejavu-core)
+if [ "${1:-}" != play ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev
+             xvfb x11-apps xdotool libosmesa6-dev
+             clang libclang-rt-dev clang-format gcovr)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
