@@ -11,6 +11,7 @@
 #include "ui/messagelog.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,25 @@ constexpr uint16_t kDotsInRow = 154;
 constexpr uint8_t kDotColour = 255;
 uint16_t gProgressDots = 0;
 
+// The loading screen is drawn into at every step of start-up (hundreds of
+// them), and shown at most this often: a display shows no more than its
+// refresh rate, and showing each step made start-up wait on the display.
+constexpr auto kLoadingScreenPresentPeriod = std::chrono::milliseconds(30);
+std::chrono::steady_clock::time_point gLastLoadingPresent{};
+
+// Shows the loading screen and pumps the window's messages when the last
+// showing is a period past.
+void PresentLoadingScreen()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - gLastLoadingPresent < kLoadingScreenPresentPeriod)
+        return;
+    gLastLoadingPresent = now;
+    DisplayPresent(gScreenMode);
+    if (gLoadingScreenPump)
+        gLoadingScreenPump();
+}
+
 // The loading screen's log: the message log drawn at the top of the screen
 // (x, y, width, height), over a cleared band.
 constexpr int32_t kLogArea[4] = {20, 8, 600, 82};
@@ -53,9 +73,7 @@ void DrawProgressDot()
         gProgressDots = 0;
         CanvasLine(screen, kDotFirstX, kDotRowY, static_cast<int16_t>(screen.rowLength - 1), kDotRowY, 0);
     }
-    DisplayPresent(gScreenMode);
-    if (gLoadingScreenPump)
-        gLoadingScreenPump();
+    PresentLoadingScreen();
 }
 
 void ShowOnLoadingLog(const char* text)
@@ -73,9 +91,7 @@ void ShowOnLoadingLog(const char* text)
     DisplayLock(gScreenMode);
     CanvasFillRect(ScreenCanvas(), 0, kLogClear.left, kLogClear.top, kLogClear.right, kLogClear.bottom);
     guiDrawMessageLog(kLogArea[0], kLogArea[1], kLogArea[2], kLogArea[3]);
-    DisplayPresent(gScreenMode);
-    if (gLoadingScreenPump)
-        gLoadingScreenPump();
+    PresentLoadingScreen();
     gMessageLogFont = previous;
 }
 
