@@ -5,12 +5,7 @@
 #include "platform/files.h"
 #include "platform/host.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/ffmpeg.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,11 +31,18 @@ double Now()
     return static_cast<double>(PerformanceCounter()) / static_cast<double>(PerformanceFrequency());
 }
 
+// FFmpeg's table; only called once Ffmpeg() has loaded it (every film was
+// opened through FilmOpenBytes, which checks).
+const FfmpegLibrary& Av()
+{
+    return *Ffmpeg();
+}
+
 void QuietLog()
 {
     static bool done = false;
     if (!done) {
-        av_log_set_level(AV_LOG_QUIET);
+        Av().av_log_set_level(AV_LOG_QUIET);
         done = true;
     }
 }
@@ -131,36 +133,36 @@ bool SmackerFrameTableFits(const std::vector<uint8_t>& b)
 const AVInputFormat* ContainerOf(const std::vector<uint8_t>& b)
 {
     if (b.size() >= 4 && b[0] == 'S' && b[1] == 'M' && b[2] == 'K' && (b[3] == '2' || b[3] == '4'))
-        return SmackerFrameTableFits(b) ? av_find_input_format("smk") : nullptr;
+        return SmackerFrameTableFits(b) ? Av().av_find_input_format("smk") : nullptr;
     if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "AVI ", 4) == 0)
-        return av_find_input_format("avi");
+        return Av().av_find_input_format("avi");
     return nullptr;
 }
 
 void CloseDecoding(Film& f)
 {
-    avcodec_free_context(&f.video);
-    avcodec_free_context(&f.audio);
-    avformat_close_input(&f.format);
+    Av().avcodec_free_context(&f.video);
+    Av().avcodec_free_context(&f.audio);
+    Av().avformat_close_input(&f.format);
     if (f.io) {
-        av_freep(&f.io->buffer);
-        avio_context_free(&f.io);
+        Av().av_freep(&f.io->buffer);
+        Av().avio_context_free(&f.io);
     }
-    av_packet_free(&f.packet);
-    av_frame_free(&f.frame);
-    av_frame_free(&f.audioFrame);
+    Av().av_packet_free(&f.packet);
+    Av().av_frame_free(&f.frame);
+    Av().av_frame_free(&f.audioFrame);
     f.flushed = false;
 }
 
 AVCodecContext* OpenDecoder(const AVStream* stream)
 {
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    const AVCodec* codec = Av().avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
         return nullptr;
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    if (!context || avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
-        avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
+    AVCodecContext* context = Av().avcodec_alloc_context3(codec);
+    if (!context || Av().avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
+        Av().avcodec_open2(context, codec, nullptr) < 0) {
+        Av().avcodec_free_context(&context);
         return nullptr;
     }
     return context;
@@ -173,19 +175,19 @@ bool OpenDecoding(Film& f)
     if (!container)
         return false;
     f.position = 0;
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-    f.io = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, &f, ReadBytes, nullptr, SeekBytes) : nullptr;
+    auto* buffer = static_cast<uint8_t*>(Av().av_malloc(kIoBufferBytes));
+    f.io = buffer ? Av().avio_alloc_context(buffer, kIoBufferBytes, 0, &f, ReadBytes, nullptr, SeekBytes) : nullptr;
     if (!f.io) {
-        av_free(buffer);
+        Av().av_free(buffer);
         return false;
     }
-    f.format = avformat_alloc_context();
+    f.format = Av().avformat_alloc_context();
     if (!f.format)
         return false;
     f.format->pb = f.io;
-    if (avformat_open_input(&f.format, nullptr, container, nullptr) < 0)
+    if (Av().avformat_open_input(&f.format, nullptr, container, nullptr) < 0)
         return false; // the context is freed by the failed open
-    f.videoIndex = av_find_best_stream(f.format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    f.videoIndex = Av().av_find_best_stream(f.format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (f.videoIndex < 0)
         return false;
     const AVStream* vs = f.format->streams[f.videoIndex];
@@ -195,15 +197,15 @@ bool OpenDecoding(Film& f)
     f.video = OpenDecoder(vs);
     if (!f.video)
         return false;
-    f.audioIndex = av_find_best_stream(f.format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    f.audioIndex = Av().av_find_best_stream(f.format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (f.audioIndex >= 0 && f.sound == FilmSound::On)
         f.audio = OpenDecoder(f.format->streams[f.audioIndex]);
     for (unsigned i = 0; i < f.format->nb_streams; ++i)
         if (static_cast<int>(i) != f.videoIndex && !(f.audio && static_cast<int>(i) == f.audioIndex))
             f.format->streams[i]->discard = AVDISCARD_ALL;
-    f.packet = av_packet_alloc();
-    f.frame = av_frame_alloc();
-    f.audioFrame = av_frame_alloc();
+    f.packet = Av().av_packet_alloc();
+    f.frame = Av().av_frame_alloc();
+    f.audioFrame = Av().av_frame_alloc();
     if (!f.packet || !f.frame || !f.audioFrame)
         return false;
     f.width = vs->codecpar->width;
@@ -222,11 +224,11 @@ bool OpenDecoding(Film& f)
 
 int16_t Sample16(const AVFrame* a, int channel, int index)
 {
-    const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(a->format));
+    const bool planar = Av().av_sample_fmt_is_planar(static_cast<AVSampleFormat>(a->format));
     const int channels = a->ch_layout.nb_channels;
     const int at = planar ? index : index * channels + channel;
     const uint8_t* plane = a->extended_data[planar ? channel : 0];
-    switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(a->format))) {
+    switch (Av().av_get_packed_sample_fmt(static_cast<AVSampleFormat>(a->format))) {
     case AV_SAMPLE_FMT_U8: return static_cast<int16_t>((plane[at] - 128) * 256);
     case AV_SAMPLE_FMT_S16: {
         int16_t s;
@@ -267,11 +269,11 @@ void QueueAudio(Film& f, const AVFrame* a)
 
 void DecodeAudioPacket(Film& f)
 {
-    if (avcodec_send_packet(f.audio, f.packet) < 0)
+    if (Av().avcodec_send_packet(f.audio, f.packet) < 0)
         return; // a bad audio packet costs its sound only
-    while (avcodec_receive_frame(f.audio, f.audioFrame) == 0) {
+    while (Av().avcodec_receive_frame(f.audio, f.audioFrame) == 0) {
         QueueAudio(f, f.audioFrame);
-        av_frame_unref(f.audioFrame);
+        Av().av_frame_unref(f.audioFrame);
     }
 }
 
@@ -299,43 +301,43 @@ bool DecodeNextVideo(Film& f)
 {
     if (!f.format)
         return false;
-    AVFrame* next = av_frame_alloc();
+    AVFrame* next = Av().av_frame_alloc();
     if (!next)
         return false;
     bool got = false;
     for (;;) {
-        const int r = avcodec_receive_frame(f.video, next);
+        const int r = Av().avcodec_receive_frame(f.video, next);
         if (r == 0) {
             got = true;
             break;
         }
         if (r != AVERROR(EAGAIN))
             break;
-        if (av_read_frame(f.format, f.packet) < 0) {
+        if (Av().av_read_frame(f.format, f.packet) < 0) {
             if (f.flushed)
                 break;
-            avcodec_send_packet(f.video, nullptr);
+            Av().avcodec_send_packet(f.video, nullptr);
             f.flushed = true;
             continue;
         }
         bool failed = false;
         if (f.packet->stream_index == f.videoIndex)
-            failed = avcodec_send_packet(f.video, f.packet) < 0;
+            failed = Av().avcodec_send_packet(f.video, f.packet) < 0;
         else if (f.audio && f.packet->stream_index == f.audioIndex)
             DecodeAudioPacket(f);
-        av_packet_unref(f.packet);
+        Av().av_packet_unref(f.packet);
         if (failed)
             break;
     }
     if (got && (next->width != f.width || next->height != f.height))
         got = false; // a frame that is not the film's size is damage
     if (got) {
-        av_frame_unref(f.frame);
-        av_frame_move_ref(f.frame, next);
+        Av().av_frame_unref(f.frame);
+        Av().av_frame_move_ref(f.frame, next);
         ++f.current;
         TakePalette(f);
     }
-    av_frame_free(&next);
+    Av().av_frame_free(&next);
     return got;
 }
 
@@ -361,6 +363,8 @@ void BuildRemap(Film& f, const PaletteColour* palette, int first, int last)
 
 Film* FilmOpenBytes(std::vector<uint8_t> bytes, FilmSound sound)
 {
+    if (!Ffmpeg())
+        return nullptr;
     QuietLog();
     auto* f = new Film;
     f->bytes = std::move(bytes);
@@ -420,7 +424,7 @@ void FilmClose(Film* film)
     if (film->stream)
         AudioRelease(film->stream);
     CloseDecoding(*film);
-    sws_freeContext(film->scaler);
+    Av().sws_freeContext(film->scaler);
     delete film;
 }
 
@@ -466,8 +470,8 @@ bool FilmCopyFrame565(Film* f, uint16_t* dest, int width, int height, int pitch)
 {
     if (f->current < 0 || width <= 0 || height <= 0)
         return false;
-    f->scaler = sws_getCachedContext(f->scaler, f->width, f->height, static_cast<AVPixelFormat>(f->frame->format),
-                                     width, height, AV_PIX_FMT_RGB565LE, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    f->scaler = Av().sws_getCachedContext(f->scaler, f->width, f->height, static_cast<AVPixelFormat>(f->frame->format),
+                                          width, height, AV_PIX_FMT_RGB565LE, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!f->scaler)
         return false;
     uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(dest), nullptr, nullptr, nullptr};
@@ -476,7 +480,7 @@ bool FilmCopyFrame565(Film* f, uint16_t* dest, int width, int height, int pitch)
         f->dueAt = Now() + f->frameSeconds;
         f->timedFrame = f->current;
     }
-    return sws_scale(f->scaler, f->frame->data, f->frame->linesize, 0, f->height, planes, pitches) == height;
+    return Av().sws_scale(f->scaler, f->frame->data, f->frame->linesize, 0, f->height, planes, pitches) == height;
 }
 
 bool FilmNext(Film* film)
@@ -526,41 +530,43 @@ void SetFilmClock(FilmClock clock)
 bool WriteAviFile(const char* path, int width, int height, int framesPerSecond,
                   const std::vector<std::vector<uint8_t>>& frames)
 {
+    if (!Ffmpeg())
+        return false;
     std::string target;
     platform::ResolveDataPath(path, target);
     const std::string temporary = target + ".part";
     AVFormatContext* out = nullptr;
     AVCodecContext* encoder = nullptr;
-    AVFrame* frame = av_frame_alloc();
-    AVPacket* packet = av_packet_alloc();
-    bool ok = frame && packet && avformat_alloc_output_context2(&out, nullptr, "avi", temporary.c_str()) >= 0;
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_RAWVIDEO);
-    AVStream* stream = ok && codec ? avformat_new_stream(out, nullptr) : nullptr;
-    ok = ok && stream && (encoder = avcodec_alloc_context3(codec)) != nullptr;
+    AVFrame* frame = Av().av_frame_alloc();
+    AVPacket* packet = Av().av_packet_alloc();
+    bool ok = frame && packet && Av().avformat_alloc_output_context2(&out, nullptr, "avi", temporary.c_str()) >= 0;
+    const AVCodec* codec = Av().avcodec_find_encoder(AV_CODEC_ID_RAWVIDEO);
+    AVStream* stream = ok && codec ? Av().avformat_new_stream(out, nullptr) : nullptr;
+    ok = ok && stream && (encoder = Av().avcodec_alloc_context3(codec)) != nullptr;
     if (ok) {
         encoder->width = width;
         encoder->height = height;
         encoder->pix_fmt = AV_PIX_FMT_BGR24;
         encoder->time_base = AVRational{1, framesPerSecond};
         stream->time_base = encoder->time_base;
-        ok = avcodec_open2(encoder, codec, nullptr) >= 0 &&
-             avcodec_parameters_from_context(stream->codecpar, encoder) >= 0 &&
-             avio_open(&out->pb, temporary.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(out, nullptr) >= 0;
+        ok = Av().avcodec_open2(encoder, codec, nullptr) >= 0 &&
+             Av().avcodec_parameters_from_context(stream->codecpar, encoder) >= 0 &&
+             Av().avio_open(&out->pb, temporary.c_str(), AVIO_FLAG_WRITE) >= 0 && Av().avformat_write_header(out, nullptr) >= 0;
     }
     frame->format = AV_PIX_FMT_BGR24;
     frame->width = width;
     frame->height = height;
-    ok = ok && av_frame_get_buffer(frame, 0) >= 0;
+    ok = ok && Av().av_frame_get_buffer(frame, 0) >= 0;
     auto drain = [&] {
-        while (ok && avcodec_receive_packet(encoder, packet) == 0) {
-            av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+        while (ok && Av().avcodec_receive_packet(encoder, packet) == 0) {
+            Av().av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
             packet->stream_index = stream->index;
-            ok = av_interleaved_write_frame(out, packet) >= 0;
+            ok = Av().av_interleaved_write_frame(out, packet) >= 0;
         }
     };
     for (size_t n = 0; ok && n < frames.size(); ++n) {
         if (frames[n].size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3 ||
-            av_frame_make_writable(frame) < 0) {
+            Av().av_frame_make_writable(frame) < 0) {
             ok = false;
             break;
         }
@@ -573,20 +579,20 @@ bool WriteAviFile(const char* path, int width, int height, int framesPerSecond,
                 bgr[2] = rgb[0];
             }
         frame->pts = static_cast<int64_t>(n);
-        ok = avcodec_send_frame(encoder, frame) >= 0;
+        ok = Av().avcodec_send_frame(encoder, frame) >= 0;
         drain();
     }
     if (ok) {
-        avcodec_send_frame(encoder, nullptr);
+        Av().avcodec_send_frame(encoder, nullptr);
         drain();
-        ok = av_write_trailer(out) >= 0;
+        ok = Av().av_write_trailer(out) >= 0;
     }
     if (out && out->pb)
-        avio_closep(&out->pb);
-    avformat_free_context(out);
-    avcodec_free_context(&encoder);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
+        Av().avio_closep(&out->pb);
+    Av().avformat_free_context(out);
+    Av().avcodec_free_context(&encoder);
+    Av().av_frame_free(&frame);
+    Av().av_packet_free(&packet);
     if (ok)
         ok = std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok)
