@@ -6,6 +6,7 @@
 #include "ai/aistate.h"
 #include "ai/weapons.h"
 #include "platform/files.h"
+#include "platform/film.h"
 #include "platform/joystick.h"
 #include "platform/window.h"
 #include "screens/engineering.h"
@@ -357,6 +358,7 @@ int StartFullGame()
         return 0;
     if (!EnsureDisplayOpen())
         return 0;
+    platform::PrepareFilmsInBackground(); // the front end's first frame plays a clip
 
     TakeFontSlots();
 

@@ -361,6 +361,11 @@ void BuildRemap(Film& f, const PaletteColour* palette, int first, int last)
 
 } // namespace
 
+void PrepareFilmsInBackground()
+{
+    LoadFfmpegInBackground();
+}
+
 Film* FilmOpenBytes(std::vector<uint8_t> bytes, FilmSound sound)
 {
     if (!Ffmpeg())

@@ -34,6 +34,14 @@ enum class FilmSound : uint8_t {
     On
 };
 
+// Starts loading the film decoder's libraries on a thread of their own
+// (they take about a fifth of a second of processor time), so that the
+// first film need not wait for all of it. Call it once the window, its
+// renderer and the sound output are open: while it runs, the process's
+// other library loads wait for it. Films open without it; the first then
+// loads the libraries itself.
+void PrepareFilmsInBackground();
+
 // Opens the film named by a data path (files.h); null when the file is
 // missing or no decodable video stream is in it. The first frame is
 // decoded at once.
