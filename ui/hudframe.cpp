@@ -140,6 +140,18 @@ bool WarningLine(char (&text)[96])
     return false;
 }
 
+// The message line's text for this frame. Its time runs by frames, so it
+// is ticked once a frame however often the HUD is drawn in it.
+const char* MessageLineOfThisFrame()
+{
+    if (!gHudFrame.messageTicked || gHudFrame.messageFrame != gFrameClock.frameCounter) {
+        gHudFrame.message = guiTickMessageLine();
+        gHudFrame.messageFrame = gFrameClock.frameCounter;
+        gHudFrame.messageTicked = 1;
+    }
+    return gHudFrame.message;
+}
+
 // The incoming missiles, the first five, upwards from above the message line.
 void DrawIncomingMissiles(const View& v)
 {
@@ -325,6 +337,9 @@ void DrawFlightHudFrame()
     const int32_t upper = gExternalView ? v.top + 28 : v.top + 16;
     if (player && (player->flags & kSimLateralThrust))
         Centred(v, upper, "LATERAL THR", HudColour());
+
+    if (const char* message = MessageLineOfThisFrame())
+        Centred(v, v.bottom - 24, message, HudColour());
 
     if (WarningLine(text))
         Centred(v, v.bottom - 36, text, HudColour());
