@@ -231,13 +231,13 @@ void YawDemandFrame(WindowHandle* w) { DemandFrame(w, gPlayerItem ? gPlayerItem-
 
 void FilterLabelFrame(WindowHandle* window)
 {
-    window->text = ContactFilterLabel(gContacts.filterClass);
+    guiSetWindowText(window, ContactFilterLabel(gContacts.filterClass));
     guiTickWindow(window);
 }
 
 void SortLabelFrame(WindowHandle* window)
 {
-    window->text = ContactSortLabel(gContacts.sortMode);
+    guiSetWindowText(window, ContactSortLabel(gContacts.sortMode));
     guiTickWindow(window);
 }
 

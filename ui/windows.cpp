@@ -439,6 +439,16 @@ void guiRedrawWithUnderlying(WindowHandle* window)
             Redraw(w);
 }
 
+void guiSetWindowText(WindowHandle* window, const char* text)
+{
+    if (!window)
+        return;
+    const bool same = window->text == text || (window->text && text && std::strcmp(window->text, text) == 0);
+    window->text = text;
+    if (!same)
+        guiRedrawWindowAndChildren(window);
+}
+
 void guiCloseWindow(WindowHandle* window, int32_t delay)
 {
     if (!window)

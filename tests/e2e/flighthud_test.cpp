@@ -82,6 +82,8 @@ constexpr int kViewLeft = 36, kViewRight = 335, kViewBottom = 251;
 constexpr int kHudColour = 64;
 // The contact list: its rows' labels at x 40, the current row in the big font.
 constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont = 16, kListTop = 330;
+// NAV's drive label and WEP's fire-mode label (their baselines).
+constexpr int kDriveLabelY = 231, kFireModeLabelY = 199;
 // The target panel's first line.
 constexpr int kPanelX = 276, kPanelY = 345;
 
@@ -210,6 +212,33 @@ TEST_F(FlightHud, TheCurrentContactStaysTheSameInEveryFrameAtNavAndWep)
     EXPECT_EQ(*currentRows.begin(), "SFI UNK ") << "the raider's row";
     EXPECT_EQ(currentRows.size(), 1u) << "the list's current row changes: " << list(currentRows);
     EXPECT_EQ(panels.size(), 1u) << "the target panel changes: " << list(panels);
+}
+
+// Labels that follow the ship's state are drawn again when their text
+// changes: NAV's drive label once L has engaged the LDS drive, WEP's fire
+// mode once G has chosen rapid fire.
+TEST_F(FlightHud, ALabelIsDrawnAgainWhenItsTextChanges)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "800 key L\n"
+                            "870 key F3\n"
+                            "910 key G\n"
+                            "940 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The label's texts in the order they were drawn (each once).
+    auto drawn = [&](int y) {
+        std::vector<std::string> texts;
+        for (const auto& [frame, list] : trace.texts)
+            for (const DrawnText& t : list)
+                if (t.x > kViewRight + 150 && t.y == y && (texts.empty() || texts.back() != t.text))
+                    texts.push_back(t.text);
+        return texts;
+    };
+    EXPECT_EQ(drawn(kDriveLabelY), (std::vector<std::string>{"THRUSTER", "LDS"}));
+    EXPECT_EQ(drawn(kFireModeLabelY), (std::vector<std::string>{"NORMAL", "RAPID"}));
 }
 
 } // namespace
