@@ -667,11 +667,13 @@ void guiTickWindow(WindowHandle* window)
         guiDeleteWindowLater(window);
         return;
     }
+    // A press, a click and a notification are each handled once, and the
+    // window is drawn in the same frame with what its handler changed.
+    const Screen* screen = gScreens.current;
     if (window->flags & kWindowPressPending) {
         window->flags &= ~kWindowPressPending;
         if (window->pressHandler)
             window->pressHandler(window);
-        return;
     }
     if (window->flags & kWindowClickPending) {
         window->flags &= ~kWindowClickPending;
@@ -681,14 +683,16 @@ void guiTickWindow(WindowHandle* window)
         if (text >= 0 && text < kTextTableEntries && !(window->flags & kWindowSkipMessageOnce) && gTextTable[text])
             guiDisplayMessage(gTextTable[text], kMessageLineTime);
         window->flags &= ~kWindowSkipMessageOnce;
-        return;
     }
     if (window->flags & kWindowNotifyPending) {
         window->flags &= ~kWindowNotifyPending;
         if (window->notifyHandler)
             window->notifyHandler(window);
-        return;
     }
+    // A handler that freed its window, or left for another screen, leaves
+    // nothing to draw here.
+    if (!(window->flags & kWindowInUse) || gScreens.current != screen)
+        return;
     if ((window->flags & kWindowBound) && (!window->boundText || !window->boundText[0]))
         return;
     if (window->redrawCount == 0)

@@ -245,6 +245,33 @@ TEST_F(Windows, APressAndAReleaseInOneFrameAreHandledInTwoFrames)
     EXPECT_EQ(Count("press other"), 0u);
 }
 
+// A click handler that changes what the window shows sees it drawn in the
+// same frame, not a frame late.
+TEST_F(Windows, AWindowIsDrawnInTheFrameItsClickIsHandled)
+{
+    WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
+    WindowHandle* button = Make("button", kAnchorTopLeft, main, 20, 20, 40, 20);
+    button->clickHandler = [](WindowHandle* w) {
+        NoteClick(w);
+        guiSetWindowText(w, "ON");
+    };
+    Mouse(30, 30);
+    Frame();
+    Frame();
+    Frame(); // the redraws of its creation are done
+    gMouse.leftReleases = 1;
+    gEvents.clear();
+    Frame();
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"tick main", "tick button", "click button", "draw button"}));
+    EXPECT_STREQ(button->text, "ON");
+    // The same text again asks for no drawing.
+    gEvents.clear();
+    Frame();
+    guiSetWindowText(button, "ON");
+    Frame();
+    EXPECT_EQ(Count("draw button"), 0u);
+}
+
 TEST_F(Windows, ADraggedWindowFollowsTheMouseAndStaysOnScreen)
 {
     WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 480);
