@@ -494,16 +494,20 @@ void guiContactScrollBarFrame(WindowHandle* window)
     guiTickWindow(window);
 }
 
+// The mouse readouts are a developer's tool: shown only with the
+// developer keys on.
 void guiMouseXFrame(WindowHandle* window)
 {
     window->value = static_cast<float>(gWindows.mouseX - gStationMouseOrigin[0]);
-    guiTickWindow(window);
+    if (gSettings.developerKeys)
+        guiTickWindow(window);
 }
 
 void guiMouseYFrame(WindowHandle* window)
 {
     window->value = static_cast<float>(gWindows.mouseY - gStationMouseOrigin[1]);
-    guiTickWindow(window);
+    if (gSettings.developerKeys)
+        guiTickWindow(window);
 }
 
 void BindStationContacts(const char* letter)

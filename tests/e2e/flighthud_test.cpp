@@ -78,12 +78,15 @@ int Count(const std::string& frame, int colour, int left, int top, int right, in
 }
 
 // The station's local view at NAV and WEP, where the flight HUD is drawn.
-constexpr int kViewLeft = 36, kViewRight = 335, kViewBottom = 251;
+constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 335, kViewBottom = 251;
+constexpr int kSky = 176; // the view's sky index
 constexpr int kHudColour = 64;
 // The contact list: its rows' labels at x 40, the current row in the big font.
 constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont = 16, kListTop = 330;
 // NAV's drive label and WEP's fire-mode label (their baselines).
 constexpr int kDriveLabelY = 231, kFireModeLabelY = 199;
+// WEP's two mouse readouts, right of the station's buttons.
+constexpr int kReadoutLeft = 550, kReadoutY = 320;
 // The target panel's first line.
 constexpr int kPanelX = 276, kPanelY = 345;
 
@@ -239,6 +242,68 @@ TEST_F(FlightHud, ALabelIsDrawnAgainWhenItsTextChanges)
     };
     EXPECT_EQ(drawn(kDriveLabelY), (std::vector<std::string>{"THRUSTER", "LDS"}));
     EXPECT_EQ(drawn(kFireModeLabelY), (std::vector<std::string>{"NORMAL", "RAPID"}));
+}
+
+// L at NAV: while the LDS drive spools up the frame shows its text and a
+// level bar of its progress at the view's top left; the row of the ship's
+// system health squares sits at the top right all along.
+TEST_F(FlightHud, TheLdsSpoolBarAndTheSystemHealthRowAreDrawnOverTheView)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "800 key L\n" +
+                            Shot(812, "spool.pgm") + "830 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    int spoolTexts = 0;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts)
+            spoolTexts += t.text == "LDS INIT" && t.x == kViewLeft + 26 && t.y == kViewTop + 18;
+    EXPECT_GT(spoolTexts, 5) << "the spool-up's text";
+
+    const std::string frame = Indices(folder / "spool.pgm");
+    ASSERT_FALSE(frame.empty());
+    // The bar (6 x 56 at the view's left + 16, top + 8): its outline and its
+    // cleared inside, where the sky was.
+    const int bar = 6 * 56 - Count(frame, kSky, kViewLeft + 16, kViewTop + 8, kViewLeft + 22, kViewTop + 64);
+    EXPECT_GT(bar, 250) << "the spool bar";
+    // The squares (2 x 2, 3 pixels apart, from the view's right - 124,
+    // top + 4) in their health colours.
+    int squares = 0;
+    for (int colour : {58, 97, 160})
+        squares += Count(frame, colour, kViewRight - 124, kViewTop + 4, kViewRight, kViewTop + 6);
+    EXPECT_GT(squares, 40) << "the system health squares";
+}
+
+// The stations' live mouse readouts are a developer's tool: drawn with the
+// developer keys ("powers"), not without them.
+TEST_F(FlightHud, TheMouseReadoutIsDrawnOnlyWithTheDeveloperKeys)
+{
+    CopyDemoData(folder);
+    const std::string table = "610 click CMDObjv\n"
+                              "620 move 200 150\n"
+                              "870 key F3\n"
+                              "900 quit\n";
+    auto readouts = [&](const Trace& trace) {
+        int n = 0;
+        for (const auto& [frame, texts] : trace.texts)
+            for (const DrawnText& t : texts)
+                n += t.x >= kReadoutLeft && t.y == kReadoutY;
+        return n;
+    };
+    const Trace player = Run(table);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(readouts(player), 0);
+    fs::remove(folder / "trace.txt");
+    std::ofstream(folder / "table.txt") << table;
+    run = RunGame({"-w", "-powers", "mission01.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_GT(readouts(ReadTrace(folder / "trace.txt")), 0);
 }
 
 } // namespace
