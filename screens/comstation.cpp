@@ -701,6 +701,10 @@ WindowHandle* guiShowElementHint(WindowHandle* window)
     return PopUpLabel(text, "RFont", x, y, 10, HintFrame);
 }
 
+// How far in front of the eye each scope's orb sits: the NAV scope's a
+// little farther, so that its orb looks smaller.
+constexpr int32_t kNavOrbEyeDistance = 6500, kWepOrbEyeDistance = 5500;
+
 void BuildCockpitHud()
 {
     SceneItem* viewed = CurrentContactItem();
@@ -749,12 +753,12 @@ void BuildCockpitHud()
     gCockpitOrbs[0] = AllocBigHUD();
     if (gCockpitOrbs[0]) {
         InitOrbHud(gCockpitOrbs[0], viewed, 0);
-        gCockpitOrbs[0]->params[0] = 6500;
+        gCockpitOrbs[0]->params[2] = kNavOrbEyeDistance;
     }
     gCockpitOrbs[1] = AllocBigHUD();
     if (gCockpitOrbs[1]) {
         InitOrbHud(gCockpitOrbs[1], viewed, 0);
-        gCockpitOrbs[1]->params[2] = 5500;
+        gCockpitOrbs[1]->params[2] = kWepOrbEyeDistance;
     }
     for (int i = 0; i < 2; ++i)
         if (gScopeWindows[i])
