@@ -20,6 +20,7 @@
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/settings.h"
+#include "screens/icons.h"
 #include "script/configstatements.h"
 #include "system/text.h"
 #include "ui/drawtypes.h"
@@ -479,6 +480,13 @@ void DrawHudReticle()
     if (contact) {
         // The contact's direction from the centre, when it lies off centre.
         const uint8_t colour = contact->contactClass == 7 ? kNoContactColour : HudClassColour(contact->classFlags);
+        // Its icon at the centre in one colour: the picture's set pixels.
+        if (const Bitmap* icon = ContactIconPicture(guiContactIconIndex(contact->item), kIconNormal); icon && icon->pixels)
+            for (int32_t y = 0; y < icon->height; ++y)
+                for (int32_t x = 0; x < icon->width; ++x)
+                    if (icon->pixels[y * icon->width + x])
+                        CanvasPlotClipped(v.canvas, colour, Px(cx - icon->width / 2 + x), Px(cy - icon->height / 2 + y),
+                                          v.clip);
         const float ox = gHud.contactOffset[0], oy = gHud.contactOffset[1];
         const float length = std::sqrt(ox * ox + oy * oy);
         if (length > 15) {

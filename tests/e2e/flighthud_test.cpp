@@ -80,6 +80,7 @@ int Count(const std::string& frame, int colour, int left, int top, int right, in
 // The station's local view at NAV and WEP, where the flight HUD is drawn.
 constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 335, kViewBottom = 251;
 constexpr int kSky = 176; // the view's sky index
+constexpr int kHostileColour = 160;
 constexpr int kHudColour = 64;
 // The contact list: its rows' labels at x 40, the current row in the big font.
 constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont = 16, kListTop = 330;
@@ -304,6 +305,22 @@ TEST_F(FlightHud, TheMouseReadoutIsDrawnOnlyWithTheDeveloperKeys)
                   folder);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_GT(readouts(ReadTrace(folder / "trace.txt")), 0);
+}
+
+// With a current contact the reticle's centre shows the contact's icon in
+// its class colour: the raider, a hostile, in 160.
+TEST_F(FlightHud, TheReticleShowsTheCurrentContactsIconAtTheCentre)
+{
+    CopyDemoData(folder);
+    Run("610 click CMDObjv\n"
+        "770 key F2\n"
+        "830 key T\n" +
+        Shot(850, "reticle.pgm") + "860 quit\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string frame = Indices(folder / "reticle.pgm");
+    ASSERT_FALSE(frame.empty());
+    const int cx = (kViewLeft + kViewRight) / 2, cy = (kViewTop + kViewBottom) / 2;
+    EXPECT_GT(Count(frame, kHostileColour, cx - 4, cy - 4, cx + 5, cy + 5), 25);
 }
 
 } // namespace
