@@ -8,6 +8,7 @@
 #include "ui/windows.h"
 
 #include "screens/bridge.h"
+#include "screens/comstation.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
 #include "script/configstatements.h"
@@ -234,7 +235,11 @@ void HandleHotWindow()
     if (gMouse.leftPresses > 0) {
         --gMouse.leftPresses;
         SoundPlay(kClickSound, 0, 0, 0, 0);
-        if (!gWindows.hintMode)
+        // In hint mode a press on an element with a hint shows the hint
+        // instead of pressing it.
+        if (gWindows.hintMode && hot->hintText >= 0)
+            guiShowElementHint(hot);
+        else
             hot->flags |= kWindowPressPending;
         return; // a release waits for the next frame
     }
