@@ -737,7 +737,7 @@ void BuildCockpitHud()
             init(h, viewed, 0);
             RegisterHud(h);
         }
-    static const PlainInit kPlainInits[] = {InitComponentBoxesHud, InitModelPointMarkersHud};
+    static const PlainInit kPlainInits[] = {InitComponentBoxesHud, InitModelPointMarkersHud, InitSelectedComponentHud};
     for (PlainInit init : kPlainInits)
         if (HUD* h = AllocHUD()) {
             init(h, viewed, 0);
