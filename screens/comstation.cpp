@@ -231,13 +231,13 @@ void YawDemandFrame(WindowHandle* w) { DemandFrame(w, gPlayerItem ? gPlayerItem-
 
 void FilterLabelFrame(WindowHandle* window)
 {
-    window->text = ContactFilterLabel(gContacts.filterClass);
+    guiSetWindowText(window, ContactFilterLabel(gContacts.filterClass));
     guiTickWindow(window);
 }
 
 void SortLabelFrame(WindowHandle* window)
 {
-    window->text = ContactSortLabel(gContacts.sortMode);
+    guiSetWindowText(window, ContactSortLabel(gContacts.sortMode));
     guiTickWindow(window);
 }
 
@@ -494,16 +494,20 @@ void guiContactScrollBarFrame(WindowHandle* window)
     guiTickWindow(window);
 }
 
+// The mouse readouts are a developer's tool: shown only with the
+// developer keys on.
 void guiMouseXFrame(WindowHandle* window)
 {
     window->value = static_cast<float>(gWindows.mouseX - gStationMouseOrigin[0]);
-    guiTickWindow(window);
+    if (gSettings.developerKeys)
+        guiTickWindow(window);
 }
 
 void guiMouseYFrame(WindowHandle* window)
 {
     window->value = static_cast<float>(gWindows.mouseY - gStationMouseOrigin[1]);
-    guiTickWindow(window);
+    if (gSettings.developerKeys)
+        guiTickWindow(window);
 }
 
 void BindStationContacts(const char* letter)
@@ -697,6 +701,10 @@ WindowHandle* guiShowElementHint(WindowHandle* window)
     return PopUpLabel(text, "RFont", x, y, 10, HintFrame);
 }
 
+// How far in front of the eye each scope's orb sits: the NAV scope's a
+// little farther, so that its orb looks smaller.
+constexpr int32_t kNavOrbEyeDistance = 6500, kWepOrbEyeDistance = 5500;
+
 void BuildCockpitHud()
 {
     SceneItem* viewed = CurrentContactItem();
@@ -729,7 +737,7 @@ void BuildCockpitHud()
             init(h, viewed, 0);
             RegisterHud(h);
         }
-    static const PlainInit kPlainInits[] = {InitComponentBoxesHud, InitModelPointMarkersHud};
+    static const PlainInit kPlainInits[] = {InitComponentBoxesHud, InitModelPointMarkersHud, InitSelectedComponentHud};
     for (PlainInit init : kPlainInits)
         if (HUD* h = AllocHUD()) {
             init(h, viewed, 0);
@@ -745,12 +753,12 @@ void BuildCockpitHud()
     gCockpitOrbs[0] = AllocBigHUD();
     if (gCockpitOrbs[0]) {
         InitOrbHud(gCockpitOrbs[0], viewed, 0);
-        gCockpitOrbs[0]->params[0] = 6500;
+        gCockpitOrbs[0]->params[2] = kNavOrbEyeDistance;
     }
     gCockpitOrbs[1] = AllocBigHUD();
     if (gCockpitOrbs[1]) {
         InitOrbHud(gCockpitOrbs[1], viewed, 0);
-        gCockpitOrbs[1]->params[2] = 5500;
+        gCockpitOrbs[1]->params[2] = kWepOrbEyeDistance;
     }
     for (int i = 0; i < 2; ++i)
         if (gScopeWindows[i])

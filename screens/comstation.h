@@ -83,7 +83,8 @@ const char* ContactTagText(const SceneItem* item);
 // the controlled item), registered in drawing order, and the two orbs of
 // the flight HUD's orb windows.
 void BuildCockpitHud();
-// The two orbs BuildCockpitHud took (value 6500, range 5500), or null.
+// The two orbs BuildCockpitHud took (NAV's, its eye distance 6500; WEP's,
+// 5500), or null.
 extern HUD* gCockpitOrbs[2];
 // The NAV and WEP scope windows, which show the first and second orb.
 extern WindowHandle* gScopeWindows[2];

@@ -121,7 +121,7 @@ void DriveModeClick(WindowHandle* window) { SetDriveMode(static_cast<int32_t>(wi
 
 void DriveLabelFrame(WindowHandle* window)
 {
-    window->text = LdsOn(ControlledSim()) ? "LDS" : kThrusterLabel[Language()];
+    guiSetWindowText(window, LdsOn(ControlledSim()) ? "LDS" : kThrusterLabel[Language()]);
     guiTickWindow(window);
 }
 
@@ -134,7 +134,7 @@ void AutopilotClick(WindowHandle*)
 void AutopilotLabelFrame(WindowHandle* window)
 {
     const Sim* sim = ControlledSim();
-    window->text = sim && (sim->flags & kSimAiControl) ? "AUTO" : kManualLabel[Language()];
+    guiSetWindowText(window, sim && (sim->flags & kSimAiControl) ? "AUTO" : kManualLabel[Language()]);
     guiTickWindow(window);
 }
 
@@ -143,12 +143,12 @@ void DriveModeLabelFrame(WindowHandle* window)
     const Sim* sim = ControlledSim();
     if (sim && (sim->flags & kSimAiControl) && sim->shipInfo) {
         const char* name = sim->shipInfo->orders[1].name;
-        window->text = name ? name : "";
+        guiSetWindowText(window, name ? name : "");
     } else if (LdsOn(sim)) {
-        window->text = "----";
+        guiSetWindowText(window, "----");
     } else {
         const int32_t mode = sim ? sim->assistMode : 0;
-        window->text = mode >= 0 && mode < 3 ? kDriveModeLabels[mode] : "";
+        guiSetWindowText(window, mode >= 0 && mode < 3 ? kDriveModeLabels[mode] : "");
     }
     guiTickWindow(window);
 }
@@ -174,7 +174,7 @@ void OrderRowFrame(WindowHandle* window)
     if (CurrentOrderIndex >= 0 && CurrentOrderIndex < kCommandOrders) {
         const CommandOrderRow& row = kCommandOrderTable[CurrentOrderIndex];
         const bool flyable = LdsOn(ControlledSim()) ? row.lds != nullptr : row.normal != nullptr;
-        window->text = row.name;
+        guiSetWindowText(window, row.name);
         if (Resource* font = FontNamed(flyable ? "RFont" : "GFont"))
             window->font = font;
     }

@@ -167,24 +167,24 @@ void SourceLevelFrame(WindowHandle* window)
 
 void AnnouncementFrame(WindowHandle* window)
 {
-    window->text = gWeaponStation.announcement;
+    guiSetWindowText(window, gWeaponStation.announcement);
     SlotFrameCommon(window);
 }
 
 void TrackLabelFrame(WindowHandle* window)
 {
-    window->text = kTrackLabels[gWeaponStation.track ? 1 : 0][Language()];
+    guiSetWindowText(window, kTrackLabels[gWeaponStation.track ? 1 : 0][Language()]);
     SlotFrameCommon(window);
 }
 
 void FireModeLabelFrame(WindowHandle* window)
 {
     if (gWeaponStation.ripple)
-        window->text = kRippleLabel[Language()];
+        guiSetWindowText(window, kRippleLabel[Language()]);
     else if (RapidMode)
-        window->text = kRapidLabel[Language()];
+        guiSetWindowText(window, kRapidLabel[Language()]);
     else
-        window->text = "NORMAL";
+        guiSetWindowText(window, "NORMAL");
     SlotFrameCommon(window);
 }
 

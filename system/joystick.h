@@ -14,9 +14,12 @@
 
 #include <cstdint>
 
+constexpr uint16_t kJoystickHatCentred = 0xFFFF;
 struct JoystickState {
     int16_t x, y, rudder, throttle;
-    uint16_t hat; // hundredths of a degree clockwise from forward, 0xFFFF centred
+    // Hundredths of a degree clockwise from forward. Without a joystick, or
+    // one without a hat, it stays centred: 0 would be a hat held forward.
+    uint16_t hat = kJoystickHatCentred;
 };
 
 // In this order; the throttle span is replaced at start-up by the device's

@@ -634,11 +634,12 @@ int32_t DamagePercent(const DamageBlock& d)
     return static_cast<int32_t>(static_cast<int64_t>(d.hullDamage) * 100 / d.maximumHull);
 }
 
-// Whether the selected target component is of a kind the mask names.
+// Whether the selected target component is of a kind the mask names and
+// the last HUD frame found it within the selection range.
 bool SelectedComponentIn(uint16_t mask)
 {
     const HullBox* box = gContacts.selectedComponent;
-    return gContacts.componentSelected && box && (((box->flags >> 8) & 0x1FF) & mask);
+    return gContacts.componentSelected && gHud.componentInRange && box && (((box->flags >> 8) & 0x1FF) & mask);
 }
 
 // Text lines of the panel in colour c, clipped.

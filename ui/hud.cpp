@@ -1064,6 +1064,8 @@ void InitModelPointMarkersHud(HUD* element, SceneItem* subject, int32_t userData
     }
 }
 
+constexpr uint8_t kSelectedComponentColour = 160;
+
 void InitComponentBoxesHud(HUD* element, SceneItem* subject, int32_t userData)
 {
     BeginHud(element, nullptr, subject, FollowSubjectHud, nullptr, InitComponentBoxesHud, userData, kHudTyped);
@@ -1077,10 +1079,94 @@ void InitComponentBoxesHud(HUD* element, SceneItem* subject, int32_t userData)
             for (int k = 0; k < 8; ++k)
                 AddPoint(element, (k & 1) ? box->maximum.x : box->minimum.x, (k & 4) ? box->maximum.y : box->minimum.y,
                          (k & 2) ? box->maximum.z : box->minimum.z);
-            const uint8_t colour = (box->flags & 4) ? 204 : gHud.colour;
+            const bool selected = gContacts.componentSelected && box == gContacts.selectedComponent;
+            const uint8_t colour = selected ? kSelectedComponentColour : (box->flags & 4) ? 204
+                                                                                          : gHud.colour;
             for (const auto& e : kEdges)
                 AddSegment(element, base + e[0], base + e[1], colour);
         }
+}
+
+// ---- Selected component --------------------------------------------------------------
+
+namespace {
+
+constexpr int kBoxCorners = 8;
+// The corners the points slide toward are kept in the points after them.
+constexpr int kCornerTargets = kBoxCorners;
+
+const int8_t kBoxEdges[12][2] = {{1, 0}, {0, 2}, {2, 3}, {1, 3}, {1, 5}, {3, 7}, {2, 6}, {0, 4}, {4, 6}, {4, 5}, {6, 7}, {5, 7}};
+
+// Corner k of a box: the second x bound with bit 1, z with bit 2, y with bit 4.
+Vector3 BoxCorner(const HullBox& box, int k)
+{
+    return {(k & 1) ? box.maximum.x : box.minimum.x, (k & 4) ? box.maximum.y : box.minimum.y,
+            (k & 2) ? box.maximum.z : box.minimum.z};
+}
+
+void TargetSelectedCorners(HUD* element)
+{
+    if (const HullBox* box = gContacts.componentSelected ? gContacts.selectedComponent : nullptr)
+        for (int k = 0; k < kBoxCorners; ++k) {
+            const Vector3 c = BoxCorner(*box, k);
+            SetComponentCorner(element, k, c.x, c.y, c.z);
+        }
+}
+
+// Twice the reach of the player's current mount; 0 without one.
+float SelectionRange()
+{
+    const Sim* sim = gControlledItem ? gControlledItem->sim : nullptr;
+    const Weapon* mount = sim ? sim->currentWeapon : nullptr;
+    return mount ? 2.0f * mount->range : 0.0f;
+}
+
+} // namespace
+
+void SetComponentCorner(HUD* element, int corner, float x, float y, float z)
+{
+    if (corner >= 0 && corner < kBoxCorners)
+        SetHudPoint(element->points[kCornerTargets + corner], x, y, z);
+}
+
+void InitSelectedComponentHud(HUD* element, SceneItem* subject, int32_t userData)
+{
+    BeginHud(element, nullptr, subject, UpdateSelectedComponentHud, DrawSelectedComponentHud, InitSelectedComponentHud,
+             userData, kHudTyped);
+    if (!subject || !gContacts.componentSelected || !gContacts.selectedComponent)
+        return;
+    TargetSelectedCorners(element);
+    const uint8_t colour = gContacts.current ? HudClassColour(gContacts.current->classFlags) : 97;
+    for (int k = 0; k < kBoxCorners; ++k)
+        AddPoint(element, 0, 0, 0);
+    for (const auto& e : kBoxEdges)
+        AddSegment(element, e[0], e[1], colour);
+}
+
+void UpdateSelectedComponentHud(HUD* element)
+{
+    TargetSelectedCorners(element);
+    for (int k = 0; k < element->pointCount && k < kBoxCorners; ++k) {
+        Vector3& p = element->points[k].local;
+        const Vector3& t = element->points[kCornerTargets + k].local;
+        p = {p.x + (t.x - p.x) / 2, p.y + (t.y - p.y) / 2, p.z + (t.z - p.z) / 2};
+    }
+    FollowSubjectHud(element);
+}
+
+void DrawSelectedComponentHud(HUD* element)
+{
+    gHud.componentInRange = 0;
+    if (!gContacts.componentSelected || !element->subject || !gControlledItem || !gControlledItem->sim ||
+        !element->subject->sim)
+        return;
+    const WorldPosition& a = element->subject->sim->position;
+    const WorldPosition& b = gControlledItem->sim->position;
+    const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    if (!(std::sqrt(dx * dx + dy * dy + dz * dz) < double(SelectionRange())))
+        return;
+    gHud.componentInRange = 255;
+    DrawHudLines(element);
 }
 
 // ---- Position marker -----------------------------------------------------------------

@@ -58,6 +58,9 @@ struct HudState {
     int16_t contactOffset[2]; // the current contact's screen offset from the view centre
     uint8_t singleTrail;
     uint8_t contactFlash;
+    // The selected target component was within the selection range at the
+    // last HUD frame (the target panel marks its system only then).
+    uint8_t componentInRange;
     // The asteroid-field wire sphere (MACROOB): one a mission, forgotten
     // with the list so a reused element is never taken for it.
     HUD* fieldSphere;
@@ -163,6 +166,15 @@ void InitFiringArcHud(HUD* element, SceneItem* subject, int32_t userData);
 void DrawHudLinesNearOnly(HUD* element);
 void InitModelPointMarkersHud(HUD* element, SceneItem* subject, int32_t userData);
 void InitComponentBoxesHud(HUD* element, SceneItem* subject, int32_t userData);
+// The selected target component's box: its corners slide halfway to the
+// selected component's each frame (from one component to the next), drawn
+// while a component is selected and the target lies within the selection
+// range, twice the reach of the player's current mount.
+void InitSelectedComponentHud(HUD* element, SceneItem* subject, int32_t userData);
+void UpdateSelectedComponentHud(HUD* element);
+void DrawSelectedComponentHud(HUD* element);
+// Corner k (0-7) the box's point k slides toward.
+void SetComponentCorner(HUD* element, int corner, float x, float y, float z);
 HUD* InitPositionMarkerHud(HUD* element, SceneItem* subject, int32_t userData);
 void DrawPositionMarkerHud(HUD* element);
 HUD* InitTrailHud(HUD* element, SceneItem* subject, int32_t userData);

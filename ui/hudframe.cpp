@@ -20,7 +20,10 @@
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/settings.h"
+#include "screens/icons.h"
+#include "script/configstatements.h"
 #include "system/text.h"
+#include "ui/drawtypes.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
@@ -29,6 +32,7 @@
 #include "view/viewstate.h"
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
+#include "world/behaviours.h"
 #include "world/simframe.h"
 
 HudFrameState gHudFrame{};
@@ -45,6 +49,8 @@ constexpr float kBearingHalfAngle = 38.5f;
 constexpr float kElevationHalfAngle = 22.5f;
 constexpr uint32_t kSimLateralThrust = 0x8;
 constexpr uint32_t kSimShield = 0x400000;
+constexpr int kMissileCountdownText = 36; // of the language's text table
+constexpr int32_t kHealthSquaresRight = 124, kHealthSquaresDown = 4;
 
 // Texts in the three languages (code page 1252).
 using Texts = const char* const[3];
@@ -138,6 +144,79 @@ bool WarningLine(char (&text)[96])
         return true;
     }
     return false;
+}
+
+// A loaded text (the language's text table) formatted with one integer.
+// The table is data: a text whose conversions are not exactly one integer
+// is shown as it stands rather than formatted.
+const char* LoadedTextWithNumber(int index, int32_t value, char (&text)[96])
+{
+    const char* format = index >= 0 && index < kTextTableEntries ? gTextTable[index] : nullptr;
+    if (!format)
+        return nullptr;
+    int conversions = 0;
+    bool integer = false;
+    for (const char* p = format; *p; ++p) {
+        if (*p != '%')
+            continue;
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        ++conversions;
+        const char* c = p + 1;
+        while (*c && std::strchr("-+ #0123456789", *c))
+            ++c;
+        integer = *c == 'i' || *c == 'd';
+    }
+    if (conversions != 1 || !integer)
+        std::snprintf(text, sizeof text, "%s", format);
+    else
+        std::snprintf(text, sizeof text, format, int(value));
+    return text;
+}
+
+// A bar of the window layer's draw types, placed on the frame through a
+// window record of its own outside the pool.
+void DrawFrameBar(void (*draw)(WindowHandle*), int32_t x, int32_t y, int16_t width, int16_t height, float value,
+                  float maximum)
+{
+    WindowHandle bar{};
+    bar.anchor = kAnchorTopLeft;
+    bar.flags = kWindowInUse;
+    bar.x = Px(x);
+    bar.y = Px(y);
+    bar.width = width;
+    bar.height = height;
+    bar.value = value;
+    bar.maximum = maximum;
+    draw(&bar);
+}
+
+// While the LDS drive spools up: its progress as a level bar and its text.
+void DrawLdsSpool(const View& v, const Sim* player)
+{
+    const int32_t countdown = player->ldsSpool;
+    if (countdown == 0)
+        return;
+    const float spoolTime = player->flightModel ? player->flightModel->spoolTime : 0;
+    if (countdown < 1)
+        DrawFrameBar(guiDrawLevelBarWindow, v.left + 16, v.top + 8, 6, 56, float(-countdown), 100);
+    else
+        DrawFrameBar(guiDrawLevelBarWindow, v.left + 16, v.top + 8, 6, 56, spoolTime - float(countdown), spoolTime);
+    Text(v, v.left + 26, v.top + 18, "LDS INIT", HudColour());
+}
+
+// The message line's text for this frame. Its time runs by frames, so it
+// is ticked once a frame however often the HUD is drawn in it.
+const char* MessageLineOfThisFrame()
+{
+    if (!gHudFrame.messageTicked || gHudFrame.messageFrame != gFrameClock.frameCounter) {
+        gHudFrame.message = guiTickMessageLine();
+        gHudFrame.messageFrame = gFrameClock.frameCounter;
+        gHudFrame.messageTicked = 1;
+    }
+    return gHudFrame.message;
 }
 
 // The incoming missiles, the first five, upwards from above the message line.
@@ -326,12 +405,21 @@ void DrawFlightHudFrame()
     if (player && (player->flags & kSimLateralThrust))
         Centred(v, upper, "LATERAL THR", HudColour());
 
+    if (const char* message = MessageLineOfThisFrame())
+        Centred(v, v.bottom - 24, message, HudColour());
+
     if (WarningLine(text))
         Centred(v, v.bottom - 36, text, HudColour());
 
     if (!gRemoteLinkItem)
         DrawIncomingMissiles(v);
     ClearIncomingMissiles();
+
+    // A guided missile flown by remote link: its countdown.
+    const SceneItem* remote = gRemoteLinkItem;
+    if (remote && remote->perFrame == GuidedMissileStep && remote->sim)
+        if (const char* countdown = LoadedTextWithNumber(kMissileCountdownText, remote->sim->countdown, text))
+            Centred(v, v.top + 28, countdown, HudColour());
 
     DrawTapes();
 
@@ -348,8 +436,8 @@ void DrawFlightHudFrame()
     }
     if (player)
         NoteDamage(player);
-    if (player && player->ldsSpool != 0)
-        Text(v, v.left + 26, v.top + 18, "LDS INIT", HudColour());
+    if (player)
+        DrawLdsSpool(v, player);
     DrawSpeedScale(v);
 }
 
@@ -392,6 +480,13 @@ void DrawHudReticle()
     if (contact) {
         // The contact's direction from the centre, when it lies off centre.
         const uint8_t colour = contact->contactClass == 7 ? kNoContactColour : HudClassColour(contact->classFlags);
+        // Its icon at the centre in one colour: the picture's set pixels.
+        if (const Bitmap* icon = ContactIconPicture(guiContactIconIndex(contact->item), kIconNormal); icon && icon->pixels)
+            for (int32_t y = 0; y < icon->height; ++y)
+                for (int32_t x = 0; x < icon->width; ++x)
+                    if (icon->pixels[y * icon->width + x])
+                        CanvasPlotClipped(v.canvas, colour, Px(cx - icon->width / 2 + x), Px(cy - icon->height / 2 + y),
+                                          v.clip);
         const float ox = gHud.contactOffset[0], oy = gHud.contactOffset[1];
         const float length = std::sqrt(ox * ox + oy * oy);
         if (length > 15) {
@@ -405,6 +500,10 @@ void DrawHudReticle()
         Line(v, cx, cy + 3, cx, cy + 7, c);
         CanvasPlotClipped(v.canvas, c, Px(cx), Px(cy), v.clip);
     }
+    // The health of the player's ship systems, a square each.
+    if (gPlayerItem)
+        guiDrawSystemHealthSquares(v.canvas, gPlayerItem, 0, 0, Px(v.right - kHealthSquaresRight),
+                                   Px(v.top + kHealthSquaresDown));
 }
 
 void FormatReadout(float value, char (&text)[32])

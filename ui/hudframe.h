@@ -26,6 +26,11 @@ struct HudFrameState {
     const char* caption;
     SceneItem* captionItem;
     uint8_t tapesOption; // the bearing tapes show for every ship
+    // The message line's text of this frame: a view drawn twice in one
+    // frame (the station panel's scene and its HUD) ticks it once.
+    uint16_t messageFrame;
+    uint8_t messageTicked;
+    const char* message;
 };
 extern HudFrameState gHudFrame;
 

@@ -4,6 +4,7 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "screens/wepstation.h"
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
 #include "system/errors.h"
@@ -125,6 +126,9 @@ void guiGotoScreen(const char* name)
     gWindows.mainViewOnly = 0;
     if (SameName(gScreens.current->name, kOptionScreen))
         SaveOptions(kOptionsFile);
+    // Every screen is entered with the weapons aiming by themselves.
+    if (!gWeaponStation.autoWeapons)
+        guiToggleAutoWeapons(nullptr);
     if (gRemoteLinkItem)
         EndRemoteLink(0);
     guiCleanUpScreen();

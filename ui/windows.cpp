@@ -8,6 +8,7 @@
 #include "ui/windows.h"
 
 #include "screens/bridge.h"
+#include "screens/comstation.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
 #include "script/configstatements.h"
@@ -234,7 +235,11 @@ void HandleHotWindow()
     if (gMouse.leftPresses > 0) {
         --gMouse.leftPresses;
         SoundPlay(kClickSound, 0, 0, 0, 0);
-        if (!gWindows.hintMode)
+        // In hint mode a press on an element with a hint shows the hint
+        // instead of pressing it.
+        if (gWindows.hintMode && hot->hintText >= 0)
+            guiShowElementHint(hot);
+        else
             hot->flags |= kWindowPressPending;
         return; // a release waits for the next frame
     }
@@ -437,6 +442,16 @@ void guiRedrawWithUnderlying(WindowHandle* window)
     for (WindowHandle* w = ListHead(); w && w != window; w = w->next)
         if (guiRectsOverlap(window->rect, w->rect))
             Redraw(w);
+}
+
+void guiSetWindowText(WindowHandle* window, const char* text)
+{
+    if (!window)
+        return;
+    const bool same = window->text == text || (window->text && text && std::strcmp(window->text, text) == 0);
+    window->text = text;
+    if (!same)
+        guiRedrawWindowAndChildren(window);
 }
 
 void guiCloseWindow(WindowHandle* window, int32_t delay)
@@ -657,11 +672,13 @@ void guiTickWindow(WindowHandle* window)
         guiDeleteWindowLater(window);
         return;
     }
+    // A press, a click and a notification are each handled once, and the
+    // window is drawn in the same frame with what its handler changed.
+    const Screen* screen = gScreens.current;
     if (window->flags & kWindowPressPending) {
         window->flags &= ~kWindowPressPending;
         if (window->pressHandler)
             window->pressHandler(window);
-        return;
     }
     if (window->flags & kWindowClickPending) {
         window->flags &= ~kWindowClickPending;
@@ -671,14 +688,16 @@ void guiTickWindow(WindowHandle* window)
         if (text >= 0 && text < kTextTableEntries && !(window->flags & kWindowSkipMessageOnce) && gTextTable[text])
             guiDisplayMessage(gTextTable[text], kMessageLineTime);
         window->flags &= ~kWindowSkipMessageOnce;
-        return;
     }
     if (window->flags & kWindowNotifyPending) {
         window->flags &= ~kWindowNotifyPending;
         if (window->notifyHandler)
             window->notifyHandler(window);
-        return;
     }
+    // A handler that freed its window, or left for another screen, leaves
+    // nothing to draw here.
+    if (!(window->flags & kWindowInUse) || gScreens.current != screen)
+        return;
     if ((window->flags & kWindowBound) && (!window->boundText || !window->boundText[0]))
         return;
     if (window->redrawCount == 0)

@@ -201,6 +201,9 @@ bool guiRectsOverlap(const int16_t* a, const int16_t* b);
 WindowHandle* guiFindWindowBeneath(WindowHandle* window);
 void guiRedrawOverlapping(WindowHandle* window);
 void guiRedrawWithUnderlying(WindowHandle* window);
+// A label's text: when it differs from the one shown, the window is drawn
+// again (a label whose text changes unseen would show the old one).
+void guiSetWindowText(WindowHandle* window, const char* text);
 // Posts the close message after `delay` ticks to the window and its direct
 // children; each deletes itself when its tick fetches it.
 void guiCloseWindow(WindowHandle* window, int32_t delay);

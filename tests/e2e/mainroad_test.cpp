@@ -305,7 +305,7 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     // raider may be ahead of the forward guns or behind them.
     for (long pass = 1560; pass < kFightEnd; pass += 4)
         table += std::to_string(pass) + (pass % 120 ? " key Return\n" : " key G\n");
-    for (long pass = 1600; pass <= kFightEnd; pass += 50)
+    for (long pass = 1555; pass <= kFightEnd; pass += 15)
         table += std::to_string(pass) + " ships\n";
     // Q three times: the director, the debrief, the end screen; back to the
     // roster and home, and Shift+Q quits.
@@ -385,7 +385,7 @@ TEST_F(MainRoad, FromTheHomeScreenThroughAFightToTheDebriefAndTheCareerSaved)
     int lowestHull = 100;
     std::set<int> raiderStates;
     for (const auto& [pass, ships] : walk.ships) {
-        if (pass < 1600)
+        if (pass < 1555)
             continue;
         for (const ShipLine& ship : ships) {
             if (ship.name == "Vorn" && ship.hull >= 0)

@@ -21,6 +21,7 @@
 #include "system/settings.h"
 #include "tests/support/world_fixture.h"
 #include "ui/contacts.h"
+#include "ui/hud.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
 #include "world/scenelist.h"
@@ -98,6 +99,19 @@ protected:
     SceneItem* ship = nullptr;
     std::vector<std::string> symbols_;
 };
+
+// The scopes' two orbs keep the orb's radius and sit at their own
+// distances in front of the eye: the stalks start on the scope's sphere.
+TEST_F(StationsTest, TheCockpitOrbsKeepTheirRadiusAndSitAtTheirEyeDistances)
+{
+    BuildCockpitHud();
+    ASSERT_TRUE(gCockpitOrbs[0] && gCockpitOrbs[1]);
+    const int32_t expected[2][3] = {{1000, 1250, 6500}, {1000, 1250, 5500}};
+    for (int i = 0; i < 2; ++i)
+        for (int p = 0; p < 3; ++p)
+            EXPECT_EQ(gCockpitOrbs[i]->params[p], expected[i][p]) << "orb " << i << " param " << p + 1;
+    ClearHudList();
+}
 
 // ---- WEP -------------------------------------------------------------------------------
 

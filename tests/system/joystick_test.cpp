@@ -167,7 +167,7 @@ TEST_F(JoystickTest, AJoystickUnpluggedMidRunReadsAsNoneAndLetsGoOfItsButtons)
     EXPECT_EQ(s.x, 0);
 }
 
-TEST(JoystickAbsentTest, WithoutAJoystickPollReturnsZeros)
+TEST(JoystickAbsentTest, WithoutAJoystickPollReturnsZerosAndACentredHat)
 {
     gForceFeedbackEnabled = 0;
     KeyQueuePush(0x1E61);
@@ -181,7 +181,7 @@ TEST(JoystickAbsentTest, WithoutAJoystickPollReturnsZeros)
     EXPECT_EQ(s.y, 0);
     EXPECT_EQ(s.rudder, 0);
     EXPECT_EQ(s.throttle, 0);
-    EXPECT_EQ(s.hat, 0);
+    EXPECT_EQ(s.hat, kJoystickHatCentred) << "0 would be the hat held forward";
     gForceFeedbackEnabled = 1;
 }
 

@@ -824,7 +824,7 @@ TEST_F(Panels, TheClassIconsSilhouetteShowsTheHullsHealthUnderASeparator)
         icon = {};
 }
 
-TEST_F(Panels, TheSelectedComponentIsMarkedBesideItsSystem)
+TEST_F(Panels, TheSelectedComponentIsMarkedBesideItsSystemOnlyWithinTheSelectionRange)
 {
     Picture mark(4, 4, 211);
     ContactIcons[3][kIconWeaponsTarget] = &mark.bitmap;
@@ -833,11 +833,18 @@ TEST_F(Panels, TheSelectedComponentIsMarkedBesideItsSystem)
     box.flags = 0x8 << 8; // a thruster: the THR entry, the second
     gContacts.selectedComponent = &box;
     gContacts.componentSelected = 1;
+    // Out of the selection range at the last HUD frame: no mark.
+    gHud.componentInRange = 0;
+    panel_->draw(panel_);
+    EXPECT_NE(screen_.At(175 + 18 + 1, 221 - 9 + 1), 211) << "out of range";
+    gHud.componentInRange = 255;
+    screen_.Clear(7);
     panel_->draw(panel_);
     // The first entry's line is 212; the mark's corner 9 above the second's,
     // at the end of its three characters.
     EXPECT_EQ(screen_.At(175 + 18 + 1, 221 - 9 + 1), 211);
     EXPECT_NE(screen_.At(175 + 18 + 1, 212 - 9 + 1), 211) << "not beside ATT";
+    gHud.componentInRange = 0;
     gContacts.componentSelected = 0;
     screen_.Clear(7);
     panel_->draw(panel_);

@@ -15,6 +15,7 @@
 #include "ui/hud.h"
 #include "view/cameras.h"
 #include "view/viewstate.h"
+#include "ai/weapons.h"
 #include "world/behaviours.h"
 #include "world/pools.h"
 #include "world/universe.h"
@@ -440,6 +441,44 @@ TEST_F(HudTest, TheCubeCountsTwelveEdgesAndMarksAReachedWaypointWithItsDiagonal)
     const HudSegment& diagonal = e->segments[12];
     const Vector3 a = e->points[diagonal.from].local, b = e->points[diagonal.to].local;
     EXPECT_NEAR(Length({a.x - b.x, a.y - b.y, a.z - b.z}), 10000 * std::sqrt(3.0f), 1);
+}
+
+// The selected component's box slides halfway to the component's corners
+// each frame, and is drawn (the in-range flag set for the target panel)
+// only while the target lies within twice the current mount's reach.
+TEST_F(HudTest, TheSelectedComponentBoxSlidesToItsCornersAndShowsOnlyWithinRange)
+{
+    SceneItem* target = Ship();
+    gControlledItem = gPlayerItem = Ship();
+    Weapon* mount = NewWeapon(gControlledItem);
+    mount->range = 100000;
+    gControlledItem->sim->currentWeapon = mount;
+    HullBox box{{-100, -200, -300}, {100, 200, 300}, nullptr, 0x8 << 8};
+    gContacts.selectedComponent = &box;
+    gContacts.componentSelected = 1;
+
+    HUD* e = AllocHUD();
+    InitSelectedComponentHud(e, target, 0);
+    EXPECT_EQ(e->pointCount, 8);
+    EXPECT_EQ(e->segmentCount, 12);
+    EXPECT_EQ(e->onTargetChange, InitSelectedComponentHud);
+    UpdateSelectedComponentHud(e);
+    EXPECT_FLOAT_EQ(e->points[7].local.x, 50) << "halfway to the far corner";
+    EXPECT_FLOAT_EQ(e->points[7].local.y, 100);
+    EXPECT_FLOAT_EQ(e->points[7].local.z, 150);
+    UpdateSelectedComponentHud(e);
+    EXPECT_FLOAT_EQ(e->points[7].local.x, 75);
+
+    for (const auto& [distance, inRange] : {std::pair{150000.0, 255}, std::pair{250000.0, 0}}) {
+        target->sim->position = {0, 0, distance};
+        gHud.componentInRange = 99;
+        DrawSelectedComponentHud(e);
+        EXPECT_EQ(gHud.componentInRange, inRange) << distance;
+    }
+    gContacts.componentSelected = 0;
+    DrawSelectedComponentHud(e);
+    EXPECT_EQ(gHud.componentInRange, 0) << "nothing selected";
+    gContacts.selectedComponent = nullptr;
 }
 
 // A course of two waypoints made by the script: the cubes follow, and the

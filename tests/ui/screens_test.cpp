@@ -5,6 +5,7 @@
 
 #include "../script/script_test_support.h"
 #include "screens/bridge.h"
+#include "screens/wepstation.h"
 #include "script/symbols.h"
 #include "system/errors.h"
 #include "ui/windows.h"
@@ -135,6 +136,22 @@ TEST_F(Screens, TheCurrentScreenAgainOrAnUnknownNameOnlyResets)
     EXPECT_EQ(gScreens.changes, changes + 2) << "forgetting lasts one switch";
     guiGotoScreen(nullptr);
     EXPECT_EQ(gScreens.changes, changes + 2);
+}
+
+// Every screen change, even to an unknown name, puts the weapons station
+// back on automatic aiming; with it on already nothing toggles.
+TEST_F(Screens, AScreenChangeTurnsAutomaticAimingBackOn)
+{
+    guiRegisterScreen("A", SetupA, KeysA);
+    gWeaponStation.autoWeapons = 0;
+    guiGotoScreen("A");
+    EXPECT_EQ(gWeaponStation.autoWeapons, 255);
+    guiGotoScreen("unknown");
+    EXPECT_EQ(gWeaponStation.autoWeapons, 255) << "not toggled off again";
+    gWeaponStation.autoWeapons = 0;
+    guiGotoScreen("unknown");
+    EXPECT_EQ(gWeaponStation.autoWeapons, 255);
+    gWeaponStation.autoWeapons = 0;
 }
 
 TEST_F(Screens, ASwitchDuringTheWindowPassEndsIt)

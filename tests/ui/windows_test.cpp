@@ -7,6 +7,7 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "script/configstatements.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
@@ -243,6 +244,70 @@ TEST_F(Windows, APressAndAReleaseInOneFrameAreHandledInTwoFrames)
     Frame();
     EXPECT_EQ(gWindows.hot, other);
     EXPECT_EQ(Count("press other"), 0u);
+}
+
+// A click handler that changes what the window shows sees it drawn in the
+// same frame, not a frame late.
+TEST_F(Windows, AWindowIsDrawnInTheFrameItsClickIsHandled)
+{
+    WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
+    WindowHandle* button = Make("button", kAnchorTopLeft, main, 20, 20, 40, 20);
+    button->clickHandler = [](WindowHandle* w) {
+        NoteClick(w);
+        guiSetWindowText(w, "ON");
+    };
+    Mouse(30, 30);
+    Frame();
+    Frame();
+    Frame(); // the redraws of its creation are done
+    gMouse.leftReleases = 1;
+    gEvents.clear();
+    Frame();
+    EXPECT_EQ(gEvents, (std::vector<std::string>{"tick main", "tick button", "click button", "draw button"}));
+    EXPECT_STREQ(button->text, "ON");
+    // The same text again asks for no drawing.
+    gEvents.clear();
+    Frame();
+    guiSetWindowText(button, "ON");
+    Frame();
+    EXPECT_EQ(Count("draw button"), 0u);
+}
+
+// In hint mode a press on an element that has a hint pops the hint up
+// instead of pressing it, and its release clicks nothing; an element
+// without a hint is pressed as ever.
+TEST_F(Windows, InHintModeAPressShowsTheElementsHintInsteadOfPressingIt)
+{
+    WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
+    WindowHandle* button = Make("button", kAnchorTopLeft, main, 20, 20, 40, 20);
+    WindowHandle* plain = Make("plain", kAnchorTopLeft, main, 100, 20, 40, 20);
+    for (WindowHandle* w : {button, plain}) {
+        w->pressHandler = NotePress;
+        w->clickHandler = NoteClick;
+    }
+    button->hintText = 50;
+    gTextTable[50] = "Engage the LDS drive";
+    gWindows.hintMode = 255;
+    Mouse(30, 30);
+    Frame();
+    gMouse.leftPresses = 1;
+    Frame();
+    gMouse.leftReleases = 1;
+    Frame();
+    EXPECT_EQ(Count("press button"), 0u);
+    EXPECT_EQ(Count("click button"), 0u);
+    bool hintShown = false;
+    for (WindowHandle* w : List())
+        hintShown |= w->text && std::string(w->text) == "Engage the LDS drive";
+    EXPECT_TRUE(hintShown);
+
+    Mouse(110, 30);
+    Frame();
+    gMouse.leftPresses = 1;
+    Frame();
+    EXPECT_EQ(Count("press plain"), 1u) << "no hint: pressed";
+    gWindows.hintMode = 0;
+    gTextTable[50] = nullptr;
 }
 
 TEST_F(Windows, ADraggedWindowFollowsTheMouseAndStaysOnScreen)

@@ -1,0 +1,326 @@
+// The flight HUD and the bridge's messages as a player sees them: mission 1
+// flown from the command line at the stations, its frames captured and its
+// trace read for the texts drawn and where.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text the trace says was drawn.
+struct DrawnText {
+    int x = 0, y = 0, colour = 0, font = 0;
+    std::string text;
+};
+
+// What the trace holds: the texts drawn in each frame, and the frames in
+// which each message was given to the message line.
+struct Trace {
+    std::map<long, std::vector<DrawnText>> texts;
+    std::map<std::string, long> messages; // the first frame of each
+
+    // The texts of the frame drawn at (x, y).
+    std::vector<std::string> At(long frame, int x, int y) const
+    {
+        std::vector<std::string> found;
+        const auto it = texts.find(frame);
+        if (it != texts.end())
+            for (const DrawnText& t : it->second)
+                if (t.x == x && t.y == y)
+                    found.push_back(t.text);
+        return found;
+    }
+};
+
+Trace ReadTrace(const fs::path& file)
+{
+    Trace trace;
+    std::ifstream in(file);
+    const std::regex text(R"re((\d+) text (-?\d+) (-?\d+) (-?\d+) (-?\d+) "(.*)")re");
+    const std::regex message(R"re((\d+) message "(.*)")re");
+    for (std::string line; std::getline(in, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, text))
+            trace.texts[std::stol(m[1])].push_back(
+                {std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5]), m[6]});
+        else if (std::regex_match(line, m, message))
+            trace.messages.emplace(m[2], std::stol(m[1]));
+    }
+    return trace;
+}
+
+// A captured frame's palette indices (a ".pgm" shot); empty when missing.
+std::string Indices(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P5\n640 480\n255\n";
+    return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+}
+
+// Pixels of the colour in the rectangle.
+int Count(const std::string& frame, int colour, int left, int top, int right, int bottom)
+{
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            n += frame.size() == 640u * 480u && static_cast<uint8_t>(frame[std::size_t(y) * 640 + x]) == colour;
+    return n;
+}
+
+// The station's local view at NAV and WEP, where the flight HUD is drawn.
+constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 335, kViewBottom = 251;
+constexpr int kSky = 176; // the view's sky index
+constexpr int kHostileColour = 160;
+constexpr int kHudColour = 64;
+// The contact list: its rows' labels at x 40, the current row in the big font.
+constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont = 16, kListTop = 330;
+// NAV's drive label and WEP's fire-mode label (their baselines).
+constexpr int kDriveLabelY = 231, kFireModeLabelY = 199;
+// WEP's two mouse readouts, right of the station's buttons.
+constexpr int kReadoutLeft = 550, kReadoutY = 320;
+// The target panel's first line.
+constexpr int kPanelX = 276, kPanelY = 345;
+
+class FlightHud : public ::testing::Test {
+protected:
+    Trace Run(const std::string& table)
+    {
+        std::ofstream(folder / "table.txt") << table;
+        run = RunGame({"-w", "mission01.scr"},
+                      {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                       "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                       "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                      folder);
+        return ReadTrace(folder / "trace.txt");
+    }
+
+    std::string Shot(long pass, const std::string& name) const
+    {
+        return std::to_string(pass) + " shot " + (folder / name).string() + "\n";
+    }
+
+    ScratchFolder scratch{"flighthud"};
+    const fs::path& folder = scratch.Path();
+    std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
+    GameRun run;
+};
+
+// The briefing closed, NAV, a target, then WEP and its fire-mode key: the
+// fire mode chosen is given on the message line, drawn centred near the view's bottom,
+// blinking at first, then steady, and gone once its 200 ticks are over.
+TEST_F(FlightHud, AMessageIsDrawnOnTheMessageLineBlinksAndGoesAfterItsTime)
+{
+    CopyDemoData(folder);
+    std::string table = "610 click CMDObjv\n"
+                        "770 key F2\n"
+                        "830 key T\n"
+                        "870 key F3\n"
+                        "910 key G\n";
+    for (long pass = 880; pass <= 1000; pass += 3)
+        table += Shot(pass, "wep" + std::to_string(pass) + ".pgm");
+    table += "1010 quit\n";
+    const Trace trace = Run(table);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_TRUE(trace.messages.count("RAPID")) << "the fire mode chosen is given";
+    const long given = trace.messages.at("RAPID");
+
+    // Each frame the line shows it: 5 ticks a frame, 200 ticks in all; the
+    // first 80 ticks blink (shown 11 of 20).
+    int y = -1;
+    std::string shownFrames;
+    for (long frame = given + 1; frame <= given + 44; ++frame) {
+        bool shown = false;
+        for (const DrawnText& t : trace.texts.count(frame) ? trace.texts.at(frame) : std::vector<DrawnText>{})
+            if (t.text == "RAPID" && t.colour == kHudColour) {
+                shown = true;
+                y = t.y;
+                EXPECT_GT(t.x, kViewLeft) << frame;
+                EXPECT_LT(t.x, (kViewLeft + kViewRight) / 2) << "centred in the view " << frame;
+            }
+        shownFrames += shown ? '1' : '0';
+    }
+    EXPECT_EQ(y, kViewBottom - 24) << "on the message line at the view's bottom - 24";
+    // Given after the HUD of its frame was drawn, it shows from the next:
+    // it blinks (elapsed 0, 5, 10 shown, 15 not) for 80 ticks, then stays
+    // until its 200 ticks are over.
+    EXPECT_EQ(shownFrames.substr(0, 16), "1110111011101110") << shownFrames;
+    EXPECT_EQ(shownFrames.substr(16, 24), std::string(24, '1')) << shownFrames;
+    EXPECT_EQ(shownFrames.substr(40), "0000") << "gone after its time: " << shownFrames;
+
+    // And on the screen: the line's pixels in the HUD colour while it is
+    // shown, none once it has gone.
+    int shownShots = 0;
+    for (long pass = 880; pass <= 1000; pass += 3)
+        shownShots += Count(Indices(folder / ("wep" + std::to_string(pass) + ".pgm")), kHudColour, kViewLeft + 100,
+                            y - 10, kViewRight - 100, y + 3) > 40;
+    EXPECT_GT(shownShots, 5) << "the message is seen";
+    EXPECT_EQ(Count(Indices(folder / "wep1000.pgm"), kHudColour, kViewLeft + 100, y - 10, kViewRight - 100, y + 3), 0)
+        << "and gone";
+}
+
+// The raider taken as target at NAV, then WEP while it closes in and
+// fights until the fight ends: with no key touched, the contact list's
+// current row and the target panel stay on it in every frame.
+TEST_F(FlightHud, TheCurrentContactStaysTheSameInEveryFrameAtNavAndWep)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "830 key T\n"
+                            "900 key F3\n"
+                            "1300 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::set<std::string> currentRows, panels;
+    int frames = 0;
+    for (const auto& [frame, texts] : trace.texts) {
+        // The current row (the big font) by its kind and side codes: its
+        // place in the list differs between the stations' sort orders.
+        int currentY = -1;
+        for (const DrawnText& t : texts)
+            if (t.x == kRowLabelX && t.y > kListTop && t.font == kCurrentRowFont)
+                currentY = t.y;
+        std::string row, panel, target;
+        for (const DrawnText& t : texts) {
+            if (t.y == currentY && (t.x == kRowKindX || t.x == kRowSideX))
+                row += t.text + " ";
+            if (t.x == kPanelX && t.y == kPanelY)
+                panel = t.text;
+            if (t.text.rfind("TARGET: ", 0) == 0)
+                target = t.text;
+        }
+        if (target != "TARGET: Raider" || panel.empty())
+            continue; // before T, after the fight, or a screen change
+        ++frames;
+        currentRows.insert(row);
+        panels.insert(panel);
+    }
+    auto list = [](const std::set<std::string>& names) {
+        std::string all;
+        for (const std::string& n : names)
+            all += "[" + n + "] ";
+        return all;
+    };
+    EXPECT_GT(frames, 60) << "NAV and WEP were drawn";
+    EXPECT_EQ(*currentRows.begin(), "SFI UNK ") << "the raider's row";
+    EXPECT_EQ(currentRows.size(), 1u) << "the list's current row changes: " << list(currentRows);
+    EXPECT_EQ(panels.size(), 1u) << "the target panel changes: " << list(panels);
+}
+
+// Labels that follow the ship's state are drawn again when their text
+// changes: NAV's drive label once L has engaged the LDS drive, WEP's fire
+// mode once G has chosen rapid fire.
+TEST_F(FlightHud, ALabelIsDrawnAgainWhenItsTextChanges)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "800 key L\n"
+                            "870 key F3\n"
+                            "910 key G\n"
+                            "940 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The label's texts in the order they were drawn (each once).
+    auto drawn = [&](int y) {
+        std::vector<std::string> texts;
+        for (const auto& [frame, list] : trace.texts)
+            for (const DrawnText& t : list)
+                if (t.x > kViewRight + 150 && t.y == y && (texts.empty() || texts.back() != t.text))
+                    texts.push_back(t.text);
+        return texts;
+    };
+    EXPECT_EQ(drawn(kDriveLabelY), (std::vector<std::string>{"THRUSTER", "LDS"}));
+    EXPECT_EQ(drawn(kFireModeLabelY), (std::vector<std::string>{"NORMAL", "RAPID"}));
+}
+
+// L at NAV: while the LDS drive spools up the frame shows its text and a
+// level bar of its progress at the view's top left; the row of the ship's
+// system health squares sits at the top right all along.
+TEST_F(FlightHud, TheLdsSpoolBarAndTheSystemHealthRowAreDrawnOverTheView)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "800 key L\n" +
+                            Shot(812, "spool.pgm") + "830 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    int spoolTexts = 0;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts)
+            spoolTexts += t.text == "LDS INIT" && t.x == kViewLeft + 26 && t.y == kViewTop + 18;
+    EXPECT_GT(spoolTexts, 5) << "the spool-up's text";
+
+    const std::string frame = Indices(folder / "spool.pgm");
+    ASSERT_FALSE(frame.empty());
+    // The bar (6 x 56 at the view's left + 16, top + 8): its outline and its
+    // cleared inside, where the sky was.
+    const int bar = 6 * 56 - Count(frame, kSky, kViewLeft + 16, kViewTop + 8, kViewLeft + 22, kViewTop + 64);
+    EXPECT_GT(bar, 250) << "the spool bar";
+    // The squares (2 x 2, 3 pixels apart, from the view's right - 124,
+    // top + 4) in their health colours.
+    int squares = 0;
+    for (int colour : {58, 97, 160})
+        squares += Count(frame, colour, kViewRight - 124, kViewTop + 4, kViewRight, kViewTop + 6);
+    EXPECT_GT(squares, 40) << "the system health squares";
+}
+
+// The stations' live mouse readouts are a developer's tool: drawn with the
+// developer keys ("powers"), not without them.
+TEST_F(FlightHud, TheMouseReadoutIsDrawnOnlyWithTheDeveloperKeys)
+{
+    CopyDemoData(folder);
+    const std::string table = "610 click CMDObjv\n"
+                              "620 move 200 150\n"
+                              "870 key F3\n"
+                              "900 quit\n";
+    auto readouts = [&](const Trace& trace) {
+        int n = 0;
+        for (const auto& [frame, texts] : trace.texts)
+            for (const DrawnText& t : texts)
+                n += t.x >= kReadoutLeft && t.y == kReadoutY;
+        return n;
+    };
+    const Trace player = Run(table);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(readouts(player), 0);
+    fs::remove(folder / "trace.txt");
+    std::ofstream(folder / "table.txt") << table;
+    run = RunGame({"-w", "-powers", "mission01.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_GT(readouts(ReadTrace(folder / "trace.txt")), 0);
+}
+
+// With a current contact the reticle's centre shows the contact's icon in
+// its class colour: the raider, a hostile, in 160.
+TEST_F(FlightHud, TheReticleShowsTheCurrentContactsIconAtTheCentre)
+{
+    CopyDemoData(folder);
+    Run("610 click CMDObjv\n"
+        "770 key F2\n"
+        "830 key T\n" +
+        Shot(850, "reticle.pgm") + "860 quit\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string frame = Indices(folder / "reticle.pgm");
+    ASSERT_FALSE(frame.empty());
+    const int cx = (kViewLeft + kViewRight) / 2, cy = (kViewTop + kViewBottom) / 2;
+    EXPECT_GT(Count(frame, kHostileColour, cx - 4, cy - 4, cx + 5, cy + 5), 25);
+}
+
+} // namespace
