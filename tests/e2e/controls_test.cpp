@@ -1,0 +1,188 @@
+// The front end's and the stations' controls driven as a player drives
+// them, the program itself on the dummy drivers with an input table of
+// clicks and keys: each control's effect is read back from the game's
+// trace (the texts it drew between two of the table's passes), its state
+// lines, its captured frames and the files it writes.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text the trace says was drawn, with the last pass the table marked
+// before it (-1 before the first).
+struct DrawnText {
+    long pass;
+    int x, y;
+    std::string text;
+};
+
+struct ControlsRun {
+    GameRun run;
+    std::map<long, std::string> screens; // by pass: the screen then current
+    std::vector<DrawnText> texts;
+
+    // Whether the text was drawn after pass `from` and before pass `to`,
+    // within the rectangle (inclusive).
+    bool Drew(const std::string& text, long from, long to, int left = 0, int top = 0, int right = 639,
+              int bottom = 479) const
+    {
+        for (const DrawnText& t : texts)
+            if (t.pass >= from && t.pass < to && t.text == text && t.x >= left && t.x <= right && t.y >= top &&
+                t.y <= bottom)
+                return true;
+        return false;
+    }
+    // The last text drawn in the rectangle before pass `to`.
+    std::string LastIn(long to, int left, int top, int right, int bottom) const
+    {
+        std::string last;
+        for (const DrawnText& t : texts)
+            if (t.pass < to && t.x >= left && t.x <= right && t.y >= top && t.y <= bottom)
+                last = t.text;
+        return last;
+    }
+};
+
+class Controls : public ::testing::Test {
+protected:
+    ControlsRun Run(const std::string& table, const std::vector<std::string>& args = {"-w"})
+    {
+        std::ofstream(folder / "table.txt") << table;
+        const fs::path trace = folder / "trace.txt";
+        fs::remove(trace);
+        ControlsRun walk;
+        walk.run = RunGame(args,
+                           {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                            "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                            "KELVANDRIST_TRACE=" + trace.string()},
+                           folder);
+        const std::regex state(R"(state (\d+) screen=(\S*) )");
+        std::istringstream lines(walk.run.output);
+        for (std::string line; std::getline(lines, line);) {
+            std::smatch m;
+            if (std::regex_search(line, m, state))
+                walk.screens[std::stol(m[1])] = m[2];
+        }
+        const std::regex pass(R"(^\d+ pass (\d+)$)");
+        const std::regex text(R"re(^\d+ text (-?\d+) (-?\d+) -?\d+ -?\d+ "(.*)"$)re");
+        std::ifstream in(trace, std::ios::binary);
+        long at = -1;
+        for (std::string line; std::getline(in, line);) {
+            std::smatch m;
+            if (std::regex_match(line, m, pass))
+                at = std::stol(m[1]);
+            else if (std::regex_match(line, m, text))
+                walk.texts.push_back({at, std::stoi(m[1]), std::stoi(m[2]), Unquoted(m[3])});
+        }
+        return walk;
+    }
+
+    static std::string Unquoted(const std::string& quoted)
+    {
+        std::string out;
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+            if (quoted[i] == '\\' && i + 1 < quoted.size())
+                ++i, out += quoted[i] == 'n' ? '\n' : quoted[i];
+            else
+                out += quoted[i];
+        }
+        return out;
+    }
+
+    std::string Slurp(const fs::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    ScratchFolder scratch{"controls"};
+    const fs::path& folder = scratch.Path();
+    std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
+};
+
+// The option page's rows: a label at x 80 and its control at x 320, 26
+// pixels apart from y 60.
+constexpr int kOptionControlLeft = 320, kOptionControlRight = 519;
+constexpr int RowTop(int row)
+{
+    return 60 + 26 * row;
+}
+constexpr int kGammaRow = 0, kNebulaRow = 1;
+
+// An option changed with a click (a switch) and a press on a slider, saved
+// with the Save button, read back from the settings file at the next start,
+// and put back to its default by the Defaults button; the settings file
+// keeps the line of a setting the page does not own.
+TEST_F(Controls, AnOptionChangedIsSavedReadBackAtTheNextStartAndRestoredToItsDefault)
+{
+    CopyDemoData(folder);
+    const fs::path ini = folder / "Kelvandrist.ini";
+    ASSERT_NE(Slurp(ini).find("INIT_VAR \"music\" 1"), std::string::npos);
+    const int gammaX = kOptionControlLeft + 6 + (kOptionControlRight - kOptionControlLeft + 1 - 12) / 2;
+    ControlsRun first = Run("100 click FrSysSq\n"
+                            "250 state\n"
+                            "260 click OptB_nebula\n"
+                            "270 click " +
+                            std::to_string(gammaX) + " " + std::to_string(RowTop(kGammaRow) + 10) +
+                            "\n"
+                            "300 state\n"
+                            "310 click Opt_Save\n"
+                            "330 quit\n");
+    EXPECT_EQ(first.run.exitCode, 0) << first.run.output;
+    EXPECT_EQ(first.screens[250], "OptionScreen") << first.run.output;
+    // The rows name their options in the game's language, and the switches
+    // show their values' labels.
+    EXPECT_TRUE(first.Drew("Brightness", -1, 250, 80, RowTop(kGammaRow), 300, RowTop(kGammaRow) + 20));
+    EXPECT_TRUE(first.Drew("Nebula", -1, 250, 80, RowTop(kNebulaRow), 300, RowTop(kNebulaRow) + 20));
+    EXPECT_EQ(first.LastIn(250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "On");
+    EXPECT_EQ(first.LastIn(300, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "Off")
+        << "a click steps the switch";
+    std::string saved = Slurp(ini);
+    EXPECT_NE(saved.find("\t\tINIT_VAR\t\"nebula\",0\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\t\tINIT_VAR\t\"gamma\",1.25\n"), std::string::npos) << "the knob at the middle: " << saved;
+    EXPECT_NE(saved.find("INIT_VAR \"music\" 1"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("LOD_SWAP 10 24 2"), std::string::npos) << saved;
+
+    // The next start reads the file: the page shows the switch off. The
+    // defaults put it back on; the way out saves and leaves for the home
+    // screen.
+    ControlsRun second = Run("100 click FrSysSq\n"
+                             "250 state\n"
+                             "260 click Opt_Restore\n"
+                             "300 state\n"
+                             "310 click OptExit\n"
+                             "500 state\n"
+                             "510 quit\n");
+    EXPECT_EQ(second.run.exitCode, 0) << second.run.output;
+    EXPECT_EQ(second.LastIn(250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "Off")
+        << "read back at the start";
+    EXPECT_EQ(second.LastIn(300, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "On")
+        << "the defaults";
+    EXPECT_EQ(second.screens[500], "FrontHome") << second.run.output;
+    saved = Slurp(ini);
+    EXPECT_EQ(saved.find("\"nebula\""), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\"gamma\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("INIT_VAR \"music\" 1"), std::string::npos) << saved;
+
+    // In French the page speaks French.
+    const ControlsRun french = Run("100 click FrSysSq\n250 state\n260 quit\n", {"-w,-french"});
+    EXPECT_TRUE(french.Drew("N\xE9" "buleuse", -1, 250, 80, RowTop(kNebulaRow), 300, RowTop(kNebulaRow) + 20))
+        << french.run.output;
+    EXPECT_TRUE(french.Drew("Oui", -1, 250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight,
+                            RowTop(kNebulaRow) + 20));
+}
+
+} // namespace
