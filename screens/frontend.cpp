@@ -441,6 +441,11 @@ bool ReadCaptainSlot()
     return true;
 }
 
+bool CaptainHasDefaultName()
+{
+    return std::strcmp(CaptainSlot.name, kUnknownCaptain) == 0;
+}
+
 void ClaimCaptainSlot()
 {
     ReleaseKeptFile(CaptainFileName());

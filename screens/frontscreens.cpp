@@ -239,10 +239,14 @@ bool NameCharacter(uint8_t c)
     return (c >= 0x20 && c <= 0x7E) || c >= 0xA0;
 }
 
+// A captain still under the name a new career gets is named afresh: the
+// first key typed starts the name rather than lengthening the default.
 void StartNameEntry()
 {
     gFrontScreens.nameEntry = 255;
     CaptainSlot.name[kCaptainNameSize - 1] = 0;
+    if (CaptainHasDefaultName())
+        CaptainSlot.name[0] = 0;
     gFrontScreens.nameLength = static_cast<int16_t>(std::strlen(CaptainSlot.name));
 }
 
@@ -792,6 +796,10 @@ void NameDraw(WindowHandle* window)
         DrawInFontColours(screen, x, y, CaptainSlot.name, font, RectOf(window));
     if (gFrontScreens.nameEntry && gFrameClock.frameCounter % 50 >= 26)
         CanvasFillRect(screen, 160, x, r[1], static_cast<int16_t>(x + 4), r[3]);
+    // While the name is typed it is drawn every frame: each key shows at
+    // once and the caret blinks.
+    if (gFrontScreens.nameEntry)
+        window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
 }
 
 // --- Clicks ---------------------------------------------------------------------
@@ -1203,8 +1211,13 @@ void RunFrontTransition(WindowHandle* window)
     if (f.requested != f.current) {
         f.current = f.requested;
         const FrontStateRow& row = Row(f.current);
-        if (row.screen)
+        // A state with a screen shows it afresh, also when its screen is
+        // already up (the roster back from its slot step shows the new
+        // slot's captain).
+        if (row.screen) {
             guiGotoScreen(row.screen);
+            guiRequestFullRedraw();
+        }
         CloseClip(&f.clip);
         f.clipFailed = 0;
         // A clip that cannot be opened ends its state at once.

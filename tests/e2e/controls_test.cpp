@@ -30,7 +30,8 @@ struct ControlsRun {
     std::map<long, std::string> screens; // by pass: the screen then current
     std::vector<DrawnText> texts;
 
-    // Whether the text was drawn after pass `from` and before pass `to`,
+    // Whether the text was drawn after the table marked pass `from` (a
+    // "state" line) and before it marked pass `to`,
     // within the rectangle (inclusive).
     bool Drew(const std::string& text, long from, long to, int left = 0, int top = 0, int right = 639,
               int bottom = 479) const
@@ -179,10 +180,116 @@ TEST_F(Controls, AnOptionChangedIsSavedReadBackAtTheNextStartAndRestoredToItsDef
 
     // In French the page speaks French.
     const ControlsRun french = Run("100 click FrSysSq\n250 state\n260 quit\n", {"-w,-french"});
-    EXPECT_TRUE(french.Drew("N\xE9" "buleuse", -1, 250, 80, RowTop(kNebulaRow), 300, RowTop(kNebulaRow) + 20))
+    EXPECT_TRUE(french.Drew("N\xE9"
+                            "buleuse",
+                            -1, 250, 80, RowTop(kNebulaRow), 300, RowTop(kNebulaRow) + 20))
         << french.run.output;
     EXPECT_TRUE(french.Drew("Oui", -1, 250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight,
                             RowTop(kNebulaRow) + 20));
+}
+
+// The timeline's name box and the roster's slot line.
+constexpr int kNameLeft = 330, kNameTop = 66, kNameRight = 597, kNameBottom = 83;
+constexpr int kSlotLeft = 216, kSlotTop = 250, kSlotRight = 423, kSlotBottom = 273;
+
+// The roster steps to the next slot and shows its captain; on the timeline
+// a name typed replaces the new career's "Unknown Captain", each key shown
+// as it is typed; back on the roster the slot shows the name, and the
+// slot's career file holds it.
+TEST_F(Controls, ANameTypedReplacesTheDefaultShowsEachKeyAndIsSeenOnTheRoster)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("120 click FrRosSq\n"
+                                 "250 state\n"
+                                 "260 click RosSlotUp\n"
+                                 "400 state\n"
+                                 "410 click RosSlot\n"
+                                 "520 state\n"
+                                 "530 click TimName\n"
+                                 "540 state\n"
+                                 "540 text A\n"
+                                 "550 state\n"
+                                 "560 text B\n"
+                                 "570 state\n"
+                                 "580 key Return\n"
+                                 "600 click TimExit\n"
+                                 "700 state\n"
+                                 "710 quit\n");
+    EXPECT_EQ(walk.run.exitCode, 0) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(250), "FrontRoster") << walk.run.output;
+    EXPECT_TRUE(walk.Drew(" 1: Unknown Captain", -1, 250, kSlotLeft, kSlotTop, kSlotRight, kSlotBottom));
+    EXPECT_TRUE(walk.Drew(" 2: Unknown Captain", 250, 400, kSlotLeft, kSlotTop, kSlotRight, kSlotBottom))
+        << "the roster shows the slot it steps to";
+    EXPECT_EQ(walk.screens.at(520), "FrontTime");
+    EXPECT_TRUE(walk.Drew("A", 540, 550, kNameLeft, kNameTop, kNameRight, kNameBottom)) << "the first key, at once";
+    EXPECT_TRUE(walk.Drew("AB", 550, 570, kNameLeft, kNameTop, kNameRight, kNameBottom)) << "the second";
+    EXPECT_EQ(walk.screens.at(700), "FrontRoster");
+    EXPECT_EQ(walk.LastIn(700, kSlotLeft, kSlotTop, kSlotRight, kSlotBottom), " 2: AB");
+    EXPECT_EQ(Slurp(folder / "zqk/slot1.sav").compare(0, 3, std::string("AB\0", 3)), 0);
+}
+
+// A career with missions 1 and 2 completed, in the slot file's layout.
+std::string CareerWithTwoMissionsDone()
+{
+    constexpr std::size_t kSize = 1840, kTotal = 30, kCount = 38, kState = 40, kOrder = 840, kScore = 1040;
+    std::string slot(kSize, '\0');
+    auto put = [&](std::size_t at, int32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            slot[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    slot.replace(0, 6, "TESTER");
+    put(kCount, 2, 2);
+    for (int mission : {1, 2}) {
+        put(kState + 2 * mission, -1, 2);
+        put(kOrder + 2 * (mission - 1), mission, 2);
+        put(kScore + 4 * mission, 400, 4);
+    }
+    put(kTotal, 800, 4);
+    return slot;
+}
+
+// Mission 3 flown into the raider group until the corvette is lost: the
+// status panel says Escape goes on, and Escape does leave the flight for
+// the timeline, as the end key would.
+TEST_F(Controls, AfterTheShipIsLostEscapeGoesOnAsTheStatusPanelSays)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/slot0.sav", std::ios::binary) << CareerWithTwoMissionsDone();
+    std::string table = "120 click FrRosSq\n"
+                        "260 click RosSlot\n"
+                        "400 state\n"
+                        "550 click TimPlayMN\n"
+                        "1210 click CMDObjv\n"
+                        "1300 key F2\n";
+    for (int i = 0; i < 5; ++i)
+        table += std::to_string(1310 + 4 * i) + " key =\n";
+    table += "1800 state\n"
+             "1810 key Escape\n"
+             "1900 state\n"
+             "1910 quit\n";
+    const ControlsRun walk = Run(table);
+    EXPECT_EQ(walk.run.hung, "") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(400), "FrontTime") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(1800), "NAV") << walk.run.output;
+    EXPECT_NE(walk.run.output.find("state 1800 screen=NAV station=2 end=1"), std::string::npos) << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Escape: on to the debrief", 400, 1900)) << "the status panel's foot";
+    EXPECT_FALSE(walk.Drew("Escape: back to the bridge", 1800, 1900));
+    EXPECT_EQ(walk.screens.at(1900), "FrontTime") << "Escape leaves the lost flight";
+}
+
+// Instant Action declares objectives of its own, and the objectives view
+// lists them.
+TEST_F(Controls, InstantActionListsItsOwnObjectives)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("120 click FrActSq\n"
+                                 "300 state\n"
+                                 "310 click CMDObjv\n"
+                                 "330 state\n"
+                                 "340 quit\n");
+    EXPECT_EQ(walk.screens.at(300), "COM") << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Destroy the first wave of raiders", 300, 330));
+    EXPECT_TRUE(walk.Drew("Destroy the second wave of raiders", 300, 330));
 }
 
 } // namespace
