@@ -29,6 +29,7 @@ struct ControlsRun {
     GameRun run;
     std::map<long, std::string> screens; // by pass: the screen then current
     std::vector<DrawnText> texts;
+    std::vector<std::string> messages; // the message line's texts, in order
 
     // Whether the text was drawn after the table marked pass `from` (a
     // "state" line) and before it marked pass `to`,
@@ -74,6 +75,7 @@ protected:
                 walk.screens[std::stol(m[1])] = m[2];
         }
         const std::regex pass(R"(^\d+ pass (\d+)$)");
+        const std::regex message(R"re(^\d+ message "(.*)"$)re");
         const std::regex text(R"re(^\d+ text (-?\d+) (-?\d+) -?\d+ -?\d+ "(.*)"$)re");
         std::ifstream in(trace, std::ios::binary);
         long at = -1;
@@ -83,6 +85,8 @@ protected:
                 at = std::stol(m[1]);
             else if (std::regex_match(line, m, text))
                 walk.texts.push_back({at, std::stoi(m[1]), std::stoi(m[2]), Unquoted(m[3])});
+            else if (std::regex_match(line, m, message))
+                walk.messages.push_back(Unquoted(m[1]));
         }
         return walk;
     }
@@ -275,6 +279,22 @@ TEST_F(Controls, AfterTheShipIsLostEscapeGoesOnAsTheStatusPanelSays)
     EXPECT_TRUE(walk.Drew("Escape: on to the debrief", 400, 1900)) << "the status panel's foot";
     EXPECT_FALSE(walk.Drew("Escape: back to the bridge", 1800, 1900));
     EXPECT_EQ(walk.screens.at(1900), "FrontTime") << "Escape leaves the lost flight";
+}
+
+// The developer's indestructible key (bound here to I) names the ship it
+// acts on.
+TEST_F(Controls, TheIndestructibleKeyNamesTheShip)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/scripts/init/keybind2.scr", std::ios::app) << "BINDKEY 23 182\n";
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key I\n"
+                                 "710 key I\n"
+                                 "720 quit\n",
+                                 {"-w,-powers", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(600), "COM") << walk.run.output;
+    EXPECT_EQ(walk.messages, (std::vector<std::string>{"Vorn now indestructible", "Vorn now destructible"}));
 }
 
 // Instant Action declares objectives of its own, and the objectives view
