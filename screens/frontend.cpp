@@ -801,6 +801,7 @@ void StartMission(int32_t)
         ReportDataFileFailure(ScriptFilePath(selected.c_str()).c_str(), failure);
         return;
     }
+    DrawLoadingNote();
     DisplayPresent(gScreenMode);
 
     const MissionRecord& launched = MissionTable[SelectedIndex()];

@@ -967,7 +967,7 @@ void SetupFrontHome()
             w->value = static_cast<float>(i);
             w->draw = HomeSquareDraw;
         }
-    guiBindDraw("HomeMov", HomeMovieDraw);
+    gFrontScreens.loadingWindow = guiBindDraw("HomeMov", HomeMovieDraw);
     guiBindClick("FExitButt", QuitClick);
     gFrontScreens.current = 0;
     gFrontScreens.requested = kFrontStart;
@@ -1287,6 +1287,20 @@ void DrawCornerBrackets(int16_t left, int16_t top, int16_t right, int16_t bottom
     line(left, bottom, left, bottom - size);
     line(right, bottom, right - size, bottom);
     line(right, bottom, right, bottom - size);
+}
+
+void DrawLoadingNote()
+{
+    constexpr int kTextLoading = 54;
+    const WindowHandle* window = gFrontScreens.loadingWindow;
+    const Canvas screen = ScreenCanvas();
+    if (!window || !screen.pixels)
+        return;
+    const int16_t* r = window->rect;
+    const ClipRect area = {static_cast<int16_t>(r[0] - 4), r[1], r[2], r[3]};
+    CanvasFillRectClipped(screen, 0, CanvasBounds(screen), area.left, area.top, area.right, area.bottom);
+    if (const RasterFont* font = RegularFont(); font && gTextTable[kTextLoading])
+        CanvasDrawTextCentred(screen, gTextTable[kTextLoading], font, area);
 }
 
 void LaunchSelectedMission(int16_t mode)

@@ -297,17 +297,20 @@ TEST_F(Controls, TheIndestructibleKeyNamesTheShip)
     EXPECT_EQ(walk.messages, (std::vector<std::string>{"Vorn now indestructible", "Vorn now destructible"}));
 }
 
-// Instant Action declares objectives of its own, and the objectives view
-// lists them.
-TEST_F(Controls, InstantActionListsItsOwnObjectives)
+// Instant Action's launch shows its loading note where the home screen's
+// film plays; the mission declares objectives of its own, and the
+// objectives view lists them.
+TEST_F(Controls, InstantActionLoadsWithItsNoteAndListsItsOwnObjectives)
 {
     CopyDemoData(folder);
-    const ControlsRun walk = Run("120 click FrActSq\n"
+    const ControlsRun walk = Run("100 state\n"
+                                 "120 click FrActSq\n"
                                  "300 state\n"
                                  "310 click CMDObjv\n"
                                  "330 state\n"
                                  "340 quit\n");
     EXPECT_EQ(walk.screens.at(300), "COM") << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Loading the mission...", 100, 300, 196, 384, 439, 459));
     EXPECT_TRUE(walk.Drew("Destroy the first wave of raiders", 300, 330));
     EXPECT_TRUE(walk.Drew("Destroy the second wave of raiders", 300, 330));
 }
