@@ -578,8 +578,12 @@ void KeyList(const KeyContext&)
     if (MissionEndState != kMissionInFlight)
         return;
     KeyListShown = KeyListShown ? 0 : 255;
-    if (KeyListShown)
+    if (KeyListShown) {
         ShowKeyList();
+        // The game holds, the picture up, until a key is pressed (the
+        // frame loop's pause, which any key ends while the list is up).
+        gLoopFlags.pause = 255;
+    }
 }
 
 void CommsArm(const KeyContext&)

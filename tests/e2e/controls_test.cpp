@@ -3,6 +3,8 @@
 // clicks and keys: each control's effect is read back from the game's
 // trace (the texts it drew between two of the table's passes), its state
 // lines, its captured frames and the files it writes.
+#include "system/res/pcx.h"
+
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <span>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -295,6 +298,50 @@ TEST_F(Controls, TheIndestructibleKeyNamesTheShip)
                                  {"-w,-powers", "mission01.scr"});
     EXPECT_EQ(walk.screens.at(600), "COM") << walk.run.output;
     EXPECT_EQ(walk.messages, (std::vector<std::string>{"Vorn now indestructible", "Vorn now destructible"}));
+}
+
+// A captured frame's palette indices (a ".pgm" shot); empty when missing.
+std::string Indices(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P5\n640 480\n255\n";
+    return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+}
+
+// F10 shows the key list full screen, and it stays up, the game held,
+// until a key is pressed; then the bridge is back.
+TEST_F(Controls, TheKeyListStaysUpUntilAKeyIsPressed)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F10\n"
+                                 "710 shot " +
+                                     (folder / "list1.pgm").string() + "\n"
+                                                                       "760 shot " +
+                                     (folder / "list2.pgm").string() + "\n"
+                                                                       "770 key Space\n"
+                                                                       "790 shot " +
+                                     (folder / "after.pgm").string() + "\n"
+                                                                       "800 state\n"
+                                                                       "810 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(800), "COM") << walk.run.output;
+    // The key list's own picture, as the game decodes it.
+    const std::string file = Slurp(folder / "zqk/resource/art/keylist.pcx");
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    PcxInfo info{};
+    ASSERT_TRUE(PcxReadInfo(bytes, &info));
+    std::string picture(640u * 480u, '\0');
+    PcxDecodeBody(bytes, info, reinterpret_cast<uint8_t*>(picture.data()), 640, 640, 480);
+    const std::string list1 = Indices(folder / "list1.pgm"), list2 = Indices(folder / "list2.pgm");
+    ASSERT_EQ(list1.size(), picture.size());
+    EXPECT_TRUE(list1 == picture) << "the key list is shown";
+    EXPECT_TRUE(list2 == picture) << "and stays up";
+    const std::string after = Indices(folder / "after.pgm");
+    ASSERT_EQ(after.size(), picture.size());
+    EXPECT_FALSE(after == picture) << "a key takes it down";
 }
 
 // Instant Action's launch shows its loading note where the home screen's
