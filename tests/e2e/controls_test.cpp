@@ -30,7 +30,8 @@ struct DrawnText {
 
 struct ControlsRun {
     GameRun run;
-    std::map<long, std::string> screens; // by pass: the screen then current
+    std::map<long, std::string> screens;            // by pass: the screen then current
+    std::map<std::pair<long, std::string>, int> ai; // by pass and ship name: the AI state running
     std::vector<DrawnText> texts;
     std::vector<std::string> messages; // the message line's texts, in order
 
@@ -71,11 +72,14 @@ protected:
                             "KELVANDRIST_TRACE=" + trace.string()},
                            folder);
         const std::regex state(R"(state (\d+) screen=(\S*) )");
+        const std::regex ship(R"(^ship (\d+) (.+) destroyed=\d hits=\d+ hull=-?\d+ at=\S+ lds=\d ai=(\d+))");
         std::istringstream lines(walk.run.output);
         for (std::string line; std::getline(lines, line);) {
             std::smatch m;
             if (std::regex_search(line, m, state))
                 walk.screens[std::stol(m[1])] = m[2];
+            else if (std::regex_search(line, m, ship))
+                walk.ai[{std::stol(m[1]), m[2]}] = std::stoi(m[3]);
         }
         const std::regex pass(R"(^\d+ pass (\d+)$)");
         const std::regex message(R"re(^\d+ message "(.*)"$)re");
@@ -298,6 +302,31 @@ TEST_F(Controls, TheIndestructibleKeyNamesTheShip)
                                  {"-w,-powers", "mission01.scr"});
     EXPECT_EQ(walk.screens.at(600), "COM") << walk.run.output;
     EXPECT_EQ(walk.messages, (std::vector<std::string>{"Vorn now indestructible", "Vorn now destructible"}));
+}
+
+// NAV's separation button arms the command section's separation and the
+// key (Shift+S) carries it out: the hull is left to its own program.
+TEST_F(Controls, TheCommandSectionSeparatesAtTheSecondPressOfButtonOrKey)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F2\n"
+                                 "720 ships\n"
+                                 "730 click NavButt7\n"
+                                 "750 ships\n"
+                                 "760 key Left Shift+S\n"
+                                 "800 ships\n"
+                                 "800 state\n"
+                                 "810 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(800), "NAV") << walk.run.output;
+    EXPECT_EQ(walk.messages, (std::vector<std::string>{"Separation armed: again to separate the command section",
+                                                       "Command section separating"}));
+    ASSERT_TRUE(walk.ai.count({720, "Vorn"}) && walk.ai.count({750, "Vorn"}) && walk.ai.count({800, "Vorn"}))
+        << walk.run.output;
+    EXPECT_EQ(walk.ai.at({750, "Vorn"}), walk.ai.at({720, "Vorn"})) << "armed only";
+    EXPECT_NE(walk.ai.at({800, "Vorn"}), walk.ai.at({720, "Vorn"})) << "the hull runs a program of its own";
 }
 
 // A captured frame's palette indices (a ".pgm" shot); empty when missing.
