@@ -55,11 +55,11 @@ const char* KeyName(int scan)
 {
     static const std::array<const char*, 89> kNames = [] {
         std::array<const char*, 89> n{};
-        const char* main[] = {"",  "Esc", "1", "2", "3", "4", "5", "6",     "7",     "8", "9", "0",
-                              "-", "=",   "Backspace", "Tab", "Q", "W", "E", "R", "T", "Y", "U", "I",
-                              "O", "P",   "[", "]", "Enter", "Ctrl", "A", "S", "D", "F", "G", "H",
-                              "J", "K",   "L", ";", "'", "`", "Shift", "\\", "Z", "X", "C", "V",
-                              "B", "N",   "M", ",", ".", "/", "Right Shift", "Keypad *", "Alt", "Space"};
+        const char* main[] = {"", "Esc", "1", "2", "3", "4", "5", "6", "7", "8", "9", "0",
+                              "-", "=", "Backspace", "Tab", "Q", "W", "E", "R", "T", "Y", "U", "I",
+                              "O", "P", "[", "]", "Enter", "Ctrl", "A", "S", "D", "F", "G", "H",
+                              "J", "K", "L", ";", "'", "`", "Shift", "\\", "Z", "X", "C", "V",
+                              "B", "N", "M", ",", ".", "/", "Right Shift", "Keypad *", "Alt", "Space"};
         for (std::size_t i = 0; i < std::size(main); ++i)
             n[i] = main[i];
         const char* function[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10"};
@@ -71,7 +71,7 @@ const char* KeyName(int scan)
         return n;
     }();
     return scan > 0 && scan < static_cast<int>(kNames.size()) && kNames[scan] && *kNames[scan] ? kNames[scan]
-                                                                                                 : nullptr;
+                                                                                               : nullptr;
 }
 
 const char* WordsOf(int command)
