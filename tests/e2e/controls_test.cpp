@@ -329,6 +329,29 @@ TEST_F(Controls, TheCommandSectionSeparatesAtTheSecondPressOfButtonOrKey)
     EXPECT_NE(walk.ai.at({800, "Vorn"}), walk.ai.at({720, "Vorn"})) << "the hull runs a program of its own";
 }
 
+// The document browser in the COM view takes the view's clicks: a link of
+// the home page opens its page, whose link leads back home.
+TEST_F(Controls, ADocumentLinkIsFollowedAndItsPageLeadsBack)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "650 click CMDDoc\n"
+                                 "700 state\n"
+                                 "700 click 60 202\n" // "The corvette"
+                                 "720 state\n"
+                                 "750 state\n"
+                                 "760 click 50 249\n" // "Back"
+                                 "800 state\n"
+                                 "810 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(800), "COM") << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Welcome", 600, 700)) << "the home page";
+    EXPECT_TRUE(walk.Drew("Vorn", 720, 750)) << "the corvette's page";
+    EXPECT_FALSE(walk.Drew("Welcome", 720, 750));
+    EXPECT_TRUE(walk.Drew("Welcome", 750, 800)) << "back home";
+}
+
 // A captured frame's palette indices (a ".pgm" shot); empty when missing.
 std::string Indices(const fs::path& file)
 {
