@@ -547,13 +547,21 @@ void guiSetupEngStation()
         std::snprintf(name, sizeof name, "SysS%d", layer);
         // The layer buttons are labelled with game texts 70-74.
         gEngPanel.layerLabels[layer] = gTextTable[70 + layer] ? gTextTable[70 + layer] : "";
-        if (WindowHandle* w = guiBindDraw(name, guiDrawEngToggleWindow))
+        // A click toggles the layer; each frame the button follows the mask.
+        if (WindowHandle* w = guiBindDraw(name, guiDrawEngToggleWindow)) {
             w->value = static_cast<float>(layer);
+            w->clickHandler = ToggleEngLayer;
+            guiBindFrameHandler(name, guiEngLayerButtonFrame);
+        }
         std::snprintf(name, sizeof name, "SysSX%d", layer);
-        if (WindowHandle* w = guiBindDraw(name, guiDrawEngSystemListWindow))
+        // A press picks the system of the row under the pointer.
+        if (WindowHandle* w = guiBindDraw(name, guiDrawEngSystemListWindow)) {
             w->value = static_cast<float>(layer + 1);
+            w->pressHandler = PickSystemFromList;
+        }
     }
-    guiBindDraw("Promote", guiDrawEngTabMarkerWindow);
+    if (WindowHandle* w = guiBindDraw("Promote", guiDrawEngTabMarkerWindow))
+        w->clickHandler = [](WindowHandle*) { RaisePriorityGroup(); };
     for (uint8_t i = 0; i < std::size(kGauges); ++i)
         if (WindowHandle* w = guiBindFrameHandler(kGauges[i].name, GaugeFrame)) {
             w->draw = kGauges[i].draw;

@@ -361,6 +361,46 @@ std::string Indices(const fs::path& file)
     return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
 }
 
+// How many pixels of the rectangle differ between two frames.
+int Changed(const std::string& a, const std::string& b, int left, int top, int right, int bottom)
+{
+    int changed = 0;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y) * 640 + x;
+            changed += a.size() > at && b.size() > at && a[at] != b[at];
+        }
+    return changed;
+}
+
+// ENG: a click on a layer button takes its layer off the schematic (the
+// button goes dark), and a press on a priority list picks the system of the
+// row under the pointer, whose name shows at the pointer.
+TEST_F(Controls, EngineeringLayerButtonsToggleAndAListPicksItsSystem)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F4\n"
+                                 "750 state\n" +
+                                     ("750 shot " + (folder / "eng1.pgm").string() + "\n") +
+                                     "760 click SysS1\n"
+                                     "780 state\n" +
+                                     ("780 shot " + (folder / "eng2.pgm").string() + "\n") +
+                                     "790 click 60 345\n" // the first row of the first list
+                                     "810 state\n"
+                                     "820 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(780), "ENG") << walk.run.output;
+    const std::string before = Indices(folder / "eng1.pgm"), after = Indices(folder / "eng2.pgm");
+    ASSERT_FALSE(before.empty() || after.empty());
+    EXPECT_GT(Changed(before, after, 510, 102, 629, 115), 20) << "the second layer's button";
+    EXPECT_EQ(Changed(before, after, 510, 86, 629, 99), 0) << "the first layer's stays";
+    EXPECT_GT(Changed(before, after, 36, 52, 497, 300), 0) << "the schematic without the layer";
+    EXPECT_FALSE(walk.Drew("AM SUPPLY", 750, 780));
+    EXPECT_TRUE(walk.Drew("AM SUPPLY", 780, 810, 36, 330, 200, 400)) << "the picked system's label";
+}
+
 // F10 shows the key list full screen, and it stays up, the game held,
 // until a key is pressed; then the bridge is back.
 TEST_F(Controls, TheKeyListStaysUpUntilAKeyIsPressed)
