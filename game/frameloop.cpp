@@ -67,11 +67,17 @@ uint8_t ScanCode(uint16_t keyCode)
 
 // While paused no frame runs and the clock is not read: only P or Esc,
 // taken one key a pass, end the pause; the sounds the pause stopped play on.
+// The key list holds the game the same way, until any key is pressed.
 void PausedPass()
 {
-    const uint8_t scan = ScanCode(KeyQueuePop());
-    if (scan != kScanP && scan != kScanEscape)
-        return;
+    if (KeyListShown && KeyQueueCount() > 0) {
+        KeyQueuePop();
+        KeyListShown = 0;
+    } else {
+        const uint8_t scan = ScanCode(KeyQueuePop());
+        if (scan != kScanP && scan != kScanEscape)
+            return;
+    }
     gLoopFlags.pause = 0;
     SoundResumeAll();
     guiRequestFullRedraw();

@@ -6,6 +6,7 @@
 #include "screens/bridge.h"
 #include "system/canvas.h"
 #include "system/display.h"
+#include "system/trace.h"
 #include "ai/aistate.h"
 #include "world/scenelist.h"
 #include "world/tally.h"
@@ -305,6 +306,9 @@ void Play(const InputEvent& event)
         std::printf("state %ld screen=%s station=%d end=%d\n", gTable.pass,
                     gScreens.current && gScreens.current->name ? gScreens.current->name : "", CurrentStation,
                     static_cast<int>(MissionEndState));
+        // The trace marks the pass too, so that a walk can tell what the
+        // game drew before and after it.
+        TraceLine("pass", "%ld", gTable.pass);
         break;
     case Action::Ships:
         PrintShips();

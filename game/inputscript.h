@@ -23,6 +23,7 @@
 //                                   writer's header, the palette shown)
 //   <pass> state                    prints "state <pass> screen=<name>
 //                                   station=<n> end=<n>" on standard output
+//                                   (and "pass <pass>" in the trace)
 //   <pass> ships                    prints a line for each ship the
 //                                   mission's tally counts: "ship <pass>
 //                                   <name> destroyed=<0|1> hits=<n>" (the

@@ -29,6 +29,10 @@ enum : int32_t {
     kMissionFlightOver = 1,
     kMissionDebrief = 2,
 };
+// Escape (the back step) goes on to the mission's end, as the end key
+// does: the flight is over and cannot be taken up again (the mission
+// failed or the player's ship is lost).
+bool BackStepEndsMission();
 extern uint8_t gCommsArmOpen;       // the comms arm is out
 extern uint8_t gDocsViewOpen;       // the documents, objectives and local views stop
 extern uint8_t gObjectivesViewOpen; // the simulation frame and the script's timed waits

@@ -14,6 +14,7 @@
 #include "ai/docking.h"
 #include "ai/orders.h"
 #include "ai/weapons.h"
+#include "screens/comstation.h"
 #include "screens/engineering.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
@@ -177,9 +178,13 @@ void BackStep(const KeyContext&)
         return;
     }
     if (MissionEndState == kMissionFlightOver) {
-        // Back to flight from the end of a mission that has not failed.
-        if (gScriptMission.missionFailed)
+        // A flight that cannot go on (the mission failed, the ship is lost)
+        // is left by Escape as by the end key: the status panel says so.
+        if (BackStepEndsMission()) {
+            EndMissionStep(KeyContext{});
             return;
+        }
+        // Back to flight from the end of a mission that has not failed.
         AddToScore(-gKeptTimeBonus);
         gKeptTimeBonus = 0;
         MissionEndState = kMissionInFlight;
@@ -573,8 +578,12 @@ void KeyList(const KeyContext&)
     if (MissionEndState != kMissionInFlight)
         return;
     KeyListShown = KeyListShown ? 0 : 255;
-    if (KeyListShown)
+    if (KeyListShown) {
         ShowKeyList();
+        // The game holds, the picture up, until a key is pressed (the
+        // frame loop's pause, which any key ends while the list is up).
+        gLoopFlags.pause = 255;
+    }
 }
 
 void CommsArm(const KeyContext&)
@@ -601,7 +610,10 @@ void Indestructible(const KeyContext&)
         return;
     Sim* sim = gControlledItem->sim;
     sim->flags ^= kSimNoDamage;
-    const char* name = gControlledItem->avatar && gControlledItem->avatar->label ? gControlledItem->avatar->label : "Ship";
+    // The ship by its name (its script symbol's when it has none).
+    const char* name = ItemDisplayName(gControlledItem);
+    if (!name)
+        name = "Ship";
     char text[128];
     std::snprintf(text, sizeof text, (sim->flags & kSimNoDamage) ? "%s now indestructible" : "%s now destructible",
                   name);
@@ -864,6 +876,11 @@ void DocumentBrowserKey(uint8_t scan)
 }
 
 } // namespace
+
+bool BackStepEndsMission()
+{
+    return MissionEndState == kMissionFlightOver && (gScriptMission.missionFailed || gPlayerShipLost);
+}
 
 void guiBridgeKeyHandler(uint16_t keyCode)
 {

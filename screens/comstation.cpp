@@ -3,6 +3,7 @@
 #include "screens/comstation.h"
 
 #include "screens/bridge.h"
+#include "screens/documents.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/symbols.h"
@@ -644,8 +645,12 @@ void BindLocalView(const char* elementName, void (*frameHandler)(WindowHandle*))
 
 void guiViewClick(WindowHandle*)
 {
-    if (gDocsViewOpen)
+    // The document browser takes the click while it is open: a link is
+    // followed, a shown picture or clip goes back to its page.
+    if (gDocsViewOpen) {
+        DocumentClick(gWindows.mouseX, gWindows.mouseY);
         return;
+    }
     SceneItem* item = FindItemAtPoint(gWindows.mouseX, gWindows.mouseY);
     if (!item)
         return;

@@ -441,6 +441,11 @@ bool ReadCaptainSlot()
     return true;
 }
 
+bool CaptainHasDefaultName()
+{
+    return std::strcmp(CaptainSlot.name, kUnknownCaptain) == 0;
+}
+
 void ClaimCaptainSlot()
 {
     ReleaseKeptFile(CaptainFileName());
@@ -796,6 +801,7 @@ void StartMission(int32_t)
         ReportDataFileFailure(ScriptFilePath(selected.c_str()).c_str(), failure);
         return;
     }
+    DrawLoadingNote();
     DisplayPresent(gScreenMode);
 
     const MissionRecord& launched = MissionTable[SelectedIndex()];
@@ -992,7 +998,11 @@ void DevToggleSelectedOutcome()
 namespace {
 
 constexpr const char* kRatingsFile = "zqk\\resource\\text\\ratings.txt";
+// The option labels in each language; a language without its own file
+// takes the English one.
 constexpr const char* kLabelsFile = "zqk\\resource\\text\\docs\\initTable.txt";
+constexpr const char* kLanguageLabelsFiles[3] = {kLabelsFile, "zqk\\resource\\text\\docs\\initTable_frn.txt",
+                                                 "zqk\\resource\\text\\docs\\initTable_ger.txt"};
 constexpr std::size_t kTextFileLimit = 1 << 20;
 
 void ApplyGamma(const GameOption& o)
@@ -1181,11 +1191,14 @@ void ReadOptionTable()
         return;
     gLabelsRead = true;
     std::string text;
-    if (!platform::ReadWholeFile(kLabelsFile, text, kTextFileLimit)) {
-        ReportDataFileFailure(kLabelsFile, platform::DataFileFailure());
+    const char* labels = kLanguageLabelsFiles[gSettings.language <= 2 ? gSettings.language : 0];
+    if (!platform::DataFileExists(labels))
+        labels = kLabelsFile;
+    if (!platform::ReadWholeFile(labels, text, kTextFileLimit)) {
+        ReportDataFileFailure(labels, platform::DataFileFailure());
         return;
     }
-    if (!CheckTextFileWhole(kLabelsFile, text))
+    if (!CheckTextFileWhole(labels, text))
         return;
     ParseOptionLabels(text.data(), text.size());
     for (GameOption* o = gGameOptions; o->name; ++o)
@@ -1203,6 +1216,29 @@ void SetOptionValue(const char* name, float value)
             o->apply(*o);
     }
 }
+
+namespace {
+
+// An INIT_VAR line of an option of the table: the lines the rewrite owns.
+// Any other line, an INIT_VAR of a setting the table does not hold among
+// them, is the player's and is kept.
+bool SetsAnOption(std::string_view line)
+{
+    const std::size_t word = line.find("INIT_VAR");
+    if (word == std::string_view::npos)
+        return false;
+    const std::size_t open = line.find('"', word);
+    const std::size_t close = open == std::string_view::npos ? open : line.find('"', open + 1);
+    if (close == std::string_view::npos)
+        return false;
+    const std::string_view name = line.substr(open + 1, close - open - 1);
+    for (const GameOption* o = gGameOptions; o->name; ++o)
+        if (name == o->name)
+            return true;
+    return false;
+}
+
+} // namespace
 
 std::string RewriteOptionsText(std::string_view text)
 {
@@ -1224,7 +1260,7 @@ std::string RewriteOptionsText(std::string_view text)
         const std::size_t newline = text.find('\n', at);
         const std::size_t end = newline == std::string_view::npos ? text.size() : newline + 1;
         const std::string_view line = text.substr(at, end - at);
-        if (line.find("INIT_VAR") == std::string_view::npos)
+        if (!SetsAnOption(line))
             out += line;
         at = end;
     }

@@ -114,6 +114,8 @@ void ResetCaptainSlot();
 // memory, but the file is named and kept: no save writes over it until the
 // player starts anew in the slot (ClaimCaptainSlot).
 bool ReadCaptainSlot();
+// The captain is still "Unknown Captain", the name of a new career.
+bool CaptainHasDefaultName();
 // The player starts anew in the current slot (names its captain, deletes
 // its career): its career file may be written over from now on, even one
 // that could not be read.

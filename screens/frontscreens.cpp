@@ -239,10 +239,14 @@ bool NameCharacter(uint8_t c)
     return (c >= 0x20 && c <= 0x7E) || c >= 0xA0;
 }
 
+// A captain still under the name a new career gets is named afresh: the
+// first key typed starts the name rather than lengthening the default.
 void StartNameEntry()
 {
     gFrontScreens.nameEntry = 255;
     CaptainSlot.name[kCaptainNameSize - 1] = 0;
+    if (CaptainHasDefaultName())
+        CaptainSlot.name[0] = 0;
     gFrontScreens.nameLength = static_cast<int16_t>(std::strlen(CaptainSlot.name));
 }
 
@@ -792,6 +796,10 @@ void NameDraw(WindowHandle* window)
         DrawInFontColours(screen, x, y, CaptainSlot.name, font, RectOf(window));
     if (gFrontScreens.nameEntry && gFrameClock.frameCounter % 50 >= 26)
         CanvasFillRect(screen, 160, x, r[1], static_cast<int16_t>(x + 4), r[3]);
+    // While the name is typed it is drawn every frame: each key shows at
+    // once and the caret blinks.
+    if (gFrontScreens.nameEntry)
+        window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
 }
 
 // --- Clicks ---------------------------------------------------------------------
@@ -959,7 +967,7 @@ void SetupFrontHome()
             w->value = static_cast<float>(i);
             w->draw = HomeSquareDraw;
         }
-    guiBindDraw("HomeMov", HomeMovieDraw);
+    gFrontScreens.loadingWindow = guiBindDraw("HomeMov", HomeMovieDraw);
     guiBindClick("FExitButt", QuitClick);
     gFrontScreens.current = 0;
     gFrontScreens.requested = kFrontStart;
@@ -1028,10 +1036,150 @@ void SetupFrontAction()
     guiBindDraw("ActMov", ActionMovieDraw);
 }
 
+// --- The option page ------------------------------------------------------------
+
+constexpr const char* kOptionLabelElement = "OptS_";
+constexpr const char* kOptionControlElement = "OptB_";
+constexpr const char* kOptionsFile = "Kelvandrist.ini";
+constexpr uint8_t kSliderFrameColour = 95, kKnobOutline = 154, kKnobRamp = 144;
+constexpr int kKnobWidth = 12;
+
+// The option an "OptS_" or "OptB_" element stands for: the element's name
+// after its prefix; null for any other element.
+GameOption* OptionOfElement(const WindowHandle* window)
+{
+    const char* name = window ? window->elementName : nullptr;
+    if (!name)
+        return nullptr;
+    for (const char* prefix : {kOptionLabelElement, kOptionControlElement})
+        if (std::strncmp(name, prefix, std::strlen(prefix)) == 0)
+            for (GameOption* o = gGameOptions; o->name; ++o)
+                if (std::strcmp(name + std::strlen(prefix), o->name) == 0)
+                    return o;
+    return nullptr;
+}
+
+float SliderFraction(const GameOption& option)
+{
+    const float range = option.maximum - option.minimum;
+    return range > 0 ? std::clamp((option.value - option.minimum) / range, 0.0f, 1.0f) : 0.0f;
+}
+
+// A switch shows the label of its value; a slider a groove with end stops
+// and a knob whose fill runs along a 32-step ramp with its position.
+void OptionDraw(WindowHandle* window)
+{
+    const GameOption* option = OptionOfElement(window);
+    const Canvas screen = ScreenCanvas();
+    if (!option || !screen.pixels)
+        return;
+    ClearElement(screen, window);
+    const int16_t* r = window->rect;
+    if (option->kind == kOptionSwitch) {
+        const int value = static_cast<int>(option->value);
+        const char* label = value >= 0 && value < kOptionValueLabels ? option->valueLabels[value] : "";
+        char number[16];
+        if (!*label) {
+            std::snprintf(number, sizeof number, "%d", value);
+            label = number;
+        }
+        const RasterFont* font = RegularFont();
+        int16_t width = 0, height = 0;
+        if (font)
+            TextMeasure(label, font, width, height);
+        DrawTextAt(screen, r[0] + 4, (r[1] + r[3] + height) / 2, label, font, -1, Inside(window));
+        return;
+    }
+    const int16_t middle = static_cast<int16_t>((r[1] + r[3]) / 2);
+    CanvasLine(screen, r[0], middle, r[2], middle, kSliderFrameColour);
+    CanvasLine(screen, r[0], static_cast<int16_t>(r[1] + 2), r[0], static_cast<int16_t>(r[3] - 2),
+               kSliderFrameColour);
+    CanvasLine(screen, r[2], static_cast<int16_t>(r[1] + 2), r[2], static_cast<int16_t>(r[3] - 2),
+               kSliderFrameColour);
+    const float fraction = SliderFraction(*option);
+    const int width = r[2] - r[0] + 1;
+    const int16_t knob = static_cast<int16_t>(r[0] + static_cast<int>((width - kKnobWidth) * fraction));
+    CanvasFillRect(screen, static_cast<uint8_t>(kKnobRamp + static_cast<int>(31 * fraction)), knob, r[1],
+                   static_cast<int16_t>(knob + kKnobWidth - 1), r[3]);
+    guiDrawOutline(screen, kKnobOutline, knob, r[1], static_cast<int16_t>(knob + kKnobWidth - 1), r[3]);
+}
+
+// While the button is held over a slider (or it is being dragged) the knob
+// follows the pointer and the option its position; then the usual tick.
+void OptionSliderDrag(WindowHandle* window)
+{
+    GameOption* option = OptionOfElement(window);
+    const bool held = GetKeyStateBlock()[kStateMouseLeft] || (window->flags & kWindowDragged);
+    if (option && option->kind == kOptionSlider && held &&
+        guiHitTestRect(window, gWindows.mouseX, gWindows.mouseY)) {
+        const int left = window->rect[0], right = window->rect[2];
+        const int knob = std::clamp(gWindows.mouseX, left + kKnobWidth / 2, right - kKnobWidth / 2);
+        const int span = right - left + 1 - kKnobWidth;
+        const float fraction = span > 0 ? static_cast<float>(knob - left - kKnobWidth / 2) / span : 0.0f;
+        const float value = option->minimum + (option->maximum - option->minimum) * fraction;
+        if (value != option->value) {
+            option->value = value;
+            if (option->apply)
+                option->apply(*option);
+            window->redrawCount = std::max<int16_t>(window->redrawCount, gWindows.redrawValue);
+        }
+    }
+    guiTickWindow(window);
+}
+
+void OptionSwitchClick(WindowHandle* window)
+{
+    if (GameOption* option = OptionOfElement(window)) {
+        StepOptionSwitch(*option);
+        window->redrawCount = std::max<int16_t>(window->redrawCount, gWindows.redrawValue);
+    }
+}
+
+void OptionSaveClick(WindowHandle*)
+{
+    SaveOptions(kOptionsFile);
+}
+
+void OptionRestoreClick(WindowHandle*)
+{
+    RestoreDefaultOptions();
+    guiRequestFullRedraw();
+}
+
+// Out of the option page: back to the bridge in flight, else the closing
+// clip back to the home screen. (The sound level is live: its option sets
+// the master volume that every sound's volume is scaled by.)
+void OptionExitClick(WindowHandle* window)
+{
+    if (CurrentStation == kOptionsStation) {
+        guiLeaveOptionsScreen(window);
+    } else {
+        guiGotoScreen("FrontRoster");
+        Request(kFrontOptionsToHome);
+    }
+}
+
 void SetupOptionScreen()
 {
+    ReadOptionTable();
+    const ScriptSymbol* regular = FindScriptSymbol("RFont");
+    Resource* font = regular && !SymbolHoldsValueBytes(regular) && !(regular->type & kSymbolSceneItem)
+                         ? static_cast<Resource*>(regular->value)
+                         : nullptr;
+    for (GameOption* o = gGameOptions; o->name; ++o) {
+        const std::string label = std::string(kOptionLabelElement) + o->name;
+        // A label the labels file lacks shows the option's own name.
+        if (WindowHandle* w = guiBindText(label.c_str(), *o->label ? o->label : o->name); w && font)
+            w->font = font;
+        const std::string control = std::string(kOptionControlElement) + o->name;
+        guiBindDraw(control.c_str(), OptionDraw);
+        guiBindFrameHandler(control.c_str(), OptionSliderDrag);
+        guiBindClick(control.c_str(), OptionSwitchClick);
+    }
+    guiBindClick("Opt_Save", OptionSaveClick);
+    guiBindClick("Opt_Restore", OptionRestoreClick);
     guiBindClick("SystemExit", CommonExit);
-    guiBindClick("OptExit", guiLeaveOptionsScreen);
+    guiBindClick("OptExit", OptionExitClick);
 }
 
 struct ScreenRow {
@@ -1063,8 +1211,13 @@ void RunFrontTransition(WindowHandle* window)
     if (f.requested != f.current) {
         f.current = f.requested;
         const FrontStateRow& row = Row(f.current);
-        if (row.screen)
+        // A state with a screen shows it afresh, also when its screen is
+        // already up (the roster back from its slot step shows the new
+        // slot's captain).
+        if (row.screen) {
             guiGotoScreen(row.screen);
+            guiRequestFullRedraw();
+        }
         CloseClip(&f.clip);
         f.clipFailed = 0;
         // A clip that cannot be opened ends its state at once.
@@ -1134,6 +1287,20 @@ void DrawCornerBrackets(int16_t left, int16_t top, int16_t right, int16_t bottom
     line(left, bottom, left, bottom - size);
     line(right, bottom, right - size, bottom);
     line(right, bottom, right, bottom - size);
+}
+
+void DrawLoadingNote()
+{
+    constexpr int kTextLoading = 54;
+    const WindowHandle* window = gFrontScreens.loadingWindow;
+    const Canvas screen = ScreenCanvas();
+    if (!window || !screen.pixels)
+        return;
+    const int16_t* r = window->rect;
+    const ClipRect area = {static_cast<int16_t>(r[0] - 4), r[1], r[2], r[3]};
+    CanvasFillRectClipped(screen, 0, CanvasBounds(screen), area.left, area.top, area.right, area.bottom);
+    if (const RasterFont* font = RegularFont(); font && gTextTable[kTextLoading])
+        CanvasDrawTextCentred(screen, gTextTable[kTextLoading], font, area);
 }
 
 void LaunchSelectedMission(int16_t mode)

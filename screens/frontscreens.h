@@ -74,6 +74,7 @@ struct FrontScreens {
     uint8_t clipsRegistered;
     WindowHandle* availableWindow; // the lists' elements: their scroll reference
     WindowHandle* completedWindow;
+    WindowHandle* loadingWindow; // the home screen's film window: the launch's loading note
 };
 extern FrontScreens gFrontScreens;
 
@@ -93,6 +94,11 @@ void guiFrontEndKeyHandler(uint16_t keyCode);
 // Eight lines of length `size`, two at each corner of the rectangle, along
 // its edges.
 void DrawCornerBrackets(int16_t left, int16_t top, int16_t right, int16_t bottom, int16_t size, uint8_t colour);
+
+// The launch's note, before the mission is loaded: the loading window
+// (left edge 4 pixels out) cleared and text 54 centred in it; nothing
+// without the window.
+void DrawLoadingNote();
 
 // The selected mission is launched in the mode (new 1, again 2, extra 4).
 void LaunchSelectedMission(int16_t mode);

@@ -285,6 +285,7 @@ struct Ticker {
     int32_t endedCountdown; // ticks the "order ended" text still shows
     uint8_t underOrder;     // as last seen
     SceneItem* navTarget;   // as the target element last showed it
+    int16_t separation;     // the command section's separation: 0, armed (55), done (62)
 } gNav;
 
 WindowHandle* Bind(const char* name, WindowRoutine click, WindowRoutine draw, int16_t hint, float value, uint8_t aux)
@@ -472,22 +473,29 @@ void guiUndock(WindowHandle* window)
     sim->ldsTargetSpeed = 0.0f;
 }
 
+// The button (or, with no window, the key) arms the separation at its
+// first use and carries it out at its second; the two share the arming,
+// which the button's value shows.
 void guiSeparateCommandSection(WindowHandle* window)
 {
-    const bool allowed = gControlledItem && gControlledItem == gPlayerItem && !FindDockedItem(gPlayerItem, nullptr);
-    if (!allowed || !window) {
+    const ShipInfo* info = gPlayerItem && gPlayerItem->sim ? gPlayerItem->sim->shipInfo : nullptr;
+    const bool allowed = gControlledItem && gControlledItem == gPlayerItem && info && info->kind == 0 &&
+                         !FindDockedItem(gPlayerItem, nullptr);
+    if (!allowed) {
         if (window)
             window->flags |= kWindowSkipMessageOnce;
         return;
     }
-    // The first use arms the separation; the second carries it out.
-    if (window->value != kSeparateArmText) {
-        window->value = kSeparateArmText;
+    if (gNav.separation != kSeparateArmText) {
+        gNav.separation = kSeparateArmText;
         guiDisplayMessage(GameText(kSeparateArmText), kMessageTime);
-        return;
+    } else {
+        gNav.separation = kSeparateText;
+        guiDisplayMessage(GameText(kSeparateText), kMessageTime);
+        SeparateCommandSection();
     }
-    window->value = kSeparateText;
-    guiDisplayMessage(GameText(kSeparateText), kMessageTime);
+    if (window)
+        window->value = gNav.separation;
 }
 
 void guiCancelOrder(WindowHandle*)
@@ -566,6 +574,7 @@ void guiDropNavTarget(WindowHandle*, WindowHandle* dropped)
 
 void guiSetupNavStation()
 {
+    gNav.separation = 0;
     guiBindClick("NAVQuit", guiLeaveNavStation);
     CaptionElements(kNavCaptions);
     guiBindFrameHandler("MseX", guiMouseXFrame);

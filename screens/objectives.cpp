@@ -53,9 +53,13 @@ Objective* At(int32_t index)
     return index >= 0 && index < kMaxObjectives ? &gObjectives.table[index] : nullptr;
 }
 
-// Objectives stand still once the mission is over: the player's ship is
-// lost, which also freezes the wing.
-bool ObjectivesFrozen() { return gPlayerShipLost != 0; }
+// Objectives stand still once the mission is over: won, failed, or the
+// player's ship lost (which also freezes the wing). A status set after
+// that scores nothing.
+bool ObjectivesFrozen()
+{
+    return gPlayerShipLost != 0 || gScriptMission.missionSucceeded != 0 || gScriptMission.missionFailed != 0;
+}
 
 void ResetObjectives()
 {
@@ -487,6 +491,8 @@ int32_t guiObjectivesPanelDraw(WindowHandle* window, bool drawing)
     }
 
     pen.NextLine();
-    pen.Centred(LanguageText(ObjectivesFrozen() || won ? kTextOnToDebrief : kTextBackToBridge), font);
+    // The foot says what Escape does now: on to the mission's end, or back
+    // to the bridge.
+    pen.Centred(LanguageText(BackStepEndsMission() ? kTextOnToDebrief : kTextBackToBridge), font);
     return pen.y - window->rect[1];
 }

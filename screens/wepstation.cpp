@@ -6,6 +6,7 @@
 #include "screens/bridge.h"
 #include "screens/comstation.h"
 #include "screens/engineering.h"
+#include "script/symbols.h"
 #include "script/configstatements.h"
 #include "system/canvas.h"
 #include "system/res/resman.h"
@@ -536,10 +537,22 @@ void guiSetupEngStation()
         w->clickHandler = NextSystemClick;
         w->value = 1.0f;
     }
+    // The cards and lists write in the station's console font where the
+    // layout names none.
+    const ScriptSymbol* console = FindScriptSymbol("ConsFont");
+    Resource* consoleFont = console && console->value && (console->type & kSymbolResource) &&
+                                    !SymbolHoldsValueBytes(console)
+                                ? static_cast<Resource*>(console->value)
+                                : nullptr;
+    const auto withFont = [consoleFont](WindowHandle* w) {
+        if (w && !w->font)
+            w->font = consoleFont;
+        return w;
+    };
     for (int team = 0; team < 4; ++team) {
         char name[16];
         std::snprintf(name, sizeof name, "Team%d", team + 1);
-        if (WindowHandle* w = guiBindDraw(name, guiDrawRepairTeamWindow))
+        if (WindowHandle* w = withFont(guiBindDraw(name, guiDrawRepairTeamWindow)))
             w->value = static_cast<float>(team);
     }
     for (int layer = 0; layer < kEngLayers; ++layer) {
@@ -547,13 +560,21 @@ void guiSetupEngStation()
         std::snprintf(name, sizeof name, "SysS%d", layer);
         // The layer buttons are labelled with game texts 70-74.
         gEngPanel.layerLabels[layer] = gTextTable[70 + layer] ? gTextTable[70 + layer] : "";
-        if (WindowHandle* w = guiBindDraw(name, guiDrawEngToggleWindow))
+        // A click toggles the layer; each frame the button follows the mask.
+        if (WindowHandle* w = guiBindDraw(name, guiDrawEngToggleWindow)) {
             w->value = static_cast<float>(layer);
+            w->clickHandler = ToggleEngLayer;
+            guiBindFrameHandler(name, guiEngLayerButtonFrame);
+        }
         std::snprintf(name, sizeof name, "SysSX%d", layer);
-        if (WindowHandle* w = guiBindDraw(name, guiDrawEngSystemListWindow))
+        // A press picks the system of the row under the pointer.
+        if (WindowHandle* w = withFont(guiBindDraw(name, guiDrawEngSystemListWindow))) {
             w->value = static_cast<float>(layer + 1);
+            w->pressHandler = PickSystemFromList;
+        }
     }
-    guiBindDraw("Promote", guiDrawEngTabMarkerWindow);
+    if (WindowHandle* w = guiBindDraw("Promote", guiDrawEngTabMarkerWindow))
+        w->clickHandler = [](WindowHandle*) { RaisePriorityGroup(); };
     for (uint8_t i = 0; i < std::size(kGauges); ++i)
         if (WindowHandle* w = guiBindFrameHandler(kGauges[i].name, GaugeFrame)) {
             w->draw = kGauges[i].draw;

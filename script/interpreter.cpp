@@ -4,6 +4,7 @@
 
 #include "ai/weapons.h"
 #include "screens/bridge.h"
+#include "screens/objectives.h"
 #include "script/conditions.h"
 #include "script/keywords.h"
 #include "script/missionoutcome.h"
@@ -684,6 +685,8 @@ void ResetInterpreterState()
     // The mission's result starts afresh; the outcome number stays.
     gScriptMission.missionSucceeded = 0;
     gScriptMission.missionFailed = 0;
+    // A mission that declares no objectives has none, not the last one's.
+    ParseObjectives(nullptr);
     MissionEndState = kMissionInFlight;
     gInterpreter.missionPause = 0;
     gDirectorOn = 0;

@@ -15,6 +15,7 @@
 //     <frame> sound <slot>
 //     <frame> message "<text>"       <frame> log "<text>"
 //     <frame> command <number>       <frame> end-state <state>
+//     <frame> pass <pass>            (an input table's "state" event)
 //
 // Off by default: every call costs one test of a pointer while it is off.
 #pragma once

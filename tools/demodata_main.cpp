@@ -24,6 +24,7 @@
 #include "system/res/pcx.h"
 #include "system/wav.h"
 #include "tools/demodata_bridge.h"
+#include "tools/keylist.h"
 #include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
 
@@ -32,6 +33,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -437,30 +439,45 @@ bool SaveCommsArmPictures(uint8_t* rgb)
     return ok;
 }
 
-// The key list shown full screen from the bridge: the keys of the key
-// script, written in the game's font.
+// The key list shown full screen from the bridge: a line for each binding
+// of the key script, so that the picture shows the keys the game binds; two
+// columns under the title, a key's name and then what it does.
 bool SaveKeyList(uint8_t* rgb)
 {
-    static const char* const kLines[] = {
-        "Keys",
-        "F1  F2  F3  F4     the bridge stations",
-        "Esc                back, and the options in flight",
-        "Space              the bound throttle key",
-        "Shift + P          a screenshot",
-        "Any key            back to the bridge",
-    };
-    const RasterFont* title = gGameFonts[6];
-    const RasterFont* body = gGameFonts[4];
+    std::ifstream in(KV_KEY_SCRIPT, std::ios::binary);
+    const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<KeyListLine> lines;
+    std::string error;
+    if (script.empty() || !MakeKeyList(script, lines, error)) {
+        std::fprintf(stderr, "demodata: %s: %s\n", KV_KEY_SCRIPT, script.empty() ? "cannot be read" : error.c_str());
+        return false;
+    }
+    const RasterFont* title = gGameFonts[5];
+    const RasterFont* body = gGameFonts[0];
     if (!title || !body)
         return false;
     std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
     const Canvas canvas{pixels.data(), kScreenWidth, kScreenHeight};
-    int16_t y = 60;
-    for (const char* line : kLines) {
-        int16_t x = 60;
-        const RasterFont* font = line == kLines[0] ? title : body;
-        CanvasDrawText(canvas, x, y, line, font, 10 + 28, {0, 0, kScreenWidth - 1, kScreenHeight - 1});
-        y = static_cast<int16_t>(y + font->height + 10);
+    const ClipRect all{0, 0, kScreenWidth - 1, kScreenHeight - 1};
+    constexpr uint8_t kKeyColour = 10 + 3 * 29 + 20, kWordsColour = 10 + 28;
+    int16_t x = 16, y = 30;
+    CanvasDrawText(canvas, x, y, "Keys  (any key: back to the bridge)", title, kWordsColour, all);
+    const int top = 30 + title->height + 6, step = body->height + 1;
+    const int perColumn = (kScreenHeight - 8 - top) / step;
+    constexpr int kColumns = 3, kColumnWidth = (kScreenWidth - 16) / kColumns, kKeyWidth = 64;
+    if (static_cast<int>(lines.size()) > kColumns * perColumn) {
+        std::fprintf(stderr, "demodata: %zu key bindings do not fit the key list (%d a column)\n", lines.size(), perColumn);
+        return false;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int column = static_cast<int>(i) / perColumn, row = static_cast<int>(i) % perColumn;
+        const int left = 16 + column * kColumnWidth;
+        const ClipRect cell{static_cast<int16_t>(left), 0, static_cast<int16_t>(left + kColumnWidth - 6),
+                            kScreenHeight - 1};
+        int16_t kx = static_cast<int16_t>(left), ky = static_cast<int16_t>(top + row * step);
+        CanvasDrawText(canvas, kx, ky, lines[i].keys.c_str(), body, kKeyColour, cell);
+        int16_t wx = static_cast<int16_t>(left + kKeyWidth), wy = ky;
+        CanvasDrawText(canvas, wx, wy, lines[i].words.c_str(), body, kWordsColour, cell);
     }
     return SavePicture("art/keylist.pcx", pixels, kScreenWidth, kScreenHeight, rgb);
 }

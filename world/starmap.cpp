@@ -783,8 +783,11 @@ void CreateSolarMapWindow()
         gStarMapRect = {window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
         DrawStarMap(screen, gStarMapRect, d);
     });
-    guiBindClick("SolarMap", [](WindowHandle*) {
+    WindowHandle* map = guiBindClick("SolarMap", [](WindowHandle*) {
         const ClipRect& r = gStarMapRect;
         StarMapClick(gMouse.x - r.left, gMouse.y - r.top, r.right - r.left + 1, r.bottom - r.top + 1);
     });
+    // Closed, the map takes no clicks either: the view beneath it has them.
+    if (map)
+        map->hitTest = [](WindowHandle* w, int32_t x, int32_t y) { return gStarMapOpen && guiHitTestRect(w, x, y); };
 }

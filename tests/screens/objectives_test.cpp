@@ -37,6 +37,7 @@ protected:
         gMissionScore = 0;
         gPlayerShipLost = 0;
         gScriptMission.missionFailed = 0;
+        gScriptMission.missionSucceeded = 0;
     }
     void TearDown() override
     {
@@ -141,12 +142,16 @@ TEST_F(ObjectivesTest, CompletingAddsTheScoreEveryTimeUntilTheMissionIsOver)
     EXPECT_TRUE(ObjectiveStatusIs(0, kObjectiveFailed));
     EXPECT_EQ(gMissionScore, 500);
 
-    gPlayerShipLost = 255;
-    SetObjectiveStatus(0, kObjectiveCompleted);
-    SetObjectiveStatus(1, kObjectiveNotDone);
-    EXPECT_TRUE(ObjectiveStatusIs(0, kObjectiveFailed));
-    EXPECT_TRUE(ObjectiveStatusIs(1, kObjectiveCompleted));
-    EXPECT_EQ(gMissionScore, 500);
+    // Over: won, failed or the ship lost, a status set scores nothing.
+    for (auto* over : {&gPlayerShipLost, &gScriptMission.missionSucceeded, &gScriptMission.missionFailed}) {
+        *over = 255;
+        SetObjectiveStatus(0, kObjectiveCompleted);
+        SetObjectiveStatus(1, kObjectiveNotDone);
+        EXPECT_TRUE(ObjectiveStatusIs(0, kObjectiveFailed));
+        EXPECT_TRUE(ObjectiveStatusIs(1, kObjectiveCompleted));
+        EXPECT_EQ(gMissionScore, 500);
+        *over = 0;
+    }
 }
 
 TEST_F(ObjectivesTest, TheCurrentObjectiveIsTheFirstShownOneNotDoneAndBringsItsTimer)
@@ -400,26 +405,34 @@ protected:
 
 TEST_F(StatusPanelTest, TitleOutcomeAndBottomLineFollowTheMissionsEnd)
 {
+    // The foot says what Escape does: back to the bridge (from the panel in
+    // flight, or back to flight after a win), or on to the end once the
+    // flight is over for good.
     struct Case {
         uint8_t failed, won, lost;
+        int32_t end;
         std::string outcome, bottom;
     };
     const Case cases[] = {
-        {0, 0, 0, Centred("Going on.") + "#2", Centred("Esc: bridge")},
-        {0, 255, 0, Centred("Complete.") + "#2", Centred("Esc: debrief")},
-        {255, 0, 0, Centred("Failed.") + "#1", Centred("Esc: bridge")},
-        {255, 0, 255, Centred("Failed.") + "#1", Centred("Esc: debrief")}, // frozen objectives
+        {0, 0, 0, kMissionInFlight, Centred("Going on.") + "#2", Centred("Esc: bridge")},
+        {0, 255, 0, kMissionInFlight, Centred("Complete.") + "#2", Centred("Esc: bridge")},
+        {0, 255, 0, kMissionFlightOver, Centred("Complete.") + "#2", Centred("Esc: bridge")},
+        {255, 0, 0, kMissionInFlight, Centred("Failed.") + "#1", Centred("Esc: bridge")},
+        {255, 0, 0, kMissionFlightOver, Centred("Failed.") + "#1", Centred("Esc: debrief")},
+        {255, 0, 255, kMissionFlightOver, Centred("Failed.") + "#1", Centred("Esc: debrief")},
     };
     for (const Case& c : cases) {
         gScriptMission.missionFailed = c.failed;
         gScriptMission.missionSucceeded = c.won;
         gPlayerShipLost = c.lost;
+        MissionEndState = c.end;
         const std::vector<std::string> lines = Draw();
         ASSERT_GE(lines.size(), 4u);
         EXPECT_EQ(lines[0], Centred("Mission Night Run"));
         EXPECT_EQ(lines[1], c.outcome);
-        EXPECT_EQ(lines.back(), c.bottom);
+        EXPECT_EQ(lines.back(), c.bottom) << int(c.failed) << int(c.won) << int(c.lost) << c.end;
     }
+    MissionEndState = kMissionInFlight;
 }
 
 TEST_F(StatusPanelTest, TheBodyListsObjectivesKillsHitRatesAndScoreOnlyWhereThereIsSomething)

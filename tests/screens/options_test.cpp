@@ -117,15 +117,20 @@ TEST_F(Options, WithoutTheLabelsFileTheBuiltInValuesAreTheDefaults)
     EXPECT_EQ(Option("control_method").value, 0.0f);
 }
 
+// The rewrite owns the INIT_VAR lines of the table's options only: a
+// setting the table does not hold ("music") is the player's and stays.
 TEST_F(Options, SavingWritesChangedOptionsFirstAndKeepsEveryOtherLineWhole)
 {
     const std::string longLine = "; " + std::string(400, 'x') + "\n";
-    const std::string config = "VIDEO_MODE 640 480 8\n\t\tINIT_VAR\t\"gamma\",1.8\n" + longLine + "END";
+    const std::string music = "INIT_VAR \"music\" 1\n";
+    const std::string config =
+        "VIDEO_MODE 640 480 8\n\t\tINIT_VAR\t\"gamma\",1.8\n" + music + longLine + "INIT_VAR gamma\nEND";
     scratch.Write("Kelvandrist.ini", config);
 
     ASSERT_TRUE(SaveOptions("Kelvandrist.ini"));
-    EXPECT_EQ(scratch.Read("Kelvandrist.ini"), "VIDEO_MODE 640 480 8\n" + longLine + "END")
-        << "a file of defaults gets no INIT_VAR line";
+    EXPECT_EQ(scratch.Read("Kelvandrist.ini"), "VIDEO_MODE 640 480 8\n" + music + longLine + "INIT_VAR gamma\nEND")
+        << "a file of defaults gets no INIT_VAR line of an option";
+    scratch.Write("Kelvandrist.ini", "VIDEO_MODE 640 480 8\n" + longLine + "END");
 
     SetOptionValue("gamma", 1.5f);
     SetOptionValue("sound_level", 72.25f);

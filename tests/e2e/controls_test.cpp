@@ -1,0 +1,461 @@
+// The front end's and the stations' controls driven as a player drives
+// them, the program itself on the dummy drivers with an input table of
+// clicks and keys: each control's effect is read back from the game's
+// trace (the texts it drew between two of the table's passes), its state
+// lines, its captured frames and the files it writes.
+#include "system/res/pcx.h"
+
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <span>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text the trace says was drawn, with the last pass the table marked
+// before it (-1 before the first).
+struct DrawnText {
+    long pass;
+    int x, y;
+    std::string text;
+};
+
+struct ControlsRun {
+    GameRun run;
+    std::map<long, std::string> screens;            // by pass: the screen then current
+    std::map<std::pair<long, std::string>, int> ai; // by pass and ship name: the AI state running
+    std::vector<DrawnText> texts;
+    std::vector<std::string> messages; // the message line's texts, in order
+
+    // Whether the text was drawn after the table marked pass `from` (a
+    // "state" line) and before it marked pass `to`,
+    // within the rectangle (inclusive).
+    bool Drew(const std::string& text, long from, long to, int left = 0, int top = 0, int right = 639,
+              int bottom = 479) const
+    {
+        for (const DrawnText& t : texts)
+            if (t.pass >= from && t.pass < to && t.text == text && t.x >= left && t.x <= right && t.y >= top &&
+                t.y <= bottom)
+                return true;
+        return false;
+    }
+    // The last text drawn in the rectangle before pass `to`.
+    std::string LastIn(long to, int left, int top, int right, int bottom) const
+    {
+        std::string last;
+        for (const DrawnText& t : texts)
+            if (t.pass < to && t.x >= left && t.x <= right && t.y >= top && t.y <= bottom)
+                last = t.text;
+        return last;
+    }
+};
+
+class Controls : public ::testing::Test {
+protected:
+    ControlsRun Run(const std::string& table, const std::vector<std::string>& args = {"-w"})
+    {
+        std::ofstream(folder / "table.txt") << table;
+        const fs::path trace = folder / "trace.txt";
+        fs::remove(trace);
+        ControlsRun walk;
+        walk.run = RunGame(args,
+                           {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                            "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                            "KELVANDRIST_TRACE=" + trace.string()},
+                           folder);
+        const std::regex state(R"(state (\d+) screen=(\S*) )");
+        const std::regex ship(R"(^ship (\d+) (.+) destroyed=\d hits=\d+ hull=-?\d+ at=\S+ lds=\d ai=(\d+))");
+        std::istringstream lines(walk.run.output);
+        for (std::string line; std::getline(lines, line);) {
+            std::smatch m;
+            if (std::regex_search(line, m, state))
+                walk.screens[std::stol(m[1])] = m[2];
+            else if (std::regex_search(line, m, ship))
+                walk.ai[{std::stol(m[1]), m[2]}] = std::stoi(m[3]);
+        }
+        const std::regex pass(R"(^\d+ pass (\d+)$)");
+        const std::regex message(R"re(^\d+ message "(.*)"$)re");
+        const std::regex text(R"re(^\d+ text (-?\d+) (-?\d+) -?\d+ -?\d+ "(.*)"$)re");
+        std::ifstream in(trace, std::ios::binary);
+        long at = -1;
+        for (std::string line; std::getline(in, line);) {
+            std::smatch m;
+            if (std::regex_match(line, m, pass))
+                at = std::stol(m[1]);
+            else if (std::regex_match(line, m, text))
+                walk.texts.push_back({at, std::stoi(m[1]), std::stoi(m[2]), Unquoted(m[3])});
+            else if (std::regex_match(line, m, message))
+                walk.messages.push_back(Unquoted(m[1]));
+        }
+        return walk;
+    }
+
+    static std::string Unquoted(const std::string& quoted)
+    {
+        std::string out;
+        for (std::size_t i = 0; i < quoted.size(); ++i) {
+            if (quoted[i] == '\\' && i + 1 < quoted.size())
+                ++i, out += quoted[i] == 'n' ? '\n' : quoted[i];
+            else
+                out += quoted[i];
+        }
+        return out;
+    }
+
+    std::string Slurp(const fs::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    ScratchFolder scratch{"controls"};
+    const fs::path& folder = scratch.Path();
+    std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
+};
+
+// The option page's rows: a label at x 80 and its control at x 320, 26
+// pixels apart from y 60.
+constexpr int kOptionControlLeft = 320, kOptionControlRight = 519;
+constexpr int RowTop(int row)
+{
+    return 60 + 26 * row;
+}
+constexpr int kGammaRow = 0, kNebulaRow = 1;
+
+// An option changed with a click (a switch) and a press on a slider, saved
+// with the Save button, read back from the settings file at the next start,
+// and put back to its default by the Defaults button; the settings file
+// keeps the line of a setting the page does not own.
+TEST_F(Controls, AnOptionChangedIsSavedReadBackAtTheNextStartAndRestoredToItsDefault)
+{
+    CopyDemoData(folder);
+    const fs::path ini = folder / "Kelvandrist.ini";
+    ASSERT_NE(Slurp(ini).find("INIT_VAR \"music\" 1"), std::string::npos);
+    const int gammaX = kOptionControlLeft + 6 + (kOptionControlRight - kOptionControlLeft + 1 - 12) / 2;
+    ControlsRun first = Run("100 click FrSysSq\n"
+                            "250 state\n"
+                            "260 click OptB_nebula\n"
+                            "270 click " +
+                            std::to_string(gammaX) + " " + std::to_string(RowTop(kGammaRow) + 10) +
+                            "\n"
+                            "300 state\n"
+                            "310 click Opt_Save\n"
+                            "330 quit\n");
+    EXPECT_EQ(first.run.exitCode, 0) << first.run.output;
+    EXPECT_EQ(first.screens[250], "OptionScreen") << first.run.output;
+    // The rows name their options in the game's language, and the switches
+    // show their values' labels.
+    EXPECT_TRUE(first.Drew("Brightness", -1, 250, 80, RowTop(kGammaRow), 300, RowTop(kGammaRow) + 20));
+    EXPECT_TRUE(first.Drew("Nebula", -1, 250, 80, RowTop(kNebulaRow), 300, RowTop(kNebulaRow) + 20));
+    EXPECT_EQ(first.LastIn(250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "On");
+    EXPECT_EQ(first.LastIn(300, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "Off")
+        << "a click steps the switch";
+    std::string saved = Slurp(ini);
+    EXPECT_NE(saved.find("\t\tINIT_VAR\t\"nebula\",0\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\t\tINIT_VAR\t\"gamma\",1.25\n"), std::string::npos) << "the knob at the middle: " << saved;
+    EXPECT_NE(saved.find("INIT_VAR \"music\" 1"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("LOD_SWAP 10 24 2"), std::string::npos) << saved;
+
+    // The next start reads the file: the page shows the switch off. The
+    // defaults put it back on; the way out saves and leaves for the home
+    // screen.
+    ControlsRun second = Run("100 click FrSysSq\n"
+                             "250 state\n"
+                             "260 click Opt_Restore\n"
+                             "300 state\n"
+                             "310 click OptExit\n"
+                             "500 state\n"
+                             "510 quit\n");
+    EXPECT_EQ(second.run.exitCode, 0) << second.run.output;
+    EXPECT_EQ(second.LastIn(250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "Off")
+        << "read back at the start";
+    EXPECT_EQ(second.LastIn(300, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight, RowTop(kNebulaRow) + 20),
+              "On")
+        << "the defaults";
+    EXPECT_EQ(second.screens[500], "FrontHome") << second.run.output;
+    saved = Slurp(ini);
+    EXPECT_EQ(saved.find("\"nebula\""), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\"gamma\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("INIT_VAR \"music\" 1"), std::string::npos) << saved;
+
+    // In French the page speaks French.
+    const ControlsRun french = Run("100 click FrSysSq\n250 state\n260 quit\n", {"-w,-french"});
+    EXPECT_TRUE(french.Drew("N\xE9"
+                            "buleuse",
+                            -1, 250, 80, RowTop(kNebulaRow), 300, RowTop(kNebulaRow) + 20))
+        << french.run.output;
+    EXPECT_TRUE(french.Drew("Oui", -1, 250, kOptionControlLeft, RowTop(kNebulaRow), kOptionControlRight,
+                            RowTop(kNebulaRow) + 20));
+}
+
+// The timeline's name box and the roster's slot line.
+constexpr int kNameLeft = 330, kNameTop = 66, kNameRight = 597, kNameBottom = 83;
+constexpr int kSlotLeft = 216, kSlotTop = 250, kSlotRight = 423, kSlotBottom = 273;
+
+// The roster steps to the next slot and shows its captain; on the timeline
+// a name typed replaces the new career's "Unknown Captain", each key shown
+// as it is typed; back on the roster the slot shows the name, and the
+// slot's career file holds it.
+TEST_F(Controls, ANameTypedReplacesTheDefaultShowsEachKeyAndIsSeenOnTheRoster)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("120 click FrRosSq\n"
+                                 "250 state\n"
+                                 "260 click RosSlotUp\n"
+                                 "400 state\n"
+                                 "410 click RosSlot\n"
+                                 "520 state\n"
+                                 "530 click TimName\n"
+                                 "540 state\n"
+                                 "540 text A\n"
+                                 "550 state\n"
+                                 "560 text B\n"
+                                 "570 state\n"
+                                 "580 key Return\n"
+                                 "600 click TimExit\n"
+                                 "700 state\n"
+                                 "710 quit\n");
+    EXPECT_EQ(walk.run.exitCode, 0) << walk.run.output;
+    EXPECT_EQ(walk.screens.at(250), "FrontRoster") << walk.run.output;
+    EXPECT_TRUE(walk.Drew(" 1: Unknown Captain", -1, 250, kSlotLeft, kSlotTop, kSlotRight, kSlotBottom));
+    EXPECT_TRUE(walk.Drew(" 2: Unknown Captain", 250, 400, kSlotLeft, kSlotTop, kSlotRight, kSlotBottom))
+        << "the roster shows the slot it steps to";
+    EXPECT_EQ(walk.screens.at(520), "FrontTime");
+    EXPECT_TRUE(walk.Drew("A", 540, 550, kNameLeft, kNameTop, kNameRight, kNameBottom)) << "the first key, at once";
+    EXPECT_TRUE(walk.Drew("AB", 550, 570, kNameLeft, kNameTop, kNameRight, kNameBottom)) << "the second";
+    EXPECT_EQ(walk.screens.at(700), "FrontRoster");
+    EXPECT_EQ(walk.LastIn(700, kSlotLeft, kSlotTop, kSlotRight, kSlotBottom), " 2: AB");
+    EXPECT_EQ(Slurp(folder / "zqk/slot1.sav").compare(0, 3, std::string("AB\0", 3)), 0);
+}
+
+// A career with missions 1 and 2 completed, in the slot file's layout.
+std::string CareerWithTwoMissionsDone()
+{
+    constexpr std::size_t kSize = 1840, kTotal = 30, kCount = 38, kState = 40, kOrder = 840, kScore = 1040;
+    std::string slot(kSize, '\0');
+    auto put = [&](std::size_t at, int32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            slot[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    slot.replace(0, 6, "TESTER");
+    put(kCount, 2, 2);
+    for (int mission : {1, 2}) {
+        put(kState + 2 * mission, -1, 2);
+        put(kOrder + 2 * (mission - 1), mission, 2);
+        put(kScore + 4 * mission, 400, 4);
+    }
+    put(kTotal, 800, 4);
+    return slot;
+}
+
+// Mission 3 flown into the raider group until the corvette is lost: the
+// status panel says Escape goes on, and Escape does leave the flight for
+// the timeline, as the end key would.
+TEST_F(Controls, AfterTheShipIsLostEscapeGoesOnAsTheStatusPanelSays)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/slot0.sav", std::ios::binary) << CareerWithTwoMissionsDone();
+    std::string table = "120 click FrRosSq\n"
+                        "260 click RosSlot\n"
+                        "400 state\n"
+                        "550 click TimPlayMN\n"
+                        "1210 click CMDObjv\n"
+                        "1300 key F2\n";
+    for (int i = 0; i < 5; ++i)
+        table += std::to_string(1310 + 4 * i) + " key =\n";
+    table += "1800 state\n"
+             "1810 key Escape\n"
+             "1900 state\n"
+             "1910 quit\n";
+    const ControlsRun walk = Run(table);
+    EXPECT_EQ(walk.run.hung, "") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(400), "FrontTime") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(1800), "NAV") << walk.run.output;
+    EXPECT_NE(walk.run.output.find("state 1800 screen=NAV station=2 end=1"), std::string::npos) << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Escape: on to the debrief", 400, 1900)) << "the status panel's foot";
+    EXPECT_FALSE(walk.Drew("Escape: back to the bridge", 1800, 1900));
+    EXPECT_EQ(walk.screens.at(1900), "FrontTime") << "Escape leaves the lost flight";
+}
+
+// The developer's indestructible key (bound here to I) names the ship it
+// acts on.
+TEST_F(Controls, TheIndestructibleKeyNamesTheShip)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/scripts/init/keybind2.scr", std::ios::app) << "BINDKEY 23 182\n";
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key I\n"
+                                 "710 key I\n"
+                                 "720 quit\n",
+                                 {"-w,-powers", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(600), "COM") << walk.run.output;
+    EXPECT_EQ(walk.messages, (std::vector<std::string>{"Vorn now indestructible", "Vorn now destructible"}));
+}
+
+// NAV's separation button arms the command section's separation and the
+// key (Shift+S) carries it out: the hull is left to its own program.
+TEST_F(Controls, TheCommandSectionSeparatesAtTheSecondPressOfButtonOrKey)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F2\n"
+                                 "720 ships\n"
+                                 "730 click NavButt7\n"
+                                 "750 ships\n"
+                                 "760 key Left Shift+S\n"
+                                 "800 ships\n"
+                                 "800 state\n"
+                                 "810 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(800), "NAV") << walk.run.output;
+    EXPECT_EQ(walk.messages, (std::vector<std::string>{"Separation armed: again to separate the command section",
+                                                       "Command section separating"}));
+    ASSERT_TRUE(walk.ai.count({720, "Vorn"}) && walk.ai.count({750, "Vorn"}) && walk.ai.count({800, "Vorn"}))
+        << walk.run.output;
+    EXPECT_EQ(walk.ai.at({750, "Vorn"}), walk.ai.at({720, "Vorn"})) << "armed only";
+    EXPECT_NE(walk.ai.at({800, "Vorn"}), walk.ai.at({720, "Vorn"})) << "the hull runs a program of its own";
+}
+
+// The document browser in the COM view takes the view's clicks: a link of
+// the home page opens its page, whose link leads back home.
+TEST_F(Controls, ADocumentLinkIsFollowedAndItsPageLeadsBack)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "650 click CMDDoc\n"
+                                 "700 state\n"
+                                 "700 click 60 202\n" // "The corvette"
+                                 "720 state\n"
+                                 "750 state\n"
+                                 "760 click 50 249\n" // "Back"
+                                 "800 state\n"
+                                 "810 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(800), "COM") << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Welcome", 600, 700)) << "the home page";
+    EXPECT_TRUE(walk.Drew("Vorn", 720, 750)) << "the corvette's page";
+    EXPECT_FALSE(walk.Drew("Welcome", 720, 750));
+    EXPECT_TRUE(walk.Drew("Welcome", 750, 800)) << "back home";
+}
+
+// A captured frame's palette indices (a ".pgm" shot); empty when missing.
+std::string Indices(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P5\n640 480\n255\n";
+    return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+}
+
+// How many pixels of the rectangle differ between two frames.
+int Changed(const std::string& a, const std::string& b, int left, int top, int right, int bottom)
+{
+    int changed = 0;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y) * 640 + x;
+            changed += a.size() > at && b.size() > at && a[at] != b[at];
+        }
+    return changed;
+}
+
+// ENG: a click on a layer button takes its layer off the schematic (the
+// button goes dark), and a press on a priority list picks the system of the
+// row under the pointer, whose name shows at the pointer.
+TEST_F(Controls, EngineeringLayerButtonsToggleAndAListPicksItsSystem)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F4\n"
+                                 "750 state\n" +
+                                     ("750 shot " + (folder / "eng1.pgm").string() + "\n") +
+                                     "760 click SysS1\n"
+                                     "780 state\n" +
+                                     ("780 shot " + (folder / "eng2.pgm").string() + "\n") +
+                                     "790 click 60 345\n" // the first row of the first list
+                                     "810 state\n"
+                                     "820 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(780), "ENG") << walk.run.output;
+    const std::string before = Indices(folder / "eng1.pgm"), after = Indices(folder / "eng2.pgm");
+    ASSERT_FALSE(before.empty() || after.empty());
+    EXPECT_GT(Changed(before, after, 510, 102, 629, 115), 20) << "the second layer's button";
+    EXPECT_EQ(Changed(before, after, 510, 86, 629, 99), 0) << "the first layer's stays";
+    EXPECT_GT(Changed(before, after, 36, 52, 497, 300), 0) << "the schematic without the layer";
+    // The repair-team cards and the priority lists write in the station's
+    // font, which their layout does not name.
+    EXPECT_TRUE(walk.Drew("FUEL TANKS", 600, 780, 36, 330, 130, 400)) << "the first priority list";
+    EXPECT_TRUE(walk.Drew("REPAIR TEAM 1", 600, 780, 36, 306, 150, 330)) << "the first team's card";
+    EXPECT_FALSE(walk.Drew("AM SUPPLY", 750, 780, 36, 352, 200, 400)) << "no label yet";
+    EXPECT_TRUE(walk.Drew("AM SUPPLY", 780, 810, 36, 330, 200, 400)) << "the picked system's label";
+}
+
+// F10 shows the key list full screen, and it stays up, the game held,
+// until a key is pressed; then the bridge is back.
+TEST_F(Controls, TheKeyListStaysUpUntilAKeyIsPressed)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F10\n"
+                                 "710 shot " +
+                                     (folder / "list1.pgm").string() + "\n"
+                                                                       "760 shot " +
+                                     (folder / "list2.pgm").string() + "\n"
+                                                                       "770 key Space\n"
+                                                                       "790 shot " +
+                                     (folder / "after.pgm").string() + "\n"
+                                                                       "800 state\n"
+                                                                       "810 quit\n",
+                                 {"-w", "mission01.scr"});
+    EXPECT_EQ(walk.screens.at(800), "COM") << walk.run.output;
+    // The key list's own picture, as the game decodes it.
+    const std::string file = Slurp(folder / "zqk/resource/art/keylist.pcx");
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    PcxInfo info{};
+    ASSERT_TRUE(PcxReadInfo(bytes, &info));
+    std::string picture(640u * 480u, '\0');
+    PcxDecodeBody(bytes, info, reinterpret_cast<uint8_t*>(picture.data()), 640, 640, 480);
+    const std::string list1 = Indices(folder / "list1.pgm"), list2 = Indices(folder / "list2.pgm");
+    ASSERT_EQ(list1.size(), picture.size());
+    EXPECT_TRUE(list1 == picture) << "the key list is shown";
+    EXPECT_TRUE(list2 == picture) << "and stays up";
+    const std::string after = Indices(folder / "after.pgm");
+    ASSERT_EQ(after.size(), picture.size());
+    EXPECT_FALSE(after == picture) << "a key takes it down";
+}
+
+// Instant Action's launch shows its loading note where the home screen's
+// film plays; the mission declares objectives of its own, and the
+// objectives view lists them.
+TEST_F(Controls, InstantActionLoadsWithItsNoteAndListsItsOwnObjectives)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("100 state\n"
+                                 "120 click FrActSq\n"
+                                 "300 state\n"
+                                 "310 click CMDObjv\n"
+                                 "330 state\n"
+                                 "340 quit\n");
+    EXPECT_EQ(walk.screens.at(300), "COM") << walk.run.output;
+    EXPECT_TRUE(walk.Drew("Loading the mission...", 100, 300, 196, 384, 439, 459));
+    EXPECT_TRUE(walk.Drew("Destroy the first wave of raiders", 300, 330));
+    EXPECT_TRUE(walk.Drew("Destroy the second wave of raiders", 300, 330));
+}
+
+} // namespace
