@@ -16,7 +16,9 @@
 
 struct JoystickState {
     int16_t x, y, rudder, throttle;
-    uint16_t hat; // hundredths of a degree clockwise from forward, 0xFFFF centred
+    // Hundredths of a degree clockwise from forward; centred when there is no
+    // joystick or it has no hat (0 would be a hat held forward).
+    uint16_t hat = 0xFFFF;
 };
 
 // In this order; the throttle span is replaced at start-up by the device's
