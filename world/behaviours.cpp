@@ -344,10 +344,13 @@ void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance)
                                   {180, 65}};
     PostItemMessage(missile->receiver, target->receiver, 0, kMsgImpactTorque, impact);
     PostToSelf(missile, 0, kMsgDelete);
-    // A missile on the player's ship counts as a weapon's hit and costs the
-    // score its launcher's damage figure.
-    if (target == gPlayerItem) {
+    // The player's own missile bursting on its target counts among the
+    // player's missile hits (the status panel's share of missiles fired); a
+    // missile bursting on the player's ship is no hit of the player's, and
+    // costs the score its launcher's damage figure.
+    if (missile->avatar->shooter.Is(gPlayerItem) && gPlayerItem)
         ++gTallyCounters.flaggedHits;
+    if (target == gPlayerItem) {
         if (const Weapon* mount = missile->avatar->weapon)
             gScriptVars.score -= mount->damage;
     }
