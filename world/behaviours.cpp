@@ -703,18 +703,22 @@ void SparkStep(SceneItem* item)
 
 // ---- Asteroid fields --------------------------------------------------------
 
+// A field slot farther than this from where the search starts is never
+// taken.
+constexpr float kFieldSlotReach = 1000000.0f;
+
 int FindFreeFieldSlot(const ParticleEmitter* dust, const Vector3& from)
 {
     if (!dust)
         return -1;
     int found = -1;
-    float best = 0;
+    float best = kFieldSlotReach;
     for (int i = 0; i < dust->pointCount; ++i) {
         const EmitterPoint& p = dust->points[i];
         if (p.life != kFreeFieldSlot)
             continue;
         const float d = VecLength(Vector3{p.position.x - from.x, p.position.y - from.y, p.position.z - from.z});
-        if (found < 0 || d < best) {
+        if (d < best) {
             found = i;
             best = d;
         }
@@ -759,5 +763,8 @@ void KeepInField(SceneItem* item)
     if (VecLength(Between(item->sim->position, anchor->sim->position)) <= range)
         return;
     FreeFieldSlot(item);
-    MoveToFreeFieldSlot(item);
+    // Put down on its new slot, the rock stays there rather than drifting
+    // off again the way it went.
+    if (MoveToFreeFieldSlot(item))
+        item->sim->velocity = {};
 }
