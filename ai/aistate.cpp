@@ -202,9 +202,18 @@ Needs MeetNeeds(SceneItem* item, ShipInfo* shipInfo, const AIStateFrame& frame, 
                 bool& rechosen)
 {
     Sim* sim = item->sim;
-    // A gone item ends such an order at once: retargeting first would send a
-    // docking ship to its leader or leave it braking for ever.
+    // A gone item ends such an order at once: retargeting on the leader
+    // first would send a docking ship to its leader or leave it braking for
+    // ever. The item the order names in its parameters is taken first,
+    // though: an order given its station that way has its item.
     if (flags & kGoneEndsOrder) {
+        SceneItem* candidate = Candidate(flags, frame);
+        if ((flags & kNeedsTarget) && !Live(sim->target) && Live(candidate))
+            sim->target = candidate;
+        if ((flags & kNeedsLeader) && !Live(sim->secondTarget) && Live(candidate)) {
+            sim->secondTarget = candidate;
+            rechosen = true;
+        }
         if (((flags & kNeedsTarget) && !Live(sim->target)) ||
             ((flags & kNeedsLeader) && !Live(sim->secondTarget))) {
             FinishCurrentOrder(shipInfo);

@@ -14,6 +14,8 @@
 #include "ai/aistate.h"
 #include "ai/combat.h"
 #include "ai/orders.h"
+#include "ai/statesteps.h"
+#include "ai/weapons.h"
 #include "framework/scene.h"
 #include "script/conditions.h"
 #include "script/shiptypes.h"
@@ -268,6 +270,34 @@ SceneItem* FindNearestItemByFlags(const float* limits, uint32_t include, uint32_
             if ((seen & include) != include || (seen & exclude))
                 continue;
         }
+        nearest = other;
+        reach = d;
+    }
+    return nearest;
+}
+
+SceneItem* FindNearestVisibleItem(const float* limits, uint32_t include, uint32_t exclude, SceneItem* item,
+                                  float range, int16_t directionCode)
+{
+    if (!item || !item->sim)
+        return nullptr;
+    const SceneItem* attacker = item->avatar ? item->avatar->lockedOn.Get() : nullptr;
+    float reach = range;
+    SceneItem* nearest = nullptr;
+    for (SceneItem* other = gSceneList.next; InList(other, &gSceneList); other = other->next) {
+        if (other == item || other == gTargetSearchIgnoredItem || !other->avatar || !other->sim)
+            continue;
+        const float d = Distance(other, item);
+        if (!(d < reach))
+            continue;
+        const uint32_t seen = limits ? NoisyClassFlags(limits, other, d) : other->avatar->classFlags;
+        const bool ofMasks = (seen & include) && !(seen & exclude);
+        const bool hunting = other == attacker && other->sim->target.Is(item);
+        if (!ofMasks && !hunting)
+            continue;
+        const Vector3 local = aistep::IntoFrame(Offset(other, item), item->sim->matrix);
+        if (!WeaponInFiringArc(item, local.x, local.y, local.z, directionCode, nullptr))
+            continue;
         nearest = other;
         reach = d;
     }

@@ -36,6 +36,13 @@ uint32_t NoisyClassFlags(const float* limits, const SceneItem* item, float d);
 // (noisy with limits) hold every include bit and no exclude bit; the
 // ignored item is never found. Null when none.
 SceneItem* FindNearestItemByFlags(const float* limits, uint32_t include, uint32_t exclude, SceneItem* item, float range);
+// The nearest other item within the range that a mount with the direction
+// code could fire at: its class flags (noisy with limits) hold any include
+// bit and no exclude bit, or it is the item's last attacker and has the
+// item as its target; and it lies in the mount's arc. The ignored item is
+// never found. Null when none.
+SceneItem* FindNearestVisibleItem(const float* limits, uint32_t include, uint32_t exclude, SceneItem* item,
+                                  float range, int16_t directionCode);
 // The first item (from the list position) whose class flags hold every bit
 // of the mask; null when none or for a null position.
 SceneItem* FindFirstItemWithFlags(uint32_t mask);

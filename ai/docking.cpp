@@ -60,7 +60,7 @@ constexpr int32_t kSoundUndocked = 42;
 constexpr int32_t kSoundSpread = 2000;
 constexpr int16_t kHomeRounds = 4; // rounds, magazine size and magazines of a refill
 constexpr int32_t kHomeSlot = 1;
-constexpr int32_t kHomeScore = 80;
+constexpr int32_t kHomePriority = 80; // the weight and the evaluator's score
 constexpr int32_t kLagrangeState = 17;
 
 // The command section: the hull left behind and the section's own shape,
@@ -94,13 +94,13 @@ hx_model* LoadShapeOnce(hx_model*& cache, const char* path)
 hx_model* gHullModel = nullptr;
 hx_model* gCommandModel = nullptr;
 
-// Gives order slot 1 the named order (the score it asks for, the state it
-// runs) and makes it current.
-void SetStandingOrder(SceneItem* item, const char* name, int32_t score, int32_t state)
+// Gives order slot 1 the named order (its priority, which weighs the
+// evaluator's score, and the state it runs) and makes it current.
+void SetStandingOrder(SceneItem* item, const char* name, int32_t priority, int32_t state)
 {
     ShipInfo* info = item->sim->shipInfo;
     info->orders[kOrderSlot].name = name;
-    SetOrderSlot(info, kOrderSlot, 0, 0, 0, 100, EvalDefault, score, 0);
+    SetOrderSlot(info, kOrderSlot, 0, 0, 0, priority, EvalDefault, 0, 0);
     SetOrderState(info, kOrderSlot, state, 0, 0, 0);
     ActivateOrder(item, kOrderSlot);
 }
@@ -566,7 +566,7 @@ void SendItemHome(SceneItem* item, SceneItem* carrier)
     item->sim->flags &= ~kSimSentHome;
     ShipInfo* info = item->sim->shipInfo;
     info->orders[kHomeSlot].name = "Going home";
-    SetOrderSlot(info, kHomeSlot, 0, 0, 0, 100, EvalDefault, kHomeScore, 0);
+    SetOrderSlot(info, kHomeSlot, 0, 0, 0, kHomePriority, EvalDefault, kHomePriority, 0);
     SetOrderState(info, kHomeSlot, kLagrangeState, static_cast<int32_t>(ItemHandle(item->sim->secondTarget)), 1, 0);
     ActivateOrder(item, kHomeSlot);
 }

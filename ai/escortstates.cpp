@@ -88,12 +88,19 @@ float SteerOnto(SceneItem* item, SceneItem* other)
     return SteerToPoint(item, p.x, p.y, p.z, &velocity, nullptr, nullptr);
 }
 
-// Fires along the direction of the enemy (world axes).
+// The offset from the item to the other in the item's own axes, as the
+// mount choice and the arc test take it.
+Vector3 OffsetInOwnFrame(const SceneItem* item, const SceneItem* other)
+{
+    return IntoFrame(Offset(item->sim->position, other->sim->position), item->sim->matrix);
+}
+
+// Fires along the direction of the enemy.
 void FireAt(SceneItem* item, SceneItem* enemy)
 {
     if (!IsLiveItem(enemy))
         return;
-    const Vector3 to = Offset(item->sim->position, enemy->sim->position);
+    const Vector3 to = OffsetInOwnFrame(item, enemy);
     FireAlongDirection(item, to.x, to.y, to.z, enemy);
 }
 
@@ -104,6 +111,17 @@ SceneItem* Attacker(const SceneItem* item)
         return nullptr;
     SceneItem* attacker = item->avatar->lockedOn;
     return IsLiveItem(attacker) ? attacker : nullptr;
+}
+
+// The item a follower follows: the one its order names in parameter 1 (the
+// commander of "follow me", the target of "form on"), else its group
+// leader.
+SceneItem* LeaderOf(const SceneItem* item, int32_t p1)
+{
+    if (SceneItem* named = ParamItem(p1))
+        return named;
+    const ShipInfo* info = item->sim->shipInfo;
+    return info ? info->leader.Get() : nullptr;
 }
 
 // The range a follower keeps from its leader.
@@ -194,14 +212,13 @@ AIStateResult* AggroEscortState(AIStateResult* r, SceneItem* item, int16_t, floa
 
 // Follows its leader; with the player's ship as leader it is a player
 // follower; without a leader it fights the best enemy.
-AIStateResult* CombatFollower(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t,
+AIStateResult* CombatFollower(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t p1,
                               int32_t, int32_t)
 {
     Sim* sim = item->sim;
-    ShipInfo* info = sim->shipInfo;
-    SceneItem* leader = info ? info->leader.Get() : nullptr;
+    SceneItem* leader = LeaderOf(item, p1);
     if (leader && leader == gPlayerItem)
-        return Push(r, 43, 0, 0, 0, 1);
+        return Push(r, 43, ItemParam(leader), 0, 0, 1);
     if (!IsLiveItem(leader) || (leader->avatar && (leader->avatar->classFlags & kClassNotDefended))) {
         SceneItem* enemy = PickBestEnemy(item);
         if (!enemy)
@@ -220,15 +237,14 @@ AIStateResult* CombatFollower(AIStateResult* r, SceneItem* item, int16_t, float,
     return Stay(r, 1);
 }
 
-// Follows the commander of its ShipInfo and fights whoever attacks it or
-// the commander. Without a commander (it died) the order ends: a debug line,
+// Follows its commander (parameter 1, else its group leader) and fights
+// whoever attacks it or the commander. Without a commander (it died) the order ends: a debug line,
 // and a pop with 0.
-AIStateResult* PlayerFollower(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t,
+AIStateResult* PlayerFollower(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t p1,
                               int32_t, int32_t)
 {
     Sim* sim = item->sim;
-    ShipInfo* info = sim->shipInfo;
-    SceneItem* commander = info ? info->leader.Get() : nullptr;
+    SceneItem* commander = LeaderOf(item, p1);
     if (!IsLiveItem(commander)) {
         DebugPrint("kqzai_FollowPlayerState - no leader\n");
         return Pop(r, 0.0f);
@@ -293,10 +309,13 @@ AIStateResult* UmovingGuardState(AIStateResult* r, SceneItem* item, int16_t sub,
         timers[1] = static_cast<int32_t>(RandomBelow(200));
         [[fallthrough]];
     case 3: {
+        // Each mount its own target: the enemy, else the nearest item of the
+        // masks that lies in that mount's arc.
         const GuardMasks masks = GuardMasksOf(item, p1, p2);
-        SceneItem* nearest = enemy ? enemy : FindNearestItemByFlags(nullptr, masks.include, masks.exclude, item, kGuardSearch);
         for (Weapon* mount = sim->weapons; mount; mount = mount->next)
-            mount->target = nearest;
+            mount->target = enemy ? enemy
+                                  : FindNearestVisibleItem(nullptr, masks.include, masks.exclude, item, kGuardSearch,
+                                                           mount->directionCode);
         timers[0] = 0;
         return Stay(r, 4);
     }
@@ -307,9 +326,9 @@ AIStateResult* UmovingGuardState(AIStateResult* r, SceneItem* item, int16_t sub,
                 continue;
             if (p3 >= kUnlimitedRangeBelow && Distance(item, target) > p3)
                 continue;
-            const Vector3 p = Translation(target->sim);
-            if (WeaponInFiringArc(item, p.x, p.y, p.z, mount->directionCode, mount))
-                FireWeapon(target, p.x, p.y, p.z, item, mount);
+            const Vector3 to = OffsetInOwnFrame(item, target);
+            if (WeaponInFiringArc(item, to.x, to.y, to.z, mount->directionCode, mount))
+                FireWeapon(target, to.x, to.y, to.z, item, mount);
         }
         timers[0] += gFrameClock.frameTicks;
         timers[1] += gFrameClock.frameTicks;
@@ -342,8 +361,7 @@ AIStateResult* DefNetGuardState(AIStateResult* r, SceneItem* item, int16_t, floa
     ClearControlDemands(item);
     SceneItem* nearest = FindNearestItemByFlags(nullptr, static_cast<uint32_t>(p1), static_cast<uint32_t>(p2), item, 0.0f);
     if (nearest && GetSurfaceDistance(item, nearest) < kDefNetGap) {
-        const Vector3 to = IntoFrame(Offset(sim->position, nearest->sim->position), sim->matrix);
-        TurnTowardDirection(item, to, sim->flightModel);
+        TurnTowardDirection(item, OffsetInOwnFrame(item, nearest), sim->flightModel);
         FireAt(item, nearest);
     }
     return Stay(r, 1);
@@ -352,7 +370,8 @@ AIStateResult* DefNetGuardState(AIStateResult* r, SceneItem* item, int16_t, floa
 namespace {
 
 // Hard-point defences: the first two fitted hard points get enemy targets
-// and fire along the direction to them; answers how many bore.
+// and fire along the direction to them (in the ship's own axes, turned
+// about its X axis by `turn` degrees); answers how many bore.
 int32_t DefendWithHardPoints(SceneItem* item, float turn)
 {
     ShipInfo* info = item->sim->shipInfo;
@@ -364,7 +383,7 @@ int32_t DefendWithHardPoints(SceneItem* item, float turn)
         SceneItem* target = info->hardPoints[n].target;
         if (!IsLiveItem(target))
             continue;
-        Vector3 to = Offset(item->sim->position, target->sim->position);
+        Vector3 to = OffsetInOwnFrame(item, target);
         if (turn != 0.0f)
             VecRotX(to, turn, to);
         FireAlongDirection(item, to.x, to.y, to.z, target);

@@ -596,6 +596,15 @@ Aim AimAtTarget(SceneItem* shooter, const Weapon* mount, SceneItem* target, int 
     const Sim* s = shooter->sim;
     const Sim* t = target->sim;
     WorldPosition p = t->position;
+    // The player's component aiming: the selected component's centre, from
+    // the target's frame into the world's.
+    if (IsControlled(shooter) && gPlayerInput.componentAiming) {
+        Vector3 component;
+        MatRotateVec(t->matrix, gContacts.aimPoint, component);
+        p.x += component.x;
+        p.y += component.y;
+        p.z += component.z;
+    }
     Aim aim{{}, mount->speed};
     if (!(mount->flags & kWeaponGuided)) {
         const Vector3 toTarget = Between(s->position, p);

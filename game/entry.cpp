@@ -56,6 +56,7 @@ int WinMain(const char* commandLine, int showCommand)
     gLoopFlags.mciFilmPlaying = 0;
 
     UseFixedFrameTimeFromEnvironment(); // before the main window starts the clock
+    SeedFromEnvironment();
     if (std::string error; !LoadInputTableFromEnvironment(error))
         return Fail(("Kelvandrist: input table " + error + "\n").c_str());
     if (!RegisterWindowClasses())

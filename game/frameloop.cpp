@@ -3,6 +3,7 @@
 
 #include "game/inputscript.h"
 #include "game/startup.h"
+#include "system/crand.h"
 
 #include "platform/film.h"
 #include "screens/bridge.h"
@@ -34,6 +35,7 @@
 
 #include <chrono>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -346,6 +348,22 @@ int RunFrameLoop()
     }
     ShutDown();
     return exitCode;
+}
+
+bool SeedFromEnvironment()
+{
+    const char* value = std::getenv(kSeedVariable);
+    if (!value || !*value)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long seed = std::strtoull(value, &end, 10);
+    if (!end || *end || errno != 0 || *value == '-' || seed > 0xFFFFFFFFull) {
+        DebugPrint("KELVANDRIST_SEED is not a seed: the generator keeps its own start\n");
+        return false;
+    }
+    CRandSeed(static_cast<uint32_t>(seed));
+    return true;
 }
 
 bool UseFixedFrameTimeFromEnvironment()

@@ -33,6 +33,15 @@ constexpr const char* kFrameSecondsVariable = "KELVANDRIST_FRAME_SECONDS";
 // unset or not a valid time.
 bool UseFixedFrameTimeFromEnvironment();
 
+// The environment variable that seeds the game's random numbers (a whole
+// number 0 .. 2^32 - 1): a test flies a mission under several seeds, each
+// the same way every time. Unset, the generator keeps its own start.
+constexpr const char* kSeedVariable = "KELVANDRIST_SEED";
+
+// Reads $KELVANDRIST_SEED and seeds the generator with it; false when it is
+// unset or not a number (then named on the debug output).
+bool SeedFromEnvironment();
+
 // One pass of the loop: takes and dispatches one waiting message, or, with
 // none waiting, runs the frame step (or, while paused, looks for the key that
 // ends the pause) and then waits out the rest of the pass's share of the

@@ -344,10 +344,13 @@ void CheckMissileFuse(SceneItem* missile, SceneItem* target, float distance)
                                   {180, 65}};
     PostItemMessage(missile->receiver, target->receiver, 0, kMsgImpactTorque, impact);
     PostToSelf(missile, 0, kMsgDelete);
-    // A missile on the player's ship counts as a weapon's hit and costs the
-    // score its launcher's damage figure.
-    if (target == gPlayerItem) {
+    // The player's own missile bursting on its target counts among the
+    // player's missile hits (the status panel's share of missiles fired); a
+    // missile bursting on the player's ship is no hit of the player's, and
+    // costs the score its launcher's damage figure.
+    if (missile->avatar->shooter.Is(gPlayerItem) && gPlayerItem)
         ++gTallyCounters.flaggedHits;
+    if (target == gPlayerItem) {
         if (const Weapon* mount = missile->avatar->weapon)
             gScriptVars.score -= mount->damage;
     }
@@ -700,18 +703,22 @@ void SparkStep(SceneItem* item)
 
 // ---- Asteroid fields --------------------------------------------------------
 
+// A field slot farther than this from where the search starts is never
+// taken.
+constexpr float kFieldSlotReach = 1000000.0f;
+
 int FindFreeFieldSlot(const ParticleEmitter* dust, const Vector3& from)
 {
     if (!dust)
         return -1;
     int found = -1;
-    float best = 0;
+    float best = kFieldSlotReach;
     for (int i = 0; i < dust->pointCount; ++i) {
         const EmitterPoint& p = dust->points[i];
         if (p.life != kFreeFieldSlot)
             continue;
         const float d = VecLength(Vector3{p.position.x - from.x, p.position.y - from.y, p.position.z - from.z});
-        if (found < 0 || d < best) {
+        if (d < best) {
             found = i;
             best = d;
         }
@@ -756,5 +763,8 @@ void KeepInField(SceneItem* item)
     if (VecLength(Between(item->sim->position, anchor->sim->position)) <= range)
         return;
     FreeFieldSlot(item);
-    MoveToFreeFieldSlot(item);
+    // Put down on its new slot, the rock stays there rather than drifting
+    // off again the way it went.
+    if (MoveToFreeFieldSlot(item))
+        item->sim->velocity = {};
 }

@@ -432,11 +432,13 @@ TEST_F(AIStateTest, ANeededLeaderComesFromTheParametersOrPickBestEnemy)
     EXPECT_EQ(ship_->sim->secondTarget.Get(), enemy);
 }
 
+// The station the order named (parameter 1) died: the order ends, and the
+// ship is not sent to its leader instead.
 TEST_F(AIStateTest, ADockingStateWhoseTargetDiedEndsTheOrderBeforeAnyRetargeting)
 {
     SceneItem* leader = Other();
     SceneItem* target = Other();
-    Bottom(13, 1, H(leader));
+    Bottom(13, 1, H(target));
     ship_->sim->target = target;
     ship_->sim->secondTarget = leader;
     DeleteSceneItem(target);

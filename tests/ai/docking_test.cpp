@@ -333,6 +333,7 @@ TEST_F(DockingTest, AShipSentHomeGoesHomeOnceDockedAndRefillsTheCarrier)
     const ShipInfo* info = fighter->sim->shipInfo;
     EXPECT_EQ(fighter->sim->flags & 0x20000000u, 0u);
     EXPECT_STREQ(info->orders[1].name, "Going home");
+    EXPECT_EQ(info->orders[1].weight, 80) << "priority 80";
     EXPECT_EQ(info->orders[1].parameter1, 80);
     EXPECT_EQ(info->orders[1].parameter2, 0);
     EXPECT_EQ(info->currentOrder, 1);
@@ -457,6 +458,8 @@ TEST_F(CommandSectionTest, TheSectionFliesOffAheadAsThePlayersShipAndTheHullWait
     // The hull drifts on under the AI with no program.
     EXPECT_EQ(ship_->control, CONTROL_AI);
     EXPECT_STREQ(ship_->sim->shipInfo->orders[1].name, "NO PROGRAM");
+    EXPECT_EQ(ship_->sim->shipInfo->orders[1].weight, 1) << "priority 1, not an evaluator score of 1";
+    EXPECT_EQ(ship_->sim->shipInfo->orders[1].parameter1, 0);
     EXPECT_EQ(ship_->sim->shipInfo->currentOrder, 1);
     // The names follow: the player's symbol and the head on the section, the
     // body on the hull.

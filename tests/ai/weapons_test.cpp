@@ -12,7 +12,9 @@
 #include "ai/weapons.h"
 #include "view/markerlights.h"
 #include "screens/bridge.h"
+#include "ui/contacts.h"
 #include "ui/shiplog.h"
+#include "world/playerinput.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "system/calltrace.h"
@@ -603,6 +605,27 @@ TEST_F(WeaponsTest, ThePlayersShotOutsideTheArcGoesStraightAlongTheMount)
     EXPECT_NEAR(v.x, -500000 * std::sin(85.0f * 3.14159265f / 180.0f), 5);
     EXPECT_NEAR(v.z, 500000 * std::cos(85.0f * 3.14159265f / 180.0f), 5);
     EXPECT_NE(ship_->sim->flags & 0x10000u, 0u);
+}
+
+// With component aiming on, the player's shot goes to the selected
+// component (its centre in the target's frame, turned by the target's
+// matrix), not to the target's centre.
+TEST_F(WeaponsTest, ThePlayersComponentAimGoesToTheSelectedComponent)
+{
+    SceneItem* target = ItemAt(0, 0, 100000);
+    float* m = target->sim->matrix.m; // turned a quarter round about z: its y axis is the world's -x
+    m[0] = 0, m[1] = 1, m[4] = -1, m[5] = 0;
+    gPlayerItem = gControlledItem = ship_;
+    Weapon* w = Mount("PBC", 1);
+    gContacts.aimPoint = {0.0f, 20000.0f, 0.0f};
+    gPlayerInput.componentAiming = 255;
+    EXPECT_EQ(FireWeapon(target, 0, 0, 0, ship_, w), kFired);
+    gPlayerInput.componentAiming = 0;
+    gContacts.aimPoint = {};
+    ASSERT_EQ(Shots().size(), 1u);
+    const Vector3 v = Shots()[0]->sim->velocity;
+    EXPECT_NEAR(v.x / v.z, -0.2f, 1e-3f);
+    EXPECT_NEAR(v.y, 0.0f, 1.0f);
 }
 
 TEST_F(WeaponsTest, AnLdsGroupMountFiresWhileTheDriveIsEngaged)

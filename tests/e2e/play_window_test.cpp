@@ -557,7 +557,7 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
     };
     // Fire every fourth pass until the raider is destroyed: the turret hits
     // whatever is in its way, so it stops then.
-    constexpr long kFirstFire = 1560, kLastFire = 2000, kCombat = 1640;
+    constexpr long kFirstFire = 1560, kLastFire = 2000, kCombat = 1564;
     for (long pass = kFirstFire; pass <= kLastFire; pass += 4)
         stops.push_back({pass, "WEP", pass == kCombat ? "combat" : "", {"key Return"}, true});
     // The end key three times, long after the fight as the headless road

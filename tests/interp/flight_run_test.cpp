@@ -6,6 +6,8 @@
 #include "../script/script_test_support.h"
 
 #include "ai/aistate.h"
+
+#include <cstdio>
 #include "ai/steering.h"
 #include "ai/weapons.h"
 #include "script/operands.h"
@@ -111,7 +113,7 @@ protected:
     {
         FlightRunTest::SetUp();
         const std::filesystem::path shapes = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/shapes";
-        for (const char* file : {"fighter.lwo", "fighter_BOX.lwo", "missile.lwo"})
+        for (const char* file : {"fighter.lwo", "fighter_BOX.lwo", "missile.lwo", "station.lwo", "station_BOX.lwo"})
             WriteFile(std::string("zqk/resource/shapes/") + file, ReadFileBytes(shapes / file));
         SetLwoSmoothingCache(false);
         ASSERT_GT(ResInit(), 0u);
@@ -150,6 +152,43 @@ TEST_F(ShotFlightTest, AShotDamagesTheShipItIsFiredAt)
         EXPECT_NE(out.find("\n" + std::to_string(kShotFrame - 1) + " Target at 0.0 0.0 5000.0 hull 100 "),
                   std::string::npos);
     }
+}
+
+// A docking order given its station through the order's parameters (no
+// TARGET statement) takes the station as its target and flies the docking
+// steps: it reaches the orientation step (state 15) by the station; it
+// used to end in its first frame and leave the ship where it was.
+TEST_F(ShotFlightTest, ADockingOrderGivenItsStationByParametersFliesToIt)
+{
+    WriteMission("dock.scr", "ABSOLUTE\n"
+                             "REGISTER station \"zqk\\resource\\shapes\\station.lwo\" LWO2HXM\n"
+                             "REGISTER fighter \"zqk\\resource\\shapes\\fighter.lwo\" LWO2HXM\n"
+                             "CREATE_SHIP base station \"Base\" COMMAND NAVY 0 0 20000\n"
+                             "CREATE_SHIP ferry fighter \"Ferry\" SFIGHTER NAVY 0 0 0\n"
+                             "ENGINE ferry 8000 600 0 0 120 90 90 350\n"
+                             "DOCKPT base DOCK_NORMAL DOCKTYPE_UNIVERSAL ON 0 0 0 0 0 3000 50\n"
+                             "DOCKPT ferry DOCK_NORMAL DOCKTYPE_UNIVERSAL ON 0 0 0 0 0 100 10\n"
+                             "ORDER 1 0 ferry \"GoAndDock\" 0 0 50 0 0\n"
+                             "ORDER_PARAMS 1 ferry base 0 0\n"
+                             "WAIT_TIME 100\n"
+                             "END\n");
+    ScriptRunOptions options;
+    options.name = "dock.scr";
+    options.flight = true;
+    options.frames = 200;
+    options.traceEvery = 50;
+    std::string out;
+    try {
+        ASSERT_TRUE(FlyScriptRun(options, out));
+    } catch (const ScriptStop& stop) {
+        FAIL() << stop.title << ": " << stop.text;
+    }
+    EXPECT_NE(out.find("\n150 ferry at "), std::string::npos) << out;
+    const std::string last = out.substr(out.find("\n150 ferry at ") + 1);
+    EXPECT_NE(last.find(" state 15 "), std::string::npos) << out;
+    double x = 0, y = 0, z = 0;
+    ASSERT_EQ(std::sscanf(last.c_str(), "150 ferry at %lf %lf %lf", &x, &y, &z), 3) << out;
+    EXPECT_GT(z, 10000.0) << "the ferry flew to the station";
 }
 
 TEST_F(FlightRunTest, AShipFliesToItsMarkAndTheMissionIsWonTheSameWayTwice)

@@ -235,7 +235,9 @@ TEST_F(Asteroids, FieldRocksStandOnFreeSlotsAndMoveWhenLeftBehind)
     // Left beyond its range, it gives up its slot and takes the free one
     // nearest the player.
     Place(rock, 1e7f, 0, 0);
+    rock->sim->velocity = {300.0f, 0.0f, 0.0f};
     KeepInField(rock);
+    EXPECT_EQ(rock->sim->velocity.x, 0.0f) << "it stays on its new slot";
     ASSERT_GE(rock->avatar->fieldSlot, 0);
     const EmitterPoint& now = dust->points[rock->avatar->fieldSlot];
     EXPECT_EQ(now.life, kTakenFieldSlot);
@@ -245,11 +247,18 @@ TEST_F(Asteroids, FieldRocksStandOnFreeSlotsAndMoveWhenLeftBehind)
         taken += dust->points[i].life == kTakenFieldSlot;
     EXPECT_EQ(taken, 2);
 
-    // With every slot taken it deletes itself.
+    // With every slot taken it deletes itself; so it does when the free
+    // slots all lie more than 1,000,000 from the player.
     for (int i = 0; i < dust->pointCount; ++i)
         dust->points[i].life = kTakenFieldSlot;
     rock->avatar->fieldSlot = -1;
     EXPECT_FALSE(MoveToFreeFieldSlot(rock));
+    for (int i = 0; i < dust->pointCount; ++i)
+        dust->points[i].life = kFreeFieldSlot;
+    Place(gPlayerItem, 1.1e6f, 0, 0);
+    EXPECT_FALSE(MoveToFreeFieldSlot(rock));
+    Place(gPlayerItem, 0.9e6f, 0, 0);
+    EXPECT_TRUE(MoveToFreeFieldSlot(rock));
 }
 
 TEST_F(Asteroids, FieldMinesCarryTheirTwoOrders)

@@ -248,22 +248,33 @@ TEST_F(WorldTest, TheMissileFuseBurstsOnlyArmedAndClose)
     }
 }
 
-TEST_F(WorldTest, AMissileOnThePlayersShipCountsAHitAndCostsItsDamage)
+// A missile that bursts on the player's ship costs the score its damage
+// figure but is no missile hit of the player's (the status panel read 200 %
+// with one missile fired and two taken); the player's own missile bursting
+// on its target is one.
+TEST_F(WorldTest, OnlyThePlayersOwnMissileCountsAsItsHitAndOneOnItsShipCostsItsDamage)
 {
     SceneItem* player = At(0, 0, 0);
+    SceneItem* raider = At(0, 0, 5);
     gPlayerItem = player;
     Weapon launcher{};
     launcher.damage = 120;
     gScriptVars.score = 1000;
     gTallyCounters.flaggedHits = 0;
-    for (SceneItem* target : {player, At(0, 0, 5)}) {
+    const auto burst = [&](SceneItem* shooter, SceneItem* target) {
         SceneItem* missile = At(0, 0, 100);
         missile->avatar->classFlags = kClassArmed;
         missile->avatar->weapon = &launcher;
+        missile->avatar->shooter = shooter;
         CheckMissileFuse(missile, target, 100);
-    }
-    EXPECT_EQ(gTallyCounters.flaggedHits, 1); // only the player's ship's
-    EXPECT_EQ(gScriptVars.score, 880);
+    };
+    burst(raider, player);
+    burst(raider, player);
+    EXPECT_EQ(gTallyCounters.flaggedHits, 0);
+    EXPECT_EQ(gScriptVars.score, 760);
+    burst(player, raider);
+    EXPECT_EQ(gTallyCounters.flaggedHits, 1);
+    EXPECT_EQ(gScriptVars.score, 760);
     gPlayerItem = nullptr;
     gScriptVars.score = 0;
 }
