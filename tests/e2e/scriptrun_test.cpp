@@ -2,7 +2,9 @@
 // (the shape loader writes its caches beside the shapes): the field dump of
 // a mission (script_run -d) runs the mission's statements, shapes and all,
 // with no display, and lists every ship the mission creates before it waits
-// on the player.
+// on the player. The tour missions (tests/e2e/tour) are flown to their end
+// (script_run -f): each checks the effects of a handful of statements by
+// its own branches and is won only when all of them held.
 #include "../script/script_test_support.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
@@ -21,6 +23,7 @@
 namespace {
 
 const std::filesystem::path kMissions = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/scripts/missions";
+const std::filesystem::path kTours = std::filesystem::path(KV_SOURCE_DIR) / "tests/e2e/tour";
 
 struct ProgramRun {
     int status = -1; // exit code, -1 when it did not exit by itself
@@ -89,3 +92,53 @@ TEST(ScriptRunProgram, TheFieldDumpOfAMissionListsEveryShipItCreates)
         EXPECT_EQ(DumpedShips(run.out), created) << run.out;
     }
 }
+
+namespace {
+
+struct Tour {
+    const char* name;     // tests/e2e/tour/tour_<name>.scr
+    const char* keywords; // the statements it shows at work, each of which must run
+};
+
+// The keywords of the statements that ran, as the flight's statement trace
+// ("<frame> <file>(<line>) <keyword>") names them.
+std::set<std::string> TracedKeywords(const std::string& trace)
+{
+    std::set<std::string> keywords;
+    std::istringstream lines(trace);
+    const std::regex statement(R"(^\d+ \S+\(\d+\) (\w+))");
+    std::smatch match;
+    for (std::string line; std::getline(lines, line);)
+        if (std::regex_search(line, match, statement))
+            keywords.insert(match[1]);
+    return keywords;
+}
+
+class ScriptRunTour : public ::testing::TestWithParam<Tour> {};
+
+} // namespace
+
+TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
+{
+    const Tour& tour = GetParam();
+    ScratchFolder scratch{"tour"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    const std::string file = std::string("tour_") + tour.name + ".scr";
+    std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
+    const ProgramRun run = RunScriptRun(data, "-f -v -k 60 -n 20000 " + file);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_GE(run.out.size(), 8u) << run.out;
+    EXPECT_EQ(run.out.substr(run.out.size() - 8), "SUCCESS\n") << run.out;
+    const std::set<std::string> ran = TracedKeywords(run.out);
+    std::istringstream expected(tour.keywords);
+    for (std::string keyword; expected >> keyword;)
+        EXPECT_TRUE(ran.count(keyword)) << keyword << " did not run";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tours, ScriptRunTour,
+    ::testing::Values(Tour{"flow", "BEGIN SET_MORE_BY_DIFFICULTY SET_LESS_BY_DIFFICULTY ADD SUB BEQ BNE SET_INC DECBNE "
+                                   "DECBEQ BRA_IF_NOT RAND RANDS CALL CALL_IF CALL_IF_NOT CALL_ONCE CALL_ONCE_IF_NOT "
+                                   "TIMER_SET WAIT WAIT_IF_NOT CALL_WHEN CALL_ONCE_WHEN CALL_WHEN_NOT "
+                                   "CALL_ONCE_WHEN_NOT"}),
+    [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
