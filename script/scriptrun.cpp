@@ -319,6 +319,8 @@ bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
         else if (gScriptMission.missionFailed)
             outcome = "FAILURE";
     }
+    if (options.dumpShips)
+        AppendShipDump(out);
     if (outcome) {
         out += outcome;
         out += "\n";

@@ -35,7 +35,8 @@ struct ScriptRunOptions {
     // fixed random seed, until the mission is won or lost or `frames` have
     // run. Every `traceEvery` frames (0 never) a line per ship, with
     // `traceStatements` the statements as they run (the trace lines above),
-    // and last the outcome: "SUCCESS", "FAILURE" or "running at frame N".
+    // with `dumpShips` the field dump once the flight ends, and last the
+    // outcome: "SUCCESS", "FAILURE" or "running at frame N".
     bool flight = false;
     float frameSeconds = 1.0f / 60.0f;
     int traceEvery = 0;

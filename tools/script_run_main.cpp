@@ -3,7 +3,7 @@
 //
 //   script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]...
 //              [-a frame:system] [-d] name
-//   script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] [-v] name
+//   script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] [-v] [-d] name
 //
 // -n frames to run (default 100), -t ticks per frame (default 20), -s a
 // frame that starts with a skip request (repeatable), -a the frame at which
@@ -12,8 +12,9 @@
 // control each frame at a fixed frame time (-p, default 1/60 s) with a fixed
 // seed (-r, default 1), as fast as the machine allows, until the mission is
 // won or lost or the frames (-n) have run; -k K prints each ship every K
-// frames, -v each statement as it runs (the lines of the traced run); the
-// last line is "SUCCESS", "FAILURE" or "running at frame N".
+// frames, -v each statement as it runs (the lines of the traced run), -d the
+// field dump once the flight ends; the last line is "SUCCESS", "FAILURE" or
+// "running at frame N".
 // Either way the mission's shapes load as in the game, with their collision
 // shapes, into the 3D framework begun without a display, so that any mission
 // runs and shots strike what they hit. The name is looked up like the
@@ -46,7 +47,7 @@ void PrintAndStop(const char* text, const char* title)
 {
     std::fprintf(stderr, "usage: script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]... "
                          "[-a frame:system] [-d] name\n"
-                         "       script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] [-v] name\n");
+                         "       script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] [-v] [-d] name\n");
     std::exit(2);
 }
 

@@ -19,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -96,8 +97,9 @@ TEST(ScriptRunProgram, TheFieldDumpOfAMissionListsEveryShipItCreates)
 namespace {
 
 struct Tour {
-    const char* name;     // tests/e2e/tour/tour_<name>.scr
-    const char* keywords; // the statements it shows at work, each of which must run
+    const char* name;                   // tests/e2e/tour/tour_<name>.scr
+    const char* keywords;               // the statements it shows at work, each of which must run
+    std::vector<const char*> dump = {}; // patterns the field dump at its end must hold
 };
 
 // The keywords of the statements that ran, as the flight's statement trace
@@ -125,7 +127,7 @@ TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
     const std::filesystem::path data = CopyDemoData(scratch.Path());
     const std::string file = std::string("tour_") + tour.name + ".scr";
     std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
-    const ProgramRun run = RunScriptRun(data, "-f -v -k 60 -n 20000 " + file);
+    const ProgramRun run = RunScriptRun(data, "-f -v -d -k 60 -n 20000 " + file);
     EXPECT_EQ(run.status, 0) << run.out;
     ASSERT_GE(run.out.size(), 8u) << run.out;
     EXPECT_EQ(run.out.substr(run.out.size() - 8), "SUCCESS\n") << run.out;
@@ -133,6 +135,9 @@ TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
     std::istringstream expected(tour.keywords);
     for (std::string keyword; expected >> keyword;)
         EXPECT_TRUE(ran.count(keyword)) << keyword << " did not run";
+    for (const char* pattern : tour.dump)
+        EXPECT_TRUE(std::regex_search(run.out, std::regex(pattern))) << pattern << "\n"
+                                                                     << run.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,5 +145,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Tour{"flow", "BEGIN SET_MORE_BY_DIFFICULTY SET_LESS_BY_DIFFICULTY ADD SUB BEQ BNE SET_INC DECBNE "
                                    "DECBEQ BRA_IF_NOT RAND RANDS CALL CALL_IF CALL_IF_NOT CALL_ONCE CALL_ONCE_IF_NOT "
                                    "TIMER_SET WAIT WAIT_IF_NOT CALL_WHEN CALL_ONCE_WHEN CALL_WHEN_NOT "
-                                   "CALL_ONCE_WHEN_NOT"}),
+                                   "CALL_ONCE_WHEN_NOT"},
+                      Tour{"ships",
+                           "NEW_GROUP GROUP GROUP_LEADER GET_LEADER UNLEADER CREATE SHIP SHIP_SILENT NAME_INC PLACE_INC "
+                           "NEW_ALLEG ADD_SENSE CLR_SENSE FIRST_SCN NEXT_SCN SET_SHIP_CLOCK RANK SKILL SHIP_SCORE "
+                           "ALLEG_SCORE REPAIRS NO_UNDOCK REMOTE_OK FTLSOURCE ANNOUNCE DEBUG",
+                           {// NAME_INC's second name, PLACE_INC's second place (hundreds of metres).
+                            R"(ship hulk kind 1 \(Freighter\) name "Beta")",
+                            R"(ship hulk [^\n]*\n[^\n]*\n[^\n]*\n  position 4000\.0 0\.0 0\.0)",
+                            // NO_UNDOCK's and REMOTE_OK's Sim flags.
+                            R"(ship hulk [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x.[89a-f])",
+                            R"(ship wing [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[13579bdf])",
+                            R"(ship lead [^\n]*\n  side 1 group \d+ leader - leaderflag \d rank 5 )",
+                            R"(ship wing [^\n]*\n  side 1 group 1000 leader \S+ leaderflag 0 rank 3 skill 80\n)"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
