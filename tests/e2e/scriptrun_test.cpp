@@ -157,5 +157,24 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship hulk [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x.[89a-f])",
                             R"(ship wing [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[13579bdf])",
                             R"(ship lead [^\n]*\n  side 1 group \d+ leader - leaderflag \d rank 5 )",
-                            R"(ship wing [^\n]*\n  side 1 group 1000 leader \S+ leaderflag 0 rank 3 skill 80\n)"}}),
+                            R"(ship wing [^\n]*\n  side 1 group 1000 leader \S+ leaderflag 0 rank 3 skill 80\n)"}},
+                      Tour{"places",
+                           "PLACE RELATIVE ABSOLUTE PLACE_BETWEEN PLACE_BEHIND PLACE_RANDOM PLACE_IN_ORBIT ROT ORIENT "
+                           "NOCONTACT CONTROL VEL VEL_TOWARDS INDESTRUCT DSHIELD CREATE SET_MODEL FLIP ADDCHILD ADDMOTOR",
+                           {// PLACE; b's quarter turn (ROT).
+                            R"(ship b [^\n]*\n[^\n]*\n[^\n]*\n  position 100000\.0 0\.0 0\.0 [^\n]*\n)"
+                            R"(  axes 0\.000 0\.000 -1\.000 / 0\.000 1\.000 0\.000 / 1\.000 0\.000 0\.000)",
+                            // 200 above b (RELATIVE), then b's turn about the origin (ORIENT).
+                            R"(ship near [^\n]*\n[^\n]*\n[^\n]*\n  position 0\.0 20000\.0 -100000\.0 [^\n]*\n)"
+                            R"(  axes 0\.000 0\.000 -1\.000)",
+                            // 300 out from a's surface, facing b.
+                            R"(ship far [^\n]*\n[^\n]*\n[^\n]*\n  position 3\d{4}\.\d 0\.0 0\.0 )",
+                            // Square to the line a-b, an altitude unit and half a's radius out.
+                            R"(ship orbiter [^\n]*\n[^\n]*\n[^\n]*\n  position 0\.0 0\.0 100\d{3}\.\d )",
+                            // About a second at 1000 (VEL) and at 2000 towards b (VEL_TOWARDS),
+                            // no control routine (CONTROL).
+                            R"(ship drift [^\n]*\n[^\n]*\n[^\n]*control none[^\n]*\n  position 0\.0 0\.0 -(99[01]|98[89])\d\d\.\d )",
+                            R"(ship towards [^\n]*\n[^\n]*\n[^\n]*control none[^\n]*\n  position 100000\.0 0\.0 -(98[01]|97[89])\d\d\.\d )",
+                            // INDESTRUCT's and DSHIELD's Sim flags.
+                            R"(ship towards [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x..8.4...)"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
