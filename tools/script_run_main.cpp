@@ -24,6 +24,7 @@
 #include "script/symbols.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
+#include "world/shipsystems.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -118,6 +119,9 @@ int main(int argc, char** argv)
     // the resource manager, as in the game.
     ResInit();
     InitializeScriptSystem();
+    // The player's ship takes the ship's systems (engineering, damage to
+    // named systems), as the game's start-up builds them.
+    InitShipSystems();
     if (!(options.flight ? FlyScriptRun(options, gTrace) : TraceScriptRun(options, gTrace))) {
         std::fprintf(stderr, "script_run: cannot open %s\n", options.name);
         return 1;

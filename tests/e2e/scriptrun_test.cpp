@@ -176,5 +176,14 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship drift [^\n]*\n[^\n]*\n[^\n]*control none[^\n]*\n  position 0\.0 0\.0 -(99[01]|98[89])\d\d\.\d )",
                             R"(ship towards [^\n]*\n[^\n]*\n[^\n]*control none[^\n]*\n  position 100000\.0 0\.0 -(98[01]|97[89])\d\d\.\d )",
                             // INDESTRUCT's and DSHIELD's Sim flags.
-                            R"(ship towards [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x..8.4...)"}}),
+                            R"(ship towards [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x..8.4...)"}},
+                      Tour{"fate",
+                           "REPAIRS PLAYER_DAMAGE SHIP_SYSKILL SET_SHIP_TYPE DISRUPT NO_LDS SPAWN DESTROY SET_MAX_EXTRAS "
+                           "FIXED_AST COUNT_SHOOTINGS",
+                           {// SET_SHIP_TYPE.
+                            R"(ship target kind 7 \(C-Fighter\))",
+                            // DISRUPT's brake and NO_LDS's bar.
+                            R"(ship braked [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x.22)",
+                            // 200 ahead of the carrier, then moving away at 50.
+                            R"(ship launched [^\n]*\n[^\n]*\n[^\n]*\n  position -40000\.0 0\.0 2\d{4}\.\d )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
