@@ -185,5 +185,13 @@ INSTANTIATE_TEST_SUITE_P(
                             // DISRUPT's brake and NO_LDS's bar.
                             R"(ship braked [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x.22)",
                             // 200 ahead of the carrier, then moving away at 50.
-                            R"(ship launched [^\n]*\n[^\n]*\n[^\n]*\n  position -40000\.0 0\.0 2\d{4}\.\d )"}}),
+                            R"(ship launched [^\n]*\n[^\n]*\n[^\n]*\n  position -40000\.0 0\.0 2\d{4}\.\d )"}},
+                      Tour{"models",
+                           "SIZE SCALE SCALE_ONCE SLIDE REFLECT MATERL COLOUR WIREFR",
+                           {// Each marker 10000 beyond its ship's surface; unedited, the three
+                            // models' ships have radii of 1831, 1893 and 1333.
+                            R"(ship mark1 [^\n]*\n[^\n]*\n[^\n]*\n  position 129\d\d\.\d 0\.0 0\.0 )",
+                            R"(ship mark2 [^\n]*\n[^\n]*\n[^\n]*\n  position 147\d\d\.\d )",
+                            R"(ship mark3 [^\n]*\n[^\n]*\n[^\n]*\n  position 129\d\d\.\d )",
+                            R"(ship mark4 [^\n]*\n[^\n]*\n[^\n]*\n  position 139\d\d\.\d )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
