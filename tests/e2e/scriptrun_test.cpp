@@ -193,5 +193,13 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship mark1 [^\n]*\n[^\n]*\n[^\n]*\n  position 129\d\d\.\d 0\.0 0\.0 )",
                             R"(ship mark2 [^\n]*\n[^\n]*\n[^\n]*\n  position 147\d\d\.\d )",
                             R"(ship mark3 [^\n]*\n[^\n]*\n[^\n]*\n  position 129\d\d\.\d )",
-                            R"(ship mark4 [^\n]*\n[^\n]*\n[^\n]*\n  position 139\d\d\.\d )"}}),
+                            R"(ship mark4 [^\n]*\n[^\n]*\n[^\n]*\n  position 139\d\d\.\d )"}},
+                      Tour{"world",
+                           "WAYPT COUNT_WAYPTS ATTACH_WAYPT LAGRANGE FIND_PLANET ALIENDEV ASTEROID MACROOB ATTACH_SINK "
+                           "ATTACH_LDS_FIELD ADD_VITAL REMOVE_VITAL SHATTER DINK STATIC VENT ADDCHAOSEFFECT LDA",
+                           {// The sink's and the field's own collision responses.
+                            R"(ship sink [^\n]*\n[^\n]*\n  sense [^\n]*collision other)",
+                            R"(ship field [^\n]*\n[^\n]*\n  sense [^\n]*collision other)",
+                            // SHATTER's pieces, nameless and passive.
+                            R"(ship - kind 8 \(S-Fighter\) name "Spare"[^\n]*\n[^\n]*\n[^\n]*tail 1 )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
