@@ -201,5 +201,10 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship sink [^\n]*\n[^\n]*\n  sense [^\n]*collision other)",
                             R"(ship field [^\n]*\n[^\n]*\n  sense [^\n]*collision other)",
                             // SHATTER's pieces, nameless and passive.
-                            R"(ship - kind 8 \(S-Fighter\) name "Spare"[^\n]*\n[^\n]*\n[^\n]*tail 1 )"}}),
+                            R"(ship - kind 8 \(S-Fighter\) name "Spare"[^\n]*\n[^\n]*\n[^\n]*tail 1 )"}},
+                      Tour{"gear",
+                           "DEC_OBJV SET_OBJV_IF SET_OBJV_IF_NOT TIME_OBJV LIGHT LIGHTS PLAYSOUND ATTACH_SND DO_WHEN "
+                           "PLAY_WHEN",
+                           {// LIGHTS OFF lets the corvette's engine stop.
+                            R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{6}[2367abef])"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
