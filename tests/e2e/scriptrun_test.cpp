@@ -206,5 +206,11 @@ INSTANTIATE_TEST_SUITE_P(
                            "DEC_OBJV SET_OBJV_IF SET_OBJV_IF_NOT TIME_OBJV LIGHT LIGHTS PLAYSOUND ATTACH_SND DO_WHEN "
                            "PLAY_WHEN",
                            {// LIGHTS OFF lets the corvette's engine stop.
-                            R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{6}[2367abef])"}}),
+                            R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{6}[2367abef])"}},
+                      Tour{"config",
+                           "MODEL 3DP 2DMODEL WINDOW ORDERNAME COPY_SCN LOAD LOCK UNLOCK UNLOAD PASSIVE PERMANENT "
+                           "SIM_PRIORITY DEFINE LOD_SWAP INIT_VAR GAMMA CONSOLE ENGINEERING DIALOGUEDIR",
+                           {// SIM_PRIORITY puts b ahead of c, which the list would hold first;
+                            // PASSIVE moves a to the tail group.
+                            R"(ship b [^\n]*\n(  [^\n]*\n)*ship c [^\n]*\n(  [^\n]*\n)*ship a [^\n]*\n[^\n]*\n[^\n]*tail 1 )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
