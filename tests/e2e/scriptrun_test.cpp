@@ -212,5 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
                            "SIM_PRIORITY DEFINE LOD_SWAP INIT_VAR GAMMA CONSOLE ENGINEERING DIALOGUEDIR",
                            {// SIM_PRIORITY puts b ahead of c, which the list would hold first;
                             // PASSIVE moves a to the tail group.
-                            R"(ship b [^\n]*\n(  [^\n]*\n)*ship c [^\n]*\n(  [^\n]*\n)*ship a [^\n]*\n[^\n]*\n[^\n]*tail 1 )"}}),
+                            R"(ship b [^\n]*\n(  [^\n]*\n)*ship c [^\n]*\n(  [^\n]*\n)*ship a [^\n]*\n[^\n]*\n[^\n]*tail 1 )"}},
+                      // Conditions run inside the statements that ask them: the trace names the
+                      // statements, and the tour is won only when each answered as it should.
+                      Tour{"senses", "BRA_IF BRA_IF_NOT WAIT_IF"}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
