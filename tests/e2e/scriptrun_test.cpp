@@ -215,5 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship b [^\n]*\n(  [^\n]*\n)*ship c [^\n]*\n(  [^\n]*\n)*ship a [^\n]*\n[^\n]*\n[^\n]*tail 1 )"}},
                       // Conditions run inside the statements that ask them: the trace names the
                       // statements, and the tour is won only when each answered as it should.
-                      Tour{"senses", "BRA_IF BRA_IF_NOT WAIT_IF"}),
+                      Tour{"senses", "BRA_IF BRA_IF_NOT WAIT_IF"},
+                      // The panel's shapes: no ship line shows them, the run shows they hold.
+                      Tour{"map", "2DMODEL 2DOBJ LINK_OBJ PLACE RELOC_OBJ VIEW_OBJ"}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
