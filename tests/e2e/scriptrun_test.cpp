@@ -217,5 +217,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // statements, and the tour is won only when each answered as it should.
                       Tour{"senses", "BRA_IF BRA_IF_NOT WAIT_IF"},
                       // The panel's shapes: no ship line shows them, the run shows they hold.
-                      Tour{"map", "2DMODEL 2DOBJ LINK_OBJ PLACE RELOC_OBJ VIEW_OBJ"}),
+                      Tour{"map", "2DMODEL 2DOBJ LINK_OBJ PLACE RELOC_OBJ VIEW_OBJ"},
+                      Tour{"stars", "GENESIS RECSYSTEM LOCATION SET_TARG_LP MOTHERSHIP"}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
