@@ -19,11 +19,14 @@
 // shapes, into the 3D framework begun without a display, so that any mission
 // runs and shots strike what they hit. The name is looked up like the
 // game's (a bare "m01.scr" is read from zqk\resource\scripts\missions).
-// A script fault prints the game's message box text and exits 1.
+// A script fault prints the game's message box text and exits 1. With
+// KELVANDRIST_TRACE set, the game's trace (windows made and closed, ...) is
+// written there as the game writes it.
 #include "script/scriptrun.h"
 #include "script/symbols.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
+#include "system/trace.h"
 #include "world/shipsystems.h"
 
 #include <cstdio>
@@ -122,10 +125,12 @@ int main(int argc, char** argv)
     // The player's ship takes the ship's systems (engineering, damage to
     // named systems), as the game's start-up builds them.
     InitShipSystems();
+    TraceStart();
     if (!(options.flight ? FlyScriptRun(options, gTrace) : TraceScriptRun(options, gTrace))) {
         std::fprintf(stderr, "script_run: cannot open %s\n", options.name);
         return 1;
     }
     std::fputs(gTrace.c_str(), stdout);
+    TraceStop();
     return 0;
 }

@@ -33,9 +33,11 @@ struct ProgramRun {
 
 // Runs script_run on the data tree with the arguments; a hang guard ends a
 // run that takes far longer than any should.
-ProgramRun RunScriptRun(const std::filesystem::path& data, const std::string& arguments)
+ProgramRun RunScriptRun(const std::filesystem::path& data, const std::string& arguments,
+                        const std::string& environment = "")
 {
-    const std::string command = "timeout 600 '" KV_SCRIPT_RUN "' -C '" + data.string() + "' " + arguments + " 2>&1";
+    const std::string command =
+        environment + "timeout 600 '" KV_SCRIPT_RUN "' -C '" + data.string() + "' " + arguments + " 2>&1";
     ProgramRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -97,9 +99,10 @@ TEST(ScriptRunProgram, TheFieldDumpOfAMissionListsEveryShipItCreates)
 namespace {
 
 struct Tour {
-    const char* name;                   // tests/e2e/tour/tour_<name>.scr
-    const char* keywords;               // the statements it shows at work, each of which must run
-    std::vector<const char*> dump = {}; // patterns the field dump at its end must hold
+    const char* name;                    // tests/e2e/tour/tour_<name>.scr
+    const char* keywords;                // the statements it shows at work, each of which must run
+    std::vector<const char*> dump = {};  // patterns the field dump at its end must hold
+    std::vector<const char*> trace = {}; // patterns the game's trace must hold
 };
 
 // The keywords of the statements that ran, as the flight's statement trace
@@ -127,7 +130,8 @@ TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
     const std::filesystem::path data = CopyDemoData(scratch.Path());
     const std::string file = std::string("tour_") + tour.name + ".scr";
     std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
-    const ProgramRun run = RunScriptRun(data, "-f -v -d -k 60 -n 20000 " + file);
+    const std::filesystem::path events = scratch.Path() / "trace.txt";
+    const ProgramRun run = RunScriptRun(data, "-f -v -d -k 60 -n 20000 " + file, "KELVANDRIST_TRACE='" + events.string() + "' ");
     EXPECT_EQ(run.status, 0) << run.out;
     ASSERT_GE(run.out.size(), 8u) << run.out;
     EXPECT_EQ(run.out.substr(run.out.size() - 8), "SUCCESS\n") << run.out;
@@ -138,6 +142,10 @@ TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
     for (const char* pattern : tour.dump)
         EXPECT_TRUE(std::regex_search(run.out, std::regex(pattern))) << pattern << "\n"
                                                                      << run.out;
+    const std::string eventLines = ReadFileBytes(events);
+    for (const char* pattern : tour.trace)
+        EXPECT_TRUE(std::regex_search(eventLines, std::regex(pattern))) << pattern << "\n"
+                                                                        << eventLines;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,5 +226,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Tour{"senses", "BRA_IF BRA_IF_NOT WAIT_IF"},
                       // The panel's shapes: no ship line shows them, the run shows they hold.
                       Tour{"map", "2DMODEL 2DOBJ LINK_OBJ PLACE RELOC_OBJ VIEW_OBJ"},
-                      Tour{"stars", "GENESIS RECSYSTEM LOCATION SET_TARG_LP MOTHERSHIP"}),
+                      Tour{"stars", "GENESIS RECSYSTEM LOCATION SET_TARG_LP MOTHERSHIP"},
+                      // Each window made (the pop-up line is nameless), in the game's trace.
+                      Tour{"windows",
+                           "WIN_BOX WIN_TEXT WINHELP WIN_LOGGER WIN_PROFILE WIN_DIALOG WIN_CLONE WIN_POPUP WIN_DESTROY",
+                           {},
+                           {R"(window\+ "tourbox")", R"(window\+ "tourtext")", R"(window\+ "tourlog")",
+                            R"(window\+ "tourprofile")", R"(window\+ "tourtalk")", R"(window\+ "tourcopy")",
+                            R"(window\+ "-")"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
