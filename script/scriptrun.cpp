@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -286,6 +287,9 @@ bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
     uint32_t position = static_cast<uint32_t>(start - gScriptBuffers.tokens);
     if (options.afterSetUp)
         options.afterSetUp();
+    std::optional<TraceScope> statements;
+    if (options.traceStatements)
+        statements.emplace(out);
 
     // Whole ticks a frame, the fraction carried, so that the clock keeps the
     // fixed frame time on average.
@@ -315,6 +319,8 @@ bool FlyScriptRun(const ScriptRunOptions& options, std::string& out)
         else if (gScriptMission.missionFailed)
             outcome = "FAILURE";
     }
+    if (options.dumpShips)
+        AppendShipDump(out);
     if (outcome) {
         out += outcome;
         out += "\n";

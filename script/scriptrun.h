@@ -33,12 +33,14 @@ struct ScriptRunOptions {
     // Flight mode: each frame steps the script, then the simulation frame
     // (with the ships' control routines), at a fixed frame time, with a
     // fixed random seed, until the mission is won or lost or `frames` have
-    // run. No statement trace: every `traceEvery` frames (0 never) a line
-    // per ship, and last the outcome: "SUCCESS", "FAILURE" or
-    // "running at frame N".
+    // run. Every `traceEvery` frames (0 never) a line per ship, with
+    // `traceStatements` the statements as they run (the trace lines above),
+    // with `dumpShips` the field dump once the flight ends, and last the
+    // outcome: "SUCCESS", "FAILURE" or "running at frame N".
     bool flight = false;
     float frameSeconds = 1.0f / 60.0f;
     int traceEvery = 0;
+    bool traceStatements = false;
     uint32_t seed = 1;
     void (*afterSetUp)() = nullptr; // run once the flight is set up (tests)
     // Run at the start of every frame, before the script (tests: what a

@@ -116,10 +116,13 @@ void FirstScn(uint32_t& position)
     SetSymbolObject(target, FindFirstItemWithFlags(ReadSenseMask(position, true)));
 }
 
+// The search starts after the symbol's item: from the item itself it would
+// find that item again, and a walk over the list would never move on.
 void NextScn(uint32_t& position)
 {
     ScriptSymbol* target = ReadTypedSymbol(position, kSymbolSceneItem);
-    SetSymbolObject(target, FindNextItemWithFlags(SymbolObject(target), ReadSenseMask(position, true)));
+    const SceneItem* item = SymbolObject(target);
+    SetSymbolObject(target, FindNextItemWithFlags(item ? item->next : nullptr, ReadSenseMask(position, true)));
 }
 
 void CountShootings(uint32_t& position)

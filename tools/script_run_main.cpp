@@ -3,7 +3,7 @@
 //
 //   script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]...
 //              [-a frame:system] [-d] name
-//   script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] name
+//   script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] [-v] [-d] name
 //
 // -n frames to run (default 100), -t ticks per frame (default 20), -s a
 // frame that starts with a skip request (repeatable), -a the frame at which
@@ -12,16 +12,22 @@
 // control each frame at a fixed frame time (-p, default 1/60 s) with a fixed
 // seed (-r, default 1), as fast as the machine allows, until the mission is
 // won or lost or the frames (-n) have run; -k K prints each ship every K
-// frames; the last line is "SUCCESS", "FAILURE" or "running at frame N".
+// frames, -v each statement as it runs (the lines of the traced run), -d the
+// field dump once the flight ends; the last line is "SUCCESS", "FAILURE" or
+// "running at frame N".
 // Either way the mission's shapes load as in the game, with their collision
 // shapes, into the 3D framework begun without a display, so that any mission
 // runs and shots strike what they hit. The name is looked up like the
 // game's (a bare "m01.scr" is read from zqk\resource\scripts\missions).
-// A script fault prints the game's message box text and exits 1.
+// A script fault prints the game's message box text and exits 1. With
+// KELVANDRIST_TRACE set, the game's trace (windows made and closed, ...) is
+// written there as the game writes it.
 #include "script/scriptrun.h"
 #include "script/symbols.h"
 #include "system/errors.h"
 #include "system/res/resman.h"
+#include "system/trace.h"
+#include "world/shipsystems.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,7 +51,7 @@ void PrintAndStop(const char* text, const char* title)
 {
     std::fprintf(stderr, "usage: script_run [-C data-folder] [-n frames] [-t ticks] [-s frame]... "
                          "[-a frame:system] [-d] name\n"
-                         "       script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] name\n");
+                         "       script_run -f [-C data-folder] [-n frames] [-p seconds] [-k K] [-r seed] [-v] [-d] name\n");
     std::exit(2);
 }
 
@@ -98,6 +104,8 @@ int main(int argc, char** argv)
             options.traceEvery = static_cast<int>(Number(argv[++i]));
         } else if (std::strcmp(argument, "-r") == 0 && hasValue) {
             options.seed = static_cast<uint32_t>(Number(argv[++i]));
+        } else if (std::strcmp(argument, "-v") == 0) {
+            options.traceStatements = true;
         } else if (std::strcmp(argument, "-d") == 0) {
             options.dumpShips = true;
         } else if (argument[0] != '-' && !options.name) {
@@ -114,10 +122,15 @@ int main(int argc, char** argv)
     // the resource manager, as in the game.
     ResInit();
     InitializeScriptSystem();
+    // The player's ship takes the ship's systems (engineering, damage to
+    // named systems), as the game's start-up builds them.
+    InitShipSystems();
+    TraceStart();
     if (!(options.flight ? FlyScriptRun(options, gTrace) : TraceScriptRun(options, gTrace))) {
         std::fprintf(stderr, "script_run: cannot open %s\n", options.name);
         return 1;
     }
     std::fputs(gTrace.c_str(), stdout);
+    TraceStop();
     return 0;
 }

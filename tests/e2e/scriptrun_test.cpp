@@ -2,7 +2,9 @@
 // (the shape loader writes its caches beside the shapes): the field dump of
 // a mission (script_run -d) runs the mission's statements, shapes and all,
 // with no display, and lists every ship the mission creates before it waits
-// on the player.
+// on the player. The tour missions (tests/e2e/tour) are flown to their end
+// (script_run -f): each checks the effects of a handful of statements by
+// its own branches and is won only when all of them held.
 #include "../script/script_test_support.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
@@ -17,10 +19,12 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 const std::filesystem::path kMissions = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/scripts/missions";
+const std::filesystem::path kTours = std::filesystem::path(KV_SOURCE_DIR) / "tests/e2e/tour";
 
 struct ProgramRun {
     int status = -1; // exit code, -1 when it did not exit by itself
@@ -29,9 +33,11 @@ struct ProgramRun {
 
 // Runs script_run on the data tree with the arguments; a hang guard ends a
 // run that takes far longer than any should.
-ProgramRun RunScriptRun(const std::filesystem::path& data, const std::string& arguments)
+ProgramRun RunScriptRun(const std::filesystem::path& data, const std::string& arguments,
+                        const std::string& environment = "")
 {
-    const std::string command = "timeout 600 '" KV_SCRIPT_RUN "' -C '" + data.string() + "' " + arguments + " 2>&1";
+    const std::string command =
+        environment + "timeout 600 '" KV_SCRIPT_RUN "' -C '" + data.string() + "' " + arguments + " 2>&1";
     ProgramRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -89,3 +95,143 @@ TEST(ScriptRunProgram, TheFieldDumpOfAMissionListsEveryShipItCreates)
         EXPECT_EQ(DumpedShips(run.out), created) << run.out;
     }
 }
+
+namespace {
+
+struct Tour {
+    const char* name;                    // tests/e2e/tour/tour_<name>.scr
+    const char* keywords;                // the statements it shows at work, each of which must run
+    std::vector<const char*> dump = {};  // patterns the field dump at its end must hold
+    std::vector<const char*> trace = {}; // patterns the game's trace must hold
+};
+
+// The keywords of the statements that ran, as the flight's statement trace
+// ("<frame> <file>(<line>) <keyword>") names them.
+std::set<std::string> TracedKeywords(const std::string& trace)
+{
+    std::set<std::string> keywords;
+    std::istringstream lines(trace);
+    const std::regex statement(R"(^\d+ \S+\(\d+\) (\w+))");
+    std::smatch match;
+    for (std::string line; std::getline(lines, line);)
+        if (std::regex_search(line, match, statement))
+            keywords.insert(match[1]);
+    return keywords;
+}
+
+class ScriptRunTour : public ::testing::TestWithParam<Tour> {};
+
+} // namespace
+
+TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
+{
+    const Tour& tour = GetParam();
+    ScratchFolder scratch{"tour"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    const std::string file = std::string("tour_") + tour.name + ".scr";
+    std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
+    const std::filesystem::path events = scratch.Path() / "trace.txt";
+    const ProgramRun run = RunScriptRun(data, "-f -v -d -k 60 -n 20000 " + file, "KELVANDRIST_TRACE='" + events.string() + "' ");
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_GE(run.out.size(), 8u) << run.out;
+    EXPECT_EQ(run.out.substr(run.out.size() - 8), "SUCCESS\n") << run.out;
+    const std::set<std::string> ran = TracedKeywords(run.out);
+    std::istringstream expected(tour.keywords);
+    for (std::string keyword; expected >> keyword;)
+        EXPECT_TRUE(ran.count(keyword)) << keyword << " did not run";
+    for (const char* pattern : tour.dump)
+        EXPECT_TRUE(std::regex_search(run.out, std::regex(pattern))) << pattern << "\n"
+                                                                     << run.out;
+    const std::string eventLines = ReadFileBytes(events);
+    for (const char* pattern : tour.trace)
+        EXPECT_TRUE(std::regex_search(eventLines, std::regex(pattern))) << pattern << "\n"
+                                                                        << eventLines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tours, ScriptRunTour,
+    ::testing::Values(Tour{"flow", "BEGIN SET_MORE_BY_DIFFICULTY SET_LESS_BY_DIFFICULTY ADD SUB BEQ BNE SET_INC DECBNE "
+                                   "DECBEQ BRA_IF_NOT RAND RANDS CALL CALL_IF CALL_IF_NOT CALL_ONCE CALL_ONCE_IF_NOT "
+                                   "TIMER_SET WAIT WAIT_IF_NOT CALL_WHEN CALL_ONCE_WHEN CALL_WHEN_NOT "
+                                   "CALL_ONCE_WHEN_NOT"},
+                      Tour{"ships",
+                           "NEW_GROUP GROUP GROUP_LEADER GET_LEADER UNLEADER CREATE SHIP SHIP_SILENT NAME_INC PLACE_INC "
+                           "NEW_ALLEG ADD_SENSE CLR_SENSE FIRST_SCN NEXT_SCN SET_SHIP_CLOCK RANK SKILL SHIP_SCORE "
+                           "ALLEG_SCORE REPAIRS NO_UNDOCK REMOTE_OK FTLSOURCE ANNOUNCE DEBUG",
+                           {// NAME_INC's second name, PLACE_INC's second place (hundreds of metres).
+                            R"(ship hulk kind 1 \(Freighter\) name "Beta")",
+                            R"(ship hulk [^\n]*\n[^\n]*\n[^\n]*\n  position 4000\.0 0\.0 0\.0)",
+                            // NO_UNDOCK's and REMOTE_OK's Sim flags.
+                            R"(ship hulk [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x.[89a-f])",
+                            R"(ship wing [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[13579bdf])",
+                            R"(ship lead [^\n]*\n  side 1 group \d+ leader - leaderflag \d rank 5 )",
+                            R"(ship wing [^\n]*\n  side 1 group 1000 leader \S+ leaderflag 0 rank 3 skill 80\n)"}},
+                      Tour{"places",
+                           "PLACE RELATIVE ABSOLUTE PLACE_BETWEEN PLACE_BEHIND PLACE_RANDOM PLACE_IN_ORBIT ROT ORIENT "
+                           "NOCONTACT CONTROL VEL VEL_TOWARDS INDESTRUCT DSHIELD CREATE SET_MODEL FLIP ADDCHILD ADDMOTOR",
+                           {// PLACE; b's quarter turn (ROT).
+                            R"(ship b [^\n]*\n[^\n]*\n[^\n]*\n  position 100000\.0 0\.0 0\.0 [^\n]*\n)"
+                            R"(  axes 0\.000 0\.000 -1\.000 / 0\.000 1\.000 0\.000 / 1\.000 0\.000 0\.000)",
+                            // 200 above b (RELATIVE), then b's turn about the origin (ORIENT).
+                            R"(ship near [^\n]*\n[^\n]*\n[^\n]*\n  position 0\.0 20000\.0 -100000\.0 [^\n]*\n)"
+                            R"(  axes 0\.000 0\.000 -1\.000)",
+                            // 300 out from a's surface, facing b.
+                            R"(ship far [^\n]*\n[^\n]*\n[^\n]*\n  position 3\d{4}\.\d 0\.0 0\.0 )",
+                            // Square to the line a-b, an altitude unit and half a's radius out.
+                            R"(ship orbiter [^\n]*\n[^\n]*\n[^\n]*\n  position 0\.0 0\.0 100\d{3}\.\d )",
+                            // About a second at 1000 (VEL) and at 2000 towards b (VEL_TOWARDS),
+                            // no control routine (CONTROL).
+                            R"(ship drift [^\n]*\n[^\n]*\n[^\n]*control none[^\n]*\n  position 0\.0 0\.0 -(99[01]|98[89])\d\d\.\d )",
+                            R"(ship towards [^\n]*\n[^\n]*\n[^\n]*control none[^\n]*\n  position 100000\.0 0\.0 -(98[01]|97[89])\d\d\.\d )",
+                            // INDESTRUCT's and DSHIELD's Sim flags.
+                            R"(ship towards [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x..8.4...)"}},
+                      Tour{"fate",
+                           "REPAIRS PLAYER_DAMAGE SHIP_SYSKILL SET_SHIP_TYPE DISRUPT NO_LDS SPAWN DESTROY SET_MAX_EXTRAS "
+                           "FIXED_AST COUNT_SHOOTINGS",
+                           {// SET_SHIP_TYPE.
+                            R"(ship target kind 7 \(C-Fighter\))",
+                            // DISRUPT's brake and NO_LDS's bar.
+                            R"(ship braked [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x.22)",
+                            // 200 ahead of the carrier, then moving away at 50.
+                            R"(ship launched [^\n]*\n[^\n]*\n[^\n]*\n  position -40000\.0 0\.0 2\d{4}\.\d )"}},
+                      Tour{"models",
+                           "SIZE SCALE SCALE_ONCE SLIDE REFLECT MATERL COLOUR WIREFR",
+                           {// Each marker 10000 beyond its ship's surface; unedited, the three
+                            // models' ships have radii of 1831, 1893 and 1333.
+                            R"(ship mark1 [^\n]*\n[^\n]*\n[^\n]*\n  position 129\d\d\.\d 0\.0 0\.0 )",
+                            R"(ship mark2 [^\n]*\n[^\n]*\n[^\n]*\n  position 147\d\d\.\d )",
+                            R"(ship mark3 [^\n]*\n[^\n]*\n[^\n]*\n  position 129\d\d\.\d )",
+                            R"(ship mark4 [^\n]*\n[^\n]*\n[^\n]*\n  position 139\d\d\.\d )"}},
+                      Tour{"world",
+                           "WAYPT COUNT_WAYPTS ATTACH_WAYPT LAGRANGE FIND_PLANET ALIENDEV ASTEROID MACROOB ATTACH_SINK "
+                           "ATTACH_LDS_FIELD ADD_VITAL REMOVE_VITAL SHATTER DINK STATIC VENT ADDCHAOSEFFECT LDA",
+                           {// The sink's and the field's own collision responses.
+                            R"(ship sink [^\n]*\n[^\n]*\n  sense [^\n]*collision other)",
+                            R"(ship field [^\n]*\n[^\n]*\n  sense [^\n]*collision other)",
+                            // SHATTER's pieces, nameless and passive.
+                            R"(ship - kind 8 \(S-Fighter\) name "Spare"[^\n]*\n[^\n]*\n[^\n]*tail 1 )"}},
+                      Tour{"gear",
+                           "DEC_OBJV SET_OBJV_IF SET_OBJV_IF_NOT TIME_OBJV LIGHT LIGHTS PLAYSOUND ATTACH_SND DO_WHEN "
+                           "PLAY_WHEN",
+                           {// LIGHTS OFF lets the corvette's engine stop.
+                            R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{6}[2367abef])"}},
+                      Tour{"config",
+                           "MODEL 3DP 2DMODEL WINDOW ORDERNAME COPY_SCN LOAD LOCK UNLOCK UNLOAD PASSIVE PERMANENT "
+                           "SIM_PRIORITY DEFINE LOD_SWAP INIT_VAR GAMMA CONSOLE ENGINEERING DIALOGUEDIR",
+                           {// SIM_PRIORITY puts b ahead of c, which the list would hold first;
+                            // PASSIVE moves a to the tail group.
+                            R"(ship b [^\n]*\n(  [^\n]*\n)*ship c [^\n]*\n(  [^\n]*\n)*ship a [^\n]*\n[^\n]*\n[^\n]*tail 1 )"}},
+                      // Conditions run inside the statements that ask them: the trace names the
+                      // statements, and the tour is won only when each answered as it should.
+                      Tour{"senses", "BRA_IF BRA_IF_NOT WAIT_IF"},
+                      // The panel's shapes: no ship line shows them, the run shows they hold.
+                      Tour{"map", "2DMODEL 2DOBJ LINK_OBJ PLACE RELOC_OBJ VIEW_OBJ"},
+                      Tour{"stars", "GENESIS RECSYSTEM LOCATION SET_TARG_LP MOTHERSHIP"},
+                      // Each window made (the pop-up line is nameless), in the game's trace.
+                      Tour{"windows",
+                           "WIN_BOX WIN_TEXT WINHELP WIN_LOGGER WIN_PROFILE WIN_DIALOG WIN_CLONE WIN_POPUP WIN_DESTROY",
+                           {},
+                           {R"(window\+ "tourbox")", R"(window\+ "tourtext")", R"(window\+ "tourlog")",
+                            R"(window\+ "tourprofile")", R"(window\+ "tourtalk")", R"(window\+ "tourcopy")",
+                            R"(window\+ "-")"}}),
+    [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
