@@ -537,7 +537,7 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
         {530, "FrontTime", "timeline", {"mousemove 90 150"}}, // play mission 1
         {552, "FrontTime", "", {"click 1"}},
         {800, "COM", "briefing", {}},
-        {1200, "COM", "", {"mousemove 570 123"}}, // close the objectives view
+        {1200, "COM", "", {"mousemove 570 140"}}, // close the objectives view
         {1212, "COM", "", {"click 1"}},
         {1300, "COM", "com", {"key F2"}},
         // The nearest hostile as the target, the drive on and off, APPROACH
