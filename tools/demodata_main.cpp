@@ -14,6 +14,7 @@
 #include "framework/pixelmap.h"
 #include "framework/pmfile.h"
 #include "framework/scene.h"
+#include "platform/display.h"
 #include "platform/files.h"
 #include "system/canvas.h"
 #include "system/crand.h"
@@ -54,7 +55,9 @@ std::string PathOf(const std::string& name)
 
 // The game palette: black, eight ramps of 29 shades from dark to light
 // (grey, red, orange, yellow, green, cyan, blue, violet) over entries
-// 10-241, then white at 247 for the loading screen's text. Entries 176-207
+// 10-241, and in 0-9 and 246-255 the host's static colours, which a window
+// shows there whatever the palette holds: so full screen and a window show
+// the same, and a lit button (filled with 249, red) keeps its white caption. Entries 176-207
 // are the 3D view's sky: a ramp from black (the empty sky) to indigo, which
 // a mission's star field may replace with its system's colours.
 constexpr int kSkyFirst = 176, kSkyCount = 32;
@@ -70,8 +73,11 @@ void MakePalette(uint8_t (&rgb)[768])
             r = kHues[ramp][0] * shade / 29;
             g = kHues[ramp][1] * shade / 29;
             b = kHues[ramp][2] * shade / 29;
-        } else if (i >= 246) {
-            r = g = b = 255;
+        } else if (i < 10 || i >= 246) {
+            const platform::PaletteColour& c = platform::SystemPaletteColours()[i];
+            r = c.red;
+            g = c.green;
+            b = c.blue;
         }
         if (i >= kSkyFirst && i < kSkyFirst + kSkyCount) {
             const int shade = i - kSkyFirst;
