@@ -66,7 +66,7 @@ struct Indices {
 
 // The COM station's local 3D view ("CMDRealV"), whose drawing origin is
 // its centre: where a ship's drawn rectangle lands on the screen.
-constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 497, kViewBottom = 323;
+constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 497, kViewBottom = 235;
 constexpr int kViewOriginX = (kViewLeft + kViewRight) / 2, kViewOriginY = (kViewTop + kViewBottom) / 2;
 
 // The message log's box, where the briefing is typed.
@@ -486,11 +486,13 @@ TEST_F(MainRoad, LosingTheCorvetteInMissionThreeEndsWithoutADebriefAndKeepsTheCa
 
     // The corvette is gone: the flight is over on NAV, the mission failed.
     // The tally counts the player's kills only, so its line says "gone"
-    // rather than "destroyed"; so does the outpost's, which a raider shot.
+    // rather than "destroyed"; nor does it count the outpost, which the
+    // raiders fire on (whether they have finished it by then depends on the
+    // fight's dice, which the frames drawn share).
     EXPECT_EQ(walk.Ship(1800, "Vorn").hull, -1) << walk.run.output;
     EXPECT_TRUE(walk.Ship(1800, "Vorn").gone) << walk.run.output;
     EXPECT_FALSE(walk.Ship(1800, "Vorn").destroyed);
-    EXPECT_TRUE(walk.Ship(1800, "Outpost").gone && !walk.Ship(1800, "Outpost").destroyed) << walk.run.output;
+    EXPECT_FALSE(walk.Ship(1800, "Outpost").destroyed) << walk.run.output;
     EXPECT_EQ(walk.screens.at(1800), "NAV");
     EXPECT_EQ(walk.ends.at(1800), 1);
     // The station keys do nothing now; the end key ends the mission at once.
