@@ -188,7 +188,7 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
     std::set<std::string> faults;
     std::map<std::string, std::map<std::string, Box>> live; // screen -> window -> box
     std::size_t cursor = 0;
-    std::string screen;
+    std::string screen, screenPass;
     std::set<std::string> seen;
     const std::regex window(R"re((\d+) window([+-]) ("(?:[^"\\]|\\.)*") -?\d+ (-?\d+) (-?\d+) (-?\d+) (-?\d+))re");
     const std::regex screenLine(R"re((\d+) screen "(.*)")re");
@@ -218,6 +218,7 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
                 live[owner].erase(name);
         } else if (std::regex_match(line, m, screenLine)) {
             screen = m[2];
+            screenPass = m[1];
             if (seen.insert(screen).second) {
                 // Windows that meet without one holding the other.
                 const auto& windows = live[screen];
@@ -235,7 +236,9 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
                                       std::to_string(down) + " pixels");
                     }
             }
-        } else if (std::regex_match(line, m, text) && !screen.empty()) {
+        } else if (std::regex_match(line, m, text) && !screen.empty() && m[1] != screenPass) {
+            // (The pass that changes the screen still ends the old one's
+            // drawing.)
             const std::string said = Unquote(m[5]);
             const Box ink = fonts.Ink(said, std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]));
             if (ink.Empty())
@@ -277,13 +280,15 @@ Layouts ReadLayouts(const fs::path& folder)
 }
 
 // The screens a player walks through, each held for a few passes: the
-// front end's home, then mission 1's four stations.
+// front end's home and roster, its options, then mission 1's four stations.
 std::vector<std::string> TracesOfTheScreens(const fs::path& folder)
 {
-    std::ofstream(folder / "front.txt") << "60 quit\n";
+    std::ofstream(folder / "front.txt") << "100 click FrRosSq\n250 quit\n";
+    std::ofstream(folder / "options.txt") << "100 click FrSysSq\n250 quit\n";
     std::ofstream(folder / "stations.txt") << "100 key F2\n140 key F3\n180 key F4\n220 key F1\n260 quit\n";
     std::vector<std::string> traces;
     for (const auto& [table, args] : {std::pair<std::string, std::vector<std::string>>{"front", {"-w"}},
+                                      {"options", {"-w"}},
                                       {"stations", {"-w", "mission01.scr"}}}) {
         const fs::path file = folder / (table + ".trace");
         fs::remove(file);
