@@ -57,24 +57,12 @@ bool ShowIndexed(const uint8_t* pixels, int pitch, const PaletteColour* palette)
 
 bool SetMode(SDL_Window* window, int width, int height, ScreenKind kind)
 {
-    switch (kind) {
-    case ScreenKind::Window:
-        if (SDL_SetWindowFullscreen(window, 0) != 0)
-            return false;
-        SDL_SetWindowSize(window, width, height);
-        return true;
-    case ScreenKind::FullScreen: {
-        SDL_DisplayMode want = {SDL_PIXELFORMAT_UNKNOWN, width, height, 0, nullptr};
-        SDL_DisplayMode got;
-        int display = SDL_GetWindowDisplayIndex(window);
-        if (display < 0 || !SDL_GetClosestDisplayMode(display, &want, &got))
-            return false;
-        return SDL_SetWindowDisplayMode(window, &got) == 0 && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
-    }
-    case ScreenKind::FullScreenDesktop:
-        return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
-    }
-    return false;
+    if (kind == ScreenKind::FullScreen)
+        return SetWindowFullScreen(true);
+    if (!SetWindowFullScreen(false))
+        return false;
+    SDL_SetWindowSize(window, width, height);
+    return true;
 }
 
 } // namespace
@@ -85,16 +73,20 @@ bool OpenScreen(int width, int height, ScreenKind kind)
     auto* window = static_cast<SDL_Window*>(NativeWindow());
     if (!window || width <= 0 || height <= 0)
         return false;
-    if (!SetMode(window, width, height, kind))
-        return false;
+    // The renderer first: making it may make the window anew where it
+    // was first placed, which would undo a full screen's place.
     gRenderer = SDL_CreateRenderer(window, -1, 0);
     if (!gRenderer)
         gRenderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!gRenderer)
         return false;
+    if (!SetMode(window, width, height, kind)) {
+        CloseScreen();
+        return false;
+    }
+    // The frame scaled to the window with its aspect kept; the renderer
+    // maps the pointer's window pixels back to the frame's.
     SDL_RenderSetLogicalSize(gRenderer, width, height);
-    // A window shows whole pixels: larger only by whole factors.
-    SDL_RenderSetIntegerScale(gRenderer, kind == ScreenKind::Window ? SDL_TRUE : SDL_FALSE);
     gTexture = SDL_CreateTexture(gRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!gTexture) {
         CloseScreen();
@@ -118,8 +110,7 @@ void CloseScreen()
     gWidth = gHeight = 0;
     gLastFrame.clear();
     gHaveFrame = false;
-    if (auto* window = static_cast<SDL_Window*>(NativeWindow()))
-        SDL_SetWindowFullscreen(window, 0);
+    SetWindowFullScreen(false);
 }
 
 bool ScreenIsOpen()

@@ -2,13 +2,13 @@
 //
 // The game draws 8-bit palette-indexed frames (or 16-bit 565 frames) of a
 // fixed size. Here they are expanded to true colour at present time and
-// shown through the main window: in a window at 1:1 (scaled by whole
-// factors only when the desktop's pixels are denser), or full screen, either
-// in a display mode of the frame's size or in the desktop's own mode with
-// the frame scaled to fit. The display back ends of the game decide when
-// frames are locked and presented and what the palette holds; this module
-// only shows them. It keeps the last 8-bit frame, so that a change of
-// palette alone shows again without a new frame.
+// shown through the main window, scaled to fill it with their aspect kept
+// (bars fill the rest): in a window, first of the frame's size and then as
+// large as the player makes it, or full screen on the desktop's own display
+// mode. Clicks arrive in the frame's pixels whatever the scale. The display
+// back ends of the game decide when frames are locked and presented and what
+// the palette holds; this module only shows them. It keeps the last 8-bit
+// frame, so that a change of palette alone shows again without a new frame.
 //
 // Tests capture each presented frame through the present hook, and can read
 // back the pixels the screen shows.
@@ -25,14 +25,13 @@ struct PaletteColour {
 };
 
 enum class ScreenKind : uint8_t {
-    Window,            // the main window, 1:1
-    FullScreen,        // a display mode of the frame's size
-    FullScreenDesktop, // the desktop's mode kept, the frame scaled to fit
+    Window,     // the main window, of the frame's size at first
+    FullScreen, // the desktop's mode kept, the frame scaled to fit
 };
 
 // Opens the screen on the main window (which must be open) for frames of
-// width x height. False when the window is missing, the display mode cannot
-// be set, or no renderer can be made.
+// width x height. False when the window is missing, cannot go full screen,
+// or no renderer can be made.
 bool OpenScreen(int width, int height, ScreenKind kind);
 void CloseScreen();
 bool ScreenIsOpen();

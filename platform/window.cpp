@@ -23,6 +23,9 @@ bool gControl = false; // either Ctrl held, for control characters
 std::deque<WindowMessage> gPending;
 std::vector<std::string> gDropping;
 bool gInDrop = false;
+// The window's size before it went full screen, to give back.
+int gWindowedWidth = 0;
+int gWindowedHeight = 0;
 
 // SDL scancodes (USB usage ids) to PC set-1 scan codes. An extended key
 // (E0 prefix) reports its base code: the arrows share codes with the keypad.
@@ -143,6 +146,12 @@ void Translate(const SDL_Event& e)
         bool down = e.type == SDL_KEYDOWN;
         if (code == SDL_SCANCODE_LCTRL || code == SDL_SCANCODE_RCTRL)
             gControl = down;
+        // Alt+Enter belongs to the window: full screen or not.
+        if ((code == SDL_SCANCODE_RETURN || code == SDL_SCANCODE_KP_ENTER) && (e.key.keysym.mod & KMOD_ALT)) {
+            if (down && !e.key.repeat)
+                SetWindowFullScreen(!WindowIsFullScreen());
+            return;
+        }
         if (code < 0 || code >= SDL_NUM_SCANCODES || kSet1[code] == 0)
             return;
         m.kind = down ? Message::KeyDown : Message::KeyUp;
@@ -255,7 +264,7 @@ bool OpenWindow(const char* title, int width, int height)
     if (!VideoAvailable())
         return false;
     gWindow = SDL_CreateWindow(Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                               width, height, SDL_WINDOW_SHOWN);
+                               width, height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!gWindow)
         return false;
     gCursors = {SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW), SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_CROSSHAIR),
@@ -263,7 +272,41 @@ bool OpenWindow(const char* title, int width, int height)
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE); // the window accepts dropped files
     gButtons = 0;
     gControl = false;
+    gWindowedWidth = width;
+    gWindowedHeight = height;
     return true;
+}
+
+bool SetWindowFullScreen(bool on)
+{
+    if (!gWindow)
+        return false;
+    if (on == WindowIsFullScreen())
+        return true;
+    if (!on) {
+        if (SDL_SetWindowFullscreen(gWindow, 0) != 0)
+            return false;
+        SDL_SetWindowBordered(gWindow, SDL_TRUE);
+        SDL_SetWindowSize(gWindow, gWindowedWidth, gWindowedHeight);
+        SDL_SetWindowPosition(gWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        return true;
+    }
+    SDL_GetWindowSize(gWindow, &gWindowedWidth, &gWindowedHeight);
+    // With no window manager nobody answers the request to go full screen,
+    // though SDL then takes the window for the display's size: the window
+    // is made that size, without a frame, where the display starts.
+    SDL_Rect display;
+    if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(gWindow), 0), &display) == 0) {
+        SDL_SetWindowBordered(gWindow, SDL_FALSE);
+        SDL_SetWindowPosition(gWindow, display.x, display.y);
+        SDL_SetWindowSize(gWindow, display.w, display.h);
+    }
+    return SDL_SetWindowFullscreen(gWindow, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+bool WindowIsFullScreen()
+{
+    return gWindow && (SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 void CloseWindow()

@@ -1,6 +1,8 @@
 // The main window and its messages, on SDL2.
 //
-// One window of the game's screen size. The host's events arrive here and
+// One window of the game's screen size, which the player may resize, and
+// which goes full screen on the desktop's own display mode (Alt+Enter
+// switches between the two; the key does not reach the game). The host's events arrive here and
 // leave as window messages shaped like the ones the game's window procedure
 // handles: keys carry PC set-1 scan codes (an extended key reports its base
 // code, as the keyboard's own messages do), characters come in code page
@@ -27,6 +29,13 @@ void VideoShutdown();
 
 bool OpenWindow(const char* title, int width, int height);
 void CloseWindow();
+// Covers the whole display with the window (on), or gives it back its frame
+// and the width x height it had before (off). Works with or without a
+// window manager: the window is moved and sized to the display itself
+// before the manager is asked. False when there is no window or the host
+// refuses.
+bool SetWindowFullScreen(bool on);
+bool WindowIsFullScreen();
 bool WindowIsOpen();
 // The host's window object (an SDL_Window), for the display module.
 void* NativeWindow();

@@ -1,8 +1,9 @@
 // The full-screen back end: the game's frame shown exclusively on the whole
 // screen. See display.h.
 //
-// The screen is set to a display mode of the frame's size (with "slave" the
-// desktop's mode is kept and the frame scaled into it). The game draws into
+// The window covers the screen in the desktop's own display mode, the frame
+// scaled into it with its aspect kept (a mode of the frame's size would
+// blur or crop the picture on today's screens). The game draws into
 // one frame buffer that lives for the whole run, so the canvas keeps what
 // was drawn between frames: by default a buffer in system memory that each
 // present copies to the screen; with "nosysbuf" the buffer that is flipped
@@ -72,9 +73,7 @@ int Open(DisplayMode& mode)
         DebugPrint("SetExclusiveModeOwner FAILED");
         return 0;
     }
-    const platform::ScreenKind kind =
-        gSettings.slave ? platform::ScreenKind::FullScreenDesktop : platform::ScreenKind::FullScreen;
-    if (!platform::OpenScreen(gFull.width, gFull.height, kind)) {
+    if (!platform::OpenScreen(gFull.width, gFull.height, platform::ScreenKind::FullScreen)) {
         DebugPrint(gSettings.slave ? "SetExclusiveModeOwner FAILED" : "ModeSet FAILED");
         return 0;
     }

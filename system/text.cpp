@@ -203,7 +203,8 @@ void CanvasDrawTextMixed(const Canvas& canvas, int16_t& x, int16_t& y, const cha
 {
     if (!text || !fontNumbers || !fonts)
         return;
-    TraceText(x, y, -1, nullptr, text);
+    // Traced with its first character's font, the text's own size.
+    TraceText(x, y, -1, fontNumbers[0] < kMixedFonts ? fonts[fontNumbers[0]] : nullptr, text);
     const int lineStart = x;
     int px = x, py = y;
     for (std::size_t i = 0; text[i]; ++i) {

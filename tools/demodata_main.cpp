@@ -14,6 +14,7 @@
 #include "framework/pixelmap.h"
 #include "framework/pmfile.h"
 #include "framework/scene.h"
+#include "platform/display.h"
 #include "platform/files.h"
 #include "system/canvas.h"
 #include "system/crand.h"
@@ -29,6 +30,7 @@
 #include "tools/demodata_view.h"
 
 #include <algorithm>
+#include <span>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -56,7 +58,9 @@ std::string PathOf(const std::string& name)
 
 // The game palette: black, eight ramps of 29 shades from dark to light
 // (grey, red, orange, yellow, green, cyan, blue, violet) over entries
-// 10-241, then white at 247 for the loading screen's text. Entries 176-207
+// 10-241, and in 0-9 and 246-255 the host's static colours, which a window
+// shows there whatever the palette holds: so full screen and a window show
+// the same, and a lit button (filled with 249, red) keeps its white caption. Entries 176-207
 // are the 3D view's sky: a ramp from black (the empty sky) to indigo, which
 // a mission's star field may replace with its system's colours.
 constexpr int kSkyFirst = 176, kSkyCount = 32;
@@ -72,8 +76,11 @@ void MakePalette(uint8_t (&rgb)[768])
             r = kHues[ramp][0] * shade / 29;
             g = kHues[ramp][1] * shade / 29;
             b = kHues[ramp][2] * shade / 29;
-        } else if (i >= 246) {
-            r = g = b = 255;
+        } else if (i < 10 || i >= 246) {
+            const platform::PaletteColour& c = platform::SystemPaletteColours()[i];
+            r = c.red;
+            g = c.green;
+            b = c.blue;
         }
         if (i >= kSkyFirst && i < kSkyFirst + kSkyCount) {
             const int shade = i - kSkyFirst;
@@ -154,6 +161,61 @@ bool SavePicture(const std::string& name, const std::vector<uint8_t>& pixels, in
     const bool ok = pcx && PcxSave(PathOf(name).c_str(), pcx);
     PcxFree(pcx);
     return ok;
+}
+
+// The stations' consoles: one 640 x 480 picture a station, drawn behind its
+// layout (stations.gui). Raised grey panels with a bevel (light above and
+// left, dark below and right) hold the groups of buttons; the 3D views and
+// the message line's box sit in recessed wells. Grey ramp entries only, so
+// a mission's sky colours never reach the console.
+struct ConsoleBox {
+    int16_t left, top, right, bottom; // inclusive
+    bool well;                        // recessed (a view or the log's box)
+};
+constexpr uint8_t kConsoleFace = 10 + 3, kConsoleLight = 10 + 9, kConsoleShadow = 10 + 1, kConsoleWell = 0;
+// clang-format off
+constexpr ConsoleBox kComConsole[] = {
+    {32, 0, 501, 45, false}, {504, 0, 635, 329, false}, {32, 236, 501, 375, false}, {500, 326, 637, 479, false},
+    {34, 50, 499, 237, true}, {34, 370, 311, 471, true}, {508, 202, 631, 273, true},
+};
+constexpr ConsoleBox kNavConsole[] = {
+    {502, 0, 637, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},
+    {34, 50, 337, 253, true}, {338, 50, 501, 213, true},
+};
+constexpr ConsoleBox kWepConsole[] = {
+    {504, 0, 635, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},
+    {34, 50, 337, 253, true}, {338, 50, 501, 173, true}, {338, 174, 501, 301, true},
+};
+constexpr ConsoleBox kEngConsole[] = {
+    {504, 0, 635, 309, false}, {32, 48, 501, 479, false}, {500, 326, 637, 479, false},
+    {34, 50, 499, 303, true},
+};
+// clang-format on
+
+std::vector<uint8_t> MakeConsole(std::span<const ConsoleBox> boxes)
+{
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
+    auto fill = [&](int l, int t, int r, int b, uint8_t c) {
+        for (int y = std::max(t, 0); y <= std::min(b, kScreenHeight - 1); ++y)
+            for (int x = std::max(l, 0); x <= std::min(r, kScreenWidth - 1); ++x)
+                pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = c;
+    };
+    for (const ConsoleBox& b : boxes) {
+        // Raised: light edge above and left; recessed: the other way round.
+        const uint8_t upper = b.well ? kConsoleShadow : kConsoleLight, lower = b.well ? kConsoleLight : kConsoleShadow;
+        fill(b.left, b.top, b.right, b.bottom, lower);
+        fill(b.left, b.top, b.right - 2, b.bottom - 2, upper);
+        fill(b.left + 2, b.top + 2, b.right - 2, b.bottom - 2, b.well ? kConsoleWell : kConsoleFace);
+    }
+    return pixels;
+}
+
+bool SaveStationConsoles(uint8_t* rgb)
+{
+    return SavePicture("art/consoles/com.pcx", MakeConsole(kComConsole), kScreenWidth, kScreenHeight, rgb) &&
+           SavePicture("art/consoles/nav.pcx", MakeConsole(kNavConsole), kScreenWidth, kScreenHeight, rgb) &&
+           SavePicture("art/consoles/wep.pcx", MakeConsole(kWepConsole), kScreenWidth, kScreenHeight, rgb) &&
+           SavePicture("art/consoles/eng.pcx", MakeConsole(kEngConsole), kScreenWidth, kScreenHeight, rgb);
 }
 
 // The two flare images that glow spots draw through: 128 x 128 blend levels
@@ -773,7 +835,7 @@ int main(int argc, char** argv)
     ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, briefing);
     ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
-    ok = ok && SaveStationPictures(gFolder);
+    ok = ok && SaveStationPictures(gFolder) && SaveStationConsoles(rgb);
     ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
     // The sounds of every slot that names a file: "10" (slot 0) is the engine

@@ -19,7 +19,7 @@ bool ScreenMade(hx_pixelmap* screen, const hx_token_value* tv)
             fullScreen = tv->v.u != 0;
     }
     return platform::OpenScreen(screen->width, screen->height,
-                                fullScreen ? platform::ScreenKind::FullScreenDesktop : platform::ScreenKind::Window);
+                                fullScreen ? platform::ScreenKind::FullScreen : platform::ScreenKind::Window);
 }
 
 // The colour table holds (blue, green, red, 0) in memory: 0x00RRGGBB.

@@ -66,7 +66,7 @@ struct Indices {
 
 // The COM station's local 3D view ("CMDRealV"), whose drawing origin is
 // its centre: where a ship's drawn rectangle lands on the screen.
-constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 497, kViewBottom = 323;
+constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 497, kViewBottom = 235;
 constexpr int kViewOriginX = (kViewLeft + kViewRight) / 2, kViewOriginY = (kViewTop + kViewBottom) / 2;
 
 // The message log's box, where the briefing is typed.

@@ -537,7 +537,7 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
         {530, "FrontTime", "timeline", {"mousemove 90 150"}}, // play mission 1
         {552, "FrontTime", "", {"click 1"}},
         {800, "COM", "briefing", {}},
-        {1200, "COM", "", {"mousemove 570 123"}}, // close the objectives view
+        {1200, "COM", "", {"mousemove 570 140"}}, // close the objectives view
         {1212, "COM", "", {"click 1"}},
         {1300, "COM", "com", {"key F2"}},
         // The nearest hostile as the target, the drive on and off, APPROACH
@@ -650,4 +650,121 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
     EXPECT_EQ(seen.at(kDirector + 50).end, 1);
     EXPECT_EQ(seen.at(kDirector + 100).end, 2);
     EXPECT_EQ(seen.at(kDirector + 200).end, 0);
+}
+
+namespace {
+
+// A binary PPM of the game's size as 0xRRGGBB pixels; empty for anything else.
+std::vector<uint32_t> ReadPpm(const fs::path& path)
+{
+    const std::string bytes = ReadBytes(path);
+    const std::string header = "P6\n640 480\n255\n";
+    constexpr std::size_t kPixels = std::size_t(kWidth) * kHeight;
+    if (bytes.compare(0, header.size(), header) != 0 || bytes.size() != header.size() + 3 * kPixels)
+        return {};
+    std::vector<uint32_t> rgb(kPixels);
+    for (std::size_t i = 0; i < kPixels; ++i) {
+        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + header.size() + 3 * i);
+        rgb[i] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+    return rgb;
+}
+
+// Where a screen of `screenWidth` x `screenHeight` shows the game's picture
+// scaled to fit with its aspect kept: the bars share the rest equally.
+struct Fit {
+    double scale;
+    int left, top;
+
+    Fit(int screenWidth, int screenHeight)
+        : scale(std::min(double(screenWidth) / kWidth, double(screenHeight) / kHeight)),
+          left(int(screenWidth - kWidth * scale) / 2), top(int(screenHeight - kHeight * scale) / 2)
+    {
+    }
+    // The screen pixel in the middle of the game's pixel (x, y).
+    int X(int x) const { return left + int((x + 0.5) * scale); }
+    int Y(int y) const { return top + int((y + 0.5) * scale); }
+};
+
+// How many of the picture's pixels the screen shows in their place.
+long Shown(const Screenshot& shot, const Fit& fit, const std::vector<uint32_t>& picture)
+{
+    long same = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            same += fit.X(x) < shot.width && fit.Y(y) < shot.height &&
+                    shot.At(fit.X(x), fit.Y(y)) == picture[std::size_t(y) * kWidth + x];
+    return same;
+}
+
+} // namespace
+
+// `bash play.sh` on a screen of another shape than the game's, with no
+// window manager: full screen shows the whole picture, enlarged with its
+// aspect kept between black bars; a click where the roster's square is
+// shown opens the roster; Alt+Enter puts the game back in a window of its
+// own size in the middle of the screen.
+TEST(PlayWindow, FullScreenWithoutAWindowManagerShowsTheWholePictureAndTakesClicksWhereItIsShown)
+{
+    VirtualXServer server;
+    if (!server.CanSendInput())
+        GTEST_SKIP() << "Xvfb, xwd or xdotool is absent: full screen is not checked "
+                        "(install xvfb, x11-apps and xdotool)";
+    // Wider than 4:3, and not a whole multiple of the picture.
+    constexpr int kScreenWidth = 1000, kScreenHeight = 600;
+    ASSERT_TRUE(server.Start(kScreenWidth, kScreenHeight)) << "Xvfb did not start";
+    ScratchFolder scratch{"playwindow_fullscreen"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    std::ofstream(folder / "table.txt") << "100 shot " << (folder / "home.ppm").string()
+                                        << "\n100 hold\n120 hold\n250 state\n250 hold\n260 shot "
+                                        << (folder / "roster.ppm").string() << "\n260 hold\n270 quit\n";
+    const GameProcess game =
+        LaunchGame({}, {"DISPLAY=" + server.Display(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_LOCK_DIR=" + folder.string(), "ASAN_OPTIONS=detect_leaks=0", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                   folder);
+    ASSERT_GT(game.pid, 0);
+    const Fit full(kScreenWidth, kScreenHeight);
+    // The roster's square on the home screen, where full screen shows it;
+    // the pointer rests there a stop before the click.
+    const std::string roster = "mousemove " + std::to_string(full.X(200)) + " " + std::to_string(full.Y(140));
+    std::string output;
+    Screenshot home, window;
+    bool ok = WaitForOutput(game, output, "hold 100\n", kHangMs) && server.TakeScreenshot(folder / "home.xwd", home) &&
+              server.SendInput(roster) && server.ReleaseHold();
+    ok = ok && WaitForOutput(game, output, "hold 120\n", kHangMs) && server.SendInput("click 1") &&
+         server.ReleaseHold();
+    ok = ok && WaitForOutput(game, output, "hold 250\n", kHangMs) && server.SendInput("key alt+Return") &&
+         server.ReleaseHold();
+    ok = ok && WaitForOutput(game, output, "hold 260\n", kHangMs) &&
+         server.TakeScreenshot(folder / "window.xwd", window) && server.ReleaseHold();
+    GameRun run = FinishGame(game);
+    run.output = output + run.output;
+    ASSERT_TRUE(ok) << run.output;
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+
+    const std::vector<uint32_t> homePicture = ReadPpm(folder / "home.ppm");
+    ASSERT_EQ(homePicture.size(), std::size_t(kWidth) * kHeight);
+    ASSERT_EQ(home.width, kScreenWidth);
+    // A pixel at each corner and in the middle of each edge is where the
+    // fit puts it; the home screen's backdrop is not black there, the bars
+    // beside the picture are.
+    for (const auto& [x, y] : {std::pair{0, 0}, {kWidth / 2, 0}, {kWidth - 1, 0}, {0, kHeight / 2}, {kWidth - 1, kHeight / 2}, {0, kHeight - 1}, {kWidth / 2, kHeight - 1}, {kWidth - 1, kHeight - 1}}) {
+        const uint32_t colour = homePicture[std::size_t(y) * kWidth + x];
+        ASSERT_NE(colour, 0u) << x << "," << y;
+        EXPECT_EQ(home.At(full.X(x), full.Y(y)), colour) << "the picture's pixel " << x << "," << y;
+    }
+    EXPECT_EQ(home.At(full.left - 1, kScreenHeight / 2), 0u);
+    EXPECT_EQ(home.At(kScreenWidth - full.left, kScreenHeight / 2), 0u);
+    EXPECT_GT(Shown(home, full, homePicture), long(kWidth) * kHeight * 99 / 100);
+
+    // The click where the roster's square is shown opened the roster.
+    EXPECT_NE(run.output.find("state 250 screen=FrontRoster"), std::string::npos) << run.output;
+
+    // Alt+Enter: a window of the picture's size in the middle of the screen.
+    const std::vector<uint32_t> rosterPicture = ReadPpm(folder / "roster.ppm");
+    ASSERT_EQ(rosterPicture.size(), std::size_t(kWidth) * kHeight);
+    Fit windowed(kWidth, kHeight);
+    windowed.left = (kScreenWidth - kWidth) / 2;
+    windowed.top = (kScreenHeight - kHeight) / 2;
+    EXPECT_GT(Shown(window, windowed, rosterPicture), long(kWidth) * kHeight * 99 / 100);
 }

@@ -1,0 +1,368 @@
+// The layout check: every screen of the demo data, as the game lays it out
+// and draws it, read back from its trace. Each caption sits inside the
+// window it is drawn in, windows of one screen meet only where the layout
+// says they may ("// overlap A B" in its file), and text that the game draws
+// at fixed places lies inside some window made for it. A screen's main window
+// is its frame, not one of its windows; a window marked "// clips A" (a 3D
+// view, whose labels follow the ships off its edges) may cut its text. A failure names the
+// screen, the windows and by how many pixels.
+#include "system/res/font.h"
+
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Box {
+    int left = 0, top = 0, right = -1, bottom = -1; // inclusive
+
+    bool Empty() const { return right < left || bottom < top; }
+    bool Holds(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+    bool Contains(const Box& b) const { return Holds(b.left, b.top) && Holds(b.right, b.bottom); }
+    bool Meets(const Box& b) const
+    {
+        return left <= b.right && b.left <= right && top <= b.bottom && b.top <= bottom;
+    }
+    long Area() const { return long(right - left + 1) * (bottom - top + 1); }
+};
+
+struct Window {
+    std::string name;
+    Box box;
+};
+
+// The bitmap fonts of the tree by line height (fonts of one height are
+// measured together: the check takes the widest).
+class Fonts {
+public:
+    explicit Fonts(const fs::path& folder)
+    {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().extension() != ".fon")
+                continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::size_t size = FontBuildSize(file, FontFile::Fon);
+            if (size == 0)
+                continue;
+            blocks_.emplace_back(new uint64_t[size / 8 + 1]);
+            std::span<uint8_t> block(reinterpret_cast<uint8_t*>(blocks_.back().get()), size);
+            if (const RasterFont* font = FontBuild(file, FontFile::Fon, block))
+                byHeight_[font->height].push_back(font);
+        }
+    }
+
+    // The pixels the text's glyphs cover with the pen at (x, y), as the
+    // game places them; empty for a height no font has.
+    Box Ink(const std::string& text, int x, int y, int height) const
+    {
+        Box all;
+        const auto found = byHeight_.find(height);
+        if (found == byHeight_.end())
+            return all;
+        bool any = false;
+        for (const RasterFont* font : found->second) {
+            int px = x, py = y;
+            for (const char c : text) {
+                const auto code = static_cast<uint8_t>(c);
+                if (c == '\n') {
+                    px = x;
+                    py += font->height;
+                    continue;
+                }
+                const Raster* g = font->glyphs[code];
+                if (c != ' ' && g && g->width > 0 && g->height > 0) {
+                    const Box b{px - g->xOffset, py - g->yOffset, px - g->xOffset + g->width - 1,
+                                py - g->yOffset + g->height - 1};
+                    all = any ? Box{std::min(all.left, b.left), std::min(all.top, b.top),
+                                    std::max(all.right, b.right), std::max(all.bottom, b.bottom)}
+                              : b;
+                    any = true;
+                }
+                px += font->widths[code];
+            }
+        }
+        return all;
+    }
+
+private:
+    std::vector<std::unique_ptr<uint64_t[]>> blocks_;
+    std::map<int, std::vector<const RasterFont*>> byHeight_;
+};
+
+// The layouts' screens: each screen's window names in the order the files
+// make them, and the overlaps the files allow.
+struct Layouts {
+    std::vector<std::pair<std::string, std::string>> windows; // screen, window
+    std::set<std::pair<std::string, std::string>> overlaps;   // both orders
+    std::set<std::string> mains, clipping;
+};
+
+void ReadLayout(const fs::path& file, Layouts& layouts)
+{
+    std::ifstream in(file);
+    std::set<std::string> symbols;
+    std::string screen;
+    const std::regex overlap(R"re(//\s*overlap\s+(\S+)\s+(\S+))re"), clips(R"re(//\s*clips\s+(\S+))re");
+    for (std::string line; std::getline(in, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, overlap)) {
+            layouts.overlaps.insert({m[1], m[2]});
+            layouts.overlaps.insert({m[2], m[1]});
+            continue;
+        }
+        if (std::regex_search(line, m, clips)) {
+            layouts.clipping.insert(m[1]);
+            continue;
+        }
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "WINDOW") {
+            while (words >> word)
+                symbols.insert(word);
+        } else if (word == "SCREEN_BEGIN") {
+            words >> screen;
+            screen = screen.substr(1, screen.size() - 2);
+        } else if (word == "SCREEN_END") {
+            screen.clear();
+        } else if (!screen.empty() && word.rfind("WIN_", 0) == 0 && word != "WIN_FONT") {
+            const bool main = word == "WIN_MAIN";
+            while (words >> word)
+                if (symbols.count(word)) {
+                    layouts.windows.push_back({screen, word});
+                    if (main)
+                        layouts.mains.insert(word);
+                    break;
+                }
+        }
+    }
+}
+
+std::string Unquote(const std::string& quoted)
+{
+    std::string text;
+    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+        if (quoted[i] == '\\' && i + 2 < quoted.size()) {
+            ++i;
+            text += quoted[i] == 'n' ? '\n' : quoted[i];
+        } else {
+            text += quoted[i];
+        }
+    }
+    return text;
+}
+
+std::string Describe(const Box& b)
+{
+    return "(" + std::to_string(b.left) + "," + std::to_string(b.top) + ")-(" + std::to_string(b.right) + "," +
+           std::to_string(b.bottom) + ")";
+}
+
+// By how many pixels `inner` reaches out of `outer` on its worst side.
+int Overreach(const Box& inner, const Box& outer)
+{
+    return std::max({outer.left - inner.left, inner.right - outer.right, outer.top - inner.top,
+                     inner.bottom - outer.bottom, 0});
+}
+
+// How far past a 3D view's edges its labels may be drawn (and cut).
+constexpr int kViewLabelReach = 24;
+
+// Checks the screens the trace shows against the layouts; one line for each
+// fault (each named once however many frames show it).
+std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layouts, const Fonts& fonts)
+{
+    std::set<std::string> faults;
+    std::map<std::string, std::map<std::string, Box>> live; // screen -> window -> box
+    std::size_t cursor = 0;
+    std::string screen, screenPass;
+    std::set<std::string> seen;
+    const std::regex window(R"re((\d+) window([+-]) ("(?:[^"\\]|\\.)*") -?\d+ (-?\d+) (-?\d+) (-?\d+) (-?\d+))re");
+    const std::regex screenLine(R"re((\d+) screen "(.*)")re");
+    const std::regex text(R"re((\d+) text (-?\d+) (-?\d+) -?\d+ (-?\d+) ("(?:[^"\\]|\\.)*"))re");
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, window)) {
+            const std::string name = Unquote(m[3]);
+            const Box box{std::stoi(m[4]), std::stoi(m[5]), std::stoi(m[6]), std::stoi(m[7])};
+            std::string owner = screen;
+            if (m[1] == "0") {
+                // Made with the layouts: the screen whose file makes it.
+                std::size_t at = cursor;
+                while (at < layouts.windows.size() && layouts.windows[at].second != name)
+                    ++at;
+                if (at == layouts.windows.size())
+                    continue;
+                owner = layouts.windows[at].first;
+                cursor = at + 1;
+            }
+            if (layouts.mains.count(name))
+                continue;
+            if (m[2] == "+")
+                live[owner][name] = box;
+            else
+                live[owner].erase(name);
+        } else if (std::regex_match(line, m, screenLine)) {
+            screen = m[2];
+            screenPass = m[1];
+            if (seen.insert(screen).second) {
+                // Windows that meet without one holding the other.
+                const auto& windows = live[screen];
+                for (auto a = windows.begin(); a != windows.end(); ++a)
+                    for (auto b = std::next(a); b != windows.end(); ++b) {
+                        const Box& p = a->second;
+                        const Box& q = b->second;
+                        if (p.Empty() || q.Empty() || !p.Meets(q) || p.Contains(q) || q.Contains(p) ||
+                            layouts.overlaps.count({a->first, b->first}))
+                            continue;
+                        const int across = std::min(p.right, q.right) - std::max(p.left, q.left) + 1;
+                        const int down = std::min(p.bottom, q.bottom) - std::max(p.top, q.top) + 1;
+                        faults.insert(screen + ": windows " + a->first + " " + Describe(p) + " and " + b->first +
+                                      " " + Describe(q) + " overlap by " + std::to_string(across) + " x " +
+                                      std::to_string(down) + " pixels");
+                    }
+            }
+        } else if (std::regex_match(line, m, text) && !screen.empty() && m[1] != screenPass) {
+            // (The pass that changes the screen still ends the old one's
+            // drawing.)
+            const std::string said = Unquote(m[5]);
+            const Box ink = fonts.Ink(said, std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]));
+            if (ink.Empty())
+                continue;
+            // The smallest window holding the middle of the ink is the one
+            // the text is drawn in.
+            const int cx = (ink.left + ink.right) / 2, cy = (ink.top + ink.bottom) / 2;
+            const std::pair<const std::string, Box>* in = nullptr;
+            for (const auto& w : live[screen])
+                if (!w.second.Empty() && w.second.Holds(cx, cy) && (!in || w.second.Area() < in->second.Area()))
+                    in = &w;
+            // A 3D view's labels follow their ships a little past its
+            // edges, where the view's clip cuts them.
+            const bool byAView = std::any_of(live[screen].begin(), live[screen].end(), [&](const auto& w) {
+                const Box& b = w.second;
+                return layouts.clipping.count(w.first) &&
+                       Box{b.left - kViewLabelReach, b.top - kViewLabelReach, b.right + kViewLabelReach,
+                           b.bottom + kViewLabelReach}
+                           .Holds(cx, cy);
+            });
+            if (!in && !byAView) {
+                faults.insert(screen + ": text \"" + said + "\" at " + Describe(ink) + " lies in no window");
+            } else if (const int out = in ? Overreach(ink, in->second) : 0;
+                       out > 0 && !layouts.clipping.count(in->first)) {
+                faults.insert(screen + ": \"" + said + "\" " + Describe(ink) + " reaches " + std::to_string(out) +
+                              " pixels out of " + in->first + " " + Describe(in->second));
+            }
+        }
+    }
+    return faults;
+}
+
+Layouts ReadLayouts(const fs::path& folder)
+{
+    Layouts layouts;
+    for (const char* file : {"stations.gui", "front.gui", "bridge.gui"})
+        ReadLayout(folder / "zqk/resource/scripts/gui" / file, layouts);
+    return layouts;
+}
+
+// The screens a player walks through, each held for a few passes: the
+// front end's home and roster, its options, then mission 1's four stations.
+std::vector<std::string> TracesOfTheScreens(const fs::path& folder)
+{
+    std::ofstream(folder / "front.txt") << "100 click FrRosSq\n250 quit\n";
+    std::ofstream(folder / "options.txt") << "100 click FrSysSq\n250 quit\n";
+    std::ofstream(folder / "stations.txt") << "100 key F2\n140 key F3\n180 key F4\n220 key F1\n260 quit\n";
+    std::vector<std::string> traces;
+    for (const auto& [table, args] : {std::pair<std::string, std::vector<std::string>>{"front", {"-w"}},
+                                      {"options", {"-w"}},
+                                      {"stations", {"-w", "mission01.scr"}}}) {
+        const fs::path file = folder / (table + ".trace");
+        fs::remove(file);
+        const GameRun run = RunGame(args,
+                                    {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                                     "KELVANDRIST_FRAME_SECONDS=0.05", "ASAN_OPTIONS=detect_leaks=0",
+                                     "KELVANDRIST_LOCK_DIR=" + folder.string(),
+                                     "KELVANDRIST_INPUT=" + (folder / (table + ".txt")).string(),
+                                     "KELVANDRIST_TRACE=" + file.string()},
+                                    folder);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        std::ifstream in(file);
+        traces.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return traces;
+}
+
+// The faults of every run's screens together.
+std::set<std::string> CheckScreens(const fs::path& folder)
+{
+    const Layouts layouts = ReadLayouts(folder);
+    const Fonts fonts(folder / "zqk/resource/fonts");
+    std::set<std::string> faults;
+    for (const std::string& trace : TracesOfTheScreens(folder))
+        faults.merge(CheckLayouts(trace, layouts, fonts));
+    return faults;
+}
+
+std::string Join(const std::set<std::string>& lines)
+{
+    std::string all;
+    for (const std::string& l : lines)
+        all += l + "\n";
+    return all;
+}
+
+} // namespace
+
+TEST(LayoutCheck, EveryScreenOfTheDemoDataPasses)
+{
+    ScratchFolder scratch{"layoutcheck"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    const std::set<std::string> faults = CheckScreens(folder);
+    EXPECT_TRUE(faults.empty()) << Join(faults);
+}
+
+// One station button made too narrow for its caption: the check names the
+// screen, the window and the pixels, where the layout as shipped has no
+// such fault.
+TEST(LayoutCheck, ACaptionTooLongForItsButtonIsNamedWithItsScreenAndPixels)
+{
+    ScratchFolder scratch{"layoutcheck_long"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    const std::set<std::string> before = CheckScreens(folder);
+    const fs::path stations = folder / "zqk/resource/scripts/gui/stations.gui";
+    std::ifstream in(stations);
+    std::string layout((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::string wide = "WIN_BUTT TOP_L CMDDoc 0 510 52 120 ", narrow = "WIN_BUTT TOP_L CMDDoc 0 510 52 40 ";
+    ASSERT_NE(layout.find(wide), std::string::npos);
+    layout.replace(layout.find(wide), wide.size(), narrow);
+    std::ofstream(stations) << layout;
+    const std::set<std::string> after = CheckScreens(folder);
+    const std::regex named(R"re(COM: "Documents" \(\d+,\d+\)-\(\d+,\d+\) reaches (\d+) pixels out of CMDDoc \(510,52\)-\(549,\d+\))re");
+    int found = 0;
+    for (const std::string& fault : after) {
+        std::smatch m;
+        if (std::regex_match(fault, m, named)) {
+            EXPECT_GT(std::stoi(m[1]), 0);
+            EXPECT_FALSE(before.count(fault)) << fault;
+            ++found;
+        }
+    }
+    EXPECT_EQ(found, 1) << Join(after);
+}
