@@ -50,8 +50,7 @@ protected:
     {
         CopyDemoData(folder);
         std::ofstream(folder / "table.txt") << table;
-        return RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
-                              "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+        return RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
                        folder);
     }
 
@@ -106,6 +105,28 @@ TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
         coneInView += frame.Count(kWeaponsView, kConeColour);
     }
     EXPECT_GT(coneInView, 0) << "the cone's edges are drawn within the view";
+}
+
+// The view's show flight at its first station: the navigation orb shows
+// the system's sun as a glow spot, laid over the panel through the blend
+// tables that the start-up builds from the game palette: the panel's own
+// colour brightened round the sun's place, never drawn over plain.
+TEST_F(ViewPlay, TheSunsGlowIsLaidOverTheOrbThroughTheBlendTables)
+{
+    const GameRun run = Run("60 state\n" + Shot(60) + "62 quit\n", {"-w", "viewshow97.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_NE(run.output.find("state 60 screen=NAV"), std::string::npos) << run.output;
+    const Indices frame = Frame(60);
+    ASSERT_FALSE(frame.Empty());
+    // The orb's panel ("NOrb"), and the corner of it where the sun lies.
+    const Box panel = {340, 52, 499, 211}, sun = {356, 68, 400, 112};
+    const int background = frame.At(panel.right - 2, panel.bottom - 2);
+    int brightened = 0;
+    for (int y = sun.top; y <= sun.bottom; ++y)
+        for (int x = sun.left; x <= sun.right; ++x)
+            brightened += frame.At(x, y) > background && frame.At(x, y) <= background + 31;
+    EXPECT_GT(brightened, 300) << "the glow round the sun, in the panel's own band";
 }
 
 } // namespace
