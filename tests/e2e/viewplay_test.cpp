@@ -24,8 +24,17 @@ struct Box {
     bool Holds(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
 };
 
-// The weapons station's main view ("WEPRealV" in the station layout).
+// The weapons and navigation stations' main views ("WEPRealV" and
+// "NAVRealV" in the station layout).
 constexpr Box kWeaponsView = {36, 52, 335, 251};
+constexpr Box kNavigationView = {36, 52, 335, 251};
+
+// The grey band of the banded palette: where a point drawn through an
+// empty colour ramp lands.
+bool Grey(int index)
+{
+    return index >= 16 && index < 48;
+}
 
 // A captured frame: the palette index of each pixel (a ".pgm" shot).
 struct Indices {
@@ -49,6 +58,11 @@ protected:
     GameRun Run(const std::string& table, const std::vector<std::string>& args)
     {
         CopyDemoData(folder);
+        return RunOnCopy(table, args);
+    }
+    // The same on the copy as it stands.
+    GameRun RunOnCopy(const std::string& table, const std::vector<std::string>& args)
+    {
         std::ofstream(folder / "table.txt") << table;
         return RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
                        folder);
@@ -127,6 +141,51 @@ TEST_F(ViewPlay, TheSunsGlowIsLaidOverTheOrbThroughTheBlendTables)
         for (int x = sun.left; x <= sun.right; ++x)
             brightened += frame.At(x, y) > background && frame.At(x, y) <= background + 31;
     EXPECT_GT(brightened, 300) << "the glow round the sun, in the panel's own band";
+}
+
+// The view's show flight: the freighter ahead blows up, and its burst and
+// fireball are drawn through colour ramps found in the palette's RGB
+// lookup. The same flight without the lookup (its file taken away) draws
+// the same points through empty ramps, in the grey band: the pixels where
+// the two flights differ are the explosion's, coloured in the one and grey
+// in the other.
+TEST_F(ViewPlay, AShipBlowsUpInColourThroughThePalettesLookup)
+{
+    std::vector<long> passes;
+    std::string table;
+    for (long pass = 84; pass <= 110; pass += 2) {
+        passes.push_back(pass);
+        table += Shot(pass);
+    }
+    table += "112 quit\n";
+    const std::vector<std::string> args = {"-w", "viewshow97.scr"};
+    GameRun run = Run(table, args);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::vector<Indices> coloured;
+    for (long pass : passes)
+        coloured.push_back(Frame(pass));
+    ASSERT_TRUE(fs::remove(folder / "zqk/resource/art/klvstd.cmp"));
+    run = RunOnCopy(table, args);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    int differing = 0, greyWith = 0, greyWithout = 0;
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const Indices without = Frame(passes[i]);
+        ASSERT_FALSE(coloured[i].Empty() || without.Empty()) << passes[i];
+        for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+                const int with = coloured[i].At(x, y), plain = without.At(x, y);
+                if (with == plain)
+                    continue;
+                ++differing;
+                greyWith += Grey(with);
+                greyWithout += Grey(plain);
+            }
+    }
+    ASSERT_GT(differing, 500) << "the explosion's points take their colours from the lookup";
+    EXPECT_LT(greyWith, differing / 10) << "with the lookup they are coloured";
+    EXPECT_GT(greyWithout, differing * 9 / 10) << "without it, grey";
 }
 
 } // namespace
