@@ -400,8 +400,8 @@ void SetTexture(hx_material* m, const Surface& surface, const LwoSubChunk& timg)
             Box(kTitle, "Tragedy - I have failed to find %.200s.pix in zqk\\resource\\art\\textures\\ships\n ",
                 base.c_str());
     }
-    if (!map)
-        return; // the surface stays untextured
+    // A surface whose texture is missing stays untextured, yet is shaded
+    // through the ships' table like every textured one.
     m->colour_map = map;
     m->index_shade = remembered ? GeneratedShadeTable() : ShadeTable();
 }
