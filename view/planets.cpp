@@ -20,6 +20,7 @@
 #include "system/errors.h"
 #include "system/res/pcx.h"
 #include "view/renderpasses.h"
+#include "view/vectoricons.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
 #include "world/collisions.h"
@@ -405,7 +406,11 @@ void ShowShadeTable(const char* name)
 {
     if (!gView.begun)
         return;
-    hx_pixelmap* table = gView.shadeTable ? gView.shadeTable : (name ? HxTableFind(name) : nullptr);
+    // The generated table once one is built (the one the sky and the
+    // planets shade through), else the named one.
+    hx_pixelmap* table = FindGeneratedShadeTable();
+    if (!table && name)
+        table = HxTableFind(name);
     hx_pixelmap* screen = gView.screen;
     if (!table || !screen || !table->pixels || !screen->pixels)
         return;

@@ -10,6 +10,7 @@
 
 #include "system/res/pcx.h"
 #include "view/planets.h"
+#include "view/vectoricons.h"
 #include "world/universe.h"
 
 namespace {
@@ -252,8 +253,9 @@ TEST_F(Planets, TheShadeDisplayDrawsEachEntryTwoPixelsWide)
             HxPixelmapPixelSet(table, x, y, uint32_t((x + y) & 0xFF));
     table->identifier = HxResStrDup(table, "shades.tab");
     HxTableAdd(table);
-    gView.shadeTable = nullptr; // the named table serves
-    ShowShadeTable("shades.tab");
+    gView.shadeTable = table; // the ships' table the view loaded is not the one shown
+    ASSERT_EQ(FindGeneratedShadeTable(), nullptr);
+    ShowShadeTable("shades.tab"); // none generated yet: the named table
     for (int y : {0, 63})
         for (int x : {0, 100, 255}) {
             EXPECT_EQ(At(2 * x, y), uint32_t((x + y) & 0xFF)) << x << "," << y;
@@ -261,6 +263,16 @@ TEST_F(Planets, TheShadeDisplayDrawsEachEntryTwoPixelsWide)
         }
     EXPECT_EQ(At(600, 10), 0u); // right of the picture
     EXPECT_EQ(At(10, 64), 0u);  // below it
+
+    // Once built, the generated table is the one shown.
+    const hx_pixelmap* generated = BuildShadeTable(176, 31);
+    ASSERT_NE(generated, nullptr);
+    ShowShadeTable("shades.tab");
+    const auto entry = [&](int x, int y) { return static_cast<const uint8_t*>(generated->pixels)[y * generated->row_bytes + x]; };
+    for (int y : {0, 40})
+        for (int x : {100, 200})
+            EXPECT_EQ(At(2 * x, y), entry(x, y)) << x << "," << y;
+    gView.shadeTable = nullptr;
 }
 
 TEST_F(Planets, TheModelStatementsMoveEveryVertexOfACube)
