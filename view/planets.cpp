@@ -293,13 +293,15 @@ void SetPlanetTextures(SceneItem* item, hx_model* model, const char* name, hx_ma
         if (!materials[t])
             continue;
         materials[t]->colour_map = maps[t];
-        materials[t]->index_shade = gView.shadeTable;
+        materials[t]->index_shade = SharedGeneratedShadeTable();
         HxMaterialUpdate(materials[t], HX_MODU_ALL);
     }
     if (material1)
         *material1 = materials[0];
     if (material2)
         *material2 = materials[1];
+    // The slot's sphere shows them: each face by its tag.
+    AssignPlanetFaceMaterials(planetIndex);
 }
 
 void AssignPlanetFaceMaterials(int32_t planetIndex)

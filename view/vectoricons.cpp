@@ -367,6 +367,14 @@ hx_pixelmap* FindGeneratedShadeTable()
     return HxDefaultMaterial() ? HxMapFind(kGeneratedShadesName) : nullptr;
 }
 
+hx_pixelmap* SharedGeneratedShadeTable()
+{
+    constexpr int16_t kSharedBand = 48, kSharedBrightness = 14;
+    if (hx_pixelmap* built = FindGeneratedShadeTable())
+        return built;
+    return BuildShadeTable(kSharedBand, kSharedBrightness);
+}
+
 hx_pixelmap* BuildGreyShadeTable()
 {
     int8_t curve[128];

@@ -66,5 +66,9 @@ void BuildHullPoints(hx_model* model, HullBounds* hull);
 hx_pixelmap* BuildShadeTable(int16_t band, int16_t brightness);
 // The generated table when one has been built since the framework began.
 hx_pixelmap* FindGeneratedShadeTable();
+// The generated table that textured surfaces and planets shade through: the
+// one built since the framework began, else built now (band 48, brightness
+// 14); null when it cannot be.
+hx_pixelmap* SharedGeneratedShadeTable();
 // The same table rewritten as the grey (offset) table.
 hx_pixelmap* BuildGreyShadeTable();
