@@ -48,6 +48,7 @@
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
+#include "view/colourtables.h"
 #include "view/renderpasses.h"
 #include "view/viewstart.h"
 #include "world/collisions.h"
@@ -84,6 +85,7 @@ constexpr const char* kLayoutScripts[] = {
 constexpr const char* kOldKeyScript = "zqk\\resource\\scripts\\init\\keybind.scr";
 constexpr const char* kKeyScript = "zqk\\resource\\scripts\\init\\keybind2.scr";
 constexpr const char* kGamePalette = "zqk\\resource\\art\\klvstd.pcx";
+constexpr const char* kGameColourMap = "zqk\\resource\\art\\klvstd.cmp";
 constexpr const char* kStockScript = "zqk\\resource\\scripts\\init\\stock.scr";
 constexpr const char* kLoadingScreen = "zqk\\resource\\art\\loadscrn.pcx";
 constexpr const char* kEndScreen = "zqk\\resource\\art\\endscrn.pcx";
@@ -354,6 +356,11 @@ int StartFullGame()
 
     if (!RunRequiredScript(kInitScripts[LanguageIndex()]))
         return 0;
+    // The palette's RGB lookup, unless the configuration or the
+    // initialisation chose a video mode with one: every colour ramp of the point effects is found in it.
+    if (Resource* map = ResRegisterLoad(kGameColourMap, ResType::ColourMap); map && !gCurrentColourMap)
+        gCurrentColourMap = static_cast<const uint8_t*>(map->data);
+    gRampLookup = gCurrentColourMap;
     if (!RunRequiredScript(gSettings.oldKeys ? kOldKeyScript : kKeyScript))
         return 0;
     if (!EnsureDisplayOpen())

@@ -815,6 +815,7 @@ int main(int argc, char** argv)
     uint8_t rgb[768];
     MakePalette(rgb);
     ok = ok && SavePicture("art/klvstd.pcx", std::vector<uint8_t>(16, 0), 4, 4, rgb);
+    ok = ok && WriteColourTables(gFolder, rgb);
     // The screenshots' header: they take its header bytes, and the palette shown.
     ok = ok && SavePicture("art/screens/header.pcx", std::vector<uint8_t>(16, 0), 4, 4, rgb);
     ok = ok && SavePicture("art/loadscrn.pcx", MakeScreen(2, 11), kScreenWidth, kScreenHeight, rgb);

@@ -6,9 +6,11 @@
 #include "framework/pixelmap.h"
 #include "framework/pmfile.h"
 #include "system/crand.h"
+#include "system/res/loaders.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -24,6 +26,13 @@ struct MapPair {
 };
 constexpr MapPair kMaps[] = {{"rocktop", 112, 31}, {"rockbot", 80, 47}};
 constexpr int kFull = 32, kSmall = 8, kBlock = kFull / kSmall;
+
+// The palette entries a lookup may give: black and the ramps, without the
+// sky (176-207) and the system entries (1-9, 246-255).
+bool LookupEntry(int i)
+{
+    return i == 0 || (i >= 10 && i < 176) || (i >= 208 && i < 246);
+}
 
 bool Save(const std::string& path, const std::vector<uint8_t>& pixels, int size)
 {
@@ -62,4 +71,28 @@ bool WriteViewData(const std::string& folder)
         ok = ok && Save(base + ".pix", full, kFull) && Save(base + "_S.pix", small, kSmall);
     }
     return ok;
+}
+
+bool WriteColourTables(const std::string& folder, const uint8_t (&rgb)[768])
+{
+    std::vector<uint8_t> lookup(kColourMapSize);
+    for (size_t index = 0; index < lookup.size(); ++index) {
+        const int r = int(index >> 11) << 3, g = int((index >> 6) & 31) << 3, b = int(index & 63) << 2;
+        int best = 0, bestDistance = std::numeric_limits<int>::max();
+        for (int i = 0; i < 256; ++i) {
+            if (!LookupEntry(i))
+                continue;
+            const int dr = r - rgb[3 * i], dg = g - rgb[3 * i + 1], db = b - rgb[3 * i + 2];
+            const int distance = dr * dr + dg * dg + db * db;
+            if (distance < bestDistance)
+                best = i, bestDistance = distance;
+        }
+        lookup[index] = uint8_t(best);
+    }
+    std::vector<uint8_t> blend(kColourMapSize);
+    for (size_t i = 0; i < blend.size(); ++i)
+        blend[i] = uint8_t(i & 255);
+    const std::string art = folder + "/zqk/resource/art/";
+    std::filesystem::create_directories(art);
+    return ColourMapSave((art + "klvstd.cmp").c_str(), lookup) && ColourMapSave((art + "blend.cmp").c_str(), blend);
 }

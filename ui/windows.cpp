@@ -83,7 +83,7 @@ bool Unlink(WindowHandle* window)
 void Free(WindowHandle* window)
 {
     if (IsViewDrawType(window->draw))
-        ForgetViewWindow(window);
+        UnregisterViewWindow(window);
     if (window->receiver)
         FreeReceiver(window->receiver);
     window->receiver = 0;
@@ -289,7 +289,7 @@ void guiResetWindowPool()
     // Receivers outlive the world's resets, so the pool gives its own back.
     for (WindowHandle& w : gWindows.pool) {
         if ((w.flags & kWindowInUse) && IsViewDrawType(w.draw))
-            ForgetViewWindow(&w);
+            UnregisterViewWindow(&w);
         if ((w.flags & kWindowInUse) && w.receiver)
             FreeReceiver(w.receiver);
         w.flags = 0;

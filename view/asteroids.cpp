@@ -47,6 +47,11 @@ enum class Insert {
 };
 constexpr float kMaxBeltRange = 5000000.0f;
 constexpr float kMinBeltRange = 320.0f;
+// The belt is laid out when the system is built, before any view has been
+// drawn and measured its projection distance: until then the rocks take
+// the full screen's cockpit view (480 lines at 45 degrees), so they are
+// spread to their proper ranges rather than all kept at the floor.
+constexpr float kUndrawnProjectionDistance = 579.41f;
 constexpr float kMaxAsteroidMass = 12000.0f;
 constexpr uint32_t kTdpSolidModel = 0x10000; // the root shows the rock's model whole
 constexpr int16_t kAvatarShowsModel = 0x1;
@@ -269,7 +274,8 @@ void SpawnBeltAsteroid(SceneItem* ignored)
     Sim* sim = item->sim;
     sim->secondTarget = gPlayerItem;
     const AsteroidModel& model = gAsteroids.models[row];
-    const float range = std::max(std::min(model.radius * gProjectionDistance / 5.0f, kMaxBeltRange), kMinBeltRange);
+    const float distance = gProjectionDistance > 0.0f ? gProjectionDistance : kUndrawnProjectionDistance;
+    const float range = std::max(std::min(model.radius * distance / 5.0f, kMaxBeltRange), kMinBeltRange);
     Avatar* avatar = item->avatar;
     avatar->params[kParamBeltAnchor] = static_cast<int32_t>(ItemHandle(gPlayerItem));
     avatar->params[0] = static_cast<int32_t>(range);

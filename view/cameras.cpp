@@ -23,6 +23,7 @@
 #include "ui/messagelog.h"
 #include "ui/screens.h"
 #include "view/bodyrender.h"
+#include "view/skyandlights.h"
 #include "view/viewwindows.h"
 #include "ai/docking.h"
 #include "world/playerinput.h"
@@ -51,7 +52,6 @@ DirectorEventRow DirectorEvent[kDirectorEventCount] = {
 };
 CameraState gCameras = {};
 uint8_t gDirectorOn = 0;
-uint8_t gStarTrailReset = 0;
 SceneItem* gPlayerCamera = nullptr;
 SceneItem* gTrackCamera = nullptr;
 SceneItem* gChaseCamera = nullptr;
@@ -197,7 +197,7 @@ void ShowText(int text)
 // the next view clears its whole depth target.
 void MarkCut()
 {
-    gStarTrailReset = 255;
+    gStarFieldReset = 255;
     gFullDepthClear = 255;
 }
 
@@ -333,7 +333,7 @@ void ResetCameras()
     gCameras = CameraState{};
     MatIdentity(gCameras.view.orbit);
     gDirectorOn = 0;
-    gStarTrailReset = 0;
+    gStarFieldReset = 0;
     gTrackCamera = gChaseCamera = gContactCamera = gPursuitCamera = gLastCamera = nullptr;
 }
 

@@ -113,9 +113,6 @@ struct CameraState {
 extern DirectorEventRow DirectorEvent[kDirectorEventCount];
 extern CameraState gCameras;
 extern uint8_t gDirectorOn; // the automatic camera runs
-// Set to 255 on every camera cut: the star field takes the current star
-// positions as the last ones, so no streak is drawn across the cut.
-extern uint8_t gStarTrailReset;
 // The player camera slot: the eye of the flight view and the listener of
 // positional sound.
 extern SceneItem* gPlayerCamera;

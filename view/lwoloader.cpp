@@ -364,21 +364,12 @@ void SetColourRamp(hx_material* m, int red, int green, int blue)
     m->index_range = static_cast<uint8_t>(static_cast<float>(kRamps[row].indexRange) * share);
 }
 
-// The generated shade table that textured surfaces share: built by the
-// first surface that needs it and kept while the framework runs.
-hx_pixelmap* GeneratedShadeTable()
-{
-    if (hx_pixelmap* built = FindGeneratedShadeTable())
-        return built;
-    return BuildShadeTable(48, 14);
-}
-
 // The shade table of textured surfaces (the generated one with the switch
 // "shades"); the file's absence is said once.
 hx_pixelmap* ShadeTable()
 {
     if (gSettings.shades)
-        return GeneratedShadeTable();
+        return SharedGeneratedShadeTable();
     hx_pixelmap* table = HxTableFind(kShadeTable);
     if (!table && FirstReport(kShadeTable))
         Box(kTitle,
@@ -400,10 +391,10 @@ void SetTexture(hx_material* m, const Surface& surface, const LwoSubChunk& timg)
             Box(kTitle, "Tragedy - I have failed to find %.200s.pix in zqk\\resource\\art\\textures\\ships\n ",
                 base.c_str());
     }
-    if (!map)
-        return; // the surface stays untextured
+    // A surface whose texture is missing stays untextured, yet is shaded
+    // through the ships' table like every textured one.
     m->colour_map = map;
-    m->index_shade = remembered ? GeneratedShadeTable() : ShadeTable();
+    m->index_shade = remembered ? SharedGeneratedShadeTable() : ShadeTable();
 }
 
 // The texture pairs of every face of a surface from its mapping.

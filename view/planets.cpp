@@ -20,6 +20,7 @@
 #include "system/errors.h"
 #include "system/res/pcx.h"
 #include "view/renderpasses.h"
+#include "view/vectoricons.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
 #include "world/collisions.h"
@@ -292,13 +293,15 @@ void SetPlanetTextures(SceneItem* item, hx_model* model, const char* name, hx_ma
         if (!materials[t])
             continue;
         materials[t]->colour_map = maps[t];
-        materials[t]->index_shade = gView.shadeTable;
+        materials[t]->index_shade = SharedGeneratedShadeTable();
         HxMaterialUpdate(materials[t], HX_MODU_ALL);
     }
     if (material1)
         *material1 = materials[0];
     if (material2)
         *material2 = materials[1];
+    // The slot's sphere shows them: each face by its tag.
+    AssignPlanetFaceMaterials(planetIndex);
 }
 
 void AssignPlanetFaceMaterials(int32_t planetIndex)
@@ -405,7 +408,11 @@ void ShowShadeTable(const char* name)
 {
     if (!gView.begun)
         return;
-    hx_pixelmap* table = gView.shadeTable ? gView.shadeTable : (name ? HxTableFind(name) : nullptr);
+    // The generated table once one is built (the one the sky and the
+    // planets shade through), else the named one.
+    hx_pixelmap* table = FindGeneratedShadeTable();
+    if (!table && name)
+        table = HxTableFind(name);
     hx_pixelmap* screen = gView.screen;
     if (!table || !screen || !table->pixels || !screen->pixels)
         return;

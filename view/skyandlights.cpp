@@ -32,6 +32,7 @@
 #include "view/particles.h"
 #include "view/planets.h"
 #include "view/renderpasses.h"
+#include "view/vectoricons.h"
 #include "view/viewstate.h"
 #include "world/scenelist.h"
 #include "world/universe.h"
@@ -118,6 +119,7 @@ constexpr SystemSky kSystemSkies[] = {
 };
 constexpr int16_t kDefaultSkyRow = 3;
 constexpr int32_t kFlashSystemType = 26;
+constexpr int32_t kDarkShadesSystemType = 15; // its shades darken into the special colours
 
 constexpr int16_t kBlack[3] = {0, 0, 0};
 // The flash system's sky and the two fixed skies.
@@ -368,6 +370,11 @@ PaletteEntry* SkyPalette()
     return gSky.palette.entries;
 }
 
+// The generated shade tables follow the sky: the plain one into the sky's
+// band, or the one that darkens into the special colours (-1).
+constexpr int16_t kSkyShadeBand = 176, kSkyShadeBrightness = 31;
+constexpr int16_t kDarkShadeBand = -1, kDarkShadeBrightness = 8;
+
 void ApplySkyRow(int16_t row)
 {
     const SkyRow& r = kSkyRows[row];
@@ -377,6 +384,7 @@ void ApplySkyRow(int16_t row)
     } else {
         SetPaletteRamp(kSkyFirst, 2 * kSkyHalf, r.colour1, kBlack);
     }
+    BuildShadeTable(kSkyShadeBand, kSkyShadeBrightness);
 }
 
 int16_t SkyRowOfSystem(int32_t systemType)
@@ -633,6 +641,7 @@ void SetSkyPaletteForSystem(int32_t systemType)
         gView.flashMode = 1;
         SetPaletteRamp(kSkyFirst, kSkyHalf, kFlashLow, kBlack);
         SetPaletteRamp(kSkyFirst + kSkyHalf, kSkyHalf, kFlashHigh, kFlashMid);
+        BuildShadeTable(kDarkShadeBand, kDarkShadeBrightness);
         return;
     }
     if (gView.flashMode) {
@@ -640,6 +649,8 @@ void SetSkyPaletteForSystem(int32_t systemType)
         SetFlashLightHard();
     }
     ApplySkyRow(SkyRowOfSystem(systemType));
+    if (systemType == kDarkShadesSystemType)
+        BuildShadeTable(kDarkShadeBand, kDarkShadeBrightness);
 }
 
 void SetSkyPaletteRow(int16_t row)
@@ -649,10 +660,12 @@ void SetSkyPaletteRow(int16_t row)
     if (gView.flashMode)
         row = -2;
     if (row == -1) {
+        BuildShadeTable(kDarkShadeBand, kDarkShadeBrightness);
         SetPaletteRamp(kSkyFirst, 2 * kSkyHalf, kRedSkyHigh, kRedSkyLow);
     } else if (row == -2) {
         SetPaletteRamp(kSkyFirst, kSkyHalf, kBlueSkyMid, kBlack);
         SetPaletteRamp(kSkyFirst + kSkyHalf, kSkyHalf, kBlueSkyHigh, kBlueSkyMid);
+        BuildShadeTable(kDarkShadeBand, kDarkShadeBrightness);
     } else if (row >= 0 && row < kSkyRowCount) {
         ApplySkyRow(row);
     }

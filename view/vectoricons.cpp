@@ -220,10 +220,9 @@ const IconPoint kInArcIconPoints[8] = {{-10, 0}, {0, 10}, {10, 0}, {0, -10}, {-2
 const int16_t kInArcIconSegments[] = {0, 1, 1, 2, 2, 3, 3, 0, 4, 0, 5, 1, 6, 2, 7, 3, -1};
 
 int32_t DrawVectorIcon(int32_t x, int32_t y, int32_t scale, const IconPoint* points, const int16_t* segments,
-                       uint8_t colour)
+                       uint8_t colour, const ClipRect& clip)
 {
     const Canvas canvas = ScreenCanvas();
-    const ClipRect clip = CanvasBounds(canvas);
     int32_t read = 0;
     while (segments[read] >= 0 && segments[read + 1] >= 0) {
         const IconPoint& a = points[segments[read]];
@@ -277,22 +276,24 @@ void DrawWeaponSight(WeaponSightElement* element)
 
     if (CurrentStation != kWeaponsStation)
         return;
-    // Drawn on the 8-bit screen canvas, as the HUD's other texts and marks.
+    // Drawn on the 8-bit screen canvas, as the HUD's other texts and marks,
+    // and kept within the view: the cone's edges reach far beyond it.
     const Canvas canvas = ScreenCanvas();
     if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
         return;
+    const ClipRect clip = {ScreenCoordinate(float(view.left)), ScreenCoordinate(float(view.top)),
+                           ScreenCoordinate(float(view.right)), ScreenCoordinate(float(view.bottom))};
     const char* name = target && target->sim && target->sim->shipInfo ? target->sim->shipInfo->name : nullptr;
     if (name && gFontB) {
         int16_t width = 0, height = 0;
         TextMeasure(name, gFontB, width, height);
         int16_t x = ScreenCoordinate(float(cx - width / 2));
         int16_t y = ScreenCoordinate(float(view.top + (element->secondLine ? kSecondLabelDrop : kLabelDrop)));
-        CanvasTextWrap(canvas, x, y, name, gFontB, CanvasBounds(canvas));
+        CanvasTextWrap(canvas, x, y, name, gFontB, clip);
     }
     if (element->off)
         return;
 
-    const ClipRect clip = CanvasBounds(canvas);
     int16_t ex[4], ey[4];
     bool front[4];
     for (int i = 0; i < 4; ++i)
@@ -304,9 +305,9 @@ void DrawWeaponSight(WeaponSightElement* element)
     }
     const auto scale = static_cast<int32_t>(element->iconScale);
     if (element->inArc && ((mount->flags & kMountAllRound) || target))
-        DrawVectorIcon(cx, cy, scale, kInArcIconPoints, kInArcIconSegments, kInArcColour);
+        DrawVectorIcon(cx, cy, scale, kInArcIconPoints, kInArcIconSegments, kInArcColour, clip);
     else
-        DrawVectorIcon(cx, cy, scale, kSightIconPoints, kSightIconSegments, kSightColour);
+        DrawVectorIcon(cx, cy, scale, kSightIconPoints, kSightIconSegments, kSightColour, clip);
     element->iconScale += (kRestScale - element->iconScale) * gFrameClock.frameSeconds * kScaleRate;
 }
 
@@ -364,6 +365,14 @@ hx_pixelmap* BuildShadeTable(int16_t band, int16_t brightness)
 hx_pixelmap* FindGeneratedShadeTable()
 {
     return HxDefaultMaterial() ? HxMapFind(kGeneratedShadesName) : nullptr;
+}
+
+hx_pixelmap* SharedGeneratedShadeTable()
+{
+    constexpr int16_t kSharedBand = 48, kSharedBrightness = 14;
+    if (hx_pixelmap* built = FindGeneratedShadeTable())
+        return built;
+    return BuildShadeTable(kSharedBand, kSharedBrightness);
 }
 
 hx_pixelmap* BuildGreyShadeTable()

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+struct ClipRect;
 struct HullBounds;
 struct hx_model;
 struct hx_pixelmap;
@@ -25,11 +26,12 @@ struct VectorIcon {
 };
 
 // Draws each segment (pairs of point indices, ended by a negative index) as
-// a line on the screen canvas in the colour, clipped to it, with point p at
-// (x + p.x * scale / 100, y + p.y * scale / 100). Returns the number of
-// segment-list entries read, the ending one included.
+// a line on the screen canvas in the colour, clipped to the rectangle (the
+// window the icon belongs to), with point p at (x + p.x * scale / 100,
+// y + p.y * scale / 100). Returns the number of segment-list entries read,
+// the ending one included.
 int32_t DrawVectorIcon(int32_t x, int32_t y, int32_t scale, const IconPoint* points, const int16_t* segments,
-                       uint8_t colour);
+                       uint8_t colour, const ClipRect& clip);
 // The weapon sight's two icons: the octagon with four ticks, and the diamond
 // with four spokes shown while the target is in the firing arc.
 extern const IconPoint kSightIconPoints[16];
@@ -39,7 +41,8 @@ extern const int16_t kInArcIconSegments[];
 
 struct WeaponSightElement;
 // The weapon sight of the main view's HUD, drawn on the screen canvas about
-// the view's centre: a new target makes the icon jump to scale 1000; the
+// the view's centre and clipped to the view, however far off the cone's
+// edges fall: a new target makes the icon jump to scale 1000; the
 // target is tested against the mount's arc (kept as the in-arc flag); at
 // the weapons station the target's name above, the arc's cone edges in 96
 // and the in-arc icon in 64 (in the arc, for an all-round mount or with a
@@ -63,5 +66,9 @@ void BuildHullPoints(hx_model* model, HullBounds* hull);
 hx_pixelmap* BuildShadeTable(int16_t band, int16_t brightness);
 // The generated table when one has been built since the framework began.
 hx_pixelmap* FindGeneratedShadeTable();
+// The generated table that textured surfaces and planets shade through: the
+// one built since the framework began, else built now (band 48, brightness
+// 14); null when it cannot be.
+hx_pixelmap* SharedGeneratedShadeTable();
 // The same table rewritten as the grey (offset) table.
 hx_pixelmap* BuildGreyShadeTable();

@@ -443,12 +443,14 @@ void RegisterViewWindow(WindowHandle* window)
     record->clearAll = 255;
 }
 
-void ForgetViewWindow(WindowHandle* window)
+void UnregisterViewWindow(WindowHandle* window)
 {
-    if (ViewWindowRecord* record = FindViewWindowRecord(window)) {
-        FreeViewPixelmaps(window);
-        *record = {};
-    }
+    ViewWindowRecord* record = FindViewWindowRecord(window);
+    if (!record)
+        return;
+    FreeViewPixelmaps(window);
+    *record = {};
+    gView.viewWindowCount = std::max(gView.viewWindowCount - 1, 0);
 }
 
 void SetViewWindowCount(int32_t count)

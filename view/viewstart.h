@@ -41,9 +41,10 @@ void FreeViewPixelmaps(WindowHandle* window);
 // Counts a new 3D view window and empties its depth dirty rectangle; a
 // window that holds sub-pixelmaps is counted already and left alone.
 void RegisterViewWindow(WindowHandle* window);
-// A 3D view window deleted: its record (and any sub-pixelmaps) free again;
-// the count is the screens' to keep.
-void ForgetViewWindow(WindowHandle* window);
+// A 3D view window deleted: one fewer counted (never below none), its
+// record and any sub-pixelmaps free again. Nothing for a window that holds
+// no record.
+void UnregisterViewWindow(WindowHandle* window);
 // The count of 3D view windows: of the screen being defined, or of the
 // current screen (the screen registry sets it when a screen is entered).
 int32_t ViewWindowCount();

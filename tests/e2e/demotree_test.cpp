@@ -175,6 +175,7 @@ struct Method {
 constexpr Method kMethods[] = {
     {"PCX2PALETTE", ResType::PcxPalette, true},
     {"PCX2RAST", ResType::PcxRaster, true},
+    {"CM2COLOURMAP", ResType::ColourMap, true},
     {"LBM2RAST", ResType::LbmRaster, true},
     {"FNT2RFONT", ResType::FntFont, true},
     {"FON2RFONT", ResType::FonFont, true},

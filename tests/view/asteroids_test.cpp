@@ -161,6 +161,21 @@ TEST_F(Asteroids, TheDrawPicksTheSizeClassAndItsMass)
     }
 }
 
+// A belt laid out before the first frame (no projection distance yet)
+// spreads its rocks as the full screen's cockpit view would, not all at
+// the 320-unit floor round the player.
+TEST_F(Asteroids, ABeltBuiltBeforeAnyViewIsDrawnKeepsItsRocksAtTheirRanges)
+{
+    gPlayerItem = At(0, 0, 0);
+    gProjectionDistance = 0.0f;
+    LoadAsteroidModels();
+    CRandSeed(SeedGiving(10));
+    SpawnBeltAsteroid(nullptr);
+    SceneItem* rock = gTailGroup == &gSceneList ? nullptr : gSceneList.prev;
+    ASSERT_NE(rock, nullptr);
+    EXPECT_NEAR(rock->avatar->range, 3000.0f * 579.41f / 5.0f, 1.0f) << "a small rock, 240 / tan 22.5 degrees";
+}
+
 TEST_F(Asteroids, BeltsWithoutAPlayerWarnAndStillRun)
 {
     gPlayerItem = nullptr;

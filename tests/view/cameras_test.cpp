@@ -16,6 +16,7 @@
 #include "system/trace.h"
 #include "ui/hud.h"
 #include "view/cameras.h"
+#include "view/skyandlights.h"
 #include "view/viewwindows.h"
 #include "world/behaviours.h"
 #include "world/playerinput.h"
@@ -162,7 +163,7 @@ TEST_F(CameraTest, OnlyEventsOfModeOneOrTwoOnThePlayerStartTheAutomaticDirector)
             EXPECT_EQ(gCameras.director.subject.Get(), player);
             EXPECT_EQ(camera->control, DirectorEvent[event].camera);
             EXPECT_EQ(gExternalView, 255);
-            EXPECT_EQ(gStarTrailReset, 255);
+            EXPECT_EQ(gStarFieldReset, 255) << "the star pass starts its trails afresh";
         }
     }
     // A mode-0 event cuts once the director runs.

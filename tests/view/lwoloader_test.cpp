@@ -296,7 +296,9 @@ TEST_F(LwoTest, TexturesComeFromTheFoldersOrTheRememberedListAndAMissingOneIsSai
     // Two objects naming the same missing texture: one message.
     WriteObject("gone1.lwo", Triangle({lwob::Text("TIMG", "X:\\nothing.iff")}));
     WriteObject("gone2.lwo", Triangle({lwob::Text("TIMG", "X:\\nothing.iff")}));
-    EXPECT_EQ(Load("gone1.lwo")->faces[0].material->colour_map, nullptr);
+    const hx_material* gone = Load("gone1.lwo")->faces[0].material;
+    EXPECT_EQ(gone->colour_map, nullptr);
+    EXPECT_EQ(gone->index_shade, table) << "untextured, still shaded through the ships' table";
     EXPECT_EQ(Load("gone2.lwo")->faces[0].material->colour_map, nullptr);
     EXPECT_EQ(gBoxes, (std::vector<std::string>{"LWOB Loader Error: Tragedy - I have failed to find nothing.pix in "
                                                 "zqk\\resource\\art\\textures\\ships\n "}));

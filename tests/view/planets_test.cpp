@@ -10,6 +10,7 @@
 
 #include "system/res/pcx.h"
 #include "view/planets.h"
+#include "view/vectoricons.h"
 #include "world/universe.h"
 
 namespace {
@@ -123,7 +124,8 @@ TEST_F(Planets, AGeneratedPlanetRegistersItsTexturesOnceAndNamesThemOnItsItem)
     EXPECT_STREQ(m1->colour_map->identifier, "$b_1_ 42_2.pix");
     EXPECT_STREQ(m2->colour_map->identifier, "$b_1_ 42_3.pix");
     EXPECT_STREQ(planet->avatar->root->materialName, "$b_1_ 42_2.pix");
-    EXPECT_EQ(m1->index_shade, gView.shadeTable);
+    EXPECT_EQ(m1->index_shade, FindGeneratedShadeTable()) << "planets shade through the generated table";
+    EXPECT_NE(m1->index_shade, nullptr);
 
     // A second planet of the same number and seed finds them registered.
     SceneItem* twin = Show(nullptr, 0, 0, 0, 1);
@@ -146,6 +148,18 @@ TEST_F(Planets, ANamedPlanetTakesItsTwoTextureFiles)
     ASSERT_NE(m2->colour_map, nullptr);
     EXPECT_EQ(HxPixelmapPixelQuery(m1->colour_map, 0, 0) & 0xFF, 9u);
     EXPECT_EQ(HxPixelmapPixelQuery(m2->colour_map, 0, 0) & 0xFF, 10u);
+
+    // The slot's sphere wears them at once, each face by its tag.
+    hx_material* black = Flat("black", 0);
+    hx_model* ball = Cube("ball", 2.0f, Flat("INDEX_PLANET2", 2));
+    ball->faces[0].material = Flat("INDEX_PLANET1", 1);
+    SpherifyPlanetModel(ball, 5.0f);
+    gPlanetModelSlots[2].model = ball;
+    SetPlanetTextures(nullptr, ball, "rust", nullptr, nullptr, 2);
+    EXPECT_EQ(ball->faces[0].material, black);
+    EXPECT_EQ(ball->faces[1].material, gPlanetMaterials[4]);
+    EXPECT_EQ(gPlanetMaterials[4]->colour_map, m1->colour_map);
+    gPlanetModelSlots[2].model = nullptr;
 }
 
 TEST_F(Planets, ThePoolHoldsTheSphereAfterStartUpAndANearBodyShowsItTextured)
@@ -252,8 +266,9 @@ TEST_F(Planets, TheShadeDisplayDrawsEachEntryTwoPixelsWide)
             HxPixelmapPixelSet(table, x, y, uint32_t((x + y) & 0xFF));
     table->identifier = HxResStrDup(table, "shades.tab");
     HxTableAdd(table);
-    gView.shadeTable = nullptr; // the named table serves
-    ShowShadeTable("shades.tab");
+    gView.shadeTable = table; // the ships' table the view loaded is not the one shown
+    ASSERT_EQ(FindGeneratedShadeTable(), nullptr);
+    ShowShadeTable("shades.tab"); // none generated yet: the named table
     for (int y : {0, 63})
         for (int x : {0, 100, 255}) {
             EXPECT_EQ(At(2 * x, y), uint32_t((x + y) & 0xFF)) << x << "," << y;
@@ -261,6 +276,16 @@ TEST_F(Planets, TheShadeDisplayDrawsEachEntryTwoPixelsWide)
         }
     EXPECT_EQ(At(600, 10), 0u); // right of the picture
     EXPECT_EQ(At(10, 64), 0u);  // below it
+
+    // Once built, the generated table is the one shown.
+    const hx_pixelmap* generated = BuildShadeTable(176, 31);
+    ASSERT_NE(generated, nullptr);
+    ShowShadeTable("shades.tab");
+    const auto entry = [&](int x, int y) { return static_cast<const uint8_t*>(generated->pixels)[y * generated->row_bytes + x]; };
+    for (int y : {0, 40})
+        for (int x : {100, 200})
+            EXPECT_EQ(At(2 * x, y), entry(x, y)) << x << "," << y;
+    gView.shadeTable = nullptr;
 }
 
 TEST_F(Planets, TheModelStatementsMoveEveryVertexOfACube)

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "../script/script_test_support.h"
 #include "framework/scene_state.h"
@@ -17,6 +18,7 @@
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "view/skyandlights.h"
+#include "view/vectoricons.h"
 #include "world/simframe.h"
 #include "world/universe.h"
 
@@ -679,6 +681,47 @@ TEST_F(SkyPalette, TheFlashSystemAndTheFixedSkies)
     SetSkyPaletteRow(-1);
     SetSkyPaletteForSystem(1);
     EXPECT_EQ(Entry(200), before);
+}
+
+// The generated shade table follows each new sky: into the sky's band, or
+// darkening into the special colours for type 15, the flash system and the
+// fixed red and blue skies.
+TEST_F(SkyPalette, EachNewSkyRebuildsTheGeneratedShadeTable)
+{
+    BuildMainWorld();
+    const auto generated = [] {
+        const hx_pixelmap* table = FindGeneratedShadeTable();
+        const auto* pixels = table ? static_cast<const uint8_t*>(table->pixels) : nullptr;
+        return pixels ? std::vector<uint8_t>(pixels, pixels + table->row_bytes * table->height) : std::vector<uint8_t>();
+    };
+    const auto built = [&](int16_t band, int16_t brightness) {
+        BuildShadeTable(band, brightness);
+        return generated();
+    };
+    const std::vector<uint8_t> sky = built(176, 31), dark = built(-1, 8), plain = built(0, 20);
+    ASSERT_FALSE(sky.empty());
+    ASSERT_NE(sky, dark);
+    struct Case {
+        const char* what;
+        void (*set)();
+        const std::vector<uint8_t>& expected;
+    } const cases[] = {
+        {"a system's sky", [] { SetSkyPaletteForSystem(1); }, sky},
+        {"type 15", [] { SetSkyPaletteForSystem(15); }, dark},
+        {"the flash system", [] { SetSkyPaletteForSystem(26); }, dark},
+        {"the red sky", [] { SetSkyPaletteRow(-1); }, dark},
+        {"the blue sky", [] { SetSkyPaletteRow(-2); }, dark},
+        {"a row", [] { gView.flashMode = 0; SetSkyPaletteRow(11); }, sky},
+    };
+    for (const Case& c : cases) {
+        BuildShadeTable(0, 20);
+        c.set();
+        EXPECT_EQ(generated(), c.expected) << c.what;
+    }
+    gNebulaOn = 0;
+    BuildShadeTable(0, 20);
+    SetSkyPaletteForSystem(1);
+    EXPECT_EQ(generated(), plain) << "without the nebula, left as it was";
 }
 
 // ---- lights --------------------------------------------------------------------------------

@@ -6,17 +6,21 @@
 
 #include "ai/weapons.h"
 #include "screens/bridge.h"
+#include "system/canvas.h"
 #include "system/frameclock.h"
 #include "system/settings.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
 #include "tests/view/view_fixture.h"
 #include "view/vectoricons.h"
+#include "view/viewstart.h"
 #include "world/pools.h"
 
 using viewtest::ViewTest;
 
 namespace {
+
+constexpr ClipRect kScreen = {0, 0, viewtest::kWidth - 1, viewtest::kHeight - 1};
 
 class VectorIcons : public ViewTest {
 protected:
@@ -62,17 +66,17 @@ hx_model* PointModel(const char* name, const std::vector<hx_vector3>& points)
 TEST_F(VectorIcons, AnEmptySegmentListDrawsNothing)
 {
     const int16_t none[] = {-1};
-    EXPECT_EQ(DrawVectorIcon(320, 240, 100, kSightIconPoints, none, 97), 1);
+    EXPECT_EQ(DrawVectorIcon(320, 240, 100, kSightIconPoints, none, 97, kScreen), 1);
     for (uint8_t p : frame)
         ASSERT_EQ(p, 0);
     // The sight reads its 24 indices and the end.
-    EXPECT_EQ(DrawVectorIcon(320, 240, 100, kSightIconPoints, kSightIconSegments, 97), 25);
+    EXPECT_EQ(DrawVectorIcon(320, 240, 100, kSightIconPoints, kSightIconSegments, 97, kScreen), 25);
 }
 
 // The two icons of the weapon sight at scale 100, drawn about (100, 100).
 TEST_F(VectorIcons, TheSightIconsAtFullScale)
 {
-    DrawVectorIcon(100, 100, 100, kSightIconPoints, kSightIconSegments, 97);
+    DrawVectorIcon(100, 100, 100, kSightIconPoints, kSightIconSegments, 97, kScreen);
     EXPECT_EQ(pixels[100 * viewtest::kWidth + 70], 97) << "the left tick's tip, in the colour";
     const std::vector<std::string> sight = {
         "...............................................................",
@@ -142,7 +146,7 @@ TEST_F(VectorIcons, TheSightIconsAtFullScale)
     EXPECT_EQ(Crop(100, 100, 31), sight);
 
     std::fill(frame.begin(), frame.end(), 0);
-    DrawVectorIcon(100, 100, 100, kInArcIconPoints, kInArcIconSegments, 64);
+    DrawVectorIcon(100, 100, 100, kInArcIconPoints, kInArcIconSegments, 64, kScreen);
     const std::vector<std::string> inArc = {
         "...........................................",
         ".....................#.....................",
@@ -192,9 +196,17 @@ TEST_F(VectorIcons, TheSightIconsAtFullScale)
 
     // Clipped to the screen: drawn at a corner it stays inside.
     std::fill(frame.begin(), frame.end(), 0);
-    DrawVectorIcon(0, 0, 100, kInArcIconPoints, kInArcIconSegments, 64);
+    DrawVectorIcon(0, 0, 100, kInArcIconPoints, kInArcIconSegments, 64, kScreen);
     EXPECT_EQ(pixels[20], 64);
     EXPECT_EQ(pixels[10 * viewtest::kWidth], 64);
+
+    // Clipped to a window: the diamond's right half about (100, 100) only.
+    std::fill(frame.begin(), frame.end(), 0);
+    DrawVectorIcon(100, 100, 100, kInArcIconPoints, kInArcIconSegments, 64, ClipRect{100, 0, 200, 200});
+    EXPECT_EQ(pixels[100 * viewtest::kWidth + 120], 64) << "the right spoke's tip";
+    for (int y = 0; y < viewtest::kHeight; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(pixels[size_t(y) * viewtest::kWidth + size_t(x)], 0) << x << "," << y;
 }
 
 TEST_F(VectorIcons, HullPointsAreSpreadOverTheModel)
@@ -473,4 +485,26 @@ TEST_F(WeaponSightTest, TheConeEdgesAreJoinedInTurnAndAnEdgeAtDepthZeroCountsAsB
     DrawWeaponSight(&sight);
     EXPECT_EQ(Count(96), 0) << "no end in front: no line";
     EXPECT_GT(Count(97), 0) << "the icon still";
+}
+
+// The cone's edges of a wide arc fall far outside a small view: the lines,
+// the icon and the target's name stop at the view's edges.
+TEST_F(WeaponSightTest, EverythingTheSightDrawsStaysInsideTheView)
+{
+    const ViewRect view = {300, 220, 340, 260};
+    gView.viewport = view;
+    const Vector3 edges[4] = {{-4, 4, 1}, {4, 4, 1}, {-4, -4, 1}, {4, -4, 1}};
+    std::copy(std::begin(edges), std::end(edges), sight.edges);
+    sight.iconScale = 1000;
+    DrawWeaponSight(&sight);
+    int inside = 0;
+    for (int y = 0; y < viewtest::kHeight; ++y)
+        for (int x = 0; x < viewtest::kWidth; ++x) {
+            const bool within = x >= view.left && x <= view.right && y >= view.top && y <= view.bottom;
+            if (!within) {
+                ASSERT_EQ(At(x, y), 0) << "drawn outside the view at " << x << "," << y;
+            }
+            inside += within && At(x, y) != 0;
+        }
+    EXPECT_GT(inside, 0) << "the sight is drawn within it";
 }

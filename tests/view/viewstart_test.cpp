@@ -228,10 +228,19 @@ TEST_F(StartUp, AWindowIsCountedOnceWhileItHoldsSubPixelmaps)
     EXPECT_EQ(At(200, 100), 33u);
     FreeViewPixelmaps(w);
     EXPECT_EQ(record->colour, nullptr);
-    // A deleted window's record is free again; the count stays the screens'.
-    ForgetViewWindow(w);
-    EXPECT_EQ(FindViewWindowRecord(w), nullptr);
+    // A deleted window's record is free again, and it is counted no more.
+    WindowHandle second{};
+    second.width = second.height = 50;
+    RegisterViewWindow(&second);
+    EXPECT_EQ(ViewWindowCount(), 2);
+    ASSERT_TRUE(AllocViewPixelmaps(&second));
+    UnregisterViewWindow(&second);
+    EXPECT_EQ(FindViewWindowRecord(&second), nullptr) << "its sub-pixelmaps freed with it";
     EXPECT_EQ(ViewWindowCount(), 1);
+    UnregisterViewWindow(&second);
+    EXPECT_EQ(ViewWindowCount(), 1) << "a window without a record is not counted off twice";
+    UnregisterViewWindow(w);
+    EXPECT_EQ(ViewWindowCount(), 0);
 }
 
 TEST_F(StartUp, AWindowOffTheScreenGetsNoSubPixelmap)

@@ -86,7 +86,7 @@ TEST_F(ViewFrame, AHudWindowDrawsItsOrbInsideItWithTheScopesProjection)
     std::fill(frame.begin(), frame.end(), uint8_t(0));
     RenderHudWindow(&scope);
     EXPECT_EQ(leftmost(), -1);
-    ForgetViewWindow(&scope);
+    UnregisterViewWindow(&scope);
     gView.viewer = nullptr;
 }
 

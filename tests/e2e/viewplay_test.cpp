@@ -1,0 +1,191 @@
+// The 3D view as a player sees it: the game itself on the dummy drivers
+// with a fixed frame time and an input table, its frames captured as
+// palette indices and read where each effect must (or must not) appear.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kScreenWidth = 640, kScreenHeight = 480;
+
+// A rectangle of the screen, inclusive.
+struct Box {
+    int left, top, right, bottom;
+    bool Holds(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+// The weapons and navigation stations' main views ("WEPRealV" and
+// "NAVRealV" in the station layout).
+constexpr Box kWeaponsView = {36, 52, 335, 251};
+constexpr Box kNavigationView = {36, 52, 335, 251};
+
+// The grey band of the banded palette: where a point drawn through an
+// empty colour ramp lands.
+bool Grey(int index)
+{
+    return index >= 16 && index < 48;
+}
+
+// A captured frame: the palette index of each pixel (a ".pgm" shot).
+struct Indices {
+    std::string pixels;
+    bool Empty() const { return pixels.size() != std::size_t(kScreenWidth) * kScreenHeight; }
+    int At(int x, int y) const { return static_cast<uint8_t>(pixels[std::size_t(y) * kScreenWidth + std::size_t(x)]); }
+    // Pixels of the box in the colour.
+    int Count(const Box& box, int colour) const
+    {
+        int n = 0;
+        for (int y = box.top; y <= box.bottom; ++y)
+            for (int x = box.left; x <= box.right; ++x)
+                n += At(x, y) == colour;
+        return n;
+    }
+};
+
+class ViewPlay : public ::testing::Test {
+protected:
+    // Runs the game on a copy of the demo data with the table.
+    GameRun Run(const std::string& table, const std::vector<std::string>& args)
+    {
+        CopyDemoData(folder);
+        return RunOnCopy(table, args);
+    }
+    // The same on the copy as it stands.
+    GameRun RunOnCopy(const std::string& table, const std::vector<std::string>& args)
+    {
+        std::ofstream(folder / "table.txt") << table;
+        return RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                       folder);
+    }
+
+    // The table line capturing the palette indices at the pass.
+    std::string Shot(long pass) const { return std::to_string(pass) + " shot " + ShotPath(pass).string() + "\n"; }
+    fs::path ShotPath(long pass) const { return folder / ("shot" + std::to_string(pass) + ".pgm"); }
+
+    Indices Frame(long pass) const
+    {
+        std::ifstream in(ShotPath(pass), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string header = "P5\n640 480\n255\n";
+        return {bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string()};
+    }
+
+    ScratchFolder scratch{"viewplay"};
+    const fs::path& folder = scratch.Path();
+    std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
+};
+
+// Mission 1 at the weapons station while the raider closes in and the
+// corvette turns: the sight's cone edges swing far beyond the view, yet the
+// screen left of and above the view, which the station leaves empty, holds
+// the same pixels in every frame; the sight itself is drawn inside.
+TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
+{
+    std::string table = "610 click CMDObjv\n650 key F3\n";
+    std::vector<long> passes;
+    for (long pass = 660; pass <= 960; pass += 10) {
+        passes.push_back(pass);
+        table += Shot(pass);
+    }
+    table += "970 quit\n";
+    const GameRun run = Run(table, {"-w", "mission01.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    const Box leftOfView = {0, 0, kWeaponsView.left - 1, kScreenHeight - 1};
+    const Box aboveView = {0, 0, kWeaponsView.right, kWeaponsView.top - 1};
+    const Indices first = Frame(passes.front());
+    ASSERT_FALSE(first.Empty());
+    constexpr int kConeColour = 96;
+    int coneInView = 0;
+    for (long pass : passes) {
+        const Indices frame = Frame(pass);
+        ASSERT_FALSE(frame.Empty()) << pass;
+        for (const Box& margin : {leftOfView, aboveView})
+            for (int y = margin.top; y <= margin.bottom; ++y)
+                for (int x = margin.left; x <= margin.right; ++x)
+                    ASSERT_EQ(frame.At(x, y), first.At(x, y)) << "drawn outside the view at " << x << "," << y
+                                                              << " in the frame of pass " << pass;
+        coneInView += frame.Count(kWeaponsView, kConeColour);
+    }
+    EXPECT_GT(coneInView, 0) << "the cone's edges are drawn within the view";
+}
+
+// The view's show flight at its first station: the navigation orb shows
+// the system's sun as a glow spot, laid over the panel through the blend
+// tables that the start-up builds from the game palette: the panel's own
+// colour brightened round the sun's place, never drawn over plain.
+TEST_F(ViewPlay, TheSunsGlowIsLaidOverTheOrbThroughTheBlendTables)
+{
+    const GameRun run = Run("60 state\n" + Shot(60) + "62 quit\n", {"-w", "viewshow97.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_NE(run.output.find("state 60 screen=NAV"), std::string::npos) << run.output;
+    const Indices frame = Frame(60);
+    ASSERT_FALSE(frame.Empty());
+    // The orb's panel ("NOrb"), and the corner of it where the sun lies.
+    const Box panel = {340, 52, 499, 211}, sun = {356, 68, 400, 112};
+    const int background = frame.At(panel.right - 2, panel.bottom - 2);
+    int brightened = 0;
+    for (int y = sun.top; y <= sun.bottom; ++y)
+        for (int x = sun.left; x <= sun.right; ++x)
+            brightened += frame.At(x, y) > background && frame.At(x, y) <= background + 31;
+    EXPECT_GT(brightened, 300) << "the glow round the sun, in the panel's own band";
+}
+
+// The view's show flight: the freighter ahead blows up, and its burst and
+// fireball are drawn through colour ramps found in the palette's RGB
+// lookup. The same flight without the lookup (its file taken away) draws
+// the same points through empty ramps, in the grey band: the pixels where
+// the two flights differ are the explosion's, coloured in the one and grey
+// in the other.
+TEST_F(ViewPlay, AShipBlowsUpInColourThroughThePalettesLookup)
+{
+    std::vector<long> passes;
+    std::string table;
+    for (long pass = 84; pass <= 110; pass += 2) {
+        passes.push_back(pass);
+        table += Shot(pass);
+    }
+    table += "112 quit\n";
+    const std::vector<std::string> args = {"-w", "viewshow97.scr"};
+    GameRun run = Run(table, args);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::vector<Indices> coloured;
+    for (long pass : passes)
+        coloured.push_back(Frame(pass));
+    ASSERT_TRUE(fs::remove(folder / "zqk/resource/art/klvstd.cmp"));
+    run = RunOnCopy(table, args);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    int differing = 0, greyWith = 0, greyWithout = 0;
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const Indices without = Frame(passes[i]);
+        ASSERT_FALSE(coloured[i].Empty() || without.Empty()) << passes[i];
+        for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+                const int with = coloured[i].At(x, y), plain = without.At(x, y);
+                if (with == plain)
+                    continue;
+                ++differing;
+                greyWith += Grey(with);
+                greyWithout += Grey(plain);
+            }
+    }
+    ASSERT_GT(differing, 500) << "the explosion's points take their colours from the lookup";
+    EXPECT_LT(greyWith, differing / 10) << "with the lookup they are coloured";
+    EXPECT_GT(greyWithout, differing * 9 / 10) << "without it, grey";
+}
+
+} // namespace
