@@ -188,7 +188,7 @@ constexpr ConsoleBox kWepConsole[] = {
 };
 constexpr ConsoleBox kEngConsole[] = {
     {504, 0, 635, 309, false}, {32, 48, 501, 479, false}, {500, 326, 637, 479, false},
-    {34, 50, 499, 303, true},
+    {34, 50, 499, 279, true},
 };
 // clang-format on
 

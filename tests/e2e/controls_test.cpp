@@ -341,7 +341,7 @@ TEST_F(Controls, ADocumentLinkIsFollowedAndItsPageLeadsBack)
                                  "700 click 60 202\n" // "The corvette"
                                  "720 state\n"
                                  "750 state\n"
-                                 "760 click 50 249\n" // "Back"
+                                 "760 click 50 220\n" // "Back"
                                  "800 state\n"
                                  "810 quit\n",
                                  {"-w", "mission01.scr"});

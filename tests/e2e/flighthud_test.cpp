@@ -85,9 +85,9 @@ constexpr int kHudColour = 64;
 // The contact list: its rows' labels at x 40, the current row in the big font.
 constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont = 16, kListTop = 330;
 // NAV's drive label and WEP's fire-mode label (their baselines).
-constexpr int kDriveLabelY = 231, kFireModeLabelY = 199;
+constexpr int kDriveLabelY = 233, kFireModeLabelY = 227;
 // WEP's two mouse readouts, right of the station's buttons.
-constexpr int kReadoutLeft = 550, kReadoutY = 320;
+constexpr int kReadoutLeft = 550, kReadoutY = 327;
 // The target panel's first line.
 constexpr int kPanelX = 276, kPanelY = 345;
 
@@ -184,6 +184,9 @@ TEST_F(FlightHud, TheCurrentContactStaysTheSameInEveryFrameAtNavAndWep)
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::set<std::string> currentRows, panels;
     int frames = 0;
+    // WEP's target line is drawn when its text changes and stays on the
+    // screen until then.
+    std::string target;
     for (const auto& [frame, texts] : trace.texts) {
         // The current row (the big font) by its kind and side codes: its
         // place in the list differs between the stations' sort orders.
@@ -191,7 +194,7 @@ TEST_F(FlightHud, TheCurrentContactStaysTheSameInEveryFrameAtNavAndWep)
         for (const DrawnText& t : texts)
             if (t.x == kRowLabelX && t.y > kListTop && t.font == kCurrentRowFont)
                 currentY = t.y;
-        std::string row, panel, target;
+        std::string row, panel;
         for (const DrawnText& t : texts) {
             if (t.y == currentY && (t.x == kRowKindX || t.x == kRowSideX))
                 row += t.text + " ";

@@ -298,11 +298,13 @@ TEST_F(EndKeyTest, EndingEarlyEarnsTheTimeBonusThatGoingBackReturns)
     EXPECT_EQ(gScriptVars.score, 0);
 }
 
+// Escape after a failure goes on, as the end key does: the flight cannot
+// be taken up again.
 TEST_F(EndKeyTest, AFailedMissionCannotGoBackToFlight)
 {
     Run("FAILURE");
     Press(kBackScan);
-    EXPECT_EQ(MissionEndState, kMissionFlightOver);
+    EXPECT_EQ(MissionEndState, kMissionDebrief);
     EXPECT_EQ(gInterpreter.missionPause, 255);
 }
 
