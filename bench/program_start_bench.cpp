@@ -153,7 +153,11 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::vect
     return run;
 }
 
-enum class Where { Headless, Window, FullScreen };
+enum class Where {
+    Headless,
+    Window,
+    FullScreen
+};
 
 void BM_ProgramToFrontEnd(benchmark::State& state, Where where)
 {
