@@ -1,12 +1,34 @@
 // Fuzz target: the rewrite of "Kelvandrist.ini" when the options are saved.
 // The first bytes set a few options; the rest is the old file. The new text
 // holds exactly one INIT_VAR line per changed option, first, and every old
-// line without INIT_VAR after them, unchanged.
+// line after them, unchanged, but the INIT_VAR lines of the page's own
+// options.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "screens/frontend.h"
+
+namespace {
+
+// An INIT_VAR line naming, in its first quotes after the word, an option of
+// the page.
+bool OwnedLine(std::string_view line)
+{
+    const size_t word = line.find("INIT_VAR");
+    if (word == std::string_view::npos)
+        return false;
+    const size_t open = line.find('"', word);
+    const size_t close = open == std::string_view::npos ? open : line.find('"', open + 1);
+    if (close == std::string_view::npos)
+        return false;
+    for (const GameOption* o = gGameOptions; o->name; ++o)
+        if (line.substr(open + 1, close - open - 1) == o->name)
+            return true;
+    return false;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -26,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t p = 0; p < old.size();) {
         const size_t n = old.find('\n', p);
         const size_t end = n == std::string_view::npos ? old.size() : n + 1;
-        if (old.substr(p, end - p).find("INIT_VAR") == std::string_view::npos)
+        if (!OwnedLine(old.substr(p, end - p)))
             kept.append(old.substr(p, end - p));
         p = end;
     }

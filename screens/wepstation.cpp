@@ -192,7 +192,7 @@ void FireModeLabelFrame(WindowHandle* window)
 bool CurrentMountAims()
 {
     const Weapon* w = CurrentMount();
-    return w && (w->flags & kMountAutoAim);
+    return w && !(w->flags & kMountFiresAlong);
 }
 
 void AutoFrame(WindowHandle* window)
@@ -406,9 +406,9 @@ void guiToggleAutoWeapons(WindowHandle*)
     if (gPlayerItem && gPlayerItem->sim)
         for (Weapon* w = gPlayerItem->sim->weapons; w; w = w->next) {
             if (gWeaponStation.autoWeapons)
-                w->flags |= kMountAutoAim;
+                w->flags &= ~kMountFiresAlong;
             else
-                w->flags &= ~kMountAutoAim;
+                w->flags |= kMountFiresAlong;
         }
     if (Weapon* current = CurrentMount())
         SetupFiringArc(&gWeaponViewArc, static_cast<int16_t>(PositionCode(current)));

@@ -19,8 +19,8 @@ struct Resource;
 enum : uint32_t {
     kMountGun = 0x20,
     kMountMissile = 0x80,
-    kMountAutoAim = 0x200,
-    kMountNoRapid = 0x4000, // a gun without a rapid mode
+    kMountFiresAlong = 0x200, // fires straight along the mount: aimed by hand, not at the target
+    kMountNoRapid = 0x4000,   // a gun without a rapid mode
     kMountUnusable = 0x8000,
 };
 

@@ -396,11 +396,11 @@ TEST_F(Controls, EngineeringLayerButtonsToggleAndAListPicksItsSystem)
     ASSERT_FALSE(before.empty() || after.empty());
     EXPECT_GT(Changed(before, after, 510, 102, 629, 115), 20) << "the second layer's button";
     EXPECT_EQ(Changed(before, after, 510, 86, 629, 99), 0) << "the first layer's stays";
-    EXPECT_GT(Changed(before, after, 36, 52, 497, 300), 0) << "the schematic without the layer";
+    EXPECT_GT(Changed(before, after, 36, 52, 497, 277), 0) << "the schematic without the layer";
     // The repair-team cards and the priority lists write in the station's
     // font, which their layout does not name.
     EXPECT_TRUE(walk.Drew("FUEL TANKS", 600, 780, 36, 330, 130, 400)) << "the first priority list";
-    EXPECT_TRUE(walk.Drew("REPAIR TEAM 1", 600, 780, 36, 306, 150, 330)) << "the first team's card";
+    EXPECT_TRUE(walk.Drew("REPAIR TEAM 1", 600, 780, 36, 283, 150, 330)) << "the first team's card";
     EXPECT_FALSE(walk.Drew("AM SUPPLY", 750, 780, 36, 352, 200, 400)) << "no label yet";
     EXPECT_TRUE(walk.Drew("AM SUPPLY", 780, 810, 36, 330, 200, 400)) << "the picked system's label";
 }

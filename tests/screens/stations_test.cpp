@@ -233,12 +233,14 @@ TEST_F(StationsTest, TrackNeedsAutomaticWeaponsAndRippleTheWeaponsStation)
     Weapon* gun = Mount(kMountGun, 1, "PBC");
     guiToggleTrackMode(nullptr);
     EXPECT_FALSE(gWeaponStation.track);
+    // Automatic aiming: the mounts aim at the target; by hand they fire
+    // straight along the mount.
     guiToggleAutoWeapons(nullptr);
-    EXPECT_TRUE(gun->flags & kMountAutoAim);
+    EXPECT_FALSE(gun->flags & kMountFiresAlong);
     guiToggleTrackMode(nullptr);
     EXPECT_TRUE(gWeaponStation.track);
     guiToggleAutoWeapons(nullptr);
-    EXPECT_FALSE(gun->flags & kMountAutoAim);
+    EXPECT_TRUE(gun->flags & kMountFiresAlong);
 
     CurrentStation = 2;
     guiToggleRippleFire(nullptr);
