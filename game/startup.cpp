@@ -12,6 +12,8 @@
 #include "screens/engineering.h"
 #include "screens/frontend.h"
 #include "screens/objectives.h"
+#include "screens/vesselorders.h"
+#include "screens/viewerpanel.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/operands.h"
@@ -500,7 +502,9 @@ void DropModel(const char* path)
 // conversations, sounds, the world, the contacts, the mission's script and
 // resources and the 3D worlds. The document browser goes with the
 // resources: its media items hold records that the release gives back, and
-// that the next mission's loads take over.
+// that the next mission's loads take over. The bridge's state of the flight
+// goes too (the message line, the viewer panel's items and models, the
+// vessel orders' choice), so that the next mission starts with none of it.
 void TearDownMission()
 {
     StopAllConversations();
@@ -510,6 +514,9 @@ void TearDownMission()
     ReleaseMissionResources();
     ResetMissionScript();
     ResetDocuments();
+    ResetMessageLine();
+    ResetViewerPanel();
+    ResetVesselOrders();
     ResReleaseToMark();
     gMissionScriptPosition = kNoScriptPosition;
     FreeP3DWorlds();

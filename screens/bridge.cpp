@@ -536,6 +536,7 @@ void SelectEng(bool withFilm)
 {
     if (EngRefused())
         return;
+    ResetEngPanel(); // the panel opens afresh: the whole ship, a system chosen
     SitAt({"zqk\\resource\\video\\engsit.smk", "ENG", kStationEng}, withFilm);
     ClearWeaponView();
     PlaySound(kSoundSit);
