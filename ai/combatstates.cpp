@@ -231,7 +231,7 @@ AIStateResult* esc_Flee(AIStateResult* result, SceneItem* item, int16_t subState
     Sim* sim = item->sim;
     ShipInfo* info = sim->shipInfo;
     // Leave by LDS instead, when the caller asked for that and the drive works.
-    if (parameter3 == 2 && info && info->flightModel.ldsTopSpeed > 0.0f && !(sim->flags & kSimLdsBarredFlag))
+    if (parameter3 == kFleeByLds && info && info->flightModel.ldsTopSpeed > 0.0f && !(sim->flags & kSimLdsBarredFlag))
         return Pop(result, 0.0f);
     switch (subState) {
     case 0:

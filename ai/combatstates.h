@@ -42,6 +42,9 @@ AIStateResult* WingmanCombatOnce(AIStateResult* result, SceneItem* item, int16_t
 // 58: pushes esc_Flee, then stays.
 AIStateResult* EscapeState(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 59: runs on along its heading, firing what bears; reviews every 2.5 s.
+// esc_Flee's third parameter when the caller would rather leave by LDS: the
+// flee hands back at once while the ship's drive works.
+constexpr int32_t kFleeByLds = 2;
 AIStateResult* esc_Flee(AIStateResult* result, SceneItem* item, int16_t subState, float childResult, int32_t* timers, int32_t parameter1, int32_t parameter2, int32_t parameter3);
 // 60: the nearest item with the include flags and none of the exclude
 // flags within the range becomes leader and target.

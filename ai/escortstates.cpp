@@ -11,6 +11,7 @@
 
 #include "ai/combat.h"
 #include "ai/combathelpers.h"
+#include "ai/docking.h"
 #include "ai/movementstates.h"
 #include "ai/orders.h"
 #include "ai/statesteps.h"
@@ -392,6 +393,33 @@ int32_t DefendWithHardPoints(SceneItem* item, float turn)
     return fired;
 }
 
+// Turns the ship so that both of its first two hard points bear: rolled
+// until the line from the lower point's target to the upper point's runs
+// along its up axis (each point guards its half of the ship), and the nose
+// on the middle between the two, so that they lie on either side.
+void PointHardPointsAtTargets(SceneItem* item)
+{
+    const ShipInfo* info = item->sim->shipInfo;
+    if (!info || info->hardPointCount < 2)
+        return;
+    SceneItem* lower = info->hardPoints[0].target;
+    SceneItem* upper = info->hardPoints[1].target;
+    if (!IsLiveItem(lower) || !IsLiveItem(upper) || lower == upper)
+        return;
+    Vector3 below = OffsetInOwnFrame(item, lower);
+    Vector3 above = OffsetInOwnFrame(item, upper);
+    if (VecNormalise(below) == 0.0f || VecNormalise(above) == 0.0f)
+        return;
+    Vector3 across = Sub(above, below);
+    Vector3 middle = Add(above, below);
+    if (VecNormalise(across) == 0.0f || VecNormalise(middle) == 0.0f)
+        return;
+    const FlightModel* model = item->sim->flightModel;
+    const float share = SteerRoll(item, -AimAngle(across.x, across.y), model);
+    const float yawShare = SteerYaw(item, -AimAngle(middle.x, middle.z), model, share);
+    SteerPitch(item, AimAngle(middle.y, middle.z), model, yawShare);
+}
+
 } // namespace
 
 AIStateResult* LDADeffTwo(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t, int32_t,
@@ -399,6 +427,7 @@ AIStateResult* LDADeffTwo(AIStateResult* r, SceneItem* item, int16_t, float, int
 {
     StopInPlace(item);
     DefendWithHardPoints(item, 0.0f);
+    PointHardPointsAtTargets(item);
     return Stay(r, 1);
 }
 
@@ -660,13 +689,16 @@ AIStateResult* Loiter(AIStateResult* r, SceneItem* item, int16_t sub, float, int
     }
 }
 
-// Holds the harpooned item while it is within reach of the tow.
+// Holds the harpooned item while it is within reach: the ship goes on the
+// harpoon's line, held at the tether's length from the item.
 AIStateResult* HarpoonTargetedState(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t,
                                     int32_t, int32_t)
 {
     SceneItem* harpooned = item->sim->target;
     if (!IsLiveItem(harpooned) || Distance(item, harpooned) > kHarpoonReach)
         return Pop(r, 0.0f);
+    if (item->perFrame != KeepTetherDistance)
+        TetherToItem(harpooned, item);
     return Stay(r, 1);
 }
 

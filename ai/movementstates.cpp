@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ai/combat.h"
+#include "ai/combatstates.h"
 #include "ai/orders.h"
 #include "ai/statesteps.h"
 #include "ai/steering.h"
@@ -68,6 +69,12 @@ constexpr float kTestAligned = 0.95f;
 FlightModel* ModelOf(SceneItem* item) { return item->sim->flightModel; }
 
 bool InLds(const SceneItem* item) { return item->sim->flags & kSimLdsEngaged; }
+
+bool HasLdsDrive(const SceneItem* item)
+{
+    const FlightModel* model = item->sim->flightModel;
+    return model && model->ldsTopSpeed > 0.0f;
+}
 
 // The Avatar's body bit (planets and moons): they are reached, not held.
 bool IsBody(const SceneItem* item)
@@ -271,9 +278,14 @@ AIStateResult* SimplePursuit(AIStateResult* r, SceneItem* item, int16_t, float, 
 // Order "Aproach": to within the range of the target (on the LDS drive when
 // it is far), then holds there; a body is only reached.
 AIStateResult* AchieveRange(AIStateResult* r, SceneItem* item, int16_t sub, float, int32_t* timers,
-                            int32_t p1, int32_t, int32_t p3)
+                            int32_t p1, int32_t p2, int32_t p3)
 {
     Sim* sim = item->sim;
+    // Parameter 2 may name the item to reach (the bridge's APPROACH gives
+    // the navigation target there): it becomes the target, which the
+    // position hold after the approach keeps to as well.
+    if (SceneItem* named = ParamItem(p2); IsLiveItem(named))
+        sim->target = named;
     SceneItem* target = sim->target;
     if (!IsLiveItem(target))
         return Pop(r, 0.0f);
@@ -616,6 +628,9 @@ AIStateResult* LDSFlight(AIStateResult* r, SceneItem* item, int16_t sub, float, 
 }
 
 // Order "StraightLDS": straight on in LDS; when it ends, flee, then done.
+// The flee hands back as soon as the drive works again (it is barred while
+// an interdiction lasts), and the ship leaves by LDS rather than on its
+// thrusters; a ship without the drive is done once its flee is over.
 AIStateResult* StraightLds(AIStateResult* r, SceneItem* item, int16_t sub, float, int32_t*, int32_t,
                            int32_t, int32_t)
 {
@@ -627,8 +642,12 @@ AIStateResult* StraightLds(AIStateResult* r, SceneItem* item, int16_t sub, float
     case 2:
         if (InLds(item))
             return Stay(r, 2);
-        return Push(r, 59, 0, 0, 0, 3);
+        return Push(r, 59, 0, 0, kFleeByLds, 3);
     case 3:
+        if (EngageLds(item))
+            return Stay(r, 2);
+        if (HasLdsDrive(item))
+            return Push(r, 59, 0, 0, kFleeByLds, 3);
         return Pop(r, 1.0f);
     default:
         return Unknown(r);

@@ -8,10 +8,9 @@
 #include "../script/script_test_support.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/script_run_program.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -25,31 +24,6 @@ namespace {
 
 const std::filesystem::path kMissions = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource/scripts/missions";
 const std::filesystem::path kTours = std::filesystem::path(KV_SOURCE_DIR) / "tests/e2e/tour";
-
-struct ProgramRun {
-    int status = -1; // exit code, -1 when it did not exit by itself
-    std::string out; // standard output and error together
-};
-
-// Runs script_run on the data tree with the arguments; a hang guard ends a
-// run that takes far longer than any should.
-ProgramRun RunScriptRun(const std::filesystem::path& data, const std::string& arguments,
-                        const std::string& environment = "")
-{
-    const std::string command =
-        environment + "timeout 600 '" KV_SCRIPT_RUN "' -C '" + data.string() + "' " + arguments + " 2>&1";
-    ProgramRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    if (WIFEXITED(status))
-        run.status = WEXITSTATUS(status);
-    return run;
-}
 
 // The names of the ships a script creates: the first operand of each
 // CREATE_SHIP statement.

@@ -1,0 +1,170 @@
+// Ships' orders and the statements that steer them, flown: the small test
+// missions of tests/e2e/flights on a copy of the demo tree, headless
+// (script_run -f, judged by the outcome, the ship lines and the field dump)
+// or in the game itself (judged by its "ships" lines and its trace).
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/script_run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kFlights = fs::path(KV_SOURCE_DIR) / "tests/e2e/flights";
+
+struct Vec {
+    double x = 0, y = 0, z = 0;
+};
+
+double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// A demo tree with the flight mission in its missions folder.
+fs::path TreeWith(const ScratchFolder& scratch, const std::string& mission)
+{
+    const fs::path data = CopyDemoData(scratch.Path());
+    fs::copy_file(kFlights / mission, data / "zqk/resource/scripts/missions" / mission);
+    return data;
+}
+
+// The mission flown headless: each ship's line every 60 frames (a second),
+// the field dump at the end and the outcome as the last line.
+ProgramRun FlyHeadless(const std::string& mission, int frames)
+{
+    ScratchFolder scratch{"aiflight"};
+    return RunScriptRun(TreeWith(scratch, mission), "-f -d -k 60 -n " + std::to_string(frames) + " " + mission);
+}
+
+bool Won(const ProgramRun& run) { return run.out.size() >= 8 && run.out.substr(run.out.size() - 8) == "SUCCESS\n"; }
+
+// A ship's positions by frame, from the ship lines.
+std::map<int, Vec> Track(const std::string& out, const std::string& ship)
+{
+    std::map<int, Vec> track;
+    const std::regex line("(\\d+) " + ship + " at (\\S+) (\\S+) (\\S+) ");
+    std::istringstream lines(out);
+    for (std::string text; std::getline(lines, text);) {
+        std::smatch m;
+        if (std::regex_search(text, m, line) && m.position(0) == 0)
+            track[std::stoi(m[1])] = {std::stod(m[2]), std::stod(m[3]), std::stod(m[4])};
+    }
+    return track;
+}
+
+// A ship's axes (rows X, Y, Z) from the field dump.
+std::vector<Vec> Axes(const std::string& out, const std::string& ship)
+{
+    const std::regex dump("ship " + ship +
+                          R"( kind [^\n]*\n(?:  [^\n]*\n)*?  axes (\S+) (\S+) (\S+) / (\S+) (\S+) (\S+) / (\S+) (\S+) (\S+)\n)");
+    std::smatch m;
+    if (!std::regex_search(out, m, dump))
+        return {};
+    std::vector<Vec> axes;
+    for (int row = 0; row < 3; ++row)
+        axes.push_back({std::stod(m[1 + row * 3]), std::stod(m[2 + row * 3]), std::stod(m[3 + row * 3])});
+    return axes;
+}
+
+} // namespace
+
+// A "StraightLDS" ship thrown out of LDS flees with the flee's leave-by-LDS
+// parameter: once the interdiction's bar lifts it is in LDS again, rather
+// than running on its thrusters (the mission is won only then).
+TEST(AiFlights, AStraightLdsShipGoesBackIntoLdsOnceTheBarLifts)
+{
+    const ProgramRun run = FlyHeadless("flight_straightlds.scr", 3000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
+
+// A "HarpoonTarget" ship goes on the line of the moving hulk it harpooned
+// and is pulled along with it.
+TEST(AiFlights, AHarpoonShipIsTowedByTheHulkItHarpooned)
+{
+    const ProgramRun run = FlyHeadless("flight_harpoon.scr", 3000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> whaler = Track(run.out, "whaler");
+    const std::map<int, Vec> hulk = Track(run.out, "hulk");
+    ASSERT_GE(whaler.size(), 3u) << run.out;
+    const int first = std::next(whaler.begin())->first, last = whaler.rbegin()->first;
+    const double pulled = whaler.at(last).z - whaler.at(first).z;
+    EXPECT_GT(pulled, 5000.0) << run.out;
+    EXPECT_NEAR(pulled, hulk.at(last).z - hulk.at(first).z, 1.0) << "it moves as the hulk does";
+}
+
+// An "LDADeff2Indie" ship with two hard points and two raiders below it
+// turns until one raider lies above it and one below, so that both hard
+// points bear, with its nose between them.
+TEST(AiFlights, AnLdaDefenceShipTurnsSoThatBothHardPointsBear)
+{
+    const ProgramRun run = FlyHeadless("flight_ldadeff.scr", 1500);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::vector<Vec> axes = Axes(run.out, "keeper");
+    ASSERT_EQ(axes.size(), 3u) << run.out;
+    const Vec left{-30000, -20000, 40000}, right{30000, -20000, 40000}; // the keeper is at the origin
+    EXPECT_LT(Dot(axes[1], left) * Dot(axes[1], right), 0.0) << "one above, one below:\n"
+                                                             << run.out;
+    const double length = std::hypot(20000.0, 40000.0);
+    const Vec middle{0, -20000 / length, 40000 / length};
+    EXPECT_GT(Dot(axes[2], middle), 0.95) << "the nose between them:\n"
+                                          << run.out;
+}
+
+// NAVTARGET and HUD_STRING in the game: the navigation station's APPROACH
+// order flies the corvette to the navigation target the mission gave it,
+// behind it, not to its weapons target ahead; the mission's counter is drawn at
+// the flight HUD's upper centre line with each number it is given, and goes
+// with OFF.
+TEST(AiFlights, TheMissionsNavigationTargetIsFlownToAndItsCounterShown)
+{
+    ScratchFolder scratch{"aiflight_game"};
+    const fs::path data = TreeWith(scratch, "flight_navtarget.scr");
+    std::ofstream(data / "zqk/resource/text/flightcount.txt") << "Beacons left: %i";
+    std::ofstream(data / "table.txt") << "160 click NvMd5\n800 ships\n820 quit\n";
+    const GameRun run = RunGame({"-w", "flight_navtarget.scr"},
+                                {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
+                                 "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                 "KELVANDRIST_INPUT=" + (data / "table.txt").string(),
+                                 "KELVANDRIST_TRACE=" + (data / "trace.txt").string()},
+                                data);
+    ASSERT_EQ(run.hung, "") << run.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.output, m, std::regex(R"(ship 800 Vorn [^\n]* at=(-?\d+),(-?\d+),(-?\d+) )")))
+        << run.output;
+    EXPECT_LT(std::stol(m[3]), -150000) << "the corvette flew to the beacon:\n"
+                                        << run.output;
+
+    // The counter's frames: the first number, then the second, then none.
+    std::ifstream trace(data / "trace.txt");
+    const std::regex counter(R"re((\d+) text (-?\d+) (-?\d+) \d+ \d+ "Beacons left: (\d)")re");
+    std::map<int, long> firstFrame, lastFrame;
+    long lastTraced = 0;
+    int y = -1;
+    for (std::string line; std::getline(trace, line);) {
+        lastTraced = std::max(lastTraced, std::strtol(line.c_str(), nullptr, 10));
+        if (line.find("Beacons left") == std::string::npos || !std::regex_match(line, m, counter))
+            continue;
+        const int shown = std::stoi(m[4]);
+        firstFrame.try_emplace(shown, std::stol(m[1]));
+        lastFrame[shown] = std::stol(m[1]);
+        y = std::stoi(m[3]);
+    }
+    ASSERT_TRUE(firstFrame.count(3) && firstFrame.count(2)) << "the counter was never drawn";
+    EXPECT_LT(lastFrame[3], firstFrame[2]);
+    EXPECT_LT(lastFrame[2] + 100, lastTraced) << "OFF removes it";
+    EXPECT_EQ(y, 52 + 16) << "the upper centre line of NAV's view";
+}
