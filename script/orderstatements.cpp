@@ -203,8 +203,9 @@ void Target(uint32_t& position)
     SelectContact(target);
 }
 
-// NAVTARGET ship target [ON | OFF]: the ship's navigation target, kept by
-// its current order; the player's ship with ON also selects it as contact.
+// NAVTARGET ship target [ON | OFF]: the ship's navigation target, the one
+// the navigation station shows and its orders fly to (the AI's leader is
+// not touched); the player's ship with ON also selects it as contact.
 void NavTarget(uint32_t& position)
 {
     SceneItem* item = ReadObject(position);
@@ -212,9 +213,7 @@ void NavTarget(uint32_t& position)
     const int32_t keyword = ReadOptionalKeyword(position, kw::ON, kw::OFF);
     if (!item || !target)
         return;
-    item->sim->secondTarget = target;
-    if (OrderSlot* slot = CurrentSlot(item))
-        slot->savedLeader = target;
+    item->sim->navTarget = target;
     if (item == gPlayerItem && keyword == 0)
         SelectContact(target);
 }
@@ -225,13 +224,18 @@ void IgnoreItem(SceneItem* item)
     gTargetSearchIgnoreTicks = kIgnoreTicks;
 }
 
-// IGNORE_NAV object: no ship navigates by it, and searches skip it a while.
+// IGNORE_NAV object: no ship navigates by it, neither as its leader nor as
+// its navigation target, and searches skip it a while.
 void IgnoreNav(uint32_t& position)
 {
     SceneItem* item = ReadObject(position);
     if (!item)
         return;
     ForgetLeaderEverywhere(item);
+    Sim* pool = SimPool();
+    for (int i = 0; i < kMaxSims; ++i)
+        if ((pool[i].flags & kSimInUse) && pool[i].navTarget.Is(item))
+            pool[i].navTarget = nullptr;
     IgnoreItem(item);
 }
 

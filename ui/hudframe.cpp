@@ -421,6 +421,10 @@ void DrawFlightHudFrame()
         if (const char* countdown = LoadedTextWithNumber(kMissileCountdownText, remote->sim->countdown, text))
             Centred(v, v.top + 28, countdown, HudColour());
 
+    // The mission's counter (HUD_STRING): its text with the number.
+    if (const char* counter = gHudStringNumber ? LoadedTextWithNumber(gHudStringNumber, gHudWatchedNumber, text) : nullptr)
+        Centred(v, upper, counter, HudColour());
+
     DrawTapes();
 
     if (gPlayerItem && player && (gPlayerItem->flags & kItemNearPlanet)) {

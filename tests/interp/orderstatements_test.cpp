@@ -202,9 +202,11 @@ TEST_F(OrderStatementTest, TargetsGoToTheSimAndTheCurrentSlot)
     Run("ORDER 1 0 ship \"SentryDuty\" 0 0 50 0 0");
     Run("TARGET ship foe ON\nNAVTARGET ship beacon");
     EXPECT_EQ(ship->sim->target.Get(), foe);
-    EXPECT_EQ(ship->sim->secondTarget.Get(), beacon);
+    EXPECT_EQ(ship->sim->navTarget.Get(), beacon);
     EXPECT_EQ(Info(ship).orders[1].savedTarget.Get(), foe);
-    EXPECT_EQ(Info(ship).orders[1].savedLeader.Get(), beacon);
+    // The navigation target is not the AI's leader.
+    EXPECT_EQ(ship->sim->secondTarget.Get(), nullptr);
+    EXPECT_EQ(Info(ship).orders[1].savedLeader.Get(), nullptr);
 
     // A plain object has no slot, but still its targets.
     SceneItem* rock = Named("rock", true);

@@ -463,8 +463,8 @@ void CurrentOrderFields(std::string& out, const char* ship)
 void TargetFields(std::string& out, const char* ship)
 {
     const Sim& sim = *Object(ship)->sim;
-    Field(out, (std::string(ship) + ".targets").c_str(), "%s nav %s", NameAmong(sim.target, kFleet).c_str(),
-          NameAmong(sim.secondTarget, kFleet).c_str());
+    Field(out, (std::string(ship) + ".targets").c_str(), "%s nav %s leader %s", NameAmong(sim.target, kFleet).c_str(),
+          NameAmong(sim.navTarget, kFleet).c_str(), NameAmong(sim.secondTarget, kFleet).c_str());
 }
 
 void HeroDriveFields(std::string& out)
@@ -568,7 +568,7 @@ TEST_F(StatementGoldenTest, FleetMissionMatchesItsGolden)
             TargetFields(out, "Raider");
             {
                 const OrderSlot& slot = Object("Escort")->sim->shipInfo->orders[1];
-                Field(out, "Escort.slot 1 targets", "%s nav %s", NameAmong(slot.savedTarget, kFleet).c_str(),
+                Field(out, "Escort.slot 1 targets", "%s leader %s", NameAmong(slot.savedTarget, kFleet).c_str(),
                       NameAmong(slot.savedLeader, kFleet).c_str());
             }
             Field(out, "rapid fire", "%d", gRapidFire);
