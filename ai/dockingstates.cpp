@@ -199,10 +199,14 @@ AIStateResult* dk_orientate(AIStateResult* result, SceneItem* item, int16_t subS
     Vector3 n;
     MatRotateVec(target->sim->matrix, PortDirection(theirs), n);
     const float c = VecDot(n, u) + 1.0f;
+    const float lead = 0.45f * d * c;
+    // On the side the port faces, or close to it, the ship is meant to touch
+    // the target: collision avoidance leaves the target alone.
+    if (item->avatar)
+        item->avatar->escort = lead < sim->radius || c < 1.0f ? target : nullptr;
     const float radii = target->sim->radius + sim->radius;
     const float reach = std::min(2.0f * radii + kStandOffMargin, 500000.0f) + radii;
-    const float lead = std::min(0.45f * d * c, reach / 2.0f);
-    const float standOff = std::max(timers[0] / 1000.0f * reach, lead) - 2000.0f;
+    const float standOff = std::max(timers[0] / 1000.0f * reach, std::min(lead, reach / 2.0f)) - 2000.0f;
     const Vector3d aim{theirPort.x + n.x * standOff, theirPort.y + n.y * standOff, theirPort.z + n.z * standOff};
     gOrientateAim = {aim, standOff};
     const Vector3 reference = target->sim->velocity;

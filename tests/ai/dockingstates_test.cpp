@@ -142,6 +142,37 @@ TEST_F(DockingStatesTest, OrientateStandsOffByHowWellTheShipIsTurned)
     }
 }
 
+// Collision avoidance leaves the docking target alone while the ship is on
+// the port's side of it (the port faces the ship) or close to the port,
+// and not while it is out behind the port, where it must go round.
+TEST_F(DockingStatesTest, OrientateExemptsTheTargetFromAvoidanceInFrontOfThePortOrCloseToIt)
+{
+    AddDockPoint(station_, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
+    AddDockPoint(ship_, kDockFree, 1, 0, 0, 0, 0, 0, 0, 10);
+    station_->sim->radius = 1000;
+    ship_->sim->radius = 500;
+    struct Case {
+        const char* name;
+        double x, z; // the ship's place; the port at the origin faces +z
+        bool exempt;
+    };
+    const Case cases[] = {
+        {"far out in front", 0, 50000, true},
+        {"beside, a little in front", 50000, 1000, true},
+        {"beside, a little behind", 50000, -1000, false},
+        {"far behind", 0, -50000, false},
+        {"just behind, the lead under its radius", 0, -500, true},
+    };
+    for (const Case& c : cases) {
+        ship_->sim->position = {c.x, 0, c.z};
+        ship_->sim->matrix.m[12] = static_cast<float>(c.x);
+        ship_->sim->matrix.m[14] = static_cast<float>(c.z);
+        ship_->avatar->escort = c.exempt ? nullptr : station_;
+        Step(dk_orientate, 1);
+        EXPECT_EQ(ship_->avatar->escort.Get(), c.exempt ? station_ : nullptr) << c.name;
+    }
+}
+
 TEST_F(DockingStatesTest, OrientateEndsDockedOrWithItsReservationFreed)
 {
     AddDockPoint(station_, kDockFree, 1, 0, 0, 0, 0, 0, 0, 50);
