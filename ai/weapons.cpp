@@ -533,8 +533,7 @@ void StartRecProbe(Weapon* mount, SceneItem* probe)
     if (SceneItem* target = mount->target) {
         probe->avatar->linkItem = target;
         probe->sim->target = target;
-        if (probe->sim->shipInfo)
-            probe->sim->shipInfo->leader = target;
+        probe->sim->secondTarget = target;
     }
     probe->avatar->collision = AttachProbeToHull;
     probe->avatar->responseOrder = 50;
@@ -551,15 +550,16 @@ void StartRemMissile(Weapon*, SceneItem* missile)
     TakeRemoteControl(missile);
 }
 
-// A mine laid on a ship with dock points docks to it as a ship of its own;
-// any other mine blasts after 45 hundredths.
+// A mine laid on a ship with dock points docks to it as a ship of its own
+// (the target's first dock point is made free for it); any other mine
+// blasts after 45 hundredths.
 void StartMine(Weapon* mount, SceneItem* mine)
 {
     Avatar* avatar = mine->avatar;
     avatar->classFlags = (avatar->classFlags & ~kClassBolt) | kClassKeepsApart;
     PostItemMessage(mine->receiver, mine->receiver, 45, kMsgBlast, 0, nullptr);
     SceneItem* target = mount->target;
-    const ShipInfo* targetInfo = target && target->sim ? target->sim->shipInfo : nullptr;
+    ShipInfo* targetInfo = target && target->sim ? target->sim->shipInfo : nullptr;
     if (!targetInfo || !targetInfo->dockPoints)
         return;
     ShipInfo* info = MakeLaunchedShip(mine, "PROXIMITY MINE", "MINE", 11);
@@ -575,7 +575,8 @@ void StartMine(Weapon* mount, SceneItem* mine)
     SetOrderSlot(info, 1, 0, 0, 0, 80, EvalDefault, 0, 0);
     SetOrderState(info, 1, 13, 0, 0, 0);
     ActivateOrder(mine, 1);
-    info->leader = target;
+    targetInfo->dockPoints->flags |= kDockFree;
+    mine->sim->secondTarget = target;
     if (mine->sim->flightModel)
         info->flightModel = *mine->sim->flightModel;
 }

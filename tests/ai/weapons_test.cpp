@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ai/combat.h"
+#include "ai/docking.h"
 #include "ai/weapons.h"
 #include "view/markerlights.h"
 #include "screens/bridge.h"
@@ -900,6 +901,7 @@ TEST_F(WeaponsTest, LaunchRoutinesGiveEachMunitionItsBehaviour)
              EXPECT_EQ(m->sim->flightModel->topSpeed, 400000.0f);
              EXPECT_EQ(m->avatar->linkItem.Get(), m->sim->target.Get());
              EXPECT_NE(m->sim->target.Get(), nullptr);
+             EXPECT_EQ(m->sim->secondTarget.Get(), m->sim->target.Get()) << "its leader is the target";
          }},
         {"MAG - REM MISSILE",
          [](SceneItem* m) {
@@ -965,8 +967,10 @@ TEST_F(WeaponsTest, AMineLaidOnAShipWithDockPointsDocksAsAShipOfItsOwn)
 {
     SceneItem* target = ItemAt(0, 0, 100000);
     ShipInfo* info = MakeShip(target);
-    alignas(16) static unsigned char dockPoint[64];
+    // The target's one dock point, taken: the mine frees it to dock there.
+    alignas(16) static unsigned char dockPoint[sizeof(DockPoint)];
     info->dockPoints = reinterpret_cast<DockPoint*>(dockPoint);
+    info->dockPoints->flags = 0;
     Weapon* w = Mount("MAG - MINE");
     ASSERT_EQ(FireWeapon(target, 0, 0, 0, ship_, w), kFired);
     SceneItem* mine = Shots().at(0);
@@ -983,7 +987,8 @@ TEST_F(WeaponsTest, AMineLaidOnAShipWithDockPointsDocksAsAShipOfItsOwn)
     EXPECT_EQ(mineInfo->orders[1].weight, 80);
     EXPECT_EQ(mineInfo->orders[1].stateId, 13);
     EXPECT_EQ(mineInfo->currentOrder, 1);
-    EXPECT_EQ(mineInfo->leader.Get(), target);
+    EXPECT_EQ(mine->sim->secondTarget.Get(), target) << "its leader is the target";
+    EXPECT_EQ(info->dockPoints->flags & kDockFree, kDockFree);
     EXPECT_EQ(mineInfo->flightModel.acceleration, 12000.0f);
     info->dockPoints = nullptr;
 }
