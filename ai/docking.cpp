@@ -609,6 +609,8 @@ void UpdateCoupledShip(SceneItem* item)
     }
     Sim& sim = *item->sim;
     const Sim& base = *carrier->sim;
+    if (item == gControlledItem)
+        gCoupledShipMarker = carrier; // the item the controlled one is docked to
     if ((gControlledItem && (gControlledItem->sim->flags & kSimTowed) && gControlledItem->sim->towLink.Is(carrier)) ||
         (item == gControlledItem && (sim.flags & kSimTowed))) {
         sim.velocity = {};
@@ -631,6 +633,14 @@ void UpdateCoupledShip(SceneItem* item)
     sim.matrix.m[12] = static_cast<float>(sim.position.x);
     sim.matrix.m[13] = static_cast<float>(sim.position.y);
     sim.matrix.m[14] = static_cast<float>(sim.position.z);
+    // The marker lights' flash runs down half as fast again while docked.
+    int32_t& flash = item->avatar->params[kParamEngineCountdown];
+    if (flash > 0)
+        flash -= gFrameClock.frameTicks * 3 / 2;
+    // The controlled item docked to a carrier that counts as such (the
+    // command section): no remote link this frame.
+    if (item == gControlledItem && (carrier->flags & kItemCarriesDocked))
+        gRemoteLinkMarker = carrier;
 }
 
 void AttachPairToCarrier(SceneItem* a, SceneItem* b, SceneItem* carrier)

@@ -7,6 +7,7 @@
 
 #include "ai/aistate.h"
 #include "ai/docking.h"
+#include "system/frameclock.h"
 #include "ai/weapons.h"
 #include "framework/scene.h"
 #include "script/operands.h"
@@ -179,6 +180,45 @@ TEST_F(DockingTest, TheFollowerRidesPortOnPort)
     DeleteSceneItem(carrier);
     UpdateCoupledShip(pod);
     EXPECT_EQ(pod->perFrame, SIM_MAIN);
+}
+
+// A coupled controlled item marks the item it is docked to, and, docked to
+// a carrier that counts (the command section's scene flag), bars the remote
+// link for the frame; its marker lights' flash runs down 1.5 times as fast.
+TEST_F(DockingTest, TheCoupledControlledItemMarksItsCarrierAndRunsItsFlashDown)
+{
+    SceneItem* carrier = Ship(1000);
+    SceneItem* pod = Ship(0);
+    AddDockPoint(carrier, kDockFree, 1, 0, 0, 0, 0, 0, 20, 50);
+    AddDockPoint(pod, kDockFree, 1, 180, 0, 0, 0, 0, -5, 10);
+    ASSERT_EQ(CoupleAtDockPoints(carrier, pod, First(carrier), First(pod), 0), 1);
+    gFrameClock.frameTicks = 4;
+    struct Case {
+        const char* name;
+        bool controlled;
+        bool counts; // the carrier's scene flag 2
+        bool docked, barred;
+    };
+    const Case cases[] = {
+        {"not the controlled item", false, true, false, false},
+        {"controlled", true, false, true, false},
+        {"controlled, on a carrier that counts", true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        gControlledItem = c.controlled ? pod : nullptr;
+        carrier->flags = c.counts ? (carrier->flags | 0x2) : (carrier->flags & ~0x2);
+        gCoupledShipMarker = gRemoteLinkMarker = nullptr;
+        pod->avatar->params[1] = 100;
+        UpdateCoupledShip(pod);
+        EXPECT_EQ(gCoupledShipMarker != nullptr, c.docked) << c.name;
+        EXPECT_EQ(gRemoteLinkMarker != nullptr, c.barred) << c.name;
+        EXPECT_EQ(pod->avatar->params[1], 94) << c.name;
+    }
+    pod->avatar->params[1] = 0;
+    UpdateCoupledShip(pod);
+    EXPECT_EQ(pod->avatar->params[1], 0) << "a countdown run out stays out";
+    gControlledItem = nullptr;
+    gCoupledShipMarker = gRemoteLinkMarker = nullptr;
 }
 
 TEST_F(DockingTest, UndockingPushesTheQuickerItemBetween1000And12000)
