@@ -23,7 +23,9 @@
 #include "system/crand.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
+#include "ui/hud.h"
 #include "world/behaviours.h"
+#include "world/pools.h"
 #include "world/encounters.h"
 #include "world/itemmessages.h"
 #include "world/lds.h"
@@ -72,6 +74,8 @@ constexpr int32_t kFollowerLdsRange = 500000;
 constexpr float kAggroRange = 100000.0f;
 constexpr float kAggroAligned = 0.9f;
 constexpr uint32_t kClassNotDefended = 0x4000000;
+// The script symbol naming the base a defence net guards.
+constexpr const char* kDefNetBaseSymbol = "INDIEBase";
 // Harpoon: the reach of the tow.
 constexpr double kHarpoonReach = 200000.0;
 // Watch: the search every tenth call, the rest after an alarm (ticks).
@@ -353,11 +357,19 @@ AIStateResult* UmovingGuardState(AIStateResult* r, SceneItem* item, int16_t sub,
 }
 
 // A defence-net gun: holds position, turns toward the nearest item of its
-// masks within reach and fires along its nose.
-AIStateResult* DefNetGuardState(AIStateResult* r, SceneItem* item, int16_t, float, int32_t*, int32_t p1,
+// masks within reach and fires along its nose. As it starts, the base the
+// net guards (the mission's "INDIEBase", when it names one) is marked on
+// the HUD.
+AIStateResult* DefNetGuardState(AIStateResult* r, SceneItem* item, int16_t sub, float, int32_t*, int32_t p1,
                                 int32_t p2, int32_t)
 {
     Sim* sim = item->sim;
+    if (sub == 0)
+        if (SceneItem* base = SymbolObject(FindScriptSymbol(kDefNetBaseSymbol)); IsLiveItem(base))
+            if (HUD* marker = AllocHUD()) {
+                InitPositionMarkerHud(marker, base, 0);
+                RegisterHud(marker);
+            }
     StopInPlace(item);
     ClearControlDemands(item);
     SceneItem* nearest = FindNearestItemByFlags(nullptr, static_cast<uint32_t>(p1), static_cast<uint32_t>(p2), item, 0.0f);

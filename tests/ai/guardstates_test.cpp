@@ -8,6 +8,10 @@
 #include "ai/aistate.h"
 #include "ai/statesteps.h"
 #include "ai/weapons.h"
+#include "script/operands.h"
+#include "script/symbols.h"
+#include "tests/script/script_test_support.h"
+#include "ui/hud.h"
 #include "system/crand.h"
 #include "tests/support/world_fixture.h"
 #include "tests/view/view_fixture.h"
@@ -146,4 +150,32 @@ TEST_F(GuardStatesTest, ACombatFollowerFormsOnTheShipItIsGivenAndFiresAhead)
     EXPECT_GE(RunUntilAShot(follower, 100), 1);
     const ShipInfo* info = follower->sim->shipInfo;
     EXPECT_EQ(info->stateStack[info->currentFrame].stateId, 42);
+}
+
+// A defence-net gun, as its order starts, marks the base the mission names
+// as "INDIEBase" on the HUD, once; without that base it marks nothing.
+TEST_F(GuardStatesTest, ADefenceNetGunMarksTheIndieBaseOnTheHudAsItStarts)
+{
+    BeginScriptTest();
+    ClearHudList();
+    SceneItem* gun = ShipAt(50000, 0, 0x104);
+    StartState(gun, 23, 132, 0);
+    gun->sim->shipInfo->stateStack[0].subState = 0;
+    RunAIStateStack(gun, gun->sim->shipInfo);
+    EXPECT_EQ(gHud.count, 0) << "no base named";
+
+    SceneItem* base = ShipAt(0, 300000, 0x104);
+    ScriptSymbol* symbol = AddScriptSymbol("INDIEBase", nullptr, 0);
+    ASSERT_NE(symbol, nullptr);
+    symbol->type = kSymbolSceneItem;
+    SetSymbolObject(symbol, base);
+    StartState(gun, 23, 132, 0);
+    gun->sim->shipInfo->stateStack[0].subState = 0;
+    for (int frame = 0; frame < 3; ++frame)
+        RunAIStateStack(gun, gun->sim->shipInfo);
+    ASSERT_EQ(gHud.count, 1);
+    EXPECT_EQ(gHud.list[0]->subject, base);
+    EXPECT_EQ(gHud.list[0]->segmentCount, 9) << "the position marker's nine lines";
+    ClearHudList();
+    EndScriptTest();
 }
