@@ -214,8 +214,11 @@ void NavTarget(uint32_t& position)
     if (!item || !target)
         return;
     item->sim->navTarget = target;
-    if (item == gPlayerItem && keyword == 0)
-        SelectContact(target);
+    if (item == gPlayerItem) {
+        gContacts.navTarget = target; // the contact list marks it as such
+        if (keyword == 0)
+            SelectContact(target);
+    }
 }
 
 void IgnoreItem(SceneItem* item)

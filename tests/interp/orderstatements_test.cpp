@@ -224,10 +224,12 @@ TEST_F(OrderStatementTest, IgnoreStatementsClearExactlyTheirReferences)
     a->sim->secondTarget = foe;
     b->sim->target = foe;
     b->sim->secondTarget = foe;
+    b->sim->navTarget = foe;
     a->sim->weapons->target = foe;
 
     Run("IGNORE_NAV foe");
     EXPECT_EQ(a->sim->secondTarget.Get(), nullptr);
+    EXPECT_EQ(b->sim->navTarget.Get(), nullptr);
     EXPECT_EQ(b->sim->secondTarget.Get(), nullptr);
     EXPECT_EQ(a->sim->target.Get(), foe);
     EXPECT_EQ(a->sim->weapons->target.Get(), foe);
