@@ -295,6 +295,10 @@ struct EndOfFlightWindows {
     WindowHandle* debrief = nullptr;
 };
 EndOfFlightWindows gEndOfFlight;
+// Set while the pass ticks the windows the end of the flight's backdrop
+// covers: their handlers run, but they draw nothing that the backdrop would
+// only cover.
+bool gBeneathEndBackdrop = false;
 
 // The resource a layout's symbol names, or null.
 Resource* SymbolResource(const char* name)
@@ -738,7 +742,10 @@ void guiUpdateScreen()
         const Screen* screen = gScreens.current;
         const uint32_t changes = gScreens.changes;
         WindowHandle* previous = nullptr; // the last window passed that is still listed
+        gBeneathEndBackdrop = gEndOfFlight.backdrop != nullptr;
         for (WindowHandle* w = ListHead(); w;) {
+            if (w == gEndOfFlight.backdrop)
+                gBeneathEndBackdrop = false;
             if (gWindows.redrawAll)
                 Redraw(w);
             if (w->frameHandler) {
@@ -759,6 +766,7 @@ void guiUpdateScreen()
                 w = previous && (previous->flags & kWindowInUse) ? previous->next : ListHead();
             }
         }
+        gBeneathEndBackdrop = false;
         gWindows.redrawAll = 0;
         // Outside main-view-only mode the main view is a window beneath the
         // station's own: the end of the flight is drawn above them all, so
@@ -807,6 +815,8 @@ void guiTickWindow(WindowHandle* window)
     if (window->redrawCount == 0)
         return;
     if ((window->flags & kWindowHeldByDrawing) && gWindows.drawingHeld)
+        return;
+    if (gBeneathEndBackdrop)
         return;
     --window->redrawCount;
     if (window->draw)
