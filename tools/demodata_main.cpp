@@ -328,12 +328,14 @@ constexpr ConsoleBox kWepConsole[] = {
 constexpr ConsoleLabel kWepLabels[] = {
     {510, 44, "WEAPONS"}, {206, 472, "CONTACTS"},
 };
+// ENG's energy gauge is drawn at (443, 11)-(536, 79), in a well on a plate
+// of its own beside the view.
 constexpr ConsoleBox kEngConsole[] = {
-    {504, 0, 635, 309, false}, {32, 48, 501, 479, false}, {500, 326, 637, 479, false},
-    {34, 50, 499, 279, true},
+    {504, 0, 635, 309, false}, {32, 48, 501, 479, false}, {500, 326, 637, 479, false}, {436, 4, 539, 86, false},
+    {34, 50, 437, 259, true}, {441, 9, 538, 81, true},
 };
 constexpr ConsoleLabel kEngLabels[] = {
-    {546, 76, "SYSTEMS"}, {40, 472, "SHIP SYSTEMS BY GROUP"},
+    {546, 76, "SYSTEMS"}, {446, 100, "ENERGY"}, {40, 472, "SHIP SYSTEMS BY GROUP"},
 };
 // The end of the flight: the summary's frame at (20, 28) 600 x 336 and the
 // debrief's at (20, 384) 600 x 80, where the game draws them.
@@ -618,24 +620,42 @@ bool SaveKeyList(uint8_t* rgb)
     const Canvas canvas{pixels.data(), kScreenWidth, kScreenHeight};
     const ClipRect all{0, 0, kScreenWidth - 1, kScreenHeight - 1};
     constexpr uint8_t kKeyColour = 10 + 3 * 29 + 20, kWordsColour = 10 + 28;
-    int16_t x = 16, y = 30;
+    int16_t x = 12, y = 30;
     CanvasDrawText(canvas, x, y, "Keys  (any key: back to the bridge)", title, kWordsColour, all);
     const int top = 30 + title->height + 6, step = body->height + 1;
     const int perColumn = (kScreenHeight - 8 - top) / step;
-    constexpr int kColumns = 3, kColumnWidth = (kScreenWidth - 16) / kColumns, kKeyWidth = 64;
+    constexpr int kColumns = 3;
     if (static_cast<int>(lines.size()) > kColumns * perColumn) {
         std::fprintf(stderr, "demodata: %zu key bindings do not fit the key list (%d a column)\n", lines.size(), perColumn);
         return false;
     }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const int column = static_cast<int>(i) / perColumn, row = static_cast<int>(i) % perColumn;
-        const int left = 16 + column * kColumnWidth;
-        const ClipRect cell{static_cast<int16_t>(left), 0, static_cast<int16_t>(left + kColumnWidth - 6),
-                            kScreenHeight - 1};
-        int16_t kx = static_cast<int16_t>(left), ky = static_cast<int16_t>(top + row * step);
-        CanvasDrawText(canvas, kx, ky, lines[i].keys.c_str(), body, kKeyColour, cell);
-        int16_t wx = static_cast<int16_t>(left + kKeyWidth), wy = ky;
-        CanvasDrawText(canvas, wx, wy, lines[i].words.c_str(), body, kWordsColour, cell);
+    // Each column as wide as its widest key and its widest words.
+    auto width = [body](const std::string& text) {
+        int16_t w = 0, h = 0;
+        TextMeasure(text.c_str(), body, w, h);
+        return static_cast<int>(w);
+    };
+    int left = 12;
+    for (int column = 0; column < kColumns; ++column) {
+        const std::size_t first = static_cast<std::size_t>(column * perColumn);
+        const std::size_t end = std::min(lines.size(), first + static_cast<std::size_t>(perColumn));
+        int keyWidth = 0, wordsWidth = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            keyWidth = std::max(keyWidth, width(lines[i].keys));
+            wordsWidth = std::max(wordsWidth, width(lines[i].words));
+        }
+        keyWidth += 8;
+        for (std::size_t i = first; i < end; ++i) {
+            int16_t kx = static_cast<int16_t>(left), ky = static_cast<int16_t>(top + static_cast<int>(i - first) * step);
+            CanvasDrawText(canvas, kx, ky, lines[i].keys.c_str(), body, kKeyColour, all);
+            int16_t wx = static_cast<int16_t>(left + keyWidth), wy = ky;
+            CanvasDrawText(canvas, wx, wy, lines[i].words.c_str(), body, kWordsColour, all);
+        }
+        left += keyWidth + wordsWidth + 14;
+    }
+    if (left - 14 > kScreenWidth - 4) {
+        std::fprintf(stderr, "demodata: the key list is %d pixels wide\n", left - 14);
+        return false;
     }
     return SavePicture("art/keylist.pcx", pixels, kScreenWidth, kScreenHeight, rgb);
 }
