@@ -2,8 +2,9 @@
 // palette, the loading and end screens, the remote link's palette picture,
 // the bitmap font of the font symbols, the game fonts that the font maker
 // makes from DejaVu Sans, the front end's palette and captions, the
-// briefing palette, the bridge's icons, the comms arm's pictures, the key
-// list, the glyph pictures that "-fontmake" builds its small font from, the
+// briefing palette, the bridge's icons, the stations' console pictures and
+// the end of the flight's backdrop, the front end's home picture, the comms
+// arm's pictures, the key list, the glyph pictures that "-fontmake" builds its small font from, the
 // sound of every slot, the ship shade table and the textures of the
 // standard materials, the planet sphere with its face tags, the planet
 // textures and bump pictures, all synthesised here. The text files of the
