@@ -520,6 +520,12 @@ void BindStationContacts(const char* letter)
     if (WindowHandle* w = guiBindFrameHandler(name, guiTargetPanelFrame)) {
         w->draw = guiDrawTargetPanelWindow;
         SetSubjectRow(w, nullptr);
+        // The panel writes in the station's console font, whose lines fit
+        // its 65-pixel column, where the layout names none.
+        const ScriptSymbol* console = FindScriptSymbol("ConsFont");
+        if (!w->font && console && console->value && (console->type & kSymbolResource) &&
+            !SymbolHoldsValueBytes(console))
+            w->font = static_cast<Resource*>(console->value);
     }
     std::snprintf(name, sizeof name, "Cd%sM", letter);
     if (WindowHandle* w = guiBindFrameHandler(name, FilterLabelFrame))

@@ -314,8 +314,10 @@ enum : int {
     kTextRating = 171,
 };
 
-// The panel's columns, from its left: labels and objective texts, status
-// words, kill counts, figures.
+// The panel's columns, from its left on a panel as wide as the screen (a
+// narrower panel takes them in proportion): labels and objective texts,
+// status words, kill counts, figures.
+constexpr int32_t kColumnsWidth = 640;
 constexpr int32_t kColumnLabel = 20;
 constexpr int32_t kColumnStatus = 320;
 constexpr int32_t kColumnCount = 420;
@@ -366,7 +368,7 @@ struct PanelPen {
     void At(int32_t column, const char* text, const RasterFont* font) const
     {
         if (drawing)
-            DrawListText(canvas, left + column, y, text, font, clip);
+            DrawListText(canvas, left + column * width / kColumnsWidth, y, text, font, clip);
     }
     void Centred(const char* text, const RasterFont* font) const
     {

@@ -2,8 +2,9 @@
 // palette, the loading and end screens, the remote link's palette picture,
 // the bitmap font of the font symbols, the game fonts that the font maker
 // makes from DejaVu Sans, the front end's palette and captions, the
-// briefing palette, the bridge's icons, the comms arm's pictures, the key
-// list, the glyph pictures that "-fontmake" builds its small font from, the
+// briefing palette, the bridge's icons, the stations' console pictures and
+// the end of the flight's backdrop, the front end's home picture, the comms
+// arm's pictures, the key list, the glyph pictures that "-fontmake" builds its small font from, the
 // sound of every slot, the ship shade table and the textures of the
 // standard materials, the planet sphere with its face tags, the planet
 // textures and bump pictures, all synthesised here. The text files of the
@@ -163,61 +164,6 @@ bool SavePicture(const std::string& name, const std::vector<uint8_t>& pixels, in
     return ok;
 }
 
-// The stations' consoles: one 640 x 480 picture a station, drawn behind its
-// layout (stations.gui). Raised grey panels with a bevel (light above and
-// left, dark below and right) hold the groups of buttons; the 3D views and
-// the message line's box sit in recessed wells. Grey ramp entries only, so
-// a mission's sky colours never reach the console.
-struct ConsoleBox {
-    int16_t left, top, right, bottom; // inclusive
-    bool well;                        // recessed (a view or the log's box)
-};
-constexpr uint8_t kConsoleFace = 10 + 3, kConsoleLight = 10 + 9, kConsoleShadow = 10 + 1, kConsoleWell = 0;
-// clang-format off
-constexpr ConsoleBox kComConsole[] = {
-    {32, 0, 501, 45, false}, {504, 0, 635, 329, false}, {32, 236, 501, 375, false}, {500, 326, 637, 479, false},
-    {34, 50, 499, 237, true}, {34, 370, 311, 471, true}, {508, 202, 631, 273, true},
-};
-constexpr ConsoleBox kNavConsole[] = {
-    {502, 0, 637, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},
-    {34, 50, 337, 253, true}, {338, 50, 501, 213, true},
-};
-constexpr ConsoleBox kWepConsole[] = {
-    {504, 0, 635, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},
-    {34, 50, 337, 253, true}, {338, 50, 501, 173, true}, {338, 174, 501, 301, true},
-};
-constexpr ConsoleBox kEngConsole[] = {
-    {504, 0, 635, 309, false}, {32, 48, 501, 479, false}, {500, 326, 637, 479, false},
-    {34, 50, 499, 279, true},
-};
-// clang-format on
-
-std::vector<uint8_t> MakeConsole(std::span<const ConsoleBox> boxes)
-{
-    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
-    auto fill = [&](int l, int t, int r, int b, uint8_t c) {
-        for (int y = std::max(t, 0); y <= std::min(b, kScreenHeight - 1); ++y)
-            for (int x = std::max(l, 0); x <= std::min(r, kScreenWidth - 1); ++x)
-                pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = c;
-    };
-    for (const ConsoleBox& b : boxes) {
-        // Raised: light edge above and left; recessed: the other way round.
-        const uint8_t upper = b.well ? kConsoleShadow : kConsoleLight, lower = b.well ? kConsoleLight : kConsoleShadow;
-        fill(b.left, b.top, b.right, b.bottom, lower);
-        fill(b.left, b.top, b.right - 2, b.bottom - 2, upper);
-        fill(b.left + 2, b.top + 2, b.right - 2, b.bottom - 2, b.well ? kConsoleWell : kConsoleFace);
-    }
-    return pixels;
-}
-
-bool SaveStationConsoles(uint8_t* rgb)
-{
-    return SavePicture("art/consoles/com.pcx", MakeConsole(kComConsole), kScreenWidth, kScreenHeight, rgb) &&
-           SavePicture("art/consoles/nav.pcx", MakeConsole(kNavConsole), kScreenWidth, kScreenHeight, rgb) &&
-           SavePicture("art/consoles/wep.pcx", MakeConsole(kWepConsole), kScreenWidth, kScreenHeight, rgb) &&
-           SavePicture("art/consoles/eng.pcx", MakeConsole(kEngConsole), kScreenWidth, kScreenHeight, rgb);
-}
-
 // The two flare images that glow spots draw through: 128 x 128 blend levels
 // (0 none, up to 15). Flare 0 a round glow fading outward, flare 4 a glow
 // with four thin rays along the axes.
@@ -338,6 +284,158 @@ bool SaveGameFonts()
     return ok;
 }
 
+// The stations' consoles: one 640 x 480 picture a station, drawn behind its
+// layout (stations.gui), and the end of the flight's backdrop, drawn behind
+// the mission's summary and the debrief. Raised grey panels with a bevel
+// (light above and left, dark below and right) hold the groups of buttons;
+// the 3D views, the message line's box and the end of the flight's texts
+// sit in recessed wells with a rim round them; small engraved titles name
+// the panels where the layout leaves them room. Grey ramp entries only, so
+// a mission's sky colours never reach the console.
+struct ConsoleBox {
+    int16_t left, top, right, bottom; // inclusive
+    bool well;                        // recessed (a view or the log's box)
+};
+struct ConsoleLabel {
+    int16_t x, baseline;
+    const char* text;
+};
+struct Console {
+    const char* file;
+    std::span<const ConsoleBox> boxes;
+    std::span<const ConsoleLabel> labels;
+};
+constexpr uint8_t kConsoleFace = 10 + 3, kConsoleLight = 10 + 9, kConsoleShadow = 10 + 1, kConsoleWell = 0;
+constexpr uint8_t kConsoleRim = 10 + 14, kLabelInk = 10 + 2 * 29 + 24, kLabelCut = 0; // titles in amber
+// clang-format off
+constexpr ConsoleBox kComConsole[] = {
+    {32, 0, 501, 45, false}, {504, 0, 635, 329, false}, {32, 236, 501, 375, false}, {312, 376, 499, 479, false},
+    {500, 326, 637, 479, false}, {34, 50, 499, 237, true}, {34, 370, 311, 471, true}, {508, 202, 631, 273, true},
+};
+constexpr ConsoleLabel kComLabels[] = {
+    {510, 44, "DISPLAYS"}, {206, 254, "CONTACTS"}, {318, 388, "MESSAGES"},
+};
+constexpr ConsoleBox kNavConsole[] = {
+    {502, 0, 637, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},
+    {34, 50, 337, 253, true}, {338, 50, 501, 213, true},
+};
+constexpr ConsoleLabel kNavLabels[] = {
+    {162, 312, "NAV SYSTEMS"}, {206, 472, "CONTACTS"},
+};
+constexpr ConsoleBox kWepConsole[] = {
+    {504, 0, 635, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},
+    {34, 50, 337, 253, true}, {338, 50, 501, 173, true}, {338, 174, 501, 301, true},
+};
+constexpr ConsoleLabel kWepLabels[] = {
+    {510, 44, "WEAPONS"}, {206, 472, "CONTACTS"},
+};
+// ENG's energy gauge is drawn at (443, 11)-(536, 79), in a well on a plate
+// of its own beside the view.
+constexpr ConsoleBox kEngConsole[] = {
+    {504, 0, 635, 309, false}, {32, 48, 501, 479, false}, {500, 326, 637, 479, false}, {436, 4, 539, 86, false},
+    {34, 50, 437, 259, true}, {441, 9, 538, 81, true},
+};
+constexpr ConsoleLabel kEngLabels[] = {
+    {546, 76, "SYSTEMS"}, {446, 100, "ENERGY"}, {40, 472, "SHIP SYSTEMS BY GROUP"},
+};
+// The end of the flight: the summary's frame at (20, 28) 600 x 336 and the
+// debrief's at (20, 384) 600 x 80, where the game draws them.
+constexpr ConsoleBox kEndConsole[] = {
+    {8, 4, 631, 475, false}, {18, 26, 621, 365, true}, {18, 382, 621, 465, true},
+};
+constexpr ConsoleLabel kEndLabels[] = {
+    {22, 20, "MISSION SUMMARY"}, {22, 378, "DEBRIEF"},
+};
+// clang-format on
+
+std::vector<uint8_t> MakeConsole(const Console& console, const RasterFont* labelFont)
+{
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
+    auto fill = [&](int l, int t, int r, int b, uint8_t c) {
+        for (int y = std::max(t, 0); y <= std::min(b, kScreenHeight - 1); ++y)
+            for (int x = std::max(l, 0); x <= std::min(r, kScreenWidth - 1); ++x)
+                pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = c;
+    };
+    for (const ConsoleBox& b : console.boxes) {
+        // A well's rim, then the bevel: raised has its light edge above and
+        // left, recessed the other way round.
+        if (b.well)
+            fill(b.left - 1, b.top - 1, b.right + 1, b.bottom + 1, kConsoleRim);
+        const uint8_t upper = b.well ? kConsoleShadow : kConsoleLight, lower = b.well ? kConsoleLight : kConsoleShadow;
+        fill(b.left, b.top, b.right, b.bottom, lower);
+        fill(b.left, b.top, b.right - 2, b.bottom - 2, upper);
+        fill(b.left + 2, b.top + 2, b.right - 2, b.bottom - 2, b.well ? kConsoleWell : kConsoleFace);
+    }
+    // Engraved titles: the cut's dark edge a pixel below and right of the
+    // letters.
+    const Canvas canvas{pixels.data(), kScreenWidth, kScreenHeight};
+    const ClipRect all{0, 0, kScreenWidth - 1, kScreenHeight - 1};
+    for (const ConsoleLabel& label : console.labels) {
+        int16_t x = static_cast<int16_t>(label.x + 1), y = static_cast<int16_t>(label.baseline + 1);
+        CanvasDrawText(canvas, x, y, label.text, labelFont, kLabelCut, all);
+        x = label.x;
+        y = label.baseline;
+        CanvasDrawText(canvas, x, y, label.text, labelFont, kLabelInk, all);
+    }
+    return pixels;
+}
+
+// The front end's home: stars over the front end's background (entry 0),
+// and a bevelled frame round each of the four choices' squares, the film
+// and the exit, whose insides stay the background the captions are drawn
+// on. Grey ramp entries only, which the front end's palette keeps.
+std::vector<uint8_t> MakeHome()
+{
+    std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
+    CRandSeed(31);
+    for (int star = 0; star < 300; ++star) {
+        const int x = CRand() % kScreenWidth, y = CRand() % kScreenHeight;
+        pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = static_cast<uint8_t>(10 + 6 + CRand() % 16);
+    }
+    auto fill = [&](int l, int t, int r, int b, uint8_t c) {
+        for (int y = std::max(t, 0); y <= std::min(b, kScreenHeight - 1); ++y)
+            for (int x = std::max(l, 0); x <= std::min(r, kScreenWidth - 1); ++x)
+                pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = c;
+    };
+    // {left, top, right, bottom} of each inside, framed by 6 pixels.
+    static const int16_t kInsides[][4] = {
+        {100, 70, 299, 209},
+        {340, 70, 539, 209},
+        {100, 230, 299, 369},
+        {340, 230, 539, 369},
+        {200, 384, 439, 459},
+        {560, 440, 619, 461},
+    };
+    constexpr int kFrame = 6;
+    for (const auto& in : kInsides) {
+        const int l = in[0] - kFrame, t = in[1] - kFrame, r = in[2] + kFrame, b = in[3] + kFrame;
+        fill(l, t, r, b, kConsoleShadow);
+        fill(l, t, r - 2, b - 2, kConsoleLight);
+        fill(l + 2, t + 2, r - 2, b - 2, kConsoleFace);
+        fill(in[0] - 2, in[1] - 2, in[2] + 2, in[3] + 2, kConsoleRim);
+        fill(in[0], in[1], in[2], in[3], 0);
+    }
+    return pixels;
+}
+
+bool SaveConsoles(uint8_t* rgb)
+{
+    static const Console kConsoles[] = {
+        {"art/consoles/com.pcx", kComConsole, kComLabels},
+        {"art/consoles/nav.pcx", kNavConsole, kNavLabels},
+        {"art/consoles/wep.pcx", kWepConsole, kWepLabels},
+        {"art/consoles/eng.pcx", kEngConsole, kEngLabels},
+        {"art/consoles/end.pcx", kEndConsole, kEndLabels},
+    };
+    const RasterFont* labelFont = gGameFonts[0];
+    if (!labelFont)
+        return false;
+    for (const Console& console : kConsoles)
+        if (!SavePicture(console.file, MakeConsole(console, labelFont), kScreenWidth, kScreenHeight, rgb))
+            return false;
+    return true;
+}
+
 // The captions of the front-end screens, one small picture a caption and
 // language ("art/cap_<key>.pcx", "_frn" and "_ger" for the others): the
 // caption centred in the light grey over the background colour. The layout
@@ -404,7 +502,8 @@ bool SaveFrontEndCaptions(uint8_t* rgb)
 }
 
 // The bridge's icon pictures ("art/icons/<name>.bbm"): contact icons in
-// the side's colour (normal, navigation target, weapons target), drive
+// the side's colour (normal, navigation target, weapons target; 12 pixels,
+// so that a contact card's icon ends before its side code), drive
 // lamps (dark and lit), the star-map marker, the navigation cursor and one
 // class icon a ship class (the weapon-slot icons are the stations' own,
 // tools/demodata_stations.cpp). Each is a small shape over colour 0, which
@@ -417,10 +516,10 @@ struct IconRow {
 };
 // clang-format off
 constexpr IconRow kIcons[] = {
-    {"cw_x_nm", 16, 16, 0, 0}, {"cw_x_nt", 16, 16, 4, 0}, {"cw_x_wt", 16, 16, 1, 0},
-    {"cw_n_nm", 16, 16, 6, 1}, {"cw_n_nt", 16, 16, 4, 1}, {"cw_n_wt", 16, 16, 1, 1},
-    {"cw_i_nm", 16, 16, 3, 1}, {"cw_i_nt", 16, 16, 4, 1}, {"cw_i_wt", 16, 16, 1, 1},
-    {"cw_u_nm", 16, 16, 7, 1}, {"cw_u_nt", 16, 16, 4, 1}, {"cw_u_wt", 16, 16, 1, 1},
+    {"cw_x_nm", 12, 12, 0, 0}, {"cw_x_nt", 12, 12, 4, 0}, {"cw_x_wt", 12, 12, 1, 0},
+    {"cw_n_nm", 12, 12, 6, 1}, {"cw_n_nt", 12, 12, 4, 1}, {"cw_n_wt", 12, 12, 1, 1},
+    {"cw_i_nm", 12, 12, 3, 1}, {"cw_i_nt", 12, 12, 4, 1}, {"cw_i_wt", 12, 12, 1, 1},
+    {"cw_u_nm", 12, 12, 7, 1}, {"cw_u_nt", 12, 12, 4, 1}, {"cw_u_wt", 12, 12, 1, 1},
     {"lp_lds", 12, 12, 0, 0},  {"lp_fast", 12, 12, 0, 0}, {"lp_slow", 12, 12, 0, 0},
     {"lp_algn", 12, 12, 0, 0}, {"lp_dist", 12, 12, 0, 0},
     {"lp_ldsk", 12, 12, 4, 2}, {"lp_fastk", 12, 12, 4, 2}, {"lp_slowk", 12, 12, 3, 2},
@@ -522,24 +621,42 @@ bool SaveKeyList(uint8_t* rgb)
     const Canvas canvas{pixels.data(), kScreenWidth, kScreenHeight};
     const ClipRect all{0, 0, kScreenWidth - 1, kScreenHeight - 1};
     constexpr uint8_t kKeyColour = 10 + 3 * 29 + 20, kWordsColour = 10 + 28;
-    int16_t x = 16, y = 30;
+    int16_t x = 12, y = 30;
     CanvasDrawText(canvas, x, y, "Keys  (any key: back to the bridge)", title, kWordsColour, all);
     const int top = 30 + title->height + 6, step = body->height + 1;
     const int perColumn = (kScreenHeight - 8 - top) / step;
-    constexpr int kColumns = 3, kColumnWidth = (kScreenWidth - 16) / kColumns, kKeyWidth = 64;
+    constexpr int kColumns = 3;
     if (static_cast<int>(lines.size()) > kColumns * perColumn) {
         std::fprintf(stderr, "demodata: %zu key bindings do not fit the key list (%d a column)\n", lines.size(), perColumn);
         return false;
     }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const int column = static_cast<int>(i) / perColumn, row = static_cast<int>(i) % perColumn;
-        const int left = 16 + column * kColumnWidth;
-        const ClipRect cell{static_cast<int16_t>(left), 0, static_cast<int16_t>(left + kColumnWidth - 6),
-                            kScreenHeight - 1};
-        int16_t kx = static_cast<int16_t>(left), ky = static_cast<int16_t>(top + row * step);
-        CanvasDrawText(canvas, kx, ky, lines[i].keys.c_str(), body, kKeyColour, cell);
-        int16_t wx = static_cast<int16_t>(left + kKeyWidth), wy = ky;
-        CanvasDrawText(canvas, wx, wy, lines[i].words.c_str(), body, kWordsColour, cell);
+    // Each column as wide as its widest key and its widest words.
+    auto width = [body](const std::string& text) {
+        int16_t w = 0, h = 0;
+        TextMeasure(text.c_str(), body, w, h);
+        return static_cast<int>(w);
+    };
+    int left = 12;
+    for (int column = 0; column < kColumns; ++column) {
+        const std::size_t first = static_cast<std::size_t>(column * perColumn);
+        const std::size_t end = std::min(lines.size(), first + static_cast<std::size_t>(perColumn));
+        int keyWidth = 0, wordsWidth = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            keyWidth = std::max(keyWidth, width(lines[i].keys));
+            wordsWidth = std::max(wordsWidth, width(lines[i].words));
+        }
+        keyWidth += 8;
+        for (std::size_t i = first; i < end; ++i) {
+            int16_t kx = static_cast<int16_t>(left), ky = static_cast<int16_t>(top + static_cast<int>(i - first) * step);
+            CanvasDrawText(canvas, kx, ky, lines[i].keys.c_str(), body, kKeyColour, all);
+            int16_t wx = static_cast<int16_t>(left + keyWidth), wy = ky;
+            CanvasDrawText(canvas, wx, wy, lines[i].words.c_str(), body, kWordsColour, all);
+        }
+        left += keyWidth + wordsWidth + 14;
+    }
+    if (left - 14 > kScreenWidth - 4) {
+        std::fprintf(stderr, "demodata: the key list is %d pixels wide\n", left - 14);
+        return false;
     }
     return SavePicture("art/keylist.pcx", pixels, kScreenWidth, kScreenHeight, rgb);
 }
@@ -831,12 +948,13 @@ int main(int argc, char** argv)
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveGameFonts();
     ok = ok && SaveFrontEndCaptions(front);
+    ok = ok && SavePicture("art/home.pcx", MakeHome(), kScreenWidth, kScreenHeight, front);
     uint8_t briefing[768];
     MakeBriefingPalette(rgb, briefing);
     ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, briefing);
     ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
-    ok = ok && SaveStationPictures(gFolder) && SaveStationConsoles(rgb);
+    ok = ok && SaveStationPictures(gFolder) && SaveConsoles(rgb);
     ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
     // The sounds of every slot that names a file: "10" (slot 0) is the engine

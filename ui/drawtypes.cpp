@@ -557,6 +557,14 @@ constexpr int16_t kStationComms = 1;
 constexpr int32_t kPanelLineSize = 33;
 constexpr int32_t kTargetLineSize = 45;
 constexpr int32_t kNameColumn = 59;
+// The target panel's line steps: 10 pixels for its lines and 9 for its
+// system list, or more for a font whose capitals would touch the next
+// line's at that step.
+constexpr int32_t kPanelLineStep = 10, kSystemLineStep = 9;
+int32_t PanelStep(const RasterFont* font, int32_t least)
+{
+    return std::max(least, GlyphAHeight(font) + 3);
+}
 constexpr uint8_t kPanelBase = 160;
 constexpr uint32_t kClassMissiles = 0x30; // any of the missile class bits
 constexpr uint8_t kTeamColour = 64;
@@ -656,6 +664,7 @@ void PanelText(const Canvas& canvas, const RasterFont* font, uint8_t colour, int
 void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& row, const ShipInfo& ship,
                      const RasterFont* font, uint8_t c, int32_t x0, int32_t y)
 {
+    const int32_t step = PanelStep(font, kPanelLineStep);
     const ClipRect column{Narrow(Left(window) + 4), Top(window), Narrow(Left(window) + 63), Bottom(window)};
     const int lang = Language();
     if (row.classFlags & 0x600) {
@@ -672,23 +681,27 @@ void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& 
         } else {
             DrawAt(canvas, name, font, c, x0, y, column);
         }
-        DrawAt(canvas, LanguageEntry(kShipKindNames, ship.kind), font, c, x0, y + 10, column);
+        DrawAt(canvas, LanguageEntry(kShipKindNames, ship.kind), font, c, x0, y + step, column);
         if (const ShipClassIcon* icon = ShipClassIconOf(ship.kind)) {
-            CanvasLine(canvas, Narrow(Left(window) + 1), Narrow(Top(window) + 56), Narrow(Left(window) + 64),
-                       Narrow(Top(window) + 56), c);
-            const int32_t iconY = Top(window) + (CurrentStation == kStationComms ? 72 : 75);
+            // Below the fifth line, as far below it as the 10-pixel lines
+            // put it.
+            const int32_t below = 4 * (step - kPanelLineStep);
+            CanvasLine(canvas, Narrow(Left(window) + 1), Narrow(Top(window) + 56 + below),
+                       Narrow(Left(window) + 64), Narrow(Top(window) + 56 + below), c);
+            const int32_t iconY = Top(window) + below + (CurrentStation == kStationComms ? 72 : 75);
             SpriteDrawSilhouette(canvas, *icon->picture,
                                  guiHealthShade(ship.damage.hullDamage, ship.damage.maximumHull),
                                  Narrow(Left(window) + 33), Narrow(iconY), icon->runs);
         }
     }
     const Sim& sim = *row.item->sim;
-    DrawAt(canvas, (sim.flags & kSimLdsEngaged) ? "LDS" : kDriveWord[lang], font, c, x0, y + 20, column);
-    PanelText(canvas, font, c, x0, y + 30, column, "%i M/S", Truncate(sim.speed / 100.0));
-    PanelText(canvas, font, c, x0, y + 40, column, "DMG %i", DamagePercent(ship.damage));
+    DrawAt(canvas, (sim.flags & kSimLdsEngaged) ? "LDS" : kDriveWord[lang], font, c, x0, y + 2 * step, column);
+    PanelText(canvas, font, c, x0, y + 3 * step, column, "%i M/S", Truncate(sim.speed / 100.0));
+    PanelText(canvas, font, c, x0, y + 4 * step, column, "DMG %i", DamagePercent(ship.damage));
     if (!gFontB)
         return;
     const ClipRect clip = RectOf(window);
+    const int32_t systemStep = PanelStep(gFontB, kSystemLineStep);
     int32_t line = y + 2;
     for (std::size_t i = 0; i < std::size(TargetSystemTable); ++i) {
         const TargetSystem& entry = TargetSystemTable[i];
@@ -701,9 +714,9 @@ void DrawVesselLines(const Canvas& canvas, WindowHandle* window, const Contact& 
             if (const Bitmap* mark = ContactIconPicture(guiContactIconIndex(row.item), kIconWeaponsTarget)) {
                 int16_t width = 0, height = 0;
                 TextMeasure(entry.text, gFontB, width, height);
-                CanvasBlit(canvas, *mark, Narrow(Left(window) + 75 + width), Narrow(line - 9));
+                CanvasBlit(canvas, *mark, Narrow(Left(window) + 75 + width), Narrow(line - systemStep));
             }
-        line += 9;
+        line += systemStep;
     }
 }
 
@@ -1478,7 +1491,8 @@ void guiDrawTargetInfoWindow(WindowHandle* window)
 {
     if (gPresentation.running || (CurrentStation == kStationComms && gContacts.filterClass == kNamedBodyClass))
         return;
-    const RasterFont* font = gFontR;
+    // The layout's font for the panel, else the highlight font.
+    const RasterFont* font = FontOf(window) ? FontOf(window) : gFontR;
     Canvas canvas;
     if (!Placed(window, canvas))
         return;
@@ -1510,9 +1524,10 @@ void guiDrawTargetInfoWindow(WindowHandle* window)
             const ClipRect clip = RectOf(window);
             const float speed = item->sim ? item->sim->speed : 0.0f;
             const float mass = item->sim ? item->sim->mass : 0.0f;
+            const int32_t step = PanelStep(font, kPanelLineStep);
             DrawAt(canvas, "MISSILE", font, c, x0, y, clip);
-            PanelText(canvas, font, c, x0, y + 20, clip, "%i m/s", Truncate(speed / 100.0));
-            PanelText(canvas, font, c, x0, y + 30, clip, "%i kg", Truncate(mass));
+            PanelText(canvas, font, c, x0, y + 2 * step, clip, "%i m/s", Truncate(speed / 100.0));
+            PanelText(canvas, font, c, x0, y + 3 * step, clip, "%i kg", Truncate(mass));
         }
     }
     FlashHighlight(canvas, window);

@@ -67,10 +67,10 @@ void Append(WindowHandle* window)
     *link = window;
 }
 
-// Unlinks the window from the current list; false when it is not there.
-bool Unlink(WindowHandle* window)
+// Unlinks the window from a screen's list; false when it is not there.
+bool UnlinkFrom(WindowHandle*& head, WindowHandle* window)
 {
-    for (WindowHandle** link = &ListHead(); *link; link = &(*link)->next) {
+    for (WindowHandle** link = &head; *link; link = &(*link)->next) {
         if (*link == window) {
             *link = window->next;
             window->next = nullptr;
@@ -78,6 +78,11 @@ bool Unlink(WindowHandle* window)
         }
     }
     return false;
+}
+
+bool Unlink(WindowHandle* window)
+{
+    return UnlinkFrom(ListHead(), window);
 }
 
 void Free(WindowHandle* window)
@@ -267,17 +272,118 @@ void Sweep()
     }
 }
 
-// Once the flight is over the mission's summary stands over the view, and
-// during the debrief its text is typed over it; true when that is drawn
-// (the rest of the main view's overlays then stay off).
+// Once the flight is over, its end stands over the station on a backdrop of
+// its own: the layout's picture kEndPicture in a window over the whole
+// screen (the station's buttons beneath it take no clicks), and on it the
+// mission's summary and the debrief's text, each in the frame the picture
+// draws for it. Back in flight they go. Without the picture the summary
+// stands over the main view.
+constexpr const char* kEndPicture = "EndConsolePic";
+constexpr const char* kEndFont = "ConsFont2";
+struct FrameBox {
+    int16_t x, y, width, height;
+};
+constexpr FrameBox kWholeScreen = {0, 0, 640, 480};
+constexpr FrameBox kSummaryFrame = {20, 28, 600, 336};
+constexpr FrameBox kDebriefFrame = {20, 384, 600, 80};
+constexpr uint8_t kFrameInside = 0; // the frames' wells
+
+struct EndOfFlightWindows {
+    Screen* screen = nullptr; // whose list holds them
+    WindowHandle* backdrop = nullptr;
+    WindowHandle* summary = nullptr;
+    WindowHandle* debrief = nullptr;
+};
+EndOfFlightWindows gEndOfFlight;
+// Set while the pass ticks the windows the end of the flight's backdrop
+// covers: their handlers run, but they draw nothing that the backdrop would
+// only cover.
+bool gBeneathEndBackdrop = false;
+
+// The resource a layout's symbol names, or null.
+Resource* SymbolResource(const char* name)
+{
+    const ScriptSymbol* symbol = FindScriptSymbol(name);
+    if (!symbol || !symbol->value || !(symbol->type & kSymbolResource) || SymbolHoldsValueBytes(symbol))
+        return nullptr;
+    return static_cast<Resource*>(symbol->value);
+}
+
+// The backdrop is drawn at every pass, over whatever the station's windows
+// beneath it drew.
+void EndBackdropFrame(WindowHandle* window)
+{
+    window->redrawCount = static_cast<int16_t>(std::max<int>(gWindows.redrawValue, 1));
+    guiTickWindow(window);
+}
+
+WindowHandle* MakeEndWindow(const char* name, WindowRoutine frame, WindowRoutine draw, const FrameBox& box,
+                            Resource* font)
+{
+    WindowHandle* w =
+        guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, frame, draw, box.x, box.y, box.width, box.height, 0);
+    if (w) {
+        w->elementName = name;
+        w->font = font;
+        TraceWindow("window+", w);
+    }
+    return w;
+}
+
+void RemoveEndOfFlightWindows()
+{
+    for (WindowHandle* w : {gEndOfFlight.debrief, gEndOfFlight.summary, gEndOfFlight.backdrop})
+        if (w && gEndOfFlight.screen && UnlinkFrom(gEndOfFlight.screen->windows, w))
+            Free(w);
+    gEndOfFlight = {};
+}
+
+// Puts the end of the flight's windows up on the current screen once the
+// flight is over, and takes them down in flight.
+void FollowEndOfFlight()
+{
+    const bool over = MissionEndState != kMissionInFlight && !gFrontEndActive;
+    if (over && gEndOfFlight.screen == gScreens.current)
+        return;
+    if (gEndOfFlight.screen)
+        RemoveEndOfFlightWindows();
+    Resource* picture = over ? SymbolResource(kEndPicture) : nullptr;
+    if (!picture)
+        return;
+    gEndOfFlight.screen = gScreens.current;
+    gEndOfFlight.backdrop = MakeEndWindow("EndBackdrop", EndBackdropFrame, guiDrawRasterWindow, kWholeScreen,
+                                          picture);
+    Resource* font = SymbolResource(kEndFont);
+    gEndOfFlight.summary = MakeEndWindow("EndSummary", nullptr, nullptr, kSummaryFrame, font);
+    gEndOfFlight.debrief = MakeEndWindow("EndDebrief", nullptr, nullptr, kDebriefFrame, font);
+}
+
+// A frame of the end of the flight, cleared to its well; null when there is
+// none to draw in.
+WindowHandle* ClearedFrame(WindowHandle* frame)
+{
+    Canvas canvas = ScreenCanvas();
+    if (!frame || !canvas.pixels || !guiWindowRect(frame, nullptr, nullptr))
+        return nullptr;
+    CanvasFillRect(canvas, kFrameInside, frame->rect[0], frame->rect[1], frame->rect[2], frame->rect[3]);
+    return frame;
+}
+
+// Once the flight is over the mission's summary stands in its frame (or
+// over the view), and during the debrief its text is typed in its own
+// frame (or over the view); true when the debrief is drawn (the rest of the
+// main view's overlays then stay off).
 bool DrawEndOfFlight(WindowHandle* view)
 {
     if (MissionEndState == kMissionInFlight)
         return false;
-    guiObjectivesPanelDraw(view, true);
+    WindowHandle* summary = ClearedFrame(gEndOfFlight.summary);
+    guiObjectivesPanelDraw(summary ? summary : view, true);
     if (MissionEndState != kMissionDebrief)
         return false;
-    if (gMessageLogTypingPosition < gMessageLogTextLength)
+    if (WindowHandle* debrief = ClearedFrame(gEndOfFlight.debrief))
+        guiDrawMessageLog(debrief->rect[0], debrief->rect[1], debrief->width, debrief->height);
+    else if (view && gMessageLogTypingPosition < gMessageLogTextLength)
         guiDrawMessageLog(view->rect[0] + 44, view->rect[1] + 30, view->width - 48, 70);
     return true;
 }
@@ -297,6 +403,7 @@ void guiResetWindowPool()
     }
     gWindows.allocations = 0;
     gWindows.cursor = 0;
+    gEndOfFlight = {};
     guiResetScreens();
     gScreens.current = &gScreens.defaultScreen;
     gScreens.defaultScreen = Screen{};
@@ -628,13 +735,17 @@ void guiUpdateScreen()
         gWindows.current = gWindows.mainView;
         guiDrawMainView();
     } else {
+        FollowEndOfFlight();
         if (!AnyButtonHeld())
             HitTest();
         HandleHotWindow();
         const Screen* screen = gScreens.current;
         const uint32_t changes = gScreens.changes;
         WindowHandle* previous = nullptr; // the last window passed that is still listed
+        gBeneathEndBackdrop = gEndOfFlight.backdrop != nullptr;
         for (WindowHandle* w = ListHead(); w;) {
+            if (w == gEndOfFlight.backdrop)
+                gBeneathEndBackdrop = false;
             if (gWindows.redrawAll)
                 Redraw(w);
             if (w->frameHandler) {
@@ -655,11 +766,12 @@ void guiUpdateScreen()
                 w = previous && (previous->flags & kWindowInUse) ? previous->next : ListHead();
             }
         }
+        gBeneathEndBackdrop = false;
         gWindows.redrawAll = 0;
         // Outside main-view-only mode the main view is a window beneath the
         // station's own: the end of the flight is drawn above them all, so
         // that it can be read.
-        if (gWindows.mainView && guiWindowRect(gWindows.mainView, nullptr, nullptr))
+        if (gEndOfFlight.summary || (gWindows.mainView && guiWindowRect(gWindows.mainView, nullptr, nullptr)))
             DrawEndOfFlight(gWindows.mainView);
     }
     Sweep();
@@ -703,6 +815,8 @@ void guiTickWindow(WindowHandle* window)
     if (window->redrawCount == 0)
         return;
     if ((window->flags & kWindowHeldByDrawing) && gWindows.drawingHeld)
+        return;
+    if (gBeneathEndBackdrop)
         return;
     --window->redrawCount;
     if (window->draw)

@@ -88,8 +88,8 @@ constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont 
 constexpr int kDriveLabelY = 233, kFireModeLabelY = 227;
 // WEP's two mouse readouts, right of the station's buttons.
 constexpr int kReadoutLeft = 550, kReadoutY = 327;
-// The target panel's first line.
-constexpr int kPanelX = 276, kPanelY = 345;
+// The target panel's first line, in the console font.
+constexpr int kPanelX = 276, kPanelY = 343;
 
 class FlightHud : public ::testing::Test {
 protected:
@@ -215,7 +215,7 @@ TEST_F(FlightHud, TheCurrentContactStaysTheSameInEveryFrameAtNavAndWep)
             all += "[" + n + "] ";
         return all;
     };
-    EXPECT_GT(frames, 60) << "NAV and WEP were drawn";
+    ASSERT_GT(frames, 60) << "NAV and WEP were drawn";
     EXPECT_EQ(*currentRows.begin(), "SFI UNK ") << "the raider's row";
     EXPECT_EQ(currentRows.size(), 1u) << "the list's current row changes: " << list(currentRows);
     EXPECT_EQ(panels.size(), 1u) << "the target panel changes: " << list(panels);

@@ -3,9 +3,11 @@
 // window it is drawn in, windows of one screen meet only where the layout
 // says they may ("// overlap A B" in its file), and text that the game draws
 // at fixed places lies inside some window made for it. A screen's main window
-// is its frame, not one of its windows; a window marked "// clips A" (a 3D
-// view, whose labels follow the ships off its edges) may cut its text. A failure names the
-// screen, the windows and by how many pixels.
+// is its frame, not one of its windows, and so is a window over the whole
+// screen (a console picture, the end of the flight's backdrop), which hides
+// the windows made before it; a window marked "// clips A" (a 3D view, whose
+// labels follow the ships off its edges) may cut its text. A failure names
+// the screen, the windows and by how many pixels.
 #include "system/res/font.h"
 
 #include "tests/support/game_run.h"
@@ -39,10 +41,13 @@ struct Box {
     long Area() const { return long(right - left + 1) * (bottom - top + 1); }
 };
 
-struct Window {
-    std::string name;
+// A window as the trace shows it live on a screen: its box, and when it was
+// made (a window over the whole screen hides those made before it).
+struct Live {
     Box box;
+    long made = 0;
 };
+constexpr Box kWholeScreen{0, 0, 639, 479};
 
 // The bitmap fonts of the tree by line height (fonts of one height are
 // measured together: the check takes the widest).
@@ -199,7 +204,8 @@ constexpr int kGlyphBearing = 1;
 std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layouts, const Fonts& fonts)
 {
     std::set<std::string> faults;
-    std::map<std::string, std::map<std::string, Box>> live; // screen -> window -> box
+    std::map<std::string, std::map<std::string, Live>> live; // screen -> window -> box
+    long made = 0;
     std::size_t cursor = 0;
     std::string screen, screenPass;
     std::set<std::string> seen;
@@ -226,7 +232,7 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
             if (layouts.mains.count(name))
                 continue;
             if (m[2] == "+")
-                live[owner][name] = box;
+                live[owner][name] = {box, ++made};
             else
                 live[owner].erase(name);
         } else if (std::regex_match(line, m, screenLine)) {
@@ -237,8 +243,8 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
                 const auto& windows = live[screen];
                 for (auto a = windows.begin(); a != windows.end(); ++a)
                     for (auto b = std::next(a); b != windows.end(); ++b) {
-                        const Box& p = a->second;
-                        const Box& q = b->second;
+                        const Box& p = a->second.box;
+                        const Box& q = b->second.box;
                         if (p.Empty() || q.Empty() || !p.Meets(q) || p.Contains(q) || q.Contains(p) ||
                             layouts.overlaps.count({a->first, b->first}))
                             continue;
@@ -256,9 +262,18 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
             const Box ink = fonts.Ink(said, std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]));
             if (ink.Empty())
                 continue;
+            // The windows shown: none that a later window over the whole
+            // screen covers. A window over the whole screen is a backdrop,
+            // not a frame made for text.
+            std::map<std::string, Box> shown;
+            for (const auto& [name, w] : live[screen])
+                if (!w.box.Contains(kWholeScreen) && std::none_of(live[screen].begin(), live[screen].end(), [&](const auto& over) {
+                        return over.second.made > w.made && over.second.box.Contains(kWholeScreen);
+                    }))
+                    shown[name] = w.box;
             // Text that starts inside a 3D view is the view's: its clip cuts
             // what reaches past the view's edge.
-            if (std::any_of(live[screen].begin(), live[screen].end(), [&](const auto& w) {
+            if (std::any_of(shown.begin(), shown.end(), [&](const auto& w) {
                     return layouts.clipping.count(w.first) && w.second.Holds(ink.left, ink.top);
                 }))
                 continue;
@@ -266,12 +281,12 @@ std::set<std::string> CheckLayouts(const std::string& trace, const Layouts& layo
             // the text is drawn in.
             const int cx = (ink.left + ink.right) / 2, cy = (ink.top + ink.bottom) / 2;
             const std::pair<const std::string, Box>* in = nullptr;
-            for (const auto& w : live[screen])
+            for (const auto& w : shown)
                 if (!w.second.Empty() && w.second.Holds(cx, cy) && (!in || w.second.Area() < in->second.Area()))
                     in = &w;
             // A 3D view's labels follow their ships a little past its
             // edges, where the view's clip cuts them.
-            const bool byAView = std::any_of(live[screen].begin(), live[screen].end(), [&](const auto& w) {
+            const bool byAView = std::any_of(shown.begin(), shown.end(), [&](const auto& w) {
                 const Box& b = w.second;
                 return layouts.clipping.count(w.first) &&
                        Box{b.left - kViewLabelReach, b.top - kViewLabelReach, b.right + kViewLabelReach,
@@ -303,16 +318,24 @@ Layouts ReadLayouts(const fs::path& folder)
 }
 
 // The screens a player walks through, each held for a few passes: the
-// front end's home and roster, its options, then mission 1's four stations.
+// front end's home and roster, its options, mission 1's four stations, the
+// end of its flight, and the demonstration's summary and debrief.
 std::vector<std::string> TracesOfTheScreens(const fs::path& folder)
 {
     std::ofstream(folder / "front.txt") << "100 click FrRosSq\n250 quit\n";
     std::ofstream(folder / "options.txt") << "100 click FrSysSq\n250 quit\n";
     std::ofstream(folder / "stations.txt") << "100 key F2\n140 key F3\n180 key F4\n220 key F1\n260 quit\n";
+    // The end key at WEP: the flight is over and its summary shows.
+    std::ofstream(folder / "summary.txt") << "100 key F3\n140 key q\n200 quit\n";
+    // The demonstration is won after half a minute: its summary and its
+    // debrief's text.
+    std::ofstream(folder / "debrief.txt") << "700 quit\n";
     std::vector<std::string> traces;
     for (const auto& [table, args] : {std::pair<std::string, std::vector<std::string>>{"front", {"-w"}},
                                       {"options", {"-w"}},
-                                      {"stations", {"-w", "mission01.scr"}}}) {
+                                      {"stations", {"-w", "mission01.scr"}},
+                                      {"summary", {"-w", "mission01.scr"}},
+                                      {"debrief", {"-w", "demo00.scr"}}}) {
         const fs::path file = folder / (table + ".trace");
         fs::remove(file);
         const GameRun run = RunGame(args,

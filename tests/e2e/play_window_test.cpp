@@ -500,8 +500,9 @@ fs::path ArtefactFolder()
 // The main road as a player walks it in a real window: keys and clicks go
 // through the X server into the game's window, from the home screen through
 // the roster and a career named by typing to mission 1, its briefing, each
-// station, a fight won at the weapons station, the director, the debrief and
-// back on the timeline. At each stop of the series the screen as X shows it
+// station, a fight won at the weapons station, the key list, the director
+// with the mission's summary, the debrief, back on the timeline and through
+// the roster home to the options. At each stop of the series the screen as X shows it
 // is the game's own screenshot of that frame, pixel for pixel, and it is
 // kept as a picture in the build folder's artefacts/mainroad_window.
 TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
@@ -560,13 +561,23 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
     constexpr long kFirstFire = 1560, kLastFire = 2000, kCombat = 1564;
     for (long pass = kFirstFire; pass <= kLastFire; pass += 4)
         stops.push_back({pass, "WEP", pass == kCombat ? "combat" : "", {"key Return"}, true});
+    // The key list, shown over the bridge until a key is pressed.
+    stops.push_back({2560, "WEP", "", {"key F10"}});
+    stops.push_back({2570, "WEP", "keylist", {"key space"}});
     // The end key three times, long after the fight as the headless road
-    // ends it: the director, the debrief, the end screen.
+    // ends it: the director with the summary, the debrief, the end screen.
     constexpr long kDirector = 2620;
     stops.push_back({kDirector, "WEP", "", {"key q"}});
-    stops.push_back({kDirector + 50, "WEP", "", {"key q"}});
+    stops.push_back({kDirector + 50, "WEP", "summary", {"key q"}});
     stops.push_back({kDirector + 100, "WEP", "debrief", {"key q"}});
-    stops.push_back({kDirector + 200, "FrontTime", "", {}});
+    // Back on the timeline, then through the roster home and to the options.
+    stops.push_back({kDirector + 200, "FrontTime", "", {"mousemove 90 422"}}); // back
+    stops.push_back({kDirector + 210, "FrontTime", "", {"click 1"}});
+    stops.push_back({kDirector + 340, "FrontRoster", "", {"mousemove 590 451"}}); // back
+    stops.push_back({kDirector + 350, "FrontRoster", "", {"click 1"}});
+    stops.push_back({kDirector + 480, "FrontHome", "", {"mousemove 440 300"}}); // the options' square
+    stops.push_back({kDirector + 490, "FrontHome", "", {"click 1"}});
+    stops.push_back({kDirector + 620, "OptionScreen", "options", {}});
 
     std::ostringstream table;
     for (const Stop& s : stops) {

@@ -8,11 +8,13 @@
 #include "screens/bridge.h"
 #include "screens/frontend.h"
 #include "script/configstatements.h"
+#include "script/symbols.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/rasterfont.h"
+#include "system/res/resman.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
 #include "ui_canvas.h"
@@ -596,6 +598,55 @@ TEST_F(Windows, TheDebriefsMainViewEndsTheMissionOnceSpokenAndTyped)
     gLoopFlags = LoopFlags{};
     guiClearMessageLog();
     gFontB = nullptr;
+}
+
+// Once the flight is over, the end of the flight's picture (the layout's
+// "EndConsolePic") covers the station in a window of its own, the summary
+// stands in its frame on it, and a click where a station button lies under
+// it reaches no button; back in flight the picture and its frames go and
+// the button takes clicks again.
+TEST_F(Windows, TheEndOfTheFlightCoversTheStationWithItsOwnBackdropUntilTheFlightGoesOn)
+{
+    MemoryScreen screen;
+    gWindows.mainViewOnly = 0;
+    std::vector<uint8_t> dark(640 * 480, 3);
+    Bitmap backdrop{dark.data(), 640, 480, 0, 0};
+    Resource picture{};
+    picture.data = &backdrop;
+    ScriptSymbol* symbol = AddScriptSymbol("EndConsolePic", nullptr, 0);
+    symbol->value = &picture;
+    symbol->type = kSymbolResource;
+    WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 480);
+    WindowHandle* button = Make("button", kAnchorTopLeft, main, 510, 132, 120, 18);
+    button->clickHandler = NoteClick;
+    const auto names = [] {
+        std::vector<std::string> named;
+        for (WindowHandle* w : List())
+            named.emplace_back(w->elementName ? w->elementName : "?");
+        return named;
+    };
+
+    MissionEndState = kMissionFlightOver;
+    Mouse(560, 140);
+    Frame();
+    EXPECT_EQ(names(), (std::vector<std::string>{"main", "button", "EndBackdrop", "EndSummary", "EndDebrief"}));
+    EXPECT_EQ(screen.At(5, 470), 3) << "the picture is drawn";
+    EXPECT_EQ(screen.At(300, 200), 0) << "the summary's frame is cleared to its well";
+    EXPECT_EQ(screen.At(560, 140), 0) << "the button is not drawn over the frame";
+    gMouse.leftPresses = gMouse.leftReleases = 1;
+    Frame();
+    Frame();
+    EXPECT_EQ(Count("click button"), 0u);
+
+    MissionEndState = kMissionInFlight;
+    Frame();
+    EXPECT_EQ(names(), (std::vector<std::string>{"main", "button"}));
+    Frame();
+    gMouse.leftPresses = gMouse.leftReleases = 1;
+    Frame();
+    Frame();
+    EXPECT_EQ(Count("click button"), 1u);
+    symbol->value = nullptr;
 }
 
 // A full redraw starts from a cleared screen: where no window lies, nothing
