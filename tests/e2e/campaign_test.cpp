@@ -305,3 +305,60 @@ TEST(WingLeader, WithoutTheFollowOrderTheWingStaysBehindAndTheMissionGoesOn)
     for (const auto& [pass, state] : f.lines.states)
         EXPECT_EQ(state.end, 0) << pass << ": the mission goes on";
 }
+
+namespace {
+
+// A captain's career with missions 1 to `done` completed, in the slot
+// file's layout.
+std::string CareerWithMissionsDone(int16_t done)
+{
+    constexpr std::size_t kCaptainFileSize = 1840, kSlotTotal = 30, kSlotCount = 38, kSlotState = 40,
+                          kSlotOrder = 840, kSlotScore = 1040;
+    std::string slot(kCaptainFileSize, '\0');
+    auto put = [&](std::size_t at, int32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            slot[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    slot.replace(0, 6, "TESTER");
+    put(kSlotCount, done, 2);
+    for (int16_t mission = 1; mission <= done; ++mission) {
+        put(kSlotState + 2 * mission, -1, 2);
+        put(kSlotOrder + 2 * (mission - 1), mission, 2);
+        put(kSlotScore + 4 * mission, 400, 4);
+    }
+    put(kSlotTotal, 400 * done, 4);
+    return slot;
+}
+
+} // namespace
+
+// The campaign in order on the timeline: with missions 1 to 3 completed
+// "Play" launches the supply run, and with mission 4 completed too, the
+// wing mission.
+TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMissionAfterThat)
+{
+    ScratchFolder scratch{"campaign_timeline"};
+    const std::string table = "100 state\n120 click FrRosSq\n260 click RosSlot\n400 state\n550 click TimPlayMN\n"
+                              "700 ships\n710 quit\n";
+    struct Step {
+        int16_t done;
+        const char* ship; // one that only the next mission has
+    };
+    for (const Step step : {Step{3, "Hauler"}, Step{4, "Blue One"}}) {
+        SCOPED_TRACE(step.ship);
+        const fs::path folder = scratch / ("done" + std::to_string(step.done));
+        CopyDemoData(folder);
+        std::ofstream(folder / "zqk/slot0.sav", std::ios::binary) << CareerWithMissionsDone(step.done);
+        std::ofstream(folder / "table.txt") << table;
+        const GameRun run = RunGame({"-w"},
+                                    {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                                     "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                     "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                                    folder);
+        ASSERT_EQ(run.hung, "") << run.output;
+        const WalkLines lines = ReadWalkLines(run.output);
+        ASSERT_TRUE(lines.states.count(400)) << run.output;
+        EXPECT_EQ(lines.states.at(400).screen, "FrontTime");
+        EXPECT_EQ(lines.Count(700, step.ship), 1) << run.output;
+    }
+}
