@@ -362,3 +362,68 @@ TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMission
         EXPECT_EQ(lines.Count(700, step.ship), 1) << run.output;
     }
 }
+
+namespace {
+
+// A captured frame's palette indices (a ".pgm" shot); empty when it was not
+// written.
+std::string Indices(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P5\n640 480\n255\n";
+    return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+}
+
+// How many pixels of COM's view (where the documents are shown) hold the
+// palette entry.
+int InView(const std::string& frame, uint8_t entry)
+{
+    constexpr int kLeft = 36, kTop = 52, kRight = 497, kBottom = 235;
+    int count = 0;
+    for (int y = kTop; y < kBottom; ++y)
+        for (int x = kLeft; x < kRight; ++x)
+            count += frame.size() == 640u * 480u && static_cast<uint8_t>(frame[y * 640 + x]) == entry;
+    return count;
+}
+
+} // namespace
+
+// The ship's documents in flight: COM's "Documents" opens the first page,
+// its first link the list of mission briefings, and that list's second link
+// mission 5's briefing with its chart drawn in the page: the net's guns in
+// red, the beacon in yellow, the mines in orange, none of which the pages
+// before it hold.
+TEST(Campaign, TheShipsDocumentsLeadToTheWingLeadersBriefingWithItsChart)
+{
+    ScratchFolder scratch{"campaign_documents"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    // The links' lines as the pages lay them out: the first page's first
+    // link under its heading, rule and welcome, the list's second entry.
+    const std::string table = "610 click CMDObjv\n650 click CMDDoc\n700 shot " + (folder / "home.pgm").string() +
+                              "\n720 click 90 207\n750 shot " + (folder / "list.pgm").string() +
+                              "\n760 click 80 151\n800 shot " + (folder / "page.pgm").string() + "\n810 state\n820 quit\n";
+    std::ofstream(folder / "table.txt") << table;
+    const GameRun run = RunGame({"-w", "mission05.scr"},
+                                {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                                 "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                 "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                                folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    EXPECT_EQ(ReadWalkLines(run.output).states.at(810).screen, "COM") << run.output;
+    const std::string home = Indices(folder / "home.pgm"), list = Indices(folder / "list.pgm"),
+                      page = Indices(folder / "page.pgm");
+    ASSERT_FALSE(home.empty());
+    ASSERT_FALSE(list.empty());
+    ASSERT_FALSE(page.empty());
+    EXPECT_NE(home, list) << "the link led to another page";
+    // The chart's colours: the game palette's red, yellow and orange ramps.
+    constexpr uint8_t kNetRed = 10 + 29 + 24, kBeaconYellow = 10 + 3 * 29 + 28, kMineOrange = 10 + 2 * 29 + 24;
+    for (const uint8_t entry : {kNetRed, kBeaconYellow, kMineOrange}) {
+        SCOPED_TRACE(static_cast<int>(entry));
+        EXPECT_EQ(InView(home, entry), 0);
+        EXPECT_EQ(InView(list, entry), 0);
+        EXPECT_GT(InView(page, entry), 50) << "the chart is drawn";
+    }
+}
