@@ -30,7 +30,14 @@ struct Flight {
     GameRun run;
     WalkLines lines;
     std::string state; // zqk/state.inf as the mission's end left it
+    std::string trace; // the game's trace (KELVANDRIST_TRACE)
 };
+
+std::string Slurp(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 Flight Fly(const fs::path& folder, const char* mission, const std::string& table, uint32_t seed)
 {
@@ -41,11 +48,12 @@ Flight Fly(const fs::path& folder, const char* mission, const std::string& table
                          {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
                           "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
                           "KELVANDRIST_SEED=" + std::to_string(seed),
-                          "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                          "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                          "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
                          folder);
     flight.lines = ReadWalkLines(flight.run.output);
-    std::ifstream in(folder / "zqk/state.inf", std::ios::binary);
-    flight.state.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    flight.state = Slurp(folder / "zqk/state.inf");
+    flight.trace = Slurp(folder / "trace.txt");
     return flight;
 }
 
@@ -188,6 +196,16 @@ TEST(SupplyRun, TheHaulerDocksAtTheDepotThenAtTheOutpostAndTheMissionIsWon)
             crossing = crossing || (pass > atDepot.to && pass < atOutpost.from && Apart(line, atDepot.where) > 20000.0 &&
                                     Apart(line, atOutpost.where) > 20000.0);
         EXPECT_TRUE(crossing) << "it flies from the one to the other";
+
+        // The message line told each step, in order.
+        const std::size_t docked = f.trace.find(" Hauler docked with Depot\""),
+                          undocked = f.trace.find(" Hauler undocked"),
+                          home = f.trace.find(" Hauler docked with Outpost\"");
+        ASSERT_NE(docked, std::string::npos) << "no docking message";
+        ASSERT_NE(undocked, std::string::npos);
+        ASSERT_NE(home, std::string::npos);
+        EXPECT_LT(docked, undocked);
+        EXPECT_LT(undocked, home);
 
         // Nobody lost, no friend struck by the player.
         for (const char* name : {"Vorn", "Hauler", "Depot", "Outpost"}) {
@@ -369,8 +387,7 @@ namespace {
 // written.
 std::string Indices(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = Slurp(file);
     const std::string header = "P5\n640 480\n255\n";
     return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
 }
