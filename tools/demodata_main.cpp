@@ -27,6 +27,7 @@
 #include "system/wav.h"
 #include "tools/demodata_bridge.h"
 #include "tools/keylist.h"
+#include "tools/demodata_charts.h"
 #include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
 
@@ -955,6 +956,7 @@ int main(int argc, char** argv)
     ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
     ok = ok && SaveStationPictures(gFolder) && SaveConsoles(rgb);
+    ok = ok && SaveBriefingCharts(gFolder, rgb);
     ok = ok && WriteBridgeDemoData(gFolder, rgb);
 
     // The sounds of every slot that names a file: "10" (slot 0) is the engine

@@ -244,10 +244,10 @@ TEST_F(DemoTree, TheFilmsTheGameNamesOpen)
 TEST_F(DemoTree, EachMissionOfTheTableHasADebriefForSuccessAndFailureInEachLanguage)
 {
     const std::string table = ReadText(kData / "zqk/resource/scripts/precedence.csv");
-    ASSERT_EQ(ParseMissionTable(table.data(), table.size()), 4);
+    ASSERT_EQ(ParseMissionTable(table.data(), table.size()), 6);
     for (int language = 0; language < 3; ++language) {
         gSettings.language = static_cast<uint8_t>(language);
-        for (int mission = 1; mission <= 3; ++mission) {
+        for (int mission = 1; mission <= 5; ++mission) {
             ASSERT_EQ(MissionTable[mission].missionNumber, mission);
             for (int outcome : {1, 2}) {
                 char* text = LoadDebriefText(mission, outcome);
@@ -317,8 +317,9 @@ TEST_F(DemoTree, EverySoundSlotsFileIsThereAndLoads)
     EXPECT_EQ(named, 45);
 }
 
-// The ship's documents open on "home.htm", whose first link leads to a page
-// of its own that links back home.
+// The ship's documents open on "home.htm", whose first link leads to the
+// list of mission briefings: each of its entries is a page with its chart
+// (a picture the page registers), and the list's last link leads back home.
 TEST_F(DemoTree, TheDocumentsHomePageLinksToAPageThatLinksBack)
 {
     ASSERT_TRUE(RunScriptFile(kLanguages[0].init));
@@ -330,12 +331,21 @@ TEST_F(DemoTree, TheDocumentsHomePageLinksToAPageThatLinksBack)
     EXPECT_GT(gDocuments.length, 0u);
     ASSERT_GE(gDocuments.linkCount, 1);
     const std::string linked = gDocuments.links[0].target;
-    EXPECT_EQ(linked, "corvette.htm");
+    EXPECT_EQ(linked, "briefings.htm");
     OpenDocument(linked.c_str());
     EXPECT_GT(gDocuments.length, 0u);
-    ASSERT_EQ(gDocuments.linkCount, 1);
-    EXPECT_STREQ(gDocuments.links[0].target, "zqk\\resource\\text\\docs\\home.htm");
-    OpenDocument(gDocuments.links[0].target);
+    ASSERT_EQ(gDocuments.linkCount, 3);
+    const std::vector<std::string> briefings = {gDocuments.links[0].target, gDocuments.links[1].target};
+    EXPECT_STREQ(gDocuments.links[2].target, "zqk\\resource\\text\\docs\\home.htm");
+    for (const std::string& page : briefings) {
+        SCOPED_TRACE(page);
+        const int32_t registered = gDocuments.mediaCount;
+        OpenDocument(page.c_str());
+        EXPECT_GT(gDocuments.length, 0u);
+        EXPECT_EQ(gDocuments.mediaCount, registered + 1) << "its chart";
+        EXPECT_GE(gDocuments.linkCount, 3);
+    }
+    OpenDocument("zqk\\resource\\text\\docs\\home.htm");
     EXPECT_GT(gDocuments.length, 0u);
     ResetDocuments();
     std::fill(std::begin(gBridgeFonts), std::end(gBridgeFonts), nullptr);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -68,6 +69,37 @@ TEST(ScriptRunProgram, TheFieldDumpOfAMissionListsEveryShipItCreates)
         EXPECT_NE(run.out.find("\nend 100 stop "), std::string::npos) << run.out;
         EXPECT_EQ(DumpedShips(run.out), created) << run.out;
     }
+}
+
+// Mission 5's mine field: its six mines lie round the raider depot, each
+// under its order to go for intruders, beside the defence net's guns and
+// the gun platform in their own orders.
+TEST(ScriptRunProgram, MissionFiveLaysItsMineFieldBesideTheNetAndThePlatform)
+{
+    ScratchFolder scratch{"scriptrun_minefield"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    const ProgramRun run = RunScriptRun(data, "-f -n 3 -d mission05.scr");
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::istringstream lines(run.out);
+    const std::regex mine(R"(^ship - kind 11 \(Mine\))");
+    const std::regex position(R"(^  position (-?[\d.]+) (-?[\d.]+) (-?[\d.]+))");
+    int mines = 0;
+    bool inMine = false;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (line.rfind("ship ", 0) == 0)
+            inMine = std::regex_search(line, mine);
+        if (inMine && std::regex_search(line, m, position)) {
+            ++mines;
+            // Within the field's radii of its centre by the depot.
+            EXPECT_LT(std::fabs(std::stod(m[1]) - 450000.0), 120001.0) << line;
+            EXPECT_LT(std::fabs(std::stod(m[3]) - 600000.0), 120001.0) << line;
+        }
+    }
+    EXPECT_EQ(mines, 6) << run.out;
+    EXPECT_NE(run.out.find("\"DismantleIntruders\""), std::string::npos);
+    EXPECT_NE(run.out.find("slot 1 \"IndieDefNetGun\""), std::string::npos);
+    EXPECT_NE(run.out.find("slot 1 \"NavyGunPlatform\""), std::string::npos);
 }
 
 namespace {

@@ -1,0 +1,446 @@
+// The campaign's later missions as a new player flies them by the README:
+// the game itself on the dummy drivers with a fixed frame time, a seed and
+// an input table, judged by the ships and states the game reports and by
+// the state file it writes when a mission ends. Mission 4: the hauler docks
+// at the depot, is loaded, undocks and docks again at the outpost while
+// raiders attack the corvette. Mission 5: the wing follows the corvette on
+// its order, through a defence net past a gun platform and a mine field, to
+// a beacon.
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/ship_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr long kObjectivesClosed = 610; // the briefing is over by then
+constexpr long kShipsStep = 25;
+
+struct Flight {
+    GameRun run;
+    WalkLines lines;
+    std::string state; // zqk/state.inf as the mission's end left it
+    std::string trace; // the game's trace (KELVANDRIST_TRACE)
+};
+
+std::string Slurp(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Flight Fly(const fs::path& folder, const char* mission, const std::string& table, uint32_t seed)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "table.txt") << table;
+    Flight flight;
+    flight.run = RunGame({"-w", mission},
+                         {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+                          "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                          "KELVANDRIST_SEED=" + std::to_string(seed),
+                          "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                          "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                         folder);
+    flight.lines = ReadWalkLines(flight.run.output);
+    flight.state = Slurp(folder / "zqk/state.inf");
+    flight.trace = Slurp(folder / "trace.txt");
+    return flight;
+}
+
+// The runs of one table under seeds 1..n, side by side.
+std::vector<Flight> FlySeeds(const ScratchFolder& scratch, const char* mission, const std::string& table, uint32_t n)
+{
+    std::vector<Flight> flights(n);
+    std::vector<std::thread> runs;
+    for (uint32_t i = 0; i < n; ++i)
+        runs.emplace_back([&, i] { flights[i] = Fly(scratch / ("seed" + std::to_string(i + 1)), mission, table, i + 1); });
+    for (std::thread& run : runs)
+        run.join();
+    return flights;
+}
+
+// "<pass> <event>" from `from` up to `to`, every `step` passes.
+std::string Every(long from, long to, long step, const std::string& event)
+{
+    std::string table;
+    for (long pass = from; pass <= to; pass += step)
+        table += std::to_string(pass) + " " + event + "\n";
+    return table;
+}
+
+// The table sorted by pass, as the game reads it.
+std::string Sorted(const std::string& table)
+{
+    std::vector<std::string> rows;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const std::string& a, const std::string& b) { return std::stol(a) < std::stol(b); });
+    std::string sorted;
+    for (const std::string& row : rows)
+        sorted += row + "\n";
+    return sorted;
+}
+
+double Apart(const ShipLine& a, const ShipLine& b)
+{
+    return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z));
+}
+
+// A stretch of lines in which a ship stood still beside a station.
+struct Stay {
+    long from = 0, to = 0;
+    ShipLine where;
+};
+
+// The first stretch after `after` of at least `lines` ship lines in which
+// the ship did not move and lay within `reach` of the station.
+Stay StillBeside(const std::map<long, ShipLine>& ship, const ShipLine& station, double reach, long after, int lines)
+{
+    Stay stay;
+    int run = 0;
+    const ShipLine* last = nullptr;
+    for (const auto& [pass, line] : ship) {
+        if (pass <= after || line.hull < 0) {
+            last = nullptr;
+            continue;
+        }
+        const bool still = last && Apart(*last, line) < 1.0 && Apart(line, station) < reach;
+        if (!still) {
+            run = 1;
+            stay = {pass, pass, line};
+        } else {
+            ++run;
+            stay.to = pass;
+            if (run >= lines)
+                return stay;
+        }
+        last = &line;
+    }
+    return {};
+}
+
+int16_t I16(const std::string& bytes, std::size_t at)
+{
+    return bytes.size() >= at + 2 ? static_cast<int16_t>(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8) : -9999;
+}
+constexpr std::size_t kStateSuccess = 12, kStateScore = 14;
+
+// Whether some state line shows the debrief: a won mission's end (a lost
+// one ends without it).
+bool ReachedTheDebrief(const WalkLines& lines)
+{
+    return std::any_of(lines.states.begin(), lines.states.end(), [](const auto& s) { return s.second.end == 2; });
+}
+
+} // namespace
+
+// Mission 4 by the README: the objectives closed, the corvette waits while
+// the hauler flies to the depot; when the raiders come, WEP, T, the turret
+// (G twice) and Enter again and again, T now and then. The hauler docks at
+// the depot and stays ten seconds, the raiders come only once it is loaded,
+// it undocks, crosses and docks at the outpost, and the mission is won with
+// both dockings' objectives scored; the player's guns never strike the
+// hauler.
+TEST(SupplyRun, TheHaulerDocksAtTheDepotThenAtTheOutpostAndTheMissionIsWon)
+{
+    ScratchFolder scratch{"campaign_supplyrun"};
+    constexpr long kFight = 1250, kLast = 2000;
+    std::string table = std::to_string(kObjectivesClosed) + " click CMDObjv\n" +
+                        Every(kObjectivesClosed + 40, kLast, kShipsStep, "ships") +
+                        Every(kObjectivesClosed + 40, kLast, 100, "state");
+    table += std::to_string(kFight) + " key F3\n" + std::to_string(kFight + 10) + " key T\n" +
+             std::to_string(kFight + 20) + " key G\n" + std::to_string(kFight + 26) + " key G\n";
+    for (long pass = kFight + 40; pass < kLast - 100; pass += 4)
+        table += std::to_string(pass) + (pass % 100 ? " key Return\n" : " key T\n");
+    table += std::to_string(kLast + 50) + " key Q\n" + std::to_string(kLast + 150) + " key Q\n" +
+             std::to_string(kLast + 400) + " quit\n";
+    const std::vector<Flight> flights = FlySeeds(scratch, "mission04.scr", Sorted(table), 3);
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        const Flight& f = flights[i];
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        EXPECT_EQ(f.run.exitCode, 0) << f.run.output;
+        const auto hauler = f.lines.Track("Hauler"), depot = f.lines.Track("Depot"), outpost = f.lines.Track("Outpost");
+        ASSERT_FALSE(hauler.empty()) << f.run.output;
+        ASSERT_FALSE(depot.empty());
+        ASSERT_FALSE(outpost.empty());
+        const ShipLine start = hauler.begin()->second;
+        EXPECT_GT(Apart(start, depot.begin()->second), 150000.0) << "the hauler starts away from the depot";
+
+        // Docked at the depot: still beside it for the loading's ten seconds.
+        const Stay atDepot = StillBeside(hauler, depot.begin()->second, 150000.0, 0, 8);
+        ASSERT_GT(atDepot.from, 0) << "the hauler docks at the depot" << f.run.output;
+        // The raiders come only once it is loaded.
+        const auto raider1 = f.lines.Track("Raider One"), raider2 = f.lines.Track("Raider Two");
+        ASSERT_FALSE(raider1.empty()) << f.run.output;
+        ASSERT_FALSE(raider2.empty());
+        EXPECT_GE(raider1.begin()->first, atDepot.from + 8 * kShipsStep);
+        // It undocks and crosses, and docks at the outpost.
+        const Stay atOutpost = StillBeside(hauler, outpost.begin()->second, 150000.0, atDepot.to, 4);
+        ASSERT_GT(atOutpost.from, 0) << "the hauler docks at the outpost" << f.run.output;
+        EXPECT_GT(Apart(atDepot.where, atOutpost.where), 200000.0);
+        bool crossing = false;
+        for (const auto& [pass, line] : hauler)
+            crossing = crossing || (pass > atDepot.to && pass < atOutpost.from && Apart(line, atDepot.where) > 20000.0 &&
+                                    Apart(line, atOutpost.where) > 20000.0);
+        EXPECT_TRUE(crossing) << "it flies from the one to the other";
+
+        // The message line told each step, in order.
+        const std::size_t docked = f.trace.find(" Hauler docked with Depot\""),
+                          undocked = f.trace.find(" Hauler undocked"),
+                          home = f.trace.find(" Hauler docked with Outpost\"");
+        ASSERT_NE(docked, std::string::npos) << "no docking message";
+        ASSERT_NE(undocked, std::string::npos);
+        ASSERT_NE(home, std::string::npos);
+        EXPECT_LT(docked, undocked);
+        EXPECT_LT(undocked, home);
+
+        // Nobody lost, no friend struck by the player.
+        for (const char* name : {"Vorn", "Hauler", "Depot", "Outpost"}) {
+            SCOPED_TRACE(name);
+            for (const auto& [pass, line] : f.lines.Track(name)) {
+                EXPECT_FALSE(line.gone) << pass;
+                EXPECT_EQ(line.hits, 0) << pass;
+            }
+        }
+        // Won: the debrief, and the state file says so with both dockings
+        // scored.
+        EXPECT_TRUE(ReachedTheDebrief(f.lines)) << f.run.output;
+        EXPECT_NE(I16(f.state, kStateSuccess), 0);
+        EXPECT_GE(I16(f.state, kStateScore), 700);
+    }
+}
+
+namespace {
+
+// Mission 5's flight: the objectives closed, F6 (the wing to follow, unless
+// left out), NAV, and six presses of "=" for speed.
+std::string WingLeaderTable(bool followOrder, long last)
+{
+    std::string table = std::to_string(kObjectivesClosed) + " click CMDObjv\n" +
+                        Every(kObjectivesClosed + 40, last, kShipsStep, "ships") +
+                        Every(kObjectivesClosed + 40, last, 100, "state");
+    if (followOrder)
+        table += "700 key F6\n";
+    table += "710 key F2\n" + Every(720, 740, 4, "key =");
+    table += std::to_string(last + 50) + " key Q\n" + std::to_string(last + 150) + " key Q\n" +
+             std::to_string(last + 400) + " quit\n";
+    return Sorted(table);
+}
+
+} // namespace
+
+// Mission 5 by the README: the wing holds until F6, then follows the
+// corvette in formation all the way; the gun platform and the defence net
+// stand at their posts in their own AI states, the net fires on the wing as
+// it passes, and with the corvette and its wing at the beacon the mission
+// is won.
+TEST(WingLeader, TheWingFollowsThroughTheDefenceNetToTheBeaconAndTheMissionIsWon)
+{
+    ScratchFolder scratch{"campaign_wingleader"};
+    constexpr long kLast = 1800;
+    const std::vector<Flight> flights = FlySeeds(scratch, "mission05.scr", WingLeaderTable(true, kLast), 3);
+    constexpr int kFollowPlayer = 43, kGunPlatform = 22, kDefenceNetGun = 23;
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        const Flight& f = flights[i];
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        EXPECT_EQ(f.run.exitCode, 0) << f.run.output;
+        const auto corvette = f.lines.Track("Vorn");
+        ASSERT_TRUE(corvette.count(675)) << f.run.output;
+
+        // Before the order the wing holds its place beside the start.
+        for (const char* name : {"Blue One", "Blue Two"}) {
+            SCOPED_TRACE(name);
+            const auto wing = f.lines.Track(name);
+            ASSERT_TRUE(wing.count(675));
+            EXPECT_NE(wing.at(675).ai, kFollowPlayer);
+            EXPECT_LT(std::fabs(wing.at(675).z + 4000.0), 2000.0);
+            // After it, it follows the corvette, keeping near it while it
+            // flies; it ends far from where it started.
+            int following = 0;
+            for (const auto& [pass, line] : wing) {
+                if (pass < 800 || line.hull < 0 || !corvette.count(pass))
+                    continue;
+                ++following;
+                EXPECT_EQ(line.ai, kFollowPlayer) << pass;
+                EXPECT_LT(Apart(line, corvette.at(pass)), 60000.0) << pass;
+            }
+            EXPECT_GT(following, 10);
+            EXPECT_GT(wing.rbegin()->second.z, 500000.0) << "the wing went all the way";
+        }
+        // The net's guns fired on the wing as it passed.
+        EXPECT_LT(std::min(f.lines.Track("Blue One").rbegin()->second.hull,
+                           f.lines.Track("Blue Two").rbegin()->second.hull),
+                  100)
+            << f.run.output;
+
+        // The gun platform and the net's three guns hold their posts in
+        // their states (the mine field, which the tally does not list, is
+        // seen by the script run's field dump).
+        EXPECT_EQ(f.lines.Track("Picket Gun").at(675).ai, kGunPlatform);
+        EXPECT_EQ(f.lines.Count(675, "Net Gun"), 3);
+        for (const ShipLine& ship : f.lines.ships.at(675)) {
+            if (ship.name == "Net Gun") {
+                EXPECT_EQ(ship.ai, kDefenceNetGun);
+            }
+        }
+
+        // Won with the wing at the beacon.
+        EXPECT_GT(corvette.rbegin()->second.z, 600000.0);
+        EXPECT_FALSE(corvette.rbegin()->second.gone);
+        EXPECT_TRUE(ReachedTheDebrief(f.lines)) << f.run.output;
+        EXPECT_NE(I16(f.state, kStateSuccess), 0);
+        EXPECT_GE(I16(f.state, kStateScore), 700);
+    }
+}
+
+// The same flight without the order: the wing stays at the start, and the
+// corvette alone at the beacon does not end the mission.
+TEST(WingLeader, WithoutTheFollowOrderTheWingStaysBehindAndTheMissionGoesOn)
+{
+    ScratchFolder scratch{"campaign_wingalone"};
+    constexpr long kLast = 1600;
+    const Flight f = Fly(scratch / "alone", "mission05.scr", WingLeaderTable(false, kLast), 1);
+    ASSERT_EQ(f.run.hung, "") << f.run.output;
+    const auto corvette = f.lines.Track("Vorn"), wing = f.lines.Track("Blue One");
+    ASSERT_FALSE(corvette.empty()) << f.run.output;
+    EXPECT_GT(corvette.rbegin()->second.z, 600000.0) << "the corvette reached the beacon";
+    EXPECT_LT(std::fabs(wing.rbegin()->second.z + 4000.0), 2000.0) << "the wing did not move";
+    ASSERT_FALSE(f.lines.states.empty());
+    for (const auto& [pass, state] : f.lines.states)
+        EXPECT_EQ(state.end, 0) << pass << ": the mission goes on";
+}
+
+namespace {
+
+// A captain's career with missions 1 to `done` completed, in the slot
+// file's layout.
+std::string CareerWithMissionsDone(int16_t done)
+{
+    constexpr std::size_t kCaptainFileSize = 1840, kSlotTotal = 30, kSlotCount = 38, kSlotState = 40,
+                          kSlotOrder = 840, kSlotScore = 1040;
+    std::string slot(kCaptainFileSize, '\0');
+    auto put = [&](std::size_t at, int32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            slot[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    slot.replace(0, 6, "TESTER");
+    put(kSlotCount, done, 2);
+    for (int16_t mission = 1; mission <= done; ++mission) {
+        put(kSlotState + 2 * mission, -1, 2);
+        put(kSlotOrder + 2 * (mission - 1), mission, 2);
+        put(kSlotScore + 4 * mission, 400, 4);
+    }
+    put(kSlotTotal, 400 * done, 4);
+    return slot;
+}
+
+} // namespace
+
+// The campaign in order on the timeline: with missions 1 to 3 completed
+// "Play" launches the supply run, and with mission 4 completed too, the
+// wing mission.
+TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMissionAfterThat)
+{
+    ScratchFolder scratch{"campaign_timeline"};
+    const std::string table = "100 state\n120 click FrRosSq\n260 click RosSlot\n400 state\n550 click TimPlayMN\n"
+                              "700 ships\n710 quit\n";
+    struct Step {
+        int16_t done;
+        const char* ship; // one that only the next mission has
+    };
+    for (const Step step : {Step{3, "Hauler"}, Step{4, "Blue One"}}) {
+        SCOPED_TRACE(step.ship);
+        const fs::path folder = scratch / ("done" + std::to_string(step.done));
+        CopyDemoData(folder);
+        std::ofstream(folder / "zqk/slot0.sav", std::ios::binary) << CareerWithMissionsDone(step.done);
+        std::ofstream(folder / "table.txt") << table;
+        const GameRun run = RunGame({"-w"},
+                                    {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                                     "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                     "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                                    folder);
+        ASSERT_EQ(run.hung, "") << run.output;
+        const WalkLines lines = ReadWalkLines(run.output);
+        ASSERT_TRUE(lines.states.count(400)) << run.output;
+        EXPECT_EQ(lines.states.at(400).screen, "FrontTime");
+        EXPECT_EQ(lines.Count(700, step.ship), 1) << run.output;
+    }
+}
+
+namespace {
+
+// A captured frame's palette indices (a ".pgm" shot); empty when it was not
+// written.
+std::string Indices(const fs::path& file)
+{
+    const std::string bytes = Slurp(file);
+    const std::string header = "P5\n640 480\n255\n";
+    return bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string();
+}
+
+// How many pixels of COM's view (where the documents are shown) hold the
+// palette entry.
+int InView(const std::string& frame, uint8_t entry)
+{
+    constexpr int kLeft = 36, kTop = 52, kRight = 497, kBottom = 235;
+    int count = 0;
+    for (int y = kTop; y < kBottom; ++y)
+        for (int x = kLeft; x < kRight; ++x)
+            count += frame.size() == 640u * 480u && static_cast<uint8_t>(frame[y * 640 + x]) == entry;
+    return count;
+}
+
+} // namespace
+
+// The ship's documents in flight: COM's "Documents" opens the first page,
+// its first link the list of mission briefings, and that list's second link
+// mission 5's briefing with its chart drawn in the page: the net's guns in
+// red, the beacon in yellow, the mines in orange, none of which the pages
+// before it hold.
+TEST(Campaign, TheShipsDocumentsLeadToTheWingLeadersBriefingWithItsChart)
+{
+    ScratchFolder scratch{"campaign_documents"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    // The links' lines as the pages lay them out: the first page's first
+    // link under its heading, rule and welcome, the list's second entry.
+    const std::string table = "610 click CMDObjv\n650 click CMDDoc\n700 shot " + (folder / "home.pgm").string() +
+                              "\n720 click 90 207\n750 shot " + (folder / "list.pgm").string() +
+                              "\n760 click 80 151\n800 shot " + (folder / "page.pgm").string() + "\n810 state\n820 quit\n";
+    std::ofstream(folder / "table.txt") << table;
+    const GameRun run = RunGame({"-w", "mission05.scr"},
+                                {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                                 "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                 "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                                folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    EXPECT_EQ(ReadWalkLines(run.output).states.at(810).screen, "COM") << run.output;
+    const std::string home = Indices(folder / "home.pgm"), list = Indices(folder / "list.pgm"),
+                      page = Indices(folder / "page.pgm");
+    ASSERT_FALSE(home.empty());
+    ASSERT_FALSE(list.empty());
+    ASSERT_FALSE(page.empty());
+    EXPECT_NE(home, list) << "the link led to another page";
+    // The chart's colours: the game palette's red, yellow and orange ramps.
+    constexpr uint8_t kNetRed = 10 + 29 + 24, kBeaconYellow = 10 + 3 * 29 + 28, kMineOrange = 10 + 2 * 29 + 24;
+    for (const uint8_t entry : {kNetRed, kBeaconYellow, kMineOrange}) {
+        SCOPED_TRACE(static_cast<int>(entry));
+        EXPECT_EQ(InView(home, entry), 0);
+        EXPECT_EQ(InView(list, entry), 0);
+        EXPECT_GT(InView(page, entry), 50) << "the chart is drawn";
+    }
+}
