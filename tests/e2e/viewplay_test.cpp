@@ -188,4 +188,54 @@ TEST_F(ViewPlay, AShipBlowsUpInColourThroughThePalettesLookup)
     EXPECT_GT(greyWithout, differing * 9 / 10) << "without it, grey";
 }
 
+// The view's show flight, its cameras reached from the bridge keys: V puts
+// the navigation view on the view camera ("CamPly") in its cockpit
+// behaviour, looking past the nose at the freighter far ahead; each X
+// steps it on: contact, chase and track cameras stand off the corvette and
+// see its hull filling the middle of the view, and the fourth step is the
+// cockpit again. At the weapons station the small view looks through the
+// weapon camera ("CamWep") along the forward gun, named over the view.
+TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
+{
+    const std::vector<std::pair<long, const char*>> steps = {
+        {70, "cockpit"}, {78, "contact"}, {90, "chase"}, {100, "track"}, {110, "cockpit again"}};
+    std::string table = Shot(60) + "62 key V\n" + Shot(70) + "72 key X\n" + Shot(78) + "80 key X\n" + Shot(90) +
+                        "92 key X\n" + Shot(100) + "102 key X\n" + Shot(110) + "112 key F3\n" + Shot(130) +
+                        "132 quit\n";
+    const GameRun run = Run(table, {"-w", "viewshow97.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    constexpr int kSky = 176;
+    const int cx = (kNavigationView.left + kNavigationView.right) / 2;
+    const int cy = (kNavigationView.top + kNavigationView.bottom) / 2;
+    const Box middle = {cx - 60, cy - 30, cx + 60, cy + 30};
+    auto drawn = [&](const Indices& frame, const Box& box) {
+        int n = 0;
+        for (int y = box.top; y <= box.bottom; ++y)
+            for (int x = box.left; x <= box.right; ++x)
+                n += frame.At(x, y) != kSky;
+        return n;
+    };
+    for (const auto& [pass, camera] : steps) {
+        const Indices frame = Frame(pass);
+        ASSERT_FALSE(frame.Empty()) << pass;
+        const bool cockpit = std::string(camera).starts_with("cockpit");
+        if (cockpit)
+            EXPECT_LT(drawn(frame, middle), 600) << camera << ": only the far freighter and the sight";
+        else
+            EXPECT_GT(drawn(frame, middle), 1500) << camera << ": the corvette's hull near the camera";
+    }
+
+    const Indices wep = Frame(130);
+    ASSERT_FALSE(wep.Empty());
+    const Box weaponView = {340, 52, 499, 171};
+    const Box labelRows = {weaponView.left, weaponView.top, weaponView.right, weaponView.top + 15};
+    constexpr int kLabelColour = 97;
+    EXPECT_GT(wep.Count(labelRows, kLabelColour), 30) << "the gun's label over the weapon view";
+    const Box below = {weaponView.left, labelRows.bottom + 1, weaponView.right, weaponView.bottom};
+    const int area = (below.right - below.left + 1) * (below.bottom - below.top + 1);
+    EXPECT_GT(wep.Count(below, kSky), area / 2) << "the weapon camera's scene fills the view";
+}
+
 } // namespace
