@@ -53,6 +53,7 @@ constexpr int kSkyFirst = 176; // the sky's two ramps: 176-191 and 192-207
 constexpr int kSkyHalf = 16;
 // The nebula sphere's vertices are shaded across both sky ramps.
 constexpr int32_t kSkyShadeLow = kSkyFirst, kSkyShadeHigh = kSkyFirst + 2 * kSkyHalf - 1;
+constexpr uint8_t kSolid = 255; // a material's opacity that hides nothing behind it
 
 struct SkyRow {
     int16_t colour1[3];
@@ -717,6 +718,12 @@ void CreateCelestialSphere()
         return;
     sphere->model = model;
     sphere->material = HxMaterialFind("nebula_purple");
+    // The sky is solid: the standard material keeps the opacity 0 of its
+    // prototype, which this renderer reads as wholly see-through.
+    if (sphere->material && sphere->material->opacity != kSolid) {
+        sphere->material->opacity = kSolid;
+        HxMaterialUpdate(sphere->material, HX_MODU_ALL);
+    }
     model->bounds.min = {-kNeverCulled, -kNeverCulled, -kNeverCulled};
     model->bounds.max = {kNeverCulled, kNeverCulled, kNeverCulled};
     sphere->t.type = HX_TRANSFORM_MATRIX;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -236,6 +237,50 @@ TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
     const Box below = {weaponView.left, labelRows.bottom + 1, weaponView.right, weaponView.bottom};
     const int area = (below.right - below.left + 1) * (below.bottom - below.top + 1);
     EXPECT_GT(wep.Count(below, kSky), area / 2) << "the weapon camera's scene fills the view";
+}
+
+// Mission 3 flies under its nebula: from the external view the sky behind
+// the ships is the nebula sphere shaded across the sky's two ramps, many
+// shades rather than one flat colour, in the system's purple (more red and
+// blue than green in the colours the screen shows).
+TEST_F(ViewPlay, MissionThreesSkyIsTheNebulaInTheSystemsColours)
+{
+    const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
+    const GameRun run = Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n",
+                            {"-w", "mission03.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices frame = Frame(700);
+    ASSERT_FALSE(frame.Empty());
+    std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P6\n640 480\n255\n";
+    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
+    const std::string rgb = bytes.substr(header.size());
+    ASSERT_EQ(rgb.size(), std::size_t(kScreenWidth) * kScreenHeight * 3);
+
+    constexpr int kSkyFirst = 177, kSkyLast = 207; // above the clear colour 176
+    std::vector<int> shades(256, 0);
+    long red = 0, green = 0, blue = 0;
+    int sky = 0;
+    for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+        for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+            const int index = frame.At(x, y);
+            if (index < kSkyFirst || index > kSkyLast)
+                continue;
+            ++sky;
+            ++shades[std::size_t(index)];
+            const std::size_t at = (std::size_t(y) * kScreenWidth + std::size_t(x)) * 3;
+            red += static_cast<uint8_t>(rgb[at]);
+            green += static_cast<uint8_t>(rgb[at + 1]);
+            blue += static_cast<uint8_t>(rgb[at + 2]);
+        }
+    const int area = (kNavigationView.right - kNavigationView.left + 1) * (kNavigationView.bottom - kNavigationView.top + 1);
+    EXPECT_GT(sky, area / 2) << "the nebula fills the sky of the view";
+    EXPECT_GE(std::count_if(shades.begin(), shades.end(), [](int n) { return n > 20; }), 10)
+        << "many shades of the sky's ramps, not one flat colour";
+    EXPECT_GT(red, green) << "purple";
+    EXPECT_GT(blue, green) << "purple";
 }
 
 } // namespace
