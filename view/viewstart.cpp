@@ -296,6 +296,13 @@ void RefreshScreenPixels()
         gView.screen->pixels = gScreenMode.frameBuffer ? *gScreenMode.frameBuffer : nullptr;
 }
 
+void InstallFindHooks()
+{
+    HxMaterialFindHookSet(LoadMaterialHook);
+    HxTableFindHookSet(LoadShadeTableHook);
+    HxMapFindHookSet(LoadTextureHook);
+}
+
 void InitializeP3D()
 {
     ConsolePrint("P3D - Initialising 3D system");
@@ -310,9 +317,7 @@ void InitializeP3D()
     MatFrustum(-gView.halfWidth, gView.halfWidth, -gView.halfHeight, gView.halfHeight, 0.1f, 100.0f,
                gView.projection);
     if (first) {
-        HxMaterialFindHookSet(LoadMaterialHook);
-        HxTableFindHookSet(LoadShadeTableHook);
-        HxMapFindHookSet(LoadTextureHook);
+        InstallFindHooks();
         ConsolePrint("P3D - Loading materials");
         for (int i = 0; i < kStandardMaterialCount; ++i)
             gView.materials[i] = MakeStandardMaterial(kStandardMaterials[i]);

@@ -283,4 +283,43 @@ TEST_F(ViewPlay, MissionThreesSkyIsTheNebulaInTheSystemsColours)
     EXPECT_GT(blue, green) << "purple";
 }
 
+// Mission 2 flies in the Sol system from Earth's leading Lagrange point,
+// the sun straight ahead: from the external view the sun is its glow, an
+// orange spot round the middle of the view (the star's own dummy model
+// draws it), under the nebula sky of the system's ramps.
+TEST_F(ViewPlay, MissionTwosSunGlowsAheadUnderTheSystemsSky)
+{
+    const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
+    const GameRun run = Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n",
+                            {"-w", "mission02.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices frame = Frame(700);
+    ASSERT_FALSE(frame.Empty());
+    std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P6\n640 480\n255\n";
+    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
+    const std::string rgb = bytes.substr(header.size());
+    ASSERT_EQ(rgb.size(), std::size_t(kScreenWidth) * kScreenHeight * 3);
+
+    const int cx = (kNavigationView.left + kNavigationView.right) / 2;
+    const int cy = (kNavigationView.top + kNavigationView.bottom) / 2;
+    int orange = 0;
+    for (int y = cy - 40; y <= cy + 40; ++y)
+        for (int x = cx - 40; x <= cx + 40; ++x) {
+            const std::size_t at = (std::size_t(y) * kScreenWidth + std::size_t(x)) * 3;
+            const int r = static_cast<uint8_t>(rgb[at]), g = static_cast<uint8_t>(rgb[at + 1]),
+                      b = static_cast<uint8_t>(rgb[at + 2]);
+            orange += r > 100 && g * 5 < r * 4 && b * 2 < r;
+        }
+    EXPECT_GT(orange, 300) << "the sun's glow round the middle of the view";
+    int sky = 0;
+    for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+        for (int x = kNavigationView.left; x <= kNavigationView.right; ++x)
+            sky += frame.At(x, y) > 176 && frame.At(x, y) <= 207;
+    const int area = (kNavigationView.right - kNavigationView.left + 1) * (kNavigationView.bottom - kNavigationView.top + 1);
+    EXPECT_GT(sky, area / 2) << "the nebula in the sky's ramps behind it";
+}
+
 } // namespace
