@@ -39,6 +39,7 @@
 
 uint8_t gNebulaOn = 0;
 int16_t gStarTrailCountdown = 0;
+int16_t gStarPassesDrawn = 0;
 uint8_t gStarFieldReset = 0;
 uint8_t gExplosionLights = 255;
 LightSource gLightSources[kLightSources];
@@ -806,9 +807,16 @@ void BuildStarCatalogue()
     }
 }
 
+void BeginStarPasses()
+{
+    gStarTrailCountdown = gStarPassesDrawn;
+    gStarPassesDrawn = 0;
+}
+
 void DrawStarField()
 {
     --gStarTrailCountdown;
+    ++gStarPassesDrawn;
     PassSurface s;
     const SceneItem* viewer = gView.viewer;
     if (!CurrentSurface(s) || !viewer || !viewer->sim)

@@ -322,4 +322,47 @@ TEST_F(ViewPlay, MissionTwosSunGlowsAheadUnderTheSystemsSky)
     EXPECT_GT(sky, area / 2) << "the nebula in the sky's ramps behind it";
 }
 
+// Mission 2 from the external view while the corvette rolls (keypad 4):
+// the background stars draw as trails, runs of joined pixels in the star
+// ramp, where the still view before showed them as single points; the
+// station's scope, which draws no stars, does not keep the trails away.
+TEST_F(ViewPlay, StarsDrawTrailsWhileTheViewTurns)
+{
+    std::string table = "610 click CMDObjv\n650 key F2\n660 key V\n" + Shot(690);
+    for (long pass = 700; pass < 740; pass += 2)
+        table += std::to_string(pass) + " key Keypad 4\n";
+    table += Shot(730) + "742 quit\n";
+    const GameRun run = Run(table, {"-w", "mission02.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    auto star = [](int index) { return index >= 16 && index < 48; };
+    // Star pixels of the view, and those of them touching another.
+    auto count = [&](const Indices& frame, int& joined) {
+        int n = 0;
+        joined = 0;
+        for (int y = kNavigationView.top + 1; y < kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left + 1; x < kNavigationView.right; ++x) {
+                if (!star(frame.At(x, y)))
+                    continue;
+                ++n;
+                bool touches = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        touches = touches || ((dx || dy) && star(frame.At(x + dx, y + dy)));
+                joined += touches;
+            }
+        return n;
+    };
+    const Indices still = Frame(690), turning = Frame(730);
+    ASSERT_FALSE(still.Empty() || turning.Empty());
+    int stillJoined = 0, turningJoined = 0;
+    const int stillStars = count(still, stillJoined);
+    const int turningStars = count(turning, turningJoined);
+    EXPECT_GT(stillStars, 100) << "the star field is drawn";
+    EXPECT_LT(stillJoined, stillStars / 4) << "still: points";
+    EXPECT_GT(turningJoined, 300) << "turning: trails";
+    EXPECT_GT(turningJoined, turningStars / 2);
+}
+
 } // namespace
