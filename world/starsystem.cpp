@@ -323,6 +323,10 @@ void CreateSolarSystem(const WorldPosition& arrival)
         }
         if (model)
             model->radius = modelRadius;
+        // The part that shows the body's sphere measures its seen size by
+        // the body's radius.
+        if (root->materialName)
+            root->radius = modelRadius;
     }
     if (system >= 0 && system < kCreatedMarks)
         gSolar.created[system] = 255;

@@ -126,10 +126,14 @@ TEST_F(StarSystemTest, MovingBuildsTheDestinationAndPlacesThePlayerAtTheArrivalP
     EXPECT_TRUE(glow->flags & kTdpInScene);
     EXPECT_TRUE(glow->flags & kTdpPlanetLayer);
     EXPECT_EQ(glow->colour[0], 8);
-    // A planet keeps its texture for the sphere its detail brings.
+    // A planet keeps its texture for the sphere its detail brings, and the
+    // part showing it has the body's radius to measure its seen size by.
     const TDP* ferroRoot = gBodies[5].sceneItem->avatar->root;
     EXPECT_TRUE(ferroRoot->flags & kTdpInScene);
     EXPECT_NE(ferroRoot->materialName, nullptr);
+    ASSERT_NE(ferroRoot->firstChild, nullptr);
+    EXPECT_GT(ferroRoot->radius, 0.0f);
+    EXPECT_FLOAT_EQ(ferroRoot->radius, ferroRoot->firstChild->radius);
     // Other bodies are where their orbit puts them, relative to the arrival.
     const WorldPosition& ferro = *gBodies[5].position;
     const WorldPosition& arrival = *gBodies[6].position;
