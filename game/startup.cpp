@@ -588,7 +588,8 @@ void StartFlight()
     // The mission's cameras: the player's eye, and the weapons camera with
     // its step and its empty second routine.
     gPlayerCamera = SymbolItem("CamPly");
-    if (SceneItem* weapons = SymbolItem("CamWep")) {
+    gWeaponCamera = SymbolItem("CamWep");
+    if (SceneItem* weapons = gWeaponCamera) {
         weapons->control = WeaponCameraStep;
         weapons->perFrame = NullCameraStep;
     }

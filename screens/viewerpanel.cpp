@@ -21,9 +21,11 @@
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "ui/drawtypes.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
 #include "ui/windows.h"
+#include "view/cameras.h"
 #include "view/lwoloader.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
@@ -653,6 +655,17 @@ void StartViewerFade(int32_t draws)
     gViewer.fadePalette = nullptr;
 }
 
+namespace {
+
+// The viewer's own scene, unless it is switched off or the external view
+// (with a view camera to look through) is up.
+bool ViewerSceneShown()
+{
+    return !gViewer.sceneOff && !(gExternalView && gPlayerCamera);
+}
+
+} // namespace
+
 void guiViewerPanelDraw(WindowHandle* window)
 {
     if (gViewer.fadeCountdown > 0) {
@@ -711,10 +724,15 @@ void guiViewerPanelDraw(WindowHandle* window)
             guiWeaponsViewDraw(window);
         else if (showsObjectives)
             guiObjectivesListDraw(window);
-        else if (!gViewer.sceneOff && camera) {
+        else if (ViewerSceneShown() && camera) {
             guiViewerSceneDraw(window, camera);
             if (gViewer.flyBy >= kFlyByHudTicks)
                 UpdateHud();
+        } else {
+            // The view camera's picture: the external cameras, the cockpit.
+            guiSetViewedItems(window, &gSceneList);
+            guiDrawCockpitViewWindow(window);
+            guiDrawRemoteLinkCaption(window);
         }
     }
     guiRedrawOverlapping(window);

@@ -456,13 +456,28 @@ void guiDrawWeaponSlots(WindowHandle* window)
     }
 }
 
+namespace {
+
+// The small view looks through the weapon camera and names the current
+// weapon over it.
+void WeaponViewFrame(WindowHandle* window)
+{
+    if (guiViewedItems(window) != gWeaponCamera)
+        guiSetViewedItems(window, gWeaponCamera);
+    UpdateWeaponLabelWindow(window);
+}
+
+} // namespace
+
 void guiSetupWepStation()
 {
     guiBindClick("WEPQuit", guiLeaveWepStation);
     CaptionElements(kWepCaptions);
     BindLocalView("WEPRealV", guiTickWindow);
-    if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDrawCockpitViewWindow))
+    if (WindowHandle* w = guiBindDraw("WEPRealVR", guiDrawCockpitViewWindow)) {
         w->pressHandler = guiViewClick;
+        w->frameHandler = WeaponViewFrame;
+    }
     guiBindDraw("WpIcons", guiDrawWeaponSlots);
     for (int slot = 0; slot < kWeaponSlots; ++slot) {
         char name[16];

@@ -18,6 +18,7 @@
 #include "system/crand.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "view/viewstart.h"
 #include "world/playerinput.h"
 #include "world/responses.h"
 #include "world/scenelist.h"
@@ -83,6 +84,8 @@ struct MissionScope {
     {
         ResMark();
         begun = HxBegin() == HX_OK;
+        if (begun)
+            InstallFindHooks();
     }
     ~MissionScope()
     {

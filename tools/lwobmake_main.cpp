@@ -298,7 +298,7 @@ void SkyShapes(const std::filesystem::path& dir)
 {
     CRandSeed(2001);
     Object sky;
-    AddBumpySphere(sky, 10, 0.0f, 8, 16, sky.AddSurface({"nebula_purple", {lwob::Colour(120, 40, 160), lwob::U16("LUMI", 255)}}));
+    AddBumpySphere(sky, 10, 0.0f, 8, 16, sky.AddSurface({"NebulaSky", {lwob::Colour(120, 40, 160), lwob::U16("LUMI", 255)}}));
     for (auto& polygon : sky.polygons)
         std::reverse(polygon.points.begin(), polygon.points.end());
     Save(dir / "nebula.lwo", sky);

@@ -1397,6 +1397,11 @@ void guiDrawCockpitViewWindow(WindowHandle* window)
         return;
     RenderViewWindow(window);
     FramePart(canvas, window, PictureOf(window));
+    // A caption over the view (the weapon camera's weapon label), in the
+    // window's font or the HUD's.
+    const RasterFont* font = FontOf(window) ? FontOf(window) : gFontV;
+    if (font && window->text && *window->text)
+        DrawAt(canvas, window->text, font, kLevelHigh, Left(window) + 4, Top(window) + font->height + 2, RectOf(window));
     if (gMessageLog.active)
         guiDrawMessageLog(Left(window) + 4, Top(window) + 10, window->width - 168, 80);
 }

@@ -725,7 +725,7 @@ void guiUpdateScreen()
             CanvasClear(screen, 0);
     }
     gScreens.viewCountPublished = int16_t(ViewWindowCount());
-    gStarTrailCountdown = gScreens.viewCountPublished;
+    BeginStarPasses();
     gWindows.previousMouseX = gWindows.mouseX;
     gWindows.previousMouseY = gWindows.mouseY;
     gWindows.mouseX = gMouse.x;

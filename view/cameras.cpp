@@ -22,6 +22,7 @@
 #include "ui/hud.h"
 #include "ui/messagelog.h"
 #include "ui/screens.h"
+#include "ui/windows.h"
 #include "view/bodyrender.h"
 #include "view/skyandlights.h"
 #include "view/viewwindows.h"
@@ -59,6 +60,7 @@ SceneItem* gContactCamera = nullptr;
 SceneItem* gPursuitCamera = nullptr;
 SceneItem* gLastCamera = nullptr;
 SceneItem* gTargetCamera = nullptr;
+SceneItem* gWeaponCamera = nullptr;
 Weapon* gWeaponViewMount = nullptr;
 FiringArc gWeaponViewArc = {};
 
@@ -78,6 +80,9 @@ constexpr const char* kDirectionWords[] = {"FULL RNG", "FWD", "FWD PORT", "PORT"
 // The turn about y of a mount's view by its direction code (port is -x).
 constexpr float kDirectionDegrees[] = {0, 0, -45, -90, -135, 180, 135, 90, 45, 0};
 constexpr int kDirectionCodes = 10;
+// The gunner's turn at full steering demand, degrees a second.
+constexpr float kGunnerTurnRate = 60.0f;
+constexpr int16_t kWeaponsStation = 3;
 
 int DirectionIndex(int16_t directionCode)
 {
@@ -335,6 +340,7 @@ void ResetCameras()
     gDirectorOn = 0;
     gStarFieldReset = 0;
     gTrackCamera = gChaseCamera = gContactCamera = gPursuitCamera = gLastCamera = nullptr;
+    gWeaponCamera = nullptr;
 }
 
 // ---- The director -------------------------------------------------------------------
@@ -674,6 +680,19 @@ const char* FormatWeaponLabel()
     return label;
 }
 
+void UpdateWeaponLabelWindow(WindowHandle* window)
+{
+    const SceneItem* viewed = ViewedItem();
+    const Weapon* weapon = HasSim(viewed) ? viewed->sim->currentWeapon : nullptr;
+    CameraViewState& view = gCameras.view;
+    if (weapon != view.labelledWeapon || !window->text) {
+        view.labelledWeapon = weapon;
+        window->text = FormatWeaponLabel();
+        guiRedrawWindowAndChildren(window);
+    }
+    guiTickWindow(window);
+}
+
 // ---- Behaviours -----------------------------------------------------------------------------
 
 void CAM_TRACK(SceneItem* camera)
@@ -792,6 +811,79 @@ void SnapTargetCamera(SceneItem* camera)
     camera->avatar->matrix = camera->sim->matrix;
 }
 
+namespace {
+
+void ViewMount(Weapon* mount)
+{
+    gWeaponViewMount = mount;
+    if (mount)
+        SetupFiringArc(&gWeaponViewArc, mount->directionCode);
+}
+
+// The player's mount that faces the target becomes the current one (and
+// the one the view looks along), when one of its group can bear.
+void ChooseMountFacing(SceneItem* player, const SceneItem* target)
+{
+    Sim& p = *player->sim;
+    if (!p.weapons || !HasSim(target))
+        return;
+    Vector3 local;
+    VecMulMat3T(local, Between(p.position, target->sim->position), p.matrix);
+    const int16_t group = p.currentWeapon ? p.currentWeapon->kind : p.weapons->kind;
+    if (Weapon* facing = ChooseMountForDirection(local.x, local.y, local.z, p.weapons, group)) {
+        p.currentWeapon = facing;
+        if (facing != gWeaponViewMount)
+            ViewMount(facing);
+    }
+}
+
+// Moves an angle toward where the demand (percent of full) points within
+// the limits, at most the frame's turn.
+float SteerAngle(float angle, float demand, float low, float high)
+{
+    const float wanted = demand >= 0.0f ? demand / 100.0f * high : -demand / 100.0f * low;
+    const float step = kGunnerTurnRate * gFrameClock.frameSeconds;
+    angle += std::clamp(wanted - angle, -step, step);
+    return std::clamp(angle, low, high);
+}
+
+// The gunner's view along the item's first mount: turned by the mount's
+// heading, then by the gunner's yaw and pitch, which the steering demands
+// move at the weapons station. The mount fires along the view.
+void GunnerView(SceneItem* camera, const SceneItem* viewed)
+{
+    const Sim& v = *viewed->sim;
+    CameraViewState& view = gCameras.view;
+    Weapon* mount = v.weapons;
+    if (mount && CurrentStation == kWeaponsStation) {
+        FiringArc arc;
+        SetupFiringArc(&arc, mount->directionCode);
+        // limits: highest and lowest pitch, then the two yaw bounds.
+        const float yawLow = std::min(arc.limits[2], arc.limits[3]), yawHigh = std::max(arc.limits[2], arc.limits[3]);
+        view.gunnerYaw = SteerAngle(view.gunnerYaw, viewed->yawDemand, yawLow, yawHigh);
+        view.gunnerPitch = SteerAngle(view.gunnerPitch, viewed->pitchDemand, arc.limits[1], arc.limits[0]);
+    }
+    // Each turn goes on the inside of the last: the pitch is about the
+    // yawed mount's own side axis.
+    Matrix4 m;
+    MatIdentity(m);
+    if (mount)
+        MatRotY(kDirectionDegrees[DirectionIndex(mount->directionCode)], m);
+    MatRotY(view.gunnerYaw, m);
+    MatRotX(view.gunnerPitch, m);
+    MatMul(m, v.matrix);
+    camera->sim->matrix = m;
+    Vector3 offset{};
+    if (mount) {
+        view.gunnerAim = Axis(m, 2);
+        mount->aimReference = &view.gunnerAim;
+        MatRotateVec(v.matrix, mount->mountPosition, offset);
+    }
+    PlaceCamera(camera, Moved(v.position, offset, 1.0));
+}
+
+} // namespace
+
 void WeaponCameraStep(SceneItem* camera)
 {
     if (!HasSim(camera))
@@ -800,51 +892,40 @@ void WeaponCameraStep(SceneItem* camera)
     CameraViewState& view = gCameras.view;
     if (viewed != view.weaponViewOwner) {
         view.weaponViewOwner = viewed;
-        gWeaponViewMount = HasSim(viewed) ? viewed->sim->weapons : nullptr;
-        if (gWeaponViewMount)
-            SetupFiringArc(&gWeaponViewArc, gWeaponViewMount->directionCode);
+        view.gunnerYaw = view.gunnerPitch = 0.0f;
+        ViewMount(HasSim(viewed) ? viewed->sim->weapons : nullptr);
     }
     if (!HasSim(viewed))
         return;
     const Sim& v = *viewed->sim;
     Sim& cam = *camera->sim;
-    if (gWeaponViewOption) {
-        const SceneItem* player = HasSim(gPlayerItem) ? gPlayerItem : viewed;
-        SceneItem* target = player->sim->target.Get();
-        if (!HasSim(target))
-            target = gCameras.director.target.Get();
-        if (view.weaponTargetSmoothing && HasSim(target)) {
-            const Sim& p = *player->sim;
-            const Vector3 aim{static_cast<float>(target->sim->position.x), static_cast<float>(target->sim->position.y),
-                              static_cast<float>(target->sim->position.z)};
-            Vector3& s = view.smoothedTarget;
-            s = {0.85f * s.x + 0.15f * aim.x, 0.85f * s.y + 0.15f * aim.y, 0.85f * s.z + 0.15f * aim.z};
-            Vector3 look{static_cast<float>(s.x - p.position.x), static_cast<float>(s.y - p.position.y),
-                         static_cast<float>(s.z - p.position.z)};
-            const Vector3 up = Axis(p.matrix, 1);
-            const Vector3 down{-up.x, -up.y, -up.z};
-            if (VecNormalise(look) > 0.0f)
-                MatLookDir(look, &down, cam.matrix);
-            const WorldPosition back = Moved(p.position, Axis(p.matrix, 2), -0.2 * p.radius);
-            PlaceCamera(camera, Moved(back, Axis(cam.matrix, 2), 1.9 * p.radius));
-            return;
-        }
-        cam.matrix = v.matrix;
-        PlaceCamera(camera, Moved(v.position, Axis(v.matrix, 2), 1.2 * v.radius));
+    if (!gWeaponViewOption) {
+        GunnerView(camera, viewed);
         return;
     }
-    // The gunner's view along the viewed item's first mount.
-    const Weapon* mount = v.weapons;
-    Matrix4 m;
-    MatIdentity(m);
-    if (mount)
-        MatRotY(kDirectionDegrees[DirectionIndex(mount->directionCode)], m);
-    MatMul(m, v.matrix);
-    cam.matrix = m;
-    Vector3 offset{};
-    if (mount)
-        MatRotateVec(v.matrix, mount->mountPosition, offset);
-    PlaceCamera(camera, Moved(v.position, offset, 1.0));
+    SceneItem* player = HasSim(gPlayerItem) ? gPlayerItem : viewed;
+    SceneItem* target = player->sim->target.Get();
+    if (!HasSim(target))
+        target = gCameras.director.target.Get();
+    ChooseMountFacing(player, target);
+    if (view.weaponTargetSmoothing && HasSim(target)) {
+        const Sim& p = *player->sim;
+        const Vector3 aim{static_cast<float>(target->sim->position.x), static_cast<float>(target->sim->position.y),
+                          static_cast<float>(target->sim->position.z)};
+        Vector3& s = view.smoothedTarget;
+        s = {0.85f * s.x + 0.15f * aim.x, 0.85f * s.y + 0.15f * aim.y, 0.85f * s.z + 0.15f * aim.z};
+        Vector3 look{static_cast<float>(s.x - p.position.x), static_cast<float>(s.y - p.position.y),
+                     static_cast<float>(s.z - p.position.z)};
+        const Vector3 up = Axis(p.matrix, 1);
+        const Vector3 down{-up.x, -up.y, -up.z};
+        if (VecNormalise(look) > 0.0f)
+            MatLookDir(look, &down, cam.matrix);
+        const WorldPosition back = Moved(p.position, Axis(p.matrix, 2), -0.2 * p.radius);
+        PlaceCamera(camera, Moved(back, Axis(cam.matrix, 2), 1.9 * p.radius));
+        return;
+    }
+    cam.matrix = v.matrix;
+    PlaceCamera(camera, Moved(v.position, Axis(v.matrix, 2), 1.2 * v.radius));
 }
 
 void NullCameraStep(SceneItem*) {}

@@ -18,6 +18,7 @@
 
 struct SceneItem;
 struct Weapon;
+struct WindowHandle;
 
 using CameraRoutine = void (*)(SceneItem* camera);
 
@@ -102,6 +103,12 @@ struct CameraViewState {
     SceneItem* weaponViewOwner; // the controlled item the weapon view was set up for
     Vector3 smoothedTarget;     // the weapon camera's smoothed aim point
     uint8_t weaponTargetSmoothing;
+    // The gunner's view: its turn from the mount's heading (degrees, within
+    // the mount's arc) and the world direction the mount fires along.
+    float gunnerYaw, gunnerPitch;
+    Vector3 gunnerAim;
+    // The weapon the label was last written for.
+    const Weapon* labelledWeapon;
 };
 
 struct CameraState {
@@ -116,6 +123,9 @@ extern uint8_t gDirectorOn; // the automatic camera runs
 // The player camera slot: the eye of the flight view and the listener of
 // positional sound.
 extern SceneItem* gPlayerCamera;
+// The weapon camera: the mission's "CamWep" item, the gunner's eye that
+// the weapons station's small view looks through.
+extern SceneItem* gWeaponCamera;
 // The target camera, made at the start of each flight: the weapons and
 // navigation scopes look through it.
 extern SceneItem* gTargetCamera;
@@ -167,6 +177,9 @@ void JumpPlayerToObject(SceneItem* item);
 // "%s %s", direction word and weapon name of the viewed item's current
 // weapon, into the static label it returns (empty without a weapon).
 const char* FormatWeaponLabel();
+// Frame handler of a window showing the weapon label: its text follows the
+// viewed item's current weapon; then the window ticks.
+void UpdateWeaponLabelWindow(WindowHandle* window);
 
 // Behaviours (control routines of camera items).
 void CAM_TRACK(SceneItem* camera);

@@ -39,6 +39,7 @@
 
 uint8_t gNebulaOn = 0;
 int16_t gStarTrailCountdown = 0;
+int16_t gStarPassesDrawn = 0;
 uint8_t gStarFieldReset = 0;
 uint8_t gExplosionLights = 255;
 LightSource gLightSources[kLightSources];
@@ -53,6 +54,7 @@ constexpr int kSkyFirst = 176; // the sky's two ramps: 176-191 and 192-207
 constexpr int kSkyHalf = 16;
 // The nebula sphere's vertices are shaded across both sky ramps.
 constexpr int32_t kSkyShadeLow = kSkyFirst, kSkyShadeHigh = kSkyFirst + 2 * kSkyHalf - 1;
+constexpr uint8_t kSolid = 255; // a material's opacity that hides nothing behind it
 
 struct SkyRow {
     int16_t colour1[3];
@@ -717,6 +719,12 @@ void CreateCelestialSphere()
         return;
     sphere->model = model;
     sphere->material = HxMaterialFind("nebula_purple");
+    // The sky is solid: the standard material keeps the opacity 0 of its
+    // prototype, which this renderer reads as wholly see-through.
+    if (sphere->material && sphere->material->opacity != kSolid) {
+        sphere->material->opacity = kSolid;
+        HxMaterialUpdate(sphere->material, HX_MODU_ALL);
+    }
     model->bounds.min = {-kNeverCulled, -kNeverCulled, -kNeverCulled};
     model->bounds.max = {kNeverCulled, kNeverCulled, kNeverCulled};
     sphere->t.type = HX_TRANSFORM_MATRIX;
@@ -799,9 +807,16 @@ void BuildStarCatalogue()
     }
 }
 
+void BeginStarPasses()
+{
+    gStarTrailCountdown = gStarPassesDrawn;
+    gStarPassesDrawn = 0;
+}
+
 void DrawStarField()
 {
     --gStarTrailCountdown;
+    ++gStarPassesDrawn;
     PassSurface s;
     const SceneItem* viewer = gView.viewer;
     if (!CurrentSurface(s) || !viewer || !viewer->sim)

@@ -16,10 +16,17 @@ struct hx_actor;
 struct hx_model;
 
 extern uint8_t gNebulaOn; // 255 while the nebula background is on
-// The star-trail countdown: the window update sets it to the count of 3D
-// views before drawing them; each star pass counts it down and the pass
-// that reaches 0 draws trails.
+// The star-trail countdown: the window update sets it to the count of the
+// frame's star passes before drawing them (BeginStarPasses); each star pass
+// counts it down and the pass that reaches 0 draws trails.
 extern int16_t gStarTrailCountdown;
+// Star passes drawn since the frame's windows began.
+extern int16_t gStarPassesDrawn;
+// The screen update, before its windows draw: the countdown takes the
+// number of star passes the last frame drew (its views, less those that
+// draw no stars: the scopes, a panel showing text), so the frame's last
+// star pass is the one that draws the trails.
+void BeginStarPasses();
 // Set on every camera cut: the next star pass takes the stars' current
 // places as their last ones (no trail across the cut).
 extern uint8_t gStarFieldReset;

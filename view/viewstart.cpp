@@ -141,16 +141,17 @@ auto LoadOptionalFile(const char* name, const char* kind, Load load)
     return loaded;
 }
 
-// The framework pixel type of the display's depth.
+// The framework pixel type of the display's depth: a 16-bit screen is 565,
+// the format the display presents.
 uint8_t ScreenPixelType()
 {
-    return gScreenMode.depth == 16 ? HX_PMT_RGB_555 : HX_PMT_INDEX_8;
+    return gScreenMode.depth == 16 ? HX_PMT_RGB_565 : HX_PMT_INDEX_8;
 }
 
-// An 8-bit indexed map as 15-bit colour through the palette shown now.
-hx_pixelmap* ConvertTo555(hx_pixelmap* indexed)
+// An 8-bit indexed map as 16-bit 565 colour through the palette shown now.
+hx_pixelmap* ConvertTo565(hx_pixelmap* indexed)
 {
-    hx_pixelmap* rgb = HxPixelmapAllocate(HX_PMT_RGB_555, indexed->width, indexed->height, nullptr, 0);
+    hx_pixelmap* rgb = HxPixelmapAllocate(HX_PMT_RGB_565, indexed->width, indexed->height, nullptr, 0);
     if (!rgb)
         return nullptr;
     const PaletteEntry* palette = DisplayLastPalette();
@@ -158,22 +159,22 @@ hx_pixelmap* ConvertTo555(hx_pixelmap* indexed)
         for (int x = 0; x < indexed->width; ++x) {
             const uint32_t index = HxPixelmapPixelQuery(indexed, x - indexed->origin_x, y - indexed->origin_y) & 0xFF;
             const PaletteEntry& c = palette[index];
-            const uint32_t value = uint32_t(c.red / 8) << 10 | uint32_t(c.green / 8) << 5 | uint32_t(c.blue >> 3);
+            const uint32_t value = uint32_t(c.red >> 3) << 11 | uint32_t(c.green >> 2) << 5 | uint32_t(c.blue >> 3);
             HxPixelmapPixelSet(rgb, x - rgb->origin_x, y - rgb->origin_y, value);
         }
     }
     return rgb;
 }
 
-// The texture hook: the map file of that name, in 15-bit colour on a
-// 15-bit screen, registered under the name.
+// The texture hook: the map file of that name, in 565 colour on a 16-bit
+// screen, registered under the name.
 void* LoadTextureHook(const char* name)
 {
     hx_pixelmap* map = LoadOptionalFile(name, "picture", HxPixelmapLoad);
     if (!map)
         return nullptr;
-    if (gView.pixelType == HX_PMT_RGB_555 && map->type == HX_PMT_INDEX_8) {
-        hx_pixelmap* rgb = ConvertTo555(map);
+    if (gView.pixelType == HX_PMT_RGB_565 && map->type == HX_PMT_INDEX_8) {
+        hx_pixelmap* rgb = ConvertTo565(map);
         HxPixelmapFree(map);
         if (!rgb)
             return nullptr;
@@ -296,6 +297,13 @@ void RefreshScreenPixels()
         gView.screen->pixels = gScreenMode.frameBuffer ? *gScreenMode.frameBuffer : nullptr;
 }
 
+void InstallFindHooks()
+{
+    HxMaterialFindHookSet(LoadMaterialHook);
+    HxTableFindHookSet(LoadShadeTableHook);
+    HxMapFindHookSet(LoadTextureHook);
+}
+
 void InitializeP3D()
 {
     ConsolePrint("P3D - Initialising 3D system");
@@ -310,9 +318,7 @@ void InitializeP3D()
     MatFrustum(-gView.halfWidth, gView.halfWidth, -gView.halfHeight, gView.halfHeight, 0.1f, 100.0f,
                gView.projection);
     if (first) {
-        HxMaterialFindHookSet(LoadMaterialHook);
-        HxTableFindHookSet(LoadShadeTableHook);
-        HxMapFindHookSet(LoadTextureHook);
+        InstallFindHooks();
         ConsolePrint("P3D - Loading materials");
         for (int i = 0; i < kStandardMaterialCount; ++i)
             gView.materials[i] = MakeStandardMaterial(kStandardMaterials[i]);

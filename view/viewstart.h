@@ -25,6 +25,10 @@ extern uint8_t gTextureReport;           // each texture loaded on demand is rep
 // effect models; every run resets the view state and finds the shade
 // table again, so a second start-up adds nothing to any registry.
 void InitializeP3D();
+// The framework's find-failed hooks that load a missing texture, shade
+// table or material from its file: part of the start-up, and of a headless
+// run's scene layer, which draws nothing yet finds what a mission names.
+void InstallFindHooks();
 // Ends the renderer and the framework; the next start-up begins them again.
 void ShutdownP3D();
 // Frees the worlds with every actor in them; the next frame builds them.

@@ -182,6 +182,16 @@ void ClearDepth(ViewWindowRecord* window)
     window->clearAll = 0;
 }
 
+// What the window views from: its own scene item, or for a window on the
+// global list (the script's 3D windows, the bridge's) the view camera.
+SceneItem* ViewingItem(const WindowHandle* window)
+{
+    SceneItem* item = guiViewedItems(window);
+    if (item == &gSceneList)
+        item = gPlayerCamera;
+    return item && item->avatar && (item->flags & kItemInUse) ? item : nullptr;
+}
+
 // Draws the window's view; the main world in the given render style.
 void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
 {
@@ -193,7 +203,7 @@ void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
     gView.depthTarget = record->depth;
     const ViewRect viewport = {record->left, record->top, record->left + window->width - 1,
                                record->top + window->height - 1};
-    if (SceneItem* item = guiViewedItems(window)) {
+    if (SceneItem* item = ViewingItem(window)) {
         SetViewFromSceneItem(item, &viewport);
         MarkProfileSection(gFrameProfiler, "AV-TO-GRF");
         SetStyle(gView.mainWorld, worldStyle);
@@ -327,7 +337,9 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
             DrawAllParticles(0);
         MarkProfileSection(gFrameProfiler, "PARTICLES");
         SetStyle(RootActor(item), HX_RSTYLE_DEFAULT);
-        if (!gTargetViewDrawing)
+        // The HUD is the pilot's: the target and weapon cameras' small
+        // views show the scene alone.
+        if (!gTargetViewDrawing && item != gWeaponCamera)
             UpdateHud();
         MarkProfileSection(gFrameProfiler, "HUD");
     }

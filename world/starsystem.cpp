@@ -257,6 +257,8 @@ void CreateSolarSystem(const WorldPosition& arrival)
         const float size = std::fabs(body->radius) * 2.0f;
         item->avatar->params[kParamSize] = size >= 1 && size < 2e9f ? static_cast<int32_t>(size) : 1;
         TDP* root = AttachRootTDP(item);
+        if (root)
+            root->flags |= uint32_t{kTdpInScene} | uint32_t{kTdpPlanetLayer};
         item->avatar->classFlags |= kClassNamedBody;
         if (body->classFlags & (kBodyGasGiant | kBodyPlanet | kBodyMoon))
             item->avatar->flags |= kAvatarBody;
@@ -291,15 +293,21 @@ void CreateSolarSystem(const WorldPosition& arrival)
 
         float modelRadius;
         if (body->classFlags & kBodyStar) {
-            if (!gSolar.starDummyMade) {
-                CreateStarDummyModel();
-                gSolar.starDummyMade = 1;
-            }
+            // A star is its glow, drawn by the star dummy's own routine in
+            // the sun's colour: no sphere for it.
+            hx_model* glow = CreateStarDummyModel();
+            gSolar.starDummyMade = 1;
             if (!gSolar.sun)
                 gSolar.sun = item;
             modelRadius = static_cast<float>(body->radius / 2 * 100000.0 * 10);
             sim->radius = modelRadius;
             item->avatar->colour = static_cast<uint8_t>((body->number % 7 + 7) % 7 | 8);
+            root->materialName = nullptr;
+            if (model) {
+                model->model = glow;
+                model->flags |= uint32_t{kTdpInScene} | uint32_t{kTdpPlanetLayer};
+                model->colour[0] = item->avatar->colour;
+            }
         } else {
             modelRadius = static_cast<float>(body->radius / 2 * 100000.0 * kPlanetScale * 2);
             if (gSolar.sun) {
@@ -315,6 +323,10 @@ void CreateSolarSystem(const WorldPosition& arrival)
         }
         if (model)
             model->radius = modelRadius;
+        // The part that shows the body's sphere measures its seen size by
+        // the body's radius.
+        if (root->materialName)
+            root->radius = modelRadius;
     }
     if (system >= 0 && system < kCreatedMarks)
         gSolar.created[system] = 255;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -186,6 +187,182 @@ TEST_F(ViewPlay, AShipBlowsUpInColourThroughThePalettesLookup)
     ASSERT_GT(differing, 500) << "the explosion's points take their colours from the lookup";
     EXPECT_LT(greyWith, differing / 10) << "with the lookup they are coloured";
     EXPECT_GT(greyWithout, differing * 9 / 10) << "without it, grey";
+}
+
+// The view's show flight, its cameras reached from the bridge keys: V puts
+// the navigation view on the view camera ("CamPly") in its cockpit
+// behaviour, looking past the nose at the freighter far ahead; each X
+// steps it on: contact, chase and track cameras stand off the corvette and
+// see its hull filling the middle of the view, and the fourth step is the
+// cockpit again. At the weapons station the small view looks through the
+// weapon camera ("CamWep") along the forward gun, named over the view.
+TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
+{
+    const std::vector<std::pair<long, const char*>> steps = {
+        {70, "cockpit"}, {78, "contact"}, {90, "chase"}, {100, "track"}, {110, "cockpit again"}};
+    std::string table = Shot(60) + "62 key V\n" + Shot(70) + "72 key X\n" + Shot(78) + "80 key X\n" + Shot(90) +
+                        "92 key X\n" + Shot(100) + "102 key X\n" + Shot(110) + "112 key F3\n" + Shot(130) +
+                        "132 quit\n";
+    const GameRun run = Run(table, {"-w", "viewshow97.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    constexpr int kSky = 176;
+    const int cx = (kNavigationView.left + kNavigationView.right) / 2;
+    const int cy = (kNavigationView.top + kNavigationView.bottom) / 2;
+    const Box middle = {cx - 60, cy - 30, cx + 60, cy + 30};
+    auto drawn = [&](const Indices& frame, const Box& box) {
+        int n = 0;
+        for (int y = box.top; y <= box.bottom; ++y)
+            for (int x = box.left; x <= box.right; ++x)
+                n += frame.At(x, y) != kSky;
+        return n;
+    };
+    for (const auto& [pass, camera] : steps) {
+        const Indices frame = Frame(pass);
+        ASSERT_FALSE(frame.Empty()) << pass;
+        const bool cockpit = std::string(camera).starts_with("cockpit");
+        if (cockpit)
+            EXPECT_LT(drawn(frame, middle), 600) << camera << ": only the far freighter and the sight";
+        else
+            EXPECT_GT(drawn(frame, middle), 1500) << camera << ": the corvette's hull near the camera";
+    }
+
+    const Indices wep = Frame(130);
+    ASSERT_FALSE(wep.Empty());
+    const Box weaponView = {340, 52, 499, 171};
+    const Box labelRows = {weaponView.left, weaponView.top, weaponView.right, weaponView.top + 15};
+    constexpr int kLabelColour = 97;
+    EXPECT_GT(wep.Count(labelRows, kLabelColour), 30) << "the gun's label over the weapon view";
+    const Box below = {weaponView.left, labelRows.bottom + 1, weaponView.right, weaponView.bottom};
+    const int area = (below.right - below.left + 1) * (below.bottom - below.top + 1);
+    EXPECT_GT(wep.Count(below, kSky), area / 2) << "the weapon camera's scene fills the view";
+}
+
+// Mission 3 flies under its nebula: from the external view the sky behind
+// the ships is the nebula sphere shaded across the sky's two ramps, many
+// shades rather than one flat colour, in the system's purple (more red and
+// blue than green in the colours the screen shows).
+TEST_F(ViewPlay, MissionThreesSkyIsTheNebulaInTheSystemsColours)
+{
+    const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
+    const GameRun run = Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n",
+                            {"-w", "mission03.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices frame = Frame(700);
+    ASSERT_FALSE(frame.Empty());
+    std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P6\n640 480\n255\n";
+    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
+    const std::string rgb = bytes.substr(header.size());
+    ASSERT_EQ(rgb.size(), std::size_t(kScreenWidth) * kScreenHeight * 3);
+
+    constexpr int kSkyFirst = 177, kSkyLast = 207; // above the clear colour 176
+    std::vector<int> shades(256, 0);
+    long red = 0, green = 0, blue = 0;
+    int sky = 0;
+    for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+        for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+            const int index = frame.At(x, y);
+            if (index < kSkyFirst || index > kSkyLast)
+                continue;
+            ++sky;
+            ++shades[std::size_t(index)];
+            const std::size_t at = (std::size_t(y) * kScreenWidth + std::size_t(x)) * 3;
+            red += static_cast<uint8_t>(rgb[at]);
+            green += static_cast<uint8_t>(rgb[at + 1]);
+            blue += static_cast<uint8_t>(rgb[at + 2]);
+        }
+    const int area = (kNavigationView.right - kNavigationView.left + 1) * (kNavigationView.bottom - kNavigationView.top + 1);
+    EXPECT_GT(sky, area / 2) << "the nebula fills the sky of the view";
+    EXPECT_GE(std::count_if(shades.begin(), shades.end(), [](int n) { return n > 20; }), 10)
+        << "many shades of the sky's ramps, not one flat colour";
+    EXPECT_GT(red, green) << "purple";
+    EXPECT_GT(blue, green) << "purple";
+}
+
+// Mission 2 flies in the Sol system from Earth's leading Lagrange point,
+// the sun straight ahead: from the external view the sun is its glow, an
+// orange spot round the middle of the view (the star's own dummy model
+// draws it), under the nebula sky of the system's ramps.
+TEST_F(ViewPlay, MissionTwosSunGlowsAheadUnderTheSystemsSky)
+{
+    const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
+    const GameRun run = Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n",
+                            {"-w", "mission02.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices frame = Frame(700);
+    ASSERT_FALSE(frame.Empty());
+    std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string header = "P6\n640 480\n255\n";
+    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
+    const std::string rgb = bytes.substr(header.size());
+    ASSERT_EQ(rgb.size(), std::size_t(kScreenWidth) * kScreenHeight * 3);
+
+    const int cx = (kNavigationView.left + kNavigationView.right) / 2;
+    const int cy = (kNavigationView.top + kNavigationView.bottom) / 2;
+    int orange = 0;
+    for (int y = cy - 40; y <= cy + 40; ++y)
+        for (int x = cx - 40; x <= cx + 40; ++x) {
+            const std::size_t at = (std::size_t(y) * kScreenWidth + std::size_t(x)) * 3;
+            const int r = static_cast<uint8_t>(rgb[at]), g = static_cast<uint8_t>(rgb[at + 1]),
+                      b = static_cast<uint8_t>(rgb[at + 2]);
+            orange += r > 100 && g * 5 < r * 4 && b * 2 < r;
+        }
+    EXPECT_GT(orange, 300) << "the sun's glow round the middle of the view";
+    int sky = 0;
+    for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+        for (int x = kNavigationView.left; x <= kNavigationView.right; ++x)
+            sky += frame.At(x, y) > 176 && frame.At(x, y) <= 207;
+    const int area = (kNavigationView.right - kNavigationView.left + 1) * (kNavigationView.bottom - kNavigationView.top + 1);
+    EXPECT_GT(sky, area / 2) << "the nebula in the sky's ramps behind it";
+}
+
+// Mission 2 from the external view while the corvette rolls (keypad 4):
+// the background stars draw as trails, runs of joined pixels in the star
+// ramp, where the still view before showed them as single points; the
+// station's scope, which draws no stars, does not keep the trails away.
+TEST_F(ViewPlay, StarsDrawTrailsWhileTheViewTurns)
+{
+    std::string table = "610 click CMDObjv\n650 key F2\n660 key V\n" + Shot(690);
+    for (long pass = 700; pass < 740; pass += 2)
+        table += std::to_string(pass) + " key Keypad 4\n";
+    table += Shot(730) + "742 quit\n";
+    const GameRun run = Run(table, {"-w", "mission02.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    auto star = [](int index) { return index >= 16 && index < 48; };
+    // Star pixels of the view, and those of them touching another.
+    auto count = [&](const Indices& frame, int& joined) {
+        int n = 0;
+        joined = 0;
+        for (int y = kNavigationView.top + 1; y < kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left + 1; x < kNavigationView.right; ++x) {
+                if (!star(frame.At(x, y)))
+                    continue;
+                ++n;
+                bool touches = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        touches = touches || ((dx || dy) && star(frame.At(x + dx, y + dy)));
+                joined += touches;
+            }
+        return n;
+    };
+    const Indices still = Frame(690), turning = Frame(730);
+    ASSERT_FALSE(still.Empty() || turning.Empty());
+    int stillJoined = 0, turningJoined = 0;
+    const int stillStars = count(still, stillJoined);
+    const int turningStars = count(turning, turningJoined);
+    EXPECT_GT(stillStars, 100) << "the star field is drawn";
+    EXPECT_LT(stillJoined, stillStars / 4) << "still: points";
+    EXPECT_GT(turningJoined, 300) << "turning: trails";
+    EXPECT_GT(turningJoined, turningStars / 2);
 }
 
 } // namespace

@@ -217,6 +217,45 @@ TEST_F(Softrend, LitUntexturedIndexedFacesTakeTheRampIndexOfTheirLightLevel)
     EXPECT_EQ(PixelAt(colour, 44, 14), 64u + 21u);
 }
 
+TEST_F(Softrend, PrelitIndexedFacesTakeTheirOwnIndexHeldWithinTheRamp)
+{
+    // The face's own index picks the ramp entry: one inside the ramp is
+    // drawn as it is, one below it (0, as a sky sphere's seams carry) is
+    // the ramp's first entry, one beyond it its last; flat and smooth alike.
+    for (const uint32_t smooth : {0u, uint32_t(HX_MATF_SMOOTH)}) {
+        hx_material* m = Material("prelit", 0, HX_MATF_PRELIT | smooth);
+        m->index_base = 64;
+        m->index_range = 30;
+        HxMaterialAdd(m);
+        // Three faces side by side, each corner carrying its face's index.
+        const uint8_t indices[3] = {70, 0, 200};
+        hx_model* model = HxModelAllocate("three", 9, 3);
+        for (int f = 0; f < 3; ++f) {
+            const float left = 4.0f + 20.0f * float(f);
+            const hx_vector2 corners[3] = {{left, 4}, {left, 20}, {left + 16, 4}};
+            hx_face& face = model->faces[f];
+            for (int v = 0; v < 3; ++v) {
+                hx_vertex& vertex = model->vertices[3 * f + v];
+                vertex.p = {corners[v].x - 32.5f, 24.5f - corners[v].y, -20.0f};
+                vertex.index = indices[f];
+                face.vertices[v] = uint16_t(3 * f + v);
+            }
+            face.index = indices[f];
+            face.material = m;
+            face.smoothing = 1;
+        }
+        model->flags = HX_MODF_DONT_WELD;
+        HxModelAdd(model);
+        hx_actor* a = Place(model);
+        hx_pixelmap* colour = Screen(HX_PMT_INDEX_8);
+        Render(colour, DepthBuffer());
+        EXPECT_EQ(PixelAt(colour, 8, 8), 70u) << "within the ramp, smooth " << smooth;
+        EXPECT_EQ(PixelAt(colour, 28, 8), 64u) << "below it: its first entry, smooth " << smooth;
+        EXPECT_EQ(PixelAt(colour, 48, 8), 94u) << "beyond it: its last, smooth " << smooth;
+        Unplace(a, m);
+    }
+}
+
 TEST_F(Softrend, DitheredColoursFollowTheOrderedMatrixOnSmallAndLargeTriangles)
 {
     // The tilted face above at level 0.4: on a ramp of 31 that is entry

@@ -15,6 +15,7 @@
 #include "system/settings.h"
 #include "system/trace.h"
 #include "ui/hud.h"
+#include "ui/windows.h"
 #include "view/cameras.h"
 #include "view/skyandlights.h"
 #include "view/viewwindows.h"
@@ -537,6 +538,68 @@ TEST_F(CameraTest, WeaponCameraRidesAheadAimsSmoothlyOrLooksAlongTheMount)
     gWeaponViewMount = nullptr;
 }
 
+// The gunner's view at the weapons station: the steering demands turn it
+// within the mount's arc at 60 degrees a second, and the mount fires along
+// it; away from the station the demands steer the ship, not the gunner.
+TEST_F(CameraTest, TheGunnersViewTurnsWithinTheArcAndTheMountFiresAlongIt)
+{
+    Weapon mount{};
+    mount.directionCode = 1; // ahead; the narrowest arc class: 29 degrees each way
+    player->sim->weapons = &mount;
+    SceneItem* weapons = MakeItem();
+    gWeaponViewOption = 0;
+    CurrentStation = 3;
+    player->yawDemand = 100.0f;
+    player->pitchDemand = -50.0f;
+    Advance(25); // a quarter second: 15 degrees
+    WeaponCameraStep(weapons);
+    EXPECT_NEAR(gCameras.view.gunnerYaw, 15.0f, 1e-4);
+    EXPECT_NEAR(gCameras.view.gunnerPitch, -14.5f, 1e-4) << "half the demand: half the arc";
+    Advance(100);
+    WeaponCameraStep(weapons);
+    EXPECT_NEAR(gCameras.view.gunnerYaw, 29.0f, 1e-4) << "held at the arc's edge";
+    EXPECT_NEAR(gCameras.view.gunnerPitch, -14.5f, 1e-4);
+    ASSERT_EQ(mount.aimReference, &gCameras.view.gunnerAim);
+    const Vector3 forward = Row(weapons, 2);
+    EXPECT_VEC(*mount.aimReference, forward.x, forward.y, forward.z, 1e-6);
+    EXPECT_NEAR(std::fabs(forward.x), std::sin(29.0 * 3.14159265 / 180) * std::cos(14.5 * 3.14159265 / 180), 1e-4);
+
+    CurrentStation = 2;
+    player->yawDemand = -100.0f;
+    WeaponCameraStep(weapons);
+    EXPECT_NEAR(gCameras.view.gunnerYaw, 29.0f, 1e-4);
+    player->yawDemand = player->pitchDemand = 0.0f;
+    gWeaponViewMount = nullptr;
+}
+
+// The weapon view on: of the player's mounts, the one facing the target
+// becomes current; with none of the group able to bear, the current stays.
+TEST_F(CameraTest, TheWeaponViewMakesTheMountFacingTheTargetCurrent)
+{
+    Weapon ahead{}, port{};
+    ahead.directionCode = 1;
+    port.directionCode = 3;
+    ahead.next = &port;
+    player->sim->weapons = &ahead;
+    player->sim->currentWeapon = &ahead;
+    SceneItem* weapons = MakeItem();
+    CurrentStation = 3;
+    gWeaponViewOption = 1;
+    player->sim->target = Ship(-5000, 0, 0, 10);
+    WeaponCameraStep(weapons);
+    EXPECT_EQ(player->sim->currentWeapon, &port);
+    EXPECT_EQ(gWeaponViewMount, &port);
+
+    port.reloadTimer = 50.0f;
+    ahead.reloadTimer = 50.0f;
+    player->sim->target = Ship(0, 0, 5000, 10);
+    WeaponCameraStep(weapons);
+    EXPECT_EQ(player->sim->currentWeapon, &port) << "none ready: no choice";
+    gWeaponViewOption = 0;
+    gWeaponViewMount = nullptr;
+    player->sim->currentWeapon = nullptr;
+}
+
 TEST_F(CameraTest, JumpingPutsThePlayerJustBehindTheItem)
 {
     player->sim->radius = 100.0f;
@@ -583,6 +646,24 @@ TEST_F(CameraTest, WeaponLabelNamesTheDirectionAndTheWeapon)
         EXPECT_EQ(std::string(FormatWeaponLabel()), std::string(words[code]) + " MAG - SEEKER") << code;
     }
     player->sim->currentWeapon = nullptr;
+}
+
+// The label window's text follows the current weapon from frame to frame.
+TEST_F(CameraTest, TheWeaponLabelWindowFollowsTheCurrentWeapon)
+{
+    WindowHandle window{};
+    UpdateWeaponLabelWindow(&window);
+    ASSERT_NE(window.text, nullptr);
+    EXPECT_STREQ(window.text, "");
+    Weapon mount{};
+    mount.kind = 5;
+    mount.directionCode = 7;
+    player->sim->currentWeapon = &mount;
+    UpdateWeaponLabelWindow(&window);
+    EXPECT_STREQ(window.text, "STBD MAG - SEEKER");
+    player->sim->currentWeapon = nullptr;
+    UpdateWeaponLabelWindow(&window);
+    EXPECT_STREQ(window.text, "");
 }
 
 // ---- Views and the remote link ---------------------------------------------------------------

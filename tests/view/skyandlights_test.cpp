@@ -146,6 +146,31 @@ TEST_F(Sky, OnlyTheLastOfSeveralViewsDrawsTrails)
     EXPECT_GT(CountNot(kSky), 15);
 }
 
+// The countdown is the number of star passes the last frame drew: with
+// two views drawing stars the second draws the trails, and a frame whose
+// one view draws stars (whatever other windows it has) trails in it.
+TEST_F(Sky, TheFramesStarPassesSetTheNextFramesCountdown)
+{
+    AddStar(0, 0, 200);
+    for (int passes : {2, 1}) {
+        Turn(0.0f);
+        StarPass(1); // the trail pass takes the last places
+        gStarPassesDrawn = 0;
+        for (int i = 0; i < passes; ++i) // a frame of `passes` star passes
+            StarPass(5);
+        BeginStarPasses();
+        EXPECT_EQ(gStarTrailCountdown, passes);
+        EXPECT_EQ(gStarPassesDrawn, 0);
+        Turn(0.04f); // about 20 pixels to the left
+        for (int i = 0; i < passes; ++i) {
+            std::fill(frame.begin(), frame.end(), kSky);
+            DrawStarField();
+        }
+        EXPECT_EQ(gStarTrailCountdown, 0) << passes << " passes: the last one trails";
+        EXPECT_GT(CountNot(kSky), 15) << passes;
+    }
+}
+
 TEST_F(Sky, TheTrailPassDrawsByTheLevelRule)
 {
     // {pixels moved, brightness, colour under the star, level (-1: none),

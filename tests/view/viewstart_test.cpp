@@ -180,7 +180,7 @@ protected:
 
 void NoPalette(const PaletteEntry*) {}
 
-TEST_F(StartUp16, AnIndexedMapBecomes15BitThroughTheCurrentPalette)
+TEST_F(StartUp16, AnIndexedMapBecomes565ThroughTheCurrentPaletteAsTheDisplayShowsIt)
 {
     PaletteEntry palette[256] = {};
     palette[10] = {255, 0, 0, 0};
@@ -196,14 +196,13 @@ TEST_F(StartUp16, AnIndexedMapBecomes15BitThroughTheCurrentPalette)
 
     hx_pixelmap* map = HxMapFind("maps\\two.pix");
     ASSERT_NE(map, nullptr);
-    EXPECT_EQ(map->type, HX_PMT_RGB_555);
+    EXPECT_EQ(map->type, HX_PMT_RGB_565);
     EXPECT_EQ(map->width, 2);
     EXPECT_EQ(map->height, 2);
-    auto expected = [](const PaletteEntry& c) {
-        return uint32_t(c.red / 8) << 10 | uint32_t(c.green / 8) << 5 | uint32_t(c.blue >> 3);
-    };
+    // Red 5 bits at 11, green 6 at 5, blue 5 at 0.
+    const uint32_t expected[4] = {0xF800, 0x07E0, 0x0883, 0x0641};
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(HxPixelmapPixelQuery(map, i % 2 - map->origin_x, i / 2 - map->origin_y), expected(palette[10 + i]))
+        EXPECT_EQ(HxPixelmapPixelQuery(map, i % 2 - map->origin_x, i / 2 - map->origin_y), expected[i])
             << "pixel " << i;
 }
 

@@ -114,6 +114,26 @@ TEST_F(StarSystemTest, MovingBuildsTheDestinationAndPlacesThePlayerAtTheArrivalP
     SceneItem* sun = gBodies[4].sceneItem;
     EXPECT_EQ(sun->avatar->colour, 8);
     EXPECT_GT(sun->sim->radius, 0);
+    // It is drawn as its glow: the star dummy (made where the framework
+    // runs) on its model part, in the sun's colour, in the scene on the
+    // planet layer; no sphere for it.
+    const TDP* root = sun->avatar->root;
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(root->flags & kTdpInScene);
+    EXPECT_EQ(root->materialName, nullptr);
+    const TDP* glow = root->firstChild;
+    ASSERT_NE(glow, nullptr);
+    EXPECT_TRUE(glow->flags & kTdpInScene);
+    EXPECT_TRUE(glow->flags & kTdpPlanetLayer);
+    EXPECT_EQ(glow->colour[0], 8);
+    // A planet keeps its texture for the sphere its detail brings, and the
+    // part showing it has the body's radius to measure its seen size by.
+    const TDP* ferroRoot = gBodies[5].sceneItem->avatar->root;
+    EXPECT_TRUE(ferroRoot->flags & kTdpInScene);
+    EXPECT_NE(ferroRoot->materialName, nullptr);
+    ASSERT_NE(ferroRoot->firstChild, nullptr);
+    EXPECT_GT(ferroRoot->radius, 0.0f);
+    EXPECT_FLOAT_EQ(ferroRoot->radius, ferroRoot->firstChild->radius);
     // Other bodies are where their orbit puts them, relative to the arrival.
     const WorldPosition& ferro = *gBodies[5].position;
     const WorldPosition& arrival = *gBodies[6].position;

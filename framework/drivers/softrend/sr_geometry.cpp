@@ -745,7 +745,10 @@ hx_vector3 TransformNormal(const hx_matrix34& m, const hx_vector3& n)
     if (g.draw.key.out == OutKind::Index8) {
         float level;
         if (g.prelit && !g.textured) {
-            c[0] = float(int(word >> 24) - p.indexBase) + 0.5f;
+            // The vertex's own index, held within the material's ramp: an
+            // index below the ramp (0, the sky sphere's seams) is its
+            // darkest entry, never a level below it.
+            c[0] = float(std::clamp(int(word >> 24) - p.indexBase, 0, g.ramp)) + 0.5f;
             return;
         }
         if (g.prelit)
