@@ -88,6 +88,8 @@ constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont 
 constexpr int kDriveLabelY = 233, kFireModeLabelY = 227;
 // WEP's two mouse readouts, right of the station's buttons.
 constexpr int kReadoutLeft = 550, kReadoutY = 327;
+// COM's log frame, below its contact list.
+constexpr int kLogFrameLeft = 38, kLogFrameTop = 372, kLogFrameRight = 308, kLogFrameBottom = 468;
 // The target panel's first line.
 constexpr int kPanelX = 276, kPanelY = 345;
 
@@ -246,6 +248,48 @@ TEST_F(FlightHud, ALabelIsDrawnAgainWhenItsTextChanges)
     };
     EXPECT_EQ(drawn(kDriveLabelY), (std::vector<std::string>{"THRUSTER", "LDS"}));
     EXPECT_EQ(drawn(kFireModeLabelY), (std::vector<std::string>{"NORMAL", "RAPID"}));
+}
+
+// The log's texts typed in flight, where the player stands: O at NAV types
+// the current objective over the top of the local view; [ at COM browses
+// the ship's log back, typed in the station's log frame below the contact
+// list. Both go once the log blanks itself.
+TEST_F(FlightHud, TheObjectiveAndTheShipsLogAreTypedAtNavAndCom)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "800 key O\n"
+                            "900 key F1\n"
+                            "940 key [\n" +
+                            Shot(985, "com.pgm") + "1100 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The frames in which a text starting so was drawn inside the box.
+    auto drawn = [&](const std::string& start, int left, int top, int right, int bottom) {
+        std::vector<long> frames;
+        for (const auto& [frame, texts] : trace.texts)
+            for (const DrawnText& t : texts)
+                if (t.text.rfind(start, 0) == 0 && t.x >= left && t.x < right && t.y > top && t.y < bottom) {
+                    frames.push_back(frame);
+                    break;
+                }
+        return frames;
+    };
+    const std::vector<long> objective = drawn("Objective: Destroy the raider", kViewLeft, kViewTop, kViewRight, kViewTop + 90);
+    EXPECT_GT(objective.size(), 20u) << "the objective typed over NAV's view";
+    ASSERT_FALSE(objective.empty());
+    // The briefing typed its lines in the same frame before the flight.
+    std::vector<long> entry = drawn("0:0", kLogFrameLeft, kLogFrameTop, kLogFrameRight, kLogFrameBottom);
+    std::erase_if(entry, [&](long f) { return f < objective.back(); });
+    EXPECT_GT(entry.size(), 20u) << "the ship's log entry typed in COM's log frame";
+
+    // On the screen: the entry's glyphs in the frame's cleared box.
+    const std::string frame = Indices(folder / "com.pgm");
+    ASSERT_FALSE(frame.empty());
+    const int box = (kLogFrameRight - kLogFrameLeft) * (kLogFrameBottom - kLogFrameTop);
+    EXPECT_GT(box - Count(frame, 0, kLogFrameLeft, kLogFrameTop, kLogFrameRight, kLogFrameBottom), 100)
+        << "the entry is seen";
 }
 
 // L at NAV: while the LDS drive spools up the frame shows its text and a
