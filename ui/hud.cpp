@@ -1722,3 +1722,14 @@ void SyncWeaponSight()
     SetupFiringArc(&arc, mount->directionCode);
     std::copy(std::begin(arc.corners), std::end(arc.corners), gWeaponSight.edges);
 }
+
+bool HudScreenOffset(const Vector3& world, float& x, float& y, float& depth)
+{
+    const Matrix4* camera = CameraMatrix();
+    if (!camera)
+        return false;
+    ProjectPoint(world, *camera, x, y, depth);
+    return depth > 0;
+}
+
+Vector3 HudItemPosition(const SceneItem* item) { return ItemPosition(item); }
