@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -290,6 +291,48 @@ TEST_F(FlightHud, TheObjectiveAndTheShipsLogAreTypedAtNavAndCom)
     const int box = (kLogFrameRight - kLogFrameLeft) * (kLogFrameBottom - kLogFrameTop);
     EXPECT_GT(box - Count(frame, 0, kLogFrameLeft, kLogFrameTop, kLogFrameRight, kLogFrameBottom), 100)
         << "the entry is seen";
+}
+
+// The developer's HUD pages, with the developer keys and F9 bound to the
+// page key: the first shows the script line running, the second what the
+// target's AI does, over NAV's view. The reactor's and the emergency
+// charge's level bars stand at the view's lower left all along.
+TEST_F(FlightHud, TheDebugPagesAndTheLevelBarsAreDrawnOverTheView)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/scripts/init/keybind2.scr", std::ios::app) << "BINDKEY 67 192\n";
+    std::ofstream(folder / "table.txt") << "610 click CMDObjv\n"
+                                           "770 key F2\n"
+                                           "830 key T\n"
+                                           "850 key F9\n" +
+                                               Shot(870, "bars.pgm") +
+                                               "880 key F9\n"
+                                               "910 quit\n";
+    run = RunGame({"-w", "-powers", "mission01.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Trace trace = ReadTrace(folder / "trace.txt");
+    std::set<std::string> pageOne, pageTwo;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts)
+            if (t.x == kViewLeft + 48 && t.y == kViewTop + 16)
+                (t.colour == kHudColour ? pageOne : pageTwo).insert(t.text);
+    EXPECT_TRUE(pageOne.count("WAIT_UNTIL DESTROYED raider OR DESTROYED hero")) << "the script line on page 1";
+    EXPECT_TRUE(std::any_of(pageTwo.begin(), pageTwo.end(), [](const std::string& t) {
+        return t.rfind("SHIP: Raider A: ", 0) == 0;
+    })) << "the target on page 2";
+
+    const std::string frame = Indices(folder / "bars.pgm");
+    ASSERT_FALSE(frame.empty());
+    // Two 45 x 6 bars at the view's left + 13, bottom - 23 and - 32, where
+    // the sky was.
+    const int bars = 2 * 45 * 6 - Count(frame, kSky, kViewLeft + 13, kViewBottom - 23, kViewLeft + 58, kViewBottom - 17) -
+                     Count(frame, kSky, kViewLeft + 13, kViewBottom - 32, kViewLeft + 58, kViewBottom - 26);
+    EXPECT_GT(bars, 400) << "the level bars";
 }
 
 // L at NAV: while the LDS drive spools up the frame shows its text and a
