@@ -694,8 +694,9 @@ void guiViewerPanelDraw(WindowHandle* window)
     const bool showsObjectives = gViewer.showsObjectives || gObjectivesViewOpen;
     // In flight the log's texts (the objective asked for, the ship's log
     // browsed, the radio's lines) are typed while the log is active: at COM
-    // in its log frame beside the scene, at NAV over the top of the view.
-    // WEP's cockpit view and ENG's schematic type them in their own views.
+    // in its log frame beside the scene, at NAV and WEP over the top of the
+    // view (WEP's cockpit view is too narrow for it). ENG's schematic types
+    // them in its own view.
     const bool flightLog = !briefing && gMessageLog.active;
     const bool logInFrame = briefing || (flightLog && CurrentStation == kStationCom);
     // The scene moves and the log types: the panel draws every frame.
@@ -718,7 +719,7 @@ void guiViewerPanelDraw(WindowHandle* window)
         DrawDocument(ScreenCanvas(), rect);
     } else {
         SceneItem* camera = EnsureViewerCamera();
-        if (CurrentStation == 3 && gViewer.weaponsView)
+        if (CurrentStation == kStationWep && gViewer.weaponsView)
             guiWeaponsViewDraw(window);
         else if (showsObjectives)
             guiObjectivesListDraw(window);
@@ -728,7 +729,7 @@ void guiViewerPanelDraw(WindowHandle* window)
                 UpdateHud();
         }
     }
-    if (flightLog && CurrentStation == kStationNav)
+    if (flightLog && (CurrentStation == kStationNav || CurrentStation == kStationWep))
         guiDrawMessageLog(left + kViewLogInset, top + kViewLogTop, window->width - 2 * kViewLogInset, kViewLogHeight);
     guiRedrawOverlapping(window);
 }

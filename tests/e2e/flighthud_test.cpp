@@ -254,8 +254,9 @@ TEST_F(FlightHud, ALabelIsDrawnAgainWhenItsTextChanges)
 // The log's texts typed in flight, where the player stands: O at NAV types
 // the current objective over the top of the local view; [ at COM browses
 // the ship's log back, typed in the station's log frame below the contact
-// list. Both go once the log blanks itself.
-TEST_F(FlightHud, TheObjectiveAndTheShipsLogAreTypedAtNavAndCom)
+// list; O again at WEP types it over WEP's view. Each goes once the log
+// blanks itself.
+TEST_F(FlightHud, TheObjectiveAndTheShipsLogAreTypedAtNavComAndWep)
 {
     CopyDemoData(folder);
     const Trace trace = Run("610 click CMDObjv\n"
@@ -263,27 +264,37 @@ TEST_F(FlightHud, TheObjectiveAndTheShipsLogAreTypedAtNavAndCom)
                             "800 key O\n"
                             "900 key F1\n"
                             "940 key [\n" +
-                            Shot(985, "com.pgm") + "1100 quit\n");
+                            Shot(985, "com.pgm") +
+                            "1060 key F3\n"
+                            "1070 key O\n"
+                            "1150 quit\n");
     ASSERT_EQ(run.hung, "") << run.output;
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    // The frames in which a text starting so was drawn inside the box.
-    auto drawn = [&](const std::string& start, int left, int top, int right, int bottom) {
+    // The frames in which a text holding this line was drawn inside the box
+    // (the log's lines are drawn as one text, blank lines and all).
+    auto drawn = [&](const std::string& line, int left, int top, int right, int bottom) {
         std::vector<long> frames;
         for (const auto& [frame, texts] : trace.texts)
             for (const DrawnText& t : texts)
-                if (t.text.rfind(start, 0) == 0 && t.x >= left && t.x < right && t.y > top && t.y < bottom) {
+                if (t.text.find(line) != std::string::npos && t.x >= left && t.x < right && t.y > top &&
+                    t.y < bottom) {
                     frames.push_back(frame);
                     break;
                 }
         return frames;
     };
-    const std::vector<long> objective = drawn("Objective: Destroy the raider", kViewLeft, kViewTop, kViewRight, kViewTop + 90);
-    EXPECT_GT(objective.size(), 20u) << "the objective typed over NAV's view";
-    ASSERT_FALSE(objective.empty());
-    // The briefing typed its lines in the same frame before the flight.
+    // NAV and WEP draw their views in the same place.
+    const std::vector<long> objective =
+        drawn("Objective: Destroy the raider", kViewLeft, kViewTop, kViewRight, kViewTop + 90);
+    // The briefing typed its lines in COM's frame before the flight.
     std::vector<long> entry = drawn("0:0", kLogFrameLeft, kLogFrameTop, kLogFrameRight, kLogFrameBottom);
-    std::erase_if(entry, [&](long f) { return f < objective.back(); });
-    EXPECT_GT(entry.size(), 20u) << "the ship's log entry typed in COM's log frame";
+    ASSERT_FALSE(objective.empty());
+    std::erase_if(entry, [&](long f) { return f < objective.front(); });
+    ASSERT_GT(entry.size(), 20u) << "the ship's log entry typed in COM's log frame";
+    const auto atNav = std::count_if(objective.begin(), objective.end(), [&](long f) { return f < entry.front(); });
+    const auto atWep = std::count_if(objective.begin(), objective.end(), [&](long f) { return f > entry.back(); });
+    EXPECT_GT(atNav, 20) << "the objective typed over NAV's view";
+    EXPECT_GT(atWep, 20) << "and over WEP's";
 
     // On the screen: the entry's glyphs in the frame's cleared box.
     const std::string frame = Indices(folder / "com.pgm");
