@@ -181,6 +181,9 @@ struct CommsArmState {
     int32_t nextClip = -1; // -1 none pending
     int32_t clip = -1;     // the clip shown, -1 none
     FilmClip* speakerClip = nullptr;
+    // The arm is to come out afresh over the next screen: the screen change
+    // closes its clips and, unless it was going in, brings it out there.
+    uint8_t pending = 0;
 };
 extern CommsArmState gCommsArm;
 void CloseCommsArm();

@@ -58,6 +58,8 @@ constexpr float kSteerRate = 0.35f;
 constexpr float kPitchLimit = 85.0f;
 // The message log's box on the panel's screen.
 constexpr int16_t kLogBox[4] = {38, 372, 308, 468};
+// The log over the top of a view without a log frame (NAV's).
+constexpr int32_t kViewLogInset = 4, kViewLogTop = 10, kViewLogHeight = 80;
 constexpr uint32_t kChargeColour = 64;
 constexpr uint32_t kRoundsColour = 128;
 constexpr uint32_t kHighlightColour = 133;
@@ -700,27 +702,37 @@ void guiViewerPanelDraw(WindowHandle* window)
     }
     // The overlays open on the station choose what the panel shows: the
     // briefing's text while it runs, the browser's page, the objectives.
-    const bool showsLog = gViewer.showsMessageLog || gScriptMission.briefingActive;
+    const bool briefing = gViewer.showsMessageLog || gScriptMission.briefingActive;
     const bool showsDocument = gViewer.showsDocument || gDocsViewOpen;
     const bool showsObjectives = gViewer.showsObjectives || gObjectivesViewOpen;
+    // In flight the log's texts (the objective asked for, the ship's log
+    // browsed, the radio's lines) are typed while the log is active: at COM
+    // in its log frame beside the scene, at NAV and WEP over the top of the
+    // view (WEP's cockpit view is too narrow for it). ENG's schematic types
+    // them in its own view.
+    const bool flightLog = !briefing && gMessageLog.active;
+    const bool logInFrame = briefing || (flightLog && CurrentStation == kStationCom);
     // The scene moves and the log types: the panel draws every frame.
     window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
     // The log's box lies over the station's own panels: once it closes,
     // they are drawn again over what it left.
-    if (gViewer.logBoxShown && !showsLog) {
+    if (gViewer.logBoxShown && !logInFrame) {
         CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
         guiRequestFullRedraw();
     }
-    gViewer.logBoxShown = showsLog ? 255 : 0;
-    if (showsLog) {
+    gViewer.logBoxShown = logInFrame ? 255 : 0;
+    if (logInFrame) {
         CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
         if (gMessageLog.active)
             guiDrawMessageLog(kLogBox[0], kLogBox[1], kLogBox[2] - kLogBox[0], kLogBox[3] - kLogBox[1]);
+    }
+    if (briefing) {
+        // The briefing holds the panel: its scene stays as it was.
     } else if (showsDocument) {
         DrawDocument(ScreenCanvas(), rect);
     } else {
         SceneItem* camera = EnsureViewerCamera();
-        if (CurrentStation == 3 && gViewer.weaponsView)
+        if (CurrentStation == kStationWep && gViewer.weaponsView)
             guiWeaponsViewDraw(window);
         else if (showsObjectives)
             guiObjectivesListDraw(window);
@@ -735,5 +747,7 @@ void guiViewerPanelDraw(WindowHandle* window)
             guiDrawRemoteLinkCaption(window);
         }
     }
+    if (flightLog && (CurrentStation == kStationNav || CurrentStation == kStationWep))
+        guiDrawMessageLog(left + kViewLogInset, top + kViewLogTop, window->width - 2 * kViewLogInset, kViewLogHeight);
     guiRedrawOverlapping(window);
 }

@@ -999,11 +999,42 @@ void DrawCaptionScaleHud(HUD* element)
 
 // ---- Ship part markers, mount pointers, model points, component boxes -----------------
 
+namespace {
+
+// A small square with a stalk along each of the ship's parts: the parts are
+// the nodes of its model tree below the root, each at its offset from the
+// root and turned as it is.
+void AddPartMarkers(HUD* element, const TDP* part, const Vector3& at, float f, uint8_t colour)
+{
+    static const Vector3 kMarker[11] = {{0, 0, 0}, {650, 650, 0}, {650, -650, 0}, {-650, -650, 0}, {-650, 650, 0}, {0, 650, 0}, {0, 0, 1000}, {0, 0, 2000}, {0, 0, 3000}, {0, 0, 4000}, {0, 0, 5000}};
+    static const int8_t kEdges[8][2] = {{1, 2}, {2, 3}, {3, 4}, {4, 1}, {5, 0}, {0, 6}, {7, 8}, {9, 10}};
+    for (; part && Fits(element, 11, 8); part = part->nextSibling) {
+        const Vector3 position{at.x + part->offset.x, at.y + part->offset.y, at.z + part->offset.z};
+        const int base = element->pointCount;
+        for (const Vector3& p : kMarker) {
+            const Vector3 scaled{p.x * f, p.y * f, p.z * f};
+            Vector3 turned;
+            MatRotateVec(part->local, scaled, turned);
+            AddPoint(element, turned.x + position.x, turned.y + position.y, turned.z + position.z);
+        }
+        for (const auto& e : kEdges)
+            AddSegment(element, base + e[0], base + e[1], colour);
+        AddPartMarkers(element, part->firstChild, position, f, colour);
+    }
+}
+
+} // namespace
+
 void InitShipPartMarkersHud(HUD* element, SceneItem* subject, int32_t userData)
 {
-    // The ship's part list is not kept by the world yet: nothing to mark.
     BeginHud(element, nullptr, subject, FollowSubjectHud, DrawHudLinesNearOnly, InitShipPartMarkersHud, userData,
              kHudNeedsShip);
+    if (!subject || !subject->sim || !subject->sim->shipInfo || !subject->avatar || !subject->avatar->root ||
+        !CurrentContactItem())
+        return;
+    const float f = std::clamp(subject->sim->radius, 5000.0f, 43500.0f) / 11300.0f;
+    AddPartMarkers(element, subject->avatar->root->firstChild, Vector3{0, 0, 0}, f,
+                   HudClassColour(subject->avatar->classFlags));
 }
 
 void InitFiringArcHud(HUD* element, SceneItem* subject, int32_t userData)
@@ -1722,3 +1753,14 @@ void SyncWeaponSight()
     SetupFiringArc(&arc, mount->directionCode);
     std::copy(std::begin(arc.corners), std::end(arc.corners), gWeaponSight.edges);
 }
+
+bool HudScreenOffset(const Vector3& world, float& x, float& y, float& depth)
+{
+    const Matrix4* camera = CameraMatrix();
+    if (!camera)
+        return false;
+    ProjectPoint(world, *camera, x, y, depth);
+    return depth > 0;
+}
+
+Vector3 HudItemPosition(const SceneItem* item) { return ItemPosition(item); }

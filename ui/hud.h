@@ -146,6 +146,12 @@ void AddHudRing(HUD* element, int& pointCursor, int& segmentCursor, float cx, fl
 void FollowSubjectHud(HUD* element);
 // The class colour of an object from its Avatar class flags.
 uint8_t HudClassColour(uint32_t classFlags);
+// A world point as the main view's camera sees it: its offset in pixels
+// from the view's centre and its depth; false (no offset) when it lies at
+// or behind the camera, or there is no camera.
+bool HudScreenOffset(const Vector3& world, float& x, float& y, float& depth);
+// Where the HUD places an item: its Sim's position, else its Avatar's.
+Vector3 HudItemPosition(const SceneItem* item);
 
 // ---- Element types -------------------------------------------------------------------
 

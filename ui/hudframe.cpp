@@ -12,9 +12,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ai/aistate.h"
 #include "ai/combat.h"
+#include "ai/weapons.h"
 #include "framework/pixelmap.h"
 #include "screens/bridge.h"
+#include "screens/comstation.h"
+#include "screens/wepstation.h"
+#include "script/conditions.h"
+#include "script/interpreter.h"
 #include "script/symbols.h"
 #include "system/canvas.h"
 #include "system/frameclock.h"
@@ -29,7 +35,9 @@
 #include "ui/messagelog.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
+#include "view/viewstart.h"
 #include "view/viewstate.h"
+#include "world/messages.h"
 #include "world/scenelist.h"
 #include "world/shipsystems.h"
 #include "world/behaviours.h"
@@ -50,6 +58,8 @@ constexpr float kElevationHalfAngle = 22.5f;
 constexpr uint32_t kSimLateralThrust = 0x8;
 constexpr uint32_t kSimShield = 0x400000;
 constexpr int kMissileCountdownText = 36; // of the language's text table
+constexpr int kMissionFailedText = 163;
+constexpr int32_t kTestMissionNumber = 99;
 constexpr int32_t kHealthSquaresRight = 124, kHealthSquaresDown = 4;
 
 // Texts in the three languages (code page 1252).
@@ -275,6 +285,12 @@ void DrawStatusWord(const View& v)
     const Sim* player = PlayerSim();
     if (!player)
         return;
+    // A failed mission (but the test mission's) says so there, blinking.
+    if (gScriptMission.missionFailed && gScriptVars.missionNumber != kTestMissionNumber) {
+        if (gFrameClock.gameClock % 200 > 100 && gTextTable[kMissionFailedText])
+            Text(v, v.left + 8, v.top + 15, gTextTable[kMissionFailedText], HudColour());
+        return;
+    }
     if (player->flags & kSimShield)
         Text(v, v.left + 8, v.top + 15, "SHIELD", HudColour());
     else if (gFrameClock.gameClock % 200 > 100 && (player->flags & kSimLdsBarred))
@@ -362,6 +378,202 @@ void DrawSpeedScale(const View& v)
     DrawReadoutBox(speed / 100, x - 48, speedY - 5, x - 5, speedY + 5, y0 - 15);
 }
 
+
+// ---- The developer's pages ---------------------------------------------------------
+
+// A scene item's name for the developer's page: its ship's name, else
+// "UNNAMED"; "NONE" without one.
+const char* DebugItemName(const SceneItem* item)
+{
+    if (!item)
+        return "NONE";
+    const ShipInfo* info = item->sim ? item->sim->shipInfo : nullptr;
+    return info && info->name ? info->name : "UNNAMED";
+}
+
+// Page 1: the script line running, the message buffer in use and the frame
+// rate (frames a second from the frame's ticks).
+void DrawDebugPageOne(const View& v)
+{
+    char line[256];
+    GetScriptLineText(line);
+    if (line[0])
+        Text(v, v.left + 48, v.top + 16, line, HudColour());
+    char text[64];
+    std::snprintf(text, sizeof text, "Message Buffer: %i", GetMessageStats().bytesUsed);
+    Text(v, v.left + 48, v.top + 28, text, HudColour());
+    const int32_t ticks = gFrameClock.frameTicks;
+    std::snprintf(text, sizeof text, "%02i", int(ticks > 0 ? 100 / ticks : 100));
+    Text(v, v.right - 20, v.top + 16, text, HudColour());
+}
+
+// Page 2: what the current contact's AI is doing, in its class colour.
+void DrawDebugPageTwo(const View& v)
+{
+    const Contact* row = gContacts.current;
+    SceneItem* item = row ? row->item : nullptr;
+    const Sim* sim = item ? item->sim : nullptr;
+    const ShipInfo* info = sim ? sim->shipInfo : nullptr;
+    if (!info)
+        return;
+    const uint8_t c = row->contactClass == 7 ? kNoContactColour : HudClassColour(row->classFlags);
+    char text[160];
+    int32_t y = v.top + 16;
+    auto line = [&](const char* format, auto... values) {
+        std::snprintf(text, sizeof text, format, values...);
+        Text(v, v.left + 48, y, text, c);
+        y += 10;
+    };
+    float sx = 0, sy = 0, depth = 0;
+    HudScreenOffset(HudItemPosition(item), sx, sy, depth);
+    const double apparent = std::fabs(depth) > 0 ? double(sim->radius) * 900 / std::fabs(depth) : 0.0;
+    line("SHIP: %s A: %.1f", info->name ? info->name : "UNNAMED", apparent);
+    const bool ordered = info->currentOrder >= 0 && info->currentOrder < kOrderSlots &&
+                         info->orders[info->currentOrder].name;
+    line("ORDER: %s", ordered ? info->orders[info->currentOrder].name : "No Order");
+    const int32_t frame = std::clamp(info->currentFrame, 0, kAIStackFrames - 1);
+    const AIStateFrame& top = info->stateStack[frame];
+    const char* state = top.stateId > 0 && top.stateId < kAIStateSlots ? gAIStates.names[top.stateId] : nullptr;
+    line("STATE: %s", state ? state : "NONE");
+    line("SUBSTATE: %i", int(top.subState));
+    line("NAVTARGET: %s", DebugItemName(sim->navTarget.Get()));
+    line("WEPTARGET: %s", DebugItemName(sim->target.Get()));
+    line("AVOID: %s", DebugItemName(item->avatar ? item->avatar->obstacle.Get() : nullptr));
+    line("DAMAGE: %i", int(info->damage.hullDamage));
+    line("%s", (sim->flags & kSimLdsEngaged) ? "LDS" : "THR");
+    line("SPEED %i m/s", int(sim->speed / 100));
+    line("LOCAL %i %i %i", int(sim->localVelocity.x), int(sim->localVelocity.y), int(sim->localVelocity.z));
+    line("FORCE %i %i %i", int(sim->thrust.x), int(sim->thrust.y), int(sim->thrust.z));
+    if (item->flags & kItemNearPlanet)
+        line("ALT: %.1f KM", double(sim->altitude / 100000));
+}
+
+// ---- Gauges and markers --------------------------------------------------------------
+
+constexpr uint8_t kLevelBarWidth = 45, kLevelBarHeight = 6;
+constexpr const char* kLevelBarSystems[2] = {"REACTOR", "EMERG ACC"}; // the lower bar first
+
+// The reactor's level and the emergency accumulator's charge, as level bars
+// left of the message line.
+void DrawLevelBars(const View& v)
+{
+    if (!gPlayerItem || gShipSystems.systemsShip != gPlayerItem)
+        return;
+    for (int i = 0; i < 2; ++i)
+        if (const ShipSystem* system = FindShipSystem(kLevelBarSystems[i]))
+            DrawFrameBar(guiDrawLevelHBarWindow, v.left + 13, v.bottom - 23 - 9 * i, kLevelBarWidth, kLevelBarHeight,
+                         system->level * 100, 100);
+}
+
+// A diamond of the half size about (x, y).
+void Diamond(const View& v, int32_t x, int32_t y, int32_t half, uint8_t colour)
+{
+    Line(v, x - half, y, x, y - half, colour);
+    Line(v, x, y - half, x + half, y, colour);
+    Line(v, x + half, y, x, y + half, colour);
+    Line(v, x, y + half, x - half, y, colour);
+}
+
+// The point a world position is seen at on the screen; false when behind.
+bool ScreenPoint(const View& v, const Vector3& world, int32_t& x, int32_t& y)
+{
+    float sx = 0, sy = 0, depth = 0;
+    if (!HudScreenOffset(world, sx, sy, depth))
+        return false;
+    x = (v.left + v.right) / 2 + int32_t(std::clamp(sx, -32000.0f, 32000.0f));
+    y = (v.top + v.bottom) / 2 + int32_t(std::clamp(sy, -32000.0f, 32000.0f));
+    return true;
+}
+
+bool InsideView(const View& v, int32_t x, int32_t y, int32_t margin)
+{
+    return x >= v.left + margin && x <= v.right - margin && y >= v.top + margin && y <= v.bottom - margin;
+}
+
+constexpr uint32_t kWeaponAutoFire = 0x20;
+constexpr float kAimNearest = 22000, kAimUntargeted = 100000;
+constexpr int32_t kAimInset = 7;
+
+// In rapid (component) fire, where the current mount's auto-fire aims: a
+// small diamond with a stalk toward the centre, in the target's colour.
+void DrawAimMarker(const View& v)
+{
+    const Sim* player = PlayerSim();
+    const Weapon* mount = player ? player->currentWeapon : nullptr;
+    if (!mount || !(mount->flags & kWeaponAutoFire) || !RapidMode)
+        return;
+    const SceneItem* target = mount->target.Get();
+    const bool alive = target && (target->flags & kItemInUse) && target->sim;
+    const Vector3 own = HudItemPosition(gPlayerItem);
+    float range = kAimUntargeted;
+    if (alive) {
+        const Vector3 at = HudItemPosition(target);
+        const float dx = at.x - own.x, dy = at.y - own.y, dz = at.z - own.z;
+        range = std::max(kAimNearest, std::sqrt(dx * dx + dy * dy + dz * dz));
+    }
+    const Vector3 d = DirectionCodeVector(mount->directionCode);
+    const Vector3 local{d.x * range + mount->mountPosition.x, d.y * range + mount->mountPosition.y,
+                        d.z * range + mount->mountPosition.z};
+    Vector3 world;
+    MatRotateVec(player->matrix, local, world);
+    world = {world.x + own.x, world.y + own.y, world.z + own.z};
+    int32_t x, y;
+    if (!ScreenPoint(v, world, x, y))
+        return;
+    x = std::clamp(x, v.left + kAimInset, v.right - kAimInset);
+    y = std::clamp(y, v.top + kAimInset, v.bottom - kAimInset);
+    const Contact* row = alive ? FindContactRow(const_cast<SceneItem*>(target)) : nullptr;
+    const uint8_t colour = row ? HudClassColour(row->classFlags) : kNoContactColour;
+    Diamond(v, x, y, 3, colour);
+    const int32_t cx = (v.left + v.right) / 2, cy = (v.top + v.bottom) / 2;
+    const float dx = float(cx - x), dy = float(cy - y), length = std::sqrt(dx * dx + dy * dy);
+    if (length > 8)
+        Line(v, x + int32_t(dx * 4 / length), y + int32_t(dy * 4 / length), x + int32_t(dx * 8 / length),
+             y + int32_t(dy * 8 / length), colour);
+}
+
+constexpr float kLeadSpeed = 600000; // the lead time: surface distance / this
+
+// In rapid fire, where the weapons target will be when a shot reaches it:
+// a diamond with wings, when that lies off the target's own box.
+void DrawLeadMarker(const View& v)
+{
+    const SceneItem* target = gPlayerItem && gPlayerItem->sim ? gPlayerItem->sim->target.Get() : nullptr;
+    if (!RapidMode || !target || !(target->flags & kItemInUse) || !target->sim)
+        return;
+    int32_t tx, ty;
+    const Vector3 at = HudItemPosition(target);
+    if (!ScreenPoint(v, at, tx, ty) || !InsideView(v, tx, ty, 0))
+        return;
+    const float t = GetSurfaceDistance(gPlayerItem, target) / kLeadSpeed;
+    const Vector3& velocity = target->sim->velocity;
+    const Vector3 ahead{at.x + velocity.x * t, at.y + velocity.y * t, at.z + velocity.z * t};
+    int32_t x, y;
+    if (!ScreenPoint(v, ahead, x, y) || !InsideView(v, x, y, kAimInset))
+        return;
+    // The target's box: its radius as seen, at least the 16-pixel box of a
+    // ship drawn as a point, widened by 4.
+    float sx = 0, sy = 0, depth = 0;
+    HudScreenOffset(at, sx, sy, depth);
+    const int32_t half = int32_t(std::max(8.0f, depth > 0 ? target->sim->radius * gProjectionDistance / depth : 8.0f)) + 4;
+    if (std::abs(x - tx) <= half && std::abs(y - ty) <= half)
+        return;
+    const uint8_t c = HudColour();
+    Diamond(v, x, y, 7, c);
+    Line(v, x - 11, y, x - 8, y, c);
+    Line(v, x + 8, y, x + 11, y, c);
+}
+
+// The external view: the navigation orb about the view's centre.
+void DrawExternalOrb()
+{
+    HUD* orb = gCockpitOrbs[0];
+    if (!orb)
+        return;
+    UpdateOrbHud(orb);
+    DrawHudElement(orb);
+}
+
 } // namespace
 
 namespace {
@@ -387,6 +599,10 @@ void DrawFlightHudFrame()
         return;
     }
     DrawHudCaption();
+    if (HudDebugPage == 1)
+        DrawDebugPageOne(v);
+    else if (HudDebugPage == 2)
+        DrawDebugPageTwo(v);
     if (!gHud.visible || gDirectorOn) {
         ClearIncomingMissiles();
         return;
@@ -440,6 +656,7 @@ void DrawFlightHudFrame()
     }
     if (player)
         NoteDamage(player);
+    DrawLevelBars(v);
     if (player)
         DrawLdsSpool(v, player);
     DrawSpeedScale(v);
@@ -479,6 +696,8 @@ void DrawHudReticle()
         Line(v, k.x, k.y, k.x + k.dx * (kCornerArm - 1), k.y, c);
         Line(v, k.x, k.y, k.x, k.y + k.dy * (kCornerArm - 1), c);
     }
+    if (gPlayerItem)
+        DrawAimMarker(v);
     const int32_t cx = (v.left + v.right) / 2, cy = (v.top + v.bottom) / 2;
     const Contact* contact = gContacts.current && gContacts.current->item ? gContacts.current : nullptr;
     if (contact) {
@@ -504,6 +723,9 @@ void DrawHudReticle()
         Line(v, cx, cy + 3, cx, cy + 7, c);
         CanvasPlotClipped(v.canvas, c, Px(cx), Px(cy), v.clip);
     }
+    DrawLeadMarker(v);
+    if (gExternalView)
+        DrawExternalOrb();
     // The health of the player's ship systems, a square each.
     if (gPlayerItem)
         guiDrawSystemHealthSquares(v.canvas, gPlayerItem, 0, 0, Px(v.right - kHealthSquaresRight),

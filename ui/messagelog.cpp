@@ -332,9 +332,24 @@ void guiTickMessageLog()
     }
 }
 
+namespace {
+
+// The draw routines' typing: once a frame, however many views draw the log.
+void TickOnceThisFrame()
+{
+    MessageLog& log = gMessageLog;
+    if (log.typedThisFrame && log.typedFrame == gFrameClock.frameCounter)
+        return;
+    log.typedFrame = gFrameClock.frameCounter;
+    log.typedThisFrame = 1;
+    guiTickMessageLog();
+}
+
+} // namespace
+
 void guiDrawMessageLogWindow(WindowHandle* window)
 {
-    guiTickMessageLog();
+    TickOnceThisFrame();
     MessageLog& log = gMessageLog;
     if (!log.active || gWindows.hintMode)
         return;
@@ -359,7 +374,7 @@ void guiDrawMessageLogWindow(WindowHandle* window)
 
 void guiDrawMessageLog(int32_t x, int32_t y, int32_t w, int32_t h)
 {
-    guiTickMessageLog();
+    TickOnceThisFrame();
     MessageLog& log = gMessageLog;
     if (!log.active || gWindows.hintMode)
         return;

@@ -66,6 +66,10 @@ struct MessageLog {
     const RasterFont* fonts[kMixedFonts]; // the mixed drawing's styles
     WindowHandle* window;                 // redrawn whenever a character is typed
     char speech[kSpeechNameSize];         // started when typing reaches '#'; "" none
+    // The frame the draw routines last typed in: a frame that draws the log
+    // in two views types it once.
+    uint16_t typedFrame;
+    uint8_t typedThisFrame;
 };
 extern MessageLog gMessageLog;
 

@@ -8,6 +8,7 @@
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
 #include "system/errors.h"
+#include "system/film.h"
 #include "system/trace.h"
 #include "ui/windows.h"
 #include "view/viewstart.h"
@@ -113,6 +114,28 @@ void guiCleanUpScreen()
     CloseStarMap();
 }
 
+namespace {
+
+// A comms arm pending over a screen change: its clips are closed; unless it
+// was going in, the new screen is drawn once beneath it and it comes out.
+void BringPendingCommsArmOut()
+{
+    CommsArmState& arm = gCommsArm;
+    if (!arm.pending)
+        return;
+    arm.pending = 0;
+    CloseClip(&arm.armIn);
+    if (arm.armOut) {
+        CloseClip(&arm.armOut);
+        return;
+    }
+    guiRequestFullRedraw();
+    guiUpdateScreen();
+    guiToggleCommsArm();
+}
+
+} // namespace
+
 void guiForgetCurrentScreen()
 {
     gScreens.forgotten = 1;
@@ -148,6 +171,7 @@ void guiGotoScreen(const char* name)
     char quoted[80];
     if (TraceOn())
         TraceLine("screen", "%s", TraceQuoted(screen->name, quoted, sizeof quoted));
+    BringPendingCommsArmOut();
     guiRequestFullRedraw();
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -88,6 +89,8 @@ constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont 
 constexpr int kDriveLabelY = 233, kFireModeLabelY = 227;
 // WEP's two mouse readouts, right of the station's buttons.
 constexpr int kReadoutLeft = 550, kReadoutY = 327;
+// COM's log frame, below its contact list.
+constexpr int kLogFrameLeft = 38, kLogFrameTop = 372, kLogFrameRight = 308, kLogFrameBottom = 468;
 // The target panel's first line, in the console font.
 constexpr int kPanelX = 276, kPanelY = 343;
 
@@ -246,6 +249,101 @@ TEST_F(FlightHud, ALabelIsDrawnAgainWhenItsTextChanges)
     };
     EXPECT_EQ(drawn(kDriveLabelY), (std::vector<std::string>{"THRUSTER", "LDS"}));
     EXPECT_EQ(drawn(kFireModeLabelY), (std::vector<std::string>{"NORMAL", "RAPID"}));
+}
+
+// The log's texts typed in flight, where the player stands: O at NAV types
+// the current objective over the top of the local view; [ at COM browses
+// the ship's log back, typed in the station's log frame below the contact
+// list; O again at WEP types it over WEP's view. Each goes once the log
+// blanks itself.
+TEST_F(FlightHud, TheObjectiveAndTheShipsLogAreTypedAtNavComAndWep)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "800 key O\n"
+                            "900 key F1\n"
+                            "940 key [\n" +
+                            Shot(985, "com.pgm") +
+                            "1060 key F3\n"
+                            "1070 key O\n"
+                            "1150 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The frames in which a text holding this line was drawn inside the box
+    // (the log's lines are drawn as one text, blank lines and all).
+    auto drawn = [&](const std::string& line, int left, int top, int right, int bottom) {
+        std::vector<long> frames;
+        for (const auto& [frame, texts] : trace.texts)
+            for (const DrawnText& t : texts)
+                if (t.text.find(line) != std::string::npos && t.x >= left && t.x < right && t.y > top &&
+                    t.y < bottom) {
+                    frames.push_back(frame);
+                    break;
+                }
+        return frames;
+    };
+    // NAV and WEP draw their views in the same place.
+    const std::vector<long> objective =
+        drawn("Objective: Destroy the raider", kViewLeft, kViewTop, kViewRight, kViewTop + 90);
+    // The briefing typed its lines in COM's frame before the flight.
+    std::vector<long> entry = drawn("0:0", kLogFrameLeft, kLogFrameTop, kLogFrameRight, kLogFrameBottom);
+    ASSERT_FALSE(objective.empty());
+    std::erase_if(entry, [&](long f) { return f < objective.front(); });
+    ASSERT_GT(entry.size(), 20u) << "the ship's log entry typed in COM's log frame";
+    const auto atNav = std::count_if(objective.begin(), objective.end(), [&](long f) { return f < entry.front(); });
+    const auto atWep = std::count_if(objective.begin(), objective.end(), [&](long f) { return f > entry.back(); });
+    EXPECT_GT(atNav, 20) << "the objective typed over NAV's view";
+    EXPECT_GT(atWep, 20) << "and over WEP's";
+
+    // On the screen: the entry's glyphs in the frame's cleared box.
+    const std::string frame = Indices(folder / "com.pgm");
+    ASSERT_FALSE(frame.empty());
+    const int box = (kLogFrameRight - kLogFrameLeft) * (kLogFrameBottom - kLogFrameTop);
+    EXPECT_GT(box - Count(frame, 0, kLogFrameLeft, kLogFrameTop, kLogFrameRight, kLogFrameBottom), 100)
+        << "the entry is seen";
+}
+
+// The developer's HUD pages, with the developer keys and F9 bound to the
+// page key: the first shows the script line running, the second what the
+// target's AI does, over NAV's view. The reactor's and the emergency
+// charge's level bars stand at the view's lower left all along.
+TEST_F(FlightHud, TheDebugPagesAndTheLevelBarsAreDrawnOverTheView)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/scripts/init/keybind2.scr", std::ios::app) << "BINDKEY 67 192\n";
+    std::ofstream(folder / "table.txt") << "610 click CMDObjv\n"
+                                           "770 key F2\n"
+                                           "830 key T\n"
+                                           "850 key F9\n" +
+                                               Shot(870, "bars.pgm") +
+                                               "880 key F9\n"
+                                               "910 quit\n";
+    run = RunGame({"-w", "-powers", "mission01.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Trace trace = ReadTrace(folder / "trace.txt");
+    std::set<std::string> pageOne, pageTwo;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts)
+            if (t.x == kViewLeft + 48 && t.y == kViewTop + 16)
+                (t.colour == kHudColour ? pageOne : pageTwo).insert(t.text);
+    EXPECT_TRUE(pageOne.count("WAIT_UNTIL DESTROYED raider OR DESTROYED hero")) << "the script line on page 1";
+    EXPECT_TRUE(std::any_of(pageTwo.begin(), pageTwo.end(), [](const std::string& t) {
+        return t.rfind("SHIP: Raider A: ", 0) == 0;
+    })) << "the target on page 2";
+
+    const std::string frame = Indices(folder / "bars.pgm");
+    ASSERT_FALSE(frame.empty());
+    // Two 45 x 6 bars at the view's left + 13, bottom - 23 and - 32, where
+    // the sky was.
+    const int bars = 2 * 45 * 6 - Count(frame, kSky, kViewLeft + 13, kViewBottom - 23, kViewLeft + 58, kViewBottom - 17) -
+                     Count(frame, kSky, kViewLeft + 13, kViewBottom - 32, kViewLeft + 58, kViewBottom - 26);
+    EXPECT_GT(bars, 400) << "the level bars";
 }
 
 // L at NAV: while the LDS drive spools up the frame shows its text and a

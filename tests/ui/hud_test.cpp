@@ -566,6 +566,50 @@ TEST_F(HudTest, MountPointersStopWhereTheRecordEnds)
     EXPECT_EQ(e->pointCount, 0);
 }
 
+TEST_F(HudTest, PartMarkersMarkEachPartOfTheShipsModelTreeOnlyWithACurrentContact)
+{
+    SceneItem* ship = Ship();
+    ship->sim->radius = 22600; // size factor 2
+    ship->avatar->classFlags = 0x4 | 0x80;
+    TDP* root = ship->avatar->root ? ship->avatar->root : (ship->avatar->root = AllocTDP());
+    TDP* turret = AllocTDP();
+    TDP* barrel = AllocTDP();
+    TDP* engine = AllocTDP();
+    MatIdentity(turret->local);
+    MatIdentity(engine->local);
+    MatIdentity(barrel->local);
+    MatSetRotY(90, barrel->local); // the barrel's stalk turns sideways
+    turret->offset = {0, 1000, 0};
+    barrel->offset = {0, 0, 500};
+    engine->offset = {0, 0, -3000};
+    root->firstChild = turret;
+    turret->nextSibling = engine;
+    turret->firstChild = barrel;
+    HUD* e = AllocHUD();
+    InitShipPartMarkersHud(e, ship, 0);
+    EXPECT_EQ(e->pointCount, 0) << "no current contact: nothing built";
+
+    Contact row{};
+    row.item = ship;
+    gContacts.current = &row;
+    InitShipPartMarkersHud(e, ship, 0);
+    EXPECT_EQ(e->onTargetChange, InitShipPartMarkersHud);
+    ASSERT_EQ(e->pointCount, 3 * 11);
+    EXPECT_EQ(e->segmentCount, 3 * 8);
+    // The turret's centre at its offset, its square's corner 650 x 2 off it.
+    EXPECT_NEAR(e->points[0].local.y, 1000, 0.1);
+    EXPECT_NEAR(e->points[1].local.x, 1300, 0.1);
+    // The barrel below it: its offset added to its parent's, its stalk's
+    // tip (5000 x 2 ahead) turned a quarter round.
+    EXPECT_NEAR(e->points[11].local.z, 500, 0.1);
+    EXPECT_NEAR(std::fabs(e->points[21].local.x), 10000, 1);
+    EXPECT_NEAR(e->points[21].local.z, 500, 1);
+    // The engine after them, in the ship's class colour.
+    EXPECT_NEAR(e->points[22].local.z, -3000, 0.1);
+    EXPECT_EQ(e->segments[0].colour, HudClassColour(0x4 | 0x80));
+    gContacts.current = nullptr;
+}
+
 TEST_F(HudTest, ComponentBoxesStopAtTenAndModelPointsMarkEachPoint)
 {
     SceneItem* s = MakeItem();

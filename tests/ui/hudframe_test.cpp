@@ -7,7 +7,12 @@
 #include <vector>
 
 #include "ai/combat.h"
+#include "ai/weapons.h"
 #include "screens/bridge.h"
+#include "screens/comstation.h"
+#include "screens/wepstation.h"
+#include "script/configstatements.h"
+#include "script/interpreter.h"
 #include "script/symbols.h"
 #include "system/calltrace.h"
 #include "system/frameclock.h"
@@ -405,6 +410,129 @@ TEST_F(HudFrameView, AReadoutBoxMovesDownToItsMinimumTop)
     EXPECT_EQ(At(220, 100), 7);
     EXPECT_EQ(At(202, 122), 0); // the inside cleared
     EXPECT_EQ(Count(kHud, 204, 121, 239, 129), Weight("1.5E5"));
+}
+
+TEST_F(HudFrameView, AFailedMissionBlinksItsTextInPlaceOfTheStatusWordExceptInTheTestMission)
+{
+    const char* saved = gTextTable[163];
+    gTextTable[163] = "Mission failed.";
+    gScriptMission.missionFailed = 255;
+    player->sim->flags = 0x400000; // the shield's word gives way to it
+    struct Case {
+        int32_t mission;
+        uint32_t ticks;
+        const char* text;
+    } const cases[] = {{1, 150, "Mission failed."}, {1, 250, ""}, {99, 150, "SHIELD"}};
+    for (const Case& c : cases) {
+        gScriptVars.missionNumber = c.mission;
+        gFrameClock.gameClock = c.ticks;
+        Draw();
+        EXPECT_EQ(Count(kHud, 8, 8, 8 + 6 * 16, 15), Weight(c.text)) << c.mission << " " << c.ticks;
+    }
+    gScriptMission.missionFailed = 0;
+    gScriptVars.missionNumber = 1;
+    gTextTable[163] = saved;
+    player->sim->flags = 0;
+}
+
+TEST_F(HudFrameView, TheReactorAndTheEmergencyChargeAreLevelBarsAtTheLowerLeft)
+{
+    gShipSystems.systemsShip = nullptr;
+    Draw();
+    EXPECT_EQ(Count(97, 13, 479 - 32, 13 + 44, 479 - 18), 0) << "no ship systems: no bars";
+    InitShipSystems();
+    ResetShipSystems(player);
+    gShipSystems.systemsShip = player;
+    FindShipSystem("REACTOR")->level = 1.0f;   // full: colour 97
+    FindShipSystem("EMERG ACC")->level = 0.1f; // low: colour 64
+    Draw();
+    // Each bar: a frame of its level colour round its fill (45 x 6).
+    EXPECT_GT(Count(97, 13, 479 - 23, 13 + 44, 479 - 18), 60) << "the reactor's bar";
+    EXPECT_GT(Count(64, 13, 479 - 32, 13 + 44, 479 - 27), 30) << "the emergency charge's bar";
+    EXPECT_EQ(Count(97, 13, 479 - 32, 13 + 44, 479 - 27), 0);
+    gShipSystems.systemsShip = nullptr;
+    Draw();
+    EXPECT_EQ(Count(97, 13, 479 - 23, 13 + 44, 479 - 18), 0) << "only for the player's own systems";
+}
+
+TEST_F(HudFrameView, TheSecondDebugPageNamesTheCurrentContactsOrderAndState)
+{
+    SceneItem* ship = worldtest::MakeItem();
+    worldtest::MakeShip(ship);
+    ship->sim->shipInfo->name = "Raider";
+    ship->avatar->classFlags = 0x4 | 0x80;
+    Place(ship, 0, 0, 1e6f);
+    SelectContact(ship);
+    ASSERT_EQ(CurrentContactItem(), ship);
+    gContacts.current->classFlags = 0x80; // drawn in 133
+    const int top = 16 - 7;
+    HudDebugPage = 0;
+    Draw();
+    EXPECT_EQ(Count(133, 48, top, 300, top + 7), 0);
+    HudDebugPage = 2;
+    Draw();
+    HudDebugPage = 0;
+    EXPECT_GT(Count(133, 48, top, 300, top + 7), 0) << "its first line, the ship";
+    EXPECT_EQ(Count(133, 48, top + 20, 300, top + 27), Weight("STATE: NONE")) << "no state on its stack";
+    EXPECT_EQ(Count(133, 48, top + 70, 300, top + 77), Weight("DAMAGE: 0"));
+}
+
+TEST_F(HudFrameView, InRapidFireTheLeadMarkerShowsWhereAMovingTargetWillBe)
+{
+    SceneItem* target = worldtest::MakeItem();
+    worldtest::MakeShip(target);
+    Place(target, 0, 0, 1e6f);
+    target->sim->radius = 100;
+    target->sim->velocity = {300000, 0, 0}; // sideways: the lead lies off its box
+    player->sim->target = target;
+    Draw();
+    const int cx = 319, cy = 239;
+    const int beside = Count(kHud, cx + 20, cy - 12, 639, cy + 12);
+    RapidMode = 255;
+    Draw();
+    RapidMode = 0;
+    EXPECT_GT(Count(kHud, cx + 20, cy - 12, 639, cy + 12), beside + 20) << "a diamond with wings beside the target";
+    player->sim->target = nullptr;
+}
+
+TEST_F(HudFrameView, TheExternalViewShowsTheNavigationOrbAboutTheCentre)
+{
+    HUD orb{};
+    orb.flags = 1;
+    InitOrbHud(&orb, player, 0);
+    orb.params[2] = 6500;
+    gCockpitOrbs[0] = &orb;
+    Draw();
+    const std::vector<uint8_t> cockpit(frame.begin(), frame.end());
+    gExternalView = 255;
+    Draw();
+    gExternalView = 0;
+    gCockpitOrbs[0] = nullptr;
+    // Its rings, shaded by depth, about the centre.
+    int changed = 0;
+    for (int y = 239 - 100; y <= 239 + 100; ++y)
+        for (int x = 319 - 100; x <= 319 + 100; ++x)
+            changed += frame[std::size_t(y) * kWidth + x] != cockpit[std::size_t(y) * kWidth + x];
+    EXPECT_GT(changed, 200) << "the orb's rings";
+}
+
+TEST_F(HudFrameView, InRapidFireAnAutoFireMountsAimIsMarkedKeptInsideTheView)
+{
+    Weapon mount{};
+    mount.flags = 0x1 | 0x20; // auto-fire
+    mount.directionCode = 2;  // forward and to port: far off the centre
+    player->sim->currentWeapon = &mount;
+    auto edges = [&] { return Count(97, 0, 229, 20, 249) + Count(97, 619, 229, 639, 249); };
+    Draw();
+    EXPECT_EQ(edges(), 0) << "not in rapid fire";
+    RapidMode = 255;
+    Draw();
+    EXPECT_GE(edges(), 12) << "a diamond held 7 pixels inside the view's edge, in 97 without a target";
+    mount.flags = 0x1;
+    Draw();
+    RapidMode = 0;
+    EXPECT_EQ(edges(), 0) << "a mount without auto-fire";
+    player->sim->currentWeapon = nullptr;
 }
 
 } // namespace

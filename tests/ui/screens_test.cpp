@@ -154,6 +154,28 @@ TEST_F(Screens, AScreenChangeTurnsAutomaticAimingBackOn)
     gWeaponStation.autoWeapons = 0;
 }
 
+// A comms arm pending over a screen change comes out on the new screen:
+// the new screen is drawn once beneath it (its windows tick) and the arm
+// takes the screen under it. Nothing pending: no arm.
+TEST_F(Screens, APendingCommsArmComesOutOverTheNewScreen)
+{
+    guiRegisterScreen("A", SetupA, KeysA);
+    guiRegisterScreen("B", SetupB, KeysB);
+    guiBeginScreenDefinition("B");
+    guiCreateWindow(
+        kAnchorTopLeft, nullptr, nullptr, [](WindowHandle*) { gCalls.push_back("B drawn"); }, nullptr, 0, 0,
+        10, 10, 0);
+    gCommsArm.panel.clear();
+    guiGotoScreen("A");
+    EXPECT_TRUE(gCommsArm.panel.empty());
+    gCommsArm.pending = 255;
+    guiGotoScreen("B");
+    EXPECT_EQ(gCommsArm.pending, 0);
+    EXPECT_EQ(gCalls, (std::vector<std::string>{"B drawn"})) << "one update beneath the arm";
+    EXPECT_EQ(gCommsArm.panel.size(), std::size_t(kCommsPanelWidth) * kCommsPanelHeight) << "the arm toggled out";
+    gCommsArm.panel.clear();
+}
+
 TEST_F(Screens, ASwitchDuringTheWindowPassEndsIt)
 {
     guiRegisterScreen("A", SetupA, KeysA);

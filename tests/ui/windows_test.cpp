@@ -75,9 +75,11 @@ protected:
         return window;
     }
 
-    // One frame of the update, the game clock advanced by `ticks`.
+    // One frame of the update, the game clock advanced by `ticks`, the frame
+    // counted as the frame loop counts it.
     static void Frame(int32_t ticks = 20)
     {
+        ++gFrameClock.frameCounter;
         gFrameClock.frameTicks = ticks;
         gFrameClock.gameClock += static_cast<uint32_t>(ticks);
         guiUpdateScreen();
