@@ -725,6 +725,8 @@ void guiDrawMainView()
             gLoopFlags.endOfMissionRequest = 255;
         return;
     }
+    // The picture of a talk sits right of the log.
+    guiCommsTextAreaDraw(view);
     // In flight the log stays until it blanks itself after the text.
     if (gMessageLog.active)
         guiDrawMessageLog(view->rect[0] + 4, view->rect[1] + 10, view->width - 168, 80);
