@@ -980,6 +980,19 @@ int32_t guiCommsTextAreaDraw(WindowHandle* window)
     return kCommsPictureWidth;
 }
 
+void TakeAsWeaponsTarget(SceneItem* item)
+{
+    Sim* sim = gControlledItem ? gControlledItem->sim : nullptr;
+    if (!item || !sim)
+        return;
+    if (!(sim->flags & kSimAiControl))
+        sim->navTarget = item;
+    if (sim->target.Get() != item) {
+        sim->flags &= ~kSimTargetSettled;
+        sim->target = item;
+    }
+}
+
 // --- Remote link ------------------------------------------------------------------
 
 void EndRemoteLink(int32_t)
@@ -1152,15 +1165,7 @@ void RepeatContactHatActions(uint32_t bits)
         PointAtCurrentContact();
         break;
     case 2:
-        if (SceneItem* item = CurrentContactItem(); item && gControlledItem && gControlledItem->sim) {
-            Sim* sim = gControlledItem->sim;
-            if (!(sim->flags & kSimAiControl))
-                sim->navTarget = item;
-            if (sim->target.Get() != item) {
-                sim->flags &= ~kSimTargetSettled;
-                sim->target = item;
-            }
-        }
+        TakeAsWeaponsTarget(CurrentContactItem());
         break;
     case 4:
         SelectNextContact();

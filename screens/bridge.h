@@ -226,4 +226,7 @@ void PointAtCurrentContact();
 bool StationSaved();
 // Sim flag cleared whenever the player's weapons target changes.
 constexpr uint32_t kSimTargetSettled = 0x10000;
+// The item becomes the controlled ship's weapons target and, unless the
+// ship is under an order, its navigation target.
+void TakeAsWeaponsTarget(SceneItem* item);
 void StartPlayerJump();

@@ -352,12 +352,7 @@ void TakePlayerTarget(const KeyContext&)
     Sim* sim = ControlledSim();
     if (!CurrentContactItem() || !t || !sim)
         return;
-    if (sim->target.Get() != t) {
-        sim->flags &= ~kSimTargetSettled;
-        sim->target = t;
-    }
-    if (!(sim->flags & kSimAiControl))
-        sim->navTarget = t;
+    TakeAsWeaponsTarget(t);
     SelectContact(t);
 }
 

@@ -268,10 +268,15 @@ void TagFrame(WindowHandle* window)
     guiTickWindow(window);
 }
 
+// Let go: a window that takes drops takes the label, any other the click.
 void TagClick(WindowHandle* window)
 {
-    if (WindowHandle* beneath = guiFindWindowBeneath(window))
-        beneath->flags |= kWindowClickPending;
+    if (WindowHandle* beneath = guiFindWindowBeneath(window)) {
+        if (beneath->dropHandler)
+            beneath->dropHandler(beneath, window);
+        else
+            beneath->flags |= kWindowClickPending;
+    }
     guiCloseWindow(window, 0);
 }
 
@@ -710,6 +715,21 @@ const char* ContactTagText(const SceneItem* item)
         return "Inert";
     const char* name = ItemDisplayName(item);
     return name ? name : "";
+}
+
+SceneItem* DroppedContactItem(const WindowHandle* dropped)
+{
+    if (!dropped || dropped->subject.kind != WindowSubject::Kind::ContactRow)
+        return nullptr;
+    const int32_t index = dropped->subject.row;
+    return index >= 0 && index < kContactRows ? gContacts.rows[index].item : nullptr;
+}
+
+void guiCarryLabel(WindowHandle* window)
+{
+    window->flags |= kWindowDraggable | kWindowDragged | kWindowPressed;
+    window->frameHandler = TagFrame;
+    window->clickHandler = TagClick;
 }
 
 WindowHandle* guiShowContactTag(SceneItem* item)

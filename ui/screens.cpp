@@ -180,6 +180,14 @@ WindowHandle* guiBindNotify(const char* elementName, WindowRoutine routine)
     return Bind<&WindowHandle::notifyHandler>(elementName, routine);
 }
 
+WindowHandle* guiBindDrop(const char* elementName, void (*routine)(WindowHandle* window, WindowHandle* dropped))
+{
+    WindowHandle* window = FindElement(elementName);
+    if (window)
+        window->dropHandler = routine;
+    return window;
+}
+
 WindowHandle* guiBindText(const char* elementName, const char* text)
 {
     WindowHandle* window = FindElement(elementName);

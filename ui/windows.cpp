@@ -187,6 +187,11 @@ void DrawTargetCard(const WindowHandle* view)
 // when none does.
 void HitTest()
 {
+    // A label being carried (pressed and draggable with the button up)
+    // stays under the pointer however fast it moves.
+    if (WindowHandle* hot = gWindows.hot;
+        hot && (hot->flags & kWindowInUse) && (hot->flags & (kWindowPressed | kWindowDraggable)) == (kWindowPressed | kWindowDraggable))
+        return;
     WindowHandle* hit = nullptr;
     for (WindowHandle* w = ListHead(); w; w = w->next) {
         w->flags &= ~kWindowHot;
@@ -419,8 +424,10 @@ WindowHandle* guiFindWindowBeneath(WindowHandle* window)
     const int16_t cy = static_cast<int16_t>((window->rect[1] + window->rect[3]) / 2 - 1);
     const int16_t square[4] = {cx, cy, static_cast<int16_t>(cx + 2), static_cast<int16_t>(cy + 2)};
     WindowHandle* found = nullptr;
+    // A window that never takes the pointer (a panel's frame) is no
+    // window to drop on or pass a click to.
     for (WindowHandle* w = ListHead(); w; w = w->next)
-        if (w != window && guiRectsOverlap(w->rect, square))
+        if (w != window && w->hitTest != guiHitTestNever && guiRectsOverlap(w->rect, square))
             found = w;
     return found;
 }

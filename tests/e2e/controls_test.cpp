@@ -551,7 +551,7 @@ TEST_F(Controls, TheCommsArmShowsATalkThatIsAnsweredAndGoesBackByItself)
                                      (folder / "released.ppm").string() +
                                      "\n"
                                      "570 quit\n",
-                                 {"-w", "commsshow96.scr"});
+                                 {"-w", "stationshow96.scr"});
     ASSERT_EQ(walk.screens.at(200), "COM") << walk.run.output;
     EXPECT_EQ(walk.screens.at(560), "COM");
     // The arm comes out for the call and shows the caller's picture and
@@ -576,6 +576,53 @@ TEST_F(Controls, TheCommsArmShowsATalkThatIsAnsweredAndGoesBackByItself)
     EXPECT_EQ(PassOf(walk.films, "cmdrem.smk"), 400);
     EXPECT_EQ(RedPixels(Slurp(folder / "linked.ppm")), 0);
     EXPECT_GT(RedPixels(Slurp(folder / "released.ppm")), 100);
+}
+
+// ENG: a system picked on a priority list is carried by its name to a
+// repair team's card and let go there: the team goes to it (the show's
+// teams wait for orders). Promote, with a system of the second group
+// picked, makes that group the first.
+TEST_F(Controls, ASystemCarriedToATeamCardGetsTheTeamAndPromoteRaisesItsGroup)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("30 key F4\n"
+                                 "100 state\n"
+                                 "110 click 60 378\n" // REACTOR, the fourth row of the first list
+                                 "130 click 90 300\n" // on the first team's card
+                                 "150 state\n"
+                                 "160 click 150 345\n" // the first row of the second list
+                                 "180 click Promote\n"
+                                 "200 state\n"
+                                 "210 quit\n",
+                                 {"-w", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(100), "ENG") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(200), "ENG");
+    EXPECT_TRUE(walk.Drew("REPAIR TEAM 1\nREADY", -1, 100, 36, 283, 147, 326));
+    EXPECT_TRUE(walk.Drew("REACTOR", 100, 150, 60, 290, 200, 320)) << "the name carried";
+    EXPECT_EQ(walk.LastIn(150, 36, 300, 60, 310), "REACTOR") << "the first team's card names its system";
+    EXPECT_TRUE(walk.Drew("REPAIR TEAM 2\nREADY", 150, 200, 152, 283, 263, 326)) << "the others wait";
+    // The first two lists before and after Promote.
+    EXPECT_EQ(walk.LastIn(150, 36, 342, 120, 342), "AM SUPPLY");
+    EXPECT_EQ(walk.LastIn(150, 128, 342, 212, 342), "POWER GRID 0");
+    EXPECT_EQ(walk.LastIn(200, 36, 342, 120, 342), "POWER GRID 0");
+    EXPECT_EQ(walk.LastIn(200, 128, 342, 212, 342), "AM SUPPLY");
+}
+
+// NAV: a click on a contact row gives its tag to the pointer, and a click
+// on the target's line lets it go there: the contact is the navigation
+// target.
+TEST_F(Controls, AContactTagCarriedToTheTargetLineMakesItTheTarget)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("40 state\n"
+                                 "40 click CdN0\n"
+                                 "60 click NTarget\n"
+                                 "100 state\n"
+                                 "110 quit\n",
+                                 {"-w", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(40), "NAV") << walk.run.output;
+    EXPECT_EQ(walk.LastIn(40, 340, 216, 499, 233).rfind("TARGET: ----", 0), 0u);
+    EXPECT_EQ(walk.LastIn(100, 340, 216, 499, 233), "TARGET: Probe");
 }
 
 } // namespace
