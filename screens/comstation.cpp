@@ -343,12 +343,14 @@ void guiToggleLocalView(WindowHandle*)
 {
     if (gLocalViewOpen) {
         gLocalViewOpen = 0;
+        StopViewerFlyBy();
     } else {
         EndPresentation();
         gDocsViewOpen = 0;
         CloseStarMapIfOpen();
         gObjectivesViewOpen = 0;
         gLocalViewOpen = 255;
+        StartViewerFlyBy();
     }
     guiRequestFullRedraw();
 }
@@ -688,8 +690,11 @@ void guiViewClick(WindowHandle*)
         return;
     }
     SceneItem* item = FindItemAtPoint(gWindows.mouseX, gWindows.mouseY);
-    if (!item)
+    if (!item) {
+        ViewerOpenSpaceClick();
         return;
+    }
+    SetViewerTarget(item);
     Contact* row = FindContactRow(item);
     if (!row)
         return;

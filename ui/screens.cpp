@@ -4,6 +4,7 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "screens/viewerpanel.h"
 #include "screens/wepstation.h"
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
@@ -111,6 +112,7 @@ void guiCleanUpScreen()
     if (gPresentation.running)
         ResetPresentationState();
     CloseStarMap();
+    StopViewerFlyBy();
 }
 
 void guiForgetCurrentScreen()

@@ -36,7 +36,7 @@ struct ControlsRun {
     std::vector<std::string> messages; // the message line's texts, in order
     // By pass: the lines the message log was given, the clips and the
     // films opened.
-    std::vector<std::pair<long, std::string>> logs, clips, films;
+    std::vector<std::pair<long, std::string>> logs, clips, films, clipboard;
 
     // Whether the text was drawn after the table marked pass `from` (a
     // "state" line) and before it marked pass `to`,
@@ -86,7 +86,7 @@ protected:
         }
         const std::regex pass(R"(^\d+ pass (\d+)$)");
         const std::regex message(R"re(^\d+ message "(.*)"$)re");
-        const std::regex event(R"re(^\d+ (log|clip|film) "(.*)"$)re");
+        const std::regex event(R"re(^\d+ (log|clip|film|clipboard) "(.*)"$)re");
         const std::regex text(R"re(^\d+ text (-?\d+) (-?\d+) -?\d+ -?\d+ "(.*)"$)re");
         std::ifstream in(trace, std::ios::binary);
         long at = -1;
@@ -99,8 +99,10 @@ protected:
             else if (std::regex_match(line, m, message))
                 walk.messages.push_back(Unquoted(m[1]));
             else if (std::regex_match(line, m, event))
-                (m[1] == "log" ? walk.logs : m[1] == "clip" ? walk.clips
-                                                            : walk.films)
+                (m[1] == "log"         ? walk.logs
+                 : m[1] == "clip"      ? walk.clips
+                 : m[1] == "clipboard" ? walk.clipboard
+                                       : walk.films)
                     .emplace_back(at, Unquoted(m[2]));
         }
         return walk;
@@ -623,6 +625,54 @@ TEST_F(Controls, AContactTagCarriedToTheTargetLineMakesItTheTarget)
     ASSERT_EQ(walk.screens.at(40), "NAV") << walk.run.output;
     EXPECT_EQ(walk.LastIn(40, 340, 216, 499, 233).rfind("TARGET: ----", 0), 0u);
     EXPECT_EQ(walk.LastIn(100, 340, 216, 499, 233), "TARGET: Probe");
+}
+
+// Whether every pixel of a colour shot (".ppm") shows its palette index of
+// the same frame's index shot (".pgm") in the colours of the PCX file's
+// palette.
+bool ShownInPalette(const std::string& ppm, const std::string& indices, const fs::path& pcx)
+{
+    const std::string file = [&] {
+        std::ifstream in(pcx, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }();
+    const std::string header = "P6\n640 480\n255\n";
+    if (file.size() < 769 || indices.size() != 640u * 480u || ppm.size() != header.size() + 3 * indices.size())
+        return false;
+    const std::string palette = file.substr(file.size() - 768);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        if (ppm.compare(header.size() + 3 * i, 3, palette, 3 * static_cast<uint8_t>(indices[i]), 3) != 0)
+            return false;
+    return true;
+}
+
+// The viewer panel: after the briefing it fades in and the bridge takes the
+// briefing's palette; the local view sets the camera flying; with the
+// developer's keys a click on open space turns the view into the grid, and
+// the next click puts the PLACE line of the cursor on the clipboard.
+TEST_F(Controls, TheViewerPanelFadesInAndItsGridCopiesAPlaceLine)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "600 shot " +
+                                     (folder / "after.pgm").string() + "\n600 shot " + (folder / "after.ppm").string() +
+                                     "\n"
+                                     "610 click CMDObjv\n"
+                                     "650 click CMDLocal\n"
+                                     "710 click 100 100\n"
+                                     "730 state\n"
+                                     "750 click 100 100\n"
+                                     "780 state\n"
+                                     "790 quit\n",
+                                 {"-w,-powers", "mission01.scr"});
+    ASSERT_EQ(walk.screens.at(600), "COM") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(780), "COM");
+    EXPECT_TRUE(ShownInPalette(Slurp(folder / "after.ppm"), Indices(folder / "after.pgm"),
+                               folder / "zqk/resource/art/brfpal.pcx"));
+    ASSERT_EQ(walk.clipboard.size(), 1u) << "the grid's first click only shows it";
+    EXPECT_EQ(walk.clipboard[0].first, 730);
+    EXPECT_TRUE(std::regex_match(walk.clipboard[0].second, std::regex(R"(PLACE x,-?\d+,-?\d+,-?\d+\n)")))
+        << walk.clipboard[0].second;
 }
 
 } // namespace
