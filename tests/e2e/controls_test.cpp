@@ -675,4 +675,19 @@ TEST_F(Controls, TheViewerPanelFadesInAndItsGridCopiesAPlaceLine)
         << walk.clipboard[0].second;
 }
 
+// The developer's key that ends the mission script's wait (bound here to
+// U): the show's call, two seconds off, comes at once.
+TEST_F(Controls, TheWaitKeyEndsTheMissionScriptsWait)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/scripts/init/keybind2.scr", std::ios::app) << "BINDKEY 22 181\n";
+    const ControlsRun walk = Run("10 state\n"
+                                 "10 key U\n"
+                                 "25 state\n"
+                                 "30 quit\n",
+                                 {"-w,-powers", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(25), "NAV") << walk.run.output;
+    EXPECT_EQ(PassOf(walk.logs, "Weapons - Captain"), 10);
+}
+
 } // namespace
