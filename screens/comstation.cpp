@@ -744,7 +744,7 @@ WindowHandle* guiShowContactTag(SceneItem* item)
     WindowHandle* w = PopUpLabel(ContactTagText(item), "BFont", gWindows.mouseX - 4, gWindows.mouseY - 4, 4, TagFrame);
     if (!w)
         return nullptr;
-    w->clickHandler = TagClick;
+    guiCarryLabel(w);
     SetSubjectRow(w, gContacts.current);
     return w;
 }
