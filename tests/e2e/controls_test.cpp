@@ -610,21 +610,38 @@ TEST_F(Controls, ASystemCarriedToATeamCardGetsTheTeamAndPromoteRaisesItsGroup)
     EXPECT_EQ(walk.LastIn(200, 128, 342, 212, 342), "AM SUPPLY");
 }
 
-// NAV: a click on a contact row gives its tag to the pointer, and a click
-// on the target's line lets it go there: the contact is the navigation
-// target.
+// NAV and WEP: a click on a contact row gives its tag to the pointer, and
+// a click on the station's target line lets it go there: the contact is
+// the target that line shows.
 TEST_F(Controls, AContactTagCarriedToTheTargetLineMakesItTheTarget)
 {
-    CopyDemoData(folder);
-    const ControlsRun walk = Run("40 state\n"
-                                 "40 click CdN0\n"
-                                 "60 click NTarget\n"
-                                 "100 state\n"
-                                 "110 quit\n",
-                                 {"-w", "stationshow96.scr"});
-    ASSERT_EQ(walk.screens.at(40), "NAV") << walk.run.output;
-    EXPECT_EQ(walk.LastIn(40, 340, 216, 499, 233).rfind("TARGET: ----", 0), 0u);
-    EXPECT_EQ(walk.LastIn(100, 340, 216, 499, 233), "TARGET: Probe");
+    struct Station {
+        const char* key; // to the station, or none
+        const char* row;
+        const char* line;
+        int left, top, right, bottom; // where the line writes
+    };
+    const Station stations[] = {
+        {nullptr, "CdN0", "NTarget", 340, 216, 499, 233},
+        {"F3", "CdW0", "WEPTarget", 36, 298, 335, 315},
+    };
+    for (const Station& s : stations) {
+        CopyDemoData(folder);
+        const ControlsRun walk = Run(std::string(s.key ? "30 key " + std::string(s.key) + "\n" : "") +
+                                         "60 state\n"
+                                         "60 click " +
+                                         s.row +
+                                         "\n"
+                                         "80 click " +
+                                         s.line +
+                                         "\n"
+                                         "120 state\n"
+                                         "130 quit\n",
+                                     {"-w", "stationshow96.scr"});
+        ASSERT_EQ(walk.screens.at(60), s.key ? "WEP" : "NAV") << walk.run.output;
+        EXPECT_EQ(walk.LastIn(60, s.left, s.top, s.right, s.bottom).rfind("TARGET: ----", 0), 0u) << s.line;
+        EXPECT_EQ(walk.LastIn(120, s.left, s.top, s.right, s.bottom), "TARGET: Probe") << s.line;
+    }
 }
 
 // Whether every pixel of a colour shot (".ppm") shows its palette index of
