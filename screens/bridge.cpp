@@ -733,6 +733,8 @@ constexpr int16_t kCommsPanelY = 312;
 constexpr int16_t kCommsArmPictureY = 313;
 constexpr int16_t kSpeakerX = 304;
 constexpr int16_t kSpeakerY = 347;
+// The comms text area keeps this much of its right side for the picture.
+constexpr int16_t kCommsPictureWidth = 160;
 constexpr const char* kArmInClip = "zqk\\resource\\video\\NAVArmIn.smk";
 constexpr const char* kArmOutClip = "zqk\\resource\\video\\NAVArmOu.smk";
 
@@ -792,10 +794,10 @@ void DrawSpeakerArea(const Canvas& screen)
     if (c.nextClip >= 0) {
         CloseClip(&c.speakerClip);
         const char* name = SpeakerClipName(c.speaker, c.nextClip);
+        // A speaker without clips shows the picture: no file is tried again
+        // each frame.
         c.clip = name && OpenClip(&c.speakerClip, name, 0, 0, 0, 0) ? c.nextClip : -1;
         c.nextClip = -1;
-        if (c.clip < 0)
-            c.nextClip = ChooseSpeakerClip();
     }
     if (c.speakerClip) {
         const ClipRect area{kSpeakerX, kSpeakerY, static_cast<int16_t>(kSpeakerX + c.speakerClip->width - 1),
@@ -921,11 +923,20 @@ void CloseCommsArm()
 {
     CloseCommsFilms();
     gCommsArmOpen = 0;
+    // A talk still running comes out again at the next station.
+    if (gDialogue.active)
+        gCommsArmRequest = 255;
 }
 
 void guiDrawCommsArm(WindowHandle* window)
 {
     CommsArmState& c = gCommsArm;
+    // A conversation that has started brings the arm out at the station
+    // where it can be answered.
+    if (gCommsArmRequest && gDialogue.active && !gCommsArmOpen) {
+        gCommsArmRequest = 0;
+        guiToggleCommsArm();
+    }
     c.shownThisFrame = 0;
     if (c.armIn) {
         if (!DrawClip(c.armIn, PanelRect()))
@@ -950,6 +961,38 @@ void guiDrawCommsArm(WindowHandle* window)
     window->redrawCount = gWindows.redrawValue ? gWindows.redrawValue : 1;
 }
 
+int32_t guiCommsTextAreaDraw(WindowHandle* window)
+{
+    // While the arm is out it shows the talk itself.
+    if (!window || gCommsArmOpen || !gDialogue.active)
+        return 0;
+    const Canvas screen = ScreenCanvas();
+    if (!screen.pixels || !gSpeakerPicture || gCommsArm.speaker < 0)
+        return 0;
+    const int16_t right = window->rect[2], top = window->rect[1];
+    const ClipRect area{static_cast<int16_t>(right - kCommsPictureWidth), static_cast<int16_t>(top + 10),
+                        static_cast<int16_t>(right - 21), static_cast<int16_t>(top + 129)};
+    const int32_t x = area.left + (area.right - area.left + 1 - gSpeakerPicture->width) / 2;
+    const int32_t y = area.top + (area.bottom - area.top + 1 - gSpeakerPicture->height) / 2;
+    if (x < area.left || y < area.top)
+        return 0;
+    CanvasBlit(screen, *gSpeakerPicture, x, y);
+    return kCommsPictureWidth;
+}
+
+void TakeAsWeaponsTarget(SceneItem* item)
+{
+    Sim* sim = gControlledItem ? gControlledItem->sim : nullptr;
+    if (!item || !sim)
+        return;
+    if (!(sim->flags & kSimAiControl))
+        sim->navTarget = item;
+    if (sim->target.Get() != item) {
+        sim->flags &= ~kSimTargetSettled;
+        sim->target = item;
+    }
+}
+
 // --- Remote link ------------------------------------------------------------------
 
 void EndRemoteLink(int32_t)
@@ -972,11 +1015,16 @@ void guiRemoteLink(WindowHandle*)
         gObjectivesViewOpen)
         return;
     SceneItem* contact = CurrentContactItem();
-    if (!contact)
+    if (!contact && !gRemoteLinkItem)
         return;
     ToggleRemoteLink(gPlayerItem, contact);
-    if (!gRemoteLinkItem)
+    if (!gRemoteLinkItem) {
+        // Released: back to the ship's own view.
+        if (gExternalView)
+            EnterCockpitView();
+        gWindows.fullRedrawRequest = 255;
         return;
+    }
     if (CurrentStation == kStationCom) {
         PlayBridgeFilm("zqk\\resource\\video\\cmdrem.smk");
         DisplayPresent(gScreenMode);
@@ -1117,15 +1165,7 @@ void RepeatContactHatActions(uint32_t bits)
         PointAtCurrentContact();
         break;
     case 2:
-        if (SceneItem* item = CurrentContactItem(); item && gControlledItem && gControlledItem->sim) {
-            Sim* sim = gControlledItem->sim;
-            if (!(sim->flags & kSimAiControl))
-                sim->navTarget = item;
-            if (sim->target.Get() != item) {
-                sim->flags &= ~kSimTargetSettled;
-                sim->target = item;
-            }
-        }
+        TakeAsWeaponsTarget(CurrentContactItem());
         break;
     case 4:
         SelectNextContact();

@@ -188,7 +188,12 @@ struct CommsArmState {
 extern CommsArmState gCommsArm;
 void CloseCommsArm();
 void guiDrawCommsArm(WindowHandle* window);
+// The speaker by name: the crew of a station shows its picture, anyone
+// else none (index -1).
 void guiSetCommsSpeaker(const char* name);
+// The picture of the talk at the right of the main view's text area while
+// a conversation runs and no arm shows it; the width kept for it, else 0.
+int32_t guiCommsTextAreaDraw(WindowHandle* window);
 // The next clip of the speaker's clip table for its state.
 int32_t ChooseSpeakerClip();
 // The clip file of the speaker's clip table, or null.
@@ -224,4 +229,7 @@ void PointAtCurrentContact();
 bool StationSaved();
 // Sim flag cleared whenever the player's weapons target changes.
 constexpr uint32_t kSimTargetSettled = 0x10000;
+// The item becomes the controlled ship's weapons target and, unless the
+// ship is under an order, its navigation target.
+void TakeAsWeaponsTarget(SceneItem* item);
 void StartPlayerJump();

@@ -352,12 +352,7 @@ void TakePlayerTarget(const KeyContext&)
     Sim* sim = ControlledSim();
     if (!CurrentContactItem() || !t || !sim)
         return;
-    if (sim->target.Get() != t) {
-        sim->flags &= ~kSimTargetSettled;
-        sim->target = t;
-    }
-    if (!(sim->flags & kSimAiControl))
-        sim->navTarget = t;
+    TakeAsWeaponsTarget(t);
     SelectContact(t);
 }
 
@@ -604,6 +599,12 @@ void DevEvent(const KeyContext&)
                     zeros);
 }
 
+// The mission script's pending wait ends at once.
+void SkipScriptWait(const KeyContext&)
+{
+    gScriptSkipRequest = 255;
+}
+
 void Indestructible(const KeyContext&)
 {
     if (!gControlledItem || !gControlledItem->sim)
@@ -821,6 +822,7 @@ constexpr CommandRow kCommands[] = {
     {146, false, KeyList},
     {160, false, CommsArm},
     {180, true, DevEvent},
+    {181, true, SkipScriptWait},
     {182, true, Indestructible},
     {183, true, Jump},
     {184, true, SystemDamage},

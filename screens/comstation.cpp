@@ -9,6 +9,7 @@
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
 #include "script/worldlink.h"
+#include "system/canvas.h"
 #include "system/frameclock.h"
 #include "system/input.h"
 #include "system/joystick.h"
@@ -113,19 +114,6 @@ void EndPresentation()
 {
     if (gPresentation.running)
         ResetPresentationState();
-}
-
-// The remote link from the COM button: to the current contact's item and
-// back; nothing while an overlay is up.
-void ToggleComRemoteLink(WindowHandle*)
-{
-    if (gPresentation.running || gDocsViewOpen || gStarMapOpen || gObjectivesViewOpen)
-        return;
-    SceneItem* item = CurrentContactItem();
-    if (!item && !gRemoteLinkItem)
-        return;
-    ToggleRemoteLink(gPlayerItem, gRemoteLinkItem ? nullptr : item);
-    guiRequestFullRedraw();
 }
 
 void ToggleAlienDevice(WindowHandle*) { gAlienDevicesEnabled = gAlienDevicesEnabled ? 0 : 255; }
@@ -280,10 +268,15 @@ void TagFrame(WindowHandle* window)
     guiTickWindow(window);
 }
 
+// Let go: a window that takes drops takes the label, any other the click.
 void TagClick(WindowHandle* window)
 {
-    if (WindowHandle* beneath = guiFindWindowBeneath(window))
-        beneath->flags |= kWindowClickPending;
+    if (WindowHandle* beneath = guiFindWindowBeneath(window)) {
+        if (beneath->dropHandler)
+            beneath->dropHandler(beneath, window);
+        else
+            beneath->flags |= kWindowClickPending;
+    }
     guiCloseWindow(window, 0);
 }
 
@@ -350,12 +343,14 @@ void guiToggleLocalView(WindowHandle*)
 {
     if (gLocalViewOpen) {
         gLocalViewOpen = 0;
+        StopViewerFlyBy();
     } else {
         EndPresentation();
         gDocsViewOpen = 0;
         CloseStarMapIfOpen();
         gObjectivesViewOpen = 0;
         gLocalViewOpen = 255;
+        StartViewerFlyBy();
     }
     guiRequestFullRedraw();
 }
@@ -537,22 +532,65 @@ void BindStationContacts(const char* letter)
         w->draw = guiDrawContactScrollBarWindow;
 }
 
+namespace {
+
+// The caller list, the replies and their preview work while the arm shows
+// the talk, drawn afresh each frame (on the arm's dark panel), so that a
+// reply on offer shows as soon as it comes and a reply taken goes.
+template <WindowRoutine Draw>
+void WhileArmShown(WindowHandle* window)
+{
+    if (!gCommsArm.shownThisFrame)
+        return;
+    if (const Canvas screen = ScreenCanvas(); screen.pixels)
+        CanvasFillRect(screen, 0, window->rect[0], window->rect[1], window->rect[2], window->rect[3]);
+    Draw(window);
+}
+
+template <WindowRoutine Click>
+void ClickWhileArmShown(WindowHandle* window)
+{
+    if (gCommsArm.shownThisFrame)
+        Click(window);
+}
+
+// Keeps a comms window drawn every frame, so that it shows the arm's state
+// once it is out.
+void KeepRedrawn(WindowHandle* window)
+{
+    window->redrawCount = gWindows.redrawValue ? gWindows.redrawValue : 1;
+    guiTickWindow(window);
+}
+
+} // namespace
+
 void BindStationComms(const char* prefix)
 {
     char name[32];
     std::snprintf(name, sizeof name, "%sDialogueWindow", prefix);
-    if (WindowHandle* w = guiBindDraw(name, guiDrawCommsCallerList))
-        w->clickHandler = guiClickCommsCallerList;
+    if (WindowHandle* w = guiBindDraw(name, WhileArmShown<guiDrawCommsCallerList>)) {
+        w->clickHandler = ClickWhileArmShown<guiClickCommsCallerList>;
+        w->frameHandler = KeepRedrawn;
+    }
     for (int32_t i = 0; i < 5; ++i) {
         std::snprintf(name, sizeof name, "%sComBut%c", prefix, 'A' + i);
-        if (WindowHandle* w = guiBindDraw(name, guiDrawCommsReply)) {
-            w->clickHandler = guiClickCommsReply;
+        if (WindowHandle* w = guiBindDraw(name, WhileArmShown<guiDrawCommsReply>)) {
+            w->clickHandler = ClickWhileArmShown<guiClickCommsReply>;
+            w->frameHandler = KeepRedrawn;
             w->subject.kind = WindowSubject::Kind::CommsSlot;
             w->subject.slot = i;
         }
     }
     std::snprintf(name, sizeof name, "%sComArmArm", prefix);
-    guiBindDraw(name, guiDrawCommsReplyPreview);
+    if (WindowHandle* w = guiBindDraw(name, WhileArmShown<guiDrawCommsReplyPreview>))
+        w->frameHandler = KeepRedrawn;
+    // The arm's panel: its films and the speaker, drawn every frame; the
+    // buttons and panels under it keep their clicks.
+    std::snprintf(name, sizeof name, "%sComArmDummy", prefix);
+    if (WindowHandle* w = guiBindDraw(name, guiDrawCommsArm)) {
+        w->hitTest = guiHitTestNever;
+        w->redrawCount = 1;
+    }
     std::snprintf(name, sizeof name, "%sComArmOut", prefix);
     guiBindClick(name, [](WindowHandle*) { guiToggleCommsArm(); });
     std::snprintf(name, sizeof name, "%sComArmIn", prefix);
@@ -574,7 +612,7 @@ void guiSetupComStation()
         {"CMDLocal", guiToggleLocalView, &gLocalViewOpen},
         {"CMDGlobal", guiToggleStarMap, &gStarMapOpen},
         {"CMDObjv", guiToggleObjectivesView, &gObjectivesViewOpen},
-        {"REMLink", ToggleComRemoteLink, &gCameras.remote.linked},
+        {"REMLink", guiRemoteLink, &gCameras.remote.linked},
         {"AlienBt", ToggleAlienDevice, &gAlienDevicesEnabled},
     };
     for (const Indicator& i : indicators)
@@ -658,8 +696,11 @@ void guiViewClick(WindowHandle*)
         return;
     }
     SceneItem* item = FindItemAtPoint(gWindows.mouseX, gWindows.mouseY);
-    if (!item)
+    if (!item) {
+        ViewerOpenSpaceClick();
         return;
+    }
+    SetViewerTarget(item);
     Contact* row = FindContactRow(item);
     if (!row)
         return;
@@ -687,6 +728,21 @@ const char* ContactTagText(const SceneItem* item)
     return name ? name : "";
 }
 
+SceneItem* DroppedContactItem(const WindowHandle* dropped)
+{
+    if (!dropped || dropped->subject.kind != WindowSubject::Kind::ContactRow)
+        return nullptr;
+    const int32_t index = dropped->subject.row;
+    return index >= 0 && index < kContactRows ? gContacts.rows[index].item : nullptr;
+}
+
+void guiCarryLabel(WindowHandle* window)
+{
+    window->flags |= kWindowDraggable | kWindowDragged | kWindowPressed;
+    window->frameHandler = TagFrame;
+    window->clickHandler = TagClick;
+}
+
 WindowHandle* guiShowContactTag(SceneItem* item)
 {
     if (!item)
@@ -694,7 +750,7 @@ WindowHandle* guiShowContactTag(SceneItem* item)
     WindowHandle* w = PopUpLabel(ContactTagText(item), "BFont", gWindows.mouseX - 4, gWindows.mouseY - 4, 4, TagFrame);
     if (!w)
         return nullptr;
-    w->clickHandler = TagClick;
+    guiCarryLabel(w);
     SetSubjectRow(w, gContacts.current);
     return w;
 }

@@ -72,6 +72,12 @@ void BindLocalView(const char* elementName, void (*frameHandler)(WindowHandle*))
 SceneItem* FindItemAtPoint(int32_t x, int32_t y);
 // The name tag of a contact at the mouse.
 WindowHandle* guiShowContactTag(SceneItem* item);
+// Makes a pop-up label follow the pointer until a click lets it go: over a
+// window that takes drops it is dropped there, else the click passes to
+// the window beneath; it closes when the pointer leaves it.
+void guiCarryLabel(WindowHandle* window);
+// The item of the contact whose tag was dropped, or null.
+SceneItem* DroppedContactItem(const WindowHandle* dropped);
 // The element's hint text above the mouse.
 WindowHandle* guiShowElementHint(WindowHandle* window);
 // A ship's name, else the name of the item's script symbol; null when none.

@@ -5,6 +5,7 @@
 #include "screens/engineering.h"
 
 #include "framework/pixelmap.h"
+#include "screens/comstation.h"
 #include "screens/vectormap.h"
 #include "script/symbols.h"
 #include "system/canvas.h"
@@ -198,7 +199,6 @@ EngineeringPanel gEngPanel = {.selectedSystem = nullptr, .layerMask = 0, .select
 namespace {
 
 constexpr float kSpinDegrees = 30.0f; // a turn rate of 100 % a second
-constexpr int32_t kLabelTicks = 200;  // the name pop-up's life
 constexpr int16_t kListRowTop = 12;   // the first row's offset in a system list
 constexpr int16_t kListRowHeight = 11;
 // The energy gauge's box on the ENG station and the gauge itself.
@@ -580,7 +580,10 @@ void ShowSystemLabel(const ShipSystem* system, int32_t mouseX, int32_t mouseY)
         return;
     w->font = font;
     w->text = name;
-    guiCloseWindow(w, kLabelTicks);
+    // The name is carried to a repair team's card.
+    w->subject.kind = WindowSubject::Kind::ShipSystem;
+    w->subject.system = const_cast<ShipSystem*>(system);
+    guiCarryLabel(w);
 }
 
 void SIM_ENG(SceneItem* item)

@@ -560,13 +560,9 @@ void guiNavTargetFrame(WindowHandle* window)
 
 void guiDropNavTarget(WindowHandle*, WindowHandle* dropped)
 {
-    if (!dropped || dropped->subject.kind != WindowSubject::Kind::ContactRow)
+    SceneItem* item = DroppedContactItem(dropped);
+    if (!item || !gControlledItem || !gControlledItem->sim)
         return;
-    const int32_t index = dropped->subject.row;
-    if (index < 0 || index >= kContactRows || !gContacts.rows[index].item || !gControlledItem ||
-        !gControlledItem->sim)
-        return;
-    SceneItem* item = gContacts.rows[index].item;
     gControlledItem->sim->navTarget = item;
     gControlledItem->sim->target = item;
     SelectContact(item);
@@ -592,8 +588,10 @@ void guiSetupNavStation()
     for (const OrderButton& b : kOrderButtons)
         Bind(b.name, guiOrderButton, DrawLitButton, b.hint, b.row, kLitOrderRow);
     Bind("NvMd8", guiCancelOrder, DrawLitButton, 60, 0, kLitNoOrder);
-    if (WindowHandle* w = guiBindFrameHandler("NTarget", guiNavTargetFrame))
+    if (WindowHandle* w = guiBindFrameHandler("NTarget", guiNavTargetFrame)) {
         w->draw = guiDrawTargetLabelWindow;
+        w->dropHandler = guiDropNavTarget;
+    }
 
     struct Labelled {
         const char* name;

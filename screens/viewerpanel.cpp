@@ -21,6 +21,7 @@
 #include "system/film.h"
 #include "system/frameclock.h"
 #include "system/res/resman.h"
+#include "system/settings.h"
 #include "ui/drawtypes.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
@@ -30,6 +31,7 @@
 #include "view/viewstart.h"
 #include "view/viewstate.h"
 #include "view/viewwindows.h"
+#include "world/floatingorigin.h"
 #include "world/records.h"
 #include "world/scenelist.h"
 
@@ -470,11 +472,27 @@ void StartViewerFlyBy()
     if (gViewer.flyBy || !gPlayerItem || !gPlayerItem->sim)
         return;
     EnsureViewerCamera();
-    gViewer.watched = ItemHandle(gPlayerItem);
+    SetViewerWatched(gPlayerItem);
     SceneItem* target = gPlayerItem->sim->target ? gPlayerItem->sim->target.Get() : gPlayerItem;
     SetViewerTarget(target);
     gViewer.range = gPlayerItem->sim->radius * 1010;
     gViewer.flyBy = 199;
+}
+
+void ViewerOpenSpaceClick()
+{
+    if (gSettings.developerKeys) {
+        if (gViewer.ortho) {
+            CopyPlaceCommand();
+        } else {
+            // The grid at the camera's own scale, whatever the fly-by set.
+            gViewer.ortho = 255;
+            gViewer.mouseSteered = 0;
+            gViewer.range = gPlayerItem && gPlayerItem->sim ? gPlayerItem->sim->radius : 1.0f;
+        }
+        return;
+    }
+    gViewer.mouseSteered = gViewer.mouseSteered ? 0 : 255;
 }
 
 void StopViewerFlyBy()
@@ -732,7 +750,9 @@ void guiViewerPanelDraw(WindowHandle* window)
         DrawDocument(ScreenCanvas(), rect);
     } else {
         SceneItem* camera = EnsureViewerCamera();
-        if (CurrentStation == kStationWep && gViewer.weaponsView)
+        // The weapons view is the WEP station's view mode (an automatic
+        // mount chosen, or the view key).
+        if (CurrentStation == kStationWep && gWeaponViewFlag)
             guiWeaponsViewDraw(window);
         else if (showsObjectives)
             guiObjectivesListDraw(window);

@@ -77,7 +77,6 @@ struct ViewerPanel {
     uint8_t showsDocument;
     uint8_t showsObjectives;
     uint8_t sceneOff;
-    uint8_t weaponsView;
     uint8_t logBoxShown; // the log's box was drawn last frame
     hx_pixelmap* panel;  // the panel's pixel map while drawing, origin at its centre
     PanelBox boxes[kMaxSceneItems];
@@ -117,7 +116,13 @@ SceneItem* EnsureViewerCamera();
 void SetViewerWatched(SceneItem* item);
 void SetViewerTarget(SceneItem* item);
 void StartViewerFlyBy();
+// Ends the fly-by and the ortho view.
 void StopViewerFlyBy();
+// A click on the panel's open space. With the developer's keys the
+// perspective view becomes the ortho grid (seen from above), and a click
+// on the grid puts the PLACE line of the cursor on the clipboard; without
+// them it starts or stops steering the camera with the mouse.
+void ViewerOpenSpaceClick();
 // The camera's per-frame behaviour (its control routine).
 void ViewerCameraControl(SceneItem* camera);
 
@@ -134,3 +139,5 @@ int WeaponMeshPair(const Weapon* mount);
 void DrawWeaponsView(SceneItem* camera);
 // Starts the fade-in over the given number of draws.
 void StartViewerFade(int32_t draws);
+// The draws of the fade-in after a briefing.
+constexpr int32_t kViewerFadeDraws = 20;

@@ -522,6 +522,13 @@ void guiSetupWepStation()
         guiBindFrameHandler(r.name, r.frame);
     guiBindDraw("WEPStatL", guiDrawLevelHBarWindow);
     guiBindDraw("WEPTarget", guiDrawTargetNameWindow);
+    // A contact's tag let go over the target's name makes it the target.
+    guiBindDrop("WEPTarget", [](WindowHandle*, WindowHandle* dropped) {
+        if (SceneItem* item = DroppedContactItem(dropped)) {
+            TakeAsWeaponsTarget(item);
+            SelectContact(item);
+        }
+    });
     guiBindClick("WEPBotR1", guiToggleTrackMode);
     guiBindClick("WEPBotR2", guiToggleRippleFire);
 
@@ -567,8 +574,14 @@ void guiSetupEngStation()
     for (int team = 0; team < 4; ++team) {
         char name[16];
         std::snprintf(name, sizeof name, "Team%d", team + 1);
-        if (WindowHandle* w = withFont(guiBindDraw(name, guiDrawRepairTeamWindow)))
+        if (WindowHandle* w = withFont(guiBindDraw(name, guiDrawRepairTeamWindow))) {
             w->value = static_cast<float>(team);
+            // A system's name let go over the card sends the team to it.
+            w->dropHandler = [](WindowHandle* card, WindowHandle* dropped) {
+                if (dropped && dropped->subject.kind == WindowSubject::Kind::ShipSystem)
+                    AssignSystemToTeam(static_cast<int32_t>(card->value), dropped->subject.system);
+            };
+        }
     }
     for (int layer = 0; layer < kEngLayers; ++layer) {
         char name[16];

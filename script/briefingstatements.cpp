@@ -14,6 +14,7 @@
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
 #include "screens/bridge.h"
+#include "screens/viewerpanel.h"
 #include "system/display.h"
 #include "system/film.h"
 #include "system/frameclock.h"
@@ -218,6 +219,8 @@ void BriefingEnd(uint32_t& position)
         gInterpreter.missionPause = 0;
         guiClearMessageLog();
         DisplaySetPalette(gBriefingGamePalette);
+        // The bridge's viewer panel fades in after the briefing.
+        StartViewerFade(kViewerFadeDraws);
         guiRequestFullRedraw();
     }
     ServeBackOrCountDown(position);

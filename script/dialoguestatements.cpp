@@ -77,11 +77,10 @@ void FlightDialogue(uint32_t& position)
     }
     if (objectMissing || !text)
         return;
-    gCommsArmRequest = 0;
+    // A conversation asks for the comms arm; the station's arm comes out
+    // for it (screens/bridge.h).
     if (!PlayDialogue(text, variable, object, object))
         return;
-    if (gCommsArmRequest && !gCommsArmOpen)
-        guiToggleCommsArm();
     gScriptMission.dialogueYield = 255;
     WaitHere(position);
 }

@@ -67,8 +67,6 @@ void PlaySuccessDialogue(Resource* resource)
 {
     if (!PlayDialogue(resource, nullptr, ConversationShipOfText(resource), nullptr))
         return;
-    if (gCommsArmRequest && !gCommsArmOpen)
-        guiToggleCommsArm();
     gScriptMission.dialogueYield = 255;
 }
 

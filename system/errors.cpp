@@ -8,6 +8,7 @@
 #include "system/display.h"
 #include "system/frameclock.h"
 #include "system/settings.h"
+#include "system/trace.h"
 #include "ui/messagelog.h"
 
 #include <cerrno>
@@ -286,6 +287,10 @@ void QuitProgram(int exitCode)
 
 int CopyTextToClipboard(const char* text)
 {
+    if (TraceOn()) {
+        char quoted[512];
+        TraceLine("clipboard", "%s", TraceQuoted(text ? text : "", quoted, sizeof quoted));
+    }
     return platform::SetClipboardText(text ? text : "") ? 1 : 0;
 }
 

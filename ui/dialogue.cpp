@@ -9,6 +9,7 @@
 // nor the ship's log (ui/shiplog.cpp).
 #include "ui/dialogue.h"
 
+#include "screens/bridge.h"
 #include "script/interpreter.h"
 #include "script/vitalobjects.h"
 #include "system/canvas.h"
@@ -344,16 +345,18 @@ void FreeConversation(Conversation* c)
     delete c;
 }
 
-void SetCommsName(const Conversation& c, int16_t speaker)
+// The comms name and the speaker whose picture the comms panel shows.
+void SetCommsName(const char* name)
 {
-    std::snprintf(gDialogue.commsName, sizeof gDialogue.commsName, "%s", c.names[speaker]);
+    std::snprintf(gDialogue.commsName, sizeof gDialogue.commsName, "%s", name);
+    guiSetCommsSpeaker(name);
 }
 
 // The line is logged and spoken: its sample replaces the one playing and
 // times it, else its text does.
 void SpeakLine(Conversation& c, const DialogueNode& n)
 {
-    SetCommsName(c, n.speaker);
+    SetCommsName(c.names[n.speaker]);
     AddShipLogText(static_cast<int32_t>(gFrameClock.gameClock), n.line.c_str());
     int32_t time = guiMessageTextDuration(n.line.c_str(), nullptr);
     if (auto* sample = n.speech ? static_cast<SoundSlot*>(ResGet(n.speech)) : nullptr) {
@@ -412,8 +415,9 @@ bool Step(Conversation& c)
         return true;
     }
     if (n->flags & kNodeValue) {
+        // A script variable's value need not be aligned.
         if (c.resultVariable)
-            *c.resultVariable = n->value;
+            std::memcpy(c.resultVariable, &n->value, sizeof n->value);
         c.current = After(c, n);
         return false;
     }
@@ -472,7 +476,7 @@ int32_t CallerRowAtMouse(const WindowHandle* window)
 void AnswerCaller(const char* caller)
 {
     gDialogue.commsPartner = nullptr;
-    std::snprintf(gDialogue.commsName, sizeof gDialogue.commsName, "%s", caller);
+    SetCommsName(caller);
     std::snprintf(gDialogue.caller, sizeof gDialogue.caller, "%s", caller);
     gDialogue.callerListOpen = 0;
     guiFillCommsReplies(caller);

@@ -4,6 +4,7 @@
 
 #include "screens/bridge.h"
 #include "screens/frontend.h"
+#include "screens/viewerpanel.h"
 #include "screens/wepstation.h"
 #include "script/symbols.h"
 #include "script/vitalobjects.h"
@@ -112,6 +113,7 @@ void guiCleanUpScreen()
     if (gPresentation.running)
         ResetPresentationState();
     CloseStarMap();
+    StopViewerFlyBy();
 }
 
 namespace {
@@ -202,6 +204,14 @@ WindowHandle* guiBindDraw(const char* elementName, WindowRoutine routine)
 WindowHandle* guiBindNotify(const char* elementName, WindowRoutine routine)
 {
     return Bind<&WindowHandle::notifyHandler>(elementName, routine);
+}
+
+WindowHandle* guiBindDrop(const char* elementName, void (*routine)(WindowHandle* window, WindowHandle* dropped))
+{
+    WindowHandle* window = FindElement(elementName);
+    if (window)
+        window->dropHandler = routine;
+    return window;
 }
 
 WindowHandle* guiBindText(const char* elementName, const char* text)

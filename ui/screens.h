@@ -71,5 +71,6 @@ WindowHandle* guiBindClick(const char* elementName, WindowRoutine routine);
 WindowHandle* guiBindFrameHandler(const char* elementName, WindowRoutine routine);
 WindowHandle* guiBindDraw(const char* elementName, WindowRoutine routine);
 WindowHandle* guiBindNotify(const char* elementName, WindowRoutine routine);
+WindowHandle* guiBindDrop(const char* elementName, void (*routine)(WindowHandle* window, WindowHandle* dropped));
 // The text an element shows (a button's caption), in place of its name.
 WindowHandle* guiBindText(const char* elementName, const char* text);

@@ -192,6 +192,11 @@ void DrawTargetCard(const WindowHandle* view)
 // when none does.
 void HitTest()
 {
+    // A label being carried (pressed and draggable with the button up)
+    // stays under the pointer however fast it moves.
+    if (WindowHandle* hot = gWindows.hot;
+        hot && (hot->flags & kWindowInUse) && (hot->flags & (kWindowPressed | kWindowDraggable)) == (kWindowPressed | kWindowDraggable))
+        return;
     WindowHandle* hit = nullptr;
     for (WindowHandle* w = ListHead(); w; w = w->next) {
         w->flags &= ~kWindowHot;
@@ -526,8 +531,10 @@ WindowHandle* guiFindWindowBeneath(WindowHandle* window)
     const int16_t cy = static_cast<int16_t>((window->rect[1] + window->rect[3]) / 2 - 1);
     const int16_t square[4] = {cx, cy, static_cast<int16_t>(cx + 2), static_cast<int16_t>(cy + 2)};
     WindowHandle* found = nullptr;
+    // A window that never takes the pointer (a panel's frame) is no
+    // window to drop on or pass a click to.
     for (WindowHandle* w = ListHead(); w; w = w->next)
-        if (w != window && guiRectsOverlap(w->rect, square))
+        if (w != window && w->hitTest != guiHitTestNever && guiRectsOverlap(w->rect, square))
             found = w;
     return found;
 }
@@ -839,6 +846,8 @@ void guiDrawMainView()
             gLoopFlags.endOfMissionRequest = 255;
         return;
     }
+    // The picture of a talk sits right of the log.
+    guiCommsTextAreaDraw(view);
     // In flight the log stays until it blanks itself after the text.
     if (gMessageLog.active)
         guiDrawMessageLog(view->rect[0] + 4, view->rect[1] + 10, view->width - 168, 80);

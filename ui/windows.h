@@ -104,6 +104,9 @@ struct WindowHandle {
     WindowRoutine clickHandler;
     WindowRoutine pressHandler;
     WindowRoutine notifyHandler;
+    // Takes a carried label (a contact's tag, a system's name) let go over
+    // the window; the label's subject says what it carries.
+    void (*dropHandler)(WindowHandle* window, WindowHandle* dropped);
     WindowSubject subject;
     Bitmap* bitmap;     // the window's own picture
     Bitmap* bitmapUp;   // a switch's released and

@@ -34,6 +34,9 @@ struct ControlsRun {
     std::map<std::pair<long, std::string>, int> ai; // by pass and ship name: the AI state running
     std::vector<DrawnText> texts;
     std::vector<std::string> messages; // the message line's texts, in order
+    // By pass: the lines the message log was given, the clips and the
+    // films opened.
+    std::vector<std::pair<long, std::string>> logs, clips, films, clipboard;
 
     // Whether the text was drawn after the table marked pass `from` (a
     // "state" line) and before it marked pass `to`,
@@ -83,6 +86,7 @@ protected:
         }
         const std::regex pass(R"(^\d+ pass (\d+)$)");
         const std::regex message(R"re(^\d+ message "(.*)"$)re");
+        const std::regex event(R"re(^\d+ (log|clip|film|clipboard) "(.*)"$)re");
         const std::regex text(R"re(^\d+ text (-?\d+) (-?\d+) -?\d+ -?\d+ "(.*)"$)re");
         std::ifstream in(trace, std::ios::binary);
         long at = -1;
@@ -94,6 +98,12 @@ protected:
                 walk.texts.push_back({at, std::stoi(m[1]), std::stoi(m[2]), Unquoted(m[3])});
             else if (std::regex_match(line, m, message))
                 walk.messages.push_back(Unquoted(m[1]));
+            else if (std::regex_match(line, m, event))
+                (m[1] == "log"         ? walk.logs
+                 : m[1] == "clip"      ? walk.clips
+                 : m[1] == "clipboard" ? walk.clipboard
+                                       : walk.films)
+                    .emplace_back(at, Unquoted(m[2]));
         }
         return walk;
     }
@@ -456,6 +466,245 @@ TEST_F(Controls, InstantActionLoadsWithItsNoteAndListsItsOwnObjectives)
     EXPECT_TRUE(walk.Drew("Loading the mission...", 100, 300, 196, 384, 439, 459));
     EXPECT_TRUE(walk.Drew("Destroy the first wave of raiders", 300, 330));
     EXPECT_TRUE(walk.Drew("Destroy the second wave of raiders", 300, 330));
+}
+
+// The pass (the last one the table marked) at which the first event of the
+// list holding the text was traced; -2 when there is none.
+long PassOf(const std::vector<std::pair<long, std::string>>& events, const std::string& part)
+{
+    for (const auto& [pass, text] : events)
+        if (text.find(part) != std::string::npos)
+            return pass;
+    return -2;
+}
+
+// How many pixels of a 640 x 480 colour shot (a ".ppm") are clearly red
+// rather than green; -1 when it is missing.
+int RedPixels(const std::string& ppm)
+{
+    const std::string header = "P6\n640 480\n255\n";
+    if (ppm.compare(0, header.size(), header) != 0 || ppm.size() < header.size() + 640u * 480u * 3)
+        return -1;
+    int red = 0;
+    for (std::size_t at = header.size(); at + 2 < ppm.size(); at += 3)
+        red += static_cast<uint8_t>(ppm[at]) > static_cast<uint8_t>(ppm[at + 1]) + 64;
+    return red;
+}
+
+// A picture of the demo data as the game decodes it: its palette indices,
+// width and height.
+struct Picture {
+    std::string pixels;
+    int width = 0, height = 0;
+};
+Picture DecodePcx(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::span<const uint8_t> span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    PcxInfo info{};
+    if (!PcxReadInfo(span, &info))
+        return {};
+    Picture p{std::string(static_cast<std::size_t>(info.width) * info.height, '\0'), info.width, info.height};
+    PcxDecodeBody(span, info, reinterpret_cast<uint8_t*>(p.pixels.data()), info.width, info.width, info.height);
+    return p;
+}
+
+// Whether the frame (a ".pgm" shot's indices) shows the picture at (x, y).
+bool Shows(const std::string& frame, const Picture& picture, int x, int y)
+{
+    if (picture.pixels.empty() || frame.size() < 640u * 480u)
+        return false;
+    for (int row = 0; row < picture.height; ++row)
+        if (frame.compare(static_cast<std::size_t>(y + row) * 640 + x, picture.width, picture.pixels,
+                          static_cast<std::size_t>(row) * picture.width, picture.width) != 0)
+            return false;
+    return true;
+}
+
+// The comms show: a call from the weapons officer brings the comms arm out
+// at COM with the caller's picture and the two replies; a click on the
+// first answers it (the other reply's follow-up never comes), the engineer
+// closes the talk and the arm goes back by itself. Then the remote link
+// button links the probe picked on the contact list (its film plays) and,
+// pressed again, lets it go.
+TEST_F(Controls, TheCommsArmShowsATalkThatIsAnsweredAndGoesBackByItself)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("25 key F1\n"
+                                 "200 state\n"
+                                 "200 shot " +
+                                     (folder / "talk.pgm").string() +
+                                     "\n"
+                                     "220 click CmComButA\n"
+                                     "400 state\n"
+                                     "400 shot " +
+                                     (folder / "after.pgm").string() +
+                                     "\n"
+                                     "420 click CdC0\n"
+                                     "440 click REMLink\n"
+                                     "500 state\n"
+                                     "500 shot " +
+                                     (folder / "linked.ppm").string() +
+                                     "\n"
+                                     "520 click REMLink\n"
+                                     "560 state\n"
+                                     "560 shot " +
+                                     (folder / "released.ppm").string() +
+                                     "\n"
+                                     "570 quit\n",
+                                 {"-w", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(200), "COM") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(560), "COM");
+    // The arm comes out for the call and shows the caller's picture and
+    // the replies on offer.
+    EXPECT_EQ(PassOf(walk.clips, "NAVArmIn.smk"), -1) << "the arm comes out at once";
+    const std::string talk = Indices(folder / "talk.pgm");
+    const Picture weapons = DecodePcx(folder / "zqk/resource/art/comarma1.pcx");
+    EXPECT_TRUE(Shows(talk, weapons, 304, 347)) << "the weapons officer's picture";
+    EXPECT_TRUE(walk.Drew("Link it", -1, 200, 504, 368, 633, 385));
+    EXPECT_TRUE(walk.Drew("Not yet", -1, 200, 504, 386, 633, 403));
+    // The answer and the talk that follows it.
+    EXPECT_EQ(PassOf(walk.logs, "You - Link it to my station."), 200);
+    EXPECT_EQ(PassOf(walk.logs, "Weapons - Aye, it answers the REM link."), 200);
+    EXPECT_EQ(PassOf(walk.logs, "it stays on its own"), -2) << "the reply not taken";
+    EXPECT_EQ(PassOf(walk.logs, "Engineer - Engineering stands by."), 200);
+    // The arm goes back by itself at the end of the talk.
+    EXPECT_EQ(PassOf(walk.clips, "NAVArmOu.smk"), 200);
+    EXPECT_FALSE(Shows(Indices(folder / "after.pgm"), weapons, 304, 347)) << "the arm is gone";
+    EXPECT_FALSE(walk.Drew("Link it", 400, 560));
+    // The remote link through its button: its film, then the screen in the
+    // link's green palette; let go, the ship's own colours are back.
+    EXPECT_EQ(PassOf(walk.films, "cmdrem.smk"), 400);
+    EXPECT_EQ(RedPixels(Slurp(folder / "linked.ppm")), 0);
+    EXPECT_GT(RedPixels(Slurp(folder / "released.ppm")), 100);
+}
+
+// ENG: a system picked on a priority list is carried by its name to a
+// repair team's card and let go there: the team goes to it (the show's
+// teams wait for orders). Promote, with a system of the second group
+// picked, makes that group the first.
+TEST_F(Controls, ASystemCarriedToATeamCardGetsTheTeamAndPromoteRaisesItsGroup)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("30 key F4\n"
+                                 "100 state\n"
+                                 "110 click 60 378\n" // REACTOR, the fourth row of the first list
+                                 "130 click 90 300\n" // on the first team's card
+                                 "150 state\n"
+                                 "160 click 150 345\n" // the first row of the second list
+                                 "180 click Promote\n"
+                                 "200 state\n"
+                                 "210 quit\n",
+                                 {"-w", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(100), "ENG") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(200), "ENG");
+    EXPECT_TRUE(walk.Drew("REPAIR TEAM 1\nREADY", -1, 100, 36, 283, 147, 326));
+    EXPECT_TRUE(walk.Drew("REACTOR", 100, 150, 60, 290, 200, 320)) << "the name carried";
+    EXPECT_EQ(walk.LastIn(150, 36, 300, 60, 310), "REACTOR") << "the first team's card names its system";
+    EXPECT_TRUE(walk.Drew("REPAIR TEAM 2\nREADY", 150, 200, 152, 283, 263, 326)) << "the others wait";
+    // The first two lists before and after Promote.
+    EXPECT_EQ(walk.LastIn(150, 36, 342, 120, 342), "AM SUPPLY");
+    EXPECT_EQ(walk.LastIn(150, 128, 342, 212, 342), "POWER GRID 0");
+    EXPECT_EQ(walk.LastIn(200, 36, 342, 120, 342), "POWER GRID 0");
+    EXPECT_EQ(walk.LastIn(200, 128, 342, 212, 342), "AM SUPPLY");
+}
+
+// NAV and WEP: a click on a contact row gives its tag to the pointer, and
+// a click on the station's target line lets it go there: the contact is
+// the target that line shows.
+TEST_F(Controls, AContactTagCarriedToTheTargetLineMakesItTheTarget)
+{
+    struct Station {
+        const char* key; // to the station, or none
+        const char* row;
+        const char* line;
+        int left, top, right, bottom; // where the line writes
+    };
+    const Station stations[] = {
+        {nullptr, "CdN0", "NTarget", 340, 216, 499, 233},
+        {"F3", "CdW0", "WEPTarget", 36, 298, 335, 315},
+    };
+    for (const Station& s : stations) {
+        CopyDemoData(folder);
+        const ControlsRun walk = Run(std::string(s.key ? "30 key " + std::string(s.key) + "\n" : "") +
+                                         "60 state\n"
+                                         "60 click " +
+                                         s.row +
+                                         "\n"
+                                         "80 click " +
+                                         s.line +
+                                         "\n"
+                                         "120 state\n"
+                                         "130 quit\n",
+                                     {"-w", "stationshow96.scr"});
+        ASSERT_EQ(walk.screens.at(60), s.key ? "WEP" : "NAV") << walk.run.output;
+        EXPECT_EQ(walk.LastIn(60, s.left, s.top, s.right, s.bottom).rfind("TARGET: ----", 0), 0u) << s.line;
+        EXPECT_EQ(walk.LastIn(120, s.left, s.top, s.right, s.bottom), "TARGET: Probe") << s.line;
+    }
+}
+
+// Whether every pixel of a colour shot (".ppm") shows its palette index of
+// the same frame's index shot (".pgm") in the colours of the PCX file's
+// palette.
+bool ShownInPalette(const std::string& ppm, const std::string& indices, const fs::path& pcx)
+{
+    const std::string file = [&] {
+        std::ifstream in(pcx, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }();
+    const std::string header = "P6\n640 480\n255\n";
+    if (file.size() < 769 || indices.size() != 640u * 480u || ppm.size() != header.size() + 3 * indices.size())
+        return false;
+    const std::string palette = file.substr(file.size() - 768);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        if (ppm.compare(header.size() + 3 * i, 3, palette, 3 * static_cast<uint8_t>(indices[i]), 3) != 0)
+            return false;
+    return true;
+}
+
+// The viewer panel: after the briefing it fades in and the bridge takes the
+// briefing's palette; the local view sets the camera flying; with the
+// developer's keys a click on open space turns the view into the grid, and
+// the next click puts the PLACE line of the cursor on the clipboard.
+TEST_F(Controls, TheViewerPanelFadesInAndItsGridCopiesAPlaceLine)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "600 shot " +
+                                     (folder / "after.pgm").string() + "\n600 shot " + (folder / "after.ppm").string() +
+                                     "\n"
+                                     "610 click CMDObjv\n"
+                                     "650 click CMDLocal\n"
+                                     "710 click 100 100\n"
+                                     "730 state\n"
+                                     "750 click 100 100\n"
+                                     "780 state\n"
+                                     "790 quit\n",
+                                 {"-w,-powers", "mission01.scr"});
+    ASSERT_EQ(walk.screens.at(600), "COM") << walk.run.output;
+    EXPECT_EQ(walk.screens.at(780), "COM");
+    EXPECT_TRUE(ShownInPalette(Slurp(folder / "after.ppm"), Indices(folder / "after.pgm"),
+                               folder / "zqk/resource/art/brfpal.pcx"));
+    ASSERT_EQ(walk.clipboard.size(), 1u) << "the grid's first click only shows it";
+    EXPECT_EQ(walk.clipboard[0].first, 730);
+    EXPECT_TRUE(std::regex_match(walk.clipboard[0].second, std::regex(R"(PLACE x,-?\d+,-?\d+,-?\d+\n)")))
+        << walk.clipboard[0].second;
+}
+
+// The developer's key that ends the mission script's wait (bound here to
+// U): the show's call, two seconds off, comes at once.
+TEST_F(Controls, TheWaitKeyEndsTheMissionScriptsWait)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/scripts/init/keybind2.scr", std::ios::app) << "BINDKEY 22 181\n";
+    const ControlsRun walk = Run("10 state\n"
+                                 "10 key U\n"
+                                 "25 state\n"
+                                 "30 quit\n",
+                                 {"-w,-powers", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(25), "NAV") << walk.run.output;
+    EXPECT_EQ(PassOf(walk.logs, "Weapons - Captain"), 10);
 }
 
 } // namespace

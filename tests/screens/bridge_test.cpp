@@ -4,6 +4,7 @@
 // arm's speaker clips and the hat's contact actions. The screens come from a
 // test layout that names every element the bridge binds.
 #include "../interp/interp_fixture.h"
+#include "../res/res_fixture.h"
 
 #include "ai/combat.h"
 #include "ai/orders.h"
@@ -883,6 +884,43 @@ TEST_F(Bridge, TheCommsArmOpensStaysOpenAndClosesWhenTheConversationHasEnded)
     EXPECT_EQ(gCommsArmOpen, 0);
     EXPECT_EQ(gCommsArm.armIn, nullptr);
     platform::SetFilmClock(nullptr);
+}
+
+uint8_t SpeakerPixel(int, int)
+{
+    return 7;
+}
+
+// While a conversation runs and the arm is in, the main view keeps the
+// right of its text area for the speaker's picture, centred in the area.
+TEST_F(Bridge, TheCommsTextAreaShowsTheSpeakerWhileTheArmIsIn)
+{
+    MemoryScreen screen;
+    ResInit();
+    const std::vector<uint8_t> pcx = restest::PcxFile(8, 6, 8, restest::PcxPlainBody(8, 6, SpeakerPixel));
+    WriteFile("zqk/resource/art/a1.pcx", std::string(pcx.begin(), pcx.end()));
+    Run("REGISTER COMArmA1 \"zqk\\resource\\art\\a1.pcx\" PCX2RAST\n");
+    WindowHandle view{};
+    const int16_t rect[4] = {0, 0, 639, 479};
+    std::memcpy(view.rect, rect, sizeof rect);
+    Conversation talk{};
+    gDialogue.active = &talk;
+    guiSetCommsSpeaker("Weapons");
+    EXPECT_EQ(guiCommsTextAreaDraw(&view), 160);
+    // The area runs from 160 left of the right edge to 21 left of it, from
+    // 10 to 129 down.
+    EXPECT_EQ(screen.At(479 + (140 - 8) / 2, 10 + (120 - 6) / 2), 7);
+    EXPECT_EQ(screen.Colours(0, 0, 478, 479), std::set<int>{0});
+
+    gCommsArmOpen = 255;
+    EXPECT_EQ(guiCommsTextAreaDraw(&view), 0) << "the arm shows the talk";
+    gCommsArmOpen = 0;
+    guiSetCommsSpeaker("Somebody else");
+    EXPECT_EQ(guiCommsTextAreaDraw(&view), 0) << "no picture of a stranger";
+    guiSetCommsSpeaker("Weapons");
+    gDialogue.active = nullptr;
+    EXPECT_EQ(guiCommsTextAreaDraw(&view), 0) << "no talk";
+    guiSetCommsSpeaker(nullptr);
 }
 
 } // namespace

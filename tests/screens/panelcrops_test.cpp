@@ -13,6 +13,7 @@
 #include "tools/schematic_shapes.h"
 #include "ui/hud.h"
 #include "view/lwoloader.h"
+#include "world/floatingorigin.h"
 #include "world/shipsystems.h"
 
 #include <fstream>
@@ -303,7 +304,7 @@ pn     ??????m????h ??h???n???h???n???h?? l????m??????     n
     gViewer.ortho = 0;
     StillCamera(camera, 0, -800, -1600);
     CurrentStation = 3;
-    gViewer.weaponsView = 1;
+    gWeaponViewFlag = 1;
     Weapon mount{};
     mount.mountPosition = {300, 0, 500};
     mount.charge = 75;
@@ -372,6 +373,7 @@ pn     ??????m????h ??h???n???h???n???h?? l????m??????     n
 ..............................................
 )");
     ship->sim->currentWeapon = nullptr;
+    gWeaponViewFlag = 0;
 
     // Mouse steering turns the camera once a draw, however many items it
     // shows: 28 pixels right of the centre of a 280-pixel panel, 5 ticks.

@@ -12,6 +12,7 @@
 #include "../ui/ui_canvas.h"
 #include "ai/weapons.h"
 #include "screens/bridge.h"
+#include "screens/viewerpanel.h"
 #include "script/configstatements.h"
 #include "script/interpreter.h"
 #include "script/symbols.h"
@@ -22,6 +23,7 @@
 #include "tests/support/world_fixture.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
+#include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
 #include "world/scenelist.h"
@@ -276,6 +278,26 @@ TEST_F(StationsTest, TheContactFilterCyclesThroughFourClassesAndTheLabelsFollowT
     EXPECT_STREQ(ContactSortLabel(2), "BEDROH");
     EXPECT_STREQ(ContactFilterLabel(8), "");
     EXPECT_STREQ(ContactSortLabel(-1), "");
+}
+
+// The local view flies the viewer camera by the player's ship until it is
+// turned off or the screen changes; a screen change also ends the grid.
+TEST_F(StationsTest, TheLocalViewFliesTheViewerByUntilItClosesOrTheScreenChanges)
+{
+    ResetViewerPanel();
+    guiToggleLocalView(nullptr);
+    EXPECT_GT(gViewer.flyBy, 0);
+    EXPECT_EQ(ItemFromHandle(gViewer.watched), ship);
+    guiToggleLocalView(nullptr);
+    EXPECT_EQ(gViewer.flyBy, 0);
+
+    guiToggleLocalView(nullptr);
+    gViewer.ortho = 255;
+    guiCleanUpScreen();
+    EXPECT_EQ(gViewer.flyBy, 0);
+    EXPECT_EQ(gViewer.ortho, 0);
+    gLocalViewOpen = 0;
+    ResetViewerPanel();
 }
 
 TEST_F(StationsTest, EachOverlayClosesTheOthersAndTheStarMap)
