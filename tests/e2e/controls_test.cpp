@@ -348,7 +348,7 @@ TEST_F(Controls, ADocumentLinkIsFollowedAndItsPageLeadsBack)
                                  "610 click CMDObjv\n"
                                  "650 click CMDDoc\n"
                                  "700 state\n"
-                                 "700 click 60 202\n" // "The corvette"
+                                 "700 click 60 216\n" // "The corvette"
                                  "720 state\n"
                                  "750 state\n"
                                  "760 click 50 220\n" // "Back"
@@ -592,7 +592,7 @@ TEST_F(Controls, ASystemCarriedToATeamCardGetsTheTeamAndPromoteRaisesItsGroup)
                                  "110 click 60 378\n" // REACTOR, the fourth row of the first list
                                  "130 click 90 300\n" // on the first team's card
                                  "150 state\n"
-                                 "160 click 150 345\n" // the first row of the second list
+                                 "160 click 170 345\n" // the first row of the second list
                                  "180 click Promote\n"
                                  "200 state\n"
                                  "210 quit\n",

@@ -6,7 +6,8 @@
 // (WEP, T for the raider, G twice for the turret, Enter pressed again and
 // again) the raider is destroyed, and no friendly ship is lost or even hit
 // by the player, whatever the seed. In mission 3 the player's turret never
-// strikes the escort or the outpost either.
+// strikes the escort or the outpost either. Instant Action gives the
+// corvette a minute against its first wave, and the same recipe wins it.
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 
@@ -35,6 +36,7 @@ struct Ship {
 // A run: its output and its ships by pass and name.
 struct Flight {
     GameRun run;
+    std::string trace; // the game's trace
     std::map<long, std::map<std::string, Ship>> ships;
 
     // The first pass at which the ship is reported destroyed by the player;
@@ -69,8 +71,12 @@ Flight Fly(const fs::path& folder, const char* mission, const std::string& table
                          {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
                           "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
                           "KELVANDRIST_SEED=" + std::to_string(seed),
-                          "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+                          "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                          "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
                          folder);
+    std::ostringstream trace;
+    trace << std::ifstream(folder / "trace.txt").rdbuf();
+    flight.trace = trace.str();
     const std::regex line(R"(ship (\d+) (.+) destroyed=(\d) hits=(\d+)( gone)?(?: hull=(-?\d+) .*)?)");
     std::istringstream lines(flight.run.output);
     for (std::string text; std::getline(lines, text);) {
@@ -180,5 +186,56 @@ TEST(MissionThree, ThePlayersTurretNeverStrikesAFriend)
                 // (The raiders may destroy it: that is the fight, not the turret.)
                 EXPECT_FALSE(fleet.at(name).destroyed) << pass << " " << name << " destroyed by the player";
             }
+    }
+}
+
+// Instant Action has no briefing: left alone, the corvette still holds out
+// for a minute against the first wave; fought from the start at WEP with
+// the turret, the nearest raider taken again every ten seconds, both waves
+// are destroyed and the mission is won.
+TEST(InstantAction, TheCorvetteHoldsOutForAMinuteAndTheRecipeWins)
+{
+    ScratchFolder scratchAlone{"instantaction_alone"}, scratchRecipe{"instantaction_recipe"};
+    constexpr long kMinute = 60 * kPassesPerSecond;
+    std::string alone;
+    for (long pass = 100; pass <= kMinute; pass += 100)
+        alone += std::to_string(pass) + " ships\n";
+    alone += std::to_string(kMinute + 10) + " quit\n";
+    for (const Flight& f : FlySeeds(scratchAlone, "mission99.scr", alone, 3)) {
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        ASSERT_TRUE(f.ships.count(kMinute)) << f.run.output;
+        EXPECT_FALSE(f.ships.at(kMinute).at("Vorn").gone) << f.run.output;
+        // Hit, though its crew may have mended it by the end.
+        int lowest = 100;
+        for (const auto& [pass, fleet] : f.ships)
+            lowest = std::min(lowest, fleet.at("Vorn").hull);
+        EXPECT_LT(lowest, 100) << "the raiders fire and hit";
+    }
+
+    std::string recipe = "10 key F3\n20 key T\n30 key G\n36 key G\n";
+    for (long pass = 50; pass < 3 * kMinute; pass += 4)
+        recipe += std::to_string(pass) + (pass % 200 == 2 ? " key T\n" : " key Return\n");
+    for (long pass = 100; pass < 3 * kMinute; pass += 100)
+        recipe += std::to_string(pass) + " ships\n";
+    recipe += std::to_string(3 * kMinute) + " quit\n";
+    const std::vector<Flight> flights = FlySeeds(scratchRecipe, "mission99.scr", recipe, 3);
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        const Flight& f = flights[i];
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        ASSERT_FALSE(f.ships.empty()) << f.run.output;
+        // Both waves, two raiders and then three, destroyed by the corvette.
+        EXPECT_NE(f.trace.find("log \"Mission complete.\\n\""), std::string::npos) << f.run.output;
+        // The raiders share a name: count the lines of each report. The
+        // last kill ends the flight before another report, so the last one
+        // shows at least four of the five.
+        std::map<long, int> killed;
+        const std::regex kill(R"(ship (\d+) Raider destroyed=1 .*)");
+        std::istringstream lines(f.run.output);
+        for (std::string text; std::getline(lines, text);)
+            if (std::smatch m; std::regex_match(text, m, kill))
+                ++killed[std::stol(m[1])];
+        ASSERT_FALSE(killed.empty()) << f.run.output;
+        EXPECT_GE(killed.rbegin()->second, 4) << f.run.output;
     }
 }
