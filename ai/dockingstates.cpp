@@ -210,8 +210,14 @@ AIStateResult* dk_orientate(AIStateResult* result, SceneItem* item, int16_t subS
     const Vector3d aim{theirPort.x + n.x * standOff, theirPort.y + n.y * standOff, theirPort.z + n.z * standOff};
     gOrientateAim = {aim, standOff};
     const Vector3 reference = target->sim->velocity;
+    // P is where the ship's port is to be, so the ship's centre is steered
+    // to P less the port's offset: steering the centre there would leave a
+    // port far out on the nose past the target's port, c near 2, and the
+    // ship held off for good.
+    const WorldPosition& centre = sim->position;
+    const Vector3d centreAim{aim.x - (ownPort.x - centre.x), aim.y - (ownPort.y - centre.y), aim.z - (ownPort.z - centre.z)};
     auto steerToAim = [&] {
-        return SteerToPoint(item, static_cast<float>(aim.x), static_cast<float>(aim.y), static_cast<float>(aim.z), &reference, nullptr, ApproachSpeedMin500);
+        return SteerToPoint(item, static_cast<float>(centreAim.x), static_cast<float>(centreAim.y), static_cast<float>(centreAim.z), &reference, nullptr, ApproachSpeedMin500);
     };
 
     switch (subState) {
@@ -247,7 +253,9 @@ AIStateResult* dk_orientate(AIStateResult* result, SceneItem* item, int16_t subS
         const float q = roll * steerToAim();
         if (q < 0.3f)
             return Stay(result, 2);
-        if (q > 0.9f && FindDockedItem(item, target))
+        // Port on port: couple there, as the final approach does, rather
+        // than wait for hulls that a port out on the nose never lets touch.
+        if (q > 0.9f && (FindDockedItem(item, target) || TryDockOnContact(item, target)))
             return Pop(result, 1.0f);
         return Stay(result, 3);
     }

@@ -89,6 +89,16 @@ TEST(AiFlights, AStraightLdsShipGoesBackIntoLdsOnceTheBarLifts)
     EXPECT_TRUE(Won(run)) << run.out;
 }
 
+// A hauler on the "GoAndDock" order, its port far out on its nose, stands
+// off, turns and docks at the depot (the mission is won only docked); it
+// used to stay in the orientation step for good, held off by its own port.
+TEST(AiFlights, AGoAndDockHaulerEndsDockedAtTheDepot)
+{
+    const ProgramRun run = FlyHeadless("flight_goanddock.scr", 6000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
+
 // A "HarpoonTarget" ship goes on the line of the moving hulk it harpooned
 // and is pulled along with it.
 TEST(AiFlights, AHarpoonShipIsTowedByTheHulkItHarpooned)
