@@ -88,13 +88,6 @@ void ForEachSim(Visit visit)
 
 namespace {
 
-// Combat styles: the Sim's 0x1c00 bits.
-constexpr uint32_t kStyleMask = 0x1C00;
-constexpr uint32_t kStyleClose = 0x400;
-constexpr uint32_t kStyleStandOff = 0x800;
-constexpr uint32_t kStyleMixed = 0xC00;
-constexpr uint32_t kStyleFlee = 0x1000;
-constexpr uint32_t kStyleLeader = 0x1400;
 constexpr uint32_t kClassOutmatched = 0x8000000;
 constexpr float kFriendReach = 25000000.0f;
 

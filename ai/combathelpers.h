@@ -19,6 +19,15 @@ extern SceneItem* gTargetSearchIgnoredItem;
 extern int32_t gTargetSearchIgnoreTicks;
 // Ships in the scene by side 0..6, counted each simulation frame.
 constexpr int kSideCount = 7;
+
+// Combat styles: the Sim's 0x1c00 bits; none (0) leaves a ship to whatever
+// state it is in.
+constexpr uint32_t kStyleMask = 0x1C00;
+constexpr uint32_t kStyleClose = 0x400;
+constexpr uint32_t kStyleStandOff = 0x800;
+constexpr uint32_t kStyleMixed = 0xC00;
+constexpr uint32_t kStyleFlee = 0x1000;
+constexpr uint32_t kStyleLeader = 0x1400; // close in and fight: attack orders
 extern int16_t gSideCounts[kSideCount];
 // The last group number handed out.
 extern int16_t gLastGroupNumber;

@@ -256,8 +256,12 @@ AIStateResult* esc_Flee(AIStateResult* result, SceneItem* item, int16_t subState
         const DamageBlock& damage = info->damage;
         // A hull without points counts as wrecked.
         const float ratio = damage.maximumHull > 0 ? static_cast<float>(damage.hullDamage) / damage.maximumHull : 1.0f;
-        if (ratio >= kFleeDamageRatio || PlanAttackRun(item, nullptr) == kFlee)
+        // The planner answers a ship without a combat style with the state it
+        // is in, this flight: that is no reason to keep running.
+        const bool planned = PlanAttackRun(item, nullptr) == kFlee && (sim->flags & kStyleMask);
+        if (ratio >= kFleeDamageRatio || planned)
             return Stay(result, 2);
+        sim->thrust.z = 0.0f; // the run is over: no more thrust on its account
         return Pop(result, 0.0f);
     }
     default:

@@ -799,7 +799,8 @@ int32_t GiveWingmanOrder(SceneItem* commander, SceneItem* wingman, int32_t type)
         SetOrderState(shipInfo, n, 33, 0, 0, 0);
         if (target)
             sim->target = target;
-        sim->flags = (sim->flags & ~(0x400u | 0x800u)) | 0x1000u;
+        // Fight it as a leader does (0x1000 alone would be the flight style).
+        sim->flags = (sim->flags & ~kStyleMask) | kStyleLeader;
         break;
     case 7:
         slot.weight = 0;

@@ -99,8 +99,9 @@ void MakeCurrent(Sim* sim, Weapon* mount)
 }
 
 // The next usable mount of the class at another position than the current
-// one, searched cyclically once round the list: a ship with no other such
-// mount keeps its current one.
+// one of that class, searched cyclically once round the list: a ship with no
+// other such mount keeps its current one. A mount of the other class does
+// not bar its own position.
 void SelectNextOfClass(uint32_t classBit)
 {
     Sim* sim = ControlledSim();
@@ -113,7 +114,7 @@ void SelectNextOfClass(uint32_t classBit)
         for (int32_t step = 0; step < count; ++step, w = w->next ? w->next : sim->weapons) {
             if ((w->flags & kMountUnusable) || !(w->flags & classBit))
                 continue;
-            if (current && PositionCode(w) == PositionCode(current))
+            if (current && (current->flags & classBit) && PositionCode(w) == PositionCode(current))
                 continue;
             MakeCurrent(sim, w);
             break;

@@ -631,7 +631,8 @@ TEST_F(OrdersTest, EachWingCommandSetsItsOrder)
         case 4: EXPECT_EQ(w->stateStack[0].parameter1, H(target)); break;
         case 6:
             EXPECT_EQ(wing->sim->target.Get(), target);
-            EXPECT_EQ(wing->sim->flags & 0x1C00, 0x1000u);
+            // The attack style, not the flight style (0x1000 alone).
+            EXPECT_EQ(wing->sim->flags & 0x1C00, 0x1400u);
             break;
         case 8: EXPECT_EQ(wing->sim->target.Get(), target); break;
         default: break;

@@ -178,3 +178,22 @@ TEST(AiFlights, TheMissionsNavigationTargetIsFlownToAndItsCounterShown)
     EXPECT_LT(lastFrame[2] + 100, lastTraced) << "OFF removes it";
     EXPECT_EQ(y, 52 + 16) << "the upper centre line of NAV's view";
 }
+
+// A ship with no combat style that runs from a raider with a whole hull runs
+// for a while, then stops running: its flight state ends and it no longer
+// gains speed.
+TEST(AiFlights, AShipWithNoCombatStyleStopsFleeing)
+{
+    const ProgramRun run = FlyHeadless("flight_fleestops.scr", 1200);
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::map<int, Vec> runner = Track(run.out, "runner");
+    ASSERT_TRUE(runner.count(60) && runner.count(1140) && runner.count(1080)) << run.out;
+    EXPECT_GT(runner.at(60).z, 1000.0) << "it ran at first";
+    const std::regex fleeing("\n(\\d+) runner at [^\n]* state 59 ");
+    std::smatch m;
+    for (auto from = run.out.cbegin(); std::regex_search(from, run.out.cend(), m, fleeing); from = m[0].second)
+        EXPECT_LT(std::stoi(m[1]), 600) << "still fleeing";
+    const double late = runner.at(1140).z - runner.at(1080).z, earlier = runner.at(660).z - runner.at(600).z;
+    EXPECT_NEAR(late, earlier, 1.0) << "it no longer speeds up:\n"
+                                    << run.out;
+}

@@ -141,6 +141,19 @@ TEST_F(StationsTest, TheGunButtonFirstSetsRapidModeThenMovesToAGunAtAnotherPosit
     EXPECT_EQ(Current(), fore); // round the list
 }
 
+// A launcher at the gun's own position is picked from that gun.
+TEST_F(StationsTest, TheMissileButtonPicksALauncherAtTheGunsPosition)
+{
+    Weapon* gun = Mount(kMountGun, 1, "PBC");
+    Weapon* probe = Mount(kMountMissile, 1, "PROBE");
+    ship->sim->currentWeapon = gun;
+    guiSelectNextMissile(nullptr);
+    EXPECT_EQ(Current(), probe);
+    guiSelectNextGun(nullptr);
+    guiSelectNextGun(nullptr); // past the rapid mode
+    EXPECT_EQ(Current(), gun);
+}
+
 TEST_F(StationsTest, FromMissilesTheGunButtonMovesAtOnceAndALoneMountNeverHangs)
 {
     Weapon* gun = Mount(kMountGun, 1, "PBC");
