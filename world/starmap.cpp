@@ -207,8 +207,8 @@ void FocusMapOnStar(Star* star)
 void ResetStarMapSelection()
 {
     gStarMap.focusedBody = nullptr;
-    gStarMap.destination = nullptr;
-    gStarMap.destinationSystem = 0;
+    gPendingJumpBody = nullptr;
+    gPendingJumpSystem = 0;
     gStarMap.destinationStar = nullptr;
 }
 
@@ -298,8 +298,8 @@ void StarMapSelectDestination()
     if (m.mode == 'S') {
         SystemBody* b = m.focusedBody;
         if (b && (b->classFlags & kBodyLagrange)) {
-            m.destination = b;
-            m.destinationSystem = b->id / kBodiesPerSystem + 1;
+            gPendingJumpBody = b;
+            gPendingJumpSystem = static_cast<int16_t>(b->id / kBodiesPerSystem + 1);
             m.destinationStar = m.selectedStar ? m.selectedStar->namePointer : "";
         }
         return;
@@ -315,15 +315,15 @@ void StarMapSelectDestination()
         if (b.id <= (system - 1) * kBodiesPerSystem || b.id >= (system - 1) * kBodiesPerSystem + 100)
             continue;
         if (mission ? (b.classFlags & kBodyMission) : (b.classFlags & kBodyLagrange)) {
-            if (&b == m.destination)
+            if (&b == gPendingJumpBody)
                 current = count;
             candidates[count++] = &b;
         }
     }
     if (!count)
         return;
-    m.destination = candidates[(current + 1) % count];
-    m.destinationSystem = system;
+    gPendingJumpBody = candidates[(current + 1) % count];
+    gPendingJumpSystem = static_cast<int16_t>(system);
     m.destinationStar = m.selectedStar->namePointer;
 }
 
@@ -419,8 +419,8 @@ void UpdateStarMapCamera(float ticks)
         if (m.mode == 'T') {
             m.mode = 'S';
             m.transit = 0;
-            if (m.mapStar && m.mapStar->system == gListedSystem && m.destination)
-                FocusMapOnBody(m.destination);
+            if (m.mapStar && m.mapStar->system == gListedSystem && gPendingJumpBody)
+                FocusMapOnBody(gPendingJumpBody);
         } else if (m.mode == 'I') {
             m.mode = 'G';
             m.transit = 0;
@@ -671,8 +671,8 @@ void StarMapStatusLine(int line, int language, char* out, int size)
             std::snprintf(out, size, "NO FOCUS");
         break;
     default:
-        if (m.destination)
-            std::snprintf(out, size, kDestination[l][0], m.destination->name,
+        if (gPendingJumpBody)
+            std::snprintf(out, size, kDestination[l][0], gPendingJumpBody->name,
                           m.destinationStar ? m.destinationStar : "");
         else
             std::snprintf(out, size, "%s", kDestination[l][1]);

@@ -57,9 +57,8 @@ struct StarMapState {
     Vector3 moveVelocity; // per time unit of an animated move
     float moveTime;       // time units left of it
     float transitTime;    // time units since the transit began
-    // The jump destination.
-    SystemBody* destination;
-    int32_t destinationSystem;
+    // The jump destination is the pending jump (screens/vesselorders.h),
+    // which the capsule button carries out; this is its star's name.
     const char* destinationStar;
     // System number -> the star that represents it (null for none).
     Star* systemStars[kMapSystems + 1];

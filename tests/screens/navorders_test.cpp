@@ -21,6 +21,7 @@
 #include "ui/windows.h"
 #include "world/pools.h"
 #include "world/scenelist.h"
+#include "world/starmap.h"
 #include "world/universe.h"
 
 #include <gtest/gtest.h>
@@ -525,6 +526,23 @@ TEST_F(PendingJumpTest, AJumpToAnotherSystemMovesThereAndPurgesTheOld)
     EXPECT_EQ(ship->sceneGeneration, 2);
     EXPECT_FALSE(local->flags & kItemInUse); // purged with its system
     EXPECT_EQ(gPendingJumpBody, nullptr);
+}
+
+// The player's path: a star picked on the map, its L point chosen as the
+// destination, and the capsule button carries the jump there.
+TEST_F(PendingJumpTest, TheStarMapsDestinationIsTheJumpTheCapsuleCarriesOut)
+{
+    gStarMap.mode = 'G';
+    gStarMap.selectedStar = FindStar("Tarsis", gStarsLoaded);
+    ASSERT_NE(gStarMap.selectedStar, nullptr);
+    StarMapSelectDestination();
+    EXPECT_EQ(gPendingJumpSystem, 2);
+    ASSERT_NE(gPendingJumpBody, nullptr);
+    EXPECT_STREQ(gPendingJumpBody->name, "L4");
+    ExecutePendingJump(nullptr);
+    EXPECT_EQ(gCurrentSystemNumber, 2);
+    EXPECT_EQ(ship->sceneGeneration, 2);
+    EXPECT_EQ(gPendingJumpBody, nullptr); // carried out once
 }
 
 } // namespace

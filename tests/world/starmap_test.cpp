@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "system/canvas.h"
+#include "screens/vesselorders.h"
 #include "system/res/resman.h"
 #include "tests/support/universe_fixture.h"
 #include "tests/support/world_fixture.h"
@@ -155,26 +156,26 @@ TEST_F(StarMapTest, TheJumpDestinationCyclesThroughTheSystemsLPoints)
 {
     gStarMap.selectedStar = &gStars[0];
     StarMapSelectDestination();
-    EXPECT_EQ(gStarMap.destination, &gBodies[2]);
-    EXPECT_EQ(gStarMap.destinationSystem, 1);
+    EXPECT_EQ(gPendingJumpBody, &gBodies[2]);
+    EXPECT_EQ(gPendingJumpSystem, 1);
     StarMapSelectDestination();
-    EXPECT_EQ(gStarMap.destination, &gBodies[3]);
+    EXPECT_EQ(gPendingJumpBody, &gBodies[3]);
     StarMapSelectDestination();
-    EXPECT_EQ(gStarMap.destination, &gBodies[2]);
+    EXPECT_EQ(gPendingJumpBody, &gBodies[2]);
     // A mission star offers its mission bodies instead.
     gStars[1].flags |= kStarMission;
     gBodies[5].classFlags |= kBodyMission;
     gStarMap.selectedStar = &gStars[1];
     StarMapSelectDestination();
-    EXPECT_EQ(gStarMap.destination, &gBodies[5]);
-    EXPECT_EQ(gStarMap.destinationSystem, 2);
+    EXPECT_EQ(gPendingJumpBody, &gBodies[5]);
+    EXPECT_EQ(gPendingJumpSystem, 2);
     EXPECT_STREQ(gStarMap.destinationStar, "Tarsis");
     // In a system the focused L point is the destination: system id/100 + 1.
     gStarMap.mode = 'S';
     gStarMap.focusedBody = &gBodies[6];
     StarMapSelectDestination();
-    EXPECT_EQ(gStarMap.destination, &gBodies[6]);
-    EXPECT_EQ(gStarMap.destinationSystem, 2);
+    EXPECT_EQ(gPendingJumpBody, &gBodies[6]);
+    EXPECT_EQ(gPendingJumpSystem, 2);
     char line[128];
     StarMapStatusLine(3, 0, line, sizeof line);
     EXPECT_STREQ(line, "JUMP DESTINATION: L4 (Tarsis)");
