@@ -662,20 +662,6 @@ bool SaveKeyList(uint8_t* rgb)
     return SavePicture("art/keylist.pcx", pixels, kScreenWidth, kScreenHeight, rgb);
 }
 
-// The briefing palette: the game palette a little warmer and dimmer, with
-// the text ramps kept light.
-void MakeBriefingPalette(const uint8_t (&game)[768], uint8_t (&rgb)[768])
-{
-    for (int i = 0; i < 768; i += 3) {
-        rgb[i] = static_cast<uint8_t>(std::min(255, game[i] * 9 / 10 + 10));
-        rgb[i + 1] = static_cast<uint8_t>(game[i + 1] * 8 / 10);
-        rgb[i + 2] = static_cast<uint8_t>(game[i + 2] * 7 / 10);
-    }
-    for (int i = 10; i < 10 + 29; ++i)
-        for (int c = 0; c < 3; ++c)
-            rgb[3 * i + c] = game[3 * i + c];
-}
-
 // The small font's glyph pictures, one IFF PBM picture a character
 // ("fonts\smallfnt\cNNN.bbm"): 3 x 5 pixels, each row three bits (left is
 // the high bit) in the loading screen's white. Lower-case letters take the
@@ -950,9 +936,9 @@ int main(int argc, char** argv)
     ok = ok && SaveGameFonts();
     ok = ok && SaveFrontEndCaptions(front);
     ok = ok && SavePicture("art/home.pcx", MakeHome(), kScreenWidth, kScreenHeight, front);
-    uint8_t briefing[768];
-    MakeBriefingPalette(rgb, briefing);
-    ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, briefing);
+    // The palette the bridge takes once the viewer panel has faded in after
+    // a briefing: the game's own, so the bridge keeps its colours.
+    ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, rgb);
     ok = ok && SaveIcons() && SaveCommsArmPictures(rgb) && SaveKeyList(rgb);
     ok = ok && SaveSmallFontPictures();
     ok = ok && SaveStationPictures(gFolder) && SaveConsoles(rgb);

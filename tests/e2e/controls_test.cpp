@@ -670,6 +670,16 @@ bool ShownInPalette(const std::string& ppm, const std::string& indices, const fs
 TEST_F(Controls, TheViewerPanelFadesInAndItsGridCopiesAPlaceLine)
 {
     CopyDemoData(folder);
+    // The demo's briefing palette is the game's own; a warmer one here shows
+    // that the bridge takes it.
+    const fs::path briefingPalette = folder / "zqk/resource/art/brfpal.pcx";
+    std::string pcx = Slurp(briefingPalette);
+    ASSERT_GT(pcx.size(), 769u);
+    for (std::size_t i = pcx.size() - 768; i < pcx.size(); i += 3) {
+        pcx[i + 1] = static_cast<char>(static_cast<uint8_t>(pcx[i + 1]) * 3 / 4);
+        pcx[i + 2] = static_cast<char>(static_cast<uint8_t>(pcx[i + 2]) / 2);
+    }
+    std::ofstream(briefingPalette, std::ios::binary) << pcx;
     const ControlsRun walk = Run("600 state\n"
                                  "600 shot " +
                                      (folder / "after.pgm").string() + "\n600 shot " + (folder / "after.ppm").string() +
@@ -684,8 +694,7 @@ TEST_F(Controls, TheViewerPanelFadesInAndItsGridCopiesAPlaceLine)
                                  {"-w,-powers", "mission01.scr"});
     ASSERT_EQ(walk.screens.at(600), "COM") << walk.run.output;
     EXPECT_EQ(walk.screens.at(780), "COM");
-    EXPECT_TRUE(ShownInPalette(Slurp(folder / "after.ppm"), Indices(folder / "after.pgm"),
-                               folder / "zqk/resource/art/brfpal.pcx"));
+    EXPECT_TRUE(ShownInPalette(Slurp(folder / "after.ppm"), Indices(folder / "after.pgm"), briefingPalette));
     ASSERT_EQ(walk.clipboard.size(), 1u) << "the grid's first click only shows it";
     EXPECT_EQ(walk.clipboard[0].first, 730);
     EXPECT_TRUE(std::regex_match(walk.clipboard[0].second, std::regex(R"(PLACE x,-?\d+,-?\d+,-?\d+\n)")))

@@ -222,8 +222,10 @@ TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
         const Indices frame = Frame(pass);
         ASSERT_FALSE(frame.Empty()) << pass;
         const bool cockpit = std::string(camera).starts_with("cockpit");
+        // The cockpit's middle holds the far freighter, the sight and the
+        // reticle with its marks: well under half of what a hull fills.
         if (cockpit)
-            EXPECT_LT(drawn(frame, middle), 600) << camera << ": only the far freighter and the sight";
+            EXPECT_LT(drawn(frame, middle), 900) << camera << ": only the far freighter and the sight";
         else
             EXPECT_GT(drawn(frame, middle), 1500) << camera << ": the corvette's hull near the camera";
     }
