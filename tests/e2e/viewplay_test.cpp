@@ -81,6 +81,22 @@ protected:
         return {bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string()};
     }
 
+    // A mission's external view from NAV once the objectives are closed:
+    // the frame's palette indices and the colours the screen shows (empty
+    // when the run or its shot failed).
+    std::pair<Indices, std::string> ExternalView(const char* mission)
+    {
+        const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
+        const GameRun run =
+            Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n", {"-w", mission});
+        EXPECT_EQ(run.hung, "") << run.output;
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string header = "P6\n640 480\n255\n";
+        return {Frame(700), bytes.compare(0, header.size(), header) == 0 ? bytes.substr(header.size()) : std::string()};
+    }
+
     ScratchFolder scratch{"viewplay"};
     const fs::path& folder = scratch.Path();
     std::string lockDir = "KELVANDRIST_LOCK_DIR=" + folder.string();
@@ -247,18 +263,8 @@ TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
 // blue than green in the colours the screen shows).
 TEST_F(ViewPlay, MissionThreesSkyIsTheNebulaInTheSystemsColours)
 {
-    const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
-    const GameRun run = Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n",
-                            {"-w", "mission03.scr"});
-    ASSERT_EQ(run.hung, "") << run.output;
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const Indices frame = Frame(700);
+    const auto [frame, rgb] = ExternalView("mission03.scr");
     ASSERT_FALSE(frame.Empty());
-    std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string header = "P6\n640 480\n255\n";
-    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
-    const std::string rgb = bytes.substr(header.size());
     ASSERT_EQ(rgb.size(), std::size_t(kScreenWidth) * kScreenHeight * 3);
 
     constexpr int kSkyFirst = 177, kSkyLast = 207; // above the clear colour 176
@@ -291,18 +297,8 @@ TEST_F(ViewPlay, MissionThreesSkyIsTheNebulaInTheSystemsColours)
 // draws it), under the nebula sky of the system's ramps.
 TEST_F(ViewPlay, MissionTwosSunGlowsAheadUnderTheSystemsSky)
 {
-    const std::string rgbShot = "700 shot " + (folder / "rgb700.ppm").string() + "\n";
-    const GameRun run = Run("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + rgbShot + "702 quit\n",
-                            {"-w", "mission02.scr"});
-    ASSERT_EQ(run.hung, "") << run.output;
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const Indices frame = Frame(700);
+    const auto [frame, rgb] = ExternalView("mission02.scr");
     ASSERT_FALSE(frame.Empty());
-    std::ifstream in(folder / "rgb700.ppm", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string header = "P6\n640 480\n255\n";
-    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
-    const std::string rgb = bytes.substr(header.size());
     ASSERT_EQ(rgb.size(), std::size_t(kScreenWidth) * kScreenHeight * 3);
 
     const int cx = (kNavigationView.left + kNavigationView.right) / 2;
