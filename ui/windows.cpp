@@ -12,6 +12,7 @@
 #include "screens/frontend.h"
 #include "screens/objectives.h"
 #include "script/configstatements.h"
+#include "script/operands.h"
 #include "script/symbols.h"
 #include "system/display.h"
 #include "system/errors.h"
@@ -305,15 +306,6 @@ EndOfFlightWindows gEndOfFlight;
 // only cover.
 bool gBeneathEndBackdrop = false;
 
-// The resource a layout's symbol names, or null.
-Resource* SymbolResource(const char* name)
-{
-    const ScriptSymbol* symbol = FindScriptSymbol(name);
-    if (!symbol || !symbol->value || !(symbol->type & kSymbolResource) || SymbolHoldsValueBytes(symbol))
-        return nullptr;
-    return static_cast<Resource*>(symbol->value);
-}
-
 // The backdrop is drawn at every pass, over whatever the station's windows
 // beneath it drew.
 void EndBackdropFrame(WindowHandle* window)
@@ -352,13 +344,13 @@ void FollowEndOfFlight()
         return;
     if (gEndOfFlight.screen)
         RemoveEndOfFlightWindows();
-    Resource* picture = over ? SymbolResource(kEndPicture) : nullptr;
+    Resource* picture = over ? SymbolResource(FindScriptSymbol(kEndPicture)) : nullptr;
     if (!picture)
         return;
     gEndOfFlight.screen = gScreens.current;
     gEndOfFlight.backdrop = MakeEndWindow("EndBackdrop", EndBackdropFrame, guiDrawRasterWindow, kWholeScreen,
                                           picture);
-    Resource* font = SymbolResource(kEndFont);
+    Resource* font = SymbolResource(FindScriptSymbol(kEndFont));
     gEndOfFlight.summary = MakeEndWindow("EndSummary", nullptr, nullptr, kSummaryFrame, font);
     gEndOfFlight.debrief = MakeEndWindow("EndDebrief", nullptr, nullptr, kDebriefFrame, font);
 }
