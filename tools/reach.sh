@@ -26,7 +26,7 @@ build=$root/build/coverage
 jobs=${REACH_JOBS:-2}
 frames=${REACH_FLIGHT_FRAMES:-36000}
 missions=(data/zqk/resource/scripts/missions/*.scr)
-tours=(tests/e2e/tour/*.scr)
+tours=(tests/e2e/tour/*.scr tests/e2e/flights/*.scr)
 
 e2e=()
 for src in tests/e2e/*_test.cpp; do
