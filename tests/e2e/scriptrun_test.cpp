@@ -19,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -109,6 +110,9 @@ struct Tour {
     const char* keywords;                // the statements it shows at work, each of which must run
     std::vector<const char*> dump = {};  // patterns the field dump at its end must hold
     std::vector<const char*> trace = {}; // patterns the game's trace must hold
+    // Files it writes in the data folder, each with the bytes it must start
+    // with (none: any that is not empty).
+    std::vector<std::pair<const char*, std::string>> files = {};
 };
 
 // The keywords of the statements that ran, as the flight's statement trace
@@ -124,6 +128,8 @@ std::set<std::string> TracedKeywords(const std::string& trace)
             keywords.insert(match[1]);
     return keywords;
 }
+
+const std::string kCutPcxHeader{"\x0a\x05\x01\x08\0\0\0\0\x0f\0\x07\0", 12};
 
 class ScriptRunTour : public ::testing::TestWithParam<Tour> {};
 
@@ -152,6 +158,11 @@ TEST_P(ScriptRunTour, IsWonWithEveryStatementRun)
     for (const char* pattern : tour.trace)
         EXPECT_TRUE(std::regex_search(eventLines, std::regex(pattern))) << pattern << "\n"
                                                                         << eventLines;
+    for (const auto& [name, start] : tour.files) {
+        const std::string bytes = ReadFileBytes(data / name);
+        EXPECT_FALSE(bytes.empty()) << name << " was not written";
+        EXPECT_EQ(bytes.substr(0, start.size()), start) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,6 +244,17 @@ INSTANTIATE_TEST_SUITE_P(
                       // The panel's shapes: no ship line shows them, the run shows they hold.
                       Tour{"map", "2DMODEL 2DOBJ LINK_OBJ PLACE RELOC_OBJ VIEW_OBJ"},
                       Tour{"stars", "GENESIS RECSYSTEM LOCATION SET_TARG_LP MOTHERSHIP"},
+                      // The pictures cut are 16 x 8 PCX files of 8 bits a pixel, run-length
+                      // coded: maker 10, version 5, coding 1, 8 bits, corners (0, 0) and (15, 7).
+                      Tour{"tools",
+                           "GRABRAST SAVERAST CHOOSEFNT SAVEFNT SPHMAP CYLMAP PLNMAP ROTX90 SAVEMODEL LOADMAP",
+                           {},
+                           {},
+                           {{"tourcut.pcx", kCutPcxHeader},
+                            {"tourplain.pcx", kCutPcxHeader},
+                            {"tourfull.fnt", ""},
+                            {"tourhalf.fnt", ""},
+                            {"tourflat.hxm", ""}}},
                       // Each window made (the pop-up line is nameless), in the game's trace.
                       Tour{"windows",
                            "WIN_BOX WIN_TEXT WINHELP WIN_LOGGER WIN_PROFILE WIN_DIALOG WIN_CLONE WIN_POPUP WIN_DESTROY",
