@@ -1,6 +1,7 @@
 // The demo data of the 3D view (see demodata_view.h): the large rock's top
-// and bottom maps at 32 x 32 and their small copies at 8 x 8, each a
-// seeded speckle of one palette band, so every run writes the same bytes.
+// and bottom maps at 32 x 32 and their small copies at 8 x 8, and the
+// charred skin inside broken hulls, each a seeded speckle of one palette
+// band, so every run writes the same bytes.
 #include "tools/demodata_view.h"
 
 #include "framework/pixelmap.h"
@@ -26,6 +27,12 @@ struct MapPair {
 };
 constexpr MapPair kMaps[] = {{"rocktop", 112, 31}, {"rockbot", 80, 47}};
 constexpr int kFull = 32, kSmall = 8, kBlock = kFull / kSmall;
+
+// The inside of a broken hull ("cold.pix", the map of the standard material
+// "carbon", drawn through the ships' shade table): a speckle of the darker
+// half of its first ramp (entries 10-38, grey), charred metal.
+constexpr uint8_t kGreyRamp = 10;
+constexpr uint16_t kCarbonSeed = 83;
 
 // The palette entries a lookup may give: black and the ramps, without the
 // sky (176-207) and the system entries (1-9, 246-255).
@@ -70,7 +77,11 @@ bool WriteViewData(const std::string& folder)
         const std::string base = folder + "/" + kShipTextures + m.name;
         ok = ok && Save(base + ".pix", full, kFull) && Save(base + "_S.pix", small, kSmall);
     }
-    return ok;
+    CRandSeed(kCarbonSeed);
+    std::vector<uint8_t> carbon(size_t(kFull * kFull));
+    for (uint8_t& p : carbon)
+        p = uint8_t(kGreyRamp + 6 + CRand() % 12);
+    return ok && Save(folder + "/" + kShipTextures + "cold.pix", carbon, kFull);
 }
 
 bool WriteColourTables(const std::string& folder, const uint8_t (&rgb)[768])

@@ -21,6 +21,7 @@
 #include "framework/resource.h"
 #include "framework/scene.h"
 #include "platform/files.h"
+#include "system/canvas.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "view/asteroids.h"
@@ -51,7 +52,11 @@ constexpr const char* kShadeTableName = "zqk\\resource\\art\\textures\\ships\\kl
 constexpr const char* kTextureFolder = "hexmire\\dat\\%s";
 
 // A standard material as the program holds it: every map transform is the
-// identity, colour and opacity are 0.
+// identity, colour and opacity are 0. Opacity 0 marks every one of them
+// translucent, yet 8-bit pixels can only be mixed through a blend table:
+// the beams and the explosion cards (flags 0x1000 and 0x2000) are laid
+// over the picture through the game's blend tables once the start-up has
+// built them, and every other material, with nothing to mix by, is solid.
 struct MaterialPrototype {
     const char* name;
     const char* texture; // file under "hexmire\dat", or null
@@ -59,6 +64,15 @@ struct MaterialPrototype {
     uint32_t flags;
     uint8_t indexBase, indexRange;
 };
+
+constexpr uint8_t kSolid = 255;
+constexpr uint32_t kBeamFlags = 0x1000, kExplosionFlags = 0x2000;
+constexpr const char* kBlendTableName = "blend tables";
+
+bool LaidOverThePicture(const MaterialPrototype& p)
+{
+    return (p.flags & (kBeamFlags | kExplosionFlags)) != 0;
+}
 
 // clang-format off
 constexpr MaterialPrototype kStandardMaterials[kStandardMaterialCount] = {
@@ -228,7 +242,7 @@ hx_material* MakeStandardMaterial(const MaterialPrototype& p)
     if (!m)
         return nullptr;
     m->colour = 0;
-    m->opacity = 0;
+    m->opacity = LaidOverThePicture(p) ? 0 : kSolid;
     m->ka = p.ka;
     m->kd = p.kd;
     m->ks = p.ks;
@@ -243,6 +257,40 @@ hx_material* MakeStandardMaterial(const MaterialPrototype& p)
         m->colour_map = HxMapFind(name);
     }
     return HxMaterialAdd(m);
+}
+
+// The game's blend tables (16 tables of 16 levels of 256 indices, built by
+// the start-up script) as the framework's 256 x 256 blend table, in which a
+// drawn index (its table and level) turns the pixel beneath into another.
+// Null until the tables exist.
+hx_pixelmap* GameBlendTable()
+{
+    static hx_pixelmap* table = nullptr;
+    if (table || !gGlowTables.blend)
+        return table;
+    table = HxPixelmapAllocate(HX_PMT_INDEX_8, 256, 256, const_cast<uint8_t*>(gGlowTables.blend), HX_PMAF_NO_PIXELS);
+    if (!table)
+        return nullptr;
+    table->pixels = const_cast<uint8_t*>(gGlowTables.blend);
+    table->identifier = HxResStrDup(table, kBlendTableName);
+    HxTableUpdate(table, 0);
+    return table;
+}
+
+// Gives the beam and explosion materials the blend table once it exists;
+// until then they draw nothing rather than solid cards.
+void LayEffectMaterialsOverThePicture()
+{
+    hx_pixelmap* blend = GameBlendTable();
+    if (!blend)
+        return;
+    for (int i = 0; i < kStandardMaterialCount; ++i) {
+        hx_material* m = gView.materials[i];
+        if (!m || !LaidOverThePicture(kStandardMaterials[i]) || m->index_blend == blend)
+            continue;
+        m->index_blend = blend;
+        HxMaterialUpdate(m, HX_MODU_ALL);
+    }
 }
 
 // The framework, its renderer and the screen and depth pixelmaps. With the
@@ -339,6 +387,7 @@ void InitializeP3D()
     SetModelMeshReader(ReadModelMesh);
     if (first)
         MakeEffectModels();
+    LayEffectMaterialsOverThePicture();
     gView.begun = 1;
     ConsolePrint("P3D - Done");
 }

@@ -205,20 +205,86 @@ TEST_F(ViewPlay, AShipBlowsUpInColourThroughThePalettesLookup)
     EXPECT_GT(greyWithout, differing * 9 / 10) << "without it, grey";
 }
 
+// The view's show flight from the cockpit while the freighter's debris
+// flies past the camera: the pieces show their insides, the charred
+// "carbon" skin, dark through the ships' shade table, never the bare red
+// ramp (48-79) that the material's index base names. The HUD's own orange
+// (64) is left out of the count.
+TEST_F(ViewPlay, DebrisFlyingPastTheCockpitShowsItsCharredInsideNotRedSlabs)
+{
+    std::string table = "62 key V\n";
+    std::vector<long> passes;
+    for (long pass = 66; pass <= 74; pass += 2) {
+        passes.push_back(pass);
+        table += Shot(pass);
+    }
+    table += "76 quit\n";
+    const GameRun run = Run(table, {"-w", "viewshow97.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    constexpr int kHudOrange = 64, kCharredFirst = 10, kCharredLast = 27;
+    int mostCharred = 0;
+    for (long pass : passes) {
+        const Indices frame = Frame(pass);
+        ASSERT_FALSE(frame.Empty()) << pass;
+        int red = 0, charred = 0;
+        for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+                const int index = frame.At(x, y);
+                red += index >= 48 && index < 80 && index != kHudOrange;
+                charred += index >= kCharredFirst && index <= kCharredLast;
+            }
+        EXPECT_LT(red, 500) << "no red slabs in the frame of pass " << pass;
+        mostCharred = std::max(mostCharred, charred);
+    }
+    EXPECT_GT(mostCharred, 5000) << "the debris passing the camera is drawn, dark";
+}
+
+// The view's show flight from the chase camera: the forward gun's bolt,
+// laid over the picture through the game's blend tables, shows in the frame
+// after the shot in colour, where a frame before it shows none of it.
+TEST_F(ViewPlay, TheGunsBoltShowsInColourFromTheChaseCamera)
+{
+    const GameRun run = Run("14 key V\n18 key X\n22 key X\n" + Shot(29) + "30 key Space\n" + Shot(32) + "34 quit\n",
+                            {"-w", "viewshow97.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices before = Frame(29), after = Frame(32);
+    ASSERT_FALSE(before.Empty() || after.Empty());
+    int bolt = 0, grey = 0;
+    std::vector<int> colours(256, 0);
+    for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+        for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+            const int index = after.At(x, y);
+            if (index == before.At(x, y))
+                continue;
+            ++bolt;
+            grey += Grey(index);
+            ++colours[std::size_t(index)];
+        }
+    EXPECT_GT(bolt, 500) << "the bolt is drawn";
+    EXPECT_LT(grey, bolt / 10) << "in colour, not the grey band";
+    EXPECT_GE(std::count_if(colours.begin(), colours.end(), [](int n) { return n > 20; }), 5)
+        << "shaded through its ramp";
+}
+
 // The view's show flight, its cameras reached from the bridge keys: V puts
 // the navigation view on the view camera ("CamPly") in its cockpit
-// behaviour, looking past the nose at the freighter far ahead; each X
+// behaviour, looking past the nose at the freighter's debris far ahead
+// once it has flown past; each X
 // steps it on: contact, chase and track cameras stand off the corvette and
 // see its hull filling the middle of the view, and the fourth step is the
 // cockpit again. At the weapons station the small view looks through the
 // weapon camera ("CamWep") along the forward gun, named over the view.
 TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
 {
+    // The first cockpit frame waits for the freighter's debris to fly past.
     const std::vector<std::pair<long, const char*>> steps = {
-        {70, "cockpit"}, {78, "contact"}, {90, "chase"}, {100, "track"}, {110, "cockpit again"}};
-    std::string table = Shot(60) + "62 key V\n" + Shot(70) + "72 key X\n" + Shot(78) + "80 key X\n" + Shot(90) +
-                        "92 key X\n" + Shot(100) + "102 key X\n" + Shot(110) + "112 key F3\n" + Shot(130) +
-                        "132 quit\n";
+        {76, "cockpit"}, {84, "contact"}, {96, "chase"}, {106, "track"}, {116, "cockpit again"}};
+    std::string table = Shot(60) + "62 key V\n" + Shot(76) + "78 key X\n" + Shot(84) + "86 key X\n" + Shot(96) +
+                        "98 key X\n" + Shot(106) + "108 key X\n" + Shot(116) + "118 key F3\n" + Shot(136) +
+                        "138 quit\n";
     const GameRun run = Run(table, {"-w", "viewshow97.scr"});
     ASSERT_EQ(run.hung, "") << run.output;
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -246,7 +312,7 @@ TEST_F(ViewPlay, TheBridgeKeysSwitchTheViewCameraAndTheWeaponCameraShowsItsGun)
             EXPECT_GT(drawn(frame, middle), 1500) << camera << ": the corvette's hull near the camera";
     }
 
-    const Indices wep = Frame(130);
+    const Indices wep = Frame(136);
     ASSERT_FALSE(wep.Empty());
     const Box weaponView = {340, 52, 499, 171};
     const Box labelRows = {weaponView.left, weaponView.top, weaponView.right, weaponView.top + 15};
