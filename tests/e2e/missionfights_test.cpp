@@ -201,10 +201,14 @@ TEST(MissionTwo, TheRaidersFightNearTheHaulerAndTheRecipeWins)
     ScratchFolder scratch{"missiontwo"};
     constexpr long kLast = kObjectivesClosed + 200 * kPassesPerSecond;
     std::string table = "610 click CMDObjv\n620 key F3\n630 key T\n640 key G\n646 key G\n";
-    for (long pass = 650; pass < kLast; pass += 2)
-        table += std::to_string(pass) + (pass % 50 == 0 ? " ships\n" : pass % 200 == 2 ? " key T\n"
-                                                                   : pass % 4 == 0     ? " key Return\n"
-                                                                                       : "");
+    for (long pass = 650; pass < kLast; pass += 2) {
+        if (pass % 50 == 0)
+            table += std::to_string(pass) + " ships\n";
+        else if (pass % 200 == 2)
+            table += std::to_string(pass) + " key T\n";
+        else if (pass % 4 == 0)
+            table += std::to_string(pass) + " key Return\n";
+    }
     table += std::to_string(kLast) + " quit\n";
     const std::vector<Flight> flights = FlySeeds(scratch, "mission02.scr", table, 3);
     for (std::size_t i = 0; i < flights.size(); ++i) {
