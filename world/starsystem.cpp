@@ -71,6 +71,16 @@ int32_t NameSeed(const char* name)
     return seed;
 }
 
+// A body's part is drawn on the planet layer and takes no part in the
+// contact test: a part of that layer touches on radii alone, and a sun's
+// radius (its drawn glow) reaches far past the planets' orbits, so every
+// ship in the system would be pushed and battered by it each frame.
+void PutOnPlanetLayer(TDP* part)
+{
+    part->flags |= uint32_t{kTdpInScene} | uint32_t{kTdpPlanetLayer};
+    part->flags &= ~uint32_t{kTdpCollides};
+}
+
 void SetItemPosition(SceneItem* item, const WorldPosition& p)
 {
     item->sim->position = p;
@@ -258,7 +268,7 @@ void CreateSolarSystem(const WorldPosition& arrival)
         item->avatar->params[kParamSize] = size >= 1 && size < 2e9f ? static_cast<int32_t>(size) : 1;
         TDP* root = AttachRootTDP(item);
         if (root)
-            root->flags |= uint32_t{kTdpInScene} | uint32_t{kTdpPlanetLayer};
+            PutOnPlanetLayer(root);
         item->avatar->classFlags |= kClassNamedBody;
         if (body->classFlags & (kBodyGasGiant | kBodyPlanet | kBodyMoon))
             item->avatar->flags |= kAvatarBody;
@@ -305,7 +315,7 @@ void CreateSolarSystem(const WorldPosition& arrival)
             root->materialName = nullptr;
             if (model) {
                 model->model = glow;
-                model->flags |= uint32_t{kTdpInScene} | uint32_t{kTdpPlanetLayer};
+                PutOnPlanetLayer(model);
                 model->colour[0] = item->avatar->colour;
             }
         } else {

@@ -156,7 +156,7 @@ bool ReachedTheDebrief(const WalkLines& lines)
 TEST(SupplyRun, TheHaulerDocksAtTheDepotThenAtTheOutpostAndTheMissionIsWon)
 {
     ScratchFolder scratch{"campaign_supplyrun"};
-    constexpr long kFight = 1250, kLast = 2000;
+    constexpr long kFight = 1250, kLast = 2600;
     std::string table = std::to_string(kObjectivesClosed) + " click CMDObjv\n" +
                         Every(kObjectivesClosed + 40, kLast, kShipsStep, "ships") +
                         Every(kObjectivesClosed + 40, kLast, 100, "state");

@@ -10,10 +10,12 @@
 // corvette a minute against its first wave, and the same recipe wins it.
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/ship_lines.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -186,6 +188,59 @@ TEST(MissionThree, ThePlayersTurretNeverStrikesAFriend)
                 // (The raiders may destroy it: that is the fight, not the turret.)
                 EXPECT_FALSE(fleet.at(name).destroyed) << pass << " " << name << " destroyed by the player";
             }
+    }
+}
+
+// Mission 2 fought by the README's recipe from the moment the objectives
+// close: the raiders go for the hauler and fight near it (in the Sol system,
+// where the sun's glow once pushed every ship off backwards), the corvette
+// is never put on emergency power by a stray hit, and both raiders are
+// destroyed, the one that runs away disarmed once it comes back mended.
+TEST(MissionTwo, TheRaidersFightNearTheHaulerAndTheRecipeWins)
+{
+    ScratchFolder scratch{"missiontwo"};
+    constexpr long kLast = kObjectivesClosed + 200 * kPassesPerSecond;
+    std::string table = "610 click CMDObjv\n620 key F3\n630 key T\n640 key G\n646 key G\n";
+    for (long pass = 650; pass < kLast; pass += 2) {
+        if (pass % 50 == 0)
+            table += std::to_string(pass) + " ships\n";
+        else if (pass % 200 == 2)
+            table += std::to_string(pass) + " key T\n";
+        else if (pass % 4 == 0)
+            table += std::to_string(pass) + " key Return\n";
+    }
+    table += std::to_string(kLast) + " quit\n";
+    const std::vector<Flight> flights = FlySeeds(scratch, "mission02.scr", table, 3);
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        const Flight& f = flights[i];
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        const WalkLines lines = ReadWalkLines(f.run.output);
+        const auto hauler = lines.Track("Hauler");
+        ASSERT_FALSE(hauler.empty()) << f.run.output;
+        for (const char* name : {"Raider One", "Raider Two"}) {
+            SCOPED_TRACE(name);
+            const auto raider = lines.Track(name);
+            ASSERT_FALSE(raider.empty());
+            for (const auto& [pass, line] : raider) {
+                if (line.hull < 0 || !hauler.count(pass))
+                    continue;
+                const ShipLine& h = hauler.at(pass);
+                const double apart = std::sqrt((line.x - h.x) * (line.x - h.x) + (line.y - h.y) * (line.y - h.y) +
+                                               (line.z - h.z) * (line.z - h.z));
+                // Fighting, its runs and turns keep it well within a million
+                // of the hauler; run off disarmed (esc_Flee), it brakes a
+                // million out and comes back once mended.
+                constexpr int kFleeing = 59;
+                EXPECT_LT(apart, line.ai == kFleeing ? 2500000.0 : 1000000.0) << pass << " ai " << line.ai;
+            }
+        }
+        EXPECT_EQ(f.trace.find("ON EMERGENCY POWER"), std::string::npos) << "the corvette falls to emergency power";
+        for (const auto& [pass, line] : lines.Track("Vorn"))
+            EXPECT_GT(line.hull, 50) << pass;
+        EXPECT_NE(f.trace.find("log \"Mission complete.\\n\""), std::string::npos) << f.run.output;
+        EXPECT_GT(f.KilledAt("Raider One"), 0);
+        EXPECT_GT(f.KilledAt("Raider Two"), 0);
     }
 }
 
