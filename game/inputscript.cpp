@@ -101,10 +101,14 @@ void PrintShips()
                     row->destroyed ? 1 : 0, row->hits);
         const SceneItem* item = ItemFromHandle(row->item);
         // The tally counts the player's kills; a ship that others destroyed
-        // (or the player's own) is simply gone.
-        if (!row->destroyed && !(item && item->sim && item->avatar))
+        // (or the player's own) is simply gone. One left behind in another
+        // star system waits, out of the world, until the player returns.
+        const bool lives = item && item->sim && item->avatar;
+        if (!row->destroyed && !lives)
             std::printf(" gone");
-        if (!row->destroyed && item && item->sim && item->avatar) {
+        else if (!row->destroyed && !IsInSceneList(item))
+            std::printf(" parked");
+        else if (!row->destroyed) {
             const Sim* sim = item->sim;
             std::printf(" hull=%d at=%.0f,%.0f,%.0f", static_cast<int>(sim->hull), sim->position.x, sim->position.y,
                         sim->position.z);

@@ -28,7 +28,9 @@
 //                                   mission's tally counts: "ship <pass>
 //                                   <name> destroyed=<0|1> hits=<n>" (the
 //                                   player's kills and hits), " gone" when
-//                                   it no longer exists otherwise, and
+//                                   it no longer exists otherwise,
+//                                   " parked" while it waits in a star
+//                                   system the player has left, and
 //                                   while it lives " hull=<percent>
 //                                   at=<x>,<y>,<z> lds=<0|1> ai=<state>
 //                                   screen=<l>,<t>,<r>,<b>" (the AI state

@@ -691,3 +691,9 @@ void ResetInterpreterState()
     gInterpreter.missionPause = 0;
     gDirectorOn = 0;
 }
+
+void RaiseArrival(int32_t system)
+{
+    gScriptMission.arrivalPending = 255;
+    gScriptMission.arrivalSystem = system;
+}

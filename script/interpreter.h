@@ -129,6 +129,10 @@ struct ScriptMissionState {
     uint8_t cutScene;
 };
 extern ScriptMissionState gScriptMission;
+// The player arrived in star system `system` (by a jump, a gate or SYSTEM):
+// the mission's STARSYSTEM_<system> handler runs at the script's next step,
+// once for each system.
+void RaiseArrival(int32_t system);
 // The game palette the command screen keeps while a briefing shows its own;
 // BRF_END sets it on the display again (null: none kept).
 extern const platform::PaletteColour* gBriefingGamePalette;

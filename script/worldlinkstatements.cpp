@@ -74,10 +74,8 @@ void System(uint32_t& position)
     const char* arrival = ReadTextOperand(position);
     if (!MoveToSystem(star, arrival))
         return;
-    // The arrival handler of the new system fires before the next
-    // statement, as after a jump.
-    gScriptMission.arrivalPending = 255;
-    gScriptMission.arrivalSystem = gCurrentSystemNumber;
+    // The arrival handler of the new system (raised by the move) fires
+    // before the next statement, as after a jump.
     CheckScriptTriggers(&position);
 }
 

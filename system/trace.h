@@ -16,6 +16,7 @@
 //     <frame> message "<text>"       <frame> log "<text>"
 //     <frame> command <number>       <frame> end-state <state>
 //     <frame> pass <pass>            (an input table's "state" event)
+//     <frame> system "<star>"        (the star system the player entered)
 //
 // Off by default: every call costs one test of a pointer while it is off.
 #pragma once

@@ -103,6 +103,25 @@ std::vector<uint8_t> WingLeaderChart()
     return c.pixels;
 }
 
+// Mission 6: Sol on the left, the corvette at its Lagrange point with the
+// picket beside it and the outpost behind; the jump's dashes across to
+// Tarsis on the right, where the corvette arrives facing the courier.
+std::vector<uint8_t> FarPassageChart()
+{
+    Chart c;
+    c.Ground();
+    c.Disc(24, 24, 10, Shade(kYellow, 28)); // Sol
+    c.Disc(60, 96, 5, Shade(kGrey, 28));
+    c.Disc(48, 100, 3, Shade(kCyan, 18));
+    c.Box(70, 124, 4, Shade(kGreen, 20));
+    c.Dashes(68, 92, 168, 92, Shade(kGrey, 26));
+    c.Disc(216, 24, 8, Shade(kOrange, 26)); // Tarsis
+    c.Disc(176, 96, 5, Shade(kGrey, 28));
+    c.Dashes(176, 88, 176, 30, Shade(kCyan, 20));
+    c.Box(176, 22, 4, Shade(kCyan, 28));
+    return c.pixels;
+}
+
 bool Save(const std::string& dataFolder, const char* name, const std::vector<uint8_t>& pixels, const uint8_t* rgb)
 {
     const std::filesystem::path path = std::filesystem::path(dataFolder) / "zqk/resource/text/docs" / name;
@@ -118,5 +137,6 @@ bool Save(const std::string& dataFolder, const char* name, const std::vector<uin
 bool SaveBriefingCharts(const std::string& dataFolder, const uint8_t* rgb)
 {
     return Save(dataFolder, "m04chart.pcx", SupplyRunChart(), rgb) &&
-           Save(dataFolder, "m05chart.pcx", WingLeaderChart(), rgb);
+           Save(dataFolder, "m05chart.pcx", WingLeaderChart(), rgb) &&
+           Save(dataFolder, "m06chart.pcx", FarPassageChart(), rgb);
 }

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "script/interpreter.h"
 #include "system/errors.h"
+#include "system/trace.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
 #include "view/asteroids.h"
@@ -430,6 +432,10 @@ int MoveToSystem(const char* target, const char* arrival)
 
     gCurrentSystemNumber = star->system;
     gCurrentSceneGeneration = star->system;
+    if (TraceOn()) {
+        char quoted[64];
+        TraceLine("system", "%s", TraceQuoted(star->namePointer, quoted, sizeof quoted));
+    }
     CreateSolarSystem(*body->position);
     gStarMap.selectedStar = star;
 
@@ -453,6 +459,9 @@ int MoveToSystem(const char* target, const char* arrival)
     gWorldChanged = 255;
     SetSkyPaletteForSystem(star->system);
     StopDirector();
+    // The mission hears of the arrival: its handler for the system makes
+    // the ships met there.
+    RaiseArrival(star->system);
     return 255;
 }
 

@@ -5,7 +5,8 @@
 // at the depot, is loaded, undocks and docks again at the outpost while
 // raiders attack the corvette. Mission 5: the wing follows the corvette on
 // its order, through a defence net past a gun platform and a mine field, to
-// a beacon.
+// a beacon. Mission 6: a jump by the star map from Sol to Tarsis to meet a
+// courier; and a mission lost, then played again from the timeline and won.
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/ship_lines.h"
@@ -443,4 +444,180 @@ TEST(Campaign, TheShipsDocumentsLeadToTheWingLeadersBriefingWithItsChart)
         EXPECT_EQ(InView(list, entry), 0);
         EXPECT_GT(InView(page, entry), 50) << "the chart is drawn";
     }
+}
+
+namespace {
+
+// Mission 6's way to Tarsis from pass `at` (the objectives closed): COM's
+// star map, T for Tarsis (the one star marked), Select, Jump, the map
+// closed again; with `fly`, NAV and six presses of "=" toward the courier
+// straight ahead.
+std::string FarPassageJump(long at, bool fly)
+{
+    std::string table = std::to_string(at) + " click CMDObjv\n" + std::to_string(at + 40) + " click CMDGlobal\n" +
+                        std::to_string(at + 90) + " key T\n" + std::to_string(at + 110) + " click BtNavSelect\n" +
+                        std::to_string(at + 130) + " click BtCapsule\n" + std::to_string(at + 150) +
+                        " click CMDGlobal\n";
+    if (fly)
+        table += std::to_string(at + 170) + " key F2\n" + Every(at + 190, at + 210, 4, "key =");
+    return table;
+}
+
+// The system events of a trace, in order.
+std::vector<std::string> SystemsEntered(const std::string& trace)
+{
+    std::vector<std::string> systems;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);)
+        if (const std::size_t at = line.find(" system \""); at != std::string::npos)
+            systems.push_back(line.substr(at + 9, line.size() - at - 10));
+    return systems;
+}
+
+} // namespace
+
+// Mission 6 by the README: the star map on COM, Tarsis chosen and the jump
+// made; the trace tells the move from Sol to Tarsis, Sol's picket and
+// outpost are left behind out of the world while the courier is met at
+// Tarsis, and the corvette flown beside it wins the mission.
+TEST(FarPassage, TheStarMapJumpTakesTheCorvetteToTarsisWhereMeetingTheCourierWinsTheMission)
+{
+    ScratchFolder scratch{"campaign_farpassage"};
+    constexpr long kLast = 1700;
+    const std::string table = Sorted(FarPassageJump(kObjectivesClosed, true) +
+                                     Every(kObjectivesClosed + 40, kLast, kShipsStep, "ships") +
+                                     Every(kObjectivesClosed + 40, kLast, 100, "state") + std::to_string(kLast + 50) +
+                                     " key Q\n" + std::to_string(kLast + 150) + " key Q\n" +
+                                     std::to_string(kLast + 400) + " quit\n");
+    const std::vector<Flight> flights = FlySeeds(scratch, "mission06.scr", table, 2);
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        const Flight& f = flights[i];
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        EXPECT_EQ(f.run.exitCode, 0) << f.run.output;
+        EXPECT_EQ(SystemsEntered(f.trace), (std::vector<std::string>{"Sol", "Tarsis"}));
+        // The map told the chosen destination before the jump.
+        EXPECT_NE(f.trace.find("\"JUMP DESTINATION: L4 (Tarsis)\""), std::string::npos);
+
+        // Before the jump Sol's ships are in the world and Tarsis's courier
+        // is not; after it the courier is, and Sol's wait out of it.
+        const long before = kObjectivesClosed + 40 + kShipsStep, after = kObjectivesClosed + 40 + 7 * kShipsStep;
+        for (const char* name : {"Picket", "Sol Outpost"}) {
+            SCOPED_TRACE(name);
+            const auto sol = f.lines.Track(name);
+            ASSERT_TRUE(sol.count(before)) << f.run.output;
+            EXPECT_FALSE(sol.at(before).parked);
+            EXPECT_GE(sol.at(before).hull, 0);
+            for (const auto& [pass, line] : sol)
+                if (pass >= after) {
+                    EXPECT_TRUE(line.parked) << pass;
+                    EXPECT_FALSE(line.gone) << pass;
+                }
+        }
+        EXPECT_EQ(f.lines.Count(before, "Courier"), 0);
+        const auto courier = f.lines.Track("Courier"), corvette = f.lines.Track("Vorn");
+        ASSERT_TRUE(courier.count(after)) << f.run.output;
+        EXPECT_FALSE(courier.at(after).parked);
+        EXPECT_GT(Apart(courier.at(after), corvette.at(after)), 60000.0) << "the courier waits some way off";
+        // The corvette closed on it.
+        double nearest = 1e12;
+        for (const auto& [pass, line] : courier)
+            if (corvette.count(pass))
+                nearest = std::min(nearest, Apart(line, corvette.at(pass)));
+        EXPECT_LT(nearest, 60000.0);
+
+        // Won with both objectives scored.
+        EXPECT_TRUE(ReachedTheDebrief(f.lines)) << f.run.output;
+        EXPECT_NE(I16(f.state, kStateSuccess), 0);
+        EXPECT_EQ(I16(f.state, kStateScore), 1000);
+    }
+}
+
+namespace {
+
+// A mission's state and score in the captain's slot file (-1 completed).
+struct SlotMission {
+    int16_t state = -9999;
+    int32_t score = -9999;
+    int16_t completed = -9999;
+};
+
+SlotMission ReadSlotMission(const fs::path& file, int mission)
+{
+    constexpr std::size_t kSlotCount = 38, kSlotState = 40, kSlotScore = 1040;
+    const std::string slot = Slurp(file);
+    SlotMission m;
+    if (slot.size() < kSlotScore + 4 * mission + 4)
+        return m;
+    m.completed = I16(slot, kSlotCount);
+    m.state = I16(slot, kSlotState + 2 * mission);
+    m.score = static_cast<int32_t>(uint32_t(uint8_t(slot[kSlotScore + 4 * mission])) |
+                                   uint32_t(uint8_t(slot[kSlotScore + 4 * mission + 1])) << 8 |
+                                   uint32_t(uint8_t(slot[kSlotScore + 4 * mission + 2])) << 16 |
+                                   uint32_t(uint8_t(slot[kSlotScore + 4 * mission + 3])) << 24);
+    return m;
+}
+
+} // namespace
+
+// A campaign mission lost and replayed from the timeline: with missions 1
+// to 5 completed, "Play" launches mission 6; the corvette jumps to Tarsis
+// but never goes to the courier, which leaves after ninety seconds: the
+// mission is lost, Q leaves for the timeline without a debrief and the
+// career keeps mission 6 not won. "Play" again launches it anew; this time
+// the corvette flies to the courier, the mission is won, and after the
+// debrief the timeline's career holds it completed with its score.
+TEST(Campaign, AMissionLostOnTheTimelineIsPlayedAgainAndWon)
+{
+    ScratchFolder scratch{"campaign_replay"};
+    const fs::path& folder = scratch.Path();
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/slot0.sav", std::ios::binary) << CareerWithMissionsDone(5);
+    // From the timeline the mission's objectives are up some 610 passes
+    // after "Play".
+    constexpr long kPlay = 550, kObjectives = kPlay + kObjectivesClosed, kEnd = 3400;
+    const std::string front = "100 state\n120 click FrRosSq\n260 click RosSlot\n400 state\n" + std::to_string(kPlay) +
+                              " click TimPlayMN\n";
+    auto fly = [&](const std::string& name, bool toTheCourier) {
+        const std::string table = Sorted(front + FarPassageJump(kObjectives, toTheCourier) +
+                                         Every(kEnd - 2000, kEnd, 200, "state") + std::to_string(kEnd + 50) +
+                                         " key Q\n" + std::to_string(kEnd + 150) + " key Q\n" +
+                                         std::to_string(kEnd + 400) + " state\n" + std::to_string(kEnd + 450) +
+                                         " quit\n");
+        std::ofstream(folder / (name + ".txt")) << table;
+        GameRun run = RunGame({"-w"},
+                              {"KELVANDRIST_LOCK_DIR=" + folder.string(), "SDL_VIDEODRIVER=dummy",
+                               "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                               "KELVANDRIST_SEED=1", "KELVANDRIST_INPUT=" + (folder / (name + ".txt")).string(),
+                               "KELVANDRIST_TRACE=" + (folder / (name + ".trace")).string()},
+                              folder);
+        return run;
+    };
+
+    // Lost: the flight ends without a debrief and the timeline is back.
+    const GameRun lost = fly("lost", false);
+    ASSERT_EQ(lost.hung, "") << lost.output;
+    const WalkLines lostLines = ReadWalkLines(lost.output);
+    ASSERT_TRUE(lostLines.states.count(400)) << lost.output;
+    EXPECT_EQ(lostLines.states.at(400).screen, "FrontTime");
+    EXPECT_EQ(SystemsEntered(Slurp(folder / "lost.trace")), (std::vector<std::string>{"Sol", "Tarsis"}));
+    EXPECT_EQ(lostLines.states.at(kEnd).end, 1) << "the flight is over";
+    EXPECT_FALSE(ReachedTheDebrief(lostLines));
+    EXPECT_EQ(lostLines.states.at(kEnd + 400).screen, "FrontTime") << lost.output;
+    const SlotMission afterLoss = ReadSlotMission(folder / "zqk/slot0.sav", 6);
+    EXPECT_EQ(afterLoss.completed, 5);
+    EXPECT_NE(afterLoss.state, -1) << "mission 6 not won";
+    EXPECT_EQ(afterLoss.score, 0);
+
+    // Replayed and won: the debrief, then the timeline with it completed.
+    const GameRun won = fly("won", true);
+    ASSERT_EQ(won.hung, "") << won.output;
+    const WalkLines wonLines = ReadWalkLines(won.output);
+    EXPECT_EQ(SystemsEntered(Slurp(folder / "won.trace")), (std::vector<std::string>{"Sol", "Tarsis"}));
+    EXPECT_TRUE(ReachedTheDebrief(wonLines)) << won.output;
+    EXPECT_EQ(wonLines.states.at(kEnd + 400).screen, "FrontTime") << won.output;
+    const SlotMission afterWin = ReadSlotMission(folder / "zqk/slot0.sav", 6);
+    EXPECT_EQ(afterWin.completed, 6);
+    EXPECT_EQ(afterWin.state, -1) << "mission 6 completed";
+    EXPECT_EQ(afterWin.score, 1000);
 }

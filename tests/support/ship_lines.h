@@ -15,6 +15,7 @@ struct ShipLine {
     std::string name;
     bool destroyed = false; // by the player: the tally counts the player's kills
     bool gone = false;      // no longer there, destroyed otherwise
+    bool parked = false;    // left behind in a star system the player left
     int hits = 0;           // the player's hits on it
     int hull = -1;          // percent; -1 once it is gone
     double x = 0, y = 0, z = 0;
@@ -62,7 +63,7 @@ inline WalkLines ReadWalkLines(const std::string& output)
 {
     WalkLines walk;
     const std::regex state(R"(^state (\d+) screen=(\S*) station=(-?\d+) end=(-?\d+))");
-    const std::regex ship(R"(^ship (\d+) (.+?) destroyed=(\d) hits=(\d+)( gone)?(?: hull=(-?\d+) )"
+    const std::regex ship(R"(^ship (\d+) (.+?) destroyed=(\d) hits=(\d+)( gone| parked)?(?: hull=(-?\d+) )"
                           R"(at=(\S+),(\S+),(\S+) lds=(\d) ai=(\d+))?)");
     std::istringstream lines(output);
     for (std::string line; std::getline(lines, line);) {
@@ -74,7 +75,8 @@ inline WalkLines ReadWalkLines(const std::string& output)
             s.name = m[2];
             s.destroyed = m[3] == "1";
             s.hits = std::stoi(m[4]);
-            s.gone = m[5].matched;
+            s.gone = m[5] == " gone";
+            s.parked = m[5] == " parked";
             if (m[6].matched) {
                 s.hull = std::stoi(m[6]);
                 s.x = std::stod(m[7]), s.y = std::stod(m[8]), s.z = std::stod(m[9]);
