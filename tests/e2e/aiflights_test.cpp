@@ -197,3 +197,33 @@ TEST(AiFlights, AShipWithNoCombatStyleStopsFleeing)
     EXPECT_NEAR(late, earlier, 1.0) << "it no longer speeds up:\n"
                                     << run.out;
 }
+
+// A bus on "BusDriver" calls at its three stops in turn, a courier on
+// "LDSToNavTarget" goes into LDS and comes out by its depot, and a guard on
+// "Loiter" comes to its beacon from far off (the mission is won only when
+// all three did); once there the guard circles the beacon, never far off
+// and never still.
+TEST(AiFlights, BusCourierAndLoiterShipsGoWhereTheirOrdersSend)
+{
+    const ProgramRun run = FlyHeadless("flight_routes.scr", 9000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> idler = Track(run.out, "idler");
+    const Vec beacon{0, -2000000, 0};
+    int circling = 0;
+    Vec before{};
+    for (const auto& [frame, at] : idler) {
+        const Vec off{at.x - beacon.x, at.y - beacon.y, at.z - beacon.z};
+        const double distance = std::sqrt(Dot(off, off));
+        const Vec step{at.x - before.x, at.y - before.y, at.z - before.z};
+        before = at;
+        if (frame < 1200)
+            continue; // still on its way in
+        ++circling;
+        EXPECT_LT(distance, 150000.0) << "frame " << frame << "\n"
+                                      << run.out;
+        EXPECT_GT(std::sqrt(Dot(step, step)), 1000.0) << "frame " << frame << "\n"
+                                                      << run.out;
+    }
+    EXPECT_GE(circling, 5) << run.out;
+}
