@@ -227,3 +227,14 @@ TEST(AiFlights, BusCourierAndLoiterShipsGoWhereTheirOrdersSend)
     }
     EXPECT_GE(circling, 5) << run.out;
 }
+
+// A hunter on "SeekAndDestroy2" destroys the prey it was given; a sentinel
+// with "ProvokedAttack" behind "StopDead" holds its fire until a provoker on
+// "ConstantFire" shoots at it, then destroys the provoker (the mission is
+// won only so, and lost if the sentinel fires first).
+TEST(AiFlights, AHunterDestroysItsPreyAndAProvokedSentinelItsAttacker)
+{
+    const ProgramRun run = FlyHeadless("flight_attacks.scr", 7000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
