@@ -238,3 +238,18 @@ TEST(AiFlights, AHunterDestroysItsPreyAndAProvokedSentinelItsAttacker)
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(Won(run)) << run.out;
 }
+
+// A wrecker on "DockAndDemolish" docks at its depot, a hauler's
+// "DockWhenClose" takes over from its "StopDead" near the yard and docks it
+// there, and a minder on "StayNear" keeps by a freighter that drifts off
+// (the mission is won only when all three did).
+TEST(AiFlights, DockingOrdersDockAndAStayNearShipKeepsByItsCharge)
+{
+    const ProgramRun run = FlyHeadless("flight_docks.scr", 9500);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> minder = Track(run.out, "minder");
+    ASSERT_GE(minder.size(), 3u) << run.out;
+    EXPECT_GT(minder.rbegin()->second.z, 50000.0) << "it went along with the freighter:\n"
+                                                  << run.out;
+}
