@@ -253,3 +253,15 @@ TEST(AiFlights, DockingOrdersDockAndAStayNearShipKeepsByItsCharge)
     EXPECT_GT(minder.rbegin()->second.z, 50000.0) << "it went along with the freighter:\n"
                                                   << run.out;
 }
+
+// A guard on "SentryDuty" stays by its ward until a raider comes within its
+// watch, then its "SeekAndDestroy" takes over: it turns onto the raider and
+// destroys it before the ward falls (the mission is won only so). Its mount
+// frame used to be mirrored, so the guard yawed away from a raider dead
+// ahead and flew off.
+TEST(AiFlights, ASentryGuardDestroysTheRaiderThatComesWithinItsWatch)
+{
+    const ProgramRun run = FlyHeadless("flight_sentry.scr", 7000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
