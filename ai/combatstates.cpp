@@ -551,7 +551,9 @@ AIStateResult* WeaponsPassState(AIStateResult* result, SceneItem* item, int16_t 
 
 AIStateResult* ConstantFire(AIStateResult* result, SceneItem* item, int16_t subState, float, int32_t* timers, int32_t parameter1, int32_t, int32_t)
 {
-    SceneItem* leader = item->sim->secondTarget;
+    // Its leader, else the target the mission gave it: no script statement
+    // sets a leader, so a ship a mission puts on this order would never fire.
+    SceneItem* leader = Live(item->sim->secondTarget) ? item->sim->secondTarget.Get() : item->sim->target.Get();
     if (subState > 1)
         return Unknown(result);
     if (Live(leader) && timers[0] < parameter1) {

@@ -576,12 +576,26 @@ SceneItem* Waypoint(const ScriptSymbol* route, int32_t number, bool& exists)
     return symbol ? SymbolObject(symbol) : nullptr;
 }
 
+// The route's symbol: the script names a waypoint (its parameter is that
+// item, as any item operand of an order is), and the route is the name the
+// script gave it; null when no symbol names the item.
+const ScriptSymbol* RouteSymbol(int32_t parameter)
+{
+    const SceneItem* waypoint = ParamItem(parameter);
+    if (!waypoint)
+        return nullptr;
+    for (uint32_t i = 0; const ScriptSymbol* symbol = ScriptSymbolAt(i); ++i)
+        if ((symbol->type & kSymbolSceneItem) && SymbolObject(symbol) == waypoint)
+            return symbol;
+    return nullptr;
+}
+
 // The route's walk: timer 0 the number, timer 1 the waypoint. Sub-state 4
 // looks the waypoint up (the chain starts over at 0 when there is none).
 AIStateResult* BusStep(AIStateResult* r, SceneItem* item, int16_t sub, int32_t* timers, int32_t p1, int32_t p2,
                        int32_t p3, bool stopping)
 {
-    const ScriptSymbol* route = p1 > 0 ? ScriptSymbolAt(static_cast<uint32_t>(p1 - 1)) : nullptr;
+    const ScriptSymbol* route = RouteSymbol(p1);
     if (!route)
         return Pop(r, 0.0f);
     const int32_t range = p3 ? p3 : kBusRange;

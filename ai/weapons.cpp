@@ -977,9 +977,13 @@ Weapon* ChooseMountForDirection(float x, float, float z, Weapon* first, int16_t 
 void BuildMountFrame(int16_t code, Matrix4* frame, Vector3* forward, Vector3* up, Vector3* right)
 {
     VecNormalise(*forward);
-    VecCross(*forward, *up, *right);
+    // Right = up x forward and up = forward x right, so that with x right,
+    // y up and z ahead the frame turns and never mirrors: forward x up gave
+    // a left axis, and a ship steering onto that frame yawed half round at a
+    // target dead ahead.
+    VecCross(*up, *forward, *right);
     VecNormalise(*right);
-    VecCross(*right, *forward, *up);
+    VecCross(*forward, *right, *up);
     VecNormalise(*up);
     MatIdentity(*frame);
     const Vector3* rows[3] = {right, up, forward};
@@ -988,7 +992,8 @@ void BuildMountFrame(int16_t code, Matrix4* frame, Vector3* forward, Vector3* up
         frame->m[r * 4 + 1] = rows[r]->y;
         frame->m[r * 4 + 2] = rows[r]->z;
     }
-    MatRotY(DirectionAngle(code), *frame);
+    // Turned by the mount's heading, in the sense of RotateByDirectionCode.
+    MatRotY(-DirectionAngle(code), *frame);
 }
 
 int16_t FireWeapon(SceneItem* target, float, float, float, SceneItem* ship, Weapon* mount)

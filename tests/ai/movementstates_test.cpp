@@ -292,7 +292,6 @@ TEST_F(MovementStatesTest, BusDriverVisitsItsGatesThenWaitsForGateZero)
 {
     BeginScriptTest();
     std::vector<SceneItem*> gates;
-    ScriptSymbol* route = nullptr;
     for (int n = 1; n <= 3; ++n) {
         gates.push_back(Ship(0, 0, 1e6 * n));
         const std::string name = "Gate" + std::to_string(n);
@@ -300,13 +299,11 @@ TEST_F(MovementStatesTest, BusDriverVisitsItsGatesThenWaitsForGateZero)
         ASSERT_NE(symbol, nullptr);
         symbol->type = kSymbolSceneItem;
         SetSymbolObject(symbol, gates.back());
-        if (n == 1)
-            route = symbol;
     }
     gAIStates.handlers[47] = NotingChild; // each approach arrives at once
     gChildCalls.clear();
     SceneItem* bus = Ship(0, 0, 0);
-    Start(bus, 52, SymbolParam(route), 1, 0);
+    Start(bus, 52, Handle(gates[0]), 1, 0);
     for (int frame = 0; frame < 6; ++frame)
         EXPECT_EQ(Run(bus), 52);
     ASSERT_EQ(gChildCalls.size(), 3u);

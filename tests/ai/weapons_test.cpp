@@ -502,6 +502,12 @@ TEST_F(WeaponsTest, AMountFrameIsOrthonormalAndTurnedToTheMount)
         EXPECT_NEAR(VecDot(forward, right), 0.0f, 1e-6);
         const Vector3 expected = RotateByDirectionCode({0, 0, 1}, code);
         EXPECT_NEAR(std::fabs(frame.m[8] * expected.x + frame.m[10] * expected.z), 1.0f, 1e-4);
+        // A turn, not a mirror: X x Y is Z, so steering onto it does not
+        // take a target dead ahead for one astern.
+        const Vector3 x{frame.m[0], frame.m[1], frame.m[2]}, y{frame.m[4], frame.m[5], frame.m[6]};
+        Vector3 z;
+        VecCross(x, y, z);
+        EXPECT_NEAR(z.x * frame.m[8] + z.y * frame.m[9] + z.z * frame.m[10], 1.0f, 1e-4);
     }
 }
 

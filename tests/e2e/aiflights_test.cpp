@@ -197,3 +197,71 @@ TEST(AiFlights, AShipWithNoCombatStyleStopsFleeing)
     EXPECT_NEAR(late, earlier, 1.0) << "it no longer speeds up:\n"
                                     << run.out;
 }
+
+// A bus on "BusDriver" calls at its three stops in turn, a courier on
+// "LDSToNavTarget" goes into LDS and comes out by its depot, and a guard on
+// "Loiter" comes to its beacon from far off (the mission is won only when
+// all three did); once there the guard circles the beacon, never far off
+// and never still.
+TEST(AiFlights, BusCourierAndLoiterShipsGoWhereTheirOrdersSend)
+{
+    const ProgramRun run = FlyHeadless("flight_routes.scr", 9000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> idler = Track(run.out, "idler");
+    const Vec beacon{0, -2000000, 0};
+    int circling = 0;
+    Vec before{};
+    for (const auto& [frame, at] : idler) {
+        const Vec off{at.x - beacon.x, at.y - beacon.y, at.z - beacon.z};
+        const double distance = std::sqrt(Dot(off, off));
+        const Vec step{at.x - before.x, at.y - before.y, at.z - before.z};
+        before = at;
+        if (frame < 1200)
+            continue; // still on its way in
+        ++circling;
+        EXPECT_LT(distance, 150000.0) << "frame " << frame << "\n"
+                                      << run.out;
+        EXPECT_GT(std::sqrt(Dot(step, step)), 1000.0) << "frame " << frame << "\n"
+                                                      << run.out;
+    }
+    EXPECT_GE(circling, 5) << run.out;
+}
+
+// A hunter on "SeekAndDestroy2" destroys the prey it was given; a sentinel
+// with "ProvokedAttack" behind "StopDead" holds its fire until a provoker on
+// "ConstantFire" shoots at it, then destroys the provoker (the mission is
+// won only so, and lost if the sentinel fires first).
+TEST(AiFlights, AHunterDestroysItsPreyAndAProvokedSentinelItsAttacker)
+{
+    const ProgramRun run = FlyHeadless("flight_attacks.scr", 7000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
+
+// A wrecker on "DockAndDemolish" docks at its depot, a hauler's
+// "DockWhenClose" takes over from its "StopDead" near the yard and docks it
+// there, and a minder on "StayNear" keeps by a freighter that drifts off
+// (the mission is won only when all three did).
+TEST(AiFlights, DockingOrdersDockAndAStayNearShipKeepsByItsCharge)
+{
+    const ProgramRun run = FlyHeadless("flight_docks.scr", 9500);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> minder = Track(run.out, "minder");
+    ASSERT_GE(minder.size(), 3u) << run.out;
+    EXPECT_GT(minder.rbegin()->second.z, 50000.0) << "it went along with the freighter:\n"
+                                                  << run.out;
+}
+
+// A guard on "SentryDuty" stays by its ward until a raider comes within its
+// watch, then its "SeekAndDestroy" takes over: it turns onto the raider and
+// destroys it before the ward falls (the mission is won only so). Its mount
+// frame used to be mirrored, so the guard yawed away from a raider dead
+// ahead and flew off.
+TEST(AiFlights, ASentryGuardDestroysTheRaiderThatComesWithinItsWatch)
+{
+    const ProgramRun run = FlyHeadless("flight_sentry.scr", 7000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
