@@ -10,6 +10,7 @@
 #include "framework/scene.h"
 #include "screens/bridge.h"
 #include "system/canvas.h"
+#include "system/display.h"
 #include "system/frameclock.h"
 #include "ui/hud.h"
 #include "ui/windows.h"
@@ -201,6 +202,7 @@ void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
     gView.window = record;
     gView.colourTarget = record->colour;
     gView.depthTarget = record->depth;
+    gView.overlayTarget = record->overlay;
     const ViewRect viewport = {record->left, record->top, record->left + window->width - 1,
                                record->top + window->height - 1};
     if (SceneItem* item = ViewingItem(window)) {
@@ -212,7 +214,7 @@ void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
     }
     FreeViewPixelmaps(window);
     gView.window = nullptr;
-    gView.colourTarget = gView.depthTarget = nullptr;
+    gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
 }
 
 } // namespace
@@ -241,6 +243,7 @@ void RenderHudWindow(WindowHandle* window)
     gView.window = record;
     gView.colourTarget = record->colour;
     gView.depthTarget = record->depth;
+    gView.overlayTarget = record->overlay;
     RefreshScreenPixels();
     gView.viewport = {record->left, record->top, record->left + window->width - 1, record->top + window->height - 1};
     gView.centreX = (gView.viewport.left + gView.viewport.right) / 2;
@@ -258,7 +261,7 @@ void RenderHudWindow(WindowHandle* window)
     gProjectionDistance = savedDistance;
     FreeViewPixelmaps(window);
     gView.window = nullptr;
-    gView.colourTarget = gView.depthTarget = nullptr;
+    gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
 }
 
 void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
@@ -284,10 +287,13 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
             gScreenClearColour = uint8_t(190 + 4 * std::fabs(item->sim->matrix.m[8]));
     }
 
-    if (gView.pixelType == HX_PMT_INDEX_8)
+    if (gView.pixelType == HX_PMT_INDEX_8) {
         HxPixelmapFill(colour, gLoopFlags.pause ? kSkyIndex : gScreenClearColour);
-    else
-        HxPixelmapFill(colour, 0);
+    } else {
+        HxPixelmapFill(colour, DisplayColour565(gLoopFlags.pause ? kSkyIndex : gScreenClearColour));
+        DisplayShowColourPlane(gView.window->left, gView.window->top, gView.window->left + colour->width - 1,
+                               gView.window->top + colour->height - 1);
+    }
     MarkProfileSection(gFrameProfiler, "SCRN CLR");
 
     SceneItem* viewed = item->avatar->linkItem ? item->avatar->linkItem.Get() : item;
@@ -350,7 +356,7 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
         SetStyle(RootActor(gPlayerItem), HX_RSTYLE_DEFAULT);
         UnmountMainCamera();
     }
-    if (gViewInterference && gView.pixelType == HX_PMT_INDEX_8)
+    if (gViewInterference)
         CanvasJitterRows(ScreenCanvas(), uint8_t(gViewInterference), int16_t(viewport->left), int16_t(viewport->top),
                          int16_t(viewport->right), int16_t(viewport->bottom));
     gScreenClearColour = kSkyIndex;
