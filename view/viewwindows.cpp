@@ -4,6 +4,7 @@
 #include "view/viewwindows.h"
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "framework/pixelmap.h"
@@ -264,6 +265,35 @@ void RenderHudWindow(WindowHandle* window)
     gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
 }
 
+namespace {
+
+// 16 bits: the sky passes drew palette indices over the colour plane before
+// the models; wherever a model has drawn since (it wrote depth), the index
+// plane takes the key again, so that the model shows and what follows (the
+// flare, particles, the HUD) draws over it.
+void ShowModelsOverSky()
+{
+    const hx_pixelmap* overlay = gView.overlayTarget;
+    const hx_pixelmap* depth = gView.depthTarget;
+    if (!overlay || overlay == gView.colourTarget || !overlay->pixels || !depth || !depth->pixels ||
+        depth->type != HX_PMT_DEPTH_16 || depth->width != overlay->width || depth->height != overlay->height)
+        return;
+    for (int y = 0; y < overlay->height; ++y) {
+        auto* index = static_cast<uint8_t*>(overlay->pixels) + (intptr_t(overlay->base_y) + y) * overlay->row_bytes +
+                      overlay->base_x;
+        const auto* z = static_cast<const uint8_t*>(depth->pixels) + (intptr_t(depth->base_y) + y) * depth->row_bytes +
+                        intptr_t(depth->base_x) * 2;
+        for (int x = 0; x < overlay->width; ++x) {
+            uint16_t d;
+            std::memcpy(&d, z + 2 * x, 2);
+            if (d != 0xFFFF)
+                index[x] = kColourPlaneKey;
+        }
+    }
+}
+
+} // namespace
+
 void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
 {
     hx_pixelmap* colour = gView.colourTarget;
@@ -336,6 +366,7 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
         std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), gView.window->dirtyRect);
         AimCamera(gView.mainCamera, gView.fieldOfView, aspect);
         HxZbSceneRender(gView.mainWorld, gView.mainCamera, colour, gView.depthTarget);
+        ShowModelsOverSky();
         DrawSunFlare();
         MarkProfileSection(gFrameProfiler, "OBJECTS");
 
