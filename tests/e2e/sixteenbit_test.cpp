@@ -66,8 +66,7 @@ protected:
             filled.replace(at, 1, shots.string() + "/");
         std::ofstream(folder / "table.txt") << filled;
         const GameRun run =
-            RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
-                           "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
+            RunGame(args, {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string()},
                     data);
         ASSERT_EQ(run.hung, "") << run.output;
         ASSERT_EQ(run.exitCode, 0) << run.output;
