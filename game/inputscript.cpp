@@ -255,9 +255,21 @@ void SaveShot(const std::string& path)
         return;
     }
     const PaletteEntry* palette = DisplayLastPalette();
+    const uint16_t* shown565 = DisplayShownFrame565();
     std::fprintf(file, "P6\n%d %d\n255\n", screen.rowLength, screen.height);
     std::vector<uint8_t> row(std::size_t(screen.rowLength) * 3);
-    for (int y = 0; y < screen.height; ++y) {
+    for (int y = 0; shown565 && y < screen.height; ++y) {
+        // A 16-bit screen: the frame as last composed, each 565 pixel as the
+        // screen shows it.
+        for (int x = 0; x < screen.rowLength; ++x) {
+            const platform::PaletteColour colour = platform::Colour565(shown565[std::size_t(y) * screen.rowLength + x]);
+            row[3 * x] = colour.red;
+            row[3 * x + 1] = colour.green;
+            row[3 * x + 2] = colour.blue;
+        }
+        std::fwrite(row.data(), 1, row.size(), file);
+    }
+    for (int y = 0; !shown565 && y < screen.height; ++y) {
         const uint8_t* pixel = screen.pixels + std::size_t(y) * screen.rowLength;
         for (int x = 0; x < screen.rowLength; ++x) {
             const PaletteEntry& colour = palette[pixel[x]];

@@ -184,9 +184,8 @@ bool Present565(const uint16_t* pixels, int pitch)
                                                              static_cast<std::ptrdiff_t>(y) * pitch);
         auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target) + static_cast<std::ptrdiff_t>(y) * targetPitch);
         for (int x = 0; x < gWidth; ++x) {
-            uint32_t p = from[x];
-            uint32_t r = (p >> 11) & 0x1F, g = (p >> 5) & 0x3F, b = p & 0x1F;
-            to[x] = 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+            const PaletteColour c = Colour565(from[x]);
+            to[x] = 0xFF000000u | uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
         }
     }
     SDL_UnlockTexture(gTexture);

@@ -43,6 +43,14 @@ bool PresentIndexed(const uint8_t* pixels, int pitch, const PaletteColour* palet
 bool PresentPalette(const PaletteColour* palette);
 // Shows a 16-bit frame of 5-6-5 pixels.
 bool Present565(const uint16_t* pixels, int pitch);
+// A 5-6-5 pixel as the colour the screen shows: each field's bits repeated
+// down into the low bits, so that full fields are 255.
+constexpr PaletteColour Colour565(uint16_t pixel)
+{
+    const unsigned r = pixel >> 11 & 0x1F, g = pixel >> 5 & 0x3F, b = pixel & 0x1F;
+    return {static_cast<uint8_t>(r << 3 | r >> 2), static_cast<uint8_t>(g << 2 | g >> 4),
+            static_cast<uint8_t>(b << 3 | b >> 2), 0};
+}
 
 // Expands 8-bit rows through a palette into 0xAARRGGBB pixels (the work of
 // every 8-bit present, apart for measuring).

@@ -290,9 +290,9 @@ void DrawSchematic(WindowHandle* window, float zoom, int16_t logX, int16_t logY,
     if (!AllocViewPixelmaps(window))
         return;
     ViewWindowRecord* record = FindViewWindowRecord(window);
-    HxPixelmapFill(record->colour, 0);
+    HxPixelmapFill(record->overlay, 0);
     HxPixelmapFill(record->depth, 0xFFFF);
-    gVectorMap.target = record->colour;
+    gVectorMap.target = record->overlay;
     DrawVectorMapGrid(gVectorMap.centreX, gVectorMap.centreY, gVectorMap.zoom);
     guiDrawVectorShapes(gVectorMap.root.firstChild, gVectorMap.centreX, gVectorMap.centreY, gVectorMap.zoom, true,
                         -1);

@@ -565,11 +565,12 @@ void guiViewerSceneDraw(WindowHandle* window, SceneItem* camera)
     gView.window = record;
     gView.colourTarget = record->colour;
     gView.depthTarget = record->depth;
+    gView.overlayTarget = record->overlay;
     SetViewFromSceneItem(camera, &viewport);
     RunRenderPasses(camera, &viewport);
     gView.window = nullptr;
-    gView.colourTarget = gView.depthTarget = nullptr;
-    gViewer.panel = record->colour;
+    gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
+    gViewer.panel = record->overlay;
     gViewer.scale = kViewerProjectionScale;
     if (gViewer.ortho) {
         DrawOrthoGrid(gWindows.mouseX, gWindows.mouseY);
@@ -662,8 +663,8 @@ void guiWeaponsViewDraw(WindowHandle* window)
     if (!camera || !AllocViewPixelmaps(window))
         return;
     ViewWindowRecord* record = FindViewWindowRecord(window);
-    HxPixelmapFill(record->colour, 0);
-    gViewer.panel = record->colour;
+    HxPixelmapFill(record->overlay, 0);
+    gViewer.panel = record->overlay;
     DrawWeaponsView(camera);
     gViewer.panel = nullptr;
     FreeViewPixelmaps(window);
@@ -690,7 +691,7 @@ void guiViewerPanelDraw(WindowHandle* window)
 {
     if (gViewer.fadeCountdown > 0) {
         if (AllocViewPixelmaps(window)) {
-            HxPixelmapFill(FindViewWindowRecord(window)->colour, 0);
+            HxPixelmapFill(FindViewWindowRecord(window)->overlay, 0);
             FreeViewPixelmaps(window);
         }
         if (gViewer.fadeCountdown == 1) {

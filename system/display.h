@@ -28,6 +28,11 @@ struct DisplayMode {
     int16_t depth = 8;
     PresentRoutine present = nullptr; // filled in by DisplayOpen
     uint8_t** frameBuffer = nullptr;  // the variable holding the pixel address
+    // At 16 bits, the variable holding the address of the colour plane the
+    // 3D view renders 565 pixels into (null at 8 bits, and for the
+    // framework device, whose frame buffer is itself 565). The frame buffer
+    // then holds palette indices, composed with it at present.
+    uint16_t** colourPlane = nullptr;
 };
 
 // The nine operations of a back end, in slot order.
@@ -94,6 +99,22 @@ void DisplaySetPalette(const PaletteEntry* palette); // ignores null
 // The last palette given to DisplayInitPalette or DisplaySetPalette (all
 // black before the first).
 const PaletteEntry* DisplayLastPalette();
+
+// 16-bit screens: the 3D view shows its colour plane in a rectangle of the
+// screen (inclusive) for the frame being drawn. The frame buffer is filled
+// there with the key index; whatever is drawn over it in palette colours
+// (the HUD) shows, and the pixels that keep the key show the colour plane.
+// The rectangles hold until a present that follows new ones; hiding forgets
+// them (the view's windows are gone). Nothing at 8 bits.
+constexpr uint8_t kColourPlaneKey = 176;
+void DisplayShowColourPlane(int left, int top, int right, int bottom);
+void DisplayHideColourPlane();
+// A palette index as the 565 pixel the screen shows it as now (through the
+// palette of the last present or palette change); 0 at 8 bits.
+uint16_t DisplayColour565(uint8_t index);
+// The last frame presented at 16 bits as 565 pixels, the mode's width a
+// row; null at 8 bits or before the first present.
+const uint16_t* DisplayShownFrame565();
 
 // Entries 0-9 and 246-255 belong to the system; the game's entries 10-245
 // are gamma-corrected by the back ends: c' = trunc(256 (c / 256)^(1/gamma)).

@@ -33,11 +33,6 @@ struct FullScreenState {
     PaletteEntry shown[kPaletteEntries] = {};
 } gFull;
 
-bool PaletteMode()
-{
-    return gSettings.colourDepth == 8;
-}
-
 void Present(DisplayMode&)
 {
     gFull.surface.Present(gFull.shown);
@@ -104,7 +99,7 @@ void ShowPalette(const PaletteEntry* palette, bool gamma)
         std::copy(palette, palette + kPaletteEntries, gFull.shown);
     for (PaletteEntry& e : gFull.shown)
         e.unused = 0;
-    platform::PresentPalette(gFull.shown);
+    gFull.surface.ShowPalette(gFull.shown);
 }
 
 void InitPalette(const PaletteEntry* palette)
@@ -115,13 +110,13 @@ void InitPalette(const PaletteEntry* palette)
 
 void SetPalette(const PaletteEntry* palette)
 {
-    if (palette && PaletteMode())
+    if (palette)
         ShowPalette(palette, true);
 }
 
 void PaletteFromHandle(const SystemPalette* palette)
 {
-    if (palette && PaletteMode())
+    if (palette)
         ShowPalette(palette->entries, false);
 }
 

@@ -6,7 +6,8 @@
 // 246-255 of the colours shown belong to the system (its 20 static colours)
 // once the first palette is installed, and a palette change moves only the
 // game's entries 10-245; the last frame is shown again at once in the new
-// colours.
+// colours. A 16-bit desktop keeps no colours: there the whole palette is
+// the game's.
 #include "system/display.h"
 
 #include "platform/display.h"
@@ -44,12 +45,21 @@ void Close()
     gWin.bitmap.Release();
 }
 
-// The game's entries 10-245, gamma-corrected, into the colours shown.
+// True on a 16-bit desktop: it keeps no colours of its own, so the game's
+// whole palette is shown.
+bool SystemKeepsColours()
+{
+    return gWin.bitmap.depth == 8;
+}
+
+// The game's entries 10-245 (all of them on a 16-bit desktop),
+// gamma-corrected, into the colours shown.
 void TakeGameColours(const PaletteEntry* palette)
 {
     PaletteEntry corrected[kPaletteEntries];
     GammaCorrectPalette(palette, corrected, gDisplayGamma);
-    for (int i = kFirstGameColour; i <= kLastGameColour; ++i)
+    const bool keeps = SystemKeepsColours();
+    for (int i = keeps ? kFirstGameColour : 0; i <= (keeps ? kLastGameColour : kPaletteEntries - 1); ++i)
         gWin.shown[i] = {corrected[i].red, corrected[i].green, corrected[i].blue, 0};
 }
 
@@ -58,12 +68,12 @@ void InitPalette(const PaletteEntry* palette)
     if (!palette)
         return;
     const PaletteEntry* system = platform::SystemPaletteColours();
-    for (int i = 0; i < kFirstGameColour; ++i)
+    for (int i = 0; i < kFirstGameColour && SystemKeepsColours(); ++i)
         gWin.shown[i] = system[i];
-    for (int i = kLastGameColour + 1; i < kPaletteEntries; ++i)
+    for (int i = kLastGameColour + 1; i < kPaletteEntries && SystemKeepsColours(); ++i)
         gWin.shown[i] = system[i];
     TakeGameColours(palette);
-    platform::PresentPalette(gWin.shown);
+    gWin.bitmap.ShowPalette(gWin.shown);
 }
 
 void SetPalette(const PaletteEntry* palette)
@@ -71,7 +81,7 @@ void SetPalette(const PaletteEntry* palette)
     if (!palette)
         return;
     TakeGameColours(palette);
-    platform::PresentPalette(gWin.shown);
+    gWin.bitmap.ShowPalette(gWin.shown);
 }
 
 } // namespace

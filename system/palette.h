@@ -18,3 +18,9 @@ struct GamePalette {
     PaletteEntry entries[kPaletteEntries];
 };
 static_assert(sizeof(GamePalette) == 1024);
+
+// A palette colour as the 16-bit screen's 565 pixel (the top bits of each).
+constexpr uint16_t PaletteEntryTo565(const PaletteEntry& c)
+{
+    return static_cast<uint16_t>((c.red >> 3) << 11 | (c.green >> 2) << 5 | c.blue >> 3);
+}

@@ -140,14 +140,14 @@ void NoteDepth(HUD* e, float depth)
 // drawer's arithmetic.
 int32_t Pixel(float v) { return std::isnan(v) ? 0 : int32_t(std::clamp(v, -32000.0f, 32000.0f)); }
 
-// A line on the view's colour target, coordinates from the view centre.
+// A line over the view's scene, coordinates from the view centre.
 void HudLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint8_t colour)
 {
-    if (!gView.colourTarget)
+    if (!gView.overlayTarget)
         return;
     int32_t cx, cy;
     ViewCentre(cx, cy);
-    HxPixelmapLine(gView.colourTarget, cx + x1, cy + y1, cx + x2, cy + y2, colour);
+    HxPixelmapLine(gView.overlayTarget, cx + x1, cy + y1, cx + x2, cy + y2, colour);
 }
 
 // The colour of a segment: darker with depth under the depth-shade flag.
@@ -545,8 +545,8 @@ void DrawHudFade(int32_t percent)
     if (gExternalView)
         return; // the cockpit view only
     const Canvas canvas = ScreenCanvas();
-    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
-        return; // the screen canvas is a palette-index canvas only at 8 bits
+    if (!canvas.pixels)
+        return;
     const ViewRect& v = gView.viewport;
     for (int16_t row : kFadeRows) {
         if (row < v.top || row > v.bottom || row >= canvas.height)
@@ -851,7 +851,7 @@ constexpr int kCubeCountedEdges = 12;
 void DrawCaption(const HUD* element, int32_t x, int32_t y)
 {
     const Canvas canvas = ScreenCanvas();
-    if (!element->name || !canvas.pixels || !gFontV || gView.pixelType != HX_PMT_INDEX_8)
+    if (!element->name || !canvas.pixels || !gFontV)
         return;
     const ViewRect& v = gView.viewport;
     const ClipRect clip{int16_t(v.left), int16_t(v.top), int16_t(v.right), int16_t(v.bottom)};
@@ -1517,7 +1517,7 @@ void OffScreenArrow(float x, float y, float depth, uint8_t c)
     gHud.contactOffset[1] = int16_t(y);
     const Canvas canvas = ScreenCanvas();
     const ViewRect& v = gView.viewport;
-    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+    if (!canvas.pixels)
         return;
     const int32_t px = gView.centreX + int32_t(x), py = gView.centreY + int32_t(y);
     // The arm ends by the border the point lies on; a later border wins.
@@ -1541,7 +1541,7 @@ void OffScreenArrow(float x, float y, float depth, uint8_t c)
 void BracketText(int32_t x, int32_t y, const char* text, uint8_t colour)
 {
     const Canvas canvas = ScreenCanvas();
-    if (!text || !gFontB || !canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+    if (!text || !gFontB || !canvas.pixels)
         return;
     const ViewRect& v = gView.viewport;
     const ClipRect clip{int16_t(v.left), int16_t(v.top), int16_t(v.right), int16_t(v.bottom)};

@@ -84,7 +84,7 @@ struct View {
 bool CurrentView(View& v)
 {
     v.canvas = ScreenCanvas();
-    if (!v.canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+    if (!v.canvas.pixels)
         return false;
     const ViewRect& r = gView.viewport;
     v.left = r.left;

@@ -360,6 +360,8 @@ void SetColourRamp(hx_material* m, int red, int green, int blue)
         }
     }
     float share = std::min(1.0f, static_cast<float>(brightest) / 240.0f);
+    // A 16-bit screen draws the surface's own colour, lit.
+    m->colour = uint32_t(red & 255) << 16 | uint32_t(green & 255) << 8 | uint32_t(blue & 255);
     m->index_base = kRamps[row].indexBase;
     m->index_range = static_cast<uint8_t>(static_cast<float>(kRamps[row].indexRange) * share);
 }

@@ -9,7 +9,9 @@
 // drawn: (0, 0) its top-left pixel. The framework's projection adds the
 // target's base x to screen x; the dummy models' render routines take it
 // off again, so every stored screen position is target-relative. Drawing
-// is 8-bit only: a 16-bit screen has no palette ramps to draw with.
+// is in palette indices: on a 16-bit screen into the index plane over the
+// scene (the view record's overlay), where the models' own pixels are keyed
+// out again after they are drawn.
 #include "view/skyandlights.h"
 
 #include <algorithm>
@@ -296,8 +298,10 @@ struct PassSurface {
 
 bool CurrentSurface(PassSurface& s)
 {
-    const hx_pixelmap* colour = gView.colourTarget;
-    if (gView.pixelType != HX_PMT_INDEX_8 || !colour || !colour->pixels || colour->row_bytes <= 0 ||
+    // The palette-index surface over the scene: the colour target itself at
+    // 8 bits, the index plane over it at 16.
+    const hx_pixelmap* colour = gView.overlayTarget;
+    if (!colour || colour->type != HX_PMT_INDEX_8 || !colour->pixels || colour->row_bytes <= 0 ||
         colour->width == 0 || colour->height == 0)
         return false;
     s.colour = colour;
@@ -915,8 +919,6 @@ hx_model* CreateFlareDummyModel()
 
 void DrawAllParticles(int32_t flag)
 {
-    if (gView.pixelType != HX_PMT_INDEX_8)
-        return;
     const uint32_t mask = flag ? kMaskPlanetLayerEmitters : kMaskEmitters;
     ForEachSceneItem([mask](SceneItem* item) {
         if (item->avatar)

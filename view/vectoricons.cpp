@@ -279,7 +279,7 @@ void DrawWeaponSight(WeaponSightElement* element)
     // Drawn on the 8-bit screen canvas, as the HUD's other texts and marks,
     // and kept within the view: the cone's edges reach far beyond it.
     const Canvas canvas = ScreenCanvas();
-    if (!canvas.pixels || gView.pixelType != HX_PMT_INDEX_8)
+    if (!canvas.pixels)
         return;
     const ClipRect clip = {ScreenCoordinate(float(view.left)), ScreenCoordinate(float(view.top)),
                            ScreenCoordinate(float(view.right)), ScreenCoordinate(float(view.bottom))};

@@ -172,9 +172,7 @@ hx_pixelmap* ConvertTo565(hx_pixelmap* indexed)
     for (int y = 0; y < indexed->height; ++y) {
         for (int x = 0; x < indexed->width; ++x) {
             const uint32_t index = HxPixelmapPixelQuery(indexed, x - indexed->origin_x, y - indexed->origin_y) & 0xFF;
-            const PaletteEntry& c = palette[index];
-            const uint32_t value = uint32_t(c.red >> 3) << 11 | uint32_t(c.green >> 2) << 5 | uint32_t(c.blue >> 3);
-            HxPixelmapPixelSet(rgb, x - rgb->origin_x, y - rgb->origin_y, value);
+            HxPixelmapPixelSet(rgb, x - rgb->origin_x, y - rgb->origin_y, PaletteEntryTo565(palette[index]));
         }
     }
     return rgb;
@@ -310,6 +308,12 @@ bool BeginFramework()
                                       nullptr, HX_PMAF_NO_PIXELS);
     if (!gView.screen)
         return false;
+    if (gView.pixelType == HX_PMT_RGB_565 && gScreenMode.colourPlane) {
+        gView.indexScreen = HxPixelmapAllocate(HX_PMT_INDEX_8, uint16_t(gScreenMode.width),
+                                               uint16_t(gScreenMode.height), nullptr, HX_PMAF_NO_PIXELS);
+        if (!gView.indexScreen)
+            return false;
+    }
     RefreshScreenPixels();
     gView.depth = HxPixelmapMatch(gView.screen, HX_PMMATCH_DEPTH_16);
     if (!gView.depth)
@@ -341,8 +345,12 @@ void ResetViewState()
 
 void RefreshScreenPixels()
 {
+    uint8_t* const frame = gScreenMode.frameBuffer ? *gScreenMode.frameBuffer : nullptr;
+    if (gView.indexScreen)
+        gView.indexScreen->pixels = frame;
     if (gView.screen)
-        gView.screen->pixels = gScreenMode.frameBuffer ? *gScreenMode.frameBuffer : nullptr;
+        gView.screen->pixels = gView.indexScreen && gScreenMode.colourPlane ? static_cast<void*>(*gScreenMode.colourPlane)
+                                                                            : frame;
 }
 
 void InstallFindHooks()
@@ -434,7 +442,7 @@ ViewWindowRecord* TakeViewWindowRecord(WindowHandle* window)
     ViewWindowRecord* record = FindViewWindowRecord(nullptr);
     if (!record)
         record = &gViewWindows[turn++ % kViewWindowRecords];
-    *record = {window, nullptr, nullptr, 0, 0, {}, 255};
+    *record = {window, nullptr, nullptr, nullptr, 0, 0, {}, 255};
     std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), record->dirtyRect);
     return record;
 }
@@ -459,15 +467,24 @@ bool AllocViewPixelmaps(WindowHandle* window)
     RefreshScreenPixels();
     hx_pixelmap* colour = HxPixelmapAllocateSub(gView.screen, x, y, window->width, window->height);
     hx_pixelmap* depth = colour ? HxPixelmapAllocateSub(gView.depth, x, y, window->width, window->height) : nullptr;
-    if (!depth) {
-        if (colour)
-            HxPixelmapFree(colour);
+    hx_pixelmap* overlay =
+        depth && gView.indexScreen ? HxPixelmapAllocateSub(gView.indexScreen, x, y, window->width, window->height)
+                                   : colour;
+    if (!depth || !overlay) {
+        for (hx_pixelmap* made : {colour, depth})
+            if (made)
+                HxPixelmapFree(made);
         return false;
+    }
+    if (overlay != colour) {
+        overlay->origin_x = int16_t(window->width / 2);
+        overlay->origin_y = int16_t(window->height / 2);
     }
     colour->origin_x = depth->origin_x = int16_t(window->width / 2);
     colour->origin_y = depth->origin_y = int16_t(window->height / 2);
     record->colour = colour;
     record->depth = depth;
+    record->overlay = overlay;
     if (record->left != x || record->top != y)
         record->clearAll = 255;
     record->left = x;
@@ -480,6 +497,9 @@ void FreeViewPixelmaps(WindowHandle* window)
     ViewWindowRecord* record = FindViewWindowRecord(window);
     if (!record)
         return;
+    if (record->overlay && record->overlay != record->colour)
+        HxPixelmapFree(record->overlay);
+    record->overlay = nullptr;
     for (hx_pixelmap** sub : {&record->colour, &record->depth}) {
         if (*sub)
             HxPixelmapFree(*sub);
@@ -506,6 +526,7 @@ void UnregisterViewWindow(WindowHandle* window)
     FreeViewPixelmaps(window);
     *record = {};
     gView.viewWindowCount = std::max(gView.viewWindowCount - 1, 0);
+    DisplayHideColourPlane();
 }
 
 void SetViewWindowCount(int32_t count)

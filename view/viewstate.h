@@ -38,6 +38,10 @@ struct ViewWindowRecord {
     WindowHandle* window; // null: a free record
     hx_pixelmap* colour;
     hx_pixelmap* depth;
+    // Where the marks drawn over the scene in palette colours go (the HUD's
+    // lines, the viewer's wireframes): the colour pixelmap itself at 8 bits;
+    // at 16 bits the same rectangle of the screen's palette-index plane.
+    hx_pixelmap* overlay;
     int32_t left, top; // the screen position they were made at
     int16_t dirtyRect[4];
     uint8_t clearAll;
@@ -48,10 +52,11 @@ struct ViewState {
     // Made once a run (until ShutdownP3D): the framework and its renderer
     // are begun, the pixelmaps, hooks, materials and effect models made.
     uint8_t begun;
-    uint8_t pixelType;   // the screen's framework pixel type
-    hx_pixelmap* screen; // aliases the display canvas
-    hx_pixelmap* depth;  // matches the screen
-    Matrix4 projection;  // the game's own frustum, for the software passes
+    uint8_t pixelType;        // the screen's framework pixel type
+    hx_pixelmap* screen;      // aliases the display canvas (its colour plane at 16 bits)
+    hx_pixelmap* indexScreen; // 16 bits: aliases the display canvas's palette indices
+    hx_pixelmap* depth;       // matches the screen
+    Matrix4 projection;       // the game's own frustum, for the software passes
     float halfWidth, halfHeight;
     hx_material* materials[kStandardMaterialCount];
     int32_t textureTotal; // texels loaded through the texture hook since the framework began
@@ -82,6 +87,7 @@ struct ViewState {
     ViewWindowRecord* window;
     hx_pixelmap* colourTarget;
     hx_pixelmap* depthTarget;
+    hx_pixelmap* overlayTarget; // the record's overlay
     SceneItem* viewer;
     ViewRect viewport; // screen rectangle, inclusive
     int32_t centreX, centreY;

@@ -4,12 +4,14 @@
 #include "view/viewwindows.h"
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "framework/pixelmap.h"
 #include "framework/scene.h"
 #include "screens/bridge.h"
 #include "system/canvas.h"
+#include "system/display.h"
 #include "system/frameclock.h"
 #include "ui/hud.h"
 #include "ui/windows.h"
@@ -201,6 +203,7 @@ void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
     gView.window = record;
     gView.colourTarget = record->colour;
     gView.depthTarget = record->depth;
+    gView.overlayTarget = record->overlay;
     const ViewRect viewport = {record->left, record->top, record->left + window->width - 1,
                                record->top + window->height - 1};
     if (SceneItem* item = ViewingItem(window)) {
@@ -212,7 +215,7 @@ void DrawViewWindow(WindowHandle* window, uint8_t worldStyle)
     }
     FreeViewPixelmaps(window);
     gView.window = nullptr;
-    gView.colourTarget = gView.depthTarget = nullptr;
+    gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
 }
 
 } // namespace
@@ -241,6 +244,7 @@ void RenderHudWindow(WindowHandle* window)
     gView.window = record;
     gView.colourTarget = record->colour;
     gView.depthTarget = record->depth;
+    gView.overlayTarget = record->overlay;
     RefreshScreenPixels();
     gView.viewport = {record->left, record->top, record->left + window->width - 1, record->top + window->height - 1};
     gView.centreX = (gView.viewport.left + gView.viewport.right) / 2;
@@ -258,8 +262,37 @@ void RenderHudWindow(WindowHandle* window)
     gProjectionDistance = savedDistance;
     FreeViewPixelmaps(window);
     gView.window = nullptr;
-    gView.colourTarget = gView.depthTarget = nullptr;
+    gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
 }
+
+namespace {
+
+// 16 bits: the sky passes drew palette indices over the colour plane before
+// the models; wherever a model has drawn since (it wrote depth), the index
+// plane takes the key again, so that the model shows and what follows (the
+// flare, particles, the HUD) draws over it.
+void ShowModelsOverSky()
+{
+    const hx_pixelmap* overlay = gView.overlayTarget;
+    const hx_pixelmap* depth = gView.depthTarget;
+    if (!overlay || overlay == gView.colourTarget || !overlay->pixels || !depth || !depth->pixels ||
+        depth->type != HX_PMT_DEPTH_16 || depth->width != overlay->width || depth->height != overlay->height)
+        return;
+    for (int y = 0; y < overlay->height; ++y) {
+        auto* index = static_cast<uint8_t*>(overlay->pixels) + (intptr_t(overlay->base_y) + y) * overlay->row_bytes +
+                      overlay->base_x;
+        const auto* z = static_cast<const uint8_t*>(depth->pixels) + (intptr_t(depth->base_y) + y) * depth->row_bytes +
+                        intptr_t(depth->base_x) * 2;
+        for (int x = 0; x < overlay->width; ++x) {
+            uint16_t d;
+            std::memcpy(&d, z + 2 * x, 2);
+            if (d != 0xFFFF)
+                index[x] = kColourPlaneKey;
+        }
+    }
+}
+
+} // namespace
 
 void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
 {
@@ -284,10 +317,13 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
             gScreenClearColour = uint8_t(190 + 4 * std::fabs(item->sim->matrix.m[8]));
     }
 
-    if (gView.pixelType == HX_PMT_INDEX_8)
+    if (gView.pixelType == HX_PMT_INDEX_8) {
         HxPixelmapFill(colour, gLoopFlags.pause ? kSkyIndex : gScreenClearColour);
-    else
-        HxPixelmapFill(colour, 0);
+    } else {
+        HxPixelmapFill(colour, DisplayColour565(gLoopFlags.pause ? kSkyIndex : gScreenClearColour));
+        DisplayShowColourPlane(gView.window->left, gView.window->top, gView.window->left + colour->width - 1,
+                               gView.window->top + colour->height - 1);
+    }
     MarkProfileSection(gFrameProfiler, "SCRN CLR");
 
     SceneItem* viewed = item->avatar->linkItem ? item->avatar->linkItem.Get() : item;
@@ -330,6 +366,7 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
         std::copy(std::begin(kEmptyDirtyRect), std::end(kEmptyDirtyRect), gView.window->dirtyRect);
         AimCamera(gView.mainCamera, gView.fieldOfView, aspect);
         HxZbSceneRender(gView.mainWorld, gView.mainCamera, colour, gView.depthTarget);
+        ShowModelsOverSky();
         DrawSunFlare();
         MarkProfileSection(gFrameProfiler, "OBJECTS");
 
@@ -350,7 +387,7 @@ void RunRenderPasses(SceneItem* item, const ViewRect* viewport)
         SetStyle(RootActor(gPlayerItem), HX_RSTYLE_DEFAULT);
         UnmountMainCamera();
     }
-    if (gViewInterference && gView.pixelType == HX_PMT_INDEX_8)
+    if (gViewInterference)
         CanvasJitterRows(ScreenCanvas(), uint8_t(gViewInterference), int16_t(viewport->left), int16_t(viewport->top),
                          int16_t(viewport->right), int16_t(viewport->bottom));
     gScreenClearColour = kSkyIndex;

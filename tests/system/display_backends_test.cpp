@@ -228,16 +228,82 @@ TEST_F(DisplayBackEnds, FullScreenWithoutTheSystemBufferAndInSixteenBits)
     OpenAndPresent("-f", TestPalette());
     EXPECT_EQ(gCaptured.pixels, expected);
     DisplayClose();
+}
 
-    gSettings.colourDepth = 16;
-    ApplyCommandLine({"-w"});
-    ASSERT_EQ(DisplayOpen(gScreenMode), 1);
-    DisplayLock(gScreenMode);
-    auto* wide = reinterpret_cast<uint16_t*>(*gScreenMode.frameBuffer);
-    wide[641] = 0xF800;
-    DisplayPresent(gScreenMode);
-    EXPECT_EQ(gCaptured.depth, 16);
-    EXPECT_EQ(reinterpret_cast<const uint16_t*>(gCaptured.pixels.data())[641], 0xF800);
+// At 16 bits the canvas still draws palette indices, and the 3D view's 565
+// colour plane shows through the key where the view marked its rectangle:
+// the frame presented is one of 565 pixels, the palette applied to all but
+// those. A palette change recomposes the last frame; with the view's windows
+// gone the key is a colour like any other.
+TEST_F(DisplayBackEnds, SixteenBitFramesComposeThePaletteArtWithTheViewsColourPlane)
+{
+    for (const char* sw : {"-w", "-f"}) {
+        SCOPED_TRACE(sw);
+        TearDown();
+        SetUp();
+        gDisplayGamma = 1.0f;
+        gSettings.colourDepth = 16;
+        OpenAndPresent(sw, TestPalette());
+        ASSERT_NE(gScreenMode.colourPlane, nullptr);
+        uint16_t* colour = *gScreenMode.colourPlane;
+        const Canvas screen = ScreenCanvas();
+        const std::vector<PaletteEntry> palette = TestPalette();
+        ASSERT_EQ(gCaptured.depth, 16);
+        const auto captured = [](int x, int y) {
+            return reinterpret_cast<const uint16_t*>(gCaptured.pixels.data())[y * 640 + x];
+        };
+        // The whole palette applies on a 16-bit desktop, system entries too.
+        for (int i : {0, 5, 100, 200, 250, 255}) {
+            EXPECT_EQ(DisplayColour565(uint8_t(i)), PaletteEntryTo565(palette[i])) << i;
+        }
+        EXPECT_EQ(captured(300, 150), PaletteEntryTo565(palette[100]));
+        EXPECT_EQ(captured(0, 5), PaletteEntryTo565(palette[3]));
+
+        // A view at (200, 300)-(299, 349): its colour plane red, a HUD mark
+        // of index 100 drawn over it; the key outside it stays a colour.
+        std::fill(colour, colour + 640 * 480, uint16_t{0xF800});
+        DisplayShowColourPlane(200, 300, 299, 349);
+        EXPECT_EQ(screen.pixels[300 * 640 + 200], kColourPlaneKey);
+        CanvasFillRect(screen, 100, 250, 320, 259, 329);
+        CanvasFillRect(screen, kColourPlaneKey, 10, 400, 19, 409);
+        DisplayPresent(gScreenMode);
+        EXPECT_EQ(captured(200, 300), 0xF800);
+        EXPECT_EQ(captured(299, 349), 0xF800);
+        EXPECT_EQ(captured(255, 325), PaletteEntryTo565(palette[100]));
+        EXPECT_EQ(captured(199, 300), PaletteEntryTo565(palette[12]));
+        EXPECT_EQ(captured(15, 405), PaletteEntryTo565(palette[kColourPlaneKey]));
+        ASSERT_NE(DisplayShownFrame565(), nullptr);
+        EXPECT_EQ(DisplayShownFrame565()[325 * 640 + 255], captured(255, 325));
+
+        // The rectangle holds for a frame the view does not draw; a palette
+        // change alone shows the last frame in the new colours, the view's
+        // pixels as they were.
+        DisplayPresent(gScreenMode);
+        EXPECT_EQ(captured(200, 300), 0xF800);
+        const std::vector<PaletteEntry> shifted = TestPalette(40);
+        const int frames = gCaptured.frames;
+        DisplaySetPalette(shifted.data());
+        EXPECT_EQ(gCaptured.frames, frames + 1);
+        EXPECT_EQ(captured(255, 325), PaletteEntryTo565(shifted[100]));
+        EXPECT_EQ(captured(200, 300), 0xF800);
+
+        // The view's windows gone: the key shows its palette colour.
+        DisplayHideColourPlane();
+        DisplayPresent(gScreenMode);
+        EXPECT_EQ(captured(200, 300), PaletteEntryTo565(shifted[kColourPlaneKey]));
+        DisplayClose();
+        EXPECT_EQ(DisplayShownFrame565(), nullptr);
+    }
+}
+
+TEST_F(DisplayBackEnds, EightBitFramesHaveNoColourPlane)
+{
+    OpenAndPresent("-w", TestPalette());
+    EXPECT_EQ(gScreenMode.colourPlane, nullptr);
+    DisplayShowColourPlane(0, 0, 639, 479); // nothing at 8 bits
+    EXPECT_EQ(ScreenCanvas().pixels[0], expected[0]);
+    EXPECT_EQ(DisplayShownFrame565(), nullptr);
+    EXPECT_EQ(DisplayColour565(100), 0);
 }
 
 TEST_F(DisplayBackEnds, TheFrameworkDeviceLockLeavesTheFrameBufferWherePresentPutIt)

@@ -162,21 +162,22 @@ TEST_F(LwoTest, SurfacesBecomeMaterials)
         uint8_t indexBase, indexRange;
         float power;
         uint32_t flagsSet, flagsClear;
+        uint32_t colour; // what a 16-bit screen draws: the surface's own
     };
     const Case cases[] = {
-        {"no sub-chunks", {}, 0, 0, 96, 0x1, 0x40 | 0x4},
-        {"red", {lwob::Colour(200, 40, 40)}, 48, 25, 96, 0x1, 0},
-        {"black takes row 0", {lwob::Colour(0, 0, 0)}, 16, 0, 96, 0x1, 0},
-        {"white", {lwob::Colour(255, 255, 255)}, 16, 31, 96, 0x1, 0},
-        {"blue", {lwob::Colour(40, 40, 200)}, 112, 25, 96, 0x1, 0},
-        {"dark yellow", {lwob::Colour(120, 120, 0)}, 144, 15, 96, 0x1, 0},
-        {"brown", {lwob::Colour(128, 80, 48)}, 208, 16, 96, 0x1, 0},
-        {"gloss 0x10", {lwob::U16("GLOS", 0x10)}, 0, 0, 12, 0x1, 0},
-        {"gloss 0x40 and 0x10", {lwob::U16("GLOS", 0x50)}, 0, 0, 45, 0x1, 0},
-        {"gloss 0x400 wins", {lwob::U16("GLOS", 0x510)}, 0, 0, 100, 0x1, 0},
-        {"gloss without a known bit", {lwob::U16("GLOS", 0x1)}, 0, 0, 0, 0x1, 0},
-        {"smooth", {lwob::U16("FLAG", 0x4)}, 0, 0, 96, 0x1 | 0x4, 0},
-        {"double-sided", {lwob::U16("FLAG", 0x100)}, 0, 0, 96, 0x1 | 0x1000, 0x4},
+        {"no sub-chunks", {}, 0, 0, 96, 0x1, 0x40 | 0x4, 0},
+        {"red", {lwob::Colour(200, 40, 40)}, 48, 25, 96, 0x1, 0, 0xC82828},
+        {"black takes row 0", {lwob::Colour(0, 0, 0)}, 16, 0, 96, 0x1, 0, 0},
+        {"white", {lwob::Colour(255, 255, 255)}, 16, 31, 96, 0x1, 0, 0xFFFFFF},
+        {"blue", {lwob::Colour(40, 40, 200)}, 112, 25, 96, 0x1, 0, 0x2828C8},
+        {"dark yellow", {lwob::Colour(120, 120, 0)}, 144, 15, 96, 0x1, 0, 0x787800},
+        {"brown", {lwob::Colour(128, 80, 48)}, 208, 16, 96, 0x1, 0, 0x805030},
+        {"gloss 0x10", {lwob::U16("GLOS", 0x10)}, 0, 0, 12, 0x1, 0, 0},
+        {"gloss 0x40 and 0x10", {lwob::U16("GLOS", 0x50)}, 0, 0, 45, 0x1, 0, 0},
+        {"gloss 0x400 wins", {lwob::U16("GLOS", 0x510)}, 0, 0, 100, 0x1, 0, 0},
+        {"gloss without a known bit", {lwob::U16("GLOS", 0x1)}, 0, 0, 0, 0x1, 0, 0},
+        {"smooth", {lwob::U16("FLAG", 0x4)}, 0, 0, 96, 0x1 | 0x4, 0, 0},
+        {"double-sided", {lwob::U16("FLAG", 0x100)}, 0, 0, 96, 0x1 | 0x1000, 0x4, 0},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -191,7 +192,7 @@ TEST_F(LwoTest, SurfacesBecomeMaterials)
         EXPECT_EQ(mat->power, c.power) << c.what;
         EXPECT_EQ(mat->flags & c.flagsSet, c.flagsSet) << c.what;
         EXPECT_EQ(mat->flags & c.flagsClear, 0u) << c.what;
-        EXPECT_EQ(mat->colour, 0u) << c.what;
+        EXPECT_EQ(mat->colour, c.colour) << c.what;
         EXPECT_EQ(mat->ka, 0.2f) << c.what;
         EXPECT_EQ(mat->kd, 0.62f) << c.what;
         EXPECT_EQ(HxMaterialFind("Hull"), mat) << c.what;

@@ -48,6 +48,7 @@ protected:
         gView.window = record;
         gView.colourTarget = record->colour;
         gView.depthTarget = record->depth;
+        gView.overlayTarget = record->overlay;
         gView.viewer = viewer;
         gView.hudViewport = {-kCentreX, -kCentreY, kCentreX - 1, kCentreY - 1};
         HxPixelmapFill(gView.depthTarget, 0xFFFF);
@@ -66,7 +67,7 @@ protected:
         gGlowTables = savedTables;
         FreeViewPixelmaps(&window);
         gView.window = nullptr;
-        gView.colourTarget = gView.depthTarget = nullptr;
+        gView.colourTarget = gView.depthTarget = gView.overlayTarget = nullptr;
         gBackgroundStarCount = 0;
         gNebulaOn = 0;
         ViewTest::TearDown();
