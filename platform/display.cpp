@@ -75,9 +75,18 @@ bool OpenScreen(int width, int height, ScreenKind kind)
         return false;
     // The renderer first: making it may make the window anew where it
     // was first placed, which would undo a full screen's place.
-    gRenderer = SDL_CreateRenderer(window, -1, 0);
+    // In a window the frame is shown pixel for pixel, which SDL's software
+    // renderer does as fast as any; an accelerated one would first load the
+    // graphics driver (through Mesa that is most of a start-up's time).
+    // Full screen scales the frame, and takes the accelerated one.
+    const Uint32 preferred = kind == ScreenKind::Window ? SDL_RENDERER_SOFTWARE : 0;
+    // The software renderer draws into the window's own surface (shared
+    // memory with the X server), not through OpenGL, which SDL would
+    // otherwise load to ask whether it is faster.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, preferred == 0 ? "1" : "0");
+    gRenderer = SDL_CreateRenderer(window, -1, preferred);
     if (!gRenderer)
-        gRenderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        gRenderer = SDL_CreateRenderer(window, -1, preferred == 0 ? SDL_RENDERER_SOFTWARE : 0);
     if (!gRenderer)
         return false;
     if (!SetMode(window, width, height, kind)) {
