@@ -581,6 +581,17 @@ void KeyList(const KeyContext&)
     }
 }
 
+// At a station in flight the ship's view alone over the whole screen, with
+// the HUD, the target's card and the log; the same key brings the station
+// back.
+void MainViewOnly(const KeyContext&)
+{
+    if (gWindows.mainViewOnly)
+        guiLeaveMainViewOnly();
+    else if (CurrentStation >= kStationCom && CurrentStation <= kStationEng && !PresentationRuns())
+        guiEnterMainViewOnly(gBridgeRoot);
+}
+
 void CommsArm(const KeyContext&)
 {
     if (gCommsArmOpen)
@@ -820,6 +831,7 @@ constexpr CommandRow kCommands[] = {
     {144, true, FasterTime},
     {145, false, NormalTime},
     {146, false, KeyList},
+    {147, false, MainViewOnly},
     {160, false, CommsArm},
     {180, true, DevEvent},
     {181, true, SkipScriptWait},

@@ -45,7 +45,8 @@ constexpr PlayerCommand kPlayerCommands[] = {
     {141, "Options"},                    {142, "End of the mission"},
     {143, "Back"},                       {144, "Faster time (dev.)"},
     {145, "Normal time"},
-    {146, "This key list"},              {160, "Close the comms arm"},
+    {146, "This key list"},              {147, "The view alone"},
+    {160, "Close the comms arm"},
     {195, "Screenshot"},                 {200, "Energy shares reset"},
 };
 // clang-format on

@@ -148,7 +148,7 @@ void guiGotoScreen(const char* name)
     if (!name)
         return;
     const uint8_t wasMainViewOnly = gWindows.mainViewOnly;
-    gWindows.mainViewOnly = 0;
+    guiLeaveMainViewOnly();
     if (SameName(gScreens.current->name, kOptionScreen))
         SaveOptions(kOptionsFile);
     // Every screen is entered with the weapons aiming by themselves.

@@ -405,7 +405,8 @@ void guiResetWindowPool()
     gScreens.current = &gScreens.defaultScreen;
     gScreens.defaultScreen = Screen{};
     gWindows.hot = gWindows.mainWindow = gWindows.lastCreated = gWindows.current = nullptr;
-    gWindows.mainView = gWindows.profileWindow = nullptr;
+    gWindows.mainView = gWindows.mainViewBefore = gWindows.profileWindow = nullptr;
+    gWindows.mainViewOnly = 0;
     gWindows.fullRedrawRequest = gWindows.redrawAll = 0;
     gWindows.redrawValue = gDisplayDriver == &kFullScreenDisplay ? 2 : 1;
 }
@@ -715,6 +716,10 @@ void guiDrawOutline(const Canvas& canvas, uint8_t colour, int16_t left, int16_t 
 void guiUpdateScreen()
 {
     FadeFlash();
+    // The view alone lasts while the ship is flown: the end of the flight
+    // and the front end draw over the screen's own windows.
+    if (gWindows.mainViewOnly && (MissionEndState != kMissionInFlight || gPlayerShipLost || gFrontEndActive))
+        guiLeaveMainViewOnly();
     if (gWindows.fullRedrawRequest) {
         gWindows.fullRedrawRequest = 0;
         gWindows.redrawAll = 1;
@@ -845,6 +850,31 @@ void guiDrawMainView()
         guiDrawMessageLog(view->rect[0] + 4, view->rect[1] + 10, view->width - 168, 80);
     guiDrawRemoteLinkCaption(view);
     DrawTargetCard(view);
+}
+
+void guiEnterMainViewOnly(WindowHandle* view)
+{
+    if (!view || gWindows.mainViewOnly)
+        return;
+    gWindows.mainViewBefore = gWindows.mainView;
+    gWindows.mainView = view;
+    gWindows.mainViewOnly = 1;
+    gWindows.hot = nullptr;
+    guiRequestFullRedraw();
+    if (TraceOn())
+        TraceLine("mainview", "1");
+}
+
+void guiLeaveMainViewOnly()
+{
+    if (!gWindows.mainViewOnly)
+        return;
+    gWindows.mainViewOnly = 0;
+    gWindows.mainView = gWindows.mainViewBefore;
+    gWindows.mainViewBefore = nullptr;
+    guiRequestFullRedraw();
+    if (TraceOn())
+        TraceLine("mainview", "0");
 }
 
 WindowHandle* guiPopupText(const char* text, int32_t delay)

@@ -172,7 +172,8 @@ struct WindowSystem {
     uint8_t mainViewOnly;
     uint8_t drawingHeld; // windows flagged kWindowHeldByDrawing are not drawn
     int32_t mouseX, mouseY, previousMouseX, previousMouseY;
-    WindowHandle* mainView; // the screen's main 3D view window
+    WindowHandle* mainView;       // the screen's main 3D view window
+    WindowHandle* mainViewBefore; // the main view to go back to when the view alone ends
     WindowHandle* profileWindow;
 };
 extern WindowSystem gWindows;
@@ -230,6 +231,12 @@ void guiDrawOutline(const Canvas& canvas, uint8_t colour, int16_t left, int16_t 
 void guiUpdateScreen();
 void guiTickWindow(WindowHandle* window);
 void guiDrawMainView();
+// The screen's windows give way to the one 3D view, drawn alone with the
+// flight's overlays (guiDrawMainView) until guiLeaveMainViewOnly or a
+// screen change; the update leaves it by itself once the flight is over.
+void guiEnterMainViewOnly(WindowHandle* view);
+// Back to the screen's windows, all drawn again; nothing when not on.
+void guiLeaveMainViewOnly();
 WindowHandle* guiPopupText(const char* text, int32_t delay);
 
 // One trace line for the window: the event word, its element name, anchor

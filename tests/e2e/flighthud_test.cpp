@@ -424,4 +424,66 @@ TEST_F(FlightHud, TheReticleShowsTheCurrentContactsIconAtTheCentre)
     EXPECT_GT(Count(frame, kHostileColour, cx - 4, cy - 4, cx + 5, cy + 5), 25);
 }
 
+// F11 at NAV: the station's panels give way to the ship's view over the
+// whole screen, with the HUD (its clock at the screen's lower right), the
+// target's card centred at the bottom and the log's objective at the top
+// left; F11 again brings NAV back. Switched on again, the end of the flight
+// (Q) leaves it by itself and the mission ends as usual.
+TEST_F(FlightHud, TheShipsViewAloneShowsTheHudTheTargetCardAndTheLog)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "830 key T\n"
+                            "850 key F11\n"
+                            "860 key O\n" +
+                            Shot(890, "view.pgm") +
+                            "920 key F11\n" +
+                            Shot(940, "nav.pgm") +
+                            "950 key F11\n"
+                            "970 key Q\n"
+                            "990 key Q\n"
+                            "1060 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::vector<std::pair<long, std::string>> switches;
+    {
+        std::ifstream in(folder / "trace.txt");
+        const std::regex line(R"re((\d+) mainview (\d))re");
+        for (std::string l; std::getline(in, l);)
+            if (std::smatch m; std::regex_match(l, m, line))
+                switches.emplace_back(std::stol(m[1]), m[2]);
+    }
+    ASSERT_EQ(switches.size(), 4u) << "on, off by the key, on, off at the end of the flight";
+    const long on = switches[0].first, off = switches[1].first;
+    EXPECT_EQ(switches[0].second, "1");
+    EXPECT_EQ(switches[1].second, "0");
+
+    int card = 0, log = 0, clock = 0, station = 0;
+    for (long frame = on + 1; frame <= off; ++frame)
+        for (const DrawnText& t : trace.texts.count(frame) ? trace.texts.at(frame) : std::vector<DrawnText>{}) {
+            card += t.text == "SFI" && t.x > 320 - 80 && t.x < 320 + 80 && t.y > 480 - 16;
+            log += t.text.rfind("Objective", 0) == 0 && t.x == 8 && t.y < 40;
+            clock += t.text.rfind("T: ", 0) == 0 && t.x > 560 && t.y > 460;
+            station += t.text.rfind("TARGET: ", 0) == 0;
+        }
+    EXPECT_GT(card, 20) << "the target's card under the view";
+    EXPECT_GT(log, 10) << "the objective typed at the view's top left";
+    EXPECT_GT(clock, 20) << "the HUD over the whole screen";
+    EXPECT_EQ(station, 0) << "no station panel drawn meanwhile";
+    int stationAgain = 0;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts)
+            stationAgain += frame > off && frame < switches[2].first && t.text == "TARGET: Raider";
+    EXPECT_GT(stationAgain, 0) << "NAV drawn again";
+
+    // On the screen: where NAV's order buttons stand, the sky of the view.
+    const std::string view = Indices(folder / "view.pgm"), nav = Indices(folder / "nav.pgm");
+    ASSERT_FALSE(view.empty());
+    ASSERT_FALSE(nav.empty());
+    const int buttons = 120 * 170;
+    EXPECT_GT(Count(view, kSky, 510, 26, 630, 196), buttons * 9 / 10);
+    EXPECT_LT(Count(nav, kSky, 510, 26, 630, 196), buttons / 10);
+}
+
 } // namespace

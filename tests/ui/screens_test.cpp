@@ -116,7 +116,9 @@ TEST_F(Screens, TheCurrentScreenAgainOrAnUnknownNameOnlyResets)
     guiGotoScreen("unknown");
     EXPECT_EQ(gScreens.current, guiFindScreen("A"));
     EXPECT_EQ(gWindows.mainViewOnly, 0) << "the resets happen";
+    EXPECT_EQ(gWindows.fullRedrawRequest, 1) << "the windows come back from behind the view";
     EXPECT_EQ(gScreens.changes, changes);
+    gWindows.fullRedrawRequest = 0;
 
     guiGotoScreen("A");
     EXPECT_EQ(gScreens.changes, changes);

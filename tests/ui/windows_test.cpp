@@ -575,31 +575,73 @@ TEST_F(Windows, TheFlashFadesWithTheFrameAndIsKeptWithinItsRange)
     EXPECT_EQ(gLastHitAmount, 0);
 }
 
+// The main view's drawing of the debrief types the log and, once the
+// speech is over too, asks for the end of the mission.
 TEST_F(Windows, TheDebriefsMainViewEndsTheMissionOnceSpokenAndTyped)
 {
     gWindows.mainView = Make("view", kAnchorTopLeft, nullptr, 0, 0, 640, 275);
-    gWindows.mainViewOnly = 1;
     RasterFont font{}; // no glyphs: only the typing counts here
     gFontB = &font;
     guiAddMessageLogText("abcdefghij", 0); // two frames of typing
     MissionEndState = kMissionDebrief;
     gLoopFlags = LoopFlags{};
     gDebriefSpeechLength = 30;
-    Frame();
-    Frame();
+    auto draw = [] {
+        ++gFrameClock.frameCounter;
+        gFrameClock.frameTicks = 20;
+        gFrameClock.gameClock += 20;
+        guiDrawMainView();
+    };
+    draw();
+    draw();
     EXPECT_EQ(gDebriefSpeechLength, 0);
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0);
-    EXPECT_TRUE(gEvents.empty()) << "main-view-only mode runs no window's handler";
     EXPECT_EQ(gMessageLogTypingPosition, 10) << "typed by the main view's drawing";
+    gLoopFlags = LoopFlags{};
     gDebriefSpeechLength = 30;
-    Frame();
+    draw();
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 0) << "10 ticks of speech left";
-    Frame();
+    draw();
     EXPECT_EQ(gLoopFlags.endOfMissionRequest, 255);
     MissionEndState = kMissionInFlight;
     gLoopFlags = LoopFlags{};
     guiClearMessageLog();
     gFontB = nullptr;
+}
+
+// The view alone: in flight no window's handler runs; once the flight is
+// over the update leaves it by itself, the screen's own main view comes
+// back and every window is drawn again in that same frame. Leaving by hand
+// does the same.
+TEST_F(Windows, TheViewAloneRunsNoHandlerAndEndsWithTheFlight)
+{
+    WindowHandle* main = Make("main", kAnchorTopLeft, nullptr, 0, 0, 640, 480, guiTickWindow);
+    gWindows.mainView = main;
+    WindowHandle* alone = Make("alone", kAnchorTopLeft, nullptr, 0, 0, 640, 480, nullptr);
+    Frame();
+    gEvents.clear();
+
+    guiEnterMainViewOnly(alone);
+    EXPECT_EQ(gWindows.mainView, alone);
+    Frame();
+    Frame();
+    EXPECT_EQ(gEvents, std::vector<std::string>{}) << "no window's handler runs";
+
+    for (int32_t end : {kMissionFlightOver, kMissionInFlight}) {
+        if (end == kMissionInFlight) {
+            guiEnterMainViewOnly(alone);
+            Frame();
+            gEvents.clear();
+            guiLeaveMainViewOnly();
+        }
+        MissionEndState = end;
+        main->redrawCount = 0;
+        Frame();
+        EXPECT_EQ(gWindows.mainViewOnly, 0) << end;
+        EXPECT_EQ(gWindows.mainView, main) << end;
+        EXPECT_EQ(gEvents, (std::vector<std::string>{"draw main"})) << "drawn again at once " << end;
+        MissionEndState = kMissionInFlight;
+    }
 }
 
 // Once the flight is over, the end of the flight's picture (the layout's
