@@ -28,6 +28,7 @@
 #include "tools/demodata_bridge.h"
 #include "tools/keylist.h"
 #include "tools/demodata_charts.h"
+#include "tools/demodata_palette.h"
 #include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
 
@@ -64,7 +65,9 @@ std::string PathOf(const std::string& name)
 // shows there whatever the palette holds: so full screen and a window show
 // the same, and a lit button (filled with 249, red) keeps its white caption. Entries 176-207
 // are the 3D view's sky: a ramp from black (the empty sky) to indigo, which
-// a mission's star field may replace with its system's colours.
+// a mission's star field may replace with its system's colours. The panel
+// entries (tools/demodata_palette.h) hold the bridge panels' own colours
+// over the ramps, which the art keeps off.
 constexpr int kSkyFirst = 176, kSkyCount = 32;
 constexpr int kSkyTop[3] = {48, 40, 110};
 
@@ -93,6 +96,11 @@ void MakePalette(uint8_t (&rgb)[768])
         rgb[3 * i] = static_cast<uint8_t>(r);
         rgb[3 * i + 1] = static_cast<uint8_t>(g);
         rgb[3 * i + 2] = static_cast<uint8_t>(b);
+    }
+    for (const PanelEntry& e : kPanelEntries) {
+        rgb[3 * e.index] = e.red;
+        rgb[3 * e.index + 1] = e.green;
+        rgb[3 * e.index + 2] = e.blue;
     }
 }
 
@@ -159,7 +167,8 @@ std::vector<uint8_t> MakeScreen(int bandRamp, uint32_t seed)
 
 bool SavePicture(const std::string& name, const std::vector<uint8_t>& pixels, int width, int height, uint8_t* rgb)
 {
-    PcxImage* pcx = PcxFromPixels(nullptr, 0, pixels.data(), width, height, rgb);
+    const std::vector<uint8_t> drawn = OffPanelEntries(pixels);
+    PcxImage* pcx = PcxFromPixels(nullptr, 0, drawn.data(), width, height, rgb);
     const bool ok = pcx && PcxSave(PathOf(name).c_str(), pcx);
     PcxFree(pcx);
     return ok;
@@ -565,7 +574,7 @@ bool SaveIcons()
         // Class icons keep their upper-case names and extension.
         const bool upper = icon.name[0] == 'S' && icon.name[1] == '_';
         const std::string name = std::string("art/icons/") + icon.name + (upper ? ".BBM" : ".bbm");
-        const std::vector<uint8_t> pixels = IconPixels(icon);
+        const std::vector<uint8_t> pixels = OffPanelEntries(IconPixels(icon));
         const std::vector<uint8_t> file = IffBuildPbm(pixels.data(), icon.w, icon.h, 0, 0, nullptr, true);
         if (!platform::WriteFileAtomically(PathOf(name).c_str(), file.data(), file.size()))
             return false;
@@ -793,7 +802,7 @@ bool SavePixelmap(const std::string& name, const std::vector<uint8_t>& pixels, i
         return false;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            HxPixelmapPixelSet(pm, x, y, pixels[static_cast<std::size_t>(y * width + x)]);
+            HxPixelmapPixelSet(pm, x, y, OffPanelEntry(pixels[static_cast<std::size_t>(y * width + x)]));
     const bool saved = HxPixelmapSave(path.c_str(), pm) == 1;
     HxPixelmapFree(pm);
     return saved;
