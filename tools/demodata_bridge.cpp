@@ -9,6 +9,7 @@
 #include "system/palette.h"
 #include "system/res/pcx.h"
 #include "tools/smacker_writer.h"
+#include "tools/demodata_palette.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -70,7 +71,8 @@ bool SaveBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 
 bool SavePcx(const std::string& path, const Picture& p, const uint8_t* rgb)
 {
-    PcxImage* pcx = PcxFromPixels(nullptr, 0, p.pixels.data(), p.width, p.height, const_cast<uint8_t*>(rgb));
+    const std::vector<uint8_t> drawn = OffPanelEntries(p.pixels);
+    PcxImage* pcx = PcxFromPixels(nullptr, 0, drawn.data(), p.width, p.height, const_cast<uint8_t*>(rgb));
     const bool ok = pcx && PcxSave(path.c_str(), pcx);
     PcxFree(pcx);
     return ok;

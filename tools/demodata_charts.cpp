@@ -2,6 +2,7 @@
 // palette, a grid with the mission's stations, ships and courses drawn on
 // it, the same bytes every time.
 #include "tools/demodata_charts.h"
+#include "tools/demodata_palette.h"
 
 #include "system/res/pcx.h"
 
@@ -126,7 +127,8 @@ bool Save(const std::string& dataFolder, const char* name, const std::vector<uin
 {
     const std::filesystem::path path = std::filesystem::path(dataFolder) / "zqk/resource/text/docs" / name;
     std::filesystem::create_directories(path.parent_path());
-    PcxImage* pcx = PcxFromPixels(nullptr, 0, pixels.data(), kWidth, kHeight, const_cast<uint8_t*>(rgb));
+    const std::vector<uint8_t> drawn = OffPanelEntries(pixels);
+    PcxImage* pcx = PcxFromPixels(nullptr, 0, drawn.data(), kWidth, kHeight, const_cast<uint8_t*>(rgb));
     const bool ok = pcx && PcxSave(path.string().c_str(), pcx);
     PcxFree(pcx);
     return ok;

@@ -3,7 +3,7 @@
 // the bitmap font of the font symbols, the game fonts that the font maker
 // makes from DejaVu Sans, the front end's palette and captions, the
 // briefing palette, the bridge's icons, the stations' console pictures and
-// the end of the flight's backdrop, the front end's home picture, the comms
+// the end of the flight's backdrop, the front end's screens' backdrops, the comms
 // arm's pictures, the key list, the glyph pictures that "-fontmake" builds its small font from, the
 // sound of every slot, the ship shade table and the textures of the
 // standard materials, the planet sphere with its face tags, the planet
@@ -28,6 +28,7 @@
 #include "tools/demodata_bridge.h"
 #include "tools/keylist.h"
 #include "tools/demodata_charts.h"
+#include "tools/demodata_palette.h"
 #include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
 
@@ -64,7 +65,9 @@ std::string PathOf(const std::string& name)
 // shows there whatever the palette holds: so full screen and a window show
 // the same, and a lit button (filled with 249, red) keeps its white caption. Entries 176-207
 // are the 3D view's sky: a ramp from black (the empty sky) to indigo, which
-// a mission's star field may replace with its system's colours.
+// a mission's star field may replace with its system's colours. The panel
+// entries (tools/demodata_palette.h) hold the bridge panels' own colours
+// over the ramps, which the art keeps off.
 constexpr int kSkyFirst = 176, kSkyCount = 32;
 constexpr int kSkyTop[3] = {48, 40, 110};
 
@@ -93,6 +96,11 @@ void MakePalette(uint8_t (&rgb)[768])
         rgb[3 * i] = static_cast<uint8_t>(r);
         rgb[3 * i + 1] = static_cast<uint8_t>(g);
         rgb[3 * i + 2] = static_cast<uint8_t>(b);
+    }
+    for (const PanelEntry& e : kPanelEntries) {
+        rgb[3 * e.index] = e.red;
+        rgb[3 * e.index + 1] = e.green;
+        rgb[3 * e.index + 2] = e.blue;
     }
 }
 
@@ -159,7 +167,8 @@ std::vector<uint8_t> MakeScreen(int bandRamp, uint32_t seed)
 
 bool SavePicture(const std::string& name, const std::vector<uint8_t>& pixels, int width, int height, uint8_t* rgb)
 {
-    PcxImage* pcx = PcxFromPixels(nullptr, 0, pixels.data(), width, height, rgb);
+    const std::vector<uint8_t> drawn = OffPanelEntries(pixels);
+    PcxImage* pcx = PcxFromPixels(nullptr, 0, drawn.data(), width, height, rgb);
     const bool ok = pcx && PcxSave(PathOf(name).c_str(), pcx);
     PcxFree(pcx);
     return ok;
@@ -381,11 +390,56 @@ std::vector<uint8_t> MakeConsole(const Console& console, const RasterFont* label
     return pixels;
 }
 
-// The front end's home: stars over the front end's background (entry 0),
-// and a bevelled frame round each of the four choices' squares, the film
-// and the exit, whose insides stay the background the captions are drawn
-// on. Grey ramp entries only, which the front end's palette keeps.
-std::vector<uint8_t> MakeHome()
+// The front end's screens' backdrops: stars over the front end's background
+// (entry 0), and a bevelled frame round each box that the screen's layout
+// (front.gui) places on it, whose inside stays the background its captions,
+// films and lists are drawn on. Grey ramp entries only, which the front
+// end's palette keeps.
+struct FrameInside {
+    int16_t left, top, right, bottom; // inclusive
+};
+struct FrontBackdrop {
+    const char* file;
+    std::span<const FrameInside> insides;
+};
+// clang-format off
+// Home: the four choices' squares, the film and the exit.
+constexpr FrameInside kHomeFrames[] = {
+    {100, 70, 299, 209}, {340, 70, 539, 209}, {100, 230, 299, 369}, {340, 230, 539, 369},
+    {200, 384, 439, 459}, {560, 440, 619, 461},
+};
+// The roster: the film, the row of the slot with its arrows, and back.
+constexpr FrameInside kRosterFrames[] = {
+    {240, 80, 399, 155}, {132, 246, 457, 277}, {560, 440, 619, 461},
+};
+// The career's timeline: one frame round its history, lists, buttons and
+// mission box, inside which it draws its own lines.
+constexpr FrameInside kTimelineFrames[] = {
+    {44, 62, 603, 443},
+};
+// The options: the settings' rows, and each of the four buttons below.
+constexpr FrameInside kOptionFrames[] = {
+    {72, 56, 527, 425}, {80, 440, 179, 461}, {200, 440, 339, 461}, {440, 440, 539, 461}, {560, 440, 619, 461},
+};
+// The credits: the film, the two lines and back.
+constexpr FrameInside kCreditFrames[] = {
+    {240, 100, 399, 175}, {66, 298, 573, 355}, {560, 440, 619, 461},
+};
+// Instant Action: its film.
+constexpr FrameInside kActionFrames[] = {
+    {240, 200, 399, 275},
+};
+// clang-format on
+constexpr FrontBackdrop kFrontBackdrops[] = {
+    {"art/home.pcx", kHomeFrames},
+    {"art/roster.pcx", kRosterFrames},
+    {"art/timeline.pcx", kTimelineFrames},
+    {"art/options.pcx", kOptionFrames},
+    {"art/credits.pcx", kCreditFrames},
+    {"art/action.pcx", kActionFrames},
+};
+
+std::vector<uint8_t> MakeFrontBackdrop(std::span<const FrameInside> insides)
 {
     std::vector<uint8_t> pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
     CRandSeed(31);
@@ -398,25 +452,24 @@ std::vector<uint8_t> MakeHome()
             for (int x = std::max(l, 0); x <= std::min(r, kScreenWidth - 1); ++x)
                 pixels[static_cast<std::size_t>(y) * kScreenWidth + x] = c;
     };
-    // {left, top, right, bottom} of each inside, framed by 6 pixels.
-    static const int16_t kInsides[][4] = {
-        {100, 70, 299, 209},
-        {340, 70, 539, 209},
-        {100, 230, 299, 369},
-        {340, 230, 539, 369},
-        {200, 384, 439, 459},
-        {560, 440, 619, 461},
-    };
     constexpr int kFrame = 6;
-    for (const auto& in : kInsides) {
-        const int l = in[0] - kFrame, t = in[1] - kFrame, r = in[2] + kFrame, b = in[3] + kFrame;
+    for (const FrameInside& in : insides) {
+        const int l = in.left - kFrame, t = in.top - kFrame, r = in.right + kFrame, b = in.bottom + kFrame;
         fill(l, t, r, b, kConsoleShadow);
         fill(l, t, r - 2, b - 2, kConsoleLight);
         fill(l + 2, t + 2, r - 2, b - 2, kConsoleFace);
-        fill(in[0] - 2, in[1] - 2, in[2] + 2, in[3] + 2, kConsoleRim);
-        fill(in[0], in[1], in[2], in[3], 0);
+        fill(in.left - 2, in.top - 2, in.right + 2, in.bottom + 2, kConsoleRim);
+        fill(in.left, in.top, in.right, in.bottom, 0);
     }
     return pixels;
+}
+
+bool SaveFrontBackdrops(uint8_t* rgb)
+{
+    for (const FrontBackdrop& backdrop : kFrontBackdrops)
+        if (!SavePicture(backdrop.file, MakeFrontBackdrop(backdrop.insides), kScreenWidth, kScreenHeight, rgb))
+            return false;
+    return true;
 }
 
 bool SaveConsoles(uint8_t* rgb)
@@ -565,7 +618,7 @@ bool SaveIcons()
         // Class icons keep their upper-case names and extension.
         const bool upper = icon.name[0] == 'S' && icon.name[1] == '_';
         const std::string name = std::string("art/icons/") + icon.name + (upper ? ".BBM" : ".bbm");
-        const std::vector<uint8_t> pixels = IconPixels(icon);
+        const std::vector<uint8_t> pixels = OffPanelEntries(IconPixels(icon));
         const std::vector<uint8_t> file = IffBuildPbm(pixels.data(), icon.w, icon.h, 0, 0, nullptr, true);
         if (!platform::WriteFileAtomically(PathOf(name).c_str(), file.data(), file.size()))
             return false;
@@ -793,7 +846,7 @@ bool SavePixelmap(const std::string& name, const std::vector<uint8_t>& pixels, i
         return false;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            HxPixelmapPixelSet(pm, x, y, pixels[static_cast<std::size_t>(y * width + x)]);
+            HxPixelmapPixelSet(pm, x, y, OffPanelEntry(pixels[static_cast<std::size_t>(y * width + x)]));
     const bool saved = HxPixelmapSave(path.c_str(), pm) == 1;
     HxPixelmapFree(pm);
     return saved;
@@ -935,7 +988,7 @@ int main(int argc, char** argv)
     ok = ok && SaveFont("fonts/demo.fnt");
     ok = ok && SaveGameFonts();
     ok = ok && SaveFrontEndCaptions(front);
-    ok = ok && SavePicture("art/home.pcx", MakeHome(), kScreenWidth, kScreenHeight, front);
+    ok = ok && SaveFrontBackdrops(front);
     // The palette the bridge takes once the viewer panel has faded in after
     // a briefing: the game's own, so the bridge keeps its colours.
     ok = ok && SavePicture("art/brfpal.pcx", std::vector<uint8_t>(16, 0), 4, 4, rgb);

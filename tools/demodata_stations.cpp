@@ -1,6 +1,7 @@
 // The pictures of the bridge stations in the demo data tree: the weapon
 // station's slot icons, 16 x 16 IFF pictures in the game palette's ramps.
 #include "tools/demodata_stations.h"
+#include "tools/demodata_palette.h"
 
 #include "platform/files.h"
 #include "system/res/iff.h"
@@ -68,7 +69,8 @@ bool SaveIcon(const std::string& folder, const char* name, const std::vector<uin
 {
     const std::string path = folder + "/zqk/resource/art/icons/" + name + ".bbm";
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    const std::vector<uint8_t> file = IffBuildPbm(pixels.data(), kIconSide, kIconSide, 0, 0, nullptr, true);
+    const std::vector<uint8_t> drawn = OffPanelEntries(pixels);
+    const std::vector<uint8_t> file = IffBuildPbm(drawn.data(), kIconSide, kIconSide, 0, 0, nullptr, true);
     return platform::WriteFileAtomically(path.c_str(), file.data(), file.size());
 }
 

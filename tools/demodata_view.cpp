@@ -3,6 +3,7 @@
 // charred skin inside broken hulls, each a seeded speckle of one palette
 // band, so every run writes the same bytes.
 #include "tools/demodata_view.h"
+#include "tools/demodata_palette.h"
 
 #include "framework/pixelmap.h"
 #include "framework/pmfile.h"
@@ -49,7 +50,7 @@ bool Save(const std::string& path, const std::vector<uint8_t>& pixels, int size)
         return false;
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
-            HxPixelmapPixelSet(pm, x, y, pixels[size_t(y * size + x)]);
+            HxPixelmapPixelSet(pm, x, y, OffPanelEntry(pixels[size_t(y * size + x)]));
     const bool saved = HxPixelmapSave(path.c_str(), pm) == 1;
     HxPixelmapFree(pm);
     return saved;
