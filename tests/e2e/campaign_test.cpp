@@ -450,8 +450,8 @@ namespace {
 
 // Mission 6's way to Tarsis from pass `at` (the objectives closed): COM's
 // star map, T for Tarsis (the one star marked), Select, Jump, the map
-// closed again; with `fly`, NAV and six presses of "=" toward the courier
-// straight ahead.
+// closed again; with `fly`, NAV and its approach order (2) to the courier,
+// the NAV target.
 std::string FarPassageJump(long at, bool fly)
 {
     std::string table = std::to_string(at) + " click CMDObjv\n" + std::to_string(at + 40) + " click CMDGlobal\n" +
@@ -459,7 +459,7 @@ std::string FarPassageJump(long at, bool fly)
                         std::to_string(at + 130) + " click BtCapsule\n" + std::to_string(at + 150) +
                         " click CMDGlobal\n";
     if (fly)
-        table += std::to_string(at + 170) + " key F2\n" + Every(at + 190, at + 210, 4, "key =");
+        table += std::to_string(at + 170) + " key F2\n" + std::to_string(at + 190) + " key 2\n";
     return table;
 }
 

@@ -218,7 +218,7 @@ struct FrontEndRow {
 };
 // clang-format off
 constexpr FrontEndRow kFrontEndFiles[] = {
-    {"FrontMission", "zqk/resource/scripts/missions/mission01.scr", 1200, true},
+    {"FrontMission", "zqk/resource/scripts/missions/mission01.scr", 1345, true}, // within a quoted name
     {"HomeDocument", "zqk/resource/text/docs/home.htm",             150,  false},
 };
 // clang-format on

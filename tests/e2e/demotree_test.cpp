@@ -175,6 +175,7 @@ struct Method {
 constexpr Method kMethods[] = {
     {"PCX2PALETTE", ResType::PcxPalette, true},
     {"PCX2RAST", ResType::PcxRaster, true},
+    {"PCX2BACKRAST", ResType::PcxBackdrop, true},
     {"CM2COLOURMAP", ResType::ColourMap, true},
     {"LBM2RAST", ResType::LbmRaster, true},
     {"FNT2RFONT", ResType::FntFont, true},

@@ -232,7 +232,7 @@ TEST_F(Options, TheDemoTreesTableLabelsAndRatingsRead)
 {
     const std::filesystem::path root = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource";
     const std::string table = ReadAll(root / "scripts/precedence.csv");
-    EXPECT_EQ(ParseMissionTable(table.data(), table.size()), 6);
+    EXPECT_EQ(ParseMissionTable(table.data(), table.size()), 7);
     EXPECT_STREQ(MissionTable[1].title, "Patrol");
     EXPECT_EQ(MissionTable[3].prerequisite, 2);
     EXPECT_EQ(MissionTable[5].prerequisite, 4);
