@@ -441,6 +441,7 @@ int StartFullGame()
         }
         gMissionScriptPosition = static_cast<uint32_t>(start - gScriptBuffers.tokens);
         EnterCommandLineMission(MissionNumberOf(gSettings.missionName));
+        LeaveFrontEndPalette();
         RunScript(&gMissionScriptPosition, false);
         if (PlayFilm("zqk\\resource\\video\\navsit.smk"))
             gLoopFlags.filmMode = 1;

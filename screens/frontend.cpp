@@ -72,12 +72,12 @@ void InitScreensAndIcons()
 
 namespace {
 
-// The front end's palette, looked up once, and the palette that was current
-// when the front end last took over.
+// The front end's palette, looked up once, and the game's palette that was
+// current when the front end first took over: a flight gets it back.
 struct FrontEndPalette {
     bool looked;
     const PaletteEntry* entries;
-    const PaletteEntry* previous;
+    const PaletteEntry* game;
 };
 FrontEndPalette gFrontEndPalette = {};
 
@@ -97,11 +97,20 @@ void LoadFrontEndPalette()
                     gFrontEndPalette.entries = palette->entries;
         }
     }
-    gFrontEndPalette.previous = gCurrentPalette;
+    if (!gFrontEndPalette.game && gCurrentPalette != gFrontEndPalette.entries)
+        gFrontEndPalette.game = gCurrentPalette;
     if (!gFrontEndPalette.entries)
         return;
     gCurrentPalette = gFrontEndPalette.entries;
     DisplaySetPalette(gFrontEndPalette.entries);
+}
+
+void LeaveFrontEndPalette()
+{
+    if (!gFrontEndPalette.game || gCurrentPalette != gFrontEndPalette.entries)
+        return;
+    gCurrentPalette = gFrontEndPalette.game;
+    DisplaySetPalette(gFrontEndPalette.game);
 }
 
 void ReturnToFrontEnd()
@@ -830,6 +839,7 @@ void StartMission(int32_t)
 
     gScriptVars.missionNumber = index;
     gInterpreter.waitCountdown = 0;
+    LeaveFrontEndPalette();
     RunMissionScriptStep([&] {
         if (!RunScriptNamed(script.c_str(), &gMissionScriptPosition))
             gMissionScriptPosition = kNoScriptPosition;

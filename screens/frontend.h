@@ -15,6 +15,9 @@ extern uint8_t gStartMissionRequest; // the frame loop starts the selected missi
 
 void InitScreensAndIcons();
 void LoadFrontEndPalette();
+// A mission flies in the game's palette: the one the front end replaced,
+// unless something else has been shown since.
+void LeaveFrontEndPalette();
 void ReturnToFrontEnd();
 // Runs a step of the mission script (`step` compiles or runs it). A mission launched from the front end whose script is in error
 // (a file cut short; the error is named) ends at once and the player is

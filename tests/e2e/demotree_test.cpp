@@ -268,14 +268,29 @@ TEST_F(DemoTree, EachMissionOfTheTableHasADebriefForSuccessAndFailureInEachLangu
     ASSERT_TRUE(fs::exists(kData / "zqk/resource/scripts/missions/mission99.scr"));
 }
 
-TEST_F(DemoTree, TheFrontEndTakesItsOwnPalette)
+// The front end shows its own palette; a mission flies in the game's again,
+// and a palette that something else showed meanwhile is left alone.
+TEST_F(DemoTree, TheFrontEndTakesItsOwnPaletteAndAFlightTheGames)
 {
     ASSERT_TRUE(RunScriptFile(kLanguages[0].init));
-    const PaletteEntry* before = gCurrentPalette;
+    const auto* game =
+        static_cast<const GamePalette*>(ResGet(ResRegister("zqk\\resource\\art\\klvstd.pcx", ResType::PcxPalette)));
+    ASSERT_NE(game, nullptr);
+    gCurrentPalette = game->entries;
     LoadFrontEndPalette();
-    ASSERT_NE(gCurrentPalette, nullptr);
-    EXPECT_NE(gCurrentPalette, before);
-    EXPECT_EQ(gCurrentPalette[0].blue, 40);
+    const PaletteEntry* front = gCurrentPalette;
+    ASSERT_NE(front, nullptr);
+    EXPECT_NE(front, game->entries);
+    EXPECT_EQ(front[0].blue, 40);
+    LeaveFrontEndPalette();
+    EXPECT_EQ(gCurrentPalette, game->entries);
+
+    LoadFrontEndPalette();
+    EXPECT_EQ(gCurrentPalette, front);
+    static const PaletteEntry shownMeanwhile[256] = {};
+    gCurrentPalette = shownMeanwhile;
+    LeaveFrontEndPalette();
+    EXPECT_EQ(gCurrentPalette, shownMeanwhile);
 }
 
 // The bridge's icon pictures (the contact icons named here, every one in
