@@ -835,8 +835,25 @@ std::vector<uint8_t> MakeTexture(int ramp, bool rings, uint32_t seed)
     return pixels;
 }
 
-// Writes an 8-bit pixelmap file under the data folder (a path from its top).
-bool SavePixelmap(const std::string& name, const std::vector<uint8_t>& pixels, int width, int height)
+// A texture laid over the picture through the game's blend tables: each
+// pixel names a brightening table (its high four bits) and a level (its low
+// four), not a palette entry. Levels stay below 14, where every table turns
+// to the red band.
+std::vector<uint8_t> MakeBlendTexture(int table, bool rings, uint32_t seed)
+{
+    std::vector<uint8_t> pixels = MakeTexture(0, rings, seed);
+    for (uint8_t& p : pixels) {
+        const int light = p - 10; // 0-28 up the ramp MakeTexture wrote
+        p = static_cast<uint8_t>(table * 16 + light * 13 / 28);
+    }
+    return pixels;
+}
+
+// Writes an 8-bit pixelmap file under the data folder (a path from its top);
+// palette pictures keep off the panel entries, blend textures are written
+// as they are.
+bool SavePixelmap(const std::string& name, const std::vector<uint8_t>& pixels, int width, int height,
+                  bool paletteColours = true)
 {
     const std::string path = gFolder + "/" + name;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -845,27 +862,33 @@ bool SavePixelmap(const std::string& name, const std::vector<uint8_t>& pixels, i
     if (!pm)
         return false;
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            HxPixelmapPixelSet(pm, x, y, OffPanelEntry(pixels[static_cast<std::size_t>(y * width + x)]));
+        for (int x = 0; x < width; ++x) {
+            const uint8_t p = pixels[static_cast<std::size_t>(y * width + x)];
+            HxPixelmapPixelSet(pm, x, y, paletteColours ? OffPanelEntry(p) : p);
+        }
     const bool saved = HxPixelmapSave(path.c_str(), pm) == 1;
     HxPixelmapFree(pm);
     return saved;
 }
 
-// The textures of the standard materials: {file, ramp, rings}.
+// The textures of the standard materials: {file, ramp, rings, blend table}.
+// Beams and explosion cards are laid over the picture: their pixels name a
+// brightening table of the game's blend tables (1 toward blue, 2 green,
+// 4 red, 5 and 6 amber), -1 for a texture in palette colours.
 struct TextureRow {
     const char* file;
     int ramp;
     bool rings;
+    int blendTable = -1;
 };
 constexpr TextureRow kStandardTextures[] = {
-    {"beamnav.pix", 6, true},
-    {"beamind.pix", 4, true},
-    {"beamaln.pix", 7, true},
-    {"beamnl.pix", 5, true},
-    {"beamora.pix", 2, true},
+    {"beamnav.pix", 6, true, 1},
+    {"beamind.pix", 4, true, 4},
+    {"beamaln.pix", 7, true, 2},
+    {"beamnl.pix", 5, true, 5},
+    {"beamora.pix", 2, true, 6},
     {"antimo.pix", 7, false},
-    {"explo_1.pix", 2, false},
+    {"explo_1.pix", 2, false, 5},
     {"plasma.pix", 5, true},
 };
 
@@ -1014,8 +1037,14 @@ int main(int argc, char** argv)
     HxCoreBegin();
     ok = ok && SavePixelmap("zqk/resource/art/textures/ships/klvstd.tab", MakeShadeTable(), 256, 64);
     uint32_t seed = 1;
-    for (const TextureRow& t : kStandardTextures)
-        ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
+    for (const TextureRow& t : kStandardTextures) {
+        const bool blended = t.blendTable >= 0;
+        ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file,
+                                blended ? MakeBlendTexture(t.blendTable, t.rings, seed)
+                                        : MakeTexture(t.ramp, t.rings, seed),
+                                32, 32, !blended);
+        ++seed;
+    }
     for (const TextureRow& t : kNamedTextures)
         ok = ok && SavePixelmap(std::string("hexmire/dat/") + t.file, MakeTexture(t.ramp, t.rings, seed++), 32, 32);
     for (int i = 0; i < 20; ++i)
