@@ -137,11 +137,6 @@ float FollowRange(const SceneItem* item, const SceneItem* leader)
 
 } // namespace
 
-int32_t SymbolParam(const ScriptSymbol* symbol)
-{
-    return symbol ? static_cast<int32_t>(ScriptSymbolIndex(symbol)) + 1 : 0;
-}
-
 int32_t WatchValue(const SceneItem* item) { return item && item->sim ? item->sim->hull : 0; }
 
 // ---- Escorts and followers

@@ -26,7 +26,5 @@ AIStateResult* DumbMissileState(AIStateResult*, SceneItem*, int16_t, float, int3
 AIStateResult* HarpoonTargetedState(AIStateResult*, SceneItem*, int16_t, float, int32_t*, int32_t, int32_t, int32_t); // 74
 AIStateResult* Watch(AIStateResult*, SceneItem*, int16_t, float, int32_t*, int32_t, int32_t, int32_t);                // 75
 
-// The bus routes' parameter 1: a script symbol as its index + 1 (0 none).
-int32_t SymbolParam(const struct ScriptSymbol* symbol);
 // The value Watch compares for an item: its hull percentage.
 int32_t WatchValue(const SceneItem* item);
