@@ -34,6 +34,7 @@
 #include "system/res/resman.h"
 #include "system/settings.h"
 #include "system/sound.h"
+#include "system/trace.h"
 #include "ui/contacts.h"
 #include "ui/hud.h"
 #include "ui/messagelog.h"
@@ -917,8 +918,10 @@ void guiBridgeKeyHandler(uint16_t keyCode)
     if (command >= kFirstCommand && command <= kLastCommand &&
         (!ended || command == kCommandEndMission || command == kCommandBack)) {
         const CommandRow* row = kCommandIndex.rows[command];
-        if (row && (!row->developer || Developer()))
+        if (row && (!row->developer || Developer())) {
+            TraceLine("command", "%d", command);
             row->run(key);
+        }
     }
     if (key.prefix)
         WingOrderPrefix = 0;
