@@ -65,8 +65,8 @@ for mission in "${missions[@]}" "${tours[@]}"; do
 done
 
 # Every demo mission in the game. The table: the briefing closed on its
-# objectives, the key list, options and a screenshot, NAV with a target,
-# the speed, the manoeuvre keys, the drive and each order, ENG, COM, WEP
+# objectives, the key list, options and a screenshot, NAV's buttons, NAV
+# with a target, the speed, the manoeuvre keys, the drive and each order, ENG, COM, WEP
 # with its missiles and guns and a long fight, then Q through the
 # director, the debrief and the end screen, and the window closed.
 table=$scratch/table.txt
@@ -80,6 +80,12 @@ table=$scratch/table.txt
   echo "830 key F12"
   echo "840 key F2"
   pass=850
+  # NAV's own buttons: the drive modes, the autopilot and its order rows,
+  # the escort range, the lateral thrusters, the LDS drive and undocking.
+  for button in NvMd1 NvMd2 NvMd1 NavMd1 NavMd1 NAuto1 AutPrmH AutPrmL NDUp NDLf NvMd0 NvMd0 NavButt6; do
+    echo "$pass click $button"
+    pass=$((pass + 20))
+  done
   for key in T . , = = - Backspace "Keypad 8" "Keypad 2" "Keypad 4" "Keypad 6" "Keypad 1" "Keypad 3" \
              L 1 L 2 6 3 6 5 6 4 6 1 F4 F1 F3 M M G G T; do
     echo "$pass key $key"
