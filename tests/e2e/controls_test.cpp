@@ -716,4 +716,53 @@ TEST_F(Controls, TheWaitKeyEndsTheMissionScriptsWait)
     EXPECT_EQ(PassOf(walk.logs, "Weapons - Captain"), 10);
 }
 
+// NAV's own buttons, each clicked as a player clicks it: the arrows step
+// the escort range by ten, the order row steps through the orders, the
+// autopilot label follows its button, the drive button engages the LDS
+// drive and the way out leaves the station.
+TEST_F(Controls, NavsButtonsStepTheRangeAndTheOrderRowAndEngageTheDrive)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("600 state\n"
+                                 "610 click CMDObjv\n"
+                                 "700 key F2\n"
+                                 "800 state\n"
+                                 "802 click AutPrmH\n"
+                                 "830 state\n"
+                                 "832 click AutPrmH\n"
+                                 "860 state\n"
+                                 "862 click AutPrmL\n"
+                                 "890 state\n"
+                                 "892 click NavMd1\n"
+                                 "920 state\n"
+                                 "922 click NAuto1\n"
+                                 "950 state\n"
+                                 "952 click NAuto1\n"
+                                 "980 state\n"
+                                 "982 click NavMd1\n"
+                                 "1010 state\n"
+                                 "1012 click NvMd0\n"
+                                 "1040 ships\n"
+                                 "1050 state\n"
+                                 "1052 click NAVQuit\n"
+                                 "1080 state\n"
+                                 "1090 quit\n",
+                                 {"-w", "mission01.scr"});
+    ASSERT_EQ(walk.screens.at(800), "NAV") << walk.run.output;
+    const auto range = [&](long to) { return walk.LastIn(to, 230, 265, 290, 280); };
+    EXPECT_EQ(range(800), "800");
+    EXPECT_EQ(range(830), "810");
+    EXPECT_EQ(range(860), "820");
+    EXPECT_EQ(range(890), "810");
+    const auto autopilot = [&](long to) { return walk.LastIn(to, 520, 245, 600, 262); };
+    EXPECT_EQ(autopilot(890), "MANUAL");
+    EXPECT_EQ(autopilot(920), "AUTO");
+    EXPECT_EQ(autopilot(1010), "MANUAL");
+    const auto row = [&](long to) { return walk.LastIn(to, 20, 266, 200, 282); };
+    EXPECT_NE(row(950), row(980)) << "the order row steps";
+    EXPECT_NE(row(920), row(950));
+    EXPECT_NE(walk.run.output.find(" lds=1 "), std::string::npos) << "the drive button engages LDS";
+    EXPECT_EQ(walk.screens.at(1080), "NAVRgt") << "the way out of the station";
+}
+
 } // namespace

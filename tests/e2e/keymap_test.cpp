@@ -23,15 +23,66 @@ namespace {
 
 // The key names the input table takes for the scan codes the key map binds.
 const std::map<int, std::string> kScanNames = {
-    {1, "Escape"},  {2, "1"},       {3, "2"},       {4, "3"},       {5, "4"},        {6, "5"},       {7, "6"},
-    {12, "-"},      {13, "="},      {14, "Backspace"}, {15, "Tab"}, {16, "Q"},       {17, "W"},      {18, "E"},
-    {19, "R"},      {20, "T"},      {21, "Y"},      {22, "U"},      {23, "I"},       {24, "O"},      {26, "["},
-    {27, "]"},      {28, "Return"}, {30, "A"},      {31, "S"},      {32, "D"},       {33, "F"},      {34, "G"},
-    {35, "H"},      {36, "J"},      {37, "K"},      {38, "L"},      {40, "'"},       {41, "`"},      {44, "Z"},
-    {45, "X"},      {46, "C"},      {47, "V"},      {48, "B"},      {49, "N"},       {50, "M"},      {51, ","},
-    {52, "."},      {57, "Space"},  {59, "F1"},     {60, "F2"},     {61, "F3"},      {62, "F4"},     {63, "F5"},
-    {64, "F6"},     {65, "F7"},     {66, "F8"},     {67, "F9"},     {68, "F10"},     {71, "Home"},   {73, "PageUp"},
-    {82, "Insert"}, {83, "Delete"}, {87, "F11"},    {88, "F12"},
+    {1, "Escape"},
+    {2, "1"},
+    {3, "2"},
+    {4, "3"},
+    {5, "4"},
+    {6, "5"},
+    {7, "6"},
+    {12, "-"},
+    {13, "="},
+    {14, "Backspace"},
+    {15, "Tab"},
+    {16, "Q"},
+    {17, "W"},
+    {18, "E"},
+    {19, "R"},
+    {20, "T"},
+    {21, "Y"},
+    {22, "U"},
+    {23, "I"},
+    {24, "O"},
+    {26, "["},
+    {27, "]"},
+    {28, "Return"},
+    {30, "A"},
+    {31, "S"},
+    {32, "D"},
+    {33, "F"},
+    {34, "G"},
+    {35, "H"},
+    {36, "J"},
+    {37, "K"},
+    {38, "L"},
+    {40, "'"},
+    {41, "`"},
+    {44, "Z"},
+    {45, "X"},
+    {46, "C"},
+    {47, "V"},
+    {48, "B"},
+    {49, "N"},
+    {50, "M"},
+    {51, ","},
+    {52, "."},
+    {57, "Space"},
+    {59, "F1"},
+    {60, "F2"},
+    {61, "F3"},
+    {62, "F4"},
+    {63, "F5"},
+    {64, "F6"},
+    {65, "F7"},
+    {66, "F8"},
+    {67, "F9"},
+    {68, "F10"},
+    {71, "Home"},
+    {73, "PageUp"},
+    {82, "Insert"},
+    {83, "Delete"},
+    {87, "F11"},
+    {88, "F12"},
 };
 
 struct Binding {
@@ -39,7 +90,8 @@ struct Binding {
     std::string Key() const
     {
         const std::string name = kScanNames.at(scan);
-        return layer == 2 ? "Left Ctrl+" + name : layer == 1 ? "Left Shift+" + name : name;
+        return layer == 2 ? "Left Ctrl+" + name : layer == 1 ? "Left Shift+" + name
+                                                             : name;
     }
 };
 
@@ -97,11 +149,13 @@ TEST(KeyMap, EveryBoundKeyCarriesOutItsCommandInFlight)
     long pass = 800;
     for (const Binding& b : order) {
         ASSERT_TRUE(kScanNames.count(b.scan)) << "no key name for scan code " << b.scan;
-        table << pass << " state\n" << pass + 2 << " key " << b.Key() << "\n";
+        table << pass << " state\n"
+              << pass + 2 << " key " << b.Key() << "\n";
         byPass[pass] = &b;
         pass += 20;
     }
-    table << pass << " state\n" << pass + 10 << " quit\n";
+    table << pass << " state\n"
+          << pass + 10 << " quit\n";
     std::ofstream(folder / "table.txt") << table.str();
 
     const fs::path trace = folder / "trace.txt";
