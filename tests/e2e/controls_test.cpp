@@ -719,7 +719,8 @@ TEST_F(Controls, TheWaitKeyEndsTheMissionScriptsWait)
 // NAV's own buttons, each clicked as a player clicks it: the arrows step
 // the escort range by ten, the order row steps through the orders, the
 // autopilot label follows its button, the drive button engages the LDS
-// drive and the way out leaves the station.
+// drive, the way out leaves the station and a view's button sits the
+// captain at another.
 TEST_F(Controls, NavsButtonsStepTheRangeAndTheOrderRowAndEngageTheDrive)
 {
     CopyDemoData(folder);
@@ -746,7 +747,9 @@ TEST_F(Controls, NavsButtonsStepTheRangeAndTheOrderRowAndEngageTheDrive)
                                  "1050 state\n"
                                  "1052 click NAVQuit\n"
                                  "1080 state\n"
-                                 "1090 quit\n",
+                                 "1200 click Butt3\n"
+                                 "1240 state\n"
+                                 "1250 quit\n",
                                  {"-w", "mission01.scr"});
     ASSERT_EQ(walk.screens.at(800), "NAV") << walk.run.output;
     const auto range = [&](long to) { return walk.LastIn(to, 230, 265, 290, 280); };
@@ -762,7 +765,11 @@ TEST_F(Controls, NavsButtonsStepTheRangeAndTheOrderRowAndEngageTheDrive)
     EXPECT_NE(row(950), row(980)) << "the order row steps";
     EXPECT_NE(row(920), row(950));
     EXPECT_NE(walk.run.output.find(" lds=1 "), std::string::npos) << "the drive button engages LDS";
+    // The way out stands the captain up (the pointer, still over the
+    // button at the right edge, turns the view right); the view's button
+    // sits him at WEP.
     EXPECT_EQ(walk.screens.at(1080), "NAVRgt") << "the way out of the station";
+    EXPECT_EQ(walk.screens.at(1240), "WEP") << "the right view's WEP button";
 }
 
 } // namespace
