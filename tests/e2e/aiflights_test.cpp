@@ -265,3 +265,30 @@ TEST(AiFlights, ASentryGuardDestroysTheRaiderThatComesWithinItsWatch)
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(Won(run)) << run.out;
 }
+
+// A proximity mine laid on a barge whose only port is closed opens that
+// port for itself, turns into the docking orientation, docks and blasts the
+// barge (it used to find no free port and idle); the mine's own orders are
+// "Docking" over "NO PROGRAM" by their weights. A tanker with the resupply
+// tactic that docks at a carrier takes "Going home" with its priority as
+// the weight, made current (the mission is won only when the barge is
+// destroyed and the tanker docked).
+TEST(AiFlights, AMineDocksToBlastItsTargetAndAResupplyTankerGoesHome)
+{
+    const ProgramRun run = FlyHeadless("flight_coupling.scr", 6000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("\n\\d+ - at [^\n]* state 15 ")))
+        << "a mine in the docking orientation:\n"
+        << run.out;
+    EXPECT_NE(run.out.find("    slot 0 \"NO PROGRAM\" weight 1 EvalDefault 0 0 state 61 0 0 0\n"
+                           "    slot 1 \"Docking\" weight 80 EvalDefault 0 0 state 13 0 0 0\n"),
+              std::string::npos)
+        << run.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.out, m, std::regex("ship tanker kind [^\n]*\n(?:  [^\n]*\n)*?  orders current (\\d+)\n"
+                                                         "(?:    [^\n]*\n)*?    slot 1 ([^\n]*)\n")))
+        << run.out;
+    EXPECT_EQ(m[1].str(), "1") << run.out;
+    EXPECT_EQ(m[2].str(), "\"Going home\" weight 80 EvalDefault 80 0 state 17 0 1 0") << run.out;
+}
