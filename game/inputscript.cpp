@@ -123,6 +123,16 @@ void PrintShips()
         }
         std::printf("\n");
     }
+    // The ship the player flies, whichever it is (a separated command
+    // section is in no tally).
+    if (const SceneItem* player = gPlayerItem; player && player->sim && player->sim->shipInfo) {
+        const Sim* sim = player->sim;
+        const ShipInfo* info = sim->shipInfo;
+        std::printf("player %ld %s kind=%d at=%.0f,%.0f,%.0f velocity=%.0f,%.0f,%.0f\n", gTable.pass,
+                    info->name ? info->name : "", info->kind, sim->position.x, sim->position.y, sim->position.z,
+                    static_cast<double>(sim->velocity.x), static_cast<double>(sim->velocity.y),
+                    static_cast<double>(sim->velocity.z));
+    }
 }
 
 // One line into an event; the reason it cannot be, or null.

@@ -37,7 +37,10 @@
 //                                   running; the rectangle it was last drawn
 //                                   in, relative to the middle of that 3D
 //                                   view; the HUD's 16-pixel box round a
-//                                   ship drawn as a point)
+//                                   ship drawn as a point), then
+//                                   "player <pass> <name> kind=<n>
+//                                   at=<x>,<y>,<z> velocity=<x>,<y>,<z>"
+//                                   for the ship the player flies
 //   <pass> hold                     prints "hold <pass>" and stops the game,
 //                                   the screen as it is, until the window
 //                                   system delivers a Scroll Lock key (for a

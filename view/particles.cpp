@@ -9,6 +9,7 @@
 // allocated after start-up. All times are frame ticks of 1/100 s.
 #include "view/particles.h"
 
+#include "ai/combathelpers.h"
 #include "framework/scene.h"
 #include "screens/bridge.h"
 #include "system/crand.h"
@@ -77,10 +78,15 @@ float OwnerRadius(const TDP* tdp)
 }
 
 // The owner's model: the one on its root part.
-const hx_model* OwnerModel(const TDP* tdp)
+TDP* OwnerRoot(const TDP* tdp)
 {
     const SceneItem* item = tdp ? tdp->owner : nullptr;
-    const TDP* root = item && item->avatar ? item->avatar->root : nullptr;
+    return item && item->avatar ? item->avatar->root : nullptr;
+}
+
+const hx_model* OwnerModel(const TDP* tdp)
+{
+    const TDP* root = OwnerRoot(tdp);
     return root ? root->model : nullptr;
 }
 
@@ -147,22 +153,6 @@ int NextFree(const ParticleEmitter* e, int from)
         if (e->points[i].life <= 0)
             return i;
     return -1;
-}
-
-// A vertex of the model whose z lies in [low, high], walking from a random
-// vertex; null when none does.
-const hx_vertex* VertexInZRange(const hx_model* model, float low, float high)
-{
-    if (!model || !model->vertices || model->nvertices == 0)
-        return nullptr;
-    const int n = model->nvertices;
-    const int start = CRand() % n;
-    for (int k = 0; k < n; ++k) {
-        const hx_vertex& v = model->vertices[(start + k) % n];
-        if (v.p.z >= low && v.p.z <= high)
-            return &v;
-    }
-    return nullptr;
 }
 
 void EmitSpikePoints(TDP* tdp, ParticleEmitter* e, int n)
@@ -268,7 +258,7 @@ void EmitBurstPoints(TDP* tdp, ParticleEmitter* e, int n, const Matrix4& m)
             }
         }
     }
-    const hx_model* model = OwnerModel(tdp);
+    TDP* root = OwnerRoot(tdp);
     const float spread = e->spread * kEmitPi / 180.0f;
     const float spreadStep = spread * kInvRandMax;
     const float seconds = FrameSeconds();
@@ -284,20 +274,21 @@ void EmitBurstPoints(TDP* tdp, ParticleEmitter* e, int n, const Matrix4& m)
         Vector3 start = e->position;
         if (e->flags & kEmitterFromSphere) {
             start = Add(start, Scale({ca * ce, sa * ce, -se}, e->startRadius / 2));
-        } else if ((e->flags & kEmitterFromVertices) && model && model->vertices && model->nvertices > 0) {
-            // The vertex cursor lives in the record's spare word.
-            const hx_vertex& vx = model->vertices[e->spareWord % model->nvertices];
-            e->spareWord = (e->spareWord + 1) % model->nvertices;
+        } else if (e->flags & kEmitterFromVertices) {
+            // The owner's unmarked vertices in turn; the cursor lives in the
+            // record's spare word.
             Vector3 turned;
-            MatRotateVec(m, {vx.p.x, vx.p.y, vx.p.z}, turned);
+            MatRotateVec(m, NextUnmarkedModelVertex(root, &e->spareWord), turned);
             start = Add(start, turned);
         } else if (e->flags & kEmitterVertexBand) {
-            if (const hx_vertex* vx = VertexInZRange(model, bandLow, bandHigh)) {
-                local = {vx->p.x, vx->p.y, 0.0f};
-                Vector3 turned;
-                MatRotateVec(m, {vx->p.x, vx->p.y, vx->p.z}, turned);
-                start = Add(start, turned);
-            }
+            // A vertex in the band, from a random one; the point flies out
+            // from the owner's axis through it.
+            int32_t cursor = -1;
+            const Vector3 vertex = PickModelVertexInZRange(root, &cursor, bandLow, bandHigh);
+            local = {vertex.x, vertex.y, 0.0f};
+            Vector3 turned;
+            MatRotateVec(m, vertex, turned);
+            start = Add(start, turned);
         }
         MatRotateVec(m, local, p.velocity);
         if (!(e->flags & kEmitterFromSphere)) {

@@ -265,3 +265,92 @@ TEST(AiFlights, ASentryGuardDestroysTheRaiderThatComesWithinItsWatch)
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(Won(run)) << run.out;
 }
+
+// A proximity mine laid on a barge whose only port is closed opens that
+// port for itself, turns into the docking orientation, docks and blasts the
+// barge (it used to find no free port and idle); the mine's own orders are
+// "Docking" over "NO PROGRAM" by their weights. A tanker with the resupply
+// tactic that docks at a carrier takes "Going home" with its priority as
+// the weight, made current (the mission is won only when the barge is
+// destroyed and the tanker docked).
+TEST(AiFlights, AMineDocksToBlastItsTargetAndAResupplyTankerGoesHome)
+{
+    const ProgramRun run = FlyHeadless("flight_coupling.scr", 6000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("\n\\d+ - at [^\n]* state 15 ")))
+        << "a mine in the docking orientation:\n"
+        << run.out;
+    EXPECT_NE(run.out.find("    slot 0 \"NO PROGRAM\" weight 1 EvalDefault 0 0 state 61 0 0 0\n"
+                           "    slot 1 \"Docking\" weight 80 EvalDefault 0 0 state 13 0 0 0\n"),
+              std::string::npos)
+        << run.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.out, m, std::regex("ship tanker kind [^\n]*\n(?:  [^\n]*\n)*?  orders current (\\d+)\n"
+                                                         "(?:    [^\n]*\n)*?    slot 1 ([^\n]*)\n")))
+        << run.out;
+    EXPECT_EQ(m[1].str(), "1") << run.out;
+    EXPECT_EQ(m[2].str(), "\"Going home\" weight 80 EvalDefault 80 0 state 17 0 1 0") << run.out;
+}
+
+// The command section separated in the game (NAV's button arms it, Shift+S
+// carries it out): the player flies the "Com Module" now, which set out
+// 8000 ahead of the corvette on its nose and 1000 faster along it, and draws
+// away; the hull, left with no program, drifts on.
+TEST(AiFlights, TheSeparatedCommandSectionFliesAheadAndTheHullDrifts)
+{
+    ScratchFolder scratch{"aiflight_separation"};
+    const fs::path data = CopyDemoData(scratch.Path());
+    std::ofstream(data / "table.txt") << "610 click CMDObjv\n"
+                                         "700 key F2\n"
+                                         "730 click NavButt7\n"
+                                         "750 ships\n"
+                                         "760 key Left Shift+S\n"
+                                         "762 ships\n"
+                                         "800 ships\n"
+                                         "810 quit\n";
+    const GameRun run = RunGame({"-w", "mission01.scr"},
+                                {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
+                                 "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                 "KELVANDRIST_INPUT=" + (data / "table.txt").string()},
+                                data);
+    ASSERT_EQ(run.hung, "") << run.output;
+    struct Line {
+        Vec at, velocity;
+        std::string name;
+        int ai = -1;
+    };
+    std::map<std::string, Line> seen; // by "<pass> <ship>"
+    const std::regex ship(R"(ship (\d+) Vorn [^\n]* at=(-?\d+),(-?\d+),(-?\d+) lds=\d ai=(\d+))");
+    const std::regex player(
+        R"(player (\d+) ([^\n]*) kind=\d+ at=(-?\d+),(-?\d+),(-?\d+) velocity=(-?\d+),(-?\d+),(-?\d+))");
+    std::istringstream lines(run.output);
+    for (std::string text; std::getline(lines, text);) {
+        std::smatch m;
+        if (std::regex_search(text, m, ship))
+            seen[m[1].str() + " hull"] = {{std::stod(m[2]), std::stod(m[3]), std::stod(m[4])}, {}, "", std::stoi(m[5])};
+        else if (std::regex_search(text, m, player))
+            seen[m[1].str() + " player"] = {{std::stod(m[3]), std::stod(m[4]), std::stod(m[5])},
+                                            {std::stod(m[6]), std::stod(m[7]), std::stod(m[8])},
+                                            m[2].str()};
+    }
+    for (const char* key : {"750 player", "762 player", "762 hull", "800 player", "800 hull"})
+        ASSERT_TRUE(seen.count(key)) << key << "\n"
+                                     << run.output;
+    EXPECT_EQ(seen["750 player"].name, "Vorn") << "the corvette before";
+    const Line& section = seen["762 player"];
+    const Line& hull = seen["762 hull"];
+    EXPECT_EQ(section.name, "Com Module") << run.output;
+    const Vec gap{section.at.x - hull.at.x, section.at.y - hull.at.y, section.at.z - hull.at.z};
+    const Vec velocity = seen["750 player"].velocity;
+    const Vec push{section.velocity.x - velocity.x, section.velocity.y - velocity.y, section.velocity.z - velocity.z};
+    EXPECT_NEAR(std::sqrt(Dot(gap, gap)), 8000.0, 1500.0) << run.output;
+    EXPECT_NEAR(std::sqrt(Dot(push, push)), 1000.0, 300.0) << run.output;
+    EXPECT_GT(Dot(gap, push), 0.9 * std::sqrt(Dot(gap, gap) * Dot(push, push))) << "ahead, along the same axis";
+    const Vec later{seen["800 player"].at.x - seen["800 hull"].at.x, seen["800 player"].at.y - seen["800 hull"].at.y,
+                    seen["800 player"].at.z - seen["800 hull"].at.z};
+    EXPECT_GT(std::sqrt(Dot(later, later)), std::sqrt(Dot(gap, gap)) + 1000.0) << "it draws away:\n"
+                                                                               << run.output;
+    EXPECT_EQ(seen["800 hull"].ai, 62) << "the hull drifts on no program:\n"
+                                       << run.output;
+}

@@ -321,6 +321,10 @@ TEST_F(Particles, ASweepOverAnOwnerOfNoLengthDrawsNothing)
 TEST_F(Particles, TheVertexBandMovesFromBowToStern)
 {
     Spine spine(201, 2000.0f); // z from -1000 to +1000, the owner's radius
+    // In a model's order, not sorted by z: the band's search tries a few
+    // dozen vertices in turn from a random one.
+    for (int i = 0; i < 201; ++i)
+        spine.vertices[size_t(i)].p.z = -1000.0f + 10.0f * float(i * 97 % 201);
     item->avatar->root->model = &spine.model;
     worldtest::SetFrameStep(1);
     TDP* tdp = Attach(2, kEmitterVertexBand | kEmitterTimed | kEmitterGeneral | kEmitterNoInherit, 100, 250, 4,
@@ -344,6 +348,28 @@ TEST_F(Particles, TheVertexBandMovesFromBowToStern)
     const float late = meanZ();
     EXPECT_GT(early, 750.0f);
     EXPECT_LT(late, -250.0f);
+}
+
+// Debris sparks start at the owner's vertices in turn, passing over those
+// marked (the hull's torn-off parts).
+TEST_F(Particles, SparksFromVerticesSkipTheMarkedOnes)
+{
+    Spine spine(3, 2000.0f); // z -1000, 0, +1000
+    spine.vertices[1].gap[0] = 1;
+    item->avatar->root->model = &spine.model;
+    TDP* tdp = Attach(2, kEmitterBurst | kEmitterFromVertices | kEmitterGeneral | kEmitterNoInherit, 100, 6, 50, 0.0f);
+    ASSERT_NE(tdp, nullptr);
+    int bow = 0, stern = 0;
+    for (int i = 0; i < tdp->emitter->pointCount; ++i) {
+        const EmitterPoint& p = tdp->emitter->points[i];
+        if (p.life <= 0)
+            continue;
+        EXPECT_NE(p.position.z, 0.0f) << "a spark at the marked vertex";
+        bow += p.position.z == 1000.0f;
+        stern += p.position.z == -1000.0f;
+    }
+    EXPECT_EQ(bow, 3);
+    EXPECT_EQ(stern, 3);
 }
 
 TEST_F(Particles, HostileArgumentsNeitherDivideByZeroNorWritePastThePoints)
