@@ -12,7 +12,7 @@
 //                 also tells start-up the video folder is on the disk)
 //   navsit.smk   160 x 100, played as a mission starts
 //   plasma.smk   32 x 32, the looping film on the plasma-textured body
-//   the front end's transition clips (160 x 76, colour 0 transparent), the
+//   the front end's transition clips (160 x 76, a turning scope), the
 //   opening film "entry.smk", the closing films "out1.smk"-"out3.smk" and
 //   the mission films "m01_3.smk" and "m41_2.smk", the station and
 //   situation films (160 x 100), and the comms arm's "NAVArmIn.smk" and
@@ -23,11 +23,58 @@
 #include "platform/film.h"
 #include "tools/film_fixtures.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <string>
 
 namespace {
+
+// The front end's transition clips: a scope on a dark console display, its
+// sweep turning one step a frame and leaving a fading amber trail, drawn in
+// the front end's palette (its grey and amber ramps of 29 shades, as the
+// backdrops use them); the film's own palette is not shown.
+smk::Film MakeScopeClip(int width, int height, int frames)
+{
+    constexpr int kGrey = 10, kAmber = 10 + 2 * 29, kShades = 29;
+    constexpr double kTrail = std::numbers::pi / 3;
+    const double cx = (width - 1) / 2.0, cy = (height - 1) / 2.0, radius = height / 2.0 - 4;
+    smk::Film film;
+    film.width = width;
+    film.height = height;
+    for (int n = 0; n < frames; ++n) {
+        smk::Frame f;
+        f.pixels.resize(static_cast<std::size_t>(width) * height);
+        const double sweep = 2 * std::numbers::pi * n / frames;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const double dx = x - cx, dy = y - cy, d = std::hypot(dx, dy);
+                int colour = kGrey + 1;
+                if (x % 16 == 8 || y % 16 == 6)
+                    colour = kGrey + 3; // the display's grid
+                if (d <= radius) {
+                    colour = kGrey + 2;
+                    if (std::abs(dx) < 0.5 || std::abs(dy) < 0.5)
+                        colour = kGrey + 7;
+                    for (const double ring : {radius / 3, 2 * radius / 3, radius})
+                        if (std::abs(d - ring) < 0.6)
+                            colour = kGrey + 10;
+                    // How far behind the sweep, clockwise from straight up.
+                    const double angle = std::atan2(dx, -dy);
+                    const double behind = std::fmod(sweep - angle + 4 * std::numbers::pi, 2 * std::numbers::pi);
+                    if (behind < kTrail)
+                        colour = std::max(colour, kAmber + static_cast<int>((kShades - 4) * (1 - behind / kTrail)));
+                }
+                f.pixels[static_cast<std::size_t>(y) * width + x] = static_cast<uint8_t>(colour);
+            }
+        if (n == 0)
+            f.palette = smk::FixturePalette(0);
+        film.frames.push_back(std::move(f));
+    }
+    return film;
+}
 
 bool Save(const std::string& path, const std::vector<uint8_t>& bytes)
 {
@@ -52,10 +99,10 @@ int main(int argc, char** argv)
         ok &= Save(folder + "/navarmin.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
         ok &= Save(folder + "/navsit.smk", smk::Write(smk::MakeFixtureFilm({160, 100, 12, 6})));
         ok &= Save(folder + "/plasma.smk", smk::Write(smk::MakeFixtureFilm({32, 32, 8})));
-        const smk::FixtureShape clip{160, 76, 6, -1, 0, true};
+        const std::vector<uint8_t> clip = smk::Write(MakeScopeClip(160, 76, 6));
         for (const char* name : {"Fspn", "Fros", "Frosstat", "Fcr", "Frup", "Frdwn", "Fhop", "Fhcl", "Fochp",
                                  "Fcchp", "Foflm", "Fcredits", "Fcflm", "Faop", "Facl"})
-            ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm(clip)));
+            ok &= Save(folder + "/" + name + ".smk", clip);
         for (const char* name : {"entry", "out1", "out2", "out3", "m01_3", "m41_2", "CmdStd1", "EngRgt3", "NavLft2",
                                  "cmdrem", "cmdsit", "engrgtb", "engsit", "navstd", "weplft", "wepsit"})
             ok &= Save(folder + "/" + name + ".smk", smk::Write(smk::MakeFixtureFilm({160, 100, 8, 4})));
