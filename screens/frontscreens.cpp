@@ -321,11 +321,12 @@ void MoveHighlight(uint8_t scan)
 
 // --- Drawing --------------------------------------------------------------------
 
-// A short text (up to 31 characters) in the font's own colours.
+// A line of text (up to 127 characters: a question's line or a caption) in
+// the font's own colours.
 void DrawInFontColours(const Canvas& canvas, int16_t& x, int16_t& y, const char* text, const RasterFont* font,
                        const ClipRect& clip)
 {
-    static const uint8_t kFontZero[32] = {};
+    static const uint8_t kFontZero[128] = {};
     char cut[sizeof kFontZero];
     const std::size_t length = text ? std::min(std::strlen(text), sizeof cut - 1) : 0;
     std::memcpy(cut, text ? text : "", length);

@@ -429,6 +429,11 @@ constexpr FrameInside kCreditFrames[] = {
 constexpr FrameInside kActionFrames[] = {
     {240, 200, 399, 275},
 };
+// The disc request and the yes/no question, one picture for both: a panel
+// holding the question's line and its two buttons.
+constexpr FrameInside kQuestionFrames[] = {
+    {96, 160, 543, 303}, {120, 180, 519, 219}, {200, 260, 299, 283}, {340, 260, 439, 283},
+};
 // clang-format on
 constexpr FrontBackdrop kFrontBackdrops[] = {
     {"art/home.pcx", kHomeFrames},
@@ -437,6 +442,7 @@ constexpr FrontBackdrop kFrontBackdrops[] = {
     {"art/options.pcx", kOptionFrames},
     {"art/credits.pcx", kCreditFrames},
     {"art/action.pcx", kActionFrames},
+    {"art/question.pcx", kQuestionFrames},
 };
 
 std::vector<uint8_t> MakeFrontBackdrop(std::span<const FrameInside> insides)

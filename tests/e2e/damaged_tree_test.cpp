@@ -67,7 +67,7 @@ constexpr FileRow kFiles[] = {
     {"Mission",      "zqk/resource/scripts/missions/testflight98.scr", true, 362, nullptr, false},
     {"Model",        "zqk/resource/shapes/fighter.lwo",             false, 100, nullptr, false},
     {"Sound",        "zqk/resource/sounds/17.wav",                  false, 200, nullptr, false},
-    {"Film",         "zqk/resource/video/navsit.smk",               false, 30000, nullptr, false},
+    {"Film",         "zqk/resource/video/navsit.smk",               false, 10000, nullptr, false},
     {"Font",         "zqk/resource/fonts/sans11.fon",               false, 40,  nullptr, false},
     {"LoadingScreen","zqk/resource/art/loadscrn.pcx",               false, 600, nullptr, false},
     {"Stars",        "zqk/resource/geog/stars.bin",                 false, 1000, kGenesis, false},

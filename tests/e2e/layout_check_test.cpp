@@ -318,11 +318,16 @@ Layouts ReadLayouts(const fs::path& folder)
 }
 
 // The screens a player walks through, each held for a few passes: the
-// front end's home and roster, its options, mission 1's four stations, the
-// end of its flight, and the demonstration's summary and debrief.
+// front end's home, roster and a new career's timeline, the yes/no question
+// its Delete asks, the disc request that Play makes without the disc's film,
+// the credits and the options, mission 1's four stations, the end of its
+// flight, and the demonstration's summary and debrief.
 std::vector<std::string> TracesOfTheScreens(const fs::path& folder)
 {
-    std::ofstream(folder / "front.txt") << "100 click FrRosSq\n250 quit\n";
+    std::ofstream(folder / "front.txt") << "100 click FrRosSq\n250 click RosSlot\n400 click TimDelete\n"
+                                           "450 click CnfCancel\n500 key Up\n520 click TimPlayMN\n"
+                                           "600 click InsCDCancel\n650 quit\n";
+    std::ofstream(folder / "credits.txt") << "100 click FrCrdSq\n250 quit\n";
     std::ofstream(folder / "options.txt") << "100 click FrSysSq\n250 quit\n";
     std::ofstream(folder / "stations.txt") << "100 key F2\n140 key F3\n180 key F4\n220 key F1\n260 quit\n";
     // The end key at WEP: the flight is over and its summary shows.
@@ -330,8 +335,12 @@ std::vector<std::string> TracesOfTheScreens(const fs::path& folder)
     // The demonstration is won after half a minute: its summary and its
     // debrief's text.
     std::ofstream(folder / "debrief.txt") << "700 quit\n";
+    // Without the first disc's film, Play asks for the disc.
+    const fs::path probe = folder / "zqk/resource/video/m01_3.smk", aside = folder / "m01_3.smk";
+    fs::rename(probe, aside);
     std::vector<std::string> traces;
     for (const auto& [table, args] : {std::pair<std::string, std::vector<std::string>>{"front", {"-w"}},
+                                      {"credits", {"-w"}},
                                       {"options", {"-w"}},
                                       {"stations", {"-w", "mission01.scr"}},
                                       {"summary", {"-w", "mission01.scr"}},
@@ -348,18 +357,44 @@ std::vector<std::string> TracesOfTheScreens(const fs::path& folder)
         EXPECT_EQ(run.exitCode, 0) << run.output;
         std::ifstream in(file);
         traces.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (table == "front")
+            fs::rename(aside, probe);
     }
     return traces;
 }
 
-// The faults of every run's screens together.
-std::set<std::string> CheckScreens(const fs::path& folder)
+// The screens a trace shows, with the texts drawn on each.
+std::map<std::string, std::set<std::string>> ScreensShown(const std::string& trace)
+{
+    std::map<std::string, std::set<std::string>> screens;
+    const std::regex screen(R"re(\d+ screen "(.*)")re"), text(R"re(\d+ text -?\d+ -?\d+ -?\d+ -?\d+ (".*"))re");
+    std::istringstream lines(trace);
+    std::string current;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, screen))
+            screens[current = m[1]];
+        else if (!current.empty() && std::regex_match(line, m, text))
+            screens[current].insert(Unquote(m[1]));
+    }
+    return screens;
+}
+
+// The faults of every run's screens together; `shown` gets the screens
+// the runs went through and the texts drawn on them.
+std::set<std::string> CheckScreens(const fs::path& folder,
+                                   std::map<std::string, std::set<std::string>>* shown = nullptr)
 {
     const Layouts layouts = ReadLayouts(folder);
     const Fonts fonts(folder / "zqk/resource/fonts");
     std::set<std::string> faults;
-    for (const std::string& trace : TracesOfTheScreens(folder))
+    const std::vector<std::string> traces = TracesOfTheScreens(folder);
+    for (const std::string& trace : traces)
         faults.merge(CheckLayouts(trace, layouts, fonts));
+    if (shown)
+        for (const std::string& trace : traces)
+            for (auto& [screen, texts] : ScreensShown(trace))
+                (*shown)[screen].merge(texts);
     return faults;
 }
 
@@ -378,8 +413,15 @@ TEST(LayoutCheck, EveryScreenOfTheDemoDataPasses)
     ScratchFolder scratch{"layoutcheck"};
     const fs::path& folder = scratch.Path();
     CopyDemoData(folder);
-    const std::set<std::string> faults = CheckScreens(folder);
+    std::map<std::string, std::set<std::string>> shown;
+    const std::set<std::string> faults = CheckScreens(folder, &shown);
     EXPECT_TRUE(faults.empty()) << Join(faults);
+    for (const char* screen : {"FrontHome", "FrontRoster", "FrontTime", "Confirm", "InsertCD", "FrontCredits",
+                               "OptionScreen", "COM", "NAV", "WEP", "ENG"})
+        EXPECT_TRUE(shown.count(screen)) << screen << " was not walked";
+    // The questions are drawn whole, however long their line.
+    EXPECT_TRUE(shown["Confirm"].count("Delete this career and start again?")) << Join(shown["Confirm"]);
+    EXPECT_TRUE(shown["InsertCD"].count("Please insert disc 1.")) << Join(shown["InsertCD"]);
 }
 
 // One station button made too narrow for its caption: the check names the

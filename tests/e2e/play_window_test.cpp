@@ -499,7 +499,8 @@ fs::path ArtefactFolder()
 
 // The main road as a player walks it in a real window: keys and clicks go
 // through the X server into the game's window, from the home screen through
-// the roster and a career named by typing to mission 1, its briefing, each
+// the roster and a career named by typing (and the question its Delete
+// asks, answered Cancel) to mission 1, its briefing, each
 // station, a fight won at the weapons station, the key list, the director
 // with the mission's summary, the debrief, back on the timeline and through
 // the roster home to the options. At each stop of the series the screen as X shows it
@@ -534,6 +535,11 @@ TEST(PlayWindow, TheMainRoadWalkedThroughTheXServerShowsTheGamesOwnScreenshots)
         {400, "FrontTime", "", {"mousemove 464 75"}}, // the captain's name
         {410, "FrontTime", "", {"click 1"}},
         {420, "FrontTime", "", {erase, "type TESTER", "key Return"}},
+        // Delete asks first; Cancel keeps the career.
+        {440, "FrontTime", "", {"mousemove 90 270"}},
+        {450, "FrontTime", "", {"click 1"}},
+        {470, "Confirm", "question", {"mousemove 390 272"}},
+        {480, "Confirm", "", {"click 1"}},
         {520, "FrontTime", "", {"key Up"}},
         {530, "FrontTime", "timeline", {"mousemove 90 150"}}, // play mission 1
         {552, "FrontTime", "", {"click 1"}},
