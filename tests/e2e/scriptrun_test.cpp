@@ -261,5 +261,26 @@ INSTANTIATE_TEST_SUITE_P(
                            {},
                            {R"(window\+ "tourbox")", R"(window\+ "tourtext")", R"(window\+ "tourlog")",
                             R"(window\+ "tourprofile")", R"(window\+ "tourtalk")", R"(window\+ "tourcopy")",
-                            R"(window\+ "-")"}}),
+                            R"(window\+ "-")"}},
+                      // Each mount's flags (0x100 empty, 0x2000 charges), load (rounds, magazine
+                      // size, spare magazines), charges and system.
+                      Tour{"weapons",
+                           "WEAPON WEPSYSLINK WEPLOADOUT WEAPON_LOAD RAPIDFIRE",
+                           {R"(  weapon 1 kind 0 flags 0x2[02468ace][0-9a-f]{2} load 0 0 0 charges 25\.0 system FWD PBC\n)",
+                            R"(  weapon 2 kind 0 flags 0x[0-9a-f]?[13579bdf][0-9a-f]{2} load 0 0 0 charges 0\.0 system -\n)",
+                            R"(  weapon 3 kind 5 flags 0x[0-9a-f]?[02468ace][0-9a-f]{2} load 3 \d+ 2 )",
+                            R"(  weapon 4 kind 5 flags 0x[0-9a-f]?[02468ace][0-9a-f]{2} load (\d+) \1 6 )"}},
+                      Tour{"orders",
+                           "ORDER ASSERT_ORDER CANCEL_ORDER TARGET NAVTARGET IGNORE_NAV IGNORE_WEP PLAYER_ORDER",
+                           {// ASSERT_ORDER's slot current; CANCEL_ORDER's slot named, without evaluator
+                            // or state; IGNORE_NAV took the tender's navigation target only.
+                            R"(ship tender [^\n]*\n(  [^\n]*\n)*  orders current 3\n[^\n]*\n[^\n]*\n)"
+                            R"(    slot 2 "Loiter" weight 5 none 0 0 state 0 0 0 0\n[^\n]*\n  targets decoy - -\n)",
+                            // IGNORE_WEP took the sentry's target only.
+                            R"(ship sentry [^\n]*\n(  [^\n]*\n)*  targets - - flare\n)",
+                            // PLAYER_ORDER: slot 1 of the player's ship, its target, computer
+                            // control (Sim flag 4) and LDS (2); OFF winds the LDS down.
+                            R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{7}[67ef] [^\n]*\n)"
+                            R"(  position [^\n]* spool -\d+ [^\n]*\n(  [^\n]*\n)*    slot 1 "StayNear" weight 80 )"
+                            R"([^\n]*\n  targets decoy )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
