@@ -208,7 +208,7 @@ void AppendShipDump(std::string& out)
             AppendListing(out, "  weapon %d kind %d flags 0x%x load %d %d %d charges %.1f system %s\n", n, w->kind,
                           w->flags, w->rounds, w->magazineSize, w->magazines, static_cast<double>(w->charges),
                           w->system && w->system->names[0] ? w->system->names[0] : "-");
-        n = 1;
+        n = 0; // dock points are numbered from 0, mounts from 1, as the statements number them
         for (const DockPoint* p = info->dockPoints; p; p = p->next, ++n)
             AppendListing(out, "  dock %d flags 0x%x mask %u kind %d model %s partner %s\n", n, p->flags, p->mask,
                           p->kind, p->mergeModel ? "yes" : "none", SymbolName(p->partnerItem.Get()));

@@ -282,5 +282,17 @@ INSTANTIATE_TEST_SUITE_P(
                             // control (Sim flag 4) and LDS (2); OFF winds the LDS down.
                             R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{7}[67ef] [^\n]*\n)"
                             R"(  position [^\n]* spool -\d+ [^\n]*\n(  [^\n]*\n)*    slot 1 "StayNear" weight 80 )"
-                            R"([^\n]*\n  targets decoy )"}}),
+                            R"([^\n]*\n  targets decoy )"}},
+                      Tour{"docking",
+                           "DOCKPT DOCK_MODEL DOCK NO_UNDOCK UNDOCK DOCK_READY DOCK_UNREADY MONOLINK",
+                           {// DOCK_READY opened point 1 with the hand-over flag (0x10 | 0x8);
+                            // DOCK_UNREADY closed point 0, which keeps DOCK_DISAPPEAR's 0x20.
+                            R"(ship depot [^\n]*\n(  [^\n]*\n)*  dock 0 flags 0x20 [^\n]*\n  dock 1 flags 0x18 )",
+                            // UNDOCK cleared the tug's no-undock Sim flag (0x8000000).
+                            R"(ship tug [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f][0-7])",
+                            // DOCK_MODEL's model; the bow merged into the stern.
+                            R"(ship stern [^\n]*\n(  [^\n]*\n)*  dock 0 flags 0x10 mask 16 kind 0 model yes )",
+                            R"(ship pod1 [^\n]*\n(  [^\n]*\n)*  position \d+\.\d 0\.0 0\.0 )",
+                            // MONOLINK: the ferry steers by its pods, which ride on it.
+                            R"(ship ferry [^\n]*\n[^\n]*\n[^\n]*control other [^\n]*\n(  [^\n]*\n)*  targets pod1 pod2 -\n)"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
