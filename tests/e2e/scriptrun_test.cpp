@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -296,3 +297,31 @@ INSTANTIATE_TEST_SUITE_P(
                             // MONOLINK: the ferry steers by its pods, which ride on it.
                             R"(ship ferry [^\n]*\n[^\n]*\n[^\n]*control other [^\n]*\n(  [^\n]*\n)*  targets pod1 pod2 -\n)"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
+
+// The screens tour needs the bridge's screens, which only the game has: it
+// is flown there. Its windows are made, SCREEN_USE brings up the weapons
+// station, the director's shot takes the view outside at the navigation
+// station, and the mission is won.
+TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
+{
+    ScratchFolder scratch{"tour_screens"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    std::filesystem::copy_file(kTours / "tour_screens.scr", data / "zqk/resource/scripts/missions/tour_screens.scr");
+    std::ofstream(data / "table.txt") << "100 quit\n";
+    const GameRun run = RunGame({"-w", "tour_screens.scr"},
+                                {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
+                                 "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                 "KELVANDRIST_INPUT=" + (data / "table.txt").string(),
+                                 "KELVANDRIST_TRACE=" + (data / "trace.txt").string()},
+                                data);
+    ASSERT_EQ(run.hung, "") << run.output;
+    const std::string trace = ReadFileBytes(data / "trace.txt");
+    // WIN_3D, WIN_3D_WIRE, WIN_VIDEO with its film, WIN_OVERLAY, and WIN_SYSTEM's
+    // row of eight elements.
+    for (const char* made : {R"(window\+ "tourview" 0 0 0 639 299\n)", R"(window\+ "tourwire" 0 440 310 639 479\n)",
+                             R"(film "zqk\\\\resource\\\\video\\\\plasma\.smk"\n\d+ window\+ "tourfilm" )",
+                             R"(window\+ "tourover" )", R"((window\+ "tourpower" [^\n]*\n[^\n]*){8})"})
+        EXPECT_TRUE(std::regex_search(trace, std::regex(made))) << made;
+    EXPECT_TRUE(std::regex_search(trace, std::regex(R"(\n\d+ screen "WEP"\n\d+ screen "NAV"\n)"))) << trace.substr(0, 4000);
+    EXPECT_NE(trace.find("log \"Mission complete."), std::string::npos);
+}
