@@ -298,24 +298,36 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship ferry [^\n]*\n[^\n]*\n[^\n]*control other [^\n]*\n(  [^\n]*\n)*  targets pod1 pod2 -\n)"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
 
-// The screens tour needs the bridge's screens, which only the game has: it
-// is flown there. Its windows are made, SCREEN_USE brings up the weapons
-// station, the director's shot takes the view outside at the navigation
-// station, and the mission is won.
-TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
+namespace {
+
+// Flies a tour in the game, for the statements that need what only the
+// game has (the bridge's screens, the command view that plays a briefing's
+// clip, the full-screen film), for 100 frames; returns its trace.
+std::string FlyTourInTheGame(const char* name)
 {
-    ScratchFolder scratch{"tour_screens"};
+    ScratchFolder scratch{"tour_game"};
     const std::filesystem::path data = CopyDemoData(scratch.Path());
-    std::filesystem::copy_file(kTours / "tour_screens.scr", data / "zqk/resource/scripts/missions/tour_screens.scr");
+    const std::string file = std::string("tour_") + name + ".scr";
+    std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
     std::ofstream(data / "table.txt") << "100 quit\n";
-    const GameRun run = RunGame({"-w", "tour_screens.scr"},
+    const GameRun run = RunGame({"-w", file},
                                 {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
                                  "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
                                  "KELVANDRIST_INPUT=" + (data / "table.txt").string(),
                                  "KELVANDRIST_TRACE=" + (data / "trace.txt").string()},
                                 data);
-    ASSERT_EQ(run.hung, "") << run.output;
-    const std::string trace = ReadFileBytes(data / "trace.txt");
+    EXPECT_EQ(run.hung, "") << run.output;
+    return ReadFileBytes(data / "trace.txt");
+}
+
+} // namespace
+
+// The screens tour: its windows are made, SCREEN_USE brings up the weapons
+// station, the director's shot takes the view outside at the navigation
+// station, and the mission is won.
+TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
+{
+    const std::string trace = FlyTourInTheGame("screens");
     // WIN_3D, WIN_3D_WIRE, WIN_VIDEO with its film, WIN_OVERLAY, and WIN_SYSTEM's
     // row of eight elements.
     for (const char* made : {R"(window\+ "tourview" 0 0 0 639 299\n)", R"(window\+ "tourwire" 0 440 310 639 479\n)",
@@ -324,4 +336,20 @@ TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
         EXPECT_TRUE(std::regex_search(trace, std::regex(made))) << made;
     EXPECT_TRUE(std::regex_search(trace, std::regex(R"(\n\d+ screen "WEP"\n\d+ screen "NAV"\n)"))) << trace.substr(0, 4000);
     EXPECT_NE(trace.find("log \"Mission complete."), std::string::npos);
+}
+
+// The media tour: the briefing's clip plays in the command view and the
+// section that waits on it ends; the films named by their leaf in the
+// video folder (VIDEODIR) and by a resource play full screen, the film
+// window plays its film (PLAYAVI); the monologue is typed and waited out.
+TEST(ScriptRunTourInTheGame, TheMediaTourPlaysItsFilmsAndItsMonologue)
+{
+    const std::string trace = FlyTourInTheGame("media");
+    const std::regex order(R"(\d+ clip "zqk\\\\resource\\\\video\\\\m01_3\.smk"\n[\s\S]*)"
+                           R"(\d+ film "CmdLft1\.smk"\n[\s\S]*)"
+                           R"(\d+ film "zqk\\\\resource\\\\video\\\\plasma\.smk"\n[\s\S]*)"
+                           R"(\d+ film-window "zqk\\\\resource\\\\video\\\\entry\.smk"\n[\s\S]*)"
+                           R"(\d+ log "0:\d\d Captain, the hauler Atlas [^\n]*\n[\s\S]*)"
+                           R"(\d+ log "Mission complete\.)");
+    EXPECT_TRUE(std::regex_search(trace, order)) << trace.substr(0, 6000);
 }
