@@ -214,6 +214,17 @@ void AppendShipDump(std::string& out)
                           p->kind, p->mergeModel ? "yes" : "none", SymbolName(p->partnerItem.Get()));
         return true;
     });
+    // The other simulated items (planets, waypoints, wrecks, shots), one line
+    // each after the ships.
+    ForEachSceneItem([&](SceneItem* item) {
+        if (!item->sim || item->sim->shipInfo)
+            return true;
+        const Sim& sim = *item->sim;
+        AppendListing(out, "item %s control %s position %.1f %.1f %.1f radius %.1f\n", SymbolName(item),
+                      RoutineName(item->control, kControlRoutines), sim.position.x, sim.position.y, sim.position.z,
+                      static_cast<double>(sim.radius));
+        return true;
+    });
 }
 
 bool TraceScriptRun(const ScriptRunOptions& options, std::string& trace)

@@ -53,7 +53,8 @@ struct ScriptRunOptions {
 // flags, control routine and collision response, position, damage block,
 // mass, flight model, its order slots, its targets (target, LDS-match ship,
 // navigation target), its weapon mounts with their loads and its dock
-// points.
+// points; then one line for each other item with a Sim: its symbol, control
+// routine, position and radius.
 void AppendShipDump(std::string& out);
 
 // A flight run (options.flight): appends its lines to `out`. False when the

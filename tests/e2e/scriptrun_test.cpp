@@ -295,7 +295,15 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(ship stern [^\n]*\n(  [^\n]*\n)*  dock 0 flags 0x10 mask 16 kind 0 model yes )",
                             R"(ship pod1 [^\n]*\n(  [^\n]*\n)*  position \d+\.\d 0\.0 0\.0 )",
                             // MONOLINK: the ferry steers by its pods, which ride on it.
-                            R"(ship ferry [^\n]*\n[^\n]*\n[^\n]*control other [^\n]*\n(  [^\n]*\n)*  targets pod1 pod2 -\n)"}}),
+                            R"(ship ferry [^\n]*\n[^\n]*\n[^\n]*control other [^\n]*\n(  [^\n]*\n)*  targets pod1 pod2 -\n)"}},
+                      Tour{"sky",
+                           "PLANET PLACE CORPSE",
+                           {// Each body where PLACE put it (hundreds of metres), its radius from its
+                            // size: half the size in units of 200000, the sun's as the planet's.
+                            R"(\nitem world control none position 0\.0 0\.0 90000000\.0 radius 4000000\.0\n)",
+                            R"(\nitem star control none position 0\.0 500000000\.0 0\.0 radius 9000000\.0\n)",
+                            // The wreck's body, nameless, tumbling away from where the fighter is.
+                            R"(\nitem - control none position -?\d+\.\d -?\d+\.\d (19|20)\d{3}\.\d radius )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
 
 namespace {
