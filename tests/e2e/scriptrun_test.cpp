@@ -306,6 +306,24 @@ INSTANTIATE_TEST_SUITE_P(
                             R"(\nitem - control none position -?\d+\.\d -?\d+\.\d (19|20)\d{3}\.\d radius )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
 
+// MAPFNT: the font saved after it is the one saved before with only its
+// glyphs' colours changed: the same size, the same header, other pixels.
+TEST(ScriptRunTourFiles, TheDisplayTourRecoloursItsFont)
+{
+    ScratchFolder scratch{"tour_display"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    std::filesystem::copy_file(kTours / "tour_display.scr", data / "zqk/resource/scripts/missions/tour_display.scr");
+    const ProgramRun run = RunScriptRun(data, "-f -v tour_display.scr");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find(") MAPFNT\n"), std::string::npos) << run.out;
+    const std::string before = ReadFileBytes(data / "tourfont.fnt");
+    const std::string after = ReadFileBytes(data / "tourredfont.fnt");
+    ASSERT_GT(before.size(), 1000u);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.substr(0, 64), before.substr(0, 64));
+    EXPECT_NE(after, before);
+}
+
 namespace {
 
 // Flies a tour in the game, for the statements that need what only the
