@@ -329,14 +329,16 @@ namespace {
 // Flies a tour in the game, for the statements that need what only the
 // game has (the bridge's screens, the command view that plays a briefing's
 // clip, the full-screen film), for 100 frames; returns its trace.
-std::string FlyTourInTheGame(const char* name)
+// `table` is the input table's lines before its "100 quit", `switches` the
+// game's switches after -w.
+std::string FlyTourInTheGame(const ScratchFolder& scratch, const char* name, const std::string& table = "",
+                             const std::string& switches = "")
 {
-    ScratchFolder scratch{"tour_game"};
     const std::filesystem::path data = CopyDemoData(scratch.Path());
     const std::string file = std::string("tour_") + name + ".scr";
     std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
-    std::ofstream(data / "table.txt") << "100 quit\n";
-    const GameRun run = RunGame({"-w", file},
+    std::ofstream(data / "table.txt") << table << "100 quit\n";
+    const GameRun run = RunGame({"-w" + switches, file},
                                 {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
                                  "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
                                  "KELVANDRIST_INPUT=" + (data / "table.txt").string(),
@@ -353,7 +355,8 @@ std::string FlyTourInTheGame(const char* name)
 // station, and the mission is won.
 TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
 {
-    const std::string trace = FlyTourInTheGame("screens");
+    ScratchFolder scratch{"tour_screens"};
+    const std::string trace = FlyTourInTheGame(scratch, "screens");
     // WIN_3D, WIN_3D_WIRE, WIN_VIDEO with its film, WIN_OVERLAY, and WIN_SYSTEM's
     // row of eight elements.
     for (const char* made : {R"(window\+ "tourview" 0 0 0 639 299\n)", R"(window\+ "tourwire" 0 440 310 639 479\n)",
@@ -370,7 +373,8 @@ TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
 // window plays its film (PLAYAVI); the monologue is typed and waited out.
 TEST(ScriptRunTourInTheGame, TheMediaTourPlaysItsFilmsAndItsMonologue)
 {
-    const std::string trace = FlyTourInTheGame("media");
+    ScratchFolder scratch{"tour_media"};
+    const std::string trace = FlyTourInTheGame(scratch, "media");
     const std::regex order(R"(\d+ clip "zqk\\\\resource\\\\video\\\\m01_3\.smk"\n[\s\S]*)"
                            R"(\d+ film "CmdLft1\.smk"\n[\s\S]*)"
                            R"(\d+ film "zqk\\\\resource\\\\video\\\\plasma\.smk"\n[\s\S]*)"
@@ -378,4 +382,31 @@ TEST(ScriptRunTourInTheGame, TheMediaTourPlaysItsFilmsAndItsMonologue)
                            R"(\d+ log "0:\d\d Captain, the hauler Atlas [^\n]*\n[\s\S]*)"
                            R"(\d+ log "Mission complete\.)");
     EXPECT_TRUE(std::regex_search(trace, order)) << trace.substr(0, 6000);
+}
+
+// The look tour: ROOTDIR names the data folder again and the shapes are
+// still found: CONVERT2PTS writes the fighter's points as text (with
+// "debugfile" its closing note goes to the log, not a box); SETVID keeps
+// the 640 x 480 mode; SETPALETTE's palette shows in the frames, whose black
+// background turns the front end palette's first colour; FULLSCREEN and
+// the mission is won.
+TEST(ScriptRunTourInTheGame, TheLookTourWritesItsPointsAndShowsItsPalette)
+{
+    ScratchFolder scratch{"tour_look"};
+    const std::filesystem::path data = scratch.Path();
+    const std::string trace = FlyTourInTheGame(
+        scratch, "look", "30 shot " + (data / "game.ppm").string() + "\n52 shot " + (data / "front.ppm").string() + "\n",
+        ",-debugfile");
+    EXPECT_NE(trace.find("log \"Mission complete."), std::string::npos);
+    const std::string points = ReadFileBytes(data / "tourpoints.txt");
+    EXPECT_TRUE(std::regex_search(points, std::regex(R"(^(-?\d+,-?\d+,-?\d+, ){20})"))) << points;
+    // The top left pixel of each frame, past the PPM header of a 640 x 480
+    // picture.
+    const std::string header = "P6\n640 480\n255\n";
+    for (const auto& [shot, colour] : {std::pair{"game.ppm", std::string("\0\0\0", 3)},
+                                       std::pair{"front.ppm", std::string("\0\x08\x28", 3)}}) {
+        const std::string picture = ReadFileBytes(data / shot);
+        ASSERT_EQ(picture.substr(0, header.size()), header) << shot;
+        EXPECT_EQ(picture.substr(header.size(), 3), colour) << shot;
+    }
 }
