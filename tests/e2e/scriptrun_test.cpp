@@ -4,7 +4,10 @@
 // with no display, and lists every ship the mission creates before it waits
 // on the player. The tour missions (tests/e2e/tour) are flown to their end
 // (script_run -f): each checks the effects of a handful of statements by
-// its own branches and is won only when all of them held.
+// its own branches and is won only when all of them held, and the test
+// reads what the statements left in the field dump, the trace and the
+// files written. The tours whose statements need the bridge's screens, the
+// command view or the display are flown in the game instead.
 #include "../script/script_test_support.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
