@@ -719,6 +719,11 @@ void guiViewerPanelDraw(WindowHandle* window)
         CloseClip(&gDocuments.clip);
         gDocuments.clipOpen = 0;
     }
+    // So does the briefing section's clip; once it has played out the
+    // section stops waiting on it (the briefing closes it).
+    if (gScriptMission.briefingClipOpen && gScriptMission.briefingClip &&
+        !DrawClip(gScriptMission.briefingClip, rect))
+        gScriptMission.briefingClipOpen = 0;
     // The overlays open on the station choose what the panel shows: the
     // briefing's text while it runs, the browser's page, the objectives.
     const bool briefing = gViewer.showsMessageLog || gScriptMission.briefingActive;

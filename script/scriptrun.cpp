@@ -3,6 +3,7 @@
 
 #include "ai/aistate.h"
 #include "ai/combat.h"
+#include "ai/docking.h"
 #include "ai/orders.h"
 #include "framework/scene.h"
 #include "screens/bridge.h"
@@ -22,6 +23,7 @@
 #include "world/playerinput.h"
 #include "world/responses.h"
 #include "world/scenelist.h"
+#include "world/shipsystems.h"
 #include "world/simframe.h"
 
 #include <algorithm>
@@ -199,6 +201,28 @@ void AppendShipDump(std::string& out)
                           slot.weight, RoutineName(slot.evaluator, kEvaluators), slot.parameter1, slot.parameter2,
                           slot.stateId, slot.stateParameters[0], slot.stateParameters[1], slot.stateParameters[2]);
         }
+        AppendListing(out, "  targets %s %s %s\n", SymbolName(sim.target.Get()), SymbolName(sim.secondTarget.Get()),
+                      SymbolName(sim.navTarget.Get()));
+        int n = 1;
+        for (const Weapon* w = sim.weapons; w; w = w->next, ++n)
+            AppendListing(out, "  weapon %d kind %d flags 0x%x load %d %d %d charges %.1f system %s\n", n, w->kind,
+                          w->flags, w->rounds, w->magazineSize, w->magazines, static_cast<double>(w->charges),
+                          w->system && w->system->names[0] ? w->system->names[0] : "-");
+        n = 0; // dock points are numbered from 0, mounts from 1, as the statements number them
+        for (const DockPoint* p = info->dockPoints; p; p = p->next, ++n)
+            AppendListing(out, "  dock %d flags 0x%x mask %u kind %d model %s partner %s\n", n, p->flags, p->mask,
+                          p->kind, p->mergeModel ? "yes" : "none", SymbolName(p->partnerItem.Get()));
+        return true;
+    });
+    // The other simulated items (planets, waypoints, wrecks, shots), one line
+    // each after the ships.
+    ForEachSceneItem([&](SceneItem* item) {
+        if (!item->sim || item->sim->shipInfo)
+            return true;
+        const Sim& sim = *item->sim;
+        AppendListing(out, "item %s control %s position %.1f %.1f %.1f radius %.1f\n", SymbolName(item),
+                      RoutineName(item->control, kControlRoutines), sim.position.x, sim.position.y, sim.position.z,
+                      static_cast<double>(sim.radius));
         return true;
     });
 }

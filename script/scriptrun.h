@@ -51,7 +51,10 @@ struct ScriptRunOptions {
 // One block per scene item with a ShipInfo, in list order: its symbol, type
 // row, names, side, group and leader, rank and skill, sense, item and Sim
 // flags, control routine and collision response, position, damage block,
-// mass, flight model and its order slots.
+// mass, flight model, its order slots, its targets (target, LDS-match ship,
+// navigation target), its weapon mounts with their loads and its dock
+// points; then one line for each other item with a Sim: its symbol, control
+// routine, position and radius.
 void AppendShipDump(std::string& out);
 
 // A flight run (options.flight): appends its lines to `out`. False when the

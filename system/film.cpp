@@ -611,6 +611,8 @@ int PlayMciFilm(const char* path)
         CreateFilmWindow();
     CloseWindowFilm();
     gWindow.film = OpenFilmFile(path);
+    if (gWindow.film)
+        TraceFile("film-window", path);
     return gWindow.film != nullptr;
 }
 

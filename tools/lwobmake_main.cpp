@@ -292,8 +292,8 @@ void Asteroids(const std::filesystem::path& dir)
     }
 }
 
-// The sky sphere (seen from inside: its polygons turn inward) and the ball
-// of the antimatter release.
+// The sky sphere (seen from inside: its polygons turn inward), the ball of
+// the antimatter release and a mission's own sun.
 void SkyShapes(const std::filesystem::path& dir)
 {
     CRandSeed(2001);
@@ -306,6 +306,12 @@ void SkyShapes(const std::filesystem::path& dir)
     Object ball;
     AddBumpySphere(ball, 10, 0.1f, 6, 12, ball.AddSurface({"Antimo", {lwob::Colour(200, 60, 255), lwob::U16("LUMI", 200)}}));
     Save(dir / "antimatter.lwo", ball);
+
+    // The sun a mission places itself (PLANET ... ON): a glowing ball, which
+    // the game makes a true sphere of the sun's size as it loads it.
+    Object sun;
+    AddBumpySphere(sun, 10, 0.0f, 8, 16, sun.AddSurface({"SunFace", {lwob::Colour(255, 220, 120), lwob::U16("LUMI", 255)}}));
+    Save(dir / "quadsuntest.lwo", sun);
 }
 
 // Small objects that reach every reading of the loader.

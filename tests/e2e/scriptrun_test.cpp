@@ -4,7 +4,10 @@
 // with no display, and lists every ship the mission creates before it waits
 // on the player. The tour missions (tests/e2e/tour) are flown to their end
 // (script_run -f): each checks the effects of a handful of statements by
-// its own branches and is won only when all of them held.
+// its own branches and is won only when all of them held, and the test
+// reads what the statements left in the field dump, the trace and the
+// files written. The tours whose statements need the bridge's screens, the
+// command view or the display are flown in the game instead.
 #include "../script/script_test_support.h"
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
@@ -14,6 +17,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -261,5 +265,151 @@ INSTANTIATE_TEST_SUITE_P(
                            {},
                            {R"(window\+ "tourbox")", R"(window\+ "tourtext")", R"(window\+ "tourlog")",
                             R"(window\+ "tourprofile")", R"(window\+ "tourtalk")", R"(window\+ "tourcopy")",
-                            R"(window\+ "-")"}}),
+                            R"(window\+ "-")"}},
+                      // Each mount's flags (0x100 empty, 0x2000 charges), load (rounds, magazine
+                      // size, spare magazines), charges and system.
+                      Tour{"weapons",
+                           "WEAPON WEPSYSLINK WEPLOADOUT WEAPON_LOAD RAPIDFIRE",
+                           {R"(  weapon 1 kind 0 flags 0x2[02468ace][0-9a-f]{2} load 0 0 0 charges 25\.0 system FWD PBC\n)",
+                            R"(  weapon 2 kind 0 flags 0x[0-9a-f]?[13579bdf][0-9a-f]{2} load 0 0 0 charges 0\.0 system -\n)",
+                            R"(  weapon 3 kind 5 flags 0x[0-9a-f]?[02468ace][0-9a-f]{2} load 3 \d+ 2 )",
+                            R"(  weapon 4 kind 5 flags 0x[0-9a-f]?[02468ace][0-9a-f]{2} load (\d+) \1 6 )"}},
+                      Tour{"orders",
+                           "ORDER ASSERT_ORDER CANCEL_ORDER TARGET NAVTARGET IGNORE_NAV IGNORE_WEP PLAYER_ORDER",
+                           {// ASSERT_ORDER's slot current; CANCEL_ORDER's slot named, without evaluator
+                            // or state; IGNORE_NAV took the tender's navigation target only.
+                            R"(ship tender [^\n]*\n(  [^\n]*\n)*  orders current 3\n[^\n]*\n[^\n]*\n)"
+                            R"(    slot 2 "Loiter" weight 5 none 0 0 state 0 0 0 0\n[^\n]*\n  targets decoy - -\n)",
+                            // IGNORE_WEP took the sentry's target only.
+                            R"(ship sentry [^\n]*\n(  [^\n]*\n)*  targets - - flare\n)",
+                            // PLAYER_ORDER: slot 1 of the player's ship, its target, computer
+                            // control (Sim flag 4) and LDS (2); OFF winds the LDS down.
+                            R"(ship hero [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f]{7}[67ef] [^\n]*\n)"
+                            R"(  position [^\n]* spool -\d+ [^\n]*\n(  [^\n]*\n)*    slot 1 "StayNear" weight 80 )"
+                            R"([^\n]*\n  targets decoy )"}},
+                      Tour{"docking",
+                           "DOCKPT DOCK_MODEL DOCK NO_UNDOCK UNDOCK DOCK_READY DOCK_UNREADY MONOLINK",
+                           {// DOCK_READY opened point 1 with the hand-over flag (0x10 | 0x8);
+                            // DOCK_UNREADY closed point 0, which keeps DOCK_DISAPPEAR's 0x20.
+                            R"(ship depot [^\n]*\n(  [^\n]*\n)*  dock 0 flags 0x20 [^\n]*\n  dock 1 flags 0x18 )",
+                            // UNDOCK cleared the tug's no-undock Sim flag (0x8000000).
+                            R"(ship tug [^\n]*\n[^\n]*\n  sense \S+ item \S+ sim 0x[0-9a-f][0-7])",
+                            // DOCK_MODEL's model; the bow merged into the stern.
+                            R"(ship stern [^\n]*\n(  [^\n]*\n)*  dock 0 flags 0x10 mask 16 kind 0 model yes )",
+                            R"(ship pod1 [^\n]*\n(  [^\n]*\n)*  position \d+\.\d 0\.0 0\.0 )",
+                            // MONOLINK: the ferry steers by its pods, which ride on it.
+                            R"(ship ferry [^\n]*\n[^\n]*\n[^\n]*control other [^\n]*\n(  [^\n]*\n)*  targets pod1 pod2 -\n)"}},
+                      Tour{"sky",
+                           "PLANET PLACE CORPSE",
+                           {// Each body where PLACE put it (hundreds of metres), its radius from its
+                            // size: half the size in units of 200000, the sun's as the planet's.
+                            R"(\nitem world control none position 0\.0 0\.0 90000000\.0 radius 4000000\.0\n)",
+                            R"(\nitem star control none position 0\.0 500000000\.0 0\.0 radius 9000000\.0\n)",
+                            // The wreck's body, nameless, tumbling away from where the fighter is.
+                            R"(\nitem - control none position -?\d+\.\d -?\d+\.\d (19|20)\d{3}\.\d radius )"}}),
     [](const ::testing::TestParamInfo<Tour>& info) { return std::string(info.param.name); });
+
+// MAPFNT: the font saved after it is the one saved before with only its
+// glyphs' colours changed: the same size, the same header, other pixels.
+TEST(ScriptRunTourFiles, TheDisplayTourRecoloursItsFont)
+{
+    ScratchFolder scratch{"tour_display"};
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    std::filesystem::copy_file(kTours / "tour_display.scr", data / "zqk/resource/scripts/missions/tour_display.scr");
+    const ProgramRun run = RunScriptRun(data, "-f -v tour_display.scr");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find(") MAPFNT\n"), std::string::npos) << run.out;
+    const std::string before = ReadFileBytes(data / "tourfont.fnt");
+    const std::string after = ReadFileBytes(data / "tourredfont.fnt");
+    ASSERT_GT(before.size(), 1000u);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.substr(0, 64), before.substr(0, 64));
+    EXPECT_NE(after, before);
+}
+
+namespace {
+
+// Flies a tour in the game, for the statements that need what only the
+// game has (the bridge's screens, the command view that plays a briefing's
+// clip, the full-screen film), for 100 frames; returns its trace.
+// `table` is the input table's lines before its "100 quit", `switches` the
+// game's switches after -w.
+std::string FlyTourInTheGame(const ScratchFolder& scratch, const char* name, const std::string& table = "",
+                             const std::string& switches = "")
+{
+    const std::filesystem::path data = CopyDemoData(scratch.Path());
+    const std::string file = std::string("tour_") + name + ".scr";
+    std::filesystem::copy_file(kTours / file, data / "zqk/resource/scripts/missions" / file);
+    std::ofstream(data / "table.txt") << table << "100 quit\n";
+    const GameRun run = RunGame({"-w" + switches, file},
+                                {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
+                                 "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1", "KELVANDRIST_FRAME_SECONDS=0.05",
+                                 "KELVANDRIST_INPUT=" + (data / "table.txt").string(),
+                                 "KELVANDRIST_TRACE=" + (data / "trace.txt").string()},
+                                data);
+    EXPECT_EQ(run.hung, "") << run.output;
+    return ReadFileBytes(data / "trace.txt");
+}
+
+} // namespace
+
+// The screens tour: its windows are made, SCREEN_USE brings up the weapons
+// station, the director's shot takes the view outside at the navigation
+// station, and the mission is won.
+TEST(ScriptRunTourInTheGame, TheScreensTourMakesItsWindowsAndChangesScreens)
+{
+    ScratchFolder scratch{"tour_screens"};
+    const std::string trace = FlyTourInTheGame(scratch, "screens");
+    // WIN_3D, WIN_3D_WIRE, WIN_VIDEO with its film, WIN_OVERLAY, and WIN_SYSTEM's
+    // row of eight elements.
+    for (const char* made : {R"(window\+ "tourview" 0 0 0 639 299\n)", R"(window\+ "tourwire" 0 440 310 639 479\n)",
+                             R"(film "zqk\\\\resource\\\\video\\\\plasma\.smk"\n\d+ window\+ "tourfilm" )",
+                             R"(window\+ "tourover" )", R"((window\+ "tourpower" [^\n]*\n[^\n]*){8})"})
+        EXPECT_TRUE(std::regex_search(trace, std::regex(made))) << made;
+    EXPECT_TRUE(std::regex_search(trace, std::regex(R"(\n\d+ screen "WEP"\n\d+ screen "NAV"\n)"))) << trace.substr(0, 4000);
+    EXPECT_NE(trace.find("log \"Mission complete."), std::string::npos);
+}
+
+// The media tour: the briefing's clip plays in the command view and the
+// section that waits on it ends; the films named by their leaf in the
+// video folder (VIDEODIR) and by a resource play full screen, the film
+// window plays its film (PLAYAVI); the monologue is typed and waited out.
+TEST(ScriptRunTourInTheGame, TheMediaTourPlaysItsFilmsAndItsMonologue)
+{
+    ScratchFolder scratch{"tour_media"};
+    const std::string trace = FlyTourInTheGame(scratch, "media");
+    const std::regex order(R"(\d+ clip "zqk\\\\resource\\\\video\\\\m01_3\.smk"\n[\s\S]*)"
+                           R"(\d+ film "CmdLft1\.smk"\n[\s\S]*)"
+                           R"(\d+ film "zqk\\\\resource\\\\video\\\\plasma\.smk"\n[\s\S]*)"
+                           R"(\d+ film-window "zqk\\\\resource\\\\video\\\\entry\.smk"\n[\s\S]*)"
+                           R"(\d+ log "0:\d\d Captain, the hauler Atlas [^\n]*\n[\s\S]*)"
+                           R"(\d+ log "Mission complete\.)");
+    EXPECT_TRUE(std::regex_search(trace, order)) << trace.substr(0, 6000);
+}
+
+// The look tour: ROOTDIR names the data folder again and the shapes are
+// still found: CONVERT2PTS writes the fighter's points as text (with
+// "debugfile" its closing note goes to the log, not a box); SETVID keeps
+// the 640 x 480 mode; SETPALETTE's palette shows in the frames, whose black
+// background turns the front end palette's first colour; FULLSCREEN and
+// the mission is won.
+TEST(ScriptRunTourInTheGame, TheLookTourWritesItsPointsAndShowsItsPalette)
+{
+    ScratchFolder scratch{"tour_look"};
+    const std::filesystem::path data = scratch.Path();
+    const std::string trace = FlyTourInTheGame(
+        scratch, "look", "30 shot " + (data / "game.ppm").string() + "\n52 shot " + (data / "front.ppm").string() + "\n",
+        ",-debugfile");
+    EXPECT_NE(trace.find("log \"Mission complete."), std::string::npos);
+    const std::string points = ReadFileBytes(data / "tourpoints.txt");
+    EXPECT_TRUE(std::regex_search(points, std::regex(R"(^(-?\d+,-?\d+,-?\d+, ){20})"))) << points;
+    // The top left pixel of each frame, past the PPM header of a 640 x 480
+    // picture.
+    const std::string header = "P6\n640 480\n255\n";
+    for (const auto& [shot, colour] : {std::pair{"game.ppm", std::string("\0\0\0", 3)},
+                                       std::pair{"front.ppm", std::string("\0\x08\x28", 3)}}) {
+        const std::string picture = ReadFileBytes(data / shot);
+        ASSERT_EQ(picture.substr(0, header.size()), header) << shot;
+        EXPECT_EQ(picture.substr(header.size(), 3), colour) << shot;
+    }
+}
