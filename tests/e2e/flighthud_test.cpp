@@ -586,4 +586,51 @@ TEST_F(FlightHud, AtALagrangeDeviceTheJumpLampsTheDestinationAndTheFightersSight
     EXPECT_GT(Count(frame, kHudColour, cx - 118, cy, cx - 66, cy + 1), 45) << "the left bar";
 }
 
+// The stations' show at COM: the view names the jump destination (none)
+// in the status word's place. The probe picked and linked by the remote
+// link button: the small remote view at COM's right is drawn live, with
+// its caption and the flight HUD of the linked probe's view (its clock
+// going on), while the link holds.
+TEST_F(FlightHud, TheRemoteViewIsDrawnLiveWithItsCaptionAndItsHud)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "table.txt") << "25 key F1\n"
+                                           "220 click CmComButA\n"
+                                           "420 click CdC0\n"
+                                           "440 click REMLink\n" +
+                                               Shot(500, "linked.pgm") + "505 quit\n";
+    run = RunGame({"-w", "stationshow96.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Trace trace = ReadTrace(folder / "trace.txt");
+    // COM's view: 36, 52 to 497, 235; the remote view: 510, 204, 120 x 68.
+    constexpr int kComLeft = 36, kComTop = 52, kRemoteLeft = 510, kRemoteTop = 204, kRemoteRight = 629,
+                  kRemoteBottom = 271;
+    int noDestination = 0, captions = 0;
+    std::set<std::string> remoteClocks;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts) {
+            noDestination += t.text == "NO DEST LP" && t.x == kComLeft + 8 && t.y == kComTop + 15;
+            captions += t.text == "REM" && t.x == kRemoteLeft + 4;
+            if (t.text.rfind("T: ", 0) == 0 && t.x > kRemoteLeft && t.x < kRemoteRight && t.y > kRemoteTop &&
+                t.y <= kRemoteBottom)
+                remoteClocks.insert(t.text);
+        }
+    EXPECT_GT(noDestination, 100) << "COM's view names no destination";
+    EXPECT_GT(captions, 20) << "the remote view's caption, every frame of the link";
+    EXPECT_GE(remoteClocks.size(), 3u) << "the linked view's HUD, drawn live";
+    const std::string frame = Indices(folder / "linked.pgm");
+    ASSERT_FALSE(frame.empty());
+    // The HUD's two level bars (45 x 6) at the remote view's lower left, in
+    // the level colours.
+    int bars = 0;
+    for (int colour : {64, 97, 160})
+        bars += Count(frame, colour, kRemoteLeft + 13, kRemoteBottom - 32, kRemoteLeft + 58, kRemoteBottom - 17);
+    EXPECT_GT(bars, 200);
+}
+
 } // namespace
