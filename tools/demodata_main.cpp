@@ -583,7 +583,7 @@ constexpr IconRow kIcons[] = {
     {"lp_lds", 12, 12, 0, 0},  {"lp_fast", 12, 12, 0, 0}, {"lp_slow", 12, 12, 0, 0},
     {"lp_algn", 12, 12, 0, 0}, {"lp_dist", 12, 12, 0, 0},
     {"lp_ldsk", 12, 12, 4, 2}, {"lp_fastk", 12, 12, 4, 2}, {"lp_slowk", 12, 12, 3, 2},
-    {"lp_algnk", 12, 12, 5, 2}, {"lp_distk", 12, 12, 2, 2},
+    {"lp_algnk", 12, 12, 1, 2}, {"lp_distk", 12, 12, 2, 2},
     {"sm_sm", 8, 8, 3, 3},
     {"navcurs", 16, 16, 4, 3},
     {"S_CORVETTE", 24, 16, 6, 4}, {"S_FREIGHTER", 24, 16, 6, 0}, {"S_COMMAND", 24, 16, 6, 2},

@@ -375,6 +375,37 @@ void Schematics(const std::filesystem::path& dir)
         Save(dir / shape.file, schematic::Object(shape));
 }
 
+// The fighter's sight, drawn over the pilot's view by the flight HUD: a
+// ring round the aim, a bar with a drop tick either side and a caret above,
+// in map units about the view's centre (y down). Written as the schematics
+// are: a map point (mx, my) is the object's point (my, 0, -mx).
+void FighterSight(const std::filesystem::path& dir)
+{
+    Object sight;
+    const int16_t surface = sight.AddSurface({"Line", {lwob::Colour(80, 220, 80)}});
+    auto stroke = [&](std::vector<std::pair<float, float>> points) {
+        lwob::Polygon polygon{{}, surface};
+        for (auto [x, y] : points)
+            polygon.points.push_back(sight.Point(y, 0, -x));
+        sight.polygons.push_back(std::move(polygon));
+    };
+    constexpr int kRingSides = 8;
+    constexpr float kRing = 22;
+    std::vector<std::pair<float, float>> ring;
+    for (int i = 0; i < kRingSides; ++i) {
+        const float a = (i + 0.5f) * 6.2831853f / kRingSides;
+        ring.emplace_back(kRing * std::cos(a), kRing * std::sin(a));
+    }
+    stroke(ring);
+    for (float side : {-1.0f, 1.0f}) {
+        stroke({{side * 32, 0}, {side * 60, 0}});
+        stroke({{side * 32, 0}, {side * 32, 4}});
+    }
+    stroke({{-6, -30}, {0, -36}});
+    stroke({{0, -36}, {6, -30}});
+    Save(dir / "FiHUD.lwo", sight);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -395,6 +426,7 @@ int main(int argc, char** argv)
     SkyShapes(shapes);
     Corpse(shapes);
     Schematics(shapes);
+    FighterSight(shapes);
     std::printf("shapes written to %s\n", shapes.string().c_str());
     return 0;
 }

@@ -1384,8 +1384,11 @@ void guiDrawRemoteViewWindow(WindowHandle* window)
         guiSetViewedItems(window, gRemoteLinkItem);
         RenderViewWindow(window);
         window->subject = own;
+        // A live view, with its HUD, while the link holds.
+        KeepRedrawing(window);
     }
-    if (const RasterFont* font = FontOf(window))
+    // The caption in the window's font, else the HUD's.
+    if (const RasterFont* font = FontOf(window) ? FontOf(window) : gFontV)
         DrawAt(canvas, "REM", font, kLevelHigh, Left(window) + 4, Top(window) + font->height + 2, RectOf(window));
     Outline(canvas, window, kBoxColour);
 }

@@ -20,6 +20,7 @@
 #include "framework/scene.h"
 #include "script/symbols.h"
 #include "screens/bridge.h"
+#include "screens/wepstation.h"
 #include "system/canvas.h"
 #include "system/crand.h"
 #include "system/errors.h"
@@ -1616,8 +1617,9 @@ void DrawContactRow(Contact& row)
         HudLine(mx, b, mx, b + k, d);
         HudLine(l, my, l - k, my, d);
         HudLine(r, my, r + k, my, d);
-        // The cross: the target lay outside the weapon's arc at the sight's last draw.
-        if (!gWeaponSight.inArc) {
+        // The cross: the target lay outside the weapon's arc at the sight's
+        // last draw; none while the guns are paired (rapid fire).
+        if (!gWeaponSight.inArc && !RapidMode) {
             const int32_t s = std::max(std::clamp((r - l) / 2, 18, 40), std::clamp((b - t) / 2, 18, 40));
             HudLine(mx - s + 4, my - s + 4, mx + s - 4, my + s - 4, d);
             HudLine(mx - s + 4, my + s - 4, mx + s - 4, my - s + 4, d);

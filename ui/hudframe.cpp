@@ -35,6 +35,8 @@
 #include "ui/messagelog.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
+#include "view/lwoloader.h"
+#include "screens/vectormap.h"
 #include "view/viewstart.h"
 #include "view/viewstate.h"
 #include "world/messages.h"
@@ -42,6 +44,9 @@
 #include "world/shipsystems.h"
 #include "world/behaviours.h"
 #include "world/simframe.h"
+#include "world/playerinput.h"
+#include "world/universe.h"
+#include "script/worldlink.h"
 
 HudFrameState gHudFrame{};
 
@@ -59,6 +64,11 @@ constexpr uint32_t kSimLateralThrust = 0x8;
 constexpr uint32_t kSimShield = 0x400000;
 constexpr int kMissileCountdownText = 36; // of the language's text table
 constexpr int kMissionFailedText = 163;
+constexpr int kAutopilotNoticeText = 105;
+constexpr int kDeveloperText = 19;
+constexpr uint8_t kNoticeColour = 249;
+constexpr uint8_t kJumpBoxColour = 64, kJumpReadyBoxColour = 97;
+constexpr int kJumpLamps = 5;
 constexpr int32_t kTestMissionNumber = 99;
 constexpr int32_t kHealthSquaresRight = 124, kHealthSquaresDown = 4;
 
@@ -71,6 +81,8 @@ constexpr Texts kTimeLeftText = {"Time Left: %i:%02i", "Time Left: %i:%02i", "ve
 constexpr Texts kFtlText = {"FTL Signal Strength at %2.2f%%", "FTL Signal Strength at %2.2f%%",
                             "FTL-Signal St\xE4rke: %2.2f%%"};
 constexpr Texts kLdsInhibitText = {"LDS INHIBIT", "LDS INHIBIT", "LDS BLOCKIER"};
+constexpr Texts kJumpDestinationText = {"LP DEST: %s", "DEST PL: %s", "LP ZIEL: %s"};
+constexpr Texts kNoJumpDestinationText = {"NO DEST LP", "PAS DE DEST PL", "KEIN LP ZIEL"};
 
 const char* Local(const Texts& texts) { return texts[gSettings.language < 3 ? gSettings.language : 0]; }
 
@@ -280,21 +292,73 @@ void DrawTapes()
     DrawElevationTape(elevation);
 }
 
-void DrawStatusWord(const View& v)
+// The status word at the view's top left; true when something was drawn.
+bool DrawStatusWord(const View& v)
 {
     const Sim* player = PlayerSim();
     if (!player)
-        return;
+        return false;
+    const bool blinkOn = gFrameClock.gameClock % 200 > 100;
     // A failed mission (but the test mission's) says so there, blinking.
     if (gScriptMission.missionFailed && gScriptVars.missionNumber != kTestMissionNumber) {
-        if (gFrameClock.gameClock % 200 > 100 && gTextTable[kMissionFailedText])
-            Text(v, v.left + 8, v.top + 15, gTextTable[kMissionFailedText], HudColour());
+        if (!blinkOn || !gTextTable[kMissionFailedText])
+            return false;
+        Text(v, v.left + 8, v.top + 15, gTextTable[kMissionFailedText], HudColour());
+        return true;
+    }
+    if (player->flags & kSimShield) {
+        Text(v, v.left + 8, v.top + 15, "SHIELD", HudColour());
+        return true;
+    }
+    if (blinkOn && (player->flags & kSimLdsBarred)) {
+        Text(v, v.left + 8, v.top + 15, Local(kLdsInhibitText), HudColour());
+        return true;
+    }
+    return false;
+}
+
+// The jump's destination line: the Lagrange point the capsule drive would
+// take the ship to, or that none is chosen.
+void JumpDestinationText(char (&text)[96])
+{
+    const SystemBody* body = gLagrangeDestination.system != 0 ? gLagrangeDestination.body : nullptr;
+    if (body)
+        std::snprintf(text, sizeof text, Local(kJumpDestinationText), body->name);
+    else
+        std::snprintf(text, sizeof text, "%s", Local(kNoJumpDestinationText));
+}
+
+// While a jump check runs at a Lagrange point: the five drive-status
+// lamps in their box, each lit while its reason not to jump holds (in the
+// LDS, too slow, too fast, off the heading, out of place), and the
+// destination below. At COM the destination shows in the status word's
+// place when no check runs and the place is free.
+void DrawJumpLamps(const View& v, bool statusWordDrawn)
+{
+    const Sim* player = PlayerSim();
+    const int32_t lamps = gPlayerInput.jumpLamps;
+    char text[96];
+    JumpDestinationText(text);
+    if (lamps == 0) {
+        if (CurrentStation == kStationCom && !statusWordDrawn)
+            Text(v, v.left + 8, v.top + 15, text, HudColour());
         return;
     }
-    if (player->flags & kSimShield)
-        Text(v, v.left + 8, v.top + 15, "SHIELD", HudColour());
-    else if (gFrameClock.gameClock % 200 > 100 && (player->flags & kSimLdsBarred))
-        Text(v, v.left + 8, v.top + 15, Local(kLdsInhibitText), HudColour());
+    const uint8_t colour = player && (player->flags & kSimJumpReady) ? kJumpReadyBoxColour : kJumpBoxColour;
+    guiDrawOutline(v.canvas, colour, Px(v.right - 102), Px(v.top + 6), Px(v.right - 6), Px(v.top + 34));
+    for (int i = 0; i < kJumpLamps; ++i) {
+        const Bitmap* lamp = gBridgeIcons.driveLamps[(lamps & (1 << i)) ? kJumpLamps + i : i];
+        if (lamp && lamp->pixels)
+            CanvasBlitClipped(v.canvas, *lamp, v.clip, Px(v.right - 100 + 19 * i), Px(v.top + 8));
+    }
+    Text(v, v.right - 102, v.top + 45, text, HudColour());
+}
+
+// The ship flown by an order (the autopilot): the notice says so.
+bool AutopilotNotice()
+{
+    const SceneItem* controlled = gControlledItem;
+    return controlled && controlled->sim && (controlled->sim->flags & kSimAiControl);
 }
 
 // ---- The speed scale --------------------------------------------------------------
@@ -564,6 +628,36 @@ void DrawLeadMarker(const View& v)
     Line(v, x + 8, y, x + 11, y, c);
 }
 
+constexpr int32_t kFighterKind = 7;
+constexpr float kFighterOverlayScale = 2;
+
+// A fighter's pilot sees the fighter's own sight over the view: the
+// mission's line shape "FiHUD", twice its size about the view's centre.
+void DrawFighterOverlay(const View& v)
+{
+    const Sim* player = PlayerSim();
+    const bool pilotsView = !gDirectorOn && !gCameras.view.directorTarget && gControlledItem;
+    if (!pilotsView || !player || !player->shipInfo || player->shipInfo->kind != kFighterKind)
+        return;
+    // The shape lives with the mission: fetched again once its record is freed.
+    if (!AsVectorShape(gHudFrame.fighterOverlay))
+        gHudFrame.fighterOverlay = AsVectorShape(GetScriptSymbolValue("FiHUD"));
+    const VectorShape* overlay = gHudFrame.fighterOverlay;
+    const WireShape* set = overlay ? overlay->segments : nullptr;
+    if (!set)
+        return;
+    const float cx = float(v.left + v.right) / 2, cy = float(v.top + v.bottom) / 2;
+    auto at = [&](float centre, float offset, float value) {
+        return int32_t(std::clamp(centre + (value + offset) * kFighterOverlayScale, -32000.0f, 32000.0f));
+    };
+    for (int32_t e = 0; e < set->edgeCount; ++e) {
+        const int32_t a = set->edges[e][0], b = set->edges[e][1];
+        if (a < set->pointCount && b < set->pointCount)
+            Line(v, at(cx, overlay->x, set->points[a][0]), at(cy, overlay->y, set->points[a][1]),
+                 at(cx, overlay->x, set->points[b][0]), at(cy, overlay->y, set->points[b][1]), HudColour());
+    }
+}
+
 // The external view: the navigation orb about the view's centre.
 void DrawExternalOrb()
 {
@@ -618,7 +712,9 @@ void DrawFlightHudFrame()
 
     const Sim* player = PlayerSim();
     const int32_t upper = gExternalView ? v.top + 28 : v.top + 16;
-    if (player && (player->flags & kSimLateralThrust))
+    if (AutopilotNotice() && gTextTable[kAutopilotNoticeText])
+        Centred(v, v.top + 28, gTextTable[kAutopilotNoticeText], kNoticeColour);
+    else if (player && (player->flags & kSimLateralThrust))
         Centred(v, upper, "LATERAL THR", HudColour());
 
     if (const char* message = MessageLineOfThisFrame())
@@ -626,6 +722,9 @@ void DrawFlightHudFrame()
 
     if (WarningLine(text))
         Centred(v, v.bottom - 36, text, HudColour());
+
+    if (gSettings.developerKeys && gTextTable[kDeveloperText])
+        Text(v, v.left + 86, v.top + 41, gTextTable[kDeveloperText], HudColour());
 
     if (!gRemoteLinkItem)
         DrawIncomingMissiles(v);
@@ -647,7 +746,7 @@ void DrawFlightHudFrame()
         std::snprintf(text, sizeof text, "ALT: %.1f KM", double(player->altitude / 100000));
         Text(v, v.right - 100, v.top + 18, text, HudColour());
     }
-    DrawStatusWord(v);
+    DrawJumpLamps(v, DrawStatusWord(v));
 
     const int compression = int(gFrameClock.timeCompression);
     if (compression != 1) {
@@ -724,6 +823,7 @@ void DrawHudReticle()
         CanvasPlotClipped(v.canvas, c, Px(cx), Px(cy), v.clip);
     }
     DrawLeadMarker(v);
+    DrawFighterOverlay(v);
     if (gExternalView)
         DrawExternalOrb();
     // The health of the player's ship systems, a square each.

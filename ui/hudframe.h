@@ -12,6 +12,7 @@
 #include <cstdint>
 
 struct SceneItem;
+struct VectorShape;
 
 constexpr int kIncomingMissiles = 5; // the most listed (of gProximityThreats, world/simframe.h)
 
@@ -31,6 +32,7 @@ struct HudFrameState {
     uint16_t messageFrame;
     uint8_t messageTicked;
     const char* message;
+    VectorShape* fighterOverlay; // the mission's "FiHUD" line shape, once found
 };
 extern HudFrameState gHudFrame;
 

@@ -48,9 +48,9 @@ enum : uint32_t {
     kEffectAddStructure = 0x100,
 };
 
-// The capsule drive's rating: the last field of a flight model (100 when made).
-inline float& CapsuleRating(FlightModel& model) { return model.unset; }
-inline float CapsuleRating(const FlightModel& model) { return model.unset; }
+// The capsule drive's rating (100 when made; damage lowers it).
+inline float& CapsuleRating(FlightModel& model) { return model.capsuleRating; }
+inline float CapsuleRating(const FlightModel& model) { return model.capsuleRating; }
 
 // Applies `amount` of hull damage to the item (whose ShipInfo holds
 // `block`); `hitPoint` is the impact point from the item's centre in world

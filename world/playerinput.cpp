@@ -541,10 +541,12 @@ void CONTROL_MAIN(SceneItem* item)
         UpdateWeaponMounts(sim->weapons, item);
         return;
     }
+    in.jumpLamps = 0;
     if (!(sim->flags & kSimJumpUnderWay)) {
         if (item->flags & kItemJumpCheck) {
             item->flags = static_cast<int16_t>(item->flags & ~kItemJumpCheck);
             const int32_t readiness = JumpReadiness(item, in.jumpTarget);
+            in.jumpLamps = readiness;
             sim->flags &= ~kSimJumpReady;
             if (readiness == 0) {
                 sim->flags |= kSimJumpReady;

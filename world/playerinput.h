@@ -109,6 +109,9 @@ struct PlayerInput {
     // The view's look-around.
     Matrix4 look = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     SceneItem* jumpTarget = nullptr; // what JumpReadiness measures against
+    // The jump's five drive-status lamps: the last JumpReadiness of a jump
+    // check, 0 in a frame without one (the flight HUD shows them).
+    int32_t jumpLamps = 0;
     SceneItem* lookAtItem = nullptr; // noted by LookAheadPlayerControl
     // The player's weapon options (set at the weapons station) and counts.
     uint8_t fireAhead = 0;       // shots go along the mount, without a target

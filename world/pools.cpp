@@ -311,7 +311,7 @@ void InitFlightModel(FlightModel* m, float a, float s, float g, float t, float r
     m->lateral = 50.0f * s;
     m->value01 = 0.1f;
     m->value03 = 0.3f;
-    m->value100 = 100.0f;
+    m->capsuleRating = 100.0f;
 }
 
 FlightModel* NewFlightModel(float a, float s, float r, float p, float y, float e)

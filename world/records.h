@@ -414,9 +414,9 @@ struct FlightModel {
     float turnRatio;
     float lateral;
     float zero0, zero1;
-    float value01;  // 0.1
-    float value03;  // 0.3
-    float value100; // 100
+    float value01;       // 0.1
+    float value03;       // 0.3
+    float capsuleRating; // the capsule drive's, 100 when made
     float unset;
 };
 static_assert(sizeof(FlightModel) == 22 * 4);

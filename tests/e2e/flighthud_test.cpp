@@ -83,6 +83,7 @@ constexpr int kViewLeft = 36, kViewTop = 52, kViewRight = 335, kViewBottom = 251
 constexpr int kSky = 176; // the view's sky index
 constexpr int kHostileColour = 160;
 constexpr int kHudColour = 64;
+constexpr int kNoticeColour = 249;
 // The contact list: its rows' labels at x 40, the current row in the big font.
 constexpr int kRowLabelX = 40, kRowKindX = 61, kRowSideX = 101, kCurrentRowFont = 16, kListTop = 330;
 // NAV's drive label and WEP's fire-mode label (their baselines).
@@ -484,6 +485,152 @@ TEST_F(FlightHud, TheShipsViewAloneShowsTheHudTheTargetCardAndTheLog)
     const int buttons = 120 * 170;
     EXPECT_GT(Count(view, kSky, 510, 26, 630, 196), buttons * 9 / 10);
     EXPECT_LT(Count(nav, kSky, 510, 26, 630, 196), buttons / 10);
+}
+
+// Approach clicked at NAV: while the order flies the ship the notice says
+// so, centred on the view's upper line in its own colour; not before. The
+// developer's mark is not drawn without the developer keys.
+TEST_F(FlightHud, TheAutopilotNoticeShowsWhileAnOrderFliesTheShip)
+{
+    CopyDemoData(folder);
+    const Trace trace = Run("610 click CMDObjv\n"
+                            "770 key F2\n"
+                            "830 key T\n"
+                            "850 state\n"
+                            "850 click NvMd5\n" +
+                            Shot(890, "autopilot.pgm") + "900 quit\n");
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    long first = 0;
+    int notices = 0, developer = 0;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts) {
+            if (t.text == "AUTOPILOT") {
+                first = first ? first : frame;
+                ++notices;
+                EXPECT_EQ(t.y, kViewTop + 28);
+                EXPECT_EQ(t.colour, kNoticeColour);
+                EXPECT_GT(t.x, kViewLeft + 80) << "centred";
+                EXPECT_LT(t.x, (kViewLeft + kViewRight) / 2);
+            }
+            developer += t.text == "DEVELOPER";
+        }
+    EXPECT_GT(notices, 20) << "the order flies the ship";
+    // The frame of the click's pass.
+    long clicked = 0;
+    {
+        std::ifstream in(folder / "trace.txt");
+        const std::regex pass(R"re((\d+) pass 850)re");
+        for (std::string l; std::getline(in, l) && !clicked;)
+            if (std::smatch m; std::regex_match(l, m, pass))
+                clicked = std::stol(m[1]);
+    }
+    ASSERT_GT(clicked, 0);
+    EXPECT_GT(first, clicked) << "not before the order";
+    EXPECT_EQ(developer, 0);
+    const std::string frame = Indices(folder / "autopilot.pgm");
+    ASSERT_FALSE(frame.empty());
+    EXPECT_GT(Count(frame, kNoticeColour, kViewLeft + 80, kViewTop + 18, kViewRight - 80, kViewTop + 30), 40)
+        << "the notice is seen";
+}
+
+// The show mission: the player's fighter at rest inside a Lagrange device's
+// reach with a destination chosen, flown with the developer keys. The jump
+// check's five lamps stand in their box at the view's top right, lit for
+// its reasons not to jump (too slow, off the device's heading, out of
+// place), dark for the others (in the LDS, too fast); the destination is
+// named below them; the fighter's sight is drawn about the view's centre;
+// the developer's mark sits below the view's top left.
+TEST_F(FlightHud, AtALagrangeDeviceTheJumpLampsTheDestinationAndTheFightersSightAreDrawn)
+{
+    CopyDemoData(folder);
+    fs::copy_file(fs::path(KV_SOURCE_DIR) / "tests/e2e/hud/hud_lagrange.scr",
+                  folder / "zqk/resource/scripts/missions/hud_lagrange.scr");
+    std::ofstream(folder / "table.txt") << Shot(150, "lagrange.pgm") + "170 quit\n";
+    run = RunGame({"-w", "-powers", "hud_lagrange.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Trace trace = ReadTrace(folder / "trace.txt");
+    int destination = 0, developer = 0;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts) {
+            destination += t.text == "LP DEST: L4" && t.x == kViewRight - 102 && t.y == kViewTop + 45;
+            developer += t.text == "DEVELOPER" && t.x == kViewLeft + 86 && t.y == kViewTop + 41;
+        }
+    EXPECT_GT(destination, 50);
+    EXPECT_GT(developer, 50);
+
+    const std::string frame = Indices(folder / "lagrange.pgm");
+    ASSERT_FALSE(frame.empty());
+    // The box's top edge in the HUD colour.
+    EXPECT_GT(Count(frame, kHudColour, kViewRight - 101, kViewTop + 6, kViewRight - 7, kViewTop + 7), 80);
+    // Each 12 x 12 lamp at 19-pixel steps: a dark one is an outline round
+    // black, a lit one filled inside its black edge.
+    const bool lit[5] = {false, true, false, true, true};
+    for (int i = 0; i < 5; ++i) {
+        const int x = kViewRight - 100 + 19 * i, y = kViewTop + 8;
+        const int black = Count(frame, 0, x, y, x + 12, y + 12);
+        if (lit[i])
+            EXPECT_LE(black, 44) << "lamp " << i;
+        else
+            EXPECT_GT(black, 80) << "lamp " << i;
+    }
+    // The sight's bars either side of the centre, twice their size: from 64
+    // to 120 pixels out along the centre line.
+    const int cx = (kViewLeft + kViewRight) / 2, cy = (kViewTop + kViewBottom) / 2;
+    EXPECT_GT(Count(frame, kHudColour, cx + 66, cy, cx + 118, cy + 1), 45) << "the right bar";
+    EXPECT_GT(Count(frame, kHudColour, cx - 118, cy, cx - 66, cy + 1), 45) << "the left bar";
+}
+
+// The stations' show at COM: the view names the jump destination (none)
+// in the status word's place. The probe picked and linked by the remote
+// link button: the small remote view at COM's right is drawn live, with
+// its caption and the flight HUD of the linked probe's view (its clock
+// going on), while the link holds.
+TEST_F(FlightHud, TheRemoteViewIsDrawnLiveWithItsCaptionAndItsHud)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "table.txt") << "25 key F1\n"
+                                           "220 click CmComButA\n"
+                                           "420 click CdC0\n"
+                                           "440 click REMLink\n" +
+                                               Shot(500, "linked.pgm") + "505 quit\n";
+    run = RunGame({"-w", "stationshow96.scr"},
+                  {lockDir, "SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "KELVANDRIST_UNPACED=1",
+                   "KELVANDRIST_FRAME_SECONDS=0.05", "KELVANDRIST_INPUT=" + (folder / "table.txt").string(),
+                   "KELVANDRIST_TRACE=" + (folder / "trace.txt").string()},
+                  folder);
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Trace trace = ReadTrace(folder / "trace.txt");
+    // COM's view: 36, 52 to 497, 235; the remote view: 510, 204, 120 x 68.
+    constexpr int kComLeft = 36, kComTop = 52, kRemoteLeft = 510, kRemoteTop = 204, kRemoteRight = 629,
+                  kRemoteBottom = 271;
+    int noDestination = 0, captions = 0;
+    std::set<std::string> remoteClocks;
+    for (const auto& [frame, texts] : trace.texts)
+        for (const DrawnText& t : texts) {
+            noDestination += t.text == "NO DEST LP" && t.x == kComLeft + 8 && t.y == kComTop + 15;
+            captions += t.text == "REM" && t.x == kRemoteLeft + 4;
+            if (t.text.rfind("T: ", 0) == 0 && t.x > kRemoteLeft && t.x < kRemoteRight && t.y > kRemoteTop &&
+                t.y <= kRemoteBottom)
+                remoteClocks.insert(t.text);
+        }
+    EXPECT_GT(noDestination, 100) << "COM's view names no destination";
+    EXPECT_GT(captions, 20) << "the remote view's caption, every frame of the link";
+    EXPECT_GE(remoteClocks.size(), 3u) << "the linked view's HUD, drawn live";
+    const std::string frame = Indices(folder / "linked.pgm");
+    ASSERT_FALSE(frame.empty());
+    // The HUD's two level bars (45 x 6) at the remote view's lower left, in
+    // the level colours.
+    int bars = 0;
+    for (int colour : {64, 97, 160})
+        bars += Count(frame, colour, kRemoteLeft + 13, kRemoteBottom - 32, kRemoteLeft + 58, kRemoteBottom - 17);
+    EXPECT_GT(bars, 200);
 }
 
 } // namespace

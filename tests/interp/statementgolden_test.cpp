@@ -483,7 +483,7 @@ void FlightModelFields(std::string& out, const char* key, const FlightModel& m)
           static_cast<double>(m.pitchRate2), static_cast<double>(m.yawRate2), static_cast<double>(m.topSpeed),
           static_cast<double>(m.turnTime), static_cast<double>(m.stopping), static_cast<double>(m.turnRatio),
           static_cast<double>(m.lateral), static_cast<double>(m.zero0), static_cast<double>(m.zero1),
-          static_cast<double>(m.value01), static_cast<double>(m.value03), static_cast<double>(m.value100));
+          static_cast<double>(m.value01), static_cast<double>(m.value03), static_cast<double>(m.capsuleRating));
 }
 
 void MountFields(std::string& out, const char* ship)

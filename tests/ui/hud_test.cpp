@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "screens/bridge.h"
+#include "screens/wepstation.h"
 #include "system/frameclock.h"
 #include "system/settings.h"
 #include "tests/view/view_fixture.h"
@@ -1024,7 +1025,7 @@ TEST_F(HudView, AContactWithoutItsModelGetsAnEightPixelBracketAroundItsPoint)
     ResetContactList();
 }
 
-TEST_F(HudView, TheWeaponTargetsCrossShowsOnlyWhileTheSightFoundItOutsideTheArc)
+TEST_F(HudView, TheWeaponTargetsCrossShowsOnlyWhileTheSightFoundItOutsideTheArcWithTheGunsUnpaired)
 {
     ResetContactList();
     SceneItem* ship = worldtest::MakeItem();
@@ -1050,6 +1051,10 @@ TEST_F(HudView, TheWeaponTargetsCrossShowsOnlyWhileTheSightFoundItOutsideTheArc)
     Draw();
     EXPECT_EQ(gWeaponSight.inArc, 0);
     EXPECT_EQ(At(cx - 12, cy - 12), 131);
+    RapidMode = 255; // the guns paired
+    Draw();
+    EXPECT_NE(At(cx - 12, cy - 12), 131) << "paired guns: no cross";
+    RapidMode = 0;
     gControlledItem = nullptr;
     gContacts.playerTarget = nullptr;
     gWeaponSight = {};

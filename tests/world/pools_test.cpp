@@ -155,7 +155,7 @@ TEST_F(WorldTest, FlightModelTermsAndSkillScaling)
     EXPECT_FLOAT_EQ(m.turnRatio, 180.0f * 10 / 30);
     EXPECT_FLOAT_EQ(m.lateral, 100);
     EXPECT_FLOAT_EQ(m.spoolTime, 300);
-    EXPECT_FLOAT_EQ(m.value100, 100);
+    EXPECT_FLOAT_EQ(m.capsuleRating, 100);
     InitFlightModel(&m, 10, 2, 5, 1e6f, 20, 30, 20, 3);
     EXPECT_FLOAT_EQ(m.turnTime, 480.0f / 20 + 480.0f / 30);
 
