@@ -245,10 +245,11 @@ const RasterFont* FontSymbol(const char* name)
 
 } // namespace
 
-void CaptionElement(const ElementCaption& caption)
+void CaptionElements(std::span<const ElementCaption> captions)
 {
     const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
-    guiBindText(caption.element, caption.text[language]);
+    for (const ElementCaption& caption : captions)
+        guiBindText(caption.element, caption.text[language]);
 }
 
 void LoadBridgeIcons()

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "system/raster.h"
@@ -159,13 +160,8 @@ struct ElementCaption {
 };
 // Gives an element of the current screen, or each of a table, its caption
 // in the game's language.
-void CaptionElement(const ElementCaption& caption);
-template <std::size_t N>
-void CaptionElements(const ElementCaption (&captions)[N])
-{
-    for (const ElementCaption& c : captions)
-        CaptionElement(c);
-}
+// Each element's caption in the game's language.
+void CaptionElements(std::span<const ElementCaption> captions);
 
 // The comms arm, its speaker and the comms text area.
 constexpr int kCommsPanelWidth = 368;

@@ -139,6 +139,7 @@ constexpr ElementCaption kComCaptions[] = {
     {"BRFCBck", {"<<", "<<", "<<"}},
     {"BRFCFwd", {">>", ">>", ">>"}},
     {"CmComArmOut", {"Comms", "Comms", "Funk"}},
+    {"CmMsgBox", {"MESSAGES", "MESSAGES", "MELDUNGEN"}},
 };
 
 // The caption of a command-station element in the game's language; its
@@ -280,11 +281,21 @@ void TagClick(WindowHandle* window)
     guiCloseWindow(window, 0);
 }
 
+// The MESSAGES panel's log rests while the briefing types the log in its
+// own frame.
+void MessagesPanelFrame(WindowHandle* window)
+{
+    if (!gViewer.showsMessageLog && !gScriptMission.briefingActive)
+        guiTickWindow(window);
+}
+
+// A hint goes as soon as the pointer moves away from where it was asked
+// for: removed at once, the screen drawn again without it.
 void HintFrame(WindowHandle* window)
 {
     if (gWindows.mouseX != gWindows.previousMouseX || gWindows.mouseY != gWindows.previousMouseY) {
-        guiCloseWindow(window, 0);
-        window->frameHandler = guiTickWindow;
+        guiDeleteWindow(window);
+        return;
     }
     guiTickWindow(window);
 }
@@ -654,6 +665,12 @@ void guiSetupComStation()
         DeleteAtOnce(guiBindClick(b.name, b.frame));
 
     BindStationComms("Cm");
+    // The MESSAGES panel: a titled box, and in it the flight's message log
+    // (the briefing types in the log frame beside the scene instead).
+    if (WindowHandle* w = guiBindDraw("CmMsgBox", guiDrawTitledBoxWindow))
+        w->font = FontResource("ConsFont");
+    if (WindowHandle* w = guiBindDraw("CmMsgLog", guiDrawMessageLogWindow))
+        w->frameHandler = MessagesPanelFrame;
     CreateSolarMapWindow();
 }
 
@@ -765,7 +782,14 @@ WindowHandle* guiShowElementHint(WindowHandle* window)
     if (font && font->data)
         TextMeasure(text, static_cast<const RasterFont*>(font->data), width, height);
     const int32_t x = gWindows.mouseX - (width + 10) / 2, y = gWindows.mouseY - 14 - (height + 10);
-    return PopUpLabel(text, "RFont", x, y, 10, HintFrame);
+    WindowHandle* hint = PopUpLabel(text, "RFont", x, y, 10, HintFrame);
+    if (hint) {
+        // A hint asked for near the screen's edge stays whole on it.
+        guiKeepWindowOnScreen(hint);
+        hint->elementName = "Hint";
+        TraceWindow("window+", hint);
+    }
+    return hint;
 }
 
 // How far in front of the eye each scope's orb sits: the NAV scope's a

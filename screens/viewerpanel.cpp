@@ -726,11 +726,12 @@ void guiViewerPanelDraw(WindowHandle* window)
     const bool showsObjectives = gViewer.showsObjectives || gObjectivesViewOpen;
     // In flight the log's texts (the objective asked for, the ship's log
     // browsed, the radio's lines) are typed while the log is active: at COM
-    // in its log frame beside the scene, at NAV and WEP over the top of the
-    // view (WEP's cockpit view is too narrow for it). ENG's schematic types
-    // them in its own view.
+    // in its MESSAGES panel (a message-log window of the layout), at NAV and
+    // WEP over the top of the view (WEP's cockpit view is too narrow for
+    // it). ENG's schematic types them in its own view. The briefing types in
+    // COM's log frame beside the scene.
     const bool flightLog = !briefing && gMessageLog.active;
-    const bool logInFrame = briefing || (flightLog && CurrentStation == kStationCom);
+    const bool logInFrame = briefing;
     // The scene moves and the log types: the panel draws every frame.
     window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
     // The log's box lies over the station's own panels: once it closes,

@@ -552,10 +552,11 @@ void guiSetupEngStation()
     guiBindFrameHandler("EMseY", guiMouseYFrame);
     // The schematic: drawn, picked by a press, back to the whole ship when
     // told.
-    if (WindowHandle* w = guiBindDraw("ENGRealV", guiEngSchematicDraw)) {
+    if (WindowHandle* w = guiBindDraw("ENGRealV", guiEngSchematicDraw))
         w->pressHandler = SelectSystemAtPoint;
-        w->notifyHandler = ResetSchematicView;
-    }
+    guiBindNotify("ENGRealV", ResetSchematicView);
+    // The small schematic: the weapons layer of the same view.
+    guiBindDraw("ENGSmallV", guiEngSmallSchematicDraw);
     if (WindowHandle* w = guiBindFrameHandler("ENGSys", guiTickWindow)) {
         w->clickHandler = NextSystemClick;
         w->value = 1.0f;
