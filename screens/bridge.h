@@ -184,6 +184,9 @@ struct CommsArmState {
 extern CommsArmState gCommsArm;
 void CloseCommsArm();
 void guiDrawCommsArm(WindowHandle* window);
+// The 3D view that shows a talking ship (not one of the crew) in the comms
+// arm's speaker area on the current screen.
+void MakeSpeakerView();
 // The speaker by name: the crew of a station shows its picture, anyone
 // else none (index -1).
 void guiSetCommsSpeaker(const char* name);

@@ -602,6 +602,7 @@ void BindStationComms(const char* prefix)
         w->hitTest = guiHitTestNever;
         w->redrawCount = 1;
     }
+    MakeSpeakerView();
     std::snprintf(name, sizeof name, "%sComArmOut", prefix);
     guiBindClick(name, [](WindowHandle*) { guiToggleCommsArm(); });
     std::snprintf(name, sizeof name, "%sComArmIn", prefix);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <span>
 #include <sstream>
 
@@ -822,6 +823,48 @@ TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
         for (int x = 36; x <= 435; ++x)
             drawn += eng[static_cast<std::size_t>(y) * 640 + x] != 0;
     EXPECT_GT(drawn, 400);
+}
+
+// A ship that calls (not one of the crew) is shown in the comms arm's
+// speaker area in 3D, as the target camera sees it, its name above it.
+TEST_F(Controls, AShipThatCallsIsShownIn3DInTheCommsArm)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/text/probetalk.txt")
+        << "<R=Probe>\n(R: Probe on station, holding position.\n R: Say the word and I go.)\n";
+    std::ofstream(folder / "zqk/resource/scripts/missions/partner95.scr")
+        << "SCENEITEM hero probe\n"
+           "REGISTER corvette \"zqk\\resource\\shapes\\CorvAsm.lwo\" LWO2HXM\n"
+           "REGISTER fighter \"zqk\\resource\\shapes\\fighter.lwo\" LWO2HXM\n"
+           "CREATE_SHIP hero corvette \"Vorn\" CORVETTE NAVY 0 0 0\n"
+           "PLAYER hero\n"
+           "CREATE_SHIP probe fighter \"Probe\" SFIGHTER NAVY 0 600 3000\n"
+           "REGISTER talk \"zqk\\resource\\text\\probetalk.txt\" TXT2TXT\n"
+           "WAIT_TIME 100\n"
+           "DIALOGUE talk probe\n"
+           "WAIT_TIME 60000\n"
+           "END\n";
+    const ControlsRun walk = Run("20 state\n"
+                                 "60 state\n"
+                                 "60 shot " +
+                                     (folder / "talk.pgm").string() +
+                                     "\n"
+                                     "70 state\n"
+                                     "80 quit\n",
+                                 {"-w", "partner95.scr"});
+    ASSERT_EQ(walk.screens.at(60), "NAV") << walk.run.output;
+    EXPECT_EQ(PassOf(walk.logs, "Probe - Probe on station"), 20);
+    // The speaker area (304, 347) 96 x 96: the caller's name 15 pixels
+    // below its top, and its model drawn in the area.
+    EXPECT_FALSE(walk.Drew("Probe", -1, 20, 304, 347, 399, 442)) << "before the call";
+    EXPECT_TRUE(walk.Drew("Probe", 60, 70, 304, 347, 399, 442));
+    const std::string talk = Indices(folder / "talk.pgm");
+    ASSERT_EQ(talk.size(), 640u * 480u);
+    std::set<uint8_t> colours;
+    for (int y = 370; y <= 442; ++y)
+        for (int x = 304; x <= 399; ++x)
+            colours.insert(static_cast<uint8_t>(talk[static_cast<std::size_t>(y) * 640 + x]));
+    EXPECT_GE(colours.size(), 3u) << "a model, not a plain area";
 }
 
 } // namespace
