@@ -281,14 +281,6 @@ void TagClick(WindowHandle* window)
     guiCloseWindow(window, 0);
 }
 
-// The MESSAGES panel's log rests while the briefing types the log in its
-// own frame.
-void MessagesPanelFrame(WindowHandle* window)
-{
-    if (!gViewer.showsMessageLog && !gScriptMission.briefingActive)
-        guiTickWindow(window);
-}
-
 // A hint goes as soon as the pointer moves away from where it was asked
 // for: removed at once, the screen drawn again without it.
 void HintFrame(WindowHandle* window)
@@ -666,12 +658,11 @@ void guiSetupComStation()
         DeleteAtOnce(guiBindClick(b.name, b.frame));
 
     BindStationComms("Cm");
-    // The MESSAGES panel: a titled box, and in it the flight's message log
-    // (the briefing types in the log frame beside the scene instead).
+    // The log frame types the briefing and the flight's log; the MESSAGES
+    // panel beside it is a titled box.
+    guiBindDraw("CmLogFrame", guiDrawMessageLogWindow);
     if (WindowHandle* w = guiBindDraw("CmMsgBox", guiDrawTitledBoxWindow))
         w->font = FontResource("ConsFont");
-    if (WindowHandle* w = guiBindDraw("CmMsgLog", guiDrawMessageLogWindow))
-        w->frameHandler = MessagesPanelFrame;
     CreateSolarMapWindow();
 }
 

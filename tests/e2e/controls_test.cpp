@@ -769,8 +769,8 @@ TEST_F(Controls, HintModeShowsAControlsHintInsteadOfDoingItAndSeparateIsFramedWh
     EXPECT_NE(static_cast<uint8_t>(hint[kFrameY * 640 + kFrameX]), 47);
 }
 
-// The panels of the stations: at COM the MESSAGES box titles the panel
-// where the flight's log types; at WEP the aim deviation meter shows its
+// The panels of the stations: at COM the MESSAGES box titles its panel
+// and the log frame (a message-log window) types the flight's log; at WEP the aim deviation meter shows its
 // needles' values once there is a target; at ENG the small schematic draws
 // the weapons layer's grid above the view.
 TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
@@ -807,13 +807,14 @@ TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
     EXPECT_TRUE(walk.Drew("TARGET: Probe", 60, 80, 36, 298, 335, 315));
     EXPECT_GT(valuesIn(80, 100, 510, 560), 0);
     EXPECT_GT(valuesIn(80, 100, 570, 629), 0);
-    // COM: the box's title, and the log's text inside the box.
+    // COM: the MESSAGES panel's title, and the log's text in the log frame
+    // beside it.
     EXPECT_TRUE(walk.Drew("MESSAGES", 100, 130, 314, 378, 497, 475));
     bool logged = false;
     for (const DrawnText& t : walk.texts)
-        logged |= t.pass >= 100 && t.pass < 130 && t.text.find("Captain") != std::string::npos && t.x >= 318 &&
-                  t.x <= 493 && t.y >= 394 && t.y <= 471;
-    EXPECT_TRUE(logged) << "the weapons officer's line in the MESSAGES panel";
+        logged |= t.pass >= 100 && t.pass < 130 && t.text.find("Captain") != std::string::npos && t.x >= 36 &&
+                  t.x <= 309 && t.y >= 372 && t.y <= 469;
+    EXPECT_TRUE(logged) << "the weapons officer's line in the log frame";
     // ENG: grid lines in the strip above the view, where the console is
     // bare.
     const std::string eng = Indices(folder / "eng.pgm");
