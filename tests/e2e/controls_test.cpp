@@ -770,9 +770,10 @@ TEST_F(Controls, HintModeShowsAControlsHintInsteadOfDoingItAndSeparateIsFramedWh
 }
 
 // The panels of the stations: at COM the MESSAGES box titles its panel
-// and the log frame (a message-log window) types the flight's log; at WEP the aim deviation meter shows its
-// needles' values once there is a target; at ENG the small schematic draws
-// the weapons layer's grid above the view.
+// and the log frame (a message-log window) types the flight's log; at WEP
+// the aim deviation meter shows its needles' values once there is a
+// target, and the sight's icon is drawn under it; at ENG the small
+// schematic draws the weapons layer's grid above the view.
 TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
 {
     CopyDemoData(folder);
@@ -780,11 +781,14 @@ TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
                                  "60 state\n"
                                  "70 key Tab\n"
                                  "80 state\n"
-                                 "100 state\n"
-                                 "100 key F1\n"
-                                 "130 state\n"
-                                 "140 key F4\n"
-                                 "160 shot " +
+                                 "90 shot " +
+                                     (folder / "wep.pgm").string() +
+                                     "\n"
+                                     "100 state\n"
+                                     "100 key F1\n"
+                                     "130 state\n"
+                                     "140 key F4\n"
+                                     "160 shot " +
                                      (folder / "eng.pgm").string() +
                                      "\n"
                                      "170 state\n"
@@ -807,6 +811,14 @@ TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
     EXPECT_TRUE(walk.Drew("TARGET: Probe", 60, 80, 36, 298, 335, 315));
     EXPECT_GT(valuesIn(80, 100, 510, 560), 0);
     EXPECT_GT(valuesIn(80, 100, 570, 629), 0);
+    // Under the meter the sight's icon in its colour (97).
+    const std::string wep = Indices(folder / "wep.pgm");
+    ASSERT_EQ(wep.size(), 640u * 480u);
+    int sight = 0;
+    for (int y = 287; y <= 309; ++y)
+        for (int x = 510; x <= 629; ++x)
+            sight += static_cast<uint8_t>(wep[static_cast<std::size_t>(y) * 640 + x]) == 97;
+    EXPECT_GT(sight, 20);
     // COM: the MESSAGES panel's title, and the log's text in the log frame
     // beside it.
     EXPECT_TRUE(walk.Drew("MESSAGES", 100, 130, 314, 378, 497, 475));
