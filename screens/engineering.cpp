@@ -300,8 +300,9 @@ void DrawSchematic(WindowHandle* window, float zoom, int16_t logX, int16_t logY,
                         -1);
     gVectorMap.target = nullptr;
     UpdateVectorMapView();
-    // The log's box where it fits in the view (not on a narrow small one).
-    if (gMessageLog.active && logX + kSchematicLogWidth <= window->width)
+    // The log's box where it fits in the view (not on a small strip).
+    if (gMessageLog.active && logX + kSchematicLogWidth <= window->width &&
+        logY + kSchematicLogHeight <= window->height)
         guiDrawMessageLog(record->left + logX, record->top + logY, kSchematicLogWidth, kSchematicLogHeight);
     guiRedrawOverlapping(window);
     const Canvas screen = ScreenCanvas();
