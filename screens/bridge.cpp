@@ -37,6 +37,7 @@
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
+#include "view/viewstart.h"
 #include "world/floatingorigin.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
@@ -245,10 +246,11 @@ const RasterFont* FontSymbol(const char* name)
 
 } // namespace
 
-void CaptionElement(const ElementCaption& caption)
+void CaptionElements(std::span<const ElementCaption> captions)
 {
     const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
-    guiBindText(caption.element, caption.text[language]);
+    for (const ElementCaption& caption : captions)
+        guiBindText(caption.element, caption.text[language]);
 }
 
 void LoadBridgeIcons()
@@ -786,11 +788,48 @@ ClipRect PanelRect()
             static_cast<int16_t>(kCommsPanelY + kCommsPanelHeight - 1)};
 }
 
+// The speaker area's 3D view of the comms partner, one a station's screen:
+// made with the station's comms windows and drawn only by the arm.
+constexpr int16_t kSpeakerViewSize = 96; // the speakers' pictures' size
+struct SpeakerView {
+    const Screen* screen;
+    WindowHandle* view;
+};
+SpeakerView gSpeakerViews[4];
+
+WindowHandle* CurrentSpeakerView()
+{
+    for (const SpeakerView& v : gSpeakerViews)
+        if (v.screen && v.screen == gScreens.current && v.view && (v.view->flags & kWindowInUse) &&
+            v.view->draw == guiDrawTargetViewWindow)
+            return v.view;
+    return nullptr;
+}
+
+// A ship (not one of the crew) that talks is shown in the speaker area as
+// the target camera sees it, the camera turned on it for this draw.
+void DrawPartnerView(SceneItem* partner)
+{
+    WindowHandle* view = CurrentSpeakerView();
+    if (!view || !gTargetCamera || !gTargetCamera->avatar)
+        return;
+    ItemRef& aim = gTargetCamera->avatar->linkItem;
+    SceneItem* aimedAt = aim.Get();
+    aim = partner;
+    SnapTargetCamera(gTargetCamera);
+    guiSetViewedItems(view, gTargetCamera);
+    guiDrawTargetViewWindow(view);
+    aim = aimedAt;
+}
+
 void DrawSpeakerArea(const Canvas& screen)
 {
     CommsArmState& c = gCommsArm;
-    if (c.speaker < 0)
+    if (c.speaker < 0) {
+        if (gDialogue.commsPartner)
+            DrawPartnerView(gDialogue.commsPartner);
         return;
+    }
     if (c.nextClip >= 0) {
         CloseClip(&c.speakerClip);
         const char* name = SpeakerClipName(c.speaker, c.nextClip);
@@ -926,6 +965,30 @@ void CloseCommsArm()
     // A talk still running comes out again at the next station.
     if (gDialogue.active)
         gCommsArmRequest = 255;
+}
+
+void MakeSpeakerView()
+{
+    WindowHandle* view = guiCreateWindow(kAnchorTopLeft, nullptr, nullptr, nullptr, guiDrawTargetViewWindow,
+                                         kSpeakerX, kSpeakerY, kSpeakerViewSize, kSpeakerViewSize, 0);
+    if (!view)
+        return;
+    view->elementName = "SpeakerView";
+    view->hitTest = guiHitTestNever;
+    const ScriptSymbol* font = FindScriptSymbol("ConsFont");
+    if (font && font->value && (font->type & kSymbolResource) && !SymbolHoldsValueBytes(font))
+        view->font = static_cast<Resource*>(font->value);
+    RegisterViewWindow(view);
+    // The screen's entry, else a free one, else the first.
+    SpeakerView* slot = &gSpeakerViews[0];
+    for (SpeakerView& v : gSpeakerViews)
+        if (v.screen == gScreens.current) {
+            slot = &v;
+            break;
+        } else if (!v.screen && slot->screen) {
+            slot = &v;
+        }
+    *slot = {gScreens.current, view};
 }
 
 void guiDrawCommsArm(WindowHandle* window)

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "system/raster.h"
@@ -159,13 +160,8 @@ struct ElementCaption {
 };
 // Gives an element of the current screen, or each of a table, its caption
 // in the game's language.
-void CaptionElement(const ElementCaption& caption);
-template <std::size_t N>
-void CaptionElements(const ElementCaption (&captions)[N])
-{
-    for (const ElementCaption& c : captions)
-        CaptionElement(c);
-}
+// Each element's caption in the game's language.
+void CaptionElements(std::span<const ElementCaption> captions);
 
 // The comms arm, its speaker and the comms text area.
 constexpr int kCommsPanelWidth = 368;
@@ -188,6 +184,9 @@ struct CommsArmState {
 extern CommsArmState gCommsArm;
 void CloseCommsArm();
 void guiDrawCommsArm(WindowHandle* window);
+// The 3D view that shows a talking ship (not one of the crew) in the comms
+// arm's speaker area on the current screen.
+void MakeSpeakerView();
 // The speaker by name: the crew of a station shows its picture, anyone
 // else none (index -1).
 void guiSetCommsSpeaker(const char* name);

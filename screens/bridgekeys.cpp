@@ -593,6 +593,18 @@ void MainViewOnly(const KeyContext&)
         guiEnterMainViewOnly(gBridgeRoot);
 }
 
+// Hint mode: a click on a station's control shows what it does instead of
+// doing it, until the same key ends the mode (or the flight ends).
+void HintMode(const KeyContext&)
+{
+    static constexpr const char* kOn[3] = {"HINTS: CLICK A CONTROL", "AIDE : CLIQUEZ UNE COMMANDE",
+                                           "HILFE: BEDIENELEMENT ANKLICKEN"};
+    static constexpr const char* kOff[3] = {"HINTS OFF", "AIDE ARRETEE", "HILFE AUS"};
+    guiSetHintMode(!gWindows.hintMode);
+    const unsigned language = gSettings.language <= 2 ? gSettings.language : 0;
+    guiDisplayMessage(gWindows.hintMode ? kOn[language] : kOff[language], kMessageTicks);
+}
+
 void CommsArm(const KeyContext&)
 {
     if (gCommsArmOpen)
@@ -833,6 +845,7 @@ constexpr CommandRow kCommands[] = {
     {145, false, NormalTime},
     {146, false, KeyList},
     {147, false, MainViewOnly},
+    {148, false, HintMode},
     {160, false, CommsArm},
     {180, true, DevEvent},
     {181, true, SkipScriptWait},

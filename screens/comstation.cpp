@@ -139,6 +139,7 @@ constexpr ElementCaption kComCaptions[] = {
     {"BRFCBck", {"<<", "<<", "<<"}},
     {"BRFCFwd", {">>", ">>", ">>"}},
     {"CmComArmOut", {"Comms", "Comms", "Funk"}},
+    {"CmMsgBox", {"MESSAGES", "MESSAGES", "MELDUNGEN"}},
 };
 
 // The caption of a command-station element in the game's language; its
@@ -280,11 +281,13 @@ void TagClick(WindowHandle* window)
     guiCloseWindow(window, 0);
 }
 
+// A hint goes as soon as the pointer moves away from where it was asked
+// for: removed at once, the screen drawn again without it.
 void HintFrame(WindowHandle* window)
 {
     if (gWindows.mouseX != gWindows.previousMouseX || gWindows.mouseY != gWindows.previousMouseY) {
-        guiCloseWindow(window, 0);
-        window->frameHandler = guiTickWindow;
+        guiDeleteWindow(window);
+        return;
     }
     guiTickWindow(window);
 }
@@ -591,6 +594,7 @@ void BindStationComms(const char* prefix)
         w->hitTest = guiHitTestNever;
         w->redrawCount = 1;
     }
+    MakeSpeakerView();
     std::snprintf(name, sizeof name, "%sComArmOut", prefix);
     guiBindClick(name, [](WindowHandle*) { guiToggleCommsArm(); });
     std::snprintf(name, sizeof name, "%sComArmIn", prefix);
@@ -654,6 +658,11 @@ void guiSetupComStation()
         DeleteAtOnce(guiBindClick(b.name, b.frame));
 
     BindStationComms("Cm");
+    // The log frame types the briefing and the flight's log; the MESSAGES
+    // panel beside it is a titled box.
+    guiBindDraw("CmLogFrame", guiDrawMessageLogWindow);
+    if (WindowHandle* w = guiBindDraw("CmMsgBox", guiDrawTitledBoxWindow))
+        w->font = FontResource("ConsFont");
     CreateSolarMapWindow();
 }
 
@@ -765,7 +774,14 @@ WindowHandle* guiShowElementHint(WindowHandle* window)
     if (font && font->data)
         TextMeasure(text, static_cast<const RasterFont*>(font->data), width, height);
     const int32_t x = gWindows.mouseX - (width + 10) / 2, y = gWindows.mouseY - 14 - (height + 10);
-    return PopUpLabel(text, "RFont", x, y, 10, HintFrame);
+    WindowHandle* hint = PopUpLabel(text, "RFont", x, y, 10, HintFrame);
+    if (hint) {
+        // A hint asked for near the screen's edge stays whole on it.
+        guiKeepWindowOnScreen(hint);
+        hint->elementName = "Hint";
+        TraceWindow("window+", hint);
+    }
+    return hint;
 }
 
 // How far in front of the eye each scope's orb sits: the NAV scope's a

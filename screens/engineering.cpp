@@ -276,6 +276,8 @@ void MouseToMap(WindowHandle* window, float& x, float& y)
     y = gVectorMap.centreY + gVectorMap.zoom * (gWindows.mouseY - centreY) / width;
 }
 
+constexpr int32_t kSchematicLogWidth = 360, kSchematicLogHeight = 80;
+
 // One schematic: the map of the current view into the window's pixel maps,
 // the view's smoothing, the message log and interference over it.
 void DrawSchematic(WindowHandle* window, float zoom, int16_t logX, int16_t logY, bool gauge)
@@ -298,8 +300,10 @@ void DrawSchematic(WindowHandle* window, float zoom, int16_t logX, int16_t logY,
                         -1);
     gVectorMap.target = nullptr;
     UpdateVectorMapView();
-    if (gMessageLog.active)
-        guiDrawMessageLog(record->left + logX, record->top + logY, 360, 80);
+    // The log's box where it fits in the view (not on a small strip).
+    if (gMessageLog.active && logX + kSchematicLogWidth <= window->width &&
+        logY + kSchematicLogHeight <= window->height)
+        guiDrawMessageLog(record->left + logX, record->top + logY, kSchematicLogWidth, kSchematicLogHeight);
     guiRedrawOverlapping(window);
     const Canvas screen = ScreenCanvas();
     if (gLastHitAmount > 0)

@@ -961,7 +961,7 @@ void SetupFrontHome()
     }
     for (const char* element : {"FrSys", "FrRos", "FrCrd"})
         if (WindowHandle* w = guiBindClick(element, RequestByElement))
-            w->draw = guiDrawStringWindow;
+            w->draw = guiDrawHotTextWindow;
     const char* squares[kHomeChoices] = {"FrRosSq", "FrActSq", "FrCrdSq", "FrSysSq"};
     for (int i = 0; i < kHomeChoices; ++i)
         if (WindowHandle* w = guiBindClick(squares[i], RequestByElement)) {

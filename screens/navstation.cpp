@@ -498,6 +498,26 @@ void guiSeparateCommandSection(WindowHandle* window)
         window->value = gNav.separation;
 }
 
+namespace {
+
+// While the separation is armed its button wears a frame, so that the
+// second press is not made unaware; the frame goes when it is carried out.
+void SeparateButtonFrame(WindowHandle* window)
+{
+    const bool armed = gNav.separation == kSeparateArmText;
+    if (armed != ((window->flags & kWindowOutlined) != 0)) {
+        window->flags ^= kWindowOutlined;
+        // The frame lies a pixel outside the button, over the console.
+        if (armed)
+            guiRedrawWindowAndChildren(window);
+        else
+            guiRequestFullRedraw();
+    }
+    guiTickWindow(window);
+}
+
+} // namespace
+
 void guiCancelOrder(WindowHandle*)
 {
     Sim* sim = ControlledSim();
@@ -610,7 +630,7 @@ void guiSetupNavStation()
         {"NavButt4", [](WindowHandle*) { ShowAllHuds(); }, guiTickWindow},
         {"NavButt5", [](WindowHandle*) { HideAllHuds(); }, guiTickWindow},
         {"NavButt6", guiUndock, guiTickWindow},
-        {"NavButt7", guiSeparateCommandSection, guiTickWindow},
+        {"NavButt7", guiSeparateCommandSection, SeparateButtonFrame},
         {"NEmit", nullptr, EmissionFrame},
     };
     for (const Labelled& l : kLabelled)
@@ -620,8 +640,10 @@ void guiSetupNavStation()
     guiBindDraw("AutPrmH", guiDrawRightArrowWindow);
     if (WindowHandle* w = guiBindClick("NavButt6", guiUndock))
         w->hintText = 54;
-    if (WindowHandle* w = guiBindClick("NavButt7", guiSeparateCommandSection))
+    if (WindowHandle* w = guiBindClick("NavButt7", guiSeparateCommandSection)) {
         w->hintText = 62;
+        w->draw = guiDrawOutlinedButtonWindow;
+    }
 
     static const char* const kThrustGauges[3] = {"XThr", "YThr", "ZThr"};
     for (uint8_t axis = 0; axis < 3; ++axis)

@@ -59,7 +59,6 @@ constexpr float kFarWatch = 100000.0f;
 constexpr float kSteerRate = 0.35f;
 constexpr float kPitchLimit = 85.0f;
 // The message log's box on the panel's screen.
-constexpr int16_t kLogBox[4] = {38, 372, 308, 468};
 // The log over the top of a view without a log frame (NAV's).
 constexpr int32_t kViewLogInset = 4, kViewLogTop = 10, kViewLogHeight = 80;
 constexpr uint32_t kChargeColour = 64;
@@ -730,26 +729,14 @@ void guiViewerPanelDraw(WindowHandle* window)
     const bool showsDocument = gViewer.showsDocument || gDocsViewOpen;
     const bool showsObjectives = gViewer.showsObjectives || gObjectivesViewOpen;
     // In flight the log's texts (the objective asked for, the ship's log
-    // browsed, the radio's lines) are typed while the log is active: at COM
-    // in its log frame beside the scene, at NAV and WEP over the top of the
-    // view (WEP's cockpit view is too narrow for it). ENG's schematic types
-    // them in its own view.
+    // browsed, the radio's lines) are typed while the log is active: at NAV
+    // and WEP over the top of the view (WEP's cockpit view is too narrow for
+    // it); at COM, the briefing's lines too, in the log frame beside the
+    // scene (a message-log window of the layout); ENG's schematic types them
+    // in its own view.
     const bool flightLog = !briefing && gMessageLog.active;
-    const bool logInFrame = briefing || (flightLog && CurrentStation == kStationCom);
     // The scene moves and the log types: the panel draws every frame.
     window->redrawCount = std::max<int16_t>(window->redrawCount, 1);
-    // The log's box lies over the station's own panels: once it closes,
-    // they are drawn again over what it left.
-    if (gViewer.logBoxShown && !logInFrame) {
-        CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
-        guiRequestFullRedraw();
-    }
-    gViewer.logBoxShown = logInFrame ? 255 : 0;
-    if (logInFrame) {
-        CanvasFillRect(ScreenCanvas(), 0, kLogBox[0], kLogBox[1], kLogBox[2], kLogBox[3]);
-        if (gMessageLog.active)
-            guiDrawMessageLog(kLogBox[0], kLogBox[1], kLogBox[2] - kLogBox[0], kLogBox[3] - kLogBox[1]);
-    }
     if (briefing) {
         // The briefing holds the panel: its scene stays as it was.
     } else if (showsDocument) {

@@ -77,8 +77,7 @@ struct ViewerPanel {
     uint8_t showsDocument;
     uint8_t showsObjectives;
     uint8_t sceneOff;
-    uint8_t logBoxShown; // the log's box was drawn last frame
-    hx_pixelmap* panel;  // the panel's pixel map while drawing, origin at its centre
+    hx_pixelmap* panel; // the panel's pixel map while drawing, origin at its centre
     PanelBox boxes[kMaxSceneItems];
 };
 extern ViewerPanel gViewer;

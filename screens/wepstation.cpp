@@ -16,6 +16,7 @@
 #include "ui/screens.h"
 #include "ui/windows.h"
 #include "view/cameras.h"
+#include "view/vectoricons.h"
 #include "view/viewstart.h"
 #include "world/floatingorigin.h"
 #include "world/playerinput.h"
@@ -470,6 +471,25 @@ void WeaponViewFrame(WindowHandle* window)
 
 } // namespace
 
+namespace {
+
+// The sight panel: the weapon sight's icon turned as the ship is turned,
+// drawn again every frame on its cleared panel.
+const VectorIcon kSightIcon{kSightIconPoints, 16, kSightIconSegments};
+constexpr float kSightPanelScale = 36.0f; // the icon's 60 units in 22 pixels
+
+void SightPanelDraw(WindowHandle* window)
+{
+    const Canvas screen = ScreenCanvas();
+    if (screen.pixels && guiWindowRect(window, nullptr, nullptr))
+        CanvasFillRect(screen, 0, static_cast<int16_t>(window->rect[0] + 1), static_cast<int16_t>(window->rect[1] + 1),
+                       static_cast<int16_t>(window->rect[2] - 1), static_cast<int16_t>(window->rect[3] - 1));
+    guiDrawVectorIconWindow(window);
+    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
+}
+
+} // namespace
+
 void guiSetupWepStation()
 {
     guiBindClick("WEPQuit", guiLeaveWepStation);
@@ -480,6 +500,12 @@ void guiSetupWepStation()
         w->frameHandler = WeaponViewFrame;
     }
     guiBindDraw("WpIcons", guiDrawWeaponSlots);
+    if (WindowHandle* w = guiBindDraw("WSight", SightPanelDraw)) {
+        w->subject.kind = WindowSubject::Kind::Icon;
+        w->subject.icon = &kSightIcon;
+        w->value = kSightPanelScale;
+        w->hitTest = guiHitTestNever;
+    }
     for (int slot = 0; slot < kWeaponSlots; ++slot) {
         char name[16];
         std::snprintf(name, sizeof name, "WpSlot%d", slot);
@@ -552,10 +578,11 @@ void guiSetupEngStation()
     guiBindFrameHandler("EMseY", guiMouseYFrame);
     // The schematic: drawn, picked by a press, back to the whole ship when
     // told.
-    if (WindowHandle* w = guiBindDraw("ENGRealV", guiEngSchematicDraw)) {
+    if (WindowHandle* w = guiBindDraw("ENGRealV", guiEngSchematicDraw))
         w->pressHandler = SelectSystemAtPoint;
-        w->notifyHandler = ResetSchematicView;
-    }
+    guiBindNotify("ENGRealV", ResetSchematicView);
+    // The small schematic: the weapons layer of the same view.
+    guiBindDraw("ENGSmallV", guiEngSmallSchematicDraw);
     if (WindowHandle* w = guiBindFrameHandler("ENGSys", guiTickWindow)) {
         w->clickHandler = NextSystemClick;
         w->value = 1.0f;

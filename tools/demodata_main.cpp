@@ -323,7 +323,7 @@ constexpr ConsoleBox kComConsole[] = {
     {500, 326, 637, 479, false}, {34, 50, 499, 237, true}, {34, 370, 311, 471, true}, {508, 202, 631, 273, true},
 };
 constexpr ConsoleLabel kComLabels[] = {
-    {510, 44, "DISPLAYS"}, {206, 254, "CONTACTS"}, {318, 388, "MESSAGES"},
+    {510, 44, "DISPLAYS"}, {206, 254, "CONTACTS"},
 };
 constexpr ConsoleBox kNavConsole[] = {
     {502, 0, 637, 331, false}, {32, 48, 501, 321, false}, {32, 326, 501, 479, false}, {500, 326, 637, 479, false},

@@ -46,6 +46,7 @@ constexpr PlayerCommand kPlayerCommands[] = {
     {143, "Back"},                       {144, "Faster time (dev.)"},
     {145, "Normal time"},
     {146, "This key list"},              {147, "The view alone"},
+    {148, "Hints on / off"},
     {160, "Close the comms arm"},
     {195, "Screenshot"},                 {200, "Energy shares reset"},
 };

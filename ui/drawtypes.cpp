@@ -938,6 +938,64 @@ void guiDrawNumberWindow(WindowHandle* window)
     FlashHighlight(canvas, window);
 }
 
+namespace {
+
+// The XYDEV meter's full scale: 25 degrees off the nose, in hundredths.
+constexpr float kDeviationScale = 2500.0f;
+constexpr uint8_t kDeviationNeedle = 64;
+
+// The player's aim deviation: how far the weapons target lies right of and
+// above the ship's nose, in hundredths of a degree, each held to the full
+// scale (a target behind the ship pins both needles). False without a
+// target.
+bool PlayerAimDeviation(float& right, float& up)
+{
+    const SceneItem* ship = gPlayerItem;
+    const SceneItem* target = ship && ship->sim ? ship->sim->target.Get() : nullptr;
+    if (!target || (!target->sim && !target->avatar))
+        return false;
+    const Matrix4& m = ship->sim->matrix;
+    const Vector3 there = target->sim ? Vector3{target->sim->matrix.m[12], target->sim->matrix.m[13],
+                                                target->sim->matrix.m[14]}
+                                      : Vector3{target->avatar->matrix.m[12], target->avatar->matrix.m[13],
+                                                target->avatar->matrix.m[14]};
+    const Vector3 d{there.x - m.m[12], there.y - m.m[13], there.z - m.m[14]};
+    Vector3 seen;
+    VecMulMat3T(seen, d, m);
+    constexpr double kHundredthsOfDegree = 18000.0 / 3.14159265358979323846;
+    right = static_cast<float>(std::atan2(seen.x, seen.z) * kHundredthsOfDegree);
+    // Screen rows grow downwards, the ship's y axis with them.
+    up = static_cast<float>(std::atan2(-seen.y, seen.z) * kHundredthsOfDegree);
+    right = std::clamp(right, -kDeviationScale, kDeviationScale);
+    up = std::clamp(up, -kDeviationScale, kDeviationScale);
+    return true;
+}
+
+uint8_t NeedleColour(float value)
+{
+    return std::fabs(value) < kDeviationScale / 100.0f ? kNearZero : kDeviationNeedle;
+}
+
+// The needle across the cross for the sideways deviation: a bar 3 pixels
+// wide standing at its place along the horizontal arm.
+void guiDrawXYDevBarX(const Canvas& canvas, int32_t cx, int32_t cy, int32_t arm, float value)
+{
+    const int32_t x = cx + Truncate(arm * value / kDeviationScale);
+    CanvasFillRect(canvas, NeedleColour(value), Narrow(x - 1), Narrow(cy - arm), Narrow(x + 1), Narrow(cy + arm));
+}
+
+// The needle for the deviation upwards: a bar lying at its height.
+void guiDrawXYDevBarY(const Canvas& canvas, int32_t cx, int32_t cy, int32_t arm, float value)
+{
+    const int32_t y = cy - Truncate(arm * value / kDeviationScale);
+    CanvasFillRect(canvas, NeedleColour(value), Narrow(cx - arm), Narrow(y - 1), Narrow(cx + arm), Narrow(y + 1));
+}
+
+} // namespace
+
+// A cleared box with a cross of tick marks, the two needles of the player's
+// aim deviation over it and their values ("%+.2f" degrees) in its lower
+// corners; without a target only the cross.
 void guiDrawXYDeviationWindow(WindowHandle* window)
 {
     Canvas canvas;
@@ -949,6 +1007,30 @@ void guiDrawXYDeviationWindow(WindowHandle* window)
     const int32_t arm = (Right(window) - Left(window) + 1) * 33 / 200;
     CanvasLine(canvas, Narrow(cx - arm), Narrow(cy), Narrow(cx + arm), Narrow(cy), kOutlineColour);
     CanvasLine(canvas, Narrow(cx), Narrow(cy - arm), Narrow(cx), Narrow(cy + arm), kOutlineColour);
+    // Ticks at each quarter of the full scale.
+    for (int quarter = -4; quarter <= 4; ++quarter) {
+        const int32_t at = arm * quarter / 4, tick = quarter % 2 == 0 ? 3 : 2;
+        CanvasLine(canvas, Narrow(cx + at), Narrow(cy - tick), Narrow(cx + at), Narrow(cy + tick), kOutlineColour);
+        CanvasLine(canvas, Narrow(cx - tick), Narrow(cy + at), Narrow(cx + tick), Narrow(cy + at), kOutlineColour);
+    }
+    float right = 0.0f, up = 0.0f;
+    if (PlayerAimDeviation(right, up)) {
+        window->value = right;
+        window->maximum = up;
+        guiDrawXYDevBarX(canvas, cx, cy, arm, right);
+        guiDrawXYDevBarY(canvas, cx, cy, arm, up);
+        if (const RasterFont* font = FontOf(window)) {
+            char text[16];
+            const ClipRect clip = RectOf(window);
+            const int32_t baseline = Bottom(window) - 3;
+            std::snprintf(text, sizeof text, "%+.2f", right / 100.0f);
+            DrawAt(canvas, text, font, NeedleColour(right), Left(window) + 3, baseline, clip);
+            std::snprintf(text, sizeof text, "%+.2f", up / 100.0f);
+            int16_t width = 0, height = 0;
+            TextMeasure(text, font, width, height);
+            DrawAt(canvas, text, font, NeedleColour(up), Right(window) - 3 - width, baseline, clip);
+        }
+    }
     FlashHighlight(canvas, window);
 }
 

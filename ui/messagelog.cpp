@@ -351,25 +351,25 @@ void guiDrawMessageLogWindow(WindowHandle* window)
 {
     TickOnceThisFrame();
     MessageLog& log = gMessageLog;
-    if (!log.active || gWindows.hintMode)
+    const Canvas canvas = ScreenCanvas();
+    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
+    if (!canvas.pixels || !guiWindowRect(window, nullptr, nullptr))
         return;
+    const ClipRect clip{window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
+    // Once the log ends (or gives way to the hints) its last text is
+    // cleared away, once.
+    if (!log.active || gWindows.hintMode) {
+        if (window->aux)
+            CanvasFillRectClipped(canvas, 0, clip, clip.left, clip.top, clip.right, clip.bottom);
+        window->aux = 0;
+        return;
+    }
     log.window = window;
     if (window->font && window->font->data)
         gMessageLogFont = static_cast<RasterFont*>(window->font->data);
-    log.areaWidth = window->width;
-    log.areaHeight = window->height;
-    const RasterFont* font = gMessageLogFont;
-    const Canvas canvas = ScreenCanvas();
-    if (!font || !canvas.pixels)
-        return;
-    const ClipRect clip{window->rect[0], window->rect[1], window->rect[2], window->rect[3]};
     CanvasFillRectClipped(canvas, 0, clip, clip.left, clip.top, clip.right, clip.bottom);
-    log.shown = FirstShown(font->height);
-    int16_t x = static_cast<int16_t>(clip.left + 4);
-    int16_t y = static_cast<int16_t>(clip.top + font->height + 4);
-    CanvasTextWrap(canvas, x, y, log.text + log.shown, font, clip);
-    DrawCursor(canvas, clip, x, y, font->height);
-    window->redrawCount = gWindows.redrawValue > 0 ? gWindows.redrawValue : 1;
+    guiDrawMessageLog(clip.left, clip.top, window->width, window->height);
+    window->aux = 1;
 }
 
 void guiDrawMessageLog(int32_t x, int32_t y, int32_t w, int32_t h)

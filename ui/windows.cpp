@@ -718,8 +718,11 @@ void guiUpdateScreen()
     FadeFlash();
     // The view alone lasts while the ship is flown: the end of the flight
     // and the front end draw over the screen's own windows.
-    if (gWindows.mainViewOnly && (MissionEndState != kMissionInFlight || gPlayerShipLost || gFrontEndActive))
+    const bool flown = MissionEndState == kMissionInFlight && !gPlayerShipLost && !gFrontEndActive;
+    if (gWindows.mainViewOnly && !flown)
         guiLeaveMainViewOnly();
+    if (gWindows.hintMode && !flown)
+        guiSetHintMode(false);
     if (gWindows.fullRedrawRequest) {
         gWindows.fullRedrawRequest = 0;
         gWindows.redrawAll = 1;
@@ -875,6 +878,17 @@ void guiLeaveMainViewOnly()
     guiRequestFullRedraw();
     if (TraceOn())
         TraceLine("mainview", "0");
+}
+
+void guiSetHintMode(bool on)
+{
+    if (gWindows.hintMode == (on ? 255 : 0))
+        return;
+    gWindows.hintMode = on ? 255 : 0;
+    // The message log gives way to the hints and comes back after them.
+    guiRequestFullRedraw();
+    if (TraceOn())
+        TraceLine("hintmode", "%d", on ? 1 : 0);
 }
 
 WindowHandle* guiPopupText(const char* text, int32_t delay)

@@ -238,6 +238,10 @@ void guiEnterMainViewOnly(WindowHandle* view);
 // Back to the screen's windows, all drawn again; nothing when not on.
 void guiLeaveMainViewOnly();
 WindowHandle* guiPopupText(const char* text, int32_t delay);
+// Hint mode: a press on an element with a hint number shows its hint and a
+// click is not passed on. The update ends it by itself once the flight is
+// over, so that the front end's clicks work.
+void guiSetHintMode(bool on);
 
 // One trace line for the window: the event word, its element name, anchor
 // and rectangle (nothing while tracing is off).

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <span>
 #include <sstream>
 
@@ -37,6 +38,9 @@ struct ControlsRun {
     // By pass: the lines the message log was given, the clips and the
     // films opened.
     std::vector<std::pair<long, std::string>> logs, clips, films, clipboard;
+    // By pass: the hint mode's switches, the windows made and removed and
+    // the message line's texts, each its trace line after the frame number.
+    std::vector<std::pair<long, std::string>> events;
 
     // Whether the text was drawn after the table marked pass `from` (a
     // "state" line) and before it marked pass `to`,
@@ -88,6 +92,7 @@ protected:
         const std::regex message(R"re(^\d+ message "(.*)"$)re");
         const std::regex event(R"re(^\d+ (log|clip|film|clipboard) "(.*)"$)re");
         const std::regex text(R"re(^\d+ text (-?\d+) (-?\d+) -?\d+ -?\d+ "(.*)"$)re");
+        const std::regex windowEvent(R"(^\d+ ((hintmode|window\+|window-|message) .*)$)");
         std::ifstream in(trace, std::ios::binary);
         long at = -1;
         for (std::string line; std::getline(in, line);) {
@@ -104,6 +109,8 @@ protected:
                  : m[1] == "clipboard" ? walk.clipboard
                                        : walk.films)
                     .emplace_back(at, Unquoted(m[2]));
+            if (std::regex_match(line, m, windowEvent))
+                walk.events.emplace_back(at, m[1]);
         }
         return walk;
     }
@@ -770,6 +777,163 @@ TEST_F(Controls, NavsButtonsStepTheRangeAndTheOrderRowAndEngageTheDrive)
     // sits him at WEP.
     EXPECT_EQ(walk.screens.at(1080), "NAVRgt") << "the way out of the station";
     EXPECT_EQ(walk.screens.at(1240), "WEP") << "the right view's WEP button";
+}
+
+// Hint mode (Shift+/ here): at NAV a click on Separate pops up its hint
+// instead of arming the separation; the hint goes as soon as the pointer
+// moves. With the mode off the same click arms the separation, and the
+// button wears its frame (colour 47, a pixel outside it) while armed.
+TEST_F(Controls, HintModeShowsAControlsHintInsteadOfDoingItAndSeparateIsFramedWhileArmed)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("40 state\n"
+                                 "40 key Left Shift+/\n"
+                                 "50 click NavButt7\n"
+                                 "58 shot " +
+                                     (folder / "hint.pgm").string() +
+                                     "\n"
+                                     "60 state\n"
+                                     "60 move 300 100\n"
+                                     "70 state\n"
+                                     "70 key Left Shift+/\n"
+                                     "80 click NavButt7\n"
+                                     "90 shot " +
+                                     (folder / "armed.pgm").string() +
+                                     "\n"
+                                     "95 state\n"
+                                     "100 quit\n",
+                                 {"-w", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(95), "NAV") << walk.run.output;
+    EXPECT_EQ(PassOf(walk.events, "hintmode 1"), 40);
+    EXPECT_EQ(PassOf(walk.events, "window+ \"Hint\""), 40);
+    EXPECT_EQ(PassOf(walk.events, "window- \"Hint\""), 60) << "gone when the pointer moved";
+    EXPECT_EQ(PassOf(walk.events, "hintmode 0"), 70);
+    // The hint is the button's game text, drawn above the pointer and whole
+    // on the screen.
+    bool hintShown = false;
+    for (const DrawnText& t : walk.texts)
+        hintShown |= t.pass == 40 && t.text == "Command section separating" && t.y < 303 && t.x >= 0 &&
+                     t.x + 150 < 640;
+    EXPECT_TRUE(hintShown);
+    // The click in hint mode armed nothing; the one after it did.
+    EXPECT_EQ(PassOf(walk.events, "message \"Separation armed"), 70);
+    const std::string hint = Indices(folder / "hint.pgm"), armed = Indices(folder / "armed.pgm");
+    ASSERT_EQ(armed.size(), 640u * 480u);
+    ASSERT_EQ(hint.size(), 640u * 480u);
+    constexpr int kFrameX = 571, kFrameY = 302; // left of the button (572, 294)-(633, 311)
+    EXPECT_EQ(static_cast<uint8_t>(armed[kFrameY * 640 + kFrameX]), 47);
+    EXPECT_NE(static_cast<uint8_t>(hint[kFrameY * 640 + kFrameX]), 47);
+}
+
+// The panels of the stations: at COM the MESSAGES box titles its panel
+// and the log frame (a message-log window) types the flight's log; at WEP
+// the aim deviation meter shows its needles' values once there is a
+// target, and the sight's icon is drawn under it; at ENG the small
+// schematic draws the weapons layer's grid above the view.
+TEST_F(Controls, TheStationsPanelsShowTheLogTheAimDeviationAndTheSmallSchematic)
+{
+    CopyDemoData(folder);
+    const ControlsRun walk = Run("40 key F3\n"
+                                 "60 state\n"
+                                 "70 key Tab\n"
+                                 "80 state\n"
+                                 "90 shot " +
+                                     (folder / "wep.pgm").string() +
+                                     "\n"
+                                     "100 state\n"
+                                     "100 key F1\n"
+                                     "130 state\n"
+                                     "140 key F4\n"
+                                     "160 shot " +
+                                     (folder / "eng.pgm").string() +
+                                     "\n"
+                                     "170 state\n"
+                                     "180 quit\n",
+                                 {"-w", "stationshow96.scr"});
+    ASSERT_EQ(walk.screens.at(60), "WEP") << walk.run.output;
+    ASSERT_EQ(walk.screens.at(130), "COM");
+    ASSERT_EQ(walk.screens.at(170), "ENG");
+    // WEP: "TARGET: Probe" once Tab took the contact, and with it the two
+    // values under the needles, sideways at the left and up at the right.
+    const std::regex value(R"([+-]\d+\.\d\d)");
+    auto valuesIn = [&](long from, long to, int left, int right) {
+        int count = 0;
+        for (const DrawnText& t : walk.texts)
+            count += t.pass >= from && t.pass < to && t.x >= left && t.x <= right && t.y >= 234 && t.y <= 309 &&
+                     std::regex_match(t.text, value);
+        return count;
+    };
+    EXPECT_EQ(valuesIn(-1, 60, 510, 629), 0) << "no target, no values";
+    EXPECT_TRUE(walk.Drew("TARGET: Probe", 60, 80, 36, 298, 335, 315));
+    EXPECT_GT(valuesIn(80, 100, 510, 560), 0);
+    EXPECT_GT(valuesIn(80, 100, 570, 629), 0);
+    // Under the meter the sight's icon in its colour (97).
+    const std::string wep = Indices(folder / "wep.pgm");
+    ASSERT_EQ(wep.size(), 640u * 480u);
+    int sight = 0;
+    for (int y = 287; y <= 309; ++y)
+        for (int x = 510; x <= 629; ++x)
+            sight += static_cast<uint8_t>(wep[static_cast<std::size_t>(y) * 640 + x]) == 97;
+    EXPECT_GT(sight, 20);
+    // COM: the MESSAGES panel's title, and the log's text in the log frame
+    // beside it.
+    EXPECT_TRUE(walk.Drew("MESSAGES", 100, 130, 314, 378, 497, 475));
+    bool logged = false;
+    for (const DrawnText& t : walk.texts)
+        logged |= t.pass >= 100 && t.pass < 130 && t.text.find("Captain") != std::string::npos && t.x >= 36 &&
+                  t.x <= 309 && t.y >= 372 && t.y <= 469;
+    EXPECT_TRUE(logged) << "the weapons officer's line in the log frame";
+    // ENG: grid lines in the strip above the view, where the console is
+    // bare.
+    const std::string eng = Indices(folder / "eng.pgm");
+    ASSERT_EQ(eng.size(), 640u * 480u);
+    int drawn = 0;
+    for (int y = 4; y <= 45; ++y)
+        for (int x = 36; x <= 435; ++x)
+            drawn += eng[static_cast<std::size_t>(y) * 640 + x] != 0;
+    EXPECT_GT(drawn, 400);
+}
+
+// A ship that calls (not one of the crew) is shown in the comms arm's
+// speaker area in 3D, as the target camera sees it, its name above it.
+TEST_F(Controls, AShipThatCallsIsShownIn3DInTheCommsArm)
+{
+    CopyDemoData(folder);
+    std::ofstream(folder / "zqk/resource/text/probetalk.txt")
+        << "<R=Probe>\n(R: Probe on station, holding position.\n R: Say the word and I go.)\n";
+    std::ofstream(folder / "zqk/resource/scripts/missions/partner95.scr")
+        << "SCENEITEM hero probe\n"
+           "REGISTER corvette \"zqk\\resource\\shapes\\CorvAsm.lwo\" LWO2HXM\n"
+           "REGISTER fighter \"zqk\\resource\\shapes\\fighter.lwo\" LWO2HXM\n"
+           "CREATE_SHIP hero corvette \"Vorn\" CORVETTE NAVY 0 0 0\n"
+           "PLAYER hero\n"
+           "CREATE_SHIP probe fighter \"Probe\" SFIGHTER NAVY 0 600 3000\n"
+           "REGISTER talk \"zqk\\resource\\text\\probetalk.txt\" TXT2TXT\n"
+           "WAIT_TIME 100\n"
+           "DIALOGUE talk probe\n"
+           "WAIT_TIME 60000\n"
+           "END\n";
+    const ControlsRun walk = Run("20 state\n"
+                                 "60 state\n"
+                                 "60 shot " +
+                                     (folder / "talk.pgm").string() +
+                                     "\n"
+                                     "70 state\n"
+                                     "80 quit\n",
+                                 {"-w", "partner95.scr"});
+    ASSERT_EQ(walk.screens.at(60), "NAV") << walk.run.output;
+    EXPECT_EQ(PassOf(walk.logs, "Probe - Probe on station"), 20);
+    // The speaker area (304, 347) 96 x 96: the caller's name 15 pixels
+    // below its top, and its model drawn in the area.
+    EXPECT_FALSE(walk.Drew("Probe", -1, 20, 304, 347, 399, 442)) << "before the call";
+    EXPECT_TRUE(walk.Drew("Probe", 60, 70, 304, 347, 399, 442));
+    const std::string talk = Indices(folder / "talk.pgm");
+    ASSERT_EQ(talk.size(), 640u * 480u);
+    std::set<uint8_t> colours;
+    for (int y = 370; y <= 442; ++y)
+        for (int x = 304; x <= 399; ++x)
+            colours.insert(static_cast<uint8_t>(talk[static_cast<std::size_t>(y) * 640 + x]));
+    EXPECT_GE(colours.size(), 3u) << "a model, not a plain area";
 }
 
 } // namespace

@@ -232,7 +232,8 @@ TEST_F(StationScreens, EachStationsQuitButtonLeavesAndEngineeringShowsTheSchemat
     EXPECT_STREQ(Element("NvMd5")->text, "Approach");
     for (const auto& [language, caption] : {std::pair{1, "Quitter"}, {2, "Verlassen"}, {7, "Leave"}}) {
         gSettings.language = static_cast<uint8_t>(language);
-        CaptionElement({"NAVQuit", {"Leave", "Quitter", "Verlassen"}});
+        const ElementCaption navQuit[] = {{"NAVQuit", {"Leave", "Quitter", "Verlassen"}}};
+        CaptionElements(navQuit);
         EXPECT_STREQ(Element("NAVQuit")->text, caption) << language;
     }
     gSettings.language = 0;
