@@ -135,7 +135,8 @@ TEST(AiStates, AWeaponsPassDestroysTheHulkWithinItsSpeedLimit)
     ASSERT_GE(striker.size(), 10u) << run.out;
     Vec before = striker.begin()->second.at;
     for (const auto& [frame, line] : striker) {
-        EXPECT_LE(Length(Minus(line.at, before)), 41000.0) << "frame " << frame << "\n" << run.out;
+        EXPECT_LE(Length(Minus(line.at, before)), 41000.0) << "frame " << frame << "\n"
+                                                           << run.out;
         before = line.at;
     }
 }
@@ -156,11 +157,37 @@ TEST(AiStates, AnOrbitingShipClimbsToItsAltitudeAndGoesRound)
     for (const auto& [frame, line] : patrol) {
         if (frame < 1800)
             continue; // still climbing
-        EXPECT_NEAR(Length(line.at) - surface, 1000000.0, 20000.0) << "frame " << frame << "\n" << run.out;
+        EXPECT_NEAR(Length(line.at) - surface, 1000000.0, 20000.0) << "frame " << frame << "\n"
+                                                                   << run.out;
         const double now = std::atan2(line.at.z, line.at.y);
         EXPECT_GT(now, angle) << "frame " << frame << ": it goes round";
         angle = now;
     }
     const double arc = Length(Minus(patrol.at(7200).at, patrol.at(1800).at));
-    EXPECT_GT(arc, 90 * 1500.0) << "at its orbital speed:\n" << run.out;
+    EXPECT_GT(arc, 90 * 1500.0) << "at its orbital speed:\n"
+                                << run.out;
+}
+
+// A seeker leaves its launcher straight ahead, turns onto a target that
+// lies well outside the launcher's arc and strikes it (won only when the
+// target is destroyed). Missiles used to close on the braking profile of
+// an arriving ship, leading the point by a turn time that a missile which
+// cannot yaw never makes: they stood off and ran out of life short of it.
+TEST(AiStates, SeekersTurnOntoATargetOutsideTheirLaunchersArc)
+{
+    const ProgramRun run = Fly("flight_states_seeker.scr", 3000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
+
+// A seeker on the "SeekerMissile" order passes over a nearer unarmed ship
+// and runs down the armed one (lost if it goes for the nearer).
+TEST(AiStates, ASeekerOrderRunsDownTheArmedShip)
+{
+    const ProgramRun run = Fly("flight_states_seekerorder.scr", 6000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::map<int, ShipLine> seeker = Track(run.out, "seeker");
+    ASSERT_FALSE(seeker.empty()) << run.out;
+    EXPECT_EQ(seeker.begin()->second.state, 64) << run.out;
 }
