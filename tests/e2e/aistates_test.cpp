@@ -191,3 +191,33 @@ TEST(AiStates, ASeekerOrderRunsDownTheArmedShip)
     ASSERT_FALSE(seeker.empty()) << run.out;
     EXPECT_EQ(seeker.begin()->second.state, 64) << run.out;
 }
+
+// The ion, extra-large, slow, Gatling and long cannons and the antimatter
+// release, each on a ship on "ConstantFire", destroy the hulk ahead of it
+// (won only when all six are destroyed).
+TEST(AiStates, EveryGunKindNoMissionFitsDestroysItsHulk)
+{
+    const ProgramRun run = Fly("flight_states_launchers.scr", 9000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+}
+
+// "OrbitalAttack" turns onto a point beside its enemy, runs in at full
+// thrust and fires as the point comes into its guns' arc (won only when
+// the hulk is destroyed); it never stops to fight, so it goes on past.
+TEST(AiStates, AnOrbitalAttackRunsInFiringAndGoesOnPast)
+{
+    const ProgramRun run = Fly("flight_states_orbitalattack.scr", 9000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::map<int, ShipLine> attacker = Track(run.out, "attacker");
+    ASSERT_GE(attacker.size(), 3u) << run.out;
+    EXPECT_EQ(attacker.rbegin()->second.state, 40) << run.out;
+    Vec before = attacker.begin()->second.at;
+    for (const auto& [frame, line] : attacker) {
+        if (frame > 0) {
+            EXPECT_GT(Length(Minus(line.at, before)), 1000.0) << "frame " << frame << ": never still";
+        }
+        before = line.at;
+    }
+}
