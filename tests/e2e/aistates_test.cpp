@@ -221,3 +221,17 @@ TEST(AiStates, AnOrbitalAttackRunsInFiringAndGoesOnPast)
         before = line.at;
     }
 }
+
+// A raider on "FixedAttack" with an LDS interdiction launcher throws a
+// courier that runs on the LDS drive out of it, far short of its depot
+// (won only so; without the launcher the courier reaches the depot).
+TEST(AiStates, AnInterdictionMissileThrowsACourierOutOfLds)
+{
+    const ProgramRun run = Fly("flight_states_ldsi.scr", 9000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Won(run)) << run.out;
+    const std::map<int, ShipLine> courier = Track(run.out, "courier");
+    ASSERT_FALSE(courier.empty()) << run.out;
+    EXPECT_LT(courier.rbegin()->second.at.z, 5000000.0) << "far short of the depot:\n"
+                                                        << run.out;
+}
