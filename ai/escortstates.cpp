@@ -535,8 +535,9 @@ AIStateResult* DumbMissileState(AIStateResult* r, SceneItem* item, int16_t sub, 
     }
 }
 
-// Closes on the target, then jumps away (or is removed).
-AIStateResult* CapsuleState(AIStateResult* r, SceneItem* item, int16_t sub, float, int32_t*, int32_t,
+// Closes on the target, then jumps away (or is removed): parameter 1 names
+// the star system it jumps to, the jump start's payload.
+AIStateResult* CapsuleState(AIStateResult* r, SceneItem* item, int16_t sub, float, int32_t*, int32_t p1,
                             int32_t, int32_t)
 {
     SceneItem* target = item->sim->target;
@@ -545,7 +546,7 @@ AIStateResult* CapsuleState(AIStateResult* r, SceneItem* item, int16_t sub, floa
     if (static_cast<uint16_t>(item->flags) & kSceneItemDeleteOnJump) {
         PostItemMessage(item->receiver, item->receiver, 0, kMsgDelete, 0, nullptr);
     } else {
-        const int32_t system = 0;
+        const int32_t system = p1;
         PostItemMessage(item->receiver, item->receiver, 0, kMsgJumpStart, system);
     }
     return Pop(r, 1.0f);

@@ -63,6 +63,9 @@ constexpr float kEnterLdsSpeedMark = 8999999488.0f;
 // The gravity constant of the orbit speed (kilometre units scaled by 1000).
 constexpr double kGravity = 6.673e-11;
 constexpr int32_t kOrbitHullLimit = 45;
+// SeekOrbitalSpeed: a velocity within this sine of the vertical gives no
+// orbit plane of its own.
+constexpr float kOrbitFromRest = 0.01f;
 // TestingState fires when aligned this well.
 constexpr float kTestAligned = 0.95f;
 
@@ -654,34 +657,16 @@ AIStateResult* StraightLds(AIStateResult* r, SceneItem* item, int16_t sub, float
     }
 }
 
-namespace {
-
-// The orbit fields: the ridden item is the towing link (with the towed
-// flag), the altitude the word before it and the direction to the ridden
-// item the three words after it.
-float OrbitAltitude(const Sim* sim)
-{
-    float h;
-    std::memcpy(&h, &sim->word1, sizeof h);
-    return h;
-}
-Vector3 OrbitNormal(const Sim* sim)
-{
-    Vector3 n;
-    static_assert(sizeof sim->words2 == sizeof n);
-    std::memcpy(&n, sim->words2, sizeof n);
-    return n;
-}
-
-} // namespace
-
 // Order "SeekOrbitalSpeed": holds a circular orbit about the ridden item.
 AIStateResult* SeekOrbitalSpeed(AIStateResult* r, SceneItem* item, int16_t sub, float, int32_t*,
                                 int32_t, int32_t p2, int32_t)
 {
+    // The body it rides is the one the planet response notes each frame the
+    // ship is near it, with the altitude above its surface and the
+    // direction to it.
     Sim* sim = item->sim;
-    SceneItem* ridden = (sim->flags & kSimTowed) ? sim->towLink.Get() : nullptr;
-    const float h = OrbitAltitude(sim);
+    SceneItem* ridden = (item->flags & kItemNearPlanet) ? sim->planet.Get() : nullptr;
+    const float h = sim->altitude;
     switch (sub) {
     case 0:
     case 1: {
@@ -699,9 +684,15 @@ AIStateResult* SeekOrbitalSpeed(AIStateResult* r, SceneItem* item, int16_t sub, 
                 AssignHardPointTarget(item, n, EnemyClassMask(item), 0);
         const float accel = sim->flightModel ? sim->flightModel->acceleration : 0.0f;
         const float wanted = p2 ? static_cast<float>(p2) * 100000.0f : h;
-        const Vector3 n = OrbitNormal(sim);
+        const Vector3 n = sim->planetDirection;
+        // At rest, or moving straight up or down, the orbit starts along the
+        // ship's nose (or, nose up or down, its side).
         Vector3 t1;
         VecCross(n, sim->velocity, t1);
+        if (VecLength(t1) < kOrbitFromRest * VecLength(sim->velocity) + 1e-3f)
+            VecCross(n, AxisZ(sim->matrix), t1);
+        if (VecLength(t1) < 1e-3f)
+            VecCross(n, AxisX(sim->matrix), t1);
         VecNormalise(t1);
         Vector3 t2;
         VecCross(t1, n, t2);

@@ -31,10 +31,10 @@ constexpr uint32_t kTdpSolidField = 0x8000;
 // SceneItem flag: others steer clear of it (an object that is no field).
 constexpr int16_t kItemSteerClear = 0x200;
 
-// The Avatar byte after the response slots, read by the responses.
-constexpr uint8_t kFieldResponseByte = 0;
-constexpr uint8_t kSinkResponseByte = 60;
-constexpr uint8_t kLagrangeResponseByte = 88;
+// The response order of each: the higher responds first to a contact.
+constexpr int8_t kFieldResponseByte = 0;
+constexpr int8_t kSinkResponseByte = 60;
+constexpr int8_t kLagrangeResponseByte = 88;
 
 // Lagrange devices: a reach of 300,000 units, out of the 3D scene.
 constexpr float kLagrangeRadius = 300000.0f;
@@ -84,7 +84,7 @@ void AttachLdsField(uint32_t& position)
             avatar.fieldSphere = sphere;
         }
     }
-    avatar.colour = kFieldResponseByte;
+    avatar.responseOrder = kFieldResponseByte;
     avatar.collision = CollideLdsField;
     if (root)
         root->flags |= kTdpSolidField;
@@ -98,7 +98,7 @@ void AttachSink(uint32_t& position)
     if (!item)
         return;
     SetControlFunction(item, LookAheadPlayerControl);
-    item->avatar->colour = kSinkResponseByte;
+    item->avatar->responseOrder = kSinkResponseByte;
     item->avatar->collision = CollideSink;
 }
 
@@ -154,7 +154,7 @@ void Lagrange(uint32_t& position)
         root->flags |= kTdpLagrangeFlags;
     }
     item->avatar->collision = CollideLagrangeDevice;
-    item->avatar->colour = kLagrangeResponseByte;
+    item->avatar->responseOrder = kLagrangeResponseByte;
     SyncAvatarTdps(item);
 }
 

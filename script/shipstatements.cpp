@@ -19,6 +19,7 @@
 #include "view/cameras.h"
 #include "view/explosions.h"
 #include "view/renderpasses.h"
+#include "world/floatingorigin.h"
 #include "world/physics.h"
 #include "world/playerinput.h"
 #include "world/pools.h"
@@ -102,6 +103,9 @@ void CreateShip(uint32_t& position)
     AddTactic(item, tactic);
 
     PushApartOnPlacement(item);
+    // The drawn copy too: a planet's response measures from it, and a ship
+    // made inside a planet's reach would read as at its centre and crash.
+    CopySimToAvatar(item);
     SyncAvatarTdps(item);
     NewEvaluationPhase(info);
     AddTallyItem(item);

@@ -38,7 +38,7 @@ constexpr int32_t kDefaultMaximumHull = 250;
 // Headless corvettes drift; mines carry fuel and burst on contact.
 constexpr float kHeadlessDrift[2] = {120.0f, 40.0f};
 constexpr int32_t kMineFuel = 5000;
-constexpr uint8_t kMineResponseByte = 40;
+constexpr int8_t kMineResponseByte = 40;
 
 void SetupDefault(SceneItem* item, const char* displayName)
 {
@@ -60,7 +60,7 @@ void SetupMine(SceneItem* item, const char* displayName)
     if (sim)
         sim->ldsSpool = kMineFuel;
     item->avatar->collision = ProjectileHit;
-    item->avatar->colour = kMineResponseByte;
+    item->avatar->responseOrder = kMineResponseByte;
 }
 
 // Stations are drawn after the ordinary objects.

@@ -46,7 +46,7 @@ constexpr double kBodyDensity = 5500.0;
 constexpr double kPi = 3.14159;
 // Avatar flag of a body: placement and the LDS drive treat it as one.
 constexpr int16_t kAvatarBody = 4;
-constexpr uint8_t kBodyResponseByte = 88;
+constexpr int8_t kBodyResponseByte = 88;
 // A planet leaves the shared planet-model pool one slot.
 constexpr int kPlanetSlotsWithScriptPlanet = 1;
 constexpr uint8_t kNebulaOn = 255;
@@ -85,7 +85,7 @@ void Planet(uint32_t& position)
     MoveSceneItemToTailGroup(item);
     avatar.flags = static_cast<int16_t>(avatar.flags | kAvatarBody);
     avatar.collision = CollidePlanet;
-    avatar.colour = kBodyResponseByte;
+    avatar.responseOrder = kBodyResponseByte;
     TDP* root = avatar.root;
     if (root) {
         root->flags |= kTdpPlanetLayer;

@@ -58,6 +58,9 @@ constexpr int32_t kFlareGrowTicks = 1500;
 constexpr int32_t kDecoyChance = 400; // chance step / 400 a frame
 constexpr float kFuseRange = 20000.0f;
 constexpr float kFuseBurst = 10000.0f;
+// A homing missile takes out its drift across the line to its target
+// within an eighth of a second, as far as its thrust allows.
+constexpr float kHomingGain = 8.0f;
 constexpr float kMissileBurstNear = 50000.0f;
 constexpr float kMissileBurstRange = 250000.0f;
 constexpr int32_t kBurstPenetration = 60;
@@ -369,8 +372,33 @@ void SteerHomingMissile(SceneItem* item)
         return;
     }
     const Sim* t = target->sim;
-    SteerToPoint(item, static_cast<float>(t->position.x), static_cast<float>(t->position.y),
-                 static_cast<float>(t->position.z), &t->velocity, nullptr, ApproachSpeed);
+    // Straight at the target as fast as it can, moving with it: a ship's
+    // approach, which brakes to arrive and leads the point by the time it
+    // takes to turn, would have a missile that cannot yaw stand off and
+    // run out of life short of its target.
+    Vector3 to = Between(sim->position, t->position);
+    VecNormalise(to);
+    if (FlightModel* model = sim->flightModel) {
+        // Any drift across the line to the target is taken out first; what
+        // thrust is left speeds it along the line.
+        const Vector3 closing{sim->velocity.x - t->velocity.x, sim->velocity.y - t->velocity.y,
+                              sim->velocity.z - t->velocity.z};
+        const float along = VecDot(closing, to);
+        Vector3 change{(to.x * along - closing.x) * kHomingGain, (to.y * along - closing.y) * kHomingGain,
+                       (to.z * along - closing.z) * kHomingGain};
+        float across = VecLength(change);
+        if (across > model->acceleration) {
+            change = {change.x * model->acceleration / across, change.y * model->acceleration / across,
+                      change.z * model->acceleration / across};
+            across = model->acceleration;
+        }
+        const float left = model->acceleration > across
+                               ? std::sqrt(model->acceleration * model->acceleration - across * across)
+                               : 0.0f;
+        const float faster = along < model->topSpeed ? left : 0.0f;
+        change = {change.x + to.x * faster, change.y + to.y * faster, change.z + to.z * faster};
+        SteerWithThrust(item, change, model, to);
+    }
     const float distance = VecLength(Between(sim->position, t->position));
     // Missiles aimed at the player's ship show on the HUD and sound the alarm.
     if (target == gPlayerItem)

@@ -159,10 +159,9 @@ TEST_F(MovementStatesTest, SeekOrbitalSpeedHoldsTheAltitudeOfItsParameter)
     SceneItem* planet = Ship(0, 0, 0, 2000000.0f);
     planet->sim->mass = 6e24f;
     SceneItem* ship = Ship(0, 16000000, 0);
-    ship->sim->towLink = planet;
-    ship->sim->flags |= kSimTowed;
-    const Vector3 down{0.0f, -1.0f, 0.0f};
-    std::memcpy(ship->sim->words2, &down, sizeof down);
+    ship->flags |= kItemNearPlanet; // as the planet response notes it
+    ship->sim->planet = planet;
+    ship->sim->planetDirection = {0.0f, -1.0f, 0.0f};
     ship->sim->velocity = {0.0f, 0.0f, 1000.0f};
     struct Case {
         float altitude;
@@ -173,7 +172,7 @@ TEST_F(MovementStatesTest, SeekOrbitalSpeedHoldsTheAltitudeOfItsParameter)
     // along it (sinks), at it it holds.
     const float a = ship->sim->flightModel->acceleration;
     for (const Case& c : {Case{14000000.0f, -a}, Case{15000000.0f, 0.0f}, Case{16000000.0f, a}}) {
-        std::memcpy(&ship->sim->word1, &c.altitude, sizeof c.altitude);
+        ship->sim->altitude = c.altitude;
         Start(ship, 73, 782004, 150, 0);
         Run(ship);
         EXPECT_FLOAT_EQ(ship->sim->thrust.y, c.thrustY) << c.altitude;

@@ -617,7 +617,7 @@ TEST_F(ObjectStatementTest, LdsFieldGrowsShrinksAndKeepsItsOneSphere)
     SceneItem* item = Named("F");
     item->sim->radius = 100.0f;
     item->avatar->root->radius = 50.0f;
-    item->avatar->colour = 9;
+    item->avatar->responseOrder = 9;
     struct Step {
         const char* script;
         float radius;
@@ -648,7 +648,7 @@ TEST_F(ObjectStatementTest, LdsFieldGrowsShrinksAndKeepsItsOneSphere)
         EXPECT_EQ(item->avatar->fieldSphere, sphere);
         EXPECT_EQ((sphere->flags & 0x100) != 0, s.sphereOff);
     }
-    EXPECT_EQ(item->avatar->colour, 0);
+    EXPECT_EQ(item->avatar->responseOrder, 0);
     // One wire sphere, listed once, whatever the switching.
     EXPECT_EQ(sphere->pointCount, 88);
     EXPECT_EQ(sphere->segmentCount, 129);
@@ -664,7 +664,7 @@ TEST_F(ObjectStatementTest, SinkAndShatterInstallTheirResponses)
     rock->avatar->root->flags |= kTdpBreakable;
     Run("ATTACH_SINK Sink\nSHATTER Rock OFF\nATTACH_SINK Nobody\nSHATTER Nobody ON");
     EXPECT_EQ(sink->control, LookAheadPlayerControl);
-    EXPECT_EQ(sink->avatar->colour, 60);
+    EXPECT_EQ(sink->avatar->responseOrder, 60);
     EXPECT_EQ(sink->avatar->collision, CollideSink);
     // Shattered, the rock has done with collisions.
     EXPECT_EQ(rock->avatar->collision, nullptr);
@@ -690,7 +690,7 @@ TEST_F(ObjectStatementTest, LagrangeDeviceIsAnUndrawnWaypointInHundredths)
     EXPECT_EQ(item->avatar->classFlags & sense, sense);
     EXPECT_STREQ(gScriptBuffers.data + item->avatar->params[kParamName], "Gate");
     EXPECT_EQ(item->avatar->collision, CollideLagrangeDevice);
-    EXPECT_EQ(item->avatar->colour, 88);
+    EXPECT_EQ(item->avatar->responseOrder, 88);
     EXPECT_EQ(item->avatar->deviceSystem, 0);
 }
 

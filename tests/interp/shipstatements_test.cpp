@@ -126,7 +126,7 @@ TEST_F(ShipStatementTest, EveryShipTypeGetsItsRowAndSetUp)
         EXPECT_EQ(item->avatar->collision, id == kw::MINE ? ProjectileHit : CollideShips);
         if (id == kw::MINE) {
             EXPECT_EQ(item->sim->ldsSpool, 5000);
-            EXPECT_EQ(item->avatar->colour, 40);
+            EXPECT_EQ(item->avatar->responseOrder, 40);
         }
         if (id == kw::HCORVETTE) {
             EXPECT_EQ(item->pitchDemand, 120.0f);

@@ -89,7 +89,7 @@ TEST_F(SkyStatementTest, PlanetOfSizeTwoIsABodyOfItsSize)
     EXPECT_FLOAT_EQ(p->avatar->root->radius, 200000.0f);
     EXPECT_FLOAT_EQ(p->sim->mass, static_cast<float>(1000.0 * 1000.0 * 1000.0 * 3.14159 * 5500.0));
     EXPECT_EQ(p->avatar->params[kParamSize], 2);
-    EXPECT_EQ(p->avatar->colour, 88);
+    EXPECT_EQ(p->avatar->responseOrder, 88);
     EXPECT_NE(p->avatar->flags & 4, 0);
     EXPECT_NE(p->avatar->root->flags & kTdpPlanetLayer, 0u);
     EXPECT_STREQ(p->avatar->root->materialName, "earth");

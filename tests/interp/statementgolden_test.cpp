@@ -271,7 +271,7 @@ void PlanetFields(std::string& out, const char* name)
     Field(out, (key + ".tdp sync").c_str(), "%s", RoutineName(a.tdpSync));
     Field(out, (key + ".render sync").c_str(), "%s", RoutineName(a.renderSync));
     Field(out, (key + ".collision").c_str(), "%s", RoutineName(a.collision));
-    Field(out, (key + ".colour byte").c_str(), "%d", a.colour);
+    Field(out, (key + ".response order").c_str(), "%d", a.responseOrder);
     Field(out, (key + ".body flag").c_str(), "%d", a.flags & 4);
     Field(out, (key + ".planet layer").c_str(), "0x%x", a.root ? a.root->flags & kTdpPlanetLayer : 0u);
     Field(out, (key + ".tail group").c_str(), "%d", (p->flags & kItemTailGroup) ? 1 : 0);
