@@ -354,10 +354,10 @@ TEST_F(DemoTree, TheDocumentsHomePageLinksToAPageThatLinksBack)
     EXPECT_EQ(linked, "briefings.htm");
     OpenDocument(linked.c_str());
     EXPECT_GT(gDocuments.length, 0u);
-    ASSERT_EQ(gDocuments.linkCount, 4);
+    ASSERT_EQ(gDocuments.linkCount, 5);
     const std::vector<std::string> briefings = {gDocuments.links[0].target, gDocuments.links[1].target,
-                                                gDocuments.links[2].target};
-    EXPECT_STREQ(gDocuments.links[3].target, "zqk\\resource\\text\\docs\\home.htm");
+                                                gDocuments.links[2].target, gDocuments.links[3].target};
+    EXPECT_STREQ(gDocuments.links[4].target, "zqk\\resource\\text\\docs\\home.htm");
     for (const std::string& page : briefings) {
         SCOPED_TRACE(page);
         const int32_t registered = gDocuments.mediaCount;
