@@ -7,6 +7,9 @@
 // its order, through a defence net past a gun platform and a mine field, to
 // a beacon. Mission 6: a jump by the star map from Sol to Tarsis to meet a
 // courier; and a mission lost, then played again from the timeline and won.
+// Mission 7: a talk with a choice over the comms arm, a recon probe that
+// finds raiders in the rocks round a planet, and the command section
+// separated from the crippled hull.
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/ship_lines.h"
@@ -352,9 +355,9 @@ std::string CareerWithMissionsDone(int16_t done)
 } // namespace
 
 // The campaign in order on the timeline: with missions 1 to 3 completed
-// "Play" launches the supply run, and with mission 4 completed too, the
-// wing mission.
-TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMissionAfterThat)
+// "Play" launches the supply run, with mission 4 completed too, the wing
+// mission, and with missions 1 to 6 completed, the last stand at Skarn.
+TEST(Campaign, TheTimelineLaunchesEachMissionOnceTheOnesBeforeItAreCompleted)
 {
     ScratchFolder scratch{"campaign_timeline"};
     const std::string table = "100 state\n120 click FrRosSq\n260 click RosSlot\n400 state\n550 click TimPlayMN\n"
@@ -363,7 +366,7 @@ TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMission
         int16_t done;
         const char* ship; // one that only the next mission has
     };
-    for (const Step step : {Step{3, "Hauler"}, Step{4, "Blue One"}}) {
+    for (const Step step : {Step{3, "Hauler"}, Step{4, "Blue One"}, Step{6, "Skarn Outpost"}}) {
         SCOPED_TRACE(step.ship);
         const fs::path folder = scratch / ("done" + std::to_string(step.done));
         CopyDemoData(folder);
