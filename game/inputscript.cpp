@@ -12,6 +12,7 @@
 #include "world/tally.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
+#include "view/asteroids.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -116,6 +117,10 @@ void PrintShipLine(const char* name, bool destroyed, int32_t hits, const SceneIt
         if (const TDP* root = item->avatar->root)
             std::printf(" screen=%d,%d,%d,%d", root->screenRect[0], root->screenRect[1], root->screenRect[2],
                         root->screenRect[3]);
+        uint8_t inBelt = 0;
+        FindNearestBelt(item, &inBelt, nullptr);
+        if (inBelt)
+            std::printf(" belt");
     }
     std::printf("\n");
 }

@@ -37,7 +37,10 @@
 //                                   running; the rectangle it was last drawn
 //                                   in, relative to the middle of that 3D
 //                                   view; the HUD's 16-pixel box round a
-//                                   ship drawn as a point)
+//                                   ship drawn as a point), then " belt"
+//                                   while it is inside an asteroid belt;
+//                                   the player's ship gets a line of its
+//                                   own when the tally does not hold it
 //   <pass> hold                     prints "hold <pass>" and stops the game,
 //                                   the screen as it is, until the window
 //                                   system delivers a Scroll Lock key (for a

@@ -753,12 +753,15 @@ TEST(LastStand, TheProbeFindsTheRaidersAndTheCommandSectionEscapesTheCrippledHul
         ASSERT_EQ(f.run.hung, "") << f.run.output;
         EXPECT_EQ(f.run.exitCode, 0) << f.run.output;
 
-        // The Ashkelar system with the planet Skarn made; the NAV view at the
-        // start shows the rocks and the planet's system round the corvette
-        // (far more than the flat dark of an empty view).
+        // The Ashkelar system with the planet Skarn made, the corvette and
+        // the fight inside the ring of rocks round it; NAV's view drawn at
+        // the start (far more than the flat dark of an empty view).
         EXPECT_EQ(SystemsEntered(f.trace), (std::vector<std::string>{"Ashkelar"}));
         EXPECT_NE(f.trace.find("log \"CREATING BODY: Skarn\""), std::string::npos);
         EXPECT_GT(ShadesInNavView(Indices(folder / "belt.pgm")), 40);
+        const auto vorn = f.lines.Track("Vorn");
+        ASSERT_TRUE(vorn.count(kObjectivesClosed + 40)) << f.run.output;
+        EXPECT_TRUE(vorn.at(kObjectivesClosed + 40).inBelt);
 
         // The answer, and what follows from it.
         const std::vector<std::string> logs = LogLines(f.trace);
@@ -799,8 +802,10 @@ TEST(LastStand, TheProbeFindsTheRaidersAndTheCommandSectionEscapesTheCrippledHul
         ASSERT_FALSE(raider1.empty());
         ASSERT_FALSE(raider2.empty());
         EXPECT_GT(raider1.begin()->first, 1240) << "no raider before the launch";
-        for (const auto* raider : {&raider1, &raider2})
+        for (const auto* raider : {&raider1, &raider2}) {
+            EXPECT_TRUE(raider->begin()->second.inBelt) << "it comes out of the rocks";
             EXPECT_TRUE(raider->rbegin()->second.destroyed || raider->rbegin()->second.gone);
+        }
 
         // The breach, then the separation from NAV: its two presses' messages,
         // the section flying under its own name away from the hull, which
