@@ -683,7 +683,6 @@ std::vector<double> ProbeRanges(const std::string& trace)
 {
     std::vector<double> ranges;
     std::istringstream lines(trace);
-    std::string row; // "<frame> text <x> <y>" prefix of the drone's class
     bool afterDrone = false;
     std::string droneY;
     for (std::string line; std::getline(lines, line);) {
