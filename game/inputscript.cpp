@@ -12,6 +12,7 @@
 #include "world/tally.h"
 #include "ui/screens.h"
 #include "ui/windows.h"
+#include "view/asteroids.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -90,39 +91,54 @@ std::string Rest(std::istringstream& words)
     return start == std::string::npos ? std::string() : rest.substr(start);
 }
 
-// A line for each ship the mission's tally counts: whether it is destroyed,
-// the hits it took, and while it lives its hull, position and the screen
-// rectangle its model was last drawn in.
+// One ship's line: whether it is destroyed, the hits it took, and while it
+// lives its hull, position, AI state and the screen rectangle its model was
+// last drawn in.
+void PrintShipLine(const char* name, bool destroyed, int32_t hits, const SceneItem* item)
+{
+    std::printf("ship %ld %s destroyed=%d hits=%d", gTable.pass, name ? name : "", destroyed ? 1 : 0, hits);
+    // The tally counts the player's kills; a ship that others destroyed
+    // (or the player's own) is simply gone. One left behind in another
+    // star system waits, out of the world, until the player returns.
+    const bool lives = item && item->sim && item->avatar;
+    if (!destroyed && !lives)
+        std::printf(" gone");
+    else if (!destroyed && !IsInSceneList(item))
+        std::printf(" parked");
+    else if (!destroyed) {
+        const Sim* sim = item->sim;
+        std::printf(" hull=%d at=%.0f,%.0f,%.0f", static_cast<int>(sim->hull), sim->position.x, sim->position.y,
+                    sim->position.z);
+        std::printf(" lds=%d", (sim->flags & kSimLdsEngaged) ? 1 : 0);
+        if (const ShipInfo* info = sim->shipInfo) {
+            const int32_t top = std::clamp(info->currentFrame, 0, kAIStackFrames - 1);
+            std::printf(" ai=%d", info->stateStack[top].stateId);
+        }
+        if (const TDP* root = item->avatar->root)
+            std::printf(" screen=%d,%d,%d,%d", root->screenRect[0], root->screenRect[1], root->screenRect[2],
+                        root->screenRect[3]);
+        uint8_t inBelt = 0;
+        FindNearestBelt(item, &inBelt, nullptr);
+        if (inBelt)
+            std::printf(" belt");
+    }
+    std::printf("\n");
+}
+
+// A line for each ship the mission's tally counts, and one for the
+// player's ship when the tally does not hold it (the command section once
+// separated, under its own name).
 void PrintShips()
 {
+    bool playerListed = false;
     for (int32_t i = 0; i < TallyEntryCount(); ++i) {
         const TallyEntry* row = TallyEntryAt(i);
-        std::printf("ship %ld %s destroyed=%d hits=%d", gTable.pass, row->name ? row->name : "",
-                    row->destroyed ? 1 : 0, row->hits);
         const SceneItem* item = ItemFromHandle(row->item);
-        // The tally counts the player's kills; a ship that others destroyed
-        // (or the player's own) is simply gone. One left behind in another
-        // star system waits, out of the world, until the player returns.
-        const bool lives = item && item->sim && item->avatar;
-        if (!row->destroyed && !lives)
-            std::printf(" gone");
-        else if (!row->destroyed && !IsInSceneList(item))
-            std::printf(" parked");
-        else if (!row->destroyed) {
-            const Sim* sim = item->sim;
-            std::printf(" hull=%d at=%.0f,%.0f,%.0f", static_cast<int>(sim->hull), sim->position.x, sim->position.y,
-                        sim->position.z);
-            std::printf(" lds=%d", (sim->flags & kSimLdsEngaged) ? 1 : 0);
-            if (const ShipInfo* info = sim->shipInfo) {
-                const int32_t top = std::clamp(info->currentFrame, 0, kAIStackFrames - 1);
-                std::printf(" ai=%d", info->stateStack[top].stateId);
-            }
-            if (const TDP* root = item->avatar->root)
-                std::printf(" screen=%d,%d,%d,%d", root->screenRect[0], root->screenRect[1], root->screenRect[2],
-                            root->screenRect[3]);
-        }
-        std::printf("\n");
+        playerListed = playerListed || (item && item == gPlayerItem);
+        PrintShipLine(row->name, row->destroyed, row->hits, item);
     }
+    if (gPlayerItem && !playerListed && gPlayerItem->sim && gPlayerItem->sim->shipInfo)
+        PrintShipLine(gPlayerItem->sim->shipInfo->name, false, 0, gPlayerItem);
     // The ship the player flies, whichever it is (a separated command
     // section is in no tally).
     if (const SceneItem* player = gPlayerItem; player && player->sim && player->sim->shipInfo) {

@@ -37,8 +37,11 @@
 //                                   running; the rectangle it was last drawn
 //                                   in, relative to the middle of that 3D
 //                                   view; the HUD's 16-pixel box round a
-//                                   ship drawn as a point), then
-//                                   "player <pass> <name> kind=<n>
+//                                   ship drawn as a point), then " belt"
+//                                   while it is inside an asteroid belt;
+//                                   the player's ship gets a line of its
+//                                   own when the tally does not hold it;
+//                                   last "player <pass> <name> kind=<n>
 //                                   at=<x>,<y>,<z> velocity=<x>,<y>,<z>"
 //                                   for the ship the player flies
 //   <pass> hold                     prints "hold <pass>" and stops the game,

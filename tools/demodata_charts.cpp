@@ -123,6 +123,27 @@ std::vector<uint8_t> FarPassageChart()
     return c.pixels;
 }
 
+// Mission 7: the planet Skarn to the left, its ring of rocks sweeping
+// through the corvette's place; the outpost and its picket behind, the
+// probe's course ahead into the rocks where the raiders hide.
+std::vector<uint8_t> LastStandChart()
+{
+    Chart c;
+    c.Ground();
+    c.Disc(30, 70, 22, Shade(kOrange, 14)); // Skarn
+    // The ring: rocks on a circle round the planet through the corvette.
+    constexpr int kRocks[][2] = {{120, 70}, {118, 50}, {112, 32}, {102, 16}, {118, 90}, {112, 108}, {102, 124}, {124, 60}, {116, 40}, {116, 100}};
+    for (const auto& rock : kRocks)
+        c.Disc(rock[0], rock[1], 2, Shade(kGrey, 16));
+    c.Disc(120, 70, 5, Shade(kGrey, 28)); // the corvette
+    c.Box(150, 112, 4, Shade(kGreen, 20));
+    c.Disc(140, 100, 3, Shade(kCyan, 18));
+    c.Dashes(126, 66, 196, 30, Shade(kYellow, 24)); // the probe's course
+    c.Disc(204, 24, 3, Shade(kRed, 26));
+    c.Disc(214, 34, 3, Shade(kRed, 26));
+    return c.pixels;
+}
+
 bool Save(const std::string& dataFolder, const char* name, const std::vector<uint8_t>& pixels, const uint8_t* rgb)
 {
     const std::filesystem::path path = std::filesystem::path(dataFolder) / "zqk/resource/text/docs" / name;
@@ -140,5 +161,6 @@ bool SaveBriefingCharts(const std::string& dataFolder, const uint8_t* rgb)
 {
     return Save(dataFolder, "m04chart.pcx", SupplyRunChart(), rgb) &&
            Save(dataFolder, "m05chart.pcx", WingLeaderChart(), rgb) &&
-           Save(dataFolder, "m06chart.pcx", FarPassageChart(), rgb);
+           Save(dataFolder, "m06chart.pcx", FarPassageChart(), rgb) &&
+           Save(dataFolder, "m07chart.pcx", LastStandChart(), rgb);
 }

@@ -7,6 +7,9 @@
 // its order, through a defence net past a gun platform and a mine field, to
 // a beacon. Mission 6: a jump by the star map from Sol to Tarsis to meet a
 // courier; and a mission lost, then played again from the timeline and won.
+// Mission 7: a talk with a choice over the comms arm, a recon probe that
+// finds raiders in the rocks round a planet, and the command section
+// separated from the crippled hull.
 #include "tests/support/game_run.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/ship_lines.h"
@@ -352,9 +355,9 @@ std::string CareerWithMissionsDone(int16_t done)
 } // namespace
 
 // The campaign in order on the timeline: with missions 1 to 3 completed
-// "Play" launches the supply run, and with mission 4 completed too, the
-// wing mission.
-TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMissionAfterThat)
+// "Play" launches the supply run, with mission 4 completed too, the wing
+// mission, and with missions 1 to 6 completed, the last stand at Skarn.
+TEST(Campaign, TheTimelineLaunchesEachMissionOnceTheOnesBeforeItAreCompleted)
 {
     ScratchFolder scratch{"campaign_timeline"};
     const std::string table = "100 state\n120 click FrRosSq\n260 click RosSlot\n400 state\n550 click TimPlayMN\n"
@@ -363,7 +366,7 @@ TEST(Campaign, TheTimelineLaunchesTheSupplyRunAfterMissionThreeAndTheWingMission
         int16_t done;
         const char* ship; // one that only the next mission has
     };
-    for (const Step step : {Step{3, "Hauler"}, Step{4, "Blue One"}}) {
+    for (const Step step : {Step{3, "Hauler"}, Step{4, "Blue One"}, Step{6, "Skarn Outpost"}}) {
         SCOPED_TRACE(step.ship);
         const fs::path folder = scratch / ("done" + std::to_string(step.done));
         CopyDemoData(folder);
@@ -620,4 +623,216 @@ TEST(Campaign, AMissionLostOnTheTimelineIsPlayedAgainAndWon)
     EXPECT_EQ(afterWin.completed, 6);
     EXPECT_EQ(afterWin.state, -1) << "mission 6 completed";
     EXPECT_EQ(afterWin.score, 1000);
+}
+
+namespace {
+
+// Mission 7's flight by its briefing, from the objectives closed: NAV for a
+// look round, the outpost's call answered with the first reply (the picket
+// flies along) or the second (it stays); WEP, M and Enter launch the recon
+// probe, `=` speeds it up from COM, where "Remote link" then hands the ship
+// back; the fight as in mission 1 (WEP, T, G twice, Enter again and again,
+// T now and then); then NAV and Shift+S twice separate the command section.
+// `shots` names the folder of the frames captured on the way.
+constexpr long kLastStandSeparation = 2000, kLastStandLast = 3000;
+
+std::string LastStandTable(bool sendPicket, const fs::path& shots)
+{
+    std::string table = std::to_string(kObjectivesClosed) + " click CMDObjv\n" +
+                        Every(kObjectivesClosed + 40, kLastStandLast, kShipsStep, "ships") +
+                        Every(kObjectivesClosed + 40, kLastStandLast, 100, "state");
+    table += "640 key F2\n700 shot " + (shots / "belt.pgm").string() + "\n710 key F1\n";
+    table += std::string("1150 click ") + (sendPicket ? "CmComButA" : "CmComButB") + "\n";
+    table += "1200 key F3\n1220 key M\n1240 key Return\n" + Every(1260, 1290, 4, "key =") +
+             "1300 shot " + (shots / "probe.ppm").string() + "\n1400 click REMLink\n";
+    table += "1420 key F3\n1430 key T\n1440 key G\n1446 key G\n";
+    for (long pass = 1460; pass < kLastStandSeparation - 20; pass += 4)
+        table += std::to_string(pass) + (pass % 100 ? " key Return\n" : " key T\n");
+    const long s = kLastStandSeparation;
+    table += std::to_string(s) + " key F2\n" + std::to_string(s + 20) + " key Left Shift+S\n" +
+             std::to_string(s + 40) + " key Left Shift+S\n" + std::to_string(s + 100) + " shot " +
+             (shots / "separated.pgm").string() + "\n";
+    table += std::to_string(kLastStandLast + 50) + " key Q\n" + std::to_string(kLastStandLast + 150) + " key Q\n" +
+             std::to_string(kLastStandLast + 400) + " quit\n";
+    return Sorted(table);
+}
+
+// The trace's message-log lines (the "log" events), in order.
+std::vector<std::string> LogLines(const std::string& trace)
+{
+    std::vector<std::string> logs;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);)
+        if (const std::size_t at = line.find(" log \""); at != std::string::npos)
+            logs.push_back(line.substr(at + 6));
+    return logs;
+}
+
+std::size_t FirstLog(const std::vector<std::string>& logs, const std::string& part)
+{
+    for (std::size_t i = 0; i < logs.size(); ++i)
+        if (logs[i].find(part) != std::string::npos)
+            return i;
+    return std::string::npos;
+}
+
+// The ranges (in the contact list's metres) shown for a drone, our probe,
+// on the contact list: the text drawn right after its "DRN" class on the
+// same row.
+std::vector<double> ProbeRanges(const std::string& trace)
+{
+    std::vector<double> ranges;
+    std::istringstream lines(trace);
+    bool afterDrone = false;
+    std::string droneY;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string frame, kind, x, y;
+        if (!(words >> frame >> kind >> x >> y) || kind != "text")
+            continue;
+        if (line.find("\"DRN\"") != std::string::npos) {
+            afterDrone = true;
+            droneY = y;
+            continue;
+        }
+        if (afterDrone && y == droneY) {
+            const std::size_t quote = line.find('"');
+            const std::string text = quote == std::string::npos ? "" : line.substr(quote + 1);
+            if (text.find(" M\"") != std::string::npos || text.find(" KM\"") != std::string::npos) {
+                const double value = std::atof(text.c_str());
+                ranges.push_back(text.find(" KM") != std::string::npos ? value * 1000.0 : value);
+                afterDrone = false;
+            }
+        }
+    }
+    return ranges;
+}
+
+// How many distinct palette entries the NAV station's view holds.
+int ShadesInNavView(const std::string& frame)
+{
+    constexpr int kLeft = 36, kTop = 52, kRight = 335, kBottom = 250;
+    std::vector<bool> seen(256, false);
+    int shades = 0;
+    for (int y = kTop; y < kBottom && frame.size() == 640u * 480u; ++y)
+        for (int x = kLeft; x < kRight; ++x) {
+            const uint8_t entry = static_cast<uint8_t>(frame[y * 640 + x]);
+            shades += seen[entry] ? 0 : 1;
+            seen[entry] = true;
+        }
+    return shades;
+}
+
+} // namespace
+
+// Mission 7 by the README, under three seeds (the first two send the
+// outpost's picket along, the third leaves it): in the Ashkelar system at
+// Skarn's Lagrange point, inside the ring of rocks round the planet, the
+// outpost's question is answered and the answer holds; the recon probe
+// flies out and finds the raiders, who come only then; they are destroyed,
+// the reactor is breached, and the command section separated on NAV flies
+// clear of the hull, which blows up behind it: the mission is won.
+TEST(LastStand, TheProbeFindsTheRaidersAndTheCommandSectionEscapesTheCrippledHull)
+{
+    ScratchFolder scratch{"campaign_laststand"};
+    std::vector<Flight> flights(3);
+    std::vector<std::thread> runs;
+    for (uint32_t i = 0; i < flights.size(); ++i)
+        runs.emplace_back([&, i] {
+            const fs::path folder = scratch / ("seed" + std::to_string(i + 1));
+            flights[i] = Fly(folder, "mission07.scr", LastStandTable(i < 2, folder), i + 1);
+        });
+    for (std::thread& run : runs)
+        run.join();
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        const Flight& f = flights[i];
+        const bool sentPicket = i < 2;
+        const fs::path folder = scratch / ("seed" + std::to_string(i + 1));
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        ASSERT_EQ(f.run.hung, "") << f.run.output;
+        EXPECT_EQ(f.run.exitCode, 0) << f.run.output;
+
+        // The Ashkelar system with the planet Skarn made, the corvette and
+        // the fight inside the ring of rocks round it; NAV's view drawn at
+        // the start (far more than the flat dark of an empty view).
+        EXPECT_EQ(SystemsEntered(f.trace), (std::vector<std::string>{"Ashkelar"}));
+        EXPECT_NE(f.trace.find("log \"CREATING BODY: Skarn\""), std::string::npos);
+        EXPECT_GT(ShadesInNavView(Indices(folder / "belt.pgm")), 40);
+        const auto vorn = f.lines.Track("Vorn");
+        ASSERT_TRUE(vorn.count(kObjectivesClosed + 40)) << f.run.output;
+        EXPECT_TRUE(vorn.at(kObjectivesClosed + 40).inBelt);
+
+        // The answer, and what follows from it.
+        const std::vector<std::string> logs = LogLines(f.trace);
+        const std::size_t call = FirstLog(logs, "Outpost - Vorn, this is Skarn Outpost."),
+                          send = FirstLog(logs, "You - Send your picket with us."),
+                          keep = FirstLog(logs, "You - Keep it at the outpost.");
+        ASSERT_NE(call, std::string::npos) << f.run.output;
+        EXPECT_EQ(send != std::string::npos, sentPicket);
+        EXPECT_EQ(keep != std::string::npos, !sentPicket);
+        EXPECT_LT(call, std::min(send, keep));
+        const auto picket = f.lines.Track("Picket");
+        ASSERT_FALSE(picket.empty());
+        // Sent along, it takes up the attack and flies to the fight; kept
+        // back, it never leaves its idle state (a stray knock may set it
+        // drifting, no more).
+        constexpr int kIdle = 61;
+        const ShipLine atStart = picket.begin()->second;
+        double farthest = 0;
+        bool attacked = false;
+        for (const auto& [pass, line] : picket)
+            if (line.hull >= 0) {
+                farthest = std::max(farthest, Apart(line, atStart));
+                attacked = attacked || line.ai != kIdle;
+            }
+        EXPECT_EQ(attacked, sentPicket);
+        if (sentPicket)
+            EXPECT_GT(farthest, 50000.0) << "the picket flew to the fight";
+        else
+            EXPECT_LT(farthest, 30000.0) << "the picket stayed with the miners";
+
+        // The probe flew out, and only then were the raiders found.
+        const std::vector<double> ranges = ProbeRanges(f.trace);
+        ASSERT_FALSE(ranges.empty()) << "the probe is on the contact list";
+        EXPECT_GT(*std::max_element(ranges.begin(), ranges.end()), 1000.0) << "it flew out";
+        const std::size_t found = FirstLog(logs, "Weapons - The probe has found them");
+        ASSERT_NE(found, std::string::npos);
+        const auto raider1 = f.lines.Track("Raider One"), raider2 = f.lines.Track("Raider Two");
+        ASSERT_FALSE(raider1.empty());
+        ASSERT_FALSE(raider2.empty());
+        EXPECT_GT(raider1.begin()->first, 1240) << "no raider before the launch";
+        for (const auto* raider : {&raider1, &raider2}) {
+            EXPECT_TRUE(raider->begin()->second.inBelt) << "it comes out of the rocks";
+            EXPECT_TRUE(raider->rbegin()->second.destroyed || raider->rbegin()->second.gone);
+        }
+
+        // The breach, then the separation from NAV: its two presses' messages,
+        // the section flying under its own name away from the hull, which
+        // drifts under the AI until it blows up.
+        const std::size_t breach = FirstLog(logs, "Engineer - Captain, the reactor is breached");
+        ASSERT_NE(breach, std::string::npos);
+        EXPECT_LT(found, breach);
+        const std::size_t armed = f.trace.find("message \"Separation armed"),
+                          separating = f.trace.find("message \"Command section separating\"");
+        ASSERT_NE(armed, std::string::npos) << f.run.output;
+        ASSERT_NE(separating, std::string::npos);
+        EXPECT_LT(armed, separating);
+        const auto section = f.lines.Track("Com Module"), hull = f.lines.Track("Vorn");
+        ASSERT_FALSE(section.empty()) << "the section flies as the player's ship" << f.run.output;
+        EXPECT_GT(section.begin()->first, kLastStandSeparation);
+        double clear = 0;
+        for (const auto& [pass, line] : section)
+            if (hull.count(pass) && hull.at(pass).hull >= 0)
+                clear = std::max(clear, Apart(line, hull.at(pass)));
+        EXPECT_GT(clear, 15000.0) << "the section drew clear of the hull";
+        EXPECT_TRUE(hull.rbegin()->second.gone) << "the hull blew up";
+        EXPECT_GE(section.rbegin()->second.hull, 0) << "the section lives";
+        // Drawn: NAV's view after the separation still shows the scene.
+        EXPECT_GT(ShadesInNavView(Indices(folder / "separated.pgm")), 40);
+
+        // Won with every objective scored.
+        EXPECT_TRUE(ReachedTheDebrief(f.lines)) << f.run.output;
+        EXPECT_NE(I16(f.state, kStateSuccess), 0);
+        EXPECT_EQ(I16(f.state, kStateScore), 1000);
+    }
 }

@@ -249,10 +249,10 @@ TEST_F(DemoTree, TheFilmsTheGameNamesOpen)
 TEST_F(DemoTree, EachMissionOfTheTableHasADebriefForSuccessAndFailureInEachLanguage)
 {
     const std::string table = ReadText(kData / "zqk/resource/scripts/precedence.csv");
-    ASSERT_EQ(ParseMissionTable(table.data(), table.size()), 7);
+    ASSERT_EQ(ParseMissionTable(table.data(), table.size()), 8);
     for (int language = 0; language < 3; ++language) {
         gSettings.language = static_cast<uint8_t>(language);
-        for (int mission = 1; mission <= 6; ++mission) {
+        for (int mission = 1; mission <= 7; ++mission) {
             ASSERT_EQ(MissionTable[mission].missionNumber, mission);
             for (int outcome : {1, 2}) {
                 char* text = LoadDebriefText(mission, outcome);
@@ -354,10 +354,10 @@ TEST_F(DemoTree, TheDocumentsHomePageLinksToAPageThatLinksBack)
     EXPECT_EQ(linked, "briefings.htm");
     OpenDocument(linked.c_str());
     EXPECT_GT(gDocuments.length, 0u);
-    ASSERT_EQ(gDocuments.linkCount, 4);
+    ASSERT_EQ(gDocuments.linkCount, 5);
     const std::vector<std::string> briefings = {gDocuments.links[0].target, gDocuments.links[1].target,
-                                                gDocuments.links[2].target};
-    EXPECT_STREQ(gDocuments.links[3].target, "zqk\\resource\\text\\docs\\home.htm");
+                                                gDocuments.links[2].target, gDocuments.links[3].target};
+    EXPECT_STREQ(gDocuments.links[4].target, "zqk\\resource\\text\\docs\\home.htm");
     for (const std::string& page : briefings) {
         SCOPED_TRACE(page);
         const int32_t registered = gDocuments.mediaCount;

@@ -232,10 +232,12 @@ TEST_F(Options, TheDemoTreesTableLabelsAndRatingsRead)
 {
     const std::filesystem::path root = std::filesystem::path(KV_SOURCE_DIR) / "data/zqk/resource";
     const std::string table = ReadAll(root / "scripts/precedence.csv");
-    EXPECT_EQ(ParseMissionTable(table.data(), table.size()), 7);
+    EXPECT_EQ(ParseMissionTable(table.data(), table.size()), 8);
     EXPECT_STREQ(MissionTable[1].title, "Patrol");
     EXPECT_EQ(MissionTable[3].prerequisite, 2);
     EXPECT_EQ(MissionTable[5].prerequisite, 4);
+    EXPECT_STREQ(MissionTable[7].title, "Last Stand");
+    EXPECT_EQ(MissionTable[7].prerequisite, 6);
     EXPECT_EQ(MissionTable[99].missionNumber, 99);
     EXPECT_STREQ(MissionTable[99].title, "Instant Action");
 

@@ -20,7 +20,8 @@ struct ShipLine {
     int hull = -1;          // percent; -1 once it is gone
     double x = 0, y = 0, z = 0;
     bool lds = false;
-    int ai = 0; // the state on top of its AI stack
+    int ai = 0;          // the state on top of its AI stack
+    bool inBelt = false; // inside an asteroid belt of the star system
 };
 
 // A "state" line.
@@ -82,6 +83,7 @@ inline WalkLines ReadWalkLines(const std::string& output)
                 s.x = std::stod(m[7]), s.y = std::stod(m[8]), s.z = std::stod(m[9]);
                 s.lds = m[10] == "1";
                 s.ai = std::stoi(m[11]);
+                s.inBelt = line.size() >= 5 && line.compare(line.size() - 5, 5, " belt") == 0;
             }
             walk.ships[std::stol(m[1])].push_back(s);
         }
