@@ -430,3 +430,106 @@ TEST_F(ViewPlay, StarsDrawTrailsWhileTheViewTurns)
 }
 
 } // namespace
+
+namespace {
+
+// The planets' show flight from the external view: Earth lies straight
+// ahead, its disc round the middle of the view. A ring of the disc (clear
+// of the sun's glow and the target marks at its middle) is the planets'
+// textured faces: no sky in it, and several colours of the textures laid
+// over the spheres rather than one flat colour. (With the sphere drawn at
+// its old radius nothing of it shows: the ring is sky.)
+TEST_F(ViewPlay, TheDiscOfThePlanetAheadShowsItsTexture)
+{
+    const GameRun run = Run("60 key V\n" + Shot(70) + "72 quit\n", {"-w", "planetshow95.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices frame = Frame(70);
+    ASSERT_FALSE(frame.Empty());
+
+    const int cx = (kNavigationView.left + kNavigationView.right) / 2;
+    const int cy = (kNavigationView.top + kNavigationView.bottom) / 2;
+    constexpr int kInner = 20, kOuter = 40, kSkyFirst = 176, kSkyLast = 207;
+    std::vector<int> colours(256, 0);
+    int ring = 0, sky = 0;
+    for (int y = cy - kOuter; y <= cy + kOuter; ++y)
+        for (int x = cx - kOuter; x <= cx + kOuter; ++x) {
+            const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            if (d2 < kInner * kInner || d2 >= kOuter * kOuter)
+                continue;
+            ++ring;
+            const int index = frame.At(x, y);
+            sky += index >= kSkyFirst && index <= kSkyLast;
+            ++colours[std::size_t(index)];
+        }
+    EXPECT_LT(sky, ring / 20) << "the planet covers the ring";
+    EXPECT_GE(std::count_if(colours.begin(), colours.end(), [&](int n) { return n > ring / 10; }), 3)
+        << "the texture's colours across the face, not one flat colour";
+}
+
+// Mission 2 flies in the Sol system, which has an asteroid belt: the belt's
+// rocks are scattered round the player, each at a range that shows it a few
+// pixels across whatever its size. From the external view the rocks in
+// sight are small separate spots in the rocks' ramp (208-239), none filling
+// the view round the ship; the same flight without the rocks' shapes shows
+// none of them.
+TEST_F(ViewPlay, TheBeltsRocksLieAroundTheShipAtTheirRanges)
+{
+    constexpr int kRockFirst = 208, kRockLast = 239;
+    // The rock spots of the view: their pixel counts and extents.
+    struct Spot {
+        int pixels, width, height;
+    };
+    auto spots = [&](const Indices& frame) {
+        std::vector<Spot> found;
+        std::vector<bool> seen(std::size_t(kScreenWidth) * kScreenHeight, false);
+        auto rock = [&](int x, int y) {
+            return kNavigationView.Holds(x, y) && frame.At(x, y) >= kRockFirst && frame.At(x, y) <= kRockLast;
+        };
+        for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+                if (!rock(x, y) || seen[std::size_t(y) * kScreenWidth + std::size_t(x)])
+                    continue;
+                std::vector<std::pair<int, int>> stack = {{x, y}};
+                seen[std::size_t(y) * kScreenWidth + std::size_t(x)] = true;
+                int n = 0, left = x, right = x, top = y, bottom = y;
+                while (!stack.empty()) {
+                    const auto [px, py] = stack.back();
+                    stack.pop_back();
+                    ++n;
+                    left = std::min(left, px), right = std::max(right, px);
+                    top = std::min(top, py), bottom = std::max(bottom, py);
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) {
+                            const int qx = px + dx, qy = py + dy;
+                            if (!rock(qx, qy) || seen[std::size_t(qy) * kScreenWidth + std::size_t(qx)])
+                                continue;
+                            seen[std::size_t(qy) * kScreenWidth + std::size_t(qx)] = true;
+                            stack.push_back({qx, qy});
+                        }
+                }
+                found.push_back({n, right - left + 1, bottom - top + 1});
+            }
+        return found;
+    };
+
+    const auto [frame, rgb] = ExternalView("mission02.scr");
+    ASSERT_FALSE(frame.Empty());
+    const std::vector<Spot> rocks = spots(frame);
+    EXPECT_GE(rocks.size(), 3u) << "rocks in sight";
+    for (const Spot& s : rocks) {
+        EXPECT_LE(std::max(s.width, s.height), 12) << "a rock at its range is a few pixels across";
+        EXPECT_GE(s.pixels, 3) << "and drawn whole, not a stray pixel";
+    }
+
+    for (const char* shape : {"SmallAsteroidBumpy.lwo", "MediumAsteroidBumpy.lwo", "LargeAsteroid_RTO.lwo"})
+        ASSERT_TRUE(fs::remove(folder / "zqk/resource/shapes" / shape)) << shape;
+    const GameRun run = RunOnCopy("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + "702 quit\n",
+                                  {"-w", "mission02.scr"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices without = Frame(700);
+    ASSERT_FALSE(without.Empty());
+    EXPECT_TRUE(spots(without).empty()) << "without the rocks' shapes nothing is drawn in their ramp";
+}
+
+} // namespace
