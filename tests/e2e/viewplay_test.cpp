@@ -104,8 +104,9 @@ protected:
 
 // Mission 1 at the weapons station while the raider closes in and the
 // corvette turns: the sight's cone edges swing far beyond the view, yet the
-// screen left of and above the view, which the station leaves empty, holds
-// the same pixels in every frame; the sight itself is drawn inside.
+// screen left of and above the view, which the station leaves empty, and
+// the frame right of and below it hold the same pixels in every frame; the
+// sight itself is drawn inside.
 TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
 {
     std::string table = "610 click CMDObjv\n650 key F3\n";
@@ -121,6 +122,11 @@ TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
 
     const Box leftOfView = {0, 0, kWeaponsView.left - 1, kScreenHeight - 1};
     const Box aboveView = {0, 0, kWeaponsView.right, kWeaponsView.top - 1};
+    // The frame between the view and its neighbours to the right (down to
+    // the contact list, whose rows change) and below (down to the status
+    // line, which counts).
+    const Box rightOfView = {kWeaponsView.right + 1, 0, kWeaponsView.right + 4, 329};
+    const Box belowView = {0, kWeaponsView.bottom + 1, kWeaponsView.right, kWeaponsView.bottom + 8};
     const Indices first = Frame(passes.front());
     ASSERT_FALSE(first.Empty());
     constexpr int kConeColour = 96;
@@ -128,7 +134,7 @@ TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
     for (long pass : passes) {
         const Indices frame = Frame(pass);
         ASSERT_FALSE(frame.Empty()) << pass;
-        for (const Box& margin : {leftOfView, aboveView})
+        for (const Box& margin : {leftOfView, aboveView, rightOfView, belowView})
             for (int y = margin.top; y <= margin.bottom; ++y)
                 for (int x = margin.left; x <= margin.right; ++x)
                     ASSERT_EQ(frame.At(x, y), first.At(x, y)) << "drawn outside the view at " << x << "," << y
