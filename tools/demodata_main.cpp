@@ -904,8 +904,9 @@ constexpr TextureRow kNamedTextures[] = {
 };
 
 // The planet sphere: rings x segments of a latitude-longitude ball of the
-// radius that the bodies' drawing scales by their size, saved as a framework model, with its face tags (the eastern
-// half the first surface, the western the second).
+// radius that the bodies' drawing scales by their size, saved as a framework
+// model, with its face tags (the eastern half the first surface, the western
+// the second).
 constexpr int kSphereRings = 20, kSphereSegments = 40;
 bool SavePlanetSphere()
 {
