@@ -23,6 +23,7 @@
 #include "ui/hud.h"
 #include "view/explosions.h"
 #include "view/markerlights.h"
+#include "view/renderpasses.h"
 #include "world/itemmessages.h"
 #include "world/messages.h"
 #include "world/pools.h"
@@ -542,12 +543,6 @@ namespace {
 
 const hx_model* ModelOf(const TDP* part) { return part && part->model && part->model->vertices ? part->model : nullptr; }
 
-Vector3 VertexAt(const hx_model* model, int32_t i)
-{
-    const hx_vector3& p = model->vertices[i].p;
-    return {p.x, p.y, p.z};
-}
-
 // A vertex is marked when its first spare byte is set.
 bool Marked(const hx_model* model, int32_t i) { return model->vertices[i].gap[0] != 0; }
 
@@ -564,7 +559,7 @@ Vector3 NextUnmarkedModelVertex(TDP* part, int32_t* cursor)
         const int32_t i = (start + step) % count;
         if (!Marked(model, i)) {
             *cursor = i + 1;
-            return VertexAt(model, i);
+            return *GetModelVertex(i, model);
         }
     }
     return {};
@@ -581,10 +576,10 @@ Vector3 PickModelVertexInZRange(TDP* part, int32_t* cursor, float low, float hig
     const int32_t tries = count < 45 ? count : 45;
     for (int32_t step = 0; step < tries; ++step) {
         const int32_t i = (start + step) % count;
-        const float z = model->vertices[i].p.z;
+        const float z = GetModelVertex(i, model)->z;
         if (low < z && z < high) {
             *cursor = i + 1;
-            return VertexAt(model, i);
+            return *GetModelVertex(i, model);
         }
     }
     return {};

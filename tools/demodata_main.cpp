@@ -31,6 +31,7 @@
 #include "tools/demodata_palette.h"
 #include "tools/demodata_stations.h"
 #include "tools/demodata_view.h"
+#include "world/universe.h"
 
 #include <algorithm>
 #include <span>
@@ -908,9 +909,10 @@ constexpr TextureRow kNamedTextures[] = {
     {"GateEdge4", 7, true},
 };
 
-// The planet sphere: rings x segments of a latitude-longitude ball of
-// radius 1, saved as a framework model, with its face tags (the eastern
-// half the first surface, the western the second).
+// The planet sphere: rings x segments of a latitude-longitude ball of the
+// radius that the bodies' drawing scales by their size, saved as a framework
+// model, with its face tags (the eastern half the first surface, the western
+// the second).
 constexpr int kSphereRings = 20, kSphereSegments = 40;
 bool SavePlanetSphere()
 {
@@ -924,7 +926,9 @@ bool SavePlanetSphere()
         for (int s = 0; s <= kSphereSegments; ++s) {
             const float lat = pi * float(r) / kSphereRings, lon = 2 * pi * float(s) / kSphereSegments;
             hx_vertex& v = model->vertices[r * (kSphereSegments + 1) + s];
-            v.p = {std::sin(lat) * std::cos(lon), std::cos(lat), std::sin(lat) * std::sin(lon)};
+            const float radius = float(kPlanetSphereRadius);
+            v.p = {radius * std::sin(lat) * std::cos(lon), radius * std::cos(lat),
+                   radius * std::sin(lat) * std::sin(lon)};
             v.map = {float(s) / kSphereSegments, float(r) / kSphereRings};
         }
     std::vector<uint8_t> tags;

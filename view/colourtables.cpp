@@ -188,8 +188,3 @@ void LoadFlareImages()
     gGlowTables.glowMaps[0] = gFlareImages;
     gGlowTables.glowMaps[1] = gFlareImages + kFlareImageBytes;
 }
-
-const uint8_t* FlareImages()
-{
-    return gFlareImages;
-}

@@ -26,5 +26,3 @@ void BuildTranslucencyTables(uint8_t* tables, const uint8_t* palette);
 // the canvas as its glow maps. A missing picture leaves its image 0, a
 // smaller one the rest of it; each such case writes one debug line.
 void LoadFlareImages();
-// The two flare images, image 0 first.
-const uint8_t* FlareImages();

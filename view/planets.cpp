@@ -378,6 +378,10 @@ hx_model* LoadPlanetSphere()
             HxModelFree(sphere);
         return nullptr;
     }
+    // Each slot's sphere takes the face materials of the planet it shows
+    // (AssignPlanetFaceMaterials) whenever a new planet takes the slot: it
+    // keeps its faces after the framework prepares it.
+    sphere->flags |= HX_MODF_UPDATEABLE;
     return sphere;
 }
 

@@ -436,7 +436,10 @@ void SetItemModel(SceneItem* item, hx_model* model)
         root->actor->model = model;
 }
 
-Vector3* GetModelVertex(int32_t i, hx_model* model)
+// A model's vertex position is read as the game's own vector.
+static_assert(sizeof(Vector3) == sizeof(hx_vector3) && alignof(Vector3) == alignof(hx_vector3));
+
+const Vector3* GetModelVertex(int32_t i, const hx_model* model)
 {
-    return reinterpret_cast<Vector3*>(&model->vertices[i].p);
+    return reinterpret_cast<const Vector3*>(&model->vertices[i].p);
 }

@@ -70,4 +70,5 @@ void SetActorMatrix(hx_actor* actor, const Matrix4& m);
 hx_model* GetOnePointModel();
 
 void SetItemModel(SceneItem* item, hx_model* model);
-Vector3* GetModelVertex(int32_t i, hx_model* model);
+// The position of vertex i of the model.
+const Vector3* GetModelVertex(int32_t i, const hx_model* model);

@@ -139,26 +139,47 @@ void SetViewStyles(SceneItem* item, SceneItem* viewed)
     SetStyle(RootActor(item), HX_RSTYLE_NONE);
 }
 
-// Planet TDPs with an actor outside the far-planet world, in scene order.
+// Whether the planet's actor shows a whole model, its sphere, rather than
+// a dot or a star's glow that its model's own routine draws.
+bool ShowsSphere(const TDP* tdp)
+{
+    const hx_model* model = tdp->actor->model;
+    return model && !(model->flags & HX_MODF_CUSTOM);
+}
+
+// Planet TDPs with an actor, in scene order: those outside the far-planet
+// world, and those in it that show their sphere.
 void ListPlanets(TDP* tdp, std::vector<TDP*>& planets)
 {
     for (; tdp; tdp = tdp->nextSibling) {
-        if ((tdp->flags & kTdpPlanetLayer) && tdp->actor && tdp->actor->parent != gView.farPlanetWorld)
+        if ((tdp->flags & kTdpPlanetLayer) && tdp->actor &&
+            (tdp->actor->parent != gView.farPlanetWorld || ShowsSphere(tdp)))
             planets.push_back(tdp);
         ListPlanets(tdp->firstChild, planets);
     }
 }
 
-// The far planets, then each planet alone in the planet world, farthest
-// first (equal depths keep their order), all without depth.
+// The far planets' dots and the stars' glows, then each planet alone in the
+// planet world over them, farthest first (equal depths keep their order),
+// all without depth. A sphere of the far-planet world leaves it while the
+// dots are drawn, so that it is drawn once, over the glow of a star behind
+// it, and goes back after its own pass: that world draws its dot again when
+// the planet pool takes the sphere away.
 void DrawPlanets()
 {
     static std::vector<TDP*> planets;
+    static std::vector<hx_actor*> farSpheres;
     planets.clear();
+    farSpheres.clear();
     ForEachSceneItem([](SceneItem* s) {
         ListPlanets(s->avatar->root, planets);
         return true;
     });
+    for (TDP* planet : planets)
+        if (planet->actor->parent == gView.farPlanetWorld) {
+            farSpheres.push_back(planet->actor);
+            HxActorRemove(planet->actor);
+        }
     HxActorAdd(gView.farPlanetWorld, gView.planetCamera);
     HxZbSceneRender(gView.farPlanetWorld, gView.planetCamera, gView.colourTarget, nullptr);
     for (std::size_t pass = 0; pass + 1 < planets.size(); ++pass)
@@ -172,6 +193,8 @@ void DrawPlanets()
         HxActorAdd(gView.planetWorld, planet->actor);
         HxZbSceneRender(gView.planetWorld, gView.planetCamera, gView.colourTarget, nullptr);
     }
+    for (hx_actor* sphere : farSpheres)
+        HxActorAdd(gView.farPlanetWorld, sphere);
 }
 
 void ClearDepth(ViewWindowRecord* window)

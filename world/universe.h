@@ -215,6 +215,11 @@ extern int gSystemBodyCount;
 extern int gListedSystem; // system of the list, 0 when none
 
 constexpr double kPlanetScale = 4.0; // bodies are drawn larger than life
+// The radius of the planet sphere model. A body's parts are drawn at its
+// diameter in thousands of kilometres (its Avatar size / 1000), so the
+// sphere is a body 1000 km across: 500 km at 100,000 units a kilometre,
+// drawn larger than life like the bodies' own radii.
+constexpr double kPlanetSphereRadius = 500.0 * 1e5 * kPlanetScale;
 constexpr int kPlanetModelSlots = 3;
 constexpr int kCreatedMarks = 256; // per system: its L points exist (parked)
 

@@ -104,8 +104,9 @@ protected:
 
 // Mission 1 at the weapons station while the raider closes in and the
 // corvette turns: the sight's cone edges swing far beyond the view, yet the
-// screen left of and above the view, which the station leaves empty, holds
-// the same pixels in every frame; the sight itself is drawn inside.
+// screen left of and above the view, which the station leaves empty, and
+// the frame right of and below it hold the same pixels in every frame; the
+// sight itself is drawn inside.
 TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
 {
     std::string table = "610 click CMDObjv\n650 key F3\n";
@@ -121,6 +122,11 @@ TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
 
     const Box leftOfView = {0, 0, kWeaponsView.left - 1, kScreenHeight - 1};
     const Box aboveView = {0, 0, kWeaponsView.right, kWeaponsView.top - 1};
+    // The frame between the view and its neighbours to the right (down to
+    // the contact list, whose rows change) and below (down to the status
+    // line, which counts).
+    const Box rightOfView = {kWeaponsView.right + 1, 0, kWeaponsView.right + 4, 329};
+    const Box belowView = {0, kWeaponsView.bottom + 1, kWeaponsView.right, kWeaponsView.bottom + 8};
     const Indices first = Frame(passes.front());
     ASSERT_FALSE(first.Empty());
     constexpr int kConeColour = 96;
@@ -128,7 +134,7 @@ TEST_F(ViewPlay, NothingTheWeaponSightDrawsLeavesTheViewAcrossAFight)
     for (long pass : passes) {
         const Indices frame = Frame(pass);
         ASSERT_FALSE(frame.Empty()) << pass;
-        for (const Box& margin : {leftOfView, aboveView})
+        for (const Box& margin : {leftOfView, aboveView, rightOfView, belowView})
             for (int y = margin.top; y <= margin.bottom; ++y)
                 for (int x = margin.left; x <= margin.right; ++x)
                     ASSERT_EQ(frame.At(x, y), first.At(x, y)) << "drawn outside the view at " << x << "," << y
@@ -427,6 +433,109 @@ TEST_F(ViewPlay, StarsDrawTrailsWhileTheViewTurns)
     EXPECT_LT(stillJoined, stillStars / 4) << "still: points";
     EXPECT_GT(turningJoined, 300) << "turning: trails";
     EXPECT_GT(turningJoined, turningStars / 2);
+}
+
+} // namespace
+
+namespace {
+
+// The planets' show flight from the external view: Earth lies straight
+// ahead, its disc round the middle of the view. A ring of the disc (clear
+// of the target marks at its middle) is the planet's textured face: no sky
+// in it, and the many colours of its texture rather than one flat colour,
+// drawn over the sun's glow behind it rather than darkened under it.
+TEST_F(ViewPlay, TheDiscOfThePlanetAheadShowsItsTexture)
+{
+    const GameRun run = Run("60 key V\n" + Shot(70) + "72 quit\n", {"-w", "planetshow95.scr"});
+    ASSERT_EQ(run.hung, "") << run.output;
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices frame = Frame(70);
+    ASSERT_FALSE(frame.Empty());
+
+    const int cx = (kNavigationView.left + kNavigationView.right) / 2;
+    const int cy = (kNavigationView.top + kNavigationView.bottom) / 2;
+    constexpr int kInner = 20, kOuter = 40, kSkyFirst = 176, kSkyLast = 207;
+    std::vector<int> colours(256, 0);
+    int ring = 0, sky = 0;
+    for (int y = cy - kOuter; y <= cy + kOuter; ++y)
+        for (int x = cx - kOuter; x <= cx + kOuter; ++x) {
+            const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            if (d2 < kInner * kInner || d2 >= kOuter * kOuter)
+                continue;
+            ++ring;
+            const int index = frame.At(x, y);
+            sky += index >= kSkyFirst && index <= kSkyLast;
+            ++colours[std::size_t(index)];
+        }
+    EXPECT_LT(sky, ring / 20) << "the planet covers the ring";
+    EXPECT_GE(std::count_if(colours.begin(), colours.end(), [&](int n) { return n > ring / 50; }), 8)
+        << "the texture's many colours across the face";
+    EXPECT_LT(*std::max_element(colours.begin(), colours.end()), ring / 2) << "not one flat colour";
+}
+
+// Mission 2 flies in the Sol system, which has an asteroid belt: the belt's
+// rocks are scattered round the player, each at a range that shows it a few
+// pixels across whatever its size. From the external view the rocks in
+// sight are small separate spots in the rocks' ramp (208-239), none filling
+// the view round the ship; the same flight without the rocks' shapes shows
+// none of them.
+TEST_F(ViewPlay, TheBeltsRocksLieAroundTheShipAtTheirRanges)
+{
+    constexpr int kRockFirst = 208, kRockLast = 239;
+    // The rock spots of the view: their pixel counts and extents.
+    struct Spot {
+        int pixels, width, height;
+    };
+    auto spots = [&](const Indices& frame) {
+        std::vector<Spot> found;
+        std::vector<bool> seen(std::size_t(kScreenWidth) * kScreenHeight, false);
+        auto rock = [&](int x, int y) {
+            return kNavigationView.Holds(x, y) && frame.At(x, y) >= kRockFirst && frame.At(x, y) <= kRockLast;
+        };
+        for (int y = kNavigationView.top; y <= kNavigationView.bottom; ++y)
+            for (int x = kNavigationView.left; x <= kNavigationView.right; ++x) {
+                if (!rock(x, y) || seen[std::size_t(y) * kScreenWidth + std::size_t(x)])
+                    continue;
+                std::vector<std::pair<int, int>> stack = {{x, y}};
+                seen[std::size_t(y) * kScreenWidth + std::size_t(x)] = true;
+                int n = 0, left = x, right = x, top = y, bottom = y;
+                while (!stack.empty()) {
+                    const auto [px, py] = stack.back();
+                    stack.pop_back();
+                    ++n;
+                    left = std::min(left, px), right = std::max(right, px);
+                    top = std::min(top, py), bottom = std::max(bottom, py);
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) {
+                            const int qx = px + dx, qy = py + dy;
+                            if (!rock(qx, qy) || seen[std::size_t(qy) * kScreenWidth + std::size_t(qx)])
+                                continue;
+                            seen[std::size_t(qy) * kScreenWidth + std::size_t(qx)] = true;
+                            stack.push_back({qx, qy});
+                        }
+                }
+                found.push_back({n, right - left + 1, bottom - top + 1});
+            }
+        return found;
+    };
+
+    const auto [frame, rgb] = ExternalView("mission02.scr");
+    ASSERT_FALSE(frame.Empty());
+    const std::vector<Spot> rocks = spots(frame);
+    EXPECT_GE(rocks.size(), 3u) << "rocks in sight";
+    for (const Spot& s : rocks) {
+        EXPECT_LE(std::max(s.width, s.height), 12) << "a rock at its range is a few pixels across";
+        EXPECT_GE(s.pixels, 3) << "and drawn whole, not a stray pixel";
+    }
+
+    for (const char* shape : {"SmallAsteroidBumpy.lwo", "MediumAsteroidBumpy.lwo", "LargeAsteroid_RTO.lwo"})
+        ASSERT_TRUE(fs::remove(folder / "zqk/resource/shapes" / shape)) << shape;
+    const GameRun run = RunOnCopy("610 click CMDObjv\n650 key F2\n680 key V\n" + Shot(700) + "702 quit\n",
+                                  {"-w", "mission02.scr"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const Indices without = Frame(700);
+    ASSERT_FALSE(without.Empty());
+    EXPECT_TRUE(spots(without).empty()) << "without the rocks' shapes nothing is drawn in their ramp";
 }
 
 } // namespace
