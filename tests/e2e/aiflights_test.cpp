@@ -380,3 +380,21 @@ TEST(AiFlights, ActionsOnHitsCycleAMarkerBurstPodsAndVentAHulk)
     EXPECT_NE(run.out.find("ship hulk "), std::string::npos) << "and stays whole:\n"
                                                              << run.out;
 }
+
+// A carrier whose impact Action takes in the player's ship: the corvette
+// drifts into it lined up, and the two end docked at dock points neither
+// had made ready (the mission is won only docked), the corvette going on
+// with the carrier coupled to it.
+TEST(AiFlights, ACarriersImpactActionDocksThePlayersShipLinedUpWithIt)
+{
+    const ProgramRun run = FlyHeadless("flight_world_carrierdock.scr", 2500);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> hero = Track(run.out, "hero");
+    const std::map<int, Vec> carrier = Track(run.out, "carrier");
+    ASSERT_FALSE(hero.empty()) << run.out;
+    const auto& [last, at] = *hero.rbegin();
+    ASSERT_TRUE(carrier.count(last)) << run.out;
+    EXPECT_NEAR(carrier.at(last).z, at.z, 1.0) << "coupled:\n"
+                                               << run.out;
+}
