@@ -56,6 +56,8 @@ failed=()
 # test's own go, which are thrown away below.
 cp -r data "$scratch/data"
 cp "${tours[@]}" "$scratch/data/zqk/resource/scripts/missions/"
+# The texts the flights show (their STRING statements name them).
+cp tests/e2e/flights/*.txt "$scratch/data/zqk/resource/text/"
 for mission in "${missions[@]}" "${tours[@]}"; do
   name=$(basename "$mission")
   echo "reach: script_run -f $name"

@@ -143,7 +143,7 @@ TEST(AiFlights, TheMissionsNavigationTargetIsFlownToAndItsCounterShown)
 {
     ScratchFolder scratch{"aiflight_game"};
     const fs::path data = TreeWith(scratch, "flight_navtarget.scr");
-    std::ofstream(data / "zqk/resource/text/flightcount.txt") << "Beacons left: %i";
+    fs::copy_file(kFlights / "flightcount.txt", data / "zqk/resource/text/flightcount.txt");
     std::ofstream(data / "table.txt") << "160 click NvMd5\n800 ships\n820 quit\n";
     const GameRun run = RunGame({"-w", "flight_navtarget.scr"},
                                 {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
@@ -353,4 +353,48 @@ TEST(AiFlights, TheSeparatedCommandSectionFliesAheadAndTheHullDrifts)
                                                                                << run.output;
     EXPECT_EQ(seen["800 hull"].ai, 62) << "the hull drifts on no program:\n"
                                        << run.output;
+}
+
+// The Actions a mission hangs on ships with DO_WHEN fire at the hits a
+// gunner lands: a marker buoy steps its marker colour (from none to one of
+// the three gate colours), each fuel pod bursts into a ball of antimatter
+// and is gone at its next contact (the mission is won only when both are),
+// and a venting hulk takes its hits and stays whole.
+TEST(AiFlights, ActionsOnHitsCycleAMarkerBurstPodsAndVentAHulk)
+{
+    const ProgramRun run = FlyHeadless("flight_world_actions.scr", 3000);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.out, m, std::regex("ship marker kind [^\n]*\n(?:  [^\n]*\n)*?  sense [^\n]* byte (\\d+)\n")))
+        << run.out;
+    EXPECT_TRUE(m[1] == "9" || m[1] == "10" || m[1] == "12") << "the marker colour:\n"
+                                                             << run.out;
+    EXPECT_EQ(run.out.find("ship pod "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("ship bigpod "), std::string::npos) << run.out;
+    const std::regex hulk("\n\\d+ hulk at [^\n]* hull (\\d+) ");
+    int lowest = 100;
+    for (auto from = run.out.cbegin(); std::regex_search(from, run.out.cend(), m, hulk); from = m[0].second)
+        lowest = std::min(lowest, std::stoi(m[1]));
+    EXPECT_LT(lowest, 100) << "the hulk was hit";
+    EXPECT_NE(run.out.find("ship hulk "), std::string::npos) << "and stays whole:\n"
+                                                             << run.out;
+}
+
+// A carrier whose impact Action takes in the player's ship: the corvette
+// drifts into it lined up, and the two end docked at dock points neither
+// had made ready (the mission is won only docked), the corvette going on
+// with the carrier coupled to it.
+TEST(AiFlights, ACarriersImpactActionDocksThePlayersShipLinedUpWithIt)
+{
+    const ProgramRun run = FlyHeadless("flight_world_carrierdock.scr", 2500);
+    EXPECT_EQ(run.status, 0) << run.out;
+    ASSERT_TRUE(Won(run)) << run.out;
+    const std::map<int, Vec> hero = Track(run.out, "hero");
+    const std::map<int, Vec> carrier = Track(run.out, "carrier");
+    ASSERT_FALSE(hero.empty()) << run.out;
+    const auto& [last, at] = *hero.rbegin();
+    ASSERT_TRUE(carrier.count(last)) << run.out;
+    EXPECT_NEAR(carrier.at(last).z, at.z, 1.0) << "coupled:\n"
+                                               << run.out;
 }
