@@ -58,7 +58,6 @@ constexpr int32_t kFullCharge = 150; // a mount's charge at full output
 constexpr float kFarWatch = 100000.0f;
 constexpr float kSteerRate = 0.35f;
 constexpr float kPitchLimit = 85.0f;
-// The message log's box on the panel's screen.
 // The log over the top of a view without a log frame (NAV's).
 constexpr int32_t kViewLogInset = 4, kViewLogTop = 10, kViewLogHeight = 80;
 constexpr uint32_t kChargeColour = 64;

@@ -174,10 +174,12 @@ void AppendShipDump(std::string& out)
                       info->name ? info->name : "", info->shortName ? info->shortName : "");
         AppendListing(out, "  side %d group %d leader %s leaderflag %d rank %d skill %d\n", info->side, info->group,
                       SymbolName(info->leader), (info->flags & kShipGroupLeader) ? 1 : 0, info->rank, info->skill);
-        AppendListing(out, "  sense 0x%08x item 0x%04x sim 0x%08x tail %d control %s collision %s byte %d\n",
+        AppendListing(out,
+                      "  sense 0x%08x item 0x%04x sim 0x%08x tail %d control %s collision %s byte %d marker %d\n",
                       avatar.classFlags, static_cast<uint16_t>(item->flags), sim.flags,
                       (item->flags & kItemTailGroup) ? 1 : 0, RoutineName(item->control, kControlRoutines),
-                      RoutineName(avatar.collision, kResponses), static_cast<int>(avatar.responseOrder));
+                      RoutineName(avatar.collision, kResponses), static_cast<int>(avatar.responseOrder),
+                      static_cast<int>(avatar.colour));
         AppendListing(out, "  position %.1f %.1f %.1f drift %.1f %.1f spool %d clock %d %d\n", sim.position.x,
                       sim.position.y, sim.position.z, static_cast<double>(item->pitchDemand),
                       static_cast<double>(item->yawDemand), sim.ldsSpool, sim.countdown, sim.clockPeriod);

@@ -367,8 +367,19 @@ void guiDrawMessageLogWindow(WindowHandle* window)
     log.window = window;
     if (window->font && window->font->data)
         gMessageLogFont = static_cast<RasterFont*>(window->font->data);
+    log.areaWidth = window->width;
+    log.areaHeight = window->height;
+    const RasterFont* font = gMessageLogFont;
+    if (!font)
+        return;
+    // The window's own font draws every line (the log's event colours are
+    // the fixed box's).
     CanvasFillRectClipped(canvas, 0, clip, clip.left, clip.top, clip.right, clip.bottom);
-    guiDrawMessageLog(clip.left, clip.top, window->width, window->height);
+    log.shown = FirstShown(font->height);
+    int16_t x = static_cast<int16_t>(clip.left + 4);
+    int16_t y = static_cast<int16_t>(clip.top + font->height + 4);
+    CanvasTextWrap(canvas, x, y, log.text + log.shown, font, clip);
+    DrawCursor(canvas, clip, x, y, font->height);
     window->aux = 1;
 }
 

@@ -366,7 +366,7 @@ TEST(AiFlights, ActionsOnHitsCycleAMarkerBurstPodsAndVentAHulk)
     EXPECT_EQ(run.status, 0) << run.out;
     ASSERT_TRUE(Won(run)) << run.out;
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(run.out, m, std::regex("ship marker kind [^\n]*\n(?:  [^\n]*\n)*?  sense [^\n]* byte (\\d+)\n")))
+    ASSERT_TRUE(std::regex_search(run.out, m, std::regex("ship marker kind [^\n]*\n(?:  [^\n]*\n)*?  sense [^\n]* marker (\\d+)\n")))
         << run.out;
     EXPECT_TRUE(m[1] == "9" || m[1] == "10" || m[1] == "12") << "the marker colour:\n"
                                                              << run.out;

@@ -404,20 +404,15 @@ TEST_F(PanelCrops, TheViewerPanelsOtherModesLeaveTheSceneAlone)
                 n += At(x, y) == index;
         return n;
     };
-    // The message log's box is cleared; the rest of the panel is not drawn.
+    // While the message log shows (in its own window of the layout) the
+    // panel leaves the scene as it was; with the scene view off nothing is
+    // drawn at all.
     std::fill(frame.begin(), frame.end(), 5);
     gViewer.showsMessageLog = 1;
     guiViewerPanelDraw(&panel);
-    EXPECT_EQ(count(0, 38, 372, 308, 468), 271 * 97);
-    EXPECT_EQ(count(5, 40, 260, 319, 371), 280 * 112);
-    // The log closed, its box is cleared once for the panels beneath to
-    // draw again; then, with the scene view off, nothing is drawn at all.
+    EXPECT_EQ(count(5, 0, 0, kWidth - 1, viewtest::kHeight - 1), kWidth * viewtest::kHeight);
     gViewer.showsMessageLog = 0;
     gViewer.sceneOff = 1;
-    std::fill(frame.begin(), frame.end(), 5);
-    guiViewerPanelDraw(&panel);
-    EXPECT_EQ(count(0, 38, 372, 308, 468), 271 * 97);
-    EXPECT_EQ(count(5, 40, 260, 319, 371), 280 * 112);
     std::fill(frame.begin(), frame.end(), 5);
     guiViewerPanelDraw(&panel);
     EXPECT_EQ(count(5, 0, 0, kWidth - 1, viewtest::kHeight - 1), kWidth * viewtest::kHeight);

@@ -332,10 +332,10 @@ TEST_F(MessageLogTest, TheWindowDrawTypeFillsItsWindowAndTakesItsFontAndSize)
     fontRecord.data = &windowFont.font;
     WindowHandle window{};
     window.font = &fontRecord;
+    window.x = 10; // at the top left of the screen: rect 10, 10, 69, 49
+    window.y = 10;
     window.width = 60;
     window.height = 40;
-    const int16_t rect[4] = {10, 10, 69, 49};
-    std::memcpy(window.rect, rect, sizeof rect);
     guiAddMessageLogText("abc def ghi", 0);
     gFrameClock.frameTicks = 0;
     guiDrawMessageLogWindow(&window);
