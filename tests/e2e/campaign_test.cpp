@@ -644,7 +644,7 @@ namespace {
 // back; the fight as in mission 1 (WEP, T, G twice, Enter again and again,
 // T now and then); then NAV and Shift+S twice separate the command section.
 // `shots` names the folder of the frames captured on the way.
-constexpr long kLastStandSeparation = 2000, kLastStandLast = 3000;
+constexpr long kLastStandSeparation = 2600, kLastStandLast = 3600;
 
 std::string LastStandTable(bool sendPicket, const fs::path& shots)
 {
