@@ -1483,10 +1483,15 @@ void guiDrawCockpitViewWindow(WindowHandle* window)
     RenderViewWindow(window);
     FramePart(canvas, window, PictureOf(window));
     // A caption over the view (the weapon camera's weapon label), in the
-    // window's font or the HUD's.
+    // window's font or the HUD's, on a dark band across the view: the view
+    // beneath is not drawn again every frame, and a shorter label must not
+    // leave the end of the longer one before it.
     const RasterFont* font = FontOf(window) ? FontOf(window) : gFontV;
-    if (font && window->text && *window->text)
+    if (font && window->text && *window->text) {
+        CanvasFillRect(canvas, 0, Narrow(Left(window) + 1), Narrow(Top(window) + 1), Narrow(Right(window) - 1),
+                       Narrow(std::min<int32_t>(Top(window) + font->height + 4, Bottom(window))));
         DrawAt(canvas, window->text, font, kLevelHigh, Left(window) + 4, Top(window) + font->height + 2, RectOf(window));
+    }
     if (gMessageLog.active)
         guiDrawMessageLog(Left(window) + 4, Top(window) + 10, window->width - 168, 80);
 }

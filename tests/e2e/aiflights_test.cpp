@@ -23,31 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kFlights = fs::path(KV_SOURCE_DIR) / "tests/e2e/flights";
-
 struct Vec {
     double x = 0, y = 0, z = 0;
 };
 
 double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-// A demo tree with the flight mission in its missions folder.
-fs::path TreeWith(const ScratchFolder& scratch, const std::string& mission)
-{
-    const fs::path data = CopyDemoData(scratch.Path());
-    fs::copy_file(kFlights / mission, data / "zqk/resource/scripts/missions" / mission);
-    return data;
-}
-
-// The mission flown headless: each ship's line every 60 frames (a second),
-// the field dump at the end and the outcome as the last line.
-ProgramRun FlyHeadless(const std::string& mission, int frames)
-{
-    ScratchFolder scratch{"aiflight"};
-    return RunScriptRun(TreeWith(scratch, mission), "-f -d -k 60 -n " + std::to_string(frames) + " " + mission);
-}
-
-bool Won(const ProgramRun& run) { return run.out.size() >= 8 && run.out.substr(run.out.size() - 8) == "SUCCESS\n"; }
 
 // A ship's positions by frame, from the ship lines.
 std::map<int, Vec> Track(const std::string& out, const std::string& ship)
@@ -84,9 +64,9 @@ std::vector<Vec> Axes(const std::string& out, const std::string& ship)
 // than running on its thrusters (the mission is won only then).
 TEST(AiFlights, AStraightLdsShipGoesBackIntoLdsOnceTheBarLifts)
 {
-    const ProgramRun run = FlyHeadless("flight_straightlds.scr", 3000);
+    const ProgramRun run = FlyFlight("flight_straightlds.scr", 3000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // A hauler on the "GoAndDock" order, its port far out on its nose, stands
@@ -94,18 +74,18 @@ TEST(AiFlights, AStraightLdsShipGoesBackIntoLdsOnceTheBarLifts)
 // used to stay in the orientation step for good, held off by its own port.
 TEST(AiFlights, AGoAndDockHaulerEndsDockedAtTheDepot)
 {
-    const ProgramRun run = FlyHeadless("flight_goanddock.scr", 6000);
+    const ProgramRun run = FlyFlight("flight_goanddock.scr", 6000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // A "HarpoonTarget" ship goes on the line of the moving hulk it harpooned
 // and is pulled along with it.
 TEST(AiFlights, AHarpoonShipIsTowedByTheHulkItHarpooned)
 {
-    const ProgramRun run = FlyHeadless("flight_harpoon.scr", 3000);
+    const ProgramRun run = FlyFlight("flight_harpoon.scr", 3000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, Vec> whaler = Track(run.out, "whaler");
     const std::map<int, Vec> hulk = Track(run.out, "hulk");
     ASSERT_GE(whaler.size(), 3u) << run.out;
@@ -120,9 +100,9 @@ TEST(AiFlights, AHarpoonShipIsTowedByTheHulkItHarpooned)
 // points bear, with its nose between them.
 TEST(AiFlights, AnLdaDefenceShipTurnsSoThatBothHardPointsBear)
 {
-    const ProgramRun run = FlyHeadless("flight_ldadeff.scr", 1500);
+    const ProgramRun run = FlyFlight("flight_ldadeff.scr", 1500, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::vector<Vec> axes = Axes(run.out, "keeper");
     ASSERT_EQ(axes.size(), 3u) << run.out;
     const Vec left{-30000, -20000, 40000}, right{30000, -20000, 40000}; // the keeper is at the origin
@@ -142,8 +122,7 @@ TEST(AiFlights, AnLdaDefenceShipTurnsSoThatBothHardPointsBear)
 TEST(AiFlights, TheMissionsNavigationTargetIsFlownToAndItsCounterShown)
 {
     ScratchFolder scratch{"aiflight_game"};
-    const fs::path data = TreeWith(scratch, "flight_navtarget.scr");
-    fs::copy_file(kFlights / "flightcount.txt", data / "zqk/resource/text/flightcount.txt");
+    const fs::path data = FlightTree(scratch, "flight_navtarget.scr");
     std::ofstream(data / "table.txt") << "160 click NvMd5\n800 ships\n820 quit\n";
     const GameRun run = RunGame({"-w", "flight_navtarget.scr"},
                                 {"KELVANDRIST_LOCK_DIR=" + data.string(), "SDL_VIDEODRIVER=dummy",
@@ -184,7 +163,7 @@ TEST(AiFlights, TheMissionsNavigationTargetIsFlownToAndItsCounterShown)
 // gains speed.
 TEST(AiFlights, AShipWithNoCombatStyleStopsFleeing)
 {
-    const ProgramRun run = FlyHeadless("flight_fleestops.scr", 1200);
+    const ProgramRun run = FlyFlight("flight_fleestops.scr", 1200, true);
     EXPECT_EQ(run.status, 0) << run.out;
     const std::map<int, Vec> runner = Track(run.out, "runner");
     ASSERT_TRUE(runner.count(60) && runner.count(1140) && runner.count(1080)) << run.out;
@@ -205,9 +184,9 @@ TEST(AiFlights, AShipWithNoCombatStyleStopsFleeing)
 // and never still.
 TEST(AiFlights, BusCourierAndLoiterShipsGoWhereTheirOrdersSend)
 {
-    const ProgramRun run = FlyHeadless("flight_routes.scr", 9000);
+    const ProgramRun run = FlyFlight("flight_routes.scr", 9000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    ASSERT_TRUE(Won(run)) << run.out;
+    ASSERT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, Vec> idler = Track(run.out, "idler");
     const Vec beacon{0, -2000000, 0};
     int circling = 0;
@@ -234,9 +213,9 @@ TEST(AiFlights, BusCourierAndLoiterShipsGoWhereTheirOrdersSend)
 // won only so, and lost if the sentinel fires first).
 TEST(AiFlights, AHunterDestroysItsPreyAndAProvokedSentinelItsAttacker)
 {
-    const ProgramRun run = FlyHeadless("flight_attacks.scr", 7000);
+    const ProgramRun run = FlyFlight("flight_attacks.scr", 7000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // A wrecker on "DockAndDemolish" docks at its depot, a hauler's
@@ -245,9 +224,9 @@ TEST(AiFlights, AHunterDestroysItsPreyAndAProvokedSentinelItsAttacker)
 // (the mission is won only when all three did).
 TEST(AiFlights, DockingOrdersDockAndAStayNearShipKeepsByItsCharge)
 {
-    const ProgramRun run = FlyHeadless("flight_docks.scr", 9500);
+    const ProgramRun run = FlyFlight("flight_docks.scr", 9500, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, Vec> minder = Track(run.out, "minder");
     ASSERT_GE(minder.size(), 3u) << run.out;
     EXPECT_GT(minder.rbegin()->second.z, 50000.0) << "it went along with the freighter:\n"
@@ -261,9 +240,9 @@ TEST(AiFlights, DockingOrdersDockAndAStayNearShipKeepsByItsCharge)
 // ahead and flew off.
 TEST(AiFlights, ASentryGuardDestroysTheRaiderThatComesWithinItsWatch)
 {
-    const ProgramRun run = FlyHeadless("flight_sentry.scr", 7000);
+    const ProgramRun run = FlyFlight("flight_sentry.scr", 7000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // A proximity mine laid on a barge whose only port is closed opens that
@@ -275,9 +254,9 @@ TEST(AiFlights, ASentryGuardDestroysTheRaiderThatComesWithinItsWatch)
 // destroyed and the tanker docked).
 TEST(AiFlights, AMineDocksToBlastItsTargetAndAResupplyTankerGoesHome)
 {
-    const ProgramRun run = FlyHeadless("flight_coupling.scr", 6000);
+    const ProgramRun run = FlyFlight("flight_coupling.scr", 6000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    ASSERT_TRUE(Won(run)) << run.out;
+    ASSERT_TRUE(FlightWon(run)) << run.out;
     EXPECT_TRUE(std::regex_search(run.out, std::regex("\n\\d+ - at [^\n]* state 15 ")))
         << "a mine in the docking orientation:\n"
         << run.out;
@@ -362,9 +341,9 @@ TEST(AiFlights, TheSeparatedCommandSectionFliesAheadAndTheHullDrifts)
 // and a venting hulk takes its hits and stays whole.
 TEST(AiFlights, ActionsOnHitsCycleAMarkerBurstPodsAndVentAHulk)
 {
-    const ProgramRun run = FlyHeadless("flight_world_actions.scr", 3000);
+    const ProgramRun run = FlyFlight("flight_world_actions.scr", 3000, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    ASSERT_TRUE(Won(run)) << run.out;
+    ASSERT_TRUE(FlightWon(run)) << run.out;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(run.out, m, std::regex("ship marker kind [^\n]*\n(?:  [^\n]*\n)*?  sense [^\n]* marker (\\d+)\n")))
         << run.out;
@@ -387,9 +366,9 @@ TEST(AiFlights, ActionsOnHitsCycleAMarkerBurstPodsAndVentAHulk)
 // with the carrier coupled to it.
 TEST(AiFlights, ACarriersImpactActionDocksThePlayersShipLinedUpWithIt)
 {
-    const ProgramRun run = FlyHeadless("flight_world_carrierdock.scr", 2500);
+    const ProgramRun run = FlyFlight("flight_world_carrierdock.scr", 2500, true);
     EXPECT_EQ(run.status, 0) << run.out;
-    ASSERT_TRUE(Won(run)) << run.out;
+    ASSERT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, Vec> hero = Track(run.out, "hero");
     const std::map<int, Vec> carrier = Track(run.out, "carrier");
     ASSERT_FALSE(hero.empty()) << run.out;

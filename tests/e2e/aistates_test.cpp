@@ -19,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kFlights = fs::path(KV_SOURCE_DIR) / "tests/e2e/flights";
-
 struct Vec {
     double x = 0, y = 0, z = 0;
 };
@@ -32,18 +30,6 @@ struct ShipLine {
     Vec at;
     int state = 0;
 };
-
-// The mission flown headless: each ship's line every 60 frames (a second)
-// and the outcome as the last line.
-ProgramRun Fly(const std::string& mission, int frames)
-{
-    ScratchFolder scratch{"aistates"};
-    const fs::path data = CopyDemoData(scratch.Path());
-    fs::copy_file(kFlights / mission, data / "zqk/resource/scripts/missions" / mission);
-    return RunScriptRun(data, "-f -k 60 -n " + std::to_string(frames) + " " + mission);
-}
-
-bool Won(const ProgramRun& run) { return run.out.size() >= 8 && run.out.substr(run.out.size() - 8) == "SUCCESS\n"; }
 
 // A ship's lines by frame.
 std::map<int, ShipLine> Track(const std::string& out, const std::string& ship)
@@ -68,9 +54,9 @@ std::map<int, ShipLine> Track(const std::string& out, const std::string& ship)
 // and bursts within its fuse's reach (the mission is won only so).
 TEST(AiStates, PracticeDronesRunStraightFlyBesideAndChase)
 {
-    const ProgramRun run = Fly("flight_states_drones.scr", 6000);
+    const ProgramRun run = FlyFlight("flight_states_drones.scr", 6000);
     EXPECT_EQ(run.status, 0) << run.out;
-    ASSERT_TRUE(Won(run)) << run.out;
+    ASSERT_TRUE(FlightWon(run)) << run.out;
 
     const std::map<int, ShipLine> runner = Track(run.out, "runner");
     ASSERT_GE(runner.size(), 20u) << run.out;
@@ -93,9 +79,9 @@ TEST(AiStates, PracticeDronesRunStraightFlyBesideAndChase)
 // target of its own close by is ignored (lost if that one falls).
 TEST(AiStates, ABigBombDestroysItsTargetUnlessItsTargetKeepsCompany)
 {
-    const ProgramRun run = Fly("flight_states_bigbomb.scr", 2000);
+    const ProgramRun run = FlyFlight("flight_states_bigbomb.scr", 2000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // "Capsule" closes on its depot, then jumps to the star system its
@@ -104,9 +90,9 @@ TEST(AiStates, ABigBombDestroysItsTargetUnlessItsTargetKeepsCompany)
 // the scene with its jump under way, adrift for good.
 TEST(AiStates, ACapsuleComesToItsDepotAndJumpsToItsSystem)
 {
-    const ProgramRun run = Fly("flight_states_capsule.scr", 6000);
+    const ProgramRun run = FlyFlight("flight_states_capsule.scr", 6000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // "Watch" passes over a ship of the watched group whose hull is below the
@@ -116,9 +102,9 @@ TEST(AiStates, ACapsuleComesToItsDepotAndJumpsToItsSystem)
 // heads for the wreck).
 TEST(AiStates, AWatchSetsItsGroupOnTheShipItWatchedLongEnough)
 {
-    const ProgramRun run = Fly("flight_states_watch.scr", 3000);
+    const ProgramRun run = FlyFlight("flight_states_watch.scr", 3000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, ShipLine> picket = Track(run.out, "picket");
     ASSERT_TRUE(picket.count(180)) << run.out;
     EXPECT_EQ(picket.at(180).at.x, 30000.0) << "three seconds of watching first";
@@ -128,9 +114,9 @@ TEST(AiStates, AWatchSetsItsGroupOnTheShipItWatchedLongEnough)
 // and fires as it passes (won only when the hulk is destroyed).
 TEST(AiStates, AWeaponsPassDestroysTheHulkWithinItsSpeedLimit)
 {
-    const ProgramRun run = Fly("flight_states_weaponspass.scr", 12000);
+    const ProgramRun run = FlyFlight("flight_states_weaponspass.scr", 12000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, ShipLine> striker = Track(run.out, "striker");
     ASSERT_GE(striker.size(), 10u) << run.out;
     Vec before = striker.begin()->second.at;
@@ -148,7 +134,7 @@ TEST(AiStates, AWeaponsPassDestroysTheHulkWithinItsSpeedLimit)
 // response came second to the ship's, which took the contact).
 TEST(AiStates, AnOrbitingShipClimbsToItsAltitudeAndGoesRound)
 {
-    const ProgramRun run = Fly("flight_states_orbit.scr", 7300);
+    const ProgramRun run = FlyFlight("flight_states_orbit.scr", 7300);
     EXPECT_EQ(run.status, 0) << run.out;
     const std::map<int, ShipLine> patrol = Track(run.out, "patrol");
     ASSERT_TRUE(patrol.count(1800) && patrol.count(7200)) << run.out;
@@ -175,18 +161,18 @@ TEST(AiStates, AnOrbitingShipClimbsToItsAltitudeAndGoesRound)
 // cannot yaw never makes: they stood off and ran out of life short of it.
 TEST(AiStates, SeekersTurnOntoATargetOutsideTheirLaunchersArc)
 {
-    const ProgramRun run = Fly("flight_states_seeker.scr", 3000);
+    const ProgramRun run = FlyFlight("flight_states_seeker.scr", 3000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // A seeker on the "SeekerMissile" order passes over a nearer unarmed ship
 // and runs down the armed one (lost if it goes for the nearer).
 TEST(AiStates, ASeekerOrderRunsDownTheArmedShip)
 {
-    const ProgramRun run = Fly("flight_states_seekerorder.scr", 6000);
+    const ProgramRun run = FlyFlight("flight_states_seekerorder.scr", 6000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, ShipLine> seeker = Track(run.out, "seeker");
     ASSERT_FALSE(seeker.empty()) << run.out;
     EXPECT_EQ(seeker.begin()->second.state, 64) << run.out;
@@ -197,9 +183,9 @@ TEST(AiStates, ASeekerOrderRunsDownTheArmedShip)
 // (won only when all six are destroyed).
 TEST(AiStates, EveryGunKindNoMissionFitsDestroysItsHulk)
 {
-    const ProgramRun run = Fly("flight_states_launchers.scr", 9000);
+    const ProgramRun run = FlyFlight("flight_states_launchers.scr", 9000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
 }
 
 // "OrbitalAttack" turns onto a point beside its enemy, runs in at full
@@ -207,9 +193,9 @@ TEST(AiStates, EveryGunKindNoMissionFitsDestroysItsHulk)
 // the hulk is destroyed); it never stops to fight, so it goes on past.
 TEST(AiStates, AnOrbitalAttackRunsInFiringAndGoesOnPast)
 {
-    const ProgramRun run = Fly("flight_states_orbitalattack.scr", 9000);
+    const ProgramRun run = FlyFlight("flight_states_orbitalattack.scr", 9000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, ShipLine> attacker = Track(run.out, "attacker");
     ASSERT_GE(attacker.size(), 3u) << run.out;
     EXPECT_EQ(attacker.rbegin()->second.state, 40) << run.out;
@@ -227,9 +213,9 @@ TEST(AiStates, AnOrbitalAttackRunsInFiringAndGoesOnPast)
 // (won only so; without the launcher the courier reaches the depot).
 TEST(AiStates, AnInterdictionMissileThrowsACourierOutOfLds)
 {
-    const ProgramRun run = Fly("flight_states_ldsi.scr", 9000);
+    const ProgramRun run = FlyFlight("flight_states_ldsi.scr", 9000);
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Won(run)) << run.out;
+    EXPECT_TRUE(FlightWon(run)) << run.out;
     const std::map<int, ShipLine> courier = Track(run.out, "courier");
     ASSERT_FALSE(courier.empty()) << run.out;
     EXPECT_LT(courier.rbegin()->second.at.z, 5000000.0) << "far short of the depot:\n"

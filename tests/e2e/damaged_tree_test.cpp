@@ -58,9 +58,10 @@ struct FileRow {
 };
 // The command-line test flight flies for about a second and then ends the
 // program by itself. A file it does not read is reached by a statement put
-// first in it: the universe created, or a planet.
+// first in it: the universe created, or a planet (placed far below the
+// flight: a planet close by takes the ships into its orbit).
 constexpr const char* kGenesis = "GENESIS\n";
-constexpr const char* kPlanet = "SCENEITEM globe\nPLANET globe \"earth2\" 1000\n";
+constexpr const char* kPlanet = "SCENEITEM globe\nPLANET globe \"earth2\" 1000\nPLACE globe 0 -100000000 0\n";
 // clang-format off
 constexpr FileRow kFiles[] = {
     {"InitScript",   "zqk/resource/scripts/init/init.scr",         true,  257, nullptr, false},

@@ -3,6 +3,9 @@
 // KV_SCRIPT_RUN as the program's path (tests/CMakeLists.txt).
 #pragma once
 
+#include "tests/support/game_run.h"
+#include "tests/support/scratch_folder.h"
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -32,4 +35,40 @@ inline ProgramRun RunScriptRun(const std::filesystem::path& data, const std::str
     if (WIFEXITED(status))
         run.status = WEXITSTATUS(status);
     return run;
+}
+
+// The suite's AI flights: small missions in tests/e2e/flights.
+inline const std::filesystem::path& FlightsFolder()
+{
+    static const std::filesystem::path folder = std::filesystem::path(KV_SOURCE_DIR) / "tests/e2e/flights";
+    return folder;
+}
+
+// A copy of the demo tree in the scratch folder with the flight added to
+// its missions, and the texts that ship beside the flights to its texts.
+inline std::filesystem::path FlightTree(const ScratchFolder& scratch, const std::string& mission)
+{
+    namespace fs = std::filesystem;
+    const fs::path data = CopyDemoData(scratch.Path());
+    fs::copy_file(FlightsFolder() / mission, data / "zqk/resource/scripts/missions" / mission);
+    for (const fs::directory_entry& entry : fs::directory_iterator(FlightsFolder()))
+        if (entry.path().extension() == ".txt")
+            fs::copy_file(entry.path(), data / "zqk/resource/text" / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
+    return data;
+}
+
+// The flight flown headless: each ship's line every 60 frames (a second),
+// with `dump` the field dump at the end, and the outcome as the last line.
+inline ProgramRun FlyFlight(const std::string& mission, int frames, bool dump = false)
+{
+    ScratchFolder scratch{"flight"};
+    return RunScriptRun(FlightTree(scratch, mission),
+                        std::string(dump ? "-f -d" : "-f") + " -k 60 -n " + std::to_string(frames) + " " + mission);
+}
+
+// Whether the flight ended in the mission's success.
+inline bool FlightWon(const ProgramRun& run)
+{
+    return run.out.size() >= 8 && run.out.substr(run.out.size() - 8) == "SUCCESS\n";
 }
