@@ -6,6 +6,7 @@
 #include "game/startup.h"
 
 #include "platform/host.h"
+#include "platform/window.h"
 #include "system/display.h"
 #include "system/errors.h"
 #include "system/frameclock.h"
@@ -47,7 +48,7 @@ int WinMain(const char* commandLine, int showCommand)
 
     UseFullScreenDisplay();
     if (!gSettings.fullScreen)
-        return Fail("Kelvandrist: no display can be shown\n");
+        return Fail(("Kelvandrist: no display can be shown (" + platform::VideoError() + ")\n").c_str());
 
     ApplyCommandLine(words);
 

@@ -229,6 +229,15 @@ Uint32 WindowId()
 
 } // namespace
 
+namespace {
+std::string gVideoError;
+} // namespace
+
+const std::string& VideoError()
+{
+    return gVideoError;
+}
+
 bool VideoAvailable()
 {
     if (gVideo)
@@ -238,12 +247,16 @@ bool VideoAvailable()
     if (!chosen && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        gVideoError = SDL_GetError();
         if (chosen)
             return false;
         SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            gVideoError = SDL_GetError();
             return false;
+        }
     }
+    gVideoError.clear();
     gVideo = true;
     return true;
 }

@@ -24,6 +24,8 @@ namespace platform {
 // Starts video (and the event queue) once; false when no video driver at all
 // can run.
 bool VideoAvailable();
+// Why the video could not be started (SDL's words), or empty.
+const std::string& VideoError();
 // Ends video; the next VideoAvailable starts it again.
 void VideoShutdown();
 

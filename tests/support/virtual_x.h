@@ -133,7 +133,15 @@ public:
         if (number.empty())
             return false;
         display_ = ":" + number;
-        return true;
+        // On a busy machine the server may name its display a moment before
+        // it takes connections: wait until a client gets through (a dump of
+        // the screen), as long as a slow start could need.
+        for (int attempt = 0; attempt < 600; ++attempt) {
+            if (Run(xwd_, {"xwd", "-root", "-silent", "-display", display_, "-out", "/dev/null"}))
+                return true;
+            ::usleep(100000);
+        }
+        return false;
     }
 
     // The display name, ":N".
